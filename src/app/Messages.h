@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Every message box and input prompt of the program goes through here. In production a
+// real modal box is shown; tests install a script that answers and records each box.
+namespace Messages {
+
+enum class Icon { None, Information, Exclamation, Critical, Question };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// Shows a modal message box. Lines are joined with CR LF in text; a box given no title
+// shows the application's title.
+Answer show(const QString& text, const QString& title = QString(), Icon icon = Icon::None,
+            Buttons buttons = Buttons::Ok);
+
+// Asks for a line of text; nullopt when cancelled.
+std::optional<QString> prompt(const QString& question, const QString& title,
+                              const QString& defaultText = QString());
+
+// One box as the script saw it.
+struct Shown {
+    bool isPrompt = false;
+    QString text;
+    QString title;
+    Icon icon = Icon::None;
+    Buttons buttons = Buttons::Ok;
+};
+
+// A test script: answers boxes in order from its queues; when a queue is empty, a box is
+// answered with its first button (Ok or Yes) and a prompt with its default text.
+struct Script {
+    std::vector<Answer> answers;
+    QStringList promptAnswers;   // a null QString() answers Cancel
+    std::vector<Shown> shown;
+    QStringList texts() const;
+};
+
+void installScript(Script* script);   // nullptr removes it
+Script* installedScript();
+
+}  // namespace Messages

@@ -1,0 +1,225 @@
+#include "app/frmTarnwell.h"
+#include "app/AppInfo.h"
+#include "app/Messages.h"
+#include "app/Module1.h"
+#include "charts/ChartsController.h"
+#include "maintenance/ErrorTrap.h"
+#include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
+#include "sensors/SensorRegistry.h"
+#include "store/Paths.h"
+#include "tools/ToolsController.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmTarnwell"));
+    setWindowTitle(AppInfo::MainWindowTitle);
+    SSTab1 = new QTabWidget(this);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setFixedSize(TabWidth, TabHeight);
+    SSTab1->move(8, 8);
+
+    m_sensors = new SensorRegistry(*this);
+    m_readings = new ReadingsController(*this);
+    m_charts = new ChartsController(*this);
+    m_tools = new ToolsController(*this);
+    m_utilities = new UtilitiesController(*this);
+
+    SSTab1->addTab(m_sensors->identificationPage(), QStringLiteral("1. Identification"));
+    SSTab1->addTab(m_sensors->installationPage(), QStringLiteral("2. Installation"));
+    SSTab1->addTab(m_readings->page(), QStringLiteral("3. Readings"));
+    SSTab1->addTab(m_charts->page(TabLoadVTime), QStringLiteral("4. Load v Time"));
+    SSTab1->addTab(m_charts->page(TabDispVTime), QStringLiteral("5. Disp v Time"));
+    SSTab1->addTab(m_charts->page(TabLoadVLength), QStringLiteral("6. Load v Length"));
+    SSTab1->addTab(m_charts->page(TabDispVLength), QStringLiteral("7. Disp v Length"));
+    SSTab1->addTab(m_charts->page(TabShearVLength), QStringLiteral("8. Shear v Length"));
+    SSTab1->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
+    connect(SSTab1, &QTabWidget::currentChanged, this, &frmTarnwell::onTabChanged);
+    SSTab1->tabBar()->installEventFilter(this);
+
+    resize(TabWidth + 16, TabHeight + 16);
+    setMinimumSize(TabWidth + 16, TabHeight + 16);
+}
+
+frmTarnwell::~frmTarnwell()
+{
+    Form_Terminate();
+}
+
+void frmTarnwell::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+}
+
+void frmTarnwell::endProgram()
+{
+    // Close once the current event is done, so the caller's message box has returned.
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void frmTarnwell::Form_Load()
+{
+    Shared& s = m_shared;
+
+    // 1. Only one copy runs at a time.
+    const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    QDir().mkpath(lockDir);
+    m_instanceLock = std::make_unique<QLockFile>(lockDir + QStringLiteral("/tarnwell.lock"));
+    m_instanceLock->setStaleLockTime(0);
+    if (!m_instanceLock->tryLock(0)) {
+        m_instanceLock.reset();
+        m_turnedAway = true;
+        Messages::show(QStringLiteral("Tarnwell is already running\r\nCannot load program again"),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        endProgram();
+        return;
+    }
+
+    s.loading = true;
+    runTrapped(QStringLiteral(" Form_Load"), [&] {
+        // 3. Hide the error label and select the first tab.
+        m_readings->lblError->setVisible(false);
+        SSTab1->setCurrentIndex(TabIdentification);
+
+        // 4-5. Folders and the database path.
+        s.makerFolder = Paths::makerFolder();
+        s.dataFolder = Paths::dataFolder();
+        s.databasePath = Paths::databasePath();
+
+        // 6-7. The connection.
+        s.db.open(s.databasePath);
+        s.connectionString = s.db.connectionString();
+        if (!s.db.isOpen()) {
+            m_connectFailed = true;
+            Messages::show(QStringLiteral("ERROR: could not connect to database\r\nProgram must exit"),
+                           QStringLiteral("Database connection error"), Messages::Icon::Critical);
+            endProgram();
+            return;
+        }
+
+        // 8-10. Configuration, preferences, sensors.
+        Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+        s.rsConfig->moveFirst();
+        Module1::GetPrefs(s);
+        Module1::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+
+        // 11-12. The sensor list and the first sensor.
+        if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
+            m_sensors->rebuildSensorList();
+            s.rsSensors->moveFirst();
+            m_sensors->txtSCount->setText(QString::number(s.rsSensors->recordCount()));
+            m_sensors->fillfields();
+            m_sensors->cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
+        } else {
+            Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
+                               QStringLiteral("click the ADD NEW button to begin using Tarnwell"),
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            m_sensors->txtSCount->setText(QStringLiteral("0"));
+        }
+
+        // 13. No deletion chosen yet.
+        s.deletion.clear();
+    });
+    s.loading = false;
+}
+
+void frmTarnwell::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    Form_Resize();
+}
+
+void frmTarnwell::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmTarnwell::Form_Resize()
+{
+    if (isMinimized()) return;
+    if (isMaximized()) {
+        // Centre the tab control in the window, which fills the screen.
+        const int left = (width() - SSTab1->width()) / 2;
+        const int top = (height() - SSTab1->height()) / 2;
+        SSTab1->move(std::max(0, left), std::max(0, top));
+        return;
+    }
+    SSTab1->move(8, 8);   // 120 twips
+}
+
+void frmTarnwell::selectTab(int index) { SSTab1->setCurrentIndex(index); }
+
+void frmTarnwell::onTabChanged(int index)
+{
+    m_previousTab = m_currentTab;
+    m_currentTab = index;
+    m_charts->SSTab1_Click(m_previousTab);
+}
+
+bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click on the tab strip while a chart tab of the time or load-length kind is shown
+    // releases the readings recordset; the tab change reopens what the next tab needs.
+    if (watched == SSTab1->tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const int cur = SSTab1->currentIndex();
+        if (cur == TabLoadVTime || cur == TabDispVTime || cur == TabLoadVLength)
+            ignoringErrors([&] {
+                if (m_shared.rsReadings && m_shared.rsReadings->isOpen()) m_shared.rsReadings->close();
+            });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmTarnwell::closeEvent(QCloseEvent* e)
+{
+    Form_Unload();
+    e->accept();
+}
+
+void frmTarnwell::Form_Unload()
+{
+    if (m_turnedAway || !m_loaded) return;
+    runTrapped(QStringLiteral(" Form_Unload"), [&] {
+        if (!m_shared.db.isOpen()) return;
+        m_sensors->savefields();
+        if (SSTab1->currentIndex() == TabReadings && m_readings->ReadingValid()) m_readings->SaveReadings();
+    });
+}
+
+void frmTarnwell::Form_Terminate()
+{
+    if (m_terminated) return;
+    m_terminated = true;
+    if (m_turnedAway || !m_loaded) return;
+    const bool wasOpen = m_shared.db.isOpen();
+    ignoringErrors([&] { m_shared.rsSensors.reset(); });
+    ignoringErrors([&] { m_shared.rsReadings.reset(); });
+    ignoringErrors([&] { m_shared.rsGraph.reset(); });
+    ignoringErrors([&] { m_shared.rsConfig.reset(); });
+    ignoringErrors([&] { m_shared.rsPrefs.reset(); });
+    ignoringErrors([&] { m_shared.db.close(); });
+    if (wasOpen)
+        ignoringErrors([&] {
+            m_utilities->compactDatabase(m_shared.dataFolder + '/', QString::fromLatin1(Paths::DatabaseFileName));
+        });
+    m_instanceLock.reset();
+}

@@ -1,0 +1,17 @@
+#include "app/frmTarnwell.h"
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarnwell"));
+    QApplication::setOrganizationName(QStringLiteral("Orrisford"));
+    int rc = 0;
+    {
+        frmTarnwell w;
+        w.show();
+        rc = app.exec();
+        if (w.startupRefused()) rc = 1;
+    }
+    return rc;
+}

@@ -1,0 +1,146 @@
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+void throwSqlError(const QSqlError& err)
+{
+    bool ok = false;
+    int code = err.nativeErrorCode().toInt(&ok);
+    if (!ok || code == 0) code = ErrNo::DatabaseError;
+    QString text = err.databaseText();
+    if (text.isEmpty()) text = err.text();
+    throw TwError(code, text);
+}
+
+Database::Database(QString connectionName) : m_name(std::move(connectionName))
+{
+    static QAtomicInt counter;
+    if (m_name.isEmpty()) m_name = QStringLiteral("tarnwell-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+Database::~Database() { close(); }
+
+bool Database::looksLikeSqlite(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(16);
+    return head == QByteArray("SQLite format 3\0", 16);
+}
+
+bool Database::open(const QString& path)
+{
+    close();
+    if (!QFile::exists(path) || !looksLikeSqlite(path)) return false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+        // A file with a valid header can still be damaged: read the schema once.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+        q.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    }
+    m_path = path;
+    return true;
+}
+
+bool Database::create(const QString& path)
+{
+    close();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            return false;
+        }
+    }
+    m_path = path;
+    return true;
+}
+
+void Database::close()
+{
+    if (!QSqlDatabase::contains(m_name)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen()) db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_path.clear();
+}
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QString Database::connectionString() const
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + m_path;
+}
+
+QSqlDatabase Database::handle() const { return QSqlDatabase::database(m_name, false); }
+
+sqlite3* Database::sqliteHandle() const
+{
+    QVariant v = handle().driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(v.data());
+    return nullptr;
+}
+
+qint64 Database::execute(const QString& sql, const QVariantList& binds)
+{
+    if (!isOpen()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    QSqlQuery q(handle());
+    if (!q.prepare(SqlDialect::translate(sql))) throwSqlError(q.lastError());
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    return q.numRowsAffected();
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& binds)
+{
+    if (!isOpen()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    QSqlQuery q(handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(SqlDialect::translate(sql))) throwSqlError(q.lastError());
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    return q.next() ? q.value(0) : QVariant();
+}
+
+Transaction::Transaction(Database& db) : m_db(db)
+{
+    if (!m_db.handle().transaction()) throwSqlError(m_db.handle().lastError());
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) m_db.handle().rollback();
+}
+
+void Transaction::commit()
+{
+    if (!m_db.handle().commit()) throwSqlError(m_db.handle().lastError());
+    m_done = true;
+}

@@ -1,0 +1,483 @@
+#include "store/Recordset.h"
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <algorithm>
+#include <unordered_set>
+
+namespace {
+constexpr int BlockSize = 128;
+constexpr int MaxCachedRows = 4 * BlockSize;
+
+[[noreturn]] void noCurrentRecord()
+{
+    throw TwError(ErrNo::NoCurrentRecord,
+                  QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                 "Requested operation requires a current record."));
+}
+}  // namespace
+
+Recordset::Recordset(Database& db) : m_db(db) {}
+Recordset::~Recordset() = default;
+
+void Recordset::open(const QString& sql)
+{
+    close();
+    const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
+    if (!sel.valid)
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
+    if (!m_db.isOpen())
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    m_sql = sql;
+    m_table = sel.table;
+    m_where = sel.where;
+    m_orderBy = sel.orderBy;
+    loadColumns();
+    loadIds();
+    m_open = true;
+    m_pos = 0;   // on the first row (or at BOF and EOF when empty)
+}
+
+void Recordset::close()
+{
+    m_open = false;
+    m_ids.clear();
+    m_pos = -1;
+    m_cache.clear();
+    m_blockQuery.reset();
+    m_wanted.clear();
+    m_slot.clear();
+    m_updateQueries.clear();
+    m_edits.clear();
+    m_mode = Mode::None;
+    m_deletedPending = false;
+    m_filter.clear();
+    m_filterBinds.clear();
+}
+
+void Recordset::loadColumns()
+{
+    m_columns.clear();
+    m_columnIndex.clear();
+    m_affinity.clear();
+    QSqlQuery q(m_db.handle());
+    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(m_table) + ')'))
+        throwSqlError(q.lastError());
+    while (q.next()) {
+        const QString name = q.value(1).toString();
+        const QString type = q.value(2).toString().toUpper();
+        Affinity a = Affinity::Numeric;
+        if (type.contains("BOOL")) a = Affinity::Boolean;
+        else if (type.contains("CHAR") || type.contains("CLOB") || type.contains("TEXT") || type.isEmpty())
+            a = Affinity::Text;
+        m_columnIndex.insert(name.toLower(), int(m_columns.size()));
+        m_columns << name;
+        m_affinity << a;
+    }
+    m_slot = QVector<int>(m_columns.size(), -1);
+    if (m_columns.isEmpty())
+        throw TwError(-1, QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '")
+                              + m_table + QStringLiteral("'."));
+}
+
+void Recordset::loadIds()
+{
+    QString sql = QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_table);
+    QStringList conds;
+    if (!m_where.isEmpty()) conds << '(' + m_where + ')';
+    if (!m_filter.isEmpty()) conds << '(' + m_filter + ')';
+    if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throwSqlError(q.lastError());
+    for (const QVariant& b : m_filterBinds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    m_ids.clear();
+    while (q.next()) m_ids.push_back(q.value(0).toLongLong());
+    m_cache.clear();
+    m_deletedPending = false;
+}
+
+bool Recordset::bof() const
+{
+    if (m_mode == Mode::AddNew) return false;
+    return m_ids.empty() || m_pos < 0;
+}
+
+bool Recordset::eof() const
+{
+    if (m_mode == Mode::AddNew) return false;
+    return m_ids.empty() || m_pos >= qint64(m_ids.size());
+}
+
+qint64 Recordset::absolutePosition() const
+{
+    if (m_ids.empty() || m_pos < 0) return PosBOF;
+    if (m_pos >= qint64(m_ids.size())) return PosEOF;
+    return m_pos + 1;
+}
+
+void Recordset::leaveRow()
+{
+    if (m_mode != Mode::None) flushEdit();
+    m_deletedPending = false;
+}
+
+void Recordset::setAbsolutePosition(qint64 position)
+{
+    if (position < 1 || position > qint64(m_ids.size())) noCurrentRecord();
+    leaveRow();
+    m_pos = position - 1;
+}
+
+void Recordset::moveFirst()
+{
+    leaveRow();
+    m_pos = 0;
+}
+
+void Recordset::moveLast()
+{
+    leaveRow();
+    m_pos = m_ids.empty() ? 0 : qint64(m_ids.size()) - 1;
+}
+
+void Recordset::moveNext()
+{
+    if (m_mode == Mode::None && !m_deletedPending && eof()) noCurrentRecord();
+    const bool stay = m_deletedPending;   // the deleted row's place is taken by its successor
+    leaveRow();
+    if (!stay) ++m_pos;
+    if (m_pos > qint64(m_ids.size())) m_pos = qint64(m_ids.size());
+}
+
+void Recordset::movePrevious()
+{
+    if (m_mode == Mode::None && !m_deletedPending && bof()) noCurrentRecord();
+    leaveRow();
+    --m_pos;
+    if (m_pos < -1) m_pos = -1;
+}
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    return m_columnIndex.value(name.toLower(), -1);
+}
+
+void Recordset::requireCurrent() const
+{
+    if (!m_open || m_deletedPending || m_ids.empty() || m_pos < 0 || m_pos >= qint64(m_ids.size()))
+        noCurrentRecord();
+}
+
+void Recordset::fetchBlockAround(qint64 index) const
+{
+    if (m_cache.size() > MaxCachedRows) m_cache.clear();
+    if (!m_blockQuery) {
+        QString marks;
+        for (int i = 0; i < BlockSize; ++i) marks += (i ? QStringLiteral(",?") : QStringLiteral("?"));
+        QString cols = QStringLiteral("rowid");
+        for (int c : m_wanted) cols += ',' + SqlDialect::quoteName(m_columns[c]);
+        m_blockQuery = std::make_unique<QSqlQuery>(m_db.handle());
+        m_blockQuery->setForwardOnly(true);
+        if (!m_blockQuery->prepare(QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") +
+                                   SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE rowid IN (") + marks + ')'))
+            throwSqlError(m_blockQuery->lastError());
+    }
+    // Fetch the block in the direction of travel: rows from index onwards, and a few before.
+    qint64 start = std::max<qint64>(0, index - 8);
+    qint64 end = std::min<qint64>(qint64(m_ids.size()), start + BlockSize);
+    for (int i = 0; i < BlockSize; ++i) {
+        const qint64 k = start + i;
+        m_blockQuery->bindValue(i, k < end ? QVariant(m_ids[size_t(k)]) : QVariant(qint64(-1)));
+    }
+    if (!m_blockQuery->exec()) throwSqlError(m_blockQuery->lastError());
+    const int n = int(m_wanted.size());
+    while (m_blockQuery->next()) {
+        QVector<QVariant> row(n);
+        for (int c = 0; c < n; ++c) row[c] = m_blockQuery->value(c + 1);
+        m_cache.insert(m_blockQuery->value(0).toLongLong(), row);
+    }
+    m_blockQuery->finish();
+}
+
+int Recordset::slotFor(int column) const
+{
+    if (m_slot[column] < 0) {
+        // A column asked for the first time: fetch it from now on.
+        m_slot[column] = int(m_wanted.size());
+        m_wanted << column;
+        m_cache.clear();
+        m_blockQuery.reset();
+    }
+    return m_slot[column];
+}
+
+const QVector<QVariant>& Recordset::currentRow() const
+{
+    requireCurrent();
+    const qint64 id = m_ids[size_t(m_pos)];
+    auto it = m_cache.constFind(id);
+    if (it == m_cache.constEnd()) {
+        fetchBlockAround(m_pos);
+        it = m_cache.constFind(id);
+        if (it == m_cache.constEnd()) noCurrentRecord();   // deleted behind our back
+    }
+    return *it;
+}
+
+QVariant Recordset::value(int ordinal) const
+{
+    if (ordinal < 0 || ordinal >= m_columns.size())
+        throw TwError(ErrNo::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    if (m_mode != Mode::None) {
+        auto e = m_edits.constFind(ordinal);
+        if (e != m_edits.constEnd()) return *e;
+        if (m_mode == Mode::AddNew) return QVariant();
+    }
+    requireCurrent();
+    const int slot = slotFor(ordinal);
+    return currentRow().at(slot);
+}
+
+QVariant Recordset::value(const QString& field) const
+{
+    const int i = fieldIndex(field);
+    if (i < 0)
+        throw TwError(ErrNo::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    return value(i);
+}
+
+QString Recordset::text(const QString& field) const
+{
+    const QVariant v = value(field);
+    if (v.isNull()) return QString();
+    switch (v.typeId()) {
+    case QMetaType::Double: {
+        const double d = v.toDouble();
+        return d == 0 ? QStringLiteral("0") : QString::number(d, 'g', QLocale::FloatingPointShortest);
+    }
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default: return v.toString();
+    }
+}
+
+QVariant Recordset::toStorage(int column, const QVariant& v) const
+{
+    if (v.isNull() || !v.isValid()) return QVariant();
+    const Affinity a = m_affinity[column];
+    if (a == Affinity::Text) {
+        switch (v.typeId()) {
+        case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        default: return v.toString();
+        }
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool: return qlonglong(v.toBool() ? 1 : 0);
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+        return a == Affinity::Boolean ? qlonglong(v.toLongLong() != 0) : v.toLongLong();
+    case QMetaType::Double: case QMetaType::Float: return v.toDouble();
+    default: break;
+    }
+    const QString t = v.toString().trimmed();
+    if (t.isEmpty()) return QVariant();
+    if (a == Affinity::Boolean) {
+        if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0) return qlonglong(1);
+        if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0) return qlonglong(0);
+    }
+    bool ok = false;
+    double d = QLocale::c().toDouble(t, &ok);
+    if (!ok) d = QLocale::system().toDouble(t, &ok);
+    if (!ok) throw TwError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+    if (a == Affinity::Boolean) return qlonglong(d != 0);
+    return d;
+}
+
+void Recordset::setValue(int ordinal, const QVariant& v)
+{
+    if (ordinal < 0 || ordinal >= m_columns.size())
+        throw TwError(ErrNo::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    if (m_mode == Mode::None) {
+        requireCurrent();
+        m_mode = Mode::Edit;
+    }
+    m_edits.insert(ordinal, toStorage(ordinal, v));
+}
+
+void Recordset::setValue(const QString& field, const QVariant& v)
+{
+    const int i = fieldIndex(field);
+    if (i < 0)
+        throw TwError(ErrNo::ItemNotFound,
+                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    setValue(i, v);
+}
+
+void Recordset::addNew()
+{
+    if (!m_open) noCurrentRecord();
+    if (m_mode != Mode::None) flushEdit();
+    m_deletedPending = false;
+    m_mode = Mode::AddNew;
+    m_edits.clear();
+}
+
+void Recordset::cancelUpdate()
+{
+    m_mode = Mode::None;
+    m_edits.clear();
+}
+
+void Recordset::update()
+{
+    if (m_mode == Mode::None) {
+        requireCurrent();
+        return;
+    }
+    flushEdit();
+}
+
+void Recordset::flushEdit()
+{
+    const Mode mode = m_mode;
+    QList<int> cols = m_edits.keys();
+    std::sort(cols.begin(), cols.end());
+    const QString t = SqlDialect::quoteName(m_table);
+    QString key = (mode == Mode::AddNew ? QStringLiteral("I:") : QStringLiteral("U:"));
+    for (int c : cols) key += QString::number(c) + ',';
+    auto& q = m_updateQueries[key];
+    if (!q) {
+        QStringList names, marks;
+        for (int c : cols) {
+            names << SqlDialect::quoteName(m_columns[c]) + (mode == Mode::AddNew ? QString() : QStringLiteral(" = ?"));
+            marks << QStringLiteral("?");
+        }
+        QString sql;
+        if (mode == Mode::AddNew)
+            sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
+                                 : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
+        else
+            sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
+        q = std::make_shared<QSqlQuery>(m_db.handle());
+        if (!q->prepare(sql)) {
+            const QSqlError err = q->lastError();
+            q.reset();
+            m_updateQueries.remove(key);
+            m_mode = Mode::None;
+            m_edits.clear();
+            throwSqlError(err);
+        }
+    }
+    int b = 0;
+    for (int c : cols) q->bindValue(b++, m_edits.value(c));
+    if (mode == Mode::Edit) {
+        if (cols.isEmpty()) { m_mode = Mode::None; return; }
+        q->bindValue(b, m_ids[size_t(m_pos)]);
+    }
+    const bool ok = q->exec();
+    const QSqlError err = q->lastError();
+    const QVariant newId = q->lastInsertId();
+    q->finish();
+    const QHash<int, QVariant> edits = m_edits;
+    m_mode = Mode::None;
+    m_edits.clear();
+    if (!ok) throwSqlError(err);
+    if (mode == Mode::AddNew) {
+        // A new row joins the end of the set until the next requery, as in ADO.
+        m_ids.push_back(newId.toLongLong());
+        m_pos = qint64(m_ids.size()) - 1;
+    } else {
+        auto it = m_cache.find(m_ids[size_t(m_pos)]);
+        if (it != m_cache.end())
+            for (auto e = edits.constBegin(); e != edits.constEnd(); ++e)
+                if (m_slot[e.key()] >= 0) (*it)[m_slot[e.key()]] = e.value();
+    }
+}
+
+void Recordset::deleteCurrent()
+{
+    if (m_mode == Mode::AddNew) { cancelUpdate(); return; }
+    cancelUpdate();
+    requireCurrent();
+    const qint64 id = m_ids[size_t(m_pos)];
+    m_db.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE rowid = ?"), {id});
+    m_ids.erase(m_ids.begin() + m_pos);
+    m_cache.remove(id);
+    m_deletedPending = true;
+}
+
+void Recordset::requery()
+{
+    if (!m_open) noCurrentRecord();
+    if (m_mode != Mode::None) flushEdit();
+    loadIds();
+    m_pos = 0;
+}
+
+bool Recordset::find(const QString& criterion)
+{
+    QString column, value;
+    if (!SqlDialect::parseCriterion(criterion, &column, &value) || fieldIndex(column) < 0)
+        throw TwError(ErrNo::DatabaseError,
+                      QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+    if (m_mode != Mode::None) flushEdit();
+    QString sql = QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE ") +
+                  SqlDialect::quoteName(m_columns[fieldIndex(column)]) + QStringLiteral(" = ?");
+    if (!m_where.isEmpty()) sql += QStringLiteral(" AND (") + m_where + ')';
+    if (!m_filter.isEmpty()) sql += QStringLiteral(" AND (") + m_filter + ')';
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throwSqlError(q.lastError());
+    q.addBindValue(value);
+    for (const QVariant& b : m_filterBinds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    std::unordered_set<qint64> hits;
+    while (q.next()) hits.insert(q.value(0).toLongLong());
+    qint64 start = m_pos < 0 ? 0 : m_pos;
+    m_deletedPending = false;
+    for (qint64 i = start; i < qint64(m_ids.size()); ++i) {
+        if (hits.count(m_ids[size_t(i)])) { m_pos = i; return true; }
+    }
+    m_pos = qint64(m_ids.size());
+    return false;
+}
+
+void Recordset::setFilter(const QString& where, const QVariantList& binds)
+{
+    if (!m_open) noCurrentRecord();
+    if (m_mode != Mode::None) flushEdit();
+    m_filter = where;
+    m_filterBinds = binds;
+    loadIds();
+    m_pos = 0;
+}
+
+void Recordset::clearFilter() { setFilter(QString(), {}); }
+
+qint64 Recordset::bookmark() const
+{
+    requireCurrent();
+    return m_ids[size_t(m_pos)];
+}
+
+bool Recordset::setBookmark(qint64 bookmark)
+{
+    auto it = std::find(m_ids.begin(), m_ids.end(), bookmark);
+    if (it == m_ids.end()) return false;
+    leaveRow();
+    m_pos = it - m_ids.begin();
+    return true;
+}

@@ -1,0 +1,4 @@
+#include "tools/ToolsController.h"
+#include "app/frmTarnwell.h"
+
+ToolsController::ToolsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared()) {}

@@ -1,0 +1,207 @@
+// Start-up of the main window, the single-copy rule, preferences and the error log.
+#include "support/TestEnv.h"
+#include "app/Module1.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorLog.h"
+#include "maintenance/ErrorTrap.h"
+#include "sensors/SensorRegistry.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QtTest>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    QByteArray readLog()
+    {
+        QFile f(Paths::logFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { TestData::installFresh(); }
+
+    void noSensorsShowsMessageAndZero()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QCOMPARE(w.windowTitle(), QString("Tarnwell HALYX"));
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QCOMPARE(m.script.shown[0].text,
+                 QString("There are no sensors in the database, \r\nclick the ADD NEW button to begin using Tarnwell"));
+        QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+        QCOMPARE(w.findChild<QLineEdit*>("txtSCount")->text(), QString("0"));
+        QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 0);
+        QVERIFY(!w.startupRefused());
+    }
+
+    void tabsAndCaptions()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        auto* tabs = w.findChild<QTabWidget*>("SSTab1");
+        QVERIFY(tabs);
+        const QStringList expected = {"1. Identification", "2. Installation", "3. Readings", "4. Load v Time",
+                                      "5. Disp v Time", "6. Load v Length", "7. Disp v Length",
+                                      "8. Shear v Length", "9. Utilities"};
+        QCOMPARE(tabs->count(), expected.size());
+        for (int i = 0; i < tabs->count(); ++i) QCOMPARE(tabs->tabText(i), expected[i]);
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void sensorsListedInNumberOrder()
+    {
+        {
+            auto db = TestData::openDatabase();
+            // Entered out of order: the list follows InstrumentID order.
+            for (const char* id : {"250475002", "240155001", "250435001"}) TestData::addSensor(*db, {id});
+        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(m.script.shown.empty());
+        auto* combo = w.findChild<QComboBox*>("cboSensors");
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->itemText(0), QString("240155001"));
+        QCOMPARE(combo->itemText(1), QString("250435001"));
+        QCOMPARE(combo->itemText(2), QString("250475002"));
+        QCOMPARE(combo->currentText(), QString("240155001"));
+        QCOMPARE(w.findChild<QLineEdit*>("txtSCount")->text(), QString("3"));
+        QCOMPARE(w.shared().currentSensorId(), QString("240155001"));
+        QCOMPARE(w.findChild<QLineEdit*>("txtSensor")->text(), QString("N12-240155001"));
+    }
+
+    void oneSensor()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {"250401001"});
+        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 1);
+        QCOMPARE(w.findChild<QLineEdit*>("txtSCount")->text(), QString("1"));
+        QCOMPARE(w.shared().currentSensorId(), QString("250401001"));
+    }
+
+    void missingOrForeignDatabaseRefusesToStart_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a database") << QByteArray("Standard Jet DB, or anything else");
+        QTest::newRow("damaged") << QByteArray("SQLite format 3\0garbage garbage garbage", 40);
+    }
+    void missingOrForeignDatabaseRefusesToStart()
+    {
+        QFETCH(QByteArray, content);
+        QFile::remove(Paths::databasePath());
+        if (!content.isEmpty()) {
+            QFile f(Paths::databasePath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        ScriptedMessages m;
+        {
+            frmTarnwell w;
+            w.show();
+            QVERIFY(w.connectFailed());
+            QCOMPARE(m.script.shown.size(), size_t(1));
+            QCOMPARE(m.script.shown[0].text, QString("ERROR: could not connect to database\r\nProgram must exit"));
+            QCOMPARE(m.script.shown[0].title, QString("Database connection error"));
+            QCOMPARE(m.script.shown[0].icon, Messages::Icon::Critical);
+        }
+        // Start-up never creates the database.
+        QCOMPARE(QFile::exists(Paths::databasePath()), !content.isEmpty());
+    }
+
+    void secondCopyIsTurnedAway()
+    {
+        const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        ScriptedMessages m;
+        frmTarnwell first;
+        first.show();
+        QVERIFY(!first.startupRefused());
+        QVERIFY(QFile::exists(lockDir + "/tarnwell.lock"));
+        m.script.shown.clear();
+        {
+            frmTarnwell second;
+            second.show();
+            QVERIFY(second.turnedAway());
+            QCOMPARE(m.script.texts(), QStringList{"Tarnwell is already running\r\nCannot load program again"});
+            QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+        }
+        // The first copy is left alone: its lock and connection survive the second's end.
+        QVERIFY(first.shared().db.isOpen());
+        QLockFile probe(lockDir + "/tarnwell.lock");
+        QVERIFY(!probe.tryLock(0));
+    }
+
+    void getPrefsKeepsValuesWhenTableIsEmpty()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        Shared& s = w.shared();
+        QCOMPARE(s.prefs.MineID, QString("N12-"));
+        QCOMPARE(s.prefs.MaxY, QString("10"));
+        s.db.execute("DELETE FROM Prefs");
+        QFile::remove(Paths::logFilePath());
+        Module1::GetPrefs(s);
+        QCOMPARE(s.prefs.MineID, QString("N12-"));
+        QCOMPARE(s.prefs.MinY, QString("0"));
+        QVERIFY(readLog().contains(" Module1_GetPrefs"));
+        // A null field stops the reading there: the fields after it keep their values.
+        s.db.execute("INSERT INTO Prefs (MineID, MaxY, MinY, MinX, MaxX) VALUES ('K7-', '20', NULL, '1', '2')");
+        Module1::GetPrefs(s);
+        QCOMPARE(s.prefs.MineID, QString("K7-"));
+        QCOMPARE(s.prefs.MaxY, QString("20"));
+        QCOMPARE(s.prefs.MinY, QString("0"));
+        QCOMPARE(s.prefs.MinX, QString("0"));
+    }
+
+    void logEntryByteForByte()
+    {
+        const QDateTime when(QDate(2011, 3, 5), QTime(14, 0, 0));
+        const QString msg = trapMessage(13, "Type mismatch", " G_savefields");
+        QCOMPARE(msg, QString("Err #13: Type mismatch G_savefields"));
+        const QByteArray expected = "\r\n" + QByteArray(89, '*') + "\r\n" +
+                                    QLocale::system().toString(when, QLocale::ShortFormat).toLatin1() +
+                                    " - Err #13: Type mismatch G_savefields\r\n";
+        QCOMPARE(logEntry(msg, when), expected);
+
+        // The first entry creates the file; entries are appended.
+        QFile::remove(Paths::logFilePath());
+        runTrapped(" G_savefields", [] { throw TwError(13, "Type mismatch"); });
+        runTrapped(" Form_Load", [] { throw TwError(3021, "No current record"); });
+        const QByteArray log = readLog();
+        QVERIFY(log.startsWith("\r\n" + QByteArray(89, '*') + "\r\n"));
+        QVERIFY(log.contains(" - Err #13: Type mismatch G_savefields\r\n"));
+        QVERIFY(log.endsWith(" - Err #3021: No current record Form_Load\r\n"));
+        QCOMPARE(log.count(QByteArray(89, '*')), 2);
+    }
+
+    void unwritableLogNeverTroublesTheCaller()
+    {
+        QDir(Paths::dataFolder()).removeRecursively();
+        bool after = false;
+        QVERIFY(!runTrapped(" G_test", [] { throw TwError(6, "Overflow"); }));
+        after = true;
+        QVERIFY(after);
+        QVERIFY(!QFile::exists(Paths::logFilePath()));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,316 @@
+// The data store: the recordset cursor, the SQL dialect, the table helpers and the
+// set-up of a new database.
+#include "support/TestEnv.h"
+#include "calc/Numbers.h"
+#include "setup/Installer.h"
+#include "store/DataTables.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+#include "store/Recordset.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QtTest>
+
+class TestStore : public QObject {
+    Q_OBJECT
+    TestHome home;
+    std::unique_ptr<Database> db;
+    const QString id = QStringLiteral("250475001");
+
+    QList<TestData::ReadingSpec> fiveReadings()
+    {
+        QList<TestData::ReadingSpec> list;
+        for (int i = 0; i < 5; ++i) {
+            TestData::ReadingSpec r;
+            // Entered out of date order on purpose: the recordset must order by FullDate.
+            r.when = QDateTime(QDate(2025, 5, 10 - 2 * i), QTime(8, 0));
+            r.channels = {QString::number(10 + i) + QStringLiteral(".00")};
+            list << r;
+        }
+        return list;
+    }
+
+private slots:
+    void init()
+    {
+        db.reset();
+        TestData::installFresh();
+        db = TestData::openDatabase();
+    }
+    void cleanup() { db.reset(); }
+
+    void setupCreatesFixedTablesAndNeverOverwrites()
+    {
+        QCOMPARE(db->scalar("SELECT count(*) FROM Configuration").toInt(), 6);
+        QCOMPARE(db->scalar("SELECT NumChannels FROM Configuration WHERE SensorType = '75'").toInt(), 6);
+        QCOMPARE(db->scalar("SELECT NumChannels FROM Configuration WHERE SensorType = '25'").toInt(), 1);
+        QCOMPARE(db->scalar("SELECT NumNodes FROM Configuration WHERE SensorType = '55'").toInt(), 6);
+        QCOMPARE(db->scalar("SELECT Model FROM Configuration WHERE SensorType = '65'").toString(), QString("d5HALYX"));
+        QCOMPARE(db->scalar("SELECT count(*) FROM Prefs").toInt(), 1);
+        // Template's first fourteen columns in order.
+        Recordset rs(*db);
+        rs.open("SELECT * FROM sensordata ORDER BY FullDate");
+        QStringList first = rs.fieldNames().mid(0, 14);
+        QStringList expected = {"DateTimeKey", "ReadingDate", "ReadingTime", "ChannelT"};
+        for (int i = 1; i <= 10; ++i) expected << QString("Channel%1").arg(i);
+        QCOMPARE(first, expected);
+
+        // A second install leaves the database as it is.
+        db->execute("INSERT INTO Sensors (InstrumentID) VALUES ('250475009')");
+        db.reset();
+        const Installer::Result again = Installer::install();
+        QVERIFY(again.ok);
+        QVERIFY(again.lines.join('\n').contains("left unchanged"));
+        db = TestData::openDatabase();
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
+        QVERIFY(!Installer::createDatabase(Paths::databasePath()));
+    }
+
+    void openRefusesMissingAndForeignFiles()
+    {
+        Database other("other");
+        QVERIFY(!other.open(Paths::dataFolder() + "/missing.mdb"));
+        QVERIFY(!QFile::exists(Paths::dataFolder() + "/missing.mdb"));   // never created
+        QFile junk(Paths::dataFolder() + "/junk.mdb");
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("Standard Jet DB\0\0\0 not ours", 28);
+        junk.close();
+        QVERIFY(!other.open(junk.fileName()));
+        QVERIFY(!other.isOpen());
+    }
+
+    void tableExistsComparesExactlyAndSkipsMSys()
+    {
+        TestData::addSensor(*db, {id});
+        db->execute("CREATE TABLE MSysObjects (x)");
+        db->execute("CREATE TABLE msysLower (x)");
+        const QString path = Paths::databasePath();
+        QVERIFY(DataTables::TableExists(path, id));
+        QVERIFY(DataTables::TableExists(path, "Sensors"));
+        QVERIFY(!DataTables::TableExists(path, "sensors"));
+        QVERIFY(!DataTables::TableExists(path, id + ' '));
+        QVERIFY(!DataTables::TableExists(path, "MSysObjects"));
+        QVERIFY(DataTables::TableExists(path, "msysLower"));   // only "MSys" in that case is the engine's
+        QVERIFY(!DataTables::TableExists(path, "250475002"));
+        QVERIFY_THROWS_EXCEPTION(TwError, DataTables::TableExists(Paths::dataFolder() + "/none.mdb", id));
+    }
+
+    void dataTableCopiesTemplateStructureWithoutRows()
+    {
+        // Rows in the template must not be copied, whatever their keys.
+        db->execute("INSERT INTO sensordata (DateTimeKey, FullDate) VALUES ('x', '2025-01-01 00:00:00')");
+        DataTables::createDataTable(*db, id);
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 0);
+        QSqlQuery a(db->handle()), b(db->handle());
+        a.exec("PRAGMA table_info(sensordata)");
+        b.exec(QString("PRAGMA table_info(`%1`)").arg(id));
+        while (a.next()) {
+            QVERIFY(b.next());
+            QCOMPARE(b.value(1).toString(), a.value(1).toString());   // name
+            QCOMPARE(b.value(2).toString(), a.value(2).toString());   // type
+            QCOMPARE(b.value(3).toInt(), a.value(3).toInt());         // not null
+        }
+        QVERIFY(!b.next());
+        // The key is kept unique by the database, and the date order has an index.
+        TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"1"}, "", true, false, false}});
+        QVERIFY_THROWS_EXCEPTION(TwError, TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"2"}, "", true, false, false}}));
+        QSqlQuery plan(db->handle());
+        plan.exec(QString("EXPLAIN QUERY PLAN SELECT * FROM `%1` ORDER BY FullDate").arg(id));
+        QString detail;
+        while (plan.next()) detail += plan.value(3).toString();
+        QVERIFY2(detail.contains("INDEX"), qPrintable(detail));
+        // Creating it again fails rather than overwriting.
+        QVERIFY_THROWS_EXCEPTION(TwError, DataTables::createDataTable(*db, id));
+        DataTables::dropDataTable(*db, id);
+        QVERIFY(!DataTables::TableExists(Paths::databasePath(), id));
+    }
+
+    void sqlDialect()
+    {
+        QCOMPARE(SqlDialect::translate("DELETE * FROM `250475001`"), QString("DELETE FROM `250475001`"));
+        QCOMPARE(SqlDialect::translate("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"),
+                 QString("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID"));
+        auto s = SqlDialect::parseSelect("SELECT * FROM `250475001` WHERE Plottemporal = True ORDER BY FullDate");
+        QVERIFY(s.valid);
+        QCOMPARE(s.table, QString("250475001"));
+        QCOMPARE(s.where, QString("Plottemporal = True"));
+        QCOMPARE(s.orderBy, QString("FullDate"));
+        QString col, val;
+        QVERIFY(SqlDialect::parseCriterion("DateTimeKey='250475001 2025/01/01 00:00:00'", &col, &val));
+        QCOMPARE(col, QString("DateTimeKey"));
+        QCOMPARE(val, QString("250475001 2025/01/01 00:00:00"));
+        QVERIFY(SqlDialect::parseCriterion("Level = 'O''Brien'", &col, &val));
+        QCOMPARE(val, QString("O'Brien"));
+    }
+
+    void emptyRecordsetIsAtBofAndEof()
+    {
+        TestData::addSensor(*db, {id});
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        QVERIFY(rs.bof());
+        QVERIFY(rs.eof());
+        QCOMPARE(rs.recordCount(), 0);
+        rs.moveFirst();   // harmless on an empty set
+        QVERIFY(rs.eof());
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.value("DateTimeKey"));
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.moveNext());
+    }
+
+    void movesAndPositionsFollowDateOrder()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        QCOMPARE(rs.recordCount(), 5);
+        QCOMPARE(rs.absolutePosition(), 1);
+        QCOMPARE(rs.text("Channel1"), QString("14.00"));   // earliest reading first
+        rs.moveLast();
+        QCOMPARE(rs.absolutePosition(), 5);
+        QCOMPARE(rs.text("channel1"), QString("10.00"));   // names match without case
+        rs.moveNext();
+        QVERIFY(rs.eof());
+        QCOMPARE(rs.absolutePosition(), Recordset::PosEOF);
+        rs.movePrevious();
+        QCOMPARE(rs.absolutePosition(), 5);
+        rs.moveFirst();
+        rs.movePrevious();
+        QVERIFY(rs.bof());
+        rs.setAbsolutePosition(3);
+        QCOMPARE(rs.text("Channel1"), QString("12.00"));
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.value("NoSuchColumn"));
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.setAbsolutePosition(6));
+    }
+
+    void updatesAddsAndDeletes()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        rs.setAbsolutePosition(2);
+        rs.setValue("Channel2", "7.00");
+        rs.setValue("Load1", "1.5");
+        rs.setValue("Plottemporal", false);
+        rs.update();
+        QCOMPARE(rs.text("Channel2"), QString("7.00"));
+        QCOMPARE(rs.value("Load1").toDouble(), 1.5);
+        const QString key = rs.text("DateTimeKey");
+        QCOMPARE(db->scalar(QString("SELECT Channel2 FROM `%1` WHERE DateTimeKey = ?").arg(id), {key}).toString(), QString("7.00"));
+        QCOMPARE(db->scalar(QString("SELECT Plottemporal FROM `%1` WHERE DateTimeKey = ?").arg(id), {key}).toInt(), 0);
+
+        // A text that is not a number never reaches a numeric column.
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.setValue("Load2", "abc"));
+        rs.cancelUpdate();
+
+        // Moving away while editing writes the edit, as callers expect.
+        rs.setValue("Channel3", "3.00");
+        rs.moveNext();
+        rs.movePrevious();
+        QCOMPARE(rs.text("Channel3"), QString("3.00"));
+
+        // Add: the new row is current and joins the end until a requery.
+        rs.addNew();
+        rs.setValue("DateTimeKey", id + " 2024/01/01 00:00:00");
+        rs.setValue("FullDate", QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+        rs.update();
+        QCOMPARE(rs.recordCount(), 6);
+        QCOMPARE(rs.absolutePosition(), 6);
+        QCOMPARE(rs.text("DateTimeKey"), id + " 2024/01/01 00:00:00");
+        rs.requery();
+        QCOMPARE(rs.text("DateTimeKey"), id + " 2024/01/01 00:00:00");   // now first in date order
+
+        // Delete: the count drops at once and the next move lands on the successor.
+        rs.setAbsolutePosition(3);
+        const QString third = rs.text("DateTimeKey");
+        rs.setAbsolutePosition(4);
+        const QString fourth = rs.text("DateTimeKey");
+        rs.setAbsolutePosition(3);
+        rs.deleteCurrent();
+        QCOMPARE(rs.recordCount(), 5);
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.value("DateTimeKey"));
+        rs.moveNext();
+        QCOMPARE(rs.text("DateTimeKey"), fourth);
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1` WHERE DateTimeKey = ?").arg(id), {third}).toInt(), 0);
+
+        // A duplicate key is refused by the database and nothing is added.
+        rs.addNew();
+        rs.setValue("DateTimeKey", fourth);
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.update());
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 5);
+    }
+
+    void findSearchesForwardFromCurrentRow()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        rs.setAbsolutePosition(2);
+        const QString second = rs.text("DateTimeKey");
+        rs.moveLast();
+        // Forward from the last row the second is not found, and the cursor ends at EOF.
+        QVERIFY(!rs.find("DateTimeKey = '" + second + "'"));
+        QVERIFY(rs.eof());
+        rs.moveFirst();
+        QVERIFY(rs.find("DateTimeKey='" + second + "'"));
+        QCOMPARE(rs.absolutePosition(), 2);
+        // The current row itself counts.
+        QVERIFY(rs.find("DateTimeKey = '" + second + "'"));
+        QCOMPARE(rs.absolutePosition(), 2);
+        QVERIFY_THROWS_EXCEPTION(TwError, rs.find("garbage"));
+    }
+
+    void filterBookmarkAndRequery()
+    {
+        for (const char* s : {"250475003", "250455001", "250475002"}) TestData::addSensor(*db, {s});
+        db->execute("UPDATE Sensors SET Level = 'O''Brien' WHERE InstrumentID = '250455001'");
+        Recordset rs(*db);
+        rs.open("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;");
+        QCOMPARE(rs.text("InstrumentID"), QString("250455001"));
+        rs.moveLast();
+        const qint64 mark = rs.bookmark();
+        rs.setFilter("Level = ?", {QString("O'Brien")});
+        QCOMPARE(rs.recordCount(), 1);
+        QVERIFY(!rs.setBookmark(mark));   // not in the filtered set
+        QVERIFY(rs.find("InstrumentID = '250455001'"));
+        rs.clearFilter();
+        QCOMPARE(rs.recordCount(), 3);
+        QVERIFY(rs.setBookmark(mark));
+        QCOMPARE(rs.text("InstrumentID"), QString("250475003"));
+        rs.requery();
+        QCOMPARE(rs.absolutePosition(), 1);
+    }
+
+    void numberFormats()
+    {
+        QCOMPARE(Numbers::format(12.3, "##0.00"), QString("12.30"));
+        QCOMPARE(Numbers::format(7, "##0.00"), QString("7.00"));
+        QCOMPARE(Numbers::format(21, "##0.0"), QString("21.0"));
+        QCOMPARE(Numbers::format(0.5, "##0.00"), QString("0.50"));
+        QCOMPARE(Numbers::format(-0.001, "##0.00"), QString("0.00"));
+        QCOMPARE(Numbers::format(100, "##0.0#"), QString("100.0"));
+        QCOMPARE(Numbers::format(12.25, "##0.0#"), QString("12.25"));
+        QCOMPARE(Numbers::format(2.675, "##0.00"), QString("2.68"));   // decimal value, half to even
+        QCOMPARE(Numbers::format(2.665, "##0.00"), QString("2.66"));
+        QCOMPARE(Numbers::format(0.125, "##0.00"), QString("0.12"));
+        QCOMPARE(Numbers::format(1234567.891, "##0.00"), QString("1234567.89"));
+        QCOMPARE(Numbers::formatText("", "##0.00"), QString());
+        QCOMPARE(Numbers::formatText(" abc ", "##0.00"), QString("abc"));
+        QCOMPARE(Numbers::leadingValue("  12a"), 12.0);
+        QCOMPARE(Numbers::leadingValue("-3.5.1"), -3.5);
+        QCOMPARE(Numbers::leadingValue("abc"), 0.0);
+        QCOMPARE(Numbers::leadingValue(""), 0.0);
+        QVERIFY_THROWS_EXCEPTION(TwError, Numbers::localeValue("abc"));
+        QCOMPARE(Numbers::localeValue("12.5"), 12.5);
+        QCOMPARE(Numbers::plain(125), QString("125"));
+        QCOMPARE(Numbers::plain(-20), QString("-20"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"

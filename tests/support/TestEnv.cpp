@@ -1,0 +1,104 @@
+#include "support/TestEnv.h"
+#include "setup/Installer.h"
+#include "store/DataTables.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+#include <cmath>
+
+TestHome::TestHome()
+{
+    m_oldHome = qgetenv("HOME");
+    qputenv("HOME", m_dir.path().toLocal8Bit());
+    for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        qunsetenv(v);
+}
+
+TestHome::~TestHome() { qputenv("HOME", m_oldHome); }
+
+namespace TestData {
+
+void installFresh()
+{
+    QDir(Paths::dataFolder()).removeRecursively();
+    const Installer::Result r = Installer::install();
+    if (!r.ok) qFatal("set-up failed: %s", qPrintable(r.lines.join('\n')));
+}
+
+std::unique_ptr<Database> openDatabase(const QString& connectionName)
+{
+    auto db = std::make_unique<Database>(connectionName);
+    if (!db->open(Paths::databasePath())) qFatal("cannot open the test database");
+    return db;
+}
+
+void addSensor(Database& db, const SensorSpec& spec)
+{
+    const QString type = spec.id.mid(4, 2);
+    const QVariant channels = db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type});
+    db.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, Model, "
+                              "numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, boltkfactor, "
+                              "lengthofgauge, NodeLocation1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+               {spec.id, spec.id.left(4), type, spec.id.mid(6, 3), type, QStringLiteral("HALYX"),
+                QStringLiteral("d%1HALYX").arg(channels.toInt()), channels, 0.0, QStringLiteral("2025/04/01"),
+                QStringLiteral("No"), 1, spec.stacked ? 1 : 0, spec.boltkfactor, spec.lengthofgauge,
+                spec.nodeLocation1});
+    DataTables::createDataTable(db, spec.id);
+    db.execute(QStringLiteral("INSERT INTO NetworkConfig (SensorID, MasterID, SlaveID, SlotID, TimeConfig) "
+                              "VALUES (?, 'NA', 'NA', 'NA', 24)"),
+               {spec.id});
+}
+
+QString readingKey(const QString& id, const QDateTime& when)
+{
+    return id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& readings)
+{
+    Transaction tx(db);
+    QSqlQuery q(db.handle());
+    QString cols = QStringLiteral("DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Plottemporal, PlotSpatial, DoNotPlot, IsDirty");
+    QString marks = QStringLiteral("?,?,?,?,?,?,?,?,1");
+    for (int i = 1; i <= 10; ++i) {
+        cols += QStringLiteral(", Channel%1").arg(i);
+        marks += QStringLiteral(",?");
+    }
+    q.prepare(QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)").arg(id, cols, marks));
+    for (const ReadingSpec& r : readings) {
+        q.addBindValue(readingKey(id, r.when));
+        q.addBindValue(r.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        q.addBindValue(r.when.toString(QStringLiteral("yyyy/MM/dd")));
+        q.addBindValue(r.when.toString(QStringLiteral("HH:mm:ss")));
+        q.addBindValue(r.temperature);
+        q.addBindValue(r.temporal ? 1 : 0);
+        q.addBindValue(r.spatial ? 1 : 0);
+        q.addBindValue(r.doNotPlot ? 1 : 0);
+        for (int i = 0; i < 10; ++i) q.addBindValue(i < r.channels.size() ? r.channels[i] : QString());
+        if (!q.exec()) throwSqlError(q.lastError());
+    }
+    tx.commit();
+}
+
+void addManyReadings(Database& db, const QString& id, int count, const QDateTime& start, int channels)
+{
+    QList<ReadingSpec> list;
+    list.reserve(count);
+    for (int n = 0; n < count; ++n) {
+        ReadingSpec r;
+        r.when = start.addSecs(qint64(n) * 3600);
+        for (int c = 1; c <= channels; ++c)
+            r.channels << QString::number(100.0 * c + 50.0 * std::sin(n / 24.0 + c), 'f', 2);
+        r.temperature = QString::number(15.0 + 5.0 * std::sin(n / 100.0), 'f', 1);
+        r.temporal = (n % 7 == 0);
+        r.spatial = (n % 500 == 0);
+        list << r;
+    }
+    addReadings(db, id, list);
+}
+
+}  // namespace TestData

@@ -1,0 +1,78 @@
+#pragma once
+#include "app/Desktop.h"
+#include "app/Messages.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class Database;
+
+// Gives the test process a temporary HOME, so the data folder (documents folder +
+// /Orrisford/Tarnwell) and the single-copy lock live in a throw-away place.
+class TestHome {
+public:
+    TestHome();
+    ~TestHome();
+    QString path() const { return m_dir.path(); }
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome;
+};
+
+// Installs a message script for the lifetime of the object (answers and records boxes).
+class ScriptedMessages {
+public:
+    ScriptedMessages() { Messages::installScript(&script); }
+    ~ScriptedMessages() { Messages::installScript(nullptr); }
+    Messages::Script script;
+};
+
+// Records desktop open requests instead of opening anything.
+class RecordedDesktop {
+public:
+    RecordedDesktop() { Desktop::installRecorder(&recorder); }
+    ~RecordedDesktop() { Desktop::installRecorder(nullptr); }
+    Desktop::Recorder recorder;
+};
+
+namespace TestData {
+
+// Removes the data folder and creates it again with a fresh database (as tarnwell-setup does).
+void installFresh();
+
+// Opens the database of the data folder on its own connection.
+std::unique_ptr<Database> openDatabase(const QString& connectionName = QStringLiteral("test-data"));
+
+struct SensorSpec {
+    QString id;                    // nine digits; characters 5-6 are the type code
+    bool stacked = true;
+    QString boltkfactor = QStringLiteral("100");
+    QString lengthofgauge = QStringLiteral("50");
+    QString nodeLocation1 = QStringLiteral("100");
+};
+
+// Adds a sensor as the program does: Sensors row, data table, NetworkConfig row.
+void addSensor(Database& db, const SensorSpec& spec);
+
+struct ReadingSpec {
+    QDateTime when;
+    QStringList channels;          // Channel1.. as stored texts
+    QString temperature;           // ChannelT as stored text
+    bool temporal = true;
+    bool spatial = false;
+    bool doNotPlot = false;
+};
+
+// Adds readings to a sensor's data table (one transaction).
+void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& readings);
+
+// Adds count readings one hour apart from start, channel values varying smoothly.
+void addManyReadings(Database& db, const QString& id, int count, const QDateTime& start, int channels = 6);
+
+// The reading key of a sensor at a date-time.
+QString readingKey(const QString& id, const QDateTime& when);
+
+}  // namespace TestData
