@@ -17,3 +17,7 @@ void ChartsController::SSTab1_Click(int previousTab)
 {
     Q_UNUSED(previousTab);
 }
+
+bool ChartsController::prepareChart(int) { return false; }
+
+QImage ChartsController::renderChart(int, const QSize&) { return QImage(); }

@@ -1,5 +1,7 @@
 #pragma once
+#include <QImage>
 #include <QObject>
+#include <QSize>
 #include <array>
 
 class frmTarnwell;
@@ -16,6 +18,12 @@ public:
 
     // The tab change: saves what the tab being left holds, then prepares the tab entered.
     void SSTab1_Click(int previousTab);
+
+    // For the report: opens the chart tab's selection, runs its calculation and draws it,
+    // without switching tabs. False (nothing drawn) when it has fewer than two readings.
+    bool prepareChart(int tab);
+    // The chart of a tab as a picture of the given size (as last drawn).
+    QImage renderChart(int tab, const QSize& size);
 
 private:
     frmTarnwell& m_win;

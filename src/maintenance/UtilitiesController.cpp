@@ -9,6 +9,10 @@ UtilitiesController::UtilitiesController(frmTarnwell& win) : QObject(&win), m_wi
     m_page->setObjectName(QStringLiteral("pageUtilities"));
 }
 
+void UtilitiesController::ListBackups() {}
+
+void UtilitiesController::showAbout() {}
+
 void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)
 {
     Q_UNUSED(folder);

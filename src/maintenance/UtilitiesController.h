@@ -15,6 +15,10 @@ public:
 
     // Compacts folder + file (folder ends with "/"). Called when the program ends.
     void compactDatabase(const QString& folder, const QString& fileName);
+    // Refreshes lstFiles with the files of the backup folder.
+    void ListBackups();
+    // The About window (frmSplash), modal.
+    void showAbout();
 
 private:
     frmTarnwell& m_win;

@@ -16,8 +16,20 @@ public:
 
     QLabel* lblError = nullptr;
 
+    // Sets up the reading boxes for the current Configuration row (the sensor's type).
+    void ConfigureForm();
+    void fillreadings();
+    void CheckFutureDate();
     bool ReadingValid();
     void SaveReadings();
+    bool DupID(const QString& key);
+    void CheckDateTime();
+    // The tab change's Readings side: entering opens the readings and shows the saved
+    // (or the last) reading; leaving keeps the bookmark and saves the reading on screen.
+    void enterReadingsTab();
+    void leaveReadingsTab();
+    // txtRcount := "<position> of <count>".
+    void showCount();
 
 private:
     frmTarnwell& m_win;

@@ -37,7 +37,23 @@ void SensorRegistry::fillfields()
 
 void SensorRegistry::savefields() {}
 
+void SensorRegistry::CalcNCs() {}
+
 void SensorRegistry::SetNodeBoxes() {}
+
+void SensorRegistry::enterInstallationTab() {}
+
+void SensorRegistry::enterIdentificationTab() {}
+
+bool SensorRegistry::isStacked() const
+{
+    return m_s.rsSensors && m_s.rsSensors->hasCurrentRow() && m_s.rsSensors->value(QStringLiteral("Stacked")).toBool();
+}
+
+QString SensorRegistry::boltKFactorText() const
+{
+    return m_s.rsSensors && m_s.rsSensors->hasCurrentRow() ? m_s.rsSensors->text(QStringLiteral("boltkfactor")) : QString();
+}
 
 void SensorRegistry::rebuildSensorList()
 {

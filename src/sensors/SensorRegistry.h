@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QString>
 
 class frmTarnwell;
 struct Shared;
@@ -26,9 +27,18 @@ public:
 
     void fillfields();
     void savefields();
+    void CalcNCs();
     void SetNodeBoxes();
     // Empties cboSensors and lists every row of the Sensors recordset in order.
     void rebuildSensorList();
+    // Entering the "2. Installation" tab: its caption, drawing and position boxes.
+    void enterInstallationTab();
+    // Entering the "1. Identification" tab: node boxes placed, focus on cboSensors.
+    void enterIdentificationTab();
+    // The layout option shown (stacked when true).
+    bool isStacked() const;
+    // The k factor box's text as typed (the load calculation reads it).
+    QString boltKFactorText() const;
 
 private:
     frmTarnwell& m_win;
