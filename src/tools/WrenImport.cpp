@@ -1,5 +1,4 @@
 #include "tools/WrenImport.h"
-#include "calc/Numbers.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 #include "store/TwError.h"
@@ -105,6 +104,54 @@ Target targetFor(Database& db, const QString& sensorId)
     return t;
 }
 
+QString leadingFixed(QStringView text, int decimals)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) negative = (text[i++] == u'-');
+    QString whole, frac;
+    bool dot = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') (dot ? frac : whole) += c;
+        else if (c == u'.' && !dot) dot = true;
+        else break;
+    }
+    if (whole.isEmpty() && frac.isEmpty()) negative = false;
+    // Digits kept, then half to even on the first digit dropped and those after it.
+    QString keep = (whole.isEmpty() ? QStringLiteral("0") : whole) + frac.left(decimals).leftJustified(decimals, u'0');
+    const QStringView rest = QStringView(frac).mid(std::min<qsizetype>(decimals, frac.size()));
+    bool up = false;
+    if (!rest.isEmpty()) {
+        if (rest[0] > u'5') up = true;
+        else if (rest[0] == u'5') {
+            bool beyond = false;
+            for (qsizetype k = 1; k < rest.size(); ++k) beyond = beyond || rest[k] != u'0';
+            up = beyond || (keep.back().unicode() - u'0') % 2 == 1;
+        }
+    }
+    if (up) {
+        qsizetype k = keep.size() - 1;
+        for (; k >= 0; --k) {
+            if (keep[k] == u'9') keep[k] = u'0';
+            else { keep[k] = QChar(keep[k].unicode() + 1); break; }
+        }
+        if (k < 0) keep.prepend(u'1');
+    }
+    QString intPart = keep.left(keep.size() - decimals);
+    qsizetype z = 0;
+    while (z + 1 < intPart.size() && intPart[z] == u'0') ++z;
+    intPart.remove(0, z);
+    const QString fracPart = keep.right(decimals);
+    bool zero = true;
+    for (QChar c : keep) zero = zero && c == u'0';
+    QString out = (negative && !zero ? QStringLiteral("-") : QString()) + intPart;
+    if (decimals > 0) out += u'.' + fracPart;
+    return out;
+}
+
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target)
 {
     if (row.broken) return std::nullopt;
@@ -117,11 +164,11 @@ std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Lay
     r.key = target.sensorId + u' ' + stamp->fullText();
     const int base = target.tempChannel ? 4 : 3;
     if (target.tempChannel) {
-        const QString t = row.fieldText(4);
-        if (!t.trimmed().isEmpty()) r.channelT = Numbers::format(Numbers::leadingValue(t), QStringLiteral("##0.0"));
+        const QStringView t = row.field(4);
+        if (!t.trimmed().isEmpty()) r.channelT = leadingFixed(t, 1);
     }
-    for (int k = 1; k <= target.gauges; ++k)
-        r.channels << Numbers::format(Numbers::leadingValue(row.fieldText(base + k)), QStringLiteral("##0.00"));
+    r.channels.reserve(target.gauges);
+    for (int k = 1; k <= target.gauges; ++k) r.channels << leadingFixed(row.field(base + k), 2);
     return r;
 }
 

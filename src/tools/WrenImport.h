@@ -56,6 +56,11 @@ struct Reading {
     QStringList channels;  // "##0.00" for Channel1 .. Channel<gauges>; an empty field gives 0.00
 };
 
+// The leading number of a text ("." as decimal point, 0 when there is none) with a fixed
+// number of decimals, rounded half to even on its decimal digits: "1.235" -> "1.24" at 2,
+// "21.46" -> "21.5" at 1, "-5" -> "-5.00", "abc" -> "0.00".
+QString leadingFixed(QStringView text, int decimals);
+
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
 

@@ -1,5 +1,6 @@
 // The logger-file reader, the date layouts, the pre-selection and the reading a row gives,
 // without any window or database.
+#include "calc/Numbers.h"
 #include "tools/LoggerFile.h"
 #include "tools/WrenDates.h"
 #include "tools/WrenImport.h"
@@ -227,6 +228,37 @@ private slots:
         QCOMPARE(r->readingTime, time);
         QCOMPARE(r->key, "123456789 " + date + ' ' + time);
         QCOMPARE(r->fullDate, QString(date).replace('/', '-') + ' ' + time);
+    }
+
+    // The import's number texts agree with the program's "##0.00" / "##0.0" patterns.
+    void leadingNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("two");
+        QTest::addColumn<QString>("one");
+        QTest::newRow("worked values") << "1.234" << "1.23" << "1.2";
+        QTest::newRow("temperature") << "21.46" << "21.46" << "21.5";
+        QTest::newRow("whole negative") << "-5" << "-5.00" << "-5.0";
+        QTest::newRow("half to even, down") << "2.125" << "2.12" << "2.1";
+        QTest::newRow("half to even, up") << "2.135" << "2.14" << "2.1";
+        QTest::newRow("above half") << "2.1251" << "2.13" << "2.1";
+        QTest::newRow("carry into the whole part") << "9.995" << "10.00" << "10.0";
+        QTest::newRow("negative rounding to zero") << "-0.001" << "0.00" << "0.0";
+        QTest::newRow("leading zeros and blanks") << "  007.5x" << "7.50" << "7.5";
+        QTest::newRow("plus sign, point first") << "+.5" << "0.50" << "0.5";
+        QTest::newRow("not a number") << "abc" << "0.00" << "0.0";
+        QTest::newRow("empty") << "" << "0.00" << "0.0";
+        QTest::newRow("exponent is not read") << "1e5" << "1.00" << "1.0";
+    }
+    void leadingNumbers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, two);
+        QFETCH(QString, one);
+        QCOMPARE(WrenImport::leadingFixed(text, 2), two);
+        QCOMPARE(WrenImport::leadingFixed(text, 1), one);
+        QCOMPARE(WrenImport::leadingFixed(text, 2), Numbers::format(Numbers::leadingValue(text), "##0.00"));
+        QCOMPARE(WrenImport::leadingFixed(text, 1), Numbers::format(Numbers::leadingValue(text), "##0.0"));
     }
 
     void duplicateMessageIsOne()
