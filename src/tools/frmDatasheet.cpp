@@ -125,7 +125,12 @@ bool frmDatasheet::PopulateFlexGrid()
     const QStringList headers = DatasheetModel::headersFor(m_model->gauges());
     for (int c = 0; c < headers.size(); ++c)
         MSFlexGrid1->horizontalHeader()->resizeSection(c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
-    MSFlexGrid1->horizontalHeader()->resizeSection(0, GridWidgets::twips(this, 2600));
+    // The key column: 2600 twips, or wider where the font needs it to show a whole key.
+    const int keyWidth = MSFlexGrid1->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
+    MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
+    int total = 0;
+    for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
+    resize(std::max(width(), std::min(total + 60, 1500)), height());
     return true;
 }
 
