@@ -36,12 +36,12 @@ ToolsController::ToolsController(frmTarnwell& win) : QObject(&win), m_win(win), 
         cboWrenInt->setToolTip(QStringLiteral("Minimum interval in hours between imported logger readings"));
         if (auto* box = page ? qobject_cast<QBoxLayout*>(page->layout()) : nullptr) {
             auto* row = new QHBoxLayout;
-            auto* caption = new QLabel(QStringLiteral("Import interval (hours):"));
+            auto* caption = new QLabel(QStringLiteral("Logger import interval (hours):"));
             caption->setObjectName(QStringLiteral("lblWrenInt"));
             row->addWidget(caption);
             row->addWidget(cboWrenInt);
             row->addStretch();
-            box->insertLayout(0, row);
+            box->addLayout(row);
         }
     }
 }

@@ -5,6 +5,7 @@
 #include "ModalHelper.h"
 #include "app/Module1.h"
 #include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "store/Paths.h"
 #include "tools/DatasheetModel.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSqlQuery>
 #include <QToolButton>
 #include <QtTest>
@@ -261,11 +263,13 @@ private slots:
         Shared& s = w.shared();
         Module1::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
+        w.readings()->fillreadings();   // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
         QVERIFY(runDatasheet(w, [](frmDatasheet* d) { d->close(); }));
         QVERIFY(s.rsReadings && s.rsReadings->isOpen());
         QCOMPARE(s.rsReadings->bookmark(), shown);
         QCOMPARE(s.rsReadings->absolutePosition(), 2);
+        QCOMPARE(w.findChild<QLineEdit*>("txtRcount")->text(), QString("2 of 3"));
     }
 
     void exportWritesAndOpens()

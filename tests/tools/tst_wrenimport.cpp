@@ -5,6 +5,7 @@
 #include "ModalHelper.h"
 #include "app/Module1.h"
 #include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "store/Paths.h"
 #include "tools/ToolsController.h"
@@ -318,6 +319,7 @@ private slots:
         Shared& s = w.shared();
         Module1::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
+        w.readings()->fillreadings();   // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
         choose(path);
         QVERIFY(runImport(w, appendNow));
