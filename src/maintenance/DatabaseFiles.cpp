@@ -163,8 +163,8 @@ QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, c
         dst.exec("PRAGMA journal_mode = OFF");
         sqlite3_backup* b = sqlite3_backup_init(dst.db, "main", source, "main");
         if (!b) failSqlite(dst.db, sqlite3_errcode(dst.db), QStringLiteral("Cannot start the backup"));
-        // 4 MB of pages per step at the usual page size: progress without slowing the copy.
-        const int pagesPerStep = 1024;
+        // 1 MB of pages per step at the usual page size: progress without slowing the copy.
+        const int pagesPerStep = 256;
         qint64 pageSize = 4096;
         {
             sqlite3_stmt* ps = nullptr;
@@ -176,21 +176,22 @@ QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, c
         bool cancelled = false;
         while (true) {
             rc = sqlite3_backup_step(b, pagesPerStep);
-            const int total = sqlite3_backup_pagecount(b);
-            const int left = sqlite3_backup_remaining(b);
-            if (hooks.failAfterBytes >= 0 && qint64(total - left) * pageSize >= hooks.failAfterBytes && left > 0) {
-                sqlite3_backup_finish(b);
-                fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + temp.path);
-            }
             if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
                 sqlite3_sleep(5);
                 continue;
             }
-            if (rc != SQLITE_OK) break;
+            if (rc != SQLITE_OK && rc != SQLITE_DONE) break;
+            const int total = sqlite3_backup_pagecount(b);
+            const int left = sqlite3_backup_remaining(b);
+            if (hooks.failAfterBytes >= 0 && qint64(total - left) * pageSize > hooks.failAfterBytes) {
+                sqlite3_backup_finish(b);
+                fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + temp.path);
+            }
             if (hooks.progress && !hooks.progress(total > 0 ? int(1000LL * (total - left) / total) : 1000)) {
                 cancelled = true;
                 break;
             }
+            if (rc == SQLITE_DONE) break;
         }
         sqlite3_backup_finish(b);
         if (cancelled) return QString();
