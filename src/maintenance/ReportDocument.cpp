@@ -1,5 +1,6 @@
 #include "maintenance/ReportDocument.h"
 
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -142,35 +143,38 @@ std::vector<Item> describe(const QTextDocument& doc)
     return items;
 }
 
-bool writeOdt(const QTextDocument& doc, const QString& path, QString* error)
+namespace {
+// Writes the finished bytes in one go: the file is replaced only by a complete document.
+bool saveBytes(const QByteArray& data, const QString& path, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    QTextDocumentWriter writer(&file, "odf");
-    if (!writer.write(&doc)) {
-        file.cancelWriting();
-        if (error) *error = QStringLiteral("the document could not be written");
-        return false;
-    }
-    if (!file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         if (error) *error = file.errorString();
         return false;
     }
     return true;
 }
+}  // namespace
+
+bool writeOdt(const QTextDocument& doc, const QString& path, QString* error)
+{
+    // The writer closes the device it is given, so it writes into memory first.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QTextDocumentWriter writer(&buffer, "odf");
+    if (!writer.write(&doc)) {
+        if (error) *error = QStringLiteral("the document could not be written");
+        return false;
+    }
+    return saveBytes(buffer.data(), path, error);
+}
 
 bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     {
-        QPdfWriter pdf(&file);
+        QPdfWriter pdf(&buffer);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setResolution(300);
@@ -178,11 +182,7 @@ bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
         pdf.setCreator(QStringLiteral("Tarnwell"));
         doc.print(&pdf);
     }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return saveBytes(buffer.data(), path, error);
 }
 
 }  // namespace ReportDocument
