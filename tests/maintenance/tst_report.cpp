@@ -7,6 +7,7 @@
 #include "maintenance/frmReport.h"
 #include "store/Database.h"
 #include "store/Paths.h"
+#include "setup/Installer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -165,6 +166,20 @@ private slots:
         QString error;
         QVERIFY(!ReportDocument::writeOdt(*doc, "/nonexistent-folder/r.odt", &error));
         QVERIFY(!error.isEmpty());
+    }
+
+    void manualRenderedToPdf()
+    {
+        const QString text = Installer::manualSource();
+        for (const char* topic : {"Adding a sensor", "Importing logger files", "How the values are computed",
+                                  "Filtering the sensor list", "Backup and restore", "Restoring a backup"})
+            QVERIFY2(text.contains(QLatin1String(topic)), topic);
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(Installer::writeManual(dir.filePath("TarnwellManual.pdf"), &error), qPrintable(error));
+        const QByteArray pdf = bytes(dir.filePath("TarnwellManual.pdf"));
+        QVERIFY(pdf.startsWith("%PDF"));
+        QVERIFY(pdfPages(pdf) >= 4);
     }
 
     // The command: the options window, its remembered choices, the files and the desktop.
