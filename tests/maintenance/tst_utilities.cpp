@@ -3,6 +3,7 @@
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
 #include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
 #include "maintenance/frmSplash.h"
 #include "store/Database.h"
 #include "store/Paths.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
@@ -418,6 +420,51 @@ private slots:
         auto db = TestData::openDatabase("check");
         QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 4);
         QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+    }
+
+    // Closing on the Readings tab stores the reading on screen when it is valid, before the
+    // database is closed and compacted; an invalid one is left unsaved.
+    void closingStoresAValidEditedReading_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("valid") << "12.3" << "12.30";
+        QTest::newRow("beyond the type's limits") << "99999" << "";
+    }
+    void closingStoresAValidEditedReading()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        const QString id = "250425001";   // first in the list, type 25
+        {
+            auto db = TestData::openDatabase();
+            db->execute("DELETE FROM `" + id + "`");
+            TestData::ReadingSpec r;
+            r.when = QDateTime(QDate(2024, 5, 1), QTime(10, 0));
+            r.channels = {""};
+            r.temperature = "20.0";
+            TestData::addReadings(*db, id, {r});
+        }
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            Shared& s = w.shared();
+            s.rsConfig->moveFirst();
+            s.rsConfig->find("SensorType = '25'");
+            w.readings()->ConfigureForm();
+            {
+                const QSignalBlocker quiet(w.SSTab1);
+                w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            }
+            w.readings()->enterReadingsTab();
+            auto* box = w.findChild<QLineEdit*>("txtChannel(1)");
+            QVERIFY(box);
+            box->setText(typed);
+            w.close();
+        }
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT Channel1 FROM `" + id + "`").toString(), stored);
     }
 
     void failedCompactionAtCloseKeepsTheDatabase()
