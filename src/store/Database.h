@@ -49,10 +49,12 @@ public:
     quint64 generation() const { return m_generation; }
 
 private:
+    friend class Transaction;
     void finalizeStatements();
 
     QString m_name;
     QString m_path;
+    int m_transactionDepth = 0;
     QHash<QString, sqlite3_stmt*> m_statements;
     quint64 m_generation = 0;
 };
@@ -62,6 +64,9 @@ private:
 void execStatement(sqlite3_stmt* st, const QVariant* values, int count);
 
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
+// Transactions nest: an inner one is a savepoint of the outer, so a routine that is one
+// unit on its own (creating a data table) can also be part of a larger unit (adding a
+// sensor).
 class Transaction {
 public:
     explicit Transaction(Database& db);
@@ -70,6 +75,7 @@ public:
 private:
     Database& m_db;
     bool m_done = false;
+    int m_level = 0;
 };
 
 // Turns the last error of a query or the connection into a TwError (the engine's own

@@ -1,0 +1,172 @@
+// Entry of a reading: the validity check against the sensor type's limits, writing the
+// reading on screen back to its row, the duplicate-key check and adding a new reading.
+#include "readings/ReadingsController.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingFormats.h"
+#include "readings/ReadingRules.h"
+#include "store/SqlDialect.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimeEdit>
+
+namespace {
+// Whether a stored value already equals the value SaveReadings would write.
+bool sameAsStored(const QVariant& stored, const QVariant& wanted)
+{
+    if (stored.isNull()) return false;   // an empty box is written as empty text, not left null
+    switch (wanted.typeId()) {
+    case QMetaType::Bool: {
+        bool ok = false;
+        const qlonglong n = stored.toLongLong(&ok);
+        return ok && (n != 0) == wanted.toBool();
+    }
+    case QMetaType::QDateTime:
+        return stored.typeId() == QMetaType::QString &&
+               stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    default:
+        return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
+    }
+}
+
+ReadingRules::Limits limitsOf(const Recordset& cfg)
+{
+    return ReadingRules::limitsFrom(cfg.value(QStringLiteral("numchannels")), cfg.value(QStringLiteral("tempchannel")),
+                                    cfg.value(QStringLiteral("lowval")), cfg.value(QStringLiteral("highval")),
+                                    cfg.value(QStringLiteral("templow")), cfg.value(QStringLiteral("temphigh")));
+}
+}  // namespace
+
+bool ReadingsController::ReadingValid()
+{
+    bool valid = true;
+    runTrapped(QStringLiteral(" G_ReadingValid"), [&] {
+        auto refuse = [&](const QString& message, QWidget* focus) {
+            lblError->setText(message);
+            lblError->setVisible(true);
+            if (focus) focus->setFocus();
+            valid = false;
+        };
+        if (!dtpRdate->date().isValid()) {
+            refuse(ReadingRules::DateNullMessage, dtpRdate);
+            return;
+        }
+        if (!dtpRtime->time().isValid()) {
+            refuse(ReadingRules::TimeNullMessage, dtpRtime);
+            return;
+        }
+        QStringList channels;
+        for (int i = 1; i <= 6; ++i) channels << txtChannel[size_t(i)]->text();
+        const ReadingRules::Check check = ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels);
+        if (!check.ok)
+            refuse(check.message, check.channel == 0 ? static_cast<QWidget*>(txtChannelT)
+                                                     : static_cast<QWidget*>(txtChannel[size_t(check.channel)]));
+    });
+    return valid;
+}
+
+void ReadingsController::SaveReadings()
+{
+    runTrapped(QStringLiteral(" G_SaveReadings"), [&] {
+        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+        // A date or time the user changed but has not finished editing is applied (or
+        // refused) first, so the key written here is the one the row holds.
+        applyPendingPickerEdit();
+        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+        Recordset& rs = *m_s.rsReadings;
+        const QDate date = dtpRdate->date();
+        const QTime time = dtpRtime->time();
+        // Only what differs from the row is written: moving through readings without
+        // changing them writes nothing to the database file.
+        auto put = [&](const QString& field, const QVariant& wanted) {
+            if (!sameAsStored(rs.value(field), wanted)) rs.setValue(field, wanted);
+        };
+        put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
+        put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
+        for (int i = 1; i <= 6; ++i)
+            put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
+        put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
+        put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+        try {
+            rs.update();
+        } catch (...) {
+            rs.cancelUpdate();   // a refused write leaves the row as it was
+            throw;
+        }
+    });
+}
+
+bool ReadingsController::DupID(const QString& key)
+{
+    bool duplicate = false;
+    runTrapped(QStringLiteral(" G_DupID"), [&] {
+        if (!hasReadings()) return;
+        Recordset& rs = *m_s.rsReadings;
+        rs.moveFirst();
+        if (!rs.find(ReadingFormats::keyCriterion(key))) return;
+        duplicate = rs.absolutePosition() != m_s.rememberedPosition;
+    });
+    return duplicate;
+}
+
+void ReadingsController::imgAddReading_Click()
+{
+    runTrapped(QStringLiteral(" imgAddReading_Click"), [&] {
+        Recordset* rs = m_s.rsReadings.get();
+        const QString id = m_s.currentSensorId();
+        if (!rs || !rs->isOpen() || id.isEmpty()) return;
+        if (rs->recordCount() > 0) {
+            applyPendingPickerEdit();
+            if (!ReadingValid()) return;
+            SaveReadings();
+        }
+        const QDateTime now = clock();
+        const QDate date = now.date();
+        const QTime time(now.time().hour(), now.time().minute(), now.time().second());
+        const QString key = ReadingFormats::readingKey(id, date, time);
+        // No row is being re-dated: every existing key counts as taken.
+        m_s.rememberedPosition = 0;
+        const qint64 shown = rs->hasCurrentRow() ? rs->bookmark() : 0;
+        if (DupID(key)) {
+            // DupID left the recordset on the matching row; go back to the reading on
+            // screen, so that the next save writes it to its own row.
+            if (shown != 0) rs->setBookmark(shown);
+            Messages::show(QStringLiteral("There is already a reading with that date and time"),
+                           QStringLiteral("Duplicate Reading"));
+            dtpRdate->setFocus();
+            return;
+        }
+        rs->addNew();
+        rs->setValue(QStringLiteral("DateTimeKey"), key);
+        rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        rs->setValue(QStringLiteral("IsDirty"), true);
+        rs->setValue(QStringLiteral("Plottemporal"), true);
+        rs->setValue(QStringLiteral("PlotSpatial"), false);
+        try {
+            rs->update();
+        } catch (...) {
+            rs->cancelUpdate();
+            throw;
+        }
+        // Re-run the query unless the new reading already sorts last, where the
+        // recordset has put it (a sensor with a reading dated later than now).
+        const bool sortsLast =
+            m_s.db.scalar(QStringLiteral("SELECT 1 FROM ") + SqlDialect::quoteName(rs->table()) +
+                              QStringLiteral(" WHERE FullDate > ? LIMIT 1"),
+                          {ReadingFormats::fullDate(date, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))})
+                .isNull();
+        if (!sortsLast) rs->requery();
+        rs->moveLast();
+        showCount();
+        fillreadings();
+    });
+}
