@@ -335,6 +335,24 @@ private slots:
         QCOMPARE(num(s35, day(2), "Stretch1"), 30.0);
     }
 
+    void inputsOfTheCurrentSensor()
+    {
+        addSensor(QStringLiteral("250455001"));
+        addSensor(QStringLiteral("250435002"));
+        TestData::addReadings(s->db, "250435002", {reading(day(1), {"1.00", "2.00"})});
+        s->rsSensors = std::make_unique<Recordset>(s->db);
+        s->rsSensors->open("SELECT * FROM Sensors ORDER BY InstrumentID");
+        QVERIFY(s->rsSensors->find("InstrumentID = '250435002'"));
+        const SensorInputs in = currentSensorInputs(*s, false, "80", "0.4");
+        QCOMPARE(in.id, QString("250435002"));
+        QCOMPARE(in.sensorType, QString("35"));
+        QVERIFY(!in.stacked);
+        QCOMPARE(in.kFactorText, QString("80"));
+        QCOMPARE(in.gaugeLengthText, QString("0.4"));
+        QCOMPARE(OpenGraphData(*s, GraphSelection::Temporal), GraphOpenStatus::Opened);
+        QCOMPARE(s->rsGraph->text("Channel2"), QString("2.00"));
+    }
+
     void baselineWithoutAChannelLeavesNothingStale()
     {
         addSensor(S75);
