@@ -57,7 +57,8 @@ struct Shared {
 
     Prefs prefs;
 
-    // Channel offsets of the baseline reading (index 1..10; 0 unused).
+    // Channel offsets of the baseline reading (index 1..10; 0 unused; NaN where the
+    // baseline has no value in that channel). Set by the calculation passes.
     std::array<double, 11> offsets{};
 
     // Position of the reading whose date or time is being changed (0: none).

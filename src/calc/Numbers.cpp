@@ -3,6 +3,8 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -11,25 +13,82 @@ namespace Numbers {
 double leadingValue(const QString& text)
 {
     int i = 0;
-    const int n = text.size();
+    const int n = int(text.size());
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-    QString digits;
-    if (i < n && (text[i] == '+' || text[i] == '-')) digits += text[i++];
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // The digits with at most one ".", as ASCII for a locale-independent conversion.
+    QVarLengthArray<char, 64> digits;
     bool seenDot = false, seenDigit = false;
     for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c.isDigit() && c.unicode() < 128) { digits += c; seenDigit = true; }
-        else if (c == '.' && !seenDot) { digits += c; seenDot = true; }
+        const char16_t c = text[i].unicode();
+        if (c >= '0' && c <= '9') { digits.append(char(c)); seenDigit = true; }
+        else if (c == '.' && !seenDot) { digits.append('.'); seenDot = true; }
         else break;
     }
     if (!seenDigit) return 0.0;
-    return digits.toDouble();
+    double v = 0;
+    const char* begin = digits.constData();
+    const char* end = begin + digits.size();
+    const auto r = std::from_chars(begin, end, v);
+    if (r.ec != std::errc() || r.ptr != end) v = QString::fromLatin1(begin, digits.size()).toDouble();
+    return negative ? -v : v;
 }
+
+namespace {
+
+// The system locale's decimal point and group separator, read once (the system locale
+// does not change while the program runs).
+struct SystemSeparators {
+    bool decimalIsDot = true;
+    bool groupIsDot = false;
+};
+const SystemSeparators& systemSeparators()
+{
+    static const SystemSeparators seps = [] {
+        const QLocale sys = QLocale::system();
+        return SystemSeparators{sys.decimalPoint() == QLatin1String("."), sys.groupSeparator() == QLatin1String(".")};
+    }();
+    return seps;
+}
+
+// The common case, decided without asking the locale: an optionally signed ASCII
+// decimal "123" or "123.45". Such a text means the same in the system locale as in the C
+// locale, except where the locale groups digits with "." and the text looks grouped
+// ("1.234", "12.345.678"); that case, and every other text, returns nullopt here.
+std::optional<double> plainDecimal(const QString& t)
+{
+    const int n = int(t.size());
+    if (n > 60) return std::nullopt;
+    char buf[64];
+    int i = 0, len = 0;
+    bool negative = false;
+    if (t[0] == '+' || t[0] == '-') { negative = t[0] == '-'; ++i; }
+    int intDigits = 0, fracDigits = 0;
+    bool dot = false;
+    for (; i < n; ++i) {
+        const char16_t c = t[i].unicode();
+        if (c >= '0' && c <= '9') { (dot ? fracDigits : intDigits)++; }
+        else if (c == '.' && !dot) dot = true;
+        else return std::nullopt;
+        buf[len++] = char(c);
+    }
+    if (intDigits == 0 || (dot && fracDigits == 0)) return std::nullopt;
+    const SystemSeparators& seps = systemSeparators();
+    if (!seps.decimalIsDot && seps.groupIsDot && dot && intDigits <= 3 && fracDigits == 3) return std::nullopt;
+    double v = 0;
+    const auto r = std::from_chars(buf, buf + len, v);
+    if (r.ec != std::errc() || r.ptr != buf + len) return std::nullopt;
+    return negative ? -v : v;
+}
+
+}  // namespace
 
 std::optional<double> tryLocaleValue(const QString& text)
 {
     const QString t = text.trimmed();
     if (t.isEmpty()) return std::nullopt;
+    if (auto v = plainDecimal(t)) return v;
     bool ok = false;
     double v = QLocale::system().toDouble(t, &ok);
     if (ok) return v;

@@ -149,6 +149,18 @@ PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, 
 
 }  // namespace
 
+SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
+                                 const QString& gaugeLengthText)
+{
+    SensorInputs in;
+    in.id = s.currentSensorId();
+    if (!in.id.isEmpty()) in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
+    in.stacked = stacked;
+    in.kFactorText = kFactorText;
+    in.gaugeLengthText = gaugeLengthText;
+    return in;
+}
+
 void GetOffsets(Recordset& rs, std::array<double, 11>& offsets)
 {
     runTrapped(OffsetsTag, [&] {

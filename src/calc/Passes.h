@@ -49,6 +49,12 @@ struct SensorInputs {
     QString gaugeLengthText;   // txtLengthofGauge as typed
 };
 
+// The inputs for the current sensor: InstrumentID and SensorType from the current row of
+// s.rsSensors (empty when there is none), with the layout and the two box texts as the
+// Installation page shows them.
+SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
+                                 const QString& gaugeLengthText);
+
 struct PassResult {
     GraphOpenStatus open = GraphOpenStatus::Failed;   // TableCreated: the caller shows graphTableCreatedText
     qint64 rowsWritten = 0;                           // rows updated and committed

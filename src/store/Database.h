@@ -1,9 +1,11 @@
 #pragma once
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // The one database connection of a run (an SQLite file, named "TarnwellHALYX.mdb" for
 // continuity with the files users already have). Statements are written in the program's
@@ -37,12 +39,29 @@ public:
     // True when the file at path starts with the SQLite header (cheap, no connection).
     static bool looksLikeSqlite(const QString& path);
 
+    // A statement of this connection prepared through the engine's own interface (no
+    // translation), kept for reuse and finalized when the connection closes. Used where
+    // one statement runs once per row of a large set. Throws TwError when it does not
+    // prepare or the connection is closed.
+    sqlite3_stmt* cachedStatement(const QString& sql);
+    // Changes each time the connection is closed, so holders of cached statements know
+    // to ask again.
+    quint64 generation() const { return m_generation; }
+
 private:
     friend class Transaction;
+    void finalizeStatements();
+
     QString m_name;
     QString m_path;
     int m_transactionDepth = 0;
+    QHash<QString, sqlite3_stmt*> m_statements;
+    quint64 m_generation = 0;
 };
+
+// Runs a cached statement once with the given values bound (null, integer, double, text
+// or bytes) and resets it. Throws TwError with the engine's code and message on failure.
+void execStatement(sqlite3_stmt* st, const QVariant* values, int count);
 
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
 // Transactions nest: an inner one is a savepoint of the outer, so a routine that is one

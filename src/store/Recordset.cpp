@@ -8,7 +8,9 @@
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QVarLengthArray>
 #include <algorithm>
+#include <sqlite3.h>
 #include <unordered_set>
 
 namespace {
@@ -53,7 +55,7 @@ void Recordset::close()
     m_blockQuery.reset();
     m_wanted.clear();
     m_slot.clear();
-    m_updateQueries.clear();
+    m_writeStatements.clear();
     m_edits.clear();
     m_mode = Mode::None;
     m_deletedPending = false;
@@ -355,49 +357,38 @@ void Recordset::flushEdit()
     const Mode mode = m_mode;
     QList<int> cols = m_edits.keys();
     std::sort(cols.begin(), cols.end());
-    const QString t = SqlDialect::quoteName(m_table);
-    QString key = (mode == Mode::AddNew ? QStringLiteral("I:") : QStringLiteral("U:"));
-    for (int c : cols) key += QString::number(c) + ',';
-    auto& q = m_updateQueries[key];
-    if (!q) {
+    if (mode == Mode::Edit && cols.isEmpty()) { m_mode = Mode::None; return; }
+    QByteArray key(m_columns.size() + 1, '\0');
+    key[0] = mode == Mode::AddNew ? 'I' : 'U';
+    for (int c : cols) key[c + 1] = 1;
+    WriteStatement& w = m_writeStatements[key];
+    if (w.sql.isEmpty()) {
+        const QString t = SqlDialect::quoteName(m_table);
         QStringList names, marks;
         for (int c : cols) {
             names << SqlDialect::quoteName(m_columns[c]) + (mode == Mode::AddNew ? QString() : QStringLiteral(" = ?"));
             marks << QStringLiteral("?");
         }
-        QString sql;
         if (mode == Mode::AddNew)
-            sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
-                                 : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
+            w.sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
+                                   : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
         else
-            sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
-        q = std::make_shared<QSqlQuery>(m_db.handle());
-        if (!q->prepare(sql)) {
-            const QSqlError err = q->lastError();
-            q.reset();
-            m_updateQueries.remove(key);
-            m_mode = Mode::None;
-            m_edits.clear();
-            throwSqlError(err);
-        }
+            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
     }
-    int b = 0;
-    for (int c : cols) q->bindValue(b++, m_edits.value(c));
-    if (mode == Mode::Edit) {
-        if (cols.isEmpty()) { m_mode = Mode::None; return; }
-        q->bindValue(b, m_ids[size_t(m_pos)]);
-    }
-    const bool ok = q->exec();
-    const QSqlError err = q->lastError();
-    const QVariant newId = q->lastInsertId();
-    q->finish();
+    QVarLengthArray<QVariant, 64> values;
+    for (int c : cols) values.append(m_edits.value(c));
+    if (mode == Mode::Edit) values.append(QVariant(m_ids[size_t(m_pos)]));
     const QHash<int, QVariant> edits = m_edits;
     m_mode = Mode::None;
     m_edits.clear();
-    if (!ok) throwSqlError(err);
+    if (!w.st || w.generation != m_db.generation()) {
+        w.st = m_db.cachedStatement(w.sql);   // throws when it does not prepare
+        w.generation = m_db.generation();
+    }
+    execStatement(w.st, values.constData(), int(values.size()));
     if (mode == Mode::AddNew) {
         // A new row joins the end of the set until the next requery, as in ADO.
-        m_ids.push_back(newId.toLongLong());
+        m_ids.push_back(sqlite3_last_insert_rowid(m_db.sqliteHandle()));
         m_pos = qint64(m_ids.size()) - 1;
     } else {
         auto it = m_cache.find(m_ids[size_t(m_pos)]);

@@ -9,6 +9,7 @@
 #include <vector>
 
 class Database;
+struct sqlite3_stmt;
 
 // An updatable cursor over one table, opened on the program's SQL text ("SELECT * FROM t
 // WHERE ... ORDER BY ..."). It keeps the row identities of the selection in order and
@@ -128,5 +129,13 @@ private:
     mutable QVector<int> m_slot;
     mutable QHash<qint64, QVector<QVariant>> m_cache;
     mutable std::unique_ptr<QSqlQuery> m_blockQuery;
-    QHash<QString, std::shared_ptr<QSqlQuery>> m_updateQueries;
+
+    // The UPDATE / INSERT statement for each set of edited columns (one flag byte per
+    // column), prepared once per connection.
+    struct WriteStatement {
+        QString sql;
+        sqlite3_stmt* st = nullptr;
+        quint64 generation = 0;
+    };
+    QHash<QByteArray, WriteStatement> m_writeStatements;
 };

@@ -9,7 +9,9 @@
 #include "store/Paths.h"
 #include "store/Recordset.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 #include <cmath>
 
@@ -41,6 +43,16 @@ QString logText()
 }
 
 int logCount(const QString& ending) { return int(logText().count(ending + QStringLiteral("\r\n"))); }
+
+// Whether this process still holds the file open.
+bool fileHeldOpen(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System))
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -323,6 +335,24 @@ private slots:
         QCOMPARE(num(s35, day(2), "Stretch1"), 30.0);
     }
 
+    void inputsOfTheCurrentSensor()
+    {
+        addSensor(QStringLiteral("250455001"));
+        addSensor(QStringLiteral("250435002"));
+        TestData::addReadings(s->db, "250435002", {reading(day(1), {"1.00", "2.00"})});
+        s->rsSensors = std::make_unique<Recordset>(s->db);
+        s->rsSensors->open("SELECT * FROM Sensors ORDER BY InstrumentID");
+        QVERIFY(s->rsSensors->find("InstrumentID = '250435002'"));
+        const SensorInputs in = currentSensorInputs(*s, false, "80", "0.4");
+        QCOMPARE(in.id, QString("250435002"));
+        QCOMPARE(in.sensorType, QString("35"));
+        QVERIFY(!in.stacked);
+        QCOMPARE(in.kFactorText, QString("80"));
+        QCOMPARE(in.gaugeLengthText, QString("0.4"));
+        QCOMPARE(OpenGraphData(*s, GraphSelection::Temporal), GraphOpenStatus::Opened);
+        QCOMPARE(s->rsGraph->text("Channel2"), QString("2.00"));
+    }
+
     void baselineWithoutAChannelLeavesNothingStale()
     {
         addSensor(S75);
@@ -515,6 +545,30 @@ private slots:
         QCOMPARE(logCount(" G_SetZeros"), 1);
         QCOMPARE(logCount(" G_SetStackedLoad"), 1);
         QCOMPARE(logCount(" G_GetTemporalData"), 1);
+    }
+
+    void rowWritesSurviveClosingTheConnection()
+    {
+        addSensor(S75);
+        TestData::addReadings(s->db, S75, {reading(day(1), {"100.00"}), reading(day(2), {"101.00"})});
+        QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
+        Recordset rs(s->db);
+        rs.open(graphQuery(S75, GraphSelection::Plottable));
+        rs.setValue("Load6", 5.0);
+        rs.update();
+        s->rsGraph.reset();
+
+        // The statements kept for row writes do not keep the file open.
+        s->db.close();
+        QVERIFY(!fileHeldOpen(s->databasePath));
+
+        // After reconnecting, a recordset still writes (its statements are prepared again).
+        QVERIFY(s->db.open(s->databasePath));
+        rs.setValue("Load6", 6.0);
+        rs.update();
+        QCOMPARE(num(S75, day(1), "Load6"), 6.0);
+        QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
+        QCOMPARE(num(S75, day(2), "zero1"), 1.0);
     }
 
     void failureMidPassKeepsTheRowsAlreadyWritten()
