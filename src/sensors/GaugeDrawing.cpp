@@ -84,11 +84,13 @@ QPixmap bolt(const BoltScene& s)
         << QPointF(s.rodX - 11, plateY + 20);
     p.setBrush(SteelDark);
     p.drawPolygon(nut);
-    p.setPen(QColor(60, 60, 60));
-    QFont small = p.font();
-    small.setPointSizeF(8);
-    p.setFont(small);
-    p.drawText(QRect(s.rodX - 90, plateY + 22, 180, 16), Qt::AlignCenter, QStringLiteral("Head at borehole collar"));
+    if (s.headCaption) {
+        p.setPen(QColor(60, 60, 60));
+        QFont small = p.font();
+        small.setPointSizeF(8);
+        p.setFont(small);
+        p.drawText(QRect(s.rodX - 90, plateY + 22, 180, 16), Qt::AlignCenter, QStringLiteral("Head at borehole collar"));
+    }
 
     // Node levels: a tick across the rod.
     for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it) {

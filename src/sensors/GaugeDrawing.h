@@ -17,6 +17,7 @@ struct BoltScene {
     QMap<int, QRect> nodeBoxes;  // node index -> its box, in picture coordinates
     QMap<int, QRect> centreBoxes;
     QString title;               // drawn at the top left, may be empty
+    bool headCaption = true;     // the words "Head at borehole collar" under the head
 };
 
 // The bolt upright with node 1 lowest and the head at the borehole collar at the bottom.

@@ -23,7 +23,8 @@ constexpr int BoxWidth = 60;
 constexpr int BoxHeight = 22;
 constexpr int LeftColumnWidth = 520;
 constexpr int DrawingLeft = 536;                     // the drawings fill the page from here
-constexpr int PageHeight = frmTarnwell::TabHeight - 34;
+constexpr int PageHeight = frmTarnwell::TabHeight - 44;   // below the tab strip
+constexpr int PageWidth = frmTarnwell::TabWidth - 4;      // inside the frame
 constexpr int IdentificationRodX = 666;              // between the two node columns
 constexpr int InstallationRodX = 710;
 
@@ -60,10 +61,11 @@ QLabel* heading(QWidget* parent, const QString& text, int x, int y, int w)
 }
 
 QPixmap boltPicture(bool stacked, int left, int rodX, const std::vector<GaugeLayout::Place>& nodes,
-                    const std::vector<GaugeLayout::Place>& centres)
+                    const std::vector<GaugeLayout::Place>& centres, bool headCaption = true)
 {
     GaugeDrawing::BoltScene scene;
-    scene.size = QSize(frmTarnwell::TabWidth - left, PageHeight);
+    scene.headCaption = headCaption;
+    scene.size = QSize(PageWidth - left, PageHeight);
     scene.stacked = stacked;
     scene.rodX = rodX - left;
     for (const auto& p : nodes) scene.nodeBoxes.insert(p.index, pixels(p).translated(-left, 0));
@@ -244,7 +246,7 @@ void SensorRegistry::buildGaugePanel()
 
     m_imgHead1 = new QLabel(page);
     m_imgHead1->setObjectName(QStringLiteral("imgHead(1)"));
-    m_imgHead1->setGeometry(DrawingLeft, 0, frmTarnwell::TabWidth - DrawingLeft, PageHeight);
+    m_imgHead1->setGeometry(DrawingLeft, 0, PageWidth - DrawingLeft, PageHeight);
     m_imgHead1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     txtSensor3 = lineEdit(page, QStringLiteral("txtSensor3"), true);
@@ -324,19 +326,22 @@ void SensorRegistry::buildInstallationGaugePanel()
         }
         return v;
     };
-    m_installStack = boltPicture(true, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(true), centresFor(true));
-    m_installStag = boltPicture(false, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(false), centresFor(false));
+    // The caption under the head is the label lbloption on this page.
+    m_installStack =
+        boltPicture(true, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(true), centresFor(true), false);
+    m_installStag =
+        boltPicture(false, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(false), centresFor(false), false);
 
     m_imgHead0 = new QLabel(page);
     m_imgHead0->setObjectName(QStringLiteral("imgHead(0)"));
-    m_imgHead0->setGeometry(DrawingLeft, 0, frmTarnwell::TabWidth - DrawingLeft, PageHeight);
+    m_imgHead0->setGeometry(DrawingLeft, 0, PageWidth - DrawingLeft, PageHeight);
     m_imgHead0->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     heading(page, QStringLiteral("Gauge positions"), DrawingLeft + 20, 56, 200);
     heading(page, QStringLiteral("Nodes (m)"), 560, 138, 120);
     heading(page, QStringLiteral("Gauge centres (m)"), 830, 138, 160);
     lbloption = new QLabel(page);
     lbloption->setObjectName(QStringLiteral("lbloption"));
-    lbloption->setGeometry(InstallationRodX - 110, PageHeight - 40, 220, 18);
+    lbloption->setGeometry(InstallationRodX - 110, PageHeight - 26, 220, 18);
     lbloption->setAlignment(Qt::AlignCenter);
 
     for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i)
