@@ -132,6 +132,24 @@ private slots:
         QVERIFY(readLog().isEmpty());
     }
 
+    void noCurrentRowIsReported()
+    {
+        addSensors({{"250475001"}});
+        SensorWindow s;
+        Recordset& rs = *s.w.shared().rsSensors;
+        rs.moveLast();
+        rs.moveNext();   // past the last row
+        s.reg().fillfields();
+        s.reg().savefields();
+        QCOMPARE(s.texts(), QStringList({"Either you are at the first record or the last record.",
+                                         "Either you are at the first record or the last record."}));
+        QCOMPARE(s.msg.script.shown[0].title, QString("Cannot Fill Fields"));
+        QCOMPARE(s.msg.script.shown[1].title, QString("Cannot Save Fields"));
+        QCOMPARE(s.msg.script.shown[1].icon, Messages::Icon::Exclamation);
+        QVERIFY(readLog().contains("Err #3021: "));
+        QVERIFY(readLog().contains(" G_savefields"));
+    }
+
     void typeMissingFromConfiguration()
     {
         {
