@@ -65,7 +65,7 @@ private slots:
                         "LengthofCable = 15, Destroyed = 'Yes', DestructionDate = '2025/09/14'");
         }
         SensorWindow s;
-        s.w.resize(1016, 696);
+        s.w.resize(frmTarnwell::TabWidth + 16, frmTarnwell::TabHeight + 16);
         QWidget* id = s.w.findChild<QWidget*>("pageIdentification");
         QWidget* inst = s.w.findChild<QWidget*>("pageInstallation");
         checkPage(id, "Identification");
