@@ -1,68 +1,71 @@
 #include "sensors/SensorRegistry.h"
+#include "app/Messages.h"
 #include "app/frmTarnwell.h"
 
 #include <QComboBox>
-#include <QFormLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QRadioButton>
 
 SensorRegistry::SensorRegistry(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
 {
-    m_idPage = new QWidget;
-    m_idPage->setObjectName(QStringLiteral("pageIdentification"));
-    auto* form = new QFormLayout(m_idPage);
-    cboSensors = new QComboBox;
-    cboSensors->setObjectName(QStringLiteral("cboSensors"));
-    cboSensors->setEditable(true);
-    txtSCount = new QLineEdit;
-    txtSCount->setObjectName(QStringLiteral("txtSCount"));
-    txtSensor = new QLineEdit;
-    txtSensor->setObjectName(QStringLiteral("txtSensor"));
-    txtMineID = new QLineEdit;
-    txtMineID->setObjectName(QStringLiteral("txtMineID"));
-    form->addRow(QStringLiteral("Add or Select Sensor"), cboSensors);
-    form->addRow(QStringLiteral("Sensors"), txtSCount);
-    form->addRow(QStringLiteral("Sensor"), txtSensor);
-    form->addRow(QStringLiteral("Mine ID"), txtMineID);
-
-    m_installPage = new QWidget;
-    m_installPage->setObjectName(QStringLiteral("pageInstallation"));
+    buildIdentificationPage();
+    buildInstallationPage();
 }
 
-void SensorRegistry::fillfields()
-{
-    // Shows the current sensor's number until the full record is laid out.
-    txtMineID->setText(m_s.prefs.MineID);
-    txtSensor->setText(m_s.prefs.MineID + m_s.currentSensorId());
-}
+QString SensorRegistry::lengthOfCableText() const { return txtLengthofCable->text(); }
+QString SensorRegistry::lengthOfGaugeText() const { return txtLengthofGauge->text(); }
 
-void SensorRegistry::savefields() {}
+bool SensorRegistry::isStacked() const { return optStacked->isChecked(); }
 
-void SensorRegistry::CalcNCs() {}
-
-void SensorRegistry::SetNodeBoxes() {}
-
-void SensorRegistry::enterInstallationTab() {}
-
-void SensorRegistry::enterIdentificationTab() {}
-
-bool SensorRegistry::isStacked() const
-{
-    return m_s.rsSensors && m_s.rsSensors->hasCurrentRow() && m_s.rsSensors->value(QStringLiteral("Stacked")).toBool();
-}
-
-QString SensorRegistry::boltKFactorText() const
-{
-    return m_s.rsSensors && m_s.rsSensors->hasCurrentRow() ? m_s.rsSensors->text(QStringLiteral("boltkfactor")) : QString();
-}
+QString SensorRegistry::boltKFactorText() const { return txtBoltkfactor->text(); }
 
 void SensorRegistry::rebuildSensorList()
 {
     cboSensors->clear();
-    if (!m_s.rsSensors || m_s.rsSensors->recordCount() == 0) return;
+    if (!m_s.rsSensors || !m_s.rsSensors->isOpen() || m_s.rsSensors->recordCount() == 0) return;
+    QStringList ids;
+    ids.reserve(int(m_s.rsSensors->recordCount()));
     m_s.rsSensors->moveFirst();
     while (!m_s.rsSensors->eof()) {
-        cboSensors->addItem(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+        ids << m_s.rsSensors->text(QStringLiteral("InstrumentID"));
         m_s.rsSensors->moveNext();
     }
+    cboSensors->addItems(ids);
     m_s.rsSensors->moveFirst();
+}
+
+bool SensorRegistry::findConfiguration(const QString& type)
+{
+    if (!m_s.rsConfig || !m_s.rsConfig->isOpen()) return false;
+    if (m_s.rsConfig->recordCount() > 0) m_s.rsConfig->moveFirst();
+    return m_s.rsConfig->find(QStringLiteral("SensorType = '") + type + '\'');
+}
+
+void SensorRegistry::restoreConfiguration()
+{
+    if (!m_s.rsSensors || !m_s.rsSensors->isOpen() || !m_s.rsSensors->hasCurrentRow()) return;
+    findConfiguration(m_s.rsSensors->text(QStringLiteral("SensorType")));
+}
+
+bool SensorRegistry::moveToSensor(const QString& id)
+{
+    if (m_s.rsSensors->recordCount() == 0) return false;
+    m_s.rsSensors->moveFirst();
+    return m_s.rsSensors->find(QStringLiteral("InstrumentID = '") + id + '\'');
+}
+
+bool SensorRegistry::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (watched == cboSensors || watched == cboSensors->lineEdit()) {
+            if (cboSensorsKeyDown(k->key(), k->text())) return true;
+        } else if (watched == cboDestroyed) {
+            if (cboDestroyedKeyPress(k->text())) return true;
+        } else if (watched == m_txtNode[1]) {
+            if (txtNodeKeyPress(1, k->key(), k->text())) return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,16 +1,28 @@
 #pragma once
 #include <QObject>
+#include <QPixmap>
 #include <QString>
+#include <array>
 
 class frmTarnwell;
 struct Shared;
+class QButtonGroup;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QRadioButton;
+class QToolButton;
 class QWidget;
 
 // The sensor registry: the "1. Identification" and "2. Installation" pages, the sensor
 // record (fillfields / savefields / CalcNCs), adding, selecting, navigating and deleting
 // sensors, and the gauge layout.
+//
+// The procedures live in files by subject: SensorPages.cpp (the pages and their layout),
+// SensorRecord.cpp (fillfields, savefields, CalcNCs), SensorAdd.cpp (adding, the sensor
+// box's keys), SensorNavigation.cpp (choosing, next, previous, delete, destroyed flag)
+// and GaugeBoxes.cpp (placing the position boxes, the first node's key rule, the layout
+// options).
 class SensorRegistry : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +36,18 @@ public:
     QLineEdit* txtSCount = nullptr;
     QLineEdit* txtSensor = nullptr;
     QLineEdit* txtMineID = nullptr;
+
+    // The position boxes by index (1-based): node boxes 1..8 and centre boxes 1..6 of the
+    // Identification page, and their two-decimal copies on the Installation page (the
+    // charts read the latter).
+    QLineEdit* txtNode(int i) const { return m_txtNode.at(size_t(i)); }
+    QLineEdit* txtSGCenter(int i) const { return m_txtSGCenter.at(size_t(i)); }
+    QLineEdit* txtRelSGanchor(int i) const { return m_txtRelSGanchor.at(size_t(i)); }
+    QLineEdit* txtRelSGCenter(int i) const { return m_txtRelSGCenter.at(size_t(i)); }
+    // The cable length box's text (the displacement charts read it).
+    QString lengthOfCableText() const;
+    // The gauge length box's text.
+    QString lengthOfGaugeText() const;
 
     void fillfields();
     void savefields();
@@ -40,9 +64,104 @@ public:
     // The k factor box's text as typed (the load calculation reads it).
     QString boltKFactorText() const;
 
+    // Adding a sensor: the Add New action (prompt) and the procedure it and Enter in
+    // cboSensors run on the typed sensor number.
+    void imgAddSensor_Click();
+    void AddTypedSensor();
+
+    // Choosing, stepping through and deleting sensors; the destroyed flag.
+    void cboSensors_Click();
+    void imgNext_Click();
+    void imgPrevious_Click();
+    void imgDelete_Click();
+    void cboDestroyed_Click();
+
+    // The layout options (mouse-up on either).
+    void optLayout_MouseUp();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void buildIdentificationPage();
+    void buildInstallationPage();
+    void buildGaugePanel();
+    void buildInstallationGaugePanel();
+    void refreshDrawings();
+
+    // Moves the Configuration recordset to the row of a sensor type; false (and a message
+    // when asked) when the type is missing.
+    bool findConfiguration(const QString& type);
+    // Puts the Configuration recordset back on the shown sensor's type, quietly.
+    void restoreConfiguration();
+    // Moves the Sensors recordset to a sensor; false when it is not in the recordset.
+    bool moveToSensor(const QString& id);
+    void clearRecordBoxes();
+    // What to tell the user when a number or date box holds text the row cannot take
+    // (empty when every box is fine).
+    QString refusedBoxMessage() const;
+    void showHeart(bool dead);
+    void placeInstallationBoxes(bool stacked);
+
+    // The key handlers of cboSensors, cboDestroyed and txtNode(1); true when the key is
+    // consumed.
+    bool cboSensorsKeyDown(int key, const QString& text);
+    bool cboDestroyedKeyPress(const QString& text);
+    bool txtNodeKeyPress(int index, int key, const QString& text);
+    void completeSensorEntry(const QString& text);
+    bool addSensorRows(const QString& n, const QString& family, const QString& model, int channels);
+
     frmTarnwell& m_win;
     Shared& m_s;
     QWidget* m_idPage = nullptr;
     QWidget* m_installPage = nullptr;
+
+    // Identification page.
+    QLineEdit* txtDateID = nullptr;
+    QLineEdit* txtTypeID = nullptr;
+    QLineEdit* txtSensorNo = nullptr;
+    QLineEdit* txtFamily = nullptr;
+    QLineEdit* txtLengthofCable = nullptr;
+    QLineEdit* txtSnav = nullptr;
+    QLineEdit* txtSensor3 = nullptr;
+    QRadioButton* optStacked = nullptr;
+    QRadioButton* optStaggered = nullptr;
+    QButtonGroup* m_layoutGroup = nullptr;
+    QLineEdit* txtBoltkfactor = nullptr;
+    QLineEdit* txtLengthofGauge = nullptr;
+    QLineEdit* txtNumGauges = nullptr;
+    QComboBox* cboDestroyed = nullptr;
+    QLineEdit* txtDestructionDate = nullptr;
+    QLabel* imgheart = nullptr;
+    QLabel* imgalive = nullptr;
+    QLabel* imgdead = nullptr;
+    QLabel* imgStack = nullptr;
+    QLabel* imgStag = nullptr;
+    QLabel* m_imgHead1 = nullptr;   // imgHead(1)
+    QWidget* m_gaugePanel = nullptr;
+
+    // Installation page.
+    QLineEdit* txtSensor2 = nullptr;
+    QLineEdit* txtLevel = nullptr;
+    QLineEdit* txtLocation = nullptr;
+    QLineEdit* txtBorehole = nullptr;
+    QLineEdit* txtInstallDate = nullptr;
+    QLineEdit* txtInstallBy = nullptr;
+    QLineEdit* txtPurpose = nullptr;
+    QLineEdit* txtNotes = nullptr;
+    QLabel* lbloption = nullptr;
+    QLabel* m_imgHead0 = nullptr;   // imgHead(0)
+    QPixmap m_installStack;
+    QPixmap m_installStag;
+
+    std::array<QLineEdit*, 9> m_txtNode{};
+    std::array<QLineEdit*, 7> m_txtSGCenter{};
+    std::array<QLineEdit*, 9> m_txtRelSGanchor{};
+    std::array<QLineEdit*, 7> m_txtRelSGCenter{};
+
+    // The last key in cboSensors was Delete or Backspace: no completion.
+    bool m_editingKey = false;
+    // Saves made while a key is being typed do not tell the user about a refused value
+    // (the text is still being typed); the log still records it.
+    bool m_quietSave = false;
 };

@@ -1,0 +1,131 @@
+// Choosing a sensor from the list, stepping to the next or previous one, deleting one,
+// and the destroyed flag.
+#include "app/AppInfo.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "sensors/RecordText.h"
+#include "sensors/SensorRegistry.h"
+#include "store/DataTables.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+void SensorRegistry::cboSensors_Click()
+{
+    if (m_s.loading) return;
+    runTrapped(QStringLiteral(" cboSensors_Click"), [&] {
+        const QString shown = m_s.currentSensorId();
+        savefields();
+        if (!moveToSensor(cboSensors->currentText())) {
+            Messages::show(QStringLiteral("Error: Could not find data on the chosen sensor"));
+            // Stay with the sensor that was shown, so there is always a current row to save.
+            if (!shown.isEmpty() && moveToSensor(shown)) cboSensors->setEditText(shown);
+        }
+        fillfields();
+        txtSCount->setText(QString::number(m_s.rsSensors->recordCount()));
+    });
+}
+
+void SensorRegistry::imgNext_Click()
+{
+    runTrapped(QStringLiteral(" imgNext_Click"), [&] {
+        Recordset& rs = *m_s.rsSensors;
+        if (rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) {
+            Messages::show(QStringLiteral("End of sensors"));
+            return;
+        }
+        savefields();
+        rs.moveNext();
+        fillfields();
+        cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
+    });
+}
+
+void SensorRegistry::imgPrevious_Click()
+{
+    runTrapped(QStringLiteral(" imgPrevious_Click"), [&] {
+        Recordset& rs = *m_s.rsSensors;
+        if (rs.recordCount() == 0 || rs.absolutePosition() == 1) {
+            Messages::show(QStringLiteral("Start of Sensors"));
+            return;
+        }
+        savefields();
+        rs.movePrevious();
+        fillfields();
+        cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
+    });
+}
+
+void SensorRegistry::imgDelete_Click()
+{
+    // Runs with errors ignored: a step that fails is skipped and the next one runs.
+    Recordset* rs = m_s.rsSensors.get();
+    if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;
+    QString id;
+    if (!ignoringErrors([&] { id = rs->text(QStringLiteral("InstrumentID")); })) return;
+    const auto answer = Messages::show(QStringLiteral("Permanently delete Sensor ") + id +
+                                           QStringLiteral(" from database?"),
+                                       QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::None,
+                                       Messages::Buttons::YesNo);
+    if (answer != Messages::Answer::Yes) return;
+
+    // Recordsets still open on the sensor's data table let go of it first.
+    ignoringErrors([&] {
+        for (auto* open : {&m_s.rsReadings, &m_s.rsGraph})
+            if (*open && (*open)->isOpen() && (*open)->table() == id) (*open)->close();
+    });
+    ignoringErrors([&] { m_s.db.execute(DataTables::dropStatement(id)); });
+    ignoringErrors([&] {
+        Recordset net(m_s.db);
+        net.open(QStringLiteral("SELECT * FROM NetworkConfig ORDER BY SensorID;"));
+        if (net.find(QStringLiteral("SensorID = '") + id + '\'')) {
+            net.deleteCurrent();
+        }
+        net.close();
+    });
+    ignoringErrors([&] { rs->deleteCurrent(); });
+    ignoringErrors([&] {
+        cboSensors->clear();
+        if (rs->recordCount() > 0) {
+            rebuildSensorList();
+            cboSensors->setEditText(rs->text(QStringLiteral("InstrumentID")));
+        }
+    });
+    ignoringErrors([&] { fillfields(); });
+}
+
+void SensorRegistry::cboDestroyed_Click()
+{
+    const QString flag = cboDestroyed->currentText();
+    if (flag == QLatin1String("Yes")) {
+        txtDestructionDate->setText(RecordText::todayForDestruction());
+        savefields();
+        txtDestructionDate->setFocus();
+        showHeart(true);
+    } else if (flag == QLatin1String("No")) {
+        txtDestructionDate->clear();
+        savefields();
+        txtDestructionDate->setFocus();
+        showHeart(false);
+    }
+    savefields();
+}
+
+bool SensorRegistry::cboDestroyedKeyPress(const QString& text)
+{
+    // Keys without a character (arrows, paging) and Tab keep their usual work.
+    if (text.isEmpty() || text == QLatin1String("\t")) return false;
+    const QChar c = text.at(0);
+    const QString choice = (c == 'N' || c == 'n') ? QStringLiteral("No")
+                           : (c == 'Y' || c == 'y') ? QStringLiteral("Yes")
+                                                    : QString();
+    if (!choice.isEmpty()) {
+        cboDestroyed->setCurrentIndex(cboDestroyed->findText(choice));
+        cboDestroyed_Click();
+    }
+    m_quietSave = true;
+    savefields();
+    m_quietSave = false;
+    return true;   // the character never reaches the box
+}

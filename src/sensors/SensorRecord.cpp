@@ -1,0 +1,257 @@
+// The sensor record: fillfields shows the current row of the Sensors recordset, savefields
+// writes the edited boxes back, CalcNCs computes the node and gauge-centre boxes.
+#include "app/AppInfo.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "calc/Numbers.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingsController.h"
+#include "sensors/GaugeLayout.h"
+#include "sensors/RecordText.h"
+#include "sensors/SensorRegistry.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+
+namespace {
+const QString Yes = QStringLiteral("Yes");
+const QString ConfigMissing = QStringLiteral("There was an error accessing the Sensors COnfiguration Table");
+}  // namespace
+
+void SensorRegistry::clearRecordBoxes()
+{
+    for (QLineEdit* e : {txtSensor, txtSensor2, txtSensor3, txtDateID, txtTypeID, txtSensorNo, txtFamily,
+                         txtLengthofCable, txtLevel, txtLocation, txtBorehole, txtInstallDate, txtInstallBy,
+                         txtPurpose, txtNotes, txtBoltkfactor, txtLengthofGauge, txtNumGauges, txtDestructionDate})
+        e->clear();
+    for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i) {
+        m_txtNode[size_t(i)]->clear();
+        m_txtRelSGanchor[size_t(i)]->clear();
+    }
+    for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) {
+        m_txtSGCenter[size_t(i)]->clear();
+        m_txtRelSGCenter[size_t(i)]->clear();
+    }
+    cboDestroyed->setCurrentIndex(-1);
+    showHeart(false);
+}
+
+void SensorRegistry::fillfields()
+{
+    Recordset* rs = m_s.rsSensors.get();
+    if (!rs || !rs->isOpen()) return;
+
+    // 1. No sensors: empty boxes, the mine identifier and "No records".
+    if (rs->recordCount() == 0) {
+        clearRecordBoxes();
+        txtMineID->setText(m_s.prefs.MineID);
+        txtSCount->setText(QStringLiteral("0"));
+        txtSnav->setText(QStringLiteral("No records"));
+        return;
+    }
+    // 2. No current row.
+    if (!rs->hasCurrentRow()) {
+        Messages::show(QStringLiteral("Either you are at the first record or the last record."),
+                       QStringLiteral("Cannot Fill Fields"), Messages::Icon::Exclamation);
+        return;
+    }
+
+    // Every statement from here runs with errors ignored: a failing one is skipped.
+    auto step = [](auto&& f) { ignoringErrors(f); };
+    auto show = [&](QLineEdit* box, const char* field) {
+        step([&] { box->setText(rs->text(QLatin1String(field))); });
+    };
+    const QString mine = m_s.prefs.MineID;
+
+    // 3. Identification, counts, installation, layout and gauges.
+    step([&] { txtSensor->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
+    step([&] { txtMineID->setText(mine); });
+    show(txtDateID, "DateID");
+    show(txtTypeID, "TypeID");
+    show(txtSensorNo, "SensorNo");
+    show(txtFamily, "Family");
+    step([&] { txtSCount->setText(QString::number(rs->recordCount())); });
+    show(txtLengthofCable, "LengthofCable");
+    step([&] {
+        txtSnav->setText(QString::number(rs->absolutePosition()) + QStringLiteral(" of ") +
+                         QString::number(rs->recordCount()));
+    });
+    step([&] { txtSensor2->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
+    show(txtLevel, "Level");
+    show(txtLocation, "Location");
+    show(txtBorehole, "Borehole");
+    step([&] { txtInstallDate->setText(RecordText::installDateForDisplay(rs->text(QStringLiteral("InstallDate")))); });
+    show(txtInstallBy, "InstallBy");
+    show(txtPurpose, "Purpose");
+    show(txtNotes, "Notes");
+    step([&] {
+        const QVariant stacked = rs->value(QStringLiteral("Stacked"));
+        if (stacked.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+        (stacked.toBool() ? optStacked : optStaggered)->setChecked(true);
+    });
+    show(txtBoltkfactor, "boltkfactor");
+    show(txtLengthofGauge, "lengthofgauge");
+    show(txtNumGauges, "numgauges");
+    step([&] {
+        for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) m_txtSGCenter[size_t(i)]->clear();
+    });
+    show(m_txtNode[1], "NodeLocation1");
+
+    // 4. The sensor's type in Configuration.
+    bool typeFound = false;
+    step([&] {
+        typeFound = findConfiguration(rs->text(QStringLiteral("SensorType")));
+        if (!typeFound) Messages::show(ConfigMissing);
+    });
+
+    // 5. Positions and their boxes.
+    step([&] { CalcNCs(); });
+    step([&] { SetNodeBoxes(); });
+    // CalcNCs may have stopped before the drawing: it always follows the option shown.
+    step([&] { refreshDrawings(); });
+
+    // 6. The third label, the destroyed flag, the heart and the destruction date.
+    step([&] { txtSensor3->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
+    bool destroyed = false;
+    step([&] {
+        const QString flag = rs->text(QStringLiteral("Destroyed"));
+        cboDestroyed->setCurrentIndex(cboDestroyed->findText(flag));
+        destroyed = flag == Yes;
+    });
+    step([&] { showHeart(destroyed); });
+    step([&] {
+        txtDestructionDate->setText(
+            destroyed ? RecordText::destructionDateForDisplay(rs->text(QStringLiteral("DestructionDate"))) : QString());
+    });
+
+    // 7. The reading boxes for the type (the Configuration row found in step 4).
+    step([&] { m_win.readings()->ConfigureForm(); });
+
+    // 8. The sensor and chart tabs become available.
+    step([&] {
+        for (int tab : {0, 1, 3, 4, 5, 6}) m_win.SSTab1->setTabEnabled(tab, true);
+    });
+}
+
+QString SensorRegistry::refusedBoxMessage() const
+{
+    const std::pair<QLineEdit*, const char*> numbers[] = {
+        {txtLengthofCable, "Length of cable (m)"},
+        {txtBoltkfactor, "Bolt k factor (ustrain/ton)"},
+        {txtLengthofGauge, "Length of gauge (m)"},
+        {txtNumGauges, "Number of gauges"},
+        {m_txtNode[1], "the first node position (m)"},
+    };
+    auto refusal = [](const QString& typed, const char* what, const char* caption) {
+        return QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed + QStringLiteral("\" is not ") +
+               QLatin1String(what) + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
+    };
+    for (const auto& [box, caption] : numbers) {
+        const QString t = box->text().trimmed();
+        if (!t.isEmpty() && !Numbers::tryLocaleValue(t)) return refusal(box->text(), "a number", caption);
+    }
+    if (!txtDestructionDate->text().isEmpty() && !RecordText::parseDate(txtDestructionDate->text()).isValid())
+        return refusal(txtDestructionDate->text(), "a date", "the destruction date");
+    return QString();
+}
+
+void SensorRegistry::savefields()
+{
+    Recordset* rs = m_s.rsSensors.get();
+    if (!rs || !rs->isOpen() || rs->recordCount() == 0) return;
+    runTrapped(QStringLiteral(" G_savefields"), [&] {
+        if (!rs->hasCurrentRow()) {
+            Messages::show(QStringLiteral("Either you are at the first record or the last record."),
+                           QStringLiteral("Cannot Save Fields"), Messages::Icon::Exclamation);
+            rs->update();   // no current row: fails, and the failure is logged
+            return;
+        }
+        // A number box holding text that is not a number refuses the whole save: the row
+        // stays as it was and the boxes keep what was typed, so it can be corrected.
+        const QString refusal = refusedBoxMessage();
+        if (!refusal.isEmpty() && !m_quietSave)
+            Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        try {
+            // Trimmed text; an empty box leaves the column empty (null), as a new row has it.
+            auto trimmed = [](QLineEdit* e) {
+                const QString t = e->text().trimmed();
+                return t.isEmpty() ? QVariant() : QVariant(t);
+            };
+            rs->setValue(QStringLiteral("DateID"), trimmed(txtDateID));
+            rs->setValue(QStringLiteral("TypeID"), trimmed(txtTypeID));
+            rs->setValue(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
+            rs->setValue(QStringLiteral("Family"), trimmed(txtFamily));
+            rs->setValue(QStringLiteral("LengthofCable"),
+                         Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
+            rs->setValue(QStringLiteral("Level"), trimmed(txtLevel));
+            rs->setValue(QStringLiteral("Location"), trimmed(txtLocation));
+            rs->setValue(QStringLiteral("Borehole"), trimmed(txtBorehole));
+            rs->setValue(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
+            rs->setValue(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
+            rs->setValue(QStringLiteral("Purpose"), trimmed(txtPurpose));
+            rs->setValue(QStringLiteral("Notes"), trimmed(txtNotes));
+            rs->setValue(QStringLiteral("Stacked"), optStacked->isChecked());
+            rs->setValue(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
+            rs->setValue(QStringLiteral("lengthofgauge"),
+                         Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
+            rs->setValue(QStringLiteral("numgauges"), txtNumGauges->text());
+            rs->setValue(QStringLiteral("NodeLocation1"),
+                         Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
+            CalcNCs();
+            rs->setValue(QStringLiteral("Destroyed"),
+                         cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
+            if (!txtDestructionDate->text().isEmpty())
+                rs->setValue(QStringLiteral("DestructionDate"),
+                             RecordText::destructionDateToStore(txtDestructionDate->text()));
+            rs->update();
+        } catch (...) {
+            // Nothing of a refused save may reach the row later (a move would write it).
+            rs->cancelUpdate();
+            throw;
+        }
+    });
+}
+
+void SensorRegistry::CalcNCs()
+{
+    // 1. Empty every computed box (the centre boxes too, so a layout change or a missing
+    // length never leaves stale positions).
+    for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i) {
+        m_txtRelSGanchor[size_t(i)]->clear();
+        if (i >= 2) m_txtNode[size_t(i)]->clear();
+    }
+    for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) {
+        m_txtRelSGCenter[size_t(i)]->clear();
+        m_txtSGCenter[size_t(i)]->clear();
+    }
+    // 2. The first node with two decimals.
+    const QString first = m_txtNode[1]->text();
+    m_txtRelSGanchor[1]->setText(GaugeLayout::twoDecimals(first));
+
+    const QVariant channels = m_s.rsConfig ? m_s.rsConfig->value(QStringLiteral("NumChannels")) : QVariant();
+    if (channels.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+    const int n = channels.toInt();
+    const bool stacked = optStacked->isChecked();
+    const std::optional<double> length = GaugeLayout::gaugeLength(txtLengthofGauge->text());   // throws 13
+    if (length) {
+        const GaugeLayout::Positions p = GaugeLayout::compute(first, *length, n, stacked);
+        auto outOfRange = [] { return TwError(9, QStringLiteral("Subscript out of range")); };
+        for (int k = 0; k < p.nodes.size(); ++k) {
+            const int i = k + 2;
+            if (i > GaugeLayout::NodeBoxes) throw outOfRange();
+            m_txtNode[size_t(i)]->setText(p.nodes[k]);
+            m_txtRelSGanchor[size_t(i)]->setText(GaugeLayout::twoDecimals(p.nodes[k]));
+        }
+        for (int k = 0; k < p.centres.size(); ++k) {
+            const int i = k + 1;
+            if (i > GaugeLayout::CentreBoxes) throw outOfRange();
+            m_txtSGCenter[size_t(i)]->setText(p.centres[k]);
+            m_txtRelSGCenter[size_t(i)]->setText(GaugeLayout::twoDecimals(p.centres[k]));
+        }
+    }
+    // 3.4 / 4.4 The drawing of the layout.
+    refreshDrawings();
+}
