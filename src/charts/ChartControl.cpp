@@ -11,6 +11,12 @@
 #include <stdexcept>
 
 namespace {
+QSize outputSize(const QWidget* w)
+{
+    if (w->isVisible() && w->width() >= 200 && w->height() >= 150) return w->size();
+    return QSize(960, 600);
+}
+
 QFont boldFont(int pointDelta = 0)
 {
     QFont f = QApplication::font();
@@ -203,14 +209,13 @@ QString ChartControl::axisTitle(Axis axis) const { return qcpAxis(axis)->label()
 
 void ChartControl::setAutomatic(Axis axis, bool automatic)
 {
-    state(axis).automatic = automatic;
-    if (!automatic) {
+    AxisState& s = state(axis);
+    if (!automatic && s.automatic) {
         // Fixing the limits keeps those in force now.
-        AxisState& s = state(axis);
-        const double lo = minimum(axis), hi = maximum(axis);
-        s.min = lo;
-        s.max = hi;
+        s.min = dataMinimum(axis);
+        s.max = dataMaximum(axis);
     }
+    s.automatic = automatic;
     m_zoomed = false;
     schedule();
 }
@@ -494,6 +499,7 @@ QRect ChartControl::plotArea() const
 
 void ChartControl::dragZoom(const QPoint& from, const QPoint& to)
 {
+    layOutWhileHidden();
     applyAxes();
     m_plot->replot(QCustomPlot::rpImmediateRefresh);   // places the data area
     handleZoom(from - m_plot->pos(), to - m_plot->pos());
@@ -518,7 +524,9 @@ void ChartControl::handleZoom(const QPoint& from, const QPoint& to)
 
 void ChartControl::scrollAxis(Axis axis, int pixels)
 {
+    layOutWhileHidden();
     applyAxes();
+    m_plot->replot(QCustomPlot::rpImmediateRefresh);
     handleAxisDrag(axis, pixels);
 }
 
@@ -572,8 +580,16 @@ void ChartControl::schedule()
 void ChartControl::refresh()
 {
     m_pending = false;
+    layOutWhileHidden();
     applyAxes();
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void ChartControl::layOutWhileHidden()
+{
+    // A chart on a tab not yet shown has no size of its own: give it the size it is
+    // exported at, so that its labels and data area are those of a real chart.
+    if (!isVisible() && m_plot->width() < 200) m_plot->resize(outputSize(this));
 }
 
 void ChartControl::resizeEvent(QResizeEvent* e)
@@ -583,13 +599,6 @@ void ChartControl::resizeEvent(QResizeEvent* e)
     m_plot->plotLayout()->setMargins(QMargins(0, height() * 2 / 100, 0, 0));
 }
 
-namespace {
-QSize outputSize(const QWidget* w)
-{
-    if (w->isVisible() && w->width() >= 200 && w->height() >= 150) return w->size();
-    return QSize(960, 600);
-}
-}  // namespace
 
 bool ChartControl::saveJpeg(const QString& path)
 {

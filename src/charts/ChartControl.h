@@ -142,6 +142,7 @@ private:
     class QCPAxis* qcpAxis(Axis axis) const;
     void checkIndex(int index) const;
     void applyAxes();
+    void layOutWhileHidden();
     void rebuildLegend();
     void updateTitle();
     void schedule();

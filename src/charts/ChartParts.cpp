@@ -51,9 +51,8 @@ double TimeTicker::getTickStep(const QCPRange& range)
 {
     if (m_fixed > 0) {
         const double labels = range.size() / m_fixed;
-        int room = 24;
-        if (m_axis && m_axis->axisRect()) room = std::max(2, m_axis->axisRect()->width() / 40);
-        if (labels >= 1.5 && labels <= room) {
+        // Hour steps hold unless zoomed in below two labels or out to an unreadable crowd.
+        if (labels >= 1.5 && labels <= 100) {
             mDateStrategy = dsNone;
             return m_fixed;
         }

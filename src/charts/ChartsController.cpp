@@ -174,7 +174,7 @@ void ChartsController::removeLeftoverDataFile()
     // The logger import's working copy; a read-only file is left alone.
     const QString path = m_s.dataFolder + QStringLiteral("/datafile.txt");
     QFile f(path);
-    if (f.exists() && (f.permissions() & QFileDevice::WriteUser)) f.remove();
+    if (f.exists() && (f.permissions() & QFileDevice::WriteOwner)) f.remove();
 }
 
 void ChartsController::enterChartTab(int tab, int previousTab)
