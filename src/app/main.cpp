@@ -1,3 +1,4 @@
+#include "app/AppIcon.h"
 #include "app/frmTarnwell.h"
 #include <QApplication>
 
@@ -6,6 +7,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwell"));
     QApplication::setOrganizationName(QStringLiteral("Orrisford"));
+    QApplication::setWindowIcon(appIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwell"));
     int rc = 0;
     {
         frmTarnwell w;

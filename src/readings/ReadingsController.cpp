@@ -1,27 +1,82 @@
 #include "readings/ReadingsController.h"
+#include "app/Module1.h"
 #include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingFormats.h"
+#include "store/Paths.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QFile>
+#include <QLineEdit>
 
 ReadingsController::ReadingsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
 {
-    m_page = new QWidget;
-    m_page->setObjectName(QStringLiteral("pageReadings"));
-    auto* layout = new QVBoxLayout(m_page);
-    lblError = new QLabel(QStringLiteral("Error:"));
-    lblError->setObjectName(QStringLiteral("lblError"));
-    layout->addWidget(lblError);
-    layout->addStretch();
+    clock = [] { return QDateTime::currentDateTime(); };
+    buildPage();
 }
 
-void ReadingsController::ConfigureForm() {}
-void ReadingsController::fillreadings() {}
-void ReadingsController::CheckFutureDate() {}
-bool ReadingsController::ReadingValid() { return true; }
-void ReadingsController::SaveReadings() {}
-bool ReadingsController::DupID(const QString&) { return false; }
-void ReadingsController::CheckDateTime() {}
-void ReadingsController::enterReadingsTab() {}
-void ReadingsController::leaveReadingsTab() {}
-void ReadingsController::showCount() {}
+bool ReadingsController::hasReadings() const
+{
+    return m_s.rsReadings && m_s.rsReadings->isOpen() && m_s.rsReadings->recordCount() > 0;
+}
+
+void ReadingsController::showCount()
+{
+    Recordset* rs = m_s.rsReadings.get();
+    if (!rs || !rs->isOpen()) return;
+    const qint64 count = rs->recordCount();
+    if (count == 0) {
+        txtRcount->setText(ReadingFormats::countText(0, 0));
+        return;
+    }
+    txtRcount->setText(ReadingFormats::countText(rs->absolutePosition(), count));
+}
+
+void ReadingsController::rememberBookmark()
+{
+    if (m_s.rsReadings && m_s.rsReadings->isOpen() && m_s.rsReadings->hasCurrentRow())
+        m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
+}
+
+void ReadingsController::leaveReadingsTab()
+{
+    // Each step is skipped on failure, as the tab change does.
+    ignoringErrors([&] { rememberBookmark(); });
+    ignoringErrors([&] { SaveReadings(); });
+}
+
+void ReadingsController::enterReadingsTab()
+{
+    if (m_s.currentSensorId().isEmpty()) {
+        // No sensor: no readings to show (and none of an earlier sensor).
+        ignoringErrors([&] { m_s.rsReadings.reset(); });
+        clearReading();
+        txtRcount->setText(ReadingFormats::countText(0, 0));
+        return;
+    }
+    ignoringErrors([&] { Module1::OpenSensorData(m_s); });
+    ignoringErrors([&] {
+        Recordset* rs = m_s.rsReadings.get();
+        if (!rs || !rs->isOpen()) {
+            fillreadings();
+            return;
+        }
+        if (rs->recordCount() > 0) {
+            // The reading shown when the tab was last left, or the latest one. A saved
+            // reading that no longer exists (deleted meanwhile) also gives the latest.
+            if (m_s.savedReadingBookmark == 0 || !rs->setBookmark(m_s.savedReadingBookmark)) rs->moveLast();
+            fillreadings();
+            showCount();
+        } else {
+            txtRcount->setText(ReadingFormats::countText(0, 0));
+            fillreadings();
+            m_s.savedReadingBookmark = 0;
+        }
+    });
+    // A working copy left by a logger import is removed (read-only files are not forced).
+    ignoringErrors([&] {
+        const QString working = m_s.dataFolder.isEmpty() ? Paths::dataFolder() + QStringLiteral("/datafile.txt")
+                                                         : m_s.dataFolder + QStringLiteral("/datafile.txt");
+        QFile f(working);
+        if (f.exists() && (f.permissions() & QFileDevice::WriteUser)) f.remove();
+    });
+}

@@ -1,13 +1,28 @@
 #pragma once
+#include <QDateTime>
 #include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
 
 class frmTarnwell;
 struct Shared;
+class Recordset;
+class QCheckBox;
+class QDateEdit;
 class QLabel;
+class QLineEdit;
+class QTimeEdit;
+class QToolButton;
 class QWidget;
 
 // The "3. Readings" page: the current reading's display, navigation, entry, validation,
 // re-dating and deletion, and the reading boxes' set-up for the sensor's type.
+//
+// The procedures are spread over files by what they do: ReadingsPage.cpp (the page's
+// controls and ConfigureForm), ReadingsDisplay.cpp (fillreadings, navigation),
+// ReadingsEntry.cpp (key filters, ReadingValid, SaveReadings, DupID, adding),
+// ReadingsRedate.cpp (CheckDateTime and the pickers), ReadingsDelete.cpp (deletion).
 class ReadingsController : public QObject {
     Q_OBJECT
 public:
@@ -16,13 +31,35 @@ public:
 
     QLabel* lblError = nullptr;
 
+    // Controls of the page (object names as the members).
+    QLineEdit* txtReadingID = nullptr;
+    QDateEdit* dtpRdate = nullptr;
+    QTimeEdit* dtpRtime = nullptr;
+    QLineEdit* txtChannelT = nullptr;
+    std::array<QLineEdit*, 7> txtChannel{};   // 1..6; 0 unused
+    std::array<QLabel*, 7> lbln{};
+    std::array<QLabel*, 7> lblmm{};
+    QLabel* lblTemp = nullptr;
+    QLabel* Label47 = nullptr;
+    QLabel* lblNotes = nullptr;
+    QCheckBox* chkTemporal = nullptr;
+    QCheckBox* chkSpatial = nullptr;
+    QLineEdit* txtRcount = nullptr;
+
     // Sets up the reading boxes for the current Configuration row (the sensor's type).
     void ConfigureForm();
+    // Shows the current reading of the readings recordset (or the empty state).
     void fillreadings();
+    // Shows the future-date warning when the picked date is after today, else hides lblError.
     void CheckFutureDate();
+    // Whether the reading on screen may be saved; on No the reason is on lblError.
     bool ReadingValid();
+    // Writes the reading on screen into the current row (no validation).
     void SaveReadings();
+    // Whether another reading of the sensor already has this key (the row at the
+    // remembered position does not count). Leaves the recordset on the found row.
     bool DupID(const QString& key);
+    // Applies a changed date or time to the current reading, refusing a taken key.
     void CheckDateTime();
     // The tab change's Readings side: entering opens the readings and shows the saved
     // (or the last) reading; leaving keeps the bookmark and saves the reading on screen.
@@ -31,8 +68,46 @@ public:
     // txtRcount := "<position> of <count>".
     void showCount();
 
+    // Actions of the page.
+    void imgFirst_Click();
+    void imgPrevData_Click();
+    void imgNextData_Click();
+    void imgLast_Click();
+    void imgAddReading_Click();
+    void imgDeleteReading_Click();
+
+    // The key filter of txtChannel(index) (index 1..6) and txtChannelT: the character
+    // code, or 0 when the character is discarded.
+    int txtChannel_KeyPress(int index, int keyAscii);
+    int txtChannelT_KeyPress(int keyAscii);
+
+    // The clock adding a reading takes "now" from (tests set a fixed one).
+    std::function<QDateTime()> clock;
+
 private:
+    void buildPage();
+    void clearReading();
+    void setPickers(const QDate& date, const QTime& time);
+    void showStoredReading();
+    // Navigation: runs the save-before-move rule, then move() when canMove() holds,
+    // otherwise tells the user the end is reached.
+    void navigate(const QString& tag, const std::function<bool(const Recordset&)>& canMove,
+                  const std::function<void(Recordset&)>& move, const QString& endMessage);
+    bool hasReadings() const;
+    void showOutcomeAfterDeletion();
+    void deleteSingle();
+    void deleteDateRange();
+    void deleteAll();
+    // The pickers: a change the user makes is applied when the edit is finished.
+    void onDatePicked();
+    void onTimePicked();
+    void applyPendingPickerEdit();
+    void rememberBookmark();
+
     frmTarnwell& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
+    bool m_dateEditPending = false;
+    bool m_timeEditPending = false;
+    bool m_inDateCheck = false;
 };

@@ -129,18 +129,36 @@ QVariant Database::scalar(const QString& sql, const QVariantList& binds)
     return q.next() ? q.value(0) : QVariant();
 }
 
-Transaction::Transaction(Database& db) : m_db(db)
+Transaction::Transaction(Database& db) : m_db(db), m_level(db.m_transactionDepth)
 {
-    if (!m_db.handle().transaction()) throwSqlError(m_db.handle().lastError());
+    if (m_level == 0) {
+        if (!m_db.handle().transaction()) throwSqlError(m_db.handle().lastError());
+    } else {
+        m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));
+    }
+    ++m_db.m_transactionDepth;
 }
 
 Transaction::~Transaction()
 {
-    if (!m_done) m_db.handle().rollback();
+    if (m_done) return;
+    --m_db.m_transactionDepth;
+    if (m_level == 0) {
+        m_db.handle().rollback();
+    } else {
+        QSqlQuery q(m_db.handle());
+        q.exec(QStringLiteral("ROLLBACK TO tw_%1").arg(m_level));
+        q.exec(QStringLiteral("RELEASE tw_%1").arg(m_level));
+    }
 }
 
 void Transaction::commit()
 {
-    if (!m_db.handle().commit()) throwSqlError(m_db.handle().lastError());
+    if (m_level == 0) {
+        if (!m_db.handle().commit()) throwSqlError(m_db.handle().lastError());
+    } else {
+        m_db.execute(QStringLiteral("RELEASE tw_%1").arg(m_level));
+    }
     m_done = true;
+    --m_db.m_transactionDepth;
 }

@@ -38,11 +38,16 @@ public:
     static bool looksLikeSqlite(const QString& path);
 
 private:
+    friend class Transaction;
     QString m_name;
     QString m_path;
+    int m_transactionDepth = 0;
 };
 
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
+// Transactions nest: an inner one is a savepoint of the outer, so a routine that is one
+// unit on its own (creating a data table) can also be part of a larger unit (adding a
+// sensor).
 class Transaction {
 public:
     explicit Transaction(Database& db);
@@ -51,6 +56,7 @@ public:
 private:
     Database& m_db;
     bool m_done = false;
+    int m_level = 0;
 };
 
 // Turns the last error of a query or the connection into a TwError (the engine's own

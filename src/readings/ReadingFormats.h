@@ -1,0 +1,49 @@
+#pragma once
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+
+// The texts a reading is stored and shown with. Key and column formats are fixed whatever
+// the locale: a key is "<InstrumentID> yyyy/MM/dd HH:mm:ss", ReadingDate "yyyy/MM/dd",
+// ReadingTime "HH:mm:ss", gauge values "##0.00", the temperature "##0.0".
+namespace ReadingFormats {
+
+inline const QString DateFormat = QStringLiteral("yyyy/MM/dd");
+inline const QString TimeFormat = QStringLiteral("HH:mm:ss");
+inline const QString ChannelPattern = QStringLiteral("##0.00");
+inline const QString TemperaturePattern = QStringLiteral("##0.0");
+
+QString dateText(const QDate& date);
+QString timeText(const QTime& time);
+
+// The reading key of a sensor at a date and time (seconds kept, milliseconds dropped).
+QString readingKey(const QString& instrumentId, const QDate& date, const QTime& time);
+
+// The instant stored in FullDate for a picked date and time, to the second.
+QDateTime fullDate(const QDate& date, const QTime& time);
+
+// The find criterion for a key: "DateTimeKey = '<key>'" (a quote in the key is doubled).
+QString keyCriterion(const QString& key);
+
+// Gauge and temperature box texts as stored: trimmed, formatted by their pattern; an
+// empty box stays empty; a text that is not a number is kept as typed (trimmed).
+QString storedChannelText(const QString& boxText);
+QString storedTemperatureText(const QString& boxText);
+
+// Reads a stored ReadingDate / ReadingTime text back. Besides the program's own formats
+// it accepts the shapes a hand-edited row may hold ("2024/5/7", "2024-05-07", a date
+// followed by a time). An unreadable text gives an invalid QDate / QTime.
+QDate parseStoredDate(const QString& text);
+QTime parseStoredTime(const QString& text);
+// A FullDate value (text "yyyy-MM-dd HH:mm:ss", or a date-time) as a date-time.
+QDateTime parseFullDate(const QVariant& value);
+
+// "<position> of <count>", as the reading counter shows it.
+QString countText(qint64 position, qint64 count);
+
+// Messages of the readings tab.
+QString duplicateOnMessage(const QDate& date, const QTime& time);
+QString rangeDeletedMessage(qint64 count, const QDate& start, const QDate& end);
+
+}  // namespace ReadingFormats

@@ -1,0 +1,58 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The rules a reading on screen is checked by, free of any widget.
+namespace ReadingRules {
+
+// The reading limits of a sensor type (its Configuration row).
+struct Limits {
+    qint64 numChannels = 0;
+    bool tempChannel = false;   // the type has a temperature channel: check it
+    double lowVal = 0;
+    double highVal = 0;
+    double tempLow = 0;
+    double tempHigh = 0;
+};
+
+// Builds the limits from the Configuration columns as stored (names matched without
+// case by the caller). Limits are read as leading numbers ("-20" -> -20, empty -> 0);
+// a null TempChannel counts as "no temperature channel".
+Limits limitsFrom(const QVariant& numChannels, const QVariant& tempChannel, const QVariant& lowVal,
+                  const QVariant& highVal, const QVariant& tempLow, const QVariant& tempHigh);
+
+// The outcome of checking the values on screen.
+struct Check {
+    bool ok = true;
+    QString message;   // the text for lblError when not ok
+    int channel = 0;   // the failing box: 0 the temperature, 1..6 a gauge channel
+};
+
+// Checks the temperature text (when the type has that channel) and the first
+// numChannels gauge texts (at most the boxes given) against the limits. Box texts are
+// read as leading numbers, so an empty box counts as 0. A value equal to a limit passes.
+Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts);
+
+// The messages of the checks.
+QString temperatureMessage(double low, double high);
+QString channelMessage(int channel, double low, double high);
+inline const QString DateNullMessage = QStringLiteral("Error: Reading Date cannot be null");
+inline const QString TimeNullMessage = QStringLiteral("Error: Reading Time cannot be null");
+inline const QString FutureDateWarning = QStringLiteral("Warning: Reading Date is in the future");
+inline const QString NoReadingsNotice = QStringLiteral("0 Readings - Click the Add button to add a reading");
+
+// The key filter of the reading boxes: digits, ".", ",", "-", backspace, tab, carriage
+// return and delete pass; anything else is discarded (0 is returned for it).
+int filterReadingKey(int code);
+bool isReadingKeyAllowed(int code);
+
+// A reading dated after today (dates only: a reading dated today is not in the future).
+bool isFutureDate(const QDate& readingDate, const QDate& today);
+
+// A stored yes/no flag as the plot check boxes show it: only a stored False clears
+// the box; a null value ticks it.
+bool flagTicked(const QVariant& stored);
+
+}  // namespace ReadingRules

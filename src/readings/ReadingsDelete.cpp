@@ -1,0 +1,96 @@
+// Deleting readings: the deletion window leaves a choice (the shown reading, a range of
+// days, or all readings) and this carries it out, then shows the latest reading.
+#include "readings/ReadingsController.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingDeletion.h"
+#include "readings/ReadingFormats.h"
+#include "readings/frmBatchDel.h"
+#include "store/DataTables.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressDialog>
+
+void ReadingsController::imgDeleteReading_Click()
+{
+    runTrapped(QStringLiteral(" imgDeleteReading_Click"), [&] {
+        applyPendingPickerEdit();
+        {
+            frmBatchDel dlg(m_s.deletion, &m_win);
+            dlg.exec();
+        }
+        if (m_s.deletion.single) deleteSingle();
+        else if (m_s.deletion.dateRange) deleteDateRange();
+        else if (m_s.deletion.all) deleteAll();
+    });
+}
+
+void ReadingsController::showOutcomeAfterDeletion()
+{
+    Recordset& rs = *m_s.rsReadings;
+    if (rs.hasCurrentRow()) {
+        rs.moveLast();
+        fillreadings();
+        showCount();
+    } else if (rs.recordCount() == 0) {
+        fillreadings();
+        txtRcount->setText(ReadingFormats::countText(0, 0));
+    }
+}
+
+void ReadingsController::deleteSingle()
+{
+    Recordset* rs = m_s.rsReadings.get();
+    if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;   // no reading shown: nothing to delete
+    rs->deleteCurrent();
+    rs->requery();
+    showOutcomeAfterDeletion();
+    // With no reading left the saved bookmark keeps its value.
+    rememberBookmark();
+}
+
+void ReadingsController::deleteDateRange()
+{
+    Recordset* rs = m_s.rsReadings.get();
+    if (!rs || !rs->isOpen()) return;
+    // The reading on screen keeps what was typed if it survives the deletion.
+    SaveReadings();
+    const QDate start = m_s.deletion.start;
+    const QDate end = m_s.deletion.end;
+
+    // One transaction; a long run shows its progress instead of a frozen window.
+    QProgressDialog progress(QStringLiteral("Deleting readings..."), QString(), 0, 100, &m_win);
+    progress.setWindowTitle(QStringLiteral("SensorData Deletion"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setCancelButton(nullptr);
+    progress.setAutoClose(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    qint64 count = 0;
+    try {
+        count = ReadingDeletion::deleteBetween(m_s.db, rs->table(), start, end,
+                                               [&](int percent) { progress.setValue(percent); });
+    } catch (...) {
+        QApplication::restoreOverrideCursor();
+        throw;
+    }
+    QApplication::restoreOverrideCursor();
+    progress.reset();
+
+    rs->requery();
+    showOutcomeAfterDeletion();
+    Messages::show(ReadingFormats::rangeDeletedMessage(count, start, end));
+    rememberBookmark();
+}
+
+void ReadingsController::deleteAll()
+{
+    Recordset* rs = m_s.rsReadings.get();
+    if (!rs || !rs->isOpen()) return;
+    m_s.db.execute(DataTables::deleteAllStatement(rs->table()));
+    rs->requery();
+    fillreadings();
+    txtRcount->setText(ReadingFormats::countText(rs->recordCount(), rs->recordCount()));
+}

@@ -1,0 +1,142 @@
+// Entry of a reading: the validity check against the sensor type's limits, writing the
+// reading on screen back to its row, the duplicate-key check and adding a new reading.
+#include "readings/ReadingsController.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingFormats.h"
+#include "readings/ReadingRules.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimeEdit>
+
+namespace {
+ReadingRules::Limits limitsOf(const Recordset& cfg)
+{
+    return ReadingRules::limitsFrom(cfg.value(QStringLiteral("numchannels")), cfg.value(QStringLiteral("tempchannel")),
+                                    cfg.value(QStringLiteral("lowval")), cfg.value(QStringLiteral("highval")),
+                                    cfg.value(QStringLiteral("templow")), cfg.value(QStringLiteral("temphigh")));
+}
+}  // namespace
+
+bool ReadingsController::ReadingValid()
+{
+    bool valid = true;
+    runTrapped(QStringLiteral(" G_ReadingValid"), [&] {
+        auto refuse = [&](const QString& message, QWidget* focus) {
+            lblError->setText(message);
+            lblError->setVisible(true);
+            if (focus) focus->setFocus();
+            valid = false;
+        };
+        if (!dtpRdate->date().isValid()) {
+            refuse(ReadingRules::DateNullMessage, dtpRdate);
+            return;
+        }
+        if (!dtpRtime->time().isValid()) {
+            refuse(ReadingRules::TimeNullMessage, dtpRtime);
+            return;
+        }
+        QStringList channels;
+        for (int i = 1; i <= 6; ++i) channels << txtChannel[size_t(i)]->text();
+        const ReadingRules::Check check = ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels);
+        if (!check.ok)
+            refuse(check.message, check.channel == 0 ? static_cast<QWidget*>(txtChannelT)
+                                                     : static_cast<QWidget*>(txtChannel[size_t(check.channel)]));
+    });
+    return valid;
+}
+
+void ReadingsController::SaveReadings()
+{
+    runTrapped(QStringLiteral(" G_SaveReadings"), [&] {
+        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+        // A date or time the user changed but has not finished editing is applied (or
+        // refused) first, so the key written here is the one the row holds.
+        applyPendingPickerEdit();
+        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+        Recordset& rs = *m_s.rsReadings;
+        const QDate date = dtpRdate->date();
+        const QTime time = dtpRtime->time();
+        rs.setValue(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
+        rs.setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        rs.setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        rs.setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        rs.setValue(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
+        for (int i = 1; i <= 6; ++i)
+            rs.setValue(QStringLiteral("Channel%1").arg(i),
+                        ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
+        rs.setValue(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
+        rs.setValue(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+        try {
+            rs.update();
+        } catch (...) {
+            rs.cancelUpdate();   // a refused write leaves the row as it was
+            throw;
+        }
+    });
+}
+
+bool ReadingsController::DupID(const QString& key)
+{
+    bool duplicate = false;
+    runTrapped(QStringLiteral(" G_DupID"), [&] {
+        if (!hasReadings()) return;
+        Recordset& rs = *m_s.rsReadings;
+        rs.moveFirst();
+        if (!rs.find(ReadingFormats::keyCriterion(key))) return;
+        duplicate = rs.absolutePosition() != m_s.rememberedPosition;
+    });
+    return duplicate;
+}
+
+void ReadingsController::imgAddReading_Click()
+{
+    runTrapped(QStringLiteral(" imgAddReading_Click"), [&] {
+        Recordset* rs = m_s.rsReadings.get();
+        const QString id = m_s.currentSensorId();
+        if (!rs || !rs->isOpen() || id.isEmpty()) return;
+        if (rs->recordCount() > 0) {
+            applyPendingPickerEdit();
+            if (!ReadingValid()) return;
+            SaveReadings();
+        }
+        const QDateTime now = clock();
+        const QDate date = now.date();
+        const QTime time(now.time().hour(), now.time().minute(), now.time().second());
+        const QString key = ReadingFormats::readingKey(id, date, time);
+        // No row is being re-dated: every existing key counts as taken.
+        m_s.rememberedPosition = 0;
+        const qint64 shown = rs->hasCurrentRow() ? rs->bookmark() : 0;
+        if (DupID(key)) {
+            // DupID left the recordset on the matching row; go back to the reading on
+            // screen, so that the next save writes it to its own row.
+            if (shown != 0) rs->setBookmark(shown);
+            Messages::show(QStringLiteral("There is already a reading with that date and time"),
+                           QStringLiteral("Duplicate Reading"));
+            dtpRdate->setFocus();
+            return;
+        }
+        rs->addNew();
+        rs->setValue(QStringLiteral("DateTimeKey"), key);
+        rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        rs->setValue(QStringLiteral("IsDirty"), true);
+        rs->setValue(QStringLiteral("Plottemporal"), true);
+        rs->setValue(QStringLiteral("PlotSpatial"), false);
+        try {
+            rs->update();
+        } catch (...) {
+            rs->cancelUpdate();
+            throw;
+        }
+        rs->requery();
+        rs->moveLast();
+        showCount();
+        fillreadings();
+    });
+}

@@ -1,0 +1,91 @@
+// Re-dating a reading: a date or time the user picks is applied to the shown reading at
+// once (CheckDateTime), refusing a key another reading of the sensor already has.
+#include "readings/ReadingsController.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingFormats.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QTimeEdit>
+
+void ReadingsController::onDatePicked() { applyPendingPickerEdit(); }
+
+void ReadingsController::onTimePicked() { applyPendingPickerEdit(); }
+
+void ReadingsController::applyPendingPickerEdit()
+{
+    if (m_inDateCheck) return;
+    const bool dateChanged = m_dateEditPending;
+    const bool timeChanged = m_timeEditPending;
+    if (!dateChanged && !timeChanged) return;
+    m_dateEditPending = false;
+    m_timeEditPending = false;
+    if (dateChanged) CheckFutureDate();
+    CheckDateTime();
+}
+
+void ReadingsController::CheckDateTime()
+{
+    if (m_inDateCheck) return;
+    m_inDateCheck = true;
+    // A failure ends the check silently: nothing is logged or shown.
+    ignoringErrors([&] {
+        Recordset* rs = m_s.rsReadings.get();
+        if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;
+        m_s.rememberedPosition = rs->absolutePosition();
+        const QDate date = dtpRdate->date();
+        const QTime time = dtpRtime->time();
+        const QString newKey = ReadingFormats::readingKey(m_s.currentSensorId(), date, time);
+        if (newKey == rs->text(QStringLiteral("DateTimeKey"))) return;
+
+        if (DupID(newKey)) {
+            Messages::show(ReadingFormats::duplicateOnMessage(date, time), QStringLiteral("Duplicate Reading"));
+            rs->setAbsolutePosition(m_s.rememberedPosition);
+            QDate storedDate = ReadingFormats::parseStoredDate(rs->text(QStringLiteral("ReadingDate")));
+            QTime storedTime = ReadingFormats::parseStoredTime(rs->text(QStringLiteral("ReadingTime")));
+            if (!storedDate.isValid() || !storedTime.isValid()) {
+                const QDateTime full = ReadingFormats::parseFullDate(rs->value(QStringLiteral("FullDate")));
+                if (!storedDate.isValid()) storedDate = full.date();
+                if (!storedTime.isValid()) storedTime = full.time();
+            }
+            setPickers(storedDate, storedTime);
+            CheckFutureDate();
+            dtpRdate->setFocus();
+            return;
+        }
+
+        // Values typed on screen but not yet saved stay on screen after the move (the
+        // next save stores them); only the key and the date columns are written here.
+        const QString typedT = txtChannelT->text();
+        QStringList typed;
+        for (int i = 1; i <= 6; ++i) typed << txtChannel[size_t(i)]->text();
+        const bool temporal = chkTemporal->isChecked();
+        const bool spatial = chkSpatial->isChecked();
+
+        rs->setAbsolutePosition(m_s.rememberedPosition);
+        rs->setValue(QStringLiteral("DateTimeKey"), newKey);
+        rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        try {
+            rs->update();
+        } catch (...) {
+            rs->cancelUpdate();
+            throw;
+        }
+        rs->requery();
+        if (!rs->find(ReadingFormats::keyCriterion(newKey))) {
+            Messages::show(QStringLiteral("error"));
+            return;
+        }
+        fillreadings();
+        txtChannelT->setText(typedT);
+        for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->setText(typed[i - 1]);
+        chkTemporal->setChecked(temporal);
+        chkSpatial->setChecked(spatial);
+    });
+    m_inDateCheck = false;
+}

@@ -1,0 +1,124 @@
+#include "readings/frmBatchDel.h"
+#include "app/Shared.h"
+
+#include <QCalendarWidget>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+QLabel* label(QWidget* parent, const char* name, const QString& text)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setWordWrap(true);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    b->setMinimumWidth(130);
+    return b;
+}
+}  // namespace
+
+frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : QDialog(parent), m_choice(choice)
+{
+    setObjectName(QStringLiteral("frmBatchDel"));
+    setWindowTitle(QStringLiteral("SensorData Deletion"));
+    setModal(true);
+
+    // Loading: no choice made yet, both calendars on today.
+    m_choice.clear();
+
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(16, 14, 16, 14);
+    v->setSpacing(10);
+
+    auto* heading = label(this, "Label9", QStringLiteral("BATCH DELETE a group of readings by date:"));
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    v->addWidget(heading);
+
+    auto* calendars = new QGridLayout;
+    calendars->setHorizontalSpacing(20);
+    DelStart = new QCalendarWidget(this);
+    DelStart->setObjectName(QStringLiteral("DelStart"));
+    DelEnd = new QCalendarWidget(this);
+    DelEnd->setObjectName(QStringLiteral("DelEnd"));
+    for (QCalendarWidget* c : {DelStart, DelEnd}) {
+        c->setSelectedDate(QDate::currentDate());
+        c->setGridVisible(true);
+        c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    }
+    calendars->addWidget(label(this, "Label2", QStringLiteral("Select start date")), 0, 0);
+    calendars->addWidget(label(this, "Label3", QStringLiteral("Select end date")), 0, 1);
+    calendars->addWidget(DelStart, 1, 0);
+    calendars->addWidget(DelEnd, 1, 1);
+    v->addLayout(calendars);
+
+    v->addWidget(label(this, "Label1",
+                       QStringLiteral("All sensor data found on or between the dates selected above will be permanently "
+                                      "deleted from the database. Click the DELETE button below to continue or Cancel "
+                                      "to return to the main form.")));
+    OKButton = button(this, "OKButton", QStringLiteral("BATCH DELETE"));
+    v->addWidget(OKButton, 0, Qt::AlignHCenter);
+
+    auto* warning = label(this, "Label4", QStringLiteral("WARNING: These operations cannot be undone"));
+    warning->setFont(bold);
+    warning->setStyleSheet(QStringLiteral("QLabel { color: #B00000; }"));
+    warning->setAlignment(Qt::AlignHCenter);
+    v->addWidget(warning);
+
+    auto* choices = new QGridLayout;
+    choices->setHorizontalSpacing(12);
+    auto* l5 = label(this, "Label5", QStringLiteral("Click DELETE button to confirm deletetion of current reading ->"));
+    auto* l7 = label(this, "Label7", QStringLiteral("Click DELETE ALL button to confirm deletetion of ALL readings ->"));
+    l5->setWordWrap(false);
+    l7->setWordWrap(false);
+    cmdSingleDel = button(this, "cmdSingleDel", QStringLiteral("DELETE"));
+    Command1 = button(this, "Command1", QStringLiteral("DELETE ALL"));
+    choices->addWidget(l5, 0, 0);
+    choices->addWidget(cmdSingleDel, 0, 1);
+    choices->addWidget(l7, 1, 0);
+    choices->addWidget(Command1, 1, 1);
+    v->addLayout(choices);
+
+    CancelButton = button(this, "CancelButton", QStringLiteral("CANCEL"));
+    CancelButton->setDefault(true);
+    v->addWidget(CancelButton, 0, Qt::AlignHCenter);
+
+    connect(OKButton, &QPushButton::clicked, this, &frmBatchDel::OKButton_Click);
+    connect(cmdSingleDel, &QPushButton::clicked, this, &frmBatchDel::cmdSingleDel_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmBatchDel::Command1_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &frmBatchDel::CancelButton_Click);
+    CancelButton->setFocus();
+}
+
+void frmBatchDel::OKButton_Click()
+{
+    m_choice.dateRange = true;
+    m_choice.start = DelStart->selectedDate();
+    m_choice.end = DelEnd->selectedDate();
+    accept();
+}
+
+void frmBatchDel::cmdSingleDel_Click()
+{
+    m_choice.single = true;
+    accept();
+}
+
+void frmBatchDel::Command1_Click()
+{
+    m_choice.all = true;
+    accept();
+}
+
+void frmBatchDel::CancelButton_Click() { reject(); }

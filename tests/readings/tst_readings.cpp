@@ -1,0 +1,646 @@
+// The "3. Readings" page driven through its controls in the real window: what is shown,
+// what reaches the data table after each action, and what is refused.
+#include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
+#include "readings/frmBatchDel.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+namespace {
+const QString Sensor = "250475001";
+const QDateTime R1(QDate(2024, 5, 1), QTime(10, 0, 0));
+const QDateTime R2(QDate(2024, 5, 2), QTime(14, 30, 0));
+const QDateTime R3(QDate(2024, 5, 3), QTime(10, 0, 0));
+
+QString key(const QDateTime& t) { return TestData::readingKey(Sensor, t); }
+
+TestData::ReadingSpec reading(const QDateTime& when, const QString& channel1 = "1")
+{
+    TestData::ReadingSpec r;
+    r.when = when;
+    r.channels = {channel1};
+    r.temperature = "20.0";
+    return r;
+}
+
+// Answers the deletion window as soon as it is shown.
+void whenBatchDelOpens(std::function<void(frmBatchDel*)> act)
+{
+    QTimer::singleShot(0, [act] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dlg = qobject_cast<frmBatchDel*>(w); dlg && dlg->isVisible()) {
+                act(dlg);
+                return;
+            }
+        whenBatchDelOpens(act);   // not shown yet: look again
+    });
+}
+}  // namespace
+
+class TestReadings : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    // The window on the Readings tab of the first sensor, its boxes set up for the type.
+    struct Page {
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        ReadingsController* r = nullptr;
+
+        explicit Page(const QString& type = "75")
+        {
+            w.show();
+            r = w.readings();
+            Shared& s = w.shared();
+            s.rsConfig->moveFirst();
+            s.rsConfig->find("SensorType = '" + type + "'");
+            r->ConfigureForm();
+            {
+                const QSignalBlocker quiet(w.SSTab1);
+                w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            }
+            r->enterReadingsTab();
+            msgs.script.shown.clear();
+        }
+        template <class T> T* get(const QString& name) { return w.findChild<T*>(name); }
+        QLineEdit* box(int i) { return get<QLineEdit>(QString("txtChannel(%1)").arg(i)); }
+        QLineEdit* temp() { return get<QLineEdit>("txtChannelT"); }
+        QString count() { return get<QLineEdit>("txtRcount")->text(); }
+        QString shownKey() { return get<QLineEdit>("txtReadingID")->text(); }
+        QLabel* error() { return get<QLabel>("lblError"); }
+        QDateEdit* date() { return get<QDateEdit>("dtpRdate"); }
+        QTimeEdit* time() { return get<QTimeEdit>("dtpRtime"); }
+        void click(const QString& image) { get<QToolButton>(image)->click(); }
+        QVariant stored(const QDateTime& when, const QString& column)
+        {
+            return w.shared().db.scalar(QString("SELECT %1 FROM `%2` WHERE DateTimeKey = ?").arg(column, Sensor),
+                                        {key(when)});
+        }
+        QStringList keys()
+        {
+            QStringList out;
+            QSqlQuery q(w.shared().db.handle());
+            q.exec(QString("SELECT DateTimeKey FROM `%1` ORDER BY FullDate").arg(Sensor));
+            while (q.next()) out << q.value(0).toString();
+            return out;
+        }
+        // The user picks a date and time and finishes the edit.
+        void pick(const QDate& d, const QTime& t)
+        {
+            date()->setDate(d);
+            time()->setTime(t);
+            emit time()->editingFinished();
+        }
+    };
+
+    static void addSensorWith(const QList<TestData::ReadingSpec>& readings, const QString& id = Sensor)
+    {
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {id});
+        if (!readings.isEmpty()) TestData::addReadings(*db, id, readings);
+    }
+
+    static QList<TestData::ReadingSpec> threeReadings()
+    {
+        return {{R1, {"10.00", "20.00", "30.00", "40.00", "50.00", "60.00"}, "20.5"},
+                {R2, {"11.00", "21.00", "31.00", "41.00", "51.00", "61.00"}, "21.0"},
+                {R3, {"12.00", "22.00", "32.00", "42.00", "52.00", "62.00"}, "21.5", true, true}};
+    }
+
+private slots:
+    void init() { TestData::installFresh(); }
+
+    void emptyTableShowsTheEmptyState()
+    {
+        addSensorWith({});
+        Page p;
+        QCOMPARE(p.count(), QString("0 of 0"));
+        QVERIFY(p.shownKey().isEmpty());
+        QCOMPARE(p.date()->date(), QDate::currentDate());
+        QCOMPARE(p.time()->time(), QTime(12, 0, 0));
+        QVERIFY(p.temp()->text().isEmpty());
+        QVERIFY(p.error()->isVisibleTo(p.r->page()));
+        QCOMPARE(p.error()->text(), QString("0 Readings - Click the Add button to add a reading"));
+        for (const char* nav : {"imgFirst", "imgPrevData", "imgNextData", "imgLast"}) p.click(nav);
+        QVERIFY(p.msgs.script.shown.empty());
+        QCOMPARE(p.count(), QString("0 of 0"));
+    }
+
+    void enteringShowsTheLatestReading()
+    {
+        auto list = threeReadings();
+        list[2].channels[3] = QString();   // Channel4 empty
+        addSensorWith(list);
+        {
+            auto db = TestData::openDatabase();
+            db->execute(QString("UPDATE `%1` SET Plottemporal = NULL, Channel4 = NULL WHERE DateTimeKey = ?").arg(Sensor),
+                        {key(R3)});
+        }
+        Page p;
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QCOMPARE(p.shownKey(), key(R3));
+        QCOMPARE(p.date()->date(), R3.date());
+        QCOMPARE(p.time()->time(), R3.time());
+        QCOMPARE(p.date()->displayFormat(), QString("yyyy/MM/dd"));
+        QCOMPARE(p.time()->displayFormat(), QString("HH:mm:ss"));
+        QCOMPARE(p.temp()->text(), QString("21.5"));
+        QCOMPARE(p.box(1)->text(), QString("12.00"));
+        QVERIFY(p.box(4)->text().isEmpty());
+        QVERIFY(p.get<QCheckBox>("chkTemporal")->isChecked());   // null ticks it
+        QVERIFY(p.get<QCheckBox>("chkSpatial")->isChecked());
+        QVERIFY(!p.error()->isVisibleTo(p.r->page()));
+        p.click("imgFirst");
+        QVERIFY(!p.get<QCheckBox>("chkSpatial")->isChecked());
+        QCOMPARE(p.count(), QString("1 of 3"));
+    }
+
+    void navigationSavesThenMovesOrSaysTheEnd()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        // On the last reading: Next and Last stay and say so, but save first.
+        p.box(2)->setText("99");
+        p.click("imgNextData");
+        p.click("imgLast");
+        QCOMPARE(p.msgs.script.texts(), QStringList({"End of readings", "End of readings"}));
+        QCOMPARE(p.msgs.script.shown[0].title, QString("Tarnwell"));
+        QCOMPARE(p.msgs.script.shown[0].icon, Messages::Icon::None);
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QCOMPARE(p.stored(R3, "Channel2").toString(), QString("99.00"));
+
+        p.msgs.script.shown.clear();
+        p.click("imgPrevData");
+        QCOMPARE(p.shownKey(), key(R2));
+        QCOMPARE(p.count(), QString("2 of 3"));
+        // The caption label acts as its image.
+        QTest::mouseClick(p.get<QLabel>("Label61"), Qt::LeftButton);
+        QCOMPARE(p.count(), QString("1 of 3"));
+        p.click("imgFirst");
+        p.click("imgPrevData");
+        QCOMPARE(p.msgs.script.texts(), QStringList({"Start of readings", "Start of readings"}));
+        QCOMPARE(p.shownKey(), key(R1));
+        p.click("imgLast");
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QCOMPARE(p.shownKey(), key(R3));
+    }
+
+    void savedTexts_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QVariant>("channel");
+        QTest::addColumn<QVariant>("temperature");
+        QTest::newRow("12.3") << "12.3" << QVariant("12.30") << QVariant("12.3");
+        QTest::newRow("7") << "7" << QVariant("7.00") << QVariant("7.0");
+        QTest::newRow("21") << "21" << QVariant("21.00") << QVariant("21.0");
+        QTest::newRow("empty") << "" << QVariant("") << QVariant("");
+    }
+    void savedTexts()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QVariant, channel);
+        QFETCH(QVariant, temperature);
+        addSensorWith(threeReadings());
+        Page p;
+        p.click("imgFirst");
+        p.box(3)->setText(typed);
+        p.temp()->setText(typed);
+        p.get<QCheckBox>("chkTemporal")->setChecked(false);
+        p.get<QCheckBox>("chkSpatial")->setChecked(true);
+        p.click("imgNextData");
+        QCOMPARE(p.stored(R1, "Channel3").toString(), channel.toString());
+        QCOMPARE(p.stored(R1, "ChannelT").toString(), temperature.toString());
+        QCOMPARE(p.stored(R1, "Channel1").toString(), QString("10.00"));
+        QCOMPARE(p.stored(R1, "Plottemporal").toInt(), 0);
+        QCOMPARE(p.stored(R1, "PlotSpatial").toInt(), 1);
+        QCOMPARE(p.stored(R1, "FullDate").toString(), QString("2024-05-01 10:00:00"));
+        QCOMPARE(p.stored(R1, "ReadingDate").toString(), QString("2024/05/01"));
+        QCOMPARE(p.stored(R1, "ReadingTime").toString(), QString("10:00:00"));
+    }
+
+    void validationRefusesAndKeepsTheReading_data()
+    {
+        QTest::addColumn<int>("channel");   // 0: temperature
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");   // empty: passes
+        QTest::newRow("temperature at high limit") << 0 << "60" << "";
+        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Channel T must be > -20 and < 60";
+        QTest::newRow("temperature below") << 0 << "-21" << "Error: Channel T must be > -20 and < 60";
+        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Channel 3 must be > -10000 and < 10000";
+        QTest::newRow("channel 6 at low limit") << 6 << "-10000" << "";
+        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Channel 1 must be > -10000 and < 10000";
+    }
+    void validationRefusesAndKeepsTheReading()
+    {
+        QFETCH(int, channel);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        addSensorWith(threeReadings());
+        Page p;
+        p.click("imgPrevData");
+        QLineEdit* box = channel == 0 ? p.temp() : p.box(channel);
+        const QString before = p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString();
+        box->setText(value);
+        p.click("imgNextData");
+        if (message.isEmpty()) {
+            QCOMPARE(p.count(), QString("3 of 3"));
+            QVERIFY(p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString() != before);
+        } else {
+            QCOMPARE(p.error()->text(), message);
+            QVERIFY(p.error()->isVisibleTo(p.r->page()));
+            QCOMPARE(p.count(), QString("2 of 3"));
+            QCOMPARE(p.shownKey(), key(R2));
+            QCOMPARE(box->text(), value);
+            QCOMPARE(p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString(), before);
+            QVERIFY(p.msgs.script.shown.empty());
+        }
+    }
+
+    void keyFiltersDiscardOtherCharacters()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        for (QLineEdit* box : {p.box(1), p.box(6), p.temp()}) {
+            box->clear();
+            box->setFocus();
+            QTest::keyClicks(box, "1a+2, -.e3x");
+            QCOMPARE(box->text(), QString("12,-.3"));
+            QTest::keyClick(box, Qt::Key_Backspace);
+            QCOMPARE(box->text(), QString("12,-."));
+        }
+    }
+
+    void configureFormFollowsTheType()
+    {
+        {
+            auto db = TestData::openDatabase();
+            db->execute("UPDATE Configuration SET TempChannel = 0, Temp = 'n/a', lblNotes = 'Two gauges' "
+                        "WHERE SensorType = '35'");
+        }
+        addSensorWith({}, "250435001");
+        Page p("35");
+        for (int i = 1; i <= 6; ++i) {
+            const bool used = i <= 2;
+            QCOMPARE(p.box(i)->isEnabled(), used);
+            QCOMPARE(p.box(i)->palette().color(QPalette::Base), used ? QColor(0xFFFFFF) : QColor(0xE0E0E0));
+            QCOMPARE(p.get<QLabel>(QString("lbln(%1)").arg(i))->text(), used ? QString("%1#").arg(i) : QString());
+            QCOMPARE(p.get<QLabel>(QString("lblmm(%1)").arg(i))->isEnabled(), used);
+            QCOMPARE(p.get<QLabel>(QString("lblmm(%1)").arg(i))->text(), QString::fromUtf8("\u00b5 strain"));
+        }
+        QVERIFY(!p.temp()->isEnabled());
+        QCOMPARE(p.temp()->palette().color(QPalette::Base), QColor(0xE0E0E0));
+        QCOMPARE(p.get<QLabel>("lblTemp")->text(), QString("n/a"));
+        QVERIFY(!p.get<QLabel>("Label47")->isEnabled());
+        QCOMPARE(p.get<QLabel>("lblNotes")->text(), QString("Two gauges"));
+    }
+
+    void futureDateWarning()
+    {
+        const QDateTime today(QDate::currentDate(), QTime(0, 0, 1));
+        addSensorWith({reading(today), reading(today.addDays(1))});
+        Page p;
+        QCOMPARE(p.shownKey(), key(today.addDays(1)));
+        QVERIFY(p.error()->isVisibleTo(p.r->page()));
+        QCOMPARE(p.error()->text(), QString("Warning: Reading Date is in the future"));
+        p.click("imgPrevData");
+        QVERIFY(!p.error()->isVisibleTo(p.r->page()));
+        // The user dates today's reading ahead: warned, and the reading moves.
+        p.date()->setDate(QDate::currentDate().addDays(2));
+        emit p.date()->editingFinished();
+        QVERIFY(p.error()->isVisibleTo(p.r->page()));
+        QCOMPARE(p.error()->text(), QString("Warning: Reading Date is in the future"));
+        QCOMPARE(p.count(), QString("2 of 2"));
+    }
+
+    void redatingOntoAnotherKeyChangesNothing()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        const QStringList before = p.keys();
+        p.pick(R2.date(), R2.time());
+        QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading on 2024/05/02 at 14:30:00"});
+        QCOMPARE(p.msgs.script.shown[0].title, QString("Duplicate Reading"));
+        QCOMPARE(p.msgs.script.shown[0].icon, Messages::Icon::None);
+        QCOMPARE(p.date()->date(), R3.date());
+        QCOMPARE(p.time()->time(), R3.time());
+        QCOMPARE(p.keys(), before);
+        QCOMPARE(p.stored(R3, "ReadingDate").toString(), QString("2024/05/03"));
+        // The next save writes the reading back under its own key.
+        p.click("imgFirst");
+        QCOMPARE(p.keys(), before);
+    }
+
+    void redatingMovesTheReadingAndTheCounterFollows()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        p.click("imgFirst");
+        p.box(1)->setText("55");   // typed, not yet saved
+        // Typing a date is not applied until the edit is finished.
+        p.date()->setDate(QDate(2024, 5, 10));
+        QCOMPARE(p.keys().first(), key(R1));
+        emit p.date()->editingFinished();
+        const QDateTime moved(QDate(2024, 5, 10), R1.time());
+        QVERIFY(p.msgs.script.shown.empty());
+        QCOMPARE(p.keys(), QStringList({key(R2), key(R3), key(moved)}));
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QCOMPARE(p.shownKey(), key(moved));
+        QCOMPARE(p.stored(moved, "ReadingDate").toString(), QString("2024/05/10"));
+        QCOMPARE(p.stored(moved, "FullDate").toString(), QString("2024-05-10 10:00:00"));
+        QCOMPARE(p.stored(moved, "Channel2").toString(), QString("20.00"));
+        // The typed value survives the move and is stored by the next save.
+        QCOMPARE(p.box(1)->text(), QString("55"));
+        p.click("imgPrevData");
+        QCOMPARE(p.stored(moved, "Channel1").toString(), QString("55.00"));
+
+        // A time change moves it back to the front.
+        p.click("imgLast");
+        p.time()->setTime(QTime(9, 0, 0));
+        p.date()->setDate(QDate(2024, 4, 30));
+        emit p.date()->editingFinished();
+        QCOMPARE(p.count(), QString("1 of 3"));
+        QCOMPARE(p.shownKey(), Sensor + " 2024/04/30 09:00:00");
+    }
+
+    void settingAPickerBackChangesNothing()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        p.date()->setDate(QDate(2030, 1, 1));
+        p.date()->setDate(R3.date());
+        emit p.date()->editingFinished();
+        QVERIFY(p.msgs.script.shown.empty());
+        QCOMPARE(p.keys(), QStringList({key(R1), key(R2), key(R3)}));
+        QCOMPARE(p.count(), QString("3 of 3"));
+    }
+
+    void addingTakesNowAndRefusesATakenKey()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        const QDateTime now(QDate(2024, 6, 1), QTime(9, 30, 15, 400));
+        p.r->clock = [now] { return now; };
+        p.box(1)->setText("12.3");   // the shown reading is saved first
+        p.click("imgAddReading");
+        const QDateTime added(now.date(), QTime(9, 30, 15));
+        QCOMPARE(p.shownKey(), key(added));
+        QCOMPARE(p.count(), QString("4 of 4"));
+        QCOMPARE(p.stored(R3, "Channel1").toString(), QString("12.30"));
+        QCOMPARE(p.stored(added, "ReadingDate").toString(), QString("2024/06/01"));
+        QCOMPARE(p.stored(added, "ReadingTime").toString(), QString("09:30:15"));
+        QCOMPARE(p.stored(added, "FullDate").toString(), QString("2024-06-01 09:30:15"));
+        QCOMPARE(p.stored(added, "Plottemporal").toInt(), 1);
+        QCOMPARE(p.stored(added, "PlotSpatial").toInt(), 0);
+        QCOMPARE(p.stored(added, "IsDirty").toInt(), 1);
+        QVERIFY(p.stored(added, "Channel1").toString().isEmpty());
+        QVERIFY(p.box(1)->text().isEmpty());
+        QVERIFY(p.get<QCheckBox>("chkTemporal")->isChecked());
+        QVERIFY(!p.get<QCheckBox>("chkSpatial")->isChecked());
+
+        // A second add within the same second is refused.
+        p.click("imgAddReading");
+        QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading with that date and time"});
+        QCOMPARE(p.msgs.script.shown[0].title, QString("Duplicate Reading"));
+        QCOMPARE(p.keys().size(), 4);
+        QCOMPARE(p.count(), QString("4 of 4"));
+        // The shown reading is still the one saved by the next move.
+        p.box(2)->setText("8");
+        p.click("imgFirst");
+        QCOMPARE(p.stored(added, "Channel2").toString(), QString("8.00"));
+    }
+
+    void addingRefusesTheKeyOfTheReadingLastRedated()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        // A re-dating check of the middle reading (back to its own value) remembers its place.
+        p.click("imgPrevData");
+        p.date()->setDate(QDate(2030, 1, 1));
+        p.date()->setDate(R2.date());
+        emit p.date()->editingFinished();
+        QCOMPARE(p.w.shared().rememberedPosition, qint64(2));
+        p.r->clock = [] { return R2; };
+        p.click("imgAddReading");
+        QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading with that date and time"});
+        QCOMPARE(p.keys().size(), 3);
+    }
+
+    void addingRefusedWhileTheShownReadingIsInvalid()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        p.box(5)->setText("20000");
+        p.click("imgAddReading");
+        QCOMPARE(p.error()->text(), QString("Error: Channel 5 must be > -10000 and < 10000"));
+        QCOMPARE(p.keys().size(), 3);
+    }
+
+    void addingToAnEmptyTable()
+    {
+        addSensorWith({});
+        Page p;
+        p.r->clock = [] { return R1; };
+        p.click("imgAddReading");
+        QCOMPARE(p.count(), QString("1 of 1"));
+        QCOMPARE(p.shownKey(), key(R1));
+        QVERIFY(!p.error()->isVisibleTo(p.r->page()));
+    }
+
+    void leavingAndEnteringKeepTheShownReading()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        p.click("imgFirst");
+        p.box(1)->setText("1.5");
+        p.r->leaveReadingsTab();
+        QCOMPARE(p.stored(R1, "Channel1").toString(), QString("1.50"));
+        QVERIFY(p.w.shared().savedReadingBookmark != 0);
+        p.r->enterReadingsTab();
+        QCOMPARE(p.shownKey(), key(R1));
+        QCOMPARE(p.count(), QString("1 of 3"));
+        p.w.shared().savedReadingBookmark = 0;
+        p.r->enterReadingsTab();
+        QCOMPARE(p.shownKey(), key(R3));
+    }
+
+    void deletingTheShownReading()
+    {
+        const QDateTime d(QDate(2024, 5, 1), QTime(8, 0));
+        addSensorWith({reading(d, "1"), reading(d.addDays(1), "2"), reading(d.addDays(2), "3"), reading(d.addDays(3), "4"),
+                       reading(d.addDays(4), "5")});
+        Page p;
+        p.click("imgFirst");
+        p.click("imgNextData");
+        p.click("imgNextData");
+        QCOMPARE(p.count(), QString("3 of 5"));
+        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
+        p.click("imgDeleteReading");
+        QCOMPARE(p.count(), QString("4 of 4"));
+        QCOMPARE(p.shownKey(), key(d.addDays(4)));
+        QVERIFY(!p.keys().contains(key(d.addDays(2))));
+        QCOMPARE(p.keys().size(), 4);
+        QVERIFY(p.msgs.script.shown.empty());
+    }
+
+    void deletingTheOnlyReadingLeavesTheEmptyState()
+    {
+        addSensorWith({reading(R1)});
+        Page p;
+        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
+        p.click("imgDeleteReading");
+        QCOMPARE(p.count(), QString("0 of 0"));
+        QCOMPARE(p.error()->text(), QString("0 Readings - Click the Add button to add a reading"));
+        QVERIFY(p.keys().isEmpty());
+    }
+
+    void deletingADateRange_data()
+    {
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<int>("deleted");
+        QTest::newRow("one day") << QDate(2024, 5, 2) << QDate(2024, 5, 2) << 3;
+        QTest::newRow("two days") << QDate(2024, 5, 2) << QDate(2024, 5, 3) << 6;
+        QTest::newRow("empty range") << QDate(2023, 1, 1) << QDate(2023, 1, 31) << 0;
+        QTest::newRow("start after end") << QDate(2024, 5, 3) << QDate(2024, 5, 1) << 0;
+    }
+    void deletingADateRange()
+    {
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        QFETCH(int, deleted);
+        QList<TestData::ReadingSpec> list;
+        for (int day = 1; day <= 4; ++day)
+            for (int h : {6, 12, 18}) list.append(reading(QDateTime(QDate(2024, 5, day), QTime(h, 0))));
+        addSensorWith(list);
+        Page p;
+        whenBatchDelOpens([start, end](frmBatchDel* dlg) {
+            dlg->DelStart->setSelectedDate(start);
+            dlg->DelEnd->setSelectedDate(end);
+            dlg->OKButton->click();
+        });
+        p.click("imgDeleteReading");
+        const QLocale loc = QLocale::system();
+        QCOMPARE(p.msgs.script.texts(),
+                 QStringList{QString::number(deleted) + " readings were deleted from " +
+                             loc.toString(start, QLocale::ShortFormat) + " and " + loc.toString(end, QLocale::ShortFormat)});
+        QCOMPARE(p.msgs.script.shown[0].title, QString("Tarnwell"));
+        QCOMPARE(p.keys().size(), 12 - deleted);
+        QCOMPARE(p.count(), QString("%1 of %1").arg(12 - deleted));
+        QCOMPARE(p.shownKey(), key(QDateTime(QDate(2024, 5, 4), QTime(18, 0))));
+        QCOMPARE(p.w.shared().deletion.start, start);
+        QCOMPARE(p.w.shared().deletion.end, end);
+    }
+
+    void deletingAllReadingsKeepsTheTable()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->Command1->click(); });
+        p.click("imgDeleteReading");
+        QVERIFY(p.keys().isEmpty());
+        QCOMPARE(p.w.shared().db.scalar(QString("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(Sensor)).toInt(), 1);
+        QCOMPARE(p.count(), QString("0 of 0"));
+        QCOMPARE(p.error()->text(), QString("0 Readings - Click the Add button to add a reading"));
+    }
+
+    void cancellingDeletesNothing()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        Shared& s = p.w.shared();
+        s.deletion.start = QDate(2020, 2, 2);
+        s.deletion.end = QDate(2020, 3, 3);
+        s.deletion.single = true;   // left from before: the window clears it
+        QString title;
+        QDate shownStart, shownEnd;
+        bool clearedOnOpening = false;
+        whenBatchDelOpens([&](frmBatchDel* dlg) {
+            title = dlg->windowTitle();
+            shownStart = dlg->DelStart->selectedDate();
+            shownEnd = dlg->DelEnd->selectedDate();
+            clearedOnOpening = !s.deletion.single;
+            dlg->CancelButton->click();
+        });
+        p.click("imgDeleteReading");
+        QCOMPARE(title, QString("SensorData Deletion"));
+        QCOMPARE(shownStart, QDate::currentDate());
+        QCOMPARE(shownEnd, QDate::currentDate());
+        QVERIFY(clearedOnOpening);
+        QVERIFY(!s.deletion.single && !s.deletion.dateRange && !s.deletion.all);
+        QCOMPARE(s.deletion.start, QDate(2020, 2, 2));
+        QCOMPARE(s.deletion.end, QDate(2020, 3, 3));
+        QCOMPARE(p.keys().size(), 3);
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QVERIFY(p.msgs.script.shown.empty());
+    }
+
+    void batchWindowChoices()
+    {
+        DeletionChoice choice;
+        choice.start = QDate(2020, 1, 1);
+        choice.end = QDate(2020, 1, 2);
+        {
+            frmBatchDel dlg(choice);
+            dlg.cmdSingleDel->click();
+        }
+        QVERIFY(choice.single && !choice.dateRange && !choice.all);
+        QCOMPARE(choice.start, QDate(2020, 1, 1));   // DELETE keeps the earlier dates
+        {
+            frmBatchDel dlg(choice);
+            QVERIFY(!choice.single);                 // opening clears the flags
+            dlg.OKButton->click();                   // calendars untouched: today
+        }
+        QVERIFY(choice.dateRange && !choice.single && !choice.all);
+        QCOMPARE(choice.start, QDate::currentDate());
+        QCOMPARE(choice.end, QDate::currentDate());
+        {
+            frmBatchDel dlg(choice);
+            dlg.Command1->click();
+        }
+        QVERIFY(choice.all && !choice.dateRange);
+        {
+            frmBatchDel dlg(choice);
+            dlg.reject();                            // closed by the window's own button
+        }
+        QVERIFY(!choice.single && !choice.dateRange && !choice.all);
+    }
+
+    void moreThanSixteenBitsOfReadings()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {Sensor});
+            TestData::addManyReadings(*db, Sensor, 40000, QDateTime(QDate(2019, 1, 1), QTime(0, 0)), 6);
+        }
+        Page p;
+        QCOMPARE(p.count(), QString("40000 of 40000"));
+        p.w.shared().rsReadings->setAbsolutePosition(35000);
+        p.r->fillreadings();
+        QCOMPARE(p.count(), QString("35000 of 40000"));
+        const QString was = p.shownKey();
+        p.pick(QDate(2030, 1, 1), QTime(0, 0, 0));
+        QCOMPARE(p.count(), QString("40000 of 40000"));
+        QCOMPARE(p.shownKey(), Sensor + " 2030/01/01 00:00:00");
+        QVERIFY(!p.keys().contains(was));
+        p.click("imgPrevData");
+        QCOMPARE(p.count(), QString("39999 of 40000"));
+    }
+};
+
+QTEST_MAIN(TestReadings)
+#include "tst_readings.moc"
