@@ -1,7 +1,6 @@
 #pragma once
 // What the charts take from the calculations: opening the graph data of a selection, the
 // calculation pass a chart tab runs first, and the value-axis scaling arithmetic.
-struct Shared;
 class frmTarnwell;
 
 namespace ChartCalc {
@@ -17,7 +16,8 @@ struct AxisScale {
 
 // Opens the shared graph data recordset on the current sensor's readings of a selection.
 void openGraphData(frmTarnwell& win, Selection selection);
-// Runs the calculation pass that comes before the drawing of a chart tab (3 to 7).
+// Runs the calculation pass that comes before the drawing of a chart tab (3 to 7), with
+// the sensor as the user left it on the sensor pages.
 void runPass(frmTarnwell& win, int tab);
 // The value axis's limits and step from the smallest and largest value shown.
 AxisScale scale(double smallest, double largest, Band band);

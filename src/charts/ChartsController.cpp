@@ -13,7 +13,6 @@
 #include "sensors/SensorRegistry.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
@@ -157,8 +156,9 @@ void ChartsController::SSTab1_Click(int previousTab)
         ignoringErrors([&] { m_win.sensors()->enterInstallationTab(); });
         break;
     case frmTarnwell::TabReadings:
+        // Opens the readings, shows the saved (or the last) reading, and removes a working
+        // copy "datafile.txt" left by a logger import.
         ignoringErrors([&] { m_win.readings()->enterReadingsTab(); });
-        ignoringErrors([&] { removeLeftoverDataFile(); });
         break;
     case frmTarnwell::TabUtilities:
         ignoringErrors([&] { m_win.utilities()->ListBackups(); });
@@ -167,14 +167,6 @@ void ChartsController::SSTab1_Click(int previousTab)
         if (isChartTab(tab)) enterChartTab(tab, previousTab);
         break;
     }
-}
-
-void ChartsController::removeLeftoverDataFile()
-{
-    // The logger import's working copy; a read-only file is left alone.
-    const QString path = m_s.dataFolder + QStringLiteral("/datafile.txt");
-    QFile f(path);
-    if (f.exists() && (f.permissions() & QFileDevice::WriteOwner)) f.remove();
 }
 
 void ChartsController::enterChartTab(int tab, int previousTab)

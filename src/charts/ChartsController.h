@@ -48,7 +48,6 @@ private:
     void buildPage(int tab);
     void enterChartTab(int tab, int previousTab);
     void draw(int tab);
-    void removeLeftoverDataFile();
 
     frmTarnwell& m_win;
     Shared& m_s;

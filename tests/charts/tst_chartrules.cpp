@@ -1,7 +1,6 @@
 // The widget-free chart rules: gauges per layout, the time axis by span, the length axis,
 // date keys, and reading the graph data's columns in one query.
 #include "support/TestEnv.h"
-#include "charts/ChartCalc.h"
 #include "charts/ChartRules.h"
 #include "charts/GraphColumns.h"
 #include "store/Database.h"
@@ -166,40 +165,6 @@ private slots:
         QVERIFY(!parseReadingDate("").isValid());
         QVERIFY(!parseReadingDate("02.04.2025").isValid());
         QCOMPARE(formatDate(QDate(2025, 4, 2), '-'), QString("2025-04-02"));
-    }
-
-    void scaleBands_data()
-    {
-        QTest::addColumn<int>("band");
-        QTest::addColumn<double>("smallest");
-        QTest::addColumn<double>("largest");
-        QTest::addColumn<double>("minimum");
-        QTest::addColumn<double>("maximum");
-        QTest::addColumn<double>("increment");
-        const int T = int(ChartCalc::Band::T), L = int(ChartCalc::Band::L);
-        QTest::newRow("T 0.1") << T << 0.0 << 0.1 << 0.0 << 1.0 << 0.1;
-        QTest::newRow("T 0.995") << T << 0.2 << 0.995 << 0.0 << 1.0 << 0.1;
-        QTest::newRow("T 30") << T << 0.0 << 30.0 << 0.0 << 32.0 << 2.0;
-        QTest::newRow("T 31.2") << T << 0.0 << 31.2 << 0.0 << 36.0 << 10.0;
-        QTest::newRow("T 30.5") << T << 0.0 << 30.5 << 0.0 << 35.0 << 10.0;
-        QTest::newRow("T -0.125") << T << -0.125 << 0.05 << -0.12 << 0.1 << 0.01;
-        QTest::newRow("L 12") << L << 0.0 << 12.0 << 0.0 << 15.0 << 1.0;
-        QTest::newRow("L 125") << L << 0.0 << 125.0 << 0.0 << 130.0 << 10.0;
-        QTest::newRow("L 140.6") << L << 0.0 << 140.6 << 0.0 << 141.0 << 10.0;
-        QTest::newRow("L 1.26") << L << 0.0 << 1.26 << 0.0 << 1.35 << 0.1;
-    }
-    void scaleBands()
-    {
-        QFETCH(int, band);
-        QFETCH(double, smallest);
-        QFETCH(double, largest);
-        QFETCH(double, minimum);
-        QFETCH(double, maximum);
-        QFETCH(double, increment);
-        const ChartCalc::AxisScale s = ChartCalc::scale(smallest, largest, ChartCalc::Band(band));
-        QCOMPARE(s.minimum, minimum);
-        QVERIFY2(std::fabs(s.maximum - maximum) < 1e-9, qPrintable(QString::number(s.maximum)));
-        QCOMPARE(s.increment, increment);
     }
 
     // The graph data's columns come back in the recordset's order, nulls as NaN, and a

@@ -10,6 +10,8 @@
 
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
@@ -439,6 +441,41 @@ private slots:
         QCOMPARE(picture.size(), QSize(640, 400));
     }
 
+    void sameReadingAfterAChartTab()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 5);
+        for (Row& r : rows) r.load = r.disp = {0.5, 0.7};
+        rows[0].spatial = false;
+        rows[1].spatial = false;
+        rows[2].spatial = false;
+        rows[3].spatial = false;   // one reading for the length charts
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        auto* count = w.findChild<QLineEdit*>("txtRcount");
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("5 of 5"));
+        w.findChild<QToolButton*>("imgFirst")->click();
+        w.findChild<QToolButton*>("imgNextData")->click();
+        QCOMPARE(count->text(), QString("2 of 5"));
+        // A chart drawn, then back: the same reading.
+        w.SSTab1->setCurrentIndex(3);
+        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("2 of 5"));
+        // A chart refused: back on the Readings tab at once, on the same reading.
+        w.SSTab1->setCurrentIndex(5);
+        QCOMPARE(w.SSTab1->currentIndex(), 2);
+        QCOMPARE(count->text(), QString("2 of 5"));
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        // After the Identification tab: the last reading.
+        w.SSTab1->setCurrentIndex(0);
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("5 of 5"));
+    }
+
     void leftoverDataFileRemovedOnReadingsTab()
     {
         ChartFixture::addSensor("250435001", false, {});
@@ -452,14 +489,6 @@ private slots:
         f.close();
         w.SSTab1->setCurrentIndex(2);
         QVERIFY(!QFile::exists(path));
-        // A read-only copy is left alone.
-        w.SSTab1->setCurrentIndex(0);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
-        QFile::setPermissions(path, QFileDevice::ReadOwner);
-        w.SSTab1->setCurrentIndex(2);
-        QVERIFY(QFile::exists(path));
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     // ---- commands ------------------------------------------------------------------------------
