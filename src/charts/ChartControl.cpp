@@ -39,6 +39,9 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     m_plot->setAutoAddPlottableToLegend(false);
     m_plot->setNoAntialiasingOnDrag(true);
     m_plot->setPlottingHint(QCP::phCacheLabels, true);
+    // Wide lines over many points: the fast polyline drawing keeps redraws quick.
+    m_plot->setPlottingHint(QCP::phFastPolylines, true);
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] { fitMarkersToDensity(); });
 
     // Layout: the title on top, then the data area with the legend to its right, then the
     // line that shows a clicked point.
@@ -130,16 +133,18 @@ void ChartControl::setSeriesColour(int index, const QColor& colour)
 {
     checkIndex(index);
     QCPGraph* g = m_series[size_t(index)].graph;
+    m_series[size_t(index)].dense = false;
     g->setPen(QPen(colour, 2));
-    QCPScatterStyle st = g->scatterStyle();
-    const double size = st.shape() == QCPScatterStyle::ssNone ? 7 : st.size();
-    g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDiamond, QPen(colour, 1), QBrush(colour), size));
+    g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDiamond, QPen(colour, 1), QBrush(colour),
+                                       m_series[size_t(index)].markerSize));
 }
 
 void ChartControl::setSeriesMarkerSize(int index, double pixels)
 {
     checkIndex(index);
     QCPGraph* g = m_series[size_t(index)].graph;
+    m_series[size_t(index)].markerSize = pixels;
+    m_series[size_t(index)].dense = false;
     const QColor c = g->pen().color();
     g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDiamond, QPen(c, 1), QBrush(c), pixels));
 }
@@ -561,6 +566,33 @@ void ChartControl::onPointClicked(int series, int dataIndex)
 }
 
 QString ChartControl::annotation() const { return m_annotation->text().trimmed(); }
+
+// Markers and smoothing where they can be seen: a line with more points on screen than
+// one every few pixels is drawn without diamonds and without antialiasing, which keeps
+// a chart of years of hourly readings quick to redraw; zooming in brings them back.
+void ChartControl::fitMarkersToDensity()
+{
+    const QCPRange keys = m_plot->xAxis->range();
+    const int room = std::max(1, m_plot->axisRect()->width() / 4);
+    for (Series& s : m_series) {
+        if (!s.graph->visible()) continue;
+        const auto data = s.graph->data();
+        const int shown = int(data->findEnd(keys.upper) - data->findBegin(keys.lower));
+        const bool dense = shown > room;
+        if (dense == s.dense) continue;
+        s.dense = dense;
+        const QColor c = s.graph->pen().color();
+        s.graph->setScatterStyle(QCPScatterStyle(dense ? QCPScatterStyle::ssNone : QCPScatterStyle::ssDiamond,
+                                                 QPen(c, 1), QBrush(c), s.markerSize));
+        s.graph->setAntialiased(!dense);
+    }
+}
+
+bool ChartControl::isSeriesMarked(int index) const
+{
+    checkIndex(index);
+    return m_series[size_t(index)].graph->scatterStyle().shape() == QCPScatterStyle::ssDiamond;
+}
 
 // ----- output -------------------------------------------------------------------------------
 void ChartControl::schedule()

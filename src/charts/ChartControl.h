@@ -87,6 +87,8 @@ public:
     double seriesMaxX(int index) const;
     double seriesMaxY(int index) const;
     QColor seriesColour(int index) const;
+    // Whether the series' points show their diamonds now (not when too dense to see).
+    bool isSeriesMarked(int index) const;
 
     // --- legend ---
     void setLegendTitle(const QString& title);
@@ -135,6 +137,8 @@ private:
         QString title;
         bool inUse = false;     // shown by the program
         bool checked = true;    // the legend's check box
+        double markerSize = 7;
+        bool dense = false;     // too many points on screen for markers
     };
 
     AxisState& state(Axis axis) { return axis == Axis::Left ? m_left : m_bottom; }
@@ -143,6 +147,7 @@ private:
     void checkIndex(int index) const;
     void applyAxes();
     void layOutWhileHidden();
+    void fitMarkersToDensity();
     void rebuildLegend();
     void updateTitle();
     void schedule();
