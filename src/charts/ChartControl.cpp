@@ -58,9 +58,10 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     m_legendColumn = new QCPLayoutGrid;
     body->addElement(0, 1, m_legendColumn);
     body->setColumnStretchFactor(1, 0.001);
+    body->setColumnSpacing(14);   // room for the last sloping date label
     rect->insetLayout()->take(m_plot->legend);
     m_legendColumn->addElement(0, 0, m_plot->legend);
-    m_legendColumn->addElement(1, 0, new QCPLayoutGrid);   // takes the room below the legend
+    m_legendColumn->addElement(1, 0, new QCPLayoutElement(m_plot));   // takes the room below the legend
     m_legendColumn->setRowStretchFactor(0, 0.001);
     m_legendColumn->setMargins(QMargins(4, 8, 6, 4));
     m_annotation = new QCPTextElement(m_plot, QStringLiteral(" "), boldFont());

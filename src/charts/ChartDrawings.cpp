@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <cmath>
 
 using Axis = ChartControl::Axis;
 
@@ -47,6 +48,19 @@ int ChartDrawings::configInt(const char* field) const
 QString ChartDrawings::chartTitle() const
 {
     return m_s.prefs.MineID + m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+}
+
+// The value axis's final limits and step from the values drawn. Where the band's maximum
+// falls below the largest value (a negative largest value rounded down, or one above the
+// last band rounded to a whole number), the top points would be cut off: the maximum is
+// then raised to the next multiple of the increment.
+void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest, int band)
+{
+    ChartCalc::AxisScale a = ChartCalc::scale(smallest, largest, ChartCalc::Band(band));
+    if (a.maximum < largest && a.increment > 0) a.maximum = std::ceil(largest / a.increment - 1e-9) * a.increment + 0.0;
+    c.setMinimum(Axis::Left, a.minimum);
+    c.setIncrement(Axis::Left, a.increment);
+    c.setMaximum(Axis::Left, a.maximum);
 }
 
 // ----- Load v Time and Disp v Time ----------------------------------------------------------
@@ -129,12 +143,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     // 12. The graph data stays at its last row.
     step([&] { m_s.rsGraph->moveLast(); });
     // 13. Fixed value-axis limits from the values drawn.
-    step([&] {
-        const ChartCalc::AxisScale a = ChartCalc::scale(c.minimum(Axis::Left), c.maximum(Axis::Left), ChartCalc::Band::T);
-        c.setMinimum(Axis::Left, a.minimum);
-        c.setIncrement(Axis::Left, a.increment);
-        c.setMaximum(Axis::Left, a.maximum);
-    });
+    step([&] { applyScale(c, c.minimum(Axis::Left), c.maximum(Axis::Left), int(ChartCalc::Band::T)); });
     // 14. Time axis by the span: hours within one or two calendar days, dates beyond.
     step([&] {
         const ChartRules::TimeAxisPlan plan = ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(),
@@ -231,8 +240,5 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     // 9. The graph data stays at its last row.
     rs.moveLast();
     // 10. Final value-axis limits from the values drawn.
-    const ChartCalc::AxisScale a = ChartCalc::scale(c.dataMinimum(Axis::Left), c.dataMaximum(Axis::Left), ChartCalc::Band::L);
-    c.setMinimum(Axis::Left, a.minimum);
-    c.setIncrement(Axis::Left, a.increment);
-    c.setMaximum(Axis::Left, a.maximum);
+    applyScale(c, c.dataMinimum(Axis::Left), c.dataMaximum(Axis::Left), int(ChartCalc::Band::L));
 }

@@ -41,6 +41,7 @@ private:
     double boxNumber(const QString& name) const;
     int configInt(const char* field) const;
     QString chartTitle() const;
+    static void applyScale(ChartControl& chart, double smallest, double largest, int band);
 
     frmTarnwell& m_win;
     Shared& m_s;

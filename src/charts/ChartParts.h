@@ -21,7 +21,7 @@ protected:
 private:
     QCPAxis* m_axis;
     double m_increment = 0;
-    int m_pixelsPerLabel = 28;
+    int m_pixelsPerLabel = 22;
 };
 
 // Date-time labels for chart keys that hold wall-clock times as seconds since 1970 (no

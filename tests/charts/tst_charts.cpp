@@ -334,12 +334,13 @@ private slots:
         b.when = a.when.addDays(1);
         a.load = b.load = {1, 2, 3, 4, 5};
         a.disp = b.disp = {1, 2, 3, 4, 5};
-        a.stretch = b.stretch = {1, 2, 3, 4};
+        a.stretch = {-3.6, -12.25};
+        b.stretch = {-5, -6};
         ChartFixture::addSensor("250445001", true, {a, b});
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        ChartFixture::showSensor(w, {"0.50", "0.80"}, {"0.65"}, "0.9");
+        ChartFixture::showSensor(w, {"0.50", "0.80"}, {"0.65", "0.95"}, "0.9");
         ChartDrawings& d = w.charts()->drawings();
         d.DrawDvLgraph();
         d.DrawSvLgraph();
@@ -348,7 +349,13 @@ private slots:
         QCOMPARE(dvl->pointCount(1), 3);
         QCOMPARE(dvl->point(1, 2), QPointF(0.9, 0));
         QCOMPARE(dvl->maximum(Axis::Bottom), 1.0);
+        // The largest shear strain, -3.6, rounds to -4 in its band: the top is raised to 0
+        // so that no point is cut off.
+        QCOMPARE(chartOf(w, "ChartSvL")->dataMaximum(Axis::Left), -3.6);
+        QCOMPARE(chartOf(w, "ChartSvL")->maximum(Axis::Left), 0.0);
+        QCOMPARE(chartOf(w, "ChartSvL")->minimum(Axis::Left), -12.25);
         // The second centre box is empty: the drawing stops there and says so in the log.
+        ChartFixture::setBox(w, "txtRelSGCenter(2)", "");
         QFile::remove(Paths::logFilePath());
         d.DrawSvLgraph();
         QCOMPARE(chartOf(w, "ChartSvL")->pointCount(1), 1);
