@@ -490,6 +490,16 @@ bool ChartControl::isSeriesChecked(int index) const
     return m_series[size_t(index)].inUse && m_series[size_t(index)].checked;
 }
 
+QRect ChartControl::legendEntryArea(int index) const
+{
+    checkIndex(index);
+    QCPLegend* legend = m_plot->legend;
+    for (int i = 0; i < legend->itemCount(); ++i)
+        if (auto* item = dynamic_cast<QCPPlottableLegendItem*>(legend->item(i)))
+            if (item->plottable() == m_series[size_t(index)].graph) return item->rect().translated(m_plot->pos());
+    return QRect();
+}
+
 void ChartControl::onLegendToggled(QCPGraph* graph)
 {
     for (int i = 0; i < seriesCount(); ++i)

@@ -98,6 +98,8 @@ public:
     // The check box of a series, as the user clicks it: unchecked hides the line.
     void setSeriesChecked(int index, bool checked);
     bool isSeriesChecked(int index) const;
+    // Where a series' legend entry lies within the widget (empty when not in the legend).
+    QRect legendEntryArea(int index) const;
 
     // --- mouse ---
     // Zoom to a rectangle given in widget pixels, as a drag from `from` to `to` does:

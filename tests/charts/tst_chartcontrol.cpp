@@ -95,6 +95,41 @@ private slots:
         QCOMPARE(c->pointCount(1), 0);
     }
 
+    // The same, done with the mouse as a user does it.
+    void mouseDragsAndLegendClicks()
+    {
+        auto c = makeChart();
+        QWidget* plot = c->findChild<QWidget*>("plot");
+        QVERIFY(plot);
+        const QRect area = c->plotArea();
+        const QPoint a = area.topLeft() + QPoint(10, 10) - plot->pos();
+        const QPoint b = area.center() - plot->pos();
+        auto drag = [&](QPoint from, QPoint to) {
+            QTest::mousePress(plot, Qt::LeftButton, {}, from);
+            QMouseEvent move(QEvent::MouseMove, to, plot->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(plot, &move);
+            QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+        };
+        drag(a, b);
+        QVERIFY(c->isZoomed());
+        QVERIFY(c->shownUpper(Axis::Bottom) < 2.5);
+        drag(b, a);
+        QVERIFY(!c->isZoomed());
+        QCOMPARE(c->shownUpper(Axis::Bottom), 4.0);
+        // Dragging along the bottom axis scrolls it.
+        const QPoint onAxis(area.center().x() - plot->pos().x(), area.bottom() + 8 - plot->pos().y());
+        drag(onAxis, onAxis + QPoint(-80, 0));
+        QVERIFY(c->shownLower(Axis::Bottom) > 0.1);
+        // A click on a legend entry unchecks its series, a second click checks it again.
+        const QPoint entry = c->legendEntryArea(2).center() - plot->pos();
+        QVERIFY(!c->legendEntryArea(2).isEmpty());
+        QTest::mouseClick(plot, Qt::LeftButton, {}, entry);
+        QVERIFY(!c->isSeriesChecked(2));
+        QVERIFY(!c->isSeriesVisible(2));
+        QTest::mouseClick(plot, Qt::LeftButton, {}, entry);
+        QVERIFY(c->isSeriesChecked(2));
+    }
+
     void automaticAndFixedLimits()
     {
         auto c = makeChart();
