@@ -4,8 +4,15 @@
 #include "store/Schema.h"
 #include "store/TwError.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
 
 namespace Installer {
 
@@ -39,6 +46,48 @@ bool createDatabase(const QString& path, QString* error)
     if (!ok || !QFile::rename(temp, path)) {
         QFile::remove(temp);
         if (ok && error) *error = QStringLiteral("cannot move the new database into place");
+        return false;
+    }
+    return true;
+}
+
+QString manualSource()
+{
+    QFile f(QStringLiteral(":/docs/TarnwellManual.md"));
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+bool writeManual(const QString& path, QString* error)
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (error) *error = QStringLiteral("rendering the manual needs a graphical application object");
+        return false;
+    }
+    const QString source = manualSource();
+    if (source.isEmpty()) {
+        if (error) *error = QStringLiteral("the manual's text is missing from the set-up tool");
+        return false;
+    }
+    QTextDocument doc;
+    QFont font = doc.defaultFont();
+    font.setPointSizeF(10.5);
+    doc.setDefaultFont(font);
+    doc.setMarkdown(source);
+    doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tarnwell HALYX User Manual"));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+        pdf.setTitle(QStringLiteral("Tarnwell HALYX User Manual"));
+        pdf.setCreator(QStringLiteral("tarnwell-setup"));
+        doc.print(&pdf);
+    }
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(buffer.data()) != buffer.size() || !out.commit()) {
+        if (error) *error = out.errorString();
         return false;
     }
     return true;

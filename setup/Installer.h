@@ -18,4 +18,11 @@ Result install();
 // when a file exists there already.
 bool createDatabase(const QString& path, QString* error = nullptr);
 
+// Renders the user manual (built into the set-up tool) to a PDF file at path, replacing
+// an older one only once the new one is complete. Needs a QGuiApplication.
+bool writeManual(const QString& path, QString* error = nullptr);
+
+// The manual's source text (Markdown).
+QString manualSource();
+
 }  // namespace Installer

@@ -3,26 +3,42 @@
 #include "store/Database.h"
 #include "store/Paths.h"
 
-#include <QCoreApplication>
 #include <QDate>
+#include <QGuiApplication>
 #include <QTextStream>
 
-// tarnwell-setup: creates Tarnwell's data folder and database when they are missing.
+// tarnwell-setup: creates Tarnwell's data folder and database when they are missing, and
+// writes the user manual "TarnwellManual.pdf" into the data folder.
 // With --demo it also adds demonstration sensors to a database that has none.
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The manual is typeset with Qt's text engine, which needs a graphical application
+    // object; without a display it renders offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     const QStringList args = app.arguments().mid(1);
     for (const QString& a : args) {
         if (a != QLatin1String("--demo")) {
             out << "Usage: tarnwell-setup [--demo]\n"
-                   "  Creates the data folder and the database when they are missing.\n"
+                   "  Creates the data folder and the database when they are missing, and writes the manual.\n"
                    "  --demo  also adds three demonstration sensors to a database that has no sensor.\n";
             return a == QLatin1String("--help") ? 0 : 2;
         }
     }
-    const Installer::Result r = Installer::install();
+    Installer::Result r = Installer::install();
+    if (r.ok) {
+        const QString manual = Paths::dataFolder() + QStringLiteral("/TarnwellManual.pdf");
+        QString error;
+        if (Installer::writeManual(manual, &error)) {
+            r.lines << QStringLiteral("Manual: %1 (written)").arg(manual);
+        } else {
+            r.ok = false;
+            r.lines << QStringLiteral("Cannot write the manual %1: %2").arg(manual, error);
+        }
+    }
     for (const QString& line : r.lines) out << line << '\n';
     if (!r.ok) return 1;
     if (args.contains(QStringLiteral("--demo"))) {

@@ -32,11 +32,11 @@ QStringList Script::texts() const
 void installScript(Script* script) { g_script = script; }
 Script* installedScript() { return g_script; }
 
-Answer show(const QString& text, const QString& title, Icon icon, Buttons buttons)
+Answer show(const QString& text, const QString& title, Icon icon, Buttons buttons, std::optional<Answer> defaultButton)
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({false, text, shownTitle, icon, buttons});
+        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton});
         if (!g_script->answers.empty()) {
             const Answer a = g_script->answers.front();
             g_script->answers.erase(g_script->answers.begin());
@@ -54,6 +54,14 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (defaultButton) {
+        switch (*defaultButton) {
+        case Answer::Yes: box.setDefaultButton(QMessageBox::Yes); break;
+        case Answer::No: box.setDefaultButton(QMessageBox::No); break;
+        case Answer::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
+        case Answer::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+        }
+    }
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
@@ -66,7 +74,7 @@ std::optional<QString> prompt(const QString& question, const QString& title, con
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel});
+        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt});
         if (!g_script->promptAnswers.empty()) {
             const QString a = g_script->promptAnswers.takeFirst();
             if (a.isNull()) return std::nullopt;

@@ -14,9 +14,10 @@ enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
 // Shows a modal message box. Lines are joined with CR LF in text; a box given no title
-// shows the application's title.
+// shows the application's title. defaultButton names the button Enter presses (the
+// first one when not given).
 Answer show(const QString& text, const QString& title = QString(), Icon icon = Icon::None,
-            Buttons buttons = Buttons::Ok);
+            Buttons buttons = Buttons::Ok, std::optional<Answer> defaultButton = std::nullopt);
 
 // Asks for a line of text; nullopt when cancelled.
 std::optional<QString> prompt(const QString& question, const QString& title,
@@ -29,6 +30,7 @@ struct Shown {
     QString title;
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
+    std::optional<Answer> defaultButton;
 };
 
 // A test script: answers boxes in order from its queues; when a queue is empty, a box is

@@ -34,6 +34,8 @@ struct ReportOptions {
     bool dispVLength = false;
     bool shearVLength = false;
     bool chosen = false;       // false when the window was cancelled
+    bool cover = true;         // the sensor's installation lines in the title block
+    bool pdf = false;          // a PDF copy of the report as well
 };
 
 // The main window's shared state: the connection, the long-lived recordsets and the

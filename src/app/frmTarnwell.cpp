@@ -31,6 +31,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     SSTab1->setFixedSize(TabWidth, TabHeight);
+    SSTab1->tabBar()->setElideMode(Qt::ElideNone);   // every caption stays whole
     SSTab1->move(8, 8);
 
     m_sensors = new SensorRegistry(*this);

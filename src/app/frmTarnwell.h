@@ -56,7 +56,7 @@ public:
     void selectTab(int index);
 
     // Size of SSTab1 in pixels (fixed; the window centres it when maximised).
-    static constexpr int TabWidth = 1000;
+    static constexpr int TabWidth = 1100;
     static constexpr int TabHeight = 680;
 
 protected:

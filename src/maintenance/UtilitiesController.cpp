@@ -1,20 +1,318 @@
 #include "maintenance/UtilitiesController.h"
+#include "app/ActionButton.h"
+#include "app/AppInfo.h"
+#include "app/Desktop.h"
+#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "maintenance/frmSplash.h"
+#include "sensors/SensorRegistry.h"
 
-#include <QWidget>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+const QString UtilitiesController::WebAddress = QStringLiteral("https://www.orrisford.com/");
+
+namespace {
+QIcon standardIcon(QStyle::StandardPixmap p) { return QApplication::style()->standardIcon(p); }
+
+QWidget* actionRow(const ActionPair& a)
+{
+    auto* w = new QWidget;
+    auto* h = new QHBoxLayout(w);
+    h->setContentsMargins(0, 0, 0, 0);
+    a.image->setParent(w);
+    a.label->setParent(w);
+    h->addWidget(a.image);
+    h->addWidget(a.label, 1);
+    return w;
+}
+}  // namespace
 
 UtilitiesController::UtilitiesController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
 {
     m_page = new QWidget;
     m_page->setObjectName(QStringLiteral("pageUtilities"));
+    auto* grid = new QGridLayout(m_page);
+    grid->addWidget(buildFilterBox(), 0, 0, 2, 1);
+    grid->addWidget(buildBackupBox(), 0, 1);
+    grid->addWidget(buildOutputBox(), 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 }
 
-void UtilitiesController::ListBackups() {}
-
-void UtilitiesController::showAbout() {}
-
-void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)
+QWidget* UtilitiesController::buildFilterBox()
 {
-    Q_UNUSED(folder);
-    Q_UNUSED(fileName);
+    auto* box = new QGroupBox(QStringLiteral("Filter Installed Sensors:"));
+    box->setObjectName(QStringLiteral("fraFilter"));
+    auto* v = new QVBoxLayout(box);
+
+    chkDontShowDestroyed = new QCheckBox(QStringLiteral("Do Not Show Destroyed Sensors"));
+    chkDontShowDestroyed->setObjectName(QStringLiteral("chkDontShowDestroyed"));
+    v->addWidget(chkDontShowDestroyed);
+
+    auto* form = new QFormLayout;
+    txtFilterType = new QComboBox;
+    txtFilterType->setObjectName(QStringLiteral("txtFilterType"));
+    txtFilterType->setEditable(true);
+    txtFilterType->setInsertPolicy(QComboBox::NoInsert);
+    txtFilterType->addItems({QStringLiteral("25: d1HALYX"), QStringLiteral("45: d3HALYX"),
+                             QStringLiteral("55: d4HALYX"), QStringLiteral("65: d5HALYX")});
+    txtFilterType->setCurrentIndex(-1);
+    txtFilterType->setEditText(QString());
+    form->addRow(QStringLiteral("Filter by Sensor Type:"), txtFilterType);
+    txtFilterLevel = new QLineEdit;
+    txtFilterLevel->setObjectName(QStringLiteral("txtFilterLevel"));
+    form->addRow(QStringLiteral("Filter by Level:"), txtFilterLevel);
+    txtFilterLocation = new QLineEdit;
+    txtFilterLocation->setObjectName(QStringLiteral("txtFilterLocation"));
+    form->addRow(QStringLiteral("Filter by Location:"), txtFilterLocation);
+    v->addLayout(form);
+
+    v->addWidget(new QLabel(QStringLiteral("Filter by Install Date: (yyyy/mm/dd)")));
+    auto* dates = new QFormLayout;
+    txtStartDate = new QLineEdit;
+    txtStartDate->setObjectName(QStringLiteral("txtStartDate"));
+    txtStartDate->setPlaceholderText(QStringLiteral("yyyy/mm/dd"));
+    txtEndDate = new QLineEdit;
+    txtEndDate->setObjectName(QStringLiteral("txtEndDate"));
+    txtEndDate->setPlaceholderText(QStringLiteral("yyyy/mm/dd"));
+    dates->addRow(QStringLiteral("Start Date:"), txtStartDate);
+    dates->addRow(QStringLiteral("End Date:"), txtEndDate);
+    v->addLayout(dates);
+    txtStartDate->installEventFilter(this);
+    txtEndDate->installEventFilter(this);
+
+    // The two faces imgFilter takes; kept hidden.
+    imgApplyFilter = new QLabel(box);
+    imgApplyFilter->setObjectName(QStringLiteral("imgApplyFilter"));
+    imgApplyFilter->setPixmap(standardIcon(QStyle::SP_DialogApplyButton).pixmap(32, 32));
+    imgApplyFilter->hide();
+    imgRemoveFilter = new QLabel(box);
+    imgRemoveFilter->setObjectName(QStringLiteral("imgRemoveFilter"));
+    imgRemoveFilter->setPixmap(standardIcon(QStyle::SP_DialogResetButton).pixmap(32, 32));
+    imgRemoveFilter->hide();
+
+    const ActionPair toggle = makeAction(box, QStringLiteral("imgFilter"), QStringLiteral("lblFilterState"),
+                                         QStringLiteral("Apply Filter"), QIcon(imgApplyFilter->pixmap()),
+                                         [this] { imgFilter_Click(); });
+    imgFilter = toggle.image;
+    lblFilterState = toggle.label;
+    v->addWidget(actionRow(toggle));
+
+    lblFilter = new QLabel(QStringLiteral("* Filter Applied *"));
+    lblFilter->setObjectName(QStringLiteral("lblFilter"));
+    lblFilter->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    lblFilter->hide();
+    v->addWidget(lblFilter);
+    v->addStretch();
+    return box;
+}
+
+QWidget* UtilitiesController::buildBackupBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Backup and Restore"));
+    box->setObjectName(QStringLiteral("fraBackup"));
+    auto* v = new QVBoxLayout(box);
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgBackup"), QStringLiteral("Label42"),
+                                      QStringLiteral("Backup Database"), standardIcon(QStyle::SP_DialogSaveButton),
+                                      [this] { imgBackup_Click(); })));
+    v->addWidget(new QLabel(QStringLiteral("Choose an mdb file to restore from:")));
+    lstFiles = new QListWidget;
+    lstFiles->setObjectName(QStringLiteral("lstFiles"));
+    v->addWidget(lstFiles, 1);
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgRestore"), QStringLiteral("Label27"),
+                                      QStringLiteral("Restore from Backup"), standardIcon(QStyle::SP_BrowserReload),
+                                      [this] { imgRestore_Click(); })));
+    return box;
+}
+
+QWidget* UtilitiesController::buildOutputBox()
+{
+    auto* box = new QGroupBox(QStringLiteral("Reports and Help"));
+    box->setObjectName(QStringLiteral("fraOutput"));
+    auto* v = new QVBoxLayout(box);
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgReport"), QStringLiteral("Label46"),
+                                      QStringLiteral("Report"), standardIcon(QStyle::SP_FileDialogDetailedView),
+                                      [this] { imgReport_Click(); })));
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
+                                      QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_DialogHelpButton),
+                                      [this] { imgHelp_Click(); })));
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgInternet"), QStringLiteral("Label40"),
+                                      QStringLiteral("Visit the Orrisford website"),
+                                      standardIcon(QStyle::SP_DriveNetIcon), [this] { imgInternet_Click(); })));
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgAbout"), QStringLiteral("Label29"),
+                                      QStringLiteral("About Orrisford's Tarnwell"),
+                                      standardIcon(QStyle::SP_MessageBoxInformation), [this] { showAbout(); })));
+    v->addStretch();
+    return box;
+}
+
+// ---- Filter -------------------------------------------------------------------------
+
+void UtilitiesController::showFilterState(bool inForce)
+{
+    lblFilterState->setText(inForce ? QStringLiteral("Remove Filter") : QStringLiteral("Apply Filter"));
+    imgFilter->setToolTip(lblFilterState->text());
+    imgFilter->setIcon(QIcon(inForce ? imgRemoveFilter->pixmap() : imgApplyFilter->pixmap()));
+    lblFilter->setVisible(inForce);
+}
+
+void UtilitiesController::refreshSensorList()
+{
+    SensorRegistry* reg = m_win.sensors();
+    reg->rebuildSensorList();
+    const qint64 count = m_s.rsSensors->recordCount();
+    if (count > 0) {
+        m_s.rsSensors->moveFirst();
+        reg->fillfields();
+        reg->cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+    } else {
+        reg->cboSensors->setEditText(QString());
+    }
+    reg->txtSCount->setText(QString::number(count));
+}
+
+void UtilitiesController::imgFilter_Click()
+{
+    runTrapped(QStringLiteral(" imgFilter_Click"), [&] {
+        if (!m_s.rsSensors || !m_s.rsSensors->isOpen())
+            throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("The Sensors recordset is not open"));
+        if (m_s.rsSensors->isFiltered()) {
+            RemoveFilter();
+            return;
+        }
+        FilterCriteria::Input in;
+        in.dontShowDestroyed = chkDontShowDestroyed->isChecked();
+        in.type = txtFilterType->currentText();
+        in.level = txtFilterLevel->text();
+        in.location = txtFilterLocation->text();
+        in.startDate = txtStartDate->text();
+        in.endDate = txtEndDate->text();
+        const FilterCriteria::Result r = FilterCriteria::build(in, QDate::currentDate());
+        switch (r.problem) {
+        case FilterCriteria::Problem::UnknownType:
+            Messages::show(QStringLiteral("Sensor Type is not recognized\r\n\r\n") +
+                           QStringLiteral("Please choose a sensor from the list, or enter the 2 digit sensor #"));
+            return;
+        case FilterCriteria::Problem::BadStartDate:
+            Messages::show(QStringLiteral("Start date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
+            txtStartDate->setFocus();
+            return;
+        case FilterCriteria::Problem::BadEndDate:
+            Messages::show(QStringLiteral("End date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
+            txtEndDate->setFocus();
+            return;
+        case FilterCriteria::Problem::NoCriteria:
+            Messages::show(QStringLiteral("You must enter criteria to filter sensors on"), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
+            return;
+        case FilterCriteria::Problem::None:
+            break;
+        }
+        AddFilter(r.criteria);
+    });
+}
+
+void UtilitiesController::AddFilter(const FilterCriteria::Criteria& criteria)
+{
+    runTrapped(QStringLiteral(" G_AddFilter"), [&] {
+        flushPendingEdits();
+        m_s.rsSensors->setFilter(criteria.where, criteria.binds);
+        if (m_s.rsSensors->recordCount() > 0) {
+            showFilterState(true);
+        } else {
+            Messages::show(QStringLiteral("There are no sensors that meet the criteria"), AppInfo::MessageTitle,
+                           Messages::Icon::Exclamation);
+            m_s.rsSensors->clearFilter();
+            showFilterState(false);
+        }
+        refreshSensorList();
+    });
+}
+
+void UtilitiesController::RemoveFilter()
+{
+    runTrapped(QStringLiteral(" G_RemoveFilter"), [&] {
+        flushPendingEdits();
+        m_s.rsSensors->clearFilter();
+        lblFilter->hide();
+        refreshSensorList();
+        showFilterState(false);
+        chkDontShowDestroyed->setChecked(false);
+        txtFilterType->setCurrentIndex(-1);
+        txtFilterType->setEditText(QString());
+        txtFilterLevel->clear();
+        txtFilterLocation->clear();
+        txtStartDate->clear();
+        txtEndDate->clear();
+    });
+}
+
+void UtilitiesController::checkDateBox(QLineEdit* box)
+{
+    if (m_checkingDate) return;
+    const QString text = box->text().trimmed();
+    if (text.isEmpty() || FilterCriteria::parseDate(text)) return;
+    m_checkingDate = true;
+    const QString which = box == txtStartDate ? QStringLiteral("Start Date") : QStringLiteral("End Date");
+    Messages::show(which + QStringLiteral(" is not a valid date\r\nPlease type a date in the format yyyy/mm/dd"),
+                   QString(), Messages::Icon::Exclamation);
+    box->setFocus();
+    box->selectAll();
+    m_checkingDate = false;
+}
+
+bool UtilitiesController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && (watched == txtStartDate || watched == txtEndDate))
+        checkDateBox(static_cast<QLineEdit*>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
+// ---- Help, links, About ----------------------------------------------------------------
+
+void UtilitiesController::imgHelp_Click()
+{
+    runTrapped(QStringLiteral(" imgHelp_Click"), [&] {
+        const QString path = m_s.dataFolder + QStringLiteral("/TarnwellManual.pdf");
+        if (!QFile::exists(path)) {
+            Messages::show(QStringLiteral("The Tarnwell manual could not be found:\r\n") + path, AppInfo::MessageTitle,
+                           Messages::Icon::Exclamation);
+            return;
+        }
+        if (!Desktop::openFile(path))
+            Messages::show(QStringLiteral("No program could be found to open the Tarnwell manual:\r\n") + path,
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    });
+}
+
+void UtilitiesController::imgInternet_Click()
+{
+    runTrapped(QStringLiteral(" imgInternet_Click"), [&] {
+        if (!Desktop::openUrl(WebAddress))
+            Messages::show(QStringLiteral("No web browser could be found to open\r\n") + WebAddress,
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    });
+}
+
+void UtilitiesController::showAbout()
+{
+    runTrapped(QStringLiteral(" imgAbout_Click"), [&] {
+        frmSplash about(&m_win);
+        about.exec();
+    });
 }

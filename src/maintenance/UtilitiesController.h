@@ -1,8 +1,19 @@
 #pragma once
+#include "maintenance/DatabaseFiles.h"
+#include "maintenance/FilterCriteria.h"
+
+#include <QDate>
 #include <QObject>
 
 class frmTarnwell;
+class frmReport;
 struct Shared;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QToolButton;
 class QWidget;
 
 // The "9. Utilities" page: the sensor filter, backup, restore, the report, help and links;
@@ -13,6 +24,9 @@ public:
     explicit UtilitiesController(frmTarnwell& win);
     QWidget* page() const { return m_page; }
 
+    // The maker's web address opened by "Visit the Orrisford website".
+    static const QString WebAddress;
+
     // Compacts folder + file (folder ends with "/"). Called when the program ends.
     void compactDatabase(const QString& folder, const QString& fileName);
     // Refreshes lstFiles with the files of the backup folder.
@@ -20,8 +34,62 @@ public:
     // The About window (frmSplash), modal.
     void showAbout();
 
+    // Filter.
+    void imgFilter_Click();
+    void AddFilter(const FilterCriteria::Criteria& criteria);
+    void RemoveFilter();
+
+    // Backup and restore.
+    void imgBackup_Click();
+    void imgRestore_Click();
+    void GBackupDB(const QString& folder, const QString& fileName);
+    // False when the restore failed or was cancelled (the database file is then unchanged).
+    bool GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName);
+    // Opens the connection and the shared recordsets again, as start-up does.
+    void reopenDatabase();
+
+    // Report, help and links.
+    void imgReport_Click();
+    void imgHelp_Click();
+    void imgInternet_Click();
+
+    frmReport* reportWindow();
+
+    // Controls.
+    QCheckBox* chkDontShowDestroyed = nullptr;
+    QComboBox* txtFilterType = nullptr;
+    QLineEdit* txtFilterLevel = nullptr;
+    QLineEdit* txtFilterLocation = nullptr;
+    QLineEdit* txtStartDate = nullptr;
+    QLineEdit* txtEndDate = nullptr;
+    QToolButton* imgFilter = nullptr;
+    QLabel* lblFilterState = nullptr;
+    QLabel* lblFilter = nullptr;
+    QLabel* imgApplyFilter = nullptr;
+    QLabel* imgRemoveFilter = nullptr;
+    QListWidget* lstFiles = nullptr;
+
+    // Hooks handed to the backup, restore and compaction file work (tests inject failures).
+    DatabaseFiles::Hooks fileHooks;
+    // The day a backup is named after (tests set it; empty: today).
+    QDate backupDay;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    QWidget* buildFilterBox();
+    QWidget* buildBackupBox();
+    QWidget* buildOutputBox();
+    void showFilterState(bool inForce);
+    void refreshSensorList();
+    void checkDateBox(QLineEdit* box);
+    void flushPendingEdits();
+    void closeDatabase();
+
     frmTarnwell& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
+    frmReport* m_report = nullptr;
+    bool m_checkingDate = false;
 };

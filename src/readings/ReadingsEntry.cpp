@@ -6,6 +6,7 @@
 #include "maintenance/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
+#include "store/SqlDialect.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -14,6 +15,24 @@
 #include <QTimeEdit>
 
 namespace {
+// Whether a stored value already equals the value SaveReadings would write.
+bool sameAsStored(const QVariant& stored, const QVariant& wanted)
+{
+    if (stored.isNull()) return false;   // an empty box is written as empty text, not left null
+    switch (wanted.typeId()) {
+    case QMetaType::Bool: {
+        bool ok = false;
+        const qlonglong n = stored.toLongLong(&ok);
+        return ok && (n != 0) == wanted.toBool();
+    }
+    case QMetaType::QDateTime:
+        return stored.typeId() == QMetaType::QString &&
+               stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    default:
+        return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
+    }
+}
+
 ReadingRules::Limits limitsOf(const Recordset& cfg)
 {
     return ReadingRules::limitsFrom(cfg.value(QStringLiteral("numchannels")), cfg.value(QStringLiteral("tempchannel")),
@@ -61,16 +80,20 @@ void ReadingsController::SaveReadings()
         Recordset& rs = *m_s.rsReadings;
         const QDate date = dtpRdate->date();
         const QTime time = dtpRtime->time();
-        rs.setValue(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
-        rs.setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
-        rs.setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
-        rs.setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
-        rs.setValue(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
+        // Only what differs from the row is written: moving through readings without
+        // changing them writes nothing to the database file.
+        auto put = [&](const QString& field, const QVariant& wanted) {
+            if (!sameAsStored(rs.value(field), wanted)) rs.setValue(field, wanted);
+        };
+        put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
+        put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+        put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+        put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
         for (int i = 1; i <= 6; ++i)
-            rs.setValue(QStringLiteral("Channel%1").arg(i),
-                        ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
-        rs.setValue(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
-        rs.setValue(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+            put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
+        put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
+        put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
         try {
             rs.update();
         } catch (...) {
@@ -134,7 +157,14 @@ void ReadingsController::imgAddReading_Click()
             rs->cancelUpdate();
             throw;
         }
-        rs->requery();
+        // Re-run the query unless the new reading already sorts last, where the
+        // recordset has put it (a sensor with a reading dated later than now).
+        const bool sortsLast =
+            m_s.db.scalar(QStringLiteral("SELECT 1 FROM ") + SqlDialect::quoteName(rs->table()) +
+                              QStringLiteral(" WHERE FullDate > ? LIMIT 1"),
+                          {ReadingFormats::fullDate(date, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))})
+                .isNull();
+        if (!sortsLast) rs->requery();
         rs->moveLast();
         showCount();
         fillreadings();

@@ -1,8 +1,139 @@
 #include "tools/ToolsController.h"
+#include "app/AppInfo.h"
+#include "app/Messages.h"
+#include "app/Module1.h"
 #include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "readings/ReadingsController.h"
+#include "tools/GridWidgets.h"
+#include "tools/WrenImport.h"
+#include "tools/frmDatasheet.h"
+#include "tools/frmWrenData.h"
 
-ToolsController::ToolsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared()) {}
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 
-void ToolsController::imgDatasheet_Click() {}
+namespace {
+ToolsController::FileChooser g_fileChooser;
+QString g_exportFolder;
+}  // namespace
 
-void ToolsController::imgAddWrenData_Click() {}
+ToolsController::ToolsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+{
+    // The Readings page may already hold the interval box; otherwise it is made here.
+    cboWrenInt = win.findChild<QComboBox*>(QStringLiteral("cboWrenInt"));
+    if (!cboWrenInt) {
+        QWidget* page = win.readings() ? win.readings()->page() : nullptr;
+        cboWrenInt = new QComboBox(page ? page : &win);
+        cboWrenInt->setObjectName(QStringLiteral("cboWrenInt"));
+        cboWrenInt->setEditable(true);
+        cboWrenInt->addItems({QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
+        cboWrenInt->setCurrentIndex(2);
+        cboWrenInt->setToolTip(QStringLiteral("Minimum interval in hours between imported logger readings"));
+        if (auto* box = page ? qobject_cast<QBoxLayout*>(page->layout()) : nullptr) {
+            auto* row = new QHBoxLayout;
+            auto* caption = new QLabel(QStringLiteral("Logger import interval (hours):"));
+            caption->setObjectName(QStringLiteral("lblWrenInt"));
+            row->addWidget(caption);
+            row->addWidget(cboWrenInt);
+            row->addStretch();
+            box->addLayout(row);
+        }
+    }
+}
+
+void ToolsController::setFileChooser(FileChooser chooser) { g_fileChooser = std::move(chooser); }
+
+void ToolsController::setExportFolder(const QString& folder) { g_exportFolder = folder; }
+
+QString ToolsController::exportFolder(const QString& dataFolder)
+{
+    return g_exportFolder.isEmpty() ? QDir(dataFolder).filePath(QStringLiteral("exports")) : g_exportFolder;
+}
+
+QString ToolsController::chooseFile()
+{
+    if (g_fileChooser) return g_fileChooser(&m_win);
+    return QFileDialog::getOpenFileName(&m_win, QStringLiteral("Open"), QString(), QStringLiteral("Text (*.txt)"));
+}
+
+void ToolsController::returnToSavedReading()
+{
+    Module1::OpenSensorData(m_s);
+    ignoringErrors([&] {
+        Recordset* rs = m_s.rsReadings.get();
+        if (rs && rs->isOpen() && rs->recordCount() > 0) {
+            if (m_s.savedReadingBookmark == 0 || !rs->setBookmark(m_s.savedReadingBookmark)) rs->moveLast();
+        }
+    });
+    ignoringErrors([&] { m_win.readings()->fillreadings(); });
+    ignoringErrors([&] { m_win.readings()->showCount(); });
+}
+
+void ToolsController::imgDatasheet_Click()
+{
+    runTrapped(QStringLiteral(" imgDatasheet_Click"), [&] {
+        m_win.readings()->SaveReadings();
+        // Remember the reading on screen, so closing the datasheet returns to it.
+        if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
+            if (m_s.rsReadings->hasCurrentRow()) m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
+            m_s.rsReadings->close();
+        }
+        if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
+            throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
+        m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+        frmDatasheet sheet(m_win, *this, &m_win);
+        sheet.exec();
+    });
+}
+
+void ToolsController::OpenDataFile(const QString& fileTitle, const QString& fileName)
+{
+    Q_UNUSED(fileTitle);
+    m_dataFile.clear();
+    m_readCancelled = false;
+    GridWidgets::ProgressWindow progress(&m_win, QStringLiteral("Reading the logger file..."));
+    WrenImport::DataFile file = WrenImport::openDataFile(m_s.dataFolder, fileName, progress.progress());
+    m_readCancelled = file.cancelled;
+    if (m_readCancelled) return;   // stopped by the user: no window opens, nothing changes
+    m_noDataFile = file.noDataFile;
+    m_dataFile = std::move(file.rows);
+}
+
+void ToolsController::imgAddWrenData_Click()
+{
+    runTrapped(QStringLiteral(" imgAddWrenData_Click"), [&] {
+        m_win.readings()->SaveReadings();
+        if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
+            throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
+        m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+
+        const QString path = chooseFile();
+        if (path.isEmpty()) return;
+        const QString title = QFileInfo(path).fileName();
+        if (title != m_s.subWindowSensor + QStringLiteral(".txt")) {
+            const auto answer = Messages::show(
+                QStringLiteral("WARNING:\r\n") + title + QStringLiteral(" is not a match for the current sensor of ") +
+                    m_s.rsSensors->text(QStringLiteral("InstrumentID")) +
+                    QStringLiteral("\r\nAre you sure you want to append this data to the database?\r\n\r\n") +
+                    QStringLiteral("This may cause undesirable results including corruption and loss of database"),
+                QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation, Messages::Buttons::YesNo,
+                Messages::Answer::No);
+            if (answer != Messages::Answer::Yes) return;
+        }
+        OpenDataFile(title, path);
+        if (m_readCancelled) return;
+        if (m_noDataFile) {
+            Messages::show(QStringLiteral("There was no data found for this sensor."), QString(),
+                           Messages::Icon::Information);
+            return;
+        }
+        frmWrenData window(m_win, *this, path, &m_win);
+        window.exec();
+    });
+    closeDataFile();
+}

@@ -418,10 +418,17 @@ private slots:
         QCOMPARE(p.msgs.script.shown[0].title, QString("Duplicate Reading"));
         QCOMPARE(p.keys().size(), 4);
         QCOMPARE(p.count(), QString("4 of 4"));
-        // The shown reading is still the one saved by the next move.
-        p.box(2)->setText("8");
+        // Refused while another reading is shown: that reading stays the one saved.
         p.click("imgFirst");
-        QCOMPARE(p.stored(added, "Channel2").toString(), QString("8.00"));
+        p.r->clock = [] { return R2; };
+        p.click("imgAddReading");
+        QCOMPARE(p.msgs.script.shown.size(), size_t(2));
+        QCOMPARE(p.shownKey(), key(R1));
+        p.box(2)->setText("8");
+        p.click("imgNextData");
+        QCOMPARE(p.stored(R1, "Channel2").toString(), QString("8.00"));
+        QCOMPARE(p.stored(R2, "Channel2").toString(), QString("21.00"));
+        QCOMPARE(p.count(), QString("2 of 4"));
     }
 
     void addingRefusesTheKeyOfTheReadingLastRedated()
@@ -438,6 +445,24 @@ private slots:
         p.click("imgAddReading");
         QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading with that date and time"});
         QCOMPARE(p.keys().size(), 3);
+    }
+
+    void addingBeforeALaterReadingShowsTheLatest()
+    {
+        auto list = threeReadings();
+        const QDateTime later(QDate(2030, 1, 1), QTime(8, 0));
+        list.append(reading(later));
+        addSensorWith(list);
+        Page p;
+        const QDateTime now(QDate(2024, 6, 1), QTime(9, 0, 0));
+        p.r->clock = [now] { return now; };
+        p.click("imgAddReading");
+        QCOMPARE(p.keys(), QStringList({key(R1), key(R2), key(R3), key(now), key(later)}));
+        QCOMPARE(p.count(), QString("5 of 5"));
+        QCOMPARE(p.shownKey(), key(later));
+        p.click("imgPrevData");
+        QCOMPARE(p.shownKey(), key(now));
+        QCOMPARE(p.count(), QString("4 of 5"));
     }
 
     void addingRefusedWhileTheShownReadingIsInvalid()

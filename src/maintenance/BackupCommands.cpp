@@ -1,0 +1,185 @@
+// Backup, restore and compaction commands of the Utilities page.
+#include "app/AppInfo.h"
+#include "app/Messages.h"
+#include "app/Module1.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/BusyProgress.h"
+#include "maintenance/ErrorTrap.h"
+#include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
+#include "sensors/SensorRegistry.h"
+#include "store/Paths.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+
+namespace {
+const QString DatabaseName = QString::fromLatin1(Paths::DatabaseFileName);
+}
+
+void UtilitiesController::ListBackups()
+{
+    lstFiles->clear();
+    const QStringList files = DatabaseFiles::listBackups(m_s.dataFolder + QStringLiteral("/HALYXbackup"));
+    if (files.isEmpty()) return;
+    lstFiles->addItem(QStringLiteral("List of Backups:"));
+    lstFiles->addItems(files);
+    lstFiles->setCurrentRow(0);
+}
+
+void UtilitiesController::flushPendingEdits()
+{
+    // An edit begun on a recordset is written before the database is copied or re-opened,
+    // so nothing typed is lost.
+    for (auto* rs : {m_s.rsSensors.get(), m_s.rsReadings.get(), m_s.rsGraph.get()})
+        if (rs && rs->isOpen() && rs->isEditing()) rs->update();
+}
+
+void UtilitiesController::closeDatabase()
+{
+    ignoringErrors([&] { m_s.rsGraph.reset(); });
+    ignoringErrors([&] { m_s.rsReadings.reset(); });
+    ignoringErrors([&] { m_s.rsSensors.reset(); });
+    ignoringErrors([&] { m_s.rsPrefs.reset(); });
+    ignoringErrors([&] { m_s.rsConfig.reset(); });
+    // Bookmarks of the old connection mean nothing to the re-opened one.
+    m_s.savedReadingBookmark = 0;
+    m_s.rememberedPosition = 0;
+    if (m_s.db.isOpen()) m_s.db.close();
+}
+
+void UtilitiesController::imgBackup_Click()
+{
+    runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
+        flushPendingEdits();
+        GBackupDB(m_s.dataFolder + '/', DatabaseName);
+        closeDatabase();
+        reopenDatabase();
+        ListBackups();
+        if (m_s.rsSensors && m_s.rsSensors->recordCount() > 0)
+            m_win.sensors()->cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+    });
+}
+
+void UtilitiesController::GBackupDB(const QString& folder, const QString& fileName)
+{
+    const QDate day = backupDay.isValid() ? backupDay : QDate::currentDate();
+    try {
+        BusyProgress busy(&m_win, QStringLiteral("Backing up ") + fileName + QStringLiteral("..."));
+        const QString backupFolder = folder + QStringLiteral("HALYXbackup");
+        // Copied from the open connection with the engine's online backup: a consistent
+        // snapshot, including anything written during this run.
+        const QString made = m_s.db.isOpen()
+                                 ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
+                                 : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
+        if (made.isEmpty()) {
+            Messages::show(QStringLiteral("The backup was cancelled. No backup was made."), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
+            return;
+        }
+    } catch (const TwError& e) {
+        Messages::show(QStringLiteral("Error encountered during backup process of ") + fileName);
+        WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
+        return;
+    }
+    Messages::show(QStringLiteral("Backup was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
+}
+
+void UtilitiesController::imgRestore_Click()
+{
+    runTrapped(QStringLiteral(" imgRestore_Click"), [&] {
+        // The heading line, or no line at all, names no backup.
+        const int row = lstFiles->currentRow();
+        if (row <= 0 || lstFiles->count() < 2) {
+            Messages::show(QStringLiteral("Please choose a file from the list to restore from"));
+            return;
+        }
+        const QString name = lstFiles->item(row)->text();
+        const auto answer = Messages::show(QStringLiteral("Restoring Tarnwell from backup ") + name +
+                                               QStringLiteral("\r\nwill permanently overwrite current database. Continue?"),
+                                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
+                                           Messages::Buttons::YesNo);
+        if (answer != Messages::Answer::Yes) return;
+        flushPendingEdits();
+        closeDatabase();
+        GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
+        reopenDatabase();
+        if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.sensors()->fillfields();
+    });
+}
+
+bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName)
+{
+    try {
+        BusyProgress busy(&m_win, QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") + backupName +
+                                      QStringLiteral("..."));
+        const QString backupPath = folder + QStringLiteral("HALYXbackup/") + backupName;
+        if (!DatabaseFiles::restore(backupPath, folder + fileName, busy.hooks(fileHooks))) {
+            Messages::show(QStringLiteral("The restore was cancelled. The database was not changed."),
+                           AppInfo::MessageTitle, Messages::Icon::Information);
+            return false;
+        }
+    } catch (const TwError& e) {
+        Messages::show(QStringLiteral("Error encountered during restore process"));
+        WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));
+        return false;
+    }
+    Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
+    return true;
+}
+
+void UtilitiesController::reopenDatabase()
+{
+    Shared& s = m_s;
+    SensorRegistry* reg = m_win.sensors();
+    closeDatabase();
+    s.databasePath = s.dataFolder + '/' + DatabaseName;
+    s.db.open(s.databasePath);
+    s.connectionString = s.db.connectionString();
+    if (!s.db.isOpen()) {
+        Messages::show(QStringLiteral("ERROR: could not connect to database\r\nProgram must exit"),
+                       QStringLiteral("Database connection error"), Messages::Icon::Critical);
+        QTimer::singleShot(0, &m_win, [this] { m_win.close(); });
+        return;
+    }
+    Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+    s.rsConfig->moveFirst();
+    Module1::GetPrefs(s);
+    Module1::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+    // The new Sensors recordset carries no filter.
+    showFilterState(false);
+    if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
+        reg->rebuildSensorList();
+        s.rsSensors->moveFirst();
+        reg->txtSCount->setText(QString::number(s.rsSensors->recordCount()));
+        reg->fillfields();
+        reg->cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
+    } else {
+        reg->cboSensors->clear();
+        Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
+                           QStringLiteral("click the ADD NEW button to begin using Tarnwell"),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        reg->txtSCount->setText(QStringLiteral("0"));
+    }
+}
+
+void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)
+{
+    // Runs as the program ends: a busy cursor only, the work cannot be cancelled half-way
+    // (and need not be: the database file is replaced only by a finished, checked copy).
+    const bool gui = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    if (gui) QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        DatabaseFiles::compact(folder, fileName, fileHooks);
+    } catch (const TwError& e) {
+        if (gui) QApplication::restoreOverrideCursor();
+        Messages::show(QStringLiteral("Error compacting ") + fileName);
+        WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));
+        return;
+    }
+    if (gui) QApplication::restoreOverrideCursor();
+}

@@ -1,0 +1,286 @@
+#include "maintenance/DatabaseFiles.h"
+#include "store/Database.h"
+#include "store/TwError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace DatabaseFiles {
+
+namespace {
+
+constexpr int PathFileAccessError = 75;
+constexpr int UnrecognizedDatabase = 3049;
+
+[[noreturn]] void fail(int number, const QString& text) { throw TwError(number, text); }
+
+[[noreturn]] void failSqlite(sqlite3* db, int rc, const QString& what)
+{
+    const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    fail(rc ? rc : ErrNo::DatabaseError, what + QStringLiteral(": ") + msg);
+}
+
+void step(const Hooks& hooks, Step s)
+{
+    if (hooks.beforeStep && !hooks.beforeStep(s)) {
+        static const char* names[] = {"writing", "checking", "replacing"};
+        fail(PathFileAccessError, QStringLiteral("Path/File access error (%1)").arg(QLatin1String(names[int(s)])));
+    }
+}
+
+// A sqlite3 connection closed when it goes out of scope.
+struct Connection {
+    sqlite3* db = nullptr;
+    ~Connection()
+    {
+        if (db) sqlite3_close_v2(db);
+    }
+    void open(const QString& path, int flags)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+        if (rc != SQLITE_OK) failSqlite(db, rc, QStringLiteral("Cannot open ") + path);
+    }
+    void exec(const char* sql)
+    {
+        char* err = nullptr;
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
+        if (rc != SQLITE_OK) {
+            const QString msg = QString::fromUtf8(err ? err : "");
+            sqlite3_free(err);
+            fail(rc, msg);
+        }
+    }
+};
+
+// Removes a file unless released (the temporary files of the operations).
+struct TempFile {
+    QString path;
+    bool keep = false;
+    explicit TempFile(QString p) : path(std::move(p)) { QFile::remove(path); }
+    ~TempFile()
+    {
+        if (!keep) QFile::remove(path);
+    }
+};
+
+// Makes the file's bytes durable before it is renamed into place.
+void syncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0) fail(PathFileAccessError, QStringLiteral("Cannot open ") + path);
+    const int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0) fail(PathFileAccessError, QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                               QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Moves from over to in one step: to is either the old file or the new one, never a mix.
+void replaceFile(const QString& from, const QString& to, const Hooks& hooks)
+{
+    step(hooks, Step::Replace);
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        fail(PathFileAccessError, QStringLiteral("Cannot replace ") + to + QStringLiteral(": ") +
+                                      QString::fromLocal8Bit(std::strerror(errno)));
+    syncFolder(QFileInfo(to).absolutePath());
+}
+
+void checkWritten(const QString& path, const Hooks& hooks)
+{
+    if (hooks.afterWrite) hooks.afterWrite(path);
+    step(hooks, Step::Check);
+    checkOurDatabase(path);
+}
+
+}  // namespace
+
+QString backupFileName(const QDate& day)
+{
+    return QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
+}
+
+QStringList listBackups(const QString& backupFolder)
+{
+    QDir dir(backupFolder);
+    if (!dir.exists()) return {};
+    return dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+void checkOurDatabase(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!QFileInfo(path).isFile()) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + name);
+    const QString notOurs = name + QStringLiteral(" is not a Tarnwell database, or the file is damaged");
+    if (!Database::looksLikeSqlite(path)) fail(UnrecognizedDatabase, notOurs);
+    Connection c;
+    c.open(path, SQLITE_OPEN_READONLY);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(c.db, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK) fail(UnrecognizedDatabase, notOurs);
+    QString verdict;
+    if (sqlite3_step(st) == SQLITE_ROW) verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    if (verdict != QLatin1String("ok")) fail(UnrecognizedDatabase, notOurs);
+
+    QSet<QString> tables;
+    if (sqlite3_prepare_v2(c.db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK)
+        fail(UnrecognizedDatabase, notOurs);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
+    sqlite3_finalize(st);
+    for (const char* t : {"sensors", "configuration", "prefs", "sensordata"})
+        if (!tables.contains(QLatin1String(t))) fail(UnrecognizedDatabase, notOurs);
+}
+
+QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks)
+{
+    if (!source) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
+    if (!QDir().mkpath(backupFolder)) fail(PathFileAccessError, QStringLiteral("Cannot create ") + backupFolder);
+    const QString target = QDir(backupFolder).filePath(backupFileName(day));
+    TempFile temp(target + QStringLiteral(".partial"));
+
+    step(hooks, Step::Write);
+    {
+        Connection dst;
+        dst.open(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        dst.exec("PRAGMA synchronous = OFF");
+        dst.exec("PRAGMA journal_mode = OFF");
+        sqlite3_backup* b = sqlite3_backup_init(dst.db, "main", source, "main");
+        if (!b) failSqlite(dst.db, sqlite3_errcode(dst.db), QStringLiteral("Cannot start the backup"));
+        // 1 MB of pages per step at the usual page size: progress without slowing the copy.
+        const int pagesPerStep = 256;
+        qint64 pageSize = 4096;
+        {
+            sqlite3_stmt* ps = nullptr;
+            if (sqlite3_prepare_v2(source, "PRAGMA page_size", -1, &ps, nullptr) == SQLITE_OK && sqlite3_step(ps) == SQLITE_ROW)
+                pageSize = sqlite3_column_int64(ps, 0);
+            sqlite3_finalize(ps);
+        }
+        int rc = SQLITE_OK;
+        bool cancelled = false;
+        while (true) {
+            rc = sqlite3_backup_step(b, pagesPerStep);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+                sqlite3_sleep(5);
+                continue;
+            }
+            if (rc != SQLITE_OK && rc != SQLITE_DONE) break;
+            const int total = sqlite3_backup_pagecount(b);
+            const int left = sqlite3_backup_remaining(b);
+            if (hooks.failAfterBytes >= 0 && qint64(total - left) * pageSize > hooks.failAfterBytes) {
+                sqlite3_backup_finish(b);
+                fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + temp.path);
+            }
+            if (hooks.progress && !hooks.progress(total > 0 ? int(1000LL * (total - left) / total) : 1000)) {
+                cancelled = true;
+                break;
+            }
+            if (rc == SQLITE_DONE) break;
+        }
+        sqlite3_backup_finish(b);
+        if (cancelled) return QString();
+        if (rc != SQLITE_DONE) failSqlite(dst.db, rc, QStringLiteral("Backup failed"));
+    }
+    syncFile(temp.path);
+    checkWritten(temp.path, hooks);
+    replaceFile(temp.path, target, hooks);
+    temp.keep = true;
+    if (hooks.progress) hooks.progress(1000);
+    return target;
+}
+
+QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day, const Hooks& hooks)
+{
+    if (!Database::looksLikeSqlite(databasePath))
+        fail(UnrecognizedDatabase, QFileInfo(databasePath).fileName() + QStringLiteral(" is not a database"));
+    Connection src;
+    src.open(databasePath, SQLITE_OPEN_READONLY);
+    return backup(src.db, backupFolder, day, hooks);
+}
+
+bool restore(const QString& backupPath, const QString& databasePath, const Hooks& hooks)
+{
+    checkOurDatabase(backupPath);
+    const QString folder = QFileInfo(databasePath).absolutePath();
+    TempFile temp(databasePath + QStringLiteral(".restoring"));
+
+    step(hooks, Step::Write);
+    QFile in(backupPath);
+    if (!in.open(QIODevice::ReadOnly)) fail(PathFileAccessError, QStringLiteral("Cannot read ") + backupPath);
+    QFile out(temp.path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(PathFileAccessError, QStringLiteral("Cannot write in ") + folder);
+    const qint64 size = in.size();
+    qint64 written = 0;
+    constexpr qint64 Chunk = 4 * 1024 * 1024;
+    while (!in.atEnd()) {
+        QByteArray buf = in.read(Chunk);
+        if (buf.isEmpty() && in.error() != QFile::NoError) fail(PathFileAccessError, QStringLiteral("Cannot read ") + backupPath);
+        if (hooks.failAfterBytes >= 0 && written + buf.size() > hooks.failAfterBytes) {
+            out.write(buf.constData(), hooks.failAfterBytes - written);
+            fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + temp.path);
+        }
+        if (out.write(buf) != buf.size())
+            fail(PathFileAccessError, QStringLiteral("Cannot write ") + temp.path + QStringLiteral(": ") + out.errorString());
+        written += buf.size();
+        if (hooks.progress && !hooks.progress(size > 0 ? int(1000 * written / size) : 1000)) return false;
+    }
+    if (!out.flush()) fail(PathFileAccessError, QStringLiteral("Cannot write ") + temp.path);
+    out.close();
+    in.close();
+    syncFile(temp.path);
+    checkWritten(temp.path, hooks);
+    replaceFile(temp.path, databasePath, hooks);
+    temp.keep = true;
+    // A journal left beside the old file by a crashed run belongs to that file, not to
+    // the restored one: it must not be played into it.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(databasePath + QLatin1String(suffix));
+    return true;
+}
+
+void compact(const QString& folder, const QString& fileName, const Hooks& hooks)
+{
+    const QString path = folder + fileName;
+    if (!Database::looksLikeSqlite(path))
+        fail(UnrecognizedDatabase, fileName + QStringLiteral(" is not a database, or the file is damaged"));
+    TempFile copy(folder + QStringLiteral("Copy_") + fileName);
+
+    step(hooks, Step::Write);
+    {
+        Connection src;
+        // Read-only: compaction never writes to the database file itself.
+        src.open(path, SQLITE_OPEN_READONLY);
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(src.db, "VACUUM INTO ?1", -1, &st, nullptr);
+        if (rc != SQLITE_OK) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
+        const QByteArray target = copy.path.toUtf8();
+        sqlite3_bind_text(st, 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
+    }
+    if (hooks.failAfterBytes >= 0 && QFileInfo(copy.path).size() > hooks.failAfterBytes)
+        fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + copy.path);
+    syncFile(copy.path);
+    checkWritten(copy.path, hooks);
+    replaceFile(copy.path, path, hooks);
+    copy.keep = true;
+}
+
+}  // namespace DatabaseFiles

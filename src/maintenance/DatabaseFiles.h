@@ -1,0 +1,64 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+struct sqlite3;
+
+// The file work behind backup, restore and compaction of the database. Widget-free.
+//
+// Each operation writes a new file under a temporary name, checks that the new file is a
+// readable database of ours, and only then moves it into place with one atomic rename.
+// Whatever fails (a write, the check, the rename), the temporary file is removed and the
+// file that was there before - the database or an earlier backup - is left byte for
+// byte as it was. Failures throw TwError; a cancelled operation returns false.
+namespace DatabaseFiles {
+
+// The steps at which a test can make an operation fail.
+enum class Step { Write, Check, Replace };
+
+// Hooks for progress and for tests. All are optional.
+struct Hooks {
+    // Called with 0..1000 while writing; returning false cancels (nothing is changed).
+    std::function<bool(int permille)> progress;
+    // Called before each step; returning false makes that step fail.
+    std::function<bool(Step)> beforeStep;
+    // Called once the new file is written and before it is checked (tests damage it here).
+    std::function<void(const QString& path)> afterWrite;
+    // Writing stops with an error once this many bytes are written (-1: never).
+    qint64 failAfterBytes = -1;
+};
+
+// "HALYXbackup" + day as "yyyy-MM-dd" + ".mdb".
+QString backupFileName(const QDate& day);
+
+// The names of the files in the backup folder, as the file system lists them (empty when
+// the folder does not exist).
+QStringList listBackups(const QString& backupFolder);
+
+// Throws TwError unless path is a readable, undamaged database holding the program's
+// fixed tables (Sensors, Configuration, Prefs and the template sensordata).
+void checkOurDatabase(const QString& path);
+
+// Copies the database open on source - a consistent snapshot taken with the engine's
+// online backup - into backupFolder (created when missing) as the day's backup,
+// replacing an earlier backup of the same day. Returns the backup's path, or an empty
+// text when cancelled.
+QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
+
+// As above, reading the database file at databasePath on a connection of its own.
+QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,
+                   const Hooks& hooks = {});
+
+// Replaces the database file with a copy of the backup. The backup is checked first; the
+// copy is made beside the database and checked again before it replaces the file.
+// No connection may be open on the database. Returns false when cancelled.
+bool restore(const QString& backupPath, const QString& databasePath, const Hooks& hooks = {});
+
+// Compacts folder + fileName (folder ends with "/"): writes the compacted copy
+// "Copy_" + fileName beside it, checks it and renames it over the file. No connection may
+// be open on the database.
+void compact(const QString& folder, const QString& fileName, const Hooks& hooks = {});
+
+}  // namespace DatabaseFiles

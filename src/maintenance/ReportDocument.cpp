@@ -1,0 +1,188 @@
+#include "maintenance/ReportDocument.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentWriter>
+#include <QUrl>
+
+namespace ReportDocument {
+
+namespace {
+
+// The layout works in pixels of 1/96 inch (as the document writers do): an A4 page with
+// 2 cm margins, so the text is 642 pixels (17 cm) wide.
+constexpr qreal PageWidthPx = 793.7;
+constexpr qreal PageHeightPx = 1122.5;
+constexpr qreal MarginPx = 75.6;
+constexpr qreal TextWidthPx = PageWidthPx - 2 * MarginPx;
+// Pictures are embedded at most this many pixels wide: sharp on paper, small in the file.
+constexpr int MaxPictureWidthPx = 1600;
+
+QTextCharFormat textFormat(bool bold, qreal size = 11)
+{
+    QTextCharFormat f;
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setFontPointSize(size);
+    return f;
+}
+
+// Adds paragraphs at the end of the document; the document's own first block is used
+// for the first one.
+struct Writer {
+    QTextCursor c;
+    bool started = false;
+    void block(const QTextBlockFormat& bf, const QTextCharFormat& fmt)
+    {
+        if (!started) {
+            c.setBlockFormat(bf);
+            c.setBlockCharFormat(fmt);
+            started = true;
+        } else {
+            c.insertBlock(bf, fmt);
+        }
+    }
+    void paragraph(const QString& text, const QTextCharFormat& fmt, bool pageBreakBefore = false)
+    {
+        QTextBlockFormat bf;
+        if (pageBreakBefore) bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        block(bf, fmt);
+        c.insertText(text, fmt);
+    }
+};
+
+}  // namespace
+
+QString missingChartText()
+{
+    return QStringLiteral("   (This chart could not be drawn: the sensor has fewer than two readings to plot.)");
+}
+
+std::unique_ptr<QTextDocument> build(const Content& content)
+{
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setPageSize(QSizeF(PageWidthPx, PageHeightPx));
+    doc->setDocumentMargin(MarginPx);
+    QFont base = doc->defaultFont();
+    base.setPointSizeF(11);
+    doc->setDefaultFont(base);
+    Writer w{QTextCursor(doc.get())};
+
+    const SensorInfo& s = content.sensor;
+    // Title block: an empty bold line, the heading, an empty line.
+    w.paragraph(QString(), textFormat(true));
+    w.paragraph(QStringLiteral("REPORT ") + s.InstrumentID, textFormat(true, 16));
+    w.paragraph(QString(), textFormat(false));
+    if (content.cover) {
+        const QString lines[] = {
+            QStringLiteral("   Date: ") + content.today,
+            QStringLiteral("   Sensor Number: ") + s.InstrumentID,
+            QStringLiteral("   Sensor Type: ") + s.Family + ' ' + s.Model,
+            QStringLiteral("   Date Installed: ") + s.InstallDate,
+            QStringLiteral("   Installed By: ") + s.InstallBy,
+            QStringLiteral("   Level: ") + s.Level,
+            QStringLiteral("   Location: ") + s.Location,
+            QStringLiteral("   Purpose: ") + s.Purpose,
+            QStringLiteral("   Notes: ") + s.Notes,
+        };
+        for (const QString& line : lines) w.paragraph(line, textFormat(false));
+    }
+
+    int n = 0;
+    for (const Section& sec : content.sections) {
+        w.paragraph(sec.caption, textFormat(false, 14), true);
+        if (sec.picture.isNull()) {
+            w.paragraph(missingChartText(), textFormat(false));
+        } else {
+            QImage pic = sec.picture;
+            if (pic.width() > MaxPictureWidthPx) pic = pic.scaledToWidth(MaxPictureWidthPx, Qt::SmoothTransformation);
+            const QString name = QStringLiteral("chart%1.png").arg(++n);
+            doc->addResource(QTextDocument::ImageResource, QUrl(name), pic);
+            QTextImageFormat img;
+            img.setName(name);
+            img.setWidth(TextWidthPx);
+            img.setHeight(TextWidthPx * pic.height() / qMax(1, pic.width()));
+            QTextBlockFormat bf;
+            bf.setAlignment(Qt::AlignHCenter);
+            w.block(bf, textFormat(false));
+            w.c.insertImage(img);
+        }
+        w.paragraph(QStringLiteral("   Notes:"), textFormat(false));
+    }
+    return doc;
+}
+
+std::vector<Item> describe(const QTextDocument& doc)
+{
+    std::vector<Item> items;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            items.push_back({Kind::PageBreak, QString(), false});
+        QString text;
+        bool bold = b.charFormat().fontWeight() >= QFont::Bold;
+        bool picture = false;
+        bool first = true;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.charFormat().isImageFormat()) {
+                picture = true;
+                continue;
+            }
+            if (first) bold = f.charFormat().fontWeight() >= QFont::Bold;
+            first = false;
+            text += f.text();
+        }
+        if (picture) items.push_back({Kind::Picture, QString(), false});
+        if (!picture || !text.isEmpty()) items.push_back({Kind::Paragraph, text, bold});
+    }
+    return items;
+}
+
+namespace {
+// Writes the finished bytes in one go: the file is replaced only by a complete document.
+bool saveBytes(const QByteArray& data, const QString& path, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool writeOdt(const QTextDocument& doc, const QString& path, QString* error)
+{
+    // The writer closes the device it is given, so it writes into memory first.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QTextDocumentWriter writer(&buffer, "odf");
+    if (!writer.write(&doc)) {
+        if (error) *error = QStringLiteral("the document could not be written");
+        return false;
+    }
+    return saveBytes(buffer.data(), path, error);
+}
+
+bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(300);
+        pdf.setTitle(doc.metaInformation(QTextDocument::DocumentTitle));
+        pdf.setCreator(QStringLiteral("Tarnwell"));
+        doc.print(&pdf);
+    }
+    return saveBytes(buffer.data(), path, error);
+}
+
+}  // namespace ReportDocument

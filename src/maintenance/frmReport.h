@@ -1,0 +1,37 @@
+#pragma once
+#include <QDialog>
+
+struct ReportOptions;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// The report options window. OK records the choices in the shared report options; Cancel
+// records that no report is wanted. The window is hidden, not destroyed, so its boxes
+// keep the user's last choice for the rest of the run.
+class frmReport : public QDialog {
+    Q_OBJECT
+public:
+    frmReport(ReportOptions& options, QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QCheckBox* chkCover = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QCheckBox* chkTemp = nullptr;
+    QCheckBox* chkRate = nullptr;
+    QCheckBox* chkSpatial = nullptr;
+    QCheckBox* chkDvL = nullptr;
+    QCheckBox* chkPdf = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+protected:
+    void reject() override;
+
+private:
+    ReportOptions& m_options;
+};

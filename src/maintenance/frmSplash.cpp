@@ -1,0 +1,72 @@
+#include "maintenance/frmSplash.h"
+#include "app/AppInfo.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setWindowTitle(QStringLiteral("About Orrisford's Tarnwell"));
+    setModal(true);
+
+    auto* picture = new QLabel;
+    picture->setObjectName(QStringLiteral("imgLogo"));
+    picture->setPixmap(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(64, 64));
+
+    auto* product = new QLabel(QStringLiteral("Orrisford's Tarnwell HALYX"));
+    product->setObjectName(QStringLiteral("lblProductName"));
+    QFont big = product->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    product->setFont(big);
+
+    lblVersion = new QLabel;
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+
+    auto* purpose = new QLabel(QStringLiteral("Instrumented rock bolt monitoring: sensor records, readings, "
+                                              "load, displacement and shear along the bolt."));
+    purpose->setWordWrap(true);
+    auto* contact = new QLabel(QStringLiteral("Orrisford Instruments\nTechnical support: support@orrisford.com\n"
+                                              "https://www.orrisford.com/"));
+    contact->setObjectName(QStringLiteral("lblContact"));
+    contact->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    Command1 = new QPushButton(QStringLiteral("OK"));
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setDefault(true);
+    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(product);
+    text->addWidget(lblVersion);
+    text->addSpacing(8);
+    text->addWidget(purpose);
+    text->addSpacing(8);
+    text->addWidget(contact);
+    auto* top = new QHBoxLayout;
+    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addSpacing(12);
+    top->addLayout(text, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    auto* v = new QVBoxLayout(this);
+    v->addLayout(top);
+    v->addLayout(buttons);
+    setMinimumWidth(420);
+
+    Form_Load();
+}
+
+QString frmSplash::versionCaption()
+{
+    return QStringLiteral("Version ") + QString::number(AppInfo::VersionMajor) + '.' +
+           QString::number(AppInfo::VersionMinor) + '.' + QString::number(AppInfo::VersionRevision);
+}
+
+void frmSplash::Form_Load() { lblVersion->setText(versionCaption()); }

@@ -1,0 +1,22 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The About window: the product's name, its version, how to reach the maker, a picture
+// and one button that closes the window.
+class frmSplash : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmSplash(QWidget* parent = nullptr);
+
+    QLabel* lblVersion = nullptr;
+    QPushButton* Command1 = nullptr;
+
+    // "Version " + major.minor.revision.
+    static QString versionCaption();
+
+private:
+    void Form_Load();
+};

@@ -1,0 +1,255 @@
+#include "tools/DatasheetModel.h"
+#include "calc/Numbers.h"
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace {
+constexpr int BlockRows = 256;
+constexpr int MaxBlocks = 64;
+const QString FlagOn = QStringLiteral("1");
+const QString FlagOff = QStringLiteral("0");
+}  // namespace
+
+const QString DatasheetModel::MessageA = QStringLiteral(
+    "Only Channel Data is editable in this datasheet\r\nPlease use the main form to change dates and times");
+const QString DatasheetModel::MessageB = QStringLiteral(
+    "Channel Data must be a numeric value\r\nUse the backspace key to delete, field accepts numeric values only");
+
+DatasheetModel::DatasheetModel(Database& db, const QString& sensorId, int gauges, QObject* parent)
+    : QAbstractTableModel(parent), m_db(db), m_sensorId(sensorId), m_gauges(std::clamp(gauges, 0, 10))
+{
+    m_fields << QStringLiteral("DateTimeKey") << QStringLiteral("ReadingDate") << QStringLiteral("ReadingTime")
+             << QStringLiteral("ChannelT");
+    for (int k = 1; k <= m_gauges; ++k) m_fields << QStringLiteral("Channel%1").arg(k);
+    m_fields << QStringLiteral("Plottemporal") << QStringLiteral("PlotSpatial");
+}
+
+QStringList DatasheetModel::headersFor(int gauges)
+{
+    QStringList h = {QStringLiteral("DateTime Key"), QStringLiteral("ReadingDate"), QStringLiteral("R. Time"),
+                     QStringLiteral("ChannelT")};
+    for (int k = 1; k <= gauges; ++k) h << QStringLiteral("Channel%1").arg(k);
+    h << QStringLiteral("PlotTemporal") << QStringLiteral("PlotSpatial");
+    return h;
+}
+
+void DatasheetModel::load()
+{
+    beginResetModel();
+    m_ids.clear();
+    m_blocks.clear();
+    m_edited.clear();
+    m_typed.clear();
+    m_changed = false;
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    const bool ok = q.exec(QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_sensorId) +
+                           QStringLiteral(" ORDER BY FullDate, rowid"));
+    if (ok)
+        while (q.next()) m_ids.push_back(q.value(0).toLongLong());
+    endResetModel();
+    if (!ok) throwSqlError(q.lastError());
+}
+
+int DatasheetModel::rowOfId(qint64 id) const
+{
+    auto it = std::find(m_ids.begin(), m_ids.end(), id);
+    return it == m_ids.end() ? -1 : int(it - m_ids.begin());
+}
+
+void DatasheetModel::fetchBlock(int block) const
+{
+    if (m_blocks.size() >= MaxBlocks) m_blocks.clear();
+    const int first = block * BlockRows;
+    const int last = std::min<int>(int(m_ids.size()), first + BlockRows);
+    QString cols = QStringLiteral("rowid");
+    for (const QString& f : m_fields) cols += u',' + SqlDialect::quoteName(f);
+    QString marks;
+    for (int i = first; i < last; ++i) marks += (i == first ? QStringLiteral("?") : QStringLiteral(",?"));
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    QVector<QStringList> rows(last - first);
+    if (q.prepare(QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + SqlDialect::quoteName(m_sensorId) +
+                  QStringLiteral(" WHERE rowid IN (") + marks + u')')) {
+        for (int i = first; i < last; ++i) q.addBindValue(m_ids[size_t(i)]);
+        if (q.exec()) {
+            QHash<qint64, QStringList> byId;
+            const int n = int(m_fields.size());
+            while (q.next()) {
+                QStringList values;
+                values.reserve(n);
+                for (int c = 0; c < n; ++c) {
+                    const QVariant v = q.value(c + 1);
+                    if (c >= n - 2) values << (v.isNull() || v.toLongLong() == 0 ? FlagOff : FlagOn);
+                    else values << (v.isNull() ? QString() : v.toString());
+                }
+                byId.insert(q.value(0).toLongLong(), values);
+            }
+            for (int i = first; i < last; ++i) rows[i - first] = byId.value(m_ids[size_t(i)]);
+        }
+    }
+    // A row that could not be read shows empty cells with its flags clear.
+    for (QStringList& r : rows)
+        if (r.isEmpty())
+            for (int c = 0; c < m_fields.size(); ++c) r << (c >= m_fields.size() - 2 ? FlagOff : QString());
+    m_blocks.insert(block, rows);
+}
+
+const QStringList& DatasheetModel::rowValues(int row) const
+{
+    auto e = m_edited.constFind(row);
+    if (e != m_edited.constEnd()) return *e;
+    const int block = row / BlockRows;
+    if (!m_blocks.contains(block)) fetchBlock(block);
+    return m_blocks[block][row - block * BlockRows];
+}
+
+QStringList& DatasheetModel::editableRow(int row)
+{
+    auto e = m_edited.find(row);
+    if (e == m_edited.end()) {
+        e = m_edited.insert(row, rowValues(row));
+        m_typed.insert(row, QVector<bool>(m_fields.size(), false));
+    }
+    return *e;
+}
+
+DatasheetModel::KeyResult DatasheetModel::typeKey(const QModelIndex& index, QChar ch)
+{
+    if (!index.isValid() || m_ids.empty()) return KeyResult::Ignored;
+    if (ch == u'\t') return KeyResult::MoveNext;
+    const int c = index.column();
+    const bool digit = ch >= u'0' && ch <= u'9';
+    if (c <= 2) {
+        if (ch == u'\b') return KeyResult::Ignored;
+        return KeyResult::MessageA;
+    }
+    if (isFlagColumn(c)) {
+        if (ch == u' ') return toggle(index) ? KeyResult::Toggled : KeyResult::Ignored;
+        return KeyResult::Ignored;
+    }
+    const int row = index.row();
+    if (ch == u'\b') {
+        QStringList& values = editableRow(row);
+        m_changed = true;
+        if (!values[c].isEmpty()) {
+            values[c].chop(1);
+            m_typed[row][c] = true;
+            emit dataChanged(index, index, {Qt::DisplayRole});
+        }
+        return KeyResult::Edited;
+    }
+    if (!digit && ch != u'.') return KeyResult::MessageB;
+    // A second decimal point would make the value unreadable.
+    if (ch == u'.' && rowValues(row)[c].contains(u'.')) return KeyResult::MessageB;
+    QStringList& values = editableRow(row);
+    values[c] += ch;
+    m_typed[row][c] = true;
+    m_changed = true;
+    emit dataChanged(index, index, {Qt::DisplayRole});
+    return KeyResult::Edited;
+}
+
+bool DatasheetModel::toggle(const QModelIndex& index)
+{
+    if (!index.isValid() || !isFlagColumn(index.column()) || size_t(index.row()) >= m_ids.size()) return false;
+    QStringList& values = editableRow(index.row());
+    QString& v = values[index.column()];
+    v = (v == FlagOn) ? FlagOff : FlagOn;
+    m_changed = true;
+    emit dataChanged(index, index, {MarkRole});
+    return true;
+}
+
+QModelIndex DatasheetModel::nextCell(const QModelIndex& index) const
+{
+    const int rows = rowCount(), cols = columnCount();
+    if (rows == 0) return {};
+    if (!index.isValid()) return this->index(0, 0);
+    if (index.column() + 1 < cols) return this->index(index.row(), index.column() + 1);
+    if (index.row() + 1 < rows) return this->index(index.row() + 1, 0);
+    return this->index(0, 0);
+}
+
+int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
+{
+    if (m_edited.isEmpty()) return 0;
+    QStringList sets;
+    for (int c = 3; c < m_fields.size(); ++c) sets << SqlDialect::quoteName(m_fields[c]) + QStringLiteral(" = ?");
+    Transaction tx(m_db);
+    QSqlQuery q(m_db.handle());
+    if (!q.prepare(QStringLiteral("UPDATE ") + SqlDialect::quoteName(m_sensorId) + QStringLiteral(" SET ") +
+                   sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?")))
+        throwSqlError(q.lastError());
+    QList<int> rows = m_edited.keys();
+    std::sort(rows.begin(), rows.end());
+    const qint64 total = rows.size();
+    qint64 done = 0;
+    for (int row : rows) {
+        if (progress && done % 2048 == 0) progress(done, total);
+        const QStringList& values = m_edited[row];
+        const QVector<bool>& typed = m_typed[row];
+        for (int c = 3; c < m_fields.size(); ++c) {
+            if (isFlagColumn(c)) q.addBindValue(values[c] == FlagOn ? 1 : 0);
+            else if (typed[c]) q.addBindValue(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00")));
+            else q.addBindValue(values[c]);
+        }
+        q.addBindValue(m_ids[size_t(row)]);
+        if (!q.exec()) throwSqlError(q.lastError());
+        ++done;
+    }
+    tx.commit();
+    if (progress) progress(total, total);
+    return int(total);
+}
+
+QString DatasheetModel::cellText(int row, int column) const
+{
+    const QString& v = rowValues(row)[column];
+    if (isFlagColumn(column)) return v == FlagOn ? QStringLiteral("True") : QStringLiteral("False");
+    return v;
+}
+
+int DatasheetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_ids.size());
+}
+
+int DatasheetModel::columnCount(const QModelIndex& parent) const
+{
+    if (parent.isValid()) return 0;
+    return m_ids.empty() ? 1 : int(m_fields.size());
+}
+
+QVariant DatasheetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || size_t(index.row()) >= m_ids.size() || index.column() >= m_fields.size()) return {};
+    const int c = index.column();
+    if (isFlagColumn(c)) {
+        const bool on = rowValues(index.row())[c] == FlagOn;
+        if (role == MarkRole) return on;
+        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) return on ? QStringLiteral("plotted") : QStringLiteral("not plotted");
+        return {};
+    }
+    if (role == Qt::DisplayRole) return rowValues(index.row())[c];
+    return {};
+}
+
+QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (m_ids.empty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
+    const QStringList h = headersFor(m_gauges);
+    return section >= 0 && section < h.size() ? QVariant(h[section]) : QVariant();
+}
+
+Qt::ItemFlags DatasheetModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

@@ -1,0 +1,90 @@
+#pragma once
+#include "tools/LoggerFile.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QStringList>
+#include <QVector>
+#include <vector>
+
+class Database;
+
+// The datasheet's grid: every reading of one sensor in date order, one row each. Columns:
+// "DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1" .. "Channel<gauges>",
+// "PlotTemporal", "PlotSpatial". The two flag columns show only a mark (MarkRole). Values
+// are fetched a block of rows at a time as the view asks for them, so the grid opens at
+// once on 100,000 readings. Edits are kept here until written back.
+class DatasheetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Roles { MarkRole = Qt::UserRole + 1 };
+
+    // What a typed key did; the window shows message A or B when asked to.
+    enum class KeyResult { Edited, Ignored, MessageA, MessageB, Toggled, MoveNext };
+
+    static const QString MessageA;
+    static const QString MessageB;
+
+    DatasheetModel(Database& db, const QString& sensorId, int gauges, QObject* parent = nullptr);
+
+    // Reads the readings' identities in date order. Throws TwError on a database failure.
+    void load();
+
+    int gauges() const { return m_gauges; }
+    int temporalColumn() const { return m_gauges + 4; }
+    int spatialColumn() const { return m_gauges + 5; }
+    bool isFlagColumn(int c) const { return c == temporalColumn() || c == spatialColumn(); }
+    int readingCount() const { return int(m_ids.size()); }
+    qint64 rowId(int row) const { return m_ids[size_t(row)]; }
+    int rowOfId(qint64 id) const;
+
+    // The table column each grid column shows.
+    QStringList fieldNames() const { return m_fields; }
+    static QStringList headersFor(int gauges);
+
+    // The changed flag: set by any edit or flag switch, never cleared while open.
+    bool changed() const { return m_changed; }
+
+    // A typed character on a cell ('\b' backspace, '\t' tab), by the datasheet's key rules:
+    // digits and "." are appended to a channel cell, backspace removes its last character,
+    // other keys are refused (message B); the key, date and time columns take no typing
+    // (message A). In a flag column a blank switches the flag.
+    KeyResult typeKey(const QModelIndex& index, QChar ch);
+    // A click: a flag cell switches its mark. Returns true when it did.
+    bool toggle(const QModelIndex& index);
+    // The cell after this one: one to the right, then the next row's first, then (0, 0).
+    QModelIndex nextCell(const QModelIndex& index) const;
+
+    // Writes the touched readings back in one transaction: the shown channel values (typed
+    // values in their stored patterns) and the two flags, by column name; nothing else in
+    // the row changes. Returns the number of readings written. Throws TwError on failure
+    // (nothing written).
+    int writeBack(const LoggerFile::Progress& progress = {});
+
+    // The text of a cell as exported (flags as "True"/"False").
+    QString cellText(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    const QStringList& rowValues(int row) const;
+    QStringList& editableRow(int row);
+    void fetchBlock(int block) const;
+
+    Database& m_db;
+    QString m_sensorId;
+    int m_gauges;
+    QStringList m_fields;
+    std::vector<qint64> m_ids;
+    bool m_changed = false;
+
+    // Rows touched by an edit or a flag switch, whole, with which cells were typed into.
+    QHash<int, QStringList> m_edited;
+    QHash<int, QVector<bool>> m_typed;
+
+    mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows
+};

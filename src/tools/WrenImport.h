@@ -1,0 +1,91 @@
+#pragma once
+#include "tools/LoggerFile.h"
+#include "tools/WrenDates.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class Database;
+
+// The logger import's work on files and on the database, free of any window: the working
+// copy and its layout file, the reading built from a row, the append, and the archive copy.
+namespace WrenImport {
+
+// Whether a file (not a folder) exists at the path, and whether a folder does.
+bool FileExists(const QString& path);
+bool FolderExists(const QString& path);
+
+// The file names the import uses in the data folder.
+inline const QString SchemaFileName = QStringLiteral("Schema.ini");
+inline const QString WorkingCopyName = QStringLiteral("datafile.txt");
+inline const QString ArchiveFolderName = QStringLiteral("imports");
+
+struct DataFile {
+    bool noDataFile = true;               // the chosen path named no file
+    bool cancelled = false;               // reading was stopped by the user
+    std::vector<LoggerFile::Row> rows;    // every row of the working copy, in file order
+};
+
+// Writes "Schema.ini" into the data folder, copies the chosen file to "datafile.txt"
+// there (replacing an earlier copy), reads the copy, and deletes "Schema.ini" again,
+// whatever happens. A path that names no file gives noDataFile. Throws TwError when a
+// file cannot be written or read.
+DataFile openDataFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
+
+// The sensor the rows are appended to.
+struct Target {
+    QString sensorId;          // InstrumentID: the data table's name and the keys' start
+    int gauges = 0;            // channels written, Channel1 .. Channel<gauges> (at most 10)
+    bool tempChannel = false;  // the type has a temperature channel: C4 is ChannelT
+};
+
+// Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel.
+// Throws TwError when the sensor or its type is unknown.
+Target targetFor(Database& db, const QString& sensorId);
+
+// The reading a row gives, as stored texts.
+struct Reading {
+    QString key;           // "<sensor> yyyy/MM/dd HH:mm:ss"
+    QString readingDate;   // "yyyy/MM/dd"
+    QString readingTime;   // "HH:mm:ss"
+    QString fullDate;      // stored date and time, "yyyy-MM-dd HH:mm:ss"
+    QString channelT;      // "##0.0", empty when the field is empty (only with a temperature channel)
+    QStringList channels;  // "##0.00" for Channel1 .. Channel<gauges>; an empty field gives 0.00
+};
+
+// The leading number of a text ("." as decimal point, 0 when there is none) with a fixed
+// number of decimals, rounded half to even on its decimal digits: "1.235" -> "1.24" at 2,
+// "21.46" -> "21.5" at 1, "-5" -> "-5.00", "abc" -> "0.00".
+QString leadingFixed(QStringView text, int decimals);
+
+// Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
+std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
+
+struct Outcome {
+    int appended = 0;
+    QStringList duplicates;    // keys refused because a reading with that key exists
+    QStringList unreadable;    // "line N: <date text>" of selected rows that could not be read
+    bool cancelled = false;    // stopped by the user: nothing was stored
+};
+
+// Appends the selected rows as new readings in one transaction. Duplicates are found by
+// the data table's unique key index (by a look-up where a table has none). Cancelling
+// through progress stores nothing. Throws TwError on a database failure (nothing stored).
+Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerFile::Row>& rows,
+                   const std::vector<bool>& selected, WrenDates::Layout layout,
+                   const LoggerFile::Progress& progress = {});
+
+// The messages that report an append's duplicates and unreadable rows (one each; empty
+// when there is nothing to report).
+QString duplicatesMessage(const QStringList& keys);
+QString unreadableMessage(const QStringList& rows, WrenDates::Layout layout);
+
+// Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.txt",
+// with "_2", "_3" ... added when that name is taken. The source is never moved or deleted.
+// Returns the copy's path; throws TwError when it cannot be made.
+QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day);
+
+}  // namespace WrenImport

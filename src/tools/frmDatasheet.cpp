@@ -1,0 +1,231 @@
+#include "tools/frmDatasheet.h"
+#include "app/AppInfo.h"
+#include "app/Desktop.h"
+#include "app/Messages.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/ErrorTrap.h"
+#include "tools/DatasheetModel.h"
+#include "tools/GridWidgets.h"
+#include "tools/ToolsController.h"
+#include "tools/WrenImport.h"
+#include "tools/XlsxExport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The sensor type's gauge count (its NumChannels); the first digit of the type code less
+// one when the type is not in Configuration.
+int gaugeCount(Shared& s, const QString& sensor)
+{
+    int gauges = -1;
+    ignoringErrors([&] { gauges = WrenImport::targetFor(s.db, sensor).gauges; });
+    if (gauges < 0) gauges = sensor.size() >= 5 ? std::max(0, sensor.mid(4, 1).toInt() - 1) : 0;
+    return std::clamp(gauges, 0, 10);
+}
+
+QIcon exportIcon()
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(30, 110, 60), 1.5));
+    p.setBrush(QColor(235, 247, 238));
+    p.drawRect(QRectF(4.5, 3.5, 23, 25));
+    for (int i = 1; i < 4; ++i) p.drawLine(QPointF(4.5, 3.5 + i * 6.25), QPointF(27.5, 3.5 + i * 6.25));
+    p.drawLine(QPointF(12.5, 3.5), QPointF(12.5, 28.5));
+    p.drawLine(QPointF(20, 3.5), QPointF(20, 28.5));
+    return QIcon(pm);
+}
+
+}  // namespace
+
+frmDatasheet::frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* parent)
+    : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools)
+{
+    setObjectName(QStringLiteral("frmDatasheet"));
+    setWindowTitle(QStringLiteral("Tarnwell DataSheet"));
+    setModal(true);
+
+    lblHeader = new QLabel(this);
+    lblHeader->setObjectName(QStringLiteral("lblHeader"));
+    QFont f = lblHeader->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    lblHeader->setFont(f);
+
+    Image1 = new QToolButton(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setIcon(exportIcon());
+    Image1->setIconSize(QSize(32, 32));
+    Image1->setAutoRaise(true);
+    Image1->setToolTip(QStringLiteral("Export the datasheet to a spreadsheet"));
+    Image1->setAccessibleName(QStringLiteral("Export to spreadsheet"));
+    connect(Image1, &QToolButton::clicked, this, &frmDatasheet::Image1_Click);
+    auto* exportCaption = new QLabel(QStringLiteral("Export to spreadsheet"), this);
+
+    GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
+
+    MSFlexGrid1 = new GridWidgets::GridView(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setKeyHandler([this](QChar ch) {
+        MSFlexGrid1_KeyPress(ch);
+        return true;
+    });
+    connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblHeader);
+    top->addStretch();
+    top->addWidget(exportCaption);
+    top->addWidget(Image1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(MSFlexGrid1);
+    resize(1000, 640);
+
+    Form_Load();
+}
+
+frmDatasheet::~frmDatasheet() = default;
+
+void frmDatasheet::Form_Load()
+{
+    runTrapped(QStringLiteral(" frmDatasheet.Form_Load"), [&] {
+        if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
+            if (m_s.rsReadings->hasCurrentRow()) m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
+            m_s.rsReadings->close();
+        }
+        const QString sensor = m_s.subWindowSensor;
+        m_model = new DatasheetModel(m_s.db, sensor, gaugeCount(m_s, sensor), this);
+        lblHeader->setText(QStringLiteral("Data for Sensor ") + sensor);
+        PopulateFlexGrid();
+    });
+}
+
+bool frmDatasheet::PopulateFlexGrid()
+{
+    if (!m_model || !MSFlexGrid1) return false;
+    ignoringErrors([&] { m_model->load(); });
+    MSFlexGrid1->setModel(m_model);
+    auto* delegate = new GridWidgets::MarkDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
+    MSFlexGrid1->setItemDelegate(delegate);
+    if (m_model->readingCount() == 0) {
+        MSFlexGrid1->horizontalHeader()->resizeSection(0, GridWidgets::twips(this, 2600));
+        return true;
+    }
+    const QStringList headers = DatasheetModel::headersFor(m_model->gauges());
+    for (int c = 0; c < headers.size(); ++c)
+        MSFlexGrid1->horizontalHeader()->resizeSection(c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
+    // The key column: 2600 twips, or wider where the font needs it to show a whole key.
+    const int keyWidth = MSFlexGrid1->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
+    MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
+    int total = 0;
+    for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
+    resize(std::max(width(), std::min(total + 60, 1500)), height());
+    return true;
+}
+
+void frmDatasheet::MSFlexGrid1_Click(const QModelIndex& index)
+{
+    if (m_model) m_model->toggle(index);
+}
+
+void frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
+{
+    runTrapped(QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress"), [&] {
+        if (!m_model) return;
+        const QModelIndex current = MSFlexGrid1->currentIndex();
+        switch (m_model->typeKey(current, ch)) {
+        case DatasheetModel::KeyResult::MessageA:
+            Messages::show(DatasheetModel::MessageA, AppInfo::MessageTitle, Messages::Icon::Information);
+            break;
+        case DatasheetModel::KeyResult::MessageB:
+            Messages::show(DatasheetModel::MessageB, AppInfo::MessageTitle, Messages::Icon::Information);
+            break;
+        case DatasheetModel::KeyResult::MoveNext: {
+            const QModelIndex next = m_model->nextCell(current);
+            if (next.isValid()) {
+                MSFlexGrid1->setCurrentIndex(next);
+                MSFlexGrid1->scrollTo(next);
+            }
+            break;
+        }
+        default: break;
+        }
+    });
+}
+
+QString frmDatasheet::Read_Values_From_Grid()
+{
+    runTrapped(QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid"), [&] {
+        if (!m_model) return;
+        GridWidgets::ProgressWindow progress(this, QStringLiteral("Saving the datasheet..."));
+        m_model->writeBack(progress.progress());
+    });
+    ignoringErrors([&] {
+        if (m_s.rsReadings && m_s.rsReadings->isOpen()) m_s.rsReadings->close();
+    });
+    return QString();
+}
+
+bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName)
+{
+    bool written = false;
+    runTrapped(QStringLiteral(" Module1_FlexGridToExcel"), [&] {
+        if (!m_model) return;
+        const int rows = m_model->rowCount() + 1;
+        const int cols = m_model->columnCount();
+        auto cell = [&](int r, int c) -> QString {
+            if (r == 0) return m_model->headerData(c, Qt::Horizontal).toString();
+            return m_model->cellText(r - 1, c);
+        };
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        GridWidgets::ProgressWindow progress(this, QStringLiteral("Writing the spreadsheet..."));
+        const XlsxExport::Result r = XlsxExport::writeGrid(path, sheetName, rows, cols, cell, progress.progress());
+        if (r.cancelled) return;
+        if (!r.ok) {
+            Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +
+                               QStringLiteral("\r\n") + r.error,
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            return;
+        }
+        written = true;
+        if (!Desktop::openFile(path))
+            Messages::show(QStringLiteral("You need to have Microsoft Excel installed to use this function"),
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    });
+    return written;
+}
+
+void frmDatasheet::Image1_Click()
+{
+    const QString folder = ToolsController::exportFolder(m_s.dataFolder);
+    const QString stem = QStringLiteral("Datasheet_") + m_s.subWindowSensor + u'_' +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
+    QString path = QDir(folder).filePath(stem + QStringLiteral(".xlsx"));
+    for (int n = 2; QFile::exists(path); ++n) path = QDir(folder).filePath(stem + QStringLiteral("_%1.xlsx").arg(n));
+    FlexGridToExcel(path, m_s.subWindowSensor);
+}
+
+void frmDatasheet::Form_Unload()
+{
+    if (m_unloaded) return;
+    m_unloaded = true;
+    if (m_model && m_model->changed()) Read_Values_From_Grid();
+    m_tools.returnToSavedReading();
+}
+
+void frmDatasheet::done(int r)
+{
+    Form_Unload();
+    QDialog::done(r);
+}

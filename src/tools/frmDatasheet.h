@@ -1,0 +1,49 @@
+#pragma once
+#include <QDialog>
+
+class frmTarnwell;
+struct Shared;
+class ToolsController;
+class DatasheetModel;
+class QLabel;
+class QToolButton;
+namespace GridWidgets { class GridView; }
+
+// The datasheet: every reading of the sub-window sensor in a grid, with gauge values that
+// can be corrected, plot flags that can be switched, and export to a spreadsheet. Modal;
+// on closing it writes the changes back (only when there are any) and the main window
+// shows again the reading it showed before.
+class frmDatasheet : public QDialog {
+    Q_OBJECT
+public:
+    frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* parent = nullptr);
+    ~frmDatasheet() override;
+
+    QLabel* lblHeader = nullptr;
+    GridWidgets::GridView* MSFlexGrid1 = nullptr;
+    QToolButton* Image1 = nullptr;
+    QLabel* img_x_on = nullptr;
+    QLabel* img_x_off = nullptr;
+
+    DatasheetModel* model() const { return m_model; }
+
+    void Form_Load();
+    bool PopulateFlexGrid();
+    void MSFlexGrid1_Click(const QModelIndex& index);
+    void MSFlexGrid1_KeyPress(QChar ch);
+    QString Read_Values_From_Grid();
+    void Image1_Click();
+    void Form_Unload();
+
+    // Writes the grid to a workbook at path and opens it; false when it was not written.
+    bool FlexGridToExcel(const QString& path, const QString& sheetName);
+
+    void done(int r) override;
+
+private:
+    frmTarnwell& m_win;
+    Shared& m_s;
+    ToolsController& m_tools;
+    DatasheetModel* m_model = nullptr;
+    bool m_unloaded = false;
+};

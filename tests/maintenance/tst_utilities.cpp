@@ -1,0 +1,488 @@
+// The "9. Utilities" page driven through its controls: the filter, backup and restore,
+// help and links, the About window, and the compaction when the program ends.
+#include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
+#include "maintenance/frmSplash.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QByteArray bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray readLog() { return bytes(Paths::logFilePath()); }
+
+void click(QWidget* w)
+{
+    QVERIFY(w);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+QStringList listed(QComboBox* c)
+{
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+    return out;
+}
+
+QStringList listed(QListWidget* l)
+{
+    QStringList out;
+    for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
+    return out;
+}
+
+const QStringList AllSensors = {"250425001", "250445002", "250445003", "250455004"};
+
+}  // namespace
+
+class TestUtilities : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    template <class T>
+    static T* child(frmTarnwell& w, const char* name)
+    {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        if (!c) qWarning("no control %s", name);
+        return c;
+    }
+
+    // Four sensors: two of type 45, one destroyed; levels and locations to filter on.
+    static void addSensors()
+    {
+        auto db = TestData::openDatabase();
+        for (const QString& id : AllSensors) TestData::addSensor(*db, {id});
+        db->execute("UPDATE Sensors SET Level = '1200', Location = 'North' WHERE InstrumentID = '250425001'");
+        db->execute("UPDATE Sensors SET Level = '800', Location = 'O''Brien''s drift', InstallDate = '2009/01/01' "
+                    "WHERE InstrumentID = '250445002'");
+        db->execute("UPDATE Sensors SET Level = '800', Destroyed = 'Yes', InstallDate = '2010/06/15' "
+                    "WHERE InstrumentID = '250445003'");
+        TestData::addManyReadings(*db, "250445002", 200, QDateTime(QDate(2011, 1, 1), QTime(8, 0)));
+    }
+
+private slots:
+    void init()
+    {
+        TestData::installFresh();
+        addSensors();
+    }
+
+    void filterToggleNarrowsAndRestoresTheList()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        auto* combo = child<QComboBox>(w, "cboSensors");
+        auto* count = child<QLineEdit>(w, "txtSCount");
+        auto* state = child<QLabel>(w, "lblFilterState");
+        auto* applied = child<QLabel>(w, "lblFilter");
+        w.selectTab(frmTarnwell::TabUtilities);
+
+        child<QComboBox>(w, "txtFilterType")->setEditText("45: d3HALYX");
+        child<QCheckBox>(w, "chkDontShowDestroyed")->setChecked(true);
+        click(state);   // the caption acts as the button
+        QVERIFY(m.script.shown.empty());
+        QCOMPARE(listed(combo), QStringList{"250445002"});
+        QCOMPARE(combo->currentText(), QString("250445002"));
+        QCOMPARE(count->text(), QString("1"));
+        QCOMPARE(state->text(), QString("Remove Filter"));
+        QVERIFY(applied->isVisible());
+
+        // The same toggle removes it: the full list, the boxes cleared.
+        click(child<QWidget>(w, "imgFilter"));
+        QCOMPARE(listed(combo), AllSensors);
+        QCOMPARE(count->text(), QString("4"));
+        QCOMPARE(state->text(), QString("Apply Filter"));
+        QVERIFY(!applied->isVisible());
+        QVERIFY(!child<QCheckBox>(w, "chkDontShowDestroyed")->isChecked());
+        for (const char* box : {"txtFilterLevel", "txtFilterLocation", "txtStartDate", "txtEndDate"})
+            QVERIFY2(child<QLineEdit>(w, box)->text().isEmpty(), box);
+        QVERIFY(child<QComboBox>(w, "txtFilterType")->currentText().isEmpty());
+    }
+
+    void typedTextIsMatchedLiterally_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("quotes") << "O'Brien's drift" << QStringList{"250445002"};
+        QTest::newRow("sql text") << "x' OR '1'='1" << QStringList();
+    }
+    void typedTextIsMatchedLiterally()
+    {
+        QFETCH(QString, location);
+        QFETCH(QStringList, expected);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        child<QLineEdit>(w, "txtFilterLocation")->setText(location);
+        click(child<QWidget>(w, "imgFilter"));
+        auto* combo = child<QComboBox>(w, "cboSensors");
+        if (expected.isEmpty()) {
+            QCOMPARE(m.script.texts(), QStringList{"There are no sensors that meet the criteria"});
+            QCOMPARE(listed(combo), AllSensors);
+        } else {
+            QVERIFY(m.script.shown.empty());
+            QCOMPARE(listed(combo), expected);
+        }
+        QVERIFY(!readLog().contains("G_AddFilter"));
+    }
+
+    void filterRefusalsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("nothing entered") << "" << "" << "" << "You must enter criteria to filter sensors on"
+                                         << "Orrisford's Tarnwell" << int(Messages::Icon::Information);
+        QTest::newRow("type 46") << "46" << "" << ""
+                                 << "Sensor Type is not recognized\r\n\r\nPlease choose a sensor from the list, or "
+                                    "enter the 2 digit sensor #"
+                                 << "Tarnwell" << int(Messages::Icon::None);
+        QTest::newRow("bad start") << "" << "" << "2011/13/45"
+                                   << "Start date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"
+                                   << "Tarnwell" << int(Messages::Icon::None);
+        QTest::newRow("no match keeps the criteria") << "" << "9999" << "" << "There are no sensors that meet the criteria"
+                                                     << "Orrisford's Tarnwell" << int(Messages::Icon::Exclamation);
+    }
+    void filterRefusalsChangeNothing()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, level);
+        QFETCH(QString, start);
+        QFETCH(QString, text);
+        QFETCH(QString, title);
+        QFETCH(int, icon);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        child<QComboBox>(w, "txtFilterType")->setEditText(type);
+        child<QLineEdit>(w, "txtFilterLevel")->setText(level);
+        child<QLineEdit>(w, "txtStartDate")->setText(start);
+        click(child<QWidget>(w, "lblFilterState"));
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QCOMPARE(m.script.shown[0].text, text);
+        QCOMPARE(m.script.shown[0].title, title);
+        QCOMPARE(int(m.script.shown[0].icon), icon);
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
+        QCOMPARE(child<QLabel>(w, "lblFilterState")->text(), QString("Apply Filter"));
+        QCOMPARE(child<QLineEdit>(w, "txtFilterLevel")->text(), level);
+    }
+
+    void leavingABadEndDateSaysSoAndKeepsTheFocus()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.selectTab(frmTarnwell::TabUtilities);
+        auto* end = child<QLineEdit>(w, "txtEndDate");
+        end->setFocus();
+        end->setText("2011/13/45");
+        child<QLineEdit>(w, "txtFilterLevel")->setFocus();
+        QCOMPARE(m.script.texts(), QStringList{"End Date is not a valid date\r\nPlease type a date in the format yyyy/mm/dd"});
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+        QCOMPARE(QApplication::focusWidget(), end);
+        // A good date passes quietly.
+        end->setText("2011/03/05");
+        child<QLineEdit>(w, "txtFilterLevel")->setFocus();
+        QCOMPARE(m.script.shown.size(), size_t(1));
+    }
+
+    void backupsOnePerDayListedAfterTheHeading()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        auto* list = child<QListWidget>(w, "lstFiles");
+        w.utilities()->ListBackups();
+        QCOMPARE(list->count(), 0);   // no backup folder yet
+
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "Label42"));
+        click(child<QWidget>(w, "imgBackup"));
+        QCOMPARE(m.script.texts(), (QStringList{"Backup was successful", "Backup was successful"}));
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+        QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
+        QCOMPARE(listed(list), (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb"}));
+        QCOMPARE(list->currentRow(), 0);
+        QCOMPARE(QDir(Paths::backupFolder()).entryList(QDir::Files), QStringList{"HALYXbackup2011-03-05.mdb"});
+        // Re-opened once per backup, never listed twice.
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
+    }
+
+    void backupDropsTheFilter()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        child<QComboBox>(w, "txtFilterType")->setEditText("25");
+        click(child<QWidget>(w, "imgFilter"));
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("1"));
+        click(child<QWidget>(w, "imgBackup"));
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
+        QCOMPARE(child<QLabel>(w, "lblFilterState")->text(), QString("Apply Filter"));
+    }
+
+    void restoreRefusedOnTheHeadingAndOnNo()
+    {
+        ScriptedMessages m;
+        m.script.answers = {Messages::Answer::Ok, Messages::Answer::Ok, Messages::Answer::No};
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "imgBackup"));
+        const QByteArray before = bytes(Paths::databasePath());
+        auto* list = child<QListWidget>(w, "lstFiles");
+        list->setCurrentRow(0);
+        click(child<QWidget>(w, "Label27"));
+        list->setCurrentRow(1);
+        click(child<QWidget>(w, "imgRestore"));
+        QCOMPARE(m.script.texts(),
+                 (QStringList{"Backup was successful", "Please choose a file from the list to restore from",
+                              "Restoring Tarnwell from backup HALYXbackup2011-03-05.mdb\r\nwill permanently "
+                              "overwrite current database. Continue?"}));
+        QCOMPARE(m.script.shown[2].title, QString("Orrisford's TARNWELL"));
+        QCOMPARE(m.script.shown[2].icon, Messages::Icon::Exclamation);
+        QCOMPARE(m.script.shown[2].buttons, Messages::Buttons::YesNo);
+        QCOMPARE(bytes(Paths::databasePath()), before);
+        QVERIFY(w.shared().db.isOpen());
+    }
+
+    void restoreBringsBackTheBackupsSensors()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "imgBackup"));
+        {
+            auto db = TestData::openDatabase("other");
+            db->execute("DELETE FROM Sensors WHERE InstrumentID = '250425001'");
+            TestData::addSensor(*db, {"250475009"});
+        }
+        child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
+        click(child<QWidget>(w, "imgRestore"));
+        QCOMPARE(m.script.texts().last(), QString("Restore was successful"));
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+    }
+
+    void failedRestoreReportsAndLeavesTheDatabase()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "imgBackup"));
+        {
+            auto db = TestData::openDatabase("other");
+            TestData::addSensor(*db, {"250475009"});
+        }
+        const QByteArray before = bytes(Paths::databasePath());
+        w.utilities()->fileHooks.failAfterBytes = 8192;
+        child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
+        click(child<QWidget>(w, "imgRestore"));
+        QCOMPARE(m.script.texts().last(), QString("Error encountered during restore process"));
+        QCOMPARE(m.script.shown.back().title, QString("Tarnwell"));   // the application's title
+        QVERIFY(readLog().contains(" G_CompactDB"));
+        QCOMPARE(bytes(Paths::databasePath()), before);
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("5"));   // re-opened, as it was
+    }
+
+    void failedBackupReportsAndLogs()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Check; };
+        click(child<QWidget>(w, "imgBackup"));
+        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb"));
+        QVERIFY(readLog().contains(" GBackupDB"));
+        QVERIFY(QDir(Paths::backupFolder()).entryList(QDir::Files).isEmpty());
+        QCOMPARE(child<QListWidget>(w, "lstFiles")->count(), 0);
+    }
+
+    void manualAndWebsiteGoToTheDesktop()
+    {
+        ScriptedMessages m;
+        RecordedDesktop d;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        const QString manual = Paths::dataFolder() + "/TarnwellManual.pdf";
+        QFile::remove(manual);
+        click(child<QWidget>(w, "Label66"));
+        QCOMPARE(m.script.texts(), QStringList{"The Tarnwell manual could not be found:\r\n" + manual});
+        QVERIFY(d.recorder.requests.isEmpty());
+
+        QFile f(manual);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("%PDF-1.4\n");
+        f.close();
+        click(child<QWidget>(w, "imgHelp"));
+        click(child<QWidget>(w, "Label40"));
+        click(child<QWidget>(w, "imgInternet"));
+        QCOMPARE(d.recorder.requests, (QStringList{manual, UtilitiesController::WebAddress, UtilitiesController::WebAddress}));
+        QCOMPARE(m.script.shown.size(), size_t(1));
+
+        d.recorder.answer = false;   // nothing on this desktop can open them
+        click(child<QWidget>(w, "imgHelp"));
+        click(child<QWidget>(w, "imgInternet"));
+        QCOMPARE(m.script.texts().mid(1),
+                 (QStringList{"No program could be found to open the Tarnwell manual:\r\n" + manual,
+                              "No web browser could be found to open\r\n" + UtilitiesController::WebAddress}));
+    }
+
+    void aboutWindowShowsTheVersion()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        QString version;
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<frmSplash*>(QApplication::activeModalWidget());
+            if (!about) return;
+            seen = true;
+            version = about->findChild<QLabel*>("lblVersion")->text();
+            about->findChild<QPushButton*>("Command1")->click();
+        });
+        click(child<QWidget>(w, "Label29"));
+        QVERIFY(seen);
+        QCOMPARE(version, QString("Version %1.%2.%3").arg(TARNWELL_VERSION_MAJOR).arg(TARNWELL_VERSION_MINOR)
+                              .arg(TARNWELL_VERSION_PATCH));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void tabControlPlacedAtTheCornerWhenNotMaximised()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.SSTab1->move(300, 200);
+        w.Form_Resize();
+        QCOMPARE(w.SSTab1->pos(), QPoint(8, 8));   // 120 twips
+    }
+
+    void closingCompactsTheDatabase()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addManyReadings(*db, "250425001", 4000, QDateTime(QDate(2012, 1, 1), QTime(0, 0)), 1);
+            db->execute("DELETE FROM `250425001`");
+        }
+        const qint64 before = QFileInfo(Paths::databasePath()).size();
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            w.close();
+            QVERIFY(m.script.shown.empty());
+        }
+        QVERIFY2(QFileInfo(Paths::databasePath()).size() < before, "the database was not compacted");
+        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 4);
+        QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+    }
+
+    // Closing on the Readings tab stores the reading on screen when it is valid, before the
+    // database is closed and compacted; an invalid one is left unsaved.
+    void closingStoresAValidEditedReading_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("valid") << "12.3" << "12.30";
+        QTest::newRow("beyond the type's limits") << "99999" << "";
+    }
+    void closingStoresAValidEditedReading()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        const QString id = "250425001";   // first in the list, type 25
+        {
+            auto db = TestData::openDatabase();
+            db->execute("DELETE FROM `" + id + "`");
+            TestData::ReadingSpec r;
+            r.when = QDateTime(QDate(2024, 5, 1), QTime(10, 0));
+            r.channels = {""};
+            r.temperature = "20.0";
+            TestData::addReadings(*db, id, {r});
+        }
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            Shared& s = w.shared();
+            s.rsConfig->moveFirst();
+            s.rsConfig->find("SensorType = '25'");
+            w.readings()->ConfigureForm();
+            {
+                const QSignalBlocker quiet(w.SSTab1);
+                w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            }
+            w.readings()->enterReadingsTab();
+            auto* box = w.findChild<QLineEdit*>("txtChannel(1)");
+            QVERIFY(box);
+            box->setText(typed);
+            w.close();
+        }
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT Channel1 FROM `" + id + "`").toString(), stored);
+    }
+
+    void failedCompactionAtCloseKeepsTheDatabase()
+    {
+        ScriptedMessages m;
+        {
+            frmTarnwell w;
+            w.show();
+            w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Replace; };
+            w.close();
+        }
+        QCOMPARE(m.script.texts(), QStringList{"Error compacting TarnwellHALYX.mdb"});
+        QVERIFY(readLog().contains(" G_CompactDB"));
+        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+    }
+};
+
+QTEST_MAIN(TestUtilities)
+#include "tst_utilities.moc"

@@ -1,0 +1,364 @@
+// The datasheet: its columns per sensor type, the key rules and their messages, flag
+// switching, write-back only when something changed (and only of the shown values), the
+// return to the saved reading, and the spreadsheet export.
+#include "support/TestEnv.h"
+#include "ModalHelper.h"
+#include "app/Module1.h"
+#include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+#include "tools/DatasheetModel.h"
+#include "tools/GridWidgets.h"
+#include "tools/ToolsController.h"
+#include "tools/XlsxExport.h"
+#include "tools/frmDatasheet.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+const QString Sensor = QStringLiteral("123455001");   // type 55: four gauges
+const QDateTime Start(QDate(2011, 3, 5), QTime(14, 0));
+}
+
+class TestDatasheet : public QObject {
+    Q_OBJECT
+    TestHome home;
+    std::unique_ptr<Database> db;
+
+    // Counts updates of the sensor's rows from now on.
+    void watchUpdates(const QString& id)
+    {
+        db->execute(QStringLiteral("CREATE TABLE IF NOT EXISTS updates (n INTEGER)"));
+        db->execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS watch AFTER UPDATE ON `%1` BEGIN INSERT INTO updates VALUES (1); END").arg(id));
+    }
+    int updates() { return db->scalar(QStringLiteral("SELECT COUNT(*) FROM updates")).toInt(); }
+
+    QString field(const QString& id, const QString& column, int position)
+    {
+        QSqlQuery q(db->handle());
+        q.exec(QStringLiteral("SELECT %1 FROM `%2` ORDER BY FullDate LIMIT 1 OFFSET %3").arg(column, id).arg(position));
+        q.next();
+        return q.value(0).toString();
+    }
+
+    // Opens the datasheet from the main window and acts on it; act must close it.
+    bool runDatasheet(frmTarnwell& w, std::function<void(frmDatasheet*)> act)
+    {
+        bool seen = false;
+        whenOpen<frmDatasheet>("frmDatasheet", std::move(act), &seen);
+        w.tools()->imgDatasheet_Click();
+        QCoreApplication::processEvents();
+        return seen;
+    }
+
+private slots:
+    void init()
+    {
+        db.reset();
+        TestData::installFresh();
+        db = TestData::openDatabase();
+        TestData::addSensor(*db, {Sensor});
+        TestData::addReadings(*db, Sensor, {{Start, {"1.00", "2.00", "3.00", "4.00"}, "20.0", true, false},
+                                            {Start.addSecs(3600), {"5.00", "6.00", "7.00", "8.00"}, "", false, true},
+                                            {Start.addSecs(7200), {"9.00", "", "", ""}, "21.0", true, true}});
+        db->execute(QStringLiteral("UPDATE `%1` SET Load1 = 12.5, zero1 = 3").arg(Sensor));
+    }
+    void cleanup() { ToolsController::setExportFolder(QString()); }
+
+    void columnsPerType_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QStringList>("headers");
+        QTest::newRow("type 25, one gauge") << "123425001"
+                                            << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "PlotTemporal", "PlotSpatial"};
+        QTest::newRow("type 65, five gauges") << "123465001"
+                                              << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "Channel2",
+                                                             "Channel3", "Channel4", "Channel5", "PlotTemporal", "PlotSpatial"};
+        QTest::newRow("type 75, six gauges") << "123475001"
+                                             << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "Channel2",
+                                                            "Channel3", "Channel4", "Channel5", "Channel6", "PlotTemporal", "PlotSpatial"};
+    }
+    void columnsPerType()
+    {
+        QFETCH(QString, id);
+        QFETCH(QStringList, headers);
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, {{Start, {"1", "2", "3", "4", "5", "6"}, "20.0"}});
+        db->execute(QStringLiteral("DELETE FROM Sensors WHERE InstrumentID <> ?"), {id});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QStringList shown;
+        QString label;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            for (int c = 0; c < d->model()->columnCount(); ++c) shown << d->model()->headerData(c, Qt::Horizontal).toString();
+            label = d->lblHeader->text();
+            QCOMPARE(d->windowTitle(), QString("Tarnwell DataSheet"));
+            // The flag columns show their mark only.
+            const QModelIndex flag = d->model()->index(0, headers.size() - 2);
+            QVERIFY(flag.data(Qt::DisplayRole).toString().isEmpty());
+            QCOMPARE(flag.data(DatasheetModel::MarkRole).toBool(), true);
+            QCOMPARE(d->model()->index(0, headers.size() - 1).data(DatasheetModel::MarkRole).toBool(), false);
+            d->close();
+        }));
+        QCOMPARE(shown, headers);
+        QCOMPARE(label, "Data for Sensor " + id);
+    }
+
+    void noReadings()
+    {
+        db->execute(QStringLiteral("DELETE FROM `%1`").arg(Sensor));
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("No Readings"));
+        QCOMPARE(model.columnCount(), 1);
+    }
+
+    void cellsInDateOrder()
+    {
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.index(0, 0).data().toString(), TestData::readingKey(Sensor, Start));
+        QCOMPARE(model.index(1, 1).data().toString(), QString("2011/03/05"));
+        QCOMPARE(model.index(1, 2).data().toString(), QString("15:00:00"));
+        QCOMPARE(model.index(1, 3).data().toString(), QString(""));
+        QCOMPARE(model.index(1, 7).data().toString(), QString("8.00"));
+    }
+
+    void keyRules_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");      // the cell afterwards
+        QTest::addColumn<QStringList>("messages");
+        const QString a = DatasheetModel::MessageA, b = DatasheetModel::MessageB;
+        QTest::newRow("digit in a gauge column") << 4 << "7" << "1.007" << QStringList{};
+        QTest::newRow("backspace then digits") << 4 << "\b\b\b25" << "125" << QStringList{};
+        QTest::newRow("letter in a gauge column") << 5 << "a" << "2.00" << QStringList{b};
+        QTest::newRow("minus is refused") << 5 << "-" << "2.00" << QStringList{b};
+        QTest::newRow("a second point is refused") << 5 << "." << "2.00" << QStringList{b};
+        QTest::newRow("digit in the date column") << 1 << "7" << "2011/03/05" << QStringList{a};
+        QTest::newRow("letter in the key column") << 0 << "x" << TestData::readingKey(Sensor, Start) << QStringList{a};
+        QTest::newRow("backspace in the time column") << 2 << "\b" << "14:00:00" << QStringList{};
+    }
+    void keyRules()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        QFETCH(QStringList, messages);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        QString after;
+        bool changed = false;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, column));
+            for (QChar ch : keys) {
+                if (ch == u'\b') QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
+                else QTest::keyClicks(d->MSFlexGrid1, QString(ch));
+            }
+            after = d->model()->index(0, column).data().toString();
+            changed = d->model()->changed();
+            d->close();
+        }));
+        QCOMPARE(after, text);
+        QCOMPARE(m.script.texts(), messages);
+        for (const auto& box : m.script.shown) {
+            QCOMPARE(box.title, QString("Orrisford's Tarnwell"));
+            QCOMPARE(box.icon, Messages::Icon::Information);
+        }
+        QCOMPARE(changed, column >= 3 && messages.isEmpty() && !keys.isEmpty());
+    }
+
+    void tabMovesAcrossAndWraps()
+    {
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        const int last = model.columnCount() - 1;
+        QCOMPARE(model.nextCell(model.index(0, 2)), model.index(0, 3));
+        QCOMPARE(model.nextCell(model.index(0, last)), model.index(1, 0));
+        QCOMPARE(model.nextCell(model.index(2, last)), model.index(0, 0));
+        QCOMPARE(model.typeKey(model.index(1, 1), u'\t'), DatasheetModel::KeyResult::MoveNext);
+    }
+
+    void closingWithoutChangesWritesNothing()
+    {
+        watchUpdates(Sensor);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 1));
+            QTest::keyClicks(d->MSFlexGrid1, "7");   // refused: no change
+            d->close();
+        }));
+        QCOMPARE(updates(), 0);
+    }
+
+    void editIsWrittenBackByName()
+    {
+        watchUpdates(Sensor);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 4));
+            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
+            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
+            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);   // "5.00" -> "5"
+            QTest::keyClicks(d->MSFlexGrid1, "7");                  // "57"
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 3));
+            QTest::keyClicks(d->MSFlexGrid1, "19.25");              // empty ChannelT
+            d->MSFlexGrid1_Click(d->model()->index(0, 8));          // PlotTemporal of the first reading off
+            d->close();
+        }));
+        QCOMPARE(updates(), 2);   // only the two touched readings
+        QCOMPARE(field(Sensor, "Channel1", 1), QString("57.00"));
+        QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.2"));   // half to even
+        QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
+        QCOMPARE(field(Sensor, "Plottemporal", 0), QString("0"));
+        QCOMPARE(field(Sensor, "PlotSpatial", 0), QString("0"));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
+        // Nothing else in the rows changed.
+        QCOMPARE(field(Sensor, "Load1", 1), QString("12.5"));
+        QCOMPARE(field(Sensor, "zero1", 1), QString("3"));
+        QCOMPARE(field(Sensor, "DateTimeKey", 1), TestData::readingKey(Sensor, Start.addSecs(3600)));
+        QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
+    }
+
+    void flagSwitchedBackStillWrites()
+    {
+        watchUpdates(Sensor);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            const QModelIndex spatial = d->model()->index(2, 9);
+            d->MSFlexGrid1_Click(spatial);
+            d->MSFlexGrid1_Click(spatial);
+            d->MSFlexGrid1_Click(d->model()->index(2, 2));   // a cell without a mark: nothing
+            QVERIFY(d->model()->changed());
+            d->close();
+        }));
+        QCOMPARE(updates(), 1);
+        QCOMPARE(field(Sensor, "PlotSpatial", 2), QString("1"));
+        QCOMPARE(field(Sensor, "Channel2", 2), QString(""));
+    }
+
+    void returnsToTheReadingShownBefore()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        Shared& s = w.shared();
+        Module1::OpenSensorData(s);
+        s.rsReadings->setAbsolutePosition(2);
+        w.readings()->fillreadings();   // the reading on screen, as the user sees it
+        const qint64 shown = s.rsReadings->bookmark();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) { d->close(); }));
+        QVERIFY(s.rsReadings && s.rsReadings->isOpen());
+        QCOMPARE(s.rsReadings->bookmark(), shown);
+        QCOMPARE(s.rsReadings->absolutePosition(), 2);
+        QCOMPARE(w.findChild<QLineEdit*>("txtRcount")->text(), QString("2 of 3"));
+    }
+
+    void exportWritesAndOpens()
+    {
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->Image1->click();
+            d->close();
+        }));
+        QCOMPARE(desk.recorder.requests.size(), 1);
+        const QString path = desk.recorder.requests[0];
+        QVERIFY(path.startsWith(QDir(Paths::dataFolder()).filePath("exports/Datasheet_" + Sensor + "_")));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.size() > 1000);
+        QCOMPARE(f.read(2), QByteArray("PK"));   // a zip container
+        QVERIFY(m.script.shown.empty());
+    }
+
+    void exportWithoutSpreadsheetProgram()
+    {
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        desk.recorder.answer = false;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->Image1->click();
+            d->close();
+        }));
+        QCOMPARE(m.script.texts(), QStringList{"You need to have Microsoft Excel installed to use this function"});
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+        QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
+    }
+
+    void exportThatCannotBeWritten()
+    {
+        // The export folder lies under a plain file, so nothing can be written there.
+        const QString blocker = QDir(home.path()).filePath("not-a-folder");
+        QFile b(blocker);
+        b.open(QIODevice::WriteOnly);
+        b.close();
+        ToolsController::setExportFolder(blocker + "/exports");
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->Image1->click();
+            d->close();
+        }));
+        QVERIFY(desk.recorder.requests.isEmpty());
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.shown[0].text.startsWith("The spreadsheet could not be written:\r\n"));
+    }
+
+    void sheetNames()
+    {
+        QCOMPARE(XlsxExport::sheetNameFor("123455001"), QString("123455001"));
+        QCOMPARE(XlsxExport::sheetNameFor(QString(40, 'x')).size(), 31);
+        QCOMPARE(XlsxExport::sheetNameFor("a/b[c]:d*e?f\\g"), QString("a_b_c__d_e_f_g"));
+        QCOMPARE(XlsxExport::sheetNameFor(""), QString("Sheet1"));
+    }
+
+    void writeGridDirectly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("grid.xlsx");
+        const QStringList header = {"Key", "Date", "Time", "Value", "Flag"};
+        const QStringList row = {"x 2011/03/05", "2011/03/05", "14:00:00", "-5.00", "True"};
+        const auto r = XlsxExport::writeGrid(path, QString(40, 's'), 2, 5, [&](int rr, int c) { return rr ? row[c] : header[c]; });
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY(QFileInfo(path).size() > 0);
+        const auto bad = XlsxExport::writeGrid(dir.filePath("missing/dir/grid.xlsx"), "s", 1, 1, [](int, int) { return QString("a"); });
+        QVERIFY(!bad.ok);
+        QVERIFY(!bad.error.isEmpty());
+        int calls = 0;
+        const auto stopped = XlsxExport::writeGrid(dir.filePath("stopped.xlsx"), "s", 3, 1, [](int, int) { return QString("a"); },
+                                                   [&](qint64, qint64) { return ++calls < 2; });
+        QVERIFY(stopped.cancelled);
+        QVERIFY(!QFile::exists(dir.filePath("stopped.xlsx")));
+    }
+};
+
+QTEST_MAIN(TestDatasheet)
+#include "tst_datasheet.moc"
