@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -481,6 +482,39 @@ private slots:
         w.SSTab1->setCurrentIndex(0);
         w.SSTab1->setCurrentIndex(2);
         QCOMPARE(count->text(), QString("5 of 5"));
+    }
+
+    // A click on the tab strip while Load v Time, Disp v Time or Load v Length is shown
+    // releases the readings; the Readings tab opens them again.
+    void tabStripReleasesTheReadings_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("released");
+        QTest::newRow("load v time") << 3 << true;
+        QTest::newRow("load v length") << 5 << true;
+        QTest::newRow("disp v length") << 6 << false;
+    }
+    void tabStripReleasesTheReadings()
+    {
+        QFETCH(int, tab);
+        QFETCH(bool, released);
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        w.SSTab1->setCurrentIndex(2);
+        QVERIFY(w.shared().rsReadings && w.shared().rsReadings->isOpen());
+        w.SSTab1->setCurrentIndex(tab);
+        QCOMPARE(w.SSTab1->currentIndex(), tab);
+        QTabBar* bar = w.SSTab1->tabBar();
+        QTest::mousePress(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QCOMPARE(!w.shared().rsReadings->isOpen(), released);
+        w.SSTab1->setCurrentIndex(2);
+        QVERIFY(w.shared().rsReadings->isOpen());
+        QCOMPARE(w.findChild<QLineEdit*>("txtRcount")->text(), QString("3 of 3"));
     }
 
     void leftoverDataFileRemovedOnReadingsTab()
