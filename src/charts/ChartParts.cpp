@@ -144,13 +144,13 @@ void LegendTitleItem::draw(QCPPainter* painter)
 {
     painter->setFont(mFont);
     painter->setPen(QPen(mTextColor));
-    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
+    painter->drawText(mRect.adjusted(0, 3, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_text);
 }
 
 QSize LegendTitleItem::minimumOuterSizeHint() const
 {
     const QFontMetrics fm(mFont);
-    QSize s(fm.horizontalAdvance(m_text), fm.height());
+    QSize s(fm.horizontalAdvance(m_text), fm.height() + 3);
     s.rwidth() += mMargins.left() + mMargins.right();
     s.rheight() += mMargins.top() + mMargins.bottom();
     return s;
