@@ -10,10 +10,10 @@ namespace ChartFixture {
 void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
 {
     auto db = TestData::openDatabase(QStringLiteral("chart-fixture"));
-    TestData::SensorSpec spec;
-    spec.id = id;
-    spec.stacked = stacked;
-    TestData::addSensor(*db, spec);
+    TestData::SensorSpec sensor;
+    sensor.id = id;
+    sensor.stacked = stacked;
+    TestData::addSensor(*db, sensor);
     QList<TestData::ReadingSpec> readings;
     for (const Row& r : rows) {
         TestData::ReadingSpec s;
