@@ -1,23 +1,295 @@
 #include "charts/ChartsController.h"
+#include "app/AppInfo.h"
+#include "app/Desktop.h"
+#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "charts/ChartAppearance.h"
+#include "charts/ChartCalc.h"
+#include "charts/ChartControl.h"
+#include "charts/ChartDrawings.h"
+#include "maintenance/ErrorTrap.h"
+#include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
+#include "sensors/SensorRegistry.h"
 
-#include <QWidget>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ChartTab {
+    const char* page;
+    const char* chart;
+    ChartCalc::Selection selection;
+    const char* boxName;       // the Readings tab's check box named in the refusal
+    const char* exportButton;
+    const char* exportFile;
+    const char* printButton;   // nullptr: no print button on that tab
+};
+
+// Tabs 3 to 7.
+const ChartTab Tabs[] = {
+    {"pageLoadVTime", "ChartT", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdTemp", "Temporal.jpg", "imgPrintT"},
+    {"pageDispVTime", "ChartT2", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdRate", "Rate.jpg", "mgPrintR"},
+    {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Spatial.jpg", "imgPrintS"},
+    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "DvL.jpg", nullptr},
+    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "SvL.jpg", nullptr},
+};
+
+const ChartTab& tabInfo(int tab) { return Tabs[tab - frmTarnwell::TabLoadVTime]; }
+bool isChartTab(int tab) { return tab >= frmTarnwell::TabLoadVTime && tab <= frmTarnwell::TabShearVLength; }
+
+// Shows the wait cursor while a chart is computed and drawn.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
 
 ChartsController::ChartsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
 {
-    static const char* names[] = {"pageLoadVTime", "pageDispVTime", "pageLoadVLength", "pageDispVLength",
-                                  "pageShearVLength"};
-    for (size_t i = 0; i < m_pages.size(); ++i) {
-        m_pages[i] = new QWidget;
-        m_pages[i]->setObjectName(QLatin1String(names[i]));
+    for (int tab = frmTarnwell::TabLoadVTime; tab <= frmTarnwell::TabShearVLength; ++tab) buildPage(tab);
+    ChartAppearance::setUpTimeChart(*chart(frmTarnwell::TabLoadVTime), "Displacement (mm)");
+    ChartAppearance::setUpTimeChart(*chart(frmTarnwell::TabDispVTime), "Displacement (microns)");
+    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabLoadVLength), "Displacement (mm)");
+    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabDispVLength), "Displacement (microns)");
+    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabShearVLength), "Shear Strain (u strain)");
+
+    ChartDrawings::Charts set;
+    set.T = chart(frmTarnwell::TabLoadVTime);
+    set.T2 = chart(frmTarnwell::TabDispVTime);
+    set.S = chart(frmTarnwell::TabLoadVLength);
+    set.DvL = chart(frmTarnwell::TabDispVLength);
+    set.SvL = chart(frmTarnwell::TabShearVLength);
+    set.lblW15 = lblW15;
+    m_drawings = std::make_unique<ChartDrawings>(win, set);
+}
+
+ChartsController::~ChartsController() = default;
+
+void ChartsController::buildPage(int tab)
+{
+    const ChartTab& info = tabInfo(tab);
+    auto* page = new QWidget;
+    page->setObjectName(QLatin1String(info.page));
+    m_pages[size_t(tab - 3)] = page;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+
+    auto* chartControl = new ChartControl(page);
+    chartControl->setObjectName(QLatin1String(info.chart));
+    m_charts[size_t(tab - 3)] = chartControl;
+    layout->addWidget(chartControl, 1);
+
+    if (tab == frmTarnwell::TabLoadVLength) {
+        lblW15 = new QLabel(QStringLiteral("There are more than 15 records selected to plot, only the last 15 readings "
+                                           "will be plotted. Go to the Readings Tab to select or unselect which data "
+                                           "to plot"),
+                            page);
+        lblW15->setObjectName(QStringLiteral("lblW15"));
+        lblW15->setWordWrap(true);
+        lblW15->setStyleSheet(QStringLiteral("QLabel { color: #A00000; font-weight: bold; }"));
+        lblW15->setVisible(false);
+        layout->addWidget(lblW15);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    layout->addLayout(buttons);
+    auto* exportButton = new QPushButton(QStringLiteral("Export as JPG"), page);
+    exportButton->setObjectName(QLatin1String(info.exportButton));
+    exportButton->setToolTip(QStringLiteral("Save the chart as a JPEG picture and open it"));
+    connect(exportButton, &QPushButton::clicked, this, [this, tab] { exportChart(tab); });
+    buttons->addWidget(exportButton);
+    if (info.printButton) {
+        auto* print = new QToolButton(page);
+        print->setObjectName(QLatin1String(info.printButton));
+        print->setIcon(ChartAppearance::printerIcon());
+        print->setIconSize(QSize(32, 32));
+        print->setAutoRaise(true);
+        print->setToolTip(QStringLiteral("Print the chart"));
+        connect(print, &QToolButton::clicked, this, [this, tab] { printChart(tab); });
+        buttons->addWidget(print);
+    }
+    if (tab == frmTarnwell::TabLoadVTime) {
+        auto* help = new QPushButton(QStringLiteral("?"), page);
+        help->setObjectName(QStringLiteral("cmdTHelp"));
+        help->setToolTip(QStringLiteral("Graphing tips and hints"));
+        help->setFixedWidth(32);
+        connect(help, &QPushButton::clicked, this, [this] { ShowGraphingTips(); });
+        buttons->addWidget(help);
+    }
+    buttons->addStretch();
+}
+
+// ----- the tab change -----------------------------------------------------------------------
+// Every step runs with errors ignored: a failing step is skipped silently and the next
+// one runs.
+void ChartsController::SSTab1_Click(int previousTab)
+{
+    const int tab = m_win.SSTab1->currentIndex();
+    if (tab == previousTab) return;
+
+    // 1. Save what the tab being left holds.
+    if (previousTab == frmTarnwell::TabIdentification || previousTab == frmTarnwell::TabInstallation) {
+        ignoringErrors([&] { m_win.sensors()->savefields(); });
+        ignoringErrors([&] { m_win.sensors()->fillfields(); });
+    } else if (previousTab == frmTarnwell::TabReadings) {
+        ignoringErrors([&] { m_win.readings()->leaveReadingsTab(); });
+    }
+
+    // 2-6. Prepare the tab entered.
+    switch (tab) {
+    case frmTarnwell::TabIdentification:
+        ignoringErrors([&] { m_win.sensors()->enterIdentificationTab(); });
+        m_s.savedReadingBookmark = 0;
+        break;
+    case frmTarnwell::TabInstallation:
+        ignoringErrors([&] { m_win.sensors()->enterInstallationTab(); });
+        break;
+    case frmTarnwell::TabReadings:
+        // Opens the readings, shows the saved (or the last) reading, and removes a working
+        // copy "datafile.txt" left by a logger import.
+        ignoringErrors([&] { m_win.readings()->enterReadingsTab(); });
+        break;
+    case frmTarnwell::TabUtilities:
+        ignoringErrors([&] { m_win.utilities()->ListBackups(); });
+        break;
+    default:
+        if (isChartTab(tab)) enterChartTab(tab, previousTab);
+        break;
     }
 }
 
-void ChartsController::SSTab1_Click(int previousTab)
+void ChartsController::enterChartTab(int tab, int previousTab)
 {
-    Q_UNUSED(previousTab);
+    const ChartTab& info = tabInfo(tab);
+    ChartControl* c = chart(tab);
+    ignoringErrors([&] { c->setVisible(false); });
+    qint64 rows = 0;
+    ignoringErrors([&] {
+        ChartCalc::openGraphData(m_win, info.selection);
+        rows = m_s.rsGraph ? m_s.rsGraph->recordCount() : 0;
+    });
+    if (rows < 2) {
+        ignoringErrors([&] {
+            if (m_s.rsGraph) m_s.rsGraph->close();
+        });
+        // Back to the tab that was left (that runs the tab change again), then say why.
+        // A refusal while already going back does not switch again.
+        if (!m_returning && previousTab != tab) {
+            m_returning = true;
+            ignoringErrors([&] { m_win.selectTab(previousTab); });
+            m_returning = false;
+        }
+        Messages::show(QStringLiteral("You must have at least 2 readings to view the plot.\r\n\r\n"
+                                      "If you have at least 2 readings in the database, ensure the ") +
+                           QLatin1String(info.boxName) +
+                           QStringLiteral(" box on the Readings Tab is checked in each case."),
+                       AppInfo::MessageTitle, Messages::Icon::Information);
+        return;
+    }
+    WaitCursor wait;
+    ignoringErrors([&] { m_s.rsGraph->close(); });
+    ignoringErrors([&] { ChartCalc::runPass(m_win, tab); });
+    ignoringErrors([&] { c->setVisible(true); });
+    ignoringErrors([&] { draw(tab); });
 }
 
-bool ChartsController::prepareChart(int) { return false; }
+void ChartsController::draw(int tab)
+{
+    switch (tab) {
+    case frmTarnwell::TabLoadVTime: m_drawings->DrawTgraph(); break;
+    case frmTarnwell::TabDispVTime: m_drawings->DrawRgraph(); break;
+    case frmTarnwell::TabLoadVLength: m_drawings->DrawSgraph(); break;
+    case frmTarnwell::TabDispVLength: m_drawings->DrawDvLgraph(); break;
+    case frmTarnwell::TabShearVLength: m_drawings->DrawSvLgraph(); break;
+    default: break;
+    }
+}
 
-QImage ChartsController::renderChart(int, const QSize&) { return QImage(); }
+bool ChartsController::prepareChart(int tab)
+{
+    if (!isChartTab(tab)) return false;
+    qint64 rows = 0;
+    ignoringErrors([&] {
+        ChartCalc::openGraphData(m_win, tabInfo(tab).selection);
+        rows = m_s.rsGraph ? m_s.rsGraph->recordCount() : 0;
+    });
+    ignoringErrors([&] {
+        if (m_s.rsGraph) m_s.rsGraph->close();
+    });
+    if (rows < 2) return false;
+    ignoringErrors([&] { ChartCalc::runPass(m_win, tab); });
+    ignoringErrors([&] { chart(tab)->setVisible(true); });
+    draw(tab);
+    return true;
+}
+
+QImage ChartsController::renderChart(int tab, const QSize& size)
+{
+    if (!isChartTab(tab) || size.isEmpty()) return QImage();
+    return chart(tab)->render(size);
+}
+
+// ----- chart commands -----------------------------------------------------------------------
+QString ChartsController::exportFileName(int tab)
+{
+    return isChartTab(tab) ? QString::fromLatin1(tabInfo(tab).exportFile) : QString();
+}
+
+void ChartsController::exportChart(int tab)
+{
+    const QString path = m_s.dataFolder + '/' + exportFileName(tab);
+    if (!chart(tab)->saveJpeg(path)) {
+        Messages::show(QStringLiteral("The chart could not be saved as\r\n") + path +
+                           QStringLiteral("\r\nCheck that the data folder exists and that the file is not read-only."),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        return;
+    }
+    if (!Desktop::openFile(path))
+        Messages::show(QStringLiteral("The chart was saved as\r\n") + path +
+                           QStringLiteral("\r\nbut no program was found to open it."),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+}
+
+bool ChartsController::printChartOn(int tab, QPrinter& printer) { return chart(tab)->print(printer); }
+
+void ChartsController::printChart(int tab)
+{
+    if (QPrinterInfo::availablePrinters().isEmpty())
+        Messages::show(QStringLiteral("No printer is available.\r\n"
+                                      "The print dialog can still print the chart to a PDF file."),
+                       AppInfo::MessageTitle, Messages::Icon::Information);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(m_win.SSTab1->tabText(tab));
+    QPrintDialog dialog(&printer, &m_win);
+    dialog.setWindowTitle(QStringLiteral("Print ") + m_win.SSTab1->tabText(tab));
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!printChartOn(tab, printer))
+        Messages::show(QStringLiteral("The chart could not be printed.\r\nCheck the printer and try again."),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+}
+
+void ChartsController::ShowGraphingTips()
+{
+    runTrapped(QStringLiteral(" Module1_ShowGraphingTips"), [&] {
+        const QString tips[] = {
+            QStringLiteral("1) To scroll graph hold down the left mouse button over an axis and drag to desired range"),
+            QStringLiteral("2) Explanation of zooming (diagonal left to right zooms in, right to left zooms out)"),
+            QStringLiteral("3) Click on a series in the graph to see raw data in lower annotation"),
+            QStringLiteral("4) Uncheck a series in the legend to hide, check series to show")};
+        Messages::show(tips[0] + QStringLiteral("\r\n") + tips[1] + QStringLiteral("\r\n") + tips[2] +
+                           QStringLiteral("\r\n") + tips[3],
+                       QStringLiteral("Graphing Tips and Hints"), Messages::Icon::None, Messages::Buttons::Ok);
+    });
+}

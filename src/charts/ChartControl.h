@@ -1,0 +1,179 @@
+#pragma once
+#include <QColor>
+#include <QImage>
+#include <QMarginsF>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPTextElement;
+class QPrinter;
+class PlotSurface;
+class ValueTicker;
+class TimeTicker;
+
+// One chart control: the operations the drawings need, over QCustomPlot. A title of
+// lines, a value axis (left) and an X axis (bottom) with titles, automatic or fixed
+// limits, a label step and date-time label formats; a fixed number of series addressed
+// by index, each a line of width 2 with diamond markers; a legend with a title and a
+// check box per series in use; scrolling along an axis by dragging it; zooming by
+// dragging a rectangle (left to right zooms in, right to left returns to the limits as
+// drawn); JPEG export and printing with margins.
+class ChartControl : public QWidget {
+    Q_OBJECT
+public:
+    enum class Axis { Left, Bottom };
+    enum class TimeStep { Automatic, TwoHours, SixHours };
+
+    explicit ChartControl(QWidget* parent = nullptr);
+    ~ChartControl() override;
+
+    // --- set-up (once, when the window is built) ---
+    void setSeriesCount(int count);
+    void setSeriesColour(int index, const QColor& colour);
+    void setSeriesMarkerSize(int index, double pixels);
+    // The bottom axis carries date-times (chart keys, see ChartRules::dateTimeKey).
+    void setDateTimeAxis(bool on);
+    void setLabelAngle(Axis axis, double degrees);   // counter-clockwise, as 345 for a slight slope
+    void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 for the general format
+    void setPrintMargins(const QMarginsF& percent);   // left, top, right, bottom
+    QMarginsF printMargins() const { return m_printMargins; }
+
+    // --- title ---
+    void clearTitle();
+    void addTitleLine(const QString& line);
+    QStringList titleLines() const { return m_titleLines; }
+
+    // --- axes ---
+    void setAxisTitle(Axis axis, const QString& title);
+    QString axisTitle(Axis axis) const;
+    void setAutomatic(Axis axis, bool automatic);
+    bool isAutomatic(Axis axis) const;
+    void setMinimum(Axis axis, double value);
+    void setMaximum(Axis axis, double value);
+    // Limits in force: the fixed ones, or those of the data shown when automatic.
+    double minimum(Axis axis) const;
+    double maximum(Axis axis) const;
+    void setIncrement(Axis axis, double step);   // 0: automatic label step
+    double increment(Axis axis) const;
+    void setDateTimeFormat(Axis axis, const QString& qtFormat);
+    QString dateTimeFormat(Axis axis) const;
+    void setDateTimeStep(Axis axis, TimeStep step);
+    TimeStep dateTimeStep(Axis axis) const;
+    // The smallest and the largest value of the visible series along the axis (0 when none).
+    double dataMinimum(Axis axis) const;
+    double dataMaximum(Axis axis) const;
+    // The range on screen now (after zooming and scrolling) and its labels.
+    double shownLower(Axis axis) const;
+    double shownUpper(Axis axis) const;
+    QStringList tickLabels(Axis axis);
+
+    // --- series ---
+    int seriesCount() const { return int(m_series.size()); }
+    void clearSeries(int index);
+    // Shows a series (in the legend, checked) or hides it (out of the legend).
+    void setSeriesVisible(int index, bool visible);
+    bool isSeriesVisible(int index) const;
+    void setSeriesTitle(int index, const QString& title);
+    QString seriesTitle(int index) const;
+    // Replaces the points (one per X value; a NaN Y leaves a gap).
+    void setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys);
+    void addPoint(int index, double x, double y);
+    int pointCount(int index) const;
+    QPointF point(int index, int i) const;
+    double seriesMaxX(int index) const;
+    double seriesMaxY(int index) const;
+    QColor seriesColour(int index) const;
+    // Whether the series' points show their diamonds now (not when too dense to see).
+    bool isSeriesMarked(int index) const;
+
+    // --- legend ---
+    void setLegendTitle(const QString& title);
+    QString legendTitle() const { return m_legendTitle; }
+    // Titles of the series in the legend, in order.
+    QStringList legendEntries() const;
+    // The check box of a series, as the user clicks it: unchecked hides the line.
+    void setSeriesChecked(int index, bool checked);
+    bool isSeriesChecked(int index) const;
+    // Where a series' legend entry lies within the widget (empty when not in the legend).
+    QRect legendEntryArea(int index) const;
+
+    // --- mouse ---
+    // Zoom to a rectangle given in widget pixels, as a drag from `from` to `to` does:
+    // left to right zooms in, right to left returns to the limits as drawn.
+    void dragZoom(const QPoint& from, const QPoint& to);
+    // Scrolls along an axis by a number of pixels, as dragging on the axis does.
+    void scrollAxis(Axis axis, int pixels);
+    bool isZoomed() const { return m_zoomed; }
+    // Where the data area lies within the widget.
+    QRect plotArea() const;
+
+    // --- output ---
+    // Redraws now (the drawings call it when they are done; other changes redraw later).
+    void refresh();
+    bool saveJpeg(const QString& path);
+    QImage render(const QSize& size);
+    // Prints on an open printer within the print margins. False when printing failed.
+    bool print(QPrinter& printer);
+
+    // The text shown under the chart after a click on a point.
+    QString annotation() const;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    struct AxisState {
+        bool automatic = true;
+        double min = 0;
+        double max = 10;
+        double increment = 0;
+        QString format;
+        TimeStep step = TimeStep::Automatic;
+    };
+    struct Series {
+        QCPGraph* graph = nullptr;
+        QString title;
+        bool inUse = false;     // shown by the program
+        bool checked = true;    // the legend's check box
+        double markerSize = 7;
+        bool dense = false;     // too many points on screen for markers
+    };
+
+    AxisState& state(Axis axis) { return axis == Axis::Left ? m_left : m_bottom; }
+    const AxisState& state(Axis axis) const { return axis == Axis::Left ? m_left : m_bottom; }
+    class QCPAxis* qcpAxis(Axis axis) const;
+    void checkIndex(int index) const;
+    void applyAxes();
+    void layOutWhileHidden();
+    void fitMarkersToDensity();
+    void rebuildLegend();
+    void updateTitle();
+    void schedule();
+    void onPointClicked(int series, int dataIndex);
+    void onLegendToggled(QCPGraph* graph);
+    void handleZoom(const QPoint& from, const QPoint& to);
+    void handleAxisDrag(Axis axis, int pixels);
+
+    PlotSurface* m_plot = nullptr;
+    QCPTextElement* m_title = nullptr;
+    QCPTextElement* m_annotation = nullptr;
+    class QCPLayoutGrid* m_legendColumn = nullptr;
+    ValueTicker* m_leftTicker = nullptr;
+    ValueTicker* m_bottomTicker = nullptr;
+    TimeTicker* m_timeTicker = nullptr;
+    bool m_dateTime = false;
+    QStringList m_titleLines;
+    QString m_legendTitle;
+    AxisState m_left;
+    AxisState m_bottom;
+    std::vector<Series> m_series;
+    QMarginsF m_printMargins{5, 5, 5, 5};
+    bool m_zoomed = false;
+    bool m_pending = false;
+
+    friend class PlotSurface;
+};

@@ -1,0 +1,244 @@
+#include "charts/ChartDrawings.h"
+#include "app/Shared.h"
+#include "app/frmTarnwell.h"
+#include "calc/Numbers.h"
+#include "charts/ChartCalc.h"
+#include "charts/ChartControl.h"
+#include "charts/GraphColumns.h"
+#include "maintenance/ErrorTrap.h"
+#include "sensors/SensorRegistry.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <cmath>
+
+using Axis = ChartControl::Axis;
+
+namespace {
+constexpr int TimeSeries = 11;     // temperature + 10 gauges
+constexpr int LengthSeries = 16;   // temperature + 15 readings
+constexpr int MaxLines = 15;
+constexpr int ControlArrayElementMissing = 340;
+}  // namespace
+
+ChartDrawings::ChartDrawings(frmTarnwell& win, const Charts& charts)
+    : m_win(win), m_s(win.shared()), m_charts(charts)
+{
+}
+
+QString ChartDrawings::boxText(const QString& name) const
+{
+    for (QWidget* page : {m_win.sensors()->installationPage(), m_win.sensors()->identificationPage()}) {
+        if (!page) continue;
+        if (auto* box = page->findChild<QLineEdit*>(name)) return box->text();
+    }
+    throw TwError(ControlArrayElementMissing, QStringLiteral("Control array element '") + name +
+                                                  QStringLiteral("' doesn't exist"));
+}
+
+double ChartDrawings::boxNumber(const QString& name) const { return Numbers::localeValue(boxText(name)); }
+
+int ChartDrawings::configInt(const char* field) const
+{
+    const QVariant v = m_s.rsConfig->value(QLatin1String(field));
+    if (v.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+    return v.toInt();
+}
+
+QString ChartDrawings::chartTitle() const
+{
+    return m_s.prefs.MineID + m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+}
+
+// The value axis's final limits and step from the values drawn. Where the band's maximum
+// falls below the largest value (a negative largest value rounded down, or one above the
+// last band rounded to a whole number), the top points would be cut off: the maximum is
+// then raised to the next multiple of the increment.
+void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest, int band)
+{
+    ChartCalc::AxisScale a = ChartCalc::scale(smallest, largest, ChartCalc::Band(band));
+    if (a.maximum < largest && a.increment > 0) a.maximum = std::ceil(largest / a.increment - 1e-9) * a.increment + 0.0;
+    c.setMinimum(Axis::Left, a.minimum);
+    c.setIncrement(Axis::Left, a.increment);
+    c.setMaximum(Axis::Left, a.maximum);
+}
+
+// ----- Load v Time and Disp v Time ----------------------------------------------------------
+// A failing step is skipped and the drawing goes on with the next one, so a chart may come
+// out partly drawn but the drawing always completes.
+void ChartDrawings::DrawTgraph() { drawTime(*m_charts.T, false); }
+void ChartDrawings::DrawRgraph() { drawTime(*m_charts.T2, true); }
+
+void ChartDrawings::drawTime(ChartControl& c, bool displacement)
+{
+    const QString column = displacement ? QStringLiteral("Disp") : QStringLiteral("Load");
+    auto step = [](auto&& f) { ignoringErrors(f); };
+
+    // 1. Legend titles of the gauge series.
+    if (!displacement) {
+        step([&] {
+            const int n = configInt("NumChannels");
+            for (int k = 1; k <= n; ++k) m_titles.at(size_t(k)) = QStringLiteral("#") + QString::number(k);
+        });
+    } else {
+        step([&] {
+            const int nodes = configInt("NumNodes");
+            for (int k = 1; k <= nodes; ++k)
+                m_titles.at(size_t(k)) = boxText(QStringLiteral("txtRelSGanchor(%1)").arg(k)) + QStringLiteral(" m");
+        });
+    }
+    // 2-4. Title, no axis title, every series emptied and hidden.
+    step([&] {
+        c.clearTitle();
+        c.addTitleLine(chartTitle());
+    });
+    step([&] { c.setAxisTitle(Axis::Bottom, QString()); });
+    for (int i = 0; i < TimeSeries; ++i) step([&] {
+        c.clearSeries(i);
+        c.setSeriesVisible(i, false);
+    });
+    // 5. The value axis's title from the sensor type (Disp v Time keeps its own).
+    if (!displacement) step([&] { c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis"))); });
+    // 6. The readings marked for the time charts.
+    step([&] { ChartCalc::openGraphData(m_win, ChartCalc::Selection::Temporal); });
+    // 7. The span in calendar days from the first reading to the last.
+    QDate first, last;
+    step([&] {
+        Recordset& rs = *m_s.rsGraph;
+        rs.moveLast();
+        last = ChartRules::parseReadingDate(rs.text(QStringLiteral("readingdate")));
+        rs.moveFirst();
+        first = ChartRules::parseReadingDate(rs.text(QStringLiteral("readingdate")));
+    });
+    // 8. The value axis follows the data while the series are filled.
+    step([&] { c.setAutomatic(Axis::Left, true); });
+    // 9. Every series takes its X values from the reading's date and time.
+    std::unique_ptr<GraphColumns> cols;
+    QStringList names{QStringLiteral("NumTemp")};
+    for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
+    step([&] { cols = std::make_unique<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate")); });
+    auto bind = [&](int series, const QString& yColumn) {
+        if (!cols) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No current record."));
+        c.setSeriesData(series, cols->dates(), cols->numbers(yColumn));
+    };
+    // 10. Temperature.
+    step([&] { bind(0, QStringLiteral("NumTemp")); });
+    step([&] { c.setSeriesVisible(0, true); });
+    // 11. The gauge series for the layout and channel count.
+    int n = 0;
+    bool stacked = false;
+    step([&] {
+        n = configInt("NumChannels");
+        stacked = m_win.sensors()->isStacked();
+    });
+    const int shown = ChartRules::timeGaugeCount(stacked, n);
+    for (int k = 1; k <= std::min(shown, TimeSeries - 1); ++k) {
+        step([&] { c.setSeriesTitle(k, m_titles.at(size_t(k))); });
+        step([&] { bind(k, column + QString::number(k)); });
+        step([&] { c.setSeriesVisible(k, true); });
+    }
+    int hideFrom = shown + 1;
+    if (displacement && stacked && n > 3) step([&] { hideFrom = configInt("NumNodes") - 1; });
+    for (int k = std::max(1, hideFrom); k < TimeSeries; ++k) step([&] { c.setSeriesVisible(k, false); });
+    // 12. The graph data stays at its last row.
+    step([&] { m_s.rsGraph->moveLast(); });
+    // 13. Fixed value-axis limits from the values drawn.
+    step([&] { applyScale(c, c.minimum(Axis::Left), c.maximum(Axis::Left), int(ChartCalc::Band::T)); });
+    // 14. Time axis by the span: hours within one or two calendar days, dates beyond.
+    step([&] {
+        const ChartRules::TimeAxisPlan plan = ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(),
+                                                                       ChartRules::systemTimeSeparator());
+        c.setAutomatic(Axis::Bottom, true);
+        c.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
+                                        : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
+                                                                                      : ChartControl::TimeStep::Automatic);
+        c.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
+        c.setAxisTitle(Axis::Bottom, plan.title);
+    });
+    c.refresh();
+}
+
+// ----- Load, Disp and Shear v Length --------------------------------------------------------
+void ChartDrawings::DrawSgraph()
+{
+    runTrapped(QStringLiteral(" G_DrawSgraph"), [&] { drawLength(*m_charts.S, ChartRules::Profile::Load); });
+    m_charts.S->refresh();
+}
+
+void ChartDrawings::DrawDvLgraph()
+{
+    runTrapped(QStringLiteral(" G_DrawDvLgraph"), [&] { drawLength(*m_charts.DvL, ChartRules::Profile::Displacement); });
+    m_charts.DvL->refresh();
+}
+
+void ChartDrawings::DrawSvLgraph()
+{
+    runTrapped(QStringLiteral(" G_DrawSvLgraph"), [&] { drawLength(*m_charts.SvL, ChartRules::Profile::Shear); });
+    m_charts.SvL->refresh();
+}
+
+// Runs under the caller's error trap: the first failing step stops the drawing, and what
+// was drawn up to there stays on the chart.
+void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
+{
+    using ChartRules::Profile;
+    QString column, xBox;
+    switch (profile) {
+    case Profile::Load: column = QStringLiteral("Load"); xBox = QStringLiteral("txtRelSGCenter(%1)"); break;
+    case Profile::Displacement: column = QStringLiteral("Disp"); xBox = QStringLiteral("txtRelSGanchor(%1)"); break;
+    case Profile::Shear: column = QStringLiteral("Stretch"); xBox = QStringLiteral("txtRelSGCenter(%1)"); break;
+    }
+    // 1-2. Title; only Load v Length takes its value-axis title from the sensor type.
+    c.clearTitle();
+    c.addTitleLine(chartTitle());
+    if (profile == Profile::Load) c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis")));
+    // 3. The readings marked for the length charts.
+    ChartCalc::openGraphData(m_win, ChartCalc::Selection::Spatial);
+    Recordset& rs = *m_s.rsGraph;
+    rs.moveFirst();
+    // 4. Every series emptied and hidden.
+    for (int i = 0; i < LengthSeries; ++i) {
+        c.clearSeries(i);
+        c.setSeriesVisible(i, false);
+    }
+    // 5-6. Starting limits from the preferences; distances from 0.
+    c.setMaximum(Axis::Left, Numbers::localeValue(m_s.prefs.MaxY));
+    c.setMinimum(Axis::Left, Numbers::localeValue(m_s.prefs.MinY));
+    c.setMinimum(Axis::Bottom, 0);
+    // 7. At most the last 15 readings, with a warning when some are left out.
+    const qint64 rows = rs.recordCount();
+    int lines = int(rows);
+    if (rows > MaxLines) {
+        m_charts.lblW15->setVisible(true);
+        rs.setAbsolutePosition(rows - (MaxLines - 1));
+        lines = MaxLines;
+    } else {
+        m_charts.lblW15->setVisible(false);
+    }
+    // 8. One line per reading.
+    const int n = configInt("NumChannels");
+    const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, m_win.sensors()->isStacked(), n);
+    const QChar sep = ChartRules::systemDateSeparator();
+    for (int r = 1; r <= lines; ++r) {
+        c.setSeriesVisible(r, true);
+        const QDate date = ChartRules::parseReadingDate(rs.text(QStringLiteral("ReadingDate")));
+        if (!date.isValid()) throw TwError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+        c.setSeriesTitle(r, ChartRules::formatDate(date, sep));
+        for (int k = 1; k <= plan.lastGauge; ++k) {
+            const double x = boxNumber(xBox.arg(k));
+            const QVariant v = rs.value(column + QString::number(k));
+            if (v.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+            const double y = v.typeId() == QMetaType::QString ? Numbers::localeValue(v.toString()) : v.toDouble();
+            c.addPoint(r, x, y);
+        }
+        if (plan.closeAtNextNode) c.addPoint(r, boxNumber(QStringLiteral("txtRelSGanchor(%1)").arg(n + 1)), 0);
+        if (plan.closeAtCable) c.addPoint(r, boxNumber(QStringLiteral("txtLengthofCable")), 0);
+        c.setMinimum(Axis::Bottom, 0);
+        c.setMaximum(Axis::Bottom, ChartRules::lengthAxisMaximum(c.seriesMaxX(r)));
+        rs.moveNext();
+    }
+    // 9. The graph data stays at its last row.
+    rs.moveLast();
+    // 10. Final value-axis limits from the values drawn.
+    applyScale(c, c.dataMinimum(Axis::Left), c.dataMaximum(Axis::Left), int(ChartCalc::Band::L));
+}

@@ -1,0 +1,148 @@
+#include "charts/ChartRules.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
+#include <cmath>
+#include <limits>
+
+namespace ChartRules {
+
+int timeGaugeCount(bool stacked, int channels)
+{
+    if (!stacked) return std::max(0, channels);
+    return std::max(0, channels <= 3 ? channels - 1 : channels - 3);
+}
+
+ProfilePlan profilePlan(Profile profile, bool stacked, int channels)
+{
+    ProfilePlan p;
+    const int stackedCount = channels <= 3 ? channels - 1 : channels - 3;
+    switch (profile) {
+    case Profile::Load:
+        p.lastGauge = stacked ? stackedCount : channels;
+        p.closeAtCable = true;
+        break;
+    case Profile::Displacement:
+        p.lastGauge = stacked ? stackedCount : channels;
+        p.closeAtNextNode = !stacked;
+        p.closeAtCable = true;
+        break;
+    case Profile::Shear:
+        p.lastGauge = stacked ? stackedCount : channels - 2;
+        break;
+    }
+    p.lastGauge = std::max(0, p.lastGauge);
+    return p;
+}
+
+double lengthAxisMaximum(double largestX)
+{
+    if (largestX >= 1) return std::trunc(largestX + 0.999);
+    return 1;
+}
+
+QString formatDate(const QDate& date, QChar separator)
+{
+    if (!date.isValid()) return QString();
+    const QString s(separator);
+    return date.toString(QStringLiteral("yyyy")) + s + date.toString(QStringLiteral("MM")) + s +
+           date.toString(QStringLiteral("dd"));
+}
+
+TimeAxisPlan timeAxisPlan(const QDate& first, const QDate& last, QChar dateSeparator, QChar timeSeparator)
+{
+    TimeAxisPlan plan;
+    const qint64 span = (first.isValid() && last.isValid()) ? first.daysTo(last) : -1;
+    if (span == 0 || span == 1) {
+        plan.step = span == 0 ? TimeStep::TwoHours : TimeStep::SixHours;
+        plan.labelFormat = QStringLiteral("HH") + QString(timeSeparator) + QStringLiteral("mm");
+        plan.title = formatDate(first, dateSeparator);
+    } else {
+        plan.step = TimeStep::Automatic;
+        const QString s = QString(dateSeparator);
+        // Separators are quoted so that any character is written as it is.
+        const QString q = s == QStringLiteral("'") ? QStringLiteral("''") : QStringLiteral("'") + s + QStringLiteral("'");
+        plan.labelFormat = QStringLiteral("yyyy") + q + QStringLiteral("MM") + q + QStringLiteral("dd");
+    }
+    return plan;
+}
+
+QChar separatorOf(const QString& format, QChar fallback)
+{
+    bool inField = false;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == '\'') {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted) continue;
+        if (c.isLetter()) {
+            inField = true;
+        } else if (inField && !c.isSpace()) {
+            return c;
+        }
+    }
+    return fallback;
+}
+
+QChar systemDateSeparator() { return separatorOf(QLocale::system().dateFormat(QLocale::ShortFormat), '/'); }
+QChar systemTimeSeparator() { return separatorOf(QLocale::system().timeFormat(QLocale::ShortFormat), ':'); }
+
+QDate parseReadingDate(const QString& text)
+{
+    const QString t = text.trimmed();
+    QDate d = QDate::fromString(t, QStringLiteral("yyyy/MM/dd"));
+    if (!d.isValid()) d = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+    if (!d.isValid() && t.size() > 10) d = parseReadingDate(t.left(10));
+    return d;
+}
+
+namespace {
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + qint64(doe) - 719468;
+}
+
+bool digits(const QChar* p, int n, int& out)
+{
+    out = 0;
+    for (int i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < '0' || c > '9') return false;
+        out = out * 10 + (c - '0');
+    }
+    return true;
+}
+
+}  // namespace
+
+double dateTimeKey(const QString& fullDate)
+{
+    constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+    const QChar* p = fullDate.constData();
+    const int n = int(fullDate.size());
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (n < 16 || !digits(p, 4, y) || (p[4] != '-' && p[4] != '/') || !digits(p + 5, 2, mo) || p[7] != p[4] ||
+        !digits(p + 8, 2, d) || (p[10] != ' ' && p[10] != 'T') || !digits(p + 11, 2, h) || p[13] != ':' ||
+        !digits(p + 14, 2, mi))
+        return NaN;
+    if (n >= 19 && p[16] == ':' && !digits(p + 17, 2, s)) return NaN;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return NaN;
+    return double(daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400 + h * 3600 + mi * 60 + s);
+}
+
+QDateTime keyDateTime(double key)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(std::floor(key)), Qt::UTC);
+}
+
+}  // namespace ChartRules

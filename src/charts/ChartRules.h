@@ -1,0 +1,60 @@
+#pragma once
+#include <QChar>
+#include <QDate>
+#include <QString>
+
+// The widget-free rules of the five charts: which gauges each chart plots for a layout
+// and channel count, how the time axis is chosen from the span of the readings, the
+// length axis's upper limit, and the date texts the charts show.
+namespace ChartRules {
+
+// Number of gauge series a time chart shows (gauges 1 to this number).
+// Staggered: N; stacked with at most 3 channels: N - 1; stacked with more: N - 3.
+int timeGaugeCount(bool stacked, int channels);
+
+// What a length chart plots for each reading line.
+enum class Profile { Load, Displacement, Shear };
+struct ProfilePlan {
+    int lastGauge = 0;            // points for gauges 1 to lastGauge
+    bool closeAtNextNode = false; // a closing point (node box N + 1, 0)
+    bool closeAtCable = false;    // a closing point (cable length, 0)
+};
+ProfilePlan profilePlan(Profile profile, bool stacked, int channels);
+
+// Upper limit of the length axis from the largest distance of a line: the whole part of
+// (largest + 0.999) when the largest is 1 or more, else 1.
+double lengthAxisMaximum(double largestX);
+
+// Label steps of the time axis.
+enum class TimeStep { Automatic, TwoHours, SixHours };
+struct TimeAxisPlan {
+    TimeStep step = TimeStep::Automatic;
+    QString labelFormat;          // a QDateTime format
+    QString title;                // text under the axis
+};
+// Chosen by the number of calendar days between the first and the last reading:
+// 0 gives two-hour steps, 1 six-hour steps (both with times and the first date under the
+// axis), anything else (or a date that is missing) automatic steps with dates and no title.
+TimeAxisPlan timeAxisPlan(const QDate& first, const QDate& last, QChar dateSeparator, QChar timeSeparator);
+
+// The system's date and time separators, taken from the locale's short formats.
+QChar systemDateSeparator();
+QChar systemTimeSeparator();
+// The separator between the first two fields of a date or time format ("dd.MM.yy" -> '.').
+QChar separatorOf(const QString& format, QChar fallback);
+
+// A date as four-digit year, two-digit month and day joined by the separator.
+QString formatDate(const QDate& date, QChar separator);
+
+// A reading date as stored ("yyyy/MM/dd"; "yyyy-MM-dd" is also understood). Invalid when
+// the text is neither.
+QDate parseReadingDate(const QString& text);
+
+// A reading's date and time as a chart key: seconds since 1970-01-01 00:00, reading the
+// wall-clock time as it is written (no time zone, no daylight saving shift). Understands
+// "yyyy-MM-dd HH:mm:ss" and "yyyy/MM/dd HH:mm:ss" (seconds optional). NaN when unreadable.
+double dateTimeKey(const QString& fullDate);
+// The wall-clock date and time of a chart key.
+QDateTime keyDateTime(double key);
+
+}  // namespace ChartRules

@@ -1,0 +1,81 @@
+#include "ChartFixture.h"
+#include "app/frmTarnwell.h"
+#include "sensors/SensorRegistry.h"
+#include "store/Database.h"
+
+#include <QLineEdit>
+
+namespace ChartFixture {
+
+void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
+{
+    auto db = TestData::openDatabase(QStringLiteral("chart-fixture"));
+    TestData::SensorSpec sensor;
+    sensor.id = id;
+    sensor.stacked = stacked;
+    TestData::addSensor(*db, sensor);
+    QList<TestData::ReadingSpec> readings;
+    for (const Row& r : rows) {
+        TestData::ReadingSpec s;
+        s.when = r.when;
+        s.temporal = r.temporal;
+        s.spatial = r.spatial;
+        s.temperature = QString::number(r.temp, 'f', 1);
+        readings << s;
+    }
+    TestData::addReadings(*db, id, readings);
+    for (const Row& r : rows) {
+        QString set = QStringLiteral("NumTemp = ?");
+        QVariantList binds{r.temp};
+        auto add = [&](const char* col, const QList<double>& values) {
+            for (int k = 0; k < values.size(); ++k) {
+                set += QStringLiteral(", %1%2 = ?").arg(QLatin1String(col)).arg(k + 1);
+                binds << values[k];
+            }
+        };
+        add("Load", r.load);
+        add("Disp", r.disp);
+        add("Stretch", r.stretch);
+        binds << TestData::readingKey(id, r.when);
+        db->execute(QStringLiteral("UPDATE `%1` SET %2 WHERE DateTimeKey = ?").arg(id, set), binds);
+    }
+}
+
+void setBox(frmTarnwell& w, const QString& name, const QString& text)
+{
+    QWidget* pages[] = {w.sensors()->installationPage(), w.sensors()->identificationPage()};
+    for (QWidget* page : pages)
+        if (auto* box = page->findChild<QLineEdit*>(name)) {
+            box->setText(text);
+            return;
+        }
+    auto* box = new QLineEdit(pages[0]);
+    box->setObjectName(name);
+    box->setText(text);
+}
+
+void showSensor(frmTarnwell& w, const QStringList& nodes, const QStringList& centres, const QString& cable)
+{
+    Shared& s = w.shared();
+    const QString type = s.rsSensors->text(QStringLiteral("SensorType"));
+    s.rsConfig->moveFirst();
+    s.rsConfig->find(QStringLiteral("SensorType = '") + type + '\'');
+    for (int k = 1; k <= 8; ++k)
+        setBox(w, QStringLiteral("txtRelSGanchor(%1)").arg(k), k <= nodes.size() ? nodes[k - 1] : QString());
+    for (int k = 1; k <= 6; ++k)
+        setBox(w, QStringLiteral("txtRelSGCenter(%1)").arg(k), k <= centres.size() ? centres[k - 1] : QString());
+    setBox(w, QStringLiteral("txtLengthofCable"), cable);
+}
+
+QList<Row> hourly(const QDateTime& start, int count, int minutesApart)
+{
+    QList<Row> rows;
+    for (int i = 0; i < count; ++i) {
+        Row r;
+        r.when = start.addSecs(qint64(i) * minutesApart * 60);
+        rows << r;
+    }
+    return rows;
+}
+
+}  // namespace ChartFixture

@@ -1,0 +1,214 @@
+// The chart control on its own: zoom by rectangle, scrolling along an axis, the legend's
+// check boxes, labels of a fixed increment, and date labels that follow the readings'
+// own clock whatever the machine's time zone.
+#include "charts/ChartControl.h"
+#include "charts/ChartRules.h"
+
+#include <QtTest>
+#include <cmath>
+
+using Axis = ChartControl::Axis;
+
+class TestChartControl : public QObject {
+    Q_OBJECT
+
+    // A chart of two series on a fixed window, laid out at a known size.
+    std::unique_ptr<ChartControl> makeChart()
+    {
+        auto c = std::make_unique<ChartControl>();
+        c->resize(800, 500);
+        c->show();
+        c->setSeriesCount(3);
+        c->setLegendTitle("Legend:");
+        c->setSeriesVisible(1, true);
+        c->setSeriesVisible(2, true);
+        c->setSeriesTitle(1, "#1");
+        c->setSeriesTitle(2, "#2");
+        c->setSeriesData(1, {0, 1, 2, 3, 4}, {0, 10, 20, 30, 40});
+        c->setSeriesData(2, {0, 1, 2, 3, 4}, {-5, 0, 5, 50, 5});
+        c->refresh();
+        return c;
+    }
+
+private slots:
+    void zoomInAndBackOut()
+    {
+        auto c = makeChart();
+        c->setMinimum(Axis::Left, -10);
+        c->setMaximum(Axis::Left, 60);
+        c->refresh();
+        const QRect area = c->plotArea();
+        QVERIFY(area.width() > 300);
+        // Left to right over the left half of the X range and the upper half of the values.
+        const QPoint from(area.left(), area.top());
+        const QPoint to(area.center().x(), area.center().y());
+        c->dragZoom(from, to);
+        QVERIFY(c->isZoomed());
+        QVERIFY(std::fabs(c->shownLower(Axis::Bottom) - 0) < 0.05);
+        QVERIFY(std::fabs(c->shownUpper(Axis::Bottom) - 2) < 0.05);
+        QVERIFY(std::fabs(c->shownLower(Axis::Left) - 25) < 0.5);
+        QVERIFY(std::fabs(c->shownUpper(Axis::Left) - 60) < 0.5);
+        // The limits set by the program are unchanged by the zoom.
+        QCOMPARE(c->minimum(Axis::Left), -10.0);
+        // Right to left: back to the limits as drawn.
+        c->dragZoom(to, from);
+        QVERIFY(!c->isZoomed());
+        QCOMPARE(c->shownLower(Axis::Left), -10.0);
+        QCOMPARE(c->shownUpper(Axis::Left), 60.0);
+        QCOMPARE(c->shownLower(Axis::Bottom), 0.0);
+        QCOMPARE(c->shownUpper(Axis::Bottom), 4.0);
+    }
+
+    void scrollAlongAnAxis()
+    {
+        auto c = makeChart();
+        c->setMinimum(Axis::Bottom, 0);
+        c->setMaximum(Axis::Bottom, 4);
+        c->refresh();
+        const double perPixel = 4.0 / c->plotArea().width();
+        // Dragging the bottom axis to the right brings earlier values into view.
+        c->scrollAxis(Axis::Bottom, 100);
+        QVERIFY(std::fabs(c->shownLower(Axis::Bottom) + 100 * perPixel) < 0.02);
+        QVERIFY(std::fabs(c->shownUpper(Axis::Bottom) - (4 - 100 * perPixel)) < 0.02);
+        // Dragging the value axis down brings higher values into view.
+        const double upper = c->shownUpper(Axis::Left);
+        c->scrollAxis(Axis::Left, 50);
+        QVERIFY(c->shownUpper(Axis::Left) > upper);
+    }
+
+    void legendCheckBoxesHideSeries()
+    {
+        auto c = makeChart();
+        QCOMPARE(c->legendEntries(), (QStringList{"#1", "#2"}));
+        QCOMPARE(c->dataMaximum(Axis::Left), 50.0);
+        c->setSeriesChecked(2, false);
+        QVERIFY(!c->isSeriesVisible(2));
+        QCOMPARE(c->legendEntries(), (QStringList{"#1", "#2"}));   // still listed, unchecked
+        QCOMPARE(c->dataMaximum(Axis::Left), 40.0);
+        QCOMPARE(c->dataMinimum(Axis::Left), 0.0);
+        // The next drawing shows it again, checked.
+        c->setSeriesVisible(2, true);
+        QVERIFY(c->isSeriesChecked(2));
+        // Hidden by the program: out of the legend, points removed.
+        c->setSeriesVisible(1, false);
+        QCOMPARE(c->legendEntries(), QStringList{"#2"});
+        QCOMPARE(c->pointCount(1), 0);
+    }
+
+    // The same, done with the mouse as a user does it.
+    void mouseDragsAndLegendClicks()
+    {
+        auto c = makeChart();
+        QWidget* plot = c->findChild<QWidget*>("plot");
+        QVERIFY(plot);
+        const QRect area = c->plotArea();
+        const QPoint a = area.topLeft() + QPoint(10, 10) - plot->pos();
+        const QPoint b = area.center() - plot->pos();
+        auto drag = [&](QPoint from, QPoint to) {
+            QTest::mousePress(plot, Qt::LeftButton, {}, from);
+            QMouseEvent move(QEvent::MouseMove, to, plot->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(plot, &move);
+            QTest::mouseRelease(plot, Qt::LeftButton, {}, to);
+        };
+        drag(a, b);
+        QVERIFY(c->isZoomed());
+        QVERIFY(c->shownUpper(Axis::Bottom) < 2.5);
+        drag(b, a);
+        QVERIFY(!c->isZoomed());
+        QCOMPARE(c->shownUpper(Axis::Bottom), 4.0);
+        // Dragging along the bottom axis scrolls it.
+        const QPoint onAxis(area.center().x() - plot->pos().x(), area.bottom() + 8 - plot->pos().y());
+        drag(onAxis, onAxis + QPoint(-80, 0));
+        QVERIFY(c->shownLower(Axis::Bottom) > 0.1);
+        // A click on a legend entry unchecks its series, a second click checks it again.
+        const QPoint entry = c->legendEntryArea(2).center() - plot->pos();
+        QVERIFY(!c->legendEntryArea(2).isEmpty());
+        QTest::mouseClick(plot, Qt::LeftButton, {}, entry);
+        QVERIFY(!c->isSeriesChecked(2));
+        QVERIFY(!c->isSeriesVisible(2));
+        QTest::mouseClick(plot, Qt::LeftButton, {}, entry);
+        QVERIFY(c->isSeriesChecked(2));
+    }
+
+    void automaticAndFixedLimits()
+    {
+        auto c = makeChart();
+        QVERIFY(c->isAutomatic(Axis::Left));
+        QCOMPARE(c->minimum(Axis::Left), -5.0);
+        QCOMPARE(c->maximum(Axis::Left), 50.0);
+        QCOMPARE(c->seriesMaxX(2), 4.0);
+        QCOMPARE(c->seriesMaxY(2), 50.0);
+        c->setAutomatic(Axis::Left, false);
+        c->setSeriesData(1, {0, 1}, {100, 200});
+        QCOMPARE(c->maximum(Axis::Left), 50.0);   // fixed limits stay
+    }
+
+    void incrementLabels_data()
+    {
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("increment");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("0.1 steps") << 1.0 << 0.1
+                                   << QStringList{"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"};
+        QTest::newRow("2 steps") << 8.0 << 2.0 << QStringList{"0", "2", "4", "6", "8"};
+        // Ten thousand labels would not fit: whole multiples of the increment instead.
+        QTest::newRow("too many") << 1000.0 << 0.1 << QStringList{};
+    }
+    void incrementLabels()
+    {
+        QFETCH(double, maximum);
+        QFETCH(double, increment);
+        QFETCH(QStringList, labels);
+        auto c = makeChart();
+        c->setMinimum(Axis::Left, 0);
+        c->setMaximum(Axis::Left, maximum);
+        c->setIncrement(Axis::Left, increment);
+        const QStringList shown = c->tickLabels(Axis::Left);
+        if (!labels.isEmpty()) {
+            QCOMPARE(shown, labels);
+        } else {
+            QVERIFY(shown.size() >= 3 && shown.size() <= 30);
+            const double step = shown[1].toDouble() - shown[0].toDouble();
+            QVERIFY(std::fabs(std::round(step / increment) * increment - step) < 1e-6);
+        }
+    }
+
+    void dateLabelsShowTheReadingsClock_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("UTC") << QByteArray("UTC");
+        QTest::newRow("Auckland") << QByteArray("Pacific/Auckland");
+        QTest::newRow("New York") << QByteArray("America/New_York");
+    }
+    void dateLabelsShowTheReadingsClock()
+    {
+        QFETCH(QByteArray, zone);
+        const QByteArray old = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        auto c = std::make_unique<ChartControl>();
+        c->resize(800, 500);
+        c->setSeriesCount(2);
+        c->setDateTimeAxis(true);
+        c->setSeriesVisible(1, true);
+        const double start = ChartRules::dateTimeKey("2025-03-30 00:30:00");   // a daylight-saving night in Europe
+        c->setSeriesData(1, {start, start + 4 * 3600, start + 23 * 3600}, {1, 2, 3});
+        c->setDateTimeFormat(Axis::Bottom, "HH:mm");
+        c->setDateTimeStep(Axis::Bottom, ChartControl::TimeStep::TwoHours);
+        const QStringList hours = c->tickLabels(Axis::Bottom);
+        QCOMPARE(hours, (QStringList{"02:00", "04:00", "06:00", "08:00", "10:00", "12:00", "14:00", "16:00", "18:00",
+                                     "20:00", "22:00"}));
+        c->setSeriesData(1, {start, start + 40 * 86400}, {1, 2});
+        c->setDateTimeFormat(Axis::Bottom, "yyyy/MM/dd");
+        c->setDateTimeStep(Axis::Bottom, ChartControl::TimeStep::Automatic);
+        QStringList days = c->tickLabels(Axis::Bottom);
+        QVERIFY(days.size() >= 3);
+        for (const QString& d : days) QVERIFY2(QDate::fromString(d, "yyyy/MM/dd").isValid(), qPrintable(d));
+        QCOMPARE(days.removeDuplicates(), qsizetype(0));
+        qputenv("TZ", old);
+        tzset();
+    }
+};
+
+QTEST_MAIN(TestChartControl)
+#include "tst_chartcontrol.moc"

@@ -1,0 +1,208 @@
+// The widget-free chart rules: gauges per layout, the time axis by span, the length axis,
+// date keys, and reading the graph data's columns in one query.
+#include "support/TestEnv.h"
+#include "charts/ChartRules.h"
+#include "charts/GraphColumns.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+#include "store/TwError.h"
+
+#include <QtTest>
+#include <cmath>
+
+using namespace ChartRules;
+
+class TestChartRules : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+private slots:
+    void timeGauges_data()
+    {
+        QTest::addColumn<bool>("stacked");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("staggered 6") << false << 6 << 6;
+        QTest::newRow("staggered 2") << false << 2 << 2;
+        QTest::newRow("stacked 3") << true << 3 << 2;
+        QTest::newRow("stacked 2") << true << 2 << 1;
+        QTest::newRow("stacked 1") << true << 1 << 0;
+        QTest::newRow("stacked 4") << true << 4 << 1;
+        QTest::newRow("stacked 5") << true << 5 << 2;
+        QTest::newRow("stacked 6") << true << 6 << 3;
+    }
+    void timeGauges()
+    {
+        QFETCH(bool, stacked);
+        QFETCH(int, channels);
+        QFETCH(int, shown);
+        QCOMPARE(timeGaugeCount(stacked, channels), shown);
+    }
+
+    void profiles_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<bool>("stacked");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("lastGauge");
+        QTest::addColumn<bool>("nextNode");
+        QTest::addColumn<bool>("cable");
+        const int load = int(Profile::Load), disp = int(Profile::Displacement), shear = int(Profile::Shear);
+        QTest::newRow("load staggered 4") << load << false << 4 << 4 << false << true;
+        QTest::newRow("load stacked 3") << load << true << 3 << 2 << false << true;
+        QTest::newRow("load stacked 5") << load << true << 5 << 2 << false << true;
+        QTest::newRow("disp staggered 4") << disp << false << 4 << 4 << true << true;
+        QTest::newRow("disp stacked 3") << disp << true << 3 << 2 << false << true;
+        QTest::newRow("disp stacked 6") << disp << true << 6 << 3 << false << true;
+        QTest::newRow("shear staggered 4") << shear << false << 4 << 2 << false << false;
+        QTest::newRow("shear stacked 3") << shear << true << 3 << 2 << false << false;
+        QTest::newRow("shear stacked 6") << shear << true << 6 << 3 << false << false;
+        QTest::newRow("shear staggered 1") << shear << false << 1 << 0 << false << false;
+    }
+    void profiles()
+    {
+        QFETCH(int, profile);
+        QFETCH(bool, stacked);
+        QFETCH(int, channels);
+        QFETCH(int, lastGauge);
+        QFETCH(bool, nextNode);
+        QFETCH(bool, cable);
+        const ProfilePlan p = profilePlan(Profile(profile), stacked, channels);
+        QCOMPARE(p.lastGauge, lastGauge);
+        QCOMPARE(p.closeAtNextNode, nextNode);
+        QCOMPARE(p.closeAtCable, cable);
+    }
+
+    void lengthAxis_data()
+    {
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<double>("maximum");
+        QTest::newRow("2.4 m cable") << 2.4 << 3.0;
+        QTest::newRow("exactly 3") << 3.0 << 3.0;
+        QTest::newRow("3.0005") << 3.0005 << 3.0;   // 3.9995 truncated
+        QTest::newRow("3.002") << 3.002 << 4.0;
+        QTest::newRow("exactly 1") << 1.0 << 1.0;
+        QTest::newRow("0.8 m cable") << 0.8 << 1.0;
+        QTest::newRow("nothing") << 0.0 << 1.0;
+    }
+    void lengthAxis()
+    {
+        QFETCH(double, largest);
+        QFETCH(double, maximum);
+        QCOMPARE(lengthAxisMaximum(largest), maximum);
+    }
+
+    void timeAxisBySpan_data()
+    {
+        QTest::addColumn<QDate>("first");
+        QTest::addColumn<QDate>("last");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("title");
+        const QDate d(2025, 4, 2);
+        QTest::newRow("same day") << d << d << int(TimeStep::TwoHours) << "HH:mm" << "2025/04/02";
+        QTest::newRow("next day") << d << d.addDays(1) << int(TimeStep::SixHours) << "HH:mm" << "2025/04/02";
+        QTest::newRow("two days") << d << d.addDays(2) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
+        QTest::newRow("a year") << d << d.addYears(1) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
+        QTest::newRow("no date") << QDate() << d << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
+    }
+    void timeAxisBySpan()
+    {
+        QFETCH(QDate, first);
+        QFETCH(QDate, last);
+        QFETCH(int, step);
+        QFETCH(QString, format);
+        QFETCH(QString, title);
+        const TimeAxisPlan p = timeAxisPlan(first, last, '/', ':');
+        QCOMPARE(int(p.step), step);
+        QCOMPARE(p.labelFormat, format);
+        QCOMPARE(p.title, title);
+    }
+
+    void separatorsFollowTheLocale()
+    {
+        QCOMPARE(separatorOf("dd.MM.yy", '/'), QChar('.'));
+        QCOMPARE(separatorOf("M/d/yy", '-'), QChar('/'));
+        QCOMPARE(separatorOf("yyyy-MM-dd", '/'), QChar('-'));
+        QCOMPARE(separatorOf("HH:mm", '.'), QChar(':'));
+        QCOMPARE(separatorOf("h 'h' mm", ':'), QChar(':'));   // no separator at all: the fallback
+        const TimeAxisPlan p = timeAxisPlan(QDate(2025, 4, 2), QDate(2025, 4, 2), '.', '.');
+        QCOMPARE(p.labelFormat, QString("HH.mm"));
+        QCOMPARE(p.title, QString("2025.04.02"));
+        QCOMPARE(QDateTime(QDate(2025, 4, 2), QTime()).toString(timeAxisPlan(QDate(2025, 4, 2), QDate(2025, 5, 2), '.', ':').labelFormat),
+                 QString("2025.04.02"));
+    }
+
+    void dateKeys_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("key");
+        QTest::newRow("epoch") << "1970-01-01 00:00:00" << 0.0;
+        QTest::newRow("stored form") << "2025-04-02 13:45:10" << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45, 10), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("slashes, no seconds") << "2025/04/02 13:45" << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("leap day") << "2024-02-29 23:59:59" << double(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("before 1970") << "1969-12-31 23:00:00" << -3600.0;
+    }
+    void dateKeys()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, key);
+        QCOMPARE(dateTimeKey(text), key);
+        // Back to the same wall-clock time, whatever the machine's time zone.
+        QCOMPARE(keyDateTime(key).toString("yyyy-MM-dd HH:mm"), QDateTime::fromString(text.left(16).replace('/', '-'), "yyyy-MM-dd HH:mm").toString("yyyy-MM-dd HH:mm"));
+    }
+    void unreadableDateKeys()
+    {
+        for (const char* t : {"", "2025-04-02", "2025-13-02 10:00:00", "2025-04-02 25:00:00", "2025-04/02 10:00:00", "abcd-ef-gh ij:kl"})
+            QVERIFY2(std::isnan(dateTimeKey(t)), t);
+    }
+
+    void readingDates()
+    {
+        QCOMPARE(parseReadingDate("2025/04/02"), QDate(2025, 4, 2));
+        QCOMPARE(parseReadingDate("2025-04-02"), QDate(2025, 4, 2));
+        QCOMPARE(parseReadingDate(" 2025/04/02 10:00:00"), QDate(2025, 4, 2));
+        QVERIFY(!parseReadingDate("").isValid());
+        QVERIFY(!parseReadingDate("02.04.2025").isValid());
+        QCOMPARE(formatDate(QDate(2025, 4, 2), '-'), QString("2025-04-02"));
+    }
+
+    // The graph data's columns come back in the recordset's order, nulls as NaN, and a
+    // column the table lacks is reported only when it is asked for.
+    void columnsOfTheSelection()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {"250475001"});
+        QList<TestData::ReadingSpec> rs;
+        // Entered out of date order; the selection is by date.
+        for (int h : {5, 1, 3, 2}) {
+            TestData::ReadingSpec r;
+            r.when = QDateTime(QDate(2025, 4, 2), QTime(h, 0));
+            r.temporal = h != 2;
+            rs << r;
+        }
+        TestData::addReadings(*db, "250475001", rs);
+        db->execute("UPDATE `250475001` SET Load1 = CAST(strftime('%H', FullDate) AS REAL) / 10, NumTemp = NULL");
+        db->execute("UPDATE `250475001` SET NumTemp = 21.5 WHERE ReadingTime = '03:00:00'");
+
+        Recordset r(*db);
+        r.open("SELECT * FROM `250475001` WHERE Plottemporal = True ORDER BY FullDate");
+        GraphColumns cols(r, {"NumTemp", "Load1", "Load9"}, "fulldate");
+        QCOMPARE(cols.rowCount(), qsizetype(3));
+        const double base = double(QDateTime(QDate(2025, 4, 2), QTime(0, 0), Qt::UTC).toSecsSinceEpoch());
+        QCOMPARE(cols.dates(), (std::vector<double>{base + 3600, base + 3 * 3600, base + 5 * 3600}));
+        QCOMPARE(cols.numbers("load1"), (std::vector<double>{0.1, 0.3, 0.5}));
+        QVERIFY(std::isnan(cols.numbers("NumTemp")[0]));
+        QCOMPARE(cols.numbers("NumTemp")[1], 21.5);
+        try {
+            cols.numbers("Load9");
+            QFAIL("a missing column must be reported");
+        } catch (const TwError& e) {
+            QCOMPARE(e.number, 3265);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChartRules)
+#include "tst_chartrules.moc"

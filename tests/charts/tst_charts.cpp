@@ -1,0 +1,639 @@
+// The five chart drawings, the tab change and the chart commands, driven through the
+// main window with readings whose computed columns are written directly.
+#include "ChartFixture.h"
+#include "app/frmTarnwell.h"
+#include "charts/ChartControl.h"
+#include "charts/ChartDrawings.h"
+#include "charts/ChartRules.h"
+#include "charts/ChartsController.h"
+#include "store/Paths.h"
+
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+using Axis = ChartControl::Axis;
+using ChartFixture::Row;
+
+namespace {
+QList<double> seq(double first, double step, int n)
+{
+    QList<double> v;
+    for (int i = 0; i < n; ++i) v << first + step * i;
+    return v;
+}
+QString today(const QDate& d) { return ChartRules::formatDate(d, ChartRules::systemDateSeparator()); }
+}  // namespace
+
+class TestCharts : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    ChartControl* chartOf(frmTarnwell& w, const char* name) { return w.findChild<ChartControl*>(name); }
+
+    QStringList shownTitles(ChartControl* c)
+    {
+        QStringList t;
+        for (int i = 0; i < c->seriesCount(); ++i)
+            if (c->isSeriesVisible(i)) t << c->seriesTitle(i);
+        return t;
+    }
+
+    QByteArray readLog()
+    {
+        QFile f(Paths::logFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { TestData::installFresh(); }
+
+    // ---- Load v Time and Disp v Time -------------------------------------------------------
+    void timeSeriesByLayout_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("stacked");
+        QTest::addColumn<QStringList>("load");
+        QTest::addColumn<QStringList>("disp");
+        QTest::newRow("staggered 6") << "250475001" << false << QStringList{"Temp (C)", "#1", "#2", "#3", "#4", "#5", "#6"}
+                                     << QStringList{"Temp (C)", "1.00 m", "1.25 m", "1.50 m", "1.75 m", "2.00 m", "2.25 m"};
+        QTest::newRow("stacked 3") << "250445001" << true << QStringList{"Temp (C)", "#1", "#2"}
+                                   << QStringList{"Temp (C)", "1.00 m", "1.25 m"};
+        QTest::newRow("stacked 5") << "250465001" << true << QStringList{"Temp (C)", "#1", "#2"}
+                                   << QStringList{"Temp (C)", "1.00 m", "1.25 m"};
+        QTest::newRow("stacked 6") << "250475001" << true << QStringList{"Temp (C)", "#1", "#2", "#3"}
+                                   << QStringList{"Temp (C)", "1.00 m", "1.25 m", "1.50 m"};
+        QTest::newRow("stacked 1") << "250425001" << true << QStringList{"Temp (C)"} << QStringList{"Temp (C)"};
+    }
+    void timeSeriesByLayout()
+    {
+        QFETCH(QString, id);
+        QFETCH(bool, stacked);
+        QFETCH(QStringList, load);
+        QFETCH(QStringList, disp);
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 5);
+        for (Row& r : rows) r.load = r.disp = seq(0.5, 0.1, 6);
+        ChartFixture::addSensor(id, stacked, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1.00", "1.25", "1.50", "1.75", "2.00", "2.25", "2.50", "2.75"}, {}, "3");
+        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().DrawRgraph();
+        ChartControl* t = chartOf(w, "ChartT");
+        ChartControl* t2 = chartOf(w, "ChartT2");
+        QCOMPARE(shownTitles(t), load);
+        QCOMPARE(t->legendEntries(), load);
+        QCOMPARE(shownTitles(t2), disp);
+        for (int i = 0; i < 11; ++i) {
+            // Every series shown has one point per reading; hidden ones have none.
+            QCOMPARE(t->pointCount(i), t->isSeriesVisible(i) ? 5 : 0);
+            QCOMPARE(t2->pointCount(i), t2->isSeriesVisible(i) ? 5 : 0);
+        }
+        QCOMPARE(t->titleLines(), QStringList{"N12-" + id});
+        QCOMPARE(t->axisTitle(Axis::Left), QString("Load (tons)"));
+        QCOMPARE(t2->axisTitle(Axis::Left), QString("Displacement (microns)"));
+        QVERIFY(m.script.shown.empty());
+    }
+
+    void timeSeriesValues()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3, 90);
+        rows[0].load = {1.5, 2.5};
+        rows[1].load = {1.25, 3.75};
+        rows[2].load = {0.5, 4.0};
+        rows[1].temporal = false;   // not marked for the time charts
+        rows[2].temp = 21.5;
+        ChartFixture::addSensor("250455001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {}, "3");
+        w.charts()->drawings().DrawTgraph();
+        ChartControl* t = chartOf(w, "ChartT");
+        QCOMPARE(t->pointCount(1), 2);
+        const double key0 = ChartRules::dateTimeKey("2025-04-02 08:00:00");
+        QCOMPARE(t->point(1, 0), QPointF(key0, 1.5));
+        QCOMPARE(t->point(1, 1), QPointF(key0 + 3 * 3600, 0.5));
+        QCOMPARE(t->point(2, 1), QPointF(key0 + 3 * 3600, 4.0));
+        QCOMPARE(t->point(0, 1), QPointF(key0 + 3 * 3600, 21.5));
+        // The graph data is left at its last row.
+        QVERIFY(w.shared().rsGraph->absolutePosition() == w.shared().rsGraph->recordCount());
+    }
+
+    void timeAxisBySpan_data()
+    {
+        QTest::addColumn<QDateTime>("first");
+        QTest::addColumn<QDateTime>("last");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("labels");   // what the labels show: hours, dates, or not checked
+        QTest::addColumn<bool>("titled");
+        const QDate d(2025, 4, 2);
+        const int two = int(ChartControl::TimeStep::TwoHours), six = int(ChartControl::TimeStep::SixHours),
+                  automatic = int(ChartControl::TimeStep::Automatic);
+        QTest::newRow("same day") << QDateTime(d, QTime(0, 5)) << QDateTime(d, QTime(23, 55)) << two << "hours" << true;
+        QTest::newRow("next day") << QDateTime(d, QTime(6, 0)) << QDateTime(d.addDays(1), QTime(18, 0)) << six << "hours" << true;
+        QTest::newRow("minutes across midnight") << QDateTime(d, QTime(23, 50)) << QDateTime(d.addDays(1), QTime(0, 10)) << six << "" << true;
+        QTest::newRow("two days") << QDateTime(d, QTime(12, 0)) << QDateTime(d.addDays(2), QTime(1, 0)) << automatic << "dates" << false;
+    }
+    void timeAxisBySpan()
+    {
+        QFETCH(QDateTime, first);
+        QFETCH(QDateTime, last);
+        QFETCH(int, step);
+        QFETCH(QString, labels);
+        QFETCH(bool, titled);
+        Row a, b;
+        a.when = first;
+        b.when = last;
+        a.load = b.load = {1.0};
+        ChartFixture::addSensor("250435001", false, {a, b});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {}, "3");
+        w.charts()->drawings().DrawTgraph();
+        ChartControl* t = chartOf(w, "ChartT");
+        QCOMPARE(int(t->dateTimeStep(Axis::Bottom)), step);
+        QCOMPARE(t->axisTitle(Axis::Bottom), titled ? today(first.date()) : QString());
+        QVERIFY(t->isAutomatic(Axis::Bottom));
+        QCOMPARE(t->minimum(Axis::Bottom), ChartRules::dateTimeKey(first.toString("yyyy-MM-dd HH:mm:ss")));
+        QCOMPARE(t->maximum(Axis::Bottom), ChartRules::dateTimeKey(last.toString("yyyy-MM-dd HH:mm:ss")));
+        const QStringList shown = t->tickLabels(Axis::Bottom);
+        QVERIFY(!shown.isEmpty());
+        const QChar ts = ChartRules::systemTimeSeparator();
+        if (labels == "hours") {
+            // Whole hours at the step, as the readings' own clock shows them.
+            const int stepHours = step == int(ChartControl::TimeStep::TwoHours) ? 2 : 6;
+            for (const QString& l : shown) {
+                QCOMPARE(l.size(), 5);
+                QCOMPARE(l.mid(2, 1), QString(ts));
+                QCOMPARE(l.mid(3), QString("00"));
+                QCOMPARE(l.left(2).toInt() % stepHours, 0);
+            }
+            if (step == int(ChartControl::TimeStep::TwoHours)) QCOMPARE(shown.first(), QString("02") + ts + "00");
+            else QVERIFY(shown.contains(QString("00") + ts + "00"));
+        } else if (labels == "dates") {
+            for (const QString& l : shown) QCOMPARE(l.size(), 10);
+            QVERIFY(shown.contains(today(first.date().addDays(1))));
+        }
+    }
+
+    void valueAxisAfterTimeDrawing_data()
+    {
+        QTest::addColumn<QList<double>>("loads");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<double>("increment");
+        QTest::newRow("0.1 to 1") << QList<double>{0.15, 0.5, 0.82} << 0.0 << 1.0 << 0.1;
+        QTest::newRow("negative") << QList<double>{-0.125, 0.02, 0.05} << -0.12 << 0.1 << 0.01;
+        QTest::newRow("exactly 30") << QList<double>{4.0, 30.0, 12.0} << 0.0 << 32.0 << 2.0;
+        QTest::newRow("31.2") << QList<double>{4.0, 31.2, 12.0} << 0.0 << 36.0 << 10.0;
+    }
+    void valueAxisAfterTimeDrawing()
+    {
+        QFETCH(QList<double>, loads);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(double, increment);
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), loads.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            rows[i].load = {loads[i]};
+            rows[i].temp = loads[i];   // the temperature shares the value axis
+        }
+        ChartFixture::addSensor("250425001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {}, "3");
+        w.charts()->drawings().DrawTgraph();
+        ChartControl* t = chartOf(w, "ChartT");
+        QVERIFY(!t->isAutomatic(Axis::Left));
+        QCOMPARE(t->minimum(Axis::Left), minimum);
+        QVERIFY(std::fabs(t->maximum(Axis::Left) - maximum) < 1e-9);
+        QCOMPARE(t->increment(Axis::Left), increment);
+    }
+
+    void nullAxisTitleAndChartTitle()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 2);
+        ChartFixture::addSensor("250475001", true, rows);
+        {
+            auto db = TestData::openDatabase("edit");
+            db->execute("UPDATE Configuration SET TemporalYaxis = NULL WHERE SensorType = '75'");
+            db->execute("UPDATE Prefs SET MineID = 'North'");
+        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {"1"}, "3");
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(chartOf(w, "ChartT")->axisTitle(Axis::Left), QString());
+        QCOMPARE(chartOf(w, "ChartT")->titleLines(), QStringList{"North250475001"});
+    }
+
+    // ---- the length charts ----------------------------------------------------------------
+    void fifteenAndSixteenReadings_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("15") << 15;
+        QTest::newRow("16") << 16;
+    }
+    void fifteenAndSixteenReadings()
+    {
+        QFETCH(int, count);
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 1, 1), QTime(9, 0)), count, 24 * 60);
+        for (int i = 0; i < rows.size(); ++i) rows[i].load = {0.1 * (i + 1), 0.2 * (i + 1)};
+        ChartFixture::addSensor("250445001", true, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
+        w.charts()->drawings().DrawSgraph();
+        ChartControl* s = chartOf(w, "ChartS");
+        auto* warning = w.findChild<QLabel*>("lblW15");
+        QCOMPARE(warning->isVisibleTo(warning->parentWidget()), count > 15);
+        QCOMPARE(warning->text(), QString("There are more than 15 records selected to plot, only the last 15 readings will be "
+                                          "plotted. Go to the Readings Tab to select or unselect which data to plot"));
+        QVERIFY(!s->isSeriesVisible(0));
+        const int skipped = count - 15;
+        for (int r = 1; r <= 15; ++r) {
+            QVERIFY(s->isSeriesVisible(r));
+            QCOMPARE(s->seriesTitle(r), today(QDate(2025, 1, 1).addDays(r - 1 + skipped)));
+            // Stacked, 3 channels: gauges 1 and 2, then the cable end at 0.
+            QCOMPARE(s->pointCount(r), 3);
+            QCOMPARE(s->point(r, 1), QPointF(1.0, 0.2 * (r + skipped)));
+        }
+        QCOMPARE(w.shared().rsGraph->absolutePosition(), qint64(count));
+    }
+
+    void closingPointsAndAxes()
+    {
+        Row a, b;
+        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
+        b.when = QDateTime(QDate(2025, 4, 9), QTime(9, 0));
+        a.load = {0.4, 1.2, 2.6, 0.9};
+        b.load = {0.5, 1.4, 3.3, 1.1};
+        a.disp = {10, 20, 30, 40};
+        b.disp = {15, 25, 35, 45};
+        a.stretch = {-5.5, -12.25};
+        b.stretch = {-3.0, -8.0};
+        ChartFixture::addSensor("250455001", false, {a, b});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        // Staggered, 4 gauges at 0.5 to 2.0 m, nodes every 0.25 m, a 2.4 m cable.
+        ChartFixture::showSensor(w, {"0.25", "0.50", "0.75", "1.00", "1.25", "1.50"}, {"0.50", "1.00", "1.50", "2.00"}, "2.4");
+        ChartDrawings& d = w.charts()->drawings();
+        d.DrawSgraph();
+        d.DrawDvLgraph();
+        d.DrawSvLgraph();
+
+        ChartControl* s = chartOf(w, "ChartS");
+        QCOMPARE(s->pointCount(2), 5);
+        QCOMPARE(s->point(2, 2), QPointF(1.5, 3.3));
+        QCOMPARE(s->point(2, 4), QPointF(2.4, 0));
+        QCOMPARE(s->minimum(Axis::Bottom), 0.0);
+        QCOMPARE(s->maximum(Axis::Bottom), 3.0);
+        // Largest load 3.3: band 3 to below 10, 3.3 + 0.5.
+        QCOMPARE(s->minimum(Axis::Left), 0.0);
+        QVERIFY(std::fabs(s->maximum(Axis::Left) - 3.8) < 1e-9);
+        QCOMPARE(s->increment(Axis::Left), 0.5);
+        QCOMPARE(s->axisTitle(Axis::Left), QString("Load (tons)"));
+        QCOMPARE(s->axisTitle(Axis::Bottom), QString("Distance from Roof (m)"));
+
+        ChartControl* dvl = chartOf(w, "ChartDvL");
+        QCOMPARE(dvl->pointCount(1), 6);   // nodes 1 to 4, node 5 at 0, the cable end at 0
+        QCOMPARE(dvl->point(1, 3), QPointF(1.0, 40));
+        QCOMPARE(dvl->point(1, 4), QPointF(1.25, 0));
+        QCOMPARE(dvl->point(1, 5), QPointF(2.4, 0));
+        QCOMPARE(dvl->axisTitle(Axis::Left), QString("Displacement (microns)"));
+        QCOMPARE(dvl->maximum(Axis::Left), 50.0);   // 45: band 40 to below 50
+
+        ChartControl* svl = chartOf(w, "ChartSvL");
+        QCOMPARE(svl->pointCount(1), 2);   // gauges 1 and 2, no closing point
+        QCOMPARE(svl->point(1, 1), QPointF(1.0, -12.25));
+        // All negative: the smallest value rounded half to even; the bottom axis from 0.5 to 1.0 gives 0 to 1.
+        QCOMPARE(svl->minimum(Axis::Left), -12.25);
+        QCOMPARE(svl->maximum(Axis::Bottom), 1.0);
+        QCOMPARE(svl->legendEntries(), (QStringList{today(a.when.date()), today(b.when.date())}));
+        QCOMPARE(svl->legendTitle(), QString("Reading  Dates: "));
+    }
+
+    void stackedLengthCharts()
+    {
+        Row a, b;
+        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
+        b.when = a.when.addDays(1);
+        a.load = b.load = {1, 2, 3, 4, 5};
+        a.disp = b.disp = {1, 2, 3, 4, 5};
+        a.stretch = {-3.6, -12.25};
+        b.stretch = {-5, -6};
+        ChartFixture::addSensor("250445001", true, {a, b});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"0.50", "0.80"}, {"0.65", "0.95"}, "0.9");
+        ChartDrawings& d = w.charts()->drawings();
+        d.DrawDvLgraph();
+        d.DrawSvLgraph();
+        // Stacked, 3 channels: nodes 1 and 2 and the cable end; shear at gauges 1 and 2.
+        ChartControl* dvl = chartOf(w, "ChartDvL");
+        QCOMPARE(dvl->pointCount(1), 3);
+        QCOMPARE(dvl->point(1, 2), QPointF(0.9, 0));
+        QCOMPARE(dvl->maximum(Axis::Bottom), 1.0);
+        // The largest shear strain, -3.6, rounds to -4 in its band: the top is raised to 0
+        // so that no point is cut off.
+        QCOMPARE(chartOf(w, "ChartSvL")->dataMaximum(Axis::Left), -3.6);
+        QCOMPARE(chartOf(w, "ChartSvL")->maximum(Axis::Left), 0.0);
+        QCOMPARE(chartOf(w, "ChartSvL")->minimum(Axis::Left), -12.25);
+        // The second centre box is empty: the drawing stops there and says so in the log.
+        ChartFixture::setBox(w, "txtRelSGCenter(2)", "");
+        QFile::remove(Paths::logFilePath());
+        d.DrawSvLgraph();
+        QCOMPARE(chartOf(w, "ChartSvL")->pointCount(1), 1);
+        QVERIFY(readLog().contains("Err #13: "));
+        QVERIFY(readLog().contains(" G_DrawSvLgraph"));
+    }
+
+    void nullLoadStopsTheDrawing()
+    {
+        Row a, b;
+        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
+        b.when = a.when.addDays(1);
+        a.load = {1.0, 2.0};
+        b.load = {1.5};   // Load2 stays null
+        ChartFixture::addSensor("250435001", false, {a, b});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
+        QFile::remove(Paths::logFilePath());
+        w.charts()->drawings().DrawSgraph();
+        ChartControl* s = chartOf(w, "ChartS");
+        QCOMPARE(s->pointCount(1), 3);
+        QCOMPARE(s->pointCount(2), 1);   // what was drawn before the failure stays
+        QVERIFY(readLog().contains("Err #94: Invalid use of Null G_DrawSgraph"));
+        QVERIFY(m.script.shown.empty());
+    }
+
+    // ---- the tab change --------------------------------------------------------------------
+    void refusalReturnsToTheTabLeft_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("readings to load v time") << 2 << 3 << "Plot Temporal";
+        QTest::newRow("identification to disp v time") << 0 << 4 << "Plot Temporal";
+        QTest::newRow("installation to load v length") << 1 << 5 << "Plot Spatial";
+        QTest::newRow("load v time to disp v length") << 3 << 6 << "Plot Spatial";
+        QTest::newRow("utilities to shear v length") << 8 << 7 << "Plot Spatial";
+    }
+    void refusalReturnsToTheTabLeft()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, box);
+        // Two readings for the time charts, one for the length charts.
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 2);
+        rows[0].load = rows[1].load = {1, 1};
+        rows[1].spatial = false;
+        if (to <= 4) rows[0].temporal = false;
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
+        w.SSTab1->setCurrentIndex(from);
+        m.script.shown.clear();
+        w.SSTab1->setCurrentIndex(to);
+        QCOMPARE(w.SSTab1->currentIndex(), from);
+        QCOMPARE(m.script.texts(), QStringList{"You must have at least 2 readings to view the plot.\r\n\r\nIf you have at least "
+                                               "2 readings in the database, ensure the " + box +
+                                               " box on the Readings Tab is checked in each case."});
+        QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+        QCOMPARE(m.script.shown[0].buttons, Messages::Buttons::Ok);
+        QVERIFY(!w.charts()->chart(to)->isVisibleTo(w.charts()->page(to)));
+        // The report's way in refuses the same chart.
+        QVERIFY(!w.charts()->prepareChart(to));
+    }
+
+    void enteringAChartTabDrawsIt()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
+        for (Row& r : rows) r.load = r.disp = {0.5, 0.7};
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        w.SSTab1->setCurrentIndex(3);
+        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        QVERIFY(m.script.shown.empty());
+        ChartControl* t = chartOf(w, "ChartT");
+        QVERIFY(t->isVisibleTo(w.charts()->page(3)));
+        QCOMPARE(t->legendEntries(), (QStringList{"Temp (C)", "#1", "#2"}));
+        QVERIFY(w.charts()->prepareChart(5));
+        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        QCOMPARE(chartOf(w, "ChartS")->legendEntries().size(), 3);
+        const QImage picture = w.charts()->renderChart(5, QSize(640, 400));
+        QCOMPARE(picture.size(), QSize(640, 400));
+    }
+
+    void sameReadingAfterAChartTab()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 5);
+        for (Row& r : rows) r.load = r.disp = {0.5, 0.7};
+        rows[0].spatial = false;
+        rows[1].spatial = false;
+        rows[2].spatial = false;
+        rows[3].spatial = false;   // one reading for the length charts
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        auto* count = w.findChild<QLineEdit*>("txtRcount");
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("5 of 5"));
+        w.findChild<QToolButton*>("imgFirst")->click();
+        w.findChild<QToolButton*>("imgNextData")->click();
+        QCOMPARE(count->text(), QString("2 of 5"));
+        // A chart drawn, then back: the same reading.
+        w.SSTab1->setCurrentIndex(3);
+        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("2 of 5"));
+        // A chart refused: back on the Readings tab at once, on the same reading.
+        w.SSTab1->setCurrentIndex(5);
+        QCOMPARE(w.SSTab1->currentIndex(), 2);
+        QCOMPARE(count->text(), QString("2 of 5"));
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        // After the Identification tab: the last reading.
+        w.SSTab1->setCurrentIndex(0);
+        w.SSTab1->setCurrentIndex(2);
+        QCOMPARE(count->text(), QString("5 of 5"));
+    }
+
+    // A click on the tab strip while Load v Time, Disp v Time or Load v Length is shown
+    // releases the readings; the Readings tab opens them again.
+    void tabStripReleasesTheReadings_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("released");
+        QTest::newRow("load v time") << 3 << true;
+        QTest::newRow("load v length") << 5 << true;
+        QTest::newRow("disp v length") << 6 << false;
+    }
+    void tabStripReleasesTheReadings()
+    {
+        QFETCH(int, tab);
+        QFETCH(bool, released);
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        w.SSTab1->setCurrentIndex(2);
+        QVERIFY(w.shared().rsReadings && w.shared().rsReadings->isOpen());
+        w.SSTab1->setCurrentIndex(tab);
+        QCOMPARE(w.SSTab1->currentIndex(), tab);
+        QTabBar* bar = w.SSTab1->tabBar();
+        QTest::mousePress(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        QCOMPARE(!w.shared().rsReadings->isOpen(), released);
+        w.SSTab1->setCurrentIndex(2);
+        QVERIFY(w.shared().rsReadings->isOpen());
+        QCOMPARE(w.findChild<QLineEdit*>("txtRcount")->text(), QString("3 of 3"));
+    }
+
+    void leftoverDataFileRemovedOnReadingsTab()
+    {
+        ChartFixture::addSensor("250435001", false, {});
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        const QString path = Paths::dataFolder() + "/datafile.txt";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1,2,3\r\n");
+        f.close();
+        w.SSTab1->setCurrentIndex(2);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // ---- commands ------------------------------------------------------------------------------
+    void exportWritesAndOverwritesJpeg_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("load v time") << 3 << "cmdTemp" << "Temporal.jpg";
+        QTest::newRow("disp v time") << 4 << "cmdRate" << "Rate.jpg";
+        QTest::newRow("load v length") << 5 << "cmdSpat" << "Spatial.jpg";
+        QTest::newRow("disp v length") << 6 << "cmdDvl" << "DvL.jpg";
+        QTest::newRow("shear v length") << 7 << "Command1" << "SvL.jpg";
+    }
+    void exportWritesAndOverwritesJpeg()
+    {
+        QFETCH(int, tab);
+        QFETCH(QString, button);
+        QFETCH(QString, file);
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();   // the start-up's note that there are no sensors
+        const QString path = Paths::dataFolder() + '/' + file;
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("an older picture");
+        }
+        auto* b = w.charts()->page(tab)->findChild<QPushButton*>(button);
+        QVERIFY(b);
+        QCOMPARE(b->text(), QString("Export as JPG"));
+        b->click();
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        QVERIFY(!reader.read().isNull());
+        QCOMPARE(desk.recorder.requests, QStringList{path});
+        QVERIFY(m.script.shown.empty());
+    }
+
+    void exportFailuresAreReported()
+    {
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        auto* b = w.findChild<QPushButton*>("cmdTemp");
+        // Nothing to open the picture with.
+        desk.recorder.answer = false;
+        b->click();
+        const QString path = Paths::dataFolder() + "/Temporal.jpg";
+        QCOMPARE(m.script.texts(), QStringList{"The chart was saved as\r\n" + path + "\r\nbut no program was found to open it."});
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+        // The file cannot be written: nothing is opened.
+        m.script.shown.clear();
+        desk.recorder.requests.clear();
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(path));
+        b->click();
+        QCOMPARE(m.script.texts(), QStringList{"The chart could not be saved as\r\n" + path +
+                                               "\r\nCheck that the data folder exists and that the file is not read-only."});
+        QVERIFY(desk.recorder.requests.isEmpty());
+    }
+
+    void graphingTips()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        auto* help = w.findChild<QPushButton*>("cmdTHelp");
+        QCOMPARE(help->text(), QString("?"));
+        help->click();
+        QCOMPARE(m.script.texts(),
+                 QStringList{"1) To scroll graph hold down the left mouse button over an axis and drag to desired range\r\n"
+                             "2) Explanation of zooming (diagonal left to right zooms in, right to left zooms out)\r\n"
+                             "3) Click on a series in the graph to see raw data in lower annotation\r\n"
+                             "4) Uncheck a series in the legend to hide, check series to show"});
+        QCOMPARE(m.script.shown[0].title, QString("Graphing Tips and Hints"));
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::None);
+    }
+
+    void printsWithinMargins()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
+        for (Row& r : rows) r.load = {0.5, 0.7};
+        ChartFixture::addSensor("250435001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(w.charts()->chart(3)->printMargins(), QMarginsF(5, 5, 5, 5));
+        QCOMPARE(w.charts()->chart(5)->printMargins(), QMarginsF(15, 22, 15, 22));
+        QTemporaryDir dir;
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("chart.pdf"));
+        QVERIFY(w.charts()->printChartOn(3, printer));
+        QVERIFY(QFileInfo(dir.filePath("chart.pdf")).size() > 1000);
+    }
+};
+
+QTEST_MAIN(TestCharts)
+#include "tst_charts.moc"
