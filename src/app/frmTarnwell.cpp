@@ -1,5 +1,6 @@
 #include "app/frmTarnwell.h"
 #include "app/AppInfo.h"
+#include "app/Keyboard.h"
 #include "app/Messages.h"
 #include "app/Module1.h"
 #include "charts/ChartsController.h"
@@ -51,6 +52,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmTarnwell::onTabChanged);
     SSTab1->tabBar()->installEventFilter(this);
+    Keyboard::install(*this);
 
     resize(TabWidth + 16, TabHeight + 16);
     setMinimumSize(TabWidth + 16, TabHeight + 16);

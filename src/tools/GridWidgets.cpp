@@ -90,13 +90,11 @@ GridView::GridView(QWidget* parent) : QTableView(parent)
 
 bool GridView::event(QEvent* e)
 {
-    // Tab moves between cells (the handler decides), not between controls.
+    // Tab goes to the handler first: the datasheet moves between cells with it.
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
-        if (k->key() == Qt::Key_Tab && k->modifiers() == Qt::NoModifier && m_keys) {
-            m_keys(u'\t');
-            return true;
-        }
+        if (k->key() == Qt::Key_Tab && k->modifiers() == Qt::NoModifier && m_keys && m_keys(u'\t'))
+            return true;   // a handler that does not take Tab lets it move to the next control
     }
     return QTableView::event(e);
 }

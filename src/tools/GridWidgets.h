@@ -38,7 +38,8 @@ private:
 };
 
 // A read-only grid whose typed characters go to a handler first (Tab included); a handler
-// returning false lets the view treat the key as usual (arrows, paging).
+// returning false lets the view treat the key as usual (arrows, paging; Tab then moves
+// to the next control).
 class GridView : public QTableView {
     Q_OBJECT
 public:

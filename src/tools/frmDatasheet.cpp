@@ -91,6 +91,7 @@ frmDatasheet::frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* pa
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
     resize(1000, 640);
+    MSFlexGrid1->setFocus();   // the keyboard starts in the grid
 
     Form_Load();
 }

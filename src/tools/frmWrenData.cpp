@@ -1,4 +1,5 @@
 #include "tools/frmWrenData.h"
+#include "app/Keyboard.h"
 #include "app/Messages.h"
 #include "app/Module1.h"
 #include "app/frmTarnwell.h"
@@ -53,6 +54,7 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     cmdAppend = new QPushButton(QStringLiteral("append"), this);
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
     cmdAppend->setAutoDefault(false);
+    cmdAppend->setDefault(true);   // Enter appends (after its question); not from inside the grid
     connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
 
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
@@ -63,6 +65,7 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     MSFlexGrid1->setModel(m_model);
     MSFlexGrid1->setItemDelegate(new GridWidgets::MarkDelegate(WrenGridModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmWrenData::MSFlexGrid1_Click);
+    Keyboard::keepEnterIn(MSFlexGrid1);
     // A blank switches the mark of the current row, for keyboard use.
     MSFlexGrid1->setKeyHandler([this](QChar ch) {
         if (ch != u' ') return false;
