@@ -82,10 +82,16 @@ struct Window {
     Window()
     {
         w.show();
-        QApplication::setActiveWindow(&w);
-        if (!QTest::qWaitForWindowActive(&w)) qFatal("the main window did not become active");
+        activate();
         w.readings()->clock = [] { return QDateTime(QDate(2024, 6, 1), QTime(9, 15, 0)); };
         msgs.script.shown.clear();
+    }
+
+    // The main window active again (after a modal window closed).
+    void activate()
+    {
+        w.activateWindow();
+        if (!QTest::qWaitFor([this] { return w.isActiveWindow(); })) qFatal("the main window did not become active");
     }
 
     template <class T = QWidget>

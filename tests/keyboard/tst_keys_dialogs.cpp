@@ -1,0 +1,311 @@
+// The sub-windows by keyboard: where Tab goes, Escape closing each with its own cancel
+// meaning and nothing changed, Enter pressing the window's default button, and Enter in
+// the grids keeping to the grid.
+#include "ModalKeys.h"
+#include "app/frmTarnwell.h"
+#include "store/Paths.h"
+#include "tools/ToolsController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+
+using namespace Keys;
+
+namespace {
+const QString ImportQuestion = QStringLiteral("All the checked data will be added to sensor:  250475001 ?");
+}
+
+class TestKeysDialogs : public QObject {
+    Q_OBJECT
+    TestHome home;
+    QTemporaryDir files;
+
+    // A logger file for the first sensor with two readings a day apart.
+    void chooseLoggerFile()
+    {
+        const QString path = QDir(files.path()).filePath(Sensor1 + ".txt");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("2024/06/01 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n"
+                "2024/06/02 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n");
+        f.close();
+        ToolsController::setFileChooser([path](QWidget*) { return path; });
+    }
+
+    // Opens a window with the keyboard: the image focused, then Enter.
+    static void openWithEnter(Window& k, const QString& image)
+    {
+        k.focus(image);
+        QCOMPARE(focusName(), image);
+        press(Qt::Key_Return);
+    }
+
+    static void closeIfOpen(QDialog* d)
+    {
+        if (d->isVisible()) press(Qt::Key_Escape);
+    }
+
+private slots:
+    void init() { installSensors(); }
+    void cleanup() { ToolsController::setFileChooser({}); }
+
+    void deletionWindowEscape()
+    {
+        Window k;
+        k.showReading(2);
+        // The dates of an earlier batch deletion.
+        DeletionChoice& choice = k.w.shared().deletion;
+        choice.start = QDate(2020, 1, 1);
+        choice.end = QDate(2020, 1, 31);
+        ModalRun run;
+        QStringList order, back;
+        whenModal(&run, [&](QDialog*) {
+            order << focusName() << walk(6);
+            back = walk(6, true);
+            press(Qt::Key_Escape);
+        });
+        openWithEnter(k, "imgDeleteReading");
+        QCOMPARE(run.seen, QString("frmBatchDel"));
+        QVERIFY(!run.leftOpen);
+        // The safe button has the focus first; then the calendars and buttons top down.
+        const QStringList expected{"CancelButton", "DelStart", "DelEnd", "OKButton", "cmdSingleDel", "Command1",
+                                   "CancelButton"};
+        QCOMPARE(order, expected);
+        QStringList reversed = expected;
+        std::reverse(reversed.begin(), reversed.end());
+        QCOMPARE(back, reversed.mid(1));
+        QVERIFY(!choice.single && !choice.dateRange && !choice.all);
+        QCOMPARE(choice.start, QDate(2020, 1, 1));
+        QCOMPARE(choice.end, QDate(2020, 1, 31));
+        QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));
+        QCOMPARE(k.shownKey(), key(R2));
+        k.activate();
+        QCOMPARE(focusName(), QString("imgDeleteReading"));
+    }
+
+    void deletionWindowEnterNeverDeletes_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("closes");   // Enter presses CANCEL, the window's default
+        QTest::newRow("start calendar") << "DelStart" << false;
+        QTest::newRow("end calendar") << "DelEnd" << false;
+        QTest::newRow("BATCH DELETE") << "OKButton" << true;
+        QTest::newRow("DELETE") << "cmdSingleDel" << true;
+        QTest::newRow("DELETE ALL") << "Command1" << true;
+        QTest::newRow("CANCEL") << "CancelButton" << true;
+    }
+
+    void deletionWindowEnterNeverDeletes()
+    {
+        QFETCH(QString, focus);
+        QFETCH(bool, closes);
+        Window k;
+        k.showReading(2);
+        ModalRun run;
+        bool closed = false;
+        whenModal(&run, [&](QDialog* d) {
+            d->findChild<QWidget*>(focus)->setFocus(Qt::TabFocusReason);
+            press(Qt::Key_Return);
+            closed = !d->isVisible();
+            closeIfOpen(d);
+        });
+        k.get<QToolButton>("imgDeleteReading")->click();
+        QCOMPARE(run.seen, QString("frmBatchDel"));
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(closed, closes);
+        const DeletionChoice& choice = k.w.shared().deletion;
+        QVERIFY(!choice.single && !choice.dateRange && !choice.all);
+        QCOMPARE(k.readingKeys().size(), 3);
+    }
+
+    void datasheetEscapeWritesNothingBack()
+    {
+        Window k;
+        k.showReading(2);
+        ModalRun run;
+        QStringList back;
+        bool openAfterEnter = false;
+        whenModal(&run, [&](QDialog* d) {
+            // The keyboard starts in the grid; Enter there leaves the window open.
+            QCOMPARE(focusName(), QString("MSFlexGrid1"));
+            auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
+            grid->setCurrentIndex(grid->model()->index(0, 4));
+            press(Qt::Key_Return);
+            openAfterEnter = d->isVisible();
+            back = walk(2, true);
+            // A value changed behind the grid: closing must not write the grid over it.
+            k.w.shared().db.execute(QString("UPDATE `%1` SET Channel1 = '5.55' WHERE DateTimeKey = ?").arg(Sensor1),
+                                    {key(R1)});
+            press(Qt::Key_Escape);
+        });
+        openWithEnter(k, "imgDatasheet");
+        QCOMPARE(run.seen, QString("frmDatasheet"));
+        QVERIFY(!run.leftOpen);
+        QVERIFY(openAfterEnter);
+        QCOMPARE(back, (QStringList{"Image1", "MSFlexGrid1"}));
+        QVERIFY(k.msgs.script.shown.empty());
+        QCOMPARE(k.stored(R1, "Channel1").toString(), QString("5.55"));
+        // The main window shows again the reading it showed.
+        QCOMPARE(k.shownKey(), key(R2));
+        QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("2 of 3"));
+    }
+
+    void datasheetEscapeKeepsCorrections()
+    {
+        // Escape closes the datasheet as its close box does: corrections typed in the grid
+        // are stored (the window has no cancel of its own; nothing typed is lost).
+        Window k;
+        k.showReading(3);
+        ModalRun run;
+        whenModal(&run, [&](QDialog* d) {
+            auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
+            grid->setCurrentIndex(grid->model()->index(0, 4));   // first reading, Channel1 "10.00"
+            for (int i = 0; i < 5; ++i) press(Qt::Key_Backspace);
+            QTest::keyClicks(QApplication::focusWidget(), "42.5");
+            press(Qt::Key_Escape);
+        });
+        k.get<QToolButton>("imgDatasheet")->click();
+        QCOMPARE(run.seen, QString("frmDatasheet"));
+        QVERIFY(!run.leftOpen);
+        QVERIFY(k.msgs.script.shown.empty());
+        QCOMPARE(k.stored(R1, "Channel1").toString(), QString("42.50"));
+        QCOMPARE(k.stored(R2, "Channel1").toString(), QString("11.00"));
+        QCOMPARE(k.shownKey(), key(R3));
+    }
+
+    void importWindowEscapeAppendsNothing()
+    {
+        chooseLoggerFile();
+        Window k;
+        k.showReading(2);
+        ModalRun run;
+        QStringList order;
+        bool openAfterEnter = false;
+        whenModal(&run, [&](QDialog* d) {
+            order << focusName() << walk(3);
+            // Enter inside the grid stays in the grid: no append, no question.
+            auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
+            grid->setFocus(Qt::TabFocusReason);
+            grid->setCurrentIndex(grid->model()->index(0, 0));
+            press(Qt::Key_Return);
+            press(Qt::Key_Enter, Qt::KeypadModifier);
+            openAfterEnter = d->isVisible();
+            press(Qt::Key_Escape);
+        });
+        openWithEnter(k, "imgAddWrenData");
+        QCOMPARE(run.seen, QString("frmWrenData"));
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cmdAppend", "MSFlexGrid1", "optDateFormat(0)"}));
+        QVERIFY(openAfterEnter);
+        QVERIFY(k.msgs.script.shown.empty());
+        QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));
+        QCOMPARE(k.shownKey(), key(R2));
+    }
+
+    void importWindowEnterAppends_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("readings");
+        QTest::newRow("from the date format, Yes") << "optDateFormat(0)" << int(Messages::Answer::Yes) << 5;
+        QTest::newRow("from the date format, No") << "optDateFormat(0)" << int(Messages::Answer::No) << 3;
+        QTest::newRow("on the append button, Yes") << "cmdAppend" << int(Messages::Answer::Yes) << 5;
+    }
+
+    void importWindowEnterAppends()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, answer);
+        QFETCH(int, readings);
+        chooseLoggerFile();
+        Window k;
+        k.showReading(3);
+        k.msgs.script.answers = {Messages::Answer(answer)};
+        ModalRun run;
+        whenModal(&run, [&](QDialog* d) {
+            d->findChild<QWidget*>(focus)->setFocus(Qt::TabFocusReason);
+            press(Qt::Key_Return);
+        });
+        k.get<QToolButton>("imgAddWrenData")->click();
+        QCOMPARE(run.seen, QString("frmWrenData"));
+        QVERIFY(!run.leftOpen);   // appending or declining closes the window
+        QVERIFY(!k.msgs.script.shown.empty());
+        QCOMPARE(k.msgs.script.shown.front().text, ImportQuestion);
+        QCOMPARE(k.readingKeys().size(), readings);
+    }
+
+    void reportWindowEscape()
+    {
+        Window k;
+        k.goToTab(frmTarnwell::TabUtilities);
+        ModalRun run;
+        whenModal(&run, [](QDialog*) { press(Qt::Key_Escape); });
+        openWithEnter(k, "imgReport");
+        QCOMPARE(run.seen, QString("frmReport"));
+        QVERIFY(!run.leftOpen);
+        QVERIFY(!k.w.shared().report.chosen);
+        QVERIFY(k.desktop.recorder.requests.isEmpty());
+        QVERIFY(!QDir(Paths::dataFolder() + "/Reports").exists());
+        QCOMPARE(k.tab(), int(frmTarnwell::TabUtilities));
+    }
+
+    void reportWindowByKeyboard()
+    {
+        // Tab through the boxes, Space clears the four charts, Enter is OK.
+        Window k;
+        k.goToTab(frmTarnwell::TabUtilities);
+        ModalRun run;
+        QStringList order;
+        whenModal(&run, [&](QDialog*) {
+            order << focusName();
+            for (int i = 0; i < 4; ++i) {
+                press(Qt::Key_Tab);
+                order << focusName();
+                press(Qt::Key_Space);
+            }
+            order << walk(4);
+            press(Qt::Key_Return);   // on the cover box: the window's default, OK
+        });
+        k.get<QToolButton>("imgReport")->click();
+        QCOMPARE(run.seen, QString("frmReport"));
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkPdf", "cmdOK",
+                                     "cmdCancel", "chkCover"}));
+        const ReportOptions& o = k.w.shared().report;
+        QVERIFY(o.chosen && o.cover);
+        QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength);
+        QCOMPARE(k.desktop.recorder.requests.size(), 1);
+        QVERIFY(k.desktop.recorder.requests[0].endsWith(".odt"));
+    }
+
+    void aboutWindowCloses_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+    }
+
+    void aboutWindowCloses()
+    {
+        QFETCH(int, key);
+        Window k;
+        k.goToTab(frmTarnwell::TabUtilities);
+        ModalRun run;
+        QString first;
+        whenModal(&run, [&](QDialog*) {
+            first = focusName();
+            press(key);
+        });
+        openWithEnter(k, "imgAbout");
+        QCOMPARE(run.seen, QString("frmSplash"));
+        QCOMPARE(first, QString("Command1"));
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+};
+
+QTEST_MAIN(TestKeysDialogs)
+#include "tst_keys_dialogs.moc"
