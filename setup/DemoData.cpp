@@ -71,7 +71,7 @@ void addSensorRow(Database& db, const DemoSensor& s, const QDate& installed)
                    "lengthofgauge, NodeLocation1, HeadLocation, Destroyed) "
                    "SELECT ?, ?, ?, ?, SensorType, Family, Model, NumChannels, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 'No' "
                    "FROM Configuration WHERE SensorType = ?"),
-               {id, id.left(4), type, id.mid(6, 3), 25.0, QString::fromUtf8(s.level), QString::fromUtf8(s.location),
+               {id, id.left(4), type, id.mid(6, 3), 2.4, QString::fromUtf8(s.level), QString::fromUtf8(s.location),
                 QString::fromUtf8(s.borehole), installed.toString(QStringLiteral("yyyy/MM/dd")),
                 QString::fromUtf8(s.installBy), QString::fromUtf8(s.purpose), QString::fromUtf8(s.notes),
                 s.stacked ? 1 : 0, 95.0, 0.4, 0.3, type});

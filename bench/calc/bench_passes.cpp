@@ -116,9 +116,9 @@ int main(int argc, char* argv[])
     Shared s;
     s.databasePath = Paths::databasePath();
     s.db.open(s.databasePath);
-    const Calc::SensorInputs stacked{stackedId, QStringLiteral("75"), true, QStringLiteral("100"), QStringLiteral("0.5")};
+    const Calc::SensorInputs stacked{stackedId, QStringLiteral("75"), true, QStringLiteral("100"), QStringLiteral("0.5"), {}};
     const Calc::SensorInputs staggered{staggeredId, QStringLiteral("75"), false, QStringLiteral("100"),
-                                       QStringLiteral("0.5")};
+                                       QStringLiteral("0.5"), {}};
 
     struct Case {
         const char* name;

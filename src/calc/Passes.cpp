@@ -119,6 +119,8 @@ PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, 
 
     std::optional<Transaction> tx;
     qint64 written = 0;
+    bool cancelled = false;
+    const qint64 total = rs.recordCount();
     const bool ran = runTrapped(PassTag, [&] {
         if (s.db.isOpen()) tx.emplace(s.db);
         const Ordinals ord(rs);
@@ -133,9 +135,20 @@ PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, 
                 row.extra = shears(in.sensorType, in.stacked, row.zero);
             writeRow(rs, ord, row, extra);
             ++written;
+            if (in.progress && written % 2048 == 0 && !in.progress(written, total)) {
+                cancelled = true;
+                return;
+            }
             rs.moveNext();
         } while (!rs.eof());
     });
+    if (cancelled) {
+        // Rolled back as a whole: the stored values stay as the last full pass left them.
+        tx.reset();
+        rs.close();
+        result.cancelled = true;
+        return result;
+    }
     // A row that failed half-way is dropped; rows written before a failure stay written.
     if (!ran && rs.isEditing()) rs.cancelUpdate();
     if (tx) {

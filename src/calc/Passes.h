@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <functional>
 
 class Recordset;
 struct Shared;
@@ -47,6 +48,9 @@ struct SensorInputs {
     bool stacked = true;       // optStacked selected
     QString kFactorText;       // txtBoltkfactor as typed (SensorRegistry::boltKFactorText())
     QString gaugeLengthText;   // txtLengthofGauge as typed
+    // Called now and then with the rows done and the rows selected; answering false
+    // cancels the pass, which then writes nothing at all (its transaction is rolled back).
+    std::function<bool(qint64 done, qint64 total)> progress;
 };
 
 // The inputs for the current sensor: InstrumentID and SensorType from the current row of
@@ -59,6 +63,7 @@ struct PassResult {
     GraphOpenStatus open = GraphOpenStatus::Failed;   // TableCreated: the caller shows graphTableCreatedText
     qint64 rowsWritten = 0;                           // rows updated and committed
     bool completed = false;                           // ran to the end of the selection
+    bool cancelled = false;                           // stopped by the user; nothing written
 };
 
 // Reads the baseline's Channel1..Channel10 (the current row of rs) into offsets[1..10],

@@ -1,4 +1,5 @@
 #include "charts/ChartCalc.h"
+#include "app/AppInfo.h"
 #include "app/Messages.h"
 #include "app/Shared.h"
 #include "app/frmTarnwell.h"
@@ -8,6 +9,7 @@
 #include "sensors/SensorRegistry.h"
 
 #include <QLineEdit>
+#include <QProgressDialog>
 
 namespace ChartCalc {
 
@@ -38,7 +40,7 @@ void openGraphData(frmTarnwell& win, Selection selection)
     Calc::OpenGraphData(win.shared(), toCalc(selection));
 }
 
-void runPass(frmTarnwell& win, int tab)
+bool runPass(frmTarnwell& win, int tab)
 {
     Shared& s = win.shared();
     Calc::SensorInputs in;
@@ -47,6 +49,16 @@ void runPass(frmTarnwell& win, int tab)
     in.stacked = win.sensors()->isStacked();
     in.kFactorText = win.sensors()->boltKFactorText();
     in.gaugeLengthText = gaugeLengthText(win);
+    QProgressDialog progress(QStringLiteral("Calculating the readings of sensor %1...").arg(in.id),
+                             QStringLiteral("Cancel"), 0, 1000, &win);
+    progress.setWindowTitle(AppInfo::MessageTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    in.progress = [&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 0);
+        return !progress.wasCanceled();
+    };
     Calc::PassResult r;
     switch (tab) {
     case frmTarnwell::TabLoadVTime: r = Calc::GetTemporalData(s, in); break;
@@ -54,9 +66,10 @@ void runPass(frmTarnwell& win, int tab)
     case frmTarnwell::TabLoadVLength: r = Calc::GetSpatialData(s, in); break;
     case frmTarnwell::TabDispVLength: r = Calc::GetSDispData(s, in); break;
     case frmTarnwell::TabShearVLength: r = Calc::GetShearData(s, in); break;
-    default: return;
+    default: return true;
     }
     if (r.open == Calc::GraphOpenStatus::TableCreated) Messages::show(Calc::graphTableCreatedText(in.id));
+    return !r.cancelled;
 }
 
 AxisScale scale(double smallest, double largest, Band band)

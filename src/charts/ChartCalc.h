@@ -18,7 +18,9 @@ struct AxisScale {
 void openGraphData(frmTarnwell& win, Selection selection);
 // Runs the calculation pass that comes before the drawing of a chart tab (3 to 7), with
 // the sensor as the user left it on the sensor pages.
-void runPass(frmTarnwell& win, int tab);
+// Runs the tab's calculation pass with a progress window (shown when it takes more than
+// half a second); false when the user cancelled it (nothing was written).
+bool runPass(frmTarnwell& win, int tab);
 // The value axis's limits and step from the smallest and largest value shown.
 AxisScale scale(double smallest, double largest, Band band);
 

@@ -199,7 +199,17 @@ void ChartsController::enterChartTab(int tab, int previousTab)
     }
     WaitCursor wait;
     ignoringErrors([&] { m_s.rsGraph->close(); });
-    ignoringErrors([&] { ChartCalc::runPass(m_win, tab); });
+    bool calculated = true;
+    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    if (!calculated) {
+        // Cancelled by the user: nothing was written; back to the tab that was left.
+        if (!m_returning && previousTab != tab) {
+            m_returning = true;
+            ignoringErrors([&] { m_win.selectTab(previousTab); });
+            m_returning = false;
+        }
+        return;
+    }
     ignoringErrors([&] { c->setVisible(true); });
     ignoringErrors([&] { draw(tab); });
 }
@@ -228,7 +238,9 @@ bool ChartsController::prepareChart(int tab)
         if (m_s.rsGraph) m_s.rsGraph->close();
     });
     if (rows < 2) return false;
-    ignoringErrors([&] { ChartCalc::runPass(m_win, tab); });
+    bool calculated = true;
+    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    if (!calculated) return false;
     ignoringErrors([&] { chart(tab)->setVisible(true); });
     draw(tab);
     return true;

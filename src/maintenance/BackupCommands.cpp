@@ -169,17 +169,19 @@ void UtilitiesController::reopenDatabase()
 
 void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)
 {
-    // Runs as the program ends: a busy cursor only, the work cannot be cancelled half-way
-    // (and need not be: the database file is replaced only by a finished, checked copy).
+    // Runs as the program ends. On a big database it shows its progress and may be
+    // cancelled: the database file is replaced only by a finished, checked copy, so a
+    // cancel leaves it exactly as it was (just not compacted).
     const bool gui = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    if (gui) QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        DatabaseFiles::compact(folder, fileName, fileHooks);
+        if (gui) {
+            BusyProgress busy(nullptr, QStringLiteral("Compacting ") + fileName + QStringLiteral("..."));
+            DatabaseFiles::compact(folder, fileName, busy.hooks(fileHooks));
+        } else {
+            DatabaseFiles::compact(folder, fileName, fileHooks);
+        }
     } catch (const TwError& e) {
-        if (gui) QApplication::restoreOverrideCursor();
         Messages::show(QStringLiteral("Error compacting ") + fileName);
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));
-        return;
     }
-    if (gui) QApplication::restoreOverrideCursor();
 }

@@ -9,6 +9,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -254,7 +258,7 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
     return true;
 }
 
-void compact(const QString& folder, const QString& fileName, const Hooks& hooks)
+bool compact(const QString& folder, const QString& fileName, const Hooks& hooks)
 {
     const QString path = folder + fileName;
     if (!Database::looksLikeSqlite(path))
@@ -271,8 +275,36 @@ void compact(const QString& folder, const QString& fileName, const Hooks& hooks)
         if (rc != SQLITE_OK) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
         const QByteArray target = copy.path.toUtf8();
         sqlite3_bind_text(st, 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
-        rc = sqlite3_step(st);
+        // The copy runs on a worker thread while this thread reports progress: the size of
+        // the copy so far against the size of the database (an estimate: the copy ends
+        // smaller). A cancel interrupts the copy, which is then thrown away.
+        bool cancelled = false;
+        if (hooks.progress) {
+            if (!hooks.progress(0)) {
+                sqlite3_finalize(st);
+                return false;
+            }
+            std::atomic<bool> done{false};
+            std::thread worker([&] {
+                rc = sqlite3_step(st);
+                done = true;
+            });
+            const qint64 sourceSize = QFileInfo(path).size();
+            while (!done) {
+                const qint64 written = QFileInfo(copy.path).size();
+                const int permille = sourceSize > 0 ? int(std::min<qint64>(999, written * 1000 / sourceSize)) : 0;
+                if (!cancelled && !hooks.progress(permille)) {
+                    cancelled = true;
+                    sqlite3_interrupt(src.db);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            }
+            worker.join();
+        } else {
+            rc = sqlite3_step(st);
+        }
         sqlite3_finalize(st);
+        if (cancelled) return false;
         if (rc != SQLITE_DONE) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
     }
     if (hooks.failAfterBytes >= 0 && QFileInfo(copy.path).size() > hooks.failAfterBytes)
@@ -281,6 +313,7 @@ void compact(const QString& folder, const QString& fileName, const Hooks& hooks)
     checkWritten(copy.path, hooks);
     replaceFile(copy.path, path, hooks);
     copy.keep = true;
+    return true;
 }
 
 }  // namespace DatabaseFiles

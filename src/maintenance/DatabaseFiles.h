@@ -59,6 +59,7 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
 // Compacts folder + fileName (folder ends with "/"): writes the compacted copy
 // "Copy_" + fileName beside it, checks it and renames it over the file. No connection may
 // be open on the database.
-void compact(const QString& folder, const QString& fileName, const Hooks& hooks = {});
+// Returns false when cancelled through the progress hook (nothing changed).
+bool compact(const QString& folder, const QString& fileName, const Hooks& hooks = {});
 
 }  // namespace DatabaseFiles

@@ -149,7 +149,7 @@ QWidget* UtilitiesController::buildOutputBox()
                                       QStringLiteral("Report"), standardIcon(QStyle::SP_FileDialogDetailedView),
                                       [this] { imgReport_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
-                                      QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_DialogHelpButton),
+                                      QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_FileDialogContentsView),
                                       [this] { imgHelp_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgInternet"), QStringLiteral("Label40"),
                                       QStringLiteral("Visit the Orrisford website"),

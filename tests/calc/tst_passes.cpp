@@ -75,7 +75,13 @@ class TestPasses : public QObject {
     SensorInputs inputs(const QString& id, bool stacked = true, const QString& k = QStringLiteral("100"),
                         const QString& gauge = QStringLiteral("0.5"))
     {
-        return SensorInputs{id, id.mid(4, 2), stacked, k, gauge};
+        SensorInputs in;
+        in.id = id;
+        in.sensorType = id.mid(4, 2);
+        in.stacked = stacked;
+        in.kFactorText = k;
+        in.gaugeLengthText = gauge;
+        return in;
     }
 
     QVariant cell(const QString& id, const QDateTime& when, const QString& column)
@@ -569,6 +575,35 @@ private slots:
         QCOMPARE(num(S75, day(1), "Load6"), 6.0);
         QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
         QCOMPARE(num(S75, day(2), "zero1"), 1.0);
+    }
+
+    void cancelledPassWritesNothing()
+    {
+        addSensor(S75);
+        QList<ReadingSpec> list;
+        for (int d = 1; d <= 3000; ++d)
+            list << reading(QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(qint64(d) * 3600),
+                            {QString::number(100 + d % 50) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
+        TestData::addReadings(s->db, S75, list);
+        markAll(S75, 77);
+        SensorInputs in = inputs(S75);
+        qint64 asked = 0, told = 0;
+        in.progress = [&](qint64 done, qint64 total) {
+            asked = done;
+            told = total;
+            return false;
+        };
+        const PassResult r = GetTemporalData(*s, in);
+        QVERIFY(r.cancelled);
+        QVERIFY(!r.completed);
+        QVERIFY(asked > 0);
+        QCOMPARE(told, 3000);
+        // Every row keeps what the last full pass left, even the rows before the cancel.
+        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 <> 77 OR Load1 <> 77").arg(S75)).toInt(), 0);
+        // Going on to the end writes everything.
+        in.progress = [](qint64, qint64) { return true; };
+        QVERIFY(GetTemporalData(*s, in).completed);
+        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Load1 = 77").arg(S75)).toInt(), 0);
     }
 
     void failureMidPassKeepsTheRowsAlreadyWritten()

@@ -282,6 +282,22 @@ private slots:
         QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
     }
 
+    void cancelledCompactionLeavesDatabaseByteIdentical()
+    {
+        addData(5000);
+        const QByteArray dbBytes = bytes(dbPath());
+        Hooks hooks;
+        int calls = 0;
+        hooks.progress = [&](int) {
+            ++calls;
+            return false;   // the user cancels at the first sight of the progress window
+        };
+        QVERIFY(!DatabaseFiles::compact(Paths::dataFolder() + '/', QStringLiteral("TarnwellHALYX.mdb"), hooks));
+        QVERIFY(calls >= 1);
+        QCOMPARE(bytes(dbPath()), dbBytes);
+        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+    }
+
     void compactionOfADamagedDatabaseChangesNothing()
     {
         QFile f(dbPath());
