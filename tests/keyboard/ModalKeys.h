@@ -39,7 +39,4 @@ inline void whenModal(ModalRun* run, std::function<void(QDialog*)> act, int trie
     });
 }
 
-// Presses the keys of a walk through a modal window's controls and lists them.
-inline QStringList modalWalk(int count, bool backwards = false) { return walk(count, backwards); }
-
 }  // namespace Keys
