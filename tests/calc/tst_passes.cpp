@@ -16,7 +16,7 @@
 #include <cmath>
 
 using namespace Calc;
-using TestData::ReadingSpec;
+using TestData::NewReading;
 
 namespace {
 
@@ -24,9 +24,9 @@ const QString S75 = QStringLiteral("250475001");
 
 QDateTime day(int d, int hour = 8) { return QDateTime(QDate(2025, 5, d), QTime(hour, 0)); }
 
-ReadingSpec reading(const QDateTime& when, const QStringList& channels, const QString& temp = QString())
+NewReading reading(const QDateTime& when, const QStringList& channels, const QString& temp = QString())
 {
-    ReadingSpec r;
+    NewReading r;
     r.when = when;
     r.channels = channels;
     r.temperature = temp;
@@ -64,12 +64,12 @@ class TestPasses : public QObject {
     void addSensor(const QString& id, bool stacked = true, const QString& k = QStringLiteral("100"),
                    const QString& gauge = QStringLiteral("0.5"))
     {
-        TestData::SensorSpec spec;
-        spec.id = id;
-        spec.stacked = stacked;
-        spec.boltkfactor = k;
-        spec.lengthofgauge = gauge;
-        TestData::addSensor(s->db, spec);
+        TestData::NewSensor sensor;
+        sensor.id = id;
+        sensor.stacked = stacked;
+        sensor.boltkfactor = k;
+        sensor.lengthofgauge = gauge;
+        TestData::addSensor(s->db, sensor);
     }
 
     SensorInputs inputs(const QString& id, bool stacked = true, const QString& k = QStringLiteral("100"),
@@ -122,10 +122,10 @@ private slots:
     void selectionsTakeTheirReadingsInDateOrder()
     {
         addSensor(S75);
-        QList<ReadingSpec> list;
+        QList<NewReading> list;
         // Entered out of date order; flags: temporal, spatial, do-not-plot.
         auto add = [&](int d, bool t, bool sp, bool dnp) {
-            ReadingSpec r = reading(day(d), {QString::number(d) + ".00"});
+            NewReading r = reading(day(d), {QString::number(d) + ".00"});
             r.temporal = t;
             r.spatial = sp;
             r.doNotPlot = dnp;
@@ -156,7 +156,7 @@ private slots:
     void allReadingsNotPlottedGivesAnEmptySelection()
     {
         addSensor(S75);
-        ReadingSpec r = reading(day(1), {"1.00"});
+        NewReading r = reading(day(1), {"1.00"});
         r.doNotPlot = true;
         TestData::addReadings(s->db, S75, {r});
         ScriptedMessages messages;
@@ -320,7 +320,7 @@ private slots:
         const QString s55 = QStringLiteral("250455001"), s35 = QStringLiteral("250435001");
         addSensor(s55);
         addSensor(s35);
-        const QList<ReadingSpec> list = {reading(day(1), {"100.00", "200.00", "300.00", "400.00"}),
+        const QList<NewReading> list = {reading(day(1), {"100.00", "200.00", "300.00", "400.00"}),
                                          reading(day(2), {"140.00", "180.00", "400.00", "500.00"})};
         TestData::addReadings(s->db, s55, list);
         TestData::addReadings(s->db, s35, list);
@@ -495,7 +495,7 @@ private slots:
     void doNotPlotReadingsAreUntouched()
     {
         addSensor(S75);
-        ReadingSpec hidden = reading(day(2), {"500.00", "500.00", "500.00", "500.00", "500.00", "500.00"}, "30.0");
+        NewReading hidden = reading(day(2), {"500.00", "500.00", "500.00", "500.00", "500.00", "500.00"}, "30.0");
         hidden.doNotPlot = true;
         hidden.temporal = false;
         hidden.spatial = false;
@@ -536,7 +536,7 @@ private slots:
     void emptySelectionWritesNothingAndLogsThreeLines()
     {
         addSensor(S75);
-        ReadingSpec r = reading(day(1), {"100.00"});
+        NewReading r = reading(day(1), {"100.00"});
         r.spatial = false;
         TestData::addReadings(s->db, S75, {r});
         markAll(S75, 77);
@@ -580,7 +580,7 @@ private slots:
     void cancelledPassWritesNothing()
     {
         addSensor(S75);
-        QList<ReadingSpec> list;
+        QList<NewReading> list;
         for (int d = 1; d <= 3000; ++d)
             list << reading(QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(qint64(d) * 3600),
                             {QString::number(100 + d % 50) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
@@ -609,7 +609,7 @@ private slots:
     void failureMidPassKeepsTheRowsAlreadyWritten()
     {
         addSensor(S75);
-        QList<ReadingSpec> list;
+        QList<NewReading> list;
         for (int d = 1; d <= 5; ++d)
             list << reading(day(d), {QString::number(100 + d) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
         TestData::addReadings(s->db, S75, list);

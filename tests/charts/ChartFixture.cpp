@@ -10,13 +10,13 @@ namespace ChartFixture {
 void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
 {
     auto db = TestData::openDatabase(QStringLiteral("chart-fixture"));
-    TestData::SensorSpec sensor;
+    TestData::NewSensor sensor;
     sensor.id = id;
     sensor.stacked = stacked;
     TestData::addSensor(*db, sensor);
-    QList<TestData::ReadingSpec> readings;
+    QList<TestData::NewReading> readings;
     for (const Row& r : rows) {
-        TestData::ReadingSpec s;
+        TestData::NewReading s;
         s.when = r.when;
         s.temporal = r.temporal;
         s.spatial = r.spatial;

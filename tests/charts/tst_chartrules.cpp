@@ -174,10 +174,10 @@ private slots:
         TestData::installFresh();
         auto db = TestData::openDatabase();
         TestData::addSensor(*db, {"250475001"});
-        QList<TestData::ReadingSpec> rs;
+        QList<TestData::NewReading> rs;
         // Entered out of date order; the selection is by date.
         for (int h : {5, 1, 3, 2}) {
-            TestData::ReadingSpec r;
+            TestData::NewReading r;
             r.when = QDateTime(QDate(2025, 4, 2), QTime(h, 0));
             r.temporal = h != 2;
             rs << r;

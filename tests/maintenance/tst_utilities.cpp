@@ -439,7 +439,7 @@ private slots:
         {
             auto db = TestData::openDatabase();
             db->execute("DELETE FROM `" + id + "`");
-            TestData::ReadingSpec r;
+            TestData::NewReading r;
             r.when = QDateTime(QDate(2024, 5, 1), QTime(10, 0));
             r.channels = {""};
             r.temperature = "20.0";

@@ -30,9 +30,9 @@ const QDateTime R3(QDate(2024, 5, 3), QTime(10, 0, 0));
 
 QString key(const QDateTime& t) { return TestData::readingKey(Sensor, t); }
 
-TestData::ReadingSpec reading(const QDateTime& when, const QString& channel1 = "1")
+TestData::NewReading reading(const QDateTime& when, const QString& channel1 = "1")
 {
-    TestData::ReadingSpec r;
+    TestData::NewReading r;
     r.when = when;
     r.channels = {channel1};
     r.temperature = "20.0";
@@ -109,14 +109,14 @@ class TestReadings : public QObject {
         }
     };
 
-    static void addSensorWith(const QList<TestData::ReadingSpec>& readings, const QString& id = Sensor)
+    static void addSensorWith(const QList<TestData::NewReading>& readings, const QString& id = Sensor)
     {
         auto db = TestData::openDatabase();
         TestData::addSensor(*db, {id});
         if (!readings.isEmpty()) TestData::addReadings(*db, id, readings);
     }
 
-    static QList<TestData::ReadingSpec> threeReadings()
+    static QList<TestData::NewReading> threeReadings()
     {
         return {{R1, {"10.00", "20.00", "30.00", "40.00", "50.00", "60.00"}, "20.5"},
                 {R2, {"11.00", "21.00", "31.00", "41.00", "51.00", "61.00"}, "21.0"},
@@ -548,7 +548,7 @@ private slots:
         QFETCH(QDate, start);
         QFETCH(QDate, end);
         QFETCH(int, deleted);
-        QList<TestData::ReadingSpec> list;
+        QList<TestData::NewReading> list;
         for (int day = 1; day <= 4; ++day)
             for (int h : {6, 12, 18}) list.append(reading(QDateTime(QDate(2024, 5, day), QTime(h, 0))));
         addSensorWith(list);

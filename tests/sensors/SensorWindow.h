@@ -70,7 +70,7 @@ inline QByteArray readLog()
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline void addSensors(std::initializer_list<TestData::SensorSpec> specs)
+inline void addSensors(std::initializer_list<TestData::NewSensor> specs)
 {
     auto db = TestData::openDatabase();
     for (const auto& s : specs) TestData::addSensor(*db, s);

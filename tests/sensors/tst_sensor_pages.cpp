@@ -53,11 +53,11 @@ private slots:
     void pagesInBothLayouts()
     {
         QFETCH(bool, stacked);
-        TestData::SensorSpec spec{"250475001"};
-        spec.stacked = stacked;
-        spec.lengthofgauge = "0.5";
-        spec.nodeLocation1 = "0.25";
-        addSensors({spec, {"250475002"}});
+        TestData::NewSensor sensor{"250475001"};
+        sensor.stacked = stacked;
+        sensor.lengthofgauge = "0.5";
+        sensor.nodeLocation1 = "0.25";
+        addSensors({sensor, {"250475002"}});
         {
             auto db = TestData::openDatabase();
             db->execute("UPDATE Sensors SET Level = '1200 L', Location = 'North drive, pillar 4', Borehole = 'BH-17', "

@@ -68,9 +68,9 @@ private slots:
 
     void staggeredSensorFillsEveryBox()
     {
-        TestData::SensorSpec spec{"250475001"};
-        spec.stacked = false;
-        addSensors({spec});
+        TestData::NewSensor sensor{"250475001"};
+        sensor.stacked = false;
+        addSensors({sensor});
         SensorWindow s;
         QVERIFY(s.get<QRadioButton>("optStaggered")->isChecked());
         QCOMPARE(s.text("txtNode(2)"), QString("125.00"));
@@ -108,9 +108,9 @@ private slots:
         QFETCH(bool, stacked);
         QFETCH(int, nodes);
         QFETCH(int, centres);
-        TestData::SensorSpec spec{id};
-        spec.stacked = stacked;
-        addSensors({spec});
+        TestData::NewSensor sensor{id};
+        sensor.stacked = stacked;
+        addSensors({sensor});
         SensorWindow s;
         for (int i = 1; i <= 8; ++i) QCOMPARE(s.text(QString("txtNode(%1)").arg(i)).isEmpty(), i > nodes);
         for (int i = 1; i <= 6; ++i) QCOMPARE(s.text(QString("txtSGCenter(%1)").arg(i)).isEmpty(), i > centres);
@@ -327,9 +327,9 @@ private slots:
 
     void otherTabsHideTheComputedBoxes()
     {
-        TestData::SensorSpec spec{"250475001"};
-        spec.stacked = false;
-        addSensors({spec});
+        TestData::NewSensor sensor{"250475001"};
+        sensor.stacked = false;
+        addSensors({sensor});
         SensorWindow s;
         s.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
         s.reg().SetNodeBoxes();

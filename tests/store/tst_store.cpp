@@ -20,11 +20,11 @@ class TestStore : public QObject {
     std::unique_ptr<Database> db;
     const QString id = QStringLiteral("250475001");
 
-    QList<TestData::ReadingSpec> fiveReadings()
+    QList<TestData::NewReading> fiveReadings()
     {
-        QList<TestData::ReadingSpec> list;
+        QList<TestData::NewReading> list;
         for (int i = 0; i < 5; ++i) {
-            TestData::ReadingSpec r;
+            TestData::NewReading r;
             // Entered out of date order on purpose: the recordset must order by FullDate.
             r.when = QDateTime(QDate(2025, 5, 10 - 2 * i), QTime(8, 0));
             r.channels = {QString::number(10 + i) + QStringLiteral(".00")};

@@ -36,21 +36,21 @@ std::unique_ptr<Database> openDatabase(const QString& connectionName)
     return db;
 }
 
-void addSensor(Database& db, const SensorSpec& spec)
+void addSensor(Database& db, const NewSensor& sensor)
 {
-    const QString type = spec.id.mid(4, 2);
+    const QString type = sensor.id.mid(4, 2);
     const QVariant channels = db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type});
     db.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, Model, "
                               "numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, boltkfactor, "
                               "lengthofgauge, NodeLocation1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-               {spec.id, spec.id.left(4), type, spec.id.mid(6, 3), type, QStringLiteral("HALYX"),
+               {sensor.id, sensor.id.left(4), type, sensor.id.mid(6, 3), type, QStringLiteral("HALYX"),
                 QStringLiteral("d%1HALYX").arg(channels.toInt()), channels, 0.0, QStringLiteral("2025/04/01"),
-                QStringLiteral("No"), 1, spec.stacked ? 1 : 0, spec.boltkfactor, spec.lengthofgauge,
-                spec.nodeLocation1});
-    DataTables::createDataTable(db, spec.id);
+                QStringLiteral("No"), 1, sensor.stacked ? 1 : 0, sensor.boltkfactor, sensor.lengthofgauge,
+                sensor.nodeLocation1});
+    DataTables::createDataTable(db, sensor.id);
     db.execute(QStringLiteral("INSERT INTO NetworkConfig (SensorID, MasterID, SlaveID, SlotID, TimeConfig) "
                               "VALUES (?, 'NA', 'NA', 'NA', 24)"),
-               {spec.id});
+               {sensor.id});
 }
 
 QString readingKey(const QString& id, const QDateTime& when)
@@ -58,7 +58,7 @@ QString readingKey(const QString& id, const QDateTime& when)
     return id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
-void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& readings)
+void addReadings(Database& db, const QString& id, const QList<NewReading>& readings)
 {
     Transaction tx(db);
     QSqlQuery q(db.handle());
@@ -69,7 +69,7 @@ void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& read
         marks += QStringLiteral(",?");
     }
     q.prepare(QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)").arg(id, cols, marks));
-    for (const ReadingSpec& r : readings) {
+    for (const NewReading& r : readings) {
         q.addBindValue(readingKey(id, r.when));
         q.addBindValue(r.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         q.addBindValue(r.when.toString(QStringLiteral("yyyy/MM/dd")));
@@ -86,10 +86,10 @@ void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& read
 
 void addManyReadings(Database& db, const QString& id, int count, const QDateTime& start, int channels)
 {
-    QList<ReadingSpec> list;
+    QList<NewReading> list;
     list.reserve(count);
     for (int n = 0; n < count; ++n) {
-        ReadingSpec r;
+        NewReading r;
         r.when = start.addSecs(qint64(n) * 3600);
         for (int c = 1; c <= channels; ++c)
             r.channels << QString::number(100.0 * c + 50.0 * std::sin(n / 24.0 + c), 'f', 2);

@@ -46,7 +46,7 @@ void installFresh();
 // Opens the database of the data folder on its own connection.
 std::unique_ptr<Database> openDatabase(const QString& connectionName = QStringLiteral("test-data"));
 
-struct SensorSpec {
+struct NewSensor {
     QString id;                    // nine digits; characters 5-6 are the type code
     bool stacked = true;
     QString boltkfactor = QStringLiteral("100");
@@ -55,9 +55,9 @@ struct SensorSpec {
 };
 
 // Adds a sensor as the program does: Sensors row, data table, NetworkConfig row.
-void addSensor(Database& db, const SensorSpec& spec);
+void addSensor(Database& db, const NewSensor& sensor);
 
-struct ReadingSpec {
+struct NewReading {
     QDateTime when;
     QStringList channels;          // Channel1.. as stored texts
     QString temperature;           // ChannelT as stored text
@@ -67,7 +67,7 @@ struct ReadingSpec {
 };
 
 // Adds readings to a sensor's data table (one transaction).
-void addReadings(Database& db, const QString& id, const QList<ReadingSpec>& readings);
+void addReadings(Database& db, const QString& id, const QList<NewReading>& readings);
 
 // Adds count readings one hour apart from start, channel values varying smoothly.
 void addManyReadings(Database& db, const QString& id, int count, const QDateTime& start, int channels = 6);
