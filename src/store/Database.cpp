@@ -39,40 +39,32 @@ bool Database::open(const QString& path)
 {
     close();
     if (!QFile::exists(path) || !looksLikeSqlite(path)) return false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_name);
-            return false;
-        }
-        // A file with a valid header can still be damaged: read the schema once.
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            q = QSqlQuery();
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_name);
-            return false;
-        }
-        q.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-    }
-    m_path = path;
-    return true;
+    return connectTo(path, true);
 }
 
 bool Database::create(const QString& path)
 {
     close();
+    return connectTo(path, false);
+}
+
+bool Database::connectTo(const QString& path, bool readSchema)
+{
+    bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
-        if (!db.open()) {
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_name);
-            return false;
+        ok = db.open();
+        if (ok && readSchema) {
+            // A file with a valid header can still be damaged: read the schema once.
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         }
+        if (!ok) db.close();
+    }
+    if (!ok) {
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
     }
     m_path = path;
     return true;

@@ -50,6 +50,7 @@ public:
 
 private:
     friend class Transaction;
+    bool connectTo(const QString& path, bool readSchema);
     void finalizeStatements();
 
     QString m_name;

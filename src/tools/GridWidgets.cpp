@@ -141,3 +141,14 @@ LoggerFile::Progress ProgressWindow::progress()
 bool ProgressWindow::wasCanceled() const { return m_dialog->wasCanceled(); }
 
 }  // namespace GridWidgets
+
+QLabel* GridWidgets::makeHeaderLabel(QWidget* window)
+{
+    auto* label = new QLabel(window);
+    label->setObjectName(QStringLiteral("lblHeader"));
+    QFont f = label->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    label->setFont(f);
+    return label;
+}

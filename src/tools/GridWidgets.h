@@ -25,6 +25,9 @@ void addMarkPictures(QWidget* window, QLabel** on, QLabel** off);
 // Twips (1/1440 inch) as pixels of a widget's screen.
 int twips(const QWidget* w, int twips);
 
+// The bold header line at the top of the datasheet and import windows.
+QLabel* makeHeaderLabel(QWidget* window);
+
 // Draws the mark of cells whose model answers markRole with a bool, centred.
 class MarkDelegate : public QStyledItemDelegate {
     Q_OBJECT

@@ -55,12 +55,7 @@ frmDatasheet::frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* pa
     setWindowTitle(QStringLiteral("Tarnwell DataSheet"));
     setModal(true);
 
-    lblHeader = new QLabel(this);
-    lblHeader->setObjectName(QStringLiteral("lblHeader"));
-    QFont f = lblHeader->font();
-    f.setBold(true);
-    f.setPointSizeF(f.pointSizeF() * 1.2);
-    lblHeader->setFont(f);
+    lblHeader = GridWidgets::makeHeaderLabel(this);
 
     Image1 = new QToolButton(this);
     Image1->setObjectName(QStringLiteral("Image1"));

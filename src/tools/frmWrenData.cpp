@@ -29,12 +29,7 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     setWindowTitle(QStringLiteral("Import DataFiles"));
     setModal(true);
 
-    lblHeader = new QLabel(this);
-    lblHeader->setObjectName(QStringLiteral("lblHeader"));
-    QFont f = lblHeader->font();
-    f.setBold(true);
-    f.setPointSizeF(f.pointSizeF() * 1.2);
-    lblHeader->setFont(f);
+    lblHeader = GridWidgets::makeHeaderLabel(this);
 
     auto* frame = new QGroupBox(QStringLiteral("Datafile Date Format:"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
