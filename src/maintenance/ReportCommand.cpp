@@ -75,7 +75,7 @@ void UtilitiesController::imgReport_Click()
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
                 if (!busy.advance(done++)) return;   // cancelled: nothing written
                 QImage picture;
-                if (m_win.charts()->prepareChart(c.tab)) picture = m_win.charts()->renderChart(c.tab, QSize(1600, 1000));
+                if (m_win.charts()->prepareChart(c.tab)) picture = m_win.charts()->renderChart(c.tab, QSize(1100, 700));
                 // The same picture file the chart's export writes.
                 if (!picture.isNull()) picture.save(m_s.dataFolder + '/' + QLatin1String(c.file), "JPG", 90);
                 content.sections << ReportDocument::Section{QString::fromLatin1(c.caption), picture};
