@@ -187,6 +187,15 @@ QPixmap heart(bool alive, int size)
     return pm;
 }
 
+// A filled circle with a darker edge, leaving a thick white pen for the sign on it.
+static void roundBadge(QPainter& p, const QColor& edge, const QColor& fill)
+{
+    p.setPen(QPen(edge, 1));
+    p.setBrush(fill);
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+}
+
 QIcon actionIcon(Action a)
 {
     QPixmap pm(32, 32);
@@ -195,10 +204,7 @@ QIcon actionIcon(Action a)
     p.setRenderHint(QPainter::Antialiasing);
     switch (a) {
     case Action::AddNew: {
-        p.setPen(QPen(QColor(30, 110, 40), 1));
-        p.setBrush(QColor(60, 170, 70));
-        p.drawEllipse(QRectF(2, 2, 28, 28));
-        p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+        roundBadge(p, QColor(30, 110, 40), QColor(60, 170, 70));
         p.drawLine(QPointF(16, 9), QPointF(16, 23));
         p.drawLine(QPointF(9, 16), QPointF(23, 16));
         break;
@@ -217,10 +223,7 @@ QIcon actionIcon(Action a)
         break;
     }
     case Action::Delete: {
-        p.setPen(QPen(QColor(130, 20, 20), 1));
-        p.setBrush(QColor(200, 45, 45));
-        p.drawEllipse(QRectF(2, 2, 28, 28));
-        p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+        roundBadge(p, QColor(130, 20, 20), QColor(200, 45, 45));
         p.drawLine(QPointF(10, 10), QPointF(22, 22));
         p.drawLine(QPointF(22, 10), QPointF(10, 22));
         break;
