@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/Module1.h"
 #include "charts/ChartsController.h"
+#include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/ErrorTrap.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
@@ -114,6 +115,17 @@ void frmTarnwell::Form_Load()
             m_connectFailed = true;
             Messages::show(QStringLiteral("ERROR: could not connect to database\r\nProgram must exit"),
                            QStringLiteral("Database connection error"), Messages::Icon::Critical);
+            endProgram();
+            return;
+        }
+        // A database of an earlier release is upgraded (after a copy is kept); one changed
+        // by a newer release is left alone.
+        QString refusal;
+        if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
+            s.db.close();
+            m_connectFailed = true;
+            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
+                           Messages::Icon::Critical);
             endProgram();
             return;
         }
