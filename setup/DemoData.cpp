@@ -108,7 +108,7 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
             QSqlQuery q(db.handle());
             q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, "
                                      "Channel1, Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, "
-                                     "PlotSpatial, DoNotPlot, IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,0)").arg(id));
+                                     "PlotSpatial, DoNotPlot, IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)").arg(id));
             const QDateTime first(installed, QTime(9, 30, 0));
             const qint64 stepSecs = s.hourly ? 3600 : 7 * 86400;
             const qint64 totalSecs = qint64(730) * 86400;

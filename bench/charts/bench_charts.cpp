@@ -1,90 +1,171 @@
-// Entering "4. Load v Time" for a sensor with 100,000 readings (load pass and drawing),
-// the drawing alone, and redraws after zooming in and back out. Run offscreen.
+// The chart tabs of the whole window (offscreen) on a sensor with 10,000 / 100,000 /
+// 1,000,000 readings a minute apart (staggered type 75, all marked for the time charts,
+// every hundredth for the length charts): entering each chart tab the first time (full
+// pass, reading, drawing), again with nothing changed, and after one reading was added;
+// reading the drawn columns beside bare SQLite reading the same columns; redraws after
+// zooming; and the process's peak memory.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/charts/bench_charts [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
+#include "support/BySize.h"
 #include "app/Shared.h"
 #include "app/frmTarnwell.h"
-#include "charts/ChartCalc.h"
+#include "calc/GraphData.h"
 #include "charts/ChartControl.h"
-#include "charts/GraphColumns.h"
-#include "charts/ChartDrawings.h"
 #include "charts/ChartsController.h"
+#include "charts/GraphColumns.h"
 #include "store/Database.h"
+#include "store/PassTables.h"
 #include "store/Paths.h"
+#include "store/ReadingMarks.h"
+
+#include <sqlite3.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QTabWidget>
 #include <cstdio>
+#include <vector>
+
+namespace {
+
+const QString Id = QStringLiteral("200175001");
+
+// The columns of the Load v Time chart, read with SQLite's own interface into arrays.
+qint64 bareRead(Database& db)
+{
+    sqlite3* h = db.sqliteHandle();
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT rowid, FullDate, ReadingDate, NumTemp, Load1, Load2, Load3, Load4, Load5, "
+                                          "Load6 FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
+                               .arg(Id)
+                               .toUtf8();
+    sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
+    std::vector<qint64> ids;
+    std::vector<double> cols[8];
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ids.push_back(sqlite3_column_int64(st, 0));
+        const char* d = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        cols[0].push_back(d ? double(d[0]) : 0);   // touched, as a date would be parsed
+        for (int c = 3; c <= 9; ++c) cols[c - 2].push_back(sqlite3_column_double(st, c));
+    }
+    sqlite3_finalize(st);
+    return qint64(ids.size());
+}
+
+void runSize(const Bench::SizeRun& run)
+{
+    Bench::Home home;
+    {
+        Database db(QStringLiteral("bench-fill"));
+        db.open(Paths::databasePath());
+        Bench::fillMinutes(db, Id, run.size, false);
+    }
+    frmTarnwell w;
+    w.resize(1600, 900);
+    w.show();
+    QApplication::processEvents();
+    Shared& s = w.shared();
+    s.rsConfig->moveFirst();
+    s.rsConfig->find(QStringLiteral("SensorType = '75'"));
+
+    auto leave = [&] {
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        QApplication::processEvents();
+    };
+    auto enter = [&](int tab) {
+        w.SSTab1->setCurrentIndex(tab);
+        QApplication::processEvents();
+    };
+    int added = 0;
+    auto addReading = [&] {
+        // As the Readings page writes a new reading: dated now, marked as changed.
+        const QDateTime when = QDateTime(QDate(2030, 1, 1), QTime(0, 0)).addSecs(++added);
+        s.db.execute(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, "
+                                    "Channel2, Channel3, Channel4, Channel5, Channel6, ChannelT, Plottemporal, PlotSpatial, "
+                                    "DoNotPlot, IsDirty) VALUES (?,?,?,?,'101.00','202.00','303.00','404.00','505.00',"
+                                    "'606.00','15.0',1,0,0,%2)")
+                         .arg(Id)
+                         .arg(ReadingMarks::Changed),
+                     {Id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
+                      when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when.toString(QStringLiteral("yyyy/MM/dd")),
+                      when.toString(QStringLiteral("HH:mm:ss"))});
+    };
+
+    struct Tab {
+        int index;
+        const char* name;
+    };
+    const Tab tabs[] = {{frmTarnwell::TabLoadVTime, "4. Load v Time"},
+                        {frmTarnwell::TabDispVTime, "5. Disp v Time"},
+                        {frmTarnwell::TabLoadVLength, "6. Load v Length"},
+                        {frmTarnwell::TabDispVLength, "7. Disp v Length"},
+                        {frmTarnwell::TabShearVLength, "8. Shear v Length"}};
+    for (const Tab& t : tabs) {
+        const QString name = QStringLiteral("enter \"%1\"").arg(QLatin1String(t.name));
+        Bench::figure(name + QStringLiteral(", first visit (full pass, reading, drawing)"),
+                      Bench::fastest(run.runs, [&] { enter(t.index); },
+                                     [&] {
+                                         leave();
+                                         PassTables::forgetSensor(s.db, Id);
+                                     }),
+                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 6 s at 1M" : QString());
+        Bench::figure(name + QStringLiteral(", again with nothing changed"),
+                      Bench::fastest(run.runs, [&] { enter(t.index); }, leave), "ms",
+                      t.index == frmTarnwell::TabLoadVTime ? "<= 1.5 s" : QString());
+        Bench::figure(name + QStringLiteral(", after one reading was added"),
+                      Bench::fastest(run.runs, [&] { enter(t.index); },
+                                     [&] {
+                                         leave();
+                                         addReading();
+                                     }),
+                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1.5 s" : QString());
+    }
+    leave();
+    enter(frmTarnwell::TabLoadVTime);
+    Bench::figure(QStringLiteral("peak memory after every chart tab"), Bench::peakMB(), "MB", "<= 300 MB at 1M");
+
+    QStringList names{QStringLiteral("NumTemp")};
+    for (int k = 1; k <= 10; ++k) names << QStringLiteral("Load%1").arg(k);
+    const QString sql = Calc::graphQuery(Id, Calc::GraphSelection::Temporal);
+    qint64 rows = 0;
+    Bench::figure(QStringLiteral("reading the drawn columns of Load v Time"), Bench::fastest(run.runs, [&] {
+                      GraphColumns cols(s.db, sql, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
+                      rows = cols.rowCount();
+                  }),
+                  "ms");
+    Bench::bare(QStringLiteral("reading the drawn columns of Load v Time"),
+                Bench::fastest(run.runs, [&] { bareRead(s.db); }));
+    if (rows != bareRead(s.db)) std::printf("CHECK FAILED: %lld rows read\n", rows);
+
+    ChartControl* chart = w.charts()->chart(frmTarnwell::TabLoadVTime);
+    Bench::figure(QStringLiteral("one redraw of the whole Load v Time chart"),
+                  Bench::fastest(run.runs, [&] { chart->refresh(); }), "ms", "<= 50 ms");
+    const QRect area = chart->plotArea();
+    const QPoint a(area.left() + area.width() / 3, area.top() + 10);
+    const QPoint b(area.left() + area.width() / 2, area.bottom() - 10);
+    double worstIn = 0, worstOut = 0;
+    for (int i = 0; i < 10; ++i) {
+        QElapsedTimer t;
+        t.start();
+        chart->dragZoom(a, b);
+        worstIn = std::max(worstIn, Bench::ms(t));
+        t.restart();
+        chart->dragZoom(b, a);
+        worstOut = std::max(worstOut, Bench::ms(t));
+    }
+    Bench::figure(QStringLiteral("redraw after zooming in (slowest of 10)"), worstIn, "ms", "<= 50 ms");
+    Bench::figure(QStringLiteral("redraw after zooming back out (slowest of 10)"), worstOut, "ms", "<= 50 ms");
+    Bench::note(QStringLiteral("chart %1x%2, %3 points per series kept for zooming").arg(chart->width()).arg(chart->height())
+                    .arg(chart->pointCount(1)));
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Bench::Home home;
-    const int count = 100000;
-    {
-        Database db(QStringLiteral("bench-fill"));
-        db.open(Paths::databasePath());
-        Bench::fillSensor(db, QStringLiteral("200175001"), count, false);
-    }
-    frmTarnwell w;
-    w.show();
-    Shared& s = w.shared();
-    s.rsConfig->moveFirst();
-    s.rsConfig->find(QStringLiteral("SensorType = '75'"));
-    std::printf("readings: %d, all marked for the time charts, staggered 6 gauges\n", count);
-
-    QElapsedTimer t;
-    t.start();
-    w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVTime);
-    QApplication::processEvents();
-    Bench::report(QStringLiteral("enter Load v Time (pass + drawing)"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"),
-                  QStringLiteral("<= 1500 ms"));
-
-    ChartControl* chart = w.charts()->chart(frmTarnwell::TabLoadVTime);
-    t.restart();
-    {
-        ChartCalc::openGraphData(w, ChartCalc::Selection::Temporal);
-        QStringList names{QStringLiteral("NumTemp")};
-        for (int k = 1; k <= 10; ++k) names << QStringLiteral("Load%1").arg(k);
-        GraphColumns cols(*s.rsGraph, names, QStringLiteral("fulldate"));
-        Bench::report(QStringLiteral("reading the drawn columns"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"));
-    }
-    t.restart();
-    chart->refresh();
-    Bench::report(QStringLiteral("one redraw of the whole chart"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"));
-    t.restart();
-    ChartCalc::openGraphData(w, ChartCalc::Selection::Temporal);
-    Bench::report(QStringLiteral("opening the selection"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"));
-    t.restart();
-    ChartCalc::runPass(w, frmTarnwell::TabLoadVTime);
-    Bench::report(QStringLiteral("load pass alone (GetTemporalData)"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"));
-    t.restart();
-    w.charts()->drawings().DrawTgraph();
-    Bench::report(QStringLiteral("DrawTgraph alone"), double(t.nsecsElapsed()) / 1e6, QStringLiteral("ms"));
-
-    const QRect area = chart->plotArea();
-    std::printf("chart size: %dx%d, points drawn: %d per series\n", chart->width(), chart->height(), chart->pointCount(1));
-    const QPoint a(area.left() + area.width() / 3, area.top() + 10);
-    const QPoint b(area.left() + area.width() / 2, area.bottom() - 10);
-    double worstIn = 0, worstOut = 0, sumIn = 0, sumOut = 0;
-    const int rounds = 10;
-    for (int i = 0; i < rounds; ++i) {
-        t.restart();
-        chart->dragZoom(a, b);
-        const double zin = double(t.nsecsElapsed()) / 1e6;
-        t.restart();
-        chart->dragZoom(b, a);
-        const double zout = double(t.nsecsElapsed()) / 1e6;
-        worstIn = std::max(worstIn, zin);
-        worstOut = std::max(worstOut, zout);
-        sumIn += zin;
-        sumOut += zout;
-    }
-    Bench::report(QStringLiteral("redraw after zooming in (mean of 10)"), sumIn / rounds, QStringLiteral("ms"), QStringLiteral("<= 50 ms"));
-    Bench::report(QStringLiteral("redraw after zooming in (worst)"), worstIn, QStringLiteral("ms"));
-    Bench::report(QStringLiteral("redraw after zooming back out (mean of 10)"), sumOut / rounds, QStringLiteral("ms"), QStringLiteral("<= 50 ms"));
-    Bench::report(QStringLiteral("redraw after zooming back out (worst)"), worstOut, QStringLiteral("ms"));
-    Bench::report(QStringLiteral("resident memory"), Bench::residentMB(), QStringLiteral("MB"));
-    return 0;
+    return Bench::bySize(argc, argv, QStringLiteral("Chart tabs (whole window, offscreen; staggered 75, one reading a minute)"),
+                         runSize);
 }

@@ -49,6 +49,45 @@ double tempFromText(const QString& text)
     return Numbers::leadingValue(text);
 }
 
+namespace {
+bool asciiBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool allAscii(QByteArrayView t)
+{
+    for (char c : t)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+double zeroFromUtf8(QByteArrayView text, double offset)
+{
+    if (allAscii(text)) {
+        qsizetype b = 0, e = text.size();
+        while (b < e && asciiBlank(text[b])) ++b;
+        while (e > b && asciiBlank(text[e - 1])) --e;
+        if (b == e) return 0.0;
+        if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data() + b, size_t(e - b)))) {
+            if (std::isnan(offset)) return 0.0;
+            return *v - offset;
+        }
+    }
+    return zeroFromText(QString::fromUtf8(text.data(), text.size()), offset);
+}
+
+double tempFromUtf8(QByteArrayView text)
+{
+    if (text.isEmpty()) return 0.0;
+    // Short plain texts ("21.5") are the rule; everything else takes the general road.
+    if (text.size() < 32 && allAscii(text) && !asciiBlank(text[0])) {
+        if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data(), size_t(text.size())))) {
+            // The leading-number conversion of a whole plain decimal is that decimal; a
+            // leading "+" is the one shape where the two readings could differ in sign text.
+            if (text[0] != '+') return *v;
+        }
+    }
+    return tempFromText(QString::fromUtf8(text.data(), text.size()));
+}
+
 int loadColumnCount(const QString& type, bool stacked)
 {
     switch (kindOf(type, stacked)) {
@@ -75,14 +114,25 @@ double loadKFactor(const QString& kText, bool stacked)
 
 double dispKFactor(const QString& kText) { return Numbers::leadingValue(kText); }
 
+namespace {
+Columns loadsWith(Kind kind, const ChannelValues& z, double perK);
+Columns dispsWith(Kind kind, int n, const Columns& loads, double k, double h);
+Columns shearsWith(Kind kind, const ChannelValues& z);
+}  // namespace
+
 Columns loads(const QString& type, bool stacked, const ChannelValues& z, const QString& kText)
 {
-    Columns out;
     const Kind kind = kindOf(type, stacked);
-    if (kind == Kind::None) return out;
+    if (kind == Kind::None) return Columns();
     const double k = loadKFactor(kText, stacked);
     if (k == 0) throw TwError(ErrNo::DivisionByZero, QStringLiteral("Division by zero"));
-    const double perK = 1.0 / k;
+    return loadsWith(kind, z, 1.0 / k);
+}
+
+namespace {
+Columns loadsWith(Kind kind, const ChannelValues& z, double perK)
+{
+    Columns out;
     switch (kind) {
     case Kind::Stacked75:
         out.v[1] = ((z[1] + z[4]) / 2) * perK;
@@ -115,18 +165,25 @@ Columns loads(const QString& type, bool stacked, const ChannelValues& z, const Q
     for (int i = 1; i <= out.count; ++i) finite(out.v[size_t(i)]);
     return out;
 }
+}  // namespace
 
 Columns displacements(const QString& type, bool stacked, const Columns& loads, const QString& kText,
                       const QString& gaugeLengthText)
 {
-    Columns out;
     const Kind kind = kindOf(type, stacked);
-    if (kind == Kind::None) return out;
+    if (kind == Kind::None) return Columns();
     const double k = dispKFactor(kText);
     const int n = dispColumnCount(type, stacked);
     // Stacked: strains summed from the last position back; staggered: each strain over
     // half a gauge length.
     const double h = kind == Kind::Staggered75 ? Numbers::localeValue(gaugeLengthText) / 2.0 : 1.0;
+    return dispsWith(kind, n, loads, k, h);
+}
+
+namespace {
+Columns dispsWith(Kind kind, int n, const Columns& loads, double k, double h)
+{
+    Columns out;
     double running = 0;
     for (int i = n; i >= 1; --i) {
         const double term = kind == Kind::Staggered75 ? loads[i] * k * h : loads[i] * k;
@@ -136,11 +193,18 @@ Columns displacements(const QString& type, bool stacked, const Columns& loads, c
     out.count = n;
     return out;
 }
+}  // namespace
 
 Columns shears(const QString& type, bool stacked, const ChannelValues& z)
 {
+    return shearsWith(kindOf(type, stacked), z);
+}
+
+namespace {
+Columns shearsWith(Kind kind, const ChannelValues& z)
+{
     Columns out;
-    switch (kindOf(type, stacked)) {
+    switch (kind) {
     case Kind::Stacked75:
         out.v[1] = (z[1] - z[4]) / 2;
         out.v[2] = (z[2] - z[5]) / 2;
@@ -168,5 +232,53 @@ Columns shears(const QString& type, bool stacked, const ChannelValues& z)
     }
     return out;
 }
+}  // namespace
+
+PassFormulas::PassFormulas(const QString& type, bool stacked, const QString& kText, const QString& gaugeLengthText)
+    : m_type(type), m_stacked(stacked)
+{
+    const Kind kind = kindOf(type, stacked);
+    m_kind = int(kind);
+    m_loadCount = loadColumnCount(type, stacked);
+    m_shearCount = shearColumnCount(type, stacked);
+    if (kind == Kind::None) return;
+    try {
+        const double k = loadKFactor(kText, stacked);
+        if (k == 0) throw TwError(ErrNo::DivisionByZero, QStringLiteral("Division by zero"));
+        m_perK = 1.0 / k;
+    } catch (const TwError& e) {
+        m_loadError = e.number;
+        m_loadErrorText = e.description;
+    }
+    m_dispK = dispKFactor(kText);
+    if (kind == Kind::Staggered75) {
+        try {
+            m_half = Numbers::localeValue(gaugeLengthText) / 2.0;
+        } catch (const TwError& e) {
+            m_dispError = e.number;
+            m_dispErrorText = e.description;
+        }
+    } else {
+        m_half = 1.0;
+    }
+}
+
+Columns PassFormulas::loads(const ChannelValues& z) const
+{
+    const Kind kind = Kind(m_kind);
+    if (kind == Kind::None) return Columns();
+    if (m_loadError) throw TwError(*m_loadError, m_loadErrorText);
+    return loadsWith(kind, z, *m_perK);
+}
+
+Columns PassFormulas::displacements(const Columns& loads) const
+{
+    const Kind kind = Kind(m_kind);
+    if (kind == Kind::None) return Columns();
+    if (m_dispError) throw TwError(*m_dispError, m_dispErrorText);
+    return dispsWith(kind, m_loadCount, loads, m_dispK, *m_half);
+}
+
+Columns PassFormulas::shears(const ChannelValues& z) const { return shearsWith(Kind(m_kind), z); }
 
 }  // namespace Calc

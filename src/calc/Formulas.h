@@ -1,6 +1,8 @@
 #pragma once
+#include <QByteArrayView>
 #include <QString>
 #include <array>
+#include <optional>
 
 // The formulas of the calculation passes, on plain values: zeroing a reading against the
 // baseline, the load at each gauge position, the displacement and the shear strain.
@@ -35,6 +37,12 @@ double zeroFromText(const QString& text, double offset);
 // The temperature as a number: the leading number of the text ("." as decimal point),
 // 0 for an empty text or one that does not begin with a number.
 double tempFromText(const QString& text);
+
+// The same two on the UTF-8 bytes of a stored text, as the passes read them (an
+// optionally signed ASCII decimal is converted without making a QString; any other text
+// goes through the functions above, so results and failures are the same).
+double zeroFromUtf8(QByteArrayView text, double offset);
+double tempFromUtf8(QByteArrayView text);
 
 // ---- Computed columns ----------------------------------------------------------------
 
@@ -80,5 +88,34 @@ Columns displacements(const QString& type, bool stacked, const Columns& loads, c
 // gauges (stacked), or a gauge against the mean of its two neighbours, halved, at the four
 // inner positions of the sequence 1, 4, 2, 5, 3, 6 (staggered "75"). Never throws.
 Columns shears(const QString& type, bool stacked, const ChannelValues& z);
+
+// The three formulas of a pass for one sensor, with the sensor's type, layout, k factor and
+// gauge length converted once instead of for every reading. Each gives exactly the result
+// of loads(), displacements() and shears() above with the same inputs, and throws the same
+// error where they would.
+class PassFormulas {
+public:
+    PassFormulas(const QString& type, bool stacked, const QString& kText, const QString& gaugeLengthText);
+    int loadCount() const { return m_loadCount; }
+    int dispCount() const { return m_loadCount; }
+    int shearCount() const { return m_shearCount; }
+    Columns loads(const ChannelValues& z) const;
+    Columns displacements(const Columns& loads) const;
+    Columns shears(const ChannelValues& z) const;
+
+private:
+    int m_kind = 0;
+    int m_loadCount = 0;
+    int m_shearCount = 0;
+    QString m_type;
+    bool m_stacked = true;
+    std::optional<double> m_perK;        // 1 / k; none when the conversion fails or k is 0
+    std::optional<int> m_loadError;      // the error number loads() throws, when it does
+    QString m_loadErrorText;
+    double m_dispK = 0;
+    std::optional<double> m_half;        // gauge length / 2 (staggered "75")
+    std::optional<int> m_dispError;
+    QString m_dispErrorText;
+};
 
 }  // namespace Calc

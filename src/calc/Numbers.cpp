@@ -56,10 +56,10 @@ const SystemSeparators& systemSeparators()
 // decimal "123" or "123.45". Such a text means the same in the system locale as in the C
 // locale, except where the locale groups digits with "." and the text looks grouped
 // ("1.234", "12.345.678"); that case, and every other text, returns nullopt here.
-std::optional<double> plainDecimal(const QString& t)
+template <typename Ch>
+std::optional<double> plainDecimal(const Ch* t, int n)
 {
-    const int n = int(t.size());
-    if (n > 60) return std::nullopt;
+    if (n <= 0 || n > 60) return std::nullopt;
     char buf[64];
     int i = 0, len = 0;
     bool negative = false;
@@ -67,7 +67,7 @@ std::optional<double> plainDecimal(const QString& t)
     int intDigits = 0, fracDigits = 0;
     bool dot = false;
     for (; i < n; ++i) {
-        const char16_t c = t[i].unicode();
+        const auto c = t[i];
         if (c >= '0' && c <= '9') { (dot ? fracDigits : intDigits)++; }
         else if (c == '.' && !dot) dot = true;
         else return std::nullopt;
@@ -82,6 +82,8 @@ std::optional<double> plainDecimal(const QString& t)
     return negative ? -v : v;
 }
 
+std::optional<double> plainDecimal(const QString& t) { return plainDecimal(t.utf16(), int(t.size())); }
+
 }  // namespace
 
 std::optional<double> tryLocaleValue(const QString& text)
@@ -95,6 +97,11 @@ std::optional<double> tryLocaleValue(const QString& text)
     v = QLocale::c().toDouble(t, &ok);
     if (ok) return v;
     return std::nullopt;
+}
+
+std::optional<double> tryPlainDecimal(std::string_view ascii)
+{
+    return plainDecimal(ascii.data(), int(ascii.size()));
 }
 
 double localeValue(const QString& text)

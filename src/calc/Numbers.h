@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <optional>
+#include <string_view>
 
 // The program's two text-to-number conversions and its number patterns. Stored number
 // texts always use "." as the decimal point so a database reads the same on any machine.
@@ -14,6 +15,10 @@ double leadingValue(const QString& text);
 // too). Throws TwError 13 (type mismatch) for a text that is not a number.
 double localeValue(const QString& text);
 std::optional<double> tryLocaleValue(const QString& text);
+// The quick case of the locale-aware conversion, on ASCII text without surrounding blanks:
+// an optionally signed decimal ("123", "-12.50") that reads the same in every locale.
+// nullopt for any other text, which then needs tryLocaleValue; never a different number.
+std::optional<double> tryPlainDecimal(std::string_view ascii);
 
 // Formats a number by a pattern of the form "##0.00" / "##0.0#" / "##0.0": at least one
 // integer digit, the '0' decimals always, the '#' decimals only when not zero. Rounds

@@ -1,6 +1,8 @@
 #include "calc/Passes.h"
 #include "app/Shared.h"
 #include "calc/Formulas.h"
+#include "calc/PassEngine.h"
+#include "calc/PassRecord.h"
 #include "maintenance/ErrorTrap.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
@@ -110,7 +112,10 @@ void writeRow(Recordset& rs, const Ordinals& ord, const RowValues& row, Extra ex
     rs.update();
 }
 
-PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, Extra extra)
+// The road through the graph data recordset, row by row: taken when the selection cannot
+// be read directly (a missing table, an empty selection), where its messages and log lines
+// are what the user is to see.
+PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection selection, Extra extra)
 {
     PassResult result;
     result.open = OpenGraphData(s.db, s.databasePath, in.id, selection, s.rsGraph);
@@ -155,9 +160,29 @@ PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, 
         if (!runTrapped(PassTag, [&] { tx->commit(); })) written = 0;
     }
     result.rowsWritten = written;
+    result.selected = total;
     result.completed = ran && tx.has_value() && written > 0;
     if (result.completed) rs.close();
     return result;
+}
+
+PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, PassKind kind)
+{
+    const Extra extra = kind == PassKind::Load ? Extra::None : kind == PassKind::Shear ? Extra::Shear : Extra::Disp;
+    const PassExtra quickExtra = extra == Extra::None ? PassExtra::None
+                               : extra == Extra::Disp ? PassExtra::Disp
+                                                      : PassExtra::Shear;
+    if (std::optional<PassResult> quick = runQuickPass(s, in, selection, kind, quickExtra)) return *quick;
+    PassResult r = runOnRecordset(s, in, selection, extra);
+    if (r.rowsWritten > 0) {
+        // Written without the record: nothing recorded for the sensor can be trusted now.
+        ignoringErrors([&] {
+            PassRecord record(s.db, in.id);
+            for (PassKind k : {PassKind::Load, PassKind::DispTime, PassKind::DispLength, PassKind::Shear})
+                record.forget(k);
+        });
+    }
+    return r;
 }
 
 }  // namespace
@@ -192,27 +217,27 @@ void GetOffsets(Recordset& rs, std::array<double, 11>& offsets)
 
 PassResult GetTemporalData(Shared& s, const SensorInputs& in)
 {
-    return runPass(s, in, GraphSelection::Plottable, Extra::None);
+    return runPass(s, in, GraphSelection::Plottable, PassKind::Load);
 }
 
 PassResult GetSpatialData(Shared& s, const SensorInputs& in)
 {
-    return runPass(s, in, GraphSelection::Plottable, Extra::None);
+    return runPass(s, in, GraphSelection::Plottable, PassKind::Load);
 }
 
 PassResult GetDispData(Shared& s, const SensorInputs& in)
 {
-    return runPass(s, in, GraphSelection::Temporal, Extra::Disp);
+    return runPass(s, in, GraphSelection::Temporal, PassKind::DispTime);
 }
 
 PassResult GetSDispData(Shared& s, const SensorInputs& in)
 {
-    return runPass(s, in, GraphSelection::Spatial, Extra::Disp);
+    return runPass(s, in, GraphSelection::Spatial, PassKind::DispLength);
 }
 
 PassResult GetShearData(Shared& s, const SensorInputs& in)
 {
-    return runPass(s, in, GraphSelection::Spatial, Extra::Shear);
+    return runPass(s, in, GraphSelection::Spatial, PassKind::Shear);
 }
 
 }  // namespace Calc

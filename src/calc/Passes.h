@@ -39,6 +39,12 @@ struct Shared;
 //     " G_SetStackedLoad" and " G_GetTemporalData" (no current record).
 // A pass is one transaction; when it ends early, the rows written before the failure
 // are committed.
+//
+// What a pass computed from is recorded per sensor (calc/PassRecord.h): when the inputs
+// (baseline reading, type, layout, k factor, gauge length) are those recorded, a pass
+// computes only the readings marked as changed since (store/ReadingMarks.h) and stores
+// exactly what a full pass would. The selection is read in one forward query and written
+// through one prepared statement (calc/PassEngine.h).
 namespace Calc {
 
 // The current sensor as the passes need it, taken from the pages as the user left them.
@@ -64,6 +70,8 @@ struct PassResult {
     qint64 rowsWritten = 0;                           // rows updated and committed
     bool completed = false;                           // ran to the end of the selection
     bool cancelled = false;                           // stopped by the user; nothing written
+    bool fullPass = true;                             // false: only the changed readings were computed
+    qint64 selected = 0;                              // readings it set out to compute
 };
 
 // Reads the baseline's Channel1..Channel10 (the current row of rs) into offsets[1..10],

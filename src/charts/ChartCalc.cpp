@@ -5,11 +5,15 @@
 #include "app/frmTarnwell.h"
 #include "calc/AxisScale.h"
 #include "calc/GraphData.h"
+#include "calc/PassEngine.h"
 #include "calc/Passes.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
 #include "sensors/SensorRegistry.h"
 
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <algorithm>
 
 namespace ChartCalc {
 
@@ -38,6 +42,29 @@ QString gaugeLengthText(frmTarnwell& win)
 void openGraphData(frmTarnwell& win, Selection selection)
 {
     Calc::OpenGraphData(win.shared(), toCalc(selection));
+}
+
+qint64 countGraphData(frmTarnwell& win, Selection selection, qint64 atMost)
+{
+    Shared& s = win.shared();
+    const QString id = s.currentSensorId();
+    if (!id.isEmpty() && !id.contains(u'`')) {
+        try {
+            const qint64 n = s.db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + SqlDialect::quoteName(id) +
+                                             QStringLiteral(" WHERE ") + Calc::selectionCondition(toCalc(selection)) +
+                                             QStringLiteral(" LIMIT ?)"),
+                                         {atMost})
+                                 .toLongLong();
+            s.rsGraph = std::make_unique<Recordset>(s.db);
+            return n;
+        } catch (const TwError&) {
+            // Counted the long way below, which logs why the selection cannot be opened.
+        }
+    }
+    Calc::OpenGraphData(s, toCalc(selection));
+    const qint64 n = s.rsGraph ? std::min(atMost, s.rsGraph->recordCount()) : 0;
+    if (s.rsGraph) s.rsGraph->close();
+    return n;
 }
 
 bool runPass(frmTarnwell& win, int tab)

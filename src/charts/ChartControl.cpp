@@ -41,7 +41,10 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     m_plot->setPlottingHint(QCP::phCacheLabels, true);
     // Wide lines over many points: the fast polyline drawing keeps redraws quick.
     m_plot->setPlottingHint(QCP::phFastPolylines, true);
-    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] { fitMarkersToDensity(); });
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
+        sampleSeries(screenColumns());
+        fitMarkersToDensity();
+    });
 
     // Layout: the title on top, then the data area with the legend to its right, then the
     // line that shows a clicked point.
@@ -283,30 +286,6 @@ void ChartControl::setDateTimeStep(Axis axis, TimeStep step)
 
 ChartControl::TimeStep ChartControl::dateTimeStep(Axis axis) const { return state(axis).step; }
 
-double ChartControl::dataMinimum(Axis axis) const
-{
-    double lo = NaN;
-    for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        const QCPRange r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        if (found && (std::isnan(lo) || r.lower < lo)) lo = r.lower;
-    }
-    return std::isnan(lo) ? 0 : lo;
-}
-
-double ChartControl::dataMaximum(Axis axis) const
-{
-    double hi = NaN;
-    for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        const QCPRange r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        if (found && (std::isnan(hi) || r.upper > hi)) hi = r.upper;
-    }
-    return std::isnan(hi) ? 0 : hi;
-}
-
 double ChartControl::shownLower(Axis axis) const { return qcpAxis(axis)->range().lower; }
 double ChartControl::shownUpper(Axis axis) const { return qcpAxis(axis)->range().upper; }
 
@@ -353,6 +332,7 @@ void ChartControl::applyAxes()
 void ChartControl::clearSeries(int index)
 {
     checkIndex(index);
+    dropWhole(m_series[size_t(index)]);
     m_series[size_t(index)].graph->data()->clear();
     m_zoomed = false;
     schedule();
@@ -365,7 +345,10 @@ void ChartControl::setSeriesVisible(int index, bool visible)
     s.inUse = visible;
     s.checked = true;
     s.graph->setVisible(visible);
-    if (!visible) s.graph->data()->clear();
+    if (!visible) {
+        dropWhole(s);
+        s.graph->data()->clear();
+    }
     rebuildLegend();
     schedule();
 }
@@ -388,59 +371,6 @@ QString ChartControl::seriesTitle(int index) const
 {
     checkIndex(index);
     return m_series[size_t(index)].title;
-}
-
-void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
-{
-    checkIndex(index);
-    const size_t n = std::min(xs.size(), ys.size());
-    QVector<QCPGraphData> points;
-    points.reserve(qsizetype(n));
-    bool sorted = true;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::isnan(xs[i])) continue;
-        if (!points.isEmpty() && xs[i] < points.constLast().key) sorted = false;
-        points.append(QCPGraphData(xs[i], ys[i]));
-    }
-    m_series[size_t(index)].graph->data()->set(points, sorted);
-    m_zoomed = false;
-    schedule();
-}
-
-void ChartControl::addPoint(int index, double x, double y)
-{
-    checkIndex(index);
-    m_series[size_t(index)].graph->addData(x, y);
-    schedule();
-}
-
-int ChartControl::pointCount(int index) const
-{
-    checkIndex(index);
-    return m_series[size_t(index)].graph->data()->size();
-}
-
-QPointF ChartControl::point(int index, int i) const
-{
-    checkIndex(index);
-    const auto it = m_series[size_t(index)].graph->data()->at(i);
-    return QPointF(it->key, it->value);
-}
-
-double ChartControl::seriesMaxX(int index) const
-{
-    checkIndex(index);
-    bool found = false;
-    const QCPRange r = m_series[size_t(index)].graph->getKeyRange(found);
-    return found ? r.upper : 0;
-}
-
-double ChartControl::seriesMaxY(int index) const
-{
-    checkIndex(index);
-    bool found = false;
-    const QCPRange r = m_series[size_t(index)].graph->getValueRange(found);
-    return found ? r.upper : 0;
 }
 
 QColor ChartControl::seriesColour(int index) const
@@ -578,27 +508,6 @@ void ChartControl::onPointClicked(int series, int dataIndex)
 
 QString ChartControl::annotation() const { return m_annotation->text().trimmed(); }
 
-// Markers and smoothing where they can be seen: a line with more points on screen than
-// one every few pixels is drawn without diamonds and without antialiasing, which keeps
-// a chart of years of hourly readings quick to redraw; zooming in brings them back.
-void ChartControl::fitMarkersToDensity()
-{
-    const QCPRange keys = m_plot->xAxis->range();
-    const int room = std::max(1, m_plot->axisRect()->width() / 4);
-    for (Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        const auto data = s.graph->data();
-        const int shown = int(data->findEnd(keys.upper) - data->findBegin(keys.lower));
-        const bool dense = shown > room;
-        if (dense == s.dense) continue;
-        s.dense = dense;
-        const QColor c = s.graph->pen().color();
-        s.graph->setScatterStyle(QCPScatterStyle(dense ? QCPScatterStyle::ssNone : QCPScatterStyle::ssDiamond,
-                                                 QPen(c, 1), QBrush(c), s.markerSize));
-        s.graph->setAntialiased(!dense);
-    }
-}
-
 bool ChartControl::isSeriesMarked(int index) const
 {
     checkIndex(index);
@@ -647,12 +556,14 @@ bool ChartControl::saveJpeg(const QString& path)
 {
     applyAxes();
     const QSize s = outputSize(this);
+    sampleSeries(s.width());
     return m_plot->saveJpg(path, s.width(), s.height(), 1.0, 92);
 }
 
 QImage ChartControl::render(const QSize& size)
 {
     applyAxes();
+    sampleSeries(size.width());
     return m_plot->toPixmap(size.width(), size.height(), 1.0).toImage();
 }
 
@@ -674,6 +585,7 @@ bool ChartControl::print(QPrinter& printer)
     const int h = int(target.height() / scale);
     painter.translate(target.topLeft());
     painter.scale(scale, scale);
+    sampleSeries(w);
     m_plot->toPainter(&painter, w, h);
     return painter.end();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 class QCustomPlot;
@@ -79,8 +80,13 @@ public:
     bool isSeriesVisible(int index) const;
     void setSeriesTitle(int index, const QString& title);
     QString seriesTitle(int index) const;
-    // Replaces the points (one per X value; a NaN Y leaves a gap).
+    // Replaces the points (one per X value; a NaN Y leaves a gap). The series keeps the
+    // whole line and hands the plotting library only what the chart can show at its width
+    // (SeriesSampler), so a line of a million points redraws as quickly as a short one.
+    // Series may share their X values.
     void setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys);
+    void setSeriesData(int index, std::shared_ptr<const std::vector<double>> xs,
+                       std::shared_ptr<const std::vector<double>> ys);
     void addPoint(int index, double x, double y);
     int pointCount(int index) const;
     QPointF point(int index, int i) const;
@@ -141,6 +147,16 @@ private:
         bool checked = true;    // the legend's check box
         double markerSize = 7;
         bool dense = false;     // too many points on screen for markers
+        // The whole line when set by setSeriesData (keys sorted, no NaN key); the plotting
+        // library holds a sample of it. Empty: the library holds the points themselves.
+        std::shared_ptr<const std::vector<double>> keys;
+        std::shared_ptr<const std::vector<double>> values;
+        double valueLow = 0, valueHigh = 0;
+        bool hasValues = false;
+        // The range and width the library's sample was taken for.
+        double sampledLower = 0, sampledUpper = 0;
+        int sampledColumns = 0;
+        bool whole() const { return bool(keys); }
     };
 
     AxisState& state(Axis axis) { return axis == Axis::Left ? m_left : m_bottom; }
@@ -150,6 +166,11 @@ private:
     void applyAxes();
     void layOutWhileHidden();
     void fitMarkersToDensity();
+    // Hands each whole line's sample for the X range shown and a width in pixels to the
+    // plotting library (only where the range or width changed).
+    void sampleSeries(int columns);
+    int screenColumns() const;
+    void dropWhole(Series& s);
     void rebuildLegend();
     void updateTitle();
     void schedule();

@@ -1,6 +1,7 @@
 #include "charts/ChartDrawings.h"
 #include "app/Shared.h"
 #include "app/frmTarnwell.h"
+#include "calc/GraphData.h"
 #include "calc/Numbers.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
@@ -69,6 +70,23 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::DrawTgraph() { drawTime(*m_charts.T, false); }
 void ChartDrawings::DrawRgraph() { drawTime(*m_charts.T2, true); }
 
+std::unique_ptr<GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names)
+{
+    const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
+    try {
+        m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
+        auto cols = std::make_unique<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
+                                                   QStringLiteral("readingdate"));
+        m_s.rsGraph->openWithRows(sql, cols->takeRowIds());
+        return cols;
+    } catch (const TwError&) {
+        // Opened the usual way, which logs why the selection cannot be read.
+        ChartCalc::openGraphData(m_win, ChartCalc::Selection::Temporal);
+        if (!m_s.rsGraph || !m_s.rsGraph->isOpen()) return nullptr;
+        return std::make_unique<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
+    }
+}
+
 void ChartDrawings::drawTime(ChartControl& c, bool displacement)
 {
     const QString column = displacement ? QStringLiteral("Disp") : QStringLiteral("Load");
@@ -99,27 +117,25 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     });
     // 5. The value axis's title from the sensor type (Disp v Time keeps its own).
     if (!displacement) step([&] { c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis"))); });
-    // 6. The readings marked for the time charts.
-    step([&] { ChartCalc::openGraphData(m_win, ChartCalc::Selection::Temporal); });
+    // 6. The readings marked for the time charts, and the columns drawn, in one query; the
+    // graph data is opened on the same rows.
+    std::unique_ptr<GraphColumns> cols;
+    QStringList names{QStringLiteral("NumTemp")};
+    for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
+    step([&] { cols = readTimeColumns(names); });
     // 7. The span in calendar days from the first reading to the last.
     QDate first, last;
     step([&] {
-        Recordset& rs = *m_s.rsGraph;
-        rs.moveLast();
-        last = ChartRules::parseReadingDate(rs.text(QStringLiteral("readingdate")));
-        rs.moveFirst();
-        first = ChartRules::parseReadingDate(rs.text(QStringLiteral("readingdate")));
+        if (!cols || cols->rowCount() == 0) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No current record."));
+        last = ChartRules::parseReadingDate(cols->lastText());
+        first = ChartRules::parseReadingDate(cols->firstText());
     });
     // 8. The value axis follows the data while the series are filled.
     step([&] { c.setAutomatic(Axis::Left, true); });
     // 9. Every series takes its X values from the reading's date and time.
-    std::unique_ptr<GraphColumns> cols;
-    QStringList names{QStringLiteral("NumTemp")};
-    for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
-    step([&] { cols = std::make_unique<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate")); });
     auto bind = [&](int series, const QString& yColumn) {
         if (!cols) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No current record."));
-        c.setSeriesData(series, cols->dates(), cols->numbers(yColumn));
+        c.setSeriesData(series, cols->sharedDates(), cols->sharedNumbers(yColumn));
     };
     // 10. Temperature.
     step([&] { bind(0, QStringLiteral("NumTemp")); });

@@ -2,12 +2,15 @@
 #include "charts/ChartRules.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <memory>
 
 class frmTarnwell;
 struct Shared;
 class ChartControl;
 class QLabel;
+class GraphColumns;
 
 // The five chart drawings. Each reads the current sensor, its Configuration row, the
 // gauge position boxes of the sensor pages and the stored Load, Disp or Stretch columns
@@ -35,6 +38,8 @@ public:
 
 private:
     void drawTime(ChartControl& chart, bool displacement);
+    // The time charts' selection read into columns, with the graph data opened on its rows.
+    std::unique_ptr<GraphColumns> readTimeColumns(const QStringList& names);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
     QString boxText(const QString& name) const;

@@ -112,24 +112,22 @@ qint64 daysFromCivil(qint64 y, unsigned m, unsigned d)
     return era * 146097 + qint64(doe) - 719468;
 }
 
-bool digits(const QChar* p, int n, int& out)
+template <typename Ch>
+bool digits(const Ch* p, int n, int& out)
 {
     out = 0;
     for (int i = 0; i < n; ++i) {
-        const char16_t c = p[i].unicode();
+        const auto c = p[i];
         if (c < '0' || c > '9') return false;
         out = out * 10 + (c - '0');
     }
     return true;
 }
 
-}  // namespace
-
-double dateTimeKey(const QString& fullDate)
+template <typename Ch>
+double keyOf(const Ch* p, int n)
 {
     constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-    const QChar* p = fullDate.constData();
-    const int n = int(fullDate.size());
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (n < 16 || !digits(p, 4, y) || (p[4] != '-' && p[4] != '/') || !digits(p + 5, 2, mo) || p[7] != p[4] ||
         !digits(p + 8, 2, d) || (p[10] != ' ' && p[10] != 'T') || !digits(p + 11, 2, h) || p[13] != ':' ||
@@ -139,6 +137,12 @@ double dateTimeKey(const QString& fullDate)
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return NaN;
     return double(daysFromCivil(y, unsigned(mo), unsigned(d)) * 86400 + h * 3600 + mi * 60 + s);
 }
+
+}  // namespace
+
+double dateTimeKey(const QString& fullDate) { return keyOf(fullDate.utf16(), int(fullDate.size())); }
+
+double dateTimeKeyUtf8(QByteArrayView fullDate) { return keyOf(fullDate.data(), int(fullDate.size())); }
 
 QDateTime keyDateTime(double key)
 {

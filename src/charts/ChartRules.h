@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArrayView>
 #include <QChar>
 #include <QDate>
 #include <QString>
@@ -54,6 +55,8 @@ QDate parseReadingDate(const QString& text);
 // wall-clock time as it is written (no time zone, no daylight saving shift). Understands
 // "yyyy-MM-dd HH:mm:ss" and "yyyy/MM/dd HH:mm:ss" (seconds optional). NaN when unreadable.
 double dateTimeKey(const QString& fullDate);
+// The same on a stored text's UTF-8 bytes.
+double dateTimeKeyUtf8(QByteArrayView fullDate);
 // The wall-clock date and time of a chart key.
 QDateTime keyDateTime(double key);
 

@@ -175,14 +175,8 @@ void ChartsController::enterChartTab(int tab, int previousTab)
     ChartControl* c = chart(tab);
     ignoringErrors([&] { c->setVisible(false); });
     qint64 rows = 0;
-    ignoringErrors([&] {
-        ChartCalc::openGraphData(m_win, info.selection);
-        rows = m_s.rsGraph ? m_s.rsGraph->recordCount() : 0;
-    });
+    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, info.selection, 2); });
     if (rows < 2) {
-        ignoringErrors([&] {
-            if (m_s.rsGraph) m_s.rsGraph->close();
-        });
         // Back to the tab that was left (that runs the tab change again), then say why.
         // A refusal while already going back does not switch again.
         if (!m_returning && previousTab != tab) {
@@ -198,7 +192,6 @@ void ChartsController::enterChartTab(int tab, int previousTab)
         return;
     }
     WaitCursor wait;
-    ignoringErrors([&] { m_s.rsGraph->close(); });
     bool calculated = true;
     ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
     if (!calculated) {
@@ -230,13 +223,7 @@ bool ChartsController::prepareChart(int tab)
 {
     if (!isChartTab(tab)) return false;
     qint64 rows = 0;
-    ignoringErrors([&] {
-        ChartCalc::openGraphData(m_win, tabInfo(tab).selection);
-        rows = m_s.rsGraph ? m_s.rsGraph->recordCount() : 0;
-    });
-    ignoringErrors([&] {
-        if (m_s.rsGraph) m_s.rsGraph->close();
-    });
+    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, tabInfo(tab).selection, 2); });
     if (rows < 2) return false;
     bool calculated = true;
     ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });

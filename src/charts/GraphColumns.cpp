@@ -3,8 +3,10 @@
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 #include "store/TwError.h"
 
+#include <QByteArray>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <limits>
@@ -15,69 +17,107 @@ namespace {
     throw TwError(ErrNo::ItemNotFound,
                   QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
 }
+
+// The table's column names as it spells them, by lower-case name.
+QHash<QString, QString> columnsOf(Database& db, const QString& table)
+{
+    QHash<QString, QString> out;
+    QSqlQuery q(db.handle());
+    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(table) + ')')) throwSqlError(q.lastError());
+    while (q.next()) out.insert(q.value(1).toString().toLower(), q.value(1).toString());
+    if (out.isEmpty())
+        throw TwError(-1, QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '") +
+                              table + QStringLiteral("'."));
+    return out;
+}
 }  // namespace
 
-GraphColumns::GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn)
+GraphColumns::GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
+                           const QString& dateColumn, const QString& textColumn)
+{
+    read(db, selectionSql, numberColumns, dateColumn, textColumn);
+}
+
+GraphColumns::GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
+                           const QString& textColumn)
 {
     if (!rs.isOpen()) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("Operation is not allowed when the object is closed."));
-    const SqlDialect::Select sel = SqlDialect::parseSelect(rs.sql());
-    if (!sel.valid) throw TwError(ErrNo::DatabaseError, QStringLiteral("The selection cannot be read as columns."));
+    read(rs.database(), rs.sql(), numberColumns, dateColumn, textColumn);
+    // The query repeats the recordset's own selection; it can only differ if rows changed
+    // underneath, and then the recordset's rows are the ones to show.
+    if (m_ids != rs.rowIds()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
+}
 
-    // Only the columns the recordset has are asked for.
-    QStringList names;
-    m_hasDates = rs.hasField(dateColumn);
+void GraphColumns::read(Database& db, const QString& selectionSql, const QStringList& numberColumns,
+                        const QString& dateColumn, const QString& textColumn)
+{
+    const SqlDialect::Select sel = SqlDialect::parseSelect(selectionSql);
+    if (!sel.valid) throw TwError(ErrNo::DatabaseError, QStringLiteral("The selection cannot be read as columns."));
+    const QHash<QString, QString> has = columnsOf(db, sel.table);
+
+    // Only the columns the table has are asked for.
+    const bool hasDates = has.contains(dateColumn.toLower());
+    const bool hasText = !textColumn.isEmpty() && has.contains(textColumn.toLower());
     QString cols = QStringLiteral("rowid");
-    if (m_hasDates) cols += ',' + SqlDialect::quoteName(dateColumn);
+    if (hasDates) cols += ',' + SqlDialect::quoteName(dateColumn);
+    if (hasText) cols += ',' + SqlDialect::quoteName(textColumn);
+    QStringList names;
     for (const QString& c : numberColumns)
-        if (rs.hasField(c) && !names.contains(c, Qt::CaseInsensitive)) {
+        if (has.contains(c.toLower()) && !names.contains(c, Qt::CaseInsensitive)) {
             names << c;
             cols += ',' + SqlDialect::quoteName(c);
         }
     QString sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + SqlDialect::quoteName(sel.table);
     if (!sel.where.isEmpty()) sql += QStringLiteral(" WHERE ") + sel.where;
-    if (!sel.orderBy.isEmpty()) sql += QStringLiteral(" ORDER BY ") + sel.orderBy;
+    // Ties in the date order are broken by the row's identity, as the recordset does.
+    if (!sel.orderBy.isEmpty()) sql += QStringLiteral(" ORDER BY ") + sel.orderBy + QStringLiteral(", rowid");
 
-    QSqlQuery q(rs.database().handle());
-    q.setForwardOnly(true);
-    if (!q.exec(SqlDialect::translate(sql))) throwSqlError(q.lastError());
-
-    const auto& ids = rs.rowIds();
-    const size_t expected = ids.size();
+    Statement q(db, SqlDialect::translate(sql));
     std::vector<std::vector<double>*> targets;
     for (const QString& c : names) {
-        auto& v = m_numbers[c.toLower()];
-        v.reserve(expected);
-        targets.push_back(&v);
+        auto v = std::make_shared<std::vector<double>>();
+        targets.push_back(v.get());
+        m_numbers.insert(c.toLower(), std::move(v));
     }
-    m_dates.reserve(expected);
+    if (hasDates) m_dates = std::make_shared<std::vector<double>>();
     constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-    const int first = m_hasDates ? 2 : 1;
-    size_t row = 0;
-    bool sameRows = true;
+    const int textAt = hasDates ? 2 : 1;
+    const int first = textAt + (hasText ? 1 : 0);
+    QByteArray lastText;
+    bool lastTextNull = true;
     while (q.next()) {
-        if (row >= expected || q.value(0).toLongLong() != ids[row]) sameRows = false;
-        ++row;
-        if (m_hasDates) m_dates.push_back(ChartRules::dateTimeKey(q.value(1).toString()));
+        m_ids.push_back(q.integer(0));
+        if (hasDates) m_dates->push_back(q.isNull(1) ? NaN : ChartRules::dateTimeKeyUtf8(q.utf8(1)));
+        if (hasText) {
+            lastTextNull = q.isNull(textAt);
+            const QByteArrayView t = q.utf8(textAt);
+            lastText = QByteArray(t.data(), t.size());
+            if (m_ids.size() == 1) m_firstText = lastTextNull ? QString() : QString::fromUtf8(lastText);
+        }
         for (size_t i = 0; i < targets.size(); ++i) {
-            const QVariant v = q.value(first + int(i));
-            bool ok = false;
-            const double d = v.isNull() ? NaN : v.toDouble(&ok);
-            targets[i]->push_back(ok ? d : NaN);
+            const int c = first + int(i);
+            double d = NaN;
+            if (q.isNumber(c)) {
+                d = q.number(c);
+            } else if (!q.isNull(c)) {
+                bool ok = false;
+                const double t = QByteArray(q.utf8(c).data(), q.utf8(c).size()).toDouble(&ok);
+                if (ok) d = t;
+            }
+            targets[i]->push_back(d);
         }
     }
-    // The query repeats the recordset's own selection; it can only differ if rows changed
-    // underneath, and then the recordset's rows are the ones to show.
-    if (!sameRows || row != expected) throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
-    m_rows = qsizetype(row);
+    m_rows = qsizetype(m_ids.size());
+    if (hasText && !m_ids.empty()) m_lastText = lastTextNull ? QString() : QString::fromUtf8(lastText);
 }
 
-const std::vector<double>& GraphColumns::dates() const
+std::shared_ptr<const std::vector<double>> GraphColumns::sharedDates() const
 {
-    if (!m_hasDates) missingColumn();
+    if (!m_dates) missingColumn();
     return m_dates;
 }
 
-const std::vector<double>& GraphColumns::numbers(const QString& column) const
+std::shared_ptr<const std::vector<double>> GraphColumns::sharedNumbers(const QString& column) const
 {
     auto it = m_numbers.constFind(column.toLower());
     if (it == m_numbers.constEnd()) missingColumn();

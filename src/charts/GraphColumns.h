@@ -2,28 +2,51 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
+class Database;
 class Recordset;
 
-// The values of some columns for every row of an open recordset, in the recordset's
-// order, read in one query (a time chart binds a series to a column of the graph data).
-// Numbers come back as doubles, a null or a text that is not a number as NaN; the date
-// column is read as chart keys (ChartRules::dateTimeKey).
+// The values of some columns for every row of a selection, in the selection's order, read
+// in one query straight into arrays a chart series takes as they are (a time chart binds a
+// series to a column of the graph data). Numbers come back as doubles, a null or a text
+// that is not a number as NaN; the date column is read as chart keys
+// (ChartRules::dateTimeKey). The rows' identities and the first and last texts of one
+// more column (the reading date) come from the same query.
 class GraphColumns {
 public:
-    // Reads the named columns that the recordset has; the others are remembered as missing.
-    GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn);
+    // Reads the named columns of the selection "SELECT * FROM <table> [WHERE ...] [ORDER
+    // BY ...]" (the program's SQL text of a graph data selection); columns the table lacks
+    // are remembered as missing. Throws TwError when the selection cannot be read.
+    GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
+                 const QString& dateColumn, const QString& textColumn = QString());
+    // The same over the selection of an open recordset; throws TwError when the rows read
+    // are not the recordset's own (they changed underneath).
+    GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
+                 const QString& textColumn = QString());
 
     qsizetype rowCount() const { return m_rows; }
+    const std::vector<qint64>& rowIds() const { return m_ids; }
+    std::vector<qint64> takeRowIds() { return std::move(m_ids); }
     // The keys of the date column. Throws TwError 3265 when the column is missing.
-    const std::vector<double>& dates() const;
-    // A number column. Throws TwError 3265 when the recordset has no such column.
-    const std::vector<double>& numbers(const QString& column) const;
+    const std::vector<double>& dates() const { return *sharedDates(); }
+    std::shared_ptr<const std::vector<double>> sharedDates() const;
+    // A number column. Throws TwError 3265 when the selection has no such column.
+    const std::vector<double>& numbers(const QString& column) const { return *sharedNumbers(column); }
+    std::shared_ptr<const std::vector<double>> sharedNumbers(const QString& column) const;
+    // The text column of the first and the last row (null when missing or no rows).
+    QString firstText() const { return m_firstText; }
+    QString lastText() const { return m_lastText; }
 
 private:
+    void read(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
+              const QString& textColumn);
+
     qsizetype m_rows = 0;
-    bool m_hasDates = false;
-    std::vector<double> m_dates;
-    QHash<QString, std::vector<double>> m_numbers;   // lower-case name -> values
+    std::vector<qint64> m_ids;
+    std::shared_ptr<std::vector<double>> m_dates;
+    QHash<QString, std::shared_ptr<std::vector<double>>> m_numbers;   // lower-case name -> values
+    QString m_firstText;
+    QString m_lastText;
 };

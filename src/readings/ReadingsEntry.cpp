@@ -6,6 +6,7 @@
 #include "maintenance/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
+#include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
 
 #include <QCheckBox>
@@ -94,6 +95,8 @@ void ReadingsController::SaveReadings()
             put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
         put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
         put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+        // Whatever changed is an input of the calculations.
+        if (rs.isEditing()) ReadingMarks::markChanged(rs);
         try {
             rs.update();
         } catch (...) {
@@ -148,7 +151,7 @@ void ReadingsController::imgAddReading_Click()
         rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
         rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
         rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
-        rs->setValue(QStringLiteral("IsDirty"), true);
+        ReadingMarks::markChanged(*rs);
         rs->setValue(QStringLiteral("Plottemporal"), true);
         rs->setValue(QStringLiteral("PlotSpatial"), false);
         try {

@@ -5,6 +5,7 @@
 #include "app/frmTarnwell.h"
 #include "maintenance/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
+#include "store/ReadingMarks.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -70,6 +71,7 @@ void ReadingsController::CheckDateTime()
         rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
         rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
         rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        ReadingMarks::markChanged(*rs);
         try {
             rs->update();
         } catch (...) {

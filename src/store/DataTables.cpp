@@ -1,5 +1,6 @@
 #include "store/DataTables.h"
 #include "store/Database.h"
+#include "store/PassTables.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
 #include "store/TwError.h"
@@ -91,12 +92,17 @@ void createDataTable(Database& db, const QString& id)
     Transaction tx(db);
     db.execute(newTable);
     for (const QString& s : indexSql) db.execute(s);
+    // A new table starts with nothing computed, whatever a table of that name had before.
+    PassTables::forgetSensor(db, id);
     tx.commit();
 }
 
 void dropDataTable(Database& db, const QString& id)
 {
+    Transaction tx(db);
     db.execute(dropStatement(id));
+    PassTables::forgetSensor(db, id);
+    tx.commit();
 }
 
 QString readingsQuery(const QString& id)

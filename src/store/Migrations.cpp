@@ -1,5 +1,6 @@
 #include "store/Migrations.h"
 #include "store/Database.h"
+#include "store/PassTables.h"
 #include "store/TwError.h"
 
 #include <QDateTime>
@@ -47,6 +48,7 @@ const std::vector<Migration>& all()
 {
     static const std::vector<Migration> steps = {
         {"2026-12-schema-versions", "record of schema versions", &createRecordTable},
+        {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
     };
     return steps;
 }

@@ -46,6 +46,24 @@ void Recordset::open(const QString& sql)
     m_pos = 0;   // on the first row (or at BOF and EOF when empty)
 }
 
+void Recordset::openWithRows(const QString& sql, std::vector<qint64> ids)
+{
+    close();
+    const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
+    if (!sel.valid)
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
+    if (!m_db.isOpen())
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    m_sql = sql;
+    m_table = sel.table;
+    m_where = sel.where;
+    m_orderBy = sel.orderBy;
+    loadColumns();
+    m_ids = std::move(ids);
+    m_open = true;
+    m_pos = 0;
+}
+
 void Recordset::close()
 {
     m_open = false;

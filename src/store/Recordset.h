@@ -33,6 +33,10 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     void open(const QString& sql);
+    // Opens on the SQL text with the identities of its rows already read by the caller, in
+    // the selection's order ("ORDER BY ..., rowid"), so that a large selection is not
+    // queried twice. Positioned on the first row, as open() is.
+    void openWithRows(const QString& sql, std::vector<qint64> ids);
     void close();
     bool isOpen() const { return m_open; }
     const QString& sql() const { return m_sql; }

@@ -1,7 +1,9 @@
 #include "tools/DatasheetModel.h"
 #include "calc/Numbers.h"
 #include "store/Database.h"
+#include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 #include "store/TwError.h"
 
 #include <QSqlError>
@@ -181,6 +183,7 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
     if (m_edited.isEmpty()) return 0;
     QStringList sets;
     for (int c = 3; c < m_fields.size(); ++c) sets << SqlDialect::quoteName(m_fields[c]) + QStringLiteral(" = ?");
+    sets << ReadingMarks::setChanged();
     Transaction tx(m_db);
     QSqlQuery q(m_db.handle());
     if (!q.prepare(QStringLiteral("UPDATE ") + SqlDialect::quoteName(m_sensorId) + QStringLiteral(" SET ") +
@@ -213,6 +216,45 @@ QString DatasheetModel::cellText(int row, int column) const
     const QString& v = rowValues(row)[column];
     if (isFlagColumn(column)) return v == FlagOn ? QStringLiteral("True") : QStringLiteral("False");
     return v;
+}
+
+void DatasheetModel::exportRows(const std::function<bool(const QByteArrayView*)>& row) const
+{
+    if (m_ids.empty()) return;
+    const int n = int(m_fields.size());
+    QString cols = QStringLiteral("rowid");
+    for (const QString& f : m_fields) cols += u',' + SqlDialect::quoteName(f);
+    Statement q(m_db, QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + SqlDialect::quoteName(m_sensorId) +
+                          QStringLiteral(" ORDER BY FullDate, rowid"));
+    static const QByteArray yes("True"), no("False");
+    std::vector<QByteArrayView> cells(static_cast<size_t>(n));
+    std::vector<QByteArray> held(static_cast<size_t>(n));
+    auto fromGrid = [&](int r) {
+        for (int c = 0; c < n; ++c) {
+            held[size_t(c)] = cellText(r, c).toUtf8();
+            cells[size_t(c)] = held[size_t(c)];
+        }
+        return row(cells.data());
+    };
+    // The query gives the grid's rows in the grid's order; should they ever differ, the
+    // rest is taken from the grid row by row.
+    size_t r = 0;
+    while (r < m_ids.size() && q.next()) {
+        if (q.integer(0) != m_ids[r]) break;
+        if (m_edited.contains(int(r))) {
+            if (!fromGrid(int(r))) return;
+        } else {
+            for (int c = 0; c < n; ++c) {
+                if (c >= n - 2) cells[size_t(c)] = (q.isNull(c + 1) || q.integer(c + 1) == 0) ? no : yes;
+                else cells[size_t(c)] = q.utf8(c + 1);
+            }
+            if (!row(cells.data())) return;
+        }
+        ++r;
+    }
+    q.reset();
+    for (; r < m_ids.size(); ++r)
+        if (!fromGrid(int(r))) return;
 }
 
 int DatasheetModel::rowCount(const QModelIndex& parent) const

@@ -2,9 +2,11 @@
 #include "tools/LoggerFile.h"
 
 #include <QAbstractTableModel>
+#include <QByteArrayView>
 #include <QHash>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <vector>
 
 class Database;
@@ -56,13 +58,17 @@ public:
     QModelIndex nextCell(const QModelIndex& index) const;
 
     // Writes the touched readings back in one transaction: the shown channel values (typed
-    // values in their stored patterns) and the two flags, by column name; nothing else in
-    // the row changes. Returns the number of readings written. Throws TwError on failure
+    // values in their stored patterns) and the two flags, by column name, and marks them
+    // changed for the calculations (store/ReadingMarks.h); nothing else in the row changes. Returns the number of readings written. Throws TwError on failure
     // (nothing written).
     int writeBack(const LoggerFile::Progress& progress = {});
 
     // The text of a cell as exported (flags as "True"/"False").
     QString cellText(int row, int column) const;
+    // Every row as exported, in the grid's order, read in one query (typed edits not yet
+    // written back included): `row` gets columnCount() cells of UTF-8 text, valid during
+    // the call, and answers false to stop. Throws TwError on a database failure.
+    void exportRows(const std::function<bool(const QByteArrayView* cells)>& row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -1,10 +1,13 @@
 #pragma once
 #include "tools/LoggerFile.h"
 
+#include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
-// Writes a grid of texts into a new spreadsheet workbook (.xlsx) with one sheet. Row 0 is
+// Writes a grid of texts into a new spreadsheet workbook (.xlsx) with one sheet, in the
+// library's constant-memory mode (rows go to the file as they come). Row 0 is
 // the header row and is written as text; in the other rows a text that reads as a number
 // becomes a number (keeping its decimals), "yyyy/MM/dd" a date shown "yyyy/mm/dd",
 // "HH:mm:ss" a time, "True"/"False" a yes/no value, anything else stays text. Column widths
@@ -25,5 +28,16 @@ QString sheetNameFor(const QString& name);
 
 Result writeGrid(const QString& path, const QString& sheetName, int rows, int columns, const CellText& cell,
                  const LoggerFile::Progress& progress = {});
+
+// The same for a long grid streamed row by row: the header, then the data rows as the
+// reader hands them over, each as header.size() cells of UTF-8 text (valid during the
+// call). The reader calls `row` once per data row, in order, and stops when it answers
+// false. The workbook is written in one pass (the widths of the columns are found on
+// the way), holding one row at a time. progress is told (rows written, dataRows) every
+// few thousand rows and once before the file is finished; answering false cancels.
+using RowSink = std::function<bool(const QByteArrayView* cells)>;
+using RowReader = std::function<void(const RowSink& row)>;
+Result writeRows(const QString& path, const QString& sheetName, const QStringList& header, qint64 dataRows,
+                 const RowReader& reader, const LoggerFile::Progress& progress = {});
 
 }  // namespace XlsxExport

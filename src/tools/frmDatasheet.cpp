@@ -178,15 +178,13 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
     bool written = false;
     runTrapped(QStringLiteral(" Module1_FlexGridToExcel"), [&] {
         if (!m_model) return;
-        const int rows = m_model->rowCount() + 1;
-        const int cols = m_model->columnCount();
-        auto cell = [&](int r, int c) -> QString {
-            if (r == 0) return m_model->headerData(c, Qt::Horizontal).toString();
-            return m_model->cellText(r - 1, c);
-        };
+        QStringList header;
+        for (int c = 0; c < m_model->columnCount(); ++c) header << m_model->headerData(c, Qt::Horizontal).toString();
         QDir().mkpath(QFileInfo(path).absolutePath());
         GridWidgets::ProgressWindow progress(this, QStringLiteral("Writing the spreadsheet..."));
-        const XlsxExport::Result r = XlsxExport::writeGrid(path, sheetName, rows, cols, cell, progress.progress());
+        const XlsxExport::Result r = XlsxExport::writeRows(
+            path, sheetName, header, m_model->readingCount(),
+            [&](const XlsxExport::RowSink& row) { m_model->exportRows(row); }, progress.progress());
         if (r.cancelled) return;
         if (!r.ok) {
             Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +

@@ -1,0 +1,89 @@
+#pragma once
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <optional>
+
+class Database;
+
+// What the stored computed columns of a sensor's readings were computed from, per pass,
+// kept in the database (store/PassTables.h) so that a pass over unchanged inputs computes
+// only the readings marked as changed since (store/ReadingMarks.h).
+//
+// The four passes write overlapping columns: every pass writes zero1..zero10, NumTemp and
+// the loads of its selection, the displacement passes also Disp, the shear pass Stretch.
+// A pass's record therefore says "every reading of my selection that is not marked (and
+// not pending for me) holds exactly what my full pass over these inputs would store", and
+// stays true only while every other pass that writes the same rows uses the same inputs.
+// The rules that keep it true:
+//   - a pass records its inputs only when it ran to the end without a logged failure,
+//     and forgets them otherwise (the next pass is then a full one);
+//   - after a pass wrote rows, every other pass whose recorded inputs give other zeros or
+//     loads (another baseline, type, layout or k factor), or other displacements (another
+//     gauge length, both being displacement passes), is forgotten;
+//   - a pass clears the marks of the readings it looked at; before it does, the marked
+//     readings are remembered as pending for every other recorded pass (or, when there are
+//     very many, those passes are forgotten instead).
+namespace Calc {
+
+enum class PassKind { Load, DispTime, DispLength, Shear };
+
+// The inputs a pass computed from.
+struct PassBasis {
+    QString baselineKey;                 // DateTimeKey of the selection's first reading
+    std::array<QString, 11> baseline{};  // its Channel1..Channel10 texts ([1..10]; null as empty)
+    QString sensorType;
+    bool stacked = true;
+    QString kFactor;                     // the k factor box's text as used
+    QString gaugeLength;                 // the gauge length box's text as used
+
+    // Same zeros and loads for every reading.
+    bool sameLoads(const PassBasis& o) const;
+    // Same zeros, loads and displacements.
+    bool sameAll(const PassBasis& o) const { return sameLoads(o) && gaugeLength == o.gaugeLength; }
+};
+
+bool writesDisplacements(PassKind kind);
+// The name a pass is recorded under ("load", "disp-time", "disp-length", "shear").
+QString passName(PassKind kind);
+
+class PassRecord {
+public:
+    // Marked readings above this number are not remembered for the other passes: those
+    // passes are forgotten (their next run is a full one, which costs about the same).
+    static constexpr qint64 PendingLimit = 50000;
+
+    PassRecord(Database& db, const QString& sensorId);
+
+    // False on a database without the record's tables (nothing is then kept; every pass
+    // is a full one).
+    bool available() const { return m_available; }
+
+    std::optional<PassBasis> recorded(PassKind kind) const;
+    // Whether a pass over these inputs may compute only the changed readings.
+    bool upToDate(PassKind kind, const PassBasis& now) const;
+
+    // Before a pass looks at the marked readings: remembers them as pending for every other
+    // recorded pass. Returns how many readings are marked.
+    qint64 keepMarksForOthers(PassKind current);
+    // Clears every mark of the sensor's readings (after a pass that looked at them all).
+    void clearMarks();
+    // The pending readings of this pass are done.
+    void clearPending(PassKind kind);
+
+    void record(PassKind kind, const PassBasis& basis, qint64 readings);
+    void forget(PassKind kind);
+    // After kind wrote rows computed from basis: forgets the other passes whose stored
+    // values those rows no longer match.
+    void forgetOthersUnlike(PassKind kind, const PassBasis& basis);
+
+    // "IsDirty <> 0": the condition of a marked reading (the one the mark index covers).
+    static QString markedCondition();
+
+private:
+    Database& m_db;
+    QString m_id;
+    bool m_available = false;
+};
+
+}  // namespace Calc

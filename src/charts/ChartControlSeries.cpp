@@ -1,0 +1,222 @@
+// The series of a chart control: their points, ranges and density, and the sample of a
+// long line that the plotting library is given to draw (see SeriesSampler.h).
+#include "charts/ChartControl.h"
+#include "charts/ChartParts.h"
+#include "charts/SeriesSampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace {
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+using Line = std::shared_ptr<const std::vector<double>>;
+
+// The line with its points in key order and without points that have no key, as the
+// plotting library would keep it. The arrays are shared when they are already so.
+std::pair<Line, Line> cleanLine(Line xs, Line ys)
+{
+    const size_t n = std::min(xs->size(), ys->size());
+    bool clean = xs->size() == n && ys->size() == n;
+    for (size_t i = 0; clean && i < n; ++i)
+        if (std::isnan((*xs)[i]) || (i > 0 && (*xs)[i] < (*xs)[i - 1])) clean = false;
+    if (clean) return {std::move(xs), std::move(ys)};
+    std::vector<size_t> order;
+    order.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        if (!std::isnan((*xs)[i])) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return (*xs)[a] < (*xs)[b]; });
+    auto keys = std::make_shared<std::vector<double>>();
+    auto values = std::make_shared<std::vector<double>>();
+    keys->reserve(order.size());
+    values->reserve(order.size());
+    for (size_t i : order) {
+        keys->push_back((*xs)[i]);
+        values->push_back((*ys)[i]);
+    }
+    return {std::move(keys), std::move(values)};
+}
+}  // namespace
+
+void ChartControl::dropWhole(Series& s)
+{
+    s.keys.reset();
+    s.values.reset();
+    s.hasValues = false;
+    s.sampledColumns = 0;
+}
+
+void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
+{
+    setSeriesData(index, std::make_shared<const std::vector<double>>(xs), std::make_shared<const std::vector<double>>(ys));
+}
+
+void ChartControl::setSeriesData(int index, Line xs, Line ys)
+{
+    checkIndex(index);
+    if (!xs || !ys) throw std::invalid_argument("series data");
+    Series& s = m_series[size_t(index)];
+    auto [keys, values] = cleanLine(std::move(xs), std::move(ys));
+    s.keys = std::move(keys);
+    s.values = std::move(values);
+    s.hasValues = false;
+    for (double v : *s.values) {
+        if (std::isnan(v)) continue;
+        if (!s.hasValues) {
+            s.valueLow = s.valueHigh = v;
+            s.hasValues = true;
+        } else {
+            s.valueLow = std::min(s.valueLow, v);
+            s.valueHigh = std::max(s.valueHigh, v);
+        }
+    }
+    s.sampledColumns = 0;
+    s.graph->data()->clear();
+    m_zoomed = false;
+    schedule();
+}
+
+void ChartControl::addPoint(int index, double x, double y)
+{
+    checkIndex(index);
+    Series& s = m_series[size_t(index)];
+    if (s.whole()) {
+        // One more point on a whole line: the library takes the line over, point by point.
+        QVector<QCPGraphData> points;
+        points.reserve(qsizetype(s.keys->size()));
+        for (size_t i = 0; i < s.keys->size(); ++i) points.append(QCPGraphData((*s.keys)[i], (*s.values)[i]));
+        s.graph->data()->set(points, true);
+        dropWhole(s);
+    }
+    s.graph->addData(x, y);
+    schedule();
+}
+
+int ChartControl::pointCount(int index) const
+{
+    checkIndex(index);
+    const Series& s = m_series[size_t(index)];
+    return s.whole() ? int(s.keys->size()) : s.graph->data()->size();
+}
+
+QPointF ChartControl::point(int index, int i) const
+{
+    checkIndex(index);
+    const Series& s = m_series[size_t(index)];
+    if (s.whole()) return QPointF(s.keys->at(size_t(i)), s.values->at(size_t(i)));
+    const auto it = s.graph->data()->at(i);
+    return QPointF(it->key, it->value);
+}
+
+double ChartControl::seriesMaxX(int index) const
+{
+    checkIndex(index);
+    const Series& s = m_series[size_t(index)];
+    if (s.whole()) return s.keys->empty() ? 0 : s.keys->back();
+    bool found = false;
+    const QCPRange r = s.graph->getKeyRange(found);
+    return found ? r.upper : 0;
+}
+
+double ChartControl::seriesMaxY(int index) const
+{
+    checkIndex(index);
+    const Series& s = m_series[size_t(index)];
+    if (s.whole()) return s.hasValues ? s.valueHigh : 0;
+    bool found = false;
+    const QCPRange r = s.graph->getValueRange(found);
+    return found ? r.upper : 0;
+}
+
+double ChartControl::dataMinimum(Axis axis) const
+{
+    double lo = NaN;
+    for (const Series& s : m_series) {
+        if (!s.graph->visible()) continue;
+        bool found = false;
+        QCPRange r;
+        if (s.whole()) {
+            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
+            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
+        } else {
+            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
+        }
+        if (found && (std::isnan(lo) || r.lower < lo)) lo = r.lower;
+    }
+    return std::isnan(lo) ? 0 : lo;
+}
+
+double ChartControl::dataMaximum(Axis axis) const
+{
+    double hi = NaN;
+    for (const Series& s : m_series) {
+        if (!s.graph->visible()) continue;
+        bool found = false;
+        QCPRange r;
+        if (s.whole()) {
+            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
+            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
+        } else {
+            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
+        }
+        if (found && (std::isnan(hi) || r.upper > hi)) hi = r.upper;
+    }
+    return std::isnan(hi) ? 0 : hi;
+}
+
+int ChartControl::screenColumns() const
+{
+    // The data area is never wider than the plot; before the first layout its own width
+    // may not be known yet.
+    return std::max({m_plot->width(), m_plot->axisRect()->width(), 200});
+}
+
+void ChartControl::sampleSeries(int columns)
+{
+    const QCPRange keys = m_plot->xAxis->range();
+    for (Series& s : m_series) {
+        if (!s.whole() || !s.graph->visible()) continue;
+        if (s.sampledColumns == columns && s.sampledLower == keys.lower && s.sampledUpper == keys.upper) continue;
+        const std::vector<qsizetype> picked = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
+        QVector<QCPGraphData> points;
+        points.reserve(qsizetype(picked.size()));
+        for (qsizetype i : picked) points.append(QCPGraphData((*s.keys)[size_t(i)], (*s.values)[size_t(i)]));
+        s.graph->data()->set(points, true);
+        s.sampledColumns = columns;
+        s.sampledLower = keys.lower;
+        s.sampledUpper = keys.upper;
+    }
+}
+
+// Markers and smoothing where they can be seen: a line with more points on screen than
+// one every few pixels is drawn without diamonds and without antialiasing, which keeps
+// a chart of years of hourly readings quick to redraw; zooming in brings them back.
+void ChartControl::fitMarkersToDensity()
+{
+    const QCPRange keys = m_plot->xAxis->range();
+    const int room = std::max(1, m_plot->axisRect()->width() / 4);
+    for (Series& s : m_series) {
+        if (!s.graph->visible()) continue;
+        int shown = 0;
+        if (s.whole()) {
+            // Counted as the library counts its own points: one beyond each edge included.
+            auto begin = std::lower_bound(s.keys->begin(), s.keys->end(), keys.lower);
+            auto end = std::upper_bound(begin, s.keys->end(), keys.upper);
+            if (begin != s.keys->begin()) --begin;
+            if (end != s.keys->end()) ++end;
+            shown = int(std::min<std::ptrdiff_t>(end - begin, std::numeric_limits<int>::max()));
+        } else {
+            const auto data = s.graph->data();
+            shown = int(data->findEnd(keys.upper) - data->findBegin(keys.lower));
+        }
+        const bool dense = shown > room;
+        if (dense == s.dense) continue;
+        s.dense = dense;
+        const QColor c = s.graph->pen().color();
+        s.graph->setScatterStyle(QCPScatterStyle(dense ? QCPScatterStyle::ssNone : QCPScatterStyle::ssDiamond,
+                                                 QPen(c, 1), QBrush(c), s.markerSize));
+        s.graph->setAntialiased(!dense);
+    }
+}

@@ -1,0 +1,75 @@
+#include "store/PassTables.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace PassTables {
+
+namespace {
+
+bool hasTable(Database& db, const QString& name)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name})
+               .toInt() > 0;
+}
+
+// Tables shaped like a sensor's data table: every one with a reading key, a date and the
+// mark column (the template included).
+QStringList dataTables(Database& db)
+{
+    QStringList names;
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")))
+        throwSqlError(q.lastError());
+    while (q.next()) names << q.value(0).toString();
+    q.finish();
+    QStringList out;
+    for (const QString& t : names) {
+        QSqlQuery cols(db.handle());
+        if (!cols.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(t) + ')')) throwSqlError(cols.lastError());
+        int found = 0;
+        while (cols.next()) {
+            const QString c = cols.value(1).toString();
+            for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
+                if (c.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
+        }
+        if (found == 3) out << t;
+    }
+    return out;
+}
+
+}  // namespace
+
+void indexMarks(Database& db, const QString& table)
+{
+    db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + SqlDialect::quoteName(table + QStringLiteral("_IsDirty")) +
+               QStringLiteral(" ON ") + SqlDialect::quoteName(table) + QStringLiteral(" (IsDirty) WHERE IsDirty <> 0"));
+}
+
+void create(Database& db)
+{
+    QStringList cols;
+    cols << "SensorID TEXT NOT NULL" << "Pass TEXT NOT NULL" << "BaselineKey TEXT";
+    for (int i = 1; i <= 10; ++i) cols << QStringLiteral("Baseline%1 TEXT").arg(i);
+    cols << "SensorType TEXT" << "Stacked BOOLEAN" << "KFactor TEXT" << "GaugeLength TEXT" << "Readings INTEGER"
+         << "ComputedAt TEXT" << "PRIMARY KEY (SensorID, Pass)";
+    db.execute(QStringLiteral("CREATE TABLE PassInputs (") + cols.join(QStringLiteral(", ")) + ')');
+    db.execute(QStringLiteral("CREATE TABLE PassPending (SensorID TEXT NOT NULL, Pass TEXT NOT NULL, "
+                              "DateTimeKey TEXT NOT NULL, PRIMARY KEY (SensorID, Pass, DateTimeKey))"));
+    for (const QString& t : dataTables(db)) indexMarks(db, t);
+}
+
+void forgetSensor(Database& db, const QString& id)
+{
+    if (!hasTable(db, QStringLiteral("PassInputs"))) return;
+    db.execute(QStringLiteral("DELETE FROM PassInputs WHERE SensorID = ?"), {id});
+    db.execute(QStringLiteral("DELETE FROM PassPending WHERE SensorID = ?"), {id});
+}
+
+}  // namespace PassTables

@@ -1,0 +1,62 @@
+#pragma once
+#include <QByteArrayView>
+#include <QString>
+#include <QtGlobal>
+
+class Database;
+struct sqlite3_stmt;
+
+// One statement of the connection prepared through the engine's own interface, run as
+// often as needed: the fast path for work over every reading of a sensor (the calculation
+// passes, the columns a chart draws, the spreadsheet export), where going through Qt SQL
+// and a QVariant per value costs more than the database itself.
+//
+// The SQL is the engine's own (not translated from the program's established texts), so
+// callers keep to what every engine understands: plain SELECT / UPDATE / INSERT / DELETE
+// with "?" placeholders and quoted names. Placeholders are numbered from 1, result columns
+// from 0.
+//
+// A statement belongs to its connection and must not outlive it. Failures throw TwError
+// with the engine's code and message.
+class Statement {
+public:
+    Statement(Database& db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bindNull(int index);
+    void bind(int index, double value);
+    void bind(int index, qint64 value);
+    void bind(int index, int value) { bind(index, qint64(value)); }
+    void bind(int index, const QString& value);
+    // UTF-8 text; the bytes are copied.
+    void bindUtf8(int index, QByteArrayView value);
+
+    // Steps a query to its next row: true while there is one. After the last row the
+    // statement is reset, ready to run again (with the same bindings).
+    bool next();
+    // Runs a statement that returns no rows and resets it for the next run; returns the
+    // rows it changed.
+    qint64 run();
+    // Ends the current run early and clears nothing (bindings stay).
+    void reset();
+
+    // Values of the current row.
+    int columnCount() const;
+    bool isNull(int column) const;
+    qint64 integer(int column) const;
+    // A REAL or INTEGER as a double; a text as the engine converts it (use text for texts).
+    double number(int column) const;
+    // Whether the value is stored as a number (REAL or INTEGER), not as text.
+    bool isNumber(int column) const;
+    // The value as UTF-8 bytes, valid until the next step; empty for null.
+    QByteArrayView utf8(int column) const;
+    QString text(int column) const;
+
+private:
+    [[noreturn]] void fail(int rc) const;
+
+    Database& m_db;
+    sqlite3_stmt* m_st = nullptr;
+};
