@@ -182,13 +182,15 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         QString sql;
         qint64 total = 0;
         if (quick) {
-            // The marked readings of the selection and those pending for this pass.
+            // The marked readings of the selection and those pending for this pass, in no
+            // particular order (each reading is computed on its own; ordering them would
+            // cost a walk through the whole date index).
             sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
                   PassRecord::markedCondition() + QStringLiteral(" AND ") + condition +
                   QStringLiteral(" UNION ALL SELECT ") + cols + QStringLiteral(" FROM ") + table +
                   QStringLiteral(" WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
                                  "Pass = ?2) AND coalesce(IsDirty, 0) = 0 AND ") +
-                  condition + QStringLiteral(" ORDER BY 13, 1");
+                  condition;
             total = marked + pending;
         } else {
             sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +

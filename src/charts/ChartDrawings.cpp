@@ -70,20 +70,36 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::DrawTgraph() { drawTime(*m_charts.T, false); }
 void ChartDrawings::DrawRgraph() { drawTime(*m_charts.T2, true); }
 
-std::unique_ptr<GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names)
+std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
-        auto cols = std::make_unique<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
-                                                   QStringLiteral("readingdate"));
-        m_s.rsGraph->openWithRows(sql, cols->takeRowIds());
-        return cols;
+        const Database::Stamp now = m_s.db.stamp();
+        size_t slot = m_read.size();
+        for (size_t i = 0; i < m_read.size(); ++i)
+            if (m_read[i].columns && m_read[i].sql == sql && m_read[i].names == names) slot = i;
+        if (slot == m_read.size() || !(m_read[slot].stamp == now)) {
+            if (slot == m_read.size()) slot = 1 - m_lastUsed;
+            ReadColumns& r = m_read[slot];
+            r = ReadColumns();
+            auto cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
+                                                       QStringLiteral("readingdate"));
+            r.rows = cols->takeRowIds();
+            r.columns = std::move(cols);
+            r.sql = sql;
+            r.names = names;
+            r.stamp = now;
+        }
+        m_lastUsed = slot;
+        m_s.rsGraph->openWithRows(sql, m_read[slot].rows);
+        return m_read[slot].columns;
     } catch (const TwError&) {
+        m_read.fill(ReadColumns());
         // Opened the usual way, which logs why the selection cannot be read.
         ChartCalc::openGraphData(m_win, ChartCalc::Selection::Temporal);
         if (!m_s.rsGraph || !m_s.rsGraph->isOpen()) return nullptr;
-        return std::make_unique<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
+        return std::make_shared<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
     }
 }
 
@@ -119,7 +135,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     if (!displacement) step([&] { c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis"))); });
     // 6. The readings marked for the time charts, and the columns drawn, in one query; the
     // graph data is opened on the same rows.
-    std::unique_ptr<GraphColumns> cols;
+    std::shared_ptr<const GraphColumns> cols;
     QStringList names{QStringLiteral("NumTemp")};
     for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
     step([&] { cols = readTimeColumns(names); });

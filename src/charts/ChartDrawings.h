@@ -1,10 +1,12 @@
 #pragma once
 #include "charts/ChartRules.h"
+#include "store/Database.h"
 
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <vector>
 
 class frmTarnwell;
 struct Shared;
@@ -39,7 +41,8 @@ public:
 private:
     void drawTime(ChartControl& chart, bool displacement);
     // The time charts' selection read into columns, with the graph data opened on its rows.
-    std::unique_ptr<GraphColumns> readTimeColumns(const QStringList& names);
+    // While nothing in the database changed, the columns read last time are used again.
+    std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
     QString boxText(const QString& name) const;
@@ -52,4 +55,14 @@ private:
     Shared& m_s;
     Charts m_charts;
     std::array<QString, 12> m_titles{};
+
+    struct ReadColumns {
+        QString sql;
+        QStringList names;
+        Database::Stamp stamp;
+        std::shared_ptr<const GraphColumns> columns;
+        std::vector<qint64> rows;
+    };
+    std::array<ReadColumns, 2> m_read;   // Load v Time's and Disp v Time's
+    size_t m_lastUsed = 0;
 };

@@ -94,6 +94,26 @@ sqlite3_stmt* Database::cachedStatement(const QString& sql)
     return st;
 }
 
+Database::Stamp Database::stamp()
+{
+    Stamp s;
+    s.generation = m_generation;
+    sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
+    if (!h) return s;
+    s.changes = sqlite3_total_changes64(h);
+    auto pragma = [&](const char* sql) {
+        qint64 v = -1;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            v = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        return v;
+    };
+    s.dataVersion = pragma("PRAGMA data_version");
+    s.schemaVersion = pragma("PRAGMA schema_version");
+    return s;
+}
+
 void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
 {
     for (int i = 0; i < count; ++i) {

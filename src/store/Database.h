@@ -48,6 +48,19 @@ public:
     // to ask again.
     quint64 generation() const { return m_generation; }
 
+    // A mark of the database's state: two equal stamps mean that nothing in the database
+    // changed in between (no row written through this connection or committed by another,
+    // no table created or dropped, the connection not reopened). Rows written and rolled
+    // back still change it, so equal stamps are a safe reason to reuse what was read.
+    struct Stamp {
+        quint64 generation = 0;
+        qint64 changes = -1;
+        qint64 dataVersion = -1;
+        qint64 schemaVersion = -1;
+        bool operator==(const Stamp&) const = default;
+    };
+    Stamp stamp();
+
 private:
     friend class Transaction;
     bool connectTo(const QString& path, bool readSchema);
