@@ -58,7 +58,7 @@ LoggerReadings::Mapping mappingFor(Database& db, const LoggerFormats::Opened& fi
                                                           "import one such file in Tarnwell to choose it")
                                                .arg(sensorId, LoggerFormats::name(file.format)));
     LoggerReadings::Mapping m;
-    const QString problem = ColumnMaps::mapping(*map, file.names, m);
+    const QString problem = LoggerFormats::mappingFor(file, *map, m);
     if (!problem.isEmpty())
         throw TwError(ErrNo::ItemNotFound, QStringLiteral("the column map of sensor %1 cannot be used: %2").arg(sensorId, problem));
     return m;

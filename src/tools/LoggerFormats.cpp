@@ -72,6 +72,13 @@ Opened open(QByteArray data, const LoggerTable::Progress& progress)
     return o;
 }
 
+QString mappingFor(const Opened& file, const ColumnMap& map, LoggerReadings::Mapping& out)
+{
+    const QString problem = ColumnMaps::mapping(map, file.names, out);
+    out.requireLineEnd = file.format == Format::Toa5;
+    return problem;
+}
+
 QString refusalText(const Opened& o)
 {
     if (o.error.isEmpty()) return QString();

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+struct ColumnMap;
+
 // The logger file formats the import reads, told apart by their first line:
 //  - the four-header-line format (first field "TOA5");
 //  - a comma-separated file whose first line names the columns;
@@ -40,6 +42,11 @@ struct Opened {
 };
 
 Opened open(QByteArray data, const LoggerTable::Progress& progress = {});
+
+// The mapping of a column map over the file (see ColumnMaps::mapping); a TOA5 file's last
+// line must also end, since a logger ends every record it writes and a line without its
+// end may have lost digits of its last number. Returns why the map cannot be used.
+QString mappingFor(const Opened& file, const ColumnMap& map, LoggerReadings::Mapping& out);
 
 // The refusal as shown to a user: "line N: reason".
 QString refusalText(const Opened& o);

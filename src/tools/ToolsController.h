@@ -60,9 +60,12 @@ public:
     static void setExportFolder(const QString& folder);
     static QString exportFolder(const QString& dataFolder);
 
+    // Finds the saved column map of the data file for the sub-window sensor, or asks for
+    // one (starting from guesses). False when the user cancelled.
+    bool haveColumnMap();
+
 private:
     QString chooseFile();
-    bool haveColumnMap();
 
     frmTarnwell& m_win;
     Shared& m_s;

@@ -162,7 +162,7 @@ LoggerReadings::Mapping frmWrenData::mapping() const
     if (m_format == LoggerFormats::Format::CommaSeparated)
         return LoggerFormats::commaSeparatedMapping(int(layout()), m_target);
     LoggerReadings::Mapping m;
-    ColumnMaps::mapping(m_tools.columnMap(), m_tools.dataFile().names, m);
+    LoggerFormats::mappingFor(m_tools.dataFile(), m_tools.columnMap(), m);
     return m;
 }
 
