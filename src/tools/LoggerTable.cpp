@@ -22,14 +22,14 @@ bool validUtf8(const QByteArray& data, qsizetype from)
     QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     // Decoding in slices keeps the memory of the check small.
     constexpr qsizetype Slice = 1 << 20;
-    for (qsizetype p = from; p < data.size(); p += Slice) {
-        const qsizetype n = std::min(Slice, data.size() - p);
+    qsizetype p = from;
+    while (p < data.size()) {
         // A slice must not cut a character in two: end it on a character's first byte.
-        qsizetype end = p + n;
+        qsizetype end = std::min(p + Slice, data.size());
         while (end < data.size() && (uchar(data[end]) & 0xC0) == 0x80) ++end;
-        (void)dec.decode(QByteArrayView(data).sliced(p, end - p));
+        const QString decoded = dec.decode(QByteArrayView(data).sliced(p, end - p));
         if (dec.hasError()) return false;
-        p = end - Slice;
+        p = end;
     }
     return true;
 }

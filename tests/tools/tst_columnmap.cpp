@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QtTest>
