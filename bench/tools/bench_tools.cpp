@@ -30,6 +30,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
@@ -134,7 +135,9 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     {
         QFile f(file);
         f.open(QIODevice::WriteOnly);
-        f.write(toa5(lines, start));
+        f.write(Toa5Header);
+        for (int chunk = 0; chunk < lines; chunk += 10000)
+            f.write(toa5(10000, start.addSecs(qint64(chunk) * 60), chunk).mid(qsizetype(std::strlen(Toa5Header))));
     }
     std::printf("TOA5 file of %d lines: %.0f MB\n", lines, QFileInfo(file).size() / 1e6);
     const double before = peakMB();
@@ -160,8 +163,9 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     Bench::report("  held by the rows", window->model()->table().bytesHeld() / 1e6, "MB");
     if (window->model()->selectedCount() != lines) std::printf("CHECK FAILED: selected %d\n", window->model()->selectedCount());
 
-    // The bare loop first, into the sensor's own table; then emptied; then the import.
-    const double bare = bareInsertLoop(s.db, sensor, lines, start);
+    // The bare loop first, into the sensor's own table; then emptied; then the import; then
+    // the bare loop again (the faster of the two is the baseline).
+    double bare = bareInsertLoop(s.db, sensor, lines, start);
     Bench::report("bare prepared INSERT loop, 1,000,000 readings", bare, "ms");
     s.db.execute(QStringLiteral("DELETE FROM `%1`").arg(sensor));
     t.restart();
@@ -173,10 +177,14 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     const double ours = t.nsecsElapsed() / 1e6;
     Bench::report("checked and appended, 1,000,000 readings", ours, "ms");
     cpuReport(cpu);
-    Bench::report("  import / bare loop", ours / bare, "x", "<= 1.2");
     if (outcome.appended != lines) std::printf("CHECK FAILED: appended %lld\n", outcome.appended);
     window->reject();
     delete window;
+    s.db.execute(QStringLiteral("DELETE FROM `%1`").arg(sensor));
+    const double bare2 = bareInsertLoop(s.db, sensor, lines, start);
+    Bench::report("bare prepared INSERT loop again", bare2, "ms");
+    bare = std::min(bare, bare2);
+    Bench::report("  import / bare loop", ours / bare, "x", "<= 1.2");
     s.db.execute(QStringLiteral("DELETE FROM `%1`").arg(sensor));
 
     // The folder mode: 1,000 files of a day's hourly readings each.

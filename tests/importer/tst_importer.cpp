@@ -2,6 +2,7 @@
 // same time), the summary lines, the error log and the exit codes. The command is run as
 // a separate process, as a timer would run it.
 #include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
 #include "importer/ImportRun.h"
 #include "store/Database.h"
 #include "store/Paths.h"
@@ -204,6 +205,29 @@ private slots:
         QCOMPARE(db->scalar("SELECT COUNT(*) FROM ImportedFiles").toInt(), 4);
     }
 
+    // The program open on the sensor's readings does not keep the command from writing, and
+    // shows the new readings when the tab is entered again.
+    void safeWhileTheProgramIsOpen()
+    {
+        saveMap(Sensor);
+        TestData::addManyReadings(*db, Sensor, 300, QDateTime(QDate(2023, 1, 1), QTime(0, 0)), 3);
+        const QString path = writeFile("Stope4_Hourly.dat", toa5(0, 4));
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QCOMPARE(w.shared().currentSensorId(), Sensor);
+        w.selectTab(frmTarnwell::TabReadings);
+        QCOMPARE(w.shared().rsReadings->recordCount(), 300);
+        w.shared().rsReadings->moveFirst();
+        w.shared().rsReadings->moveNext();
+        const Run r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(": 4 appended"));
+        w.selectTab(frmTarnwell::TabIdentification);
+        w.selectTab(frmTarnwell::TabReadings);
+        QCOMPARE(w.shared().rsReadings->recordCount(), 304);
+    }
+
     void twoRunsAtOnceImportEachFileOnce()
     {
         saveMap(Sensor);
@@ -224,5 +248,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestImporter)
+QTEST_MAIN(TestImporter)
 #include "tst_importer.moc"
