@@ -62,7 +62,7 @@ QString ToolsController::chooseFile()
     if (g_fileChooser) return g_fileChooser(&m_win);
     return QFileDialog::getOpenFileName(
         &m_win, QStringLiteral("Open"), QString(),
-        QStringLiteral("Text (*.txt);;Logger files (*.txt *.dat *.csv);;All files (*)"));
+        QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
 }
 
 void ToolsController::returnToSavedReading()
