@@ -75,7 +75,7 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
-        const Database::Stamp now = m_s.db.stamp();
+        const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
         size_t slot = m_read.size();
         for (size_t i = 0; i < m_read.size(); ++i)
             if (m_read[i].columns && m_read[i].sql == sql && m_read[i].names == names) slot = i;

@@ -9,6 +9,14 @@
 #include <QSqlQuery>
 #include <sqlite3.h>
 
+namespace {
+// The engine's report of a row written (inserted, updated or deleted) through a connection.
+void onRowWritten(void* self, int, const char*, const char* table, sqlite3_int64)
+{
+    static_cast<Database*>(self)->noteWrite(table);
+}
+}  // namespace
+
 void throwSqlError(const QSqlError& err)
 {
     bool ok = false;
@@ -67,6 +75,7 @@ bool Database::connectTo(const QString& path, bool readSchema)
         return false;
     }
     m_path = path;
+    if (sqlite3* h = sqliteHandle()) sqlite3_update_hook(h, &onRowWritten, this);
     return true;
 }
 
@@ -94,13 +103,24 @@ sqlite3_stmt* Database::cachedStatement(const QString& sql)
     return st;
 }
 
-Database::Stamp Database::stamp()
+void Database::noteWrite(const char* table)
+{
+    // Rows come in long runs of the same table: one string compare each.
+    if (!m_lastTableWrites || m_lastTable != table) {
+        m_lastTable = table;
+        m_lastTableWrites = &m_tableWrites[m_lastTable];
+    }
+    ++*m_lastTableWrites;
+}
+
+Database::Stamp Database::stamp(const QString& table)
 {
     Stamp s;
     s.generation = m_generation;
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return s;
-    s.changes = sqlite3_total_changes64(h);
+    const auto it = m_tableWrites.find(table.toStdString());
+    s.tableWrites = it == m_tableWrites.end() ? 0 : it->second;
     auto pragma = [&](const char* sql) {
         qint64 v = -1;
         sqlite3_stmt* st = nullptr;
@@ -153,6 +173,11 @@ void Database::close()
 {
     finalizeStatements();
     ++m_generation;
+    m_tableWrites.clear();
+    m_lastTableWrites = nullptr;
+    m_lastTable.clear();
+    if (isOpen())
+        if (sqlite3* h = sqliteHandle()) sqlite3_update_hook(h, nullptr, nullptr);
     if (!QSqlDatabase::contains(m_name)) return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);

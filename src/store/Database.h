@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <string>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -48,18 +50,23 @@ public:
     // to ask again.
     quint64 generation() const { return m_generation; }
 
-    // A mark of the database's state: two equal stamps mean that nothing in the database
-    // changed in between (no row written through this connection or committed by another,
-    // no table created or dropped, the connection not reopened). Rows written and rolled
-    // back still change it, so equal stamps are a safe reason to reuse what was read.
+    // A mark of one table's state: two equal stamps mean that the table did not change in
+    // between (no row of it written through this connection, nothing committed by another
+    // connection, no table created or dropped, the connection not reopened). Rows written
+    // and rolled back still change it, so equal stamps are a safe reason to reuse what was
+    // read from the table. (Emptying a whole table with a bare DELETE is not seen until a
+    // row is written again.)
     struct Stamp {
         quint64 generation = 0;
-        qint64 changes = -1;
+        quint64 tableWrites = 0;
         qint64 dataVersion = -1;
         qint64 schemaVersion = -1;
         bool operator==(const Stamp&) const = default;
     };
-    Stamp stamp();
+    Stamp stamp(const QString& table);
+
+    // Called by the engine for every row written through this connection.
+    void noteWrite(const char* table);
 
 private:
     friend class Transaction;
@@ -71,6 +78,10 @@ private:
     int m_transactionDepth = 0;
     QHash<QString, sqlite3_stmt*> m_statements;
     quint64 m_generation = 0;
+    // Rows written per table through this connection (by the engine's name of the table).
+    std::unordered_map<std::string, quint64> m_tableWrites;
+    std::string m_lastTable;
+    quint64* m_lastTableWrites = nullptr;
 };
 
 // Runs a cached statement once with the given values bound (null, integer, double, text

@@ -143,6 +143,44 @@ private slots:
         QCOMPARE(c->maximum(Axis::Left), 50.0);   // fixed limits stay
     }
 
+    // A line of many points keeps every point for zooming, shares its X values with other
+    // lines, and reports its true extremes, while the drawing stays quick.
+    void longLinesKeepEveryPoint()
+    {
+        auto c = makeChart();
+        auto keys = std::make_shared<std::vector<double>>();
+        auto a = std::make_shared<std::vector<double>>();
+        auto b = std::make_shared<std::vector<double>>();
+        for (int i = 0; i < 300000; ++i) {
+            keys->push_back(1000.0 + i);
+            a->push_back(i == 123457 ? 999.0 : std::sin(i / 100.0));
+            b->push_back(i == 200 ? -77.0 : std::cos(i / 100.0));
+        }
+        c->setSeriesData(1, keys, a);
+        c->setSeriesData(2, keys, b);
+        c->refresh();
+        QCOMPARE(c->pointCount(1), 300000);
+        QCOMPARE(c->point(1, 123457), QPointF(124457.0, 999.0));
+        QCOMPARE(c->dataMaximum(Axis::Left), 999.0);
+        QCOMPARE(c->dataMinimum(Axis::Left), -77.0);
+        QCOMPARE(c->seriesMaxX(2), 300999.0);
+        QVERIFY(!c->isSeriesMarked(1));   // too dense for markers
+        // Zoomed in to a few points: they are all drawn, with their markers.
+        c->setMinimum(Axis::Bottom, 5000);
+        c->setMaximum(Axis::Bottom, 5020);
+        c->refresh();
+        QVERIFY(c->isSeriesMarked(1));
+        QCOMPARE(c->pointCount(1), 300000);
+        // Out of order and without a key: kept in key order, the keyless point dropped.
+        c->setSeriesData(1, {3, 1, std::nan(""), 2}, {30, 10, 99, 20});
+        QCOMPARE(c->pointCount(1), 3);
+        QCOMPARE(c->point(1, 0), QPointF(1, 10));
+        QCOMPARE(c->point(1, 2), QPointF(3, 30));
+        c->addPoint(1, 4, 40);
+        QCOMPARE(c->pointCount(1), 4);
+        QCOMPARE(c->point(1, 3), QPointF(4, 40));
+    }
+
     void incrementLabels_data()
     {
         QTest::addColumn<double>("maximum");

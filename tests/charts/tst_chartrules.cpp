@@ -3,12 +3,16 @@
 #include "support/TestEnv.h"
 #include "charts/ChartRules.h"
 #include "charts/GraphColumns.h"
+#include "charts/SeriesSampler.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/TwError.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 
 using namespace ChartRules;
 
@@ -165,6 +169,52 @@ private slots:
         QVERIFY(!parseReadingDate("").isValid());
         QVERIFY(!parseReadingDate("02.04.2025").isValid());
         QCOMPARE(formatDate(QDate(2025, 4, 2), '-'), QString("2025-04-02"));
+    }
+
+    // A long line handed to the plotting library: per pixel column the first, lowest,
+    // highest and last point and the first gap, one point beyond each edge of the range,
+    // and every point when there are few.
+    void samplingKeepsTheShapeOfALongLine()
+    {
+        std::vector<double> keys, values;
+        for (int i = 0; i < 100000; ++i) {
+            keys.push_back(i);
+            values.push_back(i % 997 == 0 ? std::nan("") : std::sin(i / 50.0) * 100 + (i % 13));
+        }
+        const int columns = 400;
+        const std::vector<qsizetype> picked = SeriesSampler::sample(keys, values, 0, 99999, columns);
+        QVERIFY(picked.size() <= size_t(SeriesSampler::PointsPerColumn * columns + 2));
+        QVERIFY(std::is_sorted(picked.begin(), picked.end()));
+        QVERIFY(std::adjacent_find(picked.begin(), picked.end()) == picked.end());
+        QCOMPARE(picked.front(), qsizetype(0));
+        QCOMPARE(picked.back(), qsizetype(99999));
+        // Column by column, by brute force.
+        const std::set<qsizetype> chosen(picked.begin(), picked.end());
+        std::map<int, std::vector<qsizetype>> byColumn;
+        for (qsizetype i = 1; i < 99999; ++i) byColumn[std::min(columns - 1, int(keys[size_t(i)] * columns / 99999.0))].push_back(i);
+        for (const auto& [column, members] : byColumn) {
+            QVERIFY(chosen.count(members.front()) && chosen.count(members.back()));
+            qsizetype low = -1, high = -1, gap = -1;
+            for (qsizetype i : members) {
+                const double v = values[size_t(i)];
+                if (std::isnan(v)) {
+                    if (gap < 0) gap = i;
+                    continue;
+                }
+                if (low < 0 || v < values[size_t(low)]) low = i;
+                if (high < 0 || v > values[size_t(high)]) high = i;
+            }
+            QVERIFY2(chosen.count(low) && chosen.count(high), qPrintable(QString("column %1").arg(column)));
+            if (gap >= 0) QVERIFY(chosen.count(gap));
+        }
+
+        // Zoomed in: the range and one point either side; few points come whole.
+        const std::vector<qsizetype> zoomed = SeriesSampler::sample(keys, values, 500.5, 600.5, columns);
+        QCOMPARE(zoomed.front(), qsizetype(500));
+        QCOMPARE(zoomed.back(), qsizetype(601));
+        QCOMPARE(zoomed.size(), size_t(102));
+        QVERIFY(SeriesSampler::sample({}, {}, 0, 1, columns).empty());
+        QCOMPARE(SeriesSampler::sample({5}, {1}, 0, 1, columns), std::vector<qsizetype>{0});
     }
 
     // The graph data's columns come back in the recordset's order, nulls as NaN, and a

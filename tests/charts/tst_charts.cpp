@@ -129,6 +129,40 @@ private slots:
         QVERIFY(w.shared().rsGraph->absolutePosition() == w.shared().rsGraph->recordCount());
     }
 
+    // A time chart drawn again shows what the database holds now, whoever wrote it; with
+    // nothing changed it shows the same points.
+    void drawingAgainShowsEveryChange()
+    {
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
+        for (Row& r : rows) r.load = {1.0, 2.0};
+        ChartFixture::addSensor("250455001", false, rows);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        ChartFixture::showSensor(w, {}, {}, "3");
+        ChartControl* t = chartOf(w, "ChartT");
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(t->point(1, 2).y(), 1.0);
+        {
+            auto other = TestData::openDatabase(QStringLiteral("another writer"));
+            other->execute("UPDATE `250455001` SET Load1 = 7.5 WHERE FullDate = '2025-04-02 10:00:00'");
+        }
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(t->point(1, 2).y(), 7.5);
+        w.shared().db.execute("UPDATE `250455001` SET Load1 = 8.5 WHERE FullDate = '2025-04-02 10:00:00'");
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(t->point(1, 2).y(), 8.5);
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(t->pointCount(1), 3);
+        QCOMPARE(t->point(1, 2).y(), 8.5);
+        QCOMPARE(w.shared().rsGraph->recordCount(), 3);
+        // Another chart's columns in between do not stand in for these.
+        w.charts()->drawings().DrawRgraph();
+        w.shared().db.execute("DELETE FROM `250455001` WHERE FullDate = '2025-04-02 08:00:00'");
+        w.charts()->drawings().DrawTgraph();
+        QCOMPARE(t->pointCount(1), 2);
+    }
+
     void timeAxisBySpan_data()
     {
         QTest::addColumn<QDateTime>("first");

@@ -377,6 +377,31 @@ private slots:
         QCOMPARE(p.shownKey(), Sensor + " 2024/04/30 09:00:00");
     }
 
+    // Whatever the page changes in a reading marks it for the calculations; moving through
+    // readings without changing them marks nothing.
+    void changedReadingsAreMarked()
+    {
+        addSensorWith(threeReadings());
+        {
+            auto db = TestData::openDatabase();
+            db->execute(QString("UPDATE `%1` SET IsDirty = 0").arg(Sensor));
+        }
+        Page p;
+        p.click("imgFirst");
+        p.click("imgNextData");
+        p.click("imgLast");
+        for (const QDateTime& t : {R1, R2, R3}) QCOMPARE(p.stored(t, "IsDirty").toInt(), 0);
+        p.box(3)->setText("7");   // a channel
+        p.click("imgPrevData");
+        QCOMPARE(p.stored(R3, "IsDirty").toInt(), 1);
+        p.get<QCheckBox>("chkSpatial")->setChecked(true);   // a plot flag
+        p.click("imgFirst");
+        QCOMPARE(p.stored(R2, "IsDirty").toInt(), 1);
+        QCOMPARE(p.stored(R1, "IsDirty").toInt(), 0);
+        p.pick(QDate(2024, 4, 20), R1.time());   // re-dated
+        QCOMPARE(p.stored(QDateTime(QDate(2024, 4, 20), R1.time()), "IsDirty").toInt(), 1);
+    }
+
     void settingAPickerBackChangesNothing()
     {
         addSensorWith(threeReadings());

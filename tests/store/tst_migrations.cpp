@@ -106,6 +106,25 @@ private slots:
         QCOMPARE(upgradeCopies().size(), 1);
     }
 
+    // The record of the calculations: its tables, and on every data table (and the template,
+    // which new tables copy) the index of readings marked as changed.
+    void releaseOneGainsTheRecordOfTheCalculations()
+    {
+        installReleaseOne();
+        Database db;
+        QVERIFY(db.open(Paths::databasePath()));
+        QVERIFY(DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), nullptr));
+        QVERIFY(hasTable(db, "PassInputs"));
+        QVERIFY(hasTable(db, "PassPending"));
+        for (const char* table : {"sensordata", "240375101", "240355103"}) {
+            const QString sql = db.scalar("SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND name LIKE '%IsDirty'",
+                                          {QString::fromLatin1(table)}).toString();
+            QVERIFY2(sql.contains("WHERE IsDirty <> 0"), table);
+        }
+        // Nothing is recorded yet: the first pass of every sensor is a full one.
+        QCOMPARE(count(db, "PassInputs"), 0);
+    }
+
     void newerDatabaseIsRefusedUntouched()
     {
         TestData::installFresh();

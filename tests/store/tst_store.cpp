@@ -8,6 +8,7 @@
 #include "store/Paths.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 #include "store/TwError.h"
 
 #include <QFile>
@@ -284,6 +285,72 @@ private slots:
         QCOMPARE(rs.text("InstrumentID"), QString("250475003"));
         rs.requery();
         QCOMPARE(rs.absolutePosition(), 1);
+    }
+
+    // The engine's own statements: binding, stepping, values as stored, failures with the
+    // engine's message.
+    void statementsRunOnTheEngine()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Statement q(*db, QStringLiteral("SELECT rowid, Channel1, Channel2, zero1, IsDirty FROM `%1` WHERE FullDate >= ? "
+                                        "ORDER BY FullDate").arg(id));
+        q.bind(1, QStringLiteral("2025-05-06"));
+        QStringList seen;
+        while (q.next()) {
+            seen << QString::fromUtf8(q.utf8(1).data(), q.utf8(1).size());
+            QCOMPARE(q.text(2), QString(""));     // stored as empty text
+            QVERIFY(q.isNull(3));                  // never computed
+            QVERIFY(q.isNumber(4) && q.integer(4) == 1);
+        }
+        QCOMPARE(seen, QStringList({"12.00", "11.00", "10.00"}));
+        QVERIFY(q.next());   // ran again, same bindings
+        Statement w(*db, QStringLiteral("UPDATE `%1` SET zero1 = ? WHERE Channel1 = ?").arg(id));
+        w.bind(1, 2.5);
+        w.bindUtf8(2, "11.00");
+        QCOMPARE(w.run(), 1);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE Channel1 = '11.00'").arg(id)).toDouble(), 2.5);
+        try {
+            Statement bad(*db, QStringLiteral("SELECT nothing FROM `%1`").arg(id));
+            QFAIL("a statement on a missing column must be refused");
+        } catch (const TwError& e) {
+            QVERIFY(e.description.contains("nothing"));
+        }
+    }
+
+    // A table's stamp changes with every write to it, by this connection or another, and
+    // with the database's tables; writes to other tables, or none, leave it.
+    void stampFollowsEveryChangeOfItsTable()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Database::Stamp a = db->stamp(id);
+        QVERIFY(a == db->stamp(id));
+        db->execute(QStringLiteral("UPDATE Prefs SET MineID = 'X-'"));
+        QVERIFY(a == db->stamp(id));
+        db->execute(QStringLiteral("UPDATE `%1` SET Load1 = 2 WHERE Channel1 = '11.00'").arg(id));
+        QVERIFY(!(a == db->stamp(id)));
+        a = db->stamp(id);
+        {
+            Transaction tx(*db);   // written and rolled back: still a change
+            db->execute(QStringLiteral("DELETE FROM `%1` WHERE Channel1 = '12.00'").arg(id));
+        }
+        QVERIFY(!(a == db->stamp(id)));
+        a = db->stamp(id);
+        {
+            auto other = TestData::openDatabase(QStringLiteral("other"));
+            other->execute(QStringLiteral("UPDATE Prefs SET MineID = 'Y-'"));
+        }
+        QVERIFY(!(a == db->stamp(id)));
+        a = db->stamp(id);
+        db->execute(QStringLiteral("CREATE TABLE nothing_in_it (x)"));
+        QVERIFY(!(a == db->stamp(id)));
+        a = db->stamp(id);
+        db->execute(QStringLiteral("UPDATE `%1` SET Load1 = 3 WHERE 0").arg(id));   // no row
+        QVERIFY(a == db->stamp(id));
+        db->close();
+        QVERIFY(db->open(Paths::databasePath()));
+        QVERIFY(!(a == db->stamp(id)));
     }
 
     void numberFormats()

@@ -8,6 +8,7 @@
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "store/Paths.h"
+#include "store/TwError.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
@@ -236,6 +237,46 @@ private slots:
         QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
     }
 
+    // The readings written back are marked for the calculations; the others are not.
+    void writtenReadingsAreMarked()
+    {
+        db->execute(QStringLiteral("UPDATE `%1` SET IsDirty = 0").arg(Sensor));
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        model.toggle(model.index(2, 8));
+        model.typeKey(model.index(0, 4), u'5');
+        QCOMPARE(model.writeBack(), 2);
+        QCOMPARE(field(Sensor, "IsDirty", 0), QString("1"));
+        QCOMPARE(field(Sensor, "IsDirty", 1), QString("0"));
+        QCOMPARE(field(Sensor, "IsDirty", 2), QString("1"));
+    }
+
+    // The rows exported are the grid's, edits not yet written back included, read in one go.
+    void exportRowsAreTheGridsRows()
+    {
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        model.typeKey(model.index(1, 4), u'9');
+        model.toggle(model.index(0, 9));
+        QList<QStringList> rows;
+        model.exportRows([&](const QByteArrayView* cells) {
+            QStringList r;
+            for (int c = 0; c < model.columnCount(); ++c) r << QString::fromUtf8(cells[c].data(), cells[c].size());
+            rows << r;
+            return true;
+        });
+        QCOMPARE(rows.size(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < model.columnCount(); ++c) QCOMPARE(rows[r][c], model.cellText(r, c));
+        QCOMPARE(rows[1][4], QString("5.009"));
+        QCOMPARE(rows[0][9], QString("True"));
+        QCOMPARE(rows[2][8], QString("True"));
+        QCOMPARE(rows[1][8], QString("False"));
+        int seen = 0;
+        model.exportRows([&](const QByteArrayView*) { return ++seen < 2; });
+        QCOMPARE(seen, 2);   // stopped when asked
+    }
+
     void flagSwitchedBackStillWrites()
     {
         watchUpdates(Sensor);
@@ -357,6 +398,16 @@ private slots:
                                                    [&](qint64, qint64) { return ++calls < 2; });
         QVERIFY(stopped.cancelled);
         QVERIFY(!QFile::exists(dir.filePath("stopped.xlsx")));
+
+        // A source that fails half-way leaves no file and says why.
+        const auto failed = XlsxExport::writeRows(dir.filePath("failed.xlsx"), "s", {"a"}, 2, [](const XlsxExport::RowSink& row) {
+            const QByteArrayView cell("1");
+            row(&cell);
+            throw TwError(ErrNo::DatabaseError, QStringLiteral("disk I/O error"));
+        });
+        QVERIFY(!failed.ok);
+        QCOMPARE(failed.error, QString("disk I/O error"));
+        QVERIFY(!QFile::exists(dir.filePath("failed.xlsx")));
     }
 };
 
