@@ -2,6 +2,7 @@
 #include "readings/ReadingFormats.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,7 +13,9 @@ namespace ReadingDeletion {
 namespace {
 // The shape every reading written by the program has; such texts compare as dates.
 const QString CanonicalShape = QStringLiteral("'[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9]'");
-constexpr qint64 ChunkRows = 8192;
+// Rows looked at per step: few enough that the engine still holds their pages when the
+// same step deletes them.
+constexpr qint64 ChunkRows = 2048;
 }  // namespace
 
 qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const QDate& end,
@@ -29,9 +32,6 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
     qint64 deleted = 0;
 
     Transaction tx(db);
-
-    // Rows in the program's own date shape: compared as text, in slices of the row
-    // identities so that progress can be told.
     QSqlQuery bounds(db.handle());
     if (!bounds.exec(QStringLiteral("SELECT MIN(rowid), MAX(rowid) FROM ") + table)) throwSqlError(bounds.lastError());
     bounds.next();
@@ -40,44 +40,37 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
     const qint64 last = bounds.value(1).toLongLong();
     bounds.finish();
     if (!lowId.isNull()) {
-        QSqlQuery del(db.handle());
-        if (!del.prepare(QStringLiteral("DELETE FROM ") + table +
-                         QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND ReadingDate GLOB ") + CanonicalShape +
-                         QStringLiteral(" AND ReadingDate BETWEEN ? AND ?")))
-            throwSqlError(del.lastError());
+        // Step by step through the row identities: the rows whose date was written in
+        // another shape (edited by hand) are read as dates, those in the program's own
+        // shape are compared as text by the engine.
+        Statement odd(db, QStringLiteral("SELECT rowid, ReadingDate FROM ") + table +
+                              QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND ReadingDate IS NOT NULL AND NOT "
+                                             "(ReadingDate GLOB ") + CanonicalShape + ')');
+        Statement inShape(db, QStringLiteral("DELETE FROM ") + table +
+                                  QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND ReadingDate GLOB ") + CanonicalShape +
+                                  QStringLiteral(" AND ReadingDate BETWEEN ? AND ?"));
+        Statement one(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?"));
+        inShape.bind(3, from);
+        inShape.bind(4, to);
+        std::vector<qint64> oddIds;
         const qint64 span = last - first + 1;
         for (qint64 lo = first; lo <= last; lo += ChunkRows) {
-            del.bindValue(0, lo);
-            del.bindValue(1, std::min(last, lo + ChunkRows - 1));
-            del.bindValue(2, from);
-            del.bindValue(3, to);
-            if (!del.exec()) throwSqlError(del.lastError());
-            deleted += del.numRowsAffected();
-            if (progress) progress(int(95 * (std::min(last, lo + ChunkRows - 1) - first + 1) / span));
-        }
-        del.finish();
-    }
-
-    // Rows whose date was written in another shape (edited by hand): read each as a date.
-    QSqlQuery odd(db.handle());
-    odd.setForwardOnly(true);
-    if (!odd.exec(QStringLiteral("SELECT rowid, ReadingDate FROM ") + table +
-                  QStringLiteral(" WHERE ReadingDate IS NOT NULL AND NOT (ReadingDate GLOB ") + CanonicalShape + ')'))
-        throwSqlError(odd.lastError());
-    std::vector<qint64> ids;
-    while (odd.next()) {
-        const QDate d = ReadingFormats::parseStoredDate(odd.value(1).toString());
-        if (d.isValid() && d >= start && d <= end) ids.push_back(odd.value(0).toLongLong());
-    }
-    odd.finish();
-    if (!ids.empty()) {
-        QSqlQuery del(db.handle());
-        if (!del.prepare(QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?")))
-            throwSqlError(del.lastError());
-        for (qint64 rowid : ids) {
-            del.bindValue(0, rowid);
-            if (!del.exec()) throwSqlError(del.lastError());
-            deleted += del.numRowsAffected();
+            const qint64 hi = std::min(last, lo + ChunkRows - 1);
+            odd.bind(1, lo);
+            odd.bind(2, hi);
+            oddIds.clear();
+            while (odd.next()) {
+                const QDate d = ReadingFormats::parseStoredDate(odd.text(1));
+                if (d.isValid() && d >= start && d <= end) oddIds.push_back(odd.integer(0));
+            }
+            inShape.bind(1, lo);
+            inShape.bind(2, hi);
+            deleted += inShape.run();
+            for (qint64 rowid : oddIds) {
+                one.bind(1, rowid);
+                deleted += one.run();
+            }
+            if (progress && ((lo - first) / ChunkRows) % 16 == 15) progress(int(99 * (hi - first + 1) / span));
         }
     }
 
