@@ -2,8 +2,8 @@
 // three date layouts and the reading built from each row must never crash, and a row that
 // is pre-selected must always give a whole reading.
 #include "tools/LoggerFile.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerDates.h"
+#include "tools/LoggerImport.h"
 
 #include <cstdint>
 #include <cstdlib>

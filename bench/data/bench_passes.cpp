@@ -4,12 +4,12 @@
 // through SQLite's own interface). Wall-clock and CPU times are printed: the machine may
 // be shared, and CPU time shows the work itself.
 #include "support/BenchSupport.h"
-#include "app/Shared.h"
+#include "session/Shared.h"
 #include "calc/Formulas.h"
-#include "calc/GraphData.h"
-#include "calc/Passes.h"
+#include "data/GraphData.h"
+#include "data/Passes.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <sqlite3.h>
 

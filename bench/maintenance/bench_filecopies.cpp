@@ -2,7 +2,7 @@
 #include "support/BenchSupport.h"
 #include "maintenance/DatabaseFiles.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QCoreApplication>
 #include <QDate>

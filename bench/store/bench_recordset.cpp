@@ -3,7 +3,7 @@
 #include "support/BenchSupport.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include "store/Recordset.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Shared.h"
+#include "session/Shared.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,11 +1,11 @@
 #include "charts/ChartCalc.h"
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Shared.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "session/Shared.h"
 #include "app/frmTarnwell.h"
 #include "calc/AxisScale.h"
-#include "calc/GraphData.h"
-#include "calc/Passes.h"
+#include "data/GraphData.h"
+#include "data/Passes.h"
 #include "sensors/SensorRegistry.h"
 
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 #include "charts/ChartDrawings.h"
-#include "app/Shared.h"
+#include "session/Shared.h"
 #include "app/frmTarnwell.h"
 #include "calc/Numbers.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/GraphColumns.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "sensors/SensorRegistry.h"
 
 #include <QLabel>

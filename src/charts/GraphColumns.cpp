@@ -3,7 +3,7 @@
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

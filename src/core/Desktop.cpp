@@ -1,4 +1,4 @@
-#include "app/Desktop.h"
+#include "core/Desktop.h"
 #include <QDesktopServices>
 #include <QUrl>
 

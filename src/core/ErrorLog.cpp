@@ -1,5 +1,5 @@
-#include "maintenance/ErrorLog.h"
-#include "store/Paths.h"
+#include "core/ErrorLog.h"
+#include "core/Paths.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
-#include "maintenance/ErrorLog.h"
-#include "store/TwError.h"
+#include "core/ErrorLog.h"
+#include "core/TwError.h"
 
 #include <exception>
 #include <utility>

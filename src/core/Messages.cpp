@@ -1,25 +1,12 @@
-#include "app/Messages.h"
-#include "app/AppInfo.h"
-
-#include <QApplication>
-#include <QInputDialog>
-#include <QMessageBox>
+#include "core/Messages.h"
+#include "core/AppInfo.h"
+#include "core/ErrorLog.h"
 
 namespace Messages {
 
 namespace {
 Script* g_script = nullptr;
-
-QMessageBox::Icon toQt(Icon i)
-{
-    switch (i) {
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    default: return QMessageBox::NoIcon;
-    }
-}
+Boxes* g_boxes = nullptr;
 }  // namespace
 
 QStringList Script::texts() const
@@ -31,6 +18,9 @@ QStringList Script::texts() const
 
 void installScript(Script* script) { g_script = script; }
 Script* installedScript() { return g_script; }
+
+void installBoxes(Boxes* boxes) { g_boxes = boxes; }
+Boxes* installedBoxes() { return g_boxes; }
 
 Answer show(const QString& text, const QString& title, Icon icon, Buttons buttons, std::optional<Answer> defaultButton)
 {
@@ -44,30 +34,9 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
         }
         return (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? Answer::Yes : Answer::Ok;
     }
-    QMessageBox box(toQt(icon), shownTitle, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    QMessageBox::NoButton, QApplication::activeWindow());
-    switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case Buttons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    }
-    if (defaultButton) {
-        switch (*defaultButton) {
-        case Answer::Yes: box.setDefaultButton(QMessageBox::Yes); break;
-        case Answer::No: box.setDefaultButton(QMessageBox::No); break;
-        case Answer::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
-        case Answer::Ok: box.setDefaultButton(QMessageBox::Ok); break;
-        }
-    }
-    switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Cancel: return Answer::Cancel;
-    default: return Answer::Ok;
-    }
+    if (g_boxes) return g_boxes->show(text, shownTitle, icon, buttons, defaultButton);
+    WriteLog(QStringLiteral("Message not shown (no window): ") + text);
+    return (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? Answer::Yes : Answer::Ok;
 }
 
 std::optional<QString> prompt(const QString& question, const QString& title, const QString& defaultText)
@@ -82,11 +51,9 @@ std::optional<QString> prompt(const QString& question, const QString& title, con
         }
         return defaultText;
     }
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), shownTitle, question,
-                                               QLineEdit::Normal, defaultText, &ok);
-    if (!ok) return std::nullopt;
-    return text;
+    if (g_boxes) return g_boxes->prompt(question, shownTitle, defaultText);
+    WriteLog(QStringLiteral("Prompt not shown (no window): ") + question);
+    return defaultText;
 }
 
 }  // namespace Messages

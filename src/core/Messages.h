@@ -6,7 +6,8 @@
 #include <vector>
 
 // Every message box and input prompt of the program goes through here. In production a
-// real modal box is shown; tests install a script that answers and records each box.
+// real modal box is shown (the widgets floor installs the boxes when the main window is
+// made: widgets/MessageBoxes.h); tests install a script that answers and records each box.
 namespace Messages {
 
 enum class Icon { None, Information, Exclamation, Critical, Question };
@@ -44,5 +45,20 @@ struct Script {
 
 void installScript(Script* script);   // nullptr removes it
 Script* installedScript();
+
+// The real boxes, shown when no script is installed. The title given is never empty. With
+// neither a script nor boxes (a program without windows) a box is answered as an empty
+// script answers it, and its text is written to the log.
+class Boxes {
+public:
+    virtual ~Boxes() = default;
+    virtual Answer show(const QString& text, const QString& title, Icon icon, Buttons buttons,
+                        std::optional<Answer> defaultButton) = 0;
+    virtual std::optional<QString> prompt(const QString& question, const QString& title,
+                                          const QString& defaultText) = 0;
+};
+
+void installBoxes(Boxes* boxes);   // nullptr removes them
+Boxes* installedBoxes();
 
 }  // namespace Messages

@@ -1,4 +1,4 @@
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include <QStandardPaths>
 
 namespace Paths {

@@ -3,7 +3,7 @@
 #include <exception>
 
 // The program's one error type: a number a reader of the log understands and a
-// description. Procedures throw it; the error trap (maintenance/ErrorTrap.h) catches it
+// description. Procedures throw it; the error trap (core/ErrorTrap.h) catches it
 // and writes "Err #<number>: <description><tag>" to the log.
 struct TwError : std::exception {
     int number = 0;

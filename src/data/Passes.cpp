@@ -1,7 +1,7 @@
-#include "calc/Passes.h"
-#include "app/Shared.h"
+#include "data/Passes.h"
+#include "session/Shared.h"
 #include "calc/Formulas.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "calc/GraphData.h"
+#include "data/GraphData.h"
 
 #include <QString>
 #include <QtGlobal>

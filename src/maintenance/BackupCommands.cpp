@@ -1,15 +1,16 @@
 // Backup, restore and compaction commands of the Utilities page.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "data/Preferences.h"
+#include "data/SensorData.h"
 #include "app/frmTarnwell.h"
 #include "maintenance/BusyProgress.h"
 #include "maintenance/DatabaseUpgrade.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QApplication>
 #include <QComboBox>

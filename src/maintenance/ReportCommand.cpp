@@ -1,12 +1,12 @@
 // The report command of the Utilities page: the options window, the chart pictures and
 // the document, written as OpenDocument text (and PDF on request) and opened for the user.
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartsController.h"
 #include "maintenance/BusyProgress.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"

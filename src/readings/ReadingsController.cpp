@@ -1,9 +1,9 @@
 #include "readings/ReadingsController.h"
-#include "app/Module1.h"
+#include "data/SensorData.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QFile>
 #include <QLineEdit>

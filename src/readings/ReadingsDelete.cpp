@@ -1,9 +1,9 @@
 // Deleting readings: the deletion window leaves a choice (the shown reading, a range of
 // days, or all readings) and this carries it out, then shows the latest reading.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
 #include "readings/frmBatchDel.h"

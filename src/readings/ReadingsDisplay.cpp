@@ -1,9 +1,9 @@
 // Showing the current reading (fillreadings), the future-date warning and the four
 // navigation actions with their save-before-move rule.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 

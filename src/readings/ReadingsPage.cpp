@@ -1,9 +1,9 @@
 // The "3. Readings" page: its controls, the key filters of the reading boxes and the
 // set-up of those boxes for the current sensor's type (ConfigureForm).
 #include "readings/ReadingsController.h"
-#include "app/ActionButton.h"
+#include "widgets/ActionButton.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "sensors/SensorRegistry.h"

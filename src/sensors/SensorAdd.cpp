@@ -1,10 +1,10 @@
 // Adding a sensor by its nine-digit number: the Add New prompt, Enter in the sensor box
 // with its prefix completion and length limit, and AddTypedSensor.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "data/SensorTables.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorNumber.h"
 #include "sensors/SensorRegistry.h"

@@ -1,9 +1,9 @@
 // Choosing a sensor from the list, stepping to the next or previous one, deleting one,
 // and the destroyed flag.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
 #include "store/DataTables.h"

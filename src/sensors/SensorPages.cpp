@@ -1,5 +1,5 @@
 // The "1. Identification" and "2. Installation" pages: their controls, names and layout.
-#include "app/ActionButton.h"
+#include "widgets/ActionButton.h"
 #include "app/frmTarnwell.h"
 #include "sensors/GaugeDrawing.h"
 #include "sensors/GaugeLayout.h"

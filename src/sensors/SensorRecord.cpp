@@ -1,10 +1,10 @@
 // The sensor record: fillfields shows the current row of the Sensors recordset, savefields
 // writes the edited boxes back, CalcNCs computes the node and gauge-centre boxes.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
 #include "calc/Numbers.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingsController.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"

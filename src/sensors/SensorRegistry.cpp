@@ -1,5 +1,5 @@
 #include "sensors/SensorRegistry.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
 
 #include <QComboBox>

@@ -2,7 +2,7 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 #include "calc/Numbers.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,4 +1,4 @@
-#include "tools/WrenDates.h"
+#include "tools/LoggerDates.h"
 #include "calc/Numbers.h"
 #include "tools/LoggerFile.h"
 

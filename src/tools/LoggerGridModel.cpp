@@ -1,4 +1,4 @@
-#include "tools/WrenGridModel.h"
+#include "tools/LoggerGridModel.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "tools/WrenImport.h"
+#include "tools/LoggerImport.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 #include "tools/LoggerFile.h"
-#include "tools/WrenDates.h"
+#include "tools/LoggerDates.h"
 
 #include <QDate>
 #include <QString>

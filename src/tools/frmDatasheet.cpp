@@ -1,13 +1,13 @@
 #include "tools/frmDatasheet.h"
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerImport.h"
 #include "tools/XlsxExport.h"
 
 #include <QDateTime>

@@ -1,14 +1,14 @@
 #include "tools/frmWrenData.h"
-#include "app/Keyboard.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
+#include "widgets/Keyboard.h"
+#include "core/Messages.h"
+#include "data/SensorData.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorLog.h"
+#include "core/ErrorTrap.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
-#include "tools/WrenGridModel.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerGridModel.h"
+#include "tools/LoggerImport.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "tools/WrenDates.h"
+#include "tools/LoggerDates.h"
 
 #include <QDialog>
 

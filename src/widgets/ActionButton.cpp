@@ -1,4 +1,4 @@
-#include "app/ActionButton.h"
+#include "widgets/ActionButton.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -8,10 +8,10 @@ class QAbstractItemView;
 class QAbstractSpinBox;
 class QTabWidget;
 class QWidget;
-class frmTarnwell;
 
-// Keyboard use of the program's windows: the Tab order of each page, keys for the image
-// actions of a page, keys that switch tabs, and Enter kept inside a grid.
+// Keyboard use of the program's windows: the Tab order of a page, keys for the image
+// actions of a page, keys that switch tabs, and Enter kept inside a grid. The main
+// window's own wiring of them is app/KeyboardWiring.h.
 namespace Keyboard {
 
 // Tab walks through the named controls under root in the order given; names that are not
@@ -45,9 +45,5 @@ void keepEnterIn(QAbstractItemView* grid);
 
 // "Next (Alt+Right, Ctrl+PgDown)": a caption followed by its keys as the user types them.
 QString withKeys(const QString& caption, const QList<QKeySequence>& keys);
-
-// The main window's pages: Tab orders, the keys of the navigation and Add New actions,
-// and the tab keys. Called once all pages are built.
-void install(frmTarnwell& win);
 
 }  // namespace Keyboard

@@ -5,7 +5,7 @@
 #include "charts/GraphColumns.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QtTest>
 #include <cmath>

@@ -3,8 +3,8 @@
 #include "support/TestEnv.h"
 #include "maintenance/DatabaseFiles.h"
 #include "store/Database.h"
-#include "store/Paths.h"
-#include "store/TwError.h"
+#include "core/Paths.h"
+#include "core/TwError.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,7 +6,7 @@
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include "setup/Installer.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "readings/ReadingsController.h"
 #include "maintenance/frmSplash.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "support/TestEnv.h"
 #include "readings/ReadingDeletion.h"
 #include "store/Database.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QtTest>
 

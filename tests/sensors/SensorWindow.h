@@ -3,12 +3,12 @@
 // and recorded by the message script, controls are found by their names.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
+#include "core/ErrorLog.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QComboBox>
 #include <QFile>

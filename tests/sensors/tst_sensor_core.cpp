@@ -2,7 +2,7 @@
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorNumber.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QtTest>
 

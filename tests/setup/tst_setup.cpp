@@ -2,7 +2,7 @@
 #include "support/TestEnv.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QFile>
 #include <QtTest>

@@ -5,7 +5,7 @@
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -5,10 +5,10 @@
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QFile>
 #include <QSqlQuery>

@@ -2,7 +2,7 @@
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QDir>
 #include <QSqlError>

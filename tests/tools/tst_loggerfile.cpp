@@ -2,8 +2,8 @@
 // without any window or database.
 #include "calc/Numbers.h"
 #include "tools/LoggerFile.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerDates.h"
+#include "tools/LoggerImport.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -3,13 +3,13 @@
 // working copy, the layout file and the archive copy.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
-#include "app/Module1.h"
+#include "data/SensorData.h"
 #include "app/frmTarnwell.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include "tools/ToolsController.h"
-#include "tools/WrenGridModel.h"
+#include "tools/LoggerGridModel.h"
 #include "tools/frmWrenData.h"
 #include "tools/GridWidgets.h"
 
@@ -330,4 +330,4 @@ private slots:
 };
 
 QTEST_MAIN(TestWrenImport)
-#include "tst_wrenimport.moc"
+#include "tst_loggerimport.moc"
