@@ -1,8 +1,8 @@
 // libFuzzer target: any bytes as a logger data file. The reader, the pre-selection in the
 // three date layouts and the reading built from each row must never crash, and a row that
 // is pre-selected must always give a whole reading.
-#include "tools/LoggerFile.h"
 #include "tools/LoggerDates.h"
+#include "tools/LoggerFile.h"
 #include "tools/LoggerImport.h"
 
 #include <cstdint>

@@ -4,12 +4,12 @@
 // through SQLite's own interface). Wall-clock and CPU times are printed: the machine may
 // be shared, and CPU time shows the work itself.
 #include "support/BenchSupport.h"
-#include "session/Shared.h"
 #include "calc/Formulas.h"
+#include "core/Paths.h"
 #include "data/GraphData.h"
 #include "data/Passes.h"
+#include "session/Shared.h"
 #include "store/Database.h"
-#include "core/Paths.h"
 
 #include <sqlite3.h>
 

@@ -1,15 +1,15 @@
 // The data tools at 100,000 readings: a logger file shown in the import window, all its
 // rows appended, the datasheet opened, and the datasheet exported to a spreadsheet.
 #include "support/BenchSupport.h"
+#include "app/frmTarnwell.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
-#include "app/frmTarnwell.h"
-#include "store/Database.h"
 #include "core/Paths.h"
+#include "store/Database.h"
 #include "tools/DatasheetModel.h"
-#include "tools/ToolsController.h"
 #include "tools/LoggerGridModel.h"
 #include "tools/LoggerImport.h"
+#include "tools/ToolsController.h"
 #include "tools/frmDatasheet.h"
 #include "tools/frmWrenData.h"
 

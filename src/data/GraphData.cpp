@@ -1,6 +1,6 @@
 #include "data/GraphData.h"
-#include "session/Shared.h"
 #include "core/ErrorTrap.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Recordset.h"

@@ -1,7 +1,7 @@
 #include "data/Passes.h"
-#include "session/Shared.h"
 #include "calc/Formulas.h"
 #include "core/ErrorTrap.h"
+#include "session/Shared.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 

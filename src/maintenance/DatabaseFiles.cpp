@@ -1,6 +1,6 @@
 #include "maintenance/DatabaseFiles.h"
-#include "store/Database.h"
 #include "core/TwError.h"
+#include "store/Database.h"
 
 #include <QDir>
 #include <QFile>

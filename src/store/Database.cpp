@@ -1,6 +1,6 @@
 #include "store/Database.h"
-#include "store/SqlDialect.h"
 #include "core/TwError.h"
+#include "store/SqlDialect.h"
 
 #include <QAtomicInt>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "store/Migrations.h"
-#include "store/Database.h"
 #include "core/TwError.h"
+#include "store/Database.h"
 
 #include <QDateTime>
 #include <QSqlError>

@@ -1,7 +1,7 @@
 #include "tools/LoggerImport.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "core/TwError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
-#include "tools/LoggerFile.h"
 #include "tools/LoggerDates.h"
+#include "tools/LoggerFile.h"
 
 #include <QDate>
 #include <QString>

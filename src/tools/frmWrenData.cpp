@@ -1,14 +1,15 @@
 #include "tools/frmWrenData.h"
-#include "widgets/Keyboard.h"
-#include "core/Messages.h"
-#include "data/SensorData.h"
-#include "app/frmTarnwell.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "data/SensorData.h"
+#include "session/Shared.h"
 #include "tools/GridWidgets.h"
-#include "tools/ToolsController.h"
 #include "tools/LoggerGridModel.h"
 #include "tools/LoggerImport.h"
+#include "tools/ToolsController.h"
+#include "widgets/Keyboard.h"
+#include "widgets/PageHost.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -22,7 +23,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
+frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
     : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools), m_sourcePath(sourcePath)
 {
     setObjectName(QStringLiteral("frmWrenData"));

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class ToolsController;
 class WrenGridModel;
@@ -19,7 +19,7 @@ class frmWrenData : public QDialog {
     Q_OBJECT
 public:
     // sourcePath is the user's chosen file (kept as an archive copy after an append).
-    frmWrenData(frmTarnwell& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
+    frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
     ~frmWrenData() override;
 
     QLabel* lblHeader = nullptr;
@@ -44,7 +44,7 @@ private:
     int interval() const;
     void layoutChanged();
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     ToolsController& m_tools;
     QString m_sourcePath;

@@ -1,12 +1,12 @@
 // The graph data selections and the calculation passes on a real database: what each
 // pass stores in the sensor's data table, what it leaves alone, and what it logs.
 #include "support/TestEnv.h"
-#include "session/Shared.h"
+#include "core/Paths.h"
 #include "data/GraphData.h"
 #include "data/Passes.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "core/Paths.h"
 #include "store/Recordset.h"
 
 #include <QDir>

@@ -3,15 +3,15 @@
 // working copy, the layout file and the archive copy.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
-#include "data/SensorData.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
+#include "data/SensorData.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
-#include "core/Paths.h"
-#include "tools/ToolsController.h"
-#include "tools/LoggerGridModel.h"
-#include "tools/frmWrenData.h"
 #include "tools/GridWidgets.h"
+#include "tools/LoggerGridModel.h"
+#include "tools/ToolsController.h"
+#include "tools/frmWrenData.h"
 
 #include <QComboBox>
 #include <QDir>
