@@ -46,7 +46,7 @@ struct SensorInputs {
     QString id;                // InstrumentID: the name of the sensor's data table
     QString sensorType;        // the two-digit type code ("75", "55", "35", ...)
     bool stacked = true;       // optStacked selected
-    QString kFactorText;       // txtBoltkfactor as typed (SensorRegistry::boltKFactorText())
+    QString kFactorText;       // txtBoltkfactor as typed on the Identification page
     QString gaugeLengthText;   // txtLengthofGauge as typed
     // Called now and then with the rows done and the rows selected; answering false
     // cancels the pass, which then writes nothing at all (its transaction is rolled back).
