@@ -183,9 +183,12 @@ QVariant Database::scalar(const QString& sql, const QVariantList& binds)
     return q.next() ? q.value(0) : QVariant();
 }
 
-Transaction::Transaction(Database& db) : m_db(db), m_level(db.m_transactionDepth)
+Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_transactionDepth)
 {
-    if (m_level == 0) {
+    if (m_level == 0 && lock == Lock::Immediate) {
+        QSqlQuery q(m_db.handle());
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) throwSqlError(q.lastError());
+    } else if (m_level == 0) {
         if (!m_db.handle().transaction()) throwSqlError(m_db.handle().lastError());
     } else {
         m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));

@@ -41,12 +41,25 @@ QString programVersion()
     return QStringLiteral("%1.%2.%3").arg(TARNWELL_VERSION_MAJOR).arg(TARNWELL_VERSION_MINOR).arg(TARNWELL_VERSION_PATCH);
 }
 
+// Column maps of logger files with named columns, per sensor and file layout, and the
+// record of the files imported without anyone at the screen (each file once).
+void createLoggerMapTables(Database& db)
+{
+    db.execute(QStringLiteral("CREATE TABLE LoggerMaps (SensorID TEXT NOT NULL, Signature TEXT NOT NULL, Format TEXT, "
+                              "DateColumn TEXT, DateLayout INTEGER, TempColumn TEXT, GaugeColumns TEXT, "
+                              "ClockOffsetHours REAL, SavedAt TEXT, PRIMARY KEY (SensorID, Signature))"));
+    db.execute(QStringLiteral("CREATE TABLE ImportedFiles (ContentHash TEXT NOT NULL, FileSize INTEGER NOT NULL, "
+                              "FileName TEXT NOT NULL, ImportedAt TEXT, Sensors TEXT, Appended INTEGER, "
+                              "PRIMARY KEY (ContentHash, FileSize, FileName))"));
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
 {
     static const std::vector<Migration> steps = {
         {"2026-12-schema-versions", "record of schema versions", &createRecordTable},
+        {"2026-12-logger-maps", "column maps of logger files, record of imported files", &createLoggerMapTables},
     };
     return steps;
 }

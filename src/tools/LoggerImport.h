@@ -1,6 +1,8 @@
 #pragma once
 #include "tools/LoggerDates.h"
 #include "tools/LoggerFile.h"
+#include "tools/LoggerFormats.h"
+#include "tools/LoggerReadings.h"
 
 #include <QDate>
 #include <QString>
@@ -35,15 +37,21 @@ struct DataFile {
 // file cannot be written or read.
 DataFile openDataFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
 
-// The sensor the rows are appended to.
-struct Target {
-    QString sensorId;          // InstrumentID: the data table's name and the keys' start
-    int gauges = 0;            // channels written, Channel1 .. Channel<gauges> (at most 10)
-    bool tempChannel = false;  // the type has a temperature channel: C4 is ChannelT
+// The working copy read in whichever logger format it is (see LoggerFormats). A path that
+// names no file gives noDataFile; a file over LoggerFormats::MaxFileBytes is refused
+// (file.error). Throws TwError when a file cannot be written or read.
+struct LoggerData {
+    bool noDataFile = true;
+    LoggerFormats::Opened file;
 };
+LoggerData openLoggerFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
 
-// Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel.
-// Throws TwError when the sensor or its type is unknown.
+// The sensor the rows are appended to: its number, the type's channel count, whether it
+// has a temperature channel (then C4 of the comma-separated layout is ChannelT), limits.
+using Target = LoggerReadings::Target;
+
+// Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel,
+// and its limits. Throws TwError when the sensor or its type is unknown.
 Target targetFor(Database& db, const QString& sensorId);
 
 // The reading a row gives, as stored texts.
@@ -64,28 +72,13 @@ QString leadingFixed(QStringView text, int decimals);
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
 
-struct Outcome {
-    int appended = 0;
-    QStringList duplicates;    // keys refused because a reading with that key exists
-    QStringList unreadable;    // "line N: <date text>" of selected rows that could not be read
-    bool cancelled = false;    // stopped by the user: nothing was stored
-};
-
-// Appends the selected rows as new readings in one transaction. Duplicates are found by
-// the data table's unique key index (by a look-up where a table has none). Cancelling
-// through progress stores nothing. Throws TwError on a database failure (nothing stored).
-Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerFile::Row>& rows,
-                   const std::vector<bool>& selected, WrenDates::Layout layout,
-                   const LoggerFile::Progress& progress = {});
-
-// The messages that report an append's duplicates and unreadable rows (one each; empty
-// when there is nothing to report).
+// The message that reports an append's duplicates (empty when there are none).
 QString duplicatesMessage(const QStringList& keys);
-QString unreadableMessage(const QStringList& rows, WrenDates::Layout layout);
 
-// Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.txt",
+// Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.<suffix>",
 // with "_2", "_3" ... added when that name is taken. The source is never moved or deleted.
 // Returns the copy's path; throws TwError when it cannot be made.
-QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day);
+QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day,
+                    const QString& suffix = QStringLiteral("txt"));
 
 }  // namespace WrenImport

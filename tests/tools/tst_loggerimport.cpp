@@ -267,8 +267,10 @@ private slots:
         // Neither the marker row nor the dateless row is stored, and the user is told.
         QCOMPARE(readingCount(), 2);
         const QStringList texts = m.script.texts();
-        QVERIFY(texts.contains("2 selected rows have a date that cannot be read as YYYY/MM/DD and cannot be appended:\r\n"
-                               "line 1: 2000/01/01 00:00:80\r\nline 5: "));
+        // They are listed before anything is stored, and the user agrees to append the rest.
+        QVERIFY(texts.contains("2 selected lines cannot be stored:\r\n"
+                               "line 1: the date \"2000/01/01 00:00:80\" is the logger's mark for an unknown time\r\n"
+                               "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\nAppend the other 2 readings?"));
         QCOMPARE(texts.last(), "2 records appended to " + Sensor);
     }
 
