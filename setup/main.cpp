@@ -1,7 +1,7 @@
 #include "setup/DemoData.h"
+#include "core/Paths.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QDate>
 #include <QGuiApplication>

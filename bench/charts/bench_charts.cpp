@@ -7,17 +7,17 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/charts/bench_charts [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "support/BySize.h"
-#include "app/Shared.h"
 #include "app/frmTarnwell.h"
-#include "calc/GraphData.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartsController.h"
 #include "charts/GraphColumns.h"
+#include "core/Paths.h"
+#include "data/GraphData.h"
+#include "session/Shared.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
-#include "store/Paths.h"
 #include "store/ReadingMarks.h"
+#include "support/BySize.h"
 
 #include <sqlite3.h>
 

@@ -6,14 +6,14 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/readings/bench_readings [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "support/BySize.h"
-#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingsController.h"
 #include "readings/frmBatchDel.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "support/BySize.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

@@ -5,12 +5,12 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/tools/bench_export [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "support/BySize.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "core/Desktop.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "support/BySize.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
 #include "tools/frmDatasheet.h"

@@ -3,7 +3,7 @@
 // calculation pass a chart tab runs first, and the value-axis scaling arithmetic.
 #include <QtGlobal>
 
-class frmTarnwell;
+class PageHost;
 
 namespace ChartCalc {
 
@@ -17,17 +17,17 @@ struct AxisScale {
 };
 
 // Opens the shared graph data recordset on the current sensor's readings of a selection.
-void openGraphData(frmTarnwell& win, Selection selection);
+void openGraphData(PageHost& win, Selection selection);
 // How many readings the current sensor's selection has, counted up to atMost (a large
 // selection is not read for it). Leaves the graph data closed, as opening the selection
 // to count it and closing it again would; a selection that cannot be opened counts 0 and
 // is logged as opening it is.
-qint64 countGraphData(frmTarnwell& win, Selection selection, qint64 atMost);
+qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost);
 // Runs the calculation pass that comes before the drawing of a chart tab (3 to 7), with
 // the sensor as the user left it on the sensor pages.
 // Runs the tab's calculation pass with a progress window (shown when it takes more than
 // half a second); false when the user cancelled it (nothing was written).
-bool runPass(frmTarnwell& win, int tab);
+bool runPass(PageHost& win, int tab);
 // The value axis's limits and step from the smallest and largest value shown.
 AxisScale scale(double smallest, double largest, Band band);
 

@@ -1,10 +1,10 @@
 #include "charts/GraphColumns.h"
 #include "charts/ChartRules.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
-#include "store/TwError.h"
 
 #include <QByteArray>
 #include <QSqlError>

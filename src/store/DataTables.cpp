@@ -1,9 +1,9 @@
 #include "store/DataTables.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>

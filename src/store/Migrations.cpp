@@ -1,7 +1,7 @@
 #include "store/Migrations.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
-#include "store/TwError.h"
 
 #include <QDateTime>
 #include <QSqlError>

@@ -1,8 +1,8 @@
 #include "store/PassTables.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -11,7 +11,7 @@ class Recordset;
 //     PlotSpatial, DoNotPlot) is written with IsDirty = 1 in the same statement.
 //
 // The calculation passes then compute again only the marked readings when nothing else
-// changed, and clear the mark of what they computed (see calc/PassRecord.h). A reading
+// changed, and clear the mark of what they computed (see data/PassRecord.h). A reading
 // written without the mark keeps the values computed from its old contents until a full
 // pass, so a writer that forgets it shows stale loads on the charts.
 //

@@ -1,6 +1,6 @@
 #include "store/Statement.h"
+#include "core/TwError.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <sqlite3.h>
 

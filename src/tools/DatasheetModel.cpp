@@ -1,10 +1,10 @@
 #include "tools/DatasheetModel.h"
 #include "calc/Numbers.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
-#include "store/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,8 +1,8 @@
 #include "tools/LoggerReadings.h"
-#include "tools/ImportChecks.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "tools/ImportChecks.h"
 
 #include <QSqlQuery>
 #include <QVariant>

@@ -1,5 +1,5 @@
 #include "tools/XlsxExport.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,9 +4,9 @@
 #include "charts/ChartRules.h"
 #include "charts/GraphColumns.h"
 #include "charts/SeriesSampler.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
-#include "store/TwError.h"
 
 #include <QtTest>
 #include <algorithm>

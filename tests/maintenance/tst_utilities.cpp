@@ -2,11 +2,11 @@
 // help and links, the About window, and the compaction when the program ends.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
 #include "maintenance/UtilitiesController.h"
-#include "readings/ReadingsController.h"
 #include "maintenance/frmSplash.h"
+#include "readings/ReadingsController.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QCheckBox>

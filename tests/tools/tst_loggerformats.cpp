@@ -3,10 +3,10 @@
 // guesses and the readings a mapped row gives.
 #include "tools/ColumnMap.h"
 #include "tools/LoggerClock.h"
+#include "tools/LoggerDates.h"
 #include "tools/LoggerFormats.h"
+#include "tools/LoggerImport.h"
 #include "tools/LoggerReadings.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
 
 #include <QtTest>
 

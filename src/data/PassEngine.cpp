@@ -1,0 +1,280 @@
+#include "data/PassEngine.h"
+#include "calc/Formulas.h"
+#include "core/ErrorTrap.h"
+#include "data/Passes.h"
+#include "session/Shared.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+#include "store/SqlDialect.h"
+#include "store/Statement.h"
+
+#include <cmath>
+#include <limits>
+
+namespace Calc {
+
+namespace {
+
+const QString PassTag = QStringLiteral(" G_GetTemporalData");
+const QString ZerosTag = QStringLiteral(" G_SetZeros");
+const QString LoadTag = QStringLiteral(" G_SetStackedLoad");
+const QString OffsetsTag = QStringLiteral(" Module1_GetOffsets");
+
+constexpr qint64 ProgressEvery = 2048;
+
+// Result columns of the row queries: rowid, Channel1..Channel10, ChannelT.
+constexpr int RowIdColumn = 0;
+constexpr int ChannelTColumn = 11;
+// Of the baseline query: rowid, Channel1..Channel10, DateTimeKey.
+constexpr int BaselineKeyColumn = 11;
+
+QString channelList()
+{
+    QString cols;
+    for (int i = 1; i <= ChannelCount; ++i) cols += QStringLiteral(", Channel%1").arg(i);
+    return cols;
+}
+
+void logTrapped(const TwError& e, const QString& tag) { WriteLog(trapMessage(e.number, e.description, tag)); }
+
+// The two UPDATE statements of a pass: one for a row whose loads were computed and one for
+// a row whose loads failed (it keeps its Load columns, and its Disp columns in the
+// displacement passes). Each writes a fixed list of columns and clears the mark.
+class RowWriter {
+public:
+    RowWriter(Database& db, const QString& table, const PassFormulas& f, PassExtra extra)
+        : m_withLoads(db, sql(table, f, extra, true)), m_withoutLoads(db, sql(table, f, extra, false)),
+          m_loads(f.loadCount()),
+          m_extra(extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0),
+          m_extraNeedsLoads(extra == PassExtra::Disp)
+    {
+    }
+
+    void write(qint64 rowId, const ChannelValues& zero, double numTemp, const Columns* loads, const Columns& extra)
+    {
+        Statement& st = loads ? m_withLoads : m_withoutLoads;
+        int p = 1;
+        for (int i = 1; i <= ChannelCount; ++i) st.bind(p++, zero[size_t(i)]);
+        st.bind(p++, numTemp);
+        if (loads)
+            for (int i = 1; i <= m_loads; ++i) st.bind(p++, (*loads)[i]);
+        if (loads || !m_extraNeedsLoads)
+            for (int i = 1; i <= m_extra; ++i) st.bind(p++, extra[i]);
+        st.bind(p, rowId);
+        st.run();
+    }
+
+private:
+    static QString sql(const QString& table, const PassFormulas& f, PassExtra extra, bool withLoads)
+    {
+        QStringList sets;
+        for (int i = 1; i <= ChannelCount; ++i) sets << QStringLiteral("zero%1 = ?").arg(i);
+        sets << QStringLiteral("NumTemp = ?");
+        if (withLoads)
+            for (int i = 1; i <= f.loadCount(); ++i) sets << QStringLiteral("Load%1 = ?").arg(i);
+        if (extra == PassExtra::Disp && withLoads)
+            for (int i = 1; i <= f.dispCount(); ++i) sets << QStringLiteral("Disp%1 = ?").arg(i);
+        if (extra == PassExtra::Shear)
+            for (int i = 1; i <= f.shearCount(); ++i) sets << QStringLiteral("Stretch%1 = ?").arg(i);
+        sets << QStringLiteral("IsDirty = 0");
+        return QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+               QStringLiteral(" WHERE rowid = ?");
+    }
+
+    Statement m_withLoads;
+    Statement m_withoutLoads;
+    int m_loads;
+    int m_extra;
+    bool m_extraNeedsLoads;
+};
+
+struct Baseline {
+    PassBasis basis;
+    std::array<double, 11> offsets{};
+    int failures = 0;   // channels whose text is not a number (logged)
+};
+
+// The selection's first reading, as GetOffsets takes it. nullopt when the selection is
+// empty; throws when it cannot be read.
+std::optional<Baseline> readBaseline(Database& db, const QString& table, const QString& condition,
+                                     const SensorInputs& in)
+{
+    Statement first(db, QStringLiteral("SELECT rowid") + channelList() + QStringLiteral(", DateTimeKey FROM ") + table +
+                            QStringLiteral(" WHERE ") + condition + QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1"));
+    if (!first.next()) return std::nullopt;
+    Baseline b;
+    b.basis.baselineKey = first.text(BaselineKeyColumn);
+    for (int i = 1; i <= ChannelCount; ++i) {
+        const QString text = first.text(i);
+        b.basis.baseline[size_t(i)] = text;
+        try {
+            b.offsets[size_t(i)] = offsetFromText(text);
+        } catch (const TwError& e) {
+            logTrapped(e, OffsetsTag);
+            b.offsets[size_t(i)] = std::numeric_limits<double>::quiet_NaN();
+            ++b.failures;
+        }
+    }
+    first.reset();
+    b.basis.sensorType = in.sensorType;
+    b.basis.stacked = in.stacked;
+    b.basis.kFactor = in.kFactorText;
+    b.basis.gaugeLength = in.gaugeLengthText;
+    return b;
+}
+
+}  // namespace
+
+QString selectionCondition(GraphSelection selection)
+{
+    switch (selection) {
+    case GraphSelection::Plottable: return QStringLiteral("DoNotPlot = False");
+    case GraphSelection::Temporal: return QStringLiteral("Plottemporal = True");
+    case GraphSelection::Spatial: break;
+    }
+    return QStringLiteral("PlotSpatial = True");
+}
+
+std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphSelection selection, PassKind kind,
+                                       PassExtra extra)
+{
+    if (!s.db.isOpen() || in.id.isEmpty() || in.id.contains(u'`')) return std::nullopt;
+    const QString table = SqlDialect::quoteName(in.id);
+    const QString condition = selectionCondition(selection);
+
+    std::optional<Baseline> base;
+    try {
+        base = readBaseline(s.db, table, condition, in);
+    } catch (const TwError&) {
+        return std::nullopt;   // no such table, or it cannot be read: the recordset road says so
+    }
+    if (!base) return std::nullopt;
+
+    // From here on this is the pass: the previous graph data is released, as opening the
+    // selection would.
+    s.rsGraph = std::make_unique<Recordset>(s.db);
+    s.offsets = base->offsets;
+    PassResult result;
+    result.open = GraphOpenStatus::Opened;
+
+    std::optional<Transaction> tx;
+    qint64 written = 0;
+    qint64 failedRow = -1;
+    int failures = base->failures;
+    bool cancelled = false;
+    bool quick = false;
+    qint64 selected = 0;
+    const bool ran = runTrapped(PassTag, [&] {
+        tx.emplace(s.db);
+        PassRecord record(s.db, in.id);
+        const qint64 marked = record.keepMarksForOthers(kind);
+        qint64 pending = 0;
+        if (base->failures == 0 && marked <= PassRecord::PendingLimit && record.upToDate(kind, base->basis)) {
+            pending = s.db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
+                                  {in.id, passName(kind)})
+                          .toLongLong();
+            quick = pending <= PassRecord::PendingLimit;
+        }
+        const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
+        RowWriter writer(s.db, table, f, extra);
+
+        const QString cols = QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate");
+        QString sql;
+        qint64 total = 0;
+        if (quick) {
+            // The marked readings of the selection and those pending for this pass, in no
+            // particular order (each reading is computed on its own; ordering them would
+            // cost a walk through the whole date index).
+            sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
+                  PassRecord::markedCondition() + QStringLiteral(" AND ") + condition +
+                  QStringLiteral(" UNION ALL SELECT ") + cols + QStringLiteral(" FROM ") + table +
+                  QStringLiteral(" WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
+                                 "Pass = ?2) AND coalesce(IsDirty, 0) = 0 AND ") +
+                  condition;
+            total = marked + pending;
+        } else {
+            sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
+                  condition + QStringLiteral(" ORDER BY FullDate, rowid");
+            total = s.db.scalar(QStringLiteral("SELECT count(*) FROM ") + table + QStringLiteral(" WHERE ") + condition)
+                        .toLongLong();
+        }
+        selected = total;
+        Statement read(s.db, sql);
+        if (quick) {
+            read.bind(1, in.id);
+            read.bind(2, passName(kind));
+        }
+        while (read.next()) {
+            const qint64 rowId = read.integer(RowIdColumn);
+            failedRow = rowId;
+            ChannelValues zero{};
+            for (int i = 1; i <= ChannelCount; ++i) {
+                try {
+                    zero[size_t(i)] = zeroFromUtf8(read.utf8(i), base->offsets[size_t(i)]);
+                } catch (const TwError& e) {
+                    logTrapped(e, ZerosTag);
+                    zero[size_t(i)] = 0;
+                    ++failures;
+                }
+            }
+            const double numTemp = tempFromUtf8(read.utf8(ChannelTColumn));
+            std::optional<Columns> loads;
+            try {
+                loads = f.loads(zero);
+            } catch (const TwError& e) {
+                logTrapped(e, LoadTag);
+                ++failures;
+            }
+            Columns more;
+            if (extra == PassExtra::Disp && loads) more = f.displacements(*loads);   // a failure ends the pass
+            else if (extra == PassExtra::Shear) more = f.shears(zero);
+            writer.write(rowId, zero, numTemp, loads ? &*loads : nullptr, more);
+            ++written;
+            failedRow = -1;
+            if (in.progress && written % ProgressEvery == 0 && !in.progress(written, std::max(total, written))) {
+                cancelled = true;
+                return;
+            }
+        }
+        // Every marked reading has now been looked at (those of the selection are computed,
+        // the others are not this pass's concern, and are pending for the other passes).
+        record.clearMarks();
+        record.clearPending(kind);
+        if (failures > 0) record.forget(kind);
+        else if (!quick) record.record(kind, base->basis, written);
+        record.forgetOthersUnlike(kind, base->basis);
+    });
+    if (cancelled) {
+        // Rolled back as a whole: the stored values stay as they were.
+        tx.reset();
+        result.cancelled = true;
+        return result;
+    }
+    if (!ran && tx) {
+        // Ended early: the rows written so far stay, this pass's record is gone, and the
+        // others are kept only where they still match what was written.
+        runTrapped(PassTag, [&] {
+            PassRecord record(s.db, in.id);
+            record.forget(kind);
+            record.forgetOthersUnlike(kind, base->basis);
+        });
+    }
+    const bool committed = tx && runTrapped(PassTag, [&] { tx->commit(); });
+    if (!committed) written = 0;
+    result.rowsWritten = written;
+    result.completed = ran && committed;
+    result.fullPass = !quick;
+    result.selected = selected;
+    if (!ran) {
+        // As when the recordset road stops at a row: the graph data stays open on the
+        // selection, at the row that failed.
+        ignoringErrors([&] {
+            s.rsGraph->open(graphQuery(in.id, selection));
+            if (failedRow < 0 || !s.rsGraph->setBookmark(failedRow))
+                if (s.rsGraph->recordCount() > 0) s.rsGraph->moveFirst();
+        });
+    }
+    return result;
+}
+
+}  // namespace Calc
