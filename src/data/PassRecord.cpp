@@ -84,7 +84,10 @@ qint64 PassRecord::keepMarksForOthers(PassKind current)
     if (marked == 0 || !m_available) return marked;
     for (PassKind other : AllKinds) {
         if (other == current || !recorded(other)) continue;
-        if (marked > PendingLimit) {
+        const qint64 waiting = m_db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
+                                           {m_id, passName(other)})
+                                   .toLongLong();
+        if (marked + waiting > PendingLimit) {
             forget(other);
             continue;
         }

@@ -49,8 +49,8 @@ QString passName(PassKind kind);
 
 class PassRecord {
 public:
-    // Marked readings above this number are not remembered for the other passes: those
-    // passes are forgotten (their next run is a full one, which costs about the same).
+    // Pending readings above this number are not remembered for a pass: the pass is
+    // forgotten instead (its next run is a full one, which then costs about the same).
     static constexpr qint64 PendingLimit = 50000;
 
     PassRecord(Database& db, const QString& sensorId);
