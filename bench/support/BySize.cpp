@@ -111,7 +111,7 @@ int bySize(int argc, char** argv, const QString& title, const std::function<void
                     Row& r = rows[f[1]];
                     r.values[size] = f[2].toDouble();
                     r.unit = f[3];
-                    r.target = f[4];
+                    if (!f[4].isEmpty()) r.target = f[4];
                 } else if (f.value(0) == QLatin1String("@bare") && f.size() >= 3) {
                     if (!rows.contains(f[1])) order << f[1];
                     rows[f[1]].bare[size] = f[2].toDouble();

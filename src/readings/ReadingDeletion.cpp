@@ -11,11 +11,21 @@
 namespace ReadingDeletion {
 
 namespace {
-// The shape every reading written by the program has; such texts compare as dates.
-const QString CanonicalShape = QStringLiteral("'[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9]'");
-// Rows looked at per step: few enough that the engine still holds their pages when the
-// same step deletes them.
-constexpr qint64 ChunkRows = 2048;
+constexpr qint64 ChunkRows = 8192;
+
+bool digits(QByteArrayView t, qsizetype from, qsizetype count)
+{
+    for (qsizetype i = from; i < from + count; ++i)
+        if (t[i] < '0' || t[i] > '9') return false;
+    return true;
+}
+
+// The shape every reading written by the program has ("yyyy/MM/dd"); such texts compare
+// as dates.
+bool inProgramShape(QByteArrayView t)
+{
+    return t.size() == 10 && t[4] == '/' && t[7] == '/' && digits(t, 0, 4) && digits(t, 5, 2) && digits(t, 8, 2);
+}
 }  // namespace
 
 qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const QDate& end,
@@ -27,9 +37,17 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
         return 0;
     }
     const QString table = SqlDialect::quoteName(id);
-    const QString from = ReadingFormats::dateText(start);
-    const QString to = ReadingFormats::dateText(end);
+    const QByteArray from = ReadingFormats::dateText(start).toUtf8();
+    const QByteArray to = ReadingFormats::dateText(end).toUtf8();
     qint64 deleted = 0;
+
+    // Whether a reading's date falls in the range: a date in the program's own shape is
+    // compared as text, one written in another shape (edited by hand) is read as a date.
+    const TextTest inRange(db, QByteArrayLiteral("tw_reading_date_in_range"), [&](QByteArrayView d) {
+        if (inProgramShape(d)) return d.compare(from) >= 0 && d.compare(to) <= 0;
+        const QDate date = ReadingFormats::parseStoredDate(QString::fromUtf8(d.data(), d.size()));
+        return date.isValid() && date >= start && date <= end;
+    });
 
     Transaction tx(db);
     QSqlQuery bounds(db.handle());
@@ -40,37 +58,16 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
     const qint64 last = bounds.value(1).toLongLong();
     bounds.finish();
     if (!lowId.isNull()) {
-        // Step by step through the row identities: the rows whose date was written in
-        // another shape (edited by hand) are read as dates, those in the program's own
-        // shape are compared as text by the engine.
-        Statement odd(db, QStringLiteral("SELECT rowid, ReadingDate FROM ") + table +
-                              QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND ReadingDate IS NOT NULL AND NOT "
-                                             "(ReadingDate GLOB ") + CanonicalShape + ')');
-        Statement inShape(db, QStringLiteral("DELETE FROM ") + table +
-                                  QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND ReadingDate GLOB ") + CanonicalShape +
-                                  QStringLiteral(" AND ReadingDate BETWEEN ? AND ?"));
-        Statement one(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?"));
-        inShape.bind(3, from);
-        inShape.bind(4, to);
-        std::vector<qint64> oddIds;
+        // Step by step through the row identities, so that progress can be told.
+        Statement del(db, QStringLiteral("DELETE FROM ") + table +
+                              QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND tw_reading_date_in_range(ReadingDate)"));
         const qint64 span = last - first + 1;
         for (qint64 lo = first; lo <= last; lo += ChunkRows) {
             const qint64 hi = std::min(last, lo + ChunkRows - 1);
-            odd.bind(1, lo);
-            odd.bind(2, hi);
-            oddIds.clear();
-            while (odd.next()) {
-                const QDate d = ReadingFormats::parseStoredDate(odd.text(1));
-                if (d.isValid() && d >= start && d <= end) oddIds.push_back(odd.integer(0));
-            }
-            inShape.bind(1, lo);
-            inShape.bind(2, hi);
-            deleted += inShape.run();
-            for (qint64 rowid : oddIds) {
-                one.bind(1, rowid);
-                deleted += one.run();
-            }
-            if (progress && ((lo - first) / ChunkRows) % 16 == 15) progress(int(99 * (hi - first + 1) / span));
+            del.bind(1, lo);
+            del.bind(2, hi);
+            deleted += del.run();
+            if (progress) progress(int(99 * (hi - first + 1) / span));
         }
     }
 

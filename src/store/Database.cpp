@@ -15,6 +15,26 @@ void onRowWritten(void* self, int, const char*, const char* table, sqlite3_int64
 {
     static_cast<Database*>(self)->noteWrite(table);
 }
+
+void callTextTest(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const auto* test = static_cast<const std::function<bool(QByteArrayView)>*>(sqlite3_user_data(ctx));
+    if (!*test) {
+        sqlite3_result_error(ctx, "no test is set for this function", -1);
+        return;
+    }
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int n = sqlite3_value_bytes(argv[0]);
+    try {
+        sqlite3_result_int(ctx, (*test)(QByteArrayView(p ? p : "", n)) ? 1 : 0);
+    } catch (...) {
+        sqlite3_result_error(ctx, "the test of a text failed", -1);
+    }
+}
 }  // namespace
 
 void throwSqlError(const QSqlError& err)
@@ -113,6 +133,21 @@ void Database::noteWrite(const char* table)
     ++*m_lastTableWrites;
 }
 
+void Database::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
+{
+    auto it = m_textTests.find(name.toStdString());
+    if (it == m_textTests.end()) {
+        sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
+        if (!h) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+        auto slot = std::make_unique<std::function<bool(QByteArrayView)>>();
+        const int rc = sqlite3_create_function_v2(h, name.constData(), 1, SQLITE_UTF8, slot.get(), &callTextTest, nullptr,
+                                                  nullptr, nullptr);
+        if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)));
+        it = m_textTests.emplace(name.toStdString(), std::move(slot)).first;
+    }
+    *it->second = std::move(test);
+}
+
 Database::Stamp Database::stamp(const QString& table)
 {
     Stamp s;
@@ -178,6 +213,9 @@ void Database::close()
     m_lastTable.clear();
     if (isOpen())
         if (sqlite3* h = sqliteHandle()) sqlite3_update_hook(h, nullptr, nullptr);
+    // The engine's functions end with the connection; their tests are dropped after it.
+    std::unordered_map<std::string, std::unique_ptr<std::function<bool(QByteArrayView)>>> tests;
+    tests.swap(m_textTests);
     if (!QSqlDatabase::contains(m_name)) return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);

@@ -3,6 +3,9 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <QByteArrayView>
+#include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -68,6 +71,11 @@ public:
     // Called by the engine for every row written through this connection.
     void noteWrite(const char* table);
 
+    // Sets the test the connection's SQL calls as name(text) (see TextTest in
+    // store/Statement.h); an empty test makes such calls fail. Throws TwError when the
+    // engine refuses the name.
+    void setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test);
+
 private:
     friend class Transaction;
     bool connectTo(const QString& path, bool readSchema);
@@ -82,6 +90,8 @@ private:
     std::unordered_map<std::string, quint64> m_tableWrites;
     std::string m_lastTable;
     quint64* m_lastTableWrites = nullptr;
+    // The text tests this connection's SQL knows, each at a fixed address the engine holds.
+    std::unordered_map<std::string, std::unique_ptr<std::function<bool(QByteArrayView)>>> m_textTests;
 };
 
 // Runs a cached statement once with the given values bound (null, integer, double, text

@@ -110,3 +110,19 @@ QString Statement::text(int column) const
     const QByteArrayView b = utf8(column);
     return QString::fromUtf8(b.data(), b.size());
 }
+
+TextTest::TextTest(Database& db, const QByteArray& name, std::function<bool(QByteArrayView)> test)
+    : m_db(db), m_name(name), m_generation(db.generation())
+{
+    db.setTextTest(name, std::move(test));
+}
+
+TextTest::~TextTest()
+{
+    // Only on the connection it was set on (a reopened one no longer knows the name).
+    if (m_db.generation() != m_generation) return;
+    try {
+        m_db.setTextTest(m_name, {});
+    } catch (...) {
+    }
+}

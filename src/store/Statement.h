@@ -2,6 +2,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 class Database;
 struct sqlite3_stmt;
@@ -59,4 +60,22 @@ private:
 
     Database& m_db;
     sqlite3_stmt* m_st = nullptr;
+};
+
+// A test on one text that the connection's SQL can call by name: "name(column)" is 1 where
+// the test holds, 0 where it does not or the value is null. Set for the object's lifetime
+// (afterwards such calls fail), for row-by-row tests SQL cannot express, so that one
+// statement still does the whole work (a deletion that must read hand-written dates, for
+// instance).
+class TextTest {
+public:
+    TextTest(Database& db, const QByteArray& name, std::function<bool(QByteArrayView text)> test);
+    ~TextTest();
+    TextTest(const TextTest&) = delete;
+    TextTest& operator=(const TextTest&) = delete;
+
+private:
+    Database& m_db;
+    QByteArray m_name;
+    quint64 m_generation = 0;
 };

@@ -310,6 +310,16 @@ private slots:
         w.bindUtf8(2, "11.00");
         QCOMPARE(w.run(), 1);
         QCOMPARE(db->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE Channel1 = '11.00'").arg(id)).toDouble(), 2.5);
+        {
+            const TextTest twelve(*db, QByteArrayLiteral("tw_is_twelve"), [](QByteArrayView t) { return t == "12.00"; });
+            QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE tw_is_twelve(Channel1)").arg(id)).toInt(), 1);
+            QCOMPARE(db->scalar(QStringLiteral("SELECT tw_is_twelve(NULL)")).toInt(), 0);
+        }
+        try {
+            db->scalar(QStringLiteral("SELECT tw_is_twelve('12.00')"));   // unset with its object
+            QFAIL("a test that was unset must not answer");
+        } catch (const TwError&) {
+        }
         try {
             Statement bad(*db, QStringLiteral("SELECT nothing FROM `%1`").arg(id));
             QFAIL("a statement on a missing column must be refused");
