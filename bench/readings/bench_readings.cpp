@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -85,6 +86,7 @@ double deleteOnCopies(const QString& pristine, int runs, int count, bool bareSta
         [&] {
             QFile::remove(Paths::databasePath());
             QFile::copy(pristine, Paths::databasePath());
+            ::sync();   // the copy on disk before the clock starts, not written back during the run
         });
 }
 
@@ -114,13 +116,19 @@ void runSize(const Bench::SizeRun& run)
     QFile::copy(Paths::databasePath(), pristine);
     qint64 deleted = 0, bareDeleted = 0;
     const QString deleteName = QStringLiteral("delete the first half of the days (deletion routine)");
-    Bench::figure(deleteName, deleteOnCopies(pristine, run.runs, count, false, &deleted), "ms",
-                  count == 1000000 ? "<= 3 s" : QString());
-    Bench::bare(deleteName, deleteOnCopies(pristine, run.runs, count, true, &bareDeleted));
+    // The two alternate, so that both meet the disk in the same state.
+    double routine = 1e300, bareStatement = 1e300;
+    for (int i = 0; i < run.runs; ++i) {
+        routine = std::min(routine, deleteOnCopies(pristine, 1, count, false, &deleted));
+        bareStatement = std::min(bareStatement, deleteOnCopies(pristine, 1, count, true, &bareDeleted));
+    }
+    Bench::figure(deleteName, routine, "ms", count == 1000000 ? "<= 3 s" : QString());
+    Bench::bare(deleteName, bareStatement);
     Bench::note(QStringLiteral("the range deleted holds %1 readings").arg(deleted));
     if (deleted != bareDeleted) std::printf("CHECK FAILED: deleted %lld, bare %lld\n", deleted, bareDeleted);
     QFile::remove(Paths::databasePath());
     QFile::copy(pristine, Paths::databasePath());
+    ::sync();
 
     Messages::Script script;   // answers every box with OK and records it
     Messages::installScript(&script);

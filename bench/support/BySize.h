@@ -36,7 +36,8 @@ void bare(const QString& name, double value);
 // A line of information (shown under the table).
 void note(const QString& text);
 
-// Milliseconds of the fastest of `runs` runs of fn; setup (untimed) runs before each.
+// Milliseconds of the fastest of `runs` runs of fn; setup (untimed) runs before each, and
+// the disk is given what is pending before the clock starts.
 double fastest(int runs, const std::function<void()>& fn, const std::function<void()>& setup = {});
 inline double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
