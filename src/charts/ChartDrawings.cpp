@@ -78,9 +78,10 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         if (slot == m_read.size() || !(m_read[slot].stamp == now)) {
             if (slot == m_read.size()) slot = 1 - m_lastUsed;
             ReadColumns& r = m_read[slot];
+            const qsizetype expected = r.columns ? r.columns->rowCount() + 1024 : 0;
             r = ReadColumns();
             auto cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
-                                                       QStringLiteral("readingdate"));
+                                                       QStringLiteral("readingdate"), expected);
             r.rows = cols->takeRowIds();
             r.columns = std::move(cols);
             r.sql = sql;

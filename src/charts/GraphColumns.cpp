@@ -33,23 +33,23 @@ QHash<QString, QString> columnsOf(Database& db, const QString& table)
 }  // namespace
 
 GraphColumns::GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
-                           const QString& dateColumn, const QString& textColumn)
+                           const QString& dateColumn, const QString& textColumn, qsizetype expectedRows)
 {
-    read(db, selectionSql, numberColumns, dateColumn, textColumn);
+    read(db, selectionSql, numberColumns, dateColumn, textColumn, expectedRows);
 }
 
 GraphColumns::GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
                            const QString& textColumn)
 {
     if (!rs.isOpen()) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("Operation is not allowed when the object is closed."));
-    read(rs.database(), rs.sql(), numberColumns, dateColumn, textColumn);
+    read(rs.database(), rs.sql(), numberColumns, dateColumn, textColumn, rs.recordCount());
     // The query repeats the recordset's own selection; it can only differ if rows changed
     // underneath, and then the recordset's rows are the ones to show.
     if (m_ids != rs.rowIds()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
 }
 
 void GraphColumns::read(Database& db, const QString& selectionSql, const QStringList& numberColumns,
-                        const QString& dateColumn, const QString& textColumn)
+                        const QString& dateColumn, const QString& textColumn, qsizetype expectedRows)
 {
     const SqlDialect::Select sel = SqlDialect::parseSelect(selectionSql);
     if (!sel.valid) throw TwError(ErrNo::DatabaseError, QStringLiteral("The selection cannot be read as columns."));
@@ -60,7 +60,6 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
     const bool hasText = !textColumn.isEmpty() && has.contains(textColumn.toLower());
     QString cols = QStringLiteral("rowid");
     if (hasDates) cols += ',' + SqlDialect::quoteName(dateColumn);
-    if (hasText) cols += ',' + SqlDialect::quoteName(textColumn);
     QStringList names;
     for (const QString& c : numberColumns)
         if (has.contains(c.toLower()) && !names.contains(c, Qt::CaseInsensitive)) {
@@ -76,24 +75,20 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
     std::vector<std::vector<double>*> targets;
     for (const QString& c : names) {
         auto v = std::make_shared<std::vector<double>>();
+        v->reserve(size_t(expectedRows));
         targets.push_back(v.get());
         m_numbers.insert(c.toLower(), std::move(v));
     }
-    if (hasDates) m_dates = std::make_shared<std::vector<double>>();
+    if (hasDates) {
+        m_dates = std::make_shared<std::vector<double>>();
+        m_dates->reserve(size_t(expectedRows));
+    }
+    m_ids.reserve(size_t(expectedRows));
     constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-    const int textAt = hasDates ? 2 : 1;
-    const int first = textAt + (hasText ? 1 : 0);
-    QByteArray lastText;
-    bool lastTextNull = true;
+    const int first = hasDates ? 2 : 1;
     while (q.next()) {
         m_ids.push_back(q.integer(0));
         if (hasDates) m_dates->push_back(q.isNull(1) ? NaN : ChartRules::dateTimeKeyUtf8(q.utf8(1)));
-        if (hasText) {
-            lastTextNull = q.isNull(textAt);
-            const QByteArrayView t = q.utf8(textAt);
-            lastText = QByteArray(t.data(), t.size());
-            if (m_ids.size() == 1) m_firstText = lastTextNull ? QString() : QString::fromUtf8(lastText);
-        }
         for (size_t i = 0; i < targets.size(); ++i) {
             const int c = first + int(i);
             double d = NaN;
@@ -108,7 +103,17 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
         }
     }
     m_rows = qsizetype(m_ids.size());
-    if (hasText && !m_ids.empty()) m_lastText = lastTextNull ? QString() : QString::fromUtf8(lastText);
+    // The text column of the first and the last row only.
+    if (hasText && !m_ids.empty()) {
+        Statement t(db, QStringLiteral("SELECT ") + SqlDialect::quoteName(textColumn) + QStringLiteral(" FROM ") +
+                            SqlDialect::quoteName(sel.table) + QStringLiteral(" WHERE rowid = ?"));
+        t.bind(1, m_ids.front());
+        if (t.next()) m_firstText = t.text(0);
+        t.reset();
+        t.bind(1, m_ids.back());
+        if (t.next()) m_lastText = t.text(0);
+        t.reset();
+    }
 }
 
 std::shared_ptr<const std::vector<double>> GraphColumns::sharedDates() const

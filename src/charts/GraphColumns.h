@@ -12,15 +12,16 @@ class Recordset;
 // in one query straight into arrays a chart series takes as they are (a time chart binds a
 // series to a column of the graph data). Numbers come back as doubles, a null or a text
 // that is not a number as NaN; the date column is read as chart keys
-// (ChartRules::dateTimeKey). The rows' identities and the first and last texts of one
-// more column (the reading date) come from the same query.
+// (ChartRules::dateTimeKey). The rows' identities come from the same query, and the first
+// and last texts of one more column (the reading date) from their rows.
 class GraphColumns {
 public:
     // Reads the named columns of the selection "SELECT * FROM <table> [WHERE ...] [ORDER
     // BY ...]" (the program's SQL text of a graph data selection); columns the table lacks
     // are remembered as missing. Throws TwError when the selection cannot be read.
+    // expectedRows (optional) sizes the arrays ahead.
     GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
-                 const QString& dateColumn, const QString& textColumn = QString());
+                 const QString& dateColumn, const QString& textColumn = QString(), qsizetype expectedRows = 0);
     // The same over the selection of an open recordset; throws TwError when the rows read
     // are not the recordset's own (they changed underneath).
     GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
@@ -41,7 +42,7 @@ public:
 
 private:
     void read(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
-              const QString& textColumn);
+              const QString& textColumn, qsizetype expectedRows);
 
     qsizetype m_rows = 0;
     std::vector<qint64> m_ids;
