@@ -85,6 +85,15 @@ public:
     // The layout options (mouse-up on either).
     void optLayout_MouseUp();
 
+    // The alarm status of every sensor in the list (a coloured mark and its word), the
+    // status line of the Identification page and the levels shown on the Installation
+    // page, read from the stored alarm state (SensorStatus.cpp).
+    void refreshStatusMarks();
+    void showAlarmStatus();
+    // Shows a sensor of the list (after saving the one shown); false, with a message, when
+    // it is not in the list (deleted, or hidden by the filter).
+    bool selectSensor(const QString& id);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -108,6 +117,7 @@ private:
     QString refusedBoxMessage() const;
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
+    void buildAlarmControls();
 
     // The key handlers of cboSensors, cboDestroyed and txtNode(1); true when the key is
     // consumed.
@@ -157,6 +167,9 @@ private:
     QLineEdit* txtNotes = nullptr;
     QLabel* lbloption = nullptr;
     QLabel* m_imgHead0 = nullptr;   // imgHead(0)
+    QLabel* lblAlarmStatus = nullptr;   // Identification page: the status line
+    QLabel* lblAlarmLevels = nullptr;   // Installation page: the levels set
+    QToolButton* cmdAlarmLevels = nullptr;
     QPixmap m_installStack;
     QPixmap m_installStag;
 

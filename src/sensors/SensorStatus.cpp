@@ -1,0 +1,153 @@
+// The alarm status on the sensor pages: a mark per sensor in the sensor list (its colour,
+// and the status in words beside the number and in the tooltip, so colour is never the only
+// cue), the status line of the Identification page, and on the Installation page the levels
+// set with the button that opens the levels dialog.
+#include "calc/Numbers.h"
+#include "core/ErrorTrap.h"
+#include "data/AlarmStore.h"
+#include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The role that holds a list entry's status word.
+constexpr int StatusWordRole = Qt::UserRole + 41;
+
+// Draws the status word after the sensor number in the list's entries; the entry's text
+// stays the bare number, which is what the sensor box shows and looks up.
+class StatusDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString word = index.data(StatusWordRole).toString();
+        if (!word.isEmpty()) option->text += QStringLiteral("   ") + word;
+    }
+};
+
+QIcon markIcon(const QString& colourName)
+{
+    QPixmap pm(14, 14);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(QColor(colourName));
+    p.drawEllipse(QRectF(1.5, 1.5, 11, 11));
+    return QIcon(pm);
+}
+
+QString levelsText(const AlarmStore::Levels& l)
+{
+    auto pair = [](const char* what, const std::optional<double>& alert, const std::optional<double>& action,
+                   const QString& unit) {
+        QStringList parts;
+        if (alert) parts << QStringLiteral("Alert ") + Numbers::plain(*alert) + unit;
+        if (action) parts << QStringLiteral("Action ") + Numbers::plain(*action) + unit;
+        return parts.isEmpty() ? QString() : QLatin1String(what) + parts.join(QStringLiteral(", "));
+    };
+    QStringList lines;
+    for (const QString& line :
+         {pair("Load above: ", l.loadAlertUpper, l.loadActionUpper, QStringLiteral(" t")),
+          pair("Load below: ", l.loadAlertLower, l.loadActionLower, QStringLiteral(" t")),
+          pair("Displacement above: ", l.dispAlertUpper, l.dispActionUpper, QStringLiteral(" microns")),
+          pair("Displacement below: ", l.dispAlertLower, l.dispActionLower, QStringLiteral(" microns")),
+          pair("Rate: ", l.rateAlert, l.rateAction, QStringLiteral(" t/day over ") + Numbers::plain(l.rateWindowDays) +
+                                                         QStringLiteral(" day(s)"))})
+        if (!line.isEmpty()) lines << line;
+    if (l.staleDays) lines << QStringLiteral("Stale after ") + Numbers::plain(*l.staleDays) + QStringLiteral(" day(s)");
+    if (lines.isEmpty()) return QStringLiteral("No alarm levels set.");
+    lines << QStringLiteral("A level clears when the value falls back by ") + Numbers::plain(l.marginPercent) +
+                 QStringLiteral(" % of it.");
+    return lines.join(u'\n');
+}
+
+}  // namespace
+
+void SensorRegistry::buildAlarmControls()
+{
+    auto* box = new QGroupBox(QStringLiteral("Alarm levels"));
+    box->setObjectName(QStringLiteral("fraAlarmLevels"));
+    auto* v = new QVBoxLayout(box);
+    lblAlarmLevels = new QLabel(box);
+    lblAlarmLevels->setObjectName(QStringLiteral("lblAlarmLevels"));
+    lblAlarmLevels->setWordWrap(true);
+    v->addWidget(lblAlarmLevels);
+    cmdAlarmLevels = new QToolButton(box);
+    cmdAlarmLevels->setObjectName(QStringLiteral("cmdAlarmLevels"));
+    cmdAlarmLevels->setText(QStringLiteral("Set alarm &levels..."));
+    cmdAlarmLevels->setToolTip(QStringLiteral("Alert and Action levels of this sensor's load, displacement and rate, "
+                                              "and when it counts as stale"));
+    connect(cmdAlarmLevels, &QToolButton::clicked, this, [this] {
+        savefields();
+        m_win.editAlarmLevels();
+    });
+    v->addWidget(cmdAlarmLevels, 0, Qt::AlignLeft);
+    cboSensors->setItemDelegate(new StatusDelegate(cboSensors));
+}
+
+void SensorRegistry::refreshStatusMarks()
+{
+    QHash<QString, AlarmStore::State> states;
+    QSet<QString> withLevels;
+    const bool read = ignoringErrors([&] {
+        if (!m_s.db.isOpen()) return;
+        states = AlarmStore::states(m_s.db);
+    });
+    if (!read) return;
+    for (int i = 0; i < cboSensors->count(); ++i) {
+        const auto it = states.constFind(cboSensors->itemText(i));
+        if (it == states.constEnd()) {
+            cboSensors->setItemData(i, QVariant(), Qt::DecorationRole);
+            cboSensors->setItemData(i, QVariant(), StatusWordRole);
+            cboSensors->setItemData(i, QStringLiteral("No alarm levels set"), Qt::ToolTipRole);
+            continue;
+        }
+        const QString word = AlarmStore::word(it->status);
+        cboSensors->setItemData(i, markIcon(AlarmStore::colourName(it->status)), Qt::DecorationRole);
+        cboSensors->setItemData(i, word, StatusWordRole);
+        cboSensors->setItemData(i, AlarmStore::statusLine(*it, true), Qt::ToolTipRole);
+    }
+    showAlarmStatus();
+}
+
+void SensorRegistry::showAlarmStatus()
+{
+    const QString id = m_s.currentSensorId();
+    if (id.isEmpty() || !m_s.db.isOpen()) {
+        lblAlarmStatus->clear();
+        lblAlarmLevels->clear();
+        return;
+    }
+    std::optional<AlarmStore::Levels> levels;
+    std::optional<AlarmStore::State> state;
+    ignoringErrors([&] {
+        levels = AlarmStore::levels(m_s.db, id);
+        state = AlarmStore::state(m_s.db, id);
+    });
+    const bool has = levels && levels->any();
+    const QString line = AlarmStore::statusLine(state, has);
+    const AlarmStore::Severity sev = has && state ? state->status : AlarmStore::Severity::NoLevels;
+    const QString colour = AlarmStore::colourName(sev);
+    // The mark's colour, then the words (the status is always written out).
+    lblAlarmStatus->setText((colour.isEmpty() ? QString()
+                                              : QStringLiteral("<span style=\"color:%1; font-size:large\">&#9679;</span> ")
+                                                    .arg(colour)) +
+                            line.toHtmlEscaped());
+    lblAlarmStatus->setToolTip(line);
+    lblAlarmStatus->setProperty("status", AlarmStore::word(sev));
+    lblAlarmLevels->setText(levels ? levelsText(*levels) : QStringLiteral("No alarm levels set."));
+}
