@@ -230,11 +230,16 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
     enum class Which { None, Since, Latest } which = Which::None;
     if (latest) {
         const bool sameBasis = before && before->signature == signature && !before->lastFullDate.isEmpty();
-        if (sameBasis && latest->fullDate > before->lastFullDate) which = Which::Since;
+        // Levels set before the sensor had any reading: every reading since is new.
+        const bool fresh = before && before->lastFullDate.isEmpty();
+        if ((sameBasis || fresh) && latest->fullDate > before->lastFullDate) which = Which::Since;
         else if (!(sameBasis && latest->key == before->lastKey && latest->valuesText() == before->lastValues))
             which = Which::Latest;
     }
 
+    // The last reading evaluated; an empty text (never a null, which compares with nothing)
+    // when none was.
+    const QString since = before && !before->lastFullDate.isEmpty() ? before->lastFullDate : QStringLiteral("");
     std::vector<AlarmRules::Raised> raised;
     if (which != Which::None) {
         const Offsets loadOffsets = offsetsOf(loadBase);
@@ -242,7 +247,7 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
         std::optional<Row> first = which == Which::Latest
                                        ? latest
                                        : rd.one(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND ") + rd.hasValue(),
-                                                QStringLiteral("FullDate"), {before->lastFullDate});
+                                                QStringLiteral("FullDate"), {since});
         // The rate of a reading is taken against the latest reading at least a window older
         // than it: the readings from the one just before the window of the first reading
         // evaluated are kept while they can still be that reference.
@@ -290,7 +295,7 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
         if (which == Which::Latest) evaluate(*latest);
         else
             rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND ") + rd.hasValue(), QStringLiteral("FullDate"),
-                    {before->lastFullDate}, evaluate);
+                    {since}, evaluate);
     }
     if (auto stale = AlarmRules::checkStale(*lv, states, latest ? latest->when : QDateTime(),
                                             latest ? latest->key : QString(), now))

@@ -19,7 +19,9 @@ class Database;
 // evaluation (a reading deleted, a flag changed, a k factor edited), the latest reading is
 // evaluated afresh against the state the positions stood at; otherwise every new reading
 // is evaluated in date order, so a level crossed and left between two evaluations (an
-// import of a month of readings) still raises its event.
+// import of a month of readings) still raises its event. Levels set on a sensor with no
+// readings yet take every reading that comes after them; levels set on a sensor with a
+// history start from its latest reading (the past is not replayed as new events).
 //
 // The new state and events are written in one transaction, and nothing is written when
 // nothing changed. Events never refer to rows that may go: they keep the reading's key,

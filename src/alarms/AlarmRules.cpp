@@ -222,22 +222,9 @@ Summary summarize(const States& st)
     return sum;
 }
 
-QString valueText(const QString& quantity, double value)
-{
-    if (quantity == QLatin1String("Load")) return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t");
-    if (quantity == QLatin1String("Disp"))
-        return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" microns");
-    if (quantity == QLatin1String("Rate"))
-        return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t/day");
-    if (quantity == QLatin1String("Stale")) return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" days");
-    return Numbers::plain(value);
-}
+QString valueText(const QString& quantity, double value) { return AlarmStore::valueText(quantity, value); }
 
-QString positionText(const QString& quantity, int position)
-{
-    if (quantity == QLatin1String("Stale")) return QStringLiteral("No reading");
-    return quantity + QStringLiteral(" #") + QString::number(position);
-}
+QString positionText(const QString& quantity, int position) { return AlarmStore::positionText(quantity, position); }
 
 QString States::encode() const
 {

@@ -277,6 +277,106 @@ QString statusLine(const std::optional<State>& st, bool hasLevels)
     return line;
 }
 
+QString valueText(const QString& quantity, double value)
+{
+    if (quantity == QLatin1String("Load")) return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t");
+    if (quantity == QLatin1String("Disp"))
+        return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" microns");
+    if (quantity == QLatin1String("Rate"))
+        return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t/day");
+    if (quantity == QLatin1String("Stale")) return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" days");
+    return Numbers::plain(value);
+}
+
+QString positionText(const QString& quantity, int position)
+{
+    if (quantity == QLatin1String("Stale")) return QStringLiteral("No reading");
+    return quantity + QStringLiteral(" #") + QString::number(position);
+}
+
+QStringList levelsText(const Levels& l)
+{
+    auto pair = [](const char* what, const std::optional<double>& alert, const std::optional<double>& action,
+                   const QString& unit) {
+        QStringList parts;
+        if (alert) parts << QStringLiteral("Alert ") + Numbers::plain(*alert) + unit;
+        if (action) parts << QStringLiteral("Action ") + Numbers::plain(*action) + unit;
+        return parts.isEmpty() ? QString() : QLatin1String(what) + parts.join(QStringLiteral(", "));
+    };
+    QStringList lines;
+    for (const QString& line :
+         {pair("Load above: ", l.loadAlertUpper, l.loadActionUpper, QStringLiteral(" t")),
+          pair("Load below: ", l.loadAlertLower, l.loadActionLower, QStringLiteral(" t")),
+          pair("Displacement above: ", l.dispAlertUpper, l.dispActionUpper, QStringLiteral(" microns")),
+          pair("Displacement below: ", l.dispAlertLower, l.dispActionLower, QStringLiteral(" microns")),
+          pair("Rate: ", l.rateAlert, l.rateAction,
+               QStringLiteral(" t/day over ") + Numbers::plain(l.rateWindowDays) + QStringLiteral(" day(s)"))})
+        if (!line.isEmpty()) lines << line;
+    if (l.staleDays) lines << QStringLiteral("Stale after ") + Numbers::plain(*l.staleDays) + QStringLiteral(" day(s)");
+    if (lines.isEmpty()) return {QStringLiteral("No alarm levels set.")};
+    lines << QStringLiteral("A level clears when the value falls back by ") + Numbers::plain(l.marginPercent) +
+                 QStringLiteral(" % of it.");
+    return lines;
+}
+
+namespace {
+QStringList eventCells(const Event& e)
+{
+    const QString what = e.quantity == QLatin1String("Stale")
+                             ? positionText(e.quantity, e.position)
+                             : positionText(e.quantity, e.position) + QStringLiteral(" (") + e.direction + u')';
+    return {shownDate(e.readingDate), e.level, what, valueText(e.quantity, e.value), valueText(e.quantity, e.threshold),
+            shownDate(e.raisedAt)};
+}
+}  // namespace
+
+QStringList reportLines(Database& db, const QString& sensorId)
+{
+    const std::optional<Levels> lv = levels(db, sensorId);
+    const bool has = lv && lv->any();
+    QStringList lines;
+    lines << statusLine(state(db, sensorId), has);
+    if (!has) return lines;
+    lines << QStringLiteral("Levels:");
+    for (const QString& l : levelsText(*lv)) lines << QStringLiteral("   ") + l;
+    const std::vector<Event> open = events(db, EventFilter::Open, sensorId);
+    if (open.empty()) {
+        lines << QStringLiteral("Open alarm events: none");
+        return lines;
+    }
+    lines << QStringLiteral("Open alarm events (reading, level, where, value, level set):");
+    for (const Event& e : open) {
+        const QStringList c = eventCells(e);
+        lines << QStringLiteral("   ") + c.mid(0, 5).join(QStringLiteral("   "));
+    }
+    return lines;
+}
+
+QList<QStringList> sheetRows(Database& db, const QString& sensorId)
+{
+    const std::optional<Levels> lv = levels(db, sensorId);
+    const bool has = lv && lv->any();
+    const std::optional<State> st = state(db, sensorId);
+    QList<QStringList> rows;
+    rows << QStringList{QStringLiteral("Sensor"), sensorId};
+    rows << QStringList{QStringLiteral("Alarm status"), has && st ? word(st->status) : word(Severity::NoLevels)};
+    if (has && st) {
+        rows << QStringList{QStringLiteral("Detail"), st->headline};
+        if (!st->since.isEmpty()) rows << QStringList{QStringLiteral("Since"), shownDate(st->since)};
+        rows << QStringList{QStringLiteral("Evaluated"), shownDate(st->evaluatedAt)};
+    }
+    if (!has) return rows;
+    rows << QStringList{};
+    rows << QStringList{QStringLiteral("Levels")};
+    for (const QString& l : levelsText(*lv)) rows << QStringList{QString(), l};
+    rows << QStringList{};
+    rows << QStringList{QStringLiteral("Open events")};
+    rows << QStringList{QStringLiteral("Reading"), QStringLiteral("Level"), QStringLiteral("Where"), QStringLiteral("Value"),
+                        QStringLiteral("Level set"), QStringLiteral("Raised")};
+    for (const Event& e : events(db, EventFilter::Open, sensorId)) rows << eventCells(e);
+    return rows;
+}
+
 QString loginName()
 {
     QString name = qEnvironmentVariable("USER");

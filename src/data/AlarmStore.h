@@ -106,6 +106,18 @@ void forgetSensor(Database& db, const QString& sensorId);
 // 12.40 t (Action 12.00 t) since 2026/12/01 08:00"), and the short tooltip of its mark.
 QString statusLine(const std::optional<State>& st, bool hasLevels);
 
+// How a value is shown: "12.40 t", "350.0 microns", "0.80 t/day", "9.5 days".
+QString valueText(const QString& quantity, double value);
+// "Load #2" / "Disp #3" / "Rate #1"; "No reading" for Stale.
+QString positionText(const QString& quantity, int position);
+// The levels in words, one line per kind ("Load above: Alert 8 t, Action 12 t").
+QStringList levelsText(const Levels& levels);
+
+// What the report and the spreadsheet export give of a sensor's alarms: the status line,
+// the levels and the open events, as lines of text, and as rows of cells.
+QStringList reportLines(Database& db, const QString& sensorId);
+QList<QStringList> sheetRows(Database& db, const QString& sensorId);
+
 // The login name recorded with an acknowledgement.
 QString loginName();
 

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct Content {
     SensorInfo sensor;
     QString today;          // the date line's text (locale short format)
     bool cover = true;      // false: the installation lines are left out
+    QStringList alarms;     // the alarm status, levels and open events (empty: left out)
     QList<Section> sections;
 };
 

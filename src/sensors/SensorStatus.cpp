@@ -2,7 +2,6 @@
 // and the status in words beside the number and in the tooltip, so colour is never the only
 // cue), the status line of the Identification page, and on the Installation page the levels
 // set with the button that opens the levels dialog.
-#include "calc/Numbers.h"
 #include "core/ErrorTrap.h"
 #include "data/AlarmStore.h"
 #include "sensors/SensorRegistry.h"
@@ -48,31 +47,6 @@ QIcon markIcon(const QString& colourName)
     p.setBrush(QColor(colourName));
     p.drawEllipse(QRectF(1.5, 1.5, 11, 11));
     return QIcon(pm);
-}
-
-QString levelsText(const AlarmStore::Levels& l)
-{
-    auto pair = [](const char* what, const std::optional<double>& alert, const std::optional<double>& action,
-                   const QString& unit) {
-        QStringList parts;
-        if (alert) parts << QStringLiteral("Alert ") + Numbers::plain(*alert) + unit;
-        if (action) parts << QStringLiteral("Action ") + Numbers::plain(*action) + unit;
-        return parts.isEmpty() ? QString() : QLatin1String(what) + parts.join(QStringLiteral(", "));
-    };
-    QStringList lines;
-    for (const QString& line :
-         {pair("Load above: ", l.loadAlertUpper, l.loadActionUpper, QStringLiteral(" t")),
-          pair("Load below: ", l.loadAlertLower, l.loadActionLower, QStringLiteral(" t")),
-          pair("Displacement above: ", l.dispAlertUpper, l.dispActionUpper, QStringLiteral(" microns")),
-          pair("Displacement below: ", l.dispAlertLower, l.dispActionLower, QStringLiteral(" microns")),
-          pair("Rate: ", l.rateAlert, l.rateAction, QStringLiteral(" t/day over ") + Numbers::plain(l.rateWindowDays) +
-                                                         QStringLiteral(" day(s)"))})
-        if (!line.isEmpty()) lines << line;
-    if (l.staleDays) lines << QStringLiteral("Stale after ") + Numbers::plain(*l.staleDays) + QStringLiteral(" day(s)");
-    if (lines.isEmpty()) return QStringLiteral("No alarm levels set.");
-    lines << QStringLiteral("A level clears when the value falls back by ") + Numbers::plain(l.marginPercent) +
-                 QStringLiteral(" % of it.");
-    return lines.join(u'\n');
 }
 
 }  // namespace
@@ -149,5 +123,5 @@ void SensorRegistry::showAlarmStatus()
                             line.toHtmlEscaped());
     lblAlarmStatus->setToolTip(line);
     lblAlarmStatus->setProperty("status", AlarmStore::word(sev));
-    lblAlarmLevels->setText(levels ? levelsText(*levels) : QStringLiteral("No alarm levels set."));
+    lblAlarmLevels->setText(levels ? AlarmStore::levelsText(*levels).join(u'\n') : QStringLiteral("No alarm levels set."));
 }

@@ -3,14 +3,17 @@
 // of the time charts, the Alarms window (acknowledge with a note, go to sensor), the levels
 // dialog's checks, and a reading typed on the Readings page evaluated when it is saved.
 #include "support/TestEnv.h"
+#include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmsController.h"
 #include "alarms/frmAlarmLevels.h"
 #include "alarms/frmAlarms.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartControl.h"
 #include "data/AlarmStore.h"
+#include "maintenance/ReportDocument.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
+#include "tools/XlsxExport.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -170,6 +173,33 @@ private slots:
         QCOMPARE(wentTo, Watched);
         QCOMPARE(w.shared().currentSensorId(), Watched);
         QCOMPARE(window.result(), int(QDialog::Accepted));
+    }
+
+    void reportAndSpreadsheetGiveTheStatus()
+    {
+        setUpSensors();
+        auto db = TestData::openDatabase();
+        AlarmEvaluation::evaluateAll(*db, QDateTime::currentDateTime());
+        const QStringList lines = AlarmStore::reportLines(*db, Watched);
+        QCOMPARE(lines.value(0), "Alarm status: Action - Load #1 13.00 t since " + T0.addDays(2).toString("yyyy/MM/dd 08:00"));
+        QVERIFY(lines.contains("   Load above: Alert 8 t, Action 12 t"));
+        QVERIFY(lines.contains("Open alarm events (reading, level, where, value, level set):"));
+        QVERIFY(lines.last().contains("Action   Load #1 (upper)   13.00 t   12.00 t"));
+        ReportDocument::Content c;
+        c.sensor.InstrumentID = Watched;
+        c.alarms = lines;
+        const auto items = ReportDocument::describe(*ReportDocument::build(c));
+        QVERIFY(std::find(items.begin(), items.end(), ReportDocument::Item{ReportDocument::Kind::Paragraph, "   Alarms", true}) !=
+                items.end());
+
+        const QList<QStringList> rows = AlarmStore::sheetRows(*db, Watched);
+        QCOMPARE(rows[1], (QStringList{"Alarm status", "Action"}));
+        QCOMPARE(rows.last().mid(1, 3), (QStringList{"Action", "Load #1 (upper)", "13.00 t"}));
+        QCOMPARE(AlarmStore::sheetRows(*db, "240375009")[1], (QStringList{"Alarm status", "No levels"}));
+        const QString path = home.path() + "/status.xlsx";
+        const XlsxExport::Result r = XlsxExport::writeGrid(
+            path, "sheet", 2, 1, [](int, int) { return QString("x"); }, {}, {{"Alarm status", rows}});
+        QVERIFY(r.ok);
     }
 
     void levelsDialogSaysWhatToCorrect()
