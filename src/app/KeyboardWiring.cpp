@@ -31,7 +31,7 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabInstallation)) {
         clickFocusOnly(page, {"txtSensor2"});
         setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
-                           "txtPurpose", "txtNotes"});
+                           "txtPurpose", "txtNotes", "cmdAlarmLevels"});
     }
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabReadings)) {
