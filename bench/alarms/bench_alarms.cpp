@@ -144,7 +144,7 @@ int main(int argc, char** argv)
             w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
         }
     };
-    saveTimes(sensorId(1), "save an edited reading, levels set (evaluated, events raised half the time)");
+    saveTimes(sensorId(1), "save an edited reading, levels set (evaluated on each save)");
     {
         AlarmStore::saveLevels(w.shared().db, sensorId(2), AlarmStore::Levels{});
         saveTimes(sensorId(2), "save an edited reading, no levels");

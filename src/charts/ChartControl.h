@@ -93,7 +93,7 @@ public:
     // --- alarm levels and marked readings (drawn over the series, never in the legend) ---
     struct LevelLine {
         double value = 0;
-        QString label;     // written at the right end of the line, above it
+        QString label;     // written at the left end of the line, above it
         QColor colour;
     };
     // Horizontal lines across the data area at these values (replacing those drawn before).

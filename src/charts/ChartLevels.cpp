@@ -25,8 +25,9 @@ void ChartControl::setLevelLines(const std::vector<LevelLine>& lines)
         text->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
         text->position->setTypeY(QCPItemPosition::ptPlotCoords);
         text->position->setAxisRect(m_plot->axisRect());
-        text->position->setCoords(0.995, l.value);
-        text->setPositionAlignment(Qt::AlignRight | Qt::AlignBottom);
+        // At the left end, where a time chart's lines usually start low.
+        text->position->setCoords(0.01, l.value);
+        text->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
         text->setText(l.label);
         text->setColor(l.colour);
         text->setFont(font);

@@ -196,7 +196,7 @@ std::vector<Event> events(Database& db, EventFilter filter, const QString& senso
     }
     QString sql = QStringLiteral("SELECT ") + EventColumns + QStringLiteral(" FROM AlarmEvents");
     if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY ReadingDate DESC, EventID DESC");
+    sql += QStringLiteral(" ORDER BY ReadingDate DESC, SensorID, EventID");
     QSqlQuery q = run(db, sql, binds);
     std::vector<Event> out;
     while (q.next()) out.push_back(eventFrom(q));
