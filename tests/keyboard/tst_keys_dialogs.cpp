@@ -265,19 +265,20 @@ private slots:
                 order << focusName();
                 press(Qt::Key_Space);
             }
-            order << walk(4);
+            order << walk(5);
             press(Qt::Key_Return);   // on the cover box: the window's default, OK
         });
         k.get<QToolButton>("imgReport")->click();
         QCOMPARE(run.seen, QString("frmReport"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkPdf", "cmdOK",
-                                     "cmdCancel", "chkCover"}));
+        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkSvL", "chkPdf",
+                                     "cmdOK", "cmdCancel", "chkCover"}));
         const ReportOptions& o = k.w.shared().report;
-        QVERIFY(o.chosen && o.cover);
-        QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength);
-        QCOMPARE(k.desktop.recorder.requests.size(), 1);
+        QVERIFY(o.chosen && o.cover && o.pdf);
+        QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength && !o.shearVLength);
+        QCOMPARE(k.desktop.recorder.requests.size(), 2);
         QVERIFY(k.desktop.recorder.requests[0].endsWith(".odt"));
+        QVERIFY(k.desktop.recorder.requests[1].endsWith(".pdf"));
     }
 
     void aboutWindowCloses_data()
