@@ -2,15 +2,18 @@
 // throw-away home folder, shows each tab for a suitable sensor and saves a picture of the
 // window. Run it through scripts/screenshots (under a virtual X display).
 //
-//   tarnwell-screenshots [--size WxH] [--windows] [folder]
+//   tarnwell-screenshots [--size WxH] [--windows] [--report folder] [folder]
 //
 // --size sets the main window's size (1600x900 for the README); --windows also saves the
-// data windows the manual shows (datasheet, logger import, deletion, report options).
+// data windows the manual shows (datasheet, logger import, deletion, report options);
+// --report writes the demonstration sensor's report (every chart, with its PDF) into a
+// folder, for a look at what an engineer hands on.
 #include "app/frmTarnwell.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "maintenance/UtilitiesController.h"
+#include "maintenance/frmReport.h"
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "setup/DemoData.h"
@@ -18,6 +21,9 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QComboBox>
 #include <QDir>
 #include <QTabWidget>
@@ -78,6 +84,7 @@ int main(int argc, char* argv[])
     QString out = QStringLiteral("docs/screenshots");
     QSize size(1600, 900);
     bool windows = false;
+    QString reportFolder;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
@@ -85,6 +92,8 @@ int main(int argc, char* argv[])
             if (wh.size() == 2) size = QSize(wh[0].toInt(), wh[1].toInt());
         } else if (args[i] == QLatin1String("--windows")) {
             windows = true;
+        } else if (args[i] == QLatin1String("--report") && i + 1 < args.size()) {
+            reportFolder = args[++i];
         } else {
             out = args[i];
         }
@@ -153,6 +162,27 @@ int main(int argc, char* argv[])
         w.selectTab(frmTarnwell::TabUtilities);
         settle();
         shootModal(out + QStringLiteral("/window-report.png"), [&] { w.utilities()->imgReport_Click(); });
+    }
+    if (!reportFolder.isEmpty()) {
+        w.selectTab(frmTarnwell::TabIdentification);
+        chooseSensor(w, QStringLiteral("240375102"));
+        w.selectTab(frmTarnwell::TabUtilities);
+        settle();
+        QTimer::singleShot(200, [] {
+            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            if (!f) return;
+            for (QCheckBox* c : {f->chkCover, f->chkTemp, f->chkRate, f->chkSpatial, f->chkDvL, f->chkSvL, f->chkPdf})
+                c->setChecked(true);
+            f->cmdOK->click();
+        });
+        recorder.requests.clear();
+        w.utilities()->imgReport_Click();
+        QDir().mkpath(reportFolder);
+        for (const QString& made : recorder.requests) {
+            const QString copy = QDir(reportFolder).filePath(QFileInfo(made).fileName());
+            QFile::remove(copy);
+            report(QFile::copy(made, copy), copy);
+        }
     }
     Messages::installScript(nullptr);
     Desktop::installRecorder(nullptr);

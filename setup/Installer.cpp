@@ -71,10 +71,9 @@ void fitPictures(QTextDocument& doc)
             const QTextFragment f = it.fragment();
             QTextImageFormat img = f.charFormat().toImageFormat();
             if (!img.isValid()) continue;
-            const QVariant data = doc.resource(QTextDocument::ImageResource, QUrl(img.name()));
-            QImage picture = data.value<QImage>();
-            if (picture.isNull()) picture = QImage::fromData(data.toByteArray());
+            const QImage picture(QStringLiteral(":/docs/") + img.name());
             if (picture.isNull() || picture.width() == 0) continue;
+            doc.addResource(QTextDocument::ImageResource, QUrl(img.name()), picture);
             img.setWidth(Width);
             img.setHeight(Width * picture.height() / picture.width());
             QTextCursor c(&doc);
@@ -108,9 +107,8 @@ bool writeManual(const QString& path, QString* error)
     QFont font = doc.defaultFont();
     font.setPointSizeF(10.5);
     doc.setDefaultFont(font);
-    // The pictures are built in beside the text ("screenshots/..." under :/docs/).
-    doc.setBaseUrl(QUrl(QStringLiteral("qrc:/docs/")));
     doc.setMarkdown(source);
+    // The pictures are built in beside the text ("screenshots/..." under :/docs/).
     fitPictures(doc);
     doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tarnwell HALYX User Manual"));
     QBuffer buffer;

@@ -154,13 +154,14 @@ void LegendTitleItem::draw(QCPPainter* painter)
 {
     painter->setFont(mFont);
     painter->setPen(QPen(mTextColor));
-    painter->drawText(mRect.adjusted(0, 3, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_text);
+    // The whole line, descenders included: the room is the font's full height.
+    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, m_text);
 }
 
 QSize LegendTitleItem::minimumOuterSizeHint() const
 {
     const QFontMetrics fm(mFont);
-    QSize s(fm.horizontalAdvance(m_text), fm.height() + 3);
+    QSize s(fm.horizontalAdvance(m_text) + 2, fm.height() + 4);
     s.rwidth() += mMargins.left() + mMargins.right();
     s.rheight() += mMargins.top() + mMargins.bottom();
     return s;

@@ -210,9 +210,9 @@ bool ChartsController::prepareChart(int tab)
 QImage ChartsController::renderChart(int tab, const QSize& size)
 {
     if (!isChartTab(tab) || size.isEmpty()) return QImage();
-    // Laid out at most 800 pixels wide and drawn larger, so the labels read well when the
+    // Laid out at most 720 pixels wide and drawn larger, so the labels read well when the
     // picture is shrunk to a page's width.
-    const double scale = std::max(1.0, size.width() / 800.0);
+    const double scale = std::max(1.0, size.width() / 720.0);
     const QSize logical(int(size.width() / scale), int(size.height() / scale));
     QImage picture = chart(tab)->renderForReport(logical, scale);
     if (picture.size() != size) picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

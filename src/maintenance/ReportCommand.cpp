@@ -125,7 +125,7 @@ void UtilitiesController::imgReport_Click()
                 if (!c.chosen) continue;
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
                 if (!busy.advance(done++)) return;   // cancelled: nothing written
-                // Drawn at 1600 x 1000 pixels from an 800 x 500 layout: the full width of the
+                // Drawn at 1600 x 1000 pixels from a 720 x 450 layout: the full width of the
                 // page, with labels that read well there.
                 const QImage picture = m_win.chartPicture(c.tab, QSize(1600, 1000));
                 // The same picture file the chart's export writes.

@@ -253,8 +253,9 @@ bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
             return false;
         }
         const qreal scale = pdf.width() / page.width();
+        // Sized in the document's pixels, which the painter scales to the page.
         QFont foot = doc.defaultFont();
-        foot.setPointSizeF(8.5);
+        foot.setPixelSize(11);
         for (int i = 0; i < pages; ++i) {
             if (i > 0) pdf.newPage();
             p.save();

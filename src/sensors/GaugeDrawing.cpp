@@ -81,11 +81,12 @@ QPixmap bolt(const BoltScene& s)
     for (const auto& span : gauges) topLevel = std::min({topLevel, span.from, span.to});
 
     const int rodHalf = 6;
-    const int rodTop = std::max(0, topLevel - 40);
+    // The bolt's far end a little beyond its last node, clear of the headings above.
+    const int rodTop = std::max(0, topLevel - 16);
     const int rodBottom = std::min(s.size.height() - 40, bottomLevel + 36);
 
     // The borehole around the bolt.
-    const QRect hole(s.rodX - 26, rodTop - 10, 52, rodBottom - rodTop + 14);
+    const QRect hole(s.rodX - 26, rodTop - 6, 52, rodBottom - rodTop + 10);
     p.setPen(Qt::NoPen);
     p.setBrush(RockFill);
     p.drawRect(hole);

@@ -110,13 +110,13 @@ QSize SensorRegistry::pageSize() { return QSize(PageWidth, PageHeight); }
 
 QWidget* SensorRegistry::identificationTab()
 {
-    if (!m_idHolder) m_idHolder = centredPage(m_idPage, pageSize());
+    if (!m_idHolder) m_idHolder = centredPage(m_idPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
     return m_idHolder;
 }
 
 QWidget* SensorRegistry::installationTab()
 {
-    if (!m_installHolder) m_installHolder = centredPage(m_installPage, pageSize());
+    if (!m_installHolder) m_installHolder = centredPage(m_installPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
     return m_installHolder;
 }
 

@@ -54,7 +54,8 @@ std::vector<bool> storedRows(Database& db, const QString& sensorId, const std::v
     const qsizetype skip = sensorId.size() + 1;
     while (q.next()) {
         const QByteArray key = q.value(0).toString().toLatin1();
-        if (const auto m = LoggerClock::read(QByteArrayView(key).sliced(std::min<qsizetype>(skip, key.size())), LoggerClock::Layout::YearFirst)) stored.push_back(*m);
+        const QByteArrayView moment = QByteArrayView(key).sliced(std::min<qsizetype>(skip, key.size()));
+        if (const auto m = LoggerClock::read(moment, LoggerClock::Layout::YearFirst)) stored.push_back(*m);
     }
     if (stored.empty()) return out;
     std::sort(stored.begin(), stored.end());

@@ -106,6 +106,9 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
     layout->addLayout(bottom);
+    setTabOrder(Image1, MSFlexGrid1);
+    setTabOrder(MSFlexGrid1, cmdDiscard);
+    setTabOrder(cmdDiscard, cmdClose);
     resize(1000, 640);
     // The grid fills the window; the window keeps the size the user last gave it.
     m_sizeRemembered = WindowPlacement::restoreSize(this, QStringLiteral("Datasheet"));

@@ -51,12 +51,6 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
         if (on) layoutChanged();
     });
 
-    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setAutoDefault(false);
-    cmdCancel->setToolTip(QStringLiteral("Close the window; nothing is appended"));
-    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-
     lblCounts = new QLabel(this);
     lblCounts->setObjectName(QStringLiteral("lblCounts"));
 
@@ -65,6 +59,11 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     cmdAppend->setAutoDefault(false);
     cmdAppend->setDefault(true);   // Enter appends (after its question); not from inside the grid
     connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    cmdCancel->setToolTip(QStringLiteral("Close the window; nothing is appended"));
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     lblColumnMap = new QLabel(this);
     lblColumnMap->setObjectName(QStringLiteral("lblColumnMap"));

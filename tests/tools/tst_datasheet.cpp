@@ -281,8 +281,8 @@ private slots:
             QTest::keyClicks(d->MSFlexGrid1, "9");
             d->cmdClose->click();
         }));
-        QCOMPARE(updates(), 1);
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
     }
 
     void flagSwitchedBackStillWrites()
