@@ -115,6 +115,8 @@ QImage frmTarnwell::chartPicture(int tab, const QSize& size)
     return m_charts->renderChart(tab, size);
 }
 
+std::vector<PageHost::ChartLine> frmTarnwell::timeChartLines(int tab) { return m_charts->timeChartLines(tab); }
+
 // ----- alarms -------------------------------------------------------------------------------
 void frmTarnwell::readingsChanged()
 {

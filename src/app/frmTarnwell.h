@@ -2,6 +2,7 @@
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 
@@ -43,8 +44,13 @@ public:
 
     // The start-up sequence (run once, on the first show).
     void Form_Load();
-    // Places SSTab1 for the window's state.
+    // Places SSTab1 for the window's state: it fills the window within a margin.
     void Form_Resize();
+    // The size the window opens with the first time: the tab control at its laid-out size.
+    static QSize defaultSize();
+    // The smallest window in which every page can still be used (the sensor pages scroll).
+    static constexpr int MinimumWidth = 900;
+    static constexpr int MinimumHeight = 560;
     // Closing: save the shown sensor and, on the Readings tab, a valid reading.
     void Form_Unload();
     // Release: close the recordsets and the connection, then compact the database.
@@ -80,6 +86,7 @@ public:
     void editAlarmLevels() override;
     void showAlarms() override;
     bool goToSensor(const QString& id) override;
+    std::vector<ChartLine> timeChartLines(int tab) override;
 
 protected:
     void showEvent(QShowEvent* e) override;
