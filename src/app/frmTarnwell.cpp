@@ -1,4 +1,5 @@
 #include "app/frmTarnwell.h"
+#include "alarms/AlarmsController.h"
 #include "app/KeyboardWiring.h"
 #include "charts/ChartsController.h"
 #include "core/AppInfo.h"
@@ -35,18 +36,19 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     MessageBoxes::install();
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setFixedSize(TabWidth, TabHeight);
     SSTab1->tabBar()->setElideMode(Qt::ElideNone);   // every caption stays whole
-    SSTab1->move(8, 8);
+    SSTab1->setGeometry(8, 8, TabWidth, TabHeight);
 
     m_sensors = new SensorRegistry(*this);
     m_readings = new ReadingsController(*this);
     m_charts = new ChartsController(*this);
     m_tools = new ToolsController(*this);
     m_utilities = new UtilitiesController(*this);
+    m_alarms = new AlarmsController(*this);
+    connect(m_alarms, &AlarmsController::statusesChanged, this, [this] { m_sensors->refreshStatusMarks(); });
 
-    SSTab1->addTab(m_sensors->identificationPage(), QStringLiteral("1. Identification"));
-    SSTab1->addTab(m_sensors->installationPage(), QStringLiteral("2. Installation"));
+    SSTab1->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
+    SSTab1->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));
     SSTab1->addTab(m_readings->page(), QStringLiteral("3. Readings"));
     SSTab1->addTab(m_charts->page(TabLoadVTime), QStringLiteral("4. Load v Time"));
     SSTab1->addTab(m_charts->page(TabDispVTime), QStringLiteral("5. Disp v Time"));
@@ -58,9 +60,14 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1->tabBar()->installEventFilter(this);
     Keyboard::install(*this);
 
-    resize(TabWidth + 16, TabHeight + 16);
-    setMinimumSize(TabWidth + 16, TabHeight + 16);
+    // The default size shows every page as it was laid out; the window may grow (the
+    // charts and grids take the room) or shrink to a laptop's screen (the sensor pages
+    // then scroll).
+    resize(defaultSize());
+    setMinimumSize(MinimumWidth, MinimumHeight);
 }
+
+QSize frmTarnwell::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
 
 frmTarnwell::~frmTarnwell()
 {
@@ -155,6 +162,11 @@ void frmTarnwell::Form_Load()
 
         // 13. No deletion chosen yet.
         s.deletion.clear();
+
+        // The alarm levels of every sensor are evaluated once the window is on screen.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_closing && m_shared.db.isOpen()) m_alarms->evaluateAtStartup();
+        });
     });
     s.loading = false;
 }
@@ -174,14 +186,8 @@ void frmTarnwell::changeEvent(QEvent* e)
 void frmTarnwell::Form_Resize()
 {
     if (isMinimized()) return;
-    if (isMaximized()) {
-        // Centre the tab control in the window, which fills the screen.
-        const int left = (width() - SSTab1->width()) / 2;
-        const int top = (height() - SSTab1->height()) / 2;
-        SSTab1->move(std::max(0, left), std::max(0, top));
-        return;
-    }
-    SSTab1->move(8, 8);   // 120 twips
+    // The tab control fills the window within a margin of 120 twips, maximised or not.
+    SSTab1->setGeometry(8, 8, std::max(0, width() - 16), std::max(0, height() - 16));
 }
 
 void frmTarnwell::onTabChanged(int index)
@@ -214,6 +220,7 @@ void frmTarnwell::closeEvent(QCloseEvent* e)
 void frmTarnwell::Form_Unload()
 {
     if (m_turnedAway || !m_loaded) return;
+    m_closing = true;   // a reading saved now is evaluated, and its events told at the next start
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
         m_sensors->savefields();

@@ -2,6 +2,7 @@
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 
@@ -12,6 +13,7 @@ class ReadingsController;
 class ChartsController;
 class ToolsController;
 class UtilitiesController;
+class AlarmsController;
 
 // The main window: one tab control, SSTab1, with nine tabs. It owns the shared state and
 // one controller per subsystem, and dispatches the window's events (load, resize, tab
@@ -32,6 +34,7 @@ public:
     ChartsController* charts() const { return m_charts; }
     ToolsController* tools() const { return m_tools; }
     UtilitiesController* utilities() const { return m_utilities; }
+    AlarmsController* alarms() const { return m_alarms; }
 
     // Start-up outcome: a second copy turned away, or no database connection. In both
     // cases the window closes and the program ends.
@@ -41,8 +44,13 @@ public:
 
     // The start-up sequence (run once, on the first show).
     void Form_Load();
-    // Places SSTab1 for the window's state.
+    // Places SSTab1 for the window's state: it fills the window within a margin.
     void Form_Resize();
+    // The size the window opens with the first time: the tab control at its laid-out size.
+    static QSize defaultSize();
+    // The smallest window in which every page can still be used (the sensor pages scroll).
+    static constexpr int MinimumWidth = 900;
+    static constexpr int MinimumHeight = 560;
     // Closing: save the shown sensor and, on the Readings tab, a valid reading.
     void Form_Unload();
     // Release: close the recordsets and the connection, then compact the database.
@@ -74,6 +82,11 @@ public:
     void openDatasheet() override;
     void importLoggerData() override;
     QImage chartPicture(int tab, const QSize& size) override;
+    void readingsChanged() override;
+    void editAlarmLevels() override;
+    void showAlarms() override;
+    bool goToSensor(const QString& id) override;
+    std::vector<ChartLine> timeChartLines(int tab) override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -92,11 +105,13 @@ private:
     ChartsController* m_charts = nullptr;
     ToolsController* m_tools = nullptr;
     UtilitiesController* m_utilities = nullptr;
+    AlarmsController* m_alarms = nullptr;
     std::unique_ptr<QLockFile> m_instanceLock;
     bool m_loaded = false;
     bool m_turnedAway = false;
     bool m_connectFailed = false;
     bool m_terminated = false;
+    bool m_closing = false;
     int m_previousTab = 0;
     int m_currentTab = 0;
 };

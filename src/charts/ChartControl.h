@@ -39,7 +39,7 @@ public:
     // The bottom axis carries date-times (chart keys, see ChartRules::dateTimeKey).
     void setDateTimeAxis(bool on);
     void setLabelAngle(Axis axis, double degrees);   // counter-clockwise, as 345 for a slight slope
-    void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 for the general format
+    void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 (the default): what the step needs
     void setPrintMargins(const QMarginsF& percent);   // left, top, right, bottom
     QMarginsF printMargins() const { return m_printMargins; }
 
@@ -96,6 +96,25 @@ public:
     // Whether the series' points show their diamonds now (not when too dense to see).
     bool isSeriesMarked(int index) const;
 
+    // --- alarm levels and marked readings (drawn over the series, never in the legend) ---
+    struct LevelLine {
+        double value = 0;
+        QString label;     // written at the left end of the line, above it
+        QColor colour;
+    };
+    // Horizontal lines across the data area at these values (replacing those drawn before).
+    void setLevelLines(const std::vector<LevelLine>& lines);
+    const std::vector<LevelLine>& levelLines() const { return m_levelLines; }
+    struct Mark {
+        int series = 0;    // the series whose point is marked
+        double x = 0;      // the point's X value
+        QColor colour;
+    };
+    // Rings around points of the series (replacing those drawn before); an X value the
+    // series has no point at is left out.
+    void setMarks(const std::vector<Mark>& marks);
+    int markCount() const { return m_markCount; }
+
     // --- legend ---
     void setLegendTitle(const QString& title);
     QString legendTitle() const { return m_legendTitle; }
@@ -122,6 +141,14 @@ public:
     void refresh();
     bool saveJpeg(const QString& path);
     QImage render(const QSize& size);
+    // The chart as a report shows it: laid out at `logical` size and drawn `scale` times
+    // larger (so its labels read well when the picture is shrunk to a page's width), a
+    // legend of the lines shown without check boxes, and the own-axis series (if any) on a
+    // value axis of its own at the right. The chart on screen is left as it was.
+    QImage renderForReport(const QSize& logical, double scale);
+    // A series drawn on a value axis of its own in reports (the temperature), with that
+    // axis's title; -1 for none.
+    void setOwnAxisSeries(int index, const QString& axisTitle);
     // Prints on an open printer within the print margins. False when printing failed.
     bool print(QPrinter& printer);
 
@@ -195,6 +222,12 @@ private:
     QMarginsF m_printMargins{5, 5, 5, 5};
     bool m_zoomed = false;
     bool m_pending = false;
+    std::vector<LevelLine> m_levelLines;
+    std::vector<class QCPAbstractItem*> m_levelItems;
+    std::vector<QCPGraph*> m_markGraphs;
+    int m_markCount = 0;
+    int m_ownAxisSeries = -1;
+    QString m_ownAxisTitle;
 
     friend class PlotSurface;
 };

@@ -44,6 +44,8 @@ private:
     // While nothing in the database changed, the columns read last time are used again.
     std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
+    // Level lines and event marks of the time charts; low and high take the lines' extent.
+    void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
     // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
     QString boxText(const QString& name) const;
     double boxNumber(const QString& name) const;

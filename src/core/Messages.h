@@ -32,6 +32,7 @@ struct Shown {
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
     std::optional<Answer> defaultButton;
+    QString defaultText;   // a prompt's text as it opens (selected)
 };
 
 // A test script: answers boxes in order from its queues; when a queue is empty, a box is

@@ -6,12 +6,12 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <vector>
 
 namespace ReadingDeletion {
 
 namespace {
 constexpr qint64 ChunkRows = 8192;
+const QByteArray InRange = QByteArrayLiteral("tw_reading_date_in_range");
 
 bool digits(QByteArrayView t, qsizetype from, qsizetype count)
 {
@@ -26,7 +26,53 @@ bool inProgramShape(QByteArrayView t)
 {
     return t.size() == 10 && t[4] == '/' && t[7] == '/' && digits(t, 0, 4) && digits(t, 5, 2) && digits(t, 8, 2);
 }
+
+// Whether a reading's date falls in the range, as the engine's SQL asks it
+// (tw_reading_date_in_range(ReadingDate)): a date in the program's own shape is compared
+// as text, one written in another shape (edited by hand) is read as a date; no date, no.
+class DateRangeTest {
+public:
+    DateRangeTest(Database& db, const QDate& start, const QDate& end)
+        : m_from(ReadingFormats::dateText(start).toUtf8()), m_to(ReadingFormats::dateText(end).toUtf8()),
+          m_test(db, InRange, [this, start, end](QByteArrayView d) {
+              if (inProgramShape(d)) return d.compare(m_from) >= 0 && d.compare(m_to) <= 0;
+              const QDate date = ReadingFormats::parseStoredDate(QString::fromUtf8(d.data(), d.size()));
+              return date.isValid() && date >= start && date <= end;
+          })
+    {
+    }
+
+private:
+    QByteArray m_from;
+    QByteArray m_to;
+    TextTest m_test;
+};
 }  // namespace
+
+qint64 countBetween(Database& db, const QString& id, const QDate& start, const QDate& end)
+{
+    if (!start.isValid() || !end.isValid() || start > end) return 0;
+    const DateRangeTest inRange(db, start, end);
+    Statement q(db, QStringLiteral("SELECT COUNT(*) FROM ") + SqlDialect::quoteName(id) +
+                        QStringLiteral(" WHERE tw_reading_date_in_range(ReadingDate)"));
+    return q.next() ? q.integer(0) : 0;
+}
+
+Extent extentOf(Database& db, const QString& id)
+{
+    Extent e;
+    const QString table = SqlDialect::quoteName(id);
+    QSqlQuery q(db.handle());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !q.next()) throwSqlError(q.lastError());
+    e.count = q.value(0).toLongLong();
+    q.finish();
+    // FullDate is kept so that text order is time order.
+    if (!q.exec(QStringLiteral("SELECT MIN(FullDate), MAX(FullDate) FROM ") + table) || !q.next())
+        throwSqlError(q.lastError());
+    if (!q.value(0).isNull()) e.first = ReadingFormats::parseFullDate(q.value(0)).date();
+    if (!q.value(1).isNull()) e.last = ReadingFormats::parseFullDate(q.value(1)).date();
+    return e;
+}
 
 qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const QDate& end,
                      const std::function<void(int)>& progress)
@@ -37,17 +83,8 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
         return 0;
     }
     const QString table = SqlDialect::quoteName(id);
-    const QByteArray from = ReadingFormats::dateText(start).toUtf8();
-    const QByteArray to = ReadingFormats::dateText(end).toUtf8();
     qint64 deleted = 0;
-
-    // Whether a reading's date falls in the range: a date in the program's own shape is
-    // compared as text, one written in another shape (edited by hand) is read as a date.
-    const TextTest inRange(db, QByteArrayLiteral("tw_reading_date_in_range"), [&](QByteArrayView d) {
-        if (inProgramShape(d)) return d.compare(from) >= 0 && d.compare(to) <= 0;
-        const QDate date = ReadingFormats::parseStoredDate(QString::fromUtf8(d.data(), d.size()));
-        return date.isValid() && date >= start && date <= end;
-    });
+    const DateRangeTest inRange(db, start, end);
 
     Transaction tx(db);
     QSqlQuery bounds(db.handle());

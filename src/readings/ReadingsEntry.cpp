@@ -8,6 +8,7 @@
 #include "session/Shared.h"
 #include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
+#include "widgets/PageHost.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -83,8 +84,11 @@ void ReadingsController::SaveReadings()
         const QTime time = dtpRtime->time();
         // Only what differs from the row is written: moving through readings without
         // changing them writes nothing to the database file.
+        bool changed = false;
         auto put = [&](const QString& field, const QVariant& wanted) {
-            if (!sameAsStored(rs.value(field), wanted)) rs.setValue(field, wanted);
+            if (sameAsStored(rs.value(field), wanted)) return;
+            rs.setValue(field, wanted);
+            changed = true;
         };
         put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
         put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
@@ -103,6 +107,8 @@ void ReadingsController::SaveReadings()
             rs.cancelUpdate();   // a refused write leaves the row as it was
             throw;
         }
+        // A reading written: the sensor's alarm levels are evaluated on it.
+        if (changed) m_win.readingsChanged();
     });
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QHash>
 #include <QPixmap>
+#include <QSize>
 #include <QString>
 #include <array>
 
@@ -30,6 +32,12 @@ public:
 
     QWidget* identificationPage() const { return m_idPage; }
     QWidget* installationPage() const { return m_installPage; }
+    // What goes on the two tabs: each page at its fixed size, centred in a larger tab and
+    // scrolled in a smaller one.
+    QWidget* identificationTab();
+    QWidget* installationTab();
+    // The fixed size of the two pages (the room their tab has at the window's default size).
+    static QSize pageSize();
 
     // Controls other parts of the program read or set.
     QComboBox* cboSensors = nullptr;
@@ -85,10 +93,26 @@ public:
     // The layout options (mouse-up on either).
     void optLayout_MouseUp();
 
+    // The alarm status of every sensor in the list (a coloured mark and its word), the
+    // status line of the Identification page and the levels shown on the Installation
+    // page, read from the stored alarm state (SensorStatus.cpp).
+    void refreshStatusMarks();
+    void showAlarmStatus();
+    // Shows a sensor of the list (after saving the one shown); false, with a message, when
+    // it is not in the list (deleted, or hidden by the filter).
+    bool selectSensor(const QString& id);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A bolt drawing made for a page, a layout and a channel count.
+    struct Drawing {
+        QPixmap picture;
+        int nodes = 0;    // nodes drawn, each joined to its box
+        int gauges = 0;   // stacked: pairs; staggered: gauges
+    };
+
     void buildIdentificationPage();
     void buildInstallationPage();
     void buildGaugePanel();
@@ -108,6 +132,12 @@ private:
     QString refusedBoxMessage() const;
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
+    void buildAlarmControls();
+    // The type's gauge channel count (NumChannels of the Configuration row shown); every box
+    // when it cannot be read.
+    int channelCount() const;
+    const Drawing& drawing(bool identification, bool stacked, int channels);
+    void showDrawing(QLabel* label, const Drawing& d, bool stacked);
 
     // The key handlers of cboSensors, cboDestroyed and txtNode(1); true when the key is
     // consumed.
@@ -121,6 +151,8 @@ private:
     Shared& m_s;
     QWidget* m_idPage = nullptr;
     QWidget* m_installPage = nullptr;
+    QWidget* m_idHolder = nullptr;
+    QWidget* m_installHolder = nullptr;
 
     // Identification page.
     QLineEdit* txtDateID = nullptr;
@@ -157,8 +189,10 @@ private:
     QLineEdit* txtNotes = nullptr;
     QLabel* lbloption = nullptr;
     QLabel* m_imgHead0 = nullptr;   // imgHead(0)
-    QPixmap m_installStack;
-    QPixmap m_installStag;
+    QLabel* lblAlarmStatus = nullptr;   // Identification page: the status line
+    QLabel* lblAlarmLevels = nullptr;   // Installation page: the levels set
+    QToolButton* cmdAlarmLevels = nullptr;
+    QHash<QString, Drawing> m_drawings;   // the drawings made so far
 
     std::array<QLineEdit*, 9> m_txtNode{};
     std::array<QLineEdit*, 7> m_txtSGCenter{};

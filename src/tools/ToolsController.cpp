@@ -60,9 +60,11 @@ QString ToolsController::exportFolder(const QString& dataFolder)
 QString ToolsController::chooseFile()
 {
     if (g_fileChooser) return g_fileChooser(m_win.widget());
+    // Titled with the sensor the file goes to; it opens in the data folder, where logger
+    // files are usually copied.
     return QFileDialog::getOpenFileName(
-        m_win.widget(), QStringLiteral("Open"), QString(),
-        QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
+        m_win.widget(), QStringLiteral("Choose a logger file to import into sensor ") + m_s.subWindowSensor,
+        m_s.dataFolder, QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
 }
 
 void ToolsController::returnToSavedReading()
@@ -91,6 +93,8 @@ void ToolsController::imgDatasheet_Click()
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
         frmDatasheet sheet(m_win, *this, m_win.widget());
         sheet.exec();
+        // Values, flags or readings may have changed in the grid.
+        m_win.readingsChanged();
     });
 }
 
@@ -180,6 +184,8 @@ void ToolsController::imgAddWrenData_Click()
         if (m_dataFile.needsMap() && !haveColumnMap()) return;
         frmWrenData window(m_win, *this, path, m_win.widget());
         window.exec();
+        // The imported readings are evaluated against the alarm levels.
+        m_win.readingsChanged();
     });
     closeDataFile();
 }

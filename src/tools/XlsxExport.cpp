@@ -139,7 +139,7 @@ QString sheetNameFor(const QString& name)
 }
 
 Result writeRows(const QString& path, const QString& sheetName, const QStringList& header, qint64 dataRows,
-                 const RowReader& reader, const LoggerFile::Progress& progress)
+                 const RowReader& reader, const LoggerFile::Progress& progress, const QList<TextSheet>& more)
 {
     Result result;
     const int columns = int(header.size());
@@ -224,6 +224,22 @@ Result writeRows(const QString& path, const QString& sheetName, const QStringLis
     // workbook is assembled).
     for (int c = 0; c < columns; ++c)
         worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), std::clamp(widths[c] + 2, 6, 80), nullptr);
+    for (const TextSheet& sheet : more) {
+        if (result.cancelled || !failure.isEmpty()) break;
+        const QByteArray sheetName8 = sheetNameFor(sheet.name).toUtf8();
+        lxw_worksheet* extra = workbook_add_worksheet(wb, sheetName8.constData());
+        if (!extra) continue;
+        int longest = 0;
+        for (const QStringList& row : sheet.rows)
+            if (!row.isEmpty()) longest = std::max(longest, int(row.first().size()));
+        worksheet_set_column(extra, 0, 0, std::clamp(longest + 2, 8, 40), nullptr);
+        worksheet_set_column(extra, 1, 5, 22, nullptr);
+        for (int r = 0; r < sheet.rows.size(); ++r)
+            for (int c = 0; c < sheet.rows[r].size(); ++c)
+                if (!sheet.rows[r][c].isEmpty())
+                    worksheet_write_string(extra, lxw_row_t(r), lxw_col_t(c), sheet.rows[r][c].toUtf8().constData(),
+                                           c == 0 ? headerFormat : nullptr);
+    }
     const lxw_error closed = workbook_close(wb);
     if (result.cancelled || !failure.isEmpty()) {
         QFile::remove(path);
@@ -245,7 +261,7 @@ Result writeRows(const QString& path, const QString& sheetName, const QStringLis
 }
 
 Result writeGrid(const QString& path, const QString& sheetName, int rows, int columns, const CellText& cell,
-                 const LoggerFile::Progress& progress)
+                 const LoggerFile::Progress& progress, const QList<TextSheet>& more)
 {
     QStringList header;
     for (int c = 0; c < columns; ++c) header << (rows > 0 ? cell(0, c) : QString());
@@ -261,7 +277,7 @@ Result writeGrid(const QString& path, const QString& sheetName, int rows, int co
                              if (!sink(views.constData())) return;
                          }
                      },
-                     progress);
+                     progress, more);
 }
 
 }  // namespace XlsxExport

@@ -2,6 +2,7 @@
 #include "tools/LoggerFile.h"
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,8 +27,14 @@ struct Result {
 // 31 characters, never empty.
 QString sheetNameFor(const QString& name);
 
+// A further sheet of plain text rows (its first column bold), after the grid's sheet.
+struct TextSheet {
+    QString name;
+    QList<QStringList> rows;
+};
+
 Result writeGrid(const QString& path, const QString& sheetName, int rows, int columns, const CellText& cell,
-                 const LoggerFile::Progress& progress = {});
+                 const LoggerFile::Progress& progress = {}, const QList<TextSheet>& more = {});
 
 // The same for a long grid streamed row by row: the header, then the data rows as the
 // reader hands them over, each as header.size() cells of UTF-8 text (valid during the
@@ -38,6 +45,6 @@ Result writeGrid(const QString& path, const QString& sheetName, int rows, int co
 using RowSink = std::function<bool(const QByteArrayView* cells)>;
 using RowReader = std::function<void(const RowSink& row)>;
 Result writeRows(const QString& path, const QString& sheetName, const QStringList& header, qint64 dataRows,
-                 const RowReader& reader, const LoggerFile::Progress& progress = {});
+                 const RowReader& reader, const LoggerFile::Progress& progress = {}, const QList<TextSheet>& more = {});
 
 }  // namespace XlsxExport

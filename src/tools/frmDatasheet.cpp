@@ -2,6 +2,7 @@
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
+#include "data/AlarmStore.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
 #include "tools/DatasheetModel.h"
@@ -10,6 +11,7 @@
 #include "tools/ToolsController.h"
 #include "tools/XlsxExport.h"
 #include "widgets/PageHost.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -76,17 +79,40 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
         MSFlexGrid1_KeyPress(ch);
         return true;
     });
+    MSFlexGrid1->setHorizontalHeader(new GridWidgets::UnitHeader(DatasheetModel::UnitRole, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
+
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+    cmdClose->setToolTip(QStringLiteral("Save the corrected values and plot marks, and close"));
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+    cmdDiscard = new QPushButton(QStringLiteral("Discard changes"), this);
+    cmdDiscard->setObjectName(QStringLiteral("cmdDiscard"));
+    cmdDiscard->setAutoDefault(false);
+    cmdDiscard->setEnabled(false);
+    cmdDiscard->setToolTip(QStringLiteral("Close without saving the values and plot marks changed here"));
+    connect(cmdDiscard, &QPushButton::clicked, this, &frmDatasheet::cmdDiscard_Click);
 
     auto* top = new QHBoxLayout;
     top->addWidget(lblHeader);
     top->addStretch();
     top->addWidget(exportCaption);
     top->addWidget(Image1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(cmdDiscard);
+    bottom->addWidget(cmdClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
+    layout->addLayout(bottom);
+    setTabOrder(Image1, MSFlexGrid1);
+    setTabOrder(MSFlexGrid1, cmdDiscard);
+    setTabOrder(cmdDiscard, cmdClose);
     resize(1000, 640);
+    // The grid fills the window; the window keeps the size the user last gave it.
+    m_sizeRemembered = WindowPlacement::restoreSize(this, QStringLiteral("Datasheet"));
     MSFlexGrid1->setFocus();   // the keyboard starts in the grid
 
     Form_Load();
@@ -113,6 +139,7 @@ bool frmDatasheet::PopulateFlexGrid()
     if (!m_model || !MSFlexGrid1) return false;
     ignoringErrors([&] { m_model->load(); });
     MSFlexGrid1->setModel(m_model);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { cmdDiscard->setEnabled(m_model->changed()); });
     auto* delegate = new GridWidgets::MarkDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
     MSFlexGrid1->setItemDelegate(delegate);
     if (m_model->readingCount() == 0) {
@@ -127,7 +154,7 @@ bool frmDatasheet::PopulateFlexGrid()
     MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
     int total = 0;
     for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
-    resize(std::max(width(), std::min(total + 60, 1500)), height());
+    if (!m_sizeRemembered) resize(std::max(width(), std::min(total + 60, 1500)), height());
     return true;
 }
 
@@ -183,9 +210,14 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         for (int c = 0; c < m_model->columnCount(); ++c) header << m_model->headerData(c, Qt::Horizontal).toString();
         QDir().mkpath(QFileInfo(path).absolutePath());
         GridWidgets::ProgressWindow progress(this, QStringLiteral("Writing the spreadsheet..."));
+        // A second sheet gives the sensor's alarm status, levels and open events.
+        QList<XlsxExport::TextSheet> more;
+        ignoringErrors([&] {
+            more << XlsxExport::TextSheet{QStringLiteral("Alarm status"), AlarmStore::sheetRows(m_s.db, m_s.subWindowSensor)};
+        });
         const XlsxExport::Result r = XlsxExport::writeRows(
             path, sheetName, header, m_model->readingCount(),
-            [&](const XlsxExport::RowSink& row) { m_model->exportRows(row); }, progress.progress());
+            [&](const XlsxExport::RowSink& row) { m_model->exportRows(row); }, progress.progress(), more);
         if (r.cancelled) return;
         if (!r.ok) {
             Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +
@@ -211,16 +243,38 @@ void frmDatasheet::Image1_Click()
     FlexGridToExcel(path, m_s.subWindowSensor);
 }
 
+void frmDatasheet::cmdDiscard_Click()
+{
+    if (!m_model || !m_model->changed()) {
+        reject();
+        return;
+    }
+    const int n = m_model->editedCount();
+    const QString question = n == 1 ? QStringLiteral("Discard the changes to 1 reading of sensor ")
+                                    : QStringLiteral("Discard the changes to %1 readings of sensor ").arg(n);
+    if (Messages::show(question + m_s.subWindowSensor + QStringLiteral("?\r\nThe stored values stay as they were."),
+                       AppInfo::MessageTitle, Messages::Icon::Question, Messages::Buttons::YesNo,
+                       Messages::Answer::No) != Messages::Answer::Yes)
+        return;
+    m_discard = true;
+    reject();
+}
+
 void frmDatasheet::Form_Unload()
 {
     if (m_unloaded) return;
     m_unloaded = true;
-    if (m_model && m_model->changed()) Read_Values_From_Grid();
+    if (m_model && m_model->changed() && !m_discard) Read_Values_From_Grid();
+    if (m_discard)
+        ignoringErrors([&] {
+            if (m_s.rsReadings && m_s.rsReadings->isOpen()) m_s.rsReadings->close();
+        });
     m_tools.returnToSavedReading();
 }
 
 void frmDatasheet::done(int r)
 {
     Form_Unload();
+    WindowPlacement::saveSize(this, QStringLiteral("Datasheet"));
     QDialog::done(r);
 }
