@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as a logger data file. The reader, the pre-selection in the
 // three date layouts and the reading built from each row must never crash, and a row that
 // is pre-selected must always give a whole reading.
+#include "tools/ImportChecks.h"
 #include "tools/LoggerFile.h"
 #include "tools/WrenDates.h"
 #include "tools/WrenImport.h"
@@ -19,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             last = row.bounds[size_t(i)];
         }
     }
-    const WrenImport::Target withTemp{QStringLiteral("123456789"), 10, true};
-    const WrenImport::Target without{QStringLiteral("123456789"), 10, false};
+    const WrenImport::Target withTemp{QStringLiteral("123456789"), 10, true, {10, true, -10000, 10000, -20, 60}};
+    const WrenImport::Target without{QStringLiteral("123456789"), 10, false, {10, false, -10000, 10000, 0, 0}};
     for (int l = 0; l < 3; ++l) {
         const auto layout = WrenDates::Layout(l);
         const auto selected = WrenDates::preselect(rows, layout, int(size % 30) - 2);
@@ -30,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const auto b = WrenImport::readingFromRow(rows[i], layout, without);
             if (selected[i] && (!a || !b)) abort();
             if (a && (a->channels.size() != 10 || a->readingDate.size() != 10 || a->readingTime.size() != 8)) abort();
+            // The import checks decide on any line without failing, and a line they pass
+            // always gives a reading.
+            const bool passes = ImportChecks::refusal(WrenImport::lineValues(rows[i], layout, withTemp), withTemp.limits).isEmpty();
+            if (passes && !rows[i].broken && !a) abort();
         }
     }
     return 0;

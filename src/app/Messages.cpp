@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace Messages {
 
@@ -36,7 +37,7 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton});
+        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton, {}});
         if (!g_script->answers.empty()) {
             const Answer a = g_script->answers.front();
             g_script->answers.erase(g_script->answers.begin());
@@ -70,11 +71,36 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
     }
 }
 
+int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices, int defaultChoice)
+{
+    const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
+    if (g_script) {
+        Shown shown{false, text, shownTitle, icon, Buttons::Ok, std::nullopt, {}};
+        shown.choices = choices;
+        g_script->shown.push_back(shown);
+        if (!g_script->choices.empty()) {
+            const int c = g_script->choices.front();
+            g_script->choices.erase(g_script->choices.begin());
+            return c;
+        }
+        return defaultChoice;
+    }
+    QMessageBox box(toQt(icon), shownTitle, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    std::vector<QPushButton*> buttons;
+    for (const QString& c : choices) buttons.push_back(box.addButton(c, QMessageBox::AcceptRole));
+    if (defaultChoice >= 0 && defaultChoice < int(buttons.size())) box.setDefaultButton(buttons[size_t(defaultChoice)]);
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return int(i);
+    return -1;
+}
+
 std::optional<QString> prompt(const QString& question, const QString& title, const QString& defaultText)
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt});
+        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, {}});
         if (!g_script->promptAnswers.empty()) {
             const QString a = g_script->promptAnswers.takeFirst();
             if (a.isNull()) return std::nullopt;

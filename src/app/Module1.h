@@ -1,8 +1,10 @@
 #pragma once
 #include <QString>
 #include <memory>
+#include <optional>
 
 struct Shared;
+class Database;
 class Recordset;
 
 // The shared data-table and preference routines, each under its error trap
@@ -11,6 +13,8 @@ namespace Module1 {
 
 // Whether the database at path holds a table of exactly this name; false when the check fails.
 bool TableExists(const QString& path, const QString& name);
+// The same, telling a failed check (logged, nullopt) apart from a missing table (false).
+std::optional<bool> checkTable(const QString& path, const QString& name);
 
 // Creates the current sensor's data table; asks before overwriting an existing one.
 void AddDataTable(Shared& s);
@@ -23,6 +27,10 @@ void OpenSensorData(Shared& s);
 // Reads MineID, MaxY, MinY, MinX and MaxX from Prefs. An empty table or a null field
 // leaves the values not yet read as they were.
 void GetPrefs(Shared& s);
+
+// The "could not connect" message for a database that did not open: why, and where
+// Tarnwell looked.
+QString connectFailureMessage(const Database& db, const QString& path);
 
 // Opens one of the long-lived recordsets on the shared connection.
 void openRecordset(Shared& s, std::unique_ptr<Recordset>& rs, const QString& sql);

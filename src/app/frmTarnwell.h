@@ -1,7 +1,9 @@
 #pragma once
 #include "app/Shared.h"
 
+#include <QSet>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -44,8 +46,9 @@ public:
     void Form_Load();
     // Places SSTab1 for the window's state.
     void Form_Resize();
-    // Closing: save the shown sensor and, on the Readings tab, a valid reading.
-    void Form_Unload();
+    // Closing: save the shown sensor and, on the Readings tab, a valid reading. False when
+    // what is on screen could not be saved and the user keeps it (the window stays open).
+    bool Form_Unload();
     // Release: close the recordsets and the connection, then compact the database.
     void Form_Terminate();
 
@@ -54,6 +57,19 @@ public:
 
     // Moves SSTab1 to a tab as if the user had clicked it (runs the tab change).
     void selectTab(int index);
+
+    // The structural check of the open database file in the background (started after the
+    // first paint and after a restore); damage found is told once.
+    void startStructureCheck();
+    // Tests and the start-up benchmark may leave the check out.
+    static void setStructureCheckEnabled(bool enabled);
+    // The start-up found that the database cannot be written (the user was told).
+    bool viewOnly() const { return m_viewOnly; }
+
+    // How the user picks a database file on an account that has none (tests replace the
+    // file dialog). An empty text means cancelled.
+    using DatabaseChooser = std::function<QString(QWidget* parent)>;
+    static void setDatabaseChooser(DatabaseChooser chooser);
 
     // Size of SSTab1 in pixels (fixed; the window centres it when maximised).
     static constexpr int TabWidth = 1100;
@@ -70,6 +86,15 @@ private:
     void onTabChanged(int index);
     void endProgram();
 
+    // Start-up steps (StartupChecks.cpp).
+    bool takeInstanceLock();
+    bool connectDatabase();
+    bool offerNewDatabase();
+    void tellWriteAccess();
+    void onStructureChecked(const StructureCheck::Outcome& outcome);
+    void tellStorageFault(const TwError& error, const QString& tag);
+    bool askKeepTyped(const TwError& error, const QString& what);
+
     Shared m_shared;
     SensorRegistry* m_sensors = nullptr;
     ReadingsController* m_readings = nullptr;
@@ -81,6 +106,10 @@ private:
     bool m_turnedAway = false;
     bool m_connectFailed = false;
     bool m_terminated = false;
+    bool m_painted = false;
+    bool m_viewOnly = false;
+    QSet<int> m_toldKinds;         // storage faults told in this run, by kind
+    QSet<int> m_toldThisAction;    // ... and in the action now running
     int m_previousTab = 0;
     int m_currentTab = 0;
 };

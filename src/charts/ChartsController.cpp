@@ -136,14 +136,22 @@ void ChartsController::buildPage(int tab)
 void ChartsController::SSTab1_Click(int previousTab)
 {
     const int tab = m_win.SSTab1->currentIndex();
-    if (tab == previousTab) return;
+    if (tab == previousTab || m_keepingTab) return;
 
-    // 1. Save what the tab being left holds.
+    // 1. Save what the tab being left holds. What could not be saved and stays on screen
+    // (the user's choice) keeps its tab: back to it, with nothing refilled.
+    bool saved = true;
     if (previousTab == frmTarnwell::TabIdentification || previousTab == frmTarnwell::TabInstallation) {
-        ignoringErrors([&] { m_win.sensors()->savefields(); });
-        ignoringErrors([&] { m_win.sensors()->fillfields(); });
+        ignoringErrors([&] { saved = m_win.sensors()->savefields(SensorRegistry::SaveThen::Refill); });
+        if (saved) ignoringErrors([&] { m_win.sensors()->fillfields(); });
     } else if (previousTab == frmTarnwell::TabReadings) {
-        ignoringErrors([&] { m_win.readings()->leaveReadingsTab(); });
+        ignoringErrors([&] { saved = m_win.readings()->leaveReadingsTab(); });
+    }
+    if (!saved) {
+        m_keepingTab = true;
+        ignoringErrors([&] { m_win.selectTab(previousTab); });
+        m_keepingTab = false;
+        return;
     }
 
     // 2-6. Prepare the tab entered.

@@ -55,4 +55,6 @@ private:
     std::array<ChartControl*, 5> m_charts{};
     std::unique_ptr<ChartDrawings> m_drawings;
     bool m_returning = false;   // switching back to the tab that was left
+    // Going back to a tab whose typed values could not be saved: no tab change work.
+    bool m_keepingTab = false;
 };

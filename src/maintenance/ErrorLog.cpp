@@ -2,11 +2,12 @@
 #include "store/Paths.h"
 
 #include <QFile>
-#include <QLocale>
 
 QByteArray logEntry(const QString& message, const QDateTime& when)
 {
-    const QString stamp = QLocale::system().toString(when, QLocale::ShortFormat);
+    // Fixed, whatever the locale: a four-digit year and the seconds, so an entry can be
+    // matched to a reading's key.
+    const QString stamp = when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     QByteArray out;
     out += "\r\n";
     out += QByteArray(89, '*');

@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/frmTarnwell.h"
 #include "maintenance/ErrorTrap.h"
+#include "maintenance/StorageFault.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "store/SqlDialect.h"
@@ -69,8 +70,9 @@ bool ReadingsController::ReadingValid()
     return valid;
 }
 
-void ReadingsController::SaveReadings()
+bool ReadingsController::SaveReadings()
 {
+    bool goOn = true;
     runTrapped(QStringLiteral(" G_SaveReadings"), [&] {
         if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
         // A date or time the user changed but has not finished editing is applied (or
@@ -96,11 +98,16 @@ void ReadingsController::SaveReadings()
         put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
         try {
             rs.update();
-        } catch (...) {
+        } catch (TwError& e) {
             rs.cancelUpdate();   // a refused write leaves the row as it was
+            if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;
+            throw;
+        } catch (...) {
+            rs.cancelUpdate();
             throw;
         }
     });
+    return goOn;
 }
 
 bool ReadingsController::DupID(const QString& key)
@@ -125,7 +132,7 @@ void ReadingsController::imgAddReading_Click()
         if (rs->recordCount() > 0) {
             applyPendingPickerEdit();
             if (!ReadingValid()) return;
-            SaveReadings();
+            if (!SaveReadings()) return;
         }
         const QDateTime now = clock();
         const QDate date = now.date();

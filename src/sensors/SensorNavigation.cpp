@@ -16,7 +16,11 @@ void SensorRegistry::cboSensors_Click()
     if (m_s.loading) return;
     runTrapped(QStringLiteral(" cboSensors_Click"), [&] {
         const QString shown = m_s.currentSensorId();
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) {
+            // The shown sensor's details stay on screen to be corrected or saved later.
+            cboSensors->setEditText(shown);
+            return;
+        }
         if (!moveToSensor(cboSensors->currentText())) {
             Messages::show(QStringLiteral("Error: Could not find data on the chosen sensor"));
             // Stay with the sensor that was shown, so there is always a current row to save.
@@ -35,7 +39,7 @@ void SensorRegistry::imgNext_Click()
             Messages::show(QStringLiteral("End of sensors"));
             return;
         }
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) return;
         rs.moveNext();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
@@ -50,7 +54,7 @@ void SensorRegistry::imgPrevious_Click()
             Messages::show(QStringLiteral("Start of Sensors"));
             return;
         }
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) return;
         rs.movePrevious();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));

@@ -5,6 +5,7 @@
 #include "app/frmTarnwell.h"
 #include "calc/Numbers.h"
 #include "maintenance/ErrorTrap.h"
+#include "maintenance/StorageFault.h"
 #include "readings/ReadingsController.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
@@ -103,8 +104,16 @@ void SensorRegistry::fillfields()
     // 4. The sensor's type in Configuration.
     bool typeFound = false;
     step([&] {
-        typeFound = findConfiguration(rs->text(QStringLiteral("SensorType")));
-        if (!typeFound) Messages::show(ConfigMissing);
+        const QString type = rs->text(QStringLiteral("SensorType"));
+        typeFound = findConfiguration(type);
+        // Told once per sensor, not at every refill of the same record.
+        const QString id = rs->text(QStringLiteral("InstrumentID"));
+        if (!typeFound && !m_unknownTypeTold.contains(id)) {
+            m_unknownTypeTold.insert(id);
+            Messages::show(ConfigMissing + QStringLiteral("\r\n\r\nSensor ") + id + QStringLiteral(" has the type code \"") +
+                           type + QStringLiteral("\", which the Configuration table does not hold, so its reading "
+                                                 "boxes and charts cannot be set up for it."));
+        }
     });
 
     // 5. Positions and their boxes.
@@ -136,7 +145,7 @@ void SensorRegistry::fillfields()
     });
 }
 
-QString SensorRegistry::refusedBoxMessage() const
+QString SensorRegistry::refusedBoxMessage(SaveThen then) const
 {
     const std::pair<QLineEdit*, const char*> numbers[] = {
         {txtLengthofCable, "Length of cable (m)"},
@@ -145,9 +154,20 @@ QString SensorRegistry::refusedBoxMessage() const
         {txtNumGauges, "Number of gauges"},
         {m_txtNode[1], "the first node position (m)"},
     };
-    auto refusal = [](const QString& typed, const char* what, const char* caption) {
-        return QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed + QStringLiteral("\" is not ") +
-               QLatin1String(what) + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
+    auto refusal = [then](const QString& typed, const char* what, const char* caption) {
+        QString text = QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed +
+                       QStringLiteral("\" is not ") + QLatin1String(what);
+        switch (then) {
+        case SaveThen::Refill:
+            return text + QStringLiteral(", so ") + QLatin1String(caption) +
+                   QStringLiteral(" shows its stored value again; the other details typed were not saved either.");
+        case SaveThen::Close:
+            return text + QStringLiteral(" for ") + QLatin1String(caption) + '.';
+        case SaveThen::Stay:
+        case SaveThen::MoveAway:
+            break;
+        }
+        return text + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
     };
     for (const auto& [box, caption] : numbers) {
         const QString t = box->text().trimmed();
@@ -158,10 +178,11 @@ QString SensorRegistry::refusedBoxMessage() const
     return QString();
 }
 
-void SensorRegistry::savefields()
+bool SensorRegistry::savefields(SaveThen then)
 {
     Recordset* rs = m_s.rsSensors.get();
-    if (!rs || !rs->isOpen() || rs->recordCount() == 0) return;
+    if (!rs || !rs->isOpen() || rs->recordCount() == 0) return true;
+    bool goOn = true;
     runTrapped(QStringLiteral(" G_savefields"), [&] {
         if (!rs->hasCurrentRow()) {
             Messages::show(QStringLiteral("Either you are at the first record or the last record."),
@@ -170,10 +191,13 @@ void SensorRegistry::savefields()
             return;
         }
         // A number box holding text that is not a number refuses the whole save: the row
-        // stays as it was and the boxes keep what was typed, so it can be corrected.
-        const QString refusal = refusedBoxMessage();
-        if (!refusal.isEmpty() && !m_quietSave)
-            Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        // stays as it was. Moving to another sensor stops, so the boxes keep what was
+        // typed and it can be corrected; a refill shows the stored values again.
+        const QString refusal = refusedBoxMessage(then);
+        if (!refusal.isEmpty()) {
+            if (!m_quietSave) Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            if (then == SaveThen::MoveAway) goOn = false;
+        }
         try {
             // Trimmed text; an empty box leaves the column empty (null), as a new row has it.
             auto trimmed = [](QLineEdit* e) {
@@ -207,12 +231,25 @@ void SensorRegistry::savefields()
                 rs->setValue(QStringLiteral("DestructionDate"),
                              RecordText::destructionDateToStore(txtDestructionDate->text()));
             rs->update();
-        } catch (...) {
+        } catch (TwError& e) {
             // Nothing of a refused save may reach the row later (a move would write it).
+            rs->cancelUpdate();
+            if (e.isStorageFault()) {
+                if (m_quietSave || then == SaveThen::Stay) {
+                    // Saves made while typing: the boxes keep what was typed anyway, and
+                    // the next save that leaves the record asks what to do with it.
+                    e.told = m_quietSave;
+                } else if (StorageFault::askKeep(e, QStringLiteral("The sensor's details"))) {
+                    goOn = false;
+                }
+            }
+            throw;
+        } catch (...) {
             rs->cancelUpdate();
             throw;
         }
     });
+    return goOn;
 }
 
 void SensorRegistry::CalcNCs()

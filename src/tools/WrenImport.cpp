@@ -63,27 +63,44 @@ DataFile openDataFile(const QString& dataFolder, const QString& path, const Logg
     DataFile out;
     const QString schemaPath = QDir(dataFolder).filePath(SchemaFileName);
     SchemaGuard guard{schemaPath};
+    const QString folderWords = QStringLiteral("The data folder cannot be written");
     {
         QFile::remove(schemaPath);
         QFile schema(schemaPath);
-        if (!schema.open(QIODevice::WriteOnly | QIODevice::Append)) fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), schemaPath);
+        if (!schema.open(QIODevice::WriteOnly | QIODevice::Append))
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
         const QByteArray bytes = LoggerFile::schemaIniBytes();
-        if (schema.write(bytes) != bytes.size()) fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), schemaPath);
+        if (schema.write(bytes) != bytes.size())
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
     }
     if (!FileExists(path)) {
         out.noDataFile = true;
         return out;
     }
+    // A chosen file that cannot be read, or is gone by the time it is read, is told as
+    // such (not as a missing working copy).
+    auto sourceError = [&](const QString& detail) {
+        if (!FileExists(path)) fileError(ErrNo::FileNotFound, QStringLiteral("The logger file is no longer there"), path);
+        fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file cannot be read (") + detail + ')', path);
+    };
     const QString copyPath = QDir(dataFolder).filePath(WorkingCopyName);
     // Choosing the working copy itself must not delete it before it is copied.
     if (QFileInfo(path).canonicalFilePath() != QFileInfo(copyPath).canonicalFilePath()) {
+        QFile source(path);
+        if (!source.open(QIODevice::ReadOnly)) sourceError(source.errorString());
+        source.close();
         if (QFile::exists(copyPath) && !QFile::remove(copyPath))
-            fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), copyPath);
-        if (!QFile::copy(path, copyPath)) fileError(ErrNo::FileNotFound, QStringLiteral("File not found"), path);
+            fileError(ErrNo::PermissionDenied, folderWords, copyPath);
+        if (!QFile::copy(path, copyPath)) {
+            QFile::remove(copyPath);
+            if (!FileExists(path)) sourceError(QString());
+            fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file could not be copied into the data folder"), copyPath);
+        }
     }
     QFile copy(copyPath);
-    if (!copy.open(QIODevice::ReadOnly)) fileError(ErrNo::FileNotFound, QStringLiteral("File not found"), copyPath);
+    if (!copy.open(QIODevice::ReadOnly)) sourceError(copy.errorString());
     const QByteArray data = copy.readAll();
+    if (copy.error() != QFileDevice::NoError) sourceError(copy.errorString());
     out.rows = LoggerFile::parse(data, progress, &out.cancelled);
     out.noDataFile = false;
     return out;
@@ -92,8 +109,8 @@ DataFile openDataFile(const QString& dataFolder, const QString& path, const Logg
 Target targetFor(Database& db, const QString& sensorId)
 {
     QSqlQuery q(db.handle());
-    q.prepare(QStringLiteral("SELECT c.NumChannels, c.TempChannel FROM Sensors s JOIN Configuration c "
-                             "ON c.SensorType = s.SensorType WHERE s.InstrumentID = ?"));
+    q.prepare(QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.LowVal, c.HighVal, c.TempLow, c.TempHigh "
+                             "FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType WHERE s.InstrumentID = ?"));
     q.addBindValue(sensorId);
     if (!q.exec()) throwSqlError(q.lastError());
     if (!q.next()) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No sensor type found for sensor ") + sensorId);
@@ -101,6 +118,9 @@ Target targetFor(Database& db, const QString& sensorId)
     t.sensorId = sensorId;
     t.gauges = std::clamp(q.value(0).toInt(), 0, 10);
     t.tempChannel = q.value(1).toInt() != 0;
+    t.limits = ReadingRules::limitsFrom(q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5));
+    // The file's temperature field is read exactly when the type has the channel.
+    t.limits.tempChannel = t.tempChannel;
     return t;
 }
 
@@ -120,18 +140,10 @@ QString leadingFixed(QStringView text, int decimals)
         else break;
     }
     if (whole.isEmpty() && frac.isEmpty()) negative = false;
-    // Digits kept, then half to even on the first digit dropped and those after it.
+    // Digits kept, then half away from zero on the first digit dropped, as by hand.
     QString keep = (whole.isEmpty() ? QStringLiteral("0") : whole) + frac.left(decimals).leftJustified(decimals, u'0');
     const QStringView rest = QStringView(frac).mid(std::min<qsizetype>(decimals, frac.size()));
-    bool up = false;
-    if (!rest.isEmpty()) {
-        if (rest[0] > u'5') up = true;
-        else if (rest[0] == u'5') {
-            bool beyond = false;
-            for (qsizetype k = 1; k < rest.size(); ++k) beyond = beyond || rest[k] != u'0';
-            up = beyond || (keep.back().unicode() - u'0') % 2 == 1;
-        }
-    }
+    const bool up = !rest.isEmpty() && rest[0] >= u'5';
     if (up) {
         qsizetype k = keep.size() - 1;
         for (; k >= 0; --k) {
@@ -172,6 +184,40 @@ std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Lay
     return r;
 }
 
+ImportChecks::LineValues lineValues(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target)
+{
+    ImportChecks::LineValues v;
+    v.dateText = row.fieldText(0);
+    v.dateRead = !row.broken && WrenDates::read(row.field(0), layout).has_value();
+    const int base = target.tempChannel ? 4 : 3;
+    if (target.tempChannel) v.temperature = row.fieldText(4);
+    for (int k = 1; k <= target.gauges; ++k) v.gauges << row.fieldText(base + k);
+    return v;
+}
+
+namespace {
+QString refusalOf(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target)
+{
+    if (row.broken) return QStringLiteral("a quoted field is never closed on this line");
+    QString why = ImportChecks::refusal(lineValues(row, layout, target), target.limits);
+    if (why.startsWith(QLatin1String("the date \""))) why += QStringLiteral(" as ") + WrenDates::layoutCaption(layout);
+    return why;
+}
+}  // namespace
+
+std::vector<ImportChecks::Refused> refusedRows(const std::vector<LoggerFile::Row>& rows,
+                                               const std::vector<bool>& selected, WrenDates::Layout layout,
+                                               const Target& target)
+{
+    std::vector<ImportChecks::Refused> out;
+    for (size_t i = 0; i < rows.size() && i < selected.size(); ++i) {
+        if (!selected[i]) continue;
+        const QString why = refusalOf(rows[i], layout, target);
+        if (!why.isEmpty()) out.push_back({rows[i].line, why});
+    }
+    return out;
+}
+
 Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerFile::Row>& rows,
                    const std::vector<bool>& selected, WrenDates::Layout layout, const LoggerFile::Progress& progress)
 {
@@ -210,9 +256,10 @@ Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerF
             return out;   // the transaction rolls back: nothing stored
         }
         if (i >= selected.size() || !selected[i]) continue;
-        const auto reading = readingFromRow(rows[i], layout, target);
+        const QString why = refusalOf(rows[i], layout, target);
+        const auto reading = why.isEmpty() ? readingFromRow(rows[i], layout, target) : std::nullopt;
         if (!reading) {
-            out.unreadable << QStringLiteral("line %1: %2").arg(rows[i].line).arg(rows[i].fieldText(0));
+            out.refused.push_back({rows[i].line, why.isEmpty() ? QStringLiteral("the line cannot be read") : why});
             continue;
         }
         if (!byIndex) {
@@ -252,19 +299,6 @@ QString duplicatesMessage(const QStringList& keys)
     QString text = QString::number(keys.size()) + QStringLiteral(" readings are duplicates and cannot be appended:");
     for (int i = 0; i < keys.size() && i < shown; ++i) text += QStringLiteral("\r\n") + keys[i];
     if (keys.size() > shown) text += QStringLiteral("\r\n... and %1 more").arg(keys.size() - shown);
-    return text;
-}
-
-QString unreadableMessage(const QStringList& rows, WrenDates::Layout layout)
-{
-    if (rows.isEmpty()) return QString();
-    constexpr int shown = 5;
-    QString text = (rows.size() == 1 ? QStringLiteral("1 selected row has a date")
-                                     : QString::number(rows.size()) + QStringLiteral(" selected rows have a date")) +
-                   QStringLiteral(" that cannot be read as ") + WrenDates::layoutCaption(layout) +
-                   QStringLiteral(" and cannot be appended:");
-    for (int i = 0; i < rows.size() && i < shown; ++i) text += QStringLiteral("\r\n") + rows[i];
-    if (rows.size() > shown) text += QStringLiteral("\r\n... and %1 more").arg(rows.size() - shown);
     return text;
 }
 

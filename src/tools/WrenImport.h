@@ -1,4 +1,6 @@
 #pragma once
+#include "readings/ReadingRules.h"
+#include "tools/ImportChecks.h"
 #include "tools/LoggerFile.h"
 #include "tools/WrenDates.h"
 
@@ -32,7 +34,8 @@ struct DataFile {
 // Writes "Schema.ini" into the data folder, copies the chosen file to "datafile.txt"
 // there (replacing an earlier copy), reads the copy, and deletes "Schema.ini" again,
 // whatever happens. A path that names no file gives noDataFile. Throws TwError when a
-// file cannot be written or read.
+// file cannot be written or read; its description says which file and why, in words a
+// user understands (it is shown).
 DataFile openDataFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
 
 // The sensor the rows are appended to.
@@ -40,10 +43,11 @@ struct Target {
     QString sensorId;          // InstrumentID: the data table's name and the keys' start
     int gauges = 0;            // channels written, Channel1 .. Channel<gauges> (at most 10)
     bool tempChannel = false;  // the type has a temperature channel: C4 is ChannelT
+    ReadingRules::Limits limits;   // the type's reading limits, as for typed readings
 };
 
-// Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel.
-// Throws TwError when the sensor or its type is unknown.
+// Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel,
+// and its reading limits. Throws TwError when the sensor or its type is unknown.
 Target targetFor(Database& db, const QString& sensorId);
 
 // The reading a row gives, as stored texts.
@@ -57,31 +61,40 @@ struct Reading {
 };
 
 // The leading number of a text ("." as decimal point, 0 when there is none) with a fixed
-// number of decimals, rounded half to even on its decimal digits: "1.235" -> "1.24" at 2,
-// "21.46" -> "21.5" at 1, "-5" -> "-5.00", "abc" -> "0.00".
+// number of decimals, rounded half away from zero on its decimal digits: "1.225" -> "1.23"
+// at 2, "21.25" -> "21.3" at 1, "-5" -> "-5.00", "abc" -> "0.00".
 QString leadingFixed(QStringView text, int decimals);
 
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
 
+// The texts of a row that would be stored, for the import checks.
+ImportChecks::LineValues lineValues(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
+
+// The selected rows that are not readings that can be stored (a broken line, a date
+// that cannot be read, a value outside the type's limits, an absurdly long field, a date
+// without gauge values), in file order with the reason.
+std::vector<ImportChecks::Refused> refusedRows(const std::vector<LoggerFile::Row>& rows,
+                                               const std::vector<bool>& selected, WrenDates::Layout layout,
+                                               const Target& target);
+
 struct Outcome {
     int appended = 0;
     QStringList duplicates;    // keys refused because a reading with that key exists
-    QStringList unreadable;    // "line N: <date text>" of selected rows that could not be read
+    std::vector<ImportChecks::Refused> refused;   // selected rows not stored (see refusedRows)
     bool cancelled = false;    // stopped by the user: nothing was stored
 };
 
-// Appends the selected rows as new readings in one transaction. Duplicates are found by
-// the data table's unique key index (by a look-up where a table has none). Cancelling
-// through progress stores nothing. Throws TwError on a database failure (nothing stored).
+// Appends the selected rows as new readings in one transaction, leaving out the refused
+// ones. Duplicates are found by the data table's unique key index (by a look-up where a
+// table has none). Cancelling through progress stores nothing. Throws TwError on a
+// database failure (nothing stored).
 Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerFile::Row>& rows,
                    const std::vector<bool>& selected, WrenDates::Layout layout,
                    const LoggerFile::Progress& progress = {});
 
-// The messages that report an append's duplicates and unreadable rows (one each; empty
-// when there is nothing to report).
+// The message that reports an append's duplicates (empty when there are none).
 QString duplicatesMessage(const QStringList& keys);
-QString unreadableMessage(const QStringList& rows, WrenDates::Layout layout);
 
 // Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.txt",
 // with "_2", "_3" ... added when that name is taken. The source is never moved or deleted.

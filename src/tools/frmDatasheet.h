@@ -33,7 +33,9 @@ public:
     void MSFlexGrid1_KeyPress(QChar ch);
     QString Read_Values_From_Grid();
     void Image1_Click();
-    void Form_Unload();
+    // Writes the corrections back; false when they could not be saved and the user keeps
+    // them on screen (the window then stays open).
+    bool Form_Unload();
 
     // Writes the grid to a workbook at path and opens it; false when it was not written.
     bool FlexGridToExcel(const QString& path, const QString& sheetName);
@@ -46,4 +48,5 @@ private:
     ToolsController& m_tools;
     DatasheetModel* m_model = nullptr;
     bool m_unloaded = false;
+    bool m_keepOpen = false;   // the last write-back failed and the user kept the corrections
 };

@@ -5,6 +5,7 @@
 #include "app/frmTarnwell.h"
 #include "maintenance/ErrorLog.h"
 #include "maintenance/ErrorTrap.h"
+#include "maintenance/StorageFault.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
 #include "tools/WrenGridModel.h"
@@ -153,19 +154,38 @@ void frmWrenData::cmdAppend_Click()
                                        QString(), Messages::Icon::None, Messages::Buttons::YesNo);
     if (answer == Messages::Answer::Yes) {
         WrenImport::Outcome outcome;
-        bool failed = false;
+        QString failure;
         try {
             const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
+            // Lines that are not readings that can be stored are listed, all in one, before
+            // anything is appended; the user decides whether the others are.
+            const auto refused = WrenImport::refusedRows(m_model->rows(), m_model->selection(), layout(), target);
+            if (!refused.empty()) {
+                qint64 checked = 0;
+                for (bool on : m_model->selection()) checked += on ? 1 : 0;
+                const qint64 accepted = checked - qint64(refused.size());
+                const QString summary = ImportChecks::summary(refused, accepted);
+                if (accepted == 0) {
+                    Messages::show(summary, QString(), Messages::Icon::Exclamation);
+                    return;   // the window stays open with its marks
+                }
+                if (Messages::show(summary, QString(), Messages::Icon::Exclamation, Messages::Buttons::YesNo) !=
+                    Messages::Answer::Yes)
+                    return;
+            }
             GridWidgets::ProgressWindow progress(this, QStringLiteral("Appending readings..."));
             outcome = WrenImport::appendRows(m_s.db, target, m_model->rows(), m_model->selection(), layout(),
                                              progress.progress());
         } catch (const TwError& e) {
-            failed = true;
             WriteLog(trapMessage(e.number, e.description, QStringLiteral(" frmWrenData.cmdAppend_Click")));
+            failure = e.isStorageFault() ? StorageFault::reason(e.storage) : e.description;
         }
-        if (failed) {
-            Messages::show(QStringLiteral("The readings could not be appended; nothing was stored."), QString(),
-                           Messages::Icon::Exclamation);
+        if (!failure.isNull()) {
+            // The append is one transaction: nothing of it was stored, and the window stays
+            // open with its marks, so it can be tried again.
+            Messages::show(QStringLiteral("The readings could not be appended: ") + failure +
+                               QStringLiteral(".\r\nNothing was stored."),
+                           QString(), Messages::Icon::Exclamation);
             return;
         }
         if (outcome.cancelled) {
@@ -175,8 +195,6 @@ void frmWrenData::cmdAppend_Click()
         }
         const QString dups = WrenImport::duplicatesMessage(outcome.duplicates);
         if (!dups.isEmpty()) Messages::show(dups);
-        const QString unreadable = WrenImport::unreadableMessage(outcome.unreadable, layout());
-        if (!unreadable.isEmpty()) Messages::show(unreadable, QString(), Messages::Icon::Exclamation);
         if (outcome.appended == 0) {
             Messages::show(QStringLiteral(" No data was found to append"));
         } else {

@@ -9,6 +9,7 @@
 #include "store/Paths.h"
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
@@ -96,20 +97,25 @@ private slots:
         QCOMPARE(w.shared().currentSensorId(), QString("250401001"));
     }
 
-    void missingOrForeignDatabaseRefusesToStart_data()
+    // A file that is there but cannot be used: the message says why and where Tarnwell
+    // looked, and the file is left as it was.
+    void foreignOrDamagedDatabaseRefusesToStart_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("not a database") << QByteArray("Standard Jet DB, or anything else");
-        QTest::newRow("damaged") << QByteArray("SQLite format 3\0garbage garbage garbage", 40);
+        QTest::addColumn<QString>("why");
+        QTest::newRow("not a database") << QByteArray("Standard Jet DB, or anything else")
+                                        << "The file is not a Tarnwell database.";
+        QTest::newRow("damaged") << QByteArray("SQLite format 3\0garbage garbage garbage", 40)
+                                 << "The database file is damaged (file is not a database).";
+        QTest::newRow("empty file") << QByteArray("") << "The file is not a Tarnwell database.";
     }
-    void missingOrForeignDatabaseRefusesToStart()
+    void foreignOrDamagedDatabaseRefusesToStart()
     {
         QFETCH(QByteArray, content);
-        QFile::remove(Paths::databasePath());
-        if (!content.isEmpty()) {
+        QFETCH(QString, why);
+        {
             QFile f(Paths::databasePath());
-            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(content);
         }
         ScriptedMessages m;
@@ -118,12 +124,13 @@ private slots:
             w.show();
             QVERIFY(w.connectFailed());
             QCOMPARE(m.script.shown.size(), size_t(1));
-            QCOMPARE(m.script.shown[0].text, QString("ERROR: could not connect to database\r\nProgram must exit"));
+            QCOMPARE(m.script.shown[0].text, "ERROR: could not connect to database\r\n\r\n" + why +
+                                                 "\r\nTarnwell looked for it here:\r\n" + Paths::databasePath() +
+                                                 "\r\n\r\nProgram must exit");
             QCOMPARE(m.script.shown[0].title, QString("Database connection error"));
             QCOMPARE(m.script.shown[0].icon, Messages::Icon::Critical);
         }
-        // Start-up never creates the database.
-        QCOMPARE(QFile::exists(Paths::databasePath()), !content.isEmpty());
+        QCOMPARE(TestEnv::fileHash(Paths::databasePath()), QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
     }
 
     void secondCopyIsTurnedAway()
@@ -177,8 +184,7 @@ private slots:
         const QString msg = trapMessage(13, "Type mismatch", " G_savefields");
         QCOMPARE(msg, QString("Err #13: Type mismatch G_savefields"));
         const QByteArray expected = "\r\n" + QByteArray(89, '*') + "\r\n" +
-                                    QLocale::system().toString(when, QLocale::ShortFormat).toLatin1() +
-                                    " - Err #13: Type mismatch G_savefields\r\n";
+                                    "2011-03-05 14:00:00 - Err #13: Type mismatch G_savefields\r\n";
         QCOMPARE(logEntry(msg, when), expected);
 
         // The first entry creates the file; entries are appended.

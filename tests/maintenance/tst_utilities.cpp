@@ -316,7 +316,9 @@ private slots:
         w.utilities()->fileHooks.failAfterBytes = 8192;
         child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
         click(child<QWidget>(w, "imgRestore"));
-        QCOMPARE(m.script.texts().last(), QString("Error encountered during restore process"));
+        QVERIFY(m.script.texts().last().startsWith("Error encountered during restore process\r\n\r\n"
+                                                   "The backup could not be copied: Disk write failed"));
+        QVERIFY(m.script.texts().last().endsWith("\r\nThe database was not changed."));
         QCOMPARE(m.script.shown.back().title, QString("Tarnwell"));   // the application's title
         QVERIFY(readLog().contains(" G_CompactDB"));
         QCOMPARE(bytes(Paths::databasePath()), before);
@@ -331,7 +333,9 @@ private slots:
         w.selectTab(frmTarnwell::TabUtilities);
         w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Check; };
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb"));
+        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb\r\n\r\n"
+                                                   "Path/File access error (checking)\r\n"
+                                                   "No backup was made; the backups already in HALYXbackup were kept."));
         QVERIFY(readLog().contains(" GBackupDB"));
         QVERIFY(QDir(Paths::backupFolder()).entryList(QDir::Files).isEmpty());
         QCOMPARE(child<QListWidget>(w, "lstFiles")->count(), 0);
@@ -473,7 +477,7 @@ private slots:
         {
             frmTarnwell w;
             w.show();
-            w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Replace; };
+            w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Write; };
             w.close();
         }
         QCOMPARE(m.script.texts(), QStringList{"Error compacting TarnwellHALYX.mdb"});

@@ -38,6 +38,22 @@ public:
     Desktop::Recorder recorder;
 };
 
+namespace TestEnv {
+
+// Whether this process runs as the administrator, who may write read-only files.
+bool isRoot();
+
+// Runs the given test functions of this test program again as an unprivileged user
+// (nobody, through setpriv), each child with a HOME of its own; returns the child's exit
+// code, or -1 when it could not be started. Used where the behaviour depends on file
+// permissions, which do not bind the administrator.
+int runUnprivileged(const QStringList& functions);
+
+// SHA-256 of a file's bytes (empty when it cannot be read).
+QByteArray fileHash(const QString& path);
+
+}  // namespace TestEnv
+
 namespace TestData {
 
 // Removes the data folder and creates it again with a fresh database (as tarnwell-setup does).

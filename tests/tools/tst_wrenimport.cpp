@@ -264,11 +264,14 @@ private slots:
             appendNow(d);
         }));
         QCOMPARE(marks, (QList<bool>{false, true, false, true, false}));
-        // Neither the marker row nor the dateless row is stored, and the user is told.
+        // Neither the marker row nor the dateless row is stored: the user is told before
+        // anything is appended, and appends the others.
         QCOMPARE(readingCount(), 2);
         const QStringList texts = m.script.texts();
-        QVERIFY(texts.contains("2 selected rows have a date that cannot be read as YYYY/MM/DD and cannot be appended:\r\n"
-                               "line 1: 2000/01/01 00:00:80\r\nline 5: "));
+        QVERIFY(texts.contains("2 of the checked lines are not readings that can be stored, and will not be appended:\r\n"
+                               "line 1: the date \"2000/01/01 00:00:80\" cannot be read as YYYY/MM/DD\r\n"
+                               "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\n"
+                               "Append the other 2 checked readings?"));
         QCOMPARE(texts.last(), "2 records appended to " + Sensor);
     }
 
