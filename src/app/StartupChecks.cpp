@@ -117,7 +117,8 @@ void frmTarnwell::tellWriteAccess()
     const Shared& s = m_shared;
     QString found;
     QString until = QStringLiteral("the file and its folder can be written and Tarnwell is started again.");
-    switch (m_shared.db.probeWriteAccess()) {
+    const Database::WriteAccess access = m_shared.db.probeWriteAccess();
+    switch (access) {
     case Database::WriteAccess::Writable: return;
     case Database::WriteAccess::ReadOnlyFile: found = QStringLiteral("the file is read-only"); break;
     case Database::WriteAccess::ReadOnlyFolder:
@@ -129,7 +130,7 @@ void frmTarnwell::tellWriteAccess()
         break;
     }
     m_viewOnly = true;
-    m_toldKinds.insert(int(StorageKind::ReadOnly));
+    m_toldKinds.insert(int(access == Database::WriteAccess::Locked ? StorageKind::Locked : StorageKind::ReadOnly));
     WriteLog(QStringLiteral("The database ") + s.databasePath + QStringLiteral(" cannot be written: ") + found);
     Messages::show(QStringLiteral("Tarnwell can show this database but cannot save to it: ") + found +
                        QStringLiteral(".\r\n\r\n") + native(s.databasePath) +

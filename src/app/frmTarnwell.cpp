@@ -233,6 +233,13 @@ void frmTarnwell::Form_Terminate()
     if (m_terminated) return;
     m_terminated = true;
     if (m_turnedAway || !m_loaded) return;
+    // The compaction's progress window lets events through: a box losing the focus then
+    // must not run its handler on released recordsets. The focus leaves now, while they
+    // are still open, and the pages take no focus afterwards.
+    ignoringErrors([&] {
+        if (QWidget* f = QApplication::focusWidget(); f && isAncestorOf(f)) f->clearFocus();
+        SSTab1->setEnabled(false);
+    });
     const bool wasOpen = m_shared.db.isOpen();
     // A database the structural check found damaged is not rewritten: it waits, as it is,
     // for a restore.

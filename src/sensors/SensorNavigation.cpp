@@ -13,7 +13,7 @@
 
 void SensorRegistry::cboSensors_Click()
 {
-    if (m_s.loading) return;
+    if (m_s.loading || !m_s.rsSensors || !m_s.rsSensors->isOpen()) return;
     runTrapped(QStringLiteral(" cboSensors_Click"), [&] {
         const QString shown = m_s.currentSensorId();
         if (!savefields(SaveThen::MoveAway)) {

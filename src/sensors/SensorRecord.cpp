@@ -14,11 +14,37 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRadioButton>
 #include <QTabWidget>
 
 namespace {
 const QString Yes = QStringLiteral("Yes");
+
+// Whether a stored value already equals what savefields would write (numbers compared as
+// numbers, empty as null).
+bool sameAsStored(const QVariant& stored, const QVariant& wanted)
+{
+    const bool wantedEmpty = wanted.isNull() || (wanted.typeId() == QMetaType::QString && wanted.toString().trimmed().isEmpty());
+    if (stored.isNull()) return wantedEmpty;
+    if (wantedEmpty) return false;
+    if (wanted.typeId() == QMetaType::Bool) {
+        bool ok = false;
+        const qlonglong n = stored.toLongLong(&ok);
+        return ok && (n != 0) == wanted.toBool();
+    }
+    switch (stored.typeId()) {
+    case QMetaType::Double: case QMetaType::LongLong: case QMetaType::Int: {
+        bool ok = false;
+        const QString t = wanted.toString().trimmed();
+        double v = QLocale::c().toDouble(t, &ok);
+        if (!ok) v = QLocale::system().toDouble(t, &ok);
+        return ok && v == stored.toDouble();
+    }
+    default:
+        return stored.toString() == wanted.toString();
+    }
+}
 const QString ConfigMissing = QStringLiteral("There was an error accessing the Sensors COnfiguration Table");
 }  // namespace
 
@@ -204,31 +230,36 @@ bool SensorRegistry::savefields(SaveThen then)
                 const QString t = e->text().trimmed();
                 return t.isEmpty() ? QVariant() : QVariant(t);
             };
-            rs->setValue(QStringLiteral("DateID"), trimmed(txtDateID));
-            rs->setValue(QStringLiteral("TypeID"), trimmed(txtTypeID));
-            rs->setValue(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
-            rs->setValue(QStringLiteral("Family"), trimmed(txtFamily));
-            rs->setValue(QStringLiteral("LengthofCable"),
+            // Only what differs from the row is written: showing and leaving a sensor
+            // without changing it writes nothing to the database file.
+            auto put = [&](const QString& field, const QVariant& wanted) {
+                if (!sameAsStored(rs->value(field), wanted)) rs->setValue(field, wanted);
+            };
+            put(QStringLiteral("DateID"), trimmed(txtDateID));
+            put(QStringLiteral("TypeID"), trimmed(txtTypeID));
+            put(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
+            put(QStringLiteral("Family"), trimmed(txtFamily));
+            put(QStringLiteral("LengthofCable"),
                          Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
-            rs->setValue(QStringLiteral("Level"), trimmed(txtLevel));
-            rs->setValue(QStringLiteral("Location"), trimmed(txtLocation));
-            rs->setValue(QStringLiteral("Borehole"), trimmed(txtBorehole));
-            rs->setValue(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
-            rs->setValue(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
-            rs->setValue(QStringLiteral("Purpose"), trimmed(txtPurpose));
-            rs->setValue(QStringLiteral("Notes"), trimmed(txtNotes));
-            rs->setValue(QStringLiteral("Stacked"), optStacked->isChecked());
-            rs->setValue(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
-            rs->setValue(QStringLiteral("lengthofgauge"),
+            put(QStringLiteral("Level"), trimmed(txtLevel));
+            put(QStringLiteral("Location"), trimmed(txtLocation));
+            put(QStringLiteral("Borehole"), trimmed(txtBorehole));
+            put(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
+            put(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
+            put(QStringLiteral("Purpose"), trimmed(txtPurpose));
+            put(QStringLiteral("Notes"), trimmed(txtNotes));
+            put(QStringLiteral("Stacked"), optStacked->isChecked());
+            put(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
+            put(QStringLiteral("lengthofgauge"),
                          Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
-            rs->setValue(QStringLiteral("numgauges"), txtNumGauges->text());
-            rs->setValue(QStringLiteral("NodeLocation1"),
+            put(QStringLiteral("numgauges"), txtNumGauges->text());
+            put(QStringLiteral("NodeLocation1"),
                          Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
             CalcNCs();
-            rs->setValue(QStringLiteral("Destroyed"),
+            put(QStringLiteral("Destroyed"),
                          cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
             if (!txtDestructionDate->text().isEmpty())
-                rs->setValue(QStringLiteral("DestructionDate"),
+                put(QStringLiteral("DestructionDate"),
                              RecordText::destructionDateToStore(txtDestructionDate->text()));
             rs->update();
         } catch (TwError& e) {

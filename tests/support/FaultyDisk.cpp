@@ -63,8 +63,13 @@ int xClose(sqlite3_file* f)
     const int rc = p->real()->pMethods ? p->real()->pMethods->xClose(p->real()) : SQLITE_OK;
     return rc;
 }
-int xRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off) { return self(f)->real()->pMethods->xRead(self(f)->real(), buf, n, off); }
-// A slow disk: every write to a matching file waits a millisecond.
+bool slow(File* f);
+int xRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off)
+{
+    if (slow(self(f))) QThread::usleep(1000);
+    return self(f)->real()->pMethods->xRead(self(f)->real(), buf, n, off);
+}
+// A slow disk: every read or write of a matching file waits a millisecond.
 bool slow(File* f)
 {
     State& s = state();

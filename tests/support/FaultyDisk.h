@@ -14,7 +14,7 @@ enum class Failure { DiskFull, WriteError, SyncError, Slow };
 struct Fault {
     QString fileEnding;            // "TarnwellHALYX.mdb", "-journal", ... ("" matches every file)
     qint64 failAfterBytes = 0;     // bytes written to such files before writes fail
-                                   // (Slow: every write to them takes a millisecond, none fails)
+                                   // (Slow: every read or write of them takes a millisecond, none fails)
     Failure failure = Failure::DiskFull;
 };
 

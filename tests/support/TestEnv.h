@@ -54,6 +54,16 @@ QByteArray fileHash(const QString& path);
 
 }  // namespace TestEnv
 
+// In a test function: runs it again as an unprivileged user when this process is the
+// administrator (who may write read-only files), and ends it here with that run's outcome.
+#define TARNWELL_AS_UNPRIVILEGED_USER()                                                                   \
+    if (TestEnv::isRoot()) {                                                                              \
+        const int rc = TestEnv::runUnprivileged({QString::fromLatin1(QTest::currentTestFunction())});   \
+        if (rc < 0) QSKIP("setpriv is not available to run as an unprivileged user");                     \
+        QCOMPARE(rc, 0);                                                                                  \
+        return;                                                                                           \
+    }
+
 namespace TestData {
 
 // Removes the data folder and creates it again with a fresh database (as tarnwell-setup does).
