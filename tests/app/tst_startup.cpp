@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QtTest>
@@ -196,6 +198,34 @@ private slots:
         QVERIFY(log.contains(" - Err #13: Type mismatch G_savefields\r\n"));
         QVERIFY(log.endsWith(" - Err #3021: No current record Form_Load\r\n"));
         QCOMPARE(log.count(QByteArray(89, '*')), 2);
+    }
+
+    // The entry's date-time has a four-digit year and the seconds in every locale: the
+    // program is run in two (the locale is read when a program starts).
+    void logDateTimeInAnyLocale()
+    {
+        const QByteArray child = qgetenv("TARNWELL_LOCALE_CHILD");
+        if (!child.isEmpty()) {
+            QCOMPARE(QLocale::system().name(), QString::fromLatin1(child));
+            QFile::remove(Paths::logFilePath());
+            runTrapped(" G_savefields", [] { throw TwError(13, "Type mismatch"); });
+            const QByteArray log = readLog();
+            static const QRegularExpression stamp("^\\r\\n\\*{89}\\r\\n\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} - Err #13: Type "
+                                                  "mismatch G_savefields\\r\\n$");
+            QVERIFY2(stamp.match(QString::fromLatin1(log)).hasMatch(), log.constData());
+            return;
+        }
+        for (const char* locale : {"en_US", "de_DE"}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LC_ALL", QString::fromLatin1(locale) + ".UTF-8");
+            env.insert("TARNWELL_LOCALE_CHILD", locale);
+            p.setProcessEnvironment(env);
+            p.setProcessChannelMode(QProcess::ForwardedChannels);
+            p.start(QCoreApplication::applicationFilePath(), {"logDateTimeInAnyLocale"});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+        }
     }
 
     void unwritableLogNeverTroublesTheCaller()
