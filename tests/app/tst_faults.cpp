@@ -415,6 +415,35 @@ private slots:
         QCOMPARE(db.scalar("SELECT MineID FROM Prefs").toString(), QString("K7-"));
     }
 
+    // A restore from a damaged backup is refused with that reason; the database is not
+    // changed.
+    void restoreFromADamagedBackupIsRefused()
+    {
+        addData();
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        w.utilities()->GBackupDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb");
+        const QString backup = Paths::backupFolder() + "/HALYXbackup2011-03-05.mdb";
+        {
+            QFile f(backup);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(4096));
+            f.write(QByteArray(4096, '\x5a'));
+        }
+        w.shared().db.close();
+        const QByteArray before = dbHash();
+        m.script.shown.clear();
+        QVERIFY(!w.utilities()->GRestoreDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb", "HALYXbackup2011-03-05.mdb"));
+        QCOMPARE(m.script.texts(), QStringList{"Error encountered during restore process\r\n\r\nThe backup "
+                                               "HALYXbackup2011-03-05.mdb is damaged or cannot be read.\r\n"
+                                               "The database was not changed."});
+        QCOMPARE(dbHash(), before);
+        w.utilities()->reopenDatabase();
+        QCOMPARE(w.shared().rsSensors->recordCount(), 2);
+    }
+
     // ---- The single-copy lock --------------------------------------------------------------------
 
     // A lock file that cannot be made is its own message, and the program starts; a lock
