@@ -198,7 +198,7 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgHelp", "imgInternet", "imgAbout"});
+                           "imgReport", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
     }
 
     addTabKeys(&win, tabs);

@@ -1,4 +1,5 @@
 #include "tools/WrenImport.h"
+#include "maintenance/ErrorLog.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 #include "store/TwError.h"
@@ -249,7 +250,12 @@ Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerF
     }
 
     const qint64 total = qint64(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
+    size_t i = 0;
+    // The append is one unit of the log (a failure repeated on many lines is written once).
+    const LogBulkScope logScope(QStringLiteral("import"), [&] {
+        return i < rows.size() ? QStringLiteral("line %1").arg(rows[i].line) : QString();
+    });
+    for (; i < rows.size(); ++i) {
         if (progress && i % 2048 == 0 && !progress(qint64(i), total)) {
             out = Outcome{};
             out.cancelled = true;

@@ -31,6 +31,10 @@ class TestStartup : public QObject {
 
 private slots:
     void init() { TestData::installFresh(); }
+    void cleanup()
+    {
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) QFile::remove(ErrorLog::olderLogPath(n));
+    }
 
     void noSensorsShowsMessageAndZero()
     {
@@ -236,6 +240,97 @@ private slots:
         after = true;
         QVERIFY(after);
         QVERIFY(!QFile::exists(Paths::logFilePath()));
+    }
+
+    // ---- A bounded log ---------------------------------------------------------------------
+
+    // Past its size the log becomes "HALYX_logfile.1.txt", the older files move up one
+    // number and the oldest is dropped; the entry goes into a new file.
+    void logRotatesAtItsSizeKeepingAFewOlderFiles()
+    {
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        };
+        const QString log = Paths::logFilePath();
+        write(log, QByteArray(ErrorLog::RotateAtBytes - 10, 'a'));
+        WriteLog("below the size");
+        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(1)));   // not yet: it was smaller
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) write(ErrorLog::olderLogPath(n), QByteArray::number(n));
+        const QByteArray full = readLog();
+        WriteLog("Err #13: Type mismatch G_savefields");
+        QVERIFY(readLog().startsWith("\r\n" + QByteArray(89, '*') + "\r\n"));
+        QVERIFY(readLog().endsWith(" - Err #13: Type mismatch G_savefields\r\n"));
+        QCOMPARE(readLog().count(QByteArray(89, '*')), 1);
+        auto older = [](int n) {
+            QFile f(ErrorLog::olderLogPath(n));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QCOMPARE(older(1), full);
+        QCOMPARE(older(2), QByteArray("1"));
+        QCOMPARE(older(3), QByteArray("2"));   // "3", the oldest, was dropped
+        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(4)));
+        QCOMPARE(ErrorLog::olderLogPath(1), Paths::dataFolder() + "/HALYX_logfile.1.txt");
+    }
+
+    // A log that cannot be rotated keeps its entries coming and never troubles the caller.
+    void logThatCannotBeRotatedStillWrites()
+    {
+        const QString log = Paths::logFilePath();
+        {
+            QFile f(log);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(ErrorLog::RotateAtBytes, 'a'));
+        }
+        // Where the older files would go there are folders with something in them: no
+        // step of the rotation can be made.
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) QVERIFY(QDir().mkpath(ErrorLog::olderLogPath(n) + "/kept"));
+        QVERIFY(!runTrapped(" G_test", [] { throw TwError(6, "Overflow"); }));
+        QVERIFY(readLog().endsWith(" - Err #6: Overflow G_test\r\n"));
+        QVERIFY(readLog().startsWith("aaaa"));   // nothing was lost either
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) {
+            QVERIFY(QFileInfo(ErrorLog::olderLogPath(n) + "/kept").isDir());
+            QDir(ErrorLog::olderLogPath(n)).removeRecursively();
+        }
+    }
+
+    // Within a bulk operation identical entries are written once, in the order first met;
+    // when the outermost operation ends, one entry per repeated message gives the count
+    // and the first and last key. Different messages, and a single failure, stay as they are.
+    void bulkOperationWritesEachEntryOnce()
+    {
+        QFile::remove(Paths::logFilePath());
+        QString key;
+        {
+            const LogBulkScope pass("calculation pass", [&] { return key; });
+            const QStringList keys{"k1", "k2", "k3", "k4", "k5", "k6"};
+            const QStringList messages{"A", "B", "A", "A", "B", "C"};
+            for (int i = 0; i < keys.size(); ++i) {
+                key = keys[i];
+                if (i == 3) {
+                    // A nested operation (its own items) adds to the outer one's count.
+                    const LogBulkScope inner("import", [] { return QStringLiteral("line 9"); });
+                    WriteLog(messages[i]);
+                    continue;
+                }
+                WriteLog(messages[i]);
+            }
+            QCOMPARE(readLog().count(QByteArray(89, '*')), 3);   // A, B, C so far
+        }
+        const QList<QByteArray> lines = readLog().split('\n');
+        QStringList entries;
+        for (const QByteArray& l : lines)
+            if (l.contains(" - ")) entries << QString::fromLatin1(l.mid(l.indexOf(" - ") + 3)).trimmed();
+        QCOMPARE(entries, (QStringList{"A", "B", "C",
+                                       "The entry \"A\" happened 2 more times in this calculation pass, first key k1, "
+                                       "last key line 9",
+                                       "The entry \"B\" happened 1 more time in this calculation pass, first key k2, "
+                                       "last key k5"}));
+        // Outside any operation every entry is written.
+        WriteLog("A");
+        WriteLog("A");
+        QCOMPARE(readLog().count(QByteArray(89, '*')), 7);
     }
 };
 

@@ -52,7 +52,7 @@ private slots:
             << int(frmTarnwell::TabUtilities)
             << QStringList{"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgHelp", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
+                           "imgReport", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
     }
 
     void tabOrder()

@@ -2,6 +2,7 @@
 // help and links, the About window, and the compaction when the program ends.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "maintenance/ErrorLog.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "maintenance/frmSplash.h"
@@ -370,6 +371,31 @@ private slots:
         QCOMPARE(m.script.texts().mid(1),
                  (QStringList{"No program could be found to open the Tarnwell manual:\r\n" + manual,
                               "No web browser could be found to open\r\n" + UtilitiesController::WebAddress}));
+    }
+
+    // "Open the log" hands the error log to the desktop's program; before anything was
+    // logged it says where the log will be, and it says so when nothing can open it.
+    void openTheLogGoesToTheDesktop()
+    {
+        ScriptedMessages m;
+        RecordedDesktop d;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        m.script.shown.clear();
+        const QString log = Paths::logFilePath();
+        QFile::remove(log);
+        click(child<QWidget>(w, "lblOpenLog"));
+        QCOMPARE(m.script.texts(), QStringList{"Tarnwell has logged no errors yet. The log will be\r\n" + log});
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+        QVERIFY(d.recorder.requests.isEmpty());
+        WriteLog("Err #6: Overflow G_test");
+        click(child<QWidget>(w, "imgOpenLog"));
+        QCOMPARE(d.recorder.requests, QStringList{log});
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        d.recorder.answer = false;
+        click(child<QWidget>(w, "imgOpenLog"));
+        QCOMPARE(m.script.texts().last(), "No program could be found to open the error log:\r\n" + log);
     }
 
     void aboutWindowShowsTheVersion()
