@@ -3,6 +3,7 @@
 #include "setup/DemoData.h"
 #include "store/Database.h"
 #include "store/Paths.h"
+#include "store/Migrations.h"
 #include "store/Schema.h"
 #include "store/TwError.h"
 
@@ -38,6 +39,10 @@ bool createDatabase(const QString& path, QString* error)
         try {
             Transaction tx(db);
             Schema::createFixedTables(db);
+            // A new database starts with every layout step of this release applied.
+            const Migrations::Result up = Migrations::upgrade(db, {});
+            if (up.outcome == Migrations::Outcome::Failed || up.outcome == Migrations::Outcome::Newer)
+                throw TwError(ErrNo::DatabaseError, up.detail);
             tx.commit();
             ok = true;
         } catch (const TwError& e) {

@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/Module1.h"
 #include "charts/ChartsController.h"
+#include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/ErrorTrap.h"
 #include "maintenance/StorageFault.h"
 #include "maintenance/UtilitiesController.h"
@@ -122,6 +123,17 @@ void frmTarnwell::Form_Load()
         // and whether it can be written.
         if (!connectDatabase()) {
             m_connectFailed = true;
+            endProgram();
+            return;
+        }
+        // A database of an earlier release is upgraded (after a copy is kept); one changed
+        // by a newer release is left alone.
+        QString refusal;
+        if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
+            s.db.close();
+            m_connectFailed = true;
+            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
+                           Messages::Icon::Critical);
             endProgram();
             return;
         }

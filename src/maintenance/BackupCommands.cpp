@@ -4,6 +4,7 @@
 #include "app/Module1.h"
 #include "app/frmTarnwell.h"
 #include "maintenance/BusyProgress.h"
+#include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/ErrorTrap.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
@@ -170,6 +171,15 @@ void UtilitiesController::reopenDatabase()
     s.connectionString = s.db.connectionString();
     if (!s.db.isOpen()) {
         Messages::show(Module1::connectFailureMessage(s.db, s.databasePath), QStringLiteral("Database connection error"),
+                       Messages::Icon::Critical);
+        QTimer::singleShot(0, &m_win, [this] { m_win.close(); });
+        return;
+    }
+    // A backup from an earlier release is upgraded like any database the program opens.
+    QString refusal;
+    if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
+        s.db.close();
+        Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
         QTimer::singleShot(0, &m_win, [this] { m_win.close(); });
         return;

@@ -121,6 +121,12 @@ QString backupFileName(const QDate& day)
     return QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
 }
 
+QString upgradeBackupFileName(const QDateTime& when)
+{
+    return QStringLiteral("HALYXbackup") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+           QStringLiteral("-before-upgrade.mdb");
+}
+
 QStringList listBackups(const QString& backupFolder)
 {
     QDir dir(backupFolder);
@@ -167,9 +173,14 @@ void checkOurDatabase(const QString& path)
 
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks)
 {
+    return backupAs(source, backupFolder, backupFileName(day), hooks);
+}
+
+QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fileName, const Hooks& hooks)
+{
     if (!source) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
     if (!QDir().mkpath(backupFolder)) fail(PathFileAccessError, QStringLiteral("Cannot create ") + backupFolder);
-    const QString target = QDir(backupFolder).filePath(backupFileName(day));
+    const QString target = QDir(backupFolder).filePath(fileName);
     TempFile temp(target + QStringLiteral(".partial"));
 
     step(hooks, Step::Write);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -34,6 +35,10 @@ struct Hooks {
 // "HALYXbackup" + day as "yyyy-MM-dd" + ".mdb".
 QString backupFileName(const QDate& day);
 
+// "HALYXbackup" + the moment as "yyyy-MM-dd-HHmmss" + "-before-upgrade.mdb": the copy kept
+// from before an upgrade, which a later backup of the same day never replaces.
+QString upgradeBackupFileName(const QDateTime& when);
+
 // The names of the files in the backup folder, as the file system lists them (empty when
 // the folder does not exist).
 QStringList listBackups(const QString& backupFolder);
@@ -48,7 +53,11 @@ void checkOurDatabase(const QString& path);
 // text when cancelled.
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
 
-// As above, reading the database file at databasePath on a connection of its own.
+// As above, under the given file name in backupFolder (the copy made before a database
+// is upgraded to a newer layout).
+QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fileName, const Hooks& hooks = {});
+
+// As backup(), reading the database file at databasePath on a connection of its own.
 QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,
                    const Hooks& hooks = {});
 

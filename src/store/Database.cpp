@@ -321,12 +321,13 @@ QVariant Database::scalar(const QString& sql, const QVariantList& binds)
     return q.next() ? q.value(0) : QVariant();
 }
 
-Transaction::Transaction(Database& db) : m_db(db), m_level(db.m_transactionDepth)
+Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_transactionDepth)
 {
     if (m_level == 0) {
         // Run as plain statements, so a failure keeps the engine's own code.
         QSqlQuery q(m_db.handle());
-        if (!q.exec(QStringLiteral("BEGIN"))) throwSqlError(q.lastError());
+        if (!q.exec(lock == Lock::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
+            throwSqlError(q.lastError());
     } else {
         m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));
     }

@@ -106,7 +106,10 @@ void execStatement(sqlite3_stmt* st, const QVariant* values, int count);
 // sensor).
 class Transaction {
 public:
-    explicit Transaction(Database& db);
+    // Immediate takes the write lock when the transaction begins (waiting for another
+    // process's writing to end), so two writers never find out too late that they clash.
+    enum class Lock { Deferred, Immediate };
+    explicit Transaction(Database& db, Lock lock = Lock::Deferred);
     ~Transaction();
     void commit();
 private:

@@ -1,64 +1,50 @@
 #include "tools/ImportChecks.h"
 #include "calc/Numbers.h"
 
+#include <charconv>
+
 namespace ImportChecks {
 
 namespace {
 
-QString limitsText(double low, double high)
+double valueOf(const char* text, int length)
 {
-    return QStringLiteral("outside the limits ") + Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high);
+    double v = 0;
+    std::from_chars(text, text + length, v);
+    return v;
 }
 
-QString shown(const QString& text)
+QString outside(const QString& what, double value, double low, double high)
 {
-    const QString t = text.trimmed();
-    return t.size() > 20 ? t.left(17) + QStringLiteral("...") : t;
+    return what + QStringLiteral(" is ") + Numbers::plain(value) + QStringLiteral(", outside the limits ") +
+           Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high);
 }
 
 }  // namespace
 
-QString refusal(const LineValues& line, const ReadingRules::Limits& limits)
+QString problem(const LoggerReadings::Target& t, const LoggerReadings::Built& b)
 {
-    if (line.dateText.size() > MaxFieldLength)
-        return QStringLiteral("the date field is %1 characters long").arg(line.dateText.size());
-    if (!line.dateRead) return QStringLiteral("the date \"") + shown(line.dateText) + QStringLiteral("\" cannot be read");
-    if (limits.tempChannel && line.temperature.size() > MaxFieldLength)
-        return QStringLiteral("the temperature field is %1 characters long").arg(line.temperature.size());
-    for (int k = 0; k < line.gauges.size(); ++k)
-        if (line.gauges[k].size() > MaxFieldLength)
-            return QStringLiteral("the field of Channel %1 is %2 characters long").arg(k + 1).arg(line.gauges[k].size());
+    const int gauges = std::clamp(t.gauges, 0, 10);
+    if (t.tempChannel && b.tempChars > MaxFieldLength)
+        return QStringLiteral("the temperature field is %1 characters long").arg(b.tempChars);
     bool anyGauge = false;
-    for (const QString& g : line.gauges) anyGauge = anyGauge || !g.trimmed().isEmpty();
-    if (!line.gauges.isEmpty() && !anyGauge) return QStringLiteral("it has a date but no gauge values");
-    if (limits.tempChannel && !line.temperature.trimmed().isEmpty()) {
-        const double t = Numbers::leadingValue(line.temperature);
-        if (t < limits.tempLow || t > limits.tempHigh)
-            return QStringLiteral("the temperature is ") + Numbers::plain(t) + QStringLiteral(", ") +
-                   limitsText(limits.tempLow, limits.tempHigh);
+    for (int k = 0; k < gauges; ++k) {
+        if (b.gaugeChars[k] > MaxFieldLength)
+            return QStringLiteral("the field of gauge %1 is %2 characters long").arg(k + 1).arg(b.gaugeChars[k]);
+        anyGauge = anyGauge || b.gaugeGiven[k];
     }
-    for (int k = 0; k < line.gauges.size(); ++k) {
-        const double x = Numbers::leadingValue(line.gauges[k]);
-        if (x < limits.lowVal || x > limits.highVal)
-            return QStringLiteral("Channel %1 is ").arg(k + 1) + Numbers::plain(x) + QStringLiteral(", ") +
-                   limitsText(limits.lowVal, limits.highVal);
+    if (gauges > 0 && !anyGauge) return QStringLiteral("it has a date but no gauge values");
+    // A limit the type does not give (NaN) lets every value pass.
+    if (t.tempChannel && b.tempLen > 0) {
+        const double v = valueOf(b.temp, b.tempLen);
+        if (v < t.tempLow || v > t.tempHigh) return outside(QStringLiteral("the temperature"), v, t.tempLow, t.tempHigh);
+    }
+    for (int k = 0; k < gauges; ++k) {
+        if (b.gaugeLen[k] <= 0) continue;
+        const double v = valueOf(b.gauge[k], b.gaugeLen[k]);
+        if (v < t.low || v > t.high) return outside(QStringLiteral("gauge %1").arg(k + 1), v, t.low, t.high);
     }
     return QString();
-}
-
-QString summary(const std::vector<Refused>& refused, qint64 accepted)
-{
-    if (refused.empty()) return QString();
-    constexpr size_t Listed = 12;
-    QString text = (refused.size() == 1 ? QStringLiteral("1 of the checked lines is")
-                                        : QString::number(refused.size()) + QStringLiteral(" of the checked lines are")) +
-                   QStringLiteral(" not readings that can be stored, and will not be appended:");
-    for (size_t i = 0; i < refused.size() && i < Listed; ++i)
-        text += QStringLiteral("\r\nline %1: ").arg(refused[i].line) + refused[i].reason;
-    if (refused.size() > Listed) text += QStringLiteral("\r\n... and %1 more").arg(refused.size() - Listed);
-    if (accepted == 0) return text + QStringLiteral("\r\n\r\nNo checked line is left to append; nothing was appended.");
-    return text + QStringLiteral("\r\n\r\nAppend the other ") + QString::number(accepted) +
-           (accepted == 1 ? QStringLiteral(" checked reading?") : QStringLiteral(" checked readings?"));
 }
 
 }  // namespace ImportChecks

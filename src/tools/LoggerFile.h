@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include "tools/LoggerTable.h"
 #include <array>
 #include <functional>
 #include <vector>
@@ -42,9 +43,13 @@ struct Row {
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 // Decodes the file's bytes (UTF-8 when they are valid UTF-8, else Latin-1; a byte-order
-// mark is dropped) and splits them into rows. When progress asks to stop, *cancelled is
+// mark is dropped) and splits them into rows (by LoggerTable's rules). The import window
+// holds a LoggerTable instead, which costs far less memory. When progress asks to stop, *cancelled is
 // set and the rows read so far are returned.
 std::vector<Row> parse(const QByteArray& data, const Progress& progress = {}, bool* cancelled = nullptr);
+
+// The rows of a table split by LoggerTable, as above (the first 16 fields of each).
+std::vector<Row> fromTable(const LoggerTable& table);
 
 // The same for text already decoded.
 std::vector<Row> parseText(QStringView text, const Progress& progress = {}, bool* cancelled = nullptr);

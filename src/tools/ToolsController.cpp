@@ -8,12 +8,14 @@
 #include "tools/GridWidgets.h"
 #include "tools/WrenImport.h"
 #include "tools/frmDatasheet.h"
+#include "tools/frmColumnMap.h"
 #include "tools/frmWrenData.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 
@@ -58,7 +60,9 @@ QString ToolsController::exportFolder(const QString& dataFolder)
 QString ToolsController::chooseFile()
 {
     if (g_fileChooser) return g_fileChooser(&m_win);
-    return QFileDialog::getOpenFileName(&m_win, QStringLiteral("Open"), QString(), QStringLiteral("Text (*.txt)"));
+    return QFileDialog::getOpenFileName(
+        &m_win, QStringLiteral("Open"), QString(),
+        QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
 }
 
 void ToolsController::returnToSavedReading()
@@ -94,15 +98,48 @@ void ToolsController::imgDatasheet_Click()
 void ToolsController::OpenDataFile(const QString& fileTitle, const QString& fileName)
 {
     Q_UNUSED(fileTitle);
-    m_dataFile.clear();
+    closeDataFile();
     m_readCancelled = false;
     GridWidgets::ProgressWindow progress(&m_win, QStringLiteral("Reading the logger file..."));
-    WrenImport::DataFile file = WrenImport::openDataFile(m_s.dataFolder, fileName, progress.progress());
-    m_readCancelled = file.cancelled;
-    if (m_readCancelled) return;   // stopped by the user: no window opens, nothing changes
+    WrenImport::LoggerData file = WrenImport::openLoggerFile(m_s.dataFolder, fileName, progress.progress());
+    m_readCancelled = file.file.cancelled;
+    if (m_readCancelled) {   // stopped by the user: no window opens, nothing changes
+        closeDataFile();
+        return;
+    }
     m_noDataFile = file.noDataFile;
-    m_dataFile = std::move(file.rows);
+    m_dataFile = std::move(file.file);
 }
+
+bool ToolsController::chooseColumnMap(QWidget* parent, const ColumnMap& start)
+{
+    const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
+    frmColumnMap window(m_s.subWindowSensor, target, m_dataFile, start, parent);
+    if (window.exec() != QDialog::Accepted) return false;
+    m_map = window.map();
+    ColumnMaps::save(m_s.db, m_s.subWindowSensor, LoggerFormats::name(m_dataFile.format), m_dataFile.signature(), m_map);
+    return true;
+}
+
+bool ToolsController::haveColumnMap()
+{
+    if (const auto saved = ColumnMaps::load(m_s.db, m_s.subWindowSensor, m_dataFile.signature())) {
+        m_map = *saved;
+        return true;
+    }
+    const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
+    return chooseColumnMap(&m_win, ColumnMaps::guess(m_dataFile.names, m_dataFile.firstRows(20), target.gauges,
+                                                     target.tempChannel));
+}
+
+namespace {
+// The first bytes of a file, to tell its format before it is read.
+QByteArray headOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(64 * 1024) : QByteArray();
+}
+}  // namespace
 
 void ToolsController::imgAddWrenData_Click()
 {
@@ -115,7 +152,10 @@ void ToolsController::imgAddWrenData_Click()
         const QString path = chooseFile();
         if (path.isEmpty()) return;
         const QString title = QFileInfo(path).fileName();
-        if (title != m_s.subWindowSensor + QStringLiteral(".txt")) {
+        // Files with named columns come from a logger program and carry its table's name;
+        // only the comma-separated layout is named after its sensor.
+        const bool named = LoggerFormats::detect(headOf(path)) != LoggerFormats::Format::CommaSeparated;
+        if (!named && title != m_s.subWindowSensor + QStringLiteral(".txt")) {
             const auto answer = Messages::show(
                 QStringLiteral("WARNING:\r\n") + title + QStringLiteral(" is not a match for the current sensor of ") +
                     m_s.rsSensors->text(QStringLiteral("InstrumentID")) +
@@ -141,6 +181,13 @@ void ToolsController::imgAddWrenData_Click()
                            Messages::Icon::Information);
             return;
         }
+        if (!m_dataFile.error.isEmpty()) {
+            Messages::show(QStringLiteral("The file ") + title + QStringLiteral(" cannot be imported:\r\n") +
+                               LoggerFormats::refusalText(m_dataFile),
+                           QString(), Messages::Icon::Exclamation);
+            return;
+        }
+        if (m_dataFile.needsMap() && !haveColumnMap()) return;
         frmWrenData window(m_win, *this, path, &m_win);
         window.exec();
     });

@@ -1,5 +1,6 @@
 #pragma once
-#include "tools/LoggerFile.h"
+#include "tools/ColumnMap.h"
+#include "tools/LoggerFormats.h"
 
 #include <QObject>
 #include <QString>
@@ -24,19 +25,26 @@ public:
     void imgAddWrenData_Click();
 
     // Writes "Schema.ini", copies the chosen file to "datafile.txt" in the data folder,
-    // reads it as the data file and sets the no-data-file flag. fileTitle is the name
-    // without folder (not used); fileName the full path.
+    // reads it as the data file (in whichever logger format it is) and sets the
+    // no-data-file flag. fileTitle is the name without folder (not used); fileName the
+    // full path.
     void OpenDataFile(const QString& fileTitle, const QString& fileName);
 
     // The interval box of the logger import (hours: "1", "8", "24"; "24" at first). The
     // Readings page places it beside its import button; until then it lives hidden here.
     QComboBox* cboWrenInt = nullptr;
 
-    // The import's shared state: the no-data-file flag and the data file's rows.
+    // The import's shared state: the no-data-file flag and the data file (its format,
+    // column names and rows), and the column map chosen for a file with named columns.
     bool noDataFile() const { return m_noDataFile; }
-    const std::vector<LoggerFile::Row>& dataFileRows() const { return m_dataFile; }
-    std::vector<LoggerFile::Row> takeDataFileRows() { return std::exchange(m_dataFile, {}); }
-    void closeDataFile() { m_dataFile.clear(); m_dataFile.shrink_to_fit(); }
+    const LoggerFormats::Opened& dataFile() const { return m_dataFile; }
+    LoggerTable takeDataFileRows() { return std::exchange(m_dataFile.table, LoggerTable()); }
+    void closeDataFile() { m_dataFile = LoggerFormats::Opened(); }
+    const ColumnMap& columnMap() const { return m_map; }
+
+    // Asks for the column map of the data file for the sub-window sensor (the preview
+    // window), starting from start; saves it when the user accepts. False when cancelled.
+    bool chooseColumnMap(QWidget* parent, const ColumnMap& start);
 
     // Re-opens the readings, returns to the saved reading (the last one when there is
     // none) and shows it with its position. Used when a tool window closes.
@@ -52,6 +60,10 @@ public:
     static void setExportFolder(const QString& folder);
     static QString exportFolder(const QString& dataFolder);
 
+    // Finds the saved column map of the data file for the sub-window sensor, or asks for
+    // one (starting from guesses). False when the user cancelled.
+    bool haveColumnMap();
+
 private:
     QString chooseFile();
 
@@ -59,5 +71,6 @@ private:
     Shared& m_s;
     bool m_noDataFile = true;
     bool m_readCancelled = false;
-    std::vector<LoggerFile::Row> m_dataFile;
+    LoggerFormats::Opened m_dataFile;
+    ColumnMap m_map;
 };

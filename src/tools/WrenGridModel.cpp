@@ -12,25 +12,42 @@ QStringList WrenGridModel::headers()
             QStringLiteral("Channel5"), QStringLiteral("Channel6"), QStringLiteral("Append")};
 }
 
-void WrenGridModel::setRows(std::vector<LoggerFile::Row> rows, WrenDates::Layout layout, int interval)
+std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
+{
+    std::vector<Column> out;
+    const QStringList h = headers();
+    for (int i = 0; i < AppendColumn; ++i) out.push_back({h[i], i, false});
+    return out;
+}
+
+void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m, int interval)
 {
     beginResetModel();
-    m_rows = std::move(rows);
-    m_selected = WrenDates::preselect(m_rows, layout, interval);
+    m_table = std::move(table);
+    m_columns = std::move(columns);
+    m_mapping = m;
+    m_moments = LoggerReadings::moments(m_table, m_mapping);
+    m_selected = LoggerReadings::preselect(m_moments, interval);
     endResetModel();
 }
 
-void WrenGridModel::preselect(WrenDates::Layout layout, int interval)
+void WrenGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, std::vector<Column> columns)
 {
-    m_selected = WrenDates::preselect(m_rows, layout, interval);
-    if (!m_rows.empty())
-        emit dataChanged(index(0, AppendColumn), index(rowCount() - 1, AppendColumn), {MarkRole});
+    const bool newColumns = !columns.empty();
+    if (newColumns) beginResetModel();
+    if (newColumns) m_columns = std::move(columns);
+    m_mapping = m;
+    m_moments = LoggerReadings::moments(m_table, m_mapping);
+    m_selected = LoggerReadings::preselect(m_moments, interval);
+    if (newColumns) endResetModel();
+    else if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
 }
 
 void WrenGridModel::clear()
 {
     beginResetModel();
-    m_rows.clear();
+    m_table = LoggerTable();
+    m_moments.clear();
     m_selected.clear();
     endResetModel();
 }
@@ -42,7 +59,7 @@ int WrenGridModel::selectedCount() const
 
 bool WrenGridModel::toggle(const QModelIndex& index)
 {
-    if (!index.isValid() || index.column() != AppendColumn || size_t(index.row()) >= m_selected.size()) return false;
+    if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;
     m_selected[size_t(index.row())] = !m_selected[size_t(index.row())];
     emit dataChanged(index, index, {MarkRole});
     return true;
@@ -50,38 +67,48 @@ bool WrenGridModel::toggle(const QModelIndex& index)
 
 int WrenGridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : int(m_table.rowCount());
 }
 
 int WrenGridModel::columnCount(const QModelIndex& parent) const
 {
     if (parent.isValid()) return 0;
-    return m_rows.empty() ? 1 : Columns;
+    return m_table.isEmpty() ? 1 : appendColumn() + 1;
 }
 
 QVariant WrenGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || size_t(index.row()) >= m_rows.size()) return {};
+    if (!index.isValid() || index.row() >= m_table.rowCount()) return {};
     const int c = index.column();
-    if (c == AppendColumn) {
-        const bool on = m_selected[size_t(index.row())];
+    const qsizetype r = index.row();
+    if (c == appendColumn()) {
+        const bool on = m_selected[size_t(r)];
         if (role == MarkRole) return on;
         if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
             return on ? QStringLiteral("to be appended") : QStringLiteral("not to be appended");
         return {};
     }
-    if (role == Qt::DisplayRole) return m_rows[size_t(index.row())].fieldText(c);
-    if (role == Qt::ToolTipRole && c == 0 && m_rows[size_t(index.row())].broken)
-        return QStringLiteral("This line has an unclosed quote and cannot be appended");
+    if (c < 0 || c >= int(m_columns.size())) return {};
+    const Column& col = m_columns[size_t(c)];
+    if (role == Qt::DisplayRole) {
+        if (col.moment && m_moments[size_t(r)] != LoggerReadings::NoMoment)
+            return LoggerClock::display(m_moments[size_t(r)]);
+        return col.field >= 0 ? m_table.field(r, col.field) : QString();
+    }
+    if (role == Qt::ToolTipRole && c == 0) {
+        if (m_table.broken(r)) return QStringLiteral("This line has an unclosed quote and cannot be appended");
+        if (m_mapping.expectedFields > 0 && m_table.fieldCount(r) != m_mapping.expectedFields)
+            return QStringLiteral("This line has %1 fields, the header names %2").arg(m_table.fieldCount(r)).arg(m_mapping.expectedFields);
+    }
     return {};
 }
 
 QVariant WrenGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
-    if (m_rows.empty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
-    const QStringList h = headers();
-    return section >= 0 && section < h.size() ? QVariant(h[section]) : QVariant();
+    if (m_table.isEmpty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
+    if (section == appendColumn()) return QStringLiteral("Append");
+    return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].header) : QVariant();
 }
 
 Qt::ItemFlags WrenGridModel::flags(const QModelIndex& index) const

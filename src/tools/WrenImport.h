@@ -1,7 +1,7 @@
 #pragma once
-#include "readings/ReadingRules.h"
-#include "tools/ImportChecks.h"
 #include "tools/LoggerFile.h"
+#include "tools/LoggerFormats.h"
+#include "tools/LoggerReadings.h"
 #include "tools/WrenDates.h"
 
 #include <QDate>
@@ -38,16 +38,21 @@ struct DataFile {
 // user understands (it is shown).
 DataFile openDataFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
 
-// The sensor the rows are appended to.
-struct Target {
-    QString sensorId;          // InstrumentID: the data table's name and the keys' start
-    int gauges = 0;            // channels written, Channel1 .. Channel<gauges> (at most 10)
-    bool tempChannel = false;  // the type has a temperature channel: C4 is ChannelT
-    ReadingRules::Limits limits;   // the type's reading limits, as for typed readings
+// The working copy read in whichever logger format it is (see LoggerFormats). A path that
+// names no file gives noDataFile; a file over LoggerFormats::MaxFileBytes is refused
+// (file.error). Throws TwError when a file cannot be written or read.
+struct LoggerData {
+    bool noDataFile = true;
+    LoggerFormats::Opened file;
 };
+LoggerData openLoggerFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
+
+// The sensor the rows are appended to: its number, the type's channel count, whether it
+// has a temperature channel (then C4 of the comma-separated layout is ChannelT), limits.
+using Target = LoggerReadings::Target;
 
 // Looks up the sensor's type: gauges = the type's NumChannels, tempChannel = TempChannel,
-// and its reading limits. Throws TwError when the sensor or its type is unknown.
+// and its limits. Throws TwError when the sensor or its type is unknown.
 Target targetFor(Database& db, const QString& sensorId);
 
 // The reading a row gives, as stored texts.
@@ -68,37 +73,13 @@ QString leadingFixed(QStringView text, int decimals);
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
 
-// The texts of a row that would be stored, for the import checks.
-ImportChecks::LineValues lineValues(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
-
-// The selected rows that are not readings that can be stored (a broken line, a date
-// that cannot be read, a value outside the type's limits, an absurdly long field, a date
-// without gauge values), in file order with the reason.
-std::vector<ImportChecks::Refused> refusedRows(const std::vector<LoggerFile::Row>& rows,
-                                               const std::vector<bool>& selected, WrenDates::Layout layout,
-                                               const Target& target);
-
-struct Outcome {
-    int appended = 0;
-    QStringList duplicates;    // keys refused because a reading with that key exists
-    std::vector<ImportChecks::Refused> refused;   // selected rows not stored (see refusedRows)
-    bool cancelled = false;    // stopped by the user: nothing was stored
-};
-
-// Appends the selected rows as new readings in one transaction, leaving out the refused
-// ones. Duplicates are found by the data table's unique key index (by a look-up where a
-// table has none). Cancelling through progress stores nothing. Throws TwError on a
-// database failure (nothing stored).
-Outcome appendRows(Database& db, const Target& target, const std::vector<LoggerFile::Row>& rows,
-                   const std::vector<bool>& selected, WrenDates::Layout layout,
-                   const LoggerFile::Progress& progress = {});
-
 // The message that reports an append's duplicates (empty when there are none).
 QString duplicatesMessage(const QStringList& keys);
 
-// Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.txt",
+// Keeps a copy of an imported file in the data folder: "imports/TW<sensor>_<yyyy-MM-dd>.<suffix>",
 // with "_2", "_3" ... added when that name is taken. The source is never moved or deleted.
 // Returns the copy's path; throws TwError when it cannot be made.
-QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day);
+QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day,
+                    const QString& suffix = QStringLiteral("txt"));
 
 }  // namespace WrenImport

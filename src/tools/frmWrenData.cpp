@@ -10,11 +10,13 @@
 #include "tools/ToolsController.h"
 #include "tools/WrenGridModel.h"
 #include "tools/WrenImport.h"
+#include "tools/ColumnMap.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -33,6 +35,7 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     lblHeader = GridWidgets::makeHeaderLabel(this);
 
     auto* frame = new QGroupBox(QStringLiteral("Datafile Date Format:"), this);
+    m_dateFrame = frame;
     frame->setObjectName(QStringLiteral("Frame1"));
     auto* frameLayout = new QHBoxLayout(frame);
     auto* group = new QButtonGroup(this);
@@ -53,6 +56,14 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     cmdAppend->setDefault(true);   // Enter appends (after its question); not from inside the grid
     connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
 
+    lblColumnMap = new QLabel(this);
+    lblColumnMap->setObjectName(QStringLiteral("lblColumnMap"));
+    lblColumnMap->setWordWrap(true);
+    cmdColumnMap = new QPushButton(QStringLiteral("Column map..."), this);
+    cmdColumnMap->setObjectName(QStringLiteral("cmdColumnMap"));
+    cmdColumnMap->setAutoDefault(false);
+    connect(cmdColumnMap, &QPushButton::clicked, this, &frmWrenData::cmdColumnMap_Click);
+
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
 
     m_model = new WrenGridModel(this);
@@ -66,12 +77,14 @@ frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString
     MSFlexGrid1->setKeyHandler([this](QChar ch) {
         if (ch != u' ') return false;
         const QModelIndex cur = MSFlexGrid1->currentIndex();
-        if (cur.isValid()) m_model->toggle(m_model->index(cur.row(), WrenGridModel::AppendColumn));
+        if (cur.isValid()) m_model->toggle(m_model->index(cur.row(), m_model->appendColumn()));
         return true;
     });
 
     auto* top = new QHBoxLayout;
     top->addWidget(frame);
+    top->addWidget(lblColumnMap, 1);
+    top->addWidget(cmdColumnMap);
     top->addStretch();
     top->addWidget(cmdAppend);
     auto* layout = new QVBoxLayout(this);
@@ -106,6 +119,14 @@ void frmWrenData::Form_Load()
         }
     });
     ignoringErrors([&] { Module1::OpenSensorData(m_s); });
+    m_format = m_tools.dataFile().format;
+    m_target = {m_s.subWindowSensor, 0, false};
+    ignoringErrors([&] { m_target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor); });
+    const bool named = m_format != LoggerFormats::Format::CommaSeparated;
+    m_dateFrame->setVisible(!named);
+    lblColumnMap->setVisible(named);
+    cmdColumnMap->setVisible(named);
+    if (named) showMap();
     if (!m_tools.noDataFile()) {
         lblHeader->setText(QStringLiteral("Click to download textfile data to Sensor ") + m_s.subWindowSensor);
         cmdAppend->setEnabled(true);
@@ -123,23 +144,65 @@ bool frmWrenData::PopulateSFlexGrid()
         m_model->clear();
         return false;
     }
-    m_model->setRows(m_tools.takeDataFileRows(), layout(), interval());
+    m_model->setTable(m_tools.takeDataFileRows(), columns(), mapping(), interval());
     QHeaderView* h = MSFlexGrid1->horizontalHeader();
     if (m_model->rowCount() == 0) {
         h->resizeSection(0, GridWidgets::twips(this, 1800));
         return true;
     }
-    const QStringList headers = WrenGridModel::headers();
-    for (int c = 0; c < headers.size(); ++c)
-        h->resizeSection(c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QString header = m_model->headerData(c, Qt::Horizontal).toString();
+        h->resizeSection(c, GridWidgets::twips(this, 120 * int(header.trimmed().size()) + 240));
+    }
     h->resizeSection(0, GridWidgets::twips(this, 2600));
     return true;
+}
+
+LoggerReadings::Mapping frmWrenData::mapping() const
+{
+    if (m_format == LoggerFormats::Format::CommaSeparated)
+        return LoggerFormats::commaSeparatedMapping(int(layout()), m_target);
+    LoggerReadings::Mapping m;
+    LoggerFormats::mappingFor(m_tools.dataFile(), m_tools.columnMap(), m);
+    return m;
+}
+
+std::vector<WrenGridModel::Column> frmWrenData::columns() const
+{
+    if (m_format == LoggerFormats::Format::CommaSeparated) return WrenGridModel::commaSeparatedColumns();
+    const LoggerReadings::Mapping m = mapping();
+    std::vector<WrenGridModel::Column> out{{QStringLiteral("Reading Date & Time"), m.dateField, true}};
+    if (m_target.tempChannel) out.push_back({QStringLiteral("ChannelT"), m.tempField, false});
+    for (int k = 0; k < m_target.gauges; ++k)
+        out.push_back({QStringLiteral("Channel%1").arg(k + 1), size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1, false});
+    return out;
+}
+
+void frmWrenData::showMap()
+{
+    const ColumnMap& map = m_tools.columnMap();
+    QStringList parts{map.dateColumn + QStringLiteral(" (") + LoggerClock::caption(map.layout) + QStringLiteral(") \u2192 date")};
+    if (m_target.tempChannel && !map.tempColumn.isEmpty()) parts << map.tempColumn + QStringLiteral(" \u2192 ChannelT");
+    for (int k = 0; k < map.gaugeColumns.size(); ++k)
+        if (!map.gaugeColumns[k].isEmpty()) parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 Channel%1").arg(k + 1);
+    if (map.clockOffsetHours != 0)
+        parts << QStringLiteral("clock offset %1 h").arg(QString::number(map.clockOffsetHours, 'f', 2));
+    lblColumnMap->setText(m_tools.dataFile().description + QStringLiteral(": ") + parts.join(QStringLiteral(", ")));
+}
+
+void frmWrenData::cmdColumnMap_Click()
+{
+    runTrapped(QStringLiteral(" frmWrenData.cmdColumnMap_Click"), [&] {
+        if (!m_tools.chooseColumnMap(this, m_tools.columnMap())) return;
+        showMap();
+        m_model->setMapping(mapping(), interval(), columns());
+    });
 }
 
 void frmWrenData::layoutChanged()
 {
     // The marks follow the layout the dates are read in.
-    if (m_model && m_model->rowCount() > 0) m_model->preselect(layout(), interval());
+    if (m_model && m_model->rowCount() > 0) m_model->setMapping(mapping(), interval());
 }
 
 void frmWrenData::MSFlexGrid1_Click(const QModelIndex& index)
@@ -153,29 +216,31 @@ void frmWrenData::cmdAppend_Click()
                                            m_s.subWindowSensor + QStringLiteral(" ?"),
                                        QString(), Messages::Icon::None, Messages::Buttons::YesNo);
     if (answer == Messages::Answer::Yes) {
-        WrenImport::Outcome outcome;
+        LoggerReadings::Outcome outcome;
         QString failure;
         try {
             const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
-            // Lines that are not readings that can be stored are listed, all in one, before
-            // anything is appended; the user decides whether the others are.
-            const auto refused = WrenImport::refusedRows(m_model->rows(), m_model->selection(), layout(), target);
-            if (!refused.empty()) {
-                qint64 checked = 0;
-                for (bool on : m_model->selection()) checked += on ? 1 : 0;
-                const qint64 accepted = checked - qint64(refused.size());
-                const QString summary = ImportChecks::summary(refused, accepted);
-                if (accepted == 0) {
-                    Messages::show(summary, QString(), Messages::Icon::Exclamation);
-                    return;   // the window stays open with its marks
-                }
-                if (Messages::show(summary, QString(), Messages::Icon::Exclamation, Messages::Buttons::YesNo) !=
-                    Messages::Answer::Yes)
-                    return;
+            const LoggerReadings::Mapping m = mapping();
+            LoggerReadings::Survey survey;
+            {
+                GridWidgets::ProgressWindow progress(this, QStringLiteral("Checking the readings..."));
+                survey = LoggerReadings::survey(m_model->table(), m_model->selection(), m, target, progress.progress());
+            }
+            if (survey.cancelled) {
+                Messages::show(QStringLiteral("The import was cancelled; nothing was appended."));
+                return;
+            }
+            // Lines that cannot be stored are listed before anything is stored; the user decides.
+            if (!survey.refused.empty()) {
+                const auto go = Messages::show(
+                    LoggerReadings::refusalSummary(survey.refused) +
+                        (survey.ready > 0 ? QStringLiteral("\r\n\r\nAppend the other %1 readings?").arg(survey.ready)
+                                          : QStringLiteral("\r\n\r\nNo other reading is selected. Close the window?")),
+                    QString(), Messages::Icon::Exclamation, Messages::Buttons::YesNo, Messages::Answer::No);
+                if (go != Messages::Answer::Yes) return;   // the window stays open, its marks as they were
             }
             GridWidgets::ProgressWindow progress(this, QStringLiteral("Appending readings..."));
-            outcome = WrenImport::appendRows(m_s.db, target, m_model->rows(), m_model->selection(), layout(),
-                                             progress.progress());
+            outcome = LoggerReadings::append(m_s.db, target, m_model->table(), survey, m, progress.progress());
         } catch (const TwError& e) {
             WriteLog(trapMessage(e.number, e.description, QStringLiteral(" frmWrenData.cmdAppend_Click")));
             failure = e.isStorageFault() ? StorageFault::reason(e.storage) : e.description;
@@ -193,7 +258,7 @@ void frmWrenData::cmdAppend_Click()
             Messages::show(QStringLiteral("The import was cancelled; nothing was appended."));
             return;
         }
-        const QString dups = WrenImport::duplicatesMessage(outcome.duplicates);
+        const QString dups = LoggerReadings::duplicatesMessage(outcome.duplicates, outcome.duplicateKeys);
         if (!dups.isEmpty()) Messages::show(dups);
         if (outcome.appended == 0) {
             Messages::show(QStringLiteral(" No data was found to append"));
@@ -203,8 +268,10 @@ void frmWrenData::cmdAppend_Click()
             // Keep a copy of what was imported in the data folder.
             runTrapped(QStringLiteral(" frmWrenData.ArchiveDataFile"), [&] {
                 const QString copy = QDir(m_s.dataFolder).filePath(WrenImport::WorkingCopyName);
+                const QString suffix = QFileInfo(m_sourcePath).suffix();
                 WrenImport::archiveCopy(m_s.dataFolder, WrenImport::FileExists(copy) ? copy : m_sourcePath,
-                                        m_s.subWindowSensor, QDate::currentDate());
+                                        m_s.subWindowSensor, QDate::currentDate(),
+                                        m_format == LoggerFormats::Format::CommaSeparated ? QStringLiteral("txt") : suffix);
             });
         }
     }

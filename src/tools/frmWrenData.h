@@ -1,12 +1,13 @@
 #pragma once
+#include "tools/LoggerFormats.h"
 #include "tools/WrenDates.h"
+#include "tools/WrenGridModel.h"
 
 #include <QDialog>
 
 class frmTarnwell;
 struct Shared;
 class ToolsController;
-class WrenGridModel;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -26,6 +27,8 @@ public:
     QRadioButton* optDateFormat[3] = {nullptr, nullptr, nullptr};
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QPushButton* cmdAppend = nullptr;
+    QLabel* lblColumnMap = nullptr;          // files with named columns: what feeds what
+    QPushButton* cmdColumnMap = nullptr;     // changes that map
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 
@@ -36,6 +39,7 @@ public:
     bool PopulateSFlexGrid();
     void MSFlexGrid1_Click(const QModelIndex& index);
     void cmdAppend_Click();
+    void cmdColumnMap_Click();
     void Form_Unload();
 
     void done(int r) override;
@@ -43,11 +47,18 @@ public:
 private:
     int interval() const;
     void layoutChanged();
+    // How the rows give readings, and the grid's columns, for the file's format.
+    LoggerReadings::Mapping mapping() const;
+    std::vector<WrenGridModel::Column> columns() const;
+    void showMap();
 
     frmTarnwell& m_win;
     Shared& m_s;
     ToolsController& m_tools;
     QString m_sourcePath;
     WrenGridModel* m_model = nullptr;
+    QWidget* m_dateFrame = nullptr;
+    LoggerFormats::Format m_format = LoggerFormats::Format::CommaSeparated;
+    LoggerReadings::Target m_target;
     bool m_unloaded = false;
 };

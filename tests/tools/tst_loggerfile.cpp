@@ -1,7 +1,6 @@
 // The logger-file reader, the date layouts, the pre-selection and the reading a row gives,
 // without any window or database.
 #include "calc/Numbers.h"
-#include "tools/ImportChecks.h"
 #include "tools/LoggerFile.h"
 #include "tools/WrenDates.h"
 #include "tools/WrenImport.h"
@@ -182,7 +181,7 @@ private slots:
         QVERIFY(rows[0].broken);
         const auto sel = WrenDates::preselect(rows, Layout::YearFirst, 24);
         QCOMPARE(marks(sel), (std::vector<bool>{false, true}));
-        WrenImport::Target t{"123456789", 2, true, {}};
+        WrenImport::Target t{"123456789", 2, true};
         QVERIFY(!WrenImport::readingFromRow(rows[0], Layout::YearFirst, t));
     }
 
@@ -221,7 +220,7 @@ private slots:
         QFETCH(QString, date);
         QFETCH(QString, time);
         const auto rows = LoggerFile::parse(line);
-        const auto r = WrenImport::readingFromRow(rows.at(0), Layout(layout), {"123456789", gauges, temp, {}});
+        const auto r = WrenImport::readingFromRow(rows.at(0), Layout(layout), {"123456789", gauges, temp});
         QVERIFY(r);
         QCOMPARE(r->channelT, channelT);
         QCOMPARE(r->channels, channels);
@@ -291,7 +290,7 @@ private slots:
                 const auto sel = WrenDates::preselect(rows, Layout(l), 24);
                 QCOMPARE(sel.size(), rows.size());
                 for (size_t i = 0; i < rows.size(); ++i) {
-                    const auto r = WrenImport::readingFromRow(rows[i], Layout(l), {"123456789", 6, true, {}});
+                    const auto r = WrenImport::readingFromRow(rows[i], Layout(l), {"123456789", 6, true});
                     if (sel[i]) QVERIFY(r.has_value());   // a selected row always gives a whole reading
                     if (r) QCOMPARE(r->channels.size(), 6);
                 }
@@ -299,52 +298,6 @@ private slots:
             ++files;
         }
         QVERIFY(files >= 5);
-    }
-
-    // The import checks, whatever the file format: the type's limits as for a typed
-    // reading (a limit itself passes), empty gauges counting as 0, an empty temperature
-    // stored as no value, absurdly long fields, dates without gauge values.
-    void importChecks_data()
-    {
-        QTest::addColumn<bool>("dateRead");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("temperature");
-        QTest::addColumn<QStringList>("gauges");
-        QTest::addColumn<QString>("refusal");
-        const QString d = "2011/03/05 14:00:00";
-        QTest::newRow("within") << true << d << "21.5" << QStringList{"1.5", "-2"} << "";
-        QTest::newRow("at the limits") << true << d << "60" << QStringList{"-100", "100"} << "";
-        QTest::newRow("above") << true << d << "20" << QStringList{"1", "100.01"}
-                               << "Channel 2 is 100.01, outside the limits -100 to 100";
-        QTest::newRow("below, text after the number") << true << d << "20" << QStringList{"-150ue", "1"}
-                                                      << "Channel 1 is -150, outside the limits -100 to 100";
-        QTest::newRow("temperature") << true << d << "-20.5" << QStringList{"1", "1"}
-                                     << "the temperature is -20.5, outside the limits -20 to 60";
-        QTest::newRow("no temperature") << true << d << " " << QStringList{"1", "1"} << "";
-        QTest::newRow("one empty gauge counts as 0") << true << d << "20" << QStringList{"", "3"} << "";
-        QTest::newRow("no gauge value") << true << d << "20" << QStringList{" ", ""} << "it has a date but no gauge values";
-        QTest::newRow("long field") << true << d << "20" << QStringList{"1", QString(41, '9')}
-                                    << "the field of Channel 2 is 41 characters long";
-        QTest::newRow("long temperature") << true << d << QString(41, '1') << QStringList{"1", "1"}
-                                          << "the temperature field is 41 characters long";
-        QTest::newRow("long date") << false << QString(45, '2') << "20" << QStringList{"1", "1"}
-                                   << "the date field is 45 characters long";
-        QTest::newRow("date not read") << false << "2011/13/45" << "20" << QStringList{"1", "1"}
-                                       << "the date \"2011/13/45\" cannot be read";
-    }
-    void importChecks()
-    {
-        QFETCH(bool, dateRead);
-        QFETCH(QString, date);
-        QFETCH(QString, temperature);
-        QFETCH(QStringList, gauges);
-        QFETCH(QString, refusal);
-        ReadingRules::Limits limits{2, true, -100, 100, -20, 60};
-        QCOMPARE(ImportChecks::refusal({dateRead, date, temperature, gauges}, limits), refusal);
-        // A type whose limits exclude 0 refuses an empty gauge, as for a typed reading.
-        limits.lowVal = 1;
-        QCOMPARE(ImportChecks::refusal({true, "2011/03/05 14:00:00", "20", {"", "3"}}, limits),
-                 QString("Channel 1 is 0, outside the limits 1 to 100"));
     }
 };
 

@@ -266,14 +266,13 @@ private slots:
             appendNow(d);
         }));
         QCOMPARE(marks, (QList<bool>{false, true, false, true, false}));
-        // Neither the marker row nor the dateless row is stored: the user is told before
-        // anything is appended, and appends the others.
+        // Neither the marker row nor the dateless row is stored, and the user is told.
         QCOMPARE(readingCount(), 2);
         const QStringList texts = m.script.texts();
-        QVERIFY(texts.contains("2 of the checked lines are not readings that can be stored, and will not be appended:\r\n"
-                               "line 1: the date \"2000/01/01 00:00:80\" cannot be read as YYYY/MM/DD\r\n"
-                               "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\n"
-                               "Append the other 2 checked readings?"));
+        // They are listed before anything is stored, and the user agrees to append the rest.
+        QVERIFY(texts.contains("2 selected lines cannot be stored:\r\n"
+                               "line 1: the date \"2000/01/01 00:00:80\" is the logger's mark for an unknown time\r\n"
+                               "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\nAppend the other 2 readings?"));
         QCOMPARE(texts.last(), "2 records appended to " + Sensor);
     }
 
@@ -314,15 +313,16 @@ private slots:
         QVERIFY(!QDir(dataFile("imports")).exists());
     }
 
-    // Lines that are not readings that can be stored are listed in one summary before
-    // anything is appended, with their line numbers and reasons; the user decides.
-    void refusedLinesAreListedBeforeAppending_data()
+    // Lines whose values cannot be stored - outside the type's limits, absurdly long, a
+    // date without gauge values - are listed with the other refusals in one summary
+    // before anything is appended; the user decides.
+    void valuesOutsideTheLimitsAreListedBeforeAppending_data()
     {
         QTest::addColumn<bool>("appendOthers");
         QTest::newRow("the others appended") << true;
         QTest::newRow("nothing appended") << false;
     }
-    void refusedLinesAreListedBeforeAppending()
+    void valuesOutsideTheLimitsAreListedBeforeAppending()
     {
         QFETCH(bool, appendOthers);
         // Type 35: two gauges from -10000 to 10000 and a temperature from -20 to 60.
@@ -348,14 +348,13 @@ private slots:
             stillOpen = d->isVisible() && d->cmdAppend->isEnabled();
             if (stillOpen) d->reject();
         }));
-        const QString summary = m.script.texts().at(1);
-        QCOMPARE(summary, QString("5 of the checked lines are not readings that can be stored, and will not be appended:\r\n"
-                                  "line 3: Channel 2 is 12000, outside the limits -10000 to 10000\r\n"
-                                  "line 4: the temperature is 75, outside the limits -20 to 60\r\n"
-                                  "line 5: the field of Channel 1 is 43 characters long\r\n"
-                                  "line 6: it has a date but no gauge values\r\n"
-                                  "line 7: it has a date but no gauge values\r\n\r\n"
-                                  "Append the other 3 checked readings?"));
+        QCOMPARE(m.script.texts().at(1), QString("5 selected lines cannot be stored:\r\n"
+                                                 "line 3: gauge 2 is 12000, outside the limits -10000 to 10000\r\n"
+                                                 "line 4: the temperature is 75, outside the limits -20 to 60\r\n"
+                                                 "line 5: gauge 1 is too long\r\n"
+                                                 "line 6: it has a date but no gauge values\r\n"
+                                                 "line 7: it has a date but no gauge values\r\n\r\n"
+                                                 "Append the other 3 readings?"));
         QCOMPARE(m.script.shown[1].buttons, Messages::Buttons::YesNo);
         QCOMPARE(m.script.shown[1].icon, Messages::Icon::Exclamation);
         if (!appendOthers) {
@@ -399,7 +398,6 @@ private slots:
                                                 "Nothing was stored."}));
         QCOMPARE(readingCount(), 0);
         QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
-        QCOMPARE(db->scalar("SELECT count(*) FROM sqlite_master WHERE type = 'table'").toInt(), 6);
     }
 
     // A logger file that cannot be read, or a data folder the working copy cannot be

@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+class Database;
+
+// The alarm events the readings just imported for a sensor have raised, for the import's
+// summary line. The alarms' evaluation plugs in here; until then there are none.
+namespace ImportAlarms {
+
+int newEvents(Database& db, const QString& sensorId, qint64 appended);
+
+}  // namespace ImportAlarms

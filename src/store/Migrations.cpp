@@ -1,0 +1,169 @@
+#include "store/Migrations.h"
+#include "store/Database.h"
+#include "store/TwError.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSet>
+#include <QVariant>
+
+namespace Migrations {
+
+namespace {
+
+const QString RecordTable = QStringLiteral("SchemaMigrations");
+
+// The record of applied steps itself. Its presence is what tells a database of release 1.0
+// (no record, every step pending) from a later one.
+void createRecordTable(Database& db)
+{
+    db.execute(QStringLiteral("CREATE TABLE SchemaMigrations (MigrationID TEXT PRIMARY KEY NOT NULL, "
+                              "AppliedAt TEXT NOT NULL, AppliedBy TEXT, ProgramVersion TEXT)"));
+}
+
+bool hasRecordTable(Database& db)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
+                     {RecordTable})
+               .toInt() > 0;
+}
+
+QString loginName()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
+    return name;
+}
+
+QString programVersion()
+{
+    return QStringLiteral("%1.%2.%3").arg(TARNWELL_VERSION_MAJOR).arg(TARNWELL_VERSION_MINOR).arg(TARNWELL_VERSION_PATCH);
+}
+
+// Column maps of logger files with named columns, per sensor and file layout, and the
+// record of the files imported without anyone at the screen (each file once).
+void createLoggerMapTables(Database& db)
+{
+    db.execute(QStringLiteral("CREATE TABLE LoggerMaps (SensorID TEXT NOT NULL, Signature TEXT NOT NULL, Format TEXT, "
+                              "DateColumn TEXT, DateLayout INTEGER, TempColumn TEXT, GaugeColumns TEXT, "
+                              "ClockOffsetHours REAL, SavedAt TEXT, PRIMARY KEY (SensorID, Signature))"));
+    db.execute(QStringLiteral("CREATE TABLE ImportedFiles (ContentHash TEXT NOT NULL, FileSize INTEGER NOT NULL, "
+                              "FileName TEXT NOT NULL, ImportedAt TEXT, Sensors TEXT, Appended INTEGER, "
+                              "PRIMARY KEY (ContentHash, FileSize, FileName))"));
+}
+
+}  // namespace
+
+const std::vector<Migration>& all()
+{
+    static const std::vector<Migration> steps = {
+        {"2026-12-schema-versions", "record of schema versions", &createRecordTable},
+        {"2026-12-logger-maps", "column maps of logger files, record of imported files", &createLoggerMapTables},
+    };
+    return steps;
+}
+
+Status status(Database& db, const std::vector<Migration>& steps)
+{
+    Status st;
+    QSet<QString> recorded;
+    if (hasRecordTable(db)) {
+        QSqlQuery q(db.handle());
+        if (!q.exec(QStringLiteral("SELECT MigrationID FROM SchemaMigrations ORDER BY AppliedAt, MigrationID")))
+            throwSqlError(q.lastError());
+        QStringList order;
+        while (q.next()) {
+            const QString id = q.value(0).toString();
+            recorded.insert(id);
+            order << id;
+        }
+        QSet<QString> known;
+        for (const Migration& m : steps) known.insert(QString::fromLatin1(m.id));
+        for (const QString& id : order)
+            if (!known.contains(id)) st.unknown << id;
+    }
+    for (const Migration& m : steps) {
+        const QString id = QString::fromLatin1(m.id);
+        (recorded.contains(id) ? st.applied : st.pending) << id;
+    }
+    return st;
+}
+
+Result upgrade(Database& db, const BackupFn& backup, const std::vector<Migration>& steps)
+{
+    Result r;
+    Status st;
+    try {
+        st = status(db, steps);
+    } catch (const TwError& e) {
+        r.outcome = Outcome::Failed;
+        r.detail = e.description;
+        return r;
+    }
+    if (st.newer()) {
+        r.outcome = Outcome::Newer;
+        r.detail = st.unknown.join(QStringLiteral(", "));
+        return r;
+    }
+    if (st.pending.isEmpty()) return r;
+
+    try {
+        if (backup) r.backupPath = backup();
+    } catch (const TwError& e) {
+        r.outcome = Outcome::Failed;
+        r.detail = QStringLiteral("no copy of it could be made first (") + e.description + QStringLiteral(")");
+        return r;
+    }
+
+    try {
+        Transaction tx(db);
+        const QString when = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        for (const Migration& m : steps) {
+            const QString id = QString::fromLatin1(m.id);
+            if (!st.pending.contains(id)) continue;
+            m.apply(db);
+            db.execute(QStringLiteral("INSERT INTO SchemaMigrations (MigrationID, AppliedAt, AppliedBy, ProgramVersion) "
+                                      "VALUES (?,?,?,?)"),
+                       {id, when, loginName(), programVersion()});
+            r.applied << id;
+        }
+        tx.commit();
+        r.outcome = Outcome::Upgraded;
+    } catch (const TwError& e) {
+        r.outcome = Outcome::Failed;
+        r.applied.clear();
+        r.detail = QStringLiteral("Err #%1: %2").arg(e.number).arg(e.description);
+    }
+    return r;
+}
+
+QString logLine(const Result& r)
+{
+    switch (r.outcome) {
+    case Outcome::UpToDate: return QString();
+    case Outcome::Upgraded:
+        return QStringLiteral("Database upgraded (%1)").arg(r.applied.join(QStringLiteral(", "))) +
+               (r.backupPath.isEmpty() ? QString() : QStringLiteral("; copy before the upgrade: ") + r.backupPath);
+    case Outcome::Newer:
+        return QStringLiteral("Database refused: changed by a newer version of Tarnwell (%1)").arg(r.detail);
+    case Outcome::Failed: return QStringLiteral("Database upgrade failed, database unchanged: ") + r.detail;
+    }
+    return QString();
+}
+
+QString refusalMessage(const Result& r, const QString& databasePath)
+{
+    if (r.outcome == Outcome::Newer)
+        return QStringLiteral("The database ") + databasePath +
+               QStringLiteral(" was changed by a newer version of Tarnwell than this one.\r\n"
+                              "This version cannot work on it without risk to its data, so it was left as it is.\r\n"
+                              "Install the newer version of Tarnwell, or restore a backup made with this version.");
+    if (r.outcome == Outcome::Failed)
+        return QStringLiteral("The database ") + databasePath +
+               QStringLiteral(" comes from an earlier version of Tarnwell and could not be upgraded: ") + r.detail +
+               QStringLiteral(".\r\nThe database was left exactly as it was.");
+    return QString();
+}
+
+}  // namespace Migrations

@@ -1,0 +1,414 @@
+#include "tools/LoggerReadings.h"
+#include "tools/ImportChecks.h"
+#include "maintenance/ErrorLog.h"
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+#include "store/TwError.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <sqlite3.h>
+
+namespace LoggerReadings {
+
+namespace {
+
+constexpr int ProgressEvery = 4096;
+constexpr int MaxShownDuplicates = 100;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool equalsNoCase(QByteArrayView a, const char* b)
+{
+    const qsizetype n = qsizetype(std::strlen(b));
+    if (a.size() != n) return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        char c = a[i];
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        if (c != b[i]) return false;
+    }
+    return true;
+}
+
+bool noValueWord(QByteArrayView t)
+{
+    static const char* const words[] = {"NAN", "INF", "+INF", "-INF", "INFINITY", "+INFINITY", "-INFINITY"};
+    for (const char* w : words)
+        if (equalsNoCase(t, w)) return true;
+    return false;
+}
+
+// Whether the moment can be read at all (the checks that do not depend on the values).
+QString lineProblem(const LoggerTable& table, qsizetype row, const Mapping& m)
+{
+    if (table.tooLong(row)) return QStringLiteral("the line is too long");
+    if (table.broken(row)) return QStringLiteral("a quote is not closed");
+    const int n = table.fieldCount(row);
+    const bool cutShort = !table.lineEnded(row) && row == table.rowCount() - 1;
+    if (m.expectedFields > 0 && n != m.expectedFields) {
+        if (cutShort && n < m.expectedFields)
+            return QStringLiteral("the line is cut short (%1 of %2 fields)").arg(n).arg(m.expectedFields);
+        return QStringLiteral("the line has %1 fields, the header names %2").arg(n).arg(m.expectedFields);
+    }
+    if (m.requireLineEnd && cutShort) return QStringLiteral("the line is cut short (it has no line end)");
+    return QString();
+}
+
+QString quoted(const LoggerTable& table, QByteArrayView v)
+{
+    QString s = table.decode(v.first(std::min<qsizetype>(v.size(), 40)));
+    if (v.size() > 40) s += QStringLiteral("...");
+    return u'"' + s + u'"';
+}
+
+// Whether the table has a unique index on DateTimeKey alone.
+bool hasUniqueKeyIndex(Database& db, const QString& table)
+{
+    QSqlQuery q(db.handle());
+    if (!q.exec(QStringLiteral("PRAGMA index_list(") + SqlDialect::quoteName(table) + u')')) return false;
+    QStringList unique;
+    while (q.next())
+        if (q.value(QStringLiteral("unique")).toInt() == 1) unique << q.value(QStringLiteral("name")).toString();
+    for (const QString& idx : unique) {
+        QSqlQuery c(db.handle());
+        if (!c.exec(QStringLiteral("PRAGMA index_info(") + SqlDialect::quoteName(idx) + u')')) continue;
+        QStringList cols;
+        while (c.next()) cols << c.value(QStringLiteral("name")).toString();
+        if (cols.size() == 1 && cols[0].compare(QLatin1String("DateTimeKey"), Qt::CaseInsensitive) == 0) return true;
+    }
+    return false;
+}
+
+// A prepared statement of our own, finalized however the append ends.
+struct Statement {
+    sqlite3_stmt* st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+    void prepare(sqlite3* h, const QString& sql)
+    {
+        const QByteArray text = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
+        if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)), storageKindOf(rc));
+    }
+    // Steps once; returns SQLITE_ROW or SQLITE_DONE, throws on failure. Leaves it reset.
+    int step()
+    {
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
+            sqlite3_reset(st);
+            throw TwError(rc, message, storageKindOf(rc));
+        }
+        sqlite3_reset(st);
+        return rc;
+    }
+};
+
+}  // namespace
+
+int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = (text[i++] == '-');
+    const qsizetype wholeFrom = i;
+    while (i < n && isDigit(text[i])) ++i;
+    const QByteArrayView whole = text.sliced(wholeFrom, i - wholeFrom);
+    QByteArrayView frac;
+    if (i < n && text[i] == '.') {
+        const qsizetype f = ++i;
+        while (i < n && isDigit(text[i])) ++i;
+        frac = text.sliced(f, i - f);
+    }
+    if (whole.isEmpty() && frac.isEmpty()) negative = false;
+    // The digits kept: the whole part (at least "0") and `decimals` decimals.
+    char keep[80];
+    int k = 0;
+    const QByteArrayView w = whole.isEmpty() ? QByteArrayView("0") : whole;
+    if (w.size() + decimals + 2 > qsizetype(sizeof keep)) return -1;
+    for (char c : w) keep[k++] = c;
+    for (int d = 0; d < decimals; ++d) keep[k++] = d < frac.size() ? frac[d] : '0';
+    // Half away from zero on the first digit dropped, as by hand.
+    const bool up = frac.size() > decimals && frac[decimals] >= '5';
+    int start = 0;
+    if (up) {
+        int j = k - 1;
+        for (; j >= 0; --j) {
+            if (keep[j] == '9') keep[j] = '0';
+            else { ++keep[j]; break; }
+        }
+        if (j < 0) {
+            std::memmove(keep + 1, keep, size_t(k));
+            keep[0] = '1';
+            ++k;
+        }
+    }
+    const int intLen = k - decimals;
+    while (start + 1 < intLen && keep[start] == '0') ++start;
+    bool zero = true;
+    for (int j = 0; j < k; ++j) zero = zero && keep[j] == '0';
+    const int len = (negative && !zero ? 1 : 0) + (intLen - start) + (decimals > 0 ? 1 + decimals : 0);
+    if (len + 1 > capacity) return -1;
+    int o = 0;
+    if (negative && !zero) out[o++] = '-';
+    for (int j = start; j < intLen; ++j) out[o++] = keep[j];
+    if (decimals > 0) {
+        out[o++] = '.';
+        for (int j = intLen; j < k; ++j) out[o++] = keep[j];
+    }
+    out[o] = 0;
+    return o;
+}
+
+int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* length)
+{
+    *length = 0;
+    if (t.isEmpty() || noValueWord(t)) return 0;
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    if (t[i] == '+' || t[i] == '-') ++i;
+    int digits = 0;
+    while (i < n && isDigit(t[i])) { ++i; ++digits; }
+    if (i < n && t[i] == '.') {
+        ++i;
+        while (i < n && isDigit(t[i])) { ++i; ++digits; }
+    }
+    if (digits == 0) return -1;
+    if (i == n) {
+        *length = leadingFixed(t, decimals, out, capacity);
+        return *length < 0 ? -1 : 1;
+    }
+    if (t[i] != 'e' && t[i] != 'E') return -1;
+    ++i;
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    const qsizetype expFrom = i;
+    while (i < n && isDigit(t[i])) ++i;
+    if (i == expFrom || i != n || i - expFrom > 4) return -1;
+    const QByteArray copy = t.toByteArray();
+    const double v = std::strtod(copy.constData(), nullptr);
+    if (!std::isfinite(v) || std::fabs(v) > 1e30) return -1;
+    char plain[64];
+    std::snprintf(plain, sizeof plain, "%.*f", decimals + 6, v);
+    *length = leadingFixed(QByteArrayView(plain, qsizetype(std::strlen(plain))), decimals, out, capacity);
+    return *length < 0 ? -1 : 1;
+}
+
+std::vector<qint64> moments(const LoggerTable& table, const Mapping& m)
+{
+    std::vector<qint64> out(size_t(table.rowCount()), NoMoment);
+    QByteArray scratch;
+    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+        if (!lineProblem(table, r, m).isEmpty()) continue;
+        const QByteArrayView date = table.fieldBytes(r, m.dateField, scratch);
+        if (!m.markerDate.isEmpty() && date == m.markerDate) continue;
+        if (const auto s = LoggerClock::read(date, m.layout)) out[size_t(r)] = *s + m.offsetSeconds;
+    }
+    return out;
+}
+
+std::vector<bool> preselect(const std::vector<qint64>& moments, int interval)
+{
+    std::vector<bool> selected(moments.size(), false);
+    bool haveReference = false;
+    qint64 reference = 0;
+    auto hour = [](qint64 s) { return s >= 0 ? s / 3600 : -((-s + 3599) / 3600); };
+    for (size_t r = 0; r < moments.size(); ++r) {
+        if (moments[r] == NoMoment) continue;
+        if (haveReference && hour(moments[r]) - hour(reference) < interval) continue;
+        selected[r] = true;
+        reference = moments[r];
+        haveReference = true;
+    }
+    return selected;
+}
+
+QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const Target& t, Built& out)
+{
+    QString problem = lineProblem(table, row, m);
+    if (!problem.isEmpty()) return problem;
+    QByteArray scratch;
+    const QByteArrayView date = table.fieldBytes(row, m.dateField, scratch);
+    if (!m.markerDate.isEmpty() && date == m.markerDate)
+        return QStringLiteral("the date %1 is the logger's mark for an unknown time").arg(quoted(table, date));
+    const auto seconds = LoggerClock::read(date, m.layout);
+    if (!seconds)
+        return QStringLiteral("the date %1 cannot be read as %2").arg(quoted(table, date), LoggerClock::caption(m.layout));
+    if (!LoggerClock::texts(*seconds + m.offsetSeconds, out.when))
+        return QStringLiteral("the date %1 with the clock offset is out of range").arg(quoted(table, date));
+
+    auto number = [&](int field, int decimals, char* buf, int& len, bool emptyGivesZero, const QString& what,
+                      int& chars, bool& given) {
+        const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch) : QByteArrayView();
+        chars = int(v.trimmed().size());
+        given = chars > 0;
+        if (m.numbers == NumberRule::Leading) {
+            if (field < 0 || (!emptyGivesZero && v.trimmed().isEmpty())) { len = 0; return true; }
+            len = leadingFixed(v, decimals, buf, 32);
+            if (len < 0) { problem = what + QStringLiteral(" is too long"); return false; }
+            return true;
+        }
+        const int kind = strictFixed(v, decimals, buf, 32, &len);
+        if (kind < 0) {
+            problem = what + QStringLiteral(" is not a number: ") + quoted(table, v);
+            return false;
+        }
+        given = kind > 0;
+        return true;
+    };
+    out.tempLen = -1;
+    out.tempChars = 0;
+    bool tempGiven = false;
+    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, false, QStringLiteral("the temperature"),
+                                 out.tempChars, tempGiven))
+        return problem;
+    for (int k = 0; k < t.gauges && k < 10; ++k) {
+        const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
+        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], true, QStringLiteral("gauge %1").arg(k + 1),
+                    out.gaugeChars[k], out.gaugeGiven[k]))
+            return problem;
+    }
+    return ImportChecks::problem(t, out);
+}
+
+QString keyOf(const Target& t, const Built& b)
+{
+    return t.sensorId + u' ' + QLatin1StringView(b.when.date) + u' ' + QLatin1StringView(b.when.time);
+}
+
+Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const Mapping& m, const Target& t,
+              const LoggerTable::Progress& progress)
+{
+    Survey s;
+    s.storable.assign(size_t(table.rowCount()), false);
+    Built b;
+    const qint64 total = table.rowCount();
+    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+        if (progress && r % ProgressEvery == 0 && !progress(r, total)) {
+            s.cancelled = true;
+            return s;
+        }
+        if (size_t(r) >= selected.size() || !selected[size_t(r)]) continue;
+        const QString problem = build(table, r, m, t, b);
+        if (problem.isEmpty()) {
+            s.storable[size_t(r)] = true;
+            ++s.ready;
+        } else {
+            s.refused.push_back({table.line(r), problem});
+        }
+    }
+    return s;
+}
+
+QString refusalSummary(const std::vector<Refusal>& refused, int shown)
+{
+    if (refused.empty()) return QString();
+    QString text = refused.size() == 1 ? QStringLiteral("1 selected line cannot be stored:")
+                                       : QStringLiteral("%1 selected lines cannot be stored:").arg(refused.size());
+    for (size_t i = 0; i < refused.size() && int(i) < shown; ++i)
+        text += QStringLiteral("\r\nline %1: %2").arg(refused[i].line).arg(refused[i].reason);
+    if (int(refused.size()) > shown) text += QStringLiteral("\r\n... and %1 more").arg(refused.size() - size_t(shown));
+    return text;
+}
+
+Outcome append(Database& db, const Target& t, const LoggerTable& table, const Survey& survey, const Mapping& m,
+               const LoggerTable::Progress& progress, bool immediate)
+{
+    Outcome out;
+    const bool byIndex = hasUniqueKeyIndex(db, t.sensorId);
+    const QString name = SqlDialect::quoteName(t.sensorId);
+    QString cols = QStringLiteral("DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, PlotSpatial, Plottemporal");
+    QString marks = QStringLiteral("?, ?, ?, ?, 1, 1, 1");
+    if (t.tempChannel) {
+        cols += QStringLiteral(", ChannelT");
+        marks += QStringLiteral(", ?");
+    }
+    const int gauges = std::clamp(t.gauges, 0, 10);
+    for (int k = 1; k <= gauges; ++k) {
+        cols += QStringLiteral(", Channel%1").arg(k);
+        marks += QStringLiteral(", ?");
+    }
+
+    Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
+    sqlite3* h = db.sqliteHandle();
+    if (!h) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    Statement insert, lookup;
+    insert.prepare(h, (byIndex ? QStringLiteral("INSERT OR IGNORE INTO ") : QStringLiteral("INSERT INTO ")) + name +
+                          QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") + marks + u')');
+    if (!byIndex) lookup.prepare(h, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
+
+    const QByteArray sensor = t.sensorId.toUtf8();
+    char key[64 + 32];
+    const bool keyFits = sensor.size() < 64;
+    if (!keyFits) throw TwError(ErrNo::TypeMismatch, QStringLiteral("The sensor number is too long"));
+    std::memcpy(key, sensor.constData(), size_t(sensor.size()));
+    const int keyLen = int(sensor.size()) + 20;
+    Built b;
+    const qint64 total = table.rowCount();
+    qsizetype r = 0;
+    // The append is one unit of the log: a failure repeated on many lines is written once.
+    const LogBulkScope logScope(QStringLiteral("import"), [&] {
+        return r < table.rowCount() ? QStringLiteral("line %1").arg(table.line(r)) : QString();
+    });
+    for (; r < table.rowCount(); ++r) {
+        if (progress && r % ProgressEvery == 0 && !progress(r, total)) {
+            out = Outcome{};
+            out.cancelled = true;
+            return out;   // the transaction rolls back: nothing stored
+        }
+        if (size_t(r) >= survey.storable.size() || !survey.storable[size_t(r)]) continue;
+        // Rows were checked by the survey; one that changed its mind is skipped.
+        if (!build(table, r, m, t, b).isEmpty()) continue;
+        key[sensor.size()] = ' ';
+        std::memcpy(key + sensor.size() + 1, b.when.date, 10);
+        key[sensor.size() + 11] = ' ';
+        std::memcpy(key + sensor.size() + 12, b.when.time, 8);
+        if (!byIndex) {
+            sqlite3_bind_text(lookup.st, 1, key, keyLen, SQLITE_STATIC);
+            if (lookup.step() == SQLITE_ROW) {
+                ++out.duplicates;
+                if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(key, keyLen);
+                continue;
+            }
+        }
+        int p = 1;
+        sqlite3_bind_text(insert.st, p++, key, keyLen, SQLITE_STATIC);
+        sqlite3_bind_text(insert.st, p++, b.when.date, 10, SQLITE_STATIC);
+        sqlite3_bind_text(insert.st, p++, b.when.time, 8, SQLITE_STATIC);
+        sqlite3_bind_text(insert.st, p++, b.when.stored, 19, SQLITE_STATIC);
+        if (t.tempChannel) sqlite3_bind_text(insert.st, p++, b.temp, std::max(0, b.tempLen), SQLITE_STATIC);
+        for (int k = 0; k < gauges; ++k) sqlite3_bind_text(insert.st, p++, b.gauge[k], b.gaugeLen[k], SQLITE_STATIC);
+        insert.step();
+        if (sqlite3_changes(h) == 0) {
+            ++out.duplicates;
+            if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(key, keyLen);
+        } else {
+            ++out.appended;
+        }
+    }
+    if (progress && !progress(total, total)) {
+        out = Outcome{};
+        out.cancelled = true;
+        return out;
+    }
+    tx.commit();
+    return out;
+}
+
+QString duplicatesMessage(qint64 count, const QStringList& firstKeys)
+{
+    if (count <= 0) return QString();
+    if (count == 1 && !firstKeys.isEmpty()) return firstKeys[0] + QStringLiteral(" is a duplicate reading and cannot be appended.");
+    constexpr int shown = 5;
+    QString text = QString::number(count) + QStringLiteral(" readings are duplicates and cannot be appended:");
+    for (int i = 0; i < firstKeys.size() && i < shown; ++i) text += QStringLiteral("\r\n") + firstKeys[i];
+    if (count > shown) text += QStringLiteral("\r\n... and %1 more").arg(count - shown);
+    return text;
+}
+
+}  // namespace LoggerReadings

@@ -1,0 +1,124 @@
+#pragma once
+#include "tools/LoggerClock.h"
+#include "tools/LoggerTable.h"
+
+#include <QByteArray>
+#include <QtNumeric>
+#include <QString>
+#include <QStringList>
+#include <limits>
+#include <vector>
+
+class Database;
+
+// From a logger file's rows to stored readings, the same for every file format: which
+// fields feed a reading (a mapping), the moment of each row, the pre-selection by an
+// interval, the check of every selected row before anything is stored, and the append in
+// one transaction through one prepared statement.
+namespace LoggerReadings {
+
+// How a field's text becomes a stored number.
+enum class NumberRule {
+    Leading,   // the comma-separated layout: the leading number ("12a" -> 12, "" -> 0.00 for a gauge)
+    Strict,    // the header formats: a number, or NAN / INF / -INF / empty for no value; other text refuses the line
+};
+
+struct Mapping {
+    int dateField = 0;
+    LoggerClock::Layout layout = LoggerClock::Layout::YearFirst;
+    qint64 offsetSeconds = 0;       // added to the logger's time to give the site's time
+    int tempField = -1;             // feeds ChannelT; -1: none
+    std::vector<int> gaugeFields;   // feed Channel1, Channel2, ...; -1: none (stored empty)
+    NumberRule numbers = NumberRule::Leading;
+    int expectedFields = 0;         // a row with another number of fields is refused (0: any)
+    bool requireLineEnd = false;    // a last line with no line end is refused (cut short)
+    QByteArray markerDate;          // a date text never pre-selected
+};
+
+// The sensor the readings go to.
+struct Target {
+    QString sensorId;
+    int gauges = 0;            // Channel1 .. Channel<gauges> are written (at most 10)
+    bool tempChannel = false;  // ChannelT is written
+    // The sensor type's reading limits (Configuration: lowval, highval, templow, temphigh),
+    // for the value checks; NaN where the type gives none.
+    double low = qQNaN(), high = qQNaN(), tempLow = qQNaN(), tempHigh = qQNaN();
+};
+
+constexpr qint64 NoMoment = std::numeric_limits<qint64>::min();
+
+// The moment (site time, seconds as LoggerClock) of every row; NoMoment for a row that
+// cannot be dated (broken, a wrong number of fields, an unreadable or marker date).
+std::vector<qint64> moments(const LoggerTable& table, const Mapping& m);
+
+// The first dated row, then each next dated row at least interval clock-hour boundaries
+// after the last one chosen.
+std::vector<bool> preselect(const std::vector<qint64>& moments, int interval);
+
+// A reading built from a row: texts in fixed buffers, so building a million costs no
+// allocation.
+struct Built {
+    LoggerClock::Texts when;
+    char temp[32];
+    int tempLen = -1;          // -1: ChannelT not written; 0: stored empty
+    char gauge[10][32];
+    int gaugeLen[10] = {};     // 0: stored empty
+    // What the fields held before they became stored texts, for the value checks.
+    int tempChars = 0;         // characters of the temperature field (blanks trimmed)
+    int gaugeChars[10] = {};   // characters of each gauge field (blanks trimmed)
+    bool gaugeGiven[10] = {};  // the gauge field held a value (not empty, nor a no-value word)
+};
+
+// Builds the reading of a row; returns why it cannot be stored (empty when it can).
+QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const Target& t, Built& out);
+
+// The reading's key, "<sensor> yyyy/MM/dd HH:mm:ss".
+QString keyOf(const Target& t, const Built& b);
+
+// A line that cannot be stored, and why.
+struct Refusal {
+    int line = 0;
+    QString reason;
+};
+
+// Every selected row checked before anything is stored.
+struct Survey {
+    qint64 ready = 0;                // rows that will be offered to the database
+    std::vector<Refusal> refused;    // in file order
+    std::vector<bool> storable;      // per row: selected and ready
+    bool cancelled = false;
+};
+Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const Mapping& m, const Target& t,
+              const LoggerTable::Progress& progress = {});
+
+// One summary of refused lines (empty when none): what the user sees before deciding.
+QString refusalSummary(const std::vector<Refusal>& refused, int shown = 5);
+
+struct Outcome {
+    qint64 appended = 0;
+    qint64 duplicates = 0;
+    QStringList duplicateKeys;   // the first keys refused as duplicates (at most 100)
+    bool cancelled = false;      // stopped by the user: nothing stored
+};
+
+// Appends the storable rows of a survey as new readings (IsDirty, PlotSpatial and
+// Plottemporal set) in one transaction; a key that exists already is a duplicate and is
+// left alone. immediate takes the write lock at once (for a second process working on
+// the same file). Cancelling through progress stores nothing. Throws TwError on a database
+// failure (nothing stored).
+Outcome append(Database& db, const Target& t, const LoggerTable& table, const Survey& survey, const Mapping& m,
+               const LoggerTable::Progress& progress = {}, bool immediate = false);
+
+// The message that reports duplicates (empty when none): one key, or the count and the
+// first few keys.
+QString duplicatesMessage(qint64 count, const QStringList& firstKeys);
+
+// Number texts of a field (exposed for tests): the leading number with a fixed number of
+// decimals, rounded half away from zero on its decimal digits (as WrenImport::leadingFixed).
+int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity);
+
+// A strict number: 1 and its text with a fixed number of decimals; 0 for no value (empty,
+// NAN, INF, -INF); -1 when the text is not a number.
+int strictFixed(QByteArrayView text, int decimals, char* out, int capacity, int* length);
+
+}  // namespace LoggerReadings

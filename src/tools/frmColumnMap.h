@@ -1,0 +1,41 @@
+#pragma once
+#include "tools/ColumnMap.h"
+#include "tools/LoggerFormats.h"
+
+#include <QDialog>
+#include <vector>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The column map of a logger file with named columns, for one sensor: a preview of the
+// file's first rows, the date and time column and its layout, the temperature column, a
+// column per gauge channel and the clock offset. Modal; OK checks the choice first.
+class frmColumnMap : public QDialog {
+    Q_OBJECT
+public:
+    frmColumnMap(const QString& sensorId, const LoggerReadings::Target& target, const LoggerFormats::Opened& file,
+                 const ColumnMap& start, QWidget* parent = nullptr);
+
+    QLabel* lblHeader = nullptr;
+    QTableWidget* grdPreview = nullptr;
+    QComboBox* cboDateColumn = nullptr;
+    QComboBox* cboDateLayout = nullptr;
+    QComboBox* cboTempColumn = nullptr;         // null when the type has no temperature channel
+    std::vector<QComboBox*> cboGauge;           // "cboGauge(1)" ..
+    QDoubleSpinBox* txtClockOffset = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    // The map as chosen on screen.
+    ColumnMap map() const;
+
+    void cmdOK_Click();
+
+private:
+    const LoggerFormats::Opened& m_file;
+    LoggerReadings::Target m_target;
+};

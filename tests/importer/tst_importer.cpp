@@ -1,0 +1,252 @@
+// tarnwell-import: one file for a sensor, a folder imported once (also run twice at the
+// same time), the summary lines, the error log and the exit codes. The command is run as
+// a separate process, as a timer would run it.
+#include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
+#include "importer/ImportRun.h"
+#include "store/Database.h"
+#include "store/Paths.h"
+#include "tools/ColumnMap.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+const QString Sensor = QStringLiteral("123445001");   // type 45: three gauges and a temperature
+const QString Other = QStringLiteral("123445002");
+const QStringList Names{"TIMESTAMP", "RECORD", "Temp", "Strain(1)", "Strain(2)", "Strain(3)"};
+
+// A TOA5 file of count hourly records from the given hour of 2024-03-05.
+QByteArray toa5(int firstHour, int count, const QByteArray& tail = {})
+{
+    QByteArray out = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
+                     "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\"\r\n"
+                     "\"TS\",\"RN\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
+                     "\"\",\"\",\"Avg\",\"Avg\",\"Avg\",\"Avg\"\r\n";
+    const QDateTime start(QDate(2024, 3, 5), QTime(0, 0));
+    for (int i = 0; i < count; ++i)
+        out += '"' + start.addSecs(qint64(firstHour + i) * 3600).toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "\"," +
+               QByteArray::number(firstHour + i) + ",20.5,1,2,3\r\n";
+    return out + tail;
+}
+
+struct Run {
+    int code = -1;
+    QString out;
+    QString err;
+};
+}  // namespace
+
+class TestImporter : public QObject {
+    Q_OBJECT
+    TestHome home;
+    QTemporaryDir files;
+    std::unique_ptr<Database> db;
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = QDir(files.path()).filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(content);
+        return path;
+    }
+
+    static Run runCommand(const QStringList& args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(TARNWELL_IMPORT_EXE), args);
+        p.waitForFinished(120000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    int count(const QString& sensor)
+    {
+        return db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1`").arg(sensor)).toInt();
+    }
+
+    void saveMap(const QString& sensor)
+    {
+        ColumnMap m;
+        m.dateColumn = "TIMESTAMP";
+        m.tempColumn = "Temp";
+        m.gaugeColumns = QStringList{"Strain(1)", "Strain(2)", "Strain(3)"};
+        ColumnMaps::save(*db, sensor, "TOA5", ColumnMaps::signature("TOA5", Names), m);
+    }
+
+    QString log()
+    {
+        QFile f(Paths::logFilePath());
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll());
+    }
+
+private slots:
+    void init()
+    {
+        db.reset();
+        TestData::installFresh();
+        db = TestData::openDatabase();
+        TestData::addSensor(*db, {Sensor});
+        TestData::addSensor(*db, {Other});
+        QDir(files.path()).removeRecursively();
+        QDir().mkpath(files.path());
+    }
+
+    void helpAndWrongUse()
+    {
+        const Run help = runCommand({"--help"});
+        QCOMPARE(help.code, 0);
+        QVERIFY(help.out.startsWith("Usage: tarnwell-import"));
+        QVERIFY(help.out.contains("Exit status: 0"));
+        for (const QStringList& args : {QStringList{}, QStringList{"--sensor", Sensor}, QStringList{"--folder"},
+                                        QStringList{"--sensor", Sensor, "--folder", "x"}, QStringList{"--bogus"},
+                                        QStringList{"--interval", "x", "--folder", "y"}}) {
+            const Run r = runCommand(args);
+            QCOMPARE(r.code, 2);
+            QVERIFY(r.err.contains("Try 'tarnwell-import --help'"));
+        }
+        const Run missing = runCommand({"--database", files.filePath("none.mdb"), "--folder", files.path()});
+        QCOMPARE(missing.code, 2);
+        QVERIFY(missing.err.contains("no Tarnwell database at"));
+    }
+
+    void oneFileForASensor()
+    {
+        const QString path = writeFile("Stope4_Hourly.dat", toa5(0, 3));
+        // No map yet for this layout: the file fails, nothing is stored, the log says why.
+        Run r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.out.trimmed(), path + ": failed, nothing stored: sensor " + Sensor +
+                                      " has no column map for this layout of TOA5 file; import one such file in Tarnwell to choose it");
+        QVERIFY(log().contains("tarnwell-import " + path));
+        QCOMPARE(count(Sensor), 0);
+
+        saveMap(Sensor);
+        r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), path + ": sensor " + Sensor + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        QCOMPARE(count(Sensor), 3);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE IsDirty = 1 AND Plottemporal = 1 AND "
+                                           "ChannelT = '20.5' AND Channel3 = '3.00'").arg(Sensor)).toInt(), 3);
+        QVERIFY(QFile::exists(QDir(Paths::dataFolder()).filePath("imports/TW" + Sensor + "_" +
+                                                                 QDate::currentDate().toString("yyyy-MM-dd") + ".dat")));
+
+        // Again: everything is a duplicate, which is no failure.
+        r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(": 0 appended, 3 duplicates, 0 refused lines"));
+
+        // A file whose last line was cut short while it was copied: the rest goes in, exit 1.
+        const QString cut = writeFile("cut.dat", toa5(3, 2, "\"2024-03-05 05:00:00\",5,20.5,1"));
+        r = runCommand({"--sensor", Sensor, cut, path});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.out.contains(cut + ": sensor " + Sensor + ": 2 appended, 0 duplicates, 1 refused lines, 0 new alarm events\n"
+                                     "  line 7: the line is cut short (4 of 6 fields)"));
+        QCOMPARE(count(Sensor), 5);
+
+        // A comma-separated file with day-first dates.
+        const QString plain = writeFile(Sensor + ".txt", "06/03/2024 10:00:00,7,45,123445001,19.5,1,2,3\r\n");
+        r = runCommand({"--sensor", Sensor, "--date-layout", "dmy", plain});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 FROM `%1` WHERE DateTimeKey = ?").arg(Sensor),
+                            {Sensor + " 2024/03/06 10:00:00"}).toString(), QString("19.5/1.00"));
+
+        // A sensor that does not exist fails that file only.
+        r = runCommand({"--sensor", "999999999", path});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.contains("No sensor type found for sensor 999999999"));
+    }
+
+    // Each file once, also when the folder is imported again; a file that grew is read
+    // again and only its new lines go in; files for nobody are skipped and said so.
+    void folderImportsEachFileOnce()
+    {
+        saveMap(Sensor);
+        saveMap(Other);   // one logger file feeds two bolts
+        writeFile("drop/a.dat", toa5(0, 2));
+        writeFile("drop/b.dat", toa5(2, 2));
+        writeFile("drop/" + Sensor + ".txt", "2024/03/06 10:00:00,7,45,123445001,19.5,1,2,3\r\n");
+        writeFile("drop/notes.csv", "Name,Value\r\nx,1\r\n");
+        const QString drop = files.filePath("drop");
+        Run r = runCommand({"--folder", drop});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines, (QStringList{drop + "/" + Sensor + ".txt: sensor " + Sensor +
+                                         ": 1 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
+                                     drop + "/a.dat: sensor " + Sensor + ", " + Other +
+                                         ": 4 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
+                                     drop + "/b.dat: sensor " + Sensor + ", " + Other +
+                                         ": 4 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
+                                     drop + "/notes.csv: skipped: no sensor has a column map for its layout"}));
+        QCOMPARE(count(Sensor), 5);
+        QCOMPARE(count(Other), 4);
+
+        r = runCommand({"--folder", drop});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), drop + "/notes.csv: skipped: no sensor has a column map for its layout");
+        QCOMPARE(count(Sensor), 5);
+
+        writeFile("drop/b.dat", toa5(2, 3));
+        const auto reports = ImportRun::importFolder(*db, drop, {});
+        QCOMPARE(reports.size(), size_t(2));
+        QCOMPARE(reports[0].appended, 2);
+        QCOMPARE(reports[0].duplicates, 4);
+        QCOMPARE(db->scalar("SELECT COUNT(*) FROM ImportedFiles").toInt(), 4);
+
+        // A file whose header is refused fails alone; it is tried again next time.
+        writeFile("drop/c.dat", toa5(9, 1).replace("\"Deg C\",", ""));
+        r = runCommand({"--folder", drop});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.contains(drop + "/c.dat: failed, nothing stored: line 3: 5 units for 6 field names"));
+        QCOMPARE(db->scalar("SELECT COUNT(*) FROM ImportedFiles").toInt(), 4);
+    }
+
+    // The program open on the sensor's readings does not keep the command from writing, and
+    // shows the new readings when the tab is entered again.
+    void safeWhileTheProgramIsOpen()
+    {
+        saveMap(Sensor);
+        TestData::addManyReadings(*db, Sensor, 300, QDateTime(QDate(2023, 1, 1), QTime(0, 0)), 3);
+        const QString path = writeFile("Stope4_Hourly.dat", toa5(0, 4));
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QCOMPARE(w.shared().currentSensorId(), Sensor);
+        w.selectTab(frmTarnwell::TabReadings);
+        QCOMPARE(w.shared().rsReadings->recordCount(), 300);
+        w.shared().rsReadings->moveFirst();
+        w.shared().rsReadings->moveNext();
+        const Run r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(": 4 appended"));
+        w.selectTab(frmTarnwell::TabIdentification);
+        w.selectTab(frmTarnwell::TabReadings);
+        QCOMPARE(w.shared().rsReadings->recordCount(), 304);
+    }
+
+    void twoRunsAtOnceImportEachFileOnce()
+    {
+        saveMap(Sensor);
+        const int fileCount = 30;
+        for (int f = 0; f < fileCount; ++f) writeFile(QStringLiteral("drop/f%1.dat").arg(f, 2, 10, QChar('0')), toa5(f * 10, 10));
+        const QString drop = files.filePath("drop");
+        QProcess a, b;
+        a.start(QStringLiteral(TARNWELL_IMPORT_EXE), {"--folder", drop});
+        b.start(QStringLiteral(TARNWELL_IMPORT_EXE), {"--folder", drop});
+        QVERIFY(a.waitForFinished(120000) && b.waitForFinished(120000));
+        QCOMPARE(a.exitCode(), 0);
+        QCOMPARE(b.exitCode(), 0);
+        const QString out = QString::fromUtf8(a.readAllStandardOutput() + b.readAllStandardOutput());
+        QCOMPARE(out.count(": 10 appended, 0 duplicates"), fileCount);   // each file by one of them
+        QVERIFY(!out.contains("failed"));
+        QCOMPARE(count(Sensor), fileCount * 10);
+        QCOMPARE(db->scalar("SELECT COUNT(*) FROM ImportedFiles").toInt(), fileCount);
+    }
+};
+
+QTEST_MAIN(TestImporter)
+#include "tst_importer.moc"

@@ -1,0 +1,214 @@
+// Schema versions: a database of release 1.0 is upgraded after a copy is kept, a newer one is
+// refused untouched, and a failed upgrade leaves the database exactly as it was.
+#include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
+#include "maintenance/DatabaseUpgrade.h"
+#include "store/Database.h"
+#include "store/Migrations.h"
+#include "store/Paths.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+using Migrations::Migration;
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+qint64 count(Database& db, const QString& table)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(table)).toLongLong();
+}
+
+bool hasTable(Database& db, const QString& name)
+{
+    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name}).toInt() > 0;
+}
+
+QStringList upgradeCopies()
+{
+    return QDir(Paths::dataFolder() + QStringLiteral("/HALYXbackup"))
+        .entryList({QStringLiteral("*-before-upgrade.mdb")}, QDir::Files);
+}
+
+}  // namespace
+
+class TestMigrations : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+    // Puts the release-1.0 database where the program looks for its database.
+    void installReleaseOne()
+    {
+        TestData::installFresh();
+        QFile::remove(Paths::databasePath());
+        QVERIFY(QFile::copy(QStringLiteral(TARNWELL_FIXTURES "/release-1.0.mdb"), Paths::databasePath()));
+        QFile::setPermissions(Paths::databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+private slots:
+    void newDatabaseIsUpToDate()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        const Migrations::Status st = Migrations::status(*db);
+        QVERIFY(st.upToDate());
+        QCOMPARE(st.applied.size(), qsizetype(Migrations::all().size()));
+    }
+
+    void releaseOneIsUpgradedAfterACopyAndKeepsEveryReading()
+    {
+        installReleaseOne();
+        const QByteArray before = fileHash(Paths::databasePath());
+        {
+            Database db;
+            QVERIFY(db.open(Paths::databasePath()));
+            const Migrations::Status st = Migrations::status(db);
+            QVERIFY(st.applied.isEmpty());
+            QCOMPARE(st.pending.size(), qsizetype(Migrations::all().size()));
+            QString refusal;
+            QVERIFY(DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), &refusal));
+            QVERIFY(refusal.isEmpty());
+            QVERIFY(Migrations::status(db).upToDate());
+            QCOMPARE(count(db, "240375101"), 40);
+            QCOMPARE(count(db, "240355103"), 105);
+            QCOMPARE(count(db, "Sensors"), 3);
+            const QString who = db.scalar("SELECT AppliedBy FROM SchemaMigrations LIMIT 1").toString();
+            QCOMPARE(who, qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
+        }
+        // The copy is the database as it was: the old layout and every reading.
+        const QStringList copies = upgradeCopies();
+        QCOMPARE(copies.size(), 1);
+        {
+            Database copy;
+            QVERIFY(copy.open(Paths::dataFolder() + "/HALYXbackup/" + copies[0]));
+            QVERIFY(!hasTable(copy, "SchemaMigrations"));
+            QCOMPARE(count(copy, "240375102"), 40);
+        }
+        QVERIFY(fileHash(Paths::databasePath()) != before);
+
+        // Opening again changes nothing and makes no second copy.
+        const QByteArray upgraded = fileHash(Paths::databasePath());
+        {
+            Database db;
+            QVERIFY(db.open(Paths::databasePath()));
+            QVERIFY(DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), nullptr));
+        }
+        QCOMPARE(fileHash(Paths::databasePath()), upgraded);
+        QCOMPARE(upgradeCopies().size(), 1);
+    }
+
+    void newerDatabaseIsRefusedUntouched()
+    {
+        TestData::installFresh();
+        {
+            auto db = TestData::openDatabase();
+            db->execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 00:00:00')");
+        }
+        const QByteArray before = fileHash(Paths::databasePath());
+        {
+            Database db;
+            QVERIFY(db.open(Paths::databasePath()));
+            const Migrations::Status st = Migrations::status(db);
+            QVERIFY(st.newer());
+            QCOMPARE(st.unknown, QStringList{"2099-01-from-the-future"});
+            QString refusal;
+            QVERIFY(!DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), &refusal));
+            QVERIFY(refusal.contains("newer version of Tarnwell"));
+        }
+        QCOMPARE(fileHash(Paths::databasePath()), before);
+        QVERIFY(upgradeCopies().isEmpty());
+    }
+
+    void noCopyMeansNoUpgrade()
+    {
+        installReleaseOne();
+        // The backup folder's name is taken by a file: no copy can be made.
+        QFile blocker(Paths::dataFolder() + "/HALYXbackup");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QByteArray before = fileHash(Paths::databasePath());
+        {
+            Database db;
+            QVERIFY(db.open(Paths::databasePath()));
+            QString refusal;
+            QVERIFY(!DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), &refusal));
+            QVERIFY(refusal.contains("could not be upgraded"));
+            QVERIFY(refusal.contains("left exactly as it was"));
+            QVERIFY(!hasTable(db, "SchemaMigrations"));
+        }
+        QCOMPARE(fileHash(Paths::databasePath()), before);
+        QFile::remove(Paths::dataFolder() + "/HALYXbackup");
+    }
+
+    void failingStepUndoesEveryStep()
+    {
+        installReleaseOne();
+        std::vector<Migration> steps = Migrations::all();
+        steps.push_back({"test-adds-a-table", "a table", [](Database& db) {
+                             db.execute("CREATE TABLE AddedByTest (x TEXT)");
+                             db.execute("INSERT INTO AddedByTest VALUES ('y')");
+                         }});
+        steps.push_back({"test-fails", "a failure", [](Database& db) { db.execute("CREATE TABLE Sensors (x TEXT)"); }});
+        const QByteArray before = fileHash(Paths::databasePath());
+        {
+            Database db;
+            QVERIFY(db.open(Paths::databasePath()));
+            bool copied = false;
+            const Migrations::Result r = Migrations::upgrade(db, [&] { copied = true; return QString("copy"); }, steps);
+            QVERIFY(copied);
+            QCOMPARE(r.outcome, Migrations::Outcome::Failed);
+            QVERIFY(r.applied.isEmpty());
+            QVERIFY(r.detail.contains("Sensors"));
+            QVERIFY(!hasTable(db, "AddedByTest"));
+            QVERIFY(!hasTable(db, "SchemaMigrations"));
+            QCOMPARE(Migrations::status(db, steps).pending.size(), qsizetype(steps.size()));
+        }
+        QCOMPARE(fileHash(Paths::databasePath()), before);
+    }
+
+    void programStartsOnReleaseOneWithoutAWord()
+    {
+        installReleaseOne();
+        ScriptedMessages m;
+        {
+            frmTarnwell w;
+            w.show();
+            QVERIFY(!w.startupRefused());
+            QVERIFY(m.script.shown.empty());
+            QCOMPARE(w.shared().currentSensorId(), QString("240355103"));
+        }
+        QFile log(Paths::logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QCOMPARE(text.count("Database upgraded"), 1);
+        QCOMPARE(upgradeCopies().size(), 1);
+    }
+
+    void programRefusesNewerDatabase()
+    {
+        TestData::installFresh();
+        {
+            auto db = TestData::openDatabase();
+            db->execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 00:00:00')");
+        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(w.connectFailed());
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.shown[0].text.contains("newer version of Tarnwell"));
+        QVERIFY(m.script.shown[0].text.endsWith("Program must exit"));
+    }
+};
+
+QTEST_MAIN(TestMigrations)
+#include "tst_migrations.moc"
