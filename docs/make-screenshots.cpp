@@ -1,14 +1,14 @@
 // Makes the README's screenshots: starts Tarnwell on the demonstration data in a
 // throw-away home folder, shows each tab for a suitable sensor and saves a picture of the
 // window. Run it through scripts/screenshots (under a virtual X display).
-#include "app/Desktop.h"
-#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "core/Desktop.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
 #include "setup/DemoData.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -6,11 +6,11 @@
 // layout's own conversions.
 #include "tools/ColumnMap.h"
 #include "tools/LoggerClock.h"
+#include "tools/LoggerDates.h"
 #include "tools/LoggerFile.h"
 #include "tools/LoggerFormats.h"
+#include "tools/LoggerImport.h"
 #include "tools/LoggerReadings.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Writes Tarnwell's icon as a PNG of the given size (used by the build for installation).
-#include "app/AppIcon.h"
+#include "widgets/AppIcon.h"
 #include <QGuiApplication>
 
 int main(int argc, char* argv[])

@@ -1,7 +1,7 @@
 #include "setup/DemoData.h"
+#include "core/TwError.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,11 +1,11 @@
 #include "setup/Installer.h"
+#include "core/Paths.h"
+#include "core/TwError.h"
 #include "maintenance/DatabaseFiles.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "store/Migrations.h"
 #include "store/Schema.h"
-#include "store/TwError.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -7,12 +7,12 @@
 // /tmp/tarnwell-bench-startup and kept there for later runs; delete that folder to make it
 // again. Run with QT_QPA_PLATFORM=offscreen.
 #include "support/BenchSupport.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "app/frmTarnwell.h"
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,15 +1,15 @@
 // Entering "4. Load v Time" for a sensor with 100,000 readings (load pass and drawing),
 // the drawing alone, and redraws after zooming in and back out. Run offscreen.
 #include "support/BenchSupport.h"
-#include "app/Shared.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
-#include "charts/GraphColumns.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartsController.h"
+#include "charts/GraphColumns.h"
+#include "core/Paths.h"
+#include "session/Shared.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

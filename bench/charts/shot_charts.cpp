@@ -2,13 +2,13 @@
 // each chart tab, so that a person can look at dates, legends and titles.
 // Usage: shot_charts <output folder> [months|day|twodays]
 #include "support/BenchSupport.h"
-#include "app/Shared.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartsController.h"
+#include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Backup, restore and compaction of a 200 MB database.
 #include "support/BenchSupport.h"
+#include "core/Paths.h"
 #include "maintenance/DatabaseFiles.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -2,12 +2,12 @@
 // entering the tab, each navigation, adding a reading, a duplicate check, re-dating, and
 // deleting a date range of about 50,000 readings through the deletion window.
 #include "support/BenchSupport.h"
-#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "readings/ReadingsController.h"
 #include "readings/frmBatchDel.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

@@ -2,12 +2,12 @@
 // Next (save, move, show), choosing the last sensor from the list, adding and deleting.
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "support/BenchSupport.h"
-#include "app/Messages.h"
 #include "app/frmTarnwell.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QComboBox>

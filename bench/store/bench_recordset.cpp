@@ -1,9 +1,9 @@
 // The readings recordset on a data table of 100,000 readings: open, walk first to last,
 // find a key near the end; the same work with a bare QSqlQuery for comparison.
 #include "support/BenchSupport.h"
+#include "core/Paths.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "store/Recordset.h"
 
 #include <QCoreApplication>

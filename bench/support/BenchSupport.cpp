@@ -1,8 +1,8 @@
 #include "support/BenchSupport.h"
+#include "core/Paths.h"
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,14 +2,14 @@
 // single-copy lock, the connection (with the offer to set up a database on an account
 // that has none), whether the database can be written, the structural check in the
 // background, and the faults of the file met later on.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
-#include "maintenance/StorageFault.h"
+#include "core/AppInfo.h"
+#include "core/ErrorLog.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
+#include "core/StorageFault.h"
+#include "maintenance/ConnectFailure.h"
 #include "setup/Installer.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,7 +67,7 @@ bool frmTarnwell::connectDatabase()
     }
     s.connectionString = s.db.connectionString();
     if (s.db.isOpen()) return true;
-    Messages::show(Module1::connectFailureMessage(s.db, s.databasePath), QStringLiteral("Database connection error"),
+    Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
                    Messages::Icon::Critical);
     return false;
 }
@@ -139,7 +139,7 @@ void frmTarnwell::tellWriteAccess()
                    AppInfo::MessageTitle, Messages::Icon::Exclamation);
 }
 
-void frmTarnwell::startStructureCheck()
+void frmTarnwell::checkDatabaseStructure()
 {
     if (!g_structureCheck || !m_shared.db.isOpen() || m_shared.db.structureCheckRunning()) return;
     m_shared.db.startStructureCheck([this](const StructureCheck::Outcome& o) { onStructureChecked(o); });

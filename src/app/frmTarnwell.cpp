@@ -1,17 +1,19 @@
 #include "app/frmTarnwell.h"
-#include "app/AppInfo.h"
-#include "app/Keyboard.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
+#include "app/KeyboardWiring.h"
 #include "charts/ChartsController.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
+#include "core/StorageFault.h"
+#include "data/Preferences.h"
+#include "data/SensorData.h"
 #include "maintenance/DatabaseUpgrade.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/StorageFault.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
-#include "store/Paths.h"
 #include "tools/ToolsController.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,6 +33,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmTarnwell"));
     setWindowTitle(AppInfo::MainWindowTitle);
+    MessageBoxes::install();
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
     SSTab1->setFixedSize(TabWidth, TabHeight);
@@ -190,13 +193,11 @@ void frmTarnwell::Form_Resize()
     SSTab1->move(8, 8);   // 120 twips
 }
 
-void frmTarnwell::selectTab(int index) { SSTab1->setCurrentIndex(index); }
-
 void frmTarnwell::onTabChanged(int index)
 {
     m_previousTab = m_currentTab;
     m_currentTab = index;
-    m_charts->SSTab1_Click(m_previousTab);
+    SSTab1_Click(m_previousTab);
 }
 
 bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
@@ -204,7 +205,7 @@ bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
     if (watched == SSTab1 && event->type() == QEvent::Paint && !m_painted) {
         // The window is on screen: the structural check may start, after this paint.
         m_painted = true;
-        QTimer::singleShot(0, this, [this] { startStructureCheck(); });
+        QTimer::singleShot(0, this, [this] { checkDatabaseStructure(); });
     }
     // A click on the tab strip while a chart tab of the time or load-length kind is shown
     // releases the readings recordset; the tab change reopens what the next tab needs.

@@ -1,5 +1,6 @@
 #pragma once
-#include "app/Shared.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QSet>
 #include <QWidget>
@@ -17,17 +18,15 @@ class UtilitiesController;
 // The main window: one tab control, SSTab1, with nine tabs. It owns the shared state and
 // one controller per subsystem, and dispatches the window's events (load, resize, tab
 // change, unload, end). Constructing it and showing it runs the start-up sequence.
-class frmTarnwell : public QWidget {
+// It is the one place that knows every page: each page is given the window as a PageHost
+// (the tab indexes are PageHost::Tab), and the window routes what a page asks of another.
+class frmTarnwell : public QWidget, public PageHost {
     Q_OBJECT
 public:
-    // Tab indexes of SSTab1.
-    enum Tab { TabIdentification = 0, TabInstallation, TabReadings, TabLoadVTime, TabDispVTime,
-               TabLoadVLength, TabDispVLength, TabShearVLength, TabUtilities };
-
     explicit frmTarnwell(QWidget* parent = nullptr);
     ~frmTarnwell() override;
 
-    Shared& shared() { return m_shared; }
+    Shared& shared() override { return m_shared; }
     QTabWidget* SSTab1 = nullptr;
 
     SensorRegistry* sensors() const { return m_sensors; }
@@ -55,12 +54,9 @@ public:
     // The tab SSTab1 showed before the current one.
     int previousTab() const { return m_previousTab; }
 
-    // Moves SSTab1 to a tab as if the user had clicked it (runs the tab change).
-    void selectTab(int index);
+    // The tab change: saves what the tab being left holds, then prepares the tab entered.
+    void SSTab1_Click(int previousTab);
 
-    // The structural check of the open database file in the background (started after the
-    // first paint and after a restore); damage found is told once.
-    void startStructureCheck();
     // Tests and the start-up benchmark may leave the check out.
     static void setStructureCheckEnabled(bool enabled);
     // The start-up found that the database cannot be written (the user was told).
@@ -71,9 +67,29 @@ public:
     using DatabaseChooser = std::function<QString(QWidget* parent)>;
     static void setDatabaseChooser(DatabaseChooser chooser);
 
-    // Size of SSTab1 in pixels (fixed; the window centres it when maximised).
-    static constexpr int TabWidth = 1100;
-    static constexpr int TabHeight = 680;
+    // PageHost: what the pages ask of the window (app/PageRouting.cpp).
+    QWidget* widget() override { return this; }
+    QWidget* page(int tab) const override;
+    int currentTab() const override;
+    void selectTab(int index) override;
+    void setTabEnabled(int index, bool enabled) override;
+    QString tabText(int index) const override;
+    bool sensorStacked() const override;
+    QString sensorKFactorText() const override;
+    QLineEdit* sensorBox(const QString& name) const override;
+    void fillSensorFields() override;
+    void showSensorNumber(const QString& id) override;
+    void refreshSensorList() override;
+    void showSensorsAfterReopen() override;
+    void configureReadings() override;
+    bool saveReading() override;
+    void showReading() override;
+    void openDatasheet() override;
+    void importLoggerData() override;
+    QImage chartPicture(int tab, const QSize& size) override;
+    // The structural check of the open database file in the background (started after the
+    // first paint and after a restore); damage found is told once.
+    void checkDatabaseStructure() override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -107,6 +123,7 @@ private:
     bool m_connectFailed = false;
     bool m_terminated = false;
     bool m_painted = false;
+    bool m_keepingTab = false;   // going back to a tab whose typed values could not be saved
     bool m_viewOnly = false;
     QSet<int> m_toldKinds;         // storage faults told in this run, by kind
     QSet<int> m_toldThisAction;    // ... and in the action now running

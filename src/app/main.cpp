@@ -1,5 +1,5 @@
-#include "app/AppIcon.h"
 #include "app/frmTarnwell.h"
+#include "widgets/AppIcon.h"
 #include <QApplication>
 
 int main(int argc, char* argv[])

@@ -1,6 +1,6 @@
 #include "calc/Formulas.h"
 #include "calc/Numbers.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <cmath>
 #include <limits>

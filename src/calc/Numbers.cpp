@@ -1,5 +1,5 @@
 #include "calc/Numbers.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,12 +1,11 @@
 #include "charts/ChartCalc.h"
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Shared.h"
-#include "app/frmTarnwell.h"
 #include "calc/AxisScale.h"
-#include "calc/GraphData.h"
-#include "calc/Passes.h"
-#include "sensors/SensorRegistry.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "data/GraphData.h"
+#include "data/Passes.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QLineEdit>
 #include <QProgressDialog>
@@ -25,32 +24,30 @@ Calc::GraphSelection toCalc(Selection s)
 }
 
 // The gauge length as typed on the sensor pages (the stored value when no box shows it).
-QString gaugeLengthText(frmTarnwell& win)
+QString gaugeLengthText(PageHost& win)
 {
-    for (QWidget* page : {win.sensors()->identificationPage(), win.sensors()->installationPage()})
-        if (page)
-            if (auto* box = page->findChild<QLineEdit*>(QStringLiteral("txtLengthofGauge"))) return box->text();
+    if (QLineEdit* box = win.sensorBox(QStringLiteral("txtLengthofGauge"))) return box->text();
     Shared& s = win.shared();
     return s.rsSensors && s.rsSensors->hasCurrentRow() ? s.rsSensors->text(QStringLiteral("lengthofgauge")) : QString();
 }
 }  // namespace
 
-void openGraphData(frmTarnwell& win, Selection selection)
+void openGraphData(PageHost& win, Selection selection)
 {
     Calc::OpenGraphData(win.shared(), toCalc(selection));
 }
 
-bool runPass(frmTarnwell& win, int tab)
+bool runPass(PageHost& win, int tab)
 {
     Shared& s = win.shared();
     Calc::SensorInputs in;
     in.id = s.currentSensorId();
     in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
-    in.stacked = win.sensors()->isStacked();
-    in.kFactorText = win.sensors()->boltKFactorText();
+    in.stacked = win.sensorStacked();
+    in.kFactorText = win.sensorKFactorText();
     in.gaugeLengthText = gaugeLengthText(win);
     QProgressDialog progress(QStringLiteral("Calculating the readings of sensor %1...").arg(in.id),
-                             QStringLiteral("Cancel"), 0, 1000, &win);
+                             QStringLiteral("Cancel"), 0, 1000, win.widget());
     progress.setWindowTitle(AppInfo::MessageTitle);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
@@ -61,11 +58,11 @@ bool runPass(frmTarnwell& win, int tab)
     };
     Calc::PassResult r;
     switch (tab) {
-    case frmTarnwell::TabLoadVTime: r = Calc::GetTemporalData(s, in); break;
-    case frmTarnwell::TabDispVTime: r = Calc::GetDispData(s, in); break;
-    case frmTarnwell::TabLoadVLength: r = Calc::GetSpatialData(s, in); break;
-    case frmTarnwell::TabDispVLength: r = Calc::GetSDispData(s, in); break;
-    case frmTarnwell::TabShearVLength: r = Calc::GetShearData(s, in); break;
+    case PageHost::TabLoadVTime: r = Calc::GetTemporalData(s, in); break;
+    case PageHost::TabDispVTime: r = Calc::GetDispData(s, in); break;
+    case PageHost::TabLoadVLength: r = Calc::GetSpatialData(s, in); break;
+    case PageHost::TabDispVLength: r = Calc::GetSDispData(s, in); break;
+    case PageHost::TabShearVLength: r = Calc::GetShearData(s, in); break;
     default: return true;
     }
     if (r.open == Calc::GraphOpenStatus::TableCreated) Messages::show(Calc::graphTableCreatedText(in.id));

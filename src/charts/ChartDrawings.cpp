@@ -1,12 +1,11 @@
 #include "charts/ChartDrawings.h"
-#include "app/Shared.h"
-#include "app/frmTarnwell.h"
 #include "calc/Numbers.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/GraphColumns.h"
-#include "maintenance/ErrorTrap.h"
-#include "sensors/SensorRegistry.h"
+#include "core/ErrorTrap.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,17 +20,14 @@ constexpr int MaxLines = 15;
 constexpr int ControlArrayElementMissing = 340;
 }  // namespace
 
-ChartDrawings::ChartDrawings(frmTarnwell& win, const Charts& charts)
+ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts)
     : m_win(win), m_s(win.shared()), m_charts(charts)
 {
 }
 
 QString ChartDrawings::boxText(const QString& name) const
 {
-    for (QWidget* page : {m_win.sensors()->installationPage(), m_win.sensors()->identificationPage()}) {
-        if (!page) continue;
-        if (auto* box = page->findChild<QLineEdit*>(name)) return box->text();
-    }
+    if (QLineEdit* box = m_win.sensorBox(name)) return box->text();
     throw TwError(ControlArrayElementMissing, QStringLiteral("Control array element '") + name +
                                                   QStringLiteral("' doesn't exist"));
 }
@@ -129,7 +125,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     bool stacked = false;
     step([&] {
         n = configInt("NumChannels");
-        stacked = m_win.sensors()->isStacked();
+        stacked = m_win.sensorStacked();
     });
     const int shown = ChartRules::timeGaugeCount(stacked, n);
     for (int k = 1; k <= std::min(shown, TimeSeries - 1); ++k) {
@@ -217,7 +213,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     }
     // 8. One line per reading.
     const int n = configInt("NumChannels");
-    const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, m_win.sensors()->isStacked(), n);
+    const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, m_win.sensorStacked(), n);
     const QChar sep = ChartRules::systemDateSeparator();
     for (int r = 1; r <= lines; ++r) {
         c.setSeriesVisible(r, true);

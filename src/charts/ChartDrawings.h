@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class ChartControl;
 class QLabel;
@@ -22,7 +22,7 @@ public:
         ChartControl* SvL = nullptr;   // Shear v Length
         QLabel* lblW15 = nullptr;
     };
-    ChartDrawings(frmTarnwell& win, const Charts& charts);
+    ChartDrawings(PageHost& win, const Charts& charts);
 
     void DrawTgraph();
     void DrawRgraph();
@@ -43,7 +43,7 @@ private:
     QString chartTitle() const;
     static void applyScale(ChartControl& chart, double smallest, double largest, int band);
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     Charts m_charts;
     std::array<QString, 12> m_titles{};

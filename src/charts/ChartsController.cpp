@@ -1,16 +1,14 @@
 #include "charts/ChartsController.h"
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
 #include "charts/ChartAppearance.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/UtilitiesController.h"
-#include "readings/ReadingsController.h"
-#include "sensors/SensorRegistry.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -19,7 +17,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,8 +41,7 @@ const ChartTab Tabs[] = {
     {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "SvL.jpg", nullptr},
 };
 
-const ChartTab& tabInfo(int tab) { return Tabs[tab - frmTarnwell::TabLoadVTime]; }
-bool isChartTab(int tab) { return tab >= frmTarnwell::TabLoadVTime && tab <= frmTarnwell::TabShearVLength; }
+const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
 
 // Shows the wait cursor while a chart is computed and drawn.
 struct WaitCursor {
@@ -55,21 +51,23 @@ struct WaitCursor {
 
 }  // namespace
 
-ChartsController::ChartsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+bool ChartsController::isChartTab(int tab) { return tab >= PageHost::TabLoadVTime && tab <= PageHost::TabShearVLength; }
+
+ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
-    for (int tab = frmTarnwell::TabLoadVTime; tab <= frmTarnwell::TabShearVLength; ++tab) buildPage(tab);
-    ChartAppearance::setUpTimeChart(*chart(frmTarnwell::TabLoadVTime), "Displacement (mm)");
-    ChartAppearance::setUpTimeChart(*chart(frmTarnwell::TabDispVTime), "Displacement (microns)");
-    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabLoadVLength), "Displacement (mm)");
-    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabDispVLength), "Displacement (microns)");
-    ChartAppearance::setUpLengthChart(*chart(frmTarnwell::TabShearVLength), "Shear Strain (u strain)");
+    for (int tab = PageHost::TabLoadVTime; tab <= PageHost::TabShearVLength; ++tab) buildPage(tab);
+    ChartAppearance::setUpTimeChart(*chart(PageHost::TabLoadVTime), "Displacement (mm)");
+    ChartAppearance::setUpTimeChart(*chart(PageHost::TabDispVTime), "Displacement (microns)");
+    ChartAppearance::setUpLengthChart(*chart(PageHost::TabLoadVLength), "Displacement (mm)");
+    ChartAppearance::setUpLengthChart(*chart(PageHost::TabDispVLength), "Displacement (microns)");
+    ChartAppearance::setUpLengthChart(*chart(PageHost::TabShearVLength), "Shear Strain (u strain)");
 
     ChartDrawings::Charts set;
-    set.T = chart(frmTarnwell::TabLoadVTime);
-    set.T2 = chart(frmTarnwell::TabDispVTime);
-    set.S = chart(frmTarnwell::TabLoadVLength);
-    set.DvL = chart(frmTarnwell::TabDispVLength);
-    set.SvL = chart(frmTarnwell::TabShearVLength);
+    set.T = chart(PageHost::TabLoadVTime);
+    set.T2 = chart(PageHost::TabDispVTime);
+    set.S = chart(PageHost::TabLoadVLength);
+    set.DvL = chart(PageHost::TabDispVLength);
+    set.SvL = chart(PageHost::TabShearVLength);
     set.lblW15 = lblW15;
     m_drawings = std::make_unique<ChartDrawings>(win, set);
 }
@@ -90,7 +88,7 @@ void ChartsController::buildPage(int tab)
     m_charts[size_t(tab - 3)] = chartControl;
     layout->addWidget(chartControl, 1);
 
-    if (tab == frmTarnwell::TabLoadVLength) {
+    if (tab == PageHost::TabLoadVLength) {
         lblW15 = new QLabel(QStringLiteral("There are more than 15 records selected to plot, only the last 15 readings "
                                            "will be plotted. Go to the Readings Tab to select or unselect which data "
                                            "to plot"),
@@ -119,7 +117,7 @@ void ChartsController::buildPage(int tab)
         connect(print, &QToolButton::clicked, this, [this, tab] { printChart(tab); });
         buttons->addWidget(print);
     }
-    if (tab == frmTarnwell::TabLoadVTime) {
+    if (tab == PageHost::TabLoadVTime) {
         auto* help = new QPushButton(QStringLiteral("?"), page);
         help->setObjectName(QStringLiteral("cmdTHelp"));
         help->setToolTip(QStringLiteral("Graphing tips and hints"));
@@ -128,53 +126,6 @@ void ChartsController::buildPage(int tab)
         buttons->addWidget(help);
     }
     buttons->addStretch();
-}
-
-// ----- the tab change -----------------------------------------------------------------------
-// Every step runs with errors ignored: a failing step is skipped silently and the next
-// one runs.
-void ChartsController::SSTab1_Click(int previousTab)
-{
-    const int tab = m_win.SSTab1->currentIndex();
-    if (tab == previousTab || m_keepingTab) return;
-
-    // 1. Save what the tab being left holds. What could not be saved and stays on screen
-    // (the user's choice) keeps its tab: back to it, with nothing refilled.
-    bool saved = true;
-    if (previousTab == frmTarnwell::TabIdentification || previousTab == frmTarnwell::TabInstallation) {
-        ignoringErrors([&] { saved = m_win.sensors()->savefields(SensorRegistry::SaveThen::Refill); });
-        if (saved) ignoringErrors([&] { m_win.sensors()->fillfields(); });
-    } else if (previousTab == frmTarnwell::TabReadings) {
-        ignoringErrors([&] { saved = m_win.readings()->leaveReadingsTab(); });
-    }
-    if (!saved) {
-        m_keepingTab = true;
-        ignoringErrors([&] { m_win.selectTab(previousTab); });
-        m_keepingTab = false;
-        return;
-    }
-
-    // 2-6. Prepare the tab entered.
-    switch (tab) {
-    case frmTarnwell::TabIdentification:
-        ignoringErrors([&] { m_win.sensors()->enterIdentificationTab(); });
-        m_s.savedReadingBookmark = 0;
-        break;
-    case frmTarnwell::TabInstallation:
-        ignoringErrors([&] { m_win.sensors()->enterInstallationTab(); });
-        break;
-    case frmTarnwell::TabReadings:
-        // Opens the readings, shows the saved (or the last) reading, and removes a working
-        // copy "datafile.txt" left by a logger import.
-        ignoringErrors([&] { m_win.readings()->enterReadingsTab(); });
-        break;
-    case frmTarnwell::TabUtilities:
-        ignoringErrors([&] { m_win.utilities()->ListBackups(); });
-        break;
-    default:
-        if (isChartTab(tab)) enterChartTab(tab, previousTab);
-        break;
-    }
 }
 
 void ChartsController::enterChartTab(int tab, int previousTab)
@@ -225,11 +176,11 @@ void ChartsController::enterChartTab(int tab, int previousTab)
 void ChartsController::draw(int tab)
 {
     switch (tab) {
-    case frmTarnwell::TabLoadVTime: m_drawings->DrawTgraph(); break;
-    case frmTarnwell::TabDispVTime: m_drawings->DrawRgraph(); break;
-    case frmTarnwell::TabLoadVLength: m_drawings->DrawSgraph(); break;
-    case frmTarnwell::TabDispVLength: m_drawings->DrawDvLgraph(); break;
-    case frmTarnwell::TabShearVLength: m_drawings->DrawSvLgraph(); break;
+    case PageHost::TabLoadVTime: m_drawings->DrawTgraph(); break;
+    case PageHost::TabDispVTime: m_drawings->DrawRgraph(); break;
+    case PageHost::TabLoadVLength: m_drawings->DrawSgraph(); break;
+    case PageHost::TabDispVLength: m_drawings->DrawDvLgraph(); break;
+    case PageHost::TabShearVLength: m_drawings->DrawSvLgraph(); break;
     default: break;
     }
 }
@@ -291,9 +242,9 @@ void ChartsController::printChart(int tab)
                        AppInfo::MessageTitle, Messages::Icon::Information);
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(QPageLayout::Landscape);
-    printer.setDocName(m_win.SSTab1->tabText(tab));
-    QPrintDialog dialog(&printer, &m_win);
-    dialog.setWindowTitle(QStringLiteral("Print ") + m_win.SSTab1->tabText(tab));
+    printer.setDocName(m_win.tabText(tab));
+    QPrintDialog dialog(&printer, m_win.widget());
+    dialog.setWindowTitle(QStringLiteral("Print ") + m_win.tabText(tab));
     if (dialog.exec() != QDialog::Accepted) return;
     if (!printChartOn(tab, printer))
         Messages::show(QStringLiteral("The chart could not be printed.\r\nCheck the printer and try again."),

@@ -5,7 +5,7 @@
 #include <array>
 #include <memory>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class QWidget;
 class QLabel;
@@ -13,11 +13,12 @@ class QPrinter;
 class ChartControl;
 class ChartDrawings;
 
-// The five chart tabs and the tab-change handler of SSTab1.
+// The five chart tabs: their pages, drawing a chart when its tab is entered, and the
+// chart commands.
 class ChartsController : public QObject {
     Q_OBJECT
 public:
-    explicit ChartsController(frmTarnwell& win);
+    explicit ChartsController(PageHost& win);
     ~ChartsController() override;
     // The page of a chart tab (3 to 7).
     QWidget* page(int tab) const { return m_pages.at(size_t(tab - 3)); }
@@ -27,8 +28,11 @@ public:
 
     QLabel* lblW15 = nullptr;
 
-    // The tab change: saves what the tab being left holds, then prepares the tab entered.
-    void SSTab1_Click(int previousTab);
+    static bool isChartTab(int tab);
+    // Entering a chart tab (the tab change's chart side): opens the tab's selection, runs
+    // its calculation and draws it; with fewer than two readings, or when the user cancels
+    // the calculation, goes back to the tab that was left (saying why).
+    void enterChartTab(int tab, int previousTab);
 
     // For the report: opens the chart tab's selection, runs its calculation and draws it,
     // without switching tabs. False (nothing drawn) when it has fewer than two readings.
@@ -46,15 +50,12 @@ public:
 
 private:
     void buildPage(int tab);
-    void enterChartTab(int tab, int previousTab);
     void draw(int tab);
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     std::array<QWidget*, 5> m_pages{};
     std::array<ChartControl*, 5> m_charts{};
     std::unique_ptr<ChartDrawings> m_drawings;
     bool m_returning = false;   // switching back to the tab that was left
-    // Going back to a tab whose typed values could not be saved: no tab change work.
-    bool m_keepingTab = false;
 };

@@ -1,9 +1,9 @@
 #include "charts/GraphColumns.h"
 #include "charts/ChartRules.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,14 +1,14 @@
 #include "importer/ImportRun.h"
+#include "core/ErrorLog.h"
+#include "core/ErrorTrap.h"
+#include "core/Paths.h"
+#include "core/TwError.h"
 #include "importer/ImportAlarms.h"
 #include "maintenance/DatabaseUpgrade.h"
-#include "maintenance/ErrorLog.h"
-#include "maintenance/ErrorTrap.h"
 #include "store/Database.h"
-#include "store/Paths.h"
-#include "store/TwError.h"
 #include "tools/ColumnMap.h"
 #include "tools/LoggerFormats.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerImport.h"
 
 #include <QCryptographicHash>
 #include <QDate>

@@ -1,20 +1,19 @@
 // Backup, restore and compaction commands of the Utilities page.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
-#include "app/frmTarnwell.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
+#include "data/Preferences.h"
+#include "data/SensorData.h"
 #include "maintenance/BusyProgress.h"
+#include "maintenance/ConnectFailure.h"
 #include "maintenance/DatabaseUpgrade.h"
-#include "maintenance/ErrorTrap.h"
 #include "maintenance/UtilitiesController.h"
-#include "readings/ReadingsController.h"
-#include "sensors/SensorRegistry.h"
-#include "store/Paths.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
 
@@ -62,7 +61,7 @@ void UtilitiesController::imgBackup_Click()
         reopenDatabase();
         ListBackups();
         if (m_s.rsSensors && m_s.rsSensors->recordCount() > 0)
-            m_win.sensors()->cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+            m_win.showSensorNumber(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
     });
 }
 
@@ -82,7 +81,7 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         return;
     }
     try {
-        BusyProgress busy(&m_win, QStringLiteral("Backing up ") + fileName + QStringLiteral("..."));
+        BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + fileName + QStringLiteral("..."));
         const QString backupFolder = folder + QStringLiteral("HALYXbackup");
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
@@ -125,14 +124,14 @@ void UtilitiesController::imgRestore_Click()
         closeDatabase();
         GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
         reopenDatabase();
-        if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.sensors()->fillfields();
+        if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
     });
 }
 
 bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName)
 {
     try {
-        BusyProgress busy(&m_win, QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") + backupName +
+        BusyProgress busy(m_win.widget(), QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") + backupName +
                                       QStringLiteral("..."));
         const QString backupPath = folder + QStringLiteral("HALYXbackup/") + backupName;
         if (!DatabaseFiles::restore(backupPath, folder + fileName, busy.hooks(fileHooks))) {
@@ -164,15 +163,14 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
 void UtilitiesController::reopenDatabase()
 {
     Shared& s = m_s;
-    SensorRegistry* reg = m_win.sensors();
     closeDatabase();
     s.databasePath = s.dataFolder + '/' + DatabaseName;
     s.db.open(s.databasePath);
     s.connectionString = s.db.connectionString();
     if (!s.db.isOpen()) {
-        Messages::show(Module1::connectFailureMessage(s.db, s.databasePath), QStringLiteral("Database connection error"),
+        Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
-        QTimer::singleShot(0, &m_win, [this] { m_win.close(); });
+        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
     }
     // A backup from an earlier release is upgraded like any database the program opens.
@@ -181,30 +179,18 @@ void UtilitiesController::reopenDatabase()
         s.db.close();
         Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
-        QTimer::singleShot(0, &m_win, [this] { m_win.close(); });
+        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
     }
     // The file may be another one now (a restore): its structure is checked again.
-    m_win.startStructureCheck();
+    m_win.checkDatabaseStructure();
     Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
     s.rsConfig->moveFirst();
     Module1::GetPrefs(s);
     Module1::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
     // The new Sensors recordset carries no filter.
     showFilterState(false);
-    if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
-        reg->rebuildSensorList();
-        s.rsSensors->moveFirst();
-        reg->txtSCount->setText(QString::number(s.rsSensors->recordCount()));
-        reg->fillfields();
-        reg->cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
-    } else {
-        reg->cboSensors->clear();
-        Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
-                           QStringLiteral("click the ADD NEW button to begin using Tarnwell"),
-                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
-        reg->txtSCount->setText(QStringLiteral("0"));
-    }
+    m_win.showSensorsAfterReopen();
 }
 
 void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)

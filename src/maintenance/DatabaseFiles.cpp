@@ -1,6 +1,6 @@
 #include "maintenance/DatabaseFiles.h"
+#include "core/TwError.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <QDir>
 #include <QFile>

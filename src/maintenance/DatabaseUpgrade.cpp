@@ -1,6 +1,6 @@
 #include "maintenance/DatabaseUpgrade.h"
+#include "core/ErrorLog.h"
 #include "maintenance/DatabaseFiles.h"
-#include "maintenance/ErrorLog.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
 

@@ -1,26 +1,26 @@
 // The report command of the Utilities page: the options window, the chart pictures and
 // the document, written as OpenDocument text (and PDF on request) and opened for the user.
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "charts/ChartsController.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
 #include "maintenance/BusyProgress.h"
-#include "maintenance/ErrorTrap.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QLocale>
-#include <QTabWidget>
+#include <QImage>
 #include <QTextDocument>
 #include <optional>
 
 frmReport* UtilitiesController::reportWindow()
 {
-    if (!m_report) m_report = new frmReport(m_s.report, &m_win);
+    if (!m_report) m_report = new frmReport(m_s.report, m_win.widget());
     return m_report;
 }
 
@@ -52,10 +52,10 @@ void UtilitiesController::imgReport_Click()
             const char* file;
         };
         const Chart charts[] = {
-            {opt.loadVTime, frmTarnwell::TabLoadVTime, "Load v Time", "Temporal.jpg"},
-            {opt.dispVTime, frmTarnwell::TabDispVTime, "Disp v Time", "Rate.jpg"},
-            {opt.loadVLength, frmTarnwell::TabLoadVLength, "Load v Length", "Spatial.jpg"},
-            {opt.dispVLength, frmTarnwell::TabDispVLength, "Disp v Length", "DvL.jpg"},
+            {opt.loadVTime, PageHost::TabLoadVTime, "Load v Time", "Temporal.jpg"},
+            {opt.dispVTime, PageHost::TabDispVTime, "Disp v Time", "Rate.jpg"},
+            {opt.loadVLength, PageHost::TabLoadVLength, "Load v Length", "Spatial.jpg"},
+            {opt.dispVLength, PageHost::TabDispVLength, "Disp v Length", "DvL.jpg"},
         };
         int steps = 1;
         for (const Chart& c : charts) steps += c.chosen ? 1 : 0;
@@ -68,14 +68,13 @@ void UtilitiesController::imgReport_Click()
         QString error;
         bool written = false;
         {
-            BusyProgress busy(&m_win, QStringLiteral("Preparing the report..."), steps);
+            BusyProgress busy(m_win.widget(), QStringLiteral("Preparing the report..."), steps);
             int done = 0;
             for (const Chart& c : charts) {
                 if (!c.chosen) continue;
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
                 if (!busy.advance(done++)) return;   // cancelled: nothing written
-                QImage picture;
-                if (m_win.charts()->prepareChart(c.tab)) picture = m_win.charts()->renderChart(c.tab, QSize(1100, 700));
+                const QImage picture = m_win.chartPicture(c.tab, QSize(1100, 700));
                 // The same picture file the chart's export writes.
                 if (!picture.isNull()) picture.save(m_s.dataFolder + '/' + QLatin1String(c.file), "JPG", 90);
                 content.sections << ReportDocument::Section{QString::fromLatin1(c.caption), picture};
@@ -101,6 +100,6 @@ void UtilitiesController::imgReport_Click()
                                    unopened.join(QStringLiteral("\r\n")),
                                AppInfo::MessageTitle, Messages::Icon::Information);
         }
-        if (m_win.SSTab1->currentIndex() != frmTarnwell::TabReadings) m_win.selectTab(frmTarnwell::TabReadings);
+        if (m_win.currentTab() != PageHost::TabReadings) m_win.selectTab(PageHost::TabReadings);
     });
 }

@@ -1,13 +1,13 @@
 #include "maintenance/UtilitiesController.h"
-#include "app/ActionButton.h"
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
 #include "maintenance/frmSplash.h"
-#include "sensors/SensorRegistry.h"
-#include "store/Paths.h"
+#include "session/Shared.h"
+#include "widgets/ActionButton.h"
+#include "widgets/PageHost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,7 +44,7 @@ QWidget* actionRow(const ActionPair& a)
 }
 }  // namespace
 
-UtilitiesController::UtilitiesController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+UtilitiesController::UtilitiesController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
     m_page = new QWidget;
     m_page->setObjectName(QStringLiteral("pageUtilities"));
@@ -176,21 +176,6 @@ void UtilitiesController::showFilterState(bool inForce)
     lblFilter->setVisible(inForce);
 }
 
-void UtilitiesController::refreshSensorList()
-{
-    SensorRegistry* reg = m_win.sensors();
-    reg->rebuildSensorList();
-    const qint64 count = m_s.rsSensors->recordCount();
-    if (count > 0) {
-        m_s.rsSensors->moveFirst();
-        reg->fillfields();
-        reg->cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
-    } else {
-        reg->cboSensors->setEditText(QString());
-    }
-    reg->txtSCount->setText(QString::number(count));
-}
-
 void UtilitiesController::imgFilter_Click()
 {
     runTrapped(QStringLiteral(" imgFilter_Click"), [&] {
@@ -245,7 +230,7 @@ void UtilitiesController::AddFilter(const FilterCriteria::Criteria& criteria)
             m_s.rsSensors->clearFilter();
             showFilterState(false);
         }
-        refreshSensorList();
+        m_win.refreshSensorList();
     });
 }
 
@@ -255,7 +240,7 @@ void UtilitiesController::RemoveFilter()
         flushPendingEdits();
         m_s.rsSensors->clearFilter();
         lblFilter->hide();
-        refreshSensorList();
+        m_win.refreshSensorList();
         showFilterState(false);
         chkDontShowDestroyed->setChecked(false);
         txtFilterType->setCurrentIndex(-1);
@@ -334,7 +319,7 @@ void UtilitiesController::imgInternet_Click()
 void UtilitiesController::showAbout()
 {
     runTrapped(QStringLiteral(" imgAbout_Click"), [&] {
-        frmSplash about(&m_win);
+        frmSplash about(m_win.widget());
         about.exec();
     });
 }

@@ -5,7 +5,7 @@
 #include <QDate>
 #include <QObject>
 
-class frmTarnwell;
+class PageHost;
 class frmReport;
 struct Shared;
 class QCheckBox;
@@ -21,7 +21,7 @@ class QWidget;
 class UtilitiesController : public QObject {
     Q_OBJECT
 public:
-    explicit UtilitiesController(frmTarnwell& win);
+    explicit UtilitiesController(PageHost& win);
     QWidget* page() const { return m_page; }
 
     // The maker's web address opened by "Visit the Orrisford website".
@@ -84,12 +84,11 @@ private:
     QWidget* buildBackupBox();
     QWidget* buildOutputBox();
     void showFilterState(bool inForce);
-    void refreshSensorList();
     void checkDateBox(QLineEdit* box);
     void flushPendingEdits();
     void closeDatabase();
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
     frmReport* m_report = nullptr;

@@ -1,5 +1,5 @@
 #include "maintenance/frmReport.h"
-#include "app/Shared.h"
+#include "session/Shared.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

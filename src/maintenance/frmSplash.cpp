@@ -1,5 +1,5 @@
 #include "maintenance/frmSplash.h"
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

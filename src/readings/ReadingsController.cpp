@@ -1,14 +1,15 @@
 #include "readings/ReadingsController.h"
-#include "app/Module1.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
+#include "core/Paths.h"
+#include "data/SensorData.h"
 #include "readings/ReadingFormats.h"
-#include "store/Paths.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QFile>
 #include <QLineEdit>
 
-ReadingsController::ReadingsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+ReadingsController::ReadingsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
     clock = [] { return QDateTime::currentDateTime(); };
     buildPage();

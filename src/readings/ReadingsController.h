@@ -5,7 +5,7 @@
 #include <array>
 #include <functional>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class Recordset;
 class QCheckBox;
@@ -26,7 +26,7 @@ class QWidget;
 class ReadingsController : public QObject {
     Q_OBJECT
 public:
-    explicit ReadingsController(frmTarnwell& win);
+    explicit ReadingsController(PageHost& win);
     QWidget* page() const { return m_page; }
 
     QLabel* lblError = nullptr;
@@ -107,7 +107,7 @@ private:
     void applyPendingPickerEdit();
     void rememberBookmark();
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
     bool m_dateEditPending = false;

@@ -1,13 +1,14 @@
 // Deleting readings: the deletion window leaves a choice (the shown reading, a range of
 // days, or all readings) and this carries it out, then shows the latest reading.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
 #include "readings/frmBatchDel.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
+#include "widgets/PageHost.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -18,7 +19,7 @@ void ReadingsController::imgDeleteReading_Click()
     runTrapped(QStringLiteral(" imgDeleteReading_Click"), [&] {
         applyPendingPickerEdit();
         {
-            frmBatchDel dlg(m_s.deletion, &m_win);
+            frmBatchDel dlg(m_s.deletion, m_win.widget());
             dlg.exec();
         }
         if (m_s.deletion.single) deleteSingle();
@@ -62,7 +63,7 @@ void ReadingsController::deleteDateRange()
     const QDate end = m_s.deletion.end;
 
     // One transaction; a long run shows its progress instead of a frozen window.
-    QProgressDialog progress(QStringLiteral("Deleting readings..."), QString(), 0, 100, &m_win);
+    QProgressDialog progress(QStringLiteral("Deleting readings..."), QString(), 0, 100, m_win.widget());
     progress.setWindowTitle(QStringLiteral("SensorData Deletion"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);

@@ -1,11 +1,11 @@
 // Showing the current reading (fillreadings), the future-date warning and the four
 // navigation actions with their save-before-move rule.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
+#include "session/Shared.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -1,12 +1,12 @@
 // Entry of a reading: the validity check against the sensor type's limits, writing the
 // reading on screen back to its row, the duplicate-key check and adding a new reading.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/StorageFault.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "core/StorageFault.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
+#include "session/Shared.h"
 #include "store/SqlDialect.h"
 
 #include <QCheckBox>

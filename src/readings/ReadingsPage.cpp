@@ -1,13 +1,12 @@
 // The "3. Readings" page: its controls, the key filters of the reading boxes and the
 // set-up of those boxes for the current sensor's type (ConfigureForm).
 #include "readings/ReadingsController.h"
-#include "app/ActionButton.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
-#include "sensors/SensorRegistry.h"
-#include "tools/ToolsController.h"
+#include "session/Shared.h"
+#include "widgets/ActionButton.h"
+#include "widgets/PageHost.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -215,9 +214,9 @@ void ReadingsController::buildPage()
     act("imgDeleteReading", "Label65", QStringLiteral("Delete/Batch"), QStyle::SP_TrashIcon,
         [this] { imgDeleteReading_Click(); });
     act("imgDatasheet", "Label45", QStringLiteral("Datasheet"), QStyle::SP_FileDialogDetailedView,
-        [this] { m_win.tools()->imgDatasheet_Click(); });
+        [this] { m_win.openDatasheet(); });
     act("imgAddWrenData", "Label67", QStringLiteral("Import Logger Data"), QStyle::SP_DialogOpenButton,
-        [this] { m_win.tools()->imgAddWrenData_Click(); });
+        [this] { m_win.importLoggerData(); });
     bar->addStretch();
     outer->addLayout(bar);
 
@@ -252,11 +251,8 @@ void ReadingsController::ConfigureForm()
 {
     runTrapped(QStringLiteral(" Module1_ConfigureForm"), [&] {
         lblError->setVisible(false);
-        QWidget* sensorPages[] = {m_win.sensors()->identificationPage(), m_win.sensors()->installationPage()};
         for (int i = 1; i <= 8; ++i)
-            for (QWidget* p : sensorPages)
-                if (auto* node = p ? p->findChild<QLineEdit*>(QStringLiteral("txtNode(%1)").arg(i)) : nullptr)
-                    setBoxColour(node, BoxWhite);
+            if (QLineEdit* node = m_win.sensorBox(QStringLiteral("txtNode(%1)").arg(i))) setBoxColour(node, BoxWhite);
         for (int i = 1; i <= 6; ++i) {
             txtChannel[size_t(i)]->setEnabled(false);
             setBoxColour(txtChannel[size_t(i)], BoxGrey);
@@ -269,9 +265,7 @@ void ReadingsController::ConfigureForm()
         // The page has six reading boxes; a type with more channels uses the first six.
         const qint64 channels = std::min<qint64>(cfg.value(QStringLiteral("NumChannels")).toLongLong(), 6);
         for (qint64 i = 1; i <= channels; ++i) {
-            for (QWidget* p : sensorPages)
-                if (auto* centre = p ? p->findChild<QLineEdit*>(QStringLiteral("txtSGCenter(%1)").arg(i)) : nullptr)
-                    centre->setEnabled(true);
+            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtSGCenter(%1)").arg(i))) centre->setEnabled(true);
             lbln[size_t(i)]->setText(QString::number(i) + '#');
             lbln[size_t(i)]->setEnabled(true);
             lblmm[size_t(i)]->setEnabled(true);

@@ -1,10 +1,10 @@
 // Re-dating a reading: a date or time the user picks is applied to the shown reading at
 // once (CheckDateTime), refusing a key another reading of the sensor already has.
 #include "readings/ReadingsController.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
 #include "readings/ReadingFormats.h"
+#include "session/Shared.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -1,5 +1,5 @@
 #include "readings/frmBatchDel.h"
-#include "app/Shared.h"
+#include "session/Shared.h"
 
 #include <QCalendarWidget>
 #include <QGridLayout>

@@ -1,8 +1,9 @@
 // The gauge layout on the pages: placing the node and centre boxes for the layout shown,
 // entering the two sensor tabs, the layout options and the first node box's key rule.
-#include "app/frmTarnwell.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,7 +21,7 @@ QPoint pixels(const GaugeLayout::Place& p)
 void SensorRegistry::SetNodeBoxes()
 {
     // 1. Another tab is shown: the computed boxes go out of sight.
-    if (m_win.SSTab1->currentIndex() != frmTarnwell::TabIdentification) {
+    if (m_win.currentTab() != PageHost::TabIdentification) {
         const int away = GaugeLayout::OutOfSight / GaugeLayout::TwipsPerPixel;
         for (int i = 2; i <= GaugeLayout::NodeBoxes; ++i) m_txtNode[size_t(i)]->move(away, m_txtNode[size_t(i)]->y());
         for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i)

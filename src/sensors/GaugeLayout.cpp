@@ -1,6 +1,6 @@
 #include "sensors/GaugeLayout.h"
 #include "calc/Numbers.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <charconv>
 #include <cmath>

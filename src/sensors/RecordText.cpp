@@ -1,5 +1,5 @@
 #include "sensors/RecordText.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QLocale>
 

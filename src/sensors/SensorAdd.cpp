@@ -1,13 +1,13 @@
 // Adding a sensor by its nine-digit number: the Add New prompt, Enter in the sensor box
 // with its prefix completion and length limit, and AddTypedSensor.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "data/SensorTables.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorNumber.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
 
 #include <QComboBox>

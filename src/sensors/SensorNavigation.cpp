@@ -1,11 +1,11 @@
 // Choosing a sensor from the list, stepping to the next or previous one, deleting one,
 // and the destroyed flag.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
 #include "store/DataTables.h"
 
 #include <QComboBox>

@@ -1,9 +1,10 @@
 // The "1. Identification" and "2. Installation" pages: their controls, names and layout.
-#include "app/ActionButton.h"
-#include "app/frmTarnwell.h"
 #include "sensors/GaugeDrawing.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
+#include "widgets/ActionButton.h"
+#include "widgets/PageHost.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -23,8 +24,8 @@ constexpr int BoxWidth = 60;
 constexpr int BoxHeight = 22;
 constexpr int LeftColumnWidth = 520;
 constexpr int DrawingLeft = 536;                     // the drawings fill the page from here
-constexpr int PageHeight = frmTarnwell::TabHeight - 44;   // below the tab strip
-constexpr int PageWidth = frmTarnwell::TabWidth - 4;      // inside the frame
+constexpr int PageHeight = PageHost::TabHeight - 44;   // below the tab strip
+constexpr int PageWidth = PageHost::TabWidth - 4;      // inside the frame
 constexpr int IdentificationRodX = 666;              // between the two node columns
 constexpr int InstallationRodX = 710;
 

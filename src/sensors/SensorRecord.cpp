@@ -1,15 +1,15 @@
 // The sensor record: fillfields shows the current row of the Sensors recordset, savefields
 // writes the edited boxes back, CalcNCs computes the node and gauge-centre boxes.
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
 #include "calc/Numbers.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/StorageFault.h"
-#include "readings/ReadingsController.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "core/StorageFault.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -163,11 +163,11 @@ void SensorRegistry::fillfields()
     });
 
     // 7. The reading boxes for the type (the Configuration row found in step 4).
-    step([&] { m_win.readings()->ConfigureForm(); });
+    step([&] { m_win.configureReadings(); });
 
     // 8. The sensor and chart tabs become available.
     step([&] {
-        for (int tab : {0, 1, 3, 4, 5, 6}) m_win.SSTab1->setTabEnabled(tab, true);
+        for (int tab : {0, 1, 3, 4, 5, 6}) m_win.setTabEnabled(tab, true);
     });
 }
 

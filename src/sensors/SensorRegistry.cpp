@@ -1,13 +1,15 @@
 #include "sensors/SensorRegistry.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 
-SensorRegistry::SensorRegistry(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+SensorRegistry::SensorRegistry(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
     buildIdentificationPage();
     buildInstallationPage();
@@ -33,6 +35,38 @@ void SensorRegistry::rebuildSensorList()
     }
     cboSensors->addItems(ids);
     m_s.rsSensors->moveFirst();
+}
+
+void SensorRegistry::refreshSensorList()
+{
+    rebuildSensorList();
+    const qint64 count = m_s.rsSensors->recordCount();
+    if (count > 0) {
+        m_s.rsSensors->moveFirst();
+        fillfields();
+        cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+    } else {
+        cboSensors->setEditText(QString());
+    }
+    txtSCount->setText(QString::number(count));
+}
+
+void SensorRegistry::showSensorsAfterReopen()
+{
+    Shared& s = m_s;
+    if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
+        rebuildSensorList();
+        s.rsSensors->moveFirst();
+        txtSCount->setText(QString::number(s.rsSensors->recordCount()));
+        fillfields();
+        cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
+    } else {
+        cboSensors->clear();
+        Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
+                           QStringLiteral("click the ADD NEW button to begin using Tarnwell"),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        txtSCount->setText(QStringLiteral("0"));
+    }
 }
 
 bool SensorRegistry::findConfiguration(const QString& type)

@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class QButtonGroup;
 class QComboBox;
@@ -27,7 +27,7 @@ class QWidget;
 class SensorRegistry : public QObject {
     Q_OBJECT
 public:
-    explicit SensorRegistry(frmTarnwell& win);
+    explicit SensorRegistry(PageHost& win);
 
     QWidget* identificationPage() const { return m_idPage; }
     QWidget* installationPage() const { return m_installPage; }
@@ -67,6 +67,12 @@ public:
     void SetNodeBoxes();
     // Empties cboSensors and lists every row of the Sensors recordset in order.
     void rebuildSensorList();
+    // The list made again (a filter changed): its first sensor shown, or an empty sensor
+    // box when there is none, and the count.
+    void refreshSensorList();
+    // The list after the connection was opened again (backup, restore): as at start-up, the
+    // first sensor shown; with none the list is emptied and the user told how to begin.
+    void showSensorsAfterReopen();
     // Entering the "2. Installation" tab: its caption, drawing and position boxes.
     void enterInstallationTab();
     // Entering the "1. Identification" tab: node boxes placed, focus on cboSensors.
@@ -123,7 +129,7 @@ private:
     void completeSensorEntry(const QString& text);
     bool addSensorRows(const QString& n, const QString& family, const QString& model, int channels);
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     QWidget* m_idPage = nullptr;
     QWidget* m_installPage = nullptr;

@@ -1,8 +1,8 @@
 #include "store/DataTables.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QAtomicInt>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "store/Database.h"
+#include "core/TwError.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QAtomicInt>
 #include <QDir>

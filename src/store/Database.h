@@ -1,6 +1,6 @@
 #pragma once
+#include "core/TwError.h"
 #include "store/StructureCheck.h"
-#include "store/TwError.h"
 
 #include <QHash>
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #include "store/Migrations.h"
+#include "core/TwError.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <QDateTime>
 #include <QSqlError>

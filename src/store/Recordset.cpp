@@ -1,7 +1,7 @@
 #include "store/Recordset.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QDate>
 #include <QDateTime>

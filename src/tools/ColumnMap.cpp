@@ -1,6 +1,6 @@
 #include "tools/ColumnMap.h"
+#include "core/TwError.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -1,8 +1,8 @@
 #include "tools/DatasheetModel.h"
 #include "calc/Numbers.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

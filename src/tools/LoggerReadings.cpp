@@ -1,9 +1,9 @@
 #include "tools/LoggerReadings.h"
-#include "tools/ImportChecks.h"
-#include "maintenance/ErrorLog.h"
+#include "core/ErrorLog.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
+#include "tools/ImportChecks.h"
 
 #include <QSqlQuery>
 #include <QVariant>

@@ -1,15 +1,15 @@
 #include "tools/ToolsController.h"
-#include "app/AppInfo.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
-#include "readings/ReadingsController.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "data/SensorData.h"
+#include "session/Shared.h"
 #include "tools/GridWidgets.h"
-#include "tools/WrenImport.h"
-#include "tools/frmDatasheet.h"
+#include "tools/LoggerImport.h"
 #include "tools/frmColumnMap.h"
+#include "tools/frmDatasheet.h"
 #include "tools/frmWrenData.h"
+#include "widgets/PageHost.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -24,13 +24,13 @@ ToolsController::FileChooser g_fileChooser;
 QString g_exportFolder;
 }  // namespace
 
-ToolsController::ToolsController(frmTarnwell& win) : QObject(&win), m_win(win), m_s(win.shared())
+ToolsController::ToolsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
     // The Readings page may already hold the interval box; otherwise it is made here.
-    cboWrenInt = win.findChild<QComboBox*>(QStringLiteral("cboWrenInt"));
+    cboWrenInt = win.widget()->findChild<QComboBox*>(QStringLiteral("cboWrenInt"));
     if (!cboWrenInt) {
-        QWidget* page = win.readings() ? win.readings()->page() : nullptr;
-        cboWrenInt = new QComboBox(page ? page : &win);
+        QWidget* page = win.page(PageHost::TabReadings);
+        cboWrenInt = new QComboBox(page ? page : win.widget());
         cboWrenInt->setObjectName(QStringLiteral("cboWrenInt"));
         cboWrenInt->setEditable(true);
         cboWrenInt->addItems({QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
@@ -59,9 +59,9 @@ QString ToolsController::exportFolder(const QString& dataFolder)
 
 QString ToolsController::chooseFile()
 {
-    if (g_fileChooser) return g_fileChooser(&m_win);
+    if (g_fileChooser) return g_fileChooser(m_win.widget());
     return QFileDialog::getOpenFileName(
-        &m_win, QStringLiteral("Open"), QString(),
+        m_win.widget(), QStringLiteral("Open"), QString(),
         QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
 }
 
@@ -74,14 +74,13 @@ void ToolsController::returnToSavedReading()
             if (m_s.savedReadingBookmark == 0 || !rs->setBookmark(m_s.savedReadingBookmark)) rs->moveLast();
         }
     });
-    ignoringErrors([&] { m_win.readings()->fillreadings(); });
-    ignoringErrors([&] { m_win.readings()->showCount(); });
+    m_win.showReading();
 }
 
 void ToolsController::imgDatasheet_Click()
 {
     runTrapped(QStringLiteral(" imgDatasheet_Click"), [&] {
-        if (!m_win.readings()->SaveReadings()) return;   // kept on screen: nothing opens
+        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
         // Remember the reading on screen, so closing the datasheet returns to it.
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
             if (m_s.rsReadings->hasCurrentRow()) m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
@@ -90,7 +89,7 @@ void ToolsController::imgDatasheet_Click()
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
-        frmDatasheet sheet(m_win, *this, &m_win);
+        frmDatasheet sheet(m_win, *this, m_win.widget());
         sheet.exec();
     });
 }
@@ -100,7 +99,7 @@ void ToolsController::OpenDataFile(const QString& fileTitle, const QString& file
     Q_UNUSED(fileTitle);
     closeDataFile();
     m_readCancelled = false;
-    GridWidgets::ProgressWindow progress(&m_win, QStringLiteral("Reading the logger file..."));
+    GridWidgets::ProgressWindow progress(m_win.widget(), QStringLiteral("Reading the logger file..."));
     WrenImport::LoggerData file = WrenImport::openLoggerFile(m_s.dataFolder, fileName, progress.progress());
     m_readCancelled = file.file.cancelled;
     if (m_readCancelled) {   // stopped by the user: no window opens, nothing changes
@@ -128,7 +127,7 @@ bool ToolsController::haveColumnMap()
         return true;
     }
     const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
-    return chooseColumnMap(&m_win, ColumnMaps::guess(m_dataFile.names, m_dataFile.firstRows(20), target.gauges,
+    return chooseColumnMap(m_win.widget(), ColumnMaps::guess(m_dataFile.names, m_dataFile.firstRows(20), target.gauges,
                                                      target.tempChannel));
 }
 
@@ -144,7 +143,7 @@ QByteArray headOf(const QString& path)
 void ToolsController::imgAddWrenData_Click()
 {
     runTrapped(QStringLiteral(" imgAddWrenData_Click"), [&] {
-        if (!m_win.readings()->SaveReadings()) return;   // kept on screen: nothing opens
+        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
@@ -188,7 +187,7 @@ void ToolsController::imgAddWrenData_Click()
             return;
         }
         if (m_dataFile.needsMap() && !haveColumnMap()) return;
-        frmWrenData window(m_win, *this, path, &m_win);
+        frmWrenData window(m_win, *this, path, m_win.widget());
         window.exec();
     });
     closeDataFile();

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class QComboBox;
 class QWidget;
@@ -17,7 +17,7 @@ class QWidget;
 class ToolsController : public QObject {
     Q_OBJECT
 public:
-    explicit ToolsController(frmTarnwell& win);
+    explicit ToolsController(PageHost& win);
 
     // The Readings tab's "Datasheet" action: the datasheet window for the current sensor.
     void imgDatasheet_Click();
@@ -67,7 +67,7 @@ public:
 private:
     QString chooseFile();
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     bool m_noDataFile = true;
     bool m_readCancelled = false;

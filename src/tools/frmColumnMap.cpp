@@ -1,5 +1,5 @@
 #include "tools/frmColumnMap.h"
-#include "app/Messages.h"
+#include "core/Messages.h"
 #include "tools/GridWidgets.h"
 
 #include <QComboBox>

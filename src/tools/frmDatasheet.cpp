@@ -1,15 +1,16 @@
 #include "tools/frmDatasheet.h"
-#include "app/AppInfo.h"
-#include "app/Desktop.h"
-#include "app/Messages.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/StorageFault.h"
+#include "core/AppInfo.h"
+#include "core/Desktop.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "session/Shared.h"
+#include "core/StorageFault.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
+#include "tools/LoggerImport.h"
 #include "tools/ToolsController.h"
-#include "tools/WrenImport.h"
 #include "tools/XlsxExport.h"
+#include "widgets/PageHost.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -49,7 +50,7 @@ QIcon exportIcon()
 
 }  // namespace
 
-frmDatasheet::frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* parent)
+frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* parent)
     : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools)
 {
     setObjectName(QStringLiteral("frmDatasheet"));

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class ToolsController;
 class DatasheetModel;
@@ -16,7 +16,7 @@ namespace GridWidgets { class GridView; }
 class frmDatasheet : public QDialog {
     Q_OBJECT
 public:
-    frmDatasheet(frmTarnwell& win, ToolsController& tools, QWidget* parent = nullptr);
+    frmDatasheet(PageHost& win, ToolsController& tools, QWidget* parent = nullptr);
     ~frmDatasheet() override;
 
     QLabel* lblHeader = nullptr;
@@ -43,7 +43,7 @@ public:
     void done(int r) override;
 
 private:
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     ToolsController& m_tools;
     DatasheetModel* m_model = nullptr;

@@ -1,16 +1,17 @@
 #include "tools/frmWrenData.h"
-#include "app/Keyboard.h"
-#include "app/Messages.h"
-#include "app/Module1.h"
-#include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
-#include "maintenance/ErrorTrap.h"
-#include "maintenance/StorageFault.h"
-#include "tools/GridWidgets.h"
-#include "tools/ToolsController.h"
-#include "tools/WrenGridModel.h"
-#include "tools/WrenImport.h"
+#include "core/ErrorLog.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "data/SensorData.h"
+#include "session/Shared.h"
+#include "core/StorageFault.h"
 #include "tools/ColumnMap.h"
+#include "tools/GridWidgets.h"
+#include "tools/LoggerGridModel.h"
+#include "tools/LoggerImport.h"
+#include "tools/ToolsController.h"
+#include "widgets/Keyboard.h"
+#include "widgets/PageHost.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -25,7 +26,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-frmWrenData::frmWrenData(frmTarnwell& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
+frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
     : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools), m_sourcePath(sourcePath)
 {
     setObjectName(QStringLiteral("frmWrenData"));

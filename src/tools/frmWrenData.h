@@ -1,11 +1,11 @@
 #pragma once
+#include "tools/LoggerDates.h"
 #include "tools/LoggerFormats.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenGridModel.h"
+#include "tools/LoggerGridModel.h"
 
 #include <QDialog>
 
-class frmTarnwell;
+class PageHost;
 struct Shared;
 class ToolsController;
 class QLabel;
@@ -20,7 +20,7 @@ class frmWrenData : public QDialog {
     Q_OBJECT
 public:
     // sourcePath is the user's chosen file (kept as an archive copy after an append).
-    frmWrenData(frmTarnwell& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
+    frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
     ~frmWrenData() override;
 
     QLabel* lblHeader = nullptr;
@@ -52,7 +52,7 @@ private:
     std::vector<WrenGridModel::Column> columns() const;
     void showMap();
 
-    frmTarnwell& m_win;
+    PageHost& m_win;
     Shared& m_s;
     ToolsController& m_tools;
     QString m_sourcePath;

@@ -10,7 +10,7 @@
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QDir>
 #include <QFile>

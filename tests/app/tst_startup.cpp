@@ -1,12 +1,12 @@
 // Start-up of the main window, the single-copy rule, preferences and the error log.
 #include "support/TestEnv.h"
-#include "app/Module1.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
-#include "maintenance/ErrorTrap.h"
+#include "core/ErrorLog.h"
+#include "core/ErrorTrap.h"
+#include "core/Paths.h"
+#include "data/Preferences.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 // The two text-to-number conversions the formulas use, including the locale-aware one
 // under a locale that writes "1.234,5" (the same program runs under LC_ALL=de_DE).
 #include "calc/Numbers.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QLocale>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The calculation formulas and the value-axis rule, on plain values.
 #include "calc/AxisScale.h"
 #include "calc/Formulas.h"
-#include "store/TwError.h"
+#include "core/TwError.h"
 
 #include <QtTest>
 #include <cmath>

@@ -3,9 +3,9 @@
 #include "support/TestEnv.h"
 #include "charts/ChartRules.h"
 #include "charts/GraphColumns.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
-#include "store/TwError.h"
 
 #include <QtTest>
 #include <cmath>

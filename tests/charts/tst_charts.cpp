@@ -6,7 +6,7 @@
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
 #include "charts/ChartsController.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 
 #include <QImageReader>
 #include <QLabel>

@@ -3,9 +3,9 @@
 // a separate process, as a timer would run it.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
 #include "importer/ImportRun.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "tools/ColumnMap.h"
 
 #include <QProcess>

@@ -3,7 +3,7 @@
 // the grids keeping to the grid.
 #include "ModalKeys.h"
 #include "app/frmTarnwell.h"
-#include "store/Paths.h"
+#include "core/Paths.h"
 #include "tools/ToolsController.h"
 
 #include <QDir>

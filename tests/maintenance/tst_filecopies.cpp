@@ -1,11 +1,11 @@
 // Backup, restore and compaction files: what each makes, and that a failure at any step
 // leaves the database (and an earlier backup) byte for byte as it was.
 #include "support/TestEnv.h"
+#include "core/Paths.h"
+#include "core/TwError.h"
 #include "support/FaultyDisk.h"
 #include "maintenance/DatabaseFiles.h"
 #include "store/Database.h"
-#include "store/Paths.h"
-#include "store/TwError.h"
 
 #include <QDir>
 #include <QFile>

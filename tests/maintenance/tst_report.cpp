@@ -2,12 +2,12 @@
 // written, and the options window keeping its choices through the run.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"
-#include "store/Database.h"
-#include "store/Paths.h"
 #include "setup/Installer.h"
+#include "store/Database.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,12 +2,12 @@
 // help and links, the About window, and the compaction when the program ends.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
+#include "core/Paths.h"
+#include "core/ErrorLog.h"
 #include "maintenance/UtilitiesController.h"
-#include "readings/ReadingsController.h"
 #include "maintenance/frmSplash.h"
+#include "readings/ReadingsController.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QApplication>
 #include <QCheckBox>

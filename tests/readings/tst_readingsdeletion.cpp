@@ -1,9 +1,9 @@
 // Deleting a sensor's readings by day, straight on the database: exact counts, the days
 // at both ends included, hand-written dates read as dates, one transaction.
 #include "support/TestEnv.h"
+#include "core/TwError.h"
 #include "readings/ReadingDeletion.h"
 #include "store/Database.h"
-#include "store/TwError.h"
 
 #include <QtTest>
 

@@ -1,14 +1,14 @@
 #pragma once
 // The main window started in-process for the sensor registry's tests: boxes are answered
 // and recorded by the message script, controls are found by their names.
-#include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
-#include "maintenance/ErrorLog.h"
+#include "core/ErrorLog.h"
+#include "core/Paths.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
-#include "store/Paths.h"
+#include "support/TestEnv.h"
 
 #include <QComboBox>
 #include <QFile>

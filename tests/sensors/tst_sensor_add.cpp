@@ -1,7 +1,7 @@
 // Adding a sensor: the prompt and Enter in the sensor box, the number's refusals, the rows
 // and the data table it makes, existing numbers, and adding as one unit.
 #include "SensorWindow.h"
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 #include "store/DataTables.h"
 
 #include <QSqlQuery>

@@ -1,8 +1,8 @@
 // Gauge positions, sensor-number rules and the record's date texts, without a window.
 #include "sensors/GaugeLayout.h"
+#include "core/TwError.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorNumber.h"
-#include "store/TwError.h"
 
 #include <QtTest>
 

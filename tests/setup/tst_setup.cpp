@@ -1,8 +1,8 @@
 // The set-up tool's demonstration data.
 #include "support/TestEnv.h"
+#include "core/Paths.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 
 #include <QFile>
 #include <QtTest>

@@ -2,10 +2,10 @@
 // refused untouched, and a failed upgrade leaves the database exactly as it was.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
-#include "store/Paths.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,13 +2,13 @@
 // set-up of a new database.
 #include "support/TestEnv.h"
 #include "calc/Numbers.h"
+#include "core/Paths.h"
+#include "core/TwError.h"
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
-#include "store/TwError.h"
 
 #include <QFile>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/Desktop.h"
-#include "app/Messages.h"
+#include "core/Desktop.h"
+#include "core/Messages.h"
 
 #include <QDateTime>
 #include <QString>

@@ -4,11 +4,11 @@
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "tools/ColumnMap.h"
+#include "tools/LoggerGridModel.h"
 #include "tools/ToolsController.h"
-#include "tools/WrenGridModel.h"
 #include "tools/frmColumnMap.h"
 #include "tools/frmWrenData.h"
 

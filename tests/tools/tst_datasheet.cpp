@@ -3,11 +3,11 @@
 // return to the saved reading, and the spreadsheet export.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
-#include "app/Module1.h"
 #include "app/frmTarnwell.h"
+#include "core/Paths.h"
+#include "data/SensorData.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
-#include "store/Paths.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"

@@ -1,9 +1,9 @@
 // The logger-file reader, the date layouts, the pre-selection and the reading a row gives,
 // without any window or database.
 #include "calc/Numbers.h"
+#include "tools/LoggerDates.h"
 #include "tools/LoggerFile.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
+#include "tools/LoggerImport.h"
 
 #include <QDir>
 #include <QDirIterator>

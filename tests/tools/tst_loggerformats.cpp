@@ -4,10 +4,10 @@
 #include "tools/ColumnMap.h"
 #include "tools/ImportChecks.h"
 #include "tools/LoggerClock.h"
+#include "tools/LoggerDates.h"
 #include "tools/LoggerFormats.h"
+#include "tools/LoggerImport.h"
 #include "tools/LoggerReadings.h"
-#include "tools/WrenDates.h"
-#include "tools/WrenImport.h"
 
 #include <QtTest>
 

@@ -1,0 +1,60 @@
+#include "app/KeyboardWiring.h"
+#include "app/frmTarnwell.h"
+#include "widgets/Keyboard.h"
+
+#include <QAbstractSpinBox>
+#include <QTabWidget>
+
+namespace Keyboard {
+
+void install(frmTarnwell& win)
+{
+    QTabWidget* tabs = win.SSTab1;
+    const QKeySequence previous1(Qt::ALT | Qt::Key_Left), previous2(Qt::CTRL | Qt::Key_PageUp);
+    const QKeySequence next1(Qt::ALT | Qt::Key_Right), next2(Qt::CTRL | Qt::Key_PageDown);
+    const QKeySequence addNew(Qt::CTRL | Qt::Key_N);
+
+    if (QWidget* page = tabs->widget(frmTarnwell::TabIdentification)) {
+        clickFocusOnly(page, {"txtSensor", "txtSnav", "txtSCount", "txtMineID", "txtSensor3"});
+        setTabOrder(page, {"cboSensors", "imgAddSensor", "imgPrevious", "imgNext", "imgDelete", "txtDateID",
+                           "txtTypeID", "txtSensorNo", "txtFamily", "txtLengthofCable", "optStacked", "optStaggered",
+                           "txtBoltkfactor", "txtLengthofGauge", "txtNumGauges", "cboDestroyed",
+                           "txtDestructionDate", "txtNode(1)"});
+        addActionKeys(page, QStringLiteral("imgAddSensor"), {addNew});
+        addActionKeys(page, QStringLiteral("imgPrevious"), {previous1, previous2});
+        addActionKeys(page, QStringLiteral("imgNext"), {next1, next2});
+        // The window opens with the keyboard in the sensor box.
+        if (QWidget* box = page->findChild<QWidget*>(QStringLiteral("cboSensors"))) box->setFocus();
+    }
+
+    if (QWidget* page = tabs->widget(frmTarnwell::TabInstallation)) {
+        clickFocusOnly(page, {"txtSensor2"});
+        setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
+                           "txtPurpose", "txtNotes"});
+    }
+
+    if (QWidget* page = tabs->widget(frmTarnwell::TabReadings)) {
+        clickFocusOnly(page, {"txtReadingID"});
+        setTabOrder(page, {"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)",
+                           "txtChannel(3)", "txtChannel(4)", "txtChannel(5)", "txtChannel(6)", "chkTemporal",
+                           "chkSpatial", "imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading",
+                           "imgDeleteReading", "imgDatasheet", "imgAddWrenData", "cboWrenInt"});
+        for (const char* name : {"dtpRdate", "dtpRtime"})
+            if (auto* picker = page->findChild<QAbstractSpinBox*>(QLatin1String(name))) tabLeavesPicker(picker);
+        addActionKeys(page, QStringLiteral("imgFirst"), {QKeySequence(Qt::ALT | Qt::Key_Home)});
+        addActionKeys(page, QStringLiteral("imgPrevData"), {previous1, previous2});
+        addActionKeys(page, QStringLiteral("imgNextData"), {next1, next2});
+        addActionKeys(page, QStringLiteral("imgLast"), {QKeySequence(Qt::ALT | Qt::Key_End)});
+        addActionKeys(page, QStringLiteral("imgAddReading"), {addNew});
+    }
+
+    if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
+        setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
+                           "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
+                           "imgReport", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
+    }
+
+    addTabKeys(&win, tabs);
+}
+
+}  // namespace Keyboard

@@ -1,0 +1,123 @@
+// What the pages ask of the main window, routed to the page that answers, and the tab
+// change, which calls on every page: the only code that knows them all.
+#include "app/frmTarnwell.h"
+#include "charts/ChartsController.h"
+#include "core/ErrorTrap.h"
+#include "maintenance/UtilitiesController.h"
+#include "readings/ReadingsController.h"
+#include "sensors/SensorRegistry.h"
+#include "tools/ToolsController.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QTabWidget>
+
+// ----- the tab change -----------------------------------------------------------------------
+// Every step runs with errors ignored: a failing step is skipped silently and the next
+// one runs.
+void frmTarnwell::SSTab1_Click(int previousTab)
+{
+    const int tab = SSTab1->currentIndex();
+    if (tab == previousTab || m_keepingTab) return;
+
+    // 1. Save what the tab being left holds. What could not be saved and stays on screen
+    // (the user's choice) keeps its tab: back to it, with nothing refilled.
+    bool saved = true;
+    if (previousTab == TabIdentification || previousTab == TabInstallation) {
+        ignoringErrors([&] { saved = m_sensors->savefields(SensorRegistry::SaveThen::Refill); });
+        if (saved) ignoringErrors([&] { m_sensors->fillfields(); });
+    } else if (previousTab == TabReadings) {
+        ignoringErrors([&] { saved = m_readings->leaveReadingsTab(); });
+    }
+    if (!saved) {
+        m_keepingTab = true;
+        ignoringErrors([&] { selectTab(previousTab); });
+        m_keepingTab = false;
+        return;
+    }
+
+    // 2-6. Prepare the tab entered.
+    switch (tab) {
+    case TabIdentification:
+        ignoringErrors([&] { m_sensors->enterIdentificationTab(); });
+        m_shared.savedReadingBookmark = 0;
+        break;
+    case TabInstallation:
+        ignoringErrors([&] { m_sensors->enterInstallationTab(); });
+        break;
+    case TabReadings:
+        // Opens the readings, shows the saved (or the last) reading, and removes a working
+        // copy "datafile.txt" left by a logger import.
+        ignoringErrors([&] { m_readings->enterReadingsTab(); });
+        break;
+    case TabUtilities:
+        ignoringErrors([&] { m_utilities->ListBackups(); });
+        break;
+    default:
+        if (ChartsController::isChartTab(tab)) m_charts->enterChartTab(tab, previousTab);
+        break;
+    }
+}
+
+// ----- tabs ---------------------------------------------------------------------------------
+QWidget* frmTarnwell::page(int tab) const
+{
+    switch (tab) {
+    case TabIdentification: return m_sensors ? m_sensors->identificationPage() : nullptr;
+    case TabInstallation: return m_sensors ? m_sensors->installationPage() : nullptr;
+    case TabReadings: return m_readings ? m_readings->page() : nullptr;
+    case TabUtilities: return m_utilities ? m_utilities->page() : nullptr;
+    default: return m_charts && ChartsController::isChartTab(tab) ? m_charts->page(tab) : nullptr;
+    }
+}
+
+int frmTarnwell::currentTab() const { return SSTab1->currentIndex(); }
+
+void frmTarnwell::selectTab(int index) { SSTab1->setCurrentIndex(index); }
+
+void frmTarnwell::setTabEnabled(int index, bool enabled) { SSTab1->setTabEnabled(index, enabled); }
+
+QString frmTarnwell::tabText(int index) const { return SSTab1->tabText(index); }
+
+// ----- the sensor pages ---------------------------------------------------------------------
+bool frmTarnwell::sensorStacked() const { return m_sensors->isStacked(); }
+
+QString frmTarnwell::sensorKFactorText() const { return m_sensors->boltKFactorText(); }
+
+QLineEdit* frmTarnwell::sensorBox(const QString& name) const
+{
+    for (QWidget* page : {m_sensors->identificationPage(), m_sensors->installationPage()})
+        if (page)
+            if (auto* box = page->findChild<QLineEdit*>(name)) return box;
+    return nullptr;
+}
+
+void frmTarnwell::fillSensorFields() { m_sensors->fillfields(); }
+
+void frmTarnwell::showSensorNumber(const QString& id) { m_sensors->cboSensors->setEditText(id); }
+
+void frmTarnwell::refreshSensorList() { m_sensors->refreshSensorList(); }
+
+void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen(); }
+
+// ----- the Readings page, the tools and the charts -----------------------------------------
+void frmTarnwell::configureReadings() { m_readings->ConfigureForm(); }
+
+bool frmTarnwell::saveReading() { return m_readings->SaveReadings(); }
+
+void frmTarnwell::showReading()
+{
+    ignoringErrors([&] { m_readings->fillreadings(); });
+    ignoringErrors([&] { m_readings->showCount(); });
+}
+
+void frmTarnwell::openDatasheet() { m_tools->imgDatasheet_Click(); }
+
+void frmTarnwell::importLoggerData() { m_tools->imgAddWrenData_Click(); }
+
+QImage frmTarnwell::chartPicture(int tab, const QSize& size)
+{
+    if (!m_charts->prepareChart(tab)) return QImage();
+    return m_charts->renderChart(tab, size);
+}

@@ -1,0 +1,223 @@
+#include "data/Passes.h"
+#include "calc/Formulas.h"
+#include "core/ErrorTrap.h"
+#include "session/Shared.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace Calc {
+
+namespace {
+
+const QString PassTag = QStringLiteral(" G_GetTemporalData");
+const QString ZerosTag = QStringLiteral(" G_SetZeros");
+const QString LoadTag = QStringLiteral(" G_SetStackedLoad");
+const QString OffsetsTag = QStringLiteral(" Module1_GetOffsets");
+
+enum class Extra { None, Disp, Shear };
+
+// Column ordinals of the graph data, looked up once per pass.
+struct Ordinals {
+    std::array<int, 11> channel{};
+    int channelT = -1;
+    std::array<int, 11> zero{};
+    int numTemp = -1;
+    std::array<int, 7> load{};
+    std::array<int, 7> disp{};
+    std::array<int, 5> stretch{};
+
+    explicit Ordinals(const Recordset& rs)
+    {
+        for (int i = 1; i <= ChannelCount; ++i) {
+            channel[size_t(i)] = rs.fieldIndex(QStringLiteral("Channel%1").arg(i));
+            zero[size_t(i)] = rs.fieldIndex(QStringLiteral("zero%1").arg(i));
+        }
+        channelT = rs.fieldIndex(QStringLiteral("ChannelT"));
+        numTemp = rs.fieldIndex(QStringLiteral("NumTemp"));
+        for (int i = 1; i <= 6; ++i) {
+            load[size_t(i)] = rs.fieldIndex(QStringLiteral("Load%1").arg(i));
+            disp[size_t(i)] = rs.fieldIndex(QStringLiteral("Disp%1").arg(i));
+        }
+        for (int i = 1; i <= 4; ++i) stretch[size_t(i)] = rs.fieldIndex(QStringLiteral("Stretch%1").arg(i));
+    }
+};
+
+// A column's value as text; null (and a column the table lacks) reads as empty.
+QString textAt(const Recordset& rs, int ordinal)
+{
+    const QVariant v = rs.value(ordinal);
+    return v.isNull() ? QString() : v.toString();
+}
+
+// Throws "no current record" when the recordset has no current row, as any read would.
+void requireRow(const Recordset& rs)
+{
+    if (!rs.hasCurrentRow()) (void)rs.bookmark();
+}
+
+void logTrapped(const TwError& e, const QString& tag) { WriteLog(trapMessage(e.number, e.description, tag)); }
+
+// What one row receives.
+struct RowValues {
+    ChannelValues zero{};
+    double numTemp = 0;
+    std::optional<Columns> loads;
+    Columns extra;
+};
+
+// SetZeros: the zeroed channels and the temperature of the current row. A channel that
+// cannot be converted is logged and counts as no value.
+bool setZeros(const Recordset& rs, const Ordinals& ord, const std::array<double, 11>& offsets, RowValues& row)
+{
+    return runTrapped(ZerosTag, [&] {
+        requireRow(rs);
+        for (int i = 1; i <= ChannelCount; ++i) {
+            const QString text = textAt(rs, ord.channel[size_t(i)]);
+            try {
+                row.zero[size_t(i)] = zeroFromText(text, offsets[size_t(i)]);
+            } catch (const TwError& e) {
+                logTrapped(e, ZerosTag);
+                row.zero[size_t(i)] = 0;
+            }
+        }
+        row.numTemp = tempFromText(textAt(rs, ord.channelT));
+    });
+}
+
+// SetLoad: the loads of the current row; none when they cannot be computed (logged).
+void setLoad(const Recordset& rs, const SensorInputs& in, RowValues& row)
+{
+    runTrapped(LoadTag, [&] {
+        requireRow(rs);
+        row.loads = loads(in.sensorType, in.stacked, row.zero, in.kFactorText);
+    });
+}
+
+void writeRow(Recordset& rs, const Ordinals& ord, const RowValues& row, Extra extra)
+{
+    for (int i = 1; i <= ChannelCount; ++i) rs.setValue(ord.zero[size_t(i)], row.zero[size_t(i)]);
+    rs.setValue(ord.numTemp, row.numTemp);
+    if (row.loads)
+        for (int i = 1; i <= row.loads->count; ++i) rs.setValue(ord.load[size_t(i)], (*row.loads)[i]);
+    if (extra == Extra::Disp)
+        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.disp[size_t(i)], row.extra[i]);
+    if (extra == Extra::Shear)
+        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.stretch[size_t(i)], row.extra[i]);
+    rs.update();
+}
+
+PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, Extra extra)
+{
+    PassResult result;
+    result.open = OpenGraphData(s.db, s.databasePath, in.id, selection, s.rsGraph);
+    Recordset& rs = *s.rsGraph;
+    // A pass is one unit of the log: a failure met on every reading (an empty k factor)
+    // is written once, then how often it happened and for which readings.
+    const LogBulkScope logScope(QStringLiteral("calculation pass"), [&rs] {
+        return rs.hasCurrentRow() ? rs.text(QStringLiteral("DateTimeKey")) : QString();
+    });
+    GetOffsets(rs, s.offsets);
+
+    std::optional<Transaction> tx;
+    qint64 written = 0;
+    bool cancelled = false;
+    const qint64 total = rs.recordCount();
+    const bool ran = runTrapped(PassTag, [&] {
+        if (s.db.isOpen()) tx.emplace(s.db);
+        const Ordinals ord(rs);
+        do {
+            RowValues row;
+            setZeros(rs, ord, s.offsets, row);
+            setLoad(rs, in, row);
+            requireRow(rs);
+            if (extra == Extra::Disp && row.loads)
+                row.extra = displacements(in.sensorType, in.stacked, *row.loads, in.kFactorText, in.gaugeLengthText);
+            else if (extra == Extra::Shear)
+                row.extra = shears(in.sensorType, in.stacked, row.zero);
+            writeRow(rs, ord, row, extra);
+            ++written;
+            if (in.progress && written % 2048 == 0 && !in.progress(written, total)) {
+                cancelled = true;
+                return;
+            }
+            rs.moveNext();
+        } while (!rs.eof());
+    });
+    if (cancelled) {
+        // Rolled back as a whole: the stored values stay as the last full pass left them.
+        tx.reset();
+        rs.close();
+        result.cancelled = true;
+        return result;
+    }
+    // A row that failed half-way is dropped; rows written before a failure stay written.
+    if (!ran && rs.isEditing()) rs.cancelUpdate();
+    if (tx) {
+        if (!runTrapped(PassTag, [&] { tx->commit(); })) written = 0;
+    }
+    result.rowsWritten = written;
+    result.completed = ran && tx.has_value() && written > 0;
+    if (result.completed) rs.close();
+    return result;
+}
+
+}  // namespace
+
+SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
+                                 const QString& gaugeLengthText)
+{
+    SensorInputs in;
+    in.id = s.currentSensorId();
+    if (!in.id.isEmpty()) in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
+    in.stacked = stacked;
+    in.kFactorText = kFactorText;
+    in.gaugeLengthText = gaugeLengthText;
+    return in;
+}
+
+void GetOffsets(Recordset& rs, std::array<double, 11>& offsets)
+{
+    runTrapped(OffsetsTag, [&] {
+        std::array<QString, 11> texts;
+        for (int i = 1; i <= ChannelCount; ++i) texts[size_t(i)] = rs.text(QStringLiteral("Channel%1").arg(i));
+        for (int i = 1; i <= ChannelCount; ++i) {
+            try {
+                offsets[size_t(i)] = offsetFromText(texts[size_t(i)]);
+            } catch (const TwError& e) {
+                logTrapped(e, OffsetsTag);
+                offsets[size_t(i)] = std::numeric_limits<double>::quiet_NaN();
+            }
+        }
+    });
+}
+
+PassResult GetTemporalData(Shared& s, const SensorInputs& in)
+{
+    return runPass(s, in, GraphSelection::Plottable, Extra::None);
+}
+
+PassResult GetSpatialData(Shared& s, const SensorInputs& in)
+{
+    return runPass(s, in, GraphSelection::Plottable, Extra::None);
+}
+
+PassResult GetDispData(Shared& s, const SensorInputs& in)
+{
+    return runPass(s, in, GraphSelection::Temporal, Extra::Disp);
+}
+
+PassResult GetSDispData(Shared& s, const SensorInputs& in)
+{
+    return runPass(s, in, GraphSelection::Spatial, Extra::Disp);
+}
+
+PassResult GetShearData(Shared& s, const SensorInputs& in)
+{
+    return runPass(s, in, GraphSelection::Spatial, Extra::Shear);
+}
+
+}  // namespace Calc

@@ -1,0 +1,88 @@
+#pragma once
+#include "data/GraphData.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+#include <functional>
+
+class Recordset;
+struct Shared;
+
+// The calculation passes the chart tabs run before drawing. Each pass:
+//   1. opens the graph data (s.rsGraph) on its selection of the sensor's data table
+//      (OpenGraphData);
+//   2. takes the baseline, the selection's first reading, into s.offsets (GetOffsets);
+//   3. for every reading of the selection, in date order: zeroes the channels against
+//      the baseline (zero1..zero10, and NumTemp from ChannelT), computes the loads, then
+//      the pass's own columns, and writes the row;
+//   4. closes the graph data when it ran to the end (the drawing opens it again).
+// Readings outside the selection are not touched, and a row keeps every column the pass
+// does not write for the sensor's type and layout (see calc/Formulas.h).
+//
+// Zeroing: a channel the reading lacks has zero 0; a channel the baseline lacks has
+// zero 0 in every reading (no baseline), and the rest of the row is still computed. A
+// channel text that is not a number is logged (" G_SetZeros", Err #13) and counts as
+// no value (zero 0); a baseline text that is not a number is logged
+// (" Module1_GetOffsets") and counts as no baseline.
+//
+// Failures, logged through the error trap:
+//   - the loads of a row cannot be computed (an empty, non-numeric or zero k factor):
+//     logged with " G_SetStackedLoad" for that row, which keeps its old Load columns;
+//     the displacement passes then keep its old Disp columns too (they derive from
+//     the loads), the rest of the row is written and the pass goes on;
+//   - a displacement that cannot be computed (an empty or non-numeric gauge length,
+//     staggered "75") or a failure to write a row: the pass ends at that row, logged once
+//     with " G_GetTemporalData"; earlier rows keep their new values, that row and the
+//     later ones keep their old values, and the graph data is left open;
+//   - an empty selection: nothing is written; one line each for " G_SetZeros",
+//     " G_SetStackedLoad" and " G_GetTemporalData" (no current record).
+// A pass is one transaction; when it ends early, the rows written before the failure
+// are committed.
+namespace Calc {
+
+// The current sensor as the passes need it, taken from the pages as the user left them.
+struct SensorInputs {
+    QString id;                // InstrumentID: the name of the sensor's data table
+    QString sensorType;        // the two-digit type code ("75", "55", "35", ...)
+    bool stacked = true;       // optStacked selected
+    QString kFactorText;       // txtBoltkfactor as typed on the Identification page
+    QString gaugeLengthText;   // txtLengthofGauge as typed
+    // Called now and then with the rows done and the rows selected; answering false
+    // cancels the pass, which then writes nothing at all (its transaction is rolled back).
+    std::function<bool(qint64 done, qint64 total)> progress;
+};
+
+// The inputs for the current sensor: InstrumentID and SensorType from the current row of
+// s.rsSensors (empty when there is none), with the layout and the two box texts as the
+// Installation page shows them.
+SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
+                                 const QString& gaugeLengthText);
+
+struct PassResult {
+    GraphOpenStatus open = GraphOpenStatus::Failed;   // TableCreated: the caller shows graphTableCreatedText
+    qint64 rowsWritten = 0;                           // rows updated and committed
+    bool completed = false;                           // ran to the end of the selection
+    bool cancelled = false;                           // stopped by the user; nothing written
+};
+
+// Reads the baseline's Channel1..Channel10 (the current row of rs) into offsets[1..10],
+// NaN where the baseline has no value. With no current row it logs
+// " Module1_GetOffsets" (Err #3021) and leaves the offsets of the previous pass.
+void GetOffsets(Recordset& rs, std::array<double, 11>& offsets);
+
+// Load passes over the Plottable selection: zero1..zero10, NumTemp, Load1..Load6.
+// Both do the same work (the Load v Time and Load v Length tabs each run their own).
+PassResult GetTemporalData(Shared& s, const SensorInputs& in);
+PassResult GetSpatialData(Shared& s, const SensorInputs& in);
+
+// Displacement passes: zeros and loads as above, then Disp1..Disp6; GetDispData over
+// the Temporal selection, GetSDispData over the Spatial selection.
+PassResult GetDispData(Shared& s, const SensorInputs& in);
+PassResult GetSDispData(Shared& s, const SensorInputs& in);
+
+// Shear pass over the Spatial selection: zeros and loads as above, then
+// Stretch1..Stretch4.
+PassResult GetShearData(Shared& s, const SensorInputs& in);
+
+}  // namespace Calc

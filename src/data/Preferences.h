@@ -1,0 +1,13 @@
+#pragma once
+
+struct Shared;
+
+// The preferences of the Prefs table on the session, under the error trap
+// (" Module1_GetPrefs").
+namespace Module1 {
+
+// Reads MineID, MaxY, MinY, MinX and MaxX from Prefs. An empty table or a null field
+// leaves the values not yet read as they were.
+void GetPrefs(Shared& s);
+
+}  // namespace Module1

@@ -1,0 +1,118 @@
+#include "tools/LoggerGridModel.h"
+
+#include <algorithm>
+
+WrenGridModel::WrenGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+QStringList WrenGridModel::headers()
+{
+    return {QStringLiteral("Reading Date & Time"), QStringLiteral("WREN ID"), QStringLiteral("Type ID"),
+            QStringLiteral("SensorNo"), QStringLiteral("ChannelT"), QStringLiteral("Channel1"),
+            QStringLiteral("Channel2"), QStringLiteral("Channel3"), QStringLiteral("Channel4"),
+            QStringLiteral("Channel5"), QStringLiteral("Channel6"), QStringLiteral("Append")};
+}
+
+std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
+{
+    std::vector<Column> out;
+    const QStringList h = headers();
+    for (int i = 0; i < AppendColumn; ++i) out.push_back({h[i], i, false});
+    return out;
+}
+
+void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m, int interval)
+{
+    beginResetModel();
+    m_table = std::move(table);
+    m_columns = std::move(columns);
+    m_mapping = m;
+    m_moments = LoggerReadings::moments(m_table, m_mapping);
+    m_selected = LoggerReadings::preselect(m_moments, interval);
+    endResetModel();
+}
+
+void WrenGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, std::vector<Column> columns)
+{
+    const bool newColumns = !columns.empty();
+    if (newColumns) beginResetModel();
+    if (newColumns) m_columns = std::move(columns);
+    m_mapping = m;
+    m_moments = LoggerReadings::moments(m_table, m_mapping);
+    m_selected = LoggerReadings::preselect(m_moments, interval);
+    if (newColumns) endResetModel();
+    else if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
+}
+
+void WrenGridModel::clear()
+{
+    beginResetModel();
+    m_table = LoggerTable();
+    m_moments.clear();
+    m_selected.clear();
+    endResetModel();
+}
+
+int WrenGridModel::selectedCount() const
+{
+    return int(std::count(m_selected.begin(), m_selected.end(), true));
+}
+
+bool WrenGridModel::toggle(const QModelIndex& index)
+{
+    if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;
+    m_selected[size_t(index.row())] = !m_selected[size_t(index.row())];
+    emit dataChanged(index, index, {MarkRole});
+    return true;
+}
+
+int WrenGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_table.rowCount());
+}
+
+int WrenGridModel::columnCount(const QModelIndex& parent) const
+{
+    if (parent.isValid()) return 0;
+    return m_table.isEmpty() ? 1 : appendColumn() + 1;
+}
+
+QVariant WrenGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_table.rowCount()) return {};
+    const int c = index.column();
+    const qsizetype r = index.row();
+    if (c == appendColumn()) {
+        const bool on = m_selected[size_t(r)];
+        if (role == MarkRole) return on;
+        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
+            return on ? QStringLiteral("to be appended") : QStringLiteral("not to be appended");
+        return {};
+    }
+    if (c < 0 || c >= int(m_columns.size())) return {};
+    const Column& col = m_columns[size_t(c)];
+    if (role == Qt::DisplayRole) {
+        if (col.moment && m_moments[size_t(r)] != LoggerReadings::NoMoment)
+            return LoggerClock::display(m_moments[size_t(r)]);
+        return col.field >= 0 ? m_table.field(r, col.field) : QString();
+    }
+    if (role == Qt::ToolTipRole && c == 0) {
+        if (m_table.broken(r)) return QStringLiteral("This line has an unclosed quote and cannot be appended");
+        if (m_mapping.expectedFields > 0 && m_table.fieldCount(r) != m_mapping.expectedFields)
+            return QStringLiteral("This line has %1 fields, the header names %2").arg(m_table.fieldCount(r)).arg(m_mapping.expectedFields);
+    }
+    return {};
+}
+
+QVariant WrenGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (m_table.isEmpty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
+    if (section == appendColumn()) return QStringLiteral("Append");
+    return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].header) : QVariant();
+}
+
+Qt::ItemFlags WrenGridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

@@ -1,0 +1,79 @@
+#pragma once
+#include <QString>
+
+struct Shared;
+class QImage;
+class QLineEdit;
+class QSize;
+class QWidget;
+
+// What a page may ask of the window that holds it. The main window (app/frmTarnwell)
+// implements it and routes each request to the page that answers it, so a page never
+// includes another page nor the window: it works on the session and on this interface.
+class PageHost {
+public:
+    // The tabs of the main window's tab control SSTab1, in order.
+    enum Tab { TabIdentification = 0, TabInstallation, TabReadings, TabLoadVTime, TabDispVTime,
+               TabLoadVLength, TabDispVLength, TabShearVLength, TabUtilities };
+
+    // Size of SSTab1 in pixels (fixed; the window centres it when maximised).
+    static constexpr int TabWidth = 1100;
+    static constexpr int TabHeight = 680;
+
+    // The session: the connection, the long-lived recordsets, the preferences.
+    virtual Shared& shared() = 0;
+    // The window itself: the owner of the pages' objects and the parent of their dialogs.
+    virtual QWidget* widget() = 0;
+    // The widget of a tab's page as its page built it (nullptr before that page exists).
+    virtual QWidget* page(int tab) const = 0;
+
+    // The tabs.
+    virtual int currentTab() const = 0;
+    // Moves SSTab1 to a tab as if the user had clicked it (the tab change runs).
+    virtual void selectTab(int index) = 0;
+    virtual void setTabEnabled(int index, bool enabled) = 0;
+    virtual QString tabText(int index) const = 0;
+
+    // The sensor pages.
+    // The layout option shown (stacked when true) and the k factor box's text as typed.
+    virtual bool sensorStacked() const = 0;
+    virtual QString sensorKFactorText() const = 0;
+    // A box of the sensor pages by its control name ("txtRelSGanchor(3)"); nullptr when
+    // neither page has one of that name.
+    virtual QLineEdit* sensorBox(const QString& name) const = 0;
+    // Shows the current sensor's record (fillfields).
+    virtual void fillSensorFields() = 0;
+    // The sensor box (cboSensors) shows this sensor number.
+    virtual void showSensorNumber(const QString& id) = 0;
+    // The sensor list made again from the Sensors recordset (a filter changed): its first
+    // sensor shown, or an empty sensor box when there is none, and the count.
+    virtual void refreshSensorList() = 0;
+    // The sensor list after the connection was opened again (backup, restore): as at
+    // start-up, the first sensor shown; with none the list is emptied and the user told.
+    virtual void showSensorsAfterReopen() = 0;
+
+    // The Readings page.
+    // Sets up the reading boxes for the current Configuration row (ConfigureForm).
+    virtual void configureReadings() = 0;
+    // Writes the reading on screen into the current row (SaveReadings). False when it could
+    // not be saved and the user keeps it on screen: the caller then stops.
+    virtual bool saveReading() = 0;
+    // Shows the current reading of the readings recordset and its position.
+    virtual void showReading() = 0;
+
+    // The data tools: the datasheet window and the logger import, for the current sensor.
+    virtual void openDatasheet() = 0;
+    virtual void importLoggerData() = 0;
+
+    // The chart of a chart tab drawn for the current sensor without switching tabs, as a
+    // picture of the given size; a null picture when there is nothing to draw.
+    virtual QImage chartPicture(int tab, const QSize& size) = 0;
+
+    // The database file.
+    // Checks the structure of the open database in the background (after the connection
+    // was opened again on another file: a restore); damage found is told.
+    virtual void checkDatabaseStructure() = 0;
+
+protected:
+    ~PageHost() = default;
+};
