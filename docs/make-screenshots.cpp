@@ -1,22 +1,39 @@
 // Makes the README's screenshots: starts Tarnwell on the demonstration data in a
 // throw-away home folder, shows each tab for a suitable sensor and saves a picture of the
 // window. Run it through scripts/screenshots (under a virtual X display).
+//
+//   tarnwell-screenshots [--size WxH] [--windows] [--report folder] [folder]
+//
+// --size sets the main window's size (1600x900 for the README); --windows also saves the
+// data windows the manual shows (datasheet, logger import, deletion, report options);
+// --report writes the demonstration sensor's report (every chart, with its PDF) into a
+// folder, for a look at what an engineer hands on.
 #include "app/frmTarnwell.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
+#include "maintenance/UtilitiesController.h"
+#include "maintenance/frmReport.h"
 #include "sensors/SensorRegistry.h"
+#include "tools/ToolsController.h"
 #include "setup/DemoData.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QComboBox>
 #include <QDir>
 #include <QTabWidget>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QToolButton>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -36,6 +53,26 @@ void chooseSensor(frmTarnwell& w, const QString& id)
     settle();
 }
 
+void report(bool ok, const QString& path) { std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path)); }
+
+// Opens a modal window with `open`, saves a picture of it once it shows, and closes it.
+void shootModal(const QString& path, const std::function<void()>& open)
+{
+    bool shot = false;
+    QTimer timer;
+    timer.setInterval(300);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || shot) return;
+        shot = true;
+        report(dialog->grab().save(path), path);
+        dialog->reject();
+    });
+    timer.start();
+    open();
+    if (!shot) report(false, path);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -44,7 +81,23 @@ int main(int argc, char* argv[])
     qputenv("HOME", home.path().toLocal8Bit());
     for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) qunsetenv(v);
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QString out = QStringLiteral("docs/screenshots");
+    QSize size(1600, 900);
+    bool windows = false;
+    QString reportFolder;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
+            const QStringList wh = args[++i].split(u'x');
+            if (wh.size() == 2) size = QSize(wh[0].toInt(), wh[1].toInt());
+        } else if (args[i] == QLatin1String("--windows")) {
+            windows = true;
+        } else if (args[i] == QLatin1String("--report") && i + 1 < args.size()) {
+            reportFolder = args[++i];
+        } else {
+            out = args[i];
+        }
+    }
     QDir().mkpath(out);
 
     Installer::install();
@@ -61,6 +114,7 @@ int main(int argc, char* argv[])
     Desktop::installRecorder(&recorder);
 
     frmTarnwell w;
+    w.resize(size);
     w.show();
     settle();
 
@@ -88,8 +142,47 @@ int main(int argc, char* argv[])
         w.selectTab(s.tab);
         settle();
         const QString path = out + '/' + QString::fromLatin1(s.file);
-        const bool ok = w.grab().save(path);
-        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+        report(w.grab().save(path), path);
+    }
+    if (windows) {
+        chooseSensor(w, QStringLiteral("240375101"));
+        w.selectTab(frmTarnwell::TabReadings);
+        settle();
+        shootModal(out + QStringLiteral("/window-datasheet.png"), [&] { w.openDatasheet(); });
+        shootModal(out + QStringLiteral("/window-delete.png"),
+                   [&] { w.findChild<QToolButton*>(QStringLiteral("imgDeleteReading"))->click(); });
+        w.selectTab(frmTarnwell::TabIdentification);
+        chooseSensor(w, QStringLiteral("240375102"));
+        w.selectTab(frmTarnwell::TabReadings);
+        settle();
+        const QString logger = Paths::dataFolder() + QStringLiteral("/240375102.txt");
+        ToolsController::setFileChooser([logger](QWidget*) { return logger; });
+        shootModal(out + QStringLiteral("/window-import.png"), [&] { w.importLoggerData(); });
+        ToolsController::setFileChooser({});
+        w.selectTab(frmTarnwell::TabUtilities);
+        settle();
+        shootModal(out + QStringLiteral("/window-report.png"), [&] { w.utilities()->imgReport_Click(); });
+    }
+    if (!reportFolder.isEmpty()) {
+        w.selectTab(frmTarnwell::TabIdentification);
+        chooseSensor(w, QStringLiteral("240375102"));
+        w.selectTab(frmTarnwell::TabUtilities);
+        settle();
+        QTimer::singleShot(200, [] {
+            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            if (!f) return;
+            for (QCheckBox* c : {f->chkCover, f->chkTemp, f->chkRate, f->chkSpatial, f->chkDvL, f->chkSvL, f->chkPdf})
+                c->setChecked(true);
+            f->cmdOK->click();
+        });
+        recorder.requests.clear();
+        w.utilities()->imgReport_Click();
+        QDir().mkpath(reportFolder);
+        for (const QString& made : recorder.requests) {
+            const QString copy = QDir(reportFolder).filePath(QFileInfo(made).fileName());
+            QFile::remove(copy);
+            report(QFile::copy(made, copy), copy);
+        }
     }
     Messages::installScript(nullptr);
     Desktop::installRecorder(nullptr);

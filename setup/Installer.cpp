@@ -15,7 +15,12 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFragment>
+#include <QUrl>
 
 namespace Installer {
 
@@ -58,6 +63,30 @@ bool createDatabase(const QString& path, QString* error)
     return true;
 }
 
+namespace {
+// Every picture of the manual drawn 16 cm wide (its own pixels kept, so it prints sharp).
+void fitPictures(QTextDocument& doc)
+{
+    constexpr qreal Width = 605;   // pixels of 1/96 inch: 16 cm
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            QTextImageFormat img = f.charFormat().toImageFormat();
+            if (!img.isValid()) continue;
+            const QImage picture(QStringLiteral(":/docs/") + img.name());
+            if (picture.isNull() || picture.width() == 0) continue;
+            doc.addResource(QTextDocument::ImageResource, QUrl(img.name()), picture);
+            img.setWidth(Width);
+            img.setHeight(Width * picture.height() / picture.width());
+            QTextCursor c(&doc);
+            c.setPosition(f.position());
+            c.setPosition(f.position() + f.length(), QTextCursor::KeepAnchor);
+            c.setCharFormat(img);
+        }
+    }
+}
+}  // namespace
+
 QString manualSource()
 {
     QFile f(QStringLiteral(":/docs/TarnwellManual.md"));
@@ -81,6 +110,8 @@ bool writeManual(const QString& path, QString* error)
     font.setPointSizeF(10.5);
     doc.setDefaultFont(font);
     doc.setMarkdown(source);
+    // The pictures are built in beside the text ("screenshots/..." under :/docs/).
+    fitPictures(doc);
     doc.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Tarnwell HALYX User Manual"));
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);

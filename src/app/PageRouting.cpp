@@ -121,3 +121,5 @@ QImage frmTarnwell::chartPicture(int tab, const QSize& size)
     if (!m_charts->prepareChart(tab)) return QImage();
     return m_charts->renderChart(tab, size);
 }
+
+std::vector<PageHost::ChartLine> frmTarnwell::timeChartLines(int tab) { return m_charts->timeChartLines(tab); }

@@ -36,9 +36,8 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     MessageBoxes::install();
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setFixedSize(TabWidth, TabHeight);
     SSTab1->tabBar()->setElideMode(Qt::ElideNone);   // every caption stays whole
-    SSTab1->move(8, 8);
+    SSTab1->setGeometry(8, 8, TabWidth, TabHeight);
 
     m_sensors = new SensorRegistry(*this);
     m_readings = new ReadingsController(*this);
@@ -46,8 +45,8 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     m_tools = new ToolsController(*this);
     m_utilities = new UtilitiesController(*this);
 
-    SSTab1->addTab(m_sensors->identificationPage(), QStringLiteral("1. Identification"));
-    SSTab1->addTab(m_sensors->installationPage(), QStringLiteral("2. Installation"));
+    SSTab1->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
+    SSTab1->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));
     SSTab1->addTab(m_readings->page(), QStringLiteral("3. Readings"));
     SSTab1->addTab(m_charts->page(TabLoadVTime), QStringLiteral("4. Load v Time"));
     SSTab1->addTab(m_charts->page(TabDispVTime), QStringLiteral("5. Disp v Time"));
@@ -60,14 +59,18 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1->installEventFilter(this);   // its first paint starts the structural check
     Keyboard::install(*this);
 
-    resize(TabWidth + 16, TabHeight + 16);
-    setMinimumSize(TabWidth + 16, TabHeight + 16);
+    // The default size shows every page as it was laid out; the window may grow (the
+    // charts and grids take the room) or shrink to a laptop's screen (the sensor pages
+    // then scroll).
+    resize(defaultSize());
+    setMinimumSize(MinimumWidth, MinimumHeight);
 }
 
 namespace {
 // The window that tells the user about faults of the database file.
 frmTarnwell* g_storageTeller = nullptr;
 }
+QSize frmTarnwell::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
 
 frmTarnwell::~frmTarnwell()
 {
@@ -183,14 +186,8 @@ void frmTarnwell::changeEvent(QEvent* e)
 void frmTarnwell::Form_Resize()
 {
     if (isMinimized()) return;
-    if (isMaximized()) {
-        // Centre the tab control in the window, which fills the screen.
-        const int left = (width() - SSTab1->width()) / 2;
-        const int top = (height() - SSTab1->height()) / 2;
-        SSTab1->move(std::max(0, left), std::max(0, top));
-        return;
-    }
-    SSTab1->move(8, 8);   // 120 twips
+    // The tab control fills the window within a margin of 120 twips, maximised or not.
+    SSTab1->setGeometry(8, 8, std::max(0, width() - 16), std::max(0, height() - 16));
 }
 
 void frmTarnwell::onTabChanged(int index)

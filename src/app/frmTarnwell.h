@@ -3,6 +3,7 @@
 #include "widgets/PageHost.h"
 
 #include <QSet>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -43,8 +44,13 @@ public:
 
     // The start-up sequence (run once, on the first show).
     void Form_Load();
-    // Places SSTab1 for the window's state.
+    // Places SSTab1 for the window's state: it fills the window within a margin.
     void Form_Resize();
+    // The size the window opens with the first time: the tab control at its laid-out size.
+    static QSize defaultSize();
+    // The smallest window in which every page can still be used (the sensor pages scroll).
+    static constexpr int MinimumWidth = 900;
+    static constexpr int MinimumHeight = 560;
     // Closing: save the shown sensor and, on the Readings tab, a valid reading. False when
     // what is on screen could not be saved and the user keeps it (the window stays open).
     bool Form_Unload();
@@ -90,6 +96,7 @@ public:
     // The structural check of the open database file in the background (started after the
     // first paint and after a restore); damage found is told once.
     void checkDatabaseStructure() override;
+    std::vector<ChartLine> timeChartLines(int tab) override;
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -25,6 +25,7 @@ void setUpTimeChart(ChartControl& c, const char* leftTitle)
         c.setSeriesColour(i, GaugeColours[i - 1]);
         c.setSeriesTitle(i, QStringLiteral("Node 1"));
     }
+    c.setOwnAxisSeries(0, QStringLiteral("Temperature (\u00B0C)"));   // in reports, on an axis of its own
     c.setDateTimeAxis(true);
     c.setDateTimeFormat(Axis::Bottom, QStringLiteral("yyyy/MM/dd"));
     c.setLabelAngle(Axis::Bottom, 345);
@@ -45,7 +46,6 @@ void setUpLengthChart(ChartControl& c, const char* leftTitle)
     c.setMinimum(Axis::Bottom, 0);
     c.setMaximum(Axis::Bottom, 10);
     c.setIncrement(Axis::Bottom, 1);
-    c.setLabelDecimals(Axis::Bottom, 0);
     c.setAxisTitle(Axis::Bottom, QStringLiteral("Distance from Roof (m)"));
     c.setLegendTitle(QStringLiteral("Reading  Dates: "));
     c.setPrintMargins(QMarginsF(15, 22, 15, 22));

@@ -173,14 +173,8 @@ void ChartControl::setLabelAngle(Axis axis, double degrees)
 
 void ChartControl::setLabelDecimals(Axis axis, int decimals)
 {
-    QCPAxis* a = qcpAxis(axis);
-    if (decimals < 0) {
-        a->setNumberFormat(QStringLiteral("gb"));
-        a->setNumberPrecision(6);
-    } else {
-        a->setNumberFormat(QStringLiteral("f"));
-        a->setNumberPrecision(decimals);
-    }
+    ValueTicker* t = axis == Axis::Left ? m_leftTicker : m_bottomTicker;
+    if (t) t->setDecimals(std::max(-1, decimals));
 }
 
 void ChartControl::setPrintMargins(const QMarginsF& percent) { m_printMargins = percent; }
@@ -654,6 +648,75 @@ QImage ChartControl::render(const QSize& size)
 {
     applyAxes();
     return m_plot->toPixmap(size.width(), size.height(), 1.0).toImage();
+}
+
+void ChartControl::setOwnAxisSeries(int index, const QString& axisTitle)
+{
+    m_ownAxisSeries = index;
+    m_ownAxisTitle = axisTitle;
+}
+
+QImage ChartControl::renderForReport(const QSize& logical, double scale)
+{
+    applyAxes();
+    QCPLegend* legend = m_plot->legend;
+    QCPAxis* left = m_plot->yAxis;
+    QCPAxis* right = m_plot->yAxis2;
+    const QCPRange leftRange = left->range();
+
+    // The legend as a list: the title and the lines shown, no check boxes.
+    legend->clearItems();
+    if (!m_legendTitle.isEmpty()) legend->addItem(new LegendTitleItem(legend, m_legendTitle));
+    for (const Series& s : m_series)
+        if (s.inUse && s.graph->visible()) legend->addItem(new QCPPlottableLegendItem(legend, s.graph));
+
+    // The own-axis series moves to the right axis, scaled to its values; the left axis then
+    // spans the other lines only, at round steps.
+    QCPGraph* own = m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() && m_series[size_t(m_ownAxisSeries)].inUse &&
+                            m_series[size_t(m_ownAxisSeries)].graph->visible()
+                        ? m_series[size_t(m_ownAxisSeries)].graph
+                        : nullptr;
+    if (own) {
+        bool found = false;
+        QCPRange r = own->getValueRange(found);
+        if (found) {
+            own->setValueAxis(right);
+            right->setVisible(true);
+            right->setLabel(m_ownAxisTitle);
+            right->setLabelFont(left->labelFont());
+            right->setTickLabelFont(left->tickLabelFont());
+            right->setBasePen(left->basePen());
+            right->setTickPen(left->tickPen());
+            right->setSubTickPen(left->subTickPen());
+            const double step = ChartRules::roundStep(std::max(r.size(), 1.0) / 5);
+            right->setRange(std::floor(r.lower / step) * step - step, std::ceil(r.upper / step) * step + step);
+            double lo = NaN, hi = NaN;
+            for (const Series& s : m_series) {
+                if (!s.inUse || !s.graph->visible() || s.graph == own) continue;
+                bool any = false;
+                const QCPRange v = s.graph->getValueRange(any);
+                if (!any) continue;
+                lo = std::isnan(lo) ? v.lower : std::min(lo, v.lower);
+                hi = std::isnan(hi) ? v.upper : std::max(hi, v.upper);
+            }
+            if (!std::isnan(lo)) {
+                const double leftStep = ChartRules::roundStep(std::max(hi - lo, 1e-6) / 8);
+                left->setRange(std::min(0.0, std::floor(lo / leftStep) * leftStep), std::ceil(hi / leftStep) * leftStep);
+            }
+        } else {
+            own = nullptr;
+        }
+    }
+    const QImage picture = m_plot->toPixmap(logical.width(), logical.height(), scale).toImage();
+
+    // The chart on screen as it was.
+    if (own) {
+        own->setValueAxis(left);
+        right->setVisible(false);
+    }
+    left->setRange(leftRange);
+    rebuildLegend();
+    return picture;
 }
 
 bool ChartControl::print(QPrinter& printer)

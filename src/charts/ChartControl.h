@@ -38,7 +38,7 @@ public:
     // The bottom axis carries date-times (chart keys, see ChartRules::dateTimeKey).
     void setDateTimeAxis(bool on);
     void setLabelAngle(Axis axis, double degrees);   // counter-clockwise, as 345 for a slight slope
-    void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 for the general format
+    void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 (the default): what the step needs
     void setPrintMargins(const QMarginsF& percent);   // left, top, right, bottom
     QMarginsF printMargins() const { return m_printMargins; }
 
@@ -116,6 +116,14 @@ public:
     void refresh();
     bool saveJpeg(const QString& path);
     QImage render(const QSize& size);
+    // The chart as a report shows it: laid out at `logical` size and drawn `scale` times
+    // larger (so its labels read well when the picture is shrunk to a page's width), a
+    // legend of the lines shown without check boxes, and the own-axis series (if any) on a
+    // value axis of its own at the right. The chart on screen is left as it was.
+    QImage renderForReport(const QSize& logical, double scale);
+    // A series drawn on a value axis of its own in reports (the temperature), with that
+    // axis's title; -1 for none.
+    void setOwnAxisSeries(int index, const QString& axisTitle);
     // Prints on an open printer within the print margins. False when printing failed.
     bool print(QPrinter& printer);
 
@@ -174,6 +182,8 @@ private:
     QMarginsF m_printMargins{5, 5, 5, 5};
     bool m_zoomed = false;
     bool m_pending = false;
+    int m_ownAxisSeries = -1;
+    QString m_ownAxisTitle;
 
     friend class PlotSurface;
 };

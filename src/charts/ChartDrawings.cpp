@@ -231,6 +231,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
         if (plan.closeAtCable) c.addPoint(r, boxNumber(QStringLiteral("txtLengthofCable")), 0);
         c.setMinimum(Axis::Bottom, 0);
         c.setMaximum(Axis::Bottom, ChartRules::lengthAxisMaximum(c.seriesMaxX(r)));
+        c.setIncrement(Axis::Bottom, ChartRules::lengthTickStep(c.maximum(Axis::Bottom)));
         rs.moveNext();
     }
     // 9. The graph data stays at its last row.

@@ -7,17 +7,27 @@
 // ---------------------------------------------------------------------------------------
 double ValueTicker::getTickStep(const QCPRange& range)
 {
-    if (m_increment <= 0 || range.size() <= 0) return QCPAxisTicker::getTickStep(range);
-    const double labels = range.size() / m_increment;
-    // Zoomed in so far that the increment would leave fewer than two labels.
-    if (labels < 1.5) return QCPAxisTicker::getTickStep(range);
     int room = 10;
     if (m_axis && m_axis->axisRect()) {
         const int pixels = m_axis->orientation() == Qt::Vertical ? m_axis->axisRect()->height() : m_axis->axisRect()->width();
         room = std::max(2, pixels / std::max(1, m_pixelsPerLabel));
     }
-    const double factor = std::max(1.0, std::ceil(labels / room - 1e-9));
-    return m_increment * factor;
+    const double size = range.size() > 0 ? range.size() : 1;
+    if (m_increment > 0 && size / m_increment >= 1.5) {
+        // The increment, or the smallest round multiple of it whose labels fit.
+        m_step = size / m_increment <= room ? m_increment : ChartRules::crowdedStep(m_increment, size / room);
+    } else {
+        // No increment, or zoomed in so far that it would leave fewer than two labels.
+        m_step = ChartRules::roundStep(size / std::min(room, 8));
+    }
+    return m_step;
+}
+
+QString ValueTicker::getTickLabel(double tick, const QLocale& locale, QChar, int)
+{
+    const int decimals = m_decimals >= 0 ? m_decimals : ChartRules::stepDecimals(m_step);
+    if (std::fabs(tick) < m_step * 1e-9) tick = 0;   // no "-0.0"
+    return locale.toString(tick, 'f', decimals);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -144,13 +154,14 @@ void LegendTitleItem::draw(QCPPainter* painter)
 {
     painter->setFont(mFont);
     painter->setPen(QPen(mTextColor));
-    painter->drawText(mRect.adjusted(0, 3, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_text);
+    // The whole line, descenders included: the room is the font's full height.
+    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, m_text);
 }
 
 QSize LegendTitleItem::minimumOuterSizeHint() const
 {
     const QFontMetrics fm(mFont);
-    QSize s(fm.horizontalAdvance(m_text), fm.height() + 3);
+    QSize s(fm.horizontalAdvance(m_text) + 2, fm.height() + 4);
     s.rwidth() += mMargins.left() + mMargins.right();
     s.rheight() += mMargins.top() + mMargins.bottom();
     return s;

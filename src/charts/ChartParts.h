@@ -14,14 +14,21 @@ public:
     void setIncrement(double step) { m_increment = step; }
     double incrementStep() const { return m_increment; }
     void setPixelsPerLabel(int px) { m_pixelsPerLabel = px; }
+    // Fixed label decimals; -1 (the default): as many as the step in use needs.
+    void setDecimals(int decimals) { m_decimals = decimals; }
 
 protected:
+    // The increment, or a round multiple of it when its labels would crowd; a round step
+    // for the room when there is no increment or the view is zoomed in past it.
     double getTickStep(const QCPRange& range) override;
+    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) override;
 
 private:
     QCPAxis* m_axis;
     double m_increment = 0;
     int m_pixelsPerLabel = 22;
+    int m_decimals = -1;
+    double m_step = 1;   // the step of the ticks last made
 };
 
 // Date-time labels for chart keys that hold wall-clock times as seconds since 1970 (no

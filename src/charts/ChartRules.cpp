@@ -42,6 +42,44 @@ double lengthAxisMaximum(double largestX)
     return 1;
 }
 
+double roundStep(double atLeast)
+{
+    if (!(atLeast > 0) || !std::isfinite(atLeast)) return 1;
+    double power = std::pow(10.0, std::floor(std::log10(atLeast)));
+    for (;;) {
+        for (double m : {1.0, 2.0, 5.0})
+            if (m * power >= atLeast * (1 - 1e-9)) return m * power;
+        power *= 10;
+    }
+}
+
+double lengthTickStep(double axisMaximum)
+{
+    return roundStep(std::max(axisMaximum, 1e-6) / 10);
+}
+
+double crowdedStep(double increment, double atLeast)
+{
+    if (!(increment > 0)) return roundStep(atLeast);
+    double step = roundStep(std::max(increment, atLeast));
+    for (int i = 0; i < 60; ++i) {
+        const double times = step / increment;
+        if (std::fabs(times - std::round(times)) < 1e-6 * std::max(1.0, times)) return step;
+        step = roundStep(step * 1.5);   // the next round step up
+    }
+    return increment * std::ceil(atLeast / increment - 1e-9);
+}
+
+int stepDecimals(double step)
+{
+    if (!(step > 0) || !std::isfinite(step)) return 0;
+    for (int d = 0; d < 6; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, scaled)) return d;
+    }
+    return 6;
+}
+
 QString formatDate(const QDate& date, QChar separator)
 {
     if (!date.isValid()) return QString();

@@ -25,6 +25,19 @@ ProfilePlan profilePlan(Profile profile, bool stacked, int channels);
 // (largest + 0.999) when the largest is 1 or more, else 1.
 double lengthAxisMaximum(double largestX);
 
+// Tick steps and label texts of the value axes (the length axis and the value axis).
+// A round step: 1, 2 or 5 times a power of ten, the smallest one not below `atLeast`.
+double roundStep(double atLeast);
+// The length axis's step for its upper limit: the smallest round step that divides the
+// axis from 0 into at most ten parts (0.5 m on an axis to 3 m, 1 m on one to 10 m).
+double lengthTickStep(double axisMaximum);
+// The label step shown when `increment` would crowd the labels (wanted: at least `atLeast`
+// per label): the smallest round step that is a whole multiple of the increment.
+double crowdedStep(double increment, double atLeast);
+// The decimals that show every multiple of a step exactly (0.5 -> 1, 0.25 -> 2, 10 -> 0),
+// at most 6.
+int stepDecimals(double step);
+
 // Label steps of the time axis.
 enum class TimeStep { Automatic, TwoHours, SixHours };
 struct TimeAxisPlan {

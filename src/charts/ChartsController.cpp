@@ -3,6 +3,7 @@
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
+#include "charts/ChartRules.h"
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -29,7 +31,7 @@ struct ChartTab {
     const char* boxName;       // the Readings tab's check box named in the refusal
     const char* exportButton;
     const char* exportFile;
-    const char* printButton;   // nullptr: no print button on that tab
+    const char* printButton;
 };
 
 // Tabs 3 to 7.
@@ -37,8 +39,8 @@ const ChartTab Tabs[] = {
     {"pageLoadVTime", "ChartT", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdTemp", "Temporal.jpg", "imgPrintT"},
     {"pageDispVTime", "ChartT2", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdRate", "Rate.jpg", "mgPrintR"},
     {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Spatial.jpg", "imgPrintS"},
-    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "DvL.jpg", nullptr},
-    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "SvL.jpg", nullptr},
+    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "DvL.jpg", "imgPrintDvL"},
+    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "SvL.jpg", "imgPrintSvL"},
 };
 
 const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
@@ -107,7 +109,7 @@ void ChartsController::buildPage(int tab)
     exportButton->setToolTip(QStringLiteral("Save the chart as a JPEG picture and open it"));
     connect(exportButton, &QPushButton::clicked, this, [this, tab] { exportChart(tab); });
     buttons->addWidget(exportButton);
-    if (info.printButton) {
+    {
         auto* print = new QToolButton(page);
         print->setObjectName(QLatin1String(info.printButton));
         print->setIcon(ChartAppearance::printerIcon());
@@ -208,7 +210,38 @@ bool ChartsController::prepareChart(int tab)
 QImage ChartsController::renderChart(int tab, const QSize& size)
 {
     if (!isChartTab(tab) || size.isEmpty()) return QImage();
-    return chart(tab)->render(size);
+    // Laid out at most 720 pixels wide and drawn larger, so the labels read well when the
+    // picture is shrunk to a page's width.
+    const double scale = std::max(1.0, size.width() / 720.0);
+    const QSize logical(int(size.width() / scale), int(size.height() / scale));
+    QImage picture = chart(tab)->renderForReport(logical, scale);
+    if (picture.size() != size) picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return picture;
+}
+
+std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
+{
+    std::vector<PageHost::ChartLine> lines;
+    if (tab != PageHost::TabLoadVTime && tab != PageHost::TabDispVTime) return lines;
+    const ChartControl* c = chart(tab);
+    for (int i = 1; i < c->seriesCount(); ++i) {   // series 0 is the temperature
+        const int n = c->pointCount(i);
+        if (!c->isSeriesVisible(i) || n == 0) continue;
+        PageHost::ChartLine line;
+        line.title = c->seriesTitle(i);
+        const QPointF last = c->point(i, n - 1);
+        line.lastAt = ChartRules::keyDateTime(last.x());
+        line.last = last.y();
+        QPointF peak = last;
+        for (int k = 0; k < n; ++k) {
+            const QPointF p = c->point(i, k);
+            if (std::isfinite(p.y()) && (!std::isfinite(peak.y()) || std::fabs(p.y()) > std::fabs(peak.y()))) peak = p;
+        }
+        line.peakAt = ChartRules::keyDateTime(peak.x());
+        line.peak = peak.y();
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 // ----- chart commands -----------------------------------------------------------------------

@@ -2,10 +2,10 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include "widgets/PageHost.h"
 #include <array>
 #include <memory>
 
-class PageHost;
 struct Shared;
 class QWidget;
 class QLabel;
@@ -37,8 +37,11 @@ public:
     // For the report: opens the chart tab's selection, runs its calculation and draws it,
     // without switching tabs. False (nothing drawn) when it has fewer than two readings.
     bool prepareChart(int tab);
-    // The chart of a tab as a picture of the given size (as last drawn).
+    // The chart of a tab as a picture of the given size (as last drawn), as a report shows
+    // it: no legend check boxes, the temperature on an axis of its own.
     QImage renderChart(int tab, const QSize& size);
+    // The gauge lines of a time chart tab as last drawn (PageHost::timeChartLines).
+    std::vector<PageHost::ChartLine> timeChartLines(int tab) const;
 
     // The chart commands.
     void exportChart(int tab);             // "Export as JPG", then opens the picture

@@ -26,7 +26,7 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton, {}});
+        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton, QString(), {}});
         if (!g_script->answers.empty()) {
             const Answer a = g_script->answers.front();
             g_script->answers.erase(g_script->answers.begin());
@@ -43,7 +43,7 @@ int choose(const QString& text, const QString& title, Icon icon, const QStringLi
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        Shown shown{false, text, shownTitle, icon, Buttons::Ok, std::nullopt, {}};
+        Shown shown{false, text, shownTitle, icon, Buttons::Ok, std::nullopt, QString(), {}};
         shown.choices = choices;
         g_script->shown.push_back(shown);
         if (!g_script->choices.empty()) {
@@ -62,7 +62,7 @@ std::optional<QString> prompt(const QString& question, const QString& title, con
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, {}});
+        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, defaultText, {}});
         if (!g_script->promptAnswers.empty()) {
             const QString a = g_script->promptAnswers.takeFirst();
             if (a.isNull()) return std::nullopt;

@@ -37,6 +37,7 @@ struct Shown {
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
     std::optional<Answer> defaultButton;
+    QString defaultText;   // a prompt's text as it opens (selected)
     QStringList choices;   // the buttons of a choose() box
 };
 

@@ -14,7 +14,10 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QLocale>
 #include <QTimer>
 
 namespace {
@@ -26,9 +29,16 @@ void UtilitiesController::ListBackups()
     lstFiles->clear();
     const QStringList files = DatabaseFiles::listBackups(m_s.dataFolder + QStringLiteral("/HALYXbackup"));
     if (files.isEmpty()) return;
-    lstFiles->addItem(QStringLiteral("List of Backups:"));
+    // The heading is not a backup: it cannot be chosen, by mouse or keys.
+    auto* heading = new QListWidgetItem(QStringLiteral("List of Backups:"));
+    heading->setFlags(Qt::NoItemFlags);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    heading->setForeground(lstFiles->palette().brush(QPalette::Active, QPalette::Text));
+    lstFiles->addItem(heading);
     lstFiles->addItems(files);
-    lstFiles->setCurrentRow(0);
+    lstFiles->setCurrentRow(-1);
 }
 
 void UtilitiesController::flushPendingEdits()
@@ -55,13 +65,11 @@ void UtilitiesController::closeDatabase()
 void UtilitiesController::imgBackup_Click()
 {
     runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
+        // The backup is copied from the open connection, so nothing is closed: the user
+        // stays on the same sensor, with the same filter, on the same tab.
         flushPendingEdits();
         GBackupDB(m_s.dataFolder + '/', DatabaseName);
-        closeDatabase();
-        reopenDatabase();
         ListBackups();
-        if (m_s.rsSensors && m_s.rsSensors->recordCount() > 0)
-            m_win.showSensorNumber(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
     });
 }
 
@@ -115,17 +123,60 @@ void UtilitiesController::imgRestore_Click()
             return;
         }
         const QString name = lstFiles->item(row)->text();
-        const auto answer = Messages::show(QStringLiteral("Restoring Tarnwell from backup ") + name +
+        // When the backup was made, so an old one is not taken for yesterday's; No is the
+        // answer Enter gives.
+        const QString backupFolder = m_s.dataFolder + QStringLiteral("/HALYXbackup");
+        const QDateTime made = QFileInfo(backupFolder + '/' + name).lastModified();
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString when = made.isValid() ? QStringLiteral("The backup ") + name + QStringLiteral(" was made ") +
+                                                  QLocale::system().toString(made, QLocale::ShortFormat) +
+                                                  QStringLiteral(" (") + DatabaseFiles::ageText(made, now) +
+                                                  QStringLiteral(").\r\n\r\n")
+                                            : QString();
+        const auto answer = Messages::show(when + QStringLiteral("Restoring Tarnwell from backup ") + name +
                                                QStringLiteral("\r\nwill permanently overwrite current database. Continue?"),
                                            QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
-                                           Messages::Buttons::YesNo);
+                                           Messages::Buttons::YesNo, Messages::Answer::No);
         if (answer != Messages::Answer::Yes) return;
+        // The database about to be replaced can be kept first, under a name no day's backup
+        // takes.
+        const QString keep = DatabaseFiles::restoreBackupFileName(now);
+        const auto first = Messages::show(QStringLiteral("Back up the current database before it is replaced?\r\n\r\n") +
+                                              QStringLiteral("The copy is kept in the backup folder as\r\n") + keep,
+                                          QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Question,
+                                          Messages::Buttons::YesNoCancel, Messages::Answer::Yes);
+        if (first == Messages::Answer::Cancel) return;
         flushPendingEdits();
+        if (first == Messages::Answer::Yes && !backupBeforeRestore(backupFolder, keep)) return;
         closeDatabase();
         GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
         reopenDatabase();
         if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
+        ListBackups();
     });
+}
+
+bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const QString& fileName)
+{
+    try {
+        BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
+        const QString made =
+            m_s.db.isOpen()
+                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
+                : QString();
+        if (made.isEmpty()) {
+            Messages::show(QStringLiteral("The backup was cancelled. The database was not restored."),
+                           AppInfo::MessageTitle, Messages::Icon::Information);
+            return false;
+        }
+    } catch (const TwError& e) {
+        Messages::show(QStringLiteral("The current database could not be backed up, so it was not replaced.\r\n") +
+                           e.description,
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
+        return false;
+    }
+    return true;
 }
 
 bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName)

@@ -127,6 +127,27 @@ QString upgradeBackupFileName(const QDateTime& when)
            QStringLiteral("-before-upgrade.mdb");
 }
 
+QString restoreBackupFileName(const QDateTime& when)
+{
+    return QStringLiteral("HALYXbackup") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+           QStringLiteral("-before-restore.mdb");
+}
+
+QString ageText(const QDateTime& made, const QDateTime& now)
+{
+    const qint64 seconds = made.secsTo(now);
+    if (seconds < 3600) return QStringLiteral("less than an hour ago");
+    const qint64 days = made.date().daysTo(now.date());
+    if (days == 0) {
+        const qint64 hours = seconds / 3600;
+        return hours == 1 ? QStringLiteral("an hour ago") : QStringLiteral("%1 hours ago").arg(hours);
+    }
+    if (days == 1) return QStringLiteral("yesterday");
+    if (days < 62) return QStringLiteral("%1 days ago").arg(days);
+    if (days < 730) return QStringLiteral("%1 months ago").arg(days * 12 / 365);
+    return QStringLiteral("%1 years ago").arg(days / 365);
+}
+
 QStringList listBackups(const QString& backupFolder)
 {
     QDir dir(backupFolder);

@@ -39,6 +39,14 @@ QString backupFileName(const QDate& day);
 // from before an upgrade, which a later backup of the same day never replaces.
 QString upgradeBackupFileName(const QDateTime& when);
 
+// "HALYXbackup" + the moment as "yyyy-MM-dd-HHmmss" + "-before-restore.mdb": the copy of
+// the current database kept, when the user asks for it, before a backup replaces it.
+QString restoreBackupFileName(const QDateTime& when);
+
+// How long ago a file was made, as the restore question says it: "less than an hour ago",
+// "3 hours ago", "yesterday", "12 days ago", "5 months ago", "2 years ago".
+QString ageText(const QDateTime& made, const QDateTime& now);
+
 // The names of the files in the backup folder, as the file system lists them (empty when
 // the folder does not exist).
 QStringList listBackups(const QString& backupFolder);

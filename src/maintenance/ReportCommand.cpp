@@ -9,14 +9,57 @@
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"
 #include "session/Shared.h"
+#include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QLocale>
 #include <QImage>
+#include <QLineEdit>
 #include <QTextDocument>
 #include <optional>
+
+ReportDocument::Summary UtilitiesController::reportSummary(const QString& id)
+{
+    ReportDocument::Summary m;
+    ignoringErrors([&] {
+        const QString table = SqlDialect::quoteName(id);
+        m.readings = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table).toLongLong();
+        m.plotted = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table +
+                                  QStringLiteral(" WHERE Plottemporal <> 0"))
+                        .toLongLong();
+        const QLocale loc = QLocale::system();
+        auto day = [&](const QString& sql) {
+            const QString full = m_s.db.scalar(sql).toString();
+            const QDate d = QDate::fromString(full.left(10), QStringLiteral("yyyy-MM-dd"));
+            return d.isValid() ? loc.toString(d, QLocale::ShortFormat) : full.left(10);
+        };
+        m.firstDate = day(QStringLiteral("SELECT MIN(FullDate) FROM ") + table);
+        m.lastDate = day(QStringLiteral("SELECT MAX(FullDate) FROM ") + table);
+    });
+    m.kFactor = m_win.sensorKFactorText();
+    m.loadUnit = QStringLiteral("tons");
+    // The loads as the Load v Time chart draws them (its pass zeroes every plotted reading
+    // against the first one).
+    if (!m_win.chartPicture(PageHost::TabLoadVTime, QSize(800, 500)).isNull()) {
+        const QLocale loc = QLocale::system();
+        const std::vector<PageHost::ChartLine> lines = m_win.timeChartLines(PageHost::TabLoadVTime);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const PageHost::ChartLine& l = lines[i];
+            ReportDocument::LoadRow row;
+            row.gauge = l.title;
+            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1))) row.position = centre->text();
+            row.latest = loc.toString(l.last, 'f', 2);
+            row.latestDate = loc.toString(l.lastAt.date(), QLocale::ShortFormat);
+            row.peak = loc.toString(l.peak, 'f', 2);
+            row.peakDate = loc.toString(l.peakAt.date(), QLocale::ShortFormat);
+            m.loads << row;
+        }
+    }
+    m.present = true;
+    return m;
+}
 
 frmReport* UtilitiesController::reportWindow()
 {
@@ -28,6 +71,8 @@ void UtilitiesController::imgReport_Click()
 {
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
         m_s.report.chosen = false;
+        const bool haveSensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow();
+        reportWindow()->setSensor(haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString());
         reportWindow()->exec();
         const ReportOptions opt = m_s.report;
         if (!opt.chosen) return;
@@ -56,8 +101,9 @@ void UtilitiesController::imgReport_Click()
             {opt.dispVTime, PageHost::TabDispVTime, "Disp v Time", "Rate.jpg"},
             {opt.loadVLength, PageHost::TabLoadVLength, "Load v Length", "Spatial.jpg"},
             {opt.dispVLength, PageHost::TabDispVLength, "Disp v Length", "DvL.jpg"},
+            {opt.shearVLength, PageHost::TabShearVLength, "Shear v Length", "SvL.jpg"},
         };
-        int steps = 1;
+        int steps = 2;
         for (const Chart& c : charts) steps += c.chosen ? 1 : 0;
 
         const QString folder = m_s.dataFolder + QStringLiteral("/Reports");
@@ -70,11 +116,18 @@ void UtilitiesController::imgReport_Click()
         {
             BusyProgress busy(m_win.widget(), QStringLiteral("Preparing the report..."), steps);
             int done = 0;
+            if (content.cover) {
+                busy.setLabel(QStringLiteral("Summing up the readings..."));
+                if (!busy.advance(done++)) return;
+                content.summary = reportSummary(content.sensor.InstrumentID);
+            }
             for (const Chart& c : charts) {
                 if (!c.chosen) continue;
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
                 if (!busy.advance(done++)) return;   // cancelled: nothing written
-                const QImage picture = m_win.chartPicture(c.tab, QSize(1100, 700));
+                // Drawn at 1600 x 1000 pixels from a 720 x 450 layout: the full width of the
+                // page, with labels that read well there.
+                const QImage picture = m_win.chartPicture(c.tab, QSize(1600, 1000));
                 // The same picture file the chart's export writes.
                 if (!picture.isNull()) picture.save(m_s.dataFolder + '/' + QLatin1String(c.file), "JPG", 90);
                 content.sections << ReportDocument::Section{QString::fromLatin1(c.caption), picture};

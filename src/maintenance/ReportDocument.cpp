@@ -1,14 +1,17 @@
 #include "maintenance/ReportDocument.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentWriter>
+#include <QTextTable>
 #include <QUrl>
 
 namespace ReportDocument {
@@ -56,6 +59,47 @@ struct Writer {
     }
 };
 
+void writeSummary(Writer& w, const Summary& m)
+{
+    w.paragraph(QString(), textFormat(false));
+    w.paragraph(QStringLiteral("Readings"), textFormat(true, 12));
+    w.paragraph(QStringLiteral("   Period covered: ") +
+                    (m.readings > 0 ? m.firstDate + QStringLiteral(" to ") + m.lastDate : QStringLiteral("no readings")),
+                textFormat(false));
+    w.paragraph(QStringLiteral("   Number of readings: %1 (%2 plotted on the time charts)").arg(m.readings).arg(m.plotted),
+                textFormat(false));
+    w.paragraph(QStringLiteral("   Bolt k factor: ") + m.kFactor + QStringLiteral(" \u00B5strain/ton"), textFormat(false));
+    if (m.loads.isEmpty()) return;
+    w.paragraph(QString(), textFormat(false));
+    w.paragraph(QStringLiteral("Load at each gauge position (") + m.loadUnit +
+                    QStringLiteral("), zeroed against the first plotted reading"),
+                textFormat(true, 11));
+    QTextTableFormat tf;
+    tf.setCellPadding(4);
+    tf.setCellSpacing(0);
+    tf.setBorder(0.5);
+    tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    tf.setHeaderRowCount(1);
+    tf.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    const QStringList heads = {QStringLiteral("Gauge"), QStringLiteral("Centre (m)"), QStringLiteral("Latest load"),
+                               QStringLiteral("Date"), QStringLiteral("Peak load"), QStringLiteral("Date")};
+    QTextTable* table = w.c.insertTable(int(m.loads.size()) + 1, int(heads.size()), tf);
+    auto put = [&](int r, int c, const QString& text, bool bold) {
+        QTextCursor cell = table->cellAt(r, c).firstCursorPosition();
+        QTextBlockFormat bf;
+        bf.setAlignment(c == 0 || c == 3 || c == 5 ? Qt::AlignLeft : Qt::AlignRight);
+        cell.setBlockFormat(bf);
+        cell.insertText(text, textFormat(bold, 10));
+    };
+    for (int c = 0; c < heads.size(); ++c) put(0, c, heads[c], true);
+    for (int r = 0; r < m.loads.size(); ++r) {
+        const LoadRow& l = m.loads[r];
+        const QString cells[] = {l.gauge, l.position, l.latest, l.latestDate, l.peak, l.peakDate};
+        for (int c = 0; c < 6; ++c) put(r + 1, c, cells[c], false);
+    }
+    w.c.movePosition(QTextCursor::End);
+}
+
 }  // namespace
 
 QString missingChartText()
@@ -91,6 +135,7 @@ std::unique_ptr<QTextDocument> build(const Content& content)
             QStringLiteral("   Notes: ") + s.Notes,
         };
         for (const QString& line : lines) w.paragraph(line, textFormat(false));
+        if (content.summary.present) writeSummary(w, content.summary);
     }
 
     int n = 0;
@@ -120,7 +165,24 @@ std::unique_ptr<QTextDocument> build(const Content& content)
 std::vector<Item> describe(const QTextDocument& doc)
 {
     std::vector<Item> items;
+    QTextTable* lastTable = nullptr;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (QTextTable* table = QTextCursor(b).currentTable()) {
+            if (table == lastTable) continue;
+            lastTable = table;
+            QStringList rows;
+            for (int r = 0; r < table->rows(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columns(); ++c) {
+                    QTextCursor a = table->cellAt(r, c).firstCursorPosition();
+                    a.setPosition(table->cellAt(r, c).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+                    cells << a.selectedText();
+                }
+                rows << cells.join(QStringLiteral(" | "));
+            }
+            items.push_back({Kind::Table, rows.join(QStringLiteral(" / ")), false});
+            continue;
+        }
         if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             items.push_back({Kind::PageBreak, QString(), false});
         QString text;
@@ -174,13 +236,48 @@ bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
+        const QString title = doc.metaInformation(QTextDocument::DocumentTitle);
         QPdfWriter pdf(&buffer);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setResolution(300);
-        pdf.setTitle(doc.metaInformation(QTextDocument::DocumentTitle));
+        pdf.setTitle(title);
         pdf.setCreator(QStringLiteral("Tarnwell"));
-        doc.print(&pdf);
+        // Each page of the laid-out document drawn in turn, with the title and its number
+        // in the foot margin.
+        const QSizeF page = doc.pageSize();
+        const int pages = doc.pageCount();
+        QPainter p;
+        if (!p.begin(&pdf)) {
+            if (error) *error = QStringLiteral("the PDF could not be started");
+            return false;
+        }
+        const qreal scale = pdf.width() / page.width();
+        // Sized in the document's pixels, which the painter scales to the page.
+        QFont foot = doc.defaultFont();
+        foot.setPixelSize(11);
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0) pdf.newPage();
+            p.save();
+            p.scale(scale, scale);
+            p.translate(0, -i * page.height());
+            const QRectF view(0, i * page.height(), page.width(), page.height());
+            p.setClipRect(view);
+            QAbstractTextDocumentLayout::PaintContext ctx;
+            ctx.clip = view;
+            ctx.palette.setColor(QPalette::Text, Qt::black);
+            doc.documentLayout()->draw(&p, ctx);
+            p.restore();
+            p.save();
+            p.scale(scale, scale);
+            p.setFont(foot);
+            p.setPen(QColor(90, 90, 90));
+            const QRectF footer(MarginPx, page.height() - MarginPx * 0.75, page.width() - 2 * MarginPx, MarginPx * 0.4);
+            p.drawText(footer, Qt::AlignLeft | Qt::AlignVCenter, title);
+            p.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+            p.restore();
+        }
+        p.end();
     }
     return saveBytes(buffer.data(), path, error);
 }

@@ -17,6 +17,23 @@ struct SensorInfo {
     QString InstrumentID, Family, Model, InstallDate, InstallBy, Level, Location, Purpose, Notes;
 };
 
+// What the cover says about the readings: the period they cover, how many there are, the
+// k factor, and the latest and the peak load at each gauge position.
+struct LoadRow {
+    QString gauge;      // the line's legend title ("#1")
+    QString position;   // the gauge centre along the bolt (m), empty when unknown
+    QString latest, latestDate, peak, peakDate;
+};
+struct Summary {
+    bool present = false;
+    QString firstDate, lastDate;   // the period covered
+    qint64 readings = 0;
+    qint64 plotted = 0;            // marked for the time charts
+    QString kFactor;
+    QString loadUnit;              // "tons"
+    QList<LoadRow> loads;
+};
+
 struct Section {
     QString caption;   // "Load v Time", ...
     QImage picture;    // null when the chart could not be drawn
@@ -25,16 +42,17 @@ struct Section {
 struct Content {
     SensorInfo sensor;
     QString today;          // the date line's text (locale short format)
-    bool cover = true;      // false: the installation lines are left out
+    bool cover = true;      // false: the installation lines and the summary are left out
+    Summary summary;
     QList<Section> sections;
 };
 
 // What the document holds, in order: paragraphs (with their text and weight), page breaks
 // and pictures.
-enum class Kind { Paragraph, PageBreak, Picture };
+enum class Kind { Paragraph, PageBreak, Picture, Table };
 struct Item {
     Kind kind = Kind::Paragraph;
-    QString text;
+    QString text;   // a table: its cells, " | " between cells and " / " between rows
     bool bold = false;
     bool operator==(const Item& o) const { return kind == o.kind && text == o.text && bold == o.bold; }
 };
@@ -52,6 +70,7 @@ std::vector<Item> describe(const QTextDocument& doc);
 // that fails half-way is removed, and an existing file of that name is replaced only by
 // a complete one.
 bool writeOdt(const QTextDocument& doc, const QString& path, QString* error = nullptr);
+// The PDF carries the document's title and "Page n of m" at the foot of every page.
 bool writePdf(const QTextDocument& doc, const QString& path, QString* error = nullptr);
 
 }  // namespace ReportDocument

@@ -1,6 +1,7 @@
 #pragma once
 #include "maintenance/DatabaseFiles.h"
 #include "maintenance/FilterCriteria.h"
+#include "maintenance/ReportDocument.h"
 
 #include <QDate>
 #include <QObject>
@@ -56,6 +57,9 @@ public:
     void imgInternet_Click();
 
     frmReport* reportWindow();
+    // What the report's cover says about the sensor's readings (draws the Load v Time chart
+    // to take the loads from it).
+    ReportDocument::Summary reportSummary(const QString& id);
 
     // Controls.
     QCheckBox* chkDontShowDestroyed = nullptr;
@@ -86,6 +90,9 @@ private:
     void showFilterState(bool inForce);
     void checkDateBox(QLineEdit* box);
     void flushPendingEdits();
+    // Copies the open database into the backup folder under fileName before a restore;
+    // false (the user told why) when it was not made.
+    bool backupBeforeRestore(const QString& backupFolder, const QString& fileName);
     void closeDatabase();
 
     PageHost& m_win;

@@ -20,6 +20,11 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
         c->setChecked(true);
         return c;
     };
+    lblSensor = new QLabel;
+    lblSensor->setObjectName(QStringLiteral("lblSensor"));
+    QFont bold = lblSensor->font();
+    bold.setBold(true);
+    lblSensor->setFont(bold);
     Label1 = new QLabel(QStringLiteral("Select the contents to include in the report:"));
     Label1->setObjectName(QStringLiteral("Label1"));
     chkCover = box(QStringLiteral("chkCover"), QStringLiteral("Sensor Information Cover Page"));
@@ -29,10 +34,12 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     chkRate = box(QStringLiteral("chkRate"), QStringLiteral("Disp v Time"));
     chkSpatial = box(QStringLiteral("chkSpatial"), QStringLiteral("Load v Length"));
     chkDvL = box(QStringLiteral("chkDvL"), QStringLiteral("Disp v Length"));
+    chkSvL = box(QStringLiteral("chkSvL"), QStringLiteral("Shear v Length"));
+    chkSvL->setChecked(false);
     auto* plots = new QVBoxLayout(Frame1);
-    for (QCheckBox* c : {chkTemp, chkRate, chkSpatial, chkDvL}) plots->addWidget(c);
-    chkPdf = box(QStringLiteral("chkPdf"), QStringLiteral("Also save the report as a PDF file"));
-    chkPdf->setChecked(false);
+    for (QCheckBox* c : {chkTemp, chkRate, chkSpatial, chkDvL, chkSvL}) plots->addWidget(c);
+    // The PDF is the copy to hand on: it has page numbers and opens anywhere.
+    chkPdf = box(QStringLiteral("chkPdf"), QStringLiteral("Also save the report as a PDF file (with page numbers)"));
 
     cmdOK = new QPushButton(QStringLiteral("OK"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -47,6 +54,7 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     auto* v = new QVBoxLayout(this);
+    v->addWidget(lblSensor);
     v->addWidget(Label1);
     v->addWidget(chkCover);
     v->addWidget(Frame1);
@@ -62,9 +70,15 @@ void frmReport::cmdOK_Click()
     m_options.dispVTime = chkRate->isChecked();
     m_options.loadVLength = chkSpatial->isChecked();
     m_options.dispVLength = chkDvL->isChecked();
+    m_options.shearVLength = chkSvL->isChecked();
     m_options.pdf = chkPdf->isChecked();
     hide();
     done(Accepted);
+}
+
+void frmReport::setSensor(const QString& id)
+{
+    lblSensor->setText(id.isEmpty() ? QStringLiteral("No sensor is chosen.") : QStringLiteral("Report on sensor ") + id);
 }
 
 void frmReport::cmdCancel_Click()

@@ -22,9 +22,14 @@ public:
     QCheckBox* chkRate = nullptr;
     QCheckBox* chkSpatial = nullptr;
     QCheckBox* chkDvL = nullptr;
+    QCheckBox* chkSvL = nullptr;          // "Shear v Length"
+    QLabel* lblSensor = nullptr;          // the sensor reported on
     QCheckBox* chkPdf = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+
+    // Names the sensor the report is written for (set before the window is shown).
+    void setSensor(const QString& id);
 
     void cmdOK_Click();
     void cmdCancel_Click();

@@ -13,7 +13,61 @@ namespace {
 // The shape every reading written by the program has; such texts compare as dates.
 const QString CanonicalShape = QStringLiteral("'[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9]'");
 constexpr qint64 ChunkRows = 8192;
+
+// The readings of the program's own date shape within the dates, counted by the engine,
+// and the rowids of those whose date is written another way and falls within them.
+qint64 countCanonical(Database& db, const QString& table, const QString& from, const QString& to)
+{
+    QSqlQuery q(db.handle());
+    if (!q.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + table + QStringLiteral(" WHERE ReadingDate GLOB ") +
+                   CanonicalShape + QStringLiteral(" AND ReadingDate BETWEEN ? AND ?")))
+        throwSqlError(q.lastError());
+    q.addBindValue(from);
+    q.addBindValue(to);
+    if (!q.exec() || !q.next()) throwSqlError(q.lastError());
+    return q.value(0).toLongLong();
+}
+
+std::vector<qint64> oddRowsBetween(Database& db, const QString& table, const QDate& start, const QDate& end)
+{
+    QSqlQuery odd(db.handle());
+    odd.setForwardOnly(true);
+    if (!odd.exec(QStringLiteral("SELECT rowid, ReadingDate FROM ") + table +
+                  QStringLiteral(" WHERE ReadingDate IS NOT NULL AND NOT (ReadingDate GLOB ") + CanonicalShape + ')'))
+        throwSqlError(odd.lastError());
+    std::vector<qint64> ids;
+    while (odd.next()) {
+        const QDate d = ReadingFormats::parseStoredDate(odd.value(1).toString());
+        if (d.isValid() && d >= start && d <= end) ids.push_back(odd.value(0).toLongLong());
+    }
+    return ids;
+}
+
 }  // namespace
+
+qint64 countBetween(Database& db, const QString& id, const QDate& start, const QDate& end)
+{
+    if (!start.isValid() || !end.isValid() || start > end) return 0;
+    const QString table = SqlDialect::quoteName(id);
+    return countCanonical(db, table, ReadingFormats::dateText(start), ReadingFormats::dateText(end)) +
+           qint64(oddRowsBetween(db, table, start, end).size());
+}
+
+Extent extentOf(Database& db, const QString& id)
+{
+    Extent e;
+    const QString table = SqlDialect::quoteName(id);
+    QSqlQuery q(db.handle());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !q.next()) throwSqlError(q.lastError());
+    e.count = q.value(0).toLongLong();
+    q.finish();
+    // FullDate is kept so that text order is time order.
+    if (!q.exec(QStringLiteral("SELECT MIN(FullDate), MAX(FullDate) FROM ") + table) || !q.next())
+        throwSqlError(q.lastError());
+    if (!q.value(0).isNull()) e.first = ReadingFormats::parseFullDate(q.value(0)).date();
+    if (!q.value(1).isNull()) e.last = ReadingFormats::parseFullDate(q.value(1)).date();
+    return e;
+}
 
 qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const QDate& end,
                      const std::function<void(int)>& progress)
@@ -59,17 +113,7 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
     }
 
     // Rows whose date was written in another shape (edited by hand): read each as a date.
-    QSqlQuery odd(db.handle());
-    odd.setForwardOnly(true);
-    if (!odd.exec(QStringLiteral("SELECT rowid, ReadingDate FROM ") + table +
-                  QStringLiteral(" WHERE ReadingDate IS NOT NULL AND NOT (ReadingDate GLOB ") + CanonicalShape + ')'))
-        throwSqlError(odd.lastError());
-    std::vector<qint64> ids;
-    while (odd.next()) {
-        const QDate d = ReadingFormats::parseStoredDate(odd.value(1).toString());
-        if (d.isValid() && d >= start && d <= end) ids.push_back(odd.value(0).toLongLong());
-    }
-    odd.finish();
+    const std::vector<qint64> ids = oddRowsBetween(db, table, start, end);
     if (!ids.empty()) {
         QSqlQuery del(db.handle());
         if (!del.prepare(QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?")))

@@ -16,4 +16,16 @@ namespace ReadingDeletion {
 qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const QDate& end,
                      const std::function<void(int percent)>& progress = {});
 
+// How many readings deleteBetween would delete for the same dates.
+qint64 countBetween(Database& db, const QString& id, const QDate& start, const QDate& end);
+
+// What the deletion window tells about a sensor's readings: how many there are and the
+// days of the first and the last (invalid dates when there are none).
+struct Extent {
+    qint64 count = 0;
+    QDate first;
+    QDate last;
+};
+Extent extentOf(Database& db, const QString& id);
+
 }  // namespace ReadingDeletion

@@ -88,4 +88,41 @@ QString rangeDeletedMessage(qint64 count, const QDate& start, const QDate& end)
            loc.toString(start, QLocale::ShortFormat) + QStringLiteral(" and ") + loc.toString(end, QLocale::ShortFormat);
 }
 
+namespace {
+QString shortDate(const QDate& d) { return QLocale::system().toString(d, QLocale::ShortFormat); }
+}  // namespace
+
+QString deleteOneQuestion(const QString& sensor, const QString& reading)
+{
+    return QStringLiteral("Delete the reading of ") + reading + QStringLiteral(" of sensor ") + sensor + u'?';
+}
+
+QString deleteRangeQuestion(const QString& sensor, qint64 count, const QDate& start, const QDate& end)
+{
+    const QString which = count == 1 ? QStringLiteral("Delete the 1 reading of sensor ")
+                                     : QStringLiteral("Delete the %1 readings of sensor ").arg(count);
+    return which + sensor + QStringLiteral(" dated from ") + shortDate(start) + QStringLiteral(" to ") + shortDate(end) +
+           u'?';
+}
+
+QString nothingInRangeMessage(const QString& sensor, const QDate& start, const QDate& end)
+{
+    if (start > end)
+        return QStringLiteral("The start date ") + shortDate(start) + QStringLiteral(" is after the end date ") +
+               shortDate(end) + QStringLiteral(".\r\nNo reading was deleted.");
+    return QStringLiteral("Sensor ") + sensor + QStringLiteral(" has no readings dated from ") + shortDate(start) +
+           QStringLiteral(" to ") + shortDate(end) + QStringLiteral(".\r\nNo reading was deleted.");
+}
+
+QString deleteAllQuestion(const QString& sensor, qint64 count)
+{
+    if (count == 1) return QStringLiteral("Delete the only reading of sensor ") + sensor + u'?';
+    return QStringLiteral("Delete all %1 readings of sensor ").arg(count) + sensor + u'?';
+}
+
+QString noReadingsMessage(const QString& sensor)
+{
+    return QStringLiteral("Sensor ") + sensor + QStringLiteral(" has no readings to delete.");
+}
+
 }  // namespace ReadingFormats

@@ -45,5 +45,11 @@ QString countText(qint64 position, qint64 count);
 // Messages of the readings tab.
 QString duplicateOnMessage(const QDate& date, const QTime& time);
 QString rangeDeletedMessage(qint64 count, const QDate& start, const QDate& end);
+// The deletion window's questions and refusals, naming the sensor and the count.
+QString deleteOneQuestion(const QString& sensor, const QString& reading);
+QString deleteRangeQuestion(const QString& sensor, qint64 count, const QDate& start, const QDate& end);
+QString nothingInRangeMessage(const QString& sensor, const QDate& start, const QDate& end);
+QString deleteAllQuestion(const QString& sensor, qint64 count);
+QString noReadingsMessage(const QString& sensor);
 
 }  // namespace ReadingFormats

@@ -7,6 +7,7 @@
 
 class PageHost;
 struct Shared;
+struct BatchDelSensor;
 class Recordset;
 class QCheckBox;
 class QDateEdit;
@@ -98,6 +99,8 @@ private:
                   const std::function<void(Recordset&)>& move, const QString& endMessage);
     bool hasReadings() const;
     void showOutcomeAfterDeletion();
+    // The sensor shown, as the deletion window names and counts it.
+    BatchDelSensor deletionSensor();
     void deleteSingle();
     void deleteDateRange();
     void deleteAll();

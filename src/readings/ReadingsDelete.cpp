@@ -19,13 +19,33 @@ void ReadingsController::imgDeleteReading_Click()
     runTrapped(QStringLiteral(" imgDeleteReading_Click"), [&] {
         applyPendingPickerEdit();
         {
-            frmBatchDel dlg(m_s.deletion, m_win.widget());
+            frmBatchDel dlg(m_s.deletion, deletionSensor(), m_win.widget());
             dlg.exec();
         }
         if (m_s.deletion.single) deleteSingle();
         else if (m_s.deletion.dateRange) deleteDateRange();
         else if (m_s.deletion.all) deleteAll();
     });
+}
+
+BatchDelSensor ReadingsController::deletionSensor()
+{
+    BatchDelSensor sensor;
+    Recordset* rs = m_s.rsReadings.get();
+    if (!rs || !rs->isOpen()) return sensor;
+    sensor.id = rs->table();
+    const ReadingDeletion::Extent extent = ReadingDeletion::extentOf(m_s.db, sensor.id);
+    sensor.readings = extent.count;
+    sensor.first = extent.first;
+    sensor.last = extent.last;
+    if (rs->hasCurrentRow())
+        sensor.shownReading = rs->text(QStringLiteral("ReadingDate")) + u' ' + rs->text(QStringLiteral("ReadingTime"));
+    Database& db = m_s.db;
+    const QString id = sensor.id;
+    sensor.countBetween = [&db, id](const QDate& start, const QDate& end) {
+        return ReadingDeletion::countBetween(db, id, start, end);
+    };
+    return sensor;
 }
 
 void ReadingsController::showOutcomeAfterDeletion()

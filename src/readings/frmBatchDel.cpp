@@ -1,10 +1,14 @@
 #include "readings/frmBatchDel.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
+#include "readings/ReadingFormats.h"
 #include "session/Shared.h"
 
 #include <QCalendarWidget>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -27,7 +31,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text)
 }
 }  // namespace
 
-frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : QDialog(parent), m_choice(choice)
+frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : frmBatchDel(choice, BatchDelSensor{}, parent) {}
+
+frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent)
+    : QDialog(parent), m_choice(choice), m_sensor(sensor)
 {
     setObjectName(QStringLiteral("frmBatchDel"));
     setWindowTitle(QStringLiteral("SensorData Deletion"));
@@ -44,6 +51,24 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : QDialog(pare
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
+    // The sensor whose readings are deleted, how many it has and from when to when.
+    lblSensor = label(this, "lblSensor", QString());
+    if (!m_sensor.id.isEmpty()) {
+        QFont big = bold;
+        big.setPointSizeF(big.pointSizeF() + 1);
+        lblSensor->setFont(big);
+        const QLocale loc = QLocale::system();
+        lblSensor->setText(
+            m_sensor.readings == 0
+                ? QStringLiteral("Sensor %1 has no readings.").arg(m_sensor.id)
+                : QStringLiteral("Sensor %1: %2 reading%3, from %4 to %5")
+                      .arg(m_sensor.id)
+                      .arg(m_sensor.readings)
+                      .arg(m_sensor.readings == 1 ? "" : "s")
+                      .arg(loc.toString(m_sensor.first, QLocale::ShortFormat), loc.toString(m_sensor.last, QLocale::ShortFormat)));
+    }
+    lblSensor->setVisible(!m_sensor.id.isEmpty());
+    v->addWidget(lblSensor);
     v->addWidget(heading);
 
     auto* calendars = new QGridLayout;
@@ -57,6 +82,9 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : QDialog(pare
         c->setGridVisible(true);
         c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     }
+    // The sensor's first and last reading days, so a range starts from what there is.
+    if (m_sensor.first.isValid()) DelStart->setSelectedDate(m_sensor.first);
+    if (m_sensor.last.isValid()) DelEnd->setSelectedDate(m_sensor.last);
     calendars->addWidget(label(this, "Label2", QStringLiteral("Select start date")), 0, 0);
     calendars->addWidget(label(this, "Label3", QStringLiteral("Select end date")), 0, 1);
     calendars->addWidget(DelStart, 1, 0);
@@ -101,22 +129,53 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : QDialog(pare
     CancelButton->setFocus();
 }
 
+bool frmBatchDel::confirm(const QString& question)
+{
+    return Messages::show(question, QStringLiteral("SensorData Deletion"), Messages::Icon::Exclamation,
+                          Messages::Buttons::YesNo, Messages::Answer::No) == Messages::Answer::Yes;
+}
+
 void frmBatchDel::OKButton_Click()
 {
+    const QDate start = DelStart->selectedDate();
+    const QDate end = DelEnd->selectedDate();
+    if (!m_sensor.id.isEmpty()) {
+        const qint64 count = m_sensor.countBetween ? m_sensor.countBetween(start, end) : 0;
+        if (count == 0) {
+            Messages::show(ReadingFormats::nothingInRangeMessage(m_sensor.id, start, end), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
+            return;
+        }
+        if (!confirm(ReadingFormats::deleteRangeQuestion(m_sensor.id, count, start, end))) return;
+    }
     m_choice.dateRange = true;
-    m_choice.start = DelStart->selectedDate();
-    m_choice.end = DelEnd->selectedDate();
+    m_choice.start = start;
+    m_choice.end = end;
     accept();
 }
 
 void frmBatchDel::cmdSingleDel_Click()
 {
+    if (!m_sensor.id.isEmpty()) {
+        if (m_sensor.shownReading.isEmpty()) {
+            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle, Messages::Icon::Information);
+            return;
+        }
+        if (!confirm(ReadingFormats::deleteOneQuestion(m_sensor.id, m_sensor.shownReading))) return;
+    }
     m_choice.single = true;
     accept();
 }
 
 void frmBatchDel::Command1_Click()
 {
+    if (!m_sensor.id.isEmpty()) {
+        if (m_sensor.readings == 0) {
+            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle, Messages::Icon::Information);
+            return;
+        }
+        if (!confirm(ReadingFormats::deleteAllQuestion(m_sensor.id, m_sensor.readings))) return;
+    }
     m_choice.all = true;
     accept();
 }

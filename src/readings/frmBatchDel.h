@@ -1,19 +1,41 @@
 #pragma once
+#include <QDate>
 #include <QDialog>
+#include <functional>
 
 struct DeletionChoice;
 class QCalendarWidget;
 class QPushButton;
 
+class QLabel;
+
+// The sensor whose readings the window deletes: what it names and counts in its questions.
+struct BatchDelSensor {
+    QString id;
+    qint64 readings = 0;       // how many it has
+    QString shownReading;      // date and time of the reading shown; empty when none
+    QDate first;               // days of its first and last reading
+    QDate last;
+    // How many of its readings lie on or between two days.
+    std::function<qint64(const QDate&, const QDate&)> countBetween;
+};
+
 // The readings deletion window ("SensorData Deletion"). It deletes nothing itself: it
 // leaves the user's choice (one reading, a range of days, or all) and the two dates in
-// the shared deletion choice and closes.
+// the shared deletion choice and closes. Given the sensor, it names it, its calendars
+// open on its first and last reading days, and each choice is asked once more, naming
+// the sensor and the number of readings, with No as the answer Enter gives; No (or a
+// choice that would delete nothing) keeps the window open with nothing chosen.
 class frmBatchDel : public QDialog {
     Q_OBJECT
 public:
-    // Opening clears the three choices and sets both calendars to today; the dates of the
-    // choice keep their values until "BATCH DELETE" is pressed.
+    // Opening clears the three choices; the dates of the choice keep their values until
+    // "BATCH DELETE" is pressed. Without a sensor the calendars open on today and nothing
+    // is asked.
     frmBatchDel(DeletionChoice& choice, QWidget* parent = nullptr);
+    frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent = nullptr);
+
+    QLabel* lblSensor = nullptr;
 
     QCalendarWidget* DelStart = nullptr;
     QCalendarWidget* DelEnd = nullptr;
@@ -28,5 +50,8 @@ public:
     void CancelButton_Click();
 
 private:
+    bool confirm(const QString& question);
+
     DeletionChoice& m_choice;
+    BatchDelSensor m_sensor;
 };

@@ -32,10 +32,13 @@ void SensorRegistry::SetNodeBoxes()
     const bool stacked = isStacked();
     for (const auto& p : GaugeLayout::identificationNodes(stacked)) m_txtNode[size_t(p.index)]->move(pixels(p));
     for (const auto& p : GaugeLayout::identificationCentres(stacked)) m_txtSGCenter[size_t(p.index)]->move(pixels(p));
-    // Boxes the stacked layout does not name keep their places but carry no value there;
-    // they are not shown over its drawing.
-    for (int i = 5; i <= GaugeLayout::NodeBoxes; ++i) m_txtNode[size_t(i)]->setVisible(!stacked);
-    for (int i = 4; i <= GaugeLayout::CentreBoxes; ++i) m_txtSGCenter[size_t(i)]->setVisible(!stacked);
+    // Only the boxes of the sensor's nodes and centres stand beside the drawing; the others
+    // (and those the stacked layout does not name) keep their places, empty and hidden.
+    const int n = channelCount();
+    const int nodes = GaugeLayout::nodesWithValue(n, stacked);
+    const int centres = GaugeLayout::centresWithValue(n, stacked);
+    for (int i = 2; i <= GaugeLayout::NodeBoxes; ++i) m_txtNode[size_t(i)]->setVisible(i <= nodes);
+    for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) m_txtSGCenter[size_t(i)]->setVisible(i <= centres);
 }
 
 void SensorRegistry::enterIdentificationTab()

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <vector>
 
 namespace GaugeDrawing {
 
@@ -38,6 +39,26 @@ void drawGauge(QPainter& p, const QRectF& r)
 
 }  // namespace
 
+BoltPlan planOf(const BoltScene& s)
+{
+    BoltPlan plan;
+    if (s.nodeBoxes.isEmpty()) return plan;
+    for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it)
+        if (s.nodeCount < 0 || it.key() <= s.nodeCount) plan.nodes.insert(it.key(), *it);
+    for (auto it = s.centreBoxes.cbegin(); it != s.centreBoxes.cend(); ++it)
+        if (s.centreCount < 0 || it.key() <= s.centreCount) plan.centres.insert(it.key(), *it);
+    if (plan.nodes.isEmpty()) plan.nodes.insert(s.nodeBoxes.firstKey(), s.nodeBoxes.first());
+    for (auto it = plan.centres.cbegin(); it != plan.centres.cend(); ++it) {
+        const int k = it.key();
+        const auto low = s.nodeBoxes.constFind(k);
+        if (low == s.nodeBoxes.cend()) continue;
+        const auto high = s.nodeBoxes.constFind(s.stacked ? k + 1 : k + 2);
+        const int to = high != s.nodeBoxes.cend() ? levelOf(*high) : 2 * levelOf(*it) - levelOf(*low);
+        plan.gauges.push_back({levelOf(*low), to, k});
+    }
+    return plan;
+}
+
 QPixmap bolt(const BoltScene& s)
 {
     QPixmap pm(s.size);
@@ -46,19 +67,26 @@ QPixmap bolt(const BoltScene& s)
     p.setRenderHint(QPainter::Antialiasing);
 
     if (s.nodeBoxes.isEmpty()) return pm;
+    const BoltPlan plan = planOf(s);
+    const QMap<int, QRect>& nodes = plan.nodes;
+    const QMap<int, QRect>& centres = plan.centres;
+    const std::vector<BoltPlan::Gauge>& gauges = plan.gauges;
+
     int topLevel = s.size.height(), bottomLevel = 0;
-    for (const QRect& r : s.nodeBoxes) {
+    for (const QRect& r : nodes) {
         topLevel = std::min(topLevel, levelOf(r));
         bottomLevel = std::max(bottomLevel, levelOf(r));
     }
-    for (const QRect& r : s.centreBoxes) topLevel = std::min(topLevel, levelOf(r));
+    for (const QRect& r : centres) topLevel = std::min(topLevel, levelOf(r));
+    for (const auto& span : gauges) topLevel = std::min({topLevel, span.from, span.to});
 
     const int rodHalf = 6;
-    const int rodTop = std::max(0, topLevel - 40);
+    // The bolt's far end a little beyond its last node, clear of the headings above.
+    const int rodTop = std::max(0, topLevel - 16);
     const int rodBottom = std::min(s.size.height() - 40, bottomLevel + 36);
 
     // The borehole around the bolt.
-    const QRect hole(s.rodX - 26, rodTop - 10, 52, rodBottom - rodTop + 14);
+    const QRect hole(s.rodX - 26, rodTop - 6, 52, rodBottom - rodTop + 10);
     p.setPen(Qt::NoPen);
     p.setBrush(RockFill);
     p.drawRect(hole);
@@ -93,7 +121,7 @@ QPixmap bolt(const BoltScene& s)
     }
 
     // Node levels: a tick across the rod.
-    for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it) {
+    for (auto it = nodes.cbegin(); it != nodes.cend(); ++it) {
         const int y = levelOf(*it);
         p.setPen(QPen(QColor(30, 30, 30), 2));
         p.drawLine(QPoint(s.rodX - rodHalf - 3, y), QPoint(s.rodX + rodHalf + 3, y));
@@ -107,30 +135,23 @@ QPixmap bolt(const BoltScene& s)
         const qreal x = left ? s.rodX - rodHalf - gw : s.rodX + rodHalf;
         return QRectF(x, top, gw, bottom - top);
     };
-    if (s.stacked) {
-        for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it) {
-            auto next = s.nodeBoxes.constFind(it.key() + 1);
-            if (next == s.nodeBoxes.cend()) continue;
-            drawGauge(p, gaugeRect(levelOf(*it), levelOf(*next), true));
-            drawGauge(p, gaugeRect(levelOf(*it), levelOf(*next), false));
-        }
-    } else {
-        for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it) {
-            auto end = s.nodeBoxes.constFind(it.key() + 2);
-            if (end == s.nodeBoxes.cend()) continue;
-            // Gauge k runs from node k to node k+2; even gauges on the left, odd on the right.
-            QRectF r = gaugeRect(levelOf(*it), levelOf(*end), it.key() % 2 == 0);
-            if (it.key() % 2 == 0) r.translate(-2, 0); else r.translate(2, 0);
-            drawGauge(p, r);
+    for (const auto& span : gauges) {
+        if (s.stacked) {
+            drawGauge(p, gaugeRect(span.from, span.to, true));
+            drawGauge(p, gaugeRect(span.from, span.to, false));
+        } else {
+            // Odd gauges on the right, even ones on the left.
+            const bool left = span.centre % 2 == 0;
+            drawGauge(p, gaugeRect(span.from, span.to, left).translated(left ? -2 : 2, 0));
         }
     }
 
     // Leader lines: nodes to the rod, centres to the gauge side.
-    for (auto it = s.nodeBoxes.cbegin(); it != s.nodeBoxes.cend(); ++it) {
+    for (auto it = nodes.cbegin(); it != nodes.cend(); ++it) {
         const bool fromLeft = it->left() < s.rodX;
         drawLeader(p, *it, fromLeft ? s.rodX - rodHalf - 10 : s.rodX + rodHalf + 10, levelOf(*it));
     }
-    for (auto it = s.centreBoxes.cbegin(); it != s.centreBoxes.cend(); ++it) {
+    for (auto it = centres.cbegin(); it != centres.cend(); ++it) {
         const int y = levelOf(*it);
         drawLeader(p, *it, s.rodX + rodHalf + 12, y);
         p.setPen(Qt::NoPen);

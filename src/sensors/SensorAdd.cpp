@@ -18,13 +18,28 @@ void SensorRegistry::imgAddSensor_Click()
 {
     runTrapped(QStringLiteral(" imgAddSensor_Click"), [&] {
         m_s.typedSensorNumber.clear();
-        const std::optional<QString> answer =
-            Messages::prompt(QStringLiteral("Enter new Sensor No:"), QStringLiteral("Add New Sensor"));
-        if (!answer || answer->isEmpty()) {
-            Messages::show(QStringLiteral("No sensor entered"), QStringLiteral("Add New Sensor"));
-            return;
+        // The prompt says what a number looks like; a number refused for its form opens the
+        // prompt again with what was typed, selected for retyping. The same refused text
+        // given twice in a row ends the asking.
+        const QString question = QStringLiteral("Enter new Sensor No:\r\n\r\n") +
+                                 QStringLiteral("Nine digits: the date part (4), the sensor type (2) and the serial ") +
+                                 QStringLiteral("number 001 to 999.\r\nFor example 240375101: date part 2403, ") +
+                                 QStringLiteral("type 75, serial 101.");
+        QString typed, refused;
+        for (;;) {
+            const std::optional<QString> answer = Messages::prompt(question, QStringLiteral("Add New Sensor"), typed);
+            if (!answer || answer->isEmpty()) {
+                Messages::show(QStringLiteral("No sensor entered"), QStringLiteral("Add New Sensor"));
+                return;
+            }
+            typed = *answer;
+            const SensorNumber::Check c = SensorNumber::check(typed.trimmed());
+            if (c == SensorNumber::Check::Ok) break;
+            Messages::show(SensorNumber::refusalText(c), SensorNumber::RefusalTitle);
+            if (typed == refused) return;
+            refused = typed;
         }
-        m_s.typedSensorNumber = *answer;
+        m_s.typedSensorNumber = typed;
         AddTypedSensor();
     });
 }

@@ -2,8 +2,10 @@
 #include "sensors/GaugeDrawing.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/SensorRegistry.h"
+#include "core/ErrorTrap.h"
 #include "session/Shared.h"
 #include "widgets/ActionButton.h"
+#include "widgets/CentredPage.h"
 #include "widgets/PageHost.h"
 
 #include <QButtonGroup>
@@ -40,7 +42,8 @@ QLineEdit* lineEdit(QWidget* parent, const QString& name, bool readOnly = false)
 QLineEdit* positionBox(QWidget* page, const QString& name)
 {
     auto* e = lineEdit(page, name, true);
-    e->setFixedSize(BoxWidth, BoxHeight);
+    // As laid out, or taller where the desktop's font needs it (the box's top stays put).
+    e->setFixedSize(BoxWidth, std::max(BoxHeight, e->fontMetrics().height() + 6));
     e->setAlignment(Qt::AlignRight);
     e->setFocusPolicy(Qt::ClickFocus);
     return e;
@@ -57,24 +60,65 @@ QLabel* heading(QWidget* parent, const QString& text, int x, int y, int w)
     QFont f = l->font();
     f.setBold(true);
     l->setFont(f);
-    l->setGeometry(x, y, w, 18);
+    l->setGeometry(x, y, w, std::max(18, QFontMetrics(f).height() + 2));
     return l;
 }
 
-QPixmap boltPicture(bool stacked, int left, int rodX, const std::vector<GaugeLayout::Place>& nodes,
-                    const std::vector<GaugeLayout::Place>& centres, bool headCaption = true)
+GaugeDrawing::BoltScene boltScene(bool stacked, int left, int rodX, const std::vector<GaugeLayout::Place>& nodes,
+                                  const std::vector<GaugeLayout::Place>& centres, bool headCaption, int channels)
 {
     GaugeDrawing::BoltScene scene;
     scene.headCaption = headCaption;
+    if (channels >= 0) {
+        scene.nodeCount = GaugeLayout::nodesWithValue(channels, stacked);
+        scene.centreCount = GaugeLayout::centresWithValue(channels, stacked);
+    }
     scene.size = QSize(PageWidth - left, PageHeight);
     scene.stacked = stacked;
     scene.rodX = rodX - left;
     for (const auto& p : nodes) scene.nodeBoxes.insert(p.index, pixels(p).translated(-left, 0));
     for (const auto& p : centres) scene.centreBoxes.insert(p.index, pixels(p).translated(-left, 0));
-    return GaugeDrawing::bolt(scene);
+    return scene;
+}
+
+QPixmap boltPicture(bool stacked, int left, int rodX, const std::vector<GaugeLayout::Place>& nodes,
+                    const std::vector<GaugeLayout::Place>& centres)
+{
+    return GaugeDrawing::bolt(boltScene(stacked, left, rodX, nodes, centres, true, -1));
+}
+
+std::vector<GaugeLayout::Place> identificationNodesAll(bool stacked)
+{
+    auto v = GaugeLayout::identificationNodes(stacked);
+    v.insert(v.begin(), GaugeLayout::identificationFirstNode());
+    return v;
+}
+
+std::vector<GaugeLayout::Place> installationCentresAll(bool stacked)
+{
+    auto v = GaugeLayout::installationCentres(stacked);
+    if (!stacked) {
+        const auto& extra = GaugeLayout::installationExtraCentres();
+        v.insert(v.end(), extra.begin(), extra.end());
+    }
+    return v;
 }
 
 }  // namespace
+
+QSize SensorRegistry::pageSize() { return QSize(PageWidth, PageHeight); }
+
+QWidget* SensorRegistry::identificationTab()
+{
+    if (!m_idHolder) m_idHolder = centredPage(m_idPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
+    return m_idHolder;
+}
+
+QWidget* SensorRegistry::installationTab()
+{
+    if (!m_installHolder) m_installHolder = centredPage(m_installPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
+    return m_installHolder;
+}
 
 void SensorRegistry::buildIdentificationPage()
 {
@@ -226,22 +270,12 @@ void SensorRegistry::buildGaugePanel()
     QWidget* page = m_idPage;
     imgStack = new QLabel(page);
     imgStack->setObjectName(QStringLiteral("imgStack"));
-    imgStack->setPixmap(boltPicture(true, DrawingLeft, IdentificationRodX,
-                                    [] {
-                                        auto v = GaugeLayout::identificationNodes(true);
-                                        v.insert(v.begin(), GaugeLayout::identificationFirstNode());
-                                        return v;
-                                    }(),
-                                    GaugeLayout::identificationCentres(true)));
+    imgStack->setPixmap(
+        boltPicture(true, DrawingLeft, IdentificationRodX, identificationNodesAll(true), GaugeLayout::identificationCentres(true)));
     imgStack->hide();
     imgStag = new QLabel(page);
     imgStag->setObjectName(QStringLiteral("imgStag"));
-    imgStag->setPixmap(boltPicture(false, DrawingLeft, IdentificationRodX,
-                                   [] {
-                                       auto v = GaugeLayout::identificationNodes(false);
-                                       v.insert(v.begin(), GaugeLayout::identificationFirstNode());
-                                       return v;
-                                   }(),
+    imgStag->setPixmap(boltPicture(false, DrawingLeft, IdentificationRodX, identificationNodesAll(false),
                                    GaugeLayout::identificationCentres(false)));
     imgStag->hide();
 
@@ -319,19 +353,6 @@ void SensorRegistry::buildInstallationPage()
 void SensorRegistry::buildInstallationGaugePanel()
 {
     QWidget* page = m_installPage;
-    auto centresFor = [](bool stacked) {
-        auto v = GaugeLayout::installationCentres(stacked);
-        if (!stacked) {
-            const auto& extra = GaugeLayout::installationExtraCentres();
-            v.insert(v.end(), extra.begin(), extra.end());
-        }
-        return v;
-    };
-    // The caption under the head is the label lbloption on this page.
-    m_installStack =
-        boltPicture(true, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(true), centresFor(true), false);
-    m_installStag =
-        boltPicture(false, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(false), centresFor(false), false);
 
     m_imgHead0 = new QLabel(page);
     m_imgHead0->setObjectName(QStringLiteral("imgHead(0)"));
@@ -355,23 +376,61 @@ void SensorRegistry::buildInstallationGaugePanel()
     m_imgHead0->lower();
 }
 
+int SensorRegistry::channelCount() const
+{
+    int n = -1;
+    ignoringErrors([&] {
+        if (m_s.rsConfig && m_s.rsConfig->isOpen() && m_s.rsConfig->hasCurrentRow()) {
+            const QVariant v = m_s.rsConfig->value(QStringLiteral("NumChannels"));
+            if (!v.isNull()) n = v.toInt();
+        }
+    });
+    return n < 0 ? GaugeLayout::CentreBoxes : std::clamp(n, 0, GaugeLayout::CentreBoxes);
+}
+
+const SensorRegistry::Drawing& SensorRegistry::drawing(bool identification, bool stacked, int channels)
+{
+    const QString key = QStringLiteral("%1-%2-%3").arg(identification).arg(stacked).arg(channels);
+    auto it = m_drawings.find(key);
+    if (it != m_drawings.end()) return *it;
+    // The caption under the head of the Installation drawing is the label lbloption.
+    const GaugeDrawing::BoltScene scene =
+        identification ? boltScene(stacked, DrawingLeft, IdentificationRodX, identificationNodesAll(stacked),
+                                   GaugeLayout::identificationCentres(stacked), true, channels)
+                       : boltScene(stacked, DrawingLeft, InstallationRodX, GaugeLayout::installationNodes(stacked),
+                                   installationCentresAll(stacked), false, channels);
+    const GaugeDrawing::BoltPlan plan = GaugeDrawing::planOf(scene);
+    return *m_drawings.insert(key, {GaugeDrawing::bolt(scene), int(plan.nodes.size()), int(plan.gauges.size())});
+}
+
+void SensorRegistry::showDrawing(QLabel* label, const Drawing& d, bool stacked)
+{
+    label->setPixmap(d.picture);
+    // What the picture shows, for a reader of the page's properties (and the tests).
+    label->setProperty("layout", stacked ? QStringLiteral("stacked") : QStringLiteral("staggered"));
+    label->setProperty("nodes", d.nodes);
+    label->setProperty("gauges", d.gauges);
+}
+
 void SensorRegistry::placeInstallationBoxes(bool stacked)
 {
-    m_imgHead0->setPixmap(stacked ? m_installStack : m_installStag);
-    m_imgHead0->setProperty("layout", stacked ? QStringLiteral("stacked") : QStringLiteral("staggered"));
+    const int n = channelCount();
+    showDrawing(m_imgHead0, drawing(false, stacked, n), stacked);
     for (const auto& p : GaugeLayout::installationNodes(stacked)) m_txtRelSGanchor[size_t(p.index)]->setGeometry(pixels(p));
     for (const auto& p : GaugeLayout::installationCentres(stacked)) m_txtRelSGCenter[size_t(p.index)]->setGeometry(pixels(p));
-    // Boxes the layout does not name keep their places; they carry no value in the stacked
-    // layout, so they are not shown over its drawing.
-    for (int i = 5; i <= GaugeLayout::NodeBoxes; ++i) m_txtRelSGanchor[size_t(i)]->setVisible(!stacked);
-    for (int i = 4; i <= GaugeLayout::CentreBoxes; ++i) m_txtRelSGCenter[size_t(i)]->setVisible(!stacked);
+    // Only the boxes of the sensor's nodes and centres stand beside the drawing; the others
+    // keep their places, empty and hidden.
+    const int nodes = GaugeLayout::nodesWithValue(n, stacked);
+    const int centres = GaugeLayout::centresWithValue(n, stacked);
+    for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i) m_txtRelSGanchor[size_t(i)]->setVisible(i <= nodes);
+    for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) m_txtRelSGCenter[size_t(i)]->setVisible(i <= centres);
 }
 
 void SensorRegistry::refreshDrawings()
 {
     const bool stacked = isStacked();
-    m_imgHead1->setPixmap(stacked ? imgStack->pixmap() : imgStag->pixmap());
-    m_imgHead1->setProperty("layout", stacked ? QStringLiteral("stacked") : QStringLiteral("staggered"));
+    const int n = channelCount();
+    showDrawing(m_imgHead1, drawing(true, stacked, n), stacked);
 }
 
 void SensorRegistry::showHeart(bool dead)

@@ -1,7 +1,9 @@
 #pragma once
 #include <QObject>
+#include <QHash>
 #include <QPixmap>
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <array>
 
@@ -31,6 +33,12 @@ public:
 
     QWidget* identificationPage() const { return m_idPage; }
     QWidget* installationPage() const { return m_installPage; }
+    // What goes on the two tabs: each page at its fixed size, centred in a larger tab and
+    // scrolled in a smaller one.
+    QWidget* identificationTab();
+    QWidget* installationTab();
+    // The fixed size of the two pages (the room their tab has at the window's default size).
+    static QSize pageSize();
 
     // Controls other parts of the program read or set.
     QComboBox* cboSensors = nullptr;
@@ -101,6 +109,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A bolt drawing made for a page, a layout and a channel count.
+    struct Drawing {
+        QPixmap picture;
+        int nodes = 0;    // nodes drawn, each joined to its box
+        int gauges = 0;   // stacked: pairs; staggered: gauges
+    };
+
     void buildIdentificationPage();
     void buildInstallationPage();
     void buildGaugePanel();
@@ -120,6 +135,11 @@ private:
     QString refusedBoxMessage(SaveThen then) const;
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
+    // The type's gauge channel count (NumChannels of the Configuration row shown); every box
+    // when it cannot be read.
+    int channelCount() const;
+    const Drawing& drawing(bool identification, bool stacked, int channels);
+    void showDrawing(QLabel* label, const Drawing& d, bool stacked);
 
     // The key handlers of cboSensors, cboDestroyed and txtNode(1); true when the key is
     // consumed.
@@ -133,6 +153,8 @@ private:
     Shared& m_s;
     QWidget* m_idPage = nullptr;
     QWidget* m_installPage = nullptr;
+    QWidget* m_idHolder = nullptr;
+    QWidget* m_installHolder = nullptr;
 
     // Identification page.
     QLineEdit* txtDateID = nullptr;
@@ -169,8 +191,7 @@ private:
     QLineEdit* txtNotes = nullptr;
     QLabel* lbloption = nullptr;
     QLabel* m_imgHead0 = nullptr;   // imgHead(0)
-    QPixmap m_installStack;
-    QPixmap m_installStag;
+    QHash<QString, Drawing> m_drawings;   // the drawings made so far
 
     std::array<QLineEdit*, 9> m_txtNode{};
     std::array<QLineEdit*, 7> m_txtSGCenter{};

@@ -242,6 +242,17 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const
 
 QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && !m_ids.empty() && section >= 3 && section < m_fields.size()) {
+        // The units of the values: the temperature in degrees Celsius, the gauges in
+        // microstrain; the flag columns say what a mark means.
+        const bool temp = section == 3, flag = isFlagColumn(section);
+        if (role == UnitRole) return flag ? QStringLiteral("\u2713 = plotted") : temp ? QStringLiteral("\u00B0C") : QStringLiteral("\u00B5strain");
+        if (role == Qt::ToolTipRole)
+            return section == temporalColumn() ? QStringLiteral("Plotted on the time charts (click or Space to switch)")
+                   : section == spatialColumn() ? QStringLiteral("Plotted on the length charts (click or Space to switch)")
+                   : temp ? QStringLiteral("Temperature in degrees Celsius (\u00B0C)")
+                          : QStringLiteral("Gauge reading in microstrain (\u00B5strain); type digits to correct it");
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
     if (m_ids.empty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
     const QStringList h = headersFor(m_gauges);

@@ -17,7 +17,7 @@ class Database;
 class DatasheetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Roles { MarkRole = Qt::UserRole + 1 };
+    enum Roles { MarkRole = Qt::UserRole + 1, UnitRole };   // UnitRole: a column's unit (header)
 
     // What a typed key did; the window shows message A or B when asked to.
     enum class KeyResult { Edited, Ignored, MessageA, MessageB, Toggled, MoveNext };
@@ -44,6 +44,8 @@ public:
 
     // The changed flag: set by any edit or flag switch, never cleared while open.
     bool changed() const { return m_changed; }
+    // How many readings an edit or a flag switch touched (what writeBack would write).
+    int editedCount() const { return int(m_edited.size()); }
 
     // A typed character on a cell ('\b' backspace, '\t' tab), by the datasheet's key rules:
     // digits and "." are appended to a channel cell, backspace removes its last character,

@@ -1,5 +1,7 @@
 #include "tools/GridWidgets.h"
 
+#include <QPolygonF>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,9 +21,9 @@ QPixmap markPicture(bool on)
     p.setBrush(Qt::white);
     p.drawRect(QRectF(1.5, 1.5, 13, 13));
     if (on) {
-        p.setPen(QPen(QColor(200, 30, 30), 2.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(4.5, 4.5), QPointF(11.5, 11.5));
-        p.drawLine(QPointF(11.5, 4.5), QPointF(4.5, 11.5));
+        p.setPen(QPen(QColor(20, 120, 40), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(QPolygonF{QPointF(4, 8.5), QPointF(7, 11.5), QPointF(12.5, 4.5)});
     }
     return pm;
 }
@@ -42,6 +44,32 @@ int twips(const QWidget* w, int twips)
 {
     const int dpi = w ? w->logicalDpiX() : 96;
     return (twips * dpi + 720) / 1440;
+}
+
+UnitHeader::UnitHeader(int unitRole, QWidget* parent) : QHeaderView(Qt::Horizontal, parent), m_role(unitRole)
+{
+    setDefaultAlignment(Qt::AlignCenter);
+}
+
+QString UnitHeader::unitOf(int logicalIndex) const
+{
+    return model() ? model()->headerData(logicalIndex, orientation(), m_role).toString() : QString();
+}
+
+void UnitHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const
+{
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    const QString unit = unitOf(logicalIndex);
+    if (!unit.isEmpty()) option->text += u'\n' + unit;
+}
+
+QSize UnitHeader::sectionSizeFromContents(int logicalIndex) const
+{
+    QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+    // Every section as tall as two lines, so the header's height does not depend on which
+    // columns carry a unit.
+    if (model() && model()->columnCount() > 1) size.setHeight(std::max(size.height(), 2 * fontMetrics().height() + 8));
+    return size;
 }
 
 MarkDelegate::MarkDelegate(int markRole, QLabel* on, QLabel* off, QObject* parent)

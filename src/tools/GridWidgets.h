@@ -1,6 +1,7 @@
 #pragma once
 #include "tools/LoggerFile.h"
 
+#include <QHeaderView>
 #include <QPixmap>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -16,7 +17,7 @@ class QProgressDialog;
 // progress window for long work.
 namespace GridWidgets {
 
-// The picture of a set mark (a ticked box) or of a clear one (an empty box).
+// The picture of a set mark (a box with a check mark) or of a clear one (an empty box).
 QPixmap markPicture(bool on);
 
 // Adds the hidden pictures img_x_on and img_x_off to a window (their pixmaps are the marks).
@@ -38,6 +39,20 @@ public:
 private:
     int m_role;
     QPointer<QLabel> m_on, m_off;
+};
+
+// A column header whose model may give a second line under a column's name (the unit of
+// its values) through unitRole; the section grows by a line for it.
+class UnitHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    UnitHeader(int unitRole, QWidget* parent = nullptr);
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override;
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+private:
+    QString unitOf(int logicalIndex) const;
+    int m_role;
 };
 
 // A read-only grid whose typed characters go to a handler first (Tab included); a handler

@@ -1,5 +1,6 @@
 #include "tools/LoggerGridModel.h"
 
+#include <QColor>
 #include <algorithm>
 
 WrenGridModel::WrenGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -28,6 +29,7 @@ void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, con
     m_mapping = m;
     m_moments = LoggerReadings::moments(m_table, m_mapping);
     m_selected = LoggerReadings::preselect(m_moments, interval);
+    m_stored.clear();
     endResetModel();
 }
 
@@ -39,6 +41,7 @@ void WrenGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, s
     m_mapping = m;
     m_moments = LoggerReadings::moments(m_table, m_mapping);
     m_selected = LoggerReadings::preselect(m_moments, interval);
+    m_stored.clear();
     if (newColumns) endResetModel();
     else if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
 }
@@ -49,7 +52,22 @@ void WrenGridModel::clear()
     m_table = LoggerTable();
     m_moments.clear();
     m_selected.clear();
+    m_stored.clear();
     endResetModel();
+}
+
+void WrenGridModel::setStored(std::vector<bool> stored)
+{
+    m_stored = std::move(stored);
+    m_stored.resize(m_selected.size(), false);
+    for (size_t i = 0; i < m_stored.size(); ++i)
+        if (m_stored[i]) m_selected[i] = false;
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
+}
+
+int WrenGridModel::storedCount() const
+{
+    return int(std::count(m_stored.begin(), m_stored.end(), true));
 }
 
 int WrenGridModel::selectedCount() const
@@ -60,6 +78,7 @@ int WrenGridModel::selectedCount() const
 bool WrenGridModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;
+    if (isStored(index.row())) return false;   // the sensor has this reading already
     m_selected[size_t(index.row())] = !m_selected[size_t(index.row())];
     emit dataChanged(index, index, {MarkRole});
     return true;
@@ -81,13 +100,18 @@ QVariant WrenGridModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_table.rowCount()) return {};
     const int c = index.column();
     const qsizetype r = index.row();
+    const bool stored = isStored(int(r));
+    if (stored && role == Qt::ForegroundRole) return QColor(150, 150, 150);
     if (c == appendColumn()) {
         const bool on = m_selected[size_t(r)];
-        if (role == MarkRole) return on;
+        if (role == MarkRole) return stored ? QVariant() : QVariant(on);
         if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-            return on ? QStringLiteral("to be appended") : QStringLiteral("not to be appended");
+            return stored ? QStringLiteral("already stored")
+                          : on ? QStringLiteral("to be appended") : QStringLiteral("not to be appended");
+        if (role == Qt::DisplayRole && stored) return QStringLiteral("stored");
         return {};
     }
+    if (stored && role == Qt::ToolTipRole) return QStringLiteral("The sensor has this reading already");
     if (c < 0 || c >= int(m_columns.size())) return {};
     const Column& col = m_columns[size_t(c)];
     if (role == Qt::DisplayRole) {

@@ -12,7 +12,8 @@
 // "Channel6", "Append", showing the row's fields 1 to 11; for a file with named columns,
 // the date and time (the site's, after the clock offset) and the mapped channels. With no
 // rows the grid has one column headed "No Readings". The rows stay in the file's compact
-// form (LoggerTable); a cell's text is cut out when it is drawn.
+// form (LoggerTable); a cell's text is cut out when it is drawn. Rows already stored are
+// greyed and cannot be selected.
 class WrenGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -36,6 +37,12 @@ public:
     void setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m, int interval);
     // Pre-selects again (for another layout, map or interval); hand-made choices are replaced.
     void setMapping(const LoggerReadings::Mapping& m, int interval, std::vector<Column> columns = {});
+    // Rows whose reading the sensor has already (per row, as the moments give them): they
+    // are shown greyed, never selected, and a click does not mark them.
+    void setStored(std::vector<bool> stored);
+    bool isStored(int row) const { return row >= 0 && size_t(row) < m_stored.size() && m_stored[size_t(row)]; }
+    int storedCount() const;
+    const std::vector<qint64>& moments() const { return m_moments; }
     void clear();
 
     const LoggerTable& table() const { return m_table; }
@@ -61,4 +68,5 @@ private:
     LoggerReadings::Mapping m_mapping;
     std::vector<qint64> m_moments;
     std::vector<bool> m_selected;
+    std::vector<bool> m_stored;
 };

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <limits>
 
 namespace WrenImport {
 
@@ -25,6 +27,42 @@ struct SchemaGuard {
 };
 
 }  // namespace
+
+std::vector<bool> storedRows(Database& db, const QString& sensorId, const std::vector<qint64>& moments)
+{
+    std::vector<bool> out(moments.size(), false);
+    qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
+    for (qint64 m : moments) {
+        if (m == LoggerReadings::NoMoment) continue;
+        lo = std::min(lo, m);
+        hi = std::max(hi, m);
+    }
+    if (lo > hi) return out;
+    // The keys stored within the file's span ("<sensor> yyyy/MM/dd HH:mm:ss" sorts in time
+    // order), as moments, then every row looked up among them.
+    const QString from = LoggerClock::display(lo), to = LoggerClock::display(hi);
+    if (from.isEmpty() || to.isEmpty()) return out;
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT DateTimeKey FROM ") + SqlDialect::quoteName(sensorId) +
+                   QStringLiteral(" WHERE DateTimeKey BETWEEN ? AND ?")))
+        throwSqlError(q.lastError());
+    q.addBindValue(sensorId + u' ' + from);
+    q.addBindValue(sensorId + u' ' + to);
+    if (!q.exec()) throwSqlError(q.lastError());
+    std::vector<qint64> stored;
+    const qsizetype skip = sensorId.size() + 1;
+    while (q.next()) {
+        const QByteArray key = q.value(0).toString().toLatin1();
+        const QByteArrayView moment = QByteArrayView(key).sliced(std::min<qsizetype>(skip, key.size()));
+        if (const auto m = LoggerClock::read(moment, LoggerClock::Layout::YearFirst)) stored.push_back(*m);
+    }
+    if (stored.empty()) return out;
+    std::sort(stored.begin(), stored.end());
+    for (size_t i = 0; i < moments.size(); ++i)
+        if (moments[i] != LoggerReadings::NoMoment) out[i] = std::binary_search(stored.begin(), stored.end(), moments[i]);
+    return out;
+}
 
 bool FileExists(const QString& path)
 {

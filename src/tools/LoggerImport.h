@@ -73,6 +73,10 @@ QString leadingFixed(QStringView text, int decimals);
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
 std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
 
+// Which rows the sensor has a reading for already (by their moments, NoMoment for none):
+// the rows whose reading key is stored. Throws TwError on a database failure.
+std::vector<bool> storedRows(Database& db, const QString& sensorId, const std::vector<qint64>& moments);
+
 // The message that reports an append's duplicates (empty when there are none).
 QString duplicatesMessage(const QStringList& keys);
 

@@ -60,9 +60,11 @@ QString ToolsController::exportFolder(const QString& dataFolder)
 QString ToolsController::chooseFile()
 {
     if (g_fileChooser) return g_fileChooser(m_win.widget());
+    // Titled with the sensor the file goes to; it opens in the data folder, where logger
+    // files are usually copied.
     return QFileDialog::getOpenFileName(
-        m_win.widget(), QStringLiteral("Open"), QString(),
-        QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
+        m_win.widget(), QStringLiteral("Choose a logger file to import into sensor ") + m_s.subWindowSensor,
+        m_s.dataFolder, QStringLiteral("Logger files (*.txt *.dat *.csv);;Text (*.txt);;All files (*)"));
 }
 
 void ToolsController::returnToSavedReading()

@@ -11,6 +11,7 @@
 #include "tools/ToolsController.h"
 #include "tools/XlsxExport.h"
 #include "widgets/PageHost.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -77,17 +79,40 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
         MSFlexGrid1_KeyPress(ch);
         return true;
     });
+    MSFlexGrid1->setHorizontalHeader(new GridWidgets::UnitHeader(DatasheetModel::UnitRole, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
+
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setAutoDefault(false);
+    cmdClose->setToolTip(QStringLiteral("Save the corrected values and plot marks, and close"));
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+    cmdDiscard = new QPushButton(QStringLiteral("Discard changes"), this);
+    cmdDiscard->setObjectName(QStringLiteral("cmdDiscard"));
+    cmdDiscard->setAutoDefault(false);
+    cmdDiscard->setEnabled(false);
+    cmdDiscard->setToolTip(QStringLiteral("Close without saving the values and plot marks changed here"));
+    connect(cmdDiscard, &QPushButton::clicked, this, &frmDatasheet::cmdDiscard_Click);
 
     auto* top = new QHBoxLayout;
     top->addWidget(lblHeader);
     top->addStretch();
     top->addWidget(exportCaption);
     top->addWidget(Image1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(cmdDiscard);
+    bottom->addWidget(cmdClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
+    layout->addLayout(bottom);
+    setTabOrder(Image1, MSFlexGrid1);
+    setTabOrder(MSFlexGrid1, cmdDiscard);
+    setTabOrder(cmdDiscard, cmdClose);
     resize(1000, 640);
+    // The grid fills the window; the window keeps the size the user last gave it.
+    m_sizeRemembered = WindowPlacement::restoreSize(this, QStringLiteral("Datasheet"));
     MSFlexGrid1->setFocus();   // the keyboard starts in the grid
 
     Form_Load();
@@ -114,6 +139,7 @@ bool frmDatasheet::PopulateFlexGrid()
     if (!m_model || !MSFlexGrid1) return false;
     ignoringErrors([&] { m_model->load(); });
     MSFlexGrid1->setModel(m_model);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { cmdDiscard->setEnabled(m_model->changed()); });
     auto* delegate = new GridWidgets::MarkDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
     MSFlexGrid1->setItemDelegate(delegate);
     if (m_model->readingCount() == 0) {
@@ -128,7 +154,7 @@ bool frmDatasheet::PopulateFlexGrid()
     MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
     int total = 0;
     for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
-    resize(std::max(width(), std::min(total + 60, 1500)), height());
+    if (!m_sizeRemembered) resize(std::max(width(), std::min(total + 60, 1500)), height());
     return true;
 }
 
@@ -223,14 +249,35 @@ void frmDatasheet::Image1_Click()
     FlexGridToExcel(path, m_s.subWindowSensor);
 }
 
+void frmDatasheet::cmdDiscard_Click()
+{
+    if (!m_model || !m_model->changed()) {
+        reject();
+        return;
+    }
+    const int n = m_model->editedCount();
+    const QString question = n == 1 ? QStringLiteral("Discard the changes to 1 reading of sensor ")
+                                    : QStringLiteral("Discard the changes to %1 readings of sensor ").arg(n);
+    if (Messages::show(question + m_s.subWindowSensor + QStringLiteral("?\r\nThe stored values stay as they were."),
+                       AppInfo::MessageTitle, Messages::Icon::Question, Messages::Buttons::YesNo,
+                       Messages::Answer::No) != Messages::Answer::Yes)
+        return;
+    m_discard = true;
+    reject();
+}
+
 bool frmDatasheet::Form_Unload()
 {
     if (m_unloaded) return true;
-    if (m_model && m_model->changed()) {
+    if (m_model && m_model->changed() && !m_discard) {
         Read_Values_From_Grid();
         if (m_keepOpen) return false;   // the corrections stay on screen
     }
     m_unloaded = true;
+    if (m_discard)
+        ignoringErrors([&] {
+            if (m_s.rsReadings && m_s.rsReadings->isOpen()) m_s.rsReadings->close();
+        });
     m_tools.returnToSavedReading();
     return true;
 }
@@ -238,5 +285,6 @@ bool frmDatasheet::Form_Unload()
 void frmDatasheet::done(int r)
 {
     if (!Form_Unload()) return;
+    WindowPlacement::saveSize(this, QStringLiteral("Datasheet"));
     QDialog::done(r);
 }

@@ -6,13 +6,15 @@ struct Shared;
 class ToolsController;
 class DatasheetModel;
 class QLabel;
+class QPushButton;
 class QToolButton;
 namespace GridWidgets { class GridView; }
 
 // The datasheet: every reading of the sub-window sensor in a grid, with gauge values that
 // can be corrected, plot flags that can be switched, and export to a spreadsheet. Modal;
-// on closing it writes the changes back (only when there are any) and the main window
-// shows again the reading it showed before.
+// on closing ("Close", the close box or Escape) it writes the changes back (only when
+// there are any); "Discard changes" closes without writing them, after asking. Either way
+// the main window shows again the reading it showed before.
 class frmDatasheet : public QDialog {
     Q_OBJECT
 public:
@@ -22,6 +24,8 @@ public:
     QLabel* lblHeader = nullptr;
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QToolButton* Image1 = nullptr;
+    QPushButton* cmdClose = nullptr;      // saves the changes and closes
+    QPushButton* cmdDiscard = nullptr;    // closes without saving the changes (asks first)
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 
@@ -33,6 +37,7 @@ public:
     void MSFlexGrid1_KeyPress(QChar ch);
     QString Read_Values_From_Grid();
     void Image1_Click();
+    void cmdDiscard_Click();
     // Writes the corrections back; false when they could not be saved and the user keeps
     // them on screen (the window then stays open).
     bool Form_Unload();
@@ -49,4 +54,6 @@ private:
     DatasheetModel* m_model = nullptr;
     bool m_unloaded = false;
     bool m_keepOpen = false;   // the last write-back failed and the user kept the corrections
+    bool m_discard = false;
+    bool m_sizeRemembered = false;
 };

@@ -12,6 +12,7 @@
 #include "tools/ToolsController.h"
 #include "widgets/Keyboard.h"
 #include "widgets/PageHost.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -51,11 +52,19 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
         if (on) layoutChanged();
     });
 
+    lblCounts = new QLabel(this);
+    lblCounts->setObjectName(QStringLiteral("lblCounts"));
+
     cmdAppend = new QPushButton(QStringLiteral("append"), this);
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
     cmdAppend->setAutoDefault(false);
     cmdAppend->setDefault(true);   // Enter appends (after its question); not from inside the grid
     connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    cmdCancel->setToolTip(QStringLiteral("Close the window; nothing is appended"));
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     lblColumnMap = new QLabel(this);
     lblColumnMap->setObjectName(QStringLiteral("lblColumnMap"));
@@ -73,6 +82,8 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     MSFlexGrid1->setModel(m_model);
     MSFlexGrid1->setItemDelegate(new GridWidgets::MarkDelegate(WrenGridModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmWrenData::MSFlexGrid1_Click);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &frmWrenData::showCounts);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &frmWrenData::showCounts);
     Keyboard::keepEnterIn(MSFlexGrid1);
     // A blank switches the mark of the current row, for keyboard use.
     MSFlexGrid1->setKeyHandler([this](QChar ch) {
@@ -88,11 +99,15 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     top->addWidget(cmdColumnMap);
     top->addStretch();
     top->addWidget(cmdAppend);
+    top->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblHeader);
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
+    layout->addWidget(lblCounts);
     resize(1100, 640);
+    // The grid fills the window; the window keeps the size the user last gave it.
+    WindowPlacement::restoreSize(this, QStringLiteral("ImportWindow"));
 
     Form_Load();
 }
@@ -128,6 +143,9 @@ void frmWrenData::Form_Load()
     lblColumnMap->setVisible(named);
     cmdColumnMap->setVisible(named);
     if (named) showMap();
+    // Which file goes to which sensor.
+    setWindowTitle(QStringLiteral("Import DataFiles: ") + QFileInfo(m_sourcePath).fileName() +
+                   QStringLiteral(" to sensor ") + m_s.subWindowSensor);
     if (!m_tools.noDataFile()) {
         lblHeader->setText(QStringLiteral("Click to download textfile data to Sensor ") + m_s.subWindowSensor);
         cmdAppend->setEnabled(true);
@@ -146,6 +164,7 @@ bool frmWrenData::PopulateSFlexGrid()
         return false;
     }
     m_model->setTable(m_tools.takeDataFileRows(), columns(), mapping(), interval());
+    markStored();
     QHeaderView* h = MSFlexGrid1->horizontalHeader();
     if (m_model->rowCount() == 0) {
         h->resizeSection(0, GridWidgets::twips(this, 1800));
@@ -197,13 +216,47 @@ void frmWrenData::cmdColumnMap_Click()
         if (!m_tools.chooseColumnMap(this, m_tools.columnMap())) return;
         showMap();
         m_model->setMapping(mapping(), interval(), columns());
+        markStored();
     });
 }
 
 void frmWrenData::layoutChanged()
 {
     // The marks follow the layout the dates are read in.
-    if (m_model && m_model->rowCount() > 0) m_model->setMapping(mapping(), interval());
+    if (m_model && m_model->rowCount() > 0) {
+        m_model->setMapping(mapping(), interval());
+        markStored();
+    }
+}
+
+void frmWrenData::markStored()
+{
+    // Rows the sensor has already are greyed and left unmarked; without the database the
+    // duplicate check of the append still refuses them.
+    ignoringErrors([&] { m_model->setStored(WrenImport::storedRows(m_s.db, m_s.subWindowSensor, m_model->moments())); });
+    showCounts();
+}
+
+void frmWrenData::showCounts()
+{
+    if (!lblCounts || !m_model) return;
+    const int rows = m_model->rowCount();
+    if (rows == 0 || m_model->columnCount() <= 1) {
+        lblCounts->clear();
+        return;
+    }
+    const int stored = m_model->storedCount();
+    QString text = QStringLiteral("%1 of %2 rows selected to append").arg(m_model->selectedCount()).arg(rows);
+    if (stored > 0)
+        text += QStringLiteral("; %1 already stored for sensor %2 (greyed)").arg(stored).arg(m_s.subWindowSensor);
+    const int hours = interval();
+    if (hours > 0)
+        text += QStringLiteral(". Pre-selected: one reading every %1 hour%2 (the interval on the Readings tab).")
+                    .arg(hours)
+                    .arg(hours == 1 ? "" : "s");
+    else
+        text += QStringLiteral(". Pre-selected: every reading (interval %1 on the Readings tab).").arg(hours);
+    lblCounts->setText(text);
 }
 
 void frmWrenData::MSFlexGrid1_Click(const QModelIndex& index)
@@ -295,5 +348,6 @@ void frmWrenData::Form_Unload()
 void frmWrenData::done(int r)
 {
     Form_Unload();
+    WindowPlacement::saveSize(this, QStringLiteral("ImportWindow"));
     QDialog::done(r);
 }

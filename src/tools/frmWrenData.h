@@ -27,6 +27,8 @@ public:
     QRadioButton* optDateFormat[3] = {nullptr, nullptr, nullptr};
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QPushButton* cmdAppend = nullptr;
+    QPushButton* cmdCancel = nullptr;        // closes the window; nothing is appended
+    QLabel* lblCounts = nullptr;             // rows selected, already stored, the interval used
     QLabel* lblColumnMap = nullptr;          // files with named columns: what feeds what
     QPushButton* cmdColumnMap = nullptr;     // changes that map
     QLabel* img_x_on = nullptr;
@@ -51,6 +53,9 @@ private:
     LoggerReadings::Mapping mapping() const;
     std::vector<WrenGridModel::Column> columns() const;
     void showMap();
+    // Greys the rows the sensor has already, then shows the counts.
+    void markStored();
+    void showCounts();
 
     PageHost& m_win;
     Shared& m_s;

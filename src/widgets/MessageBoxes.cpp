@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -73,11 +75,17 @@ public:
     std::optional<QString> prompt(const QString& question, const QString& shownTitle,
                                   const QString& defaultText) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(QApplication::activeWindow(), shownTitle, question,
-                                                   QLineEdit::Normal, defaultText, &ok);
-        if (!ok) return std::nullopt;
-        return text;
+        QInputDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(shownTitle);
+        dialog.setLabelText(question);
+        dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setTextValue(defaultText);
+        // A text handed in (one typed before and refused) is selected, so typing replaces it.
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            if (auto* edit = dialog.findChild<QLineEdit*>()) edit->selectAll();
+        });
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.textValue();
     }
 };
 

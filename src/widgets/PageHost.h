@@ -1,5 +1,7 @@
 #pragma once
+#include <QDateTime>
 #include <QString>
+#include <vector>
 
 struct Shared;
 class QImage;
@@ -16,7 +18,8 @@ public:
     enum Tab { TabIdentification = 0, TabInstallation, TabReadings, TabLoadVTime, TabDispVTime,
                TabLoadVLength, TabDispVLength, TabShearVLength, TabUtilities };
 
-    // Size of SSTab1 in pixels (fixed; the window centres it when maximised).
+    // Size of SSTab1 in pixels at the window's default size, the size its pages are laid
+    // out for; it grows and shrinks with the window.
     static constexpr int TabWidth = 1100;
     static constexpr int TabHeight = 680;
 
@@ -68,6 +71,16 @@ public:
     // The chart of a chart tab drawn for the current sensor without switching tabs, as a
     // picture of the given size; a null picture when there is nothing to draw.
     virtual QImage chartPicture(int tab, const QSize& size) = 0;
+    // The lines of a time chart as last drawn, for a report's summary: each gauge line's
+    // legend title, its last point and its point of largest size (the temperature left out).
+    struct ChartLine {
+        QString title;
+        QDateTime lastAt;
+        double last = 0;
+        QDateTime peakAt;
+        double peak = 0;
+    };
+    virtual std::vector<ChartLine> timeChartLines(int tab) = 0;
 
     // The database file.
     // Checks the structure of the open database in the background (after the connection

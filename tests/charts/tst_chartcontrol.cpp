@@ -148,8 +148,10 @@ private slots:
         QTest::addColumn<double>("maximum");
         QTest::addColumn<double>("increment");
         QTest::addColumn<QStringList>("labels");
+        // Every label with the decimals the step needs.
         QTest::newRow("0.1 steps") << 1.0 << 0.1
-                                   << QStringList{"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"};
+                                   << QStringList{"0.0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1.0"};
+        QTest::newRow("0.5 steps") << 3.0 << 0.5 << QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0"};
         QTest::newRow("2 steps") << 8.0 << 2.0 << QStringList{"0", "2", "4", "6", "8"};
         // Ten thousand labels would not fit: whole multiples of the increment instead.
         QTest::newRow("too many") << 1000.0 << 0.1 << QStringList{};
@@ -170,6 +172,9 @@ private slots:
             QVERIFY(shown.size() >= 3 && shown.size() <= 30);
             const double step = shown[1].toDouble() - shown[0].toDouble();
             QVERIFY(std::fabs(std::round(step / increment) * increment - step) < 1e-6);
+            // A round step: 1, 2 or 5 times a power of ten.
+            const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+            QVERIFY(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 || std::fabs(mantissa - 5) < 1e-6);
         }
     }
 

@@ -92,6 +92,53 @@ private slots:
         QCOMPARE(lengthAxisMaximum(largest), maximum);
     }
 
+    // The length axis's tick step fits the bolt: at most ten parts, each a round step.
+    void lengthTicks_data()
+    {
+        QTest::addColumn<double>("axisMaximum");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<int>("decimals");
+        QTest::newRow("2.4 m bolt, axis to 3 m") << 3.0 << 0.5 << 1;
+        QTest::newRow("axis to 1 m") << 1.0 << 0.1 << 1;
+        QTest::newRow("axis to 2 m") << 2.0 << 0.2 << 1;
+        QTest::newRow("axis to 6 m") << 6.0 << 1.0 << 0;
+        QTest::newRow("axis to 10 m") << 10.0 << 1.0 << 0;
+        QTest::newRow("axis to 15 m") << 15.0 << 2.0 << 0;
+        QTest::newRow("axis to 40 m") << 40.0 << 5.0 << 0;
+    }
+    void lengthTicks()
+    {
+        QFETCH(double, axisMaximum);
+        QFETCH(double, step);
+        QFETCH(int, decimals);
+        QCOMPARE(lengthTickStep(axisMaximum), step);
+        QCOMPARE(stepDecimals(lengthTickStep(axisMaximum)), decimals);
+    }
+
+    void roundSteps()
+    {
+        QCOMPARE(roundStep(0.3), 0.5);
+        QCOMPARE(roundStep(0.5), 0.5);
+        QCOMPARE(roundStep(0.51), 1.0);
+        QCOMPARE(roundStep(1.2), 2.0);
+        QCOMPARE(roundStep(3), 5.0);
+        QCOMPARE(roundStep(7), 10.0);
+        QCOMPARE(roundStep(0.012), 0.02);
+        // Crowded labels: a round step that is a whole multiple of the increment.
+        QCOMPARE(crowdedStep(0.5, 1.3), 2.0);
+        QCOMPARE(crowdedStep(2, 3), 10.0);    // 5 is no multiple of 2
+        QCOMPARE(crowdedStep(2, 11), 20.0);
+        QCOMPARE(crowdedStep(10, 24), 50.0);
+        QCOMPARE(crowdedStep(0.1, 0.15), 0.2);
+        QCOMPARE(crowdedStep(0.01, 0.07), 0.1);
+        // Decimals that show every multiple of the step.
+        QCOMPARE(stepDecimals(0.25), 2);
+        QCOMPARE(stepDecimals(0.5), 1);
+        QCOMPARE(stepDecimals(0.01), 2);
+        QCOMPARE(stepDecimals(10), 0);
+        QCOMPARE(stepDecimals(2.5), 1);
+    }
+
     void timeAxisBySpan_data()
     {
         QTest::addColumn<QDate>("first");

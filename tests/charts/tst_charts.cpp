@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QSignalBlocker>
 #include <QtTest>
 #include <cmath>
 
@@ -308,6 +309,16 @@ private slots:
         QVERIFY(std::fabs(s->maximum(Axis::Left) - 3.8) < 1e-9);
         QCOMPARE(s->increment(Axis::Left), 0.5);
         QCOMPARE(s->axisTitle(Axis::Left), QString("Load (tons)"));
+        // A 2.4 m bolt: ticks every 0.5 m, each label with its decimal.
+        QCOMPARE(s->increment(Axis::Bottom), 0.5);
+        {
+            // The chart as its tab shows it (without the tab change, which would compute it again).
+            const QSignalBlocker quiet(w.SSTab1);
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVLength);
+            QApplication::processEvents();
+        }
+        QCOMPARE(s->tickLabels(Axis::Bottom), (QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0"}));
+        QCOMPARE(s->tickLabels(Axis::Left), (QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0", "3.5"}));
         QCOMPARE(s->axisTitle(Axis::Bottom), QString("Distance from Roof (m)"));
 
         ChartControl* dvl = chartOf(w, "ChartDvL");

@@ -144,7 +144,7 @@ private slots:
         QCOMPARE(run.seen, QString("frmDatasheet"));
         QVERIFY(!run.leftOpen);
         QVERIFY(openAfterEnter);
-        QCOMPARE(back, (QStringList{"Image1", "MSFlexGrid1"}));
+        QCOMPARE(back, (QStringList{"Image1", "cmdClose"}));   // Discard changes waits for a change
         QVERIFY(k.msgs.script.shown.empty());
         QCOMPARE(k.stored(R1, "Channel1").toString(), QString("5.55"));
         // The main window shows again the reading it showed.
@@ -154,8 +154,8 @@ private slots:
 
     void datasheetEscapeKeepsCorrections()
     {
-        // Escape closes the datasheet as its close box does: corrections typed in the grid
-        // are stored (the window has no cancel of its own; nothing typed is lost).
+        // Escape closes the datasheet as its close box and Close do: corrections typed in the
+        // grid are stored (only Discard changes drops them, after asking).
         Window k;
         k.showReading(3);
         ModalRun run;
@@ -184,7 +184,7 @@ private slots:
         QStringList order;
         bool openAfterEnter = false;
         whenModal(&run, [&](QDialog* d) {
-            order << focusName() << walk(3);
+            order << focusName() << walk(4);
             // Enter inside the grid stays in the grid: no append, no question.
             auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
             grid->setFocus(Qt::TabFocusReason);
@@ -197,7 +197,7 @@ private slots:
         openWithEnter(k, "imgAddWrenData");
         QCOMPARE(run.seen, QString("frmWrenData"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cmdAppend", "MSFlexGrid1", "optDateFormat(0)"}));
+        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cmdAppend", "cmdCancel", "MSFlexGrid1", "optDateFormat(0)"}));
         QVERIFY(openAfterEnter);
         QVERIFY(k.msgs.script.shown.empty());
         QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));
@@ -265,19 +265,20 @@ private slots:
                 order << focusName();
                 press(Qt::Key_Space);
             }
-            order << walk(4);
+            order << walk(5);
             press(Qt::Key_Return);   // on the cover box: the window's default, OK
         });
         k.get<QToolButton>("imgReport")->click();
         QCOMPARE(run.seen, QString("frmReport"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkPdf", "cmdOK",
-                                     "cmdCancel", "chkCover"}));
+        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkSvL", "chkPdf",
+                                     "cmdOK", "cmdCancel", "chkCover"}));
         const ReportOptions& o = k.w.shared().report;
-        QVERIFY(o.chosen && o.cover);
-        QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength);
-        QCOMPARE(k.desktop.recorder.requests.size(), 1);
+        QVERIFY(o.chosen && o.cover && o.pdf);
+        QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength && !o.shearVLength);
+        QCOMPARE(k.desktop.recorder.requests.size(), 2);
         QVERIFY(k.desktop.recorder.requests[0].endsWith(".odt"));
+        QVERIFY(k.desktop.recorder.requests[1].endsWith(".pdf"));
     }
 
     void aboutWindowCloses_data()

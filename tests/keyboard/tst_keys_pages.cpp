@@ -175,7 +175,7 @@ private slots:
         press(Qt::Key_N, Qt::ControlModifier);
         QVERIFY(!k.msgs.script.shown.empty());
         QVERIFY(k.msgs.script.shown.front().isPrompt);
-        QCOMPARE(k.msgs.script.shown.front().text, QString("Enter new Sensor No:"));
+        QVERIFY(k.msgs.script.shown.front().text.startsWith("Enter new Sensor No:"));
         QCOMPARE(k.w.shared().db.scalar("SELECT COUNT(*) FROM Sensors WHERE InstrumentID = '250475003'").toInt(), 1);
         QCOMPARE(k.shownSensor(), QString("250475003"));
         QVERIFY(k.readingKeys().size() == 3);

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -110,6 +111,95 @@ private slots:
         for (const QString& c : charts) addChart(expected, c);
         const auto doc = ReportDocument::build(content(charts, cover));
         QCOMPARE(show(ReportDocument::describe(*doc)), show(expected));
+    }
+
+    // The cover tells the period, the count, the k factor and the loads per gauge position;
+    // without the cover, none of it.
+    void coverSummary()
+    {
+        ReportDocument::Content c = content({"Load v Time"});
+        ReportDocument::Summary& m = c.summary;
+        m.present = true;
+        m.firstDate = "2011/03/05";
+        m.lastDate = "2011/04/01";
+        m.readings = 40;
+        m.plotted = 38;
+        m.kFactor = "100";
+        m.loadUnit = "tons";
+        m.loads = {{"#1", "0.25", "3.20", "2011/04/01", "4.10", "2011/03/20"},
+                   {"#2", "0.75", "-0.50", "2011/04/01", "-1.25", "2011/03/07"}};
+        const std::vector<Item> items = ReportDocument::describe(*ReportDocument::build(c));
+        QStringList texts;
+        for (const Item& i : items) texts << (i.bold ? "*" + i.text + "*" : i.text);
+        const QStringList summary = {"*Readings*", "   Period covered: 2011/03/05 to 2011/04/01",
+                                     "   Number of readings: 40 (38 plotted on the time charts)",
+                                     "   Bolt k factor: 100 \u00B5strain/ton", "",
+                                     "*Load at each gauge position (tons), zeroed against the first plotted reading*",
+                                     "Gauge | Centre (m) | Latest load | Date | Peak load | Date / "
+                                     "#1 | 0.25 | 3.20 | 2011/04/01 | 4.10 | 2011/03/20 / "
+                                     "#2 | 0.75 | -0.50 | 2011/04/01 | -1.25 | 2011/03/07"};
+        const int at = int(texts.indexOf("   Notes: "));
+        QVERIFY(at > 0);
+        QCOMPARE(texts.mid(at + 2, summary.size()), summary);
+        QCOMPARE(items[size_t(at + 2 + summary.size() - 1)].kind, Kind::Table);
+        // The chart still follows on a page of its own.
+        QVERIFY(texts.indexOf("Load v Time") > at + summary.size());
+
+        c.cover = false;
+        const auto bare = ReportDocument::describe(*ReportDocument::build(c));
+        for (const Item& i : bare) QVERIFY(i.kind != Kind::Table && !i.text.contains("Period covered"));
+    }
+
+    // From the window: the options name the sensor and offer the shear chart; the summary
+    // counts the readings and takes each gauge's latest and peak load from the load chart.
+    void summaryOfTheSensorsReadings()
+    {
+        TestData::installFresh();
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {"250475001"});
+            QList<TestData::NewReading> readings;
+            for (int d = 0; d < 5; ++d) {
+                const QString v = QString::number(100 + 50 * d * d);
+                readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)), {v, v, v, v, v, v}, "20.0", d != 2});
+            }
+            TestData::addReadings(*db, "250475001", readings);
+        }
+        ScriptedMessages m;
+        RecordedDesktop d;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        QString named;
+        bool shear = false;
+        QTimer::singleShot(0, [&] {
+            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            if (!f) return;
+            named = f->lblSensor->text();
+            shear = f->chkSvL && f->chkSvL->text() == "Shear v Length";
+            f->cmdCancel->click();
+        });
+        w.utilities()->imgReport_Click();
+        QCOMPARE(named, QString("Report on sensor 250475001"));
+        QVERIFY(shear);
+
+        const ReportDocument::Summary s = w.utilities()->reportSummary("250475001");
+        QVERIFY(s.present);
+        QCOMPARE(s.readings, qint64(5));
+        QCOMPARE(s.plotted, qint64(4));
+        QCOMPARE(s.kFactor, QString("100"));
+        const QLocale loc = QLocale::system();
+        QCOMPARE(s.firstDate, loc.toString(QDate(2024, 5, 1), QLocale::ShortFormat));
+        QCOMPARE(s.lastDate, loc.toString(QDate(2024, 5, 5), QLocale::ShortFormat));
+        // Stacked type 75: three load positions; every gauge rose by 800 microstrain from
+        // the first reading to the last, so each position's latest load is its peak.
+        QCOMPARE(s.loads.size(), 3);
+        for (const ReportDocument::LoadRow& row : s.loads) {
+            QVERIFY(!row.latest.isEmpty());
+            QCOMPARE(row.peak, row.latest);
+            QCOMPARE(row.latestDate, loc.toString(QDate(2024, 5, 5), QLocale::ShortFormat));
+        }
+        QCOMPARE(s.loads[0].gauge, QString("#1"));
     }
 
     void chartThatCouldNotBeDrawnIsSaidSo()

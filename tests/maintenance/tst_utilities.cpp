@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -232,25 +234,38 @@ private slots:
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
         QCOMPARE(listed(list), (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb"}));
-        QCOMPARE(list->currentRow(), 0);
+        // The heading is no backup: nothing is chosen, and it cannot be.
+        QCOMPARE(list->currentRow(), -1);
+        QVERIFY(!(list->item(0)->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)));
+        QVERIFY(list->item(1)->flags() & Qt::ItemIsSelectable);
         QCOMPARE(QDir(Paths::backupFolder()).entryList(QDir::Files), QStringList{"HALYXbackup2011-03-05.mdb"});
-        // Re-opened once per backup, never listed twice.
         QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
     }
 
-    void backupDropsTheFilter()
+    // A backup is taken from the open database: the user stays on the same sensor, with the
+    // same filter, on the same tab.
+    void backupKeepsSensorFilterAndTab()
     {
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
         w.selectTab(frmTarnwell::TabUtilities);
-        child<QComboBox>(w, "txtFilterType")->setEditText("25");
+        child<QComboBox>(w, "txtFilterType")->setEditText("45");
         click(child<QWidget>(w, "imgFilter"));
-        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("1"));
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("2"));
+        w.shared().rsSensors->moveLast();
+        const QString shown = w.shared().rsSensors->text("InstrumentID");
+        QCOMPARE(shown, QString("250445003"));
+        const QString filterCaption = child<QLabel>(w, "lblFilterState")->text();
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
-        QCOMPARE(child<QLabel>(w, "lblFilterState")->text(), QString("Apply Filter"));
+        QCOMPARE(m.script.texts(), QStringList{"Backup was successful"});
+        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), (QStringList{"250445002", "250445003"}));
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("2"));
+        QCOMPARE(child<QLabel>(w, "lblFilterState")->text(), filterCaption);
+        QCOMPARE(w.shared().rsSensors->text("InstrumentID"), shown);
+        QVERIFY(w.shared().rsSensors->isFiltered());
     }
 
     void restoreRefusedOnTheHeadingAndOnNo()
@@ -268,13 +283,21 @@ private slots:
         click(child<QWidget>(w, "Label27"));
         list->setCurrentRow(1);
         click(child<QWidget>(w, "imgRestore"));
-        QCOMPARE(m.script.texts(),
-                 (QStringList{"Backup was successful", "Please choose a file from the list to restore from",
-                              "Restoring Tarnwell from backup HALYXbackup2011-03-05.mdb\r\nwill permanently "
-                              "overwrite current database. Continue?"}));
+        QCOMPARE(m.script.texts().mid(0, 2),
+                 (QStringList{"Backup was successful", "Please choose a file from the list to restore from"}));
+        // The question names the backup's date and age, keeps its own words, and No is
+        // what Enter answers.
+        const QString made = QLocale::system().toString(
+            QFileInfo(Paths::backupFolder() + "/HALYXbackup2011-03-05.mdb").lastModified(), QLocale::ShortFormat);
+        QCOMPARE(m.script.texts()[2], "The backup HALYXbackup2011-03-05.mdb was made " + made +
+                                          " (less than an hour ago).\r\n\r\nRestoring Tarnwell from backup "
+                                          "HALYXbackup2011-03-05.mdb\r\nwill permanently overwrite current database. "
+                                          "Continue?");
+        QCOMPARE(m.script.shown.size(), size_t(3));
         QCOMPARE(m.script.shown[2].title, QString("Orrisford's TARNWELL"));
         QCOMPARE(m.script.shown[2].icon, Messages::Icon::Exclamation);
         QCOMPARE(m.script.shown[2].buttons, Messages::Buttons::YesNo);
+        QCOMPARE(m.script.shown[2].defaultButton, std::optional<Messages::Answer>(Messages::Answer::No));
         QCOMPARE(bytes(Paths::databasePath()), before);
         QVERIFY(w.shared().db.isOpen());
     }
@@ -297,8 +320,23 @@ private slots:
         QCOMPARE(m.script.texts().last(), QString("Restore was successful"));
         QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
-        auto db = TestData::openDatabase("check");
-        QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+        {
+            auto db = TestData::openDatabase("check");
+            QCOMPARE(db->scalar("SELECT count(*) FROM `250445002`").toInt(), 200);
+        }
+        // Asked (Yes by default) whether to keep the database being replaced: it was kept
+        // under a name of its own, with the sensor added after the backup, and is listed.
+        const Messages::Shown& keep = m.script.shown[2];
+        QVERIFY(keep.text.startsWith("Back up the current database before it is replaced?"));
+        QCOMPARE(keep.buttons, Messages::Buttons::YesNoCancel);
+        QCOMPARE(keep.defaultButton, std::optional<Messages::Answer>(Messages::Answer::Yes));
+        const QStringList kept = QDir(Paths::backupFolder()).entryList({"*-before-restore.mdb"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(keep.text.endsWith(kept[0]));
+        QVERIFY(listed(child<QListWidget>(w, "lstFiles")).contains(kept[0]));
+        Database before("kept");
+        QVERIFY(before.open(Paths::backupFolder() + '/' + kept[0]));
+        QCOMPARE(before.scalar("SELECT COUNT(*) FROM Sensors WHERE InstrumentID = '250475009'").toInt(), 1);
     }
 
     void failedRestoreReportsAndLeavesTheDatabase()
@@ -316,6 +354,8 @@ private slots:
         const QByteArray before = bytes(Paths::databasePath());
         w.utilities()->fileHooks.failAfterBytes = 8192;
         child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
+        // Restore: yes; keep the current database first: no.
+        m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         click(child<QWidget>(w, "imgRestore"));
         QVERIFY(m.script.texts().last().startsWith("Error encountered during restore process\r\n\r\n"
                                                    "The backup could not be copied: Disk write failed"));
@@ -324,6 +364,30 @@ private slots:
         QVERIFY(readLog().contains(" G_CompactDB"));
         QCOMPARE(bytes(Paths::databasePath()), before);
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("5"));   // re-opened, as it was
+    }
+
+    void restoreStopsWhenTheKeptCopyFails()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "imgBackup"));
+        {
+            auto db = TestData::openDatabase("other");
+            TestData::addSensor(*db, {"250475009"});
+        }
+        const QByteArray before = bytes(Paths::databasePath());
+        w.utilities()->fileHooks.failAfterBytes = 8192;
+        child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
+        click(child<QWidget>(w, "imgRestore"));   // restore: yes; keep a copy first: yes
+        QVERIFY(m.script.texts().last().startsWith("The current database could not be backed up, so it was not replaced."));
+        QVERIFY(!m.script.texts().contains("Restore was successful"));
+        QCOMPARE(bytes(Paths::databasePath()), before);
+        QVERIFY(QDir(Paths::backupFolder()).entryList({"*-before-restore.mdb"}, QDir::Files).isEmpty());
+        QVERIFY(w.shared().db.isOpen());
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));   // nothing re-read
     }
 
     void failedBackupReportsAndLogs()

@@ -3,21 +3,17 @@
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
 #include "readings/ReadingsController.h"
-#include "readings/frmBatchDel.h"
 #include "store/Database.h"
 
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTimeEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
@@ -39,18 +35,6 @@ TestData::NewReading reading(const QDateTime& when, const QString& channel1 = "1
     return r;
 }
 
-// Answers the deletion window as soon as it is shown.
-void whenBatchDelOpens(std::function<void(frmBatchDel*)> act)
-{
-    QTimer::singleShot(0, [act] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dlg = qobject_cast<frmBatchDel*>(w); dlg && dlg->isVisible()) {
-                act(dlg);
-                return;
-            }
-        whenBatchDelOpens(act);   // not shown yet: look again
-    });
-}
 }  // namespace
 
 class TestReadings : public QObject {
@@ -501,148 +485,6 @@ private slots:
         p.w.shared().savedReadingBookmark = 0;
         p.r->enterReadingsTab();
         QCOMPARE(p.shownKey(), key(R3));
-    }
-
-    void deletingTheShownReading()
-    {
-        const QDateTime d(QDate(2024, 5, 1), QTime(8, 0));
-        addSensorWith({reading(d, "1"), reading(d.addDays(1), "2"), reading(d.addDays(2), "3"), reading(d.addDays(3), "4"),
-                       reading(d.addDays(4), "5")});
-        Page p;
-        p.click("imgFirst");
-        p.click("imgNextData");
-        p.click("imgNextData");
-        QCOMPARE(p.count(), QString("3 of 5"));
-        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
-        p.click("imgDeleteReading");
-        QCOMPARE(p.count(), QString("4 of 4"));
-        QCOMPARE(p.shownKey(), key(d.addDays(4)));
-        QVERIFY(!p.keys().contains(key(d.addDays(2))));
-        QCOMPARE(p.keys().size(), 4);
-        QVERIFY(p.msgs.script.shown.empty());
-    }
-
-    void deletingTheOnlyReadingLeavesTheEmptyState()
-    {
-        addSensorWith({reading(R1)});
-        Page p;
-        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
-        p.click("imgDeleteReading");
-        QCOMPARE(p.count(), QString("0 of 0"));
-        QCOMPARE(p.error()->text(), QString("0 Readings - Click the Add button to add a reading"));
-        QVERIFY(p.keys().isEmpty());
-    }
-
-    void deletingADateRange_data()
-    {
-        QTest::addColumn<QDate>("start");
-        QTest::addColumn<QDate>("end");
-        QTest::addColumn<int>("deleted");
-        QTest::newRow("one day") << QDate(2024, 5, 2) << QDate(2024, 5, 2) << 3;
-        QTest::newRow("two days") << QDate(2024, 5, 2) << QDate(2024, 5, 3) << 6;
-        QTest::newRow("empty range") << QDate(2023, 1, 1) << QDate(2023, 1, 31) << 0;
-        QTest::newRow("start after end") << QDate(2024, 5, 3) << QDate(2024, 5, 1) << 0;
-    }
-    void deletingADateRange()
-    {
-        QFETCH(QDate, start);
-        QFETCH(QDate, end);
-        QFETCH(int, deleted);
-        QList<TestData::NewReading> list;
-        for (int day = 1; day <= 4; ++day)
-            for (int h : {6, 12, 18}) list.append(reading(QDateTime(QDate(2024, 5, day), QTime(h, 0))));
-        addSensorWith(list);
-        Page p;
-        whenBatchDelOpens([start, end](frmBatchDel* dlg) {
-            dlg->DelStart->setSelectedDate(start);
-            dlg->DelEnd->setSelectedDate(end);
-            dlg->OKButton->click();
-        });
-        p.click("imgDeleteReading");
-        const QLocale loc = QLocale::system();
-        QCOMPARE(p.msgs.script.texts(),
-                 QStringList{QString::number(deleted) + " readings were deleted from " +
-                             loc.toString(start, QLocale::ShortFormat) + " and " + loc.toString(end, QLocale::ShortFormat)});
-        QCOMPARE(p.msgs.script.shown[0].title, QString("Tarnwell"));
-        QCOMPARE(p.keys().size(), 12 - deleted);
-        QCOMPARE(p.count(), QString("%1 of %1").arg(12 - deleted));
-        QCOMPARE(p.shownKey(), key(QDateTime(QDate(2024, 5, 4), QTime(18, 0))));
-        QCOMPARE(p.w.shared().deletion.start, start);
-        QCOMPARE(p.w.shared().deletion.end, end);
-    }
-
-    void deletingAllReadingsKeepsTheTable()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->Command1->click(); });
-        p.click("imgDeleteReading");
-        QVERIFY(p.keys().isEmpty());
-        QCOMPARE(p.w.shared().db.scalar(QString("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(Sensor)).toInt(), 1);
-        QCOMPARE(p.count(), QString("0 of 0"));
-        QCOMPARE(p.error()->text(), QString("0 Readings - Click the Add button to add a reading"));
-    }
-
-    void cancellingDeletesNothing()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        Shared& s = p.w.shared();
-        s.deletion.start = QDate(2020, 2, 2);
-        s.deletion.end = QDate(2020, 3, 3);
-        s.deletion.single = true;   // left from before: the window clears it
-        QString title;
-        QDate shownStart, shownEnd;
-        bool clearedOnOpening = false;
-        whenBatchDelOpens([&](frmBatchDel* dlg) {
-            title = dlg->windowTitle();
-            shownStart = dlg->DelStart->selectedDate();
-            shownEnd = dlg->DelEnd->selectedDate();
-            clearedOnOpening = !s.deletion.single;
-            dlg->CancelButton->click();
-        });
-        p.click("imgDeleteReading");
-        QCOMPARE(title, QString("SensorData Deletion"));
-        QCOMPARE(shownStart, QDate::currentDate());
-        QCOMPARE(shownEnd, QDate::currentDate());
-        QVERIFY(clearedOnOpening);
-        QVERIFY(!s.deletion.single && !s.deletion.dateRange && !s.deletion.all);
-        QCOMPARE(s.deletion.start, QDate(2020, 2, 2));
-        QCOMPARE(s.deletion.end, QDate(2020, 3, 3));
-        QCOMPARE(p.keys().size(), 3);
-        QCOMPARE(p.count(), QString("3 of 3"));
-        QVERIFY(p.msgs.script.shown.empty());
-    }
-
-    void batchWindowChoices()
-    {
-        DeletionChoice choice;
-        choice.start = QDate(2020, 1, 1);
-        choice.end = QDate(2020, 1, 2);
-        {
-            frmBatchDel dlg(choice);
-            dlg.cmdSingleDel->click();
-        }
-        QVERIFY(choice.single && !choice.dateRange && !choice.all);
-        QCOMPARE(choice.start, QDate(2020, 1, 1));   // DELETE keeps the earlier dates
-        {
-            frmBatchDel dlg(choice);
-            QVERIFY(!choice.single);                 // opening clears the flags
-            dlg.OKButton->click();                   // calendars untouched: today
-        }
-        QVERIFY(choice.dateRange && !choice.single && !choice.all);
-        QCOMPARE(choice.start, QDate::currentDate());
-        QCOMPARE(choice.end, QDate::currentDate());
-        {
-            frmBatchDel dlg(choice);
-            dlg.Command1->click();
-        }
-        QVERIFY(choice.all && !choice.dateRange);
-        {
-            frmBatchDel dlg(choice);
-            dlg.reject();                            // closed by the window's own button
-        }
-        QVERIFY(!choice.single && !choice.dateRange && !choice.all);
     }
 
     void moreThanSixteenBitsOfReadings()

@@ -61,19 +61,42 @@ private slots:
         SensorWindow s;
         const Counts before = counts(s);
         addByPrompt(s, number);
-        QCOMPARE(s.msg.script.shown.size(), size_t(2));
+        // A number refused for its form opens the prompt again with the typed text (which
+        // the script gives back unchanged, ending the asking); a refused type does not.
+        const bool form = title == "Invalid Sensor Number";
+        QCOMPARE(s.msg.script.shown.size(), size_t(form ? 4 : 2));
         QVERIFY(s.msg.script.shown[0].isPrompt);
-        QCOMPARE(s.msg.script.shown[0].text, QString("Enter new Sensor No:"));
+        QVERIFY(s.msg.script.shown[0].text.startsWith("Enter new Sensor No:\r\n\r\nNine digits"));
+        QVERIFY(s.msg.script.shown[0].text.contains("240375101"));
+        QCOMPARE(s.msg.script.shown[0].defaultText, QString());
         QCOMPARE(s.msg.script.shown[0].title, QString("Add New Sensor"));
         QCOMPARE(s.msg.script.shown[1].text, message);
         QCOMPARE(s.msg.script.shown[1].title, title);
         QCOMPARE(s.msg.script.shown[1].buttons, Messages::Buttons::Ok);
+        if (form) {
+            QVERIFY(s.msg.script.shown[2].isPrompt);
+            QCOMPARE(s.msg.script.shown[2].defaultText, number);
+            QCOMPARE(s.msg.script.shown[3].text, message);
+        }
         QVERIFY(counts(s) == before);
         QCOMPARE(s.listed(), QStringList{"250475001"});
         // The shown sensor is still current and its type's Configuration row is in place.
         QCOMPARE(s.w.shared().currentSensorId(), QString("250475001"));
         QCOMPARE(s.w.shared().rsConfig->text("SensorType"), QString("75"));
         QVERIFY(readLog().isEmpty());
+    }
+
+    void refusedNumberRetypedInTheSamePrompt()
+    {
+        SensorWindow s;
+        s.msg.script.promptAnswers << "25047500" << "250475007";
+        s.click("imgAddSensor");
+        QCOMPARE(s.msg.script.shown.size(), size_t(4));
+        QCOMPARE(s.msg.script.shown[1].text, QString("Sensor # must be 9 digits"));
+        QVERIFY(s.msg.script.shown[2].isPrompt);
+        QCOMPARE(s.msg.script.shown[2].defaultText, QString("25047500"));
+        QCOMPARE(s.msg.script.shown[3].text, QString("Do you want to add new Sensor 250475007 to the database?"));
+        QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors WHERE InstrumentID = '250475007'").toInt(), 1);
     }
 
     void emptyOrCancelledPrompt_data()
@@ -99,7 +122,9 @@ private slots:
         addSensors({{"250475002"}, {"240155001"}});
         SensorWindow s;
         addByPrompt(s, "250435001");
-        QCOMPARE(s.texts(), QStringList({"Enter new Sensor No:", "Do you want to add new Sensor 250435001 to the database?"}));
+        QCOMPARE(s.texts().size(), 2);
+        QVERIFY(s.texts()[0].startsWith("Enter new Sensor No:"));
+        QCOMPARE(s.texts()[1], QString("Do you want to add new Sensor 250435001 to the database?"));
         QCOMPARE(s.msg.script.shown[1].buttons, Messages::Buttons::YesNo);
         QCOMPARE(s.msg.script.shown[1].title, QString("Orrisford's Tarnwell"));
 

@@ -75,6 +75,64 @@ private slots:
         checkPage(inst, "Installation");
         shoot(s, QString("installation-%1").arg(stacked ? "stacked" : "staggered"));
     }
+
+    // The drawing shows as many gauge pairs (stacked) or gauges (staggered) as the type
+    // has, every drawn node joined to a box that holds its position, and no box beside it
+    // that holds nothing.
+    void drawingMatchesTheSensorType_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("stacked");
+        QTest::addColumn<int>("nodes");
+        QTest::addColumn<int>("gauges");
+        QTest::addColumn<int>("centres");
+        for (bool stacked : {true, false}) {
+            const char* layout = stacked ? "stacked" : "staggered";
+            // type: channels N; stacked nodes N-2 and pairs N-3 (at least 1), staggered N+2 and N
+            QTest::addRow("25 %s", layout) << "25" << stacked << (stacked ? 1 : 3) << 1 << 1;
+            QTest::addRow("45 %s", layout) << "45" << stacked << (stacked ? 1 : 5) << (stacked ? 1 : 3) << (stacked ? 1 : 3);
+            QTest::addRow("55 %s", layout) << "55" << stacked << (stacked ? 2 : 6) << (stacked ? 1 : 4) << (stacked ? 1 : 4);
+            QTest::addRow("75 %s", layout) << "75" << stacked << (stacked ? 4 : 8) << (stacked ? 3 : 6) << (stacked ? 3 : 6);
+        }
+    }
+    void drawingMatchesTheSensorType()
+    {
+        QFETCH(QString, type);
+        QFETCH(bool, stacked);
+        QFETCH(int, nodes);
+        QFETCH(int, gauges);
+        QFETCH(int, centres);
+        TestData::NewSensor sensor{"2504" + type + "001"};
+        sensor.stacked = stacked;
+        sensor.lengthofgauge = "0.5";
+        sensor.nodeLocation1 = "0.25";
+        addSensors({sensor});
+        SensorWindow s;
+        QLabel* drawing = s.get<QLabel>("imgHead(1)");
+        QCOMPARE(drawing->property("layout").toString(), QString(stacked ? "stacked" : "staggered"));
+        QCOMPARE(drawing->property("nodes").toInt(), nodes);
+        QCOMPARE(drawing->property("gauges").toInt(), gauges);
+        QWidget* page = s.w.findChild<QWidget*>("pageIdentification");
+        auto shownWithValue = [&](const QString& name, int count, int boxes) {
+            for (int i = 1; i <= boxes; ++i) {
+                QLineEdit* box = s.get(name.arg(i));
+                const bool shown = box->isVisibleTo(page) && box->x() >= 0;
+                QVERIFY2(shown == (i <= count), qPrintable(box->objectName() + (shown ? " shown" : " hidden")));
+                if (shown) QVERIFY2(!box->text().isEmpty(), qPrintable(box->objectName() + " is empty"));
+            }
+        };
+        shownWithValue("txtNode(%1)", nodes, GaugeLayout::NodeBoxes);
+        shownWithValue("txtSGCenter(%1)", centres, GaugeLayout::CentreBoxes);
+
+        s.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        page = s.w.findChild<QWidget*>("pageInstallation");
+        QLabel* installed = s.get<QLabel>("imgHead(0)");
+        QCOMPARE(installed->property("nodes").toInt(), nodes);
+        QCOMPARE(installed->property("gauges").toInt(), gauges);
+        shownWithValue("txtRelSGanchor(%1)", nodes, GaugeLayout::NodeBoxes);
+        shownWithValue("txtRelSGCenter(%1)", centres, GaugeLayout::CentreBoxes);
+        shoot(s, QString("drawing-%1-%2").arg(type, stacked ? "stacked" : "staggered"));
+    }
 };
 
 QTEST_MAIN(TestSensorPages)

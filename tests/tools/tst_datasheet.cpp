@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QToolButton>
 #include <QtTest>
@@ -234,6 +235,54 @@ private slots:
         QCOMPARE(field(Sensor, "zero1", 1), QString("3"));
         QCOMPARE(field(Sensor, "DateTimeKey", 1), TestData::readingKey(Sensor, Start.addSecs(3600)));
         QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
+    }
+
+    // "Discard changes" asks first (No by default): Yes closes and writes nothing, No keeps
+    // the window open with the edits, and "Close" then writes them.
+    void discardChanges()
+    {
+        watchUpdates(Sensor);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        bool enabledBefore = true, enabledAfter = false, openAfterNo = false;
+        QString units, tip;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            units = d->model()->headerData(4, Qt::Horizontal, DatasheetModel::UnitRole).toString() + '|' +
+                    d->model()->headerData(3, Qt::Horizontal, DatasheetModel::UnitRole).toString();
+            tip = d->model()->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString();
+            enabledBefore = d->cmdDiscard->isEnabled();
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
+            QTest::keyClicks(d->MSFlexGrid1, "9");               // "1.00" -> "1.009"
+            d->MSFlexGrid1_Click(d->model()->index(1, 8));      // a plot mark switched
+            enabledAfter = d->cmdDiscard->isEnabled();
+            m.script.answers = {Messages::Answer::No};
+            d->cmdDiscard->click();
+            openAfterNo = d->isVisible();
+            d->cmdDiscard->click();                              // Yes (the script's default)
+        }));
+        QCOMPARE(units, QString("\u00B5strain|\u00B0C"));
+        QVERIFY(tip.contains("microstrain"));
+        QVERIFY(!enabledBefore);
+        QVERIFY(enabledAfter);
+        QVERIFY(openAfterNo);
+        QCOMPARE(m.script.texts().size(), 2);
+        QCOMPARE(m.script.texts()[0], "Discard the changes to 2 readings of sensor " + Sensor +
+                                          "?\r\nThe stored values stay as they were.");
+        QCOMPARE(m.script.shown[0].defaultButton, std::optional<Messages::Answer>(Messages::Answer::No));
+        QCOMPARE(updates(), 0);
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
+        QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
+
+        // "Close" keeps what was typed.
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
+            QTest::keyClicks(d->MSFlexGrid1, "9");
+            d->cmdClose->click();
+        }));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
     }
 
     void flagSwitchedBackStillWrites()

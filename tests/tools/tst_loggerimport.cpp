@@ -156,7 +156,7 @@ private slots:
             header = d->lblHeader->text();
             for (int c = 0; c < d->model()->columnCount(); ++c) headers << d->model()->headerData(c, Qt::Horizontal).toString();
             marked = d->model()->index(0, 11).data(WrenGridModel::MarkRole).toBool();
-            QCOMPARE(d->windowTitle(), QString("Import DataFiles"));
+            QCOMPARE(d->windowTitle(), "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
             QCOMPARE(d->model()->index(0, 4).data().toString(), QString("21.46"));
             QVERIFY(QFile::exists(dataFile("datafile.txt")));
             QVERIFY(!QFile::exists(dataFile("Schema.ini")));
@@ -210,15 +210,61 @@ private slots:
         QVERIFY(runImport(w, appendNow));
         QCOMPARE(readingCount(), 3);
         m.script.shown.clear();
-        QVERIFY(runImport(w, appendNow));
+        // The second time every row is shown as stored already: none is selected.
+        int stored = -1;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            stored = d->model()->storedCount();
+            appendNow(d);
+        }));
+        QCOMPARE(stored, 3);
         QCOMPARE(readingCount(), 3);
         QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
-                                                "3 readings are duplicates and cannot be appended:\r\n" +
-                                                    Sensor + " 2011/03/05 00:00:00\r\n" + Sensor +
-                                                    " 2011/03/06 00:00:00\r\n" + Sensor + " 2011/03/07 00:00:00",
                                                 " No data was found to append"}));
         // Only the import that appended something left a copy.
         QCOMPARE(QDir(dataFile("imports")).entryList(QDir::Files).size(), 1);
+    }
+
+    // Rows the sensor has already are greyed, never selected and cannot be ticked; the
+    // window says how many are selected and stored, and the interval it used.
+    void storedRowsAreGreyedAndCounted()
+    {
+        TestData::addReadings(*db, Sensor, {{QDateTime(QDate(2011, 3, 5), QTime(0, 0)), {"1", "2"}, "20.0"},
+                                            {QDateTime(QDate(2011, 3, 6), QTime(0, 0)), {"1", "2"}, "20.0"}});
+        const QString path = writeFile(Sensor + ".txt", "2011/03/05 00:00:00,7,2,1,20,1,2\n"
+                                                        "2011/03/06 00:00:00,7,2,1,20,1,2\n"
+                                                        "2011/03/07 00:00:00,7,2,1,20,1,2\n");
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.tools()->cboWrenInt->setCurrentText("24");
+        m.script.shown.clear();
+        choose(path);
+        QList<bool> stored, selected;
+        QString counts, title, tip;
+        QVariant grey;
+        bool toggled = true;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            for (int r = 0; r < 3; ++r) {
+                stored << d->model()->isStored(r);
+                selected << d->model()->isSelected(r);
+            }
+            toggled = d->model()->toggle(d->model()->index(0, d->model()->appendColumn()));
+            grey = d->model()->index(1, 0).data(Qt::ForegroundRole);
+            tip = d->model()->index(1, d->model()->appendColumn()).data(Qt::ToolTipRole).toString();
+            counts = d->lblCounts->text();
+            title = d->windowTitle();
+            d->cmdCancel->click();
+        }));
+        QCOMPARE(stored, (QList<bool>{true, true, false}));
+        QCOMPARE(selected, (QList<bool>{false, false, true}));
+        QVERIFY(!toggled);
+        QVERIFY(grey.isValid());
+        QCOMPARE(tip, QString("already stored"));
+        QCOMPARE(counts, "1 of 3 rows selected to append; 2 already stored for sensor " + Sensor +
+                             " (greyed). Pre-selected: one reading every 24 hours (the interval on the Readings tab).");
+        QCOMPARE(title, "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
+        QVERIFY(m.script.shown.empty());   // Cancel appends nothing and asks nothing
+        QCOMPARE(readingCount(), 2);
     }
 
     void emptyFile()

@@ -1,0 +1,316 @@
+// The deletion window opened from the Readings tab: what it names, the question each choice
+// asks, that No keeps every reading and Yes deletes exactly the number named, and the
+// window's own choices without a sensor.
+#include "support/TestEnv.h"
+#include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
+#include "readings/frmBatchDel.h"
+#include "session/Shared.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+namespace {
+const QString Sensor = "250475001";
+
+QDateTime at(int day, int hour) { return QDateTime(QDate(2024, 5, day), QTime(hour, 0)); }
+QString shortDate(const QDate& d) { return QLocale::system().toString(d, QLocale::ShortFormat); }
+
+// Four days of three readings each, 1 to 4 May 2024.
+QList<TestData::NewReading> twelveReadings()
+{
+    QList<TestData::NewReading> list;
+    for (int day = 1; day <= 4; ++day)
+        for (int h : {6, 12, 18}) list.append({at(day, h), {"1"}, "20.0"});
+    return list;
+}
+
+void addSensorWith(const QList<TestData::NewReading>& readings)
+{
+    auto db = TestData::openDatabase();
+    TestData::addSensor(*db, {Sensor});
+    if (!readings.isEmpty()) TestData::addReadings(*db, Sensor, readings);
+}
+
+// Acts on the deletion window as soon as it is shown; a window still open afterwards (a
+// question answered No, nothing to delete) is then cancelled, so the test never hangs.
+void whenBatchDelOpens(std::function<void(frmBatchDel*)> act, bool* leftOpen = nullptr)
+{
+    QTimer::singleShot(0, [act, leftOpen] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dlg = qobject_cast<frmBatchDel*>(w); dlg && dlg->isVisible()) {
+                act(dlg);
+                const bool open = dlg->isVisible();
+                if (leftOpen) *leftOpen = open;
+                if (open) dlg->CancelButton->click();
+                return;
+            }
+        whenBatchDelOpens(act, leftOpen);   // not shown yet: look again
+    });
+}
+
+// The window on the Readings tab of the sensor, its latest reading shown.
+struct Page {
+    ScriptedMessages msgs;
+    frmTarnwell w;
+    Page()
+    {
+        w.show();
+        w.selectTab(frmTarnwell::TabReadings);
+        msgs.script.shown.clear();
+    }
+    void deleteReadings() { w.findChild<QToolButton*>("imgDeleteReading")->click(); }
+    QString count() { return w.findChild<QLineEdit*>("txtRcount")->text(); }
+    QStringList keys()
+    {
+        QStringList out;
+        QSqlQuery q(w.shared().db.handle());
+        q.exec(QString("SELECT DateTimeKey FROM `%1` ORDER BY FullDate").arg(Sensor));
+        while (q.next()) out << q.value(0).toString();
+        return out;
+    }
+};
+}  // namespace
+
+class TestBatchDelete : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+private slots:
+    void init() { TestData::installFresh(); }
+
+    void windowNamesTheSensorAndOpensOnItsReadings()
+    {
+        addSensorWith(twelveReadings());
+        Page p;
+        QString title, named;
+        QDate start, end;
+        whenBatchDelOpens([&](frmBatchDel* dlg) {
+            title = dlg->windowTitle();
+            named = dlg->lblSensor->text();
+            start = dlg->DelStart->selectedDate();
+            end = dlg->DelEnd->selectedDate();
+            dlg->CancelButton->click();
+        });
+        p.deleteReadings();
+        QCOMPARE(title, QString("SensorData Deletion"));
+        QCOMPARE(named, QString("Sensor %1: 12 readings, from %2 to %3")
+                            .arg(Sensor, shortDate(QDate(2024, 5, 1)), shortDate(QDate(2024, 5, 4))));
+        QCOMPARE(start, QDate(2024, 5, 1));
+        QCOMPARE(end, QDate(2024, 5, 4));
+        QVERIFY(p.msgs.script.shown.empty());
+        QCOMPARE(p.keys().size(), 12);
+    }
+
+    // Every choice asks once more, naming the sensor and the count, with No as the default:
+    // No leaves every reading (and the window open), Yes deletes exactly the count named.
+    void eachChoiceAsksFirst_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<int>("deleted");
+        const QString range = QString("Delete the 6 readings of sensor %1 dated from %2 to %3?")
+                                  .arg(Sensor, shortDate(QDate(2024, 5, 2)), shortDate(QDate(2024, 5, 3)));
+        const QString all = "Delete all 12 readings of sensor " + Sensor + "?";
+        const QString one = "Delete the reading of 2024/05/04 18:00:00 of sensor " + Sensor + "?";
+        for (bool yes : {false, true}) {
+            const char* answer = yes ? "yes" : "no";
+            QTest::addRow("all, %s", answer) << "all" << yes << all << (yes ? 12 : 0);
+            QTest::addRow("range, %s", answer) << "range" << yes << range << (yes ? 6 : 0);
+            QTest::addRow("shown, %s", answer) << "shown" << yes << one << (yes ? 1 : 0);
+        }
+    }
+    void eachChoiceAsksFirst()
+    {
+        QFETCH(QString, choice);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
+        QFETCH(int, deleted);
+        addSensorWith(twelveReadings());
+        Page p;
+        const QStringList before = p.keys();
+        p.msgs.script.answers = {yes ? Messages::Answer::Yes : Messages::Answer::No};
+        bool leftOpen = false;
+        whenBatchDelOpens(
+            [choice](frmBatchDel* dlg) {
+                if (choice == "all") dlg->Command1->click();
+                if (choice == "shown") dlg->cmdSingleDel->click();
+                if (choice == "range") {
+                    dlg->DelStart->setSelectedDate(QDate(2024, 5, 2));
+                    dlg->DelEnd->setSelectedDate(QDate(2024, 5, 3));
+                    dlg->OKButton->click();
+                }
+            },
+            &leftOpen);
+        p.deleteReadings();
+
+        QVERIFY(!p.msgs.script.shown.empty());
+        const Messages::Shown& asked = p.msgs.script.shown[0];
+        QCOMPARE(asked.text, question);
+        QCOMPARE(asked.buttons, Messages::Buttons::YesNo);
+        QCOMPARE(asked.defaultButton, std::optional<Messages::Answer>(Messages::Answer::No));
+        QCOMPARE(leftOpen, !yes);
+        QCOMPARE(p.keys().size(), 12 - deleted);
+        if (!yes) {
+            QCOMPARE(p.keys(), before);
+            QCOMPARE(p.msgs.script.shown.size(), size_t(1));
+            QVERIFY(!p.w.shared().deletion.single && !p.w.shared().deletion.dateRange && !p.w.shared().deletion.all);
+        }
+        QCOMPARE(p.count(), QString("%1 of %1").arg(12 - deleted));
+    }
+
+    void rangeDeletionReportsWhatItDid()
+    {
+        addSensorWith(twelveReadings());
+        Page p;
+        whenBatchDelOpens([](frmBatchDel* dlg) {
+            dlg->DelStart->setSelectedDate(QDate(2024, 5, 2));
+            dlg->DelEnd->setSelectedDate(QDate(2024, 5, 2));
+            dlg->OKButton->click();
+        });
+        p.deleteReadings();
+        QCOMPARE(p.msgs.script.texts().size(), 2);
+        QCOMPARE(p.msgs.script.texts()[1], "3 readings were deleted from " + shortDate(QDate(2024, 5, 2)) + " and " +
+                                               shortDate(QDate(2024, 5, 2)));
+        QCOMPARE(p.msgs.script.shown[1].title, QString("Tarnwell"));
+        QCOMPARE(p.keys().size(), 9);
+        QCOMPARE(p.w.shared().deletion.start, QDate(2024, 5, 2));
+        QCOMPARE(p.w.shared().deletion.end, QDate(2024, 5, 2));
+    }
+
+    // A range with no readings in it, or one that ends before it starts, is said so and
+    // deletes nothing; the window stays open for other dates.
+    void emptyRangeKeepsTheWindowOpen_data()
+    {
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no readings") << QDate(2023, 1, 1) << QDate(2023, 1, 31)
+                                     << QString("Sensor %1 has no readings dated from %2 to %3.\r\nNo reading was deleted.")
+                                            .arg(Sensor, shortDate(QDate(2023, 1, 1)), shortDate(QDate(2023, 1, 31)));
+        QTest::newRow("start after end") << QDate(2024, 5, 3) << QDate(2024, 5, 1)
+                                         << QString("The start date %1 is after the end date %2.\r\nNo reading was deleted.")
+                                                .arg(shortDate(QDate(2024, 5, 3)), shortDate(QDate(2024, 5, 1)));
+    }
+    void emptyRangeKeepsTheWindowOpen()
+    {
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        QFETCH(QString, message);
+        addSensorWith(twelveReadings());
+        Page p;
+        bool leftOpen = false;
+        whenBatchDelOpens(
+            [start, end](frmBatchDel* dlg) {
+                dlg->DelStart->setSelectedDate(start);
+                dlg->DelEnd->setSelectedDate(end);
+                dlg->OKButton->click();
+            },
+            &leftOpen);
+        p.deleteReadings();
+        QVERIFY(leftOpen);
+        QCOMPARE(p.msgs.script.texts(), QStringList{message});
+        QCOMPARE(p.keys().size(), 12);
+    }
+
+    void noReadingsNothingToDelete()
+    {
+        addSensorWith({});
+        Page p;
+        QString named;
+        bool leftOpen = false;
+        whenBatchDelOpens(
+            [&](frmBatchDel* dlg) {
+                named = dlg->lblSensor->text();
+                dlg->Command1->click();
+            },
+            &leftOpen);
+        p.deleteReadings();
+        QCOMPARE(named, "Sensor " + Sensor + " has no readings.");
+        QVERIFY(leftOpen);
+        QCOMPARE(p.msgs.script.texts(), QStringList{"Sensor " + Sensor + " has no readings to delete."});
+    }
+
+    void deletingTheOnlyReadingLeavesTheEmptyState()
+    {
+        addSensorWith({{at(1, 10), {"1"}, "20.0"}});
+        Page p;
+        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
+        p.deleteReadings();
+        QCOMPARE(p.msgs.script.texts(), QStringList{"Delete the reading of 2024/05/01 10:00:00 of sensor " + Sensor + "?"});
+        QCOMPARE(p.count(), QString("0 of 0"));
+        QCOMPARE(p.w.findChild<QLabel*>("lblError")->text(), QString("0 Readings - Click the Add button to add a reading"));
+        QVERIFY(p.keys().isEmpty());
+        QCOMPARE(p.w.shared().db.scalar(QString("SELECT COUNT(*) FROM sqlite_master WHERE name = '%1'").arg(Sensor)).toInt(), 1);
+    }
+
+    void cancellingDeletesNothingAndClearsTheChoice()
+    {
+        addSensorWith(twelveReadings());
+        Page p;
+        Shared& s = p.w.shared();
+        s.deletion.start = QDate(2020, 2, 2);
+        s.deletion.end = QDate(2020, 3, 3);
+        s.deletion.single = true;   // left from before: the window clears it
+        bool clearedOnOpening = false;
+        whenBatchDelOpens([&](frmBatchDel* dlg) {
+            clearedOnOpening = !s.deletion.single;
+            dlg->CancelButton->click();
+        });
+        p.deleteReadings();
+        QVERIFY(clearedOnOpening);
+        QVERIFY(!s.deletion.single && !s.deletion.dateRange && !s.deletion.all);
+        QCOMPARE(s.deletion.start, QDate(2020, 2, 2));
+        QCOMPARE(s.deletion.end, QDate(2020, 3, 3));
+        QCOMPARE(p.keys().size(), 12);
+        QVERIFY(p.msgs.script.shown.empty());
+    }
+
+    // Without a sensor the window asks nothing: it only records the choice.
+    void windowChoicesWithoutASensor()
+    {
+        ScriptedMessages m;
+        DeletionChoice choice;
+        choice.start = QDate(2020, 1, 1);
+        choice.end = QDate(2020, 1, 2);
+        {
+            frmBatchDel dlg(choice);
+            dlg.cmdSingleDel->click();
+        }
+        QVERIFY(choice.single && !choice.dateRange && !choice.all);
+        QCOMPARE(choice.start, QDate(2020, 1, 1));   // DELETE keeps the earlier dates
+        {
+            frmBatchDel dlg(choice);
+            QVERIFY(!choice.single);                 // opening clears the flags
+            dlg.OKButton->click();                   // calendars untouched: today
+        }
+        QVERIFY(choice.dateRange && !choice.single && !choice.all);
+        QCOMPARE(choice.start, QDate::currentDate());
+        QCOMPARE(choice.end, QDate::currentDate());
+        {
+            frmBatchDel dlg(choice);
+            dlg.Command1->click();
+        }
+        QVERIFY(choice.all && !choice.dateRange);
+        {
+            frmBatchDel dlg(choice);
+            dlg.reject();
+        }
+        QVERIFY(!choice.single && !choice.dateRange && !choice.all);
+        QVERIFY(m.script.shown.empty());
+    }
+};
+
+QTEST_MAIN(TestBatchDelete)
+#include "tst_batchdelete.moc"
