@@ -17,6 +17,9 @@
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "setup/DemoData.h"
+#include "alarms/frmAlarmLevels.h"
+#include "alarms/frmAlarms.h"
+#include "data/AlarmStore.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
 
@@ -105,10 +108,21 @@ int main(int argc, char* argv[])
         Database db(QStringLiteral("screenshots-demo"));
         db.open(Paths::databasePath());
         DemoData::install(db, Paths::dataFolder(), QDate::currentDate());
+        // Alarm levels on two of the sensors: one well within them, one past Action.
+        AlarmStore::Levels passed;
+        passed.loadAlertUpper = 12;
+        passed.loadActionUpper = 15;
+        passed.staleDays = 14;
+        AlarmStore::saveLevels(db, QStringLiteral("240375101"), passed);
+        AlarmStore::Levels within;
+        within.loadAlertUpper = 20;
+        within.loadActionUpper = 25;
+        AlarmStore::saveLevels(db, QStringLiteral("240355103"), within);
     }
 
     // Boxes are answered with their first button; nothing is opened on the desktop.
     Messages::Script script;
+    script.answers = {Messages::Answer::No};   // the start-up summary: do not open the Alarms window
     Messages::installScript(&script);
     Desktop::Recorder recorder;
     Desktop::installRecorder(&recorder);
@@ -183,6 +197,23 @@ int main(int argc, char* argv[])
             QFile::remove(copy);
             report(QFile::copy(made, copy), copy);
         }
+    }
+    // The Alarms window and the levels dialog, over the main window.
+    chooseSensor(w, QStringLiteral("240375101"));
+    {
+        frmAlarms alarms(w.shared().db, {}, &w);
+        alarms.show();
+        settle();
+        const QString path = out + QStringLiteral("/alarms.png");
+        std::printf("%s %s\n", alarms.grab().save(path) ? "wrote" : "FAILED", qPrintable(path));
+    }
+    {
+        frmAlarmLevels levels(QStringLiteral("240375101"),
+                              AlarmRules::textsOf(*AlarmStore::levels(w.shared().db, QStringLiteral("240375101"))), &w);
+        levels.show();
+        settle();
+        const QString path = out + QStringLiteral("/alarm-levels.png");
+        std::printf("%s %s\n", levels.grab().save(path) ? "wrote" : "FAILED", qPrintable(path));
     }
     Messages::installScript(nullptr);
     Desktop::installRecorder(nullptr);

@@ -3,6 +3,7 @@
 #include "widgets/Keyboard.h"
 
 #include <QAbstractSpinBox>
+#include <QShortcut>
 #include <QTabWidget>
 
 namespace Keyboard {
@@ -30,7 +31,7 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabInstallation)) {
         clickFocusOnly(page, {"txtSensor2"});
         setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
-                           "txtPurpose", "txtNotes"});
+                           "txtPurpose", "txtNotes", "cmdAlarmLevels"});
     }
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabReadings)) {
@@ -51,10 +52,16 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
+                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
     }
 
     addTabKeys(&win, tabs);
+
+    // The Alarms window, from anywhere in the main window.
+    auto* alarms = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &win);
+    alarms->setObjectName(QStringLiteral("shortcutAlarms"));
+    alarms->setContext(Qt::WindowShortcut);
+    QObject::connect(alarms, &QShortcut::activated, &win, [&win] { win.showAlarms(); });
 }
 
 }  // namespace Keyboard

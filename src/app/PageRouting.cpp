@@ -1,5 +1,6 @@
 // What the pages ask of the main window, routed to the page that answers, and the tab
 // change, which calls on every page: the only code that knows them all.
+#include "alarms/AlarmsController.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartsController.h"
 #include "core/ErrorTrap.h"
@@ -123,3 +124,20 @@ QImage frmTarnwell::chartPicture(int tab, const QSize& size)
 }
 
 std::vector<PageHost::ChartLine> frmTarnwell::timeChartLines(int tab) { return m_charts->timeChartLines(tab); }
+
+// ----- alarms -------------------------------------------------------------------------------
+void frmTarnwell::readingsChanged()
+{
+    if (!m_loaded || m_shared.loading) return;
+    m_alarms->evaluateCurrent(!m_closing);
+}
+
+void frmTarnwell::editAlarmLevels() { m_alarms->editLevels(); }
+
+void frmTarnwell::showAlarms() { m_alarms->showAlarmsWindow(); }
+
+bool frmTarnwell::goToSensor(const QString& id)
+{
+    if (currentTab() != TabIdentification) selectTab(TabIdentification);
+    return m_sensors->selectSensor(id);
+}

@@ -1,4 +1,5 @@
 #include "app/frmTarnwell.h"
+#include "alarms/AlarmsController.h"
 #include "app/KeyboardWiring.h"
 #include "charts/ChartsController.h"
 #include "core/AppInfo.h"
@@ -44,6 +45,8 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     m_charts = new ChartsController(*this);
     m_tools = new ToolsController(*this);
     m_utilities = new UtilitiesController(*this);
+    m_alarms = new AlarmsController(*this);
+    connect(m_alarms, &AlarmsController::statusesChanged, this, [this] { m_sensors->refreshStatusMarks(); });
 
     SSTab1->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
     SSTab1->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));
@@ -167,6 +170,11 @@ void frmTarnwell::Form_Load()
 
         // 13. No deletion chosen yet.
         s.deletion.clear();
+
+        // The alarm levels of every sensor are evaluated once the window is on screen.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_closing && m_shared.db.isOpen()) m_alarms->evaluateAtStartup();
+        });
     });
     s.loading = false;
 }
@@ -229,12 +237,14 @@ bool frmTarnwell::Form_Unload()
 {
     if (m_turnedAway || !m_loaded) return true;
     bool close = true;
+    m_closing = true;   // a reading saved now is evaluated, and its events told at the next start
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
         if (!m_sensors->savefields(SensorRegistry::SaveThen::Close)) close = false;
         if (SSTab1->currentIndex() == TabReadings && m_readings->ReadingValid() && !m_readings->SaveReadings())
             close = false;
     });
+    if (!close) m_closing = false;   // the window stays open with what the user kept
     return close;
 }
 

@@ -15,6 +15,7 @@ class ReadingsController;
 class ChartsController;
 class ToolsController;
 class UtilitiesController;
+class AlarmsController;
 
 // The main window: one tab control, SSTab1, with nine tabs. It owns the shared state and
 // one controller per subsystem, and dispatches the window's events (load, resize, tab
@@ -35,6 +36,7 @@ public:
     ChartsController* charts() const { return m_charts; }
     ToolsController* tools() const { return m_tools; }
     UtilitiesController* utilities() const { return m_utilities; }
+    AlarmsController* alarms() const { return m_alarms; }
 
     // Start-up outcome: a second copy turned away, or no database connection. In both
     // cases the window closes and the program ends.
@@ -93,6 +95,10 @@ public:
     void openDatasheet() override;
     void importLoggerData() override;
     QImage chartPicture(int tab, const QSize& size) override;
+    void readingsChanged() override;
+    void editAlarmLevels() override;
+    void showAlarms() override;
+    bool goToSensor(const QString& id) override;
     // The structural check of the open database file in the background (started after the
     // first paint and after a restore); damage found is told once.
     void checkDatabaseStructure() override;
@@ -124,6 +130,7 @@ private:
     ChartsController* m_charts = nullptr;
     ToolsController* m_tools = nullptr;
     UtilitiesController* m_utilities = nullptr;
+    AlarmsController* m_alarms = nullptr;
     std::unique_ptr<QLockFile> m_instanceLock;
     bool m_loaded = false;
     bool m_turnedAway = false;
@@ -134,6 +141,7 @@ private:
     bool m_viewOnly = false;
     QSet<int> m_toldKinds;         // storage faults told in this run, by kind
     QSet<int> m_toldThisAction;    // ... and in the action now running
+    bool m_closing = false;
     int m_previousTab = 0;
     int m_currentTab = 0;
 };

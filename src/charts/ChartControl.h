@@ -90,6 +90,25 @@ public:
     // Whether the series' points show their diamonds now (not when too dense to see).
     bool isSeriesMarked(int index) const;
 
+    // --- alarm levels and marked readings (drawn over the series, never in the legend) ---
+    struct LevelLine {
+        double value = 0;
+        QString label;     // written at the left end of the line, above it
+        QColor colour;
+    };
+    // Horizontal lines across the data area at these values (replacing those drawn before).
+    void setLevelLines(const std::vector<LevelLine>& lines);
+    const std::vector<LevelLine>& levelLines() const { return m_levelLines; }
+    struct Mark {
+        int series = 0;    // the series whose point is marked
+        double x = 0;      // the point's X value
+        QColor colour;
+    };
+    // Rings around points of the series (replacing those drawn before); an X value the
+    // series has no point at is left out.
+    void setMarks(const std::vector<Mark>& marks);
+    int markCount() const { return m_markCount; }
+
     // --- legend ---
     void setLegendTitle(const QString& title);
     QString legendTitle() const { return m_legendTitle; }
@@ -182,6 +201,10 @@ private:
     QMarginsF m_printMargins{5, 5, 5, 5};
     bool m_zoomed = false;
     bool m_pending = false;
+    std::vector<LevelLine> m_levelLines;
+    std::vector<class QCPAbstractItem*> m_levelItems;
+    std::vector<QCPGraph*> m_markGraphs;
+    int m_markCount = 0;
     int m_ownAxisSeries = -1;
     QString m_ownAxisTitle;
 

@@ -4,6 +4,7 @@
 #include "charts/ChartControl.h"
 #include "charts/GraphColumns.h"
 #include "core/ErrorTrap.h"
+#include "data/AlarmStore.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
@@ -136,10 +137,19 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     int hideFrom = shown + 1;
     if (displacement && stacked && n > 3) step([&] { hideFrom = configInt("NumNodes") - 1; });
     for (int k = std::max(1, hideFrom); k < TimeSeries; ++k) step([&] { c.setSeriesVisible(k, false); });
+    // The sensor's alarm levels as lines, and the readings that raised an event marked.
+    double levelLow = NAN, levelHigh = NAN;
+    step([&] { drawAlarms(c, displacement, shown, levelLow, levelHigh); });
     // 12. The graph data stays at its last row.
     step([&] { m_s.rsGraph->moveLast(); });
-    // 13. Fixed value-axis limits from the values drawn.
-    step([&] { applyScale(c, c.minimum(Axis::Left), c.maximum(Axis::Left), int(ChartCalc::Band::T)); });
+    // 13. Fixed value-axis limits from the values drawn (and the level lines, so that
+    // they are in view).
+    step([&] {
+        double lo = c.minimum(Axis::Left), hi = c.maximum(Axis::Left);
+        if (!std::isnan(levelLow)) lo = std::min(lo, levelLow);
+        if (!std::isnan(levelHigh)) hi = std::max(hi, levelHigh);
+        applyScale(c, lo, hi, int(ChartCalc::Band::T));
+    });
     // 14. Time axis by the span: hours within one or two calendar days, dates beyond.
     step([&] {
         const ChartRules::TimeAxisPlan plan = ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(),
@@ -152,6 +162,45 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
         c.setAxisTitle(Axis::Bottom, plan.title);
     });
     c.refresh();
+}
+
+// The levels of the chart's quantity as labelled lines in their level's colour, and a ring
+// around each drawn reading that raised an event on a gauge line shown.
+void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeries, double& low, double& high)
+{
+    using AlarmStore::Severity;
+    std::vector<ChartControl::LevelLine> lines;
+    std::vector<ChartControl::Mark> marks;
+    // Cleared first: a failure below leaves no other sensor's levels on the chart.
+    c.setLevelLines(lines);
+    c.setMarks(marks);
+    const QString id = m_s.currentSensorId();
+    if (id.isEmpty()) return;
+    if (const std::optional<AlarmStore::Levels> lv = AlarmStore::levels(m_s.db, id)) {
+        const QString unit = displacement ? QStringLiteral(" microns") : QStringLiteral(" t");
+        auto add = [&](const std::optional<double>& v, Severity sev, bool lower) {
+            if (!v) return;
+            lines.push_back({*v,
+                             AlarmStore::word(sev) + (lower ? QStringLiteral(" (lower) ") : QStringLiteral(" ")) +
+                                 Numbers::plain(*v) + unit,
+                             QColor(AlarmStore::colourName(sev))});
+            low = std::isnan(low) ? *v : std::min(low, *v);
+            high = std::isnan(high) ? *v : std::max(high, *v);
+        };
+        add(displacement ? lv->dispAlertUpper : lv->loadAlertUpper, Severity::Alert, false);
+        add(displacement ? lv->dispActionUpper : lv->loadActionUpper, Severity::Action, false);
+        add(displacement ? lv->dispAlertLower : lv->loadAlertLower, Severity::Alert, true);
+        add(displacement ? lv->dispActionLower : lv->loadActionLower, Severity::Action, true);
+    }
+    for (const AlarmStore::Event& e : AlarmStore::events(m_s.db, AlarmStore::EventFilter::All, id)) {
+        const bool here = displacement ? e.quantity == QLatin1String("Disp")
+                                       : (e.quantity == QLatin1String("Load") || e.quantity == QLatin1String("Rate"));
+        if (!here || e.position < 1 || e.position > shownSeries) continue;
+        marks.push_back({e.position, ChartRules::dateTimeKey(e.readingDate),
+                         QColor(AlarmStore::colourName(AlarmStore::severityFromWord(e.level)))});
+    }
+    c.setLevelLines(lines);
+    c.setMarks(marks);
 }
 
 // ----- Load, Disp and Shear v Length --------------------------------------------------------

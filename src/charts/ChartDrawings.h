@@ -36,6 +36,8 @@ public:
 private:
     void drawTime(ChartControl& chart, bool displacement);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
+    // Level lines and event marks of the time charts; low and high take the lines' extent.
+    void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
     // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
     QString boxText(const QString& name) const;
     double boxNumber(const QString& name) const;

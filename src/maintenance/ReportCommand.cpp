@@ -4,6 +4,7 @@
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/AlarmStore.h"
 #include "maintenance/BusyProgress.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
@@ -89,6 +90,7 @@ void UtilitiesController::imgReport_Click()
                           field("Location"),     field("Purpose"),  field("Notes")};
         content.today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
         content.cover = opt.cover;
+        ignoringErrors([&] { content.alarms = AlarmStore::reportLines(m_s.db, content.sensor.InstrumentID); });
 
         struct Chart {
             bool chosen;

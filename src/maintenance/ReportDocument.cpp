@@ -137,6 +137,11 @@ std::unique_ptr<QTextDocument> build(const Content& content)
         for (const QString& line : lines) w.paragraph(line, textFormat(false));
         if (content.summary.present) writeSummary(w, content.summary);
     }
+    if (!content.alarms.isEmpty()) {
+        w.paragraph(QString(), textFormat(false));
+        w.paragraph(QStringLiteral("   Alarms"), textFormat(true));
+        for (const QString& line : content.alarms) w.paragraph(QStringLiteral("   ") + line, textFormat(false));
+    }
 
     int n = 0;
     for (const Section& sec : content.sections) {

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,7 @@ struct Content {
     QString today;          // the date line's text (locale short format)
     bool cover = true;      // false: the installation lines and the summary are left out
     Summary summary;
+    QStringList alarms;     // the alarm status, levels and open events (empty: left out)
     QList<Section> sections;
 };
 

@@ -150,6 +150,9 @@ QWidget* UtilitiesController::buildOutputBox()
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgReport"), QStringLiteral("Label46"),
                                       QStringLiteral("Report"), standardIcon(QStyle::SP_FileDialogDetailedView),
                                       [this] { imgReport_Click(); })));
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgAlarms"), QStringLiteral("lblAlarms"),
+                                      QStringLiteral("Alarms (Ctrl+L)"), standardIcon(QStyle::SP_MessageBoxWarning),
+                                      [this] { m_win.showAlarms(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
                                       QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_FileDialogContentsView),
                                       [this] { imgHelp_Click(); })));

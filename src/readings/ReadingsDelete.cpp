@@ -22,9 +22,12 @@ void ReadingsController::imgDeleteReading_Click()
             frmBatchDel dlg(m_s.deletion, deletionSensor(), m_win.widget());
             dlg.exec();
         }
+        const bool chosen = m_s.deletion.single || m_s.deletion.dateRange || m_s.deletion.all;
         if (m_s.deletion.single) deleteSingle();
         else if (m_s.deletion.dateRange) deleteDateRange();
         else if (m_s.deletion.all) deleteAll();
+        // The latest reading or the baseline may have gone: the alarm status follows.
+        if (chosen) m_win.readingsChanged();
     });
 }
 

@@ -7,6 +7,7 @@
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "session/Shared.h"
+#include "widgets/PageHost.h"
 #include "store/SqlDialect.h"
 
 #include <QCheckBox>
@@ -84,8 +85,11 @@ bool ReadingsController::SaveReadings()
         const QTime time = dtpRtime->time();
         // Only what differs from the row is written: moving through readings without
         // changing them writes nothing to the database file.
+        bool changed = false;
         auto put = [&](const QString& field, const QVariant& wanted) {
-            if (!sameAsStored(rs.value(field), wanted)) rs.setValue(field, wanted);
+            if (sameAsStored(rs.value(field), wanted)) return;
+            rs.setValue(field, wanted);
+            changed = true;
         };
         put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
         put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
@@ -106,6 +110,8 @@ bool ReadingsController::SaveReadings()
             rs.cancelUpdate();
             throw;
         }
+        // A reading written: the sensor's alarm levels are evaluated on it.
+        if (changed) m_win.readingsChanged();
     });
     return goOn;
 }

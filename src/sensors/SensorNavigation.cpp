@@ -3,6 +3,7 @@
 #include "core/AppInfo.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/AlarmStore.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
 #include "session/Shared.h"
@@ -29,6 +30,31 @@ void SensorRegistry::cboSensors_Click()
         fillfields();
         txtSCount->setText(QString::number(m_s.rsSensors->recordCount()));
     });
+}
+
+bool SensorRegistry::selectSensor(const QString& id)
+{
+    bool found = false;
+    runTrapped(QStringLiteral(" G_selectSensor"), [&] {
+        const QString shown = m_s.currentSensorId();
+        if (shown == id) {
+            found = true;
+            return;
+        }
+        savefields();
+        found = moveToSensor(id);
+        if (!found) {
+            Messages::show(QStringLiteral("Sensor ") + id +
+                               QStringLiteral(" is not in the sensor list: it was deleted, or the filter on the "
+                                              "Utilities page leaves it out."),
+                           AppInfo::MessageTitle, Messages::Icon::Information);
+            if (!shown.isEmpty()) moveToSensor(shown);
+            return;
+        }
+        fillfields();
+        cboSensors->setEditText(id);
+    });
+    return found;
 }
 
 void SensorRegistry::imgNext_Click()
@@ -88,6 +114,8 @@ void SensorRegistry::imgDelete_Click()
         }
         net.close();
     });
+    // Its alarm levels and state go with it; its alarm events stay as the record.
+    ignoringErrors([&] { AlarmStore::forgetSensor(m_s.db, id); });
     ignoringErrors([&] { rs->deleteCurrent(); });
     ignoringErrors([&] {
         cboSensors->clear();

@@ -258,6 +258,12 @@ void SensorRegistry::buildIdentificationPage()
     st->addWidget(txtDestructionDate, 1, 1);
     st->addWidget(imgheart, 0, 2, 2, 1);
     st->setColumnStretch(1, 1);
+    // The alarm status line: a coloured mark and the status in words.
+    lblAlarmStatus = new QLabel(status);
+    lblAlarmStatus->setObjectName(QStringLiteral("lblAlarmStatus"));
+    lblAlarmStatus->setWordWrap(true);
+    lblAlarmStatus->setTextFormat(Qt::RichText);
+    st->addWidget(lblAlarmStatus, 2, 0, 1, 3);
     column->addWidget(status);
     column->addStretch();
     showHeart(false);
@@ -345,6 +351,8 @@ void SensorRegistry::buildInstallationPage()
     form->addRow(QStringLiteral("Purpose:"), txtPurpose);
     form->addRow(QStringLiteral("Notes:"), txtNotes);
     column->addWidget(box);
+    buildAlarmControls();
+    column->addWidget(lblAlarmLevels->parentWidget());
     column->addStretch();
 
     buildInstallationGaugePanel();

@@ -64,6 +64,8 @@ void SensorRegistry::clearRecordBoxes()
     }
     cboDestroyed->setCurrentIndex(-1);
     showHeart(false);
+    lblAlarmStatus->clear();
+    lblAlarmLevels->clear();
 }
 
 void SensorRegistry::fillfields()
@@ -161,6 +163,9 @@ void SensorRegistry::fillfields()
         txtDestructionDate->setText(
             destroyed ? RecordText::destructionDateForDisplay(rs->text(QStringLiteral("DestructionDate"))) : QString());
     });
+
+    // The alarm status line and the levels.
+    step([&] { showAlarmStatus(); });
 
     // 7. The reading boxes for the type (the Configuration row found in step 4).
     step([&] { m_win.configureReadings(); });

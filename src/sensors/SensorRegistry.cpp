@@ -35,6 +35,7 @@ void SensorRegistry::rebuildSensorList()
     }
     cboSensors->addItems(ids);
     m_s.rsSensors->moveFirst();
+    refreshStatusMarks();
 }
 
 void SensorRegistry::refreshSensorList()

@@ -105,6 +105,15 @@ public:
     // The layout options (mouse-up on either).
     void optLayout_MouseUp();
 
+    // The alarm status of every sensor in the list (a coloured mark and its word), the
+    // status line of the Identification page and the levels shown on the Installation
+    // page, read from the stored alarm state (SensorStatus.cpp).
+    void refreshStatusMarks();
+    void showAlarmStatus();
+    // Shows a sensor of the list (after saving the one shown); false, with a message, when
+    // it is not in the list (deleted, or hidden by the filter).
+    bool selectSensor(const QString& id);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -135,6 +144,7 @@ private:
     QString refusedBoxMessage(SaveThen then) const;
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
+    void buildAlarmControls();
     // The type's gauge channel count (NumChannels of the Configuration row shown); every box
     // when it cannot be read.
     int channelCount() const;
@@ -191,6 +201,9 @@ private:
     QLineEdit* txtNotes = nullptr;
     QLabel* lbloption = nullptr;
     QLabel* m_imgHead0 = nullptr;   // imgHead(0)
+    QLabel* lblAlarmStatus = nullptr;   // Identification page: the status line
+    QLabel* lblAlarmLevels = nullptr;   // Installation page: the levels set
+    QToolButton* cmdAlarmLevels = nullptr;
     QHash<QString, Drawing> m_drawings;   // the drawings made so far
 
     std::array<QLineEdit*, 9> m_txtNode{};

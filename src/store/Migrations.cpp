@@ -53,6 +53,29 @@ void createLoggerMapTables(Database& db)
                               "PRIMARY KEY (ContentHash, FileSize, FileName))"));
 }
 
+// Alarm levels per sensor, the events raised when a reading passes one (kept whatever
+// happens to the readings: an event holds its reading's key, date and value), and each
+// sensor's last evaluated state (its status, the level each gauge position stands at,
+// and what the evaluation last saw, so the next one reads only what is new).
+void createAlarmTables(Database& db)
+{
+    db.execute(QStringLiteral(
+        "CREATE TABLE AlarmLevels (SensorID TEXT PRIMARY KEY NOT NULL, "
+        "LoadAlertUpper REAL, LoadActionUpper REAL, LoadAlertLower REAL, LoadActionLower REAL, "
+        "DispAlertUpper REAL, DispActionUpper REAL, DispAlertLower REAL, DispActionLower REAL, "
+        "RateAlert REAL, RateAction REAL, RateWindowDays REAL, MarginPercent REAL, StaleDays REAL, SavedAt TEXT)"));
+    db.execute(QStringLiteral(
+        "CREATE TABLE AlarmEvents (EventID INTEGER PRIMARY KEY AUTOINCREMENT, SensorID TEXT NOT NULL, "
+        "Quantity TEXT NOT NULL, Position INTEGER, Level TEXT NOT NULL, Direction TEXT, Threshold REAL, Value REAL, "
+        "ReadingKey TEXT, ReadingDate TEXT, RaisedAt TEXT NOT NULL, Notified INTEGER NOT NULL DEFAULT 0, "
+        "AckBy TEXT, AckAt TEXT, AckNote TEXT)"));
+    db.execute(QStringLiteral("CREATE INDEX AlarmEvents_Sensor ON AlarmEvents (SensorID, ReadingDate)"));
+    db.execute(QStringLiteral("CREATE INDEX AlarmEvents_Open ON AlarmEvents (AckAt, Notified)"));
+    db.execute(QStringLiteral(
+        "CREATE TABLE AlarmState (SensorID TEXT PRIMARY KEY NOT NULL, Status TEXT, Since TEXT, Headline TEXT, "
+        "Positions TEXT, LastKey TEXT, LastFullDate TEXT, LastValues TEXT, Signature TEXT, EvaluatedAt TEXT)"));
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
@@ -60,6 +83,7 @@ const std::vector<Migration>& all()
     static const std::vector<Migration> steps = {
         {"2026-12-schema-versions", "record of schema versions", &createRecordTable},
         {"2026-12-logger-maps", "column maps of logger files, record of imported files", &createLoggerMapTables},
+        {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
     };
     return steps;
 }

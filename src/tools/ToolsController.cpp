@@ -93,6 +93,8 @@ void ToolsController::imgDatasheet_Click()
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
         frmDatasheet sheet(m_win, *this, m_win.widget());
         sheet.exec();
+        // Values, flags or readings may have changed in the grid.
+        m_win.readingsChanged();
     });
 }
 
@@ -191,6 +193,8 @@ void ToolsController::imgAddWrenData_Click()
         if (m_dataFile.needsMap() && !haveColumnMap()) return;
         frmWrenData window(m_win, *this, path, m_win.widget());
         window.exec();
+        // The imported readings are evaluated against the alarm levels.
+        m_win.readingsChanged();
     });
     closeDataFile();
 }

@@ -103,7 +103,7 @@ QString sheetNameFor(const QString& name)
 }
 
 Result writeGrid(const QString& path, const QString& sheetName, int rows, int columns, const CellText& cell,
-                 const LoggerFile::Progress& progress)
+                 const LoggerFile::Progress& progress, const QList<TextSheet>& more)
 {
     Result result;
     const qint64 total = qint64(rows) * 2;
@@ -179,6 +179,22 @@ Result writeGrid(const QString& path, const QString& sheetName, int rows, int co
             default: worksheet_write_string(ws, row, col, t.toUtf8().constData(), nullptr); break;
             }
         }
+    }
+    for (const TextSheet& sheet : more) {
+        if (result.cancelled) break;
+        const QByteArray sheetName8 = sheetNameFor(sheet.name).toUtf8();
+        lxw_worksheet* extra = workbook_add_worksheet(wb, sheetName8.constData());
+        if (!extra) continue;
+        int longest = 0;
+        for (const QStringList& row : sheet.rows)
+            if (!row.isEmpty()) longest = std::max(longest, int(row.first().size()));
+        worksheet_set_column(extra, 0, 0, std::clamp(longest + 2, 8, 40), nullptr);
+        worksheet_set_column(extra, 1, 5, 22, nullptr);
+        for (int r = 0; r < sheet.rows.size(); ++r)
+            for (int c = 0; c < sheet.rows[r].size(); ++c)
+                if (!sheet.rows[r][c].isEmpty())
+                    worksheet_write_string(extra, lxw_row_t(r), lxw_col_t(c), sheet.rows[r][c].toUtf8().constData(),
+                                           c == 0 ? headerFormat : nullptr);
     }
     const lxw_error closed = workbook_close(wb);
     if (result.cancelled) {

@@ -1,7 +1,9 @@
 #pragma once
 #include "tools/LoggerFile.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Writes a grid of texts into a new spreadsheet workbook (.xlsx) with one sheet. Row 0 is
@@ -23,7 +25,13 @@ struct Result {
 // 31 characters, never empty.
 QString sheetNameFor(const QString& name);
 
+// A further sheet of plain text rows (its first column bold), after the grid's sheet.
+struct TextSheet {
+    QString name;
+    QList<QStringList> rows;
+};
+
 Result writeGrid(const QString& path, const QString& sheetName, int rows, int columns, const CellText& cell,
-                 const LoggerFile::Progress& progress = {});
+                 const LoggerFile::Progress& progress = {}, const QList<TextSheet>& more = {});
 
 }  // namespace XlsxExport

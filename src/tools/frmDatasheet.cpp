@@ -2,6 +2,7 @@
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
+#include "data/AlarmStore.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
 #include "core/StorageFault.h"
@@ -223,7 +224,13 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         };
         QDir().mkpath(QFileInfo(path).absolutePath());
         GridWidgets::ProgressWindow progress(this, QStringLiteral("Writing the spreadsheet..."));
-        const XlsxExport::Result r = XlsxExport::writeGrid(path, sheetName, rows, cols, cell, progress.progress());
+        // A second sheet gives the sensor's alarm status, levels and open events.
+        QList<XlsxExport::TextSheet> more;
+        ignoringErrors([&] {
+            more << XlsxExport::TextSheet{QStringLiteral("Alarm status"), AlarmStore::sheetRows(m_s.db, m_s.subWindowSensor)};
+        });
+        const XlsxExport::Result r =
+            XlsxExport::writeGrid(path, sheetName, rows, cols, cell, progress.progress(), more);
         if (r.cancelled) return;
         if (!r.ok) {
             Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +

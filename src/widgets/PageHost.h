@@ -68,6 +68,18 @@ public:
     virtual void openDatasheet() = 0;
     virtual void importLoggerData() = 0;
 
+    // Alarms.
+    // The current sensor's readings changed (a reading saved, readings deleted, imported or
+    // edited in the datasheet): its alarm levels are evaluated again.
+    virtual void readingsChanged() = 0;
+    // The levels dialog for the current sensor.
+    virtual void editAlarmLevels() = 0;
+    // The Alarms window: the events of every sensor.
+    virtual void showAlarms() = 0;
+    // Shows a sensor on the Identification page; false (the user told why) when it is not
+    // in the sensor list.
+    virtual bool goToSensor(const QString& id) = 0;
+
     // The chart of a chart tab drawn for the current sensor without switching tabs, as a
     // picture of the given size; a null picture when there is nothing to draw.
     virtual QImage chartPicture(int tab, const QSize& size) = 0;

@@ -2,8 +2,10 @@
 // same time), the summary lines, the error log and the exit codes. The command is run as
 // a separate process, as a timer would run it.
 #include "support/TestEnv.h"
+#include "alarms/AlarmEvaluation.h"
 #include "app/frmTarnwell.h"
 #include "core/Paths.h"
+#include "data/AlarmStore.h"
 #include "importer/ImportRun.h"
 #include "store/Database.h"
 #include "tools/ColumnMap.h"
@@ -159,6 +161,42 @@ private slots:
         r = runCommand({"--sensor", "999999999", path});
         QCOMPARE(r.code, 2);
         QVERIFY(r.out.contains("No sensor type found for sensor 999999999"));
+    }
+
+    // The readings of a file are evaluated against the sensor's alarm levels in date order
+    // after the append: a crossing and its return within one file both count.
+    void alarmEventsOfTheNewReadings()
+    {
+        const QString bolt = QStringLiteral("123435003");   // type 35: two gauges, stacked
+        TestData::addSensor(*db, {bolt});
+        AlarmStore::Levels l;
+        l.loadAlertUpper = 8;
+        l.loadActionUpper = 12;
+        AlarmStore::saveLevels(*db, bolt, l);
+        // As the levels dialog does: the sensor is evaluated when its levels are saved.
+        QVERIFY(AlarmEvaluation::evaluateSensor(*db, bolt, QDateTime::currentDateTime()).evaluated);
+        ColumnMap m;
+        m.dateColumn = "TIMESTAMP";
+        m.tempColumn = "Temp";
+        m.gaugeColumns = QStringList{"Strain(1)", "Strain(2)"};
+        ColumnMaps::save(*db, bolt, "TOA5", ColumnMaps::signature("TOA5", Names), m);
+        QByteArray file = toa5(0, 0);
+        const int strains[] = {0, 500, 900, 1300, 100};   // loads 0, 5, 9, 13 and 1 t (k factor 100)
+        for (int i = 0; i < 5; ++i)
+            file += "\"2024-03-05 0" + QByteArray::number(i) + ":00:00\"," + QByteArray::number(i) + ",20.5," +
+                    QByteArray::number(strains[i]) + ',' + QByteArray::number(strains[i]) + ",0\r\n";
+        const QString path = writeFile("Stope4_bolt.dat", file);
+        const Run r = runCommand({"--sensor", bolt, path});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), path + ": sensor " + bolt + ": 5 appended, 0 duplicates, 0 refused lines, 2 new alarm events");
+        const std::vector<AlarmStore::Event> events = AlarmStore::events(*db);
+        QCOMPARE(int(events.size()), 2);
+        QCOMPARE(events[0].level, QString("Action"));
+        QCOMPARE(events[0].readingKey, bolt + " 2024/03/05 03:00:00");
+        QCOMPARE(events[1].level, QString("Alert"));
+        // Told in the program's summary at its next start.
+        QCOMPARE(int(AlarmStore::unnotified(*db).size()), 2);
+        QCOMPARE(AlarmStore::state(*db, bolt)->status, AlarmStore::Severity::Ok);
     }
 
     // Each file once, also when the folder is imported again; a file that grew is read

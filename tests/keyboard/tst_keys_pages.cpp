@@ -40,7 +40,7 @@ private slots:
         QTest::newRow("installation")
             << int(frmTarnwell::TabInstallation)
             << QStringList{"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
-                           "txtPurpose", "txtNotes", "SSTab1", "txtLevel"};
+                           "txtPurpose", "txtNotes", "cmdAlarmLevels", "SSTab1", "txtLevel"};
         QTest::newRow("readings")
             << int(frmTarnwell::TabReadings)
             << QStringList{"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)", "txtChannel(3)",
@@ -52,7 +52,7 @@ private slots:
             << int(frmTarnwell::TabUtilities)
             << QStringList{"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
+                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
     }
 
     void tabOrder()

@@ -81,6 +81,16 @@ private slots:
             QCOMPARE(count(db, "240375101"), 40);
             QCOMPARE(count(db, "240355103"), 105);
             QCOMPARE(count(db, "Sensors"), 3);
+            // The alarm tables are there, empty, and take levels and events.
+            for (const char* table : {"AlarmLevels", "AlarmEvents", "AlarmState"}) {
+                QVERIFY2(hasTable(db, table), table);
+                QCOMPARE(count(db, table), 0);
+            }
+            db.execute("INSERT INTO AlarmLevels (SensorID, LoadAlertUpper, LoadActionUpper) VALUES ('240355103', 5, 8)");
+            db.execute("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, RaisedAt) "
+                       "VALUES ('240355103', 'Load', 1, 'Alert', '2026-12-01 08:00:00')");
+            db.execute("DELETE FROM AlarmEvents");
+            db.execute("DELETE FROM AlarmLevels");
             const QString who = db.scalar("SELECT AppliedBy FROM SchemaMigrations LIMIT 1").toString();
             QCOMPARE(who, qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
         }

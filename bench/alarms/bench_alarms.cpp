@@ -1,0 +1,155 @@
+// Alarm evaluation: 50 sensors of 100,000 hourly readings each, every one with levels set.
+// The start-up evaluation with nothing new (the usual start), after an overnight import of
+// 24 readings per sensor, and the first one after the levels were set; the same start-up in
+// the window (marks in the list and the summary message); and saving an edited reading on
+// the Readings page with levels set and without.
+#include "support/BenchSupport.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmsController.h"
+#include "app/frmTarnwell.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
+#include "data/AlarmStore.h"
+#include "readings/ReadingsController.h"
+#include "store/DataTables.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <cstdio>
+
+namespace {
+constexpr int Sensors = 50;
+constexpr int Readings = 100000;
+const QDateTime Start(QDate(2020, 1, 1), QTime(0, 0));
+
+double ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+QString sensorId(int i) { return QStringLiteral("2403750%1").arg(i + 1, 2, 10, QLatin1Char('0')); }
+
+AlarmStore::Levels levels()
+{
+    AlarmStore::Levels l;
+    l.loadAlertUpper = 0.8;
+    l.loadActionUpper = 1.1;
+    l.loadAlertLower = -0.8;
+    l.rateAlert = 3;
+    l.staleDays = 2;
+    return l;
+}
+
+void addHourly(Database& db, const QString& id, int from, int count)
+{
+    Transaction tx(db);
+    QSqlQuery q(db.handle());
+    q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Channel1, "
+                             "Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, DoNotPlot, "
+                             "IsDirty) VALUES (?,?,?,?,'15.0',?,?,?,?,?,?,1,0,0,1)").arg(id));
+    for (int n = from; n < from + count; ++n) {
+        const QDateTime t = Start.addSecs(qint64(n) * 3600);
+        q.addBindValue(id + ' ' + t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+        q.addBindValue(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        q.addBindValue(t.toString(QStringLiteral("yyyy/MM/dd")));
+        q.addBindValue(t.toString(QStringLiteral("HH:mm:ss")));
+        for (int c = 1; c <= 6; ++c) q.addBindValue(QString::number(100.0 * c + 50 * std::sin(n / 24.0 + c), 'f', 2));
+        q.exec();
+    }
+    tx.commit();
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Bench::Home home;
+    std::printf("Alarm evaluation: %d sensors x %d hourly readings, levels set on every one\n", Sensors, Readings);
+    QElapsedTimer t;
+    t.start();
+    {
+        Database db(QStringLiteral("fill"));
+        db.open(Paths::databasePath());
+        Bench::fillSensor(db, sensorId(0), Readings);
+        for (int i = 1; i < Sensors; ++i) {
+            Bench::fillSensor(db, sensorId(i), 0);
+            db.execute(QStringLiteral("INSERT INTO `%1` SELECT * FROM `%2`").arg(sensorId(i), sensorId(0)));
+        }
+        for (int i = 0; i < Sensors; ++i) AlarmStore::saveLevels(db, sensorId(i), levels());
+    }
+    std::printf("  (database made in %.0f s)\n", ms(t) / 1000);
+
+    const QDateTime now = Start.addSecs(qint64(Readings) * 3600);
+    {
+        Database db(QStringLiteral("bench"));
+        db.open(Paths::databasePath());
+        t.restart();
+        AlarmEvaluation::AllOutcome o = AlarmEvaluation::evaluateAll(db, now);
+        Bench::report("first evaluation after the levels were set (latest reading of each)", ms(t), "ms");
+        std::printf("  %d sensors, %zu events\n", o.sensors, o.newEvents.size());
+        double best = 1e9;
+        for (int run = 0; run < 5; ++run) {
+            t.restart();
+            o = AlarmEvaluation::evaluateAll(db, now);
+            best = std::min(best, ms(t));
+        }
+        Bench::report("start-up evaluation, nothing new (best of 5)", best, "ms", "<= 300 ms");
+        for (int i = 0; i < Sensors; ++i) addHourly(db, sensorId(i), Readings, 24);
+        t.restart();
+        o = AlarmEvaluation::evaluateAll(db, now.addDays(1));
+        Bench::report("start-up evaluation after 24 new readings per sensor", ms(t), "ms", "<= 300 ms");
+        std::printf("  %zu events\n", o.newEvents.size());
+        AlarmStore::markNotified(db);
+    }
+
+    // In the window: the evaluation, the list's marks and the summary, then saving.
+    Messages::Script script;
+    for (int i = 0; i < 1000; ++i) script.answers.push_back(Messages::Answer::No);
+    Messages::installScript(&script);
+    frmTarnwell w;
+    t.restart();
+    w.show();
+    QApplication::processEvents();
+    Bench::report("window shown (start-up without the evaluation)", ms(t), "ms");
+    t.restart();
+    w.alarms()->evaluateAtStartup();
+    Bench::report("start-up evaluation in the window (evaluation, list marks, summary)", ms(t), "ms", "<= 300 ms");
+
+    auto saveTimes = [&](const QString& id, const char* what) {
+        w.goToSensor(id);
+        ReadingsController* r = w.readings();
+        {
+            const QSignalBlocker quiet(w.SSTab1);
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        }
+        r->enterReadingsTab();
+        r->imgLast_Click();
+        double total = 0, worst = 0;
+        const int runs = 20;
+        for (int i = 0; i < runs; ++i) {
+            r->txtChannel[1]->setText(QString::number(100 + (i % 2 ? 130 : 10)));
+            t.restart();
+            r->SaveReadings();
+            const double one = ms(t);
+            total += one;
+            worst = std::max(worst, one);
+        }
+        Bench::report(QString::fromLatin1(what) + QStringLiteral(" (mean of 20)"), total / runs, "ms", "<= 20 ms");
+        std::printf("  slowest %.1f ms\n", worst);
+        r->leaveReadingsTab();
+        {
+            const QSignalBlocker quiet(w.SSTab1);
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        }
+    };
+    saveTimes(sensorId(1), "save an edited reading, levels set (evaluated on each save)");
+    {
+        AlarmStore::saveLevels(w.shared().db, sensorId(2), AlarmStore::Levels{});
+        saveTimes(sensorId(2), "save an edited reading, no levels");
+    }
+    std::printf("  messages shown while saving: %zu\n", script.shown.size());
+    Messages::installScript(nullptr);
+    return 0;
+}

@@ -1,0 +1,84 @@
+#include "alarms/AlarmsController.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmRules.h"
+#include "alarms/frmAlarmLevels.h"
+#include "alarms/frmAlarms.h"
+#include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
+#include "core/Messages.h"
+#include "data/AlarmStore.h"
+#include "session/Shared.h"
+#include "widgets/PageHost.h"
+
+#include <QApplication>
+#include <QDateTime>
+
+AlarmsController::AlarmsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared()) {}
+
+void AlarmsController::evaluateAtStartup()
+{
+    if (!m_s.db.isOpen()) return;
+    runTrapped(QStringLiteral(" Alarms_Startup"), [&] {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        try {
+            AlarmEvaluation::evaluateAll(m_s.db, QDateTime::currentDateTime());
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
+        QApplication::restoreOverrideCursor();
+        emit statusesChanged();
+        tellNewEvents();
+    });
+}
+
+void AlarmsController::evaluateCurrent(bool tell)
+{
+    const QString id = m_s.currentSensorId();
+    if (id.isEmpty() || !m_s.db.isOpen()) return;
+    runTrapped(QStringLiteral(" Alarms_Evaluate ") + id, [&] {
+        const AlarmEvaluation::Outcome o = AlarmEvaluation::evaluateSensor(m_s.db, id, QDateTime::currentDateTime());
+        if (o.written) emit statusesChanged();
+        if (tell && !o.newEvents.empty()) tellNewEvents();
+    });
+}
+
+bool AlarmsController::tellNewEvents()
+{
+    const std::vector<AlarmStore::Event> fresh = AlarmStore::unnotified(m_s.db);
+    if (fresh.empty()) return false;
+    AlarmStore::markNotified(m_s.db);
+    bool action = false;
+    for (const auto& e : fresh) action = action || e.level == QLatin1String("Action");
+    const auto answer = Messages::show(AlarmEvaluation::summaryText(fresh, true), QStringLiteral("Alarms"),
+                                       action ? Messages::Icon::Exclamation : Messages::Icon::Information,
+                                       Messages::Buttons::YesNo, Messages::Answer::Yes);
+    if (answer == Messages::Answer::Yes) showAlarmsWindow();
+    return true;
+}
+
+void AlarmsController::editLevels()
+{
+    const QString id = m_s.currentSensorId();
+    if (id.isEmpty()) {
+        Messages::show(QStringLiteral("There is no sensor to set levels for.\r\nAdd or choose a sensor first."),
+                       AppInfo::MessageTitle, Messages::Icon::Information);
+        return;
+    }
+    runTrapped(QStringLiteral(" Alarms_EditLevels"), [&] {
+        const std::optional<AlarmStore::Levels> stored = AlarmStore::levels(m_s.db, id);
+        frmAlarmLevels dlg(id, AlarmRules::textsOf(stored.value_or(AlarmStore::Levels{})), m_win.widget());
+        if (dlg.exec() != QDialog::Accepted) return;
+        AlarmStore::saveLevels(m_s.db, id, dlg.levels());
+        evaluateCurrent();
+        emit statusesChanged();
+    });
+}
+
+void AlarmsController::showAlarmsWindow()
+{
+    runTrapped(QStringLiteral(" Alarms_Window"), [&] {
+        frmAlarms window(m_s.db, [this](const QString& id) { return m_win.goToSensor(id); }, m_win.widget());
+        window.exec();
+    });
+}

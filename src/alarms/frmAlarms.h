@@ -1,0 +1,45 @@
+#pragma once
+#include "data/AlarmStore.h"
+
+#include <QDialog>
+#include <functional>
+#include <vector>
+
+class Database;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The Alarms window: the alarm events of every sensor, newest reading first, shown by
+// status (open, acknowledged, or all). Acknowledge asks for a note and records it with the
+// login name and the moment; "Go to sensor" shows the event's sensor in the main window
+// and closes. Escape closes; Enter in the list goes to the sensor.
+class frmAlarms : public QDialog {
+    Q_OBJECT
+public:
+    using GoTo = std::function<bool(const QString& sensorId)>;
+    frmAlarms(Database& db, GoTo goTo, QWidget* parent = nullptr);
+
+    // The events shown, in order.
+    const std::vector<AlarmStore::Event>& shownEvents() const { return m_events; }
+    void fill();
+    void cmdAcknowledge_Click();
+    void cmdGoToSensor_Click();
+
+    QComboBox* cboAlarmFilter = nullptr;
+    QTableWidget* grdAlarms = nullptr;
+    QPushButton* cmdAcknowledge = nullptr;
+    QPushButton* cmdGoToSensor = nullptr;
+    QLabel* lblAlarmCount = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::vector<AlarmStore::Event> selectedEvents() const;
+
+    Database& m_db;
+    GoTo m_goTo;
+    std::vector<AlarmStore::Event> m_events;
+};

@@ -1,0 +1,65 @@
+// The chart control's alarm drawings: level lines with their labels, and rings around the
+// readings that raised an event. Kept apart from the series: they are not in the legend and
+// do not count in the data's limits.
+#include "charts/ChartControl.h"
+#include "charts/ChartParts.h"
+
+#include <QApplication>
+#include <cmath>
+
+void ChartControl::setLevelLines(const std::vector<LevelLine>& lines)
+{
+    for (QCPAbstractItem* item : m_levelItems) m_plot->removeItem(item);
+    m_levelItems.clear();
+    m_levelLines = lines;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    for (const LevelLine& l : lines) {
+        auto* line = new QCPItemStraightLine(m_plot);
+        line->point1->setCoords(0, l.value);
+        line->point2->setCoords(1, l.value);
+        line->setPen(QPen(l.colour, 2, Qt::DashLine));
+        line->setSelectable(false);
+        m_levelItems.push_back(line);
+        auto* text = new QCPItemText(m_plot);
+        text->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+        text->position->setTypeY(QCPItemPosition::ptPlotCoords);
+        text->position->setAxisRect(m_plot->axisRect());
+        // At the left end, where a time chart's lines usually start low.
+        text->position->setCoords(0.01, l.value);
+        text->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        text->setText(l.label);
+        text->setColor(l.colour);
+        text->setFont(font);
+        text->setSelectable(false);
+        m_levelItems.push_back(text);
+    }
+    schedule();
+}
+
+void ChartControl::setMarks(const std::vector<Mark>& marks)
+{
+    for (QCPGraph* g : m_markGraphs) g->data()->clear();
+    m_markCount = 0;
+    for (const Mark& m : marks) {
+        if (m.series < 0 || m.series >= seriesCount()) continue;
+        const QCPGraph* source = m_series[size_t(m.series)].graph;
+        const auto data = source->data();
+        const auto it = data->findBegin(m.x, false);
+        if (it == data->constEnd() || std::fabs(it->key - m.x) > 0.5) continue;   // within half a second
+        QCPGraph* ring = nullptr;
+        for (QCPGraph* g : m_markGraphs)
+            if (g->pen().color() == m.colour) ring = g;
+        if (!ring) {
+            ring = m_plot->addGraph();
+            ring->setLineStyle(QCPGraph::lsNone);
+            ring->setPen(QPen(m.colour, 2));
+            ring->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(m.colour, 2.5), Qt::NoBrush, 15));
+            ring->setSelectable(QCP::stNone);
+            m_markGraphs.push_back(ring);
+        }
+        ring->addData(it->key, it->value);
+        ++m_markCount;
+    }
+    schedule();
+}

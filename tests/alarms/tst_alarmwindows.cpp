@@ -1,0 +1,249 @@
+// The alarms as the user meets them in the program: one summary message at start-up, the
+// status mark and word in the sensor list, the status line, the level lines and event marks
+// of the time charts, the Alarms window (acknowledge with a note, go to sensor), the levels
+// dialog's checks, and a reading typed on the Readings page evaluated when it is saved.
+#include "support/TestEnv.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmsController.h"
+#include "alarms/frmAlarmLevels.h"
+#include "alarms/frmAlarms.h"
+#include "app/frmTarnwell.h"
+#include "charts/ChartControl.h"
+#include "data/AlarmStore.h"
+#include "maintenance/ReportDocument.h"
+#include "readings/ReadingsController.h"
+#include "store/Database.h"
+#include "tools/XlsxExport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+const QString Watched = QStringLiteral("240375001");
+const QString Quiet = QStringLiteral("240375002");
+const QDateTime T0 = QDateTime(QDate::currentDate().addDays(-20), QTime(8, 0));
+
+TestData::NewReading loads(const QDateTime& when, double l1)
+{
+    TestData::NewReading r;
+    r.when = when;
+    const QString c = QString::number(100 * l1, 'f', 2);
+    r.channels = {c, "0.00", "0.00", c, "0.00", "0.00"};
+    r.temperature = "20.0";
+    return r;
+}
+
+void setUpSensors()
+{
+    TestData::installFresh();
+    auto db = TestData::openDatabase();
+    TestData::addSensor(*db, {Watched});
+    TestData::addSensor(*db, {Quiet});
+    TestData::addReadings(*db, Watched, {loads(T0, 0), loads(T0.addDays(1), 6), loads(T0.addDays(2), 13)});
+    TestData::addReadings(*db, Quiet, {loads(T0, 0), loads(T0.addDays(1), 1)});
+    AlarmStore::Levels l;
+    l.loadAlertUpper = 8;
+    l.loadActionUpper = 12;
+    AlarmStore::saveLevels(*db, Watched, l);
+    AlarmStore::saveLevels(*db, Quiet, l);
+}
+
+// Starts the program and lets the start-up evaluation run.
+void start(frmTarnwell& w)
+{
+    w.show();
+    QTRY_VERIFY(!w.shared().loading);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+}  // namespace
+
+class TestAlarmWindows : public QObject {
+    Q_OBJECT
+    TestHome home;
+
+private slots:
+    void startupTellsOnceAndMarksTheList()
+    {
+        setUpSensors();
+        {
+            ScriptedMessages m;
+            m.script.answers = {Messages::Answer::No};   // do not open the Alarms window
+            frmTarnwell w;
+            start(w);
+            QCOMPARE(m.script.shown.size(), size_t(1));
+            QCOMPARE(m.script.shown[0].title, QString("Alarms"));
+            QVERIFY2(m.script.shown[0].text.startsWith("1 sensor passed Action since " +
+                                                        T0.addDays(2).toString("yyyy/MM/dd 08:00")),
+                     qPrintable(m.script.shown[0].text));
+            QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
+
+            // The list: a coloured mark, and the word in the entry and its tooltip.
+            auto* list = w.findChild<QComboBox*>("cboSensors");
+            const int i = list->findText(Watched);
+            QVERIFY(!list->itemData(i, Qt::DecorationRole).isNull());
+            QVERIFY(list->itemData(i, Qt::ToolTipRole).toString().startsWith("Alarm status: Action - Load #1 13.00 t"));
+            QCOMPARE(list->itemData(i, Qt::UserRole + 41).toString(), QString("Action"));
+            QCOMPARE(list->itemData(list->findText(Quiet), Qt::UserRole + 41).toString(), QString("OK"));
+
+            // The status line of the sensor shown.
+            QVERIFY(w.goToSensor(Watched));
+            auto* line = w.findChild<QLabel*>("lblAlarmStatus");
+            QVERIFY2(line->toolTip() == "Alarm status: Action - Load #1 13.00 t since " +
+                                           T0.addDays(2).toString("yyyy/MM/dd 08:00"),
+                     qPrintable(line->toolTip()));
+            QCOMPARE(line->property("status").toString(), QString("Action"));
+            QVERIFY(w.findChild<QLabel*>("lblAlarmLevels")->text().contains("Load above: Alert 8 t, Action 12 t"));
+
+            // Load v Time: the two levels as labelled lines, the reading that raised the event
+            // marked.
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVTime);
+            auto* chart = w.findChild<ChartControl*>("ChartT");
+            QVERIFY(chart);
+            QCOMPARE(int(chart->levelLines().size()), 2);
+            QCOMPARE(chart->levelLines()[0].label, QString("Alert 8 t"));
+            QCOMPARE(chart->levelLines()[1].label, QString("Action 12 t"));
+            QCOMPARE(chart->levelLines()[1].colour, QColor(AlarmStore::colourName(AlarmStore::Severity::Action)));
+            QCOMPARE(chart->markCount(), 1);
+            QVERIFY(chart->maximum(ChartControl::Axis::Left) >= 13);
+            // Disp v Time has no displacement levels: no lines.
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabDispVTime);
+            QVERIFY(w.findChild<ChartControl*>("ChartT2")->levelLines().empty());
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            m.script.shown.clear();
+        }
+        // The next start has nothing new to tell.
+        ScriptedMessages again;
+        frmTarnwell w;
+        start(w);
+        QVERIFY(again.script.shown.empty());
+    }
+
+    void alarmsWindowAcknowledgesWithANoteAndGoesToTheSensor()
+    {
+        setUpSensors();
+        ScriptedMessages m;
+        m.script.answers = {Messages::Answer::No};
+        frmTarnwell w;
+        start(w);
+        m.script.shown.clear();
+        QVERIFY(w.goToSensor(Quiet));
+
+        QString wentTo;
+        frmAlarms window(w.shared().db, [&](const QString& id) {
+            wentTo = id;
+            return w.goToSensor(id);
+        });
+        QCOMPARE(window.grdAlarms->rowCount(), 1);
+        QCOMPARE(window.grdAlarms->item(0, 0)->text(), QString("Open"));
+        QCOMPARE(window.grdAlarms->item(0, 2)->text(), QString("Action"));
+        QCOMPARE(window.grdAlarms->item(0, 3)->text(), QString("Load #1 (upper)"));
+        QCOMPARE(window.grdAlarms->item(0, 4)->text(), QString("13.00 t"));
+
+        // No note, no acknowledgement.
+        m.script.promptAnswers = {QString("   ")};
+        window.cmdAcknowledge_Click();
+        QCOMPARE(m.script.texts().last(), QString("An acknowledgement needs a note: nothing was acknowledged."));
+        QVERIFY(AlarmStore::events(w.shared().db)[0].ackAt.isEmpty());
+        // Cancelled: nothing either.
+        m.script.promptAnswers = {QString()};
+        window.cmdAcknowledge_Click();
+        QVERIFY(AlarmStore::events(w.shared().db)[0].ackAt.isEmpty());
+
+        m.script.promptAnswers = {QString("Bolt re-tensioned, reading daily")};
+        window.cmdAcknowledge_Click();
+        const AlarmStore::Event e = AlarmStore::events(w.shared().db)[0];
+        QCOMPARE(e.ackNote, QString("Bolt re-tensioned, reading daily"));
+        QCOMPARE(e.ackBy, AlarmStore::loginName());
+        QVERIFY(!e.ackAt.isEmpty());
+        QCOMPARE(window.grdAlarms->item(0, 0)->text(), QString("Acknowledged"));
+        window.cboAlarmFilter->setCurrentIndex(1);   // open only
+        QCOMPARE(window.grdAlarms->rowCount(), 0);
+        window.cboAlarmFilter->setCurrentIndex(2);   // acknowledged only
+        QCOMPARE(window.grdAlarms->rowCount(), 1);
+
+        // Enter in the list goes to the event's sensor and closes the window.
+        window.show();
+        window.grdAlarms->setFocus();
+        QTest::keyClick(window.grdAlarms, Qt::Key_Return);
+        QCOMPARE(wentTo, Watched);
+        QCOMPARE(w.shared().currentSensorId(), Watched);
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+    }
+
+    void reportAndSpreadsheetGiveTheStatus()
+    {
+        setUpSensors();
+        auto db = TestData::openDatabase();
+        AlarmEvaluation::evaluateAll(*db, QDateTime::currentDateTime());
+        const QStringList lines = AlarmStore::reportLines(*db, Watched);
+        QCOMPARE(lines.value(0), "Alarm status: Action - Load #1 13.00 t since " + T0.addDays(2).toString("yyyy/MM/dd 08:00"));
+        QVERIFY(lines.contains("   Load above: Alert 8 t, Action 12 t"));
+        QVERIFY(lines.contains("Open alarm events (reading, level, where, value, level set):"));
+        QVERIFY(lines.last().contains("Action   Load #1 (upper)   13.00 t   12.00 t"));
+        ReportDocument::Content c;
+        c.sensor.InstrumentID = Watched;
+        c.alarms = lines;
+        const auto items = ReportDocument::describe(*ReportDocument::build(c));
+        QVERIFY(std::find(items.begin(), items.end(), ReportDocument::Item{ReportDocument::Kind::Paragraph, "   Alarms", true}) !=
+                items.end());
+
+        const QList<QStringList> rows = AlarmStore::sheetRows(*db, Watched);
+        QCOMPARE(rows[1], (QStringList{"Alarm status", "Action"}));
+        QCOMPARE(rows.last().mid(1, 3), (QStringList{"Action", "Load #1 (upper)", "13.00 t"}));
+        QCOMPARE(AlarmStore::sheetRows(*db, "240375009")[1], (QStringList{"Alarm status", "No levels"}));
+        const QString path = home.path() + "/status.xlsx";
+        const XlsxExport::Result r = XlsxExport::writeGrid(
+            path, "sheet", 2, 1, [](int, int) { return QString("x"); }, {}, {{"Alarm status", rows}});
+        QVERIFY(r.ok);
+    }
+
+    void levelsDialogSaysWhatToCorrect()
+    {
+        ScriptedMessages m;
+        frmAlarmLevels dlg(Watched, AlarmRules::Texts{});
+        dlg.box(AlarmRules::LoadAlertUpper)->setText("10");
+        dlg.box(AlarmRules::LoadActionUpper)->setText("9");
+        dlg.cmdOK_Click();
+        QCOMPARE(m.script.texts(),
+                 QStringList{"The upper Action level for load (9) must be above its upper Alert level (10)."});
+        QVERIFY(dlg.result() != QDialog::Accepted);
+        dlg.box(AlarmRules::LoadActionUpper)->setText("12,x");
+        dlg.cmdOK_Click();
+        QVERIFY(m.script.texts().last().startsWith("\"12,x\" is not a number"));
+        dlg.box(AlarmRules::LoadActionUpper)->setText("12");
+        dlg.box(AlarmRules::StaleDays)->setText("5");
+        dlg.cmdOK_Click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(*dlg.levels().loadActionUpper, 12.0);
+        QCOMPARE(*dlg.levels().staleDays, 5.0);
+    }
+
+    void aReadingSavedOnTheReadingsPageIsEvaluated()
+    {
+        setUpSensors();
+        ScriptedMessages m;
+        m.script.answers = {Messages::Answer::No, Messages::Answer::No};
+        frmTarnwell w;
+        start(w);
+        QVERIFY(w.goToSensor(Quiet));
+        m.script.shown.clear();
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.readings()->clock = [] { return QDateTime::currentDateTime().addSecs(-60); };
+        w.findChild<QToolButton*>("imgAddReading")->click();
+        w.findChild<QLineEdit*>("txtChannel(1)")->setText("900");
+        w.findChild<QLineEdit*>("txtChannel(4)")->setText("900");
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);   // leaving the tab saves it
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.shown[0].text.startsWith("1 sensor passed Alert since"));
+        QCOMPARE(w.findChild<QLabel*>("lblAlarmStatus")->property("status").toString(), QString("Alert"));
+        QCOMPARE(AlarmStore::state(w.shared().db, Quiet)->headline, QString("Load #1 9.00 t"));
+    }
+};
+
+QTEST_MAIN(TestAlarmWindows)
+#include "tst_alarmwindows.moc"
