@@ -1,6 +1,8 @@
 #include "setup/Installer.h"
 #include "core/Paths.h"
 #include "core/TwError.h"
+#include "maintenance/DatabaseFiles.h"
+#include "setup/DemoData.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
 #include "store/Schema.h"
@@ -127,6 +129,68 @@ bool writeManual(const QString& path, QString* error)
         return false;
     }
     return true;
+}
+
+namespace {
+
+// The database as a checked copy of a file the user chose.
+bool copyDatabase(const QString& from, const QString& to, QStringList& lines)
+{
+    try {
+        DatabaseFiles::restore(from, to);
+        lines << QStringLiteral("Database: %1 (copied from %2)").arg(to, from);
+        return true;
+    } catch (const TwError& e) {
+        lines << QStringLiteral("Cannot use %1 as the database: %2").arg(from, e.description);
+        return false;
+    }
+}
+
+}  // namespace
+
+Result setUp(const Options& options)
+{
+    Result r;
+    const QString dbPath = Paths::databasePath();
+    if (!options.copyFrom.isEmpty() && !QFile::exists(dbPath)) {
+        if (!QDir().mkpath(Paths::dataFolder())) {
+            r.ok = false;
+            r.lines << QStringLiteral("Cannot create the data folder %1").arg(Paths::dataFolder());
+            return r;
+        }
+        r.ok = copyDatabase(options.copyFrom, dbPath, r.lines);
+        if (!r.ok) return r;
+    }
+    const Result base = install();
+    r.lines << base.lines;
+    if (!base.ok) {
+        r.ok = false;
+        return r;
+    }
+    if (options.manual) {
+        const QString manual = Paths::dataFolder() + QStringLiteral("/TarnwellManual.pdf");
+        QString error;
+        if (writeManual(manual, &error)) {
+            r.lines << QStringLiteral("Manual: %1 (written)").arg(manual);
+        } else {
+            r.ok = false;
+            r.lines << QStringLiteral("Cannot write the manual %1: %2").arg(manual, error);
+            return r;
+        }
+    }
+    if (options.demo) {
+        Database db(QStringLiteral("tarnwell-setup-demo"));
+        if (!db.open(dbPath)) {
+            r.ok = false;
+            r.lines << QStringLiteral("Cannot open the database to add the demo data");
+            return r;
+        }
+        const DemoData::Result d = DemoData::install(db, Paths::dataFolder(),
+                                                     options.demoEnd.isValid() ? options.demoEnd : QDate::currentDate());
+        r.lines << d.lines;
+        r.ok = d.ok;
+    }
+    return r;
 }
 
 Result install()

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,18 @@ struct Result {
 
 // Creates what is missing under the data folder (documents folder + /Orrisford/Tarnwell).
 Result install();
+
+// Everything the set-up tool does, for the tool and for the program itself when it starts
+// on an account that has no database yet.
+struct Options {
+    bool manual = true;     // write the manual into the data folder
+    bool demo = false;      // add the demonstration sensors (to a database that has none)
+    QDate demoEnd;          // the day of the last demonstration reading (today when invalid)
+    // When given, the database is a checked copy of this file (a database of the program)
+    // instead of a new, empty one. An existing database is never replaced.
+    QString copyFrom;
+};
+Result setUp(const Options& options);
 
 // Creates a new database file at path with the fixed tables and template. Refuses (false)
 // when a file exists there already.

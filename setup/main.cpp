@@ -1,9 +1,5 @@
-#include "setup/DemoData.h"
-#include "core/Paths.h"
 #include "setup/Installer.h"
-#include "store/Database.h"
 
-#include <QDate>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -28,28 +24,10 @@ int main(int argc, char* argv[])
             return a == QLatin1String("--help") ? 0 : 2;
         }
     }
-    Installer::Result r = Installer::install();
-    if (r.ok) {
-        const QString manual = Paths::dataFolder() + QStringLiteral("/TarnwellManual.pdf");
-        QString error;
-        if (Installer::writeManual(manual, &error)) {
-            r.lines << QStringLiteral("Manual: %1 (written)").arg(manual);
-        } else {
-            r.ok = false;
-            r.lines << QStringLiteral("Cannot write the manual %1: %2").arg(manual, error);
-        }
-    }
+    Installer::Options options;
+    options.demo = args.contains(QStringLiteral("--demo"));
+    const Installer::Result r = Installer::setUp(options);
     for (const QString& line : r.lines) out << line << '\n';
     if (!r.ok) return 1;
-    if (args.contains(QStringLiteral("--demo"))) {
-        Database db(QStringLiteral("tarnwell-setup-demo"));
-        if (!db.open(Paths::databasePath())) {
-            out << "Cannot open the database to add the demo data\n";
-            return 1;
-        }
-        const DemoData::Result d = DemoData::install(db, Paths::dataFolder(), QDate::currentDate());
-        for (const QString& line : d.lines) out << line << '\n';
-        if (!d.ok) return 1;
-    }
     return 0;
 }

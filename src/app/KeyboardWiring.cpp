@@ -52,7 +52,7 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgAlarms", "imgHelp", "imgInternet", "imgAbout"});
+                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
     }
 
     addTabKeys(&win, tabs);

@@ -20,14 +20,22 @@
 void frmTarnwell::SSTab1_Click(int previousTab)
 {
     const int tab = SSTab1->currentIndex();
-    if (tab == previousTab) return;
+    if (tab == previousTab || m_keepingTab) return;
 
-    // 1. Save what the tab being left holds.
+    // 1. Save what the tab being left holds. What could not be saved and stays on screen
+    // (the user's choice) keeps its tab: back to it, with nothing refilled.
+    bool saved = true;
     if (previousTab == TabIdentification || previousTab == TabInstallation) {
-        ignoringErrors([&] { m_sensors->savefields(); });
-        ignoringErrors([&] { m_sensors->fillfields(); });
+        ignoringErrors([&] { saved = m_sensors->savefields(SensorRegistry::SaveThen::Refill); });
+        if (saved) ignoringErrors([&] { m_sensors->fillfields(); });
     } else if (previousTab == TabReadings) {
-        ignoringErrors([&] { m_readings->leaveReadingsTab(); });
+        ignoringErrors([&] { saved = m_readings->leaveReadingsTab(); });
+    }
+    if (!saved) {
+        m_keepingTab = true;
+        ignoringErrors([&] { selectTab(previousTab); });
+        m_keepingTab = false;
+        return;
     }
 
     // 2-6. Prepare the tab entered.
@@ -97,7 +105,7 @@ void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen()
 // ----- the Readings page, the tools and the charts -----------------------------------------
 void frmTarnwell::configureReadings() { m_readings->ConfigureForm(); }
 
-void frmTarnwell::saveReading() { m_readings->SaveReadings(); }
+bool frmTarnwell::saveReading() { return m_readings->SaveReadings(); }
 
 void frmTarnwell::showReading()
 {

@@ -6,6 +6,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
+#include "core/StorageFault.h"
 #include "data/Preferences.h"
 #include "data/SensorData.h"
 #include "maintenance/DatabaseUpgrade.h"
@@ -58,6 +59,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmTarnwell::onTabChanged);
     SSTab1->tabBar()->installEventFilter(this);
+    SSTab1->installEventFilter(this);   // its first paint starts the structural check
     Keyboard::install(*this);
 
     // The default size shows every page as it was laid out; the window may grow (the
@@ -67,11 +69,20 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     setMinimumSize(MinimumWidth, MinimumHeight);
 }
 
+namespace {
+// The window that tells the user about faults of the database file.
+frmTarnwell* g_storageTeller = nullptr;
+}
 QSize frmTarnwell::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
 
 frmTarnwell::~frmTarnwell()
 {
     Form_Terminate();
+    if (g_storageTeller == this) {
+        StorageFault::installTeller({});
+        StorageFault::installAsker({});
+        g_storageTeller = nullptr;
+    }
 }
 
 void frmTarnwell::showEvent(QShowEvent* e)
@@ -94,18 +105,17 @@ void frmTarnwell::Form_Load()
     Shared& s = m_shared;
 
     // 1. Only one copy runs at a time.
-    const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    QDir().mkpath(lockDir);
-    m_instanceLock = std::make_unique<QLockFile>(lockDir + QStringLiteral("/tarnwell.lock"));
-    m_instanceLock->setStaleLockTime(0);
-    if (!m_instanceLock->tryLock(0)) {
-        m_instanceLock.reset();
+    if (!takeInstanceLock()) {
         m_turnedAway = true;
         Messages::show(QStringLiteral("Tarnwell is already running\r\nCannot load program again"),
                        AppInfo::MessageTitle, Messages::Icon::Exclamation);
         endProgram();
         return;
     }
+    // Faults of the database file are told to the user from here on.
+    StorageFault::installTeller([this](const TwError& e, const QString& tag) { tellStorageFault(e, tag); });
+    StorageFault::installAsker([this](const TwError& e, const QString& what) { return askKeepTyped(e, what); });
+    g_storageTeller = this;
 
     s.loading = true;
     runTrapped(QStringLiteral(" Form_Load"), [&] {
@@ -118,13 +128,10 @@ void frmTarnwell::Form_Load()
         s.dataFolder = Paths::dataFolder();
         s.databasePath = Paths::databasePath();
 
-        // 6-7. The connection.
-        s.db.open(s.databasePath);
-        s.connectionString = s.db.connectionString();
-        if (!s.db.isOpen()) {
+        // 6-7. The connection (on an account with no database yet, the offer to make one),
+        // and whether it can be written.
+        if (!connectDatabase()) {
             m_connectFailed = true;
-            Messages::show(QStringLiteral("ERROR: could not connect to database\r\nProgram must exit"),
-                           QStringLiteral("Database connection error"), Messages::Icon::Critical);
             endProgram();
             return;
         }
@@ -139,6 +146,7 @@ void frmTarnwell::Form_Load()
             endProgram();
             return;
         }
+        tellWriteAccess();
 
         // 8-10. Configuration, preferences, sensors.
         Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
@@ -199,6 +207,11 @@ void frmTarnwell::onTabChanged(int index)
 
 bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == SSTab1 && event->type() == QEvent::Paint && !m_painted) {
+        // The window is on screen: the structural check may start, after this paint.
+        m_painted = true;
+        QTimer::singleShot(0, this, [this] { checkDatabaseStructure(); });
+    }
     // A click on the tab strip while a chart tab of the time or load-length kind is shown
     // releases the readings recordset; the tab change reopens what the next tab needs.
     if (watched == SSTab1->tabBar() && event->type() == QEvent::MouseButtonPress) {
@@ -213,19 +226,26 @@ bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
 
 void frmTarnwell::closeEvent(QCloseEvent* e)
 {
-    Form_Unload();
+    if (!Form_Unload()) {
+        e->ignore();   // what is on screen could not be saved and the user keeps it
+        return;
+    }
     e->accept();
 }
 
-void frmTarnwell::Form_Unload()
+bool frmTarnwell::Form_Unload()
 {
-    if (m_turnedAway || !m_loaded) return;
+    if (m_turnedAway || !m_loaded) return true;
+    bool close = true;
     m_closing = true;   // a reading saved now is evaluated, and its events told at the next start
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
-        m_sensors->savefields();
-        if (SSTab1->currentIndex() == TabReadings && m_readings->ReadingValid()) m_readings->SaveReadings();
+        if (!m_sensors->savefields(SensorRegistry::SaveThen::Close)) close = false;
+        if (SSTab1->currentIndex() == TabReadings && m_readings->ReadingValid() && !m_readings->SaveReadings())
+            close = false;
     });
+    if (!close) m_closing = false;   // the window stays open with what the user kept
+    return close;
 }
 
 void frmTarnwell::Form_Terminate()
@@ -233,14 +253,26 @@ void frmTarnwell::Form_Terminate()
     if (m_terminated) return;
     m_terminated = true;
     if (m_turnedAway || !m_loaded) return;
+    // The compaction's progress window lets events through: a box losing the focus then
+    // must not run its handler on released recordsets. The focus leaves now, while they
+    // are still open, and the pages take no focus afterwards.
+    ignoringErrors([&] {
+        if (QWidget* f = QApplication::focusWidget(); f && isAncestorOf(f)) f->clearFocus();
+        SSTab1->setEnabled(false);
+    });
     const bool wasOpen = m_shared.db.isOpen();
+    // A database the structural check found damaged is not rewritten: it waits, as it is,
+    // for a restore.
+    const QStringList damage = m_shared.db.knownDamage();
     ignoringErrors([&] { m_shared.rsSensors.reset(); });
     ignoringErrors([&] { m_shared.rsReadings.reset(); });
     ignoringErrors([&] { m_shared.rsGraph.reset(); });
     ignoringErrors([&] { m_shared.rsConfig.reset(); });
     ignoringErrors([&] { m_shared.rsPrefs.reset(); });
-    ignoringErrors([&] { m_shared.db.close(); });
-    if (wasOpen)
+    ignoringErrors([&] { m_shared.db.close(); });   // also stops a structural check still running
+    if (!damage.isEmpty())
+        WriteLog(QStringLiteral("The database was not compacted: it is damaged G_CompactDB"));
+    else if (wasOpen)
         ignoringErrors([&] {
             m_utilities->compactDatabase(m_shared.dataFolder + '/', QString::fromLatin1(Paths::DatabaseFileName));
         });

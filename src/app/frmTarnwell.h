@@ -2,8 +2,10 @@
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
+#include <QSet>
 #include <QSize>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -51,8 +53,9 @@ public:
     // The smallest window in which every page can still be used (the sensor pages scroll).
     static constexpr int MinimumWidth = 900;
     static constexpr int MinimumHeight = 560;
-    // Closing: save the shown sensor and, on the Readings tab, a valid reading.
-    void Form_Unload();
+    // Closing: save the shown sensor and, on the Readings tab, a valid reading. False when
+    // what is on screen could not be saved and the user keeps it (the window stays open).
+    bool Form_Unload();
     // Release: close the recordsets and the connection, then compact the database.
     void Form_Terminate();
 
@@ -61,6 +64,16 @@ public:
 
     // The tab change: saves what the tab being left holds, then prepares the tab entered.
     void SSTab1_Click(int previousTab);
+
+    // Tests and the start-up benchmark may leave the check out.
+    static void setStructureCheckEnabled(bool enabled);
+    // The start-up found that the database cannot be written (the user was told).
+    bool viewOnly() const { return m_viewOnly; }
+
+    // How the user picks a database file on an account that has none (tests replace the
+    // file dialog). An empty text means cancelled.
+    using DatabaseChooser = std::function<QString(QWidget* parent)>;
+    static void setDatabaseChooser(DatabaseChooser chooser);
 
     // PageHost: what the pages ask of the window (app/PageRouting.cpp).
     QWidget* widget() override { return this; }
@@ -77,7 +90,7 @@ public:
     void refreshSensorList() override;
     void showSensorsAfterReopen() override;
     void configureReadings() override;
-    void saveReading() override;
+    bool saveReading() override;
     void showReading() override;
     void openDatasheet() override;
     void importLoggerData() override;
@@ -86,6 +99,9 @@ public:
     void editAlarmLevels() override;
     void showAlarms() override;
     bool goToSensor(const QString& id) override;
+    // The structural check of the open database file in the background (started after the
+    // first paint and after a restore); damage found is told once.
+    void checkDatabaseStructure() override;
     std::vector<ChartLine> timeChartLines(int tab) override;
 
 protected:
@@ -99,6 +115,15 @@ private:
     void onTabChanged(int index);
     void endProgram();
 
+    // Start-up steps (StartupChecks.cpp).
+    bool takeInstanceLock();
+    bool connectDatabase();
+    bool offerNewDatabase();
+    void tellWriteAccess();
+    void onStructureChecked(const StructureCheck::Outcome& outcome);
+    void tellStorageFault(const TwError& error, const QString& tag);
+    bool askKeepTyped(const TwError& error, const QString& what);
+
     Shared m_shared;
     SensorRegistry* m_sensors = nullptr;
     ReadingsController* m_readings = nullptr;
@@ -111,6 +136,11 @@ private:
     bool m_turnedAway = false;
     bool m_connectFailed = false;
     bool m_terminated = false;
+    bool m_painted = false;
+    bool m_keepingTab = false;   // going back to a tab whose typed values could not be saved
+    bool m_viewOnly = false;
+    QSet<int> m_toldKinds;         // storage faults told in this run, by kind
+    QSet<int> m_toldThisAction;    // ... and in the action now running
     bool m_closing = false;
     int m_previousTab = 0;
     int m_currentTab = 0;

@@ -110,17 +110,24 @@ double localeValue(const QString& text)
     throw TwError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
 }
 
-double roundHalfEven(double value, int decimals)
+namespace {
+
+enum class Tie { Even, AwayFromZero };
+
+// Rounds at the given number of decimals on the shortest decimal text of the value, so
+// the rounding sees the decimal number the user typed (2.675) rather than its binary
+// neighbour (2.67499999...).
+double roundDecimal(double value, int decimals, Tie tie)
 {
     if (!std::isfinite(value)) return value;
-    // Work on the shortest decimal text of the value, so the rounding sees the decimal
-    // number the user typed rather than its binary approximation.
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", value);
     QString s = QString::fromLatin1(buf);
     if (s.contains('e') || s.contains('E')) {
         const double scale = std::pow(10.0, decimals);
-        return std::nearbyint(value * scale) / scale;   // FE_TONEAREST is half-to-even
+        const double scaled = value * scale;
+        // FE_TONEAREST is half to even; std::round is half away from zero.
+        return (tie == Tie::Even ? std::nearbyint(scaled) : std::round(scaled)) / scale;
     }
     bool neg = s.startsWith('-');
     if (neg) s.remove(0, 1);
@@ -134,7 +141,7 @@ double roundHalfEven(double value, int decimals)
     else if (rest[0] == '5') {
         bool beyond = false;
         for (int i = 1; i < rest.size(); ++i) if (rest[i] != '0') beyond = true;
-        if (beyond) roundUp = true;
+        if (beyond || tie == Tie::AwayFromZero) roundUp = true;
         else roundUp = (keep.back().digitValue() % 2) == 1;
     }
     if (roundUp) {
@@ -150,6 +157,12 @@ double roundHalfEven(double value, int decimals)
     return neg ? -r : r;
 }
 
+}  // namespace
+
+double roundHalfEven(double value, int decimals) { return roundDecimal(value, decimals, Tie::Even); }
+
+double roundHalfAway(double value, int decimals) { return roundDecimal(value, decimals, Tie::AwayFromZero); }
+
 QString format(double value, const QString& pattern)
 {
     const int dot = pattern.indexOf('.');
@@ -161,7 +174,7 @@ QString format(double value, const QString& pattern)
         }
     }
     const int decimals = required + optional;
-    const double r = roundHalfEven(value, decimals);
+    const double r = roundHalfAway(value, decimals);
     QString s = QString::number(r, 'f', decimals);
     if (optional > 0) {
         int keep = s.size() - optional;   // index past the last required decimal

@@ -22,16 +22,19 @@ std::optional<double> tryPlainDecimal(std::string_view ascii);
 
 // Formats a number by a pattern of the form "##0.00" / "##0.0#" / "##0.0": at least one
 // integer digit, the '0' decimals always, the '#' decimals only when not zero. Rounds
-// half to even on the decimal value.
+// half away from zero on the decimal value, as people round by hand (21.25 -> "21.3",
+// 2.665 -> "2.67", -0.125 -> "-0.13").
 QString format(double value, const QString& pattern);
 
 // Formats a typed text by a pattern: empty (after trimming) stays empty; a text that is
 // not a number is returned unchanged (trimmed).
 QString formatText(const QString& text, const QString& pattern);
 
-// Round half to even at the given number of decimals, on the decimal value (so 2.675
-// typed by a user rounds as the decimal 2.675, not as its binary neighbour).
+// Rounding at the given number of decimals, on the decimal value (so 2.675 typed by a
+// user rounds as the decimal 2.675, not as its binary neighbour): half to even (the axis
+// rule's banker's rounding) and half away from zero (every stored or shown number text).
 double roundHalfEven(double value, int decimals);
+double roundHalfAway(double value, int decimals);
 
 // A plain number in its shortest decimal form ("125", "12.5", "-20").
 QString plain(double value);

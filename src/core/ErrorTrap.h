@@ -1,12 +1,15 @@
 #pragma once
 #include "core/ErrorLog.h"
+#include "core/StorageFault.h"
 #include "core/TwError.h"
 
 #include <exception>
 #include <utility>
 
 // The error trap: runs a procedure; when it throws, the procedure stops there, one line
-// "Err #<n>: <description><tag>" is logged and false is returned. No message is shown.
+// "Err #<n>: <description><tag>" is logged and false is returned. No message is shown,
+// except for a fault of the database file itself (StorageFault), which the user is told
+// about once.
 // Tags begin with a blank: " Form_Load", " G_savefields", " Module1_TableExists".
 inline QString trapMessage(int number, const QString& description, const QString& tag)
 {
@@ -21,6 +24,7 @@ bool runTrapped(const QString& tag, F&& body)
         return true;
     } catch (const TwError& e) {
         WriteLog(trapMessage(e.number, e.description, tag));
+        StorageFault::tell(e, tag);
     } catch (const std::exception& e) {
         WriteLog(trapMessage(ErrNo::DatabaseError, QString::fromLocal8Bit(e.what()), tag));
     }

@@ -26,7 +26,7 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton, QString()});
+        g_script->shown.push_back({false, text, shownTitle, icon, buttons, defaultButton, QString(), {}});
         if (!g_script->answers.empty()) {
             const Answer a = g_script->answers.front();
             g_script->answers.erase(g_script->answers.begin());
@@ -39,11 +39,30 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
     return (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? Answer::Yes : Answer::Ok;
 }
 
+int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices, int defaultChoice)
+{
+    const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
+    if (g_script) {
+        Shown shown{false, text, shownTitle, icon, Buttons::Ok, std::nullopt, QString(), {}};
+        shown.choices = choices;
+        g_script->shown.push_back(shown);
+        if (!g_script->choices.empty()) {
+            const int c = g_script->choices.front();
+            g_script->choices.erase(g_script->choices.begin());
+            return c;
+        }
+        return defaultChoice;
+    }
+    if (g_boxes) return g_boxes->choose(text, shownTitle, icon, choices, defaultChoice);
+    WriteLog(QStringLiteral("Message not shown (no window): ") + text);
+    return defaultChoice;
+}
+
 std::optional<QString> prompt(const QString& question, const QString& title, const QString& defaultText)
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, defaultText});
+        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, defaultText, {}});
         if (!g_script->promptAnswers.empty()) {
             const QString a = g_script->promptAnswers.takeFirst();
             if (a.isNull()) return std::nullopt;

@@ -20,6 +20,11 @@ enum class Answer { Ok, Cancel, Yes, No };
 Answer show(const QString& text, const QString& title = QString(), Icon icon = Icon::None,
             Buttons buttons = Buttons::Ok, std::optional<Answer> defaultButton = std::nullopt);
 
+// Asks the user to pick one of several buttons labelled with choices (in that order);
+// returns the index picked, or -1 when the box is closed without a choice (Escape).
+// defaultChoice names the button Enter presses.
+int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices, int defaultChoice = 0);
+
 // Asks for a line of text; nullopt when cancelled.
 std::optional<QString> prompt(const QString& question, const QString& title,
                               const QString& defaultText = QString());
@@ -33,12 +38,15 @@ struct Shown {
     Buttons buttons = Buttons::Ok;
     std::optional<Answer> defaultButton;
     QString defaultText;   // a prompt's text as it opens (selected)
+    QStringList choices;   // the buttons of a choose() box
 };
 
 // A test script: answers boxes in order from its queues; when a queue is empty, a box is
-// answered with its first button (Ok or Yes) and a prompt with its default text.
+// answered with its first button (Ok or Yes), a choice with its default and a prompt with
+// its default text.
 struct Script {
     std::vector<Answer> answers;
+    std::vector<int> choices;    // indexes answered to choose() boxes
     QStringList promptAnswers;   // a null QString() answers Cancel
     std::vector<Shown> shown;
     QStringList texts() const;
@@ -57,6 +65,8 @@ public:
                         std::optional<Answer> defaultButton) = 0;
     virtual std::optional<QString> prompt(const QString& question, const QString& title,
                                           const QString& defaultText) = 0;
+    virtual int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices,
+                       int defaultChoice) = 0;
 };
 
 void installBoxes(Boxes* boxes);   // nullptr removes them

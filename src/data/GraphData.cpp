@@ -35,7 +35,9 @@ GraphOpenStatus OpenGraphData(Database& db, const QString& dbPath, const QString
     runTrapped(QStringLiteral(" Module1_OpenGraphData"), [&] {
         if (selection == GraphSelection::Plottable) {
             bool exists = false;
-            runTrapped(QStringLiteral(" Module1_TableExists"), [&] { exists = DataTables::TableExists(dbPath, id); });
+            // A check that cannot be made is a failure, not a missing table.
+            if (!runTrapped(QStringLiteral(" Module1_TableExists"), [&] { exists = DataTables::TableExists(dbPath, id); }))
+                return;
             if (!exists) {
                 runTrapped(QStringLiteral(" Module1_AddDataTable"), [&] { DataTables::createDataTable(db, id); });
                 // The new table is empty: open it so that the graph data holds no rows.

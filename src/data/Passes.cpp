@@ -120,6 +120,11 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
     PassResult result;
     result.open = OpenGraphData(s.db, s.databasePath, in.id, selection, s.rsGraph);
     Recordset& rs = *s.rsGraph;
+    // A pass is one unit of the log: a failure met on every reading (an empty k factor)
+    // is written once, then how often it happened and for which readings.
+    const LogBulkScope logScope(QStringLiteral("calculation pass"), [&rs] {
+        return rs.hasCurrentRow() ? rs.text(QStringLiteral("DateTimeKey")) : QString();
+    });
     GetOffsets(rs, s.offsets);
 
     std::optional<Transaction> tx;

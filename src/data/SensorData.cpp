@@ -18,11 +18,19 @@ void OpenSensorData(Shared& s)
 {
     runTrapped(QStringLiteral(" Module1_OpenSensorData"), [&] {
         const QString id = s.rsSensors->text(QStringLiteral("InstrumentID"));
-        if (!TableExists(s.databasePath, id)) {
+        const std::optional<bool> exists = checkTable(s.databasePath, id);
+        if (!exists) {
+            // Whether the table is there could not be found out (the file is locked or
+            // unreadable; logged and told): it is not reported missing, nothing is
+            // created, and no other sensor's readings stay open in its place.
+            s.rsReadings.reset();
+            return;
+        }
+        if (!*exists) {
             Messages::show(QStringLiteral("The data table for Sensor ") + id + QStringLiteral(" could not be found\r\n") +
                            QStringLiteral("A new table will be created"));
             AddDataTable(s);
-            if (!TableExists(s.databasePath, id)) return;
+            if (checkTable(s.databasePath, id) != true) return;
         }
         openRecordset(s, s.rsReadings, DataTables::readingsQuery(id));
         if (!s.rsReadings->bof() && !s.rsReadings->eof()) s.rsReadings->moveFirst();

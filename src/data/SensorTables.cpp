@@ -6,18 +6,22 @@
 
 namespace Module1 {
 
-bool TableExists(const QString& path, const QString& name)
+std::optional<bool> checkTable(const QString& path, const QString& name)
 {
-    bool found = false;
+    std::optional<bool> found;
     runTrapped(QStringLiteral(" Module1_TableExists"), [&] { found = DataTables::TableExists(path, name); });
     return found;
 }
+
+bool TableExists(const QString& path, const QString& name) { return checkTable(path, name).value_or(false); }
 
 void AddDataTable(Shared& s)
 {
     runTrapped(QStringLiteral(" Module1_AddDataTable"), [&] {
         const QString id = s.rsSensors->text(QStringLiteral("InstrumentID"));
-        if (!TableExists(s.databasePath, id)) {
+        const std::optional<bool> exists = checkTable(s.databasePath, id);
+        if (!exists) return;   // could not be checked (logged): nothing is created or dropped
+        if (!*exists) {
             DataTables::createDataTable(s.db, id);
             return;
         }

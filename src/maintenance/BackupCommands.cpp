@@ -6,6 +6,7 @@
 #include "data/Preferences.h"
 #include "data/SensorData.h"
 #include "maintenance/BusyProgress.h"
+#include "maintenance/ConnectFailure.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/UtilitiesController.h"
 #include "session/Shared.h"
@@ -75,6 +76,18 @@ void UtilitiesController::imgBackup_Click()
 void UtilitiesController::GBackupDB(const QString& folder, const QString& fileName)
 {
     const QDate day = backupDay.isValid() ? backupDay : QDate::currentDate();
+    // A damaged database is never copied over a good backup.
+    const QString damaged = QStringLiteral("Error encountered during backup process of ") + fileName +
+                            QStringLiteral("\r\n\r\nThe database is damaged, so no backup was made: a damaged copy "
+                                           "must not replace a good backup. The backups already in HALYXbackup were "
+                                           "kept; restore the database from one of them.");
+    if (m_s.db.isOpen() && !m_s.db.knownDamage().isEmpty()) {
+        Messages::show(damaged);
+        WriteLog(trapMessage(ErrNo::DatabaseError,
+                             QStringLiteral("The database is damaged: ") + m_s.db.knownDamage().join(QStringLiteral("; ")),
+                             QStringLiteral(" GBackupDB")));
+        return;
+    }
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + fileName + QStringLiteral("..."));
         const QString backupFolder = folder + QStringLiteral("HALYXbackup");
@@ -89,7 +102,11 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
             return;
         }
     } catch (const TwError& e) {
-        Messages::show(QStringLiteral("Error encountered during backup process of ") + fileName);
+        Messages::show(e.storage == StorageKind::Damaged
+                           ? damaged
+                           : QStringLiteral("Error encountered during backup process of ") + fileName +
+                                 QStringLiteral("\r\n\r\n") + e.description +
+                                 QStringLiteral("\r\nNo backup was made; the backups already in HALYXbackup were kept."));
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
         return;
     }
@@ -174,7 +191,19 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
             return false;
         }
     } catch (const TwError& e) {
-        Messages::show(QStringLiteral("Error encountered during restore process"));
+        // Whatever failed, the database file was not touched: the backup is copied and
+        // checked aside, and only a sound copy replaces it.
+        QString why;
+        if (e.number == ErrNo::FileNotFound)
+            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" could not be found.");
+        else if (e.storage == StorageKind::Damaged || e.storage == StorageKind::NoPermission)
+            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" is damaged or cannot be read.");
+        else if (e.number == 3049)
+            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" is not a Tarnwell database.");
+        else
+            why = QStringLiteral("The backup could not be copied: ") + e.description;
+        Messages::show(QStringLiteral("Error encountered during restore process\r\n\r\n") + why +
+                       QStringLiteral("\r\nThe database was not changed."));
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));
         return false;
     }
@@ -190,8 +219,8 @@ void UtilitiesController::reopenDatabase()
     s.db.open(s.databasePath);
     s.connectionString = s.db.connectionString();
     if (!s.db.isOpen()) {
-        Messages::show(QStringLiteral("ERROR: could not connect to database\r\nProgram must exit"),
-                       QStringLiteral("Database connection error"), Messages::Icon::Critical);
+        Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
+                       Messages::Icon::Critical);
         QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
     }
@@ -204,6 +233,8 @@ void UtilitiesController::reopenDatabase()
         QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
     }
+    // The file may be another one now (a restore): its structure is checked again.
+    m_win.checkDatabaseStructure();
     Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
     s.rsConfig->moveFirst();
     Module1::GetPrefs(s);
@@ -216,16 +247,21 @@ void UtilitiesController::reopenDatabase()
 void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)
 {
     // Runs as the program ends. On a big database it shows its progress and may be
-    // cancelled: the database file is replaced only by a finished, checked copy, so a
-    // cancel leaves it exactly as it was (just not compacted).
+    // cancelled; the file is rewritten in place under its lock, so a cancel or a failure
+    // leaves it exactly as it was (just not compacted). A file that is not to be written,
+    // or one another program is using, is left alone: that is logged, not told.
     const bool gui = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    QString skipped;
     try {
+        DatabaseFiles::Compacted done;
         if (gui) {
             BusyProgress busy(nullptr, QStringLiteral("Compacting ") + fileName + QStringLiteral("..."));
-            DatabaseFiles::compact(folder, fileName, busy.hooks(fileHooks));
+            done = DatabaseFiles::compact(folder, fileName, busy.hooks(fileHooks), &skipped);
         } else {
-            DatabaseFiles::compact(folder, fileName, fileHooks);
+            done = DatabaseFiles::compact(folder, fileName, fileHooks, &skipped);
         }
+        if (done == DatabaseFiles::Compacted::Skipped)
+            WriteLog(QStringLiteral("The database was not compacted: ") + skipped + QStringLiteral(" G_CompactDB"));
     } catch (const TwError& e) {
         Messages::show(QStringLiteral("Error compacting ") + fileName);
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));

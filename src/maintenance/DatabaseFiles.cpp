@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace DatabaseFiles {
@@ -31,7 +32,7 @@ constexpr int UnrecognizedDatabase = 3049;
 [[noreturn]] void failSqlite(sqlite3* db, int rc, const QString& what)
 {
     const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    fail(rc ? rc : ErrNo::DatabaseError, what + QStringLiteral(": ") + msg);
+    throw TwError(rc ? rc : ErrNo::DatabaseError, what + QStringLiteral(": ") + msg, storageKindOf(rc));
 }
 
 void step(const Hooks& hooks, Step s)
@@ -158,25 +159,37 @@ void checkOurDatabase(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
     if (!QFileInfo(path).isFile()) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + name);
-    const QString notOurs = name + QStringLiteral(" is not a Tarnwell database, or the file is damaged");
+    const QString notOurs = name + QStringLiteral(" is not a Tarnwell database");
+    QFile readable(path);
+    if (!readable.open(QIODevice::ReadOnly))
+        throw TwError(ErrNo::PermissionDenied, name + QStringLiteral(" cannot be read: ") + readable.errorString(),
+                      StorageKind::NoPermission);
+    readable.close();
     if (!Database::looksLikeSqlite(path)) fail(UnrecognizedDatabase, notOurs);
+    auto damaged = [&](const QString& verdict) {
+        throw TwError(UnrecognizedDatabase, name + QStringLiteral(" is damaged: ") + verdict, StorageKind::Damaged);
+    };
     Connection c;
     c.open(path, SQLITE_OPEN_READONLY);
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(c.db, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK) fail(UnrecognizedDatabase, notOurs);
+    if (sqlite3_prepare_v2(c.db, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK)
+        damaged(QString::fromUtf8(sqlite3_errmsg(c.db)));
     QString verdict;
-    if (sqlite3_step(st) == SQLITE_ROW) verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    else verdict = QString::fromUtf8(sqlite3_errmsg(c.db));
     sqlite3_finalize(st);
-    if (verdict != QLatin1String("ok")) fail(UnrecognizedDatabase, notOurs);
+    if (verdict != QLatin1String("ok")) damaged(verdict);
 
     QSet<QString> tables;
     if (sqlite3_prepare_v2(c.db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK)
-        fail(UnrecognizedDatabase, notOurs);
+        damaged(QString::fromUtf8(sqlite3_errmsg(c.db)));
     while (sqlite3_step(st) == SQLITE_ROW)
         tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
     sqlite3_finalize(st);
     for (const char* t : {"sensors", "configuration", "prefs", "sensordata"})
-        if (!tables.contains(QLatin1String(t))) fail(UnrecognizedDatabase, notOurs);
+        if (!tables.contains(QLatin1String(t)))
+            fail(UnrecognizedDatabase, notOurs + QStringLiteral(" (it has no ") + QLatin1String(t) + QStringLiteral(" table)"));
 }
 
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks)
@@ -280,6 +293,8 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
     if (!out.flush()) fail(PathFileAccessError, QStringLiteral("Cannot write ") + temp.path);
     out.close();
     in.close();
+    // The restored file keeps the permissions of the one it replaces.
+    if (QFileInfo::exists(databasePath)) QFile::setPermissions(temp.path, QFile::permissions(databasePath));
     syncFile(temp.path);
     checkWritten(temp.path, hooks);
     replaceFile(temp.path, databasePath, hooks);
@@ -290,62 +305,95 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
     return true;
 }
 
-bool compact(const QString& folder, const QString& fileName, const Hooks& hooks)
+namespace {
+
+// Whether a file or folder may be written, by its permission bits (which count whoever
+// runs the program, an administrator too) and by the system's answer for this user.
+bool writable(const QString& path, bool folder)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) return false;
+    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return false;
+    return ::access(name.constData(), folder ? (W_OK | X_OK) : W_OK) == 0;
+}
+
+}  // namespace
+
+Compacted compact(const QString& folder, const QString& fileName, const Hooks& hooks, QString* skippedBecause)
 {
     const QString path = folder + fileName;
+    auto skip = [&](const QString& why) {
+        if (skippedBecause) *skippedBecause = why;
+        return Compacted::Skipped;
+    };
+    // A copy left beside the database by an earlier kind of compaction is a leftover.
+    QFile::remove(folder + QStringLiteral("Copy_") + fileName);
+    if (!QFileInfo(path).isFile()) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + fileName);
     if (!Database::looksLikeSqlite(path))
         fail(UnrecognizedDatabase, fileName + QStringLiteral(" is not a database, or the file is damaged"));
-    TempFile copy(folder + QStringLiteral("Copy_") + fileName);
+    // The file is compacted where it is, so it keeps its identity, owner and permissions;
+    // a file or folder that is not to be written is left alone.
+    if (!writable(path, false)) return skip(QStringLiteral("the file is read-only"));
+    if (!writable(QFileInfo(path).absolutePath(), true)) return skip(QStringLiteral("its folder is read-only"));
 
     step(hooks, Step::Write);
-    {
-        Connection src;
-        // Read-only: compaction never writes to the database file itself.
-        src.open(path, SQLITE_OPEN_READONLY);
-        sqlite3_stmt* st = nullptr;
-        int rc = sqlite3_prepare_v2(src.db, "VACUUM INTO ?1", -1, &st, nullptr);
-        if (rc != SQLITE_OK) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
-        const QByteArray target = copy.path.toUtf8();
-        sqlite3_bind_text(st, 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
-        // The copy runs on a worker thread while this thread reports progress: the size of
-        // the copy so far against the size of the database (an estimate: the copy ends
-        // smaller). A cancel interrupts the copy, which is then thrown away.
-        bool cancelled = false;
-        if (hooks.progress) {
-            if (!hooks.progress(0)) {
-                sqlite3_finalize(st);
-                return false;
+    Connection c;
+    c.open(path, SQLITE_OPEN_READWRITE);
+    if (sqlite3_db_readonly(c.db, "main") == 1) return skip(QStringLiteral("the file is read-only"));
+    // VACUUM takes the database's exclusive lock for its whole run and rewrites the file
+    // through its journal: a write of another connection is either in the file before it
+    // starts or waits until it has finished, and a failure or a cancel rolls it all back.
+    // While another connection holds a lock, it does not run at all.
+    sqlite3_busy_timeout(c.db, 200);
+    const qint64 sourceSize = QFileInfo(path).size();
+    int rc = SQLITE_OK;
+    bool cancelled = false;
+    if (hooks.progress) {
+        if (!hooks.progress(0)) return Compacted::Cancelled;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            rc = sqlite3_exec(c.db, "VACUUM", nullptr, nullptr, nullptr);
+            done = true;
+        });
+        // The engine first builds the compacted content aside, then writes it into the file
+        // (keeping the replaced pages in the journal): the first half of the bar is an
+        // estimate from the time taken so far, the second follows the journal.
+        const QString journal = path + QStringLiteral("-journal");
+        const auto start = std::chrono::steady_clock::now();
+        const double expectedBuildMs = 200.0 + double(sourceSize) / (150.0 * 1024 * 1024) * 1000.0;
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            const qint64 journaled = QFileInfo(journal).size();
+            int permille = 0;
+            if (journaled > 0 && sourceSize > 0) {
+                permille = 500 + int(std::min<qint64>(499, journaled * 500 / sourceSize));
+            } else {
+                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                permille = int(std::min(480.0, 500.0 * ms / expectedBuildMs));
             }
-            std::atomic<bool> done{false};
-            std::thread worker([&] {
-                rc = sqlite3_step(st);
-                done = true;
-            });
-            const qint64 sourceSize = QFileInfo(path).size();
-            while (!done) {
-                const qint64 written = QFileInfo(copy.path).size();
-                const int permille = sourceSize > 0 ? int(std::min<qint64>(999, written * 1000 / sourceSize)) : 0;
-                if (!cancelled && !hooks.progress(permille)) {
-                    cancelled = true;
-                    sqlite3_interrupt(src.db);
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            // A cancel stops the work while the compacted content is being built; once it is
+            // being written into the file, the engine finishes that (it is quick).
+            if (!cancelled && !hooks.progress(permille)) {
+                cancelled = true;
+                sqlite3_interrupt(c.db);
             }
-            worker.join();
-        } else {
-            rc = sqlite3_step(st);
         }
-        sqlite3_finalize(st);
-        if (cancelled) return false;
-        if (rc != SQLITE_DONE) failSqlite(src.db, rc, QStringLiteral("Cannot compact"));
+        worker.join();
+    } else {
+        rc = sqlite3_exec(c.db, "VACUUM", nullptr, nullptr, nullptr);
     }
-    if (hooks.failAfterBytes >= 0 && QFileInfo(copy.path).size() > hooks.failAfterBytes)
-        fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + copy.path);
-    syncFile(copy.path);
-    checkWritten(copy.path, hooks);
-    replaceFile(copy.path, path, hooks);
-    copy.keep = true;
-    return true;
+    if (cancelled && rc != SQLITE_OK) return Compacted::Cancelled;
+    if (rc == SQLITE_OK) {
+        if (hooks.progress) hooks.progress(1000);
+        return Compacted::Done;
+    }
+    switch (storageKindOf(rc)) {
+    case StorageKind::Locked: return skip(QStringLiteral("another connection is using the database"));
+    case StorageKind::ReadOnly: return skip(QStringLiteral("the file or its folder is read-only"));
+    default: break;
+    }
+    failSqlite(c.db, rc, QStringLiteral("Cannot compact"));
 }
 
 }  // namespace DatabaseFiles

@@ -27,7 +27,8 @@ struct Hooks {
     std::function<bool(Step)> beforeStep;
     // Called once the new file is written and before it is checked (tests damage it here).
     std::function<void(const QString& path)> afterWrite;
-    // Writing stops with an error once this many bytes are written (-1: never).
+    // Writing stops with an error once this many bytes are written (-1: never; backup and
+    // restore).
     qint64 failAfterBytes = -1;
 };
 
@@ -73,10 +74,17 @@ QString backupFile(const QString& databasePath, const QString& backupFolder, con
 // No connection may be open on the database. Returns false when cancelled.
 bool restore(const QString& backupPath, const QString& databasePath, const Hooks& hooks = {});
 
-// Compacts folder + fileName (folder ends with "/"): writes the compacted copy
-// "Copy_" + fileName beside it, checks it and renames it over the file. No connection may
-// be open on the database.
-// Returns false when cancelled through the progress hook (nothing changed).
-bool compact(const QString& folder, const QString& fileName, const Hooks& hooks = {});
+// Compacts folder + fileName (folder ends with "/") in place, through the engine's own
+// journalled rewrite: the file keeps its identity, owner and permissions, a write of
+// another connection is never lost (it waits, or the compaction does not run), and a
+// failure or a cancel leaves the file as it was. No "Copy_" or journal file is left.
+//
+// Skipped (nothing done, *skippedBecause says why) when the file or its folder is
+// read-only, or another connection holds a lock on the database. Throws TwError when
+// the file is missing or not a database, or the rewrite fails. Only the Write step and
+// progress hooks apply.
+enum class Compacted { Done, Cancelled, Skipped };
+Compacted compact(const QString& folder, const QString& fileName, const Hooks& hooks = {},
+                  QString* skippedBecause = nullptr);
 
 }  // namespace DatabaseFiles

@@ -3,6 +3,7 @@
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "core/Paths.h"
 #include "maintenance/frmSplash.h"
 #include "session/Shared.h"
 #include "widgets/ActionButton.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFormLayout>
@@ -154,6 +156,9 @@ QWidget* UtilitiesController::buildOutputBox()
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
                                       QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_FileDialogContentsView),
                                       [this] { imgHelp_Click(); })));
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgOpenLog"), QStringLiteral("lblOpenLog"),
+                                      QStringLiteral("Open the log"), standardIcon(QStyle::SP_FileIcon),
+                                      [this] { imgOpenLog_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgInternet"), QStringLiteral("Label40"),
                                       QStringLiteral("Visit the Orrisford website"),
                                       standardIcon(QStyle::SP_DriveNetIcon), [this] { imgInternet_Click(); })));
@@ -284,6 +289,23 @@ void UtilitiesController::imgHelp_Click()
         }
         if (!Desktop::openFile(path))
             Messages::show(QStringLiteral("No program could be found to open the Tarnwell manual:\r\n") + path,
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    });
+}
+
+void UtilitiesController::imgOpenLog_Click()
+{
+    runTrapped(QStringLiteral(" imgOpenLog_Click"), [&] {
+        const QString path = Paths::logFilePath();
+        if (!QFile::exists(path)) {
+            Messages::show(QStringLiteral("Tarnwell has logged no errors yet. The log will be\r\n") +
+                               QDir::toNativeSeparators(path),
+                           AppInfo::MessageTitle, Messages::Icon::Information);
+            return;
+        }
+        if (!Desktop::openFile(path))
+            Messages::show(QStringLiteral("No program could be found to open the error log:\r\n") +
+                               QDir::toNativeSeparators(path),
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
     });
 }

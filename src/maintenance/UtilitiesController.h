@@ -52,6 +52,8 @@ public:
     // Report, help and links.
     void imgReport_Click();
     void imgHelp_Click();
+    // Opens the error log with the desktop's program for text files.
+    void imgOpenLog_Click();
     void imgInternet_Click();
 
     frmReport* reportWindow();

@@ -38,11 +38,13 @@ void ReadingsController::rememberBookmark()
         m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
 }
 
-void ReadingsController::leaveReadingsTab()
+bool ReadingsController::leaveReadingsTab()
 {
     // Each step is skipped on failure, as the tab change does.
     ignoringErrors([&] { rememberBookmark(); });
-    ignoringErrors([&] { SaveReadings(); });
+    bool saved = true;
+    ignoringErrors([&] { saved = SaveReadings(); });
+    return saved;
 }
 
 void ReadingsController::enterReadingsTab()

@@ -55,8 +55,10 @@ public:
     void CheckFutureDate();
     // Whether the reading on screen may be saved; on No the reason is on lblError.
     bool ReadingValid();
-    // Writes the reading on screen into the current row (no validation).
-    void SaveReadings();
+    // Writes the reading on screen into the current row (no validation). False when the
+    // database could not take it and the user keeps it on screen: the caller then stops
+    // instead of showing another reading.
+    bool SaveReadings();
     // Whether another reading of the sensor already has this key (the row at the
     // remembered position does not count). Leaves the recordset on the found row.
     bool DupID(const QString& key);
@@ -65,7 +67,8 @@ public:
     // The tab change's Readings side: entering opens the readings and shows the saved
     // (or the last) reading; leaving keeps the bookmark and saves the reading on screen.
     void enterReadingsTab();
-    void leaveReadingsTab();
+    // False when the reading on screen could not be saved and stays on screen.
+    bool leaveReadingsTab();
     // txtRcount := "<position> of <count>".
     void showCount();
 

@@ -79,8 +79,9 @@ void ReadingsController::deleteDateRange()
 {
     Recordset* rs = m_s.rsReadings.get();
     if (!rs || !rs->isOpen()) return;
-    // The reading on screen keeps what was typed if it survives the deletion.
-    SaveReadings();
+    // The reading on screen keeps what was typed if it survives the deletion; when it
+    // cannot be saved and stays on screen, nothing is deleted.
+    if (!SaveReadings()) return;
     const QDate start = m_s.deletion.start;
     const QDate end = m_s.deletion.end;
 

@@ -94,7 +94,7 @@ void ReadingsController::navigate(const QString& tag, const std::function<bool(c
         if (!hasReadings()) return;
         applyPendingPickerEdit();
         if (!ReadingValid()) return;
-        SaveReadings();
+        if (!SaveReadings()) return;
         Recordset& rs = *m_s.rsReadings;
         if (!canMove(rs)) {
             Messages::show(endMessage);

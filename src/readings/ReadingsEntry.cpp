@@ -3,6 +3,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "core/StorageFault.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "session/Shared.h"
@@ -71,8 +72,9 @@ bool ReadingsController::ReadingValid()
     return valid;
 }
 
-void ReadingsController::SaveReadings()
+bool ReadingsController::SaveReadings()
 {
+    bool goOn = true;
     runTrapped(QStringLiteral(" G_SaveReadings"), [&] {
         if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
         // A date or time the user changed but has not finished editing is applied (or
@@ -103,13 +105,18 @@ void ReadingsController::SaveReadings()
         if (rs.isEditing()) ReadingMarks::markChanged(rs);
         try {
             rs.update();
-        } catch (...) {
+        } catch (TwError& e) {
             rs.cancelUpdate();   // a refused write leaves the row as it was
+            if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;
+            throw;
+        } catch (...) {
+            rs.cancelUpdate();
             throw;
         }
         // A reading written: the sensor's alarm levels are evaluated on it.
         if (changed) m_win.readingsChanged();
     });
+    return goOn;
 }
 
 bool ReadingsController::DupID(const QString& key)
@@ -134,7 +141,7 @@ void ReadingsController::imgAddReading_Click()
         if (rs->recordCount() > 0) {
             applyPendingPickerEdit();
             if (!ReadingValid()) return;
-            SaveReadings();
+            if (!SaveReadings()) return;
         }
         const QDateTime now = clock();
         const QDate date = now.date();

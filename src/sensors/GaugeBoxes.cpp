@@ -57,8 +57,7 @@ void SensorRegistry::enterInstallationTab()
 
 void SensorRegistry::optLayout_MouseUp()
 {
-    savefields();
-    fillfields();
+    if (savefields(SaveThen::Refill)) fillfields();
 }
 
 bool SensorRegistry::txtNodeKeyPress(int index, int key, const QString& text)

@@ -83,9 +83,14 @@ void SensorRegistry::AddTypedSensor()
 {
     runTrapped(QStringLiteral(" G_AddTypedSensor"), [&] {
         const QString n = m_s.typedSensorNumber.trimmed();
-        // 1. Show the number and keep the shown sensor's edits.
+        // 1. Show the number and keep the shown sensor's edits; when they cannot be
+        // saved and stay on screen, nothing is added.
+        const QString shown = m_s.currentSensorId();
         cboSensors->setEditText(n);
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) {
+            cboSensors->setEditText(shown);
+            return;
+        }
 
         // 2-4. The number's form.
         const SensorNumber::Check c = SensorNumber::check(n);

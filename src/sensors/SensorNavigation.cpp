@@ -14,10 +14,14 @@
 
 void SensorRegistry::cboSensors_Click()
 {
-    if (m_s.loading) return;
+    if (m_s.loading || !m_s.rsSensors || !m_s.rsSensors->isOpen()) return;
     runTrapped(QStringLiteral(" cboSensors_Click"), [&] {
         const QString shown = m_s.currentSensorId();
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) {
+            // The shown sensor's details stay on screen to be corrected or saved later.
+            cboSensors->setEditText(shown);
+            return;
+        }
         if (!moveToSensor(cboSensors->currentText())) {
             Messages::show(QStringLiteral("Error: Could not find data on the chosen sensor"));
             // Stay with the sensor that was shown, so there is always a current row to save.
@@ -61,7 +65,7 @@ void SensorRegistry::imgNext_Click()
             Messages::show(QStringLiteral("End of sensors"));
             return;
         }
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) return;
         rs.moveNext();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
@@ -76,7 +80,7 @@ void SensorRegistry::imgPrevious_Click()
             Messages::show(QStringLiteral("Start of Sensors"));
             return;
         }
-        savefields();
+        if (!savefields(SaveThen::MoveAway)) return;
         rs.movePrevious();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));

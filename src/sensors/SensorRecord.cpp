@@ -4,6 +4,7 @@
 #include "core/AppInfo.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "core/StorageFault.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
@@ -13,11 +14,37 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRadioButton>
 #include <QTabWidget>
 
 namespace {
 const QString Yes = QStringLiteral("Yes");
+
+// Whether a stored value already equals what savefields would write (numbers compared as
+// numbers, empty as null).
+bool sameAsStored(const QVariant& stored, const QVariant& wanted)
+{
+    const bool wantedEmpty = wanted.isNull() || (wanted.typeId() == QMetaType::QString && wanted.toString().trimmed().isEmpty());
+    if (stored.isNull()) return wantedEmpty;
+    if (wantedEmpty) return false;
+    if (wanted.typeId() == QMetaType::Bool) {
+        bool ok = false;
+        const qlonglong n = stored.toLongLong(&ok);
+        return ok && (n != 0) == wanted.toBool();
+    }
+    switch (stored.typeId()) {
+    case QMetaType::Double: case QMetaType::LongLong: case QMetaType::Int: {
+        bool ok = false;
+        const QString t = wanted.toString().trimmed();
+        double v = QLocale::c().toDouble(t, &ok);
+        if (!ok) v = QLocale::system().toDouble(t, &ok);
+        return ok && v == stored.toDouble();
+    }
+    default:
+        return stored.toString() == wanted.toString();
+    }
+}
 const QString ConfigMissing = QStringLiteral("There was an error accessing the Sensors COnfiguration Table");
 }  // namespace
 
@@ -105,8 +132,16 @@ void SensorRegistry::fillfields()
     // 4. The sensor's type in Configuration.
     bool typeFound = false;
     step([&] {
-        typeFound = findConfiguration(rs->text(QStringLiteral("SensorType")));
-        if (!typeFound) Messages::show(ConfigMissing);
+        const QString type = rs->text(QStringLiteral("SensorType"));
+        typeFound = findConfiguration(type);
+        // Told once per sensor, not at every refill of the same record.
+        const QString id = rs->text(QStringLiteral("InstrumentID"));
+        if (!typeFound && !m_unknownTypeTold.contains(id)) {
+            m_unknownTypeTold.insert(id);
+            Messages::show(ConfigMissing + QStringLiteral("\r\n\r\nSensor ") + id + QStringLiteral(" has the type code \"") +
+                           type + QStringLiteral("\", which the Configuration table does not hold, so its reading "
+                                                 "boxes and charts cannot be set up for it."));
+        }
     });
 
     // 5. Positions and their boxes.
@@ -141,7 +176,7 @@ void SensorRegistry::fillfields()
     });
 }
 
-QString SensorRegistry::refusedBoxMessage() const
+QString SensorRegistry::refusedBoxMessage(SaveThen then) const
 {
     const std::pair<QLineEdit*, const char*> numbers[] = {
         {txtLengthofCable, "Length of cable (m)"},
@@ -150,9 +185,20 @@ QString SensorRegistry::refusedBoxMessage() const
         {txtNumGauges, "Number of gauges"},
         {m_txtNode[1], "the first node position (m)"},
     };
-    auto refusal = [](const QString& typed, const char* what, const char* caption) {
-        return QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed + QStringLiteral("\" is not ") +
-               QLatin1String(what) + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
+    auto refusal = [then](const QString& typed, const char* what, const char* caption) {
+        QString text = QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed +
+                       QStringLiteral("\" is not ") + QLatin1String(what);
+        switch (then) {
+        case SaveThen::Refill:
+            return text + QStringLiteral(", so ") + QLatin1String(caption) +
+                   QStringLiteral(" shows its stored value again; the other details typed were not saved either.");
+        case SaveThen::Close:
+            return text + QStringLiteral(" for ") + QLatin1String(caption) + '.';
+        case SaveThen::Stay:
+        case SaveThen::MoveAway:
+            break;
+        }
+        return text + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
     };
     for (const auto& [box, caption] : numbers) {
         const QString t = box->text().trimmed();
@@ -163,10 +209,11 @@ QString SensorRegistry::refusedBoxMessage() const
     return QString();
 }
 
-void SensorRegistry::savefields()
+bool SensorRegistry::savefields(SaveThen then)
 {
     Recordset* rs = m_s.rsSensors.get();
-    if (!rs || !rs->isOpen() || rs->recordCount() == 0) return;
+    if (!rs || !rs->isOpen() || rs->recordCount() == 0) return true;
+    bool goOn = true;
     runTrapped(QStringLiteral(" G_savefields"), [&] {
         if (!rs->hasCurrentRow()) {
             Messages::show(QStringLiteral("Either you are at the first record or the last record."),
@@ -175,49 +222,70 @@ void SensorRegistry::savefields()
             return;
         }
         // A number box holding text that is not a number refuses the whole save: the row
-        // stays as it was and the boxes keep what was typed, so it can be corrected.
-        const QString refusal = refusedBoxMessage();
-        if (!refusal.isEmpty() && !m_quietSave)
-            Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        // stays as it was. Moving to another sensor stops, so the boxes keep what was
+        // typed and it can be corrected; a refill shows the stored values again.
+        const QString refusal = refusedBoxMessage(then);
+        if (!refusal.isEmpty()) {
+            if (!m_quietSave) Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            if (then == SaveThen::MoveAway) goOn = false;
+        }
         try {
             // Trimmed text; an empty box leaves the column empty (null), as a new row has it.
             auto trimmed = [](QLineEdit* e) {
                 const QString t = e->text().trimmed();
                 return t.isEmpty() ? QVariant() : QVariant(t);
             };
-            rs->setValue(QStringLiteral("DateID"), trimmed(txtDateID));
-            rs->setValue(QStringLiteral("TypeID"), trimmed(txtTypeID));
-            rs->setValue(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
-            rs->setValue(QStringLiteral("Family"), trimmed(txtFamily));
-            rs->setValue(QStringLiteral("LengthofCable"),
+            // Only what differs from the row is written: showing and leaving a sensor
+            // without changing it writes nothing to the database file.
+            auto put = [&](const QString& field, const QVariant& wanted) {
+                if (!sameAsStored(rs->value(field), wanted)) rs->setValue(field, wanted);
+            };
+            put(QStringLiteral("DateID"), trimmed(txtDateID));
+            put(QStringLiteral("TypeID"), trimmed(txtTypeID));
+            put(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
+            put(QStringLiteral("Family"), trimmed(txtFamily));
+            put(QStringLiteral("LengthofCable"),
                          Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
-            rs->setValue(QStringLiteral("Level"), trimmed(txtLevel));
-            rs->setValue(QStringLiteral("Location"), trimmed(txtLocation));
-            rs->setValue(QStringLiteral("Borehole"), trimmed(txtBorehole));
-            rs->setValue(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
-            rs->setValue(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
-            rs->setValue(QStringLiteral("Purpose"), trimmed(txtPurpose));
-            rs->setValue(QStringLiteral("Notes"), trimmed(txtNotes));
-            rs->setValue(QStringLiteral("Stacked"), optStacked->isChecked());
-            rs->setValue(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
-            rs->setValue(QStringLiteral("lengthofgauge"),
+            put(QStringLiteral("Level"), trimmed(txtLevel));
+            put(QStringLiteral("Location"), trimmed(txtLocation));
+            put(QStringLiteral("Borehole"), trimmed(txtBorehole));
+            put(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
+            put(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
+            put(QStringLiteral("Purpose"), trimmed(txtPurpose));
+            put(QStringLiteral("Notes"), trimmed(txtNotes));
+            put(QStringLiteral("Stacked"), optStacked->isChecked());
+            put(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
+            put(QStringLiteral("lengthofgauge"),
                          Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
-            rs->setValue(QStringLiteral("numgauges"), txtNumGauges->text());
-            rs->setValue(QStringLiteral("NodeLocation1"),
+            put(QStringLiteral("numgauges"), txtNumGauges->text());
+            put(QStringLiteral("NodeLocation1"),
                          Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
             CalcNCs();
-            rs->setValue(QStringLiteral("Destroyed"),
+            put(QStringLiteral("Destroyed"),
                          cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
             if (!txtDestructionDate->text().isEmpty())
-                rs->setValue(QStringLiteral("DestructionDate"),
+                put(QStringLiteral("DestructionDate"),
                              RecordText::destructionDateToStore(txtDestructionDate->text()));
             rs->update();
-        } catch (...) {
+        } catch (TwError& e) {
             // Nothing of a refused save may reach the row later (a move would write it).
+            rs->cancelUpdate();
+            if (e.isStorageFault()) {
+                if (m_quietSave || then == SaveThen::Stay) {
+                    // Saves made while typing: the boxes keep what was typed anyway, and
+                    // the next save that leaves the record asks what to do with it.
+                    e.told = m_quietSave;
+                } else if (StorageFault::askKeep(e, QStringLiteral("The sensor's details"))) {
+                    goOn = false;
+                }
+            }
+            throw;
+        } catch (...) {
             rs->cancelUpdate();
             throw;
         }
     });
+    return goOn;
 }
 
 void SensorRegistry::CalcNCs()

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QHash>
 #include <QPixmap>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <array>
@@ -58,7 +59,18 @@ public:
     QString lengthOfGaugeText() const;
 
     void fillfields();
-    void savefields();
+    // What the caller does after savefields; it decides what the user is told when a
+    // value is refused or the database cannot be written.
+    enum class SaveThen {
+        Stay,       // stays on the record (saves while typing, the destroyed flag)
+        MoveAway,   // shows another sensor or adds one: a refused value stops it
+        Refill,     // shows the same sensor again from the database (the tab change)
+        Close,      // the program closes
+    };
+    // Writes the boxes back to the current sensor's row. False when the caller must stop
+    // and leave the boxes as typed: a value was refused (MoveAway), or the save failed
+    // and the user keeps the typed values on screen.
+    bool savefields(SaveThen then = SaveThen::Stay);
     void CalcNCs();
     void SetNodeBoxes();
     // Empties cboSensors and lists every row of the Sensors recordset in order.
@@ -128,8 +140,8 @@ private:
     bool moveToSensor(const QString& id);
     void clearRecordBoxes();
     // What to tell the user when a number or date box holds text the row cannot take
-    // (empty when every box is fine).
-    QString refusedBoxMessage() const;
+    // (empty when every box is fine), worded for what happens next.
+    QString refusedBoxMessage(SaveThen then) const;
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
     void buildAlarmControls();
@@ -204,4 +216,6 @@ private:
     // Saves made while a key is being typed do not tell the user about a refused value
     // (the text is still being typed); the log still records it.
     bool m_quietSave = false;
+    // Sensors whose unknown type code has been told.
+    QSet<QString> m_unknownTypeTold;
 };

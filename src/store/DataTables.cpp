@@ -6,6 +6,7 @@
 #include "store/SqlDialect.h"
 
 #include <QAtomicInt>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -19,24 +20,29 @@ bool TableExists(const QString& path, const QString& name)
     bool found = false;
     bool failed = false;
     QString failure;
+    StorageKind kind = StorageKind::None;
     {
         if (!Database::looksLikeSqlite(path)) {
             failed = true;
             failure = QStringLiteral("Could not find file '") + path + QStringLiteral("'.");
+            kind = QFile::exists(path) ? StorageKind::NoPermission : StorageKind::DiskError;
         } else {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
             db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (!db.open()) {
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(Database::BusyWaitMs));
+            auto note = [&](const QSqlError& e) {
                 failed = true;
-                failure = db.lastError().text();
+                failure = e.text();
+                bool numeric = false;
+                const int code = e.nativeErrorCode().toInt(&numeric);
+                kind = numeric ? storageKindOf(code) : StorageKind::DiskError;
+            };
+            if (!db.open()) {
+                note(db.lastError());
             } else {
                 QSqlQuery q(db);
                 q.setForwardOnly(true);
-                if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
-                    failed = true;
-                    failure = q.lastError().text();
-                }
+                if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) note(q.lastError());
                 while (!failed && q.next()) {
                     const QString t = q.value(0).toString();
                     if (t.startsWith(QLatin1String("MSys"))) continue;
@@ -47,7 +53,9 @@ bool TableExists(const QString& path, const QString& name)
         }
     }
     QSqlDatabase::removeDatabase(conn);
-    if (failed) throw TwError(ErrNo::DatabaseError, failure);
+    // A check that could not be made is a failure, never a "no": the caller must not go
+    // on to create a table that is there.
+    if (failed) throw TwError(ErrNo::DatabaseError, failure, kind);
     return found;
 }
 
@@ -57,7 +65,7 @@ void createDataTable(Database& db, const QString& id)
     const QString tableSql =
         db.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {tmpl}).toString();
     if (tableSql.isEmpty())
-        throw TwError(-1, QStringLiteral("The Microsoft Jet database engine cannot find the input table or query 'sensordata'."));
+        throw TwError(-1, QStringLiteral("The database has no table or query named 'sensordata'."));
 
     // Replace the name in "CREATE TABLE <name>" by the new table's quoted name.
     static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)"),

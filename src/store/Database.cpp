@@ -3,11 +3,28 @@
 #include "store/SqlDialect.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <unistd.h>
+
+StorageKind storageKindOf(int engineCode)
+{
+    switch (engineCode & 0xff) {
+    case SQLITE_READONLY: return StorageKind::ReadOnly;
+    case SQLITE_BUSY: case SQLITE_LOCKED: return StorageKind::Locked;
+    case SQLITE_CORRUPT: case SQLITE_NOTADB: return StorageKind::Damaged;
+    case SQLITE_FULL: return StorageKind::DiskFull;
+    case SQLITE_PERM: case SQLITE_CANTOPEN: case SQLITE_AUTH: return StorageKind::NoPermission;
+    case SQLITE_IOERR: return StorageKind::DiskError;
+    default: return StorageKind::None;
+    }
+}
 
 namespace {
 // The engine's report of a row written (inserted, updated or deleted) through a connection.
@@ -41,10 +58,60 @@ void throwSqlError(const QSqlError& err)
 {
     bool ok = false;
     int code = err.nativeErrorCode().toInt(&ok);
+    const StorageKind kind = ok ? storageKindOf(code) : StorageKind::None;
     if (!ok || code == 0) code = ErrNo::DatabaseError;
     QString text = err.databaseText();
     if (text.isEmpty()) text = err.text();
-    throw TwError(code, text);
+    throw TwError(code, text, kind);
+}
+
+namespace {
+
+std::function<void()>& lockWaitNotice()
+{
+    static std::function<void()> notice;
+    return notice;
+}
+QMutex g_noticeMutex;
+
+// Waits for another connection's lock in short sleeps, for at most BusyWaitMs.
+int waitForLock(void*, int count)
+{
+    constexpr int Step = 10;
+    if (count == 0) {
+        QMutexLocker lock(&g_noticeMutex);
+        if (lockWaitNotice()) lockWaitNotice()();
+    }
+    if (count * Step >= Database::BusyWaitMs) return 0;
+    sqlite3_sleep(Step);
+    return 1;
+}
+
+}  // namespace
+
+void Database::setLockWaitNotice(std::function<void()> notice)
+{
+    QMutexLocker lock(&g_noticeMutex);
+    lockWaitNotice() = std::move(notice);
+}
+
+void useShortLockWait(sqlite3* handle)
+{
+    if (handle) sqlite3_busy_handler(handle, &waitForLock, nullptr);
+}
+
+QString Database::describe(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::NoFile: return QStringLiteral("there is no database file");
+    case OpenFailure::NoPermission: return QStringLiteral("Tarnwell is not allowed to read the database file");
+    case OpenFailure::NotADatabase: return QStringLiteral("the file is not a Tarnwell database");
+    case OpenFailure::Damaged: return QStringLiteral("the database file is damaged");
+    case OpenFailure::Locked: return QStringLiteral("another program is using the database and has locked it");
+    case OpenFailure::Other: return QStringLiteral("the database file could not be opened");
+    case OpenFailure::None: break;
+    }
+    return QString();
 }
 
 Database::Database(QString connectionName) : m_name(std::move(connectionName))
@@ -66,7 +133,26 @@ bool Database::looksLikeSqlite(const QString& path)
 bool Database::open(const QString& path)
 {
     close();
-    if (!QFile::exists(path) || !looksLikeSqlite(path)) return false;
+    m_openFailure = OpenFailure::None;
+    m_openDetail.clear();
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        // A folder that may not be looked into hides the file as well as a missing one.
+        const QFileInfo folder(file.absolutePath());
+        m_openFailure = folder.exists() && !folder.isExecutable() ? OpenFailure::NoPermission : OpenFailure::NoFile;
+        return false;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        m_openFailure = OpenFailure::NoPermission;
+        m_openDetail = f.errorString();
+        return false;
+    }
+    f.close();
+    if (!looksLikeSqlite(path)) {
+        m_openFailure = OpenFailure::NotADatabase;
+        return false;
+    }
     return connectTo(path, true);
 }
 
@@ -83,12 +169,30 @@ bool Database::connectTo(const QString& path, bool readSchema)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
         ok = db.open();
+        QSqlError error = db.lastError();
+        if (ok) {
+            QVariant v = db.driver()->handle();
+            if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+                useShortLockWait(*static_cast<sqlite3* const*>(v.data()));
+        }
         if (ok && readSchema) {
             // A file with a valid header can still be damaged: read the schema once.
             QSqlQuery q(db);
             ok = q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            if (!ok) error = q.lastError();
         }
-        if (!ok) db.close();
+        if (!ok) {
+            bool numeric = false;
+            const int code = error.nativeErrorCode().toInt(&numeric);
+            switch (numeric ? storageKindOf(code) : StorageKind::None) {
+            case StorageKind::Locked: m_openFailure = OpenFailure::Locked; break;
+            case StorageKind::Damaged: m_openFailure = OpenFailure::Damaged; break;
+            case StorageKind::NoPermission: case StorageKind::ReadOnly: m_openFailure = OpenFailure::NoPermission; break;
+            default: m_openFailure = OpenFailure::Other; break;
+            }
+            m_openDetail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+            db.close();
+        }
     }
     if (!ok) {
         QSqlDatabase::removeDatabase(m_name);
@@ -97,6 +201,28 @@ bool Database::connectTo(const QString& path, bool readSchema)
     m_path = path;
     if (sqlite3* h = sqliteHandle()) sqlite3_update_hook(h, &onRowWritten, this);
     return true;
+}
+
+Database::WriteAccess Database::probeWriteAccess()
+{
+    sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
+    if (!h) return WriteAccess::ReadOnlyFile;
+    // The engine opens a file it may not write read-only.
+    if (sqlite3_db_readonly(h, "main") == 1) return WriteAccess::ReadOnlyFile;
+    // Every save keeps a journal beside the file, so the folder must be writable too.
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0) return WriteAccess::ReadOnlyFolder;
+    if (m_transactionDepth > 0) return WriteAccess::Writable;
+    const int rc = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+        return WriteAccess::Writable;
+    }
+    switch (storageKindOf(rc)) {
+    case StorageKind::Locked: return WriteAccess::Locked;
+    case StorageKind::ReadOnly: return WriteAccess::ReadOnlyFile;
+    default: return WriteAccess::Writable;   // anything else shows itself at the first save
+    }
 }
 
 void Database::finalizeStatements()
@@ -117,7 +243,7 @@ sqlite3_stmt* Database::cachedStatement(const QString& sql)
     if (rc != SQLITE_OK || !st) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(h));
         if (st) sqlite3_finalize(st);
-        throw TwError(rc, message);
+        throw TwError(rc, message, storageKindOf(rc));
     }
     m_statements.insert(sql, st);
     return st;
@@ -198,14 +324,26 @@ void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
         const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
-        throw TwError(rc, message);
+        throw TwError(rc, message, storageKindOf(rc));
     }
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
 }
 
+void Database::startStructureCheck(StructureCheck::Done done)
+{
+    if (!isOpen()) return;
+    m_check = std::make_unique<StructureCheck>(m_path, [this, done = std::move(done)](const StructureCheck::Outcome& o) {
+        m_knownDamage = o.problems;
+        if (done) done(o);
+    });
+    m_check->start();
+}
+
 void Database::close()
 {
+    m_check.reset();
+    m_knownDamage.clear();
     finalizeStatements();
     ++m_generation;
     m_tableWrites.clear();
@@ -268,11 +406,11 @@ QVariant Database::scalar(const QString& sql, const QVariantList& binds)
 
 Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_transactionDepth)
 {
-    if (m_level == 0 && lock == Lock::Immediate) {
+    if (m_level == 0) {
+        // Run as plain statements, so a failure keeps the engine's own code.
         QSqlQuery q(m_db.handle());
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) throwSqlError(q.lastError());
-    } else if (m_level == 0) {
-        if (!m_db.handle().transaction()) throwSqlError(m_db.handle().lastError());
+        if (!q.exec(lock == Lock::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
+            throwSqlError(q.lastError());
     } else {
         m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));
     }
@@ -284,7 +422,8 @@ Transaction::~Transaction()
     if (m_done) return;
     --m_db.m_transactionDepth;
     if (m_level == 0) {
-        m_db.handle().rollback();
+        QSqlQuery q(m_db.handle());
+        q.exec(QStringLiteral("ROLLBACK"));
     } else {
         QSqlQuery q(m_db.handle());
         q.exec(QStringLiteral("ROLLBACK TO tw_%1").arg(m_level));
@@ -295,7 +434,8 @@ Transaction::~Transaction()
 void Transaction::commit()
 {
     if (m_level == 0) {
-        if (!m_db.handle().commit()) throwSqlError(m_db.handle().lastError());
+        QSqlQuery q(m_db.handle());
+        if (!q.exec(QStringLiteral("COMMIT"))) throwSqlError(q.lastError());
     } else {
         m_db.execute(QStringLiteral("RELEASE tw_%1").arg(m_level));
     }

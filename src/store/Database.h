@@ -1,4 +1,7 @@
 #pragma once
+#include "core/TwError.h"
+#include "store/StructureCheck.h"
+
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -24,8 +27,35 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Opens an existing database file read-write. Never creates a file: a missing,
-    // unreadable or non-SQLite file leaves the connection closed and returns false.
+    // unreadable or non-SQLite file leaves the connection closed and returns false, and
+    // openFailure() says why.
     bool open(const QString& path);
+
+    enum class OpenFailure { None, NoFile, NoPermission, NotADatabase, Damaged, Locked, Other };
+    OpenFailure openFailure() const { return m_openFailure; }
+    QString openFailureDetail() const { return m_openDetail; }   // the system's or engine's words
+    // "there is no database file", "the file is damaged", ... (lower case, no full stop).
+    static QString describe(OpenFailure failure);
+
+    // Whether the open database can be written, found out by asking the engine and by
+    // taking (and at once giving back) the write lock. Changes nothing.
+    enum class WriteAccess { Writable, ReadOnlyFile, ReadOnlyFolder, Locked };
+    WriteAccess probeWriteAccess();
+
+    // Starts the engine's structural check of the open file in the background (see
+    // StructureCheck); done runs on this thread with the outcome. Closing the connection
+    // stops a check that is still running.
+    void startStructureCheck(StructureCheck::Done done);
+    bool structureCheckRunning() const { return m_check && m_check->running(); }
+    // The damage the last finished check found (empty: none, or not checked yet).
+    const QStringList& knownDamage() const { return m_knownDamage; }
+
+    // How long a statement waits for another connection's lock before it fails as locked:
+    // short, so the window never hangs for long without a word.
+    static constexpr int BusyWaitMs = 1000;
+    // Called (from the waiting thread) when a statement of any connection starts to wait
+    // for a lock; the background check uses it to step aside.
+    static void setLockWaitNotice(std::function<void()> notice);
     // Creates a new, empty database file (used by the set-up tool only).
     bool create(const QString& path);
     void close();
@@ -83,6 +113,10 @@ private:
 
     QString m_name;
     QString m_path;
+    OpenFailure m_openFailure = OpenFailure::None;
+    QString m_openDetail;
+    std::unique_ptr<StructureCheck> m_check;
+    QStringList m_knownDamage;
     int m_transactionDepth = 0;
     QHash<QString, sqlite3_stmt*> m_statements;
     quint64 m_generation = 0;
@@ -117,5 +151,12 @@ private:
 };
 
 // Turns the last error of a query or the connection into a TwError (the engine's own
-// code when it gives one).
+// code when it gives one; a fault of the file itself is marked as a storage fault).
 [[noreturn]] void throwSqlError(const class QSqlError& err);
+
+// The storage fault an engine result code (primary or extended) stands for, if any.
+StorageKind storageKindOf(int engineCode);
+
+// Makes a connection of the engine's own interface wait for locks as the program's
+// connections do (Database::BusyWaitMs).
+void useShortLockWait(sqlite3* handle);

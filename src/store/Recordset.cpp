@@ -102,7 +102,7 @@ void Recordset::loadColumns()
     }
     m_slot = QVector<int>(m_columns.size(), -1);
     if (m_columns.isEmpty())
-        throw TwError(-1, QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '")
+        throw TwError(-1, QStringLiteral("The database has no table or query named '")
                               + m_table + QStringLiteral("'."));
 }
 

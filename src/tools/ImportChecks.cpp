@@ -1,12 +1,49 @@
 #include "tools/ImportChecks.h"
+#include "calc/Numbers.h"
+
+#include <charconv>
 
 namespace ImportChecks {
 
-QString problem(const LoggerReadings::Target& target, const LoggerReadings::Built& reading)
+namespace {
+
+double valueOf(const char* text, int length)
 {
-    // The checks of the readings' values against the sensor type's limits plug in here.
-    Q_UNUSED(target);
-    Q_UNUSED(reading);
+    double v = 0;
+    std::from_chars(text, text + length, v);
+    return v;
+}
+
+QString outside(const QString& what, double value, double low, double high)
+{
+    return what + QStringLiteral(" is ") + Numbers::plain(value) + QStringLiteral(", outside the limits ") +
+           Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high);
+}
+
+}  // namespace
+
+QString problem(const LoggerReadings::Target& t, const LoggerReadings::Built& b)
+{
+    const int gauges = std::clamp(t.gauges, 0, 10);
+    if (t.tempChannel && b.tempChars > MaxFieldLength)
+        return QStringLiteral("the temperature field is %1 characters long").arg(b.tempChars);
+    bool anyGauge = false;
+    for (int k = 0; k < gauges; ++k) {
+        if (b.gaugeChars[k] > MaxFieldLength)
+            return QStringLiteral("the field of gauge %1 is %2 characters long").arg(k + 1).arg(b.gaugeChars[k]);
+        anyGauge = anyGauge || b.gaugeGiven[k];
+    }
+    if (gauges > 0 && !anyGauge) return QStringLiteral("it has a date but no gauge values");
+    // A limit the type does not give (NaN) lets every value pass.
+    if (t.tempChannel && b.tempLen > 0) {
+        const double v = valueOf(b.temp, b.tempLen);
+        if (v < t.tempLow || v > t.tempHigh) return outside(QStringLiteral("the temperature"), v, t.tempLow, t.tempHigh);
+    }
+    for (int k = 0; k < gauges; ++k) {
+        if (b.gaugeLen[k] <= 0) continue;
+        const double v = valueOf(b.gauge[k], b.gaugeLen[k]);
+        if (v < t.low || v > t.high) return outside(QStringLiteral("gauge %1").arg(k + 1), v, t.low, t.high);
+    }
     return QString();
 }
 

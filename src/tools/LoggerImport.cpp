@@ -86,28 +86,44 @@ bool copyAndRead(const QString& dataFolder, const QString& path, QByteArray& dat
 {
     const QString schemaPath = QDir(dataFolder).filePath(SchemaFileName);
     SchemaGuard guard{schemaPath};
+    const QString folderWords = QStringLiteral("The data folder cannot be written");
     {
         QFile::remove(schemaPath);
         QFile schema(schemaPath);
-        if (!schema.open(QIODevice::WriteOnly | QIODevice::Append)) fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), schemaPath);
+        if (!schema.open(QIODevice::WriteOnly | QIODevice::Append))
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
         const QByteArray bytes = LoggerFile::schemaIniBytes();
-        if (schema.write(bytes) != bytes.size()) fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), schemaPath);
+        if (schema.write(bytes) != bytes.size())
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
     }
     if (!FileExists(path)) return false;
     if (tooLarge && QFileInfo(path).size() > LoggerFormats::MaxFileBytes) {
         *tooLarge = true;
         return true;
     }
+    // A chosen file that cannot be read, or is gone by the time it is read, is told as
+    // such (not as a missing working copy).
+    auto sourceError = [&](const QString& detail) {
+        if (!FileExists(path)) fileError(ErrNo::FileNotFound, QStringLiteral("The logger file is no longer there"), path);
+        fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file cannot be read (") + detail + ')', path);
+    };
     const QString copyPath = QDir(dataFolder).filePath(WorkingCopyName);
     // Choosing the working copy itself must not delete it before it is copied.
     if (QFileInfo(path).canonicalFilePath() != QFileInfo(copyPath).canonicalFilePath()) {
-        if (QFile::exists(copyPath) && !QFile::remove(copyPath))
-            fileError(ErrNo::PermissionDenied, QStringLiteral("Permission denied"), copyPath);
-        if (!QFile::copy(path, copyPath)) fileError(ErrNo::FileNotFound, QStringLiteral("File not found"), path);
+        QFile source(path);
+        if (!source.open(QIODevice::ReadOnly)) sourceError(source.errorString());
+        source.close();
+        if (QFile::exists(copyPath) && !QFile::remove(copyPath)) fileError(ErrNo::PermissionDenied, folderWords, copyPath);
+        if (!QFile::copy(path, copyPath)) {
+            QFile::remove(copyPath);
+            if (!FileExists(path)) sourceError(QString());
+            fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file could not be copied into the data folder"), copyPath);
+        }
     }
     QFile copy(copyPath);
-    if (!copy.open(QIODevice::ReadOnly)) fileError(ErrNo::FileNotFound, QStringLiteral("File not found"), copyPath);
+    if (!copy.open(QIODevice::ReadOnly)) sourceError(copy.errorString());
     data = copy.readAll();
+    if (copy.error() != QFileDevice::NoError) sourceError(copy.errorString());
     return true;
 }
 
@@ -176,18 +192,10 @@ QString leadingFixed(QStringView text, int decimals)
         else break;
     }
     if (whole.isEmpty() && frac.isEmpty()) negative = false;
-    // Digits kept, then half to even on the first digit dropped and those after it.
+    // Digits kept, then half away from zero on the first digit dropped, as by hand.
     QString keep = (whole.isEmpty() ? QStringLiteral("0") : whole) + frac.left(decimals).leftJustified(decimals, u'0');
     const QStringView rest = QStringView(frac).mid(std::min<qsizetype>(decimals, frac.size()));
-    bool up = false;
-    if (!rest.isEmpty()) {
-        if (rest[0] > u'5') up = true;
-        else if (rest[0] == u'5') {
-            bool beyond = false;
-            for (qsizetype k = 1; k < rest.size(); ++k) beyond = beyond || rest[k] != u'0';
-            up = beyond || (keep.back().unicode() - u'0') % 2 == 1;
-        }
-    }
+    const bool up = !rest.isEmpty() && rest[0] >= u'5';
     if (up) {
         qsizetype k = keep.size() - 1;
         for (; k >= 0; --k) {

@@ -34,7 +34,8 @@ struct DataFile {
 // Writes "Schema.ini" into the data folder, copies the chosen file to "datafile.txt"
 // there (replacing an earlier copy), reads the copy, and deletes "Schema.ini" again,
 // whatever happens. A path that names no file gives noDataFile. Throws TwError when a
-// file cannot be written or read.
+// file cannot be written or read; its description says which file and why, in words a
+// user understands (it is shown).
 DataFile openDataFile(const QString& dataFolder, const QString& path, const LoggerFile::Progress& progress = {});
 
 // The working copy read in whichever logger format it is (see LoggerFormats). A path that
@@ -65,8 +66,8 @@ struct Reading {
 };
 
 // The leading number of a text ("." as decimal point, 0 when there is none) with a fixed
-// number of decimals, rounded half to even on its decimal digits: "1.235" -> "1.24" at 2,
-// "21.46" -> "21.5" at 1, "-5" -> "-5.00", "abc" -> "0.00".
+// number of decimals, rounded half away from zero on its decimal digits: "1.225" -> "1.23"
+// at 2, "21.25" -> "21.3" at 1, "-5" -> "-5.00", "abc" -> "0.00".
 QString leadingFixed(QStringView text, int decimals);
 
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.

@@ -1,4 +1,5 @@
 #include "tools/LoggerReadings.h"
+#include "core/ErrorLog.h"
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
@@ -91,7 +92,7 @@ struct Statement {
     {
         const QByteArray text = sql.toUtf8();
         const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
-        if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)));
+        if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)), storageKindOf(rc));
     }
     // Steps once; returns SQLITE_ROW or SQLITE_DONE, throws on failure. Leaves it reset.
     int step()
@@ -100,7 +101,7 @@ struct Statement {
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
             const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
             sqlite3_reset(st);
-            throw TwError(rc, message);
+            throw TwError(rc, message, storageKindOf(rc));
         }
         sqlite3_reset(st);
         return rc;
@@ -133,16 +134,8 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
     if (w.size() + decimals + 2 > qsizetype(sizeof keep)) return -1;
     for (char c : w) keep[k++] = c;
     for (int d = 0; d < decimals; ++d) keep[k++] = d < frac.size() ? frac[d] : '0';
-    bool up = false;
-    if (frac.size() > decimals) {
-        const char first = frac[decimals];
-        if (first > '5') up = true;
-        else if (first == '5') {
-            bool beyond = false;
-            for (qsizetype j = decimals + 1; j < frac.size(); ++j) beyond = beyond || frac[j] != '0';
-            up = beyond || (keep[k - 1] - '0') % 2 == 1;
-        }
-    }
+    // Half away from zero on the first digit dropped, as by hand.
+    const bool up = frac.size() > decimals && frac[decimals] >= '5';
     int start = 0;
     if (up) {
         int j = k - 1;
@@ -249,26 +242,35 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     if (!LoggerClock::texts(*seconds + m.offsetSeconds, out.when))
         return QStringLiteral("the date %1 with the clock offset is out of range").arg(quoted(table, date));
 
-    auto number = [&](int field, int decimals, char* buf, int& len, bool emptyGivesZero, const QString& what) {
+    auto number = [&](int field, int decimals, char* buf, int& len, bool emptyGivesZero, const QString& what,
+                      int& chars, bool& given) {
         const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch) : QByteArrayView();
+        chars = int(v.trimmed().size());
+        given = chars > 0;
         if (m.numbers == NumberRule::Leading) {
             if (field < 0 || (!emptyGivesZero && v.trimmed().isEmpty())) { len = 0; return true; }
             len = leadingFixed(v, decimals, buf, 32);
             if (len < 0) { problem = what + QStringLiteral(" is too long"); return false; }
             return true;
         }
-        if (strictFixed(v, decimals, buf, 32, &len) < 0) {
+        const int kind = strictFixed(v, decimals, buf, 32, &len);
+        if (kind < 0) {
             problem = what + QStringLiteral(" is not a number: ") + quoted(table, v);
             return false;
         }
+        given = kind > 0;
         return true;
     };
     out.tempLen = -1;
-    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, false, QStringLiteral("the temperature")))
+    out.tempChars = 0;
+    bool tempGiven = false;
+    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, false, QStringLiteral("the temperature"),
+                                 out.tempChars, tempGiven))
         return problem;
     for (int k = 0; k < t.gauges && k < 10; ++k) {
         const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
-        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], true, QStringLiteral("gauge %1").arg(k + 1)))
+        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], true, QStringLiteral("gauge %1").arg(k + 1),
+                    out.gaugeChars[k], out.gaugeGiven[k]))
             return problem;
     }
     return ImportChecks::problem(t, out);
@@ -348,7 +350,12 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     const int keyLen = int(sensor.size()) + 20;
     Built b;
     const qint64 total = table.rowCount();
-    for (qsizetype r = 0; r < table.rowCount(); ++r) {
+    qsizetype r = 0;
+    // The append is one unit of the log: a failure repeated on many lines is written once.
+    const LogBulkScope logScope(QStringLiteral("import"), [&] {
+        return r < table.rowCount() ? QStringLiteral("line %1").arg(table.line(r)) : QString();
+    });
+    for (; r < table.rowCount(); ++r) {
         if (progress && r % ProgressEvery == 0 && !progress(r, total)) {
             out = Outcome{};
             out.cancelled = true;

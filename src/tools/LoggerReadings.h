@@ -63,6 +63,10 @@ struct Built {
     int tempLen = -1;          // -1: ChannelT not written; 0: stored empty
     char gauge[10][32];
     int gaugeLen[10] = {};     // 0: stored empty
+    // What the fields held before they became stored texts, for the value checks.
+    int tempChars = 0;         // characters of the temperature field (blanks trimmed)
+    int gaugeChars[10] = {};   // characters of each gauge field (blanks trimmed)
+    bool gaugeGiven[10] = {};  // the gauge field held a value (not empty, nor a no-value word)
 };
 
 // Builds the reading of a row; returns why it cannot be stored (empty when it can).
@@ -110,7 +114,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
 QString duplicatesMessage(qint64 count, const QStringList& firstKeys);
 
 // Number texts of a field (exposed for tests): the leading number with a fixed number of
-// decimals, rounded half to even on its decimal digits (as WrenImport::leadingFixed).
+// decimals, rounded half away from zero on its decimal digits (as WrenImport::leadingFixed).
 int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity);
 
 // A strict number: 1 and its text with a fixed number of decimals; 0 for no value (empty,

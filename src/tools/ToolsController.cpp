@@ -82,7 +82,7 @@ void ToolsController::returnToSavedReading()
 void ToolsController::imgDatasheet_Click()
 {
     runTrapped(QStringLiteral(" imgDatasheet_Click"), [&] {
-        m_win.saveReading();
+        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
         // Remember the reading on screen, so closing the datasheet returns to it.
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
             if (m_s.rsReadings->hasCurrentRow()) m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
@@ -147,7 +147,7 @@ QByteArray headOf(const QString& path)
 void ToolsController::imgAddWrenData_Click()
 {
     runTrapped(QStringLiteral(" imgAddWrenData_Click"), [&] {
-        m_win.saveReading();
+        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
@@ -168,7 +168,16 @@ void ToolsController::imgAddWrenData_Click()
                 Messages::Answer::No);
             if (answer != Messages::Answer::Yes) return;
         }
-        OpenDataFile(title, path);
+        try {
+            OpenDataFile(title, path);
+        } catch (const TwError& e) {
+            // A file that cannot be read or is gone, or a data folder that cannot be
+            // written: said so (and logged), nothing imported.
+            WriteLog(trapMessage(e.number, e.description, QStringLiteral(" imgAddWrenData_Click")));
+            Messages::show(e.description + QStringLiteral(".\r\nNothing was imported."), AppInfo::MessageTitle,
+                           Messages::Icon::Exclamation);
+            return;
+        }
         if (m_readCancelled) return;
         if (m_noDataFile) {
             Messages::show(QStringLiteral("There was no data found for this sensor."), QString(),

@@ -5,6 +5,7 @@
 #include "data/AlarmStore.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
+#include "core/StorageFault.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/LoggerImport.h"
@@ -190,11 +191,20 @@ void frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
 
 QString frmDatasheet::Read_Values_From_Grid()
 {
+    m_keepOpen = false;
     runTrapped(QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid"), [&] {
         if (!m_model) return;
         GridWidgets::ProgressWindow progress(this, QStringLiteral("Saving the datasheet..."));
-        m_model->writeBack(progress.progress());
+        try {
+            m_model->writeBack(progress.progress());
+        } catch (TwError& e) {
+            // Nothing of the corrections was stored (one transaction): the user decides
+            // whether the window stays open with them.
+            if (e.isStorageFault()) m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
+            throw;
+        }
     });
+    if (m_keepOpen) return QString();
     ignoringErrors([&] {
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) m_s.rsReadings->close();
     });
@@ -260,21 +270,25 @@ void frmDatasheet::cmdDiscard_Click()
     reject();
 }
 
-void frmDatasheet::Form_Unload()
+bool frmDatasheet::Form_Unload()
 {
-    if (m_unloaded) return;
+    if (m_unloaded) return true;
+    if (m_model && m_model->changed() && !m_discard) {
+        Read_Values_From_Grid();
+        if (m_keepOpen) return false;   // the corrections stay on screen
+    }
     m_unloaded = true;
-    if (m_model && m_model->changed() && !m_discard) Read_Values_From_Grid();
     if (m_discard)
         ignoringErrors([&] {
             if (m_s.rsReadings && m_s.rsReadings->isOpen()) m_s.rsReadings->close();
         });
     m_tools.returnToSavedReading();
+    return true;
 }
 
 void frmDatasheet::done(int r)
 {
-    Form_Unload();
+    if (!Form_Unload()) return;
     WindowPlacement::saveSize(this, QStringLiteral("Datasheet"));
     QDialog::done(r);
 }

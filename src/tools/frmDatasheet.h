@@ -38,7 +38,9 @@ public:
     QString Read_Values_From_Grid();
     void Image1_Click();
     void cmdDiscard_Click();
-    void Form_Unload();
+    // Writes the corrections back; false when they could not be saved and the user keeps
+    // them on screen (the window then stays open).
+    bool Form_Unload();
 
     // Writes the grid to a workbook at path and opens it; false when it was not written.
     bool FlexGridToExcel(const QString& path, const QString& sheetName);
@@ -51,6 +53,7 @@ private:
     ToolsController& m_tools;
     DatasheetModel* m_model = nullptr;
     bool m_unloaded = false;
+    bool m_keepOpen = false;   // the last write-back failed and the user kept the corrections
     bool m_discard = false;
     bool m_sizeRemembered = false;
 };

@@ -4,6 +4,7 @@
 #include "core/Messages.h"
 #include "data/SensorData.h"
 #include "session/Shared.h"
+#include "core/StorageFault.h"
 #include "tools/ColumnMap.h"
 #include "tools/GridWidgets.h"
 #include "tools/LoggerGridModel.h"
@@ -270,7 +271,7 @@ void frmWrenData::cmdAppend_Click()
                                        QString(), Messages::Icon::None, Messages::Buttons::YesNo);
     if (answer == Messages::Answer::Yes) {
         LoggerReadings::Outcome outcome;
-        bool failed = false;
+        QString failure;
         try {
             const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
             const LoggerReadings::Mapping m = mapping();
@@ -295,12 +296,15 @@ void frmWrenData::cmdAppend_Click()
             GridWidgets::ProgressWindow progress(this, QStringLiteral("Appending readings..."));
             outcome = LoggerReadings::append(m_s.db, target, m_model->table(), survey, m, progress.progress());
         } catch (const TwError& e) {
-            failed = true;
             WriteLog(trapMessage(e.number, e.description, QStringLiteral(" frmWrenData.cmdAppend_Click")));
+            failure = e.isStorageFault() ? StorageFault::reason(e.storage) : e.description;
         }
-        if (failed) {
-            Messages::show(QStringLiteral("The readings could not be appended; nothing was stored."), QString(),
-                           Messages::Icon::Exclamation);
+        if (!failure.isNull()) {
+            // The append is one transaction: nothing of it was stored, and the window stays
+            // open with its marks, so it can be tried again.
+            Messages::show(QStringLiteral("The readings could not be appended: ") + failure +
+                               QStringLiteral(".\r\nNothing was stored."),
+                           QString(), Messages::Icon::Exclamation);
             return;
         }
         if (outcome.cancelled) {

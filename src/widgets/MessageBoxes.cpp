@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace MessageBoxes {
 
@@ -55,6 +56,20 @@ public:
         case QMessageBox::Cancel: return Answer::Cancel;
         default: return Answer::Ok;
         }
+    }
+
+    int choose(const QString& text, const QString& shownTitle, Icon icon, const QStringList& choices,
+               int defaultChoice) override
+    {
+        QMessageBox box(toQt(icon), shownTitle, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                        QMessageBox::NoButton, QApplication::activeWindow());
+        std::vector<QPushButton*> buttons;
+        for (const QString& c : choices) buttons.push_back(box.addButton(c, QMessageBox::AcceptRole));
+        if (defaultChoice >= 0 && defaultChoice < int(buttons.size())) box.setDefaultButton(buttons[size_t(defaultChoice)]);
+        box.exec();
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (box.clickedButton() == buttons[i]) return int(i);
+        return -1;   // closed without a choice (Escape)
     }
 
     std::optional<QString> prompt(const QString& question, const QString& shownTitle,

@@ -58,8 +58,9 @@ public:
     // The Readings page.
     // Sets up the reading boxes for the current Configuration row (ConfigureForm).
     virtual void configureReadings() = 0;
-    // Writes the reading on screen into the current row (SaveReadings).
-    virtual void saveReading() = 0;
+    // Writes the reading on screen into the current row (SaveReadings). False when it could
+    // not be saved and the user keeps it on screen: the caller then stops.
+    virtual bool saveReading() = 0;
     // Shows the current reading of the readings recordset and its position.
     virtual void showReading() = 0;
 
@@ -92,6 +93,11 @@ public:
         double peak = 0;
     };
     virtual std::vector<ChartLine> timeChartLines(int tab) = 0;
+
+    // The database file.
+    // Checks the structure of the open database in the background (after the connection
+    // was opened again on another file: a restore); damage found is told.
+    virtual void checkDatabaseStructure() = 0;
 
 protected:
     ~PageHost() = default;

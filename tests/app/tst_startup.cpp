@@ -9,9 +9,12 @@
 #include "store/Database.h"
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QtTest>
@@ -28,6 +31,10 @@ class TestStartup : public QObject {
 
 private slots:
     void init() { TestData::installFresh(); }
+    void cleanup()
+    {
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) QFile::remove(ErrorLog::olderLogPath(n));
+    }
 
     void noSensorsShowsMessageAndZero()
     {
@@ -96,20 +103,25 @@ private slots:
         QCOMPARE(w.shared().currentSensorId(), QString("250401001"));
     }
 
-    void missingOrForeignDatabaseRefusesToStart_data()
+    // A file that is there but cannot be used: the message says why and where Tarnwell
+    // looked, and the file is left as it was.
+    void foreignOrDamagedDatabaseRefusesToStart_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("missing") << QByteArray();
-        QTest::newRow("not a database") << QByteArray("Standard Jet DB, or anything else");
-        QTest::newRow("damaged") << QByteArray("SQLite format 3\0garbage garbage garbage", 40);
+        QTest::addColumn<QString>("why");
+        QTest::newRow("not a database") << QByteArray("Standard Jet DB, or anything else")
+                                        << "The file is not a Tarnwell database.";
+        QTest::newRow("damaged") << QByteArray("SQLite format 3\0garbage garbage garbage", 40)
+                                 << "The database file is damaged (file is not a database).";
+        QTest::newRow("empty file") << QByteArray("") << "The file is not a Tarnwell database.";
     }
-    void missingOrForeignDatabaseRefusesToStart()
+    void foreignOrDamagedDatabaseRefusesToStart()
     {
         QFETCH(QByteArray, content);
-        QFile::remove(Paths::databasePath());
-        if (!content.isEmpty()) {
+        QFETCH(QString, why);
+        {
             QFile f(Paths::databasePath());
-            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write(content);
         }
         ScriptedMessages m;
@@ -118,12 +130,13 @@ private slots:
             w.show();
             QVERIFY(w.connectFailed());
             QCOMPARE(m.script.shown.size(), size_t(1));
-            QCOMPARE(m.script.shown[0].text, QString("ERROR: could not connect to database\r\nProgram must exit"));
+            QCOMPARE(m.script.shown[0].text, "ERROR: could not connect to database\r\n\r\n" + why +
+                                                 "\r\nTarnwell looked for it here:\r\n" + Paths::databasePath() +
+                                                 "\r\n\r\nProgram must exit");
             QCOMPARE(m.script.shown[0].title, QString("Database connection error"));
             QCOMPARE(m.script.shown[0].icon, Messages::Icon::Critical);
         }
-        // Start-up never creates the database.
-        QCOMPARE(QFile::exists(Paths::databasePath()), !content.isEmpty());
+        QCOMPARE(TestEnv::fileHash(Paths::databasePath()), QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
     }
 
     void secondCopyIsTurnedAway()
@@ -177,8 +190,7 @@ private slots:
         const QString msg = trapMessage(13, "Type mismatch", " G_savefields");
         QCOMPARE(msg, QString("Err #13: Type mismatch G_savefields"));
         const QByteArray expected = "\r\n" + QByteArray(89, '*') + "\r\n" +
-                                    QLocale::system().toString(when, QLocale::ShortFormat).toLatin1() +
-                                    " - Err #13: Type mismatch G_savefields\r\n";
+                                    "2011-03-05 14:00:00 - Err #13: Type mismatch G_savefields\r\n";
         QCOMPARE(logEntry(msg, when), expected);
 
         // The first entry creates the file; entries are appended.
@@ -192,6 +204,34 @@ private slots:
         QCOMPARE(log.count(QByteArray(89, '*')), 2);
     }
 
+    // The entry's date-time has a four-digit year and the seconds in every locale: the
+    // program is run in two (the locale is read when a program starts).
+    void logDateTimeInAnyLocale()
+    {
+        const QByteArray child = qgetenv("TARNWELL_LOCALE_CHILD");
+        if (!child.isEmpty()) {
+            QCOMPARE(QLocale::system().name(), QString::fromLatin1(child));
+            QFile::remove(Paths::logFilePath());
+            runTrapped(" G_savefields", [] { throw TwError(13, "Type mismatch"); });
+            const QByteArray log = readLog();
+            static const QRegularExpression stamp("^\\r\\n\\*{89}\\r\\n\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} - Err #13: Type "
+                                                  "mismatch G_savefields\\r\\n$");
+            QVERIFY2(stamp.match(QString::fromLatin1(log)).hasMatch(), log.constData());
+            return;
+        }
+        for (const char* locale : {"en_US", "de_DE"}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LC_ALL", QString::fromLatin1(locale) + ".UTF-8");
+            env.insert("TARNWELL_LOCALE_CHILD", locale);
+            p.setProcessEnvironment(env);
+            p.setProcessChannelMode(QProcess::ForwardedChannels);
+            p.start(QCoreApplication::applicationFilePath(), {"logDateTimeInAnyLocale"});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+        }
+    }
+
     void unwritableLogNeverTroublesTheCaller()
     {
         QDir(Paths::dataFolder()).removeRecursively();
@@ -200,6 +240,97 @@ private slots:
         after = true;
         QVERIFY(after);
         QVERIFY(!QFile::exists(Paths::logFilePath()));
+    }
+
+    // ---- A bounded log ---------------------------------------------------------------------
+
+    // Past its size the log becomes "HALYX_logfile.1.txt", the older files move up one
+    // number and the oldest is dropped; the entry goes into a new file.
+    void logRotatesAtItsSizeKeepingAFewOlderFiles()
+    {
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        };
+        const QString log = Paths::logFilePath();
+        write(log, QByteArray(ErrorLog::RotateAtBytes - 10, 'a'));
+        WriteLog("below the size");
+        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(1)));   // not yet: it was smaller
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) write(ErrorLog::olderLogPath(n), QByteArray::number(n));
+        const QByteArray full = readLog();
+        WriteLog("Err #13: Type mismatch G_savefields");
+        QVERIFY(readLog().startsWith("\r\n" + QByteArray(89, '*') + "\r\n"));
+        QVERIFY(readLog().endsWith(" - Err #13: Type mismatch G_savefields\r\n"));
+        QCOMPARE(readLog().count(QByteArray(89, '*')), 1);
+        auto older = [](int n) {
+            QFile f(ErrorLog::olderLogPath(n));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QCOMPARE(older(1), full);
+        QCOMPARE(older(2), QByteArray("1"));
+        QCOMPARE(older(3), QByteArray("2"));   // "3", the oldest, was dropped
+        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(4)));
+        QCOMPARE(ErrorLog::olderLogPath(1), Paths::dataFolder() + "/HALYX_logfile.1.txt");
+    }
+
+    // A log that cannot be rotated keeps its entries coming and never troubles the caller.
+    void logThatCannotBeRotatedStillWrites()
+    {
+        const QString log = Paths::logFilePath();
+        {
+            QFile f(log);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(ErrorLog::RotateAtBytes, 'a'));
+        }
+        // Where the older files would go there are folders with something in them: no
+        // step of the rotation can be made.
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) QVERIFY(QDir().mkpath(ErrorLog::olderLogPath(n) + "/kept"));
+        QVERIFY(!runTrapped(" G_test", [] { throw TwError(6, "Overflow"); }));
+        QVERIFY(readLog().endsWith(" - Err #6: Overflow G_test\r\n"));
+        QVERIFY(readLog().startsWith("aaaa"));   // nothing was lost either
+        for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) {
+            QVERIFY(QFileInfo(ErrorLog::olderLogPath(n) + "/kept").isDir());
+            QDir(ErrorLog::olderLogPath(n)).removeRecursively();
+        }
+    }
+
+    // Within a bulk operation identical entries are written once, in the order first met;
+    // when the outermost operation ends, one entry per repeated message gives the count
+    // and the first and last key. Different messages, and a single failure, stay as they are.
+    void bulkOperationWritesEachEntryOnce()
+    {
+        QFile::remove(Paths::logFilePath());
+        QString key;
+        {
+            const LogBulkScope pass("calculation pass", [&] { return key; });
+            const QStringList keys{"k1", "k2", "k3", "k4", "k5", "k6"};
+            const QStringList messages{"A", "B", "A", "A", "B", "C"};
+            for (int i = 0; i < keys.size(); ++i) {
+                key = keys[i];
+                if (i == 3) {
+                    // A nested operation (its own items) adds to the outer one's count.
+                    const LogBulkScope inner("import", [] { return QStringLiteral("line 9"); });
+                    WriteLog(messages[i]);
+                    continue;
+                }
+                WriteLog(messages[i]);
+            }
+            QCOMPARE(readLog().count(QByteArray(89, '*')), 3);   // A, B, C so far
+        }
+        const QList<QByteArray> lines = readLog().split('\n');
+        QStringList entries;
+        for (const QByteArray& l : lines)
+            if (l.contains(" - ")) entries << QString::fromLatin1(l.mid(l.indexOf(" - ") + 3)).trimmed();
+        QCOMPARE(entries, (QStringList{"A", "B", "C",
+                                       "The entry \"A\" happened 2 more times in this calculation pass, first key k1, "
+                                       "last key line 9",
+                                       "The entry \"B\" happened 1 more time in this calculation pass, first key k2, "
+                                       "last key k5"}));
+        // Outside any operation every entry is written.
+        WriteLog("A");
+        WriteLog("A");
+        QCOMPARE(readLog().count(QByteArray(89, '*')), 7);
     }
 };
 

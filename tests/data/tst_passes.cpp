@@ -421,8 +421,36 @@ private slots:
             QCOMPARE(num(S75, day(2), QString("Load%1").arg(i)), 77.0);
             QCOMPARE(num(S75, day(2), QString("Disp%1").arg(i)), 77.0);
         }
-        QCOMPARE(logCount(logged), 3);   // one per row
+        // Written once as a single failure is, then how often and for which readings.
+        QCOMPARE(logCount(logged), 1);
+        QCOMPARE(logCount("The entry \"" + logged + "\" happened 2 more times in this calculation pass, first key " +
+                          TestData::readingKey(S75, day(1)) + ", last key " + TestData::readingKey(S75, day(3))),
+                 1);
         QCOMPARE(logCount(" G_GetTemporalData"), 0);
+    }
+
+    // A pass over many readings with an empty k factor writes a bounded log: the failure
+    // once and one line with the count and the first and last reading key, however many
+    // readings there are, at every visit.
+    void repeatedFailureOfAPassIsLoggedOnce()
+    {
+        addSensor(S75);
+        const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
+        TestData::addManyReadings(s->db, S75, 5000, start);
+        s->db.execute(QStringLiteral("UPDATE `%1` SET DoNotPlot = 0").arg(S75));
+        QFile::remove(Paths::logFilePath());
+        QVERIFY(GetTemporalData(*s, inputs(S75, true, "")).completed);
+        const QString log = logText();
+        QCOMPARE(log.count(QString(89, '*')), 2);
+        QCOMPARE(logCount("Err #13: Type mismatch G_SetStackedLoad"), 1);
+        QCOMPARE(logCount("The entry \"Err #13: Type mismatch G_SetStackedLoad\" happened 4999 more times in this "
+                          "calculation pass, first key " + TestData::readingKey(S75, start) + ", last key " +
+                          TestData::readingKey(S75, start.addSecs(4999 * 3600))),
+                 1);
+        QVERIFY(log.size() < 1000);
+        // A second visit adds the same two entries, no more.
+        QVERIFY(GetTemporalData(*s, inputs(S75, true, "")).completed);
+        QCOMPARE(logText().count(QString(89, '*')), 4);
     }
 
     void staggeredDisplacementWithoutGaugeLengthWritesNothing_data()

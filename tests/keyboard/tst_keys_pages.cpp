@@ -52,7 +52,7 @@ private slots:
             << int(frmTarnwell::TabUtilities)
             << QStringList{"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgAlarms", "imgHelp", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
+                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
     }
 
     void tabOrder()

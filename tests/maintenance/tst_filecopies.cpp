@@ -3,6 +3,7 @@
 #include "support/TestEnv.h"
 #include "core/Paths.h"
 #include "core/TwError.h"
+#include "support/FaultyDisk.h"
 #include "maintenance/DatabaseFiles.h"
 #include "store/Database.h"
 
@@ -11,6 +12,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
+#include <optional>
+#include <sys/stat.h>
 
 using DatabaseFiles::Hooks;
 using DatabaseFiles::Step;
@@ -101,7 +104,27 @@ class TestFileCopies : public QObject {
     QString dbPath() const { return Paths::databasePath(); }
     QString backups() const { return Paths::backupFolder(); }
 
+    // Compaction helpers.
+    QString folder() const { return Paths::dataFolder() + '/'; }
+    DatabaseFiles::Compacted compactNow(const Hooks& hooks = {}, QString* why = nullptr)
+    {
+        return DatabaseFiles::compact(folder(), QStringLiteral("TarnwellHALYX.mdb"), hooks, why);
+    }
+    static void thinOut()
+    {
+        auto db = TestData::openDatabase();
+        db->execute(QStringLiteral("DELETE FROM `250475001` WHERE rowid > 100"));
+    }
+    QStringList leftovers() const
+    {
+        QStringList out;
+        for (const QString& f : filesIn(Paths::dataFolder()))
+            if (f.startsWith("Copy_") || f.endsWith("-journal")) out << f;
+        return out;
+    }
+
 private slots:
+    void initTestCase() { FaultyDisk::install(); }
     void init() { TestData::installFresh(); }
 
     void backupNameAndListing()
@@ -251,62 +274,178 @@ private slots:
         QCOMPARE(bytes(dbPath()), dbBytes);
     }
 
-    void compactionShrinksAndKeepsEveryRow()
+    // ---- Compaction: in place, never losing a write, leaving the file's identity -----------
+
+    void compactionShrinksInPlaceKeepingIdentityAndRows()
     {
         addData(5000);
-        {
-            auto db = TestData::openDatabase();
-            db->execute(QStringLiteral("DELETE FROM `250475001` WHERE rowid > 100"));
-        }
+        thinOut();
+        QFile::setPermissions(dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        // A leftover of an older kind of compaction goes too.
+        QFile(folder() + "Copy_TarnwellHALYX.mdb").open(QIODevice::WriteOnly);
         const QStringList before = dump(dbPath());
-        const qint64 sizeBefore = QFileInfo(dbPath()).size();
-        DatabaseFiles::compact(Paths::dataFolder() + '/', QStringLiteral("TarnwellHALYX.mdb"));
-        QVERIFY2(QFileInfo(dbPath()).size() < sizeBefore / 2, "the file did not shrink");
+        struct stat st0 {};
+        QCOMPARE(::stat(QFile::encodeName(dbPath()).constData(), &st0), 0);
+        QCOMPARE(compactNow(), DatabaseFiles::Compacted::Done);
+        struct stat st1 {};
+        QCOMPARE(::stat(QFile::encodeName(dbPath()).constData(), &st1), 0);
+        QVERIFY2(st1.st_size < st0.st_size / 2, "the file did not shrink");
+        QCOMPARE(st1.st_ino, st0.st_ino);     // the same file, rewritten where it is
+        QCOMPARE(st1.st_mode, st0.st_mode);   // its permissions kept
+        QCOMPARE(st1.st_uid, st0.st_uid);
         QCOMPARE(dump(dbPath()), before);
-        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+        QCOMPARE(leftovers(), QStringList());
     }
 
-    void failedCompactionLeavesDatabaseByteIdentical_data() { addFailures(); }
+    // A connection that stays open across the compaction (another program, or a copy of
+    // this one) keeps writing into the same file: nothing it writes before or after is lost.
+    void writesOfAnOpenConnectionSurviveCompaction()
+    {
+        addData(3000);
+        thinOut();
+        Database other(QStringLiteral("other"));
+        QVERIFY(other.open(dbPath()));
+        TestData::addSensor(other, {QStringLiteral("250435010")});   // committed before
+        QCOMPARE(compactNow(), DatabaseFiles::Compacted::Done);
+        TestData::addSensor(other, {QStringLiteral("250435011")});   // committed after, same connection
+        other.close();
+        auto check = TestData::openDatabase(QStringLiteral("check"));
+        QCOMPARE(check->scalar("SELECT count(*) FROM Sensors WHERE InstrumentID IN ('250435010', '250435011')").toInt(), 2);
+        QCOMPARE(check->scalar("SELECT count(*) FROM `250475001`").toInt(), 100);
+    }
+
+    // A write another connection holds (not yet committed) makes the compaction stand
+    // aside: the file is not touched, and the write commits afterwards.
+    void aPendingWriteOfAnotherConnectionSkipsCompaction()
+    {
+        addData(2000);
+        thinOut();
+        Database other(QStringLiteral("other"));
+        QVERIFY(other.open(dbPath()));
+        other.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        other.execute(QStringLiteral("INSERT INTO Prefs (MineID) VALUES ('pending')"));
+        const QByteArray hash = TestEnv::fileHash(dbPath());
+        QString why;
+        QCOMPARE(compactNow({}, &why), DatabaseFiles::Compacted::Skipped);
+        QCOMPARE(why, QString("another connection is using the database"));
+        QCOMPARE(TestEnv::fileHash(dbPath()), hash);
+        other.execute(QStringLiteral("COMMIT"));
+        other.close();
+        auto check = TestData::openDatabase(QStringLiteral("check"));
+        QCOMPARE(check->scalar("SELECT count(*) FROM Prefs WHERE MineID = 'pending'").toInt(), 1);
+        QCOMPARE(leftovers(), QStringList());
+    }
+
+    // A read-only file or folder is left alone (even by an administrator, who could write
+    // it): same bytes, same permissions.
+    void readOnlyFileOrFolderIsNotCompacted_data()
+    {
+        QTest::addColumn<bool>("folderReadOnly");
+        QTest::newRow("file 444") << false;
+        QTest::newRow("folder 555") << true;
+    }
+    void readOnlyFileOrFolderIsNotCompacted()
+    {
+        QFETCH(bool, folderReadOnly);
+        addData(2000);
+        thinOut();
+        const QString target = folderReadOnly ? Paths::dataFolder() : dbPath();
+        const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther |
+                              (folderReadOnly ? QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther : QFile::Permissions());
+        const auto writable = QFile::permissions(target);
+        QVERIFY(QFile::setPermissions(target, readOnly));
+        const QByteArray hash = TestEnv::fileHash(dbPath());
+        const auto mode = QFile::permissions(dbPath());
+        QString why;
+        const auto done = compactNow({}, &why);
+        QFile::setPermissions(target, writable);
+        QCOMPARE(done, DatabaseFiles::Compacted::Skipped);
+        QCOMPARE(why, folderReadOnly ? QString("its folder is read-only") : QString("the file is read-only"));
+        QCOMPARE(TestEnv::fileHash(dbPath()), hash);
+        const auto bits = [](QFile::Permissions p) { return p & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser); };
+        if (!folderReadOnly) QCOMPARE(bits(mode), bits(readOnly));
+    }
+
+    // Whatever fails while the file is rewritten - refused at the start, the disk full
+    // while the replaced pages are journalled, the disk failing to write or to sync the
+    // database - the file is, once the engine has rolled back its journal, byte for byte
+    // what it was, with every row.
+    void failedCompactionLeavesDatabaseByteIdentical_data()
+    {
+        QTest::addColumn<QString>("fileEnding");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<qint64>("after");
+        QTest::newRow("refused before writing") << QString() << -1 << qint64(0);
+        QTest::newRow("disk full while journalling") << "-journal" << int(FaultyDisk::Failure::DiskFull) << qint64(64 * 1024);
+        QTest::newRow("disk write error on the database") << "TarnwellHALYX.mdb" << int(FaultyDisk::Failure::WriteError)
+                                                           << qint64(4096);
+        QTest::newRow("sync fails") << "TarnwellHALYX.mdb" << int(FaultyDisk::Failure::SyncError) << qint64(0);
+    }
     void failedCompactionLeavesDatabaseByteIdentical()
     {
-        QFETCH(Hooks, hooks);
+        QFETCH(QString, fileEnding);
+        QFETCH(int, failure);
+        QFETCH(qint64, after);
         addData(3000);
+        thinOut();
+        const QByteArray hash = TestEnv::fileHash(dbPath());
+        const QStringList rows = dump(dbPath());
         {
-            auto db = TestData::openDatabase();
-            db->execute(QStringLiteral("DELETE FROM `250475001` WHERE rowid > 100"));
+            std::optional<FaultyDisk::Armed> fault;
+            Hooks hooks;
+            if (failure < 0) hooks = failAt(Step::Write);
+            else fault.emplace(FaultyDisk::Fault{fileEnding, after, FaultyDisk::Failure(failure)});
+            QVERIFY_THROWS_EXCEPTION(TwError, compactNow(hooks));
+            if (failure >= 0) QVERIFY(FaultyDisk::refusals() > 0);
         }
-        const QByteArray dbBytes = bytes(dbPath());
-        QVERIFY_THROWS_EXCEPTION(TwError, DatabaseFiles::compact(Paths::dataFolder() + '/',
-                                                                 QStringLiteral("TarnwellHALYX.mdb"), hooks));
-        QCOMPARE(bytes(dbPath()), dbBytes);
-        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+        // The next connection plays back a journal a failed rewrite may have left.
+        { auto db = TestData::openDatabase(QStringLiteral("recover")); db->scalar("SELECT count(*) FROM Sensors"); }
+        QCOMPARE(dump(dbPath()), rows);
+        QCOMPARE(TestEnv::fileHash(dbPath()), hash);
+        QCOMPARE(leftovers(), QStringList());
     }
 
-    void cancelledCompactionLeavesDatabaseByteIdentical()
+    // Cancelled before it starts, the file is as it was. A cancel while it runs stops it
+    // when the compacted content is still being built (the file is then as it was), or
+    // lets it finish once that is being written into the file (the file is then compacted,
+    // with every row); which of the two depends on the moment.
+    void cancelledCompactionLosesNothing_data()
     {
-        addData(5000);
-        const QByteArray dbBytes = bytes(dbPath());
+        QTest::addColumn<int>("cancelAtCall");
+        QTest::newRow("at once") << 1;
+        QTest::newRow("while it runs") << 3;
+    }
+    void cancelledCompactionLosesNothing()
+    {
+        QFETCH(int, cancelAtCall);
+        addData(5000);   // a few hundred pages: a second or so on the slow disk
+        const QByteArray hash = TestEnv::fileHash(dbPath());
+        const QStringList rows = dump(dbPath());
         Hooks hooks;
         int calls = 0;
-        hooks.progress = [&](int) {
-            ++calls;
-            return false;   // the user cancels at the first sight of the progress window
-        };
-        QVERIFY(!DatabaseFiles::compact(Paths::dataFolder() + '/', QStringLiteral("TarnwellHALYX.mdb"), hooks));
-        QVERIFY(calls >= 1);
-        QCOMPARE(bytes(dbPath()), dbBytes);
-        QVERIFY(!QFile::exists(Paths::dataFolder() + "/Copy_TarnwellHALYX.mdb"));
+        hooks.progress = [&](int) { return ++calls < cancelAtCall; };
+        DatabaseFiles::Compacted done;
+        {
+            FaultyDisk::Armed slow({QString(), 0, FaultyDisk::Failure::Slow});
+            done = compactNow(hooks);
+        }
+        if (cancelAtCall == 1) QCOMPARE(done, DatabaseFiles::Compacted::Cancelled);
+        QVERIFY(done != DatabaseFiles::Compacted::Skipped);
+        const bool compacted = done == DatabaseFiles::Compacted::Done;
+        QVERIFY(calls >= cancelAtCall);
+        QCOMPARE(dump(dbPath()), rows);
+        if (!compacted) QCOMPARE(TestEnv::fileHash(dbPath()), hash);
+        QCOMPARE(leftovers(), QStringList());
     }
 
-    void compactionOfADamagedDatabaseChangesNothing()
+    void compactionOfAForeignFileChangesNothing()
     {
         QFile f(dbPath());
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("not a database at all");
         f.close();
         const QByteArray dbBytes = bytes(dbPath());
-        QVERIFY_THROWS_EXCEPTION(TwError, DatabaseFiles::compact(Paths::dataFolder() + '/',
-                                                                 QStringLiteral("TarnwellHALYX.mdb")));
+        QVERIFY_THROWS_EXCEPTION(TwError, compactNow());
         QCOMPARE(bytes(dbPath()), dbBytes);
     }
 };

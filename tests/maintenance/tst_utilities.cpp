@@ -3,6 +3,7 @@
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
 #include "core/Paths.h"
+#include "core/ErrorLog.h"
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmSplash.h"
 #include "readings/ReadingsController.h"
@@ -356,7 +357,9 @@ private slots:
         // Restore: yes; keep the current database first: no.
         m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         click(child<QWidget>(w, "imgRestore"));
-        QCOMPARE(m.script.texts().last(), QString("Error encountered during restore process"));
+        QVERIFY(m.script.texts().last().startsWith("Error encountered during restore process\r\n\r\n"
+                                                   "The backup could not be copied: Disk write failed"));
+        QVERIFY(m.script.texts().last().endsWith("\r\nThe database was not changed."));
         QCOMPARE(m.script.shown.back().title, QString("Tarnwell"));   // the application's title
         QVERIFY(readLog().contains(" G_CompactDB"));
         QCOMPARE(bytes(Paths::databasePath()), before);
@@ -395,7 +398,9 @@ private slots:
         w.selectTab(frmTarnwell::TabUtilities);
         w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Check; };
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb"));
+        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb\r\n\r\n"
+                                                   "Path/File access error (checking)\r\n"
+                                                   "No backup was made; the backups already in HALYXbackup were kept."));
         QVERIFY(readLog().contains(" GBackupDB"));
         QVERIFY(QDir(Paths::backupFolder()).entryList(QDir::Files).isEmpty());
         QCOMPARE(child<QListWidget>(w, "lstFiles")->count(), 0);
@@ -430,6 +435,31 @@ private slots:
         QCOMPARE(m.script.texts().mid(1),
                  (QStringList{"No program could be found to open the Tarnwell manual:\r\n" + manual,
                               "No web browser could be found to open\r\n" + UtilitiesController::WebAddress}));
+    }
+
+    // "Open the log" hands the error log to the desktop's program; before anything was
+    // logged it says where the log will be, and it says so when nothing can open it.
+    void openTheLogGoesToTheDesktop()
+    {
+        ScriptedMessages m;
+        RecordedDesktop d;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        m.script.shown.clear();
+        const QString log = Paths::logFilePath();
+        QFile::remove(log);
+        click(child<QWidget>(w, "lblOpenLog"));
+        QCOMPARE(m.script.texts(), QStringList{"Tarnwell has logged no errors yet. The log will be\r\n" + log});
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+        QVERIFY(d.recorder.requests.isEmpty());
+        WriteLog("Err #6: Overflow G_test");
+        click(child<QWidget>(w, "imgOpenLog"));
+        QCOMPARE(d.recorder.requests, QStringList{log});
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        d.recorder.answer = false;
+        click(child<QWidget>(w, "imgOpenLog"));
+        QCOMPARE(m.script.texts().last(), "No program could be found to open the error log:\r\n" + log);
     }
 
     void aboutWindowShowsTheVersion()
@@ -537,7 +567,7 @@ private slots:
         {
             frmTarnwell w;
             w.show();
-            w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Replace; };
+            w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Write; };
             w.close();
         }
         QCOMPARE(m.script.texts(), QStringList{"Error compacting TarnwellHALYX.mdb"});

@@ -55,9 +55,12 @@ private slots:
         QTest::newRow("blanks") << "   " << "" << "";
         QTest::newRow("trimmed") << " 5.5 " << "5.50" << "5.5";
         QTest::newRow("negative") << "-150.256" << "-150.26" << "-150.3";
-        QTest::newRow("half to even down") << "2.665" << "2.66" << "2.7";
-        QTest::newRow("half to even up") << "2.675" << "2.68" << "2.7";
-        QTest::newRow("temperature half even") << "21.25" << "21.25" << "21.2";
+        // Halves round away from zero, as by hand, on the decimal value typed.
+        QTest::newRow("half up") << "2.665" << "2.67" << "2.7";
+        QTest::newRow("half up, odd") << "2.675" << "2.68" << "2.7";
+        QTest::newRow("temperature half") << "21.25" << "21.25" << "21.3";
+        QTest::newRow("negative half") << "-0.125" << "-0.13" << "-0.1";
+        QTest::newRow("half carries") << "9.995" << "10.00" << "10.0";
         QTest::newRow("leading point") << ".5" << "0.50" << "0.5";
         QTest::newRow("not a number kept") << "12-3" << "12-3" << "12-3";
     }

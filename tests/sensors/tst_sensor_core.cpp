@@ -76,9 +76,10 @@ private slots:
         QTest::newRow("no number") << "abc" << 1.5 << false
                                    << QStringList{"0.75", "1.50", "2.25", "3.00", "3.75", "4.50", "5.25"}
                                    << QStringList{"0.75", "1.50", "2.25", "3.00", "3.75", "4.50"};
-        QTest::newRow("half to even") << "0" << 0.25 << false
-                                      << QStringList{"0.12", "0.24", "0.36", "0.48", "0.60", "0.72", "0.84"}
-                                      << QStringList{"0.12", "0.24", "0.36", "0.48", "0.60", "0.72"};
+        // 0.125 rounds half away from zero to 0.13, and each step adds to that box text.
+        QTest::newRow("half away from zero") << "0" << 0.25 << false
+                                             << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78", "0.91"}
+                                             << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78"};
         QTest::newRow("negative start") << "-1.5" << 1.0 << true << QStringList{"-0.50", "0.50", "1.50"}
                                         << QStringList{"-1", "0.00", "1.00"};
     }
@@ -122,7 +123,7 @@ private slots:
     {
         QCOMPARE(GaugeLayout::twoDecimals("100"), QString("100.00"));
         QCOMPARE(GaugeLayout::twoDecimals("2.675"), QString("2.68"));
-        QCOMPARE(GaugeLayout::twoDecimals("2.665"), QString("2.66"));
+        QCOMPARE(GaugeLayout::twoDecimals("2.665"), QString("2.67"));
         QCOMPARE(GaugeLayout::twoDecimals(""), QString());
         QCOMPARE(GaugeLayout::twoDecimals("x1"), QString("x1"));
     }

@@ -160,10 +160,17 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        QCOMPARE(m.script.texts(), QStringList{"There was an error accessing the Sensors COnfiguration Table"});
+        QCOMPARE(m.script.texts(),
+                 QStringList{"There was an error accessing the Sensors COnfiguration Table\r\n\r\nSensor 250415001 has "
+                             "the type code \"15\", which the Configuration table does not hold, so its reading "
+                             "boxes and charts cannot be set up for it."});
         QCOMPARE(m.script.shown[0].buttons, Messages::Buttons::Ok);
         // The rest of the record is still shown.
         QCOMPARE(w.findChild<QLineEdit*>("txtSensor3")->text(), QString("N12-250415001"));
+        // Showing the same sensor again (a tab change refills it) does not tell it again.
+        w.sensors()->fillfields();
+        w.sensors()->fillfields();
+        QCOMPARE(m.script.shown.size(), size_t(1));
     }
 
     void savesTheEditedBoxes()
@@ -195,7 +202,7 @@ private slots:
         QCOMPARE(s.field(id, "Purpose").toString(), QString("Trial"));
         QCOMPARE(s.field(id, "Notes").toString(), QString("grouted"));
         QCOMPARE(s.field(id, "Family").toString(), QString("HALYX-B"));
-        QCOMPARE(s.field(id, "LengthofCable").toDouble(), 12.34);   // "##0.00", half to even
+        QCOMPARE(s.field(id, "LengthofCable").toDouble(), 12.35);   // "##0.00", half away from zero
         QCOMPARE(s.field(id, "boltkfactor").toDouble(), 210.5);
         QCOMPARE(s.field(id, "lengthofgauge").toDouble(), 0.76);    // "##0.0#"
         QCOMPARE(s.field(id, "NodeLocation1").toDouble(), 1.5);
@@ -268,16 +275,22 @@ private slots:
         QCOMPARE(s.msg.script.shown.size(), size_t(1));
         QVERIFY(s.texts()[0].startsWith("The sensor's details were not saved.\r\n\r\n\"" + bad + "\" is not a "));
         QCOMPARE(s.msg.script.shown[0].icon, Messages::Icon::Exclamation);
-        // Moving on never writes the refused edit into the row.
+        // Next stops at the refused edit: what was typed stays on screen to be corrected,
+        // and never reaches the row.
         s.click("imgNext");
+        QCOMPARE(s.msg.script.shown.size(), size_t(2));
+        QCOMPARE(s.texts()[1], s.texts()[0]);
+        QVERIFY(s.texts()[1].contains(": please correct "));
         QVERIFY(s.field("250475001", "Level").isNull());
         QCOMPARE(s.field("250475001", "boltkfactor").toDouble(), 100.0);
-        QCOMPARE(s.w.shared().currentSensorId(), QString("250475002"));
-        // Corrected, it saves.
-        s.click("imgPrevious");
-        s.setText("txtLevel", "changed");
-        s.reg().savefields();
+        QCOMPARE(s.w.shared().currentSensorId(), QString("250475001"));
+        QCOMPARE(s.text(box), bad);
+        QCOMPARE(s.text("txtLevel"), QString("changed"));
+        // Corrected, it saves and moves on.
+        s.setText(box, "");
+        s.click("imgNext");
         QCOMPARE(s.field("250475001", "Level").toString(), QString("changed"));
+        QCOMPARE(s.w.shared().currentSensorId(), QString("250475002"));
     }
 
     void emptyGaugeLengthStillSaves()

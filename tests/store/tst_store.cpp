@@ -372,9 +372,19 @@ private slots:
         QCOMPARE(Numbers::format(-0.001, "##0.00"), QString("0.00"));
         QCOMPARE(Numbers::format(100, "##0.0#"), QString("100.0"));
         QCOMPARE(Numbers::format(12.25, "##0.0#"), QString("12.25"));
-        QCOMPARE(Numbers::format(2.675, "##0.00"), QString("2.68"));   // decimal value, half to even
-        QCOMPARE(Numbers::format(2.665, "##0.00"), QString("2.66"));
-        QCOMPARE(Numbers::format(0.125, "##0.00"), QString("0.12"));
+        // Halves round away from zero on the decimal value (not its binary neighbour).
+        QCOMPARE(Numbers::format(2.675, "##0.00"), QString("2.68"));
+        QCOMPARE(Numbers::format(2.665, "##0.00"), QString("2.67"));
+        QCOMPARE(Numbers::format(0.125, "##0.00"), QString("0.13"));
+        QCOMPARE(Numbers::format(-0.125, "##0.00"), QString("-0.13"));
+        QCOMPARE(Numbers::format(21.25, "##0.0"), QString("21.3"));
+        QCOMPARE(Numbers::format(-21.25, "##0.0"), QString("-21.3"));
+        QCOMPARE(Numbers::format(0.005, "##0.0#"), QString("0.01"));
+        QCOMPARE(Numbers::format(99.995, "##0.00"), QString("100.00"));
+        QCOMPARE(Numbers::format(-0.004, "##0.00"), QString("0.00"));
+        // The axis rule keeps its banker's rounding.
+        QCOMPARE(Numbers::roundHalfEven(2.665, 2), 2.66);
+        QCOMPARE(Numbers::roundHalfEven(2.675, 2), 2.68);
         QCOMPARE(Numbers::format(1234567.891, "##0.00"), QString("1234567.89"));
         QCOMPARE(Numbers::formatText("", "##0.00"), QString());
         QCOMPARE(Numbers::formatText(" abc ", "##0.00"), QString("abc"));

@@ -4,11 +4,15 @@
 #include "store/DataTables.h"
 #include "store/Database.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 #include <cmath>
+#include <unistd.h>
 
 TestHome::TestHome()
 {
@@ -19,6 +23,41 @@ TestHome::TestHome()
 }
 
 TestHome::~TestHome() { qputenv("HOME", m_oldHome); }
+
+namespace TestEnv {
+
+bool isRoot() { return ::geteuid() == 0; }
+
+int runUnprivileged(const QStringList& functions)
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty()) return -1;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.insert(QStringLiteral("HOME"), QDir::tempPath());
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(QDir::tempPath());
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList args{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                     QStringLiteral("--"), QCoreApplication::applicationFilePath()};
+    args << functions;
+    child.start(setpriv, args);
+    if (!child.waitForStarted(10000)) return -1;
+    child.waitForFinished(300000);
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(&f);
+    return h.result().toHex();
+}
+
+}  // namespace TestEnv
 
 namespace TestData {
 

@@ -38,6 +38,32 @@ public:
     Desktop::Recorder recorder;
 };
 
+namespace TestEnv {
+
+// Whether this process runs as the administrator, who may write read-only files.
+bool isRoot();
+
+// Runs the given test functions of this test program again as an unprivileged user
+// (nobody, through setpriv), each child with a HOME of its own; returns the child's exit
+// code, or -1 when it could not be started. Used where the behaviour depends on file
+// permissions, which do not bind the administrator.
+int runUnprivileged(const QStringList& functions);
+
+// SHA-256 of a file's bytes (empty when it cannot be read).
+QByteArray fileHash(const QString& path);
+
+}  // namespace TestEnv
+
+// In a test function: runs it again as an unprivileged user when this process is the
+// administrator (who may write read-only files), and ends it here with that run's outcome.
+#define TARNWELL_AS_UNPRIVILEGED_USER()                                                                   \
+    if (TestEnv::isRoot()) {                                                                              \
+        const int rc = TestEnv::runUnprivileged({QString::fromLatin1(QTest::currentTestFunction())});   \
+        if (rc < 0) QSKIP("setpriv is not available to run as an unprivileged user");                     \
+        QCOMPARE(rc, 0);                                                                                  \
+        return;                                                                                           \
+    }
+
 namespace TestData {
 
 // Removes the data folder and creates it again with a fresh database (as tarnwell-setup does).

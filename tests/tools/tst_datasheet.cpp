@@ -226,7 +226,7 @@ private slots:
         }));
         QCOMPARE(updates(), 2);   // only the two touched readings
         QCOMPARE(field(Sensor, "Channel1", 1), QString("57.00"));
-        QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.2"));   // half to even
+        QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.3"));   // half away from zero
         QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
         QCOMPARE(field(Sensor, "Plottemporal", 0), QString("0"));
         QCOMPARE(field(Sensor, "PlotSpatial", 0), QString("0"));

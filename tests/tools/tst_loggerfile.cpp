@@ -239,8 +239,11 @@ private slots:
         QTest::newRow("worked values") << "1.234" << "1.23" << "1.2";
         QTest::newRow("temperature") << "21.46" << "21.46" << "21.5";
         QTest::newRow("whole negative") << "-5" << "-5.00" << "-5.0";
-        QTest::newRow("half to even, down") << "2.125" << "2.12" << "2.1";
-        QTest::newRow("half to even, up") << "2.135" << "2.14" << "2.1";
+        // Halves round away from zero, as by hand.
+        QTest::newRow("half, even digit before") << "2.125" << "2.13" << "2.1";
+        QTest::newRow("half, odd digit before") << "2.135" << "2.14" << "2.1";
+        QTest::newRow("temperature half") << "21.25" << "21.25" << "21.3";
+        QTest::newRow("negative half") << "-2.665" << "-2.67" << "-2.7";
         QTest::newRow("above half") << "2.1251" << "2.13" << "2.1";
         QTest::newRow("carry into the whole part") << "9.995" << "10.00" << "10.0";
         QTest::newRow("negative rounding to zero") << "-0.001" << "0.00" << "0.0";

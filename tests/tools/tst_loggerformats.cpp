@@ -2,6 +2,7 @@
 // header-row CSV readers, the dates read from bytes, the number texts, the column map's
 // guesses and the readings a mapped row gives.
 #include "tools/ColumnMap.h"
+#include "tools/ImportChecks.h"
 #include "tools/LoggerClock.h"
 #include "tools/LoggerDates.h"
 #include "tools/LoggerFormats.h"
@@ -172,7 +173,7 @@ private slots:
                                                      "2024-03-05 15:30,20,1.005,,NaN\n")
                                        << int(LoggerClock::Layout::Iso8601)
                                        << QStringList{"123445001 2024/03/05 14:00:00|21.5|1.00|2.00|3.00",
-                                                      "123445001 2024/03/05 15:30:00|20.0|1.00||"};
+                                                      "123445001 2024/03/05 15:30:00|20.0|1.01||"};   // 1.005: half away from zero
         QTest::newRow("day-first dates, CR LF, quoted") << QByteArray("\"Date\",\"Temp\",\"Ch1\",\"Ch2\",\"Ch3\"\r\n"
                                                                       "\"13/03/2024 09:00:00\",\"18\",\"5\",\"6\",\"7\"\r\n")
                                                         << int(LoggerClock::Layout::DayFirst)
@@ -254,7 +255,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("strict");   // "refused" or the text at 2 decimals ("" for no value)
         QTest::newRow("worked") << "1.234" << "1.23";
-        QTest::newRow("half to even") << "2.125" << "2.12";
+        QTest::newRow("half away from zero") << "2.125" << "2.13";
+        QTest::newRow("negative half") << "-2.125" << "-2.13";
         QTest::newRow("carry") << "9.995" << "10.00";
         QTest::newRow("negative zero") << "-0.001" << "0.00";
         QTest::newRow("point first") << "+.5" << "0.50";
@@ -295,6 +297,55 @@ private slots:
         QVERIFY(ColumnMaps::guess(names, {}, 3, false).tempColumn.isEmpty());   // a type without a temperature channel
         QCOMPARE(ColumnMaps::guess({"Time", "SG_1", "SG_2", "Battery"}, {{"2024-03-05 00:00", "1", "2", "12"}}, 2, true).gaugeColumns,
                  (QStringList{"SG_1", "SG_2"}));
+    }
+
+    // The value checks every format's readings pass: the type's limits as for a typed
+    // reading (a limit itself passes, a type without limits has none), absurdly long
+    // fields, a date without any gauge value.
+    void importChecks_data()
+    {
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<QStringList>("gauges");   // as in the file; "NAN" is no value
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("within") << "21.5" << QStringList{"1.5", "-2", "3"} << "";
+        QTest::newRow("at the limits") << "60.0" << QStringList{"-100.00", "100.00", "0"} << "";
+        QTest::newRow("above") << "20" << QStringList{"1", "100.01", "1"} << "gauge 2 is 100.01, outside the limits -100 to 100";
+        QTest::newRow("below") << "20" << QStringList{"-150", "1", "1"} << "gauge 1 is -150, outside the limits -100 to 100";
+        QTest::newRow("temperature") << "-20.5" << QStringList{"1", "1", "1"}
+                                     << "the temperature is -20.5, outside the limits -20 to 60";
+        QTest::newRow("no temperature") << "" << QStringList{"1", "1", "1"} << "";
+        QTest::newRow("some gauges without a value") << "20" << QStringList{"NAN", "3", ""} << "";
+        QTest::newRow("no gauge value") << "20" << QStringList{"NAN", "", ""} << "it has a date but no gauge values";
+        QTest::newRow("long field") << "20" << QStringList{"1", QString(41, '9'), "1"}
+                                    << "the field of gauge 2 is 41 characters long";
+        QTest::newRow("long temperature") << QString(41, '1') << QStringList{"1", "1", "1"}
+                                          << "the temperature field is 41 characters long";
+    }
+    void importChecks()
+    {
+        QFETCH(QString, temp);
+        QFETCH(QStringList, gauges);
+        QFETCH(QString, refusal);
+        // The reading as LoggerReadings::build leaves it: stored texts and what the fields held.
+        Built b;
+        auto put = [](const QString& field, int decimals, char* out, int& len, int& chars, bool* given) {
+            chars = int(field.trimmed().size());
+            const bool value = !field.trimmed().isEmpty() && field != "NAN";
+            if (given) *given = value;
+            len = value ? LoggerReadings::leadingFixed(field.toLatin1(), decimals, out, 32) : 0;
+            if (len < 0) len = 0;
+        };
+        put(temp, 1, b.temp, b.tempLen, b.tempChars, nullptr);
+        for (int k = 0; k < gauges.size(); ++k) put(gauges[k], 2, b.gauge[k], b.gaugeLen[k], b.gaugeChars[k], &b.gaugeGiven[k]);
+        Target t = Sensor;
+        t.low = -100;
+        t.high = 100;
+        t.tempLow = -20;
+        t.tempHigh = 60;
+        QCOMPARE(ImportChecks::problem(t, b), refusal);
+        // Without limits in the type, only the fields themselves are checked.
+        const Target open = Sensor;
+        if (!refusal.contains("characters") && !refusal.contains("no gauge")) QCOMPARE(ImportChecks::problem(open, b), QString());
     }
 
     void refusalSummaryIsOneMessage()

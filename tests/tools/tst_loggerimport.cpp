@@ -2,6 +2,7 @@
 // warning, cancel, empty and missing files, pre-selection, appending, duplicates, the
 // working copy, the layout file and the archive copy.
 #include "support/TestEnv.h"
+#include "support/FaultyDisk.h"
 #include "ModalHelper.h"
 #include "app/frmTarnwell.h"
 #include "core/Paths.h"
@@ -63,6 +64,7 @@ class TestWrenImport : public QObject {
     static void appendNow(frmWrenData* d) { d->cmdAppend->click(); }
 
 private slots:
+    void initTestCase() { FaultyDisk::install(); }
     void init()
     {
         db.reset();
@@ -355,6 +357,120 @@ private slots:
         QVERIFY(closed);
         QCOMPARE(readingCount(), 0);
         QVERIFY(!QDir(dataFile("imports")).exists());
+    }
+
+    // Lines whose values cannot be stored - outside the type's limits, absurdly long, a
+    // date without gauge values - are listed with the other refusals in one summary
+    // before anything is appended; the user decides.
+    void valuesOutsideTheLimitsAreListedBeforeAppending_data()
+    {
+        QTest::addColumn<bool>("appendOthers");
+        QTest::newRow("the others appended") << true;
+        QTest::newRow("nothing appended") << false;
+    }
+    void valuesOutsideTheLimitsAreListedBeforeAppending()
+    {
+        QFETCH(bool, appendOthers);
+        // Type 35: two gauges from -10000 to 10000 and a temperature from -20 to 60.
+        const QString path = writeFile(Sensor + ".txt",
+                                       "2011/03/05 14:00:00,7,2,1,21.5,1.5,2.5\n"
+                                       "2011/03/06 14:00:00,7,2,1,21.5,10000,-10000\n"          // at the limits
+                                       "2011/03/07 14:00:00,7,2,1,21.5,1.5,12000\n"
+                                       "2011/03/08 14:00:00,7,2,1,75.0,1.5,2.5\n"
+                                       "2011/03/09 14:00:00,7,2,1,21.5,1234567890123456789012345678901234567890123,2\n"
+                                       "2011/03/10 14:00:00,7,2,1,21.5,,\n"
+                                       "2011/03/11 14:00:00\n"
+                                       "2011/03/12 14:00:00,7,2,1,,3,4\n");                      // no temperature: fine
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        choose(path);
+        const QByteArray before = TestEnv::fileHash(Paths::databasePath());
+        m.script.answers = {Messages::Answer::Yes, appendOthers ? Messages::Answer::Yes : Messages::Answer::No};
+        bool stillOpen = false;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            appendNow(d);
+            stillOpen = d->isVisible() && d->cmdAppend->isEnabled();
+            if (stillOpen) d->reject();
+        }));
+        QCOMPARE(m.script.texts().at(1), QString("5 selected lines cannot be stored:\r\n"
+                                                 "line 3: gauge 2 is 12000, outside the limits -10000 to 10000\r\n"
+                                                 "line 4: the temperature is 75, outside the limits -20 to 60\r\n"
+                                                 "line 5: gauge 1 is too long\r\n"
+                                                 "line 6: it has a date but no gauge values\r\n"
+                                                 "line 7: it has a date but no gauge values\r\n\r\n"
+                                                 "Append the other 3 readings?"));
+        QCOMPARE(m.script.shown[1].buttons, Messages::Buttons::YesNo);
+        QCOMPARE(m.script.shown[1].icon, Messages::Icon::Exclamation);
+        if (!appendOthers) {
+            QVERIFY(stillOpen);   // back to the marks, nothing stored
+            QCOMPARE(readingCount(), 0);
+            QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
+            return;
+        }
+        QCOMPARE(m.script.texts().last(), "3 records appended to " + Sensor);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT group_concat(ReadingDate, ' ') FROM (SELECT ReadingDate FROM `%1` "
+                                           "ORDER BY FullDate)").arg(Sensor)).toString(),
+                 QString("2011/03/05 2011/03/06 2011/03/12"));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel1 || ' ' || Channel2 FROM `%1` WHERE ReadingDate = '2011/03/06'")
+                                .arg(Sensor)).toString(),
+                 QString("10000.00 -10000.00"));
+    }
+
+    // A failed append (the disk full, injected) stores nothing, says why, keeps the window
+    // open, and leaves no false message about a missing data table behind it.
+    void failedAppendStoresNothing()
+    {
+        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\n2011/03/06 14:00:00,7,2,1,20,1,2\n");
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        choose(path);
+        const QByteArray before = TestEnv::fileHash(Paths::databasePath());
+        bool stillOpen = false;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            {
+                FaultyDisk::Armed full({QStringLiteral("-journal"), 0, FaultyDisk::Failure::DiskFull});
+                appendNow(d);
+            }
+            stillOpen = d->isVisible();
+            d->reject();
+        }));
+        QVERIFY(stillOpen);
+        QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
+                                                "The readings could not be appended: the disk is full.\r\n"
+                                                "Nothing was stored."}));
+        QCOMPARE(readingCount(), 0);
+        QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
+    }
+
+    // A logger file that cannot be read, or a data folder the working copy cannot be
+    // written to, is said so; nothing is imported.
+    void unreadableFileOrFolderIsSaidSo()
+    {
+        TARNWELL_AS_UNPRIVILEGED_USER();
+        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8());
+        for (bool folder : {false, true}) {
+            const QString target = folder ? Paths::dataFolder() : path;
+            const auto was = QFile::permissions(target);
+            QVERIFY(QFile::setPermissions(target, folder ? QFile::ReadOwner | QFile::ExeOwner : QFile::Permissions()));
+            ScriptedMessages m;
+            {
+                frmTarnwell w;
+                w.show();
+                m.script.shown.clear();
+                choose(path);
+                QVERIFY(!runImport(w, [](frmWrenData* d) { d->reject(); }));
+            }
+            QFile::setPermissions(target, was);
+            QCOMPARE(m.script.shown.size(), size_t(1));
+            const QString told = m.script.texts()[0];
+            QVERIFY2(told.startsWith(folder ? "The data folder cannot be written" : "The logger file cannot be read ("), qPrintable(told));
+            QVERIFY(told.endsWith(".\r\nNothing was imported."));
+            QCOMPARE(readingCount(), 0);
+        }
     }
 
     void returnsToTheReadingShownBefore()
