@@ -4,6 +4,7 @@
 #include "maintenance/DatabaseFiles.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
+#include "store/ServerDriver.h"
 #include "store/Migrations.h"
 #include "store/Schema.h"
 
@@ -217,6 +218,49 @@ Result install()
             r.ok = false;
             r.lines << QStringLiteral("Cannot create the database %1: %2").arg(dbPath, error);
         }
+    }
+    return r;
+}
+
+Result setUpServer(const QString& uri, const QString& password)
+{
+    Result r;
+    Database db(QStringLiteral("tarnwell-setup-server"));
+    if (!db.open(uri, password)) {
+        r.ok = false;
+        r.lines << QStringLiteral("Cannot use the database server %1: %2%3")
+                       .arg(ServerAddresses::parse(uri).display.isEmpty() ? uri : ServerAddresses::parse(uri).display,
+                            Database::describe(db.openFailure()),
+                            db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + ')');
+        return r;
+    }
+    try {
+        if (!db.tableExists(QStringLiteral("Sensors"))) {
+            Transaction tx(db);
+            Schema::createFixedTables(db);
+            const Migrations::Result up = Migrations::upgrade(db, {});
+            if (up.outcome == Migrations::Outcome::Failed || up.outcome == Migrations::Outcome::Newer)
+                throw TwError(ErrNo::DatabaseError, up.detail);
+            tx.commit();
+            r.lines << QStringLiteral("Database: %1 (created with the sensor types and preferences)").arg(db.path());
+            return r;
+        }
+        const Migrations::Result up = Migrations::upgrade(db, {});
+        switch (up.outcome) {
+        case Migrations::Outcome::UpToDate:
+            r.lines << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
+            break;
+        case Migrations::Outcome::Upgraded:
+            r.lines << QStringLiteral("Database: %1 (%2)").arg(db.path(), Migrations::logLine(up));
+            break;
+        case Migrations::Outcome::Newer: case Migrations::Outcome::Failed:
+            r.ok = false;
+            r.lines << Migrations::refusalMessage(up, db.path());
+            break;
+        }
+    } catch (const TwError& e) {
+        r.ok = false;
+        r.lines << QStringLiteral("Cannot set up the database on %1: %2").arg(db.path(), e.description);
     }
     return r;
 }

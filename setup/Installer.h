@@ -31,6 +31,12 @@ Result setUp(const Options& options);
 // when a file exists there already.
 bool createDatabase(const QString& path, QString* error = nullptr);
 
+// Makes the database on a server (given by a postgresql:// URI) ready for Tarnwell: the
+// fixed tables, the template and every layout step, in one transaction, when it has none
+// of them; otherwise only the steps it has not had. Running it again changes nothing.
+// password is used where the URI and the usual places (~/.pgpass, PGPASSWORD) give none.
+Result setUpServer(const QString& uri, const QString& password = QString());
+
 // Renders the user manual (built into the set-up tool) to a PDF file at path, replacing
 // an older one only once the new one is complete. Needs a QGuiApplication.
 bool writeManual(const QString& path, QString* error = nullptr);

@@ -16,11 +16,27 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     const QStringList args = app.arguments().mid(1);
+    const QString usage = QStringLiteral(
+        "Usage: tarnwell-setup [--demo]\n"
+        "       tarnwell-setup --server URI\n"
+        "  Creates the data folder and the database when they are missing, and writes the manual.\n"
+        "  --demo        also adds three demonstration sensors to a database that has no sensor.\n"
+        "  --server URI  makes the database on a PostgreSQL server ready for Tarnwell (tables,\n"
+        "                template, every layout step); running it again changes nothing.\n"
+        "                URI: postgresql://user@host:port/dbname (the password from ~/.pgpass\n"
+        "                or PGPASSWORD).\n");
+    if (!args.isEmpty() && args.front() == QLatin1String("--server")) {
+        if (args.size() != 2 || args[1].startsWith(QLatin1String("--"))) {
+            out << usage;
+            return 2;
+        }
+        const Installer::Result r = Installer::setUpServer(args[1]);
+        for (const QString& line : r.lines) out << line << '\n';
+        return r.ok ? 0 : 1;
+    }
     for (const QString& a : args) {
         if (a != QLatin1String("--demo")) {
-            out << "Usage: tarnwell-setup [--demo]\n"
-                   "  Creates the data folder and the database when they are missing, and writes the manual.\n"
-                   "  --demo  also adds three demonstration sensors to a database that has no sensor.\n";
+            out << usage;
             return a == QLatin1String("--help") ? 0 : 2;
         }
     }

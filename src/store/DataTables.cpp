@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/Schema.h"
+#include "store/ServerDriver.h"
 #include "store/SqlDialect.h"
 
 #include <QAtomicInt>
@@ -21,6 +22,13 @@ bool TableExists(const QString& path, const QString& name)
     bool failed = false;
     QString failure;
     StorageKind kind = StorageKind::None;
+    if (ServerAddresses::isServerUri(path)) {
+        Database server(conn);
+        if (!server.open(path))
+            throw TwError(ErrNo::DatabaseError, Database::describe(server.openFailure()) + QStringLiteral(": ") +
+                                                    server.openFailureDetail(), StorageKind::DiskError);
+        return !name.startsWith(QLatin1String("MSys")) && server.tableNames().contains(name);
+    }
     {
         if (!Database::looksLikeSqlite(path)) {
             failed = true;
@@ -61,45 +69,8 @@ bool TableExists(const QString& path, const QString& name)
 
 void createDataTable(Database& db, const QString& id)
 {
-    const QString tmpl = QString::fromLatin1(Schema::TemplateName);
-    const QString tableSql =
-        db.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {tmpl}).toString();
-    if (tableSql.isEmpty())
-        throw TwError(-1, QStringLiteral("The database has no table or query named 'sensordata'."));
-
-    // Replace the name in "CREATE TABLE <name>" by the new table's quoted name.
-    static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const auto m = head.match(tableSql);
-    if (!m.hasMatch()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The template's definition cannot be read"));
-    const QString newTable = QStringLiteral("CREATE TABLE ") + SqlDialect::quoteName(id) + tableSql.mid(m.capturedEnd());
-
-    QSqlQuery iq(db.handle());
-    iq.setForwardOnly(true);
-    if (!iq.prepare(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL")))
-        throwSqlError(iq.lastError());
-    iq.addBindValue(tmpl);
-    if (!iq.exec()) throwSqlError(iq.lastError());
-    QStringList indexSql;
-    static const QRegularExpression idx(
-        QStringLiteral("^\\s*CREATE\\s+(UNIQUE\\s+)?INDEX\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)\\s+ON\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    while (iq.next()) {
-        const QString name = iq.value(0).toString();
-        const QString sql = iq.value(1).toString();
-        const auto im = idx.match(sql);
-        if (!im.hasMatch()) continue;
-        QString suffix = name;
-        if (suffix.startsWith(tmpl, Qt::CaseInsensitive)) suffix = suffix.mid(tmpl.size());
-        indexSql << QStringLiteral("CREATE ") + im.captured(1) + QStringLiteral("INDEX ") +
-                        SqlDialect::quoteName(id + suffix) + QStringLiteral(" ON ") + SqlDialect::quoteName(id) +
-                        sql.mid(im.capturedEnd());
-    }
-    iq.finish();
-
     Transaction tx(db);
-    db.execute(newTable);
-    for (const QString& s : indexSql) db.execute(s);
+    db.createTableLike(id, QString::fromLatin1(Schema::TemplateName));
     // A new table starts with nothing computed, whatever a table of that name had before.
     PassTables::forgetSensor(db, id);
     tx.commit();

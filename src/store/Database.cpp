@@ -1,6 +1,8 @@
 #include "store/Database.h"
 #include "core/TwError.h"
+#include "store/ServerDriver.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -54,10 +56,32 @@ void callTextTest(sqlite3_context* ctx, int, sqlite3_value** argv)
 }
 }  // namespace
 
+namespace {
+// The fault a server's state code (class and code, "08006") stands for.
+StorageKind serverKindOf(const QString& state, QSqlError::ErrorType type)
+{
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")) ||
+        (state.isEmpty() && type == QSqlError::ConnectionError))
+        return StorageKind::DiskError;   // the connection to the server is gone
+    if (state == QLatin1String("42501") || state.startsWith(QLatin1String("28"))) return StorageKind::NoPermission;
+    if (state == QLatin1String("25006")) return StorageKind::ReadOnly;
+    if (state == QLatin1String("53100")) return StorageKind::DiskFull;
+    if (state == QLatin1String("55P03") || state == QLatin1String("40P01")) return StorageKind::Locked;
+    if (state.startsWith(QLatin1String("XX"))) return StorageKind::Damaged;
+    return StorageKind::None;
+}
+}  // namespace
+
 void throwSqlError(const QSqlError& err)
 {
+    const QString native = err.nativeErrorCode();
+    if (native.startsWith(QLatin1String("pg:"))) {
+        QString text = err.databaseText();
+        if (text.isEmpty()) text = err.text();
+        throw TwError(ErrNo::DatabaseError, text.trimmed(), serverKindOf(native.mid(3), err.type()));
+    }
     bool ok = false;
-    int code = err.nativeErrorCode().toInt(&ok);
+    int code = native.toInt(&ok);
     const StorageKind kind = ok ? storageKindOf(code) : StorageKind::None;
     if (!ok || code == 0) code = ErrNo::DatabaseError;
     QString text = err.databaseText();
@@ -109,6 +133,10 @@ QString Database::describe(OpenFailure failure)
     case OpenFailure::Damaged: return QStringLiteral("the database file is damaged");
     case OpenFailure::Locked: return QStringLiteral("another program is using the database and has locked it");
     case OpenFailure::Other: return QStringLiteral("the database file could not be opened");
+    case OpenFailure::BadAddress: return QStringLiteral("the address of the database server is not a valid postgresql:// address");
+    case OpenFailure::NoServer: return QStringLiteral("Tarnwell could not connect to the database server");
+    case OpenFailure::NoPassword: return QStringLiteral("the database server asks for a password");
+    case OpenFailure::NoDriver: return QStringLiteral("the PostgreSQL driver of Qt (libqt6sql6-psql) is not installed");
     case OpenFailure::None: break;
     }
     return QString();
@@ -130,11 +158,12 @@ bool Database::looksLikeSqlite(const QString& path)
     return head == QByteArray("SQLite format 3\0", 16);
 }
 
-bool Database::open(const QString& path)
+bool Database::open(const QString& path, const QString& password)
 {
     close();
     m_openFailure = OpenFailure::None;
     m_openDetail.clear();
+    if (ServerAddresses::isServerUri(path)) return connectServer(path, password);
     const QFileInfo file(path);
     if (!file.exists()) {
         // A folder that may not be looked into hides the file as well as a missing one.
@@ -199,12 +228,77 @@ bool Database::connectTo(const QString& path, bool readSchema)
         return false;
     }
     m_path = path;
+    m_engine = Engine::File;
     if (sqlite3* h = sqliteHandle()) sqlite3_update_hook(h, &onRowWritten, this);
     return true;
 }
 
+bool Database::connectServer(const QString& uri, const QString& password)
+{
+    const ServerAddress a = ServerAddresses::parse(uri);
+    if (!a.valid) {
+        m_openFailure = OpenFailure::BadAddress;
+        return false;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        m_openFailure = OpenFailure::NoDriver;
+        return false;
+    }
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(new ServerDriver(), m_name);
+        db.setDatabaseName(a.database);
+        db.setUserName(a.user);
+        db.setPassword(a.password.isEmpty() ? password : a.password);
+        db.setHostName(a.host);
+        db.setPort(a.port);
+        db.setConnectOptions(a.options);
+        ok = db.open();
+        if (!ok) {
+            const QSqlError e = db.lastError();
+            m_openDetail = (e.databaseText().isEmpty() ? e.driverText() : e.databaseText()).trimmed();
+            const QString state = e.nativeErrorCode().mid(3);
+            if (m_openDetail.contains(QLatin1String("no password supplied")) ||
+                m_openDetail.contains(QLatin1String("password authentication failed")))
+                m_openFailure = OpenFailure::NoPassword;
+            else if (state.startsWith(QLatin1String("28")) || state == QLatin1String("42501"))
+                m_openFailure = OpenFailure::NoPermission;
+            else
+                m_openFailure = OpenFailure::NoServer;
+            db.close();
+        }
+    }
+    if (!ok) {
+        QSqlDatabase::removeDatabase(m_name);
+        return false;
+    }
+    m_path = a.display;
+    m_engine = Engine::Server;
+    return true;
+}
+
+QSqlDatabase Database::serverInner() const
+{
+    if (auto* d = dynamic_cast<ServerDriver*>(handle().driver())) return d->inner();
+    return QSqlDatabase();
+}
+
+void Database::serverExec(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery q(serverInner());
+    if (binds.isEmpty()) {
+        // Not prepared: the server prepares queries and row changes only.
+        if (!q.exec(sql)) throwSqlError(q.lastError());
+        return;
+    }
+    if (!q.prepare(sql)) throwSqlError(q.lastError());
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+}
+
 Database::WriteAccess Database::probeWriteAccess()
 {
+    if (isServer() && isOpen()) return WriteAccess::Writable;   // the server refuses what a user may not do
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return WriteAccess::ReadOnlyFile;
     // The engine opens a file it may not write read-only.
@@ -261,6 +355,8 @@ void Database::noteWrite(const char* table)
 
 void Database::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
 {
+    if (isServer())
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("A test of texts by name is not available on a database server"));
     auto it = m_textTests.find(name.toStdString());
     if (it == m_textTests.end()) {
         sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
@@ -278,6 +374,12 @@ Database::Stamp Database::stamp(const QString& table)
 {
     Stamp s;
     s.generation = m_generation;
+    if (isServer()) {
+        // Other users' changes are not announced: a server's table counts as changed at
+        // every look.
+        s.dataVersion = qint64(++m_serverStamps);
+        return s;
+    }
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return s;
     const auto it = m_tableWrites.find(table.toStdString());
@@ -332,7 +434,7 @@ void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
 
 void Database::startStructureCheck(StructureCheck::Done done)
 {
-    if (!isOpen()) return;
+    if (!isOpen() || isServer()) return;   // the server looks after its own storage
     m_check = std::make_unique<StructureCheck>(m_path, [this, done = std::move(done)](const StructureCheck::Outcome& o) {
         m_knownDamage = o.problems;
         if (done) done(o);
@@ -345,6 +447,8 @@ void Database::close()
     m_check.reset();
     m_knownDamage.clear();
     finalizeStatements();
+    for (Statement* st : m_liveStatements) st->release();
+    m_liveStatements.clear();
     ++m_generation;
     m_tableWrites.clear();
     m_lastTableWrites = nullptr;
@@ -361,6 +465,7 @@ void Database::close()
     }
     QSqlDatabase::removeDatabase(m_name);
     m_path.clear();
+    m_engine = Engine::File;
 }
 
 bool Database::isOpen() const
@@ -407,9 +512,10 @@ QVariant Database::scalar(const QString& sql, const QVariantList& binds)
 Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_transactionDepth)
 {
     if (m_level == 0) {
-        // Run as plain statements, so a failure keeps the engine's own code.
+        // Run as plain statements, so a failure keeps the engine's own code. (A server
+        // locks rows as they are written: there is no write lock to take first.)
         QSqlQuery q(m_db.handle());
-        if (!q.exec(lock == Lock::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
+        if (!q.exec(lock == Lock::Immediate && !db.isServer() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
             throwSqlError(q.lastError());
     } else {
         m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));

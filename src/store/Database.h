@@ -11,13 +11,18 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// The one database connection of a run (an SQLite file, named "TarnwellHALYX.mdb" for
-// continuity with the files users already have). Statements are written in the program's
-// established SQL and translated to SQLite's dialect by SqlDialect before they run.
+// The one database connection of a run: an SQLite file (named "TarnwellHALYX.mdb" for
+// continuity with the files users already have), or a PostgreSQL server given by a
+// connection URI ("postgresql://user@host:port/dbname") for a team sharing its data.
+// Statements are written in the program's established SQL and translated by SqlDialect
+// before they run (on a server, by the connection's own driver: see ServerDriver), so
+// callers never ask which engine they talk to; what differs (table lists, columns, a new
+// data table, row identities) is an operation of this class.
 class Database {
 public:
     // Each Database has its own connection name (a unique one unless given).
@@ -29,9 +34,16 @@ public:
     // Opens an existing database file read-write. Never creates a file: a missing,
     // unreadable or non-SQLite file leaves the connection closed and returns false, and
     // openFailure() says why.
-    bool open(const QString& path);
+    // A server URI (see ServerAddresses::isServerUri) connects to that server instead;
+    // password, when not empty, is used where the URI and the usual places give none.
+    bool open(const QString& path, const QString& password = QString());
 
-    enum class OpenFailure { None, NoFile, NoPermission, NotADatabase, Damaged, Locked, Other };
+    enum class Engine { File, Server };
+    Engine engine() const { return m_engine; }
+    bool isServer() const { return m_engine == Engine::Server; }
+
+    enum class OpenFailure { None, NoFile, NoPermission, NotADatabase, Damaged, Locked, Other,
+                             BadAddress, NoServer, NoPassword, NoDriver };
     OpenFailure openFailure() const { return m_openFailure; }
     QString openFailureDetail() const { return m_openDetail; }   // the system's or engine's words
     // "there is no database file", "the file is damaged", ... (lower case, no full stop).
@@ -61,6 +73,7 @@ public:
     void close();
     bool isOpen() const;
 
+    // The file's path, or the server's URI without its password.
     const QString& path() const { return m_path; }
     QString connectionString() const;
     QSqlDatabase handle() const;
@@ -98,6 +111,32 @@ public:
     };
     Stamp stamp(const QString& table);
 
+    // ---- operations each engine does its own way ----
+    // Whether a table of that name exists (names compare without case).
+    bool tableExists(const QString& name);
+    // Every table of the database, as the program spells them (the engine's and the
+    // connection's own bookkeeping tables left out).
+    QStringList tableNames();
+    struct Column {
+        QString name;
+        QString type;   // as declared in SQLite terms: TEXT, REAL, INTEGER, BOOLEAN, BLOB
+    };
+    // The data columns of a table in order (the server's row identity is not one of them).
+    // Empty when there is no such table.
+    QList<Column> columns(const QString& table);
+    // Creates table name shaped like the template: the same columns, defaults and
+    // indexes (index names taken from the template's, with the new table's name).
+    void createTableLike(const QString& name, const QString& templateName);
+    // Whether a unique index of the table covers exactly this column.
+    bool hasUniqueIndexOn(const QString& table, const QString& column);
+    // The row identity of the row the last INSERT through execute() or a Statement added
+    // (file only; on a server add " RETURNING rowid" to the INSERT).
+    qint64 lastInsertRowId() const;
+
+    // The Statements of this connection, let go when it closes.
+    void adoptStatement(class Statement* st) { m_liveStatements.insert(st); }
+    void dropStatement(class Statement* st) { m_liveStatements.erase(st); }
+
     // Called by the engine for every row written through this connection.
     void noteWrite(const char* table);
 
@@ -109,10 +148,17 @@ public:
 private:
     friend class Transaction;
     bool connectTo(const QString& path, bool readSchema);
+    bool connectServer(const QString& uri, const QString& password);
+    // Runs SQL in the server's own dialect, untranslated (server connections only).
+    void serverExec(const QString& sql, const QVariantList& binds = {});
+    QSqlDatabase serverInner() const;
     void finalizeStatements();
 
     QString m_name;
     QString m_path;
+    Engine m_engine = Engine::File;
+    quint64 m_serverStamps = 0;
+    std::unordered_set<class Statement*> m_liveStatements;
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openDetail;
     std::unique_ptr<StructureCheck> m_check;

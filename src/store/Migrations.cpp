@@ -25,9 +25,7 @@ void createRecordTable(Database& db)
 
 bool hasRecordTable(Database& db)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
-                     {RecordTable})
-               .toInt() > 0;
+    return db.tableExists(RecordTable);
 }
 
 QString loginName()

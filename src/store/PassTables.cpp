@@ -12,33 +12,16 @@ namespace PassTables {
 
 namespace {
 
-bool hasTable(Database& db, const QString& name)
-{
-    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name})
-               .toInt() > 0;
-}
-
 // Tables shaped like a sensor's data table: every one with a reading key, a date and the
 // mark column (the template included).
 QStringList dataTables(Database& db)
 {
-    QStringList names;
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")))
-        throwSqlError(q.lastError());
-    while (q.next()) names << q.value(0).toString();
-    q.finish();
     QStringList out;
-    for (const QString& t : names) {
-        QSqlQuery cols(db.handle());
-        if (!cols.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(t) + ')')) throwSqlError(cols.lastError());
+    for (const QString& t : db.tableNames()) {
         int found = 0;
-        while (cols.next()) {
-            const QString c = cols.value(1).toString();
+        for (const Database::Column& c : db.columns(t))
             for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
-                if (c.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
-        }
+                if (c.name.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
         if (found == 3) out << t;
     }
     return out;
@@ -67,7 +50,7 @@ void create(Database& db)
 
 void forgetSensor(Database& db, const QString& id)
 {
-    if (!hasTable(db, QStringLiteral("PassInputs"))) return;
+    if (!db.tableExists(QStringLiteral("PassInputs"))) return;
     db.execute(QStringLiteral("DELETE FROM PassInputs WHERE SensorID = ?"), {id});
     db.execute(QStringLiteral("DELETE FROM PassPending WHERE SensorID = ?"), {id});
 }

@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,7 +11,6 @@
 #include <QSqlRecord>
 #include <QVarLengthArray>
 #include <algorithm>
-#include <sqlite3.h>
 #include <unordered_set>
 
 namespace {
@@ -86,18 +86,14 @@ void Recordset::loadColumns()
     m_columns.clear();
     m_columnIndex.clear();
     m_affinity.clear();
-    QSqlQuery q(m_db.handle());
-    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(m_table) + ')'))
-        throwSqlError(q.lastError());
-    while (q.next()) {
-        const QString name = q.value(1).toString();
-        const QString type = q.value(2).toString().toUpper();
+    for (const Database::Column& col : m_db.columns(m_table)) {
+        const QString type = col.type.toUpper();
         Affinity a = Affinity::Numeric;
         if (type.contains("BOOL")) a = Affinity::Boolean;
         else if (type.contains("CHAR") || type.contains("CLOB") || type.contains("TEXT") || type.isEmpty())
             a = Affinity::Text;
-        m_columnIndex.insert(name.toLower(), int(m_columns.size()));
-        m_columns << name;
+        m_columnIndex.insert(col.name.toLower(), int(m_columns.size()));
+        m_columns << col.name;
         m_affinity << a;
     }
     m_slot = QVector<int>(m_columns.size(), -1);
@@ -387,10 +383,12 @@ void Recordset::flushEdit()
             names << SqlDialect::quoteName(m_columns[c]) + (mode == Mode::AddNew ? QString() : QStringLiteral(" = ?"));
             marks << QStringLiteral("?");
         }
-        if (mode == Mode::AddNew)
+        if (mode == Mode::AddNew) {
             w.sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
                                    : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
-        else
+            // The server says which row identity it gave the new row.
+            if (m_db.isServer()) w.sql += QStringLiteral(" RETURNING rowid");
+        } else
             w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
     }
     QVarLengthArray<QVariant, 64> values;
@@ -400,13 +398,22 @@ void Recordset::flushEdit()
     m_mode = Mode::None;
     m_edits.clear();
     if (!w.st || w.generation != m_db.generation()) {
-        w.st = m_db.cachedStatement(w.sql);   // throws when it does not prepare
+        w.st.reset();
+        w.st = std::make_unique<Statement>(m_db, w.sql);   // throws when it does not prepare
         w.generation = m_db.generation();
     }
-    execStatement(w.st, values.constData(), int(values.size()));
+    for (int i = 0; i < values.size(); ++i) w.st->bind(i + 1, values[i]);
+    qint64 newId = -1;
+    if (mode == Mode::AddNew && m_db.isServer()) {
+        if (w.st->next()) newId = w.st->integer(0);
+        w.st->reset();
+    } else {
+        w.st->run();
+        if (mode == Mode::AddNew) newId = m_db.lastInsertRowId();
+    }
     if (mode == Mode::AddNew) {
         // A new row joins the end of the set until the next requery, as in ADO.
-        m_ids.push_back(sqlite3_last_insert_rowid(m_db.sqliteHandle()));
+        m_ids.push_back(newId);
         m_pos = qint64(m_ids.size()) - 1;
     } else {
         auto it = m_cache.find(m_ids[size_t(m_pos)]);

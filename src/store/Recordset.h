@@ -9,7 +9,7 @@
 #include <vector>
 
 class Database;
-struct sqlite3_stmt;
+class Statement;
 
 // An updatable cursor over one table, opened on the program's SQL text ("SELECT * FROM t
 // WHERE ... ORDER BY ..."). It keeps the row identities of the selection in order and
@@ -138,7 +138,7 @@ private:
     // column), prepared once per connection.
     struct WriteStatement {
         QString sql;
-        sqlite3_stmt* st = nullptr;
+        std::shared_ptr<Statement> st;
         quint64 generation = 0;
     };
     QHash<QByteArray, WriteStatement> m_writeStatements;

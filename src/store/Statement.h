@@ -1,24 +1,27 @@
 #pragma once
 #include <QByteArrayView>
 #include <QString>
+#include <QVariant>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 
 class Database;
 struct sqlite3_stmt;
 
-// One statement of the connection prepared through the engine's own interface, run as
-// often as needed: the fast path for work over every reading of a sensor (the calculation
-// passes, the columns a chart draws, the spreadsheet export), where going through Qt SQL
-// and a QVariant per value costs more than the database itself.
+// One statement of the connection prepared once and run as often as needed: the fast path
+// for work over every reading of a sensor (the calculation passes, the columns a chart
+// draws, the spreadsheet export), where going through Qt SQL and a QVariant per value
+// costs more than the database itself. On the file it runs through SQLite's own interface;
+// on a server through the connection (translated into the server's dialect).
 //
-// The SQL is the engine's own (not translated from the program's established texts), so
-// callers keep to what every engine understands: plain SELECT / UPDATE / INSERT / DELETE
-// with "?" placeholders and quoted names. Placeholders are numbered from 1, result columns
-// from 0.
+// The SQL is SQLite's (not translated from the program's established texts), so callers
+// keep to plain SELECT / UPDATE / INSERT / DELETE with "?" placeholders and quoted names.
+// Placeholders are numbered from 1, result columns from 0.
 //
-// A statement belongs to its connection and must not outlive it. Failures throw TwError
-// with the engine's code and message.
+// A statement belongs to its connection; when the connection closes first, the statement
+// is let go and any further use fails. Failures throw TwError with the engine's code and
+// message.
 class Statement {
 public:
     Statement(Database& db, const QString& sql);
@@ -33,6 +36,8 @@ public:
     void bind(int index, const QString& value);
     // UTF-8 text; the bytes are copied.
     void bindUtf8(int index, QByteArrayView value);
+    // Null, integer (and yes/no), double, bytes or text, as the value holds.
+    void bind(int index, const QVariant& value);
 
     // Steps a query to its next row: true while there is one. After the last row the
     // statement is reset, ready to run again (with the same bindings).
@@ -55,11 +60,17 @@ public:
     QByteArrayView utf8(int column) const;
     QString text(int column) const;
 
+    // Lets the engine's statement go (the connection is closing).
+    void release();
+
 private:
     [[noreturn]] void fail(int rc) const;
+    void requireLive() const;
+    struct Server;
 
     Database& m_db;
     sqlite3_stmt* m_st = nullptr;
+    std::unique_ptr<Server> m_server;
 };
 
 // A test on one text that the connection's SQL can call by name: "name(column)" is 1 where

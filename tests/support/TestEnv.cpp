@@ -59,19 +59,69 @@ QByteArray fileHash(const QString& path)
 
 }  // namespace TestEnv
 
+namespace TestServer {
+
+bool wanted() { return qEnvironmentVariable("TARNWELL_TEST_ENGINE") == QLatin1String("server"); }
+
+bool required() { return qEnvironmentVariable("TARNWELL_TEST_SERVER_REQUIRED") == QLatin1String("1"); }
+
+QString uri() { return QStringLiteral("postgresql://"); }
+
+QString unavailableReason()
+{
+    static const QString reason = [] {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            return QStringLiteral("Qt's PostgreSQL driver is not installed; scripts/install-deps installs it");
+        if (qEnvironmentVariableIsEmpty("PGHOST") && qEnvironmentVariableIsEmpty("PGPORT") &&
+            qEnvironmentVariableIsEmpty("PGDATABASE"))
+            return QStringLiteral("no PGHOST/PGPORT/PGDATABASE set; scripts/test starts a throw-away server "
+                                  "with pg_virtualenv");
+        QString why;
+        {
+            QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-probe"));
+            if (!pg.open()) why = QStringLiteral("the server does not answer: ") + pg.lastError().text();
+            pg.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("test-server-probe"));
+        return why;
+    }();
+    return reason;
+}
+
+}  // namespace TestServer
+
 namespace TestData {
+
+QString databaseTarget() { return TestServer::wanted() ? TestServer::uri() : Paths::databasePath(); }
 
 void installFresh()
 {
     QDir(Paths::dataFolder()).removeRecursively();
     const Installer::Result r = Installer::install();
     if (!r.ok) qFatal("set-up failed: %s", qPrintable(r.lines.join('\n')));
+    if (!TestServer::wanted()) return;
+    {
+        // Every table of the last test goes, with the schema that holds them.
+        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-reset"));
+        if (!pg.open()) qFatal("cannot reach the test server: %s", qPrintable(pg.lastError().text()));
+        QSqlQuery q(pg);
+        if (!q.exec(QStringLiteral("SET client_min_messages = warning")) ||
+            !q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) || !q.exec(QStringLiteral("CREATE SCHEMA public")))
+            qFatal("cannot empty the test server: %s", qPrintable(q.lastError().text()));
+        q.finish();
+        pg.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-server-reset"));
+    const Installer::Result s = Installer::setUpServer(TestServer::uri());
+    if (!s.ok) qFatal("server set-up failed: %s", qPrintable(s.lines.join('\n')));
 }
 
 std::unique_ptr<Database> openDatabase(const QString& connectionName)
 {
     auto db = std::make_unique<Database>(connectionName);
-    if (!db->open(Paths::databasePath())) qFatal("cannot open the test database");
+    if (!db->open(databaseTarget()))
+        qFatal("cannot open the test database: %s %s", qPrintable(Database::describe(db->openFailure())),
+               qPrintable(db->openFailureDetail()));
     return db;
 }
 

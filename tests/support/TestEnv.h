@@ -64,9 +64,42 @@ QByteArray fileHash(const QString& path);
         return;                                                                                           \
     }
 
+// The same test program runs once on the database file and once on a database server,
+// chosen by the environment: TARNWELL_TEST_ENGINE=server makes TestData use the server
+// the PG* variables name (PGHOST, PGPORT, PGUSER, PGPASSWORD, PGDATABASE, as Debian's
+// pg_virtualenv sets them). Without a reachable server such a run is skipped with the
+// reason, unless TARNWELL_TEST_SERVER_REQUIRED=1 (scripts/test), which makes it fail.
+namespace TestServer {
+bool wanted();
+// The server's URI ("postgresql://": everything from the environment).
+QString uri();
+// Empty when the server answers; otherwise why it cannot be used.
+QString unavailableReason();
+bool required();
+}  // namespace TestServer
+
+// In initTestCase (or a test function): on a server run without a server, skip (or fail
+// where one is required) with the reason.
+#define TARNWELL_SERVER_OR_SKIP()                                                            \
+    if (TestServer::wanted()) {                                                              \
+        const QString why = TestServer::unavailableReason();                                \
+        if (!why.isEmpty()) {                                                                \
+            if (TestServer::required()) QFAIL(qPrintable("no database server: " + why));     \
+            QSKIP(qPrintable("no database server to run on (" + why + ")"));                 \
+        }                                                                                    \
+    }
+
+// In a test function that is about the database file itself: skipped on a server run.
+#define TARNWELL_FILE_ONLY()                                                                 \
+    if (TestServer::wanted()) QSKIP("about the database file; this run is on a server")
+
 namespace TestData {
 
-// Removes the data folder and creates it again with a fresh database (as tarnwell-setup does).
+// The database the tests use: the data folder's file, or the test server's URI.
+QString databaseTarget();
+
+// Removes the data folder and creates it again with a fresh database (as tarnwell-setup does);
+// on a server run, empties the server's database and sets it up as tarnwell-setup --server.
 void installFresh();
 
 // Opens the database of the data folder on its own connection.

@@ -1,0 +1,338 @@
+#include "store/ServerDriver.h"
+#include "store/SqlDialect.h"
+
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace {
+
+// The server's errors keep its five-character state code, marked so that it is never
+// taken for one of the file engine's numeric codes.
+QSqlError marked(const QSqlError& e)
+{
+    if (e.type() == QSqlError::NoError) return e;
+    const QString code = e.nativeErrorCode().trimmed();
+    return QSqlError(e.driverText(), e.databaseText(), e.type(),
+                     code.isEmpty() ? QStringLiteral("pg:") : QStringLiteral("pg:") + code);
+}
+
+// Field names as the program spells them.
+QSqlRecord respelled(QSqlRecord r)
+{
+    QSqlRecord out;
+    for (int i = 0; i < r.count(); ++i) {
+        QSqlField f = r.field(i);
+        f.setName(SqlDialect::spelling(f.name()));
+        out.append(f);
+    }
+    return out;
+}
+
+class ServerResult : public QSqlResult {
+public:
+    explicit ServerResult(const ServerDriver* driver) : QSqlResult(driver), m_driver(driver) {}
+
+protected:
+    QVariant data(int i) override { return m_q.value(i); }
+    bool isNull(int i) override { return m_q.isNull(i); }
+
+    bool reset(const QString& sql) override
+    {
+        start();
+        if (!m_q.exec(SqlDialect::toServer(sql))) return failed();
+        rememberNames(sql);
+        return started();
+    }
+
+    bool prepare(const QString& sql) override
+    {
+        start();
+        m_sql = sql;
+        m_direct.clear();
+        const QString text = SqlDialect::toServer(sql);
+        // The server prepares only queries and row changes; anything else (tables,
+        // indexes, transactions) runs as it stands when executed.
+        static const QRegularExpression dml(QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|WITH|VALUES)\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+        if (!dml.match(text).hasMatch()) {
+            m_direct = text;
+            return true;
+        }
+        if (!m_q.prepare(text)) return failed();
+        return true;
+    }
+
+    bool exec() override
+    {
+        setActive(false);
+        setAt(QSql::BeforeFirstRow);
+        const QVariantList& values = boundValues();
+        if (!m_direct.isEmpty()) {
+            if (!m_q.exec(withValues(m_direct, values))) return failed();
+            rememberNames(m_sql);
+            return started();
+        }
+        for (int i = 0; i < values.size(); ++i) m_q.bindValue(i, values.at(i));
+        if (!m_q.exec()) return failed();
+        rememberNames(m_sql);
+        return started();
+    }
+
+    bool fetch(int i) override
+    {
+        if (!m_q.seek(i)) return false;
+        setAt(i);
+        return true;
+    }
+    bool fetchNext() override
+    {
+        if (!m_q.next()) return false;
+        setAt(at() + 1);
+        return true;
+    }
+    bool fetchPrevious() override
+    {
+        if (!m_q.previous()) return false;
+        setAt(at() - 1);
+        return true;
+    }
+    bool fetchFirst() override
+    {
+        if (!m_q.first()) return false;
+        setAt(0);
+        return true;
+    }
+    bool fetchLast() override
+    {
+        if (!m_q.last()) return false;
+        setAt(m_q.at());
+        return true;
+    }
+    int size() override { return m_q.size(); }
+    int numRowsAffected() override { return m_q.numRowsAffected(); }
+    QSqlRecord record() const override { return respelled(m_q.record()); }
+    QVariant lastInsertId() const override { return m_q.lastInsertId(); }
+    void detachFromResultSet() override { m_q.finish(); }
+
+private:
+    // The text with each "?" (outside quotes) replaced by its value as a literal.
+    QString withValues(const QString& text, const QVariantList& values) const
+    {
+        if (values.isEmpty()) return text;
+        QString out;
+        int next = 0;
+        QChar quote;
+        for (QChar c : text) {
+            if (!quote.isNull()) {
+                if (c == quote) quote = QChar();
+            } else if (c == '\'' || c == '"') {
+                quote = c;
+            } else if (c == '?' && next < values.size()) {
+                const QVariant& v = values.at(next++);
+                QSqlField f(QString(), v.metaType());
+                f.setValue(v);
+                out += m_driver->inner().driver()->formatValue(f);
+                continue;
+            }
+            out += c;
+        }
+        return out;
+    }
+
+    // The program's spelling of the names a CREATE or ALTER statement defined, kept on the
+    // server for every later connection (the server itself keeps them in lower case).
+    void rememberNames(const QString& sql)
+    {
+        const QStringList names = SqlDialect::definedNames(sql);
+        if (names.isEmpty()) return;
+        QSqlQuery q(m_driver->inner());
+        q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tw_names (name TEXT PRIMARY KEY)"));
+        q.prepare(QStringLiteral("INSERT INTO tw_names (name) SELECT unnest(?::text[]) ON CONFLICT DO NOTHING"));
+        QStringList quoted;
+        for (const QString& n : names) quoted << '"' + QString(n).replace('"', QStringLiteral("\\\"")) + '"';
+        q.addBindValue(QStringLiteral("{") + quoted.join(',') + '}');
+        q.exec();
+    }
+
+    void start()
+    {
+        m_q = QSqlQuery(m_driver->inner());
+        m_q.setForwardOnly(isForwardOnly());
+        setActive(false);
+        setAt(QSql::BeforeFirstRow);
+    }
+    bool failed()
+    {
+        setLastError(marked(m_q.lastError()));
+        return false;
+    }
+    bool started()
+    {
+        setSelect(m_q.isSelect());
+        setActive(true);
+        return true;
+    }
+
+    const ServerDriver* m_driver;
+    QSqlQuery m_q{QSqlDatabase()};
+    QString m_sql;
+    QString m_direct;
+};
+
+}  // namespace
+
+namespace {
+// A connection of the server's driver kept out of Qt's list of named connections: it
+// lives and dies with this driver (the list's lock is held while a driver is deleted).
+struct UnlistedConnection : QSqlDatabase {
+    UnlistedConnection() : QSqlDatabase(QStringLiteral("QPSQL")) {}
+};
+}  // namespace
+
+ServerDriver::ServerDriver() : m_inner(UnlistedConnection()) {}
+
+ServerDriver::~ServerDriver()
+{
+    close();
+}
+
+QSqlDatabase ServerDriver::inner() const { return m_inner; }
+
+bool ServerDriver::hasFeature(DriverFeature f) const
+{
+    switch (f) {
+    case Transactions: case QuerySize: case PreparedQueries: case PositionalPlaceholders: case Unicode:
+    case LastInsertId: case LowPrecisionNumbers: case EventNotifications:
+        return true;
+    default: return false;
+    }
+}
+
+bool ServerDriver::open(const QString& db, const QString& user, const QString& password, const QString& host, int port,
+                        const QString& options)
+{
+    close();
+    QSqlDatabase& in = m_inner;
+    if (!in.isValid()) {
+        setLastError(QSqlError(QStringLiteral("The PostgreSQL driver of Qt is not installed"), QString(),
+                               QSqlError::ConnectionError, QStringLiteral("pg:")));
+        setOpenError(true);
+        return false;
+    }
+    in.setDatabaseName(db);
+    in.setUserName(user);
+    in.setPassword(password);
+    in.setHostName(host);
+    in.setPort(port);
+    in.setConnectOptions(options);
+    if (!in.open()) {
+        setLastError(marked(in.lastError()));
+        setOpenError(true);
+        return false;
+    }
+    {
+        // Texts go both ways as UTF-8; numbers in the shortest form that reads back exactly.
+        QSqlQuery q(in);
+        q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
+        q.exec(QStringLiteral("SET extra_float_digits = 1"));
+        q.exec(QStringLiteral("SET client_min_messages = warning"));
+        // The spelling of the program's names, as the statements that made them had it.
+        if (q.exec(QStringLiteral("SELECT to_regclass('tw_names') IS NOT NULL")) && q.next() && q.value(0).toBool() &&
+            q.exec(QStringLiteral("SELECT name FROM tw_names")))
+            while (q.next()) SqlDialect::learnSpelling(q.value(0).toString());
+    }
+    setOpen(true);
+    setOpenError(false);
+    return true;
+}
+
+void ServerDriver::close()
+{
+    if (m_inner.isOpen()) m_inner.close();
+    setOpen(false);
+    setOpenError(false);
+}
+
+QSqlResult* ServerDriver::createResult() const { return new ServerResult(this); }
+
+bool ServerDriver::beginTransaction()
+{
+    QSqlQuery q(inner());
+    return q.exec(QStringLiteral("BEGIN"));
+}
+
+bool ServerDriver::commitTransaction()
+{
+    QSqlQuery q(inner());
+    return q.exec(QStringLiteral("COMMIT"));
+}
+
+bool ServerDriver::rollbackTransaction()
+{
+    QSqlQuery q(inner());
+    return q.exec(QStringLiteral("ROLLBACK"));
+}
+
+QStringList ServerDriver::tables(QSql::TableType type) const
+{
+    QStringList out;
+    for (const QString& t : inner().tables(type)) out << SqlDialect::spelling(t);
+    return out;
+}
+
+QSqlRecord ServerDriver::record(const QString& tableName) const
+{
+    return respelled(inner().record(tableName.toLower()));
+}
+
+QString ServerDriver::escapeIdentifier(const QString& identifier, IdentifierType) const
+{
+    return SqlDialect::quoteName(identifier);
+}
+
+QVariant ServerDriver::handle() const { return inner().driver() ? inner().driver()->handle() : QVariant(); }
+
+namespace ServerAddresses {
+
+bool isServerUri(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+ServerAddress parse(const QString& uri)
+{
+    ServerAddress a;
+    if (!isServerUri(uri)) return a;
+    const QUrl url(uri.trimmed(), QUrl::StrictMode);
+    if (!url.isValid()) return a;
+    a.host = url.host(QUrl::FullyDecoded);
+    a.port = url.port(-1);
+    a.user = url.userName(QUrl::FullyDecoded);
+    a.password = url.password(QUrl::FullyDecoded);
+    a.database = url.path(QUrl::FullyDecoded);
+    if (a.database.startsWith('/')) a.database = a.database.mid(1);
+    if (a.database.contains('/')) return a;
+    QStringList options;
+    const QUrlQuery query(url);
+    for (const auto& item : query.queryItems(QUrl::FullyDecoded)) {
+        // The driver takes options as key=value pairs separated by semicolons.
+        if (item.first.contains(';') || item.second.contains(';') || item.first.isEmpty()) return a;
+        options << item.first + '=' + item.second;
+    }
+    a.options = options.join(';');
+    QUrl shown = url;
+    shown.setPassword(QString());
+    a.display = shown.toString();
+    a.valid = true;
+    return a;
+}
+
+}  // namespace ServerAddresses
