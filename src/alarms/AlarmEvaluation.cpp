@@ -110,8 +110,7 @@ private:
 
 bool tableExists(Database& db, const QString& id)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {id})
-               .toInt() > 0;
+    return db.tableExists(id);
 }
 
 std::optional<Setup> setupOf(Database& db, const QString& id)

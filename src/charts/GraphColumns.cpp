@@ -22,9 +22,7 @@ namespace {
 QHash<QString, QString> columnsOf(Database& db, const QString& table)
 {
     QHash<QString, QString> out;
-    QSqlQuery q(db.handle());
-    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(table) + ')')) throwSqlError(q.lastError());
-    while (q.next()) out.insert(q.value(1).toString().toLower(), q.value(1).toString());
+    for (const Database::Column& c : db.columns(table)) out.insert(c.name.toLower(), c.name);
     if (out.isEmpty())
         throw TwError(-1, QStringLiteral("The Microsoft Jet database engine cannot find the input table or query '") +
                               table + QStringLiteral("'."));

@@ -39,9 +39,7 @@ QString PassRecord::markedCondition() { return QStringLiteral("IsDirty <> 0"); }
 
 PassRecord::PassRecord(Database& db, const QString& sensorId) : m_db(db), m_id(sensorId)
 {
-    m_available = db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                           "name IN ('PassInputs', 'PassPending')"))
-                      .toInt() == 2;
+    m_available = db.tableExists(QStringLiteral("PassInputs")) && db.tableExists(QStringLiteral("PassPending"));
 }
 
 std::optional<PassBasis> PassRecord::recorded(PassKind kind) const

@@ -163,7 +163,10 @@ private:
     void start()
     {
         m_q = QSqlQuery(m_driver->inner());
-        m_q.setForwardOnly(isForwardOnly());
+        // The server's driver reads a forward-only result row by row from the connection,
+        // and loses the rest when another statement runs on it meanwhile (a pass writes
+        // while it reads): results are taken whole.
+        m_q.setForwardOnly(false);
         setActive(false);
         setAt(QSql::BeforeFirstRow);
     }

@@ -128,6 +128,12 @@ QList<Token> tokenize(const QString& s)
             }
             t = {Token::Name, name};
             i = j + 1;
+        } else if (c == '?' && i + 1 < n && s[i + 1].isDigit()) {
+            // A numbered placeholder: the server numbers its own the same way.
+            int j = i + 1;
+            while (j < n && s[j].isDigit()) ++j;
+            t = {Token::Other, '$' + s.mid(i + 1, j - i - 1)};
+            i = j;
         } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
             int j = i;
             while (j < n && s[j] != '\n') ++j;

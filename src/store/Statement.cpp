@@ -30,7 +30,6 @@ Statement::Statement(Database& db, const QString& sql) : m_db(db)
     if (!db.isOpen()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
     if (db.isServer()) {
         m_server = std::make_unique<Server>(db.handle());
-        m_server->q.setForwardOnly(true);
         if (!m_server->q.prepare(sql)) throwSqlError(m_server->q.lastError());
         db.adoptStatement(this);
         return;

@@ -3,16 +3,17 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 #include "tools/ImportChecks.h"
 
 #include <QSqlQuery>
+#include <optional>
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
-#include <sqlite3.h>
 
 namespace LoggerReadings {
 
@@ -67,46 +68,7 @@ QString quoted(const LoggerTable& table, QByteArrayView v)
 }
 
 // Whether the table has a unique index on DateTimeKey alone.
-bool hasUniqueKeyIndex(Database& db, const QString& table)
-{
-    QSqlQuery q(db.handle());
-    if (!q.exec(QStringLiteral("PRAGMA index_list(") + SqlDialect::quoteName(table) + u')')) return false;
-    QStringList unique;
-    while (q.next())
-        if (q.value(QStringLiteral("unique")).toInt() == 1) unique << q.value(QStringLiteral("name")).toString();
-    for (const QString& idx : unique) {
-        QSqlQuery c(db.handle());
-        if (!c.exec(QStringLiteral("PRAGMA index_info(") + SqlDialect::quoteName(idx) + u')')) continue;
-        QStringList cols;
-        while (c.next()) cols << c.value(QStringLiteral("name")).toString();
-        if (cols.size() == 1 && cols[0].compare(QLatin1String("DateTimeKey"), Qt::CaseInsensitive) == 0) return true;
-    }
-    return false;
-}
-
-// A prepared statement of our own, finalized however the append ends.
-struct Statement {
-    sqlite3_stmt* st = nullptr;
-    ~Statement() { sqlite3_finalize(st); }
-    void prepare(sqlite3* h, const QString& sql)
-    {
-        const QByteArray text = sql.toUtf8();
-        const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
-        if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)), storageKindOf(rc));
-    }
-    // Steps once; returns SQLITE_ROW or SQLITE_DONE, throws on failure. Leaves it reset.
-    int step()
-    {
-        const int rc = sqlite3_step(st);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
-            sqlite3_reset(st);
-            throw TwError(rc, message, storageKindOf(rc));
-        }
-        sqlite3_reset(st);
-        return rc;
-    }
-};
+bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUniqueIndexOn(table, QStringLiteral("DateTimeKey")); }
 
 }  // namespace
 
@@ -335,12 +297,10 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
-    sqlite3* h = db.sqliteHandle();
-    if (!h) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
-    Statement insert, lookup;
-    insert.prepare(h, (byIndex ? QStringLiteral("INSERT OR IGNORE INTO ") : QStringLiteral("INSERT INTO ")) + name +
-                          QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") + marks + u')');
-    if (!byIndex) lookup.prepare(h, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
+    Statement insert(db, (byIndex ? QStringLiteral("INSERT OR IGNORE INTO ") : QStringLiteral("INSERT INTO ")) + name +
+                             QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") + marks + u')');
+    std::optional<Statement> lookup;
+    if (!byIndex) lookup.emplace(db, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
 
     const QByteArray sensor = t.sensorId.toUtf8();
     char key[64 + 32];
@@ -369,22 +329,23 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         key[sensor.size() + 11] = ' ';
         std::memcpy(key + sensor.size() + 12, b.when.time, 8);
         if (!byIndex) {
-            sqlite3_bind_text(lookup.st, 1, key, keyLen, SQLITE_STATIC);
-            if (lookup.step() == SQLITE_ROW) {
+            lookup->bindUtf8(1, QByteArrayView(key, keyLen));
+            const bool found = lookup->next();
+            lookup->reset();
+            if (found) {
                 ++out.duplicates;
                 if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(key, keyLen);
                 continue;
             }
         }
         int p = 1;
-        sqlite3_bind_text(insert.st, p++, key, keyLen, SQLITE_STATIC);
-        sqlite3_bind_text(insert.st, p++, b.when.date, 10, SQLITE_STATIC);
-        sqlite3_bind_text(insert.st, p++, b.when.time, 8, SQLITE_STATIC);
-        sqlite3_bind_text(insert.st, p++, b.when.stored, 19, SQLITE_STATIC);
-        if (t.tempChannel) sqlite3_bind_text(insert.st, p++, b.temp, std::max(0, b.tempLen), SQLITE_STATIC);
-        for (int k = 0; k < gauges; ++k) sqlite3_bind_text(insert.st, p++, b.gauge[k], b.gaugeLen[k], SQLITE_STATIC);
-        insert.step();
-        if (sqlite3_changes(h) == 0) {
+        insert.bindUtf8(p++, QByteArrayView(key, keyLen));
+        insert.bindUtf8(p++, QByteArrayView(b.when.date, 10));
+        insert.bindUtf8(p++, QByteArrayView(b.when.time, 8));
+        insert.bindUtf8(p++, QByteArrayView(b.when.stored, 19));
+        if (t.tempChannel) insert.bindUtf8(p++, QByteArrayView(b.temp, std::max(0, b.tempLen)));
+        for (int k = 0; k < gauges; ++k) insert.bindUtf8(p++, QByteArrayView(b.gauge[k], b.gaugeLen[k]));
+        if (insert.run() == 0) {
             ++out.duplicates;
             if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(key, keyLen);
         } else {
