@@ -4,6 +4,7 @@
 // background, and the faults of the file met later on.
 #include "app/frmTarnwell.h"
 #include "core/AppInfo.h"
+#include "core/DatabaseChoice.h"
 #include "core/ErrorLog.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
@@ -60,16 +61,58 @@ bool frmTarnwell::takeInstanceLock()
 bool frmTarnwell::connectDatabase()
 {
     Shared& s = m_shared;
-    s.db.open(s.databasePath);
-    if (!s.db.isOpen() && s.db.openFailure() == Database::OpenFailure::NoFile) {
-        if (!offerNewDatabase()) return false;   // the user chose to quit
-        s.db.open(s.databasePath);
+    while (true) {
+        s.db.open(s.databasePath, DatabaseChoice::password(s.databasePath));
+        if (!s.db.isOpen() && s.db.isServerTarget(s.databasePath) && s.db.openFailure() == Database::OpenFailure::NoPassword) {
+            // Asked once per run; kept in memory only.
+            const std::optional<QString> password = Messages::promptPassword(
+                QStringLiteral("The database server asks for a password for\r\n") + DatabaseChoice::display(s.databasePath),
+                QStringLiteral("Database"));
+            if (password && !password->isEmpty()) {
+                DatabaseChoice::keepPassword(s.databasePath, *password);
+                s.db.open(s.databasePath, *password);
+            }
+        }
+        if (!s.db.isOpen() && s.db.openFailure() == Database::OpenFailure::NoFile &&
+            DatabaseChoice::isDefault(s.databasePath)) {
+            if (!offerNewDatabase()) return false;   // the user chose to quit
+            s.db.open(s.databasePath);
+        }
+        s.connectionString = s.db.connectionString();
+        if (s.db.isOpen()) {
+            if (!DatabaseChoice::isDefault(s.databasePath))
+                setWindowTitle(AppInfo::MainWindowTitle + QStringLiteral(" - ") + DatabaseChoice::display(s.databasePath));
+            return true;
+        }
+        if (!s.db.isServerTarget(s.databasePath) && DatabaseChoice::isDefault(s.databasePath)) {
+            Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
+                           Messages::Icon::Critical);
+            return false;
+        }
+        // Another database was chosen: the user may choose again.
+        QString text = ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath));
+        text.chop(QStringLiteral("\r\n\r\nProgram must exit").size());
+        const int choice = Messages::choose(text, QStringLiteral("Database connection error"), Messages::Icon::Critical,
+                                            {QStringLiteral("Database..."), QStringLiteral("Quit")}, 1);
+        if (choice != 0) return false;
+        const std::optional<QString> chosen = askDatabase(s.databasePath);
+        if (!chosen || *chosen == s.databasePath) return false;
+        s.databasePath = chosen->isEmpty() ? Paths::databasePath() : *chosen;
     }
-    s.connectionString = s.db.connectionString();
-    if (s.db.isOpen()) return true;
-    Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
-                   Messages::Icon::Critical);
-    return false;
+}
+
+std::optional<QString> frmTarnwell::askDatabase(const QString& now)
+{
+    const std::optional<QString> answer = Messages::prompt(
+        QStringLiteral("Where Tarnwell's data lives: the path of a database file, or a team database on a "
+                       "PostgreSQL server as postgresql://user@host:port/dbname (the password comes from "
+                       "~/.pgpass or is asked for).\r\nLeave it empty for this account's own database file.\r\n"
+                       "Tarnwell remembers the choice."),
+        QStringLiteral("Database"), DatabaseChoice::isDefault(now) ? QString() : DatabaseChoice::display(now));
+    if (!answer) return std::nullopt;
+    const QString target = answer->trimmed();
+    DatabaseChoice::remember(target);
+    return target;
 }
 
 bool frmTarnwell::offerNewDatabase()

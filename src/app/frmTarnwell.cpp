@@ -3,6 +3,7 @@
 #include "app/KeyboardWiring.h"
 #include "charts/ChartsController.h"
 #include "core/AppInfo.h"
+#include "core/DatabaseChoice.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
@@ -126,7 +127,7 @@ void frmTarnwell::Form_Load()
         // 4-5. Folders and the database path.
         s.makerFolder = Paths::makerFolder();
         s.dataFolder = Paths::dataFolder();
-        s.databasePath = Paths::databasePath();
+        s.databasePath = DatabaseChoice::current();
 
         // 6-7. The connection (on an account with no database yet, the offer to make one),
         // and whether it can be written.

@@ -75,4 +75,23 @@ std::optional<QString> prompt(const QString& question, const QString& title, con
     return defaultText;
 }
 
+std::optional<QString> promptPassword(const QString& question, const QString& title)
+{
+    const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
+    if (g_script) {
+        Shown shown{true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, QString(), {}};
+        shown.isPassword = true;
+        g_script->shown.push_back(shown);
+        if (!g_script->promptAnswers.empty()) {
+            const QString a = g_script->promptAnswers.takeFirst();
+            if (a.isNull()) return std::nullopt;
+            return a;
+        }
+        return std::nullopt;
+    }
+    if (g_boxes) return g_boxes->promptPassword(question, shownTitle);
+    WriteLog(QStringLiteral("Password prompt not shown (no window): ") + question);
+    return std::nullopt;
+}
+
 }  // namespace Messages

@@ -29,6 +29,10 @@ int choose(const QString& text, const QString& title, Icon icon, const QStringLi
 std::optional<QString> prompt(const QString& question, const QString& title,
                               const QString& defaultText = QString());
 
+// Asks for a password: what is typed is not shown, and nothing of it is kept by the box
+// (nor written to the log or the script's record). nullopt when cancelled.
+std::optional<QString> promptPassword(const QString& question, const QString& title);
+
 // One box as the script saw it.
 struct Shown {
     bool isPrompt = false;
@@ -39,6 +43,7 @@ struct Shown {
     std::optional<Answer> defaultButton;
     QString defaultText;   // a prompt's text as it opens (selected)
     QStringList choices;   // the buttons of a choose() box
+    bool isPassword = false;   // a password prompt (what was answered is not kept)
 };
 
 // A test script: answers boxes in order from its queues; when a queue is empty, a box is
@@ -67,6 +72,11 @@ public:
                                           const QString& defaultText) = 0;
     virtual int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices,
                        int defaultChoice) = 0;
+    // Boxes that cannot hide what is typed ask as a plain prompt.
+    virtual std::optional<QString> promptPassword(const QString& question, const QString& title)
+    {
+        return prompt(question, title, QString());
+    }
 };
 
 void installBoxes(Boxes* boxes);   // nullptr removes them

@@ -150,6 +150,8 @@ Database::Database(QString connectionName) : m_name(std::move(connectionName))
 
 Database::~Database() { close(); }
 
+bool Database::isServerTarget(const QString& target) { return ServerAddresses::isServerUri(target); }
+
 bool Database::looksLikeSqlite(const QString& path)
 {
     QFile f(path);

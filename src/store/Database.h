@@ -38,6 +38,9 @@ public:
     // password, when not empty, is used where the URI and the usual places give none.
     bool open(const QString& path, const QString& password = QString());
 
+    // Whether the text names a database server (a postgresql:// URI) rather than a file.
+    static bool isServerTarget(const QString& target);
+
     enum class Engine { File, Server };
     Engine engine() const { return m_engine; }
     bool isServer() const { return m_engine == Engine::Server; }

@@ -87,6 +87,17 @@ public:
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.textValue();
     }
+
+    std::optional<QString> promptPassword(const QString& question, const QString& shownTitle) override
+    {
+        QInputDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(shownTitle);
+        dialog.setLabelText(question);
+        dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setTextEchoMode(QLineEdit::Password);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.textValue();
+    }
 };
 
 }  // namespace
