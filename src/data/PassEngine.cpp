@@ -6,6 +6,7 @@
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
+#include "store/RowUpdate.h"
 #include "store/Statement.h"
 
 #include <cmath>
@@ -42,8 +43,9 @@ void logTrapped(const TwError& e, const QString& tag) { WriteLog(trapMessage(e.n
 // displacement passes). Each writes a fixed list of columns and clears the mark.
 class RowWriter {
 public:
-    RowWriter(Database& db, const QString& table, const PassFormulas& f, PassExtra extra)
-        : m_withLoads(db, sql(table, f, extra, true)), m_withoutLoads(db, sql(table, f, extra, false)),
+    RowWriter(Database& db, const QString& id, const PassFormulas& f, PassExtra extra)
+        : m_withLoads(db, id, columns(f, extra, true), QStringLiteral("IsDirty = 0")),
+          m_withoutLoads(db, id, columns(f, extra, false), QStringLiteral("IsDirty = 0")),
           m_loads(f.loadCount()),
           m_extra(extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0),
           m_extraNeedsLoads(extra == PassExtra::Disp)
@@ -52,37 +54,42 @@ public:
 
     void write(qint64 rowId, const ChannelValues& zero, double numTemp, const Columns* loads, const Columns& extra)
     {
-        Statement& st = loads ? m_withLoads : m_withoutLoads;
-        int p = 1;
-        for (int i = 1; i <= ChannelCount; ++i) st.bind(p++, zero[size_t(i)]);
-        st.bind(p++, numTemp);
+        RowUpdate& up = loads ? m_withLoads : m_withoutLoads;
+        double values[ChannelCount + 1 + 6 + 6];
+        int p = 0;
+        for (int i = 1; i <= ChannelCount; ++i) values[p++] = zero[size_t(i)];
+        values[p++] = numTemp;
         if (loads)
-            for (int i = 1; i <= m_loads; ++i) st.bind(p++, (*loads)[i]);
+            for (int i = 1; i <= m_loads; ++i) values[p++] = (*loads)[i];
         if (loads || !m_extraNeedsLoads)
-            for (int i = 1; i <= m_extra; ++i) st.bind(p++, extra[i]);
-        st.bind(p, rowId);
-        st.run();
+            for (int i = 1; i <= m_extra; ++i) values[p++] = extra[i];
+        up.write(rowId, values);
+    }
+
+    // Sends what a server's batches still hold.
+    void flush()
+    {
+        m_withLoads.flush();
+        m_withoutLoads.flush();
     }
 
 private:
-    static QString sql(const QString& table, const PassFormulas& f, PassExtra extra, bool withLoads)
+    static QStringList columns(const PassFormulas& f, PassExtra extra, bool withLoads)
     {
-        QStringList sets;
-        for (int i = 1; i <= ChannelCount; ++i) sets << QStringLiteral("zero%1 = ?").arg(i);
-        sets << QStringLiteral("NumTemp = ?");
+        QStringList cols;
+        for (int i = 1; i <= ChannelCount; ++i) cols << QStringLiteral("zero%1").arg(i);
+        cols << QStringLiteral("NumTemp");
         if (withLoads)
-            for (int i = 1; i <= f.loadCount(); ++i) sets << QStringLiteral("Load%1 = ?").arg(i);
+            for (int i = 1; i <= f.loadCount(); ++i) cols << QStringLiteral("Load%1").arg(i);
         if (extra == PassExtra::Disp && withLoads)
-            for (int i = 1; i <= f.dispCount(); ++i) sets << QStringLiteral("Disp%1 = ?").arg(i);
+            for (int i = 1; i <= f.dispCount(); ++i) cols << QStringLiteral("Disp%1").arg(i);
         if (extra == PassExtra::Shear)
-            for (int i = 1; i <= f.shearCount(); ++i) sets << QStringLiteral("Stretch%1 = ?").arg(i);
-        sets << QStringLiteral("IsDirty = 0");
-        return QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-               QStringLiteral(" WHERE rowid = ?");
+            for (int i = 1; i <= f.shearCount(); ++i) cols << QStringLiteral("Stretch%1").arg(i);
+        return cols;
     }
 
-    Statement m_withLoads;
-    Statement m_withoutLoads;
+    RowUpdate m_withLoads;
+    RowUpdate m_withoutLoads;
     int m_loads;
     int m_extra;
     bool m_extraNeedsLoads;
@@ -176,7 +183,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
             quick = pending <= PassRecord::PendingLimit;
         }
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
-        RowWriter writer(s.db, table, f, extra);
+        RowWriter writer(s.db, in.id, f, extra);
 
         const QString cols = QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate");
         QString sql;
@@ -236,6 +243,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
                 return;
             }
         }
+        writer.flush();
         // Every marked reading has now been looked at (those of the selection are computed,
         // the others are not this pass's concern, and are pending for the other passes).
         record.clearMarks();

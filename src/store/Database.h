@@ -136,6 +136,10 @@ public:
     // (file only; on a server add " RETURNING rowid" to the INSERT).
     qint64 lastInsertRowId() const;
 
+    // Runs SQL written in the server's own dialect, untranslated (server connections only:
+    // for the few statements built for the server alone, such as batched writes).
+    void executeOnServer(const QString& sql) { serverExec(sql); }
+
     // The Statements of this connection, let go when it closes.
     void adoptStatement(class Statement* st) { m_liveStatements.insert(st); }
     void dropStatement(class Statement* st) { m_liveStatements.erase(st); }

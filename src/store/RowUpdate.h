@@ -1,0 +1,41 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class Database;
+class Statement;
+
+// Writes numbers into many rows of one table by row identity: the write of a calculation
+// pass. On the file each row is one run of a prepared UPDATE; on a server the rows are
+// sent many at a time (one UPDATE ... FROM VALUES per batch), since a round trip to the
+// server per row would cost more than all the work. A value that is not a number (NaN)
+// is written as null, as the file engine stores it.
+//
+// write() may keep rows back until flush(); call flush() before committing. Failures
+// throw TwError (on a server possibly at the flush of a later row's batch).
+class RowUpdate {
+public:
+    // columns: the columns given for each row, in order; fixedSets: assignments made to
+    // every row written (e.g. "IsDirty = 0"), in SQLite's dialect.
+    RowUpdate(Database& db, const QString& table, const QStringList& columns, const QString& fixedSets);
+    ~RowUpdate();
+    RowUpdate(const RowUpdate&) = delete;
+    RowUpdate& operator=(const RowUpdate&) = delete;
+
+    // values: columns.size() numbers.
+    void write(qint64 rowId, const double* values);
+    void flush();
+
+    static constexpr int ServerBatchRows = 1000;
+
+private:
+    Database& m_db;
+    QString m_table;
+    QStringList m_columns;
+    QString m_fixedSets;
+    std::unique_ptr<Statement> m_statement;   // the file's
+    QString m_pending;                         // the server's rows not yet sent (VALUES text)
+    int m_pendingRows = 0;
+};
