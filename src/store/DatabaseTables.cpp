@@ -5,8 +5,10 @@
 #include "store/SqlDialect.h"
 
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 namespace {
@@ -184,4 +186,27 @@ qint64 Database::lastInsertRowId() const
 {
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     return h ? sqlite3_last_insert_rowid(h) : -1;
+}
+
+void Database::copyToServer(const QString& table, const QByteArray& rows)
+{
+    const QVariant h = serverInner().driver() ? serverInner().driver()->handle() : QVariant();
+    PGconn* conn = h.isValid() && (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0) ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+    if (!conn) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    auto fail = [&](PGresult* r) {
+        const QString message = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)).trimmed();
+        const QString state = r && PQresultErrorField(r, PG_DIAG_SQLSTATE) ? QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QString();
+        if (r) PQclear(r);
+        while (PGresult* rest = PQgetResult(conn)) PQclear(rest);
+        throwSqlError(QSqlError(QString(), message, QSqlError::StatementError, QStringLiteral("pg:") + state));
+    };
+    const QByteArray sql = "COPY " + table.toUtf8() + " FROM STDIN";
+    PGresult* r = PQexec(conn, sql.constData());
+    if (!r || PQresultStatus(r) != PGRES_COPY_IN) fail(r);
+    PQclear(r);
+    if (PQputCopyData(conn, rows.constData(), int(rows.size())) != 1 || PQputCopyEnd(conn, nullptr) != 1) fail(nullptr);
+    r = PQgetResult(conn);
+    if (!r || PQresultStatus(r) != PGRES_COMMAND_OK) fail(r);
+    PQclear(r);
+    while (PGresult* rest = PQgetResult(conn)) PQclear(rest);
 }

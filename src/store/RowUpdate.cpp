@@ -32,35 +32,41 @@ void RowUpdate::write(qint64 rowId, const double* values)
         m_statement->run();
         return;
     }
-    m_pending += m_pendingRows ? QStringLiteral(",(") : QStringLiteral("(");
-    m_pending += QString::number(rowId);
+    // One line of the server's copy format: tab-separated, \\N for null.
+    m_pending += QByteArray::number(rowId);
     for (int i = 0; i < n; ++i) {
-        m_pending += u',';
+        m_pending += '\t';
         // Infinite values are stored as the server spells them; the file keeps them too.
-        if (std::isnan(values[i])) m_pending += QStringLiteral("NULL");
-        else if (std::isinf(values[i])) m_pending += values[i] > 0 ? QStringLiteral("'Infinity'") : QStringLiteral("'-Infinity'");
-        else m_pending += QString::number(values[i], 'g', QLocale::FloatingPointShortest);
+        if (std::isnan(values[i])) m_pending += "\\N";
+        else if (std::isinf(values[i])) m_pending += values[i] > 0 ? "Infinity" : "-Infinity";
+        else m_pending += QString::number(values[i], 'g', QLocale::FloatingPointShortest).toLatin1();
     }
-    m_pending += u')';
+    m_pending += '\n';
     if (++m_pendingRows >= ServerBatchRows) flush();
 }
 
 void RowUpdate::flush()
 {
     if (m_statement || m_pendingRows == 0) return;
-    const QString table = QStringLiteral("\"") + m_table.toLower().replace(u'"', QStringLiteral("\"\"")) + u'"';
-    QStringList names{QStringLiteral("id")};
+    // The rows go to a temporary table of the connection in the server's bulk copy, then
+    // into the table in one UPDATE.
+    const int n = int(m_columns.size());
+    const QString rows = QStringLiteral("tw_rows_%1").arg(n);
+    QStringList defs{QStringLiteral("id BIGINT")};
     QStringList sets;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        names << QStringLiteral("c%1").arg(i);
-        sets << QStringLiteral("\"") + m_columns[i].toLower() + QStringLiteral("\" = v.c%1::double precision").arg(i);
+    for (int i = 0; i < n; ++i) {
+        defs << QStringLiteral("c%1 DOUBLE PRECISION").arg(i);
+        sets << QStringLiteral("\"") + m_columns[i].toLower() + QStringLiteral("\" = v.c%1").arg(i);
     }
     if (!m_fixedSets.isEmpty()) sets << SqlDialect::toServer(m_fixedSets);
-    const QString sql = QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                        QStringLiteral(" FROM (VALUES ") + m_pending + QStringLiteral(") AS v(") + names.join(u',') +
-                        QStringLiteral(") WHERE ") + table + u'.' + QLatin1String(SqlDialect::RowIdColumn) +
-                        QStringLiteral(" = v.id");
+    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
+                         defs.join(QStringLiteral(", ")) + u')');
+    m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
+    m_db.copyToServer(rows, m_pending);
     m_pending.clear();
     m_pendingRows = 0;
-    m_db.executeOnServer(sql);
+    const QString table = QStringLiteral("\"") + m_table.toLower().replace(u'"', QStringLiteral("\"\"")) + u'"';
+    m_db.executeOnServer(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+                         QStringLiteral(" FROM ") + rows + QStringLiteral(" AS v WHERE ") + table + u'.' +
+                         QLatin1String(SqlDialect::RowIdColumn) + QStringLiteral(" = v.id"));
 }

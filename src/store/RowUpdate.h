@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -10,7 +11,8 @@ class Statement;
 // Writes numbers into many rows of one table by row identity: the write of a calculation
 // pass. On the file each row is one run of a prepared UPDATE; on a server the rows are
 // sent many at a time (one UPDATE ... FROM VALUES per batch), since a round trip to the
-// server per row would cost more than all the work. A value that is not a number (NaN)
+// server per row would cost more than all the work (a batch goes in the server's bulk copy
+// to a temporary table, and from there into the table in one UPDATE). A value that is not a number (NaN)
 // is written as null, as the file engine stores it.
 //
 // write() may keep rows back until flush(); call flush() before committing. Failures
@@ -28,7 +30,7 @@ public:
     void write(qint64 rowId, const double* values);
     void flush();
 
-    static constexpr int ServerBatchRows = 1000;
+    static constexpr int ServerBatchRows = 20000;
 
 private:
     Database& m_db;
@@ -36,6 +38,6 @@ private:
     QStringList m_columns;
     QString m_fixedSets;
     std::unique_ptr<Statement> m_statement;   // the file's
-    QString m_pending;                         // the server's rows not yet sent (VALUES text)
+    QByteArray m_pending;                      // the server's rows not yet sent (copy text)
     int m_pendingRows = 0;
 };

@@ -9,12 +9,14 @@
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
+#include "store/RowUpdate.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
 #include <QFile>
 #include <QSqlQuery>
 #include <QtTest>
+#include <cmath>
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -336,6 +338,43 @@ private slots:
             QFAIL("a test that was unset must not answer");
         } catch (const TwError&) {
         }
+    }
+
+    // Numbers written by row identity: every row gets its own values, a NaN is stored as
+    // null, the fixed assignment applies to each row written and no other row changes.
+    void rowUpdatesWriteByRowIdentity()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        const std::vector<qint64> ids = rs.rowIds();
+        rs.close();
+        {
+            Transaction tx(*db);
+            RowUpdate up(*db, id, {"zero1", "Load2"}, "IsDirty = 0");
+            for (size_t i = 0; i + 1 < ids.size(); ++i) {
+                const double values[] = {double(i) + 0.25, i == 1 ? std::nan("") : -1e-300 * double(i)};
+                up.write(ids[i], values);
+            }
+            up.flush();
+            tx.commit();
+        }
+        Statement q(*db, QStringLiteral("SELECT zero1, Load2, IsDirty FROM `%1` ORDER BY FullDate").arg(id));
+        int row = 0;
+        while (q.next()) {
+            if (row < 4) {
+                QCOMPARE(q.number(0), row + 0.25);
+                if (row == 1) QVERIFY(q.isNull(1));
+                else QCOMPARE(q.number(1), -1e-300 * row);
+                QCOMPARE(q.integer(2), 0);
+            } else {
+                QVERIFY(q.isNull(0));          // the last row was not written
+                QCOMPARE(q.integer(2), 1);
+            }
+            ++row;
+        }
+        QCOMPARE(row, 5);
     }
 
     // A table's stamp changes with every write to it, by this connection or another, and

@@ -1,0 +1,134 @@
+// The store and the calculation pass on the database file and on a database server, side
+// by side in the same run: append 100,000 readings (as the logger import writes them),
+// open the readings recordset, walk it, find a key near the end, and a full calculation
+// pass. The server is the one the PG* environment names (PGHOST, PGPORT, PGUSER,
+// PGPASSWORD, PGDATABASE), for example one started with `pg_virtualenv -t`; its public
+// schema is emptied first. Without a server only the file's figures are printed.
+#include "support/BenchSupport.h"
+#include "support/BySize.h"
+#include "core/Paths.h"
+#include "data/Passes.h"
+#include "session/Shared.h"
+#include "setup/Installer.h"
+#include "store/DataTables.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cstdio>
+
+namespace {
+
+const QString Id = QStringLiteral("200175002");
+constexpr int Count = 100000;
+
+struct Figures {
+    QMap<QString, double> ms;
+    QStringList order;
+    void add(const QString& name, double v)
+    {
+        if (!ms.contains(name)) order << name;
+        ms[name] = v;
+    }
+};
+
+double since(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+Figures run(const QString& target)
+{
+    Figures f;
+    Shared s;
+    s.databasePath = target;
+    if (!s.db.open(target)) {
+        std::printf("cannot open %s: %s\n", qPrintable(target), qPrintable(s.db.openFailureDetail()));
+        return f;
+    }
+    f.add(QStringLiteral("append 100,000 readings"), Bench::fillMinutes(s.db, Id, Count, false));
+
+    QElapsedTimer t;
+    t.start();
+    Recordset rs(s.db);
+    rs.open(DataTables::readingsQuery(Id));
+    f.add(QStringLiteral("open the readings recordset"), since(t));
+
+    t.restart();
+    double sum = 0;
+    rs.moveFirst();
+    while (!rs.eof()) {
+        sum += rs.value(QStringLiteral("Channel1")).toString().toDouble();
+        rs.moveNext();
+    }
+    f.add(QStringLiteral("walk first to last"), since(t));
+
+    const QString key = Id + ' ' + QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(qint64(Count - 10) * 60)
+                                       .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    t.restart();
+    rs.moveFirst();
+    const bool found = rs.find(QStringLiteral("DateTimeKey = '") + key + '\'');
+    f.add(QStringLiteral("find a key near the end"), since(t));
+    if (!found) std::printf("CHECK: key not found on %s\n", qPrintable(target));
+    rs.close();
+
+    const Calc::SensorInputs in{Id, QStringLiteral("75"), false, QStringLiteral("100"), QStringLiteral("0.5"), {}};
+    t.restart();
+    const Calc::PassResult r = Calc::GetTemporalData(s, in);
+    f.add(QStringLiteral("calculation pass (all readings)"), since(t));
+    if (!r.completed || r.rowsWritten != Count)
+    {
+        std::printf("CHECK: pass wrote %lld rows on %s\n", qlonglong(r.rowsWritten), qPrintable(target));
+        QFile log(Paths::logFilePath());
+        if (log.open(QIODevice::ReadOnly)) std::printf("%s\n", log.readAll().right(1500).constData());
+    }
+    return f;
+}
+
+bool emptyServer()
+{
+    bool ok = false;
+    {
+        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-reset"));
+        if (pg.open()) {
+            QSqlQuery q(pg);
+            ok = q.exec(QStringLiteral("SET client_min_messages = warning")) &&
+                 q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) && q.exec(QStringLiteral("CREATE SCHEMA public"));
+        }
+        pg.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bench-reset"));
+    return ok && Installer::setUpServer(QStringLiteral("postgresql://")).ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    Bench::Home home;
+    std::printf("File and server side by side, %d readings\n", Count);
+    const Figures file = run(Paths::databasePath());
+    Figures server;
+    const bool haveServer = !qEnvironmentVariableIsEmpty("PGHOST") || !qEnvironmentVariableIsEmpty("PGPORT");
+    if (haveServer && emptyServer()) server = run(QStringLiteral("postgresql://"));
+    else std::printf("(no database server in the environment: file figures only)\n");
+
+    std::printf("%-34s %12s %12s %8s  %s\n", "figure", "file ms", "server ms", "ratio", "target");
+    for (const QString& name : file.order) {
+        const double a = file.ms.value(name);
+        const bool has = server.ms.contains(name);
+        const double b = server.ms.value(name);
+        const QString target = name.startsWith(QLatin1String("calculation"))
+                                   ? QStringLiteral("server <= 2000 ms, within 3x")
+                                   : QStringLiteral("within 3x");
+        std::printf("%-34s %12.1f %12s %8s  %s\n", qPrintable(name), a,
+                    has ? qPrintable(QString::number(b, 'f', 1)) : "-",
+                    has && a > 0 ? qPrintable(QString::number(b / a, 'f', 1) + 'x') : "-", qPrintable(target));
+    }
+    return 0;
+}
