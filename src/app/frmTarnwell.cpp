@@ -18,6 +18,7 @@
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -262,6 +263,8 @@ void frmTarnwell::Form_Terminate()
         SSTab1->setEnabled(false);
     });
     const bool wasOpen = m_shared.db.isOpen();
+    // A database server looks after its own storage: there is no file to compact.
+    const bool onServer = m_shared.db.isServer();
     // A database the structural check found damaged is not rewritten: it waits, as it is,
     // for a restore.
     const QStringList damage = m_shared.db.knownDamage();
@@ -273,9 +276,11 @@ void frmTarnwell::Form_Terminate()
     ignoringErrors([&] { m_shared.db.close(); });   // also stops a structural check still running
     if (!damage.isEmpty())
         WriteLog(QStringLiteral("The database was not compacted: it is damaged G_CompactDB"));
-    else if (wasOpen)
+    else if (wasOpen && !onServer)
         ignoringErrors([&] {
-            m_utilities->compactDatabase(m_shared.dataFolder + '/', QString::fromLatin1(Paths::DatabaseFileName));
+            // The file in use: the data folder's own, or the one chosen for this run.
+            const QFileInfo file(m_shared.databasePath);
+            m_utilities->compactDatabase(file.absolutePath() + '/', file.fileName());
         });
     m_instanceLock.reset();
 }

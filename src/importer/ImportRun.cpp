@@ -257,8 +257,8 @@ int exitCode(const std::vector<FileReport>& reports)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: tarnwell-import [--database PATH] [--interval HOURS] [--date-layout LAYOUT] --sensor N FILE...\n"
-        "       tarnwell-import [--database PATH] [--interval HOURS] [--date-layout LAYOUT] --folder DIR\n"
+        "Usage: tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --sensor N FILE...\n"
+        "       tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --folder DIR\n"
         "\n"
         "Appends the readings of logger files to Tarnwell's database, with no window and no\n"
         "question: for a timer or a logger PC's script. Safe while Tarnwell is open.\n"
@@ -268,7 +268,9 @@ QString helpText()
         "                    (TOA5 or CSV) goes to each sensor that has a column map for its\n"
         "                    layout; a comma-separated file named N.txt to sensor N. Each file\n"
         "                    is imported once (remembered by name, size and content hash).\n"
-        "  --database PATH   the database to use (default: Tarnwell's own, %1)\n"
+        "  --database PATH   the database to use (default: Tarnwell's own, %1); a team\n"
+        "                    database on a PostgreSQL server as postgresql://user@host:port/dbname\n"
+        "                    (the password from ~/.pgpass or PGPASSWORD)\n"
         "  --interval HOURS  take only readings at least HOURS clock hours apart (default 0: all)\n"
         "  --date-layout L   dates of comma-separated files without a header: ymd (default),\n"
         "                    dmy or mdy\n"
@@ -334,9 +336,19 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     if (!folder.isEmpty() && !files.isEmpty()) return usage(QStringLiteral("--folder takes no file names"));
 
     const QString dbPath = options.databasePath.isEmpty() ? Paths::databasePath() : options.databasePath;
-    options.dataFolder = QFileInfo(dbPath).absolutePath();
+    // A server's database has no folder: what the import keeps beside the database (the
+    // copy before an upgrade, the log) goes to the data folder.
+    options.dataFolder = Database::isServerTarget(dbPath) ? Paths::dataFolder() : QFileInfo(dbPath).absolutePath();
     Database db(QStringLiteral("tarnwell-import"));
     if (!db.open(dbPath)) {
+        if (Database::isServerTarget(dbPath)) {
+            const QString why = Database::describe(db.openFailure()) +
+                                (db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + u')');
+            err << "tarnwell-import: cannot use the database server: " << why << "\n";
+            err.flush();
+            WriteLog(QStringLiteral("tarnwell-import: cannot use the database server: ") + why);
+            return 2;
+        }
         err << "tarnwell-import: no Tarnwell database at " << dbPath << "\n";
         err.flush();
         WriteLog(QStringLiteral("tarnwell-import: no database at ") + dbPath);

@@ -62,8 +62,23 @@ void UtilitiesController::closeDatabase()
     if (m_s.db.isOpen()) m_s.db.close();
 }
 
+namespace {
+// Backup and restore copy the database file; a team database on a server is kept by the
+// server's own backups until they are done here.
+bool refusedOnServer(const Database& db, const QString& what)
+{
+    if (!db.isServer()) return false;
+    Messages::show(QStringLiteral("The database is a team database on a server (") + db.path() +
+                       QStringLiteral(").\r\n") + what +
+                       QStringLiteral(" works on a database file only; ask the server's administrator for the server's backups."),
+                   AppInfo::MessageTitle, Messages::Icon::Information);
+    return true;
+}
+}  // namespace
+
 void UtilitiesController::imgBackup_Click()
 {
+    if (refusedOnServer(m_s.db, QStringLiteral("Backup Database"))) return;
     runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
         // The backup is copied from the open connection, so nothing is closed: the user
         // stays on the same sensor, with the same filter, on the same tab.
@@ -115,6 +130,7 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
 
 void UtilitiesController::imgRestore_Click()
 {
+    if (refusedOnServer(m_s.db, QStringLiteral("Restore Database"))) return;
     runTrapped(QStringLiteral(" imgRestore_Click"), [&] {
         // The heading line, or no line at all, names no backup.
         const int row = lstFiles->currentRow();

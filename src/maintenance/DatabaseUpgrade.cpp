@@ -10,10 +10,15 @@ namespace DatabaseUpgrade {
 
 bool upgradeOpenDatabase(Database& db, const QString& dataFolder, QString* refusal)
 {
-    const Migrations::Result r = Migrations::upgrade(db, [&] {
-        return DatabaseFiles::backupAs(db.sqliteHandle(), dataFolder + QStringLiteral("/HALYXbackup"),
-                                       DatabaseFiles::upgradeBackupFileName(QDateTime::currentDateTime()));
-    });
+    // On the file a copy is kept before the upgrade; a server's upgrade is one transaction
+    // of the server, which leaves the database as it was when any step fails.
+    Migrations::BackupFn backup;
+    if (!db.isServer())
+        backup = [&] {
+            return DatabaseFiles::backupAs(db.sqliteHandle(), dataFolder + QStringLiteral("/HALYXbackup"),
+                                           DatabaseFiles::upgradeBackupFileName(QDateTime::currentDateTime()));
+        };
+    const Migrations::Result r = Migrations::upgrade(db, backup);
     const QString line = Migrations::logLine(r);
     if (!line.isEmpty()) WriteLog(line);
     if (r.outcome == Migrations::Outcome::Newer || r.outcome == Migrations::Outcome::Failed) {

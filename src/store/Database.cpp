@@ -519,6 +519,17 @@ Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_trans
         QSqlQuery q(m_db.handle());
         if (!q.exec(lock == Lock::Immediate && !db.isServer() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
             throwSqlError(q.lastError());
+        if (lock == Lock::Immediate && db.isServer()) {
+            // The file's write lock, on a server: one transaction lock that every writer
+            // asking for it takes in turn (released when the transaction ends).
+            QSqlQuery l(db.serverInner());
+            if (!l.exec(QStringLiteral("SET LOCAL lock_timeout = '%1ms'").arg(Database::ServerWriteLockWaitMs)) ||
+                !l.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(Database::ServerWriteLockKey))) {
+                const QSqlError e = l.lastError();
+                QSqlQuery(m_db.handle()).exec(QStringLiteral("ROLLBACK"));
+                throwSqlError(e);
+            }
+        }
     } else {
         m_db.execute(QStringLiteral("SAVEPOINT tw_%1").arg(m_level));
     }

@@ -68,6 +68,10 @@ public:
     // How long a statement waits for another connection's lock before it fails as locked:
     // short, so the window never hangs for long without a word.
     static constexpr int BusyWaitMs = 1000;
+    // On a server, how long an Immediate transaction waits for another writer's turn, and
+    // the key of that turn among the server's transaction locks.
+    static constexpr int ServerWriteLockWaitMs = 10000;
+    static constexpr qint64 ServerWriteLockKey = 0x5457574c;
     // Called (from the waiting thread) when a statement of any connection starts to wait
     // for a lock; the background check uses it to step aside.
     static void setLockWaitNotice(std::function<void()> notice);
@@ -161,6 +165,7 @@ private:
     bool connectServer(const QString& uri, const QString& password);
     // Runs SQL in the server's own dialect, untranslated (server connections only).
     void serverExec(const QString& sql, const QVariantList& binds = {});
+    QVariant serverScalar(const QString& sql, const QVariantList& binds = {});
     QSqlDatabase serverInner() const;
     void finalizeStatements();
 

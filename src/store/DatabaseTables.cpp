@@ -40,10 +40,19 @@ const QRegularExpression& indexHead()
 
 }  // namespace
 
+QVariant Database::serverScalar(const QString& sql, const QVariantList& binds)
+{
+    QSqlQuery q(serverInner());
+    if (!q.prepare(sql)) throwSqlError(q.lastError());
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    return q.next() ? q.value(0) : QVariant();
+}
+
 bool Database::tableExists(const QString& name)
 {
     if (isServer())
-        return scalar(QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
+        return serverScalar(QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
                                      "AND table_name = lower(?)"),
                       {name})
                    .toInt() > 0;
@@ -53,7 +62,7 @@ bool Database::tableExists(const QString& name)
 
 QStringList Database::tableNames()
 {
-    QSqlQuery q(handle());
+    QSqlQuery q(isServer() ? serverInner() : handle());
     q.setForwardOnly(true);
     const bool ok = isServer()
                         ? q.exec(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = "
@@ -71,7 +80,7 @@ QStringList Database::tableNames()
 QList<Database::Column> Database::columns(const QString& table)
 {
     QList<Column> out;
-    QSqlQuery q(handle());
+    QSqlQuery q(isServer() ? serverInner() : handle());
     q.setForwardOnly(true);
     if (isServer()) {
         if (!q.prepare(QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
@@ -160,7 +169,7 @@ void Database::createTableLike(const QString& name, const QString& templateName)
 bool Database::hasUniqueIndexOn(const QString& table, const QString& column)
 {
     if (isServer())
-        return scalar(QStringLiteral("SELECT count(*) FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
+        return serverScalar(QStringLiteral("SELECT count(*) FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
                                      "JOIN pg_namespace n ON n.oid = t.relnamespace JOIN pg_attribute a ON "
                                      "a.attrelid = t.oid AND a.attnum = i.indkey[0] WHERE n.nspname = current_schema() "
                                      "AND t.relname = lower(?) AND i.indisunique AND i.indnatts = 1 AND a.attname = lower(?)"),

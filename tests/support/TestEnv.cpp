@@ -1,4 +1,5 @@
 #include "support/TestEnv.h"
+#include "core/DatabaseChoice.h"
 #include "core/Paths.h"
 #include "setup/Installer.h"
 #include "store/DataTables.h"
@@ -100,6 +101,8 @@ void installFresh()
     const Installer::Result r = Installer::install();
     if (!r.ok) qFatal("set-up failed: %s", qPrintable(r.lines.join('\n')));
     if (!TestServer::wanted()) return;
+    // The window of a server run opens the server, as `tarnwell --database URI` does.
+    DatabaseChoice::setForThisRun(TestServer::uri());
     {
         // Every table of the last test goes, with the schema that holds them.
         QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-reset"));
