@@ -1,5 +1,6 @@
 #include "store/SqlDialect.h"
 #include <QHash>
+#include <QPair>
 #include <QReadWriteLock>
 #include <QRegularExpression>
 #include <QStringList>
@@ -274,6 +275,9 @@ QString toServer(const QString& sqliteSql)
     out.reserve(sql.size() + 64);
     bool rowIdAdded = !createTable;
     int depth = 0;
+    // group_concat(x) -> string_agg(x, ','): the depth of each open call and whether it
+    // has its separator.
+    QList<QPair<int, bool>> aggregates;
     int segmentWords = 0;   // words of the column definition being read (CREATE TABLE)
     bool segmentPlain = true;
     for (int i = 0; i < t.size(); ++i) {
@@ -294,7 +298,21 @@ QString toServer(const QString& sqliteSql)
             segmentPlain = false;
         }
         if (k.kind == Token::Other && k.text == QLatin1String("(")) ++depth;
-        if (k.kind == Token::Other && k.text == QLatin1String(")")) --depth;
+        if (k.kind == Token::Other && k.text == QLatin1String(",") && !aggregates.isEmpty() &&
+            aggregates.last().first == depth)
+            aggregates.last().second = true;
+        if (k.kind == Token::Other && k.text == QLatin1String(")")) {
+            if (!aggregates.isEmpty() && aggregates.last().first == depth) {
+                if (!aggregates.last().second) out += QStringLiteral("::text, ','");
+                aggregates.removeLast();
+            }
+            --depth;
+        }
+        if (k.kind == Token::Word && k.text.compare(QLatin1String("group_concat"), Qt::CaseInsensitive) == 0) {
+            out += QStringLiteral("string_agg");
+            aggregates.append({depth + 1, false});
+            continue;
+        }
         switch (k.kind) {
         case Token::Space: out += k.text; break;
         case Token::String: out += k.text; break;

@@ -55,6 +55,8 @@ class TestCharts : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
+
     void init() { TestData::installFresh(); }
 
     // ---- Load v Time and Disp v Time -------------------------------------------------------

@@ -108,6 +108,8 @@ class TestReadings : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
+
     void init() { TestData::installFresh(); }
 
     void emptyTableShowsTheEmptyState()

@@ -7,6 +7,8 @@ class TestSensorNavigation : public QObject {
     TestHome home;
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
+
     void init()
     {
         TestData::installFresh();
@@ -87,7 +89,7 @@ private slots:
         QCOMPARE(s.texts(), QStringList{"Permanently delete Sensor 250435001 from database?"});
         QCOMPARE(s.msg.script.shown[0].title, QString("Orrisford's TARNWELL"));
         QCOMPARE(s.msg.script.shown[0].buttons, Messages::Buttons::YesNo);
-        QVERIFY(!DataTables::TableExists(Paths::databasePath(), "250435001"));
+        QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), "250435001"));
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors WHERE InstrumentID = '250435001'").toInt(), 0);
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM NetworkConfig WHERE SensorID = '250435001'").toInt(), 0);
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM NetworkConfig").toInt(), 2);
@@ -105,7 +107,7 @@ private slots:
         s.msg.script.answers = {Messages::Answer::No};
         QTest::mouseClick(s.get<QLabel>("Label55"), Qt::LeftButton);   // "Delete"
         QCOMPARE(s.texts().size(), 1);
-        QVERIFY(DataTables::TableExists(Paths::databasePath(), "250425001"));
+        QVERIFY(DataTables::TableExists(TestData::databaseTarget(), "250425001"));
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors").toInt(), 1);
     }
 
@@ -144,7 +146,7 @@ private slots:
         s.click("imgDelete");
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors").toInt(), 1);
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM NetworkConfig").toInt(), 1);
-        QVERIFY(DataTables::TableExists(Paths::databasePath(), "250435001"));
+        QVERIFY(DataTables::TableExists(TestData::databaseTarget(), "250435001"));
         QCOMPARE(s.w.shared().currentSensorId(), QString("250435001"));
     }
 
@@ -162,7 +164,7 @@ private slots:
         sh.rsReadings->moveLast();
         QVERIFY(!sh.rsReadings->text("DateTimeKey").isEmpty());
         s.click("imgDelete");
-        QVERIFY(!DataTables::TableExists(Paths::databasePath(), "250425001"));
+        QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), "250425001"));
     }
 
     void destroyedFlagByKey_data()
