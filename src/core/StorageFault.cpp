@@ -24,6 +24,7 @@ QString reason(StorageKind kind)
     case StorageKind::DiskFull: return QStringLiteral("the disk is full");
     case StorageKind::NoPermission: return QStringLiteral("Tarnwell is not allowed to open the database file");
     case StorageKind::DiskError: return QStringLiteral("the disk could not be read or written");
+    case StorageKind::ServerGone: return QStringLiteral("the connection to the database server was lost");
     case StorageKind::None: break;
     }
     return QStringLiteral("the database could not be used");
@@ -42,6 +43,9 @@ QString remedy(StorageKind kind)
     case StorageKind::NoPermission:
         return QStringLiteral("Ask whoever looks after this computer to give you access to the file.");
     case StorageKind::DiskError: return QStringLiteral("Check the disk, then try again.");
+    case StorageKind::ServerGone:
+        return QStringLiteral("Tarnwell connects again at the next action; if the server still cannot be reached, "
+                              "check the network or ask whoever looks after the server.");
     case StorageKind::None: break;
     }
     return QString();

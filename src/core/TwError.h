@@ -13,6 +13,7 @@ enum class StorageKind {
     DiskFull,       // no room left on the disk
     NoPermission,   // the file cannot be opened at all
     DiskError,      // the disk failed to read or write
+    ServerGone,     // the connection to the database server was lost
 };
 
 // The program's one error type: a number a reader of the log understands and a

@@ -26,7 +26,7 @@ bool TableExists(const QString& path, const QString& name)
         Database server(conn);
         if (!server.open(path))
             throw TwError(ErrNo::DatabaseError, Database::describe(server.openFailure()) + QStringLiteral(": ") +
-                                                    server.openFailureDetail(), StorageKind::DiskError);
+                                                    server.openFailureDetail(), StorageKind::ServerGone);
         return !name.startsWith(QLatin1String("MSys")) && server.tableNames().contains(name);
     }
     {

@@ -62,7 +62,7 @@ StorageKind serverKindOf(const QString& state, QSqlError::ErrorType type)
 {
     if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")) ||
         (state.isEmpty() && type == QSqlError::ConnectionError))
-        return StorageKind::DiskError;   // the connection to the server is gone
+        return StorageKind::ServerGone;
     if (state == QLatin1String("42501") || state.startsWith(QLatin1String("28"))) return StorageKind::NoPermission;
     if (state == QLatin1String("25006")) return StorageKind::ReadOnly;
     if (state == QLatin1String("53100")) return StorageKind::DiskFull;

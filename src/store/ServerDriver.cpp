@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
+#include <libpq-fe.h>
 
 namespace {
 
@@ -44,6 +45,7 @@ protected:
 
     bool reset(const QString& sql) override
     {
+        const_cast<ServerDriver*>(m_driver)->noteStatement(sql);
         start();
         if (!m_q.exec(SqlDialect::toServer(sql))) return failed();
         rememberNames(sql);
@@ -53,6 +55,7 @@ protected:
     bool prepare(const QString& sql) override
     {
         start();
+        m_generation = m_driver->generation();
         m_sql = sql;
         m_direct.clear();
         const QString text = SqlDialect::toServer(sql);
@@ -77,6 +80,11 @@ protected:
             if (!m_q.exec(withValues(m_direct, values))) return failed();
             rememberNames(m_sql);
             return started();
+        }
+        // Prepared before the connection was made again: prepared again on the new one.
+        if (m_generation != m_driver->generation()) {
+            const QString sql = m_sql;
+            if (!prepare(sql)) return false;
         }
         for (int i = 0; i < values.size(); ++i) m_q.bindValue(i, values.at(i));
         if (!m_q.exec()) return failed();
@@ -162,6 +170,7 @@ private:
 
     void start()
     {
+        const_cast<ServerDriver*>(m_driver)->reconnectIfLost();
         m_q = QSqlQuery(m_driver->inner());
         // The server's driver reads a forward-only result row by row from the connection,
         // and loses the rest when another statement runs on it meanwhile (a pass writes
@@ -172,7 +181,11 @@ private:
     }
     bool failed()
     {
-        setLastError(marked(m_q.lastError()));
+        QSqlError e = marked(m_q.lastError());
+        // A connection the server dropped is said as such, whatever the statement met.
+        if (!m_driver->connectionAlive())
+            e = QSqlError(e.driverText(), e.databaseText(), QSqlError::ConnectionError, QStringLiteral("pg:08006"));
+        setLastError(e);
         return false;
     }
     bool started()
@@ -186,6 +199,7 @@ private:
     QSqlQuery m_q{QSqlDatabase()};
     QString m_sql;
     QString m_direct;
+    quint64 m_generation = 0;
 };
 
 }  // namespace
@@ -206,6 +220,26 @@ ServerDriver::~ServerDriver()
 }
 
 QSqlDatabase ServerDriver::inner() const { return m_inner; }
+
+bool ServerDriver::connectionAlive() const
+{
+    const QVariant h = m_inner.driver() ? m_inner.driver()->handle() : QVariant();
+    PGconn* conn = h.isValid() ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+    return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+void ServerDriver::reconnectIfLost()
+{
+    if (!isOpen() || m_inTransaction) return;   // a transaction cut off is not resumed
+    if (connectionAlive()) return;
+    m_inner.close();
+    if (m_inner.open()) {
+        ++m_generation;
+        QSqlQuery q(m_inner);
+        q.exec(QStringLiteral("SET extra_float_digits = 1"));
+        q.exec(QStringLiteral("SET client_min_messages = warning"));
+    }
+}
 
 bool ServerDriver::hasFeature(DriverFeature f) const
 {
@@ -280,6 +314,16 @@ bool ServerDriver::rollbackTransaction()
 {
     QSqlQuery q(inner());
     return q.exec(QStringLiteral("ROLLBACK"));
+}
+
+void ServerDriver::noteStatement(const QString& sql)
+{
+    // Transactions are begun and ended by plain statements (store/Database.cpp).
+    const QString t = sql.trimmed().left(16).toUpper();
+    if (t.startsWith(QLatin1String("BEGIN"))) m_inTransaction = true;
+    else if (t.startsWith(QLatin1String("COMMIT")) || t.startsWith(QLatin1String("ROLLBACK")) ||
+             t.startsWith(QLatin1String("END")))
+        m_inTransaction = t.startsWith(QLatin1String("ROLLBACK TO"));
 }
 
 QStringList ServerDriver::tables(QSql::TableType type) const

@@ -377,6 +377,38 @@ private slots:
         QCOMPARE(row, 5);
     }
 
+    // A server that drops the connection mid-session: the statement that meets it fails as
+    // a lost connection (told as such, never as success); the next one connects again, and
+    // statements prepared before the loss (a recordset's) work again.
+    void serverGoneMidSession()
+    {
+        if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        Recordset rs(*db);
+        rs.open(DataTables::readingsQuery(id));
+        QCOMPARE(rs.text("Channel1"), QString("14.00"));
+        const qint64 pid = db->scalar("SELECT pg_backend_pid()").toLongLong();
+        {
+            auto admin = TestData::openDatabase(QStringLiteral("admin"));
+            QVERIFY(admin->scalar("SELECT pg_terminate_backend(?)", {pid}).toBool());
+        }
+        try {
+            db->scalar("SELECT count(*) FROM Sensors");
+            QFAIL("a statement on a dropped connection must fail");
+        } catch (const TwError& e) {
+            QCOMPARE(int(e.storage), int(StorageKind::ServerGone));
+        }
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
+        QVERIFY(db->scalar("SELECT pg_backend_pid()").toLongLong() != pid);
+        rs.requery();
+        rs.moveLast();
+        QCOMPARE(rs.text("Channel1"), QString("10.00"));
+        rs.setValue("Channel1", "10.50");
+        rs.update();
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1` WHERE Channel1 = '10.50'").arg(id)).toInt(), 1);
+    }
+
     // A table's stamp changes with every write to it, by this connection or another, and
     // with the database's tables; writes to other tables, or none, leave it.
     void stampFollowsEveryChangeOfItsTable()
