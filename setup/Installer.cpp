@@ -4,6 +4,7 @@
 #include "maintenance/DatabaseFiles.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
+#include "store/DatabaseCopy.h"
 #include "store/ServerDriver.h"
 #include "store/Migrations.h"
 #include "store/Schema.h"
@@ -262,6 +263,32 @@ Result setUpServer(const QString& uri, const QString& password)
         r.ok = false;
         r.lines << QStringLiteral("Cannot set up the database on %1: %2").arg(db.path(), e.description);
     }
+    return r;
+}
+
+Result copyToServer(const QString& uri, const QString& from, const QString& password)
+{
+    Result r;
+    const QString path = from.isEmpty() ? Paths::databasePath() : from;
+    Database source(QStringLiteral("tarnwell-setup-copy-from"));
+    if (!source.open(path)) {
+        r.ok = false;
+        r.lines << QStringLiteral("Cannot read the database file %1: %2").arg(path, Database::describe(source.openFailure()));
+        return r;
+    }
+    Database target(QStringLiteral("tarnwell-setup-copy-to"));
+    if (!target.open(uri, password)) {
+        r.ok = false;
+        r.lines << QStringLiteral("Cannot use the database server %1: %2%3")
+                       .arg(ServerAddresses::parse(uri).display.isEmpty() ? uri : ServerAddresses::parse(uri).display,
+                            Database::describe(target.openFailure()),
+                            target.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + target.openFailureDetail() + ')');
+        return r;
+    }
+    const DatabaseCopy::Result c = DatabaseCopy::copy(source, target);
+    r.ok = c.ok;
+    r.lines << (c.ok ? QStringLiteral("Database: %1 copied to %2 (%3)").arg(path, target.path(), c.message)
+                     : QStringLiteral("Nothing was copied to %1: %2").arg(target.path(), c.message));
     return r;
 }
 

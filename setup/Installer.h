@@ -37,6 +37,11 @@ bool createDatabase(const QString& path, QString* error = nullptr);
 // password is used where the URI and the usual places (~/.pgpass, PGPASSWORD) give none.
 Result setUpServer(const QString& uri, const QString& password = QString());
 
+// Copies a database file (the data folder's own when from is empty) into an empty database
+// on a server, every table and row, checked after copying (DatabaseCopy); nothing stays on
+// the server when any of it fails.
+Result copyToServer(const QString& uri, const QString& from = QString(), const QString& password = QString());
+
 // Renders the user manual (built into the set-up tool) to a PDF file at path, replacing
 // an older one only once the new one is complete. Needs a QGuiApplication.
 bool writeManual(const QString& path, QString* error = nullptr);

@@ -19,6 +19,7 @@ int main(int argc, char* argv[])
     const QString usage = QStringLiteral(
         "Usage: tarnwell-setup [--demo]\n"
         "       tarnwell-setup --server URI\n"
+        "       tarnwell-setup --copy-to URI [--from FILE]\n"
         "  Creates the data folder and the database when they are missing, and writes the manual.\n"
         "  --demo        also adds three demonstration sensors to a database that has no sensor.\n"
         "  --server URI  makes the database on a PostgreSQL server ready for Tarnwell (tables,\n"
@@ -31,6 +32,17 @@ int main(int argc, char* argv[])
             return 2;
         }
         const Installer::Result r = Installer::setUpServer(args[1]);
+        for (const QString& line : r.lines) out << line << '\n';
+        return r.ok ? 0 : 1;
+    }
+    if (!args.isEmpty() && args.front() == QLatin1String("--copy-to")) {
+        QString from;
+        if (args.size() == 4 && args[2] == QLatin1String("--from")) from = args[3];
+        else if (args.size() != 2) {
+            out << usage;
+            return 2;
+        }
+        const Installer::Result r = Installer::copyToServer(args[1], from);
         for (const QString& line : r.lines) out << line << '\n';
         return r.ok ? 0 : 1;
     }

@@ -89,6 +89,21 @@ QString unavailableReason()
     return reason;
 }
 
+void emptyDatabase()
+{
+    {
+        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-reset"));
+        if (!pg.open()) qFatal("cannot reach the test server: %s", qPrintable(pg.lastError().text()));
+        QSqlQuery q(pg);
+        if (!q.exec(QStringLiteral("SET client_min_messages = warning")) ||
+            !q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) || !q.exec(QStringLiteral("CREATE SCHEMA public")))
+            qFatal("cannot empty the test server: %s", qPrintable(q.lastError().text()));
+        q.finish();
+        pg.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-server-reset"));
+}
+
 }  // namespace TestServer
 
 namespace TestData {
@@ -103,18 +118,7 @@ void installFresh()
     if (!TestServer::wanted()) return;
     // The window of a server run opens the server, as `tarnwell --database URI` does.
     DatabaseChoice::setForThisRun(TestServer::uri());
-    {
-        // Every table of the last test goes, with the schema that holds them.
-        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-reset"));
-        if (!pg.open()) qFatal("cannot reach the test server: %s", qPrintable(pg.lastError().text()));
-        QSqlQuery q(pg);
-        if (!q.exec(QStringLiteral("SET client_min_messages = warning")) ||
-            !q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) || !q.exec(QStringLiteral("CREATE SCHEMA public")))
-            qFatal("cannot empty the test server: %s", qPrintable(q.lastError().text()));
-        q.finish();
-        pg.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test-server-reset"));
+    TestServer::emptyDatabase();
     const Installer::Result s = Installer::setUpServer(TestServer::uri());
     if (!s.ok) qFatal("server set-up failed: %s", qPrintable(s.lines.join('\n')));
 }

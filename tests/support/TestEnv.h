@@ -76,6 +76,8 @@ QString uri();
 // Empty when the server answers; otherwise why it cannot be used.
 QString unavailableReason();
 bool required();
+// Drops every table of the server's database (its public schema made again, empty).
+void emptyDatabase();
 }  // namespace TestServer
 
 // In initTestCase (or a test function): on a server run without a server, skip (or fail
