@@ -63,14 +63,15 @@ void UtilitiesController::closeDatabase()
 }
 
 namespace {
-// Backup and restore copy the database file; a team database on a server is kept by the
-// server's own backups until they are done here.
+// Restore copies a database file over the database file; a team database on a server is
+// restored by the server's administrator.
 bool refusedOnServer(const Database& db, const QString& what)
 {
     if (!db.isServer()) return false;
     Messages::show(QStringLiteral("The database is a team database on a server (") + db.path() +
                        QStringLiteral(").\r\n") + what +
-                       QStringLiteral(" works on a database file only; ask the server's administrator for the server's backups."),
+                       QStringLiteral(" works on a database file only; ask the server's administrator to restore it from "
+                                      "a backup (Backup Database writes the server's data as a database file)."),
                    AppInfo::MessageTitle, Messages::Icon::Information);
     return true;
 }
@@ -78,7 +79,6 @@ bool refusedOnServer(const Database& db, const QString& what)
 
 void UtilitiesController::imgBackup_Click()
 {
-    if (refusedOnServer(m_s.db, QStringLiteral("Backup Database"))) return;
     runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
         // The backup is copied from the open connection, so nothing is closed: the user
         // stays on the same sensor, with the same filter, on the same tab.
@@ -108,7 +108,10 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         const QString backupFolder = folder + QStringLiteral("HALYXbackup");
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
-        const QString made = m_s.db.isOpen()
+        // A team database on a server is written as a database file of its own.
+        const QString made = m_s.db.isServer()
+                                 ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
+                             : m_s.db.isOpen()
                                  ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
                                  : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
         if (made.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "maintenance/DatabaseFiles.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/DatabaseCopy.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,6 +191,32 @@ void checkOurDatabase(const QString& path)
     for (const char* t : {"sensors", "configuration", "prefs", "sensordata"})
         if (!tables.contains(QLatin1String(t)))
             fail(UnrecognizedDatabase, notOurs + QStringLiteral(" (it has no ") + QLatin1String(t) + QStringLiteral(" table)"));
+}
+
+QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks)
+{
+    if (!server.isOpen() || !server.isServer()) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
+    if (!QDir().mkpath(backupFolder)) fail(PathFileAccessError, QStringLiteral("Cannot create ") + backupFolder);
+    const QString target = QDir(backupFolder).filePath(backupFileName(day));
+    TempFile temp(target + QStringLiteral(".partial"));
+    step(hooks, Step::Write);
+    if (hooks.progress) hooks.progress(0);
+    {
+        Database file(QStringLiteral("tarnwell-server-backup"));
+        if (!file.create(temp.path)) fail(PathFileAccessError, QStringLiteral("Cannot create ") + temp.path);
+        // Every table read in one snapshot of the server, whatever others write meanwhile.
+        Transaction snapshot(server);
+        server.executeOnServer(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+        const DatabaseCopy::Result r = DatabaseCopy::copy(server, file);
+        if (!r.ok) fail(ErrNo::DatabaseError, QStringLiteral("Backup failed: ") + r.message);
+        file.close();
+    }
+    syncFile(temp.path);
+    checkWritten(temp.path, hooks);
+    replaceFile(temp.path, target, hooks);
+    temp.keep = true;
+    if (hooks.progress) hooks.progress(1000);
+    return target;
 }
 
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks)

@@ -14,6 +14,8 @@ struct sqlite3;
 // Whatever fails (a write, the check, the rename), the temporary file is removed and the
 // file that was there before - the database or an earlier backup - is left byte for
 // byte as it was. Failures throw TwError; a cancelled operation returns false.
+class Database;
+
 namespace DatabaseFiles {
 
 // The steps at which a test can make an operation fail.
@@ -64,6 +66,12 @@ QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, c
 // As above, under the given file name in backupFolder (the copy made before a database
 // is upgraded to a newer layout).
 QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fileName, const Hooks& hooks = {});
+
+// The day's backup of a team database on a server: a consistent snapshot of it (one
+// read-only transaction of the server) written as a Tarnwell database file in
+// backupFolder, checked table by table (DatabaseCopy), which the program opens as any
+// database file. Returns the backup's path.
+QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
 
 // As backup(), reading the database file at databasePath on a connection of its own.
 QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,

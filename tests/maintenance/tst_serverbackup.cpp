@@ -1,0 +1,58 @@
+// Backup Database of a team database on a server: the server's data written as a database
+// file of the program's own format, which opens as any database file, with every table and
+// row as the server has them, taken in one snapshot.
+#include "support/TestEnv.h"
+#include "core/Paths.h"
+#include "maintenance/DatabaseFiles.h"
+#include "store/Database.h"
+#include "store/DatabaseCopy.h"
+#include "store/Migrations.h"
+
+#include <QtTest>
+
+class TestServerBackup : public QObject {
+    Q_OBJECT
+    TestHome home;
+    const QString id = QStringLiteral("250475001");
+
+private slots:
+    void initTestCase()
+    {
+        TARNWELL_SERVER_OR_SKIP();
+        if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
+    }
+
+    void backupIsADatabaseFileWithEveryRow()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {id});
+        TestData::addManyReadings(*db, id, 300, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+        db->execute("UPDATE Sensors SET Notes = ? WHERE InstrumentID = ?", {QString::fromUtf8("n\xc3\xb8tes\tand\nmore"), id});
+        const QString folder = Paths::dataFolder() + "/HALYXbackup";
+        const QString made = DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7));
+        QCOMPARE(made, folder + "/" + DatabaseFiles::backupFileName(QDate(2026, 12, 7)));
+        QVERIFY(!QFile::exists(made + ".partial"));
+        QVERIFY(Database::looksLikeSqlite(made));
+
+        Database file("backup");
+        QVERIFY(file.open(made));
+        QVERIFY(!file.isServer());
+        QVERIFY(Migrations::status(file).upToDate());
+        QCOMPARE(file.scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 300);
+        QCOMPARE(file.scalar("SELECT Notes FROM Sensors").toString(), QString::fromUtf8("n\xc3\xb8tes\tand\nmore"));
+        for (const QString& t : db->tableNames()) {
+            const DatabaseCopy::TableCheck a = DatabaseCopy::check(*db, t), b = DatabaseCopy::check(file, t);
+            QVERIFY2(a.rows == b.rows && a.sum == b.sum, qPrintable(t));
+        }
+        // The same day again replaces that day's backup.
+        db->execute(QString("DELETE FROM `%1` WHERE FullDate < '2024-01-02'").arg(id));
+        file.close();
+        QCOMPARE(DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7)), made);
+        QVERIFY(file.open(made));
+        QCOMPARE(file.scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 300 - 24);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerBackup)
+#include "tst_serverbackup.moc"
