@@ -1,5 +1,6 @@
 // Backup, restore and compaction commands of the Utilities page.
 #include "core/AppInfo.h"
+#include "core/DatabaseChoice.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
@@ -9,6 +10,7 @@
 #include "maintenance/ConnectFailure.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/UtilitiesController.h"
+#include "store/Database.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
@@ -62,20 +64,6 @@ void UtilitiesController::closeDatabase()
     if (m_s.db.isOpen()) m_s.db.close();
 }
 
-namespace {
-// Restore copies a database file over the database file; a team database on a server is
-// restored by the server's administrator.
-bool refusedOnServer(const Database& db, const QString& what)
-{
-    if (!db.isServer()) return false;
-    Messages::show(QStringLiteral("The database is a team database on a server (") + db.path() +
-                       QStringLiteral(").\r\n") + what +
-                       QStringLiteral(" works on a database file only; ask the server's administrator to restore it from "
-                                      "a backup (Backup Database writes the server's data as a database file)."),
-                   AppInfo::MessageTitle, Messages::Icon::Information);
-    return true;
-}
-}  // namespace
 
 void UtilitiesController::imgBackup_Click()
 {
@@ -133,7 +121,6 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
 
 void UtilitiesController::imgRestore_Click()
 {
-    if (refusedOnServer(m_s.db, QStringLiteral("Restore Database"))) return;
     runTrapped(QStringLiteral(" imgRestore_Click"), [&] {
         // The heading line, or no line at all, names no backup.
         const int row = lstFiles->currentRow();
@@ -167,8 +154,14 @@ void UtilitiesController::imgRestore_Click()
         if (first == Messages::Answer::Cancel) return;
         flushPendingEdits();
         if (first == Messages::Answer::Yes && !backupBeforeRestore(backupFolder, keep)) return;
-        closeDatabase();
-        GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
+        if (m_s.db.isServer()) {
+            // A team database is replaced on the server, in one transaction of its own.
+            closeDatabase();
+            restoreServer(backupFolder + '/' + name, name);
+        } else {
+            closeDatabase();
+            GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
+        }
         reopenDatabase();
         if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
         ListBackups();
@@ -180,9 +173,9 @@ bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
         const QString made =
-            m_s.db.isOpen()
-                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
-                : QString();
+            m_s.db.isServer() ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, busy.hooks(fileHooks))
+            : m_s.db.isOpen() ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
+                              : QString();
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. The database was not restored."),
                            AppInfo::MessageTitle, Messages::Icon::Information);
@@ -230,12 +223,32 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
     return true;
 }
 
+bool UtilitiesController::restoreServer(const QString& backupPath, const QString& backupName)
+{
+    try {
+        BusyProgress busy(m_win.widget(), QStringLiteral("Restoring the team database from ") + backupName +
+                                              QStringLiteral("..."));
+        Database server(QStringLiteral("tarnwell-restore"));
+        if (!server.open(m_s.databasePath, DatabaseChoice::password(m_s.databasePath)))
+            throw TwError(ErrNo::DatabaseError, Database::describe(server.openFailure()), StorageKind::ServerGone);
+        DatabaseFiles::restoreServer(server, backupPath);
+    } catch (const TwError& e) {
+        Messages::show(QStringLiteral("Error encountered during restore process\r\n\r\n") + e.description +
+                       QStringLiteral("\r\nThe team database on the server was not changed."));
+        WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_RestoreDB")));
+        return false;
+    }
+    Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
+    return true;
+}
+
 void UtilitiesController::reopenDatabase()
 {
     Shared& s = m_s;
     closeDatabase();
-    s.databasePath = s.dataFolder + '/' + DatabaseName;
-    s.db.open(s.databasePath);
+    // The database in use stays the one chosen (a server, or another file).
+    if (s.databasePath.isEmpty()) s.databasePath = s.dataFolder + '/' + DatabaseName;
+    s.db.open(s.databasePath, DatabaseChoice::password(s.databasePath));
     s.connectionString = s.db.connectionString();
     if (!s.db.isOpen()) {
         Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),

@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"
+#include "store/SqlDialect.h"
 
 #include <QDir>
 #include <QFile>
@@ -195,9 +196,30 @@ void checkOurDatabase(const QString& path)
 
 QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks)
 {
+    return backupServerAs(server, backupFolder, backupFileName(day), hooks);
+}
+
+void restoreServer(Database& server, const QString& backupPath)
+{
+    if (!server.isOpen() || !server.isServer()) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
+    if (!QFile::exists(backupPath)) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + backupPath);
+    checkOurDatabase(backupPath);
+    Database backup(QStringLiteral("tarnwell-server-restore"));
+    if (!backup.open(backupPath))
+        fail(3049, QStringLiteral("The backup cannot be opened: ") + Database::describe(backup.openFailure()));
+    Transaction tx(server);
+    for (const QString& t : server.tableNames())
+        server.execute(QStringLiteral("DROP TABLE ") + SqlDialect::quoteName(t));
+    const DatabaseCopy::Result r = DatabaseCopy::copy(backup, server);
+    if (!r.ok) fail(ErrNo::DatabaseError, r.message);
+    tx.commit();
+}
+
+QString backupServerAs(Database& server, const QString& backupFolder, const QString& fileName, const Hooks& hooks)
+{
     if (!server.isOpen() || !server.isServer()) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
     if (!QDir().mkpath(backupFolder)) fail(PathFileAccessError, QStringLiteral("Cannot create ") + backupFolder);
-    const QString target = QDir(backupFolder).filePath(backupFileName(day));
+    const QString target = QDir(backupFolder).filePath(fileName);
     TempFile temp(target + QStringLiteral(".partial"));
     step(hooks, Step::Write);
     if (hooks.progress) hooks.progress(0);

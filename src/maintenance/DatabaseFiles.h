@@ -72,6 +72,14 @@ QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fi
 // backupFolder, checked table by table (DatabaseCopy), which the program opens as any
 // database file. Returns the backup's path.
 QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
+QString backupServerAs(Database& server, const QString& backupFolder, const QString& fileName, const Hooks& hooks = {});
+
+// Replaces every table of the team database on server by those of the backup file, in one
+// transaction of the server: the backup's tables and rows are copied and checked
+// (DatabaseCopy), and when anything fails - the backup unreadable or of an older layout,
+// the user without the rights to drop and create tables, a check - the server's database
+// stays exactly as it was. Throws TwError saying why.
+void restoreServer(Database& server, const QString& backupPath);
 
 // As backup(), reading the database file at databasePath on a connection of its own.
 QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,

@@ -46,6 +46,8 @@ public:
     void GBackupDB(const QString& folder, const QString& fileName);
     // False when the restore failed or was cancelled (the database file is then unchanged).
     bool GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName);
+    // Restore of a team database on a server from a backup file (one server transaction).
+    bool restoreServer(const QString& backupPath, const QString& backupName);
     // Opens the connection and the shared recordsets again, as start-up does.
     void reopenDatabase();
 

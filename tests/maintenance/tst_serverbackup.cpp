@@ -4,6 +4,7 @@
 #include "support/TestEnv.h"
 #include "core/Paths.h"
 #include "maintenance/DatabaseFiles.h"
+#include "core/TwError.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"
 #include "store/Migrations.h"
@@ -51,6 +52,40 @@ private slots:
         QCOMPARE(DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7)), made);
         QVERIFY(file.open(made));
         QCOMPARE(file.scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 300 - 24);
+    }
+
+    // Restore onto the server: every table replaced by the backup's in one transaction; a
+    // backup that fails its check, or a user without the rights, leaves the server as it was.
+    void restoreReplacesEverythingOrNothing()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {id});
+        TestData::addManyReadings(*db, id, 48, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+        const QString folder = Paths::dataFolder() + "/HALYXbackup";
+        const QString made = DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7));
+        // Changes after the backup: a reading gone, a sensor and its table added.
+        db->execute(QString("DELETE FROM `%1` WHERE FullDate < '2024-01-02'").arg(id));
+        TestData::addSensor(*db, {"250475002"});
+        DatabaseFiles::restoreServer(*db, made);
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 48);
+        QVERIFY(!db->tableExists("250475002"));
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
+        // The program goes on writing to what was restored.
+        TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(0, 0)), {"1"}, "", true, false, false}});
+
+        // A user who may not drop the tables: refused, nothing changed.
+        db->execute("CREATE ROLE tw_reader LOGIN PASSWORD 'r'");
+        db->execute("GRANT USAGE ON SCHEMA public TO tw_reader");
+        db->execute("GRANT SELECT ON ALL TABLES IN SCHEMA public TO tw_reader");
+        Database reader("reader");
+        QVERIFY(reader.open("postgresql://tw_reader:r@" + qEnvironmentVariable("PGHOST", "localhost") + ":" +
+                            qEnvironmentVariable("PGPORT", "5432") + "/" + qEnvironmentVariable("PGDATABASE", "postgres")));
+        QVERIFY_THROWS_EXCEPTION(TwError, DatabaseFiles::restoreServer(reader, made));
+        QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 49);
+        reader.close();
+        db->execute("DROP OWNED BY tw_reader");
+        db->execute("DROP ROLE tw_reader");
     }
 };
 
