@@ -357,8 +357,10 @@ void Database::noteWrite(const char* table)
 
 void Database::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
 {
-    if (isServer())
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("A test of texts by name is not available on a database server"));
+    if (isServer()) {
+        if (auto* d = dynamic_cast<ServerDriver*>(handle().driver())) d->setTextTest(name, std::move(test));
+        return;
+    }
     auto it = m_textTests.find(name.toStdString());
     if (it == m_textTests.end()) {
         sqlite3* h = isOpen() ? sqliteHandle() : nullptr;

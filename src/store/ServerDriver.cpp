@@ -47,7 +47,7 @@ protected:
     {
         const_cast<ServerDriver*>(m_driver)->noteStatement(sql);
         start();
-        if (!m_q.exec(SqlDialect::toServer(sql))) return failed();
+        if (!m_q.exec(SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql)))) return failed();
         rememberNames(sql);
         return started();
     }
@@ -58,7 +58,7 @@ protected:
         m_generation = m_driver->generation();
         m_sql = sql;
         m_direct.clear();
-        const QString text = SqlDialect::toServer(sql);
+        const QString text = SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql));
         // The server prepares only queries and row changes; anything else (tables,
         // indexes, transactions) runs as it stands when executed.
         static const QRegularExpression dml(QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|WITH|VALUES)\\b"),
@@ -344,6 +344,59 @@ QString ServerDriver::escapeIdentifier(const QString& identifier, IdentifierType
 }
 
 QVariant ServerDriver::handle() const { return inner().driver() ? inner().driver()->handle() : QVariant(); }
+
+void ServerDriver::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
+{
+    if (test) m_textTests.insert(name, std::move(test));
+    else m_textTests.remove(name);
+}
+
+QString ServerDriver::withTextTests(const QString& sql)
+{
+    if (m_textTests.isEmpty()) return sql;
+    QString out = sql;
+    for (auto it = m_textTests.constBegin(); it != m_textTests.constEnd(); ++it) {
+        const QString name = QString::fromLatin1(it.key());
+        const QRegularExpression call(QStringLiteral("\\b") + QRegularExpression::escape(name) +
+                                      QStringLiteral("\\s*\\(\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*\\)"),
+                                      QRegularExpression::CaseInsensitiveOption);
+        auto m = call.match(out);
+        if (!m.hasMatch()) continue;
+        static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const auto f = from.match(out);
+        if (!f.hasMatch()) continue;
+        QString table = f.captured(1);
+        if (table.size() > 1 && (table.front() == '`' || table.front() == '"' || table.front() == '[')) table = table.mid(1, table.size() - 2);
+        const QString column = m.captured(1).toLower();
+        const QString values = QStringLiteral("tw_text_") + name.toLower();
+        QSqlQuery q(m_inner);
+        q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + values + QStringLiteral(" (v TEXT PRIMARY KEY)"));
+        q.exec(QStringLiteral("TRUNCATE ") + values);
+        QSqlQuery read(m_inner);
+        QStringList passing;
+        if (read.exec(QStringLiteral("SELECT DISTINCT \"") + column + QStringLiteral("\"::text FROM \"") + table.toLower() + '"'))
+            while (read.next()) {
+                if (read.isNull(0)) continue;
+                const QByteArray v = read.value(0).toString().toUtf8();
+                if (it.value()(QByteArrayView(v))) passing << read.value(0).toString();
+            }
+        if (!passing.isEmpty()) {
+            QSqlQuery ins(m_inner);
+            ins.prepare(QStringLiteral("INSERT INTO ") + values + QStringLiteral(" (v) SELECT unnest(?::text[])"));
+            QStringList quoted;
+            for (QString v : passing) quoted << '"' + v.replace('\\', QStringLiteral("\\\\")).replace('"', QStringLiteral("\\\"")) + '"';
+            ins.addBindValue(QStringLiteral("{") + quoted.join(',') + '}');
+            ins.exec();
+        }
+        while (m.hasMatch()) {
+            out.replace(m.capturedStart(), m.capturedLength(),
+                        QStringLiteral("(") + m.captured(1) + QStringLiteral(" IN (SELECT v FROM ") + values + QStringLiteral("))"));
+            m = call.match(out);
+        }
+    }
+    return out;
+}
 
 namespace ServerAddresses {
 
