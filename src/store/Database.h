@@ -143,6 +143,8 @@ public:
     // Runs SQL written in the server's own dialect, untranslated (server connections only:
     // for the few statements built for the server alone, such as batched writes).
     void executeOnServer(const QString& sql) { serverExec(sql); }
+    // The server's own connection (statements on it are not translated).
+    QSqlDatabase serverConnection() const { return serverInner(); }
     // Sends rows in the server's bulk copy text format (tab-separated columns, \N for null,
     // one line per row) into table (server connections only). Throws TwError.
     void copyToServer(const QString& table, const QByteArray& rows);

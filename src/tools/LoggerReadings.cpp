@@ -3,6 +3,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/BulkInsert.h"
 #include "store/Statement.h"
 #include "tools/ImportChecks.h"
 
@@ -297,10 +298,28 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
-    Statement insert(db, (byIndex ? QStringLiteral("INSERT OR IGNORE INTO ") : QStringLiteral("INSERT INTO ")) + name +
-                             QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") + marks + u')');
-    std::optional<Statement> lookup;
-    if (!byIndex) lookup.emplace(db, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
+    auto duplicate = [&out](QByteArrayView k) {
+        ++out.duplicates;
+        if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(k.data(), k.size());
+    };
+    // With the key kept unique by the database, the rows go through the store's bulk
+    // append (a duplicate is skipped by the database and told back); without, each key is
+    // looked up first.
+    std::optional<BulkInsert> bulk;
+    std::optional<Statement> insert, lookup;
+    if (byIndex) {
+        QStringList textColumns{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"), QStringLiteral("ReadingTime"),
+                                QStringLiteral("FullDate")};
+        if (t.tempChannel) textColumns << QStringLiteral("ChannelT");
+        for (int k = 1; k <= gauges; ++k) textColumns << QStringLiteral("Channel%1").arg(k);
+        bulk.emplace(db, t.sensorId, textColumns,
+                     QStringList{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")},
+                     QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}, duplicate);
+    } else {
+        insert.emplace(db, QStringLiteral("INSERT INTO ") + name + QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") +
+                               marks + u')');
+        lookup.emplace(db, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
+    }
 
     const QByteArray sensor = t.sensorId.toUtf8();
     char key[64 + 32];
@@ -338,19 +357,25 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                 continue;
             }
         }
-        int p = 1;
-        insert.bindUtf8(p++, QByteArrayView(key, keyLen));
-        insert.bindUtf8(p++, QByteArrayView(b.when.date, 10));
-        insert.bindUtf8(p++, QByteArrayView(b.when.time, 8));
-        insert.bindUtf8(p++, QByteArrayView(b.when.stored, 19));
-        if (t.tempChannel) insert.bindUtf8(p++, QByteArrayView(b.temp, std::max(0, b.tempLen)));
-        for (int k = 0; k < gauges; ++k) insert.bindUtf8(p++, QByteArrayView(b.gauge[k], b.gaugeLen[k]));
-        if (insert.run() == 0) {
-            ++out.duplicates;
-            if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(key, keyLen);
-        } else {
-            ++out.appended;
+        QByteArrayView values[4 + 1 + 10];
+        int p = 0;
+        values[p++] = QByteArrayView(key, keyLen);
+        values[p++] = QByteArrayView(b.when.date, 10);
+        values[p++] = QByteArrayView(b.when.time, 8);
+        values[p++] = QByteArrayView(b.when.stored, 19);
+        if (t.tempChannel) values[p++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
+        for (int k = 0; k < gauges; ++k) values[p++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
+        if (bulk) {
+            bulk->add(values);
+            continue;
         }
+        for (int i = 0; i < p; ++i) insert->bindUtf8(i + 1, values[i]);
+        if (insert->run() == 0) duplicate(values[0]);
+        else ++out.appended;
+    }
+    if (bulk) {
+        bulk->flush();
+        out.appended += bulk->appended();
     }
     if (progress && !progress(total, total)) {
         out = Outcome{};

@@ -1,0 +1,102 @@
+#include "store/BulkInsert.h"
+#include "store/Database.h"
+#include "store/SqlDialect.h"
+#include "store/Statement.h"
+
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+BulkInsert::BulkInsert(Database& db, const QString& table, const QStringList& columns, const QStringList& fixedColumns,
+                       const QStringList& fixedValues, std::function<void(QByteArrayView)> onDuplicate)
+    : m_db(db), m_table(table), m_columns(columns), m_fixedColumns(fixedColumns), m_fixedValues(fixedValues),
+      m_onDuplicate(std::move(onDuplicate))
+{
+    if (db.isServer()) return;
+    QStringList names, marks;
+    for (const QString& c : columns) {
+        names << SqlDialect::quoteName(c);
+        marks << QStringLiteral("?");
+    }
+    for (int i = 0; i < fixedColumns.size(); ++i) {
+        names << SqlDialect::quoteName(fixedColumns[i]);
+        marks << fixedValues.value(i);
+    }
+    m_statement = std::make_unique<Statement>(db, QStringLiteral("INSERT OR IGNORE INTO ") + SqlDialect::quoteName(table) +
+                                                      QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
+                                                      QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + ')');
+}
+
+BulkInsert::~BulkInsert() = default;
+
+void BulkInsert::add(const QByteArrayView* values)
+{
+    const int n = int(m_columns.size());
+    if (m_statement) {
+        for (int i = 0; i < n; ++i) {
+            if (values[i].data()) m_statement->bindUtf8(i + 1, values[i]);
+            else m_statement->bindNull(i + 1);
+        }
+        if (m_statement->run() == 0) {
+            if (m_onDuplicate) m_onDuplicate(values[0]);
+        } else {
+            ++m_appended;
+        }
+        return;
+    }
+    m_pending += QByteArray::number(qint64(m_keys.size()));
+    for (int i = 0; i < n; ++i) {
+        m_pending += '\t';
+        if (!values[i].data()) { m_pending += "\\N"; continue; }
+        for (char c : values[i]) {
+            switch (c) {
+            case '\\': m_pending += "\\\\"; break;
+            case '\t': m_pending += "\\t"; break;
+            case '\n': m_pending += "\\n"; break;
+            case '\r': m_pending += "\\r"; break;
+            default: m_pending += c;
+            }
+        }
+    }
+    m_pending += '\n';
+    m_keys.emplace_back(values[0].data(), values[0].size());
+    if (int(m_keys.size()) >= ServerBatchRows) flush();
+}
+
+void BulkInsert::flush()
+{
+    if (m_statement || m_keys.empty()) return;
+    const int n = int(m_columns.size());
+    const QString rows = QStringLiteral("tw_append_%1").arg(n);
+    QStringList defs{QStringLiteral("ord BIGINT")}, temp, names;
+    for (int i = 0; i < n; ++i) {
+        defs << QStringLiteral("c%1 TEXT").arg(i);
+        temp << QStringLiteral("c%1").arg(i);
+        names << '"' + m_columns[i].toLower() + '"';
+    }
+    for (int i = 0; i < m_fixedColumns.size(); ++i) {
+        names << '"' + m_fixedColumns[i].toLower() + '"';
+        temp << m_fixedValues.value(i);
+    }
+    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
+                         defs.join(QStringLiteral(", ")) + ')');
+    m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
+    m_db.copyToServer(rows, m_pending);
+    m_pending.clear();
+    // The rows in the order they came, each key once (a later row of a key already in the
+    // batch is a duplicate, as it is on the file).
+    QSqlQuery q(m_db.serverConnection());
+    const QString sql = QStringLiteral("INSERT INTO \"") + m_table.toLower() + QStringLiteral("\" (") +
+                        names.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ") + temp.join(QStringLiteral(", ")) +
+                        QStringLiteral(" FROM ") + rows + QStringLiteral(" ORDER BY ord ON CONFLICT DO NOTHING RETURNING \"") +
+                        m_columns[0].toLower() + '"';
+    if (!q.exec(sql)) throwSqlError(q.lastError());
+    QSet<QByteArray> stored;
+    while (q.next()) stored.insert(q.value(0).toString().toUtf8());
+    m_appended += stored.size();
+    for (const QByteArray& key : m_keys) {
+        if (stored.remove(key)) continue;   // the first row of its key
+        if (m_onDuplicate) m_onDuplicate(QByteArrayView(key));
+    }
+    m_keys.clear();
+}
