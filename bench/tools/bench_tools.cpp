@@ -4,6 +4,10 @@
 // readings a comma-separated logger file shown and appended. Files are generated in a
 // temporary folder. (The datasheet and its export: bench_export.)
 #include "support/BenchSupport.h"
+#include <QSqlQuery>
+#include <QSqlDatabase>
+#include "setup/Installer.h"
+#include "core/DatabaseChoice.h"
 #include "app/frmTarnwell.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
@@ -220,9 +224,27 @@ int main(int argc, char* argv[])
     Bench::Home home;
     const int count = 100000;
     const QString logger = QStringLiteral("250475001");   // empty sensor the file is imported into
+    // BENCH_DATABASE=postgresql://... runs it on that server (its public schema emptied and
+    // set up first), as `tarnwell --database` would.
+    const QString database = qEnvironmentVariable("BENCH_DATABASE");
+    if (!database.isEmpty()) {
+        {
+            QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-reset"));
+            if (pg.open()) {
+                QSqlQuery q(pg);
+                q.exec(QStringLiteral("SET client_min_messages = warning"));
+                q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE"));
+                q.exec(QStringLiteral("CREATE SCHEMA public"));
+            }
+            pg.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("bench-reset"));
+        if (!Installer::setUpServer(database).ok) std::printf("CHECK FAILED: server set-up\n");
+        DatabaseChoice::setForThisRun(database);
+    }
     {
         Database db(QStringLiteral("fill"));
-        db.open(Paths::databasePath());
+        db.open(database.isEmpty() ? Paths::databasePath() : database);
         Bench::fillSensor(db, logger, 0);
         Bench::fillSensor(db, QStringLiteral("250475011"), 0);
     }
