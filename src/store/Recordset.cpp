@@ -112,9 +112,15 @@ void Recordset::loadIds()
     sql += QStringLiteral(" ORDER BY ") + (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
     QSqlQuery q(m_db.handle());
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : m_filterBinds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
+    // Without values to bind the selection runs as it stands (a server then sends its
+    // result in one go rather than through a prepared statement).
+    if (m_filterBinds.isEmpty()) {
+        if (!q.exec(sql)) throwSqlError(q.lastError());
+    } else {
+        if (!q.prepare(sql)) throwSqlError(q.lastError());
+        for (const QVariant& b : m_filterBinds) q.addBindValue(b);
+        if (!q.exec()) throwSqlError(q.lastError());
+    }
     m_ids.clear();
     while (q.next()) m_ids.push_back(q.value(0).toLongLong());
     m_cache.clear();
