@@ -38,6 +38,10 @@ void frmTarnwell::SSTab1_Click(int previousTab)
         return;
     }
 
+    // Sensors other users added or deleted meanwhile are in the list (a sensor shown that
+    // is gone is told, and the first one shown instead).
+    ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(false); });
+
     // 2-6. Prepare the tab entered.
     switch (tab) {
     case TabIdentification:
@@ -58,6 +62,20 @@ void frmTarnwell::SSTab1_Click(int previousTab)
     default:
         if (ChartsController::isChartTab(tab)) m_charts->enterChartTab(tab, previousTab);
         break;
+    }
+}
+
+void frmTarnwell::refreshData()
+{
+    const int tab = currentTab();
+    if (tab == TabReadings) {
+        ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(false); });
+        if (tab == currentTab()) m_readings->refreshReadings();
+    } else if (tab == TabIdentification || tab == TabInstallation) {
+        m_sensors->refreshSensors();
+    } else {
+        ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(true); });
+        if (ChartsController::isChartTab(tab) && tab == currentTab()) m_charts->enterChartTab(tab, tab);
     }
 }
 

@@ -64,6 +64,9 @@ public:
 
     // The tab change: saves what the tab being left holds, then prepares the tab entered.
     void SSTab1_Click(int previousTab);
+    // F5: what the current tab shows read again from the database (what other users
+    // changed), after saving what is on screen.
+    void refreshData();
 
     // Tests and the start-up benchmark may leave the check out.
     static void setStructureCheckEnabled(bool enabled);

@@ -95,6 +95,8 @@ void ReadingsController::navigate(const QString& tag, const std::function<bool(c
         applyPendingPickerEdit();
         if (!ReadingValid()) return;
         if (!SaveReadings()) return;
+        // What other users added or deleted meanwhile is in the list the move goes through.
+        if (!rereadIfChanged(false)) return;
         Recordset& rs = *m_s.rsReadings;
         if (!canMove(rs)) {
             Messages::show(endMessage);

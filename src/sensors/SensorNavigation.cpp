@@ -22,7 +22,9 @@ void SensorRegistry::cboSensors_Click()
             cboSensors->setEditText(shown);
             return;
         }
-        if (!moveToSensor(cboSensors->currentText())) {
+        const QString chosen = cboSensors->currentText();
+        if (!rereadSensorsIfChanged(false) && chosen == shown) return;
+        if (!moveToSensor(chosen)) {
             Messages::show(QStringLiteral("Error: Could not find data on the chosen sensor"));
             // Stay with the sensor that was shown, so there is always a current row to save.
             if (!shown.isEmpty() && moveToSensor(shown)) cboSensors->setEditText(shown);
@@ -66,6 +68,12 @@ void SensorRegistry::imgNext_Click()
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
+        // Sensors other users added or deleted meanwhile are in the list the move goes through.
+        if (!rereadSensorsIfChanged(false)) return;
+        if (rs.absolutePosition() == rs.recordCount()) {
+            Messages::show(QStringLiteral("End of sensors"));
+            return;
+        }
         rs.moveNext();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
@@ -81,6 +89,11 @@ void SensorRegistry::imgPrevious_Click()
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
+        if (!rereadSensorsIfChanged(false)) return;
+        if (rs.absolutePosition() == 1) {
+            Messages::show(QStringLiteral("Start of Sensors"));
+            return;
+        }
         rs.movePrevious();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));

@@ -59,6 +59,30 @@ bool TableExists(const QString& path, const QString& name)
     return found;
 }
 
+QStringList all(Database& db)
+{
+    QStringList names;
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")))
+        throwSqlError(q.lastError());
+    while (q.next()) names << q.value(0).toString();
+    q.finish();
+    QStringList out;
+    for (const QString& t : names) {
+        QSqlQuery cols(db.handle());
+        if (!cols.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(t) + ')')) throwSqlError(cols.lastError());
+        int found = 0;
+        while (cols.next()) {
+            const QString c = cols.value(1).toString();
+            for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
+                if (c.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
+        }
+        if (found == 3) out << t;
+    }
+    return out;
+}
+
 void createDataTable(Database& db, const QString& id)
 {
     const QString tmpl = QString::fromLatin1(Schema::TemplateName);

@@ -295,7 +295,21 @@ Database::Stamp Database::stamp(const QString& table)
     return s;
 }
 
-void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
+QString Database::loginName()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
+    return name;
+}
+
+Database::Stamp Database::othersStamp()
+{
+    Stamp s = stamp(QString());
+    s.tableWrites = 0;
+    return s;
+}
+
+qint64 execStatement(sqlite3_stmt* st, const QVariant* values, int count)
 {
     for (int i = 0; i < count; ++i) {
         const QVariant& v = values[i];
@@ -326,8 +340,10 @@ void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
         sqlite3_clear_bindings(st);
         throw TwError(rc, message, storageKindOf(rc));
     }
+    const qint64 changed = sqlite3_changes64(sqlite3_db_handle(st));
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
+    return changed;
 }
 
 void Database::startStructureCheck(StructureCheck::Done done)

@@ -1,5 +1,6 @@
 #include "store/PassTables.h"
 #include "core/TwError.h"
+#include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
@@ -16,32 +17,6 @@ bool hasTable(Database& db, const QString& name)
 {
     return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name})
                .toInt() > 0;
-}
-
-// Tables shaped like a sensor's data table: every one with a reading key, a date and the
-// mark column (the template included).
-QStringList dataTables(Database& db)
-{
-    QStringList names;
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'")))
-        throwSqlError(q.lastError());
-    while (q.next()) names << q.value(0).toString();
-    q.finish();
-    QStringList out;
-    for (const QString& t : names) {
-        QSqlQuery cols(db.handle());
-        if (!cols.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(t) + ')')) throwSqlError(cols.lastError());
-        int found = 0;
-        while (cols.next()) {
-            const QString c = cols.value(1).toString();
-            for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
-                if (c.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
-        }
-        if (found == 3) out << t;
-    }
-    return out;
 }
 
 }  // namespace
@@ -62,7 +37,7 @@ void create(Database& db)
     db.execute(QStringLiteral("CREATE TABLE PassInputs (") + cols.join(QStringLiteral(", ")) + ')');
     db.execute(QStringLiteral("CREATE TABLE PassPending (SensorID TEXT NOT NULL, Pass TEXT NOT NULL, "
                               "DateTimeKey TEXT NOT NULL, PRIMARY KEY (SensorID, Pass, DateTimeKey))"));
-    for (const QString& t : dataTables(db)) indexMarks(db, t);
+    for (const QString& t : DataTables::all(db)) indexMarks(db, t);
 }
 
 void forgetSensor(Database& db, const QString& id)

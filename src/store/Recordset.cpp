@@ -1,6 +1,7 @@
 #include "store/Recordset.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/RowVersions.h"
 #include "store/SqlDialect.h"
 
 #include <QDate>
@@ -16,6 +17,11 @@
 namespace {
 constexpr int BlockSize = 128;
 constexpr int MaxCachedRows = 4 * BlockSize;
+
+[[noreturn]] void recordDeleted()
+{
+    throw TwError(ErrNo::RecordDeleted, QStringLiteral("Record is deleted."));
+}
 
 [[noreturn]] void noCurrentRecord()
 {
@@ -79,6 +85,9 @@ void Recordset::close()
     m_deletedPending = false;
     m_filter.clear();
     m_filterBinds.clear();
+    m_versionColumn = m_byColumn = m_atColumn = -1;
+    m_seenRow = -1;
+    m_conflict = Conflict();
 }
 
 void Recordset::loadColumns()
@@ -104,6 +113,15 @@ void Recordset::loadColumns()
     if (m_columns.isEmpty())
         throw TwError(-1, QStringLiteral("The database has no table or query named '")
                               + m_table + QStringLiteral("'."));
+    const int version = fieldIndex(QLatin1String(RowVersions::VersionColumn));
+    const int by = fieldIndex(QLatin1String(RowVersions::ByColumn));
+    const int at = fieldIndex(QLatin1String(RowVersions::AtColumn));
+    if (version >= 0 && by >= 0 && at >= 0) {
+        m_versionColumn = version;
+        m_byColumn = by;
+        m_atColumn = at;
+        slotFor(version);   // read with every row, so a row's version matches its values
+    }
 }
 
 void Recordset::loadIds()
@@ -119,10 +137,24 @@ void Recordset::loadIds()
     if (!q.prepare(sql)) throwSqlError(q.lastError());
     for (const QVariant& b : m_filterBinds) q.addBindValue(b);
     if (!q.exec()) throwSqlError(q.lastError());
+    // Taken before the rows are read: a change committed while they are read is seen next time.
+    m_loadedMark = m_db.othersStamp();
     m_ids.clear();
     while (q.next()) m_ids.push_back(q.value(0).toLongLong());
     m_cache.clear();
     m_deletedPending = false;
+    m_seenRow = -1;
+}
+
+bool Recordset::othersMayHaveChanged() const
+{
+    return m_open && !(m_db.othersStamp() == m_loadedMark);
+}
+
+void Recordset::rereadCurrent()
+{
+    m_seenRow = -1;
+    if (m_pos >= 0 && m_pos < qint64(m_ids.size())) m_cache.remove(m_ids[size_t(m_pos)]);
 }
 
 bool Recordset::bof() const
@@ -148,6 +180,7 @@ void Recordset::leaveRow()
 {
     if (m_mode != Mode::None) flushEdit();
     m_deletedPending = false;
+    m_seenRow = -1;
 }
 
 void Recordset::setAbsolutePosition(qint64 position)
@@ -248,7 +281,15 @@ const QVector<QVariant>& Recordset::currentRow() const
     if (it == m_cache.constEnd()) {
         fetchBlockAround(m_pos);
         it = m_cache.constFind(id);
-        if (it == m_cache.constEnd()) noCurrentRecord();   // deleted behind our back
+        if (it == m_cache.constEnd()) {
+            // Deleted behind our back (by another connection, or by a statement of this one).
+            if (m_versionColumn >= 0) recordDeleted();
+            noCurrentRecord();
+        }
+    }
+    if (m_versionColumn >= 0 && m_seenRow != id) {
+        m_seenRow = id;
+        m_seenVersion = it->at(m_slot[m_versionColumn]).toLongLong();
     }
     return *it;
 }
@@ -373,9 +414,25 @@ void Recordset::update()
 void Recordset::flushEdit()
 {
     const Mode mode = m_mode;
+    const bool versioned = m_versionColumn >= 0;
+    if (versioned)
+        for (int c : {m_versionColumn, m_byColumn, m_atColumn}) m_edits.remove(c);   // the cursor's own business
     QList<int> cols = m_edits.keys();
     std::sort(cols.begin(), cols.end());
     if (mode == Mode::Edit && cols.isEmpty()) { m_mode = Mode::None; return; }
+    // The version this edit was made on: the one first read on this visit to the row.
+    qint64 expected = 0;
+    if (versioned && mode == Mode::Edit) {
+        try {
+            if (m_seenRow != m_ids[size_t(m_pos)]) (void)currentRow();
+        } catch (const TwError& e) {
+            if (e.number != ErrNo::RecordDeleted) throw;
+            m_mode = Mode::None;
+            m_edits.clear();
+            refuseStale(m_ids[size_t(m_pos)]);
+        }
+        expected = m_seenVersion;
+    }
     QByteArray key(m_columns.size() + 1, '\0');
     key[0] = mode == Mode::AddNew ? 'I' : 'U';
     for (int c : cols) key[c + 1] = 1;
@@ -387,15 +444,31 @@ void Recordset::flushEdit()
             names << SqlDialect::quoteName(m_columns[c]) + (mode == Mode::AddNew ? QString() : QStringLiteral(" = ?"));
             marks << QStringLiteral("?");
         }
+        if (versioned) {
+            if (mode == Mode::AddNew) {
+                names << RowVersions::insertColumns();
+                marks << RowVersions::insertValues();
+            } else {
+                names << RowVersions::setNext();
+            }
+        }
         if (mode == Mode::AddNew)
-            w.sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
-                                   : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
+            w.sql = names.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
+                                    : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
         else
-            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
+            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?") +
+                    (versioned ? QStringLiteral(" AND coalesce(RowVersion, 0) = ?") : QString());
     }
+    const QString who = m_db.userName();
+    const QString when = versioned ? RowVersions::now() : QString();
     QVarLengthArray<QVariant, 64> values;
     for (int c : cols) values.append(m_edits.value(c));
+    if (versioned) {
+        values.append(who);
+        values.append(when);
+    }
     if (mode == Mode::Edit) values.append(QVariant(m_ids[size_t(m_pos)]));
+    if (mode == Mode::Edit && versioned) values.append(QVariant(expected));
     const QHash<int, QVariant> edits = m_edits;
     m_mode = Mode::None;
     m_edits.clear();
@@ -403,17 +476,53 @@ void Recordset::flushEdit()
         w.st = m_db.cachedStatement(w.sql);   // throws when it does not prepare
         w.generation = m_db.generation();
     }
-    execStatement(w.st, values.constData(), int(values.size()));
+    const qint64 changed = execStatement(w.st, values.constData(), int(values.size()));
     if (mode == Mode::AddNew) {
         // A new row joins the end of the set until the next requery, as in ADO.
         m_ids.push_back(sqlite3_last_insert_rowid(m_db.sqliteHandle()));
         m_pos = qint64(m_ids.size()) - 1;
+        m_seenRow = -1;
     } else {
-        auto it = m_cache.find(m_ids[size_t(m_pos)]);
-        if (it != m_cache.end())
+        const qint64 id = m_ids[size_t(m_pos)];
+        if (versioned && changed == 0) refuseStale(id);
+        auto it = m_cache.find(id);
+        if (it != m_cache.end()) {
             for (auto e = edits.constBegin(); e != edits.constEnd(); ++e)
                 if (m_slot[e.key()] >= 0) (*it)[m_slot[e.key()]] = e.value();
+            if (versioned) {
+                (*it)[m_slot[m_versionColumn]] = expected + 1;
+                if (m_slot[m_byColumn] >= 0) (*it)[m_slot[m_byColumn]] = who;
+                if (m_slot[m_atColumn] >= 0) (*it)[m_slot[m_atColumn]] = when;
+            }
+        }
+        // The user's own change is one they have seen.
+        if (versioned && m_seenRow == id) m_seenVersion = expected + 1;
     }
+}
+
+void Recordset::refuseStale(qint64 id)
+{
+    // Nothing was stored. Say who changed the row and when; the next read shows its values now.
+    m_conflict = Conflict();
+    m_cache.remove(id);
+    m_seenRow = -1;
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT RowVersion, ChangedBy, ChangedAt FROM ") + SqlDialect::quoteName(m_table) +
+                   QStringLiteral(" WHERE rowid = ?")))
+        throwSqlError(q.lastError());
+    q.addBindValue(id);
+    if (!q.exec()) throwSqlError(q.lastError());
+    if (!q.next()) {
+        m_conflict.deleted = true;
+        recordDeleted();
+    }
+    m_conflict.version = q.value(0).toLongLong();
+    m_conflict.by = q.value(1).toString();
+    m_conflict.at = q.value(2).toString();
+    throw TwError(ErrNo::ChangedByOther,
+                  QStringLiteral("The row was changed by %1 at %2 since it was read; the change was not saved.")
+                      .arg(m_conflict.by.isEmpty() ? QStringLiteral("another user") : m_conflict.by, m_conflict.at));
 }
 
 void Recordset::deleteCurrent()
@@ -457,6 +566,7 @@ bool Recordset::find(const QString& criterion)
     while (q.next()) hits.insert(q.value(0).toLongLong());
     qint64 start = m_pos < 0 ? 0 : m_pos;
     m_deletedPending = false;
+    m_seenRow = -1;
     for (qint64 i = start; i < qint64(m_ids.size()); ++i) {
         if (hits.count(m_ids[size_t(i)])) { m_pos = i; return true; }
     }

@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-class Database;
+#include "store/Database.h"
+
 struct sqlite3_stmt;
 
 // An updatable cursor over one table, opened on the program's SQL text ("SELECT * FROM t
@@ -22,6 +23,11 @@ struct sqlite3_stmt;
 //
 // Failures throw TwError (3021 no current record, 3265 unknown field, 13 a text that
 // is not a number for a numeric column, the engine's own code for database failures).
+//
+// On a table with the bookkeeping columns of store/RowVersions.h the cursor sets them with
+// every row it adds or changes, and an update stores nothing when the row changed since the
+// cursor first read it on the current visit (3197, conflict() says who changed it and when)
+// or was deleted meanwhile (3167); the row's current values are read again on the next use.
 class Recordset {
 public:
     static constexpr qint64 PosBOF = -2;
@@ -93,6 +99,26 @@ public:
     // Identities of the selection's rows in order (for bulk work on the same table).
     const std::vector<qint64>& rowIds() const { return m_ids; }
 
+    // Whether the table carries versions (store/RowVersions.h).
+    bool versioned() const { return m_versionColumn >= 0; }
+    // The change that made the last update fail (3197: its version, who and when; 3167:
+    // deleted true).
+    struct Conflict {
+        qint64 version = 0;
+        QString by;
+        QString at;
+        bool deleted = false;
+    };
+    const Conflict& conflict() const { return m_conflict; }
+
+    // Forgets what was read of the current row, so its values are read again (and its
+    // version taken afresh) on the next use.
+    void rereadCurrent();
+
+    // Whether another connection committed anything since the selection was last read
+    // (open, requery, filter): the cue to read it again. Cheap.
+    bool othersMayHaveChanged() const;
+
 private:
     enum class Mode { None, Edit, AddNew };
     enum class Affinity { Text, Numeric, Boolean };
@@ -126,6 +152,17 @@ private:
 
     Mode m_mode = Mode::None;
     QHash<int, QVariant> m_edits;
+
+    // The bookkeeping columns (-1: the table has none), and the version of the current row
+    // as first read on this visit (m_seenRow -1: not read yet).
+    int m_versionColumn = -1;
+    int m_byColumn = -1;
+    int m_atColumn = -1;
+    mutable qint64 m_seenRow = -1;
+    mutable qint64 m_seenVersion = 0;
+    Conflict m_conflict;
+    Database::Stamp m_loadedMark;
+    [[noreturn]] void refuseStale(qint64 id);
 
     // Values are fetched only for the columns asked for so far (m_wanted); a cached row
     // holds them in that order, m_slot maps a column to its place (-1: not fetched).

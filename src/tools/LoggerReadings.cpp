@@ -2,6 +2,7 @@
 #include "core/ErrorLog.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/RowVersions.h"
 #include "store/SqlDialect.h"
 #include "tools/ImportChecks.h"
 
@@ -333,6 +334,14 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         cols += QStringLiteral(", Channel%1").arg(k);
         marks += QStringLiteral(", ?");
     }
+    // Who added the readings and when (store/RowVersions.h), the same for the whole file.
+    const bool versioned = RowVersions::present(db, t.sensorId);
+    const QByteArray who = db.userName().toUtf8();
+    const QByteArray when = RowVersions::now().toUtf8();
+    if (versioned) {
+        cols += QStringLiteral(", ") + RowVersions::insertColumns();
+        marks += QStringLiteral(", ") + RowVersions::insertValues();
+    }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
     sqlite3* h = db.sqliteHandle();
@@ -383,6 +392,10 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         sqlite3_bind_text(insert.st, p++, b.when.stored, 19, SQLITE_STATIC);
         if (t.tempChannel) sqlite3_bind_text(insert.st, p++, b.temp, std::max(0, b.tempLen), SQLITE_STATIC);
         for (int k = 0; k < gauges; ++k) sqlite3_bind_text(insert.st, p++, b.gauge[k], b.gaugeLen[k], SQLITE_STATIC);
+        if (versioned) {
+            sqlite3_bind_text(insert.st, p++, who.constData(), int(who.size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert.st, p++, when.constData(), int(when.size()), SQLITE_STATIC);
+        }
         insert.step();
         if (sqlite3_changes(h) == 0) {
             ++out.duplicates;
