@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <pwd.h>
 #include <unistd.h>
 
 StorageKind storageKindOf(int engineCode)
@@ -299,6 +300,9 @@ QString Database::loginName()
 {
     QString name = qEnvironmentVariable("USER");
     if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
+    // Started without a login's environment (a service, a scheduled job): the account's name.
+    if (name.isEmpty())
+        if (const passwd* pw = getpwuid(geteuid())) name = QString::fromLocal8Bit(pw->pw_name);
     return name;
 }
 
