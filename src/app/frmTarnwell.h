@@ -70,6 +70,10 @@ public:
 
     // Tests and the start-up benchmark may leave the check out.
     static void setStructureCheckEnabled(bool enabled);
+    // The lock file that turns a second copy away: one per user (in the user's cache
+    // folder) and per machine (named after it), so that copies on two machines sharing a
+    // home folder both run, each on the shared database.
+    static QString instanceLockPath();
     // The start-up found that the database cannot be written (the user was told).
     bool viewOnly() const { return m_viewOnly; }
 
