@@ -1,6 +1,7 @@
 // Choosing a sensor from the list, stepping to the next or previous one, deleting one,
 // and the destroyed flag.
 #include "core/AppInfo.h"
+#include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
@@ -10,6 +11,7 @@
 #include "store/DataTables.h"
 
 #include <QComboBox>
+#include <optional>
 #include <QLineEdit>
 
 void SensorRegistry::cboSensors_Click()
@@ -118,6 +120,10 @@ void SensorRegistry::imgDelete_Click()
         for (auto* open : {&m_s.rsReadings, &m_s.rsGraph})
             if (*open && (*open)->isOpen() && (*open)->table() == id) (*open)->close();
     });
+    // The steps are one transaction: other users (and a crash half-way) see the sensor
+    // whole or gone, never its row without its readings.
+    std::optional<Transaction> tx;
+    ignoringErrors([&] { tx.emplace(m_s.db, Transaction::Lock::Immediate); });
     ignoringErrors([&] { m_s.db.execute(DataTables::dropStatement(id)); });
     ignoringErrors([&] {
         Recordset net(m_s.db);
@@ -130,6 +136,22 @@ void SensorRegistry::imgDelete_Click()
     // Its alarm levels and state go with it; its alarm events stay as the record.
     ignoringErrors([&] { AlarmStore::forgetSensor(m_s.db, id); });
     ignoringErrors([&] { rs->deleteCurrent(); });
+    if (tx) {
+        try {
+            tx->commit();
+        } catch (const TwError& e) {
+            tx.reset();
+            WriteLog(trapMessage(e.number, e.description, QStringLiteral(" imgDelete_Click")));
+            Messages::show(QStringLiteral("Sensor ") + id + QStringLiteral(" could not be deleted: ") + e.description +
+                               QStringLiteral("\r\nNothing was deleted."),
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            ignoringErrors([&] {
+                rs->requery();
+                showListAfterReread(id);
+            });
+            return;
+        }
+    }
     ignoringErrors([&] {
         cboSensors->clear();
         if (rs->recordCount() > 0) {

@@ -330,6 +330,16 @@ private slots:
         QVERIFY2(msgs.script.shown[0].text.contains("Sensor " + Sensor + " was deleted by another user"),
                  qPrintable(msgs.script.shown[0].text));
         QVERIFY(w.findChild<QLineEdit*>("txtReadingID")->text().isEmpty());
+
+        // Both delete the same sensor: the second deletion finds it gone and the list agrees.
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        QCOMPARE(w.shared().currentSensorId(), Other);
+        deleteSensor(Other);
+        msgs.script.shown.clear();
+        w.sensors()->imgDelete_Click();   // answered Yes
+        QCOMPARE(w.shared().rsSensors->recordCount(), 0);
+        QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 0);
+        QCOMPARE(benDb->scalar("SELECT count(*) FROM Sensors").toInt(), 0);
     }
 };
 
