@@ -86,6 +86,7 @@ void Recordset::close()
     m_filter.clear();
     m_filterBinds.clear();
     m_versionColumn = m_byColumn = m_atColumn = -1;
+    m_computedWrites = false;
     m_seenRow = -1;
     m_conflict = Conflict();
 }
@@ -149,6 +150,14 @@ void Recordset::loadIds()
 bool Recordset::othersMayHaveChanged() const
 {
     return m_open && !(m_db.othersStamp() == m_loadedMark);
+}
+
+void Recordset::setComputedWrites(bool computed)
+{
+    if (computed == m_computedWrites) return;
+    if (m_mode != Mode::None) flushEdit();
+    m_computedWrites = computed;
+    m_writeStatements.clear();
 }
 
 void Recordset::rereadCurrent()
@@ -414,7 +423,7 @@ void Recordset::update()
 void Recordset::flushEdit()
 {
     const Mode mode = m_mode;
-    const bool versioned = m_versionColumn >= 0;
+    const bool versioned = m_versionColumn >= 0 && !m_computedWrites;
     if (versioned)
         for (int c : {m_versionColumn, m_byColumn, m_atColumn}) m_edits.remove(c);   // the cursor's own business
     QList<int> cols = m_edits.keys();

@@ -101,6 +101,11 @@ public:
 
     // Whether the table carries versions (store/RowVersions.h).
     bool versioned() const { return m_versionColumn >= 0; }
+    // Marks the cursor's writes as values computed from each row's own columns (the
+    // calculation passes): they neither check nor raise the row's version, and leave who
+    // changed it and when alone, so a pass never makes a user's edit look stale. Holds
+    // until the cursor is closed.
+    void setComputedWrites(bool computed);
     // The change that made the last update fail (3197: its version, who and when; 3167:
     // deleted true).
     struct Conflict {
@@ -155,6 +160,7 @@ private:
 
     // The bookkeeping columns (-1: the table has none), and the version of the current row
     // as first read on this visit (m_seenRow -1: not read yet).
+    bool m_computedWrites = false;
     int m_versionColumn = -1;
     int m_byColumn = -1;
     int m_atColumn = -1;

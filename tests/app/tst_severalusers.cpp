@@ -133,8 +133,16 @@ private slots:
             ann.update();
         }
         QCOMPARE(stored(*annDb, R1, "RowVersion").toLongLong(), 3);
-        // A pass on another connection writes loads only.
-        passDb->execute(QStringLiteral("UPDATE `%1` SET Load1 = 7, zero1 = 1, IsDirty = 0").arg(Sensor));
+        // A pass on another connection writes computed columns only.
+        Recordset pass(*passDb);
+        pass.open(readingsSql());
+        pass.setComputedWrites(true);
+        showReading(pass, R1);
+        pass.setValue("Load1", 7.0);
+        pass.setValue("IsDirty", 0);
+        pass.update();
+        QCOMPARE(stored(*annDb, R1, "RowVersion").toLongLong(), 3);
+        QCOMPARE(stored(*annDb, R1, "ChangedBy").toString(), QString("ann"));
         ann.setValue("Channel2", "4.00");
         ann.moveNext();   // the edit is written by the move
         QCOMPARE(stored(*annDb, R1, "Channel2").toString(), QString("4.00"));
