@@ -65,14 +65,15 @@ void SensorRegistry::imgNext_Click()
 {
     runTrapped(QStringLiteral(" imgNext_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
-        if (rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) {
+        // At the end, another user may have added a sensor after it since the list was read.
+        if ((rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) && !rs.othersMayHaveChanged()) {
             Messages::show(QStringLiteral("End of sensors"));
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
         // Sensors other users added or deleted meanwhile are in the list the move goes through.
         if (!rereadSensorsIfChanged(false)) return;
-        if (rs.absolutePosition() == rs.recordCount()) {
+        if (rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) {
             Messages::show(QStringLiteral("End of sensors"));
             return;
         }
@@ -86,13 +87,13 @@ void SensorRegistry::imgPrevious_Click()
 {
     runTrapped(QStringLiteral(" imgPrevious_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
-        if (rs.recordCount() == 0 || rs.absolutePosition() == 1) {
+        if ((rs.recordCount() == 0 || rs.absolutePosition() == 1) && !rs.othersMayHaveChanged()) {
             Messages::show(QStringLiteral("Start of Sensors"));
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
         if (!rereadSensorsIfChanged(false)) return;
-        if (rs.absolutePosition() == 1) {
+        if (rs.recordCount() == 0 || rs.absolutePosition() == 1) {
             Messages::show(QStringLiteral("Start of Sensors"));
             return;
         }

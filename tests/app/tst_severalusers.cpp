@@ -278,6 +278,18 @@ private slots:
         QCOMPARE(box("txtReadingID")->text(), key(r4));
         QVERIFY(box("txtRcount")->text().endsWith("of 4"));
 
+        // A sensor with no readings yet: the first move after ben adds some shows the latest.
+        TestData::addSensor(*benDb, {Other});
+        QVERIFY(w.goToSensor(Other));
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        QVERIFY(box("txtReadingID")->text().isEmpty());
+        TestData::addReadings(*benDb, Other, {{R1, {"1.00"}, "20.0"}, {R2, {"2.00"}, "20.0"}});
+        w.findChild<QToolButton*>("imgNextData")->click();
+        QCOMPARE(box("txtReadingID")->text(), TestData::readingKey(Other, R2));
+        QVERIFY(w.goToSensor(Sensor));
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        QCOMPARE(box("txtReadingID")->text(), key(r4));
+
         // ben deletes the first reading; F5 shows the list without it, on the same reading.
         benDb->execute(QStringLiteral("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Sensor), {key(R1)});
         w.refreshData();
@@ -290,6 +302,47 @@ private slots:
         QCOMPARE(msgs.script.shown.size(), size_t(1));
         QVERIFY(msgs.script.shown[0].text.contains("deleted by another user"));
         QCOMPARE(box("txtReadingID")->text(), key(R3));
+    }
+
+    // The sensor pages: a stale save of the sensor shown is refused and told with the
+    // stored values shown; a sensor another user adds is in the list at the next move and
+    // on F5.
+    void sensorPagesTellChangesAndShowNewSensors()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {Sensor});
+        }
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        w.show();
+        QCOMPARE(w.shared().currentSensorId(), Sensor);
+        auto benDb = userConnection("ben");
+        benDb->execute("UPDATE Sensors SET Level = 'L7', " + RowVersions::setNext() + " WHERE InstrumentID = ?",
+                       {"ben", RowVersions::now(), Sensor});
+        w.findChild<QLineEdit*>("txtLocation")->setText("Stope 4");
+        msgs.script.shown.clear();
+        w.refreshData();   // F5 saves first: refused, told, the stored values shown
+        QCOMPARE(msgs.script.shown.size(), size_t(1));
+        QVERIFY2(msgs.script.shown[0].text.contains("This sensor was changed by ben at "), qPrintable(msgs.script.shown[0].text));
+        QCOMPARE(w.findChild<QLineEdit*>("txtLevel")->text(), QString("L7"));
+        QVERIFY(w.findChild<QLineEdit*>("txtLocation")->text().isEmpty());
+        QVERIFY(benDb->scalar("SELECT Location FROM Sensors").isNull());
+        // Typed again, it is saved over ben's change, which the user has now seen.
+        w.findChild<QLineEdit*>("txtLocation")->setText("Stope 4");
+        msgs.script.shown.clear();
+        w.refreshData();
+        QVERIFY2(msgs.script.shown.empty(), qPrintable(msgs.script.texts().join(" | ")));
+        QCOMPARE(benDb->scalar("SELECT Location || '/' || Level || '/' || ChangedBy FROM Sensors").toString(),
+                 Database::loginName().isEmpty() ? QString() : QString("Stope 4/L7/") + Database::loginName());
+
+        // ben adds a sensor after the one shown: Next reaches it without leaving the page.
+        TestData::addSensor(*benDb, {Other});
+        msgs.script.shown.clear();
+        w.sensors()->imgNext_Click();
+        QVERIFY2(msgs.script.shown.empty(), qPrintable(msgs.script.texts().join(" | ")));
+        QCOMPARE(w.shared().currentSensorId(), Other);
+        QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 2);
     }
 
     // A sensor deleted by another user while shown: a clear message at the next action,
