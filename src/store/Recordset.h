@@ -121,7 +121,8 @@ public:
     void rereadCurrent();
 
     // Whether another connection committed anything since the selection was last read
-    // (open, requery, filter): the cue to read it again. Cheap.
+    // (open, requery, filter): the cue to read it again. Cheap. A selection opened on rows
+    // the caller read (openWithRows) counts as changed until it is read again.
     bool othersMayHaveChanged() const;
 
 private:
