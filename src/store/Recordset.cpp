@@ -546,6 +546,42 @@ void Recordset::deleteCurrent()
     m_deletedPending = true;
 }
 
+void Recordset::deleteCurrentIfUnchanged()
+{
+    if (m_versionColumn < 0 || m_mode == Mode::AddNew) {
+        deleteCurrent();
+        return;
+    }
+    cancelUpdate();
+    requireCurrent();
+    const qint64 id = m_ids[size_t(m_pos)];
+    qint64 expected = 0;
+    bool gone = false;
+    try {
+        if (m_seenRow != id) (void)currentRow();
+        expected = m_seenVersion;
+    } catch (const TwError& e) {
+        if (e.number != ErrNo::RecordDeleted) throw;
+        gone = true;
+    }
+    if (!gone) {
+        const qint64 deleted = m_db.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(m_table) +
+                                                QStringLiteral(" WHERE rowid = ? AND coalesce(RowVersion, 0) = ?"),
+                                            {id, expected});
+        if (deleted == 0) {
+            try {
+                refuseStale(id);
+            } catch (const TwError& e) {
+                if (e.number != ErrNo::RecordDeleted) throw;   // changed: refused, nothing deleted
+            }
+        }
+    }
+    m_ids.erase(m_ids.begin() + m_pos);
+    m_cache.remove(id);
+    m_deletedPending = true;
+    m_seenRow = -1;
+}
+
 void Recordset::requery()
 {
     if (!m_open) noCurrentRecord();

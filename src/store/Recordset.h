@@ -78,6 +78,10 @@ public:
     void cancelUpdate();
     bool isEditing() const { return m_mode != Mode::None; }
     void deleteCurrent();   // the row stays current until the next move; count drops at once
+    // Deletes the current row only when it is as it was first read on this visit: on a
+    // versioned table another user's change since then refuses it (3197, nothing deleted);
+    // a row another user deleted already counts as deleted.
+    void deleteCurrentIfUnchanged();
 
     // Re-runs the selection; the cursor goes to the first row (or BOF/EOF when empty).
     void requery();

@@ -58,6 +58,15 @@ QString changedMessage(const QString& what, const QString& by, const QString& at
         .arg(what, who, when);
 }
 
+QString notDeletedMessage(const QString& what, const QString& by, const QString& at)
+{
+    const QString who = by.isEmpty() ? QStringLiteral("another user") : by;
+    const QString when = at.isEmpty() ? QString() : QStringLiteral(" at ") + at;
+    return QStringLiteral("This %1 was changed by %2%3 after you read it.\r\n"
+                          "It was not deleted. Its current values are shown: delete it again if it is still to go.")
+        .arg(what, who, when);
+}
+
 QString deletedMessage(const QString& what)
 {
     return QStringLiteral("This %1 was deleted by another user.\r\nYour changes were not saved.").arg(what);

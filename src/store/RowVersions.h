@@ -52,5 +52,7 @@ void addColumns(Database& db);
 // ("reading", "sensor"), or because someone else deleted it.
 QString changedMessage(const QString& what, const QString& by, const QString& at);
 QString deletedMessage(const QString& what);
+// What the user is told when a deletion is refused because someone else changed the row.
+QString notDeletedMessage(const QString& what, const QString& by, const QString& at);
 
 }  // namespace RowVersions

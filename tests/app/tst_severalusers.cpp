@@ -191,6 +191,30 @@ private slots:
         // The cursor stays usable: it reads again and goes on.
         ann.requery();
         QCOMPARE(ann.recordCount(), 3);
+
+        // A deletion of the reading as shown: refused when ben re-dated it meanwhile, done
+        // once ann has seen it; one ben deleted already is simply gone.
+        ben.requery();
+        showReading(ann, R1);
+        showReading(ben, R1);
+        ben.setValue("FullDate", "2024-05-01 11:00:00");
+        ben.update();
+        try {
+            ann.deleteCurrentIfUnchanged();
+            QFAIL("a reading changed meanwhile was deleted");
+        } catch (const TwError& e) {
+            QCOMPARE(e.number, ErrNo::ChangedByOther);
+        }
+        QCOMPARE(ann.conflict().by, QString("ben"));
+        QCOMPARE(stored(*annDb, R1, "FullDate").toString(), QString("2024-05-01 11:00:00"));
+        QCOMPARE(ann.text("FullDate"), QString("2024-05-01 11:00:00"));
+        ann.deleteCurrentIfUnchanged();
+        QVERIFY(stored(*annDb, R1, "FullDate").isNull());
+        ann.moveFirst();
+        showReading(ann, R2);
+        benDb->execute(QStringLiteral("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Sensor), {key(R2)});
+        ann.deleteCurrentIfUnchanged();
+        QCOMPARE(ann.recordCount(), 1);
     }
 
     // The datasheet: corrections over readings changed by someone else store nothing; those
