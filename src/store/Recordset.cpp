@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/RowVersions.h"
 #include "store/SqlDialect.h"
+#include "store/Statement.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -133,15 +134,23 @@ void Recordset::loadIds()
     if (!m_filter.isEmpty()) conds << '(' + m_filter + ')';
     if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
-    QSqlQuery q(m_db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : m_filterBinds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
+    // Read through the engine's own interface: this runs again whenever another user
+    // committed a change, so it is to cost little even at 100,000 rows.
+    Statement q(m_db, sql);
+    int p = 1;
+    for (const QVariant& b : m_filterBinds) {
+        if (b.isNull() || !b.isValid()) q.bindNull(p);
+        else if (b.typeId() == QMetaType::Double || b.typeId() == QMetaType::Float) q.bind(p, b.toDouble());
+        else if (b.typeId() == QMetaType::Int || b.typeId() == QMetaType::LongLong || b.typeId() == QMetaType::Bool ||
+                 b.typeId() == QMetaType::UInt || b.typeId() == QMetaType::ULongLong)
+            q.bind(p, qint64(b.toLongLong()));
+        else q.bind(p, b.toString());
+        ++p;
+    }
     // Taken before the rows are read: a change committed while they are read is seen next time.
     m_loadedMark = m_db.othersStamp();
     m_ids.clear();
-    while (q.next()) m_ids.push_back(q.value(0).toLongLong());
+    while (q.next()) m_ids.push_back(q.integer(0));
     m_cache.clear();
     m_deletedPending = false;
     m_seenRow = -1;
