@@ -40,7 +40,14 @@ bool SensorRegistry::rereadSensorsIfChanged(bool force)
     Recordset* rs = m_s.rsSensors.get();
     if (!rs || !rs->isOpen()) return true;
     if (!force && !rs->othersMayHaveChanged()) return true;
-    const QString shown = rs->hasCurrentRow() ? rs->text(QStringLiteral("InstrumentID")) : QString();
+    QString shown;
+    try {
+        shown = rs->hasCurrentRow() ? rs->text(QStringLiteral("InstrumentID")) : QString();
+    } catch (const TwError& e) {
+        // Its row is gone already: the number is still in the sensor box.
+        if (e.number != ErrNo::RecordDeleted) throw;
+        shown = cboSensors->currentText();
+    }
     rs->requery();
     const bool kept = shown.isEmpty() || moveToSensor(shown);
     showListAfterReread(kept ? shown : QString());

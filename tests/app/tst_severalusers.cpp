@@ -328,6 +328,35 @@ private slots:
         QCOMPARE(box("txtReadingID")->text(), key(R3));
     }
 
+    // F5 on a page without sensor boxes: the sensor shown, deleted meanwhile, is said to be
+    // gone and the list shows the others.
+    void refreshElsewhereTellsOfADeletedSensor()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {Sensor});
+            TestData::addSensor(*db, {Other});
+        }
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        w.show();
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabUtilities);
+        QCOMPARE(w.shared().currentSensorId(), Sensor);
+        {
+            auto benDb = userConnection("ben");
+            Transaction tx(*benDb);
+            benDb->execute("DELETE FROM Sensors WHERE InstrumentID = ?", {Sensor});
+            benDb->execute(QStringLiteral("DROP TABLE `%1`").arg(Sensor));
+            tx.commit();
+        }
+        w.shared().rsSensors->rereadCurrent();   // its row no longer in the cursor's memory
+        msgs.script.shown.clear();
+        w.refreshData();
+        QCOMPARE(msgs.script.texts(), QStringList{"Sensor " + Sensor + " was deleted by another user."});
+        QCOMPARE(w.shared().currentSensorId(), Other);
+        QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 1);
+    }
+
     // The sensor pages: a stale save of the sensor shown is refused and told with the
     // stored values shown; a sensor another user adds is in the list at the next move and
     // on F5.
