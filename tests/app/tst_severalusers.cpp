@@ -245,6 +245,16 @@ private slots:
         QCOMPARE(stored(*annDb, R1, "Channel1").toString(), QString("10.01"));   // the typed "10.007" in its stored pattern
         QCOMPARE(stored(*annDb, R1, "ChangedBy").toString(), QString("ann"));
         QCOMPARE(stored(*annDb, R2, "Channel1").toString(), QString("66.00"));
+        // A corrected reading deleted meanwhile: said so, nothing written.
+        QCOMPARE(sheet.typeKey(sheet.index(2, 4), '1'), DatasheetModel::KeyResult::Edited);
+        benDb->execute(QStringLiteral("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Sensor), {key(R3)});
+        try {
+            sheet.writeBack();
+            QFAIL("a correction of a deleted reading was written");
+        } catch (const TwError& e) {
+            QVERIFY2(e.description.contains(key(R3) + ": deleted by another user"), qPrintable(e.description));
+        }
+        QCOMPARE(sheet.editedCount(), 0);
         // The datasheet's columns are the reading's, never the bookkeeping ones.
         for (const QString& f : sheet.fieldNames()) QVERIFY(!RowVersions::isBookkeeping(f));
     }
