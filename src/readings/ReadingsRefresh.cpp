@@ -10,6 +10,7 @@
 #include "store/RowVersions.h"
 
 #include <QLineEdit>
+#include <algorithm>
 
 namespace {
 QString sensorGoneMessage(const QString& id)

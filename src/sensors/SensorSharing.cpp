@@ -52,7 +52,14 @@ bool SensorRegistry::rereadSensorsIfChanged(bool force)
     const bool kept = shown.isEmpty() || moveToSensor(shown);
     showListAfterReread(kept ? shown : QString());
     if (!kept) {
-        Messages::show(sensorGoneMessage(shown), AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        // Still registered: a change by another user took it out of the filtered list.
+        const bool exists =
+            m_s.db.scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = ?"), {shown}).toInt() > 0;
+        Messages::show(exists ? QStringLiteral("Sensor ") + shown +
+                                    QStringLiteral(" was changed by another user: the filter on the Utilities page "
+                                                   "now leaves it out.")
+                              : sensorGoneMessage(shown),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
         return false;
     }
     return true;

@@ -367,6 +367,32 @@ private slots:
         QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 1);
     }
 
+    // A filtered sensor list: a sensor another user changed out of the filter is not said
+    // to be deleted.
+    void sensorChangedOutOfTheFilterIsNotCalledDeleted()
+    {
+        {
+            auto db = TestData::openDatabase();
+            TestData::addSensor(*db, {Sensor});
+            TestData::addSensor(*db, {Other});
+            db->execute("UPDATE Sensors SET Level = 'L1'");
+        }
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        w.show();
+        w.shared().rsSensors->setFilter("Level = ?", {"L1"});
+        w.sensors()->refreshSensorList();
+        QCOMPARE(w.shared().currentSensorId(), Sensor);
+        auto benDb = userConnection("ben");
+        benDb->execute("UPDATE Sensors SET Level = 'L2', " + RowVersions::setNext() + " WHERE InstrumentID = ?",
+                       {"ben", RowVersions::now(), Sensor});
+        msgs.script.shown.clear();
+        w.sensors()->imgNext_Click();
+        QCOMPARE(msgs.script.texts(),
+                 QStringList{"Sensor " + Sensor + " was changed by another user: the filter on the Utilities page now leaves it out."});
+        QCOMPARE(w.shared().currentSensorId(), Other);
+    }
+
     // The sensor pages: a stale save of the sensor shown is refused and told with the
     // stored values shown; a sensor another user adds is in the list at the next move and
     // on F5.
