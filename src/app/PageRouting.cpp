@@ -69,8 +69,9 @@ void frmTarnwell::refreshData()
 {
     const int tab = currentTab();
     if (tab == TabReadings) {
-        ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(false); });
-        if (tab == currentTab()) m_readings->refreshReadings();
+        // The sensor shown deleted meanwhile: told, and the readings of the one shown now.
+        if (!rereadSensors()) ignoringErrors([&] { m_readings->enterReadingsTab(); });
+        else m_readings->refreshReadings();
     } else if (tab == TabIdentification || tab == TabInstallation) {
         m_sensors->refreshSensors();
     } else {
@@ -117,6 +118,13 @@ void frmTarnwell::fillSensorFields() { m_sensors->fillfields(); }
 void frmTarnwell::showSensorNumber(const QString& id) { m_sensors->cboSensors->setEditText(id); }
 
 void frmTarnwell::refreshSensorList() { m_sensors->refreshSensorList(); }
+
+bool frmTarnwell::rereadSensors()
+{
+    bool kept = true;
+    ignoringErrors([&] { kept = m_sensors->rereadSensorsIfChanged(false); });
+    return kept;
+}
 
 void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen(); }
 

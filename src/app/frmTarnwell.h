@@ -95,6 +95,7 @@ public:
     void fillSensorFields() override;
     void showSensorNumber(const QString& id) override;
     void refreshSensorList() override;
+    bool rereadSensors() override;
     void showSensorsAfterReopen() override;
     void configureReadings() override;
     bool saveReading() override;

@@ -8,6 +8,7 @@
 #include "readings/ReadingFormats.h"
 #include "session/Shared.h"
 #include "store/RowVersions.h"
+#include "widgets/PageHost.h"
 
 #include <QLineEdit>
 #include <algorithm>
@@ -39,6 +40,11 @@ bool ReadingsController::rereadIfChanged(bool force)
         m_s.savedReadingBookmark = 0;
         clearReading();
         txtRcount->setText(ReadingFormats::countText(0, 0));
+        // The sensor pages tell it and show another sensor, whose readings this page shows.
+        if (!m_win.rereadSensors()) {
+            enterReadingsTab();
+            return false;
+        }
         Messages::show(sensorGoneMessage(id), QString(), Messages::Icon::Exclamation);
         return false;
     }

@@ -480,9 +480,13 @@ private slots:
         QVERIFY2(msgs.script.shown[0].text.contains("Sensor " + Sensor + " was deleted by another user"),
                  qPrintable(msgs.script.shown[0].text));
         QVERIFY(w.findChild<QLineEdit*>("txtReadingID")->text().isEmpty());
+        // The window shows the other sensor (and its readings, none), told once.
+        QCOMPARE(w.shared().currentSensorId(), Other);
+        QCOMPARE(w.shared().rsReadings->table(), Other);
 
         // Both delete the same sensor: the second deletion finds it gone and the list agrees.
         w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        QCOMPARE(msgs.script.shown.size(), size_t(1));
         QCOMPARE(w.shared().currentSensorId(), Other);
         deleteSensor(Other);
         msgs.script.shown.clear();
