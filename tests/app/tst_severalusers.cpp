@@ -292,6 +292,29 @@ private slots:
         QCOMPARE(box("txtReadingID")->text(), key(R2));
     }
 
+    // The reading being corrected is deleted by someone else: the save says so, stores
+    // nothing (no row comes back) and the reading in its place is shown.
+    void correctingAReadingDeletedMeanwhile()
+    {
+        addSensorWith(threeReadings());
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        w.show();
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        auto box = [&](const QString& name) { return w.findChild<QLineEdit*>(name); };
+        w.findChild<QToolButton*>("imgPrevData")->click();
+        QCOMPARE(box("txtReadingID")->text(), key(R2));
+        auto benDb = userConnection("ben");
+        benDb->execute(QStringLiteral("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Sensor), {key(R2)});
+        box("txtChannel(1)")->setText("3.00");
+        msgs.script.shown.clear();
+        w.findChild<QToolButton*>("imgNextData")->click();
+        QCOMPARE(msgs.script.texts(), QStringList{RowVersions::deletedMessage("reading")});
+        QCOMPARE(benDb->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Sensor)).toInt(), 2);
+        QCOMPARE(box("txtReadingID")->text(), key(R3));
+        QVERIFY(box("txtRcount")->text().endsWith("of 2"));
+    }
+
     // Readings another user (or tarnwell-import) adds or deletes show at the next move and
     // on F5, without leaving the tab.
     void readingsOfOthersShowAtTheNextMoveAndOnF5()
