@@ -46,6 +46,8 @@ void ChartControl::dropWhole(Series& s)
     s.values.reset();
     s.hasValues = false;
     s.sampledColumns = 0;
+    s.overview.clear();
+    s.overviewColumns = 0;
 }
 
 void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
@@ -73,6 +75,8 @@ void ChartControl::setSeriesData(int index, Line xs, Line ys)
         }
     }
     s.sampledColumns = 0;
+    s.overview.clear();
+    s.overviewColumns = 0;
     s.graph->data()->clear();
     m_zoomed = false;
     schedule();
@@ -179,11 +183,21 @@ void ChartControl::sampleSeries(int columns)
     for (Series& s : m_series) {
         if (!s.whole() || !s.graph->visible()) continue;
         if (s.sampledColumns == columns && s.sampledLower == keys.lower && s.sampledUpper == keys.upper) continue;
-        const std::vector<qsizetype> picked = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
+        const bool overview =
+            s.overviewColumns == columns && s.overviewLower == keys.lower && s.overviewUpper == keys.upper;
+        std::vector<qsizetype> sampled;
+        if (!overview) sampled = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
+        const std::vector<qsizetype>& picked = overview ? s.overview : sampled;
         QVector<QCPGraphData> points;
         points.reserve(qsizetype(picked.size()));
         for (qsizetype i : picked) points.append(QCPGraphData((*s.keys)[size_t(i)], (*s.values)[size_t(i)]));
         s.graph->data()->set(points, true);
+        if (!overview && keys.lower <= s.keys->front() && keys.upper >= s.keys->back()) {
+            s.overview = std::move(sampled);
+            s.overviewColumns = columns;
+            s.overviewLower = keys.lower;
+            s.overviewUpper = keys.upper;
+        }
         s.sampledColumns = columns;
         s.sampledLower = keys.lower;
         s.sampledUpper = keys.upper;
