@@ -195,6 +195,8 @@ private:
     const AxisState& state(Axis axis) const { return axis == Axis::Left ? m_left : m_bottom; }
     class QCPAxis* qcpAxis(Axis axis) const;
     void checkIndex(int index) const;
+    // The range of a series' keys (Bottom) or values (Left); false when it has none.
+    bool seriesRange(const Series& s, Axis axis, double& lower, double& upper) const;
     void applyAxes();
     void layOutWhileHidden();
     void fitMarkersToDensity();

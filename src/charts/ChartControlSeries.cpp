@@ -134,20 +134,27 @@ double ChartControl::seriesMaxY(int index) const
     return found ? r.upper : 0;
 }
 
+bool ChartControl::seriesRange(const Series& s, Axis axis, double& lower, double& upper) const
+{
+    bool found = false;
+    QCPRange r;
+    if (s.whole()) {
+        found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
+        if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
+    } else {
+        r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
+    }
+    lower = r.lower;
+    upper = r.upper;
+    return found;
+}
+
 double ChartControl::dataMinimum(Axis axis) const
 {
     double lo = NaN;
     for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        QCPRange r;
-        if (s.whole()) {
-            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
-            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
-        } else {
-            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        }
-        if (found && (std::isnan(lo) || r.lower < lo)) lo = r.lower;
+        double lower = 0, upper = 0;
+        if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(lo) || lower < lo)) lo = lower;
     }
     return std::isnan(lo) ? 0 : lo;
 }
@@ -156,16 +163,8 @@ double ChartControl::dataMaximum(Axis axis) const
 {
     double hi = NaN;
     for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        QCPRange r;
-        if (s.whole()) {
-            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
-            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
-        } else {
-            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        }
-        if (found && (std::isnan(hi) || r.upper > hi)) hi = r.upper;
+        double lower = 0, upper = 0;
+        if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(hi) || upper > hi)) hi = upper;
     }
     return std::isnan(hi) ? 0 : hi;
 }
