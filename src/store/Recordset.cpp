@@ -35,7 +35,7 @@ constexpr int MaxCachedRows = 4 * BlockSize;
 Recordset::Recordset(Database& db) : m_db(db) {}
 Recordset::~Recordset() = default;
 
-void Recordset::open(const QString& sql)
+void Recordset::openQuery(const QString& sql)
 {
     close();
     const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
@@ -48,6 +48,11 @@ void Recordset::open(const QString& sql)
     m_where = sel.where;
     m_orderBy = sel.orderBy;
     loadColumns();
+}
+
+void Recordset::open(const QString& sql)
+{
+    openQuery(sql);
     loadIds();
     m_open = true;
     m_pos = 0;   // on the first row (or at BOF and EOF when empty)
@@ -55,17 +60,7 @@ void Recordset::open(const QString& sql)
 
 void Recordset::openWithRows(const QString& sql, std::vector<qint64> ids)
 {
-    close();
-    const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
-    if (!sel.valid)
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
-    if (!m_db.isOpen())
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
-    m_sql = sql;
-    m_table = sel.table;
-    m_where = sel.where;
-    m_orderBy = sel.orderBy;
-    loadColumns();
+    openQuery(sql);
     m_ids = std::move(ids);
     m_open = true;
     m_pos = 0;

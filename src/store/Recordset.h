@@ -133,6 +133,8 @@ private:
     enum class Mode { None, Edit, AddNew };
     enum class Affinity { Text, Numeric, Boolean };
 
+    // Closes, reads the query's table, filter and order, and the table's columns.
+    void openQuery(const QString& sql);
     void loadColumns();
     void loadIds();
     void flushEdit();
