@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
+#include "store/RowVersions.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -142,6 +143,15 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
             r.lines << QStringLiteral("Demo sensor %1 (%2, type %3): %4 readings")
                            .arg(id, s.stacked ? QStringLiteral("stacked") : QStringLiteral("staggered"), id.mid(4, 2))
                            .arg(count);
+        }
+        // Everything above is one change by the user who installed it (store/RowVersions.h).
+        const QString when = RowVersions::now();
+        for (const DemoSensor& s : sensors) {
+            for (const QString& t : {QStringLiteral("Sensors"), QString::fromLatin1(s.id)}) {
+                if (!RowVersions::present(db, t)) continue;
+                db.execute(QStringLiteral("UPDATE `%1` SET RowVersion = 1, ChangedBy = ?, ChangedAt = ? WHERE RowVersion = 0").arg(t),
+                           {db.userName(), when});
+            }
         }
         tx.commit();
     } catch (const TwError& e) {

@@ -161,6 +161,15 @@ void runSize(const Bench::SizeRun& run)
         int edit = 0;
         timed("Next with an edited value saved first", 20, "<= 20 ms", [&] { r->imgNextData_Click(); },
               [&] { r->txtChannel[1]->setText(QString::number(++edit)); });
+        // Another copy of the program commits a change (here: to the Prefs table) before each
+        // move: the move reads the reading list again first.
+        {
+            Database other(QStringLiteral("bench-other-copy"));
+            other.open(Paths::databasePath());
+            int otherEdit = 0;
+            timed("Next after another copy committed a change (list read again)", 20, "", [&] { r->imgNextData_Click(); },
+                  [&] { other.execute(QStringLiteral("UPDATE Prefs SET MinX = ?"), {QString::number(++otherEdit)}); });
+        }
         int bareEdit = 0;
         timed("for comparison: a bare one-row UPDATE commit", 20, "", [&] {
             s.db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = ? WHERE rowid = 10").arg(Id), {QString::number(++bareEdit)});

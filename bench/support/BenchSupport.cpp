@@ -75,4 +75,15 @@ void report(const QString& name, double value, const QString& unit, const QStrin
     std::fflush(stdout);
 }
 
+ReadingTexts::ReadingTexts(const QByteArray& sensor, qint64 utcSeconds)
+{
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC);
+    const QDate d = when.date();
+    const QTime t = when.time();
+    std::snprintf(date, sizeof date, "%04d/%02d/%02d", d.year(), d.month(), d.day());
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+    std::snprintf(full, sizeof full, "%04d-%02d-%02d %s", d.year(), d.month(), d.day(), time);
+    std::snprintf(key, sizeof key, "%s %s %s", sensor.constData(), date, time);
+}
+
 }  // namespace Bench

@@ -1,4 +1,5 @@
 #include "support/BySize.h"
+#include "support/BenchSupport.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Statement.h"
@@ -192,21 +193,15 @@ double fillMinutes(Database& db, const QString& id, int count, bool stacked)
                                      "Channel1, Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, "
                                      "PlotSpatial, DoNotPlot, IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,0,1)")
                           .arg(id));
-    const QByteArray prefix = id.toLatin1() + ' ';
+    const QByteArray sensor = id.toLatin1();
     const qint64 start = QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
-    char key[64], full[32], date[16], time[16], value[32];
+    char value[32];
     for (int n = 0; n < count; ++n) {
-        const QDateTime when = QDateTime::fromSecsSinceEpoch(start + qint64(n) * 60, Qt::UTC);
-        const QDate d = when.date();
-        const QTime tm = when.time();
-        std::snprintf(date, sizeof date, "%04d/%02d/%02d", d.year(), d.month(), d.day());
-        std::snprintf(time, sizeof time, "%02d:%02d:%02d", tm.hour(), tm.minute(), tm.second());
-        std::snprintf(full, sizeof full, "%04d-%02d-%02d %s", d.year(), d.month(), d.day(), time);
-        std::snprintf(key, sizeof key, "%s%s %s", prefix.constData(), date, time);
-        ins.bindUtf8(1, key);
-        ins.bindUtf8(2, full);
-        ins.bindUtf8(3, date);
-        ins.bindUtf8(4, time);
+        const ReadingTexts r(sensor, start + qint64(n) * 60);
+        ins.bindUtf8(1, r.key);
+        ins.bindUtf8(2, r.full);
+        ins.bindUtf8(3, r.date);
+        ins.bindUtf8(4, r.time);
         std::snprintf(value, sizeof value, "%.1f", 15 + 5 * std::sin(n / 6000.0));
         ins.bindUtf8(5, value);
         for (int c = 1; c <= 6; ++c) {

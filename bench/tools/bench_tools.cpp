@@ -104,21 +104,15 @@ double bareInsertLoop(Database& db, const QString& id, int count, const QDateTim
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
     const QByteArray sensor = id.toUtf8();
     const qint64 base = start.toSecsSinceEpoch();
-    char key[64], date[16], time[16], full[32], v[7][32];
+    char v[7][32];
     for (int n = 0; n < count; ++n) {
-        const QDateTime w = QDateTime::fromSecsSinceEpoch(base + qint64(n) * 60, Qt::UTC);
-        const QDate d = w.date();
-        const QTime hm = w.time();
-        std::snprintf(date, sizeof date, "%04d/%02d/%02d", d.year(), d.month(), d.day());
-        std::snprintf(time, sizeof time, "%02d:%02d:%02d", hm.hour(), hm.minute(), hm.second());
-        std::snprintf(full, sizeof full, "%04d-%02d-%02d %s", d.year(), d.month(), d.day(), time);
-        std::snprintf(key, sizeof key, "%s %s %s", sensor.constData(), date, time);
+        const Bench::ReadingTexts r(sensor, base + qint64(n) * 60);
         std::snprintf(v[0], sizeof v[0], "%.1f", 15 + 5 * std::sin(n / 1000.0));
         for (int c = 1; c <= 6; ++c) std::snprintf(v[c], sizeof v[c], "%.2f", 100.0 * c + 50 * std::sin(n / 1440.0 + c));
-        sqlite3_bind_text(st, 1, key, -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 2, date, -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 3, time, -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 4, full, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 1, r.key, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 2, r.date, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 3, r.time, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 4, r.full, -1, SQLITE_STATIC);
         for (int c = 0; c < 7; ++c) sqlite3_bind_text(st, 5 + c, v[c], -1, SQLITE_STATIC);
         if (sqlite3_step(st) != SQLITE_DONE) std::printf("CHECK FAILED: bare insert %s\n", sqlite3_errmsg(h));
         sqlite3_reset(st);

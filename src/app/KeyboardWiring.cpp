@@ -62,6 +62,12 @@ void install(frmTarnwell& win)
     alarms->setObjectName(QStringLiteral("shortcutAlarms"));
     alarms->setContext(Qt::WindowShortcut);
     QObject::connect(alarms, &QShortcut::activated, &win, [&win] { win.showAlarms(); });
+
+    // F5: the tab shown read again from the database (what other users changed).
+    auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), &win);
+    refresh->setObjectName(QStringLiteral("shortcutRefresh"));
+    refresh->setContext(Qt::WindowShortcut);
+    QObject::connect(refresh, &QShortcut::activated, &win, [&win] { win.refreshData(); });
 }
 
 }  // namespace Keyboard

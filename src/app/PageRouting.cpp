@@ -38,6 +38,10 @@ void frmTarnwell::SSTab1_Click(int previousTab)
         return;
     }
 
+    // Sensors other users added or deleted meanwhile are in the list (a sensor shown that
+    // is gone is told, and the first one shown instead).
+    ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(false); });
+
     // 2-6. Prepare the tab entered.
     switch (tab) {
     case TabIdentification:
@@ -58,6 +62,21 @@ void frmTarnwell::SSTab1_Click(int previousTab)
     default:
         if (ChartsController::isChartTab(tab)) m_charts->enterChartTab(tab, previousTab);
         break;
+    }
+}
+
+void frmTarnwell::refreshData()
+{
+    const int tab = currentTab();
+    if (tab == TabReadings) {
+        // The sensor shown deleted meanwhile: told, and the readings of the one shown now.
+        if (!rereadSensors()) ignoringErrors([&] { m_readings->enterReadingsTab(); });
+        else m_readings->refreshReadings();
+    } else if (tab == TabIdentification || tab == TabInstallation) {
+        m_sensors->refreshSensors();
+    } else {
+        ignoringErrors([&] { m_sensors->rereadSensorsIfChanged(true); });
+        if (ChartsController::isChartTab(tab) && tab == currentTab()) m_charts->enterChartTab(tab, tab);
     }
 }
 
@@ -99,6 +118,13 @@ void frmTarnwell::fillSensorFields() { m_sensors->fillfields(); }
 void frmTarnwell::showSensorNumber(const QString& id) { m_sensors->cboSensors->setEditText(id); }
 
 void frmTarnwell::refreshSensorList() { m_sensors->refreshSensorList(); }
+
+bool frmTarnwell::rereadSensors()
+{
+    bool kept = true;
+    ignoringErrors([&] { kept = m_sensors->rereadSensorsIfChanged(false); });
+    return kept;
+}
 
 void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen(); }
 

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace {
@@ -36,11 +37,18 @@ bool isCalculationTag(const QString& tag) { return tag == QLatin1String(" G_GetT
 void frmTarnwell::setStructureCheckEnabled(bool enabled) { g_structureCheck = enabled; }
 void frmTarnwell::setDatabaseChooser(DatabaseChooser chooser) { g_chooser = std::move(chooser); }
 
+QString frmTarnwell::instanceLockPath()
+{
+    QString host = QSysInfo::machineHostName();
+    host.replace(u'/', u'_');
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/tarnwell-") +
+           (host.isEmpty() ? QStringLiteral("localhost") : host) + QStringLiteral(".lock");
+}
+
 bool frmTarnwell::takeInstanceLock()
 {
-    const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    QDir().mkpath(lockDir);
-    const QString path = lockDir + QStringLiteral("/tarnwell.lock");
+    const QString path = instanceLockPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
     m_instanceLock = std::make_unique<QLockFile>(path);
     m_instanceLock->setStaleLockTime(0);
     if (m_instanceLock->tryLock(0)) return true;

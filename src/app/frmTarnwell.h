@@ -65,9 +65,16 @@ public:
 
     // The tab change: saves what the tab being left holds, then prepares the tab entered.
     void SSTab1_Click(int previousTab);
+    // F5: what the current tab shows read again from the database (what other users
+    // changed), after saving what is on screen.
+    void refreshData();
 
     // Tests and the start-up benchmark may leave the check out.
     static void setStructureCheckEnabled(bool enabled);
+    // The lock file that turns a second copy away: one per user (in the user's cache
+    // folder) and per machine (named after it), so that copies on two machines sharing a
+    // home folder both run, each on the shared database.
+    static QString instanceLockPath();
     // The start-up found that the database cannot be written (the user was told).
     bool viewOnly() const { return m_viewOnly; }
 
@@ -89,6 +96,7 @@ public:
     void fillSensorFields() override;
     void showSensorNumber(const QString& id) override;
     void refreshSensorList() override;
+    bool rereadSensors() override;
     void showSensorsAfterReopen() override;
     void configureReadings() override;
     bool saveReading() override;

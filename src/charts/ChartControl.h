@@ -183,6 +183,11 @@ private:
         // The range and width the library's sample was taken for.
         double sampledLower = 0, sampledUpper = 0;
         int sampledColumns = 0;
+        // The last sample taken of the whole line (the chart as first drawn), kept so that
+        // zooming back out hands it over again instead of sampling every point anew.
+        std::vector<qsizetype> overview;
+        double overviewLower = 0, overviewUpper = 0;
+        int overviewColumns = 0;
         bool whole() const { return bool(keys); }
     };
 
@@ -190,6 +195,8 @@ private:
     const AxisState& state(Axis axis) const { return axis == Axis::Left ? m_left : m_bottom; }
     class QCPAxis* qcpAxis(Axis axis) const;
     void checkIndex(int index) const;
+    // The range of a series' keys (Bottom) or values (Left); false when it has none.
+    bool seriesRange(const Series& s, Axis axis, double& lower, double& upper) const;
     void applyAxes();
     void layOutWhileHidden();
     void fitMarkersToDensity();

@@ -46,6 +46,8 @@ void ChartControl::dropWhole(Series& s)
     s.values.reset();
     s.hasValues = false;
     s.sampledColumns = 0;
+    s.overview.clear();
+    s.overviewColumns = 0;
 }
 
 void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
@@ -73,6 +75,8 @@ void ChartControl::setSeriesData(int index, Line xs, Line ys)
         }
     }
     s.sampledColumns = 0;
+    s.overview.clear();
+    s.overviewColumns = 0;
     s.graph->data()->clear();
     m_zoomed = false;
     schedule();
@@ -130,20 +134,27 @@ double ChartControl::seriesMaxY(int index) const
     return found ? r.upper : 0;
 }
 
+bool ChartControl::seriesRange(const Series& s, Axis axis, double& lower, double& upper) const
+{
+    bool found = false;
+    QCPRange r;
+    if (s.whole()) {
+        found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
+        if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
+    } else {
+        r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
+    }
+    lower = r.lower;
+    upper = r.upper;
+    return found;
+}
+
 double ChartControl::dataMinimum(Axis axis) const
 {
     double lo = NaN;
     for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        QCPRange r;
-        if (s.whole()) {
-            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
-            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
-        } else {
-            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        }
-        if (found && (std::isnan(lo) || r.lower < lo)) lo = r.lower;
+        double lower = 0, upper = 0;
+        if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(lo) || lower < lo)) lo = lower;
     }
     return std::isnan(lo) ? 0 : lo;
 }
@@ -152,16 +163,8 @@ double ChartControl::dataMaximum(Axis axis) const
 {
     double hi = NaN;
     for (const Series& s : m_series) {
-        if (!s.graph->visible()) continue;
-        bool found = false;
-        QCPRange r;
-        if (s.whole()) {
-            found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
-            if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
-        } else {
-            r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
-        }
-        if (found && (std::isnan(hi) || r.upper > hi)) hi = r.upper;
+        double lower = 0, upper = 0;
+        if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(hi) || upper > hi)) hi = upper;
     }
     return std::isnan(hi) ? 0 : hi;
 }
@@ -179,11 +182,21 @@ void ChartControl::sampleSeries(int columns)
     for (Series& s : m_series) {
         if (!s.whole() || !s.graph->visible()) continue;
         if (s.sampledColumns == columns && s.sampledLower == keys.lower && s.sampledUpper == keys.upper) continue;
-        const std::vector<qsizetype> picked = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
+        const bool overview =
+            s.overviewColumns == columns && s.overviewLower == keys.lower && s.overviewUpper == keys.upper;
+        std::vector<qsizetype> sampled;
+        if (!overview) sampled = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
+        const std::vector<qsizetype>& picked = overview ? s.overview : sampled;
         QVector<QCPGraphData> points;
         points.reserve(qsizetype(picked.size()));
         for (qsizetype i : picked) points.append(QCPGraphData((*s.keys)[size_t(i)], (*s.values)[size_t(i)]));
         s.graph->data()->set(points, true);
+        if (!overview && keys.lower <= s.keys->front() && keys.upper >= s.keys->back()) {
+            s.overview = std::move(sampled);
+            s.overviewColumns = columns;
+            s.overviewLower = keys.lower;
+            s.overviewUpper = keys.upper;
+        }
         s.sampledColumns = columns;
         s.sampledLower = keys.lower;
         s.sampledUpper = keys.upper;

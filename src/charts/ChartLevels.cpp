@@ -5,6 +5,7 @@
 #include "charts/ChartParts.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <cmath>
 
 void ChartControl::setLevelLines(const std::vector<LevelLine>& lines)
@@ -43,10 +44,22 @@ void ChartControl::setMarks(const std::vector<Mark>& marks)
     m_markCount = 0;
     for (const Mark& m : marks) {
         if (m.series < 0 || m.series >= seriesCount()) continue;
-        const QCPGraph* source = m_series[size_t(m.series)].graph;
-        const auto data = source->data();
-        const auto it = data->findBegin(m.x, false);
-        if (it == data->constEnd() || std::fabs(it->key - m.x) > 0.5) continue;   // within half a second
+        // The reading itself, from the whole line when the library holds only a sample of it.
+        const Series& series = m_series[size_t(m.series)];
+        double key = 0, value = 0;
+        if (series.whole()) {
+            const std::vector<double>& keys = *series.keys;
+            const auto k = std::lower_bound(keys.begin(), keys.end(), m.x - 0.5);
+            if (k == keys.end() || std::fabs(*k - m.x) > 0.5) continue;   // within half a second
+            key = *k;
+            value = (*series.values)[size_t(k - keys.begin())];
+        } else {
+            const auto data = series.graph->data();
+            const auto it = data->findBegin(m.x, false);
+            if (it == data->constEnd() || std::fabs(it->key - m.x) > 0.5) continue;
+            key = it->key;
+            value = it->value;
+        }
         QCPGraph* ring = nullptr;
         for (QCPGraph* g : m_markGraphs)
             if (g->pen().color() == m.colour) ring = g;
@@ -58,7 +71,7 @@ void ChartControl::setMarks(const std::vector<Mark>& marks)
             ring->setSelectable(QCP::stNone);
             m_markGraphs.push_back(ring);
         }
-        ring->addData(it->key, it->value);
+        ring->addData(key, value);
         ++m_markCount;
     }
     schedule();

@@ -39,6 +39,8 @@ constexpr int FileNotFound = 53;
 constexpr int PermissionDenied = 70;
 constexpr int InvalidUseOfNull = 94;
 constexpr int NoCurrentRecord = 3021;
+constexpr int RecordDeleted = 3167;     // the row was deleted by another user
+constexpr int ChangedByOther = 3197;    // the row was changed by another user since it was read
 constexpr int ItemNotFound = 3265;
 constexpr int DatabaseError = 3001;   // used when the engine gives no code of its own
 }

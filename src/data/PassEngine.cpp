@@ -1,5 +1,6 @@
 #include "data/PassEngine.h"
 #include "calc/Formulas.h"
+#include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "data/Passes.h"
 #include "session/Shared.h"
@@ -26,6 +27,7 @@ constexpr qint64 ProgressEvery = 2048;
 // Result columns of the row queries: rowid, Channel1..Channel10, ChannelT.
 constexpr int RowIdColumn = 0;
 constexpr int ChannelTColumn = 11;
+constexpr int KeyColumn = 13;
 // Of the baseline query: rowid, Channel1..Channel10, DateTimeKey.
 constexpr int BaselineKeyColumn = 11;
 
@@ -185,7 +187,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
         RowWriter writer(s.db, in.id, f, extra);
 
-        const QString cols = QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate");
+        const QString cols = QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate, DateTimeKey");
         QString sql;
         qint64 total = 0;
         if (quick) {
@@ -211,6 +213,9 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
             read.bind(1, in.id);
             read.bind(2, passName(kind));
         }
+        // A pass is one unit of the log: a failure met on every reading (an empty k factor)
+        // is written once, then how often it happened and for which readings.
+        const LogBulkScope logScope(QStringLiteral("calculation pass"), [&read] { return read.text(KeyColumn); });
         while (read.next()) {
             const qint64 rowId = read.integer(RowIdColumn);
             failedRow = rowId;

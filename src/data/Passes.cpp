@@ -120,6 +120,8 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
     PassResult result;
     result.open = OpenGraphData(s.db, s.databasePath, in.id, selection, s.rsGraph);
     Recordset& rs = *s.rsGraph;
+    // The pass writes computed columns only: a reading's version stays as its user left it.
+    rs.setComputedWrites(true);
     // A pass is one unit of the log: a failure met on every reading (an empty k factor)
     // is written once, then how often it happened and for which readings.
     const LogBulkScope logScope(QStringLiteral("calculation pass"), [&rs] {

@@ -71,6 +71,9 @@ public:
     bool leaveReadingsTab();
     // txtRcount := "<position> of <count>".
     void showCount();
+    // F5: saves the reading on screen, then reads the sensor's readings again (what other
+    // users added or deleted) and shows the same reading with its stored values.
+    void refreshReadings();
 
     // Actions of the page.
     void imgFirst_Click();
@@ -109,6 +112,14 @@ private:
     void onTimePicked();
     void applyPendingPickerEdit();
     void rememberBookmark();
+    // Reads the reading list again when another connection committed a change since it
+    // was read (always with force), keeping the reading shown where it still exists. False
+    // when the readings are gone (the sensor was deleted by someone else): the user was told.
+    bool rereadIfChanged(bool force);
+    // A save refused because another user changed or deleted the reading: the user is told
+    // and the reading's current values (or the nearest reading) are shown. True when e was
+    // such a refusal.
+    bool tellConflict(const struct TwError& e);
 
     PageHost& m_win;
     Shared& m_s;

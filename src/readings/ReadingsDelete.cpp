@@ -8,6 +8,7 @@
 #include "readings/frmBatchDel.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
+#include "store/RowVersions.h"
 #include "widgets/PageHost.h"
 
 #include <QApplication>
@@ -68,7 +69,19 @@ void ReadingsController::deleteSingle()
 {
     Recordset* rs = m_s.rsReadings.get();
     if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;   // no reading shown: nothing to delete
-    rs->deleteCurrent();
+    try {
+        // Only the reading as shown: one another user changed since (re-dated, corrected)
+        // is not deleted unseen.
+        rs->deleteCurrentIfUnchanged();
+    } catch (const TwError& e) {
+        if (e.number != ErrNo::ChangedByOther) throw;
+        const Recordset::Conflict& c = rs->conflict();
+        Messages::show(RowVersions::notDeletedMessage(QStringLiteral("reading"), c.by, c.at), QString(),
+                       Messages::Icon::Exclamation);
+        rs->rereadCurrent();
+        fillreadings();
+        return;
+    }
     rs->requery();
     showOutcomeAfterDeletion();
     // With no reading left the saved bookmark keeps its value.

@@ -91,10 +91,22 @@ void ReadingsController::navigate(const QString& tag, const std::function<bool(c
                                   const std::function<void(Recordset&)>& move, const QString& endMessage)
 {
     runTrapped(tag, [&] {
-        if (!hasReadings()) return;
+        if (!hasReadings()) {
+            // None when the list was read: others may have added some since. The latest is
+            // shown, as entering the tab shows it (nothing on screen to save).
+            Recordset* rs = m_s.rsReadings.get();
+            if (!rs || !rs->isOpen() || !rs->othersMayHaveChanged()) return;
+            if (!rereadIfChanged(true) || !hasReadings()) return;
+            m_s.rsReadings->moveLast();
+            fillreadings();
+            showCount();
+            return;
+        }
         applyPendingPickerEdit();
         if (!ReadingValid()) return;
         if (!SaveReadings()) return;
+        // What other users added or deleted meanwhile is in the list the move goes through.
+        if (!rereadIfChanged(false)) return;
         Recordset& rs = *m_s.rsReadings;
         if (!canMove(rs)) {
             Messages::show(endMessage);

@@ -76,45 +76,52 @@ bool ReadingsController::SaveReadings()
 {
     bool goOn = true;
     runTrapped(QStringLiteral(" G_SaveReadings"), [&] {
-        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
-        // A date or time the user changed but has not finished editing is applied (or
-        // refused) first, so the key written here is the one the row holds.
-        applyPendingPickerEdit();
-        if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
-        Recordset& rs = *m_s.rsReadings;
-        const QDate date = dtpRdate->date();
-        const QTime time = dtpRtime->time();
-        // Only what differs from the row is written: moving through readings without
-        // changing them writes nothing to the database file.
-        bool changed = false;
-        auto put = [&](const QString& field, const QVariant& wanted) {
-            if (sameAsStored(rs.value(field), wanted)) return;
-            rs.setValue(field, wanted);
-            changed = true;
-        };
-        put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
-        put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
-        put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
-        put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
-        put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
-        for (int i = 1; i <= 6; ++i)
-            put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
-        put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
-        put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
-        // Whatever changed is an input of the calculations.
-        if (rs.isEditing()) ReadingMarks::markChanged(rs);
         try {
-            rs.update();
-        } catch (TwError& e) {
-            rs.cancelUpdate();   // a refused write leaves the row as it was
-            if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;
-            throw;
-        } catch (...) {
-            rs.cancelUpdate();
-            throw;
+            if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+            // A date or time the user changed but has not finished editing is applied (or
+            // refused) first, so the key written here is the one the row holds.
+            applyPendingPickerEdit();
+            if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
+            Recordset& rs = *m_s.rsReadings;
+            const QDate date = dtpRdate->date();
+            const QTime time = dtpRtime->time();
+            // Only what differs from the row is written: moving through readings without
+            // changing them writes nothing to the database file.
+            bool changed = false;
+            auto put = [&](const QString& field, const QVariant& wanted) {
+                if (sameAsStored(rs.value(field), wanted)) return;
+                rs.setValue(field, wanted);
+                changed = true;
+            };
+            put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
+            put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
+            put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
+            put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+            put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
+            for (int i = 1; i <= 6; ++i)
+                put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
+            put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
+            put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+            // Whatever changed is an input of the calculations.
+            if (rs.isEditing()) ReadingMarks::markChanged(rs);
+            try {
+                rs.update();
+            } catch (TwError& e) {
+                rs.cancelUpdate();   // a refused write leaves the row as it was
+                if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;
+                throw;
+            } catch (...) {
+                rs.cancelUpdate();
+                throw;
+            }
+            // A reading written: the sensor's alarm levels are evaluated on it.
+            if (changed) m_win.readingsChanged();
+        } catch (const TwError& e) {
+            // Another user changed or deleted the reading since it was shown: nothing was
+            // written; the user sees what the reading holds now.
+            if (!tellConflict(e)) throw;
+            goOn = false;
         }
-        // A reading written: the sensor's alarm levels are evaluated on it.
-        if (changed) m_win.readingsChanged();
     });
     return goOn;
 }

@@ -74,6 +74,11 @@ void ReadingsController::CheckDateTime()
         ReadingMarks::markChanged(*rs);
         try {
             rs->update();
+        } catch (const TwError& e) {
+            rs->cancelUpdate();
+            // Changed or deleted by another user meanwhile: told, nothing written.
+            if (tellConflict(e)) return;
+            throw;
         } catch (...) {
             rs->cancelUpdate();
             throw;

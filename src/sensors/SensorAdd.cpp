@@ -157,14 +157,12 @@ bool SensorRegistry::addSensorRows(const QString& n, const QString& family, cons
     Recordset& rs = *m_s.rsSensors;
     const QString shown = m_s.currentSensorId();
     const SensorNumber::Parts parts = SensorNumber::split(n);
-    bool tableMade = false;
     try {
-        // The data table first (it is made in a unit of its own), then both rows in one
-        // transaction; a failure removes whatever was made, so a sensor never exists
-        // without its data table.
+        // The data table and both rows in one transaction: a failure (another user adding
+        // the same number at the same moment included) leaves nothing, and other users see
+        // the sensor whole or not at all.
+        Transaction tx(m_s.db, Transaction::Lock::Immediate);
         DataTables::createDataTable(m_s.db, n);
-        tableMade = true;
-        Transaction tx(m_s.db);
         rs.addNew();
         rs.setValue(QStringLiteral("InstrumentID"), n);
         rs.setValue(QStringLiteral("Family"), family);
@@ -195,7 +193,8 @@ bool SensorRegistry::addSensorRows(const QString& n, const QString& family, cons
         return true;
     } catch (...) {
         rs.cancelUpdate();
-        if (tableMade) ignoringErrors([&] { DataTables::dropDataTable(m_s.db, n); });
+        // The transaction took the table back with the rows. (Nothing is dropped by name
+        // here: a table of that number may be another user's sensor added meanwhile.)
         // Back to the sensor that was shown.
         ignoringErrors([&] {
             rs.requery();

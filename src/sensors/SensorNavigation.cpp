@@ -1,6 +1,7 @@
 // Choosing a sensor from the list, stepping to the next or previous one, deleting one,
 // and the destroyed flag.
 #include "core/AppInfo.h"
+#include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
@@ -10,6 +11,7 @@
 #include "store/DataTables.h"
 
 #include <QComboBox>
+#include <optional>
 #include <QLineEdit>
 
 void SensorRegistry::cboSensors_Click()
@@ -22,7 +24,9 @@ void SensorRegistry::cboSensors_Click()
             cboSensors->setEditText(shown);
             return;
         }
-        if (!moveToSensor(cboSensors->currentText())) {
+        const QString chosen = cboSensors->currentText();
+        if (!rereadSensorsIfChanged(false) && chosen == shown) return;
+        if (!moveToSensor(chosen)) {
             Messages::show(QStringLiteral("Error: Could not find data on the chosen sensor"));
             // Stay with the sensor that was shown, so there is always a current row to save.
             if (!shown.isEmpty() && moveToSensor(shown)) cboSensors->setEditText(shown);
@@ -61,11 +65,18 @@ void SensorRegistry::imgNext_Click()
 {
     runTrapped(QStringLiteral(" imgNext_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
-        if (rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) {
+        // At the end, another user may have added a sensor after it since the list was read.
+        if ((rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) && !rs.othersMayHaveChanged()) {
             Messages::show(QStringLiteral("End of sensors"));
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
+        // Sensors other users added or deleted meanwhile are in the list the move goes through.
+        if (!rereadSensorsIfChanged(false)) return;
+        if (rs.recordCount() == 0 || rs.absolutePosition() == rs.recordCount()) {
+            Messages::show(QStringLiteral("End of sensors"));
+            return;
+        }
         rs.moveNext();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
@@ -76,11 +87,16 @@ void SensorRegistry::imgPrevious_Click()
 {
     runTrapped(QStringLiteral(" imgPrevious_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
-        if (rs.recordCount() == 0 || rs.absolutePosition() == 1) {
+        if ((rs.recordCount() == 0 || rs.absolutePosition() == 1) && !rs.othersMayHaveChanged()) {
             Messages::show(QStringLiteral("Start of Sensors"));
             return;
         }
         if (!savefields(SaveThen::MoveAway)) return;
+        if (!rereadSensorsIfChanged(false)) return;
+        if (rs.recordCount() == 0 || rs.absolutePosition() == 1) {
+            Messages::show(QStringLiteral("Start of Sensors"));
+            return;
+        }
         rs.movePrevious();
         fillfields();
         cboSensors->setEditText(rs.text(QStringLiteral("InstrumentID")));
@@ -105,7 +121,15 @@ void SensorRegistry::imgDelete_Click()
         for (auto* open : {&m_s.rsReadings, &m_s.rsGraph})
             if (*open && (*open)->isOpen() && (*open)->table() == id) (*open)->close();
     });
-    ignoringErrors([&] { m_s.db.execute(DataTables::dropStatement(id)); });
+    // The steps are one transaction: other users (and a crash half-way) see the sensor
+    // whole or gone, never its row without its readings.
+    std::optional<Transaction> tx;
+    ignoringErrors([&] { tx.emplace(m_s.db, Transaction::Lock::Immediate); });
+    // A table already gone is not tried: on a server a failed statement would undo the
+    // whole transaction, the steps that follow included.
+    ignoringErrors([&] {
+        if (m_s.db.tableExists(id)) m_s.db.execute(DataTables::dropStatement(id));
+    });
     ignoringErrors([&] {
         Recordset net(m_s.db);
         net.open(QStringLiteral("SELECT * FROM NetworkConfig ORDER BY SensorID;"));
@@ -117,6 +141,22 @@ void SensorRegistry::imgDelete_Click()
     // Its alarm levels and state go with it; its alarm events stay as the record.
     ignoringErrors([&] { AlarmStore::forgetSensor(m_s.db, id); });
     ignoringErrors([&] { rs->deleteCurrent(); });
+    if (tx) {
+        try {
+            tx->commit();
+        } catch (const TwError& e) {
+            tx.reset();
+            WriteLog(trapMessage(e.number, e.description, QStringLiteral(" imgDelete_Click")));
+            Messages::show(QStringLiteral("Sensor ") + id + QStringLiteral(" could not be deleted: ") + e.description +
+                               QStringLiteral("\r\nNothing was deleted."),
+                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            ignoringErrors([&] {
+                rs->requery();
+                showListAfterReread(id);
+            });
+            return;
+        }
+    }
     ignoringErrors([&] {
         cboSensors->clear();
         if (rs->recordCount() > 0) {

@@ -270,6 +270,12 @@ bool SensorRegistry::savefields(SaveThen then)
         } catch (TwError& e) {
             // Nothing of a refused save may reach the row later (a move would write it).
             rs->cancelUpdate();
+            // Another user changed or deleted the sensor since it was shown: nothing was
+            // written; the user sees what is stored now and the caller stops.
+            if (tellConflict(e)) {
+                goOn = false;
+                return;
+            }
             if (e.isStorageFault()) {
                 if (m_quietSave || then == SaveThen::Stay) {
                     // Saves made while typing: the boxes keep what was typed anyway, and

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 
+struct TwError;
 class PageHost;
 struct Shared;
 class QButtonGroup;
@@ -114,6 +115,14 @@ public:
     // it is not in the list (deleted, or hidden by the filter).
     bool selectSensor(const QString& id);
 
+    // Working beside other users (SensorSharing.cpp). Reads the sensor list again when
+    // another connection committed a change since it was read (always with force), keeping
+    // the sensor shown. False when that sensor is gone (deleted by someone else): the user
+    // was told and the first sensor is shown.
+    bool rereadSensorsIfChanged(bool force);
+    // F5: saves the sensor shown, reads the list again and shows the sensor's stored values.
+    void refreshSensors();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -142,6 +151,11 @@ private:
     // What to tell the user when a number or date box holds text the row cannot take
     // (empty when every box is fine), worded for what happens next.
     QString refusedBoxMessage(SaveThen then) const;
+    // A save refused because another user changed or deleted the sensor: the user is told
+    // and the sensor's current values (or the first sensor) are shown. True when e was such
+    // a refusal.
+    bool tellConflict(const TwError& e);
+    void showListAfterReread(const QString& shown);
     void showHeart(bool dead);
     void placeInstallationBoxes(bool stacked);
     void buildAlarmControls();

@@ -67,6 +67,19 @@ bool TableExists(const QString& path, const QString& name)
     return found;
 }
 
+QStringList all(Database& db)
+{
+    QStringList out;
+    for (const QString& t : db.tableNames()) {
+        int found = 0;
+        for (const Database::Column& c : db.columns(t))
+            for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
+                if (c.name.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
+        if (found == 3) out << t;
+    }
+    return out;
+}
+
 void createDataTable(Database& db, const QString& id)
 {
     Transaction tx(db);

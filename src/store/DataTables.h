@@ -14,6 +14,10 @@ namespace DataTables {
 // be read.
 bool TableExists(const QString& path, const QString& name);
 
+// Every table shaped like a sensor's data table: each one with a reading key, a date and
+// the mark column (the template included). Throws TwError when the list cannot be read.
+QStringList all(Database& db);
+
 // Creates the data table id with the template's whole definition (columns, types, keys,
 // indexes) and no rows. Throws TwError (for instance when it exists already).
 void createDataTable(Database& db, const QString& id);

@@ -13,6 +13,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <pwd.h>
 #include <unistd.h>
 
 StorageKind storageKindOf(int engineCode)
@@ -401,7 +402,24 @@ Database::Stamp Database::stamp(const QString& table)
     return s;
 }
 
-void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
+QString Database::loginName()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
+    // Started without a login's environment (a service, a scheduled job): the account's name.
+    if (name.isEmpty())
+        if (const passwd* pw = getpwuid(geteuid())) name = QString::fromLocal8Bit(pw->pw_name);
+    return name;
+}
+
+Database::Stamp Database::othersStamp()
+{
+    Stamp s = stamp(QString());
+    s.tableWrites = 0;
+    return s;
+}
+
+qint64 execStatement(sqlite3_stmt* st, const QVariant* values, int count)
 {
     for (int i = 0; i < count; ++i) {
         const QVariant& v = values[i];
@@ -432,8 +450,10 @@ void execStatement(sqlite3_stmt* st, const QVariant* values, int count)
         sqlite3_clear_bindings(st);
         throw TwError(rc, message, storageKindOf(rc));
     }
+    const qint64 changed = sqlite3_changes64(sqlite3_db_handle(st));
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
+    return changed;
 }
 
 void Database::startStructureCheck(StructureCheck::Done done)

@@ -156,6 +156,18 @@ public:
     // Called by the engine for every row written through this connection.
     void noteWrite(const char* table);
 
+    // Who changes rows through this connection: the login name unless set otherwise (tests
+    // play two users). Written into ChangedBy with every change of a sensor or a reading.
+    const QString& userName() const { return m_userName; }
+    void setUserName(const QString& name) { m_userName = name; }
+    static QString loginName();
+
+    // A mark of what other connections have committed: two equal marks mean that no other
+    // connection (another copy of the program, tarnwell-import) committed a change to any
+    // table in between, and that this connection was not reopened. Cheap enough to ask
+    // before every move.
+    Stamp othersStamp();
+
     // Sets the test the connection's SQL calls as name(text) (see TextTest in
     // store/Statement.h); an empty test makes such calls fail. Throws TwError when the
     // engine refuses the name.
@@ -176,6 +188,7 @@ private:
     Engine m_engine = Engine::File;
     quint64 m_serverStamps = 0;
     std::unordered_set<class Statement*> m_liveStatements;
+    QString m_userName = loginName();
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openDetail;
     std::unique_ptr<StructureCheck> m_check;
@@ -193,7 +206,8 @@ private:
 
 // Runs a cached statement once with the given values bound (null, integer, double, text
 // or bytes) and resets it. Throws TwError with the engine's code and message on failure.
-void execStatement(sqlite3_stmt* st, const QVariant* values, int count);
+// Returns the number of rows the statement changed.
+qint64 execStatement(sqlite3_stmt* st, const QVariant* values, int count);
 
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
 // Transactions nest: an inner one is a savepoint of the outer, so a routine that is one

@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
+#include "store/RowVersions.h"
 
 #include <QDateTime>
 #include <QSqlError>
@@ -28,12 +29,7 @@ bool hasRecordTable(Database& db)
     return db.tableExists(RecordTable);
 }
 
-QString loginName()
-{
-    QString name = qEnvironmentVariable("USER");
-    if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
-    return name;
-}
+QString loginName() { return Database::loginName(); }
 
 QString programVersion()
 {
@@ -84,6 +80,7 @@ const std::vector<Migration>& all()
         {"2026-12-logger-maps", "column maps of logger files, record of imported files", &createLoggerMapTables},
         {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
+        {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
     };
     return steps;
 }

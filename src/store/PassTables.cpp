@@ -1,5 +1,6 @@
 #include "store/PassTables.h"
 #include "core/TwError.h"
+#include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
@@ -9,25 +10,6 @@
 #include <QStringList>
 
 namespace PassTables {
-
-namespace {
-
-// Tables shaped like a sensor's data table: every one with a reading key, a date and the
-// mark column (the template included).
-QStringList dataTables(Database& db)
-{
-    QStringList out;
-    for (const QString& t : db.tableNames()) {
-        int found = 0;
-        for (const Database::Column& c : db.columns(t))
-            for (const char* want : {"DateTimeKey", "FullDate", "IsDirty"})
-                if (c.name.compare(QLatin1String(want), Qt::CaseInsensitive) == 0) ++found;
-        if (found == 3) out << t;
-    }
-    return out;
-}
-
-}  // namespace
 
 void indexMarks(Database& db, const QString& table)
 {
@@ -45,7 +27,7 @@ void create(Database& db)
     db.execute(QStringLiteral("CREATE TABLE PassInputs (") + cols.join(QStringLiteral(", ")) + ')');
     db.execute(QStringLiteral("CREATE TABLE PassPending (SensorID TEXT NOT NULL, Pass TEXT NOT NULL, "
                               "DateTimeKey TEXT NOT NULL, PRIMARY KEY (SensorID, Pass, DateTimeKey))"));
-    for (const QString& t : dataTables(db)) indexMarks(db, t);
+    for (const QString& t : DataTables::all(db)) indexMarks(db, t);
 }
 
 void forgetSensor(Database& db, const QString& id)

@@ -1,6 +1,7 @@
 #include "store/Recordset.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/RowVersions.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
@@ -17,6 +18,11 @@ namespace {
 constexpr int BlockSize = 128;
 constexpr int MaxCachedRows = 4 * BlockSize;
 
+[[noreturn]] void recordDeleted()
+{
+    throw TwError(ErrNo::RecordDeleted, QStringLiteral("Record is deleted."));
+}
+
 [[noreturn]] void noCurrentRecord()
 {
     throw TwError(ErrNo::NoCurrentRecord,
@@ -28,7 +34,7 @@ constexpr int MaxCachedRows = 4 * BlockSize;
 Recordset::Recordset(Database& db) : m_db(db) {}
 Recordset::~Recordset() = default;
 
-void Recordset::open(const QString& sql)
+void Recordset::openQuery(const QString& sql)
 {
     close();
     const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
@@ -41,6 +47,11 @@ void Recordset::open(const QString& sql)
     m_where = sel.where;
     m_orderBy = sel.orderBy;
     loadColumns();
+}
+
+void Recordset::open(const QString& sql)
+{
+    openQuery(sql);
     loadIds();
     m_open = true;
     m_pos = 0;   // on the first row (or at BOF and EOF when empty)
@@ -48,17 +59,7 @@ void Recordset::open(const QString& sql)
 
 void Recordset::openWithRows(const QString& sql, std::vector<qint64> ids)
 {
-    close();
-    const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
-    if (!sel.valid)
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
-    if (!m_db.isOpen())
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
-    m_sql = sql;
-    m_table = sel.table;
-    m_where = sel.where;
-    m_orderBy = sel.orderBy;
-    loadColumns();
+    openQuery(sql);
     m_ids = std::move(ids);
     m_open = true;
     m_pos = 0;
@@ -79,6 +80,10 @@ void Recordset::close()
     m_deletedPending = false;
     m_filter.clear();
     m_filterBinds.clear();
+    m_versionColumn = m_byColumn = m_atColumn = -1;
+    m_computedWrites = false;
+    m_seenRow = -1;
+    m_conflict = Conflict();
 }
 
 void Recordset::loadColumns()
@@ -100,6 +105,15 @@ void Recordset::loadColumns()
     if (m_columns.isEmpty())
         throw TwError(-1, QStringLiteral("The database has no table or query named '")
                               + m_table + QStringLiteral("'."));
+    const int version = fieldIndex(QLatin1String(RowVersions::VersionColumn));
+    const int by = fieldIndex(QLatin1String(RowVersions::ByColumn));
+    const int at = fieldIndex(QLatin1String(RowVersions::AtColumn));
+    if (version >= 0 && by >= 0 && at >= 0) {
+        m_versionColumn = version;
+        m_byColumn = by;
+        m_atColumn = at;
+        slotFor(version);   // read with every row, so a row's version matches its values
+    }
 }
 
 void Recordset::loadIds()
@@ -110,21 +124,37 @@ void Recordset::loadIds()
     if (!m_filter.isEmpty()) conds << '(' + m_filter + ')';
     if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
-    QSqlQuery q(m_db.handle());
-    q.setForwardOnly(true);
-    // Without values to bind the selection runs as it stands (a server then sends its
-    // result in one go rather than through a prepared statement).
-    if (m_filterBinds.isEmpty()) {
-        if (!q.exec(sql)) throwSqlError(q.lastError());
-    } else {
-        if (!q.prepare(sql)) throwSqlError(q.lastError());
-        for (const QVariant& b : m_filterBinds) q.addBindValue(b);
-        if (!q.exec()) throwSqlError(q.lastError());
-    }
+    // Read through the engine's own interface: this runs again whenever another user
+    // committed a change, so it is to cost little even at 100,000 rows.
+    Statement q(m_db, sql);
+    int p = 1;
+    for (const QVariant& b : m_filterBinds) q.bind(p++, b);
+    // Taken before the rows are read: a change committed while they are read is seen next time.
+    m_loadedMark = m_db.othersStamp();
     m_ids.clear();
-    while (q.next()) m_ids.push_back(q.value(0).toLongLong());
+    while (q.next()) m_ids.push_back(q.integer(0));
     m_cache.clear();
     m_deletedPending = false;
+    m_seenRow = -1;
+}
+
+bool Recordset::othersMayHaveChanged() const
+{
+    return m_open && !(m_db.othersStamp() == m_loadedMark);
+}
+
+void Recordset::setComputedWrites(bool computed)
+{
+    if (computed == m_computedWrites) return;
+    if (m_mode != Mode::None) flushEdit();
+    m_computedWrites = computed;
+    m_writeStatements.clear();
+}
+
+void Recordset::rereadCurrent()
+{
+    m_seenRow = -1;
+    if (m_pos >= 0 && m_pos < qint64(m_ids.size())) m_cache.remove(m_ids[size_t(m_pos)]);
 }
 
 bool Recordset::bof() const
@@ -150,6 +180,7 @@ void Recordset::leaveRow()
 {
     if (m_mode != Mode::None) flushEdit();
     m_deletedPending = false;
+    m_seenRow = -1;
 }
 
 void Recordset::setAbsolutePosition(qint64 position)
@@ -250,7 +281,15 @@ const QVector<QVariant>& Recordset::currentRow() const
     if (it == m_cache.constEnd()) {
         fetchBlockAround(m_pos);
         it = m_cache.constFind(id);
-        if (it == m_cache.constEnd()) noCurrentRecord();   // deleted behind our back
+        if (it == m_cache.constEnd()) {
+            // Deleted behind our back (by another connection, or by a statement of this one).
+            if (m_versionColumn >= 0) recordDeleted();
+            noCurrentRecord();
+        }
+    }
+    if (m_versionColumn >= 0 && m_seenRow != id) {
+        m_seenRow = id;
+        m_seenVersion = it->at(m_slot[m_versionColumn]).toLongLong();
     }
     return *it;
 }
@@ -375,9 +414,25 @@ void Recordset::update()
 void Recordset::flushEdit()
 {
     const Mode mode = m_mode;
+    const bool versioned = m_versionColumn >= 0 && !m_computedWrites;
+    if (versioned)
+        for (int c : {m_versionColumn, m_byColumn, m_atColumn}) m_edits.remove(c);   // the cursor's own business
     QList<int> cols = m_edits.keys();
     std::sort(cols.begin(), cols.end());
     if (mode == Mode::Edit && cols.isEmpty()) { m_mode = Mode::None; return; }
+    // The version this edit was made on: the one first read on this visit to the row.
+    qint64 expected = 0;
+    if (versioned && mode == Mode::Edit) {
+        try {
+            if (m_seenRow != m_ids[size_t(m_pos)]) (void)currentRow();
+        } catch (const TwError& e) {
+            if (e.number != ErrNo::RecordDeleted) throw;
+            m_mode = Mode::None;
+            m_edits.clear();
+            refuseStale(m_ids[size_t(m_pos)]);
+        }
+        expected = m_seenVersion;
+    }
     QByteArray key(m_columns.size() + 1, '\0');
     key[0] = mode == Mode::AddNew ? 'I' : 'U';
     for (int c : cols) key[c + 1] = 1;
@@ -389,17 +444,33 @@ void Recordset::flushEdit()
             names << SqlDialect::quoteName(m_columns[c]) + (mode == Mode::AddNew ? QString() : QStringLiteral(" = ?"));
             marks << QStringLiteral("?");
         }
+        if (versioned) {
+            if (mode == Mode::AddNew) {
+                names << RowVersions::insertColumns();
+                marks << RowVersions::insertValues();
+            } else {
+                names << RowVersions::setNext();
+            }
+        }
         if (mode == Mode::AddNew) {
-            w.sql = cols.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
-                                   : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
+            w.sql = names.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
+                                    : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
             // The server says which row identity it gave the new row.
             if (m_db.isServer()) w.sql += QStringLiteral(" RETURNING rowid");
         } else
-            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?");
+            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?") +
+                    (versioned ? QStringLiteral(" AND coalesce(RowVersion, 0) = ?") : QString());
     }
+    const QString who = m_db.userName();
+    const QString when = versioned ? RowVersions::now() : QString();
     QVarLengthArray<QVariant, 64> values;
     for (int c : cols) values.append(m_edits.value(c));
+    if (versioned) {
+        values.append(who);
+        values.append(when);
+    }
     if (mode == Mode::Edit) values.append(QVariant(m_ids[size_t(m_pos)]));
+    if (mode == Mode::Edit && versioned) values.append(QVariant(expected));
     const QHash<int, QVariant> edits = m_edits;
     m_mode = Mode::None;
     m_edits.clear();
@@ -410,23 +481,60 @@ void Recordset::flushEdit()
     }
     for (int i = 0; i < values.size(); ++i) w.st->bind(i + 1, values[i]);
     qint64 newId = -1;
+    qint64 changed = 0;
     if (mode == Mode::AddNew && m_db.isServer()) {
         if (w.st->next()) newId = w.st->integer(0);
         w.st->reset();
     } else {
-        w.st->run();
+        changed = w.st->run();
         if (mode == Mode::AddNew) newId = m_db.lastInsertRowId();
     }
     if (mode == Mode::AddNew) {
         // A new row joins the end of the set until the next requery, as in ADO.
         m_ids.push_back(newId);
         m_pos = qint64(m_ids.size()) - 1;
+        m_seenRow = -1;
     } else {
-        auto it = m_cache.find(m_ids[size_t(m_pos)]);
-        if (it != m_cache.end())
+        const qint64 id = m_ids[size_t(m_pos)];
+        if (versioned && changed == 0) refuseStale(id);
+        auto it = m_cache.find(id);
+        if (it != m_cache.end()) {
             for (auto e = edits.constBegin(); e != edits.constEnd(); ++e)
                 if (m_slot[e.key()] >= 0) (*it)[m_slot[e.key()]] = e.value();
+            if (versioned) {
+                (*it)[m_slot[m_versionColumn]] = expected + 1;
+                if (m_slot[m_byColumn] >= 0) (*it)[m_slot[m_byColumn]] = who;
+                if (m_slot[m_atColumn] >= 0) (*it)[m_slot[m_atColumn]] = when;
+            }
+        }
+        // The user's own change is one they have seen.
+        if (versioned && m_seenRow == id) m_seenVersion = expected + 1;
     }
+}
+
+void Recordset::refuseStale(qint64 id)
+{
+    // Nothing was stored. Say who changed the row and when; the next read shows its values now.
+    m_conflict = Conflict();
+    m_cache.remove(id);
+    m_seenRow = -1;
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT RowVersion, ChangedBy, ChangedAt FROM ") + SqlDialect::quoteName(m_table) +
+                   QStringLiteral(" WHERE rowid = ?")))
+        throwSqlError(q.lastError());
+    q.addBindValue(id);
+    if (!q.exec()) throwSqlError(q.lastError());
+    if (!q.next()) {
+        m_conflict.deleted = true;
+        recordDeleted();
+    }
+    m_conflict.version = q.value(0).toLongLong();
+    m_conflict.by = q.value(1).toString();
+    m_conflict.at = q.value(2).toString();
+    throw TwError(ErrNo::ChangedByOther,
+                  QStringLiteral("The row was changed by %1 at %2 since it was read; the change was not saved.")
+                      .arg(m_conflict.by.isEmpty() ? QStringLiteral("another user") : m_conflict.by, m_conflict.at));
 }
 
 void Recordset::deleteCurrent()
@@ -439,6 +547,42 @@ void Recordset::deleteCurrent()
     m_ids.erase(m_ids.begin() + m_pos);
     m_cache.remove(id);
     m_deletedPending = true;
+}
+
+void Recordset::deleteCurrentIfUnchanged()
+{
+    if (m_versionColumn < 0 || m_mode == Mode::AddNew) {
+        deleteCurrent();
+        return;
+    }
+    cancelUpdate();
+    requireCurrent();
+    const qint64 id = m_ids[size_t(m_pos)];
+    qint64 expected = 0;
+    bool gone = false;
+    try {
+        if (m_seenRow != id) (void)currentRow();
+        expected = m_seenVersion;
+    } catch (const TwError& e) {
+        if (e.number != ErrNo::RecordDeleted) throw;
+        gone = true;
+    }
+    if (!gone) {
+        const qint64 deleted = m_db.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(m_table) +
+                                                QStringLiteral(" WHERE rowid = ? AND coalesce(RowVersion, 0) = ?"),
+                                            {id, expected});
+        if (deleted == 0) {
+            try {
+                refuseStale(id);
+            } catch (const TwError& e) {
+                if (e.number != ErrNo::RecordDeleted) throw;   // changed: refused, nothing deleted
+            }
+        }
+    }
+    m_ids.erase(m_ids.begin() + m_pos);
+    m_cache.remove(id);
+    m_deletedPending = true;
+    m_seenRow = -1;
 }
 
 void Recordset::requery()
@@ -470,6 +614,7 @@ bool Recordset::find(const QString& criterion)
     while (q.next()) hits.insert(q.value(0).toLongLong());
     qint64 start = m_pos < 0 ? 0 : m_pos;
     m_deletedPending = false;
+    m_seenRow = -1;
     for (qint64 i = start; i < qint64(m_ids.size()); ++i) {
         if (hits.count(m_ids[size_t(i)])) { m_pos = i; return true; }
     }

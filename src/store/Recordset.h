@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-class Database;
+#include "store/Database.h"
+
 class Statement;
 
 // An updatable cursor over one table, opened on the program's SQL text ("SELECT * FROM t
@@ -22,6 +23,11 @@ class Statement;
 //
 // Failures throw TwError (3021 no current record, 3265 unknown field, 13 a text that
 // is not a number for a numeric column, the engine's own code for database failures).
+//
+// On a table with the bookkeeping columns of store/RowVersions.h the cursor sets them with
+// every row it adds or changes, and an update stores nothing when the row changed since the
+// cursor first read it on the current visit (3197, conflict() says who changed it and when)
+// or was deleted meanwhile (3167); the row's current values are read again on the next use.
 class Recordset {
 public:
     static constexpr qint64 PosBOF = -2;
@@ -72,6 +78,10 @@ public:
     void cancelUpdate();
     bool isEditing() const { return m_mode != Mode::None; }
     void deleteCurrent();   // the row stays current until the next move; count drops at once
+    // Deletes the current row only when it is as it was first read on this visit: on a
+    // versioned table another user's change since then refuses it (3197, nothing deleted);
+    // a row another user deleted already counts as deleted.
+    void deleteCurrentIfUnchanged();
 
     // Re-runs the selection; the cursor goes to the first row (or BOF/EOF when empty).
     void requery();
@@ -93,10 +103,38 @@ public:
     // Identities of the selection's rows in order (for bulk work on the same table).
     const std::vector<qint64>& rowIds() const { return m_ids; }
 
+    // Whether the table carries versions (store/RowVersions.h).
+    bool versioned() const { return m_versionColumn >= 0; }
+    // Marks the cursor's writes as values computed from each row's own columns (the
+    // calculation passes): they neither check nor raise the row's version, and leave who
+    // changed it and when alone, so a pass never makes a user's edit look stale. Holds
+    // until the cursor is closed.
+    void setComputedWrites(bool computed);
+    // The change that made the last update fail (3197: its version, who and when; 3167:
+    // deleted true).
+    struct Conflict {
+        qint64 version = 0;
+        QString by;
+        QString at;
+        bool deleted = false;
+    };
+    const Conflict& conflict() const { return m_conflict; }
+
+    // Forgets what was read of the current row, so its values are read again (and its
+    // version taken afresh) on the next use.
+    void rereadCurrent();
+
+    // Whether another connection committed anything since the selection was last read
+    // (open, requery, filter): the cue to read it again. Cheap. A selection opened on rows
+    // the caller read (openWithRows) counts as changed until it is read again.
+    bool othersMayHaveChanged() const;
+
 private:
     enum class Mode { None, Edit, AddNew };
     enum class Affinity { Text, Numeric, Boolean };
 
+    // Closes, reads the query's table, filter and order, and the table's columns.
+    void openQuery(const QString& sql);
     void loadColumns();
     void loadIds();
     void flushEdit();
@@ -126,6 +164,18 @@ private:
 
     Mode m_mode = Mode::None;
     QHash<int, QVariant> m_edits;
+
+    // The bookkeeping columns (-1: the table has none), and the version of the current row
+    // as first read on this visit (m_seenRow -1: not read yet).
+    bool m_computedWrites = false;
+    int m_versionColumn = -1;
+    int m_byColumn = -1;
+    int m_atColumn = -1;
+    mutable qint64 m_seenRow = -1;
+    mutable qint64 m_seenVersion = 0;
+    Conflict m_conflict;
+    Database::Stamp m_loadedMark;
+    [[noreturn]] void refuseStale(qint64 id);
 
     // Values are fetched only for the columns asked for so far (m_wanted); a cached row
     // holds them in that order, m_slot maps a column to its place (-1: not fetched).

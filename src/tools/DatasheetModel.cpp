@@ -3,6 +3,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/ReadingMarks.h"
+#include "store/RowVersions.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
@@ -47,7 +48,15 @@ void DatasheetModel::load()
     m_blocks.clear();
     m_edited.clear();
     m_typed.clear();
+    m_blockVersions.clear();
+    m_editedVersion.clear();
     m_changed = false;
+    try {
+        m_versioned = RowVersions::present(m_db, m_sensorId);
+    } catch (const TwError&) {
+        endResetModel();
+        throw;
+    }
     QSqlQuery q(m_db.handle());
     q.setForwardOnly(true);
     const bool ok = q.exec(QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_sensorId) +
@@ -66,11 +75,17 @@ int DatasheetModel::rowOfId(qint64 id) const
 
 void DatasheetModel::fetchBlock(int block) const
 {
-    if (m_blocks.size() >= MaxBlocks) m_blocks.clear();
+    if (m_blocks.size() >= MaxBlocks) {
+        m_blocks.clear();
+        m_blockVersions.clear();
+    }
     const int first = block * BlockRows;
     const int last = std::min<int>(int(m_ids.size()), first + BlockRows);
     QString cols = QStringLiteral("rowid");
     for (const QString& f : m_fields) cols += u',' + SqlDialect::quoteName(f);
+    if (m_versioned) cols += QStringLiteral(", RowVersion");
+    QVector<qint64> versions(last - first, 0);
+    QHash<qint64, qint64> versionOf;
     QString marks;
     for (int i = first; i < last; ++i) marks += (i == first ? QStringLiteral("?") : QStringLiteral(",?"));
     QSqlQuery q(m_db.handle());
@@ -91,8 +106,13 @@ void DatasheetModel::fetchBlock(int block) const
                     else values << (v.isNull() ? QString() : v.toString());
                 }
                 byId.insert(q.value(0).toLongLong(), values);
+                if (m_versioned) versionOf.insert(q.value(0).toLongLong(), q.value(n + 1).toLongLong());
             }
-            for (int i = first; i < last; ++i) rows[i - first] = byId.value(m_ids[size_t(i)]);
+            for (int i = first; i < last; ++i) {
+                rows[i - first] = byId.value(m_ids[size_t(i)]);
+                // A row that is gone reads as version -1, which no row has: saving it is refused.
+                versions[i - first] = versionOf.value(m_ids[size_t(i)], -1);
+            }
         }
     }
     // A row that could not be read shows empty cells with its flags clear.
@@ -100,6 +120,7 @@ void DatasheetModel::fetchBlock(int block) const
         if (r.isEmpty())
             for (int c = 0; c < m_fields.size(); ++c) r << (c >= m_fields.size() - 2 ? FlagOff : QString());
     m_blocks.insert(block, rows);
+    m_blockVersions.insert(block, versions);
 }
 
 const QStringList& DatasheetModel::rowValues(int row) const
@@ -115,7 +136,12 @@ QStringList& DatasheetModel::editableRow(int row)
 {
     auto e = m_edited.find(row);
     if (e == m_edited.end()) {
-        e = m_edited.insert(row, rowValues(row));
+        const QStringList values = rowValues(row);
+        if (m_versioned) {
+            const int block = row / BlockRows;
+            m_editedVersion.insert(row, m_blockVersions.value(block).value(row - block * BlockRows, -1));
+        }
+        e = m_edited.insert(row, values);
         m_typed.insert(row, QVector<bool>(m_fields.size(), false));
     }
     return *e;
@@ -184,15 +210,20 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
     QStringList sets;
     for (int c = 3; c < m_fields.size(); ++c) sets << SqlDialect::quoteName(m_fields[c]) + QStringLiteral(" = ?");
     sets << ReadingMarks::setChanged();
+    if (m_versioned) sets << RowVersions::setNext();
+    const QString who = m_db.userName();
+    const QString when = RowVersions::now();
     Transaction tx(m_db);
     QSqlQuery q(m_db.handle());
     if (!q.prepare(QStringLiteral("UPDATE ") + SqlDialect::quoteName(m_sensorId) + QStringLiteral(" SET ") +
-                   sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?")))
+                   sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
+                   (m_versioned ? QStringLiteral(" AND coalesce(RowVersion, 0) = ?") : QString())))
         throwSqlError(q.lastError());
     QList<int> rows = m_edited.keys();
     std::sort(rows.begin(), rows.end());
     const qint64 total = rows.size();
     qint64 done = 0;
+    QList<int> stale;
     for (int row : rows) {
         if (progress && done % 2048 == 0) progress(done, total);
         const QStringList& values = m_edited[row];
@@ -202,13 +233,64 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
             else if (typed[c]) q.addBindValue(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00")));
             else q.addBindValue(values[c]);
         }
+        if (m_versioned) {
+            q.addBindValue(who);
+            q.addBindValue(when);
+        }
         q.addBindValue(m_ids[size_t(row)]);
+        if (m_versioned) q.addBindValue(m_editedVersion.value(row, -1));
         if (!q.exec()) throwSqlError(q.lastError());
+        if (m_versioned && q.numRowsAffected() == 0) stale << row;
         ++done;
+    }
+    if (!stale.isEmpty()) {
+        // Nothing is stored (the transaction rolls back); the readings changed by someone
+        // else show what they hold now.
+        q.finish();
+        const QString message = staleMessage(stale, total);
+        for (int row : std::as_const(stale)) {
+            m_edited.remove(row);
+            m_typed.remove(row);
+            m_editedVersion.remove(row);
+        }
+        m_blocks.clear();
+        m_blockVersions.clear();
+        if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        throw TwError(ErrNo::ChangedByOther, message);
     }
     tx.commit();
     if (progress) progress(total, total);
     return int(total);
+}
+
+QString DatasheetModel::staleMessage(const QList<int>& rows, qint64 total)
+{
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT DateTimeKey, ChangedBy, ChangedAt FROM ") + SqlDialect::quoteName(m_sensorId) +
+              QStringLiteral(" WHERE rowid = ?"));
+    constexpr int Shown = 5;
+    QStringList lines;
+    for (int i = 0; i < rows.size() && i < Shown; ++i) {
+        q.addBindValue(m_ids[size_t(rows[i])]);
+        if (q.exec() && q.next()) {
+            const QString by = q.value(1).toString();
+            lines << QStringLiteral("%1: changed by %2 at %3")
+                         .arg(q.value(0).toString(), by.isEmpty() ? QStringLiteral("another user") : by,
+                              q.value(2).toString());
+        } else {
+            lines << rowValues(rows[i]).value(0) + QStringLiteral(": deleted by another user");
+        }
+        q.finish();
+    }
+    if (rows.size() > Shown) lines << QStringLiteral("... and %1 more").arg(rows.size() - Shown);
+    QString text = rows.size() == 1 ? QStringLiteral("A reading you corrected was changed by another user after you read it:")
+                                    : QStringLiteral("%1 readings you corrected were changed by other users after you read them:")
+                                          .arg(rows.size());
+    text += QStringLiteral("\r\n") + lines.join(QStringLiteral("\r\n")) +
+            QStringLiteral("\r\nNothing was saved. Those readings now show their current values");
+    if (total > rows.size()) text += QStringLiteral("; your other corrections are kept: save again to store them");
+    return text + u'.';
 }
 
 QString DatasheetModel::cellText(int row, int column) const

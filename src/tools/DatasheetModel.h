@@ -61,8 +61,12 @@ public:
 
     // Writes the touched readings back in one transaction: the shown channel values (typed
     // values in their stored patterns) and the two flags, by column name, and marks them
-    // changed for the calculations (store/ReadingMarks.h); nothing else in the row changes. Returns the number of readings written. Throws TwError on failure
-    // (nothing written).
+    // changed for the calculations (store/ReadingMarks.h) and by this user
+    // (store/RowVersions.h); nothing else in the row changes. Returns the number of
+    // readings written. Throws TwError on failure (nothing written). When another user
+    // changed or deleted some of the touched readings since they were read, nothing is
+    // written either (3197): those readings lose their corrections and show their current
+    // values, the other corrections are kept for another try.
     int writeBack(const LoggerFile::Progress& progress = {});
 
     // The text of a cell as exported (flags as "True"/"False").
@@ -95,4 +99,10 @@ private:
     QHash<int, QVector<bool>> m_typed;
 
     mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows
+    // With versioned readings: each fetched row's version (block index -> rows), and the
+    // version each touched row had when it was first touched.
+    bool m_versioned = false;
+    mutable QHash<int, QVector<qint64>> m_blockVersions;
+    QHash<int, qint64> m_editedVersion;
+    QString staleMessage(const QList<int>& rows, qint64 total);
 };

@@ -2,6 +2,7 @@
 #include "core/ErrorLog.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/RowVersions.h"
 #include "store/SqlDialect.h"
 #include "store/BulkInsert.h"
 #include "store/Statement.h"
@@ -296,6 +297,14 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         cols += QStringLiteral(", Channel%1").arg(k);
         marks += QStringLiteral(", ?");
     }
+    // Who added the readings and when (store/RowVersions.h), the same for the whole file.
+    const bool versioned = RowVersions::present(db, t.sensorId);
+    const QByteArray who = db.userName().toUtf8();
+    const QByteArray when = RowVersions::now().toUtf8();
+    if (versioned) {
+        cols += QStringLiteral(", ") + RowVersions::insertColumns();
+        marks += QStringLiteral(", ") + RowVersions::insertValues();
+    }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
     auto duplicate = [&out](QByteArrayView k) {
@@ -312,9 +321,17 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                                 QStringLiteral("FullDate")};
         if (t.tempChannel) textColumns << QStringLiteral("ChannelT");
         for (int k = 1; k <= gauges; ++k) textColumns << QStringLiteral("Channel%1").arg(k);
-        bulk.emplace(db, t.sensorId, textColumns,
-                     QStringList{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")},
-                     QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}, duplicate);
+        QStringList fixedColumns{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")};
+        QStringList fixedValues{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")};
+        if (versioned) {
+            auto literal = [](const QByteArray& text) {
+                return u'\'' + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+            };
+            fixedColumns << QLatin1String(RowVersions::VersionColumn) << QLatin1String(RowVersions::ByColumn)
+                         << QLatin1String(RowVersions::AtColumn);
+            fixedValues << QStringLiteral("1") << literal(who) << literal(when);
+        }
+        bulk.emplace(db, t.sensorId, textColumns, fixedColumns, fixedValues, duplicate);
     } else {
         insert.emplace(db, QStringLiteral("INSERT INTO ") + name + QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") +
                                marks + u')');
@@ -357,7 +374,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                 continue;
             }
         }
-        QByteArrayView values[4 + 1 + 10];
+        QByteArrayView values[4 + 1 + 10 + 2];
         int p = 0;
         values[p++] = QByteArrayView(key, keyLen);
         values[p++] = QByteArrayView(b.when.date, 10);
@@ -365,6 +382,10 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         values[p++] = QByteArrayView(b.when.stored, 19);
         if (t.tempChannel) values[p++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
         for (int k = 0; k < gauges; ++k) values[p++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
+        if (versioned && !bulk) {
+            values[p++] = QByteArrayView(who);
+            values[p++] = QByteArrayView(when);
+        }
         if (bulk) {
             bulk->add(values);
             continue;

@@ -201,6 +201,13 @@ QString frmDatasheet::Read_Values_From_Grid()
             // Nothing of the corrections was stored (one transaction): the user decides
             // whether the window stays open with them.
             if (e.isStorageFault()) m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
+            if (e.number == ErrNo::ChangedByOther) {
+                // Another user changed some of the readings: the window stays open with their
+                // current values and the user's other corrections.
+                Messages::show(e.description, QString(), Messages::Icon::Exclamation);
+                e.told = true;
+                m_keepOpen = true;
+            }
             throw;
         }
     });

@@ -54,6 +54,10 @@ public:
     // The sensor list after the connection was opened again (backup, restore): as at
     // start-up, the first sensor shown; with none the list is emptied and the user told.
     virtual void showSensorsAfterReopen() = 0;
+    // The sensor list read again from the database when another user committed a change
+    // since it was read: the sensor shown is kept; false when it is gone (the user was told
+    // and the first sensor is shown).
+    virtual bool rereadSensors() = 0;
 
     // The Readings page.
     // Sets up the reading boxes for the current Configuration row (ConfigureForm).

@@ -463,7 +463,7 @@ private slots:
             w.show();
             QVERIFY(!w.startupRefused());
             QCOMPARE(m.script.shown.size(), size_t(1));
-            QVERIFY(m.script.texts()[0].startsWith("Tarnwell could not make its lock file\r\n" + cache + "/tarnwell.lock\r\n("));
+            QVERIFY(m.script.texts()[0].startsWith("Tarnwell could not make its lock file\r\n" + frmTarnwell::instanceLockPath() + "\r\n("));
             QVERIFY(m.script.texts()[0].endsWith("it starts anyway, so make sure it is not already running."));
             QCOMPARE(w.shared().currentSensorId(), Sensor);
         }
@@ -471,7 +471,7 @@ private slots:
         QDir().mkpath(cache);
         // A lock of a process that is gone (the program was killed).
         {
-            QFile stale(cache + "/tarnwell.lock");
+            QFile stale(frmTarnwell::instanceLockPath());
             QVERIFY(stale.open(QIODevice::WriteOnly));
             stale.write("999999\ntst_faults\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         }

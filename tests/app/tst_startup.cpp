@@ -146,7 +146,8 @@ private slots:
         frmTarnwell first;
         first.show();
         QVERIFY(!first.startupRefused());
-        QVERIFY(QFile::exists(lockDir + "/tarnwell.lock"));
+        QVERIFY(QFile::exists(frmTarnwell::instanceLockPath()));
+        QVERIFY(frmTarnwell::instanceLockPath().startsWith(lockDir + "/tarnwell-"));
         m.script.shown.clear();
         {
             frmTarnwell second;
@@ -157,8 +158,27 @@ private slots:
         }
         // The first copy is left alone: its lock and connection survive the second's end.
         QVERIFY(first.shared().db.isOpen());
-        QLockFile probe(lockDir + "/tarnwell.lock");
+        QLockFile probe(frmTarnwell::instanceLockPath());
         QVERIFY(!probe.tryLock(0));
+    }
+
+    // A copy on another machine that shares this home folder holds its own lock: this
+    // machine's copy starts all the same.
+    void copyOnAnotherMachineIsNoSecondCopy()
+    {
+        const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        QDir().mkpath(lockDir);
+        {
+            QFile other(lockDir + "/tarnwell-site-office-pc.lock");
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("4242\ntarnwell\nsite-office-pc\n");
+        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(!w.startupRefused());
+        QVERIFY(!w.turnedAway());
+        QFile::remove(lockDir + "/tarnwell-site-office-pc.lock");
     }
 
     void getPrefsKeepsValuesWhenTableIsEmpty()

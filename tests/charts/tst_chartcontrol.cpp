@@ -165,6 +165,16 @@ private slots:
         QCOMPARE(c->dataMinimum(Axis::Left), -77.0);
         QCOMPARE(c->seriesMaxX(2), 300999.0);
         QVERIFY(!c->isSeriesMarked(1));   // too dense for markers
+        // Zoomed in by a drag and back out: the same picture as first drawn (the sample of
+        // the whole line is handed over again).
+        const QImage before = c->render(c->size());
+        const QRect area = c->plotArea();
+        c->dragZoom(area.topLeft() + QPoint(area.width() / 3, 0), area.bottomRight() - QPoint(area.width() / 3, 0));
+        QVERIFY(c->isZoomed());
+        QVERIFY(c->render(c->size()) != before);
+        c->dragZoom(area.bottomRight() - QPoint(area.width() / 3, 0), area.topLeft() + QPoint(area.width() / 3, 0));
+        QVERIFY(!c->isZoomed());
+        QVERIFY(c->render(c->size()) == before);
         // Zoomed in to a few points: they are all drawn, with their markers.
         c->setMinimum(Axis::Bottom, 5000);
         c->setMaximum(Axis::Bottom, 5020);

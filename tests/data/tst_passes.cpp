@@ -583,6 +583,20 @@ private slots:
         QCOMPARE(logCount(" G_GetTemporalData"), 1);
     }
 
+    // A pass writes computed columns only: each reading's version, and who changed it and
+    // when, stay as its user left them, so a pass never makes an edit look stale.
+    void passesLeaveWhoChangedAReadingAlone()
+    {
+        addSensor(S75);
+        TestData::addReadings(s->db, S75, {reading(day(1), {"100.00"}), reading(day(2), {"101.00"})});
+        s->db.execute(QStringLiteral("UPDATE `%1` SET RowVersion = 4, ChangedBy = 'ann', ChangedAt = '2026-12-01 08:00:00'")
+                          .arg(S75));
+        QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
+        QCOMPARE(num(S75, day(2), "zero1"), 1.0);
+        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE RowVersion = 4 AND ChangedBy = 'ann' AND "
+                                             "ChangedAt = '2026-12-01 08:00:00'").arg(S75)).toInt(), 2);
+    }
+
     void rowWritesSurviveClosingTheConnection()
     {
         addSensor(S75);

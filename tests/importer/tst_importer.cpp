@@ -4,6 +4,7 @@
 #include "support/TestEnv.h"
 #include "alarms/AlarmEvaluation.h"
 #include "app/frmTarnwell.h"
+#include "readings/ReadingsController.h"
 #include "core/Paths.h"
 #include "data/AlarmStore.h"
 #include "importer/ImportRun.h"
@@ -139,6 +140,9 @@ private slots:
         QCOMPARE(count(Sensor), 3);
         QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE IsDirty = 1 AND Plottemporal = 1 AND "
                                            "ChannelT = '20.5' AND Channel3 = '3.00'").arg(Sensor)).toInt(), 3);
+        // Each reading says who added it and when: the login name tarnwell-import runs as.
+        QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE RowVersion = 1 AND ChangedBy = ? AND "
+                                           "ChangedAt IS NOT NULL").arg(Sensor), {Database::loginName()}).toInt(), 3);
         QVERIFY(QFile::exists(QDir(Paths::dataFolder()).filePath("imports/TW" + Sensor + "_" +
                                                                  QDate::currentDate().toString("yyyy-MM-dd") + ".dat")));
 
@@ -266,6 +270,10 @@ private slots:
         const Run r = runCommand({"--sensor", Sensor, path});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(": 4 appended"));
+        // The readings imported meanwhile are there at the next move, on the same tab.
+        w.readings()->imgLast_Click();
+        QCOMPARE(w.shared().rsReadings->recordCount(), 304);
+        QCOMPARE(w.shared().rsReadings->absolutePosition(), 304);
         w.selectTab(frmTarnwell::TabIdentification);
         w.selectTab(frmTarnwell::TabReadings);
         QCOMPARE(w.shared().rsReadings->recordCount(), 304);

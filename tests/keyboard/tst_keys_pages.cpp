@@ -3,6 +3,8 @@
 // the keys that switch tabs.
 #include "KeyWindow.h"
 
+#include <QComboBox>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QTabBar>
@@ -165,6 +167,35 @@ private slots:
         QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("4 of 4"));
         // No sensor prompt: Ctrl+N adds a reading on this page.
         QVERIFY(k.msgs.script.shown.empty());
+    }
+
+    // F5 anywhere in the window: what is typed is saved first, then what another copy of
+    // the program added shows.
+    void refreshKey()
+    {
+        Window k;
+        k.showReading(3);
+        k.get<QLineEdit>("txtChannel(1)")->setText("15.00");
+        k.focus("txtChannelT");
+        {
+            auto other = TestData::openDatabase(QStringLiteral("another-copy"));
+            TestData::addReadings(*other, Sensor1, {{QDateTime(QDate(2024, 5, 2), QTime(8, 0, 0)), {"1.00"}, "20.0"}});
+        }
+        press(Qt::Key_F5);
+        QCOMPARE(k.stored(R3, "Channel1").toString(), QString("15.00"));
+        QCOMPARE(k.shownKey(), key(R3));
+        QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("4 of 4"));
+        QVERIFY(k.msgs.script.shown.empty());
+        // On the sensor pages too.
+        k.goToTab(frmTarnwell::TabIdentification);
+        {
+            auto other = TestData::openDatabase(QStringLiteral("another-copy"));
+            TestData::addSensor(*other, {QStringLiteral("250475003")});
+        }
+        k.focus("txtFamily");
+        press(Qt::Key_F5);
+        QCOMPARE(k.get<QComboBox>("cboSensors")->count(), 3);
+        QCOMPARE(k.shownSensor(), Sensor1);
     }
 
     void addSensorKey()

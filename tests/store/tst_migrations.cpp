@@ -6,6 +6,8 @@
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
+#include "store/DataTables.h"
+#include "store/RowVersions.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -92,7 +94,8 @@ private slots:
             db.execute("DELETE FROM AlarmEvents");
             db.execute("DELETE FROM AlarmLevels");
             const QString who = db.scalar("SELECT AppliedBy FROM SchemaMigrations LIMIT 1").toString();
-            QCOMPARE(who, qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME")));
+            QCOMPARE(who, Database::loginName());
+            QVERIFY(!who.isEmpty());
         }
         // The copy is the database as it was: the old layout and every reading.
         const QStringList copies = upgradeCopies();
@@ -133,6 +136,25 @@ private slots:
         }
         // Nothing is recorded yet: the first pass of every sensor is a full one.
         QCOMPARE(count(db, "PassInputs"), 0);
+    }
+
+    // Who changed each sensor and reading: the three columns on Sensors, the template and
+    // every data table; what was stored stays as it was, at version 0 with nobody named;
+    // a data table made afterwards has them too.
+    void releaseOneGainsRowVersions()
+    {
+        installReleaseOne();
+        Database db;
+        QVERIFY(db.open(Paths::databasePath()));
+        QVERIFY(DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), nullptr));
+        for (const char* table : {"Sensors", "sensordata", "240375101", "240375102", "240355103"})
+            QVERIFY2(RowVersions::present(db, table), table);
+        QCOMPARE(db.scalar("SELECT count(*) FROM `240355103` WHERE RowVersion = 0 AND ChangedBy IS NULL").toInt(), 105);
+        QCOMPARE(db.scalar("SELECT count(*) FROM Sensors WHERE RowVersion = 0").toInt(), 3);
+        // Tables that are not a sensor's readings are left alone.
+        QVERIFY(!RowVersions::present(db, "Configuration"));
+        DataTables::createDataTable(db, "250475009");
+        QVERIFY(RowVersions::present(db, "250475009"));
     }
 
     void newerDatabaseIsRefusedUntouched()

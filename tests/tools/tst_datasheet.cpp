@@ -13,6 +13,7 @@
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
 #include "tools/XlsxExport.h"
+#include "store/RowVersions.h"
 #include "tools/frmDatasheet.h"
 
 #include <QDir>
@@ -324,6 +325,39 @@ private slots:
         }));
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
         QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
+    }
+
+    // Another user corrected one of the readings meanwhile: closing stores nothing, says who,
+    // and the window stays open with that reading's stored values and the other correction;
+    // closing again stores the other correction.
+    void correctionsOverAnotherUsersChangeAreRefused()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        bool stillOpen = false;
+        QString shownAfter;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
+            QTest::keyClicks(d->MSFlexGrid1, "9");   // "1.00" -> "1.009"
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 4));
+            QTest::keyClicks(d->MSFlexGrid1, "9");   // "5.00" -> "5.009"
+            db->setUserName("ben");
+            db->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '5.50', ").arg(Sensor) + RowVersions::setNext() +
+                            QStringLiteral(" WHERE DateTimeKey = ?"),
+                        {"ben", RowVersions::now(), TestData::readingKey(Sensor, Start.addSecs(3600))});
+            d->close();
+            stillOpen = d->isVisible();
+            shownAfter = d->model()->cellText(1, 4);
+            d->close();
+        }));
+        QVERIFY(stillOpen);
+        QCOMPARE(shownAfter, QString("5.50"));
+        QCOMPARE(m.script.texts().size(), 1);
+        QVERIFY2(m.script.texts()[0].contains(": changed by ben at "), qPrintable(m.script.texts()[0]));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(field(Sensor, "Channel1", 1), QString("5.50"));
     }
 
     void flagSwitchedBackStillWrites()
