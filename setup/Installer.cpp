@@ -247,9 +247,17 @@ Result setUpServer(const QString& uri, const QString& password)
             return r;
         }
         const Migrations::Result up = Migrations::upgrade(db, {});
+        // Tables made before changes were tracked get the trigger that tells other users'
+        // windows of their changes.
+        const int tracked = up.outcome == Migrations::Outcome::UpToDate || up.outcome == Migrations::Outcome::Upgraded
+                                ? db.trackChanges()
+                                : 0;
         switch (up.outcome) {
         case Migrations::Outcome::UpToDate:
-            r.lines << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
+            if (tracked > 0)
+                r.lines << QStringLiteral("Database: %1 (up to date; changes now tracked on %2 tables)").arg(db.path()).arg(tracked);
+            else
+                r.lines << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
             break;
         case Migrations::Outcome::Upgraded:
             r.lines << QStringLiteral("Database: %1 (%2)").arg(db.path(), Migrations::logLine(up));

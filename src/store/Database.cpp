@@ -1,5 +1,6 @@
 #include "store/Database.h"
 #include "core/TwError.h"
+#include "store/ServerChanges.h"
 #include "store/ServerDriver.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
@@ -277,6 +278,9 @@ bool Database::connectServer(const QString& uri, const QString& password)
     }
     m_path = a.display;
     m_engine = Engine::Server;
+    // Stamps are read from the change counters only when every table keeps them (a
+    // database set up by an earlier version lacks them until set up again).
+    m_changesTracked = ServerChanges::everyTableTracked(serverInner());
     return true;
 }
 
@@ -379,12 +383,7 @@ Database::Stamp Database::stamp(const QString& table)
 {
     Stamp s;
     s.generation = m_generation;
-    if (isServer()) {
-        // Other users' changes are not announced: a server's table counts as changed at
-        // every look.
-        s.dataVersion = qint64(++m_serverStamps);
-        return s;
-    }
+    if (isServer()) return serverStamp(ServerChanges::tableQuery(table));
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return s;
     const auto it = m_tableWrites.find(table.toStdString());
@@ -402,6 +401,45 @@ Database::Stamp Database::stamp(const QString& table)
     return s;
 }
 
+Database::Stamp Database::serverStamp(const QString& query)
+{
+    Stamp s;
+    s.generation = m_generation;
+    auto* driver = dynamic_cast<ServerDriver*>(handle().driver());
+    if (m_changesTracked && driver) {
+        // A connection made again is a new session: its own tally starts again.
+        driver->reconnectIfLost();
+        s.tableWrites = driver->generation();
+        QSqlQuery q(driver->inner());
+        q.setForwardOnly(true);
+        if (q.exec(query)) {
+            if (q.next()) {
+                s.dataVersion = q.value(0).toLongLong();
+                s.schemaVersion = q.value(1).toLongLong();
+            } else {
+                s.dataVersion = s.schemaVersion = 0;   // a table not written since it was made
+            }
+            return s;
+        }
+    }
+    // Nothing to tell by (or the question failed: the next statement meets the reason):
+    // counts as changed at every look.
+    s.tableWrites = ++m_serverStamps;
+    s.dataVersion = -2;
+    return s;
+}
+
+int Database::trackChanges()
+{
+    if (!isServer()) return 0;
+    QSqlError e;
+    int added = 0;
+    if (!ServerChanges::ensureSetUp(serverInner(), &e) || !ServerChanges::trackAll(serverInner(), &added, &e))
+        throwSqlError(e);
+    m_changesTracked = ServerChanges::everyTableTracked(serverInner());
+    return added;
+}
+
 QString Database::loginName()
 {
     QString name = qEnvironmentVariable("USER");
@@ -414,6 +452,7 @@ QString Database::loginName()
 
 Database::Stamp Database::othersStamp()
 {
+    if (isServer()) return serverStamp(ServerChanges::othersQuery());
     Stamp s = stamp(QString());
     s.tableWrites = 0;
     return s;

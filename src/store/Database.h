@@ -116,7 +116,13 @@ public:
         qint64 schemaVersion = -1;
         bool operator==(const Stamp&) const = default;
     };
+    // On a server the table's change counter (store/ServerChanges.h) tells: it moves with
+    // every commit that wrote the table, this connection's own included, and with this
+    // connection's own writes in its open transaction.
     Stamp stamp(const QString& table);
+    // Server only: puts the change trigger on every table lacking it; returns how many got
+    // one. Throws TwError.
+    int trackChanges();
 
     // ---- operations each engine does its own way ----
     // Whether a table of that name exists (names compare without case).
@@ -181,12 +187,14 @@ private:
     void serverExec(const QString& sql, const QVariantList& binds = {});
     QVariant serverScalar(const QString& sql, const QVariantList& binds = {});
     QSqlDatabase serverInner() const;
+    Stamp serverStamp(const QString& query);
     void finalizeStatements();
 
     QString m_name;
     QString m_path;
     Engine m_engine = Engine::File;
     quint64 m_serverStamps = 0;
+    bool m_changesTracked = false;
     std::unordered_set<class Statement*> m_liveStatements;
     QString m_userName = loginName();
     OpenFailure m_openFailure = OpenFailure::None;

@@ -2,6 +2,7 @@
 // sqlite_master and answers PRAGMAs; the server answers from its catalogue).
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/ServerChanges.h"
 #include "store/SqlDialect.h"
 
 #include <QRegularExpression>
@@ -128,6 +129,10 @@ void Database::createTableLike(const QString& name, const QString& templateName)
         serverExec(QStringLiteral("CREATE TABLE \"") + name.toLower() + QStringLiteral("\" (LIKE \"") + tmpl +
                    QStringLiteral("\" INCLUDING DEFAULTS INCLUDING IDENTITY INCLUDING CONSTRAINTS)"));
         for (const QString& s : indexSql) serverExec(s);
+        QSqlError e;
+        if (!ServerChanges::ensureSetUp(serverInner(), &e) || !ServerChanges::track(serverInner(), name, &e) ||
+            !ServerChanges::note(serverInner(), name, &e))
+            throwSqlError(e);
         tx.commit();
         return;
     }

@@ -1,4 +1,5 @@
 #include "store/ServerDriver.h"
+#include "store/ServerChanges.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlError>
@@ -48,6 +49,7 @@ protected:
         const_cast<ServerDriver*>(m_driver)->noteStatement(sql);
         start();
         if (!m_q.exec(SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql)))) return failed();
+        if (!tracked(sql)) return false;
         rememberNames(sql);
         return started();
     }
@@ -78,6 +80,7 @@ protected:
         const QVariantList& values = boundValues();
         if (!m_direct.isEmpty()) {
             if (!m_q.exec(withValues(m_direct, values))) return failed();
+            if (!tracked(m_sql)) return false;
             rememberNames(m_sql);
             return started();
         }
@@ -166,6 +169,15 @@ private:
         for (const QString& n : names) quoted << '"' + QString(n).replace('"', QStringLiteral("\\\"")) + '"';
         q.addBindValue(QStringLiteral("{") + quoted.join(',') + '}');
         q.exec();
+    }
+
+    // A table made gets the change trigger; a table made or dropped counts as a change.
+    bool tracked(const QString& sql)
+    {
+        QSqlError e;
+        if (const_cast<ServerDriver*>(m_driver)->trackDefinition(sql, &e)) return true;
+        setLastError(marked(e));
+        return false;
     }
 
     void start()
@@ -314,6 +326,21 @@ bool ServerDriver::rollbackTransaction()
 {
     QSqlQuery q(inner());
     return q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool ServerDriver::trackDefinition(const QString& sql, QSqlError* error)
+{
+    static const QRegularExpression made(
+        QStringLiteral("^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:IF\\s+(?:NOT\\s+)?EXISTS\\s+)?(\"[^\"]+\"|`[^`]+`|\\[[^\\]]+\\]|\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = made.match(sql);
+    if (!m.hasMatch()) return true;
+    const QString table = ServerChanges::serverName(m.captured(2));
+    if (table.startsWith(QLatin1String("tw_"))) return true;
+    if (!ServerChanges::ensureSetUp(m_inner, error)) return false;
+    if (m.captured(1).compare(QLatin1String("CREATE"), Qt::CaseInsensitive) == 0 && !ServerChanges::track(m_inner, table, error))
+        return false;
+    return ServerChanges::note(m_inner, table, error);
 }
 
 void ServerDriver::noteStatement(const QString& sql)

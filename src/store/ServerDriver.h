@@ -40,6 +40,10 @@ public:
     bool connectionAlive() const;
     quint64 generation() const { return m_generation; }
     void noteStatement(const QString& sql);
+    // After a statement of the program ran: a table it made gets the change trigger, and
+    // a table made or dropped counts as changed (store/ServerChanges.h). false with the
+    // server's error when that was refused.
+    bool trackDefinition(const QString& sql, QSqlError* error);
 
     // A test on one text the program's SQL calls by name ("name(column)", see TextTest).
     // The server cannot call back into the program, so before a statement that calls it
