@@ -255,7 +255,10 @@ Result setUpServer(const QString& uri, const QString& password)
         switch (up.outcome) {
         case Migrations::Outcome::UpToDate:
             if (tracked > 0)
-                r.lines << QStringLiteral("Database: %1 (up to date; changes now tracked on %2 tables)").arg(db.path()).arg(tracked);
+                r.lines << QStringLiteral("Database: %1 (up to date; changes now tracked on %2 %3)")
+                               .arg(db.path())
+                               .arg(tracked)
+                               .arg(tracked == 1 ? QStringLiteral("table") : QStringLiteral("tables"));
             else
                 r.lines << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
             break;

@@ -172,9 +172,13 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     int failures = base->failures;
     bool cancelled = false;
     bool quick = false;
+    bool storing = false;   // a failure met while the database stores what the pass wrote
     qint64 selected = 0;
     const bool ran = runTrapped(PassTag, [&] {
-        tx.emplace(s.db);
+        // One snapshot for the whole pass: a reading another user changes meanwhile is not
+        // overwritten with values computed from what it was, nor its mark cleared (the
+        // write fails, the pass is rolled back, and the next pass computes it).
+        tx.emplace(s.db, Transaction::Lock::Snapshot);
         PassRecord record(s.db, in.id);
         const qint64 marked = record.keepMarksForOthers(kind);
         qint64 pending = 0;
@@ -240,7 +244,9 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
             Columns more;
             if (extra == PassExtra::Disp && loads) more = f.displacements(*loads);   // a failure ends the pass
             else if (extra == PassExtra::Shear) more = f.shears(zero);
+            storing = true;
             writer.write(rowId, zero, numTemp, loads ? &*loads : nullptr, more);
+            storing = false;
             ++written;
             failedRow = -1;
             if (in.progress && written % ProgressEvery == 0 && !in.progress(written, std::max(total, written))) {
@@ -248,6 +254,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
                 return;
             }
         }
+        storing = true;
         writer.flush();
         // Every marked reading has now been looked at (those of the selection are computed,
         // the others are not this pass's concern, and are pending for the other passes).
@@ -262,6 +269,13 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         tx.reset();
         result.cancelled = true;
         return result;
+    }
+    if (!ran && storing) {
+        // The database refused a write (a server ends the transaction there anyway): the
+        // pass is rolled back as a whole, so nothing is half-written and every mark is
+        // still set for the next pass.
+        tx.reset();
+        written = 0;
     }
     if (!ran && tx) {
         // Ended early: the rows written so far stay, this pass's record is gone, and the

@@ -68,7 +68,9 @@ StorageKind serverKindOf(const QString& state, QSqlError::ErrorType type)
     if (state == QLatin1String("42501") || state.startsWith(QLatin1String("28"))) return StorageKind::NoPermission;
     if (state == QLatin1String("25006")) return StorageKind::ReadOnly;
     if (state == QLatin1String("53100")) return StorageKind::DiskFull;
-    if (state == QLatin1String("55P03") || state == QLatin1String("40P01")) return StorageKind::Locked;
+    // (40001: a row changed by another transaction since this one's snapshot.)
+    if (state == QLatin1String("55P03") || state == QLatin1String("40P01") || state == QLatin1String("40001"))
+        return StorageKind::Locked;
     if (state.startsWith(QLatin1String("XX"))) return StorageKind::Damaged;
     return StorageKind::None;
 }
@@ -388,6 +390,7 @@ Database::Stamp Database::stamp(const QString& table)
     if (!h) return s;
     const auto it = m_tableWrites.find(table.toStdString());
     s.tableWrites = it == m_tableWrites.end() ? 0 : it->second;
+    s.rollbacks = m_rollbacks;
     auto pragma = [&](const char* sql) {
         qint64 v = -1;
         sqlite3_stmt* st = nullptr;
@@ -455,6 +458,7 @@ Database::Stamp Database::othersStamp()
     if (isServer()) return serverStamp(ServerChanges::othersQuery());
     Stamp s = stamp(QString());
     s.tableWrites = 0;
+    s.rollbacks = 0;
     return s;
 }
 
@@ -580,6 +584,14 @@ Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_trans
         QSqlQuery q(m_db.handle());
         if (!q.exec(lock == Lock::Immediate && !db.isServer() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
             throwSqlError(q.lastError());
+        if (lock == Lock::Snapshot && db.isServer()) {
+            QSqlQuery l(db.serverInner());
+            if (!l.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"))) {
+                const QSqlError e = l.lastError();
+                QSqlQuery(m_db.handle()).exec(QStringLiteral("ROLLBACK"));
+                throwSqlError(e);
+            }
+        }
         if (lock == Lock::Immediate && db.isServer()) {
             // The file's write lock, on a server: one transaction lock that every writer
             // asking for it takes in turn (released when the transaction ends).
@@ -601,6 +613,7 @@ Transaction::~Transaction()
 {
     if (m_done) return;
     --m_db.m_transactionDepth;
+    ++m_db.m_rollbacks;
     if (m_level == 0) {
         QSqlQuery q(m_db.handle());
         q.exec(QStringLiteral("ROLLBACK"));

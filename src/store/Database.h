@@ -114,6 +114,7 @@ public:
         quint64 tableWrites = 0;
         qint64 dataVersion = -1;
         qint64 schemaVersion = -1;
+        quint64 rollbacks = 0;   // (file: what was read inside a rolled-back transaction is not current)
         bool operator==(const Stamp&) const = default;
     };
     // On a server the table's change counter (store/ServerChanges.h) tells: it moves with
@@ -202,6 +203,7 @@ private:
     std::unique_ptr<StructureCheck> m_check;
     QStringList m_knownDamage;
     int m_transactionDepth = 0;
+    quint64 m_rollbacks = 0;
     QHash<QString, sqlite3_stmt*> m_statements;
     quint64 m_generation = 0;
     // Rows written per table through this connection (by the engine's name of the table).
@@ -225,7 +227,12 @@ class Transaction {
 public:
     // Immediate takes the write lock when the transaction begins (waiting for another
     // process's writing to end), so two writers never find out too late that they clash.
-    enum class Lock { Deferred, Immediate };
+    // Snapshot: every read sees the database as it was at the transaction's first
+    // statement, and a write to a row another connection changed since then fails
+    // (StorageKind::Locked), so nothing is written over a change that was not read. (A
+    // file's transaction is like that already: its first write fails when another
+    // connection committed since it began reading.)
+    enum class Lock { Deferred, Immediate, Snapshot };
     explicit Transaction(Database& db, Lock lock = Lock::Deferred);
     ~Transaction();
     void commit();
