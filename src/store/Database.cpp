@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <sqlite3.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -418,7 +419,7 @@ Database::Stamp Database::serverStamp(const QString& query)
         if (q.exec(query)) {
             if (q.next()) {
                 s.dataVersion = q.value(0).toLongLong();
-                s.schemaVersion = q.value(1).toLongLong();
+                s.schemaVersion = q.record().count() > 1 ? q.value(1).toLongLong() : 0;
             } else {
                 s.dataVersion = s.schemaVersion = 0;   // a table not written since it was made
             }

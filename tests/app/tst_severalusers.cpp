@@ -69,6 +69,7 @@ class TestSeveralUsers : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init() { TestData::installFresh(); }
 
     // The two users edit the same reading: the second save is refused, stores nothing and
