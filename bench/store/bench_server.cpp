@@ -41,6 +41,44 @@ struct Figures {
 
 double since(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
+// A move on the Readings page: what others committed is looked for first, and the list is
+// read again (keeping the reading shown) when there is something; then Next.
+void moves(Figures& f, Database& db, Recordset& rs, const QString& target, const QString& key)
+{
+    double sum = 0;
+    auto next = [&] {
+        if (rs.othersMayHaveChanged()) {
+            const qint64 shown = rs.bookmark();
+            rs.requery();
+            rs.setBookmark(shown);
+        }
+        rs.moveNext();
+        if (rs.eof()) rs.moveFirst();
+        sum += rs.value(QStringLiteral("Channel1")).toDouble();
+    };
+    rs.setAbsolutePosition(Count / 2);
+    next();
+    constexpr int Moves = 500;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < Moves; ++i) next();
+    f.add(QStringLiteral("Next, nothing changed"), since(t) / Moves);
+
+    Database other(QStringLiteral("bench-other-user"));
+    if (!other.open(target)) return;
+    constexpr int Changes = 20;
+    double total = 0;
+    const qint64 before = db.scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Id)).toLongLong();
+    for (int i = 0; i < Changes; ++i) {
+        other.execute(QStringLiteral("UPDATE `%1` SET Channel2 = ? WHERE DateTimeKey = ?").arg(Id), {QString::number(i), key});
+        t.restart();
+        next();
+        total += since(t);
+    }
+    f.add(QStringLiteral("Next after another user's commit"), total / Changes);
+    if (rs.recordCount() != before) std::printf("CHECK: %lld readings after the moves\n", qlonglong(rs.recordCount()));
+}
+
 Figures run(const QString& target)
 {
     Figures f;
@@ -74,6 +112,7 @@ Figures run(const QString& target)
     const bool found = rs.find(QStringLiteral("DateTimeKey = '") + key + '\'');
     f.add(QStringLiteral("find a key near the end"), since(t));
     if (!found) std::printf("CHECK: key not found on %s\n", qPrintable(target));
+    moves(f, s.db, rs, target, key);
     rs.close();
 
     const Calc::SensorInputs in{Id, QStringLiteral("75"), false, QStringLiteral("100"), QStringLiteral("0.5"), {}};
