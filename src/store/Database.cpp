@@ -413,16 +413,14 @@ Database::Stamp Database::serverStamp(const QString& query)
     if (m_changesTracked && driver) {
         // A connection made again is a new session: its own tally starts again.
         driver->reconnectIfLost();
-        s.tableWrites = driver->generation();
+        s.generation = m_generation + (quint64(driver->generation()) << 32);
         QSqlQuery q(driver->inner());
         q.setForwardOnly(true);
-        if (q.exec(query)) {
-            if (q.next()) {
-                s.dataVersion = q.value(0).toLongLong();
-                s.schemaVersion = q.record().count() > 1 ? q.value(1).toLongLong() : 0;
-            } else {
-                s.dataVersion = s.schemaVersion = 0;   // a table not written since it was made
-            }
+        if (q.exec(query) && q.next()) {
+            s.dataVersion = q.value(0).toLongLong();   // (null: not written since it was made)
+            const int columns = q.record().count();
+            s.schemaVersion = columns > 1 ? q.value(1).toLongLong() : 0;
+            s.tableWrites = columns > 2 ? q.value(2).toULongLong() : 0;
             return s;
         }
     }

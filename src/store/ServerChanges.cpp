@@ -32,12 +32,15 @@ bool ensureSetUp(QSqlDatabase inner, QSqlError* error)
 {
     {
         QSqlQuery q(inner);
-        if (q.exec(QStringLiteral("SELECT to_regclass('tw_changes') IS NOT NULL AND to_regproc('tw_changes_trigger') IS NOT NULL")) &&
+        if (q.exec(QStringLiteral("SELECT to_regclass('tw_changes') IS NOT NULL AND to_regproc('tw_changes_written') IS NOT NULL")) &&
             q.next() && q.value(0).toBool())
             return true;
     }
-    // The function runs with its owner's rights, so a user who may write a table need not
-    // be given rights on the bookkeeping table too.
+    // tw_note_change runs with its owner's rights, so a user who may write a table need not
+    // be given rights on the bookkeeping table too. Its counter row is written once per
+    // transaction and table (a transaction of many single-row statements would otherwise
+    // stack up one row version per statement); every write statement still moves this
+    // session's own tally of writes to the table, so its stamp changes with each of them.
     return run(inner,
                QStringLiteral("CREATE TABLE IF NOT EXISTS tw_changes (tbl TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0, "
                               "xact BIGINT NOT NULL DEFAULT 0)"),
@@ -45,15 +48,31 @@ bool ensureSetUp(QSqlDatabase inner, QSqlError* error)
            run(inner,
                QStringLiteral("CREATE OR REPLACE FUNCTION tw_note_change(t TEXT) RETURNS void LANGUAGE plpgsql "
                               "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
+                              "DECLARE\n"
+                              "  mark TEXT := '/' || t || '/';\n"
+                              "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
+                              "  own TEXT := 'tarnwell.writes_' || md5(t);\n"
                               "BEGIN\n"
+                              "  PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
+                              "false);\n"
+                              "  IF strpos(done, mark) > 0 THEN RETURN; END IF;\n"
+                              "  PERFORM set_config('tarnwell.changed_tables', done || mark, true);\n"
                               "  INSERT INTO tw_changes AS c (tbl, n, xact) VALUES (t, 1, txid_current())\n"
                               "    ON CONFLICT (tbl) DO UPDATE SET n = c.n + 1, xact = txid_current();\n"
                               "  PERFORM set_config('tarnwell.own_changes', (coalesce(nullif(current_setting("
                               "'tarnwell.own_changes', true), '')::bigint, 0) + 1)::text, false);\n"
                               "END\n$tw$"),
                error) &&
+           // A statement that changed no row (an UPDATE matching nothing) is no change.
            run(inner,
-               QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_trigger() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
+               QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_written() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
+                              "BEGIN\n"
+                              "  IF EXISTS (SELECT 1 FROM changed) THEN PERFORM tw_note_change(TG_TABLE_NAME); END IF;\n"
+                              "  RETURN NULL;\n"
+                              "END\n$tw$"),
+               error) &&
+           run(inner,
+               QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_emptied() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
                               "BEGIN\n"
                               "  PERFORM tw_note_change(TG_TABLE_NAME);\n"
                               "  RETURN NULL;\n"
@@ -61,14 +80,29 @@ bool ensureSetUp(QSqlDatabase inner, QSqlError* error)
                error);
 }
 
+namespace {
+struct TriggerKind {
+    const char* name;
+    const char* definition;
+};
+const TriggerKind triggers[] = {
+    {"tw_changes_i", "AFTER INSERT ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_u", "AFTER UPDATE ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_d", "AFTER DELETE ON %1 REFERENCING OLD TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_t", "AFTER TRUNCATE ON %1 FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_emptied()"},
+};
+}  // namespace
+
 bool track(QSqlDatabase inner, const QString& table, QSqlError* error)
 {
     const QString t = quoted(serverName(table));
-    return run(inner, QStringLiteral("DROP TRIGGER IF EXISTS tw_changes ON ") + t, error) &&
-           run(inner,
-               QStringLiteral("CREATE TRIGGER tw_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON ") + t +
-                   QStringLiteral(" FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_trigger()"),
-               error);
+    for (const TriggerKind& k : triggers) {
+        const QString name = QLatin1String(k.name);
+        if (!run(inner, QStringLiteral("DROP TRIGGER IF EXISTS ") + name + QStringLiteral(" ON ") + t, error) ||
+            !run(inner, QStringLiteral("CREATE TRIGGER ") + name + ' ' + QString::fromLatin1(k.definition).arg(t), error))
+            return false;
+    }
+    return true;
 }
 
 bool note(QSqlDatabase inner, const QString& table, QSqlError* error)
@@ -79,15 +113,15 @@ bool note(QSqlDatabase inner, const QString& table, QSqlError* error)
 namespace {
 // The program's tables of the connection's schema without the trigger.
 const char* const untracked =
-    "FROM pg_class c WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
-    "AND c.relname NOT LIKE 'tw\\_%' AND NOT EXISTS (SELECT 1 FROM pg_trigger g WHERE g.tgrelid = c.oid "
-    "AND g.tgname = 'tw_changes')";
+    "FROM pg_class c WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind = 'r' "
+    "AND c.relname NOT LIKE 'tw\\_%' AND (SELECT count(*) FROM pg_trigger g WHERE g.tgrelid = c.oid "
+    "AND g.tgname IN ('tw_changes_i', 'tw_changes_u', 'tw_changes_d', 'tw_changes_t')) < 4";
 }  // namespace
 
 bool everyTableTracked(QSqlDatabase inner)
 {
     QSqlQuery q(inner);
-    return q.exec(QStringLiteral("SELECT CASE WHEN to_regclass('tw_changes') IS NULL OR to_regproc('tw_changes_trigger') IS NULL "
+    return q.exec(QStringLiteral("SELECT CASE WHEN to_regclass('tw_changes') IS NULL OR to_regproc('tw_changes_written') IS NULL "
                                  "THEN false ELSE has_table_privilege('tw_changes', 'SELECT') AND NOT EXISTS (SELECT 1 ") +
                   QLatin1String(untracked) + QStringLiteral(") END")) &&
            q.next() && q.value(0).toBool();
@@ -114,7 +148,9 @@ bool trackAll(QSqlDatabase inner, int* added, QSqlError* error)
 
 QString tableQuery(const QString& table)
 {
-    return QStringLiteral("SELECT n, xact FROM tw_changes WHERE tbl = ") + literal(serverName(table));
+    const QString t = literal(serverName(table));
+    return QStringLiteral("SELECT c.n, c.xact, coalesce(nullif(current_setting('tarnwell.writes_' || md5(") + t +
+           QStringLiteral("), true), '')::bigint, 0) FROM (SELECT 1) AS one LEFT JOIN tw_changes c ON c.tbl = ") + t;
 }
 
 QString othersQuery()

@@ -6,14 +6,16 @@
 // Which tables of a server database changed, told the way transactions see them.
 //
 // The server keeps one row per table in tw_changes: a counter and the id of the last
-// transaction that wrote the table. A statement-level trigger on every table of the
-// program (AFTER INSERT, UPDATE, DELETE or TRUNCATE) raises its table's counter in the
-// writing transaction, so the raise is seen by others exactly when that transaction
-// commits, and undone with it when it rolls back. (A sequence would not do: its values
-// are handed out outside transactions.) The same function keeps a tally of the raises
-// made by this session (a session setting, undone with its transaction too), so that
-// "what others committed" is the sum of the counters less the session's own tally: one
-// cheap query.
+// transaction that wrote the table. Statement-level triggers on every table of the
+// program (AFTER INSERT, UPDATE, DELETE that changed rows, and TRUNCATE) raise its
+// table's counter once in each writing transaction, so the raise is seen by others
+// exactly when that transaction commits, and undone with it when it rolls back. (A
+// sequence would not do: its values are handed out outside transactions.) The same
+// function keeps two tallies in session settings (undone with their transaction too):
+// the raises this session made, so that "what others committed" is the sum of the
+// counters less that tally (one cheap query), and this session's write statements per
+// table, which the table's stamp includes so that it moves with each own write inside a
+// transaction.
 //
 // Cost: the counter row is locked by the writing transaction until it ends, so two
 // writers of the SAME table take turns at commit (they would mostly meet on the table's

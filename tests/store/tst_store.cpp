@@ -574,7 +574,7 @@ private slots:
     {
         if (!TestServer::wanted()) QSKIP("about the server's change counters");
         TestData::addSensor(*db, {id});
-        db->executeOnServer(QStringLiteral("DROP TRIGGER tw_changes ON \"%1\"").arg(id));
+        db->executeOnServer(QStringLiteral("DROP TRIGGER tw_changes_u ON \"%1\"").arg(id));
         {
             auto old = TestData::openDatabase(QStringLiteral("old"));
             QVERIFY(!(old->stamp(id) == old->stamp(id)));
