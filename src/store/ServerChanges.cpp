@@ -49,25 +49,36 @@ bool ensureSetUp(QSqlDatabase inner, QSqlError* error)
                QStringLiteral("CREATE OR REPLACE FUNCTION tw_note_change(t TEXT) RETURNS void LANGUAGE plpgsql "
                               "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
                               "DECLARE\n"
-                              "  mark TEXT := '/' || t || '/';\n"
-                              "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
                               "  own TEXT := 'tarnwell.writes_' || md5(t);\n"
+                              "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
                               "BEGIN\n"
                               "  PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
                               "false);\n"
-                              "  IF strpos(done, mark) > 0 THEN RETURN; END IF;\n"
-                              "  PERFORM set_config('tarnwell.changed_tables', done || mark, true);\n"
+                              "  IF strpos(done, '/' || t || '/') > 0 THEN RETURN; END IF;\n"
+                              "  PERFORM set_config('tarnwell.changed_tables', done || '/' || t || '/', true);\n"
                               "  INSERT INTO tw_changes AS c (tbl, n, xact) VALUES (t, 1, txid_current())\n"
                               "    ON CONFLICT (tbl) DO UPDATE SET n = c.n + 1, xact = txid_current();\n"
                               "  PERFORM set_config('tarnwell.own_changes', (coalesce(nullif(current_setting("
                               "'tarnwell.own_changes', true), '')::bigint, 0) + 1)::text, false);\n"
                               "END\n$tw$"),
                error) &&
-           // A statement that changed no row (an UPDATE matching nothing) is no change.
+           // A statement that changed no row (an UPDATE matching nothing) is no change. The
+           // counter written already in this transaction, only the session's own tally
+           // moves (without the cost of calling the owner's function).
            run(inner,
                QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_written() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
+                              "DECLARE\n"
+                              "  own TEXT;\n"
                               "BEGIN\n"
-                              "  IF EXISTS (SELECT 1 FROM changed) THEN PERFORM tw_note_change(TG_TABLE_NAME); END IF;\n"
+                              "  IF NOT EXISTS (SELECT 1 FROM changed) THEN RETURN NULL; END IF;\n"
+                              "  IF strpos(coalesce(current_setting('tarnwell.changed_tables', true), ''), '/' || TG_TABLE_NAME || "
+                              "'/') = 0 THEN\n"
+                              "    PERFORM tw_note_change(TG_TABLE_NAME);\n"
+                              "  ELSE\n"
+                              "    own := 'tarnwell.writes_' || md5(TG_TABLE_NAME);\n"
+                              "    PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
+                              "false);\n"
+                              "  END IF;\n"
                               "  RETURN NULL;\n"
                               "END\n$tw$"),
                error) &&
