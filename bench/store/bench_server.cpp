@@ -165,8 +165,8 @@ int main(int argc, char* argv[])
         const QString target = name.startsWith(QLatin1String("calculation"))
                                    ? QStringLiteral("server <= 2000 ms, within 3x")
                                    : QStringLiteral("within 3x");
-        std::printf("%-34s %12.1f %12s %8s  %s\n", qPrintable(name), a,
-                    has ? qPrintable(QString::number(b, 'f', 1)) : "-",
+        std::printf("%-34s %12.2f %12s %8s  %s\n", qPrintable(name), a,
+                    has ? qPrintable(QString::number(b, 'f', 2)) : "-",
                     has && a > 0 ? qPrintable(QString::number(b / a, 'f', 1) + 'x') : "-", qPrintable(target));
     }
     return 0;
