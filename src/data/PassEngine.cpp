@@ -174,7 +174,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     bool quick = false;
     bool storing = false;   // a failure met while the database stores what the pass wrote
     qint64 selected = 0;
-    const bool ran = runTrapped(PassTag, [&] {
+    const auto pass = [&] {
         // One snapshot for the whole pass: a reading another user changes meanwhile is not
         // overwritten with values computed from what it was, nor its mark cleared (the
         // write fails, the pass is rolled back, and the next pass computes it).
@@ -263,6 +263,26 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         if (failures > 0) record.forget(kind);
         else if (!quick) record.record(kind, base->basis, written);
         record.forgetOthersUnlike(kind, base->basis);
+    };
+    // A server refuses the pass's write when another user changed the row since the pass
+    // read it: the pass is run once more, on a new snapshot, before anything is told.
+    int conflictsLeft = s.db.isServer() ? 1 : 0;
+    const bool ran = runTrapped(PassTag, [&] {
+        for (;;) {
+            try {
+                pass();
+                return;
+            } catch (const TwError& e) {
+                if (e.storage != StorageKind::Locked || !storing || cancelled || conflictsLeft-- <= 0) throw;
+                tx.reset();
+                written = 0;
+                failedRow = -1;
+                failures = base->failures;
+                quick = false;
+                storing = false;
+                selected = 0;
+            }
+        }
     });
     if (cancelled) {
         // Rolled back as a whole: the stored values stay as they were.

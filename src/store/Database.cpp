@@ -80,10 +80,13 @@ StorageKind serverKindOf(const QString& state, QSqlError::ErrorType type)
 void throwSqlError(const QSqlError& err)
 {
     const QString native = err.nativeErrorCode();
-    if (native.startsWith(QLatin1String("pg:"))) {
+    // The server's five-character state, marked by the translating driver, or as the
+    // server's own connection gives it (SQLite's codes have at most four digits).
+    if (native.startsWith(QLatin1String("pg:")) || native.size() == 5) {
         QString text = err.databaseText();
         if (text.isEmpty()) text = err.text();
-        throw TwError(ErrNo::DatabaseError, text.trimmed(), serverKindOf(native.mid(3), err.type()));
+        const QString state = native.startsWith(QLatin1String("pg:")) ? native.mid(3) : native;
+        throw TwError(ErrNo::DatabaseError, text.trimmed(), serverKindOf(state, err.type()));
     }
     bool ok = false;
     int code = native.toInt(&ok);
