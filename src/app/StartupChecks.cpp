@@ -206,13 +206,13 @@ void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
     if (m_toldThisAction.isEmpty()) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });
     m_toldThisAction.insert(kind);
     m_toldKinds.insert(kind);
-    const QString reason = StorageFault::reason(error.storage);
+    const QString reason = StorageFault::reason(error);
     const QString text =
         derived ? QStringLiteral("The calculated values could not be stored: ") + reason +
                       QStringLiteral(".\r\nThe chart shows the values stored by the last calculation that could be saved.")
                 : QStringLiteral("Tarnwell could not finish that: ") + reason +
                       QStringLiteral(".\r\nIt was not saved; everything saved before is kept.");
-    Messages::show(text + QStringLiteral("\r\n\r\n") + StorageFault::remedy(error.storage), AppInfo::MessageTitle,
+    Messages::show(text + QStringLiteral("\r\n\r\n") + StorageFault::remedy(error), AppInfo::MessageTitle,
                    Messages::Icon::Exclamation);
 }
 
@@ -222,8 +222,8 @@ bool frmTarnwell::askKeepTyped(const TwError& error, const QString& what)
     if (m_toldThisAction.size() == 1) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });
     m_toldKinds.insert(int(error.storage));
     const int choice = Messages::choose(
-        what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error.storage) +
-            QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error.storage) +
+        what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error) +
+            QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error) +
             QStringLiteral("\r\n\r\nKeep what you typed on screen, to save it later, or discard it?"),
         AppInfo::MessageTitle, Messages::Icon::Exclamation,
         {QStringLiteral("Keep it on screen"), QStringLiteral("Discard it")}, 0);

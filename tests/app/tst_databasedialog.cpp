@@ -306,9 +306,10 @@ private slots:
         const QString secret = QStringLiteral("Secret-Pw-4711");
         serverExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
                     "GRANT postgres TO " + role});
+        const QString uri = serverUri(role);
+        const QString uriWithPassword = serverUri(role, secret);
         const QByteArray envPassword = qgetenv("PGPASSWORD");
         qunsetenv("PGPASSWORD");
-        const QString uri = serverUri(role);
         auto restore = qScopeGuard([&] {
             qputenv("PGPASSWORD", envPassword);
             serverExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role});
@@ -348,7 +349,7 @@ private slots:
             DatabaseChoice::keepPassword(uri, QString());
             m.script.shown.clear();
             m.script.choices = {1};
-            m.script.promptAnswers = {serverUri(role, secret)};
+            m.script.promptAnswers = {uriWithPassword};
             w.utilities()->imgDatabase_Click();
             QCOMPARE(m.script.shown.size(), size_t(4));
             QVERIFY(m.script.shown[2].text.startsWith("The password was taken out of the address"));
