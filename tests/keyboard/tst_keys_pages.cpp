@@ -20,6 +20,7 @@ class TestKeysPages : public QObject {
     TestHome home;
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init() { installSensors(); }
 
     void startsInTheSensorBox()
