@@ -38,12 +38,15 @@ public:
     // again when they next run. The statement that met the loss fails (ServerGone).
     void reconnectIfLost();
     bool connectionAlive() const;
+    // Why the last try to connect again failed (empty when it did not fail).
+    QString reconnectFailure() const { return m_reconnectFailure; }
     quint64 generation() const { return m_generation; }
     void noteStatement(const QString& sql);
     // After a statement of the program ran: a table it made gets the change trigger, and
     // a table made or dropped counts as changed (store/ServerChanges.h). false with the
     // server's error when that was refused.
     bool trackDefinition(const QString& sql, QSqlError* error);
+    void noteFailed(const QString& sql);
 
     // A test on one text the program's SQL calls by name ("name(column)", see TextTest).
     // The server cannot call back into the program, so before a statement that calls it
@@ -60,6 +63,7 @@ private:
     QSqlDatabase m_inner;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
+    QString m_reconnectFailure;
     QHash<QByteArray, std::function<bool(QByteArrayView)>> m_textTests;
 };
 
