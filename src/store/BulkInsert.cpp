@@ -67,26 +67,29 @@ void BulkInsert::flush()
 {
     if (m_statement || m_keys.empty()) return;
     const int n = int(m_columns.size());
-    const QString rows = QStringLiteral("tw_append_%1").arg(n);
-    QStringList defs{QStringLiteral("ord BIGINT")}, temp, names;
+    const QString rows = QStringLiteral("tw_append");
+    const QString table = '"' + m_table.toLower() + '"';
+    QStringList like{QStringLiteral("0::bigint AS ord")}, temp, names;
     for (int i = 0; i < n; ++i) {
-        defs << QStringLiteral("c%1 TEXT").arg(i);
-        temp << QStringLiteral("c%1").arg(i);
         names << '"' + m_columns[i].toLower() + '"';
+        like << names.last() + QStringLiteral(" AS c%1").arg(i);
+        temp << QStringLiteral("c%1").arg(i);
     }
     for (int i = 0; i < m_fixedColumns.size(); ++i) {
         names << '"' + m_fixedColumns[i].toLower() + '"';
         temp << m_fixedValues.value(i);
     }
-    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
-                         defs.join(QStringLiteral(", ")) + ')');
-    m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
+    // The batch's columns have the table's own types, so the server reads each text as
+    // the column takes it (numbers, yes/no) while copying.
+    m_db.executeOnServer(QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + rows);
+    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE ") + rows + QStringLiteral(" AS SELECT ") +
+                         like.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table + QStringLiteral(" WITH NO DATA"));
     m_db.copyToServer(rows, m_pending);
     m_pending.clear();
     // The rows in the order they came, each key once (a later row of a key already in the
     // batch is a duplicate, as it is on the file).
     QSqlQuery q(m_db.serverConnection());
-    const QString sql = QStringLiteral("INSERT INTO \"") + m_table.toLower() + QStringLiteral("\" (") +
+    const QString sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
                         names.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ") + temp.join(QStringLiteral(", ")) +
                         QStringLiteral(" FROM ") + rows + QStringLiteral(" ORDER BY ord ON CONFLICT DO NOTHING RETURNING \"") +
                         m_columns[0].toLower() + '"';

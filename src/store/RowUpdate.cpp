@@ -3,7 +3,7 @@
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
-#include <QLocale>
+#include <charconv>
 #include <cmath>
 
 RowUpdate::RowUpdate(Database& db, const QString& table, const QStringList& columns, const QString& fixedSets)
@@ -39,7 +39,12 @@ void RowUpdate::write(qint64 rowId, const double* values)
         // Infinite values are stored as the server spells them; the file keeps them too.
         if (std::isnan(values[i])) m_pending += "\\N";
         else if (std::isinf(values[i])) m_pending += values[i] > 0 ? "Infinity" : "-Infinity";
-        else m_pending += QString::number(values[i], 'g', QLocale::FloatingPointShortest).toLatin1();
+        else {
+            // The shortest text that reads back as the same double.
+            char text[32];
+            const auto r = std::to_chars(text, text + sizeof text, values[i]);
+            m_pending.append(text, r.ptr - text);
+        }
     }
     m_pending += '\n';
     if (++m_pendingRows >= ServerBatchRows) flush();

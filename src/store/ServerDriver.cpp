@@ -221,11 +221,39 @@ ServerDriver::~ServerDriver()
 
 QSqlDatabase ServerDriver::inner() const { return m_inner; }
 
+namespace {
+PGconn* connectionOf(const QSqlDatabase& db)
+{
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    return h.isValid() ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+}
+}  // namespace
+
 bool ServerDriver::connectionAlive() const
 {
-    const QVariant h = m_inner.driver() ? m_inner.driver()->handle() : QVariant();
-    PGconn* conn = h.isValid() ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+    PGconn* conn = connectionOf(m_inner);
     return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+PGconn* ServerDriver::connection()
+{
+    if (!isOpen()) return nullptr;
+    reconnectIfLost();
+    return m_inner.isOpen() ? connectionOf(m_inner) : nullptr;
+}
+
+QString ServerDriver::translated(const QString& sql) { return SqlDialect::toServer(withTextTests(sql)); }
+
+QSqlError ServerDriver::errorOf(const PGresult* result) const
+{
+    PGconn* conn = connectionOf(m_inner);
+    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : conn ? PQerrorMessage(conn) : "").trimmed();
+    if (message.isEmpty()) message = QStringLiteral("The server did not answer the statement");
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    if (!connectionAlive())
+        return QSqlError(QString(), message, QSqlError::ConnectionError, QStringLiteral("pg:08006"));
+    return QSqlError(QString(), message, QSqlError::StatementError,
+                     QStringLiteral("pg:") + QString::fromLatin1(state ? state : ""));
 }
 
 void ServerDriver::reconnectIfLost()

@@ -321,6 +321,32 @@ private slots:
         w.bindUtf8(2, "11.00");
         QCOMPARE(w.run(), 1);
         QCOMPARE(db->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE Channel1 = '11.00'").arg(id)).toDouble(), 2.5);
+        // Values go both ways unchanged and keep their kind: numbers to the last digit,
+        // texts byte for byte, yes/no as 0/1.
+        {
+            Statement put(*db, QStringLiteral("UPDATE `%1` SET zero1 = ?, Load2 = ?, NumTemp = ?, Channel3 = ? "
+                                              "WHERE Channel1 = ?").arg(id));
+            put.bind(1, 0.1 + 0.2);
+            put.bind(2, -1e-300);
+            put.bind(3, qint64(1) << 52);
+            put.bind(4, QStringLiteral("µε\t'\"±"));
+            put.bindUtf8(5, "10.00");
+            QCOMPARE(put.run(), 1);
+            Statement get(*db, QStringLiteral("SELECT zero1, Load2, NumTemp, Channel3, IsDirty, zero2 FROM `%1` "
+                                              "WHERE Channel1 = ?").arg(id));
+            get.bindUtf8(1, "10.00");
+            QVERIFY(get.next());
+            QCOMPARE(get.number(0), 0.1 + 0.2);
+            QCOMPARE(get.value(0).typeId(), int(QMetaType::Double));
+            QCOMPARE(get.number(1), -1e-300);
+            QCOMPARE(get.integer(2), qint64(1) << 52);
+            QCOMPARE(get.text(3), QString("µε\t'\"±"));
+            QCOMPARE(get.value(3), QVariant(QString("µε\t'\"±")));
+            QVERIFY(!get.isNumber(3) && get.isNumber(4) && !get.isNumber(5));
+            QCOMPARE(get.value(4).toInt(), 1);
+            QVERIFY(get.value(5).isNull() && get.utf8(5).isNull());
+            QVERIFY(!get.next());
+        }
         try {
             Statement bad(*db, QStringLiteral("SELECT nothing FROM `%1`").arg(id));
             bad.next();   // a server may only say so when it runs
@@ -392,6 +418,8 @@ private slots:
         rs.open(DataTables::readingsQuery(id));
         QCOMPARE(rs.text("Channel1"), QString("14.00"));
         const qint64 pid = db->scalar("SELECT pg_backend_pid()").toLongLong();
+        Statement before(*db, QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 > ?").arg(id));
+        before.bindUtf8(1, "11.00");
         {
             auto admin = TestData::openDatabase(QStringLiteral("admin"));
             QVERIFY(admin->scalar("SELECT pg_terminate_backend(?)", {pid}).toBool());
@@ -404,6 +432,8 @@ private slots:
         }
         QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
         QVERIFY(db->scalar("SELECT pg_backend_pid()").toLongLong() != pid);
+        QVERIFY(before.next());   // prepared again on the new connection, values kept
+        QCOMPARE(before.integer(0), 3);
         rs.requery();
         rs.moveLast();
         QCOMPARE(rs.text("Channel1"), QString("10.00"));
