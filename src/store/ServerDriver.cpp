@@ -266,6 +266,7 @@ void ServerDriver::reconnectIfLost()
         QSqlQuery q(m_inner);
         q.exec(QStringLiteral("SET extra_float_digits = 1"));
         q.exec(QStringLiteral("SET client_min_messages = warning"));
+        q.exec(QStringLiteral("SET work_mem = '32MB'"));
     }
 }
 
@@ -307,6 +308,9 @@ bool ServerDriver::open(const QString& db, const QString& user, const QString& p
         q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
         q.exec(QStringLiteral("SET extra_float_digits = 1"));
         q.exec(QStringLiteral("SET client_min_messages = warning"));
+        // A selection of 100,000 readings is put in order in memory, not in files on the
+        // server's disk.
+        q.exec(QStringLiteral("SET work_mem = '32MB'"));
         // The spelling of the program's names, as the statements that made them had it.
         if (q.exec(QStringLiteral("SELECT to_regclass('tw_names') IS NOT NULL")) && q.next() && q.value(0).toBool() &&
             q.exec(QStringLiteral("SELECT name FROM tw_names")))
