@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "setup/Installer.h"
+#include "store/BulkInsert.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"
@@ -404,6 +405,49 @@ private slots:
             ++row;
         }
         QCOMPARE(row, 5);
+    }
+
+    // Appending many rows: each new key stored once with its texts byte for byte and its
+    // yes/no columns as numbers; a key already there, or given twice in the same batch, is
+    // told as a duplicate in the order the rows came. A few rows and many rows (a server
+    // writes them differently) behave the same.
+    void bulkAppendSkipsDuplicatesInOrder()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        const QByteArray taken = TestData::readingKey(id, QDateTime(QDate(2025, 5, 10), QTime(8, 0))).toUtf8();
+        for (const int count : {3, 40}) {
+            QList<QByteArray> told;
+            Transaction tx(*db);
+            BulkInsert ins(*db, id, {"DateTimeKey", "FullDate", "Channel1", "Channel2", "PlotSpatial"}, {"IsDirty"}, {"1"},
+                           [&](QByteArrayView key) { told << key.toByteArray(); });
+            QList<QByteArray> keys;
+            for (int n = 0; n < count; ++n)
+                keys << TestData::readingKey(id, QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * (n + 100 * count))).toUtf8();
+            const QByteArray odd = "a\tb\\c\nd ±";
+            auto add = [&](const QByteArray& key, int n) {
+                const QByteArray full = "2024-01-01 " + QByteArray::number(n);
+                const QByteArrayView row[] = {key, full, n == 1 ? QByteArrayView(odd) : QByteArrayView("1.50"), QByteArrayView(),
+                                              n % 2 ? "1" : "0"};
+                ins.add(row);
+            };
+            add(keys[0], 0);
+            add(taken, 1);        // there already
+            for (int n = 1; n < count; ++n) add(keys[n], n);
+            add(keys[1], 99);     // given twice
+            ins.flush();
+            tx.commit();
+            QCOMPARE(ins.appended(), qint64(count));
+            QCOMPARE(told, QList<QByteArray>({taken, keys[1]}));
+            Statement q(*db, QStringLiteral("SELECT Channel1, Channel2, PlotSpatial, IsDirty FROM `%1` WHERE DateTimeKey = ?").arg(id));
+            q.bindUtf8(1, keys[1]);
+            QVERIFY(q.next());
+            QCOMPARE(q.utf8(0).toByteArray(), odd);
+            QVERIFY(q.isNull(1));
+            QVERIFY(q.isNumber(2) && q.integer(2) == 1 && q.integer(3) == 1);
+            q.reset();
+        }
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(id)).toInt(), 5 + 3 + 40);
     }
 
     // A server that drops the connection mid-session: the statement that meets it fails as
