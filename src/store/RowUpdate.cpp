@@ -9,28 +9,44 @@
 RowUpdate::RowUpdate(Database& db, const QString& table, const QStringList& columns, const QString& fixedSets)
     : m_db(db), m_table(table), m_columns(columns), m_fixedSets(fixedSets)
 {
-    if (db.isServer()) return;
-    QStringList sets;
-    for (const QString& c : columns) sets << SqlDialect::quoteName(c) + QStringLiteral(" = ?");
-    if (!fixedSets.isEmpty()) sets << fixedSets;
-    m_statement = std::make_unique<Statement>(db, QStringLiteral("UPDATE ") + SqlDialect::quoteName(table) +
-                                                      QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                                                      QStringLiteral(" WHERE rowid = ?"));
+    if (!db.isServer()) m_statement = rowStatement();
 }
 
 RowUpdate::~RowUpdate() = default;
+
+std::unique_ptr<Statement> RowUpdate::rowStatement() const
+{
+    QStringList sets;
+    for (const QString& c : m_columns) sets << SqlDialect::quoteName(c) + QStringLiteral(" = ?");
+    if (!m_fixedSets.isEmpty()) sets << m_fixedSets;
+    return std::make_unique<Statement>(m_db, QStringLiteral("UPDATE ") + SqlDialect::quoteName(m_table) +
+                                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+                                                 QStringLiteral(" WHERE rowid = ?"));
+}
+
+void RowUpdate::writeRow(Statement& st, qint64 rowId, const double* values)
+{
+    const int n = int(m_columns.size());
+    for (int i = 0; i < n; ++i) {
+        if (std::isnan(values[i])) st.bindNull(i + 1);
+        else st.bind(i + 1, values[i]);
+    }
+    st.bind(n + 1, rowId);
+    st.run();
+}
 
 void RowUpdate::write(qint64 rowId, const double* values)
 {
     const int n = int(m_columns.size());
     if (m_statement) {
-        for (int i = 0; i < n; ++i) {
-            if (std::isnan(values[i])) m_statement->bindNull(i + 1);
-            else m_statement->bind(i + 1, values[i]);
-        }
-        m_statement->bind(n + 1, rowId);
-        m_statement->run();
+        writeRow(*m_statement, rowId, values);
         return;
+    }
+    // The first rows of a batch are kept as numbers too: a batch of a few rows (a reading
+    // typed in) is written row by row, which costs less than the bulk copy's statements.
+    if (m_pendingRows < SmallBatchRows) {
+        m_smallIds.push_back(rowId);
+        m_smallValues.insert(m_smallValues.end(), values, values + n);
     }
     // One line of the server's copy format: tab-separated, \\N for null.
     m_pending += QByteArray::number(rowId);
@@ -53,6 +69,18 @@ void RowUpdate::write(qint64 rowId, const double* values)
 void RowUpdate::flush()
 {
     if (m_statement || m_pendingRows == 0) return;
+    if (m_pendingRows <= SmallBatchRows) {
+        if (!m_small) m_small = rowStatement();
+        const size_t n = size_t(m_columns.size());
+        for (size_t r = 0; r < m_smallIds.size(); ++r) writeRow(*m_small, m_smallIds[r], m_smallValues.data() + r * n);
+        m_smallIds.clear();
+        m_smallValues.clear();
+        m_pending.clear();
+        m_pendingRows = 0;
+        return;
+    }
+    m_smallIds.clear();
+    m_smallValues.clear();
     // The rows go to a temporary table of the connection in the server's bulk copy, then
     // into the table in one UPDATE.
     const int n = int(m_columns.size());
