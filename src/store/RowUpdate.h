@@ -30,7 +30,7 @@ public:
     void write(qint64 rowId, const double* values);
     void flush();
 
-    static constexpr int ServerBatchRows = 20000;
+    static constexpr int ServerBatchRows = 50000;
     // On a server a batch of up to this many rows is written row by row.
     static constexpr int SmallBatchRows = 16;
 
