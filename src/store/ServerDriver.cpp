@@ -263,10 +263,30 @@ void ServerDriver::reconnectIfLost()
     m_inner.close();
     if (m_inner.open()) {
         ++m_generation;
-        QSqlQuery q(m_inner);
-        q.exec(QStringLiteral("SET extra_float_digits = 1"));
-        q.exec(QStringLiteral("SET client_min_messages = warning"));
-        q.exec(QStringLiteral("SET work_mem = '32MB'"));
+        startSession();
+    }
+}
+
+void ServerDriver::startSession()
+{
+    QSqlQuery q(m_inner);
+    // Texts go both ways as UTF-8; numbers in the shortest form that reads back exactly.
+    q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
+    q.exec(QStringLiteral("SET extra_float_digits = 1"));
+    q.exec(QStringLiteral("SET client_min_messages = warning"));
+    // A selection of 100,000 readings is put in order in memory, not in files on the
+    // server's disk.
+    q.exec(QStringLiteral("SET work_mem = '32MB'"));
+    // A user who is a member of the role owning the database works as that role: the
+    // tables one engineer creates (a new sensor's) then belong to the team, and every other
+    // member may change or drop them. A user outside that role works as themself.
+    if (q.exec(QStringLiteral("SELECT r.rolname FROM pg_database d JOIN pg_roles r ON r.oid = d.datdba "
+                              "WHERE d.datname = current_database() AND r.rolname <> current_user "
+                              "AND pg_has_role(current_user, r.oid, 'MEMBER')")) &&
+        q.next()) {
+        const QString role = q.value(0).toString();
+        q.finish();
+        q.exec(QStringLiteral("SET ROLE \"") + QString(role).replace(u'"', QStringLiteral("\"\"")) + u'"');
     }
 }
 
@@ -302,15 +322,9 @@ bool ServerDriver::open(const QString& db, const QString& user, const QString& p
         setOpenError(true);
         return false;
     }
+    startSession();
     {
-        // Texts go both ways as UTF-8; numbers in the shortest form that reads back exactly.
         QSqlQuery q(in);
-        q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
-        q.exec(QStringLiteral("SET extra_float_digits = 1"));
-        q.exec(QStringLiteral("SET client_min_messages = warning"));
-        // A selection of 100,000 readings is put in order in memory, not in files on the
-        // server's disk.
-        q.exec(QStringLiteral("SET work_mem = '32MB'"));
         // The spelling of the program's names, as the statements that made them had it.
         if (q.exec(QStringLiteral("SELECT to_regclass('tw_names') IS NOT NULL")) && q.next() && q.value(0).toBool() &&
             q.exec(QStringLiteral("SELECT name FROM tw_names")))

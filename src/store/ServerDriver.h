@@ -65,6 +65,8 @@ public:
     QString withTextTests(const QString& sql);
 
 private:
+    // The settings every session starts with (after a reconnection too).
+    void startSession();
     QSqlDatabase m_inner;
     quint64 m_generation = 0;
     bool m_inTransaction = false;

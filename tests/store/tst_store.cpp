@@ -486,6 +486,35 @@ private slots:
         QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1` WHERE Channel1 = '10.50'").arg(id)).toInt(), 1);
     }
 
+    // Engineers who are members of the role owning the database work as that role: a table
+    // one of them creates (a new sensor's) is the others' to change and drop. A user outside
+    // the role works as themself.
+    void membersOfTheOwningRoleShareTheirTables()
+    {
+        if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
+        db->execute("CREATE ROLE tw_team NOLOGIN");
+        db->execute("CREATE ROLE tw_ann LOGIN PASSWORD 'a' IN ROLE tw_team");
+        db->execute("CREATE ROLE tw_bob LOGIN PASSWORD 'b' IN ROLE tw_team");
+        db->execute("CREATE DATABASE tw_teamdb OWNER tw_team");
+        const QString at = qEnvironmentVariable("PGHOST", "localhost") + ":" + qEnvironmentVariable("PGPORT", "5432");
+        {
+            Database ann("ann");
+            QVERIFY(ann.open("postgresql://tw_ann:a@" + at + "/tw_teamdb"));
+            QCOMPARE(ann.scalar("SELECT current_user").toString(), QString("tw_team"));
+            ann.execute("CREATE TABLE `250101001` (DateTimeKey TEXT PRIMARY KEY, Channel1 TEXT)");
+            ann.execute("INSERT INTO `250101001` (DateTimeKey, Channel1) VALUES ('k', '1')");
+        }
+        {
+            Database bob("bob");
+            QVERIFY(bob.open("postgresql://tw_bob:b@" + at + "/tw_teamdb"));
+            bob.execute("UPDATE `250101001` SET Channel1 = '2'");
+            bob.execute("DROP TABLE `250101001`");
+            QVERIFY(!bob.tableExists("250101001"));
+        }
+        db->execute("DROP DATABASE tw_teamdb");
+        for (const char* role : {"tw_ann", "tw_bob", "tw_team"}) db->execute(QString("DROP ROLE ") + role);
+    }
+
     // A database file copied to an empty server: every table and row, texts byte for byte,
     // checked; a second copy into the now full server is refused; a row changed before the
     // check is caught and nothing stays; a number column holding text is named, not lost.
