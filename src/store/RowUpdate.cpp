@@ -3,7 +3,7 @@
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
-#include <charconv>
+#include <bit>
 #include <cmath>
 
 RowUpdate::RowUpdate(Database& db, const QString& table, const QStringList& columns, const QString& fixedSets)
@@ -48,21 +48,29 @@ void RowUpdate::write(qint64 rowId, const double* values)
         m_smallIds.push_back(rowId);
         m_smallValues.insert(m_smallValues.end(), values, values + n);
     }
-    // One line of the server's copy format: tab-separated, \\N for null.
-    m_pending += QByteArray::number(rowId);
+    // One row of the server's binary copy format: the field count, then each field's
+    // length and its bytes (big-endian); a null (NaN) has length -1. Numbers go as their
+    // own bits, so nothing is lost and the server parses no text.
+    auto put16 = [this](quint16 v) { const uchar b[2] = {uchar(v >> 8), uchar(v)}; m_pending.append(reinterpret_cast<const char*>(b), 2); };
+    auto put32 = [this](quint32 v) {
+        const uchar b[4] = {uchar(v >> 24), uchar(v >> 16), uchar(v >> 8), uchar(v)};
+        m_pending.append(reinterpret_cast<const char*>(b), 4);
+    };
+    auto put64 = [&](quint64 v) {
+        put32(quint32(v >> 32));
+        put32(quint32(v));
+    };
+    put16(quint16(n + 1));
+    put32(8);
+    put64(quint64(rowId));
     for (int i = 0; i < n; ++i) {
-        m_pending += '\t';
-        // Infinite values are stored as the server spells them; the file keeps them too.
-        if (std::isnan(values[i])) m_pending += "\\N";
-        else if (std::isinf(values[i])) m_pending += values[i] > 0 ? "Infinity" : "-Infinity";
-        else {
-            // The shortest text that reads back as the same double.
-            char text[32];
-            const auto r = std::to_chars(text, text + sizeof text, values[i]);
-            m_pending.append(text, r.ptr - text);
+        if (std::isnan(values[i])) {
+            put32(0xffffffffu);
+            continue;
         }
+        put32(8);
+        put64(std::bit_cast<quint64>(values[i]));
     }
-    m_pending += '\n';
     if (++m_pendingRows >= ServerBatchRows) flush();
 }
 
@@ -95,7 +103,10 @@ void RowUpdate::flush()
     m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
                          defs.join(QStringLiteral(", ")) + u')');
     m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
-    m_db.copyToServer(rows, m_pending);
+    static const char header[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";   // signature, flags, no extension
+    m_pending.prepend(header, sizeof header - 1);
+    m_pending.append("\xff\xff", 2);   // the end of the rows
+    m_db.copyToServer(rows, m_pending, true);
     m_pending.clear();
     m_pendingRows = 0;
     const QString table = QStringLiteral("\"") + m_table.toLower().replace(u'"', QStringLiteral("\"\"")) + u'"';
