@@ -405,6 +405,38 @@ private slots:
             ++row;
         }
         QCOMPARE(row, 5);
+
+        // Many rows at once (a server sends them in one batch): the same values arrive,
+        // infinities and the smallest numbers included.
+        const QString many = QStringLiteral("250475009");
+        TestData::addSensor(*db, {many});
+        TestData::addManyReadings(*db, many, 40, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+        Recordset all(*db);
+        all.open(DataTables::readingsQuery(many));
+        const std::vector<qint64> manyIds = all.rowIds();
+        all.close();
+        auto valueOf = [](size_t i) {
+            return i % 4 == 0 ? std::nan("") : i % 4 == 1 ? -HUGE_VAL : i % 4 == 2 ? 4.9e-324 * double(i) : 0.1 * double(i);
+        };
+        {
+            Transaction tx(*db);
+            RowUpdate up(*db, many, {"zero1", "Load2"}, "IsDirty = 0");
+            for (size_t i = 0; i < manyIds.size(); ++i) {
+                const double values[] = {valueOf(i), double(i)};
+                up.write(manyIds[i], values);
+            }
+            up.flush();
+            tx.commit();
+        }
+        Statement back(*db, QStringLiteral("SELECT zero1, Load2, IsDirty FROM `%1` ORDER BY FullDate").arg(many));
+        size_t i = 0;
+        for (; back.next(); ++i) {
+            if (i % 4 == 0) QVERIFY(back.isNull(0));
+            else QCOMPARE(back.number(0), valueOf(i));
+            QCOMPARE(back.number(1), double(i));
+            QCOMPARE(back.integer(2), 0);
+        }
+        QCOMPARE(i, size_t(40));
     }
 
     // Appending many rows: each new key stored once with its texts byte for byte and its
