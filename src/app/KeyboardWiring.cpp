@@ -51,8 +51,10 @@ void install(frmTarnwell& win)
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
-                           "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
+                           "txtStartDate", "txtEndDate", "imgFilter", "imgDatabase", "imgBackup", "lstFiles",
+                           "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet",
+                           "imgAbout"});
+        addActionKeys(page, QStringLiteral("imgDatabase"), {QKeySequence(Qt::CTRL | Qt::Key_D)});
     }
 
     addTabKeys(&win, tabs);

@@ -10,6 +10,7 @@
 #include "core/Paths.h"
 #include "core/StorageFault.h"
 #include "maintenance/ConnectFailure.h"
+#include "maintenance/DatabaseDialog.h"
 #include "setup/Installer.h"
 
 #include <QApplication>
@@ -69,18 +70,9 @@ bool frmTarnwell::takeInstanceLock()
 bool frmTarnwell::connectDatabase()
 {
     Shared& s = m_shared;
+    bool chosenNow = false;   // chosen in the Database dialog below: remembered once it opens
     while (true) {
-        s.db.open(s.databasePath, DatabaseChoice::password(s.databasePath));
-        if (!s.db.isOpen() && s.db.isServerTarget(s.databasePath) && s.db.openFailure() == Database::OpenFailure::NoPassword) {
-            // Asked once per run; kept in memory only.
-            const std::optional<QString> password = Messages::promptPassword(
-                QStringLiteral("The database server asks for a password for\r\n") + DatabaseChoice::display(s.databasePath),
-                QStringLiteral("Database"));
-            if (password && !password->isEmpty()) {
-                DatabaseChoice::keepPassword(s.databasePath, *password);
-                s.db.open(s.databasePath, *password);
-            }
-        }
+        DatabaseDialog::openAskingPassword(s.db, s.databasePath);
         if (!s.db.isOpen() && s.db.openFailure() == Database::OpenFailure::NoFile &&
             DatabaseChoice::isDefault(s.databasePath)) {
             if (!offerNewDatabase()) return false;   // the user chose to quit
@@ -88,8 +80,8 @@ bool frmTarnwell::connectDatabase()
         }
         s.connectionString = s.db.connectionString();
         if (s.db.isOpen()) {
-            if (!DatabaseChoice::isDefault(s.databasePath))
-                setWindowTitle(AppInfo::MainWindowTitle + QStringLiteral(" - ") + DatabaseChoice::display(s.databasePath));
+            if (chosenNow) DatabaseChoice::remember(DatabaseChoice::isDefault(s.databasePath) ? QString() : s.databasePath);
+            setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
             return true;
         }
         if (!s.db.isServerTarget(s.databasePath) && DatabaseChoice::isDefault(s.databasePath)) {
@@ -103,24 +95,12 @@ bool frmTarnwell::connectDatabase()
         const int choice = Messages::choose(text, QStringLiteral("Database connection error"), Messages::Icon::Critical,
                                             {QStringLiteral("Database..."), QStringLiteral("Quit")}, 1);
         if (choice != 0) return false;
-        const std::optional<QString> chosen = askDatabase(s.databasePath);
-        if (!chosen || *chosen == s.databasePath) return false;
+        const std::optional<QString> chosen =
+            DatabaseDialog::ask(this, s.databasePath, QStringLiteral("The database that could not be opened:"));
+        if (!chosen) return false;
         s.databasePath = chosen->isEmpty() ? Paths::databasePath() : *chosen;
+        chosenNow = true;
     }
-}
-
-std::optional<QString> frmTarnwell::askDatabase(const QString& now)
-{
-    const std::optional<QString> answer = Messages::prompt(
-        QStringLiteral("Where Tarnwell's data lives: the path of a database file, or a team database on a "
-                       "PostgreSQL server as postgresql://user@host:port/dbname (the password comes from "
-                       "~/.pgpass or is asked for).\r\nLeave it empty for this account's own database file.\r\n"
-                       "Tarnwell remembers the choice."),
-        QStringLiteral("Database"), DatabaseChoice::isDefault(now) ? QString() : DatabaseChoice::display(now));
-    if (!answer) return std::nullopt;
-    const QString target = answer->trimmed();
-    DatabaseChoice::remember(target);
-    return target;
 }
 
 bool frmTarnwell::offerNewDatabase()
@@ -226,13 +206,13 @@ void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
     if (m_toldThisAction.isEmpty()) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });
     m_toldThisAction.insert(kind);
     m_toldKinds.insert(kind);
-    const QString reason = StorageFault::reason(error.storage);
+    const QString reason = StorageFault::reason(error);
     const QString text =
         derived ? QStringLiteral("The calculated values could not be stored: ") + reason +
                       QStringLiteral(".\r\nThe chart shows the values stored by the last calculation that could be saved.")
                 : QStringLiteral("Tarnwell could not finish that: ") + reason +
                       QStringLiteral(".\r\nIt was not saved; everything saved before is kept.");
-    Messages::show(text + QStringLiteral("\r\n\r\n") + StorageFault::remedy(error.storage), AppInfo::MessageTitle,
+    Messages::show(text + QStringLiteral("\r\n\r\n") + StorageFault::remedy(error), AppInfo::MessageTitle,
                    Messages::Icon::Exclamation);
 }
 
@@ -242,8 +222,8 @@ bool frmTarnwell::askKeepTyped(const TwError& error, const QString& what)
     if (m_toldThisAction.size() == 1) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });
     m_toldKinds.insert(int(error.storage));
     const int choice = Messages::choose(
-        what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error.storage) +
-            QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error.storage) +
+        what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error) +
+            QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error) +
             QStringLiteral("\r\n\r\nKeep what you typed on screen, to save it later, or discard it?"),
         AppInfo::MessageTitle, Messages::Icon::Exclamation,
         {QStringLiteral("Keep it on screen"), QStringLiteral("Discard it")}, 0);

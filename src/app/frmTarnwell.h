@@ -127,9 +127,6 @@ private:
     // Start-up steps (StartupChecks.cpp).
     bool takeInstanceLock();
     bool connectDatabase();
-    // The Database dialog: where the data lives (a file's path or a server's URI; empty:
-    // the account's own file), remembered for the user. nullopt when cancelled.
-    std::optional<QString> askDatabase(const QString& now);
     bool offerNewDatabase();
     void tellWriteAccess();
     void onStructureChecked(const StructureCheck::Outcome& outcome);

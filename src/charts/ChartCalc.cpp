@@ -49,7 +49,7 @@ qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost)
         try {
             const qint64 n = s.db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + SqlDialect::quoteName(id) +
                                              QStringLiteral(" WHERE ") + Calc::selectionCondition(toCalc(selection)) +
-                                             QStringLiteral(" LIMIT ?)"),
+                                             QStringLiteral(" LIMIT ?) AS selected"),
                                          {atMost})
                                  .toLongLong();
             s.rsGraph = std::make_unique<Recordset>(s.db);

@@ -24,6 +24,20 @@ bool isDefault(const QString& target);
 QString display(const QString& target);
 bool isServer(const QString& target);
 
+// What the user typed as the database, checked before anything is opened: a database
+// file's path (it must be an existing file) or a server address. A password written into
+// the address is taken out of it (Tarnwell keeps none) and handed back apart, for this run.
+struct Checked {
+    QString target;      // what to open: the path, or the address without a password
+    QString problem;     // empty when the entry can be used; else what is wrong with it
+    QString password;    // the password that was in the address (empty when none)
+};
+Checked check(const QString& typed);
+
+// The main window's title for a database: the program's own title, and for any database
+// other than the data folder's file the database as shown to the user.
+QString windowTitle(const QString& target);
+
 // A password typed in for a server this run (in memory only).
 void keepPassword(const QString& target, const QString& password);
 QString password(const QString& target);

@@ -66,4 +66,20 @@ bool askKeep(TwError& error, const QString& what)
     return asker() ? asker()(error, what) : false;
 }
 
+QString reason(const TwError& error)
+{
+    if (error.storage == StorageKind::ServerGone && error.description.startsWith(NoReconnect))
+        return QStringLiteral("the database server cannot be reached (") +
+               error.description.mid(NoReconnect.size()).simplified() + u')';
+    return reason(error.storage);
+}
+
+QString remedy(const TwError& error)
+{
+    if (error.storage == StorageKind::ServerGone && error.description.startsWith(NoReconnect))
+        return QStringLiteral("Tarnwell tries to connect again at every action. If it keeps failing, check the network "
+                              "or ask whoever looks after the server.");
+    return remedy(error.storage);
+}
+
 }  // namespace StorageFault

@@ -20,6 +20,13 @@ QString reason(StorageKind kind);
 // What the user can do about it, as a sentence.
 QString remedy(StorageKind kind);
 
+// The same for one error: a lost server connection that could not be made again is said
+// as such, with the server's reason.
+QString reason(const TwError& error);
+QString remedy(const TwError& error);
+// How an error that met a server which cannot be reached again begins its description.
+inline const QString NoReconnect = QStringLiteral("could not connect to the database server again: ");
+
 using Teller = std::function<void(const TwError& error, const QString& tag)>;
 using Asker = std::function<bool(const TwError& error, const QString& what)>;
 void installTeller(Teller teller);   // empty removes it

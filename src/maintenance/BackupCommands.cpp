@@ -8,6 +8,7 @@
 #include "data/SensorData.h"
 #include "maintenance/BusyProgress.h"
 #include "maintenance/ConnectFailure.h"
+#include "maintenance/DatabaseDialog.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "maintenance/UtilitiesController.h"
 #include "store/Database.h"
@@ -248,10 +249,11 @@ void UtilitiesController::reopenDatabase()
     closeDatabase();
     // The database in use stays the one chosen (a server, or another file).
     if (s.databasePath.isEmpty()) s.databasePath = s.dataFolder + '/' + DatabaseName;
-    s.db.open(s.databasePath, DatabaseChoice::password(s.databasePath));
+    DatabaseDialog::openAskingPassword(s.db, s.databasePath);
     s.connectionString = s.db.connectionString();
+    m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
     if (!s.db.isOpen()) {
-        Messages::show(ConnectFailure::message(s.db, s.databasePath), QStringLiteral("Database connection error"),
+        Messages::show(ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath)), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
         QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
@@ -274,6 +276,44 @@ void UtilitiesController::reopenDatabase()
     // The new Sensors recordset carries no filter.
     showFilterState(false);
     m_win.showSensorsAfterReopen();
+}
+
+void UtilitiesController::imgDatabase_Click()
+{
+    runTrapped(QStringLiteral(" imgDatabase_Click"), [&] {
+        // Nothing typed is left behind: the sensor and reading pages saved theirs when the
+        // Utilities tab was entered; an edit begun on a recordset is written now.
+        flushPendingEdits();
+        const QString inUse = m_s.databasePath;
+        while (true) {
+            const std::optional<QString> chosen =
+                DatabaseDialog::ask(m_win.widget(), inUse, QStringLiteral("The database in use:"));
+            if (!chosen) return;
+            const QString target = chosen->isEmpty() ? Paths::databasePath() : *chosen;
+            if (DatabaseChoice::display(target) == DatabaseChoice::display(inUse)) {
+                Messages::show(QStringLiteral("That is the database in use; nothing was changed."),
+                               QStringLiteral("Database"), Messages::Icon::Information);
+                return;
+            }
+            const QString problem = DatabaseDialog::tryTarget(target, m_s.dataFolder);
+            if (!problem.isEmpty()) {
+                Messages::show(problem + QStringLiteral("\r\n\r\nTarnwell goes on with the database in use:\r\n") +
+                                   DatabaseChoice::display(inUse),
+                               QStringLiteral("Database"), Messages::Icon::Exclamation);
+                continue;
+            }
+            DatabaseChoice::remember(*chosen);
+            m_s.databasePath = target;
+            reopenDatabase();
+            if (!m_s.db.isOpen()) return;   // told; the window closes
+            if (m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
+            WriteLog(QStringLiteral("Database changed to ") + DatabaseChoice::display(target));
+            Messages::show(QStringLiteral("Tarnwell now uses\r\n") + DatabaseChoice::display(target) +
+                               QStringLiteral("\r\n\r\nIt opens this database at every start from now on."),
+                           QStringLiteral("Database"), Messages::Icon::Information);
+            return;
+        }
+    });
 }
 
 void UtilitiesController::compactDatabase(const QString& folder, const QString& fileName)

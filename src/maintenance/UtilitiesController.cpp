@@ -129,6 +129,9 @@ QWidget* UtilitiesController::buildBackupBox()
     auto* box = new QGroupBox(QStringLiteral("Backup and Restore"));
     box->setObjectName(QStringLiteral("fraBackup"));
     auto* v = new QVBoxLayout(box);
+    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgDatabase"), QStringLiteral("lblDatabase"),
+                                      QStringLiteral("Database..."), standardIcon(QStyle::SP_DriveHDIcon),
+                                      [this] { imgDatabase_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgBackup"), QStringLiteral("Label42"),
                                       QStringLiteral("Backup Database"), standardIcon(QStyle::SP_DialogSaveButton),
                                       [this] { imgBackup_Click(); })));

@@ -50,6 +50,10 @@ public:
     bool restoreServer(const QString& backupPath, const QString& backupName);
     // Opens the connection and the shared recordsets again, as start-up does.
     void reopenDatabase();
+    // The Database dialog: another database chosen is checked on a connection of its own,
+    // then remembered and opened at once in place of the one in use (which stays when the
+    // chosen one cannot be used).
+    void imgDatabase_Click();
 
     // Report, help and links.
     void imgReport_Click();

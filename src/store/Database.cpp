@@ -282,7 +282,12 @@ bool Database::connectServer(const QString& uri, const QString& password)
 
 QSqlDatabase Database::serverInner() const
 {
-    if (auto* d = dynamic_cast<ServerDriver*>(handle().driver())) return d->inner();
+    if (auto* d = dynamic_cast<ServerDriver*>(handle().driver())) {
+        // The server's own statements connect again after a lost connection too, as the
+        // translated ones do (never inside a transaction that was cut off).
+        d->reconnectIfLost();
+        return d->inner();
+    }
     return QSqlDatabase();
 }
 

@@ -1,4 +1,5 @@
 #include "store/ServerDriver.h"
+#include "core/StorageFault.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlError>
@@ -47,7 +48,11 @@ protected:
     {
         const_cast<ServerDriver*>(m_driver)->noteStatement(sql);
         start();
-        if (!m_q.exec(SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql)))) return failed();
+        if (!m_q.exec(SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql)))) {
+            // A transaction that could not begin is none: the next statement may connect again.
+            const_cast<ServerDriver*>(m_driver)->noteFailed(sql);
+            return failed();
+        }
         rememberNames(sql);
         return started();
     }
@@ -76,15 +81,17 @@ protected:
         setActive(false);
         setAt(QSql::BeforeFirstRow);
         const QVariantList& values = boundValues();
+        // A connection lost since the last run is made again first (outside a transaction);
+        // a statement prepared before that is prepared again on the new one.
+        const_cast<ServerDriver*>(m_driver)->reconnectIfLost();
+        if (m_generation != m_driver->generation()) {
+            const QString sql = m_sql;
+            if (!prepare(sql)) return false;
+        }
         if (!m_direct.isEmpty()) {
             if (!m_q.exec(withValues(m_direct, values))) return failed();
             rememberNames(m_sql);
             return started();
-        }
-        // Prepared before the connection was made again: prepared again on the new one.
-        if (m_generation != m_driver->generation()) {
-            const QString sql = m_sql;
-            if (!prepare(sql)) return false;
         }
         for (int i = 0; i < values.size(); ++i) m_q.bindValue(i, values.at(i));
         if (!m_q.exec()) return failed();
@@ -183,8 +190,13 @@ private:
     {
         QSqlError e = marked(m_q.lastError());
         // A connection the server dropped is said as such, whatever the statement met.
-        if (!m_driver->connectionAlive())
-            e = QSqlError(e.driverText(), e.databaseText(), QSqlError::ConnectionError, QStringLiteral("pg:08006"));
+        if (!m_driver->connectionAlive()) {
+            const QString again = m_driver->reconnectFailure();
+            e = again.isEmpty() ? QSqlError(e.driverText(), e.databaseText(), QSqlError::ConnectionError,
+                                            QStringLiteral("pg:08006"))
+                                : QSqlError(e.driverText(), StorageFault::NoReconnect + again,
+                                            QSqlError::ConnectionError, QStringLiteral("pg:08001"));
+        }
         setLastError(e);
         return false;
     }
@@ -261,7 +273,11 @@ void ServerDriver::reconnectIfLost()
     if (!isOpen() || m_inTransaction) return;   // a transaction cut off is not resumed
     if (connectionAlive()) return;
     m_inner.close();
-    if (m_inner.open()) {
+    m_reconnectFailure.clear();
+    if (!m_inner.open()) {
+        m_reconnectFailure = m_inner.lastError().databaseText().trimmed();
+        if (m_reconnectFailure.isEmpty()) m_reconnectFailure = m_inner.lastError().text().trimmed();
+    } else {
         ++m_generation;
         startSession();
     }
@@ -360,6 +376,11 @@ bool ServerDriver::rollbackTransaction()
 {
     QSqlQuery q(inner());
     return q.exec(QStringLiteral("ROLLBACK"));
+}
+
+void ServerDriver::noteFailed(const QString& sql)
+{
+    if (sql.trimmed().left(5).compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0) m_inTransaction = false;
 }
 
 void ServerDriver::noteStatement(const QString& sql)

@@ -41,8 +41,11 @@ public:
     // again when they next run. The statement that met the loss fails (ServerGone).
     void reconnectIfLost();
     bool connectionAlive() const;
+    // Why the last try to connect again failed (empty when it did not fail).
+    QString reconnectFailure() const { return m_reconnectFailure; }
     quint64 generation() const { return m_generation; }
     void noteStatement(const QString& sql);
+    void noteFailed(const QString& sql);
 
     // The server's own connection, for statements run on it directly (store/Statement):
     // made again first when it was lost outside a transaction (then generation() changes
@@ -70,6 +73,7 @@ private:
     QSqlDatabase m_inner;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
+    QString m_reconnectFailure;
     QHash<QByteArray, std::function<bool(QByteArrayView)>> m_textTests;
 };
 

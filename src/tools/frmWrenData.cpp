@@ -297,7 +297,7 @@ void frmWrenData::cmdAppend_Click()
             outcome = LoggerReadings::append(m_s.db, target, m_model->table(), survey, m, progress.progress());
         } catch (const TwError& e) {
             WriteLog(trapMessage(e.number, e.description, QStringLiteral(" frmWrenData.cmdAppend_Click")));
-            failure = e.isStorageFault() ? StorageFault::reason(e.storage) : e.description;
+            failure = e.isStorageFault() ? StorageFault::reason(e) : e.description;
         }
         if (!failure.isNull()) {
             // The append is one transaction: nothing of it was stored, and the window stays

@@ -67,6 +67,7 @@ class TestAlarmWindows : public QObject {
     TestHome home;
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void startupTellsOnceAndMarksTheList()
     {
         setUpSensors();

@@ -48,6 +48,7 @@ class TestKeysDialogs : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init() { installSensors(); }
     void cleanup() { ToolsController::setFileChooser({}); }
 

@@ -20,6 +20,7 @@ class TestKeysPages : public QObject {
     TestHome home;
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init() { installSensors(); }
 
     void startsInTheSensorBox()
@@ -53,8 +54,8 @@ private slots:
         QTest::newRow("utilities")
             << int(frmTarnwell::TabUtilities)
             << QStringList{"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
-                           "txtStartDate", "txtEndDate", "imgFilter", "imgBackup", "lstFiles", "imgRestore",
-                           "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
+                           "txtStartDate", "txtEndDate", "imgFilter", "imgDatabase", "imgBackup", "lstFiles",
+                           "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
     }
 
     void tabOrder()
@@ -246,6 +247,8 @@ private slots:
         QTest::newRow("identification: Alt+End") << int(frmTarnwell::TabIdentification) << int(Qt::Key_End) << alt;
         QTest::newRow("utilities: Ctrl+N") << int(frmTarnwell::TabUtilities) << int(Qt::Key_N) << ctrl;
         QTest::newRow("utilities: Ctrl+PgDown") << int(frmTarnwell::TabUtilities) << int(Qt::Key_PageDown) << ctrl;
+        QTest::newRow("readings: Ctrl+D") << int(frmTarnwell::TabReadings) << int(Qt::Key_D) << ctrl;
+        QTest::newRow("identification: Ctrl+D") << int(frmTarnwell::TabIdentification) << int(Qt::Key_D) << ctrl;
     }
 
     void keysBelongToTheirPage()
@@ -288,6 +291,7 @@ private slots:
         QTest::newRow("next reading") << "imgNextData" << "Next (Alt+Right, Ctrl+PgDown)";
         QTest::newRow("last reading") << "imgLast" << "Last (Alt+End)";
         QTest::newRow("add reading") << "imgAddReading" << "Add New (Ctrl+N)";
+        QTest::newRow("database") << "imgDatabase" << "Database... (Ctrl+D)";
         QTest::newRow("no keys: delete") << "imgDelete" << "Delete";
     }
 

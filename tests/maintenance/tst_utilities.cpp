@@ -84,6 +84,7 @@ class TestUtilities : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init()
     {
         TestData::installFresh();
@@ -341,6 +342,7 @@ private slots:
 
     void failedRestoreReportsAndLeavesTheDatabase()
     {
+        TARNWELL_FILE_ONLY();   // the failures are injected into the file copies
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -368,6 +370,7 @@ private slots:
 
     void restoreStopsWhenTheKeptCopyFails()
     {
+        TARNWELL_FILE_ONLY();   // the failures are injected into the file copies
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -496,6 +499,7 @@ private slots:
 
     void closingCompactsTheDatabase()
     {
+        TARNWELL_FILE_ONLY();   // a server compacts its own storage
         {
             auto db = TestData::openDatabase();
             TestData::addManyReadings(*db, "250425001", 4000, QDateTime(QDate(2012, 1, 1), QTime(0, 0)), 1);
@@ -563,6 +567,7 @@ private slots:
 
     void failedCompactionAtCloseKeepsTheDatabase()
     {
+        TARNWELL_FILE_ONLY();   // a server compacts its own storage
         ScriptedMessages m;
         {
             frmTarnwell w;

@@ -42,6 +42,7 @@ class TestSensorPages : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init() { TestData::installFresh(); }
 
     void pagesInBothLayouts_data()

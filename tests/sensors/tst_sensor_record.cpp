@@ -9,6 +9,7 @@ class TestSensorRecord : public QObject {
     static QPoint at(int leftTwips, int topTwips) { return QPoint(leftTwips / 15, topTwips / 15); }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init()
     {
         TestData::installFresh();

@@ -72,6 +72,7 @@ class TestColumnMap : public QObject {
     int savedMaps() { return db->scalar(QStringLiteral("SELECT COUNT(*) FROM LoggerMaps")).toInt(); }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init()
     {
         db.reset();

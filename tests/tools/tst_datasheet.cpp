@@ -38,6 +38,13 @@ class TestDatasheet : public QObject {
     void watchUpdates(const QString& id)
     {
         db->execute(QStringLiteral("CREATE TABLE IF NOT EXISTS updates (n INTEGER)"));
+        if (db->isServer()) {
+            db->executeOnServer(QStringLiteral("CREATE OR REPLACE FUNCTION watch() RETURNS trigger AS $$ BEGIN "
+                                               "INSERT INTO updates (n) VALUES (1); RETURN NULL; END $$ LANGUAGE plpgsql"));
+            db->executeOnServer(QStringLiteral("CREATE OR REPLACE TRIGGER watch AFTER UPDATE ON \"%1\" FOR EACH ROW "
+                                               "EXECUTE FUNCTION watch()").arg(id));
+            return;
+        }
         db->execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS watch AFTER UPDATE ON `%1` BEGIN INSERT INTO updates VALUES (1); END").arg(id));
     }
     int updates() { return db->scalar(QStringLiteral("SELECT COUNT(*) FROM updates")).toInt(); }
@@ -61,6 +68,7 @@ class TestDatasheet : public QObject {
     }
 
 private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
     void init()
     {
         db.reset();

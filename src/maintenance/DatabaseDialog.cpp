@@ -1,0 +1,162 @@
+#include "maintenance/DatabaseDialog.h"
+#include "core/DatabaseChoice.h"
+#include "core/TwError.h"
+#include "core/Messages.h"
+#include "core/Paths.h"
+#include "maintenance/ConnectFailure.h"
+#include "maintenance/DatabaseUpgrade.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace DatabaseDialog {
+
+namespace {
+
+FileChooser g_chooser;
+const QString Title = QStringLiteral("Database");
+
+QString chooseFile(QWidget* parent, const QString& startFolder)
+{
+    if (g_chooser) return g_chooser(parent, startFolder);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Database file to use"), startFolder,
+                                        QStringLiteral("Tarnwell databases (*.mdb);;All files (*)"));
+}
+
+QString describe(const QString& target)
+{
+    if (DatabaseChoice::isDefault(target))
+        return QDir::toNativeSeparators(Paths::databasePath()) + QStringLiteral("\r\n(this account's own database file)");
+    if (DatabaseChoice::isServer(target))
+        return DatabaseChoice::display(target) + QStringLiteral("\r\n(a team database on a PostgreSQL server)");
+    return QDir::toNativeSeparators(target) + QStringLiteral("\r\n(a database file)");
+}
+
+// The address of a server, asked until it is a usable one or the user cancels.
+std::optional<QString> askAddress(const QString& now)
+{
+    QString typed = DatabaseChoice::isServer(now) ? DatabaseChoice::display(now)
+                                                  : QStringLiteral("postgresql://") + qEnvironmentVariable("USER") +
+                                                        QStringLiteral("@localhost:5432/tarnwell");
+    while (true) {
+        const std::optional<QString> answer = Messages::prompt(
+            QStringLiteral("The address of the team database on its PostgreSQL server:\r\n"
+                           "postgresql://user@host:port/dbname\r\n\r\n"
+                           "Leave the password out: it comes from ~/.pgpass, or Tarnwell asks for it once per run "
+                           "and never keeps it."),
+            Title, typed);
+        if (!answer) return std::nullopt;
+        typed = answer->trimmed();
+        if (!DatabaseChoice::isServer(typed)) {
+            Messages::show(QStringLiteral("A server address begins postgresql:// (for example "
+                                          "postgresql://user@host:5432/tarnwell). For a database file, choose "
+                                          "\"Database file...\" instead."),
+                           Title, Messages::Icon::Exclamation);
+            continue;
+        }
+        const DatabaseChoice::Checked c = DatabaseChoice::check(typed);
+        if (!c.problem.isEmpty()) {
+            Messages::show(c.problem, Title, Messages::Icon::Exclamation);
+            continue;
+        }
+        if (!c.password.isEmpty()) {
+            DatabaseChoice::keepPassword(c.target, c.password);
+            Messages::show(QStringLiteral("The password was taken out of the address: Tarnwell never keeps a "
+                                          "password. It is used for this run only. For later runs put it in "
+                                          "~/.pgpass, or Tarnwell asks for it."),
+                           Title, Messages::Icon::Information);
+        }
+        return c.target;
+    }
+}
+
+}  // namespace
+
+QString tryOpening(const QString& target, const QString& dataFolder);
+
+void setFileChooser(FileChooser chooser) { g_chooser = std::move(chooser); }
+
+std::optional<QString> ask(QWidget* parent, const QString& now, const QString& heading)
+{
+    const QStringList choices = {QStringLiteral("Database file..."), QStringLiteral("Server address..."),
+                                 QStringLiteral("This account's own file"), QStringLiteral("Cancel")};
+    while (true) {
+        const int choice = Messages::choose(
+            heading + QStringLiteral("\r\n") + describe(now) +
+                QStringLiteral("\r\n\r\nTarnwell's data can be in a database file, in a team database on a PostgreSQL "
+                               "server, or in this account's own database file. Tarnwell remembers the choice for "
+                               "you; it never keeps a password."),
+            Title, Messages::Icon::Question, choices, 3);
+        if (choice == 0) {
+            const QString start = !DatabaseChoice::isServer(now) && !DatabaseChoice::isDefault(now)
+                                      ? QFileInfo(now).absolutePath()
+                                      : Paths::dataFolder();
+            const QString path = chooseFile(parent, start);
+            if (path.isEmpty()) continue;
+            const DatabaseChoice::Checked c = DatabaseChoice::check(path);
+            if (!c.problem.isEmpty()) {
+                Messages::show(c.problem, Title, Messages::Icon::Exclamation);
+                continue;
+            }
+            return DatabaseChoice::isDefault(c.target) ? QString() : c.target;
+        }
+        if (choice == 1) {
+            if (const std::optional<QString> address = askAddress(now)) return address;
+            continue;
+        }
+        if (choice == 2) return QString();
+        return std::nullopt;
+    }
+}
+
+bool openAskingPassword(Database& db, const QString& target)
+{
+    if (db.open(target, DatabaseChoice::password(target))) return true;
+    if (!db.isServerTarget(target)) return false;
+    const bool hadPassword = !DatabaseChoice::password(target).isEmpty();
+    if (db.openFailure() == Database::OpenFailure::NoPassword && !hadPassword) {
+        const std::optional<QString> password = Messages::promptPassword(
+            QStringLiteral("The database server asks for a password for\r\n") + DatabaseChoice::display(target), Title);
+        if (!password || password->isEmpty()) return false;
+        if (db.open(target, *password)) {
+            DatabaseChoice::keepPassword(target, *password);
+            return true;
+        }
+    }
+    // A password that did not open it is not tried again.
+    DatabaseChoice::keepPassword(target, QString());
+    return false;
+}
+
+QString tryTarget(const QString& target, const QString& dataFolder)
+{
+    try {
+        return tryOpening(target, dataFolder);
+    } catch (const TwError& e) {
+        return QStringLiteral("Tarnwell could not use\r\n") + DatabaseChoice::display(target) + QStringLiteral("\r\n") +
+               e.description;
+    }
+}
+
+QString tryOpening(const QString& target, const QString& dataFolder)
+{
+    Database db(QStringLiteral("tarnwell-database-choice"));
+    if (!openAskingPassword(db, target)) {
+        QString text = ConnectFailure::message(db, DatabaseChoice::display(target));
+        text.chop(QStringLiteral("\r\n\r\nProgram must exit").size());
+        return text;
+    }
+    if (!db.tableExists(QStringLiteral("Sensors")))
+        return DatabaseChoice::isServer(target)
+                   ? DatabaseChoice::display(target) +
+                         QStringLiteral("\r\nholds no Tarnwell tables yet. Its administrator makes it ready once with\r\n"
+                                        "tarnwell-setup --server ") + DatabaseChoice::display(target)
+                   : QDir::toNativeSeparators(target) + QStringLiteral("\r\nis not a Tarnwell database (it has no sensors table).");
+    QString refusal;
+    if (!DatabaseUpgrade::upgradeOpenDatabase(db, dataFolder, &refusal)) return refusal;
+    return QString();
+}
+
+}  // namespace DatabaseDialog

@@ -1,0 +1,37 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Database;
+class QWidget;
+
+// The Database dialog: where Tarnwell's data lives. It shows the database in use and lets
+// the user choose a database file (browsing for it), a team database on a PostgreSQL
+// server (its address), or the account's own database file. It is reached from the
+// Utilities page and from the message that a chosen database could not be opened. Every
+// box goes through the Messages seam; the file is picked through a replaceable chooser.
+namespace DatabaseDialog {
+
+// Asks where the data is to be. heading introduces the database shown ("The database in
+// use:"). Returns the target checked by DatabaseChoice::check (an empty text: the
+// account's own file), or nullopt when the user cancelled. A password written into a
+// server address is kept in memory for this run only, and the user is told so.
+std::optional<QString> ask(QWidget* parent, const QString& now, const QString& heading);
+
+// Opens target on db with the password kept for this run; when the server asks for a
+// password, asks the user once (kept in memory only) and tries again. A password that
+// was refused is forgotten.
+bool openAskingPassword(Database& db, const QString& target);
+
+// Opens target on a connection of its own, as a check before switching to it: it must
+// open, hold Tarnwell's tables and be brought up to this program's layout (an older
+// release's database is upgraded, as at start-up). Empty when it can be used; otherwise
+// what to tell the user. dataFolder: where an upgrade keeps its copy of a file.
+QString tryTarget(const QString& target, const QString& dataFolder);
+
+// How the user picks a database file; tests replace it (an empty text means cancelled).
+using FileChooser = std::function<QString(QWidget* parent, const QString& startFolder)>;
+void setFileChooser(FileChooser chooser);
+
+}  // namespace DatabaseDialog
