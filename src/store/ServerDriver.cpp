@@ -262,8 +262,13 @@ QSqlError ServerDriver::errorOf(const PGresult* result) const
     QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : conn ? PQerrorMessage(conn) : "").trimmed();
     if (message.isEmpty()) message = QStringLiteral("The server did not answer the statement");
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-    if (!connectionAlive())
+    if (!connectionAlive()) {
+        // As the translated statements say it: lost, or lost and not to be made again.
+        if (!m_reconnectFailure.isEmpty())
+            return QSqlError(QString(), StorageFault::NoReconnect + m_reconnectFailure, QSqlError::ConnectionError,
+                             QStringLiteral("pg:08001"));
         return QSqlError(QString(), message, QSqlError::ConnectionError, QStringLiteral("pg:08006"));
+    }
     return QSqlError(QString(), message, QSqlError::StatementError,
                      QStringLiteral("pg:") + QString::fromLatin1(state ? state : ""));
 }
