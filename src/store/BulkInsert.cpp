@@ -12,19 +12,37 @@ BulkInsert::BulkInsert(Database& db, const QString& table, const QStringList& co
     : m_db(db), m_table(table), m_columns(columns), m_fixedColumns(fixedColumns), m_fixedValues(fixedValues),
       m_onDuplicate(std::move(onDuplicate))
 {
-    if (db.isServer()) return;
+    if (!db.isServer()) m_statement = rowStatement();
+}
+
+std::unique_ptr<Statement> BulkInsert::rowStatement() const
+{
     QStringList names, marks;
-    for (const QString& c : columns) {
+    for (const QString& c : m_columns) {
         names << SqlDialect::quoteName(c);
         marks << QStringLiteral("?");
     }
-    for (int i = 0; i < fixedColumns.size(); ++i) {
-        names << SqlDialect::quoteName(fixedColumns[i]);
-        marks << fixedValues.value(i);
+    for (int i = 0; i < m_fixedColumns.size(); ++i) {
+        names << SqlDialect::quoteName(m_fixedColumns[i]);
+        marks << m_fixedValues.value(i);
     }
-    m_statement = std::make_unique<Statement>(db, QStringLiteral("INSERT OR IGNORE INTO ") + SqlDialect::quoteName(table) +
-                                                      QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
-                                                      QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + ')');
+    return std::make_unique<Statement>(m_db, QStringLiteral("INSERT OR IGNORE INTO ") + SqlDialect::quoteName(m_table) +
+                                                 QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
+                                                 QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + ')');
+}
+
+bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values)
+{
+    for (int i = 0; i < int(m_columns.size()); ++i) {
+        if (values[i].data()) st.bindUtf8(i + 1, values[i]);
+        else st.bindNull(i + 1);
+    }
+    if (st.run() == 0) {
+        if (m_onDuplicate) m_onDuplicate(values[0]);
+        return false;
+    }
+    ++m_appended;
+    return true;
 }
 
 BulkInsert::~BulkInsert() = default;
@@ -33,16 +51,20 @@ void BulkInsert::add(const QByteArrayView* values)
 {
     const int n = int(m_columns.size());
     if (m_statement) {
-        for (int i = 0; i < n; ++i) {
-            if (values[i].data()) m_statement->bindUtf8(i + 1, values[i]);
-            else m_statement->bindNull(i + 1);
-        }
-        if (m_statement->run() == 0) {
-            if (m_onDuplicate) m_onDuplicate(values[0]);
-        } else {
-            ++m_appended;
-        }
+        insertRow(*m_statement, values);
         return;
+    }
+    // A few rows (a reading typed in) are kept as they are too: for them the bulk copy's
+    // own statements would cost more than a round trip per row.
+    if (m_keys.size() < size_t(SmallBatchRows)) {
+        std::vector<QByteArray> row(static_cast<size_t>(n));
+        std::vector<char> given(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            given[size_t(i)] = values[i].data() != nullptr;
+            if (given[size_t(i)]) row[size_t(i)] = values[i].toByteArray();
+        }
+        m_small.push_back(std::move(row));
+        m_smallGiven.push_back(std::move(given));
     }
     m_pending += QByteArray::number(qint64(m_keys.size()));
     for (int i = 0; i < n; ++i) {
@@ -67,26 +89,43 @@ void BulkInsert::flush()
 {
     if (m_statement || m_keys.empty()) return;
     const int n = int(m_columns.size());
-    const QString rows = QStringLiteral("tw_append_%1").arg(n);
-    QStringList defs{QStringLiteral("ord BIGINT")}, temp, names;
+    if (m_keys.size() <= m_small.size()) {
+        if (!m_smallStatement) m_smallStatement = rowStatement();
+        std::vector<QByteArrayView> row(static_cast<size_t>(n));
+        for (size_t r = 0; r < m_small.size(); ++r) {
+            for (int i = 0; i < n; ++i)
+                row[size_t(i)] = m_smallGiven[r][size_t(i)]
+                                     ? QByteArrayView(m_small[r][size_t(i)].isNull() ? "" : m_small[r][size_t(i)].constData(),
+                                                      m_small[r][size_t(i)].size())
+                                     : QByteArrayView();
+            insertRow(*m_smallStatement, row.data());
+        }
+        clearBatch();
+        return;
+    }
+    const QString rows = QStringLiteral("tw_append");
+    const QString table = '"' + m_table.toLower() + '"';
+    QStringList like{QStringLiteral("0::bigint AS ord")}, temp, names;
     for (int i = 0; i < n; ++i) {
-        defs << QStringLiteral("c%1 TEXT").arg(i);
-        temp << QStringLiteral("c%1").arg(i);
         names << '"' + m_columns[i].toLower() + '"';
+        like << names.last() + QStringLiteral(" AS c%1").arg(i);
+        temp << QStringLiteral("c%1").arg(i);
     }
     for (int i = 0; i < m_fixedColumns.size(); ++i) {
         names << '"' + m_fixedColumns[i].toLower() + '"';
         temp << m_fixedValues.value(i);
     }
-    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
-                         defs.join(QStringLiteral(", ")) + ')');
-    m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
+    // The batch's columns have the table's own types, so the server reads each text as
+    // the column takes it (numbers, yes/no) while copying.
+    m_db.executeOnServer(QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + rows);
+    m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE ") + rows + QStringLiteral(" AS SELECT ") +
+                         like.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table + QStringLiteral(" WITH NO DATA"));
     m_db.copyToServer(rows, m_pending);
     m_pending.clear();
     // The rows in the order they came, each key once (a later row of a key already in the
     // batch is a duplicate, as it is on the file).
     QSqlQuery q(m_db.serverConnection());
-    const QString sql = QStringLiteral("INSERT INTO \"") + m_table.toLower() + QStringLiteral("\" (") +
+    const QString sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
                         names.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ") + temp.join(QStringLiteral(", ")) +
                         QStringLiteral(" FROM ") + rows + QStringLiteral(" ORDER BY ord ON CONFLICT DO NOTHING RETURNING \"") +
                         m_columns[0].toLower() + '"';
@@ -98,5 +137,13 @@ void BulkInsert::flush()
         if (stored.remove(key)) continue;   // the first row of its key
         if (m_onDuplicate) m_onDuplicate(QByteArrayView(key));
     }
+    clearBatch();
+}
+
+void BulkInsert::clearBatch()
+{
+    m_pending.clear();
     m_keys.clear();
+    m_small.clear();
+    m_smallGiven.clear();
 }

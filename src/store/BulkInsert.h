@@ -34,13 +34,22 @@ public:
     qint64 appended() const { return m_appended; }
 
     static constexpr int ServerBatchRows = 20000;
+    // On a server a batch of up to this many rows is written row by row.
+    static constexpr int SmallBatchRows = 16;
 
 private:
     Database& m_db;
     QString m_table;
     QStringList m_columns, m_fixedColumns, m_fixedValues;
     std::function<void(QByteArrayView)> m_onDuplicate;
-    std::unique_ptr<Statement> m_statement;
+    std::unique_ptr<Statement> rowStatement() const;
+    bool insertRow(Statement& st, const QByteArrayView* values);
+    void clearBatch();
+
+    std::unique_ptr<Statement> m_statement;        // the file's: every row
+    std::unique_ptr<Statement> m_smallStatement;   // a server's: a small batch
+    std::vector<std::vector<QByteArray>> m_small;
+    std::vector<std::vector<char>> m_smallGiven;
     QByteArray m_pending;
     std::vector<QByteArray> m_keys;
     qint64 m_appended = 0;

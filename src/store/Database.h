@@ -154,7 +154,8 @@ public:
     QSqlDatabase serverConnection() const { return serverInner(); }
     // Sends rows in the server's bulk copy text format (tab-separated columns, \N for null,
     // one line per row) into table (server connections only). Throws TwError.
-    void copyToServer(const QString& table, const QByteArray& rows);
+    // binary: the rows are in the copy's binary format instead (header and trailer included).
+    void copyToServer(const QString& table, const QByteArray& rows, bool binary = false);
 
     // The Statements of this connection, let go when it closes.
     void adoptStatement(class Statement* st) { m_liveStatements.insert(st); }

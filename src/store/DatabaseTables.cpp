@@ -202,7 +202,7 @@ qint64 Database::lastInsertRowId() const
     return h ? sqlite3_last_insert_rowid(h) : -1;
 }
 
-void Database::copyToServer(const QString& table, const QByteArray& rows)
+void Database::copyToServer(const QString& table, const QByteArray& rows, bool binary)
 {
     const QVariant h = serverInner().driver() ? serverInner().driver()->handle() : QVariant();
     PGconn* conn = h.isValid() && (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0) ? *static_cast<PGconn* const*>(h.data()) : nullptr;
@@ -214,7 +214,7 @@ void Database::copyToServer(const QString& table, const QByteArray& rows)
         while (PGresult* rest = PQgetResult(conn)) PQclear(rest);
         throwSqlError(QSqlError(QString(), message, QSqlError::StatementError, QStringLiteral("pg:") + state));
     };
-    const QByteArray sql = "COPY " + table.toUtf8() + " FROM STDIN";
+    const QByteArray sql = "COPY " + table.toUtf8() + " FROM STDIN" + (binary ? " WITH (FORMAT binary)" : "");
     PGresult* r = PQexec(conn, sql.constData());
     if (!r || PQresultStatus(r) != PGRES_COPY_IN) fail(r);
     PQclear(r);

@@ -182,7 +182,10 @@ private:
     mutable QVector<int> m_wanted;
     mutable QVector<int> m_slot;
     mutable QHash<qint64, QVector<QVariant>> m_cache;
-    mutable std::unique_ptr<QSqlQuery> m_blockQuery;
+    mutable std::unique_ptr<QSqlQuery> m_blockQuery;          // the file's
+    mutable std::unique_ptr<Statement> m_blockStatement;      // a server's: rows by list
+    mutable std::unique_ptr<Statement> m_rangeStatement;      // and by a run of identities
+    mutable quint64 m_blockGeneration = 0;
 
     // The UPDATE / INSERT statement for each set of edited columns (one flag byte per
     // column), prepared once per connection.

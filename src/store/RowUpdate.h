@@ -30,14 +30,22 @@ public:
     void write(qint64 rowId, const double* values);
     void flush();
 
-    static constexpr int ServerBatchRows = 20000;
+    static constexpr int ServerBatchRows = 50000;
+    // On a server a batch of up to this many rows is written row by row.
+    static constexpr int SmallBatchRows = 16;
 
 private:
     Database& m_db;
     QString m_table;
     QStringList m_columns;
     QString m_fixedSets;
+    std::unique_ptr<Statement> rowStatement() const;
+    void writeRow(Statement& st, qint64 rowId, const double* values);
+
     std::unique_ptr<Statement> m_statement;   // the file's
+    std::unique_ptr<Statement> m_small;       // a server's, for a small batch
+    std::vector<qint64> m_smallIds;
+    std::vector<double> m_smallValues;
     QByteArray m_pending;                      // the server's rows not yet sent (copy text)
     int m_pendingRows = 0;
 };

@@ -245,11 +245,44 @@ ServerDriver::~ServerDriver()
 
 QSqlDatabase ServerDriver::inner() const { return m_inner; }
 
+namespace {
+PGconn* connectionOf(const QSqlDatabase& db)
+{
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    return h.isValid() ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+}
+}  // namespace
+
 bool ServerDriver::connectionAlive() const
 {
-    const QVariant h = m_inner.driver() ? m_inner.driver()->handle() : QVariant();
-    PGconn* conn = h.isValid() ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+    PGconn* conn = connectionOf(m_inner);
     return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+PGconn* ServerDriver::connection()
+{
+    if (!isOpen()) return nullptr;
+    reconnectIfLost();
+    return m_inner.isOpen() ? connectionOf(m_inner) : nullptr;
+}
+
+QString ServerDriver::translated(const QString& sql) { return SqlDialect::toServer(withTextTests(sql)); }
+
+QSqlError ServerDriver::errorOf(const PGresult* result) const
+{
+    PGconn* conn = connectionOf(m_inner);
+    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : conn ? PQerrorMessage(conn) : "").trimmed();
+    if (message.isEmpty()) message = QStringLiteral("The server did not answer the statement");
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    if (!connectionAlive()) {
+        // As the translated statements say it: lost, or lost and not to be made again.
+        if (!m_reconnectFailure.isEmpty())
+            return QSqlError(QString(), StorageFault::NoReconnect + m_reconnectFailure, QSqlError::ConnectionError,
+                             QStringLiteral("pg:08001"));
+        return QSqlError(QString(), message, QSqlError::ConnectionError, QStringLiteral("pg:08006"));
+    }
+    return QSqlError(QString(), message, QSqlError::StatementError,
+                     QStringLiteral("pg:") + QString::fromLatin1(state ? state : ""));
 }
 
 void ServerDriver::reconnectIfLost()
@@ -274,6 +307,9 @@ void ServerDriver::startSession()
     q.exec(QStringLiteral("SET client_encoding = 'UTF8'"));
     q.exec(QStringLiteral("SET extra_float_digits = 1"));
     q.exec(QStringLiteral("SET client_min_messages = warning"));
+    // A selection of 100,000 readings is put in order in memory, not in files on the
+    // server's disk.
+    q.exec(QStringLiteral("SET work_mem = '32MB'"));
     // A user who is a member of the role owning the database works as that role: the
     // tables one engineer creates (a new sensor's) then belong to the team, and every other
     // member may change or drop them. A user outside that role works as themself.

@@ -5,6 +5,9 @@
 #include <QString>
 #include <functional>
 
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
 // The connection to a database server (PostgreSQL through Qt's QPSQL driver) seen through
 // a driver of its own that translates every statement from the program's SQL (as SQLite
 // understands it) into the server's dialect (SqlDialect::toServer) and turns the names the
@@ -47,6 +50,17 @@ public:
     // server's error when that was refused.
     bool trackDefinition(const QString& sql, QSqlError* error);
     void noteFailed(const QString& sql);
+
+    // The server's own connection, for statements run on it directly (store/Statement):
+    // made again first when it was lost outside a transaction (then generation() changes
+    // and what was prepared on the old one must be prepared again). Null when closed.
+    PGconn* connection();
+    // The program's SQL in the server's dialect, text-test calls replaced (see below).
+    QString translated(const QString& sql);
+    // The failure a result of a statement run directly on the connection stands for, said
+    // as the driver says its own (the state code kept, a lost connection told as such).
+    // result may be null (the failure is then the connection's).
+    QSqlError errorOf(const PGresult* result) const;
 
     // A test on one text the program's SQL calls by name ("name(column)", see TextTest).
     // The server cannot call back into the program, so before a statement that calls it

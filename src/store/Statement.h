@@ -13,7 +13,8 @@ struct sqlite3_stmt;
 // for work over every reading of a sensor (the calculation passes, the columns a chart
 // draws, the spreadsheet export), where going through Qt SQL and a QVariant per value
 // costs more than the database itself. On the file it runs through SQLite's own interface;
-// on a server through the connection (translated into the server's dialect).
+// on a server directly on the server's connection (translated into the server's dialect by
+// its driver, see ServerDriver), values read as the server sends them.
 //
 // The SQL is SQLite's (not translated from the program's established texts), so callers
 // keep to plain SELECT / UPDATE / INSERT / DELETE with "?" placeholders and quoted names.
@@ -59,6 +60,9 @@ public:
     // The value as UTF-8 bytes, valid until the next step; empty for null.
     QByteArrayView utf8(int column) const;
     QString text(int column) const;
+    // The value as Qt's drivers give it: null, integer, double, text or bytes (on a server
+    // also the server's small integers and yes/no as their own types).
+    QVariant value(int column) const;
 
     // Lets the engine's statement go (the connection is closing).
     void release();

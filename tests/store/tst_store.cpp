@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "setup/Installer.h"
+#include "store/BulkInsert.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"
@@ -321,6 +322,32 @@ private slots:
         w.bindUtf8(2, "11.00");
         QCOMPARE(w.run(), 1);
         QCOMPARE(db->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE Channel1 = '11.00'").arg(id)).toDouble(), 2.5);
+        // Values go both ways unchanged and keep their kind: numbers to the last digit,
+        // texts byte for byte, yes/no as 0/1.
+        {
+            Statement put(*db, QStringLiteral("UPDATE `%1` SET zero1 = ?, Load2 = ?, NumTemp = ?, Channel3 = ? "
+                                              "WHERE Channel1 = ?").arg(id));
+            put.bind(1, 0.1 + 0.2);
+            put.bind(2, -1e-300);
+            put.bind(3, qint64(1) << 52);
+            put.bind(4, QStringLiteral("µε\t'\"±"));
+            put.bindUtf8(5, "10.00");
+            QCOMPARE(put.run(), 1);
+            Statement get(*db, QStringLiteral("SELECT zero1, Load2, NumTemp, Channel3, IsDirty, zero2 FROM `%1` "
+                                              "WHERE Channel1 = ?").arg(id));
+            get.bindUtf8(1, "10.00");
+            QVERIFY(get.next());
+            QCOMPARE(get.number(0), 0.1 + 0.2);
+            QCOMPARE(get.value(0).typeId(), int(QMetaType::Double));
+            QCOMPARE(get.number(1), -1e-300);
+            QCOMPARE(get.integer(2), qint64(1) << 52);
+            QCOMPARE(get.text(3), QString("µε\t'\"±"));
+            QCOMPARE(get.value(3), QVariant(QString("µε\t'\"±")));
+            QVERIFY(!get.isNumber(3) && get.isNumber(4) && !get.isNumber(5));
+            QCOMPARE(get.value(4).toInt(), 1);
+            QVERIFY(get.value(5).isNull() && get.utf8(5).isNull());
+            QVERIFY(!get.next());
+        }
         try {
             Statement bad(*db, QStringLiteral("SELECT nothing FROM `%1`").arg(id));
             bad.next();   // a server may only say so when it runs
@@ -378,6 +405,81 @@ private slots:
             ++row;
         }
         QCOMPARE(row, 5);
+
+        // Many rows at once (a server sends them in one batch): the same values arrive,
+        // infinities and the smallest numbers included.
+        const QString many = QStringLiteral("250475009");
+        TestData::addSensor(*db, {many});
+        TestData::addManyReadings(*db, many, 40, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+        Recordset all(*db);
+        all.open(DataTables::readingsQuery(many));
+        const std::vector<qint64> manyIds = all.rowIds();
+        all.close();
+        auto valueOf = [](size_t i) {
+            return i % 4 == 0 ? std::nan("") : i % 4 == 1 ? -HUGE_VAL : i % 4 == 2 ? 4.9e-324 * double(i) : 0.1 * double(i);
+        };
+        {
+            Transaction tx(*db);
+            RowUpdate up(*db, many, {"zero1", "Load2"}, "IsDirty = 0");
+            for (size_t i = 0; i < manyIds.size(); ++i) {
+                const double values[] = {valueOf(i), double(i)};
+                up.write(manyIds[i], values);
+            }
+            up.flush();
+            tx.commit();
+        }
+        Statement back(*db, QStringLiteral("SELECT zero1, Load2, IsDirty FROM `%1` ORDER BY FullDate").arg(many));
+        size_t i = 0;
+        for (; back.next(); ++i) {
+            if (i % 4 == 0) QVERIFY(back.isNull(0));
+            else QCOMPARE(back.number(0), valueOf(i));
+            QCOMPARE(back.number(1), double(i));
+            QCOMPARE(back.integer(2), 0);
+        }
+        QCOMPARE(i, size_t(40));
+    }
+
+    // Appending many rows: each new key stored once with its texts byte for byte and its
+    // yes/no columns as numbers; a key already there, or given twice in the same batch, is
+    // told as a duplicate in the order the rows came. A few rows and many rows (a server
+    // writes them differently) behave the same.
+    void bulkAppendSkipsDuplicatesInOrder()
+    {
+        TestData::addSensor(*db, {id});
+        TestData::addReadings(*db, id, fiveReadings());
+        const QByteArray taken = TestData::readingKey(id, QDateTime(QDate(2025, 5, 10), QTime(8, 0))).toUtf8();
+        for (const int count : {3, 40}) {
+            QList<QByteArray> told;
+            Transaction tx(*db);
+            BulkInsert ins(*db, id, {"DateTimeKey", "FullDate", "Channel1", "Channel2", "PlotSpatial"}, {"IsDirty"}, {"1"},
+                           [&](QByteArrayView key) { told << key.toByteArray(); });
+            QList<QByteArray> keys;
+            for (int n = 0; n < count; ++n)
+                keys << TestData::readingKey(id, QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * (n + 100 * count))).toUtf8();
+            const QByteArray odd = "a\tb\\c\nd ±";
+            auto add = [&](const QByteArray& key, int n) {
+                const QByteArray full = "2024-01-01 " + QByteArray::number(n);
+                const QByteArrayView row[] = {key, full, n == 1 ? QByteArrayView(odd) : QByteArrayView("1.50"), QByteArrayView(),
+                                              n % 2 ? "1" : "0"};
+                ins.add(row);
+            };
+            add(keys[0], 0);
+            add(taken, 1);        // there already
+            for (int n = 1; n < count; ++n) add(keys[n], n);
+            add(keys[1], 99);     // given twice
+            ins.flush();
+            tx.commit();
+            QCOMPARE(ins.appended(), qint64(count));
+            QCOMPARE(told, QList<QByteArray>({taken, keys[1]}));
+            Statement q(*db, QStringLiteral("SELECT Channel1, Channel2, PlotSpatial, IsDirty FROM `%1` WHERE DateTimeKey = ?").arg(id));
+            q.bindUtf8(1, keys[1]);
+            QVERIFY(q.next());
+            QCOMPARE(q.utf8(0).toByteArray(), odd);
+            QVERIFY(q.isNull(1));
+            QVERIFY(q.isNumber(2) && q.integer(2) == 1 && q.integer(3) == 1);
+            q.reset();
+        }
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(id)).toInt(), 5 + 3 + 40);
     }
 
     // A server that drops the connection mid-session: the statement that meets it fails as
@@ -392,6 +494,8 @@ private slots:
         rs.open(DataTables::readingsQuery(id));
         QCOMPARE(rs.text("Channel1"), QString("14.00"));
         const qint64 pid = db->scalar("SELECT pg_backend_pid()").toLongLong();
+        Statement before(*db, QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 > ?").arg(id));
+        before.bindUtf8(1, "11.00");
         {
             auto admin = TestData::openDatabase(QStringLiteral("admin"));
             QVERIFY(admin->scalar("SELECT pg_terminate_backend(?)", {pid}).toBool());
@@ -404,6 +508,8 @@ private slots:
         }
         QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
         QVERIFY(db->scalar("SELECT pg_backend_pid()").toLongLong() != pid);
+        QVERIFY(before.next());   // prepared again on the new connection, values kept
+        QCOMPARE(before.integer(0), 3);
         rs.requery();
         rs.moveLast();
         QCOMPARE(rs.text("Channel1"), QString("10.00"));

@@ -2,6 +2,7 @@
 #include "core/DatabaseChoice.h"
 #include "core/Paths.h"
 #include "setup/Installer.h"
+#include "store/BulkInsert.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 
@@ -156,27 +157,39 @@ QString readingKey(const QString& id, const QDateTime& when)
 
 void addReadings(Database& db, const QString& id, const QList<NewReading>& readings)
 {
+    // As the logger import writes (batched on a server); a key given twice is a mistake of
+    // the test.
     Transaction tx(db);
-    QSqlQuery q(db.handle());
-    QString cols = QStringLiteral("DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Plottemporal, PlotSpatial, DoNotPlot, IsDirty");
-    QString marks = QStringLiteral("?,?,?,?,?,?,?,?,1");
-    for (int i = 1; i <= 10; ++i) {
-        cols += QStringLiteral(", Channel%1").arg(i);
-        marks += QStringLiteral(",?");
-    }
-    q.prepare(QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)").arg(id, cols, marks));
+    QStringList cols{QStringLiteral("DateTimeKey"), QStringLiteral("FullDate"), QStringLiteral("ReadingDate"),
+                     QStringLiteral("ReadingTime"), QStringLiteral("ChannelT"), QStringLiteral("Plottemporal"),
+                     QStringLiteral("PlotSpatial"), QStringLiteral("DoNotPlot")};
+    for (int i = 1; i <= 10; ++i) cols << QStringLiteral("Channel%1").arg(i);
+    BulkInsert ins(db, id, cols, {QStringLiteral("IsDirty")}, {QStringLiteral("1")}, [](QByteArrayView key) {
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("The reading ") + QString::fromUtf8(key.data(), key.size()) +
+                                                QStringLiteral(" is there already"));
+    });
     for (const NewReading& r : readings) {
-        q.addBindValue(readingKey(id, r.when));
-        q.addBindValue(r.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        q.addBindValue(r.when.toString(QStringLiteral("yyyy/MM/dd")));
-        q.addBindValue(r.when.toString(QStringLiteral("HH:mm:ss")));
-        q.addBindValue(r.temperature);
-        q.addBindValue(r.temporal ? 1 : 0);
-        q.addBindValue(r.spatial ? 1 : 0);
-        q.addBindValue(r.doNotPlot ? 1 : 0);
-        for (int i = 0; i < 10; ++i) q.addBindValue(i < r.channels.size() ? r.channels[i] : QString());
-        if (!q.exec()) throwSqlError(q.lastError());
+        QByteArray texts[18];
+        bool given[18];
+        auto put = [&](int i, const QString& v) {
+            texts[i] = v.toUtf8();
+            given[i] = !v.isNull();
+        };
+        put(0, readingKey(id, r.when));
+        put(1, r.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        put(2, r.when.toString(QStringLiteral("yyyy/MM/dd")));
+        put(3, r.when.toString(QStringLiteral("HH:mm:ss")));
+        put(4, r.temperature);
+        put(5, r.temporal ? QStringLiteral("1") : QStringLiteral("0"));
+        put(6, r.spatial ? QStringLiteral("1") : QStringLiteral("0"));
+        put(7, r.doNotPlot ? QStringLiteral("1") : QStringLiteral("0"));
+        for (int i = 0; i < 10; ++i) put(8 + i, i < r.channels.size() ? r.channels[i] : QString());
+        QByteArrayView row[18];
+        for (int i = 0; i < 18; ++i)
+            if (given[i]) row[i] = QByteArrayView(texts[i].isNull() ? "" : texts[i].constData(), texts[i].size());
+        ins.add(row);
     }
+    ins.flush();
     tx.commit();
 }
 
