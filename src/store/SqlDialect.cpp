@@ -180,6 +180,11 @@ QString serverWord(const QString& lower)
     return QString();
 }
 
+// Text columns compare and sort byte by byte, as SQLite's do: the same order on both
+// engines whatever the server's locale (and a sort of 100,000 dates costs a fraction of
+// a locale-aware one).
+const QString TextType = QStringLiteral("TEXT COLLATE \"C\"");
+
 // Column types: SQLite keeps 64-bit integers and doubles; yes/no columns are small
 // integers holding 0 and 1 (their type tells a reader that they are yes/no).
 QString serverType(const QString& lower)
@@ -242,6 +247,10 @@ QString toServer(const QString& sqliteSql)
     const int first = nextWord(t, 0);
     const bool ddl = isWord(t, first, "CREATE") || isWord(t, first, "ALTER");
     const bool createTable = isWord(t, first, "CREATE") && isWord(t, nextWord(t, first + 1), "TABLE");
+    // An index that need not be unique ends with the row identity: a selection in the
+    // index's order and then the rows' (a recordset's ORDER BY) is read from the index
+    // alone, with no sort.
+    bool indexRowIdAdded = !(isWord(t, first, "CREATE") && isWord(t, nextWord(t, first + 1), "INDEX"));
 
     // INSERT OR IGNORE / OR REPLACE: the conflict clause goes to the end.
     QString conflict;
@@ -288,7 +297,7 @@ QString toServer(const QString& sqliteSql)
                 ++segmentWords;
             } else if (k.text == QLatin1String(",") || k.text == QLatin1String(")")) {
                 // A column declared without a type holds texts (as SQLite reads them back).
-                if (segmentWords == 1 && segmentPlain) out += QStringLiteral(" TEXT");
+                if (segmentWords == 1 && segmentPlain) out += u' ' + TextType;
                 segmentWords = 0;
                 segmentPlain = true;
             } else if (k.kind != Token::Space) {
@@ -331,6 +340,7 @@ QString toServer(const QString& sqliteSql)
                 }
                 const QString type = serverType(lower);
                 if (!type.isEmpty()) { out += type; break; }
+                if (lower == QLatin1String("text")) { out += TextType; break; }
             }
             const QString word = serverWord(lower);
             if (!word.isEmpty() && !(ddl && lower == QLatin1String("rowid"))) { out += word; break; }
@@ -339,6 +349,10 @@ QString toServer(const QString& sqliteSql)
             break;
         }
         case Token::Other:
+            if (!indexRowIdAdded && k.text == QLatin1String(")")) {
+                out += QStringLiteral(", ") + QString::fromLatin1(RowIdColumn);
+                indexRowIdAdded = true;
+            }
             out += k.text;
             // Every table has its own row identity on the server.
             if (!rowIdAdded && k.text == QLatin1String("(")) {
