@@ -223,16 +223,26 @@ Result install()
     return r;
 }
 
+namespace {
+
+// Why a server could not be used, with its address as the user can read it (no password).
+QString serverRefusal(const QString& uri, const Database& db)
+{
+    const QString shown = ServerAddresses::parse(uri).display;
+    return QStringLiteral("Cannot use the database server %1: %2%3")
+        .arg(shown.isEmpty() ? uri : shown, Database::describe(db.openFailure()),
+             db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + ')');
+}
+
+}  // namespace
+
 Result setUpServer(const QString& uri, const QString& password)
 {
     Result r;
     Database db(QStringLiteral("tarnwell-setup-server"));
     if (!db.open(uri, password)) {
         r.ok = false;
-        r.lines << QStringLiteral("Cannot use the database server %1: %2%3")
-                       .arg(ServerAddresses::parse(uri).display.isEmpty() ? uri : ServerAddresses::parse(uri).display,
-                            Database::describe(db.openFailure()),
-                            db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + ')');
+        r.lines << serverRefusal(uri, db);
         return r;
     }
     try {
@@ -290,10 +300,7 @@ Result copyToServer(const QString& uri, const QString& from, const QString& pass
     Database target(QStringLiteral("tarnwell-setup-copy-to"));
     if (!target.open(uri, password)) {
         r.ok = false;
-        r.lines << QStringLiteral("Cannot use the database server %1: %2%3")
-                       .arg(ServerAddresses::parse(uri).display.isEmpty() ? uri : ServerAddresses::parse(uri).display,
-                            Database::describe(target.openFailure()),
-                            target.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + target.openFailureDetail() + ')');
+        r.lines << serverRefusal(uri, target);
         return r;
     }
     const DatabaseCopy::Result c = DatabaseCopy::copy(source, target);

@@ -35,35 +35,6 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Statements of the server's administrator, outside the program (server runs only).
-void serverExec(const QStringList& statements)
-{
-    {
-        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
-        QVERIFY2(pg.open(), qPrintable(pg.lastError().text()));
-        QSqlQuery q(pg);
-        for (const QString& sql : statements) QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
-        q.finish();
-        pg.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
-}
-
-QVariant serverValue(const QString& sql)
-{
-    QVariant v;
-    {
-        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
-        if (pg.open()) {
-            QSqlQuery q(pg);
-            if (q.exec(sql) && q.next()) v = q.value(0);
-        }
-        pg.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
-    return v;
-}
-
 }  // namespace
 
 class TestDatabaseDialog : public QObject {
@@ -87,8 +58,8 @@ class TestDatabaseDialog : public QObject {
 
     static QString serverUri(const QString& user, const QString& password = QString())
     {
-        const QString db = serverValue("SELECT current_database()").toString();
-        const QString port = serverValue("SELECT current_setting('port')").toString();
+        const QString db = TestServer::adminValue("SELECT current_database()").toString();
+        const QString port = TestServer::adminValue("SELECT current_setting('port')").toString();
         const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
         return "postgresql://" + user + (password.isEmpty() ? QString() : ':' + password) + '@' +
                (host.startsWith('/') ? QStringLiteral("localhost") : host) + ':' + port + '/' + db;
@@ -304,15 +275,15 @@ private slots:
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         const QString role = QStringLiteral("tw_pw_%1").arg(QCoreApplication::applicationPid());
         const QString secret = QStringLiteral("Secret-Pw-4711");
-        serverExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
-                    "GRANT postgres TO " + role});
+        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
+                    "GRANT postgres TO " + role}), QString());
         const QString uri = serverUri(role);
         const QString uriWithPassword = serverUri(role, secret);
         const QByteArray envPassword = qgetenv("PGPASSWORD");
         qunsetenv("PGPASSWORD");
         auto restore = qScopeGuard([&] {
             qputenv("PGPASSWORD", envPassword);
-            serverExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role});
+            QCOMPARE(TestServer::adminExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}), QString());
         });
         {
             // A wrong password first: not kept; the message then offers the dialog; Quit.

@@ -30,35 +30,6 @@ const QDateTime R1(QDate(2024, 5, 1), QTime(10, 0, 0));
 const QDateTime R2(QDate(2024, 5, 2), QTime(10, 0, 0));
 const QDateTime R3(QDate(2024, 5, 3), QTime(10, 0, 0));
 
-// Statements of the server's administrator, on a connection of their own.
-void serverExec(const QStringList& statements)
-{
-    {
-        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
-        QVERIFY2(pg.open(), qPrintable(pg.lastError().text()));
-        QSqlQuery q(pg);
-        for (const QString& sql : statements) QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
-        q.finish();
-        pg.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
-}
-
-QString serverValue(const QString& sql)
-{
-    QString v;
-    {
-        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
-        if (pg.open()) {
-            QSqlQuery q(pg);
-            if (q.exec(sql) && q.next()) v = q.value(0).toString();
-        }
-        pg.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
-    return v;
-}
-
 }  // namespace
 
 class TestServerWindow : public QObject {
@@ -97,7 +68,7 @@ class TestServerWindow : public QObject {
         void killConnection()
         {
             const QString pid = w.shared().db.scalar("SELECT pg_backend_pid()").toString();
-            QCOMPARE(serverValue("SELECT pg_terminate_backend(" + pid + ")"), QString("true"));
+            QCOMPARE(TestServer::adminValue("SELECT pg_terminate_backend(" + pid + ")").toString(), QString("true"));
         }
     };
 
@@ -246,10 +217,10 @@ private slots:
 
         // The save's own statement cut off: the server ends the connection as the row is
         // written.
-        serverExec({"CREATE FUNCTION tw_test_cut() RETURNS trigger AS $$ BEGIN "
+        QCOMPARE(TestServer::adminExec({"CREATE FUNCTION tw_test_cut() RETURNS trigger AS $$ BEGIN "
                     "PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NEW; END $$ LANGUAGE plpgsql",
                     "CREATE TRIGGER tw_test_cut BEFORE UPDATE ON \"" + Sensor +
-                        "\" FOR EACH ROW EXECUTE FUNCTION tw_test_cut()"});
+                        "\" FOR EACH ROW EXECUTE FUNCTION tw_test_cut()"}), QString());
         win.box(2)->setText("7.25");
         QCoreApplication::processEvents();
         win.msgs.script.shown.clear();
@@ -265,7 +236,7 @@ private slots:
         QCOMPARE(win.box(2)->text(), QString("7.25"));
         QCOMPARE(win.stored(R1, "Channel2"), QString("20.00"));
 
-        serverExec({"DROP TRIGGER tw_test_cut ON \"" + Sensor + "\"", "DROP FUNCTION tw_test_cut()"});
+        QCOMPARE(TestServer::adminExec({"DROP TRIGGER tw_test_cut ON \"" + Sensor + "\"", "DROP FUNCTION tw_test_cut()"}), QString());
         QCoreApplication::processEvents();
         win.msgs.script.shown.clear();
         win.click("imgNextData");
@@ -281,20 +252,20 @@ private slots:
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         addSensorWithReadings();
         const QString role = QStringLiteral("tw_away_%1").arg(QCoreApplication::applicationPid());
-        serverExec({"DROP ROLE IF EXISTS " + role,
+        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role,
                     "CREATE ROLE " + role + " LOGIN PASSWORD '" + qEnvironmentVariable("PGPASSWORD") + "'",
-                    "GRANT postgres TO " + role});
-        auto dropRole = qScopeGuard([&] { serverExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}); });
+                    "GRANT postgres TO " + role}), QString());
+        auto dropRole = qScopeGuard([&] { QCOMPARE(TestServer::adminExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}), QString()); });
         const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
         DatabaseChoice::setForThisRun("postgresql://" + role + '@' + (host.startsWith('/') ? QString("localhost") : host) +
-                                      ':' + serverValue("SELECT current_setting('port')") + '/' +
-                                      serverValue("SELECT current_database()"));
+                                      ':' + TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
+                                      TestServer::adminValue("SELECT current_database()").toString());
         {
             Win win;
             QVERIFY(win.w.shared().db.isOpen());
             win.toTab(frmTarnwell::TabReadings);
             win.box(2)->setText("33");
-            serverExec({"ALTER ROLE " + role + " NOLOGIN"});
+            QCOMPARE(TestServer::adminExec({"ALTER ROLE " + role + " NOLOGIN"}), QString());
             win.killConnection();
             // The first action meets the lost connection, the next ones cannot make it again.
             const QStringList says = {"the connection to the database server was lost",
@@ -310,7 +281,7 @@ private slots:
             }
             QCOMPARE(win.stored(R3, "Channel2"), QString("20.00"));
 
-            serverExec({"ALTER ROLE " + role + " LOGIN"});
+            QCOMPARE(TestServer::adminExec({"ALTER ROLE " + role + " LOGIN"}), QString());
             QCoreApplication::processEvents();
             win.msgs.script.shown.clear();
             win.click("imgFirst");

@@ -105,6 +105,43 @@ void emptyDatabase()
     QSqlDatabase::removeDatabase(QStringLiteral("test-server-reset"));
 }
 
+QString adminExec(const QStringList& statements)
+{
+    QString failure;
+    {
+        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
+        if (!pg.open()) {
+            failure = pg.lastError().text();
+        } else {
+            QSqlQuery q(pg);
+            for (const QString& sql : statements)
+                if (!q.exec(sql)) {
+                    failure = sql + QStringLiteral(": ") + q.lastError().text();
+                    break;
+                }
+            q.finish();
+        }
+        pg.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
+    return failure;
+}
+
+QVariant adminValue(const QString& sql)
+{
+    QVariant v;
+    {
+        QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
+        if (pg.open()) {
+            QSqlQuery q(pg);
+            if (q.exec(sql) && q.next()) v = q.value(0);
+        }
+        pg.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("test-admin"));
+    return v;
+}
+
 }  // namespace TestServer
 
 namespace TestData {

@@ -78,6 +78,11 @@ QString unavailableReason();
 bool required();
 // Drops every table of the server's database (its public schema made again, empty).
 void emptyDatabase();
+// Statements of the server's administrator, on a connection of their own, outside the
+// program: empty when every one ran, else the failing statement and the server's words.
+QString adminExec(const QStringList& statements);
+// The first value of an administrator's query (invalid when it fails or has no row).
+QVariant adminValue(const QString& sql);
 }  // namespace TestServer
 
 // In initTestCase (or a test function): on a server run without a server, skip (or fail
