@@ -116,6 +116,16 @@ void checkWritten(const QString& path, const Hooks& hooks)
     checkOurDatabase(path);
 }
 
+// A copy written in full goes in place of the target: made durable, checked readable,
+// then renamed over it in one step (from then on the copy is the target, not removed).
+void putInPlace(TempFile& temp, const QString& target, const Hooks& hooks)
+{
+    syncFile(temp.path);
+    checkWritten(temp.path, hooks);
+    replaceFile(temp.path, target, hooks);
+    temp.keep = true;
+}
+
 }  // namespace
 
 QString backupFileName(const QDate& day)
@@ -233,10 +243,7 @@ QString backupServerAs(Database& server, const QString& backupFolder, const QStr
         if (!r.ok) fail(ErrNo::DatabaseError, QStringLiteral("Backup failed: ") + r.message);
         file.close();
     }
-    syncFile(temp.path);
-    checkWritten(temp.path, hooks);
-    replaceFile(temp.path, target, hooks);
-    temp.keep = true;
+    putInPlace(temp, target, hooks);
     if (hooks.progress) hooks.progress(1000);
     return target;
 }
@@ -295,10 +302,7 @@ QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fi
         if (cancelled) return QString();
         if (rc != SQLITE_DONE) failSqlite(dst.db, rc, QStringLiteral("Backup failed"));
     }
-    syncFile(temp.path);
-    checkWritten(temp.path, hooks);
-    replaceFile(temp.path, target, hooks);
-    temp.keep = true;
+    putInPlace(temp, target, hooks);
     if (hooks.progress) hooks.progress(1000);
     return target;
 }
@@ -344,10 +348,7 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
     in.close();
     // The restored file keeps the permissions of the one it replaces.
     if (QFileInfo::exists(databasePath)) QFile::setPermissions(temp.path, QFile::permissions(databasePath));
-    syncFile(temp.path);
-    checkWritten(temp.path, hooks);
-    replaceFile(temp.path, databasePath, hooks);
-    temp.keep = true;
+    putInPlace(temp, databasePath, hooks);
     // A journal left beside the old file by a crashed run belongs to that file, not to
     // the restored one: it must not be played into it.
     for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(databasePath + QLatin1String(suffix));

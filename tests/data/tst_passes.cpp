@@ -35,6 +35,16 @@ NewReading reading(const QDateTime& when, const QStringList& channels, const QSt
     return r;
 }
 
+// n readings an hour apart from 2024-01-01 01:00, gauge 1 varying, the others zero.
+QList<NewReading> hourlyReadings(int n)
+{
+    QList<NewReading> list;
+    for (int d = 1; d <= n; ++d)
+        list << reading(QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(qint64(d) * 3600),
+                        {QString::number(100 + d % 50) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
+    return list;
+}
+
 QString logText()
 {
     QFile f(Paths::logFilePath());
@@ -624,10 +634,7 @@ private slots:
     void cancelledPassWritesNothing()
     {
         addSensor(S75);
-        QList<NewReading> list;
-        for (int d = 1; d <= 3000; ++d)
-            list << reading(QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(qint64(d) * 3600),
-                            {QString::number(100 + d % 50) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
+        const QList<NewReading> list = hourlyReadings(3000);
         TestData::addReadings(s->db, S75, list);
         markAll(S75, 77);
         SensorInputs in = inputs(S75);
@@ -699,10 +706,7 @@ private slots:
     void readingCorrectedDuringAPassIsComputedFromTheCorrection()
     {
         addSensor(S75);
-        QList<NewReading> list;
-        for (int d = 1; d <= 3000; ++d)
-            list << reading(QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(qint64(d) * 3600),
-                            {QString::number(100 + d % 50) + ".00", "0.00", "0.00", "0.00", "0.00", "0.00"});
+        const QList<NewReading> list = hourlyReadings(3000);
         TestData::addReadings(s->db, S75, list);
         const QString last = TestData::readingKey(S75, list.last().when);
         auto ben = TestData::openDatabase(QStringLiteral("ben"));
