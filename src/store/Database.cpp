@@ -337,30 +337,6 @@ Database::WriteAccess Database::probeWriteAccess()
     }
 }
 
-void Database::finalizeStatements()
-{
-    for (sqlite3_stmt* st : std::as_const(m_statements)) sqlite3_finalize(st);
-    m_statements.clear();
-}
-
-sqlite3_stmt* Database::cachedStatement(const QString& sql)
-{
-    auto it = m_statements.constFind(sql);
-    if (it != m_statements.constEnd()) return *it;
-    sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
-    if (!h) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
-    sqlite3_stmt* st = nullptr;
-    const QByteArray text = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
-    if (rc != SQLITE_OK || !st) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(h));
-        if (st) sqlite3_finalize(st);
-        throw TwError(rc, message, storageKindOf(rc));
-    }
-    m_statements.insert(sql, st);
-    return st;
-}
-
 void Database::noteWrite(const char* table)
 {
     // Rows come in long runs of the same table: one string compare each.
@@ -469,43 +445,6 @@ Database::Stamp Database::othersStamp()
     return s;
 }
 
-qint64 execStatement(sqlite3_stmt* st, const QVariant* values, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        const QVariant& v = values[i];
-        const int p = i + 1;
-        if (v.isNull() || !v.isValid()) { sqlite3_bind_null(st, p); continue; }
-        switch (v.typeId()) {
-        case QMetaType::Double: case QMetaType::Float: sqlite3_bind_double(st, p, v.toDouble()); break;
-        case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(st, p, v.toLongLong());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray b = v.toByteArray();
-            sqlite3_bind_blob(st, p, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QString t = v.toString();
-            sqlite3_bind_text16(st, p, t.utf16(), int(t.size()) * 2, SQLITE_TRANSIENT);
-            break;
-        }
-        }
-    }
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        throw TwError(rc, message, storageKindOf(rc));
-    }
-    const qint64 changed = sqlite3_changes64(sqlite3_db_handle(st));
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    return changed;
-}
-
 void Database::startStructureCheck(StructureCheck::Done done)
 {
     if (!isOpen() || isServer()) return;   // the server looks after its own storage
@@ -520,7 +459,6 @@ void Database::close()
 {
     m_check.reset();
     m_knownDamage.clear();
-    finalizeStatements();
     for (Statement* st : m_liveStatements) st->release();
     m_liveStatements.clear();
     ++m_generation;

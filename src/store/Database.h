@@ -94,11 +94,6 @@ public:
     // True when the file at path starts with the SQLite header (cheap, no connection).
     static bool looksLikeSqlite(const QString& path);
 
-    // A statement of this connection prepared through the engine's own interface (no
-    // translation), kept for reuse and finalized when the connection closes. Used where
-    // one statement runs once per row of a large set. Throws TwError when it does not
-    // prepare or the connection is closed.
-    sqlite3_stmt* cachedStatement(const QString& sql);
     // Changes each time the connection is closed, so holders of cached statements know
     // to ask again.
     quint64 generation() const { return m_generation; }
@@ -190,7 +185,6 @@ private:
     QVariant serverScalar(const QString& sql, const QVariantList& binds = {});
     QSqlDatabase serverInner() const;
     Stamp serverStamp(const QString& query);
-    void finalizeStatements();
 
     QString m_name;
     QString m_path;
@@ -205,7 +199,6 @@ private:
     QStringList m_knownDamage;
     int m_transactionDepth = 0;
     quint64 m_rollbacks = 0;
-    QHash<QString, sqlite3_stmt*> m_statements;
     quint64 m_generation = 0;
     // Rows written per table through this connection (by the engine's name of the table).
     std::unordered_map<std::string, quint64> m_tableWrites;
@@ -215,10 +208,6 @@ private:
     std::unordered_map<std::string, std::unique_ptr<std::function<bool(QByteArrayView)>>> m_textTests;
 };
 
-// Runs a cached statement once with the given values bound (null, integer, double, text
-// or bytes) and resets it. Throws TwError with the engine's code and message on failure.
-// Returns the number of rows the statement changed.
-qint64 execStatement(sqlite3_stmt* st, const QVariant* values, int count);
 
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
 // Transactions nest: an inner one is a savepoint of the outer, so a routine that is one
