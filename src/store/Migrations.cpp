@@ -71,6 +71,15 @@ void createAlarmTables(Database& db)
         "Positions TEXT, LastKey TEXT, LastFullDate TEXT, LastValues TEXT, Signature TEXT, EvaluatedAt TEXT)"));
 }
 
+// Values rejected without being deleted: per sensor, reading key and gauge (0 the whole
+// reading, 1..10 the channels, 11 the temperature), with the reason, who and when.
+void createRejectionsTable(Database& db)
+{
+    db.execute(QStringLiteral("CREATE TABLE Rejections (SensorID TEXT NOT NULL, DateTimeKey TEXT NOT NULL, "
+                              "Gauge INTEGER NOT NULL, Reason TEXT NOT NULL, RejectedBy TEXT, RejectedAt TEXT, "
+                              "PRIMARY KEY (SensorID, DateTimeKey, Gauge))"));
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
@@ -81,6 +90,7 @@ const std::vector<Migration>& all()
         {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
         {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
+        {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when", &createRejectionsTable},
     };
     return steps;
 }
