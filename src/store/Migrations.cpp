@@ -72,12 +72,19 @@ void createAlarmTables(Database& db)
 }
 
 // Values rejected without being deleted: per sensor, reading key and gauge (0 the whole
-// reading, 1..10 the channels, 11 the temperature), with the reason, who and when.
+// reading, 1..10 the channels, 11 the temperature), with the reason, who and when. The
+// passes count them, and missing gauges, as no value from this step on.
 void createRejectionsTable(Database& db)
 {
     db.execute(QStringLiteral("CREATE TABLE Rejections (SensorID TEXT NOT NULL, DateTimeKey TEXT NOT NULL, "
                               "Gauge INTEGER NOT NULL, Reason TEXT NOT NULL, RejectedBy TEXT, RejectedAt TEXT, "
                               "PRIMARY KEY (SensorID, DateTimeKey, Gauge))"));
+    // What the passes stored so far was computed with 0 for a missing gauge: the first pass
+    // of every sensor after this step is a full one.
+    if (db.tableExists(QStringLiteral("PassInputs"))) {
+        db.execute(QStringLiteral("DELETE FROM PassInputs"));
+        db.execute(QStringLiteral("DELETE FROM PassPending"));
+    }
 }
 
 }  // namespace
