@@ -22,6 +22,8 @@ namespace {
 using AlarmStore::Severity;
 
 constexpr int Channels = Calc::ChannelCount;
+// How far back (in readings before a rate window) a position's rate reference is looked for.
+constexpr int ReferenceSearchRows = 1000;
 
 struct Row {
     QString key;
@@ -286,13 +288,15 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
         if (lv->anyRate() && first) {
             const QString from = AlarmStore::stamp(first->when.addSecs(-window));
             // Before the window of the first reading evaluated: the latest reading with a
-            // value at each position (read back until every position has one).
+            // value at each position (read back until every position has one, or as far as
+            // ReferenceSearchRows readings: a gauge dead for longer gives no rate there).
             std::vector<Row> before;
             std::array<bool, 7> found{};
+            int searched = 0;
             rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate <= ? AND ") + rd.hasValue(), QStringLiteral("FullDate DESC"),
                     {from}, [&](const Row& r) {
                         const std::optional<Calc::Columns> l = loadsOf(r, loadOffsets, *setup);
-                        if (!l) return false;   // no loads at all: none before it has any either
+                        if (!l || ++searched > ReferenceSearchRows) return false;   // no loads: none before has any
                         bool useful = false, all = true;
                         for (int k = 1; k <= l->count; ++k) {
                             if (!found[size_t(k)] && !std::isnan((*l)[k])) found[size_t(k)] = useful = true;
