@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QtTest>
 #include <cmath>
+#include <tuple>
 
 using namespace Calc;
 using TestData::NewReading;
@@ -371,24 +372,6 @@ private slots:
         QCOMPARE(num(s35, day(2), "Stretch1"), 30.0);
     }
 
-    void inputsOfTheCurrentSensor()
-    {
-        addSensor(QStringLiteral("250455001"));
-        addSensor(QStringLiteral("250435002"));
-        TestData::addReadings(s->db, "250435002", {reading(day(1), {"1.00", "2.00"})});
-        s->rsSensors = std::make_unique<Recordset>(s->db);
-        s->rsSensors->open("SELECT * FROM Sensors ORDER BY InstrumentID");
-        QVERIFY(s->rsSensors->find("InstrumentID = '250435002'"));
-        const SensorInputs in = currentSensorInputs(*s, false, "80", "0.4");
-        QCOMPARE(in.id, QString("250435002"));
-        QCOMPARE(in.sensorType, QString("35"));
-        QVERIFY(!in.stacked);
-        QCOMPARE(in.kFactorText, QString("80"));
-        QCOMPARE(in.gaugeLengthText, QString("0.4"));
-        QCOMPARE(OpenGraphData(*s, GraphSelection::Temporal), GraphOpenStatus::Opened);
-        QCOMPARE(s->rsGraph->text("Channel2"), QString("2.00"));
-    }
-
     void baselineWithoutAChannelLeavesNothingStale()
     {
         addSensor(S75);
@@ -452,31 +435,20 @@ private slots:
         runAll();
         QCOMPARE(s->offsets[1], 100.0);   // day 2 is the baseline
 
-        // The reading rejected as a whole: nothing but the unused channels' 0.
-        for (const char* col : {"zero1", "zero6", "NumTemp", "Load1", "Load3", "Disp1", "Stretch1"})
-            QVERIFY2(cell(S75, day(1), col).isNull(), col);
-        QCOMPARE(num(S75, day(1), "zero7"), 0.0);
-        // An empty gauge 2 and temperature: Load2 pairs gauges 2 and 5, Disp1 and Disp2 sum it.
-        QVERIFY(cell(S75, day(3), "zero2").isNull());
-        QVERIFY(cell(S75, day(3), "NumTemp").isNull());
-        QCOMPARE(num(S75, day(3), "Load1"), 0.25);
-        QVERIFY(cell(S75, day(3), "Load2").isNull());
-        QCOMPARE(num(S75, day(3), "Load3"), 0.45);
-        QCOMPARE(num(S75, day(3), "Disp3"), 45.0);
-        QVERIFY(cell(S75, day(3), "Disp2").isNull());
-        QVERIFY(cell(S75, day(3), "Disp1").isNull());
-        QCOMPARE(num(S75, day(3), "Stretch1"), -15.0);
-        QVERIFY(cell(S75, day(3), "Stretch2").isNull());
-        // Rejected gauge 4 and temperature: the stored texts stay, the values are gone.
+        // Day 1, rejected as a whole: nothing but the unused channels' 0. Day 3, empty gauge 2
+        // and temperature: Load2 pairs gauges 2 and 5, Disp1 and Disp2 sum it. Day 4, gauge 4
+        // and the temperature rejected: their stored texts stay, their values are gone.
+        const std::pair<int, const char*> none[] = {
+            {1, "zero1"}, {1, "zero6"}, {1, "NumTemp"}, {1, "Load1"}, {1, "Load3"}, {1, "Disp1"}, {1, "Stretch1"},
+            {3, "zero2"}, {3, "NumTemp"}, {3, "Load2"}, {3, "Disp2"}, {3, "Disp1"}, {3, "Stretch2"},
+            {4, "zero4"}, {4, "NumTemp"}, {4, "Load1"}, {4, "Disp1"}, {4, "Stretch1"}};
+        for (const auto& [d, col] : none)
+            QVERIFY2(cell(S75, day(d), col).isNull(), qPrintable(QString("day %1 %2").arg(d).arg(col)));
+        const std::tuple<int, const char*, double> values[] = {
+            {1, "zero7", 0.0}, {3, "Load1", 0.25}, {3, "Load3", 0.45}, {3, "Disp3", 45.0}, {3, "Stretch1", -15.0},
+            {4, "Load2", 0.2}, {4, "Disp2", 40.0}, {4, "Stretch2", 0.0}};
+        for (const auto& [d, col, v] : values) QCOMPARE(num(S75, day(d), col), v);
         QCOMPARE(cell(S75, day(4), "Channel4").toString(), QString("120.00"));
-        QVERIFY(cell(S75, day(4), "zero4").isNull());
-        QVERIFY(cell(S75, day(4), "NumTemp").isNull());
-        QVERIFY(cell(S75, day(4), "Load1").isNull());
-        QCOMPARE(num(S75, day(4), "Load2"), 0.2);
-        QCOMPARE(num(S75, day(4), "Disp2"), 40.0);
-        QVERIFY(cell(S75, day(4), "Disp1").isNull());
-        QVERIFY(cell(S75, day(4), "Stretch1").isNull());
-        QCOMPARE(num(S75, day(4), "Stretch2"), 0.0);
         QCOMPARE(computedColumns(S75), computedColumns(viaRecordset));
 
         // Restored, the first reading is the baseline again, and a value once more.
