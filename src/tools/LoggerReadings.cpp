@@ -84,12 +84,15 @@ QString lineProblem(const LoggerTable& table, qsizetype row, const Mapping& m)
     return QString();
 }
 
-QString quoted(const LoggerTable& table, QByteArrayView v)
+// A field's text as shown in a reason: at most 40 characters.
+QString shown(const LoggerTable& table, QByteArrayView v)
 {
     QString s = table.decode(v.first(std::min<qsizetype>(v.size(), 40)));
     if (v.size() > 40) s += QStringLiteral("...");
-    return u'"' + s + u'"';
+    return s;
 }
+
+QString quoted(const LoggerTable& table, QByteArrayView v) { return u'"' + shown(table, v) + u'"'; }
 
 // Whether the table has a unique index on DateTimeKey alone.
 bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUniqueIndexOn(table, QStringLiteral("DateTimeKey")); }
@@ -262,7 +265,7 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
         if (isMissingCode(v, m.missingCodes)) return true;
         const int kind = strictFixed(v, decimals, buf, 32, &len);
         if (kind == TooLarge) {
-            problem = ImportChecks::tooLarge(what, table.decode(v.first(std::min<qsizetype>(v.size(), 40))), low, high);
+            problem = ImportChecks::tooLarge(what, shown(table, v), low, high);
             return false;
         }
         if (kind < 0) {
