@@ -33,8 +33,16 @@ constexpr int GroupMs = 250;           // longest a write transaction of the fol
 bool readFile(const QString& path, QByteArray& data, QString& why)
 {
     const QFileInfo fi(path);
-    if (!fi.exists() || !fi.isFile()) {
+    if (fi.isSymLink() && !fi.exists()) {
+        why = QStringLiteral("the file cannot be read (it is a link to ") + fi.symLinkTarget() + QStringLiteral(", which is not there)");
+        return false;
+    }
+    if (!fi.exists()) {
         why = QStringLiteral("no such file");
+        return false;
+    }
+    if (!fi.isFile()) {
+        why = QStringLiteral("the file cannot be read (it is not a regular file)");
         return false;
     }
     if (fi.size() > LoggerFormats::MaxFileBytes) {
@@ -168,7 +176,9 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
         return reports;
     }
     static const QRegularExpression sensorName(QStringLiteral("^([0-9]{9})\\.txt$"));
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Readable, QDir::Name);
+    // Every file is listed, also one this account may not read or a link to nothing: such a
+    // file is reported as failed with its reason, never passed over without a word.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::System, QDir::Name);
 
     // Files go in a few at a time: one write transaction holds the files of up to a quarter
     // of a second (each file a savepoint of its own, so a failing file stores nothing and
@@ -242,6 +252,11 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
     }
     closeGroup();
     return reports;
+}
+
+QString nothingNewLine(const QString& folder)
+{
+    return folder + QStringLiteral(": nothing new to import");
 }
 
 int exitCode(const std::vector<FileReport>& reports)
@@ -368,6 +383,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
         for (const QString& f : files) reports.push_back(importFile(db, sensor, f, options));
     }
     for (const FileReport& r : reports) out << r.summary() << "\n";
+    if (!folder.isEmpty() && reports.empty()) out << nothingNewLine(folder) << "\n";
     out.flush();
     return exitCode(reports);
 }

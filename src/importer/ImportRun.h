@@ -43,8 +43,12 @@ FileReport importFile(Database& db, const QString& sensorId, const QString& path
 // named columns goes to every sensor with a map for its layout; a comma-separated file
 // named "<sensor number>.txt" to that sensor. Each file is recorded by name, size and
 // content hash in the same transaction as its readings, so it goes in once, also when two
-// runs meet. Files already imported are not reported. Never throws.
+// runs meet. Files already imported are not reported; a file that cannot be read is
+// reported as failed with its reason. Never throws.
 std::vector<FileReport> importFolder(Database& db, const QString& folder, const Options& options);
+
+// The one line a folder run prints when it finds no file it has not imported before.
+QString nothingNewLine(const QString& folder);
 
 // 0 when every file went in, 1 when some lines were refused, 2 when a file failed.
 int exitCode(const std::vector<FileReport>& reports);

@@ -48,6 +48,12 @@ void createLoggerMapTables(Database& db)
                               "PRIMARY KEY (ContentHash, FileSize, FileName))"));
 }
 
+// The codes a logger writes for "no reading", kept with each column map.
+void addMapMissingCodes(Database& db)
+{
+    db.execute(QStringLiteral("ALTER TABLE LoggerMaps ADD COLUMN MissingCodes TEXT"));
+}
+
 // Alarm levels per sensor, the events raised when a reading passes one (kept whatever
 // happens to the readings: an event holds its reading's key, date and value), and each
 // sensor's last evaluated state (its status, the level each gauge position stands at,
@@ -98,6 +104,7 @@ const std::vector<Migration>& all()
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
         {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
         {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when", &createRejectionsTable},
+        {"2026-12-map-missing-codes", "codes for \"no reading\" kept with the column maps of logger files", &addMapMissingCodes},
     };
     return steps;
 }

@@ -100,6 +100,15 @@ ColumnMap guess(const QStringList& names, const QList<QStringList>& firstRows, i
     return m;
 }
 
+QStringList parseMissingCodes(const QString& typed)
+{
+    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+    QStringList codes;
+    for (const QString& c : typed.split(separators, Qt::SkipEmptyParts))
+        if (!codes.contains(c, Qt::CaseInsensitive)) codes << c;
+    return codes;
+}
+
 QString mapping(const ColumnMap& map, const QStringList& names, LoggerReadings::Mapping& out)
 {
     auto find = [&](const QString& n) {
@@ -108,7 +117,7 @@ QString mapping(const ColumnMap& map, const QStringList& names, LoggerReadings::
         return -1;
     };
     out = LoggerReadings::Mapping{};
-    out.numbers = LoggerReadings::NumberRule::Strict;
+    for (const QString& c : map.missingCodes) out.missingCodes.push_back(c.trimmed().toUtf8());
     out.expectedFields = int(names.size());
     out.layout = map.layout;
     out.offsetSeconds = qint64(std::llround(map.clockOffsetHours * 3600.0));
@@ -132,7 +141,7 @@ std::optional<ColumnMap> load(Database& db, const QString& sensorId, const QStri
 {
     QSqlQuery q(db.handle());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT DateColumn, DateLayout, TempColumn, GaugeColumns, ClockOffsetHours "
+    q.prepare(QStringLiteral("SELECT DateColumn, DateLayout, TempColumn, GaugeColumns, ClockOffsetHours, MissingCodes "
                              "FROM LoggerMaps WHERE SensorID = ? AND Signature = ?"));
     q.addBindValue(sensorId);
     q.addBindValue(sig);
@@ -144,6 +153,7 @@ std::optional<ColumnMap> load(Database& db, const QString& sensorId, const QStri
     m.tempColumn = q.value(2).toString();
     for (const QJsonValue& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array()) m.gaugeColumns << v.toString();
     m.clockOffsetHours = q.value(4).toDouble();
+    for (const QJsonValue& v : QJsonDocument::fromJson(q.value(5).toString().toUtf8()).array()) m.missingCodes << v.toString();
     return m;
 }
 
@@ -151,11 +161,15 @@ void save(Database& db, const QString& sensorId, const QString& format, const QS
 {
     QJsonArray gauges;
     for (const QString& g : m.gaugeColumns) gauges.append(g);
+    QJsonArray codes;
+    for (const QString& c : m.missingCodes) codes.append(c);
     db.execute(QStringLiteral("INSERT OR REPLACE INTO LoggerMaps (SensorID, Signature, Format, DateColumn, DateLayout, "
-                              "TempColumn, GaugeColumns, ClockOffsetHours, SavedAt) VALUES (?,?,?,?,?,?,?,?,?)"),
+                              "TempColumn, GaugeColumns, ClockOffsetHours, SavedAt, MissingCodes) "
+                              "VALUES (?,?,?,?,?,?,?,?,?,?)"),
                {sensorId, sig, format, m.dateColumn, int(m.layout), m.tempColumn,
                 QString::fromUtf8(QJsonDocument(gauges).toJson(QJsonDocument::Compact)), m.clockOffsetHours,
-                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                QString::fromUtf8(QJsonDocument(codes).toJson(QJsonDocument::Compact))});
 }
 
 QStringList sensorsWithMap(Database& db, const QString& sig)

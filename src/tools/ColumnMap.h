@@ -19,6 +19,7 @@ struct ColumnMap {
     QString tempColumn;           // empty: no temperature
     QStringList gaugeColumns;     // Channel1, Channel2, ...; an empty name feeds nothing
     double clockOffsetHours = 0;  // site time = logger time + offset
+    QStringList missingCodes;     // what the logger writes for "no reading" besides NAN, INF and an empty field
 
     bool operator==(const ColumnMap&) const = default;
 };
@@ -34,6 +35,9 @@ QString signature(const QString& format, const QStringList& names);
 // the gauges in their own order, at most `gauges` of them. firstDates are the first data
 // rows' texts of each column (for the layout and the date column).
 ColumnMap guess(const QStringList& names, const QList<QStringList>& firstRows, int gauges, bool tempChannel);
+
+// The codes for "no reading" as typed ("-99999, OVR"): split at commas and blanks.
+QStringList parseMissingCodes(const QString& typed);
 
 // The mapping of a map over a file's columns. Returns why it cannot be used (a column it
 // names is missing) or an empty text.

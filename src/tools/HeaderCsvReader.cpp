@@ -31,6 +31,12 @@ Result read(QByteArray data, const LoggerTable::Progress& progress)
     Result r;
     r.table = LoggerTable::fromBytes(std::move(data), progress, &r.cancelled);
     if (r.cancelled) return r;
+    if (!r.table.textProblem().isEmpty()) {
+        r.error = r.table.textProblem();
+        r.errorLine = r.table.textProblemLine();
+        r.table = LoggerTable();
+        return r;
+    }
     if (r.table.rowCount() == 0) {
         r.errorLine = 1;
         r.error = QStringLiteral("the file is empty: its first line should name the columns");

@@ -2,6 +2,7 @@
 #include "calc/Numbers.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace ImportChecks {
 
@@ -21,6 +22,13 @@ QString outside(const QString& what, double value, double low, double high)
 }
 
 }  // namespace
+
+QString tooLarge(const QString& what, const QString& text, double low, double high)
+{
+    if (std::isnan(low) || std::isnan(high)) return what + QStringLiteral(" is ") + text + QStringLiteral(", too large for a reading");
+    return what + QStringLiteral(" is ") + text + QStringLiteral(", outside the limits ") + Numbers::plain(low) +
+           QStringLiteral(" to ") + Numbers::plain(high);
+}
 
 QString problem(const LoggerReadings::Target& t, const LoggerReadings::Built& b)
 {

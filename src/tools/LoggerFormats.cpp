@@ -39,6 +39,14 @@ QList<QStringList> Opened::firstRows(int n) const
 Opened open(QByteArray data, const LoggerTable::Progress& progress)
 {
     Opened o;
+    // UTF-16 is turned into UTF-8 first, so that the format is told from its text.
+    QString utf16Problem;
+    LoggerTable::convertUtf16(data, &utf16Problem);
+    if (!utf16Problem.isEmpty()) {
+        o.error = utf16Problem;
+        o.errorLine = 1;
+        return o;
+    }
     o.format = detect(QByteArrayView(data).first(std::min<qsizetype>(data.size(), 64 * 1024)));
     switch (o.format) {
     case Format::Toa5: {
@@ -67,6 +75,11 @@ Opened open(QByteArray data, const LoggerTable::Progress& progress)
     default:
         o.table = LoggerTable::fromBytes(std::move(data), progress, &o.cancelled);
         o.description = QStringLiteral("comma-separated logger file");
+        if (!o.cancelled && !o.table.textProblem().isEmpty()) {
+            o.error = o.table.textProblem();
+            o.errorLine = o.table.textProblemLine();
+            o.table = LoggerTable();
+        }
         break;
     }
     return o;
@@ -75,7 +88,7 @@ Opened open(QByteArray data, const LoggerTable::Progress& progress)
 QString mappingFor(const Opened& file, const ColumnMap& map, LoggerReadings::Mapping& out)
 {
     const QString problem = ColumnMaps::mapping(map, file.names, out);
-    out.requireLineEnd = file.format == Format::Toa5;
+    out.requireLineEnd = true;
     return problem;
 }
 
@@ -90,7 +103,7 @@ LoggerReadings::Mapping commaSeparatedMapping(int layout, const LoggerReadings::
     LoggerReadings::Mapping m;
     m.dateField = 0;
     m.layout = LoggerClock::Layout(std::clamp(layout, 0, 2));
-    m.numbers = LoggerReadings::NumberRule::Leading;
+    m.requireLineEnd = true;
     m.markerDate = QByteArrayLiteral("2000/01/01 00:00:80");
     const int base = t.tempChannel ? 4 : 3;
     m.tempField = t.tempChannel ? 4 : -1;

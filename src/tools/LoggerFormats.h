@@ -43,7 +43,7 @@ struct Opened {
 
 Opened open(QByteArray data, const LoggerTable::Progress& progress = {});
 
-// The mapping of a column map over the file (see ColumnMaps::mapping); a TOA5 file's last
+// The mapping of a column map over the file (see ColumnMaps::mapping); the file's last
 // line must also end, since a logger ends every record it writes and a line without its
 // end may have lost digits of its last number. Returns why the map cannot be used.
 QString mappingFor(const Opened& file, const ColumnMap& map, LoggerReadings::Mapping& out);
@@ -53,8 +53,9 @@ QString refusalText(const Opened& o);
 
 // The mapping of the comma-separated layout: the date in field 1 read by layout (one of
 // the window's three), then the temperature in field 5 when the sensor's type has one,
-// and the gauges after it; leading numbers, an empty gauge stored as 0.00; the marker date
-// never pre-selected.
+// and the gauges after it; numbers read strictly as in every format (an empty field, NAN
+// or INF is no value), a last line without its end refused; the marker date never
+// pre-selected.
 LoggerReadings::Mapping commaSeparatedMapping(int layout, const LoggerReadings::Target& t);
 
 }  // namespace LoggerFormats

@@ -46,11 +46,33 @@ bool noValueWord(QByteArrayView t)
     return false;
 }
 
+// Whether the field is one of the map's codes for "no reading": the same letters in any
+// case, or the same number.
+bool isMissingCode(QByteArrayView v, const std::vector<QByteArray>& codes)
+{
+    if (codes.empty() || v.isEmpty()) return false;
+    auto number = [](QByteArrayView t, double& out) {
+        const QByteArray copy = t.toByteArray();
+        char* end = nullptr;
+        out = std::strtod(copy.constData(), &end);
+        return !copy.isEmpty() && end == copy.constData() + copy.size();
+    };
+    double value = 0;
+    const bool isNumber = number(v, value);
+    for (const QByteArray& c : codes) {
+        if (c.size() == v.size() && QByteArrayView(c).compare(v, Qt::CaseInsensitive) == 0) return true;
+        double code = 0;
+        if (isNumber && number(c, code) && code == value) return true;
+    }
+    return false;
+}
+
 // Whether the moment can be read at all (the checks that do not depend on the values).
 QString lineProblem(const LoggerTable& table, qsizetype row, const Mapping& m)
 {
     if (table.tooLong(row)) return QStringLiteral("the line is too long");
     if (table.broken(row)) return QStringLiteral("a quote is not closed");
+    if (table.hasNul(row)) return QStringLiteral("the line holds a NUL byte (a damaged line)");
     const int n = table.fieldCount(row);
     const bool cutShort = !table.lineEnded(row) && row == table.rowCount() - 1;
     if (m.expectedFields > 0 && n != m.expectedFields) {
@@ -62,12 +84,15 @@ QString lineProblem(const LoggerTable& table, qsizetype row, const Mapping& m)
     return QString();
 }
 
-QString quoted(const LoggerTable& table, QByteArrayView v)
+// A field's text as shown in a reason: at most 40 characters.
+QString shown(const LoggerTable& table, QByteArrayView v)
 {
     QString s = table.decode(v.first(std::min<qsizetype>(v.size(), 40)));
     if (v.size() > 40) s += QStringLiteral("...");
-    return u'"' + s + u'"';
+    return s;
 }
+
+QString quoted(const LoggerTable& table, QByteArrayView v) { return u'"' + shown(table, v) + u'"'; }
 
 // Whether the table has a unique index on DateTimeKey alone.
 bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUniqueIndexOn(table, QStringLiteral("DateTimeKey")); }
@@ -133,6 +158,7 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
 int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* length)
 {
     *length = 0;
+    t = t.trimmed();
     if (t.isEmpty() || noValueWord(t)) return 0;
     qsizetype i = 0;
     const qsizetype n = t.size();
@@ -143,24 +169,27 @@ int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* le
         ++i;
         while (i < n && isDigit(t[i])) { ++i; ++digits; }
     }
-    if (digits == 0) return -1;
+    if (digits == 0) return NotANumber;
     if (i == n) {
+        // Plain digits: only a whole part longer than any reading's fails.
         *length = leadingFixed(t, decimals, out, capacity);
-        return *length < 0 ? -1 : 1;
+        return *length < 0 ? TooLarge : 1;
     }
-    if (t[i] != 'e' && t[i] != 'E') return -1;
+    if (t[i] != 'e' && t[i] != 'E') return NotANumber;
     ++i;
     if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
     const qsizetype expFrom = i;
     while (i < n && isDigit(t[i])) ++i;
-    if (i == expFrom || i != n || i - expFrom > 4) return -1;
+    if (i == expFrom || i != n) return NotANumber;
     const QByteArray copy = t.toByteArray();
     const double v = std::strtod(copy.constData(), nullptr);
-    if (!std::isfinite(v) || std::fabs(v) > 1e30) return -1;
+    // Past this no stored text of a reading is meant (and "%f" below stays short).
+    constexpr double MaxMagnitude = 1e15;
+    if (!(std::fabs(v) <= MaxMagnitude)) return TooLarge;
     char plain[64];
     std::snprintf(plain, sizeof plain, "%.*f", decimals + 6, v);
     *length = leadingFixed(QByteArrayView(plain, qsizetype(std::strlen(plain))), decimals, out, capacity);
-    return *length < 0 ? -1 : 1;
+    return *length < 0 ? TooLarge : 1;
 }
 
 std::vector<qint64> moments(const LoggerTable& table, const Mapping& m)
@@ -179,16 +208,37 @@ std::vector<qint64> moments(const LoggerTable& table, const Mapping& m)
 std::vector<bool> preselect(const std::vector<qint64>& moments, int interval)
 {
     std::vector<bool> selected(moments.size(), false);
+    // The rows in time order: the file's own order when it is one (the common case, no
+    // sort), else sorted, rows of the same moment in file order.
+    std::vector<quint32> order;
+    qint64 last = NoMoment;
+    bool inOrder = true;
+    for (size_t r = 0; r < moments.size() && inOrder; ++r) {
+        if (moments[r] == NoMoment) continue;
+        inOrder = moments[r] >= last;
+        last = moments[r];
+    }
+    if (!inOrder) {
+        order.reserve(moments.size());
+        for (size_t r = 0; r < moments.size(); ++r)
+            if (moments[r] != NoMoment) order.push_back(quint32(r));
+        std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) { return moments[a] < moments[b]; });
+    }
     bool haveReference = false;
     qint64 reference = 0;
     auto hour = [](qint64 s) { return s >= 0 ? s / 3600 : -((-s + 3599) / 3600); };
-    for (size_t r = 0; r < moments.size(); ++r) {
-        if (moments[r] == NoMoment) continue;
-        if (haveReference && hour(moments[r]) - hour(reference) < interval) continue;
+    auto consider = [&](size_t r) {
+        const qint64 m = moments[r];
+        if (m == NoMoment) return;
+        if (haveReference && m != reference && hour(m) - hour(reference) < interval) return;
         selected[r] = true;
-        reference = moments[r];
+        reference = m;
         haveReference = true;
-    }
+    };
+    if (inOrder)
+        for (size_t r = 0; r < moments.size(); ++r) consider(r);
+    else
+        for (quint32 r : order) consider(r);
     return selected;
 }
 
@@ -206,18 +256,18 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     if (!LoggerClock::texts(*seconds + m.offsetSeconds, out.when))
         return QStringLiteral("the date %1 with the clock offset is out of range").arg(quoted(table, date));
 
-    auto number = [&](int field, int decimals, char* buf, int& len, bool emptyGivesZero, const QString& what,
+    auto number = [&](int field, int decimals, char* buf, int& len, const QString& what, double low, double high,
                       int& chars, bool& given) {
-        const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch) : QByteArrayView();
-        chars = int(v.trimmed().size());
-        given = chars > 0;
-        if (m.numbers == NumberRule::Leading) {
-            if (field < 0 || (!emptyGivesZero && v.trimmed().isEmpty())) { len = 0; return true; }
-            len = leadingFixed(v, decimals, buf, 32);
-            if (len < 0) { problem = what + QStringLiteral(" is too long"); return false; }
-            return true;
-        }
+        const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch).trimmed() : QByteArrayView();
+        chars = int(v.size());
+        len = 0;
+        given = false;
+        if (isMissingCode(v, m.missingCodes)) return true;
         const int kind = strictFixed(v, decimals, buf, 32, &len);
+        if (kind == TooLarge) {
+            problem = ImportChecks::tooLarge(what, shown(table, v), low, high);
+            return false;
+        }
         if (kind < 0) {
             problem = what + QStringLiteral(" is not a number: ") + quoted(table, v);
             return false;
@@ -228,12 +278,12 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     out.tempLen = -1;
     out.tempChars = 0;
     bool tempGiven = false;
-    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, false, QStringLiteral("the temperature"),
-                                 out.tempChars, tempGiven))
+    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, QStringLiteral("the temperature"), t.tempLow,
+                                 t.tempHigh, out.tempChars, tempGiven))
         return problem;
     for (int k = 0; k < t.gauges && k < 10; ++k) {
         const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
-        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], true, QStringLiteral("gauge %1").arg(k + 1),
+        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], QStringLiteral("gauge %1").arg(k + 1), t.low, t.high,
                     out.gaugeChars[k], out.gaugeGiven[k]))
             return problem;
     }

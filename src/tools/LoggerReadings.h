@@ -17,19 +17,15 @@ class Database;
 // one transaction through one prepared statement.
 namespace LoggerReadings {
 
-// How a field's text becomes a stored number.
-enum class NumberRule {
-    Leading,   // the comma-separated layout: the leading number ("12a" -> 12, "" -> 0.00 for a gauge)
-    Strict,    // the header formats: a number, or NAN / INF / -INF / empty for no value; other text refuses the line
-};
-
 struct Mapping {
     int dateField = 0;
     LoggerClock::Layout layout = LoggerClock::Layout::YearFirst;
     qint64 offsetSeconds = 0;       // added to the logger's time to give the site's time
     int tempField = -1;             // feeds ChannelT; -1: none
     std::vector<int> gaugeFields;   // feed Channel1, Channel2, ...; -1: none (stored empty)
-    NumberRule numbers = NumberRule::Leading;
+    // Codes the logger writes for "no reading" besides the empty field, NAN, INF and -INF
+    // ("-99999", "OVR"): a field equal to one (letters in any case, numbers by value) is no value.
+    std::vector<QByteArray> missingCodes;
     int expectedFields = 0;         // a row with another number of fields is refused (0: any)
     bool requireLineEnd = false;    // a last line with no line end is refused (cut short)
     QByteArray markerDate;          // a date text never pre-selected
@@ -51,8 +47,10 @@ constexpr qint64 NoMoment = std::numeric_limits<qint64>::min();
 // cannot be dated (broken, a wrong number of fields, an unreadable or marker date).
 std::vector<qint64> moments(const LoggerTable& table, const Mapping& m);
 
-// The first dated row, then each next dated row at least interval clock-hour boundaries
-// after the last one chosen.
+// The dated rows taken in time order, whatever their order in the file (a logger clock
+// set back, files joined): the first, then each next one at least interval clock-hour
+// boundaries after the last one chosen. A row at the very moment of the last one chosen
+// is chosen too, so that the append counts it as a duplicate instead of dropping it.
 std::vector<bool> preselect(const std::vector<qint64>& moments, int interval);
 
 // A reading built from a row: texts in fixed buffers, so building a million costs no
@@ -117,8 +115,11 @@ QString duplicatesMessage(qint64 count, const QStringList& firstKeys);
 // decimals, rounded half away from zero on its decimal digits (as WrenImport::leadingFixed).
 int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity);
 
-// A strict number: 1 and its text with a fixed number of decimals; 0 for no value (empty,
-// NAN, INF, -INF); -1 when the text is not a number.
+// A strict number, the whole text one number (blanks around it aside): 1 and its text with
+// a fixed number of decimals; 0 for no value (empty, NAN, INF, -INF in any case); NotANumber
+// when the text is not a number; TooLarge for a number no reading can hold (1e308).
+constexpr int NotANumber = -1;
+constexpr int TooLarge = -2;
 int strictFixed(QByteArrayView text, int decimals, char* out, int capacity, int* length);
 
 }  // namespace LoggerReadings

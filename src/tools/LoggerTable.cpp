@@ -1,7 +1,8 @@
 #include "tools/LoggerTable.h"
 
-#include <QUtf8StringView>
 #include <QStringDecoder>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -17,21 +18,52 @@ QByteArrayView trimmedBlanks(QByteArrayView v)
     return v;
 }
 
-bool validUtf8(const QByteArray& data, qsizetype from)
+// The offset of the first byte that is not part of valid UTF-8 (an overlong form, a
+// surrogate or a code point past U+10FFFF counts as invalid), or -1 when all are valid.
+qsizetype firstInvalidUtf8(const char* s, qsizetype from, qsizetype n)
 {
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    // Decoding in slices keeps the memory of the check small.
-    constexpr qsizetype Slice = 1 << 20;
-    qsizetype p = from;
-    while (p < data.size()) {
-        // A slice must not cut a character in two: end it on a character's first byte.
-        qsizetype end = std::min(p + Slice, data.size());
-        while (end < data.size() && (uchar(data[end]) & 0xC0) == 0x80) ++end;
-        const QString decoded = dec.decode(QByteArrayView(data).sliced(p, end - p));
-        if (dec.hasError()) return false;
-        p = end;
+    const auto* d = reinterpret_cast<const uchar*>(s);
+    qsizetype i = from;
+    while (i < n) {
+        // Runs of ASCII go eight bytes at a time.
+        if (i + 8 <= n) {
+            quint64 w;
+            std::memcpy(&w, d + i, 8);
+            if ((w & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const uchar c = d[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int len = 0;
+        uchar lo = 0x80, hi = 0xBF;   // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c == 0xE0) { len = 3; lo = 0xA0; }
+        else if (c == 0xED) { len = 3; hi = 0x9F; }
+        else if (c >= 0xE1 && c <= 0xEF) len = 3;
+        else if (c == 0xF0) { len = 4; lo = 0x90; }
+        else if (c >= 0xF1 && c <= 0xF3) len = 4;
+        else if (c == 0xF4) { len = 4; hi = 0x8F; }
+        else return i;
+        if (i + len > n || d[i + 1] < lo || d[i + 1] > hi) return i;
+        for (int k = 2; k < len; ++k)
+            if ((d[i + k] & 0xC0) != 0x80) return i;
+        i += len;
     }
-    return true;
+    return -1;
+}
+
+// The line (from 1, counted as the splitter counts them) that holds the byte at offset.
+int lineAt(const QByteArray& data, qsizetype from, qsizetype offset)
+{
+    int line = 1;
+    for (qsizetype i = from; i < offset; ++i)
+        if (data[i] == '\n' || (data[i] == '\r' && (i + 1 >= data.size() || data[i + 1] != '\n'))) ++line;
+    return line;
 }
 
 }  // namespace
@@ -40,9 +72,17 @@ LoggerTable LoggerTable::fromBytes(QByteArray data, const Progress& progress, bo
 {
     if (cancelled) *cancelled = false;
     LoggerTable t;
+    QString utf16Problem;
+    convertUtf16(data, &utf16Problem);
     qsizetype pos = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    t.m_utf8 = validUtf8(data, pos);
     t.m_data = std::move(data);
+    if (!utf16Problem.isEmpty()) {
+        t.m_textProblem = utf16Problem;
+        t.m_textProblemLine = 1;
+    } else {
+        t.checkText(pos);
+    }
+    const qsizetype textStart = pos;
     const char* d = t.m_data.constData();
     // Offsets are kept in 32 bits: callers refuse larger files; past that nothing is read.
     const qsizetype n = std::min<qsizetype>(t.m_data.size(), 0xFFFFFFFFLL);
@@ -114,12 +154,65 @@ LoggerTable LoggerTable::fromBytes(QByteArray data, const Progress& progress, bo
         t.m_flags.push_back(flags);
     }
     if (progress && !(cancelled && *cancelled)) progress(n, n);
+    if (t.m_textProblem.isEmpty()) t.markNulRows(textStart);
     t.m_rowStart.shrink_to_fit();
     t.m_firstField.shrink_to_fit();
     t.m_ends.shrink_to_fit();
     t.m_line.shrink_to_fit();
     t.m_flags.shrink_to_fit();
     return t;
+}
+
+bool LoggerTable::convertUtf16(QByteArray& data, QString* problem)
+{
+    const bool little = data.startsWith("\xFF\xFE"), big = data.startsWith("\xFE\xFF");
+    if (!little && !big) return false;
+    QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(data).sliced(2));
+    if (problem && (decoder.hasError() || data.size() % 2 != 0 || !text.isValidUtf16()))
+        *problem = QStringLiteral("the file is not valid UTF-16 text (%1 endian, as its byte-order mark says)")
+                       .arg(little ? QStringLiteral("little") : QStringLiteral("big"));
+    data = text.toUtf8();
+    return true;
+}
+
+void LoggerTable::checkText(qsizetype from)
+{
+    const char* d = m_data.constData();
+    const qsizetype n = m_data.size();
+    const qsizetype bad = firstInvalidUtf8(d, from, n);
+    m_utf8 = bad < 0;
+    if (bad >= 0) {
+        m_textProblemLine = lineAt(m_data, from, bad);
+        m_textProblem = QStringLiteral("the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
+                                       "(save it as UTF-8 or UTF-16)");
+        return;
+    }
+    // A NUL byte on the first line that holds anything is no damaged line but text in
+    // another encoding (UTF-16 without its mark holds one in every other byte).
+    const void* nul = from < n ? std::memchr(d + from, 0, size_t(n - from)) : nullptr;
+    if (!nul) return;
+    const qsizetype at = static_cast<const char*>(nul) - d;
+    qsizetype p = from;
+    while (p < at && (isBlank(d[p]) || isLineEnd(d[p]))) ++p;
+    if (std::any_of(d + p, d + at, isLineEnd)) return;
+    m_textProblemLine = lineAt(m_data, from, at);
+    m_textProblem = QStringLiteral("the file is not UTF-8 text: it holds NUL bytes (UTF-16 text needs its "
+                                   "byte-order mark)");
+}
+
+void LoggerTable::markNulRows(qsizetype from)
+{
+    const char* d = m_data.constData();
+    const qsizetype n = m_data.size();
+    for (qsizetype p = from; p < n;) {
+        const void* nul = std::memchr(d + p, 0, size_t(n - p));
+        if (!nul) break;
+        const qsizetype at = static_cast<const char*>(nul) - d;
+        const auto next = std::upper_bound(m_rowStart.begin(), m_rowStart.end(), quint32(at));
+        if (next != m_rowStart.begin()) m_flags[size_t(next - m_rowStart.begin() - 1)] |= Nul;
+        p = at + 1;
+    }
 }
 
 QByteArrayView LoggerTable::rawField(qsizetype row, int i) const

@@ -17,8 +17,12 @@
 //  - lines end in CR LF, LF or CR; the last line need not end; blank lines are skipped;
 //  - a quote never closed on its line marks the row as broken (the field runs to the
 //    line's end); a line longer than MaxLineBytes is broken too and keeps no fields.
-// The bytes are read as UTF-8 when the whole file is valid UTF-8, else as Latin-1; a
-// UTF-8 byte-order mark is skipped.
+// Text encodings: UTF-8, with or without its byte-order mark, and UTF-16 (little or big
+// endian) with its byte-order mark, which is turned into UTF-8 before splitting. Anything
+// else is told by textProblem(): bytes that are not valid UTF-8 (the text is then shown
+// as Latin-1, never stored), or NUL bytes on the first line (UTF-16 without its mark). A
+// NUL byte on a later line marks that line only (hasNul), so one damaged line is refused
+// on its own.
 class LoggerTable {
 public:
     // Progress of long work: done out of total; returning false asks the work to stop.
@@ -40,6 +44,7 @@ public:
     bool broken(qsizetype row) const { return m_flags[size_t(row)] & Broken; }
     bool tooLong(qsizetype row) const { return m_flags[size_t(row)] & TooLong; }
     bool lineEnded(qsizetype row) const { return m_flags[size_t(row)] & Ended; }   // has a line end
+    bool hasNul(qsizetype row) const { return m_flags[size_t(row)] & Nul; }        // holds a NUL byte
 
     // The field's text: unquoted, trimmed, decoded. Empty past the last field.
     QString field(qsizetype row, int i) const;
@@ -53,17 +58,28 @@ public:
     void dropLeadingRows(qsizetype n);
 
     bool utf8() const { return m_utf8; }
+    // Why the bytes are not text this reader takes (empty when they are), and the line
+    // the problem is first seen on.
+    QString textProblem() const { return m_textProblem; }
+    int textProblemLine() const { return m_textProblemLine; }
+    // Turns UTF-16 with a byte-order mark (either byte order) into UTF-8 in place; true
+    // when it did. Text that is not valid UTF-16 sets *problem. Other bytes are left alone.
+    static bool convertUtf16(QByteArray& data, QString* problem = nullptr);
     QString decode(QByteArrayView bytes) const;
 
     // Bytes held (for figures).
     qint64 bytesHeld() const;
 
 private:
-    enum Flag : quint8 { Broken = 1, TooLong = 2, Ended = 4 };
+    enum Flag : quint8 { Broken = 1, TooLong = 2, Ended = 4, Nul = 8 };
     QByteArrayView rawField(qsizetype row, int i) const;
+    void checkText(qsizetype from);
+    void markNulRows(qsizetype from);
 
     QByteArray m_data;
     bool m_utf8 = true;
+    QString m_textProblem;
+    int m_textProblemLine = 0;
     std::vector<quint32> m_rowStart;     // offset of the row's first byte in m_data
     std::vector<quint32> m_firstField;   // index of the row's first field end; one more entry at the end
     std::vector<quint16> m_ends;         // each field's end (its separator or the line's end), from the row's start

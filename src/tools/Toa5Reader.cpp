@@ -53,6 +53,11 @@ QString checkHeader(const LoggerTable& t, Header& h, int* line)
     if (line) *line = t.line(0);
     if (h.environment.value(0) != QLatin1StringView("TOA5"))
         return QStringLiteral("the first line does not begin with \"TOA5\"");
+    if (h.environment.size() != EnvironmentFields)
+        return QStringLiteral("the first line has %1 fields, not the %2 of a TOA5 file (TOA5, station, logger model, "
+                              "serial number, OS version, program, program signature, table name)")
+            .arg(h.environment.size())
+            .arg(EnvironmentFields);
     if (line) *line = t.line(1);
     QSet<QString> seen;
     for (int i = 0; i < h.names.size(); ++i) {
@@ -75,6 +80,12 @@ Result read(QByteArray data, const LoggerTable::Progress& progress)
     Result r;
     r.table = LoggerTable::fromBytes(std::move(data), progress, &r.cancelled);
     if (r.cancelled) return r;
+    if (!r.table.textProblem().isEmpty()) {
+        r.error = r.table.textProblem();
+        r.errorLine = r.table.textProblemLine();
+        r.table = LoggerTable();
+        return r;
+    }
     r.error = checkHeader(r.table, r.header, &r.errorLine);
     if (!r.error.isEmpty()) {
         r.table = LoggerTable();

@@ -11,8 +11,11 @@
 //   line 4  their processing ("","","Smp","Avg", ...);
 // then one record a line: the timestamp quoted, numbers unquoted, NAN / INF / -INF for no
 // value. TIMESTAMP and RECORD may be absent. A header that does not hold together is
-// refused with its line and the reason; the records are checked later, row by row.
+// refused with its line and the reason (line 1 must hold its
+// eight fields); the records are checked later, row by row.
 namespace Toa5Reader {
+
+constexpr int EnvironmentFields = 8;   // line 1 holds exactly these
 
 struct Header {
     QStringList environment;   // line 1's fields ("TOA5", station, ...)

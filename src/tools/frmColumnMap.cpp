@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -84,6 +85,13 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     txtClockOffset->setValue(start.clockOffsetHours);
     txtClockOffset->setToolTip(QStringLiteral("Hours added to the logger's clock to give the site's time"));
     form->addRow(QStringLiteral("Clock offset (logger to site):"), txtClockOffset);
+    txtMissingCodes = new QLineEdit(this);
+    txtMissingCodes->setObjectName(QStringLiteral("txtMissingCodes"));
+    txtMissingCodes->setText(start.missingCodes.join(QStringLiteral(", ")));
+    txtMissingCodes->setPlaceholderText(QStringLiteral("for example -99999, OVR"));
+    txtMissingCodes->setToolTip(QStringLiteral("What the logger writes when it has no reading, besides NAN, INF and an "
+                                               "empty field; such a value is stored as no value"));
+    form->addRow(QStringLiteral("Codes for no reading:"), txtMissingCodes);
 
     auto* buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QDialogButtonBox::Ok);
@@ -111,6 +119,7 @@ ColumnMap frmColumnMap::map() const
     if (cboTempColumn) m.tempColumn = cboTempColumn->currentData().toString();
     for (QComboBox* g : cboGauge) m.gaugeColumns << g->currentData().toString();
     m.clockOffsetHours = txtClockOffset->value();
+    m.missingCodes = ColumnMaps::parseMissingCodes(txtMissingCodes->text());
     return m;
 }
 

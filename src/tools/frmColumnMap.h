@@ -8,12 +8,14 @@
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
 // The column map of a logger file with named columns, for one sensor: a preview of the
 // file's first rows, the date and time column and its layout, the temperature column, a
-// column per gauge channel and the clock offset. Modal; OK checks the choice first.
+// column per gauge channel, the clock offset and the codes the logger writes for "no
+// reading". Modal; OK checks the choice first.
 class frmColumnMap : public QDialog {
     Q_OBJECT
 public:
@@ -27,6 +29,7 @@ public:
     QComboBox* cboTempColumn = nullptr;         // null when the type has no temperature channel
     std::vector<QComboBox*> cboGauge;           // "cboGauge(1)" ..
     QDoubleSpinBox* txtClockOffset = nullptr;
+    QLineEdit* txtMissingCodes = nullptr;       // the logger's codes for "no reading"
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 

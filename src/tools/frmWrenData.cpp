@@ -207,6 +207,7 @@ void frmWrenData::showMap()
         if (!map.gaugeColumns[k].isEmpty()) parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 Channel%1").arg(k + 1);
     if (map.clockOffsetHours != 0)
         parts << QStringLiteral("clock offset %1 h").arg(QString::number(map.clockOffsetHours, 'f', 2));
+    if (!map.missingCodes.isEmpty()) parts << QStringLiteral("no reading: ") + map.missingCodes.join(QStringLiteral(", "));
     lblColumnMap->setText(m_tools.dataFile().description + QStringLiteral(": ") + parts.join(QStringLiteral(", ")));
 }
 

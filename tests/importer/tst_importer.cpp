@@ -208,6 +208,112 @@ private slots:
         QCOMPARE(AlarmStore::state(*db, bolt)->status, AlarmStore::Severity::Ok);
     }
 
+    // A value the logger did not have (NAN, INF, an empty field) is stored as the empty
+    // text in every format and computes to nothing: the bolt carries 10 t between levels
+    // below and above it, and a gauge of a pair counted as unchanged since the baseline
+    // would drop its load to 5 t, through both lower levels.
+    void missingValuesStoreNoValueAndRaiseNoEvent()
+    {
+        const QString bolt = QStringLiteral("123435003");   // type 35: two gauges and a temperature
+        TestData::addSensor(*db, {bolt});
+        ColumnMap m;
+        m.dateColumn = "TIMESTAMP";
+        m.tempColumn = "Temp";
+        m.gaugeColumns = QStringList{"Strain(1)", "Strain(2)"};
+        ColumnMaps::save(*db, bolt, "TOA5", ColumnMaps::signature("TOA5", Names), m);
+        const QString first = writeFile("baseline.dat", toa5(0, 0) + "\"2024-03-05 00:00:00\",0,20.5,0,0,0\r\n"
+                                                                      "\"2024-03-05 01:00:00\",1,20.5,1000,1000,0\r\n");
+        QCOMPARE(runCommand({"--sensor", bolt, first}).code, 0);
+        AlarmStore::Levels l;
+        l.loadAlertLower = 8;
+        l.loadActionLower = 6;
+        l.loadAlertUpper = 12;
+        l.loadActionUpper = 14;
+        AlarmStore::saveLevels(*db, bolt, l);
+        QVERIFY(AlarmEvaluation::evaluateSensor(*db, bolt, QDateTime::currentDateTime()).evaluated);
+        QCOMPARE(AlarmStore::events(*db).size(), size_t(0));
+
+        const QString logger = writeFile("Stope4_bolt.dat", toa5(0, 0) +
+                                                                "\"2024-03-05 02:00:00\",2,20.5,NAN,1000,0\r\n"
+                                                                "\"2024-03-05 03:00:00\",3,20.5,1000,INF,0\r\n"
+                                                                "\"2024-03-05 04:00:00\",4,NAN,1005,,0\r\n"
+                                                                "\"2024-03-05 05:00:00\",5,20.5,-inf,1000,0\r\n");
+        Run r = runCommand({"--sensor", bolt, logger});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), logger + ": sensor " + bolt + ": 4 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        const QString plain = writeFile(bolt + ".txt", "2024/03/05 06:00:00,7,35,123435003,20.5,nan,1000\r\n"
+                                                       "2024/03/05 07:00:00,7,35,123435003,20.5,1000,\r\n"
+                                                       "2024/03/05 08:00:00,7,35,123435003,,INF,1000\r\n");
+        r = runCommand({"--sensor", bolt, plain});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), plain + ": sensor " + bolt + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        QCOMPARE(AlarmStore::events(*db).size(), size_t(0));
+        // Empty texts, never NULL, on both engines.
+        QStringList stored;
+        for (int h = 2; h <= 8; ++h)
+            stored << db->scalar(QStringLiteral("SELECT coalesce(ChannelT, 'null') || '/' || coalesce(Channel1, 'null') || "
+                                                "'/' || coalesce(Channel2, 'null') FROM `%1` WHERE DateTimeKey = ?").arg(bolt),
+                                 {bolt + QStringLiteral(" 2024/03/05 0%1:00:00").arg(h)})
+                          .toString();
+        QCOMPARE(stored, (QStringList{"20.5//1000.00", "20.5/1000.00/", "/1005.00/", "20.5//1000.00", "20.5//1000.00",
+                                      "20.5/1000.00/", "//1000.00"}));
+    }
+
+    // Every line is considered whatever its place in the file: earlier times after later
+    // ones go in, the interval counts in time order, and an hour repeated by a clock set
+    // back is a duplicate that is counted.
+    void linesInAnyOrderAreAllConsidered()
+    {
+        saveMap(Sensor);
+        saveMap(Other);
+        QByteArray file = toa5(0, 0);
+        for (const char* line : {"\"2024-03-05 03:00:00\",3,20.5,1,2,3", "\"2024-03-05 01:00:00\",1,20.5,1,2,3",
+                                 "\"2024-03-05 02:00:00\",2,20.5,1,2,3", "\"2024-03-05 01:00:00\",4,20.5,7,7,7",
+                                 "\"2024-03-05 00:00:00\",0,20.5,1,2,3"})
+            file += QByteArray(line) + "\r\n";
+        const QString path = writeFile("clock.dat", file);
+        Run r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(": 4 appended, 1 duplicates, 0 refused lines"), qPrintable(r.out));
+        QCOMPARE(count(Sensor), 4);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel1 FROM `%1` WHERE ReadingTime = '01:00:00'").arg(Sensor)).toString(),
+                 QString("1.00"));   // the first of the two in the file
+        r = runCommand({"--sensor", Other, "--interval", "2", path});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(": 2 appended, 0 duplicates, 0 refused lines"), qPrintable(r.out));
+        QCOMPARE(count(Other), 2);
+        for (const char* time : {"00:00:00", "02:00:00"})
+            QVERIFY(!db->scalar(QStringLiteral("SELECT 1 FROM `%1` WHERE ReadingTime = ?").arg(Other), {QString::fromLatin1(time)}).isNull());
+    }
+
+    // A folder run names every file it cannot read, with the reason, and exits 2; UTF-16
+    // files go in; a run with nothing new says so in one line.
+    void folderTellsWhatItCannotRead()
+    {
+        saveMap(Sensor);
+        QByteArray utf16("\xFF\xFE");
+        for (QChar c : QString::fromUtf8(toa5(0, 2)))
+            utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        writeFile("drop/a16.dat", utf16);
+        writeFile("drop/b.csv", "Date,Temp \xB0" "C,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n");
+        const QString drop = files.filePath("drop");
+        QVERIFY(QFile::link(drop + "/moved.dat", drop + "/gone.dat"));
+        Run r = runCommand({"--folder", drop});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.out.trimmed().split('\n'),
+                 (QStringList{drop + "/a16.dat: sensor " + Sensor + ": 2 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
+                              drop + "/b.csv: failed, nothing stored: line 1: the file is not UTF-8 text: it holds bytes "
+                                     "that are not valid UTF-8 (save it as UTF-8 or UTF-16)",
+                              drop + "/gone.dat: failed, nothing stored: the file cannot be read (it is a link to " + drop +
+                                  "/moved.dat, which is not there)"}));
+        QVERIFY(log().contains("gone.dat"));
+        QCOMPARE(count(Sensor), 2);
+        QVERIFY(QFile::remove(drop + "/b.csv") && QFile::remove(drop + "/gone.dat"));
+        r = runCommand({"--folder", drop});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, drop + ": nothing new to import\n");
+    }
+
     // Each file once, also when the folder is imported again; a file that grew is read
     // again and only its new lines go in; files for nobody are skipped and said so.
     void folderImportsEachFileOnce()

@@ -129,7 +129,7 @@ private slots:
 
         // With no column holding dates, nothing is guessed and the map cannot be used.
         const LoggerFormats::Opened undated =
-            LoggerFormats::open("\"TOA5\",\"s\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\",\"Avg\"\n19.5,10\n");
+            LoggerFormats::open("\"TOA5\",\"s\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\",\"Avg\"\n19.5,10\n");
         QVERIFY(undated.ok());
         const ColumnMap none = ColumnMaps::guess(undated.names, undated.firstRows(5), 3, true);
         QVERIFY(none.dateColumn.isEmpty());
@@ -181,7 +181,7 @@ private slots:
         QTest::newRow("month-first dates") << QByteArray("Date,Temp,Ch1\r\n03/13/2024 09:00:00,18,5\r\n")
                                            << int(LoggerClock::Layout::MonthFirst)
                                            << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
-        QTest::newRow("year-first, no final line end") << QByteArray("Date,Temp,Ch1\r\n2024/03/13 09:00:00,18,5")
+        QTest::newRow("year-first") << QByteArray("Date,Temp,Ch1\r\n2024/03/13 09:00:00,18,5\r\n")
                                                  << int(LoggerClock::Layout::YearFirst)
                                                  << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
     }
@@ -286,6 +286,175 @@ private slots:
         QCOMPARE(r < 0 ? QString("refused") : QString::fromLatin1(buf, len), strict);
     }
 
+    // The same records in each of the three formats read to the same readings: no value
+    // (NAN, INF, -INF in any case, an empty field, a code the logger's map names) is the
+    // empty text; anything that is not one whole number refuses its line, with the line's
+    // number, as does a NUL byte and a last line without its end.
+    void recordsReadAlikeInEveryFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("records");   // date, record, battery, panel, temperature, three gauges
+        QTest::addColumn<QStringList>("expected");   // "key|T|g1|g2|g3" or "record N: reason"
+        const QString at14 = "123445001 2024/03/05 14:00:00", at15 = "123445001 2024/03/05 15:00:00";
+        struct Case {
+            const char* name;
+            QByteArray records;
+            QStringList expected;
+        };
+        const Case cases[] = {
+            {"no-value words and empty fields",
+             "2024/03/05 14:00:00,1,12.6,20,NAN,1.5,inf,-INF\r\n2024/03/05 15:00:00,2,12.6,20,, nan ,,+Inf\r\n"
+             "2024/03/05 16:00:00,3,12.6,20,20,,,2\r\n",
+             {at14 + "||1.50||", "record 2: it has a date but no gauge values", "123445001 2024/03/05 16:00:00|20.0|||2.00"}},
+            {"the logger's own codes",
+             "2024/03/05 14:00:00,1,12.6,20,-99999,-99999.0,ovr,5\r\n",
+             {at14 + "||||5.00"}},
+            {"a number is the whole field",
+             "2024/03/05 14:00:00,1,12.6,20,20,12a,1,1\r\n2024/03/05 15:00:00,2,12.6,20,20.7.5,1,1,1\r\n",
+             {"record 1: gauge 1 is not a number: \"12a\"", "record 2: the temperature is not a number: \"20.7.5\""}},
+            {"a number too large for any reading",
+             "2024/03/05 14:00:00,1,12.6,20,20,1e308,1,1\r\n2024/03/05 15:00:00,2,12.6,20,20,1," +
+                 QByteArray(30, '9') + ",1\r\n",
+             {"record 1: gauge 1 is 1e308, outside the limits -10000 to 10000",
+              "record 2: gauge 2 is " + QString(30, '9') + ", outside the limits -10000 to 10000"}},
+            {"a NUL byte",
+             QByteArray("2024/03/05 14:00:00,1,12.6,20,20,1,2,3\r\n2024/03/05 15:00:00,2,12.6,20,20,1") + '\0' +
+                 "7,1,1\r\n",
+             {at14 + "|20.0|1.00|2.00|3.00", "record 2: the line holds a NUL byte (a damaged line)"}},
+            {"a last line cut short",
+             "2024/03/05 14:00:00,1,12.6,20,20,1,2,3\r\n2024/03/05 15:00:00,2,12.6,20,20,1755.7,0,0",
+             {at14 + "|20.0|1.00|2.00|3.00", "record 2: the line is cut short (it has no line end)"}},
+        };
+        using F = LoggerFormats::Format;
+        for (const Case& c : cases)
+            for (F f : {F::CommaSeparated, F::Toa5, F::HeaderCsv}) {
+                QTest::newRow(qPrintable(LoggerFormats::name(f) + ": " + c.name)) << int(f) << c.records << c.expected;
+            }
+    }
+    void recordsReadAlikeInEveryFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, records);
+        QFETCH(QStringList, expected);
+        using F = LoggerFormats::Format;
+        QByteArray data = records;
+        int headerLines = 0;
+        if (F(format) == F::Toa5) {
+            headerLines = 4;
+            data = Header + records;
+        } else if (F(format) == F::HeaderCsv) {
+            headerLines = 1;
+            data = "Date,Record,BattV,PTemp,Temp,SG1,SG2,SG3\r\n" + records;
+        } else {
+            // The comma-separated layout: logger, type and sensor numbers after the date.
+            data.replace(",1,12.6,20,", ",7,45,123445001,").replace(",2,12.6,20,", ",7,45,123445001,");
+            data.replace(",3,12.6,20,", ",7,45,123445001,");
+        }
+        const LoggerFormats::Opened file = LoggerFormats::open(data);
+        QVERIFY2(file.ok(), qPrintable(LoggerFormats::refusalText(file)));
+        QCOMPARE(int(file.format), format);
+        LoggerReadings::Mapping m = file.needsMap() ? mapped(file) : LoggerFormats::commaSeparatedMapping(0, Sensor);
+        m.missingCodes = {"-99999", "OVR"};
+        Target limited = Sensor;
+        limited.low = -10000;
+        limited.high = 10000;
+        QStringList got;
+        Built b;
+        for (qsizetype r = 0; r < file.table.rowCount(); ++r) {
+            const QString problem = LoggerReadings::build(file.table, r, m, limited, b);
+            if (!problem.isEmpty()) {
+                got << QStringLiteral("record %1: ").arg(file.table.line(r) - headerLines) + problem;
+                continue;
+            }
+            QStringList parts{LoggerReadings::keyOf(limited, b), QString::fromLatin1(b.temp, std::max(0, b.tempLen))};
+            for (int k = 0; k < limited.gauges; ++k) parts << QString::fromLatin1(b.gauge[k], b.gaugeLen[k]);
+            got << parts.join(u'|');
+        }
+        QCOMPARE(got, expected);
+    }
+
+    // Lines are taken in time order whatever their order in the file: none is passed over
+    // for being earlier than the line before it, and a moment repeated (a clock set back)
+    // is chosen with the first, so that the append counts it as a duplicate.
+    void preselectionInTimeOrder_data()
+    {
+        QTest::addColumn<QList<int>>("hours");   // each line's hour; -1: a line without a date
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("in order") << QList<int>{0, 1, 2, 3} << 2 << "1010";
+        QTest::newRow("clock set back, every line") << QList<int>{3, 4, 1, 2, 3, 4, 5} << 0 << "1111111";
+        QTest::newRow("clock set back, interval") << QList<int>{3, 4, 1, 2, 3, 4, 5} << 2 << "1010101";
+        QTest::newRow("reversed") << QList<int>{5, 4, 3, 2, 1, 0} << 2 << "010101";
+        QTest::newRow("undated lines stay out") << QList<int>{2, -1, 0, -1, 1} << 0 << "10101";
+    }
+    void preselectionInTimeOrder()
+    {
+        QFETCH(QList<int>, hours);
+        QFETCH(int, interval);
+        QFETCH(QString, selected);
+        std::vector<qint64> moments;
+        for (int h : hours) moments.push_back(h < 0 ? LoggerReadings::NoMoment : 1700000000LL / 3600 * 3600 + h * 3600);
+        QString got;
+        for (bool s : LoggerReadings::preselect(moments, interval)) got += s ? u'1' : u'0';
+        QCOMPARE(got, selected);
+    }
+
+    // Text encodings: UTF-8 with or without its mark and UTF-16 with its mark are read;
+    // anything else is refused for what it is, as is a TOA5 first line short of a field.
+    void encodingsAndFirstLines_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("result");   // the first record's gauge 1, or the refusal
+        const QByteArray toa5 = Header + "\"2024-03-05 14:00:00\",1,12.6,20,20,1.5,2,3\r\n";
+        const QByteArray csv = "Date,Temp,SG1,SG2,SG3\r\n2024-03-05 14:00:00,20,1.5,2,3\r\n";
+        const QByteArray plain = "2024/03/05 14:00:00,7,45,123445001,20,1.5,2,3\r\n";
+        auto utf16 = [](const QByteArray& utf8, bool little) {
+            const QString text = QString::fromUtf8(utf8);
+            QByteArray out = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+            for (QChar c : text) {
+                const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+                out.append(little ? lo : hi).append(little ? hi : lo);
+            }
+            return out;
+        };
+        QTest::newRow("TOA5, UTF-8 with its mark, a degree sign") << "\xEF\xBB\xBF" + QByteArray(toa5).replace("Deg C", "\xC2\xB0" "C") << "1.50";
+        QTest::newRow("TOA5, UTF-16 little endian") << utf16(toa5, true) << "1.50";
+        QTest::newRow("CSV, UTF-16 big endian") << utf16(csv, false) << "1.50";
+        QTest::newRow("comma-separated, UTF-16 little endian") << utf16(plain, true) << "1.50";
+        QTest::newRow("Latin-1") << QByteArray("Date,Temp \xB0" "C,SG1\r\n2024-03-05 14:00:00,20,1\r\n")
+                                 << "line 1: the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
+                                    "(save it as UTF-8 or UTF-16)";
+        QTest::newRow("invalid UTF-8 further down") << plain + "2024/03/05 15:00:00,7,45,123445001,20,\xC3(,2,3\r\n"
+                                                    << "line 2: the file is not UTF-8 text: it holds bytes that are "
+                                                       "not valid UTF-8 (save it as UTF-8 or UTF-16)";
+        QTest::newRow("UTF-16 without its mark") << utf16(plain, true).mid(2)
+                                                 << "line 1: the file is not UTF-8 text: it holds NUL bytes "
+                                                    "(UTF-16 text needs its byte-order mark)";
+        QTest::newRow("UTF-16 with an odd byte") << utf16(plain, true) + 'x'
+                                                 << "line 1: the file is not valid UTF-16 text (little endian, as its "
+                                                    "byte-order mark says)";
+        QTest::newRow("TOA5 first line with 7 fields")
+            << QByteArray(toa5).replace(",\"Hourly\"", "")
+            << "line 1: the first line has 7 fields, not the 8 of a TOA5 file (TOA5, station, logger model, serial "
+               "number, OS version, program, program signature, table name)";
+    }
+    void encodingsAndFirstLines()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, result);
+        const LoggerFormats::Opened file = LoggerFormats::open(data);
+        if (!file.ok()) {
+            QCOMPARE(LoggerFormats::refusalText(file), result);
+            QCOMPARE(file.table.rowCount(), 0);
+            return;
+        }
+        const LoggerReadings::Mapping m = file.needsMap() ? mapped(file) : LoggerFormats::commaSeparatedMapping(0, Sensor);
+        Built b;
+        QCOMPARE(LoggerReadings::build(file.table, 0, m, Sensor, b), QString());
+        QCOMPARE(QString::fromLatin1(b.gauge[0], b.gaugeLen[0]), result);
+        QCOMPARE(LoggerReadings::keyOf(Sensor, b), QString("123445001 2024/03/05 14:00:00"));
+    }
+
     void guessesFromNames()
     {
         const QStringList names{"TIMESTAMP", "RECORD", "BattV_Min", "PTemp_C", "Temp_C", "Strain(2)", "Strain(1)",
@@ -375,7 +544,8 @@ private slots:
         QVERIFY(!t.lineEnded(1));
         QCOMPARE(t.field(1, 5), QString());   // past the last field
         const LoggerTable latin = LoggerTable::fromBytes("caf\xE9,1\n");
-        QCOMPARE(latin.field(0, 0), QString::fromLatin1("caf\xE9"));
+        QCOMPARE(latin.field(0, 0), QString::fromLatin1("caf\xE9"));   // shown as it is, never stored
+        QVERIFY(!latin.textProblem().isEmpty());
         QByteArray huge(70000, 'x');
         const LoggerTable longLine = LoggerTable::fromBytes(huge + "\nok,1\n");
         QVERIFY(longLine.tooLong(0) && longLine.broken(0));

@@ -401,7 +401,8 @@ private slots:
         QCOMPARE(m.script.texts().at(1), QString("5 selected lines cannot be stored:\r\n"
                                                  "line 3: gauge 2 is 12000, outside the limits -10000 to 10000\r\n"
                                                  "line 4: the temperature is 75, outside the limits -20 to 60\r\n"
-                                                 "line 5: gauge 1 is too long\r\n"
+                                                 "line 5: gauge 1 is 1234567890123456789012345678901234567890..., "
+                                                 "outside the limits -10000 to 10000\r\n"
                                                  "line 6: it has a date but no gauge values\r\n"
                                                  "line 7: it has a date but no gauge values\r\n\r\n"
                                                  "Append the other 3 readings?"));
@@ -481,7 +482,7 @@ private slots:
     void returnsToTheReadingShownBefore()
     {
         TestData::addManyReadings(*db, Sensor, 5, QDateTime(QDate(2010, 1, 1), QTime(0, 0)), 2);
-        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8());
+        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\r\n");
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
