@@ -220,12 +220,18 @@ void ReadingsController::buildPage()
     bar->addStretch();
     outer->addLayout(bar);
 
+    lblReadingStatus = caption(m_page, QStringLiteral("lblReadingStatus"), QString());
+    lblReadingStatus->setWordWrap(true);
+    lblReadingStatus->setVisible(false);
+    outer->addWidget(lblReadingStatus);
+
     // Key filters of the reading boxes.
     for (int i = 1; i <= 6; ++i)
         txtChannel[size_t(i)]->installEventFilter(
             new ReadingKeyFilter(txtChannel[size_t(i)], [this, i](int code) { return txtChannel_KeyPress(i, code); }));
     txtChannelT->installEventFilter(
         new ReadingKeyFilter(txtChannelT, [this](int code) { return txtChannelT_KeyPress(code); }));
+    for (int i = 0; i <= 6; ++i) connect(valueBox(i), &QLineEdit::textEdited, this, &ReadingsController::onValueEdited);
 
     // The pickers: changes by the user are applied once the edit is finished (Enter, the
     // focus leaving, or a day chosen in the calendar), not on every keystroke.

@@ -12,6 +12,13 @@
 #include <algorithm>
 
 namespace {
+// A value cell without a value is written as the empty text, never as a null column (a
+// null QString is bound as NULL); a cell read as null stays null when written back
+// untouched.
+QString textOrEmpty(const QString& text) { return text.isEmpty() ? QString::fromLatin1("") : text; }
+}  // namespace
+
+namespace {
 constexpr int BlockRows = 256;
 constexpr int MaxBlocks = 64;
 const QString FlagOn = QStringLiteral("1");
@@ -103,7 +110,7 @@ void DatasheetModel::fetchBlock(int block) const
                 for (int c = 0; c < n; ++c) {
                     const QVariant v = q.value(c + 1);
                     if (c >= n - 2) values << (v.isNull() || v.toLongLong() == 0 ? FlagOff : FlagOn);
-                    else values << (v.isNull() ? QString() : v.toString());
+                    else values << (v.isNull() ? QString() : textOrEmpty(v.toString()));
                 }
                 byId.insert(q.value(0).toLongLong(), values);
                 if (m_versioned) versionOf.insert(q.value(0).toLongLong(), q.value(n + 1).toLongLong());
@@ -230,7 +237,7 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
         const QVector<bool>& typed = m_typed[row];
         for (int c = 3; c < m_fields.size(); ++c) {
             if (isFlagColumn(c)) q.addBindValue(values[c] == FlagOn ? 1 : 0);
-            else if (typed[c]) q.addBindValue(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00")));
+            else if (typed[c]) q.addBindValue(textOrEmpty(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00"))));
             else q.addBindValue(values[c]);
         }
         if (m_versioned) {

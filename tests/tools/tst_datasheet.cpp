@@ -230,6 +230,8 @@ private slots:
             QTest::keyClicks(d->MSFlexGrid1, "7");                  // "57"
             d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 3));
             QTest::keyClicks(d->MSFlexGrid1, "19.25");              // empty ChannelT
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 6));
+            for (int i = 0; i < 8; ++i) QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);   // Channel3 emptied
             d->MSFlexGrid1_Click(d->model()->index(0, 8));          // PlotTemporal of the first reading off
             d->close();
         }));
@@ -237,6 +239,7 @@ private slots:
         QCOMPARE(field(Sensor, "Channel1", 1), QString("57.00"));
         QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.3"));   // half away from zero
         QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
+        QCOMPARE(field(Sensor, "coalesce(Channel3, 'null')", 1), QString());   // the empty text, not null
         QCOMPARE(field(Sensor, "Plottemporal", 0), QString("0"));
         QCOMPARE(field(Sensor, "PlotSpatial", 0), QString("0"));
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
