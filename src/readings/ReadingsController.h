@@ -25,7 +25,8 @@ class QWidget;
 // controls and ConfigureForm), ReadingsDisplay.cpp (fillreadings, navigation),
 // ReadingsEntry.cpp (key filters, ReadingValid, SaveReadings, DupID, adding),
 // ReadingsRedate.cpp (CheckDateTime and the pickers), ReadingsDelete.cpp (deletion),
-// ReadingsLeave.cpp (what happens to the reading on screen when the user leaves it).
+// ReadingsLeave.cpp (what happens to the reading on screen when the user leaves it),
+// ReadingsRejections.cpp (rejecting and restoring values).
 class ReadingsController : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +36,8 @@ public:
     QLabel* lblError = nullptr;
     // The page's status line: what became of the reading last left (removed, discarded).
     QLabel* lblReadingStatus = nullptr;
+    // The rejected values of the reading shown: who, when and why, one line each.
+    QLabel* lblRejected = nullptr;
 
     // Controls of the page (object names as the members).
     QLineEdit* txtReadingID = nullptr;
@@ -93,6 +96,9 @@ public:
     void imgLast_Click();
     void imgAddReading_Click();
     void imgDeleteReading_Click();
+    // Rejects a value of the reading shown (the whole reading, a gauge, the temperature)
+    // with a reason, or restores one rejected before.
+    void imgRejectValue_Click();
 
     // The key filter of txtChannel(index) (index 1..6) and txtChannelT: the character
     // code, or 0 when the character is discarded.
@@ -121,6 +127,8 @@ private:
     // A value box edited: a refusal shown clears once the values pass.
     void onValueEdited();
     void setStatus(const QString& text);
+    // Greys the rejected values of the reading shown and lists their marks.
+    void showRejections();
     bool hasReadings() const;
     void showOutcomeAfterDeletion();
     // The sensor shown, as the deletion window names and counts it.

@@ -32,6 +32,7 @@ void ReadingsController::clearReading()
     setPickers(QDate::currentDate(), QTime(12, 0, 0));
     txtChannelT->clear();
     for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->clear();
+    showRejections();
 }
 
 void ReadingsController::showStoredReading()
@@ -52,6 +53,7 @@ void ReadingsController::showStoredReading()
     for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->setText(rs.text(QStringLiteral("Channel%1").arg(i)));
     chkTemporal->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("Plottemporal"))));
     chkSpatial->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("PlotSpatial"))));
+    showRejections();
 }
 
 void ReadingsController::fillreadings()

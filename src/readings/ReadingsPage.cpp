@@ -186,6 +186,11 @@ void ReadingsController::buildPage()
     lblError->setWordWrap(true);
     lblError->setVisible(false);
     outer->addWidget(lblError);
+    lblRejected = caption(m_page, QStringLiteral("lblRejected"), QString());
+    lblRejected->setStyleSheet(QStringLiteral("QLabel { color: #707070; }"));
+    lblRejected->setWordWrap(true);
+    lblRejected->setVisible(false);
+    outer->addWidget(lblRejected);
     outer->addStretch();
 
     // Navigation with the counter between Previous and Next, then the other actions.
@@ -213,6 +218,8 @@ void ReadingsController::buildPage()
         [this] { imgAddReading_Click(); });
     act("imgDeleteReading", "Label65", QStringLiteral("Delete/Batch"), QStyle::SP_TrashIcon,
         [this] { imgDeleteReading_Click(); });
+    act("imgRejectValue", "lblRejectValue", QStringLiteral("Reject/Restore"), QStyle::SP_DialogNoButton,
+        [this] { imgRejectValue_Click(); });
     act("imgDatasheet", "Label45", QStringLiteral("Datasheet"), QStyle::SP_FileDialogDetailedView,
         [this] { m_win.openDatasheet(); });
     act("imgAddWrenData", "Label67", QStringLiteral("Import Logger Data"), QStyle::SP_DialogOpenButton,

@@ -400,6 +400,72 @@ private slots:
         QVERIFY(!p.get<QLabel>("lblReadingStatus")->isVisibleTo(p.r->page()));
     }
 
+    // A gauge or the whole reading is rejected with a reason and restored: the value stays
+    // stored and on screen, greyed, with who, when and why; without a reason nothing is.
+    void rejectingAndRestoringValues()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        auto rejected = [&](int gauge) {
+            return p.w.shared()
+                .db.scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
+                           {Sensor, key(R2), gauge})
+                .toString();
+        };
+        auto marks = [&] { return p.w.shared().db.scalar("SELECT count(*) FROM Rejections").toInt(); };
+        QLabel* line = p.get<QLabel>("lblRejected");
+        p.click("imgPrevData");
+        p.box(1)->setText("15");   // what is typed is stored before the mark
+        p.msgs.script.choices = {2};   // the whole reading, gauges 1..6, the temperature, Cancel
+        p.msgs.script.promptAnswers = {"loose wire"};
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown[0].choices.size(), 9);
+        QCOMPARE(p.stored(R2, "Channel1").toString(), QString("15.00"));
+        QCOMPARE(rejected(2), QString("loose wire"));
+        QCOMPARE(p.stored(R2, "Channel2").toString(), QString("21.00"));
+        QCOMPARE(p.box(2)->text(), QString("21.00"));
+        QVERIFY2(p.box(2)->toolTip().startsWith("Gauge 2 rejected by ") && p.box(2)->toolTip().endsWith(": loose wire"),
+                 qPrintable(p.box(2)->toolTip()));
+        QCOMPARE(p.box(2)->palette().color(QPalette::Text), QColor(0x909090));
+        QVERIFY(p.box(1)->toolTip().isEmpty());
+        QVERIFY(line->isVisibleTo(p.r->page()));
+        QCOMPARE(line->text(), p.box(2)->toolTip());
+
+        // Another reading shows no mark; back on this one it does.
+        p.click("imgFirst");
+        QVERIFY(!line->isVisibleTo(p.r->page()));
+        QVERIFY(p.box(2)->toolTip().isEmpty());
+        QVERIFY(p.box(2)->palette().color(QPalette::Text) != QColor(0x909090));
+        p.click("imgNextData");
+        QVERIFY(p.box(2)->toolTip().endsWith("loose wire"));
+
+        // No reason, no mark.
+        p.msgs.script.shown.clear();
+        p.msgs.script.choices = {0};
+        p.msgs.script.promptAnswers = {"  "};
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown.back().text, QString("A rejected value needs a reason: nothing was rejected."));
+        QCOMPARE(marks(), 1);
+
+        // The whole reading greys every box; restoring the gauge leaves the whole mark.
+        p.msgs.script.choices = {0, 2};
+        p.msgs.script.promptAnswers = {"logger fault"};
+        p.click("imgRejectValue");
+        QVERIFY(p.temp()->toolTip().endsWith(": logger fault"));
+        QVERIFY(p.box(6)->toolTip().endsWith(": logger fault"));
+        p.msgs.script.shown.clear();
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown[0].choices.at(0), QString("Restore: The whole reading"));
+        QCOMPARE(p.msgs.script.shown[0].choices.at(2), QString("Restore: Gauge 2"));
+        QVERIFY(rejected(2).isEmpty());
+        QCOMPARE(rejected(0), QString("logger fault"));
+        QVERIFY(p.box(2)->toolTip().endsWith(": logger fault"));
+        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(), QString("Gauge 2 of the reading of 2024/05/02 14:30:00 was restored."));
+        // Cancel changes nothing.
+        p.click("imgRejectValue");
+        QCOMPARE(marks(), 1);
+    }
+
     void keyFiltersDiscardOtherCharacters()
     {
         addSensorWith(threeReadings());
