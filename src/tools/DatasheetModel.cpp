@@ -7,6 +7,7 @@
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
+#include <QColor>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -72,6 +73,49 @@ void DatasheetModel::load()
         while (q.next()) m_ids.push_back(q.value(0).toLongLong());
     endResetModel();
     if (!ok) throwSqlError(q.lastError());
+    loadRejections();
+}
+
+void DatasheetModel::loadRejections()
+{
+    m_marks.clear();
+    for (Rejections::Mark& m : Rejections::marks(m_db, m_sensorId)) m_marks[m.dateTimeKey].push_back(std::move(m));
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+int DatasheetModel::gaugeOfColumn(int column) const
+{
+    if (column < 3) return Rejections::WholeReading;
+    if (column == 3) return Rejections::Temperature;
+    if (column < 4 + m_gauges) return column - 3;
+    return -1;
+}
+
+const Rejections::Mark* DatasheetModel::markOf(int row, int gauge) const
+{
+    if (m_marks.isEmpty() || row < 0 || size_t(row) >= m_ids.size()) return nullptr;
+    const auto it = m_marks.constFind(rowValues(row).value(0));
+    if (it == m_marks.constEnd()) return nullptr;
+    for (const Rejections::Mark& m : *it)
+        if (m.gauge == gauge) return &m;
+    return nullptr;
+}
+
+const Rejections::Mark* DatasheetModel::markCovering(int row, int column) const
+{
+    const int gauge = gaugeOfColumn(column);
+    if (gauge < 0 || m_marks.isEmpty()) return nullptr;
+    if (const Rejections::Mark* own = markOf(row, gauge)) return own;
+    return markOf(row, Rejections::WholeReading);
+}
+
+QString DatasheetModel::markText(const Rejections::Mark& m)
+{
+    const QString what = m.gauge == Rejections::WholeReading ? QStringLiteral("The whole reading")
+                         : m.gauge == Rejections::Temperature ? QStringLiteral("Temperature")
+                                                              : QStringLiteral("Gauge %1").arg(m.gauge);
+    return what + QStringLiteral(" rejected by ") + (m.by.isEmpty() ? QStringLiteral("?") : m.by) + QStringLiteral(" at ") +
+           m.at + QStringLiteral(": ") + m.reason;
 }
 
 int DatasheetModel::rowOfId(qint64 id) const
@@ -368,6 +412,11 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const
         return {};
     }
     if (role == Qt::DisplayRole) return rowValues(index.row())[c];
+    if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
+        // A rejected value: greyed, with its mark.
+        if (const Rejections::Mark* m = markCovering(index.row(), c))
+            return role == Qt::ToolTipRole ? QVariant(markText(*m)) : QVariant(QColor(0x90, 0x90, 0x90));
+    }
     return {};
 }
 
