@@ -131,7 +131,7 @@ void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen()
 // ----- the Readings page, the tools and the charts -----------------------------------------
 void frmTarnwell::configureReadings() { m_readings->ConfigureForm(); }
 
-bool frmTarnwell::saveReading() { return m_readings->SaveReadings(); }
+bool frmTarnwell::saveReading() { return m_readings->leaveReading(); }
 
 void frmTarnwell::showReading()
 {

@@ -243,8 +243,7 @@ bool frmTarnwell::Form_Unload()
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
         if (!m_sensors->savefields(SensorRegistry::SaveThen::Close)) close = false;
-        if (SSTab1->currentIndex() == TabReadings && m_readings->ReadingValid() && !m_readings->SaveReadings())
-            close = false;
+        if (SSTab1->currentIndex() == TabReadings && !m_readings->leaveReading()) close = false;
     });
     if (!close) m_closing = false;   // the window stays open with what the user kept
     return close;

@@ -54,8 +54,9 @@ public:
     // The smallest window in which every page can still be used (the sensor pages scroll).
     static constexpr int MinimumWidth = 900;
     static constexpr int MinimumHeight = 560;
-    // Closing: save the shown sensor and, on the Readings tab, a valid reading. False when
-    // what is on screen could not be saved and the user keeps it (the window stays open).
+    // Closing: save the shown sensor and, on the Readings tab, leave the reading as every
+    // road out of it does. False when what is on screen could not be saved and the user
+    // keeps it (the window stays open).
     bool Form_Unload();
     // Release: close the recordsets and the connection, then compact the database.
     void Form_Terminate();

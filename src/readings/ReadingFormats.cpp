@@ -26,12 +26,19 @@ QString keyCriterion(const QString& key)
     return QStringLiteral("DateTimeKey = '") + QString(key).replace('\'', QStringLiteral("''")) + '\'';
 }
 
-QString storedChannelText(const QString& boxText) { return Numbers::formatText(boxText, ChannelPattern); }
-
-QString storedTemperatureText(const QString& boxText)
+namespace {
+// An empty box is stored as the empty text, never as a null column: a null QString would
+// be bound as NULL.
+QString storedText(const QString& boxText, const QString& pattern)
 {
-    return Numbers::formatText(boxText, TemperaturePattern);
+    const QString t = Numbers::formatText(boxText, pattern);
+    return t.isEmpty() ? EmptyText : t;
 }
+}  // namespace
+
+QString storedChannelText(const QString& boxText) { return storedText(boxText, ChannelPattern); }
+
+QString storedTemperatureText(const QString& boxText) { return storedText(boxText, TemperaturePattern); }
 
 QDate parseStoredDate(const QString& text)
 {

@@ -26,8 +26,11 @@ QDateTime fullDate(const QDate& date, const QTime& time);
 // The find criterion for a key: "DateTimeKey = '<key>'" (a quote in the key is doubled).
 QString keyCriterion(const QString& key);
 
+// The empty text a gauge or temperature without a value is stored as (not null).
+inline const QString EmptyText = QString::fromLatin1("");
+
 // Gauge and temperature box texts as stored: trimmed, formatted by their pattern; an
-// empty box stays empty; a text that is not a number is kept as typed (trimmed).
+// empty box gives EmptyText; a text that is not a number is kept as typed (trimmed).
 QString storedChannelText(const QString& boxText);
 QString storedTemperatureText(const QString& boxText);
 

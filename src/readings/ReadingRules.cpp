@@ -2,6 +2,7 @@
 #include "calc/Numbers.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ReadingRules {
 
@@ -44,29 +45,72 @@ QString channelMessage(int channel, double low, double high)
            Numbers::plain(low) + QStringLiteral(" and < ") + Numbers::plain(high);
 }
 
-Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts)
+QString notANumberMessage(int channel, const QString& text)
+{
+    return QStringLiteral("Error: ") + fieldName(channel) + QStringLiteral(" is not a number: ") + text;
+}
+
+QString fieldName(int channel)
+{
+    return channel == 0 ? QStringLiteral("Temperature") : QStringLiteral("Gauge %1").arg(channel);
+}
+
+QString refusedQuestion(const Check& check)
+{
+    const QString what =
+        check.fault == Check::Fault::NotANumber
+            ? fieldName(check.channel) + QStringLiteral(" holds \"") + check.text + QStringLiteral("\", which is not one number.")
+            : fieldName(check.channel) + QStringLiteral(" holds ") + check.text +
+                  QStringLiteral(", outside the limits of this sensor type (") + Numbers::plain(check.low) +
+                  QStringLiteral(" to ") + Numbers::plain(check.high) + QStringLiteral(").");
+    return what + QStringLiteral("\r\nThe reading is not stored. Keep it on screen to correct it, or discard what was "
+                                 "typed (the reading keeps its stored values)?");
+}
+
+std::optional<double> typedNumber(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return std::nullopt;
+    // Digits, one sign in front, separators: anything else ("inf", "1e5" pasted in) is no
+    // typed reading value.
+    for (const QChar c : t)
+        if (!(c.isDigit() || c == u'.' || c == u',' || c == u'-' || c == u'+')) return std::nullopt;
+    const std::optional<double> v = Numbers::tryLocaleValue(t);
+    if (!v || !std::isfinite(*v)) return std::nullopt;
+    return v;
+}
+
+Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts,
+                  const QList<bool>& checked)
 {
     Check c;
-    if (limits.tempChannel) {
-        const double t = Numbers::leadingValue(temperatureText);
-        if (t < limits.tempLow || t > limits.tempHigh) {
+    auto fails = [&](int channel, const QString& typed, double low, double high) {
+        if (channel < checked.size() && !checked[channel]) return false;
+        const QString t = typed.trimmed();
+        c.channel = channel;
+        c.text = t;
+        c.low = low;
+        c.high = high;
+        if (t.isEmpty()) {
+            if (0 >= low && 0 <= high) return false;   // an empty box counts as 0
+        } else if (const auto x = typedNumber(t)) {
+            if (*x >= low && *x <= high) return false;
+        } else {
             c.ok = false;
-            c.message = temperatureMessage(limits.tempLow, limits.tempHigh);
-            c.channel = 0;
-            return c;
+            c.fault = Check::Fault::NotANumber;
+            c.message = notANumberMessage(channel, t);
+            return true;
         }
-    }
+        c.ok = false;
+        c.fault = Check::Fault::OutsideLimits;
+        c.message = channel == 0 ? temperatureMessage(low, high) : channelMessage(channel, low, high);
+        return true;
+    };
+    if (limits.tempChannel && fails(0, temperatureText, limits.tempLow, limits.tempHigh)) return c;
     const qint64 n = std::min<qint64>(limits.numChannels, channelTexts.size());
-    for (qint64 i = 1; i <= n; ++i) {
-        const double x = Numbers::leadingValue(channelTexts[int(i - 1)]);
-        if (x < limits.lowVal || x > limits.highVal) {
-            c.ok = false;
-            c.message = channelMessage(int(i), limits.lowVal, limits.highVal);
-            c.channel = int(i);
-            return c;
-        }
-    }
-    return c;
+    for (qint64 i = 1; i <= n; ++i)
+        if (fails(int(i), channelTexts[int(i - 1)], limits.lowVal, limits.highVal)) return c;
+    return Check{};
 }
 
 bool isReadingKeyAllowed(int code)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 
 // The rules a reading on screen is checked by, free of any widget.
 namespace ReadingRules {
@@ -25,19 +26,41 @@ Limits limitsFrom(const QVariant& numChannels, const QVariant& tempChannel, cons
 
 // The outcome of checking the values on screen.
 struct Check {
+    enum class Fault { None, NotANumber, OutsideLimits };
     bool ok = true;
+    Fault fault = Fault::None;
     QString message;   // the text for lblError when not ok
     int channel = 0;   // the failing box: 0 the temperature, 1..6 a gauge channel
+    QString text;      // the failing box's text, trimmed
+    double low = 0;    // the limits it was held against
+    double high = 0;
 };
 
 // Checks the temperature text (when the type has that channel) and the first
-// numChannels gauge texts (at most the boxes given) against the limits. Box texts are
-// read as leading numbers, so an empty box counts as 0. A value equal to a limit passes.
-Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts);
+// numChannels gauge texts (at most the boxes given) against the limits. A box must hold
+// one number as a whole (blanks aside; "20.719.5" or "12abc" is refused), an empty box
+// counts as 0, and a value equal to a limit passes. checked (optional; index 0 the
+// temperature, i gauge i) leaves out the boxes marked false: values nobody typed are not
+// held against the limits again.
+Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts,
+                  const QList<bool>& checked = {});
+
+// A typed box text as a number: the whole text (blanks aside) in the C or the system
+// locale's format, finite. Empty text and anything else give no value.
+std::optional<double> typedNumber(const QString& text);
 
 // The messages of the checks.
 QString temperatureMessage(double low, double high);
 QString channelMessage(int channel, double low, double high);
+QString notANumberMessage(int channel, const QString& text);
+// A box as the screen labels it: "Temperature" (0) or "Gauge <i>".
+QString fieldName(int channel);
+// The question asked when the reading on screen is left with a refused value, and its
+// two answers (Keep = stay on the reading with the typed values, nothing stored).
+QString refusedQuestion(const Check& check);
+inline const QString KeepOnScreen = QStringLiteral("Keep it on screen");
+inline const QString DiscardIt = QStringLiteral("Discard it");
+inline const QString RefusedTitle = QStringLiteral("Reading not stored");
 inline const QString DateNullMessage = QStringLiteral("Error: Reading Date cannot be null");
 inline const QString TimeNullMessage = QStringLiteral("Error: Reading Time cannot be null");
 inline const QString FutureDateWarning = QStringLiteral("Warning: Reading Date is in the future");

@@ -40,15 +40,17 @@ void ReadingsController::rememberBookmark()
 
 bool ReadingsController::leaveReadingsTab()
 {
-    // Each step is skipped on failure, as the tab change does.
-    ignoringErrors([&] { rememberBookmark(); });
+    // Each step is skipped on failure, as the tab change does. The reading shown once it
+    // is left is the one shown again (a removed new reading's neighbour).
     bool saved = true;
-    ignoringErrors([&] { saved = SaveReadings(); });
+    ignoringErrors([&] { saved = leaveReading(); });
+    if (saved) ignoringErrors([&] { rememberBookmark(); });
     return saved;
 }
 
 void ReadingsController::enterReadingsTab()
 {
+    m_newReading = 0;
     if (m_s.currentSensorId().isEmpty()) {
         // No sensor: no readings to show (and none of an earlier sensor).
         ignoringErrors([&] { m_s.rsReadings.reset(); });

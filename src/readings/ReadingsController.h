@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include "readings/ReadingRules.h"
 #include <array>
 #include <functional>
 
@@ -23,7 +24,9 @@ class QWidget;
 // The procedures are spread over files by what they do: ReadingsPage.cpp (the page's
 // controls and ConfigureForm), ReadingsDisplay.cpp (fillreadings, navigation),
 // ReadingsEntry.cpp (key filters, ReadingValid, SaveReadings, DupID, adding),
-// ReadingsRedate.cpp (CheckDateTime and the pickers), ReadingsDelete.cpp (deletion).
+// ReadingsRedate.cpp (CheckDateTime and the pickers), ReadingsDelete.cpp (deletion),
+// ReadingsLeave.cpp (what happens to the reading on screen when the user leaves it),
+// ReadingsRejections.cpp (rejecting and restoring values).
 class ReadingsController : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +34,10 @@ public:
     QWidget* page() const { return m_page; }
 
     QLabel* lblError = nullptr;
+    // The page's status line: what became of the reading last left (removed, discarded).
+    QLabel* lblReadingStatus = nullptr;
+    // The rejected values of the reading shown: who, when and why, one line each.
+    QLabel* lblRejected = nullptr;
 
     // Controls of the page (object names as the members).
     QLineEdit* txtReadingID = nullptr;
@@ -53,8 +60,15 @@ public:
     void fillreadings();
     // Shows the future-date warning when the picked date is after today, else hides lblError.
     void CheckFutureDate();
-    // Whether the reading on screen may be saved; on No the reason is on lblError.
+    // Whether the reading on screen may be saved; on No the reason is on lblError. Only
+    // values typed (differing from the stored reading) are checked.
     bool ReadingValid();
+    // Every road out of the reading on screen (moving, changing tab, F5, adding, closing,
+    // the tool windows) goes through here. A reading just added and left without any value
+    // is removed (the status line says so); a refused value asks "Keep it on screen" (false:
+    // stay, nothing stored) or "Discard it" (the typed values dropped, the status line says
+    // nothing was stored); otherwise what changed is saved. False when the user stays.
+    bool leaveReading();
     // Writes the reading on screen into the current row (no validation). False when the
     // database could not take it and the user keeps it on screen: the caller then stops
     // instead of showing another reading.
@@ -82,6 +96,9 @@ public:
     void imgLast_Click();
     void imgAddReading_Click();
     void imgDeleteReading_Click();
+    // Rejects a value of the reading shown (the whole reading, a gauge, the temperature)
+    // with a reason, or restores one rejected before.
+    void imgRejectValue_Click();
 
     // The key filter of txtChannel(index) (index 1..6) and txtChannelT: the character
     // code, or 0 when the character is discarded.
@@ -98,8 +115,20 @@ private:
     void showStoredReading();
     // Navigation: runs the save-before-move rule, then move() when canMove() holds,
     // otherwise tells the user the end is reached.
-    void navigate(const QString& tag, const std::function<bool(const Recordset&)>& canMove,
-                  const std::function<void(Recordset&)>& move, const QString& endMessage);
+    enum class Step { First, Previous, Next, Last };
+    void navigate(const QString& tag, Step step);
+    // The values on screen checked against the type's limits (only the typed ones).
+    ReadingRules::Check checkValuesOnScreen() const;
+    QLineEdit* valueBox(int channel) const;   // 0 the temperature, 1..6 a gauge
+    // leaveReading's parts: the empty new reading removed (true when it was), the question
+    // after a refused value (true: discarded, go on).
+    bool removeEmptyNewReading();
+    bool askKeepOrDiscard();
+    // A value box edited: a refusal shown clears once the values pass.
+    void onValueEdited();
+    void setStatus(const QString& text);
+    // Greys the rejected values of the reading shown and lists their marks.
+    void showRejections();
     bool hasReadings() const;
     void showOutcomeAfterDeletion();
     // The sensor shown, as the deletion window names and counts it.
@@ -127,4 +156,10 @@ private:
     bool m_dateEditPending = false;
     bool m_timeEditPending = false;
     bool m_inDateCheck = false;
+    // The reading Add New made, while it is on screen (its bookmark; 0 none).
+    qint64 m_newReading = 0;
+    // Set when leaving removed that reading: its position, for the move that follows.
+    qint64 m_removedAt = 0;
+    // The refusal on lblError (ok when none).
+    ReadingRules::Check m_refusal;
 };

@@ -25,6 +25,7 @@ void ReadingsController::imgDeleteReading_Click()
             dlg.exec();
         }
         const bool chosen = m_s.deletion.single || m_s.deletion.dateRange || m_s.deletion.all;
+        if (chosen) m_newReading = 0;   // whatever was added is the user's to delete now
         if (m_s.deletion.single) deleteSingle();
         else if (m_s.deletion.dateRange) deleteDateRange();
         else if (m_s.deletion.all) deleteAll();

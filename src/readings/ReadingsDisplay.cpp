@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimeEdit>
+#include <algorithm>
 
 void ReadingsController::setPickers(const QDate& date, const QTime& time)
 {
@@ -31,6 +32,7 @@ void ReadingsController::clearReading()
     setPickers(QDate::currentDate(), QTime(12, 0, 0));
     txtChannelT->clear();
     for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->clear();
+    showRejections();
 }
 
 void ReadingsController::showStoredReading()
@@ -51,6 +53,7 @@ void ReadingsController::showStoredReading()
     for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->setText(rs.text(QStringLiteral("Channel%1").arg(i)));
     chkTemporal->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("Plottemporal"))));
     chkSpatial->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("PlotSpatial"))));
+    showRejections();
 }
 
 void ReadingsController::fillreadings()
@@ -66,6 +69,7 @@ void ReadingsController::fillreadings()
             Messages::show(QStringLiteral("No readings found"), QStringLiteral("Cannot Move"), Messages::Icon::Exclamation);
         } else if (rs->recordCount() > 0) {
             lblError->setVisible(false);
+            m_refusal = ReadingRules::Check{};
             showStoredReading();
             showCount();
             CheckFutureDate();
@@ -87,8 +91,7 @@ void ReadingsController::CheckFutureDate()
     }
 }
 
-void ReadingsController::navigate(const QString& tag, const std::function<bool(const Recordset&)>& canMove,
-                                  const std::function<void(Recordset&)>& move, const QString& endMessage)
+void ReadingsController::navigate(const QString& tag, Step step)
 {
     runTrapped(tag, [&] {
         if (!hasReadings()) {
@@ -102,45 +105,55 @@ void ReadingsController::navigate(const QString& tag, const std::function<bool(c
             showCount();
             return;
         }
-        applyPendingPickerEdit();
-        if (!ReadingValid()) return;
-        if (!SaveReadings()) return;
+        m_removedAt = 0;
+        if (!leaveReading()) return;
+        if (m_removedAt > 0) {
+            // The reading left was removed: its neighbour in the direction asked is shown.
+            Recordset* rs = m_s.rsReadings.get();
+            if (hasReadings()) {
+                const qint64 count = rs->recordCount();
+                switch (step) {
+                case Step::First: rs->moveFirst(); break;
+                case Step::Previous: rs->setAbsolutePosition(std::max<qint64>(m_removedAt - 1, 1)); break;
+                case Step::Next: rs->setAbsolutePosition(std::min(m_removedAt, count)); break;
+                case Step::Last: rs->moveLast(); break;
+                }
+            }
+            m_removedAt = 0;
+            fillreadings();
+            showCount();
+            return;
+        }
         // What other users added or deleted meanwhile is in the list the move goes through.
         if (!rereadIfChanged(false)) return;
         Recordset& rs = *m_s.rsReadings;
-        if (!canMove(rs)) {
-            Messages::show(endMessage);
+        const bool forward = step == Step::Next || step == Step::Last;
+        bool canMove = false;
+        switch (step) {
+        case Step::First: canMove = rs.absolutePosition() != 1; break;
+        case Step::Previous: canMove = rs.absolutePosition() != 1 && !rs.bof(); break;
+        case Step::Next: canMove = rs.absolutePosition() != rs.recordCount() && !rs.eof(); break;
+        case Step::Last: canMove = rs.absolutePosition() != rs.recordCount(); break;
+        }
+        if (!canMove) {
+            Messages::show(forward ? QStringLiteral("End of readings") : QStringLiteral("Start of readings"));
             return;
         }
-        move(rs);
+        switch (step) {
+        case Step::First: rs.moveFirst(); break;
+        case Step::Previous: rs.movePrevious(); break;
+        case Step::Next: rs.moveNext(); break;
+        case Step::Last: rs.moveLast(); break;
+        }
         fillreadings();
         showCount();
     });
 }
 
-void ReadingsController::imgFirst_Click()
-{
-    navigate(QStringLiteral(" imgFirst_Click"), [](const Recordset& rs) { return rs.absolutePosition() != 1; },
-             [](Recordset& rs) { rs.moveFirst(); }, QStringLiteral("Start of readings"));
-}
+void ReadingsController::imgFirst_Click() { navigate(QStringLiteral(" imgFirst_Click"), Step::First); }
 
-void ReadingsController::imgPrevData_Click()
-{
-    navigate(QStringLiteral(" imgPrevData_Click"),
-             [](const Recordset& rs) { return rs.absolutePosition() != 1 && !rs.bof(); },
-             [](Recordset& rs) { rs.movePrevious(); }, QStringLiteral("Start of readings"));
-}
+void ReadingsController::imgPrevData_Click() { navigate(QStringLiteral(" imgPrevData_Click"), Step::Previous); }
 
-void ReadingsController::imgNextData_Click()
-{
-    navigate(QStringLiteral(" imgNextData_Click"),
-             [](const Recordset& rs) { return rs.absolutePosition() != rs.recordCount() && !rs.eof(); },
-             [](Recordset& rs) { rs.moveNext(); }, QStringLiteral("End of readings"));
-}
+void ReadingsController::imgNextData_Click() { navigate(QStringLiteral(" imgNextData_Click"), Step::Next); }
 
-void ReadingsController::imgLast_Click()
-{
-    navigate(QStringLiteral(" imgLast_Click"),
-             [](const Recordset& rs) { return rs.absolutePosition() != rs.recordCount(); },
-             [](Recordset& rs) { rs.moveLast(); }, QStringLiteral("End of readings"));
-}
+void ReadingsController::imgLast_Click() { navigate(QStringLiteral(" imgLast_Click"), Step::Last); }

@@ -18,20 +18,21 @@
 #include <QTimeEdit>
 
 namespace {
-// Whether a stored value already equals the value SaveReadings would write.
+// Whether a stored value already equals the value SaveReadings would write, so that a
+// reading only looked at is never written. A null column equals an empty box (rows from
+// before empty texts were stored keep their null) and a ticked plot flag (null ticks it).
 bool sameAsStored(const QVariant& stored, const QVariant& wanted)
 {
-    if (stored.isNull()) return false;   // an empty box is written as empty text, not left null
     switch (wanted.typeId()) {
-    case QMetaType::Bool: {
-        bool ok = false;
-        const qlonglong n = stored.toLongLong(&ok);
-        return ok && (n != 0) == wanted.toBool();
-    }
-    case QMetaType::QDateTime:
+    case QMetaType::Bool: return ReadingRules::flagTicked(stored) == wanted.toBool();
+    case QMetaType::QDateTime: {
+        if (stored.isNull()) return false;
+        if (stored.typeId() == QMetaType::QDateTime) return stored.toDateTime() == wanted.toDateTime();
         return stored.typeId() == QMetaType::QString &&
                stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
     default:
+        if (stored.isNull()) return wanted.toString().isEmpty();
         return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
     }
 }
@@ -44,9 +45,31 @@ ReadingRules::Limits limitsOf(const Recordset& cfg)
 }
 }  // namespace
 
+ReadingRules::Check ReadingsController::checkValuesOnScreen() const
+{
+    QStringList channels;
+    for (int i = 1; i <= 6; ++i) channels << txtChannel[size_t(i)]->text();
+    // Only what differs from the stored reading is held against the limits: a stored value
+    // nobody typed (an import's, an older release's) never keeps the user on a reading.
+    QList<bool> typed;
+    const Recordset* rs = m_s.rsReadings.get();
+    if (rs && rs->isOpen() && rs->hasCurrentRow()) {
+        typed << (txtChannelT->text().trimmed() != rs->text(QStringLiteral("ChannelT")).trimmed());
+        for (int i = 1; i <= 6; ++i)
+            typed << (channels[i - 1].trimmed() != rs->text(QStringLiteral("Channel%1").arg(i)).trimmed());
+    }
+    return ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels, typed);
+}
+
+QLineEdit* ReadingsController::valueBox(int channel) const
+{
+    return channel == 0 ? txtChannelT : txtChannel[size_t(channel)];
+}
+
 bool ReadingsController::ReadingValid()
 {
     bool valid = true;
+    m_refusal = ReadingRules::Check{};
     runTrapped(QStringLiteral(" G_ReadingValid"), [&] {
         auto refuse = [&](const QString& message, QWidget* focus) {
             lblError->setText(message);
@@ -62,12 +85,11 @@ bool ReadingsController::ReadingValid()
             refuse(ReadingRules::TimeNullMessage, dtpRtime);
             return;
         }
-        QStringList channels;
-        for (int i = 1; i <= 6; ++i) channels << txtChannel[size_t(i)]->text();
-        const ReadingRules::Check check = ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels);
-        if (!check.ok)
-            refuse(check.message, check.channel == 0 ? static_cast<QWidget*>(txtChannelT)
-                                                     : static_cast<QWidget*>(txtChannel[size_t(check.channel)]));
+        const ReadingRules::Check check = checkValuesOnScreen();
+        if (!check.ok) {
+            m_refusal = check;
+            refuse(check.message, valueBox(check.channel));
+        }
     });
     return valid;
 }
@@ -145,11 +167,9 @@ void ReadingsController::imgAddReading_Click()
         Recordset* rs = m_s.rsReadings.get();
         const QString id = m_s.currentSensorId();
         if (!rs || !rs->isOpen() || id.isEmpty()) return;
-        if (rs->recordCount() > 0) {
-            applyPendingPickerEdit();
-            if (!ReadingValid()) return;
-            if (!SaveReadings()) return;
-        }
+        if (rs->recordCount() > 0 && !leaveReading()) return;
+        rs = m_s.rsReadings.get();
+        if (!rs || !rs->isOpen()) return;
         const QDateTime now = clock();
         const QDate date = now.date();
         const QTime time(now.time().hour(), now.time().minute(), now.time().second());
@@ -188,6 +208,10 @@ void ReadingsController::imgAddReading_Click()
                           {ReadingFormats::fullDate(date, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))})
                 .isNull();
         if (!sortsLast) rs->requery();
+        // Left without a value, the new reading is removed again (leaveReading). It is the
+        // one shown unless a reading is dated later than now.
+        rs->moveFirst();
+        m_newReading = rs->find(ReadingFormats::keyCriterion(key)) ? rs->bookmark() : 0;
         rs->moveLast();
         showCount();
         fillreadings();

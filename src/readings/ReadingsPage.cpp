@@ -186,6 +186,11 @@ void ReadingsController::buildPage()
     lblError->setWordWrap(true);
     lblError->setVisible(false);
     outer->addWidget(lblError);
+    lblRejected = caption(m_page, QStringLiteral("lblRejected"), QString());
+    lblRejected->setStyleSheet(QStringLiteral("QLabel { color: #707070; }"));
+    lblRejected->setWordWrap(true);
+    lblRejected->setVisible(false);
+    outer->addWidget(lblRejected);
     outer->addStretch();
 
     // Navigation with the counter between Previous and Next, then the other actions.
@@ -213,6 +218,8 @@ void ReadingsController::buildPage()
         [this] { imgAddReading_Click(); });
     act("imgDeleteReading", "Label65", QStringLiteral("Delete/Batch"), QStyle::SP_TrashIcon,
         [this] { imgDeleteReading_Click(); });
+    act("imgRejectValue", "lblRejectValue", QStringLiteral("Reject/Restore"), QStyle::SP_DialogNoButton,
+        [this] { imgRejectValue_Click(); });
     act("imgDatasheet", "Label45", QStringLiteral("Datasheet"), QStyle::SP_FileDialogDetailedView,
         [this] { m_win.openDatasheet(); });
     act("imgAddWrenData", "Label67", QStringLiteral("Import Logger Data"), QStyle::SP_DialogOpenButton,
@@ -220,12 +227,18 @@ void ReadingsController::buildPage()
     bar->addStretch();
     outer->addLayout(bar);
 
+    lblReadingStatus = caption(m_page, QStringLiteral("lblReadingStatus"), QString());
+    lblReadingStatus->setWordWrap(true);
+    lblReadingStatus->setVisible(false);
+    outer->addWidget(lblReadingStatus);
+
     // Key filters of the reading boxes.
     for (int i = 1; i <= 6; ++i)
         txtChannel[size_t(i)]->installEventFilter(
             new ReadingKeyFilter(txtChannel[size_t(i)], [this, i](int code) { return txtChannel_KeyPress(i, code); }));
     txtChannelT->installEventFilter(
         new ReadingKeyFilter(txtChannelT, [this](int code) { return txtChannelT_KeyPress(code); }));
+    for (int i = 0; i <= 6; ++i) connect(valueBox(i), &QLineEdit::textEdited, this, &ReadingsController::onValueEdited);
 
     // The pickers: changes by the user are applied once the edit is finished (Enter, the
     // focus leaving, or a day chosen in the calendar), not on every keystroke.

@@ -93,11 +93,7 @@ void ReadingsController::refreshReadings()
     runTrapped(QStringLiteral(" G_refreshReadings"), [&] {
         Recordset* rs = m_s.rsReadings.get();
         if (!rs || !rs->isOpen()) return;
-        if (rs->recordCount() > 0 && rs->hasCurrentRow()) {
-            applyPendingPickerEdit();
-            if (!ReadingValid()) return;
-            if (!SaveReadings()) return;
-        }
+        if (rs->recordCount() > 0 && rs->hasCurrentRow() && !leaveReading()) return;
         if (!rereadIfChanged(true)) return;
         rs = m_s.rsReadings.get();
         if (rs->recordCount() > 0 && !rs->hasCurrentRow()) rs->moveLast();

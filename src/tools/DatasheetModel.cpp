@@ -7,9 +7,17 @@
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 
+#include <QColor>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+
+namespace {
+// A value cell without a value is written as the empty text, never as a null column (a
+// null QString is bound as NULL); a cell read as null stays null when written back
+// untouched.
+QString textOrEmpty(const QString& text) { return text.isEmpty() ? QString::fromLatin1("") : text; }
+}  // namespace
 
 namespace {
 constexpr int BlockRows = 256;
@@ -65,6 +73,49 @@ void DatasheetModel::load()
         while (q.next()) m_ids.push_back(q.value(0).toLongLong());
     endResetModel();
     if (!ok) throwSqlError(q.lastError());
+    loadRejections();
+}
+
+void DatasheetModel::loadRejections()
+{
+    m_marks.clear();
+    for (Rejections::Mark& m : Rejections::marks(m_db, m_sensorId)) m_marks[m.dateTimeKey].push_back(std::move(m));
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+int DatasheetModel::gaugeOfColumn(int column) const
+{
+    if (column < 3) return Rejections::WholeReading;
+    if (column == 3) return Rejections::Temperature;
+    if (column < 4 + m_gauges) return column - 3;
+    return -1;
+}
+
+const Rejections::Mark* DatasheetModel::markOf(int row, int gauge) const
+{
+    if (m_marks.isEmpty() || row < 0 || size_t(row) >= m_ids.size()) return nullptr;
+    const auto it = m_marks.constFind(rowValues(row).value(0));
+    if (it == m_marks.constEnd()) return nullptr;
+    for (const Rejections::Mark& m : *it)
+        if (m.gauge == gauge) return &m;
+    return nullptr;
+}
+
+const Rejections::Mark* DatasheetModel::markCovering(int row, int column) const
+{
+    const int gauge = gaugeOfColumn(column);
+    if (gauge < 0 || m_marks.isEmpty()) return nullptr;
+    if (const Rejections::Mark* own = markOf(row, gauge)) return own;
+    return markOf(row, Rejections::WholeReading);
+}
+
+QString DatasheetModel::markText(const Rejections::Mark& m)
+{
+    const QString what = m.gauge == Rejections::WholeReading ? QStringLiteral("The whole reading")
+                         : m.gauge == Rejections::Temperature ? QStringLiteral("Temperature")
+                                                              : QStringLiteral("Gauge %1").arg(m.gauge);
+    return what + QStringLiteral(" rejected by ") + (m.by.isEmpty() ? QStringLiteral("?") : m.by) + QStringLiteral(" at ") +
+           m.at + QStringLiteral(": ") + m.reason;
 }
 
 int DatasheetModel::rowOfId(qint64 id) const
@@ -103,7 +154,7 @@ void DatasheetModel::fetchBlock(int block) const
                 for (int c = 0; c < n; ++c) {
                     const QVariant v = q.value(c + 1);
                     if (c >= n - 2) values << (v.isNull() || v.toLongLong() == 0 ? FlagOff : FlagOn);
-                    else values << (v.isNull() ? QString() : v.toString());
+                    else values << (v.isNull() ? QString() : textOrEmpty(v.toString()));
                 }
                 byId.insert(q.value(0).toLongLong(), values);
                 if (m_versioned) versionOf.insert(q.value(0).toLongLong(), q.value(n + 1).toLongLong());
@@ -230,7 +281,7 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
         const QVector<bool>& typed = m_typed[row];
         for (int c = 3; c < m_fields.size(); ++c) {
             if (isFlagColumn(c)) q.addBindValue(values[c] == FlagOn ? 1 : 0);
-            else if (typed[c]) q.addBindValue(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00")));
+            else if (typed[c]) q.addBindValue(textOrEmpty(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00"))));
             else q.addBindValue(values[c]);
         }
         if (m_versioned) {
@@ -361,6 +412,11 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const
         return {};
     }
     if (role == Qt::DisplayRole) return rowValues(index.row())[c];
+    if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
+        // A rejected value: greyed, with its mark.
+        if (const Rejections::Mark* m = markCovering(index.row(), c))
+            return role == Qt::ToolTipRole ? QVariant(markText(*m)) : QVariant(QColor(0x90, 0x90, 0x90));
+    }
     return {};
 }
 

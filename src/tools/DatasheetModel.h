@@ -1,4 +1,5 @@
 #pragma once
+#include "data/Rejections.h"
 #include "tools/LoggerFile.h"
 
 #include <QAbstractTableModel>
@@ -69,6 +70,17 @@ public:
     // values, the other corrections are kept for another try.
     int writeBack(const LoggerFile::Progress& progress = {});
 
+    // Rejected values: read at load and again after a mark changed (loadRejections). Their
+    // cells show greyed, with who rejected them, when and why as the tooltip; a whole
+    // reading's mark covers every cell of it.
+    void loadRejections();
+    // The value a column stands for, as the marks number it: the key, date and time
+    // columns the whole reading (0), the temperature 11, gauge i; -1 for a flag column.
+    int gaugeOfColumn(int column) const;
+    // The mark on exactly that value of a reading (nullptr when there is none).
+    const Rejections::Mark* markOf(int row, int gauge) const;
+    static QString markText(const Rejections::Mark& mark);
+
     // The text of a cell as exported (flags as "True"/"False").
     QString cellText(int row, int column) const;
     // Every row as exported, in the grid's order, read in one query (typed edits not yet
@@ -99,6 +111,8 @@ private:
     QHash<int, QVector<bool>> m_typed;
 
     mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows
+    QHash<QString, std::vector<Rejections::Mark>> m_marks;   // reading key -> its marks
+    const Rejections::Mark* markCovering(int row, int column) const;
     // With versioned readings: each fetched row's version (block index -> rows), and the
     // version each touched row had when it was first touched.
     bool m_versioned = false;

@@ -15,6 +15,7 @@
 #include "widgets/WindowPlacement.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -95,12 +96,20 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     cmdDiscard->setToolTip(QStringLiteral("Close without saving the values and plot marks changed here"));
     connect(cmdDiscard, &QPushButton::clicked, this, &frmDatasheet::cmdDiscard_Click);
 
+    cmdReject = new QPushButton(QStringLiteral("Reject/Restore..."), this);
+    cmdReject->setObjectName(QStringLiteral("cmdReject"));
+    cmdReject->setAutoDefault(false);
+    cmdReject->setToolTip(QStringLiteral("Reject the value of the chosen cell (a date cell: the whole reading) with a "
+                                         "reason, or restore it; a rejected value stays stored and counts as no value"));
+    connect(cmdReject, &QPushButton::clicked, this, &frmDatasheet::cmdReject_Click);
+
     auto* top = new QHBoxLayout;
     top->addWidget(lblHeader);
     top->addStretch();
     top->addWidget(exportCaption);
     top->addWidget(Image1);
     auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdReject);
     bottom->addStretch();
     bottom->addWidget(cmdDiscard);
     bottom->addWidget(cmdClose);
@@ -258,6 +267,44 @@ void frmDatasheet::Image1_Click()
     QString path = QDir(folder).filePath(stem + QStringLiteral(".xlsx"));
     for (int n = 2; QFile::exists(path); ++n) path = QDir(folder).filePath(stem + QStringLiteral("_%1.xlsx").arg(n));
     FlexGridToExcel(path, m_s.subWindowSensor);
+}
+
+void frmDatasheet::cmdReject_Click()
+{
+    runTrapped(QStringLiteral(" cmdReject_Click"), [&] {
+        if (!m_model || m_model->readingCount() == 0) return;
+        const QModelIndex at = MSFlexGrid1->currentIndex();
+        if (!at.isValid()) {
+            Messages::show(QStringLiteral("Choose the cell of the value to reject or restore first."));
+            return;
+        }
+        const int row = at.row();
+        const int gauge = std::max(m_model->gaugeOfColumn(at.column()), int(Rejections::WholeReading));
+        const QString key = m_model->cellText(row, 0);
+        if (const Rejections::Mark* mark = m_model->markOf(row, gauge)) {
+            if (Messages::show(DatasheetModel::markText(*mark) + QStringLiteral("\r\nRestore it?"),
+                               QStringLiteral("Restore a Value"), Messages::Icon::Question, Messages::Buttons::YesNo,
+                               Messages::Answer::No) != Messages::Answer::Yes)
+                return;
+            Rejections::restore(m_s.db, m_s.subWindowSensor, key, gauge);
+        } else {
+            const QString what = gauge == Rejections::WholeReading ? QStringLiteral("the whole reading")
+                                 : gauge == Rejections::Temperature ? QStringLiteral("the temperature")
+                                                                    : QStringLiteral("gauge %1").arg(gauge);
+            const std::optional<QString> reason = Messages::prompt(
+                QStringLiteral("Why is ") + what + QStringLiteral(" of ") + key +
+                    QStringLiteral(" rejected? It stays stored and shown, and counts as no value."),
+                QStringLiteral("Reject a Value"));
+            if (!reason) return;
+            if (reason->trimmed().isEmpty()) {
+                Messages::show(QStringLiteral("A rejected value needs a reason: nothing was rejected."), QString(),
+                               Messages::Icon::Exclamation);
+                return;
+            }
+            Rejections::reject(m_s.db, m_s.subWindowSensor, key, gauge, *reason);
+        }
+        m_model->loadRejections();
+    });
 }
 
 void frmDatasheet::cmdDiscard_Click()

@@ -26,6 +26,7 @@ public:
     QToolButton* Image1 = nullptr;
     QPushButton* cmdClose = nullptr;      // saves the changes and closes
     QPushButton* cmdDiscard = nullptr;    // closes without saving the changes (asks first)
+    QPushButton* cmdReject = nullptr;     // rejects (or restores) the value of the current cell
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 
@@ -38,6 +39,9 @@ public:
     QString Read_Values_From_Grid();
     void Image1_Click();
     void cmdDiscard_Click();
+    // The current cell's value (a key, date or time cell: the whole reading) is rejected
+    // with a reason, or restored when it is rejected; stored at once.
+    void cmdReject_Click();
     // Writes the corrections back; false when they could not be saved and the user keeps
     // them on screen (the window then stays open).
     bool Form_Unload();

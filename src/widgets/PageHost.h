@@ -62,8 +62,9 @@ public:
     // The Readings page.
     // Sets up the reading boxes for the current Configuration row (ConfigureForm).
     virtual void configureReadings() = 0;
-    // Writes the reading on screen into the current row (SaveReadings). False when it could
-    // not be saved and the user keeps it on screen: the caller then stops.
+    // Leaves the reading on screen as moving away does (saved when changed; refused values
+    // kept or discarded by the user). False when the user keeps it on screen: the caller
+    // then stops.
     virtual bool saveReading() = 0;
     // Shows the current reading of the readings recordset and its position.
     virtual void showReading() = 0;

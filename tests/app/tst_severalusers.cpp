@@ -14,6 +14,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -291,6 +293,57 @@ private slots:
         w.findChild<QToolButton*>("imgPrevData")->click();
         QVERIFY(msgs.script.shown.empty());
         QCOMPARE(box("txtReadingID")->text(), key(R2));
+    }
+
+    // Looking writes nothing: moving through the readings (one with empty texts, one with
+    // the nulls of an older release), F5, leaving the tab and closing leave every row as it
+    // was, so another user's save over a reading only looked at is accepted.
+    void lookingAtReadingsWritesNothing()
+    {
+        auto list = threeReadings();
+        list[1].channels = {"11.00", ""};
+        list[1].temperature = "";
+        addSensorWith(list);
+        auto benDb = userConnection("ben");
+        benDb->execute(QStringLiteral("UPDATE `%1` SET IsDirty = 0").arg(Sensor));
+        benDb->execute(QStringLiteral("UPDATE `%1` SET Channel2 = NULL, ChannelT = NULL, Plottemporal = NULL "
+                                      "WHERE DateTimeKey = ?").arg(Sensor), {key(R1)});
+        auto snapshot = [&] {
+            QStringList rows;
+            QSqlQuery q(benDb->handle());
+            q.exec(readingsSql());
+            while (q.next()) {
+                QStringList cells;
+                for (int c = 0; c < q.record().count(); ++c)
+                    cells << q.record().fieldName(c) + u'=' + (q.isNull(c) ? QStringLiteral("null") : q.value(c).toString());
+                rows << cells.join(u' ');
+            }
+            return rows;
+        };
+        const QStringList before = snapshot();
+        QCOMPARE(before.size(), 3);
+        Recordset ben(*benDb);
+        ben.open(readingsSql());
+        showReading(ben, R2);   // ben reads the reading before the window shows it
+
+        ScriptedMessages msgs;
+        frmTarnwell w;
+        w.show();
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        for (const char* step : {"imgFirst", "imgNextData", "imgNextData", "imgPrevData", "imgFirst", "imgNextData"})
+            w.findChild<QToolButton*>(step)->click();
+        QCOMPARE(w.findChild<QLineEdit*>("txtReadingID")->text(), key(R2));
+        w.refreshData();
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        QVERIFY(w.Form_Unload());
+        QVERIFY(msgs.script.shown.empty());
+        QCOMPARE(snapshot(), before);
+
+        ben.setValue("Channel1", "12.50");
+        ben.update();
+        QCOMPARE(stored(*benDb, R2, "Channel1").toString(), QString("12.50"));
+        QCOMPARE(stored(*benDb, R2, "ChangedBy").toString(), QString("ben"));
     }
 
     // The reading being corrected is deleted by someone else: the save says so, stores

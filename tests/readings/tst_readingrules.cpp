@@ -71,6 +71,9 @@ private slots:
         QFETCH(QString, temperature);
         QCOMPARE(storedChannelText(typed), channel);
         QCOMPARE(storedTemperatureText(typed), temperature);
+        // A box without a value is the empty text, which is stored as such, never as null.
+        QVERIFY(!storedChannelText(typed).isNull());
+        QVERIFY(!storedTemperatureText(typed).isNull());
     }
 
     void storedDatesReadBack_data()
@@ -141,9 +144,16 @@ private slots:
                                                    << "Error: Channel T must be > -20 and < 60" << 0;
         QTest::newRow("channels beyond the type ignored") << qint64(2) << true << "20"
                                                           << QStringList{"1", "2", "99999", "", "", ""} << "" << -1;
-        QTest::newRow("leading number read") << qint64(1) << true << "20abc"
-                                             << QStringList{"12000 strain"}
-                                             << "Error: Channel 1 must be > -10000 and < 10000" << 1;
+        // A box holds one number as a whole, or it is refused naming the box.
+        QTest::newRow("two decimal points") << qint64(6) << true << "20.719.5" << ok6
+                                            << "Error: Temperature is not a number: 20.719.5" << 0;
+        QTest::newRow("trailing text") << qint64(2) << true << "20"
+                                       << QStringList{"1", "12000 strain"}
+                                       << "Error: Gauge 2 is not a number: 12000 strain" << 2;
+        QTest::newRow("pasted infinity") << qint64(1) << true << "20" << QStringList{"inf"}
+                                         << "Error: Gauge 1 is not a number: inf" << 1;
+        QTest::newRow("far outside") << qint64(1) << true << "20" << QStringList{"99999"}
+                                     << "Error: Channel 1 must be > -10000 and < 10000" << 1;
         QTest::newRow("ten channels, six boxes") << qint64(10) << true << "20" << ok6 << "" << -1;
     }
     void validation()
@@ -168,6 +178,9 @@ private slots:
         const Check c = checkValues(l, "", {""});
         QVERIFY(!c.ok);
         QCOMPARE(c.message, QString("Error: Channel 1 must be > 0.5 and < 2.25"));
+        // A box nobody typed into is not held against the limits again.
+        QVERIFY(checkValues(l, "", {""}, {true, false}).ok);
+        QCOMPARE(checkValues(l, "", {"x"}, {false, true}).fault, Check::Fault::NotANumber);
     }
 
     void limitsFromConfiguration()

@@ -62,6 +62,16 @@ class TestReadings : public QObject {
             r->enterReadingsTab();
             msgs.script.shown.clear();
         }
+        // The window told of the Readings tab as a user's click tells it, so that leaving
+        // it runs the tab change.
+        void enterTabAsAUserDoes()
+        {
+            {
+                const QSignalBlocker quiet(w.SSTab1);
+                w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            }
+            w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        }
         template <class T> T* get(const QString& name) { return w.findChild<T*>(name); }
         QLineEdit* box(int i) { return get<QLineEdit>(QString("txtChannel(%1)").arg(i)); }
         QLineEdit* temp() { return get<QLineEdit>("txtChannelT"); }
@@ -224,37 +234,236 @@ private slots:
         QTest::addColumn<int>("channel");   // 0: temperature
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");   // empty: passes
-        QTest::newRow("temperature at high limit") << 0 << "60" << "";
-        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Channel T must be > -20 and < 60";
-        QTest::newRow("temperature below") << 0 << "-21" << "Error: Channel T must be > -20 and < 60";
-        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Channel 3 must be > -10000 and < 10000";
-        QTest::newRow("channel 6 at low limit") << 6 << "-10000" << "";
-        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Channel 1 must be > -10000 and < 10000";
+        QTest::addColumn<QString>("named");     // how the question names the box
+        QTest::newRow("temperature at high limit") << 0 << "60" << "" << "";
+        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Channel T must be > -20 and < 60" << "Temperature";
+        QTest::newRow("temperature below") << 0 << "-21" << "Error: Channel T must be > -20 and < 60" << "Temperature";
+        QTest::newRow("temperature not one number") << 0 << "20.719.5" << "Error: Temperature is not a number: 20.719.5"
+                                                    << "Temperature";
+        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Channel 3 must be > -10000 and < 10000" << "Gauge 3";
+        QTest::newRow("channel 2 far above") << 2 << "99999" << "Error: Channel 2 must be > -10000 and < 10000" << "Gauge 2";
+        QTest::newRow("channel 6 at low limit") << 6 << "-10000" << "" << "";
+        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Channel 1 must be > -10000 and < 10000" << "Gauge 1";
     }
+    // A refused value keeps the user on the reading (the first answer) with what was typed,
+    // stores nothing and names the box; fixing the value clears the message.
     void validationRefusesAndKeepsTheReading()
     {
         QFETCH(int, channel);
         QFETCH(QString, value);
         QFETCH(QString, message);
+        QFETCH(QString, named);
         addSensorWith(threeReadings());
         Page p;
         p.click("imgPrevData");
         QLineEdit* box = channel == 0 ? p.temp() : p.box(channel);
-        const QString before = p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString();
+        const QString column = channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel);
+        const QString before = p.stored(R2, column).toString();
         box->setText(value);
         p.click("imgNextData");
         if (message.isEmpty()) {
             QCOMPARE(p.count(), QString("3 of 3"));
-            QVERIFY(p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString() != before);
-        } else {
-            QCOMPARE(p.error()->text(), message);
-            QVERIFY(p.error()->isVisibleTo(p.r->page()));
-            QCOMPARE(p.count(), QString("2 of 3"));
-            QCOMPARE(p.shownKey(), key(R2));
-            QCOMPARE(box->text(), value);
-            QCOMPARE(p.stored(R2, channel == 0 ? "ChannelT" : QString("Channel%1").arg(channel)).toString(), before);
+            QVERIFY(p.stored(R2, column).toString() != before);
             QVERIFY(p.msgs.script.shown.empty());
+            return;
         }
+        QCOMPARE(p.error()->text(), message);
+        QVERIFY(p.error()->isVisibleTo(p.r->page()));
+        QCOMPARE(p.count(), QString("2 of 3"));
+        QCOMPARE(p.shownKey(), key(R2));
+        QCOMPARE(box->text(), value);
+        QCOMPARE(p.stored(R2, column).toString(), before);
+        QCOMPARE(p.msgs.script.shown.size(), size_t(1));
+        QCOMPARE(p.msgs.script.shown[0].choices, QStringList({"Keep it on screen", "Discard it"}));
+        QVERIFY2(p.msgs.script.shown[0].text.startsWith(named + " holds "),
+                 qPrintable(p.msgs.script.shown[0].text));
+        // Corrected in the box, the refusal goes and the next move stores the value.
+        box->selectAll();
+        QTest::keyClicks(box, "7");
+        QVERIFY(!p.error()->isVisibleTo(p.r->page()));
+        p.click("imgNextData");
+        QCOMPARE(p.count(), QString("3 of 3"));
+        QCOMPARE(p.stored(R2, column).toString(), channel == 0 ? QString("7.0") : QString("7.00"));
+    }
+
+    // Every road out of a reading with a refused value asks; "Keep it on screen" stays with
+    // the typed values and stores nothing, "Discard it" goes on with nothing stored and
+    // says so on the status line.
+    void everyRoadOutAsksBeforeDroppingARefusedValue_data()
+    {
+        QTest::addColumn<QString>("road");
+        for (const char* road : {"move", "tab", "refresh", "add", "close", "tools"}) QTest::newRow(road) << road;
+    }
+    void everyRoadOutAsksBeforeDroppingARefusedValue()
+    {
+        QFETCH(QString, road);
+        addSensorWith(threeReadings());
+        Page p;
+        p.enterTabAsAUserDoes();
+        p.click("imgPrevData");
+        p.r->clock = [] { return QDateTime(QDate(2024, 6, 1), QTime(9, 0, 0)); };
+        auto leave = [&] {   // true when the road was taken
+            if (road == "move") p.click("imgFirst");
+            else if (road == "tab") p.w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            else if (road == "refresh") p.w.refreshData();
+            else if (road == "add") p.click("imgAddReading");
+            else if (road == "close") return p.w.Form_Unload();
+            else if (road == "tools") return p.w.saveReading();   // the datasheet or the import opening
+            return p.shownKey() != key(R2) || p.w.SSTab1->currentIndex() != frmTarnwell::TabReadings;
+        };
+        const auto afterR2 = [&] { return p.stored(R2, "Channel2").toString(); };
+        p.box(2)->setText("20.719.5");
+        p.temp()->setText("22");
+        p.msgs.script.choices = {0};   // Keep it on screen
+        QVERIFY(!leave());
+        QCOMPARE(p.w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
+        QCOMPARE(p.shownKey(), key(R2));
+        QCOMPARE(p.box(2)->text(), QString("20.719.5"));
+        QCOMPARE(p.temp()->text(), QString("22"));
+        QCOMPARE(p.error()->text(), QString("Error: Gauge 2 is not a number: 20.719.5"));
+        QCOMPARE(afterR2(), QString("21.00"));
+        QCOMPARE(p.stored(R2, "ChannelT").toString(), QString("21.0"));
+        QCOMPARE(p.keys().size(), 3);
+        QCOMPARE(p.msgs.script.shown.size(), size_t(1));
+        QVERIFY(p.msgs.script.shown[0].text.startsWith("Gauge 2 holds \"20.719.5\""));
+
+        p.msgs.script.choices = {1};   // Discard it
+        leave();
+        QCOMPARE(p.msgs.script.shown.size(), size_t(2));
+        QCOMPARE(afterR2(), QString("21.00"));
+        QCOMPARE(p.stored(R2, "ChannelT").toString(), QString("21.0"));
+        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(),
+                 QString("What was typed for the reading of 2024/05/02 14:30:00 was discarded: nothing was stored."));
+        if (road == "move") QCOMPARE(p.shownKey(), key(R1));
+        if (road == "tab") QCOMPARE(p.w.SSTab1->currentIndex(), int(frmTarnwell::TabIdentification));
+        if (road == "add") QCOMPARE(p.keys().size(), 4);
+        if (road == "refresh") QCOMPARE(p.box(2)->text(), QString("21.00"));
+    }
+
+    // A reading added and left without any value is removed on every road out, and the
+    // status line says so; one given a value is kept.
+    void emptyNewReadingIsRemovedWhenLeft_data()
+    {
+        QTest::addColumn<QString>("road");
+        for (const char* road : {"previous", "next", "tab", "close", "add", "refresh"}) QTest::newRow(road) << road;
+    }
+    void emptyNewReadingIsRemovedWhenLeft()
+    {
+        QFETCH(QString, road);
+        addSensorWith(threeReadings());
+        Page p;
+        p.enterTabAsAUserDoes();
+        p.click("imgPrevData");
+        const QDateTime added(QDate(2024, 5, 4), QTime(18, 0, 0));
+        p.r->clock = [added] { return added; };
+        p.click("imgAddReading");
+        QCOMPARE(p.shownKey(), key(added));
+        QCOMPARE(p.count(), QString("4 of 4"));
+        p.r->clock = [] { return QDateTime(QDate(2024, 7, 1), QTime(8, 0, 0)); };
+        if (road == "previous") p.click("imgPrevData");
+        else if (road == "next") p.click("imgNextData");
+        else if (road == "tab") p.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        else if (road == "close") QVERIFY(p.w.Form_Unload());
+        else if (road == "add") p.click("imgAddReading");
+        else if (road == "refresh") p.w.refreshData();
+        QVERIFY(!p.keys().contains(key(added)));
+        QVERIFY(p.msgs.script.shown.empty());
+        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(),
+                 QString("The new reading of 2024/05/04 18:00:00 had no values and was removed."));
+        if (road == "previous" || road == "next") {
+            QCOMPARE(p.shownKey(), key(R3));
+            QCOMPARE(p.count(), QString("3 of 3"));
+        }
+        if (road == "add") QCOMPARE(p.keys().size(), 4);
+        if (road == "tab") {
+            // Back on the tab: the reading shown is the one before it.
+            p.w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            QCOMPARE(p.shownKey(), key(R3));
+        }
+    }
+
+    void newReadingGivenAValueIsKept()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        const QDateTime added(QDate(2024, 6, 1), QTime(9, 0, 0));
+        p.r->clock = [added] { return added; };
+        p.click("imgAddReading");
+        p.box(4)->setText("3");
+        p.click("imgFirst");
+        p.click("imgLast");   // no longer the new reading: an emptied box does not remove it
+        p.box(4)->clear();
+        p.click("imgFirst");
+        QCOMPARE(p.keys().size(), 4);
+        QCOMPARE(p.stored(added, "Channel4").toString(), QString());
+        QCOMPARE(p.stored(added, "coalesce(Channel4, 'null')").toString(), QString());
+        QVERIFY(!p.get<QLabel>("lblReadingStatus")->isVisibleTo(p.r->page()));
+    }
+
+    // A gauge or the whole reading is rejected with a reason and restored: the value stays
+    // stored and on screen, greyed, with who, when and why; without a reason nothing is.
+    void rejectingAndRestoringValues()
+    {
+        addSensorWith(threeReadings());
+        Page p;
+        auto rejected = [&](int gauge) {
+            return p.w.shared()
+                .db.scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
+                           {Sensor, key(R2), gauge})
+                .toString();
+        };
+        auto marks = [&] { return p.w.shared().db.scalar("SELECT count(*) FROM Rejections").toInt(); };
+        QLabel* line = p.get<QLabel>("lblRejected");
+        p.click("imgPrevData");
+        p.box(1)->setText("15");   // what is typed is stored before the mark
+        p.msgs.script.choices = {2};   // the whole reading, gauges 1..6, the temperature, Cancel
+        p.msgs.script.promptAnswers = {"loose wire"};
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown[0].choices.size(), 9);
+        QCOMPARE(p.stored(R2, "Channel1").toString(), QString("15.00"));
+        QCOMPARE(rejected(2), QString("loose wire"));
+        QCOMPARE(p.stored(R2, "Channel2").toString(), QString("21.00"));
+        QCOMPARE(p.box(2)->text(), QString("21.00"));
+        QVERIFY2(p.box(2)->toolTip().startsWith("Gauge 2 rejected by ") && p.box(2)->toolTip().endsWith(": loose wire"),
+                 qPrintable(p.box(2)->toolTip()));
+        QCOMPARE(p.box(2)->palette().color(QPalette::Text), QColor(0x909090));
+        QVERIFY(p.box(1)->toolTip().isEmpty());
+        QVERIFY(line->isVisibleTo(p.r->page()));
+        QCOMPARE(line->text(), p.box(2)->toolTip());
+
+        // Another reading shows no mark; back on this one it does.
+        p.click("imgFirst");
+        QVERIFY(!line->isVisibleTo(p.r->page()));
+        QVERIFY(p.box(2)->toolTip().isEmpty());
+        QVERIFY(p.box(2)->palette().color(QPalette::Text) != QColor(0x909090));
+        p.click("imgNextData");
+        QVERIFY(p.box(2)->toolTip().endsWith("loose wire"));
+
+        // No reason, no mark.
+        p.msgs.script.shown.clear();
+        p.msgs.script.choices = {0};
+        p.msgs.script.promptAnswers = {"  "};
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown.back().text, QString("A rejected value needs a reason: nothing was rejected."));
+        QCOMPARE(marks(), 1);
+
+        // The whole reading greys every box; restoring the gauge leaves the whole mark.
+        p.msgs.script.choices = {0, 2};
+        p.msgs.script.promptAnswers = {"logger fault"};
+        p.click("imgRejectValue");
+        QVERIFY(p.temp()->toolTip().endsWith(": logger fault"));
+        QVERIFY(p.box(6)->toolTip().endsWith(": logger fault"));
+        p.msgs.script.shown.clear();
+        p.click("imgRejectValue");
+        QCOMPARE(p.msgs.script.shown[0].choices.at(0), QString("Restore: The whole reading"));
+        QCOMPARE(p.msgs.script.shown[0].choices.at(2), QString("Restore: Gauge 2"));
+        QVERIFY(rejected(2).isEmpty());
+        QCOMPARE(rejected(0), QString("logger fault"));
+        QVERIFY(p.box(2)->toolTip().endsWith(": logger fault"));
+        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(), QString("Gauge 2 of the reading of 2024/05/02 14:30:00 was restored."));
+        // Cancel changes nothing.
+        p.click("imgRejectValue");
+        QCOMPARE(marks(), 1);
     }
 
     void keyFiltersDiscardOtherCharacters()
@@ -423,7 +632,9 @@ private slots:
         QVERIFY(p.get<QCheckBox>("chkTemporal")->isChecked());
         QVERIFY(!p.get<QCheckBox>("chkSpatial")->isChecked());
 
-        // A second add within the same second is refused.
+        // A second add within the same second is refused (the first given a value, as an
+        // empty one would make way for it).
+        p.box(1)->setText("4");
         p.click("imgAddReading");
         QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading with that date and time"});
         QCOMPARE(p.msgs.script.shown[0].title, QString("Duplicate Reading"));

@@ -230,6 +230,8 @@ private slots:
             QTest::keyClicks(d->MSFlexGrid1, "7");                  // "57"
             d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 3));
             QTest::keyClicks(d->MSFlexGrid1, "19.25");              // empty ChannelT
+            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 6));
+            for (int i = 0; i < 8; ++i) QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);   // Channel3 emptied
             d->MSFlexGrid1_Click(d->model()->index(0, 8));          // PlotTemporal of the first reading off
             d->close();
         }));
@@ -237,6 +239,7 @@ private slots:
         QCOMPARE(field(Sensor, "Channel1", 1), QString("57.00"));
         QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.3"));   // half away from zero
         QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
+        QCOMPARE(field(Sensor, "coalesce(Channel3, 'null')", 1), QString());   // the empty text, not null
         QCOMPARE(field(Sensor, "Plottemporal", 0), QString("0"));
         QCOMPARE(field(Sensor, "PlotSpatial", 0), QString("0"));
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
@@ -245,6 +248,42 @@ private slots:
         QCOMPARE(field(Sensor, "zero1", 1), QString("3"));
         QCOMPARE(field(Sensor, "DateTimeKey", 1), TestData::readingKey(Sensor, Start.addSecs(3600)));
         QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
+    }
+
+    // A value or a whole reading is rejected from the chosen cell and restored; its cells
+    // show greyed with the mark, and the values stay stored.
+    void rejectingAndRestoringFromTheGrid()
+    {
+        ScriptedMessages m;
+        m.script.promptAnswers = {"spike", "bad logger"};
+        frmTarnwell w;
+        w.show();
+        const QString second = TestData::readingKey(Sensor, Start.addSecs(3600));
+        auto reason = [&](const QString& key, int gauge) {
+            return db->scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
+                              {Sensor, key, gauge}).toString();
+        };
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            DatasheetModel* model = d->model();
+            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));   // Channel2 of the second reading
+            d->cmdReject->click();
+            QCOMPARE(reason(second, 2), QString("spike"));
+            QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).toString().endsWith(": spike"));
+            QCOMPARE(model->index(1, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(0x909090));
+            QCOMPARE(model->index(1, 5).data().toString(), QString("6.00"));
+            QVERIFY(model->index(1, 4).data(Qt::ToolTipRole).isNull());
+            d->MSFlexGrid1->setCurrentIndex(model->index(0, 1));   // a date cell: the whole reading
+            d->cmdReject->click();
+            for (int c = 0; c < 8; ++c)
+                QVERIFY(model->index(0, c).data(Qt::ToolTipRole).toString().endsWith(": bad logger"));
+            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));
+            d->cmdReject->click();   // rejected: asks to restore (Yes)
+            QVERIFY(reason(second, 2).isEmpty());
+            QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).isNull());
+            d->close();
+        }));
+        QCOMPARE(reason(TestData::readingKey(Sensor, Start), 0), QString("bad logger"));
+        QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
     }
 
     // The readings written back are marked for the calculations; the others are not.
