@@ -148,7 +148,9 @@ void UtilitiesController::imgRestore_Click()
         // Everything that can be known about the backup is checked before anything is
         // copied or replaced: a backup that cannot be used leaves all as it was.
         const QString backupPath = backupFolder + '/' + name;
+        QApplication::setOverrideCursor(Qt::WaitCursor);   // the integrity check reads the whole backup
         const QString refusal = DatabaseFiles::restoreRefusal(backupPath);
+        QApplication::restoreOverrideCursor();
         if (!refusal.isEmpty()) {
             Messages::show(QStringLiteral("Error encountered during restore process\r\n\r\n") + refusal +
                            QStringLiteral("\r\nThe database was not changed."));

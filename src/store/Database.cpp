@@ -273,9 +273,11 @@ bool Database::connectServer(const QString& uri, const QString& givenPassword)
         return false;
     }
     QString password = a.password.isEmpty() ? givenPassword : a.password;
+    bool remembered = false;
     if (password.isEmpty()) {
         QMutexLocker lock(&g_passwordsLock);
         password = g_passwords.value(a.display);
+        remembered = !password.isEmpty();
     }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
         m_openFailure = OpenFailure::NoDriver;
@@ -307,6 +309,17 @@ bool Database::connectServer(const QString& uri, const QString& givenPassword)
     }
     if (!ok) {
         QSqlDatabase::removeDatabase(m_name);
+        // A remembered password the server no longer takes (changed meanwhile) is let go,
+        // and the usual places (~/.pgpass, PGPASSWORD) are tried instead.
+        if (remembered && m_openFailure == OpenFailure::NoPassword) {
+            {
+                QMutexLocker lock(&g_passwordsLock);
+                g_passwords.remove(a.display);
+            }
+            m_openFailure = OpenFailure::None;
+            m_openDetail.clear();
+            return connectServer(uri, givenPassword);
+        }
         return false;
     }
     if (!password.isEmpty()) {

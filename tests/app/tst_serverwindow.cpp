@@ -254,6 +254,7 @@ private slots:
     {
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         addSensorWithReadings();
+        TestData::openDatabase()->execute(QString("UPDATE `%1` SET Plottemporal = 1, PlotSpatial = 1").arg(Sensor));
         const QString role = QStringLiteral("tw_typed_%1").arg(QCoreApplication::applicationPid());
         const QString secret = QStringLiteral("Typed-Pw-815");
         QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",

@@ -2,14 +2,11 @@
 // sheets (read back from the workbook's own XML), and failures that leave no file.
 #include "core/TwError.h"
 #include "tools/XlsxExport.h"
+#include "SheetSummary.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,20 +16,6 @@ QByteArray bytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What each sheet of the workbook holds (tests/tools/sheet_summary.py).
-QJsonArray sheetsOf(const QString& workbook)
-{
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty()) qWarning("python3 is missing (scripts/install-deps installs it)");
-    QProcess p;
-    p.start(python, {QStringLiteral(TARNWELL_SHEET_SUMMARY), workbook});
-    if (!p.waitForFinished(300000) || p.exitCode() != 0) {
-        qWarning("%s", p.readAllStandardError().constData());
-        return {};
-    }
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
 
 }  // namespace
