@@ -11,6 +11,7 @@
 #include "core/StorageFault.h"
 #include "maintenance/ConnectFailure.h"
 #include "maintenance/DatabaseDialog.h"
+#include "maintenance/DatabaseFiles.h"
 #include "setup/Installer.h"
 
 #include <QApplication>
@@ -32,6 +33,16 @@ QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 // The tags of the calculation passes, which store derived values rather than anything
 // the user typed.
 bool isCalculationTag(const QString& tag) { return tag == QLatin1String(" G_GetTemporalData"); }
+
+// A backup or restore cut short (the program killed, the machine off) leaves its
+// unfinished copy under a temporary name; before the database is opened no copy of the
+// program on this machine is writing one.
+void removeLeftoverCopies(const QString& databasePath)
+{
+    const QString database = DatabaseChoice::isServer(databasePath) ? QString() : databasePath;
+    for (const QString& path : DatabaseFiles::removeLeftovers(Paths::backupFolder(), database))
+        WriteLog(QStringLiteral("Removed ") + path + QStringLiteral(", left by an interrupted backup or restore"));
+}
 
 }  // namespace
 
@@ -70,6 +81,7 @@ bool frmTarnwell::takeInstanceLock()
 bool frmTarnwell::connectDatabase()
 {
     Shared& s = m_shared;
+    removeLeftoverCopies(s.databasePath);
     bool chosenNow = false;   // chosen in the Database dialog below: remembered once it opens
     while (true) {
         DatabaseDialog::openAskingPassword(s.db, s.databasePath);

@@ -377,13 +377,9 @@ QList<QStringList> sheetRows(Database& db, const QString& sensorId)
     return rows;
 }
 
-QString loginName()
-{
-    QString name = qEnvironmentVariable("USER");
-    if (name.isEmpty()) name = qEnvironmentVariable("LOGNAME");
-    if (name.isEmpty()) name = qEnvironmentVariable("USERNAME");
-    return name;
-}
+// The same name the row versions record, with the same fall-back to the account's name
+// when the environment has none (a service, a scheduled job).
+QString loginName() { return Database::loginName(); }
 
 QString stamp(const QDateTime& when) { return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 

@@ -145,6 +145,19 @@ void UtilitiesController::imgRestore_Click()
                                            QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
                                            Messages::Buttons::YesNo, Messages::Answer::No);
         if (answer != Messages::Answer::Yes) return;
+        // Everything that can be known about the backup is checked before anything is
+        // copied or replaced: a backup that cannot be used leaves all as it was.
+        const QString backupPath = backupFolder + '/' + name;
+        QApplication::setOverrideCursor(Qt::WaitCursor);   // the integrity check reads the whole backup
+        const QString refusal = DatabaseFiles::restoreRefusal(backupPath);
+        QApplication::restoreOverrideCursor();
+        if (!refusal.isEmpty()) {
+            Messages::show(QStringLiteral("Error encountered during restore process\r\n\r\n") + refusal +
+                           QStringLiteral("\r\nThe database was not changed."));
+            WriteLog(QStringLiteral("Restore from ") + name + QStringLiteral(" refused: ") + refusal +
+                     QStringLiteral(" G_RestoreDB"));
+            return;
+        }
         // The database about to be replaced can be kept first, under a name no day's backup
         // takes.
         const QString keep = DatabaseFiles::restoreBackupFileName(now);
@@ -155,17 +168,21 @@ void UtilitiesController::imgRestore_Click()
         if (first == Messages::Answer::Cancel) return;
         flushPendingEdits();
         if (first == Messages::Answer::Yes && !backupBeforeRestore(backupFolder, keep)) return;
+        bool restored = false;
         if (m_s.db.isServer()) {
             // A team database is replaced on the server, in one transaction of its own.
             closeDatabase();
-            restoreServer(backupFolder + '/' + name, name);
+            restored = restoreServer(backupPath, name);
         } else {
             closeDatabase();
-            GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
+            restored = GRestoreDB(m_s.dataFolder + '/', DatabaseName, name);
         }
         reopenDatabase();
         if (m_s.db.isOpen() && m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
         ListBackups();
+        // Said only once the restored database is open and in use.
+        if (restored && m_s.db.isOpen())
+            Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
     });
 }
 
@@ -206,21 +223,13 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
     } catch (const TwError& e) {
         // Whatever failed, the database file was not touched: the backup is copied and
         // checked aside, and only a sound copy replaces it.
-        QString why;
-        if (e.number == ErrNo::FileNotFound)
-            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" could not be found.");
-        else if (e.storage == StorageKind::Damaged || e.storage == StorageKind::NoPermission)
-            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" is damaged or cannot be read.");
-        else if (e.number == 3049)
-            why = QStringLiteral("The backup ") + backupName + QStringLiteral(" is not a Tarnwell database.");
-        else
-            why = QStringLiteral("The backup could not be copied: ") + e.description;
+        QString why = DatabaseFiles::restoreRefusal(folder + QStringLiteral("HALYXbackup/") + backupName);
+        if (why.isEmpty()) why = QStringLiteral("The backup could not be copied: ") + e.description;
         Messages::show(QStringLiteral("Error encountered during restore process\r\n\r\n") + why +
                        QStringLiteral("\r\nThe database was not changed."));
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_CompactDB")));
         return false;
     }
-    Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
     return true;
 }
 
@@ -239,7 +248,6 @@ bool UtilitiesController::restoreServer(const QString& backupPath, const QString
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_RestoreDB")));
         return false;
     }
-    Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
     return true;
 }
 

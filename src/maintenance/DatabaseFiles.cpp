@@ -2,12 +2,14 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"
+#include "store/Migrations.h"
 #include "store/SqlDialect.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -167,7 +169,7 @@ QStringList listBackups(const QString& backupFolder)
     return dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
-void checkOurDatabase(const QString& path)
+void checkOurDatabase(const QString& path, bool thorough)
 {
     const QString name = QFileInfo(path).fileName();
     if (!QFileInfo(path).isFile()) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + name);
@@ -184,14 +186,16 @@ void checkOurDatabase(const QString& path)
     Connection c;
     c.open(path, SQLITE_OPEN_READONLY);
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(c.db, "PRAGMA quick_check", -1, &st, nullptr) != SQLITE_OK)
+    const char* check = thorough ? "PRAGMA integrity_check(20)" : "PRAGMA quick_check";
+    if (sqlite3_prepare_v2(c.db, check, -1, &st, nullptr) != SQLITE_OK)
         damaged(QString::fromUtf8(sqlite3_errmsg(c.db)));
-    QString verdict;
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    else verdict = QString::fromUtf8(sqlite3_errmsg(c.db));
+    QStringList verdict;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        verdict << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    if (rc != SQLITE_DONE) verdict << QString::fromUtf8(sqlite3_errmsg(c.db));
     sqlite3_finalize(st);
-    if (verdict != QLatin1String("ok")) damaged(verdict);
+    if (verdict != QStringList{QStringLiteral("ok")}) damaged(verdict.join(QStringLiteral("; ")));
 
     QSet<QString> tables;
     if (sqlite3_prepare_v2(c.db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK)
@@ -204,6 +208,87 @@ void checkOurDatabase(const QString& path)
             fail(UnrecognizedDatabase, notOurs + QStringLiteral(" (it has no ") + QLatin1String(t) + QStringLiteral(" table)"));
 }
 
+QStringList unknownSteps(const QString& path)
+{
+    Connection c;
+    c.open(path, SQLITE_OPEN_READONLY);
+    sqlite3_stmt* st = nullptr;
+    auto failed = [&] { failSqlite(c.db, sqlite3_errcode(c.db), QStringLiteral("Cannot read ") + QFileInfo(path).fileName()); };
+    if (sqlite3_prepare_v2(c.db, "SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = 'schemamigrations'",
+                           -1, &st, nullptr) != SQLITE_OK)
+        failed();
+    QByteArray table;
+    if (sqlite3_step(st) == SQLITE_ROW) table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    // A database of release 1.0 has no record of steps: every step is still to come.
+    if (table.isEmpty()) return {};
+    QSet<QString> known;
+    for (const Migrations::Migration& m : Migrations::all()) known.insert(QString::fromLatin1(m.id));
+    const QByteArray sql = "SELECT MigrationID FROM \"" + table + "\" ORDER BY AppliedAt, MigrationID";
+    if (sqlite3_prepare_v2(c.db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) failed();
+    QStringList unknown;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const QString id = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        if (!known.contains(id)) unknown << id;
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) failed();
+    return unknown;
+}
+
+namespace {
+
+// This release would not keep what a newer one added: its backup is never put in place.
+void refuseNewer(const QString& backupPath)
+{
+    const QStringList newer = unknownSteps(backupPath);
+    if (!newer.isEmpty())
+        fail(UnrecognizedDatabase, QFileInfo(backupPath).fileName() +
+                                       QStringLiteral(" was made by a newer version of Tarnwell (it has had ") +
+                                       newer.join(QStringLiteral(", ")) + u')');
+}
+
+}  // namespace
+
+QString restoreRefusal(const QString& backupPath)
+{
+    const QString name = QFileInfo(backupPath).fileName();
+    const QString theBackup = QStringLiteral("The backup ") + name;
+    QStringList newer;
+    try {
+        checkOurDatabase(backupPath, true);
+        newer = unknownSteps(backupPath);
+    } catch (const TwError& e) {
+        if (e.number == ErrNo::FileNotFound) return theBackup + QStringLiteral(" could not be found.");
+        if (e.storage == StorageKind::Damaged || e.storage == StorageKind::NoPermission)
+            return theBackup + QStringLiteral(" is damaged or cannot be read.");
+        if (e.number == UnrecognizedDatabase) return theBackup + QStringLiteral(" is not a Tarnwell database.");
+        return theBackup + QStringLiteral(" cannot be read: ") + e.description;
+    }
+    if (!newer.isEmpty())
+        return theBackup + QStringLiteral(" was made by a newer version of Tarnwell than this one (its layout has "
+                                          "changes this version does not know: ") +
+               newer.join(QStringLiteral(", ")) +
+               QStringLiteral("). This version would not keep what they hold, so it does not restore it. Restore it "
+                              "with the newer version, or choose a backup made with this version.");
+    return QString();
+}
+
+QStringList removeLeftovers(const QString& backupFolder, const QString& databasePath)
+{
+    QStringList candidates;
+    for (const QString& f : QDir(backupFolder).entryList({QStringLiteral("*.partial"), QStringLiteral("*.partial-journal")},
+                                                         QDir::Files | QDir::Hidden))
+        candidates << QDir(backupFolder).filePath(f);
+    if (!databasePath.isEmpty())
+        candidates << databasePath + QStringLiteral(".restoring") << databasePath + QStringLiteral(".restoring-journal");
+    QStringList removed;
+    for (const QString& path : candidates)
+        if (QFileInfo(path).isFile() && QFile::remove(path)) removed << path;
+    return removed;
+}
+
 QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks)
 {
     return backupServerAs(server, backupFolder, backupFileName(day), hooks);
@@ -212,11 +297,35 @@ QString backupServer(Database& server, const QString& backupFolder, const QDate&
 void restoreServer(Database& server, const QString& backupPath)
 {
     if (!server.isOpen() || !server.isServer()) fail(ErrNo::DatabaseError, QStringLiteral("The database is not open"));
-    if (!QFile::exists(backupPath)) fail(ErrNo::FileNotFound, QStringLiteral("File not found: ") + backupPath);
     checkOurDatabase(backupPath);
+    refuseNewer(backupPath);
+    // The server takes the tables at this release's layout: a backup of an earlier one is
+    // brought up to it in a copy of its own first.
+    QTemporaryDir work;
+    QString source = backupPath;
+    bool older = false;
+    {
+        Database probe(QStringLiteral("tarnwell-server-restore-probe"));
+        if (!probe.open(backupPath))
+            fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(probe.openFailure()));
+        older = !Migrations::status(probe).pending.isEmpty();
+    }
+    if (older) {
+        if (!work.isValid()) fail(PathFileAccessError, QStringLiteral("Cannot make a temporary folder"));
+        source = work.filePath(QStringLiteral("upgraded.mdb"));
+        if (!QFile::copy(backupPath, source))
+            fail(PathFileAccessError, QStringLiteral("Cannot copy ") + backupPath + QStringLiteral(" to ") + source);
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
+        Database copy(QStringLiteral("tarnwell-server-restore-upgrade"));
+        if (!copy.open(source))
+            fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(copy.openFailure()));
+        const Migrations::Result up = Migrations::upgrade(copy, {});
+        if (up.outcome == Migrations::Outcome::Failed || up.outcome == Migrations::Outcome::Newer)
+            fail(UnrecognizedDatabase, QStringLiteral("The backup could not be brought up to this version's layout: ") + up.detail);
+    }
     Database backup(QStringLiteral("tarnwell-server-restore"));
-    if (!backup.open(backupPath))
-        fail(3049, QStringLiteral("The backup cannot be opened: ") + Database::describe(backup.openFailure()));
+    if (!backup.open(source))
+        fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(backup.openFailure()));
     Transaction tx(server);
     for (const QString& t : server.tableNames())
         server.execute(QStringLiteral("DROP TABLE ") + SqlDialect::quoteName(t));
@@ -319,6 +428,7 @@ QString backupFile(const QString& databasePath, const QString& backupFolder, con
 bool restore(const QString& backupPath, const QString& databasePath, const Hooks& hooks)
 {
     checkOurDatabase(backupPath);
+    refuseNewer(backupPath);
     const QString folder = QFileInfo(databasePath).absolutePath();
     TempFile temp(databasePath + QStringLiteral(".restoring"));
 

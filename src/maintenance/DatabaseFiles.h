@@ -54,8 +54,27 @@ QString ageText(const QDateTime& made, const QDateTime& now);
 QStringList listBackups(const QString& backupFolder);
 
 // Throws TwError unless path is a readable, undamaged database holding the program's
-// fixed tables (Sensors, Configuration, Prefs and the template sensordata).
-void checkOurDatabase(const QString& path);
+// fixed tables (Sensors, Configuration, Prefs and the template sensordata). thorough runs
+// the engine's full integrity check (indexes against their tables too), not the quick one.
+void checkOurDatabase(const QString& path, bool thorough = false);
+
+// The schema steps the database file at path has had that this release does not know
+// (empty for a database of this release or an earlier one). Throws TwError when the file
+// cannot be read.
+QStringList unknownSteps(const QString& path);
+
+// Why the backup at backupPath must not replace the database in use, as the sentence the
+// user is shown (empty when it may): it must be there and readable, a Tarnwell database,
+// undamaged (the full integrity check), and have had no schema step this release does not
+// know (a backup made by a newer release, which this one would not keep whole). Reads the
+// backup only; a restore asks this before anything is replaced or copied.
+QString restoreRefusal(const QString& backupPath);
+
+// The temporary files an interrupted backup or restore leaves behind: "*.partial" in the
+// backup folder, "<database>.restoring" beside the database file, and their journals.
+// Removes them and returns the paths removed (for the log). Call before the database is
+// opened.
+QStringList removeLeftovers(const QString& backupFolder, const QString& databasePath);
 
 // Copies the database open on source - a consistent snapshot taken with the engine's
 // online backup - into backupFolder (created when missing) as the day's backup,
@@ -76,17 +95,20 @@ QString backupServerAs(Database& server, const QString& backupFolder, const QStr
 
 // Replaces every table of the team database on server by those of the backup file, in one
 // transaction of the server: the backup's tables and rows are copied and checked
-// (DatabaseCopy), and when anything fails - the backup unreadable or of an older layout,
-// the user without the rights to drop and create tables, a check - the server's database
-// stays exactly as it was. Throws TwError saying why.
+// (DatabaseCopy), and when anything fails - the backup not a sound Tarnwell database or
+// made by a newer release, the user without the rights to drop and create tables, a check - the server's database
+// stays exactly as it was. A backup of an earlier layout is upgraded first, in a copy
+// made in the system's temporary folder (the backup itself is never changed). Throws
+// TwError saying why.
 void restoreServer(Database& server, const QString& backupPath);
 
 // As backup(), reading the database file at databasePath on a connection of its own.
 QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,
                    const Hooks& hooks = {});
 
-// Replaces the database file with a copy of the backup. The backup is checked first; the
-// copy is made beside the database and checked again before it replaces the file.
+// Replaces the database file with a copy of the backup. The backup is checked first (a
+// sound Tarnwell database, not made by a newer release); the copy is made beside the
+// database and checked again before it replaces the file.
 // No connection may be open on the database. Returns false when cancelled.
 bool restore(const QString& backupPath, const QString& databasePath, const Hooks& hooks = {});
 

@@ -44,9 +44,11 @@ public:
     void imgBackup_Click();
     void imgRestore_Click();
     void GBackupDB(const QString& folder, const QString& fileName);
-    // False when the restore failed or was cancelled (the database file is then unchanged).
+    // False when the restore failed or was cancelled (told; the database file is then
+    // unchanged). True when the file was replaced: the caller says so once it is open.
     bool GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName);
-    // Restore of a team database on a server from a backup file (one server transaction).
+    // Restore of a team database on a server from a backup file (one server transaction);
+    // returns as GRestoreDB does.
     bool restoreServer(const QString& backupPath, const QString& backupName);
     // Opens the connection and the shared recordsets again, as start-up does.
     void reopenDatabase();

@@ -144,6 +144,7 @@ QString Database::describe(OpenFailure failure)
     case OpenFailure::BadAddress: return QStringLiteral("the address of the database server is not a valid postgresql:// address");
     case OpenFailure::NoServer: return QStringLiteral("Tarnwell could not connect to the database server");
     case OpenFailure::NoPassword: return QStringLiteral("the database server asks for a password");
+    case OpenFailure::NeedsRecovery: return QStringLiteral("the database file needs recovery, but its folder is read-only");
     case OpenFailure::NoDriver: return QStringLiteral("the PostgreSQL driver of Qt (libqt6sql6-psql) is not installed");
     case OpenFailure::None: break;
     }
@@ -192,7 +193,20 @@ bool Database::open(const QString& path, const QString& password)
         m_openFailure = OpenFailure::NotADatabase;
         return false;
     }
-    return connectTo(path, true);
+    if (connectTo(path, true)) return true;
+    // A save cut short leaves its journal beside the file, and the engine plays it back
+    // into the file (and removes it) before anything is read: in a folder that cannot be
+    // written that fails as a bare disk I/O error, which is not what is wrong.
+    const QString journal = path + QStringLiteral("-journal");
+    const QByteArray folder = QFile::encodeName(file.absolutePath());
+    if (QFileInfo(journal).size() > 0 && ::access(folder.constData(), W_OK | X_OK) != 0) {
+        m_openFailure = OpenFailure::NeedsRecovery;
+        m_openDetail = QStringLiteral("a save was interrupted, and its journal ") + QFileInfo(journal).fileName() +
+                       QStringLiteral(" must be played back into the file, which removes the journal from the folder; "
+                                      "once the folder can be written, Tarnwell does that at the next start and "
+                                      "nothing is lost");
+    }
+    return false;
 }
 
 bool Database::create(const QString& path)
@@ -243,12 +257,27 @@ bool Database::connectTo(const QString& path, bool readSchema)
     return true;
 }
 
-bool Database::connectServer(const QString& uri, const QString& password)
+namespace {
+// The password each server address was last opened with in this run (in memory only), so
+// that every further connection the program opens to that address - a table check, a
+// restore, a second window - logs in as the open one did, wherever its password came from.
+QMutex g_passwordsLock;
+QHash<QString, QString> g_passwords;
+}  // namespace
+
+bool Database::connectServer(const QString& uri, const QString& givenPassword)
 {
     const ServerAddress a = ServerAddresses::parse(uri);
     if (!a.valid) {
         m_openFailure = OpenFailure::BadAddress;
         return false;
+    }
+    QString password = a.password.isEmpty() ? givenPassword : a.password;
+    bool remembered = false;
+    if (password.isEmpty()) {
+        QMutexLocker lock(&g_passwordsLock);
+        password = g_passwords.value(a.display);
+        remembered = !password.isEmpty();
     }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
         m_openFailure = OpenFailure::NoDriver;
@@ -259,7 +288,7 @@ bool Database::connectServer(const QString& uri, const QString& password)
         QSqlDatabase db = QSqlDatabase::addDatabase(new ServerDriver(), m_name);
         db.setDatabaseName(a.database);
         db.setUserName(a.user);
-        db.setPassword(a.password.isEmpty() ? password : a.password);
+        db.setPassword(password);
         db.setHostName(a.host);
         db.setPort(a.port);
         db.setConnectOptions(a.options);
@@ -280,7 +309,22 @@ bool Database::connectServer(const QString& uri, const QString& password)
     }
     if (!ok) {
         QSqlDatabase::removeDatabase(m_name);
+        // A remembered password the server no longer takes (changed meanwhile) is let go,
+        // and the usual places (~/.pgpass, PGPASSWORD) are tried instead.
+        if (remembered && m_openFailure == OpenFailure::NoPassword) {
+            {
+                QMutexLocker lock(&g_passwordsLock);
+                g_passwords.remove(a.display);
+            }
+            m_openFailure = OpenFailure::None;
+            m_openDetail.clear();
+            return connectServer(uri, givenPassword);
+        }
         return false;
+    }
+    if (!password.isEmpty()) {
+        QMutexLocker lock(&g_passwordsLock);
+        g_passwords.insert(a.display, password);
     }
     m_path = a.display;
     m_engine = Engine::Server;

@@ -45,8 +45,10 @@ public:
     Engine engine() const { return m_engine; }
     bool isServer() const { return m_engine == Engine::Server; }
 
+    // NeedsRecovery: a journal left by an interrupted save must be played back into the
+    // file, but the folder it is in cannot be written.
     enum class OpenFailure { None, NoFile, NoPermission, NotADatabase, Damaged, Locked, Other,
-                             BadAddress, NoServer, NoPassword, NoDriver };
+                             BadAddress, NoServer, NoPassword, NoDriver, NeedsRecovery };
     OpenFailure openFailure() const { return m_openFailure; }
     QString openFailureDetail() const { return m_openDetail; }   // the system's or engine's words
     // "there is no database file", "the file is damaged", ... (lower case, no full stop).

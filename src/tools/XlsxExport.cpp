@@ -8,7 +8,10 @@
 #include <QLocale>
 #include <QVector>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <xlsxwriter.h>
 
 namespace XlsxExport {
@@ -138,72 +141,170 @@ QString sheetNameFor(const QString& name)
     return out;
 }
 
+namespace {
+
+// A write the library refused, with its words.
+struct WriteFailed {
+    QString what;
+};
+
+void check(lxw_error e, const char* what)
+{
+    if (e != LXW_NO_ERROR)
+        throw WriteFailed{QString::fromLatin1(what) + QStringLiteral(": ") + errorText(e)};
+}
+
+template <class T>
+T* check(T* made, const char* what)
+{
+    if (!made) throw WriteFailed{QString::fromLatin1(what)};
+    return made;
+}
+
+// The workbook under construction: its formats, the data sheets (a further one each time
+// a sheet is full), and the column widths found on the way.
+class Book {
+public:
+    Book(lxw_workbook* wb, const QString& sheetName, const QStringList& header)
+        : m_wb(wb), m_sheetName(sheetNameFor(sheetName)), m_header(header), m_widths(int(header.size()), 0)
+    {
+        m_dateFormat = check(workbook_add_format(wb), "A format could not be added");
+        format_set_num_format(m_dateFormat, "yyyy/mm/dd");
+        m_timeFormat = check(workbook_add_format(wb), "A format could not be added");
+        format_set_num_format(m_timeFormat, "hh:mm:ss");
+        m_headerFormat = check(workbook_add_format(wb), "A format could not be added");
+        format_set_bold(m_headerFormat);
+        for (int d = 0; d <= 6; ++d) {
+            m_numberFormats[d] = check(workbook_add_format(wb), "A format could not be added");
+            const QByteArray pattern = d ? QByteArray("0.") + QByteArray(d, '0') : QByteArray("0");
+            format_set_num_format(m_numberFormats[d], pattern.constData());
+        }
+        for (int c = 0; c < m_widths.size(); ++c) m_widths[c] = int(header[c].size());
+        startSheet();
+    }
+
+    lxw_format* headerFormat() const { return m_headerFormat; }
+
+    // Writes one data row, on a further sheet once the current one is full.
+    void writeRow(const QByteArrayView* cells, QByteArray& text)
+    {
+        if (m_row == lxw_row_t(LXW_ROW_MAX)) startSheet();
+        const lxw_row_t row = m_row++;
+        for (int c = 0; c < m_widths.size(); ++c) {
+            const QByteArrayView t = cells[c];
+            if (t.isEmpty()) continue;
+            const lxw_col_t col = lxw_col_t(c);
+            Cell k = classify(t);
+            m_widths[c] = std::max(m_widths[c], displayLength(t, k));
+            lxw_error e = LXW_NO_ERROR;
+            switch (k.kind) {
+            case Kind::Number: e = worksheet_write_number(m_sheet, row, col, k.number, m_numberFormats[k.decimals]); break;
+            case Kind::Date: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateFormat); break;
+            case Kind::Time: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_timeFormat); break;
+            case Kind::Boolean: e = worksheet_write_boolean(m_sheet, row, col, k.flag ? 1 : 0, nullptr); break;
+            default:
+                text = QByteArray(t.data(), t.size());   // the library wants a terminated string
+                e = worksheet_write_string(m_sheet, row, col, text.constData(), nullptr);
+                break;
+            }
+            check(e, "A cell could not be written");
+        }
+    }
+
+    // The widths found on the way, on every data sheet (the column list is written ahead
+    // of the rows when the workbook is assembled).
+    void setWidths()
+    {
+        for (lxw_worksheet* ws : m_sheets)
+            for (int c = 0; c < m_widths.size(); ++c)
+                check(worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), std::clamp(m_widths[c] + 2, 6, 80), nullptr),
+                      "A column width could not be set");
+    }
+
+private:
+    // A sheet with the heading row: the first under the given name, the next ones under
+    // that name with " (2)", " (3)", ... (within the 31 characters a sheet name may have).
+    void startSheet()
+    {
+        QString name = m_sheetName;
+        if (!m_sheets.isEmpty()) {
+            const QString suffix = QStringLiteral(" (%1)").arg(m_sheets.size() + 1);
+            name = m_sheetName.left(31 - suffix.size()) + suffix;
+        }
+        const QByteArray name8 = name.toUtf8();
+        m_sheet = check(workbook_add_worksheet(m_wb, name8.constData()), "A sheet could not be added");
+        m_sheets << m_sheet;
+        for (int c = 0; c < m_header.size(); ++c) {
+            const QByteArray h = m_header[c].toUtf8();
+            if (!h.isEmpty())
+                check(worksheet_write_string(m_sheet, 0, lxw_col_t(c), h.constData(), m_headerFormat),
+                      "A heading could not be written");
+        }
+        m_row = 1;
+    }
+
+    lxw_workbook* m_wb;
+    QString m_sheetName;
+    QStringList m_header;
+    QVector<int> m_widths;
+    QList<lxw_worksheet*> m_sheets;
+    lxw_worksheet* m_sheet = nullptr;
+    lxw_row_t m_row = 1;
+    lxw_format* m_dateFormat = nullptr;
+    lxw_format* m_timeFormat = nullptr;
+    lxw_format* m_headerFormat = nullptr;
+    lxw_format* m_numberFormats[7] = {};
+};
+
+void writeTextSheet(lxw_workbook* wb, const TextSheet& sheet, lxw_format* firstColumn)
+{
+    const QByteArray name = sheetNameFor(sheet.name).toUtf8();
+    lxw_worksheet* ws = check(workbook_add_worksheet(wb, name.constData()), "A sheet could not be added");
+    int longest = 0;
+    for (const QStringList& row : sheet.rows)
+        if (!row.isEmpty()) longest = std::max(longest, int(row.first().size()));
+    check(worksheet_set_column(ws, 0, 0, std::clamp(longest + 2, 8, 40), nullptr), "A column width could not be set");
+    check(worksheet_set_column(ws, 1, 5, 22, nullptr), "A column width could not be set");
+    for (int r = 0; r < sheet.rows.size(); ++r)
+        for (int c = 0; c < sheet.rows[r].size(); ++c)
+            if (!sheet.rows[r][c].isEmpty())
+                check(worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), sheet.rows[r][c].toUtf8().constData(),
+                                             c == 0 ? firstColumn : nullptr),
+                      "A cell could not be written");
+}
+
+}  // namespace
+
 Result writeRows(const QString& path, const QString& sheetName, const QStringList& header, qint64 dataRows,
                  const RowReader& reader, const LoggerFile::Progress& progress, const QList<TextSheet>& more)
 {
     Result result;
-    const int columns = int(header.size());
     const QByteArray tmp = QDir::tempPath().toLocal8Bit();
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char*>(tmp.constData());
-    const QByteArray file = QFile::encodeName(path);
+    // The workbook is written under a name of its own and takes the file's name only once
+    // it is complete: a failed or cancelled export never leaves a file that looks whole,
+    // and an earlier file of that name stays as it was.
+    const QString partial = path + QStringLiteral(".partial");
+    const QByteArray file = QFile::encodeName(partial);
     lxw_workbook* wb = workbook_new_opt(file.constData(), &options);
     if (!wb) {
         result.error = QStringLiteral("The workbook could not be created");
         return result;
     }
-    const QByteArray name = sheetNameFor(sheetName).toUtf8();
-    lxw_worksheet* ws = workbook_add_worksheet(wb, name.constData());
-    if (!ws) ws = workbook_add_worksheet(wb, nullptr);
 
-    lxw_format* dateFormat = workbook_add_format(wb);
-    format_set_num_format(dateFormat, "yyyy/mm/dd");
-    lxw_format* timeFormat = workbook_add_format(wb);
-    format_set_num_format(timeFormat, "hh:mm:ss");
-    lxw_format* headerFormat = workbook_add_format(wb);
-    format_set_bold(headerFormat);
-    lxw_format* numberFormats[7] = {};
-    for (int d = 0; d <= 6; ++d) {
-        numberFormats[d] = workbook_add_format(wb);
-        const QByteArray pattern = d ? QByteArray("0.") + QByteArray(d, '0') : QByteArray("0");
-        format_set_num_format(numberFormats[d], pattern.constData());
-    }
-
-    QVector<int> widths(columns, 0);
-    for (int c = 0; c < columns; ++c) {
-        const QByteArray h = header[c].toUtf8();
-        widths[c] = int(header[c].size());
-        if (!h.isEmpty()) worksheet_write_string(ws, 0, lxw_col_t(c), h.constData(), headerFormat);
-    }
-
-    // Rows are written as they come: the library keeps only the current one.
     const qint64 total = std::max<qint64>(dataRows, 0);
     qint64 done = 0;
-    QByteArray text;
-    if (progress && !progress(0, total)) result.cancelled = true;
     QString failure;
-    if (!result.cancelled) {
-        try {
+    try {
+        Book book(wb, sheetName, header);
+        QByteArray text;
+        if (progress && !progress(0, total)) result.cancelled = true;
+        if (!result.cancelled) {
+            // Rows are written as they come: the library keeps only the current one.
             reader([&](const QByteArrayView* cells) {
-                const lxw_row_t row = lxw_row_t(done + 1);
-                for (int c = 0; c < columns; ++c) {
-                    const QByteArrayView t = cells[c];
-                    if (t.isEmpty()) continue;
-                    const lxw_col_t col = lxw_col_t(c);
-                    Cell k = classify(t);
-                    widths[c] = std::max(widths[c], displayLength(t, k));
-                    switch (k.kind) {
-                    case Kind::Number: worksheet_write_number(ws, row, col, k.number, numberFormats[k.decimals]); break;
-                    case Kind::Date: worksheet_write_datetime(ws, row, col, &k.when, dateFormat); break;
-                    case Kind::Time: worksheet_write_datetime(ws, row, col, &k.when, timeFormat); break;
-                    case Kind::Boolean: worksheet_write_boolean(ws, row, col, k.flag ? 1 : 0, nullptr); break;
-                    default:
-                        text = QByteArray(t.data(), t.size());   // the library wants a terminated string
-                        worksheet_write_string(ws, row, col, text.constData(), nullptr);
-                        break;
-                    }
-                }
+                book.writeRow(cells, text);
                 ++done;
                 if (progress && done % 2048 == 0 && !progress(done, total)) {
                     result.cancelled = true;
@@ -211,49 +312,30 @@ Result writeRows(const QString& path, const QString& sheetName, const QStringLis
                 }
                 return true;
             });
-        } catch (const TwError& e) {
-            failure = e.description;
-        } catch (const std::exception& e) {
-            failure = QString::fromLocal8Bit(e.what());
         }
-    }
-    // A last word before the file is finished.
-    if (failure.isEmpty() && !result.cancelled && progress && !progress(done, total)) result.cancelled = true;
-
-    // The widths found on the way (the column list is written ahead of the rows when the
-    // workbook is assembled).
-    for (int c = 0; c < columns; ++c)
-        worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), std::clamp(widths[c] + 2, 6, 80), nullptr);
-    for (const TextSheet& sheet : more) {
-        if (result.cancelled || !failure.isEmpty()) break;
-        const QByteArray sheetName8 = sheetNameFor(sheet.name).toUtf8();
-        lxw_worksheet* extra = workbook_add_worksheet(wb, sheetName8.constData());
-        if (!extra) continue;
-        int longest = 0;
-        for (const QStringList& row : sheet.rows)
-            if (!row.isEmpty()) longest = std::max(longest, int(row.first().size()));
-        worksheet_set_column(extra, 0, 0, std::clamp(longest + 2, 8, 40), nullptr);
-        worksheet_set_column(extra, 1, 5, 22, nullptr);
-        for (int r = 0; r < sheet.rows.size(); ++r)
-            for (int c = 0; c < sheet.rows[r].size(); ++c)
-                if (!sheet.rows[r][c].isEmpty())
-                    worksheet_write_string(extra, lxw_row_t(r), lxw_col_t(c), sheet.rows[r][c].toUtf8().constData(),
-                                           c == 0 ? headerFormat : nullptr);
+        // A last word before the file is finished.
+        if (!result.cancelled && progress && !progress(done, total)) result.cancelled = true;
+        if (!result.cancelled) {
+            book.setWidths();
+            for (const TextSheet& sheet : more) writeTextSheet(wb, sheet, book.headerFormat());
+        }
+    } catch (const WriteFailed& e) {
+        failure = e.what;
+    } catch (const TwError& e) {
+        failure = e.description;
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
     }
     const lxw_error closed = workbook_close(wb);
+    if (failure.isEmpty() && !result.cancelled && closed != LXW_NO_ERROR) failure = errorText(closed);
+    if (failure.isEmpty() && !result.cancelled && QFileInfo(partial).size() == 0)
+        failure = QStringLiteral("The workbook is empty");
+    if (failure.isEmpty() && !result.cancelled &&
+        std::rename(file.constData(), QFile::encodeName(path).constData()) != 0)
+        failure = QStringLiteral("The workbook could not be given its name: ") + QString::fromLocal8Bit(std::strerror(errno));
     if (result.cancelled || !failure.isEmpty()) {
-        QFile::remove(path);
+        QFile::remove(partial);
         result.error = failure;
-        return result;
-    }
-    if (closed != LXW_NO_ERROR) {
-        QFile::remove(path);
-        result.error = errorText(closed);
-        return result;
-    }
-    const QFileInfo written(path);
-    if (!written.exists() || written.size() == 0) {
-        result.error = QStringLiteral("The workbook is empty");
         return result;
     }
     result.ok = true;

@@ -7,8 +7,13 @@
 #include <QStringList>
 #include <functional>
 
-// Writes a grid of texts into a new spreadsheet workbook (.xlsx) with one sheet, in the
-// library's constant-memory mode (rows go to the file as they come). Row 0 is
+// Writes a grid of texts into a new spreadsheet workbook (.xlsx), in the library's
+// constant-memory mode (rows go to the file as they come). A sheet holds at most
+// 1,048,576 rows, its heading included: past that the rows go on, under the same heading,
+// on a further sheet named like the first with " (2)", " (3)", ... Every write is
+// checked; the workbook is written as "<path>.partial" and renamed to path only once it
+// is complete, so a failed or cancelled export leaves no file (and an older file of that
+// name as it was). Row 0 is
 // the header row and is written as text; in the other rows a text that reads as a number
 // becomes a number (keeping its decimals), "yyyy/MM/dd" a date shown "yyyy/mm/dd",
 // "HH:mm:ss" a time, "True"/"False" a yes/no value, anything else stays text. Column widths

@@ -315,6 +315,62 @@ private slots:
         QVERIFY(!QFile::exists(dbPath() + "-journal"));
     }
 
+    // A save cut short leaves its journal beside the file, to be played back into it. In a
+    // folder that cannot be written that cannot happen: it is said as such, never as a
+    // disk I/O error, and once the folder is writable the next start recovers the file.
+    void interruptedSaveInAReadOnlyFolderIsToldAsSuch()
+    {
+        TARNWELL_AS_UNPRIVILEGED_USER();
+        addData();
+        {
+            auto db = TestData::openDatabase();
+            TestData::addManyReadings(*db, Second, 3000, QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
+        }
+        const QByteArray committed = dbHash();
+        // The file and its journal as a crash half-way through a large save leaves them.
+        {
+            Database live(QStringLiteral("crashing"));
+            QVERIFY(live.open(dbPath()));
+            live.execute(QStringLiteral("PRAGMA cache_size = 5"));   // the save spills into the file early
+            Transaction tx(live);
+            live.execute(QStringLiteral("UPDATE `%1` SET Channel1 = '99.99'").arg(Second));
+            QVERIFY(QFile::copy(dbPath(), dbPath() + ".crashed"));
+            QVERIFY(QFile::copy(dbPath() + "-journal", dbPath() + ".crashed-journal"));
+        }
+        QCOMPARE(dbHash(), committed);
+        QVERIFY(QFile::remove(dbPath()));
+        QVERIFY(QFile::rename(dbPath() + ".crashed", dbPath()));
+        QVERIFY(QFile::rename(dbPath() + ".crashed-journal", dbPath() + "-journal"));
+        QVERIFY(dbHash() != committed);
+
+        const QString folder = Paths::dataFolder();
+        const auto writable = QFile::permissions(folder);
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            QVERIFY(w.connectFailed());
+            QCOMPARE(m.script.shown.size(), size_t(1));
+            const QString text = m.script.texts().first();
+            QVERIFY2(text.contains("The database file needs recovery, but its folder is read-only (a save was "
+                                   "interrupted, and its journal TarnwellHALYX.mdb-journal must be played back"),
+                     qPrintable(text));
+            QVERIFY(!text.contains("I/O"));
+        }
+        QFile::setPermissions(folder, writable);
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            QVERIFY(w.shared().db.isOpen());
+        }
+        QVERIFY(!QFile::exists(dbPath() + "-journal"));
+        auto db = TestData::openDatabase(QStringLiteral("after"));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 = '99.99'").arg(Second)).toInt(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Second)).toInt(), 3000);
+    }
+
     // The "could not connect" message says why: the file may not be read, or its folder
     // not looked into.
     void unreadableDatabaseSaysWhy()

@@ -247,6 +247,51 @@ private slots:
 
     // The server stays away (the user may not log in any more): every try says so and
     // keeps what was typed; once the server lets the user in again, the save goes through.
+    // A login by a typed password (no ~/.pgpass, no PGPASSWORD): every connection the
+    // program opens to the server logs in as the first did, so every tab works and the
+    // Readings tab shows the readings, without a word.
+    void typedPasswordServesEveryTab()
+    {
+        if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
+        addSensorWithReadings();
+        TestData::openDatabase()->execute(QString("UPDATE `%1` SET Plottemporal = 1, PlotSpatial = 1").arg(Sensor));
+        const QString role = QStringLiteral("tw_typed_%1").arg(QCoreApplication::applicationPid());
+        const QString secret = QStringLiteral("Typed-Pw-815");
+        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
+                    "GRANT postgres TO " + role}), QString());
+        const QByteArray envPassword = qgetenv("PGPASSWORD"), envPassFile = qgetenv("PGPASSFILE");
+        qunsetenv("PGPASSWORD");
+        qunsetenv("PGPASSFILE");
+        auto restore = qScopeGuard([&] {
+            qputenv("PGPASSWORD", envPassword);
+            if (!envPassFile.isEmpty()) qputenv("PGPASSFILE", envPassFile);
+            DatabaseChoice::setForThisRun(TestServer::uri());
+            QCOMPARE(TestServer::adminExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}), QString());
+        });
+        QVERIFY(!QFile::exists(QDir::homePath() + "/.pgpass"));
+        const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
+        DatabaseChoice::setForThisRun("postgresql://" + role + '@' + (host.startsWith('/') ? QString("localhost") : host) +
+                                      ':' + TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
+                                      TestServer::adminValue("SELECT current_database()").toString());
+        ScriptedMessages m;
+        m.script.promptAnswers = {secret};
+        frmTarnwell w;
+        w.show();
+        QVERIFY(w.shared().db.isOpen());
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.shown[0].isPassword);
+        m.script.shown.clear();
+        for (int tab = 0; tab < w.SSTab1->count(); ++tab) {
+            w.SSTab1->setCurrentIndex(tab);
+            QVERIFY2(m.script.shown.empty(), qPrintable(QString("tab %1: ").arg(tab) + m.script.texts().join(" | ")));
+        }
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        QCOMPARE(w.findChild<QLineEdit*>("txtReadingID")->text(), TestData::readingKey(Sensor, R3));
+        QCOMPARE(w.findChild<QLineEdit*>("txtChannel(1)")->text(), QString("10.00"));
+        QCOMPARE(w.findChild<QLineEdit*>("txtChannel(2)")->text(), QString("20.00"));
+        QVERIFY2(m.script.shown.empty(), qPrintable(m.script.texts().join(" | ")));
+    }
+
     void serverStaysAway()
     {
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");

@@ -139,6 +139,36 @@ private slots:
         QCOMPARE(TestEnv::fileHash(Paths::databasePath()), QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
     }
 
+    // What an interrupted backup or restore left under its temporary name is removed at
+    // the next start, each file logged; the backups stay.
+    void leftoverCopiesAreRemovedAtStart()
+    {
+        TARNWELL_FILE_ONLY();   // the copies of a file database lie beside it
+        const QString backups = Paths::backupFolder();
+        QVERIFY(QDir().mkpath(backups));
+        const QStringList leftovers = {backups + "/HALYXbackup2011-03-05.mdb.partial",
+                                       backups + "/HALYXbackup2011-03-05-101500-before-upgrade.mdb.partial",
+                                       Paths::databasePath() + ".restoring"};
+        const QString kept = backups + "/HALYXbackup2011-03-04.mdb";
+        for (const QString& path : leftovers + QStringList{kept}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("half a copy");
+        }
+        ScriptedMessages m;
+        {
+            frmTarnwell w;
+            w.show();
+            QVERIFY(w.shared().db.isOpen());
+        }
+        const QByteArray log = readLog();
+        for (const QString& path : leftovers) {
+            QVERIFY2(!QFile::exists(path), qPrintable(path));
+            QVERIFY(log.contains(("Removed " + path + ", left by an interrupted backup or restore").toUtf8()));
+        }
+        QVERIFY(QFile::exists(kept));
+    }
+
     void secondCopyIsTurnedAway()
     {
         const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);

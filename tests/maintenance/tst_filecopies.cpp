@@ -224,6 +224,7 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << false;
         QTest::newRow("another program's database") << QByteArray() << true;
         QTest::newRow("truncated backup") << QByteArray("truncate") << false;
+        QTest::newRow("backup of a newer release") << QByteArray("newer") << false;
     }
     void restoreRefusesWhatIsNotOurDatabase()
     {
@@ -237,6 +238,11 @@ private slots:
             QVERIFY(other.create(bad));
             other.execute(QStringLiteral("CREATE TABLE Invoices (Number TEXT, Amount REAL)"));
             other.close();
+        } else if (content == "newer") {
+            QVERIFY(QFile::copy(DatabaseFiles::backupFile(dbPath(), backups(), day), bad));
+            Database newer(QStringLiteral("newer"));
+            QVERIFY(newer.open(bad));
+            newer.execute(QStringLiteral("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-x', '2099-01-01')"));
         } else if (content == "truncate") {
             const QString good = DatabaseFiles::backupFile(dbPath(), backups(), day);
             QByteArray b = bytes(good);

@@ -9,6 +9,8 @@
 #include "store/DatabaseCopy.h"
 #include "store/Migrations.h"
 
+#include <QDir>
+#include <QSqlQuery>
 #include <QtTest>
 
 class TestServerBackup : public QObject {
@@ -86,6 +88,56 @@ private slots:
         reader.close();
         db->execute("DROP OWNED BY tw_reader");
         db->execute("DROP ROLE tw_reader");
+    }
+
+    // The server takes a backup of an earlier release once it is brought up to this
+    // release's layout (in a copy: the backup file stays as it was), and refuses one of a
+    // newer release, naming what it does not know, before it changes anything.
+    void restoreUpgradesAnOlderBackupAndRefusesANewerOne()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {id});
+        const QString folder = Paths::dataFolder() + "/HALYXbackup";
+        QDir().mkpath(folder);
+        const QString older = folder + "/HALYXbackup2011-03-05.mdb";
+        QVERIFY(QFile::copy(QStringLiteral(TARNWELL_FIXTURES "/release-1.0.mdb"), older));
+        QFile::setPermissions(older, QFile::ReadOwner | QFile::WriteOwner);
+        const QByteArray olderHash = TestEnv::fileHash(older);
+        Database fixture("fixture");
+        QVERIFY(fixture.open(older));
+        const QStringList sensors = [&] {
+            QStringList out;
+            QSqlQuery q(fixture.handle());
+            q.exec("SELECT InstrumentID FROM Sensors ORDER BY InstrumentID");
+            while (q.next()) out << q.value(0).toString();
+            return out;
+        }();
+        fixture.close();
+        QVERIFY(!sensors.isEmpty());
+
+        DatabaseFiles::restoreServer(*db, older);
+        QCOMPARE(TestEnv::fileHash(older), olderHash);
+        QVERIFY(Migrations::status(*db).upToDate());
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), int(sensors.size()));
+        QVERIFY(db->tableExists(sensors.first()));
+
+        const QString newer = DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7));
+        {
+            Database file("newer");
+            QVERIFY(file.open(newer));
+            file.execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01')");
+        }
+        TestData::addSensor(*db, {"250475002"});
+        try {
+            DatabaseFiles::restoreServer(*db, newer);
+            QFAIL("a backup of a newer release was restored");
+        } catch (const TwError& e) {
+            QVERIFY2(e.description.contains("newer version of Tarnwell") && e.description.contains("2099-01-from-the-future"),
+                     qPrintable(e.description));
+        }
+        QVERIFY(db->tableExists("250475002"));
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), int(sensors.size()) + 1);
     }
 };
 

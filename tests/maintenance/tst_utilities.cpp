@@ -368,6 +368,64 @@ private slots:
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("5"));   // re-opened, as it was
     }
 
+    // A backup that cannot be used - made by a newer release, or damaged - is refused
+    // before anything else is asked or done: no copy of the current database is offered,
+    // nothing is called successful, and the database is exactly as it was.
+    void restoreRefusesABackupItCannotUse_data()
+    {
+        QTest::addColumn<bool>("newer");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("newer release") << true
+                                       << QString("was made by a newer version of Tarnwell than this one (its layout has "
+                                                  "changes this version does not know: 2099-01-from-the-future)");
+        QTest::newRow("damaged") << false << QString("is damaged or cannot be read.");
+    }
+    void restoreRefusesABackupItCannotUse()
+    {
+        QFETCH(bool, newer);
+        QFETCH(QString, why);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        w.utilities()->backupDay = QDate(2011, 3, 5);
+        click(child<QWidget>(w, "imgBackup"));
+        const QString backup = Paths::backupFolder() + "/HALYXbackup2011-03-05.mdb";
+        if (newer) {
+            Database file("newer");
+            QVERIFY(file.open(backup));
+            file.execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01')");
+        } else {
+            QFile f(backup);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(4096));
+            f.write(QByteArray(8192, '\x5a'));
+        }
+        {
+            auto db = TestData::openDatabase("other");
+            TestData::addSensor(*db, {"250475009"});
+        }
+        const QByteArray before = bytes(Paths::databasePath());
+        child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
+        m.script.shown.clear();
+        m.script.answers = {Messages::Answer::Yes};
+        click(child<QWidget>(w, "imgRestore"));
+        QCOMPARE(m.script.shown.size(), size_t(2));   // the question, then the refusal
+        QCOMPARE(m.script.texts().last(), "Error encountered during restore process\r\n\r\nThe backup "
+                                          "HALYXbackup2011-03-05.mdb " + why +
+                                              (newer ? QString(". This version would not keep what they hold, so it does "
+                                                               "not restore it. Restore it with the newer version, or "
+                                                               "choose a backup made with this version.")
+                                                     : QString()) +
+                                              "\r\nThe database was not changed.");
+        QVERIFY(readLog().contains("Restore from HALYXbackup2011-03-05.mdb refused: "));
+        QCOMPARE(bytes(Paths::databasePath()), before);
+        QVERIFY(QDir(Paths::backupFolder()).entryList({"*-before-restore.mdb"}, QDir::Files).isEmpty());
+        QVERIFY(w.shared().db.isOpen());
+        auto db = TestData::openDatabase("check");
+        QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 5);
+    }
+
     void restoreStopsWhenTheKeptCopyFails()
     {
         TARNWELL_FILE_ONLY();   // the failures are injected into the file copies

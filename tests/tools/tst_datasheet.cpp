@@ -5,14 +5,12 @@
 #include "ModalHelper.h"
 #include "app/frmTarnwell.h"
 #include "core/Paths.h"
-#include "core/TwError.h"
 #include "data/SensorData.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
-#include "tools/XlsxExport.h"
 #include "store/RowVersions.h"
 #include "tools/frmDatasheet.h"
 
@@ -501,43 +499,6 @@ private slots:
         QVERIFY(desk.recorder.requests.isEmpty());
         QCOMPARE(m.script.shown.size(), size_t(1));
         QVERIFY(m.script.shown[0].text.startsWith("The spreadsheet could not be written:\r\n"));
-    }
-
-    void sheetNames()
-    {
-        QCOMPARE(XlsxExport::sheetNameFor("123455001"), QString("123455001"));
-        QCOMPARE(XlsxExport::sheetNameFor(QString(40, 'x')).size(), 31);
-        QCOMPARE(XlsxExport::sheetNameFor("a/b[c]:d*e?f\\g"), QString("a_b_c__d_e_f_g"));
-        QCOMPARE(XlsxExport::sheetNameFor(""), QString("Sheet1"));
-    }
-
-    void writeGridDirectly()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("grid.xlsx");
-        const QStringList header = {"Key", "Date", "Time", "Value", "Flag"};
-        const QStringList row = {"x 2011/03/05", "2011/03/05", "14:00:00", "-5.00", "True"};
-        const auto r = XlsxExport::writeGrid(path, QString(40, 's'), 2, 5, [&](int rr, int c) { return rr ? row[c] : header[c]; });
-        QVERIFY2(r.ok, qPrintable(r.error));
-        QVERIFY(QFileInfo(path).size() > 0);
-        const auto bad = XlsxExport::writeGrid(dir.filePath("missing/dir/grid.xlsx"), "s", 1, 1, [](int, int) { return QString("a"); });
-        QVERIFY(!bad.ok);
-        QVERIFY(!bad.error.isEmpty());
-        int calls = 0;
-        const auto stopped = XlsxExport::writeGrid(dir.filePath("stopped.xlsx"), "s", 3, 1, [](int, int) { return QString("a"); },
-                                                   [&](qint64, qint64) { return ++calls < 2; });
-        QVERIFY(stopped.cancelled);
-        QVERIFY(!QFile::exists(dir.filePath("stopped.xlsx")));
-
-        // A source that fails half-way leaves no file and says why.
-        const auto failed = XlsxExport::writeRows(dir.filePath("failed.xlsx"), "s", {"a"}, 2, [](const XlsxExport::RowSink& row) {
-            const QByteArrayView cell("1");
-            row(&cell);
-            throw TwError(ErrNo::DatabaseError, QStringLiteral("disk I/O error"));
-        });
-        QVERIFY(!failed.ok);
-        QCOMPARE(failed.error, QString("disk I/O error"));
-        QVERIFY(!QFile::exists(dir.filePath("failed.xlsx")));
     }
 };
 
