@@ -1,5 +1,6 @@
 #include "store/Migrations.h"
 #include "core/TwError.h"
+#include "store/AlarmEpisodeTables.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/RowVersions.h"
@@ -81,6 +82,8 @@ const std::vector<Migration>& all()
         {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
         {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
+        {"2026-12-alarm-episodes", "alarm episodes, the notification outbox, recipients, settings and response plans",
+         &AlarmEpisodeTables::create},
     };
     return steps;
 }
