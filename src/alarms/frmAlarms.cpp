@@ -1,5 +1,7 @@
 #include "alarms/frmAlarms.h"
+#include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmRules.h"
+#include "alarms/frmAlarmNotify.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -32,7 +35,21 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmAlarms"));
     setWindowTitle(QStringLiteral("Alarms"));
     resize(1060, 520);
-    auto* v = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    // "Now" (what is active), "History" (episodes of a period) and "Events" (every
+    // crossing recorded); the window opens on "Now".
+    tabAlarms = new QTabWidget(this);
+    tabAlarms->setObjectName(QStringLiteral("tabAlarms"));
+    pageNow = new AlarmNowPage(db, [this](const QString& id) {
+        if (m_goTo && m_goTo(id)) accept();
+    }, tabAlarms);
+    pageHistory = new AlarmHistoryPage(db, tabAlarms);
+    auto* events = new QWidget(tabAlarms);
+    tabAlarms->addTab(pageNow, QStringLiteral("&Now"));
+    tabAlarms->addTab(pageHistory, QStringLiteral("&History"));
+    tabAlarms->addTab(events, QStringLiteral("&Events"));
+    outer->addWidget(tabAlarms, 1);
+    auto* v = new QVBoxLayout(events);
 
     auto* top = new QHBoxLayout;
     auto* show = new QLabel(QStringLiteral("&Show:"), this);
@@ -69,11 +86,20 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     cmdGoToSensor->setObjectName(QStringLiteral("cmdGoToSensor"));
     auto* close = new QPushButton(QStringLiteral("&Close"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    buttons->addWidget(cmdAcknowledge);
+    v->addWidget(cmdAcknowledge, 0, Qt::AlignLeft);
     buttons->addWidget(cmdGoToSensor);
+    cmdNotifications = new QPushButton(QStringLiteral("&Notifications..."), this);
+    cmdNotifications->setObjectName(QStringLiteral("cmdNotifications"));
+    cmdNotifications->setToolTip(QStringLiteral("Mail server, hook, recipients and response plans"));
+    cmdNotifications->setAutoDefault(false);
+    buttons->addWidget(cmdNotifications);
+    connect(cmdNotifications, &QPushButton::clicked, this, [this] {
+        frmAlarmNotify dlg(m_db, this);
+        if (dlg.exec() == QDialog::Accepted) pageNow->fill();
+    });
     buttons->addStretch();
     buttons->addWidget(close);
-    v->addLayout(buttons);
+    outer->addLayout(buttons);
     for (QPushButton* b : {cmdAcknowledge, cmdGoToSensor, close}) b->setAutoDefault(false);
 
     connect(cboAlarmFilter, &QComboBox::currentIndexChanged, this, [this] { fill(); });
@@ -86,7 +112,8 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     setTabOrder(cmdAcknowledge, cmdGoToSensor);
     setTabOrder(cmdGoToSensor, close);
     fill();
-    grdAlarms->setFocus();
+    tabAlarms->setCurrentWidget(pageNow);
+    pageNow->grdNow->setFocus();
 }
 
 void frmAlarms::fill()
@@ -183,6 +210,12 @@ void frmAlarms::cmdAcknowledge_Click()
 
 void frmAlarms::cmdGoToSensor_Click()
 {
+    if (tabAlarms->currentWidget() == pageNow) {
+        const int row = pageNow->grdNow->currentRow();
+        const auto& shown = pageNow->shownEpisodes();
+        if (row >= 0 && row < int(shown.size()) && m_goTo && m_goTo(shown[size_t(row)].sensorId)) accept();
+        return;
+    }
     const std::vector<AlarmStore::Event> chosen = selectedEvents();
     if (chosen.empty()) return;
     if (m_goTo && m_goTo(chosen.front().sensorId)) accept();

@@ -245,13 +245,10 @@ Report sendDue(Database& db)
     return report;
 }
 
-QStringList sendTest(Database& db, const NotifySettings::Settings& s, const QString& who)
+QStringList sendTest(const NotifySettings::Settings& s, const QStringList& to, const QString& who)
 {
     QStringList problems;
     const NotifyMessages::Message m = NotifyMessages::test(who);
-    QStringList to;
-    for (const NotifySettings::Recipient& r : NotifySettings::recipients(db))
-        if (!to.contains(r.address, Qt::CaseInsensitive)) to << r.address;
     if (s.mailOn() && !to.isEmpty()) {
         const QString password = s.smtpUser.isEmpty() ? QString() : NotifySettings::smtpPassword();
         const QString p = Senders::sendMail(s, password, to, m.subject, m.body, 30);

@@ -70,8 +70,8 @@ Deliver realSenders(Database& db);
 // due, then delivers what is due with the real senders; each failure goes to the log.
 Report sendDue(Database& db);
 
-// Sends the test message of the settings to every recipient and through the hook, at
-// once and not through the outbox. Returns the problems (empty: all delivered).
-QStringList sendTest(Database& db, const NotifySettings::Settings& s, const QString& who);
+// Sends the test message with the settings given to the addresses and through the hook,
+// at once and not through the outbox. Returns the problems (empty: all delivered).
+QStringList sendTest(const NotifySettings::Settings& s, const QStringList& to, const QString& who);
 
 }  // namespace Outbox
