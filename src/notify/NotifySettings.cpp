@@ -64,15 +64,6 @@ void save(Database& db, const Settings& s)
     tx.commit();
 }
 
-QString Group::text() const
-{
-    if (all()) return QStringLiteral("all sensors");
-    QStringList parts;
-    if (!mineLevel.isEmpty()) parts << QStringLiteral("level ") + mineLevel;
-    if (!location.isEmpty()) parts << location;
-    return parts.join(QStringLiteral(", "));
-}
-
 std::vector<Recipient> recipients(Database& db)
 {
     std::vector<Recipient> out;
@@ -93,41 +84,6 @@ void saveRecipients(Database& db, const std::vector<Recipient>& list)
     tx.commit();
 }
 
-std::vector<Plan> plans(Database& db)
-{
-    std::vector<Plan> out;
-    QSqlQuery q = run(db, QStringLiteral("SELECT Level, MineLevel, Location, Actions, Contacts FROM AlarmResponsePlans "
-                                         "ORDER BY PlanID"));
-    while (q.next())
-        out.push_back({q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()}, q.value(3).toString(),
-                       q.value(4).toString()});
-    return out;
-}
-
-void savePlans(Database& db, const std::vector<Plan>& list)
-{
-    Transaction tx(db);
-    db.execute(QStringLiteral("DELETE FROM AlarmResponsePlans"));
-    for (const Plan& p : list)
-        db.execute(QStringLiteral("INSERT INTO AlarmResponsePlans (Level, MineLevel, Location, Actions, Contacts) "
-                                  "VALUES (?,?,?,?,?)"),
-                   {p.level, p.group.mineLevel.trimmed(), p.group.location.trimmed(), p.actions, p.contacts});
-    tx.commit();
-}
-
-Group groupOf(Database& db, const QString& sensorId)
-{
-    QSqlQuery q = run(db, QStringLiteral("SELECT Level, Location FROM Sensors WHERE InstrumentID = ?"), {sensorId});
-    if (!q.next()) return {};
-    return {q.value(0).toString().trimmed(), q.value(1).toString().trimmed()};
-}
-
-bool matches(const Group& filter, const Group& sensor)
-{
-    return (filter.mineLevel.isEmpty() || same(filter.mineLevel, sensor.mineLevel)) &&
-           (filter.location.isEmpty() || same(filter.location, sensor.location));
-}
-
 QStringList recipientsFor(Database& db, const QString& sensorId, const QString& level)
 {
     const Group g = groupOf(db, sensorId);
@@ -141,22 +97,6 @@ QStringList recipientsFor(Database& db, const QString& sensorId, const QString& 
         if (!known && !r.address.isEmpty()) out << r.address;
     }
     return out;
-}
-
-std::optional<Plan> planFor(Database& db, const QString& sensorId, const QString& level)
-{
-    const Group g = groupOf(db, sensorId);
-    std::optional<Plan> best;
-    int bestScore = -1;
-    for (const Plan& p : plans(db)) {
-        if (p.level != level || !matches(p.group, g)) continue;
-        const int score = (p.group.mineLevel.isEmpty() ? 0 : 1) + (p.group.location.isEmpty() ? 0 : 1);
-        if (score > bestScore) {
-            best = p;
-            bestScore = score;
-        }
-    }
-    return best;
 }
 
 QString smtpPassword()

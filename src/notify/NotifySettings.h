@@ -1,4 +1,6 @@
 #pragma once
+#include "data/AlarmPlans.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -28,14 +30,15 @@ struct Settings {
 Settings load(Database& db);
 void save(Database& db, const Settings& s);
 
-// A group of sensors: by the sensor's mine level and location (empty: any). Compared
-// without case.
-struct Group {
-    QString mineLevel;
-    QString location;
-    bool all() const { return mineLevel.isEmpty() && location.isEmpty(); }
-    QString text() const;   // "all sensors", "level 12", "level 12, Stope 4"
-};
+// Groups of sensors and the response plans live with the alarm data (the report shows
+// the plans too).
+using AlarmPlans::Group;
+using AlarmPlans::Plan;
+using AlarmPlans::plans;
+using AlarmPlans::savePlans;
+using AlarmPlans::groupOf;
+using AlarmPlans::matches;
+using AlarmPlans::planFor;
 
 // Who gets mail: an address, from which level ("Alert" takes Alert and Action; "Action"
 // only Action), for which group.
@@ -47,26 +50,8 @@ struct Recipient {
 std::vector<Recipient> recipients(Database& db);
 void saveRecipients(Database& db, const std::vector<Recipient>& list);
 
-// What to do at a level ("Alert", "Action", "Stale") for a group: the response plan.
-struct Plan {
-    QString level;
-    Group group;
-    QString actions;    // what to do
-    QString contacts;   // who is called
-};
-std::vector<Plan> plans(Database& db);
-void savePlans(Database& db, const std::vector<Plan>& list);
-
-// The group a sensor belongs to (its mine level and location).
-Group groupOf(Database& db, const QString& sensorId);
-bool matches(const Group& filter, const Group& sensor);
-
 // The addresses that get mail for a sensor at a level (each once, in the order set).
 QStringList recipientsFor(Database& db, const QString& sensorId, const QString& level);
-// The plan for a sensor at a level: the one of a group it belongs to (mine level and
-// location both set before one of them) before the one for all sensors.
-std::optional<Plan> planFor(Database& db, const QString& sensorId, const QString& level);
-
 // The mail server's password: the environment variable TARNWELL_SMTP_PASSWORD, else the
 // first line of the file named by TARNWELL_SMTP_PASSWORD_FILE, else of the file
 // "smtp-password" in the program's settings folder. Empty when none is given.
