@@ -1,11 +1,16 @@
 #include "alarms/frmAlarms.h"
 #include "alarms/AlarmEpisodePages.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmLevelsCsv.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/frmAlarmNotify.h"
 #include "core/ErrorTrap.h"
+#include "core/TwError.h"
 #include "core/Messages.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -96,6 +101,25 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     connect(cmdNotifications, &QPushButton::clicked, this, [this] {
         frmAlarmNotify dlg(m_db, this);
         if (dlg.exec() == QDialog::Accepted) pageNow->fill();
+    });
+    cmdExportLevels = new QPushButton(QStringLiteral("E&xport levels..."), this);
+    cmdExportLevels->setObjectName(QStringLiteral("cmdExportLevels"));
+    cmdImportLevels = new QPushButton(QStringLiteral("&Import levels..."), this);
+    cmdImportLevels->setObjectName(QStringLiteral("cmdImportLevels"));
+    for (QPushButton* b : {cmdExportLevels, cmdImportLevels}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    connect(cmdExportLevels, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export alarm levels"),
+                                                          QStringLiteral("alarm-levels.csv"),
+                                                          QStringLiteral("CSV files (*.csv)"));
+        if (!path.isEmpty()) exportLevels(path);
+    });
+    connect(cmdImportLevels, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import alarm levels"), QString(),
+                                                          QStringLiteral("CSV files (*.csv);;All files (*)"));
+        if (!path.isEmpty()) importLevels(path);
     });
     buttons->addStretch();
     buttons->addWidget(close);
@@ -231,4 +255,41 @@ bool frmAlarms::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmAlarms::exportLevels(const QString& path)
+{
+    runTrapped(QStringLiteral(" frmAlarms.exportLevels"), [&] {
+        const QString text = AlarmLevelsCsv::exportText(m_db);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text.toUtf8()) < 0)
+            throw TwError(ErrNo::PermissionDenied, QStringLiteral("cannot write ") + path);
+    });
+}
+
+void frmAlarms::importLevels(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        Messages::show(QStringLiteral("The file ") + path + QStringLiteral(" cannot be read."), QStringLiteral("Alarms"),
+                       Messages::Icon::Exclamation);
+        return;
+    }
+    const QString csv = QString::fromUtf8(f.readAll());
+    runTrapped(QStringLiteral(" frmAlarms.importLevels"), [&] {
+        const AlarmLevelsCsv::Preview p = AlarmLevelsCsv::preview(m_db, csv);
+        if (p.changes.empty()) {
+            Messages::show(p.text(), QStringLiteral("Import alarm levels"), Messages::Icon::Information);
+            return;
+        }
+        if (Messages::show(p.text() + QStringLiteral("\r\n\r\nStore the changed levels?"), QStringLiteral("Import alarm levels"),
+                           Messages::Icon::Question, Messages::Buttons::YesNo, Messages::Answer::No) != Messages::Answer::Yes)
+            return;
+        AlarmLevelsCsv::apply(m_db, p);
+        for (const auto& change : p.changes)
+            runTrapped(QStringLiteral(" Alarms_Evaluate ") + change.first,
+                       [&] { AlarmEvaluation::evaluateSensor(m_db, change.first, QDateTime::currentDateTime()); });
+    });
+    fill();
+    pageNow->fill();
 }

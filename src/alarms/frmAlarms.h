@@ -39,6 +39,12 @@ public:
     QPushButton* cmdAcknowledge = nullptr;
     QPushButton* cmdGoToSensor = nullptr;
     QPushButton* cmdNotifications = nullptr;
+    QPushButton* cmdExportLevels = nullptr;
+    QPushButton* cmdImportLevels = nullptr;
+
+    // The alarm levels of every sensor to a CSV file, and back with a preview first.
+    void exportLevels(const QString& path);
+    void importLevels(const QString& path);
     QLabel* lblAlarmCount = nullptr;
 
 protected:
