@@ -226,7 +226,12 @@ private slots:
         QCOMPARE(mail->mails().size(), 1);
         QCOMPARE(hookCalls().size(), 1);
 
-        QVERIFY(import(writeFile("b.dat", toa5({"100"}, 3))).contains("1 appended"));
+        // A line without values (the logger's NAN) neither clears nor raises.
+        import(writeFile("nan.dat", toa5({"NAN"}, 3)));
+        QCOMPARE(mail->mails().size(), 1);
+        QCOMPARE(hookCalls().size(), 1);
+
+        QVERIFY(import(writeFile("b.dat", toa5({"100"}, 4))).contains("1 appended"));
         mails = mail->mails();
         QCOMPARE(mails.size(), 2);
         QVERIFY(mails[1].contains("Subject: Tarnwell alarm: cleared - sensor " + Bolt + " Load #1 1.00 t"));
