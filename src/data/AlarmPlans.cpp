@@ -25,11 +25,17 @@ bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInse
 
 }  // namespace
 
+QString levelText(const QString& mineLevel)
+{
+    return mineLevel.startsWith(QLatin1String("level"), Qt::CaseInsensitive) ? mineLevel
+                                                                            : QStringLiteral("level ") + mineLevel;
+}
+
 QString Group::text() const
 {
     if (all()) return QStringLiteral("all sensors");
     QStringList parts;
-    if (!mineLevel.isEmpty()) parts << QStringLiteral("level ") + mineLevel;
+    if (!mineLevel.isEmpty()) parts << levelText(mineLevel);
     if (!location.isEmpty()) parts << location;
     return parts.join(QStringLiteral(", "));
 }

@@ -29,6 +29,9 @@ struct Plan {
 std::vector<Plan> plans(Database& db);
 void savePlans(Database& db, const std::vector<Plan>& list);
 
+// A mine level as shown: "level 12" for "12", "Level 12" as it is.
+QString levelText(const QString& mineLevel);
+
 // The group a sensor belongs to (its mine level and location).
 Group groupOf(Database& db, const QString& sensorId);
 bool matches(const Group& filter, const Group& sensor);

@@ -16,7 +16,7 @@ const QString HowToAcknowledge = QStringLiteral(
 QString placeText(const NotifySettings::Group& g)
 {
     QStringList parts;
-    if (!g.mineLevel.isEmpty()) parts << QStringLiteral("level ") + g.mineLevel;
+    if (!g.mineLevel.isEmpty()) parts << AlarmPlans::levelText(g.mineLevel);
     if (!g.location.isEmpty()) parts << g.location;
     return parts.isEmpty() ? QStringLiteral("(no place recorded)") : parts.join(QStringLiteral(", "));
 }
