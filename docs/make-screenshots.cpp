@@ -19,6 +19,9 @@
 #include "setup/DemoData.h"
 #include "alarms/frmAlarmLevels.h"
 #include "alarms/frmAlarms.h"
+#include "data/AlarmEpisodes.h"
+#include "notify/NotifyMessages.h"
+#include "notify/NotifySettings.h"
 #include "data/AlarmStore.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
@@ -34,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolButton>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -108,16 +112,10 @@ int main(int argc, char* argv[])
         Database db(QStringLiteral("screenshots-demo"));
         db.open(Paths::databasePath());
         DemoData::install(db, Paths::dataFolder(), QDate::currentDate());
-        // Alarm levels on two of the sensors: one well within them, one past Action.
-        AlarmStore::Levels passed;
-        passed.loadAlertUpper = 12;
-        passed.loadActionUpper = 15;
-        passed.staleDays = 14;
-        AlarmStore::saveLevels(db, QStringLiteral("240375101"), passed);
-        AlarmStore::Levels within;
-        within.loadAlertUpper = 20;
-        within.loadActionUpper = 25;
-        AlarmStore::saveLevels(db, QStringLiteral("240355103"), within);
+        // The demonstration data sets the alarm levels: one sensor in Alert, one in Action,
+        // one OK. The mail picture's recipients:
+        NotifySettings::saveRecipients(db, {{QStringLiteral("shift.boss@mine.example"), QStringLiteral("Alert"), {}},
+                                            {QStringLiteral("geotech@mine.example"), QStringLiteral("Action"), {}}});
     }
 
     // Boxes are answered with their first button; nothing is opened on the desktop.
@@ -206,6 +204,28 @@ int main(int argc, char* argv[])
         settle();
         const QString path = out + QStringLiteral("/alarms.png");
         std::printf("%s %s\n", alarms.grab().save(path) ? "wrote" : "FAILED", qPrintable(path));
+    }
+    // A notification mail as it reads, from the Action episode of the logged sensor.
+    {
+        const std::vector<AlarmEpisodes::Episode> active = AlarmEpisodes::active(w.shared().db, QStringLiteral("240375102"));
+        if (!active.empty()) {
+            const AlarmEpisodes::Episode& e = active.front();
+            const NotifyMessages::Message m =
+                NotifyMessages::compose(e, QStringLiteral("opened"), NotifySettings::groupOf(w.shared().db, e.sensorId),
+                                        NotifySettings::planFor(w.shared().db, e.sensorId, e.peakLevel));
+            QPlainTextEdit mail;
+            mail.setWindowTitle(m.subject);
+            mail.setReadOnly(true);
+            mail.resize(760, 300);
+            mail.setPlainText(QStringLiteral("From: tarnwell@mine.example\nTo: ") +
+                              NotifySettings::recipientsFor(w.shared().db, e.sensorId, e.peakLevel).join(QStringLiteral(", ")) +
+                              QStringLiteral("\nSubject: ") + m.subject + QStringLiteral("\n\n") +
+                              QString(m.body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            mail.show();
+            settle();
+            const QString path = out + QStringLiteral("/alarm-mail.png");
+            std::printf("%s %s\n", mail.grab().save(path) ? "wrote" : "FAILED", qPrintable(path));
+        }
     }
     {
         frmAlarmLevels levels(QStringLiteral("240375101"),

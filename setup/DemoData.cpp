@@ -1,4 +1,8 @@
 #include "setup/DemoData.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmRules.h"
+#include "data/AlarmPlans.h"
+#include "data/AlarmStore.h"
 #include "core/TwError.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
@@ -85,6 +89,59 @@ void addSensorRow(Database& db, const DemoSensor& s, const QDate& installed)
 
 QString gaugeText(double v) { return QString::number(v, 'f', 2); }
 
+// The highest load the evaluation found at a sensor's latest reading (levels far out of
+// reach are set first, so that it reads the loads and records nothing).
+double latestLoad(Database& db, const QString& id)
+{
+    AlarmStore::Levels probe;
+    probe.loadAlertUpper = 1e9;
+    AlarmStore::saveLevels(db, id, probe);
+    AlarmEvaluation::evaluateSensor(db, id, QDateTime::currentDateTime());
+    double best = 0;
+    const std::optional<AlarmStore::State> st = AlarmStore::state(db, id);
+    if (st) {
+        const AlarmRules::States positions = AlarmRules::States::decode(st->positions);
+        for (auto it = positions.positions.cbegin(); it != positions.positions.cend(); ++it)
+            if (it.key().startsWith(u'L')) best = std::max(best, it->value);
+    }
+    return best;
+}
+
+AlarmStore::Levels loadLevels(double alert, double action)
+{
+    AlarmStore::Levels l;
+    l.loadAlertUpper = std::round(alert * 10) / 10;
+    l.loadActionUpper = std::round(action * 10) / 10;
+    return l;
+}
+
+// Alarm levels that put the first sensor in Alert now, the logged one in Action with the
+// way it got there (its whole history evaluated: Alert first, then raised to Action), and
+// the third well within its levels; with a response plan per level.
+QStringList setDemoLevels(Database& db)
+{
+    const QString alert = QString::fromLatin1(sensors[0].id);
+    const QString action = QString::fromLatin1(sensors[1].id);
+    const QString ok = QString::fromLatin1(sensors[2].id);
+    const double a = latestLoad(db, alert), b = latestLoad(db, action), c = latestLoad(db, ok);
+    if (a <= 0 || b <= 0 || c <= 0) return {QStringLiteral("Demo alarm levels: not set (no loads computed)")};
+    AlarmStore::saveLevels(db, alert, loadLevels(0.9 * a, 1.5 * a));
+    AlarmEvaluation::evaluateSensor(db, alert, QDateTime::currentDateTime());
+    // As if the levels had been set at installation: every reading since is evaluated.
+    AlarmStore::saveLevels(db, action, loadLevels(0.7 * b, 0.93 * b));
+    AlarmStore::State fresh;
+    fresh.status = AlarmStore::Severity::Ok;
+    AlarmStore::saveState(db, action, fresh);
+    AlarmEvaluation::evaluateSensor(db, action, QDateTime::currentDateTime());
+    AlarmStore::saveLevels(db, ok, loadLevels(2 * c, 3 * c));
+    AlarmEvaluation::evaluateSensor(db, ok, QDateTime::currentDateTime());
+    AlarmPlans::savePlans(db, {{QStringLiteral("Alert"), {}, QStringLiteral("Read the sensor daily; inspect the area at the next shift."),
+                                QStringLiteral("Shift boss")},
+                               {QStringLiteral("Action"), {}, QStringLiteral("Stop work in the area and barricade it; call the geotechnical engineer."),
+                                QStringLiteral("Geotechnical engineer on call, mine manager")}});
+    return {QStringLiteral("Demo alarm levels: %1 in Alert, %2 in Action, %3 OK").arg(alert, action, ok)};
+}
+
 }  // namespace
 
 Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
@@ -154,6 +211,7 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
             }
         }
         tx.commit();
+        r.lines << setDemoLevels(db);
     } catch (const TwError& e) {
         r.ok = false;
         r.lines << QStringLiteral("Demo data could not be added: ") + e.description;

@@ -1,5 +1,6 @@
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmRules.h"
+#include "alarms/EpisodeTracker.h"
 #include "calc/Formulas.h"
 #include "core/ErrorTrap.h"
 #include "core/TwError.h"
@@ -216,9 +217,30 @@ bool sameState(const std::optional<AlarmStore::State>& a, const AlarmStore::Stat
            a->lastValues == b.lastValues && a->signature == b.signature;
 }
 
+// Another program evaluated the sensor between this one's reading and writing.
+struct StateChangedMeanwhile {};
+
+Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now);
+
 }  // namespace
 
 Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
+{
+    // What another program wrote meanwhile is read again and evaluated on; a crossing is
+    // recorded (and notified) by one of them only.
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return evaluateOnce(db, id, now);
+        } catch (const StateChangedMeanwhile&) {
+            if (attempt >= 3) throw TwError(ErrNo::ChangedByOther, QStringLiteral("the alarm state of sensor ") + id +
+                                                               QStringLiteral(" kept changing while it was evaluated"));
+        }
+    }
+}
+
+namespace {
+
+Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now)
 {
     Outcome out;
     const std::optional<AlarmStore::Levels> lv = AlarmStore::levels(db, id);
@@ -227,11 +249,13 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
     if (!lv || !lv->any() || !setup) {
         if (before) {
             AlarmStore::removeState(db, id);
+            EpisodeTracker::closeAll(db, id, now);
             out.written = true;
         }
         return out;
     }
     out.evaluated = true;
+    EpisodeTracker episodes(db, id, *lv);
 
     std::optional<Row> latest, loadBase, dispBase;
     Readings rd(db, id);
@@ -338,16 +362,20 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
                 if (any) s.rates = rates;
                 remember(r.when, *s.loads);
             }
+            const AlarmRules::States prior = states;
             for (AlarmRules::Raised& e : AlarmRules::step(*lv, states, s)) raised.push_back(e);
+            episodes.observe(prior, states, AlarmStore::stamp(r.when));
         };
         if (which == Which::Latest) evaluate(*latest);
         else
             rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND ") + rd.hasValue(), QStringLiteral("FullDate"),
                     {since}, evaluate);
     }
+    const AlarmRules::States beforeStaleCheck = states;
     if (auto stale = AlarmRules::checkStale(*lv, states, latest ? latest->when : QDateTime(),
                                             latest ? latest->key : QString(), now))
         raised.push_back(*stale);
+    episodes.observe(beforeStaleCheck, states, latest ? AlarmStore::stamp(latest->when) : AlarmStore::stamp(now));
 
     const AlarmRules::Summary sum = AlarmRules::summarize(states);
     AlarmStore::State after;
@@ -362,8 +390,11 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
     after.evaluatedAt = AlarmStore::stamp(now);
     out.status = after.status;
 
-    if (raised.empty() && sameState(before, after)) return out;
-    Transaction tx(db);
+    if (raised.empty() && sameState(before, after) && !episodes.changed()) return out;
+    Transaction tx(db, Transaction::Lock::Immediate);
+    const std::optional<AlarmStore::State> current = AlarmStore::state(db, id);
+    if (before.has_value() != current.has_value() || (before && !sameState(current, *before)))
+        throw StateChangedMeanwhile{};
     for (const AlarmRules::Raised& r : raised) {
         AlarmStore::Event e;
         e.sensorId = id;
@@ -380,10 +411,13 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
         out.newEvents.push_back(e);
     }
     AlarmStore::saveState(db, id, after);
+    episodes.write(now);
     tx.commit();
     out.written = true;
     return out;
 }
+
+}  // namespace
 
 AllOutcome evaluateAll(Database& db, const QDateTime& now)
 {

@@ -7,11 +7,14 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
+#include "notify/Outbox.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
 AlarmsController::AlarmsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared()) {}
 
@@ -28,8 +31,30 @@ void AlarmsController::evaluateAtStartup()
         }
         QApplication::restoreOverrideCursor();
         emit statusesChanged();
+        sendNotifications();
         tellNewEvents();
     });
+}
+
+void AlarmsController::sendNotifications()
+{
+    // After the evaluation's transaction, never inside it; failures go to the log and are
+    // tried again at the next evaluation.
+    if (!m_s.db.isOpen()) return;
+    runTrapped(QStringLiteral(" Alarms_Notify"), [&] { Outbox::sendDue(m_s.db); });
+}
+
+void AlarmsController::showDesktopNotice(const QString& text, bool action)
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
+        m_tray->setToolTip(QStringLiteral("Tarnwell alarms"));
+        connect(m_tray, &QSystemTrayIcon::messageClicked, this, &AlarmsController::showAlarmsWindow);
+    }
+    m_tray->show();
+    m_tray->showMessage(QStringLiteral("Tarnwell alarms"), text,
+                        action ? QSystemTrayIcon::Critical : QSystemTrayIcon::Warning);
 }
 
 void AlarmsController::evaluateCurrent(bool tell)
@@ -39,6 +64,7 @@ void AlarmsController::evaluateCurrent(bool tell)
     runTrapped(QStringLiteral(" Alarms_Evaluate ") + id, [&] {
         const AlarmEvaluation::Outcome o = AlarmEvaluation::evaluateSensor(m_s.db, id, QDateTime::currentDateTime());
         if (o.written) emit statusesChanged();
+        if (o.written) sendNotifications();
         if (tell && !o.newEvents.empty()) tellNewEvents();
     });
 }
@@ -50,6 +76,7 @@ bool AlarmsController::tellNewEvents()
     AlarmStore::markNotified(m_s.db);
     bool action = false;
     for (const auto& e : fresh) action = action || e.level == QLatin1String("Action");
+    showDesktopNotice(AlarmEvaluation::summaryText(fresh, false), action);
     const auto answer = Messages::show(AlarmEvaluation::summaryText(fresh, true), QStringLiteral("Alarms"),
                                        action ? Messages::Icon::Exclamation : Messages::Icon::Information,
                                        Messages::Buttons::YesNo, Messages::Answer::Yes);

@@ -3,6 +3,7 @@
 #include <QString>
 
 class PageHost;
+class QSystemTrayIcon;
 struct Shared;
 
 // The alarms for the main window: runs the evaluation (at start-up for every sensor, after
@@ -25,12 +26,18 @@ public:
     void showAlarmsWindow();
     // The summary message for the events not yet told; true when one was shown.
     bool tellNewEvents();
+    // Sends the alarm notifications that are due (the outbox), after the evaluation.
+    void sendNotifications();
 
 signals:
     // A stored status changed: the sensor list's marks and status line follow.
     void statusesChanged();
 
 private:
+    // A desktop notification while the window is open (where the desktop has a tray).
+    void showDesktopNotice(const QString& text, bool action);
+
     PageHost& m_win;
+    QSystemTrayIcon* m_tray = nullptr;
     Shared& m_s;
 };

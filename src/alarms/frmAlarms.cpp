@@ -1,9 +1,16 @@
 #include "alarms/frmAlarms.h"
+#include "alarms/AlarmEpisodePages.h"
+#include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmLevelsCsv.h"
 #include "alarms/AlarmRules.h"
+#include "alarms/frmAlarmNotify.h"
 #include "core/ErrorTrap.h"
+#include "core/TwError.h"
 #include "core/Messages.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,6 +18,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -32,7 +40,21 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmAlarms"));
     setWindowTitle(QStringLiteral("Alarms"));
     resize(1060, 520);
-    auto* v = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    // "Now" (what is active), "History" (episodes of a period) and "Events" (every
+    // crossing recorded); the window opens on "Now".
+    tabAlarms = new QTabWidget(this);
+    tabAlarms->setObjectName(QStringLiteral("tabAlarms"));
+    pageNow = new AlarmNowPage(db, [this](const QString& id) {
+        if (m_goTo && m_goTo(id)) accept();
+    }, tabAlarms);
+    pageHistory = new AlarmHistoryPage(db, tabAlarms);
+    auto* events = new QWidget(tabAlarms);
+    tabAlarms->addTab(pageNow, QStringLiteral("&Now"));
+    tabAlarms->addTab(pageHistory, QStringLiteral("&History"));
+    tabAlarms->addTab(events, QStringLiteral("&Events"));
+    outer->addWidget(tabAlarms, 1);
+    auto* v = new QVBoxLayout(events);
 
     auto* top = new QHBoxLayout;
     auto* show = new QLabel(QStringLiteral("&Show:"), this);
@@ -69,11 +91,39 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     cmdGoToSensor->setObjectName(QStringLiteral("cmdGoToSensor"));
     auto* close = new QPushButton(QStringLiteral("&Close"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    buttons->addWidget(cmdAcknowledge);
+    v->addWidget(cmdAcknowledge, 0, Qt::AlignLeft);
     buttons->addWidget(cmdGoToSensor);
+    cmdNotifications = new QPushButton(QStringLiteral("&Notifications..."), this);
+    cmdNotifications->setObjectName(QStringLiteral("cmdNotifications"));
+    cmdNotifications->setToolTip(QStringLiteral("Mail server, hook, recipients and response plans"));
+    cmdNotifications->setAutoDefault(false);
+    buttons->addWidget(cmdNotifications);
+    connect(cmdNotifications, &QPushButton::clicked, this, [this] {
+        frmAlarmNotify dlg(m_db, this);
+        if (dlg.exec() == QDialog::Accepted) pageNow->fill();
+    });
+    cmdExportLevels = new QPushButton(QStringLiteral("E&xport levels..."), this);
+    cmdExportLevels->setObjectName(QStringLiteral("cmdExportLevels"));
+    cmdImportLevels = new QPushButton(QStringLiteral("&Import levels..."), this);
+    cmdImportLevels->setObjectName(QStringLiteral("cmdImportLevels"));
+    for (QPushButton* b : {cmdExportLevels, cmdImportLevels}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    connect(cmdExportLevels, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export alarm levels"),
+                                                          QStringLiteral("alarm-levels.csv"),
+                                                          QStringLiteral("CSV files (*.csv)"));
+        if (!path.isEmpty()) exportLevels(path);
+    });
+    connect(cmdImportLevels, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import alarm levels"), QString(),
+                                                          QStringLiteral("CSV files (*.csv);;All files (*)"));
+        if (!path.isEmpty()) importLevels(path);
+    });
     buttons->addStretch();
     buttons->addWidget(close);
-    v->addLayout(buttons);
+    outer->addLayout(buttons);
     for (QPushButton* b : {cmdAcknowledge, cmdGoToSensor, close}) b->setAutoDefault(false);
 
     connect(cboAlarmFilter, &QComboBox::currentIndexChanged, this, [this] { fill(); });
@@ -86,7 +136,8 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     setTabOrder(cmdAcknowledge, cmdGoToSensor);
     setTabOrder(cmdGoToSensor, close);
     fill();
-    grdAlarms->setFocus();
+    tabAlarms->setCurrentWidget(pageNow);
+    pageNow->grdNow->setFocus();
 }
 
 void frmAlarms::fill()
@@ -183,6 +234,12 @@ void frmAlarms::cmdAcknowledge_Click()
 
 void frmAlarms::cmdGoToSensor_Click()
 {
+    if (tabAlarms->currentWidget() == pageNow) {
+        const int row = pageNow->grdNow->currentRow();
+        const auto& shown = pageNow->shownEpisodes();
+        if (row >= 0 && row < int(shown.size()) && m_goTo && m_goTo(shown[size_t(row)].sensorId)) accept();
+        return;
+    }
     const std::vector<AlarmStore::Event> chosen = selectedEvents();
     if (chosen.empty()) return;
     if (m_goTo && m_goTo(chosen.front().sensorId)) accept();
@@ -198,4 +255,41 @@ bool frmAlarms::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmAlarms::exportLevels(const QString& path)
+{
+    runTrapped(QStringLiteral(" frmAlarms.exportLevels"), [&] {
+        const QString text = AlarmLevelsCsv::exportText(m_db);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text.toUtf8()) < 0)
+            throw TwError(ErrNo::PermissionDenied, QStringLiteral("cannot write ") + path);
+    });
+}
+
+void frmAlarms::importLevels(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        Messages::show(QStringLiteral("The file ") + path + QStringLiteral(" cannot be read."), QStringLiteral("Alarms"),
+                       Messages::Icon::Exclamation);
+        return;
+    }
+    const QString csv = QString::fromUtf8(f.readAll());
+    runTrapped(QStringLiteral(" frmAlarms.importLevels"), [&] {
+        const AlarmLevelsCsv::Preview p = AlarmLevelsCsv::preview(m_db, csv);
+        if (p.changes.empty()) {
+            Messages::show(p.text(), QStringLiteral("Import alarm levels"), Messages::Icon::Information);
+            return;
+        }
+        if (Messages::show(p.text() + QStringLiteral("\r\n\r\nStore the changed levels?"), QStringLiteral("Import alarm levels"),
+                           Messages::Icon::Question, Messages::Buttons::YesNo, Messages::Answer::No) != Messages::Answer::Yes)
+            return;
+        AlarmLevelsCsv::apply(m_db, p);
+        for (const auto& change : p.changes)
+            runTrapped(QStringLiteral(" Alarms_Evaluate ") + change.first,
+                       [&] { AlarmEvaluation::evaluateSensor(m_db, change.first, QDateTime::currentDateTime()); });
+    });
+    fill();
+    pageNow->fill();
 }

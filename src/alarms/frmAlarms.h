@@ -5,14 +5,18 @@
 #include <functional>
 #include <vector>
 
+class AlarmHistoryPage;
+class AlarmNowPage;
 class Database;
+class QTabWidget;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
 
-// The Alarms window: the alarm events of every sensor, newest reading first, shown by
-// status (open, acknowledged, or all). Acknowledge asks for a note and records it with the
+// The Alarms window: "Now" (the active episodes, acknowledged there), "History" (the
+// episodes of a period) and "Events": the alarm events of every sensor, newest reading
+// first, shown by status (open, acknowledged, or all). Acknowledge asks for a note and records it with the
 // login name and the moment; "Go to sensor" shows the event's sensor in the main window
 // and closes. Escape closes; Enter in the list goes to the sensor.
 class frmAlarms : public QDialog {
@@ -27,10 +31,20 @@ public:
     void cmdAcknowledge_Click();
     void cmdGoToSensor_Click();
 
+    QTabWidget* tabAlarms = nullptr;
+    AlarmNowPage* pageNow = nullptr;
+    AlarmHistoryPage* pageHistory = nullptr;
     QComboBox* cboAlarmFilter = nullptr;
     QTableWidget* grdAlarms = nullptr;
     QPushButton* cmdAcknowledge = nullptr;
     QPushButton* cmdGoToSensor = nullptr;
+    QPushButton* cmdNotifications = nullptr;
+    QPushButton* cmdExportLevels = nullptr;
+    QPushButton* cmdImportLevels = nullptr;
+
+    // The alarm levels of every sensor to a CSV file, and back with a preview first.
+    void exportLevels(const QString& path);
+    void importLevels(const QString& path);
     QLabel* lblAlarmCount = nullptr;
 
 protected:

@@ -4,6 +4,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "importer/ImportAlarms.h"
+#include "notify/Outbox.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "tools/ColumnMap.h"
@@ -385,6 +386,9 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     for (const FileReport& r : reports) out << r.summary() << "\n";
     if (!folder.isEmpty() && reports.empty()) out << nothingNewLine(folder) << "\n";
     out.flush();
+    // The alarm notifications the import queued (and any left by earlier runs), now that
+    // its transactions are committed; what fails is logged and tried again next run.
+    Outbox::sendDue(db);
     return exitCode(reports);
 }
 

@@ -1,5 +1,6 @@
 #include "store/Migrations.h"
 #include "core/TwError.h"
+#include "store/AlarmEpisodeTables.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/RowVersions.h"
@@ -105,6 +106,8 @@ const std::vector<Migration>& all()
         {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
         {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when", &createRejectionsTable},
         {"2026-12-map-missing-codes", "codes for \"no reading\" kept with the column maps of logger files", &addMapMissingCodes},
+        {"2026-12-alarm-episodes", "alarm episodes, the notification outbox, recipients, settings and response plans",
+         &AlarmEpisodeTables::create},
     };
     return steps;
 }

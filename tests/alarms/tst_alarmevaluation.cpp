@@ -7,6 +7,7 @@
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmRules.h"
 #include "data/Rejections.h"
+#include "alarms/AlarmLevelsCsv.h"
 #include "data/AlarmStore.h"
 #include "store/Database.h"
 
@@ -304,6 +305,45 @@ private slots:
         QCOMPARE(int(AlarmStore::unnotified(*db).size()), 1);
         AlarmStore::markNotified(*db);
         QVERIFY(AlarmStore::unnotified(*db).empty());
+    }
+
+    // Levels of many sensors through a CSV file: what is exported comes back unchanged; an
+    // edited file changes only the sensors whose rows are all good, and says which rows
+    // were refused and why.
+    void levelsThroughACsvFile()
+    {
+        AlarmStore::Levels l;
+        l.loadAlertUpper = 8;
+        l.loadActionUpper = 12;
+        l.rateAlert = 2;
+        l.staleDays = 3;
+        AlarmStore::saveLevels(*db, Stacked, l);
+        const QString csv = AlarmLevelsCsv::exportText(*db);
+        QCOMPARE(csv, QString("Sensor,Quantity,Direction,Alert,Action,Margin %,Rate window days,Stale days\r\n"
+                              "240375001,Load,upper,8,12,5,1,3\r\n240375001,Rate,either,2,,5,1,3\r\n"));
+        QVERIFY(AlarmLevelsCsv::preview(*db, csv).changes.empty());
+
+        const AlarmLevelsCsv::Preview p = AlarmLevelsCsv::preview(
+            *db, csv + "240375002,Disp,lower,-300,-500,5,1,\r\n"    // a new sensor's levels
+                       "240375001,Load,lower,1,2,5,1,3\r\n"        // Action not beyond Alert: the sensor is refused
+                       "999999999,Load,upper,1,2,5,1,\r\n"
+                       "240375002,Load,upper,x,2,5,1,\r\n");       // refused, and its sensor with it
+        QCOMPARE(p.changes.size(), size_t(0));
+        QCOMPARE(p.refused.size(), 3);
+        QVERIFY(p.refused[0].startsWith("line 6: no sensor 999999999"));
+        QVERIFY(p.text().contains("No sensor's levels change."));
+
+        const AlarmLevelsCsv::Preview good = AlarmLevelsCsv::preview(
+            *db, "Sensor,Quantity,Direction,Alert,Action,Margin %,Rate window days,Stale days\n"
+                 "240375002,Disp,lower,-300,-500,10,1,7\n240375002,Stale,,,,10,1,7\n");
+        QVERIFY(good.refused.isEmpty());
+        QCOMPARE(good.changeLines.size(), 1);
+        QCOMPARE(AlarmLevelsCsv::apply(*db, good), 1);
+        const AlarmStore::Levels stored = *AlarmStore::levels(*db, Staggered);
+        QCOMPARE(*stored.dispActionLower, -500.0);
+        QCOMPARE(*stored.staleDays, 7.0);
+        QCOMPARE(stored.marginPercent, 10.0);
+        QCOMPARE(AlarmStore::levels(*db, Stacked)->signature(), l.signature());
     }
 };
 

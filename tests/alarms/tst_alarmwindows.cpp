@@ -4,11 +4,14 @@
 // dialog's checks, and a reading typed on the Readings page evaluated when it is saved.
 #include "support/TestEnv.h"
 #include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmsController.h"
 #include "alarms/frmAlarmLevels.h"
 #include "alarms/frmAlarms.h"
 #include "app/frmTarnwell.h"
 #include "charts/ChartControl.h"
+#include "data/AlarmEpisodes.h"
+#include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
 #include "maintenance/ReportDocument.h"
 #include "readings/ReadingsController.h"
@@ -18,6 +21,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -182,6 +186,64 @@ private slots:
         QCOMPARE(wentTo, Watched);
         QCOMPARE(w.shared().currentSensorId(), Watched);
         QCOMPARE(window.result(), int(QDialog::Accepted));
+    }
+
+    // "Now" holds one row per active episode; a rise from Alert to Action stays one
+    // episode and needs a new acknowledgement; a value back within the levels moves it to
+    // "History" only.
+    void nowShowsEpisodesAndARiseNeedsANewAcknowledgement()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        TestData::addSensor(*db, {Watched});
+        TestData::addReadings(*db, Watched, {loads(T0, 0), loads(T0.addDays(1), 9)});
+        AlarmStore::Levels l;
+        l.loadAlertUpper = 8;
+        l.loadActionUpper = 12;
+        AlarmStore::saveLevels(*db, Watched, l);
+        AlarmEvaluation::evaluateSensor(*db, Watched, QDateTime::currentDateTime());
+        ScriptedMessages m;
+        frmAlarms window(*db, {});
+        QCOMPARE(window.tabAlarms->currentWidget(), window.pageNow);
+        QTableWidget* now = window.pageNow->grdNow;
+        QCOMPARE(now->rowCount(), 1);
+        QStringList row;
+        for (int c = 0; c < 5; ++c) row << now->item(0, c)->text();
+        QCOMPARE(row, (QStringList{Watched, "#1 (upper)", "Load", "Alert", "9.00 t"}));
+        m.script.promptAnswers = {QString("watching it")};
+        window.pageNow->cmdAcknowledge_Click();
+        QVERIFY(now->item(0, 6)->text().startsWith(AlarmStore::loginName()));
+
+        TestData::addReadings(*db, Watched, {loads(T0.addDays(2), 13), loads(T0.addDays(3), 12.5)});
+        AlarmEvaluation::evaluateSensor(*db, Watched, QDateTime::currentDateTime());
+        window.pageNow->fill();
+        QCOMPARE(now->rowCount(), 1);
+        QCOMPARE(now->item(0, 3)->text(), QString("Action"));
+        QCOMPARE(now->item(0, 4)->text(), QString("13.00 t"));   // the worst value
+        QVERIFY(now->item(0, 6)->text().contains("again needed"));
+        m.script.promptAnswers = {QString("area barricaded")};
+        window.pageNow->cmdAcknowledgeSensor_Click();
+        QVERIFY(AlarmEpisodes::active(*db, Watched)[0].acknowledged());
+        // The report gives what is active and the response plan of its level.
+        AlarmPlans::savePlans(*db, {{"Action", {}, "Stop work in the area.", "Mine manager"},
+                                    {"Alert", {}, "Read daily.", ""}});
+        const QStringList report = AlarmStore::reportLines(*db, Watched);
+        QVERIFY(report.contains("   Action   Load #1 (upper)   13.00 t   since " +
+                                AlarmStore::shownDate(AlarmStore::stamp(T0.addDays(1))) + "   acknowledged by " +
+                                AlarmStore::loginName()));
+        QVERIFY(report.contains("Response plan (Action): Stop work in the area.   Who is called: Mine manager"));
+        QVERIFY(!report.join('\n').contains("Read daily."));
+
+        TestData::addReadings(*db, Watched, {loads(T0.addDays(4), 1)});
+        AlarmEvaluation::evaluateSensor(*db, Watched, QDateTime::currentDateTime());
+        window.pageNow->fill();
+        QCOMPARE(now->rowCount(), 0);
+        window.pageHistory->fill();
+        QTableWidget* history = window.pageHistory->grdHistory;
+        QCOMPARE(history->rowCount(), 1);
+        QCOMPARE(history->item(0, 3)->text(), QString("Action"));
+        QCOMPARE(history->item(0, 6)->text(), AlarmStore::shownDate(AlarmStore::stamp(T0.addDays(4))));
+        QCOMPARE(db->scalar("SELECT count(*) FROM AlarmEvents WHERE EpisodeID IS NULL").toInt(), 0);
     }
 
     void reportAndSpreadsheetGiveTheStatus()

@@ -14,6 +14,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QtTest>
 
 using Migrations::Migration;
@@ -222,6 +223,48 @@ private slots:
         QCOMPARE(Rejections::masks(db, id).keys(), QList<QString>{first});
         DataTables::dropDataTable(db, id);
         QCOMPARE(count(db, "Rejections"), 0);
+    }
+
+    // Alarm events recorded before episodes existed: an Alert event followed by an Action
+    // one on the same position and side make one episode, raised; a later event opens the
+    // next; the last one stays active when the sensor's state still stands past the level,
+    // and an acknowledgement carries over.
+    void releaseOneEventsBecomeEpisodes()
+    {
+        installReleaseOne();
+        Database db;
+        QVERIFY(db.open(Paths::databasePath()));
+        std::vector<Migration> before;
+        for (const Migration& m : Migrations::all())
+            if (QLatin1String(m.id) != QLatin1String("2026-12-alarm-episodes")) before.push_back(m);
+        QCOMPARE(before.size() + 1, Migrations::all().size());
+        QCOMPARE(Migrations::upgrade(db, {}, before).outcome, Migrations::Outcome::Upgraded);
+        auto event = [&](const char* pos, const char* level, const char* dir, const char* date, const char* ackAt) {
+            db.execute("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, Value, "
+                       "ReadingKey, ReadingDate, RaisedAt, AckBy, AckAt) VALUES ('240375101', 'Load', ?, ?, ?, 8, 9, 'k', "
+                       "?, ?, ?, ?)",
+                       {QString(pos), QString(level), QString(dir), QString(date), QString(date),
+                        ackAt ? QVariant("shift") : QVariant(), ackAt ? QVariant(ackAt) : QVariant()});
+        };
+        event("1", "Alert", "upper", "2026-01-01 00:00:00", nullptr);
+        event("1", "Action", "upper", "2026-01-02 00:00:00", "2026-01-02 01:00:00");
+        event("1", "Alert", "upper", "2026-01-05 00:00:00", nullptr);
+        event("2", "Alert", "lower", "2026-01-03 00:00:00", nullptr);
+        db.execute("INSERT INTO AlarmState (SensorID, Status, Positions) VALUES ('240375101', 'Alert', "
+                   "'{\"L1\":[1,\"2026-01-05 00:00:00\",9],\"L2\":[0,\"\",0]}')");
+        QCOMPARE(Migrations::upgrade(db, {}, Migrations::all()).outcome, Migrations::Outcome::Upgraded);
+        QSqlQuery q(db.handle());
+        QVERIFY(q.exec("SELECT Position, Level, PeakLevel, OpenedAt, ClosedAt, AckBy, AckLevel FROM AlarmEpisodes "
+                       "ORDER BY Position, OpenedAt"));
+        QStringList rows;
+        while (q.next())
+            rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                                q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}
+                        .join('|');
+        QCOMPARE(rows, (QStringList{"1|Action|Action|2026-01-01 00:00:00|2026-01-05 00:00:00|shift|Action",
+                                    "1|Alert|Alert|2026-01-05 00:00:00|||",
+                                    "2|Alert|Alert|2026-01-03 00:00:00|2026-01-03 00:00:00||"}));
+        QCOMPARE(db.scalar("SELECT count(*) FROM AlarmEvents WHERE EpisodeID IS NULL").toInt(), 0);
     }
 
     void newerDatabaseIsRefusedUntouched()

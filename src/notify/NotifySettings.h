@@ -1,0 +1,60 @@
+#pragma once
+#include "data/AlarmPlans.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class Database;
+
+// What the team set for alarm notifications, kept in the database so every program that
+// records alarms sends alike: the mail server and sender, the command hook, the reminder
+// and cool-down times, the recipients per level and group of sensors, and the response
+// plans. The mail server's password is never stored: see smtpPassword. Failures throw
+// TwError.
+namespace NotifySettings {
+
+struct Settings {
+    QString smtpUrl;        // "smtp://host:587" (STARTTLS when offered) or "smtps://host:465" (TLS)
+    QString smtpUser;       // empty: no login
+    QString smtpFrom;       // the sender's address
+    bool requireTls = false;   // refuse to send over a connection that is not encrypted
+    QString hookCommand;    // a program (and its arguments) given each notification as JSON
+    double reminderHours = 4;    // an unacknowledged Action episode is sent again after this
+    int cooldownMinutes = 60;    // a crossing of the same position and level within this is held back
+    bool mailOn() const { return !smtpUrl.trimmed().isEmpty() && !smtpFrom.trimmed().isEmpty(); }
+    bool hookOn() const { return !hookCommand.trimmed().isEmpty(); }
+};
+
+Settings load(Database& db);
+void save(Database& db, const Settings& s);
+
+// Groups of sensors and the response plans live with the alarm data (the report shows
+// the plans too).
+using AlarmPlans::Group;
+using AlarmPlans::Plan;
+using AlarmPlans::plans;
+using AlarmPlans::savePlans;
+using AlarmPlans::groupOf;
+using AlarmPlans::matches;
+using AlarmPlans::planFor;
+
+// Who gets mail: an address, from which level ("Alert" takes Alert and Action; "Action"
+// only Action), for which group.
+struct Recipient {
+    QString address;
+    QString minLevel = QStringLiteral("Alert");
+    Group group;
+};
+std::vector<Recipient> recipients(Database& db);
+void saveRecipients(Database& db, const std::vector<Recipient>& list);
+
+// The addresses that get mail for a sensor at a level (each once, in the order set).
+QStringList recipientsFor(Database& db, const QString& sensorId, const QString& level);
+// The mail server's password: the environment variable TARNWELL_SMTP_PASSWORD, else the
+// first line of the file named by TARNWELL_SMTP_PASSWORD_FILE, else of the file
+// "smtp-password" in the program's settings folder. Empty when none is given.
+QString smtpPassword();
+
+}  // namespace NotifySettings

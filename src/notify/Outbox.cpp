@@ -1,0 +1,268 @@
+#include "notify/Outbox.h"
+#include "core/ErrorLog.h"
+#include "core/TwError.h"
+#include "data/AlarmStore.h"
+#include "notify/NotifyMessages.h"
+#include "notify/Senders.h"
+#include "store/Database.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QUuid>
+#include <QVariant>
+
+namespace Outbox {
+
+namespace {
+
+// How long a claimed row is left to its sender before another may take it up.
+constexpr qint64 ClaimSeconds = 10 * 60;
+// How long a row is tried before it is given up.
+constexpr qint64 GiveUpSeconds = 24 * 3600;
+// Rows claimed at a time.
+constexpr int ClaimBatch = 50;
+
+QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
+{
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) throwSqlError(q.lastError());
+    for (const QVariant& b : binds) q.addBindValue(b);
+    if (!q.exec()) throwSqlError(q.lastError());
+    return q;
+}
+
+const QString RowColumns = QStringLiteral(
+    "OutboxID, EpisodeID, Change, Channel, Recipients, Subject, Body, Payload, CreatedAt, Attempts, NextAttemptAt, "
+    "SentAt, FailedAt, LastError");
+
+Row rowFrom(const QSqlQuery& q)
+{
+    Row r;
+    r.id = q.value(0).toLongLong();
+    r.episodeId = q.value(1).toLongLong();
+    r.change = q.value(2).toString();
+    r.channel = q.value(3).toString();
+    const QString to = q.value(4).toString();
+    r.recipients = to.isEmpty() ? QStringList() : to.split(u',');
+    r.subject = q.value(5).toString();
+    r.body = q.value(6).toString();
+    r.payload = q.value(7).toString().toUtf8();
+    r.createdAt = q.value(8).toString();
+    r.attempts = q.value(9).toInt();
+    r.nextAttemptAt = q.value(10).toString();
+    r.sentAt = q.value(11).toString();
+    r.failedAt = q.value(12).toString();
+    r.lastError = q.value(13).toString();
+    return r;
+}
+
+// Another episode of the same position and side that was notified at this level (or
+// higher) within the cool-down before this one reached its level.
+bool heldBack(Database& db, const AlarmEpisodes::Episode& e, const NotifySettings::Settings& s)
+{
+    if (s.cooldownMinutes <= 0) return false;
+    const QDateTime at = AlarmStore::fromStamp(e.levelSince.isEmpty() ? e.openedAt : e.levelSince);
+    if (!at.isValid()) return false;
+    const QString from = AlarmStore::stamp(at.addSecs(-qint64(s.cooldownMinutes) * 60));
+    return !db.scalar(QStringLiteral("SELECT 1 FROM AlarmEpisodes WHERE SensorID = ? AND Quantity = ? AND Position = ? "
+                                     "AND COALESCE(Direction, '') = ? AND EpisodeID <> ? AND Notified = 1 "
+                                     "AND LevelSince >= ? AND (PeakLevel = ? OR PeakLevel = 'Action')"),
+                      {e.sensorId, e.quantity, e.position, e.direction, e.id, from, e.peakLevel})
+                .isNull();
+}
+
+void insertRow(Database& db, const AlarmEpisodes::Episode& e, const QString& change, const QString& channel,
+               const QStringList& to, const NotifyMessages::Message& m, const QDateTime& now)
+{
+    db.execute(QStringLiteral("INSERT INTO AlarmOutbox (EpisodeID, Change, Channel, Recipients, Subject, Body, Payload, "
+                              "CreatedAt, Attempts, NextAttemptAt) VALUES (?,?,?,?,?,?,?,?,0,?)"),
+               {e.id, change, channel, to.join(u','), m.subject, m.body, QString::fromUtf8(m.json),
+                AlarmStore::stamp(now), AlarmStore::stamp(now)});
+}
+
+QString claimant()
+{
+    static const QString id = QSysInfo::machineHostName() + u':' + QString::number(QCoreApplication::applicationPid()) +
+                              u':' + QUuid::createUuid().toString(QUuid::Id128).left(8);
+    return id;
+}
+
+// Minutes to wait after the n-th failure: 1, 2, 4, ... up to an hour.
+qint64 backoffMinutes(int failures) { return std::min<qint64>(qint64(1) << std::min(failures - 1, 6), 60); }
+
+}  // namespace
+
+int enqueue(Database& db, const AlarmEpisodes::Episode& e, const QString& change, const QDateTime& now,
+            const NotifySettings::Settings& s)
+{
+    const bool crossing = change == QLatin1String("opened") || change == QLatin1String("raised");
+    if (crossing && heldBack(db, e, s)) return -1;
+    // A clearing is told only to those who were told of the crossing.
+    if (change == QLatin1String("cleared") && !e.notified) return 0;
+    const QStringList to = s.mailOn() ? NotifySettings::recipientsFor(db, e.sensorId, e.peakLevel) : QStringList();
+    if (to.isEmpty() && !s.hookOn()) return 0;
+    const NotifyMessages::Message m = NotifyMessages::compose(e, change, NotifySettings::groupOf(db, e.sensorId),
+                                                              NotifySettings::planFor(db, e.sensorId, e.peakLevel));
+    int rows = 0;
+    if (!to.isEmpty()) {
+        insertRow(db, e, change, QStringLiteral("mail"), to, m, now);
+        ++rows;
+    }
+    if (s.hookOn()) {
+        insertRow(db, e, change, QStringLiteral("hook"), {}, m, now);
+        ++rows;
+    }
+    return rows;
+}
+
+int queueReminders(Database& db, const QDateTime& now)
+{
+    const NotifySettings::Settings s = NotifySettings::load(db);
+    if (s.reminderHours <= 0) return 0;
+    const QString due = AlarmStore::stamp(now.addSecs(-qint64(s.reminderHours * 3600)));
+    QList<qint64> ids;
+    {
+        QSqlQuery q = run(db, QStringLiteral("SELECT EpisodeID FROM AlarmEpisodes WHERE ClosedAt IS NULL AND Level = 'Action' "
+                                             "AND (AckAt IS NULL OR COALESCE(AckLevel, '') <> 'Action') "
+                                             "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
+                          {due});
+        while (q.next()) ids << q.value(0).toLongLong();
+    }
+    if (ids.isEmpty()) return 0;
+    int queued = 0;
+    Transaction tx(db, Transaction::Lock::Immediate);
+    for (qint64 id : ids) {
+        // Taken by this run only when no other run reminded it meanwhile.
+        if (db.execute(QStringLiteral("UPDATE AlarmEpisodes SET RemindedAt = ? WHERE EpisodeID = ? AND ClosedAt IS NULL "
+                                      "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
+                       {AlarmStore::stamp(now), id, due}) != 1)
+            continue;
+        if (const auto e = AlarmEpisodes::byId(db, id)) queued += std::max(0, enqueue(db, *e, QStringLiteral("reminder"), now, s));
+    }
+    tx.commit();
+    return queued;
+}
+
+std::vector<Row> unsent(Database& db)
+{
+    QSqlQuery q = run(db, QStringLiteral("SELECT ") + RowColumns +
+                              QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL ORDER BY OutboxID"));
+    std::vector<Row> out;
+    while (q.next()) out.push_back(rowFrom(q));
+    return out;
+}
+
+QString unsentText(Database& db)
+{
+    int waiting = 0, failed = 0;
+    for (const Row& r : unsent(db)) (r.failedAt.isEmpty() ? waiting : failed)++;
+    QStringList parts;
+    auto n = [](int k) { return k == 1 ? QStringLiteral("1 notification") : QStringLiteral("%1 notifications").arg(k); };
+    if (waiting) parts << n(waiting) + QStringLiteral(" waiting");
+    if (failed) parts << n(failed) + QStringLiteral(" failed");
+    return parts.join(QStringLiteral(", "));
+}
+
+Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
+{
+    Report report;
+    const QString me = claimant();
+    const QString nowText = AlarmStore::stamp(now);
+    std::vector<Row> claimed;
+    {
+        Transaction tx(db, Transaction::Lock::Immediate);
+        QSqlQuery q = run(db, QStringLiteral("SELECT ") + RowColumns +
+                                  QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL AND FailedAt IS NULL "
+                                                 "AND NextAttemptAt <= ? AND (ClaimedUntil IS NULL OR ClaimedUntil < ?) "
+                                                 "ORDER BY OutboxID LIMIT %1")
+                                      .arg(ClaimBatch),
+                          {nowText, nowText});
+        while (q.next()) claimed.push_back(rowFrom(q));
+        q.finish();
+        const QString until = AlarmStore::stamp(now.addSecs(ClaimSeconds));
+        for (const Row& r : claimed)
+            db.execute(QStringLiteral("UPDATE AlarmOutbox SET ClaimedBy = ?, ClaimedUntil = ? WHERE OutboxID = ?"),
+                       {me, until, r.id});
+        tx.commit();
+    }
+    for (const Row& r : claimed) {
+        QString problem;
+        try {
+            problem = deliverRow(r);
+        } catch (const TwError& e) {
+            problem = e.description;
+        }
+        if (problem.isEmpty()) {
+            db.execute(QStringLiteral("UPDATE AlarmOutbox SET SentAt = ?, Attempts = Attempts + 1, LastError = NULL, "
+                                      "ClaimedBy = NULL, ClaimedUntil = NULL WHERE OutboxID = ? AND ClaimedBy = ?"),
+                       {AlarmStore::stamp(QDateTime::currentDateTime()), r.id, me});
+            ++report.sent;
+            continue;
+        }
+        const int failures = r.attempts + 1;
+        const bool giveUp = AlarmStore::fromStamp(r.createdAt).secsTo(now) >= GiveUpSeconds;
+        db.execute(QStringLiteral("UPDATE AlarmOutbox SET Attempts = ?, NextAttemptAt = ?, LastError = ?, FailedAt = ?, "
+                                  "ClaimedBy = NULL, ClaimedUntil = NULL WHERE OutboxID = ? AND ClaimedBy = ?"),
+                   {failures, AlarmStore::stamp(now.addSecs(backoffMinutes(failures) * 60)), problem,
+                    giveUp ? QVariant(nowText) : QVariant(), r.id, me});
+        ++report.failed;
+        report.problems << QStringLiteral("Alarm notification %1 (%2, %3) ").arg(r.id).arg(r.channel, r.change) +
+                               (giveUp ? QStringLiteral("given up: ") : QStringLiteral("not delivered, tried again later: ")) +
+                               problem;
+    }
+    return report;
+}
+
+Deliver realSenders(Database& db)
+{
+    const NotifySettings::Settings s = NotifySettings::load(db);
+    const QString password = s.smtpUser.isEmpty() ? QString() : NotifySettings::smtpPassword();
+    return [s, password](const Row& r) -> QString {
+        if (r.channel == QLatin1String("mail")) {
+            if (!s.mailOn()) return QStringLiteral("no mail server set");
+            return Senders::sendMail(s, password, r.recipients, r.subject, r.body);
+        }
+        if (r.channel == QLatin1String("hook")) return Senders::runHook(s.hookCommand, r.payload);
+        return QStringLiteral("unknown channel ") + r.channel;
+    };
+}
+
+Report sendDue(Database& db)
+{
+    Report report;
+    try {
+        queueReminders(db, QDateTime::currentDateTime());
+        report = deliver(db, QDateTime::currentDateTime(), realSenders(db));
+    } catch (const TwError& e) {
+        report.problems << QStringLiteral("Alarm notifications not sent: ") + e.description;
+    }
+    for (const QString& p : report.problems) WriteLog(p);
+    return report;
+}
+
+QStringList sendTest(const NotifySettings::Settings& s, const QStringList& to, const QString& who)
+{
+    QStringList problems;
+    const NotifyMessages::Message m = NotifyMessages::test(who);
+    if (s.mailOn() && !to.isEmpty()) {
+        const QString password = s.smtpUser.isEmpty() ? QString() : NotifySettings::smtpPassword();
+        const QString p = Senders::sendMail(s, password, to, m.subject, m.body, 30);
+        if (!p.isEmpty()) problems << p;
+    } else if (!s.mailOn()) {
+        problems << QStringLiteral("no mail server or sender address set");
+    } else {
+        problems << QStringLiteral("no recipient set");
+    }
+    if (s.hookOn()) {
+        const QString p = Senders::runHook(s.hookCommand, m.json, 30);
+        if (!p.isEmpty()) problems << p;
+    }
+    return problems;
+}
+
+}  // namespace Outbox
