@@ -117,7 +117,7 @@ private slots:
         const Sections fromMan = manSections(readFile(QStringLiteral(MAN_DIR "/") + page));
         QVERIFY2(!fromHelp.value("OPTIONS").isEmpty(), qPrintable("no options found in:\n" + help));
         QVERIFY(!fromHelp.value("EXIT STATUS").isEmpty());
-        for (const QString& section : {"OPTIONS", "EXIT STATUS", "FILES", "ENVIRONMENT"}) {
+        for (const char* section : {"OPTIONS", "EXIT STATUS", "FILES", "ENVIRONMENT"}) {
             const QList<Entry> h = fromHelp.value(section), m = fromMan.value(section);
             for (qsizetype i = 0; i < std::max(h.size(), m.size()); ++i) {
                 const Entry none{QStringLiteral("(missing)"), QString()};
