@@ -16,16 +16,37 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     QTextStream out(stdout);
     const QStringList args = app.arguments().mid(1);
+    // The manual page (tarnwell-setup.1) gives the same options, exit status, files and
+    // environment word for word; a test compares the two.
     const QString usage = QStringLiteral(
         "Usage: tarnwell-setup [--demo]\n"
         "       tarnwell-setup --server URI\n"
         "       tarnwell-setup --copy-to URI [--from FILE]\n"
-        "  Creates the data folder and the database when they are missing, and writes the manual.\n"
-        "  --demo        also adds three demonstration sensors to a database that has no sensor.\n"
-        "  --server URI  makes the database on a PostgreSQL server ready for Tarnwell (tables,\n"
-        "                template, every layout step); running it again changes nothing.\n"
-        "                URI: postgresql://user@host:port/dbname (the password from ~/.pgpass\n"
-        "                or PGPASSWORD).\n");
+        "\n"
+        "Creates Tarnwell's data folder and database when they are missing, and writes the\n"
+        "manual. An existing database is never changed.\n"
+        "\n"
+        "Options:\n"
+        "  --demo          also adds three demonstration sensors to a database that has no sensor\n"
+        "  --server URI    makes the database on a PostgreSQL server ready for Tarnwell (tables,\n"
+        "                  template, every layout step); running it again changes nothing.\n"
+        "                  URI: postgresql://user@host:port/dbname\n"
+        "  --copy-to URI   copies the database file into the empty database on a server, every\n"
+        "                  table and reading, checked by row counts and a checksum per table\n"
+        "  --from FILE     the database file --copy-to copies (default: Tarnwell's own)\n"
+        "  --help          this text\n"
+        "\n"
+        "Exit status:\n"
+        "  0  done, or nothing was missing\n"
+        "  1  it failed; the lines printed say why\n"
+        "  2  the command was used wrongly\n"
+        "\n"
+        "Files:\n"
+        "  ~/Documents/Orrisford/Tarnwell/TarnwellHALYX.mdb    the database file\n"
+        "  ~/Documents/Orrisford/Tarnwell/TarnwellManual.pdf  the manual\n"
+        "\n"
+        "Environment:\n"
+        "  PGPASSWORD  the server's password, when the URI and ~/.pgpass give none\n");
     if (!args.isEmpty() && args.front() == QLatin1String("--server")) {
         if (args.size() != 2 || args[1].startsWith(QLatin1String("--"))) {
             out << usage;

@@ -270,6 +270,8 @@ int exitCode(const std::vector<FileReport>& reports)
     return code;
 }
 
+// The manual page (tarnwell-import.1) gives the same options, exit status, files and
+// environment word for word; a test compares the two.
 QString helpText()
 {
     return QStringLiteral(
@@ -279,26 +281,40 @@ QString helpText()
         "Appends the readings of logger files to Tarnwell's database, with no window and no\n"
         "question: for a timer or a logger PC's script. Safe while Tarnwell is open.\n"
         "\n"
-        "  --sensor N        the nine-digit sensor the files' readings belong to\n"
-        "  --folder DIR      every file of DIR not imported before: a file with named columns\n"
-        "                    (TOA5 or CSV) goes to each sensor that has a column map for its\n"
-        "                    layout; a comma-separated file named N.txt to sensor N. Each file\n"
-        "                    is imported once (remembered by name, size and content hash).\n"
-        "  --database PATH   the database to use (default: Tarnwell's own, %1); a team\n"
-        "                    database on a PostgreSQL server as postgresql://user@host:port/dbname\n"
-        "                    (the password from ~/.pgpass or PGPASSWORD)\n"
-        "  --interval HOURS  take only readings at least HOURS clock hours apart (default 0: all)\n"
-        "  --date-layout L   dates of comma-separated files without a header: ymd (default),\n"
-        "                    dmy or mdy\n"
-        "  --help            this text\n"
+        "Options:\n"
+        "  --sensor N                the nine-digit sensor the files' readings belong to\n"
+        "  --folder DIR              every file of DIR not imported before: a file with named\n"
+        "                            columns (TOA5 or CSV) goes to each sensor that has a column\n"
+        "                            map for its layout; a comma-separated file named N.txt to\n"
+        "                            sensor N. Each file is imported once (remembered by name,\n"
+        "                            size and content hash).\n"
+        "  --database PATH|URI       the database to use instead of Tarnwell's own: a database\n"
+        "                            file, or a team database on a PostgreSQL server as\n"
+        "                            postgresql://user@host:port/dbname\n"
+        "  --interval HOURS          take only readings at least HOURS clock hours apart\n"
+        "                            (default 0: all)\n"
+        "  --date-layout LAYOUT      dates of comma-separated files without a header: ymd\n"
+        "                            (default), dmy or mdy\n"
+        "  --help                    this text\n"
         "\n"
         "A file with named columns needs its sensor's column map, chosen the first time such a\n"
         "file is imported in Tarnwell. One line is printed per file: readings appended,\n"
-        "duplicates, refused lines, new alarm events. Failures go to the error log too.\n"
+        "duplicates, refused lines, new alarm events.\n"
         "\n"
-        "Exit status: 0 every file went in; 1 some lines were refused; 2 a file failed (nothing\n"
-        "of that file stored) or the command was used wrongly.\n")
-        .arg(Paths::databasePath());
+        "Exit status:\n"
+        "  0  every file went in (duplicates included)\n"
+        "  1  some lines were refused; the rest went in\n"
+        "  2  a file failed (nothing of that file stored), no database was found, or the\n"
+        "     command was used wrongly\n"
+        "\n"
+        "Files:\n"
+        "  %1  the database (Tarnwell's own)\n"
+        "  %2  the error log, where failures go too\n"
+        "  %3  a copy of each imported file\n"
+        "\n"
+        "Environment:\n"
+        "  PGPASSWORD  the password of a team database, when ~/.pgpass has none\n")
+        .arg(Paths::databasePath(), Paths::logFilePath(), Paths::dataFolder() + QStringLiteral("/imports"));
 }
 
 int run(const QStringList& args, QTextStream& out, QTextStream& err)

@@ -1,11 +1,10 @@
 #include "maintenance/frmSplash.h"
 #include "core/AppInfo.h"
+#include "widgets/AppIcon.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
@@ -16,7 +15,7 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
 
     auto* picture = new QLabel;
     picture->setObjectName(QStringLiteral("imgLogo"));
-    picture->setPixmap(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(64, 64));
+    picture->setPixmap(appIcon().pixmap(64, 64));
 
     auto* product = new QLabel(QStringLiteral("Orrisford's Tarnwell HALYX"));
     product->setObjectName(QStringLiteral("lblProductName"));
@@ -31,7 +30,7 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
     auto* purpose = new QLabel(QStringLiteral("Instrumented rock bolt monitoring: sensor records, readings, "
                                               "load, displacement and shear along the bolt."));
     purpose->setWordWrap(true);
-    auto* contact = new QLabel(QStringLiteral("Orrisford Instruments\nTechnical support: support@orrisford.com\n"
+    auto* contact = new QLabel(QStringLiteral("Orrisford Instruments\nTechnical support: " TARNWELL_MAINTAINER_EMAIL "\n"
                                               "https://www.orrisford.com/"));
     contact->setObjectName(QStringLiteral("lblContact"));
     contact->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -64,19 +64,6 @@ private slots:
         TestData::addReadings(*db, "250475001", readings);
     }
 
-    void opensAtTheDefaultSizeAndGrows()
-    {
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        QCOMPARE(w.size(), QSize(1116, 696));
-        QCOMPARE(w.SSTab1->geometry(), QRect(8, 8, 1100, 680));
-        QVERIFY(w.minimumWidth() < 1116 && w.minimumHeight() < 696);
-        w.resize(1600, 900);
-        settle();
-        QCOMPARE(w.SSTab1->geometry(), QRect(8, 8, 1584, 884));
-    }
-
     // Made larger and back again, every control stands where it stood at the default size.
     void resizingKeepsEveryControlAtTheDefaultSize()
     {

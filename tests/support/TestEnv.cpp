@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 TestHome::TestHome()
@@ -69,6 +71,22 @@ bool required() { return qEnvironmentVariable("TARNWELL_TEST_SERVER_REQUIRED") =
 
 QString uri() { return QStringLiteral("postgresql://"); }
 
+// CTest counts this exit code of a server run as skipped (tests/CMakeLists.txt).
+constexpr int SkippedExitCode = 77;
+
+void skipProgramWithoutServer()
+{
+    if (!wanted()) return;
+    const QString why = unavailableReason();
+    if (why.isEmpty()) return;
+    if (required()) qFatal("no database server: %s", qPrintable(why));
+    // No test of this run can do anything without the server: the whole program is skipped.
+    std::printf("SKIP   : %s: no database server to run on (%s)\n", qPrintable(QCoreApplication::applicationName()),
+                qPrintable(why));
+    std::fflush(stdout);
+    std::_Exit(SkippedExitCode);
+}
+
 QString unavailableReason()
 {
     static const QString reason = [] {
@@ -92,6 +110,7 @@ QString unavailableReason()
 
 void emptyDatabase()
 {
+    skipProgramWithoutServer();
     {
         QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-reset"));
         if (!pg.open()) qFatal("cannot reach the test server: %s", qPrintable(pg.lastError().text()));
@@ -107,6 +126,7 @@ void emptyDatabase()
 
 QString adminExec(const QStringList& statements)
 {
+    skipProgramWithoutServer();
     QString failure;
     {
         QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
@@ -129,6 +149,7 @@ QString adminExec(const QStringList& statements)
 
 QVariant adminValue(const QString& sql)
 {
+    skipProgramWithoutServer();
     QVariant v;
     {
         QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-admin"));
@@ -150,6 +171,7 @@ QString databaseTarget() { return TestServer::wanted() ? TestServer::uri() : Pat
 
 void installFresh()
 {
+    TestServer::skipProgramWithoutServer();
     QDir(Paths::dataFolder()).removeRecursively();
     const Installer::Result r = Installer::install();
     if (!r.ok) qFatal("set-up failed: %s", qPrintable(r.lines.join('\n')));
@@ -163,6 +185,7 @@ void installFresh()
 
 std::unique_ptr<Database> openDatabase(const QString& connectionName)
 {
+    TestServer::skipProgramWithoutServer();
     auto db = std::make_unique<Database>(connectionName);
     if (!db->open(databaseTarget()))
         qFatal("cannot open the test database: %s %s", qPrintable(Database::describe(db->openFailure())),

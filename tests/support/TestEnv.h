@@ -76,6 +76,11 @@ QString uri();
 // Empty when the server answers; otherwise why it cannot be used.
 QString unavailableReason();
 bool required();
+// On a server run without a reachable server: fails (where one is required) or ends the
+// whole test program as skipped, with the reason. Every helper below that needs the server,
+// and TestData's set-up and opening, call it first, so a test that forgets
+// TARNWELL_SERVER_OR_SKIP() is skipped too rather than aborted.
+void skipProgramWithoutServer();
 // Drops every table of the server's database (its public schema made again, empty).
 void emptyDatabase();
 // Statements of the server's administrator, on a connection of their own, outside the
