@@ -3,6 +3,7 @@
 #include "calc/Formulas.h"
 #include "core/ErrorTrap.h"
 #include "core/TwError.h"
+#include "data/Rejections.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
@@ -21,6 +22,8 @@ namespace {
 using AlarmStore::Severity;
 
 constexpr int Channels = Calc::ChannelCount;
+// How far back (in readings before a rate window) a position's rate reference is looked for.
+constexpr int ReferenceSearchRows = 1000;
 
 struct Row {
     QString key;
@@ -47,10 +50,11 @@ struct Setup {
     }
 };
 
-// The readings of one data table, read through its FullDate index.
+// The readings of one data table, read through its FullDate index. A reading rejected as
+// a whole is not there; a rejected gauge reads as an empty text.
 class Readings {
 public:
-    Readings(Database& db, const QString& id) : m_db(db), m_table(SqlDialect::quoteName(id))
+    Readings(Database& db, const QString& id) : m_db(db), m_id(id), m_table(SqlDialect::quoteName(id))
     {
         m_cols = QStringLiteral("DateTimeKey, FullDate, Plottemporal");
         for (int i = 1; i <= Channels; ++i) m_cols += QStringLiteral(", Channel%1").arg(i);
@@ -58,6 +62,14 @@ public:
         QStringList any;
         for (int i = 1; i <= 6; ++i) any << QStringLiteral("TRIM(COALESCE(Channel%1, '')) <> ''").arg(i);
         m_hasValue = QStringLiteral("(") + any.join(QStringLiteral(" OR ")) + u')';
+        m_masks = Rejections::masks(db, id);
+        for (quint16 m : std::as_const(m_masks))
+            if (m & 1u) {
+                m_notRejected = QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM Rejections WHERE Rejections.SensorID = ? "
+                                               "AND Rejections.DateTimeKey = ") +
+                                m_table + QStringLiteral(".DateTimeKey AND Rejections.Gauge = 0)");
+                break;
+            }
     }
 
     std::optional<Row> one(const QString& where, const QString& order, const QVariantList& binds = {})
@@ -74,16 +86,19 @@ public:
         return out;
     }
 
-    // Calls fn for each row in turn, holding one row at a time.
+    // Calls fn for each row in turn, holding one row at a time; a fn that answers a bool
+    // stops the reading with false.
     template <typename Fn>
     void each(const QString& where, const QString& order, const QVariantList& binds, Fn&& fn)
     {
         QSqlQuery q(m_db.handle());
         q.setForwardOnly(true);
         const QString sql = QStringLiteral("SELECT ") + m_cols + QStringLiteral(" FROM ") + m_table +
-                            QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + order;
+                            QStringLiteral(" WHERE (") + where + u')' + m_notRejected + QStringLiteral(" ORDER BY ") +
+                            order;
         if (!q.prepare(sql)) throwSqlError(q.lastError());
         for (const QVariant& b : binds) q.addBindValue(b);
+        if (!m_notRejected.isEmpty()) q.addBindValue(m_id);
         if (!q.exec()) throwSqlError(q.lastError());
         while (q.next()) {
             Row r;
@@ -91,11 +106,16 @@ public:
             r.fullDate = q.value(1).toString();
             r.when = AlarmStore::fromStamp(r.fullDate.left(19));
             r.temporal = q.value(2).toInt() != 0;
+            const quint16 mask = m_masks.isEmpty() ? 0 : m_masks.value(r.key, 0);
             for (int i = 1; i <= Channels; ++i) {
                 const QVariant v = q.value(2 + i);
-                r.channels[size_t(i)] = v.isNull() ? QString() : v.toString();
+                r.channels[size_t(i)] = v.isNull() || Rejections::rejected(mask, i) ? QString() : v.toString();
             }
-            fn(r);
+            if constexpr (std::is_same_v<decltype(fn(r)), bool>) {
+                if (!fn(r)) break;
+            } else {
+                fn(r);
+            }
         }
     }
 
@@ -103,9 +123,12 @@ public:
 
 private:
     Database& m_db;
+    QString m_id;
     QString m_table;
     QString m_cols;
     QString m_hasValue;
+    QHash<QString, quint16> m_masks;
+    QString m_notRejected;   // the condition that leaves out readings rejected as a whole
 };
 
 bool tableExists(Database& db, const QString& id)
@@ -155,7 +178,7 @@ Calc::ChannelValues zerosOf(const Row& r, const Offsets& o)
         try {
             z[size_t(i)] = Calc::zeroFromText(r.channels[size_t(i)], o[size_t(i)]);
         } catch (const TwError&) {
-            z[size_t(i)] = 0;   // a text that is not a number counts as no value
+            z[size_t(i)] = Calc::noValueZero(o[size_t(i)]);   // a text that is not a number counts as no value
         }
     }
     return z;
@@ -250,24 +273,45 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
         // The rate of a reading is taken against the latest reading at least a window older
         // than it: the readings from the one just before the window of the first reading
         // evaluated are kept while they can still be that reference.
+        // Per load position, since a reading may have no value at one position and a value
+        // at the others: the rate there is taken between the nearest readings that have one.
         struct Past {
             QDateTime when;
-            Calc::Columns loads;
+            double load = 0;
         };
-        std::deque<Past> past;
+        std::array<std::deque<Past>, 7> past;
+        auto remember = [&](const QDateTime& when, const Calc::Columns& loads) {
+            for (int k = 1; k <= loads.count; ++k)
+                if (!std::isnan(loads[k])) past[size_t(k)].push_back({when, loads[k]});
+        };
         const qint64 window = qint64(std::llround(lv->rateWindowDays * 86400.0));
         if (lv->anyRate() && first) {
             const QString from = AlarmStore::stamp(first->when.addSecs(-window));
-            std::vector<Row> earlier;
-            if (auto ref = rd.one(QStringLiteral("DoNotPlot = 0 AND FullDate <= ? AND ") + rd.hasValue(),
-                                  QStringLiteral("FullDate DESC"), {from}))
-                earlier.push_back(*ref);
+            // Before the window of the first reading evaluated: the latest reading with a
+            // value at each position (read back until every position has one, or as far as
+            // ReferenceSearchRows readings: a gauge dead for longer gives no rate there).
+            std::vector<Row> before;
+            std::array<bool, 7> found{};
+            int searched = 0;
+            rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate <= ? AND ") + rd.hasValue(), QStringLiteral("FullDate DESC"),
+                    {from}, [&](const Row& r) {
+                        const std::optional<Calc::Columns> l = loadsOf(r, loadOffsets, *setup);
+                        if (!l || ++searched > ReferenceSearchRows) return false;   // no loads: none before has any
+                        bool useful = false, all = true;
+                        for (int k = 1; k <= l->count; ++k) {
+                            if (!found[size_t(k)] && !std::isnan((*l)[k])) found[size_t(k)] = useful = true;
+                            all = all && found[size_t(k)];
+                        }
+                        if (useful) before.push_back(r);
+                        return !all;
+                    });
+            std::vector<Row> earlier(before.rbegin(), before.rend());
             for (const Row& r : rd.select(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND FullDate < ? AND ") +
                                               rd.hasValue(),
                                           QStringLiteral("FullDate"), {from, first->fullDate}))
                 earlier.push_back(r);
             for (const Row& r : earlier)
-                if (auto l = loadsOf(r, loadOffsets, *setup)) past.push_back({r.when, *l});
+                if (auto l = loadsOf(r, loadOffsets, *setup)) remember(r.when, *l);
         }
         auto evaluate = [&](const Row& r) {
             AlarmRules::Sample s;
@@ -277,17 +321,22 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
             if (lv->anyDisp()) s.disps = dispsOf(r, dispOffsets, *setup);
             if (lv->anyRate() && s.loads) {
                 const QDateTime limit = r.when.addSecs(-window);
-                while (past.size() > 1 && past[1].when <= limit) past.pop_front();
-                if (!past.empty() && past.front().when <= limit) {
-                    Calc::Columns rates;
-                    rates.count = std::min(s.loads->count, past.front().loads.count);
-                    for (int k = 1; k <= rates.count; ++k)
-                        rates.v[size_t(k)] = AlarmRules::ratePerDay(past.front().when, past.front().loads[k], r.when,
-                                                                    (*s.loads)[k])
-                                                 .value_or(0);
-                    s.rates = rates;
+                Calc::Columns rates;
+                rates.count = s.loads->count;
+                bool any = false;
+                for (int k = 1; k <= rates.count; ++k) {
+                    std::deque<Past>& p = past[size_t(k)];
+                    while (p.size() > 1 && p[1].when <= limit) p.pop_front();
+                    const double now = (*s.loads)[k];
+                    if (std::isnan(now) || p.empty() || p.front().when > limit) {
+                        rates.v[size_t(k)] = std::numeric_limits<double>::quiet_NaN();
+                        continue;
+                    }
+                    rates.v[size_t(k)] = AlarmRules::ratePerDay(p.front().when, p.front().load, r.when, now).value_or(0);
+                    any = true;
                 }
-                past.push_back({r.when, *s.loads});
+                if (any) s.rates = rates;
+                remember(r.when, *s.loads);
             }
             for (AlarmRules::Raised& e : AlarmRules::step(*lv, states, s)) raised.push_back(e);
         };

@@ -23,6 +23,11 @@ class Database;
 // readings yet take every reading that comes after them; levels set on a sensor with a
 // history start from its latest reading (the past is not replayed as new events).
 //
+// A gauge without a value (an empty text, or a rejected one) gives no load or displacement
+// at the positions that use it: such a position neither raises nor clears, and its rate is
+// taken between the nearest readings that have a value there. A reading rejected as a whole
+// is left out, and is never a baseline.
+//
 // The new state and events are written in one transaction, and nothing is written when
 // nothing changed. Events never refer to rows that may go: they keep the reading's key,
 // date and value.

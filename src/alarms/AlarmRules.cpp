@@ -54,9 +54,12 @@ void applyFamily(const Levels& lv, States& st, const Sample& s, const Calc::Colu
 {
     const bool rate = quantity == QLatin1String("Rate");
     for (int k = 1; k <= values.count; ++k) {
+        const double v = values[k];
+        // No value at this position (a missing or rejected gauge): the position stands
+        // where it stood, neither raised nor cleared.
+        if (std::isnan(v)) continue;
         const QString key = prefix + QString::number(k);
         PositionState& p = st.positions[key];
-        const double v = values[k];
         const int before = p.known ? p.code : 0;
         int code;
         if (rate) {

@@ -43,7 +43,7 @@ struct Sample {
     QDateTime when;                    // FullDate
     std::optional<Calc::Columns> loads;
     std::optional<Calc::Columns> disps;
-    std::optional<Calc::Columns> rates;   // tons per day, per load position
+    std::optional<Calc::Columns> rates;   // tons per day, per load position (NaN: none there)
 };
 
 // An event a sample raised.
@@ -71,6 +71,7 @@ std::optional<double> ratePerDay(const QDateTime& t0, double v0, const QDateTime
 
 // Evaluates one reading: updates the states and returns the events raised (a position
 // that moves further out: within -> Alert -> Action, or to the other side).
+// A position whose value is NaN (no value there) is left as it stood.
 std::vector<Raised> step(const Levels& levels, States& states, const Sample& sample);
 
 // The stale check at a moment: stale when the last reading is older than the levels'

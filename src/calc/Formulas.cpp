@@ -22,11 +22,18 @@ Kind kindOf(const QString& type, bool stacked)
     return Kind::None;
 }
 
+constexpr double NoValue = std::numeric_limits<double>::quiet_NaN();
+
+// A result too large to hold is an overflow; a missing input's NaN passes through.
 double finite(double value)
 {
-    if (!std::isfinite(value)) throw TwError(ErrNo::Overflow, QStringLiteral("Overflow"));
+    if (std::isinf(value)) throw TwError(ErrNo::Overflow, QStringLiteral("Overflow"));
     return value;
 }
+
+// The zero of a channel the reading has no value in: none, unless the baseline has none
+// either (a channel the sensor does not use stays 0).
+double missingZero(double offset) { return std::isnan(offset) ? 0.0 : NoValue; }
 
 }  // namespace
 
@@ -38,7 +45,7 @@ double offsetFromText(const QString& baselineText)
 
 double zeroFromText(const QString& text, double offset)
 {
-    if (blank(text)) return 0.0;
+    if (blank(text)) return missingZero(offset);
     const double value = Numbers::localeValue(text);
     if (std::isnan(offset)) return 0.0;
     return value - offset;
@@ -46,8 +53,11 @@ double zeroFromText(const QString& text, double offset)
 
 double tempFromText(const QString& text)
 {
+    if (blank(text)) return NoValue;
     return Numbers::leadingValue(text);
 }
+
+double noValueZero(double offset) { return missingZero(offset); }
 
 namespace {
 bool asciiBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -65,7 +75,7 @@ double zeroFromUtf8(QByteArrayView text, double offset)
         qsizetype b = 0, e = text.size();
         while (b < e && asciiBlank(text[b])) ++b;
         while (e > b && asciiBlank(text[e - 1])) --e;
-        if (b == e) return 0.0;
+        if (b == e) return missingZero(offset);
         if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data() + b, size_t(e - b)))) {
             if (std::isnan(offset)) return 0.0;
             return *v - offset;
@@ -76,7 +86,7 @@ double zeroFromUtf8(QByteArrayView text, double offset)
 
 double tempFromUtf8(QByteArrayView text)
 {
-    if (text.isEmpty()) return 0.0;
+    if (text.isEmpty()) return NoValue;
     // Short plain texts ("21.5") are the rule; everything else takes the general road.
     if (text.size() < 32 && allAscii(text) && !asciiBlank(text[0])) {
         if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data(), size_t(text.size())))) {

@@ -15,7 +15,12 @@
 // (microstrain times metres); shear strain in microstrain.
 //
 // Failures throw TwError: 13 (type mismatch) for a text that is not a number, 11
-// (division by zero) for a k factor of 0, 6 (overflow) for a result that is not finite.
+// (division by zero) for a k factor of 0, 6 (overflow) for a result too large to hold.
+//
+// No value: a zeroed strain may be NaN (the reading has no value where the baseline has
+// one). Every load, displacement and shear computed from a NaN is NaN, and is stored as
+// null; a displacement is a running sum, so a NaN reaches every position whose sum
+// includes it.
 namespace Calc {
 
 constexpr int ChannelCount = 10;
@@ -28,14 +33,19 @@ using ChannelValues = std::array<double, ChannelCount + 1>;   // [1..10]
 // or blank text). Throws 13 when the text is not a number.
 double offsetFromText(const QString& baselineText);
 
-// The zeroed value of one channel: 0 when the reading has no value in it (empty or blank
-// text), 0 when the baseline has none (NaN offset), otherwise value - offset with the
-// value taken by the locale-aware conversion. Throws 13 when the reading's text is not a
-// number.
+// The zeroed value of one channel: 0 when the baseline has no value in it (NaN offset),
+// whether the reading has one or not; no value (NaN) when only the reading has none
+// (empty or blank text); otherwise value - offset with the value taken by the
+// locale-aware conversion. Throws 13 when the reading's text is not a number.
 double zeroFromText(const QString& text, double offset);
 
+// The zero of a channel whose text counts as no value (a text that is not a number, a
+// rejected value): as zeroFromText gives for an empty text.
+double noValueZero(double offset);
+
 // The temperature as a number: the leading number of the text ("." as decimal point),
-// 0 for an empty text or one that does not begin with a number.
+// 0 for a text that does not begin with a number, no value (NaN) for an empty or blank
+// text.
 double tempFromText(const QString& text);
 
 // The same two on the UTF-8 bytes of a stored text, as the passes read them (an

@@ -305,8 +305,9 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
         for (int k = 1; k <= plan.lastGauge; ++k) {
             const double x = boxNumber(xBox.arg(k));
             const QVariant v = rs.value(column + QString::number(k));
-            if (v.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+            if (v.isNull()) continue;   // no value at this position in this reading: no point
             const double y = v.typeId() == QMetaType::QString ? Numbers::localeValue(v.toString()) : v.toDouble();
+            if (std::isnan(y)) continue;
             c.addPoint(r, x, y);
         }
         if (plan.closeAtNextNode) c.addPoint(r, boxNumber(QStringLiteral("txtRelSGanchor(%1)").arg(n + 1)), 0);

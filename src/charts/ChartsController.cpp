@@ -216,7 +216,10 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
         if (!c->isSeriesVisible(i) || n == 0) continue;
         PageHost::ChartLine line;
         line.title = c->seriesTitle(i);
-        const QPointF last = c->point(i, n - 1);
+        // The latest and the peak values skip the readings without a value (NaN: a gap).
+        int lastIndex = n - 1;
+        while (lastIndex > 0 && !std::isfinite(c->point(i, lastIndex).y())) --lastIndex;
+        const QPointF last = c->point(i, lastIndex);
         line.lastAt = ChartRules::keyDateTime(last.x());
         line.last = last.y();
         QPointF peak = last;

@@ -3,6 +3,7 @@
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "data/Passes.h"
+#include "data/Rejections.h"
 #include "session/Shared.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
@@ -10,6 +11,8 @@
 #include "store/RowUpdate.h"
 #include "store/Statement.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <cmath>
 #include <limits>
 
@@ -103,18 +106,58 @@ struct Baseline {
     int failures = 0;   // channels whose text is not a number (logged)
 };
 
-// The selection's first reading, as GetOffsets takes it. nullopt when the selection is
-// empty; throws when it cannot be read.
+// The rejected values of a sensor by the reading key's UTF-8 bytes, so that a row's key is
+// looked up as the engine hands it over.
+class RejectedValues {
+public:
+    RejectedValues(Database& db, const QString& id)
+    {
+        const QHash<QString, quint16> masks = Rejections::masks(db, id);
+        for (auto it = masks.cbegin(); it != masks.cend(); ++it) {
+            m_masks.insert(it.key().toUtf8(), it.value());
+            if (it.value() & 1u) m_anyWhole = true;
+        }
+    }
+    bool any() const { return !m_masks.isEmpty(); }
+    bool anyWhole() const { return m_anyWhole; }
+    quint16 of(QByteArrayView key) const
+    {
+        if (m_masks.isEmpty()) return 0;
+        return m_masks.value(QByteArray::fromRawData(key.data(), key.size()), 0);
+    }
+
+private:
+    QHash<QByteArray, quint16> m_masks;
+    bool m_anyWhole = false;
+};
+
+// The selection's first reading not rejected as a whole, as GetOffsets takes it (a
+// rejected gauge counts as an empty text). With every reading rejected there is no
+// baseline, and nothing computes to a value. nullopt when the selection is empty; throws
+// when it cannot be read.
 std::optional<Baseline> readBaseline(Database& db, const QString& table, const QString& condition,
-                                     const SensorInputs& in)
+                                     const SensorInputs& in, const RejectedValues& rejected)
 {
     Statement first(db, QStringLiteral("SELECT rowid") + channelList() + QStringLiteral(", DateTimeKey FROM ") + table +
-                            QStringLiteral(" WHERE ") + condition + QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1"));
+                            QStringLiteral(" WHERE ") + condition + QStringLiteral(" ORDER BY FullDate, rowid") +
+                            (rejected.anyWhole() ? QString() : QStringLiteral(" LIMIT 1")));
     if (!first.next()) return std::nullopt;
     Baseline b;
+    b.basis.sensorType = in.sensorType;
+    b.basis.stacked = in.stacked;
+    b.basis.kFactor = in.kFactorText;
+    b.basis.gaugeLength = in.gaugeLengthText;
+    quint16 mask = rejected.of(first.utf8(BaselineKeyColumn));
+    while (mask & 1u) {
+        if (!first.next()) {
+            b.offsets.fill(0.0);
+            return b;
+        }
+        mask = rejected.of(first.utf8(BaselineKeyColumn));
+    }
     b.basis.baselineKey = first.text(BaselineKeyColumn);
     for (int i = 1; i <= ChannelCount; ++i) {
-        const QString text = first.text(i);
+        const QString text = Rejections::rejected(mask, i) ? QStringLiteral("") : first.text(i);
         b.basis.baseline[size_t(i)] = text;
         try {
             b.offsets[size_t(i)] = offsetFromText(text);
@@ -125,10 +168,6 @@ std::optional<Baseline> readBaseline(Database& db, const QString& table, const Q
         }
     }
     first.reset();
-    b.basis.sensorType = in.sensorType;
-    b.basis.stacked = in.stacked;
-    b.basis.kFactor = in.kFactorText;
-    b.basis.gaugeLength = in.gaugeLengthText;
     return b;
 }
 
@@ -152,8 +191,10 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     const QString condition = selectionCondition(selection);
 
     std::optional<Baseline> base;
+    std::optional<RejectedValues> rejected;
     try {
-        base = readBaseline(s.db, table, condition, in);
+        rejected.emplace(s.db, in.id);
+        base = readBaseline(s.db, table, condition, in, *rejected);
     } catch (const TwError&) {
         return std::nullopt;   // no such table, or it cannot be read: the recordset road says so
     }
@@ -223,17 +264,25 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         while (read.next()) {
             const qint64 rowId = read.integer(RowIdColumn);
             failedRow = rowId;
+            const quint16 mask = rejected->any() ? rejected->of(read.utf8(KeyColumn)) : 0;
             ChannelValues zero{};
             for (int i = 1; i <= ChannelCount; ++i) {
+                const double offset = base->offsets[size_t(i)];
+                if (mask && Rejections::rejected(mask, i)) {
+                    zero[size_t(i)] = noValueZero(offset);
+                    continue;
+                }
                 try {
-                    zero[size_t(i)] = zeroFromUtf8(read.utf8(i), base->offsets[size_t(i)]);
+                    zero[size_t(i)] = zeroFromUtf8(read.utf8(i), offset);
                 } catch (const TwError& e) {
                     logTrapped(e, ZerosTag);
-                    zero[size_t(i)] = 0;
+                    zero[size_t(i)] = noValueZero(offset);
                     ++failures;
                 }
             }
-            const double numTemp = tempFromUtf8(read.utf8(ChannelTColumn));
+            const double numTemp = mask && Rejections::rejected(mask, Rejections::Temperature)
+                                       ? std::numeric_limits<double>::quiet_NaN()
+                                       : tempFromUtf8(read.utf8(ChannelTColumn));
             std::optional<Columns> loads;
             try {
                 loads = f.loads(zero);

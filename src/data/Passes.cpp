@@ -3,6 +3,7 @@
 #include "core/ErrorTrap.h"
 #include "data/PassEngine.h"
 #include "data/PassRecord.h"
+#include "data/Rejections.h"
 #include "session/Shared.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
@@ -71,22 +72,74 @@ struct RowValues {
     Columns extra;
 };
 
+// The offsets from the current row, its rejected gauges counting as empty texts.
+void offsetsOfRow(Recordset& rs, quint16 mask, std::array<double, 11>& offsets)
+{
+    runTrapped(OffsetsTag, [&] {
+        std::array<QString, 11> texts;
+        for (int i = 1; i <= ChannelCount; ++i)
+            if (!Rejections::rejected(mask, i)) texts[size_t(i)] = rs.text(QStringLiteral("Channel%1").arg(i));
+        for (int i = 1; i <= ChannelCount; ++i) {
+            try {
+                offsets[size_t(i)] = offsetFromText(texts[size_t(i)]);
+            } catch (const TwError& e) {
+                logTrapped(e, OffsetsTag);
+                offsets[size_t(i)] = std::numeric_limits<double>::quiet_NaN();
+            }
+        }
+    });
+}
+
+// The rejection mask of the current row (0 when it has none).
+quint16 maskOf(const Recordset& rs, const QHash<QString, quint16>& masks)
+{
+    if (masks.isEmpty() || !rs.hasCurrentRow()) return 0;
+    return masks.value(rs.text(QStringLiteral("DateTimeKey")), 0);
+}
+
 // SetZeros: the zeroed channels and the temperature of the current row. A channel that
-// cannot be converted is logged and counts as no value.
-bool setZeros(const Recordset& rs, const Ordinals& ord, const std::array<double, 11>& offsets, RowValues& row)
+// cannot be converted is logged and counts as no value, as does a rejected one.
+bool setZeros(const Recordset& rs, const Ordinals& ord, const std::array<double, 11>& offsets, quint16 mask,
+              RowValues& row)
 {
     return runTrapped(ZerosTag, [&] {
         requireRow(rs);
         for (int i = 1; i <= ChannelCount; ++i) {
+            const double offset = offsets[size_t(i)];
+            if (Rejections::rejected(mask, i)) {
+                row.zero[size_t(i)] = noValueZero(offset);
+                continue;
+            }
             const QString text = textAt(rs, ord.channel[size_t(i)]);
             try {
-                row.zero[size_t(i)] = zeroFromText(text, offsets[size_t(i)]);
+                row.zero[size_t(i)] = zeroFromText(text, offset);
             } catch (const TwError& e) {
                 logTrapped(e, ZerosTag);
-                row.zero[size_t(i)] = 0;
+                row.zero[size_t(i)] = noValueZero(offset);
             }
         }
-        row.numTemp = tempFromText(textAt(rs, ord.channelT));
+        row.numTemp = Rejections::rejected(mask, Rejections::Temperature) ? std::numeric_limits<double>::quiet_NaN()
+                                                                          : tempFromText(textAt(rs, ord.channelT));
+    });
+}
+
+// GetOffsets on the selection's first reading not rejected as a whole (a rejected gauge
+// counts as an empty text); the graph data is left on its first row. With every reading
+// rejected there is no baseline, and nothing computes to a value.
+void baselineOffsets(Recordset& rs, const QHash<QString, quint16>& masks, std::array<double, 11>& offsets)
+{
+    if (masks.isEmpty()) {
+        offsetsOfRow(rs, 0, offsets);
+        return;
+    }
+    quint16 mask = 0;
+    runTrapped(OffsetsTag, [&] {
+        while (rs.hasCurrentRow() && ((mask = maskOf(rs, masks)) & 1u)) rs.moveNext();
+    });
+    if (!rs.hasCurrentRow() && rs.recordCount() > 0) offsets.fill(0.0);
+    else offsetsOfRow(rs, mask, offsets);
+    ignoringErrors([&] {
+        if (rs.recordCount() > 0) rs.moveFirst();
     });
 }
 
@@ -99,16 +152,19 @@ void setLoad(const Recordset& rs, const SensorInputs& in, RowValues& row)
     });
 }
 
+// A computed value as stored: no value (NaN) is null on both engines.
+QVariant stored(double value) { return std::isnan(value) ? QVariant() : QVariant(value); }
+
 void writeRow(Recordset& rs, const Ordinals& ord, const RowValues& row, Extra extra)
 {
-    for (int i = 1; i <= ChannelCount; ++i) rs.setValue(ord.zero[size_t(i)], row.zero[size_t(i)]);
-    rs.setValue(ord.numTemp, row.numTemp);
+    for (int i = 1; i <= ChannelCount; ++i) rs.setValue(ord.zero[size_t(i)], stored(row.zero[size_t(i)]));
+    rs.setValue(ord.numTemp, stored(row.numTemp));
     if (row.loads)
-        for (int i = 1; i <= row.loads->count; ++i) rs.setValue(ord.load[size_t(i)], (*row.loads)[i]);
+        for (int i = 1; i <= row.loads->count; ++i) rs.setValue(ord.load[size_t(i)], stored((*row.loads)[i]));
     if (extra == Extra::Disp)
-        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.disp[size_t(i)], row.extra[i]);
+        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.disp[size_t(i)], stored(row.extra[i]));
     if (extra == Extra::Shear)
-        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.stretch[size_t(i)], row.extra[i]);
+        for (int i = 1; i <= row.extra.count; ++i) rs.setValue(ord.stretch[size_t(i)], stored(row.extra[i]));
     rs.update();
 }
 
@@ -127,7 +183,9 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
     const LogBulkScope logScope(QStringLiteral("calculation pass"), [&rs] {
         return rs.hasCurrentRow() ? rs.text(QStringLiteral("DateTimeKey")) : QString();
     });
-    GetOffsets(rs, s.offsets);
+    QHash<QString, quint16> masks;
+    runTrapped(PassTag, [&] { masks = Rejections::masks(s.db, in.id); });
+    baselineOffsets(rs, masks, s.offsets);
 
     std::optional<Transaction> tx;
     qint64 written = 0;
@@ -138,7 +196,7 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
         const Ordinals ord(rs);
         do {
             RowValues row;
-            setZeros(rs, ord, s.offsets, row);
+            setZeros(rs, ord, s.offsets, maskOf(rs, masks), row);
             setLoad(rs, in, row);
             requireRow(rs);
             if (extra == Extra::Disp && row.loads)
@@ -173,26 +231,43 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
     return result;
 }
 
+Extra extraOf(PassKind kind)
+{
+    return kind == PassKind::Load ? Extra::None : kind == PassKind::Shear ? Extra::Shear : Extra::Disp;
+}
+
+void forgetEveryRecord(Shared& s, const QString& id)
+{
+    ignoringErrors([&] {
+        PassRecord record(s.db, id);
+        for (PassKind k : {PassKind::Load, PassKind::DispTime, PassKind::DispLength, PassKind::Shear}) record.forget(k);
+    });
+}
+
 PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, PassKind kind)
 {
-    const Extra extra = kind == PassKind::Load ? Extra::None : kind == PassKind::Shear ? Extra::Shear : Extra::Disp;
+    const Extra extra = extraOf(kind);
     const PassExtra quickExtra = extra == Extra::None ? PassExtra::None
                                : extra == Extra::Disp ? PassExtra::Disp
                                                       : PassExtra::Shear;
     if (std::optional<PassResult> quick = runQuickPass(s, in, selection, kind, quickExtra)) return *quick;
     PassResult r = runOnRecordset(s, in, selection, extra);
-    if (r.rowsWritten > 0) {
-        // Written without the record: nothing recorded for the sensor can be trusted now.
-        ignoringErrors([&] {
-            PassRecord record(s.db, in.id);
-            for (PassKind k : {PassKind::Load, PassKind::DispTime, PassKind::DispLength, PassKind::Shear})
-                record.forget(k);
-        });
-    }
+    // Written without the record: nothing recorded for the sensor can be trusted now.
+    if (r.rowsWritten > 0) forgetEveryRecord(s, in.id);
     return r;
 }
 
 }  // namespace
+
+PassResult runOnRecordsetOnly(Shared& s, const SensorInputs& in, PassKind kind)
+{
+    const GraphSelection selection = kind == PassKind::Load       ? GraphSelection::Plottable
+                                     : kind == PassKind::DispTime ? GraphSelection::Temporal
+                                                                  : GraphSelection::Spatial;
+    PassResult r = runOnRecordset(s, in, selection, extraOf(kind));
+    if (r.rowsWritten > 0) forgetEveryRecord(s, in.id);
+    return r;
+}
 
 SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
                                  const QString& gaugeLengthText)
@@ -206,21 +281,7 @@ SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& k
     return in;
 }
 
-void GetOffsets(Recordset& rs, std::array<double, 11>& offsets)
-{
-    runTrapped(OffsetsTag, [&] {
-        std::array<QString, 11> texts;
-        for (int i = 1; i <= ChannelCount; ++i) texts[size_t(i)] = rs.text(QStringLiteral("Channel%1").arg(i));
-        for (int i = 1; i <= ChannelCount; ++i) {
-            try {
-                offsets[size_t(i)] = offsetFromText(texts[size_t(i)]);
-            } catch (const TwError& e) {
-                logTrapped(e, OffsetsTag);
-                offsets[size_t(i)] = std::numeric_limits<double>::quiet_NaN();
-            }
-        }
-    });
-}
+void GetOffsets(Recordset& rs, std::array<double, 11>& offsets) { offsetsOfRow(rs, 0, offsets); }
 
 PassResult GetTemporalData(Shared& s, const SensorInputs& in)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include "data/GraphData.h"
+#include "data/PassRecord.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -20,11 +21,16 @@ struct Shared;
 // Readings outside the selection are not touched, and a row keeps every column the pass
 // does not write for the sensor's type and layout (see calc/Formulas.h).
 //
-// Zeroing: a channel the reading lacks has zero 0; a channel the baseline lacks has
-// zero 0 in every reading (no baseline), and the rest of the row is still computed. A
-// channel text that is not a number is logged (" G_SetZeros", Err #13) and counts as
-// no value (zero 0); a baseline text that is not a number is logged
-// (" Module1_GetOffsets") and counts as no baseline.
+// Zeroing: a channel the baseline lacks has zero 0 in every reading (no baseline), and the
+// rest of the row is still computed; a channel the reading lacks where the baseline has a
+// value has no zero (NaN), and every load, displacement and shear computed from it is no
+// value too (stored as null, as is NumTemp for an empty ChannelT). A channel text that is
+// not a number is logged (" G_SetZeros", Err #13) and counts as no value; a baseline text
+// that is not a number is logged (" Module1_GetOffsets") and counts as no baseline.
+//
+// Rejected values (data/Rejections.h), read once per pass, count as empty texts: a
+// rejected gauge or temperature, or every one of a reading rejected as a whole. The
+// baseline is the selection's first reading not rejected as a whole.
 //
 // Failures, logged through the error trap:
 //   - the loads of a row cannot be computed (an empty, non-numeric or zero k factor):
@@ -92,5 +98,9 @@ PassResult GetSDispData(Shared& s, const SensorInputs& in);
 // Shear pass over the Spatial selection: zeros and loads as above, then
 // Stretch1..Stretch4.
 PassResult GetShearData(Shared& s, const SensorInputs& in);
+
+// A pass of the given kind by the recordset road alone, whatever the quick road could do
+// (it stores what the quick road stores; the two are compared by the tests).
+PassResult runOnRecordsetOnly(Shared& s, const SensorInputs& in, PassKind kind);
 
 }  // namespace Calc

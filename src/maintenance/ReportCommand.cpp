@@ -13,6 +13,7 @@
 #include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
 
+#include <cmath>
 #include <QDateTime>
 #include <QDir>
 #include <QLocale>
@@ -51,10 +52,13 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id)
             ReportDocument::LoadRow row;
             row.gauge = l.title;
             if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1))) row.position = centre->text();
-            row.latest = loc.toString(l.last, 'f', 2);
-            row.latestDate = loc.toString(l.lastAt.date(), QLocale::ShortFormat);
-            row.peak = loc.toString(l.peak, 'f', 2);
-            row.peakDate = loc.toString(l.peakAt.date(), QLocale::ShortFormat);
+            // A line without any value leaves its cells empty.
+            if (std::isfinite(l.last)) {
+                row.latest = loc.toString(l.last, 'f', 2);
+                row.latestDate = loc.toString(l.lastAt.date(), QLocale::ShortFormat);
+                row.peak = loc.toString(l.peak, 'f', 2);
+                row.peakDate = loc.toString(l.peakAt.date(), QLocale::ShortFormat);
+            }
             m.loads << row;
         }
     }

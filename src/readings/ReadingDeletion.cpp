@@ -1,5 +1,6 @@
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
+#include "data/Rejections.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
@@ -107,6 +108,7 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
             if (progress) progress(int(99 * (hi - first + 1) / span));
         }
     }
+    if (deleted > 0) Rejections::forgetDeletedReadings(db, id);
 
     tx.commit();
     if (progress) progress(100);

@@ -3,6 +3,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Rejections.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
 #include "readings/frmBatchDel.h"
@@ -73,6 +74,7 @@ void ReadingsController::deleteSingle()
         // Only the reading as shown: one another user changed since (re-dated, corrected)
         // is not deleted unseen.
         rs->deleteCurrentIfUnchanged();
+        Rejections::forgetDeletedReadings(m_s.db, rs->table());
     } catch (const TwError& e) {
         if (e.number != ErrNo::ChangedByOther) throw;
         const Recordset::Conflict& c = rs->conflict();
@@ -128,6 +130,7 @@ void ReadingsController::deleteAll()
     Recordset* rs = m_s.rsReadings.get();
     if (!rs || !rs->isOpen()) return;
     m_s.db.execute(DataTables::deleteAllStatement(rs->table()));
+    Rejections::forgetSensor(m_s.db, rs->table());
     rs->requery();
     fillreadings();
     txtRcount->setText(ReadingFormats::countText(rs->recordCount(), rs->recordCount()));

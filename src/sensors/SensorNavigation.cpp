@@ -3,6 +3,7 @@
 #include "core/AppInfo.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
+#include "data/Rejections.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
 #include "sensors/RecordText.h"
@@ -140,6 +141,8 @@ void SensorRegistry::imgDelete_Click()
     });
     // Its alarm levels and state go with it; its alarm events stay as the record.
     ignoringErrors([&] { AlarmStore::forgetSensor(m_s.db, id); });
+    // Its rejected-value marks go with its readings.
+    ignoringErrors([&] { Rejections::forgetSensor(m_s.db, id); });
     ignoringErrors([&] { rs->deleteCurrent(); });
     if (tx) {
         try {

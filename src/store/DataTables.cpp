@@ -80,12 +80,24 @@ QStringList all(Database& db)
     return out;
 }
 
+namespace {
+
+// Drops the sensor's rejected-value marks (its data table was created or dropped).
+void forgetRejections(Database& db, const QString& id)
+{
+    if (db.tableExists(QStringLiteral("Rejections")))
+        db.execute(QStringLiteral("DELETE FROM Rejections WHERE SensorID = ?"), {id});
+}
+
+}  // namespace
+
 void createDataTable(Database& db, const QString& id)
 {
     Transaction tx(db);
     db.createTableLike(id, QString::fromLatin1(Schema::TemplateName));
     // A new table starts with nothing computed, whatever a table of that name had before.
     PassTables::forgetSensor(db, id);
+    forgetRejections(db, id);
     tx.commit();
 }
 
@@ -94,6 +106,7 @@ void dropDataTable(Database& db, const QString& id)
     Transaction tx(db);
     db.execute(dropStatement(id));
     PassTables::forgetSensor(db, id);
+    forgetRejections(db, id);
     tx.commit();
 }
 

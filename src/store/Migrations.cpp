@@ -77,6 +77,22 @@ void createAlarmTables(Database& db)
         "Positions TEXT, LastKey TEXT, LastFullDate TEXT, LastValues TEXT, Signature TEXT, EvaluatedAt TEXT)"));
 }
 
+// Values rejected without being deleted: per sensor, reading key and gauge (0 the whole
+// reading, 1..10 the channels, 11 the temperature), with the reason, who and when. The
+// passes count them, and missing gauges, as no value from this step on.
+void createRejectionsTable(Database& db)
+{
+    db.execute(QStringLiteral("CREATE TABLE Rejections (SensorID TEXT NOT NULL, DateTimeKey TEXT NOT NULL, "
+                              "Gauge INTEGER NOT NULL, Reason TEXT NOT NULL, RejectedBy TEXT, RejectedAt TEXT, "
+                              "PRIMARY KEY (SensorID, DateTimeKey, Gauge))"));
+    // What the passes stored so far was computed with 0 for a missing gauge: the first pass
+    // of every sensor after this step is a full one.
+    if (db.tableExists(QStringLiteral("PassInputs"))) {
+        db.execute(QStringLiteral("DELETE FROM PassInputs"));
+        db.execute(QStringLiteral("DELETE FROM PassPending"));
+    }
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
@@ -87,6 +103,7 @@ const std::vector<Migration>& all()
         {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
         {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
+        {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when", &createRejectionsTable},
         {"2026-12-map-missing-codes", "codes for \"no reading\" kept with the column maps of logger files", &addMapMissingCodes},
     };
     return steps;

@@ -287,6 +287,12 @@ void Statement::bindNull(int index)
 
 void Statement::bind(int index, double value)
 {
+    // Not a number is no value: null on both engines (the file stores a bound NaN as null;
+    // a server would keep 'NaN').
+    if (std::isnan(value)) {
+        bindNull(index);
+        return;
+    }
     TW_SERVER_BIND(textOf(value), 1)
     const int rc = sqlite3_bind_double(m_st, index, value);
     if (rc != SQLITE_OK) fail(rc);

@@ -88,7 +88,8 @@ public:
     // picture of the given size; a null picture when there is nothing to draw.
     virtual QImage chartPicture(int tab, const QSize& size) = 0;
     // The lines of a time chart as last drawn, for a report's summary: each gauge line's
-    // legend title, its last point and its point of largest size (the temperature left out).
+    // legend title, its last point and its point of largest size (the temperature left out),
+    // points without a value skipped (both NaN when the line has none).
     struct ChartLine {
         QString title;
         QDateTime lastAt;

@@ -5,6 +5,8 @@
 #include "support/TestEnv.h"
 #include "core/TwError.h"
 #include "alarms/AlarmEvaluation.h"
+#include "alarms/AlarmRules.h"
+#include "data/Rejections.h"
 #include "data/AlarmStore.h"
 #include "store/Database.h"
 
@@ -166,6 +168,48 @@ private slots:
         QCOMPARE(hourly.newEvents[0].level, QString("Action"));
         QCOMPARE(hourly.newEvents[0].readingKey, TestData::readingKey(Stacked, T0.addDays(3).addSecs(3600 * 24)));
         QVERIFY(qAbs(hourly.newEvents[0].value - 2.4) < 1e-9);
+    }
+
+    // A gauge without a value, or a rejected one, gives no load at the positions that use it:
+    // such a reading neither clears a level nor makes a rate (a missing gauge computed as 0
+    // would read as a fall to half the load); the next rate is taken from the nearest
+    // reading with a value there. A reading rejected as a whole is not evaluated at all.
+    void missingAndRejectedValuesNeitherRaiseNorClear()
+    {
+        AlarmStore::Levels l = loadLevels(8, 12);
+        l.rateAlert = 0.8;
+        l.rateAction = 2;
+        AlarmStore::saveLevels(*db, Stacked, l);
+        evaluate(Stacked);   // levels before any reading: every reading after them is evaluated
+        TestData::NewReading gap = stacked(T0.addDays(2), 10);
+        gap.channels[3] = "";   // gauge 4: no value
+        TestData::addReadings(*db, Stacked,
+                              {stacked(T0.addDays(-30), 0), stacked(T0, 9.5), stacked(T0.addDays(1), 10), gap});
+        const auto first = evaluate(Stacked);
+        QCOMPARE(first.status, Severity::Alert);
+        QCOMPARE(int(first.newEvents.size()), 1);   // Load #1 past Alert at T0, nothing at the gap
+        QCOMPARE(first.newEvents[0].readingKey, TestData::readingKey(Stacked, T0));
+        AlarmRules::States st = AlarmRules::States::decode(AlarmStore::state(*db, Stacked)->positions);
+        QCOMPARE(st.positions["L1"].code, 1);
+        QCOMPARE(st.positions["L1"].value, 10.0);
+
+        // The rate two days on is taken from T0 + 1 day, across the gap: 0.2 t over 2 days.
+        TestData::addReadings(*db, Stacked, {stacked(T0.addDays(3), 10.2)});
+        QVERIFY(evaluate(Stacked).newEvents.empty());
+        st = AlarmRules::States::decode(AlarmStore::state(*db, Stacked)->positions);
+        QVERIFY(qAbs(st.positions["R1"].value - 0.1) < 1e-9);
+
+        // A bad reading with gauge 1 rejected, and one rejected as a whole: no fall, no rise.
+        TestData::addReadings(*db, Stacked, {stacked(T0.addDays(4), 2), stacked(T0.addDays(5), 30)});
+        Rejections::reject(*db, Stacked, TestData::readingKey(Stacked, T0.addDays(4)), 1, "gauge 1 shorted");
+        Rejections::reject(*db, Stacked, TestData::readingKey(Stacked, T0.addDays(5)), Rejections::WholeReading,
+                           "logger test");
+        const auto last = evaluate(Stacked);
+        QVERIFY(last.newEvents.empty());
+        QCOMPARE(last.status, Severity::Alert);
+        const auto state = AlarmStore::state(*db, Stacked);
+        QCOMPARE(state->lastKey, TestData::readingKey(Stacked, T0.addDays(4)));
+        QCOMPARE(state->headline, QString("Load #1 10.20 t"));
     }
 
     void staleByDays()

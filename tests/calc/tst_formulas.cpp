@@ -5,6 +5,7 @@
 
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 using namespace Calc;
 
@@ -25,12 +26,14 @@ Columns loadsOf(std::initializer_list<double> values)
     return c;
 }
 
-// "1.5;2" -> {1.5, 2}
+constexpr double None = std::numeric_limits<double>::quiet_NaN();
+
+// "1.5;-;2" -> {1.5, no value, 2}
 QList<double> listOf(const QString& text)
 {
     QList<double> out;
     if (text.isEmpty()) return out;
-    for (const QString& part : text.split(';')) out << part.toDouble();
+    for (const QString& part : text.split(';')) out << (part == "-" ? None : part.toDouble());
     return out;
 }
 
@@ -39,6 +42,11 @@ void compareColumns(const Columns& got, const QString& expected)
     const QList<double> want = listOf(expected);
     QCOMPARE(got.count, int(want.size()));
     for (int i = 1; i <= got.count; ++i) {
+        if (std::isnan(want[i - 1]) || std::isnan(got[i])) {
+            if (std::isnan(want[i - 1]) != std::isnan(got[i]))
+                QFAIL(qPrintable(QStringLiteral("column %1: got %2, expected %3").arg(i).arg(got[i]).arg(want[i - 1])));
+            continue;
+        }
         if (!qFuzzyCompare(1.0 + got[i], 1.0 + want[i - 1]))
             QFAIL(qPrintable(QStringLiteral("column %1: got %2, expected %3").arg(i).arg(got[i], 0, 'g', 17).arg(want[i - 1])));
     }
@@ -68,17 +76,23 @@ private slots:
         QTest::newRow("above the baseline") << "100.00" << "103.50" << 3.5;
         QTest::newRow("below the baseline") << "100.00" << "98.00" << -2.0;
         QTest::newRow("negative baseline") << "-20.00" << "5.00" << 25.0;
-        QTest::newRow("reading without the channel") << "100.00" << "" << 0.0;
-        QTest::newRow("blank reading") << "100.00" << "  " << 0.0;
+        // A reading without a value where the baseline has one has no zero; a channel the
+        // baseline lacks zeroes as 0 whatever the reading holds.
+        QTest::newRow("reading without the channel") << "100.00" << "" << None;
+        QTest::newRow("blank reading") << "100.00" << "  " << None;
         QTest::newRow("baseline without the channel") << "" << "250.00" << 0.0;
         QTest::newRow("neither has it") << "" << "" << 0.0;
+        QTest::newRow("blank baseline, empty reading") << " " << "" << 0.0;
     }
     void zeroing()
     {
         QFETCH(QString, baseline);
         QFETCH(QString, reading);
         QFETCH(double, zero);
-        QCOMPARE(zeroFromText(reading, offsetFromText(baseline)), zero);
+        const double offset = offsetFromText(baseline);
+        QCOMPARE(zeroFromText(reading, offset), zero);
+        // The passes read stored texts as bytes: the same result.
+        QCOMPARE(zeroFromUtf8(reading.toUtf8(), offset), zero);
     }
 
     void zeroingRefusesTextsThatAreNotNumbers()
@@ -93,7 +107,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
         QTest::newRow("plain") << "21.5" << 21.5;
-        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("empty: no value") << "" << None;
+        QTest::newRow("blank: no value") << "  " << None;
         QTest::newRow("negative") << "-3.0" << -3.0;
         QTest::newRow("trailing text") << "18.5C" << 18.5;
         QTest::newRow("not a number") << "warm" << 0.0;
@@ -104,6 +119,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, value);
         QCOMPARE(tempFromText(text), value);
+        QCOMPARE(tempFromUtf8(text.toUtf8()), value);
     }
 
     void loads_data()
@@ -137,6 +153,15 @@ private slots:
         QTest::newRow("stacked 65: none") << "65" << true << zeros({100, 100, 100, 100, 100}) << "100" << "";
         QTest::newRow("no k needed when nothing is written") << "25" << true << zeros({100}) << "" << "";
         QTest::newRow("baseline gets 0") << "75" << false << zeros({0, 0, 0, 0, 0, 0}) << "100" << "0;0;0;0;0;0";
+        // A gauge without a value: no load wherever it is used, the others as before.
+        QTest::newRow("stacked 75, gauge 4 missing") << "75" << true << zeros({200, 100, 0, None, 300, 0}) << "100"
+                                                     << "-;2;0";
+        QTest::newRow("stacked 55, gauge 3 missing") << "55" << true << zeros({100, 300, None, 700}) << "100" << "-;5";
+        QTest::newRow("stacked 35, gauge 2 missing") << "35" << true << zeros({150, None}) << "50" << "-";
+        QTest::newRow("staggered 75, gauge 2 missing (third along)")
+            << "75" << false << zeros({300, None, 0, 0, 0, 0}) << "100" << "2;-;-;-;0;0";
+        QTest::newRow("staggered 75, gauge 6 missing (last along)")
+            << "75" << false << zeros({0, 0, 0, 0, 0, None}) << "100" << "0;0;0;0;-;-";
     }
     void loads()
     {
@@ -205,6 +230,14 @@ private slots:
         QTest::newRow("staggered 35: none") << "35" << false << loadsOf({}) << "100" << "" << "";
         QTest::newRow("stacked 45: none") << "45" << true << loadsOf({}) << "100" << "" << "";
         QTest::newRow("baseline") << "75" << false << loadsOf({0, 0, 0, 0, 0, 0}) << "100" << "0.5" << "0;0;0;0;0;0";
+        // The running sum from the last position back: a missing load reaches every position
+        // whose sum includes it, the positions beyond it keep their values.
+        QTest::newRow("stacked 75, load 2 missing") << "75" << true << loadsOf({1, None, 3}) << "100" << "0.5"
+                                                    << "-;-;300";
+        QTest::newRow("staggered 75, load 5 missing") << "75" << false << loadsOf({1, 1, 1, 1, None, 1}) << "100"
+                                                      << "0.5" << "-;-;-;-;-;25";
+        QTest::newRow("stacked 55, load 1 missing") << "55" << true << loadsOf({None, 0.5}) << "200" << "" << "-;100";
+        QTest::newRow("stacked 35, load missing") << "35" << true << loadsOf({None}) << "80" << "" << "-";
     }
     void displacements()
     {
@@ -244,6 +277,11 @@ private slots:
         QTest::newRow("staggered 55: none") << "55" << false << zeros({10, 40, 30, 0}) << "";
         QTest::newRow("staggered 35: none") << "35" << false << zeros({10, 30}) << "";
         QTest::newRow("stacked 25: none") << "25" << true << zeros({10}) << "";
+        QTest::newRow("stacked 75, gauge 4 missing") << "75" << true << zeros({50, 0, 0, None, 0, 0}) << "-;0;0";
+        QTest::newRow("stacked 55, gauge 2 missing") << "55" << true << zeros({10, None, 30, 0}) << "-10;-";
+        QTest::newRow("stacked 35, gauge 1 missing") << "35" << true << zeros({None, 30}) << "-";
+        QTest::newRow("staggered 75, gauge 2 missing") << "75" << false << zeros({0, None, 0, 0, 40, 0})
+                                                       << "-;-;-;10";
     }
     void shears()
     {

@@ -15,7 +15,7 @@ namespace ChartFixture {
 
 struct Row {
     QDateTime when;
-    QList<double> load;      // Load1.. (missing entries stay null)
+    QList<double> load;      // Load1.. (missing entries and NaN stay null)
     QList<double> disp;      // Disp1..
     QList<double> stretch;   // Stretch1..
     double temp = 15.0;

@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 using Axis = ChartControl::Axis;
 using ChartFixture::Row;
@@ -411,24 +412,44 @@ private slots:
         QVERIFY(readLog().contains(" G_DrawSvLgraph"));
     }
 
-    void nullLoadStopsTheDrawing()
+    // A reading without a value at a position: the time chart breaks its line there (the
+    // point is kept as a gap), the report's latest and peak values skip it, and the length
+    // chart leaves the point out and draws the rest.
+    void missingValuesLeaveGapsAndPointsOut()
     {
-        Row a, b;
-        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
-        b.when = a.when.addDays(1);
-        a.load = {1.0, 2.0};
-        b.load = {1.5};   // Load2 stays null
-        ChartFixture::addSensor("250435001", false, {a, b});
+        constexpr double None = std::numeric_limits<double>::quiet_NaN();
+        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(9, 0)), 4, 24 * 60);
+        rows[0].load = {1.0, 2.0};
+        rows[1].load = {3.0, None};
+        rows[2].load = {-4.0, 2.5};
+        rows[3].load = {None, 2.2};
+        ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
         QFile::remove(Paths::logFilePath());
+
+        w.charts()->drawings().DrawTgraph();
+        ChartControl* t = chartOf(w, "ChartT");
+        QCOMPARE(t->pointCount(2), 4);
+        QVERIFY(std::isnan(t->point(2, 1).y()));
+        QCOMPARE(t->point(2, 2).y(), 2.5);
+        const std::vector<PageHost::ChartLine> lines = w.charts()->timeChartLines(PageHost::TabLoadVTime);
+        QCOMPARE(int(lines.size()), 2);
+        QCOMPARE(lines[0].last, -4.0);   // the last reading has no Load1
+        QCOMPARE(lines[0].lastAt.date(), rows[2].when.date());
+        QCOMPARE(lines[0].peak, -4.0);
+        QCOMPARE(lines[1].last, 2.2);
+        QCOMPARE(lines[1].peak, 2.5);
+
         w.charts()->drawings().DrawSgraph();
         ChartControl* s = chartOf(w, "ChartS");
-        QCOMPARE(s->pointCount(1), 3);
-        QCOMPARE(s->pointCount(2), 1);   // what was drawn before the failure stays
-        QVERIFY(readLog().contains("Err #94: Invalid use of Null G_DrawSgraph"));
+        QCOMPARE(s->pointCount(1), 3);   // two gauges and the closing point
+        QCOMPARE(s->pointCount(2), 2);   // Load2 missing: left out
+        QCOMPARE(s->pointCount(4), 2);
+        QCOMPARE(s->point(4, 0), QPointF(1.0, 2.2));
+        QCOMPARE(readLog(), QByteArray());
         QVERIFY(m.script.shown.empty());
     }
 

@@ -1,4 +1,5 @@
-// Passes that only do new work: after any sequence of changes to the readings and to the
+// Passes that only do new work: after any sequence of changes to the readings (values
+// rejected and restored included) and to the
 // sensor's inputs, a pass that computes only the changed readings leaves the database
 // exactly as a full pass would. Two sensors get the same readings and the same changes;
 // the first is computed the ordinary way (incrementally where it can be), the second by
@@ -8,6 +9,7 @@
 #include "core/Paths.h"
 #include "data/PassRecord.h"
 #include "data/Passes.h"
+#include "data/Rejections.h"
 #include "session/Shared.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
@@ -187,7 +189,7 @@ private slots:
         for (int step = 0; step < 400; ++step) {
             const QList<int> present = hours();
             const int pick = present.isEmpty() ? 0 : present[int(r.bounded(quint32(present.size())))];
-            switch (r.bounded(12)) {
+            switch (r.bounded(13)) {
             case 0: case 1: {   // a channel edited
                 const int c = 1 + int(r.bounded(6));
                 both(QStringLiteral("UPDATE `%1` SET Channel") + QString::number(c) + QStringLiteral(" = ?, ") +
@@ -225,6 +227,18 @@ private slots:
                                   {keyOf(id, hour), at(hour).toString("yyyy-MM-dd HH:mm:ss"),
                                    at(hour).toString("yyyy/MM/dd"), at(hour).toString("HH:mm:ss"),
                                    at(pick).toString("yyyy-MM-dd HH:mm:ss")});
+                break;
+            }
+            case 8: case 9: {   // a gauge, the temperature or a whole reading rejected or restored
+                if (present.isEmpty()) break;
+                const int target = r.bounded(4) == 0 ? present.first() : pick;
+                const int gauge = int(r.bounded(8));   // 0 the whole reading, 1-6, 7 the temperature
+                const int g = gauge == 7 ? Rejections::Temperature : gauge;
+                const bool reject = r.bounded(3) != 0;
+                for (const QString& id : {Incremental, Full}) {
+                    if (reject) Rejections::reject(s->db, id, keyOf(id, target), g, QStringLiteral("suspect"));
+                    else Rejections::restore(s->db, id, keyOf(id, target), g);
+                }
                 break;
             }
             case 7:   // the sensor's inputs

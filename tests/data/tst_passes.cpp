@@ -4,16 +4,19 @@
 #include "core/Paths.h"
 #include "data/GraphData.h"
 #include "data/Passes.h"
+#include "data/Rejections.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 
 #include <QDir>
+#include <QSqlQuery>
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 #include <cmath>
+#include <tuple>
 
 using namespace Calc;
 using TestData::NewReading;
@@ -103,6 +106,22 @@ class TestPasses : public QObject {
     {
         const QVariant v = cell(id, when, column);
         return v.isNull() ? std::nan("") : v.toDouble();
+    }
+    // Every computed column of every reading, in date order, as stored ("null" for null).
+    QStringList computedColumns(const QString& id)
+    {
+        QStringList cols;
+        for (int i = 1; i <= 10; ++i) cols << QStringLiteral("zero%1").arg(i);
+        cols << QStringLiteral("NumTemp");
+        for (int i = 1; i <= 6; ++i) cols << QStringLiteral("Load%1").arg(i) << QStringLiteral("Disp%1").arg(i);
+        for (int i = 1; i <= 4; ++i) cols << QStringLiteral("Stretch%1").arg(i);
+        QStringList out;
+        QSqlQuery q(s->db.handle());
+        if (!q.exec(QStringLiteral("SELECT %1 FROM `%2` ORDER BY FullDate").arg(cols.join(','), id))) return {"unreadable"};
+        while (q.next())
+            for (int i = 0; i < cols.size(); ++i)
+                out << (q.value(i).isNull() ? QStringLiteral("null") : QString::number(q.value(i).toDouble(), 'g', 17));
+        return out;
     }
     // Puts a marker value in every computed column of every reading.
     void markAll(const QString& id, double marker)
@@ -245,11 +264,11 @@ private slots:
         QCOMPARE(num(S75, day(1), "zero1"), 0.0);
         QCOMPARE(num(S75, day(2), "zero1"), 3.5);
         QCOMPARE(num(S75, day(3), "zero1"), -2.0);
-        QCOMPARE(num(S75, day(2), "zero7"), 0.0);   // no Channel7 in that reading
+        QVERIFY(cell(S75, day(2), "zero7").isNull());   // no Channel7 in that reading: no value
         QCOMPARE(num(S75, day(3), "zero7"), 2.0);
         QCOMPARE(num(S75, day(3), "zero10"), 0.0);  // no channel 10 anywhere
         QCOMPARE(num(S75, day(1), "NumTemp"), 21.5);
-        QCOMPARE(num(S75, day(2), "NumTemp"), 0.0);
+        QVERIFY(cell(S75, day(2), "NumTemp").isNull());
         QCOMPARE(num(S75, day(3), "NumTemp"), 18.0);
         // Stacked "75": Load1..3 from the pairs 1-4, 2-5, 3-6; Load4..6 are not written.
         for (const char* col : {"Load1", "Load2", "Load3"}) QCOMPARE(num(S75, day(1), col), 0.0);
@@ -353,24 +372,6 @@ private slots:
         QCOMPARE(num(s35, day(2), "Stretch1"), 30.0);
     }
 
-    void inputsOfTheCurrentSensor()
-    {
-        addSensor(QStringLiteral("250455001"));
-        addSensor(QStringLiteral("250435002"));
-        TestData::addReadings(s->db, "250435002", {reading(day(1), {"1.00", "2.00"})});
-        s->rsSensors = std::make_unique<Recordset>(s->db);
-        s->rsSensors->open("SELECT * FROM Sensors ORDER BY InstrumentID");
-        QVERIFY(s->rsSensors->find("InstrumentID = '250435002'"));
-        const SensorInputs in = currentSensorInputs(*s, false, "80", "0.4");
-        QCOMPARE(in.id, QString("250435002"));
-        QCOMPARE(in.sensorType, QString("35"));
-        QVERIFY(!in.stacked);
-        QCOMPARE(in.kFactorText, QString("80"));
-        QCOMPARE(in.gaugeLengthText, QString("0.4"));
-        QCOMPARE(OpenGraphData(*s, GraphSelection::Temporal), GraphOpenStatus::Opened);
-        QCOMPARE(s->rsGraph->text("Channel2"), QString("2.00"));
-    }
-
     void baselineWithoutAChannelLeavesNothingStale()
     {
         addSensor(S75);
@@ -395,10 +396,69 @@ private slots:
                               {reading(day(1), {"100.00", "100.00", "100.00", "100.00", "100.00", "100.00"}, "20.0"),
                                reading(day(2), {"110.00", "oops", "130.00", "140.00", "150.00", "160.00"}, "22.5")});
         QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
-        QCOMPARE(num(S75, day(2), "zero2"), 0.0);
+        QVERIFY(cell(S75, day(2), "zero2").isNull());
+        QVERIFY(cell(S75, day(2), "Load2").isNull());
         QCOMPARE(num(S75, day(2), "zero6"), 60.0);
         QCOMPARE(num(S75, day(2), "NumTemp"), 22.5);
         QCOMPARE(logCount("Err #13: Type mismatch G_SetZeros"), 1);
+    }
+
+    // Missing and rejected values: no zero, load, displacement, shear or temperature where an
+    // input is missing (null on both engines), the baseline the first reading not rejected
+    // as a whole, and the recordset road storing exactly what the quick road stores.
+    void missingAndRejectedValuesComputeToNoValue()
+    {
+        const QString viaRecordset = QStringLiteral("250475002");
+        const QList<NewReading> readings = {
+            reading(day(1), {"500.00", "500.00", "500.00", "500.00", "500.00", "500.00"}, "19.0"),
+            reading(day(2), {"100.00", "100.00", "100.00", "100.00", "100.00", "100.00"}, "21.0"),
+            reading(day(3), {"110.00", "", "130.00", "140.00", "150.00", "160.00"}, ""),
+            reading(day(4), {"120.00", "120.00", "120.00", "120.00", "120.00", "120.00"}, "22.0")};
+        for (const QString& id : {S75, viaRecordset}) {
+            addSensor(id);
+            TestData::addReadings(s->db, id, readings);
+            markAll(id, 77);
+            Rejections::reject(s->db, id, TestData::readingKey(id, day(1)), Rejections::WholeReading, "logger reset");
+            Rejections::reject(s->db, id, TestData::readingKey(id, day(4)), 4, "cable cut");
+            Rejections::reject(s->db, id, TestData::readingKey(id, day(4)), Rejections::Temperature, "probe wet");
+        }
+        auto runAll = [&] {
+            for (PassKind kind : {PassKind::Load, PassKind::DispTime, PassKind::Shear}) {
+                const SensorInputs in = inputs(S75);
+                const PassResult quick = kind == PassKind::Load       ? GetTemporalData(*s, in)
+                                         : kind == PassKind::DispTime ? GetDispData(*s, in)
+                                                                      : GetShearData(*s, in);
+                QVERIFY(quick.completed);
+                QVERIFY(runOnRecordsetOnly(*s, inputs(viaRecordset), kind).completed);
+            }
+        };
+        runAll();
+        QCOMPARE(s->offsets[1], 100.0);   // day 2 is the baseline
+
+        // Day 1, rejected as a whole: nothing but the unused channels' 0. Day 3, empty gauge 2
+        // and temperature: Load2 pairs gauges 2 and 5, Disp1 and Disp2 sum it. Day 4, gauge 4
+        // and the temperature rejected: their stored texts stay, their values are gone.
+        const std::pair<int, const char*> none[] = {
+            {1, "zero1"}, {1, "zero6"}, {1, "NumTemp"}, {1, "Load1"}, {1, "Load3"}, {1, "Disp1"}, {1, "Stretch1"},
+            {3, "zero2"}, {3, "NumTemp"}, {3, "Load2"}, {3, "Disp2"}, {3, "Disp1"}, {3, "Stretch2"},
+            {4, "zero4"}, {4, "NumTemp"}, {4, "Load1"}, {4, "Disp1"}, {4, "Stretch1"}};
+        for (const auto& [d, col] : none)
+            QVERIFY2(cell(S75, day(d), col).isNull(), qPrintable(QString("day %1 %2").arg(d).arg(col)));
+        const std::tuple<int, const char*, double> values[] = {
+            {1, "zero7", 0.0}, {3, "Load1", 0.25}, {3, "Load3", 0.45}, {3, "Disp3", 45.0}, {3, "Stretch1", -15.0},
+            {4, "Load2", 0.2}, {4, "Disp2", 40.0}, {4, "Stretch2", 0.0}};
+        for (const auto& [d, col, v] : values) QCOMPARE(num(S75, day(d), col), v);
+        QCOMPARE(cell(S75, day(4), "Channel4").toString(), QString("120.00"));
+        QCOMPARE(computedColumns(S75), computedColumns(viaRecordset));
+
+        // Restored, the first reading is the baseline again, and a value once more.
+        for (const QString& id : {S75, viaRecordset})
+            Rejections::restore(s->db, id, TestData::readingKey(id, day(1)), Rejections::WholeReading);
+        runAll();
+        QCOMPARE(num(S75, day(1), "NumTemp"), 19.0);
+        QCOMPARE(num(S75, day(4), "Load2"), -3.8);
+        QCOMPARE(computedColumns(S75), computedColumns(viaRecordset));
+        QCOMPARE(logText(), QString());
     }
 
     void kFactorThatIsEmptyOrNotANumber_data()

@@ -8,6 +8,8 @@
 #include "store/Migrations.h"
 #include "store/DataTables.h"
 #include "store/RowVersions.h"
+#include "data/Rejections.h"
+#include "readings/ReadingDeletion.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -155,6 +157,71 @@ private slots:
         QVERIFY(!RowVersions::present(db, "Configuration"));
         DataTables::createDataTable(db, "250475009");
         QVERIFY(RowVersions::present(db, "250475009"));
+    }
+
+    // Rejected values: the table is there after the upgrade; a mark records who, when and
+    // why, marks its reading for the next pass, and goes with its reading or its sensor.
+    void releaseOneGainsRejectedValues()
+    {
+        installReleaseOne();
+        Database db;
+        QVERIFY(db.open(Paths::databasePath()));
+        QVERIFY(DatabaseUpgrade::upgradeOpenDatabase(db, Paths::dataFolder(), nullptr));
+        QVERIFY(hasTable(db, "Rejections"));
+        QCOMPARE(count(db, "Rejections"), 0);
+
+        const QString id = "240355103";
+        db.execute("UPDATE `240355103` SET IsDirty = 0");
+        const QString first = db.scalar("SELECT DateTimeKey FROM `240355103` ORDER BY FullDate LIMIT 1").toString();
+        const QString last = db.scalar("SELECT DateTimeKey FROM `240355103` ORDER BY FullDate DESC LIMIT 1").toString();
+        Rejections::reject(db, id, first, 2, "  gauge cable cut  ");
+        Rejections::reject(db, id, last, Rejections::WholeReading, "logger restarted");
+        Rejections::reject(db, id, last, Rejections::Temperature, "probe wet");
+        Rejections::reject(db, id, last, Rejections::Temperature, "probe flooded");   // replaces the mark
+        QCOMPARE(db.scalar("SELECT count(*) FROM `240355103` WHERE IsDirty <> 0").toInt(), 2);
+
+        const QHash<QString, quint16> masks = Rejections::masks(db, id);
+        QCOMPARE(masks.size(), 2);
+        QCOMPARE(masks.value(first), quint16(1u << 2));
+        QCOMPARE(masks.value(last), quint16(1u | (1u << 11)));
+        QVERIFY(Rejections::rejected(masks.value(first), 2));
+        QVERIFY(!Rejections::rejected(masks.value(first), 1));
+        QVERIFY(Rejections::rejected(masks.value(last), 5));   // the whole reading
+
+        const std::vector<Rejections::Mark> marks = Rejections::marks(db, id, last);
+        QCOMPARE(marks.size(), size_t(2));
+        QCOMPARE(marks[1].gauge, 11);
+        QCOMPARE(marks[1].reason, QString("probe flooded"));
+        QCOMPARE(marks[1].by, Database::loginName());
+        QVERIFY(QDateTime::fromString(marks[1].at, "yyyy-MM-dd HH:mm:ss").isValid());
+        QCOMPARE(Rejections::marks(db, id)[0].reason, QString("gauge cable cut"));
+
+        // Refused: no reason, no such gauge, no such reading; nothing is stored.
+        auto refused = [&](const QString& key, int gauge, const QString& reason) {
+            try {
+                Rejections::reject(db, id, key, gauge, reason);
+            } catch (const TwError&) {
+                return true;
+            }
+            return false;
+        };
+        QVERIFY(refused(first, 3, "   "));
+        QVERIFY(refused(first, 12, "why"));
+        QVERIFY(refused("1999/01/01 00:00:00", 3, "why"));
+        QCOMPARE(count(db, "Rejections"), 3);
+
+        // Restoring marks the reading again and removes only that mark.
+        db.execute("UPDATE `240355103` SET IsDirty = 0");
+        Rejections::restore(db, id, last, Rejections::Temperature);
+        QCOMPARE(Rejections::masks(db, id).value(last), quint16(1));
+        QCOMPARE(db.scalar("SELECT IsDirty FROM `240355103` WHERE DateTimeKey = ?", {last}).toInt(), 1);
+
+        // Deleting readings deletes their marks; deleting the sensor's table deletes the rest.
+        const QDate lastDay = ReadingDeletion::extentOf(db, id).last;
+        QVERIFY(ReadingDeletion::deleteBetween(db, id, lastDay, lastDay, {}) > 0);
+        QCOMPARE(Rejections::masks(db, id).keys(), QList<QString>{first});
+        DataTables::dropDataTable(db, id);
+        QCOMPARE(count(db, "Rejections"), 0);
     }
 
     void newerDatabaseIsRefusedUntouched()
