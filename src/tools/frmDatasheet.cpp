@@ -10,6 +10,7 @@
 #include "tools/GridWidgets.h"
 #include "tools/LoggerImport.h"
 #include "tools/ToolsController.h"
+#include "tools/RejectedNotes.h"
 #include "tools/XlsxExport.h"
 #include "widgets/PageHost.h"
 #include "widgets/WindowPlacement.h"
@@ -24,6 +25,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -241,9 +244,27 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         ignoringErrors([&] {
             more << XlsxExport::TextSheet{QStringLiteral("Alarm status"), AlarmStore::sheetRows(m_s.db, m_s.subWindowSensor)};
         });
+        // A last column marks the rejected values of each reading (what, why, who, when).
+        QHash<QByteArray, QByteArray> rejected;
+        ignoringErrors([&] { rejected = RejectedNotes::forSensor(m_s.db, m_s.subWindowSensor); });
+        const qsizetype columns = header.size();
+        header << RejectedNotes::Heading;
+        std::vector<QByteArrayView> withNote(size_t(columns) + 1);
         const XlsxExport::Result r = XlsxExport::writeRows(
             path, sheetName, header, m_model->readingCount(),
-            [&](const XlsxExport::RowSink& row) { m_model->exportRows(row); }, progress.progress(), more);
+            [&](const XlsxExport::RowSink& row) {
+                m_model->exportRows([&](const QByteArrayView* cells) {
+                    std::copy(cells, cells + columns, withNote.begin());
+                    withNote.back() = QByteArrayView();
+                    if (!rejected.isEmpty()) {
+                        // The first column is the reading's key.
+                        const auto note = rejected.constFind(cells[0].toByteArray());
+                        if (note != rejected.cend()) withNote.back() = *note;
+                    }
+                    return row(withNote.data());
+                });
+            },
+            progress.progress(), more);
         if (r.cancelled) return;
         if (!r.ok) {
             Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +

@@ -5,6 +5,7 @@
 #include "ModalHelper.h"
 #include "app/frmTarnwell.h"
 #include "core/Paths.h"
+#include "data/Rejections.h"
 #include "data/SensorData.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
@@ -13,8 +14,10 @@
 #include "tools/ToolsController.h"
 #include "store/RowVersions.h"
 #include "tools/frmDatasheet.h"
+#include "SheetSummary.h"
 
 #include <QDir>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -460,6 +463,37 @@ private slots:
         QVERIFY(f.size() > 1000);
         QCOMPARE(f.read(2), QByteArray("PK"));   // a zip container
         QVERIFY(m.script.shown.empty());
+    }
+
+    // The export marks rejected values in a last "Rejected" column: what is rejected, why,
+    // by whom and when; the other readings leave it empty, and the values stay exported.
+    void exportMarksRejectedValues()
+    {
+        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start), Rejections::WholeReading, "logger fault");
+        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start.addSecs(7200)), 2, "loose connector");
+        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start.addSecs(7200)), Rejections::Temperature, "sun");
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+            d->Image1->click();
+            d->close();
+        }));
+        QCOMPARE(desk.recorder.requests.size(), 1);
+        const QJsonArray sheets = sheetsOf(desk.recorder.requests[0]);
+        QVERIFY(!sheets.isEmpty());
+        const QJsonObject sheet = sheets[0].toObject();
+        QCOMPARE(sheet["heading"].toArray().last().toString(), QString("Rejected"));
+        QCOMPARE(sheet["lastRow"].toInt(), 4);
+        QStringList notes;
+        for (const QJsonValue& t : sheet["texts"].toArray())
+            if (t.toString().contains(": ")) notes << t.toString();
+        const QString who = " (" + db->userName() + ", ";
+        QCOMPARE(notes.size(), 2);
+        QVERIFY2(notes[0].startsWith("whole reading: logger fault" + who), qPrintable(notes[0]));
+        QVERIFY2(notes[1].startsWith("gauge 2: loose connector" + who), qPrintable(notes[1]));
+        QVERIFY2(notes[1].contains("; temperature: sun" + who), qPrintable(notes[1]));
     }
 
     void exportWithoutSpreadsheetProgram()
