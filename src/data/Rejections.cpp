@@ -85,6 +85,16 @@ void restore(Database& db, const QString& sensorId, const QString& dateTimeKey, 
     tx.commit();
 }
 
+void rekey(Database& db, const QString& sensorId, const QString& oldKey, const QString& newKey)
+{
+    if (oldKey == newKey || !db.tableExists(Table)) return;
+    Transaction tx(db);
+    db.execute(QStringLiteral("DELETE FROM Rejections WHERE SensorID = ? AND DateTimeKey = ?"), {sensorId, newKey});
+    db.execute(QStringLiteral("UPDATE Rejections SET DateTimeKey = ? WHERE SensorID = ? AND DateTimeKey = ?"),
+               {newKey, sensorId, oldKey});
+    tx.commit();
+}
+
 void forgetDeletedReadings(Database& db, const QString& sensorId)
 {
     if (!db.tableExists(Table)) return;

@@ -46,6 +46,12 @@ void restore(Database& db, const QString& sensorId, const QString& dateTimeKey, 
 // Whether gauge g is rejected in a reading's mask (a whole-reading mark rejects every gauge).
 inline bool rejected(quint16 mask, int gauge) { return (mask & 1u) != 0 || (mask & (1u << gauge)) != 0; }
 
+// Moves the marks of a reading given another key (re-dated) to that key, so they stay with
+// it. Run it in the transaction that changes the reading's key; no other reading of the
+// sensor may hold newKey. Marks left under newKey by an earlier re-dating belong to no
+// reading and are dropped first. Does nothing on a database without the table.
+void rekey(Database& db, const QString& sensorId, const QString& oldKey, const QString& newKey);
+
 // Removes the marks of the sensor's readings that are no longer in its data table (after
 // readings were deleted). Does nothing on a database without the table.
 void forgetDeletedReadings(Database& db, const QString& sensorId);

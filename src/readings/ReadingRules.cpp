@@ -6,33 +6,6 @@
 
 namespace ReadingRules {
 
-namespace {
-double leading(const QVariant& v)
-{
-    if (v.isNull()) return 0.0;
-    switch (v.typeId()) {
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
-    case QMetaType::UInt: case QMetaType::ULongLong:
-        return v.toDouble();
-    default:
-        return Numbers::leadingValue(v.toString());
-    }
-}
-}  // namespace
-
-Limits limitsFrom(const QVariant& numChannels, const QVariant& tempChannel, const QVariant& lowVal,
-                  const QVariant& highVal, const QVariant& tempLow, const QVariant& tempHigh)
-{
-    Limits l;
-    l.numChannels = qint64(leading(numChannels));
-    l.tempChannel = !tempChannel.isNull() && flagTicked(tempChannel);
-    l.lowVal = leading(lowVal);
-    l.highVal = leading(highVal);
-    l.tempLow = leading(tempLow);
-    l.tempHigh = leading(tempHigh);
-    return l;
-}
-
 QString temperatureMessage(double low, double high)
 {
     return QStringLiteral("Error: Channel T must be > ") + Numbers::plain(low) + QStringLiteral(" and < ") +
@@ -67,19 +40,6 @@ QString refusedQuestion(const Check& check)
                                  "typed (the reading keeps its stored values)?");
 }
 
-std::optional<double> typedNumber(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty()) return std::nullopt;
-    // Digits, one sign in front, separators: anything else ("inf", "1e5" pasted in) is no
-    // typed reading value.
-    for (const QChar c : t)
-        if (!(c.isDigit() || c == u'.' || c == u',' || c == u'-' || c == u'+')) return std::nullopt;
-    const std::optional<double> v = Numbers::tryLocaleValue(t);
-    if (!v || !std::isfinite(*v)) return std::nullopt;
-    return v;
-}
-
 Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts,
                   const QList<bool>& checked)
 {
@@ -87,23 +47,16 @@ Check checkValues(const Limits& limits, const QString& temperatureText, const QS
     auto fails = [&](int channel, const QString& typed, double low, double high) {
         if (channel < checked.size() && !checked[channel]) return false;
         const QString t = typed.trimmed();
+        c.fault = ReadingValues::faultOf(t, low, high);
+        if (c.fault == Check::Fault::None) return false;
+        c.ok = false;
         c.channel = channel;
         c.text = t;
         c.low = low;
         c.high = high;
-        if (t.isEmpty()) {
-            if (0 >= low && 0 <= high) return false;   // an empty box counts as 0
-        } else if (const auto x = typedNumber(t)) {
-            if (*x >= low && *x <= high) return false;
-        } else {
-            c.ok = false;
-            c.fault = Check::Fault::NotANumber;
-            c.message = notANumberMessage(channel, t);
-            return true;
-        }
-        c.ok = false;
-        c.fault = Check::Fault::OutsideLimits;
-        c.message = channel == 0 ? temperatureMessage(low, high) : channelMessage(channel, low, high);
+        c.message = c.fault == Check::Fault::NotANumber ? notANumberMessage(channel, t)
+                    : channel == 0                      ? temperatureMessage(low, high)
+                                                        : channelMessage(channel, low, high);
         return true;
     };
     if (limits.tempChannel && fails(0, temperatureText, limits.tempLow, limits.tempHigh)) return c;
@@ -127,26 +80,6 @@ int filterReadingKey(int code) { return isReadingKeyAllowed(code) ? code : 0; }
 bool isFutureDate(const QDate& readingDate, const QDate& today)
 {
     return readingDate.isValid() && readingDate > today;
-}
-
-bool flagTicked(const QVariant& stored)
-{
-    if (stored.isNull()) return true;
-    switch (stored.typeId()) {
-    case QMetaType::Bool: return stored.toBool();
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
-    case QMetaType::UInt: case QMetaType::ULongLong:
-        return stored.toDouble() != 0;
-    default: {
-        const QString t = stored.toString().trimmed();
-        if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
-            t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
-            return false;
-        bool ok = false;
-        const double d = t.toDouble(&ok);
-        return !(ok && d == 0);
-    }
-    }
 }
 
 }  // namespace ReadingRules

@@ -1,4 +1,5 @@
 #pragma once
+#include "calc/ReadingValues.h"
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -8,25 +9,16 @@
 // The rules a reading on screen is checked by, free of any widget.
 namespace ReadingRules {
 
-// The reading limits of a sensor type (its Configuration row).
-struct Limits {
-    qint64 numChannels = 0;
-    bool tempChannel = false;   // the type has a temperature channel: check it
-    double lowVal = 0;
-    double highVal = 0;
-    double tempLow = 0;
-    double tempHigh = 0;
-};
-
-// Builds the limits from the Configuration columns as stored (names matched without
-// case by the caller). Limits are read as leading numbers ("-20" -> -20, empty -> 0);
-// a null TempChannel counts as "no temperature channel".
-Limits limitsFrom(const QVariant& numChannels, const QVariant& tempChannel, const QVariant& lowVal,
-                  const QVariant& highVal, const QVariant& tempLow, const QVariant& tempHigh);
+// The limits of a sensor type and what counts as a typed number: shared with the
+// datasheet (calc/ReadingValues.h).
+using Limits = ReadingValues::Limits;
+using ReadingValues::limitsFrom;
+using ReadingValues::typedNumber;
+using ReadingValues::flagTicked;
 
 // The outcome of checking the values on screen.
 struct Check {
-    enum class Fault { None, NotANumber, OutsideLimits };
+    using Fault = ReadingValues::Fault;
     bool ok = true;
     Fault fault = Fault::None;
     QString message;   // the text for lblError when not ok
@@ -44,10 +36,6 @@ struct Check {
 // held against the limits again.
 Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts,
                   const QList<bool>& checked = {});
-
-// A typed box text as a number: the whole text (blanks aside) in the C or the system
-// locale's format, finite. Empty text and anything else give no value.
-std::optional<double> typedNumber(const QString& text);
 
 // The messages of the checks.
 QString temperatureMessage(double low, double high);
@@ -73,9 +61,5 @@ bool isReadingKeyAllowed(int code);
 
 // A reading dated after today (dates only: a reading dated today is not in the future).
 bool isFutureDate(const QDate& readingDate, const QDate& today);
-
-// A stored yes/no flag as the plot check boxes show it: only a stored False clears
-// the box; a null value ticks it.
-bool flagTicked(const QVariant& stored);
 
 }  // namespace ReadingRules

@@ -4,9 +4,11 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/StorageFault.h"
+#include "data/Rejections.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "session/Shared.h"
+#include "store/Database.h"
 #include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimeEdit>
+#include <optional>
 
 namespace {
 // Whether a stored value already equals the value SaveReadings would write, so that a
@@ -110,12 +113,14 @@ bool ReadingsController::SaveReadings()
             // Only what differs from the row is written: moving through readings without
             // changing them writes nothing to the database file.
             bool changed = false;
+            const QString shownKey = rs.text(QStringLiteral("DateTimeKey"));
             auto put = [&](const QString& field, const QVariant& wanted) {
                 if (sameAsStored(rs.value(field), wanted)) return;
                 rs.setValue(field, wanted);
                 changed = true;
             };
-            put(QStringLiteral("DateTimeKey"), ReadingFormats::readingKey(m_s.currentSensorId(), date, time));
+            const QString newKey = ReadingFormats::readingKey(m_s.currentSensorId(), date, time);
+            put(QStringLiteral("DateTimeKey"), newKey);
             put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
             put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
             put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
@@ -127,7 +132,14 @@ bool ReadingsController::SaveReadings()
             // Whatever changed is an input of the calculations.
             if (rs.isEditing()) ReadingMarks::markChanged(rs);
             try {
+                // A new key takes the reading's rejection marks along, in the same transaction.
+                std::optional<Transaction> tx;
+                if (rs.isEditing() && newKey != shownKey) tx.emplace(m_s.db);
                 rs.update();
+                if (tx) {
+                    Rejections::rekey(m_s.db, rs.table(), shownKey, newKey);
+                    tx->commit();
+                }
             } catch (TwError& e) {
                 rs.cancelUpdate();   // a refused write leaves the row as it was
                 if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;

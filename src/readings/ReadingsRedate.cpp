@@ -3,8 +3,10 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Rejections.h"
 #include "readings/ReadingFormats.h"
 #include "session/Shared.h"
+#include "store/Database.h"
 #include "store/ReadingMarks.h"
 
 #include <QCheckBox>
@@ -67,13 +69,18 @@ void ReadingsController::CheckDateTime()
         const bool spatial = chkSpatial->isChecked();
 
         rs->setAbsolutePosition(m_s.rememberedPosition);
+        const QString oldKey = rs->text(QStringLiteral("DateTimeKey"));
         rs->setValue(QStringLiteral("DateTimeKey"), newKey);
         rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
         rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
         rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
         ReadingMarks::markChanged(*rs);
         try {
+            // The reading's rejection marks move with it, in the same transaction.
+            Transaction tx(m_s.db);
             rs->update();
+            Rejections::rekey(m_s.db, rs->table(), oldKey, newKey);
+            tx.commit();
         } catch (const TwError& e) {
             rs->cancelUpdate();
             // Changed or deleted by another user meanwhile: told, nothing written.

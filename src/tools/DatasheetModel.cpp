@@ -55,6 +55,8 @@ void DatasheetModel::load()
     m_ids.clear();
     m_blocks.clear();
     m_edited.clear();
+    m_original.clear();
+    m_switched.clear();
     m_typed.clear();
     m_blockVersions.clear();
     m_editedVersion.clear();
@@ -73,7 +75,68 @@ void DatasheetModel::load()
         while (q.next()) m_ids.push_back(q.value(0).toLongLong());
     endResetModel();
     if (!ok) throwSqlError(q.lastError());
+    readLimits();
     loadRejections();
+}
+
+void DatasheetModel::readLimits()
+{
+    m_limits.reset();
+    QSqlQuery q(m_db.handle());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.lowval, c.highval, c.templow, c.temphigh "
+                             "FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType "
+                             "WHERE s.InstrumentID = ?"));
+    q.addBindValue(m_sensorId);
+    if (!q.exec()) throwSqlError(q.lastError());
+    if (q.next())
+        m_limits = ReadingValues::limitsFrom(q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5));
+}
+
+QString DatasheetModel::refusalOf(int row, int column) const
+{
+    const auto e = m_edited.constFind(row);
+    if (e == m_edited.constEnd() || column < 3 || isFlagColumn(column) || column >= e->size()) return {};
+    const QString typed = (*e)[column].trimmed();
+    const QString stored = m_original.value(row).value(column);
+    // No value, and a value nobody changed (an import's, an older release's), stand.
+    if (typed.isEmpty() || typed == stored.trimmed()) return {};
+    double low = -qInf(), high = qInf();
+    if (m_limits && (column > 3 || m_limits->tempChannel)) {
+        low = column == 3 ? m_limits->tempLow : m_limits->lowVal;
+        high = column == 3 ? m_limits->tempHigh : m_limits->highVal;
+    }
+    const ReadingValues::Fault fault = ReadingValues::faultOf(typed, low, high);
+    if (fault == ReadingValues::Fault::None) return {};
+    const QString where = headersFor(m_gauges).value(column) + QStringLiteral(" of reading ") + e->value(0) +
+                          QStringLiteral(": ");
+    const QString what = fault == ReadingValues::Fault::NotANumber
+                             ? QStringLiteral("\"") + typed + QStringLiteral("\" is not one number.")
+                             : typed + QStringLiteral(" is outside the limits of this sensor type (") +
+                                   Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high) +
+                                   QStringLiteral(").");
+    return where + what + QStringLiteral("\r\nThe cell keeps its stored value (") +
+           (stored.trimmed().isEmpty() ? QStringLiteral("no value") : stored) + QStringLiteral(").");
+}
+
+QString DatasheetModel::finishCell(const QModelIndex& index)
+{
+    if (!index.isValid()) return {};
+    const int row = index.row(), column = index.column();
+    const QString refusal = refusalOf(row, column);
+    if (refusal.isEmpty()) return {};
+    m_edited[row][column] = m_original.value(row).value(column);
+    m_typed[row][column] = false;
+    // A reading left as it was read (no other value typed, no flag switched) is no longer
+    // touched: nothing of it is written.
+    if (!m_typed[row].contains(true) && !m_switched.contains(row)) {
+        m_edited.remove(row);
+        m_original.remove(row);
+        m_typed.remove(row);
+        m_editedVersion.remove(row);
+    }
+    emit dataChanged(index, index, {Qt::DisplayRole});
+    return refusal;
 }
 
 void DatasheetModel::loadRejections()
@@ -192,6 +255,7 @@ QStringList& DatasheetModel::editableRow(int row)
             const int block = row / BlockRows;
             m_editedVersion.insert(row, m_blockVersions.value(block).value(row - block * BlockRows, -1));
         }
+        m_original.insert(row, values);
         e = m_edited.insert(row, values);
         m_typed.insert(row, QVector<bool>(m_fields.size(), false));
     }
@@ -238,6 +302,7 @@ bool DatasheetModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || !isFlagColumn(index.column()) || size_t(index.row()) >= m_ids.size()) return false;
     QStringList& values = editableRow(index.row());
+    m_switched.insert(index.row());
     QString& v = values[index.column()];
     v = (v == FlagOn) ? FlagOff : FlagOn;
     m_changed = true;
@@ -258,6 +323,18 @@ QModelIndex DatasheetModel::nextCell(const QModelIndex& index) const
 int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
 {
     if (m_edited.isEmpty()) return 0;
+    // Every typed value is held to the rules of a finished cell; a refused one is put back
+    // and nothing is written.
+    QList<QModelIndex> refused;
+    for (auto e = m_edited.cbegin(); e != m_edited.cend(); ++e)
+        for (int c = 3; c < m_fields.size(); ++c)
+            if (m_typed[e.key()][c] && !refusalOf(e.key(), c).isEmpty()) refused << index(e.key(), c);
+    if (!refused.isEmpty()) {
+        std::sort(refused.begin(), refused.end());
+        QStringList messages;
+        for (const QModelIndex& cell : std::as_const(refused)) messages << finishCell(cell);
+        throw TwError(ErrNo::TypeMismatch, messages.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nNothing was saved."));
+    }
     QStringList sets;
     for (int c = 3; c < m_fields.size(); ++c) sets << SqlDialect::quoteName(m_fields[c]) + QStringLiteral(" = ?");
     sets << ReadingMarks::setChanged();
@@ -301,6 +378,8 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
         const QString message = staleMessage(stale, total);
         for (int row : std::as_const(stale)) {
             m_edited.remove(row);
+            m_original.remove(row);
+            m_switched.remove(row);
             m_typed.remove(row);
             m_editedVersion.remove(row);
         }

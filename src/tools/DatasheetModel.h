@@ -1,13 +1,16 @@
 #pragma once
+#include "calc/ReadingValues.h"
 #include "data/Rejections.h"
 #include "tools/LoggerFile.h"
 
 #include <QAbstractTableModel>
 #include <QByteArrayView>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Database;
@@ -55,12 +58,21 @@ public:
     // other keys are refused (message B); the key, date and time columns take no typing
     // (message A). In a flag column a blank switches the flag.
     KeyResult typeKey(const QModelIndex& index, QChar ch);
+    // The typing into a value cell is finished (the cell is left, or the window closed):
+    // a typed value must be one number as a whole, within the sensor type's limits
+    // (Configuration lowval/highval, templow/temphigh for ChannelT when the type has that
+    // channel); the empty text (no value) and the value the cell was read with pass. A
+    // refused value is replaced by the cell's stored value again, and the returned text
+    // says why, naming the column as its header does; empty when the value stands.
+    QString finishCell(const QModelIndex& index);
     // A click: a flag cell switches its mark. Returns true when it did.
     bool toggle(const QModelIndex& index);
     // The cell after this one: one to the right, then the next row's first, then (0, 0).
     QModelIndex nextCell(const QModelIndex& index) const;
 
-    // Writes the touched readings back in one transaction: the shown channel values (typed
+    // Writes the touched readings back in one transaction (first holding every typed value
+    // to finishCell's rules: a refused one is put back to its stored value and nothing is
+    // written; TwError TypeMismatch says why): the shown channel values (typed
     // values in their stored patterns) and the two flags, by column name, and marks them
     // changed for the calculations (store/ReadingMarks.h) and by this user
     // (store/RowVersions.h); nothing else in the row changes. Returns the number of
@@ -108,6 +120,11 @@ private:
 
     // Rows touched by an edit or a flag switch, whole, with which cells were typed into.
     QHash<int, QStringList> m_edited;
+    QHash<int, QStringList> m_original;   // a touched row as it was read
+    QSet<int> m_switched;                 // touched rows with a flag switched
+    std::optional<ReadingValues::Limits> m_limits;   // none when the sensor's type is unknown
+    QString refusalOf(int row, int column) const;
+    void readLimits();
     QHash<int, QVector<bool>> m_typed;
 
     mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows

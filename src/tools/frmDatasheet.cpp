@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -152,6 +153,9 @@ bool frmDatasheet::PopulateFlexGrid()
     if (!m_model || !MSFlexGrid1) return false;
     ignoringErrors([&] { m_model->load(); });
     MSFlexGrid1->setModel(m_model);
+    // Leaving a cell finishes its typing: a refused value goes back to the stored one, told.
+    connect(MSFlexGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex&, const QModelIndex& previous) { tellRefusal(m_model->finishCell(previous)); });
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { cmdDiscard->setEnabled(m_model->changed()); });
     auto* delegate = new GridWidgets::MarkDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
     MSFlexGrid1->setItemDelegate(delegate);
@@ -213,6 +217,12 @@ QString frmDatasheet::Read_Values_From_Grid()
             // Nothing of the corrections was stored (one transaction): the user decides
             // whether the window stays open with them.
             if (e.isStorageFault()) m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
+            if (e.number == ErrNo::TypeMismatch) {
+                // A typed value was refused and put back: nothing was stored.
+                tellRefusal(e.description);
+                e.told = true;
+                m_keepOpen = true;
+            }
             if (e.number == ErrNo::ChangedByOther) {
                 // Another user changed some of the readings: the window stays open with their
                 // current values and the user's other corrections.
@@ -345,10 +355,20 @@ void frmDatasheet::cmdDiscard_Click()
     reject();
 }
 
+bool frmDatasheet::tellRefusal(const QString& refusal)
+{
+    if (refusal.isEmpty()) return false;
+    Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    return true;
+}
+
 bool frmDatasheet::Form_Unload()
 {
     if (m_unloaded) return true;
     if (m_model && m_model->changed() && !m_discard) {
+        // A refused value in the cell being typed into: told, put back, and the window stays
+        // open to correct it.
+        if (tellRefusal(m_model->finishCell(MSFlexGrid1->currentIndex()))) return false;
         Read_Values_From_Grid();
         if (m_keepOpen) return false;   // the corrections stay on screen
     }

@@ -52,6 +52,9 @@ public:
     void done(int r) override;
 
 private:
+    // Shows why a typed value was refused (nothing when refusal is empty); true when shown.
+    bool tellRefusal(const QString& refusal);
+
     PageHost& m_win;
     Shared& m_s;
     ToolsController& m_tools;

@@ -2,6 +2,7 @@
 // what reaches the data table after each action, and what is refused.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "data/Rejections.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 
@@ -570,6 +571,46 @@ private slots:
         emit p.date()->editingFinished();
         QCOMPARE(p.count(), QString("1 of 3"));
         QCOMPARE(p.shownKey(), Sensor + " 2024/04/30 09:00:00");
+    }
+
+    // A re-dated reading keeps its rejection marks: they move to its new key in the same
+    // write, and a mark left under that key by no reading is not taken over.
+    void redatingMovesTheRejectionMarksAlong()
+    {
+        addSensorWith(threeReadings());
+        const QDateTime moved(QDate(2024, 5, 10), R1.time());
+        {
+            auto db = TestData::openDatabase();
+            Rejections::reject(*db, Sensor, key(R1), 2, "loose wire");
+            Rejections::reject(*db, Sensor, key(R1), Rejections::Temperature, "sensor in the sun");
+            db->execute("INSERT INTO Rejections (SensorID, DateTimeKey, Gauge, Reason) VALUES (?,?,?,?)",
+                        {Sensor, key(moved), 5, "left behind"});
+        }
+        Page p;
+        p.click("imgFirst");
+        p.pick(moved.date(), moved.time());
+        QCOMPARE(p.shownKey(), key(moved));
+        auto marks = [&](const QDateTime& when) {
+            QStringList out;
+            QSqlQuery q(p.w.shared().db.handle());
+            q.prepare("SELECT Gauge, Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? ORDER BY Gauge");
+            q.addBindValue(Sensor);
+            q.addBindValue(key(when));
+            q.exec();
+            while (q.next()) out << q.value(0).toString() + " " + q.value(1).toString();
+            return out;
+        };
+        QCOMPARE(marks(moved), QStringList({"2 loose wire", "11 sensor in the sun"}));
+        QVERIFY(marks(R1).isEmpty());
+        QVERIFY(p.box(2)->toolTip().endsWith(": loose wire"));
+        QVERIFY(p.box(5)->toolTip().isEmpty());
+
+        // Saved under a new key by the next save as well (a date typed and saved at once).
+        const QDateTime again(QDate(2024, 5, 11), R1.time());
+        p.date()->setDate(again.date());
+        p.click("imgFirst");
+        QCOMPARE(marks(again), QStringList({"2 loose wire", "11 sensor in the sun"}));
+        QVERIFY(marks(moved).isEmpty());
     }
 
     // Whatever the page changes in a reading marks it for the calculations; moving through

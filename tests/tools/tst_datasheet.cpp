@@ -251,6 +251,81 @@ private slots:
         QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
     }
 
+    // A typed value must be one number within the type's limits (-10000..10000, the
+    // temperature -20..60): leaving the cell or closing refuses it, names the column as
+    // its header does, and puts the stored value back; no value stays allowed.
+    void typedValuesMustBeOneNumberWithinTheLimits()
+    {
+        db->execute(QStringLiteral("UPDATE `%1` SET Channel2 = '1.2.3' WHERE Channel1 = '1.00'").arg(Sensor));
+        watchUpdates(Sensor);
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QStringList afterLeaving;
+        bool openAfterRefusedClose = false;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            auto cell = [&](int row, int column) { return d->model()->index(row, column); };
+            auto type = [&](int row, int column, int erase, const QString& keys) {
+                d->MSFlexGrid1->setCurrentIndex(cell(row, column));
+                for (int i = 0; i < erase; ++i) QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
+                QTest::keyClicks(d->MSFlexGrid1, keys);
+            };
+            type(0, 5, 0, "4");         // a stored "1.2.3" becomes "1.2.34"
+            type(1, 4, 4, "99999");     // "5.00" -> 99999
+            type(0, 3, 4, "61");        // "20.0" -> 61, refused when closing
+            afterLeaving = {cell(0, 5).data().toString(), cell(1, 4).data().toString()};
+            d->close();
+            openAfterRefusedClose = d->isVisible();
+            QCOMPARE(cell(0, 3).data().toString(), QString("20.0"));
+            type(2, 6, 0, "7");         // empty Channel3 -> 7
+            type(0, 4, 4, "");          // Channel1 emptied: no value
+            type(1, 3, 0, "60");        // a limit itself passes
+            d->close();
+        }));
+        const QStringList texts = m.script.texts();
+        QCOMPARE(texts.size(), 3);
+        QCOMPARE(texts[0], "Channel2 of reading " + TestData::readingKey(Sensor, Start) +
+                               ": \"1.2.34\" is not one number.\r\nThe cell keeps its stored value (1.2.3).");
+        QCOMPARE(texts[1], "Channel1 of reading " + TestData::readingKey(Sensor, Start.addSecs(3600)) +
+                               ": 99999 is outside the limits of this sensor type (-10000 to 10000).\r\n"
+                               "The cell keeps its stored value (5.00).");
+        QVERIFY2(texts[2].startsWith("ChannelT of reading ") &&
+                     texts[2].contains(": 61 is outside the limits of this sensor type (-20 to 60)."),
+                 qPrintable(texts[2]));
+        QCOMPARE(afterLeaving, QStringList({"1.2.3", "5.00"}));
+        QVERIFY(openAfterRefusedClose);
+        QCOMPARE(updates(), 3);
+        QCOMPARE(field(Sensor, "Channel2", 0), QString("1.2.3"));
+        QCOMPARE(field(Sensor, "Channel1", 1), QString("5.00"));
+        QCOMPARE(field(Sensor, "ChannelT", 0), QString("20.0"));
+        QCOMPARE(field(Sensor, "coalesce(Channel1, 'null')", 0), QString());
+        QCOMPARE(field(Sensor, "ChannelT", 1), QString("60.0"));
+        QCOMPARE(field(Sensor, "Channel3", 2), QString("7.00"));
+    }
+
+    // Written back without the window, a refused typed value stores nothing at all.
+    void writeBackRefusesAnyValueOutsideTheRules()
+    {
+        watchUpdates(Sensor);
+        DatasheetModel model(*db, Sensor, 4);
+        model.load();
+        model.typeKey(model.index(0, 4), u'5');                        // "1.005": fine
+        for (QChar ch : QString("99999")) model.typeKey(model.index(2, 5), ch);   // "" -> 99999
+        try {
+            model.writeBack();
+            QFAIL("a value outside the limits was written");
+        } catch (const TwError& e) {
+            QCOMPARE(e.number, ErrNo::TypeMismatch);
+            QVERIFY2(e.description.startsWith("Channel2 of reading ") && e.description.endsWith("Nothing was saved."),
+                     qPrintable(e.description));
+        }
+        QCOMPARE(updates(), 0);
+        QCOMPARE(model.index(2, 5).data().toString(), QString());
+        QCOMPARE(model.writeBack(), 1);
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(field(Sensor, "Channel2", 2), QString());
+    }
+
     // A value or a whole reading is rejected from the chosen cell and restored; its cells
     // show greyed with the mark, and the values stay stored.
     void rejectingAndRestoringFromTheGrid()
