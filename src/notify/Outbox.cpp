@@ -190,7 +190,16 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
                        {me, until, r.id});
         tx.commit();
     }
+    // After a mail fails, the other mails of this run are left for the next one (unclaimed,
+    // no try counted): a mail server that is down costs one wait, not one per mail.
+    bool mailFailed = false;
     for (const Row& r : claimed) {
+        if (mailFailed && r.channel == QLatin1String("mail")) {
+            db.execute(QStringLiteral("UPDATE AlarmOutbox SET ClaimedBy = NULL, ClaimedUntil = NULL "
+                                      "WHERE OutboxID = ? AND ClaimedBy = ?"),
+                       {r.id, me});
+            continue;
+        }
         QString problem;
         try {
             problem = deliverRow(r);
@@ -204,6 +213,7 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
             ++report.sent;
             continue;
         }
+        if (r.channel == QLatin1String("mail")) mailFailed = true;
         const int failures = r.attempts + 1;
         const bool giveUp = AlarmStore::fromStamp(r.createdAt).secsTo(now) >= GiveUpSeconds;
         db.execute(QStringLiteral("UPDATE AlarmOutbox SET Attempts = ?, NextAttemptAt = ?, LastError = ?, FailedAt = ?, "
