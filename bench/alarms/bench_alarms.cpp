@@ -43,7 +43,8 @@ AlarmStore::Levels levels()
     return l;
 }
 
-void addHourly(Database& db, const QString& id, int from, int count)
+// rise: microstrain added to every gauge (the overnight readings climb past the levels).
+void addHourly(Database& db, const QString& id, int from, int count, double rise = 0)
 {
     Transaction tx(db);
     QSqlQuery q(db.handle());
@@ -56,7 +57,7 @@ void addHourly(Database& db, const QString& id, int from, int count)
         q.addBindValue(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         q.addBindValue(t.toString(QStringLiteral("yyyy/MM/dd")));
         q.addBindValue(t.toString(QStringLiteral("HH:mm:ss")));
-        for (int c = 1; c <= 6; ++c) q.addBindValue(QString::number(100.0 * c + 50 * std::sin(n / 24.0 + c), 'f', 2));
+        for (int c = 1; c <= 6; ++c) q.addBindValue(QString::number(100.0 * c + 50 * std::sin(n / 24.0 + c) + rise, 'f', 2));
         q.exec();
     }
     tx.commit();
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
         ns.hookCommand = QStringLiteral("/bin/true");
         NotifySettings::save(db, ns);
         NotifySettings::saveRecipients(db, {{QStringLiteral("ops@mine.example"), QStringLiteral("Alert"), {}}});
-        for (int i = 0; i < Sensors; ++i) addHourly(db, sensorId(i), Readings, 24);
+        for (int i = 0; i < Sensors; ++i) addHourly(db, sensorId(i), Readings, 24, 400);
         t.restart();
         o = AlarmEvaluation::evaluateAll(db, now.addDays(1));
         Bench::report("start-up evaluation after 24 new readings per sensor (episodes, notifications queued)", ms(t),

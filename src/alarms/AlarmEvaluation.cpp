@@ -5,6 +5,7 @@
 #include "core/ErrorTrap.h"
 #include "core/TwError.h"
 #include "data/Rejections.h"
+#include "notify/Outbox.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
 
@@ -220,17 +221,15 @@ bool sameState(const std::optional<AlarmStore::State>& a, const AlarmStore::Stat
 // Another program evaluated the sensor between this one's reading and writing.
 struct StateChangedMeanwhile {};
 
-Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now);
+Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now, Outbox::Queue& queue);
 
-}  // namespace
-
-Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
+Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now, Outbox::Queue& queue)
 {
     // What another program wrote meanwhile is read again and evaluated on; a crossing is
     // recorded (and notified) by one of them only.
     for (int attempt = 0;; ++attempt) {
         try {
-            return evaluateOnce(db, id, now);
+            return evaluateOnce(db, id, now, queue);
         } catch (const StateChangedMeanwhile&) {
             if (attempt >= 3) throw TwError(ErrNo::ChangedByOther, QStringLiteral("the alarm state of sensor ") + id +
                                                                QStringLiteral(" kept changing while it was evaluated"));
@@ -238,9 +237,7 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
     }
 }
 
-namespace {
-
-Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now)
+Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now, Outbox::Queue& queue)
 {
     Outcome out;
     const std::optional<AlarmStore::Levels> lv = AlarmStore::levels(db, id);
@@ -411,7 +408,7 @@ Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now)
         out.newEvents.push_back(e);
     }
     AlarmStore::saveState(db, id, after);
-    episodes.write(now);
+    episodes.write(now, queue);
     tx.commit();
     out.written = true;
     return out;
@@ -419,9 +416,19 @@ Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now)
 
 }  // namespace
 
+Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now)
+{
+    Outbox::Queue queue(db);
+    return evaluateSensor(db, id, now, queue);
+}
+
 AllOutcome evaluateAll(Database& db, const QDateTime& now)
 {
     AllOutcome all;
+    // One transaction for the whole run, each sensor in a savepoint of its own: a sensor
+    // that fails leaves the others recorded, and the run pays for one commit (a flush to
+    // disk) instead of one per sensor. Other writers wait for the run meanwhile.
+    Transaction run(db, Transaction::Lock::Immediate);
     QStringList ids;
     {
         QSqlQuery q(db.handle());
@@ -437,13 +444,17 @@ AllOutcome evaluateAll(Database& db, const QDateTime& now)
             .toInt() > 0)
         db.execute(QStringLiteral("DELETE FROM AlarmState WHERE SensorID NOT IN (SELECT SensorID FROM AlarmLevels) "
                                   "OR SensorID NOT IN (SELECT InstrumentID FROM Sensors)"));
+    Outbox::Queue queue(db);
     for (const QString& id : ids) {
         runTrapped(QStringLiteral(" Alarms_Evaluate ") + id, [&] {
-            Outcome o = evaluateSensor(db, id, now);
+            Transaction one(db);
+            Outcome o = evaluateSensor(db, id, now, queue);
+            one.commit();
             if (o.evaluated) ++all.sensors;
             for (auto& e : o.newEvents) all.newEvents.push_back(std::move(e));
         });
     }
+    run.commit();
     return all;
 }
 

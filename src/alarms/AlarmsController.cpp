@@ -1,13 +1,15 @@
 #include "alarms/AlarmsController.h"
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmRules.h"
+#include "alarms/NotificationSender.h"
 #include "alarms/frmAlarmLevels.h"
 #include "alarms/frmAlarms.h"
 #include "core/AppInfo.h"
+#include "core/DatabaseChoice.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
-#include "notify/Outbox.h"
+#include "notify/NotifySettings.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
@@ -16,7 +18,15 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-AlarmsController::AlarmsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared()) {}
+AlarmsController::AlarmsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
+{
+    m_sender = new NotificationSender(this);
+    connect(m_sender, &NotificationSender::started, this,
+            [this] { emit activityChanged(QStringLiteral("Sending alarm notifications\u2026")); });
+    connect(m_sender, &NotificationSender::finished, this, [this] {
+        if (!m_sender->running()) emit activityChanged(QString());
+    });
+}
 
 void AlarmsController::evaluateAtStartup()
 {
@@ -41,8 +51,14 @@ void AlarmsController::sendNotifications()
     // After the evaluation's transaction, never inside it; failures go to the log and are
     // tried again at the next evaluation.
     if (!m_s.db.isOpen()) return;
-    runTrapped(QStringLiteral(" Alarms_Notify"), [&] { Outbox::sendDue(m_s.db); });
+    runTrapped(QStringLiteral(" Alarms_Notify"), [&] {
+        const NotifySettings::Settings s = NotifySettings::load(m_s.db);
+        if (!s.mailOn() && !s.hookOn()) return;
+        m_sender->start(m_s.databasePath, DatabaseChoice::password(m_s.databasePath));
+    });
 }
+
+bool AlarmsController::waitForSending(int ms) { return m_sender->wait(ms); }
 
 void AlarmsController::showDesktopNotice(const QString& text, bool action)
 {

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 
+class NotificationSender;
 class PageHost;
 class QSystemTrayIcon;
 struct Shared;
@@ -26,12 +27,18 @@ public:
     void showAlarmsWindow();
     // The summary message for the events not yet told; true when one was shown.
     bool tellNewEvents();
-    // Sends the alarm notifications that are due (the outbox), after the evaluation.
+    // Sends the alarm notifications that are due (the outbox), after the evaluation, off
+    // the window's thread (when mail or a hook is set); returns at once.
     void sendNotifications();
+    // The sending going on: waits for it at most ms; true when none is left.
+    bool waitForSending(int ms);
 
 signals:
     // A stored status changed: the sensor list's marks and status line follow.
     void statusesChanged();
+    // What the alarms are doing in the background, for the status line ("Sending alarm
+    // notifications…"); empty when nothing.
+    void activityChanged(const QString& text);
 
 private:
     // A desktop notification while the window is open (where the desktop has a tray).
@@ -39,5 +46,6 @@ private:
 
     PageHost& m_win;
     QSystemTrayIcon* m_tray = nullptr;
+    NotificationSender* m_sender = nullptr;
     Shared& m_s;
 };

@@ -154,7 +154,7 @@ void EpisodeTracker::observe(const AlarmRules::States& before, const AlarmRules:
     }
 }
 
-int EpisodeTracker::write(const QDateTime& now)
+int EpisodeTracker::write(const QDateTime& now, Outbox::Queue& queue)
 {
     if (m_touched.empty()) return 0;
     const QString stampNow = AlarmStore::stamp(now);
@@ -164,21 +164,22 @@ int EpisodeTracker::write(const QDateTime& now)
         if (e.peakLevel == QLatin1String("Action") && e.actionRecordedAt.isEmpty()) e.actionRecordedAt = stampNow;
         if (t.isNew) e.id = AlarmEpisodes::insert(m_db, e);
     }
-    const NotifySettings::Settings settings = NotifySettings::load(m_db);
     int queued = 0;
     for (Touched& t : m_touched) {
         AlarmEpisodes::Episode& e = t.episode;
+        bool stored = false;
         for (const QString& change : t.changes) {
-            const int rows = Outbox::enqueue(m_db, e, change, now, settings);
+            const int rows = queue.enqueue(e, change, now);
             queued += std::max(rows, 0);
             // Marked at once: a crossing of the same position later in this run is within
             // the cool-down of this one.
             if (rows >= 0 && change != QLatin1String("cleared") && !e.notified) {
                 e.notified = true;
                 AlarmEpisodes::update(m_db, e);
+                stored = true;
             }
         }
-        AlarmEpisodes::update(m_db, e);
+        if (!stored) AlarmEpisodes::update(m_db, e);
         AlarmEpisodes::linkEvents(m_db, e);
     }
     m_touched.clear();

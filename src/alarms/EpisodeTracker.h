@@ -8,6 +8,7 @@
 #include <vector>
 
 class Database;
+namespace Outbox { class Queue; }
 
 // Turns the moves of a sensor's gauge positions into episodes: a position that passes a
 // level opens one, a rise from Alert to Action raises it, a value back past the margin (or
@@ -25,9 +26,9 @@ public:
 
     bool changed() const { return !m_touched.empty(); }
 
-    // Stores what changed and queues the notifications of openings, rises and closings.
-    // Returns the notifications queued.
-    int write(const QDateTime& now);
+    // Stores what changed and queues the notifications of openings, rises and closings
+    // through the run's queue. Returns the notifications queued.
+    int write(const QDateTime& now, Outbox::Queue& queue);
 
     // Closes every active episode of a sensor whose levels were taken away (nothing sent).
     static void closeAll(Database& db, const QString& sensorId, const QDateTime& now);

@@ -49,6 +49,8 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     m_utilities = new UtilitiesController(*this);
     m_alarms = new AlarmsController(*this);
     connect(m_alarms, &AlarmsController::statusesChanged, this, [this] { m_sensors->refreshStatusMarks(); });
+    connect(m_alarms, &AlarmsController::activityChanged, this,
+            [this](const QString& text) { m_sensors->showAlarmActivity(text); });
 
     SSTab1->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
     SSTab1->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));

@@ -77,10 +77,14 @@ bool matches(const Group& filter, const Group& sensor)
 
 std::optional<Plan> planFor(Database& db, const QString& sensorId, const QString& level)
 {
-    const Group g = groupOf(db, sensorId);
+    return planFor(plans(db), groupOf(db, sensorId), level);
+}
+
+std::optional<Plan> planFor(const std::vector<Plan>& list, const Group& g, const QString& level)
+{
     std::optional<Plan> best;
     int bestScore = -1;
-    for (const Plan& p : plans(db)) {
+    for (const Plan& p : list) {
         if (p.level != level || !matches(p.group, g)) continue;
         const int score = (p.group.mineLevel.isEmpty() ? 0 : 1) + (p.group.location.isEmpty() ? 0 : 1);
         if (score > bestScore) {

@@ -39,5 +39,7 @@ bool matches(const Group& filter, const Group& sensor);
 // The plan for a sensor at a level: the one of a group it belongs to (mine level and
 // location both set before one of them) before the one for all sensors.
 std::optional<Plan> planFor(Database& db, const QString& sensorId, const QString& level);
+// The same from the plans and the sensor's group already read.
+std::optional<Plan> planFor(const std::vector<Plan>& list, const Group& sensor, const QString& level);
 
 }  // namespace AlarmPlans

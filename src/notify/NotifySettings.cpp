@@ -86,9 +86,13 @@ void saveRecipients(Database& db, const std::vector<Recipient>& list)
 
 QStringList recipientsFor(Database& db, const QString& sensorId, const QString& level)
 {
-    const Group g = groupOf(db, sensorId);
+    return recipientsFor(recipients(db), groupOf(db, sensorId), level);
+}
+
+QStringList recipientsFor(const std::vector<Recipient>& list, const Group& g, const QString& level)
+{
     QStringList out;
-    for (const Recipient& r : recipients(db)) {
+    for (const Recipient& r : list) {
         // Stale goes to everyone who gets Alert.
         const int needed = level == QLatin1String("Stale") ? 1 : rank(level);
         if (rank(r.minLevel) > needed || !matches(r.group, g)) continue;

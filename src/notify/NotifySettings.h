@@ -52,6 +52,8 @@ void saveRecipients(Database& db, const std::vector<Recipient>& list);
 
 // The addresses that get mail for a sensor at a level (each once, in the order set).
 QStringList recipientsFor(Database& db, const QString& sensorId, const QString& level);
+// The same from a list of recipients and the sensor's group already read.
+QStringList recipientsFor(const std::vector<Recipient>& list, const Group& sensor, const QString& level);
 // The mail server's password: the environment variable TARNWELL_SMTP_PASSWORD, else the
 // first line of the file named by TARNWELL_SMTP_PASSWORD_FILE, else of the file
 // "smtp-password" in the program's settings folder. Empty when none is given.

@@ -5,6 +5,7 @@
 #include "notify/NotifyMessages.h"
 #include "notify/Senders.h"
 #include "store/Database.h"
+#include "store/Statement.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -61,30 +62,6 @@ Row rowFrom(const QSqlQuery& q)
     return r;
 }
 
-// Another episode of the same position and side that was notified at this level (or
-// higher) within the cool-down before this one reached its level.
-bool heldBack(Database& db, const AlarmEpisodes::Episode& e, const NotifySettings::Settings& s)
-{
-    if (s.cooldownMinutes <= 0) return false;
-    const QDateTime at = AlarmStore::fromStamp(e.levelSince.isEmpty() ? e.openedAt : e.levelSince);
-    if (!at.isValid()) return false;
-    const QString from = AlarmStore::stamp(at.addSecs(-qint64(s.cooldownMinutes) * 60));
-    return !db.scalar(QStringLiteral("SELECT 1 FROM AlarmEpisodes WHERE SensorID = ? AND Quantity = ? AND Position = ? "
-                                     "AND COALESCE(Direction, '') = ? AND EpisodeID <> ? AND Notified = 1 "
-                                     "AND LevelSince >= ? AND (PeakLevel = ? OR PeakLevel = 'Action')"),
-                      {e.sensorId, e.quantity, e.position, e.direction, e.id, from, e.peakLevel})
-                .isNull();
-}
-
-void insertRow(Database& db, const AlarmEpisodes::Episode& e, const QString& change, const QString& channel,
-               const QStringList& to, const NotifyMessages::Message& m, const QDateTime& now)
-{
-    db.execute(QStringLiteral("INSERT INTO AlarmOutbox (EpisodeID, Change, Channel, Recipients, Subject, Body, Payload, "
-                              "CreatedAt, Attempts, NextAttemptAt) VALUES (?,?,?,?,?,?,?,?,0,?)"),
-               {e.id, change, channel, to.join(u','), m.subject, m.body, QString::fromUtf8(m.json),
-                AlarmStore::stamp(now), AlarmStore::stamp(now)});
-}
-
 QString claimant()
 {
     static const QString id = QSysInfo::machineHostName() + u':' + QString::number(QCoreApplication::applicationPid()) +
@@ -97,24 +74,92 @@ qint64 backoffMinutes(int failures) { return std::min<qint64>(qint64(1) << std::
 
 }  // namespace
 
-int enqueue(Database& db, const AlarmEpisodes::Episode& e, const QString& change, const QDateTime& now,
-            const NotifySettings::Settings& s)
+Queue::Queue(Database& db) : m_db(db) {}
+
+Queue::~Queue() = default;
+
+const NotifySettings::Settings& Queue::settings()
 {
+    if (!m_settings) m_settings = NotifySettings::load(m_db);
+    return *m_settings;
+}
+
+const NotifySettings::Group& Queue::groupOf(const QString& sensorId)
+{
+    auto it = m_groups.find(sensorId);
+    if (it == m_groups.end()) it = m_groups.insert(sensorId, NotifySettings::groupOf(m_db, sensorId));
+    return *it;
+}
+
+// Another episode of the same position and side that was notified at this level (or
+// higher) within the cool-down before this one reached its level.
+bool Queue::heldBack(const AlarmEpisodes::Episode& e)
+{
+    const int cooldown = settings().cooldownMinutes;
+    if (cooldown <= 0) return false;
+    const QDateTime at = AlarmStore::fromStamp(e.levelSince.isEmpty() ? e.openedAt : e.levelSince);
+    if (!at.isValid()) return false;
+    if (!m_notifiedBefore)
+        m_notifiedBefore = std::make_unique<Statement>(
+            m_db, QStringLiteral("SELECT 1 FROM AlarmEpisodes WHERE SensorID = ? AND Quantity = ? AND Position = ? "
+                                 "AND COALESCE(Direction, '') = ? AND EpisodeID <> ? AND Notified = 1 "
+                                 "AND LevelSince >= ? AND (PeakLevel = ? OR PeakLevel = 'Action') LIMIT 1"));
+    Statement& q = *m_notifiedBefore;
+    q.bind(1, e.sensorId);
+    q.bind(2, e.quantity);
+    q.bind(3, e.position);
+    q.bind(4, e.direction);
+    q.bind(5, e.id);
+    q.bind(6, AlarmStore::stamp(at.addSecs(-qint64(cooldown) * 60)));
+    q.bind(7, e.peakLevel);
+    const bool found = q.next();
+    if (found) q.reset();
+    return found;
+}
+
+void Queue::insertRow(const AlarmEpisodes::Episode& e, const QString& change, const QString& channel,
+                      const QStringList& to, const QString& subject, const QString& body, const QByteArray& json,
+                      const QString& nowText)
+{
+    if (!m_insert)
+        m_insert = std::make_unique<Statement>(
+            m_db, QStringLiteral("INSERT INTO AlarmOutbox (EpisodeID, Change, Channel, Recipients, Subject, Body, "
+                                 "Payload, CreatedAt, Attempts, NextAttemptAt) VALUES (?,?,?,?,?,?,?,?,0,?)"));
+    Statement& q = *m_insert;
+    q.bind(1, e.id);
+    q.bind(2, change);
+    q.bind(3, channel);
+    q.bind(4, to.join(u','));
+    q.bind(5, subject);
+    q.bind(6, body);
+    q.bindUtf8(7, json);
+    q.bind(8, nowText);
+    q.bind(9, nowText);
+    q.run();
+}
+
+int Queue::enqueue(const AlarmEpisodes::Episode& e, const QString& change, const QDateTime& now)
+{
+    const NotifySettings::Settings& s = settings();
     const bool crossing = change == QLatin1String("opened") || change == QLatin1String("raised");
-    if (crossing && heldBack(db, e, s)) return -1;
+    if (crossing && heldBack(e)) return -1;
     // A clearing is told only to those who were told of the crossing.
     if (change == QLatin1String("cleared") && !e.notified) return 0;
-    const QStringList to = s.mailOn() ? NotifySettings::recipientsFor(db, e.sensorId, e.peakLevel) : QStringList();
+    if (!m_recipients) m_recipients = s.mailOn() ? NotifySettings::recipients(m_db) : std::vector<NotifySettings::Recipient>{};
+    const NotifySettings::Group& place = groupOf(e.sensorId);
+    const QStringList to = s.mailOn() ? NotifySettings::recipientsFor(*m_recipients, place, e.peakLevel) : QStringList();
     if (to.isEmpty() && !s.hookOn()) return 0;
-    const NotifyMessages::Message m = NotifyMessages::compose(e, change, NotifySettings::groupOf(db, e.sensorId),
-                                                              NotifySettings::planFor(db, e.sensorId, e.peakLevel));
+    if (!m_plans) m_plans = NotifySettings::plans(m_db);
+    const NotifyMessages::Message m =
+        NotifyMessages::compose(e, change, place, AlarmPlans::planFor(*m_plans, place, e.peakLevel));
+    const QString nowText = AlarmStore::stamp(now);
     int rows = 0;
     if (!to.isEmpty()) {
-        insertRow(db, e, change, QStringLiteral("mail"), to, m, now);
+        insertRow(e, change, QStringLiteral("mail"), to, m.subject, m.body, m.json, nowText);
         ++rows;
     }
     if (s.hookOn()) {
-        insertRow(db, e, change, QStringLiteral("hook"), {}, m, now);
+        insertRow(e, change, QStringLiteral("hook"), {}, m.subject, m.body, m.json, nowText);
         ++rows;
     }
     return rows;
@@ -136,13 +181,14 @@ int queueReminders(Database& db, const QDateTime& now)
     if (ids.isEmpty()) return 0;
     int queued = 0;
     Transaction tx(db, Transaction::Lock::Immediate);
+    Queue queue(db);
     for (qint64 id : ids) {
         // Taken by this run only when no other run reminded it meanwhile.
         if (db.execute(QStringLiteral("UPDATE AlarmEpisodes SET RemindedAt = ? WHERE EpisodeID = ? AND ClosedAt IS NULL "
                                       "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
                        {AlarmStore::stamp(now), id, due}) != 1)
             continue;
-        if (const auto e = AlarmEpisodes::byId(db, id)) queued += std::max(0, enqueue(db, *e, QStringLiteral("reminder"), now, s));
+        if (const auto e = AlarmEpisodes::byId(db, id)) queued += std::max(0, queue.enqueue(*e, QStringLiteral("reminder"), now));
     }
     tx.commit();
     return queued;
@@ -190,7 +236,16 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
                        {me, until, r.id});
         tx.commit();
     }
+    // After a mail fails, the other mails of this run are left for the next one (unclaimed,
+    // no try counted): a mail server that is down costs one wait, not one per mail.
+    bool mailFailed = false;
     for (const Row& r : claimed) {
+        if (mailFailed && r.channel == QLatin1String("mail")) {
+            db.execute(QStringLiteral("UPDATE AlarmOutbox SET ClaimedBy = NULL, ClaimedUntil = NULL "
+                                      "WHERE OutboxID = ? AND ClaimedBy = ?"),
+                       {r.id, me});
+            continue;
+        }
         QString problem;
         try {
             problem = deliverRow(r);
@@ -204,6 +259,7 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
             ++report.sent;
             continue;
         }
+        if (r.channel == QLatin1String("mail")) mailFailed = true;
         const int failures = r.attempts + 1;
         const bool giveUp = AlarmStore::fromStamp(r.createdAt).secsTo(now) >= GiveUpSeconds;
         db.execute(QStringLiteral("UPDATE AlarmOutbox SET Attempts = ?, NextAttemptAt = ?, LastError = ?, FailedAt = ?, "

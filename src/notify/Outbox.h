@@ -5,10 +5,14 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QHash>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class Database;
+class Statement;
 
 // The outbox of alarm notifications, kept in the database. The evaluation queues a row per
 // change of an episode and channel inside its own transaction, so a change recorded is a
@@ -18,12 +22,40 @@ class Database;
 // waiting longer after each failure, and given up after a day (shown as failed).
 namespace Outbox {
 
-// Queues the notifications of one change of an episode ("opened", "raised", "cleared",
-// "reminder") for the channels set (mail when there are recipients for the sensor at the
-// level, the hook when one is set). Returns how many rows were queued. Runs inside the
-// caller's transaction.
-int enqueue(Database& db, const AlarmEpisodes::Episode& e, const QString& change, const QDateTime& now,
-            const NotifySettings::Settings& settings);
+// Queues the notifications of one evaluation run: the settings, recipients and response
+// plans are read once, the group of each sensor once, and every row goes through one
+// prepared statement. Lives no longer than the run (what the team changes meanwhile is
+// seen by the next one).
+class Queue {
+public:
+    explicit Queue(Database& db);
+    ~Queue();
+    Queue(const Queue&) = delete;
+    Queue& operator=(const Queue&) = delete;
+
+    // Queues the notifications of one change of an episode ("opened", "raised", "cleared",
+    // "reminder") for the channels set (mail when there are recipients for the sensor at
+    // the level, the hook when one is set). Returns how many rows were queued, -1 when the
+    // change was held back by the cool-down. Runs inside the caller's transaction.
+    int enqueue(const AlarmEpisodes::Episode& e, const QString& change, const QDateTime& now);
+
+    const NotifySettings::Settings& settings();
+
+private:
+    const NotifySettings::Group& groupOf(const QString& sensorId);
+    bool heldBack(const AlarmEpisodes::Episode& e);
+    void insertRow(const AlarmEpisodes::Episode& e, const QString& change, const QString& channel,
+                   const QStringList& to, const QString& subject, const QString& body, const QByteArray& json,
+                   const QString& nowText);
+
+    Database& m_db;
+    std::optional<NotifySettings::Settings> m_settings;
+    std::optional<std::vector<NotifySettings::Recipient>> m_recipients;
+    std::optional<std::vector<NotifySettings::Plan>> m_plans;
+    QHash<QString, NotifySettings::Group> m_groups;
+    std::unique_ptr<Statement> m_insert;
+    std::unique_ptr<Statement> m_notifiedBefore;
+};
 
 // Queues a reminder for every active Action episode not acknowledged at Action whose rise
 // (or last reminder) was recorded at least the reminder time before now; each once.

@@ -111,6 +111,9 @@ public:
     // page, read from the stored alarm state (SensorStatus.cpp).
     void refreshStatusMarks();
     void showAlarmStatus();
+    // What the alarms do in the background ("Sending alarm notifications…"), shown under
+    // the status line while it lasts; empty: nothing.
+    void showAlarmActivity(const QString& text);
     // Shows a sensor of the list (after saving the one shown); false, with a message, when
     // it is not in the list (deleted, or hidden by the filter).
     bool selectSensor(const QString& id);
@@ -127,6 +130,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString m_alarmActivity;
     // A bolt drawing made for a page, a layout and a channel count.
     struct Drawing {
         QPixmap picture;

@@ -98,11 +98,18 @@ void SensorRegistry::refreshStatusMarks()
     showAlarmStatus();
 }
 
+void SensorRegistry::showAlarmActivity(const QString& text)
+{
+    m_alarmActivity = text;
+    showAlarmStatus();
+}
+
 void SensorRegistry::showAlarmStatus()
 {
     const QString id = m_s.currentSensorId();
+    const QString activity = m_alarmActivity.isEmpty() ? QString() : QStringLiteral("<br>") + m_alarmActivity.toHtmlEscaped();
     if (id.isEmpty() || !m_s.db.isOpen()) {
-        lblAlarmStatus->clear();
+        lblAlarmStatus->setText(activity.mid(4));
         lblAlarmLevels->clear();
         return;
     }
@@ -120,7 +127,7 @@ void SensorRegistry::showAlarmStatus()
     lblAlarmStatus->setText((colour.isEmpty() ? QString()
                                               : QStringLiteral("<span style=\"color:%1; font-size:large\">&#9679;</span> ")
                                                     .arg(colour)) +
-                            line.toHtmlEscaped());
+                            line.toHtmlEscaped() + activity);
     lblAlarmStatus->setToolTip(line);
     lblAlarmStatus->setProperty("status", AlarmStore::word(sev));
     lblAlarmLevels->setText(levels ? AlarmStore::levelsText(*levels).join(u'\n') : QStringLiteral("No alarm levels set."));

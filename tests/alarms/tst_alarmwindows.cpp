@@ -14,6 +14,8 @@
 #include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
 #include "maintenance/ReportDocument.h"
+#include "notify/NotifySettings.h"
+#include "notify/Outbox.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "tools/XlsxExport.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -126,6 +129,48 @@ private slots:
         frmTarnwell w;
         start(w);
         QVERIFY(again.script.shown.empty());
+    }
+
+    // The window sends beside its work: while a hook holds the sending, the window goes on
+    // (this test runs its events), the status line says so and the row waits; once the
+    // hook may finish, every row is sent once and the line is back to the status alone.
+    void notificationsAreSentBesideTheWindow()
+    {
+        setUpSensors();
+        QTemporaryDir dir;
+        const QString release = dir.filePath("release"), calls = dir.filePath("calls");
+        const QString hook = dir.filePath("hook.sh");
+        {
+            QFile f(hook);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("#!/bin/sh\ncat > /dev/null\necho call >> '" + calls.toUtf8() +
+                    "'\ni=0\nwhile [ ! -e '" + release.toUtf8() +
+                    "' ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n[ -e '" + release.toUtf8() + "' ]\n");
+        }
+        QFile::setPermissions(hook, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        auto db = TestData::openDatabase();
+        NotifySettings::Settings s;
+        s.hookCommand = hook;
+        NotifySettings::save(*db, s);
+
+        ScriptedMessages m;
+        m.script.answers = {Messages::Answer::No};
+        frmTarnwell w;
+        start(w);
+        QVERIFY(w.goToSensor(Watched));
+        auto* line = w.findChild<QLabel*>("lblAlarmStatus");
+        QTRY_VERIFY(QFile::exists(calls));
+        QVERIFY2(line->text().contains(QStringLiteral("Sending alarm notifications\u2026")), qPrintable(line->text()));
+        const size_t queued = Outbox::unsent(*db).size();
+        QVERIFY(queued >= 1);
+
+        QFile(release).open(QIODevice::WriteOnly);
+        QTRY_VERIFY_WITH_TIMEOUT(Outbox::unsent(*db).empty(), 20000);
+        QTRY_VERIFY(!line->text().contains(QStringLiteral("Sending")));
+        QVERIFY(line->toolTip().startsWith("Alarm status: Action"));
+        QFile f(calls);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(size_t(f.readAll().count("call")), queued);
     }
 
     void alarmsWindowAcknowledgesWithANoteAndGoesToTheSensor()
