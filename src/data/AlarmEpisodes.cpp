@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "data/AlarmStore.h"
 #include "store/Database.h"
+#include "store/Query.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,16 +17,6 @@ const QString Columns = QStringLiteral(
     "RecordedAt, ActionRecordedAt, WorstValue, LastValue, AckBy, AckAt, AckNote, AckLevel, RemindedAt, Notified");
 
 QVariant orNull(const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); }
-
-QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
-    return q;
-}
 
 Episode from(const QSqlQuery& q)
 {
@@ -56,7 +47,7 @@ Episode from(const QSqlQuery& q)
 
 std::vector<Episode> select(Database& db, const QString& where, const QString& order, const QVariantList& binds)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT ") + Columns + QStringLiteral(" FROM AlarmEpisodes WHERE ") + where +
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + Columns + QStringLiteral(" FROM AlarmEpisodes WHERE ") + where +
                               QStringLiteral(" ORDER BY ") + order,
                       binds);
     std::vector<Episode> out;
@@ -105,7 +96,7 @@ std::optional<Episode> byId(Database& db, qint64 id)
 
 qint64 insert(Database& db, const Episode& e)
 {
-    QSqlQuery q = run(db,
+    QSqlQuery q = runQuery(db,
                       QStringLiteral("INSERT INTO AlarmEpisodes (SensorID, Quantity, Position, Direction, Level, PeakLevel, "
                                      "Threshold, OpenedAt, LevelSince, ClosedAt, RecordedAt, ActionRecordedAt, WorstValue, "
                                      "LastValue, AckBy, AckAt, AckNote, AckLevel, RemindedAt, Notified) "

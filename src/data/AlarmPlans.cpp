@@ -1,6 +1,7 @@
 #include "data/AlarmPlans.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/Query.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -10,16 +11,6 @@
 namespace AlarmPlans {
 
 namespace {
-
-QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
-    return q;
-}
 
 bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -43,7 +34,7 @@ QString Group::text() const
 std::vector<Plan> plans(Database& db)
 {
     std::vector<Plan> out;
-    QSqlQuery q = run(db, QStringLiteral("SELECT Level, MineLevel, Location, Actions, Contacts FROM AlarmResponsePlans "
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Level, MineLevel, Location, Actions, Contacts FROM AlarmResponsePlans "
                                          "ORDER BY PlanID"));
     while (q.next())
         out.push_back({q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()}, q.value(3).toString(),
@@ -64,7 +55,7 @@ void savePlans(Database& db, const std::vector<Plan>& list)
 
 Group groupOf(Database& db, const QString& sensorId)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT Level, Location FROM Sensors WHERE InstrumentID = ?"), {sensorId});
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Level, Location FROM Sensors WHERE InstrumentID = ?"), {sensorId});
     if (!q.next()) return {};
     return {q.value(0).toString().trimmed(), q.value(1).toString().trimmed()};
 }

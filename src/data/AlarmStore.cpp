@@ -4,6 +4,7 @@
 #include "calc/Numbers.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/Query.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,16 +33,6 @@ std::optional<double> optional(const QVariant& v)
     bool ok = false;
     const double d = v.toDouble(&ok);
     return ok ? std::optional<double>(d) : std::nullopt;
-}
-
-QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
-    return q;
 }
 
 const QString EventColumns = QStringLiteral(
@@ -141,7 +132,7 @@ std::optional<Levels> levels(Database& db, const QString& sensorId)
 {
     QString cols;
     for (const char* c : LevelColumns) cols += QLatin1String(c) + QStringLiteral(", ");
-    QSqlQuery q = run(db, QStringLiteral("SELECT ") + cols +
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + cols +
                               QStringLiteral("RateWindowDays, MarginPercent, StaleDays FROM AlarmLevels WHERE SensorID = ?"),
                       {sensorId});
     if (!q.next()) return std::nullopt;
@@ -178,7 +169,7 @@ void saveLevels(Database& db, const QString& sensorId, const Levels& l)
 
 qint64 addEvent(Database& db, const Event& e)
 {
-    QSqlQuery q = run(db,
+    QSqlQuery q = runQuery(db,
                       QStringLiteral("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, "
                                      "Value, ReadingKey, ReadingDate, RaisedAt, Notified) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
                       {e.sensorId, e.quantity, e.position, e.level, e.direction, e.threshold, e.value, e.readingKey,
@@ -199,7 +190,7 @@ std::vector<Event> events(Database& db, EventFilter filter, const QString& senso
     QString sql = QStringLiteral("SELECT ") + EventColumns + QStringLiteral(" FROM AlarmEvents");
     if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ReadingDate DESC, SensorID, EventID");
-    QSqlQuery q = run(db, sql, binds);
+    QSqlQuery q = runQuery(db, sql, binds);
     std::vector<Event> out;
     while (q.next()) out.push_back(eventFrom(q));
     return out;
@@ -221,7 +212,7 @@ int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, con
 
 std::vector<Event> unnotified(Database& db)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT ") + EventColumns +
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + EventColumns +
                               QStringLiteral(" FROM AlarmEvents WHERE Notified = 0 AND AckAt IS NULL ORDER BY ReadingDate"));
     std::vector<Event> out;
     while (q.next()) out.push_back(eventFrom(q));
@@ -235,7 +226,7 @@ void markNotified(Database& db)
 
 std::optional<State> state(Database& db, const QString& sensorId)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT ") + StateColumns + QStringLiteral(" FROM AlarmState WHERE SensorID = ?"),
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + StateColumns + QStringLiteral(" FROM AlarmState WHERE SensorID = ?"),
                       {sensorId});
     if (!q.next()) return std::nullopt;
     return stateFrom(q, 0);
@@ -256,7 +247,7 @@ void removeState(Database& db, const QString& sensorId)
 
 QHash<QString, State> states(Database& db)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT SensorID, ") + StateColumns + QStringLiteral(" FROM AlarmState"));
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT SensorID, ") + StateColumns + QStringLiteral(" FROM AlarmState"));
     QHash<QString, State> out;
     while (q.next()) out.insert(q.value(0).toString(), stateFrom(q, 1));
     return out;

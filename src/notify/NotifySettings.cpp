@@ -2,6 +2,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/Query.h"
 
 #include <QFile>
 #include <QHash>
@@ -13,16 +14,6 @@ namespace NotifySettings {
 
 namespace {
 
-QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
-    return q;
-}
-
 bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 int rank(const QString& level) { return level == QLatin1String("Action") ? 2 : level == QLatin1String("Alert") ? 1 : 0; }
@@ -32,7 +23,7 @@ int rank(const QString& level) { return level == QLatin1String("Action") ? 2 : l
 Settings load(Database& db)
 {
     QHash<QString, QString> v;
-    QSqlQuery q = run(db, QStringLiteral("SELECT Name, Value FROM AlarmNotifySettings"));
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Name, Value FROM AlarmNotifySettings"));
     while (q.next()) v.insert(q.value(0).toString(), q.value(1).toString());
     Settings s;
     s.smtpUrl = v.value(QStringLiteral("SmtpUrl"));
@@ -67,7 +58,7 @@ void save(Database& db, const Settings& s)
 std::vector<Recipient> recipients(Database& db)
 {
     std::vector<Recipient> out;
-    QSqlQuery q = run(db, QStringLiteral("SELECT Address, MinLevel, MineLevel, Location FROM AlarmRecipients "
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Address, MinLevel, MineLevel, Location FROM AlarmRecipients "
                                          "ORDER BY RecipientID"));
     while (q.next())
         out.push_back({q.value(0).toString(), q.value(1).toString(), {q.value(2).toString(), q.value(3).toString()}});

@@ -5,6 +5,7 @@
 #include "notify/NotifyMessages.h"
 #include "notify/Senders.h"
 #include "store/Database.h"
+#include "store/Query.h"
 #include "store/Statement.h"
 
 #include <QCoreApplication>
@@ -26,16 +27,6 @@ constexpr qint64 ClaimSeconds = 10 * 60;
 constexpr qint64 GiveUpSeconds = 24 * 3600;
 // Rows claimed at a time.
 constexpr int ClaimBatch = 50;
-
-QSqlQuery run(Database& db, const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) throwSqlError(q.lastError());
-    for (const QVariant& b : binds) q.addBindValue(b);
-    if (!q.exec()) throwSqlError(q.lastError());
-    return q;
-}
 
 const QString RowColumns = QStringLiteral(
     "OutboxID, EpisodeID, Change, Channel, Recipients, Subject, Body, Payload, CreatedAt, Attempts, NextAttemptAt, "
@@ -172,7 +163,7 @@ int queueReminders(Database& db, const QDateTime& now)
     const QString due = AlarmStore::stamp(now.addSecs(-qint64(s.reminderHours * 3600)));
     QList<qint64> ids;
     {
-        QSqlQuery q = run(db, QStringLiteral("SELECT EpisodeID FROM AlarmEpisodes WHERE ClosedAt IS NULL AND Level = 'Action' "
+        QSqlQuery q = runQuery(db, QStringLiteral("SELECT EpisodeID FROM AlarmEpisodes WHERE ClosedAt IS NULL AND Level = 'Action' "
                                              "AND (AckAt IS NULL OR COALESCE(AckLevel, '') <> 'Action') "
                                              "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
                           {due});
@@ -196,7 +187,7 @@ int queueReminders(Database& db, const QDateTime& now)
 
 std::vector<Row> unsent(Database& db)
 {
-    QSqlQuery q = run(db, QStringLiteral("SELECT ") + RowColumns +
+    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + RowColumns +
                               QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL ORDER BY OutboxID"));
     std::vector<Row> out;
     while (q.next()) out.push_back(rowFrom(q));
@@ -222,7 +213,7 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
     std::vector<Row> claimed;
     {
         Transaction tx(db, Transaction::Lock::Immediate);
-        QSqlQuery q = run(db, QStringLiteral("SELECT ") + RowColumns +
+        QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + RowColumns +
                                   QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL AND FailedAt IS NULL "
                                                  "AND NextAttemptAt <= ? AND (ClaimedUntil IS NULL OR ClaimedUntil < ?) "
                                                  "ORDER BY OutboxID LIMIT %1")
