@@ -76,4 +76,9 @@ Fault faultOf(const QString& text, double low, double high)
     return x >= low && x <= high ? Fault::None : Fault::OutsideLimits;
 }
 
+QString storedText(const QString& typed, bool temperature)
+{
+    return Numbers::formatText(typed, temperature ? TemperaturePattern : GaugePattern);
+}
+
 }  // namespace ReadingValues

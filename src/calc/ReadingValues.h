@@ -37,4 +37,12 @@ std::optional<double> typedNumber(const QString& text);
 enum class Fault { None, NotANumber, OutsideLimits };
 Fault faultOf(const QString& text, double low, double high);
 
+// The patterns typed values are stored with: gauges "##0.00", the temperature "##0.0".
+inline const QString GaugePattern = QStringLiteral("##0.00");
+inline const QString TemperaturePattern = QStringLiteral("##0.0");
+
+// A typed value as it is stored: rounded (half away from zero) to its pattern; empty text
+// for no value; a text that is not a number comes back trimmed, as typed.
+QString storedText(const QString& typed, bool temperature);
+
 }  // namespace ReadingValues

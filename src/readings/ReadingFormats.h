@@ -1,4 +1,6 @@
 #pragma once
+#include "calc/ReadingValues.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -11,8 +13,8 @@ namespace ReadingFormats {
 
 inline const QString DateFormat = QStringLiteral("yyyy/MM/dd");
 inline const QString TimeFormat = QStringLiteral("HH:mm:ss");
-inline const QString ChannelPattern = QStringLiteral("##0.00");
-inline const QString TemperaturePattern = QStringLiteral("##0.0");
+inline const QString ChannelPattern = ReadingValues::GaugePattern;
+inline const QString TemperaturePattern = ReadingValues::TemperaturePattern;
 
 QString dateText(const QDate& date);
 QString timeText(const QTime& time);

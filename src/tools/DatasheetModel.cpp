@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <utility>
 
 namespace {
 // A value cell without a value is written as the empty text, never as a null column (a
@@ -55,9 +56,6 @@ void DatasheetModel::load()
     m_ids.clear();
     m_blocks.clear();
     m_edited.clear();
-    m_original.clear();
-    m_switched.clear();
-    m_typed.clear();
     m_blockVersions.clear();
     m_editedVersion.clear();
     m_changed = false;
@@ -93,51 +91,48 @@ void DatasheetModel::readLimits()
         m_limits = ReadingValues::limitsFrom(q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5));
 }
 
-QString DatasheetModel::refusalOf(int row, int column) const
+QString DatasheetModel::enter(const QModelIndex& index, const QString& typed)
 {
-    const auto e = m_edited.constFind(row);
-    if (e == m_edited.constEnd() || column < 3 || isFlagColumn(column) || column >= e->size()) return {};
-    const QString typed = (*e)[column].trimmed();
-    const QString stored = m_original.value(row).value(column);
-    // No value, and a value nobody changed (an import's, an older release's), stand.
-    if (typed.isEmpty() || typed == stored.trimmed()) return {};
+    if (!index.isValid() || !(flags(index) & Qt::ItemIsEditable)) return {};
+    const int row = index.row(), column = index.column();
+    const QString shown = rowValues(row)[column];
+    const QString text = typed.trimmed();
+    // Entering the text the cell already shows changes nothing (a value stored by an import
+    // or an older release stands as it is).
+    if (text == shown.trimmed()) return {};
     double low = -qInf(), high = qInf();
     if (m_limits && (column > 3 || m_limits->tempChannel)) {
         low = column == 3 ? m_limits->tempLow : m_limits->lowVal;
         high = column == 3 ? m_limits->tempHigh : m_limits->highVal;
     }
-    const ReadingValues::Fault fault = ReadingValues::faultOf(typed, low, high);
-    if (fault == ReadingValues::Fault::None) return {};
-    const QString where = headersFor(m_gauges).value(column) + QStringLiteral(" of reading ") + e->value(0) +
-                          QStringLiteral(": ");
-    const QString what = fault == ReadingValues::Fault::NotANumber
-                             ? QStringLiteral("\"") + typed + QStringLiteral("\" is not one number.")
-                             : typed + QStringLiteral(" is outside the limits of this sensor type (") +
-                                   Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high) +
-                                   QStringLiteral(").");
-    return where + what + QStringLiteral("\r\nThe cell keeps its stored value (") +
-           (stored.trimmed().isEmpty() ? QStringLiteral("no value") : stored) + QStringLiteral(").");
+    const ReadingValues::Fault fault = ReadingValues::faultOf(text, low, high);
+    if (fault != ReadingValues::Fault::None) {
+        const QString where = headersFor(m_gauges).value(column) + QStringLiteral(" of reading ") +
+                              rowValues(row).value(0) + QStringLiteral(": ");
+        const QString what = fault == ReadingValues::Fault::NotANumber
+                                 ? QStringLiteral("\"") + text + QStringLiteral("\" is not one number.")
+                                 : text + QStringLiteral(" is outside the limits of this sensor type (") +
+                                       Numbers::plain(low) + QStringLiteral(" to ") + Numbers::plain(high) +
+                                       QStringLiteral(").");
+        return where + what + QStringLiteral("\r\nThe cell keeps its value (") +
+               (shown.trimmed().isEmpty() ? QStringLiteral("no value") : shown) + QStringLiteral(").");
+    }
+    // Stored as the Readings tab stores it: rounded to its pattern, no value as the empty
+    // text (never null).
+    editableRow(row)[column] = textOrEmpty(ReadingValues::storedText(text, column == 3));
+    m_changed = true;
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return {};
 }
 
-QString DatasheetModel::finishCell(const QModelIndex& index)
+bool DatasheetModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid()) return {};
-    const int row = index.row(), column = index.column();
-    const QString refusal = refusalOf(row, column);
-    if (refusal.isEmpty()) return {};
-    m_edited[row][column] = m_original.value(row).value(column);
-    m_typed[row][column] = false;
-    // A reading left as it was read (no other value typed, no flag switched) is no longer
-    // touched: nothing of it is written.
-    if (!m_typed[row].contains(true) && !m_switched.contains(row)) {
-        m_edited.remove(row);
-        m_original.remove(row);
-        m_typed.remove(row);
-        m_editedVersion.remove(row);
-    }
-    emit dataChanged(index, index, {Qt::DisplayRole});
-    return refusal;
+    if (role != Qt::EditRole) return false;
+    m_refusal = enter(index, value.toString());
+    return m_refusal.isEmpty();
 }
+
+QString DatasheetModel::takeRefusal() { return std::exchange(m_refusal, QString()); }
 
 void DatasheetModel::loadRejections()
 {
@@ -255,9 +250,7 @@ QStringList& DatasheetModel::editableRow(int row)
             const int block = row / BlockRows;
             m_editedVersion.insert(row, m_blockVersions.value(block).value(row - block * BlockRows, -1));
         }
-        m_original.insert(row, values);
         e = m_edited.insert(row, values);
-        m_typed.insert(row, QVector<bool>(m_fields.size(), false));
     }
     return *e;
 }
@@ -267,42 +260,24 @@ DatasheetModel::KeyResult DatasheetModel::typeKey(const QModelIndex& index, QCha
     if (!index.isValid() || m_ids.empty()) return KeyResult::Ignored;
     if (ch == u'\t') return KeyResult::MoveNext;
     const int c = index.column();
-    const bool digit = ch >= u'0' && ch <= u'9';
-    if (c <= 2) {
-        if (ch == u'\b') return KeyResult::Ignored;
-        return KeyResult::MessageA;
-    }
+    if (c <= 2) return ch == u'\b' ? KeyResult::Ignored : KeyResult::MessageA;
     if (isFlagColumn(c)) {
         if (ch == u' ') return toggle(index) ? KeyResult::Toggled : KeyResult::Ignored;
         return KeyResult::Ignored;
     }
-    const int row = index.row();
-    if (ch == u'\b') {
-        QStringList& values = editableRow(row);
-        m_changed = true;
-        if (!values[c].isEmpty()) {
-            values[c].chop(1);
-            m_typed[row][c] = true;
-            emit dataChanged(index, index, {Qt::DisplayRole});
-        }
-        return KeyResult::Edited;
-    }
-    if (!digit && ch != u'.') return KeyResult::MessageB;
-    // A second decimal point would make the value unreadable.
-    if (ch == u'.' && rowValues(row)[c].contains(u'.')) return KeyResult::MessageB;
-    QStringList& values = editableRow(row);
-    values[c] += ch;
-    m_typed[row][c] = true;
-    m_changed = true;
-    emit dataChanged(index, index, {Qt::DisplayRole});
-    return KeyResult::Edited;
+    if (ch == u'\b') return KeyResult::EditInside;
+    return isNumberCharacter(ch) ? KeyResult::StartEdit : KeyResult::MessageB;
+}
+
+bool DatasheetModel::isNumberCharacter(QChar ch)
+{
+    return (ch >= u'0' && ch <= u'9') || ch == u'.' || ch == u',' || ch == u'-' || ch == u'+';
 }
 
 bool DatasheetModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || !isFlagColumn(index.column()) || size_t(index.row()) >= m_ids.size()) return false;
     QStringList& values = editableRow(index.row());
-    m_switched.insert(index.row());
     QString& v = values[index.column()];
     v = (v == FlagOn) ? FlagOff : FlagOn;
     m_changed = true;
@@ -323,18 +298,6 @@ QModelIndex DatasheetModel::nextCell(const QModelIndex& index) const
 int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
 {
     if (m_edited.isEmpty()) return 0;
-    // Every typed value is held to the rules of a finished cell; a refused one is put back
-    // and nothing is written.
-    QList<QModelIndex> refused;
-    for (auto e = m_edited.cbegin(); e != m_edited.cend(); ++e)
-        for (int c = 3; c < m_fields.size(); ++c)
-            if (m_typed[e.key()][c] && !refusalOf(e.key(), c).isEmpty()) refused << index(e.key(), c);
-    if (!refused.isEmpty()) {
-        std::sort(refused.begin(), refused.end());
-        QStringList messages;
-        for (const QModelIndex& cell : std::as_const(refused)) messages << finishCell(cell);
-        throw TwError(ErrNo::TypeMismatch, messages.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nNothing was saved."));
-    }
     QStringList sets;
     for (int c = 3; c < m_fields.size(); ++c) sets << SqlDialect::quoteName(m_fields[c]) + QStringLiteral(" = ?");
     sets << ReadingMarks::setChanged();
@@ -354,11 +317,10 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
     QList<int> stale;
     for (int row : rows) {
         if (progress && done % 2048 == 0) progress(done, total);
+        // Entered values are already in their stored form; the others go back as read.
         const QStringList& values = m_edited[row];
-        const QVector<bool>& typed = m_typed[row];
         for (int c = 3; c < m_fields.size(); ++c) {
             if (isFlagColumn(c)) q.addBindValue(values[c] == FlagOn ? 1 : 0);
-            else if (typed[c]) q.addBindValue(textOrEmpty(Numbers::formatText(values[c], c == 3 ? QStringLiteral("##0.0") : QStringLiteral("##0.00"))));
             else q.addBindValue(values[c]);
         }
         if (m_versioned) {
@@ -378,9 +340,6 @@ int DatasheetModel::writeBack(const LoggerFile::Progress& progress)
         const QString message = staleMessage(stale, total);
         for (int row : std::as_const(stale)) {
             m_edited.remove(row);
-            m_original.remove(row);
-            m_switched.remove(row);
-            m_typed.remove(row);
             m_editedVersion.remove(row);
         }
         m_blocks.clear();
@@ -490,7 +449,7 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const
         if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) return on ? QStringLiteral("plotted") : QStringLiteral("not plotted");
         return {};
     }
-    if (role == Qt::DisplayRole) return rowValues(index.row())[c];
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return rowValues(index.row())[c];
     if (role == Qt::ForegroundRole || role == Qt::ToolTipRole) {
         // A rejected value: greyed, with its mark.
         if (const Rejections::Mark* m = markCovering(index.row(), c))
@@ -521,5 +480,9 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags DatasheetModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const Qt::ItemFlags cell = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // The temperature and the gauge values can be edited; keys, dates, times and flags not.
+    const int c = index.column();
+    const bool value = !m_ids.empty() && c >= 3 && c < 4 + m_gauges;
+    return value ? cell | Qt::ItemIsEditable : cell;
 }

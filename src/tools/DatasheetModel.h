@@ -6,7 +6,6 @@
 #include <QAbstractTableModel>
 #include <QByteArrayView>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -19,14 +18,18 @@ class Database;
 // "DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1" .. "Channel<gauges>",
 // "PlotTemporal", "PlotSpatial". The two flag columns show only a mark (MarkRole). Values
 // are fetched a block of rows at a time as the view asks for them, so the grid opens at
-// once on 100,000 readings. Edits are kept here until written back.
+// once on 100,000 readings. The temperature and gauge cells are edited through the view's
+// editor (setData); edits are kept here until written back.
 class DatasheetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Roles { MarkRole = Qt::UserRole + 1, UnitRole };   // UnitRole: a column's unit (header)
 
-    // What a typed key did; the window shows message A or B when asked to.
-    enum class KeyResult { Edited, Ignored, MessageA, MessageB, Toggled, MoveNext };
+    // What a key typed on a cell (no editor open) does: the window shows message A or B,
+    // moves to the next cell, lets the view open its editor with the key as the new text
+    // (StartEdit), or opens the editor on the cell's text and removes its last character
+    // (EditInside).
+    enum class KeyResult { Ignored, MessageA, MessageB, Toggled, MoveNext, StartEdit, EditInside };
 
     static const QString MessageA;
     static const QString MessageB;
@@ -53,27 +56,31 @@ public:
     // How many readings an edit or a flag switch touched (what writeBack would write).
     int editedCount() const { return int(m_edited.size()); }
 
-    // A typed character on a cell ('\b' backspace, '\t' tab), by the datasheet's key rules:
-    // digits and "." are appended to a channel cell, backspace removes its last character,
+    // A key typed on a cell with no editor open ('\b' backspace, '\t' tab): a value cell
+    // (temperature, gauges) takes the characters of a number (they start its editor, the
+    // key replacing the text) and backspace (edits inside, removing the last character);
     // other keys are refused (message B); the key, date and time columns take no typing
     // (message A). In a flag column a blank switches the flag.
     KeyResult typeKey(const QModelIndex& index, QChar ch);
-    // The typing into a value cell is finished (the cell is left, or the window closed):
-    // a typed value must be one number as a whole, within the sensor type's limits
-    // (Configuration lowval/highval, templow/temphigh for ChannelT when the type has that
-    // channel); the empty text (no value) and the value the cell was read with pass. A
-    // refused value is replaced by the cell's stored value again, and the returned text
-    // says why, naming the column as its header does; empty when the value stands.
-    QString finishCell(const QModelIndex& index);
+    // Digits, the decimal and group separators and the signs.
+    static bool isNumberCharacter(QChar ch);
+    // A text entered into a value cell: it must be one number as a whole, within the sensor
+    // type's limits (Configuration lowval/highval, templow/temphigh for ChannelT when the
+    // type has that channel), or empty (no value). It is kept as it will be stored (rounded
+    // as the Readings tab rounds) and the cell shows that text. A refused text leaves the
+    // cell as it was; the returned text says why, naming the column as its header does;
+    // empty when the text was taken. The text the cell already shows changes nothing.
+    QString enter(const QModelIndex& index, const QString& typed);
+    // The editor's way in: enter(); false when refused (takeRefusal then says why).
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QString takeRefusal();
     // A click: a flag cell switches its mark. Returns true when it did.
     bool toggle(const QModelIndex& index);
     // The cell after this one: one to the right, then the next row's first, then (0, 0).
     QModelIndex nextCell(const QModelIndex& index) const;
 
-    // Writes the touched readings back in one transaction (first holding every typed value
-    // to finishCell's rules: a refused one is put back to its stored value and nothing is
-    // written; TwError TypeMismatch says why): the shown channel values (typed
-    // values in their stored patterns) and the two flags, by column name, and marks them
+    // Writes the touched readings back in one transaction: the shown channel values and the
+    // two flags, by column name, and marks them
     // changed for the calculations (store/ReadingMarks.h) and by this user
     // (store/RowVersions.h); nothing else in the row changes. Returns the number of
     // readings written. Throws TwError on failure (nothing written). When another user
@@ -118,14 +125,11 @@ private:
     std::vector<qint64> m_ids;
     bool m_changed = false;
 
-    // Rows touched by an edit or a flag switch, whole, with which cells were typed into.
+    // Rows touched by an edit or a flag switch, whole, as they will be stored.
     QHash<int, QStringList> m_edited;
-    QHash<int, QStringList> m_original;   // a touched row as it was read
-    QSet<int> m_switched;                 // touched rows with a flag switched
     std::optional<ReadingValues::Limits> m_limits;   // none when the sensor's type is unknown
-    QString refusalOf(int row, int column) const;
     void readLimits();
-    QHash<int, QVector<bool>> m_typed;
+    QString m_refusal;   // why the editor's last text was refused
 
     mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows
     QHash<QString, std::vector<Rejections::Mark>> m_marks;   // reading key -> its marks

@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QPainter>
 #include <QProgressDialog>
 
@@ -104,6 +106,16 @@ QSize MarkDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelInd
     return s.expandedTo(QSize(20, 20));
 }
 
+QWidget* NumberDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    auto* line = new QLineEdit(parent);
+    line->setObjectName(QStringLiteral("cellEditor"));
+    line->setFrame(false);
+    static const QRegularExpression numberCharacters(QStringLiteral("[0-9.,+\\-\\s]*"));
+    line->setValidator(new QRegularExpressionValidator(numberCharacters, line));
+    return line;
+}
+
 GridView::GridView(QWidget* parent) : QTableView(parent)
 {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -140,6 +152,47 @@ void GridView::keyPressEvent(QKeyEvent* e)
         }
     }
     QTableView::keyPressEvent(e);
+}
+
+bool GridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    const bool opened = QTableView::edit(index, trigger, event);
+    // A typed key replaces the text (the view selects it all and hands the key on); F2 and
+    // a double click edit inside it, the cursor at the end.
+    if (opened && (trigger == EditKeyPressed || trigger == DoubleClicked))
+        if (QLineEdit* line = qobject_cast<QLineEdit*>(indexWidget(index))) line->end(false);
+    return opened;
+}
+
+bool GridView::editInside(const QModelIndex& index)
+{
+    if (!index.isValid()) return false;
+    setCurrentIndex(index);
+    return edit(index, EditKeyPressed, nullptr);
+}
+
+QLineEdit* GridView::openEditor() const
+{
+    return state() == EditingState ? qobject_cast<QLineEdit*>(indexWidget(currentIndex())) : nullptr;
+}
+
+void GridView::finishEditing()
+{
+    if (QLineEdit* line = openEditor()) {
+        commitData(line);
+        closeEditor(line, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Tab and Shift+Tab in the editor leave the cell as Tab outside it does (the handler's
+    // walk), not into the next cell's editor.
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    if (next || hint == QAbstractItemDelegate::EditPreviousItem) hint = QAbstractItemDelegate::NoHint;
+    QTableView::closeEditor(editor, hint);
+    emit editorClosed();
+    if (next && m_keys) m_keys(u'\t');
 }
 
 ProgressWindow::ProgressWindow(QWidget* parent, const QString& label)

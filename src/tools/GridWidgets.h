@@ -10,11 +10,12 @@
 #include <memory>
 
 class QLabel;
+class QLineEdit;
 class QProgressDialog;
 
 // What the datasheet and import windows share: the two mark pictures, a delegate that
-// draws a mark centred in its cell, a grid view that hands typed keys to its window, and a
-// progress window for long work.
+// draws a mark centred in its cell (and may edit numbers), a grid view that hands typed
+// keys to its window, and a progress window for long work.
 namespace GridWidgets {
 
 // The picture of a set mark (a box with a check mark) or of a clear one (an empty box).
@@ -41,6 +42,16 @@ private:
     QPointer<QLabel> m_on, m_off;
 };
 
+// A mark delegate whose editable cells are edited in a line that takes only the characters
+// of a number (digits, separators, signs); whether the whole is one number is the model's
+// rule when the text is entered.
+class NumberDelegate : public MarkDelegate {
+    Q_OBJECT
+public:
+    using MarkDelegate::MarkDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
 // A column header whose model may give a second line under a column's name (the unit of
 // its values) through unitRole; the section grows by a line for it.
 class UnitHeader : public QHeaderView {
@@ -55,18 +66,33 @@ private:
     int m_role;
 };
 
-// A read-only grid whose typed characters go to a handler first (Tab included); a handler
-// returning false lets the view treat the key as usual (arrows, paging; Tab then moves
-// to the next control).
+// A grid whose typed characters go to a handler first (Tab included); a handler returning
+// false lets the view treat the key as usual (arrows, paging; Tab then moves to the next
+// control; with edit triggers set, a typed key opens the cell's editor and replaces its
+// text). Read-only unless edit triggers are set. F2 and a double click (editInside) open
+// the editor on the cell's text with the cursor at its end; Enter in the editor enters the
+// text, Escape drops it, Tab enters it and goes to the handler.
 class GridView : public QTableView {
     Q_OBJECT
 public:
     using KeyHandler = std::function<bool(QChar ch)>;
     explicit GridView(QWidget* parent = nullptr);
     void setKeyHandler(KeyHandler h) { m_keys = std::move(h); }
+    // Opens the editor of a cell on its text, the cursor at the end; false when the cell
+    // cannot be edited.
+    bool editInside(const QModelIndex& index);
+    // The line editor open on the current cell, if any.
+    QLineEdit* openEditor() const;
+    // Enters what the open editor holds and closes it (nothing when none is open).
+    void finishEditing();
+signals:
+    // An editor was closed, its text entered or dropped.
+    void editorClosed();
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 private:
     KeyHandler m_keys;
 };

@@ -22,6 +22,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -30,6 +31,8 @@
 #include <vector>
 
 namespace {
+
+const QStringList SaveChoices = {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")};
 
 // The sensor type's gauge count (its NumChannels); the first digit of the type code less
 // one when the type is not in Configuration.
@@ -81,9 +84,13 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
 
     MSFlexGrid1 = new GridWidgets::GridView(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
-    MSFlexGrid1->setKeyHandler([this](QChar ch) {
-        MSFlexGrid1_KeyPress(ch);
-        return true;
+    // Spreadsheet editing: a typed key replaces a value cell's text, F2 or a double click
+    // edits inside it.
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                                 QAbstractItemView::DoubleClicked);
+    MSFlexGrid1->setKeyHandler([this](QChar ch) { return MSFlexGrid1_KeyPress(ch); });
+    connect(MSFlexGrid1, &GridWidgets::GridView::editorClosed, this, [this] {
+        if (m_model) tellRefusal(m_model->takeRefusal());
     });
     MSFlexGrid1->setHorizontalHeader(new GridWidgets::UnitHeader(DatasheetModel::UnitRole, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
@@ -91,7 +98,7 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setAutoDefault(false);
-    cmdClose->setToolTip(QStringLiteral("Save the corrected values and plot marks, and close"));
+    cmdClose->setToolTip(QStringLiteral("Close; with corrected values or plot marks, asks whether to save them"));
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
     cmdDiscard = new QPushButton(QStringLiteral("Discard changes"), this);
     cmdDiscard->setObjectName(QStringLiteral("cmdDiscard"));
@@ -153,11 +160,8 @@ bool frmDatasheet::PopulateFlexGrid()
     if (!m_model || !MSFlexGrid1) return false;
     ignoringErrors([&] { m_model->load(); });
     MSFlexGrid1->setModel(m_model);
-    // Leaving a cell finishes its typing: a refused value goes back to the stored one, told.
-    connect(MSFlexGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex&, const QModelIndex& previous) { tellRefusal(m_model->finishCell(previous)); });
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { cmdDiscard->setEnabled(m_model->changed()); });
-    auto* delegate = new GridWidgets::MarkDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
+    auto* delegate = new GridWidgets::NumberDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
     MSFlexGrid1->setItemDelegate(delegate);
     if (m_model->readingCount() == 0) {
         MSFlexGrid1->horizontalHeader()->resizeSection(0, GridWidgets::twips(this, 2600));
@@ -180,8 +184,9 @@ void frmDatasheet::MSFlexGrid1_Click(const QModelIndex& index)
     if (m_model) m_model->toggle(index);
 }
 
-void frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
+bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
 {
+    bool taken = true;
     runTrapped(QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress"), [&] {
         if (!m_model) return;
         const QModelIndex current = MSFlexGrid1->currentIndex();
@@ -200,9 +205,17 @@ void frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
             }
             break;
         }
+        case DatasheetModel::KeyResult::StartEdit:
+            taken = false;   // the view opens the editor with the key as its text
+            break;
+        case DatasheetModel::KeyResult::EditInside:
+            if (MSFlexGrid1->editInside(current))
+                if (QLineEdit* line = MSFlexGrid1->openEditor()) line->backspace();
+            break;
         default: break;
         }
     });
+    return taken;
 }
 
 QString frmDatasheet::Read_Values_From_Grid()
@@ -217,12 +230,6 @@ QString frmDatasheet::Read_Values_From_Grid()
             // Nothing of the corrections was stored (one transaction): the user decides
             // whether the window stays open with them.
             if (e.isStorageFault()) m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
-            if (e.number == ErrNo::TypeMismatch) {
-                // A typed value was refused and put back: nothing was stored.
-                tellRefusal(e.description);
-                e.told = true;
-                m_keepOpen = true;
-            }
             if (e.number == ErrNo::ChangedByOther) {
                 // Another user changed some of the readings: the window stays open with their
                 // current values and the user's other corrections.
@@ -358,19 +365,43 @@ void frmDatasheet::cmdDiscard_Click()
 bool frmDatasheet::tellRefusal(const QString& refusal)
 {
     if (refusal.isEmpty()) return false;
+    m_refusalShown = true;
     Messages::show(refusal, AppInfo::MessageTitle, Messages::Icon::Exclamation);
     return true;
+}
+
+bool frmDatasheet::askToSave()
+{
+    const int n = m_model->editedCount();
+    const QString question = n == 1 ? QStringLiteral("Save the changes to 1 reading of sensor ")
+                                    : QStringLiteral("Save the changes to %1 readings of sensor ").arg(n);
+    const int choice = Messages::choose(question + m_s.subWindowSensor +
+                                            QStringLiteral("?\r\nDiscard leaves the stored values as they were; "
+                                                           "Cancel goes back to the datasheet."),
+                                        AppInfo::MessageTitle, Messages::Icon::Question, SaveChoices, 0);
+    if (choice == 1) {
+        m_discard = true;
+        return true;
+    }
+    return choice == 0;   // Cancel, or the box closed with Escape: the window stays, edits and all
 }
 
 bool frmDatasheet::Form_Unload()
 {
     if (m_unloaded) return true;
-    if (m_model && m_model->changed() && !m_discard) {
-        // A refused value in the cell being typed into: told, put back, and the window stays
-        // open to correct it.
-        if (tellRefusal(m_model->finishCell(MSFlexGrid1->currentIndex()))) return false;
-        Read_Values_From_Grid();
-        if (m_keepOpen) return false;   // the corrections stay on screen
+    if (m_model && !m_discard) {
+        // What the open editor holds is entered first; a refused text is told and the window
+        // stays open to correct it.
+        m_refusalShown = false;
+        MSFlexGrid1->finishEditing();
+        if (m_refusalShown) return false;
+        if (m_model->editedCount() > 0) {
+            if (!askToSave()) return false;
+            if (!m_discard) {
+                Read_Values_From_Grid();
+                if (m_keepOpen) return false;   // the corrections stay on screen
+            }
+        }
     }
     m_unloaded = true;
     if (m_discard)

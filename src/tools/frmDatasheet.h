@@ -11,10 +11,12 @@ class QToolButton;
 namespace GridWidgets { class GridView; }
 
 // The datasheet: every reading of the sub-window sensor in a grid, with gauge values that
-// can be corrected, plot flags that can be switched, and export to a spreadsheet. Modal;
-// on closing ("Close", the close box or Escape) it writes the changes back (only when
-// there are any); "Discard changes" closes without writing them, after asking. Either way
-// the main window shows again the reading it showed before.
+// can be corrected as in a spreadsheet (typing replaces a cell, F2 or a double click edits
+// inside it, Escape drops the cell's edit), plot flags that can be switched, and export to
+// a spreadsheet. Modal; closing ("Close", the close box or Escape) with changes asks Save,
+// Discard or Cancel (Cancel and Escape keep the window and its edits); "Discard changes"
+// closes without writing them, after asking. Either way the main window shows again the
+// reading it showed before.
 class frmDatasheet : public QDialog {
     Q_OBJECT
 public:
@@ -24,7 +26,7 @@ public:
     QLabel* lblHeader = nullptr;
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QToolButton* Image1 = nullptr;
-    QPushButton* cmdClose = nullptr;      // saves the changes and closes
+    QPushButton* cmdClose = nullptr;      // closes, asking whether to save any changes
     QPushButton* cmdDiscard = nullptr;    // closes without saving the changes (asks first)
     QPushButton* cmdReject = nullptr;     // rejects (or restores) the value of the current cell
     QLabel* img_x_on = nullptr;
@@ -35,15 +37,18 @@ public:
     void Form_Load();
     bool PopulateFlexGrid();
     void MSFlexGrid1_Click(const QModelIndex& index);
-    void MSFlexGrid1_KeyPress(QChar ch);
+    // A key typed on the grid with no editor open; false lets the view open the cell's
+    // editor with it.
+    bool MSFlexGrid1_KeyPress(QChar ch);
     QString Read_Values_From_Grid();
     void Image1_Click();
     void cmdDiscard_Click();
     // The current cell's value (a key, date or time cell: the whole reading) is rejected
     // with a reason, or restored when it is rejected; stored at once.
     void cmdReject_Click();
-    // Writes the corrections back; false when they could not be saved and the user keeps
-    // them on screen (the window then stays open).
+    // Enters the open editor's text, asks about any changes (Save / Discard / Cancel) and
+    // writes them back when saved; false when the window stays open (Cancel, a refused
+    // text, or corrections that could not be saved and that the user keeps on screen).
     bool Form_Unload();
 
     // Writes the grid to a workbook at path and opens it; false when it was not written.
@@ -54,6 +59,8 @@ public:
 private:
     // Shows why a typed value was refused (nothing when refusal is empty); true when shown.
     bool tellRefusal(const QString& refusal);
+    // Save / Discard / Cancel: true to go on closing (m_discard set on Discard).
+    bool askToSave();
 
     PageHost& m_win;
     Shared& m_s;
@@ -62,5 +69,6 @@ private:
     bool m_unloaded = false;
     bool m_keepOpen = false;   // the last write-back failed and the user kept the corrections
     bool m_discard = false;
+    bool m_refusalShown = false;
     bool m_sizeRemembered = false;
 };

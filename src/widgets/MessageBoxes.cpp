@@ -64,7 +64,9 @@ public:
         QMessageBox box(toQt(icon), shownTitle, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                         QMessageBox::NoButton, QApplication::activeWindow());
         std::vector<QPushButton*> buttons;
-        for (const QString& c : choices) buttons.push_back(box.addButton(c, QMessageBox::AcceptRole));
+        // A choice named "Cancel" is the one Escape presses.
+        for (const QString& c : choices)
+            buttons.push_back(box.addButton(c, c == QLatin1String("Cancel") ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
         if (defaultChoice >= 0 && defaultChoice < int(buttons.size())) box.setDefaultButton(buttons[size_t(defaultChoice)]);
         box.exec();
         for (size_t i = 0; i < buttons.size(); ++i)

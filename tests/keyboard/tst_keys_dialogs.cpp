@@ -153,24 +153,35 @@ private slots:
         QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("2 of 3"));
     }
 
-    void datasheetEscapeKeepsCorrections()
+    void datasheetEscapeDropsTheCellThenAsks()
     {
-        // Escape closes the datasheet as its close box and Close do: corrections typed in the
-        // grid are stored (only Discard changes drops them, after asking).
+        // Escape in a cell's editor drops that edit only; Escape on the grid then closes the
+        // window, asking first about the corrections entered (the script answers Save).
         Window k;
         k.showReading(3);
         ModalRun run;
+        QString afterStrayKey;
         whenModal(&run, [&](QDialog* d) {
             auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
+            auto type = [](const char* keys) {
+                for (const char* c = keys; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
+            };
+            grid->setCurrentIndex(grid->model()->index(1, 4));   // second reading, Channel1 "11.00"
+            type("7");
+            press(Qt::Key_Escape);
+            afterStrayKey = grid->currentIndex().data().toString() + (d->isVisible() ? "" : " closed");
             grid->setCurrentIndex(grid->model()->index(0, 4));   // first reading, Channel1 "10.00"
-            for (int i = 0; i < 5; ++i) press(Qt::Key_Backspace);
-            QTest::keyClicks(QApplication::focusWidget(), "42.5");
+            type("42.5");
+            press(Qt::Key_Return);
+            QCoreApplication::processEvents();
             press(Qt::Key_Escape);
         });
         k.get<QToolButton>("imgDatasheet")->click();
         QCOMPARE(run.seen, QString("frmDatasheet"));
         QVERIFY(!run.leftOpen);
-        QVERIFY(k.msgs.script.shown.empty());
+        QCOMPARE(afterStrayKey, QString("11.00"));
+        QCOMPARE(k.msgs.script.shown.size(), size_t(1));
+        QCOMPARE(k.msgs.script.shown[0].choices, QStringList({"Save", "Discard", "Cancel"}));
         QCOMPARE(k.stored(R1, "Channel1").toString(), QString("42.50"));
         QCOMPARE(k.stored(R2, "Channel1").toString(), QString("11.00"));
         QCOMPARE(k.shownKey(), key(R3));

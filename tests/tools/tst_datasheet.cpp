@@ -1,6 +1,8 @@
-// The datasheet: its columns per sensor type, the key rules and their messages, flag
-// switching, write-back only when something changed (and only of the shown values), the
-// return to the saved reading, and the spreadsheet export.
+// The datasheet: its columns per sensor type, editing like a spreadsheet (typing replaces,
+// F2 or a double click edits inside, Escape drops the cell's edit) and the key rules and
+// their messages, flag switching, the Save / Discard / Cancel question on closing,
+// write-back only when something changed (and only of the shown values), the return to the
+// saved reading, and the spreadsheet export.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
 #include "app/frmTarnwell.h"
@@ -67,6 +69,35 @@ class TestDatasheet : public QObject {
         QCoreApplication::processEvents();
         return seen;
     }
+
+    // Keys on a cell as a user types them: after opening the cell (typing replaces its
+    // text; F2 or a double click edits inside it) each key goes to the editor once one is
+    // open, else to the grid; '\b' is Backspace, '\t' Tab, '\x1b' Escape; then Enter.
+    enum class Open { Typing, F2, DoubleClick };
+    static void typeInto(frmDatasheet* d, int row, int column, const QString& keys, Open how = Open::Typing,
+                         bool enter = true)
+    {
+        GridWidgets::GridView* grid = d->MSFlexGrid1;
+        const QModelIndex cell = d->model()->index(row, column);
+        grid->setCurrentIndex(cell);
+        if (how == Open::F2) QTest::keyClick(grid, Qt::Key_F2);
+        if (how == Open::DoubleClick) {
+            grid->scrollTo(cell);
+            const QPoint at = grid->visualRect(cell).center();
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);   // a double click's first press
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+        }
+        for (QChar ch : keys) {
+            QWidget* to = grid->openEditor() ? static_cast<QWidget*>(grid->openEditor()) : grid;
+            if (ch == u'\b') QTest::keyClick(to, Qt::Key_Backspace);
+            else if (ch == u'\t') QTest::keyClick(to, Qt::Key_Tab);
+            else if (ch == u'\x1b') QTest::keyClick(to, Qt::Key_Escape);
+            else QTest::keyClicks(to, QString(ch));
+        }
+        if (enter && grid->openEditor()) QTest::keyClick(grid->openEditor(), Qt::Key_Return);
+        QCoreApplication::processEvents();   // Enter enters the text once the editor has seen it
+    }
+    QString shown(frmDatasheet* d, int row, int column) { return d->model()->index(row, column).data().toString(); }
 
 private slots:
     void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
@@ -145,51 +176,45 @@ private slots:
         QCOMPARE(model.index(1, 7).data().toString(), QString("8.00"));
     }
 
-    void keyRules_data()
+    // Keys on a cell with no editor open: refused ones are told and change nothing.
+    void keysRefusedOnCells_data()
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("text");      // the cell afterwards
         QTest::addColumn<QStringList>("messages");
         const QString a = DatasheetModel::MessageA, b = DatasheetModel::MessageB;
-        QTest::newRow("digit in a gauge column") << 4 << "7" << "1.007" << QStringList{};
-        QTest::newRow("backspace then digits") << 4 << "\b\b\b25" << "125" << QStringList{};
-        QTest::newRow("letter in a gauge column") << 5 << "a" << "2.00" << QStringList{b};
-        QTest::newRow("minus is refused") << 5 << "-" << "2.00" << QStringList{b};
-        QTest::newRow("a second point is refused") << 5 << "." << "2.00" << QStringList{b};
-        QTest::newRow("digit in the date column") << 1 << "7" << "2011/03/05" << QStringList{a};
-        QTest::newRow("letter in the key column") << 0 << "x" << TestData::readingKey(Sensor, Start) << QStringList{a};
-        QTest::newRow("backspace in the time column") << 2 << "\b" << "14:00:00" << QStringList{};
+        QTest::newRow("letter in a gauge column") << 5 << "a" << QStringList{b};
+        QTest::newRow("blank in the temperature column") << 3 << " " << QStringList{b};
+        QTest::newRow("digit in the date column") << 1 << "7" << QStringList{a};
+        QTest::newRow("letter in the key column") << 0 << "x" << QStringList{a};
+        QTest::newRow("backspace in the time column") << 2 << "\b" << QStringList{};
     }
-    void keyRules()
+    void keysRefusedOnCells()
     {
         QFETCH(int, column);
         QFETCH(QString, keys);
-        QFETCH(QString, text);
         QFETCH(QStringList, messages);
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
         m.script.shown.clear();
-        QString after;
-        bool changed = false;
+        QString before, after;
+        bool editing = true, changed = true;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, column));
-            for (QChar ch : keys) {
-                if (ch == u'\b') QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
-                else QTest::keyClicks(d->MSFlexGrid1, QString(ch));
-            }
-            after = d->model()->index(0, column).data().toString();
+            before = shown(d, 0, column);
+            typeInto(d, 0, column, keys, Open::Typing, false);
+            editing = d->MSFlexGrid1->openEditor() != nullptr;
+            after = shown(d, 0, column);
             changed = d->model()->changed();
             d->close();
         }));
-        QCOMPARE(after, text);
-        QCOMPARE(m.script.texts(), messages);
+        QCOMPARE(after, before);
+        QVERIFY(!editing && !changed);
+        QCOMPARE(m.script.texts(), messages);   // and no question on closing
         for (const auto& box : m.script.shown) {
             QCOMPARE(box.title, QString("Orrisford's Tarnwell"));
             QCOMPARE(box.icon, Messages::Icon::Information);
         }
-        QCOMPARE(changed, column >= 3 && messages.isEmpty() && !keys.isEmpty());
     }
 
     void tabMovesAcrossAndWraps()
@@ -203,127 +228,142 @@ private slots:
         QCOMPARE(model.typeKey(model.index(1, 1), u'\t'), DatasheetModel::KeyResult::MoveNext);
     }
 
-    void closingWithoutChangesWritesNothing()
+    // Typing replaces a cell, F2 and a double click edit inside it, a minus sign and the
+    // limits themselves can be typed, Backspace edits inside, Tab enters and moves on; each
+    // cell then shows the text it is stored with (rounded as the Readings tab rounds), and
+    // Save writes exactly those texts, by column name, to the touched readings only.
+    void editingLikeASpreadsheet()
     {
+        db->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '272.67' WHERE Channel1 = '1.00'").arg(Sensor));
         watchUpdates(Sensor);
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 1));
-            QTest::keyClicks(d->MSFlexGrid1, "7");   // refused: no change
+        m.script.shown.clear();
+        QStringList cells;
+        QModelIndex afterTab;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            typeInto(d, 0, 4, "300");                          // 272.67: replaced
+            typeInto(d, 1, 4, "7", Open::F2);                  // 5.00 -> 5.007
+            typeInto(d, 2, 3, "5", Open::DoubleClick);         // 21.0 -> 21.05
+            typeInto(d, 1, 5, "-12.5");
+            typeInto(d, 1, 3, "-20");                          // the temperature's lower limit
+            typeInto(d, 2, 4, "\b\b\b\b\b");                  // 9.00 emptied: no value
+            typeInto(d, 0, 5, "4\t", Open::Typing, false);     // 2.00 -> 4, Tab to Channel3
+            afterTab = d->MSFlexGrid1->currentIndex();
+            d->MSFlexGrid1_Click(d->model()->index(0, 8));     // PlotTemporal of the first reading off
+            cells = QStringList{shown(d, 0, 4), shown(d, 1, 4), shown(d, 2, 3), shown(d, 1, 5),
+                                shown(d, 1, 3), shown(d, 2, 4), shown(d, 0, 5)};
             d->close();
         }));
-        QCOMPARE(updates(), 0);
-    }
-
-    void editIsWrittenBackByName()
-    {
-        watchUpdates(Sensor);
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 4));
-            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
-            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
-            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);   // "5.00" -> "5"
-            QTest::keyClicks(d->MSFlexGrid1, "7");                  // "57"
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 3));
-            QTest::keyClicks(d->MSFlexGrid1, "19.25");              // empty ChannelT
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 6));
-            for (int i = 0; i < 8; ++i) QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);   // Channel3 emptied
-            d->MSFlexGrid1_Click(d->model()->index(0, 8));          // PlotTemporal of the first reading off
-            d->close();
-        }));
-        QCOMPARE(updates(), 2);   // only the two touched readings
-        QCOMPARE(field(Sensor, "Channel1", 1), QString("57.00"));
-        QCOMPARE(field(Sensor, "ChannelT", 1), QString("19.3"));   // half away from zero
-        QCOMPARE(field(Sensor, "Channel2", 1), QString("6.00"));
-        QCOMPARE(field(Sensor, "coalesce(Channel3, 'null')", 1), QString());   // the empty text, not null
+        QCOMPARE(cells, QStringList({"300.00", "5.01", "21.1", "-12.50", "-20.0", "", "4.00"}));
+        QCOMPARE(afterTab.column(), 6);
+        QCOMPARE(m.script.texts(), QStringList{"Save the changes to 3 readings of sensor " + Sensor +
+                                               "?\r\nDiscard leaves the stored values as they were; "
+                                               "Cancel goes back to the datasheet."});
+        QCOMPARE(m.script.shown[0].choices, QStringList({"Save", "Discard", "Cancel"}));
+        QCOMPARE(updates(), 3);
+        QCOMPARE((QStringList{field(Sensor, "Channel1", 0), field(Sensor, "Channel1", 1), field(Sensor, "ChannelT", 2),
+                              field(Sensor, "Channel2", 1), field(Sensor, "ChannelT", 1),
+                              field(Sensor, "coalesce(Channel1, 'null')", 2), field(Sensor, "Channel2", 0)}),
+                 cells);
         QCOMPARE(field(Sensor, "Plottemporal", 0), QString("0"));
         QCOMPARE(field(Sensor, "PlotSpatial", 0), QString("0"));
-        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
         // Nothing else in the rows changed.
+        QCOMPARE(field(Sensor, "Channel3", 1), QString("7.00"));
         QCOMPARE(field(Sensor, "Load1", 1), QString("12.5"));
         QCOMPARE(field(Sensor, "zero1", 1), QString("3"));
         QCOMPARE(field(Sensor, "DateTimeKey", 1), TestData::readingKey(Sensor, Start.addSecs(3600)));
         QCOMPARE(field(Sensor, "FullDate", 1), QString("2011-03-05 15:00:00"));
     }
 
-    // A typed value must be one number within the type's limits (-10000..10000, the
-    // temperature -20..60): leaving the cell or closing refuses it, names the column as
-    // its header does, and puts the stored value back; no value stays allowed.
-    void typedValuesMustBeOneNumberWithinTheLimits()
+    // A value entered must be one number within the type's limits (-10000..10000, the
+    // temperature -20..60): otherwise it is refused with a message naming the column as its
+    // header does, the cell keeps its value and nothing is stored. A stored value nobody
+    // changed stands; a refused text still in the editor keeps the window open on closing.
+    void refusedValuesStoreNothing()
     {
         db->execute(QStringLiteral("UPDATE `%1` SET Channel2 = '1.2.3' WHERE Channel1 = '1.00'").arg(Sensor));
         watchUpdates(Sensor);
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        QStringList afterLeaving;
+        m.script.shown.clear();
+        QStringList after;
         bool openAfterRefusedClose = false;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            auto cell = [&](int row, int column) { return d->model()->index(row, column); };
-            auto type = [&](int row, int column, int erase, const QString& keys) {
-                d->MSFlexGrid1->setCurrentIndex(cell(row, column));
-                for (int i = 0; i < erase; ++i) QTest::keyClick(d->MSFlexGrid1, Qt::Key_Backspace);
-                QTest::keyClicks(d->MSFlexGrid1, keys);
-            };
-            type(0, 5, 0, "4");         // a stored "1.2.3" becomes "1.2.34"
-            type(1, 4, 4, "99999");     // "5.00" -> 99999
-            type(0, 3, 4, "61");        // "20.0" -> 61, refused when closing
-            afterLeaving = {cell(0, 5).data().toString(), cell(1, 4).data().toString()};
+            typeInto(d, 0, 5, "", Open::F2);         // "1.2.3" entered as it is: stands, untold
+            typeInto(d, 1, 4, "99999");
+            typeInto(d, 0, 3, "61");
+            typeInto(d, 2, 4, "1..5");
+            after = {shown(d, 0, 5), shown(d, 1, 4), shown(d, 0, 3), shown(d, 2, 4)};
+            typeInto(d, 2, 5, "-10001", Open::Typing, false);
             d->close();
             openAfterRefusedClose = d->isVisible();
-            QCOMPARE(cell(0, 3).data().toString(), QString("20.0"));
-            type(2, 6, 0, "7");         // empty Channel3 -> 7
-            type(0, 4, 4, "");          // Channel1 emptied: no value
-            type(1, 3, 0, "60");        // a limit itself passes
             d->close();
         }));
-        const QStringList texts = m.script.texts();
-        QCOMPARE(texts.size(), 3);
-        QCOMPARE(texts[0], "Channel2 of reading " + TestData::readingKey(Sensor, Start) +
-                               ": \"1.2.34\" is not one number.\r\nThe cell keeps its stored value (1.2.3).");
-        QCOMPARE(texts[1], "Channel1 of reading " + TestData::readingKey(Sensor, Start.addSecs(3600)) +
-                               ": 99999 is outside the limits of this sensor type (-10000 to 10000).\r\n"
-                               "The cell keeps its stored value (5.00).");
-        QVERIFY2(texts[2].startsWith("ChannelT of reading ") &&
-                     texts[2].contains(": 61 is outside the limits of this sensor type (-20 to 60)."),
-                 qPrintable(texts[2]));
-        QCOMPARE(afterLeaving, QStringList({"1.2.3", "5.00"}));
+        const QString second = TestData::readingKey(Sensor, Start.addSecs(3600));
+        QCOMPARE(m.script.texts(),
+                 QStringList({"Channel1 of reading " + second +
+                                  ": 99999 is outside the limits of this sensor type (-10000 to 10000).\r\n"
+                                  "The cell keeps its value (5.00).",
+                              "ChannelT of reading " + TestData::readingKey(Sensor, Start) +
+                                  ": 61 is outside the limits of this sensor type (-20 to 60).\r\n"
+                                  "The cell keeps its value (20.0).",
+                              "Channel1 of reading " + TestData::readingKey(Sensor, Start.addSecs(7200)) +
+                                  ": \"1..5\" is not one number.\r\nThe cell keeps its value (9.00).",
+                              "Channel2 of reading " + TestData::readingKey(Sensor, Start.addSecs(7200)) +
+                                  ": -10001 is outside the limits of this sensor type (-10000 to 10000).\r\n"
+                                  "The cell keeps its value (no value)."}));
+        QCOMPARE(after, QStringList({"1.2.3", "5.00", "20.0", "9.00"}));
         QVERIFY(openAfterRefusedClose);
-        QCOMPARE(updates(), 3);
-        QCOMPARE(field(Sensor, "Channel2", 0), QString("1.2.3"));
-        QCOMPARE(field(Sensor, "Channel1", 1), QString("5.00"));
-        QCOMPARE(field(Sensor, "ChannelT", 0), QString("20.0"));
-        QCOMPARE(field(Sensor, "coalesce(Channel1, 'null')", 0), QString());
-        QCOMPARE(field(Sensor, "ChannelT", 1), QString("60.0"));
-        QCOMPARE(field(Sensor, "Channel3", 2), QString("7.00"));
+        QCOMPARE(updates(), 0);
     }
 
-    // Written back without the window, a refused typed value stores nothing at all.
-    void writeBackRefusesAnyValueOutsideTheRules()
+    // Escape drops the cell's edit and only that: a stray key then Escape changes nothing,
+    // and a second Escape closes without a question. Closing with changes asks: Cancel (or
+    // Escape on the question) keeps the window and the edits, Discard closes storing
+    // nothing, Save stores.
+    void escapeAndTheClosingQuestion()
     {
         watchUpdates(Sensor);
-        DatasheetModel model(*db, Sensor, 4);
-        model.load();
-        model.typeKey(model.index(0, 4), u'5');                        // "1.005": fine
-        for (QChar ch : QString("99999")) model.typeKey(model.index(2, 5), ch);   // "" -> 99999
-        try {
-            model.writeBack();
-            QFAIL("a value outside the limits was written");
-        } catch (const TwError& e) {
-            QCOMPARE(e.number, ErrNo::TypeMismatch);
-            QVERIFY2(e.description.startsWith("Channel2 of reading ") && e.description.endsWith("Nothing was saved."),
-                     qPrintable(e.description));
-        }
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        QString afterEscape;
+        bool openAfterEscape = false;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            typeInto(d, 0, 4, "7\x1b", Open::Typing, false);   // the baseline reading
+            afterEscape = shown(d, 0, 4);
+            openAfterEscape = d->isVisible() && !d->model()->changed();
+            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Escape);
+        }));
+        QCOMPARE(afterEscape, QString("1.00"));
+        QVERIFY(openAfterEscape);
+        QVERIFY(m.script.shown.empty());
+
+        m.script.choices = {2, -1, 1};   // Cancel, Escape, Discard
+        QStringList kept;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            typeInto(d, 0, 4, "8");
+            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Escape);
+            kept << (d->isVisible() ? shown(d, 0, 4) : QString("closed"));
+            d->cmdClose->click();
+            kept << (d->isVisible() ? shown(d, 0, 4) : QString("closed"));
+            d->cmdClose->click();
+            kept << (d->isVisible() ? shown(d, 0, 4) : QString("closed"));
+        }));
+        QCOMPARE(kept, QStringList({"8.00", "8.00", "closed"}));
+        QCOMPARE(m.script.shown.size(), size_t(3));
         QCOMPARE(updates(), 0);
-        QCOMPARE(model.index(2, 5).data().toString(), QString());
-        QCOMPARE(model.writeBack(), 1);
-        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
-        QCOMPARE(field(Sensor, "Channel2", 2), QString());
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
+
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {   // Save, the default
+            typeInto(d, 0, 4, "8");
+            d->close();
+        }));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("8.00"));
     }
 
     // A value or a whole reading is rejected from the chosen cell and restored; its cells
@@ -369,7 +409,7 @@ private slots:
         DatasheetModel model(*db, Sensor, 4);
         model.load();
         model.toggle(model.index(2, 8));
-        model.typeKey(model.index(0, 4), u'5');
+        QVERIFY(model.setData(model.index(0, 4), "1.5"));
         QCOMPARE(model.writeBack(), 2);
         QCOMPARE(field(Sensor, "IsDirty", 0), QString("1"));
         QCOMPARE(field(Sensor, "IsDirty", 1), QString("0"));
@@ -381,7 +421,7 @@ private slots:
     {
         DatasheetModel model(*db, Sensor, 4);
         model.load();
-        model.typeKey(model.index(1, 4), u'9');
+        QVERIFY(model.setData(model.index(1, 4), "5.009"));
         model.toggle(model.index(0, 9));
         QList<QStringList> rows;
         model.exportRows([&](const QByteArrayView* cells) {
@@ -393,7 +433,7 @@ private slots:
         QCOMPARE(rows.size(), 3);
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < model.columnCount(); ++c) QCOMPARE(rows[r][c], model.cellText(r, c));
-        QCOMPARE(rows[1][4], QString("5.009"));
+        QCOMPARE(rows[1][4], QString("5.01"));
         QCOMPARE(rows[0][9], QString("True"));
         QCOMPARE(rows[2][8], QString("True"));
         QCOMPARE(rows[1][8], QString("False"));
@@ -418,8 +458,7 @@ private slots:
                     d->model()->headerData(3, Qt::Horizontal, DatasheetModel::UnitRole).toString();
             tip = d->model()->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString();
             enabledBefore = d->cmdDiscard->isEnabled();
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
-            QTest::keyClicks(d->MSFlexGrid1, "9");               // "1.00" -> "1.009"
+            typeInto(d, 0, 4, "9");
             d->MSFlexGrid1_Click(d->model()->index(1, 8));      // a plot mark switched
             enabledAfter = d->cmdDiscard->isEnabled();
             m.script.answers = {Messages::Answer::No};
@@ -440,13 +479,12 @@ private slots:
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
         QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
 
-        // "Close" keeps what was typed.
+        // "Close" asks, and Save keeps what was typed.
         QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
-            QTest::keyClicks(d->MSFlexGrid1, "9");
+            typeInto(d, 0, 4, "9");
             d->cmdClose->click();
         }));
-        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("9.00"));
         QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
     }
 
@@ -462,10 +500,8 @@ private slots:
         bool stillOpen = false;
         QString shownAfter;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(0, 4));
-            QTest::keyClicks(d->MSFlexGrid1, "9");   // "1.00" -> "1.009"
-            d->MSFlexGrid1->setCurrentIndex(d->model()->index(1, 4));
-            QTest::keyClicks(d->MSFlexGrid1, "9");   // "5.00" -> "5.009"
+            typeInto(d, 0, 4, "9");
+            typeInto(d, 1, 4, "9", Open::Typing, false);   // still in the editor on closing
             db->setUserName("ben");
             db->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '5.50', ").arg(Sensor) + RowVersions::setNext() +
                             QStringLiteral(" WHERE DateTimeKey = ?"),
@@ -477,9 +513,9 @@ private slots:
         }));
         QVERIFY(stillOpen);
         QCOMPARE(shownAfter, QString("5.50"));
-        QCOMPARE(m.script.texts().size(), 1);
-        QVERIFY2(m.script.texts()[0].contains(": changed by ben at "), qPrintable(m.script.texts()[0]));
-        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.01"));
+        QCOMPARE(m.script.texts().size(), 3);   // Save?, who changed it, Save?
+        QVERIFY2(m.script.texts()[1].contains(": changed by ben at "), qPrintable(m.script.texts()[1]));
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("9.00"));
         QCOMPARE(field(Sensor, "Channel1", 1), QString("5.50"));
     }
 
