@@ -80,9 +80,9 @@ public:
     QModelIndex nextCell(const QModelIndex& index) const;
 
     // Writes the touched readings back in one transaction: the shown channel values and the
-    // two flags, by column name, and marks them
-    // changed for the calculations (store/ReadingMarks.h) and by this user
-    // (store/RowVersions.h); nothing else in the row changes. Returns the number of
+    // two flags, by column name, and marks them changed for the calculations
+    // (store/ReadingMarks.h) and by this user (store/RowVersions.h); nothing else in the
+    // row changes. Returns the number of
     // readings written. Throws TwError on failure (nothing written). When another user
     // changed or deleted some of the touched readings since they were read, nothing is
     // written either (3197): those readings lose their corrections and show their current

@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QToolButton>
@@ -364,6 +365,33 @@ private slots:
             d->close();
         }));
         QCOMPARE(field(Sensor, "Channel1", 0), QString("8.00"));
+    }
+
+    // On the real question box, Escape is Cancel: the window stays with its edits.
+    void escapeOnTheRealQuestionIsCancel()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;   // installs the real boxes behind the script
+        w.show();
+        bool boxClosedByEscape = false, keptOpen = false;
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+            typeInto(d, 0, 4, "8");
+            Messages::installScript(nullptr);
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                QTest::keyClick(box, Qt::Key_Escape);
+                boxClosedByEscape = !box->isVisible();
+                if (!boxClosedByEscape) box->done(0);
+            });
+            d->close();
+            Messages::installScript(&m.script);
+            keptOpen = d->isVisible() && shown(d, 0, 4) == "8.00";
+            d->cmdDiscard->click();
+        }));
+        QVERIFY(boxClosedByEscape);
+        QVERIFY(keptOpen);
+        QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
     }
 
     // A value or a whole reading is rejected from the chosen cell and restored; its cells
