@@ -277,7 +277,8 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
         const int n = c->pointCount(i);
         if (!c->isSeriesVisible(i) || n == 0) continue;
         PageHost::ChartLine line;
-        line.title = c->seriesTitle(i);
+        // The gauge alone ("#1"): the legend's distance after it is the report's own column.
+        line.title = c->seriesTitle(i).section(QStringLiteral(" \u2013 "), 0, 0);
         // The latest and the peak values skip the readings without a value (NaN: a gap).
         int lastIndex = n - 1;
         while (lastIndex > 0 && !std::isfinite(c->point(i, lastIndex).y())) --lastIndex;
