@@ -581,6 +581,13 @@ private slots:
             QCOMPARE(svl->pointCount(r), 3);
             for (int g = 0; g < 3; ++g) QVERIFY(std::isfinite(svl->point(r, g).y()) && svl->point(r, g).y() != 999);
         }
+        // On the chart's own tab, another choice draws it again at once: the four marked readings.
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabDispVLength);
+        QCOMPARE(drawnLines(dvl).titles.size(), 5);
+        profilesBox(w, frmTarnwell::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Picked));
+        QCOMPARE(drawnLines(dvl).titles.size(), 4);
+        QVERIFY(!drawnLines(dvl).titles.contains(stamp(QDateTime(QDate(2025, 5, 4), QTime(9, 0)))));
+        QVERIFY(m.script.shown.empty());
     }
 
     void stackedLengthCharts()
