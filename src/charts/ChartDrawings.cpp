@@ -310,8 +310,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     c.setMaximum(Axis::Left, Numbers::localeValue(m_s.prefs.MaxY));
     c.setMinimum(Axis::Left, Numbers::localeValue(m_s.prefs.MinY));
     c.setMinimum(Axis::Bottom, 0);
-    // 7. The readings of the choice, at most the last 15, with a warning when some are
-    // left out.
+    // 7. The readings of the choice, at most 15, with a note when some are left out.
     const std::vector<double>& keys = cols->dates();
     std::vector<QDateTime> times;
     times.reserve(keys.size());
@@ -321,10 +320,12 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     if (periods > MaxLines && (picked || m_profiles == ProfileChoice::Weekly || m_profiles == ProfileChoice::Monthly)) {
         m_charts.lblW15->setText(picked ? PickedWarning
                                  : m_profiles == ProfileChoice::Weekly
-                                     ? QStringLiteral("The record spans more than 15 weeks: the last 15 are plotted. "
-                                                      "Choose one per month to see further back.")
-                                     : QStringLiteral("The record spans more than 15 months: the last 15 are plotted. "
-                                                      "Choose picked dates to plot others."));
+                                     ? QStringLiteral("The record spans %1 weeks: 15 of them, spread across it, are "
+                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
+                                           .arg(periods)
+                                     : QStringLiteral("The record spans %1 months: 15 of them, spread across it, are "
+                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
+                                           .arg(periods));
         m_charts.lblW15->setVisible(true);
     } else {
         m_charts.lblW15->setText(PickedWarning);

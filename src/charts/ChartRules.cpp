@@ -73,8 +73,17 @@ std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, Profi
         chosen.push_back(qsizetype(i));
     }
     if (periods) *periods = qsizetype(chosen.size());
-    if (chosen.size() > size_t(MaxProfiles)) chosen.erase(chosen.begin(), chosen.end() - MaxProfiles);
-    return chosen;
+    if (chosen.size() <= size_t(MaxProfiles)) return chosen;
+    if (!byPeriod) {
+        chosen.erase(chosen.begin(), chosen.end() - MaxProfiles);
+        return chosen;
+    }
+    // More weeks or months than a chart holds: spread the lines evenly across the whole
+    // record, the first and the last period included, so the chart still shows the history.
+    std::vector<qsizetype> spread;
+    const double step = double(chosen.size() - 1) / (MaxProfiles - 1);
+    for (int k = 0; k < MaxProfiles; ++k) spread.push_back(chosen[size_t(std::lround(k * step))]);
+    return spread;
 }
 
 QString positionTitle(int gauge, double metres)

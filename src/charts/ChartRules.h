@@ -38,9 +38,10 @@ QStringList profileChoiceTexts();
 QString profileChoiceKey(ProfileChoice choice);
 ProfileChoice profileChoiceFromKey(const QString& key);
 // The readings to draw, as indexes into `times` (the candidates' dates and times, oldest
-// first): for Weekly and Monthly the last reading of each period, for Last15 and Picked
-// every candidate; of those the newest MaxProfiles. `periods` (optional) receives how
-// many lines the choice had before the newest were kept.
+// first): for Weekly and Monthly the last reading of each period, at most MaxProfiles of
+// them spread evenly from the first period to the last; for Last15 and Picked the newest
+// MaxProfiles candidates. `periods` (optional) receives how many lines the choice had
+// before that.
 std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, ProfileChoice choice,
                                       qsizetype* periods = nullptr);
 

@@ -9,6 +9,7 @@
 #include "core/Paths.h"
 
 #include <QComboBox>
+#include <cmath>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +22,6 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QtTest>
-#include <cmath>
 #include <limits>
 
 using Axis = ChartControl::Axis;
@@ -498,15 +498,20 @@ private slots:
             QCOMPARE(d.titles.last(), stamp(QDateTime(QDate(2025, 12, 31), QTime(7, 0))));
             QVERIFY(!warning->isVisibleTo(warning->parentWidget()));
 
-            // One per week: the last reading of each week (Monday to Sunday), the newest 15
-            // weeks, and a warning that earlier weeks are left out.
+            // One per week: the last reading of each week (Monday to Sunday); the year has
+            // 53 weeks, so 15 of them spread from the first to the last, and a note says so.
             d = drawWith(ProfileChoice::Weekly);
             QCOMPARE(d.titles.size(), 15);
+            QCOMPARE(d.titles.first(), stamp(QDateTime(QDate(2025, 1, 5), QTime(19, 0))));
             QCOMPARE(d.titles.last(), stamp(QDateTime(QDate(2025, 12, 31), QTime(7, 0))));
-            for (int j = 0; j < 14; ++j)
-                QCOMPARE(d.titles[13 - j], stamp(QDateTime(QDate(2025, 12, 28).addDays(-7 * j), QTime(19, 0))));
+            for (int j = 1; j < 14; ++j) {
+                // Week j of the 15 is week round(j * 52 / 14) of the record: always a Sunday's
+                // last reading, 3 or 4 weeks after the one before.
+                const QDate sunday = QDate(2025, 1, 5).addDays(7 * std::lround(j * 52.0 / 14));
+                QCOMPARE(d.titles[j], stamp(QDateTime(sunday, QTime(19, 0))));
+            }
             QVERIFY(warning->isVisibleTo(warning->parentWidget()));
-            QVERIFY(warning->text().contains("15 weeks"));
+            QVERIFY(warning->text().contains("53 weeks"));
 
             // One per month: the last reading of each month; the year fits.
             d = drawWith(ProfileChoice::Monthly);
