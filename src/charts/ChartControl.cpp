@@ -44,6 +44,7 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
         sampleSeries(screenColumns());
         fitMarkersToDensity();
+        fitEdgeRoom();
     });
 
     // Layout: the title on top, then the data area with the legend to its right, then the
@@ -81,7 +82,7 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     legend->setRowSpacing(3);
     legend->setSelectableParts(QCPLegend::spNone);
 
-    for (QCPAxis* a : {m_plot->xAxis, m_plot->yAxis}) {
+    for (QCPAxis* a : {m_plot->xAxis, m_plot->yAxis, m_plot->yAxis2}) {
         a->setBasePen(QPen(Qt::black, 1));
         a->setTickPen(QPen(Qt::black, 1));
         a->setSubTickPen(QPen(Qt::black, 1));
@@ -95,6 +96,9 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     m_bottomTicker = new ValueTicker(m_plot->xAxis);
     m_bottomTicker->setPixelsPerLabel(50);
     m_plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(m_bottomTicker));
+    m_plot->yAxis2->setTicker(QSharedPointer<QCPAxisTicker>(new ValueTicker(m_plot->yAxis2)));
+    m_plot->yAxis2->setTickLabels(true);
+    m_plot->yAxis2->setVisible(false);
 
     m_plot->onZoomDrag = [this](const QPoint& a, const QPoint& b) { handleZoom(a, b); };
     m_plot->onAxisDrag = [this](bool vertical, int px) { handleAxisDrag(vertical ? Axis::Left : Axis::Bottom, px); };
@@ -122,7 +126,7 @@ void ChartControl::setSeriesCount(int count)
 {
     while (seriesCount() < count) {
         Series s;
-        s.graph = m_plot->addGraph();
+        s.graph = new EdgeGraph(m_plot->xAxis, m_plot->yAxis);
         s.graph->setVisible(false);
         s.graph->setLineStyle(QCPGraph::lsLine);
         s.graph->setAdaptiveSampling(true);
@@ -313,6 +317,7 @@ void ChartControl::applyAxes()
             qcpAxis(axis)->setRange(std::min(lo, hi), std::max(lo, hi));
         }
     }
+    applyOwnAxis();
     m_leftTicker->setIncrement(m_left.increment);
     if (m_dateTime && m_timeTicker) {
         const double fixed = m_bottom.step == TimeStep::TwoHours ? 7200 : m_bottom.step == TimeStep::SixHours ? 21600 : 0;
@@ -402,10 +407,11 @@ void ChartControl::setSeriesChecked(int index, bool checked)
 {
     checkIndex(index);
     Series& s = m_series[size_t(index)];
-    if (!s.inUse) return;
+    if (!s.inUse || s.checked == checked) return;
     s.checked = checked;
     s.graph->setVisible(checked);
     schedule();
+    emit seriesCheckedChanged(index, checked);
 }
 
 bool ChartControl::isSeriesChecked(int index) const
@@ -449,11 +455,12 @@ void ChartControl::handleZoom(const QPoint& from, const QPoint& to)
 {
     if (to.x() > from.x()) {
         QCPAxis* x = m_plot->xAxis;
-        QCPAxis* y = m_plot->yAxis;
         const double x1 = x->pixelToCoord(from.x()), x2 = x->pixelToCoord(to.x());
-        const double y1 = y->pixelToCoord(from.y()), y2 = y->pixelToCoord(to.y());
         x->setRange(std::min(x1, x2), std::max(x1, x2));
-        y->setRange(std::min(y1, y2), std::max(y1, y2));
+        for (QCPAxis* y : {m_plot->yAxis, m_plot->yAxis2}) {
+            const double y1 = y->pixelToCoord(from.y()), y2 = y->pixelToCoord(to.y());
+            y->setRange(std::min(y1, y2), std::max(y1, y2));
+        }
         m_zoomed = true;
     } else {
         m_zoomed = false;
@@ -561,72 +568,17 @@ QImage ChartControl::render(const QSize& size)
     return m_plot->toPixmap(size.width(), size.height(), 1.0).toImage();
 }
 
-void ChartControl::setOwnAxisSeries(int index, const QString& axisTitle)
-{
-    m_ownAxisSeries = index;
-    m_ownAxisTitle = axisTitle;
-}
-
 QImage ChartControl::renderForReport(const QSize& logical, double scale)
 {
     applyAxes();
     QCPLegend* legend = m_plot->legend;
-    QCPAxis* left = m_plot->yAxis;
-    QCPAxis* right = m_plot->yAxis2;
-    const QCPRange leftRange = left->range();
-
     // The legend as a list: the title and the lines shown, no check boxes.
     legend->clearItems();
     if (!m_legendTitle.isEmpty()) legend->addItem(new LegendTitleItem(legend, m_legendTitle));
     for (const Series& s : m_series)
         if (s.inUse && s.graph->visible()) legend->addItem(new QCPPlottableLegendItem(legend, s.graph));
-
-    // The own-axis series moves to the right axis, scaled to its values; the left axis then
-    // spans the other lines only, at round steps.
-    QCPGraph* own = m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() && m_series[size_t(m_ownAxisSeries)].inUse &&
-                            m_series[size_t(m_ownAxisSeries)].graph->visible()
-                        ? m_series[size_t(m_ownAxisSeries)].graph
-                        : nullptr;
-    if (own) {
-        bool found = false;
-        QCPRange r = own->getValueRange(found);
-        if (found) {
-            own->setValueAxis(right);
-            right->setVisible(true);
-            right->setLabel(m_ownAxisTitle);
-            right->setLabelFont(left->labelFont());
-            right->setTickLabelFont(left->tickLabelFont());
-            right->setBasePen(left->basePen());
-            right->setTickPen(left->tickPen());
-            right->setSubTickPen(left->subTickPen());
-            const double step = ChartRules::roundStep(std::max(r.size(), 1.0) / 5);
-            right->setRange(std::floor(r.lower / step) * step - step, std::ceil(r.upper / step) * step + step);
-            double lo = NaN, hi = NaN;
-            for (const Series& s : m_series) {
-                if (!s.inUse || !s.graph->visible() || s.graph == own) continue;
-                bool any = false;
-                const QCPRange v = s.graph->getValueRange(any);
-                if (!any) continue;
-                lo = std::isnan(lo) ? v.lower : std::min(lo, v.lower);
-                hi = std::isnan(hi) ? v.upper : std::max(hi, v.upper);
-            }
-            if (!std::isnan(lo)) {
-                const double leftStep = ChartRules::roundStep(std::max(hi - lo, 1e-6) / 8);
-                left->setRange(std::min(0.0, std::floor(lo / leftStep) * leftStep), std::ceil(hi / leftStep) * leftStep);
-            }
-        } else {
-            own = nullptr;
-        }
-    }
     const QImage picture = m_plot->toPixmap(logical.width(), logical.height(), scale).toImage();
-
-    // The chart on screen as it was.
-    if (own) {
-        own->setValueAxis(left);
-        right->setVisible(false);
-    }
-    left->setRange(leftRange);
-    rebuildLegend();
+    rebuildLegend();   // the chart on screen as it was
     return picture;
 }
 

@@ -142,18 +142,33 @@ public:
     bool saveJpeg(const QString& path);
     QImage render(const QSize& size);
     // The chart as a report shows it: laid out at `logical` size and drawn `scale` times
-    // larger (so its labels read well when the picture is shrunk to a page's width), a
-    // legend of the lines shown without check boxes, and the own-axis series (if any) on a
-    // value axis of its own at the right. The chart on screen is left as it was.
+    // larger (so its labels read well when the picture is shrunk to a page's width), with
+    // a legend of the lines shown without check boxes. The chart on screen is left as it was.
     QImage renderForReport(const QSize& logical, double scale);
-    // A series drawn on a value axis of its own in reports (the temperature), with that
-    // axis's title; -1 for none.
+    // A series drawn against a value axis of its own at the right (the temperature), with
+    // that axis's title; -1 for none. The value axis (left) and its limits then leave it
+    // out; the right axis shows while the series does, scaled to its values at round steps.
     void setOwnAxisSeries(int index, const QString& axisTitle);
+    int ownAxisSeries() const { return m_ownAxisSeries; }
+    // The right axis: whether it shows, its title and its range on screen.
+    bool isRightAxisShown() const;
+    QString rightAxisTitle() const;
+    double rightLower() const;
+    double rightUpper() const;
+    // Whether a series is drawn against the right axis.
+    bool isOnRightAxis(int index) const;
+    // How far (pixels) the series' markers may reach past the data area now: room for
+    // their whole diamond when the chart shows its limits as drawn, none when zoomed.
+    int edgeRoom(int index) const;
     // Prints on an open printer within the print margins. False when printing failed.
     bool print(QPrinter& printer);
 
     // The text shown under the chart after a click on a point.
     QString annotation() const;
+
+signals:
+    // The user (or setSeriesChecked) ticked or cleared a series' legend check box.
+    void seriesCheckedChanged(int index, bool checked);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -200,6 +215,10 @@ private:
     void applyAxes();
     void layOutWhileHidden();
     void fitMarkersToDensity();
+    void fitEdgeRoom();
+    // Puts the own-axis series on the right axis, shows or hides that axis and sets its range.
+    void applyOwnAxis();
+    bool isOwnAxis(const Series& s) const;
     // Hands each whole line's sample for the X range shown and a width in pixels to the
     // plotting library (only where the range or width changed).
     void sampleSeries(int columns);

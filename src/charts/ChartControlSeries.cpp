@@ -2,6 +2,7 @@
 // long line that the plotting library is given to draw (see SeriesSampler.h).
 #include "charts/ChartControl.h"
 #include "charts/ChartParts.h"
+#include "charts/ChartRules.h"
 #include "charts/SeriesSampler.h"
 
 #include <algorithm>
@@ -154,6 +155,7 @@ double ChartControl::dataMinimum(Axis axis) const
     double lo = NaN;
     for (const Series& s : m_series) {
         double lower = 0, upper = 0;
+        if (axis == Axis::Left && isOwnAxis(s)) continue;   // measured on the right axis
         if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(lo) || lower < lo)) lo = lower;
     }
     return std::isnan(lo) ? 0 : lo;
@@ -164,6 +166,7 @@ double ChartControl::dataMaximum(Axis axis) const
     double hi = NaN;
     for (const Series& s : m_series) {
         double lower = 0, upper = 0;
+        if (axis == Axis::Left && isOwnAxis(s)) continue;
         if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(hi) || upper > hi)) hi = upper;
     }
     return std::isnan(hi) ? 0 : hi;
@@ -232,4 +235,65 @@ void ChartControl::fitMarkersToDensity()
                                                  QPen(c, 1), QBrush(c), s.markerSize));
         s.graph->setAntialiased(!dense);
     }
+}
+
+// ----- the right axis of the own-axis series --------------------------------------------------
+bool ChartControl::isOwnAxis(const Series& s) const
+{
+    return m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() && &s == &m_series[size_t(m_ownAxisSeries)];
+}
+
+void ChartControl::setOwnAxisSeries(int index, const QString& axisTitle)
+{
+    for (Series& s : m_series) s.graph->setValueAxis(m_plot->yAxis);
+    m_ownAxisSeries = index;
+    m_ownAxisTitle = axisTitle;
+    m_plot->yAxis2->setLabel(axisTitle);
+    applyOwnAxis();
+    schedule();
+}
+
+void ChartControl::applyOwnAxis()
+{
+    QCPAxis* right = m_plot->yAxis2;
+    const Series* own = m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() ? &m_series[size_t(m_ownAxisSeries)] : nullptr;
+    if (own && own->graph->valueAxis() != right) own->graph->setValueAxis(right);
+    double lo = 0, hi = 0;
+    const bool shown = own && own->inUse && own->graph->visible() && seriesRange(*own, Axis::Left, lo, hi);
+    right->setVisible(shown);
+    if (!shown || m_zoomed) return;
+    // Round steps with a step's room above and below the values.
+    const double step = ChartRules::roundStep(std::max(hi - lo, 1.0) / 5);
+    right->setRange(std::floor(lo / step) * step - step, std::ceil(hi / step) * step + step);
+}
+
+bool ChartControl::isRightAxisShown() const { return m_plot->yAxis2->visible(); }
+QString ChartControl::rightAxisTitle() const { return m_plot->yAxis2->label(); }
+double ChartControl::rightLower() const { return m_plot->yAxis2->range().lower; }
+double ChartControl::rightUpper() const { return m_plot->yAxis2->range().upper; }
+
+bool ChartControl::isOnRightAxis(int index) const
+{
+    checkIndex(index);
+    return m_series[size_t(index)].graph->valueAxis() == m_plot->yAxis2;
+}
+
+// ----- markers at the edge of the data area ---------------------------------------------------
+namespace {
+constexpr int RingRoom = 10;   // half a ring and its pen
+}
+
+void ChartControl::fitEdgeRoom()
+{
+    for (Series& s : m_series)
+        if (auto* g = dynamic_cast<EdgeGraph*>(s.graph)) g->setEdgeRoom(m_zoomed ? 0 : int(std::ceil(s.markerSize / 2)) + 1);
+    for (QCPGraph* ring : m_markGraphs)
+        if (auto* g = dynamic_cast<EdgeGraph*>(ring)) g->setEdgeRoom(m_zoomed ? 0 : RingRoom);
+}
+
+int ChartControl::edgeRoom(int index) const
+{
+    checkIndex(index);
+    const auto* g = dynamic_cast<const EdgeGraph*>(m_series[size_t(index)].graph);
+    return g ? g->edgeRoom() : 0;
 }

@@ -5,10 +5,12 @@
 #include "charts/GraphColumns.h"
 #include "core/ErrorTrap.h"
 #include "data/AlarmStore.h"
+#include "calc/Formulas.h"
 #include "data/GraphData.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <cmath>
@@ -20,6 +22,9 @@ constexpr int TimeSeries = 11;     // temperature + 10 gauges
 constexpr int LengthSeries = 16;   // temperature + 15 readings
 constexpr int MaxLines = 15;
 constexpr int ControlArrayElementMissing = 340;
+const QString PickedWarning = QStringLiteral(
+    "There are more than 15 records selected to plot, only the last 15 readings will be plotted. Go to the Readings "
+    "Tab to select or unselect which data to plot");
 }  // namespace
 
 ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts)
@@ -35,6 +40,19 @@ QString ChartDrawings::boxText(const QString& name) const
 }
 
 double ChartDrawings::boxNumber(const QString& name) const { return Numbers::localeValue(boxText(name)); }
+
+QString ChartDrawings::gaugeLengthText() const
+{
+    if (const QLineEdit* box = m_win.sensorBox(QStringLiteral("txtLengthofGauge"))) return box->text();
+    return m_s.rsSensors->text(QStringLiteral("lengthofgauge"));
+}
+
+double ChartDrawings::boxDistance(const QString& name) const
+{
+    const QLineEdit* box = m_win.sensorBox(name);
+    const std::optional<double> v = box ? Numbers::tryLocaleValue(box->text().trimmed()) : std::nullopt;
+    return v ? *v : NAN;
+}
 
 int ChartDrawings::configInt(const char* field) const
 {
@@ -106,19 +124,14 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     const QString column = displacement ? QStringLiteral("Disp") : QStringLiteral("Load");
     auto step = [](auto&& f) { ignoringErrors(f); };
 
-    // 1. Legend titles of the gauge series.
-    if (!displacement) {
-        step([&] {
-            const int n = configInt("NumChannels");
-            for (int k = 1; k <= n; ++k) m_titles.at(size_t(k)) = QStringLiteral("#") + QString::number(k);
-        });
-    } else {
-        step([&] {
-            const int nodes = configInt("NumNodes");
-            for (int k = 1; k <= nodes; ++k)
-                m_titles.at(size_t(k)) = boxText(QStringLiteral("txtRelSGanchor(%1)").arg(k)) + QStringLiteral(" m");
-        });
-    }
+    // 1. Legend titles of the gauge series: the gauge and its distance from the roof (the
+    // gauge's centre for loads, its node for displacements).
+    step([&] {
+        const int n = configInt(displacement ? "NumNodes" : "NumChannels");
+        const QString box = displacement ? QStringLiteral("txtRelSGanchor(%1)") : QStringLiteral("txtRelSGCenter(%1)");
+        for (int k = 1; k <= n && k < int(m_titles.size()); ++k)
+            m_titles.at(size_t(k)) = ChartRules::positionTitle(k, boxDistance(box.arg(k)));
+    });
     // 2-4. Title, no axis title, every series emptied and hidden.
     step([&] {
         c.clearTitle();
@@ -260,6 +273,7 @@ void ChartDrawings::DrawSvLgraph()
 void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
 {
     using ChartRules::Profile;
+    using ChartRules::ProfileChoice;
     QString column, xBox;
     switch (profile) {
     case Profile::Load: column = QStringLiteral("Load"); xBox = QStringLiteral("txtRelSGCenter(%1)"); break;
@@ -270,10 +284,23 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     c.clearTitle();
     c.addTitleLine(chartTitle());
     if (profile == Profile::Load) c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis")));
-    // 3. The readings marked for the length charts.
-    ChartCalc::openGraphData(m_win, ChartCalc::Selection::Spatial);
-    Recordset& rs = *m_s.rsGraph;
-    rs.moveFirst();
+    // 3. The candidate readings: those marked for the length charts, or for the other
+    // choices every reading that is plotted at all.
+    const int n = configInt("NumChannels");
+    const bool stacked = m_win.sensorStacked();
+    const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, stacked, n);
+    const bool picked = m_profiles == ProfileChoice::Picked;
+    // The choices other than picked dates may draw readings the displacement and shear
+    // passes did not compute (they compute the marked ones): those values are computed
+    // here from the readings' zeroed strains and loads, as the passes do.
+    const bool compute = !picked && profile != Profile::Load;
+    QStringList names;
+    for (int k = 1; k <= plan.lastGauge; ++k) names << column + QString::number(k);
+    if (compute)
+        for (int k = 1; k <= Calc::ChannelCount; ++k)
+            names << (profile == Profile::Shear ? QStringLiteral("zero%1") : QStringLiteral("Load%1")).arg(k);
+    const std::unique_ptr<GraphColumns> cols =
+        readLengthColumns(picked ? Calc::GraphSelection::Spatial : Calc::GraphSelection::Plottable, names);
     // 4. Every series emptied and hidden.
     for (int i = 0; i < LengthSeries; ++i) {
         c.clearSeries(i);
@@ -283,42 +310,114 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     c.setMaximum(Axis::Left, Numbers::localeValue(m_s.prefs.MaxY));
     c.setMinimum(Axis::Left, Numbers::localeValue(m_s.prefs.MinY));
     c.setMinimum(Axis::Bottom, 0);
-    // 7. At most the last 15 readings, with a warning when some are left out.
-    const qint64 rows = rs.recordCount();
-    int lines = int(rows);
-    if (rows > MaxLines) {
+    // 7. The readings of the choice, at most 15, with a note when some are left out.
+    const std::vector<double>& keys = cols->dates();
+    std::vector<QDateTime> times;
+    times.reserve(keys.size());
+    for (double key : keys) times.push_back(std::isnan(key) ? QDateTime() : ChartRules::keyDateTime(key));
+    qsizetype periods = 0;
+    const std::vector<qsizetype> chosen = ChartRules::chooseProfiles(times, m_profiles, &periods);
+    if (periods > MaxLines && (picked || m_profiles == ProfileChoice::Weekly || m_profiles == ProfileChoice::Monthly)) {
+        m_charts.lblW15->setText(picked ? PickedWarning
+                                 : m_profiles == ProfileChoice::Weekly
+                                     ? QStringLiteral("The record spans %1 weeks: 15 of them, spread across it, are "
+                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
+                                           .arg(periods)
+                                     : QStringLiteral("The record spans %1 months: 15 of them, spread across it, are "
+                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
+                                           .arg(periods));
         m_charts.lblW15->setVisible(true);
-        rs.setAbsolutePosition(rows - (MaxLines - 1));
-        lines = MaxLines;
     } else {
+        m_charts.lblW15->setText(PickedWarning);
         m_charts.lblW15->setVisible(false);
     }
-    // 8. One line per reading.
-    const int n = configInt("NumChannels");
-    const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, m_win.sensorStacked(), n);
-    const QChar sep = ChartRules::systemDateSeparator();
-    for (int r = 1; r <= lines; ++r) {
+    std::optional<Calc::PassFormulas> formulas;
+    if (compute)
+        formulas.emplace(m_s.rsSensors->text(QStringLiteral("SensorType")), stacked, m_win.sensorKFactorText(),
+                         gaugeLengthText());
+    // 8. One line per reading, its date and time in the legend.
+    const QChar ds = ChartRules::systemDateSeparator(), ts = ChartRules::systemTimeSeparator();
+    for (size_t line = 0; line < chosen.size(); ++line) {
+        const int r = int(line) + 1;
+        const size_t row = size_t(chosen[line]);
         c.setSeriesVisible(r, true);
-        const QDate date = ChartRules::parseReadingDate(rs.text(QStringLiteral("ReadingDate")));
-        if (!date.isValid()) throw TwError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
-        c.setSeriesTitle(r, ChartRules::formatDate(date, sep));
+        if (!times[row].isValid()) throw TwError(ErrNo::TypeMismatch, QStringLiteral("Type mismatch"));
+        c.setSeriesTitle(r, ChartRules::formatDateTime(times[row], ds, ts));
+        const std::array<double, 11> values = lineValues(*cols, row, profile, plan.lastGauge, formulas);
         for (int k = 1; k <= plan.lastGauge; ++k) {
             const double x = boxNumber(xBox.arg(k));
-            const QVariant v = rs.value(column + QString::number(k));
-            if (v.isNull()) continue;   // no value at this position in this reading: no point
-            const double y = v.typeId() == QMetaType::QString ? Numbers::localeValue(v.toString()) : v.toDouble();
-            if (std::isnan(y)) continue;
-            c.addPoint(r, x, y);
+            if (std::isnan(values[size_t(k)])) continue;   // no value at this position in this reading: no point
+            c.addPoint(r, x, values[size_t(k)]);
         }
         if (plan.closeAtNextNode) c.addPoint(r, boxNumber(QStringLiteral("txtRelSGanchor(%1)").arg(n + 1)), 0);
         if (plan.closeAtCable) c.addPoint(r, boxNumber(QStringLiteral("txtLengthofCable")), 0);
         c.setMinimum(Axis::Bottom, 0);
         c.setMaximum(Axis::Bottom, ChartRules::lengthAxisMaximum(c.seriesMaxX(r)));
         c.setIncrement(Axis::Bottom, ChartRules::lengthTickStep(c.maximum(Axis::Bottom)));
-        rs.moveNext();
     }
-    // 9. The graph data stays at its last row.
-    rs.moveLast();
+    // 9. The graph data: the candidate readings, at the last row.
+    if (m_s.rsGraph && m_s.rsGraph->isOpen() && m_s.rsGraph->recordCount() > 0) m_s.rsGraph->moveLast();
     // 10. Final value-axis limits from the values drawn.
     applyScale(c, c.dataMinimum(Axis::Left), c.dataMaximum(Axis::Left), int(ChartCalc::Band::L));
+}
+
+std::unique_ptr<GraphColumns> ChartDrawings::readLengthColumns(Calc::GraphSelection selection, const QStringList& names)
+{
+    const QString sql = Calc::graphQuery(m_s.currentSensorId(), selection);
+    try {
+        auto cols = std::make_unique<GraphColumns>(m_s.db, sql, names, QStringLiteral("FullDate"));
+        m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
+        m_s.rsGraph->openWithRows(sql, cols->rowIds());
+        return cols;
+    } catch (const TwError&) {
+        // Opened the usual way, which logs why the selection cannot be read.
+        ChartCalc::openGraphData(m_win, selection == Calc::GraphSelection::Spatial ? ChartCalc::Selection::Spatial
+                                                                                   : ChartCalc::Selection::Plottable);
+        if (!m_s.rsGraph || !m_s.rsGraph->isOpen()) throw;
+        return std::make_unique<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("FullDate"));
+    }
+}
+
+// The values of one reading's line at gauges 1 to `last`: the stored column, or computed
+// from the reading's loads (displacements) or zeroed strains (shear) when `formulas` is set.
+std::array<double, 11> ChartDrawings::lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile, int last,
+                                                 const std::optional<Calc::PassFormulas>& formulas)
+{
+    std::array<double, 11> out;
+    out.fill(NAN);
+    last = std::min(last, 10);
+    if (!formulas) {
+        const QString column = profile == ChartRules::Profile::Load           ? QStringLiteral("Load")
+                               : profile == ChartRules::Profile::Displacement ? QStringLiteral("Disp")
+                                                                              : QStringLiteral("Stretch");
+        for (int k = 1; k <= last; ++k) out[size_t(k)] = cols.numbers(column + QString::number(k))[row];
+        return out;
+    }
+    Calc::Columns computed;
+    if (profile == ChartRules::Profile::Shear) {
+        Calc::ChannelValues z{};
+        for (int k = 1; k <= Calc::ChannelCount; ++k) z[size_t(k)] = cols.numbers(QStringLiteral("zero%1").arg(k))[row];
+        computed = formulas->shears(z);
+    } else {
+        Calc::Columns loads;
+        loads.count = formulas->loadCount();
+        for (int k = 1; k <= loads.count && k <= 6; ++k) loads.v[size_t(k)] = cols.numbers(QStringLiteral("Load%1").arg(k))[row];
+        computed = formulas->displacements(loads);
+    }
+    for (int k = 1; k <= last && k <= computed.count; ++k) out[size_t(k)] = computed[k];
+    return out;
+}
+
+// ----- after a legend tick box changed -------------------------------------------------------
+void ChartDrawings::rescaleValueAxis(ChartControl& c)
+{
+    const bool time = &c == m_charts.T || &c == m_charts.T2;
+    double lo = c.dataMinimum(Axis::Left), hi = c.dataMaximum(Axis::Left);
+    if (time)
+        for (const ChartControl::LevelLine& l : c.levelLines()) {
+            lo = std::min(lo, l.value);
+            hi = std::max(hi, l.value);
+        }
+    applyScale(c, lo, hi, int(time ? ChartCalc::Band::T : ChartCalc::Band::L));
+    c.refresh();
 }

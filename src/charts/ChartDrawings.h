@@ -1,11 +1,14 @@
 #pragma once
 #include "charts/ChartRules.h"
+#include "calc/Formulas.h"
+#include "data/GraphData.h"
 #include "store/Database.h"
 
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class PageHost;
@@ -35,6 +38,13 @@ public:
     void DrawDvLgraph();
     void DrawSvLgraph();
 
+    // Which readings the length charts draw (the choice of the length tabs' box).
+    void setProfileChoice(ChartRules::ProfileChoice choice) { m_profiles = choice; }
+    ChartRules::ProfileChoice profileChoice() const { return m_profiles; }
+    // The value axis's limits again from the lines still shown (and a time chart's level
+    // lines), after the user hid or showed a line.
+    void rescaleValueAxis(ChartControl& chart);
+
     // The legend titles last written by a time chart (entries 1 upward: gauge series).
     const std::array<QString, 12>& seriesTitles() const { return m_titles; }
 
@@ -49,6 +59,14 @@ private:
     // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
     QString boxText(const QString& name) const;
     double boxNumber(const QString& name) const;
+    // A distance box's number, NaN when the box is missing, empty or not a number.
+    double boxDistance(const QString& name) const;
+    // The gauge length as typed on the sensor pages (as stored when no box shows it).
+    QString gaugeLengthText() const;
+    // The length chart's columns of a selection; the graph data is opened on its rows.
+    std::unique_ptr<GraphColumns> readLengthColumns(Calc::GraphSelection selection, const QStringList& names);
+    static std::array<double, 11> lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile, int last,
+                                             const std::optional<Calc::PassFormulas>& formulas);
     int configInt(const char* field) const;
     QString chartTitle() const;
     static void applyScale(ChartControl& chart, double smallest, double largest, int band);
@@ -57,6 +75,7 @@ private:
     Shared& m_s;
     Charts m_charts;
     std::array<QString, 12> m_titles{};
+    ChartRules::ProfileChoice m_profiles = ChartRules::ProfileChoice::Picked;
 
     struct ReadColumns {
         QString sql;

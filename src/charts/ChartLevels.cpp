@@ -64,7 +64,7 @@ void ChartControl::setMarks(const std::vector<Mark>& marks)
         for (QCPGraph* g : m_markGraphs)
             if (g->pen().color() == m.colour) ring = g;
         if (!ring) {
-            ring = m_plot->addGraph();
+            ring = new EdgeGraph(m_plot->xAxis, m_plot->yAxis);
             ring->setLineStyle(QCPGraph::lsNone);
             ring->setPen(QPen(m.colour, 2));
             ring->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(m.colour, 2.5), Qt::NoBrush, 15));

@@ -53,6 +53,22 @@ private:
     QString m_format = QStringLiteral("yyyy/MM/dd");
 };
 
+// A line whose markers may reach a few pixels past the data area: a point on the edge
+// (the first reading, a value at the axis's limit) shows its whole diamond or ring instead
+// of half of it. Zoomed or scrolled views clip at the edge as usual.
+class EdgeGraph : public QCPGraph {
+public:
+    EdgeGraph(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+    void setEdgeRoom(int pixels) { m_room = pixels; }
+    int edgeRoom() const { return m_room; }
+
+protected:
+    QRect clipRect() const override { return QCPGraph::clipRect().adjusted(-m_room, -m_room, m_room, m_room); }
+
+private:
+    int m_room = 0;
+};
+
 // A legend entry with a check box before the series symbol; the box shows whether the
 // series is drawn.
 class CheckLegendItem : public QCPPlottableLegendItem {

@@ -36,6 +36,63 @@ ProfilePlan profilePlan(Profile profile, bool stacked, int channels)
     return p;
 }
 
+QStringList profileChoiceTexts()
+{
+    return {QStringLiteral("Last 15 readings"), QStringLiteral("One per week"), QStringLiteral("One per month"),
+            QStringLiteral("Picked dates (Plot Spatial)")};
+}
+
+namespace {
+const char* const ChoiceKeys[] = {"last15", "weekly", "monthly", "picked"};
+}
+
+QString profileChoiceKey(ProfileChoice choice) { return QLatin1String(ChoiceKeys[int(choice)]); }
+
+ProfileChoice profileChoiceFromKey(const QString& key)
+{
+    for (int i = 0; i < 4; ++i)
+        if (key == QLatin1String(ChoiceKeys[i])) return ProfileChoice(i);
+    return ProfileChoice::Picked;
+}
+
+std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, ProfileChoice choice, qsizetype* periods)
+{
+    std::vector<qsizetype> chosen;
+    // The period a reading falls in; readings of one period are next to each other.
+    auto period = [choice](const QDateTime& t) -> qint64 {
+        const QDate d = t.date();
+        if (choice == ProfileChoice::Monthly) return qint64(d.year()) * 12 + d.month();
+        // The Monday that starts the reading's week.
+        return d.addDays(1 - d.dayOfWeek()).toJulianDay();
+    };
+    const bool byPeriod = choice == ProfileChoice::Weekly || choice == ProfileChoice::Monthly;
+    for (size_t i = 0; i < times.size(); ++i) {
+        if (byPeriod && i + 1 < times.size() && times[i].isValid() && times[i + 1].isValid() &&
+            period(times[i]) == period(times[i + 1]))
+            continue;   // a later reading of the same period follows
+        chosen.push_back(qsizetype(i));
+    }
+    if (periods) *periods = qsizetype(chosen.size());
+    if (chosen.size() <= size_t(MaxProfiles)) return chosen;
+    if (!byPeriod) {
+        chosen.erase(chosen.begin(), chosen.end() - MaxProfiles);
+        return chosen;
+    }
+    // More weeks or months than a chart holds: spread the lines evenly across the whole
+    // record, the first and the last period included, so the chart still shows the history.
+    std::vector<qsizetype> spread;
+    const double step = double(chosen.size() - 1) / (MaxProfiles - 1);
+    for (int k = 0; k < MaxProfiles; ++k) spread.push_back(chosen[size_t(std::lround(k * step))]);
+    return spread;
+}
+
+QString positionTitle(int gauge, double metres)
+{
+    QString title = QStringLiteral("#") + QString::number(gauge);
+    if (std::isfinite(metres)) title += QStringLiteral(" \u2013 ") + QLocale().toString(metres, 'f', 2) + QStringLiteral(" m");
+    return title;
+}
+
 double lengthAxisMaximum(double largestX)
 {
     if (largestX >= 1) return std::trunc(largestX + 0.999);
@@ -86,6 +143,13 @@ QString formatDate(const QDate& date, QChar separator)
     const QString s(separator);
     return date.toString(QStringLiteral("yyyy")) + s + date.toString(QStringLiteral("MM")) + s +
            date.toString(QStringLiteral("dd"));
+}
+
+QString formatDateTime(const QDateTime& when, QChar dateSeparator, QChar timeSeparator)
+{
+    if (!when.isValid()) return QString();
+    return formatDate(when.date(), dateSeparator) + ' ' + when.toString(QStringLiteral("HH")) + timeSeparator +
+           when.toString(QStringLiteral("mm"));
 }
 
 TimeAxisPlan timeAxisPlan(const QDate& first, const QDate& last, QChar dateSeparator, QChar timeSeparator)

@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QDate>
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 // The widget-free rules of the five charts: which gauges each chart plots for a layout
 // and channel count, how the time axis is chosen from the span of the readings, the
@@ -21,6 +23,31 @@ struct ProfilePlan {
     bool closeAtCable = false;    // a closing point (cable length, 0)
 };
 ProfilePlan profilePlan(Profile profile, bool stacked, int channels);
+
+// Which readings the length charts draw, one line each.
+enum class ProfileChoice {
+    Last15,    // the last 15 readings
+    Weekly,    // the last reading of each week (Monday to Sunday) across the record
+    Monthly,   // the last reading of each calendar month across the record
+    Picked,    // the readings marked "Plot Spatial" on the Readings tab or the datasheet
+};
+constexpr int MaxProfiles = 15;   // lines a length chart holds
+// The texts of the choice's box, in the order of the enum.
+QStringList profileChoiceTexts();
+// The choice as remembered in the preferences, and back (an unknown text: Picked).
+QString profileChoiceKey(ProfileChoice choice);
+ProfileChoice profileChoiceFromKey(const QString& key);
+// The readings to draw, as indexes into `times` (the candidates' dates and times, oldest
+// first): for Weekly and Monthly the last reading of each period, at most MaxProfiles of
+// them spread evenly from the first period to the last; for Last15 and Picked the newest
+// MaxProfiles candidates. `periods` (optional) receives how many lines the choice had
+// before that.
+std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, ProfileChoice choice,
+                                      qsizetype* periods = nullptr);
+
+// A legend entry of a time chart: the gauge number and its distance from the roof
+// ("#1 – 0.50 m"), the number alone when the distance is not known (NaN).
+QString positionTitle(int gauge, double metres);
 
 // Upper limit of the length axis from the largest distance of a line: the whole part of
 // (largest + 0.999) when the largest is 1 or more, else 1.
@@ -59,6 +86,10 @@ QChar separatorOf(const QString& format, QChar fallback);
 
 // A date as four-digit year, two-digit month and day joined by the separator.
 QString formatDate(const QDate& date, QChar separator);
+
+// A date and time as the date above, a blank, and hours and minutes joined by the time
+// separator ("2025/04/02 08:30").
+QString formatDateTime(const QDateTime& when, QChar dateSeparator, QChar timeSeparator);
 
 // A reading date as stored ("yyyy/MM/dd"; "yyyy-MM-dd" is also understood). Invalid when
 // the text is neither.

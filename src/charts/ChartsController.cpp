@@ -12,6 +12,8 @@
 #include "widgets/PageHost.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSettings>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
@@ -45,6 +47,12 @@ const ChartTab Tabs[] = {
 
 const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
 
+bool isLengthTab(int tab) { return tab >= PageHost::TabLoadVLength && tab <= PageHost::TabShearVLength; }
+
+// The length charts' choice of readings, remembered per user.
+const QString ProfilesSetting = QStringLiteral("charts/lengthProfiles");
+QSettings settings() { return QSettings(QStringLiteral("Orrisford"), QStringLiteral("Tarnwell")); }
+
 // Shows the wait cursor while a chart is computed and drawn.
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -72,6 +80,45 @@ ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win
     set.SvL = chart(PageHost::TabShearVLength);
     set.lblW15 = lblW15;
     m_drawings = std::make_unique<ChartDrawings>(win, set);
+    const ChartRules::ProfileChoice remembered =
+        ChartRules::profileChoiceFromKey(settings().value(ProfilesSetting).toString());
+    m_drawings->setProfileChoice(remembered);
+    showProfileChoice(remembered);
+    // Hiding or showing a line fits the value axis to the lines still shown.
+    for (ChartControl* c : m_charts)
+        connect(c, &ChartControl::seriesCheckedChanged, this, [this, c] { m_drawings->rescaleValueAxis(*c); });
+}
+
+void ChartsController::showProfileChoice(ChartRules::ProfileChoice choice)
+{
+    for (QComboBox* box : m_profileBoxes) {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(int(choice));
+    }
+}
+
+void ChartsController::chooseProfiles(int tab, ChartRules::ProfileChoice choice)
+{
+    if (choice == m_drawings->profileChoice()) return;
+    m_drawings->setProfileChoice(choice);
+    settings().setValue(ProfilesSetting, ChartRules::profileChoiceKey(choice));
+    showProfileChoice(choice);
+    // The chart on show is drawn again with the readings of the new choice.
+    if (m_win.currentTab() == tab) enterChartTab(tab, tab);
+}
+
+ChartCalc::Selection ChartsController::selectionOf(int tab) const
+{
+    if (isLengthTab(tab) && m_drawings && m_drawings->profileChoice() != ChartRules::ProfileChoice::Picked)
+        return ChartCalc::Selection::Plottable;
+    return tabInfo(tab).selection;
+}
+
+int ChartsController::passTabOf(int tab) const
+{
+    // A length chart of readings not marked for it draws from the loads and zeroed strains
+    // of every plotted reading, which the load pass computes.
+    return selectionOf(tab) == ChartCalc::Selection::Plottable ? int(PageHost::TabLoadVLength) : tab;
 }
 
 ChartsController::~ChartsController() = default;
@@ -127,6 +174,20 @@ void ChartsController::buildPage(int tab)
         connect(help, &QPushButton::clicked, this, [this] { ShowGraphingTips(); });
         buttons->addWidget(help);
     }
+    if (isLengthTab(tab)) {
+        auto* label = new QLabel(QStringLiteral("Readings plotted:"), page);
+        auto* profiles = new QComboBox(page);
+        profiles->setObjectName(QStringLiteral("cboProfiles"));
+        profiles->addItems(ChartRules::profileChoiceTexts());
+        profiles->setToolTip(QStringLiteral("Which readings the length charts draw, one line each (at most 15)"));
+        label->setBuddy(profiles);
+        connect(profiles, &QComboBox::currentIndexChanged, this,
+                [this, tab](int index) { chooseProfiles(tab, ChartRules::ProfileChoice(index)); });
+        m_profileBoxes.push_back(profiles);
+        buttons->addSpacing(16);
+        buttons->addWidget(label);
+        buttons->addWidget(profiles);
+    }
     buttons->addStretch();
 }
 
@@ -136,7 +197,8 @@ void ChartsController::enterChartTab(int tab, int previousTab)
     ChartControl* c = chart(tab);
     ignoringErrors([&] { c->setVisible(false); });
     qint64 rows = 0;
-    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, info.selection, 2); });
+    const ChartCalc::Selection selection = selectionOf(tab);
+    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, selection, 2); });
     if (rows < 2) {
         // Back to the tab that was left (that runs the tab change again), then say why.
         // A refusal while already going back does not switch again.
@@ -145,16 +207,16 @@ void ChartsController::enterChartTab(int tab, int previousTab)
             ignoringErrors([&] { m_win.selectTab(previousTab); });
             m_returning = false;
         }
-        Messages::show(QStringLiteral("You must have at least 2 readings to view the plot.\r\n\r\n"
-                                      "If you have at least 2 readings in the database, ensure the ") +
-                           QLatin1String(info.boxName) +
-                           QStringLiteral(" box on the Readings Tab is checked in each case."),
-                       AppInfo::MessageTitle, Messages::Icon::Information);
+        QString text = QStringLiteral("You must have at least 2 readings to view the plot.");
+        if (selection != ChartCalc::Selection::Plottable)
+            text += QStringLiteral("\r\n\r\nIf you have at least 2 readings in the database, ensure the ") +
+                    QLatin1String(info.boxName) + QStringLiteral(" box on the Readings Tab is checked in each case.");
+        Messages::show(text, AppInfo::MessageTitle, Messages::Icon::Information);
         return;
     }
     WaitCursor wait;
     bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, passTabOf(tab)); });
     if (!calculated) {
         // Cancelled by the user: nothing was written; back to the tab that was left.
         if (!m_returning && previousTab != tab) {
@@ -184,10 +246,10 @@ bool ChartsController::prepareChart(int tab)
 {
     if (!isChartTab(tab)) return false;
     qint64 rows = 0;
-    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, tabInfo(tab).selection, 2); });
+    ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, selectionOf(tab), 2); });
     if (rows < 2) return false;
     bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, passTabOf(tab)); });
     if (!calculated) return false;
     ignoringErrors([&] { chart(tab)->setVisible(true); });
     draw(tab);
@@ -215,7 +277,8 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
         const int n = c->pointCount(i);
         if (!c->isSeriesVisible(i) || n == 0) continue;
         PageHost::ChartLine line;
-        line.title = c->seriesTitle(i);
+        // The gauge alone ("#1"): the legend's distance after it is the report's own column.
+        line.title = c->seriesTitle(i).section(QStringLiteral(" \u2013 "), 0, 0);
         // The latest and the peak values skip the readings without a value (NaN: a gap).
         int lastIndex = n - 1;
         while (lastIndex > 0 && !std::isfinite(c->point(i, lastIndex).y())) --lastIndex;

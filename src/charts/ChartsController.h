@@ -2,13 +2,17 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include "charts/ChartCalc.h"
+#include "charts/ChartRules.h"
 #include "widgets/PageHost.h"
 #include <array>
 #include <memory>
+#include <vector>
 
 struct Shared;
 class QWidget;
 class QLabel;
+class QComboBox;
 class QPrinter;
 class ChartControl;
 class ChartDrawings;
@@ -54,11 +58,18 @@ public:
 private:
     void buildPage(int tab);
     void draw(int tab);
+    // The length charts' choice of readings: the boxes of the three length tabs show it.
+    void chooseProfiles(int tab, ChartRules::ProfileChoice choice);
+    void showProfileChoice(ChartRules::ProfileChoice choice);
+    // The selection counted, and the tab whose pass runs, before a chart tab is drawn.
+    ChartCalc::Selection selectionOf(int tab) const;
+    int passTabOf(int tab) const;
 
     PageHost& m_win;
     Shared& m_s;
     std::array<QWidget*, 5> m_pages{};
     std::array<ChartControl*, 5> m_charts{};
     std::unique_ptr<ChartDrawings> m_drawings;
+    std::vector<QComboBox*> m_profileBoxes;
     bool m_returning = false;   // switching back to the tab that was left
 };

@@ -21,10 +21,12 @@ void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
         s.when = r.when;
         s.temporal = r.temporal;
         s.spatial = r.spatial;
+        s.doNotPlot = r.doNotPlot;
         s.temperature = QString::number(r.temp, 'f', 1);
         readings << s;
     }
     TestData::addReadings(*db, id, readings);
+    Transaction tx(*db);
     for (const Row& r : rows) {
         QString set = QStringLiteral("NumTemp = ?");
         QVariantList binds{r.temp};
@@ -40,6 +42,7 @@ void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
         binds << TestData::readingKey(id, r.when);
         db->execute(QStringLiteral("UPDATE `%1` SET %2 WHERE DateTimeKey = ?").arg(id, set), binds);
     }
+    tx.commit();
 }
 
 void setBox(frmTarnwell& w, const QString& name, const QString& text)

@@ -21,6 +21,7 @@ struct Row {
     double temp = 15.0;
     bool temporal = true;
     bool spatial = true;
+    bool doNotPlot = false;
 };
 
 // Adds a sensor of the given number (characters 5-6: the type code) with the rows.

@@ -130,6 +130,62 @@ private slots:
         QVERIFY(c->isSeriesChecked(2));
     }
 
+    // A series on an axis of its own (the temperature) is measured on the right axis only:
+    // the value axis spans the other lines, and the right axis goes with its series.
+    void ownAxisSeriesStaysOffTheValueAxis()
+    {
+        auto c = makeChart();
+        c->setOwnAxisSeries(0, "Temperature");
+        c->setSeriesVisible(0, true);
+        c->setSeriesTitle(0, "Temp");
+        c->setSeriesData(0, {0, 1, 2, 3, 4}, {150, 180, 210, 240, 170});
+        c->refresh();
+        QVERIFY(c->isOnRightAxis(0));
+        QVERIFY(!c->isOnRightAxis(1));
+        QCOMPARE(c->dataMaximum(Axis::Left), 50.0);
+        QCOMPARE(c->shownUpper(Axis::Left), 50.0);   // automatic: the gauges alone
+        QVERIFY(c->isRightAxisShown());
+        QCOMPARE(c->rightAxisTitle(), QString("Temperature"));
+        QVERIFY(c->rightLower() < 150 && c->rightUpper() > 240);
+        QVERIFY(c->rightUpper() - c->rightLower() < 300);   // fitted to its values
+        QSignalSpy toggled(c.get(), &ChartControl::seriesCheckedChanged);
+        c->setSeriesChecked(0, false);
+        c->setSeriesChecked(0, false);   // no change: no signal
+        c->refresh();
+        QCOMPARE(toggled.size(), 1);
+        QCOMPARE(toggled[0][0].toInt(), 0);
+        QCOMPARE(toggled[0][1].toBool(), false);
+        QVERIFY(!c->isRightAxisShown());
+        QCOMPARE(c->shownUpper(Axis::Left), 50.0);
+    }
+
+    // A point on the corner of the data area shows its whole diamond while the chart shows
+    // its limits as drawn; once zoomed, the edge clips again.
+    void markersAtTheEdgeAreWhole()
+    {
+        auto c = std::make_unique<ChartControl>();
+        c->resize(600, 400);
+        c->show();
+        c->setSeriesCount(2);
+        c->setSeriesColour(1, QColor(255, 0, 0));
+        c->setSeriesVisible(1, true);
+        c->setSeriesData(1, std::vector<double>{0, 10}, std::vector<double>{0, 10});
+        c->setMinimum(Axis::Left, 0);
+        c->setMaximum(Axis::Left, 10);
+        c->setMinimum(Axis::Bottom, 0);
+        c->setMaximum(Axis::Bottom, 10);
+        c->refresh();
+        QVERIFY(c->edgeRoom(1) >= 4);
+        const QRect area = c->plotArea();
+        const QImage picture = c->render(c->size());
+        QCOMPARE(picture.size(), c->size());
+        // Just outside the top-right corner, where the last point's diamond reaches.
+        const QColor outside = picture.pixelColor(area.right() + 2, area.top());
+        QVERIFY2(outside.red() > 200 && outside.green() < 80, qPrintable(outside.name()));
+        c->dragZoom(area.topLeft() + QPoint(20, 20), area.center());
+        QCOMPARE(c->edgeRoom(1), 0);
+    }
+
     void automaticAndFixedLimits()
     {
         auto c = makeChart();

@@ -77,6 +77,35 @@ private slots:
         QCOMPARE(p.closeAtCable, cable);
     }
 
+    // Periods are calendar weeks and months, whatever year they fall in: the week of
+    // Monday 2025-12-29 runs into 2026, and January 2025 and January 2026 are two months.
+    void profilePeriodsAcrossTheNewYear_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QList<int>>("chosen");
+        // 0: Sun 28 Dec 2025, 1: Mon 29 Dec, 2: Wed 31 Dec, 3: Thu 1 Jan 2026 07:00,
+        // 4: Thu 1 Jan 19:00, 5: Sun 4 Jan, 6: Mon 5 Jan, 7: Thu 15 Jan 2026.
+        QTest::newRow("weekly") << int(ChartRules::ProfileChoice::Weekly) << QList<int>{0, 5, 6, 7};
+        QTest::newRow("monthly") << int(ChartRules::ProfileChoice::Monthly) << QList<int>{2, 7};
+        QTest::newRow("last 15") << int(ChartRules::ProfileChoice::Last15) << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
+    }
+    void profilePeriodsAcrossTheNewYear()
+    {
+        QFETCH(int, choice);
+        QFETCH(QList<int>, chosen);
+        auto t = [](int y, int m, int d, int h) { return QDateTime(QDate(y, m, d), QTime(h, 0)); };
+        const std::vector<QDateTime> times{t(2025, 12, 28, 7), t(2025, 12, 29, 7), t(2025, 12, 31, 7), t(2026, 1, 1, 7),
+                                           t(2026, 1, 1, 19),  t(2026, 1, 4, 7),   t(2026, 1, 5, 7),   t(2026, 1, 15, 7)};
+        qsizetype periods = 0;
+        const std::vector<qsizetype> got = ChartRules::chooseProfiles(times, ChartRules::ProfileChoice(choice), &periods);
+        QCOMPARE(QList<qsizetype>(got.begin(), got.end()), QList<qsizetype>(chosen.begin(), chosen.end()));
+        QCOMPARE(periods, qsizetype(chosen.size()));
+        // The choice survives its trip through the preferences; an unknown one is picked dates.
+        const auto c = ChartRules::ProfileChoice(choice);
+        QCOMPARE(ChartRules::profileChoiceFromKey(ChartRules::profileChoiceKey(c)), c);
+        QCOMPARE(ChartRules::profileChoiceFromKey("fortnightly"), ChartRules::ProfileChoice::Picked);
+    }
+
     void lengthAxis_data()
     {
         QTest::addColumn<double>("largest");
