@@ -570,6 +570,9 @@ void ChartControl::setOwnAxisSeries(int index, const QString& axisTitle)
 QImage ChartControl::renderForReport(const QSize& logical, double scale)
 {
     applyAxes();
+    // Drawing to a picture does not replot, so the lines are sampled for its width here (a
+    // chart never shown has not been sampled at all).
+    sampleSeries(logical.width());
     QCPLegend* legend = m_plot->legend;
     QCPAxis* left = m_plot->yAxis;
     QCPAxis* right = m_plot->yAxis2;

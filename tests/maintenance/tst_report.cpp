@@ -230,6 +230,16 @@ private slots:
             QCOMPARE(row.peakDate, day(3));
             QVERIFY(row.peak != row.latest);
         }
+        // The lines are in the picture, not only in the legend (green: the third gauge's line,
+        // drawn over the first two, which have the same values).
+        const QImage picture = w.chartPicture(frmTarnwell::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
+        int green = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                if (c.green() > 100 && c.red() < 60 && c.blue() < 60) ++green;
+            }
+        QVERIFY2(green > 300, qPrintable(QString::number(green)));
         ChartControl* report = w.charts()->reportChart(frmTarnwell::TabLoadVTime);
         QVERIFY(report->legendEntries().contains("#1"));
         QCOMPARE(report->annotation(), QString());
