@@ -100,6 +100,10 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     v->addWidget(Frame1);
     v->addWidget(chkPdf);
     v->addLayout(buttons);
+
+    // The keyboard goes down the window as it reads.
+    QWidget* order[] = {chkCover, dtpFrom, dtpTo, cmdWholeRecord, chkTemp, chkRate, chkSpatial, chkDvL, chkSvL, chkPdf, cmdOK, cmdCancel};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void frmReport::cmdOK_Click()
