@@ -185,6 +185,7 @@ int main(int argc, char* argv[])
             if (!f) return;
             for (QCheckBox* c : {f->chkCover, f->chkTemp, f->chkRate, f->chkSpatial, f->chkDvL, f->chkSvL, f->chkPdf})
                 c->setChecked(true);
+            f->cmdWholeRecord->click();   // the sensor's whole history, with its alarm episodes
             f->cmdOK->click();
         });
         recorder.requests.clear();

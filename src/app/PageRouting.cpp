@@ -143,9 +143,9 @@ void frmTarnwell::openDatasheet() { m_tools->imgDatasheet_Click(); }
 
 void frmTarnwell::importLoggerData() { m_tools->imgAddWrenData_Click(); }
 
-QImage frmTarnwell::chartPicture(int tab, const QSize& size)
+QImage frmTarnwell::chartPicture(int tab, const QSize& size, const QDate& from, const QDate& to)
 {
-    if (!m_charts->prepareChart(tab)) return QImage();
+    if (!m_charts->prepareChart(tab) || !m_charts->narrowToPeriod(tab, from, to)) return QImage();
     return m_charts->renderChart(tab, size);
 }
 

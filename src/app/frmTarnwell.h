@@ -104,7 +104,7 @@ public:
     void showReading() override;
     void openDatasheet() override;
     void importLoggerData() override;
-    QImage chartPicture(int tab, const QSize& size) override;
+    QImage chartPicture(int tab, const QSize& size, const QDate& from, const QDate& to) override;
     void readingsChanged() override;
     void editAlarmLevels() override;
     void showAlarms() override;

@@ -571,6 +571,9 @@ QImage ChartControl::render(const QSize& size)
 QImage ChartControl::renderForReport(const QSize& logical, double scale)
 {
     applyAxes();
+    // Drawing to a picture does not replot, so the lines are sampled for its width here (a
+    // chart never shown has not been sampled at all).
+    sampleSeries(logical.width());
     QCPLegend* legend = m_plot->legend;
     // The legend as a list: the title and the lines shown, no check boxes.
     legend->clearItems();

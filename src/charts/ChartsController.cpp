@@ -4,12 +4,14 @@
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
+#include "charts/PictureName.h"
 #include "core/AppInfo.h"
-#include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
+#include "store/Recordset.h"
 #include "widgets/PageHost.h"
+#include "widgets/SavedTo.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,7 +24,9 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QDateTime>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -32,17 +36,17 @@ struct ChartTab {
     ChartCalc::Selection selection;
     const char* boxName;       // the Readings tab's check box named in the refusal
     const char* exportButton;
-    const char* exportFile;
+    const char* name;          // in picture file names and report captions
     const char* printButton;
 };
 
 // Tabs 3 to 7.
 const ChartTab Tabs[] = {
-    {"pageLoadVTime", "ChartT", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdTemp", "Temporal.jpg", "imgPrintT"},
-    {"pageDispVTime", "ChartT2", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdRate", "Rate.jpg", "mgPrintR"},
-    {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Spatial.jpg", "imgPrintS"},
-    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "DvL.jpg", "imgPrintDvL"},
-    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "SvL.jpg", "imgPrintSvL"},
+    {"pageLoadVTime", "ChartT", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdTemp", "Load v Time", "imgPrintT"},
+    {"pageDispVTime", "ChartT2", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdRate", "Disp v Time", "mgPrintR"},
+    {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Load v Length", "imgPrintS"},
+    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "Disp v Length", "imgPrintDvL"},
+    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "Shear v Length", "imgPrintSvL"},
 };
 
 const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
@@ -52,6 +56,18 @@ bool isLengthTab(int tab) { return tab >= PageHost::TabLoadVLength && tab <= Pag
 // The length charts' choice of readings, remembered per user.
 const QString ProfilesSetting = QStringLiteral("charts/lengthProfiles");
 QSettings settings() { return QSettings(QStringLiteral("Orrisford"), QStringLiteral("Tarnwell")); }
+// The axes, series and legend of a chart tab's chart (on screen and in the report).
+void setUpChart(int tab, ChartControl& c)
+{
+    switch (tab) {
+    case PageHost::TabLoadVTime: ChartAppearance::setUpTimeChart(c, "Displacement (mm)"); break;
+    case PageHost::TabDispVTime: ChartAppearance::setUpTimeChart(c, "Displacement (microns)"); break;
+    case PageHost::TabLoadVLength: ChartAppearance::setUpLengthChart(c, "Displacement (mm)"); break;
+    case PageHost::TabDispVLength: ChartAppearance::setUpLengthChart(c, "Displacement (microns)"); break;
+    case PageHost::TabShearVLength: ChartAppearance::setUpLengthChart(c, "Shear Strain (u strain)"); break;
+    default: break;
+    }
+}
 
 // Shows the wait cursor while a chart is computed and drawn.
 struct WaitCursor {
@@ -65,12 +81,10 @@ bool ChartsController::isChartTab(int tab) { return tab >= PageHost::TabLoadVTim
 
 ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
 {
-    for (int tab = PageHost::TabLoadVTime; tab <= PageHost::TabShearVLength; ++tab) buildPage(tab);
-    ChartAppearance::setUpTimeChart(*chart(PageHost::TabLoadVTime), "Displacement (mm)");
-    ChartAppearance::setUpTimeChart(*chart(PageHost::TabDispVTime), "Displacement (microns)");
-    ChartAppearance::setUpLengthChart(*chart(PageHost::TabLoadVLength), "Displacement (mm)");
-    ChartAppearance::setUpLengthChart(*chart(PageHost::TabDispVLength), "Displacement (microns)");
-    ChartAppearance::setUpLengthChart(*chart(PageHost::TabShearVLength), "Shear Strain (u strain)");
+    for (int tab = PageHost::TabLoadVTime; tab <= PageHost::TabShearVLength; ++tab) {
+        buildPage(tab);
+        setUpChart(tab, *chart(tab));
+    }
 
     ChartDrawings::Charts set;
     set.T = chart(PageHost::TabLoadVTime);
@@ -242,6 +256,43 @@ void ChartsController::draw(int tab)
     }
 }
 
+ChartDrawings& ChartsController::reportDrawings()
+{
+    if (!m_reportDrawings) {
+        ChartDrawings::Charts set;
+        ChartControl** targets[] = {&set.T, &set.T2, &set.S, &set.DvL, &set.SvL};
+        for (int tab = PageHost::TabLoadVTime; tab <= PageHost::TabShearVLength; ++tab) {
+            auto& c = m_reportCharts[size_t(tab - 3)];
+            c = std::make_unique<ChartControl>();
+            setUpChart(tab, *c);
+            *targets[tab - 3] = c.get();
+        }
+        m_reportW15 = std::make_unique<QLabel>();
+        set.lblW15 = m_reportW15.get();
+        m_reportDrawings = std::make_unique<ChartDrawings>(m_win, set);
+    }
+    return *m_reportDrawings;
+}
+
+ChartControl* ChartsController::reportChart(int tab)
+{
+    reportDrawings();
+    return m_reportCharts.at(size_t(tab - 3)).get();
+}
+
+void ChartsController::drawForReport(int tab)
+{
+    ChartDrawings& d = reportDrawings();
+    switch (tab) {
+    case PageHost::TabLoadVTime: d.DrawTgraph(); break;
+    case PageHost::TabDispVTime: d.DrawRgraph(); break;
+    case PageHost::TabLoadVLength: d.DrawSgraph(); break;
+    case PageHost::TabDispVLength: d.DrawDvLgraph(); break;
+    case PageHost::TabShearVLength: d.DrawSvLgraph(); break;
+    default: break;
+    }
+}
+
 bool ChartsController::prepareChart(int tab)
 {
     if (!isChartTab(tab)) return false;
@@ -251,8 +302,60 @@ bool ChartsController::prepareChart(int tab)
     bool calculated = true;
     ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, passTabOf(tab)); });
     if (!calculated) return false;
-    ignoringErrors([&] { chart(tab)->setVisible(true); });
-    draw(tab);
+    drawForReport(tab);
+    return true;
+}
+
+bool ChartsController::narrowToPeriod(int tab, const QDate& from, const QDate& to)
+{
+    if (tab != PageHost::TabLoadVTime && tab != PageHost::TabDispVTime) return true;
+    using Axis = ChartControl::Axis;
+    ChartControl& c = *reportChart(tab);
+    const double lower = ChartRules::dateTimeKey(from.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+    const double upper = ChartRules::dateTimeKey(to.toString(QStringLiteral("yyyy-MM-dd 23:59:59")));
+    double low = std::numeric_limits<double>::quiet_NaN(), high = low;
+    int mostPoints = 0;
+    for (int i = 0; i < c.seriesCount(); ++i) {
+        if (!c.isSeriesVisible(i)) continue;
+        std::vector<double> xs, ys;
+        for (int k = 0; k < c.pointCount(i); ++k) {
+            const QPointF p = c.point(i, k);
+            if (p.x() < lower || p.x() > upper) continue;
+            xs.push_back(p.x());
+            ys.push_back(p.y());
+            // The temperature (series 0) has its own axis: the value axis spans the gauges.
+            if (i > 0 && std::isfinite(p.y())) {
+                low = std::isnan(low) ? p.y() : std::min(low, p.y());
+                high = std::isnan(high) ? p.y() : std::max(high, p.y());
+            }
+        }
+        mostPoints = std::max(mostPoints, int(xs.size()));
+        if (xs.empty()) c.setSeriesVisible(i, false);
+        else c.setSeriesData(i, xs, ys);
+    }
+    if (mostPoints < 2) return false;
+    // The alarm levels drawn stay within the value axis.
+    for (const ChartControl::LevelLine& l : c.levelLines()) {
+        low = std::isnan(low) ? l.value : std::min(low, l.value);
+        high = std::isnan(high) ? l.value : std::max(high, l.value);
+    }
+    if (!std::isnan(low)) {
+        const ChartCalc::AxisScale s = ChartCalc::scale(low, high, ChartCalc::Band::T);
+        c.setMinimum(Axis::Left, s.minimum);
+        c.setMaximum(Axis::Left, s.maximum);
+        c.setIncrement(Axis::Left, s.increment);
+    }
+    // The time axis spans the period, labelled as a chart of that span is.
+    const ChartRules::TimeAxisPlan plan =
+        ChartRules::timeAxisPlan(from, to, ChartRules::systemDateSeparator(), ChartRules::systemTimeSeparator());
+    c.setAutomatic(Axis::Bottom, false);
+    c.setMinimum(Axis::Bottom, lower);
+    c.setMaximum(Axis::Bottom, upper);
+    c.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
+                                    : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
+                                                                                  : ChartControl::TimeStep::Automatic);
+    c.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
+    c.setAxisTitle(Axis::Bottom, plan.title);
     return true;
 }
 
@@ -263,7 +366,7 @@ QImage ChartsController::renderChart(int tab, const QSize& size)
     // picture is shrunk to a page's width.
     const double scale = std::max(1.0, size.width() / 720.0);
     const QSize logical(int(size.width() / scale), int(size.height() / scale));
-    QImage picture = chart(tab)->renderForReport(logical, scale);
+    QImage picture = reportChart(tab)->renderForReport(logical, scale);
     if (picture.size() != size) picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return picture;
 }
@@ -272,7 +375,8 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
 {
     std::vector<PageHost::ChartLine> lines;
     if (tab != PageHost::TabLoadVTime && tab != PageHost::TabDispVTime) return lines;
-    const ChartControl* c = chart(tab);
+    const ChartControl* c = m_reportCharts.at(size_t(tab - 3)).get();
+    if (!c) return lines;
     for (int i = 1; i < c->seriesCount(); ++i) {   // series 0 is the temperature
         const int n = c->pointCount(i);
         if (!c->isSeriesVisible(i) || n == 0) continue;
@@ -298,24 +402,30 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
 }
 
 // ----- chart commands -----------------------------------------------------------------------
-QString ChartsController::exportFileName(int tab)
+QString ChartsController::chartName(int tab)
 {
-    return isChartTab(tab) ? QString::fromLatin1(tabInfo(tab).exportFile) : QString();
+    return isChartTab(tab) ? QString::fromLatin1(tabInfo(tab).name) : QString();
+}
+
+QString ChartsController::exportPath(int tab) const
+{
+    const QString sensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow()
+                               ? m_s.rsSensors->text(QStringLiteral("InstrumentID"))
+                               : QString();
+    return PictureName::freePath(m_s.dataFolder, PictureName::baseName(sensor, chartName(tab), QDateTime::currentDateTime()),
+                                 QStringLiteral("jpg"));
 }
 
 void ChartsController::exportChart(int tab)
 {
-    const QString path = m_s.dataFolder + '/' + exportFileName(tab);
+    const QString path = exportPath(tab);
     if (!chart(tab)->saveJpeg(path)) {
         Messages::show(QStringLiteral("The chart could not be saved as\r\n") + path +
                            QStringLiteral("\r\nCheck that the data folder exists and that the file is not read-only."),
                        AppInfo::MessageTitle, Messages::Icon::Exclamation);
         return;
     }
-    if (!Desktop::openFile(path))
-        Messages::show(QStringLiteral("The chart was saved as\r\n") + path +
-                           QStringLiteral("\r\nbut no program was found to open it."),
-                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    showSavedTo(m_win.widget(), AppInfo::MessageTitle, path);
 }
 
 bool ChartsController::printChartOn(int tab, QPrinter& printer) { return chart(tab)->print(printer); }

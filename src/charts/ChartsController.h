@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QObject>
+#include <QDate>
 #include <QSize>
 #include "charts/ChartCalc.h"
 #include "charts/ChartRules.h"
@@ -38,22 +39,34 @@ public:
     // the calculation, goes back to the tab that was left (saying why).
     void enterChartTab(int tab, int previousTab);
 
-    // For the report: opens the chart tab's selection, runs its calculation and draws it,
-    // without switching tabs. False (nothing drawn) when it has fewer than two readings.
+    // For the report: opens the chart tab's selection, runs its calculation and draws it
+    // on the report's own chart of that tab, which is never shown, so nothing done on
+    // screen (a click's read-out, a line hidden through the legend, a zoom) reaches it; the
+    // tabs are not switched. False (nothing drawn) when it has fewer than two readings.
     bool prepareChart(int tab);
-    // The chart of a tab as a picture of the given size (as last drawn), as a report shows
-    // it: no legend check boxes, the temperature on an axis of its own.
+    // Narrows the report's time chart to the days from `from` to `to` (both whole): the
+    // points outside are left out and the axes are fitted to the period. False when fewer
+    // than two readings lie in it. A length chart is left as drawn.
+    bool narrowToPeriod(int tab, const QDate& from, const QDate& to);
+    // The report's chart of a tab as a picture of the given size, as last prepared: no
+    // legend check boxes, the temperature on an axis of its own.
     QImage renderChart(int tab, const QSize& size);
-    // The gauge lines of a time chart tab as last drawn (PageHost::timeChartLines).
+    // The gauge lines of the report's time chart as last prepared (PageHost::timeChartLines).
     std::vector<PageHost::ChartLine> timeChartLines(int tab) const;
+    // The drawings on the report's charts.
+    ChartDrawings& reportDrawings();
+    ChartControl* reportChart(int tab);
 
     // The chart commands.
-    void exportChart(int tab);             // "Export as JPG", then opens the picture
+    void exportChart(int tab);             // "Export as JPG", then says where it went
     void printChart(int tab);              // print dialog, then the chart within its margins
     bool printChartOn(int tab, QPrinter& printer);
     void ShowGraphingTips();
-    // Name of a chart tab's picture file in the data folder.
-    static QString exportFileName(int tab);
+    // The chart's name in picture file names and report captions ("Load v Time").
+    static QString chartName(int tab);
+    // Where the chart of a tab is exported now: a file in the data folder named by the
+    // sensor, the chart and the time, not taken by an earlier export.
+    QString exportPath(int tab) const;
 
 private:
     void buildPage(int tab);
@@ -64,6 +77,7 @@ private:
     // The selection counted, and the tab whose pass runs, before a chart tab is drawn.
     ChartCalc::Selection selectionOf(int tab) const;
     int passTabOf(int tab) const;
+    void drawForReport(int tab);
 
     PageHost& m_win;
     Shared& m_s;
@@ -71,5 +85,9 @@ private:
     std::array<ChartControl*, 5> m_charts{};
     std::unique_ptr<ChartDrawings> m_drawings;
     std::vector<QComboBox*> m_profileBoxes;
+    // The report's charts, made when the first report needs them.
+    std::array<std::unique_ptr<ChartControl>, 5> m_reportCharts;
+    std::unique_ptr<QLabel> m_reportW15;
+    std::unique_ptr<ChartDrawings> m_reportDrawings;
     bool m_returning = false;   // switching back to the tab that was left
 };

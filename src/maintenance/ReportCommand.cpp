@@ -1,9 +1,13 @@
-// The report command of the Utilities page: the options window, the chart pictures and
-// the document, written as OpenDocument text (and PDF on request) and opened for the user.
+// The report command of the Utilities page: the options window with the period, the chart
+// pictures drawn off the screen, the first page's account of the period, the alarm
+// episodes, and the document, written as OpenDocument text (and PDF on request), opened
+// for the user and said where it went.
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/AlarmEpisodes.h"
+#include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
 #include "maintenance/BusyProgress.h"
 #include "maintenance/ReportDocument.h"
@@ -12,6 +16,7 @@
 #include "session/Shared.h"
 #include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
+#include "widgets/SavedTo.h"
 
 #include <cmath>
 #include <QDateTime>
@@ -22,30 +27,64 @@
 #include <QTextDocument>
 #include <optional>
 
-ReportDocument::Summary UtilitiesController::reportSummary(const QString& id)
+namespace {
+
+// The stored FullDate texts that bound a period of whole days.
+QString periodStart(const QDate& from) { return from.toString(QStringLiteral("yyyy-MM-dd 00:00:00")); }
+QString periodEnd(const QDate& to) { return to.toString(QStringLiteral("yyyy-MM-dd 23:59:59")); }
+
+QString shortDate(const QDate& d) { return QLocale::system().toString(d, QLocale::ShortFormat); }
+
+}  // namespace
+
+QString UtilitiesController::periodText(const QDate& from, const QDate& to)
+{
+    return shortDate(from) + QStringLiteral(" to ") + shortDate(to);
+}
+
+std::pair<QDate, QDate> UtilitiesController::recordSpan(const QString& id)
+{
+    std::pair<QDate, QDate> span;
+    ignoringErrors([&] {
+        const QString table = SqlDialect::quoteName(id);
+        auto day = [&](const char* fn) {
+            const QString full =
+                m_s.db.scalar(QStringLiteral("SELECT %1(FullDate) FROM ").arg(QLatin1String(fn)) + table).toString();
+            return QDate::fromString(full.left(10), QStringLiteral("yyyy-MM-dd"));
+        };
+        span = {day("MIN"), day("MAX")};
+    });
+    return span;
+}
+
+ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, const QDate& from, const QDate& to,
+                                                           bool loadChartDrawn)
 {
     ReportDocument::Summary m;
     ignoringErrors([&] {
-        const QString table = SqlDialect::quoteName(id);
-        m.readings = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table).toLongLong();
-        m.plotted = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table +
-                                  QStringLiteral(" WHERE Plottemporal <> 0"))
-                        .toLongLong();
-        const QLocale loc = QLocale::system();
-        auto day = [&](const QString& sql) {
-            const QString full = m_s.db.scalar(sql).toString();
-            const QDate d = QDate::fromString(full.left(10), QStringLiteral("yyyy-MM-dd"));
-            return d.isValid() ? loc.toString(d, QLocale::ShortFormat) : full.left(10);
-        };
-        m.firstDate = day(QStringLiteral("SELECT MIN(FullDate) FROM ") + table);
-        m.lastDate = day(QStringLiteral("SELECT MAX(FullDate) FROM ") + table);
+        m.readings = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + SqlDialect::quoteName(id) +
+                                       QStringLiteral(" WHERE FullDate >= ? AND FullDate <= ?"),
+                                   {periodStart(from), periodEnd(to)})
+                         .toLongLong();
     });
     m.kFactor = m_win.sensorKFactorText();
-    m.loadUnit = QStringLiteral("tons");
+    m.alarmState = QStringLiteral("no alarm levels set");
+    ignoringErrors([&] {
+        const std::optional<AlarmStore::Levels> levels = AlarmStore::levels(m_s.db, id);
+        const std::optional<AlarmStore::State> state = AlarmStore::state(m_s.db, id);
+        QString line = AlarmStore::statusLine(state, levels && levels->any());
+        const QString prefix = QStringLiteral("Alarm status: ");
+        if (line.startsWith(prefix)) line.remove(0, prefix.size());
+        m.alarmState = line;
+        if (!state || !levels || !levels->any() || state->status <= AlarmStore::Severity::Ok) return;
+        const std::optional<AlarmPlans::Plan> plan = AlarmPlans::planFor(m_s.db, id, AlarmStore::word(state->status));
+        if (plan)
+            m.responsePlan = plan->actions +
+                             (plan->contacts.isEmpty() ? QString() : QStringLiteral("   Who is called: ") + plan->contacts);
+    });
     // The loads as the Load v Time chart draws them (its pass zeroes every plotted reading
-    // against the first one).
-    if (!m_win.chartPicture(PageHost::TabLoadVTime, QSize(800, 500)).isNull()) {
-        const QLocale loc = QLocale::system();
+    // against the first one), within the period.
+    if (loadChartDrawn || !m_win.chartPicture(PageHost::TabLoadVTime, QSize(800, 500), from, to).isNull()) {
         const std::vector<PageHost::ChartLine> lines = m_win.timeChartLines(PageHost::TabLoadVTime);
         for (size_t i = 0; i < lines.size(); ++i) {
             const PageHost::ChartLine& l = lines[i];
@@ -54,16 +93,36 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id)
             if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1))) row.position = centre->text();
             // A line without any value leaves its cells empty.
             if (std::isfinite(l.last)) {
+                const QLocale loc = QLocale::system();
                 row.latest = loc.toString(l.last, 'f', 2);
-                row.latestDate = loc.toString(l.lastAt.date(), QLocale::ShortFormat);
+                row.latestDate = shortDate(l.lastAt.date());
                 row.peak = loc.toString(l.peak, 'f', 2);
-                row.peakDate = loc.toString(l.peakAt.date(), QLocale::ShortFormat);
+                row.peakDate = shortDate(l.peakAt.date());
             }
             m.loads << row;
         }
     }
     m.present = true;
     return m;
+}
+
+QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QString& id, const QDate& from, const QDate& to)
+{
+    QList<ReportDocument::EpisodeRow> rows;
+    ignoringErrors([&] {
+        const auto episodes = AlarmEpisodes::history(m_s.db, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)), id);
+        for (const AlarmEpisodes::Episode& e : episodes) {
+            ReportDocument::EpisodeRow r;
+            r.level = e.peakLevel;
+            r.where = e.where() + (e.direction.isEmpty() ? QString() : QStringLiteral(" (") + e.direction + u')');
+            r.opened = AlarmStore::shownDate(e.openedAt);
+            r.closed = e.active() ? QStringLiteral("still active") : AlarmStore::shownDate(e.closedAt);
+            r.worst = AlarmStore::valueText(e.quantity, e.worstValue);
+            if (!e.ackAt.isEmpty()) r.acknowledged = e.ackBy + QStringLiteral(", ") + AlarmStore::shownDate(e.ackAt);
+            rows << r;
+        }
+    });
+    return rows;
 }
 
 frmReport* UtilitiesController::reportWindow()
@@ -77,7 +136,10 @@ void UtilitiesController::imgReport_Click()
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
         m_s.report.chosen = false;
         const bool haveSensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow();
-        reportWindow()->setSensor(haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString());
+        const QString shownId = haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString();
+        reportWindow()->setSensor(shownId);
+        const std::pair<QDate, QDate> span = haveSensor ? recordSpan(shownId) : std::pair<QDate, QDate>();
+        reportWindow()->setRecordSpan(span.first, span.second);
         reportWindow()->exec();
         const ReportOptions opt = m_s.report;
         if (!opt.chosen) return;
@@ -92,28 +154,29 @@ void UtilitiesController::imgReport_Click()
         content.sensor = {field("InstrumentID"), field("Family"),   field("Model"),
                           field("InstallDate"),  field("InstallBy"), field("Level"),
                           field("Location"),     field("Purpose"),  field("Notes")};
-        content.today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        const QString id = content.sensor.InstrumentID;
+        content.today = shortDate(QDate::currentDate());
         content.cover = opt.cover;
-        ignoringErrors([&] { content.alarms = AlarmStore::reportLines(m_s.db, content.sensor.InstrumentID); });
+        content.period = periodText(opt.from, opt.to);
 
         struct Chart {
             bool chosen;
             int tab;
             const char* caption;
-            const char* file;
+            bool spansPeriod;   // a time chart: narrowed to the period
         };
         const Chart charts[] = {
-            {opt.loadVTime, PageHost::TabLoadVTime, "Load v Time", "Temporal.jpg"},
-            {opt.dispVTime, PageHost::TabDispVTime, "Disp v Time", "Rate.jpg"},
-            {opt.loadVLength, PageHost::TabLoadVLength, "Load v Length", "Spatial.jpg"},
-            {opt.dispVLength, PageHost::TabDispVLength, "Disp v Length", "DvL.jpg"},
-            {opt.shearVLength, PageHost::TabShearVLength, "Shear v Length", "SvL.jpg"},
+            {opt.loadVTime, PageHost::TabLoadVTime, "Load v Time", true},
+            {opt.dispVTime, PageHost::TabDispVTime, "Disp v Time", true},
+            {opt.loadVLength, PageHost::TabLoadVLength, "Load v Length", false},
+            {opt.dispVLength, PageHost::TabDispVLength, "Disp v Length", false},
+            {opt.shearVLength, PageHost::TabShearVLength, "Shear v Length", false},
         };
         int steps = 2;
         for (const Chart& c : charts) steps += c.chosen ? 1 : 0;
 
         const QString folder = m_s.dataFolder + QStringLiteral("/Reports");
-        const QString base = folder + QStringLiteral("/Report_") + content.sensor.InstrumentID + '_' +
+        const QString base = folder + QStringLiteral("/Report_") + id + '_' +
                              QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
         const QString odt = base + QStringLiteral(".odt");
         const QString pdf = base + QStringLiteral(".pdf");
@@ -122,26 +185,29 @@ void UtilitiesController::imgReport_Click()
         {
             BusyProgress busy(m_win.widget(), QStringLiteral("Preparing the report..."), steps);
             int done = 0;
-            if (content.cover) {
-                busy.setLabel(QStringLiteral("Summing up the readings..."));
-                if (!busy.advance(done++)) return;
-                content.summary = reportSummary(content.sensor.InstrumentID);
-            }
+            bool loadChartDrawn = false;
             for (const Chart& c : charts) {
                 if (!c.chosen) continue;
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
                 if (!busy.advance(done++)) return;   // cancelled: nothing written
                 // Drawn at 1600 x 1000 pixels from a 720 x 450 layout: the full width of the
                 // page, with labels that read well there.
-                const QImage picture = m_win.chartPicture(c.tab, QSize(1600, 1000));
-                // The same picture file the chart's export writes.
-                if (!picture.isNull()) picture.save(m_s.dataFolder + '/' + QLatin1String(c.file), "JPG", 90);
-                content.sections << ReportDocument::Section{QString::fromLatin1(c.caption), picture};
+                const QImage picture = m_win.chartPicture(c.tab, QSize(1600, 1000), opt.from, opt.to);
+                if (c.tab == PageHost::TabLoadVTime) loadChartDrawn = !picture.isNull();
+                const QString caption =
+                    QLatin1String(c.caption) + (c.spansPeriod ? QStringLiteral(", ") + content.period : QString());
+                content.sections << ReportDocument::Section{caption, picture};
             }
+            if (content.cover) {
+                busy.setLabel(QStringLiteral("Summing up the readings..."));
+                if (!busy.advance(done++)) return;
+                content.summary = reportSummary(id, opt.from, opt.to, loadChartDrawn);
+            }
+            content.episodes = reportEpisodes(id, opt.from, opt.to);
             busy.setLabel(QStringLiteral("Writing the report..."));
             if (!busy.advance(done)) return;
             const std::unique_ptr<QTextDocument> doc = ReportDocument::build(content);
-            doc->setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("REPORT ") + content.sensor.InstrumentID);
+            doc->setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("REPORT ") + id);
             if (!QDir().mkpath(folder)) error = QStringLiteral("the folder cannot be created");
             else written = ReportDocument::writeOdt(*doc, odt, &error) &&
                            (!opt.pdf || ReportDocument::writePdf(*doc, pdf, &error));
@@ -151,13 +217,10 @@ void UtilitiesController::imgReport_Click()
             Messages::show(QStringLiteral("The report could not be written to ") + folder + QStringLiteral("\r\n") + error,
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
         } else {
-            QStringList unopened;
-            if (!Desktop::openFile(odt)) unopened << odt;
-            if (opt.pdf && !Desktop::openFile(pdf)) unopened << pdf;
-            if (!unopened.isEmpty())
-                Messages::show(QStringLiteral("The report was saved, but no program could be found to open it:\r\n") +
-                                   unopened.join(QStringLiteral("\r\n")),
-                               AppInfo::MessageTitle, Messages::Icon::Information);
+            // Opened for the engineer's notes; where it went is said either way.
+            Desktop::openFile(odt);
+            if (opt.pdf) Desktop::openFile(pdf);
+            showSavedTo(m_win.widget(), AppInfo::MessageTitle, odt);
         }
         if (m_win.currentTab() != PageHost::TabReadings) m_win.selectTab(PageHost::TabReadings);
     });

@@ -59,21 +59,11 @@ struct Writer {
     }
 };
 
-void writeSummary(Writer& w, const Summary& m)
+// A table of text cells across the text width, its first row the bold heading. Columns
+// listed in `leftColumns` are aligned left, the others (numbers) right.
+void writeTable(Writer& w, const QStringList& heads, const QList<QStringList>& rows, const QList<int>& leftColumns)
 {
     w.paragraph(QString(), textFormat(false));
-    w.paragraph(QStringLiteral("Readings"), textFormat(true, 12));
-    w.paragraph(QStringLiteral("   Period covered: ") +
-                    (m.readings > 0 ? m.firstDate + QStringLiteral(" to ") + m.lastDate : QStringLiteral("no readings")),
-                textFormat(false));
-    w.paragraph(QStringLiteral("   Number of readings: %1 (%2 plotted on the time charts)").arg(m.readings).arg(m.plotted),
-                textFormat(false));
-    w.paragraph(QStringLiteral("   Bolt k factor: ") + m.kFactor + QStringLiteral(" \u00B5strain/ton"), textFormat(false));
-    if (m.loads.isEmpty()) return;
-    w.paragraph(QString(), textFormat(false));
-    w.paragraph(QStringLiteral("Load at each gauge position (") + m.loadUnit +
-                    QStringLiteral("), zeroed against the first plotted reading"),
-                textFormat(true, 11));
     QTextTableFormat tf;
     tf.setCellPadding(4);
     tf.setCellSpacing(0);
@@ -81,23 +71,60 @@ void writeSummary(Writer& w, const Summary& m)
     tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     tf.setHeaderRowCount(1);
     tf.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    const QStringList heads = {QStringLiteral("Gauge"), QStringLiteral("Centre (m)"), QStringLiteral("Latest load"),
-                               QStringLiteral("Date"), QStringLiteral("Peak load"), QStringLiteral("Date")};
-    QTextTable* table = w.c.insertTable(int(m.loads.size()) + 1, int(heads.size()), tf);
+    QTextTable* table = w.c.insertTable(int(rows.size()) + 1, int(heads.size()), tf);
     auto put = [&](int r, int c, const QString& text, bool bold) {
         QTextCursor cell = table->cellAt(r, c).firstCursorPosition();
         QTextBlockFormat bf;
-        bf.setAlignment(c == 0 || c == 3 || c == 5 ? Qt::AlignLeft : Qt::AlignRight);
+        bf.setAlignment(leftColumns.contains(c) ? Qt::AlignLeft : Qt::AlignRight);
         cell.setBlockFormat(bf);
         cell.insertText(text, textFormat(bold, 10));
     };
     for (int c = 0; c < heads.size(); ++c) put(0, c, heads[c], true);
-    for (int r = 0; r < m.loads.size(); ++r) {
-        const LoadRow& l = m.loads[r];
-        const QString cells[] = {l.gauge, l.position, l.latest, l.latestDate, l.peak, l.peakDate};
-        for (int c = 0; c < 6; ++c) put(r + 1, c, cells[c], false);
-    }
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < heads.size() && c < rows[r].size(); ++c) put(r + 1, c, rows[r][c], false);
     w.c.movePosition(QTextCursor::End);
+}
+
+void writeSummary(Writer& w, const QString& period, const Summary& m)
+{
+    w.paragraph(QString(), textFormat(false));
+    w.paragraph(QStringLiteral("Period: ") + period, textFormat(true, 12));
+    w.paragraph(QStringLiteral("   Readings in the period: %1").arg(m.readings), textFormat(false));
+    w.paragraph(QStringLiteral("   Bolt k factor: ") + m.kFactor + QStringLiteral(" \u00B5strain/ton"), textFormat(false));
+    w.paragraph(QStringLiteral("   Alarm state now: ") + m.alarmState, textFormat(false));
+    if (!m.responsePlan.isEmpty()) w.paragraph(QStringLiteral("   Response plan: ") + m.responsePlan, textFormat(false));
+    if (m.loads.isEmpty()) return;
+    w.paragraph(QString(), textFormat(false));
+    w.paragraph(QStringLiteral("Load at each gauge position in the period (t), zeroed against the first plotted reading"),
+                textFormat(true, 11));
+    QList<QStringList> rows;
+    for (const LoadRow& l : m.loads) rows << QStringList{l.gauge, l.position, l.latest, l.latestDate, l.peak, l.peakDate};
+    writeTable(w,
+               {QStringLiteral("Gauge"), QStringLiteral("Centre (m)"), QStringLiteral("Latest load (t)"),
+                QStringLiteral("Date"), QStringLiteral("Peak load (t)"), QStringLiteral("Date")},
+               rows, {0, 3, 5});
+}
+
+// The last page: the alarm episodes of the period, then the sign-off block.
+void writeEpisodesAndSignOff(Writer& w, const QList<EpisodeRow>& episodes)
+{
+    w.paragraph(QStringLiteral("Alarm episodes in the period"), textFormat(true, 14), true);
+    if (episodes.isEmpty()) {
+        w.paragraph(noEpisodesText(), textFormat(false));
+    } else {
+        QList<QStringList> rows;
+        for (const EpisodeRow& e : episodes) rows << QStringList{e.level, e.where, e.opened, e.closed, e.worst, e.acknowledged};
+        writeTable(w,
+                   {QStringLiteral("Level"), QStringLiteral("Where"), QStringLiteral("Opened"), QStringLiteral("Closed"),
+                    QStringLiteral("Worst value"), QStringLiteral("Acknowledged by")},
+                   rows, {0, 1, 2, 3, 5});
+    }
+    w.paragraph(QString(), textFormat(false));
+    w.paragraph(QStringLiteral("Sign-off"), textFormat(true, 14));
+    writeTable(w, {QString(), QStringLiteral("Name"), QStringLiteral("Signature"), QStringLiteral("Date")},
+               {{QStringLiteral("Prepared by"), QString(), QString(), QString()},
+                {QStringLiteral("Checked by"), QString(), QString(), QString()}},
+               {0, 1, 2, 3});
 }
 
 }  // namespace
@@ -106,6 +133,8 @@ QString missingChartText()
 {
     return QStringLiteral("   (This chart could not be drawn: the sensor has fewer than two readings to plot.)");
 }
+
+QString noEpisodesText() { return QStringLiteral("   No alarm episode in the period."); }
 
 std::unique_ptr<QTextDocument> build(const Content& content)
 {
@@ -135,12 +164,7 @@ std::unique_ptr<QTextDocument> build(const Content& content)
             QStringLiteral("   Notes: ") + s.Notes,
         };
         for (const QString& line : lines) w.paragraph(line, textFormat(false));
-        if (content.summary.present) writeSummary(w, content.summary);
-    }
-    if (!content.alarms.isEmpty()) {
-        w.paragraph(QString(), textFormat(false));
-        w.paragraph(QStringLiteral("   Alarms"), textFormat(true));
-        for (const QString& line : content.alarms) w.paragraph(QStringLiteral("   ") + line, textFormat(false));
+        if (content.summary.present) writeSummary(w, content.period, content.summary);
     }
 
     int n = 0;
@@ -164,6 +188,7 @@ std::unique_ptr<QTextDocument> build(const Content& content)
         }
         w.paragraph(QStringLiteral("   Notes:"), textFormat(false));
     }
+    writeEpisodesAndSignOff(w, content.episodes);
     return doc;
 }
 

@@ -8,18 +8,20 @@
 
 class QTextDocument;
 
-// The report document: a title block with the sensor's installation information, then
-// each chosen chart on a page of its own with its caption, the picture and a "Notes:"
-// line for the engineer. Widget-free: the pictures are handed in, the document is written
-// as OpenDocument text and, on request, as PDF.
+// The report document: a first page with the sensor's installation information and its
+// account of the period, then each chosen chart on a page of its own with its caption, the
+// picture and a "Notes:" line for the engineer, and a last page with the alarm episodes of
+// the period and the sign-off block. Widget-free: the pictures are handed in, the document
+// is written as OpenDocument text and, on request, as PDF.
 namespace ReportDocument {
 
 struct SensorInfo {
     QString InstrumentID, Family, Model, InstallDate, InstallBy, Level, Location, Purpose, Notes;
 };
 
-// What the cover says about the readings: the period they cover, how many there are, the
-// k factor, and the latest and the peak load at each gauge position.
+// The first page's account of the period: how many readings it holds, the k factor, the
+// alarm state now with its response plan, and the latest and the peak load at each gauge
+// position within the period.
 struct LoadRow {
     QString gauge;      // the line's legend title ("#1")
     QString position;   // the gauge centre along the bolt (m), empty when unknown
@@ -27,26 +29,31 @@ struct LoadRow {
 };
 struct Summary {
     bool present = false;
-    QString firstDate, lastDate;   // the period covered
-    qint64 readings = 0;
-    qint64 plotted = 0;            // marked for the time charts
+    qint64 readings = 0;           // readings dated within the period
     QString kFactor;
-    QString loadUnit;              // "tons"
+    QString alarmState;            // "Action - Load #2 12.40 t ... since ...", "no levels set"
+    QString responsePlan;          // the plan of the level the sensor stands at; empty: none
     QList<LoadRow> loads;
 };
 
 struct Section {
-    QString caption;   // "Load v Time", ...
+    QString caption;   // "Load v Time, 01/11/2026 to 08/12/2026", ...
     QImage picture;    // null when the chart could not be drawn
+};
+
+// One alarm episode of the period, as its cells read.
+struct EpisodeRow {
+    QString level, where, opened, closed, worst, acknowledged;
 };
 
 struct Content {
     SensorInfo sensor;
     QString today;          // the date line's text (locale short format)
     bool cover = true;      // false: the installation lines and the summary are left out
+    QString period;         // "01/11/2026 to 08/12/2026"
     Summary summary;
-    QStringList alarms;     // the alarm status, levels and open events (empty: left out)
     QList<Section> sections;
+    QList<EpisodeRow> episodes;
 };
 
 // What the document holds, in order: paragraphs (with their text and weight), page breaks
@@ -61,6 +68,8 @@ struct Item {
 
 // The line shown in place of a chart that could not be drawn.
 QString missingChartText();
+// The line shown when no alarm episode falls in the period.
+QString noEpisodesText();
 
 // The document for the content, laid out for an A4 page; pictures scaled to the text width.
 std::unique_ptr<QTextDocument> build(const Content& content);

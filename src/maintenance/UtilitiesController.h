@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QObject>
+#include <utility>
 
 class PageHost;
 class frmReport;
@@ -65,9 +66,17 @@ public:
     void imgInternet_Click();
 
     frmReport* reportWindow();
-    // What the report's cover says about the sensor's readings (draws the Load v Time chart
-    // to take the loads from it).
-    ReportDocument::Summary reportSummary(const QString& id);
+    // What the report's first page says about the sensor in the period: readings, alarm
+    // state and response plan, and the loads taken from the report's Load v Time chart
+    // (drawn here unless loadChartDrawn says the report has just drawn it for the period).
+    ReportDocument::Summary reportSummary(const QString& id, const QDate& from, const QDate& to,
+                                          bool loadChartDrawn = false);
+    // The sensor's alarm episodes that overlap the period, newest first.
+    QList<ReportDocument::EpisodeRow> reportEpisodes(const QString& id, const QDate& from, const QDate& to);
+    // The dates of the sensor's first and last reading (invalid when it has none).
+    std::pair<QDate, QDate> recordSpan(const QString& id);
+    // "01/11/2026 to 08/12/2026" in the locale's short date format.
+    static QString periodText(const QDate& from, const QDate& to);
 
     // Controls.
     QCheckBox* chkDontShowDestroyed = nullptr;

@@ -1,7 +1,11 @@
 #include "maintenance/frmReport.h"
+#include "core/AppInfo.h"
+#include "core/Messages.h"
 #include "session/Shared.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QLocale>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +45,41 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     // The PDF is the copy to hand on: it has page numbers and opens anywhere.
     chkPdf = box(QStringLiteral("chkPdf"), QStringLiteral("Also save the report as a PDF file (with page numbers)"));
 
+    // The period: a month's report is what is handed on most often, so the month up to
+    // today comes first; "Whole record" spans the sensor's readings.
+    auto dateBox = [](const QString& name, const QDate& date) {
+        auto* d = new QDateEdit(date);
+        d->setObjectName(name);
+        d->setCalendarPopup(true);
+        QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+        if (!format.contains(QLatin1String("yyyy"))) format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+        d->setDisplayFormat(format);
+        return d;
+    };
+    const QDate today = QDate::currentDate();
+    dtpFrom = dateBox(QStringLiteral("dtpFrom"), today.addMonths(-1));
+    dtpTo = dateBox(QStringLiteral("dtpTo"), today);
+    cmdWholeRecord = new QPushButton(QStringLiteral("Whole record"));
+    cmdWholeRecord->setObjectName(QStringLiteral("cmdWholeRecord"));
+    cmdWholeRecord->setAutoDefault(false);
+    connect(cmdWholeRecord, &QPushButton::clicked, this, [this] {
+        if (!m_first.isValid()) return;
+        dtpFrom->setDate(m_first);
+        dtpTo->setDate(m_last);
+    });
+    auto* periodBox = new QGroupBox(QStringLiteral("Period:"));
+    periodBox->setObjectName(QStringLiteral("fraPeriod"));
+    auto* period = new QHBoxLayout(periodBox);
+    auto* fromLabel = new QLabel(QStringLiteral("From"));
+    fromLabel->setBuddy(dtpFrom);
+    auto* toLabel = new QLabel(QStringLiteral("to"));
+    toLabel->setBuddy(dtpTo);
+    period->addWidget(fromLabel);
+    period->addWidget(dtpFrom);
+    period->addWidget(toLabel);
+    period->addWidget(dtpTo);
+    period->addWidget(cmdWholeRecord);
+
     cmdOK = new QPushButton(QStringLiteral("OK"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -57,14 +96,27 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     v->addWidget(lblSensor);
     v->addWidget(Label1);
     v->addWidget(chkCover);
+    v->addWidget(periodBox);
     v->addWidget(Frame1);
     v->addWidget(chkPdf);
     v->addLayout(buttons);
+
+    // The keyboard goes down the window as it reads.
+    QWidget* order[] = {chkCover, dtpFrom, dtpTo, cmdWholeRecord, chkTemp, chkRate, chkSpatial, chkDvL, chkSvL, chkPdf, cmdOK, cmdCancel};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void frmReport::cmdOK_Click()
 {
+    if (dtpFrom->date() > dtpTo->date()) {
+        Messages::show(QStringLiteral("The period starts after it ends.\r\nChoose a From date on or before the To date."),
+                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        dtpFrom->setFocus();
+        return;
+    }
     m_options.chosen = true;
+    m_options.from = dtpFrom->date();
+    m_options.to = dtpTo->date();
     m_options.cover = chkCover->isChecked();
     m_options.loadVTime = chkTemp->isChecked();
     m_options.dispVTime = chkRate->isChecked();
@@ -79,6 +131,13 @@ void frmReport::cmdOK_Click()
 void frmReport::setSensor(const QString& id)
 {
     lblSensor->setText(id.isEmpty() ? QStringLiteral("No sensor is chosen.") : QStringLiteral("Report on sensor ") + id);
+}
+
+void frmReport::setRecordSpan(const QDate& first, const QDate& last)
+{
+    m_first = first;
+    m_last = last;
+    cmdWholeRecord->setEnabled(first.isValid());
 }
 
 void frmReport::cmdCancel_Click()

@@ -1,8 +1,10 @@
 #pragma once
+#include <QDate>
 #include <QDialog>
 
 struct ReportOptions;
 class QCheckBox;
+class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -25,11 +27,18 @@ public:
     QCheckBox* chkSvL = nullptr;          // "Shear v Length"
     QLabel* lblSensor = nullptr;          // the sensor reported on
     QCheckBox* chkPdf = nullptr;
+    // The period: from and to (both days whole), the month up to today at first, and the
+    // button that sets it to the sensor's whole record.
+    QDateEdit* dtpFrom = nullptr;
+    QDateEdit* dtpTo = nullptr;
+    QPushButton* cmdWholeRecord = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
     // Names the sensor the report is written for (set before the window is shown).
     void setSensor(const QString& id);
+    // The dates of the sensor's first and last reading, for "Whole record" (invalid: none).
+    void setRecordSpan(const QDate& first, const QDate& last);
 
     void cmdOK_Click();
     void cmdCancel_Click();
@@ -39,4 +48,5 @@ protected:
 
 private:
     ReportOptions& m_options;
+    QDate m_first, m_last;   // the sensor's record
 };

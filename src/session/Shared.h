@@ -36,6 +36,7 @@ struct ReportOptions {
     bool chosen = false;       // false when the window was cancelled
     bool cover = true;         // the sensor's installation lines in the title block
     bool pdf = false;          // a PDF copy of the report as well
+    QDate from, to;            // the period reported on, both days whole
 };
 
 // The main window's shared state: the connection, the long-lived recordsets and the

@@ -85,10 +85,11 @@ public:
     // in the sensor list.
     virtual bool goToSensor(const QString& id) = 0;
 
-    // The chart of a chart tab drawn for the current sensor without switching tabs, as a
-    // picture of the given size; a null picture when there is nothing to draw.
-    virtual QImage chartPicture(int tab, const QSize& size) = 0;
-    // The lines of a time chart as last drawn, for a report's summary: each gauge line's
+    // The chart of a chart tab computed and drawn for the current sensor from its data, off
+    // the screen and without switching tabs, as a picture of the given size; a time chart
+    // spans the days from `from` to `to`. A null picture when there is nothing to draw.
+    virtual QImage chartPicture(int tab, const QSize& size, const QDate& from, const QDate& to) = 0;
+    // The lines of a time chart as last drawn for the report: each gauge line's
     // legend title, its last point and its point of largest size (the temperature left out),
     // points without a value skipped (both NaN when the line has none).
     struct ChartLine {

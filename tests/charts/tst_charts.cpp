@@ -6,6 +6,7 @@
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
 #include "charts/ChartsController.h"
+#include "charts/PictureName.h"
 #include "core/Paths.h"
 
 #include <QComboBox>
@@ -649,8 +650,9 @@ private slots:
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
         QFile::remove(Paths::logFilePath());
 
-        w.charts()->drawings().DrawTgraph();
-        ChartControl* t = chartOf(w, "ChartT");
+        // The report's own Load v Time chart, drawn from the same stored loads.
+        w.charts()->reportDrawings().DrawTgraph();
+        ChartControl* t = w.charts()->reportChart(PageHost::TabLoadVTime);
         QCOMPARE(t->pointCount(2), 4);
         QVERIFY(std::isnan(t->point(2, 1).y()));
         QCOMPARE(t->point(2, 2).y(), 2.5);
@@ -734,7 +736,7 @@ private slots:
         QVERIFY(entries[1].startsWith("#1 \u2013 ") && entries[1].endsWith(" m"));
         QVERIFY(w.charts()->prepareChart(5));
         QCOMPARE(w.SSTab1->currentIndex(), 3);
-        QCOMPARE(chartOf(w, "ChartS")->legendEntries().size(), 3);
+        QCOMPARE(w.charts()->reportChart(5)->legendEntries().size(), 3);
         const QImage picture = w.charts()->renderChart(5, QSize(640, 400));
         QCOMPARE(picture.size(), QSize(640, 400));
     }
@@ -823,66 +825,94 @@ private slots:
     }
 
     // ---- commands ------------------------------------------------------------------------------
-    void exportWritesAndOverwritesJpeg_data()
+    // Each export is a file of its own, named by sensor, chart and time, and the user is told
+    // where it went.
+    void exportNamesEachPictureAndSaysWhere_data()
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("load v time") << 3 << "cmdTemp" << "Temporal.jpg";
-        QTest::newRow("disp v time") << 4 << "cmdRate" << "Rate.jpg";
-        QTest::newRow("load v length") << 5 << "cmdSpat" << "Spatial.jpg";
-        QTest::newRow("disp v length") << 6 << "cmdDvl" << "DvL.jpg";
-        QTest::newRow("shear v length") << 7 << "Command1" << "SvL.jpg";
+        QTest::addColumn<QString>("chart");
+        QTest::newRow("load v time") << 3 << "cmdTemp" << "Load v Time";
+        QTest::newRow("disp v time") << 4 << "cmdRate" << "Disp v Time";
+        QTest::newRow("load v length") << 5 << "cmdSpat" << "Load v Length";
+        QTest::newRow("disp v length") << 6 << "cmdDvl" << "Disp v Length";
+        QTest::newRow("shear v length") << 7 << "Command1" << "Shear v Length";
     }
-    void exportWritesAndOverwritesJpeg()
+    void exportNamesEachPictureAndSaysWhere()
     {
         QFETCH(int, tab);
         QFETCH(QString, button);
-        QFETCH(QString, file);
+        QFETCH(QString, chart);
+        ChartFixture::addSensor("250435001", false, ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 2));
         ScriptedMessages m;
         RecordedDesktop desk;
         frmTarnwell w;
         w.show();
-        m.script.shown.clear();   // the start-up's note that there are no sensors
-        const QString path = Paths::dataFolder() + '/' + file;
-        {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("an older picture");
-        }
+        m.script.shown.clear();
         auto* b = w.charts()->page(tab)->findChild<QPushButton*>(button);
         QVERIFY(b);
         QCOMPARE(b->text(), QString("Export as JPG"));
+        const QString before = QDateTime::currentDateTime().toString("yyyy-MM-dd HHmm");
         b->click();
-        QImageReader reader(path);
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        QVERIFY(!reader.read().isNull());
-        QCOMPARE(desk.recorder.requests, QStringList{path});
-        QVERIFY(m.script.shown.empty());
+        b->click();
+        const QString after = QDateTime::currentDateTime().toString("yyyy-MM-dd HHmm");
+        const QString stem = "Sensor 250435001 - " + chart + " - ";
+        QCOMPARE(QDir(Paths::dataFolder()).entryList({stem + "*.jpg"}, QDir::Files).size(), 2);   // none replaced
+        // Each export ends with where it went, in the order they were made.
+        QCOMPARE(m.script.shown.size(), size_t(2));
+        QStringList files;
+        for (const Messages::Shown& shown : m.script.shown) {
+            QVERIFY(shown.text.startsWith("Saved to "));
+            files << QFileInfo(QDir::fromNativeSeparators(shown.text.mid(9))).fileName();
+            QCOMPARE(QFileInfo(QDir::fromNativeSeparators(shown.text.mid(9))).absolutePath(),
+                     QFileInfo(Paths::dataFolder()).absoluteFilePath());
+        }
+        QVERIFY2(files[0] == stem + before + ".jpg" || files[0] == stem + after + ".jpg", qPrintable(files[0]));
+        QVERIFY2(files[1] == stem + before + " (2).jpg" || files[1] == stem + after + ".jpg" ||
+                     files[1] == stem + after + " (2).jpg",
+                 qPrintable(files[1]));
+        for (const QString& f : files) {
+            QImageReader reader(Paths::dataFolder() + '/' + f);
+            QCOMPARE(reader.format(), QByteArray("jpeg"));
+            QVERIFY(!reader.read().isNull());
+        }
+        // Answering Open folder opens the data folder.
+        QVERIFY(desk.recorder.requests.isEmpty());
+        m.script.choices = {0};
+        b->click();
+        QCOMPARE(desk.recorder.requests, QStringList{QFileInfo(Paths::dataFolder()).absoluteFilePath()});
     }
 
-    void exportFailuresAreReported()
+    void pictureNamesHoldOnlyWhatAFileNameCan()
+    {
+        const QDateTime when(QDate(2026, 12, 8), QTime(9, 30, 59));
+        QCOMPARE(PictureName::baseName("7", "Load v Time", when), QString("Sensor 7 - Load v Time - 2026-12-08 0930"));
+        QCOMPARE(PictureName::baseName("N/12:a*b?", "Disp v Time", when),
+                 QString("Sensor N_12_a_b_ - Disp v Time - 2026-12-08 0930"));
+        QCOMPARE(PictureName::baseName("", "Load v Length", when), QString("Load v Length - 2026-12-08 0930"));
+        QTemporaryDir dir;
+        QCOMPARE(PictureName::freePath(dir.path(), "a", "jpg"), dir.path() + "/a.jpg");
+        for (const char* taken : {"a.jpg", "a (2).jpg"}) {
+            QFile f(dir.filePath(taken));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(PictureName::freePath(dir.path(), "a", "jpg"), dir.path() + "/a (3).jpg");
+    }
+
+    void exportFailureIsReported()
     {
         ScriptedMessages m;
         RecordedDesktop desk;
         frmTarnwell w;
         w.show();
         m.script.shown.clear();
-        auto* b = w.findChild<QPushButton*>("cmdTemp");
-        // Nothing to open the picture with.
-        desk.recorder.answer = false;
-        b->click();
-        const QString path = Paths::dataFolder() + "/Temporal.jpg";
-        QCOMPARE(m.script.texts(), QStringList{"The chart was saved as\r\n" + path + "\r\nbut no program was found to open it."});
+        // The data folder is gone: nothing is written and nothing is said to be saved.
+        w.shared().dataFolder = Paths::dataFolder() + "/missing";
+        w.findChild<QPushButton*>("cmdTemp")->click();
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.shown[0].text.startsWith("The chart could not be saved as\r\n" + w.shared().dataFolder + "/Load v Time - "));
+        QVERIFY(m.script.shown[0].text.endsWith("\r\nCheck that the data folder exists and that the file is not read-only."));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
-        // The file cannot be written: nothing is opened.
-        m.script.shown.clear();
-        desk.recorder.requests.clear();
-        QFile::remove(path);
-        QVERIFY(QDir().mkpath(path));
-        b->click();
-        QCOMPARE(m.script.texts(), QStringList{"The chart could not be saved as\r\n" + path +
-                                               "\r\nCheck that the data folder exists and that the file is not read-only."});
         QVERIFY(desk.recorder.requests.isEmpty());
     }
 

@@ -265,13 +265,16 @@ private slots:
 
     void reportWindowByKeyboard()
     {
-        // Tab through the boxes, Space clears the four charts, Enter is OK.
+        // Tab through the period and the boxes, Space clears the four charts, Enter is OK.
         Window k;
         k.goToTab(frmTarnwell::TabUtilities);
         ModalRun run;
         QStringList order;
         whenModal(&run, [&](QDialog*) {
             order << focusName();
+            // Tab moves through a date's day, month and year before it leaves the box.
+            for (const QString& name : walk(7))
+                if (name != order.last()) order << name;
             for (int i = 0; i < 4; ++i) {
                 press(Qt::Key_Tab);
                 order << focusName();
@@ -283,8 +286,8 @@ private slots:
         k.get<QToolButton>("imgReport")->click();
         QCOMPARE(run.seen, QString("frmReport"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"chkCover", "chkTemp", "chkRate", "chkSpatial", "chkDvL", "chkSvL", "chkPdf",
-                                     "cmdOK", "cmdCancel", "chkCover"}));
+        QCOMPARE(order, (QStringList{"chkCover", "dtpFrom", "dtpTo", "cmdWholeRecord", "chkTemp", "chkRate", "chkSpatial",
+                                     "chkDvL", "chkSvL", "chkPdf", "cmdOK", "cmdCancel", "chkCover"}));
         const ReportOptions& o = k.w.shared().report;
         QVERIFY(o.chosen && o.cover && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength && !o.shearVLength);

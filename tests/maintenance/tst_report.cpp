@@ -2,7 +2,12 @@
 // written, and the options window keeping its choices through the run.
 #include "support/TestEnv.h"
 #include "app/frmTarnwell.h"
+#include "charts/ChartControl.h"
+#include "charts/ChartsController.h"
 #include "core/Paths.h"
+#include "data/AlarmEpisodes.h"
+#include "data/AlarmPlans.h"
+#include "data/AlarmStore.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmReport.h"
@@ -11,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QLabel>
 #include <QPainter>
@@ -69,12 +75,26 @@ void addChart(std::vector<Item>& v, const QString& caption, bool picture = true)
     v.push_back({Kind::Paragraph, "   Notes:", false});
 }
 
+// The last page: the episodes of the period (none here) and the sign-off block.
+void addLastPage(std::vector<Item>& v)
+{
+    v.push_back({Kind::PageBreak, "", false});
+    v.push_back({Kind::Paragraph, "Alarm episodes in the period", true});
+    v.push_back({Kind::Paragraph, ReportDocument::noEpisodesText(), false});
+    v.push_back({Kind::Paragraph, "", false});
+    v.push_back({Kind::Paragraph, "Sign-off", true});
+    v.push_back({Kind::Paragraph, "", false});
+    v.push_back({Kind::Table, " | Name | Signature | Date / Prepared by |  |  |  / Checked by |  |  | ", false});
+    v.push_back({Kind::Paragraph, "", false});
+}
+
 QString show(const std::vector<Item>& items)
 {
     QStringList out;
     for (const Item& i : items)
         out << (i.kind == Kind::PageBreak ? QString("<page break>")
                 : i.kind == Kind::Picture ? QString("<picture>")
+                : i.kind == Kind::Table   ? "<table> " + i.text
                                           : (i.bold ? "*" : "") + i.text + (i.bold ? "*" : ""));
     return out.join('\n');
 }
@@ -109,59 +129,75 @@ private slots:
         QFETCH(bool, cover);
         std::vector<Item> expected = titleBlock(cover);
         for (const QString& c : charts) addChart(expected, c);
+        addLastPage(expected);
         const auto doc = ReportDocument::build(content(charts, cover));
         QCOMPARE(show(ReportDocument::describe(*doc)), show(expected));
     }
 
-    // The cover tells the period, the count, the k factor and the loads per gauge position;
-    // without the cover, none of it.
-    void coverSummary()
+    // The first page tells the period, its readings, the alarm state with its plan and the
+    // loads per gauge position; without the cover, none of it. The episodes of the period
+    // are a table on the last page.
+    void firstPageAndEpisodes()
     {
-        ReportDocument::Content c = content({"Load v Time"});
+        ReportDocument::Content c = content({"Load v Time, 05/03/2011 to 01/04/2011"});
+        c.period = "05/03/2011 to 01/04/2011";
         ReportDocument::Summary& m = c.summary;
         m.present = true;
-        m.firstDate = "2011/03/05";
-        m.lastDate = "2011/04/01";
         m.readings = 40;
-        m.plotted = 38;
         m.kFactor = "100";
-        m.loadUnit = "tons";
-        m.loads = {{"#1", "0.25", "3.20", "2011/04/01", "4.10", "2011/03/20"},
-                   {"#2", "0.75", "-0.50", "2011/04/01", "-1.25", "2011/03/07"}};
+        m.alarmState = "Alert - Load #1 4.10 t (Alert 4.00 t) since 2011/03/20 08:00";
+        m.responsePlan = "Inspect the bolt   Who is called: Shift boss";
+        m.loads = {{"#1", "0.25", "3.20", "01/04/2011", "4.10", "20/03/2011"},
+                   {"#2", "0.75", "-0.50", "01/04/2011", "-1.25", "07/03/2011"}};
+        c.episodes = {{"Alert", "Load #1 (upper)", "2011/03/20 08:00", "2011/03/25 08:00", "4.10 t", "J. Marsh, 2011/03/21 09:00"}};
         const std::vector<Item> items = ReportDocument::describe(*ReportDocument::build(c));
         QStringList texts;
         for (const Item& i : items) texts << (i.bold ? "*" + i.text + "*" : i.text);
-        const QStringList summary = {"*Readings*", "   Period covered: 2011/03/05 to 2011/04/01",
-                                     "   Number of readings: 40 (38 plotted on the time charts)",
-                                     "   Bolt k factor: 100 \u00B5strain/ton", "",
-                                     "*Load at each gauge position (tons), zeroed against the first plotted reading*",
-                                     "Gauge | Centre (m) | Latest load | Date | Peak load | Date / "
-                                     "#1 | 0.25 | 3.20 | 2011/04/01 | 4.10 | 2011/03/20 / "
-                                     "#2 | 0.75 | -0.50 | 2011/04/01 | -1.25 | 2011/03/07"};
+        const QStringList summary = {"*Period: 05/03/2011 to 01/04/2011*", "   Readings in the period: 40",
+                                     "   Bolt k factor: 100 \u00B5strain/ton",
+                                     "   Alarm state now: Alert - Load #1 4.10 t (Alert 4.00 t) since 2011/03/20 08:00",
+                                     "   Response plan: Inspect the bolt   Who is called: Shift boss", "",
+                                     "*Load at each gauge position in the period (t), zeroed against the first plotted reading*",
+                                     "",
+                                     "Gauge | Centre (m) | Latest load (t) | Date | Peak load (t) | Date / "
+                                     "#1 | 0.25 | 3.20 | 01/04/2011 | 4.10 | 20/03/2011 / "
+                                     "#2 | 0.75 | -0.50 | 01/04/2011 | -1.25 | 07/03/2011"};
         const int at = int(texts.indexOf("   Notes: "));
         QVERIFY(at > 0);
         QCOMPARE(texts.mid(at + 2, summary.size()), summary);
         QCOMPARE(items[size_t(at + 2 + summary.size() - 1)].kind, Kind::Table);
-        // The chart still follows on a page of its own.
-        QVERIFY(texts.indexOf("Load v Time") > at + summary.size());
+        // The chart follows on a page of its own, then the episodes and the sign-off.
+        const int chart = int(texts.indexOf("Load v Time, 05/03/2011 to 01/04/2011"));
+        QVERIFY(chart > at + summary.size());
+        QCOMPARE(items[size_t(chart - 1)].kind, Kind::PageBreak);
+        const int episodes = int(texts.indexOf("*Alarm episodes in the period*"));
+        QVERIFY(episodes > chart);
+        QCOMPARE(items[size_t(episodes - 1)].kind, Kind::PageBreak);
+        QCOMPARE(texts[episodes + 2], QString("Level | Where | Opened | Closed | Worst value | Acknowledged by / "
+                                              "Alert | Load #1 (upper) | 2011/03/20 08:00 | 2011/03/25 08:00 | 4.10 t | "
+                                              "J. Marsh, 2011/03/21 09:00"));
+        QVERIFY(texts.indexOf("*Sign-off*") > episodes);
 
         c.cover = false;
         const auto bare = ReportDocument::describe(*ReportDocument::build(c));
-        for (const Item& i : bare) QVERIFY(i.kind != Kind::Table && !i.text.contains("Period covered"));
+        for (const Item& i : bare)
+            QVERIFY(!i.text.contains("Period:") && !i.text.contains("Alarm state") && !i.text.startsWith("Gauge |"));
     }
 
-    // From the window: the options name the sensor and offer the shear chart; the summary
-    // counts the readings and takes each gauge's latest and peak load from the load chart.
-    void summaryOfTheSensorsReadings()
+    // From the window: the first page's account of a period is taken from the data for that
+    // period alone, whatever the screen shows (a line hidden through its legend box, a zoom,
+    // a click's read-out), and the episodes are those that overlap the period.
+    void periodFromTheData()
     {
         TestData::installFresh();
         {
             auto db = TestData::openDatabase();
             TestData::addSensor(*db, {"250475001"});
             QList<TestData::NewReading> readings;
+            const int strain[] = {100, 300, 900, 500, 200};   // the peak on the third day
             for (int d = 0; d < 5; ++d) {
-                const QString v = QString::number(100 + 50 * d * d);
-                readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)), {v, v, v, v, v, v}, "20.0", d != 2});
+                const QString v = QString::number(strain[d]);
+                readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)), {v, v, v, v, v, v}, "20.0"});
             }
             TestData::addReadings(*db, "250475001", readings);
         }
@@ -169,37 +205,102 @@ private slots:
         RecordedDesktop d;
         frmTarnwell w;
         w.show();
+        // The Load v Time tab on screen with its first line hidden, zoomed, and a point clicked.
+        w.selectTab(frmTarnwell::TabLoadVTime);
+        ChartControl* screen = w.charts()->chart(frmTarnwell::TabLoadVTime);
+        screen->setSeriesChecked(1, false);
+        const QRect area = screen->plotArea();
+        screen->dragZoom(area.topLeft() + QPoint(5, 5), area.center());
+        QTest::mouseClick(screen->findChild<QWidget*>("plot"), Qt::LeftButton, {}, screen->plotArea().center());
         w.selectTab(frmTarnwell::TabUtilities);
-        QString named;
-        bool shear = false;
-        QTimer::singleShot(0, [&] {
-            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
-            if (!f) return;
-            named = f->lblSensor->text();
-            shear = f->chkSvL && f->chkSvL->text() == "Shear v Length";
-            f->cmdCancel->click();
-        });
-        w.utilities()->imgReport_Click();
-        QCOMPARE(named, QString("Report on sensor 250475001"));
-        QVERIFY(shear);
 
-        const ReportDocument::Summary s = w.utilities()->reportSummary("250475001");
-        QVERIFY(s.present);
-        QCOMPARE(s.readings, qint64(5));
-        QCOMPARE(s.plotted, qint64(4));
-        QCOMPARE(s.kFactor, QString("100"));
         const QLocale loc = QLocale::system();
-        QCOMPARE(s.firstDate, loc.toString(QDate(2024, 5, 1), QLocale::ShortFormat));
-        QCOMPARE(s.lastDate, loc.toString(QDate(2024, 5, 5), QLocale::ShortFormat));
-        // Stacked type 75: three load positions; every gauge rose by 800 microstrain from
-        // the first reading to the last, so each position's latest load is its peak.
+        auto day = [&](int d) { return loc.toString(QDate(2024, 5, d), QLocale::ShortFormat); };
+        ReportDocument::Summary s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+        QVERIFY(s.present);
+        QCOMPARE(s.readings, qint64(4));
+        QCOMPARE(s.kFactor, QString("100"));
+        QCOMPARE(s.alarmState, QString("no levels set"));
+        QVERIFY(s.responsePlan.isEmpty());
+        // Stacked type 75: three load positions, the first among them though hidden on screen.
         QCOMPARE(s.loads.size(), 3);
-        for (const ReportDocument::LoadRow& row : s.loads) {
-            QVERIFY(!row.latest.isEmpty());
-            QCOMPARE(row.peak, row.latest);
-            QCOMPARE(row.latestDate, loc.toString(QDate(2024, 5, 5), QLocale::ShortFormat));
-        }
         QCOMPARE(s.loads[0].gauge, QString("#1"));
+        for (const ReportDocument::LoadRow& row : s.loads) {
+            QCOMPARE(row.latestDate, day(4));
+            QCOMPARE(row.peakDate, day(3));
+            QVERIFY(row.peak != row.latest);
+        }
+        // The lines are in the picture, not only in the legend (green: the third gauge's line,
+        // drawn over the first two, which have the same values).
+        const QImage picture = w.chartPicture(frmTarnwell::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
+        int green = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                if (c.green() > 100 && c.red() < 60 && c.blue() < 60) ++green;
+            }
+        QVERIFY2(green > 300, qPrintable(QString::number(green)));
+        ChartControl* report = w.charts()->reportChart(frmTarnwell::TabLoadVTime);
+        QVERIFY(report->legendEntries().contains("#1"));
+        QCOMPARE(report->annotation(), QString());
+        QVERIFY(!report->isZoomed());
+        // Another period: its own latest and peak.
+        const QString peakOfTheFirst = s.loads[0].peak;
+        s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 4), QDate(2024, 5, 5));
+        QCOMPARE(s.readings, qint64(2));
+        QCOMPARE(s.loads[0].latestDate, day(5));
+        QCOMPARE(s.loads[0].peakDate, day(4));
+        QVERIFY(s.loads[0].peak != peakOfTheFirst);
+        // The report's time chart spans the period; the screen's is as the user left it.
+        QVERIFY(report->pointCount(1) == 2 && screen->pointCount(1) == 5);
+        QVERIFY(!screen->isSeriesChecked(1));
+
+        // The alarm state now, the plan of its level, and the episodes of the period only.
+        Database& db = w.shared().db;
+        AlarmStore::Levels levels;
+        levels.loadAlertUpper = 1;
+        AlarmStore::saveLevels(db, "250475001", levels);
+        AlarmStore::State state;
+        state.status = AlarmStore::Severity::Alert;
+        state.since = "2024-05-03 08:00:00";
+        state.headline = "Load #1 1.50 t (Alert 1.00 t)";
+        AlarmStore::saveState(db, "250475001", state);
+        AlarmPlans::savePlans(db, {{"Alert", {}, "Inspect the bolt", "Shift boss"}, {"Action", {}, "Evacuate", "Manager"}});
+        auto episode = [&](const QString& opened, const QString& closed, const QString& ackBy) {
+            AlarmEpisodes::Episode e;
+            e.sensorId = "250475001";
+            e.quantity = "Load";
+            e.position = 1;
+            e.direction = "upper";
+            e.level = e.peakLevel = "Alert";
+            e.threshold = 1;
+            e.openedAt = e.levelSince = opened;
+            e.closedAt = closed;
+            e.worstValue = 1.5;
+            if (!ackBy.isEmpty()) {
+                e.ackBy = ackBy;
+                e.ackAt = opened;
+                e.ackLevel = "Alert";
+            }
+            AlarmEpisodes::insert(db, e);
+        };
+        episode("2024-04-01 08:00:00", "2024-04-02 08:00:00", "");          // before the period
+        episode("2024-05-02 08:00:00", "2024-05-03 08:00:00", "J. Marsh");  // within it
+        episode("2024-04-20 08:00:00", "", "");                             // still active
+        episode("2024-05-06 08:00:00", "", "");                             // after it
+        s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+        QCOMPARE(s.alarmState, QString("Alert - Load #1 1.50 t (Alert 1.00 t) since 2024/05/03 08:00"));
+        QCOMPARE(s.responsePlan, QString("Inspect the bolt   Who is called: Shift boss"));
+        const QList<ReportDocument::EpisodeRow> rows =
+            w.utilities()->reportEpisodes("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].opened, QString("2024/05/02 08:00"));   // newest first
+        QCOMPARE(rows[0].closed, QString("2024/05/03 08:00"));
+        QCOMPARE(rows[0].where, QString("Load #1 (upper)"));
+        QCOMPARE(rows[0].worst, QString("1.50 t"));
+        QCOMPARE(rows[0].acknowledged, QString("J. Marsh, 2024/05/02 08:00"));
+        QCOMPARE(rows[1].opened, QString("2024/04/20 08:00"));
+        QCOMPARE(rows[1].closed, QString("still active"));
     }
 
     void chartThatCouldNotBeDrawnIsSaidSo()
@@ -209,6 +310,7 @@ private slots:
         std::vector<Item> expected = titleBlock();
         addChart(expected, "Load v Time", false);
         addChart(expected, "Disp v Length");
+        addLastPage(expected);
         QCOMPARE(show(ReportDocument::describe(*ReportDocument::build(c))), show(expected));
     }
 
@@ -247,7 +349,7 @@ private slots:
         QVERIFY2(ReportDocument::writePdf(*doc, dir.filePath("r.pdf"), &error), qPrintable(error));
         const QByteArray pdf = bytes(dir.filePath("r.pdf"));
         QVERIFY(pdf.startsWith("%PDF"));
-        QCOMPARE(pdfPages(pdf), 5);   // the title page and one page per chart
+        QCOMPARE(pdfPages(pdf), 6);   // the first page, one page per chart and the sign-off page
     }
 
     void unwritableFolderIsReportedAndNothingLeft()
@@ -272,13 +374,17 @@ private slots:
         QVERIFY(pdfPages(pdf) >= 4);
     }
 
-    // The command: the options window, its remembered choices, the files and the desktop.
-    void optionsKeptAndReportOpened()
+    // The command: the options window with its period, its remembered choices, the files,
+    // the desktop and where the report went.
+    void optionsKeptAndReportSaved()
     {
         TestData::installFresh();
         {
             auto db = TestData::openDatabase();
             TestData::addSensor(*db, {"250475001"});
+            TestData::addReadings(*db, "250475001",
+                                  {{QDateTime(QDate(2024, 5, 1), QTime(8, 0)), {"1", "1", "1", "1", "1", "1"}, "20.0"},
+                                   {QDateTime(QDate(2024, 6, 9), QTime(8, 0)), {"2", "2", "2", "2", "2", "2"}, "20.0"}});
         }
         ScriptedMessages m;
         RecordedDesktop d;
@@ -286,56 +392,80 @@ private slots:
         w.show();
         w.selectTab(frmTarnwell::TabUtilities);
 
-        // Cancel: nothing made, the tab unchanged.
-        QTimer::singleShot(0, [] {
-            if (auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget())) f->cmdCancel->click();
+        // Cancel: nothing made, the tab unchanged. The period starts as the month up to today.
+        QDate from, to;
+        QTimer::singleShot(0, [&] {
+            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            if (!f) return;
+            from = f->dtpFrom->date();
+            to = f->dtpTo->date();
+            f->cmdCancel->click();
         });
         QTest::mouseClick(w.findChild<QWidget*>("Label46"), Qt::LeftButton);
+        QCOMPARE(to, QDate::currentDate());
+        QCOMPARE(from, QDate::currentDate().addMonths(-1));
         QVERIFY(d.recorder.requests.isEmpty());
         QVERIFY(!QDir(Paths::dataFolder() + "/Reports").exists());
         QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
 
-        // Only Disp v Length, with a PDF.
-        QTimer::singleShot(0, [] {
+        // Only Disp v Length, with a PDF, over the whole record; a period that ends before it
+        // starts is refused first, the window staying open.
+        bool refusedAndOpen = false;
+        QTimer::singleShot(0, [&] {
             auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
             if (!f) return;
             for (QCheckBox* c : {f->chkTemp, f->chkRate, f->chkSpatial}) c->setChecked(false);
             f->chkPdf->setChecked(true);
+            f->dtpFrom->setDate(QDate(2024, 7, 1));
+            f->dtpTo->setDate(QDate(2024, 6, 1));
+            f->cmdOK->click();
+            refusedAndOpen = f->isVisible() && m.script.texts() == QStringList{"The period starts after it ends.\r\n"
+                                                                              "Choose a From date on or before the To date."};
+            m.script.shown.clear();
+            f->cmdWholeRecord->click();
             f->cmdOK->click();
         });
         QTest::mouseClick(w.findChild<QWidget*>("imgReport"), Qt::LeftButton);
-        QVERIFY(m.script.shown.empty());
+        QVERIFY(refusedAndOpen);
+        const ReportOptions& o = w.shared().report;
+        QCOMPARE(o.from, QDate(2024, 5, 1));
+        QCOMPARE(o.to, QDate(2024, 6, 9));
         QCOMPARE(d.recorder.requests.size(), 2);
         QVERIFY(d.recorder.requests[0].endsWith(".odt"));
         QVERIFY(d.recorder.requests[1].endsWith(".pdf"));
         QVERIFY(QFileInfo(d.recorder.requests[0]).size() > 0);
         QVERIFY(QFileInfo(d.recorder.requests[0]).fileName().startsWith("Report_250475001_"));
+        // Where it went, closed with its default button.
+        QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(d.recorder.requests[0])});
+        QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
         QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
-        const ReportOptions& o = w.shared().report;
         QVERIFY(o.chosen && o.cover && o.dispVLength && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength);
 
-        // Opened again, the window shows the boxes as they were left.
+        // Opened again, the window shows the boxes and the period as they were left.
         bool same = false;
         QTimer::singleShot(0, [&] {
             auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
             if (!f) return;
             same = !f->chkTemp->isChecked() && !f->chkRate->isChecked() && !f->chkSpatial->isChecked() &&
-                   f->chkDvL->isChecked() && f->chkCover->isChecked() && f->chkPdf->isChecked();
+                   f->chkDvL->isChecked() && f->chkCover->isChecked() && f->chkPdf->isChecked() &&
+                   f->dtpFrom->date() == QDate(2024, 5, 1) && f->dtpTo->date() == QDate(2024, 6, 9);
             f->cmdCancel->click();
         });
         w.utilities()->imgReport_Click();
         QVERIFY(same);
         QVERIFY(!w.shared().report.chosen);
 
-        // Nothing on the desktop can open it: the user is told where it is.
-        d.recorder.answer = false;
+        // Open folder opens the reports' folder.
+        m.script.shown.clear();
+        d.recorder.requests.clear();
+        m.script.choices = {0};
         QTimer::singleShot(0, [] {
             if (auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget())) f->cmdOK->click();
         });
         w.utilities()->imgReport_Click();
-        QCOMPARE(m.script.shown.size(), size_t(1));
-        QVERIFY(m.script.shown[0].text.startsWith("The report was saved, but no program could be found to open it:\r\n"));
+        QCOMPARE(d.recorder.requests.size(), 3);
+        QCOMPARE(d.recorder.requests[2], QFileInfo(Paths::dataFolder() + "/Reports").absoluteFilePath());
     }
 };
 

@@ -7,6 +7,7 @@
 #include "maintenance/UtilitiesController.h"
 #include "maintenance/frmSplash.h"
 #include "readings/ReadingsController.h"
+#include "widgets/SavedTo.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -521,6 +523,61 @@ private slots:
         d.recorder.answer = false;
         click(child<QWidget>(w, "imgOpenLog"));
         QCOMPARE(m.script.texts().last(), "No program could be found to open the error log:\r\n" + log);
+    }
+
+    // The box after an output opens the file's folder only when asked: by the script's
+    // choice, and in the real box by its Open folder button; Enter and Escape close it.
+    void savedToOpensTheFolderOnlyWhenAsked()
+    {
+        const QString file = QDir(Paths::dataFolder()).filePath("exports/sheet.xlsx");
+        const QString folder = QFileInfo(file).absolutePath();
+        RecordedDesktop d;
+        {
+            ScriptedMessages m;
+            m.script.choices = {SavedTo::CloseChoice, SavedTo::OpenFolderChoice, SavedTo::OpenFolderChoice};
+            showSavedTo(nullptr, "Export", file);
+            QVERIFY(d.recorder.requests.isEmpty());
+            showSavedTo(nullptr, "Export", file);
+            QCOMPARE(d.recorder.requests, QStringList{folder});
+            d.recorder.answer = false;
+            showSavedTo(nullptr, "Export", file);
+            QCOMPARE(m.script.texts(), (QStringList{"Saved to " + QDir::toNativeSeparators(file),
+                                                    "Saved to " + QDir::toNativeSeparators(file),
+                                                    "Saved to " + QDir::toNativeSeparators(file),
+                                                    "No program could be found to open the folder:\r\n" +
+                                                        QDir::toNativeSeparators(folder)}));
+            QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
+            QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+            QCOMPARE(m.script.shown[0].title, QString("Export"));
+        }
+        d.recorder.requests.clear();
+        d.recorder.answer = true;
+        frmTarnwell w;   // installs the real boxes
+        w.show();
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            bool pressed = false;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                QCOMPARE(box->defaultButton()->objectName(), QString("cmdClose"));
+                pressed = true;
+                QTest::keyClick(box, key);
+            });
+            showSavedTo(&w, "Export", file);
+            QVERIFY(pressed);
+        }
+        QVERIFY(d.recorder.requests.isEmpty());
+        bool clicked = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            QVERIFY(box->text().startsWith("Saved to "));
+            clicked = true;
+            box->findChild<QPushButton*>("cmdOpenFolder")->click();
+        });
+        showSavedTo(&w, "Export", file);
+        QVERIFY(clicked);
+        QCOMPARE(d.recorder.requests, QStringList{folder});
     }
 
     // The caption opens the About window as a modal window; its OK closes it.
