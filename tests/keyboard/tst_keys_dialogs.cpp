@@ -54,7 +54,7 @@ class TestKeysDialogs : public QObject {
                                      QStringLiteral("AlarmLevels"), QStringLiteral("AlarmNotifySettings"),
                                      QStringLiteral("AlarmRecipients"), QStringLiteral("Rejections")}) {
             QSqlQuery q(k.w.shared().db.handle());
-            if (!q.exec("SELECT * FROM `" + table + "`")) rows << table + ": " + q.lastError().text();
+            if (!q.exec("SELECT * FROM `" + table + "`")) rows << "ERROR: " + table + ": " + q.lastError().text();
             while (q.next()) {
                 QStringList values{table};
                 for (int i = 0; i < q.record().count(); ++i) values << q.value(i).toString();
@@ -326,6 +326,7 @@ private slots:
         k.showReading(2);
         const QString database = k.w.shared().databasePath;
         const QStringList before = snapshot(k);
+        QCOMPARE(before.filter("ERROR: "), QStringList());
         Messages::installScript(nullptr);   // the boxes the user sees
         ModalRun run;
         QString seen;
