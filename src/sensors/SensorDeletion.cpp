@@ -33,14 +33,16 @@ WhatGoes survey(Database& db, const QString& id)
     WhatGoes w;
     if (db.tableExists(id)) {
         QSqlQuery q(db.handle());
-        if (!q.exec(QStringLiteral("SELECT COUNT(*), MIN(FullDate), MAX(FullDate) FROM ") + SqlDialect::quoteName(id)) ||
+        if (!q.exec(QStringLiteral("SELECT COUNT(*), MIN(FullDate), MAX(FullDate) FROM ") +
+                    SqlDialect::quoteName(id)) ||
             !q.next())
             throwSqlError(q.lastError());
         w.readings = q.value(0).toLongLong();
         w.first = dayOf(q.value(1));
         w.last = dayOf(q.value(2));
     }
-    w.alarmLevels = db.scalar(QStringLiteral("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?"), {id}).toLongLong() > 0;
+    w.alarmLevels =
+        db.scalar(QStringLiteral("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?"), {id}).toLongLong() > 0;
     w.alarmEvents = db.scalar(QStringLiteral("SELECT COUNT(*) FROM AlarmEvents WHERE SensorID = ?"), {id}).toLongLong();
     return w;
 }
@@ -54,17 +56,15 @@ QString question(const QString& id, const WhatGoes& what)
         QString readings = what.readings == 1 ? QStringLiteral("Its only reading")
                                               : QStringLiteral("All its %1 readings").arg(what.readings);
         if (what.first.isValid() && what.last.isValid())
-            readings += what.first == what.last
-                            ? QStringLiteral(", of ") + shortDate(what.first)
-                            : QStringLiteral(", from ") + shortDate(what.first) + QStringLiteral(" to ") +
-                                  shortDate(what.last);
+            readings += what.first == what.last ? QStringLiteral(", of ") + shortDate(what.first)
+                                                : QStringLiteral(", from ") + shortDate(what.first) +
+                                                      QStringLiteral(" to ") + shortDate(what.last);
         lines << readings + (what.readings == 1 ? QStringLiteral(", is deleted with it.")
                                                 : QStringLiteral(", are deleted with it."));
     }
     lines << (what.alarmLevels ? QStringLiteral("Its alarm levels are deleted with it.")
                                : QStringLiteral("It has no alarm levels."));
-    if (what.alarmEvents == 1)
-        lines << QStringLiteral("Its 1 alarm event stays in the alarm history.");
+    if (what.alarmEvents == 1) lines << QStringLiteral("Its 1 alarm event stays in the alarm history.");
     else if (what.alarmEvents > 1)
         lines << QStringLiteral("Its %1 alarm events stay in the alarm history.").arg(what.alarmEvents);
     lines << QString() << QStringLiteral("This cannot be undone.");

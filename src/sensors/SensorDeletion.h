@@ -9,11 +9,11 @@ class Database;
 namespace SensorDeletion {
 
 struct WhatGoes {
-    qint64 readings = 0;   // rows of its data table (none when the table is missing)
-    QDate first;           // the days of its first and last reading (invalid without readings)
+    qint64 readings = 0;  // rows of its data table (none when the table is missing)
+    QDate first;          // the days of its first and last reading (invalid without readings)
     QDate last;
-    bool alarmLevels = false;   // alarm levels are set for it (they are deleted with it)
-    qint64 alarmEvents = 0;     // alarm events recorded for it (they stay in the alarm history)
+    bool alarmLevels = false;  // alarm levels are set for it (they are deleted with it)
+    qint64 alarmEvents = 0;    // alarm events recorded for it (they stay in the alarm history)
 };
 
 // Reads what goes with sensor id. Throws TwError on a database failure.
