@@ -2,12 +2,13 @@
 // throw-away home folder, shows each tab for a suitable sensor and saves a picture of the
 // window. Run it through scripts/screenshots (under a virtual X display).
 //
-//   tarnwell-screenshots [--size WxH] [--windows] [--report folder] [folder]
+//   tarnwell-screenshots [--size WxH] [--windows] [--report folder] [--start file] [folder]
 //
 // --size sets the main window's size (1600x900 for the README); --windows also saves the
 // data windows the manual shows (datasheet, logger import, deletion, report options);
 // --report writes the demonstration sensor's report (every chart, with its PDF) into a
-// folder, for a look at what an engineer hands on.
+// folder, for a look at what an engineer hands on; --start saves only the whole screen with
+// the window as it starts on it (run under a window manager, so that its frame shows).
 #include "app/frmTarnwell.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
@@ -25,6 +26,7 @@
 #include "data/AlarmStore.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
+#include "widgets/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +40,8 @@
 #include <QThread>
 #include <QToolButton>
 #include <QPlainTextEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -80,6 +84,21 @@ void shootModal(const QString& path, const std::function<void()>& open)
     if (!shot) report(false, path);
 }
 
+// The window as it starts on this screen (placed as the program places it, in the
+// window manager's frame) and the screen around it.
+void shootStart(const QString& path)
+{
+    frmTarnwell w;
+    WindowPlacement::restore(&w, QStringLiteral("MainWindow"), frmTarnwell::defaultSize());
+    w.show();
+    for (int i = 0; i < 10; ++i) settle();   // the window manager frames and places it
+    const QRect frame = w.frameGeometry();
+    const QRect screen = w.screen()->availableGeometry();
+    std::printf("window %d,%d %dx%d on %dx%d\n", frame.x(), frame.y(), frame.width(), frame.height(), screen.width(),
+                screen.height());
+    report(w.screen()->grabWindow(0).save(path), path);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -92,6 +111,7 @@ int main(int argc, char* argv[])
     QSize size(1600, 900);
     bool windows = false;
     QString reportFolder;
+    QString startShot;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
@@ -99,6 +119,8 @@ int main(int argc, char* argv[])
             if (wh.size() == 2) size = QSize(wh[0].toInt(), wh[1].toInt());
         } else if (args[i] == QLatin1String("--windows")) {
             windows = true;
+        } else if (args[i] == QLatin1String("--start") && i + 1 < args.size()) {
+            startShot = args[++i];
         } else if (args[i] == QLatin1String("--report") && i + 1 < args.size()) {
             reportFolder = args[++i];
         } else {
@@ -124,6 +146,11 @@ int main(int argc, char* argv[])
     Messages::installScript(&script);
     Desktop::Recorder recorder;
     Desktop::installRecorder(&recorder);
+
+    if (!startShot.isEmpty()) {
+        shootStart(startShot);
+        return 0;
+    }
 
     frmTarnwell w;
     w.resize(size);

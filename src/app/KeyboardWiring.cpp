@@ -58,6 +58,7 @@ void install(frmTarnwell& win)
     }
 
     addTabKeys(&win, tabs);
+    keepFocusOnShownPage(&win, tabs);
 
     // The Alarms window, from anywhere in the main window.
     auto* alarms = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), &win);

@@ -6,16 +6,18 @@
 
 namespace ReadingRules {
 
+// The boxes are named as the page labels them ("Temperature", "Gauge 2"), not by the
+// columns they are stored in.
 QString temperatureMessage(double low, double high)
 {
-    return QStringLiteral("Error: Channel T must be > ") + Numbers::plain(low) + QStringLiteral(" and < ") +
-           Numbers::plain(high);
+    return QStringLiteral("Error: ") + fieldName(0) + QStringLiteral(" must be > ") + Numbers::plain(low) +
+           QStringLiteral(" and < ") + Numbers::plain(high);
 }
 
 QString channelMessage(int channel, double low, double high)
 {
-    return QStringLiteral("Error: Channel ") + QString::number(channel) + QStringLiteral(" must be > ") +
-           Numbers::plain(low) + QStringLiteral(" and < ") + Numbers::plain(high);
+    return QStringLiteral("Error: ") + fieldName(channel) + QStringLiteral(" must be > ") + Numbers::plain(low) +
+           QStringLiteral(" and < ") + Numbers::plain(high);
 }
 
 QString notANumberMessage(int channel, const QString& text)

@@ -7,6 +7,7 @@
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
 #include "sensors/RecordText.h"
+#include "sensors/SensorDeletion.h"
 #include "sensors/SensorRegistry.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
@@ -111,10 +112,11 @@ void SensorRegistry::imgDelete_Click()
     if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;
     QString id;
     if (!ignoringErrors([&] { id = rs->text(QStringLiteral("InstrumentID")); })) return;
-    const auto answer = Messages::show(QStringLiteral("Permanently delete Sensor ") + id +
-                                           QStringLiteral(" from database?"),
-                                       QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::None,
-                                       Messages::Buttons::YesNo);
+    // The question tells what goes with the sensor; No (also Escape) is the safe default.
+    QString question = QStringLiteral("Permanently delete Sensor ") + id + QStringLiteral(" from database?");
+    ignoringErrors([&] { question = SensorDeletion::question(id, SensorDeletion::survey(m_s.db, id)); });
+    const auto answer = Messages::show(question, QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
+                                       Messages::Buttons::YesNo, Messages::Answer::No);
     if (answer != Messages::Answer::Yes) return;
 
     // Recordsets still open on the sensor's data table let go of it first.

@@ -59,6 +59,51 @@ bool takesTabFocus(const QWidget* w)
            !w->focusProxy();
 }
 
+// The page's last focused control when it can still take the focus, else its first one.
+void focusPage(QWidget* page)
+{
+    QWidget* target = page->focusWidget();
+    if (!target || !takesTabFocus(target)) {
+        target = nullptr;
+        for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+            if (page->isAncestorOf(w) && takesTabFocus(w)) {
+                target = w;
+                break;
+            }
+    }
+    if (target) target->setFocus(Qt::ShortcutFocusReason);
+}
+
+// When the window becomes active again (a modal window closed, the user came back) with
+// the focus nowhere a key can reach (lost while the page's controls were refreshed or
+// disabled under the modal window), the focus goes back onto the page shown.
+class FocusBackOnPage : public QObject {
+public:
+    FocusBackOnPage(QWidget* window, QTabWidget* tabs) : QObject(window), m_window(window), m_tabs(tabs) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowActivate)
+            // After the activation has given the focus back to what the window remembers.
+            QMetaObject::invokeMethod(this, [this] { restore(); }, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    void restore()
+    {
+        if (!m_window->isActiveWindow() || QApplication::activeModalWidget()) return;
+        QWidget* focus = QApplication::focusWidget();
+        const bool lost = !focus || focus == m_window || !focus->isVisible() || !focus->isEnabled();
+        if (!lost) return;
+        if (QWidget* page = m_tabs->currentWidget()) focusPage(page);
+    }
+
+    QWidget* m_window;
+    QTabWidget* m_tabs;
+};
+
 }  // namespace
 
 void setTabOrder(QWidget* root, const QStringList& names)
@@ -95,8 +140,10 @@ void addActionKeys(QWidget* page, const QString& imageName, const QList<QKeySequ
     auto* image = page->findChild<QToolButton*>(imageName);
     if (!image) return;
     for (const QKeySequence& k : keys) {
+        // Window-wide while the page shows (a tab's hidden page takes no keys), wherever
+        // the focus is: on the tab bar, or nowhere after a modal window closed.
         auto* shortcut = new QShortcut(k, page);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        shortcut->setContext(Qt::WindowShortcut);
         shortcut->setObjectName(imageName + QStringLiteral("Key"));
         QObject::connect(shortcut, &QShortcut::activated, image, &QToolButton::click);
     }
@@ -111,16 +158,12 @@ void showTab(QTabWidget* tabs, int index)
     if (!page) return;
     QWidget* focus = QApplication::focusWidget();
     if (focus && page->isAncestorOf(focus)) return;
-    QWidget* target = page->focusWidget();
-    if (!target || !takesTabFocus(target)) {
-        target = nullptr;
-        for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
-            if (page->isAncestorOf(w) && takesTabFocus(w)) {
-                target = w;
-                break;
-            }
-    }
-    if (target) target->setFocus(Qt::ShortcutFocusReason);
+    focusPage(page);
+}
+
+void keepFocusOnShownPage(QWidget* window, QTabWidget* tabs)
+{
+    window->installEventFilter(new FocusBackOnPage(window, tabs));
 }
 
 void addTabKeys(QWidget* window, QTabWidget* tabs)

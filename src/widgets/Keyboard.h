@@ -26,9 +26,9 @@ void clickFocusOnly(QWidget* root, const QStringList& names);
 // instead of stepping through its sections first (Left and Right still do that).
 void tabLeavesPicker(QAbstractSpinBox* picker);
 
-// While the focus is on page or one of its controls, each of keys runs click() of the
-// image button imageName under page: exactly what a click on the image or its caption
-// does. The image's tooltip becomes its caption followed by the keys.
+// While page shows in an active window, wherever the focus is in that window, each of
+// keys runs click() of the image button imageName under page: exactly what a click on the
+// image or its caption does. The image's tooltip becomes its caption followed by the keys.
 void addActionKeys(QWidget* page, const QString& imageName, const QList<QKeySequence>& keys);
 
 // Ctrl+1 to Ctrl+9 choose a tab of tabs, Ctrl+Tab and Ctrl+Shift+Tab the next and the
@@ -38,6 +38,10 @@ void addTabKeys(QWidget* window, QTabWidget* tabs);
 // Selects a tab as a click on it does (the tab change runs) and, when the focus is not on
 // the page shown, puts it on the page's last focused control or its first one.
 void showTab(QTabWidget* tabs, int index);
+
+// Whenever window becomes active with its focus lost (on nothing, or on a control hidden
+// or disabled meanwhile), the focus goes onto the page tabs shows, as showTab puts it.
+void keepFocusOnShownPage(QWidget* window, QTabWidget* tabs);
 
 // Enter and Return pressed in the grid do what they do in the grid and never reach the
 // window's default button.

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
 #include <QMessageBox>
@@ -26,6 +27,26 @@ QMessageBox::Icon toQt(Icon i)
     default: return QMessageBox::NoIcon;
     }
 }
+
+// A box of choices has no button QMessageBox would take for Escape or the close box, and
+// would ignore both: here they close it with no choice made.
+class ClosesWithoutChoice : public QObject {
+public:
+    explicit ClosesWithoutChoice(QMessageBox* box) : QObject(box), m_box(box) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel);
+        if (!escape && event->type() != QEvent::Close) return false;
+        m_box->done(-1);
+        return true;
+    }
+
+private:
+    QMessageBox* m_box;
+};
 
 class ModalBoxes : public Messages::Boxes {
 public:
@@ -68,6 +89,7 @@ public:
         for (const QString& c : choices)
             buttons.push_back(box.addButton(c, c == QLatin1String("Cancel") ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
         if (defaultChoice >= 0 && defaultChoice < int(buttons.size())) box.setDefaultButton(buttons[size_t(defaultChoice)]);
+        box.installEventFilter(new ClosesWithoutChoice(&box));
         box.exec();
         for (size_t i = 0; i < buttons.size(); ++i)
             if (box.clickedButton() == buttons[i]) return int(i);

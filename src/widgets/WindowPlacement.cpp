@@ -1,5 +1,7 @@
 #include "widgets/WindowPlacement.h"
 
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -27,7 +29,8 @@ QList<QRect> screenAreas()
 
 }  // namespace
 
-QRect chooseGeometry(const QRect& remembered, const QList<QRect>& screens, const QSize& defaultSize)
+QRect chooseGeometry(const QRect& remembered, const QList<QRect>& screens, const QSize& defaultSize,
+                     const QMargins& frame)
 {
     if (screens.isEmpty()) return QRect(QPoint(0, 0), remembered.isValid() ? remembered.size() : defaultSize);
     if (remembered.isValid()) {
@@ -35,19 +38,76 @@ QRect chooseGeometry(const QRect& remembered, const QList<QRect>& screens, const
         const QPoint grip(remembered.center().x(), remembered.top() + 8);
         for (const QRect& area : screens) {
             if (!area.contains(grip)) continue;
-            QRect r(remembered.topLeft(), shrunkTo(remembered.size(), area));
-            if (r.right() > area.right()) r.moveRight(area.right());
-            if (r.bottom() > area.bottom()) r.moveBottom(area.bottom());
-            if (r.left() < area.left()) r.moveLeft(area.left());
-            if (r.top() < area.top()) r.moveTop(area.top());
+            // The room inside the frame.
+            const QRect room = area.marginsRemoved(frame);
+            QRect r(remembered.topLeft(), shrunkTo(remembered.size(), room));
+            if (r.right() > room.right()) r.moveRight(room.right());
+            if (r.bottom() > room.bottom()) r.moveBottom(room.bottom());
+            if (r.left() < room.left()) r.moveLeft(room.left());
+            if (r.top() < room.top()) r.moveTop(room.top());
             return r;
         }
     }
-    const QRect& primary = screens.first();
-    QRect r(QPoint(0, 0), shrunkTo(remembered.isValid() ? remembered.size() : defaultSize, primary));
-    r.moveCenter(primary.center());
+    const QRect room = screens.first().marginsRemoved(frame);
+    QRect r(QPoint(0, 0), shrunkTo(remembered.isValid() ? remembered.size() : defaultSize, room));
+    r.moveCenter(room.center());
     return r;
 }
+
+namespace {
+
+// For a few seconds after the window is shown (while the window manager puts its frame on
+// and places it), a frame reaching past the available area of the window's screen brings
+// the window back inside. Later moves are the user's own.
+class KeepOnScreen : public QObject {
+public:
+    explicit KeepOnScreen(QWidget* window) : QObject(window), m_window(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Show:
+            m_shown.start();
+            [[fallthrough]];
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowActivate:
+            if (m_shown.isValid() && m_shown.elapsed() < WatchMs)
+                QMetaObject::invokeMethod(this, [this] { fit(); }, Qt::QueuedConnection);
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    static constexpr qint64 WatchMs = 3000;
+
+    void fit()
+    {
+        QWidget* w = m_window;
+        if (!w->isVisible() || (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) return;
+        QScreen* screen = w->screen();
+        if (!screen) return;
+        const QRect area = screen->availableGeometry();
+        const QRect outer = w->frameGeometry();
+        if (area.contains(outer)) return;
+        const QRect inner = w->geometry();
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                             outer.bottom() - inner.bottom());
+        // Placed as a remembered place on this screen: moved and shrunk as little as needed.
+        QRect placed = inner;
+        if (!area.contains(QPoint(inner.center().x(), inner.top() + 8))) placed.moveTop(area.top() + frame.top());
+        placed = chooseGeometry(placed, {area}, inner.size(), frame);
+        if (placed != inner) w->setGeometry(placed);
+    }
+
+    QWidget* m_window;
+    QElapsedTimer m_shown;
+};
+
+}  // namespace
 
 void restore(QWidget* window, const QString& key, const QSize& defaultSize)
 {
@@ -56,8 +116,9 @@ void restore(QWidget* window, const QString& key, const QSize& defaultSize)
     const QRect remembered = s.value(QStringLiteral("geometry")).toRect();
     const bool maximized = s.value(QStringLiteral("maximized"), false).toBool();
     s.endGroup();
-    window->setGeometry(chooseGeometry(remembered, screenAreas(), defaultSize));
+    window->setGeometry(chooseGeometry(remembered, screenAreas(), defaultSize, AssumedFrame));
     if (maximized) window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    window->installEventFilter(new KeepOnScreen(window));
 }
 
 void save(const QWidget* window, const QString& key)

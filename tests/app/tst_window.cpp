@@ -134,22 +134,44 @@ private slots:
     void rememberedPlace_data()
     {
         QTest::addColumn<QRect>("remembered");
+        QTest::addColumn<QMargins>("frame");
         QTest::addColumn<QRect>("expected");
-        const QRect primary(0, 0, 1920, 1040);
-        QTest::newRow("on the primary screen") << QRect(100, 50, 1300, 800) << QRect(100, 50, 1300, 800);
-        QTest::newRow("on the second screen") << QRect(2000, 100, 1200, 700) << QRect(2000, 100, 1200, 700);
-        QTest::newRow("too big for its screen") << QRect(1920, 0, 2000, 1300) << QRect(1920, 0, 1600, 1170);
-        QTest::newRow("partly off the right edge") << QRect(1200, 100, 1000, 600) << QRect(920, 100, 1000, 600);
+        const QMargins none, frame(4, 30, 4, 4);
+        QTest::newRow("on the primary screen") << QRect(100, 50, 1300, 800) << none << QRect(100, 50, 1300, 800);
+        QTest::newRow("on the second screen") << QRect(2000, 100, 1200, 700) << none << QRect(2000, 100, 1200, 700);
+        QTest::newRow("too big for its screen") << QRect(1920, 0, 2000, 1300) << none << QRect(1920, 0, 1600, 1170);
+        QTest::newRow("partly off the right edge") << QRect(1200, 100, 1000, 600) << none << QRect(920, 100, 1000, 600);
         // Its screen was detached: the size is kept, centred on the primary screen.
-        QTest::newRow("on a screen that is gone") << QRect(4000, 200, 1300, 800) << QRect(310, 120, 1300, 800);
-        QTest::newRow("nothing remembered") << QRect() << QRect(402, 172, 1116, 696);
+        QTest::newRow("on a screen that is gone") << QRect(4000, 200, 1300, 800) << none << QRect(310, 120, 1300, 800);
+        QTest::newRow("nothing remembered") << QRect() << none << QRect(402, 172, 1116, 696);
+        // With the window manager's frame: the title bar stays on the screen too.
+        QTest::newRow("frame: nothing remembered") << QRect() << frame << QRect(402, 185, 1116, 696);
+        QTest::newRow("frame: at the top edge") << QRect(100, 0, 1300, 800) << frame << QRect(100, 30, 1300, 800);
+        QTest::newRow("frame: too tall") << QRect(1920, 0, 1200, 1300) << frame << QRect(1924, 30, 1200, 1136);
     }
     void rememberedPlace()
     {
         QFETCH(QRect, remembered);
+        QFETCH(QMargins, frame);
         QFETCH(QRect, expected);
         const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1600, 1170)};
-        QCOMPARE(WindowPlacement::chooseGeometry(remembered, screens, QSize(1116, 696)), expected);
+        QCOMPARE(WindowPlacement::chooseGeometry(remembered, screens, QSize(1116, 696), frame), expected);
+    }
+
+    // A 1280 x 720 screen (a panel of 30 at the top): the window's default size does not
+    // fit with its frame; it is shrunk so that the title bar and the bottom edge both show.
+    void smallScreenKeepsTheTitleBarOnIt()
+    {
+        const QRect screen(0, 30, 1280, 690);
+        const QMargins frame(1, 28, 1, 1);
+        const QRect r = WindowPlacement::chooseGeometry(QRect(), {screen}, frmTarnwell::defaultSize(), frame);
+        QVERIFY(screen.contains(r.marginsAdded(frame)));
+        QCOMPARE(r.width(), frmTarnwell::defaultSize().width());
+        QCOMPARE(r.height(), 690 - 28 - 1);
+        QVERIFY(r.height() >= frmTarnwell::MinimumHeight);
+        // A place remembered from a larger screen, title bar above this one's top edge.
+        const QRect moved = WindowPlacement::chooseGeometry(QRect(50, 20, 1200, 800), {screen}, QSize(), frame);
+        QVERIFY(screen.contains(moved.marginsAdded(frame)));
     }
 
     void placeRememberedPerUser()
@@ -170,7 +192,8 @@ private slots:
         for (QScreen* s : QGuiApplication::screens()) screens << s->availableGeometry();
         frmTarnwell w;
         WindowPlacement::restore(&w, "MainWindow", frmTarnwell::defaultSize());
-        const QRect chosen = WindowPlacement::chooseGeometry(QRect(40, 30, 1300, 800), screens, frmTarnwell::defaultSize());
+        const QRect chosen = WindowPlacement::chooseGeometry(QRect(40, 30, 1300, 800), screens, frmTarnwell::defaultSize(),
+                                                             WindowPlacement::AssumedFrame);
         QCOMPARE(w.pos(), chosen.topLeft());
         QCOMPARE(w.size(), chosen.size().expandedTo(w.minimumSize()));   // never below the window's smallest
         QVERIFY(!w.isMaximized());

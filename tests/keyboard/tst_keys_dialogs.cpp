@@ -7,6 +7,9 @@
 #include "tools/ToolsController.h"
 
 #include <QDir>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlRecord>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -40,6 +43,26 @@ class TestKeysDialogs : public QObject {
         k.focus(image);
         QCOMPARE(focusName(), image);
         press(Qt::Key_Return);
+    }
+
+    // What Escape must leave as it was: the sensors, the first sensor's readings, the
+    // alarm levels and notification settings, the rejected values.
+    static QStringList snapshot(Window& k)
+    {
+        QStringList rows;
+        for (const QString& table : {QStringLiteral("Sensors"), QStringLiteral("NetworkConfig"), Sensor1,
+                                     QStringLiteral("AlarmLevels"), QStringLiteral("AlarmNotifySettings"),
+                                     QStringLiteral("AlarmRecipients"), QStringLiteral("Rejections")}) {
+            QSqlQuery q(k.w.shared().db.handle());
+            if (!q.exec("SELECT * FROM `" + table + "`")) rows << "ERROR: " + table + ": " + q.lastError().text();
+            while (q.next()) {
+                QStringList values{table};
+                for (int i = 0; i < q.record().count(); ++i) values << q.value(i).toString();
+                rows << values.join('|');
+            }
+        }
+        rows.sort();
+        return rows;
     }
 
     static void closeIfOpen(QDialog* d)
@@ -294,6 +317,93 @@ private slots:
         QCOMPARE(k.desktop.recorder.requests.size(), 2);
         QVERIFY(k.desktop.recorder.requests[0].endsWith(".odt"));
         QVERIFY(k.desktop.recorder.requests[1].endsWith(".pdf"));
+    }
+
+    // Escape in the real boxes and windows closes them, and nothing is stored: the
+    // Database dialog, the alarm windows, the choice of a value to reject, the question on
+    // leaving a refused reading. (The sensor deletion's question: the sensor tests.)
+    void escapeChangesNothing_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("Database dialog") << "Database";
+        QTest::newRow("alarm levels") << "frmAlarmLevels";
+        QTest::newRow("alarm notifications") << "frmAlarmNotify";
+        QTest::newRow("reject or restore a value") << "Reject or Restore a Value";
+        QTest::newRow("refused reading") << "Reading not stored";
+    }
+    void escapeChangesNothing()
+    {
+        QFETCH(QString, window);
+        Window k;
+        k.showReading(2);
+        const QString database = k.w.shared().databasePath;
+        const QStringList before = snapshot(k);
+        QCOMPARE(before.filter("ERROR: "), QStringList());
+        Messages::installScript(nullptr);   // the boxes the user sees
+        ModalRun run;
+        QString seen;
+        auto escape = [&seen](QDialog* d) {
+            seen = d->objectName().isEmpty() ? d->windowTitle() : d->objectName();
+            press(Qt::Key_Escape);
+        };
+        if (window == "Database") {
+            k.goToTab(frmTarnwell::TabUtilities);
+            whenModal(&run, escape);
+            press(Qt::Key_D, Qt::ControlModifier);
+        } else if (window == "frmAlarmLevels") {
+            k.goToTab(frmTarnwell::TabInstallation);
+            whenModal(&run, [&](QDialog* d) {
+                QTest::keyClicks(QApplication::focusWidget(), "12");   // typed, then left
+                escape(d);
+            });
+            k.get<QToolButton>("cmdAlarmLevels")->click();
+        } else if (window == "frmAlarmNotify") {
+            // The notification settings over the Alarms window: Escape closes each.
+            ModalRun inner;
+            whenModal(&run, [&](QDialog* alarms) {
+                whenModal(&inner, escape);
+                alarms->findChild<QPushButton*>("cmdNotifications")->click();
+                QVERIFY(!inner.leftOpen);
+                alarms->activateWindow();
+                QVERIFY(QTest::qWaitFor([alarms] { return alarms->isActiveWindow(); }));
+                press(Qt::Key_Escape);
+            });
+            press(Qt::Key_L, Qt::ControlModifier);
+        } else if (window == "Reject or Restore a Value") {
+            whenModal(&run, escape);
+            k.get<QToolButton>("imgRejectValue")->click();
+        } else {
+            k.get<QLineEdit>("txtChannel(1)")->setText("99999");
+            k.focus("txtChannel(1)");
+            whenModal(&run, escape);
+            press(Qt::Key_1, Qt::ControlModifier);
+            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));   // kept on screen to be corrected
+        }
+        Messages::installScript(&k.msgs.script);
+        QCOMPARE(seen, window);
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(k.w.shared().databasePath, database);
+        QCOMPARE(snapshot(k), before);
+    }
+
+    // An account with no database: Escape in the start-up choices makes nothing and quits.
+    void startChoicesEscape()
+    {
+        TARNWELL_FILE_ONLY();
+        QDir(Paths::makerFolder()).removeRecursively();
+        ModalRun run;
+        QString seen;
+        whenModal(&run, [&](QDialog* d) {
+            seen = d->windowTitle();
+            press(Qt::Key_Escape);
+        });
+        frmTarnwell w;
+        w.show();   // the start-up asks
+        QVERIFY(!run.leftOpen);
+        QCOMPARE(seen, QString("Orrisford's Tarnwell"));
+        QVERIFY(w.connectFailed());
+        QVERIFY(!QFileInfo::exists(Paths::makerFolder()));
     }
 
     void aboutWindowCloses_data()

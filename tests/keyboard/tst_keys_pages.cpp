@@ -1,7 +1,7 @@
 // The main window by keyboard: where Tab goes on each page, the keys of the navigation
 // and Add New actions (doing exactly what their images do, on their own page only), and
 // the keys that switch tabs.
-#include "KeyWindow.h"
+#include "ModalKeys.h"
 
 #include <QComboBox>
 
@@ -10,6 +10,7 @@
 #include <QTabBar>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -268,6 +269,57 @@ private slots:
         QCOMPARE(k.readingKeys().size(), 3);
         QCOMPARE(k.readingPosition(), position);
         QCOMPARE(k.tab(), tab);
+    }
+
+    // A page's keys work whenever its tab shows, wherever the focus was left: on the tab
+    // strip, nowhere, or where a message box over a tab change left it; after such a box
+    // the keyboard is back on the page.
+    void pageKeysWhereverTheFocusIs_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("on the tab strip") << "tabs";
+        QTest::newRow("nowhere") << "nowhere";
+        QTest::newRow("sent back from a chart tab") << "chart";
+    }
+    void pageKeysWhereverTheFocusIs()
+    {
+        QFETCH(QString, where);
+        Window k;
+        k.showReading(3);
+        k.focus("txtChannel(2)");
+        QStringList before = k.readingKeys();
+        ModalRun run;
+        if (where == "tabs") {
+            k.w.SSTab1->tabBar()->setFocus(Qt::MouseFocusReason);
+        } else if (where == "nowhere") {
+            QApplication::focusWidget()->clearFocus();
+            QCOMPARE(QApplication::focusWidget(), nullptr);
+        } else if (where == "chart") {
+            // The second sensor has no readings: its time chart sends the user back to
+            // the Readings tab, saying why in a real box.
+            k.goToTab(frmTarnwell::TabIdentification);
+            k.focus("cboSensors");
+            press(Qt::Key_Right, Qt::AltModifier);
+            k.goToTab(frmTarnwell::TabReadings);
+            Messages::installScript(nullptr);
+            whenModal(&run, [](QDialog*) { press(Qt::Key_Escape); });
+            k.w.SSTab1->tabBar()->setCurrentIndex(frmTarnwell::TabLoadVTime);
+            Messages::installScript(&k.msgs.script);
+            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));
+        }
+        QVERIFY(!run.leftOpen);
+        if (where == "chart") {
+            k.activate();
+            QTRY_VERIFY(k.w.readings()->page()->isAncestorOf(QApplication::focusWidget()));
+        }
+        k.msgs.script.shown.clear();
+        press(Qt::Key_N, Qt::ControlModifier);
+        const QString added =
+            TestData::readingKey(k.shownSensor(), QDateTime(QDate(2024, 6, 1), QTime(9, 15, 0)));
+        if (where == "chart") QCOMPARE(k.w.shared().db.scalar("SELECT COUNT(*) FROM `250475002`").toInt(), 1);
+        else QCOMPARE(k.readingKeys(), before << added);
+        QCOMPARE(k.shownKey(), added);
+        QVERIFY(k.msgs.script.shown.empty());
     }
 
     void readingKeysLeaveTheSensorAlone()

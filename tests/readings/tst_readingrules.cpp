@@ -127,21 +127,21 @@ private slots:
         QTest::newRow("temperature at high limit") << qint64(6) << true << "60" << ok6 << "" << -1;
         QTest::newRow("temperature at low limit") << qint64(6) << true << "-20" << ok6 << "" << -1;
         QTest::newRow("temperature above") << qint64(6) << true << "60.01" << ok6
-                                           << "Error: Channel T must be > -20 and < 60" << 0;
+                                           << "Error: Temperature must be > -20 and < 60" << 0;
         QTest::newRow("temperature below") << qint64(6) << true << "-20.5" << ok6
-                                           << "Error: Channel T must be > -20 and < 60" << 0;
+                                           << "Error: Temperature must be > -20 and < 60" << 0;
         QTest::newRow("no temperature channel") << qint64(6) << false << "999" << ok6 << "" << -1;
         QTest::newRow("channel 3 above") << qint64(6) << true << "20"
                                          << QStringList{"1", "2", "10000.01", "4", "5", "6"}
-                                         << "Error: Channel 3 must be > -10000 and < 10000" << 3;
+                                         << "Error: Gauge 3 must be > -10000 and < 10000" << 3;
         QTest::newRow("channel at limits") << qint64(6) << true << "20"
                                            << QStringList{"10000", "-10000", "0", "0", "0", "0"} << "" << -1;
         QTest::newRow("first failing channel named") << qint64(6) << true << "20"
                                                      << QStringList{"1", "-20000", "1", "1", "1", "99999"}
-                                                     << "Error: Channel 2 must be > -10000 and < 10000" << 2;
+                                                     << "Error: Gauge 2 must be > -10000 and < 10000" << 2;
         QTest::newRow("temperature checked first") << qint64(6) << true << "70"
                                                    << QStringList{"-20000", "1", "1", "1", "1", "1"}
-                                                   << "Error: Channel T must be > -20 and < 60" << 0;
+                                                   << "Error: Temperature must be > -20 and < 60" << 0;
         QTest::newRow("channels beyond the type ignored") << qint64(2) << true << "20"
                                                           << QStringList{"1", "2", "99999", "", "", ""} << "" << -1;
         // A box holds one number as a whole, or it is refused naming the box.
@@ -153,7 +153,7 @@ private slots:
         QTest::newRow("pasted infinity") << qint64(1) << true << "20" << QStringList{"inf"}
                                          << "Error: Gauge 1 is not a number: inf" << 1;
         QTest::newRow("far outside") << qint64(1) << true << "20" << QStringList{"99999"}
-                                     << "Error: Channel 1 must be > -10000 and < 10000" << 1;
+                                     << "Error: Gauge 1 must be > -10000 and < 10000" << 1;
         QTest::newRow("ten channels, six boxes") << qint64(10) << true << "20" << ok6 << "" << -1;
     }
     void validation()
@@ -177,7 +177,7 @@ private slots:
         l.highVal = 2.25;
         const Check c = checkValues(l, "", {""});
         QVERIFY(!c.ok);
-        QCOMPARE(c.message, QString("Error: Channel 1 must be > 0.5 and < 2.25"));
+        QCOMPARE(c.message, QString("Error: Gauge 1 must be > 0.5 and < 2.25"));
         // A box nobody typed into is not held against the limits again.
         QVERIFY(checkValues(l, "", {""}, {true, false}).ok);
         QCOMPARE(checkValues(l, "", {"x"}, {false, true}).fault, Check::Fault::NotANumber);

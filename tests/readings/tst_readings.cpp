@@ -237,14 +237,14 @@ private slots:
         QTest::addColumn<QString>("message");   // empty: passes
         QTest::addColumn<QString>("named");     // how the question names the box
         QTest::newRow("temperature at high limit") << 0 << "60" << "" << "";
-        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Channel T must be > -20 and < 60" << "Temperature";
-        QTest::newRow("temperature below") << 0 << "-21" << "Error: Channel T must be > -20 and < 60" << "Temperature";
+        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Temperature must be > -20 and < 60" << "Temperature";
+        QTest::newRow("temperature below") << 0 << "-21" << "Error: Temperature must be > -20 and < 60" << "Temperature";
         QTest::newRow("temperature not one number") << 0 << "20.719.5" << "Error: Temperature is not a number: 20.719.5"
                                                     << "Temperature";
-        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Channel 3 must be > -10000 and < 10000" << "Gauge 3";
-        QTest::newRow("channel 2 far above") << 2 << "99999" << "Error: Channel 2 must be > -10000 and < 10000" << "Gauge 2";
+        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Gauge 3 must be > -10000 and < 10000" << "Gauge 3";
+        QTest::newRow("channel 2 far above") << 2 << "99999" << "Error: Gauge 2 must be > -10000 and < 10000" << "Gauge 2";
         QTest::newRow("channel 6 at low limit") << 6 << "-10000" << "" << "";
-        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Channel 1 must be > -10000 and < 10000" << "Gauge 1";
+        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Gauge 1 must be > -10000 and < 10000" << "Gauge 1";
     }
     // A refused value keeps the user on the reading (the first answer) with what was typed,
     // stores nothing and names the box; fixing the value clears the message.
@@ -734,7 +734,7 @@ private slots:
         Page p;
         p.box(5)->setText("20000");
         p.click("imgAddReading");
-        QCOMPARE(p.error()->text(), QString("Error: Channel 5 must be > -10000 and < 10000"));
+        QCOMPARE(p.error()->text(), QString("Error: Gauge 5 must be > -10000 and < 10000"));
         QCOMPARE(p.keys().size(), 3);
     }
 

@@ -3,6 +3,7 @@
 #include "core/TwError.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorNumber.h"
+#include "sensors/SensorDeletion.h"
 
 #include <QtTest>
 
@@ -192,6 +193,38 @@ private slots:
         } catch (const TwError& e) {
             QCOMPARE(e.number, 13);
         }
+    }
+
+    // The deletion question in the cases the window test does not meet: one reading, no
+    // readings, no levels, one event.
+    void deletionQuestionWording_data()
+    {
+        QTest::addColumn<qint64>("readings");
+        QTest::addColumn<bool>("levels");
+        QTest::addColumn<qint64>("events");
+        QTest::addColumn<QString>("middle");
+        const QString day = QLocale::system().toString(QDate(2024, 2, 29), QLocale::ShortFormat);
+        QTest::newRow("one reading") << qint64(1) << true << qint64(0)
+                                     << "Its only reading, of " + day +
+                                            ", is deleted with it.\r\nIts alarm levels are deleted with it.";
+        QTest::newRow("nothing but an event") << qint64(0) << false << qint64(1)
+                                              << QString("It has no readings.\r\nIt has no alarm levels.\r\n"
+                                                         "Its 1 alarm event stays in the alarm history.");
+    }
+    void deletionQuestionWording()
+    {
+        QFETCH(qint64, readings);
+        QFETCH(bool, levels);
+        QFETCH(qint64, events);
+        QFETCH(QString, middle);
+        SensorDeletion::WhatGoes what;
+        what.readings = readings;
+        if (readings > 0) what.first = what.last = QDate(2024, 2, 29);
+        what.alarmLevels = levels;
+        what.alarmEvents = events;
+        QCOMPARE(SensorDeletion::question("250475001", what),
+                 "Permanently delete Sensor 250475001 from database?\r\n\r\n" + middle +
+                     "\r\n\r\nThis cannot be undone.");
     }
 };
 

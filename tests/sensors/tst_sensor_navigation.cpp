@@ -1,6 +1,35 @@
 // Choosing, stepping through and deleting sensors, and the destroyed flag.
 #include "SensorWindow.h"
+#include "data/AlarmStore.h"
 #include "store/DataTables.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+namespace {
+// Once a real message box is up, act answers it as the user would; a box act leaves open
+// is closed and told in leftOpen, so a key that fails to close it fails the test instead
+// of hanging it.
+void answerRealBox(bool* leftOpen, std::function<void(QMessageBox*)> act, int tries = 50)
+{
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (tries > 0) answerRealBox(leftOpen, act, tries - 1);
+            return;
+        }
+        act(box);
+        QTimer::singleShot(0, [leftOpen, box = QPointer<QMessageBox>(box)] {
+            if (box && box->isVisible()) {
+                *leftOpen = true;
+                box->done(-1);
+            }
+        });
+    });
+}
+}  // namespace
 
 class TestSensorNavigation : public QObject {
     Q_OBJECT
@@ -86,9 +115,8 @@ private slots:
         SensorWindow s;
         s.choose("250435001");
         s.click("imgDelete");
-        QCOMPARE(s.texts(), QStringList{"Permanently delete Sensor 250435001 from database?"});
-        QCOMPARE(s.msg.script.shown[0].title, QString("Orrisford's TARNWELL"));
-        QCOMPARE(s.msg.script.shown[0].buttons, Messages::Buttons::YesNo);
+        QCOMPARE(s.texts().size(), 1);
+        QVERIFY(s.texts()[0].startsWith("Permanently delete Sensor 250435001 from database?\r\n"));
         QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), "250435001"));
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors WHERE InstrumentID = '250435001'").toInt(), 0);
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM NetworkConfig WHERE SensorID = '250435001'").toInt(), 0);
@@ -100,15 +128,83 @@ private slots:
         QCOMPARE(s.text("txtSCount"), QString("2"));
     }
 
-    void answeringNoKeepsTheSensor()
+    // The question names what goes with the sensor, warns, and has No as its default; on
+    // No nothing goes; on Yes its readings and alarm levels go and its alarm events stay.
+    void deletionQuestionTellsWhatGoes()
+    {
+        const QString id = "250435001";
+        addSensors({{"250425001"}, {id}});
+        {
+            auto db = TestData::openDatabase();
+            TestData::addReadings(*db, id,
+                                  {{QDateTime(QDate(2024, 3, 4), QTime(9, 0)), {"1.00"}, "20.0"},
+                                   {QDateTime(QDate(2024, 5, 6), QTime(23, 59)), {"3.00"}, "20.0"},
+                                   {QDateTime(QDate(2024, 4, 1), QTime(12, 0)), {"2.00"}, "20.0"}});
+            AlarmStore::Levels far;
+            far.loadAlertUpper = 90000;
+            AlarmStore::saveLevels(*db, id, far);
+            for (const char* reading : {"2024-03-04 09:00:00", "2024-04-01 12:00:00"}) {
+                AlarmStore::Event e;
+                e.sensorId = id;
+                e.quantity = "Load";
+                e.position = 1;
+                e.level = "Alert";
+                e.direction = "upper";
+                e.readingDate = reading;
+                e.raisedAt = reading;
+                AlarmStore::addEvent(*db, e);
+            }
+        }
+        SensorWindow s;
+        s.choose(id);
+        const QLocale loc = QLocale::system();
+        const QString question =
+            "Permanently delete Sensor 250435001 from database?\r\n\r\nAll its 3 readings, from " +
+            loc.toString(QDate(2024, 3, 4), QLocale::ShortFormat) + " to " +
+            loc.toString(QDate(2024, 5, 6), QLocale::ShortFormat) +
+            ", are deleted with it.\r\nIts alarm levels are deleted with it.\r\nIts 2 alarm events stay in the alarm "
+            "history.\r\n\r\nThis cannot be undone.";
+
+        s.msg.script.answers = {Messages::Answer::No};
+        QTest::mouseClick(s.get<QLabel>("Label55"), Qt::LeftButton);   // "Delete"
+        QCOMPARE(s.texts(), QStringList{question});
+        const Messages::Shown& asked = s.msg.script.shown[0];
+        QCOMPARE(asked.title, QString("Orrisford's TARNWELL"));
+        QCOMPARE(asked.buttons, Messages::Buttons::YesNo);
+        QCOMPARE(asked.icon, Messages::Icon::Exclamation);
+        QCOMPARE(asked.defaultButton, std::optional<Messages::Answer>(Messages::Answer::No));
+        QCOMPARE(s.scalar("SELECT COUNT(*) FROM `250435001`").toInt(), 3);
+        QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?", {id}).toInt(), 1);
+        QCOMPARE(s.listed(), QStringList({"250425001", id}));
+
+        s.click("imgDelete");   // Yes
+        QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), id));
+        QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?", {id}).toInt(), 0);
+        QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmEvents WHERE SensorID = ?", {id}).toInt(), 2);
+    }
+
+    // Escape in the real question box answers No: the sensor stays.
+    void escapeInTheQuestionKeepsTheSensor()
     {
         addSensors({{"250425001"}});
         SensorWindow s;
-        s.msg.script.answers = {Messages::Answer::No};
-        QTest::mouseClick(s.get<QLabel>("Label55"), Qt::LeftButton);   // "Delete"
-        QCOMPARE(s.texts().size(), 1);
+        QString defaultButton;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        bool leftOpen = false;
+        answerRealBox(&leftOpen, [&](QMessageBox* box) {
+            defaultButton = box->defaultButton() ? box->defaultButton()->text().remove('&') : QString();
+            icon = box->icon();
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        Messages::installScript(nullptr);   // the box the user sees
+        s.click("imgDelete");
+        Messages::installScript(&s.msg.script);
+        QVERIFY(!leftOpen);
+        QCOMPARE(defaultButton, QString("No"));
+        QCOMPARE(icon, QMessageBox::Warning);
         QVERIFY(DataTables::TableExists(TestData::databaseTarget(), "250425001"));
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM Sensors").toInt(), 1);
+        QCOMPARE(s.w.shared().currentSensorId(), QString("250425001"));
     }
 
     void deletingTheLastSensor()
