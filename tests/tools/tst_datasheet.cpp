@@ -429,7 +429,7 @@ private slots:
             d->cmdDiscard->click();                              // Yes (the script's default)
         }));
         QCOMPARE(units, QString("\u00B5strain|\u00B0C"));
-        QVERIFY(tip.contains("microstrain"));
+        QVERIFY(tip.contains("\u00B5strain"));
         QVERIFY(!enabledBefore);
         QVERIFY(enabledAfter);
         QVERIFY(openAfterNo);
