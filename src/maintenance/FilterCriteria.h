@@ -59,7 +59,8 @@ struct Result {
 
 // Builds the criteria: destroyed flag, type, level, location, then the installation-date
 // range. Level and location match any part of the stored text, case ignored (LIKE, which
-// the server's dialect turns into ILIKE); what was typed is bound, its wildcards escaped. A start without an end ends today; an end without a start starts 1999/01/01.
+// the server's dialect turns into ILIKE); what was typed is bound, its wildcards escaped.
+// A start without an end ends today; an end without a start starts 1999/01/01.
 // The range compares days: InstallDate holds "yyyy/MM/dd", whose text order is day order,
 // and both ends are bound in that form whatever the user typed.
 Result build(const Input& in, const QDate& today);
