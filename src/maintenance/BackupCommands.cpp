@@ -14,6 +14,7 @@
 #include "store/Database.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
+#include "widgets/SavedTo.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -92,13 +93,14 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
                              QStringLiteral(" GBackupDB")));
         return;
     }
+    QString made;
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + fileName + QStringLiteral("..."));
         const QString backupFolder = folder + QStringLiteral("HALYXbackup");
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
         // A team database on a server is written as a database file of its own.
-        const QString made = m_s.db.isServer()
+        made = m_s.db.isServer()
                                  ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
                              : m_s.db.isOpen()
                                  ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
@@ -117,7 +119,8 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
         return;
     }
-    Messages::show(QStringLiteral("Backup was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
+    // The day's earlier backups are kept: the box says which file this one is.
+    showSavedTo(m_win.widget(), AppInfo::MessageTitle, made, QStringLiteral("Backup was successful"));
 }
 
 void UtilitiesController::imgRestore_Click()
@@ -188,6 +191,7 @@ void UtilitiesController::imgRestore_Click()
 
 bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const QString& fileName)
 {
+    QString made;
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
         const QString made =

@@ -135,6 +135,15 @@ QString backupFileName(const QDate& day)
     return QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
 }
 
+QString nextBackupFileName(const QString& backupFolder, const QDate& day)
+{
+    const QDir folder(backupFolder);
+    QString name = backupFileName(day);
+    for (int n = 2; folder.exists(name); ++n)
+        name = QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("_%1.mdb").arg(n);
+    return name;
+}
+
 QString upgradeBackupFileName(const QDateTime& when)
 {
     return QStringLiteral("HALYXbackup") + when.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
@@ -291,7 +300,7 @@ QStringList removeLeftovers(const QString& backupFolder, const QString& database
 
 QString backupServer(Database& server, const QString& backupFolder, const QDate& day, const Hooks& hooks)
 {
-    return backupServerAs(server, backupFolder, backupFileName(day), hooks);
+    return backupServerAs(server, backupFolder, nextBackupFileName(backupFolder, day), hooks);
 }
 
 void restoreServer(Database& server, const QString& backupPath)
@@ -359,7 +368,7 @@ QString backupServerAs(Database& server, const QString& backupFolder, const QStr
 
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks)
 {
-    return backupAs(source, backupFolder, backupFileName(day), hooks);
+    return backupAs(source, backupFolder, nextBackupFileName(backupFolder, day), hooks);
 }
 
 QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fileName, const Hooks& hooks)

@@ -37,6 +37,11 @@ struct Hooks {
 // "HALYXbackup" + day as "yyyy-MM-dd" + ".mdb".
 QString backupFileName(const QDate& day);
 
+// The name the day's next backup takes in backupFolder: the day's name while it is free,
+// then "HALYXbackup" + day + "_2.mdb", "_3.mdb", ...: a later backup of the same day keeps
+// the earlier ones.
+QString nextBackupFileName(const QString& backupFolder, const QDate& day);
+
 // "HALYXbackup" + the moment as "yyyy-MM-dd-HHmmss" + "-before-upgrade.mdb": the copy kept
 // from before an upgrade, which a later backup of the same day never replaces.
 QString upgradeBackupFileName(const QDateTime& when);
@@ -77,8 +82,8 @@ QString restoreRefusal(const QString& backupPath);
 QStringList removeLeftovers(const QString& backupFolder, const QString& databasePath);
 
 // Copies the database open on source - a consistent snapshot taken with the engine's
-// online backup - into backupFolder (created when missing) as the day's backup,
-// replacing an earlier backup of the same day. Returns the backup's path, or an empty
+// online backup - into backupFolder (created when missing) as the day's next backup
+// (nextBackupFileName: an earlier backup of the same day is kept). Returns the backup's path, or an empty
 // text when cancelled.
 QString backup(sqlite3* source, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
 

@@ -6,15 +6,40 @@
 
 namespace FilterCriteria {
 
-std::optional<QString> typeCode(const QString& text)
+QString typeEntry(const QString& code, const QString& model)
+{
+    const QString c = code.trimmed(), m = model.trimmed();
+    return m.isEmpty() ? c : c + QStringLiteral(": ") + m;
+}
+
+QStringList standardTypeEntries()
+{
+    QStringList out;
+    for (int channels = 1; channels <= 6; ++channels)
+        out << typeEntry(QString::number(15 + 10 * channels), QStringLiteral("d%1HALYX").arg(channels));
+    return out;
+}
+
+std::optional<QString> typeCode(const QString& text, const QStringList& entries)
 {
     const QString t = text.trimmed();
     if (t.isEmpty()) return QString();
-    static const struct { const char* code; const char* entry; } types[] = {
-        {"25", "25: d1HALYX"}, {"45", "45: d3HALYX"}, {"55", "55: d4HALYX"}, {"65", "65: d5HALYX"}};
-    for (const auto& ty : types)
-        if (t == QLatin1String(ty.code) || t == QLatin1String(ty.entry)) return QString::fromLatin1(ty.code);
+    for (const QString& entry : entries) {
+        const QString code = entry.section(u':', 0, 0).trimmed();
+        if (t == entry || t == code) return code;
+    }
     return std::nullopt;
+}
+
+QString escapeLike(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\' || c == u'%' || c == u'_') out += u'\\';
+        out += c;
+    }
+    return out;
 }
 
 std::optional<QDate> parseDate(const QString& text)
@@ -52,7 +77,7 @@ QString quoted(const QString& v)
 Result build(const Input& in, const QDate& today)
 {
     Result r;
-    const std::optional<QString> code = typeCode(in.type);
+    const std::optional<QString> code = typeCode(in.type, in.types);
     if (!code) {
         r.problem = Problem::UnknownType;
         return r;
@@ -96,16 +121,14 @@ Result build(const Input& in, const QDate& today)
         binds << *code;
         text << QStringLiteral("SensorType =") + quoted(*code);
     }
-    if (!level.isEmpty()) {
-        where << QStringLiteral("Level = ?");
-        binds << level;
-        text << QStringLiteral("Level =") + quoted(level);
-    }
-    if (!location.isEmpty()) {
-        where << QStringLiteral("Location = ?");
-        binds << location;
-        text << QStringLiteral("Location =") + quoted(location);
-    }
+    // Any part of the text, case ignored: a level typed "12" finds "1200" and "B12".
+    const auto contains = [&](const QString& column, const QString& typed) {
+        where << column + QStringLiteral(" LIKE ? ESCAPE '\\'");
+        binds << QStringLiteral("%") + escapeLike(typed) + QStringLiteral("%");
+        text << column + QStringLiteral(" contains ") + quoted(typed);
+    };
+    if (!level.isEmpty()) contains(QStringLiteral("Level"), level);
+    if (!location.isEmpty()) contains(QStringLiteral("Location"), location);
     if (start) {
         where << QStringLiteral("InstallDate >= ? AND InstallDate <= ?");
         binds << storedDate(*start) << storedDate(*end);

@@ -6,6 +6,7 @@
 #include "core/Paths.h"
 #include "maintenance/frmSplash.h"
 #include "session/Shared.h"
+#include "store/Statement.h"
 #include "widgets/ActionButton.h"
 #include "widgets/PageHost.h"
 
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -52,6 +54,7 @@ UtilitiesController::UtilitiesController(PageHost& win) : QObject(win.widget()),
     grid->addWidget(buildFilterBox(), 0, 0, 2, 1);
     grid->addWidget(buildBackupBox(), 0, 1);
     grid->addWidget(buildOutputBox(), 1, 1);
+    m_page->installEventFilter(this);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 }
@@ -71,8 +74,8 @@ QWidget* UtilitiesController::buildFilterBox()
     txtFilterType->setObjectName(QStringLiteral("txtFilterType"));
     txtFilterType->setEditable(true);
     txtFilterType->setInsertPolicy(QComboBox::NoInsert);
-    txtFilterType->addItems({QStringLiteral("25: d1HALYX"), QStringLiteral("45: d3HALYX"),
-                             QStringLiteral("55: d4HALYX"), QStringLiteral("65: d5HALYX")});
+    // The sensor types of the database in use, filled whenever the page shows.
+    txtFilterType->addItems(FilterCriteria::standardTypeEntries());
     txtFilterType->setCurrentIndex(-1);
     txtFilterType->setEditText(QString());
     form->addRow(QStringLiteral("Filter by Sensor Type:"), txtFilterType);
@@ -193,7 +196,10 @@ void UtilitiesController::imgFilter_Click()
         }
         FilterCriteria::Input in;
         in.dontShowDestroyed = chkDontShowDestroyed->isChecked();
+        fillTypeList();
         in.type = txtFilterType->currentText();
+        in.types.clear();
+        for (int i = 0; i < txtFilterType->count(); ++i) in.types << txtFilterType->itemText(i);
         in.level = txtFilterLevel->text();
         in.location = txtFilterLocation->text();
         in.startDate = txtStartDate->text();
@@ -221,6 +227,33 @@ void UtilitiesController::imgFilter_Click()
         }
         AddFilter(r.criteria);
     });
+}
+
+QStringList UtilitiesController::configuredTypes()
+{
+    QStringList entries;
+    ignoringErrors([&] {
+        if (!m_s.db.isOpen()) return;
+        Statement q(m_s.db, QStringLiteral("SELECT SensorType, Model FROM Configuration ORDER BY SensorType"));
+        while (q.next()) entries << FilterCriteria::typeEntry(q.text(0), q.text(1));
+    });
+    return entries;
+}
+
+void UtilitiesController::fillTypeList()
+{
+    QStringList entries = configuredTypes();
+    if (entries.isEmpty()) entries = FilterCriteria::standardTypeEntries();   // nothing readable: the usual six
+    QStringList offered;
+    for (int i = 0; i < txtFilterType->count(); ++i) offered << txtFilterType->itemText(i);
+    if (offered == entries) return;
+    // What the user typed or chose stays in the box.
+    const QString typed = txtFilterType->currentText();
+    const QSignalBlocker quiet(txtFilterType);
+    txtFilterType->clear();
+    txtFilterType->addItems(entries);
+    txtFilterType->setCurrentIndex(-1);
+    txtFilterType->setEditText(typed);
 }
 
 void UtilitiesController::AddFilter(const FilterCriteria::Criteria& criteria)
@@ -274,6 +307,7 @@ void UtilitiesController::checkDateBox(QLineEdit* box)
 
 bool UtilitiesController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Show && watched == m_page) fillTypeList();
     if (event->type() == QEvent::FocusOut && (watched == txtStartDate || watched == txtEndDate))
         checkDateBox(static_cast<QLineEdit*>(watched));
     return QObject::eventFilter(watched, event);

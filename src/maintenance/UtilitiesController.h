@@ -105,6 +105,11 @@ private:
     QWidget* buildBackupBox();
     QWidget* buildOutputBox();
     void showFilterState(bool inForce);
+    // The type entries of the Configuration table ("75: d6HALYX"), in code order; empty
+    // when it cannot be read.
+    QStringList configuredTypes();
+    // Offers those types in txtFilterType, keeping its text.
+    void fillTypeList();
     void checkDateBox(QLineEdit* box);
     void flushPendingEdits();
     // Copies the open database into the backup folder under fileName before a restore;

@@ -469,7 +469,7 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
             return section == temporalColumn() ? QStringLiteral("Plotted on the time charts (click or Space to switch)")
                    : section == spatialColumn() ? QStringLiteral("Plotted on the length charts (click or Space to switch)")
                    : temp ? QStringLiteral("Temperature in degrees Celsius (\u00B0C)")
-                          : QStringLiteral("Gauge reading in microstrain (\u00B5strain); type digits to correct it");
+                          : QStringLiteral("Gauge reading in \u00B5strain; type digits to correct it");
     }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
     if (m_ids.empty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();

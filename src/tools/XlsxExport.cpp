@@ -18,7 +18,7 @@ namespace XlsxExport {
 
 namespace {
 
-enum class Kind { Text, Number, Date, Time, Boolean };
+enum class Kind { Text, Number, Date, Time, DateTime, Boolean };
 
 struct Cell {
     Kind kind = Kind::Text;
@@ -77,6 +77,18 @@ Cell classify(QByteArrayView t)
         }
         return c;
     }
+    // A moment: "yyyy/MM/dd HH:mm:ss", one date-time cell.
+    if (t.size() == 19 && t[10] == ' ') {
+        const Cell day = classify(t.first(10)), time = classify(t.sliced(11));
+        if (day.kind == Kind::Date && time.kind == Kind::Time) {
+            c.kind = Kind::DateTime;
+            c.when = day.when;
+            c.when.hour = time.when.hour;
+            c.when.min = time.when.min;
+            c.when.sec = time.when.sec;
+        }
+        return c;
+    }
     // A plain decimal number: optional sign, digits, at most one ".".
     qsizetype i = 0;
     const bool negative = t[0] == '-';
@@ -116,6 +128,7 @@ int displayLength(QByteArrayView text, const Cell& c)
     case Kind::Boolean: return 5;
     case Kind::Date: return 10;
     case Kind::Time: return 8;
+    case Kind::DateTime: return 19;
     default: break;
     }
     // Characters, not bytes.
@@ -172,6 +185,8 @@ public:
         format_set_num_format(m_dateFormat, "yyyy/mm/dd");
         m_timeFormat = check(workbook_add_format(wb), "A format could not be added");
         format_set_num_format(m_timeFormat, "hh:mm:ss");
+        m_dateTimeFormat = check(workbook_add_format(wb), "A format could not be added");
+        format_set_num_format(m_dateTimeFormat, "yyyy/mm/dd hh:mm:ss");
         m_headerFormat = check(workbook_add_format(wb), "A format could not be added");
         format_set_bold(m_headerFormat);
         for (int d = 0; d <= 6; ++d) {
@@ -201,6 +216,7 @@ public:
             case Kind::Number: e = worksheet_write_number(m_sheet, row, col, k.number, m_numberFormats[k.decimals]); break;
             case Kind::Date: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateFormat); break;
             case Kind::Time: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_timeFormat); break;
+            case Kind::DateTime: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateTimeFormat); break;
             case Kind::Boolean: e = worksheet_write_boolean(m_sheet, row, col, k.flag ? 1 : 0, nullptr); break;
             default:
                 text = QByteArray(t.data(), t.size());   // the library wants a terminated string
@@ -234,6 +250,8 @@ private:
         const QByteArray name8 = name.toUtf8();
         m_sheet = check(workbook_add_worksheet(m_wb, name8.constData()), "A sheet could not be added");
         m_sheets << m_sheet;
+        // The heading stays in view while the readings scroll.
+        worksheet_freeze_panes(m_sheet, 1, 0);
         for (int c = 0; c < m_header.size(); ++c) {
             const QByteArray h = m_header[c].toUtf8();
             if (!h.isEmpty())
@@ -252,6 +270,7 @@ private:
     lxw_row_t m_row = 1;
     lxw_format* m_dateFormat = nullptr;
     lxw_format* m_timeFormat = nullptr;
+    lxw_format* m_dateTimeFormat = nullptr;
     lxw_format* m_headerFormat = nullptr;
     lxw_format* m_numberFormats[7] = {};
 };

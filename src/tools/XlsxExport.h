@@ -14,10 +14,12 @@
 // checked; the workbook is written as "<path>.partial" and renamed to path only once it
 // is complete, so a failed or cancelled export leaves no file (and an older file of that
 // name as it was). Row 0 is
-// the header row and is written as text; in the other rows a text that reads as a number
-// becomes a number (keeping its decimals), "yyyy/MM/dd" a date shown "yyyy/mm/dd",
-// "HH:mm:ss" a time, "True"/"False" a yes/no value, anything else stays text. Column widths
-// are fitted to the longest text of each column.
+// the header row and is written as text, and stays in view (frozen) on every sheet of the
+// grid; in the other rows a text that reads as a number becomes a number (keeping its
+// decimals), "yyyy/MM/dd" a date shown "yyyy/mm/dd", "HH:mm:ss" a time,
+// "yyyy/MM/dd HH:mm:ss" a date and time shown "yyyy/mm/dd hh:mm:ss", "True"/"False" a yes/no
+// value, anything else stays text. Column widths are fitted to the longest text of each
+// column.
 namespace XlsxExport {
 
 using CellText = std::function<QString(int row, int column)>;

@@ -6,6 +6,7 @@
 #include "core/Messages.h"
 #include "session/Shared.h"
 #include "core/StorageFault.h"
+#include "tools/DatasheetExport.h"
 #include "tools/DatasheetModel.h"
 #include "tools/GridWidgets.h"
 #include "tools/LoggerImport.h"
@@ -13,8 +14,10 @@
 #include "tools/RejectedNotes.h"
 #include "tools/XlsxExport.h"
 #include "widgets/PageHost.h"
+#include "widgets/SavedTo.h"
 #include "widgets/WindowPlacement.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <algorithm>
 #include <QDir>
@@ -78,6 +81,10 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     Image1->setAccessibleName(QStringLiteral("Export to spreadsheet"));
     connect(Image1, &QToolButton::clicked, this, &frmDatasheet::Image1_Click);
     auto* exportCaption = new QLabel(QStringLiteral("Export to spreadsheet"), this);
+    chkExportComputed = new QCheckBox(QStringLiteral("With computed loads and displacements"), this);
+    chkExportComputed->setObjectName(QStringLiteral("chkExportComputed"));
+    chkExportComputed->setToolTip(QStringLiteral("Adds the loads (t) and displacements (microns) computed from the "
+                                                 "gauges, against the first reading, beside the gauges"));
 
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
 
@@ -116,6 +123,7 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     auto* top = new QHBoxLayout;
     top->addWidget(lblHeader);
     top->addStretch();
+    top->addWidget(chkExportComputed);
     top->addWidget(exportCaption);
     top->addWidget(Image1);
     auto* bottom = new QHBoxLayout;
@@ -127,6 +135,7 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     layout->addLayout(top);
     layout->addWidget(MSFlexGrid1);
     layout->addLayout(bottom);
+    setTabOrder(chkExportComputed, Image1);
     setTabOrder(Image1, MSFlexGrid1);
     setTabOrder(MSFlexGrid1, cmdDiscard);
     setTabOrder(cmdDiscard, cmdClose);
@@ -251,8 +260,6 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
     bool written = false;
     runTrapped(QStringLiteral(" Module1_FlexGridToExcel"), [&] {
         if (!m_model) return;
-        QStringList header;
-        for (int c = 0; c < m_model->columnCount(); ++c) header << m_model->headerData(c, Qt::Horizontal).toString();
         QDir().mkpath(QFileInfo(path).absolutePath());
         GridWidgets::ProgressWindow progress(this, QStringLiteral("Writing the spreadsheet..."));
         // A second sheet gives the sensor's alarm status, levels and open events.
@@ -263,21 +270,25 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         // A last column marks the rejected values of each reading (what, why, who, when).
         QHash<QByteArray, QByteArray> rejected;
         ignoringErrors([&] { rejected = RejectedNotes::forSensor(m_s.db, m_s.subWindowSensor); });
-        const qsizetype columns = header.size();
-        header << RejectedNotes::Heading;
-        std::vector<QByteArrayView> withNote(size_t(columns) + 1);
+        // On request the loads and displacements, computed as the charts compute them.
+        std::optional<DatasheetExport::SensorLayout> layout;
+        QHash<QString, quint16> masks;
+        if (chkExportComputed->isChecked()) {
+            layout = DatasheetExport::sensorLayout(m_s.db, m_s.subWindowSensor);
+            ignoringErrors([&] { masks = Rejections::masks(m_s.db, m_s.subWindowSensor); });
+        }
+        DatasheetExport::Sheet sheet(m_model->gauges(), layout, masks);
         const XlsxExport::Result r = XlsxExport::writeRows(
-            path, sheetName, header, m_model->readingCount(),
+            path, sheetName, sheet.heading(), m_model->readingCount(),
             [&](const XlsxExport::RowSink& row) {
                 m_model->exportRows([&](const QByteArrayView* cells) {
-                    std::copy(cells, cells + columns, withNote.begin());
-                    withNote.back() = QByteArrayView();
+                    QByteArrayView note;
                     if (!rejected.isEmpty()) {
                         // The first column is the reading's key.
-                        const auto note = rejected.constFind(cells[0].toByteArray());
-                        if (note != rejected.cend()) withNote.back() = *note;
+                        const auto found = rejected.constFind(cells[0].toByteArray());
+                        if (found != rejected.cend()) note = *found;
                     }
-                    return row(withNote.data());
+                    return row(sheet.row(cells, note));
                 });
             },
             progress.progress(), more);
@@ -292,6 +303,8 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         if (!Desktop::openFile(path))
             Messages::show(QStringLiteral("You need to have Microsoft Excel installed to use this function"),
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        // Where the workbook went, with its folder a click away.
+        showSavedTo(this, AppInfo::MessageTitle, path);
     });
     return written;
 }

@@ -5,6 +5,7 @@ class PageHost;
 struct Shared;
 class ToolsController;
 class DatasheetModel;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -26,6 +27,7 @@ public:
     QLabel* lblHeader = nullptr;
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QToolButton* Image1 = nullptr;
+    QCheckBox* chkExportComputed = nullptr;   // the export adds computed loads and displacements
     QPushButton* cmdClose = nullptr;      // closes, asking whether to save any changes
     QPushButton* cmdDiscard = nullptr;    // closes without saving the changes (asks first)
     QPushButton* cmdReject = nullptr;     // rejects (or restores) the value of the current cell

@@ -9,9 +9,10 @@
 #include <QPushButton>
 
 namespace SavedTo {
-QString text(const QString& path)
+QString text(const QString& path, const QString& outcome)
 {
-    return QStringLiteral("Saved to ") + QDir::toNativeSeparators(path);
+    const QString where = QStringLiteral("Saved to ") + QDir::toNativeSeparators(path);
+    return outcome.isEmpty() ? where : outcome + QStringLiteral("\r\n") + where;
 }
 }
 
@@ -22,10 +23,10 @@ QString closeLabel() { return QStringLiteral("Close"); }
 
 // The real box: the messages seam's choice box cannot name its buttons or make Close the
 // Escape button, so the box is made here whenever no script answers it.
-int askReal(QWidget* parent, const QString& title, const QString& path)
+int askReal(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, title, SavedTo::text(path), QMessageBox::NoButton,
-                    parent ? parent : QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Information, title, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                    QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
     box.setObjectName(QStringLiteral("SavedTo"));
     QPushButton* open = box.addButton(openFolderLabel(), QMessageBox::ActionRole);
     open->setObjectName(QStringLiteral("cmdOpenFolder"));
@@ -39,14 +40,15 @@ int askReal(QWidget* parent, const QString& title, const QString& path)
 
 }  // namespace
 
-void showSavedTo(QWidget* parent, const QString& title, const QString& path)
+void showSavedTo(QWidget* parent, const QString& title, const QString& path, const QString& outcome)
 {
+    const QString text = SavedTo::text(path, outcome);
     // A script answers it in tests; a program without windows answers it as the seam does.
     const bool scripted = Messages::installedScript() || !Messages::installedBoxes() ||
                           !qobject_cast<QApplication*>(QCoreApplication::instance());
-    const int choice = scripted ? Messages::choose(SavedTo::text(path), title, Messages::Icon::Information,
+    const int choice = scripted ? Messages::choose(text, title, Messages::Icon::Information,
                                                    {openFolderLabel(), closeLabel()}, SavedTo::CloseChoice)
-                                : askReal(parent, title, path);
+                                : askReal(parent, title, text);
     if (choice != SavedTo::OpenFolderChoice) return;
     const QString folder = QFileInfo(path).absolutePath();
     if (!Desktop::openFile(folder))

@@ -138,10 +138,12 @@ private slots:
         QCOMPARE(dump(made), dump(dbPath()));
     }
 
-    void twoBackupsInADayLeaveOneFileTheLater()
+    // A later backup of the same day is a file of its own: the earlier one is kept as it was.
+    void backupsOfOneDayAreAllKept()
     {
         addData(10);
-        DatabaseFiles::backupFile(dbPath(), backups(), day);
+        const QString first = DatabaseFiles::backupFile(dbPath(), backups(), day);
+        const QStringList firstDump = dump(first);
         {
             auto db = TestData::openDatabase();
             TestData::addSensor(*db, {QStringLiteral("250435009")});
@@ -149,10 +151,16 @@ private slots:
         // The second backup is taken from an open connection, as the program does.
         Database db(QStringLiteral("live"));
         QVERIFY(db.open(dbPath()));
-        DatabaseFiles::backup(db.sqliteHandle(), backups(), day);
+        const QString second = DatabaseFiles::backup(db.sqliteHandle(), backups(), day);
+        const QString third = DatabaseFiles::backup(db.sqliteHandle(), backups(), day);
         db.close();
-        QCOMPARE(filesIn(backups()), QStringList{"HALYXbackup2011-03-05.mdb"});
-        QCOMPARE(dump(backups() + "/HALYXbackup2011-03-05.mdb"), dump(dbPath()));
+        QCOMPARE(second, backups() + "/HALYXbackup2011-03-05_2.mdb");
+        QCOMPARE(third, backups() + "/HALYXbackup2011-03-05_3.mdb");
+        QCOMPARE(DatabaseFiles::listBackups(backups()),
+                 (QStringList{"HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb", "HALYXbackup2011-03-05_3.mdb"}));
+        QCOMPARE(dump(first), firstDump);
+        QVERIFY(!firstDump.join('\n').contains("250435009"));
+        QCOMPARE(dump(second), dump(dbPath()));
         QVERIFY(dump(dbPath()).join('\n').contains("250435009"));
     }
 

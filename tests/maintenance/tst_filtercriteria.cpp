@@ -35,8 +35,10 @@ private slots:
         QTest::newRow("55 entry") << "55: d4HALYX" << "55";
         QTest::newRow("empty") << "" << "";
         QTest::newRow("46") << "46" << "?";
-        QTest::newRow("75 is not offered") << "75" << "?";
+        QTest::newRow("75 entry") << "75: d6HALYX" << "75";
+        QTest::newRow("bare 35") << "35" << "35";
         QTest::newRow("wrong model") << "45: d4HALYX" << "?";
+        QTest::newRow("part of a code") << "4" << "?";
     }
     void typeCodes()
     {
@@ -45,6 +47,18 @@ private slots:
         const auto got = FilterCriteria::typeCode(text);
         if (code == "?") QVERIFY(!got);
         else QCOMPARE(*got, code);
+    }
+
+    // The types offered are those of the database's Configuration table, whatever they are.
+    void typesComeFromTheEntriesGiven()
+    {
+        const QStringList entries = {FilterCriteria::typeEntry("75", "d6HALYX"), FilterCriteria::typeEntry(" 85 ", "")};
+        QCOMPARE(entries, (QStringList{"75: d6HALYX", "85"}));
+        QCOMPARE(FilterCriteria::typeCode("85", entries).value_or("?"), QString("85"));
+        QCOMPARE(FilterCriteria::typeCode("75", entries).value_or("?"), QString("75"));
+        QVERIFY(!FilterCriteria::typeCode("25", entries));
+        QCOMPARE(FilterCriteria::standardTypeEntries(),
+                 (QStringList{"25: d1HALYX", "35: d2HALYX", "45: d3HALYX", "55: d4HALYX", "65: d5HALYX", "75: d6HALYX"}));
     }
 
     void criteriaTexts_data()
@@ -58,8 +72,9 @@ private slots:
         QTest::newRow("only the box") << input(true, "") << "Destroyed = 'No'" << "Destroyed = ?"
                                       << QVariantList{"No"};
         QTest::newRow("level and location") << input(false, "", " 1200 ", "North")
-                                            << "Level ='1200' AND Location ='North'"
-                                            << "Level = ? AND Location = ?" << QVariantList{"1200", "North"};
+                                            << "Level contains '1200' AND Location contains 'North'"
+                                            << "Level LIKE ? ESCAPE '\\' AND Location LIKE ? ESCAPE '\\'"
+                                            << QVariantList{"%1200%", "%North%"};
         QTest::newRow("start only ends today")
             << input(false, "", "", "", "2009/01/01")
             << "InstallDate >= 2009/01/01 AND InstallDate <= " + QLocale::system().toString(QDate(2011, 3, 5), QLocale::ShortFormat)
@@ -68,15 +83,16 @@ private slots:
                                               << "InstallDate >= 1999/01/01 AND InstallDate <= 2010/6/30"
                                               << "InstallDate >= ? AND InstallDate <= ?"
                                               << QVariantList{"1999/01/01", "2010/06/30"};
-        QTest::newRow("quote in location") << input(false, "", "", "O'Brien's drift")
-                                           << "Location ='O''Brien''s drift'" << "Location = ?"
-                                           << QVariantList{"O'Brien's drift"};
+        QTest::newRow("quote and wildcards in location")
+            << input(false, "", "", "O'Brien's 10%_dr\\ift") << "Location contains 'O''Brien''s 10%_dr\\ift'"
+            << "Location LIKE ? ESCAPE '\\'" << QVariantList{"%O'Brien's 10\\%\\_dr\\\\ift%"};
         QTest::newRow("everything")
             << input(true, "55: d4HALYX", "800", "South", "2010-01-01", "2010-12-31")
-            << "Destroyed = 'No' AND SensorType ='55' AND Level ='800' AND Location ='South' AND InstallDate >= "
-               "2010-01-01 AND InstallDate <= 2010-12-31"
-            << "Destroyed = ? AND SensorType = ? AND Level = ? AND Location = ? AND InstallDate >= ? AND InstallDate <= ?"
-            << QVariantList{"No", "55", "800", "South", "2010/01/01", "2010/12/31"};
+            << "Destroyed = 'No' AND SensorType ='55' AND Level contains '800' AND Location contains 'South' AND "
+               "InstallDate >= 2010-01-01 AND InstallDate <= 2010-12-31"
+            << "Destroyed = ? AND SensorType = ? AND Level LIKE ? ESCAPE '\\' AND Location LIKE ? ESCAPE '\\' AND "
+               "InstallDate >= ? AND InstallDate <= ?"
+            << QVariantList{"No", "55", "%800%", "%South%", "2010/01/01", "2010/12/31"};
     }
     void criteriaTexts()
     {
@@ -126,8 +142,9 @@ private slots:
         QCOMPARE(FilterCriteria::parseDate(text).value_or(QDate()), date);
     }
 
-    // The criteria run against a Sensors table: typed quotes and SQL are matched as text,
-    // and the date range compares days, ends included.
+    // The criteria run against a Sensors table: level and location match any part, case
+    // ignored; typed quotes, wildcards and SQL are matched as text; the date range compares
+    // days, ends included.
     void criteriaSelectTheRightSensors()
     {
         QTemporaryDir dir;
@@ -141,6 +158,9 @@ private slots:
             {"3", "45", "800", "x' OR '1'='1", "2010/06/15", "Yes"},
             {"4", "45", "800", "North", "2011/03/05", "No"},
             {"5", "55", "800", "North", "2011/03/06", "No"},
+            {"6", "75", "B800", "Stope 10% east", "2011/03/07", "No"},
+            {"7", "75", "1080", "Stope 10 east", "2011/03/07", "No"},
+            {"8", "75", "1500", "stope_1", "2011/03/07", "No"},
         };
         for (const QStringList& r : rows)
             db.execute("INSERT INTO Sensors VALUES (?,?,?,?,?,?)", {r[0], r[1], r[2], r[3], r[4], r[5]});
@@ -155,13 +175,20 @@ private slots:
             return out;
         };
         QCOMPARE(ids(input(false, "", "", "O'Brien's drift")), QStringList{"2"});
+        QCOMPARE(ids(input(false, "", "", "o'brien")), QStringList{"2"});
+        QCOMPARE(ids(input(false, "", "800")), (QStringList{"3", "4", "5", "6"}));
+        QCOMPARE(ids(input(false, "", "", "NORTH")), (QStringList{"1", "4", "5"}));
+        QCOMPARE(ids(input(false, "", "", "10%")), QStringList{"6"});
+        QCOMPARE(ids(input(false, "", "", "e_1")), QStringList{"8"});
+        QCOMPARE(ids(input(false, "", "8_0")), QStringList{});
         QCOMPARE(ids(input(false, "", "", "x' OR '1'='1")), QStringList{"3"});
         QCOMPARE(ids(input(false, "", "", "x' OR '1'='1'; DROP TABLE Sensors; --")), QStringList{});
-        QCOMPARE(db.scalar("SELECT count(*) FROM Sensors").toInt(), 5);
+        QCOMPARE(db.scalar("SELECT count(*) FROM Sensors").toInt(), int(rows.size()));
         QCOMPARE(ids(input(false, "", "", "", "2009/1/1")), (QStringList{"2", "3", "4"}));
         QCOMPARE(ids(input(false, "", "", "", "", "2009/01/01")), (QStringList{"1", "2"}));
         QCOMPARE(ids(input(true, "45")), QStringList{"4"});
         QCOMPARE(ids(input(false, "", "800", "North", "2011/03/05", "2011/03/06")), (QStringList{"4", "5"}));
+        QCOMPARE(ids(input(false, "75")), (QStringList{"6", "7", "8"}));
         db.close();
     }
 };

@@ -48,12 +48,16 @@ private slots:
             const DatabaseCopy::TableCheck a = DatabaseCopy::check(*db, t), b = DatabaseCopy::check(file, t);
             QVERIFY2(a.rows == b.rows && a.sum == b.sum, qPrintable(t));
         }
-        // The same day again replaces that day's backup.
+        // The same day again makes a second file and keeps the first.
         db->execute(QString("DELETE FROM `%1` WHERE FullDate < '2024-01-02'").arg(id));
         file.close();
-        QCOMPARE(DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7)), made);
-        QVERIFY(file.open(made));
+        const QString second = DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7));
+        QCOMPARE(second, folder + "/HALYXbackup2026-12-07_2.mdb");
+        QVERIFY(file.open(second));
         QCOMPARE(file.scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 300 - 24);
+        file.close();
+        QVERIFY(file.open(made));
+        QCOMPARE(file.scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 300);
     }
 
     // Restore onto the server: every table replaced by the backup's in one transaction; a

@@ -72,7 +72,7 @@ class TestUtilities : public QObject {
         return c;
     }
 
-    // Four sensors: two of type 45, one destroyed; levels and locations to filter on.
+    // Four sensors: two of type 45 and one of 75, one destroyed; levels and locations to filter on.
     static void addSensors()
     {
         auto db = TestData::openDatabase();
@@ -82,6 +82,7 @@ class TestUtilities : public QObject {
                     "WHERE InstrumentID = '250445002'");
         db->execute("UPDATE Sensors SET Level = '800', Destroyed = 'Yes', InstallDate = '2010/06/15' "
                     "WHERE InstrumentID = '250445003'");
+        db->execute("UPDATE Sensors SET SensorType = '75', Location = 'Stope 10% east' WHERE InstrumentID = '250455004'");
         TestData::addManyReadings(*db, "250445002", 200, QDateTime(QDate(2011, 1, 1), QTime(8, 0)));
     }
 
@@ -126,11 +127,42 @@ private slots:
         QVERIFY(child<QComboBox>(w, "txtFilterType")->currentText().isEmpty());
     }
 
+    // The type box offers the types of the database's Configuration table (75 included),
+    // and a type added there is offered the next time the page shows.
+    void typeListComesFromTheConfiguration()
+    {
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        w.selectTab(frmTarnwell::TabUtilities);
+        auto* type = child<QComboBox>(w, "txtFilterType");
+        QCOMPARE(listed(type), (QStringList{"25: d1HALYX", "35: d2HALYX", "45: d3HALYX", "55: d4HALYX", "65: d5HALYX",
+                                            "75: d6HALYX"}));
+        type->setCurrentIndex(5);
+        click(child<QWidget>(w, "imgFilter"));
+        QVERIFY(m.script.shown.empty());
+        QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), QStringList{"250455004"});
+        click(child<QWidget>(w, "imgFilter"));
+
+        w.shared().db.execute("INSERT INTO Configuration (SensorType, Model, NumChannels) VALUES ('85', 'd8HALYX', 8)");
+        type->setEditText("85");
+        w.selectTab(frmTarnwell::TabInstallation);
+        w.selectTab(frmTarnwell::TabUtilities);
+        QCOMPARE(listed(type).last(), QString("85: d8HALYX"));
+        QCOMPARE(type->currentText(), QString("85"));   // what was typed stays
+        click(child<QWidget>(w, "imgFilter"));
+        QCOMPARE(m.script.texts(), QStringList{"There are no sensors that meet the criteria"});
+    }
+
     void typedTextIsMatchedLiterally_data()
     {
         QTest::addColumn<QString>("location");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("quotes") << "O'Brien's drift" << QStringList{"250445002"};
+        QTest::newRow("part, case ignored") << "brien'S" << QStringList{"250445002"};
+        QTest::newRow("other case") << "NORTH" << QStringList{"250425001"};
+        QTest::newRow("a percent is a percent") << "%" << QStringList{"250455004"};
+        QTest::newRow("an underscore is an underscore") << "10_" << QStringList();
         QTest::newRow("sql text") << "x' OR '1'='1" << QStringList();
     }
     void typedTextIsMatchedLiterally()
@@ -220,7 +252,7 @@ private slots:
         QCOMPARE(m.script.shown.size(), size_t(1));
     }
 
-    void backupsOnePerDayListedAfterTheHeading()
+    void backupsListedAfterTheHeading()
     {
         ScriptedMessages m;
         frmTarnwell w;
@@ -231,17 +263,22 @@ private slots:
         QCOMPARE(list->count(), 0);   // no backup folder yet
 
         w.utilities()->backupDay = QDate(2011, 3, 5);
+        RecordedDesktop d;
+        m.script.choices = {SavedTo::OpenFolderChoice};
         click(child<QWidget>(w, "Label42"));
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(m.script.texts(), (QStringList{"Backup was successful", "Backup was successful"}));
+        const QString folder = QDir::toNativeSeparators(Paths::backupFolder());
+        QCOMPARE(m.script.texts(), (QStringList{"Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05.mdb",
+                                                "Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05_2.mdb"}));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
-        QCOMPARE(listed(list), (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb"}));
+        QCOMPARE(d.recorder.requests, QStringList{Paths::backupFolder()});   // Open folder, after the first only
+        // The second backup of the day kept the first: both can be restored from.
+        QCOMPARE(listed(list), (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb"}));
         // The heading is no backup: nothing is chosen, and it cannot be.
         QCOMPARE(list->currentRow(), -1);
         QVERIFY(!(list->item(0)->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)));
         QVERIFY(list->item(1)->flags() & Qt::ItemIsSelectable);
-        QCOMPARE(QDir(Paths::backupFolder()).entryList(QDir::Files), QStringList{"HALYXbackup2011-03-05.mdb"});
         QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), AllSensors);
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));
     }
@@ -262,7 +299,8 @@ private slots:
         QCOMPARE(shown, QString("250445003"));
         const QString filterCaption = child<QLabel>(w, "lblFilterState")->text();
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(m.script.texts(), QStringList{"Backup was successful"});
+        QCOMPARE(m.script.shown.size(), size_t(1));
+        QVERIFY(m.script.texts()[0].startsWith("Backup was successful\r\nSaved to "));
         QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
         QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), (QStringList{"250445002", "250445003"}));
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("2"));
@@ -287,7 +325,9 @@ private slots:
         list->setCurrentRow(1);
         click(child<QWidget>(w, "imgRestore"));
         QCOMPARE(m.script.texts().mid(0, 2),
-                 (QStringList{"Backup was successful", "Please choose a file from the list to restore from"}));
+                 (QStringList{"Backup was successful\r\nSaved to " + QDir::toNativeSeparators(Paths::backupFolder()) +
+                                  "/HALYXbackup2011-03-05.mdb",
+                              "Please choose a file from the list to restore from"}));
         // The question names the backup's date and age, keeps its own words, and No is
         // what Enter answers.
         const QString made = QLocale::system().toString(

@@ -18,6 +18,7 @@
 #include "tools/frmDatasheet.h"
 #include "SheetSummary.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QJsonObject>
 #include <QLabel>
@@ -495,7 +496,7 @@ private slots:
             d->cmdDiscard->click();                              // Yes (the script's default)
         }));
         QCOMPARE(units, QString("\u00B5strain|\u00B0C"));
-        QVERIFY(tip.contains("microstrain"));
+        QVERIFY(tip.contains("\u00B5strain"));
         QVERIFY(!enabledBefore);
         QVERIFY(enabledAfter);
         QVERIFY(openAfterNo);
@@ -601,7 +602,62 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.size() > 1000);
         QCOMPARE(f.read(2), QByteArray("PK"));   // a zip container
-        QVERIFY(m.script.shown.empty());
+        // The export ends saying where the workbook went.
+        QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(path)});
+        QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
+    }
+
+    // The sheet: one date-time column, units in the headings, and on request the loads
+    // and displacements computed beside the gauges against the first reading not rejected
+    // as a whole; a gauge without a value leaves its loads empty.
+    void exportHeadingsAndComputedColumns()
+    {
+        ScriptedMessages m;
+        RecordedDesktop desk;
+        frmTarnwell w;
+        w.show();
+        const auto exportWith = [&](bool computed) {
+            desk.recorder.requests.clear();
+            runDatasheet(w, [computed](frmDatasheet* d) {
+                QVERIFY(!d->chkExportComputed->isChecked());   // off unless asked for
+                d->chkExportComputed->setChecked(computed);
+                d->Image1->click();
+                d->close();
+            });
+            return desk.recorder.requests.isEmpty() ? QJsonObject() : sheetsOf(desk.recorder.requests[0])[0].toObject();
+        };
+        const QStringList plain = {"Date and time", "Temperature (\u00B0C)", "Gauge 1 (\u00B5strain)",
+                                   "Gauge 2 (\u00B5strain)", "Gauge 3 (\u00B5strain)", "Gauge 4 (\u00B5strain)",
+                                   "PlotTemporal", "PlotSpatial", "Rejected"};
+        QJsonObject sheet = exportWith(false);
+        QCOMPARE(sheet["heading"].toArray(), QJsonArray::fromStringList(plain));
+        QCOMPARE(sheet["firstRow"].toArray()[0].toObject()["format"].toString(), QString("yyyy/mm/dd hh:mm:ss"));
+        QCOMPARE(sheet["firstRow"].toArray()[0].toObject()["value"].toString().toDouble(), 40607 + 14 / 24.0);
+
+        // Type 55 stacked, k factor 100: two loads (t) and two displacements.
+        sheet = exportWith(true);
+        QStringList withLoads = plain;
+        withLoads.insert(6, "Load 1 (t)");
+        withLoads.insert(7, "Load 2 (t)");
+        withLoads.insert(8, "Displacement 1 (microns)");
+        withLoads.insert(9, "Displacement 2 (microns)");
+        QCOMPARE(sheet["heading"].toArray(), QJsonArray::fromStringList(withLoads));
+        const auto computed = [&](int row) {
+            QStringList out;
+            const QJsonArray cells = sheet["rows"].toArray()[row].toArray();
+            for (int c = 6; c < 10; ++c) out << (c < cells.size() ? cells[c].toString() : QString());
+            return out;
+        };
+        QCOMPARE(computed(0), (QStringList{"0", "0", "0", "0"}));
+        QCOMPARE(computed(1), (QStringList{"0.04", "0.04", "8", "4"}));   // every gauge 4 above the first
+        QCOMPARE(computed(2), (QStringList{"", "", "", ""}));             // gauges 2 to 4 have no value
+        QCOMPARE(sheet["rows"].toArray()[1].toArray()[2].toString(), QString("5"));   // the raw gauge stays
+
+        // The first reading rejected as a whole: the second is the baseline.
+        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start), Rejections::WholeReading, "logger fault");
+        sheet = exportWith(true);
+        QCOMPARE(computed(0), (QStringList{"", "", "", ""}));
+        QCOMPARE(computed(1), (QStringList{"0", "0", "0", "0"}));
     }
 
     // The export marks rejected values in a last "Rejected" column: what is rejected, why,
@@ -647,7 +703,9 @@ private slots:
             d->Image1->click();
             d->close();
         }));
-        QCOMPARE(m.script.texts(), QStringList{"You need to have Microsoft Excel installed to use this function"});
+        QCOMPARE(m.script.texts().size(), 2);
+        QCOMPARE(m.script.texts()[0], QString("You need to have Microsoft Excel installed to use this function"));
+        QVERIFY(m.script.texts()[1].startsWith("Saved to "));   // the workbook was written all the same
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
     }

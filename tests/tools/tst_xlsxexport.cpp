@@ -52,6 +52,39 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({"*.partial"}, QDir::Files), QStringList());
     }
 
+    // What each cell is written as, read back from the workbook: a reading's date and time
+    // as one real date-time (a number in a date-time format), numbers with their decimals,
+    // yes/no values, and a text that only looks like a moment stays text. The heading row
+    // is frozen on the data sheet, not on the further text sheet.
+    void cellKindsAndFrozenHeading()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("kinds.xlsx");
+        const QStringList header = {"Date and time", "Gauge 1 (\u00B5strain)", "Flag", "Day", "Not a moment", "Note"};
+        const QStringList row = {"2011/03/05 18:00:00", "-5.25", "True", "2011/03/05", "2011/02/30 10:00:00", "x"};
+        const auto r = XlsxExport::writeGrid(path, "s", 2, int(header.size()), [&](int rr, int c) { return rr ? row[c] : header[c]; },
+                                             {}, {XlsxExport::TextSheet{"Alarm status", {{"Sensor", "250445001"}}}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const QJsonArray sheets = sheetsOf(path);
+        QCOMPARE(sheets.size(), 2);
+        const QJsonObject sheet = sheets[0].toObject();
+        QCOMPARE(sheet["heading"].toArray(), QJsonArray::fromStringList(header));
+        QVERIFY(sheet["frozen"].toBool());
+        QVERIFY(!sheets[1].toObject()["frozen"].toBool());
+        const QJsonArray cells = sheet["firstRow"].toArray();
+        QCOMPARE(cells.size(), header.size());
+        const auto cell = [&](int c) { return cells[c].toObject(); };
+        QCOMPARE(cell(0)["kind"].toString(), QString("number"));
+        QCOMPARE(cell(0)["value"].toString().toDouble(), 40607.75);   // days since 1899/12/30, and 18 h
+        QCOMPARE(cell(0)["format"].toString(), QString("yyyy/mm/dd hh:mm:ss"));
+        QCOMPARE(cell(1)["value"].toString().toDouble(), -5.25);
+        QCOMPARE(cell(1)["format"].toString(), QString("0.00"));
+        QCOMPARE(cell(2)["kind"].toString(), QString("boolean"));
+        QCOMPARE(cell(3)["format"].toString(), QString("yyyy/mm/dd"));
+        QCOMPARE(cell(4)["kind"].toString(), QString("text"));
+        QCOMPARE(cell(4)["value"].toString(), row[4]);
+    }
+
     // A failure half-way - the source's, or a cell the library refuses - says why and
     // leaves nothing that looks like a finished workbook; a file of that name from before
     // stays as it was.
@@ -117,6 +150,7 @@ private slots:
         QCOMPARE(sheets[2].toObject()["name"].toString(), QString("Alarm status"));
         for (const QJsonObject& s : {first, second}) {
             QCOMPARE(s["heading"].toArray(), QJsonArray::fromStringList(header));
+            QVERIFY(s["frozen"].toBool());
             QVERIFY(s["consecutive"].toBool());
         }
         QCOMPARE(first["lastRow"].toInt(), 1048576);
