@@ -323,47 +323,6 @@ QStringList eventCells(const Event& e)
 }
 }  // namespace
 
-QStringList reportLines(Database& db, const QString& sensorId)
-{
-    const std::optional<Levels> lv = levels(db, sensorId);
-    const bool has = lv && lv->any();
-    QStringList lines;
-    lines << statusLine(state(db, sensorId), has);
-    if (!has) return lines;
-    lines << QStringLiteral("Levels:");
-    for (const QString& l : levelsText(*lv)) lines << QStringLiteral("   ") + l;
-    // What is active now, and the response plan of each level reached.
-    const std::vector<AlarmEpisodes::Episode> active = AlarmEpisodes::active(db, sensorId);
-    QStringList planLevels;
-    if (!active.empty()) lines << QStringLiteral("Active alarms:");
-    for (const AlarmEpisodes::Episode& e : active) {
-        QString line = QStringLiteral("   ") + e.level + QStringLiteral("   ") + e.where() +
-                       (e.direction.isEmpty() ? QString() : QStringLiteral(" (") + e.direction + u')') +
-                       QStringLiteral("   ") + valueText(e.quantity, e.worstValue) + QStringLiteral("   since ") +
-                       shownDate(e.openedAt);
-        if (e.acknowledged()) line += QStringLiteral("   acknowledged by ") + e.ackBy;
-        lines << line;
-        if (!planLevels.contains(e.peakLevel)) planLevels << e.peakLevel;
-    }
-    for (const QString& level : planLevels) {
-        const std::optional<AlarmPlans::Plan> plan = AlarmPlans::planFor(db, sensorId, level);
-        if (!plan) continue;
-        lines << QStringLiteral("Response plan (") + level + QStringLiteral("): ") + plan->actions +
-                     (plan->contacts.isEmpty() ? QString() : QStringLiteral("   Who is called: ") + plan->contacts);
-    }
-    const std::vector<Event> open = events(db, EventFilter::Open, sensorId);
-    if (open.empty()) {
-        lines << QStringLiteral("Open alarm events: none");
-        return lines;
-    }
-    lines << QStringLiteral("Open alarm events (reading, level, where, value, level set):");
-    for (const Event& e : open) {
-        const QStringList c = eventCells(e);
-        lines << QStringLiteral("   ") + c.mid(0, 5).join(QStringLiteral("   "));
-    }
-    return lines;
-}
-
 QList<QStringList> sheetRows(Database& db, const QString& sensorId)
 {
     const std::optional<Levels> lv = levels(db, sensorId);

@@ -113,9 +113,8 @@ QString positionText(const QString& quantity, int position);
 // The levels in words, one line per kind ("Load above: Alert 8 t, Action 12 t").
 QStringList levelsText(const Levels& levels);
 
-// What the report and the spreadsheet export give of a sensor's alarms: the status line,
-// the levels and the open events, as lines of text, and as rows of cells.
-QStringList reportLines(Database& db, const QString& sensorId);
+// What the spreadsheet export gives of a sensor's alarms: the status line, the levels and
+// the open events, as rows of cells.
 QList<QStringList> sheetRows(Database& db, const QString& sensorId);
 
 // The login name recorded with an acknowledgement.

@@ -13,7 +13,6 @@
 #include "data/AlarmEpisodes.h"
 #include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
-#include "maintenance/ReportDocument.h"
 #include "notify/NotifySettings.h"
 #include "notify/Outbox.h"
 #include "readings/ReadingsController.h"
@@ -291,23 +290,11 @@ private slots:
         QCOMPARE(db->scalar("SELECT count(*) FROM AlarmEvents WHERE EpisodeID IS NULL").toInt(), 0);
     }
 
-    void reportAndSpreadsheetGiveTheStatus()
+    void spreadsheetGivesTheStatus()
     {
         setUpSensors();
         auto db = TestData::openDatabase();
         AlarmEvaluation::evaluateAll(*db, QDateTime::currentDateTime());
-        const QStringList lines = AlarmStore::reportLines(*db, Watched);
-        QCOMPARE(lines.value(0), "Alarm status: Action - Load #1 13.00 t since " + T0.addDays(2).toString("yyyy/MM/dd 08:00"));
-        QVERIFY(lines.contains("   Load above: Alert 8 t, Action 12 t"));
-        QVERIFY(lines.contains("Open alarm events (reading, level, where, value, level set):"));
-        QVERIFY(lines.last().contains("Action   Load #1 (upper)   13.00 t   12.00 t"));
-        ReportDocument::Content c;
-        c.sensor.InstrumentID = Watched;
-        c.alarms = lines;
-        const auto items = ReportDocument::describe(*ReportDocument::build(c));
-        QVERIFY(std::find(items.begin(), items.end(), ReportDocument::Item{ReportDocument::Kind::Paragraph, "   Alarms", true}) !=
-                items.end());
-
         const QList<QStringList> rows = AlarmStore::sheetRows(*db, Watched);
         QCOMPARE(rows[1], (QStringList{"Alarm status", "Action"}));
         QCOMPARE(rows.last().mid(1, 3), (QStringList{"Action", "Load #1 (upper)", "13.00 t"}));
