@@ -89,7 +89,6 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("1");
         m.script.shown.clear();
         ToolsController::setFileChooser([first](QWidget*) { return first; });
         QStringList guesses, preview, headers, firstRow;
@@ -213,7 +212,6 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("1");
         m.script.shown.clear();
         m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         ToolsController::setFileChooser([path](QWidget*) { return path; });
