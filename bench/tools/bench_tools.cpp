@@ -144,7 +144,6 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     s.rsSensors->requery();
     s.rsSensors->find(QStringLiteral("InstrumentID = '") + sensor + '\'');
     s.subWindowSensor = sensor;
-    w.tools()->cboWrenInt->setCurrentText(QStringLiteral("0"));
     QElapsedTimer t;
     t.start();
     double cpu = cpuMs();
@@ -271,7 +270,6 @@ int main(int argc, char* argv[])
     std::printf("Data tools, %d readings\n", count);
     s.rsSensors->find(QStringLiteral("InstrumentID = '") + logger + '\'');
     s.subWindowSensor = logger;
-    w.tools()->cboWrenInt->setCurrentText(QStringLiteral("1"));
 
     // 1. The logger file read and shown in the import window.
     QElapsedTimer t;

@@ -39,7 +39,7 @@ void install(frmTarnwell& win)
         setTabOrder(page, {"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)",
                            "txtChannel(3)", "txtChannel(4)", "txtChannel(5)", "txtChannel(6)", "chkTemporal",
                            "chkSpatial", "imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading",
-                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData", "cboWrenInt"});
+                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData"});
         for (const char* name : {"dtpRdate", "dtpRtime"})
             if (auto* picker = page->findChild<QAbstractSpinBox*>(QLatin1String(name))) tabLeavesPicker(picker);
         addActionKeys(page, QStringLiteral("imgFirst"), {QKeySequence(Qt::ALT | Qt::Key_Home)});

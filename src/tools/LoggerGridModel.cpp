@@ -75,6 +75,12 @@ int WrenGridModel::selectedCount() const
     return int(std::count(m_selected.begin(), m_selected.end(), true));
 }
 
+void WrenGridModel::setAllSelected(bool on)
+{
+    for (size_t i = 0; i < m_selected.size(); ++i) m_selected[i] = on && !isStored(int(i));
+    if (rowCount() > 0) emit dataChanged(index(0, appendColumn()), index(rowCount() - 1, appendColumn()), {MarkRole});
+}
+
 bool WrenGridModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;

@@ -52,6 +52,9 @@ public:
     int selectedCount() const;
     int appendColumn() const { return int(m_columns.size()); }
 
+    // Select all / Select none: every row the sensor does not hold yet ticked, or none.
+    void setAllSelected(bool on);
+
     // A click on a cell: an Append cell switches its mark; other cells are left alone.
     // Returns true when a mark was switched.
     bool toggle(const QModelIndex& index);

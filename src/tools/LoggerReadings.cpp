@@ -7,6 +7,7 @@
 #include "store/BulkInsert.h"
 #include "store/Statement.h"
 #include "tools/ImportChecks.h"
+#include "tools/SpatialPerDay.h"
 
 #include <QSqlQuery>
 #include <optional>
@@ -337,7 +338,8 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     const bool byIndex = hasUniqueKeyIndex(db, t.sensorId);
     const QString name = SqlDialect::quoteName(t.sensorId);
     QString cols = QStringLiteral("DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, PlotSpatial, Plottemporal");
-    QString marks = QStringLiteral("?, ?, ?, ?, 1, 1, 1");
+    // Plot Spatial is ticked afterwards on one reading per day (SpatialPerDay).
+    QString marks = QStringLiteral("?, ?, ?, ?, 1, 0, 1");
     if (t.tempChannel) {
         cols += QStringLiteral(", ChannelT");
         marks += QStringLiteral(", ?");
@@ -357,6 +359,8 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
+    const std::vector<qint64> rowMoments = moments(table, m);
+    const std::vector<bool> spatial = SpatialPerDay::forAppend(db, t.sensorId, rowMoments, survey.storable);
     auto duplicate = [&out](QByteArrayView k) {
         ++out.duplicates;
         if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(k.data(), k.size());
@@ -372,7 +376,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         if (t.tempChannel) textColumns << QStringLiteral("ChannelT");
         for (int k = 1; k <= gauges; ++k) textColumns << QStringLiteral("Channel%1").arg(k);
         QStringList fixedColumns{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")};
-        QStringList fixedValues{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")};
+        QStringList fixedValues{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")};
         if (versioned) {
             auto literal = [](const QByteArray& text) {
                 return u'\'' + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) + u'\'';
@@ -448,6 +452,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         bulk->flush();
         out.appended += bulk->appended();
     }
+    SpatialPerDay::mark(db, t.sensorId, rowMoments, spatial);
     if (progress && !progress(total, total)) {
         out = Outcome{};
         out.cancelled = true;

@@ -99,8 +99,9 @@ struct Outcome {
     bool cancelled = false;      // stopped by the user: nothing stored
 };
 
-// Appends the storable rows of a survey as new readings (IsDirty, PlotSpatial and
-// Plottemporal set) in one transaction; a key that exists already is a duplicate and is
+// Appends the storable rows of a survey as new readings (IsDirty and Plottemporal set,
+// PlotSpatial on the first new reading of each day that has none: SpatialPerDay) in one
+// transaction; a key that exists already is a duplicate and is
 // left alone. immediate takes the write lock at once (for a second process working on
 // the same file). Cancelling through progress stores nothing. Throws TwError on a database
 // failure (nothing stored).

@@ -11,42 +11,17 @@
 #include "tools/frmWrenData.h"
 #include "widgets/PageHost.h"
 
-#include <QBoxLayout>
-#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 
 namespace {
 ToolsController::FileChooser g_fileChooser;
 QString g_exportFolder;
 }  // namespace
 
-ToolsController::ToolsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
-{
-    // The Readings page may already hold the interval box; otherwise it is made here.
-    cboWrenInt = win.widget()->findChild<QComboBox*>(QStringLiteral("cboWrenInt"));
-    if (!cboWrenInt) {
-        QWidget* page = win.page(PageHost::TabReadings);
-        cboWrenInt = new QComboBox(page ? page : win.widget());
-        cboWrenInt->setObjectName(QStringLiteral("cboWrenInt"));
-        cboWrenInt->setEditable(true);
-        cboWrenInt->addItems({QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
-        cboWrenInt->setCurrentIndex(2);
-        cboWrenInt->setToolTip(QStringLiteral("Minimum interval in hours between imported logger readings"));
-        if (auto* box = page ? qobject_cast<QBoxLayout*>(page->layout()) : nullptr) {
-            auto* row = new QHBoxLayout;
-            auto* caption = new QLabel(QStringLiteral("Logger import interval (hours):"));
-            caption->setObjectName(QStringLiteral("lblWrenInt"));
-            row->addWidget(caption);
-            row->addWidget(cboWrenInt);
-            row->addStretch();
-            box->addLayout(row);
-        }
-    }
-}
+ToolsController::ToolsController(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared()) {}
 
 void ToolsController::setFileChooser(FileChooser chooser) { g_fileChooser = std::move(chooser); }
 

@@ -10,7 +10,6 @@
 
 class PageHost;
 struct Shared;
-class QComboBox;
 class QWidget;
 
 // The data tools: the datasheet window and the logger data-file import window.
@@ -29,10 +28,6 @@ public:
     // no-data-file flag. fileTitle is the name without folder (not used); fileName the
     // full path.
     void OpenDataFile(const QString& fileTitle, const QString& fileName);
-
-    // The interval box of the logger import (hours: "1", "8", "24"; "24" at first). The
-    // Readings page places it beside its import button; until then it lives hidden here.
-    QComboBox* cboWrenInt = nullptr;
 
     // The import's shared state: the no-data-file flag and the data file (its format,
     // column names and rows), and the column map chosen for a file with named columns.

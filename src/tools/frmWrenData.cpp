@@ -22,7 +22,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -54,6 +57,36 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
 
     lblCounts = new QLabel(this);
     lblCounts->setObjectName(QStringLiteral("lblCounts"));
+
+    // The window's own pre-selection: every new reading at first; one per so many hours
+    // when the logger read more often than the length charts need.
+    auto* intervalCaption = new QLabel(QStringLiteral("Tick one reading every"), this);
+    intervalCaption->setObjectName(QStringLiteral("lblWrenInt"));
+    cboWrenInt = new QComboBox(this);
+    cboWrenInt->setObjectName(QStringLiteral("cboWrenInt"));
+    cboWrenInt->setEditable(true);
+    cboWrenInt->setInsertPolicy(QComboBox::NoInsert);
+    cboWrenInt->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
+    cboWrenInt->setCurrentText(QString::number(DefaultInterval));
+    cboWrenInt->setToolTip(QStringLiteral("Minimum interval in hours between the readings ticked; 0 ticks every new reading"));
+    cboWrenInt->setMinimumContentsLength(4);
+    intervalCaption->setBuddy(cboWrenInt);
+    auto* intervalUnit = new QLabel(QStringLiteral("hours (0: every new reading)"), this);
+    connect(cboWrenInt, &QComboBox::currentTextChanged, this, &frmWrenData::intervalChanged);
+    // Enter in the box applies it; it never reaches the append button.
+    cboWrenInt->installEventFilter(this);
+    if (cboWrenInt->lineEdit()) cboWrenInt->lineEdit()->installEventFilter(this);
+
+    cmdSelectAll = new QPushButton(QStringLiteral("Select all"), this);
+    cmdSelectAll->setObjectName(QStringLiteral("cmdSelectAll"));
+    cmdSelectAll->setAutoDefault(false);
+    cmdSelectAll->setToolTip(QStringLiteral("Tick every row the sensor does not have yet"));
+    connect(cmdSelectAll, &QPushButton::clicked, this, [this] { m_model->setAllSelected(true); });
+    cmdSelectNone = new QPushButton(QStringLiteral("Select none"), this);
+    cmdSelectNone->setObjectName(QStringLiteral("cmdSelectNone"));
+    cmdSelectNone->setAutoDefault(false);
+    cmdSelectNone->setToolTip(QStringLiteral("Untick every row"));
+    connect(cmdSelectNone, &QPushButton::clicked, this, [this] { m_model->setAllSelected(false); });
 
     cmdAppend = new QPushButton(QStringLiteral("append"), this);
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
@@ -100,9 +133,18 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     top->addStretch();
     top->addWidget(cmdAppend);
     top->addWidget(cmdCancel);
+    auto* ticks = new QHBoxLayout;
+    ticks->addWidget(intervalCaption);
+    ticks->addWidget(cboWrenInt);
+    ticks->addWidget(intervalUnit);
+    ticks->addSpacing(24);
+    ticks->addWidget(cmdSelectAll);
+    ticks->addWidget(cmdSelectNone);
+    ticks->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblHeader);
     layout->addLayout(top);
+    layout->addLayout(ticks);
     layout->addWidget(MSFlexGrid1);
     layout->addWidget(lblCounts);
     resize(1100, 640);
@@ -123,7 +165,35 @@ WrenDates::Layout frmWrenData::layout() const
 
 int frmWrenData::interval() const
 {
-    return WrenDates::intervalHours(m_tools.cboWrenInt ? m_tools.cboWrenInt->currentText() : QStringLiteral("24"));
+    return cboWrenInt ? WrenDates::intervalHours(cboWrenInt->currentText()) : DefaultInterval;
+}
+
+void frmWrenData::intervalChanged()
+{
+    // Ticks again by the new interval (hand-made ticks are replaced), only when the number
+    // itself changed.
+    const int hours = interval();
+    if (hours == m_appliedInterval) return;
+    m_appliedInterval = hours;
+    if (m_model && m_model->rowCount() > 0) {
+        m_model->setMapping(mapping(), hours);
+        markStored();
+    } else {
+        showCounts();
+    }
+}
+
+bool frmWrenData::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && cboWrenInt &&
+        (watched == cboWrenInt || watched == cboWrenInt->lineEdit())) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            intervalChanged();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmWrenData::Form_Load()
@@ -163,7 +233,8 @@ bool frmWrenData::PopulateSFlexGrid()
         m_model->clear();
         return false;
     }
-    m_model->setTable(m_tools.takeDataFileRows(), columns(), mapping(), interval());
+    m_appliedInterval = interval();
+    m_model->setTable(m_tools.takeDataFileRows(), columns(), mapping(), m_appliedInterval);
     markStored();
     QHeaderView* h = MSFlexGrid1->horizontalHeader();
     if (m_model->rowCount() == 0) {
@@ -247,16 +318,14 @@ void frmWrenData::showCounts()
         return;
     }
     const int stored = m_model->storedCount();
-    QString text = QStringLiteral("%1 of %2 rows selected to append").arg(m_model->selectedCount()).arg(rows);
+    QString text = QStringLiteral("%1 of %2 rows ticked to append").arg(m_model->selectedCount()).arg(rows);
     if (stored > 0)
         text += QStringLiteral("; %1 already stored for sensor %2 (greyed)").arg(stored).arg(m_s.subWindowSensor);
-    const int hours = interval();
+    const int hours = m_appliedInterval;
     if (hours > 0)
-        text += QStringLiteral(". Pre-selected: one reading every %1 hour%2 (the interval on the Readings tab).")
-                    .arg(hours)
-                    .arg(hours == 1 ? "" : "s");
+        text += QStringLiteral(". Pre-selected: one reading every %1 hour%2.").arg(hours).arg(hours == 1 ? "" : "s");
     else
-        text += QStringLiteral(". Pre-selected: every reading (interval %1 on the Readings tab).").arg(hours);
+        text += QStringLiteral(". Pre-selected: every new reading.");
     lblCounts->setText(text);
 }
 
@@ -265,11 +334,31 @@ void frmWrenData::MSFlexGrid1_Click(const QModelIndex& index)
     if (m_model) m_model->toggle(index);
 }
 
+QString frmWrenData::nothingTickedReason() const
+{
+    const int rows = m_model ? m_model->rowCount() : 0;
+    if (rows == 0 || m_tools.noDataFile()) return QStringLiteral("The file holds no readings: there is nothing to append.");
+    if (m_model->storedCount() == rows)
+        return QStringLiteral("Sensor %1 has every reading of this file already: there is nothing to append.")
+            .arg(m_s.subWindowSensor);
+    return QStringLiteral("No reading is ticked, so nothing can be appended.\r\n"
+                          "Tick the readings to append in the Append column (click, or Space), or use Select all.");
+}
+
 void frmWrenData::cmdAppend_Click()
 {
-    const auto answer = Messages::show(QStringLiteral("All the checked data will be added to sensor:  ") +
-                                           m_s.subWindowSensor + QStringLiteral(" ?"),
-                                       QString(), Messages::Icon::None, Messages::Buttons::YesNo);
+    const int ticked = m_model ? m_model->selectedCount() : 0;
+    if (ticked == 0) {
+        // Nothing would happen: the window stays open with the reason.
+        Messages::show(nothingTickedReason(), QString(), Messages::Icon::Information);
+        return;
+    }
+    const auto answer = Messages::show(
+        QStringLiteral("Append %1 ticked reading%2 to sensor %3?\r\n\r\n")
+                .arg(QLocale(QLocale::English).toString(ticked), ticked == 1 ? QString() : QStringLiteral("s"),
+                     m_s.subWindowSensor) +
+            QStringLiteral("Plot Spatial (the length charts) is ticked on the first new reading of each day that has none."),
+        QString(), Messages::Icon::None, Messages::Buttons::YesNo);
     if (answer == Messages::Answer::Yes) {
         LoggerReadings::Outcome outcome;
         QString failure;

@@ -8,14 +8,17 @@
 class PageHost;
 struct Shared;
 class ToolsController;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 namespace GridWidgets { class GridView; }
 
 // The logger import window: the data file's rows in a grid with the rows to import
-// marked, the file's date layout, and the append command. Modal; used once: appending or
-// declining closes it, and closing shows the saved reading again.
+// ticked (every new reading at first, or one per interval), the file's date layout, Select
+// all / Select none, and the append command. Modal; used once: appending or declining
+// closes it, and closing shows the saved reading again. With nothing ticked it stays open
+// and says why.
 class frmWrenData : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +31,9 @@ public:
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QPushButton* cmdAppend = nullptr;
     QPushButton* cmdCancel = nullptr;        // closes the window; nothing is appended
+    QComboBox* cboWrenInt = nullptr;         // pre-selection interval in hours ("0": every reading)
+    QPushButton* cmdSelectAll = nullptr;     // ticks every row the sensor does not hold yet
+    QPushButton* cmdSelectNone = nullptr;    // unticks every row
     QLabel* lblCounts = nullptr;             // rows selected, already stored, the interval used
     QLabel* lblColumnMap = nullptr;          // files with named columns: what feeds what
     QPushButton* cmdColumnMap = nullptr;     // changes that map
@@ -46,9 +52,19 @@ public:
 
     void done(int r) override;
 
+    // The interval the window starts with: every new reading, as tarnwell-import takes them.
+    static constexpr int DefaultInterval = 0;
+
+    // The reason nothing can be appended when no row is ticked (shown; the window stays open).
+    QString nothingTickedReason() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int interval() const;
     void layoutChanged();
+    void intervalChanged();
     // How the rows give readings, and the grid's columns, for the file's format.
     LoggerReadings::Mapping mapping() const;
     std::vector<WrenGridModel::Column> columns() const;
@@ -66,4 +82,5 @@ private:
     LoggerFormats::Format m_format = LoggerFormats::Format::CommaSeparated;
     LoggerReadings::Target m_target;
     bool m_unloaded = false;
+    int m_appliedInterval = DefaultInterval;
 };

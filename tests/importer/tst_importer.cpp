@@ -285,6 +285,37 @@ private slots:
             QVERIFY(!db->scalar(QStringLiteral("SELECT 1 FROM `%1` WHERE ReadingTime = ?").arg(Other), {QString::fromLatin1(time)}).isNull());
     }
 
+    // Plot Spatial goes on one reading per calendar day: the earliest new reading of each
+    // day (whatever its place in the file) that has no Plot Spatial reading stored yet; a
+    // day whose first reading is a duplicate gets its next new one; a second run adds
+    // only the new days'.
+    void plotSpatialOnePerDay()
+    {
+        saveMap(Sensor);
+        TestData::addReadings(*db, Sensor, {{QDateTime(QDate(2024, 3, 5), QTime(6, 30)), {"1", "2", "3"}, "20.5", true, true},
+                                            {QDateTime(QDate(2024, 3, 7), QTime(0, 0)), {"1", "2", "3"}, "20.5", true, false}});
+        // Three days of hourly records from 2024-03-05 01:00; the first of 03-06 comes last.
+        QByteArray file = toa5(1, 23) + toa5(25, 47).mid(toa5(0, 0).size()) + toa5(24, 1).mid(toa5(0, 0).size());
+        const QString path = writeFile("days.dat", file);
+        Run r = runCommand({"--sensor", Sensor, path});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(": 70 appended, 1 duplicates, 0 refused lines"), qPrintable(r.out));
+        auto spatial = [&] {
+            return db->scalar(QStringLiteral("SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM `%1` "
+                                             "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r").arg(Sensor)).toString();
+        };
+        QCOMPARE(spatial(), QStringList({Sensor + " 2024/03/05 06:30:00", Sensor + " 2024/03/06 00:00:00",
+                                         Sensor + " 2024/03/07 01:00:00"}).join('|'));
+
+        // The last hours again and a new day: only the new day's first reading is ticked.
+        const QString more = writeFile("more.dat", toa5(70, 4));
+        r = runCommand({"--sensor", Sensor, more});
+        QVERIFY2(r.out.contains(": 2 appended, 2 duplicates, 0 refused lines"), qPrintable(r.out));
+        QCOMPARE(spatial(), QStringList({Sensor + " 2024/03/05 06:30:00", Sensor + " 2024/03/06 00:00:00",
+                                         Sensor + " 2024/03/07 01:00:00", Sensor + " 2024/03/08 00:00:00"}).join('|'));
+        QCOMPARE(count(Sensor), 74);
+    }
+
     // A folder run names every file it cannot read, with the reason, and exits 2; UTF-16
     // files go in; a run with nothing new says so in one line.
     void folderTellsWhatItCannotRead()

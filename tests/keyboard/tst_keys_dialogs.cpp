@@ -17,7 +17,8 @@
 using namespace Keys;
 
 namespace {
-const QString ImportQuestion = QStringLiteral("All the checked data will be added to sensor:  250475001 ?");
+const QString ImportQuestion = QStringLiteral("Append 2 ticked readings to sensor 250475001?\r\n\r\n"
+                                               "Plot Spatial (the length charts) is ticked on the first new reading of each day that has none.");
 }
 
 class TestKeysDialogs : public QObject {
@@ -219,7 +220,7 @@ private slots:
         QStringList order;
         bool openAfterEnter = false;
         whenModal(&run, [&](QDialog* d) {
-            order << focusName() << walk(4);
+            order << focusName() << walk(7);
             // Enter inside the grid stays in the grid: no append, no question.
             auto* grid = d->findChild<QTableView*>("MSFlexGrid1");
             grid->setFocus(Qt::TabFocusReason);
@@ -232,7 +233,8 @@ private slots:
         openWithEnter(k, "imgAddWrenData");
         QCOMPARE(run.seen, QString("frmWrenData"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cmdAppend", "cmdCancel", "MSFlexGrid1", "optDateFormat(0)"}));
+        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cboWrenInt", "cmdSelectAll", "cmdSelectNone", "cmdAppend", "cmdCancel",
+                                     "MSFlexGrid1", "optDateFormat(0)"}));
         QVERIFY(openAfterEnter);
         QVERIFY(k.msgs.script.shown.empty());
         QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));

@@ -50,7 +50,7 @@ private slots:
             << QStringList{"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)", "txtChannel(3)",
                            "txtChannel(4)", "txtChannel(5)", "txtChannel(6)", "chkTemporal", "chkSpatial",
                            "imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading",
-                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData", "cboWrenInt", "SSTab1",
+                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData", "SSTab1",
                            "dtpRdate"};
         QTest::newRow("utilities")
             << int(frmTarnwell::TabUtilities)

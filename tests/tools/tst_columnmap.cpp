@@ -89,7 +89,6 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("1");
         m.script.shown.clear();
         ToolsController::setFileChooser([first](QWidget*) { return first; });
         QStringList guesses, preview, headers, firstRow;
@@ -115,7 +114,8 @@ private slots:
         QCOMPARE(headers, (QStringList{"Reading Date & Time", "ChannelT", "Channel1", "Channel2", "Channel3", "Append"}));
         QCOMPARE(firstRow, (QStringList{"2024/03/05 15:00:00", "21.46", "1.234", "-5", "9"}));
         // No warning about the file's name: a logger program names it after its table.
-        QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
+        QCOMPARE(m.script.texts(), (QStringList{"Append 2 ticked readings to sensor " + Sensor + "?\r\n\r\nPlot Spatial (the length charts) is "
+                                                "ticked on the first new reading of each day that has none.",
                                                 "2 records appended to " + Sensor}));
         QCOMPARE(stored(), (QStringList{Sensor + " 2024/03/05 15:00:00|21.5|1.23|-5.00|9.00|1",
                                         Sensor + " 2024/03/05 16:00:00||2.00||3.00|1"}));
@@ -213,7 +213,6 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("1");
         m.script.shown.clear();
         m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         ToolsController::setFileChooser([path](QWidget*) { return path; });

@@ -1,5 +1,6 @@
 // The logger import from the main window's command to the rows stored: the file-name
-// warning, cancel, empty and missing files, pre-selection, appending, duplicates, the
+// warning, cancel, empty and missing files, the window's own interval and Select all /
+// none, appending (Plot Spatial on one reading a day), duplicates, nothing ticked, the
 // working copy, the layout file and the archive copy.
 #include "support/TestEnv.h"
 #include "support/FaultyDisk.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
@@ -25,6 +27,22 @@
 namespace {
 const QString Sensor = QStringLiteral("123435001");   // type 35: two gauges and a temperature channel
 const QString WorkedLine = QStringLiteral("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9");
+
+QString question(int count, const QString& countText)
+{
+    return "Append " + countText + " ticked reading" + (count == 1 ? "" : "s") + " to sensor " + Sensor +
+           "?\r\n\r\nPlot Spatial (the length charts) is ticked on the first new reading of each day that has none.";
+}
+
+// count lines of the comma-separated layout, step seconds apart from 2011/03/05 00:00.
+QByteArray readingLines(int count, int step)
+{
+    QByteArray out;
+    const QDateTime start(QDate(2011, 3, 5), QTime(0, 0));
+    for (int i = 0; i < count; ++i)
+        out += start.addSecs(qint64(i) * step).toString("yyyy/MM/dd HH:mm:ss").toLatin1() + ",7,2,1,20,1,2\n";
+    return out;
+}
 }
 
 class TestWrenImport : public QObject {
@@ -170,8 +188,7 @@ private slots:
         QCOMPARE(headers, WrenGridModel::headers());
         QCOMPARE(headers.size(), 12);
         QVERIFY(marked);
-        QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
-                                                "1 records appended to " + Sensor}));
+        QCOMPARE(m.script.texts(), (QStringList{question(1, "1"), "1 records appended to " + Sensor}));
         QCOMPARE(m.script.shown[0].buttons, Messages::Buttons::YesNo);
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::None);
 
@@ -214,16 +231,22 @@ private slots:
         QVERIFY(runImport(w, appendNow));
         QCOMPARE(readingCount(), 3);
         m.script.shown.clear();
-        // The second time every row is shown as stored already: none is selected.
+        // The second time every row is shown as stored already: none is ticked, and append
+        // says so and leaves the window open.
         int stored = -1;
+        bool stillOpen = false;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
             stored = d->model()->storedCount();
+            d->cmdSelectAll->click();   // stored rows cannot be ticked
             appendNow(d);
+            stillOpen = d->isVisible();
+            d->reject();
         }));
         QCOMPARE(stored, 3);
+        QVERIFY(stillOpen);
         QCOMPARE(readingCount(), 3);
-        QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
-                                                " No data was found to append"}));
+        QCOMPARE(m.script.texts(),
+                 QStringList{"Sensor " + Sensor + " has every reading of this file already: there is nothing to append."});
         // Only the import that appended something left a copy.
         QCOMPARE(QDir(dataFile("imports")).entryList(QDir::Files).size(), 1);
     }
@@ -240,7 +263,6 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("24");
         m.script.shown.clear();
         choose(path);
         QList<bool> stored, selected;
@@ -248,6 +270,7 @@ private slots:
         QVariant grey;
         bool toggled = true;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
+            d->cboWrenInt->setCurrentText("24");
             for (int r = 0; r < 3; ++r) {
                 stored << d->model()->isStored(r);
                 selected << d->model()->isSelected(r);
@@ -264,11 +287,94 @@ private slots:
         QVERIFY(!toggled);
         QVERIFY(grey.isValid());
         QCOMPARE(tip, QString("already stored"));
-        QCOMPARE(counts, "1 of 3 rows selected to append; 2 already stored for sensor " + Sensor +
-                             " (greyed). Pre-selected: one reading every 24 hours (the interval on the Readings tab).");
+        QCOMPARE(counts, "1 of 3 rows ticked to append; 2 already stored for sensor " + Sensor +
+                             " (greyed). Pre-selected: one reading every 24 hours.");
         QCOMPARE(title, "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
         QVERIFY(m.script.shown.empty());   // Cancel appends nothing and asks nothing
         QCOMPARE(readingCount(), 2);
+    }
+
+    // The window stands alone: its own interval box (no such box on the main window),
+    // every new reading ticked at first, Select all / none, the interval applied by Enter
+    // without appending. An append of three days of hourly readings ticks Plot Spatial on
+    // the first reading of each day only.
+    void ticksIntervalAndOneSpatialReadingPerDay()
+    {
+        const QString path = writeFile(Sensor + ".txt", readingLines(72, 3600));
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        QVERIFY(!w.findChild<QComboBox*>("cboWrenInt"));
+        m.script.shown.clear();
+        choose(path);
+        QString interval, counts;
+        QList<int> ticked;
+        QList<int> dailyRows;
+        bool openAfterEnter = false;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            interval = d->cboWrenInt->currentText();
+            counts = d->lblCounts->text();
+            ticked << d->model()->selectedCount();
+            d->cmdSelectNone->click();
+            ticked << d->model()->selectedCount();
+            d->cmdSelectAll->click();
+            ticked << d->model()->selectedCount();
+            // A typed interval is applied by Enter, which stays in the box.
+            d->cboWrenInt->setFocus();
+            d->cboWrenInt->lineEdit()->selectAll();
+            QTest::keyClicks(d->cboWrenInt->lineEdit(), "24");
+            QTest::keyClick(d->cboWrenInt->lineEdit(), Qt::Key_Return);
+            openAfterEnter = d->isVisible();
+            ticked << d->model()->selectedCount();
+            for (int r = 0; r < d->model()->rowCount(); ++r)
+                if (d->model()->isSelected(r)) dailyRows << r;
+            d->cboWrenInt->setCurrentText("0");
+            ticked << d->model()->selectedCount();
+            appendNow(d);
+        }));
+        QCOMPARE(interval, QString("0"));
+        QCOMPARE(counts, QString("72 of 72 rows ticked to append. Pre-selected: every new reading."));
+        QCOMPARE(ticked, (QList<int>{72, 0, 72, 3, 72}));
+        QCOMPARE(dailyRows, (QList<int>{0, 24, 48}));
+        QVERIFY(openAfterEnter);
+        QCOMPARE(m.script.texts(), (QStringList{question(72, "72"), "72 records appended to " + Sensor}));
+        QCOMPARE(readingCount(), 72);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM `%1` "
+                                           "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r").arg(Sensor)).toString(),
+                 QStringList({Sensor + " 2011/03/05 00:00:00", Sensor + " 2011/03/06 00:00:00",
+                              Sensor + " 2011/03/07 00:00:00"}).join('|'));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE Plottemporal = 1").arg(Sensor)).toInt(), 72);
+    }
+
+    // Append with nothing ticked asks nothing, says why and leaves the window open; the
+    // question counts the ticked readings (with a thousands separator).
+    void nothingTickedKeepsTheWindowOpen()
+    {
+        const QString path = writeFile(Sensor + ".txt", readingLines(1234, 60));
+        ScriptedMessages m;
+        frmTarnwell w;
+        w.show();
+        m.script.shown.clear();
+        choose(path);
+        m.script.answers = {Messages::Answer::Ok, Messages::Answer::No};
+        bool stillOpen = false, closedAfterNo = false;
+        QVERIFY(runImport(w, [&](frmWrenData* d) {
+            d->cmdSelectNone->click();
+            appendNow(d);
+            stillOpen = d->isVisible() && d->cmdAppend->isEnabled();
+            d->cmdSelectAll->click();
+            appendNow(d);
+            closedAfterNo = !d->isVisible();
+            if (!closedAfterNo) d->reject();
+        }));
+        QVERIFY(stillOpen);
+        QVERIFY(closedAfterNo);
+        QCOMPARE(m.script.texts(), (QStringList{"No reading is ticked, so nothing can be appended.\r\n"
+                                                "Tick the readings to append in the Append column (click, or Space), "
+                                                "or use Select all.",
+                                                question(1234, "1,234")}));
+        QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
+        QCOMPARE(readingCount(), 0);
     }
 
     void emptyFile()
@@ -281,14 +387,18 @@ private slots:
         choose(path);
         QString corner;
         int rows = -1;
+        bool stillOpen = false;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
             corner = d->model()->headerData(0, Qt::Horizontal).toString();
             rows = d->model()->rowCount();
             appendNow(d);
+            stillOpen = d->isVisible();
+            d->reject();
         }));
         QCOMPARE(corner, QString("No Readings"));
         QCOMPARE(rows, 0);
-        QCOMPARE(m.script.texts().last(), QString(" No data was found to append"));
+        QVERIFY(stillOpen);
+        QCOMPARE(m.script.texts(), QStringList{"The file holds no readings: there is nothing to append."});
         QCOMPARE(readingCount(), 0);
     }
 
@@ -302,11 +412,11 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        w.tools()->cboWrenInt->setCurrentText("24");
         m.script.shown.clear();
         choose(path);
         QList<bool> marks;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
+            d->cboWrenInt->setCurrentText("24");
             for (int r = 0; r < d->model()->rowCount(); ++r) marks << d->model()->isSelected(r);
             // The user selects the marker row and the row without a date by clicking.
             d->MSFlexGrid1_Click(d->model()->index(0, 11));
@@ -347,7 +457,7 @@ private slots:
 
     void decliningClosesWithoutAppending()
     {
-        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8());
+        const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\n");
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -445,8 +555,7 @@ private slots:
             d->reject();
         }));
         QVERIFY(stillOpen);
-        QCOMPARE(m.script.texts(), (QStringList{"All the checked data will be added to sensor:  " + Sensor + " ?",
-                                                "The readings could not be appended: the disk is full.\r\n"
+        QCOMPARE(m.script.texts(), (QStringList{question(2, "2"), "The readings could not be appended: the disk is full.\r\n"
                                                 "Nothing was stored."}));
         QCOMPARE(readingCount(), 0);
         QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
