@@ -105,7 +105,7 @@ Preview preview(Database& db, const QString& csv)
             p.refused << where + QStringLiteral("8 fields needed, %1 found").arg(f.size());
             continue;
         }
-        const QString id = f[0];
+        const QString& id = f[0];
         if (db.scalar(QStringLiteral("SELECT 1 FROM Sensors WHERE InstrumentID = ?"), {id}).isNull()) {
             p.refused << where + QStringLiteral("no sensor ") + id;
             continue;

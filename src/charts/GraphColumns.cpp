@@ -75,7 +75,7 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
         auto v = std::make_shared<std::vector<double>>();
         v->reserve(size_t(expectedRows));
         targets.push_back(v.get());
-        m_numbers.insert(c.toLower(), std::move(v));
+        m_numbers.insert(c.toLower(), v);
     }
     if (hasDates) {
         m_dates = std::make_shared<std::vector<double>>();
