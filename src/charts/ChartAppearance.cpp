@@ -1,5 +1,6 @@
 #include "charts/ChartAppearance.h"
 #include "charts/ChartControl.h"
+#include "charts/ChartRules.h"
 
 #include <QIcon>
 #include <QPainter>
@@ -72,6 +73,16 @@ QIcon printerIcon()
     p.setBrush(QColor(60, 200, 60));
     p.drawEllipse(QPointF(25, 15), 1.5, 1.5);
     return QIcon(pm);
+}
+
+void applyTimeAxisPlan(ChartControl& chart, const ChartRules::TimeAxisPlan& plan)
+{
+    using Axis = ChartControl::Axis;
+    chart.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
+                                        : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
+                                                                                      : ChartControl::TimeStep::Automatic);
+    chart.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
+    chart.setAxisTitle(Axis::Bottom, plan.title);
 }
 
 }  // namespace ChartAppearance

@@ -1,4 +1,5 @@
 #include "charts/ChartDrawings.h"
+#include "charts/ChartAppearance.h"
 #include "calc/Numbers.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
@@ -201,11 +202,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
         const ChartRules::TimeAxisPlan plan = ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(),
                                                                        ChartRules::systemTimeSeparator());
         c.setAutomatic(Axis::Bottom, true);
-        c.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
-                                        : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
-                                                                                      : ChartControl::TimeStep::Automatic);
-        c.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
-        c.setAxisTitle(Axis::Bottom, plan.title);
+        ChartAppearance::applyTimeAxisPlan(c, plan);
     });
     c.refresh();
 }

@@ -351,11 +351,7 @@ bool ChartsController::narrowToPeriod(int tab, const QDate& from, const QDate& t
     c.setAutomatic(Axis::Bottom, false);
     c.setMinimum(Axis::Bottom, lower);
     c.setMaximum(Axis::Bottom, upper);
-    c.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
-                                    : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
-                                                                                  : ChartControl::TimeStep::Automatic);
-    c.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
-    c.setAxisTitle(Axis::Bottom, plan.title);
+    ChartAppearance::applyTimeAxisPlan(c, plan);
     return true;
 }
 
