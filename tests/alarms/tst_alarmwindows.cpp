@@ -268,15 +268,6 @@ private slots:
         m.script.promptAnswers = {QString("area barricaded")};
         window.pageNow->cmdAcknowledgeSensor_Click();
         QVERIFY(AlarmEpisodes::active(*db, Watched)[0].acknowledged());
-        // The report gives what is active and the response plan of its level.
-        AlarmPlans::savePlans(*db, {{"Action", {}, "Stop work in the area.", "Mine manager"},
-                                    {"Alert", {}, "Read daily.", ""}});
-        const QStringList report = AlarmStore::reportLines(*db, Watched);
-        QVERIFY(report.contains("   Action   Load #1 (upper)   13.00 t   since " +
-                                AlarmStore::shownDate(AlarmStore::stamp(T0.addDays(1))) + "   acknowledged by " +
-                                AlarmStore::loginName()));
-        QVERIFY(report.contains("Response plan (Action): Stop work in the area.   Who is called: Mine manager"));
-        QVERIFY(!report.join('\n').contains("Read daily."));
 
         TestData::addReadings(*db, Watched, {loads(T0.addDays(4), 1)});
         AlarmEvaluation::evaluateSensor(*db, Watched, QDateTime::currentDateTime());
