@@ -11,7 +11,6 @@
 #include "app/frmTarnwell.h"
 #include "charts/ChartControl.h"
 #include "data/AlarmEpisodes.h"
-#include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
 #include "notify/NotifySettings.h"
 #include "notify/Outbox.h"
