@@ -101,6 +101,7 @@ bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUnique
 
 int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
 {
+    if (decimals < 0) return -1;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
