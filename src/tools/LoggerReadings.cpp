@@ -118,7 +118,7 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
     }
     if (whole.isEmpty() && frac.isEmpty()) negative = false;
     // The digits kept: the whole part (at least "0") and `decimals` decimals.
-    char keep[80];
+    char keep[80] = {};
     int k = 0;
     const QByteArrayView w = whole.isEmpty() ? QByteArrayView("0") : whole;
     if (w.size() + decimals + 2 > qsizetype(sizeof keep)) return -1;
