@@ -10,7 +10,7 @@ namespace {
 QString quoted(const QString& name) { return '"' + QString(name).replace('"', QStringLiteral("\"\"")) + '"'; }
 QString literal(const QString& text) { return '\'' + QString(text).replace('\'', QStringLiteral("''")) + '\''; }
 
-bool run(QSqlDatabase inner, const QString& sql, QSqlError* error)
+bool run(const QSqlDatabase& inner, const QString& sql, QSqlError* error)
 {
     QSqlQuery q(inner);
     if (q.exec(sql)) return true;
@@ -28,7 +28,7 @@ QString serverName(const QString& table)
     return t.toLower();
 }
 
-bool ensureSetUp(QSqlDatabase inner, QSqlError* error)
+bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error)
 {
     {
         QSqlQuery q(inner);
@@ -104,7 +104,7 @@ const TriggerKind triggers[] = {
 };
 }  // namespace
 
-bool track(QSqlDatabase inner, const QString& table, QSqlError* error)
+bool track(const QSqlDatabase& inner, const QString& table, QSqlError* error)
 {
     const QString t = quoted(serverName(table));
     for (const TriggerKind& k : triggers) {
@@ -116,7 +116,7 @@ bool track(QSqlDatabase inner, const QString& table, QSqlError* error)
     return true;
 }
 
-bool note(QSqlDatabase inner, const QString& table, QSqlError* error)
+bool note(const QSqlDatabase& inner, const QString& table, QSqlError* error)
 {
     return run(inner, QStringLiteral("SELECT tw_note_change(") + literal(serverName(table)) + ')', error);
 }
@@ -129,7 +129,7 @@ const char* const untracked =
     "AND g.tgname IN ('tw_changes_i', 'tw_changes_u', 'tw_changes_d', 'tw_changes_t')) < 4";
 }  // namespace
 
-bool everyTableTracked(QSqlDatabase inner)
+bool everyTableTracked(const QSqlDatabase& inner)
 {
     QSqlQuery q(inner);
     return q.exec(QStringLiteral("SELECT CASE WHEN to_regclass('tw_changes') IS NULL OR to_regproc('tw_changes_written') IS NULL "
@@ -138,7 +138,7 @@ bool everyTableTracked(QSqlDatabase inner)
            q.next() && q.value(0).toBool();
 }
 
-bool trackAll(QSqlDatabase inner, int* added, QSqlError* error)
+bool trackAll(const QSqlDatabase& inner, int* added, QSqlError* error)
 {
     if (added) *added = 0;
     QStringList tables;

@@ -29,18 +29,18 @@ QString serverName(const QString& table);
 
 // Makes the bookkeeping table and functions when they are missing. false with the error
 // when the server refused.
-bool ensureSetUp(QSqlDatabase inner, QSqlError* error);
+bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error);
 // Puts the change trigger on one table (made again when there). false with the error.
-bool track(QSqlDatabase inner, const QString& table, QSqlError* error);
+bool track(const QSqlDatabase& inner, const QString& table, QSqlError* error);
 // Counts a change of a table that no trigger sees (the table dropped or made).
-bool note(QSqlDatabase inner, const QString& table, QSqlError* error);
+bool note(const QSqlDatabase& inner, const QString& table, QSqlError* error);
 
 // Whether every table of the program on this connection's schema has its trigger and the
 // connection may read the counters.
-bool everyTableTracked(QSqlDatabase inner);
+bool everyTableTracked(const QSqlDatabase& inner);
 // Puts the trigger on every table of the program that lacks it (after ensureSetUp);
 // returns how many got one. Throws nothing: false with the error.
-bool trackAll(QSqlDatabase inner, int* added, QSqlError* error);
+bool trackAll(const QSqlDatabase& inner, int* added, QSqlError* error);
 
 // Queries answering with one row: the counter and last writer of one table (no row
 // when it was never written since tracked); what others committed as one number.

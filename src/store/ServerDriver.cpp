@@ -26,7 +26,7 @@ QSqlError marked(const QSqlError& e)
 }
 
 // Field names as the program spells them.
-QSqlRecord respelled(QSqlRecord r)
+QSqlRecord respelled(const QSqlRecord& r)
 {
     QSqlRecord out;
     for (int i = 0; i < r.count(); ++i) {
@@ -446,7 +446,7 @@ QVariant ServerDriver::handle() const { return inner().driver() ? inner().driver
 
 void ServerDriver::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
 {
-    if (test) m_textTests.insert(name, std::move(test));
+    if (test) m_textTests[name] = std::move(test);
     else m_textTests.remove(name);
 }
 

@@ -151,9 +151,9 @@ std::optional<ColumnMap> load(Database& db, const QString& sensorId, const QStri
     m.dateColumn = q.value(0).toString();
     m.layout = LoggerClock::Layout(std::clamp(q.value(1).toInt(), 0, LoggerClock::LayoutCount - 1));
     m.tempColumn = q.value(2).toString();
-    for (const QJsonValue& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array()) m.gaugeColumns << v.toString();
+    for (const auto& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array()) m.gaugeColumns << v.toString();
     m.clockOffsetHours = q.value(4).toDouble();
-    for (const QJsonValue& v : QJsonDocument::fromJson(q.value(5).toString().toUtf8()).array()) m.missingCodes << v.toString();
+    for (const auto& v : QJsonDocument::fromJson(q.value(5).toString().toUtf8()).array()) m.missingCodes << v.toString();
     return m;
 }
 

@@ -17,6 +17,7 @@ std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
 {
     std::vector<Column> out;
     const QStringList h = headers();
+    out.reserve(AppendColumn);
     for (int i = 0; i < AppendColumn; ++i) out.push_back({h[i], i, false});
     return out;
 }

@@ -102,6 +102,7 @@ bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUnique
 
 int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
 {
+    if (decimals < 0) return -1;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -118,7 +119,7 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
     }
     if (whole.isEmpty() && frac.isEmpty()) negative = false;
     // The digits kept: the whole part (at least "0") and `decimals` decimals.
-    char keep[80];
+    char keep[80] = {};
     int k = 0;
     const QByteArrayView w = whole.isEmpty() ? QByteArrayView("0") : whole;
     if (w.size() + decimals + 2 > qsizetype(sizeof keep)) return -1;

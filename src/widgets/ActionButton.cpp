@@ -30,7 +30,7 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* e)
 }
 
 ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName,
-                      const QString& caption, const QIcon& icon, std::function<void()> onClick)
+                      const QString& caption, const QIcon& icon, const std::function<void()>& onClick)
 {
     ActionPair p;
     p.image = new QToolButton(parent);

@@ -15,7 +15,7 @@ struct ActionPair {
 };
 
 ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName,
-                      const QString& caption, const QIcon& icon, std::function<void()> onClick);
+                      const QString& caption, const QIcon& icon, const std::function<void()>& onClick);
 
 // A label that reports clicks (used for captions acting as buttons).
 class ClickableLabel : public QLabel {
