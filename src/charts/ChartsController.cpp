@@ -4,7 +4,10 @@
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
+#include "charts/GraphColumns.h"
 #include "core/AppInfo.h"
+#include "core/DatabaseChoice.h"
+#include "data/BackgroundPasses.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
@@ -15,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -72,6 +76,7 @@ ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win
     set.SvL = chart(PageHost::TabShearVLength);
     set.lblW15 = lblW15;
     m_drawings = std::make_unique<ChartDrawings>(win, set);
+    m_background = new BackgroundPasses(this);
 }
 
 ChartsController::~ChartsController() = default;
@@ -153,8 +158,8 @@ void ChartsController::enterChartTab(int tab, int previousTab)
         return;
     }
     WaitCursor wait;
-    bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    bool calculated = true, deferred = false;
+    ignoringErrors([&] { calculated = calculate(tab, deferred); });
     if (!calculated) {
         // Cancelled by the user: nothing was written; back to the tab that was left.
         if (!m_returning && previousTab != tab) {
@@ -166,6 +171,58 @@ void ChartsController::enterChartTab(int tab, int previousTab)
     }
     ignoringErrors([&] { c->setVisible(true); });
     ignoringErrors([&] { draw(tab); });
+    if (deferred)
+        ignoringErrors([&] {
+            BackgroundPasses::Request r;
+            r.target = m_s.databasePath;
+            r.password = DatabaseChoice::password(m_s.databasePath);
+            r.in = ChartCalc::passInputs(m_win);
+            r.kind = ChartCalc::passKind(tab);
+            m_background->start(r);
+        });
+}
+
+bool ChartsController::calculate(int tab, bool& deferred)
+{
+    deferred = false;
+    const bool timeChart = tab == PageHost::TabLoadVTime || tab == PageHost::TabDispVTime;
+    if (timeChart && !ChartCalc::passIsSmall(m_win, tab)) {
+        const QString key = ChartCalc::computeKey(ChartCalc::passInputs(m_win), ChartCalc::passKind(tab));
+        if (m_drawings->timeColumnsCurrent(key)) {
+            m_drawings->useTimeColumns(key);
+            deferred = true;
+        } else {
+            QStringList names{QStringLiteral("NumTemp")};
+            const QString column = tab == PageHost::TabLoadVTime ? QStringLiteral("Load") : QStringLiteral("Disp");
+            for (int k = 1; k <= 10; ++k) names << column + QString::number(k);
+            if (std::shared_ptr<GraphColumns> cols = ChartCalc::computeTimeColumns(m_win, tab, names, 0)) {
+                m_drawings->useTimeColumns(key, std::move(cols));
+                deferred = true;
+            }
+        }
+        if (deferred) return true;
+    }
+    // The pass runs first, on the window's connection: one storing the same readings steps
+    // aside until it is done.
+    m_drawings->useTimeColumns(QString());
+    m_background->stepAside();
+    return ChartCalc::runPass(m_win, tab);
+}
+
+void ChartsController::finishBackgroundPasses()
+{
+    if (!m_background->busy()) return;
+    QProgressDialog progress(QStringLiteral("Storing the calculated readings..."), QStringLiteral("Stop"), 0, 1000,
+                             m_win.widget());
+    progress.setWindowTitle(AppInfo::MessageTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setAutoReset(false);
+    m_background->finish([&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    });
 }
 
 void ChartsController::draw(int tab)
@@ -187,7 +244,11 @@ bool ChartsController::prepareChart(int tab)
     ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, tabInfo(tab).selection, 2); });
     if (rows < 2) return false;
     bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, tab); });
+    ignoringErrors([&] {
+        m_drawings->useTimeColumns(QString());
+        m_background->stepAside();
+        calculated = ChartCalc::runPass(m_win, tab);
+    });
     if (!calculated) return false;
     ignoringErrors([&] { chart(tab)->setVisible(true); });
     draw(tab);

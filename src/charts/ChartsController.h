@@ -12,6 +12,7 @@ class QLabel;
 class QPrinter;
 class ChartControl;
 class ChartDrawings;
+class BackgroundPasses;
 
 // The five chart tabs: their pages, drawing a chart when its tab is entered, and the
 // chart commands.
@@ -43,6 +44,11 @@ public:
     // The gauge lines of a time chart tab as last drawn (PageHost::timeChartLines).
     std::vector<PageHost::ChartLine> timeChartLines(int tab) const;
 
+    // Closing: lets the passes still storing computed columns finish, with a progress
+    // window; the user may stop them (their readings stay marked for the next pass).
+    void finishBackgroundPasses();
+    BackgroundPasses& backgroundPasses() { return *m_background; }
+
     // The chart commands.
     void exportChart(int tab);             // "Export as JPG", then opens the picture
     void printChart(int tab);              // print dialog, then the chart within its margins
@@ -54,11 +60,16 @@ public:
 private:
     void buildPage(int tab);
     void draw(int tab);
+    // Runs the tab's pass before drawing, or (a large one of a time chart) has the chart
+    // compute what it draws and queues the pass for after the drawing (deferred = true).
+    // False when the user cancelled the pass.
+    bool calculate(int tab, bool& deferred);
 
     PageHost& m_win;
     Shared& m_s;
     std::array<QWidget*, 5> m_pages{};
     std::array<ChartControl*, 5> m_charts{};
     std::unique_ptr<ChartDrawings> m_drawings;
+    BackgroundPasses* m_background = nullptr;
     bool m_returning = false;   // switching back to the tab that was left
 };

@@ -4,6 +4,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "importer/ImportAlarms.h"
+#include "importer/ImportPasses.h"
 #include "notify/Outbox.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
@@ -402,6 +403,14 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     for (const FileReport& r : reports) out << r.summary() << "\n";
     if (!folder.isEmpty() && reports.empty()) out << nothingNewLine(folder) << "\n";
     out.flush();
+    // The appended readings computed as the program's passes store them, so an unattended
+    // import leaves nothing for the program to catch up on.
+    QStringList appendedTo;
+    for (const FileReport& r : reports)
+        if (r.appended > 0)
+            for (const QString& id : r.sensors)
+                if (!appendedTo.contains(id)) appendedTo << id;
+    ImportPasses::computeAppended(dbPath, QString(), appendedTo);
     // The alarm notifications the import queued (and any left by earlier runs), now that
     // its transactions are committed; what fails is logged and tried again next run.
     Outbox::sendDue(db);
