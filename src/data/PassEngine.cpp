@@ -11,6 +11,7 @@
 #include "store/SqlDialect.h"
 #include "store/RowUpdate.h"
 #include "store/Statement.h"
+#include "store/Statistics.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -238,6 +239,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     }
     const bool committed = tx && runTrapped(PassTag, [&] { tx->commit(); });
     if (!committed) written = 0;
+    else Statistics::refreshAfter(s.db, in.id, written);
     result.rowsWritten = written;
     result.completed = ran && committed;
     result.fullPass = !quick;

@@ -8,6 +8,7 @@
 #include "notify/Outbox.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
+#include "store/Statistics.h"
 #include "tools/ColumnMap.h"
 #include "tools/LoggerFormats.h"
 #include "tools/LoggerImport.h"
@@ -403,13 +404,20 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     for (const FileReport& r : reports) out << r.summary() << "\n";
     if (!folder.isEmpty() && reports.empty()) out << nothingNewLine(folder) << "\n";
     out.flush();
-    // The appended readings computed as the program's passes store them, so an unattended
-    // import leaves nothing for the program to catch up on.
     QStringList appendedTo;
     for (const FileReport& r : reports)
         if (r.appended > 0)
             for (const QString& id : r.sensors)
                 if (!appendedTo.contains(id)) appendedTo << id;
+    // A server's plans for the tables that grew much are made from fresh statistics.
+    for (const QString& id : appendedTo) {
+        qint64 appended = 0;
+        for (const FileReport& r : reports)
+            if (r.sensors.contains(id)) appended += r.appended;
+        Statistics::refreshAfter(db, id, appended);
+    }
+    // The appended readings computed as the program's passes store them, so an unattended
+    // import leaves nothing for the program to catch up on.
     ImportPasses::computeAppended(dbPath, QString(), appendedTo);
     // The alarm notifications the import queued (and any left by earlier runs), now that
     // its transactions are committed; what fails is logged and tried again next run.
