@@ -43,6 +43,7 @@ BackgroundPasses::~BackgroundPasses()
 
 void BackgroundPasses::start(const Request& request)
 {
+    ++m_queued;
     for (auto it = m_queue.begin(); it != m_queue.end(); ++it)
         if (it->in.id == request.in.id && it->kind == request.kind) {
             *it = request;

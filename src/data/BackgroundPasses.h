@@ -37,6 +37,8 @@ public:
     // are the ones the user left).
     void start(const Request& request);
     bool busy() const;
+    // How many passes were queued since this object was made.
+    int queued() const { return m_queued; }
     // Makes the running pass step aside now and waits for it to be rolled back; it runs
     // again later. For the window's own pass over the same readings.
     void stepAside();
@@ -64,4 +66,5 @@ private:
     // Set by any connection's wait for a lock: the running pass steps aside.
     std::shared_ptr<std::atomic<bool>> m_stepAside = std::make_shared<std::atomic<bool>>(false);
     bool m_finishing = false;
+    int m_queued = 0;
 };
