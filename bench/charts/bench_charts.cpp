@@ -136,9 +136,9 @@ void runSize(const Bench::SizeRun& run)
                                          PassTables::forgetSensor(s.db, Id);
                                      }),
                       "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
+        w.charts()->finishBackgroundPasses();
         if (t.index == frmTarnwell::TabLoadVTime || t.index == frmTarnwell::TabDispVTime)
             Bench::bare(first, Bench::fastest(run.runs, [&] { bareReadRaw(s.db); }));
-        w.charts()->finishBackgroundPasses();
         Bench::figure(name + QStringLiteral(", again with nothing changed"),
                       Bench::fastest(run.runs, [&] { enter(t.index); }, leave), "ms",
                       t.index == frmTarnwell::TabLoadVTime ? "<= 0.1 s" : QString());

@@ -116,6 +116,10 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
                 else targets[i]->push_back(storedNumber(q, FirstAsked + int(i)));
             }
         }
+        // Kept as long as the chart shows them: no room left over from growing.
+        out.rowIds.shrink_to_fit();
+        out.dates->shrink_to_fit();
+        for (auto& v : out.values) v->shrink_to_fit();
         return out;
     } catch (const NeedsThePass&) {
         return std::nullopt;
