@@ -10,6 +10,8 @@
 #include "support/TestEnv.h"
 #include "core/Paths.h"
 #include "data/PassRecord.h"
+#include "calc/Formulas.h"
+#include "data/BackgroundPasses.h"
 #include "data/PassValues.h"
 #include "data/Passes.h"
 #include "data/Rejections.h"
@@ -20,6 +22,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
@@ -232,6 +235,42 @@ private slots:
         const PassResult load = GetTemporalData(*s, in);
         QCOMPARE(load.rowsWritten, 50);
         QCOMPARE(marked(QStringLiteral("1 = 1")), 0);
+    }
+
+    // A pass storing in the background never wins over a save made meanwhile: the save goes
+    // through, and afterwards every reading either holds what it computes to from what is
+    // stored now, or is still marked for the next pass.
+    void aSaveDuringABackgroundPassWins()
+    {
+        TestData::addSensor(s->db, {Incremental});
+        TestData::addManyReadings(s->db, Incremental, 30000, at(0));
+        BackgroundPasses passes;
+        BackgroundPasses::Request r;
+        r.target = s->databasePath;
+        r.in = SensorInputs{Incremental, QStringLiteral("75"), true, QStringLiteral("100"), QStringLiteral("0.5"), {}};
+        r.kind = PassKind::Load;
+        passes.start(r);
+        QThread::msleep(30);
+        for (int row : {29000, 15000, 2})
+            s->db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = '555.00', %2 WHERE rowid = ?")
+                              .arg(Incremental, ReadingMarks::setChanged()),
+                          {row});
+        QVERIFY(passes.finish({}));
+        const double offset = s->db.scalar(QStringLiteral("SELECT Channel1 FROM `%1` ORDER BY FullDate LIMIT 1")
+                                               .arg(Incremental)).toDouble();
+        QSqlQuery q(s->db.handle());
+        QVERIFY(q.exec(QStringLiteral("SELECT rowid, Channel1, zero1, IsDirty FROM `%1`").arg(Incremental)));
+        int computed = 0;
+        while (q.next()) {
+            if (q.value(3).toInt() != 0) continue;
+            ++computed;
+            const double expected = zeroFromText(q.value(1).toString(), offset);
+            QVERIFY2(q.value(2).toDouble() == expected,
+                     qPrintable(QStringLiteral("row %1: zero1 %2, its channel %3").arg(q.value(0).toString(),
+                                                                                     q.value(2).toString(),
+                                                                                     q.value(1).toString())));
+        }
+        QVERIFY(computed >= 29997);
     }
 
     void randomChangesGiveWhatFullPassesGive_data()
