@@ -83,6 +83,10 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") + selectionCondition(drawn) +
                QStringLiteral(" ORDER BY FullDate, rowid");
 
+        // Room for every reading of the table at most (counted from its smallest index), so
+        // the arrays are not grown and copied while a million readings come in.
+        if (expectedRows <= 0)
+            expectedRows = qsizetype(db.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong());
         out.dates = std::make_shared<std::vector<double>>();
         out.dates->reserve(size_t(expectedRows));
         out.rowIds.reserve(size_t(expectedRows));
@@ -116,10 +120,12 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
                 else targets[i]->push_back(storedNumber(q, FirstAsked + int(i)));
             }
         }
-        // Kept as long as the chart shows them: no room left over from growing.
-        out.rowIds.shrink_to_fit();
-        out.dates->shrink_to_fit();
-        for (auto& v : out.values) v->shrink_to_fit();
+        // Kept as long as the chart shows them: much room left over is given back.
+        if (out.rowIds.capacity() > out.rowIds.size() + out.rowIds.size() / 4) {
+            out.rowIds.shrink_to_fit();
+            out.dates->shrink_to_fit();
+            for (auto& v : out.values) v->shrink_to_fit();
+        }
         return out;
     } catch (const NeedsThePass&) {
         return std::nullopt;

@@ -32,7 +32,8 @@ struct ComputedColumns {
 // pass of kind would store them. nullopt when it cannot be done without something the pass
 // logs (a text that is not a number, loads or displacements that cannot be computed, an
 // empty pass selection, a table that cannot be read): the pass itself is then to run first,
-// as it tells the user. dateKey turns a FullDate text into a chart key.
+// as it tells the user. dateKey turns a FullDate text into a chart key; expectedRows sizes
+// the arrays ahead (0: the table's count of readings).
 std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind,
                                               GraphSelection drawn, const QStringList& columns,
                                               const std::function<double(QByteArrayView)>& dateKey,
