@@ -53,6 +53,29 @@ qint64 bareRead(Database& db)
     return qint64(ids.size());
 }
 
+// What a first visit of Load v Time cannot do without: reading the columns it computes
+// from (the channels, the temperature, the date) with SQLite's own interface.
+qint64 bareReadRaw(Database& db)
+{
+    sqlite3* h = db.sqliteHandle();
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT rowid, FullDate, Channel1, Channel2, Channel3, Channel4, Channel5, "
+                                          "Channel6, ChannelT FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
+                               .arg(Id)
+                               .toUtf8();
+    sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
+    std::vector<qint64> ids;
+    std::vector<double> cols[8];
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ids.push_back(sqlite3_column_int64(st, 0));
+        const char* d = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        cols[0].push_back(d ? double(d[0]) : 0);
+        for (int c = 2; c <= 8; ++c) cols[c - 1].push_back(sqlite3_column_double(st, c));
+    }
+    sqlite3_finalize(st);
+    return qint64(ids.size());
+}
+
 void runSize(const Bench::SizeRun& run)
 {
     Bench::Home home;
@@ -103,23 +126,31 @@ void runSize(const Bench::SizeRun& run)
                         {frmTarnwell::TabShearVLength, "8. Shear v Length"}};
     for (const Tab& t : tabs) {
         const QString name = QStringLiteral("enter \"%1\"").arg(QLatin1String(t.name));
-        Bench::figure(name + QStringLiteral(", first visit (full pass, reading, drawing)"),
+        const QString first = name + QStringLiteral(", first visit (all to compute: reading, computing, drawing)");
+        Bench::figure(first,
                       Bench::fastest(run.runs, [&] { enter(t.index); },
                                      [&] {
                                          leave();
+                                         // The pass stored after the last visit is let finish first.
+                                         w.charts()->finishBackgroundPasses();
                                          PassTables::forgetSensor(s.db, Id);
                                      }),
-                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 6 s at 1M" : QString());
+                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
+        w.charts()->finishBackgroundPasses();
+        if (t.index == frmTarnwell::TabLoadVTime || t.index == frmTarnwell::TabDispVTime)
+            Bench::bare(first, Bench::fastest(run.runs, [&] { bareReadRaw(s.db); }));
         Bench::figure(name + QStringLiteral(", again with nothing changed"),
                       Bench::fastest(run.runs, [&] { enter(t.index); }, leave), "ms",
-                      t.index == frmTarnwell::TabLoadVTime ? "<= 1.5 s" : QString());
+                      t.index == frmTarnwell::TabLoadVTime ? "<= 0.1 s" : QString());
         Bench::figure(name + QStringLiteral(", after one reading was added"),
                       Bench::fastest(run.runs, [&] { enter(t.index); },
                                      [&] {
                                          leave();
+                                         w.charts()->finishBackgroundPasses();
                                          addReading();
                                      }),
-                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1.5 s" : QString());
+                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.3 s" : QString());
+        w.charts()->finishBackgroundPasses();
     }
     leave();
     enter(frmTarnwell::TabLoadVTime);

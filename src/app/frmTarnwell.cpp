@@ -263,6 +263,10 @@ void frmTarnwell::Form_Terminate()
         if (QWidget* f = QApplication::focusWidget(); f && isAncestorOf(f)) f->clearFocus();
         SSTab1->setEnabled(false);
     });
+    // Computed columns still being stored are stored first (or left marked if stopped).
+    ignoringErrors([&] {
+        if (m_charts) m_charts->finishBackgroundPasses();
+    });
     const bool wasOpen = m_shared.db.isOpen();
     // A database server looks after its own storage: there is no file to compact.
     const bool onServer = m_shared.db.isServer();

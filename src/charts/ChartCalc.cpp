@@ -3,6 +3,9 @@
 #include "core/AppInfo.h"
 #include "core/Messages.h"
 #include "core/TwError.h"
+#include "charts/ChartRules.h"
+#include "charts/GraphColumns.h"
+#include "data/PassValues.h"
 #include "data/GraphData.h"
 #include "data/PassEngine.h"
 #include "data/Passes.h"
@@ -64,7 +67,7 @@ qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost)
     return n;
 }
 
-bool runPass(PageHost& win, int tab)
+Calc::SensorInputs passInputs(PageHost& win)
 {
     Shared& s = win.shared();
     Calc::SensorInputs in;
@@ -73,6 +76,66 @@ bool runPass(PageHost& win, int tab)
     in.stacked = win.sensorStacked();
     in.kFactorText = win.sensorKFactorText();
     in.gaugeLengthText = gaugeLengthText(win);
+    return in;
+}
+
+Calc::PassKind passKind(int tab)
+{
+    switch (tab) {
+    case PageHost::TabDispVTime: return Calc::PassKind::DispTime;
+    case PageHost::TabDispVLength: return Calc::PassKind::DispLength;
+    case PageHost::TabShearVLength: return Calc::PassKind::Shear;
+    default: break;
+    }
+    return Calc::PassKind::Load;
+}
+
+namespace {
+qint64 g_smallPass = 20000;
+}
+
+qint64 smallPassReadings() { return g_smallPass; }
+void setSmallPassReadings(qint64 readings) { g_smallPass = readings; }
+
+bool passIsSmall(PageHost& win, int tab)
+{
+    Shared& s = win.shared();
+    const Calc::SensorInputs in = passInputs(win);
+    if (in.id.isEmpty() || in.id.contains(u'`')) return true;
+    try {
+        return Calc::passWork(s.db, in, passKind(tab), g_smallPass) <= g_smallPass;
+    } catch (const TwError&) {
+        return true;   // the pass finds out what is wrong, and says so
+    }
+}
+
+QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind)
+{
+    return QStringList{in.id, Calc::passName(kind), in.sensorType, in.stacked ? QStringLiteral("1") : QStringLiteral("0"),
+                       in.kFactorText, in.gaugeLengthText}
+        .join(QChar(0x1f));
+}
+
+std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const QStringList& names,
+                                                 qsizetype expectedRows)
+{
+    Shared& s = win.shared();
+    const Calc::SensorInputs in = passInputs(win);
+    std::optional<Calc::ComputedColumns> computed =
+        Calc::computeColumns(s.db, in, passKind(tab), Calc::GraphSelection::Temporal, names,
+                             [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); }, expectedRows);
+    if (!computed) return nullptr;
+    try {
+        return std::make_shared<GraphColumns>(s.db, in.id, std::move(*computed), QStringLiteral("readingdate"));
+    } catch (const TwError&) {
+        return nullptr;
+    }
+}
+
+bool runPass(PageHost& win, int tab)
+{
+    Shared& s = win.shared();
+    Calc::SensorInputs in = passInputs(win);
     QProgressDialog progress(QStringLiteral("Calculating the readings of sensor %1...").arg(in.id),
                              QStringLiteral("Cancel"), 0, 1000, win.widget());
     progress.setWindowTitle(AppInfo::MessageTitle);

@@ -1,9 +1,16 @@
 #pragma once
 // What the charts take from the calculations: opening the graph data of a selection, the
 // calculation pass a chart tab runs first, and the value-axis scaling arithmetic.
+#include "data/Passes.h"
+
+#include <QString>
+#include <QStringList>
 #include <QtGlobal>
+#include <memory>
+#include <optional>
 
 class PageHost;
+class GraphColumns;
 
 namespace ChartCalc {
 
@@ -28,6 +35,25 @@ qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost);
 // Runs the tab's calculation pass with a progress window (shown when it takes more than
 // half a second); false when the user cancelled it (nothing was written).
 bool runPass(PageHost& win, int tab);
+// The sensor's inputs to a pass as the user left them on the sensor pages.
+Calc::SensorInputs passInputs(PageHost& win);
+// The pass a chart tab (3 to 7) runs.
+Calc::PassKind passKind(int tab);
+// A pass over at most this many readings runs before its chart is drawn (a fraction of a
+// second); a larger one of a time chart runs after, while the chart shows what it computed
+// itself. Tests lower it to see the larger case on a few readings.
+qint64 smallPassReadings();
+void setSmallPassReadings(qint64 readings);
+// Whether the tab's pass over the current sensor is a small one (or cannot be sized).
+bool passIsSmall(PageHost& win, int tab);
+// What computed columns of a tab depend on: the sensor, the pass and its inputs.
+QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind);
+// A time chart tab's columns (NumTemp and the gauges' Load or Disp) computed while reading,
+// as the tab's pass would store them; null when only the pass can compute them (it logs
+// or tells something).
+std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const QStringList& names,
+                                                 qsizetype expectedRows);
+
 // The value axis's limits and step from the smallest and largest value shown.
 AxisScale scale(double smallest, double largest, Band band);
 

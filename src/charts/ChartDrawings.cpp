@@ -86,6 +86,21 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::DrawTgraph() { drawTime(*m_charts.T, false); }
 void ChartDrawings::DrawRgraph() { drawTime(*m_charts.T2, true); }
 
+void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed)
+{
+    m_key = key;
+    m_offered = std::move(computed);
+}
+
+bool ChartDrawings::timeColumnsCurrent(const QString& key)
+{
+    const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
+    const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
+    for (const ReadColumns& r : m_read)
+        if (r.columns && r.sql == sql && r.key == key && r.stamp == now) return true;
+    return false;
+}
+
 std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
@@ -94,19 +109,22 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
         size_t slot = m_read.size();
         for (size_t i = 0; i < m_read.size(); ++i)
-            if (m_read[i].columns && m_read[i].sql == sql && m_read[i].names == names) slot = i;
+            if (m_read[i].columns && m_read[i].sql == sql && m_read[i].names == names && m_read[i].key == m_key) slot = i;
         if (slot == m_read.size() || !(m_read[slot].stamp == now)) {
             if (slot == m_read.size()) slot = 1 - m_lastUsed;
             ReadColumns& r = m_read[slot];
             const qsizetype expected = r.columns ? r.columns->rowCount() + 1024 : 0;
             r = ReadColumns();
-            auto cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
-                                                       QStringLiteral("readingdate"), expected);
+            std::shared_ptr<GraphColumns> cols = std::move(m_offered);
+            if (!cols)
+                cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
+                                                      QStringLiteral("readingdate"), expected);
             r.rows = cols->takeRowIds();
             r.columns = std::move(cols);
             r.sql = sql;
             r.names = names;
             r.stamp = now;
+            r.key = m_key;
         }
         m_lastUsed = slot;
         m_s.rsGraph->openWithRows(sql, m_read[slot].rows);

@@ -44,6 +44,12 @@ public:
     // The value axis's limits again from the lines still shown (and a time chart's level
     // lines), after the user hid or showed a line.
     void rescaleValueAxis(ChartControl& chart);
+    // The time charts' columns: key names what computed columns were computed from (empty:
+    // the stored columns are read); computed, when given, are used at the next read in place
+    // of the stored ones.
+    void useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed = nullptr);
+    // Whether the columns kept for key are still current.
+    bool timeColumnsCurrent(const QString& key);
 
     // The legend titles last written by a time chart (entries 1 upward: gauge series).
     const std::array<QString, 12>& seriesTitles() const { return m_titles; }
@@ -81,9 +87,12 @@ private:
         QString sql;
         QStringList names;
         Database::Stamp stamp;
+        QString key;
         std::shared_ptr<const GraphColumns> columns;
         std::vector<qint64> rows;
     };
     std::array<ReadColumns, 2> m_read;   // Load v Time's and Disp v Time's
     size_t m_lastUsed = 0;
+    QString m_key;
+    std::shared_ptr<GraphColumns> m_offered;
 };

@@ -6,6 +6,10 @@
 #include "charts/ChartRules.h"
 #include "charts/PictureName.h"
 #include "core/AppInfo.h"
+#include "charts/GraphColumns.h"
+#include "core/DatabaseChoice.h"
+#include "data/BackgroundPasses.h"
+#include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
@@ -19,6 +23,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -94,6 +99,7 @@ ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win
     set.SvL = chart(PageHost::TabShearVLength);
     set.lblW15 = lblW15;
     m_drawings = std::make_unique<ChartDrawings>(win, set);
+    m_background = new BackgroundPasses(this);
     const ChartRules::ProfileChoice remembered =
         ChartRules::profileChoiceFromKey(settings().value(ProfilesSetting).toString());
     m_drawings->setProfileChoice(remembered);
@@ -229,8 +235,8 @@ void ChartsController::enterChartTab(int tab, int previousTab)
         return;
     }
     WaitCursor wait;
-    bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, passTabOf(tab)); });
+    bool calculated = true, deferred = false;
+    ignoringErrors([&] { calculated = calculate(tab, deferred); });
     if (!calculated) {
         // Cancelled by the user: nothing was written; back to the tab that was left.
         if (!m_returning && previousTab != tab) {
@@ -242,6 +248,58 @@ void ChartsController::enterChartTab(int tab, int previousTab)
     }
     ignoringErrors([&] { c->setVisible(true); });
     ignoringErrors([&] { draw(tab); });
+    if (deferred)
+        ignoringErrors([&] {
+            BackgroundPasses::Request r;
+            r.target = m_s.databasePath;
+            r.password = DatabaseChoice::password(m_s.databasePath);
+            r.in = ChartCalc::passInputs(m_win);
+            r.kind = ChartCalc::passKind(tab);
+            m_background->start(r);
+        });
+}
+
+bool ChartsController::calculate(int tab, bool& deferred)
+{
+    deferred = false;
+    const bool timeChart = tab == PageHost::TabLoadVTime || tab == PageHost::TabDispVTime;
+    if (timeChart && !ChartCalc::passIsSmall(m_win, tab)) {
+        const QString key = ChartCalc::computeKey(ChartCalc::passInputs(m_win), ChartCalc::passKind(tab));
+        if (m_drawings->timeColumnsCurrent(key)) {
+            m_drawings->useTimeColumns(key);
+            deferred = true;
+        } else {
+            QStringList names{QStringLiteral("NumTemp")};
+            const QString column = tab == PageHost::TabLoadVTime ? QStringLiteral("Load") : QStringLiteral("Disp");
+            for (int k = 1; k <= 10; ++k) names << column + QString::number(k);
+            if (std::shared_ptr<GraphColumns> cols = ChartCalc::computeTimeColumns(m_win, tab, names, 0)) {
+                m_drawings->useTimeColumns(key, std::move(cols));
+                deferred = true;
+            }
+        }
+        if (deferred) return true;
+    }
+    // The pass runs first, on the window's connection: one storing the same readings steps
+    // aside until it is done.
+    m_drawings->useTimeColumns(QString());
+    m_background->stepAside();
+    return ChartCalc::runPass(m_win, passTabOf(tab));
+}
+
+void ChartsController::finishBackgroundPasses()
+{
+    if (!m_background->busy()) return;
+    QProgressDialog progress(QStringLiteral("Storing the calculated readings..."), QStringLiteral("Stop"), 0, 1000,
+                             m_win.widget());
+    progress.setWindowTitle(AppInfo::MessageTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    progress.setAutoReset(false);
+    m_background->finish([&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(std::min<qint64>(done, total) * 1000 / total) : 0);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    });
 }
 
 void ChartsController::draw(int tab)
@@ -300,7 +358,11 @@ bool ChartsController::prepareChart(int tab)
     ignoringErrors([&] { rows = ChartCalc::countGraphData(m_win, selectionOf(tab), 2); });
     if (rows < 2) return false;
     bool calculated = true;
-    ignoringErrors([&] { calculated = ChartCalc::runPass(m_win, passTabOf(tab)); });
+    ignoringErrors([&] {
+        m_drawings->useTimeColumns(QString());
+        m_background->stepAside();
+        calculated = ChartCalc::runPass(m_win, passTabOf(tab));
+    });
     if (!calculated) return false;
     drawForReport(tab);
     return true;

@@ -17,6 +17,7 @@ class QComboBox;
 class QPrinter;
 class ChartControl;
 class ChartDrawings;
+class BackgroundPasses;
 
 // The five chart tabs: their pages, drawing a chart when its tab is entered, and the
 // chart commands.
@@ -57,6 +58,11 @@ public:
     ChartDrawings& reportDrawings();
     ChartControl* reportChart(int tab);
 
+    // Closing: lets the passes still storing computed columns finish, with a progress
+    // window; the user may stop them (their readings stay marked for the next pass).
+    void finishBackgroundPasses();
+    BackgroundPasses& backgroundPasses() { return *m_background; }
+
     // The chart commands.
     void exportChart(int tab);             // "Export as JPG", then says where it went
     void printChart(int tab);              // print dialog, then the chart within its margins
@@ -78,6 +84,10 @@ private:
     ChartCalc::Selection selectionOf(int tab) const;
     int passTabOf(int tab) const;
     void drawForReport(int tab);
+    // Runs the tab's pass before drawing, or (a large one of a time chart) has the chart
+    // compute what it draws and queues the pass for after the drawing (deferred = true).
+    // False when the user cancelled the pass.
+    bool calculate(int tab, bool& deferred);
 
     PageHost& m_win;
     Shared& m_s;
@@ -89,5 +99,6 @@ private:
     std::array<std::unique_ptr<ChartControl>, 5> m_reportCharts;
     std::unique_ptr<QLabel> m_reportW15;
     std::unique_ptr<ChartDrawings> m_reportDrawings;
+    BackgroundPasses* m_background = nullptr;
     bool m_returning = false;   // switching back to the tab that was left
 };

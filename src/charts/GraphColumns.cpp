@@ -1,6 +1,7 @@
 #include "charts/GraphColumns.h"
 #include "charts/ChartRules.h"
 #include "core/TwError.h"
+#include "data/PassValues.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
@@ -102,16 +103,31 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
     }
     m_rows = qsizetype(m_ids.size());
     // The text column of the first and the last row only.
-    if (hasText && !m_ids.empty()) {
-        Statement t(db, QStringLiteral("SELECT ") + SqlDialect::quoteName(textColumn) + QStringLiteral(" FROM ") +
-                            SqlDialect::quoteName(sel.table) + QStringLiteral(" WHERE rowid = ?"));
-        t.bind(1, m_ids.front());
-        if (t.next()) m_firstText = t.text(0);
-        t.reset();
-        t.bind(1, m_ids.back());
-        if (t.next()) m_lastText = t.text(0);
-        t.reset();
-    }
+    if (hasText) readTexts(db, sel.table, textColumn);
+}
+
+GraphColumns::GraphColumns(Database& db, const QString& table, Calc::ComputedColumns&& computed,
+                           const QString& textColumn)
+{
+    m_ids = std::move(computed.rowIds);
+    m_rows = qsizetype(m_ids.size());
+    m_dates = std::move(computed.dates);
+    for (qsizetype i = 0; i < computed.names.size(); ++i)
+        m_numbers.insert(computed.names[i].toLower(), std::move(computed.values[size_t(i)]));
+    if (!textColumn.isEmpty() && columnsOf(db, table).contains(textColumn.toLower())) readTexts(db, table, textColumn);
+}
+
+void GraphColumns::readTexts(Database& db, const QString& table, const QString& textColumn)
+{
+    if (m_ids.empty()) return;
+    Statement t(db, QStringLiteral("SELECT ") + SqlDialect::quoteName(textColumn) + QStringLiteral(" FROM ") +
+                        SqlDialect::quoteName(table) + QStringLiteral(" WHERE rowid = ?"));
+    t.bind(1, m_ids.front());
+    if (t.next()) m_firstText = t.text(0);
+    t.reset();
+    t.bind(1, m_ids.back());
+    if (t.next()) m_lastText = t.text(0);
+    t.reset();
 }
 
 std::shared_ptr<const std::vector<double>> GraphColumns::sharedDates() const

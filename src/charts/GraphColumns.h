@@ -7,6 +7,9 @@
 
 class Database;
 class Recordset;
+namespace Calc {
+struct ComputedColumns;
+}
 
 // The values of some columns for every row of a selection, in the selection's order, read
 // in one query straight into arrays a chart series takes as they are (a time chart binds a
@@ -27,6 +30,11 @@ public:
     GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
                  const QString& textColumn = QString());
 
+    // Columns computed while reading (data/PassValues.h) of the sensor's data table, with
+    // the text column of the first and last row read from the table.
+    GraphColumns(Database& db, const QString& table, Calc::ComputedColumns&& computed,
+                 const QString& textColumn = QString());
+
     qsizetype rowCount() const { return m_rows; }
     const std::vector<qint64>& rowIds() const { return m_ids; }
     std::vector<qint64> takeRowIds() { return std::move(m_ids); }
@@ -41,6 +49,7 @@ public:
     QString lastText() const { return m_lastText; }
 
 private:
+    void readTexts(Database& db, const QString& table, const QString& textColumn);
     void read(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
               const QString& textColumn, qsizetype expectedRows);
 

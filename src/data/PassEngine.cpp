@@ -2,6 +2,7 @@
 #include "calc/Formulas.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
+#include "data/PassRows.h"
 #include "data/Passes.h"
 #include "data/Rejections.h"
 #include "session/Shared.h"
@@ -10,6 +11,7 @@
 #include "store/SqlDialect.h"
 #include "store/RowUpdate.h"
 #include "store/Statement.h"
+#include "store/Statistics.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -21,18 +23,12 @@ namespace Calc {
 namespace {
 
 const QString PassTag = QStringLiteral(" G_GetTemporalData");
-const QString ZerosTag = QStringLiteral(" G_SetZeros");
-const QString LoadTag = QStringLiteral(" G_SetStackedLoad");
-const QString OffsetsTag = QStringLiteral(" Module1_GetOffsets");
 
 constexpr qint64 ProgressEvery = 2048;
 
 // Result columns of the row queries: rowid, Channel1..Channel10, ChannelT.
 constexpr int RowIdColumn = 0;
-constexpr int ChannelTColumn = 11;
 constexpr int KeyColumn = 13;
-// Of the baseline query: rowid, Channel1..Channel10, DateTimeKey.
-constexpr int BaselineKeyColumn = 11;
 
 QString channelList()
 {
@@ -49,26 +45,19 @@ void logTrapped(const TwError& e, const QString& tag) { WriteLog(trapMessage(e.n
 class RowWriter {
 public:
     RowWriter(Database& db, const QString& id, const PassFormulas& f, PassExtra extra)
-        : m_withLoads(db, id, columns(f, extra, true), QStringLiteral("IsDirty = 0")),
-          m_withoutLoads(db, id, columns(f, extra, false), QStringLiteral("IsDirty = 0")),
+        : m_withLoads(db, id, passColumns(f, extra, true), QStringLiteral("IsDirty = 0")),
+          m_withoutLoads(db, id, passColumns(f, extra, false), QStringLiteral("IsDirty = 0")),
           m_loads(f.loadCount()),
           m_extra(extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0),
           m_extraNeedsLoads(extra == PassExtra::Disp)
     {
     }
 
-    void write(qint64 rowId, const ChannelValues& zero, double numTemp, const Columns* loads, const Columns& extra)
+    void write(qint64 rowId, const RowValues& row)
     {
-        RowUpdate& up = loads ? m_withLoads : m_withoutLoads;
         double values[ChannelCount + 1 + 6 + 6];
-        int p = 0;
-        for (int i = 1; i <= ChannelCount; ++i) values[p++] = zero[size_t(i)];
-        values[p++] = numTemp;
-        if (loads)
-            for (int i = 1; i <= m_loads; ++i) values[p++] = (*loads)[i];
-        if (loads || !m_extraNeedsLoads)
-            for (int i = 1; i <= m_extra; ++i) values[p++] = extra[i];
-        up.write(rowId, values);
+        row.flatten(m_loads, m_extra, m_extraNeedsLoads, values);
+        (row.loads ? m_withLoads : m_withoutLoads).write(rowId, values);
     }
 
     // Sends what a server's batches still hold.
@@ -79,97 +68,12 @@ public:
     }
 
 private:
-    static QStringList columns(const PassFormulas& f, PassExtra extra, bool withLoads)
-    {
-        QStringList cols;
-        for (int i = 1; i <= ChannelCount; ++i) cols << QStringLiteral("zero%1").arg(i);
-        cols << QStringLiteral("NumTemp");
-        if (withLoads)
-            for (int i = 1; i <= f.loadCount(); ++i) cols << QStringLiteral("Load%1").arg(i);
-        if (extra == PassExtra::Disp && withLoads)
-            for (int i = 1; i <= f.dispCount(); ++i) cols << QStringLiteral("Disp%1").arg(i);
-        if (extra == PassExtra::Shear)
-            for (int i = 1; i <= f.shearCount(); ++i) cols << QStringLiteral("Stretch%1").arg(i);
-        return cols;
-    }
-
     RowUpdate m_withLoads;
     RowUpdate m_withoutLoads;
     int m_loads;
     int m_extra;
     bool m_extraNeedsLoads;
 };
-
-struct Baseline {
-    PassBasis basis;
-    std::array<double, 11> offsets{};
-    int failures = 0;   // channels whose text is not a number (logged)
-};
-
-// The rejected values of a sensor by the reading key's UTF-8 bytes, so that a row's key is
-// looked up as the engine hands it over.
-class RejectedValues {
-public:
-    RejectedValues(Database& db, const QString& id)
-    {
-        const QHash<QString, quint16> masks = Rejections::masks(db, id);
-        for (auto it = masks.cbegin(); it != masks.cend(); ++it) {
-            m_masks.insert(it.key().toUtf8(), it.value());
-            if (it.value() & 1u) m_anyWhole = true;
-        }
-    }
-    bool any() const { return !m_masks.isEmpty(); }
-    bool anyWhole() const { return m_anyWhole; }
-    quint16 of(QByteArrayView key) const
-    {
-        if (m_masks.isEmpty()) return 0;
-        return m_masks.value(QByteArray::fromRawData(key.data(), key.size()), 0);
-    }
-
-private:
-    QHash<QByteArray, quint16> m_masks;
-    bool m_anyWhole = false;
-};
-
-// The selection's first reading not rejected as a whole, as GetOffsets takes it (a
-// rejected gauge counts as an empty text). With every reading rejected there is no
-// baseline, and nothing computes to a value. nullopt when the selection is empty; throws
-// when it cannot be read.
-std::optional<Baseline> readBaseline(Database& db, const QString& table, const QString& condition,
-                                     const SensorInputs& in, const RejectedValues& rejected)
-{
-    Statement first(db, QStringLiteral("SELECT rowid") + channelList() + QStringLiteral(", DateTimeKey FROM ") + table +
-                            QStringLiteral(" WHERE ") + condition + QStringLiteral(" ORDER BY FullDate, rowid") +
-                            (rejected.anyWhole() ? QString() : QStringLiteral(" LIMIT 1")));
-    if (!first.next()) return std::nullopt;
-    Baseline b;
-    b.basis.sensorType = in.sensorType;
-    b.basis.stacked = in.stacked;
-    b.basis.kFactor = in.kFactorText;
-    b.basis.gaugeLength = in.gaugeLengthText;
-    quint16 mask = rejected.of(first.utf8(BaselineKeyColumn));
-    while (mask & 1u) {
-        if (!first.next()) {
-            b.offsets.fill(0.0);
-            return b;
-        }
-        mask = rejected.of(first.utf8(BaselineKeyColumn));
-    }
-    b.basis.baselineKey = first.text(BaselineKeyColumn);
-    for (int i = 1; i <= ChannelCount; ++i) {
-        const QString text = Rejections::rejected(mask, i) ? QStringLiteral("") : first.text(i);
-        b.basis.baseline[size_t(i)] = text;
-        try {
-            b.offsets[size_t(i)] = offsetFromText(text);
-        } catch (const TwError& e) {
-            logTrapped(e, OffsetsTag);
-            b.offsets[size_t(i)] = std::numeric_limits<double>::quiet_NaN();
-            ++b.failures;
-        }
-    }
-    first.reset();
-    return b;
-}
 
 }  // namespace
 
@@ -194,7 +98,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     std::optional<RejectedValues> rejected;
     try {
         rejected.emplace(s.db, in.id);
-        base = readBaseline(s.db, table, condition, in, *rejected);
+        base = readBaseline(s.db, table, condition, in, *rejected, logTrapped);
     } catch (const TwError&) {
         return std::nullopt;   // no such table, or it cannot be read: the recordset road says so
     }
@@ -221,7 +125,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         // write fails, the pass is rolled back, and the next pass computes it).
         tx.emplace(s.db, Transaction::Lock::Snapshot);
         PassRecord record(s.db, in.id);
-        const qint64 marked = record.keepMarksForOthers(kind);
+        const qint64 marked = record.keepMarksForOthers(kind, condition);
         qint64 pending = 0;
         if (base->failures == 0 && marked <= PassRecord::PendingLimit && record.upToDate(kind, base->basis)) {
             pending = s.db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
@@ -261,40 +165,18 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         // A pass is one unit of the log: a failure met on every reading (an empty k factor)
         // is written once, then how often it happened and for which readings.
         const LogBulkScope logScope(QStringLiteral("calculation pass"), [&read] { return read.text(KeyColumn); });
+        const RowFailure countedFailure = [&failures](const TwError& e, const QString& tag) {
+            logTrapped(e, tag);
+            ++failures;
+        };
         while (read.next()) {
             const qint64 rowId = read.integer(RowIdColumn);
             failedRow = rowId;
             const quint16 mask = rejected->any() ? rejected->of(read.utf8(KeyColumn)) : 0;
-            ChannelValues zero{};
-            for (int i = 1; i <= ChannelCount; ++i) {
-                const double offset = base->offsets[size_t(i)];
-                if (mask && Rejections::rejected(mask, i)) {
-                    zero[size_t(i)] = noValueZero(offset);
-                    continue;
-                }
-                try {
-                    zero[size_t(i)] = zeroFromUtf8(read.utf8(i), offset);
-                } catch (const TwError& e) {
-                    logTrapped(e, ZerosTag);
-                    zero[size_t(i)] = noValueZero(offset);
-                    ++failures;
-                }
-            }
-            const double numTemp = mask && Rejections::rejected(mask, Rejections::Temperature)
-                                       ? std::numeric_limits<double>::quiet_NaN()
-                                       : tempFromUtf8(read.utf8(ChannelTColumn));
-            std::optional<Columns> loads;
-            try {
-                loads = f.loads(zero);
-            } catch (const TwError& e) {
-                logTrapped(e, LoadTag);
-                ++failures;
-            }
-            Columns more;
-            if (extra == PassExtra::Disp && loads) more = f.displacements(*loads);   // a failure ends the pass
-            else if (extra == PassExtra::Shear) more = f.shears(zero);
+            RowValues row;
+            computeRow(read, f, base->offsets, mask, extra, countedFailure, row);
             storing = true;
-            writer.write(rowId, zero, numTemp, loads ? &*loads : nullptr, more);
+            writer.write(rowId, row);
             storing = false;
             ++written;
             failedRow = -1;
@@ -305,9 +187,9 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         }
         storing = true;
         writer.flush();
-        // Every marked reading has now been looked at (those of the selection are computed,
-        // the others are not this pass's concern, and are pending for the other passes).
-        record.clearMarks();
+        // Every marked reading of the selection is computed (and pending for the other
+        // passes); the marks outside it stay for the passes that compute them.
+        record.clearMarks(condition);
         record.clearPending(kind);
         if (failures > 0) record.forget(kind);
         else if (!quick) record.record(kind, base->basis, written);
@@ -357,6 +239,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     }
     const bool committed = tx && runTrapped(PassTag, [&] { tx->commit(); });
     if (!committed) written = 0;
+    else Statistics::refreshAfter(s.db, in.id, written);
     result.rowsWritten = written;
     result.completed = ran && committed;
     result.fullPass = !quick;

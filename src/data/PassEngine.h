@@ -1,6 +1,7 @@
 #pragma once
 #include "data/GraphData.h"
 #include "data/PassRecord.h"
+#include "data/PassRows.h"
 
 #include <optional>
 
@@ -10,8 +11,6 @@ namespace Calc {
 
 struct SensorInputs;
 struct PassResult;
-
-enum class PassExtra { None, Disp, Shear };
 
 // A calculation pass the quick way: the selection is read in one forward query straight
 // from the engine and written through one prepared statement, and when the pass's inputs

@@ -73,12 +73,12 @@ bool PassRecord::upToDate(PassKind kind, const PassBasis& now) const
     return writesDisplacements(kind) ? was->sameAll(now) : was->sameLoads(now);
 }
 
-qint64 PassRecord::keepMarksForOthers(PassKind current)
+qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection)
 {
     const QString table = SqlDialect::quoteName(m_id);
+    const QString marks = markedCondition() + QStringLiteral(" AND ") + selection;
     const qint64 marked =
-        m_db.scalar(QStringLiteral("SELECT count(*) FROM ") + table + QStringLiteral(" WHERE ") + markedCondition())
-            .toLongLong();
+        m_db.scalar(QStringLiteral("SELECT count(*) FROM ") + table + QStringLiteral(" WHERE ") + marks).toLongLong();
     if (marked == 0 || !m_available) return marked;
     for (PassKind other : AllKinds) {
         if (other == current || !recorded(other)) continue;
@@ -91,16 +91,16 @@ qint64 PassRecord::keepMarksForOthers(PassKind current)
         }
         m_db.execute(QStringLiteral("INSERT OR IGNORE INTO PassPending (SensorID, Pass, DateTimeKey) SELECT ?, ?, "
                                     "DateTimeKey FROM ") +
-                         table + QStringLiteral(" WHERE ") + markedCondition(),
+                         table + QStringLiteral(" WHERE ") + marks,
                      {m_id, passName(other)});
     }
     return marked;
 }
 
-void PassRecord::clearMarks()
+void PassRecord::clearMarks(const QString& selection)
 {
     m_db.execute(QStringLiteral("UPDATE ") + SqlDialect::quoteName(m_id) + QStringLiteral(" SET IsDirty = 0 WHERE ") +
-                 markedCondition());
+                 markedCondition() + QStringLiteral(" AND ") + selection);
 }
 
 void PassRecord::clearPending(PassKind kind)

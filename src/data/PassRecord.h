@@ -21,9 +21,10 @@ class Database;
 //   - after a pass wrote rows, every other pass whose recorded inputs give other zeros or
 //     loads (another baseline, type, layout or k factor), or other displacements (another
 //     gauge length, both being displacement passes), is forgotten;
-//   - a pass clears the marks of the readings it looked at; before it does, the marked
-//     readings are remembered as pending for every other recorded pass (or, when there are
-//     very many, those passes are forgotten instead).
+//   - a pass clears the marks of the readings of its selection, which it computed; before
+//     it does, those readings are remembered as pending for every other recorded pass (or,
+//     when there are very many, those passes are forgotten instead). Marks outside its
+//     selection stay: a pass over a few readings does not touch every other one.
 namespace Calc {
 
 enum class PassKind { Load, DispTime, DispLength, Shear };
@@ -63,11 +64,13 @@ public:
     // Whether a pass over these inputs may compute only the changed readings.
     bool upToDate(PassKind kind, const PassBasis& now) const;
 
-    // Before a pass looks at the marked readings: remembers them as pending for every other
-    // recorded pass. Returns how many readings are marked.
-    qint64 keepMarksForOthers(PassKind current);
-    // Clears every mark of the sensor's readings (after a pass that looked at them all).
-    void clearMarks();
+    // Before a pass looks at the marked readings of its selection (selection: its
+    // condition, "PlotSpatial = True"): remembers them as pending for every other recorded
+    // pass. Returns how many readings of the selection are marked.
+    qint64 keepMarksForOthers(PassKind current, const QString& selection);
+    // Clears the marks of the selection's readings (after a pass that computed them all).
+    // Marks outside the selection stay for the passes whose selection has them.
+    void clearMarks(const QString& selection);
     // The pending readings of this pass are done.
     void clearPending(PassKind kind);
 

@@ -308,4 +308,15 @@ PassResult GetShearData(Shared& s, const SensorInputs& in)
     return runPass(s, in, GraphSelection::Spatial, PassKind::Shear);
 }
 
+PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind)
+{
+    switch (kind) {
+    case PassKind::Load: return GetTemporalData(s, in);
+    case PassKind::DispTime: return GetDispData(s, in);
+    case PassKind::DispLength: return GetSDispData(s, in);
+    case PassKind::Shear: break;
+    }
+    return GetShearData(s, in);
+}
+
 }  // namespace Calc

@@ -99,6 +99,9 @@ PassResult GetSDispData(Shared& s, const SensorInputs& in);
 // Stretch1..Stretch4.
 PassResult GetShearData(Shared& s, const SensorInputs& in);
 
+// The pass of a kind (the load pass as GetTemporalData).
+PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind);
+
 // A pass of the given kind by the recordset road alone, whatever the quick road could do
 // (it stores what the quick road stores; the two are compared by the tests).
 PassResult runOnRecordsetOnly(Shared& s, const SensorInputs& in, PassKind kind);

@@ -4,9 +4,11 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "importer/ImportAlarms.h"
+#include "importer/ImportPasses.h"
 #include "notify/Outbox.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
+#include "store/Statistics.h"
 #include "tools/ColumnMap.h"
 #include "tools/LoggerFormats.h"
 #include "tools/LoggerImport.h"
@@ -402,6 +404,21 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     for (const FileReport& r : reports) out << r.summary() << "\n";
     if (!folder.isEmpty() && reports.empty()) out << nothingNewLine(folder) << "\n";
     out.flush();
+    QStringList appendedTo;
+    for (const FileReport& r : reports)
+        if (r.appended > 0)
+            for (const QString& id : r.sensors)
+                if (!appendedTo.contains(id)) appendedTo << id;
+    // A server's plans for the tables that grew much are made from fresh statistics.
+    for (const QString& id : appendedTo) {
+        qint64 appended = 0;
+        for (const FileReport& r : reports)
+            if (r.sensors.contains(id)) appended += r.appended;
+        Statistics::refreshAfter(db, id, appended);
+    }
+    // The appended readings computed as the program's passes store them, so an unattended
+    // import leaves nothing for the program to catch up on.
+    ImportPasses::computeAppended(dbPath, QString(), appendedTo);
     // The alarm notifications the import queued (and any left by earlier runs), now that
     // its transactions are committed; what fails is logged and tried again next run.
     Outbox::sendDue(db);

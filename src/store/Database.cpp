@@ -4,6 +4,7 @@
 #include "store/ServerDriver.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
+#include "store/LockWait.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <map>
 #include <sqlite3.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -105,6 +107,11 @@ std::function<void()>& lockWaitNotice()
     return notice;
 }
 QMutex g_noticeMutex;
+std::map<int, std::function<void()>>& lockWaitListeners()
+{
+    static std::map<int, std::function<void()>> listeners;
+    return listeners;
+}
 
 // Waits for another connection's lock in short sleeps, for at most BusyWaitMs.
 int waitForLock(void*, int count)
@@ -113,6 +120,7 @@ int waitForLock(void*, int count)
     if (count == 0) {
         QMutexLocker lock(&g_noticeMutex);
         if (lockWaitNotice()) lockWaitNotice()();
+        for (const auto& [id, listener] : lockWaitListeners()) listener();
     }
     if (count * Step >= Database::BusyWaitMs) return 0;
     sqlite3_sleep(Step);
@@ -125,6 +133,20 @@ void Database::setLockWaitNotice(std::function<void()> notice)
 {
     QMutexLocker lock(&g_noticeMutex);
     lockWaitNotice() = std::move(notice);
+}
+
+int LockWait::addListener(std::function<void()> listener)
+{
+    static int lastId = 0;
+    QMutexLocker lock(&g_noticeMutex);
+    lockWaitListeners().emplace(++lastId, std::move(listener));
+    return lastId;
+}
+
+void LockWait::removeListener(int id)
+{
+    QMutexLocker lock(&g_noticeMutex);
+    lockWaitListeners().erase(id);
 }
 
 void useShortLockWait(sqlite3* handle)

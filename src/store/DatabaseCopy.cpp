@@ -1,4 +1,5 @@
 #include "store/DatabaseCopy.h"
+#include "store/Statistics.h"
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
@@ -228,6 +229,7 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
                 refuse(QStringLiteral("the check after copying found table %1 of the target different from the source").arg(t));
         }
         tx.commit();
+        Statistics::refreshAfter(target, QString(), r.rows);
         r.ok = true;
         r.message = QStringLiteral("%1 tables and %2 rows copied and checked").arg(r.tables).arg(r.rows);
     } catch (const TwError& e) {

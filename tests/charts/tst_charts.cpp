@@ -2,12 +2,14 @@
 // main window with readings whose computed columns are written directly.
 #include "ChartFixture.h"
 #include "app/frmTarnwell.h"
+#include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
 #include "charts/ChartsController.h"
 #include "charts/PictureName.h"
 #include "core/Paths.h"
+#include "data/BackgroundPasses.h"
 
 #include <QComboBox>
 #include <cmath>
@@ -22,7 +24,9 @@
 #include <QTemporaryDir>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QSqlQuery>
 #include <QtTest>
+#include <cstring>
 #include <limits>
 
 using Axis = ChartControl::Axis;
@@ -739,6 +743,66 @@ private slots:
         QCOMPARE(w.charts()->reportChart(5)->legendEntries().size(), 3);
         const QImage picture = w.charts()->renderChart(5, QSize(640, 400));
         QCOMPARE(picture.size(), QSize(640, 400));
+    }
+
+    // A large pass of a time chart runs after the drawing, on its own connection: the chart
+    // shows what it computed while reading, a second visit with nothing changed keeps it,
+    // and closing the window lets the pass store it, bit for bit what was drawn, with the
+    // readings' marks cleared.
+    void largePassRunsAfterTheDrawingAndStoresWhatWasDrawn()
+    {
+        const QString id = QStringLiteral("250475001");
+        {
+            auto db = TestData::openDatabase(QStringLiteral("large-pass"));
+            TestData::NewSensor sensor;
+            sensor.id = id;
+            TestData::addSensor(*db, sensor);
+            TestData::addManyReadings(*db, id, 60, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
+        }
+        ChartCalc::setSmallPassReadings(10);
+        QList<QList<QPointF>> drawn;
+        {
+            ScriptedMessages m;
+            frmTarnwell w;
+            w.show();
+            ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+            w.SSTab1->setCurrentIndex(3);
+            QCOMPARE(w.SSTab1->currentIndex(), 3);
+            QVERIFY(m.script.shown.empty());
+            ChartControl* t = chartOf(w, "ChartT");
+            for (int series = 0; series <= 6; ++series) {
+                QList<QPointF> points;
+                for (int k = 0; k < t->pointCount(series); ++k) points << t->point(series, k);
+                drawn << points;
+            }
+            QCOMPARE(drawn[1].size(), 9);   // every seventh reading is marked for the time charts
+            QVERIFY(std::isfinite(drawn[1].last().y()) && drawn[1].last().y() != 0);
+            QCOMPARE(w.charts()->backgroundPasses().queued(), 1);
+            // Back and again: the same points, whether or not the pass has stored them yet.
+            w.SSTab1->setCurrentIndex(2);
+            w.SSTab1->setCurrentIndex(3);
+            for (int series = 0; series <= 6; ++series)
+                for (int k = 0; k < drawn[series].size(); ++k) QCOMPARE(t->point(series, k), drawn[series][k]);
+            w.close();
+        }
+        ChartCalc::setSmallPassReadings(20000);
+        auto db = TestData::openDatabase(QStringLiteral("large-pass-after"));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(id)).toInt(), 0);
+        QSqlQuery q(db->handle());
+        QVERIFY(q.exec(QStringLiteral("SELECT NumTemp, Load1, Load2, Load3, Load4, Load5, Load6 FROM `%1` "
+                                      "WHERE Plottemporal = 1 ORDER BY FullDate").arg(id)));
+        int k = 0;
+        for (; q.next(); ++k)
+            for (int series = 0; series <= 6; ++series) {
+                if (drawn[series].isEmpty()) continue;   // a gauge the layout does not show
+                QVERIFY(k < drawn[series].size());
+                const double stored = q.value(series).isNull() ? NAN : q.value(series).toDouble();
+                const double shown = drawn[series][k].y();
+                QVERIFY2(std::isnan(stored) ? std::isnan(shown) : std::memcmp(&stored, &shown, sizeof stored) == 0,
+                         qPrintable(QStringLiteral("reading %1, series %2: drawn %3, stored %4")
+                                        .arg(k).arg(series).arg(shown, 0, 'g', 17).arg(stored, 0, 'g', 17)));
+            }
+        QCOMPARE(k, 9);
     }
 
     void sameReadingAfterAChartTab()

@@ -1,0 +1,141 @@
+#include "data/BackgroundPasses.h"
+#include "core/ErrorLog.h"
+#include "session/Shared.h"
+#include "store/Database.h"
+#include "store/LockWait.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+
+// What the window and the pass's thread share about one run.
+struct BackgroundPasses::Run {
+    BackgroundPasses::Request request;
+    std::shared_ptr<std::atomic<bool>> stepAside;   // another connection waited for a lock
+    std::atomic<bool> stop{false};        // the user stopped it
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{0};
+    Calc::PassResult result;
+};
+
+
+BackgroundPasses::BackgroundPasses(QObject* parent) : QObject(parent)
+{
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, [this] { launch(); });
+    m_listener = LockWait::addListener([flag = m_stepAside] { *flag = true; });
+}
+
+BackgroundPasses::~BackgroundPasses()
+{
+    LockWait::removeListener(m_listener);
+    m_queue.clear();
+    if (m_run) m_run->stop = true;
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+void BackgroundPasses::start(const Request& request)
+{
+    ++m_queued;
+    for (auto it = m_queue.begin(); it != m_queue.end(); ++it)
+        if (it->in.id == request.in.id && it->kind == request.kind) {
+            *it = request;
+            return;
+        }
+    m_queue.push_back(request);
+    if (!m_thread && !m_retry->isActive()) launch();
+}
+
+bool BackgroundPasses::busy() const { return m_thread || !m_queue.empty(); }
+
+void BackgroundPasses::launch()
+{
+    if (m_thread || m_queue.empty()) return;
+    m_retry->stop();
+    auto run = std::make_shared<Run>();
+    run->request = m_queue.front();
+    m_queue.pop_front();
+    *m_stepAside = false;
+    run->stepAside = m_stepAside;
+    m_run = run;
+    static QAtomicInteger<int> runs;
+    const QString name = QStringLiteral("tarnwell-pass-%1").arg(runs.fetchAndAddRelaxed(1));
+    m_thread = QThread::create([name, run] {
+        Shared s;
+        s.databasePath = run->request.target;
+        if (!s.db.open(run->request.target, run->request.password)) {
+            WriteLog(QStringLiteral("The calculated readings were not stored: ") + Database::describe(s.db.openFailure()));
+            return;
+        }
+        Calc::SensorInputs in = run->request.in;
+        in.progress = [run](qint64 done, qint64 total) {
+            run->done = done;
+            run->total = total;
+            return !*run->stepAside && !run->stop;
+        };
+        run->result = Calc::runPassOf(s, in, run->request.kind);
+    });
+    connect(m_thread, &QThread::finished, this, &BackgroundPasses::ended, Qt::QueuedConnection);
+    m_thread->start();
+}
+
+void BackgroundPasses::ended()
+{
+    if (!m_thread || !m_thread->isFinished()) return;
+    delete m_thread;
+    m_thread = nullptr;
+    const std::shared_ptr<Run> run = std::move(m_run);
+    if (!run) return;
+    if (run->stop) {
+        m_queue.clear();
+        return;
+    }
+    // A pass that stepped aside, or failed waiting for a lock the window held.
+    if (run->result.cancelled || (!run->result.completed && *run->stepAside)) {
+        // Stepped aside for the window: again later, unless a newer request took its place.
+        bool newer = false;
+        for (const Request& r : m_queue)
+            if (r.in.id == run->request.in.id && r.kind == run->request.kind) newer = true;
+        if (!newer) m_queue.push_front(run->request);
+        if (m_finishing) launch();
+        else m_retry->start();
+        return;
+    }
+    if (run->result.completed && stored) stored(run->request.in.id);
+    if (!m_retry->isActive()) launch();
+}
+
+void BackgroundPasses::stepAside()
+{
+    if (!m_thread || !m_run) return;
+    *m_stepAside = true;
+    m_thread->wait();
+    ended();
+}
+
+bool BackgroundPasses::finish(const std::function<bool(qint64 done, qint64 total)>& progress)
+{
+    m_finishing = true;
+    m_retry->stop();
+    launch();
+    bool all = true;
+    while (m_thread) {
+        while (!m_thread->wait(50)) {
+            if (progress && !progress(m_run->done, m_run->total)) {
+                m_run->stop = true;
+                all = false;
+            }
+        }
+        ended();
+        if (!m_thread && !m_queue.empty()) launch();
+    }
+    m_finishing = false;
+    return all;
+}
