@@ -251,6 +251,11 @@ bool frmTarnwell::Form_Unload()
     return close;
 }
 
+void frmTarnwell::stopBackgroundPasses()
+{
+    if (m_charts) m_charts->stopBackgroundPasses();
+}
+
 void frmTarnwell::Form_Terminate()
 {
     if (m_terminated) return;

@@ -112,6 +112,7 @@ public:
     // The structural check of the open database file in the background (started after the
     // first paint and after a restore); damage found is told once.
     void checkDatabaseStructure() override;
+    void stopBackgroundPasses() override;
     std::vector<ChartLine> timeChartLines(int tab) override;
 
 protected:

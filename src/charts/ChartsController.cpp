@@ -286,6 +286,11 @@ bool ChartsController::calculate(int tab, bool& deferred)
     return ChartCalc::runPass(m_win, passTabOf(tab));
 }
 
+void ChartsController::stopBackgroundPasses()
+{
+    if (m_background->busy()) m_background->finish([](qint64, qint64) { return false; });
+}
+
 void ChartsController::finishBackgroundPasses()
 {
     if (!m_background->busy()) return;

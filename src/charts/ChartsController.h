@@ -61,6 +61,8 @@ public:
     // Closing: lets the passes still storing computed columns finish, with a progress
     // window; the user may stop them (their readings stay marked for the next pass).
     void finishBackgroundPasses();
+    // Stops them at once, the running one rolled back (the readings keep their marks).
+    void stopBackgroundPasses();
     BackgroundPasses& backgroundPasses() { return *m_background; }
 
     // The chart commands.

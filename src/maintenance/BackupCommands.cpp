@@ -55,6 +55,7 @@ void UtilitiesController::flushPendingEdits()
 
 void UtilitiesController::closeDatabase()
 {
+    ignoringErrors([&] { m_win.stopBackgroundPasses(); });
     ignoringErrors([&] { m_s.rsGraph.reset(); });
     ignoringErrors([&] { m_s.rsReadings.reset(); });
     ignoringErrors([&] { m_s.rsSensors.reset(); });

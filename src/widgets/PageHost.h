@@ -105,6 +105,10 @@ public:
     // Checks the structure of the open database in the background (after the connection
     // was opened again on another file: a restore); damage found is told.
     virtual void checkDatabaseStructure() = 0;
+    // Stops the passes storing computed columns in the background, before the connection
+    // is closed for a restore or another database: their readings keep their marks, so
+    // the next pass computes them; none writes on into a file being replaced.
+    virtual void stopBackgroundPasses() = 0;
 
 protected:
     ~PageHost() = default;
