@@ -346,6 +346,8 @@ ChartControl* ChartsController::reportChart(int tab)
 void ChartsController::drawForReport(int tab)
 {
     ChartDrawings& d = reportDrawings();
+    // The length charts of the report draw the readings the user chose on screen.
+    d.setProfileChoice(m_drawings->profileChoice());
     switch (tab) {
     case PageHost::TabLoadVTime: d.DrawTgraph(); break;
     case PageHost::TabDispVTime: d.DrawRgraph(); break;
