@@ -151,6 +151,8 @@ void runSize(const Bench::SizeRun& run)
                                      }),
                       "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.3 s" : QString());
         w.charts()->finishBackgroundPasses();
+        // Where the memory goes, tab by tab.
+        Bench::note(QStringLiteral("peak memory after the tab %1: %2 MB").arg(QLatin1String(t.name)).arg(Bench::peakMB(), 0, 'f', 0));
     }
     leave();
     enter(frmTarnwell::TabLoadVTime);
