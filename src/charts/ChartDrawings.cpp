@@ -101,34 +101,40 @@ bool ChartDrawings::timeColumnsCurrent(const QString& key)
     return false;
 }
 
-std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names)
+void ChartDrawings::dropTimeColumns(bool displacement)
+{
+    ChartControl* c = displacement ? m_charts.T2 : m_charts.T;
+    if (c)
+        for (int i = 0; i < TimeSeries; ++i) ignoringErrors([&] { c->clearSeries(i); });
+    m_read[displacement ? 1 : 0] = ReadColumns();
+    m_offered.reset();
+}
+
+std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names, bool displacement)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
         const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
-        size_t slot = m_read.size();
-        for (size_t i = 0; i < m_read.size(); ++i)
-            if (m_read[i].columns && m_read[i].sql == sql && m_read[i].names == names && m_read[i].key == m_key) slot = i;
-        if (slot == m_read.size() || !(m_read[slot].stamp == now)) {
-            if (slot == m_read.size()) slot = 1 - m_lastUsed;
-            ReadColumns& r = m_read[slot];
-            const qsizetype expected = r.columns ? r.columns->rowCount() + 1024 : 0;
-            r = ReadColumns();
+        // Each time chart keeps its own columns, read again only when they are not current.
+        const size_t slot = displacement ? 1 : 0;
+        ReadColumns& kept = m_read[slot];
+        if (!kept.columns || kept.sql != sql || kept.names != names || kept.key != m_key || !(kept.stamp == now)) {
+            const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
+            kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
             if (!cols)
                 cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
                                                       QStringLiteral("readingdate"), expected);
-            r.rows = cols->takeRowIds();
-            r.columns = std::move(cols);
-            r.sql = sql;
-            r.names = names;
-            r.stamp = now;
-            r.key = m_key;
+            kept.rows = cols->takeRowIds();
+            kept.columns = std::move(cols);
+            kept.sql = sql;
+            kept.names = names;
+            kept.stamp = now;
+            kept.key = m_key;
         }
-        m_lastUsed = slot;
-        m_s.rsGraph->openWithRows(sql, m_read[slot].rows);
-        return m_read[slot].columns;
+        m_s.rsGraph->openWithRows(sql, kept.rows);
+        return kept.columns;
     } catch (const TwError&) {
         m_read.fill(ReadColumns());
         // Opened the usual way, which logs why the selection cannot be read.
@@ -168,7 +174,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     std::shared_ptr<const GraphColumns> cols;
     QStringList names{QStringLiteral("NumTemp")};
     for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
-    step([&] { cols = readTimeColumns(names); });
+    step([&] { cols = readTimeColumns(names, displacement); });
     // 7. The span in calendar days from the first reading to the last.
     QDate first, last;
     step([&] {

@@ -48,6 +48,9 @@ public:
     // the stored columns are read); computed, when given, are used at the next read in place
     // of the stored ones.
     void useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed = nullptr);
+    // Lets go of the columns a time chart keeps and shows, before new ones are computed,
+    // so that a million readings are not held twice.
+    void dropTimeColumns(bool displacement);
     // Whether the columns kept for key are still current.
     bool timeColumnsCurrent(const QString& key);
 
@@ -58,7 +61,7 @@ private:
     void drawTime(ChartControl& chart, bool displacement);
     // The time charts' selection read into columns, with the graph data opened on its rows.
     // While nothing in the database changed, the columns read last time are used again.
-    std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names);
+    std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names, bool displacement);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Level lines and event marks of the time charts; low and high take the lines' extent.
     void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
@@ -92,7 +95,6 @@ private:
         std::vector<qint64> rows;
     };
     std::array<ReadColumns, 2> m_read;   // Load v Time's and Disp v Time's
-    size_t m_lastUsed = 0;
     QString m_key;
     std::shared_ptr<GraphColumns> m_offered;
 };

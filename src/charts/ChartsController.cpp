@@ -272,6 +272,7 @@ bool ChartsController::calculate(int tab, bool& deferred)
             QStringList names{QStringLiteral("NumTemp")};
             const QString column = tab == PageHost::TabLoadVTime ? QStringLiteral("Load") : QStringLiteral("Disp");
             for (int k = 1; k <= 10; ++k) names << column + QString::number(k);
+            m_drawings->dropTimeColumns(tab == PageHost::TabDispVTime);
             if (std::shared_ptr<GraphColumns> cols = ChartCalc::computeTimeColumns(m_win, tab, names, 0)) {
                 m_drawings->useTimeColumns(key, std::move(cols));
                 deferred = true;

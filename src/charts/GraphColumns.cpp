@@ -1,6 +1,7 @@
 #include "charts/GraphColumns.h"
 #include "charts/ChartRules.h"
 #include "core/TwError.h"
+#include "data/NumberColumns.h"
 #include "data/PassValues.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
@@ -71,13 +72,7 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
     if (!sel.orderBy.isEmpty()) sql += QStringLiteral(" ORDER BY ") + sel.orderBy + QStringLiteral(", rowid");
 
     Statement q(db, SqlDialect::translate(sql));
-    std::vector<std::vector<double>*> targets;
-    for (const QString& c : names) {
-        auto v = std::make_shared<std::vector<double>>();
-        v->reserve(size_t(expectedRows));
-        targets.push_back(v.get());
-        m_numbers.insert(c.toLower(), v);
-    }
+    NumberColumns values(size_t(names.size()), size_t(expectedRows));
     if (hasDates) {
         m_dates = std::make_shared<std::vector<double>>();
         m_dates->reserve(size_t(expectedRows));
@@ -88,7 +83,7 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
     while (q.next()) {
         m_ids.push_back(q.integer(0));
         if (hasDates) m_dates->push_back(q.isNull(1) ? NaN : ChartRules::dateTimeKeyUtf8(q.utf8(1)));
-        for (size_t i = 0; i < targets.size(); ++i) {
+        for (size_t i = 0; i < size_t(names.size()); ++i) {
             const int c = first + int(i);
             double d = NaN;
             if (q.isNumber(c)) {
@@ -98,9 +93,11 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
                 const double t = QByteArray(q.utf8(c).data(), q.utf8(c).size()).toDouble(&ok);
                 if (ok) d = t;
             }
-            targets[i]->push_back(d);
+            values.push(i, d);
         }
     }
+    std::vector<std::shared_ptr<std::vector<double>>> read = values.finish(m_ids.size(), false);
+    for (qsizetype i = 0; i < names.size(); ++i) m_numbers.insert(names[i].toLower(), std::move(read[size_t(i)]));
     m_rows = qsizetype(m_ids.size());
     // The text column of the first and the last row only.
     if (hasText) readTexts(db, sel.table, textColumn);

@@ -2,6 +2,7 @@
 #include "calc/Formulas.h"
 #include "core/TwError.h"
 #include "data/PassEngine.h"
+#include "data/NumberColumns.h"
 #include "data/PassRows.h"
 #include "data/Passes.h"
 #include "store/Database.h"
@@ -90,20 +91,14 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         out.dates = std::make_shared<std::vector<double>>();
         out.dates->reserve(size_t(expectedRows));
         out.rowIds.reserve(size_t(expectedRows));
-        std::vector<std::vector<double>*> targets;
-        for (qsizetype i = 0; i < out.names.size(); ++i) {
-            auto v = std::make_shared<std::vector<double>>();
-            v->reserve(size_t(expectedRows));
-            targets.push_back(v.get());
-            out.values.push_back(std::move(v));
-        }
+        NumberColumns values(size_t(out.names.size()), size_t(expectedRows));
         // A file stores a whole number as an integer and gives it back as one: -0 comes
         // back as 0, so a computed -0 is given as 0 there too.
         const bool file = !db.isServer();
         constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
         Statement q(db, sql);
         RowValues row;
-        double values[ChannelCount + 1 + 6 + 6];
+        double computed[ChannelCount + 1 + 6 + 6];
         while (q.next()) {
             out.rowIds.push_back(q.integer(0));
             out.dates->push_back(q.isNull(DateColumn) ? NaN : dateKey(q.utf8(DateColumn)));
@@ -112,20 +107,21 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
                 const quint16 mask = rejected.any() ? rejected.of(q.utf8(KeyColumn)) : 0;
                 computeRow(q, f, base->offsets, mask, extra, needsThePass, row);
                 if (!row.loads) throw NeedsThePass();
-                row.flatten(f.loadCount(), extraCount, extra == PassExtra::Disp, values);
+                row.flatten(f.loadCount(), extraCount, extra == PassExtra::Disp, computed);
             }
-            for (size_t i = 0; i < targets.size(); ++i) {
+            for (size_t i = 0; i < source.size(); ++i) {
                 const int from = source[i];
-                if (inPass && from >= 0) targets[i]->push_back(file ? values[from] + 0.0 : values[from]);
-                else targets[i]->push_back(storedNumber(q, FirstAsked + int(i)));
+                if (inPass && from >= 0) values.push(i, file ? computed[from] + 0.0 : computed[from]);
+                else values.push(i, storedNumber(q, FirstAsked + int(i)));
             }
         }
         // Kept as long as the chart shows them: much room left over is given back.
-        if (out.rowIds.capacity() > out.rowIds.size() + out.rowIds.size() / 4) {
+        const bool shrink = out.rowIds.capacity() > out.rowIds.size() + out.rowIds.size() / 4;
+        if (shrink) {
             out.rowIds.shrink_to_fit();
             out.dates->shrink_to_fit();
-            for (auto& v : out.values) v->shrink_to_fit();
         }
+        out.values = values.finish(out.rowIds.size(), shrink);
         return out;
     } catch (const NeedsThePass&) {
         return std::nullopt;
