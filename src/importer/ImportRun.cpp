@@ -89,7 +89,7 @@ void importInto(Database& db, const LoggerFormats::Opened& file, const QString& 
     // Lines that cannot be dated are checked too, so that they are reported as refused.
     for (size_t i = 0; i < moments.size(); ++i)
         if (moments[i] == LoggerReadings::NoMoment) selected[i] = true;
-    const LoggerReadings::Survey survey = LoggerReadings::survey(file.table, selected, m, target);
+    const LoggerReadings::Survey survey = LoggerReadings::survey(file.table, selected, m, target, {}, true);
     report.refused += qint64(survey.refused.size());
     for (const auto& r : survey.refused)
         if (report.refusedLines.size() < ShownRefusals)
