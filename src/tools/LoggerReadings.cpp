@@ -454,6 +454,15 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         } else if (!build(table, r, m, t, b).isEmpty()) {
             continue;   // rows were checked by the survey; one that changed its mind is skipped
         }
+        // The channels' texts, ChannelT first (taken before any skip, so the kept ones stay in step).
+        QByteArrayView channels[1 + 10];
+        int written = 0;
+        if (fromKept) {
+            for (int c = (t.tempChannel ? 1 : 0) + gauges; c > 0; --c) channels[written++] = keptText();
+        } else {
+            if (t.tempChannel) channels[written++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
+            for (int k = 0; k < gauges; ++k) channels[written++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
+        }
         key[sensor.size()] = ' ';
         std::memcpy(key + sensor.size() + 1, b.when.date, 10);
         key[sensor.size() + 11] = ' ';
@@ -474,12 +483,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         values[p++] = QByteArrayView(b.when.date, 10);
         values[p++] = QByteArrayView(b.when.time, 8);
         values[p++] = QByteArrayView(b.when.stored, 19);
-        if (fromKept) {
-            for (int c = (t.tempChannel ? 1 : 0) + gauges; c > 0; --c) values[p++] = keptText();
-        } else {
-            if (t.tempChannel) values[p++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
-            for (int k = 0; k < gauges; ++k) values[p++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
-        }
+        for (int c = 0; c < written; ++c) values[p++] = channels[c];
         if (versioned && !bulk) {
             values[p++] = QByteArrayView(who);
             values[p++] = QByteArrayView(when);

@@ -285,6 +285,26 @@ private slots:
                                  {QString::fromLatin1(time) + ":00:00"})
                           .toString();
         QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "/-44.50//0.00", "-0.1/0.00/0.00/2.00"}));
+
+        // The same into a table that keeps no unique key (each key looked up first), with a
+        // reading already stored at 02:00, whose line is then a duplicate.
+        if (TestServer::wanted()) return;
+        saveMap(Other);
+        QSqlQuery q(db->handle());
+        QStringList indexes;
+        q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' AND sql IS NOT NULL").arg(Other));
+        while (q.next()) indexes << q.value(0).toString();
+        for (const QString& index : indexes) db->execute(QStringLiteral("DROP INDEX `%1`").arg(index));
+        QCOMPARE(runCommand({"--sensor", Other, writeFile("early.dat", toa5(2, 1))}).code, 0);
+        const Run again = runCommand({"--sensor", Other, "--interval", "2", path});
+        QVERIFY2(again.out.contains(": 2 appended, 1 duplicates, 2 refused lines"), qPrintable(again.out));
+        stored.clear();
+        for (const char* time : {"00", "02", "06"})
+            stored << db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
+                                                "FROM `%1` WHERE ReadingTime = ?").arg(Other),
+                                 {QString::fromLatin1(time) + ":00:00"})
+                          .toString();
+        QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "20.5/1.00/2.00/3.00", "-0.1/0.00/0.00/2.00"}));
     }
 
     // Every line is considered whatever its place in the file: earlier times after later
