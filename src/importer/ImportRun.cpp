@@ -84,12 +84,16 @@ void importInto(Database& db, const LoggerFormats::Opened& file, const QString& 
 {
     const LoggerReadings::Target target = WrenImport::targetFor(db, sensorId);
     const LoggerReadings::Mapping m = mappingFor(db, file, sensorId, target, options);
-    const std::vector<qint64> moments = LoggerReadings::moments(file.table, m);
-    std::vector<bool> selected = LoggerReadings::preselect(moments, options.interval);
-    // Lines that cannot be dated are checked too, so that they are reported as refused.
-    for (size_t i = 0; i < moments.size(); ++i)
-        if (moments[i] == LoggerReadings::NoMoment) selected[i] = true;
-    const LoggerReadings::Survey survey = LoggerReadings::survey(file.table, selected, m, target);
+    // Every line is offered, so that those that cannot be stored are reported as refused;
+    // an interval leaves out the dated lines too close to the one before (in time order).
+    std::vector<bool> selected(size_t(file.table.rowCount()), true);
+    if (options.interval > 0) {
+        const std::vector<qint64> moments = LoggerReadings::moments(file.table, m);
+        selected = LoggerReadings::preselect(moments, options.interval);
+        for (size_t i = 0; i < moments.size(); ++i)
+            if (moments[i] == LoggerReadings::NoMoment) selected[i] = true;
+    }
+    const LoggerReadings::Survey survey = LoggerReadings::survey(file.table, selected, m, target, {}, true);
     report.refused += qint64(survey.refused.size());
     for (const auto& r : survey.refused)
         if (report.refusedLines.size() < ShownRefusals)

@@ -34,7 +34,7 @@ std::unique_ptr<Statement> BulkInsert::rowStatement() const
 bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values)
 {
     for (int i = 0; i < int(m_columns.size()); ++i) {
-        if (values[i].data()) st.bindUtf8(i + 1, values[i]);
+        if (values[i].data()) st.bindUtf8Unchanged(i + 1, values[i]);
         else st.bindNull(i + 1);
     }
     if (st.run() == 0) {

@@ -320,6 +320,13 @@ void Statement::bindUtf8(int index, QByteArrayView value)
     if (rc != SQLITE_OK) fail(rc);
 }
 
+void Statement::bindUtf8Unchanged(int index, QByteArrayView value)
+{
+    TW_SERVER_BIND(value.toByteArray(), 1)
+    const int rc = sqlite3_bind_text(m_st, index, value.data() ? value.data() : "", int(value.size()), SQLITE_STATIC);
+    if (rc != SQLITE_OK) fail(rc);
+}
+
 #undef TW_SERVER_BIND
 
 bool Statement::next()

@@ -37,6 +37,9 @@ public:
     void bind(int index, const QString& value);
     // UTF-8 text; the bytes are copied.
     void bindUtf8(int index, QByteArrayView value);
+    // The same without the copy (a bulk write's texts): the bytes must stay as they are
+    // until the statement has run, and every later run binds this index anew.
+    void bindUtf8Unchanged(int index, QByteArrayView value);
     // Null, integer (and yes/no), double, bytes or text, as the value holds.
     void bind(int index, const QVariant& value);
 

@@ -255,11 +255,16 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     const auto seconds = LoggerClock::read(date, m.layout);
     if (!seconds)
         return QStringLiteral("the date %1 cannot be read as %2").arg(quoted(table, date), LoggerClock::caption(m.layout));
-    if (!LoggerClock::texts(*seconds + m.offsetSeconds, out.when))
+    out.moment = *seconds + m.offsetSeconds;
+    if (!LoggerClock::texts(out.moment, out.when))
         return QStringLiteral("the date %1 with the clock offset is out of range").arg(quoted(table, date));
 
-    auto number = [&](int field, int decimals, char* buf, int& len, const QString& what, double low, double high,
-                      int& chars, bool& given) {
+    // gauge: 0-based, or -1 for the temperature; its name is made only for a refusal.
+    auto what = [](int gauge) {
+        return gauge < 0 ? QStringLiteral("the temperature") : QStringLiteral("gauge %1").arg(gauge + 1);
+    };
+    auto number = [&](int field, int decimals, char* buf, int& len, int gauge, double low, double high, int& chars,
+                      bool& given) {
         const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch).trimmed() : QByteArrayView();
         chars = int(v.size());
         len = 0;
@@ -267,11 +272,11 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
         if (isMissingCode(v, m.missingCodes)) return true;
         const int kind = strictFixed(v, decimals, buf, 32, &len);
         if (kind == TooLarge) {
-            problem = ImportChecks::tooLarge(what, shown(table, v), low, high);
+            problem = ImportChecks::tooLarge(what(gauge), shown(table, v), low, high);
             return false;
         }
         if (kind < 0) {
-            problem = what + QStringLiteral(" is not a number: ") + quoted(table, v);
+            problem = what(gauge) + QStringLiteral(" is not a number: ") + quoted(table, v);
             return false;
         }
         given = kind > 0;
@@ -280,13 +285,11 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     out.tempLen = -1;
     out.tempChars = 0;
     bool tempGiven = false;
-    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, QStringLiteral("the temperature"), t.tempLow,
-                                 t.tempHigh, out.tempChars, tempGiven))
+    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, -1, t.tempLow, t.tempHigh, out.tempChars, tempGiven))
         return problem;
     for (int k = 0; k < t.gauges && k < 10; ++k) {
         const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
-        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], QStringLiteral("gauge %1").arg(k + 1), t.low, t.high,
-                    out.gaugeChars[k], out.gaugeGiven[k]))
+        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], k, t.low, t.high, out.gaugeChars[k], out.gaugeGiven[k]))
             return problem;
     }
     return ImportChecks::problem(t, out);
@@ -298,10 +301,16 @@ QString keyOf(const Target& t, const Built& b)
 }
 
 Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const Mapping& m, const Target& t,
-              const LoggerTable::Progress& progress)
+              const LoggerTable::Progress& progress, bool keep)
 {
     Survey s;
     s.storable.assign(size_t(table.rowCount()), false);
+    const int gauges = std::clamp(t.gauges, 0, 10);
+    if (keep) s.kept.reserve(table.rowCount() * (gauges + (t.tempChannel ? 1 : 0)) * 8);
+    auto keepText = [&s](const char* text, int length) {
+        s.kept.append(char(length));
+        s.kept.append(text, length);
+    };
     Built b;
     const qint64 total = table.rowCount();
     for (qsizetype r = 0; r < table.rowCount(); ++r) {
@@ -314,6 +323,11 @@ Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const
         if (problem.isEmpty()) {
             s.storable[size_t(r)] = true;
             ++s.ready;
+            s.moments.push_back(b.moment);
+            if (keep) {
+                if (t.tempChannel) keepText(b.temp, std::max(0, b.tempLen));
+                for (int k = 0; k < gauges; ++k) keepText(b.gauge[k], b.gaugeLen[k]);
+            }
         } else {
             s.refused.push_back({table.line(r), problem});
         }
@@ -360,7 +374,17 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     }
 
     Transaction tx(db, immediate ? Transaction::Lock::Immediate : Transaction::Lock::Deferred);
-    const std::vector<qint64> rowMoments = moments(table, m);
+    // The storable rows' moments as the survey found them; a survey made without them:
+    // every row dated again.
+    std::vector<qint64> rowMoments;
+    if (survey.moments.size() == size_t(survey.ready) && survey.storable.size() == size_t(table.rowCount())) {
+        rowMoments.assign(size_t(table.rowCount()), NoMoment);
+        size_t next = 0;
+        for (size_t r = 0; r < rowMoments.size(); ++r)
+            if (survey.storable[r]) rowMoments[r] = survey.moments[next++];
+    } else {
+        rowMoments = moments(table, m);
+    }
     const std::vector<bool> spatial = SpatialPerDay::forAppend(db, t.sensorId, rowMoments, survey.storable);
     auto duplicate = [&out](QByteArrayView k) {
         ++out.duplicates;
@@ -400,6 +424,15 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     std::memcpy(key, sensor.constData(), size_t(sensor.size()));
     const int keyLen = int(sensor.size()) + 20;
     Built b;
+    // The readings the survey kept are stored as it built them; else each row is built again.
+    const bool fromKept = !survey.kept.isEmpty();
+    qsizetype keptAt = 0;
+    auto keptText = [&] {
+        const int n = uchar(survey.kept[keptAt]);
+        const QByteArrayView v(survey.kept.constData() + keptAt + 1, n);
+        keptAt += 1 + n;
+        return v;
+    };
     const qint64 total = table.rowCount();
     qsizetype r = 0;
     // The append is one unit of the log: a failure repeated on many lines is written once.
@@ -413,8 +446,23 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
             return out;   // the transaction rolls back: nothing stored
         }
         if (size_t(r) >= survey.storable.size() || !survey.storable[size_t(r)]) continue;
-        // Rows were checked by the survey; one that changed its mind is skipped.
-        if (!build(table, r, m, t, b).isEmpty()) continue;
+        if (fromKept) {
+            if (!LoggerClock::texts(rowMoments[size_t(r)], b.when)) {   // dated by the survey: never
+                for (int c = (t.tempChannel ? 1 : 0) + gauges; c > 0; --c) keptText();
+                continue;
+            }
+        } else if (!build(table, r, m, t, b).isEmpty()) {
+            continue;   // rows were checked by the survey; one that changed its mind is skipped
+        }
+        // The channels' texts, ChannelT first (taken before any skip, so the kept ones stay in step).
+        QByteArrayView channels[1 + 10];
+        int written = 0;
+        if (fromKept) {
+            for (int c = (t.tempChannel ? 1 : 0) + gauges; c > 0; --c) channels[written++] = keptText();
+        } else {
+            if (t.tempChannel) channels[written++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
+            for (int k = 0; k < gauges; ++k) channels[written++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
+        }
         key[sensor.size()] = ' ';
         std::memcpy(key + sensor.size() + 1, b.when.date, 10);
         key[sensor.size() + 11] = ' ';
@@ -435,8 +483,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         values[p++] = QByteArrayView(b.when.date, 10);
         values[p++] = QByteArrayView(b.when.time, 8);
         values[p++] = QByteArrayView(b.when.stored, 19);
-        if (t.tempChannel) values[p++] = QByteArrayView(b.temp, std::max(0, b.tempLen));
-        for (int k = 0; k < gauges; ++k) values[p++] = QByteArrayView(b.gauge[k], b.gaugeLen[k]);
+        for (int c = 0; c < written; ++c) values[p++] = channels[c];
         if (versioned && !bulk) {
             values[p++] = QByteArrayView(who);
             values[p++] = QByteArrayView(when);
@@ -445,7 +492,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
             bulk->add(values);
             continue;
         }
-        for (int i = 0; i < p; ++i) insert->bindUtf8(i + 1, values[i]);
+        for (int i = 0; i < p; ++i) insert->bindUtf8Unchanged(i + 1, values[i]);
         if (insert->run() == 0) duplicate(values[0]);
         else ++out.appended;
     }

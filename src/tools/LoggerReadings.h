@@ -56,6 +56,7 @@ std::vector<bool> preselect(const std::vector<qint64>& moments, int interval);
 // A reading built from a row: texts in fixed buffers, so building a million costs no
 // allocation.
 struct Built {
+    qint64 moment = NoMoment;  // site time, as moments()
     LoggerClock::Texts when;
     char temp[32];
     int tempLen = -1;          // -1: ChannelT not written; 0: stored empty
@@ -84,10 +85,15 @@ struct Survey {
     qint64 ready = 0;                // rows that will be offered to the database
     std::vector<Refusal> refused;    // in file order
     std::vector<bool> storable;      // per row: selected and ready
+    std::vector<qint64> moments;     // per storable row, in row order: its moment (site time)
+    // With keep: the value texts of every storable row, in row order, as the append stores
+    // them (per written channel, ChannelT first, one length byte and the text), so that the
+    // append stores them without building the rows again.
+    QByteArray kept;
     bool cancelled = false;
 };
 Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const Mapping& m, const Target& t,
-              const LoggerTable::Progress& progress = {});
+              const LoggerTable::Progress& progress = {}, bool keep = false);
 
 // One summary of refused lines (empty when none): what the user sees before deciding.
 QString refusalSummary(const std::vector<Refusal>& refused, int shown = 5);

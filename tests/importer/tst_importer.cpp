@@ -262,6 +262,51 @@ private slots:
                                       "20.5/1000.00/", "//1000.00"}));
     }
 
+    // Refused lines and lines the interval leaves out, between stored ones, take nothing
+    // of their neighbours: each stored reading holds its own line's values.
+    void storedValuesAreEachLinesOwn()
+    {
+        saveMap(Sensor);
+        QByteArray file = toa5(0, 0);
+        for (const char* line : {"\"2024-03-05 00:00:00\",0,20.5,1,22.25,333.125", "\"2024-13-05 99:00:00\",9,1,1,1,1",
+                                 "\"2024-03-05 01:00:00\",1,-3,x,2,3", "\"2024-03-05 02:00:00\",2,,-44.5,,0.004",
+                                 "\"2024-03-05 03:00:00\",3,7,1,2,3", "\"2024-03-05 04:00:00\",4,19.25,NAN,5,1e400",
+                                 "\"2024-03-05 05:00:00\",5,1,2,3,4", "\"2024-03-05 06:00:00\",6,-0.05,0,-0,1.995"})
+            file += QByteArray(line) + "\r\n";
+        const QString path = writeFile("mixed.dat", file);
+        const Run r = runCommand({"--sensor", Sensor, "--interval", "2", path});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(": 3 appended, 0 duplicates, 2 refused lines"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("line 6: the date") && r.out.contains("line 10: gauge 3 is 1e400"), qPrintable(r.out));
+        QStringList stored;
+        for (const char* time : {"00", "02", "06"})
+            stored << db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
+                                                "FROM `%1` WHERE ReadingTime = ?").arg(Sensor),
+                                 {QString::fromLatin1(time) + ":00:00"})
+                          .toString();
+        QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "/-44.50//0.00", "-0.1/0.00/0.00/2.00"}));
+
+        // The same into a table that keeps no unique key (each key looked up first), with a
+        // reading already stored at 02:00, whose line is then a duplicate.
+        if (TestServer::wanted()) return;
+        saveMap(Other);
+        QSqlQuery q(db->handle());
+        QStringList indexes;
+        q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' AND sql IS NOT NULL").arg(Other));
+        while (q.next()) indexes << q.value(0).toString();
+        for (const QString& index : indexes) db->execute(QStringLiteral("DROP INDEX `%1`").arg(index));
+        QCOMPARE(runCommand({"--sensor", Other, writeFile("early.dat", toa5(2, 1))}).code, 0);
+        const Run again = runCommand({"--sensor", Other, "--interval", "2", path});
+        QVERIFY2(again.out.contains(": 2 appended, 1 duplicates, 2 refused lines"), qPrintable(again.out));
+        stored.clear();
+        for (const char* time : {"00", "02", "06"})
+            stored << db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
+                                                "FROM `%1` WHERE ReadingTime = ?").arg(Other),
+                                 {QString::fromLatin1(time) + ":00:00"})
+                          .toString();
+        QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "20.5/1.00/2.00/3.00", "-0.1/0.00/0.00/2.00"}));
+    }
+
     // Every line is considered whatever its place in the file: earlier times after later
     // ones go in, the interval counts in time order, and an hour repeated by a clock set
     // back is a duplicate that is counted.
