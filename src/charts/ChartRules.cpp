@@ -81,6 +81,7 @@ std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, Profi
     // More weeks or months than a chart holds: spread the lines evenly across the whole
     // record, the first and the last period included, so the chart still shows the history.
     std::vector<qsizetype> spread;
+    spread.reserve(MaxProfiles);
     const double step = double(chosen.size() - 1) / (MaxProfiles - 1);
     for (int k = 0; k < MaxProfiles; ++k) spread.push_back(chosen[size_t(std::lround(k * step))]);
     return spread;

@@ -110,7 +110,7 @@ GraphColumns::GraphColumns(Database& db, const QString& table, Calc::ComputedCol
     m_rows = qsizetype(m_ids.size());
     m_dates = std::move(computed.dates);
     for (qsizetype i = 0; i < computed.names.size(); ++i)
-        m_numbers.insert(computed.names[i].toLower(), std::move(computed.values[size_t(i)]));
+        m_numbers[computed.names[i].toLower()] = std::move(computed.values[size_t(i)]);
     if (!textColumn.isEmpty() && columnsOf(db, table).contains(textColumn.toLower())) readTexts(db, table, textColumn);
 }
 

@@ -128,7 +128,7 @@ bool BackgroundPasses::finish(const std::function<bool(qint64 done, qint64 total
     bool all = true;
     while (m_thread) {
         while (!m_thread->wait(50)) {
-            if (progress && !progress(m_run->done, m_run->total)) {
+            if (progress && m_run && !progress(m_run->done, m_run->total)) {
                 m_run->stop = true;
                 all = false;
             }
