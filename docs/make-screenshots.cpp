@@ -91,7 +91,7 @@ void shootStart(const QString& path)
     frmTarnwell w;
     WindowPlacement::restore(&w, QStringLiteral("MainWindow"), frmTarnwell::defaultSize());
     w.show();
-    for (int i = 0; i < 10; ++i) settle();   // the window manager frames and places it
+    for (int i = 0; i < 10; ++i) settle();  // the window manager frames and places it
     const QRect frame = w.frameGeometry();
     const QRect screen = w.screen()->availableGeometry();
     std::printf("window %d,%d %dx%d on %dx%d\n", frame.x(), frame.y(), frame.width(), frame.height(), screen.width(),
@@ -142,7 +142,7 @@ int main(int argc, char* argv[])
 
     // Boxes are answered with their first button; nothing is opened on the desktop.
     Messages::Script script;
-    script.answers = {Messages::Answer::No};   // the start-up summary: do not open the Alarms window
+    script.answers = {Messages::Answer::No};  // the start-up summary: do not open the Alarms window
     Messages::installScript(&script);
     Desktop::Recorder recorder;
     Desktop::installRecorder(&recorder);
@@ -212,7 +212,7 @@ int main(int argc, char* argv[])
             if (!f) return;
             for (QCheckBox* c : {f->chkCover, f->chkTemp, f->chkRate, f->chkSpatial, f->chkDvL, f->chkSvL, f->chkPdf})
                 c->setChecked(true);
-            f->cmdWholeRecord->click();   // the sensor's whole history, with its alarm episodes
+            f->cmdWholeRecord->click();  // the sensor's whole history, with its alarm episodes
             f->cmdOK->click();
         });
         recorder.requests.clear();
@@ -235,7 +235,8 @@ int main(int argc, char* argv[])
     }
     // A notification mail as it reads, from the Action episode of the logged sensor.
     {
-        const std::vector<AlarmEpisodes::Episode> active = AlarmEpisodes::active(w.shared().db, QStringLiteral("240375102"));
+        const std::vector<AlarmEpisodes::Episode> active =
+            AlarmEpisodes::active(w.shared().db, QStringLiteral("240375102"));
         if (!active.empty()) {
             const AlarmEpisodes::Episode& e = active.front();
             const NotifyMessages::Message m =
@@ -245,10 +246,11 @@ int main(int argc, char* argv[])
             mail.setWindowTitle(m.subject);
             mail.setReadOnly(true);
             mail.resize(760, 300);
-            mail.setPlainText(QStringLiteral("From: tarnwell@mine.example\nTo: ") +
-                              NotifySettings::recipientsFor(w.shared().db, e.sensorId, e.peakLevel).join(QStringLiteral(", ")) +
-                              QStringLiteral("\nSubject: ") + m.subject + QStringLiteral("\n\n") +
-                              QString(m.body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            mail.setPlainText(
+                QStringLiteral("From: tarnwell@mine.example\nTo: ") +
+                NotifySettings::recipientsFor(w.shared().db, e.sensorId, e.peakLevel).join(QStringLiteral(", ")) +
+                QStringLiteral("\nSubject: ") + m.subject + QStringLiteral("\n\n") +
+                QString(m.body).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
             mail.show();
             settle();
             const QString path = out + QStringLiteral("/alarm-mail.png");

@@ -37,8 +37,7 @@ const DemoSensor sensors[] = {
      "Support load in the hangingwall of the north drive",
      "Installed after the drive was widened. Read weekly by hand.", false},
     {"240375102", false, "Level 12", "Stope 4 North drive, sidewall", "BH-12-042", "J. Mokoena",
-     "Load profile along the bolt near the stope brow",
-     "Connected to a data logger reading every hour.", true},
+     "Load profile along the bolt near the stope brow", "Connected to a data logger reading every hour.", true},
     {"240355103", true, "Level 14", "Crusher chamber access, crown", "BH-14-007", "A. Fischer",
      "Crown support of the crusher chamber access",
      "Read weekly by hand; one reading flagged as not to be plotted (loose connector).", false},
@@ -50,7 +49,7 @@ const DemoSensor sensors[] = {
 double gaugeStrain(int sensor, int g, double days, double temperature, QRandomGenerator& rng)
 {
     const double zeroOffset = 180.0 + 37.0 * g + 11.0 * sensor;
-    const double depthFactor = 1.25 - 0.12 * ((g - 1) % 3);            // nearer the collar, more load
+    const double depthFactor = 1.25 - 0.12 * ((g - 1) % 3);  // nearer the collar, more load
     double load = 260.0 * depthFactor * std::log1p(days / 18.0);
     if (days > 210) load += 95.0 * depthFactor * (1 - std::exp(-(days - 210) / 6.0));
     if (days > 480) load += 140.0 * depthFactor * (1 - std::exp(-(days - 480) / 9.0));
@@ -69,17 +68,19 @@ void addSensorRow(Database& db, const DemoSensor& s, const QDate& installed)
 {
     const QString id = QString::fromLatin1(s.id);
     const QString type = id.mid(4, 2);
-    const int channels = db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type}).toInt();
-    db.execute(QStringLiteral(
-                   "INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, Model, numgauges, "
-                   "LengthofCable, Level, Location, Borehole, InstallDate, InstallBy, Purpose, Notes, Stacked, boltkfactor, "
-                   "lengthofgauge, NodeLocation1, HeadLocation, Destroyed) "
-                   "SELECT ?, ?, ?, ?, SensorType, Family, Model, NumChannels, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 'No' "
-                   "FROM Configuration WHERE SensorType = ?"),
-               {id, id.left(4), type, id.mid(6, 3), 2.4, QString::fromUtf8(s.level), QString::fromUtf8(s.location),
-                QString::fromUtf8(s.borehole), installed.toString(QStringLiteral("yyyy/MM/dd")),
-                QString::fromUtf8(s.installBy), QString::fromUtf8(s.purpose), QString::fromUtf8(s.notes),
-                s.stacked ? 1 : 0, 95.0, 0.4, 0.3, type});
+    const int channels =
+        db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type}).toInt();
+    db.execute(
+        QStringLiteral(
+            "INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, Model, numgauges, "
+            "LengthofCable, Level, Location, Borehole, InstallDate, InstallBy, Purpose, Notes, Stacked, boltkfactor, "
+            "lengthofgauge, NodeLocation1, HeadLocation, Destroyed) "
+            "SELECT ?, ?, ?, ?, SensorType, Family, Model, NumChannels, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 'No' "
+            "FROM Configuration WHERE SensorType = ?"),
+        {id, id.left(4), type, id.mid(6, 3), 2.4, QString::fromUtf8(s.level), QString::fromUtf8(s.location),
+         QString::fromUtf8(s.borehole), installed.toString(QStringLiteral("yyyy/MM/dd")),
+         QString::fromUtf8(s.installBy), QString::fromUtf8(s.purpose), QString::fromUtf8(s.notes), s.stacked ? 1 : 0,
+         95.0, 0.4, 0.3, type});
     Q_UNUSED(channels);
     DataTables::createDataTable(db, id);
     db.execute(QStringLiteral("INSERT INTO NetworkConfig (SensorID, MasterID, SlaveID, SlotID, TimeConfig) "
@@ -135,10 +136,15 @@ QStringList setDemoLevels(Database& db)
     AlarmEvaluation::evaluateSensor(db, action, QDateTime::currentDateTime());
     AlarmStore::saveLevels(db, ok, loadLevels(2 * c, 3 * c));
     AlarmEvaluation::evaluateSensor(db, ok, QDateTime::currentDateTime());
-    AlarmPlans::savePlans(db, {{QStringLiteral("Alert"), {}, QStringLiteral("Read the sensor daily; inspect the area at the next shift."),
-                                QStringLiteral("Shift boss")},
-                               {QStringLiteral("Action"), {}, QStringLiteral("Stop work in the area and barricade it; call the geotechnical engineer."),
-                                QStringLiteral("Geotechnical engineer on call, mine manager")}});
+    AlarmPlans::savePlans(db,
+                          {{QStringLiteral("Alert"),
+                            {},
+                            QStringLiteral("Read the sensor daily; inspect the area at the next shift."),
+                            QStringLiteral("Shift boss")},
+                           {QStringLiteral("Action"),
+                            {},
+                            QStringLiteral("Stop work in the area and barricade it; call the geotechnical engineer."),
+                            QStringLiteral("Geotechnical engineer on call, mine manager")}});
     return {QStringLiteral("Demo alarm levels: %1 in Alert, %2 in Action, %3 OK").arg(alert, action, ok)};
 }
 
@@ -166,14 +172,15 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
             QSqlQuery q(db.handle());
             q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, "
                                      "Channel1, Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, "
-                                     "PlotSpatial, DoNotPlot, IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)").arg(id));
+                                     "PlotSpatial, DoNotPlot, IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)")
+                          .arg(id));
             const QDateTime first(installed, QTime(9, 30, 0));
             const qint64 stepSecs = s.hourly ? 3600 : 7 * 86400;
             const qint64 totalSecs = qint64(730) * 86400;
             int count = 0;
             for (qint64 t = 0; t <= totalSecs; t += stepSecs) {
                 QDateTime when = first.addSecs(t);
-                if (!s.hourly) when = when.addSecs(qint64(rng.bounded(0, 5400)));   // hand readings vary
+                if (!s.hourly) when = when.addSecs(qint64(rng.bounded(0, 5400)));  // hand readings vary
                 const double days = t / 86400.0;
                 const double temp = temperatureAt(days, when.time().hour());
                 QStringList ch;
@@ -182,8 +189,7 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
                 const int dayIndex = int(days);
                 const bool temporal = s.hourly ? when.time().hour() == 9 : true;
                 // About a dozen readings spread over the two years for the length charts.
-                const bool spatial = s.hourly ? (when.time().hour() == 9 && dayIndex % 61 == 0)
-                                              : (count % 9 == 0);
+                const bool spatial = s.hourly ? (when.time().hour() == 9 && dayIndex % 61 == 0) : (count % 9 == 0);
                 const bool doNotPlot = (!s.hourly && sensorIndex == 3 && count == 40);
                 q.addBindValue(id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
                 q.addBindValue(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
@@ -206,8 +212,10 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
         for (const DemoSensor& s : sensors) {
             for (const QString& t : {QStringLiteral("Sensors"), QString::fromLatin1(s.id)}) {
                 if (!RowVersions::present(db, t)) continue;
-                db.execute(QStringLiteral("UPDATE `%1` SET RowVersion = 1, ChangedBy = ?, ChangedAt = ? WHERE RowVersion = 0").arg(t),
-                           {db.userName(), when});
+                db.execute(
+                    QStringLiteral("UPDATE `%1` SET RowVersion = 1, ChangedBy = ?, ChangedAt = ? WHERE RowVersion = 0")
+                        .arg(t),
+                    {db.userName(), when});
             }
         }
         tx.commit();
@@ -231,8 +239,8 @@ Result install(Database& db, const QString& dataFolder, const QDate& endDateIn)
             const double days = t / 86400.0;
             const double temp = temperatureAt(days, when.time().hour());
             QStringList fields;
-            fields << when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) << QStringLiteral("WREN-07")
-                   << id.mid(4, 2) << id.mid(6, 3) << QString::number(temp, 'f', 1);
+            fields << when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) << QStringLiteral("WREN-07") << id.mid(4, 2)
+                   << id.mid(6, 3) << QString::number(temp, 'f', 1);
             for (int g = 1; g <= 6; ++g) fields << gaugeText(gaugeStrain(2, g, days, temp, rng));
             for (int k = 0; k < 5; ++k) fields << QStringLiteral("0");
             f.write(fields.join(',').toLatin1() + "\r\n");

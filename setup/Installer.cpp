@@ -69,7 +69,7 @@ namespace {
 // Every picture of the manual drawn 16 cm wide (its own pixels kept, so it prints sharp).
 void fitPictures(QTextDocument& doc)
 {
-    constexpr qreal Width = 605;   // pixels of 1/96 inch: 16 cm
+    constexpr qreal Width = 605;  // pixels of 1/96 inch: 16 cm
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
@@ -187,8 +187,8 @@ Result setUp(const Options& options)
             r.lines << QStringLiteral("Cannot open the database to add the demo data");
             return r;
         }
-        const DemoData::Result d = DemoData::install(db, Paths::dataFolder(),
-                                                     options.demoEnd.isValid() ? options.demoEnd : QDate::currentDate());
+        const DemoData::Result d = DemoData::install(
+            db, Paths::dataFolder(), options.demoEnd.isValid() ? options.demoEnd : QDate::currentDate());
         r.lines << d.lines;
         r.ok = d.ok;
     }
@@ -263,22 +263,24 @@ Result setUpServer(const QString& uri, const QString& password)
                                 ? db.trackChanges()
                                 : 0;
         switch (up.outcome) {
-        case Migrations::Outcome::UpToDate:
-            if (tracked > 0)
-                r.lines << QStringLiteral("Database: %1 (up to date; changes now tracked on %2 %3)")
-                               .arg(db.path())
-                               .arg(tracked)
-                               .arg(tracked == 1 ? QStringLiteral("table") : QStringLiteral("tables"));
-            else
-                r.lines << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
-            break;
-        case Migrations::Outcome::Upgraded:
-            r.lines << QStringLiteral("Database: %1 (%2)").arg(db.path(), Migrations::logLine(up));
-            break;
-        case Migrations::Outcome::Newer: case Migrations::Outcome::Failed:
-            r.ok = false;
-            r.lines << Migrations::refusalMessage(up, db.path());
-            break;
+            case Migrations::Outcome::UpToDate:
+                if (tracked > 0)
+                    r.lines << QStringLiteral("Database: %1 (up to date; changes now tracked on %2 %3)")
+                                   .arg(db.path())
+                                   .arg(tracked)
+                                   .arg(tracked == 1 ? QStringLiteral("table") : QStringLiteral("tables"));
+                else
+                    r.lines
+                        << QStringLiteral("Database: %1 (already there and up to date, left unchanged)").arg(db.path());
+                break;
+            case Migrations::Outcome::Upgraded:
+                r.lines << QStringLiteral("Database: %1 (%2)").arg(db.path(), Migrations::logLine(up));
+                break;
+            case Migrations::Outcome::Newer:
+            case Migrations::Outcome::Failed:
+                r.ok = false;
+                r.lines << Migrations::refusalMessage(up, db.path());
+                break;
         }
     } catch (const TwError& e) {
         r.ok = false;
@@ -294,7 +296,8 @@ Result copyToServer(const QString& uri, const QString& from, const QString& pass
     Database source(QStringLiteral("tarnwell-setup-copy-from"));
     if (!source.open(path)) {
         r.ok = false;
-        r.lines << QStringLiteral("Cannot read the database file %1: %2").arg(path, Database::describe(source.openFailure()));
+        r.lines << QStringLiteral("Cannot read the database file %1: %2")
+                       .arg(path, Database::describe(source.openFailure()));
         return r;
     }
     Database target(QStringLiteral("tarnwell-setup-copy-to"));

@@ -9,7 +9,7 @@ namespace Installer {
 
 struct Result {
     bool ok = true;
-    QStringList lines;   // what was done, for the user
+    QStringList lines;  // what was done, for the user
 };
 
 // Creates what is missing under the data folder (documents folder + /Orrisford/Tarnwell).
@@ -18,9 +18,9 @@ Result install();
 // Everything the set-up tool does, for the tool and for the program itself when it starts
 // on an account that has no database yet.
 struct Options {
-    bool manual = true;     // write the manual into the data folder
-    bool demo = false;      // add the demonstration sensors (to a database that has none)
-    QDate demoEnd;          // the day of the last demonstration reading (today when invalid)
+    bool manual = true;  // write the manual into the data folder
+    bool demo = false;   // add the demonstration sensors (to a database that has none)
+    QDate demoEnd;       // the day of the last demonstration reading (today when invalid)
     // When given, the database is a checked copy of this file (a database of the program)
     // instead of a new, empty one. An existing database is never replaced.
     QString copyFrom;

@@ -50,14 +50,16 @@ void addHourly(Database& db, const QString& id, int from, int count, double rise
     QSqlQuery q(db.handle());
     q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Channel1, "
                              "Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, DoNotPlot, "
-                             "IsDirty) VALUES (?,?,?,?,'15.0',?,?,?,?,?,?,1,0,0,1)").arg(id));
+                             "IsDirty) VALUES (?,?,?,?,'15.0',?,?,?,?,?,?,1,0,0,1)")
+                  .arg(id));
     for (int n = from; n < from + count; ++n) {
         const QDateTime t = Start.addSecs(qint64(n) * 3600);
         q.addBindValue(id + ' ' + t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
         q.addBindValue(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
         q.addBindValue(t.toString(QStringLiteral("yyyy/MM/dd")));
         q.addBindValue(t.toString(QStringLiteral("HH:mm:ss")));
-        for (int c = 1; c <= 6; ++c) q.addBindValue(QString::number(100.0 * c + 50 * std::sin(n / 24.0 + c) + rise, 'f', 2));
+        for (int c = 1; c <= 6; ++c)
+            q.addBindValue(QString::number(100.0 * c + 50 * std::sin(n / 24.0 + c) + rise, 'f', 2));
         q.exec();
     }
     tx.commit();

@@ -44,14 +44,16 @@ void check(int rc, sqlite3* db)
 // Readings with every column a calculation pass fills, as a database in use holds them.
 void fillSensor(sqlite3* db, const QString& id, int count)
 {
-    QStringList cols{"DateTimeKey", "FullDate", "ReadingDate", "ReadingTime", "ChannelT", "Plottemporal",
-                     "PlotSpatial", "DoNotPlot", "IsDirty", "NumTemp"};
-    for (int c = 1; c <= 6; ++c) cols << QStringLiteral("Channel%1").arg(c) << QStringLiteral("zero%1").arg(c)
-                                      << QStringLiteral("Load%1").arg(c) << QStringLiteral("Disp%1").arg(c);
+    QStringList cols{"DateTimeKey",  "FullDate",    "ReadingDate", "ReadingTime", "ChannelT",
+                     "Plottemporal", "PlotSpatial", "DoNotPlot",   "IsDirty",     "NumTemp"};
+    for (int c = 1; c <= 6; ++c)
+        cols << QStringLiteral("Channel%1").arg(c) << QStringLiteral("zero%1").arg(c) << QStringLiteral("Load%1").arg(c)
+             << QStringLiteral("Disp%1").arg(c);
     for (int c = 1; c <= 4; ++c) cols << QStringLiteral("Stretch%1").arg(c);
     QStringList marks;
     for (int i = 0; i < cols.size(); ++i) marks << QStringLiteral("?");
-    const QByteArray sql = QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)").arg(id, cols.join(','), marks.join(',')).toUtf8();
+    const QByteArray sql =
+        QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)").arg(id, cols.join(','), marks.join(',')).toUtf8();
     sqlite3_stmt* st = nullptr;
     check(sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr), db);
     const QDateTime start(QDate(2010, 1, 1), QTime(0, 0));
@@ -101,11 +103,12 @@ void makeDatabase()
         db.open(path);
         for (int s = 1; s <= 20; ++s) {
             const QString id = QStringLiteral("2401750%1").arg(s, 2, 10, QChar('0'));
-            db.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, "
-                                      "Model, numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, "
-                                      "boltkfactor, lengthofgauge, NodeLocation1) VALUES (?,?,'75',?,'75','HALYX',"
-                                      "'d6HALYX',6,0,'2010/01/01','No',1,1,100,50,100)"),
-                       {id, id.left(4), id.mid(6, 3)});
+            db.execute(
+                QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, "
+                               "Model, numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, "
+                               "boltkfactor, lengthofgauge, NodeLocation1) VALUES (?,?,'75',?,'75','HALYX',"
+                               "'d6HALYX',6,0,'2010/01/01','No',1,1,100,50,100)"),
+                {id, id.left(4), id.mid(6, 3)});
             DataTables::createDataTable(db, id);
         }
     }
@@ -128,7 +131,7 @@ int child(int argc, char* argv[], bool withCheck, qint64 startedAtMs)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwell"));
     QApplication::setOrganizationName(QStringLiteral("Orrisford"));
-    Messages::Script script;   // nothing waits for a click
+    Messages::Script script;  // nothing waits for a click
     Messages::installScript(&script);
     frmTarnwell::setStructureCheckEnabled(false);
     auto* w = new frmTarnwell;
@@ -193,8 +196,8 @@ int main(int argc, char* argv[])
 
     QCoreApplication app(argc, argv);
     makeDatabase();
-    std::printf("Start-up on a %.2f GB database (%s)\n", QFileInfo(Paths::databasePath()).size() / (1024.0 * 1024 * 1024),
-                qPrintable(Paths::databasePath()));
+    std::printf("Start-up on a %.2f GB database (%s)\n",
+                QFileInfo(Paths::databasePath()).size() / (1024.0 * 1024 * 1024), qPrintable(Paths::databasePath()));
     const int runs = 7;
     for (bool withCheck : {false, true}) {
         std::vector<double> painted, checked, saved;

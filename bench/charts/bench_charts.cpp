@@ -38,8 +38,9 @@ qint64 bareRead(Database& db)
 {
     sqlite3* h = db.sqliteHandle();
     sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QStringLiteral("SELECT rowid, FullDate, ReadingDate, NumTemp, Load1, Load2, Load3, Load4, Load5, "
-                                          "Load6 FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
+    const QByteArray sql = QStringLiteral(
+                               "SELECT rowid, FullDate, ReadingDate, NumTemp, Load1, Load2, Load3, Load4, Load5, "
+                               "Load6 FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
                                .arg(Id)
                                .toUtf8();
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
@@ -48,7 +49,7 @@ qint64 bareRead(Database& db)
     while (sqlite3_step(st) == SQLITE_ROW) {
         ids.push_back(sqlite3_column_int64(st, 0));
         const char* d = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-        cols[0].push_back(d ? double(d[0]) : 0);   // touched, as a date would be parsed
+        cols[0].push_back(d ? double(d[0]) : 0);  // touched, as a date would be parsed
         for (int c = 3; c <= 9; ++c) cols[c - 2].push_back(sqlite3_column_double(st, c));
     }
     sqlite3_finalize(st);
@@ -61,8 +62,9 @@ qint64 bareReadRaw(Database& db)
 {
     sqlite3* h = db.sqliteHandle();
     sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QStringLiteral("SELECT rowid, FullDate, Channel1, Channel2, Channel3, Channel4, Channel5, "
-                                          "Channel6, ChannelT FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
+    const QByteArray sql = QStringLiteral(
+                               "SELECT rowid, FullDate, Channel1, Channel2, Channel3, Channel4, Channel5, "
+                               "Channel6, ChannelT FROM `%1` WHERE Plottemporal = True ORDER BY FullDate, rowid")
                                .arg(Id)
                                .toUtf8();
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
@@ -91,7 +93,7 @@ double floorRead(Fn&& fn)
     g_programPeak = programPeakMB();
     const double ms = fn();
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) clear.write("5");   // starts the peak again
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");  // starts the peak again
     return ms;
 }
 
@@ -124,15 +126,16 @@ void runSize(const Bench::SizeRun& run)
     auto addReading = [&] {
         // As the Readings page writes a new reading: dated now, marked as changed.
         const QDateTime when = QDateTime(QDate(2030, 1, 1), QTime(0, 0)).addSecs(++added);
-        s.db.execute(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, "
-                                    "Channel2, Channel3, Channel4, Channel5, Channel6, ChannelT, Plottemporal, PlotSpatial, "
-                                    "DoNotPlot, IsDirty) VALUES (?,?,?,?,'101.00','202.00','303.00','404.00','505.00',"
-                                    "'606.00','15.0',1,0,0,%2)")
-                         .arg(Id)
-                         .arg(ReadingMarks::Changed),
-                     {Id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
-                      when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when.toString(QStringLiteral("yyyy/MM/dd")),
-                      when.toString(QStringLiteral("HH:mm:ss"))});
+        s.db.execute(
+            QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, "
+                           "Channel2, Channel3, Channel4, Channel5, Channel6, ChannelT, Plottemporal, PlotSpatial, "
+                           "DoNotPlot, IsDirty) VALUES (?,?,?,?,'101.00','202.00','303.00','404.00','505.00',"
+                           "'606.00','15.0',1,0,0,%2)")
+                .arg(Id)
+                .arg(ReadingMarks::Changed),
+            {Id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
+             when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), when.toString(QStringLiteral("yyyy/MM/dd")),
+             when.toString(QStringLiteral("HH:mm:ss"))});
     };
 
     struct Tab {
@@ -148,13 +151,14 @@ void runSize(const Bench::SizeRun& run)
         const QString name = QStringLiteral("enter \"%1\"").arg(QLatin1String(t.name));
         const QString first = name + QStringLiteral(", first visit (all to compute: reading, computing, drawing)");
         Bench::figure(first,
-                      Bench::fastest(run.runs, [&] { enter(t.index); },
-                                     [&] {
-                                         leave();
-                                         // The pass stored after the last visit is let finish first.
-                                         w.charts()->finishBackgroundPasses();
-                                         PassTables::forgetSensor(s.db, Id);
-                                     }),
+                      Bench::fastest(
+                          run.runs, [&] { enter(t.index); },
+                          [&] {
+                              leave();
+                              // The pass stored after the last visit is let finish first.
+                              w.charts()->finishBackgroundPasses();
+                              PassTables::forgetSensor(s.db, Id);
+                          }),
                       "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
         const double afterFirst = programPeakMB();
         w.charts()->finishBackgroundPasses();
@@ -162,20 +166,23 @@ void runSize(const Bench::SizeRun& run)
         if (t.index == frmTarnwell::TabLoadVTime || t.index == frmTarnwell::TabDispVTime)
             Bench::bare(first, floorRead([&] { return Bench::fastest(run.runs, [&] { bareReadRaw(s.db); }); }));
         Bench::figure(name + QStringLiteral(", again with nothing changed"),
-                      Bench::fastest(run.runs, [&] { enter(t.index); }, leave), "ms",
-                      t.index == frmTarnwell::TabLoadVTime ? "<= 0.1 s" : QString());
+                      Bench::fastest(
+                          run.runs, [&] { enter(t.index); }, leave),
+                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.1 s" : QString());
         const double afterAgain = programPeakMB();
         Bench::figure(name + QStringLiteral(", after one reading was added"),
-                      Bench::fastest(run.runs, [&] { enter(t.index); },
-                                     [&] {
-                                         leave();
-                                         w.charts()->finishBackgroundPasses();
-                                         addReading();
-                                     }),
+                      Bench::fastest(
+                          run.runs, [&] { enter(t.index); },
+                          [&] {
+                              leave();
+                              w.charts()->finishBackgroundPasses();
+                              addReading();
+                          }),
                       "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.3 s" : QString());
         w.charts()->finishBackgroundPasses();
         // Where the memory goes, tab by tab.
-        Bench::note(QStringLiteral("peak memory after the tab %1: first visits %2 MB, their stores %3 MB, again %4 MB, all %5 MB")
+        Bench::note(QStringLiteral(
+                        "peak memory after the tab %1: first visits %2 MB, their stores %3 MB, again %4 MB, all %5 MB")
                         .arg(QLatin1String(t.name))
                         .arg(afterFirst, 0, 'f', 0)
                         .arg(afterPass, 0, 'f', 0)
@@ -190,10 +197,13 @@ void runSize(const Bench::SizeRun& run)
     for (int k = 1; k <= 10; ++k) names << QStringLiteral("Load%1").arg(k);
     const QString sql = Calc::graphQuery(Id, Calc::GraphSelection::Temporal);
     qint64 rows = 0;
-    Bench::figure(QStringLiteral("reading the drawn columns of Load v Time"), Bench::fastest(run.runs, [&] {
-                      GraphColumns cols(s.db, sql, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
-                      rows = cols.rowCount();
-                  }),
+    Bench::figure(QStringLiteral("reading the drawn columns of Load v Time"),
+                  Bench::fastest(run.runs,
+                                 [&] {
+                                     GraphColumns cols(s.db, sql, names, QStringLiteral("fulldate"),
+                                                       QStringLiteral("readingdate"));
+                                     rows = cols.rowCount();
+                                 }),
                   "ms");
     Bench::bare(QStringLiteral("reading the drawn columns of Load v Time"),
                 Bench::fastest(run.runs, [&] { bareRead(s.db); }));
@@ -217,7 +227,9 @@ void runSize(const Bench::SizeRun& run)
     }
     Bench::figure(QStringLiteral("redraw after zooming in (slowest of 10)"), worstIn, "ms", "<= 50 ms");
     Bench::figure(QStringLiteral("redraw after zooming back out (slowest of 10)"), worstOut, "ms", "<= 50 ms");
-    Bench::note(QStringLiteral("chart %1x%2, %3 points per series kept for zooming").arg(chart->width()).arg(chart->height())
+    Bench::note(QStringLiteral("chart %1x%2, %3 points per series kept for zooming")
+                    .arg(chart->width())
+                    .arg(chart->height())
                     .arg(chart->pointCount(1)));
 }
 
@@ -227,6 +239,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return Bench::bySize(argc, argv, QStringLiteral("Chart tabs (whole window, offscreen; staggered 75, one reading a minute)"),
+    return Bench::bySize(argc, argv,
+                         QStringLiteral("Chart tabs (whole window, offscreen; staggered 75, one reading a minute)"),
                          runSize);
 }

@@ -33,7 +33,8 @@ void addSensor(Database& db, const QString& id, bool stacked, const QDateTime& s
     QSqlQuery q(db.handle());
     q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Channel1, "
                              "Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, DoNotPlot, "
-                             "IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,0,1)").arg(id));
+                             "IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,0,1)")
+                  .arg(id));
     for (int n = 0; n < count; ++n) {
         const QDateTime t = start.addSecs(qint64(n) * minutesApart * 60);
         const double days = start.secsTo(t) / 86400.0;
@@ -86,7 +87,8 @@ int main(int argc, char** argv)
         else if (scenario == QLatin1String("twodays"))
             addSensor(db, QStringLiteral("250175014"), false, QDateTime(QDate(2025, 6, 12), QTime(15, 0)), 40, 30);
         else
-            addSensor(db, QStringLiteral("250175014"), scenario == QLatin1String("stacked"), QDateTime(QDate(2025, 1, 14), QTime(9, 30)), 70, 1440);
+            addSensor(db, QStringLiteral("250175014"), scenario == QLatin1String("stacked"),
+                      QDateTime(QDate(2025, 1, 14), QTime(9, 30)), 70, 1440);
     }
     frmTarnwell w;
     w.show();
@@ -95,13 +97,16 @@ int main(int argc, char** argv)
     s.rsConfig->find(QStringLiteral("SensorType = '") + s.rsSensors->text(QStringLiteral("SensorType")) + '\'');
     const bool stacked = scenario == QLatin1String("stacked");
     for (int k = 1; k <= 8; ++k)
-        setBox(w, QStringLiteral("txtRelSGanchor(%1)").arg(k), QString::number(0.5 + (k - 1) * (stacked ? 0.5 : 0.25), 'f', 2));
+        setBox(w, QStringLiteral("txtRelSGanchor(%1)").arg(k),
+               QString::number(0.5 + (k - 1) * (stacked ? 0.5 : 0.25), 'f', 2));
     for (int k = 1; k <= 6; ++k)
-        setBox(w, QStringLiteral("txtRelSGCenter(%1)").arg(k), QString::number(0.75 + (k - 1) * (stacked ? 0.5 : 0.25), 'f', 2));
+        setBox(w, QStringLiteral("txtRelSGCenter(%1)").arg(k),
+               QString::number(0.75 + (k - 1) * (stacked ? 0.5 : 0.25), 'f', 2));
     setBox(w, QStringLiteral("txtLengthofCable"), QStringLiteral("3.5"));
     QApplication::processEvents();
 
-    const int last = scenario == QLatin1String("months") || stacked ? frmTarnwell::TabShearVLength : frmTarnwell::TabDispVTime;
+    const int last =
+        scenario == QLatin1String("months") || stacked ? frmTarnwell::TabShearVLength : frmTarnwell::TabDispVTime;
     for (int tab = frmTarnwell::TabLoadVTime; tab <= last; ++tab) {
         w.SSTab1->setCurrentIndex(tab);
         for (int i = 0; i < 5; ++i) QApplication::processEvents();

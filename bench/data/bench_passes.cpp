@@ -32,18 +32,22 @@ qint64 bareLoop(Database& db, const Calc::SensorInputs& in, Calc::GraphSelection
 {
     const Calc::PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
     const int nLoad = f.loadCount();
-    const int nExtra = extra == Calc::PassExtra::Disp ? f.dispCount() : extra == Calc::PassExtra::Shear ? f.shearCount() : 0;
+    const int nExtra = extra == Calc::PassExtra::Disp    ? f.dispCount()
+                       : extra == Calc::PassExtra::Shear ? f.shearCount()
+                                                         : 0;
     QStringList sets;
     for (int i = 1; i <= 10; ++i) sets << QStringLiteral("zero%1 = ?").arg(i);
     sets << QStringLiteral("NumTemp = ?");
     for (int i = 1; i <= nLoad; ++i) sets << QStringLiteral("Load%1 = ?").arg(i);
     for (int i = 1; i <= nExtra; ++i)
-        sets << (extra == Calc::PassExtra::Disp ? QStringLiteral("Disp%1 = ?") : QStringLiteral("Stretch%1 = ?")).arg(i);
+        sets
+            << (extra == Calc::PassExtra::Disp ? QStringLiteral("Disp%1 = ?") : QStringLiteral("Stretch%1 = ?")).arg(i);
     sqlite3* h = db.sqliteHandle();
     sqlite3_stmt* read = nullptr;
     sqlite3_stmt* write = nullptr;
-    const QByteArray r = QStringLiteral("SELECT rowid, Channel1, Channel2, Channel3, Channel4, Channel5, Channel6, Channel7, "
-                                        "Channel8, Channel9, Channel10, ChannelT FROM `%1` WHERE %2 ORDER BY FullDate, rowid")
+    const QByteArray r = QStringLiteral(
+                             "SELECT rowid, Channel1, Channel2, Channel3, Channel4, Channel5, Channel6, Channel7, "
+                             "Channel8, Channel9, Channel10, ChannelT FROM `%1` WHERE %2 ORDER BY FullDate, rowid")
                              .arg(in.id, Calc::selectionCondition(sel))
                              .toUtf8();
     const QByteArray w = QStringLiteral("UPDATE `%1` SET %2 WHERE rowid = ?").arg(in.id, sets.join(',')).toUtf8();
@@ -87,8 +91,7 @@ qint64 bareLoop(Database& db, const Calc::SensorInputs& in, Calc::GraphSelection
 void bareSetBased(Database& db)
 {
     QStringList sets;
-    for (int i = 1; i <= 6; ++i)
-        sets << QStringLiteral("zero%1 = Channel%1 - (SELECT Channel%1 FROM base)").arg(i);
+    for (int i = 1; i <= 6; ++i) sets << QStringLiteral("zero%1 = Channel%1 - (SELECT Channel%1 FROM base)").arg(i);
     auto z = [](int i) { return QStringLiteral("(Channel%1 - (SELECT Channel%1 FROM base))").arg(i); };
     sets << QStringLiteral("NumTemp = ChannelT");
     sets << QStringLiteral("Load1 = ((2 * %1 + %2) / 3) * 0.01").arg(z(1), z(4));
@@ -97,8 +100,9 @@ void bareSetBased(Database& db)
     sets << QStringLiteral("Load4 = ((%1 + 2 * %2 + %3) / 4) * 0.01").arg(z(2), z(5), z(3));
     sets << QStringLiteral("Load5 = ((%1 + 2 * %2 + %3) / 4) * 0.01").arg(z(5), z(3), z(6));
     sets << QStringLiteral("Load6 = ((%1 + 2 * %2) / 4) * 0.01").arg(z(3), z(6));
-    const QByteArray sql = QStringLiteral("WITH base AS (SELECT * FROM `%1` WHERE DoNotPlot = False ORDER BY FullDate LIMIT 1) "
-                                          "UPDATE `%1` SET %2 WHERE DoNotPlot = False")
+    const QByteArray sql = QStringLiteral(
+                               "WITH base AS (SELECT * FROM `%1` WHERE DoNotPlot = False ORDER BY FullDate LIMIT 1) "
+                               "UPDATE `%1` SET %2 WHERE DoNotPlot = False")
                                .arg(Id, sets.join(','))
                                .toUtf8();
     sqlite3* h = db.sqliteHandle();
@@ -138,8 +142,8 @@ void runSize(const Bench::SizeRun& run)
     for (const Case& c : cases) {
         const QString name = QString::fromLatin1(c.name);
         Calc::PassResult last;
-        const double full = Bench::fastest(run.runs, [&] { last = c.pass(s, in); },
-                                           [&] { PassTables::forgetSensor(s.db, Id); });
+        const double full = Bench::fastest(
+            run.runs, [&] { last = c.pass(s, in); }, [&] { PassTables::forgetSensor(s.db, Id); });
         Bench::figure(name + QStringLiteral(": full pass"), full, "ms", run.size == 100000 ? "<= 1 s" : QString());
         if (!last.completed || !last.fullPass || last.rowsWritten != run.size)
             std::printf("CHECK FAILED: %s completed=%d full=%d rows=%lld\n", c.name, int(last.completed),
@@ -151,12 +155,16 @@ void runSize(const Bench::SizeRun& run)
         Bench::figure(name + QStringLiteral(": again, nothing changed"), again, "ms");
         if (last.fullPass || last.rowsWritten != 0) std::printf("CHECK FAILED: %s was not incremental\n", c.name);
 
-        const double one = Bench::fastest(run.runs, [&] { last = c.pass(s, in); }, [&] {
-            s.db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = ?, %2 WHERE rowid = ?").arg(Id, ReadingMarks::setChanged()),
-                         {QString::number(100 + (++edited % 7), 'f', 2), run.size / 2});
-        });
+        const double one = Bench::fastest(
+            run.runs, [&] { last = c.pass(s, in); },
+            [&] {
+                s.db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = ?, %2 WHERE rowid = ?")
+                                 .arg(Id, ReadingMarks::setChanged()),
+                             {QString::number(100 + (++edited % 7), 'f', 2), run.size / 2});
+            });
         Bench::figure(name + QStringLiteral(": after one reading edited"), one, "ms");
-        if (last.fullPass || last.rowsWritten != 1) std::printf("CHECK FAILED: %s computed %lld\n", c.name, last.rowsWritten);
+        if (last.fullPass || last.rowsWritten != 1)
+            std::printf("CHECK FAILED: %s computed %lld\n", c.name, last.rowsWritten);
     }
     Bench::figure(QStringLiteral("bare SQLite: one set-based UPDATE of zeros and loads"),
                   Bench::fastest(run.runs, [&] { bareSetBased(s.db); }), "ms");
@@ -168,6 +176,6 @@ void runSize(const Bench::SizeRun& run)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    return Bench::bySize(argc, argv, QStringLiteral("Calculation passes (staggered 75, every reading in every selection)"),
-                         runSize);
+    return Bench::bySize(
+        argc, argv, QStringLiteral("Calculation passes (staggered 75, every reading in every selection)"), runSize);
 }

@@ -32,10 +32,12 @@
 namespace {
 
 const QString Sensor = QStringLiteral("250475011");
-const char* const Header = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n"
-                           "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\",\"Strain(4)\",\"Strain(5)\",\"Strain(6)\"\r\n"
-                           "\"TS\",\"RN\",\"Volts\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
-                           "\"\",\"\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\"\r\n";
+const char* const Header =
+    "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n"
+    "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\",\"Strain(4)\",\"Strain(5)\","
+    "\"Strain(6)\"\r\n"
+    "\"TS\",\"RN\",\"Volts\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
+    "\"\",\"\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\"\r\n";
 constexpr int HeaderLines = 4;
 
 // A TOA5 file of count records a minute apart from 2022-01-01.
@@ -51,10 +53,11 @@ void writeFile(const QString& path, int count)
         const QDateTime t = start.addSecs(qint64(n) * 60);
         const QDate d = t.date();
         const QTime h = t.time();
-        int len = std::snprintf(line, sizeof line, "\"%04d-%02d-%02d %02d:%02d:%02d\",%d,12.6,%.2f", d.year(), d.month(),
-                                d.day(), h.hour(), h.minute(), h.second(), n, 15 + 5 * std::sin(n / 1000.0));
+        int len = std::snprintf(line, sizeof line, "\"%04d-%02d-%02d %02d:%02d:%02d\",%d,12.6,%.2f", d.year(),
+                                d.month(), d.day(), h.hour(), h.minute(), h.second(), n, 15 + 5 * std::sin(n / 1000.0));
         for (int c = 1; c <= 6; ++c)
-            len += std::snprintf(line + len, sizeof line - size_t(len), ",%.3f", 100.0 * c + 50 * std::sin(n / 1440.0 + c));
+            len += std::snprintf(line + len, sizeof line - size_t(len), ",%.3f",
+                                 100.0 * c + 50 * std::sin(n / 1440.0 + c));
         line[len++] = '\r';
         line[len++] = '\n';
         out.append(line, len);
@@ -73,8 +76,8 @@ void saveMap(Database& db)
     m.layout = LoggerClock::Layout::Iso8601;
     m.tempColumn = QStringLiteral("Temp");
     for (int c = 1; c <= 6; ++c) m.gaugeColumns << QStringLiteral("Strain(%1)").arg(c);
-    const QStringList names{"TIMESTAMP", "RECORD", "BattV", "Temp", "Strain(1)", "Strain(2)",
-                            "Strain(3)", "Strain(4)", "Strain(5)", "Strain(6)"};
+    const QStringList names{"TIMESTAMP", "RECORD",    "BattV",     "Temp",      "Strain(1)",
+                            "Strain(2)", "Strain(3)", "Strain(4)", "Strain(5)", "Strain(6)"};
     ColumnMaps::save(db, Sensor, QStringLiteral("TOA5"), ColumnMaps::signature(QStringLiteral("TOA5"), names), m);
 }
 
@@ -87,12 +90,14 @@ int bareImport(Database& db, const QString& path)
     const QByteArray data = f.readAll();
     sqlite3* h = db.sqliteHandle();
     const bool versioned = RowVersions::present(db, Sensor);
-    const QByteArray sql = QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, "
-                                          "PlotSpatial, Plottemporal, ChannelT, Channel1, Channel2, Channel3, Channel4, "
-                                          "Channel5, Channel6%2) VALUES (?,?,?,?,1,0,1,?,?,?,?,?,?,?%3)")
-                               .arg(Sensor, versioned ? QStringLiteral(", RowVersion, ChangedBy, ChangedAt") : QString(),
-                                    versioned ? QStringLiteral(", 1, 'bench', '2026-01-01 00:00:00'") : QString())
-                               .toUtf8();
+    const QByteArray sql =
+        QStringLiteral(
+            "INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, "
+            "PlotSpatial, Plottemporal, ChannelT, Channel1, Channel2, Channel3, Channel4, "
+            "Channel5, Channel6%2) VALUES (?,?,?,?,1,0,1,?,?,?,?,?,?,?%3)")
+            .arg(Sensor, versioned ? QStringLiteral(", RowVersion, ChangedBy, ChangedAt") : QString(),
+                 versioned ? QStringLiteral(", 1, 'bench', '2026-01-01 00:00:00'") : QString())
+            .toUtf8();
     sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
@@ -103,7 +108,8 @@ int bareImport(Database& db, const QString& path)
     int vLen[7];
     const char* p = data.constData();
     const char* const end = p + data.size();
-    for (int skip = 0; skip < HeaderLines && p < end; ++skip) p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) + 1;
+    for (int skip = 0; skip < HeaderLines && p < end; ++skip)
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) + 1;
     int rows = 0;
     while (p < end) {
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
@@ -120,7 +126,7 @@ int bareImport(Database& db, const QString& path)
         }
         p = eol + 1;
         if (n != 10) continue;
-        const char* d = fields[0] + 1;   // "yyyy-MM-dd HH:mm:ss"
+        const char* d = fields[0] + 1;  // "yyyy-MM-dd HH:mm:ss"
         std::memcpy(full, d, 19);
         std::memcpy(date, d, 10);
         date[4] = date[7] = '/';
@@ -132,7 +138,8 @@ int bareImport(Database& db, const QString& path)
         for (int c = 0; c < 7; ++c) {
             double x = 0;
             std::from_chars(fields[3 + c], fieldEnds[3 + c], x);
-            vLen[c] = int(std::to_chars(v[c], v[c] + sizeof v[c], x, std::chars_format::fixed, c == 0 ? 1 : 2).ptr - v[c]);
+            vLen[c] =
+                int(std::to_chars(v[c], v[c] + sizeof v[c], x, std::chars_format::fixed, c == 0 ? 1 : 2).ptr - v[c]);
         }
         sqlite3_bind_text(st, 1, key, keyLen, SQLITE_STATIC);
         sqlite3_bind_text(st, 2, date, 10, SQLITE_STATIC);
@@ -197,7 +204,8 @@ int main(int argc, char* argv[])
         ImportPasses::computeAppended(dbPath, QString(), {Sensor});
         figures[QStringLiteral("import")].push_back(imported);
         figures[QStringLiteral("import and pass")].push_back(imported + msSince(t));
-        if (r.appended != lines) std::printf("CHECK FAILED: import appended %lld (%s)\n", r.appended, qPrintable(r.reason));
+        if (r.appended != lines)
+            std::printf("CHECK FAILED: import appended %lld (%s)\n", r.appended, qPrintable(r.reason));
         empty(db);
 
         for (const QString& command : commands) {

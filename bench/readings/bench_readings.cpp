@@ -76,8 +76,9 @@ double deleteOnCopies(const QString& pristine, int runs, int count, bool bareSta
             db.open(Paths::databasePath());
             if (bareStatement) {
                 Transaction tx(db);
-                *deleted = db.execute(QStringLiteral("DELETE FROM `%1` WHERE ReadingDate BETWEEN ? AND ?").arg(Id),
-                                      {QStringLiteral("2020/01/01"), rangeEndFor(count).toString(QStringLiteral("yyyy/MM/dd"))});
+                *deleted = db.execute(
+                    QStringLiteral("DELETE FROM `%1` WHERE ReadingDate BETWEEN ? AND ?").arg(Id),
+                    {QStringLiteral("2020/01/01"), rangeEndFor(count).toString(QStringLiteral("yyyy/MM/dd"))});
                 tx.commit();
             } else {
                 *deleted = ReadingDeletion::deleteBetween(db, Id, QDate(2020, 1, 1), rangeEndFor(count));
@@ -86,7 +87,7 @@ double deleteOnCopies(const QString& pristine, int runs, int count, bool bareSta
         [&] {
             QFile::remove(Paths::databasePath());
             QFile::copy(pristine, Paths::databasePath());
-            ::sync();   // the copy on disk before the clock starts, not written back during the run
+            ::sync();  // the copy on disk before the clock starts, not written back during the run
         });
 }
 
@@ -130,7 +131,7 @@ void runSize(const Bench::SizeRun& run)
     QFile::copy(pristine, Paths::databasePath());
     ::sync();
 
-    Messages::Script script;   // answers every box with OK and records it
+    Messages::Script script;  // answers every box with OK and records it
     Messages::installScript(&script);
     {
         frmTarnwell w;
@@ -152,33 +153,41 @@ void runSize(const Bench::SizeRun& run)
             r->leaveReadingsTab();
             r->enterReadingsTab();
         });
-        timed("First (from the last reading)", 10, "<= 20 ms", [&] { r->imgFirst_Click(); }, [&] { r->imgLast_Click(); });
+        timed(
+            "First (from the last reading)", 10, "<= 20 ms", [&] { r->imgFirst_Click(); }, [&] { r->imgLast_Click(); });
         timed("Next (from the first reading on)", 50, "<= 20 ms", [&] { r->imgNextData_Click(); });
         r->imgLast_Click();
         timed("Previous (from the last reading back)", 50, "<= 20 ms", [&] { r->imgPrevData_Click(); });
-        timed("Last (from the first reading)", 10, "<= 20 ms", [&] { r->imgLast_Click(); }, [&] { r->imgFirst_Click(); });
+        timed(
+            "Last (from the first reading)", 10, "<= 20 ms", [&] { r->imgLast_Click(); }, [&] { r->imgFirst_Click(); });
         r->imgFirst_Click();
         int edit = 0;
-        timed("Next with an edited value saved first", 20, "<= 20 ms", [&] { r->imgNextData_Click(); },
-              [&] { r->txtChannel[1]->setText(QString::number(++edit)); });
+        timed(
+            "Next with an edited value saved first", 20, "<= 20 ms", [&] { r->imgNextData_Click(); },
+            [&] { r->txtChannel[1]->setText(QString::number(++edit)); });
         // Another copy of the program commits a change (here: to the Prefs table) before each
         // move: the move reads the reading list again first.
         {
             Database other(QStringLiteral("bench-other-copy"));
             other.open(Paths::databasePath());
             int otherEdit = 0;
-            timed("Next after another copy committed a change (list read again)", 20, "", [&] { r->imgNextData_Click(); },
-                  [&] { other.execute(QStringLiteral("UPDATE Prefs SET MinX = ?"), {QString::number(++otherEdit)}); });
+            timed(
+                "Next after another copy committed a change (list read again)", 20, "", [&] { r->imgNextData_Click(); },
+                [&] { other.execute(QStringLiteral("UPDATE Prefs SET MinX = ?"), {QString::number(++otherEdit)}); });
         }
         int bareEdit = 0;
         timed("for comparison: a bare one-row UPDATE commit", 20, "", [&] {
-            s.db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = ? WHERE rowid = 10").arg(Id), {QString::number(++bareEdit)});
+            s.db.execute(QStringLiteral("UPDATE `%1` SET Channel1 = ? WHERE rowid = 10").arg(Id),
+                         {QString::number(++bareEdit)});
         });
-        const QString lastKey = Id + ' ' + QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC).addSecs(qint64(count - 1) * 60)
-                                               .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        const QString lastKey = Id + ' ' +
+                                QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC)
+                                    .addSecs(qint64(count - 1) * 60)
+                                    .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         s.rememberedPosition = 0;
         timed("duplicate check, key of the last reading", 20, "<= 5 ms", [&] { r->DupID(lastKey); });
-        timed("duplicate check, key not taken", 20, "<= 5 ms", [&] { r->DupID(Id + QStringLiteral(" 2099/01/01 00:00:00")); });
+        timed("duplicate check, key not taken", 20, "<= 5 ms",
+              [&] { r->DupID(Id + QStringLiteral(" 2099/01/01 00:00:00")); });
         r->imgLast_Click();
         qint64 tick = 0;
         r->clock = [&tick] { return QDateTime(QDate(2035, 1, 1), QTime(0, 0)).addSecs(++tick); };
@@ -215,5 +224,6 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return Bench::bySize(argc, argv, QStringLiteral("Readings tab (whole window, offscreen; one reading a minute)"), runSize);
+    return Bench::bySize(argc, argv, QStringLiteral("Readings tab (whole window, offscreen; one reading a minute)"),
+                         runSize);
 }

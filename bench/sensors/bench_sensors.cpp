@@ -24,13 +24,15 @@ int main(int argc, char* argv[])
         db.open(Paths::databasePath());
         Transaction tx(db);
         for (int i = 1; i <= count; ++i) {
-            const QString id = QStringLiteral("%1%2").arg(2000 + i / 999, 4, 10, QChar('0')).arg(i % 999 + 1, 3, 10, QChar('0'));
+            const QString id =
+                QStringLiteral("%1%2").arg(2000 + i / 999, 4, 10, QChar('0')).arg(i % 999 + 1, 3, 10, QChar('0'));
             const QString full = id.left(4) + QStringLiteral("75") + id.mid(4);
-            db.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, "
-                                      "Model, numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, "
-                                      "boltkfactor, lengthofgauge, NodeLocation1) VALUES (?,?,?,?,'75','HALYX','d6HALYX',"
-                                      "6,0,'2025/04/01','No',1,?,100,0.5,0.25)"),
-                       {full, full.left(4), QStringLiteral("75"), full.mid(6), i % 2});
+            db.execute(
+                QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, "
+                               "Model, numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, "
+                               "boltkfactor, lengthofgauge, NodeLocation1) VALUES (?,?,?,?,'75','HALYX','d6HALYX',"
+                               "6,0,'2025/04/01','No',1,?,100,0.5,0.25)"),
+                {full, full.left(4), QStringLiteral("75"), full.mid(6), i % 2});
             db.execute(QStringLiteral("INSERT INTO NetworkConfig VALUES (?, 'NA', 'NA', 'NA', 24)"), {full});
         }
         tx.commit();

@@ -25,8 +25,10 @@ int main(int argc, char* argv[])
     }
     Database db;
     db.open(Paths::databasePath());
-    const QString key = id + ' ' + QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(qint64(count - 10) * 3600)
-                                       .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const QString key = id + ' ' +
+                        QDateTime(QDate(2020, 1, 1), QTime(0, 0))
+                            .addSecs(qint64(count - 10) * 3600)
+                            .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     std::printf("Readings recordset, %d readings\n", count);
 
     const double mem0 = Bench::residentMB();

@@ -72,7 +72,8 @@ void moves(Figures& f, Database& db, Recordset& rs, const QString& target, const
     double total = 0;
     const qint64 before = db.scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Id)).toLongLong();
     for (int i = 0; i < Changes; ++i) {
-        other.execute(QStringLiteral("UPDATE `%1` SET Channel2 = ? WHERE DateTimeKey = ?").arg(Id), {QString::number(i), key});
+        other.execute(QStringLiteral("UPDATE `%1` SET Channel2 = ? WHERE DateTimeKey = ?").arg(Id),
+                      {QString::number(i), key});
         t.restart();
         next();
         total += since(t);
@@ -107,8 +108,10 @@ Figures run(const QString& target)
     }
     f.add(QStringLiteral("walk first to last"), since(t));
 
-    const QString key = Id + ' ' + QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(qint64(Count - 10) * 60)
-                                       .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const QString key = Id + ' ' +
+                        QDateTime(QDate(2020, 1, 1), QTime(0, 0))
+                            .addSecs(qint64(Count - 10) * 60)
+                            .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     t.restart();
     rs.moveFirst();
     const bool found = rs.find(QStringLiteral("DateTimeKey = '") + key + '\'');
@@ -121,8 +124,7 @@ Figures run(const QString& target)
     t.restart();
     const Calc::PassResult r = Calc::GetTemporalData(s, in);
     f.add(QStringLiteral("calculation pass (all readings)"), since(t));
-    if (!r.completed || r.rowsWritten != Count)
-    {
+    if (!r.completed || r.rowsWritten != Count) {
         std::printf("CHECK: pass wrote %lld rows on %s\n", qlonglong(r.rowsWritten), qPrintable(target));
         QFile log(Paths::logFilePath());
         if (log.open(QIODevice::ReadOnly)) std::printf("%s\n", log.readAll().right(1500).constData());
@@ -138,7 +140,8 @@ bool emptyServer()
         if (pg.open()) {
             QSqlQuery q(pg);
             ok = q.exec(QStringLiteral("SET client_min_messages = warning")) &&
-                 q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) && q.exec(QStringLiteral("CREATE SCHEMA public"));
+                 q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) &&
+                 q.exec(QStringLiteral("CREATE SCHEMA public"));
         }
         pg.close();
     }

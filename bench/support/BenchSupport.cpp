@@ -18,8 +18,7 @@ namespace Bench {
 Home::Home()
 {
     qputenv("HOME", m_dir.path().toLocal8Bit());
-    for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
-        qunsetenv(v);
+    for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) qunsetenv(v);
     QDir(Paths::dataFolder()).removeRecursively();
     Installer::install();
 }
@@ -41,7 +40,8 @@ void fillSensor(Database& db, const QString& id, int count, bool stacked)
     QSqlQuery q(db.handle());
     q.prepare(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, ReadingDate, ReadingTime, ChannelT, Channel1, "
                              "Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, DoNotPlot, "
-                             "IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,0,1)").arg(id));
+                             "IsDirty) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,0,1)")
+                  .arg(id));
     const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
     for (int n = 0; n < count; ++n) {
         const QDateTime t = start.addSecs(qint64(n) * 3600);

@@ -14,6 +14,7 @@ class Home {
 public:
     Home();
     ~Home();
+
 private:
     QTemporaryDir m_dir;
 };

@@ -57,7 +57,8 @@ void printTable(const QString& title, const QList<int>& sizes, const QStringList
         QString growth = QStringLiteral("-");
         if (sizes.size() >= 2 && r.values.contains(sizes.last()) && r.values.contains(sizes[sizes.size() - 2]) &&
             r.values[sizes[sizes.size() - 2]] > 0)
-            growth = QString::number(r.values[sizes.last()] / r.values[sizes[sizes.size() - 2]], 'f', 1) + QStringLiteral("x");
+            growth = QString::number(r.values[sizes.last()] / r.values[sizes[sizes.size() - 2]], 'f', 1) +
+                     QStringLiteral("x");
         cells << growth;
         // The floor of the same run, and the figure over it: a busy machine slows both.
         QString floor = QStringLiteral("-");
@@ -65,7 +66,8 @@ void printTable(const QString& title, const QList<int>& sizes, const QStringList
             const double b = r.bare[sizes.last()];
             floor = number(b, r.unit);
             if (b > 0 && r.values.contains(sizes.last()))
-                floor += QStringLiteral(" (") + QString::number(r.values[sizes.last()] / b, 'f', 2) + QStringLiteral("x)");
+                floor +=
+                    QStringLiteral(" (") + QString::number(r.values[sizes.last()] / b, 'f', 2) + QStringLiteral("x)");
         }
         cells << floor;
         cells << (r.target.isEmpty() ? QStringLiteral("-") : r.target);
@@ -167,7 +169,7 @@ double fastest(int runs, const std::function<void()>& fn, const std::function<vo
     QElapsedTimer t;
     for (int i = 0; i < runs; ++i) {
         if (setup) setup();
-        ::sync();   // what earlier work left for the disk is written before the clock starts
+        ::sync();  // what earlier work left for the disk is written before the clock starts
         t.restart();
         fn();
         best = std::min(best, ms(t));
@@ -200,14 +202,13 @@ double fillMinutes(Database& db, const QString& id, int count, bool stacked)
     // Written as the logger import writes: one prepared insert per row on the file, batches
     // through the server's bulk copy on a server.
     Transaction tx(db);
-    BulkInsert ins(db, id,
-                   {QStringLiteral("DateTimeKey"), QStringLiteral("FullDate"), QStringLiteral("ReadingDate"),
-                    QStringLiteral("ReadingTime"), QStringLiteral("ChannelT"), QStringLiteral("Channel1"),
-                    QStringLiteral("Channel2"), QStringLiteral("Channel3"), QStringLiteral("Channel4"),
-                    QStringLiteral("Channel5"), QStringLiteral("Channel6"), QStringLiteral("Plottemporal"),
-                    QStringLiteral("PlotSpatial")},
-                   {QStringLiteral("DoNotPlot"), QStringLiteral("IsDirty")}, {QStringLiteral("0"), QStringLiteral("1")},
-                   {});
+    BulkInsert ins(
+        db, id,
+        {QStringLiteral("DateTimeKey"), QStringLiteral("FullDate"), QStringLiteral("ReadingDate"),
+         QStringLiteral("ReadingTime"), QStringLiteral("ChannelT"), QStringLiteral("Channel1"),
+         QStringLiteral("Channel2"), QStringLiteral("Channel3"), QStringLiteral("Channel4"), QStringLiteral("Channel5"),
+         QStringLiteral("Channel6"), QStringLiteral("Plottemporal"), QStringLiteral("PlotSpatial")},
+        {QStringLiteral("DoNotPlot"), QStringLiteral("IsDirty")}, {QStringLiteral("0"), QStringLiteral("1")}, {});
     const QByteArray sensor = id.toLatin1();
     const qint64 start = QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
     char texts[7][32];

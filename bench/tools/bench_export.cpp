@@ -43,15 +43,24 @@ qint64 bareExport(Database& db, const QString& path)
     format_set_num_format(one, "0.0");
     lxw_format* two = workbook_add_format(wb);
     format_set_num_format(two, "0.00");
-    const char* header[] = {"Date and time", "Temperature (\u00B0C)", "Gauge 1 (\u00B5strain)", "Gauge 2 (\u00B5strain)",
-                            "Gauge 3 (\u00B5strain)", "Gauge 4 (\u00B5strain)", "Gauge 5 (\u00B5strain)",
-                            "Gauge 6 (\u00B5strain)", "PlotTemporal", "PlotSpatial", "Rejected"};
+    const char* header[] = {"Date and time",
+                            "Temperature (\u00B0C)",
+                            "Gauge 1 (\u00B5strain)",
+                            "Gauge 2 (\u00B5strain)",
+                            "Gauge 3 (\u00B5strain)",
+                            "Gauge 4 (\u00B5strain)",
+                            "Gauge 5 (\u00B5strain)",
+                            "Gauge 6 (\u00B5strain)",
+                            "PlotTemporal",
+                            "PlotSpatial",
+                            "Rejected"};
     for (int c = 0; c < 11; ++c) worksheet_write_string(ws, 0, lxw_col_t(c), header[c], nullptr);
     worksheet_freeze_panes(ws, 1, 0);
     sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QStringLiteral("SELECT ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, "
-                                          "Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial FROM `%1` "
-                                          "ORDER BY FullDate, rowid")
+    const QByteArray sql = QStringLiteral(
+                               "SELECT ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, "
+                               "Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial FROM `%1` "
+                               "ORDER BY FullDate, rowid")
                                .arg(Id)
                                .toUtf8();
     sqlite3_prepare_v2(db.sqliteHandle(), sql.constData(), -1, &st, nullptr);
@@ -60,8 +69,8 @@ qint64 bareExport(Database& db, const QString& path)
         auto text = [&](int c) { return reinterpret_cast<const char*>(sqlite3_column_text(st, c)); };
         const char* d = text(0);
         const char* t = text(1);
-        lxw_datetime moment = {std::atoi(d), std::atoi(d + 5), std::atoi(d + 8), std::atoi(t), std::atoi(t + 3),
-                               double(std::atoi(t + 6))};
+        lxw_datetime moment = {std::atoi(d), std::atoi(d + 5), std::atoi(d + 8),
+                               std::atoi(t), std::atoi(t + 3), double(std::atoi(t + 6))};
         worksheet_write_datetime(ws, row, 0, &moment, momentFormat);
         worksheet_write_number(ws, row, 1, std::atof(text(2)), one);
         for (int c = 2; c <= 7; ++c) worksheet_write_number(ws, row, lxw_col_t(c), std::atof(text(c + 1)), two);
@@ -96,19 +105,21 @@ void runSize(const Bench::SizeRun& run)
         s.subWindowSensor = Id;
 
         frmDatasheet* sheet = nullptr;
-        Bench::figure("datasheet opened", Bench::fastest(run.runs,
-                                                          [&] {
-                                                              sheet = new frmDatasheet(w, *w.tools(), &w);
-                                                              sheet->show();
-                                                              QApplication::processEvents();
-                                                          },
-                                                          [&] {
-                                                              if (sheet) {
-                                                                  sheet->reject();
-                                                                  delete sheet;
-                                                                  sheet = nullptr;
-                                                              }
-                                                          }),
+        Bench::figure("datasheet opened",
+                      Bench::fastest(
+                          run.runs,
+                          [&] {
+                              sheet = new frmDatasheet(w, *w.tools(), &w);
+                              sheet->show();
+                              QApplication::processEvents();
+                          },
+                          [&] {
+                              if (sheet) {
+                                  sheet->reject();
+                                  delete sheet;
+                                  sheet = nullptr;
+                              }
+                          }),
                       "ms", "<= 1 s");
         QElapsedTimer t;
         t.start();
@@ -118,9 +129,9 @@ void runSize(const Bench::SizeRun& run)
 
         const QString xlsx = QDir(dir.path()).filePath(QStringLiteral("sheet.xlsx"));
         bool written = false;
-        Bench::figure("export of every reading to .xlsx", Bench::fastest(run.runs,
-                                                                          [&] { written = sheet->FlexGridToExcel(xlsx, Id); },
-                                                                          [&] { QFile::remove(xlsx); }),
+        Bench::figure("export of every reading to .xlsx",
+                      Bench::fastest(
+                          run.runs, [&] { written = sheet->FlexGridToExcel(xlsx, Id); }, [&] { QFile::remove(xlsx); }),
                       "ms", run.size == 1000000 ? "<= 30 s" : QString());
         Bench::note(QStringLiteral("workbook %1 MB; peak memory %2 MB")
                         .arg(QFileInfo(xlsx).size() / 1e6, 0, 'f', 1)
@@ -129,7 +140,8 @@ void runSize(const Bench::SizeRun& run)
         const QString bareXlsx = QDir(dir.path()).filePath(QStringLiteral("bare.xlsx"));
         qint64 rows = 0;
         Bench::bare("export of every reading to .xlsx",
-                    Bench::fastest(run.runs, [&] { rows = bareExport(s.db, bareXlsx); }, [&] { QFile::remove(bareXlsx); }));
+                    Bench::fastest(
+                        run.runs, [&] { rows = bareExport(s.db, bareXlsx); }, [&] { QFile::remove(bareXlsx); }));
         if (rows != run.size) std::printf("CHECK FAILED: bare export wrote %lld rows\n", rows);
         Bench::figure("peak memory", Bench::peakMB(), "MB");
         sheet->reject();
@@ -145,5 +157,6 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return Bench::bySize(argc, argv, QStringLiteral("Datasheet and spreadsheet export (whole window, offscreen)"), runSize);
+    return Bench::bySize(argc, argv, QStringLiteral("Datasheet and spreadsheet export (whole window, offscreen)"),
+                         runSize);
 }

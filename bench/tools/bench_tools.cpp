@@ -53,10 +53,12 @@ double peakMB()
     return 0;
 }
 
-const char* const Toa5Header = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n"
-                               "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\",\"Strain(4)\",\"Strain(5)\",\"Strain(6)\"\r\n"
-                               "\"TS\",\"RN\",\"Volts\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
-                               "\"\",\"\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\"\r\n";
+const char* const Toa5Header =
+    "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n"
+    "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\",\"Strain(4)\",\"Strain(5)\","
+    "\"Strain(6)\"\r\n"
+    "\"TS\",\"RN\",\"Volts\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
+    "\"\",\"\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\",\"Smp\"\r\n";
 
 // A TOA5 file of count records a minute apart from start.
 QByteArray toa5(int count, const QDateTime& start, int firstRecord = 0)
@@ -68,10 +70,12 @@ QByteArray toa5(int count, const QDateTime& start, int firstRecord = 0)
         const QDateTime t = start.addSecs(qint64(n) * 60);
         const QDate d = t.date();
         const QTime h = t.time();
-        int len = std::snprintf(line, sizeof line, "\"%04d-%02d-%02d %02d:%02d:%02d\",%d,12.6,%.2f", d.year(), d.month(),
-                                d.day(), h.hour(), h.minute(), h.second(), firstRecord + n, 15 + 5 * std::sin(n / 1000.0));
+        int len =
+            std::snprintf(line, sizeof line, "\"%04d-%02d-%02d %02d:%02d:%02d\",%d,12.6,%.2f", d.year(), d.month(),
+                          d.day(), h.hour(), h.minute(), h.second(), firstRecord + n, 15 + 5 * std::sin(n / 1000.0));
         for (int c = 1; c <= 6; ++c)
-            len += std::snprintf(line + len, sizeof line - size_t(len), ",%.3f", 100.0 * c + 50 * std::sin(n / 1440.0 + c));
+            len += std::snprintf(line + len, sizeof line - size_t(len), ",%.3f",
+                                 100.0 * c + 50 * std::sin(n / 1440.0 + c));
         line[len++] = '\r';
         line[len++] = '\n';
         out.append(line, len);
@@ -98,9 +102,12 @@ double bareInsertLoop(Database& db, const QString& id, int count, const QDateTim
     sqlite3* h = db.sqliteHandle();
     sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, "
-                                          "PlotSpatial, Plottemporal, ChannelT, Channel1, Channel2, Channel3, Channel4, "
-                                          "Channel5, Channel6) VALUES (?,?,?,?,1,1,1,?,?,?,?,?,?,?)").arg(id).toUtf8();
+    const QByteArray sql = QStringLiteral(
+                               "INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, "
+                               "PlotSpatial, Plottemporal, ChannelT, Channel1, Channel2, Channel3, Channel4, "
+                               "Channel5, Channel6) VALUES (?,?,?,?,1,1,1,?,?,?,?,?,?,?)")
+                               .arg(id)
+                               .toUtf8();
     sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
     const QByteArray sensor = id.toUtf8();
     const qint64 base = start.toSecsSinceEpoch();
@@ -108,7 +115,8 @@ double bareInsertLoop(Database& db, const QString& id, int count, const QDateTim
     for (int n = 0; n < count; ++n) {
         const Bench::ReadingTexts r(sensor, base + qint64(n) * 60);
         std::snprintf(v[0], sizeof v[0], "%.1f", 15 + 5 * std::sin(n / 1000.0));
-        for (int c = 1; c <= 6; ++c) std::snprintf(v[c], sizeof v[c], "%.2f", 100.0 * c + 50 * std::sin(n / 1440.0 + c));
+        for (int c = 1; c <= 6; ++c)
+            std::snprintf(v[c], sizeof v[c], "%.2f", 100.0 * c + 50 * std::sin(n / 1440.0 + c));
         sqlite3_bind_text(st, 1, r.key, -1, SQLITE_STATIC);
         sqlite3_bind_text(st, 2, r.date, -1, SQLITE_STATIC);
         sqlite3_bind_text(st, 3, r.time, -1, SQLITE_STATIC);
@@ -154,11 +162,13 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     auto* window = new frmWrenData(w, *w.tools(), file, &w);
     window->show();
     QApplication::processEvents();
-    Bench::report("TOA5 file of 1,000,000 lines read and shown", t.nsecsElapsed() / 1e6, "ms", "<= 3000 ms (<= 2000 ms)");
+    Bench::report("TOA5 file of 1,000,000 lines read and shown", t.nsecsElapsed() / 1e6, "ms",
+                  "<= 3000 ms (<= 2000 ms)");
     cpuReport(cpu);
     Bench::report("  peak memory of the process", peakMB(), "MB", "<= 250 MB");
     Bench::report("  held by the rows", window->model()->table().bytesHeld() / 1e6, "MB");
-    if (window->model()->selectedCount() != lines) std::printf("CHECK FAILED: selected %d\n", window->model()->selectedCount());
+    if (window->model()->selectedCount() != lines)
+        std::printf("CHECK FAILED: selected %d\n", window->model()->selectedCount());
 
     // The bare loop first, into the sensor's own table; then emptied; then the import; then
     // the bare loop again (the faster of the two is the baseline).
@@ -193,7 +203,7 @@ void bigToa5(frmTarnwell& w, const QString& folder)
         out.write(toa5(24, start.addSecs(qint64(f) * 24 * 60), f * 24));
     }
     ImportRun::Options options;
-    options.dataFolder = folder;   // the archive copies go beside the files, not into the data folder
+    options.dataFolder = folder;  // the archive copies go beside the files, not into the data folder
     t.restart();
     cpu = cpuMs();
     const auto reports = ImportRun::importFolder(s.db, drop, options);
@@ -201,7 +211,8 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     cpuReport(cpu);
     qint64 appended = 0;
     for (const auto& r : reports) appended += r.appended;
-    if (reports.size() != 1000 || appended != 24000) std::printf("CHECK FAILED: %zu files, %lld readings\n", reports.size(), appended);
+    if (reports.size() != 1000 || appended != 24000)
+        std::printf("CHECK FAILED: %zu files, %lld readings\n", reports.size(), appended);
     t.restart();
     const auto again = ImportRun::importFolder(s.db, drop, options);
     Bench::report("  run again (every file already imported)", t.nsecsElapsed() / 1e6, "ms");
@@ -216,7 +227,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     Bench::Home home;
     const int count = 100000;
-    const QString logger = QStringLiteral("250475001");   // empty sensor the file is imported into
+    const QString logger = QStringLiteral("250475001");  // empty sensor the file is imported into
     // BENCH_DATABASE=postgresql://... runs it on that server (its public schema emptied and
     // set up first), as `tarnwell --database` would.
     const QString database = qEnvironmentVariable("BENCH_DATABASE");
@@ -253,7 +264,8 @@ int main(int argc, char* argv[])
         for (int n = 0; n < count; ++n) {
             out += start.addSecs(qint64(n) * 3600).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1();
             out += ",7,75,250475001," + QByteArray::number(15 + 5 * std::sin(n / 100.0), 'f', 2);
-            for (int c = 1; c <= 6; ++c) out += ',' + QByteArray::number(100.0 * c + 50 * std::sin(n / 24.0 + c), 'f', 3);
+            for (int c = 1; c <= 6; ++c)
+                out += ',' + QByteArray::number(100.0 * c + 50 * std::sin(n / 24.0 + c), 'f', 3);
             out += "\r\n";
         }
         f.write(out);
@@ -279,7 +291,8 @@ int main(int argc, char* argv[])
     auto* window = new frmWrenData(w, *w.tools(), file, &w);
     window->show();
     QApplication::processEvents();
-    Bench::report("logger file of 100,000 lines shown in the import window", t.nsecsElapsed() / 1e6, "ms", "<= 1000 ms");
+    Bench::report("logger file of 100,000 lines shown in the import window", t.nsecsElapsed() / 1e6, "ms",
+                  "<= 1000 ms");
     cpuReport(cpu);
     const int selected = window->model()->selectedCount();
 

@@ -45,10 +45,7 @@ QString quantityCell(const AlarmEpisodes::Episode& e)
     return e.quantity;
 }
 
-QString valueCell(const AlarmEpisodes::Episode& e)
-{
-    return AlarmStore::valueText(e.quantity, e.worstValue);
-}
+QString valueCell(const AlarmEpisodes::Episode& e) { return AlarmStore::valueText(e.quantity, e.worstValue); }
 
 QString ackCell(const AlarmEpisodes::Episode& e)
 {
@@ -73,14 +70,17 @@ void put(QTableWidget* g, int row, const QStringList& texts, const QString& leve
 
 }  // namespace
 
-AlarmNowPage::AlarmNowPage(Database& db, GoTo goTo, QWidget* parent) : QWidget(parent), m_db(db), m_goTo(std::move(goTo))
+AlarmNowPage::AlarmNowPage(Database& db, GoTo goTo, QWidget* parent)
+    : QWidget(parent),
+      m_db(db),
+      m_goTo(std::move(goTo))
 {
     setObjectName(QStringLiteral("pageNow"));
     auto* v = new QVBoxLayout(this);
-    grdNow = makeGrid({QStringLiteral("Sensor"), QStringLiteral("Position"), QStringLiteral("Quantity"),
-                       QStringLiteral("Level"), QStringLiteral("Value"), QStringLiteral("Since"),
-                       QStringLiteral("Acknowledged by")},
-                      QStringLiteral("grdNow"), this);
+    grdNow = makeGrid(
+        {QStringLiteral("Sensor"), QStringLiteral("Position"), QStringLiteral("Quantity"), QStringLiteral("Level"),
+         QStringLiteral("Value"), QStringLiteral("Since"), QStringLiteral("Acknowledged by")},
+        QStringLiteral("grdNow"), this);
     v->addWidget(grdNow, 1);
     lblPlan = new QLabel(this);
     lblPlan->setObjectName(QStringLiteral("lblPlan"));
@@ -128,8 +128,9 @@ void AlarmNowPage::fill()
             e.level);
     }
     grdNow->resizeColumnsToContents();
-    lblOutbox->setText(outbox.isEmpty() ? QString() : QStringLiteral("Notifications: ") + outbox +
-                                                          QStringLiteral(" (see the error log)"));
+    lblOutbox->setText(outbox.isEmpty()
+                           ? QString()
+                           : QStringLiteral("Notifications: ") + outbox + QStringLiteral(" (see the error log)"));
     if (!m_episodes.empty()) grdNow->selectRow(0);
     showPlan();
 }
@@ -153,7 +154,8 @@ void AlarmNowPage::showPlan()
     }
     const AlarmEpisodes::Episode& e = chosen.front();
     std::optional<NotifySettings::Plan> plan;
-    runTrapped(QStringLiteral(" frmAlarms.Plan"), [&] { plan = NotifySettings::planFor(m_db, e.sensorId, e.peakLevel); });
+    runTrapped(QStringLiteral(" frmAlarms.Plan"),
+               [&] { plan = NotifySettings::planFor(m_db, e.sensorId, e.peakLevel); });
     if (!plan) {
         lblPlan->setText(QStringLiteral("Response plan: none set for ") + e.peakLevel + u'.');
         return;
@@ -166,10 +168,9 @@ void AlarmNowPage::showPlan()
 
 void AlarmNowPage::acknowledge(const QList<qint64>& ids, const QString& what)
 {
-    const std::optional<QString> note =
-        Messages::prompt(QStringLiteral("Note for the acknowledgement of ") + what +
-                             QStringLiteral(" (what was seen, done or decided):"),
-                         QStringLiteral("Acknowledge"));
+    const std::optional<QString> note = Messages::prompt(QStringLiteral("Note for the acknowledgement of ") + what +
+                                                             QStringLiteral(" (what was seen, done or decided):"),
+                                                         QStringLiteral("Acknowledge"));
     if (!note) return;
     if (note->trimmed().isEmpty()) {
         Messages::show(QStringLiteral("An acknowledgement needs a note: nothing was acknowledged."),

@@ -46,10 +46,7 @@ struct Setup {
     bool stacked = true;
     QString kText;
     QString gaugeLengthText;
-    QString signature() const
-    {
-        return type + u'|' + (stacked ? u'S' : u'G') + u'|' + kText + u'|' + gaugeLengthText;
-    }
+    QString signature() const { return type + u'|' + (stacked ? u'S' : u'G') + u'|' + kText + u'|' + gaugeLengthText; }
 };
 
 // The readings of one data table, read through its FullDate index. A reading rejected as
@@ -67,8 +64,9 @@ public:
         m_masks = Rejections::masks(db, id);
         for (quint16 m : std::as_const(m_masks))
             if (m & 1u) {
-                m_notRejected = QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM Rejections WHERE Rejections.SensorID = ? "
-                                               "AND Rejections.DateTimeKey = ") +
+                m_notRejected = QStringLiteral(
+                                    " AND NOT EXISTS (SELECT 1 FROM Rejections WHERE Rejections.SensorID = ? "
+                                    "AND Rejections.DateTimeKey = ") +
                                 m_table + QStringLiteral(".DateTimeKey AND Rejections.Gauge = 0)");
                 break;
             }
@@ -130,13 +128,10 @@ private:
     QString m_cols;
     QString m_hasValue;
     QHash<QString, quint16> m_masks;
-    QString m_notRejected;   // the condition that leaves out readings rejected as a whole
+    QString m_notRejected;  // the condition that leaves out readings rejected as a whole
 };
 
-bool tableExists(Database& db, const QString& id)
-{
-    return db.tableExists(id);
-}
+bool tableExists(Database& db, const QString& id) { return db.tableExists(id); }
 
 std::optional<Setup> setupOf(Database& db, const QString& id)
 {
@@ -180,7 +175,7 @@ Calc::ChannelValues zerosOf(const Row& r, const Offsets& o)
         try {
             z[size_t(i)] = Calc::zeroFromText(r.channels[size_t(i)], o[size_t(i)]);
         } catch (const TwError&) {
-            z[size_t(i)] = Calc::noValueZero(o[size_t(i)]);   // a text that is not a number counts as no value
+            z[size_t(i)] = Calc::noValueZero(o[size_t(i)]);  // a text that is not a number counts as no value
         }
     }
     return z;
@@ -193,7 +188,7 @@ std::optional<Calc::Columns> loadsOf(const Row& r, const Offsets& o, const Setup
         if (c.count == 0) return std::nullopt;
         return c;
     } catch (const TwError&) {
-        return std::nullopt;   // no k factor: no loads (the passes log it when a chart is drawn)
+        return std::nullopt;  // no k factor: no loads (the passes log it when a chart is drawn)
     }
 }
 
@@ -231,8 +226,9 @@ Outcome evaluateSensor(Database& db, const QString& id, const QDateTime& now, Ou
         try {
             return evaluateOnce(db, id, now, queue);
         } catch (const StateChangedMeanwhile&) {
-            if (attempt >= 3) throw TwError(ErrNo::ChangedByOther, QStringLiteral("the alarm state of sensor ") + id +
-                                                               QStringLiteral(" kept changing while it was evaluated"));
+            if (attempt >= 3)
+                throw TwError(ErrNo::ChangedByOther, QStringLiteral("the alarm state of sensor ") + id +
+                                                         QStringLiteral(" kept changing while it was evaluated"));
         }
     }
 }
@@ -314,10 +310,10 @@ Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now, Outb
             std::vector<Row> before;
             std::array<bool, 7> found{};
             int searched = 0;
-            rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate <= ? AND ") + rd.hasValue(), QStringLiteral("FullDate DESC"),
-                    {from}, [&](const Row& r) {
+            rd.each(QStringLiteral("DoNotPlot = 0 AND FullDate <= ? AND ") + rd.hasValue(),
+                    QStringLiteral("FullDate DESC"), {from}, [&](const Row& r) {
                         const std::optional<Calc::Columns> l = loadsOf(r, loadOffsets, *setup);
-                        if (!l || ++searched > ReferenceSearchRows) return false;   // no loads: none before has any
+                        if (!l || ++searched > ReferenceSearchRows) return false;  // no loads: none before has any
                         bool useful = false, all = true;
                         for (int k = 1; k <= l->count; ++k) {
                             if (!found[size_t(k)] && !std::isnan((*l)[k])) found[size_t(k)] = useful = true;
@@ -327,9 +323,9 @@ Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now, Outb
                         return !all;
                     });
             std::vector<Row> earlier(before.rbegin(), before.rend());
-            for (const Row& r : rd.select(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND FullDate < ? AND ") +
-                                              rd.hasValue(),
-                                          QStringLiteral("FullDate"), {from, first->fullDate}))
+            for (const Row& r :
+                 rd.select(QStringLiteral("DoNotPlot = 0 AND FullDate > ? AND FullDate < ? AND ") + rd.hasValue(),
+                           QStringLiteral("FullDate"), {from, first->fullDate}))
                 earlier.push_back(r);
             for (const Row& r : earlier)
                 if (auto l = loadsOf(r, loadOffsets, *setup)) remember(r.when, *l);
@@ -353,7 +349,8 @@ Outcome evaluateOnce(Database& db, const QString& id, const QDateTime& now, Outb
                         rates.v[size_t(k)] = std::numeric_limits<double>::quiet_NaN();
                         continue;
                     }
-                    rates.v[size_t(k)] = AlarmRules::ratePerDay(p.front().when, p.front().load, r.when, now).value_or(0);
+                    rates.v[size_t(k)] =
+                        AlarmRules::ratePerDay(p.front().when, p.front().load, r.when, now).value_or(0);
                     any = true;
                 }
                 if (any) s.rates = rates;
@@ -433,17 +430,20 @@ AllOutcome evaluateAll(Database& db, const QDateTime& now)
     {
         QSqlQuery q(db.handle());
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT SensorID FROM AlarmLevels WHERE SensorID IN (SELECT InstrumentID FROM Sensors) "
-                                   "ORDER BY SensorID")))
+        if (!q.exec(
+                QStringLiteral("SELECT SensorID FROM AlarmLevels WHERE SensorID IN (SELECT InstrumentID FROM Sensors) "
+                               "ORDER BY SensorID")))
             throwSqlError(q.lastError());
         while (q.next()) ids << q.value(0).toString();
     }
     // States left by levels that were taken away, or by sensors no longer there.
-    if (db.scalar(QStringLiteral("SELECT count(*) FROM AlarmState WHERE SensorID NOT IN (SELECT SensorID FROM AlarmLevels) "
-                                 "OR SensorID NOT IN (SELECT InstrumentID FROM Sensors)"))
+    if (db.scalar(
+              QStringLiteral("SELECT count(*) FROM AlarmState WHERE SensorID NOT IN (SELECT SensorID FROM AlarmLevels) "
+                             "OR SensorID NOT IN (SELECT InstrumentID FROM Sensors)"))
             .toInt() > 0)
-        db.execute(QStringLiteral("DELETE FROM AlarmState WHERE SensorID NOT IN (SELECT SensorID FROM AlarmLevels) "
-                                  "OR SensorID NOT IN (SELECT InstrumentID FROM Sensors)"));
+        db.execute(
+            QStringLiteral("DELETE FROM AlarmState WHERE SensorID NOT IN (SELECT SensorID FROM AlarmLevels) "
+                           "OR SensorID NOT IN (SELECT InstrumentID FROM Sensors)"));
     Outbox::Queue queue(db);
     for (const QString& id : ids) {
         runTrapped(QStringLiteral(" Alarms_Evaluate ") + id, [&] {
@@ -481,10 +481,11 @@ QString summaryText(const std::vector<AlarmStore::Event>& events, bool askToOpen
     QStringList parts;
     if (!action.isEmpty()) parts << sensors(action.size()) + QStringLiteral(" passed Action");
     if (!alert.isEmpty()) parts << sensors(alert.size()) + QStringLiteral(" passed Alert");
-    if (!stale.isEmpty()) parts << sensors(stale.size()) + (stale.size() == 1 ? QStringLiteral(" has") : QStringLiteral(" have")) +
-                                       QStringLiteral(" gone stale");
-    QString text = parts.size() > 1 ? parts.mid(0, parts.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
-                                          parts.last()
+    if (!stale.isEmpty())
+        parts << sensors(stale.size()) + (stale.size() == 1 ? QStringLiteral(" has") : QStringLiteral(" have")) +
+                     QStringLiteral(" gone stale");
+    QString text = parts.size() > 1 ? parts.mid(0, parts.size() - 1).join(QStringLiteral(", ")) +
+                                          QStringLiteral(" and ") + parts.last()
                                     : parts.first();
     if (!earliest.isEmpty()) text += QStringLiteral(" since ") + AlarmStore::shownDate(earliest);
     text += QStringLiteral(" (%1 new alarm event%2).").arg(events.size()).arg(events.size() == 1 ? "" : "s");

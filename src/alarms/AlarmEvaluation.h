@@ -34,7 +34,7 @@ class Database;
 namespace AlarmEvaluation {
 
 struct Outcome {
-    bool evaluated = false;                    // the sensor has levels and was evaluated
+    bool evaluated = false;  // the sensor has levels and was evaluated
     AlarmStore::Severity status = AlarmStore::Severity::NoLevels;
     std::vector<AlarmStore::Event> newEvents;  // raised by this evaluation (stored)
     bool written = false;                      // state or events written
@@ -45,7 +45,7 @@ struct Outcome {
 Outcome evaluateSensor(Database& db, const QString& sensorId, const QDateTime& now);
 
 struct AllOutcome {
-    int sensors = 0;                            // sensors with levels evaluated
+    int sensors = 0;  // sensors with levels evaluated
     std::vector<AlarmStore::Event> newEvents;
 };
 

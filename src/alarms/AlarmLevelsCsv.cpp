@@ -22,11 +22,31 @@ bool fieldsOf(const QString& quantity, const QString& direction, AlarmRules::Fie
 {
     using F = AlarmRules::Field;
     const QString q = quantity.toLower(), d = direction.toLower();
-    if (q == QLatin1String("load") && d == QLatin1String("upper")) { alert = F::LoadAlertUpper; action = F::LoadActionUpper; return true; }
-    if (q == QLatin1String("load") && d == QLatin1String("lower")) { alert = F::LoadAlertLower; action = F::LoadActionLower; return true; }
-    if (q == QLatin1String("disp") && d == QLatin1String("upper")) { alert = F::DispAlertUpper; action = F::DispActionUpper; return true; }
-    if (q == QLatin1String("disp") && d == QLatin1String("lower")) { alert = F::DispAlertLower; action = F::DispActionLower; return true; }
-    if (q == QLatin1String("rate") && (d == QLatin1String("either") || d.isEmpty())) { alert = F::RateAlert; action = F::RateAction; return true; }
+    if (q == QLatin1String("load") && d == QLatin1String("upper")) {
+        alert = F::LoadAlertUpper;
+        action = F::LoadActionUpper;
+        return true;
+    }
+    if (q == QLatin1String("load") && d == QLatin1String("lower")) {
+        alert = F::LoadAlertLower;
+        action = F::LoadActionLower;
+        return true;
+    }
+    if (q == QLatin1String("disp") && d == QLatin1String("upper")) {
+        alert = F::DispAlertUpper;
+        action = F::DispActionUpper;
+        return true;
+    }
+    if (q == QLatin1String("disp") && d == QLatin1String("lower")) {
+        alert = F::DispAlertLower;
+        action = F::DispActionLower;
+        return true;
+    }
+    if (q == QLatin1String("rate") && (d == QLatin1String("either") || d.isEmpty())) {
+        alert = F::RateAlert;
+        action = F::RateAction;
+        return true;
+    }
     return false;
 }
 
@@ -56,9 +76,11 @@ QString exportText(Database& db)
         if (!l) continue;
         const QString tail = u',' + Numbers::plain(l->marginPercent) + u',' + Numbers::plain(l->rateWindowDays) + u',' +
                              num(l->staleDays);
-        auto row = [&](const char* q, const char* d, const std::optional<double>& alert, const std::optional<double>& action) {
+        auto row = [&](const char* q, const char* d, const std::optional<double>& alert,
+                       const std::optional<double>& action) {
             if (alert || action)
-                lines << id + u',' + QLatin1String(q) + u',' + QLatin1String(d) + u',' + num(alert) + u',' + num(action) + tail;
+                lines << id + u',' + QLatin1String(q) + u',' + QLatin1String(d) + u',' + num(alert) + u',' +
+                             num(action) + tail;
         };
         const qsizetype before = lines.size();
         row("Load", "upper", l->loadAlertUpper, l->loadActionUpper);
@@ -89,7 +111,7 @@ Preview preview(Database& db, const QString& csv)
     Preview p;
     struct Sensor {
         AlarmRules::Texts texts;
-        QString shared;    // margin, window and stale days as given
+        QString shared;  // margin, window and stale days as given
         QList<int> lines;
         QStringList seen;  // quantity/direction rows
         QString problem;
@@ -122,11 +144,13 @@ Preview preview(Database& db, const QString& csv)
         if (f[1].compare(QLatin1String("Stale"), Qt::CaseInsensitive) == 0) continue;
         AlarmRules::Field alert, action;
         if (!fieldsOf(f[1], f[2], alert, action)) {
-            if (s.problem.isEmpty()) s.problem = where + QStringLiteral("unknown quantity and direction ") + f[1] + u' ' + f[2];
+            if (s.problem.isEmpty())
+                s.problem = where + QStringLiteral("unknown quantity and direction ") + f[1] + u' ' + f[2];
             continue;
         }
         const QString key = f[1].toLower() + u'/' + f[2].toLower();
-        if (s.seen.contains(key) && s.problem.isEmpty()) s.problem = where + QStringLiteral("a second row for ") + f[1] + u' ' + f[2];
+        if (s.seen.contains(key) && s.problem.isEmpty())
+            s.problem = where + QStringLiteral("a second row for ") + f[1] + u' ' + f[2];
         s.seen << key;
         s.texts[alert] = f[3];
         s.texts[action] = f[4];

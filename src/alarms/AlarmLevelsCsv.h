@@ -21,8 +21,8 @@ QString exportText(Database& db);
 struct Preview {
     QStringList refused;
     std::vector<std::pair<QString, AlarmStore::Levels>> changes;
-    QStringList changeLines;   // "240375101: Load above: Alert 8 t, Action 12 t; ..."
-    QString text() const;      // both, for the question before the import
+    QStringList changeLines;  // "240375101: Load above: Alert 8 t, Action 12 t; ..."
+    QString text() const;     // both, for the question before the import
 };
 Preview preview(Database& db, const QString& csv);
 

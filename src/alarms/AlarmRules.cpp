@@ -13,10 +13,7 @@ namespace {
 // The smallest margin, so that a level of 0 still needs a value to move back to clear.
 constexpr double MinimumMargin = 1e-9;
 
-double marginOf(double level, double percent)
-{
-    return std::max(std::fabs(level) * percent / 100.0, MinimumMargin);
-}
+double marginOf(double level, double percent) { return std::max(std::fabs(level) * percent / 100.0, MinimumMargin); }
 
 // The upper code (0..2) with hysteresis.
 int upperCode(double v, const std::optional<double>& alert, const std::optional<double>& action, double pct, int prev)
@@ -187,8 +184,8 @@ Summary summarize(const States& st)
     for (auto it = st.positions.cbegin(); it != st.positions.cend(); ++it) {
         if (!it->known) continue;
         const int sev = severityOf(it->code);
-        const bool higher = sev > best || (sev == best && sev > int(Severity::Ok) &&
-                                           (sum.since.isEmpty() || it->since < sum.since));
+        const bool higher =
+            sev > best || (sev == best && sev > int(Severity::Ok) && (sum.since.isEmpty() || it->since < sum.since));
         if (higher) {
             best = sev;
             bestKey = it.key();
@@ -220,8 +217,8 @@ Summary summarize(const States& st)
             largest = it->value;
         }
     if (!key.isEmpty())
-        sum.headline = QStringLiteral("largest load ") + positionText(QStringLiteral("Load"), key.mid(1).toInt()) + ' ' +
-                       valueText(QStringLiteral("Load"), largest);
+        sum.headline = QStringLiteral("largest load ") + positionText(QStringLiteral("Load"), key.mid(1).toInt()) +
+                       ' ' + valueText(QStringLiteral("Load"), largest);
     return sum;
 }
 
@@ -264,20 +261,34 @@ States States::decode(const QString& text)
 QString fieldCaption(Field f)
 {
     switch (f) {
-    case LoadAlertUpper: return QStringLiteral("Load Alert (upper)");
-    case LoadActionUpper: return QStringLiteral("Load Action (upper)");
-    case LoadAlertLower: return QStringLiteral("Load Alert (lower)");
-    case LoadActionLower: return QStringLiteral("Load Action (lower)");
-    case DispAlertUpper: return QStringLiteral("Displacement Alert (upper)");
-    case DispActionUpper: return QStringLiteral("Displacement Action (upper)");
-    case DispAlertLower: return QStringLiteral("Displacement Alert (lower)");
-    case DispActionLower: return QStringLiteral("Displacement Action (lower)");
-    case RateAlert: return QStringLiteral("Rate Alert");
-    case RateAction: return QStringLiteral("Rate Action");
-    case RateWindowDays: return QStringLiteral("Rate over (days)");
-    case MarginPercent: return QStringLiteral("Margin to clear (%)");
-    case StaleDays: return QStringLiteral("Stale after (days)");
-    case FieldCount: break;
+        case LoadAlertUpper:
+            return QStringLiteral("Load Alert (upper)");
+        case LoadActionUpper:
+            return QStringLiteral("Load Action (upper)");
+        case LoadAlertLower:
+            return QStringLiteral("Load Alert (lower)");
+        case LoadActionLower:
+            return QStringLiteral("Load Action (lower)");
+        case DispAlertUpper:
+            return QStringLiteral("Displacement Alert (upper)");
+        case DispActionUpper:
+            return QStringLiteral("Displacement Action (upper)");
+        case DispAlertLower:
+            return QStringLiteral("Displacement Alert (lower)");
+        case DispActionLower:
+            return QStringLiteral("Displacement Action (lower)");
+        case RateAlert:
+            return QStringLiteral("Rate Alert");
+        case RateAction:
+            return QStringLiteral("Rate Action");
+        case RateWindowDays:
+            return QStringLiteral("Rate over (days)");
+        case MarginPercent:
+            return QStringLiteral("Margin to clear (%)");
+        case StaleDays:
+            return QStringLiteral("Stale after (days)");
+        case FieldCount:
+            break;
     }
     return QString();
 }
@@ -291,8 +302,9 @@ Checked check(const Texts& texts)
         if (t.isEmpty()) continue;
         const std::optional<double> d = Numbers::tryLocaleValue(t);
         if (!d || !std::isfinite(*d)) {
-            c.message = QStringLiteral("\"") + texts[size_t(i)] + QStringLiteral("\" is not a number: please correct ") +
-                        fieldCaption(Field(i)) + QStringLiteral(", or leave it empty to set no level.");
+            c.message = QStringLiteral("\"") + texts[size_t(i)] +
+                        QStringLiteral("\" is not a number: please correct ") + fieldCaption(Field(i)) +
+                        QStringLiteral(", or leave it empty to set no level.");
             c.field = i;
             return c;
         }
@@ -304,7 +316,10 @@ Checked check(const Texts& texts)
         return c;
     };
     auto num = [&](int i) { return Numbers::plain(*v[size_t(i)]); };
-    struct Side { int alertUp, actionUp, alertLow, actionLow; const char* name; };
+    struct Side {
+        int alertUp, actionUp, alertLow, actionLow;
+        const char* name;
+    };
     for (const Side& s : {Side{LoadAlertUpper, LoadActionUpper, LoadAlertLower, LoadActionLower, "load"},
                           Side{DispAlertUpper, DispActionUpper, DispAlertLower, DispActionLower, "displacement"}}) {
         const QString name = QLatin1String(s.name);
@@ -323,9 +338,9 @@ Checked check(const Texts& texts)
         for (int i : {s.alertLow, s.actionLow})
             if (v[size_t(i)]) highest = std::max(highest, *v[size_t(i)]);
         if (highest >= lowest)
-            return fail(v[size_t(s.alertLow)] ? s.alertLow : s.actionLow,
-                        QStringLiteral("The lower levels for ") + name +
-                            QStringLiteral(" must be below its upper levels."));
+            return fail(
+                v[size_t(s.alertLow)] ? s.alertLow : s.actionLow,
+                QStringLiteral("The lower levels for ") + name + QStringLiteral(" must be below its upper levels."));
     }
     for (int i : {int(RateAlert), int(RateAction), int(RateWindowDays), int(StaleDays)})
         if (v[size_t(i)] && !(*v[size_t(i)] > 0))

@@ -39,18 +39,18 @@ struct States {
 
 // The values of one reading, computed against the baseline.
 struct Sample {
-    QString key;                       // DateTimeKey
-    QDateTime when;                    // FullDate
+    QString key;     // DateTimeKey
+    QDateTime when;  // FullDate
     std::optional<Calc::Columns> loads;
     std::optional<Calc::Columns> disps;
-    std::optional<Calc::Columns> rates;   // tons per day, per load position (NaN: none there)
+    std::optional<Calc::Columns> rates;  // tons per day, per load position (NaN: none there)
 };
 
 // An event a sample raised.
 struct Raised {
-    QString quantity;     // "Load", "Disp", "Rate", "Stale"
+    QString quantity;  // "Load", "Disp", "Rate", "Stale"
     int position = 0;
-    QString level;        // "Alert", "Action", "Stale"
+    QString level;  // "Alert", "Action", "Stale"
     QString direction;
     double threshold = 0;
     double value = 0;
@@ -63,8 +63,8 @@ struct Raised {
 // value has fallen back past it by marginPercent of the level (at least a tiny amount, so a
 // level of 0 also has a margin).
 int classify(double value, const std::optional<double>& alertUpper, const std::optional<double>& actionUpper,
-             const std::optional<double>& alertLower, const std::optional<double>& actionLower,
-             double marginPercent, int previous);
+             const std::optional<double>& alertLower, const std::optional<double>& actionLower, double marginPercent,
+             int previous);
 
 // The change per day from (t0, v0) to (t1, v1); nullopt when t1 is not after t0.
 std::optional<double> ratePerDay(const QDateTime& t0, double v0, const QDateTime& t1, double v1);
@@ -96,9 +96,20 @@ QString positionText(const QString& quantity, int position);
 // ---- Levels typed by the user ---------------------------------------------------------
 
 enum Field {
-    LoadAlertUpper, LoadActionUpper, LoadAlertLower, LoadActionLower,
-    DispAlertUpper, DispActionUpper, DispAlertLower, DispActionLower,
-    RateAlert, RateAction, RateWindowDays, MarginPercent, StaleDays, FieldCount
+    LoadAlertUpper,
+    LoadActionUpper,
+    LoadAlertLower,
+    LoadActionLower,
+    DispAlertUpper,
+    DispActionUpper,
+    DispAlertLower,
+    DispActionLower,
+    RateAlert,
+    RateAction,
+    RateWindowDays,
+    MarginPercent,
+    StaleDays,
+    FieldCount
 };
 using Texts = std::array<QString, FieldCount>;
 

@@ -121,7 +121,8 @@ void AlarmsController::editLevels()
 void AlarmsController::showAlarmsWindow()
 {
     runTrapped(QStringLiteral(" Alarms_Window"), [&] {
-        frmAlarms window(m_s.db, [this](const QString& id) { return m_win.goToSensor(id); }, m_win.widget());
+        frmAlarms window(
+            m_s.db, [this](const QString& id) { return m_win.goToSensor(id); }, m_win.widget());
         window.exec();
     });
 }

@@ -9,10 +9,14 @@ namespace {
 QString quantityOf(const QString& stateKey)
 {
     switch (stateKey.isEmpty() ? u' ' : stateKey.at(0).unicode()) {
-    case u'L': return QStringLiteral("Load");
-    case u'D': return QStringLiteral("Disp");
-    case u'R': return QStringLiteral("Rate");
-    default: return QString();
+        case u'L':
+            return QStringLiteral("Load");
+        case u'D':
+            return QStringLiteral("Disp");
+        case u'R':
+            return QStringLiteral("Rate");
+        default:
+            return QString();
     }
 }
 
@@ -38,7 +42,9 @@ bool worse(const QString& direction, double value, double than)
 }  // namespace
 
 EpisodeTracker::EpisodeTracker(Database& db, const QString& sensorId, const AlarmStore::Levels& levels)
-    : m_db(db), m_sensorId(sensorId), m_levels(levels)
+    : m_db(db),
+      m_sensorId(sensorId),
+      m_levels(levels)
 {
     for (const AlarmEpisodes::Episode& e : AlarmEpisodes::active(db, sensorId))
         m_active.insert(episodeKey(e.quantity, e.position, e.direction), e);
@@ -57,10 +63,12 @@ double EpisodeTracker::threshold(const QString& quantity, int code) const
     const AlarmStore::Levels& l = m_levels;
     const bool action = std::abs(code) >= 2;
     std::optional<double> t;
-    if (quantity == QLatin1String("Load")) t = code > 0 ? (action ? l.loadActionUpper : l.loadAlertUpper)
-                                                        : (action ? l.loadActionLower : l.loadAlertLower);
-    else if (quantity == QLatin1String("Disp")) t = code > 0 ? (action ? l.dispActionUpper : l.dispAlertUpper)
-                                                             : (action ? l.dispActionLower : l.dispAlertLower);
+    if (quantity == QLatin1String("Load"))
+        t = code > 0 ? (action ? l.loadActionUpper : l.loadAlertUpper)
+                     : (action ? l.loadActionLower : l.loadAlertLower);
+    else if (quantity == QLatin1String("Disp"))
+        t = code > 0 ? (action ? l.dispActionUpper : l.dispAlertUpper)
+                     : (action ? l.dispActionLower : l.dispAlertLower);
     else if (quantity == QLatin1String("Rate")) t = action ? l.rateAction : l.rateAlert;
     else if (quantity == QLatin1String("Stale")) t = l.staleDays;
     return t.value_or(0);
@@ -79,7 +87,7 @@ void EpisodeTracker::open(const QString& key, const QString& quantity, int posit
     e.openedAt = e.levelSince = date;
     e.worstValue = e.lastValue = value;
     m_active.insert(key, e);
-    m_touchedAt.remove(key);   // a new episode, not the one closed before it
+    m_touchedAt.remove(key);  // a new episode, not the one closed before it
     Touched& t = touch(key);
     t.isNew = true;
     t.changes << QStringLiteral("opened");

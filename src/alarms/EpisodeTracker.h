@@ -8,7 +8,9 @@
 #include <vector>
 
 class Database;
-namespace Outbox { class Queue; }
+namespace Outbox {
+class Queue;
+}
 
 // Turns the moves of a sensor's gauge positions into episodes: a position that passes a
 // level opens one, a rise from Alert to Action raises it, a value back past the margin (or
@@ -37,7 +39,7 @@ private:
     struct Touched {
         AlarmEpisodes::Episode episode;
         bool isNew = false;
-        QStringList changes;   // "opened", "raised", "cleared" in order
+        QStringList changes;  // "opened", "raised", "cleared" in order
     };
     Touched& touch(const QString& key);
     void open(const QString& key, const QString& quantity, int position, int code, double value, const QString& date);
@@ -46,7 +48,7 @@ private:
     Database& m_db;
     QString m_sensorId;
     AlarmStore::Levels m_levels;
-    QHash<QString, AlarmEpisodes::Episode> m_active;   // by position key and side
-    QHash<QString, size_t> m_touchedAt;                // active key -> index in m_touched
+    QHash<QString, AlarmEpisodes::Episode> m_active;  // by position key and side
+    QHash<QString, size_t> m_touchedAt;               // active key -> index in m_touched
     std::vector<Touched> m_touched;
 };

@@ -34,7 +34,7 @@ void NotificationSender::start(const QString& path, const QString& password)
     m_path = path;
     m_password = password;
     if (m_thread) {
-        m_again = true;   // rows queued after this run claimed its own are sent by the next
+        m_again = true;  // rows queued after this run claimed its own are sent by the next
         return;
     }
     launch();

@@ -12,9 +12,9 @@ using namespace AlarmRules;
 
 namespace {
 const char* const BoxNames[FieldCount] = {
-    "txtLoadAlertUpper", "txtLoadActionUpper", "txtLoadAlertLower", "txtLoadActionLower",
-    "txtDispAlertUpper", "txtDispActionUpper", "txtDispAlertLower", "txtDispActionLower",
-    "txtRateAlert",      "txtRateAction",      "txtRateWindowDays", "txtMarginPercent", "txtStaleDays"};
+    "txtLoadAlertUpper",  "txtLoadActionUpper", "txtLoadAlertLower",  "txtLoadActionLower", "txtDispAlertUpper",
+    "txtDispActionUpper", "txtDispAlertLower",  "txtDispActionLower", "txtRateAlert",       "txtRateAction",
+    "txtRateWindowDays",  "txtMarginPercent",   "txtStaleDays"};
 }  // namespace
 
 frmAlarmLevels::frmAlarmLevels(const QString& sensorId, const Texts& texts, QWidget* parent) : QDialog(parent)
@@ -46,7 +46,8 @@ frmAlarmLevels::frmAlarmLevels(const QString& sensorId, const Texts& texts, QWid
         l->setBuddy(m_boxes[size_t(*fields.begin())]);
     };
     row(1, QStringLiteral("&Load (t):"), {LoadAlertUpper, LoadActionUpper, LoadAlertLower, LoadActionLower});
-    row(2, QStringLiteral("&Displacement (microns):"), {DispAlertUpper, DispActionUpper, DispAlertLower, DispActionLower});
+    row(2, QStringLiteral("&Displacement (microns):"),
+        {DispAlertUpper, DispActionUpper, DispAlertLower, DispActionLower});
     g->addWidget(new QLabel(QStringLiteral("Alert"), this), 3, 1);
     g->addWidget(new QLabel(QStringLiteral("Action"), this), 3, 2);
     g->addWidget(new QLabel(QStringLiteral("over (days)"), this), 3, 3);

@@ -83,10 +83,11 @@ frmAlarmNotify::frmAlarmNotify(Database& db, QWidget* parent) : QDialog(parent),
     form->addRow(QStringLiteral("&Reminder after (hours, 0 none):"), txtReminderHours);
     form->addRow(QStringLiteral("&Cool-down (minutes):"), txtCooldownMinutes);
     v->addLayout(form);
-    auto* pw = new QLabel(QStringLiteral("The mail server's password is not kept in the database: each program that sends "
-                                         "reads it from TARNWELL_SMTP_PASSWORD, or from the file named by "
-                                         "TARNWELL_SMTP_PASSWORD_FILE (default: smtp-password in the data folder)."),
-                          this);
+    auto* pw =
+        new QLabel(QStringLiteral("The mail server's password is not kept in the database: each program that sends "
+                                  "reads it from TARNWELL_SMTP_PASSWORD, or from the file named by "
+                                  "TARNWELL_SMTP_PASSWORD_FILE (default: smtp-password in the data folder)."),
+                   this);
     pw->setWordWrap(true);
     v->addWidget(pw);
     v->addWidget(new QLabel(QStringLiteral("Recipients (level: Alert gets Alert and Action; an empty mine level or "
@@ -154,29 +155,33 @@ Typed read(const frmAlarmNotify& f)
     t.settings.hookCommand = f.txtHook->text().trimmed();
     bool ok = false;
     t.settings.reminderHours = f.txtReminderHours->text().trimmed().toDouble(&ok);
-    if (!ok || t.settings.reminderHours < 0) t.problem = QStringLiteral("The reminder time must be a number of hours (0: none).");
+    if (!ok || t.settings.reminderHours < 0)
+        t.problem = QStringLiteral("The reminder time must be a number of hours (0: none).");
     t.settings.cooldownMinutes = f.txtCooldownMinutes->text().trimmed().toInt(&ok);
-    if (!ok || t.settings.cooldownMinutes < 0) t.problem = QStringLiteral("The cool-down must be a whole number of minutes.");
+    if (!ok || t.settings.cooldownMinutes < 0)
+        t.problem = QStringLiteral("The cool-down must be a whole number of minutes.");
     const QString url = t.settings.smtpUrl.toLower();
     if (!url.isEmpty() && !url.startsWith(QLatin1String("smtp://")) && !url.startsWith(QLatin1String("smtps://")))
         t.problem = QStringLiteral("The mail server is given as smtp://host:port or smtps://host:port.");
     for (int r = 0; r < f.grdRecipients->rowCount(); ++r) {
         if (blank(f.grdRecipients, r)) continue;
-        const QString level = levelWord(cell(f.grdRecipients, r, 1).isEmpty() ? QStringLiteral("Alert")
-                                                                               : cell(f.grdRecipients, r, 1));
+        const QString level =
+            levelWord(cell(f.grdRecipients, r, 1).isEmpty() ? QStringLiteral("Alert") : cell(f.grdRecipients, r, 1));
         const QString address = cell(f.grdRecipients, r, 0);
         if (!address.contains(u'@') || (level != QLatin1String("Alert") && level != QLatin1String("Action")))
-            t.problem = QStringLiteral("Recipient row %1: an e-mail address and the level Alert or Action are needed.").arg(r + 1);
+            t.problem = QStringLiteral("Recipient row %1: an e-mail address and the level Alert or Action are needed.")
+                            .arg(r + 1);
         t.recipients.push_back({address, level, {cell(f.grdRecipients, r, 2), cell(f.grdRecipients, r, 3)}});
     }
     for (int r = 0; r < f.grdPlans->rowCount(); ++r) {
         if (blank(f.grdPlans, r)) continue;
         const QString level = levelWord(cell(f.grdPlans, r, 0));
         if (level.isEmpty() || cell(f.grdPlans, r, 3).isEmpty())
-            t.problem = QStringLiteral("Response plan row %1: the level (Alert, Action or Stale) and what to do are needed.")
-                            .arg(r + 1);
-        t.plans.push_back({level, {cell(f.grdPlans, r, 1), cell(f.grdPlans, r, 2)}, cell(f.grdPlans, r, 3),
-                           cell(f.grdPlans, r, 4)});
+            t.problem =
+                QStringLiteral("Response plan row %1: the level (Alert, Action or Stale) and what to do are needed.")
+                    .arg(r + 1);
+        t.plans.push_back(
+            {level, {cell(f.grdPlans, r, 1), cell(f.grdPlans, r, 2)}, cell(f.grdPlans, r, 3), cell(f.grdPlans, r, 4)});
     }
     return t;
 }

@@ -16,7 +16,7 @@ public:
     explicit frmAlarmNotify(Database& db, QWidget* parent = nullptr);
 
     void cmdTest_Click();
-    bool save();   // false when something typed is refused (said so)
+    bool save();  // false when something typed is refused (said so)
 
     QLineEdit* txtSmtpUrl = nullptr;
     QLineEdit* txtSmtpUser = nullptr;

@@ -23,10 +23,10 @@
 #include <QVBoxLayout>
 
 namespace {
-const QStringList Columns = {QStringLiteral("Status"),   QStringLiteral("Sensor"),       QStringLiteral("Level"),
-                             QStringLiteral("What"),     QStringLiteral("Value"),        QStringLiteral("Level set"),
-                             QStringLiteral("Reading"),  QStringLiteral("Raised"),       QStringLiteral("Acknowledged by"),
-                             QStringLiteral("When"),     QStringLiteral("Note")};
+const QStringList Columns = {QStringLiteral("Status"),  QStringLiteral("Sensor"), QStringLiteral("Level"),
+                             QStringLiteral("What"),    QStringLiteral("Value"),  QStringLiteral("Level set"),
+                             QStringLiteral("Reading"), QStringLiteral("Raised"), QStringLiteral("Acknowledged by"),
+                             QStringLiteral("When"),    QStringLiteral("Note")};
 
 QString whatText(const AlarmStore::Event& e)
 {
@@ -45,9 +45,12 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     // crossing recorded); the window opens on "Now".
     tabAlarms = new QTabWidget(this);
     tabAlarms->setObjectName(QStringLiteral("tabAlarms"));
-    pageNow = new AlarmNowPage(db, [this](const QString& id) {
-        if (m_goTo && m_goTo(id)) accept();
-    }, tabAlarms);
+    pageNow = new AlarmNowPage(
+        db,
+        [this](const QString& id) {
+            if (m_goTo && m_goTo(id)) accept();
+        },
+        tabAlarms);
     pageHistory = new AlarmHistoryPage(db, tabAlarms);
     auto* events = new QWidget(tabAlarms);
     tabAlarms->addTab(pageNow, QStringLiteral("&Now"));
@@ -60,8 +63,8 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     auto* show = new QLabel(QStringLiteral("&Show:"), this);
     cboAlarmFilter = new QComboBox(this);
     cboAlarmFilter->setObjectName(QStringLiteral("cboAlarmFilter"));
-    cboAlarmFilter->addItems({QStringLiteral("Open and acknowledged"), QStringLiteral("Open"),
-                              QStringLiteral("Acknowledged")});
+    cboAlarmFilter->addItems(
+        {QStringLiteral("Open and acknowledged"), QStringLiteral("Open"), QStringLiteral("Acknowledged")});
     show->setBuddy(cboAlarmFilter);
     lblAlarmCount = new QLabel(this);
     lblAlarmCount->setObjectName(QStringLiteral("lblAlarmCount"));
@@ -111,9 +114,9 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
         buttons->addWidget(b);
     }
     connect(cmdExportLevels, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export alarm levels"),
-                                                          QStringLiteral("alarm-levels.csv"),
-                                                          QStringLiteral("CSV files (*.csv)"));
+        const QString path =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Export alarm levels"),
+                                         QStringLiteral("alarm-levels.csv"), QStringLiteral("CSV files (*.csv)"));
         if (!path.isEmpty()) exportLevels(path);
     });
     connect(cmdImportLevels, &QPushButton::clicked, this, [this] {
@@ -271,8 +274,8 @@ void frmAlarms::importLevels(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        Messages::show(QStringLiteral("The file ") + path + QStringLiteral(" cannot be read."), QStringLiteral("Alarms"),
-                       Messages::Icon::Exclamation);
+        Messages::show(QStringLiteral("The file ") + path + QStringLiteral(" cannot be read."),
+                       QStringLiteral("Alarms"), Messages::Icon::Exclamation);
         return;
     }
     const QString csv = QString::fromUtf8(f.readAll());
@@ -282,8 +285,9 @@ void frmAlarms::importLevels(const QString& path)
             Messages::show(p.text(), QStringLiteral("Import alarm levels"), Messages::Icon::Information);
             return;
         }
-        if (Messages::show(p.text() + QStringLiteral("\r\n\r\nStore the changed levels?"), QStringLiteral("Import alarm levels"),
-                           Messages::Icon::Question, Messages::Buttons::YesNo, Messages::Answer::No) != Messages::Answer::Yes)
+        if (Messages::show(p.text() + QStringLiteral("\r\n\r\nStore the changed levels?"),
+                           QStringLiteral("Import alarm levels"), Messages::Icon::Question, Messages::Buttons::YesNo,
+                           Messages::Answer::No) != Messages::Answer::Yes)
             return;
         AlarmLevelsCsv::apply(m_db, p);
         for (const auto& change : p.changes)

@@ -17,10 +17,10 @@ void install(frmTarnwell& win)
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabIdentification)) {
         clickFocusOnly(page, {"txtSensor", "txtSnav", "txtSCount", "txtMineID", "txtSensor3"});
-        setTabOrder(page, {"cboSensors", "imgAddSensor", "imgPrevious", "imgNext", "imgDelete", "txtDateID",
-                           "txtTypeID", "txtSensorNo", "txtFamily", "txtLengthofCable", "optStacked", "optStaggered",
-                           "txtBoltkfactor", "txtLengthofGauge", "txtNumGauges", "cboDestroyed",
-                           "txtDestructionDate", "txtNode(1)"});
+        setTabOrder(page,
+                    {"cboSensors", "imgAddSensor", "imgPrevious", "imgNext", "imgDelete", "txtDateID", "txtTypeID",
+                     "txtSensorNo", "txtFamily", "txtLengthofCable", "optStacked", "optStaggered", "txtBoltkfactor",
+                     "txtLengthofGauge", "txtNumGauges", "cboDestroyed", "txtDestructionDate", "txtNode(1)"});
         addActionKeys(page, QStringLiteral("imgAddSensor"), {addNew});
         addActionKeys(page, QStringLiteral("imgPrevious"), {previous1, previous2});
         addActionKeys(page, QStringLiteral("imgNext"), {next1, next2});
@@ -30,16 +30,16 @@ void install(frmTarnwell& win)
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabInstallation)) {
         clickFocusOnly(page, {"txtSensor2"});
-        setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
-                           "txtPurpose", "txtNotes", "cmdAlarmLevels"});
+        setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy", "txtPurpose",
+                           "txtNotes", "cmdAlarmLevels"});
     }
 
     if (QWidget* page = tabs->widget(frmTarnwell::TabReadings)) {
         clickFocusOnly(page, {"txtReadingID"});
-        setTabOrder(page, {"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)",
-                           "txtChannel(3)", "txtChannel(4)", "txtChannel(5)", "txtChannel(6)", "chkTemporal",
-                           "chkSpatial", "imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading",
-                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData"});
+        setTabOrder(page, {"dtpRdate",      "dtpRtime",         "txtChannelT",    "txtChannel(1)", "txtChannel(2)",
+                           "txtChannel(3)", "txtChannel(4)",    "txtChannel(5)",  "txtChannel(6)", "chkTemporal",
+                           "chkSpatial",    "imgFirst",         "imgPrevData",    "imgNextData",   "imgLast",
+                           "imgAddReading", "imgDeleteReading", "imgRejectValue", "imgDatasheet",  "imgAddWrenData"});
         for (const char* name : {"dtpRdate", "dtpRtime"})
             if (auto* picker = page->findChild<QAbstractSpinBox*>(QLatin1String(name))) tabLeavesPicker(picker);
         addActionKeys(page, QStringLiteral("imgFirst"), {QKeySequence(Qt::ALT | Qt::Key_Home)});
@@ -52,8 +52,7 @@ void install(frmTarnwell& win)
     if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgDatabase", "imgBackup", "lstFiles",
-                           "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet",
-                           "imgAbout"});
+                           "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});
         addActionKeys(page, QStringLiteral("imgDatabase"), {QKeySequence(Qt::CTRL | Qt::Key_D)});
     }
 

@@ -44,24 +44,24 @@ void frmTarnwell::SSTab1_Click(int previousTab)
 
     // 2-6. Prepare the tab entered.
     switch (tab) {
-    case TabIdentification:
-        ignoringErrors([&] { m_sensors->enterIdentificationTab(); });
-        m_shared.savedReadingBookmark = 0;
-        break;
-    case TabInstallation:
-        ignoringErrors([&] { m_sensors->enterInstallationTab(); });
-        break;
-    case TabReadings:
-        // Opens the readings, shows the saved (or the last) reading, and removes a working
-        // copy "datafile.txt" left by a logger import.
-        ignoringErrors([&] { m_readings->enterReadingsTab(); });
-        break;
-    case TabUtilities:
-        ignoringErrors([&] { m_utilities->ListBackups(); });
-        break;
-    default:
-        if (ChartsController::isChartTab(tab)) m_charts->enterChartTab(tab, previousTab);
-        break;
+        case TabIdentification:
+            ignoringErrors([&] { m_sensors->enterIdentificationTab(); });
+            m_shared.savedReadingBookmark = 0;
+            break;
+        case TabInstallation:
+            ignoringErrors([&] { m_sensors->enterInstallationTab(); });
+            break;
+        case TabReadings:
+            // Opens the readings, shows the saved (or the last) reading, and removes a working
+            // copy "datafile.txt" left by a logger import.
+            ignoringErrors([&] { m_readings->enterReadingsTab(); });
+            break;
+        case TabUtilities:
+            ignoringErrors([&] { m_utilities->ListBackups(); });
+            break;
+        default:
+            if (ChartsController::isChartTab(tab)) m_charts->enterChartTab(tab, previousTab);
+            break;
     }
 }
 
@@ -84,11 +84,16 @@ void frmTarnwell::refreshData()
 QWidget* frmTarnwell::page(int tab) const
 {
     switch (tab) {
-    case TabIdentification: return m_sensors ? m_sensors->identificationPage() : nullptr;
-    case TabInstallation: return m_sensors ? m_sensors->installationPage() : nullptr;
-    case TabReadings: return m_readings ? m_readings->page() : nullptr;
-    case TabUtilities: return m_utilities ? m_utilities->page() : nullptr;
-    default: return m_charts && ChartsController::isChartTab(tab) ? m_charts->page(tab) : nullptr;
+        case TabIdentification:
+            return m_sensors ? m_sensors->identificationPage() : nullptr;
+        case TabInstallation:
+            return m_sensors ? m_sensors->installationPage() : nullptr;
+        case TabReadings:
+            return m_readings ? m_readings->page() : nullptr;
+        case TabUtilities:
+            return m_utilities ? m_utilities->page() : nullptr;
+        default:
+            return m_charts && ChartsController::isChartTab(tab) ? m_charts->page(tab) : nullptr;
     }
 }
 

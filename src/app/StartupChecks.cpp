@@ -69,10 +69,12 @@ bool frmTarnwell::takeInstanceLock()
     // Only a lock held by a running copy turns this one away. A lock file that cannot be
     // made is said as such, and the program starts.
     if (error == QLockFile::LockFailedError) return false;
-    const QString why = error == QLockFile::PermissionError ? QStringLiteral("permission denied")
-                                                            : QStringLiteral("its folder is missing or cannot be written");
-    Messages::show(QStringLiteral("Tarnwell could not make its lock file\r\n") + native(path) + QStringLiteral("\r\n(") +
-                       why + QStringLiteral(").\r\n\r\nTarnwell uses that file to notice a second copy of itself; ") +
+    const QString why = error == QLockFile::PermissionError
+                            ? QStringLiteral("permission denied")
+                            : QStringLiteral("its folder is missing or cannot be written");
+    Messages::show(QStringLiteral("Tarnwell could not make its lock file\r\n") + native(path) +
+                       QStringLiteral("\r\n(") + why +
+                       QStringLiteral(").\r\n\r\nTarnwell uses that file to notice a second copy of itself; ") +
                        QStringLiteral("it starts anyway, so make sure it is not already running."),
                    AppInfo::MessageTitle, Messages::Icon::Exclamation);
     return true;
@@ -82,17 +84,18 @@ bool frmTarnwell::connectDatabase()
 {
     Shared& s = m_shared;
     removeLeftoverCopies(s.databasePath);
-    bool chosenNow = false;   // chosen in the Database dialog below: remembered once it opens
+    bool chosenNow = false;  // chosen in the Database dialog below: remembered once it opens
     while (true) {
         DatabaseDialog::openAskingPassword(s.db, s.databasePath);
         if (!s.db.isOpen() && s.db.openFailure() == Database::OpenFailure::NoFile &&
             DatabaseChoice::isDefault(s.databasePath)) {
-            if (!offerNewDatabase()) return false;   // the user chose to quit
+            if (!offerNewDatabase()) return false;  // the user chose to quit
             s.db.open(s.databasePath);
         }
         s.connectionString = s.db.connectionString();
         if (s.db.isOpen()) {
-            if (chosenNow) DatabaseChoice::remember(DatabaseChoice::isDefault(s.databasePath) ? QString() : s.databasePath);
+            if (chosenNow)
+                DatabaseChoice::remember(DatabaseChoice::isDefault(s.databasePath) ? QString() : s.databasePath);
             setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
             return true;
         }
@@ -134,10 +137,10 @@ bool frmTarnwell::offerNewDatabase()
         if (choice == 0 || choice == 1) {
             options.demo = choice == 1;
         } else if (choice == 2) {
-            options.copyFrom = g_chooser ? g_chooser(this)
-                                         : QFileDialog::getOpenFileName(this, QStringLiteral("Database file to use"),
-                                                                        QDir::homePath(),
-                                                                        QStringLiteral("Tarnwell databases (*.mdb);;All files (*)"));
+            options.copyFrom =
+                g_chooser ? g_chooser(this)
+                          : QFileDialog::getOpenFileName(this, QStringLiteral("Database file to use"), QDir::homePath(),
+                                                         QStringLiteral("Tarnwell databases (*.mdb);;All files (*)"));
             if (options.copyFrom.isEmpty()) continue;
         } else {
             return false;
@@ -162,15 +165,19 @@ void frmTarnwell::tellWriteAccess()
     QString until = QStringLiteral("the file and its folder can be written and Tarnwell is started again.");
     const Database::WriteAccess access = m_shared.db.probeWriteAccess();
     switch (access) {
-    case Database::WriteAccess::Writable: return;
-    case Database::WriteAccess::ReadOnlyFile: found = QStringLiteral("the file is read-only"); break;
-    case Database::WriteAccess::ReadOnlyFolder:
-        found = QStringLiteral("its folder is read-only, and every save keeps a journal file there while it is written");
-        break;
-    case Database::WriteAccess::Locked:
-        found = QStringLiteral("another program is using it and has locked it");
-        until = QStringLiteral("that program lets it go; every save tries again.");
-        break;
+        case Database::WriteAccess::Writable:
+            return;
+        case Database::WriteAccess::ReadOnlyFile:
+            found = QStringLiteral("the file is read-only");
+            break;
+        case Database::WriteAccess::ReadOnlyFolder:
+            found = QStringLiteral(
+                "its folder is read-only, and every save keeps a journal file there while it is written");
+            break;
+        case Database::WriteAccess::Locked:
+            found = QStringLiteral("another program is using it and has locked it");
+            until = QStringLiteral("that program lets it go; every save tries again.");
+            break;
     }
     m_viewOnly = true;
     m_toldKinds.insert(int(access == Database::WriteAccess::Locked ? StorageKind::Locked : StorageKind::ReadOnly));
@@ -178,7 +185,8 @@ void frmTarnwell::tellWriteAccess()
     Messages::show(QStringLiteral("Tarnwell can show this database but cannot save to it: ") + found +
                        QStringLiteral(".\r\n\r\n") + native(s.databasePath) +
                        QStringLiteral("\r\n\r\nYou can look at sensors, readings and charts (as last calculated). "
-                                      "Nothing you change can be saved until ") + until,
+                                      "Nothing you change can be saved until ") +
+                       until,
                    AppInfo::MessageTitle, Messages::Icon::Exclamation);
 }
 
@@ -196,14 +204,14 @@ void frmTarnwell::onStructureChecked(const StructureCheck::Outcome& outcome)
     QStringList shown = outcome.problems.mid(0, 3);
     if (outcome.problems.size() > 3) shown << QStringLiteral("...");
     m_toldKinds.insert(int(StorageKind::Damaged));
-    Messages::show(QStringLiteral("The database ") + QString::fromLatin1(Paths::DatabaseFileName) +
-                       QStringLiteral(" is damaged. The check of its structure found:\r\n") +
-                       shown.join(QStringLiteral("\r\n")) +
-                       QStringLiteral("\r\n\r\nWhat can still be read is shown, but saving into a damaged database may "
-                                      "lose more. Restore it from a backup: on the \"9. Utilities\" tab choose a backup "
-                                      "and click \"Restore from Backup\". Backup Database refuses to copy a damaged "
-                                      "database, so the backups you have stay as they are."),
-                   AppInfo::MessageTitle, Messages::Icon::Critical);
+    Messages::show(
+        QStringLiteral("The database ") + QString::fromLatin1(Paths::DatabaseFileName) +
+            QStringLiteral(" is damaged. The check of its structure found:\r\n") + shown.join(QStringLiteral("\r\n")) +
+            QStringLiteral("\r\n\r\nWhat can still be read is shown, but saving into a damaged database may "
+                           "lose more. Restore it from a backup: on the \"9. Utilities\" tab choose a backup "
+                           "and click \"Restore from Backup\". Backup Database refuses to copy a damaged "
+                           "database, so the backups you have stay as they are."),
+        AppInfo::MessageTitle, Messages::Icon::Critical);
 }
 
 void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
@@ -220,10 +228,11 @@ void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
     m_toldKinds.insert(kind);
     const QString reason = StorageFault::reason(error);
     const QString text =
-        derived ? QStringLiteral("The calculated values could not be stored: ") + reason +
-                      QStringLiteral(".\r\nThe chart shows the values stored by the last calculation that could be saved.")
-                : QStringLiteral("Tarnwell could not finish that: ") + reason +
-                      QStringLiteral(".\r\nIt was not saved; everything saved before is kept.");
+        derived
+            ? QStringLiteral("The calculated values could not be stored: ") + reason +
+                  QStringLiteral(".\r\nThe chart shows the values stored by the last calculation that could be saved.")
+            : QStringLiteral("Tarnwell could not finish that: ") + reason +
+                  QStringLiteral(".\r\nIt was not saved; everything saved before is kept.");
     Messages::show(text + QStringLiteral("\r\n\r\n") + StorageFault::remedy(error), AppInfo::MessageTitle,
                    Messages::Icon::Exclamation);
 }
@@ -233,11 +242,11 @@ bool frmTarnwell::askKeepTyped(const TwError& error, const QString& what)
     m_toldThisAction.insert(int(error.storage));
     if (m_toldThisAction.size() == 1) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });
     m_toldKinds.insert(int(error.storage));
-    const int choice = Messages::choose(
-        what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error) +
-            QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error) +
-            QStringLiteral("\r\n\r\nKeep what you typed on screen, to save it later, or discard it?"),
-        AppInfo::MessageTitle, Messages::Icon::Exclamation,
-        {QStringLiteral("Keep it on screen"), QStringLiteral("Discard it")}, 0);
+    const int choice =
+        Messages::choose(what + QStringLiteral(" could not be saved: ") + StorageFault::reason(error) +
+                             QStringLiteral(".\r\n\r\n") + StorageFault::remedy(error) +
+                             QStringLiteral("\r\n\r\nKeep what you typed on screen, to save it later, or discard it?"),
+                         AppInfo::MessageTitle, Messages::Icon::Exclamation,
+                         {QStringLiteral("Keep it on screen"), QStringLiteral("Discard it")}, 0);
     return choice != 1;
 }

@@ -39,7 +39,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     MessageBoxes::install();
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->tabBar()->setElideMode(Qt::ElideNone);   // every caption stays whole
+    SSTab1->tabBar()->setElideMode(Qt::ElideNone);  // every caption stays whole
     SSTab1->setGeometry(8, 8, TabWidth, TabHeight);
 
     m_sensors = new SensorRegistry(*this);
@@ -63,7 +63,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     SSTab1->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmTarnwell::onTabChanged);
     SSTab1->tabBar()->installEventFilter(this);
-    SSTab1->installEventFilter(this);   // its first paint starts the structural check
+    SSTab1->installEventFilter(this);  // its first paint starts the structural check
     Keyboard::install(*this);
 
     // The default size shows every page as it was laid out; the window may grow (the
@@ -76,7 +76,7 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
 namespace {
 // The window that tells the user about faults of the database file.
 frmTarnwell* g_storageTeller = nullptr;
-}
+}  // namespace
 QSize frmTarnwell::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
 
 frmTarnwell::~frmTarnwell()
@@ -145,8 +145,8 @@ void frmTarnwell::Form_Load()
         if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
             s.db.close();
             m_connectFailed = true;
-            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
-                           Messages::Icon::Critical);
+            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"),
+                           QStringLiteral("Database connection error"), Messages::Icon::Critical);
             endProgram();
             return;
         }
@@ -231,7 +231,7 @@ bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
 void frmTarnwell::closeEvent(QCloseEvent* e)
 {
     if (!Form_Unload()) {
-        e->ignore();   // what is on screen could not be saved and the user keeps it
+        e->ignore();  // what is on screen could not be saved and the user keeps it
         return;
     }
     e->accept();
@@ -241,13 +241,13 @@ bool frmTarnwell::Form_Unload()
 {
     if (m_turnedAway || !m_loaded) return true;
     bool close = true;
-    m_closing = true;   // a reading saved now is evaluated, and its events told at the next start
+    m_closing = true;  // a reading saved now is evaluated, and its events told at the next start
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
         if (!m_sensors->savefields(SensorRegistry::SaveThen::Close)) close = false;
         if (SSTab1->currentIndex() == TabReadings && !m_readings->leaveReading()) close = false;
     });
-    if (!close) m_closing = false;   // the window stays open with what the user kept
+    if (!close) m_closing = false;  // the window stays open with what the user kept
     return close;
 }
 
@@ -283,9 +283,8 @@ void frmTarnwell::Form_Terminate()
     ignoringErrors([&] { m_shared.rsGraph.reset(); });
     ignoringErrors([&] { m_shared.rsConfig.reset(); });
     ignoringErrors([&] { m_shared.rsPrefs.reset(); });
-    ignoringErrors([&] { m_shared.db.close(); });   // also stops a structural check still running
-    if (!damage.isEmpty())
-        WriteLog(QStringLiteral("The database was not compacted: it is damaged G_CompactDB"));
+    ignoringErrors([&] { m_shared.db.close(); });  // also stops a structural check still running
+    if (!damage.isEmpty()) WriteLog(QStringLiteral("The database was not compacted: it is damaged G_CompactDB"));
     else if (wasOpen && !onServer)
         ignoringErrors([&] {
             // The file in use: the data folder's own, or the one chosen for this run.

@@ -148,10 +148,10 @@ private:
     bool m_connectFailed = false;
     bool m_terminated = false;
     bool m_painted = false;
-    bool m_keepingTab = false;   // going back to a tab whose typed values could not be saved
+    bool m_keepingTab = false;  // going back to a tab whose typed values could not be saved
     bool m_viewOnly = false;
-    QSet<int> m_toldKinds;         // storage faults told in this run, by kind
-    QSet<int> m_toldThisAction;    // ... and in the action now running
+    QSet<int> m_toldKinds;       // storage faults told in this run, by kind
+    QSet<int> m_toldThisAction;  // ... and in the action now running
     bool m_closing = false;
     int m_previousTab = 0;
     int m_currentTab = 0;

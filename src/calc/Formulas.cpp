@@ -101,11 +101,16 @@ double tempFromUtf8(QByteArrayView text)
 int loadColumnCount(const QString& type, bool stacked)
 {
     switch (kindOf(type, stacked)) {
-    case Kind::Stacked75: return 3;
-    case Kind::Stacked55: return 2;
-    case Kind::Stacked35: return 1;
-    case Kind::Staggered75: return 6;
-    case Kind::None: break;
+        case Kind::Stacked75:
+            return 3;
+        case Kind::Stacked55:
+            return 2;
+        case Kind::Stacked35:
+            return 1;
+        case Kind::Staggered75:
+            return 6;
+        case Kind::None:
+            break;
     }
     return 0;
 }
@@ -144,33 +149,34 @@ Columns loadsWith(Kind kind, const ChannelValues& z, double perK)
 {
     Columns out;
     switch (kind) {
-    case Kind::Stacked75:
-        out.v[1] = ((z[1] + z[4]) / 2) * perK;
-        out.v[2] = ((z[2] + z[5]) / 2) * perK;
-        out.v[3] = ((z[3] + z[6]) / 2) * perK;
-        out.count = 3;
-        break;
-    case Kind::Stacked55:
-        out.v[1] = ((z[1] + z[3]) / 2) * perK;
-        out.v[2] = ((z[2] + z[4]) / 2) * perK;
-        out.count = 2;
-        break;
-    case Kind::Stacked35:
-        out.v[1] = ((z[1] + z[2]) / 2) * perK;
-        out.count = 1;
-        break;
-    case Kind::Staggered75:
-        // Along the bolt the gauges lie 1, 4, 2, 5, 3, 6. The first position has one
-        // neighbour and divides by 3; the last one keeps the divisor 4.
-        out.v[1] = ((2 * z[1] + z[4]) / 3) * perK;
-        out.v[2] = ((z[1] + 2 * z[4] + z[2]) / 4) * perK;
-        out.v[3] = ((z[4] + 2 * z[2] + z[5]) / 4) * perK;
-        out.v[4] = ((z[2] + 2 * z[5] + z[3]) / 4) * perK;
-        out.v[5] = ((z[5] + 2 * z[3] + z[6]) / 4) * perK;
-        out.v[6] = ((z[3] + 2 * z[6]) / 4) * perK;
-        out.count = 6;
-        break;
-    case Kind::None: break;
+        case Kind::Stacked75:
+            out.v[1] = ((z[1] + z[4]) / 2) * perK;
+            out.v[2] = ((z[2] + z[5]) / 2) * perK;
+            out.v[3] = ((z[3] + z[6]) / 2) * perK;
+            out.count = 3;
+            break;
+        case Kind::Stacked55:
+            out.v[1] = ((z[1] + z[3]) / 2) * perK;
+            out.v[2] = ((z[2] + z[4]) / 2) * perK;
+            out.count = 2;
+            break;
+        case Kind::Stacked35:
+            out.v[1] = ((z[1] + z[2]) / 2) * perK;
+            out.count = 1;
+            break;
+        case Kind::Staggered75:
+            // Along the bolt the gauges lie 1, 4, 2, 5, 3, 6. The first position has one
+            // neighbour and divides by 3; the last one keeps the divisor 4.
+            out.v[1] = ((2 * z[1] + z[4]) / 3) * perK;
+            out.v[2] = ((z[1] + 2 * z[4] + z[2]) / 4) * perK;
+            out.v[3] = ((z[4] + 2 * z[2] + z[5]) / 4) * perK;
+            out.v[4] = ((z[2] + 2 * z[5] + z[3]) / 4) * perK;
+            out.v[5] = ((z[5] + 2 * z[3] + z[6]) / 4) * perK;
+            out.v[6] = ((z[3] + 2 * z[6]) / 4) * perK;
+            out.count = 6;
+            break;
+        case Kind::None:
+            break;
     }
     for (int i = 1; i <= out.count; ++i) finite(out.v[size_t(i)]);
     return out;
@@ -215,37 +221,39 @@ Columns shearsWith(Kind kind, const ChannelValues& z)
 {
     Columns out;
     switch (kind) {
-    case Kind::Stacked75:
-        out.v[1] = (z[1] - z[4]) / 2;
-        out.v[2] = (z[2] - z[5]) / 2;
-        out.v[3] = (z[3] - z[6]) / 2;
-        out.count = 3;
-        break;
-    case Kind::Stacked55:
-        out.v[1] = (z[1] - z[3]) / 2;
-        out.v[2] = (z[2] - z[4]) / 2;
-        out.count = 2;
-        break;
-    case Kind::Stacked35:
-        out.v[1] = (z[1] - z[2]) / 2;
-        out.count = 1;
-        break;
-    case Kind::Staggered75:
-        // The inner positions of the sequence 1, 4, 2, 5, 3, 6: gauges 4, 2, 5 and 3.
-        out.v[1] = (2 * z[4] - z[1] - z[2]) / 4;
-        out.v[2] = (z[4] + z[5] - 2 * z[2]) / 4;
-        out.v[3] = (2 * z[5] - z[2] - z[3]) / 4;
-        out.v[4] = (z[5] + z[6] - 2 * z[3]) / 4;
-        out.count = 4;
-        break;
-    case Kind::None: break;
+        case Kind::Stacked75:
+            out.v[1] = (z[1] - z[4]) / 2;
+            out.v[2] = (z[2] - z[5]) / 2;
+            out.v[3] = (z[3] - z[6]) / 2;
+            out.count = 3;
+            break;
+        case Kind::Stacked55:
+            out.v[1] = (z[1] - z[3]) / 2;
+            out.v[2] = (z[2] - z[4]) / 2;
+            out.count = 2;
+            break;
+        case Kind::Stacked35:
+            out.v[1] = (z[1] - z[2]) / 2;
+            out.count = 1;
+            break;
+        case Kind::Staggered75:
+            // The inner positions of the sequence 1, 4, 2, 5, 3, 6: gauges 4, 2, 5 and 3.
+            out.v[1] = (2 * z[4] - z[1] - z[2]) / 4;
+            out.v[2] = (z[4] + z[5] - 2 * z[2]) / 4;
+            out.v[3] = (2 * z[5] - z[2] - z[3]) / 4;
+            out.v[4] = (z[5] + z[6] - 2 * z[3]) / 4;
+            out.count = 4;
+            break;
+        case Kind::None:
+            break;
     }
     return out;
 }
 }  // namespace
 
 PassFormulas::PassFormulas(const QString& type, bool stacked, const QString& kText, const QString& gaugeLengthText)
-    : m_type(type), m_stacked(stacked)
+    : m_type(type),
+      m_stacked(stacked)
 {
     const Kind kind = kindOf(type, stacked);
     m_kind = int(kind);

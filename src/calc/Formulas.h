@@ -24,7 +24,7 @@
 namespace Calc {
 
 constexpr int ChannelCount = 10;
-using ChannelValues = std::array<double, ChannelCount + 1>;   // [1..10]
+using ChannelValues = std::array<double, ChannelCount + 1>;  // [1..10]
 
 // ---- Zeroing -----------------------------------------------------------------------
 
@@ -60,7 +60,7 @@ double tempFromUtf8(QByteArrayView text);
 // others are left as they are in the row.
 struct Columns {
     int count = 0;
-    std::array<double, 7> v{};   // [1..6]
+    std::array<double, 7> v{};  // [1..6]
     double operator[](int i) const { return v[size_t(i)]; }
 };
 
@@ -119,11 +119,11 @@ private:
     int m_shearCount = 0;
     QString m_type;
     bool m_stacked = true;
-    std::optional<double> m_perK;        // 1 / k; none when the conversion fails or k is 0
-    std::optional<int> m_loadError;      // the error number loads() throws, when it does
+    std::optional<double> m_perK;    // 1 / k; none when the conversion fails or k is 0
+    std::optional<int> m_loadError;  // the error number loads() throws, when it does
     QString m_loadErrorText;
     double m_dispK = 0;
-    std::optional<double> m_half;        // gauge length / 2 (staggered "75")
+    std::optional<double> m_half;  // gauge length / 2 (staggered "75")
     std::optional<int> m_dispError;
     QString m_dispErrorText;
 };

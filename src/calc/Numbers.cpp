@@ -22,9 +22,13 @@ double leadingValue(const QString& text)
     bool seenDot = false, seenDigit = false;
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();
-        if (c >= '0' && c <= '9') { digits.append(char(c)); seenDigit = true; }
-        else if (c == '.' && !seenDot) { digits.append('.'); seenDot = true; }
-        else break;
+        if (c >= '0' && c <= '9') {
+            digits.append(char(c));
+            seenDigit = true;
+        } else if (c == '.' && !seenDot) {
+            digits.append('.');
+            seenDot = true;
+        } else break;
     }
     if (!seenDigit) return 0.0;
     double v = 0;
@@ -63,13 +67,17 @@ std::optional<double> plainDecimal(const Ch* t, int n)
     char buf[64];
     int i = 0, len = 0;
     bool negative = false;
-    if (t[0] == '+' || t[0] == '-') { negative = t[0] == '-'; ++i; }
+    if (t[0] == '+' || t[0] == '-') {
+        negative = t[0] == '-';
+        ++i;
+    }
     int intDigits = 0, fracDigits = 0;
     bool dot = false;
     for (; i < n; ++i) {
         const auto c = t[i];
-        if (c >= '0' && c <= '9') { (dot ? fracDigits : intDigits)++; }
-        else if (c == '.' && !dot) dot = true;
+        if (c >= '0' && c <= '9') {
+            (dot ? fracDigits : intDigits)++;
+        } else if (c == '.' && !dot) dot = true;
         else return std::nullopt;
         buf[len++] = char(c);
     }
@@ -99,10 +107,7 @@ std::optional<double> tryLocaleValue(const QString& text)
     return std::nullopt;
 }
 
-std::optional<double> tryPlainDecimal(std::string_view ascii)
-{
-    return plainDecimal(ascii.data(), int(ascii.size()));
-}
+std::optional<double> tryPlainDecimal(std::string_view ascii) { return plainDecimal(ascii.data(), int(ascii.size())); }
 
 double localeValue(const QString& text)
 {
@@ -134,21 +139,27 @@ double roundDecimal(double value, int decimals, Tie tie)
     QString intPart = s.section('.', 0, 0);
     QString frac = s.contains('.') ? s.section('.', 1) : QString();
     if (frac.size() <= decimals) return value;
-    QString keep = intPart + frac.left(decimals);       // digits kept, no dot
+    QString keep = intPart + frac.left(decimals);  // digits kept, no dot
     const QString rest = frac.mid(decimals);
     bool roundUp = false;
     if (rest[0] > '5') roundUp = true;
     else if (rest[0] == '5') {
         bool beyond = false;
-        for (int i = 1; i < rest.size(); ++i) if (rest[i] != '0') beyond = true;
+        for (int i = 1; i < rest.size(); ++i)
+            if (rest[i] != '0') beyond = true;
         if (beyond || tie == Tie::AwayFromZero) roundUp = true;
         else roundUp = (keep.back().digitValue() % 2) == 1;
     }
     if (roundUp) {
         int i = keep.size() - 1;
         while (i >= 0) {
-            if (keep[i] == '9') { keep[i] = '0'; --i; }
-            else { keep[i] = QChar(keep[i].unicode() + 1); break; }
+            if (keep[i] == '9') {
+                keep[i] = '0';
+                --i;
+            } else {
+                keep[i] = QChar(keep[i].unicode() + 1);
+                break;
+            }
         }
         if (i < 0) keep.prepend('1');
     }
@@ -177,7 +188,7 @@ QString format(double value, const QString& pattern)
     const double r = roundHalfAway(value, decimals);
     QString s = QString::number(r, 'f', decimals);
     if (optional > 0) {
-        int keep = s.size() - optional;   // index past the last required decimal
+        int keep = s.size() - optional;  // index past the last required decimal
         int end = s.size();
         while (end > keep && s[end - 1] == '0') --end;
         s.truncate(end);

@@ -10,11 +10,15 @@ double leading(const QVariant& v)
 {
     if (v.isNull()) return 0.0;
     switch (v.typeId()) {
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
-    case QMetaType::UInt: case QMetaType::ULongLong:
-        return v.toDouble();
-    default:
-        return Numbers::leadingValue(v.toString());
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            return v.toDouble();
+        default:
+            return Numbers::leadingValue(v.toString());
     }
 }
 }  // namespace
@@ -36,19 +40,24 @@ bool flagTicked(const QVariant& stored)
 {
     if (stored.isNull()) return true;
     switch (stored.typeId()) {
-    case QMetaType::Bool: return stored.toBool();
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
-    case QMetaType::UInt: case QMetaType::ULongLong:
-        return stored.toDouble() != 0;
-    default: {
-        const QString t = stored.toString().trimmed();
-        if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
-            t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
-            return false;
-        bool ok = false;
-        const double d = t.toDouble(&ok);
-        return !(ok && d == 0);
-    }
+        case QMetaType::Bool:
+            return stored.toBool();
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            return stored.toDouble() != 0;
+        default: {
+            const QString t = stored.toString().trimmed();
+            if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+                t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+                return false;
+            bool ok = false;
+            const double d = t.toDouble(&ok);
+            return !(ok && d == 0);
+        }
     }
 }
 

@@ -11,7 +11,7 @@ namespace ReadingValues {
 // The reading limits of a sensor type (its Configuration row).
 struct Limits {
     qint64 numChannels = 0;
-    bool tempChannel = false;   // the type has a temperature channel: check it
+    bool tempChannel = false;  // the type has a temperature channel: check it
     double lowVal = 0;
     double highVal = 0;
     double tempLow = 0;

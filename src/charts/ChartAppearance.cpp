@@ -20,13 +20,13 @@ void setUpTimeChart(ChartControl& c, const char* leftTitle)
 {
     c.setSeriesCount(11);
     c.setSeriesColour(0, Qt::black);
-    c.setSeriesMarkerSize(0, 5);   // the temperature line's points are small
+    c.setSeriesMarkerSize(0, 5);  // the temperature line's points are small
     c.setSeriesTitle(0, QStringLiteral("Temp (C)"));
     for (int i = 1; i <= 10; ++i) {
         c.setSeriesColour(i, GaugeColours[i - 1]);
         c.setSeriesTitle(i, QStringLiteral("Node 1"));
     }
-    c.setOwnAxisSeries(0, QStringLiteral("Temperature (\u00B0C)"));   // in reports, on an axis of its own
+    c.setOwnAxisSeries(0, QStringLiteral("Temperature (\u00B0C)"));  // in reports, on an axis of its own
     c.setDateTimeAxis(true);
     c.setDateTimeFormat(Axis::Bottom, QStringLiteral("yyyy/MM/dd"));
     c.setLabelAngle(Axis::Bottom, 345);
@@ -61,11 +61,11 @@ QIcon printerIcon()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(40, 40, 40), 1.5));
     p.setBrush(Qt::white);
-    p.drawRect(QRectF(9, 3, 14, 10));                   // paper going in
+    p.drawRect(QRectF(9, 3, 14, 10));  // paper going in
     p.setBrush(QColor(120, 120, 130));
-    p.drawRoundedRect(QRectF(3, 11, 26, 12), 2, 2);     // body
+    p.drawRoundedRect(QRectF(3, 11, 26, 12), 2, 2);  // body
     p.setBrush(Qt::white);
-    p.drawRect(QRectF(8, 19, 16, 10));                  // printed sheet
+    p.drawRect(QRectF(8, 19, 16, 10));  // printed sheet
     p.setPen(QPen(QColor(90, 90, 90), 1));
     p.drawLine(QPointF(11, 23), QPointF(21, 23));
     p.drawLine(QPointF(11, 26), QPointF(19, 26));
@@ -78,9 +78,10 @@ QIcon printerIcon()
 void applyTimeAxisPlan(ChartControl& chart, const ChartRules::TimeAxisPlan& plan)
 {
     using Axis = ChartControl::Axis;
-    chart.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours   ? ChartControl::TimeStep::TwoHours
-                                        : plan.step == ChartRules::TimeStep::SixHours ? ChartControl::TimeStep::SixHours
-                                                                                      : ChartControl::TimeStep::Automatic);
+    chart.setDateTimeStep(Axis::Bottom, plan.step == ChartRules::TimeStep::TwoHours ? ChartControl::TimeStep::TwoHours
+                                        : plan.step == ChartRules::TimeStep::SixHours
+                                            ? ChartControl::TimeStep::SixHours
+                                            : ChartControl::TimeStep::Automatic);
     chart.setDateTimeFormat(Axis::Bottom, plan.labelFormat);
     chart.setAxisTitle(Axis::Bottom, plan.title);
 }

@@ -1,7 +1,9 @@
 #pragma once
 class ChartControl;
 class QIcon;
-namespace ChartRules { struct TimeAxisPlan; }
+namespace ChartRules {
+struct TimeAxisPlan;
+}
 
 // The fixed look of the chart controls, set once when the window is built.
 namespace ChartAppearance {
@@ -13,4 +15,4 @@ void setUpLengthChart(ChartControl& chart, const char* leftTitle);
 void applyTimeAxisPlan(ChartControl& chart, const ChartRules::TimeAxisPlan& plan);
 // The picture of the print buttons.
 QIcon printerIcon();
-}
+}  // namespace ChartAppearance

@@ -23,9 +23,12 @@ namespace {
 Calc::GraphSelection toCalc(Selection s)
 {
     switch (s) {
-    case Selection::Plottable: return Calc::GraphSelection::Plottable;
-    case Selection::Temporal: return Calc::GraphSelection::Temporal;
-    case Selection::Spatial: break;
+        case Selection::Plottable:
+            return Calc::GraphSelection::Plottable;
+        case Selection::Temporal:
+            return Calc::GraphSelection::Temporal;
+        case Selection::Spatial:
+            break;
     }
     return Calc::GraphSelection::Spatial;
 }
@@ -39,10 +42,7 @@ QString gaugeLengthText(PageHost& win)
 }
 }  // namespace
 
-void openGraphData(PageHost& win, Selection selection)
-{
-    Calc::OpenGraphData(win.shared(), toCalc(selection));
-}
+void openGraphData(PageHost& win, Selection selection) { Calc::OpenGraphData(win.shared(), toCalc(selection)); }
 
 qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost)
 {
@@ -50,11 +50,12 @@ qint64 countGraphData(PageHost& win, Selection selection, qint64 atMost)
     const QString id = s.currentSensorId();
     if (!id.isEmpty() && !id.contains(u'`')) {
         try {
-            const qint64 n = s.db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + SqlDialect::quoteName(id) +
-                                             QStringLiteral(" WHERE ") + Calc::selectionCondition(toCalc(selection)) +
-                                             QStringLiteral(" LIMIT ?) AS selected"),
-                                         {atMost})
-                                 .toLongLong();
+            const qint64 n =
+                s.db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + SqlDialect::quoteName(id) +
+                                QStringLiteral(" WHERE ") + Calc::selectionCondition(toCalc(selection)) +
+                                QStringLiteral(" LIMIT ?) AS selected"),
+                            {atMost})
+                    .toLongLong();
             s.rsGraph = std::make_unique<Recordset>(s.db);
             return n;
         } catch (const TwError&) {
@@ -82,10 +83,14 @@ Calc::SensorInputs passInputs(PageHost& win)
 Calc::PassKind passKind(int tab)
 {
     switch (tab) {
-    case PageHost::TabDispVTime: return Calc::PassKind::DispTime;
-    case PageHost::TabDispVLength: return Calc::PassKind::DispLength;
-    case PageHost::TabShearVLength: return Calc::PassKind::Shear;
-    default: break;
+        case PageHost::TabDispVTime:
+            return Calc::PassKind::DispTime;
+        case PageHost::TabDispVLength:
+            return Calc::PassKind::DispLength;
+        case PageHost::TabShearVLength:
+            return Calc::PassKind::Shear;
+        default:
+            break;
     }
     return Calc::PassKind::Load;
 }
@@ -105,13 +110,14 @@ bool passIsSmall(PageHost& win, int tab)
     try {
         return Calc::passWork(s.db, in, passKind(tab), g_smallPass) <= g_smallPass;
     } catch (const TwError&) {
-        return true;   // the pass finds out what is wrong, and says so
+        return true;  // the pass finds out what is wrong, and says so
     }
 }
 
 QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind)
 {
-    return QStringList{in.id, Calc::passName(kind), in.sensorType, in.stacked ? QStringLiteral("1") : QStringLiteral("0"),
+    return QStringList{in.id,          Calc::passName(kind),
+                       in.sensorType,  in.stacked ? QStringLiteral("1") : QStringLiteral("0"),
                        in.kFactorText, in.gaugeLengthText}
         .join(QChar(0x1f));
 }
@@ -121,9 +127,9 @@ std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const Q
 {
     Shared& s = win.shared();
     const Calc::SensorInputs in = passInputs(win);
-    std::optional<Calc::ComputedColumns> computed =
-        Calc::computeColumns(s.db, in, passKind(tab), Calc::GraphSelection::Temporal, names,
-                             [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); }, expectedRows);
+    std::optional<Calc::ComputedColumns> computed = Calc::computeColumns(
+        s.db, in, passKind(tab), Calc::GraphSelection::Temporal, names,
+        [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); }, expectedRows);
     if (!computed) return nullptr;
     try {
         return std::make_shared<GraphColumns>(s.db, in.id, std::move(*computed), QStringLiteral("readingdate"));
@@ -148,12 +154,23 @@ bool runPass(PageHost& win, int tab)
     };
     Calc::PassResult r;
     switch (tab) {
-    case PageHost::TabLoadVTime: r = Calc::GetTemporalData(s, in); break;
-    case PageHost::TabDispVTime: r = Calc::GetDispData(s, in); break;
-    case PageHost::TabLoadVLength: r = Calc::GetSpatialData(s, in); break;
-    case PageHost::TabDispVLength: r = Calc::GetSDispData(s, in); break;
-    case PageHost::TabShearVLength: r = Calc::GetShearData(s, in); break;
-    default: return true;
+        case PageHost::TabLoadVTime:
+            r = Calc::GetTemporalData(s, in);
+            break;
+        case PageHost::TabDispVTime:
+            r = Calc::GetDispData(s, in);
+            break;
+        case PageHost::TabLoadVLength:
+            r = Calc::GetSpatialData(s, in);
+            break;
+        case PageHost::TabDispVLength:
+            r = Calc::GetSDispData(s, in);
+            break;
+        case PageHost::TabShearVLength:
+            r = Calc::GetShearData(s, in);
+            break;
+        default:
+            return true;
     }
     if (r.open == Calc::GraphOpenStatus::TableCreated) Messages::show(Calc::graphTableCreatedText(in.id));
     return !r.cancelled;
@@ -161,7 +178,8 @@ bool runPass(PageHost& win, int tab)
 
 AxisScale scale(double smallest, double largest, Band band)
 {
-    const Calc::AxisScale a = Calc::ScaleValueAxis(smallest, largest, band == Band::T ? Calc::BandTable::T : Calc::BandTable::L);
+    const Calc::AxisScale a =
+        Calc::ScaleValueAxis(smallest, largest, band == Band::T ? Calc::BandTable::T : Calc::BandTable::L);
     return {a.minimum, a.maximum, a.increment};
 }
 

@@ -62,10 +62,10 @@ ChartControl::ChartControl(QWidget* parent) : QWidget(parent)
     m_legendColumn = new QCPLayoutGrid;
     body->addElement(0, 1, m_legendColumn);
     body->setColumnStretchFactor(1, 0.001);
-    body->setColumnSpacing(14);   // room for the last sloping date label
+    body->setColumnSpacing(14);  // room for the last sloping date label
     rect->insetLayout()->take(m_plot->legend);
     m_legendColumn->addElement(0, 0, m_plot->legend);
-    m_legendColumn->addElement(1, 0, new QCPLayoutElement(m_plot));   // takes the room below the legend
+    m_legendColumn->addElement(1, 0, new QCPLayoutElement(m_plot));  // takes the room below the legend
     m_legendColumn->setRowStretchFactor(0, 0.001);
     m_legendColumn->setMargins(QMargins(4, 8, 6, 4));
     m_annotation = new QCPTextElement(m_plot, QStringLiteral(" "), boldFont());
@@ -249,15 +249,9 @@ void ChartControl::setMaximum(Axis axis, double value)
     schedule();
 }
 
-double ChartControl::minimum(Axis axis) const
-{
-    return state(axis).automatic ? dataMinimum(axis) : state(axis).min;
-}
+double ChartControl::minimum(Axis axis) const { return state(axis).automatic ? dataMinimum(axis) : state(axis).min; }
 
-double ChartControl::maximum(Axis axis) const
-{
-    return state(axis).automatic ? dataMaximum(axis) : state(axis).max;
-}
+double ChartControl::maximum(Axis axis) const { return state(axis).automatic ? dataMaximum(axis) : state(axis).max; }
 
 void ChartControl::setIncrement(Axis axis, double step)
 {
@@ -320,7 +314,9 @@ void ChartControl::applyAxes()
     applyOwnAxis();
     m_leftTicker->setIncrement(m_left.increment);
     if (m_dateTime && m_timeTicker) {
-        const double fixed = m_bottom.step == TimeStep::TwoHours ? 7200 : m_bottom.step == TimeStep::SixHours ? 21600 : 0;
+        const double fixed = m_bottom.step == TimeStep::TwoHours   ? 7200
+                             : m_bottom.step == TimeStep::SixHours ? 21600
+                                                                   : 0;
         m_timeTicker->setFixedStep(fixed);
     } else if (m_bottomTicker) {
         m_bottomTicker->setIncrement(m_bottom.increment);
@@ -438,16 +434,13 @@ void ChartControl::onLegendToggled(QCPGraph* graph)
 }
 
 // ----- mouse --------------------------------------------------------------------------------
-QRect ChartControl::plotArea() const
-{
-    return m_plot->axisRect()->rect().translated(m_plot->pos());
-}
+QRect ChartControl::plotArea() const { return m_plot->axisRect()->rect().translated(m_plot->pos()); }
 
 void ChartControl::dragZoom(const QPoint& from, const QPoint& to)
 {
     layOutWhileHidden();
     applyAxes();
-    m_plot->replot(QCustomPlot::rpImmediateRefresh);   // places the data area
+    m_plot->replot(QCustomPlot::rpImmediateRefresh);  // places the data area
     handleZoom(from - m_plot->pos(), to - m_plot->pos());
 }
 
@@ -484,7 +477,7 @@ void ChartControl::handleAxisDrag(Axis axis, int pixels)
     const double ref = axis == Axis::Left ? a->axisRect()->center().y() : a->axisRect()->center().x();
     const double shift = a->pixelToCoord(ref) - a->pixelToCoord(ref + pixels);
     a->moveRange(shift);
-    m_zoomed = true;   // the view now differs from the limits as drawn
+    m_zoomed = true;  // the view now differs from the limits as drawn
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -552,7 +545,6 @@ void ChartControl::resizeEvent(QResizeEvent* e)
     m_plot->plotLayout()->setMargins(QMargins(0, height() * 2 / 100, 0, 0));
 }
 
-
 bool ChartControl::saveJpeg(const QString& path)
 {
     applyAxes();
@@ -581,7 +573,7 @@ QImage ChartControl::renderForReport(const QSize& logical, double scale)
     for (const Series& s : m_series)
         if (s.inUse && s.graph->visible()) legend->addItem(new QCPPlottableLegendItem(legend, s.graph));
     const QImage picture = m_plot->toPixmap(logical.width(), logical.height(), scale).toImage();
-    rebuildLegend();   // the chart on screen as it was
+    rebuildLegend();  // the chart on screen as it was
     return picture;
 }
 

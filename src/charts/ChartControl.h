@@ -40,7 +40,7 @@ public:
     void setDateTimeAxis(bool on);
     void setLabelAngle(Axis axis, double degrees);   // counter-clockwise, as 345 for a slight slope
     void setLabelDecimals(Axis axis, int decimals);  // fixed decimals; -1 (the default): what the step needs
-    void setPrintMargins(const QMarginsF& percent);   // left, top, right, bottom
+    void setPrintMargins(const QMarginsF& percent);  // left, top, right, bottom
     QMarginsF printMargins() const { return m_printMargins; }
 
     // --- title ---
@@ -58,7 +58,7 @@ public:
     // Limits in force: the fixed ones, or those of the data shown when automatic.
     double minimum(Axis axis) const;
     double maximum(Axis axis) const;
-    void setIncrement(Axis axis, double step);   // 0: automatic label step
+    void setIncrement(Axis axis, double step);  // 0: automatic label step
     double increment(Axis axis) const;
     void setDateTimeFormat(Axis axis, const QString& qtFormat);
     QString dateTimeFormat(Axis axis) const;
@@ -99,15 +99,15 @@ public:
     // --- alarm levels and marked readings (drawn over the series, never in the legend) ---
     struct LevelLine {
         double value = 0;
-        QString label;     // written at the left end of the line, above it
+        QString label;  // written at the left end of the line, above it
         QColor colour;
     };
     // Horizontal lines across the data area at these values (replacing those drawn before).
     void setLevelLines(const std::vector<LevelLine>& lines);
     const std::vector<LevelLine>& levelLines() const { return m_levelLines; }
     struct Mark {
-        int series = 0;    // the series whose point is marked
-        double x = 0;      // the point's X value
+        int series = 0;  // the series whose point is marked
+        double x = 0;    // the point's X value
         QColor colour;
     };
     // Rings around points of the series (replacing those drawn before); an X value the
@@ -185,10 +185,10 @@ private:
     struct Series {
         QCPGraph* graph = nullptr;
         QString title;
-        bool inUse = false;     // shown by the program
-        bool checked = true;    // the legend's check box
+        bool inUse = false;   // shown by the program
+        bool checked = true;  // the legend's check box
         double markerSize = 7;
-        bool dense = false;     // too many points on screen for markers
+        bool dense = false;  // too many points on screen for markers
         // The whole line when set by setSeriesData (keys sorted, no NaN key); the plotting
         // library holds a sample of it. Empty: the library holds the points themselves.
         std::shared_ptr<const std::vector<double>> keys;

@@ -53,7 +53,8 @@ void ChartControl::dropWhole(Series& s)
 
 void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
 {
-    setSeriesData(index, std::make_shared<const std::vector<double>>(xs), std::make_shared<const std::vector<double>>(ys));
+    setSeriesData(index, std::make_shared<const std::vector<double>>(xs),
+                  std::make_shared<const std::vector<double>>(ys));
 }
 
 void ChartControl::setSeriesData(int index, Line xs, Line ys)
@@ -141,7 +142,8 @@ bool ChartControl::seriesRange(const Series& s, Axis axis, double& lower, double
     QCPRange r;
     if (s.whole()) {
         found = axis == Axis::Bottom ? !s.keys->empty() : s.hasValues;
-        if (found) r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
+        if (found)
+            r = axis == Axis::Bottom ? QCPRange(s.keys->front(), s.keys->back()) : QCPRange(s.valueLow, s.valueHigh);
     } else {
         r = axis == Axis::Bottom ? s.graph->getKeyRange(found) : s.graph->getValueRange(found);
     }
@@ -155,7 +157,7 @@ double ChartControl::dataMinimum(Axis axis) const
     double lo = NaN;
     for (const Series& s : m_series) {
         double lower = 0, upper = 0;
-        if (axis == Axis::Left && isOwnAxis(s)) continue;   // measured on the right axis
+        if (axis == Axis::Left && isOwnAxis(s)) continue;  // measured on the right axis
         if (s.graph->visible() && seriesRange(s, axis, lower, upper) && (std::isnan(lo) || lower < lo)) lo = lower;
     }
     return std::isnan(lo) ? 0 : lo;
@@ -256,7 +258,8 @@ void ChartControl::setOwnAxisSeries(int index, const QString& axisTitle)
 void ChartControl::applyOwnAxis()
 {
     QCPAxis* right = m_plot->yAxis2;
-    const Series* own = m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() ? &m_series[size_t(m_ownAxisSeries)] : nullptr;
+    const Series* own =
+        m_ownAxisSeries >= 0 && m_ownAxisSeries < seriesCount() ? &m_series[size_t(m_ownAxisSeries)] : nullptr;
     if (own && own->graph->valueAxis() != right) own->graph->setValueAxis(right);
     double lo = 0, hi = 0;
     const bool shown = own && own->inUse && own->graph->visible() && seriesRange(*own, Axis::Left, lo, hi);
@@ -280,13 +283,14 @@ bool ChartControl::isOnRightAxis(int index) const
 
 // ----- markers at the edge of the data area ---------------------------------------------------
 namespace {
-constexpr int RingRoom = 10;   // half a ring and its pen
+constexpr int RingRoom = 10;  // half a ring and its pen
 }
 
 void ChartControl::fitEdgeRoom()
 {
     for (Series& s : m_series)
-        if (auto* g = dynamic_cast<EdgeGraph*>(s.graph)) g->setEdgeRoom(m_zoomed ? 0 : int(std::ceil(s.markerSize / 2)) + 1);
+        if (auto* g = dynamic_cast<EdgeGraph*>(s.graph))
+            g->setEdgeRoom(m_zoomed ? 0 : int(std::ceil(s.markerSize / 2)) + 1);
     for (QCPGraph* ring : m_markGraphs)
         if (auto* g = dynamic_cast<EdgeGraph*>(ring)) g->setEdgeRoom(m_zoomed ? 0 : RingRoom);
 }

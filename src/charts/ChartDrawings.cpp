@@ -19,8 +19,8 @@
 using Axis = ChartControl::Axis;
 
 namespace {
-constexpr int TimeSeries = 11;     // temperature + 10 gauges
-constexpr int LengthSeries = 16;   // temperature + 15 readings
+constexpr int TimeSeries = 11;    // temperature + 10 gauges
+constexpr int LengthSeries = 16;  // temperature + 15 readings
 constexpr int MaxLines = 15;
 constexpr int ControlArrayElementMissing = 340;
 const QString PickedWarning = QStringLiteral(
@@ -28,16 +28,13 @@ const QString PickedWarning = QStringLiteral(
     "Tab to select or unselect which data to plot");
 }  // namespace
 
-ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts)
-    : m_win(win), m_s(win.shared()), m_charts(charts)
-{
-}
+ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts) : m_win(win), m_s(win.shared()), m_charts(charts) {}
 
 QString ChartDrawings::boxText(const QString& name) const
 {
     if (QLineEdit* box = m_win.sensorBox(name)) return box->text();
-    throw TwError(ControlArrayElementMissing, QStringLiteral("Control array element '") + name +
-                                                  QStringLiteral("' doesn't exist"));
+    throw TwError(ControlArrayElementMissing,
+                  QStringLiteral("Control array element '") + name + QStringLiteral("' doesn't exist"));
 }
 
 double ChartDrawings::boxNumber(const QString& name) const { return Numbers::localeValue(boxText(name)); }
@@ -140,7 +137,8 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         // Opened the usual way, which logs why the selection cannot be read.
         ChartCalc::openGraphData(m_win, ChartCalc::Selection::Temporal);
         if (!m_s.rsGraph || !m_s.rsGraph->isOpen()) return nullptr;
-        return std::make_shared<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate"), QStringLiteral("readingdate"));
+        return std::make_shared<GraphColumns>(*m_s.rsGraph, names, QStringLiteral("fulldate"),
+                                              QStringLiteral("readingdate"));
     }
 }
 
@@ -163,10 +161,11 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
         c.addTitleLine(chartTitle());
     });
     step([&] { c.setAxisTitle(Axis::Bottom, QString()); });
-    for (int i = 0; i < TimeSeries; ++i) step([&] {
-        c.clearSeries(i);
-        c.setSeriesVisible(i, false);
-    });
+    for (int i = 0; i < TimeSeries; ++i)
+        step([&] {
+            c.clearSeries(i);
+            c.setSeriesVisible(i, false);
+        });
     // 5. The value axis's title from the sensor type (Disp v Time keeps its own).
     if (!displacement) step([&] { c.setAxisTitle(Axis::Left, m_s.rsConfig->text(QStringLiteral("TemporalYaxis"))); });
     // 6. The readings marked for the time charts, and the columns drawn, in one query; the
@@ -223,8 +222,8 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     });
     // 14. Time axis by the span: hours within one or two calendar days, dates beyond.
     step([&] {
-        const ChartRules::TimeAxisPlan plan = ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(),
-                                                                       ChartRules::systemTimeSeparator());
+        const ChartRules::TimeAxisPlan plan =
+            ChartRules::timeAxisPlan(first, last, ChartRules::systemDateSeparator(), ChartRules::systemTimeSeparator());
         c.setAutomatic(Axis::Bottom, true);
         ChartAppearance::applyTimeAxisPlan(c, plan);
     });
@@ -279,7 +278,8 @@ void ChartDrawings::DrawSgraph()
 
 void ChartDrawings::DrawDvLgraph()
 {
-    runTrapped(QStringLiteral(" G_DrawDvLgraph"), [&] { drawLength(*m_charts.DvL, ChartRules::Profile::Displacement); });
+    runTrapped(QStringLiteral(" G_DrawDvLgraph"),
+               [&] { drawLength(*m_charts.DvL, ChartRules::Profile::Displacement); });
     m_charts.DvL->refresh();
 }
 
@@ -297,9 +297,18 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     using ChartRules::ProfileChoice;
     QString column, xBox;
     switch (profile) {
-    case Profile::Load: column = QStringLiteral("Load"); xBox = QStringLiteral("txtRelSGCenter(%1)"); break;
-    case Profile::Displacement: column = QStringLiteral("Disp"); xBox = QStringLiteral("txtRelSGanchor(%1)"); break;
-    case Profile::Shear: column = QStringLiteral("Stretch"); xBox = QStringLiteral("txtRelSGCenter(%1)"); break;
+        case Profile::Load:
+            column = QStringLiteral("Load");
+            xBox = QStringLiteral("txtRelSGCenter(%1)");
+            break;
+        case Profile::Displacement:
+            column = QStringLiteral("Disp");
+            xBox = QStringLiteral("txtRelSGanchor(%1)");
+            break;
+        case Profile::Shear:
+            column = QStringLiteral("Stretch");
+            xBox = QStringLiteral("txtRelSGCenter(%1)");
+            break;
     }
     // 1-2. Title; only Load v Length takes its value-axis title from the sensor type.
     c.clearTitle();
@@ -339,14 +348,15 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     qsizetype periods = 0;
     const std::vector<qsizetype> chosen = ChartRules::chooseProfiles(times, m_profiles, &periods);
     if (periods > MaxLines && (picked || m_profiles == ProfileChoice::Weekly || m_profiles == ProfileChoice::Monthly)) {
-        m_charts.lblW15->setText(picked ? PickedWarning
-                                 : m_profiles == ProfileChoice::Weekly
-                                     ? QStringLiteral("The record spans %1 weeks: 15 of them, spread across it, are "
-                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
-                                           .arg(periods)
-                                     : QStringLiteral("The record spans %1 months: 15 of them, spread across it, are "
-                                                      "plotted. Choose the last 15 readings to see the latest in detail.")
-                                           .arg(periods));
+        m_charts.lblW15->setText(
+            picked ? PickedWarning
+            : m_profiles == ProfileChoice::Weekly
+                ? QStringLiteral("The record spans %1 weeks: 15 of them, spread across it, are "
+                                 "plotted. Choose the last 15 readings to see the latest in detail.")
+                      .arg(periods)
+                : QStringLiteral("The record spans %1 months: 15 of them, spread across it, are "
+                                 "plotted. Choose the last 15 readings to see the latest in detail.")
+                      .arg(periods));
         m_charts.lblW15->setVisible(true);
     } else {
         m_charts.lblW15->setText(PickedWarning);
@@ -367,7 +377,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
         const std::array<double, 11> values = lineValues(*cols, row, profile, plan.lastGauge, formulas);
         for (int k = 1; k <= plan.lastGauge; ++k) {
             const double x = boxNumber(xBox.arg(k));
-            if (std::isnan(values[size_t(k)])) continue;   // no value at this position in this reading: no point
+            if (std::isnan(values[size_t(k)])) continue;  // no value at this position in this reading: no point
             c.addPoint(r, x, values[size_t(k)]);
         }
         if (plan.closeAtNextNode) c.addPoint(r, boxNumber(QStringLiteral("txtRelSGanchor(%1)").arg(n + 1)), 0);
@@ -401,8 +411,8 @@ std::unique_ptr<GraphColumns> ChartDrawings::readLengthColumns(Calc::GraphSelect
 
 // The values of one reading's line at gauges 1 to `last`: the stored column, or computed
 // from the reading's loads (displacements) or zeroed strains (shear) when `formulas` is set.
-std::array<double, 11> ChartDrawings::lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile, int last,
-                                                 const std::optional<Calc::PassFormulas>& formulas)
+std::array<double, 11> ChartDrawings::lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile,
+                                                 int last, const std::optional<Calc::PassFormulas>& formulas)
 {
     std::array<double, 11> out;
     out.fill(NAN);
@@ -422,7 +432,8 @@ std::array<double, 11> ChartDrawings::lineValues(const GraphColumns& cols, size_
     } else {
         Calc::Columns loads;
         loads.count = formulas->loadCount();
-        for (int k = 1; k <= loads.count && k <= 6; ++k) loads.v[size_t(k)] = cols.numbers(QStringLiteral("Load%1").arg(k))[row];
+        for (int k = 1; k <= loads.count && k <= 6; ++k)
+            loads.v[size_t(k)] = cols.numbers(QStringLiteral("Load%1").arg(k))[row];
         computed = formulas->displacements(loads);
     }
     for (int k = 1; k <= last && k <= computed.count; ++k) out[size_t(k)] = computed[k];

@@ -23,11 +23,11 @@ class GraphColumns;
 class ChartDrawings {
 public:
     struct Charts {
-        ChartControl* T = nullptr;     // Load v Time
-        ChartControl* T2 = nullptr;    // Disp v Time
-        ChartControl* S = nullptr;     // Load v Length
-        ChartControl* DvL = nullptr;   // Disp v Length
-        ChartControl* SvL = nullptr;   // Shear v Length
+        ChartControl* T = nullptr;    // Load v Time
+        ChartControl* T2 = nullptr;   // Disp v Time
+        ChartControl* S = nullptr;    // Load v Length
+        ChartControl* DvL = nullptr;  // Disp v Length
+        ChartControl* SvL = nullptr;  // Shear v Length
         QLabel* lblW15 = nullptr;
     };
     ChartDrawings(PageHost& win, const Charts& charts);
@@ -74,8 +74,8 @@ private:
     QString gaugeLengthText() const;
     // The length chart's columns of a selection; the graph data is opened on its rows.
     std::unique_ptr<GraphColumns> readLengthColumns(Calc::GraphSelection selection, const QStringList& names);
-    static std::array<double, 11> lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile, int last,
-                                             const std::optional<Calc::PassFormulas>& formulas);
+    static std::array<double, 11> lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile,
+                                             int last, const std::optional<Calc::PassFormulas>& formulas);
     int configInt(const char* field) const;
     QString chartTitle() const;
     static void applyScale(ChartControl& chart, double smallest, double largest, int band);
@@ -94,7 +94,7 @@ private:
         std::shared_ptr<const GraphColumns> columns;
         std::vector<qint64> rows;
     };
-    std::array<ReadColumns, 2> m_read;   // Load v Time's and Disp v Time's
+    std::array<ReadColumns, 2> m_read;  // Load v Time's and Disp v Time's
     QString m_key;
     std::shared_ptr<GraphColumns> m_offered;
 };

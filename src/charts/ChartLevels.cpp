@@ -50,7 +50,7 @@ void ChartControl::setMarks(const std::vector<Mark>& marks)
         if (series.whole()) {
             const std::vector<double>& keys = *series.keys;
             const auto k = std::lower_bound(keys.begin(), keys.end(), m.x - 0.5);
-            if (k == keys.end() || std::fabs(*k - m.x) > 0.5) continue;   // within half a second
+            if (k == keys.end() || std::fabs(*k - m.x) > 0.5) continue;  // within half a second
             key = *k;
             value = (*series.values)[size_t(k - keys.begin())];
         } else {

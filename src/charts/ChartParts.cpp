@@ -9,7 +9,8 @@ double ValueTicker::getTickStep(const QCPRange& range)
 {
     int room = 10;
     if (m_axis && m_axis->axisRect()) {
-        const int pixels = m_axis->orientation() == Qt::Vertical ? m_axis->axisRect()->height() : m_axis->axisRect()->width();
+        const int pixels =
+            m_axis->orientation() == Qt::Vertical ? m_axis->axisRect()->height() : m_axis->axisRect()->width();
         room = std::max(2, pixels / std::max(1, m_pixelsPerLabel));
     }
     const double size = range.size() > 0 ? range.size() : 1;
@@ -26,7 +27,7 @@ double ValueTicker::getTickStep(const QCPRange& range)
 QString ValueTicker::getTickLabel(double tick, const QLocale& locale, QChar, int)
 {
     const int decimals = m_decimals >= 0 ? m_decimals : ChartRules::stepDecimals(m_step);
-    if (std::fabs(tick) < m_step * 1e-9) tick = 0;   // no "-0.0"
+    if (std::fabs(tick) < m_step * 1e-9) tick = 0;  // no "-0.0"
     return locale.toString(tick, 'f', decimals);
 }
 
@@ -34,7 +35,7 @@ QString ValueTicker::getTickLabel(double tick, const QLocale& locale, QChar, int
 namespace {
 constexpr double Day = 86400.0;
 constexpr double Month = Day * 30.4375;
-}
+}  // namespace
 
 TimeTicker::TimeTicker(QCPAxis* axis) : m_axis(axis)
 {
@@ -52,8 +53,8 @@ void TimeTicker::setFormat(const QString& qtFormat)
         if (c == '\'') quoted = !quoted;
         else if (!quoted) unquoted += c;
     }
-    m_dateOnly = !unquoted.contains('H') && !unquoted.contains('h') && !unquoted.contains('m') &&
-                 !unquoted.contains('s');
+    m_dateOnly =
+        !unquoted.contains('H') && !unquoted.contains('h') && !unquoted.contains('m') && !unquoted.contains('s');
     setDateTimeFormat(qtFormat);
 }
 
@@ -70,7 +71,7 @@ double TimeTicker::getTickStep(const QCPRange& range)
     // Aim at labels about 110 pixels apart.
     if (m_axis && m_axis->axisRect()) setTickCount(std::max(2, m_axis->axisRect()->width() / 110));
     double step = QCPAxisTickerDateTime::getTickStep(range);
-    if (m_dateOnly && step < Day) step = Day;   // dates alone: never two labels on one day
+    if (m_dateOnly && step < Day) step = Day;  // dates alone: never two labels on one day
     return step;
 }
 
@@ -114,10 +115,7 @@ QVector<double> TimeTicker::createTickVector(double tickStep, const QCPRange& ra
 }
 
 // ---------------------------------------------------------------------------------------
-int CheckLegendItem::boxSize() const
-{
-    return std::max(9, QFontMetrics(getFont()).height() - 4);
-}
+int CheckLegendItem::boxSize() const { return std::max(9, QFontMetrics(getFont()).height() - 4); }
 
 void CheckLegendItem::draw(QCPPainter* painter)
 {
@@ -134,8 +132,8 @@ void CheckLegendItem::draw(QCPPainter* painter)
         tick.setCapStyle(Qt::RoundCap);
         painter->setPen(tick);
         const QRectF r = QRectF(boxRect).adjusted(2, 2, -2, -2);
-        painter->drawPolyline(QPolygonF{QPointF(r.left(), r.center().y()), QPointF(r.left() + r.width() * 0.4, r.bottom()),
-                                        QPointF(r.right(), r.top())});
+        painter->drawPolyline(QPolygonF{QPointF(r.left(), r.center().y()),
+                                        QPointF(r.left() + r.width() * 0.4, r.bottom()), QPointF(r.right(), r.top())});
     }
     painter->setBrush(Qt::NoBrush);
     mRect = full.adjusted(box + BoxGap, 0, 0, 0);
@@ -178,7 +176,8 @@ void PlotSurface::mousePressEvent(QMouseEvent* e)
             m_drag = Drag::Zoom;
         } else if (p.x() < area.left() && p.x() >= area.left() - 70 && p.y() >= area.top() && p.y() <= area.bottom()) {
             m_drag = Drag::LeftAxis;
-        } else if (p.y() > area.bottom() && p.y() <= area.bottom() + 70 && p.x() >= area.left() && p.x() <= area.right()) {
+        } else if (p.y() > area.bottom() && p.y() <= area.bottom() + 70 && p.x() >= area.left() &&
+                   p.x() <= area.right()) {
             m_drag = Drag::BottomAxis;
         }
         m_start = m_last = p;
@@ -190,19 +189,19 @@ void PlotSurface::mouseMoveEvent(QMouseEvent* e)
 {
     const QPoint p = e->pos();
     switch (m_drag) {
-    case Drag::Zoom:
-        if (!m_band) m_band = new QRubberBand(QRubberBand::Rectangle, this);
-        m_band->setGeometry(QRect(m_start, p).normalized());
-        if ((p - m_start).manhattanLength() > 4) m_band->show();
-        break;
-    case Drag::LeftAxis:
-        if (onAxisDrag) onAxisDrag(true, p.y() - m_last.y());
-        break;
-    case Drag::BottomAxis:
-        if (onAxisDrag) onAxisDrag(false, p.x() - m_last.x());
-        break;
-    case Drag::None:
-        break;
+        case Drag::Zoom:
+            if (!m_band) m_band = new QRubberBand(QRubberBand::Rectangle, this);
+            m_band->setGeometry(QRect(m_start, p).normalized());
+            if ((p - m_start).manhattanLength() > 4) m_band->show();
+            break;
+        case Drag::LeftAxis:
+            if (onAxisDrag) onAxisDrag(true, p.y() - m_last.y());
+            break;
+        case Drag::BottomAxis:
+            if (onAxisDrag) onAxisDrag(false, p.x() - m_last.x());
+            break;
+        case Drag::None:
+            break;
     }
     m_last = p;
     QCustomPlot::mouseMoveEvent(e);

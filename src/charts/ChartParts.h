@@ -28,7 +28,7 @@ private:
     double m_increment = 0;
     int m_pixelsPerLabel = 22;
     int m_decimals = -1;
-    double m_step = 1;   // the step of the ticks last made
+    double m_step = 1;  // the step of the ticks last made
 };
 
 // Date-time labels for chart keys that hold wall-clock times as seconds since 1970 (no

@@ -19,18 +19,18 @@ ProfilePlan profilePlan(Profile profile, bool stacked, int channels)
     ProfilePlan p;
     const int stackedCount = channels <= 3 ? channels - 1 : channels - 3;
     switch (profile) {
-    case Profile::Load:
-        p.lastGauge = stacked ? stackedCount : channels;
-        p.closeAtCable = true;
-        break;
-    case Profile::Displacement:
-        p.lastGauge = stacked ? stackedCount : channels;
-        p.closeAtNextNode = !stacked;
-        p.closeAtCable = true;
-        break;
-    case Profile::Shear:
-        p.lastGauge = stacked ? stackedCount : channels - 2;
-        break;
+        case Profile::Load:
+            p.lastGauge = stacked ? stackedCount : channels;
+            p.closeAtCable = true;
+            break;
+        case Profile::Displacement:
+            p.lastGauge = stacked ? stackedCount : channels;
+            p.closeAtNextNode = !stacked;
+            p.closeAtCable = true;
+            break;
+        case Profile::Shear:
+            p.lastGauge = stacked ? stackedCount : channels - 2;
+            break;
     }
     p.lastGauge = std::max(0, p.lastGauge);
     return p;
@@ -69,7 +69,7 @@ std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, Profi
     for (size_t i = 0; i < times.size(); ++i) {
         if (byPeriod && i + 1 < times.size() && times[i].isValid() && times[i + 1].isValid() &&
             period(times[i]) == period(times[i + 1]))
-            continue;   // a later reading of the same period follows
+            continue;  // a later reading of the same period follows
         chosen.push_back(qsizetype(i));
     }
     if (periods) *periods = qsizetype(chosen.size());
@@ -90,7 +90,8 @@ std::vector<qsizetype> chooseProfiles(const std::vector<QDateTime>& times, Profi
 QString positionTitle(int gauge, double metres)
 {
     QString title = QStringLiteral("#") + QString::number(gauge);
-    if (std::isfinite(metres)) title += QStringLiteral(" \u2013 ") + QLocale().toString(metres, 'f', 2) + QStringLiteral(" m");
+    if (std::isfinite(metres))
+        title += QStringLiteral(" \u2013 ") + QLocale().toString(metres, 'f', 2) + QStringLiteral(" m");
     return title;
 }
 
@@ -111,10 +112,7 @@ double roundStep(double atLeast)
     }
 }
 
-double lengthTickStep(double axisMaximum)
-{
-    return roundStep(std::max(axisMaximum, 1e-6) / 10);
-}
+double lengthTickStep(double axisMaximum) { return roundStep(std::max(axisMaximum, 1e-6) / 10); }
 
 double crowdedStep(double increment, double atLeast)
 {
@@ -123,7 +121,7 @@ double crowdedStep(double increment, double atLeast)
     for (int i = 0; i < 60; ++i) {
         const double times = step / increment;
         if (std::fabs(times - std::round(times)) < 1e-6 * std::max(1.0, times)) return step;
-        step = roundStep(step * 1.5);   // the next round step up
+        step = roundStep(step * 1.5);  // the next round step up
     }
     return increment * std::ceil(atLeast / increment - 1e-9);
 }
@@ -165,7 +163,8 @@ TimeAxisPlan timeAxisPlan(const QDate& first, const QDate& last, QChar dateSepar
         plan.step = TimeStep::Automatic;
         const QString s = QString(dateSeparator);
         // Separators are quoted so that any character is written as it is.
-        const QString q = s == QStringLiteral("'") ? QStringLiteral("''") : QStringLiteral("'") + s + QStringLiteral("'");
+        const QString q =
+            s == QStringLiteral("'") ? QStringLiteral("''") : QStringLiteral("'") + s + QStringLiteral("'");
         plan.labelFormat = QStringLiteral("yyyy") + q + QStringLiteral("MM") + q + QStringLiteral("dd");
     }
     return plan;
@@ -247,9 +246,6 @@ double dateTimeKey(const QString& fullDate) { return keyOf(fullDate.utf16(), int
 
 double dateTimeKeyUtf8(QByteArrayView fullDate) { return keyOf(fullDate.data(), int(fullDate.size())); }
 
-QDateTime keyDateTime(double key)
-{
-    return QDateTime::fromSecsSinceEpoch(qint64(std::floor(key)), Qt::UTC);
-}
+QDateTime keyDateTime(double key) { return QDateTime::fromSecsSinceEpoch(qint64(std::floor(key)), Qt::UTC); }
 
 }  // namespace ChartRules

@@ -18,20 +18,20 @@ int timeGaugeCount(bool stacked, int channels);
 // What a length chart plots for each reading line.
 enum class Profile { Load, Displacement, Shear };
 struct ProfilePlan {
-    int lastGauge = 0;            // points for gauges 1 to lastGauge
-    bool closeAtNextNode = false; // a closing point (node box N + 1, 0)
-    bool closeAtCable = false;    // a closing point (cable length, 0)
+    int lastGauge = 0;             // points for gauges 1 to lastGauge
+    bool closeAtNextNode = false;  // a closing point (node box N + 1, 0)
+    bool closeAtCable = false;     // a closing point (cable length, 0)
 };
 ProfilePlan profilePlan(Profile profile, bool stacked, int channels);
 
 // Which readings the length charts draw, one line each.
 enum class ProfileChoice {
-    Last15,    // the last 15 readings
-    Weekly,    // the last reading of each week (Monday to Sunday) across the record
-    Monthly,   // the last reading of each calendar month across the record
-    Picked,    // the readings marked "Plot Spatial" on the Readings tab or the datasheet
+    Last15,   // the last 15 readings
+    Weekly,   // the last reading of each week (Monday to Sunday) across the record
+    Monthly,  // the last reading of each calendar month across the record
+    Picked,   // the readings marked "Plot Spatial" on the Readings tab or the datasheet
 };
-constexpr int MaxProfiles = 15;   // lines a length chart holds
+constexpr int MaxProfiles = 15;  // lines a length chart holds
 // The texts of the choice's box, in the order of the enum.
 QStringList profileChoiceTexts();
 // The choice as remembered in the preferences, and back (an unknown text: Picked).
@@ -70,8 +70,8 @@ int stepDecimals(double step);
 enum class TimeStep { Automatic, TwoHours, SixHours };
 struct TimeAxisPlan {
     TimeStep step = TimeStep::Automatic;
-    QString labelFormat;          // a QDateTime format
-    QString title;                // text under the axis
+    QString labelFormat;  // a QDateTime format
+    QString title;        // text under the axis
 };
 // Chosen by the number of calendar days between the first and the last reading:
 // 0 gives two-hour steps, 1 six-hour steps (both with times and the first date under the

@@ -39,9 +39,9 @@ struct ChartTab {
     const char* page;
     const char* chart;
     ChartCalc::Selection selection;
-    const char* boxName;       // the Readings tab's check box named in the refusal
+    const char* boxName;  // the Readings tab's check box named in the refusal
     const char* exportButton;
-    const char* name;          // in picture file names and report captions
+    const char* name;  // in picture file names and report captions
     const char* printButton;
 };
 
@@ -49,9 +49,12 @@ struct ChartTab {
 const ChartTab Tabs[] = {
     {"pageLoadVTime", "ChartT", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdTemp", "Load v Time", "imgPrintT"},
     {"pageDispVTime", "ChartT2", ChartCalc::Selection::Temporal, "Plot Temporal", "cmdRate", "Disp v Time", "mgPrintR"},
-    {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Load v Length", "imgPrintS"},
-    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "Disp v Length", "imgPrintDvL"},
-    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "Shear v Length", "imgPrintSvL"},
+    {"pageLoadVLength", "ChartS", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdSpat", "Load v Length",
+     "imgPrintS"},
+    {"pageDispVLength", "ChartDvL", ChartCalc::Selection::Spatial, "Plot Spatial", "cmdDvl", "Disp v Length",
+     "imgPrintDvL"},
+    {"pageShearVLength", "ChartSvL", ChartCalc::Selection::Spatial, "Plot Spatial", "Command1", "Shear v Length",
+     "imgPrintSvL"},
 };
 
 const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
@@ -65,12 +68,23 @@ QSettings settings() { return QSettings(QStringLiteral("Orrisford"), QStringLite
 void setUpChart(int tab, ChartControl& c)
 {
     switch (tab) {
-    case PageHost::TabLoadVTime: ChartAppearance::setUpTimeChart(c, "Displacement (mm)"); break;
-    case PageHost::TabDispVTime: ChartAppearance::setUpTimeChart(c, "Displacement (microns)"); break;
-    case PageHost::TabLoadVLength: ChartAppearance::setUpLengthChart(c, "Displacement (mm)"); break;
-    case PageHost::TabDispVLength: ChartAppearance::setUpLengthChart(c, "Displacement (microns)"); break;
-    case PageHost::TabShearVLength: ChartAppearance::setUpLengthChart(c, "Shear Strain (u strain)"); break;
-    default: break;
+        case PageHost::TabLoadVTime:
+            ChartAppearance::setUpTimeChart(c, "Displacement (mm)");
+            break;
+        case PageHost::TabDispVTime:
+            ChartAppearance::setUpTimeChart(c, "Displacement (microns)");
+            break;
+        case PageHost::TabLoadVLength:
+            ChartAppearance::setUpLengthChart(c, "Displacement (mm)");
+            break;
+        case PageHost::TabDispVLength:
+            ChartAppearance::setUpLengthChart(c, "Displacement (microns)");
+            break;
+        case PageHost::TabShearVLength:
+            ChartAppearance::setUpLengthChart(c, "Shear Strain (u strain)");
+            break;
+        default:
+            break;
     }
 }
 
@@ -311,12 +325,23 @@ void ChartsController::finishBackgroundPasses()
 void ChartsController::draw(int tab)
 {
     switch (tab) {
-    case PageHost::TabLoadVTime: m_drawings->DrawTgraph(); break;
-    case PageHost::TabDispVTime: m_drawings->DrawRgraph(); break;
-    case PageHost::TabLoadVLength: m_drawings->DrawSgraph(); break;
-    case PageHost::TabDispVLength: m_drawings->DrawDvLgraph(); break;
-    case PageHost::TabShearVLength: m_drawings->DrawSvLgraph(); break;
-    default: break;
+        case PageHost::TabLoadVTime:
+            m_drawings->DrawTgraph();
+            break;
+        case PageHost::TabDispVTime:
+            m_drawings->DrawRgraph();
+            break;
+        case PageHost::TabLoadVLength:
+            m_drawings->DrawSgraph();
+            break;
+        case PageHost::TabDispVLength:
+            m_drawings->DrawDvLgraph();
+            break;
+        case PageHost::TabShearVLength:
+            m_drawings->DrawSvLgraph();
+            break;
+        default:
+            break;
     }
 }
 
@@ -350,12 +375,23 @@ void ChartsController::drawForReport(int tab)
     // The length charts of the report draw the readings the user chose on screen.
     d.setProfileChoice(m_drawings->profileChoice());
     switch (tab) {
-    case PageHost::TabLoadVTime: d.DrawTgraph(); break;
-    case PageHost::TabDispVTime: d.DrawRgraph(); break;
-    case PageHost::TabLoadVLength: d.DrawSgraph(); break;
-    case PageHost::TabDispVLength: d.DrawDvLgraph(); break;
-    case PageHost::TabShearVLength: d.DrawSvLgraph(); break;
-    default: break;
+        case PageHost::TabLoadVTime:
+            d.DrawTgraph();
+            break;
+        case PageHost::TabDispVTime:
+            d.DrawRgraph();
+            break;
+        case PageHost::TabLoadVLength:
+            d.DrawSgraph();
+            break;
+        case PageHost::TabDispVLength:
+            d.DrawDvLgraph();
+            break;
+        case PageHost::TabShearVLength:
+            d.DrawSvLgraph();
+            break;
+        default:
+            break;
     }
 }
 
@@ -443,7 +479,7 @@ std::vector<PageHost::ChartLine> ChartsController::timeChartLines(int tab) const
     if (tab != PageHost::TabLoadVTime && tab != PageHost::TabDispVTime) return lines;
     const ChartControl* c = m_reportCharts.at(size_t(tab - 3)).get();
     if (!c) return lines;
-    for (int i = 1; i < c->seriesCount(); ++i) {   // series 0 is the temperature
+    for (int i = 1; i < c->seriesCount(); ++i) {  // series 0 is the temperature
         const int n = c->pointCount(i);
         if (!c->isSeriesVisible(i) || n == 0) continue;
         PageHost::ChartLine line;
@@ -478,7 +514,8 @@ QString ChartsController::exportPath(int tab) const
     const QString sensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow()
                                ? m_s.rsSensors->text(QStringLiteral("InstrumentID"))
                                : QString();
-    return PictureName::freePath(m_s.dataFolder, PictureName::baseName(sensor, chartName(tab), QDateTime::currentDateTime()),
+    return PictureName::freePath(m_s.dataFolder,
+                                 PictureName::baseName(sensor, chartName(tab), QDateTime::currentDateTime()),
                                  QStringLiteral("jpg"));
 }
 

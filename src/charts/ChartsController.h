@@ -66,8 +66,8 @@ public:
     BackgroundPasses& backgroundPasses() { return *m_background; }
 
     // The chart commands.
-    void exportChart(int tab);             // "Export as JPG", then says where it went
-    void printChart(int tab);              // print dialog, then the chart within its margins
+    void exportChart(int tab);  // "Export as JPG", then says where it went
+    void printChart(int tab);   // print dialog, then the chart within its margins
     bool printChartOn(int tab, QPrinter& printer);
     void ShowGraphingTips();
     // The chart's name in picture file names and report captions ("Load v Time").
@@ -102,5 +102,5 @@ private:
     std::unique_ptr<QLabel> m_reportW15;
     std::unique_ptr<ChartDrawings> m_reportDrawings;
     BackgroundPasses* m_background = nullptr;
-    bool m_returning = false;   // switching back to the tab that was left
+    bool m_returning = false;  // switching back to the tab that was left
 };

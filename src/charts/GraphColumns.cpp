@@ -16,8 +16,9 @@
 namespace {
 [[noreturn]] void missingColumn()
 {
-    throw TwError(ErrNo::ItemNotFound,
-                  QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+    throw TwError(
+        ErrNo::ItemNotFound,
+        QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
 }
 
 // The table's column names as it spells them, by lower-case name.
@@ -41,11 +42,13 @@ GraphColumns::GraphColumns(Database& db, const QString& selectionSql, const QStr
 GraphColumns::GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
                            const QString& textColumn)
 {
-    if (!rs.isOpen()) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("Operation is not allowed when the object is closed."));
+    if (!rs.isOpen())
+        throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("Operation is not allowed when the object is closed."));
     read(rs.database(), rs.sql(), numberColumns, dateColumn, textColumn, rs.recordCount());
     // The query repeats the recordset's own selection; it can only differ if rows changed
     // underneath, and then the recordset's rows are the ones to show.
-    if (m_ids != rs.rowIds()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
+    if (m_ids != rs.rowIds())
+        throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
 }
 
 void GraphColumns::read(Database& db, const QString& selectionSql, const QStringList& numberColumns,

@@ -23,8 +23,8 @@ public:
     // BY ...]" (the program's SQL text of a graph data selection); columns the table lacks
     // are remembered as missing. Throws TwError when the selection cannot be read.
     // expectedRows (optional) sizes the arrays ahead.
-    GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
-                 const QString& dateColumn, const QString& textColumn = QString(), qsizetype expectedRows = 0);
+    GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
+                 const QString& textColumn = QString(), qsizetype expectedRows = 0);
     // The same over the selection of an open recordset; throws TwError when the rows read
     // are not the recordset's own (they changed underneath).
     GraphColumns(const Recordset& rs, const QStringList& numberColumns, const QString& dateColumn,
@@ -56,7 +56,7 @@ private:
     qsizetype m_rows = 0;
     std::vector<qint64> m_ids;
     std::shared_ptr<std::vector<double>> m_dates;
-    QHash<QString, std::shared_ptr<std::vector<double>>> m_numbers;   // lower-case name -> values
+    QHash<QString, std::shared_ptr<std::vector<double>>> m_numbers;  // lower-case name -> values
     QString m_firstText;
     QString m_lastText;
 };

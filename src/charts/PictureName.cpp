@@ -16,8 +16,8 @@ QString fileSafe(QString text)
 QString baseName(const QString& sensorId, const QString& chart, const QDateTime& when)
 {
     const QString sensor = fileSafe(sensorId);
-    return (sensor.isEmpty() ? QString() : QStringLiteral("Sensor ") + sensor + QStringLiteral(" - ")) + fileSafe(chart) +
-           QStringLiteral(" - ") + when.toString(QStringLiteral("yyyy-MM-dd HHmm"));
+    return (sensor.isEmpty() ? QString() : QStringLiteral("Sensor ") + sensor + QStringLiteral(" - ")) +
+           fileSafe(chart) + QStringLiteral(" - ") + when.toString(QStringLiteral("yyyy-MM-dd HHmm"));
 }
 
 QString freePath(const QString& folder, const QString& baseName, const QString& extension)

@@ -14,4 +14,4 @@ inline QString versionText()
 {
     return QStringLiteral("Version %1.%2.%3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision);
 }
-}
+}  // namespace AppInfo

@@ -42,10 +42,7 @@ bool isServer(const QString& target)
            t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
-QString remembered()
-{
-    return QSettings().value(SettingsKey).toString();
-}
+QString remembered() { return QSettings().value(SettingsKey).toString(); }
 
 QString current()
 {
@@ -73,7 +70,7 @@ Checked check(const QString& typed)
 {
     Checked c;
     const QString t = typed.trimmed();
-    if (t.isEmpty()) return c;   // the data folder's own file
+    if (t.isEmpty()) return c;  // the data folder's own file
     const QString example = QStringLiteral("\r\nA server address looks like postgresql://user@host:5432/dbname.");
     if (isServer(t)) {
         const QUrl url(t, QUrl::StrictMode);
@@ -84,13 +81,14 @@ Checked check(const QString& typed)
         QString db = url.path(QUrl::FullyDecoded);
         if (db.startsWith(u'/')) db = db.mid(1);
         if (db.contains(u'/')) {
-            c.problem = QStringLiteral("After the server comes one database name, without further \"/\": ") + db + u'.' +
-                        example;
+            c.problem = QStringLiteral("After the server comes one database name, without further \"/\": ") + db +
+                        u'.' + example;
             return c;
         }
         for (const auto& item : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
             if (item.first.isEmpty() || item.first.contains(u';') || item.second.contains(u';')) {
-                c.problem = QStringLiteral("The options after \"?\" must be name=value pairs joined by \"&\".") + example;
+                c.problem =
+                    QStringLiteral("The options after \"?\" must be name=value pairs joined by \"&\".") + example;
                 return c;
             }
         if (!url.fragment().isEmpty()) {
@@ -102,8 +100,10 @@ Checked check(const QString& typed)
         return c;
     }
     if (t.contains(QLatin1String("://"))) {
-        c.problem = QStringLiteral("Tarnwell can use a database file or a PostgreSQL server (an address beginning "
-                                   "postgresql://), not ") + t.left(t.indexOf(QLatin1String("://")) + 3) + u'.' + example;
+        c.problem = QStringLiteral(
+                        "Tarnwell can use a database file or a PostgreSQL server (an address beginning "
+                        "postgresql://), not ") +
+                    t.left(t.indexOf(QLatin1String("://")) + 3) + u'.' + example;
         return c;
     }
     const QFileInfo file(QDir::fromNativeSeparators(t));
@@ -112,21 +112,23 @@ Checked check(const QString& typed)
         c.problem = QStringLiteral("Give the whole path of the database file, from the top folder (\"/\"): ") + t;
     else if (file.isDir())
         c.problem = shown + QStringLiteral("\r\nis a folder. Choose the database file in it (usually ending .mdb).");
-    else if (!file.exists())
-        c.problem = QStringLiteral("There is no file\r\n") + shown;
+    else if (!file.exists()) c.problem = QStringLiteral("There is no file\r\n") + shown;
     else if (!file.isReadable())
         c.problem = QStringLiteral("The file\r\n") + shown + QStringLiteral("\r\ncannot be read (permission denied).");
-    else
-        c.target = file.absoluteFilePath();
+    else c.target = file.absoluteFilePath();
     return c;
 }
 
 QString windowTitle(const QString& target)
 {
-    return isDefault(target) ? AppInfo::MainWindowTitle : AppInfo::MainWindowTitle + QStringLiteral(" - ") + display(target);
+    return isDefault(target) ? AppInfo::MainWindowTitle
+                             : AppInfo::MainWindowTitle + QStringLiteral(" - ") + display(target);
 }
 
-void keepPassword(const QString& target, const QString& password) { passwords().insert(withoutPassword(target), password); }
+void keepPassword(const QString& target, const QString& password)
+{
+    passwords().insert(withoutPassword(target), password);
+}
 
 QString password(const QString& target) { return passwords().value(withoutPassword(target)); }
 

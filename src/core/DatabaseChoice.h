@@ -28,9 +28,9 @@ bool isServer(const QString& target);
 // file's path (it must be an existing file) or a server address. A password written into
 // the address is taken out of it (Tarnwell keeps none) and handed back apart, for this run.
 struct Checked {
-    QString target;      // what to open: the path, or the address without a password
-    QString problem;     // empty when the entry can be used; else what is wrong with it
-    QString password;    // the password that was in the address (empty when none)
+    QString target;    // what to open: the path, or the address without a password
+    QString problem;   // empty when the entry can be used; else what is wrong with it
+    QString password;  // the password that was in the address (empty when none)
 };
 Checked check(const QString& typed);
 

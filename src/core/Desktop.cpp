@@ -25,4 +25,4 @@ bool openFile(const QString& path)
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
-}
+}  // namespace Desktop

@@ -9,8 +9,8 @@ bool openFile(const QString& path);
 bool openUrl(const QString& url);
 
 struct Recorder {
-    QStringList requests;   // local file paths or addresses, in order
-    bool answer = true;     // what the open call reports
+    QStringList requests;  // local file paths or addresses, in order
+    bool answer = true;    // what the open call reports
 };
-void installRecorder(Recorder* recorder);   // nullptr removes it
-}
+void installRecorder(Recorder* recorder);  // nullptr removes it
+}  // namespace Desktop

@@ -35,7 +35,8 @@ void rotateIfFull(const QString& path)
     if (QFileInfo(path).size() < ErrorLog::RotateAtBytes) return;
     QFile::remove(ErrorLog::olderLogPath(ErrorLog::KeptOlderFiles));
     for (int n = ErrorLog::KeptOlderFiles - 1; n >= 1; --n)
-        if (QFile::exists(ErrorLog::olderLogPath(n))) QFile::rename(ErrorLog::olderLogPath(n), ErrorLog::olderLogPath(n + 1));
+        if (QFile::exists(ErrorLog::olderLogPath(n)))
+            QFile::rename(ErrorLog::olderLogPath(n), ErrorLog::olderLogPath(n + 1));
     QFile::rename(path, ErrorLog::olderLogPath(1));
 }
 
@@ -64,7 +65,7 @@ struct Bulk {
     QString operation;
     std::function<QString()> keyOf;
     QHash<QString, Repeat> seen;
-    QStringList order;   // messages in the order first written
+    QStringList order;  // messages in the order first written
 };
 thread_local Bulk t_bulk;
 
@@ -120,10 +121,9 @@ LogBulkScope::~LogBulkScope()
     for (const QString& message : order) {
         const Bulk::Repeat& r = seen[message];
         if (r.more == 0) continue;
-        QString summary = QStringLiteral("The entry \"") + message + QStringLiteral("\" happened ") +
-                          QString::number(r.more) + (r.more == 1 ? QStringLiteral(" more time in this ")
-                                                                 : QStringLiteral(" more times in this ")) +
-                          operation;
+        QString summary =
+            QStringLiteral("The entry \"") + message + QStringLiteral("\" happened ") + QString::number(r.more) +
+            (r.more == 1 ? QStringLiteral(" more time in this ") : QStringLiteral(" more times in this ")) + operation;
         if (!r.firstKey.isEmpty() || !r.lastKey.isEmpty())
             summary += QStringLiteral(", first key ") + r.firstKey + QStringLiteral(", last key ") + r.lastKey;
         append(summary);

@@ -62,7 +62,8 @@ std::optional<QString> prompt(const QString& question, const QString& title, con
 {
     const QString shownTitle = title.isEmpty() ? AppInfo::Title : title;
     if (g_script) {
-        g_script->shown.push_back({true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, defaultText, {}});
+        g_script->shown.push_back(
+            {true, question, shownTitle, Icon::None, Buttons::OkCancel, std::nullopt, defaultText, {}});
         if (!g_script->promptAnswers.empty()) {
             const QString a = g_script->promptAnswers.takeFirst();
             if (a.isNull()) return std::nullopt;

@@ -26,8 +26,7 @@ Answer show(const QString& text, const QString& title = QString(), Icon icon = I
 int choose(const QString& text, const QString& title, Icon icon, const QStringList& choices, int defaultChoice = 0);
 
 // Asks for a line of text; nullopt when cancelled.
-std::optional<QString> prompt(const QString& question, const QString& title,
-                              const QString& defaultText = QString());
+std::optional<QString> prompt(const QString& question, const QString& title, const QString& defaultText = QString());
 
 // Asks for a password: what is typed is not shown, and nothing of it is kept by the box
 // (nor written to the log or the script's record). nullopt when cancelled.
@@ -41,9 +40,9 @@ struct Shown {
     Icon icon = Icon::None;
     Buttons buttons = Buttons::Ok;
     std::optional<Answer> defaultButton;
-    QString defaultText;   // a prompt's text as it opens (selected)
-    QStringList choices;   // the buttons of a choose() box
-    bool isPassword = false;   // a password prompt (what was answered is not kept)
+    QString defaultText;      // a prompt's text as it opens (selected)
+    QStringList choices;      // the buttons of a choose() box
+    bool isPassword = false;  // a password prompt (what was answered is not kept)
 };
 
 // A test script: answers boxes in order from its queues; when a queue is empty, a box is
@@ -51,13 +50,13 @@ struct Shown {
 // its default text.
 struct Script {
     std::vector<Answer> answers;
-    std::vector<int> choices;    // indexes answered to choose() boxes
-    QStringList promptAnswers;   // a null QString() answers Cancel
+    std::vector<int> choices;   // indexes answered to choose() boxes
+    QStringList promptAnswers;  // a null QString() answers Cancel
     std::vector<Shown> shown;
     QStringList texts() const;
 };
 
-void installScript(Script* script);   // nullptr removes it
+void installScript(Script* script);  // nullptr removes it
 Script* installedScript();
 
 // The real boxes, shown when no script is installed. The title given is never empty. With
@@ -79,7 +78,7 @@ public:
     }
 };
 
-void installBoxes(Boxes* boxes);   // nullptr removes them
+void installBoxes(Boxes* boxes);  // nullptr removes them
 Boxes* installedBoxes();
 
 }  // namespace Messages

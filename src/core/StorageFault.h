@@ -29,7 +29,7 @@ inline const QString NoReconnect = QStringLiteral("could not connect to the data
 
 using Teller = std::function<void(const TwError& error, const QString& tag)>;
 using Asker = std::function<bool(const TwError& error, const QString& what)>;
-void installTeller(Teller teller);   // empty removes it
+void installTeller(Teller teller);  // empty removes it
 void installAsker(Asker asker);
 
 // Tells the user about a storage fault (nothing for other errors or one already told).

@@ -47,9 +47,10 @@ Episode from(const QSqlQuery& q)
 
 std::vector<Episode> select(Database& db, const QString& where, const QString& order, const QVariantList& binds)
 {
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + Columns + QStringLiteral(" FROM AlarmEpisodes WHERE ") + where +
-                              QStringLiteral(" ORDER BY ") + order,
-                      binds);
+    QSqlQuery q = runQuery(db,
+                           QStringLiteral("SELECT ") + Columns + QStringLiteral(" FROM AlarmEpisodes WHERE ") + where +
+                               QStringLiteral(" ORDER BY ") + order,
+                           binds);
     std::vector<Episode> out;
     while (q.next()) out.push_back(from(q));
     return out;
@@ -57,10 +58,26 @@ std::vector<Episode> select(Database& db, const QString& where, const QString& o
 
 QVariantList valuesOf(const Episode& e)
 {
-    return {e.sensorId,        e.quantity,       e.position,       e.direction,         e.level,
-            e.peakLevel,       e.threshold,      e.openedAt,       orNull(e.levelSince), orNull(e.closedAt),
-            orNull(e.recordedAt), orNull(e.actionRecordedAt), e.worstValue, e.lastValue, orNull(e.ackBy),
-            orNull(e.ackAt),   orNull(e.ackNote), orNull(e.ackLevel), orNull(e.remindedAt), e.notified ? 1 : 0};
+    return {e.sensorId,
+            e.quantity,
+            e.position,
+            e.direction,
+            e.level,
+            e.peakLevel,
+            e.threshold,
+            e.openedAt,
+            orNull(e.levelSince),
+            orNull(e.closedAt),
+            orNull(e.recordedAt),
+            orNull(e.actionRecordedAt),
+            e.worstValue,
+            e.lastValue,
+            orNull(e.ackBy),
+            orNull(e.ackAt),
+            orNull(e.ackNote),
+            orNull(e.ackLevel),
+            orNull(e.remindedAt),
+            e.notified ? 1 : 0};
 }
 
 const QString ActionFirst = QStringLiteral(
@@ -96,12 +113,13 @@ std::optional<Episode> byId(Database& db, qint64 id)
 
 qint64 insert(Database& db, const Episode& e)
 {
-    QSqlQuery q = runQuery(db,
-                      QStringLiteral("INSERT INTO AlarmEpisodes (SensorID, Quantity, Position, Direction, Level, PeakLevel, "
-                                     "Threshold, OpenedAt, LevelSince, ClosedAt, RecordedAt, ActionRecordedAt, WorstValue, "
-                                     "LastValue, AckBy, AckAt, AckNote, AckLevel, RemindedAt, Notified) "
-                                     "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                      valuesOf(e));
+    QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral("INSERT INTO AlarmEpisodes (SensorID, Quantity, Position, Direction, Level, PeakLevel, "
+                                "Threshold, OpenedAt, LevelSince, ClosedAt, RecordedAt, ActionRecordedAt, WorstValue, "
+                                "LastValue, AckBy, AckAt, AckNote, AckLevel, RemindedAt, Notified) "
+                                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+                 valuesOf(e));
     return q.lastInsertId().toLongLong();
 }
 
@@ -109,18 +127,20 @@ void update(Database& db, const Episode& e)
 {
     QVariantList binds = valuesOf(e);
     binds << e.id;
-    db.execute(QStringLiteral("UPDATE AlarmEpisodes SET SensorID = ?, Quantity = ?, Position = ?, Direction = ?, Level = ?, "
-                              "PeakLevel = ?, Threshold = ?, OpenedAt = ?, LevelSince = ?, ClosedAt = ?, RecordedAt = ?, "
-                              "ActionRecordedAt = ?, WorstValue = ?, LastValue = ?, AckBy = ?, AckAt = ?, AckNote = ?, "
-                              "AckLevel = ?, RemindedAt = ?, Notified = ? WHERE EpisodeID = ?"),
-               binds);
+    db.execute(
+        QStringLiteral("UPDATE AlarmEpisodes SET SensorID = ?, Quantity = ?, Position = ?, Direction = ?, Level = ?, "
+                       "PeakLevel = ?, Threshold = ?, OpenedAt = ?, LevelSince = ?, ClosedAt = ?, RecordedAt = ?, "
+                       "ActionRecordedAt = ?, WorstValue = ?, LastValue = ?, AckBy = ?, AckAt = ?, AckNote = ?, "
+                       "AckLevel = ?, RemindedAt = ?, Notified = ? WHERE EpisodeID = ?"),
+        binds);
 }
 
 void linkEvents(Database& db, const Episode& e)
 {
-    db.execute(QStringLiteral("UPDATE AlarmEvents SET EpisodeID = ? WHERE SensorID = ? AND Quantity = ? AND Position = ? "
-                              "AND COALESCE(Direction, '') = ? AND EpisodeID IS NULL AND ReadingDate >= ?"),
-               {e.id, e.sensorId, e.quantity, e.position, e.direction, e.openedAt});
+    db.execute(
+        QStringLiteral("UPDATE AlarmEvents SET EpisodeID = ? WHERE SensorID = ? AND Quantity = ? AND Position = ? "
+                       "AND COALESCE(Direction, '') = ? AND EpisodeID IS NULL AND ReadingDate >= ?"),
+        {e.id, e.sensorId, e.quantity, e.position, e.direction, e.openedAt});
 }
 
 int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who, const QDateTime& when)

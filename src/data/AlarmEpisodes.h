@@ -18,22 +18,22 @@ namespace AlarmEpisodes {
 struct Episode {
     qint64 id = 0;
     QString sensorId;
-    QString quantity;        // "Load", "Disp", "Rate", "Stale"
-    int position = 0;        // 0 for Stale
-    QString direction;       // "upper"/"lower", "rising"/"falling"; empty for Stale
-    QString level;           // where it stands now: "Alert", "Action", "Stale"
-    QString peakLevel;       // the highest it reached
-    double threshold = 0;    // the level passed at the peak
-    QString openedAt;        // reading dates ("yyyy-MM-dd HH:mm:ss")
+    QString quantity;      // "Load", "Disp", "Rate", "Stale"
+    int position = 0;      // 0 for Stale
+    QString direction;     // "upper"/"lower", "rising"/"falling"; empty for Stale
+    QString level;         // where it stands now: "Alert", "Action", "Stale"
+    QString peakLevel;     // the highest it reached
+    double threshold = 0;  // the level passed at the peak
+    QString openedAt;      // reading dates ("yyyy-MM-dd HH:mm:ss")
     QString levelSince;
-    QString closedAt;        // empty while active
-    QString recordedAt;      // clock times of recording
+    QString closedAt;    // empty while active
+    QString recordedAt;  // clock times of recording
     QString actionRecordedAt;
     double worstValue = 0;
     double lastValue = 0;
     QString ackBy, ackAt, ackNote, ackLevel;
     QString remindedAt;
-    bool notified = false;   // a notification of its opening or rise was queued
+    bool notified = false;  // a notification of its opening or rise was queued
 
     bool active() const { return closedAt.isEmpty(); }
     // Acknowledged at the level it reached (a rise to Action needs a new acknowledgement).
@@ -58,8 +58,7 @@ void linkEvents(Database& db, const Episode& e);
 
 // Acknowledges active episodes at the level they stand at, with a note (TwError 5 when
 // empty). Returns how many changed.
-int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who,
-                const QDateTime& when);
+int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who, const QDateTime& when);
 // Every active episode of a sensor.
 int acknowledgeSensor(Database& db, const QString& sensorId, const QString& note, const QString& who,
                       const QDateTime& when);

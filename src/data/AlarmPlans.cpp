@@ -19,7 +19,7 @@ bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInse
 QString levelText(const QString& mineLevel)
 {
     return mineLevel.startsWith(QLatin1String("level"), Qt::CaseInsensitive) ? mineLevel
-                                                                            : QStringLiteral("level ") + mineLevel;
+                                                                             : QStringLiteral("level ") + mineLevel;
 }
 
 QString Group::text() const
@@ -34,10 +34,13 @@ QString Group::text() const
 std::vector<Plan> plans(Database& db)
 {
     std::vector<Plan> out;
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Level, MineLevel, Location, Actions, Contacts FROM AlarmResponsePlans "
-                                         "ORDER BY PlanID"));
+    QSqlQuery q =
+        runQuery(db, QStringLiteral("SELECT Level, MineLevel, Location, Actions, Contacts FROM AlarmResponsePlans "
+                                    "ORDER BY PlanID"));
     while (q.next())
-        out.push_back({q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()}, q.value(3).toString(),
+        out.push_back({q.value(0).toString(),
+                       {q.value(1).toString(), q.value(2).toString()},
+                       q.value(3).toString(),
                        q.value(4).toString()});
     return out;
 }
@@ -55,7 +58,8 @@ void savePlans(Database& db, const std::vector<Plan>& list)
 
 Group groupOf(Database& db, const QString& sensorId)
 {
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT Level, Location FROM Sensors WHERE InstrumentID = ?"), {sensorId});
+    QSqlQuery q =
+        runQuery(db, QStringLiteral("SELECT Level, Location FROM Sensors WHERE InstrumentID = ?"), {sensorId});
     if (!q.next()) return {};
     return {q.value(0).toString().trimmed(), q.value(1).toString().trimmed()};
 }

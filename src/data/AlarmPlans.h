@@ -16,15 +16,15 @@ struct Group {
     QString mineLevel;
     QString location;
     bool all() const { return mineLevel.isEmpty() && location.isEmpty(); }
-    QString text() const;   // "all sensors", "level 12", "level 12, Stope 4"
+    QString text() const;  // "all sensors", "level 12", "level 12, Stope 4"
 };
 
 // What to do at a level ("Alert", "Action", "Stale") for a group: the response plan.
 struct Plan {
     QString level;
     Group group;
-    QString actions;    // what to do
-    QString contacts;   // who is called
+    QString actions;   // what to do
+    QString contacts;  // who is called
 };
 std::vector<Plan> plans(Database& db);
 void savePlans(Database& db, const std::vector<Plan>& list);

@@ -21,8 +21,8 @@ const char* const LevelColumns[] = {"LoadAlertUpper", "LoadActionUpper", "LoadAl
 std::optional<double>* levelSlot(Levels& l, int i)
 {
     std::optional<double>* levelsIn[] = {&l.loadAlertUpper, &l.loadActionUpper, &l.loadAlertLower, &l.loadActionLower,
-                                      &l.dispAlertUpper, &l.dispActionUpper, &l.dispAlertLower, &l.dispActionLower,
-                                      &l.rateAlert,      &l.rateAction};
+                                         &l.dispAlertUpper, &l.dispActionUpper, &l.dispAlertLower, &l.dispActionLower,
+                                         &l.rateAlert,      &l.rateAction};
     return levelsIn[i];
 }
 
@@ -83,11 +83,16 @@ State stateFrom(const QSqlQuery& q, int first)
 QString word(Severity s)
 {
     switch (s) {
-    case Severity::NoLevels: return QStringLiteral("No levels");
-    case Severity::Ok: return QStringLiteral("OK");
-    case Severity::Stale: return QStringLiteral("Stale");
-    case Severity::Alert: return QStringLiteral("Alert");
-    case Severity::Action: return QStringLiteral("Action");
+        case Severity::NoLevels:
+            return QStringLiteral("No levels");
+        case Severity::Ok:
+            return QStringLiteral("OK");
+        case Severity::Stale:
+            return QStringLiteral("Stale");
+        case Severity::Alert:
+            return QStringLiteral("Alert");
+        case Severity::Action:
+            return QStringLiteral("Action");
     }
     return QString();
 }
@@ -95,11 +100,16 @@ QString word(Severity s)
 QString colourName(Severity s)
 {
     switch (s) {
-    case Severity::NoLevels: return QString();
-    case Severity::Ok: return QStringLiteral("#2e8b3a");
-    case Severity::Stale: return QStringLiteral("#8a8a8a");
-    case Severity::Alert: return QStringLiteral("#e69500");
-    case Severity::Action: return QStringLiteral("#d01c1c");
+        case Severity::NoLevels:
+            return QString();
+        case Severity::Ok:
+            return QStringLiteral("#2e8b3a");
+        case Severity::Stale:
+            return QStringLiteral("#8a8a8a");
+        case Severity::Alert:
+            return QStringLiteral("#e69500");
+        case Severity::Action:
+            return QStringLiteral("#d01c1c");
     }
     return QString();
 }
@@ -132,9 +142,11 @@ std::optional<Levels> levels(Database& db, const QString& sensorId)
 {
     QString cols;
     for (const char* c : LevelColumns) cols += QLatin1String(c) + QStringLiteral(", ");
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + cols +
-                              QStringLiteral("RateWindowDays, MarginPercent, StaleDays FROM AlarmLevels WHERE SensorID = ?"),
-                      {sensorId});
+    QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral("SELECT ") + cols +
+                     QStringLiteral("RateWindowDays, MarginPercent, StaleDays FROM AlarmLevels WHERE SensorID = ?"),
+                 {sensorId});
     if (!q.next()) return std::nullopt;
     Levels l;
     for (int i = 0; i < 10; ++i) *levelSlot(l, i) = optional(q.value(i));
@@ -169,11 +181,12 @@ void saveLevels(Database& db, const QString& sensorId, const Levels& l)
 
 qint64 addEvent(Database& db, const Event& e)
 {
-    QSqlQuery q = runQuery(db,
-                      QStringLiteral("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, "
-                                     "Value, ReadingKey, ReadingDate, RaisedAt, Notified) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
-                      {e.sensorId, e.quantity, e.position, e.level, e.direction, e.threshold, e.value, e.readingKey,
-                       e.readingDate, e.raisedAt, e.notified ? 1 : 0});
+    QSqlQuery q =
+        runQuery(db,
+                 QStringLiteral("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, "
+                                "Value, ReadingKey, ReadingDate, RaisedAt, Notified) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
+                 {e.sensorId, e.quantity, e.position, e.level, e.direction, e.threshold, e.value, e.readingKey,
+                  e.readingDate, e.raisedAt, e.notified ? 1 : 0});
     return q.lastInsertId().toLongLong();
 }
 
@@ -196,24 +209,25 @@ std::vector<Event> events(Database& db, EventFilter filter, const QString& senso
     return out;
 }
 
-int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who,
-                const QDateTime& when)
+int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who, const QDateTime& when)
 {
     if (note.trimmed().isEmpty()) throw TwError(5, QStringLiteral("An acknowledgement needs a note"));
     int changed = 0;
     Transaction tx(db);
     for (qint64 id : ids)
-        changed += int(db.execute(QStringLiteral("UPDATE AlarmEvents SET AckBy = ?, AckAt = ?, AckNote = ?, Notified = 1 "
-                                                 "WHERE EventID = ? AND AckAt IS NULL"),
-                                  {who, stamp(when), note.trimmed(), id}));
+        changed +=
+            int(db.execute(QStringLiteral("UPDATE AlarmEvents SET AckBy = ?, AckAt = ?, AckNote = ?, Notified = 1 "
+                                          "WHERE EventID = ? AND AckAt IS NULL"),
+                           {who, stamp(when), note.trimmed(), id}));
     tx.commit();
     return changed;
 }
 
 std::vector<Event> unnotified(Database& db)
 {
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + EventColumns +
-                              QStringLiteral(" FROM AlarmEvents WHERE Notified = 0 AND AckAt IS NULL ORDER BY ReadingDate"));
+    QSqlQuery q =
+        runQuery(db, QStringLiteral("SELECT ") + EventColumns +
+                         QStringLiteral(" FROM AlarmEvents WHERE Notified = 0 AND AckAt IS NULL ORDER BY ReadingDate"));
     std::vector<Event> out;
     while (q.next()) out.push_back(eventFrom(q));
     return out;
@@ -226,8 +240,9 @@ void markNotified(Database& db)
 
 std::optional<State> state(Database& db, const QString& sensorId)
 {
-    QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + StateColumns + QStringLiteral(" FROM AlarmState WHERE SensorID = ?"),
-                      {sensorId});
+    QSqlQuery q =
+        runQuery(db, QStringLiteral("SELECT ") + StateColumns + QStringLiteral(" FROM AlarmState WHERE SensorID = ?"),
+                 {sensorId});
     if (!q.next()) return std::nullopt;
     return stateFrom(q, 0);
 }
@@ -272,12 +287,14 @@ QString statusLine(const std::optional<State>& st, bool hasLevels)
 
 QString valueText(const QString& quantity, double value)
 {
-    if (quantity == QLatin1String("Load")) return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t");
+    if (quantity == QLatin1String("Load"))
+        return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t");
     if (quantity == QLatin1String("Disp"))
         return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" microns");
     if (quantity == QLatin1String("Rate"))
         return Numbers::format(value, QStringLiteral("##0.00")) + QStringLiteral(" t/day");
-    if (quantity == QLatin1String("Stale")) return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" days");
+    if (quantity == QLatin1String("Stale"))
+        return Numbers::format(value, QStringLiteral("##0.0")) + QStringLiteral(" days");
     return Numbers::plain(value);
 }
 
@@ -342,8 +359,8 @@ QList<QStringList> sheetRows(Database& db, const QString& sensorId)
     for (const QString& l : levelsText(*lv)) rows << QStringList{QString(), l};
     rows << QStringList{};
     rows << QStringList{QStringLiteral("Open events")};
-    rows << QStringList{QStringLiteral("Reading"), QStringLiteral("Level"), QStringLiteral("Where"), QStringLiteral("Value"),
-                        QStringLiteral("Level set"), QStringLiteral("Raised")};
+    rows << QStringList{QStringLiteral("Reading"), QStringLiteral("Level"),     QStringLiteral("Where"),
+                        QStringLiteral("Value"),   QStringLiteral("Level set"), QStringLiteral("Raised")};
     for (const Event& e : events(db, EventFilter::Open, sensorId)) rows << eventCells(e);
     return rows;
 }

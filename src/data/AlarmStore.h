@@ -30,10 +30,10 @@ struct Levels {
     std::optional<double> dispAlertUpper, dispActionUpper, dispAlertLower, dispActionLower;
     std::optional<double> rateAlert, rateAction;
     double rateWindowDays = 1.0;
-    double marginPercent = 5.0;             // how far a value falls back before a level clears
-    std::optional<double> staleDays;        // no reading for longer than this: Stale
+    double marginPercent = 5.0;       // how far a value falls back before a level clears
+    std::optional<double> staleDays;  // no reading for longer than this: Stale
 
-    bool any() const;                       // any level or the stale check set
+    bool any() const;  // any level or the stale check set
     bool anyLoad() const;
     bool anyDisp() const;
     bool anyRate() const { return rateAlert || rateAction; }
@@ -49,16 +49,16 @@ void saveLevels(Database& db, const QString& sensorId, const Levels& levels);
 struct Event {
     qint64 id = 0;
     QString sensorId;
-    QString quantity;      // "Load", "Disp", "Rate" or "Stale"
-    int position = 0;      // gauge position (1..6); 0 for the sensor as a whole (Stale)
-    QString level;         // "Alert", "Action" or "Stale"
-    QString direction;     // "upper" / "lower" (loads, displacements), "rising" / "falling" (rate)
-    double threshold = 0;  // the level passed (the stale days for Stale)
-    double value = 0;      // the value that passed it (days without a reading for Stale)
-    QString readingKey;    // the reading that raised it (the last reading for Stale)
-    QString readingDate;   // its FullDate, "yyyy-MM-dd HH:mm:ss"
-    QString raisedAt;      // when the evaluation raised it
-    bool notified = false; // counted in a summary message already
+    QString quantity;       // "Load", "Disp", "Rate" or "Stale"
+    int position = 0;       // gauge position (1..6); 0 for the sensor as a whole (Stale)
+    QString level;          // "Alert", "Action" or "Stale"
+    QString direction;      // "upper" / "lower" (loads, displacements), "rising" / "falling" (rate)
+    double threshold = 0;   // the level passed (the stale days for Stale)
+    double value = 0;       // the value that passed it (days without a reading for Stale)
+    QString readingKey;     // the reading that raised it (the last reading for Stale)
+    QString readingDate;    // its FullDate, "yyyy-MM-dd HH:mm:ss"
+    QString raisedAt;       // when the evaluation raised it
+    bool notified = false;  // counted in a summary message already
     QString ackBy, ackAt, ackNote;
     bool acknowledged() const { return !ackAt.isEmpty(); }
 };
@@ -72,8 +72,7 @@ std::vector<Event> events(Database& db, EventFilter filter = EventFilter::All, c
 
 // Acknowledges open events with a note (who and when recorded). Returns how many changed.
 // Throws TwError 5 (invalid argument) for an empty note.
-int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who,
-                const QDateTime& when);
+int acknowledge(Database& db, const QList<qint64>& ids, const QString& note, const QString& who, const QDateTime& when);
 
 // The events not yet counted in a summary message; marking them counted.
 std::vector<Event> unnotified(Database& db);
@@ -82,13 +81,13 @@ void markNotified(Database& db);
 // The last evaluated state of a sensor.
 struct State {
     Severity status = Severity::Ok;
-    QString since;          // "yyyy-MM-dd HH:mm:ss": when the sensor reached this status
-    QString headline;       // what stands highest, e.g. "Load #2 12.40 t (Action 12.00 t)"
-    QString positions;      // the level each gauge position stands at (the evaluation's own text)
-    QString lastKey;        // the last reading evaluated
+    QString since;      // "yyyy-MM-dd HH:mm:ss": when the sensor reached this status
+    QString headline;   // what stands highest, e.g. "Load #2 12.40 t (Action 12.00 t)"
+    QString positions;  // the level each gauge position stands at (the evaluation's own text)
+    QString lastKey;    // the last reading evaluated
     QString lastFullDate;
-    QString lastValues;     // its channel texts, to see an edit of it
-    QString signature;      // levels, sensor set-up and baselines the state was made with
+    QString lastValues;  // its channel texts, to see an edit of it
+    QString signature;   // levels, sensor set-up and baselines the state was made with
     QString evaluatedAt;
 };
 

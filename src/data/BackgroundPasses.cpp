@@ -13,13 +13,12 @@
 // What the window and the pass's thread share about one run.
 struct BackgroundPasses::Run {
     BackgroundPasses::Request request;
-    std::shared_ptr<std::atomic<bool>> stepAside;   // another connection waited for a lock
-    std::atomic<bool> stop{false};        // the user stopped it
+    std::shared_ptr<std::atomic<bool>> stepAside;  // another connection waited for a lock
+    std::atomic<bool> stop{false};                 // the user stopped it
     std::atomic<qint64> done{0};
     std::atomic<qint64> total{0};
     Calc::PassResult result;
 };
-
 
 BackgroundPasses::BackgroundPasses(QObject* parent) : QObject(parent)
 {
@@ -71,7 +70,8 @@ void BackgroundPasses::launch()
         Shared s;
         s.databasePath = run->request.target;
         if (!s.db.open(run->request.target, run->request.password)) {
-            WriteLog(QStringLiteral("The calculated readings were not stored: ") + Database::describe(s.db.openFailure()));
+            WriteLog(QStringLiteral("The calculated readings were not stored: ") +
+                     Database::describe(s.db.openFailure()));
             return;
         }
         Calc::SensorInputs in = run->request.in;

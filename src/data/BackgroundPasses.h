@@ -23,8 +23,8 @@ class QTimer;
 class BackgroundPasses : public QObject {
 public:
     struct Request {
-        QString target;     // the database file or server URI
-        QString password;   // for a server that needs one
+        QString target;    // the database file or server URI
+        QString password;  // for a server that needs one
         Calc::SensorInputs in;
         Calc::PassKind kind = Calc::PassKind::Load;
     };

@@ -11,9 +11,15 @@ QString graphQuery(const QString& id, GraphSelection selection)
 {
     QString where;
     switch (selection) {
-    case GraphSelection::Plottable: where = QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate"); break;
-    case GraphSelection::Temporal: where = QStringLiteral(" WHERE Plottemporal = True ORDER BY FullDate"); break;
-    case GraphSelection::Spatial: where = QStringLiteral(" WHERE PlotSpatial = True ORDER BY FullDate"); break;
+        case GraphSelection::Plottable:
+            where = QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate");
+            break;
+        case GraphSelection::Temporal:
+            where = QStringLiteral(" WHERE Plottemporal = True ORDER BY FullDate");
+            break;
+        case GraphSelection::Spatial:
+            where = QStringLiteral(" WHERE PlotSpatial = True ORDER BY FullDate");
+            break;
     }
     // The name goes in as it stands; the grave accents delimit it as an identifier.
     return QStringLiteral("SELECT * FROM `") + id + QStringLiteral("`") + where;
@@ -36,7 +42,8 @@ GraphOpenStatus OpenGraphData(Database& db, const QString& dbPath, const QString
         if (selection == GraphSelection::Plottable) {
             bool exists = false;
             // A check that cannot be made is a failure, not a missing table.
-            if (!runTrapped(QStringLiteral(" Module1_TableExists"), [&] { exists = DataTables::TableExists(dbPath, id); }))
+            if (!runTrapped(QStringLiteral(" Module1_TableExists"),
+                            [&] { exists = DataTables::TableExists(dbPath, id); }))
                 return;
             if (!exists) {
                 runTrapped(QStringLiteral(" Module1_AddDataTable"), [&] { DataTables::createDataTable(db, id); });

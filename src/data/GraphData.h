@@ -11,9 +11,9 @@ struct Shared;
 namespace Calc {
 
 enum class GraphSelection {
-    Plottable,   // rows whose DoNotPlot is False (the load passes)
-    Temporal,    // rows whose Plottemporal is True (the time charts, GetDispData)
-    Spatial,     // rows whose PlotSpatial is True (the length charts, GetSDispData, GetShearData)
+    Plottable,  // rows whose DoNotPlot is False (the load passes)
+    Temporal,   // rows whose Plottemporal is True (the time charts, GetDispData)
+    Spatial,    // rows whose PlotSpatial is True (the length charts, GetSDispData, GetShearData)
 };
 
 enum class GraphOpenStatus {

@@ -27,7 +27,7 @@ public:
 
 private:
     struct Column {
-        std::shared_ptr<std::vector<double>> values;   // null while every value is no value
+        std::shared_ptr<std::vector<double>> values;  // null while every value is no value
         size_t noValues = 0;
     };
     void start(Column& c, double first);

@@ -48,10 +48,11 @@ public:
         : m_withLoads(db, id, passColumns(f, extra, true), QStringLiteral("IsDirty = 0")),
           m_withoutLoads(db, id, passColumns(f, extra, false), QStringLiteral("IsDirty = 0")),
           m_loads(f.loadCount()),
-          m_extra(extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0),
+          m_extra(extra == PassExtra::Disp    ? f.dispCount()
+                  : extra == PassExtra::Shear ? f.shearCount()
+                                              : 0),
           m_extraNeedsLoads(extra == PassExtra::Disp)
-    {
-    }
+    {}
 
     void write(qint64 rowId, const RowValues& row)
     {
@@ -80,9 +81,12 @@ private:
 QString selectionCondition(GraphSelection selection)
 {
     switch (selection) {
-    case GraphSelection::Plottable: return QStringLiteral("DoNotPlot = False");
-    case GraphSelection::Temporal: return QStringLiteral("Plottemporal = True");
-    case GraphSelection::Spatial: break;
+        case GraphSelection::Plottable:
+            return QStringLiteral("DoNotPlot = False");
+        case GraphSelection::Temporal:
+            return QStringLiteral("Plottemporal = True");
+        case GraphSelection::Spatial:
+            break;
     }
     return QStringLiteral("PlotSpatial = True");
 }
@@ -100,7 +104,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         rejected.emplace(s.db, in.id);
         base = readBaseline(s.db, table, condition, in, *rejected, logTrapped);
     } catch (const TwError&) {
-        return std::nullopt;   // no such table, or it cannot be read: the recordset road says so
+        return std::nullopt;  // no such table, or it cannot be read: the recordset road says so
     }
     if (!base) return std::nullopt;
 
@@ -117,7 +121,7 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
     int failures = base->failures;
     bool cancelled = false;
     bool quick = false;
-    bool storing = false;   // a failure met while the database stores what the pass wrote
+    bool storing = false;  // a failure met while the database stores what the pass wrote
     qint64 selected = 0;
     const auto pass = [&] {
         // One snapshot for the whole pass: a reading another user changes meanwhile is not
@@ -136,7 +140,8 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
         RowWriter writer(s.db, in.id, f, extra);
 
-        const QString cols = QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate, DateTimeKey");
+        const QString cols =
+            QStringLiteral("rowid") + channelList() + QStringLiteral(", ChannelT, FullDate, DateTimeKey");
         QString sql;
         qint64 total = 0;
         if (quick) {
@@ -146,8 +151,9 @@ std::optional<PassResult> runQuickPass(Shared& s, const SensorInputs& in, GraphS
             sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
                   PassRecord::markedCondition() + QStringLiteral(" AND ") + condition +
                   QStringLiteral(" UNION ALL SELECT ") + cols + QStringLiteral(" FROM ") + table +
-                  QStringLiteral(" WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
-                                 "Pass = ?2) AND coalesce(IsDirty, 0) = 0 AND ") +
+                  QStringLiteral(
+                      " WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
+                      "Pass = ?2) AND coalesce(IsDirty, 0) = 0 AND ") +
                   condition;
             total = marked + pending;
         } else {

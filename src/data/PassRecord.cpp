@@ -27,10 +27,14 @@ bool writesDisplacements(PassKind kind) { return kind == PassKind::DispTime || k
 QString passName(PassKind kind)
 {
     switch (kind) {
-    case PassKind::Load: return QStringLiteral("load");
-    case PassKind::DispTime: return QStringLiteral("disp-time");
-    case PassKind::DispLength: return QStringLiteral("disp-length");
-    case PassKind::Shear: break;
+        case PassKind::Load:
+            return QStringLiteral("load");
+        case PassKind::DispTime:
+            return QStringLiteral("disp-time");
+        case PassKind::DispLength:
+            return QStringLiteral("disp-length");
+        case PassKind::Shear:
+            break;
     }
     return QStringLiteral("shear");
 }
@@ -50,7 +54,8 @@ std::optional<PassBasis> PassRecord::recorded(PassKind kind) const
     cols += QStringLiteral(", SensorType, Stacked, KFactor, GaugeLength");
     QSqlQuery q(m_db.handle());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM PassInputs WHERE SensorID = ? AND Pass = ?")))
+    if (!q.prepare(QStringLiteral("SELECT ") + cols +
+                   QStringLiteral(" FROM PassInputs WHERE SensorID = ? AND Pass = ?")))
         throwSqlError(q.lastError());
     q.addBindValue(m_id);
     q.addBindValue(passName(kind));
@@ -82,9 +87,10 @@ qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection
     if (marked == 0 || !m_available) return marked;
     for (PassKind other : AllKinds) {
         if (other == current || !recorded(other)) continue;
-        const qint64 waiting = m_db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
-                                           {m_id, passName(other)})
-                                   .toLongLong();
+        const qint64 waiting =
+            m_db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
+                        {m_id, passName(other)})
+                .toLongLong();
         if (marked + waiting > PendingLimit) {
             forget(other);
             continue;
@@ -124,8 +130,9 @@ void PassRecord::record(PassKind kind, const PassBasis& basis, qint64 readings)
     marks += QStringLiteral(",?,?,?,?,?,?");
     values << basis.sensorType << (basis.stacked ? 1 : 0) << basis.kFactor << basis.gaugeLength << readings
            << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    m_db.execute(QStringLiteral("INSERT OR REPLACE INTO PassInputs (") + cols + QStringLiteral(") VALUES (") + marks + ')',
-                 values);
+    m_db.execute(
+        QStringLiteral("INSERT OR REPLACE INTO PassInputs (") + cols + QStringLiteral(") VALUES (") + marks + ')',
+        values);
 }
 
 void PassRecord::forget(PassKind kind)
@@ -142,8 +149,8 @@ void PassRecord::forgetOthersUnlike(PassKind kind, const PassBasis& basis)
         if (other == kind) continue;
         const std::optional<PassBasis> was = recorded(other);
         if (!was) continue;
-        const bool same = writesDisplacements(kind) && writesDisplacements(other) ? was->sameAll(basis)
-                                                                                  : was->sameLoads(basis);
+        const bool same =
+            writesDisplacements(kind) && writesDisplacements(other) ? was->sameAll(basis) : was->sameLoads(basis);
         if (!same) forget(other);
     }
 }

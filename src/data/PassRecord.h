@@ -35,8 +35,8 @@ struct PassBasis {
     std::array<QString, 11> baseline{};  // its Channel1..Channel10 texts ([1..10]; null as empty)
     QString sensorType;
     bool stacked = true;
-    QString kFactor;                     // the k factor box's text as used
-    QString gaugeLength;                 // the gauge length box's text as used
+    QString kFactor;      // the k factor box's text as used
+    QString gaugeLength;  // the gauge length box's text as used
 
     // Same zeros and loads for every reading.
     bool sameLoads(const PassBasis& o) const;

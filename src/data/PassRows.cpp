@@ -132,7 +132,7 @@ void computeRow(const Statement& read, const PassFormulas& f, const std::array<d
         failed(e, LoadTag);
     }
     row.more = Columns();
-    if (extra == PassExtra::Disp && row.loads) row.more = f.displacements(*row.loads);   // a failure ends the pass
+    if (extra == PassExtra::Disp && row.loads) row.more = f.displacements(*row.loads);  // a failure ends the pass
     else if (extra == PassExtra::Shear) row.more = f.shears(row.zero);
 }
 

@@ -61,7 +61,7 @@ private:
 struct Baseline {
     PassBasis basis;
     std::array<double, 11> offsets{};
-    int failures = 0;   // channels whose text is not a number
+    int failures = 0;  // channels whose text is not a number
 };
 
 // The selection's first reading not rejected as a whole, as GetOffsets takes it (a
@@ -75,8 +75,8 @@ std::optional<Baseline> readBaseline(Database& db, const QString& table, const Q
 struct RowValues {
     ChannelValues zero{};
     double numTemp = 0;
-    std::optional<Columns> loads;   // none: they could not be computed (the row keeps its old ones)
-    Columns more;                   // displacements or shears
+    std::optional<Columns> loads;  // none: they could not be computed (the row keeps its old ones)
+    Columns more;                  // displacements or shears
 
     // The values of passColumns(f, extra, loads.has_value()) in that order; returns how many.
     int flatten(int loadCount, int extraCount, bool extraNeedsLoads, double* out) const;

@@ -45,8 +45,8 @@ double storedNumber(const Statement& q, int c)
 
 }  // namespace
 
-std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind,
-                                              GraphSelection drawn, const QStringList& columns,
+std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind, GraphSelection drawn,
+                                              const QStringList& columns,
                                               const std::function<double(QByteArrayView)>& dateKey,
                                               qsizetype expectedRows)
 {
@@ -61,10 +61,12 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
 
         const RejectedValues rejected(db, in.id);
         const std::optional<Baseline> base = readBaseline(db, table, passCondition, in, rejected, needsThePass);
-        if (!base) return std::nullopt;   // the pass writes nothing and says so
+        if (!base) return std::nullopt;  // the pass writes nothing and says so
         const PassExtra extra = passExtra(kind);
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
-        const int extraCount = extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0;
+        const int extraCount = extra == PassExtra::Disp    ? f.dispCount()
+                               : extra == PassExtra::Shear ? f.shearCount()
+                                                           : 0;
 
         // Where each asked column is among the values the pass writes (-1: it keeps what
         // is stored).
@@ -135,9 +137,10 @@ qint64 passWork(Database& db, const SensorInputs& in, PassKind kind, qint64 atMo
     const QString table = SqlDialect::quoteName(in.id);
     const QString condition = selectionCondition(passSelection(kind));
     const auto countUpTo = [&](const QString& where) {
-        return db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + table + QStringLiteral(" WHERE ") +
-                             where + QStringLiteral(" LIMIT ?) AS work"),
-                         {atMost + 1})
+        return db
+            .scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + table + QStringLiteral(" WHERE ") + where +
+                        QStringLiteral(" LIMIT ?) AS work"),
+                    {atMost + 1})
             .toLongLong();
     };
     const RejectedValues rejected(db, in.id);

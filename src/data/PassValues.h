@@ -22,10 +22,10 @@ namespace Calc {
 struct SensorInputs;
 
 struct ComputedColumns {
-    std::vector<qint64> rowIds;                              // the drawn selection, in date order
-    std::shared_ptr<std::vector<double>> dates;              // FullDate through the caller's key
-    QStringList names;                                       // the asked columns the table has
-    std::vector<std::shared_ptr<std::vector<double>>> values;   // one per name, NaN for no value
+    std::vector<qint64> rowIds;                                // the drawn selection, in date order
+    std::shared_ptr<std::vector<double>> dates;                // FullDate through the caller's key
+    QStringList names;                                         // the asked columns the table has
+    std::vector<std::shared_ptr<std::vector<double>>> values;  // one per name, NaN for no value
 };
 
 // Reads the drawn selection of the sensor's readings with the named columns computed as a
@@ -34,8 +34,8 @@ struct ComputedColumns {
 // empty pass selection, a table that cannot be read): the pass itself is then to run first,
 // as it tells the user. dateKey turns a FullDate text into a chart key; expectedRows sizes
 // the arrays ahead (0: the table's count of readings).
-std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind,
-                                              GraphSelection drawn, const QStringList& columns,
+std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind, GraphSelection drawn,
+                                              const QStringList& columns,
                                               const std::function<double(QByteArrayView)>& dateKey,
                                               qsizetype expectedRows = 0);
 

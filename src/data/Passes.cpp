@@ -201,8 +201,7 @@ PassResult runOnRecordset(Shared& s, const SensorInputs& in, GraphSelection sele
             requireRow(rs);
             if (extra == Extra::Disp && row.loads)
                 row.extra = displacements(in.sensorType, in.stacked, *row.loads, in.kFactorText, in.gaugeLengthText);
-            else if (extra == Extra::Shear)
-                row.extra = shears(in.sensorType, in.stacked, row.zero);
+            else if (extra == Extra::Shear) row.extra = shears(in.sensorType, in.stacked, row.zero);
             writeRow(rs, ord, row, extra);
             ++written;
             if (in.progress && written % 2048 == 0 && !in.progress(written, total)) {
@@ -247,9 +246,9 @@ void forgetEveryRecord(Shared& s, const QString& id)
 PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, PassKind kind)
 {
     const Extra extra = extraOf(kind);
-    const PassExtra quickExtra = extra == Extra::None ? PassExtra::None
-                               : extra == Extra::Disp ? PassExtra::Disp
-                                                      : PassExtra::Shear;
+    const PassExtra quickExtra = extra == Extra::None   ? PassExtra::None
+                                 : extra == Extra::Disp ? PassExtra::Disp
+                                                        : PassExtra::Shear;
     if (std::optional<PassResult> quick = runQuickPass(s, in, selection, kind, quickExtra)) return *quick;
     PassResult r = runOnRecordset(s, in, selection, extra);
     // Written without the record: nothing recorded for the sensor can be trusted now.
@@ -311,10 +310,14 @@ PassResult GetShearData(Shared& s, const SensorInputs& in)
 PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind)
 {
     switch (kind) {
-    case PassKind::Load: return GetTemporalData(s, in);
-    case PassKind::DispTime: return GetDispData(s, in);
-    case PassKind::DispLength: return GetSDispData(s, in);
-    case PassKind::Shear: break;
+        case PassKind::Load:
+            return GetTemporalData(s, in);
+        case PassKind::DispTime:
+            return GetDispData(s, in);
+        case PassKind::DispLength:
+            return GetSDispData(s, in);
+        case PassKind::Shear:
+            break;
     }
     return GetShearData(s, in);
 }

@@ -55,11 +55,11 @@ namespace Calc {
 
 // The current sensor as the passes need it, taken from the pages as the user left them.
 struct SensorInputs {
-    QString id;                // InstrumentID: the name of the sensor's data table
-    QString sensorType;        // the two-digit type code ("75", "55", "35", ...)
-    bool stacked = true;       // optStacked selected
-    QString kFactorText;       // txtBoltkfactor as typed on the Identification page
-    QString gaugeLengthText;   // txtLengthofGauge as typed
+    QString id;               // InstrumentID: the name of the sensor's data table
+    QString sensorType;       // the two-digit type code ("75", "55", "35", ...)
+    bool stacked = true;      // optStacked selected
+    QString kFactorText;      // txtBoltkfactor as typed on the Identification page
+    QString gaugeLengthText;  // txtLengthofGauge as typed
     // Called now and then with the rows done and the rows selected; answering false
     // cancels the pass, which then writes nothing at all (its transaction is rolled back).
     std::function<bool(qint64 done, qint64 total)> progress;
@@ -72,12 +72,12 @@ SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& k
                                  const QString& gaugeLengthText);
 
 struct PassResult {
-    GraphOpenStatus open = GraphOpenStatus::Failed;   // TableCreated: the caller shows graphTableCreatedText
-    qint64 rowsWritten = 0;                           // rows updated and committed
-    bool completed = false;                           // ran to the end of the selection
-    bool cancelled = false;                           // stopped by the user; nothing written
-    bool fullPass = true;                             // false: only the changed readings were computed
-    qint64 selected = 0;                              // readings it set out to compute
+    GraphOpenStatus open = GraphOpenStatus::Failed;  // TableCreated: the caller shows graphTableCreatedText
+    qint64 rowsWritten = 0;                          // rows updated and committed
+    bool completed = false;                          // ran to the end of the selection
+    bool cancelled = false;                          // stopped by the user; nothing written
+    bool fullPass = true;                            // false: only the changed readings were computed
+    qint64 selected = 0;                             // readings it set out to compute
 };
 
 // Reads the baseline's Channel1..Channel10 (the current row of rs) into offsets[1..10],

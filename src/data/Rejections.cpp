@@ -21,9 +21,8 @@ void requireGauge(int gauge)
 // Marks the reading for the next pass; returns whether the sensor has that reading.
 bool markReading(Database& db, const QString& sensorId, const QString& dateTimeKey)
 {
-    return db.execute(QStringLiteral("UPDATE ") + SqlDialect::quoteName(sensorId) +
-                                          QStringLiteral(" SET ") + ReadingMarks::setChanged() +
-                                          QStringLiteral(" WHERE DateTimeKey = ?"),
+    return db.execute(QStringLiteral("UPDATE ") + SqlDialect::quoteName(sensorId) + QStringLiteral(" SET ") +
+                          ReadingMarks::setChanged() + QStringLiteral(" WHERE DateTimeKey = ?"),
                       {dateTimeKey}) > 0;
 }
 
@@ -47,15 +46,15 @@ std::vector<Mark> marks(Database& db, const QString& sensorId, const QString& da
 {
     std::vector<Mark> out;
     if (!db.tableExists(Table)) return out;
-    QString sql = QStringLiteral("SELECT DateTimeKey, Gauge, Reason, RejectedBy, RejectedAt FROM Rejections "
-                                 "WHERE SensorID = ?");
+    QString sql = QStringLiteral(
+        "SELECT DateTimeKey, Gauge, Reason, RejectedBy, RejectedAt FROM Rejections "
+        "WHERE SensorID = ?");
     if (!dateTimeKey.isNull()) sql += QStringLiteral(" AND DateTimeKey = ?");
     sql += QStringLiteral(" ORDER BY DateTimeKey, Gauge");
     Statement q(db, sql);
     q.bind(1, sensorId);
     if (!dateTimeKey.isNull()) q.bind(2, dateTimeKey);
-    while (q.next())
-        out.push_back(Mark{q.text(0), int(q.integer(1)), q.text(2), q.text(3), q.text(4)});
+    while (q.next()) out.push_back(Mark{q.text(0), int(q.integer(1)), q.text(2), q.text(3), q.text(4)});
     return out;
 }
 
@@ -77,9 +76,9 @@ void restore(Database& db, const QString& sensorId, const QString& dateTimeKey, 
 {
     requireGauge(gauge);
     Transaction tx(db);
-    const qint64 removed = db.execute(
-        QStringLiteral("DELETE FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?"),
-        {sensorId, dateTimeKey, gauge});
+    const qint64 removed =
+        db.execute(QStringLiteral("DELETE FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?"),
+                   {sensorId, dateTimeKey, gauge});
     // Only a removed mark changes what the next pass computes.
     if (removed > 0) markReading(db, sensorId, dateTimeKey);
     tx.commit();

@@ -27,8 +27,8 @@ void OpenSensorData(Shared& s)
             return;
         }
         if (!*exists) {
-            Messages::show(QStringLiteral("The data table for Sensor ") + id + QStringLiteral(" could not be found\r\n") +
-                           QStringLiteral("A new table will be created"));
+            Messages::show(QStringLiteral("The data table for Sensor ") + id +
+                           QStringLiteral(" could not be found\r\n") + QStringLiteral("A new table will be created"));
             AddDataTable(s);
             if (checkTable(s.databasePath, id) != true) return;
         }

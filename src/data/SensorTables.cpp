@@ -20,16 +20,16 @@ void AddDataTable(Shared& s)
     runTrapped(QStringLiteral(" Module1_AddDataTable"), [&] {
         const QString id = s.rsSensors->text(QStringLiteral("InstrumentID"));
         const std::optional<bool> exists = checkTable(s.databasePath, id);
-        if (!exists) return;   // could not be checked (logged): nothing is created or dropped
+        if (!exists) return;  // could not be checked (logged): nothing is created or dropped
         if (!*exists) {
             DataTables::createDataTable(s.db, id);
             return;
         }
         Messages::show(QStringLiteral("Table ") + id + QStringLiteral(" Already Exists"));
-        const auto answer = Messages::show(QStringLiteral("Table ") + id + QStringLiteral(" already exists\r\n") +
-                                               QStringLiteral("Do you want to overwrite this table?"),
-                                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::None,
-                                           Messages::Buttons::YesNo);
+        const auto answer =
+            Messages::show(QStringLiteral("Table ") + id + QStringLiteral(" already exists\r\n") +
+                               QStringLiteral("Do you want to overwrite this table?"),
+                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::None, Messages::Buttons::YesNo);
         if (answer != Messages::Answer::Yes) return;
         // Replace in one unit, so a failure never leaves the sensor without a table.
         Transaction tx(s.db);

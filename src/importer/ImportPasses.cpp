@@ -46,13 +46,12 @@ qint64 computeAppended(const QString& target, const QString& password, const QSt
     for (const QString& id : sensors) {
         const std::optional<Calc::SensorInputs> stored = storedInputs(s.db, id);
         if (!stored) continue;
-        for (Calc::PassKind kind : {Calc::PassKind::Load, Calc::PassKind::DispTime, Calc::PassKind::DispLength,
-                                    Calc::PassKind::Shear}) {
+        for (Calc::PassKind kind :
+             {Calc::PassKind::Load, Calc::PassKind::DispTime, Calc::PassKind::DispLength, Calc::PassKind::Shear}) {
             std::optional<Calc::PassBasis> was;
             try {
                 was = Calc::PassRecord(s.db, id).recorded(kind);
-            } catch (const TwError&) {
-            }
+            } catch (const TwError&) {}
             if (!was && kind != Calc::PassKind::Load) continue;
             Calc::SensorInputs in = *stored;
             if (was) {

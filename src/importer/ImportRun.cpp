@@ -30,14 +30,15 @@ namespace ImportRun {
 namespace {
 
 constexpr int ShownRefusals = 5;
-constexpr int BusyTimeoutMs = 60000;   // a second writer (the program, another run) is waited for
-constexpr int GroupMs = 250;           // longest a write transaction of the folder mode goes on taking files
+constexpr int BusyTimeoutMs = 60000;  // a second writer (the program, another run) is waited for
+constexpr int GroupMs = 250;          // longest a write transaction of the folder mode goes on taking files
 
 bool readFile(const QString& path, QByteArray& data, QString& why)
 {
     const QFileInfo fi(path);
     if (fi.isSymLink() && !fi.exists()) {
-        why = QStringLiteral("the file cannot be read (it is a link to ") + fi.symLinkTarget() + QStringLiteral(", which is not there)");
+        why = QStringLiteral("the file cannot be read (it is a link to ") + fi.symLinkTarget() +
+              QStringLiteral(", which is not there)");
         return false;
     }
     if (!fi.exists()) {
@@ -74,7 +75,8 @@ LoggerReadings::Mapping mappingFor(Database& db, const LoggerFormats::Opened& fi
     LoggerReadings::Mapping m;
     const QString problem = LoggerFormats::mappingFor(file, *map, m);
     if (!problem.isEmpty())
-        throw TwError(ErrNo::ItemNotFound, QStringLiteral("the column map of sensor %1 cannot be used: %2").arg(sensorId, problem));
+        throw TwError(ErrNo::ItemNotFound,
+                      QStringLiteral("the column map of sensor %1 cannot be used: %2").arg(sensorId, problem));
     return m;
 }
 
@@ -131,8 +133,9 @@ QString contentHash(const QByteArray& data)
 
 bool alreadyImported(Database& db, const QString& hash, qint64 size, const QString& name)
 {
-    return !db.scalar(QStringLiteral("SELECT 1 FROM ImportedFiles WHERE ContentHash = ? AND FileSize = ? AND FileName = ?"),
-                      {hash, size, name})
+    return !db.scalar(
+                  QStringLiteral("SELECT 1 FROM ImportedFiles WHERE ContentHash = ? AND FileSize = ? AND FileName = ?"),
+                  {hash, size, name})
                 .isNull();
 }
 
@@ -144,7 +147,10 @@ QString FileReport::summary() const
     if (skipped) return file + QStringLiteral(": skipped: ") + reason;
     QString line = file + QStringLiteral(": sensor ") + sensors.join(QStringLiteral(", ")) +
                    QStringLiteral(": %1 appended, %2 duplicates, %3 refused lines, %4 new alarm events")
-                       .arg(appended).arg(duplicates).arg(refused).arg(alarmEvents);
+                       .arg(appended)
+                       .arg(duplicates)
+                       .arg(refused)
+                       .arg(alarmEvents);
     for (const QString& r : refusedLines) line += QStringLiteral("\n  ") + r;
     if (refused > refusedLines.size()) line += QStringLiteral("\n  ... and %1 more").arg(refused - refusedLines.size());
     return line;
@@ -194,7 +200,7 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
     // finds the files recorded.
     std::unique_ptr<Transaction> group;
     QElapsedTimer groupAge;
-    std::vector<size_t> inGroup;   // reports of files imported in the open group
+    std::vector<size_t> inGroup;  // reports of files imported in the open group
     auto closeGroup = [&] {
         if (!group) return;
         try {
@@ -224,7 +230,8 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
             if (file.needsMap()) {
                 sensors = ColumnMaps::sensorsWithMap(db, file.signature());
             } else if (const auto m = sensorName.match(fi.fileName()); m.hasMatch()) {
-                if (!db.scalar(QStringLiteral("SELECT 1 FROM Sensors WHERE InstrumentID = ?"), {m.captured(1)}).isNull())
+                if (!db.scalar(QStringLiteral("SELECT 1 FROM Sensors WHERE InstrumentID = ?"), {m.captured(1)})
+                         .isNull())
                     sensors << m.captured(1);
             }
             if (sensors.isEmpty()) {
@@ -242,11 +249,12 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
             // The file's readings and its record go in together.
             Transaction tx(db);
             for (const QString& sensor : sensors) importInto(db, file, sensor, options, report);
-            db.execute(QStringLiteral("INSERT INTO ImportedFiles (ContentHash, FileSize, FileName, ImportedAt, Sensors, "
-                                      "Appended) VALUES (?,?,?,?,?,?)"),
-                       {hash, size, fi.fileName(),
-                        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                        sensors.join(u','), report.appended});
+            db.execute(
+                QStringLiteral("INSERT INTO ImportedFiles (ContentHash, FileSize, FileName, ImportedAt, Sensors, "
+                               "Appended) VALUES (?,?,?,?,?,?)"),
+                {hash, size, fi.fileName(),
+                 QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), sensors.join(u','),
+                 report.appended});
             tx.commit();
         } catch (const TwError& e) {
             fail(report, e);
@@ -261,10 +269,7 @@ std::vector<FileReport> importFolder(Database& db, const QString& folder, const 
     return reports;
 }
 
-QString nothingNewLine(const QString& folder)
-{
-    return folder + QStringLiteral(": nothing new to import");
-}
+QString nothingNewLine(const QString& folder) { return folder + QStringLiteral(": nothing new to import"); }
 
 int exitCode(const std::vector<FileReport>& reports)
 {
@@ -281,45 +286,46 @@ int exitCode(const std::vector<FileReport>& reports)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --sensor N FILE...\n"
-        "       tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --folder DIR\n"
-        "\n"
-        "Appends the readings of logger files to Tarnwell's database, with no window and no\n"
-        "question: for a timer or a logger PC's script. Safe while Tarnwell is open.\n"
-        "\n"
-        "Options:\n"
-        "  --sensor N                the nine-digit sensor the files' readings belong to\n"
-        "  --folder DIR              every file of DIR not imported before: a file with named\n"
-        "                            columns (TOA5 or CSV) goes to each sensor that has a column\n"
-        "                            map for its layout; a comma-separated file named N.txt to\n"
-        "                            sensor N. Each file is imported once (remembered by name,\n"
-        "                            size and content hash).\n"
-        "  --database PATH|URI       the database to use instead of Tarnwell's own: a database\n"
-        "                            file, or a team database on a PostgreSQL server as\n"
-        "                            postgresql://user@host:port/dbname\n"
-        "  --interval HOURS          take only readings at least HOURS clock hours apart\n"
-        "                            (default 0: all)\n"
-        "  --date-layout LAYOUT      dates of comma-separated files without a header: ymd\n"
-        "                            (default), dmy or mdy\n"
-        "  --help                    this text\n"
-        "\n"
-        "A file with named columns needs its sensor's column map, chosen the first time such a\n"
-        "file is imported in Tarnwell. One line is printed per file: readings appended,\n"
-        "duplicates, refused lines, new alarm events.\n"
-        "\n"
-        "Exit status:\n"
-        "  0  every file went in (duplicates included)\n"
-        "  1  some lines were refused; the rest went in\n"
-        "  2  a file failed (nothing of that file stored), no database was found, or the\n"
-        "     command was used wrongly\n"
-        "\n"
-        "Files:\n"
-        "  %1  the database (Tarnwell's own)\n"
-        "  %2  the error log, where failures go too\n"
-        "  %3  a copy of each imported file\n"
-        "\n"
-        "Environment:\n"
-        "  PGPASSWORD  the password of a team database, when ~/.pgpass has none\n")
+               "Usage: tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --sensor N "
+               "FILE...\n"
+               "       tarnwell-import [--database PATH|URI] [--interval HOURS] [--date-layout LAYOUT] --folder DIR\n"
+               "\n"
+               "Appends the readings of logger files to Tarnwell's database, with no window and no\n"
+               "question: for a timer or a logger PC's script. Safe while Tarnwell is open.\n"
+               "\n"
+               "Options:\n"
+               "  --sensor N                the nine-digit sensor the files' readings belong to\n"
+               "  --folder DIR              every file of DIR not imported before: a file with named\n"
+               "                            columns (TOA5 or CSV) goes to each sensor that has a column\n"
+               "                            map for its layout; a comma-separated file named N.txt to\n"
+               "                            sensor N. Each file is imported once (remembered by name,\n"
+               "                            size and content hash).\n"
+               "  --database PATH|URI       the database to use instead of Tarnwell's own: a database\n"
+               "                            file, or a team database on a PostgreSQL server as\n"
+               "                            postgresql://user@host:port/dbname\n"
+               "  --interval HOURS          take only readings at least HOURS clock hours apart\n"
+               "                            (default 0: all)\n"
+               "  --date-layout LAYOUT      dates of comma-separated files without a header: ymd\n"
+               "                            (default), dmy or mdy\n"
+               "  --help                    this text\n"
+               "\n"
+               "A file with named columns needs its sensor's column map, chosen the first time such a\n"
+               "file is imported in Tarnwell. One line is printed per file: readings appended,\n"
+               "duplicates, refused lines, new alarm events.\n"
+               "\n"
+               "Exit status:\n"
+               "  0  every file went in (duplicates included)\n"
+               "  1  some lines were refused; the rest went in\n"
+               "  2  a file failed (nothing of that file stored), no database was found, or the\n"
+               "     command was used wrongly\n"
+               "\n"
+               "Files:\n"
+               "  %1  the database (Tarnwell's own)\n"
+               "  %2  the error log, where failures go too\n"
+               "  %3  a copy of each imported file\n"
+               "\n"
+               "Environment:\n"
+               "  PGPASSWORD  the password of a team database, when ~/.pgpass has none\n")
         .arg(Paths::databasePath(), Paths::logFilePath(), Paths::dataFolder() + QStringLiteral("/imports"));
 }
 
@@ -329,7 +335,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     QString sensor, folder;
     QStringList files;
     auto usage = [&](const QString& why) {
-        err << "tarnwell-import: " << why << "\n" << "Try 'tarnwell-import --help'.\n";
+        err << "tarnwell-import: " << why << "\n"
+            << "Try 'tarnwell-import --help'.\n";
         err.flush();
         return 2;
     };
@@ -380,8 +387,9 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err)
     Database db(QStringLiteral("tarnwell-import"));
     if (!db.open(dbPath)) {
         if (Database::isServerTarget(dbPath)) {
-            const QString why = Database::describe(db.openFailure()) +
-                                (db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + u')');
+            const QString why =
+                Database::describe(db.openFailure()) +
+                (db.openFailureDetail().isEmpty() ? QString() : QStringLiteral(" (") + db.openFailureDetail() + u')');
             err << "tarnwell-import: cannot use the database server: " << why << "\n";
             err.flush();
             WriteLog(QStringLiteral("tarnwell-import: cannot use the database server: ") + why);

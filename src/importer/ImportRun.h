@@ -13,10 +13,10 @@ class QTextStream;
 namespace ImportRun {
 
 struct Options {
-    QString databasePath;    // empty: the program's database in the data folder
-    int interval = 0;        // minimum clock hours between readings taken (0: every reading)
+    QString databasePath;  // empty: the program's database in the data folder
+    int interval = 0;      // minimum clock hours between readings taken (0: every reading)
     LoggerClock::Layout commaSeparatedLayout = LoggerClock::Layout::YearFirst;
-    QString dataFolder;      // where imports/ copies go (the database's folder)
+    QString dataFolder;  // where imports/ copies go (the database's folder)
 };
 
 // What happened to one file (for one sensor, or for every sensor its layout feeds).
@@ -25,14 +25,14 @@ struct FileReport {
     QStringList sensors;
     qint64 appended = 0;
     qint64 duplicates = 0;
-    qint64 refused = 0;          // lines that could not be stored
-    QStringList refusedLines;    // the first few, "line N: reason"
+    qint64 refused = 0;        // lines that could not be stored
+    QStringList refusedLines;  // the first few, "line N: reason"
     int alarmEvents = 0;
-    bool failed = false;         // nothing stored for this file
-    bool skipped = false;        // folder mode: nothing to do for it (reason says why)
+    bool failed = false;   // nothing stored for this file
+    bool skipped = false;  // folder mode: nothing to do for it (reason says why)
     QString reason;
 
-    QString summary() const;     // the line printed for the file
+    QString summary() const;  // the line printed for the file
 };
 
 // Imports one file for one sensor (its column map must be known for a file with named

@@ -67,7 +67,6 @@ void UtilitiesController::closeDatabase()
     if (m_s.db.isOpen()) m_s.db.close();
 }
 
-
 void UtilitiesController::imgBackup_Click()
 {
     runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
@@ -84,14 +83,16 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
     const QDate day = backupDay.isValid() ? backupDay : QDate::currentDate();
     // A damaged database is never copied over a good backup.
     const QString damaged = QStringLiteral("Error encountered during backup process of ") + fileName +
-                            QStringLiteral("\r\n\r\nThe database is damaged, so no backup was made: a damaged copy "
-                                           "must not replace a good backup. The backups already in HALYXbackup were "
-                                           "kept; restore the database from one of them.");
+                            QStringLiteral(
+                                "\r\n\r\nThe database is damaged, so no backup was made: a damaged copy "
+                                "must not replace a good backup. The backups already in HALYXbackup were "
+                                "kept; restore the database from one of them.");
     if (m_s.db.isOpen() && !m_s.db.knownDamage().isEmpty()) {
         Messages::show(damaged);
-        WriteLog(trapMessage(ErrNo::DatabaseError,
-                             QStringLiteral("The database is damaged: ") + m_s.db.knownDamage().join(QStringLiteral("; ")),
-                             QStringLiteral(" GBackupDB")));
+        WriteLog(
+            trapMessage(ErrNo::DatabaseError,
+                        QStringLiteral("The database is damaged: ") + m_s.db.knownDamage().join(QStringLiteral("; ")),
+                        QStringLiteral(" GBackupDB")));
         return;
     }
     QString made;
@@ -101,22 +102,22 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
         // A team database on a server is written as a database file of its own.
-        made = m_s.db.isServer()
-                                 ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
-                             : m_s.db.isOpen()
-                                 ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
-                                 : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
+        made = m_s.db.isServer() ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
+               : m_s.db.isOpen()
+                   ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
+                   : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. No backup was made."), AppInfo::MessageTitle,
                            Messages::Icon::Information);
             return;
         }
     } catch (const TwError& e) {
-        Messages::show(e.storage == StorageKind::Damaged
-                           ? damaged
-                           : QStringLiteral("Error encountered during backup process of ") + fileName +
-                                 QStringLiteral("\r\n\r\n") + e.description +
-                                 QStringLiteral("\r\nNo backup was made; the backups already in HALYXbackup were kept."));
+        Messages::show(
+            e.storage == StorageKind::Damaged
+                ? damaged
+                : QStringLiteral("Error encountered during backup process of ") + fileName +
+                      QStringLiteral("\r\n\r\n") + e.description +
+                      QStringLiteral("\r\nNo backup was made; the backups already in HALYXbackup were kept."));
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
         return;
     }
@@ -139,20 +140,21 @@ void UtilitiesController::imgRestore_Click()
         const QString backupFolder = m_s.dataFolder + QStringLiteral("/HALYXbackup");
         const QDateTime made = QFileInfo(backupFolder + '/' + name).lastModified();
         const QDateTime now = QDateTime::currentDateTime();
-        const QString when = made.isValid() ? QStringLiteral("The backup ") + name + QStringLiteral(" was made ") +
-                                                  QLocale::system().toString(made, QLocale::ShortFormat) +
-                                                  QStringLiteral(" (") + DatabaseFiles::ageText(made, now) +
-                                                  QStringLiteral(").\r\n\r\n")
-                                            : QString();
-        const auto answer = Messages::show(when + QStringLiteral("Restoring Tarnwell from backup ") + name +
-                                               QStringLiteral("\r\nwill permanently overwrite current database. Continue?"),
-                                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
-                                           Messages::Buttons::YesNo, Messages::Answer::No);
+        const QString when = made.isValid()
+                                 ? QStringLiteral("The backup ") + name + QStringLiteral(" was made ") +
+                                       QLocale::system().toString(made, QLocale::ShortFormat) + QStringLiteral(" (") +
+                                       DatabaseFiles::ageText(made, now) + QStringLiteral(").\r\n\r\n")
+                                 : QString();
+        const auto answer =
+            Messages::show(when + QStringLiteral("Restoring Tarnwell from backup ") + name +
+                               QStringLiteral("\r\nwill permanently overwrite current database. Continue?"),
+                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation,
+                           Messages::Buttons::YesNo, Messages::Answer::No);
         if (answer != Messages::Answer::Yes) return;
         // Everything that can be known about the backup is checked before anything is
         // copied or replaced: a backup that cannot be used leaves all as it was.
         const QString backupPath = backupFolder + '/' + name;
-        QApplication::setOverrideCursor(Qt::WaitCursor);   // the integrity check reads the whole backup
+        QApplication::setOverrideCursor(Qt::WaitCursor);  // the integrity check reads the whole backup
         const QString refusal = DatabaseFiles::restoreRefusal(backupPath);
         QApplication::restoreOverrideCursor();
         if (!refusal.isEmpty()) {
@@ -165,10 +167,11 @@ void UtilitiesController::imgRestore_Click()
         // The database about to be replaced can be kept first, under a name no day's backup
         // takes.
         const QString keep = DatabaseFiles::restoreBackupFileName(now);
-        const auto first = Messages::show(QStringLiteral("Back up the current database before it is replaced?\r\n\r\n") +
-                                              QStringLiteral("The copy is kept in the backup folder as\r\n") + keep,
-                                          QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Question,
-                                          Messages::Buttons::YesNoCancel, Messages::Answer::Yes);
+        const auto first =
+            Messages::show(QStringLiteral("Back up the current database before it is replaced?\r\n\r\n") +
+                               QStringLiteral("The copy is kept in the backup folder as\r\n") + keep,
+                           QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Question,
+                           Messages::Buttons::YesNoCancel, Messages::Answer::Yes);
         if (first == Messages::Answer::Cancel) return;
         flushPendingEdits();
         if (first == Messages::Answer::Yes && !backupBeforeRestore(backupFolder, keep)) return;
@@ -186,7 +189,8 @@ void UtilitiesController::imgRestore_Click()
         ListBackups();
         // Said only once the restored database is open and in use.
         if (restored && m_s.db.isOpen())
-            Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle, Messages::Icon::Information);
+            Messages::show(QStringLiteral("Restore was successful"), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
     });
 }
 
@@ -197,17 +201,18 @@ bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
         const QString made =
             m_s.db.isServer() ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, busy.hooks(fileHooks))
-            : m_s.db.isOpen() ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
-                              : QString();
+            : m_s.db.isOpen()
+                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
+                : QString();
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. The database was not restored."),
                            AppInfo::MessageTitle, Messages::Icon::Information);
             return false;
         }
     } catch (const TwError& e) {
-        Messages::show(QStringLiteral("The current database could not be backed up, so it was not replaced.\r\n") +
-                           e.description,
-                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        Messages::show(
+            QStringLiteral("The current database could not be backed up, so it was not replaced.\r\n") + e.description,
+            AppInfo::MessageTitle, Messages::Icon::Exclamation);
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" GBackupDB")));
         return false;
     }
@@ -217,8 +222,8 @@ bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const
 bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileName, const QString& backupName)
 {
     try {
-        BusyProgress busy(m_win.widget(), QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") + backupName +
-                                      QStringLiteral("..."));
+        BusyProgress busy(m_win.widget(), QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") +
+                                              backupName + QStringLiteral("..."));
         const QString backupPath = folder + QStringLiteral("HALYXbackup/") + backupName;
         if (!DatabaseFiles::restore(backupPath, folder + fileName, busy.hooks(fileHooks))) {
             Messages::show(QStringLiteral("The restore was cancelled. The database was not changed."),
@@ -241,8 +246,8 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
 bool UtilitiesController::restoreServer(const QString& backupPath, const QString& backupName)
 {
     try {
-        BusyProgress busy(m_win.widget(), QStringLiteral("Restoring the team database from ") + backupName +
-                                              QStringLiteral("..."));
+        BusyProgress busy(m_win.widget(),
+                          QStringLiteral("Restoring the team database from ") + backupName + QStringLiteral("..."));
         Database server(QStringLiteral("tarnwell-restore"));
         if (!server.open(m_s.databasePath, DatabaseChoice::password(m_s.databasePath)))
             throw TwError(ErrNo::DatabaseError, Database::describe(server.openFailure()), StorageKind::ServerGone);
@@ -266,8 +271,8 @@ void UtilitiesController::reopenDatabase()
     s.connectionString = s.db.connectionString();
     m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
     if (!s.db.isOpen()) {
-        Messages::show(ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath)), QStringLiteral("Database connection error"),
-                       Messages::Icon::Critical);
+        Messages::show(ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath)),
+                       QStringLiteral("Database connection error"), Messages::Icon::Critical);
         QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
         return;
     }
@@ -318,7 +323,7 @@ void UtilitiesController::imgDatabase_Click()
             DatabaseChoice::remember(*chosen);
             m_s.databasePath = target;
             reopenDatabase();
-            if (!m_s.db.isOpen()) return;   // told; the window closes
+            if (!m_s.db.isOpen()) return;  // told; the window closes
             if (m_s.rsSensors && m_s.rsSensors->recordCount() == 0) m_win.fillSensorFields();
             WriteLog(QStringLiteral("Database changed to ") + DatabaseChoice::display(target));
             Messages::show(QStringLiteral("Tarnwell now uses\r\n") + DatabaseChoice::display(target) +

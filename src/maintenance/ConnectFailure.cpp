@@ -17,7 +17,8 @@ QString message(const Database& db, const QString& path)
     if (db.openFailure() == Database::OpenFailure::Damaged || db.openFailure() == Database::OpenFailure::NotADatabase) {
         const QString backups = QFileInfo(path).absolutePath() + QStringLiteral("/HALYXbackup");
         if (QFileInfo(backups).isDir())
-            text += QStringLiteral("\r\n\r\nCopies made by Backup Database are in\r\n") + QDir::toNativeSeparators(backups);
+            text +=
+                QStringLiteral("\r\n\r\nCopies made by Backup Database are in\r\n") + QDir::toNativeSeparators(backups);
     }
     return text + QStringLiteral("\r\n\r\nProgram must exit");
 }

@@ -28,7 +28,8 @@ QString chooseFile(QWidget* parent, const QString& startFolder)
 QString describe(const QString& target)
 {
     if (DatabaseChoice::isDefault(target))
-        return QDir::toNativeSeparators(Paths::databasePath()) + QStringLiteral("\r\n(this account's own database file)");
+        return QDir::toNativeSeparators(Paths::databasePath()) +
+               QStringLiteral("\r\n(this account's own database file)");
     if (DatabaseChoice::isServer(target))
         return DatabaseChoice::display(target) + QStringLiteral("\r\n(a team database on a PostgreSQL server)");
     return QDir::toNativeSeparators(target) + QStringLiteral("\r\n(a database file)");
@@ -151,9 +152,12 @@ QString tryOpening(const QString& target, const QString& dataFolder)
     if (!db.tableExists(QStringLiteral("Sensors")))
         return DatabaseChoice::isServer(target)
                    ? DatabaseChoice::display(target) +
-                         QStringLiteral("\r\nholds no Tarnwell tables yet. Its administrator makes it ready once with\r\n"
-                                        "tarnwell-setup --server ") + DatabaseChoice::display(target)
-                   : QDir::toNativeSeparators(target) + QStringLiteral("\r\nis not a Tarnwell database (it has no sensors table).");
+                         QStringLiteral(
+                             "\r\nholds no Tarnwell tables yet. Its administrator makes it ready once with\r\n"
+                             "tarnwell-setup --server ") +
+                         DatabaseChoice::display(target)
+                   : QDir::toNativeSeparators(target) +
+                         QStringLiteral("\r\nis not a Tarnwell database (it has no sensors table).");
     QString refusal;
     if (!DatabaseUpgrade::upgradeOpenDatabase(db, dataFolder, &refusal)) return refusal;
     return QString();

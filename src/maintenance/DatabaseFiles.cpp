@@ -89,8 +89,9 @@ void syncFile(const QString& path)
     if (fd < 0) fail(PathFileAccessError, QStringLiteral("Cannot open ") + path);
     const int rc = ::fsync(fd);
     ::close(fd);
-    if (rc != 0) fail(PathFileAccessError, QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                                               QString::fromLocal8Bit(std::strerror(errno)));
+    if (rc != 0)
+        fail(PathFileAccessError, QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                                      QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 void syncFolder(const QString& folder)
@@ -140,7 +141,8 @@ QString nextBackupFileName(const QString& backupFolder, const QDate& day)
     const QDir folder(backupFolder);
     QString name = backupFileName(day);
     for (int n = 2; folder.exists(name); ++n)
-        name = QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("_%1.mdb").arg(n);
+        name = QStringLiteral("HALYXbackup") + day.toString(QStringLiteral("yyyy-MM-dd")) +
+               QStringLiteral("_%1.mdb").arg(n);
     return name;
 }
 
@@ -207,14 +209,16 @@ void checkOurDatabase(const QString& path, bool thorough)
     if (verdict != QStringList{QStringLiteral("ok")}) damaged(verdict.join(QStringLiteral("; ")));
 
     QSet<QString> tables;
-    if (sqlite3_prepare_v2(c.db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(c.db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) !=
+        SQLITE_OK)
         damaged(QString::fromUtf8(sqlite3_errmsg(c.db)));
     while (sqlite3_step(st) == SQLITE_ROW)
         tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
     sqlite3_finalize(st);
     for (const char* t : {"sensors", "configuration", "prefs", "sensordata"})
         if (!tables.contains(QLatin1String(t)))
-            fail(UnrecognizedDatabase, notOurs + QStringLiteral(" (it has no ") + QLatin1String(t) + QStringLiteral(" table)"));
+            fail(UnrecognizedDatabase,
+                 notOurs + QStringLiteral(" (it has no ") + QLatin1String(t) + QStringLiteral(" table)"));
 }
 
 QStringList unknownSteps(const QString& path)
@@ -222,8 +226,11 @@ QStringList unknownSteps(const QString& path)
     Connection c;
     c.open(path, SQLITE_OPEN_READONLY);
     sqlite3_stmt* st = nullptr;
-    auto failed = [&] { failSqlite(c.db, sqlite3_errcode(c.db), QStringLiteral("Cannot read ") + QFileInfo(path).fileName()); };
-    if (sqlite3_prepare_v2(c.db, "SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = 'schemamigrations'",
+    auto failed = [&] {
+        failSqlite(c.db, sqlite3_errcode(c.db), QStringLiteral("Cannot read ") + QFileInfo(path).fileName());
+    };
+    if (sqlite3_prepare_v2(c.db,
+                           "SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = 'schemamigrations'",
                            -1, &st, nullptr) != SQLITE_OK)
         failed();
     QByteArray table;
@@ -276,22 +283,27 @@ QString restoreRefusal(const QString& backupPath)
         return theBackup + QStringLiteral(" cannot be read: ") + e.description;
     }
     if (!newer.isEmpty())
-        return theBackup + QStringLiteral(" was made by a newer version of Tarnwell than this one (its layout has "
-                                          "changes this version does not know: ") +
+        return theBackup +
+               QStringLiteral(
+                   " was made by a newer version of Tarnwell than this one (its layout has "
+                   "changes this version does not know: ") +
                newer.join(QStringLiteral(", ")) +
-               QStringLiteral("). This version would not keep what they hold, so it does not restore it. Restore it "
-                              "with the newer version, or choose a backup made with this version.");
+               QStringLiteral(
+                   "). This version would not keep what they hold, so it does not restore it. Restore it "
+                   "with the newer version, or choose a backup made with this version.");
     return QString();
 }
 
 QStringList removeLeftovers(const QString& backupFolder, const QString& databasePath)
 {
     QStringList candidates;
-    for (const QString& f : QDir(backupFolder).entryList({QStringLiteral("*.partial"), QStringLiteral("*.partial-journal")},
-                                                         QDir::Files | QDir::Hidden))
+    for (const QString& f :
+         QDir(backupFolder)
+             .entryList({QStringLiteral("*.partial"), QStringLiteral("*.partial-journal")}, QDir::Files | QDir::Hidden))
         candidates << QDir(backupFolder).filePath(f);
     if (!databasePath.isEmpty())
-        candidates << databasePath + QStringLiteral(".restoring") << databasePath + QStringLiteral(".restoring-journal");
+        candidates << databasePath + QStringLiteral(".restoring")
+                   << databasePath + QStringLiteral(".restoring-journal");
     QStringList removed;
     for (const QString& path : candidates)
         if (QFileInfo(path).isFile() && QFile::remove(path)) removed << path;
@@ -316,7 +328,8 @@ void restoreServer(Database& server, const QString& backupPath)
     {
         Database probe(QStringLiteral("tarnwell-server-restore-probe"));
         if (!probe.open(backupPath))
-            fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(probe.openFailure()));
+            fail(UnrecognizedDatabase,
+                 QStringLiteral("The backup cannot be opened: ") + Database::describe(probe.openFailure()));
         older = !Migrations::status(probe).pending.isEmpty();
     }
     if (older) {
@@ -327,14 +340,17 @@ void restoreServer(Database& server, const QString& backupPath)
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
         Database copy(QStringLiteral("tarnwell-server-restore-upgrade"));
         if (!copy.open(source))
-            fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(copy.openFailure()));
+            fail(UnrecognizedDatabase,
+                 QStringLiteral("The backup cannot be opened: ") + Database::describe(copy.openFailure()));
         const Migrations::Result up = Migrations::upgrade(copy, {});
         if (up.outcome == Migrations::Outcome::Failed || up.outcome == Migrations::Outcome::Newer)
-            fail(UnrecognizedDatabase, QStringLiteral("The backup could not be brought up to this version's layout: ") + up.detail);
+            fail(UnrecognizedDatabase,
+                 QStringLiteral("The backup could not be brought up to this version's layout: ") + up.detail);
     }
     Database backup(QStringLiteral("tarnwell-server-restore"));
     if (!backup.open(source))
-        fail(UnrecognizedDatabase, QStringLiteral("The backup cannot be opened: ") + Database::describe(backup.openFailure()));
+        fail(UnrecognizedDatabase,
+             QStringLiteral("The backup cannot be opened: ") + Database::describe(backup.openFailure()));
     Transaction tx(server);
     for (const QString& t : server.tableNames())
         server.execute(QStringLiteral("DROP TABLE ") + SqlDialect::quoteName(t));
@@ -391,7 +407,8 @@ QString backupAs(sqlite3* source, const QString& backupFolder, const QString& fi
         qint64 pageSize = 4096;
         {
             sqlite3_stmt* ps = nullptr;
-            if (sqlite3_prepare_v2(source, "PRAGMA page_size", -1, &ps, nullptr) == SQLITE_OK && sqlite3_step(ps) == SQLITE_ROW)
+            if (sqlite3_prepare_v2(source, "PRAGMA page_size", -1, &ps, nullptr) == SQLITE_OK &&
+                sqlite3_step(ps) == SQLITE_ROW)
                 pageSize = sqlite3_column_int64(ps, 0);
             sqlite3_finalize(ps);
         }
@@ -452,13 +469,15 @@ bool restore(const QString& backupPath, const QString& databasePath, const Hooks
     constexpr qint64 Chunk = 4 * 1024 * 1024;
     while (!in.atEnd()) {
         QByteArray buf = in.read(Chunk);
-        if (buf.isEmpty() && in.error() != QFile::NoError) fail(PathFileAccessError, QStringLiteral("Cannot read ") + backupPath);
+        if (buf.isEmpty() && in.error() != QFile::NoError)
+            fail(PathFileAccessError, QStringLiteral("Cannot read ") + backupPath);
         if (hooks.failAfterBytes >= 0 && written + buf.size() > hooks.failAfterBytes) {
             out.write(buf.constData(), hooks.failAfterBytes - written);
             fail(PathFileAccessError, QStringLiteral("Disk write failed while writing ") + temp.path);
         }
         if (out.write(buf) != buf.size())
-            fail(PathFileAccessError, QStringLiteral("Cannot write ") + temp.path + QStringLiteral(": ") + out.errorString());
+            fail(PathFileAccessError,
+                 QStringLiteral("Cannot write ") + temp.path + QStringLiteral(": ") + out.errorString());
         written += buf.size();
         if (hooks.progress && !hooks.progress(size > 0 ? int(1000 * written / size) : 1000)) return false;
     }
@@ -538,7 +557,8 @@ Compacted compact(const QString& folder, const QString& fileName, const Hooks& h
             if (journaled > 0 && sourceSize > 0) {
                 permille = 500 + int(std::min<qint64>(499, journaled * 500 / sourceSize));
             } else {
-                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
                 permille = int(std::min(480.0, 500.0 * ms / expectedBuildMs));
             }
             // A cancel stops the work while the compacted content is being built; once it is
@@ -558,9 +578,12 @@ Compacted compact(const QString& folder, const QString& fileName, const Hooks& h
         return Compacted::Done;
     }
     switch (storageKindOf(rc)) {
-    case StorageKind::Locked: return skip(QStringLiteral("another connection is using the database"));
-    case StorageKind::ReadOnly: return skip(QStringLiteral("the file or its folder is read-only"));
-    default: break;
+        case StorageKind::Locked:
+            return skip(QStringLiteral("another connection is using the database"));
+        case StorageKind::ReadOnly:
+            return skip(QStringLiteral("the file or its folder is read-only"));
+        default:
+            break;
     }
     failSqlite(c.db, rc, QStringLiteral("Cannot compact"));
 }

@@ -108,8 +108,7 @@ QString backupServerAs(Database& server, const QString& backupFolder, const QStr
 void restoreServer(Database& server, const QString& backupPath);
 
 // As backup(), reading the database file at databasePath on a connection of its own.
-QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day,
-                   const Hooks& hooks = {});
+QString backupFile(const QString& databasePath, const QString& backupFolder, const QDate& day, const Hooks& hooks = {});
 
 // Replaces the database file with a copy of the backup. The backup is checked first (a
 // sound Tarnwell database, not made by a newer release); the copy is made beside the

@@ -32,12 +32,12 @@ std::optional<QDate> parseDate(const QString& text);
 
 struct Input {
     bool dontShowDestroyed = false;
-    QString type;       // as typed or chosen
+    QString type;  // as typed or chosen
     QString level;
     QString location;
     QString startDate;  // as typed
     QString endDate;
-    QStringList types = standardTypeEntries();   // the entries the type box offers
+    QStringList types = standardTypeEntries();  // the entries the type box offers
 };
 
 struct Criteria {

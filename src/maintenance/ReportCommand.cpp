@@ -62,9 +62,10 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
 {
     ReportDocument::Summary m;
     ignoringErrors([&] {
-        m.readings = m_s.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ") + SqlDialect::quoteName(id) +
-                                       QStringLiteral(" WHERE FullDate >= ? AND FullDate <= ?"),
-                                   {periodStart(from), periodEnd(to)})
+        m.readings = m_s.db
+                         .scalar(QStringLiteral("SELECT COUNT(*) FROM ") + SqlDialect::quoteName(id) +
+                                     QStringLiteral(" WHERE FullDate >= ? AND FullDate <= ?"),
+                                 {periodStart(from), periodEnd(to)})
                          .toLongLong();
     });
     m.kFactor = m_win.sensorKFactorText();
@@ -79,8 +80,9 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
         if (!state || !levels || !levels->any() || state->status <= AlarmStore::Severity::Ok) return;
         const std::optional<AlarmPlans::Plan> plan = AlarmPlans::planFor(m_s.db, id, AlarmStore::word(state->status));
         if (plan)
-            m.responsePlan = plan->actions +
-                             (plan->contacts.isEmpty() ? QString() : QStringLiteral("   Who is called: ") + plan->contacts);
+            m.responsePlan =
+                plan->actions +
+                (plan->contacts.isEmpty() ? QString() : QStringLiteral("   Who is called: ") + plan->contacts);
     });
     // The loads as the Load v Time chart draws them (its pass zeroes every plotted reading
     // against the first one), within the period.
@@ -90,7 +92,8 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
             const PageHost::ChartLine& l = lines[i];
             ReportDocument::LoadRow row;
             row.gauge = l.title;
-            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1))) row.position = centre->text();
+            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1)))
+                row.position = centre->text();
             // A line without any value leaves its cells empty.
             if (std::isfinite(l.last)) {
                 const QLocale loc = QLocale::system();
@@ -106,11 +109,13 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
     return m;
 }
 
-QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QString& id, const QDate& from, const QDate& to)
+QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QString& id, const QDate& from,
+                                                                      const QDate& to)
 {
     QList<ReportDocument::EpisodeRow> rows;
     ignoringErrors([&] {
-        const auto episodes = AlarmEpisodes::history(m_s.db, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)), id);
+        const auto episodes =
+            AlarmEpisodes::history(m_s.db, QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59)), id);
         for (const AlarmEpisodes::Episode& e : episodes) {
             ReportDocument::EpisodeRow r;
             r.level = e.peakLevel;
@@ -151,9 +156,9 @@ void UtilitiesController::imgReport_Click()
 
         ReportDocument::Content content;
         auto field = [&](const char* name) { return m_s.rsSensors->text(QLatin1String(name)); };
-        content.sensor = {field("InstrumentID"), field("Family"),   field("Model"),
+        content.sensor = {field("InstrumentID"), field("Family"),    field("Model"),
                           field("InstallDate"),  field("InstallBy"), field("Level"),
-                          field("Location"),     field("Purpose"),  field("Notes")};
+                          field("Location"),     field("Purpose"),   field("Notes")};
         const QString id = content.sensor.InstrumentID;
         content.today = shortDate(QDate::currentDate());
         content.cover = opt.cover;
@@ -163,7 +168,7 @@ void UtilitiesController::imgReport_Click()
             bool chosen;
             int tab;
             const char* caption;
-            bool spansPeriod;   // a time chart: narrowed to the period
+            bool spansPeriod;  // a time chart: narrowed to the period
         };
         const Chart charts[] = {
             {opt.loadVTime, PageHost::TabLoadVTime, "Load v Time", true},
@@ -189,7 +194,7 @@ void UtilitiesController::imgReport_Click()
             for (const Chart& c : charts) {
                 if (!c.chosen) continue;
                 busy.setLabel(QStringLiteral("Drawing the %1 chart...").arg(QLatin1String(c.caption)));
-                if (!busy.advance(done++)) return;   // cancelled: nothing written
+                if (!busy.advance(done++)) return;  // cancelled: nothing written
                 // Drawn at 1600 x 1000 pixels from a 720 x 450 layout: the full width of the
                 // page, with labels that read well there.
                 const QImage picture = m_win.chartPicture(c.tab, QSize(1600, 1000), opt.from, opt.to);
@@ -209,13 +214,15 @@ void UtilitiesController::imgReport_Click()
             const std::unique_ptr<QTextDocument> doc = ReportDocument::build(content);
             doc->setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("REPORT ") + id);
             if (!QDir().mkpath(folder)) error = QStringLiteral("the folder cannot be created");
-            else written = ReportDocument::writeOdt(*doc, odt, &error) &&
-                           (!opt.pdf || ReportDocument::writePdf(*doc, pdf, &error));
+            else
+                written = ReportDocument::writeOdt(*doc, odt, &error) &&
+                          (!opt.pdf || ReportDocument::writePdf(*doc, pdf, &error));
             busy.advance(steps);
         }
         if (!written) {
-            Messages::show(QStringLiteral("The report could not be written to ") + folder + QStringLiteral("\r\n") + error,
-                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            Messages::show(
+                QStringLiteral("The report could not be written to ") + folder + QStringLiteral("\r\n") + error,
+                AppInfo::MessageTitle, Messages::Icon::Exclamation);
         } else {
             // Opened for the engineer's notes; where it went is said either way.
             Desktop::openFile(odt);

@@ -90,15 +90,19 @@ void writeSummary(Writer& w, const QString& period, const Summary& m)
     w.paragraph(QString(), textFormat(false));
     w.paragraph(QStringLiteral("Period: ") + period, textFormat(true, 12));
     w.paragraph(QStringLiteral("   Readings in the period: %1").arg(m.readings), textFormat(false));
-    w.paragraph(QStringLiteral("   Bolt k factor: ") + m.kFactor + QStringLiteral(" \u00B5strain/ton"), textFormat(false));
+    w.paragraph(QStringLiteral("   Bolt k factor: ") + m.kFactor + QStringLiteral(" \u00B5strain/ton"),
+                textFormat(false));
     w.paragraph(QStringLiteral("   Alarm state now: ") + m.alarmState, textFormat(false));
-    if (!m.responsePlan.isEmpty()) w.paragraph(QStringLiteral("   Response plan: ") + m.responsePlan, textFormat(false));
+    if (!m.responsePlan.isEmpty())
+        w.paragraph(QStringLiteral("   Response plan: ") + m.responsePlan, textFormat(false));
     if (m.loads.isEmpty()) return;
     w.paragraph(QString(), textFormat(false));
-    w.paragraph(QStringLiteral("Load at each gauge position in the period (t), zeroed against the first plotted reading"),
-                textFormat(true, 11));
+    w.paragraph(
+        QStringLiteral("Load at each gauge position in the period (t), zeroed against the first plotted reading"),
+        textFormat(true, 11));
     QList<QStringList> rows;
-    for (const LoadRow& l : m.loads) rows << QStringList{l.gauge, l.position, l.latest, l.latestDate, l.peak, l.peakDate};
+    for (const LoadRow& l : m.loads)
+        rows << QStringList{l.gauge, l.position, l.latest, l.latestDate, l.peak, l.peakDate};
     writeTable(w,
                {QStringLiteral("Gauge"), QStringLiteral("Centre (m)"), QStringLiteral("Latest load (t)"),
                 QStringLiteral("Date"), QStringLiteral("Peak load (t)"), QStringLiteral("Date")},
@@ -113,10 +117,11 @@ void writeEpisodesAndSignOff(Writer& w, const QList<EpisodeRow>& episodes)
         w.paragraph(noEpisodesText(), textFormat(false));
     } else {
         QList<QStringList> rows;
-        for (const EpisodeRow& e : episodes) rows << QStringList{e.level, e.where, e.opened, e.closed, e.worst, e.acknowledged};
+        for (const EpisodeRow& e : episodes)
+            rows << QStringList{e.level, e.where, e.opened, e.closed, e.worst, e.acknowledged};
         writeTable(w,
-                   {QStringLiteral("Level"), QStringLiteral("Where"), QStringLiteral("Opened"), QStringLiteral("Closed"),
-                    QStringLiteral("Worst value"), QStringLiteral("Acknowledged by")},
+                   {QStringLiteral("Level"), QStringLiteral("Where"), QStringLiteral("Opened"),
+                    QStringLiteral("Closed"), QStringLiteral("Worst value"), QStringLiteral("Acknowledged by")},
                    rows, {0, 1, 2, 3, 5});
     }
     w.paragraph(QString(), textFormat(false));
@@ -304,7 +309,8 @@ bool writePdf(const QTextDocument& doc, const QString& path, QString* error)
             p.setPen(QColor(90, 90, 90));
             const QRectF footer(MarginPx, page.height() - MarginPx * 0.75, page.width() - 2 * MarginPx, MarginPx * 0.4);
             p.drawText(footer, Qt::AlignLeft | Qt::AlignVCenter, title);
-            p.drawText(footer, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+            p.drawText(footer, Qt::AlignRight | Qt::AlignVCenter,
+                       QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
             p.restore();
         }
         p.end();

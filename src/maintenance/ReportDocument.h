@@ -23,22 +23,22 @@ struct SensorInfo {
 // alarm state now with its response plan, and the latest and the peak load at each gauge
 // position within the period.
 struct LoadRow {
-    QString gauge;      // the line's legend title ("#1")
-    QString position;   // the gauge centre along the bolt (m), empty when unknown
+    QString gauge;     // the line's legend title ("#1")
+    QString position;  // the gauge centre along the bolt (m), empty when unknown
     QString latest, latestDate, peak, peakDate;
 };
 struct Summary {
     bool present = false;
-    qint64 readings = 0;           // readings dated within the period
+    qint64 readings = 0;  // readings dated within the period
     QString kFactor;
-    QString alarmState;            // "Action - Load #2 12.40 t ... since ...", "no levels set"
-    QString responsePlan;          // the plan of the level the sensor stands at; empty: none
+    QString alarmState;    // "Action - Load #2 12.40 t ... since ...", "no levels set"
+    QString responsePlan;  // the plan of the level the sensor stands at; empty: none
     QList<LoadRow> loads;
 };
 
 struct Section {
-    QString caption;   // "Load v Time, 01/11/2026 to 08/12/2026", ...
-    QImage picture;    // null when the chart could not be drawn
+    QString caption;  // "Load v Time, 01/11/2026 to 08/12/2026", ...
+    QImage picture;   // null when the chart could not be drawn
 };
 
 // One alarm episode of the period, as its cells read.
@@ -48,9 +48,9 @@ struct EpisodeRow {
 
 struct Content {
     SensorInfo sensor;
-    QString today;          // the date line's text (locale short format)
-    bool cover = true;      // false: the installation lines and the summary are left out
-    QString period;         // "01/11/2026 to 08/12/2026"
+    QString today;      // the date line's text (locale short format)
+    bool cover = true;  // false: the installation lines and the summary are left out
+    QString period;     // "01/11/2026 to 08/12/2026"
     Summary summary;
     QList<Section> sections;
     QList<EpisodeRow> episodes;
@@ -61,7 +61,7 @@ struct Content {
 enum class Kind { Paragraph, PageBreak, Picture, Table };
 struct Item {
     Kind kind = Kind::Paragraph;
-    QString text;   // a table: its cells, " | " between cells and " / " between rows
+    QString text;  // a table: its cells, " | " between cells and " / " between rows
     bool bold = false;
     bool operator==(const Item& o) const { return kind == o.kind && text == o.text && bold == o.bold; }
 };

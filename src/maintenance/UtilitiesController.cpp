@@ -111,9 +111,9 @@ QWidget* UtilitiesController::buildFilterBox()
     imgRemoveFilter->setPixmap(standardIcon(QStyle::SP_DialogResetButton).pixmap(32, 32));
     imgRemoveFilter->hide();
 
-    const ActionPair toggle = makeAction(box, QStringLiteral("imgFilter"), QStringLiteral("lblFilterState"),
-                                         QStringLiteral("Apply Filter"), QIcon(imgApplyFilter->pixmap()),
-                                         [this] { imgFilter_Click(); });
+    const ActionPair toggle =
+        makeAction(box, QStringLiteral("imgFilter"), QStringLiteral("lblFilterState"), QStringLiteral("Apply Filter"),
+                   QIcon(imgApplyFilter->pixmap()), [this] { imgFilter_Click(); });
     imgFilter = toggle.image;
     lblFilterState = toggle.label;
     v->addWidget(actionRow(toggle));
@@ -153,15 +153,15 @@ QWidget* UtilitiesController::buildOutputBox()
     auto* box = new QGroupBox(QStringLiteral("Reports and Help"));
     box->setObjectName(QStringLiteral("fraOutput"));
     auto* v = new QVBoxLayout(box);
-    v->addWidget(actionRow(makeAction(box, QStringLiteral("imgReport"), QStringLiteral("Label46"),
-                                      QStringLiteral("Report"), standardIcon(QStyle::SP_FileDialogDetailedView),
-                                      [this] { imgReport_Click(); })));
+    v->addWidget(
+        actionRow(makeAction(box, QStringLiteral("imgReport"), QStringLiteral("Label46"), QStringLiteral("Report"),
+                             standardIcon(QStyle::SP_FileDialogDetailedView), [this] { imgReport_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgAlarms"), QStringLiteral("lblAlarms"),
                                       QStringLiteral("Alarms (Ctrl+L)"), standardIcon(QStyle::SP_MessageBoxWarning),
                                       [this] { m_win.showAlarms(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
-                                      QStringLiteral("View Tarnwell Manual"), standardIcon(QStyle::SP_FileDialogContentsView),
-                                      [this] { imgHelp_Click(); })));
+                                      QStringLiteral("View Tarnwell Manual"),
+                                      standardIcon(QStyle::SP_FileDialogContentsView), [this] { imgHelp_Click(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgOpenLog"), QStringLiteral("lblOpenLog"),
                                       QStringLiteral("Open the log"), standardIcon(QStyle::SP_FileIcon),
                                       [this] { imgOpenLog_Click(); })));
@@ -206,24 +206,26 @@ void UtilitiesController::imgFilter_Click()
         in.endDate = txtEndDate->text();
         const FilterCriteria::Result r = FilterCriteria::build(in, QDate::currentDate());
         switch (r.problem) {
-        case FilterCriteria::Problem::UnknownType:
-            Messages::show(QStringLiteral("Sensor Type is not recognized\r\n\r\n") +
-                           QStringLiteral("Please choose a sensor from the list, or enter the 2 digit sensor #"));
-            return;
-        case FilterCriteria::Problem::BadStartDate:
-            Messages::show(QStringLiteral("Start date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
-            txtStartDate->setFocus();
-            return;
-        case FilterCriteria::Problem::BadEndDate:
-            Messages::show(QStringLiteral("End date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
-            txtEndDate->setFocus();
-            return;
-        case FilterCriteria::Problem::NoCriteria:
-            Messages::show(QStringLiteral("You must enter criteria to filter sensors on"), AppInfo::MessageTitle,
-                           Messages::Icon::Information);
-            return;
-        case FilterCriteria::Problem::None:
-            break;
+            case FilterCriteria::Problem::UnknownType:
+                Messages::show(QStringLiteral("Sensor Type is not recognized\r\n\r\n") +
+                               QStringLiteral("Please choose a sensor from the list, or enter the 2 digit sensor #"));
+                return;
+            case FilterCriteria::Problem::BadStartDate:
+                Messages::show(
+                    QStringLiteral("Start date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
+                txtStartDate->setFocus();
+                return;
+            case FilterCriteria::Problem::BadEndDate:
+                Messages::show(
+                    QStringLiteral("End date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"));
+                txtEndDate->setFocus();
+                return;
+            case FilterCriteria::Problem::NoCriteria:
+                Messages::show(QStringLiteral("You must enter criteria to filter sensors on"), AppInfo::MessageTitle,
+                               Messages::Icon::Information);
+                return;
+            case FilterCriteria::Problem::None:
+                break;
         }
         AddFilter(r.criteria);
     });
@@ -243,7 +245,7 @@ QStringList UtilitiesController::configuredTypes()
 void UtilitiesController::fillTypeList()
 {
     QStringList entries = configuredTypes();
-    if (entries.isEmpty()) entries = FilterCriteria::standardTypeEntries();   // nothing readable: the usual six
+    if (entries.isEmpty()) entries = FilterCriteria::standardTypeEntries();  // nothing readable: the usual six
     QStringList offered;
     for (int i = 0; i < txtFilterType->count(); ++i) offered << txtFilterType->itemText(i);
     if (offered == entries) return;
@@ -341,9 +343,9 @@ void UtilitiesController::imgOpenLog_Click()
             return;
         }
         if (!Desktop::openFile(path))
-            Messages::show(QStringLiteral("No program could be found to open the error log:\r\n") +
-                               QDir::toNativeSeparators(path),
-                           AppInfo::MessageTitle, Messages::Icon::Exclamation);
+            Messages::show(
+                QStringLiteral("No program could be found to open the error log:\r\n") + QDir::toNativeSeparators(path),
+                AppInfo::MessageTitle, Messages::Icon::Exclamation);
     });
 }
 

@@ -102,15 +102,17 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     v->addLayout(buttons);
 
     // The keyboard goes down the window as it reads.
-    QWidget* order[] = {chkCover, dtpFrom, dtpTo, cmdWholeRecord, chkTemp, chkRate, chkSpatial, chkDvL, chkSvL, chkPdf, cmdOK, cmdCancel};
+    QWidget* order[] = {chkCover,   dtpFrom, dtpTo,  cmdWholeRecord, chkTemp, chkRate,
+                        chkSpatial, chkDvL,  chkSvL, chkPdf,         cmdOK,   cmdCancel};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void frmReport::cmdOK_Click()
 {
     if (dtpFrom->date() > dtpTo->date()) {
-        Messages::show(QStringLiteral("The period starts after it ends.\r\nChoose a From date on or before the To date."),
-                       AppInfo::MessageTitle, Messages::Icon::Exclamation);
+        Messages::show(
+            QStringLiteral("The period starts after it ends.\r\nChoose a From date on or before the To date."),
+            AppInfo::MessageTitle, Messages::Icon::Exclamation);
         dtpFrom->setFocus();
         return;
     }
@@ -130,7 +132,8 @@ void frmReport::cmdOK_Click()
 
 void frmReport::setSensor(const QString& id)
 {
-    lblSensor->setText(id.isEmpty() ? QStringLiteral("No sensor is chosen.") : QStringLiteral("Report on sensor ") + id);
+    lblSensor->setText(id.isEmpty() ? QStringLiteral("No sensor is chosen.")
+                                    : QStringLiteral("Report on sensor ") + id);
 }
 
 void frmReport::setRecordSpan(const QDate& first, const QDate& last)

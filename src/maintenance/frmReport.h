@@ -24,8 +24,8 @@ public:
     QCheckBox* chkRate = nullptr;
     QCheckBox* chkSpatial = nullptr;
     QCheckBox* chkDvL = nullptr;
-    QCheckBox* chkSvL = nullptr;          // "Shear v Length"
-    QLabel* lblSensor = nullptr;          // the sensor reported on
+    QCheckBox* chkSvL = nullptr;  // "Shear v Length"
+    QLabel* lblSensor = nullptr;  // the sensor reported on
     QCheckBox* chkPdf = nullptr;
     // The period: from and to (both days whole), the month up to today at first, and the
     // button that sets it to the sensor's whole record.
@@ -48,5 +48,5 @@ protected:
 
 private:
     ReportOptions& m_options;
-    QDate m_first, m_last;   // the sensor's record
+    QDate m_first, m_last;  // the sensor's record
 };

@@ -27,11 +27,13 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
     lblVersion = new QLabel;
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
 
-    auto* purpose = new QLabel(QStringLiteral("Instrumented rock bolt monitoring: sensor records, readings, "
-                                              "load, displacement and shear along the bolt."));
+    auto* purpose =
+        new QLabel(QStringLiteral("Instrumented rock bolt monitoring: sensor records, readings, "
+                                  "load, displacement and shear along the bolt."));
     purpose->setWordWrap(true);
-    auto* contact = new QLabel(QStringLiteral("Orrisford Instruments\nTechnical support: " TARNWELL_MAINTAINER_EMAIL "\n"
-                                              "https://www.orrisford.com/"));
+    auto* contact =
+        new QLabel(QStringLiteral("Orrisford Instruments\nTechnical support: " TARNWELL_MAINTAINER_EMAIL "\n"
+                                  "https://www.orrisford.com/"));
     contact->setObjectName(QStringLiteral("lblContact"));
     contact->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -35,20 +35,21 @@ Message compose(const AlarmEpisodes::Episode& e, const QString& change, const No
                 const std::optional<NotifySettings::Plan>& plan)
 {
     const bool cleared = change == QLatin1String("cleared");
-    const QString where = e.quantity == QLatin1String("Stale")
-                              ? e.where()
-                              : e.where() + QStringLiteral(" (") + e.direction + u')';
+    const QString where =
+        e.quantity == QLatin1String("Stale") ? e.where() : e.where() + QStringLiteral(" (") + e.direction + u')';
     const QString value = AlarmStore::valueText(e.quantity, cleared ? e.lastValue : e.worstValue);
     const QString threshold = AlarmStore::valueText(e.quantity, e.threshold);
-    const QString time = AlarmStore::shownDate(cleared ? e.closedAt : e.levelSince.isEmpty() ? e.openedAt : e.levelSince);
+    const QString time = AlarmStore::shownDate(cleared                  ? e.closedAt
+                                               : e.levelSince.isEmpty() ? e.openedAt
+                                                                        : e.levelSince);
     Message m;
     m.subject = QStringLiteral("Tarnwell alarm: ") + changeWord(e, change) + QStringLiteral(" - sensor ") + e.sensorId +
                 u' ' + e.where() + u' ' + value;
     QStringList lines;
     lines << QStringLiteral("Sensor: ") + e.sensorId << QStringLiteral("Place: ") + placeText(place)
           << QStringLiteral("Position: ") + where << QStringLiteral("Level: ") + changeWord(e, change)
-          << QStringLiteral("Value: ") + value + QStringLiteral(" (") + e.peakLevel + QStringLiteral(" level ") + threshold +
-                 u')'
+          << QStringLiteral("Value: ") + value + QStringLiteral(" (") + e.peakLevel + QStringLiteral(" level ") +
+                 threshold + u')'
           << QStringLiteral("Time of the reading: ") + time
           << QStringLiteral("Since: ") + AlarmStore::shownDate(e.openedAt);
     if (cleared) lines << QStringLiteral("The value is back within the levels; the episode is closed.");
@@ -93,7 +94,8 @@ Message test(const QString& who)
 {
     Message m;
     m.subject = QStringLiteral("Tarnwell alarm: test message");
-    m.body = QStringLiteral("This is a test message sent by ") + who + QStringLiteral(" from Tarnwell's alarm settings on ") +
+    m.body = QStringLiteral("This is a test message sent by ") + who +
+             QStringLiteral(" from Tarnwell's alarm settings on ") +
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) +
              QStringLiteral(".\r\nAlarm notifications will reach this address.\r\n");
     QJsonObject o;

@@ -16,7 +16,10 @@ namespace {
 
 bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-int rank(const QString& level) { return level == QLatin1String("Action") ? 2 : level == QLatin1String("Alert") ? 1 : 0; }
+int rank(const QString& level)
+{
+    return level == QLatin1String("Action") ? 2 : level == QLatin1String("Alert") ? 1 : 0;
+}
 
 }  // namespace
 
@@ -59,7 +62,7 @@ std::vector<Recipient> recipients(Database& db)
 {
     std::vector<Recipient> out;
     QSqlQuery q = runQuery(db, QStringLiteral("SELECT Address, MinLevel, MineLevel, Location FROM AlarmRecipients "
-                                         "ORDER BY RecipientID"));
+                                              "ORDER BY RecipientID"));
     while (q.next())
         out.push_back({q.value(0).toString(), q.value(1).toString(), {q.value(2).toString(), q.value(3).toString()}});
     return out;
@@ -70,8 +73,9 @@ void saveRecipients(Database& db, const std::vector<Recipient>& list)
     Transaction tx(db);
     db.execute(QStringLiteral("DELETE FROM AlarmRecipients"));
     for (const Recipient& r : list)
-        db.execute(QStringLiteral("INSERT INTO AlarmRecipients (Address, MinLevel, MineLevel, Location) VALUES (?,?,?,?)"),
-                   {r.address.trimmed(), r.minLevel, r.group.mineLevel.trimmed(), r.group.location.trimmed()});
+        db.execute(
+            QStringLiteral("INSERT INTO AlarmRecipients (Address, MinLevel, MineLevel, Location) VALUES (?,?,?,?)"),
+            {r.address.trimmed(), r.minLevel, r.group.mineLevel.trimmed(), r.group.location.trimmed()});
     tx.commit();
 }
 

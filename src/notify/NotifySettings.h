@@ -16,13 +16,13 @@ class Database;
 namespace NotifySettings {
 
 struct Settings {
-    QString smtpUrl;        // "smtp://host:587" (STARTTLS when offered) or "smtps://host:465" (TLS)
-    QString smtpUser;       // empty: no login
-    QString smtpFrom;       // the sender's address
+    QString smtpUrl;           // "smtp://host:587" (STARTTLS when offered) or "smtps://host:465" (TLS)
+    QString smtpUser;          // empty: no login
+    QString smtpFrom;          // the sender's address
     bool requireTls = false;   // refuse to send over a connection that is not encrypted
-    QString hookCommand;    // a program (and its arguments) given each notification as JSON
-    double reminderHours = 4;    // an unacknowledged Action episode is sent again after this
-    int cooldownMinutes = 60;    // a crossing of the same position and level within this is held back
+    QString hookCommand;       // a program (and its arguments) given each notification as JSON
+    double reminderHours = 4;  // an unacknowledged Action episode is sent again after this
+    int cooldownMinutes = 60;  // a crossing of the same position and level within this is held back
     bool mailOn() const { return !smtpUrl.trimmed().isEmpty() && !smtpFrom.trimmed().isEmpty(); }
     bool hookOn() const { return !hookCommand.trimmed().isEmpty(); }
 };
@@ -33,12 +33,12 @@ void save(Database& db, const Settings& s);
 // Groups of sensors and the response plans live with the alarm data (the report shows
 // the plans too).
 using AlarmPlans::Group;
-using AlarmPlans::Plan;
-using AlarmPlans::plans;
-using AlarmPlans::savePlans;
 using AlarmPlans::groupOf;
 using AlarmPlans::matches;
+using AlarmPlans::Plan;
 using AlarmPlans::planFor;
+using AlarmPlans::plans;
+using AlarmPlans::savePlans;
 
 // Who gets mail: an address, from which level ("Alert" takes Alert and Action; "Action"
 // only Action), for which group.

@@ -136,9 +136,11 @@ int Queue::enqueue(const AlarmEpisodes::Episode& e, const QString& change, const
     if (crossing && heldBack(e)) return -1;
     // A clearing is told only to those who were told of the crossing.
     if (change == QLatin1String("cleared") && !e.notified) return 0;
-    if (!m_recipients) m_recipients = s.mailOn() ? NotifySettings::recipients(m_db) : std::vector<NotifySettings::Recipient>{};
+    if (!m_recipients)
+        m_recipients = s.mailOn() ? NotifySettings::recipients(m_db) : std::vector<NotifySettings::Recipient>{};
     const NotifySettings::Group& place = groupOf(e.sensorId);
-    const QStringList to = s.mailOn() ? NotifySettings::recipientsFor(*m_recipients, place, e.peakLevel) : QStringList();
+    const QStringList to =
+        s.mailOn() ? NotifySettings::recipientsFor(*m_recipients, place, e.peakLevel) : QStringList();
     if (to.isEmpty() && !s.hookOn()) return 0;
     if (!m_plans) m_plans = NotifySettings::plans(m_db);
     const NotifyMessages::Message m =
@@ -163,10 +165,12 @@ int queueReminders(Database& db, const QDateTime& now)
     const QString due = AlarmStore::stamp(now.addSecs(-qint64(s.reminderHours * 3600)));
     QList<qint64> ids;
     {
-        QSqlQuery q = runQuery(db, QStringLiteral("SELECT EpisodeID FROM AlarmEpisodes WHERE ClosedAt IS NULL AND Level = 'Action' "
-                                             "AND (AckAt IS NULL OR COALESCE(AckLevel, '') <> 'Action') "
-                                             "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
-                          {due});
+        QSqlQuery q =
+            runQuery(db,
+                     QStringLiteral("SELECT EpisodeID FROM AlarmEpisodes WHERE ClosedAt IS NULL AND Level = 'Action' "
+                                    "AND (AckAt IS NULL OR COALESCE(AckLevel, '') <> 'Action') "
+                                    "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
+                     {due});
         while (q.next()) ids << q.value(0).toLongLong();
     }
     if (ids.isEmpty()) return 0;
@@ -175,11 +179,13 @@ int queueReminders(Database& db, const QDateTime& now)
     Queue queue(db);
     for (qint64 id : ids) {
         // Taken by this run only when no other run reminded it meanwhile.
-        if (db.execute(QStringLiteral("UPDATE AlarmEpisodes SET RemindedAt = ? WHERE EpisodeID = ? AND ClosedAt IS NULL "
-                                      "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
-                       {AlarmStore::stamp(now), id, due}) != 1)
+        if (db.execute(
+                QStringLiteral("UPDATE AlarmEpisodes SET RemindedAt = ? WHERE EpisodeID = ? AND ClosedAt IS NULL "
+                               "AND COALESCE(RemindedAt, ActionRecordedAt) <= ?"),
+                {AlarmStore::stamp(now), id, due}) != 1)
             continue;
-        if (const auto e = AlarmEpisodes::byId(db, id)) queued += std::max(0, queue.enqueue(*e, QStringLiteral("reminder"), now));
+        if (const auto e = AlarmEpisodes::byId(db, id))
+            queued += std::max(0, queue.enqueue(*e, QStringLiteral("reminder"), now));
     }
     tx.commit();
     return queued;
@@ -188,7 +194,7 @@ int queueReminders(Database& db, const QDateTime& now)
 std::vector<Row> unsent(Database& db)
 {
     QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + RowColumns +
-                              QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL ORDER BY OutboxID"));
+                                   QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL ORDER BY OutboxID"));
     std::vector<Row> out;
     while (q.next()) out.push_back(rowFrom(q));
     return out;
@@ -199,7 +205,9 @@ QString unsentText(Database& db)
     int waiting = 0, failed = 0;
     for (const Row& r : unsent(db)) (r.failedAt.isEmpty() ? waiting : failed)++;
     QStringList parts;
-    auto n = [](int k) { return k == 1 ? QStringLiteral("1 notification") : QStringLiteral("%1 notifications").arg(k); };
+    auto n = [](int k) {
+        return k == 1 ? QStringLiteral("1 notification") : QStringLiteral("%1 notifications").arg(k);
+    };
     if (waiting) parts << n(waiting) + QStringLiteral(" waiting");
     if (failed) parts << n(failed) + QStringLiteral(" failed");
     return parts.join(QStringLiteral(", "));
@@ -213,12 +221,14 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
     std::vector<Row> claimed;
     {
         Transaction tx(db, Transaction::Lock::Immediate);
-        QSqlQuery q = runQuery(db, QStringLiteral("SELECT ") + RowColumns +
-                                  QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL AND FailedAt IS NULL "
-                                                 "AND NextAttemptAt <= ? AND (ClaimedUntil IS NULL OR ClaimedUntil < ?) "
-                                                 "ORDER BY OutboxID LIMIT %1")
-                                      .arg(ClaimBatch),
-                          {nowText, nowText});
+        QSqlQuery q =
+            runQuery(db,
+                     QStringLiteral("SELECT ") + RowColumns +
+                         QStringLiteral(" FROM AlarmOutbox WHERE SentAt IS NULL AND FailedAt IS NULL "
+                                        "AND NextAttemptAt <= ? AND (ClaimedUntil IS NULL OR ClaimedUntil < ?) "
+                                        "ORDER BY OutboxID LIMIT %1")
+                             .arg(ClaimBatch),
+                     {nowText, nowText});
         while (q.next()) claimed.push_back(rowFrom(q));
         q.finish();
         const QString until = AlarmStore::stamp(now.addSecs(ClaimSeconds));
@@ -253,13 +263,15 @@ Report deliver(Database& db, const QDateTime& now, const Deliver& deliverRow)
         if (r.channel == QLatin1String("mail")) mailFailed = true;
         const int failures = r.attempts + 1;
         const bool giveUp = AlarmStore::fromStamp(r.createdAt).secsTo(now) >= GiveUpSeconds;
-        db.execute(QStringLiteral("UPDATE AlarmOutbox SET Attempts = ?, NextAttemptAt = ?, LastError = ?, FailedAt = ?, "
-                                  "ClaimedBy = NULL, ClaimedUntil = NULL WHERE OutboxID = ? AND ClaimedBy = ?"),
-                   {failures, AlarmStore::stamp(now.addSecs(backoffMinutes(failures) * 60)), problem,
-                    giveUp ? QVariant(nowText) : QVariant(), r.id, me});
+        db.execute(
+            QStringLiteral("UPDATE AlarmOutbox SET Attempts = ?, NextAttemptAt = ?, LastError = ?, FailedAt = ?, "
+                           "ClaimedBy = NULL, ClaimedUntil = NULL WHERE OutboxID = ? AND ClaimedBy = ?"),
+            {failures, AlarmStore::stamp(now.addSecs(backoffMinutes(failures) * 60)), problem,
+             giveUp ? QVariant(nowText) : QVariant(), r.id, me});
         ++report.failed;
         report.problems << QStringLiteral("Alarm notification %1 (%2, %3) ").arg(r.id).arg(r.channel, r.change) +
-                               (giveUp ? QStringLiteral("given up: ") : QStringLiteral("not delivered, tried again later: ")) +
+                               (giveUp ? QStringLiteral("given up: ")
+                                       : QStringLiteral("not delivered, tried again later: ")) +
                                problem;
     }
     return report;

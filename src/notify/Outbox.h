@@ -65,7 +65,7 @@ struct Row {
     qint64 id = 0;
     qint64 episodeId = 0;
     QString change;
-    QString channel;        // "mail" or "hook"
+    QString channel;  // "mail" or "hook"
     QStringList recipients;
     QString subject;
     QString body;
@@ -88,8 +88,8 @@ using Deliver = std::function<QString(const Row& row)>;
 
 struct Report {
     int sent = 0;
-    int failed = 0;           // failed this time (tried again later, or given up)
-    QStringList problems;     // one line per failure, for the log
+    int failed = 0;        // failed this time (tried again later, or given up)
+    QStringList problems;  // one line per failure, for the log
 };
 
 // Claims the rows due at now and delivers each. Never called inside a transaction.

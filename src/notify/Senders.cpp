@@ -21,8 +21,8 @@ QByteArray mailText(const QString& from, const QStringList& to, const QString& s
         m += value.toUtf8();
         m += "\r\n";
     };
-    header("Date", QLocale::c().toString(QDateTime::currentDateTimeUtc(),
-                                         QStringLiteral("ddd, dd MMM yyyy HH:mm:ss +0000")));
+    header("Date",
+           QLocale::c().toString(QDateTime::currentDateTimeUtc(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss +0000")));
     header("From", from);
     header("To", to.join(QStringLiteral(", ")));
     // A subject outside ASCII goes encoded, as mail headers must be.
@@ -31,8 +31,8 @@ QByteArray mailText(const QString& from, const QStringList& to, const QString& s
     header("Subject", ascii ? subject
                             : QStringLiteral("=?UTF-8?B?") + QString::fromLatin1(subject.toUtf8().toBase64()) +
                                   QStringLiteral("?="));
-    header("Message-ID", QStringLiteral("<") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                             QStringLiteral("@tarnwell>"));
+    header("Message-ID",
+           QStringLiteral("<") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@tarnwell>"));
     header("MIME-Version", QStringLiteral("1.0"));
     header("Content-Type", QStringLiteral("text/plain; charset=UTF-8"));
     header("Content-Transfer-Encoding", QStringLiteral("8bit"));
@@ -68,8 +68,8 @@ QByteArray bracketed(const QString& address)
 
 }  // namespace
 
-QString sendMail(const NotifySettings::Settings& s, const QString& password, const QStringList& to, const QString& subject,
-                 const QString& body, int timeoutSeconds)
+QString sendMail(const NotifySettings::Settings& s, const QString& password, const QStringList& to,
+                 const QString& subject, const QString& body, int timeoutSeconds)
 {
     if (to.isEmpty()) return QString();
     static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -119,17 +119,21 @@ QString runHook(const QString& command, const QByteArray& json, int timeoutSecon
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(program, parts);
-    if (!p.waitForStarted(10000)) return QStringLiteral("the hook ") + program + QStringLiteral(" could not be started");
+    if (!p.waitForStarted(10000))
+        return QStringLiteral("the hook ") + program + QStringLiteral(" could not be started");
     p.write(json);
     p.write("\n");
     p.closeWriteChannel();
     if (!p.waitForFinished(timeoutSeconds * 1000)) {
         p.kill();
         p.waitForFinished(5000);
-        return QStringLiteral("the hook ") + program + QStringLiteral(" did not finish within %1 s").arg(timeoutSeconds);
+        return QStringLiteral("the hook ") + program +
+               QStringLiteral(" did not finish within %1 s").arg(timeoutSeconds);
     }
-    if (p.exitStatus() != QProcess::NormalExit) return QStringLiteral("the hook ") + program + QStringLiteral(" crashed");
-    if (p.exitCode() != 0) return QStringLiteral("the hook ") + program + QStringLiteral(" exited with %1").arg(p.exitCode());
+    if (p.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("the hook ") + program + QStringLiteral(" crashed");
+    if (p.exitCode() != 0)
+        return QStringLiteral("the hook ") + program + QStringLiteral(" exited with %1").arg(p.exitCode());
     return QString();
 }
 

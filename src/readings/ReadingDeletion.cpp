@@ -34,14 +34,14 @@ bool inProgramShape(QByteArrayView t)
 class DateRangeTest {
 public:
     DateRangeTest(Database& db, const QDate& start, const QDate& end)
-        : m_from(ReadingFormats::dateText(start).toUtf8()), m_to(ReadingFormats::dateText(end).toUtf8()),
+        : m_from(ReadingFormats::dateText(start).toUtf8()),
+          m_to(ReadingFormats::dateText(end).toUtf8()),
           m_test(db, InRange, [this, start, end](QByteArrayView d) {
               if (inProgramShape(d)) return d.compare(m_from) >= 0 && d.compare(m_to) <= 0;
               const QDate date = ReadingFormats::parseStoredDate(QString::fromUtf8(d.data(), d.size()));
               return date.isValid() && date >= start && date <= end;
           })
-    {
-    }
+    {}
 
 private:
     QByteArray m_from;

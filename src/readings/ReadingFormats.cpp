@@ -72,8 +72,9 @@ QDateTime parseFullDate(const QVariant& value)
     if (!dt.isValid()) dt = QDateTime::fromString(t, Qt::ISODate);
     if (!dt.isValid()) {
         const QDate d = parseStoredDate(t);
-        if (d.isValid()) dt = QDateTime(d, parseStoredTime(t.section(' ', 1, 1)).isValid()
-                                               ? parseStoredTime(t.section(' ', 1, 1)) : QTime(0, 0));
+        if (d.isValid())
+            dt = QDateTime(d, parseStoredTime(t.section(' ', 1, 1)).isValid() ? parseStoredTime(t.section(' ', 1, 1))
+                                                                              : QTime(0, 0));
     }
     return dt;
 }
@@ -92,7 +93,8 @@ QString rangeDeletedMessage(qint64 count, const QDate& start, const QDate& end)
 {
     const QLocale loc = QLocale::system();
     return QString::number(count) + QStringLiteral(" readings were deleted from ") +
-           loc.toString(start, QLocale::ShortFormat) + QStringLiteral(" and ") + loc.toString(end, QLocale::ShortFormat);
+           loc.toString(start, QLocale::ShortFormat) + QStringLiteral(" and ") +
+           loc.toString(end, QLocale::ShortFormat);
 }
 
 namespace {
@@ -108,8 +110,8 @@ QString deleteRangeQuestion(const QString& sensor, qint64 count, const QDate& st
 {
     const QString which = count == 1 ? QStringLiteral("Delete the 1 reading of sensor ")
                                      : QStringLiteral("Delete the %1 readings of sensor ").arg(count);
-    return which + sensor + QStringLiteral(" dated from ") + shortDate(start) + QStringLiteral(" to ") + shortDate(end) +
-           u'?';
+    return which + sensor + QStringLiteral(" dated from ") + shortDate(start) + QStringLiteral(" to ") +
+           shortDate(end) + u'?';
 }
 
 QString nothingInRangeMessage(const QString& sensor, const QDate& start, const QDate& end)

@@ -32,14 +32,16 @@ QString fieldName(int channel)
 
 QString refusedQuestion(const Check& check)
 {
-    const QString what =
-        check.fault == Check::Fault::NotANumber
-            ? fieldName(check.channel) + QStringLiteral(" holds \"") + check.text + QStringLiteral("\", which is not one number.")
-            : fieldName(check.channel) + QStringLiteral(" holds ") + check.text +
-                  QStringLiteral(", outside the limits of this sensor type (") + Numbers::plain(check.low) +
-                  QStringLiteral(" to ") + Numbers::plain(check.high) + QStringLiteral(").");
-    return what + QStringLiteral("\r\nThe reading is not stored. Keep it on screen to correct it, or discard what was "
-                                 "typed (the reading keeps its stored values)?");
+    const QString what = check.fault == Check::Fault::NotANumber
+                             ? fieldName(check.channel) + QStringLiteral(" holds \"") + check.text +
+                                   QStringLiteral("\", which is not one number.")
+                             : fieldName(check.channel) + QStringLiteral(" holds ") + check.text +
+                                   QStringLiteral(", outside the limits of this sensor type (") +
+                                   Numbers::plain(check.low) + QStringLiteral(" to ") + Numbers::plain(check.high) +
+                                   QStringLiteral(").");
+    return what + QStringLiteral(
+                      "\r\nThe reading is not stored. Keep it on screen to correct it, or discard what was "
+                      "typed (the reading keeps its stored values)?");
 }
 
 Check checkValues(const Limits& limits, const QString& temperatureText, const QStringList& channelTexts,
@@ -72,16 +74,21 @@ bool isReadingKeyAllowed(int code)
 {
     if (code >= '0' && code <= '9') return true;
     switch (code) {
-    case '.': case ',': case '-': case 8: case 9: case 13: case 127: return true;
-    default: return false;
+        case '.':
+        case ',':
+        case '-':
+        case 8:
+        case 9:
+        case 13:
+        case 127:
+            return true;
+        default:
+            return false;
     }
 }
 
 int filterReadingKey(int code) { return isReadingKeyAllowed(code) ? code : 0; }
 
-bool isFutureDate(const QDate& readingDate, const QDate& today)
-{
-    return readingDate.isValid() && readingDate > today;
-}
+bool isFutureDate(const QDate& readingDate, const QDate& today) { return readingDate.isValid() && readingDate > today; }
 
 }  // namespace ReadingRules

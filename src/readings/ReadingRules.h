@@ -12,19 +12,19 @@ namespace ReadingRules {
 // The limits of a sensor type and what counts as a typed number: shared with the
 // datasheet (calc/ReadingValues.h).
 using Limits = ReadingValues::Limits;
+using ReadingValues::flagTicked;
 using ReadingValues::limitsFrom;
 using ReadingValues::typedNumber;
-using ReadingValues::flagTicked;
 
 // The outcome of checking the values on screen.
 struct Check {
     using Fault = ReadingValues::Fault;
     bool ok = true;
     Fault fault = Fault::None;
-    QString message;   // the text for lblError when not ok
-    int channel = 0;   // the failing box: 0 the temperature, 1..6 a gauge channel
-    QString text;      // the failing box's text, trimmed
-    double low = 0;    // the limits it was held against
+    QString message;  // the text for lblError when not ok
+    int channel = 0;  // the failing box: 0 the temperature, 1..6 a gauge channel
+    QString text;     // the failing box's text, trimmed
+    double low = 0;   // the limits it was held against
     double high = 0;
 };
 

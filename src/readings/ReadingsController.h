@@ -44,7 +44,7 @@ public:
     QDateEdit* dtpRdate = nullptr;
     QTimeEdit* dtpRtime = nullptr;
     QLineEdit* txtChannelT = nullptr;
-    std::array<QLineEdit*, 7> txtChannel{};   // 1..6; 0 unused
+    std::array<QLineEdit*, 7> txtChannel{};  // 1..6; 0 unused
     std::array<QLabel*, 7> lbln{};
     std::array<QLabel*, 7> lblmm{};
     QLabel* lblTemp = nullptr;
@@ -119,7 +119,7 @@ private:
     void navigate(const QString& tag, Step step);
     // The values on screen checked against the type's limits (only the typed ones).
     ReadingRules::Check checkValuesOnScreen() const;
-    QLineEdit* valueBox(int channel) const;   // 0 the temperature, 1..6 a gauge
+    QLineEdit* valueBox(int channel) const;  // 0 the temperature, 1..6 a gauge
     // leaveReading's parts: the empty new reading removed (true when it was), the question
     // after a refused value (true: discarded, go on).
     bool removeEmptyNewReading();

@@ -25,7 +25,7 @@ void ReadingsController::imgDeleteReading_Click()
             dlg.exec();
         }
         const bool chosen = m_s.deletion.single || m_s.deletion.dateRange || m_s.deletion.all;
-        if (chosen) m_newReading = 0;   // whatever was added is the user's to delete now
+        if (chosen) m_newReading = 0;  // whatever was added is the user's to delete now
         if (m_s.deletion.single) deleteSingle();
         else if (m_s.deletion.dateRange) deleteDateRange();
         else if (m_s.deletion.all) deleteAll();
@@ -70,7 +70,7 @@ void ReadingsController::showOutcomeAfterDeletion()
 void ReadingsController::deleteSingle()
 {
     Recordset* rs = m_s.rsReadings.get();
-    if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;   // no reading shown: nothing to delete
+    if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;  // no reading shown: nothing to delete
     try {
         // Only the reading as shown: one another user changed since (re-dated, corrected)
         // is not deleted unseen.

@@ -66,7 +66,8 @@ void ReadingsController::fillreadings()
         }
         if (rs->recordCount() > 0 && !rs->hasCurrentRow()) {
             clearReading();
-            Messages::show(QStringLiteral("No readings found"), QStringLiteral("Cannot Move"), Messages::Icon::Exclamation);
+            Messages::show(QStringLiteral("No readings found"), QStringLiteral("Cannot Move"),
+                           Messages::Icon::Exclamation);
         } else if (rs->recordCount() > 0) {
             lblError->setVisible(false);
             m_refusal = ReadingRules::Check{};
@@ -113,10 +114,18 @@ void ReadingsController::navigate(const QString& tag, Step step)
             if (hasReadings()) {
                 const qint64 count = rs->recordCount();
                 switch (step) {
-                case Step::First: rs->moveFirst(); break;
-                case Step::Previous: rs->setAbsolutePosition(std::max<qint64>(m_removedAt - 1, 1)); break;
-                case Step::Next: rs->setAbsolutePosition(std::min(m_removedAt, count)); break;
-                case Step::Last: rs->moveLast(); break;
+                    case Step::First:
+                        rs->moveFirst();
+                        break;
+                    case Step::Previous:
+                        rs->setAbsolutePosition(std::max<qint64>(m_removedAt - 1, 1));
+                        break;
+                    case Step::Next:
+                        rs->setAbsolutePosition(std::min(m_removedAt, count));
+                        break;
+                    case Step::Last:
+                        rs->moveLast();
+                        break;
                 }
             }
             m_removedAt = 0;
@@ -130,20 +139,36 @@ void ReadingsController::navigate(const QString& tag, Step step)
         const bool forward = step == Step::Next || step == Step::Last;
         bool canMove = false;
         switch (step) {
-        case Step::First: canMove = rs.absolutePosition() != 1; break;
-        case Step::Previous: canMove = rs.absolutePosition() != 1 && !rs.bof(); break;
-        case Step::Next: canMove = rs.absolutePosition() != rs.recordCount() && !rs.eof(); break;
-        case Step::Last: canMove = rs.absolutePosition() != rs.recordCount(); break;
+            case Step::First:
+                canMove = rs.absolutePosition() != 1;
+                break;
+            case Step::Previous:
+                canMove = rs.absolutePosition() != 1 && !rs.bof();
+                break;
+            case Step::Next:
+                canMove = rs.absolutePosition() != rs.recordCount() && !rs.eof();
+                break;
+            case Step::Last:
+                canMove = rs.absolutePosition() != rs.recordCount();
+                break;
         }
         if (!canMove) {
             Messages::show(forward ? QStringLiteral("End of readings") : QStringLiteral("Start of readings"));
             return;
         }
         switch (step) {
-        case Step::First: rs.moveFirst(); break;
-        case Step::Previous: rs.movePrevious(); break;
-        case Step::Next: rs.moveNext(); break;
-        case Step::Last: rs.moveLast(); break;
+            case Step::First:
+                rs.moveFirst();
+                break;
+            case Step::Previous:
+                rs.movePrevious();
+                break;
+            case Step::Next:
+                rs.moveNext();
+                break;
+            case Step::Last:
+                rs.moveLast();
+                break;
         }
         fillreadings();
         showCount();

@@ -27,16 +27,17 @@ namespace {
 bool sameAsStored(const QVariant& stored, const QVariant& wanted)
 {
     switch (wanted.typeId()) {
-    case QMetaType::Bool: return ReadingRules::flagTicked(stored) == wanted.toBool();
-    case QMetaType::QDateTime: {
-        if (stored.isNull()) return false;
-        if (stored.typeId() == QMetaType::QDateTime) return stored.toDateTime() == wanted.toDateTime();
-        return stored.typeId() == QMetaType::QString &&
-               stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    default:
-        if (stored.isNull()) return wanted.toString().isEmpty();
-        return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
+        case QMetaType::Bool:
+            return ReadingRules::flagTicked(stored) == wanted.toBool();
+        case QMetaType::QDateTime: {
+            if (stored.isNull()) return false;
+            if (stored.typeId() == QMetaType::QDateTime) return stored.toDateTime() == wanted.toDateTime();
+            return stored.typeId() == QMetaType::QString &&
+                   stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        }
+        default:
+            if (stored.isNull()) return wanted.toString().isEmpty();
+            return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
     }
 }
 
@@ -126,7 +127,8 @@ bool ReadingsController::SaveReadings()
             put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
             put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
             for (int i = 1; i <= 6; ++i)
-                put(QStringLiteral("Channel%1").arg(i), ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
+                put(QStringLiteral("Channel%1").arg(i),
+                    ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
             put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
             put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
             // Whatever changed is an input of the calculations.
@@ -141,8 +143,9 @@ bool ReadingsController::SaveReadings()
                     tx->commit();
                 }
             } catch (TwError& e) {
-                rs.cancelUpdate();   // a refused write leaves the row as it was
-                if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen"))) goOn = false;
+                rs.cancelUpdate();  // a refused write leaves the row as it was
+                if (e.isStorageFault() && StorageFault::askKeep(e, QStringLiteral("The reading on screen")))
+                    goOn = false;
                 throw;
             } catch (...) {
                 rs.cancelUpdate();
@@ -215,9 +218,10 @@ void ReadingsController::imgAddReading_Click()
         // Re-run the query unless the new reading already sorts last, where the
         // recordset has put it (a sensor with a reading dated later than now).
         const bool sortsLast =
-            m_s.db.scalar(QStringLiteral("SELECT 1 FROM ") + SqlDialect::quoteName(rs->table()) +
-                              QStringLiteral(" WHERE FullDate > ? LIMIT 1"),
-                          {ReadingFormats::fullDate(date, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))})
+            m_s.db
+                .scalar(QStringLiteral("SELECT 1 FROM ") + SqlDialect::quoteName(rs->table()) +
+                            QStringLiteral(" WHERE FullDate > ? LIMIT 1"),
+                        {ReadingFormats::fullDate(date, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))})
                 .isNull();
         if (!sortsLast) rs->requery();
         // Left without a value, the new reading is removed again (leaveReading). It is the

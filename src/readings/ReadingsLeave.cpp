@@ -85,8 +85,8 @@ bool ReadingsController::askKeepOrDiscard()
 {
     const ReadingRules::Check refusal = m_refusal;
     const int choice =
-        Messages::choose(ReadingRules::refusedQuestion(refusal), ReadingRules::RefusedTitle, Messages::Icon::Exclamation,
-                         {ReadingRules::KeepOnScreen, ReadingRules::DiscardIt}, 0);
+        Messages::choose(ReadingRules::refusedQuestion(refusal), ReadingRules::RefusedTitle,
+                         Messages::Icon::Exclamation, {ReadingRules::KeepOnScreen, ReadingRules::DiscardIt}, 0);
     if (choice != 1) {
         // Kept: the user stays on the reading with the values and the reason shown.
         if (QLineEdit* box = valueBox(refusal.channel)) box->setFocus();
@@ -94,7 +94,7 @@ bool ReadingsController::askKeepOrDiscard()
     }
     Recordset& rs = *m_s.rsReadings;
     const QString when = rs.text(QStringLiteral("ReadingDate")) + u' ' + rs.text(QStringLiteral("ReadingTime"));
-    fillreadings();   // the stored values back on screen
+    fillreadings();  // the stored values back on screen
     // A reading just added has nothing stored: without what was typed it is removed.
     const bool removed = removeEmptyNewReading();
     if (rs.isOpen() && rs.hasCurrentRow() && rs.bookmark() == m_newReading) m_newReading = 0;
@@ -108,7 +108,7 @@ void ReadingsController::onValueEdited()
     const ReadingRules::Check now = checkValuesOnScreen();
     if (now.ok) {
         m_refusal = now;
-        CheckFutureDate();   // the refusal gone; the date warning, if any, shows again
+        CheckFutureDate();  // the refusal gone; the date warning, if any, shows again
         return;
     }
     m_refusal = now;

@@ -50,7 +50,7 @@ protected:
             const QString text = key->text();
             if (!text.isEmpty()) {
                 for (const QChar c : text)
-                    if (m_filter(c.unicode()) == 0) return true;   // discarded
+                    if (m_filter(c.unicode()) == 0) return true;  // discarded
             }
         }
         return QObject::eventFilter(watched, event);

@@ -33,7 +33,8 @@ bool ReadingsController::rereadIfChanged(bool force)
     } catch (const TwError& e) {
         // The sensor's table is gone when another user deleted the sensor.
         const QString id = rs->table();
-        const bool gone = m_s.db.scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = ?"), {id}).toInt() == 0;
+        const bool gone =
+            m_s.db.scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = ?"), {id}).toInt() == 0;
         if (!gone) throw;
         WriteLog(trapMessage(e.number, e.description, QStringLiteral(" G_rereadReadings")));
         m_s.rsReadings.reset();

@@ -35,7 +35,8 @@ void ReadingsController::showRejections()
     std::vector<Rejections::Mark> marks;
     const Recordset* rs = m_s.rsReadings.get();
     if (rs && rs->isOpen() && rs->hasCurrentRow())
-        ignoringErrors([&] { marks = Rejections::marks(m_s.db, rs->table(), rs->text(QStringLiteral("DateTimeKey"))); });
+        ignoringErrors(
+            [&] { marks = Rejections::marks(m_s.db, rs->table(), rs->text(QStringLiteral("DateTimeKey"))); });
     const Rejections::Mark* whole = nullptr;
     for (const Rejections::Mark& m : marks)
         if (m.gauge == Rejections::WholeReading) whole = &m;

@@ -34,7 +34,9 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text)
 frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : frmBatchDel(choice, BatchDelSensor{}, parent) {}
 
 frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent)
-    : QDialog(parent), m_choice(choice), m_sensor(sensor)
+    : QDialog(parent),
+      m_choice(choice),
+      m_sensor(sensor)
 {
     setObjectName(QStringLiteral("frmBatchDel"));
     setWindowTitle(QStringLiteral("SensorData Deletion"));
@@ -58,14 +60,13 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, Q
         big.setPointSizeF(big.pointSizeF() + 1);
         lblSensor->setFont(big);
         const QLocale loc = QLocale::system();
-        lblSensor->setText(
-            m_sensor.readings == 0
-                ? QStringLiteral("Sensor %1 has no readings.").arg(m_sensor.id)
-                : QStringLiteral("Sensor %1: %2 reading%3, from %4 to %5")
-                      .arg(m_sensor.id)
-                      .arg(m_sensor.readings)
-                      .arg(m_sensor.readings == 1 ? "" : "s")
-                      .arg(loc.toString(m_sensor.first, QLocale::ShortFormat), loc.toString(m_sensor.last, QLocale::ShortFormat)));
+        lblSensor->setText(m_sensor.readings == 0 ? QStringLiteral("Sensor %1 has no readings.").arg(m_sensor.id)
+                                                  : QStringLiteral("Sensor %1: %2 reading%3, from %4 to %5")
+                                                        .arg(m_sensor.id)
+                                                        .arg(m_sensor.readings)
+                                                        .arg(m_sensor.readings == 1 ? "" : "s")
+                                                        .arg(loc.toString(m_sensor.first, QLocale::ShortFormat),
+                                                             loc.toString(m_sensor.last, QLocale::ShortFormat)));
     }
     lblSensor->setVisible(!m_sensor.id.isEmpty());
     v->addWidget(lblSensor);
@@ -91,10 +92,11 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, Q
     calendars->addWidget(DelEnd, 1, 1);
     v->addLayout(calendars);
 
-    v->addWidget(label(this, "Label1",
-                       QStringLiteral("All sensor data found on or between the dates selected above will be permanently "
-                                      "deleted from the database. Click the DELETE button below to continue or Cancel "
-                                      "to return to the main form.")));
+    v->addWidget(
+        label(this, "Label1",
+              QStringLiteral("All sensor data found on or between the dates selected above will be permanently "
+                             "deleted from the database. Click the DELETE button below to continue or Cancel "
+                             "to return to the main form.")));
     OKButton = button(this, "OKButton", QStringLiteral("BATCH DELETE"));
     v->addWidget(OKButton, 0, Qt::AlignHCenter);
 
@@ -107,7 +109,8 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, Q
     auto* choices = new QGridLayout;
     choices->setHorizontalSpacing(12);
     auto* l5 = label(this, "Label5", QStringLiteral("Click DELETE button to confirm deletetion of current reading ->"));
-    auto* l7 = label(this, "Label7", QStringLiteral("Click DELETE ALL button to confirm deletetion of ALL readings ->"));
+    auto* l7 =
+        label(this, "Label7", QStringLiteral("Click DELETE ALL button to confirm deletetion of ALL readings ->"));
     l5->setWordWrap(false);
     l7->setWordWrap(false);
     cmdSingleDel = button(this, "cmdSingleDel", QStringLiteral("DELETE"));
@@ -158,7 +161,8 @@ void frmBatchDel::cmdSingleDel_Click()
 {
     if (!m_sensor.id.isEmpty()) {
         if (m_sensor.shownReading.isEmpty()) {
-            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle, Messages::Icon::Information);
+            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
             return;
         }
         if (!confirm(ReadingFormats::deleteOneQuestion(m_sensor.id, m_sensor.shownReading))) return;
@@ -171,7 +175,8 @@ void frmBatchDel::Command1_Click()
 {
     if (!m_sensor.id.isEmpty()) {
         if (m_sensor.readings == 0) {
-            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle, Messages::Icon::Information);
+            Messages::show(ReadingFormats::noReadingsMessage(m_sensor.id), AppInfo::MessageTitle,
+                           Messages::Icon::Information);
             return;
         }
         if (!confirm(ReadingFormats::deleteAllQuestion(m_sensor.id, m_sensor.readings))) return;

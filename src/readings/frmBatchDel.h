@@ -12,9 +12,9 @@ class QLabel;
 // The sensor whose readings the window deletes: what it names and counts in its questions.
 struct BatchDelSensor {
     QString id;
-    qint64 readings = 0;       // how many it has
-    QString shownReading;      // date and time of the reading shown; empty when none
-    QDate first;               // days of its first and last reading
+    qint64 readings = 0;   // how many it has
+    QString shownReading;  // date and time of the reading shown; empty when none
+    QDate first;           // days of its first and last reading
     QDate last;
     // How many of its readings lie on or between two days.
     std::function<qint64(const QDate&, const QDate&)> countBetween;

@@ -67,15 +67,15 @@ bool SensorRegistry::txtNodeKeyPress(int index, int key, const QString& text)
     if (text.isEmpty() || key == Qt::Key_Delete) return false;
     const ushort c = text.at(0).unicode();
     switch (c) {
-    case 8:     // Backspace
-    case 217:
-        return false;
-    case 9:     // Tab and Enter store the complete entry
-    case 13:
-        savefields();
-        return false;
-    default:
-        break;
+        case 8:  // Backspace
+        case 217:
+            return false;
+        case 9:  // Tab and Enter store the complete entry
+        case 13:
+            savefields();
+            return false;
+        default:
+            break;
     }
     if ((c >= '0' && c <= '9') || c == '.' || c == ',') {
         // The save runs before the character reaches the box.
@@ -84,5 +84,5 @@ bool SensorRegistry::txtNodeKeyPress(int index, int key, const QString& text)
         m_quietSave = false;
         return false;
     }
-    return true;   // any other character is dropped
+    return true;  // any other character is dropped
 }

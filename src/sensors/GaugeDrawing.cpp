@@ -117,7 +117,8 @@ QPixmap bolt(const BoltScene& s)
         QFont small = p.font();
         small.setPointSizeF(8);
         p.setFont(small);
-        p.drawText(QRect(s.rodX - 90, plateY + 22, 180, 16), Qt::AlignCenter, QStringLiteral("Head at borehole collar"));
+        p.drawText(QRect(s.rodX - 90, plateY + 22, 180, 16), Qt::AlignCenter,
+                   QStringLiteral("Head at borehole collar"));
     }
 
     // Node levels: a tick across the rod.
@@ -224,31 +225,33 @@ QIcon actionIcon(Action a)
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     switch (a) {
-    case Action::AddNew: {
-        roundBadge(p, QColor(30, 110, 40), QColor(60, 170, 70));
-        p.drawLine(QPointF(16, 9), QPointF(16, 23));
-        p.drawLine(QPointF(9, 16), QPointF(23, 16));
-        break;
-    }
-    case Action::Next:
-    case Action::Previous: {
-        const bool next = a == Action::Next;
-        QPolygonF arrow;
-        if (next) arrow << QPointF(5, 11) << QPointF(17, 11) << QPointF(17, 4) << QPointF(29, 16) << QPointF(17, 28)
-                        << QPointF(17, 21) << QPointF(5, 21);
-        else arrow << QPointF(27, 11) << QPointF(15, 11) << QPointF(15, 4) << QPointF(3, 16) << QPointF(15, 28)
-                   << QPointF(15, 21) << QPointF(27, 21);
-        p.setPen(QPen(QColor(30, 70, 140), 1.5));
-        p.setBrush(QColor(70, 130, 210));
-        p.drawPolygon(arrow);
-        break;
-    }
-    case Action::Delete: {
-        roundBadge(p, QColor(130, 20, 20), QColor(200, 45, 45));
-        p.drawLine(QPointF(10, 10), QPointF(22, 22));
-        p.drawLine(QPointF(22, 10), QPointF(10, 22));
-        break;
-    }
+        case Action::AddNew: {
+            roundBadge(p, QColor(30, 110, 40), QColor(60, 170, 70));
+            p.drawLine(QPointF(16, 9), QPointF(16, 23));
+            p.drawLine(QPointF(9, 16), QPointF(23, 16));
+            break;
+        }
+        case Action::Next:
+        case Action::Previous: {
+            const bool next = a == Action::Next;
+            QPolygonF arrow;
+            if (next)
+                arrow << QPointF(5, 11) << QPointF(17, 11) << QPointF(17, 4) << QPointF(29, 16) << QPointF(17, 28)
+                      << QPointF(17, 21) << QPointF(5, 21);
+            else
+                arrow << QPointF(27, 11) << QPointF(15, 11) << QPointF(15, 4) << QPointF(3, 16) << QPointF(15, 28)
+                      << QPointF(15, 21) << QPointF(27, 21);
+            p.setPen(QPen(QColor(30, 70, 140), 1.5));
+            p.setBrush(QColor(70, 130, 210));
+            p.drawPolygon(arrow);
+            break;
+        }
+        case Action::Delete: {
+            roundBadge(p, QColor(130, 20, 20), QColor(200, 45, 45));
+            p.drawLine(QPointF(10, 10), QPointF(22, 22));
+            p.drawLine(QPointF(22, 10), QPointF(10, 22));
+            break;
+        }
     }
     return QIcon(pm);
 }

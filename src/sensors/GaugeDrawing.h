@@ -12,7 +12,7 @@
 namespace GaugeDrawing {
 
 struct BoltScene {
-    QSize size;                  // the picture's size (the area behind the boxes)
+    QSize size;  // the picture's size (the area behind the boxes)
     bool stacked = true;
     int rodX = 0;                // centre line of the bolt, in picture coordinates
     QMap<int, QRect> nodeBoxes;  // node index -> its box, in picture coordinates
@@ -22,8 +22,8 @@ struct BoltScene {
     // boxes only give the drawing its scale.
     int nodeCount = -1;
     int centreCount = -1;
-    QString title;               // drawn at the top left, may be empty
-    bool headCaption = true;     // the words "Head at borehole collar" under the head
+    QString title;            // drawn at the top left, may be empty
+    bool headCaption = true;  // the words "Head at borehole collar" under the head
 };
 
 // What a scene draws: the nodes and centres joined to their boxes, and the gauges as spans
@@ -33,8 +33,12 @@ struct BoltScene {
 struct BoltPlan {
     QMap<int, QRect> nodes;
     QMap<int, QRect> centres;
-    struct Gauge { int from; int to; int centre; };
-    std::vector<Gauge> gauges;   // stacked: one per pair
+    struct Gauge {
+        int from;
+        int to;
+        int centre;
+    };
+    std::vector<Gauge> gauges;  // stacked: one per pair
 };
 BoltPlan planOf(const BoltScene& scene);
 

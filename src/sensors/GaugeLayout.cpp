@@ -23,7 +23,7 @@ QString plainNumber(double v)
 std::optional<double> gaugeLength(const QString& text)
 {
     if (text.trimmed().isEmpty()) return std::nullopt;
-    const double d = Numbers::localeValue(text);   // throws 13
+    const double d = Numbers::localeValue(text);  // throws 13
     if (std::fabs(d) > double(std::numeric_limits<float>::max()))
         throw TwError(ErrNo::Overflow, QStringLiteral("Overflow"));
     const float f = float(d);
@@ -67,21 +67,15 @@ Positions compute(const QString& firstNodeText, double length, int numChannels, 
     return p;
 }
 
-int nodesWithValue(int numChannels, bool stacked)
-{
-    return std::max(1, stacked ? numChannels - 2 : numChannels + 2);
-}
+int nodesWithValue(int numChannels, bool stacked) { return std::max(1, stacked ? numChannels - 2 : numChannels + 2); }
 
-int centresWithValue(int numChannels, bool stacked)
-{
-    return std::max(1, stacked ? numChannels - 3 : numChannels);
-}
+int centresWithValue(int numChannels, bool stacked) { return std::max(1, stacked ? numChannels - 3 : numChannels); }
 
 const std::vector<Place>& identificationNodes(bool stacked)
 {
     static const std::vector<Place> stackedNodes = {{2, 8400, 6240}, {3, 8400, 4560}, {4, 8400, 2880}};
-    static const std::vector<Place> staggeredNodes = {{2, 8400, 7440}, {3, 10680, 6600}, {4, 8400, 5760},
-                                                      {5, 10680, 4920}, {6, 8400, 4080}, {7, 10680, 3240},
+    static const std::vector<Place> staggeredNodes = {{2, 8400, 7440},  {3, 10680, 6600}, {4, 8400, 5760},
+                                                      {5, 10680, 4920}, {6, 8400, 4080},  {7, 10680, 3240},
                                                       {8, 8400, 2520}};
     return stacked ? stackedNodes : staggeredNodes;
 }
@@ -99,8 +93,8 @@ Place identificationFirstNode() { return {1, 8400, 8160}; }
 const std::vector<Place>& installationNodes(bool stacked)
 {
     static const std::vector<Place> stackedNodes = {{1, 8520, 8040}, {2, 8520, 6360}, {3, 8520, 4680}, {4, 8520, 2880}};
-    static const std::vector<Place> staggeredNodes = {{1, 8640, 8280}, {2, 8640, 7560}, {3, 11760, 6720},
-                                                      {4, 8640, 5880}, {5, 11760, 5040}, {6, 8640, 4200},
+    static const std::vector<Place> staggeredNodes = {{1, 8640, 8280},  {2, 8640, 7560},  {3, 11760, 6720},
+                                                      {4, 8640, 5880},  {5, 11760, 5040}, {6, 8640, 4200},
                                                       {7, 11760, 3360}, {8, 8640, 2640}};
     return stacked ? stackedNodes : staggeredNodes;
 }

@@ -9,8 +9,8 @@
 // what is computed here.
 namespace GaugeLayout {
 
-constexpr int NodeBoxes = 8;     // txtNode(1..8), txtRelSGanchor(1..8)
-constexpr int CentreBoxes = 6;   // txtSGCenter(1..6), txtRelSGCenter(1..6)
+constexpr int NodeBoxes = 8;    // txtNode(1..8), txtRelSGanchor(1..8)
+constexpr int CentreBoxes = 6;  // txtSGCenter(1..6), txtRelSGCenter(1..6)
 
 // The gauge length as the position arithmetic reads it: the locale-aware conversion,
 // held as a single-precision number (taken at the decimal value it shows, so "0.3" stays
@@ -44,12 +44,12 @@ int centresWithValue(int numChannels, bool stacked);
 
 // A box's place on a page, in twips from the page's top-left corner (15 twips = 1 pixel).
 struct Place {
-    int index;   // box index, from 1
+    int index;  // box index, from 1
     int left;
     int top;
 };
 constexpr int TwipsPerPixel = 15;
-constexpr int OutOfSight = -1000;   // left edge of a box moved out of sight
+constexpr int OutOfSight = -1000;  // left edge of a box moved out of sight
 
 // Identification page: the computed node boxes txtNode(2..8) and the centre boxes
 // txtSGCenter(1..6) for a layout (the stacked layout names nodes 2-4 and centres 1-3).

@@ -16,11 +16,10 @@ QDate parseDate(const QString& text)
 {
     const QString t = text.trimmed();
     if (t.isEmpty()) return QDate();
-    for (const QString& f : {StoredDateFormat, QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy/M/d"),
-                             QStringLiteral("yyyy-M-d")}) {
+    for (const QString& f :
+         {StoredDateFormat, QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy/M/d"), QStringLiteral("yyyy-M-d")}) {
         const QDate d = QDate::fromString(t.left(10).trimmed(), f);
-        if (d.isValid() && (t.size() <= 10 || t.at(10) == QLatin1Char(' ') || t.at(10) == QLatin1Char('T')))
-            return d;
+        if (d.isValid() && (t.size() <= 10 || t.at(10) == QLatin1Char(' ') || t.at(10) == QLatin1Char('T'))) return d;
     }
     QDate d = QLocale::system().toDate(t, shortDateFormat());
     if (d.isValid()) return d;

@@ -49,7 +49,7 @@ bool SensorRegistry::cboSensorsKeyDown(int key, const QString& text)
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         m_s.typedSensorNumber = cboSensors->currentText();
         AddTypedSensor();
-        return true;   // Enter adds; it never chooses from the list
+        return true;  // Enter adds; it never chooses from the list
     }
     m_editingKey = key == Qt::Key_Delete || key == Qt::Key_Backspace;
     // A typed character other than Backspace is refused once the box holds more than
@@ -127,15 +127,16 @@ void SensorRegistry::AddTypedSensor()
             // unknown origin, so nothing is changed.
             Messages::show(QStringLiteral("The database already holds a data table named ") + n +
                                QStringLiteral(", but no sensor of that number is registered.\r\n\r\n") +
-                               QStringLiteral("Sensor ") + n + QStringLiteral(" was not added and nothing was changed."),
+                               QStringLiteral("Sensor ") + n +
+                               QStringLiteral(" was not added and nothing was changed."),
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
             return;
         }
 
         // 7. Confirm, then add the Sensors row, the data table and the NetworkConfig row.
-        const auto answer = Messages::show(QStringLiteral("Do you want to add new Sensor ") + n +
-                                               QStringLiteral(" to the database?"),
-                                           AppInfo::MessageTitle, Messages::Icon::None, Messages::Buttons::YesNo);
+        const auto answer =
+            Messages::show(QStringLiteral("Do you want to add new Sensor ") + n + QStringLiteral(" to the database?"),
+                           AppInfo::MessageTitle, Messages::Icon::None, Messages::Buttons::YesNo);
         if (answer != Messages::Answer::Yes) return;
         if (!addSensorRows(n, family, model, channels.isNull() ? 0 : channels.toInt())) return;
 
@@ -145,7 +146,7 @@ void SensorRegistry::AddTypedSensor()
         rebuildSensorList();
         cboSensors->setEditText(n);
         txtSCount->setText(QString::number(m_s.rsSensors->recordCount()));
-        if (!moveToSensor(n)) m_s.rsSensors->moveFirst();   // a filter in force may hide it
+        if (!moveToSensor(n)) m_s.rsSensors->moveFirst();  // a filter in force may hide it
         fillfields();
         cboSensors->setEditText(m_s.currentSensorId());
         savefields();

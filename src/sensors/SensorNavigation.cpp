@@ -136,9 +136,7 @@ void SensorRegistry::imgDelete_Click()
     ignoringErrors([&] {
         Recordset net(m_s.db);
         net.open(QStringLiteral("SELECT * FROM NetworkConfig ORDER BY SensorID;"));
-        if (net.find(QStringLiteral("SensorID = '") + id + '\'')) {
-            net.deleteCurrent();
-        }
+        if (net.find(QStringLiteral("SensorID = '") + id + '\'')) { net.deleteCurrent(); }
         net.close();
     });
     // Its alarm levels and state go with it; its alarm events stay as the record.
@@ -194,7 +192,7 @@ bool SensorRegistry::cboDestroyedKeyPress(const QString& text)
     // Keys without a character (arrows, paging) and Tab keep their usual work.
     if (text.isEmpty() || text == QLatin1String("\t")) return false;
     const QChar c = text.at(0);
-    const QString choice = (c == 'N' || c == 'n') ? QStringLiteral("No")
+    const QString choice = (c == 'N' || c == 'n')   ? QStringLiteral("No")
                            : (c == 'Y' || c == 'y') ? QStringLiteral("Yes")
                                                     : QString();
     if (!choice.isEmpty()) {
@@ -204,5 +202,5 @@ bool SensorRegistry::cboDestroyedKeyPress(const QString& text)
     m_quietSave = true;
     savefields();
     m_quietSave = false;
-    return true;   // the character never reaches the box
+    return true;  // the character never reaches the box
 }

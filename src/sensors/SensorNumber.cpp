@@ -19,17 +19,18 @@ Check check(const QString& number)
 QString refusalText(Check c)
 {
     switch (c) {
-    case Check::NotNumeric: return QStringLiteral("Sensor # must be a numeric value");
-    case Check::WrongLength: return QStringLiteral("Sensor # must be 9 digits");
-    case Check::SerialOutOfRange: return QStringLiteral("Last 3 digits must be between 001 and 999");
-    case Check::Ok: break;
+        case Check::NotNumeric:
+            return QStringLiteral("Sensor # must be a numeric value");
+        case Check::WrongLength:
+            return QStringLiteral("Sensor # must be 9 digits");
+        case Check::SerialOutOfRange:
+            return QStringLiteral("Last 3 digits must be between 001 and 999");
+        case Check::Ok:
+            break;
     }
     return QString();
 }
 
-Parts split(const QString& number)
-{
-    return {number.left(4), number.mid(4, 2), number.mid(6, 3)};
-}
+Parts split(const QString& number) { return {number.left(4), number.mid(4, 2), number.mid(6, 3)}; }
 
 }  // namespace SensorNumber

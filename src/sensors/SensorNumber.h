@@ -8,9 +8,9 @@ namespace SensorNumber {
 enum class Check { Ok, NotNumeric, WrongLength, SerialOutOfRange };
 
 struct Parts {
-    QString dateId;     // characters 1-4
-    QString typeCode;   // characters 5-6
-    QString serial;     // characters 7-9
+    QString dateId;    // characters 1-4
+    QString typeCode;  // characters 5-6
+    QString serial;    // characters 7-9
 };
 
 // Checks a typed number in the order the user is told about faults: numeric first (every

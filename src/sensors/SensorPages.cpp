@@ -25,10 +25,10 @@ namespace {
 constexpr int BoxWidth = 60;
 constexpr int BoxHeight = 22;
 constexpr int LeftColumnWidth = 520;
-constexpr int DrawingLeft = 536;                     // the drawings fill the page from here
-constexpr int PageHeight = PageHost::TabHeight - 44;   // below the tab strip
-constexpr int PageWidth = PageHost::TabWidth - 4;      // inside the frame
-constexpr int IdentificationRodX = 666;              // between the two node columns
+constexpr int DrawingLeft = 536;                      // the drawings fill the page from here
+constexpr int PageHeight = PageHost::TabHeight - 44;  // below the tab strip
+constexpr int PageWidth = PageHost::TabWidth - 4;     // inside the frame
+constexpr int IdentificationRodX = 666;               // between the two node columns
 constexpr int InstallationRodX = 710;
 
 QLineEdit* lineEdit(QWidget* parent, const QString& name, bool readOnly = false)
@@ -116,7 +116,8 @@ QWidget* SensorRegistry::identificationTab()
 
 QWidget* SensorRegistry::installationTab()
 {
-    if (!m_installHolder) m_installHolder = centredPage(m_installPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
+    if (!m_installHolder)
+        m_installHolder = centredPage(m_installPage, pageSize(), QSize(PageHost::TabWidth, PageHost::TabHeight));
     return m_installHolder;
 }
 
@@ -138,18 +139,24 @@ void SensorRegistry::buildIdentificationPage()
     cboSensors->setObjectName(QStringLiteral("cboSensors"));
     cboSensors->setEditable(true);
     cboSensors->setInsertPolicy(QComboBox::NoInsert);
-    cboSensors->setCompleter(nullptr);   // the box completes entries itself (SensorAdd.cpp)
+    cboSensors->setCompleter(nullptr);  // the box completes entries itself (SensorAdd.cpp)
     cboSensors->setMaxVisibleItems(20);
-    cboSensors->setToolTip(QStringLiteral("Type a new nine-digit sensor number and press Enter to add it, "
-                                          "or choose a sensor from the list"));
+    cboSensors->setToolTip(
+        QStringLiteral("Type a new nine-digit sensor number and press Enter to add it, "
+                       "or choose a sensor from the list"));
     cboSensors->installEventFilter(this);
     cboSensors->lineEdit()->installEventFilter(this);
     connect(cboSensors, &QComboBox::activated, this, [this](int) { cboSensors_Click(); });
     connect(cboSensors->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { completeSensorEntry(t); });
     sg->addWidget(cboSensors, 0, 0, 1, 8);
 
-    struct ActionDef { const char* image; const char* label; const char* caption; GaugeDrawing::Action kind;
-                       void (SensorRegistry::*slot)(); };
+    struct ActionDef {
+        const char* image;
+        const char* label;
+        const char* caption;
+        GaugeDrawing::Action kind;
+        void (SensorRegistry::*slot)();
+    };
     const ActionDef actions[] = {
         {"imgAddSensor", "Label57", "Add New", GaugeDrawing::Action::AddNew, &SensorRegistry::imgAddSensor_Click},
         {"imgPrevious", "Label56", "Previous", GaugeDrawing::Action::Previous, &SensorRegistry::imgPrevious_Click},
@@ -276,8 +283,8 @@ void SensorRegistry::buildGaugePanel()
     QWidget* page = m_idPage;
     imgStack = new QLabel(page);
     imgStack->setObjectName(QStringLiteral("imgStack"));
-    imgStack->setPixmap(
-        boltPicture(true, DrawingLeft, IdentificationRodX, identificationNodesAll(true), GaugeLayout::identificationCentres(true)));
+    imgStack->setPixmap(boltPicture(true, DrawingLeft, IdentificationRodX, identificationNodesAll(true),
+                                    GaugeLayout::identificationCentres(true)));
     imgStack->hide();
     imgStag = new QLabel(page);
     imgStag->setObjectName(QStringLiteral("imgStag"));
@@ -299,7 +306,8 @@ void SensorRegistry::buildGaugePanel()
     heading(page, QStringLiteral("Node positions (m)"), 540, 138, 160);
     heading(page, QStringLiteral("Gauge centres (m)"), 790, 138, 170);
 
-    for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i) m_txtNode[i] = positionBox(page, QStringLiteral("txtNode(%1)").arg(i));
+    for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i)
+        m_txtNode[i] = positionBox(page, QStringLiteral("txtNode(%1)").arg(i));
     for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i)
         m_txtSGCenter[i] = positionBox(page, QStringLiteral("txtSGCenter(%1)").arg(i));
     // The first node is the position the user types.
@@ -424,8 +432,10 @@ void SensorRegistry::placeInstallationBoxes(bool stacked)
 {
     const int n = channelCount();
     showDrawing(m_imgHead0, drawing(false, stacked, n), stacked);
-    for (const auto& p : GaugeLayout::installationNodes(stacked)) m_txtRelSGanchor[size_t(p.index)]->setGeometry(pixels(p));
-    for (const auto& p : GaugeLayout::installationCentres(stacked)) m_txtRelSGCenter[size_t(p.index)]->setGeometry(pixels(p));
+    for (const auto& p : GaugeLayout::installationNodes(stacked))
+        m_txtRelSGanchor[size_t(p.index)]->setGeometry(pixels(p));
+    for (const auto& p : GaugeLayout::installationCentres(stacked))
+        m_txtRelSGCenter[size_t(p.index)]->setGeometry(pixels(p));
     // Only the boxes of the sensor's nodes and centres stand beside the drawing; the others
     // keep their places, empty and hidden.
     const int nodes = GaugeLayout::nodesWithValue(n, stacked);

@@ -25,7 +25,8 @@ const QString Yes = QStringLiteral("Yes");
 // numbers, empty as null).
 bool sameAsStored(const QVariant& stored, const QVariant& wanted)
 {
-    const bool wantedEmpty = wanted.isNull() || (wanted.typeId() == QMetaType::QString && wanted.toString().trimmed().isEmpty());
+    const bool wantedEmpty =
+        wanted.isNull() || (wanted.typeId() == QMetaType::QString && wanted.toString().trimmed().isEmpty());
     if (stored.isNull()) return wantedEmpty;
     if (wantedEmpty) return false;
     if (wanted.typeId() == QMetaType::Bool) {
@@ -34,15 +35,17 @@ bool sameAsStored(const QVariant& stored, const QVariant& wanted)
         return ok && (n != 0) == wanted.toBool();
     }
     switch (stored.typeId()) {
-    case QMetaType::Double: case QMetaType::LongLong: case QMetaType::Int: {
-        bool ok = false;
-        const QString t = wanted.toString().trimmed();
-        double v = QLocale::c().toDouble(t, &ok);
-        if (!ok) v = QLocale::system().toDouble(t, &ok);
-        return ok && v == stored.toDouble();
-    }
-    default:
-        return stored.toString() == wanted.toString();
+        case QMetaType::Double:
+        case QMetaType::LongLong:
+        case QMetaType::Int: {
+            bool ok = false;
+            const QString t = wanted.toString().trimmed();
+            double v = QLocale::c().toDouble(t, &ok);
+            if (!ok) v = QLocale::system().toDouble(t, &ok);
+            return ok && v == stored.toDouble();
+        }
+        default:
+            return stored.toString() == wanted.toString();
     }
 }
 const QString ConfigMissing = QStringLiteral("There was an error accessing the Sensors COnfiguration Table");
@@ -51,8 +54,8 @@ const QString ConfigMissing = QStringLiteral("There was an error accessing the S
 void SensorRegistry::clearRecordBoxes()
 {
     for (QLineEdit* e : {txtSensor, txtSensor2, txtSensor3, txtDateID, txtTypeID, txtSensorNo, txtFamily,
-                         txtLengthofCable, txtLevel, txtLocation, txtBorehole, txtInstallDate, txtInstallBy,
-                         txtPurpose, txtNotes, txtBoltkfactor, txtLengthofGauge, txtNumGauges, txtDestructionDate})
+                         txtLengthofCable, txtLevel, txtLocation, txtBorehole, txtInstallDate, txtInstallBy, txtPurpose,
+                         txtNotes, txtBoltkfactor, txtLengthofGauge, txtNumGauges, txtDestructionDate})
         e->clear();
     for (int i = 1; i <= GaugeLayout::NodeBoxes; ++i) {
         m_txtNode[size_t(i)]->clear();
@@ -90,9 +93,7 @@ void SensorRegistry::fillfields()
 
     // Every statement from here runs with errors ignored: a failing one is skipped.
     auto step = [](auto&& f) { ignoringErrors(f); };
-    auto show = [&](QLineEdit* box, const char* field) {
-        step([&] { box->setText(rs->text(QLatin1String(field))); });
-    };
+    auto show = [&](QLineEdit* box, const char* field) { step([&] { box->setText(rs->text(QLatin1String(field))); }); };
     const QString mine = m_s.prefs.MineID;
 
     // 3. Identification, counts, installation, layout and gauges.
@@ -138,9 +139,10 @@ void SensorRegistry::fillfields()
         const QString id = rs->text(QStringLiteral("InstrumentID"));
         if (!typeFound && !m_unknownTypeTold.contains(id)) {
             m_unknownTypeTold.insert(id);
-            Messages::show(ConfigMissing + QStringLiteral("\r\n\r\nSensor ") + id + QStringLiteral(" has the type code \"") +
-                           type + QStringLiteral("\", which the Configuration table does not hold, so its reading "
-                                                 "boxes and charts cannot be set up for it."));
+            Messages::show(ConfigMissing + QStringLiteral("\r\n\r\nSensor ") + id +
+                           QStringLiteral(" has the type code \"") + type +
+                           QStringLiteral("\", which the Configuration table does not hold, so its reading "
+                                          "boxes and charts cannot be set up for it."));
         }
     });
 
@@ -179,24 +181,22 @@ void SensorRegistry::fillfields()
 QString SensorRegistry::refusedBoxMessage(SaveThen then) const
 {
     const std::pair<QLineEdit*, const char*> numbers[] = {
-        {txtLengthofCable, "Length of cable (m)"},
-        {txtBoltkfactor, "Bolt k factor (ustrain/ton)"},
-        {txtLengthofGauge, "Length of gauge (m)"},
-        {txtNumGauges, "Number of gauges"},
+        {txtLengthofCable, "Length of cable (m)"},     {txtBoltkfactor, "Bolt k factor (ustrain/ton)"},
+        {txtLengthofGauge, "Length of gauge (m)"},     {txtNumGauges, "Number of gauges"},
         {m_txtNode[1], "the first node position (m)"},
     };
     auto refusal = [then](const QString& typed, const char* what, const char* caption) {
         QString text = QStringLiteral("The sensor's details were not saved.\r\n\r\n\"") + typed +
                        QStringLiteral("\" is not ") + QLatin1String(what);
         switch (then) {
-        case SaveThen::Refill:
-            return text + QStringLiteral(", so ") + QLatin1String(caption) +
-                   QStringLiteral(" shows its stored value again; the other details typed were not saved either.");
-        case SaveThen::Close:
-            return text + QStringLiteral(" for ") + QLatin1String(caption) + '.';
-        case SaveThen::Stay:
-        case SaveThen::MoveAway:
-            break;
+            case SaveThen::Refill:
+                return text + QStringLiteral(", so ") + QLatin1String(caption) +
+                       QStringLiteral(" shows its stored value again; the other details typed were not saved either.");
+            case SaveThen::Close:
+                return text + QStringLiteral(" for ") + QLatin1String(caption) + '.';
+            case SaveThen::Stay:
+            case SaveThen::MoveAway:
+                break;
         }
         return text + QStringLiteral(": please correct ") + QLatin1String(caption) + '.';
     };
@@ -218,7 +218,7 @@ bool SensorRegistry::savefields(SaveThen then)
         if (!rs->hasCurrentRow()) {
             Messages::show(QStringLiteral("Either you are at the first record or the last record."),
                            QStringLiteral("Cannot Save Fields"), Messages::Icon::Exclamation);
-            rs->update();   // no current row: fails, and the failure is logged
+            rs->update();  // no current row: fails, and the failure is logged
             return;
         }
         // A number box holding text that is not a number refuses the whole save: the row
@@ -245,7 +245,7 @@ bool SensorRegistry::savefields(SaveThen then)
             put(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
             put(QStringLiteral("Family"), trimmed(txtFamily));
             put(QStringLiteral("LengthofCable"),
-                         Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
+                Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
             put(QStringLiteral("Level"), trimmed(txtLevel));
             put(QStringLiteral("Location"), trimmed(txtLocation));
             put(QStringLiteral("Borehole"), trimmed(txtBorehole));
@@ -256,16 +256,14 @@ bool SensorRegistry::savefields(SaveThen then)
             put(QStringLiteral("Stacked"), optStacked->isChecked());
             put(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
             put(QStringLiteral("lengthofgauge"),
-                         Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
+                Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
             put(QStringLiteral("numgauges"), txtNumGauges->text());
-            put(QStringLiteral("NodeLocation1"),
-                         Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
+            put(QStringLiteral("NodeLocation1"), Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
             CalcNCs();
             put(QStringLiteral("Destroyed"),
-                         cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
+                cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
             if (!txtDestructionDate->text().isEmpty())
-                put(QStringLiteral("DestructionDate"),
-                             RecordText::destructionDateToStore(txtDestructionDate->text()));
+                put(QStringLiteral("DestructionDate"), RecordText::destructionDateToStore(txtDestructionDate->text()));
             rs->update();
         } catch (TwError& e) {
             // Nothing of a refused save may reach the row later (a move would write it).
@@ -314,7 +312,7 @@ void SensorRegistry::CalcNCs()
     if (channels.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
     const int n = channels.toInt();
     const bool stacked = optStacked->isChecked();
-    const std::optional<double> length = GaugeLayout::gaugeLength(txtLengthofGauge->text());   // throws 13
+    const std::optional<double> length = GaugeLayout::gaugeLength(txtLengthofGauge->text());  // throws 13
     if (length) {
         const GaugeLayout::Positions p = GaugeLayout::compute(first, *length, n, stacked);
         auto outOfRange = [] { return TwError(9, QStringLiteral("Subscript out of range")); };

@@ -63,10 +63,10 @@ public:
     // What the caller does after savefields; it decides what the user is told when a
     // value is refused or the database cannot be written.
     enum class SaveThen {
-        Stay,       // stays on the record (saves while typing, the destroyed flag)
-        MoveAway,   // shows another sensor or adds one: a refused value stops it
-        Refill,     // shows the same sensor again from the database (the tab change)
-        Close,      // the program closes
+        Stay,      // stays on the record (saves while typing, the destroyed flag)
+        MoveAway,  // shows another sensor or adds one: a refused value stops it
+        Refill,    // shows the same sensor again from the database (the tab change)
+        Close,     // the program closes
     };
     // Writes the boxes back to the current sensor's row. False when the caller must stop
     // and leave the boxes as typed: a value was refused (MoveAway), or the save failed
@@ -134,8 +134,8 @@ private:
     // A bolt drawing made for a page, a layout and a channel count.
     struct Drawing {
         QPixmap picture;
-        int nodes = 0;    // nodes drawn, each joined to its box
-        int gauges = 0;   // stacked: pairs; staggered: gauges
+        int nodes = 0;   // nodes drawn, each joined to its box
+        int gauges = 0;  // stacked: pairs; staggered: gauges
     };
 
     void buildIdentificationPage();
@@ -205,7 +205,7 @@ private:
     QLabel* imgdead = nullptr;
     QLabel* imgStack = nullptr;
     QLabel* imgStag = nullptr;
-    QLabel* m_imgHead1 = nullptr;   // imgHead(1)
+    QLabel* m_imgHead1 = nullptr;  // imgHead(1)
     QWidget* m_gaugePanel = nullptr;
 
     // Installation page.
@@ -218,11 +218,11 @@ private:
     QLineEdit* txtPurpose = nullptr;
     QLineEdit* txtNotes = nullptr;
     QLabel* lbloption = nullptr;
-    QLabel* m_imgHead0 = nullptr;   // imgHead(0)
-    QLabel* lblAlarmStatus = nullptr;   // Identification page: the status line
-    QLabel* lblAlarmLevels = nullptr;   // Installation page: the levels set
+    QLabel* m_imgHead0 = nullptr;      // imgHead(0)
+    QLabel* lblAlarmStatus = nullptr;  // Identification page: the status line
+    QLabel* lblAlarmLevels = nullptr;  // Installation page: the levels set
     QToolButton* cmdAlarmLevels = nullptr;
-    QHash<QString, Drawing> m_drawings;   // the drawings made so far
+    QHash<QString, Drawing> m_drawings;  // the drawings made so far
 
     std::array<QLineEdit*, 9> m_txtNode{};
     std::array<QLineEdit*, 7> m_txtSGCenter{};

@@ -22,7 +22,7 @@ QString sensorGoneMessage(const QString& id)
 void SensorRegistry::showListAfterReread(const QString& shown)
 {
     Recordset& rs = *m_s.rsSensors;
-    rebuildSensorList();   // leaves the first sensor current
+    rebuildSensorList();  // leaves the first sensor current
     txtSCount->setText(QString::number(rs.recordCount()));
     if (rs.recordCount() == 0) {
         clearRecordBoxes();
@@ -79,7 +79,8 @@ bool SensorRegistry::tellConflict(const TwError& e)
         fillfields();
         return true;
     }
-    Messages::show(RowVersions::deletedMessage(QStringLiteral("sensor")), AppInfo::MessageTitle, Messages::Icon::Exclamation);
+    Messages::show(RowVersions::deletedMessage(QStringLiteral("sensor")), AppInfo::MessageTitle,
+                   Messages::Icon::Exclamation);
     ignoringErrors([&] {
         rs->cancelUpdate();
         rs->requery();

@@ -63,8 +63,9 @@ void SensorRegistry::buildAlarmControls()
     cmdAlarmLevels = new QToolButton(box);
     cmdAlarmLevels->setObjectName(QStringLiteral("cmdAlarmLevels"));
     cmdAlarmLevels->setText(QStringLiteral("Set alarm &levels..."));
-    cmdAlarmLevels->setToolTip(QStringLiteral("Alert and Action levels of this sensor's load, displacement and rate, "
-                                              "and when it counts as stale"));
+    cmdAlarmLevels->setToolTip(
+        QStringLiteral("Alert and Action levels of this sensor's load, displacement and rate, "
+                       "and when it counts as stale"));
     connect(cmdAlarmLevels, &QToolButton::clicked, this, [this] {
         savefields();
         m_win.editAlarmLevels();
@@ -107,7 +108,8 @@ void SensorRegistry::showAlarmActivity(const QString& text)
 void SensorRegistry::showAlarmStatus()
 {
     const QString id = m_s.currentSensorId();
-    const QString activity = m_alarmActivity.isEmpty() ? QString() : QStringLiteral("<br>") + m_alarmActivity.toHtmlEscaped();
+    const QString activity =
+        m_alarmActivity.isEmpty() ? QString() : QStringLiteral("<br>") + m_alarmActivity.toHtmlEscaped();
     if (id.isEmpty() || !m_s.db.isOpen()) {
         lblAlarmStatus->setText(activity.mid(4));
         lblAlarmLevels->clear();
@@ -124,11 +126,12 @@ void SensorRegistry::showAlarmStatus()
     const AlarmStore::Severity sev = has && state ? state->status : AlarmStore::Severity::NoLevels;
     const QString colour = AlarmStore::colourName(sev);
     // The mark's colour, then the words (the status is always written out).
-    lblAlarmStatus->setText((colour.isEmpty() ? QString()
-                                              : QStringLiteral("<span style=\"color:%1; font-size:large\">&#9679;</span> ")
-                                                    .arg(colour)) +
-                            line.toHtmlEscaped() + activity);
+    lblAlarmStatus->setText(
+        (colour.isEmpty() ? QString()
+                          : QStringLiteral("<span style=\"color:%1; font-size:large\">&#9679;</span> ").arg(colour)) +
+        line.toHtmlEscaped() + activity);
     lblAlarmStatus->setToolTip(line);
     lblAlarmStatus->setProperty("status", AlarmStore::word(sev));
-    lblAlarmLevels->setText(levels ? AlarmStore::levelsText(*levels).join(u'\n') : QStringLiteral("No alarm levels set."));
+    lblAlarmLevels->setText(levels ? AlarmStore::levelsText(*levels).join(u'\n')
+                                   : QStringLiteral("No alarm levels set."));
 }

@@ -33,10 +33,10 @@ struct ReportOptions {
     bool loadVLength = false;
     bool dispVLength = false;
     bool shearVLength = false;
-    bool chosen = false;       // false when the window was cancelled
-    bool cover = true;         // the sensor's installation lines in the title block
-    bool pdf = false;          // a PDF copy of the report as well
-    QDate from, to;            // the period reported on, both days whole
+    bool chosen = false;  // false when the window was cancelled
+    bool cover = true;    // the sensor's installation lines in the title block
+    bool pdf = false;     // a PDF copy of the report as well
+    QDate from, to;       // the period reported on, both days whole
 };
 
 // The main window's shared state: the connection, the long-lived recordsets and the
@@ -50,11 +50,11 @@ struct Shared {
     Database db;
 
     // Long-lived recordsets.
-    std::unique_ptr<Recordset> rsConfig;     // Configuration, positioned on the current sensor's type
-    std::unique_ptr<Recordset> rsSensors;    // Sensors; its current row is the current sensor
-    std::unique_ptr<Recordset> rsPrefs;      // Prefs, re-made by every GetPrefs
-    std::unique_ptr<Recordset> rsReadings;   // the current sensor's readings, in date order
-    std::unique_ptr<Recordset> rsGraph;      // the graph data of one selection
+    std::unique_ptr<Recordset> rsConfig;    // Configuration, positioned on the current sensor's type
+    std::unique_ptr<Recordset> rsSensors;   // Sensors; its current row is the current sensor
+    std::unique_ptr<Recordset> rsPrefs;     // Prefs, re-made by every GetPrefs
+    std::unique_ptr<Recordset> rsReadings;  // the current sensor's readings, in date order
+    std::unique_ptr<Recordset> rsGraph;     // the graph data of one selection
 
     Prefs prefs;
 
@@ -72,8 +72,8 @@ struct Shared {
     DeletionChoice deletion;
     ReportOptions report;
 
-    bool loading = false;             // true while the start-up sequence runs
-    QString typedSensorNumber;        // set by the Add New prompt and Enter in cboSensors
+    bool loading = false;       // true while the start-up sequence runs
+    QString typedSensorNumber;  // set by the Add New prompt and Enter in cboSensors
 
     // The current sensor's InstrumentID, or empty when there is none.
     QString currentSensorId() const

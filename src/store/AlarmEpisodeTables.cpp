@@ -80,7 +80,8 @@ void migrateEvents(Database& db)
         }
     }
     auto sameSeries = [](const OldEvent& a, const OldEvent& b) {
-        return a.sensor == b.sensor && a.quantity == b.quantity && a.position == b.position && a.direction == b.direction;
+        return a.sensor == b.sensor && a.quantity == b.quantity && a.position == b.position &&
+               a.direction == b.direction;
     };
     size_t i = 0;
     while (i < events.size()) {
@@ -93,24 +94,26 @@ void migrateEvents(Database& db)
         const OldEvent& last = events[end - 1];
         const bool lastOfSeries = end >= events.size() || !sameSeries(first, events[end]);
         const bool open = lastOfSeries && stillOut(states.value(first.sensor), first);
-        const QVariant closedAt = open ? QVariant() : QVariant(lastOfSeries ? last.readingDate : events[end].readingDate);
+        const QVariant closedAt =
+            open ? QVariant() : QVariant(lastOfSeries ? last.readingDate : events[end].readingDate);
         // The acknowledgement of the episode is that of its highest event.
         const OldEvent& ack = last;
-        db.execute(QStringLiteral("INSERT INTO AlarmEpisodes (SensorID, Quantity, Position, Direction, Level, PeakLevel, "
-                                  "Threshold, OpenedAt, LevelSince, RecordedAt, ActionRecordedAt, ClosedAt, WorstValue, "
-                                  "LastValue, AckBy, AckAt, AckNote, AckLevel, Notified) "
-                                  "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)"),
-                   {first.sensor, first.quantity, first.position, first.direction, last.level, last.level,
-                    last.threshold, first.readingDate, last.readingDate, first.raisedAt,
-                    last.level == QLatin1String("Action") ? QVariant(last.raisedAt) : QVariant(),
-                    closedAt, last.value, last.value, ack.ackBy.isEmpty() ? QVariant() : QVariant(ack.ackBy),
-                    ack.ackAt.isEmpty() ? QVariant() : QVariant(ack.ackAt),
-                    ack.ackNote.isEmpty() ? QVariant() : QVariant(ack.ackNote),
-                    ack.ackAt.isEmpty() ? QVariant() : QVariant(last.level)});
-        const qint64 episode =
-            db.scalar(QStringLiteral("SELECT MAX(EpisodeID) FROM AlarmEpisodes")).toLongLong();
+        db.execute(
+            QStringLiteral("INSERT INTO AlarmEpisodes (SensorID, Quantity, Position, Direction, Level, PeakLevel, "
+                           "Threshold, OpenedAt, LevelSince, RecordedAt, ActionRecordedAt, ClosedAt, WorstValue, "
+                           "LastValue, AckBy, AckAt, AckNote, AckLevel, Notified) "
+                           "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,1)"),
+            {first.sensor, first.quantity, first.position, first.direction, last.level, last.level, last.threshold,
+             first.readingDate, last.readingDate, first.raisedAt,
+             last.level == QLatin1String("Action") ? QVariant(last.raisedAt) : QVariant(), closedAt, last.value,
+             last.value, ack.ackBy.isEmpty() ? QVariant() : QVariant(ack.ackBy),
+             ack.ackAt.isEmpty() ? QVariant() : QVariant(ack.ackAt),
+             ack.ackNote.isEmpty() ? QVariant() : QVariant(ack.ackNote),
+             ack.ackAt.isEmpty() ? QVariant() : QVariant(last.level)});
+        const qint64 episode = db.scalar(QStringLiteral("SELECT MAX(EpisodeID) FROM AlarmEpisodes")).toLongLong();
         for (size_t k = i; k < end; ++k)
-            db.execute(QStringLiteral("UPDATE AlarmEvents SET EpisodeID = ? WHERE EventID = ?"), {episode, events[k].id});
+            db.execute(QStringLiteral("UPDATE AlarmEvents SET EpisodeID = ? WHERE EventID = ?"),
+                       {episode, events[k].id});
         i = end;
     }
 }

@@ -9,7 +9,11 @@
 
 BulkInsert::BulkInsert(Database& db, const QString& table, const QStringList& columns, const QStringList& fixedColumns,
                        const QStringList& fixedValues, std::function<void(QByteArrayView)> onDuplicate)
-    : m_db(db), m_table(table), m_columns(columns), m_fixedColumns(fixedColumns), m_fixedValues(fixedValues),
+    : m_db(db),
+      m_table(table),
+      m_columns(columns),
+      m_fixedColumns(fixedColumns),
+      m_fixedValues(fixedValues),
       m_onDuplicate(std::move(onDuplicate))
 {
     if (!db.isServer()) m_statement = rowStatement();
@@ -69,14 +73,26 @@ void BulkInsert::add(const QByteArrayView* values)
     m_pending += QByteArray::number(qint64(m_keys.size()));
     for (int i = 0; i < n; ++i) {
         m_pending += '\t';
-        if (!values[i].data()) { m_pending += "\\N"; continue; }
+        if (!values[i].data()) {
+            m_pending += "\\N";
+            continue;
+        }
         for (char c : values[i]) {
             switch (c) {
-            case '\\': m_pending += "\\\\"; break;
-            case '\t': m_pending += "\\t"; break;
-            case '\n': m_pending += "\\n"; break;
-            case '\r': m_pending += "\\r"; break;
-            default: m_pending += c;
+                case '\\':
+                    m_pending += "\\\\";
+                    break;
+                case '\t':
+                    m_pending += "\\t";
+                    break;
+                case '\n':
+                    m_pending += "\\n";
+                    break;
+                case '\r':
+                    m_pending += "\\r";
+                    break;
+                default:
+                    m_pending += c;
             }
         }
     }
@@ -94,10 +110,11 @@ void BulkInsert::flush()
         std::vector<QByteArrayView> row(static_cast<size_t>(n));
         for (size_t r = 0; r < m_small.size(); ++r) {
             for (int i = 0; i < n; ++i)
-                row[size_t(i)] = m_smallGiven[r][size_t(i)]
-                                     ? QByteArrayView(m_small[r][size_t(i)].isNull() ? "" : m_small[r][size_t(i)].constData(),
-                                                      m_small[r][size_t(i)].size())
-                                     : QByteArrayView();
+                row[size_t(i)] =
+                    m_smallGiven[r][size_t(i)]
+                        ? QByteArrayView(m_small[r][size_t(i)].isNull() ? "" : m_small[r][size_t(i)].constData(),
+                                         m_small[r][size_t(i)].size())
+                        : QByteArrayView();
             insertRow(*m_smallStatement, row.data());
         }
         clearBatch();
@@ -119,22 +136,23 @@ void BulkInsert::flush()
     // the column takes it (numbers, yes/no) while copying.
     m_db.executeOnServer(QStringLiteral("DROP TABLE IF EXISTS pg_temp.") + rows);
     m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE ") + rows + QStringLiteral(" AS SELECT ") +
-                         like.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table + QStringLiteral(" WITH NO DATA"));
+                         like.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table +
+                         QStringLiteral(" WITH NO DATA"));
     m_db.copyToServer(rows, m_pending);
     m_pending.clear();
     // The rows in the order they came, each key once (a later row of a key already in the
     // batch is a duplicate, as it is on the file).
     QSqlQuery q(m_db.serverConnection());
-    const QString sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
-                        names.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ") + temp.join(QStringLiteral(", ")) +
-                        QStringLiteral(" FROM ") + rows + QStringLiteral(" ORDER BY ord ON CONFLICT DO NOTHING RETURNING \"") +
-                        m_columns[0].toLower() + '"';
+    const QString sql =
+        QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
+        QStringLiteral(") SELECT ") + temp.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + rows +
+        QStringLiteral(" ORDER BY ord ON CONFLICT DO NOTHING RETURNING \"") + m_columns[0].toLower() + '"';
     if (!q.exec(sql)) throwSqlError(q.lastError());
     QSet<QByteArray> stored;
     while (q.next()) stored.insert(q.value(0).toString().toUtf8());
     m_appended += stored.size();
     for (const QByteArray& key : m_keys) {
-        if (stored.remove(key)) continue;   // the first row of its key
+        if (stored.remove(key)) continue;  // the first row of its key
         if (m_onDuplicate) m_onDuplicate(QByteArrayView(key));
     }
     clearBatch();

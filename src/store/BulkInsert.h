@@ -46,8 +46,8 @@ private:
     bool insertRow(Statement& st, const QByteArrayView* values);
     void clearBatch();
 
-    std::unique_ptr<Statement> m_statement;        // the file's: every row
-    std::unique_ptr<Statement> m_smallStatement;   // a server's: a small batch
+    std::unique_ptr<Statement> m_statement;       // the file's: every row
+    std::unique_ptr<Statement> m_smallStatement;  // a server's: a small batch
     std::vector<std::vector<QByteArray>> m_small;
     std::vector<std::vector<char>> m_smallGiven;
     QByteArray m_pending;

@@ -25,8 +25,9 @@ bool TableExists(const QString& path, const QString& name)
     if (ServerAddresses::isServerUri(path)) {
         Database server(conn);
         if (!server.open(path))
-            throw TwError(ErrNo::DatabaseError, Database::describe(server.openFailure()) + QStringLiteral(": ") +
-                                                    server.openFailureDetail(), StorageKind::ServerGone);
+            throw TwError(ErrNo::DatabaseError,
+                          Database::describe(server.openFailure()) + QStringLiteral(": ") + server.openFailureDetail(),
+                          StorageKind::ServerGone);
         return !name.startsWith(QLatin1String("MSys")) && server.tableNames().contains(name);
     }
     {
@@ -37,7 +38,8 @@ bool TableExists(const QString& path, const QString& name)
         } else {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
             db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(Database::BusyWaitMs));
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(Database::BusyWaitMs));
             auto note = [&](const QSqlError& e) {
                 failed = true;
                 failure = e.text();
@@ -54,7 +56,10 @@ bool TableExists(const QString& path, const QString& name)
                 while (!failed && q.next()) {
                     const QString t = q.value(0).toString();
                     if (t.startsWith(QLatin1String("MSys"))) continue;
-                    if (t == name) { found = true; break; }
+                    if (t == name) {
+                        found = true;
+                        break;
+                    }
                 }
             }
             db.close();

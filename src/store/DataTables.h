@@ -26,8 +26,8 @@ void createDataTable(Database& db, const QString& id);
 void dropDataTable(Database& db, const QString& id);
 
 // The program's SQL texts for a sensor's readings.
-QString readingsQuery(const QString& id);            // all readings in date order
-QString createStatement(const QString& id);          // the established copy-the-template text
+QString readingsQuery(const QString& id);    // all readings in date order
+QString createStatement(const QString& id);  // the established copy-the-template text
 QString dropStatement(const QString& id);
 QString deleteAllStatement(const QString& id);
 

@@ -23,13 +23,24 @@
 StorageKind storageKindOf(int engineCode)
 {
     switch (engineCode & 0xff) {
-    case SQLITE_READONLY: return StorageKind::ReadOnly;
-    case SQLITE_BUSY: case SQLITE_LOCKED: return StorageKind::Locked;
-    case SQLITE_CORRUPT: case SQLITE_NOTADB: return StorageKind::Damaged;
-    case SQLITE_FULL: return StorageKind::DiskFull;
-    case SQLITE_PERM: case SQLITE_CANTOPEN: case SQLITE_AUTH: return StorageKind::NoPermission;
-    case SQLITE_IOERR: return StorageKind::DiskError;
-    default: return StorageKind::None;
+        case SQLITE_READONLY:
+            return StorageKind::ReadOnly;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return StorageKind::Locked;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return StorageKind::Damaged;
+        case SQLITE_FULL:
+            return StorageKind::DiskFull;
+        case SQLITE_PERM:
+        case SQLITE_CANTOPEN:
+        case SQLITE_AUTH:
+            return StorageKind::NoPermission;
+        case SQLITE_IOERR:
+            return StorageKind::DiskError;
+        default:
+            return StorageKind::None;
     }
 }
 
@@ -157,18 +168,30 @@ void useShortLockWait(sqlite3* handle)
 QString Database::describe(OpenFailure failure)
 {
     switch (failure) {
-    case OpenFailure::NoFile: return QStringLiteral("there is no database file");
-    case OpenFailure::NoPermission: return QStringLiteral("Tarnwell is not allowed to read the database file");
-    case OpenFailure::NotADatabase: return QStringLiteral("the file is not a Tarnwell database");
-    case OpenFailure::Damaged: return QStringLiteral("the database file is damaged");
-    case OpenFailure::Locked: return QStringLiteral("another program is using the database and has locked it");
-    case OpenFailure::Other: return QStringLiteral("the database file could not be opened");
-    case OpenFailure::BadAddress: return QStringLiteral("the address of the database server is not a valid postgresql:// address");
-    case OpenFailure::NoServer: return QStringLiteral("Tarnwell could not connect to the database server");
-    case OpenFailure::NoPassword: return QStringLiteral("the database server asks for a password");
-    case OpenFailure::NeedsRecovery: return QStringLiteral("the database file needs recovery, but its folder is read-only");
-    case OpenFailure::NoDriver: return QStringLiteral("the PostgreSQL driver of Qt (libqt6sql6-psql) is not installed");
-    case OpenFailure::None: break;
+        case OpenFailure::NoFile:
+            return QStringLiteral("there is no database file");
+        case OpenFailure::NoPermission:
+            return QStringLiteral("Tarnwell is not allowed to read the database file");
+        case OpenFailure::NotADatabase:
+            return QStringLiteral("the file is not a Tarnwell database");
+        case OpenFailure::Damaged:
+            return QStringLiteral("the database file is damaged");
+        case OpenFailure::Locked:
+            return QStringLiteral("another program is using the database and has locked it");
+        case OpenFailure::Other:
+            return QStringLiteral("the database file could not be opened");
+        case OpenFailure::BadAddress:
+            return QStringLiteral("the address of the database server is not a valid postgresql:// address");
+        case OpenFailure::NoServer:
+            return QStringLiteral("Tarnwell could not connect to the database server");
+        case OpenFailure::NoPassword:
+            return QStringLiteral("the database server asks for a password");
+        case OpenFailure::NeedsRecovery:
+            return QStringLiteral("the database file needs recovery, but its folder is read-only");
+        case OpenFailure::NoDriver:
+            return QStringLiteral("the PostgreSQL driver of Qt (libqt6sql6-psql) is not installed");
+        case OpenFailure::None:
+            break;
     }
     return QString();
 }
@@ -224,9 +247,10 @@ bool Database::open(const QString& path, const QString& password)
     if (QFileInfo(journal).size() > 0 && ::access(folder.constData(), W_OK | X_OK) != 0) {
         m_openFailure = OpenFailure::NeedsRecovery;
         m_openDetail = QStringLiteral("a save was interrupted, and its journal ") + QFileInfo(journal).fileName() +
-                       QStringLiteral(" must be played back into the file, which removes the journal from the folder; "
-                                      "once the folder can be written, Tarnwell does that at the next start and "
-                                      "nothing is lost");
+                       QStringLiteral(
+                           " must be played back into the file, which removes the journal from the folder; "
+                           "once the folder can be written, Tarnwell does that at the next start and "
+                           "nothing is lost");
     }
     return false;
 }
@@ -260,10 +284,19 @@ bool Database::connectTo(const QString& path, bool readSchema)
             bool numeric = false;
             const int code = error.nativeErrorCode().toInt(&numeric);
             switch (numeric ? storageKindOf(code) : StorageKind::None) {
-            case StorageKind::Locked: m_openFailure = OpenFailure::Locked; break;
-            case StorageKind::Damaged: m_openFailure = OpenFailure::Damaged; break;
-            case StorageKind::NoPermission: case StorageKind::ReadOnly: m_openFailure = OpenFailure::NoPermission; break;
-            default: m_openFailure = OpenFailure::Other; break;
+                case StorageKind::Locked:
+                    m_openFailure = OpenFailure::Locked;
+                    break;
+                case StorageKind::Damaged:
+                    m_openFailure = OpenFailure::Damaged;
+                    break;
+                case StorageKind::NoPermission:
+                case StorageKind::ReadOnly:
+                    m_openFailure = OpenFailure::NoPermission;
+                    break;
+                default:
+                    m_openFailure = OpenFailure::Other;
+                    break;
             }
             m_openDetail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
             db.close();
@@ -324,8 +357,7 @@ bool Database::connectServer(const QString& uri, const QString& givenPassword)
                 m_openFailure = OpenFailure::NoPassword;
             else if (state.startsWith(QLatin1String("28")) || state == QLatin1String("42501"))
                 m_openFailure = OpenFailure::NoPermission;
-            else
-                m_openFailure = OpenFailure::NoServer;
+            else m_openFailure = OpenFailure::NoServer;
             db.close();
         }
     }
@@ -382,7 +414,7 @@ void Database::serverExec(const QString& sql, const QVariantList& binds)
 
 Database::WriteAccess Database::probeWriteAccess()
 {
-    if (isServer() && isOpen()) return WriteAccess::Writable;   // the server refuses what a user may not do
+    if (isServer() && isOpen()) return WriteAccess::Writable;  // the server refuses what a user may not do
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return WriteAccess::ReadOnlyFile;
     // The engine opens a file it may not write read-only.
@@ -397,9 +429,12 @@ Database::WriteAccess Database::probeWriteAccess()
         return WriteAccess::Writable;
     }
     switch (storageKindOf(rc)) {
-    case StorageKind::Locked: return WriteAccess::Locked;
-    case StorageKind::ReadOnly: return WriteAccess::ReadOnlyFile;
-    default: return WriteAccess::Writable;   // anything else shows itself at the first save
+        case StorageKind::Locked:
+            return WriteAccess::Locked;
+        case StorageKind::ReadOnly:
+            return WriteAccess::ReadOnlyFile;
+        default:
+            return WriteAccess::Writable;  // anything else shows itself at the first save
     }
 }
 
@@ -424,8 +459,8 @@ void Database::setTextTest(const QByteArray& name, std::function<bool(QByteArray
         sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
         if (!h) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
         auto slot = std::make_unique<std::function<bool(QByteArrayView)>>();
-        const int rc = sqlite3_create_function_v2(h, name.constData(), 1, SQLITE_UTF8, slot.get(), &callTextTest, nullptr,
-                                                  nullptr, nullptr);
+        const int rc = sqlite3_create_function_v2(h, name.constData(), 1, SQLITE_UTF8, slot.get(), &callTextTest,
+                                                  nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) throw TwError(rc, QString::fromUtf8(sqlite3_errmsg(h)));
         it = m_textTests.emplace(name.toStdString(), std::move(slot)).first;
     }
@@ -467,7 +502,7 @@ Database::Stamp Database::serverStamp(const QString& query)
         QSqlQuery q(driver->inner());
         q.setForwardOnly(true);
         if (q.exec(query) && q.next()) {
-            s.dataVersion = q.value(0).toLongLong();   // (null: not written since it was made)
+            s.dataVersion = q.value(0).toLongLong();  // (null: not written since it was made)
             const int columns = q.record().count();
             s.schemaVersion = columns > 1 ? q.value(1).toLongLong() : 0;
             s.tableWrites = columns > 2 ? q.value(2).toULongLong() : 0;
@@ -513,11 +548,12 @@ Database::Stamp Database::othersStamp()
 
 void Database::startStructureCheck(StructureCheck::Done done)
 {
-    if (!isOpen() || isServer()) return;   // the server looks after its own storage
-    m_check = std::make_unique<StructureCheck>(m_path, [this, done = std::move(done)](const StructureCheck::Outcome& o) {
-        m_knownDamage = o.problems;
-        if (done) done(o);
-    });
+    if (!isOpen() || isServer()) return;  // the server looks after its own storage
+    m_check =
+        std::make_unique<StructureCheck>(m_path, [this, done = std::move(done)](const StructureCheck::Outcome& o) {
+            m_knownDamage = o.problems;
+            if (done) done(o);
+        });
     m_check->start();
 }
 
@@ -561,8 +597,7 @@ QSqlDatabase Database::handle() const { return QSqlDatabase::database(m_name, fa
 sqlite3* Database::sqliteHandle() const
 {
     QVariant v = handle().driver()->handle();
-    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3* const*>(v.data());
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0) return *static_cast<sqlite3* const*>(v.data());
     return nullptr;
 }
 
@@ -593,7 +628,8 @@ Transaction::Transaction(Database& db, Lock lock) : m_db(db), m_level(db.m_trans
         // Run as plain statements, so a failure keeps the engine's own code. (A server
         // locks rows as they are written: there is no write lock to take first.)
         QSqlQuery q(m_db.handle());
-        if (!q.exec(lock == Lock::Immediate && !db.isServer() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
+        if (!q.exec(lock == Lock::Immediate && !db.isServer() ? QStringLiteral("BEGIN IMMEDIATE")
+                                                              : QStringLiteral("BEGIN")))
             throwSqlError(q.lastError());
         if (lock == Lock::Snapshot && db.isServer()) {
             QSqlQuery l(db.serverInner());

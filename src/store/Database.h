@@ -47,10 +47,22 @@ public:
 
     // NeedsRecovery: a journal left by an interrupted save must be played back into the
     // file, but the folder it is in cannot be written.
-    enum class OpenFailure { None, NoFile, NoPermission, NotADatabase, Damaged, Locked, Other,
-                             BadAddress, NoServer, NoPassword, NoDriver, NeedsRecovery };
+    enum class OpenFailure {
+        None,
+        NoFile,
+        NoPermission,
+        NotADatabase,
+        Damaged,
+        Locked,
+        Other,
+        BadAddress,
+        NoServer,
+        NoPassword,
+        NoDriver,
+        NeedsRecovery
+    };
     OpenFailure openFailure() const { return m_openFailure; }
-    QString openFailureDetail() const { return m_openDetail; }   // the system's or engine's words
+    QString openFailureDetail() const { return m_openDetail; }  // the system's or engine's words
     // "there is no database file", "the file is damaged", ... (lower case, no full stop).
     static QString describe(OpenFailure failure);
 
@@ -111,7 +123,7 @@ public:
         quint64 tableWrites = 0;
         qint64 dataVersion = -1;
         qint64 schemaVersion = -1;
-        quint64 rollbacks = 0;   // (file: what was read inside a rolled-back transaction is not current)
+        quint64 rollbacks = 0;  // (file: what was read inside a rolled-back transaction is not current)
         bool operator==(const Stamp&) const = default;
     };
     // On a server the table's change counter (store/ServerChanges.h) tells: it moves with
@@ -130,7 +142,7 @@ public:
     QStringList tableNames();
     struct Column {
         QString name;
-        QString type;   // as declared in SQLite terms: TEXT, REAL, INTEGER, BOOLEAN, BLOB
+        QString type;  // as declared in SQLite terms: TEXT, REAL, INTEGER, BOOLEAN, BLOB
     };
     // The data columns of a table in order (the server's row identity is not one of them).
     // Empty when there is no such table.
@@ -210,7 +222,6 @@ private:
     std::unordered_map<std::string, std::unique_ptr<std::function<bool(QByteArrayView)>>> m_textTests;
 };
 
-
 // Wraps a unit of work in one transaction; rolls back unless commit() was called.
 // Transactions nest: an inner one is a savepoint of the outer, so a routine that is one
 // unit on its own (creating a data table) can also be part of a larger unit (adding a
@@ -228,6 +239,7 @@ public:
     explicit Transaction(Database& db, Lock lock = Lock::Deferred);
     ~Transaction();
     void commit();
+
 private:
     Database& m_db;
     bool m_done = false;

@@ -42,11 +42,20 @@ void appendCopyText(QByteArray& out, QByteArrayView text)
 {
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
 }
@@ -97,8 +106,9 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
     try {
         const Migrations::Status st = Migrations::status(source);
         if (!st.upToDate())
-            refuse(QStringLiteral("the database to copy is not at this version's layout; open it once in this "
-                                  "version of Tarnwell, which brings it up to date, and copy it then"));
+            refuse(
+                QStringLiteral("the database to copy is not at this version's layout; open it once in this "
+                               "version of Tarnwell, which brings it up to date, and copy it then"));
         if (!target.tableNames().isEmpty())
             refuse(QStringLiteral("the target database is not empty; Tarnwell copies only into an empty database"));
 
@@ -108,7 +118,8 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
         const Migrations::Result up = Migrations::upgrade(target, {});
         if (up.outcome != Migrations::Outcome::Upgraded && up.outcome != Migrations::Outcome::UpToDate)
             refuse(up.detail);
-        for (const QString& t : target.tableNames()) target.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(t));
+        for (const QString& t : target.tableNames())
+            target.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(t));
 
         const QString tmpl = QString::fromLatin1(Schema::TemplateName);
         const QStringList tables = source.tableNames();
@@ -120,7 +131,8 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
                 } else {
                     QStringList defs;
                     for (const Database::Column& c : cols)
-                        defs << SqlDialect::quoteName(c.name) + ' ' + (c.type.isEmpty() ? QStringLiteral("TEXT") : c.type);
+                        defs << SqlDialect::quoteName(c.name) + ' ' +
+                                    (c.type.isEmpty() ? QStringLiteral("TEXT") : c.type);
                     target.execute(QStringLiteral("CREATE TABLE ") + SqlDialect::quoteName(t) + QStringLiteral(" (") +
                                    defs.join(QStringLiteral(", ")) + ')');
                 }
@@ -134,8 +146,9 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
             }
             for (const Database::Column& c : cols) {
                 if (have.contains(c.name.toLower())) continue;
-                target.execute(QStringLiteral("ALTER TABLE ") + SqlDialect::quoteName(t) + QStringLiteral(" ADD COLUMN ") +
-                               SqlDialect::quoteName(c.name) + ' ' + (c.type.isEmpty() ? QStringLiteral("TEXT") : c.type));
+                target.execute(QStringLiteral("ALTER TABLE ") + SqlDialect::quoteName(t) +
+                               QStringLiteral(" ADD COLUMN ") + SqlDialect::quoteName(c.name) + ' ' +
+                               (c.type.isEmpty() ? QStringLiteral("TEXT") : c.type));
                 targetType.insert(c.name.toLower(), c.type.toUpper());
             }
 
@@ -149,16 +162,17 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
             QStringList marks;
             for (int i = 0; i < n; ++i) marks << QStringLiteral("?");
             if (!target.isServer())
-                insert.emplace(target, QStringLiteral("INSERT INTO ") + SqlDialect::quoteName(t) + QStringLiteral(" (") +
-                                           names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                                           marks.join(QStringLiteral(", ")) + ')');
+                insert.emplace(target, QStringLiteral("INSERT INTO ") + SqlDialect::quoteName(t) +
+                                           QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
+                                           QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + ')');
             QByteArray copyRows;
             qint64 rowNo = 0;
             auto sendCopy = [&] {
                 if (copyRows.isEmpty()) return;
                 QStringList serverNames;
                 for (const Database::Column& c : cols) serverNames << '"' + c.name.toLower() + '"';
-                target.copyToServer('"' + t.toLower() + QStringLiteral("\" (") + serverNames.join(u',') + ')', copyRows);
+                target.copyToServer('"' + t.toLower() + QStringLiteral("\" (") + serverNames.join(u',') + ')',
+                                    copyRows);
                 copyRows.clear();
             };
             while (read.next()) {
@@ -168,23 +182,29 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
                     const bool numeric = type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("INT")) ||
                                          type.contains(QLatin1String("BOOL"));
                     if (!read.isNull(i) && numeric && !read.isNumber(i))
-                        refuse(QStringLiteral("row %1 of table %2 holds the text \"%3\" in its number column %4, which the "
-                                              "target cannot keep as it is; correct it in the datasheet and copy again")
-                                   .arg(rowNo).arg(t, read.text(i).left(40), cols[i].name));
+                        refuse(QStringLiteral(
+                                   "row %1 of table %2 holds the text \"%3\" in its number column %4, which the "
+                                   "target cannot keep as it is; correct it in the datasheet and copy again")
+                                   .arg(rowNo)
+                                   .arg(t, read.text(i).left(40), cols[i].name));
                     if (!read.isNull(i) && !type.contains(QLatin1String("REAL")) && numeric &&
                         double(read.integer(i)) != read.number(i))
-                        refuse(QStringLiteral("row %1 of table %2 holds %3 in its whole-number column %4, which the target "
-                                              "cannot keep as it is")
-                                   .arg(rowNo).arg(t, numberText(read.number(i)), cols[i].name));
+                        refuse(QStringLiteral(
+                                   "row %1 of table %2 holds %3 in its whole-number column %4, which the target "
+                                   "cannot keep as it is")
+                                   .arg(rowNo)
+                                   .arg(t, numberText(read.number(i)), cols[i].name));
                     if (insert) {
                         if (read.isNull(i)) insert->bindNull(i + 1);
-                        else if (read.isNumber(i) && type.contains(QLatin1String("REAL"))) insert->bind(i + 1, read.number(i));
+                        else if (read.isNumber(i) && type.contains(QLatin1String("REAL")))
+                            insert->bind(i + 1, read.number(i));
                         else if (read.isNumber(i)) insert->bind(i + 1, read.integer(i));
                         else insert->bindUtf8(i + 1, read.utf8(i));
                     } else {
                         if (i) copyRows += '\t';
                         if (read.isNull(i)) copyRows += "\\N";
-                        else if (read.isNumber(i) && type.contains(QLatin1String("REAL"))) copyRows += numberText(read.number(i)).toLatin1();
+                        else if (read.isNumber(i) && type.contains(QLatin1String("REAL")))
+                            copyRows += numberText(read.number(i)).toLatin1();
                         else if (read.isNumber(i) && numeric) copyRows += QByteArray::number(read.integer(i));
                         else if (read.isNumber(i)) copyRows += numberText(read.number(i)).toLatin1();
                         else appendCopyText(copyRows, read.utf8(i));
@@ -200,18 +220,22 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
             if (target.isServer()) {
                 // The server's own counters of identity columns go on after the copied ids.
                 QSqlQuery ids(target.handle());
-                ids.prepare(QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
-                                           "current_schema() AND table_name = lower(?) AND is_identity = 'YES'"));
+                ids.prepare(
+                    QStringLiteral("SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                   "current_schema() AND table_name = lower(?) AND is_identity = 'YES'"));
                 ids.addBindValue(t);
                 QStringList idColumns;
                 if (ids.exec())
                     while (ids.next()) idColumns << ids.value(0).toString();
                 for (const QString& c : idColumns) {
                     if (c == QLatin1String(SqlDialect::RowIdColumn)) continue;
-                    const qint64 top = target.scalar(QStringLiteral("SELECT coalesce(max(") + SqlDialect::quoteName(c) +
-                                                     QStringLiteral("), 0) FROM ") + SqlDialect::quoteName(t)).toLongLong();
-                    target.executeOnServer(QStringLiteral("ALTER TABLE \"") + t.toLower() + QStringLiteral("\" ALTER COLUMN \"") +
-                                           c + QStringLiteral("\" RESTART WITH %1").arg(top + 1));
+                    const qint64 top = target
+                                           .scalar(QStringLiteral("SELECT coalesce(max(") + SqlDialect::quoteName(c) +
+                                                   QStringLiteral("), 0) FROM ") + SqlDialect::quoteName(t))
+                                           .toLongLong();
+                    target.executeOnServer(QStringLiteral("ALTER TABLE \"") + t.toLower() +
+                                           QStringLiteral("\" ALTER COLUMN \"") + c +
+                                           QStringLiteral("\" RESTART WITH %1").arg(top + 1));
                 }
             }
             ++r.tables;
@@ -223,10 +247,14 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
             const TableCheck a = check(source, t);
             const TableCheck b = check(target, t);
             if (a.rows != b.rows)
-                refuse(QStringLiteral("the check after copying found %1 rows in table %2 of the target, %3 in the source")
-                           .arg(b.rows).arg(t).arg(a.rows));
+                refuse(
+                    QStringLiteral("the check after copying found %1 rows in table %2 of the target, %3 in the source")
+                        .arg(b.rows)
+                        .arg(t)
+                        .arg(a.rows));
             if (a.sum != b.sum)
-                refuse(QStringLiteral("the check after copying found table %1 of the target different from the source").arg(t));
+                refuse(QStringLiteral("the check after copying found table %1 of the target different from the source")
+                           .arg(t));
         }
         tx.commit();
         Statistics::refreshAfter(target, QString(), r.rows);

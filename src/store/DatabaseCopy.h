@@ -17,7 +17,7 @@ namespace DatabaseCopy {
 
 struct TableCheck {
     qint64 rows = 0;
-    QByteArray sum;   // order-independent: the rows' digests combined
+    QByteArray sum;  // order-independent: the rows' digests combined
 };
 
 // The row count and checksum of a table: each row's values in column order (null, number
@@ -26,7 +26,7 @@ TableCheck check(Database& db, const QString& table);
 
 struct Result {
     bool ok = false;
-    QString message;      // why it failed, or what was copied
+    QString message;  // why it failed, or what was copied
     qint64 tables = 0;
     qint64 rows = 0;
 };

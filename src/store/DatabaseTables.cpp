@@ -23,8 +23,10 @@ bool isBookkeeping(const QString& name)
 
 QString sqliteType(const QString& serverType)
 {
-    if (serverType == QLatin1String("double precision") || serverType == QLatin1String("real")) return QStringLiteral("REAL");
-    if (serverType == QLatin1String("bigint") || serverType == QLatin1String("integer")) return QStringLiteral("INTEGER");
+    if (serverType == QLatin1String("double precision") || serverType == QLatin1String("real"))
+        return QStringLiteral("REAL");
+    if (serverType == QLatin1String("bigint") || serverType == QLatin1String("integer"))
+        return QStringLiteral("INTEGER");
     if (serverType == QLatin1String("smallint")) return QStringLiteral("BOOLEAN");
     if (serverType == QLatin1String("bytea")) return QStringLiteral("BLOB");
     return QStringLiteral("TEXT");
@@ -33,8 +35,9 @@ QString sqliteType(const QString& serverType)
 const QRegularExpression& indexHead()
 {
     static const QRegularExpression re(
-        QStringLiteral("^\\s*CREATE\\s+(UNIQUE\\s+)?INDEX\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)\\s+ON\\s+(ONLY\\s+)?"
-                       "(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|[\\w.]+)"),
+        QStringLiteral(
+            "^\\s*CREATE\\s+(UNIQUE\\s+)?INDEX\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)\\s+ON\\s+(ONLY\\s+)?"
+            "(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|[\\w.]+)"),
         QRegularExpression::CaseInsensitiveOption);
     return re;
 }
@@ -53,11 +56,13 @@ QVariant Database::serverScalar(const QString& sql, const QVariantList& binds)
 bool Database::tableExists(const QString& name)
 {
     if (isServer())
-        return serverScalar(QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
-                                     "AND table_name = lower(?)"),
-                      {name})
+        return serverScalar(QStringLiteral(
+                                "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
+                                "AND table_name = lower(?)"),
+                            {name})
                    .toInt() > 0;
-    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"), {name})
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"),
+                  {name})
                .toInt() > 0;
 }
 
@@ -84,8 +89,9 @@ QList<Database::Column> Database::columns(const QString& table)
     QSqlQuery q(isServer() ? serverInner() : handle());
     q.setForwardOnly(true);
     if (isServer()) {
-        if (!q.prepare(QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
-                                      "current_schema() AND table_name = lower(?) ORDER BY ordinal_position")))
+        if (!q.prepare(
+                QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
+                               "current_schema() AND table_name = lower(?) ORDER BY ordinal_position")))
             throwSqlError(q.lastError());
         q.addBindValue(table);
         if (!q.exec()) throwSqlError(q.lastError());
@@ -96,7 +102,8 @@ QList<Database::Column> Database::columns(const QString& table)
         }
         return out;
     }
-    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(table) + ')')) throwSqlError(q.lastError());
+    if (!q.exec(QStringLiteral("PRAGMA table_info(") + SqlDialect::quoteName(table) + ')'))
+        throwSqlError(q.lastError());
     while (q.next()) out << Column{q.value(1).toString(), q.value(2).toString()};
     return out;
 }
@@ -121,8 +128,8 @@ void Database::createTableLike(const QString& name, const QString& templateName)
             const auto m = indexHead().match(def);
             if (!m.hasMatch() || !index.startsWith(tmpl)) continue;
             indexSql << QStringLiteral("CREATE ") + m.captured(1) + QStringLiteral("INDEX \"") +
-                            (name + index.mid(tmpl.size())).toLower() + QStringLiteral("\" ON ") +
-                            '"' + name.toLower() + '"' + def.mid(m.capturedEnd());
+                            (name + index.mid(tmpl.size())).toLower() + QStringLiteral("\" ON ") + '"' +
+                            name.toLower() + '"' + def.mid(m.capturedEnd());
         }
         iq.finish();
         Transaction tx(*this);
@@ -137,19 +144,24 @@ void Database::createTableLike(const QString& name, const QString& templateName)
         return;
     }
     const QString tableSql =
-        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {templateName}).toString();
+        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), {templateName})
+            .toString();
     if (tableSql.isEmpty())
-        throw TwError(-1, QStringLiteral("The database has no table or query named '") + templateName + QStringLiteral("'."));
+        throw TwError(
+            -1, QStringLiteral("The database has no table or query named '") + templateName + QStringLiteral("'."));
     // Replace the name in "CREATE TABLE <name>" by the new table's quoted name.
-    static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression head(
+        QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"[^\"]*\"|`[^`]*`|\\[[^\\]]*\\]|\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
     const auto m = head.match(tableSql);
     if (!m.hasMatch()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The template's definition cannot be read"));
-    const QString newTable = QStringLiteral("CREATE TABLE ") + SqlDialect::quoteName(name) + tableSql.mid(m.capturedEnd());
+    const QString newTable =
+        QStringLiteral("CREATE TABLE ") + SqlDialect::quoteName(name) + tableSql.mid(m.capturedEnd());
 
     QSqlQuery iq(handle());
     iq.setForwardOnly(true);
-    if (!iq.prepare(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL")))
+    if (!iq.prepare(QStringLiteral(
+            "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL")))
         throwSqlError(iq.lastError());
     iq.addBindValue(templateName);
     if (!iq.exec()) throwSqlError(iq.lastError());
@@ -161,8 +173,9 @@ void Database::createTableLike(const QString& name, const QString& templateName)
         if (!im.hasMatch()) continue;
         QString suffix = index;
         if (suffix.startsWith(templateName, Qt::CaseInsensitive)) suffix = suffix.mid(templateName.size());
-        indexSql << QStringLiteral("CREATE ") + im.captured(1) + QStringLiteral("INDEX ") + SqlDialect::quoteName(name + suffix) +
-                        QStringLiteral(" ON ") + SqlDialect::quoteName(name) + sql.mid(im.capturedEnd());
+        indexSql << QStringLiteral("CREATE ") + im.captured(1) + QStringLiteral("INDEX ") +
+                        SqlDialect::quoteName(name + suffix) + QStringLiteral(" ON ") + SqlDialect::quoteName(name) +
+                        sql.mid(im.capturedEnd());
     }
     iq.finish();
     Transaction tx(*this);
@@ -174,11 +187,13 @@ void Database::createTableLike(const QString& name, const QString& templateName)
 bool Database::hasUniqueIndexOn(const QString& table, const QString& column)
 {
     if (isServer())
-        return serverScalar(QStringLiteral("SELECT count(*) FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
-                                     "JOIN pg_namespace n ON n.oid = t.relnamespace JOIN pg_attribute a ON "
-                                     "a.attrelid = t.oid AND a.attnum = i.indkey[0] WHERE n.nspname = current_schema() "
-                                     "AND t.relname = lower(?) AND i.indisunique AND i.indnatts = 1 AND a.attname = lower(?)"),
-                      {table, column})
+        return serverScalar(
+                   QStringLiteral(
+                       "SELECT count(*) FROM pg_index i JOIN pg_class t ON t.oid = i.indrelid "
+                       "JOIN pg_namespace n ON n.oid = t.relnamespace JOIN pg_attribute a ON "
+                       "a.attrelid = t.oid AND a.attnum = i.indkey[0] WHERE n.nspname = current_schema() "
+                       "AND t.relname = lower(?) AND i.indisunique AND i.indnatts = 1 AND a.attname = lower(?)"),
+                   {table, column})
                    .toInt() > 0;
     QSqlQuery q(handle());
     if (!q.exec(QStringLiteral("PRAGMA index_list(") + SqlDialect::quoteName(table) + u')')) return false;
@@ -205,11 +220,15 @@ qint64 Database::lastInsertRowId() const
 void Database::copyToServer(const QString& table, const QByteArray& rows, bool binary)
 {
     const QVariant h = serverInner().driver() ? serverInner().driver()->handle() : QVariant();
-    PGconn* conn = h.isValid() && (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0) ? *static_cast<PGconn* const*>(h.data()) : nullptr;
+    PGconn* conn = h.isValid() && (qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0)
+                       ? *static_cast<PGconn* const*>(h.data())
+                       : nullptr;
     if (!conn) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
     auto fail = [&](PGresult* r) {
         const QString message = QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)).trimmed();
-        const QString state = r && PQresultErrorField(r, PG_DIAG_SQLSTATE) ? QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)) : QString();
+        const QString state = r && PQresultErrorField(r, PG_DIAG_SQLSTATE)
+                                  ? QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE))
+                                  : QString();
         if (r) PQclear(r);
         while (PGresult* rest = PQgetResult(conn)) PQclear(rest);
         throwSqlError(QSqlError(QString(), message, QSqlError::StatementError, QStringLiteral("pg:") + state));

@@ -21,32 +21,35 @@ const QString RecordTable = QStringLiteral("SchemaMigrations");
 // (no record, every step pending) from a later one.
 void createRecordTable(Database& db)
 {
-    db.execute(QStringLiteral("CREATE TABLE SchemaMigrations (MigrationID TEXT PRIMARY KEY NOT NULL, "
-                              "AppliedAt TEXT NOT NULL, AppliedBy TEXT, ProgramVersion TEXT)"));
+    db.execute(
+        QStringLiteral("CREATE TABLE SchemaMigrations (MigrationID TEXT PRIMARY KEY NOT NULL, "
+                       "AppliedAt TEXT NOT NULL, AppliedBy TEXT, ProgramVersion TEXT)"));
 }
 
-bool hasRecordTable(Database& db)
-{
-    return db.tableExists(RecordTable);
-}
+bool hasRecordTable(Database& db) { return db.tableExists(RecordTable); }
 
 QString loginName() { return Database::loginName(); }
 
 QString programVersion()
 {
-    return QStringLiteral("%1.%2.%3").arg(TARNWELL_VERSION_MAJOR).arg(TARNWELL_VERSION_MINOR).arg(TARNWELL_VERSION_PATCH);
+    return QStringLiteral("%1.%2.%3")
+        .arg(TARNWELL_VERSION_MAJOR)
+        .arg(TARNWELL_VERSION_MINOR)
+        .arg(TARNWELL_VERSION_PATCH);
 }
 
 // Column maps of logger files with named columns, per sensor and file layout, and the
 // record of the files imported without anyone at the screen (each file once).
 void createLoggerMapTables(Database& db)
 {
-    db.execute(QStringLiteral("CREATE TABLE LoggerMaps (SensorID TEXT NOT NULL, Signature TEXT NOT NULL, Format TEXT, "
-                              "DateColumn TEXT, DateLayout INTEGER, TempColumn TEXT, GaugeColumns TEXT, "
-                              "ClockOffsetHours REAL, SavedAt TEXT, PRIMARY KEY (SensorID, Signature))"));
-    db.execute(QStringLiteral("CREATE TABLE ImportedFiles (ContentHash TEXT NOT NULL, FileSize INTEGER NOT NULL, "
-                              "FileName TEXT NOT NULL, ImportedAt TEXT, Sensors TEXT, Appended INTEGER, "
-                              "PRIMARY KEY (ContentHash, FileSize, FileName))"));
+    db.execute(
+        QStringLiteral("CREATE TABLE LoggerMaps (SensorID TEXT NOT NULL, Signature TEXT NOT NULL, Format TEXT, "
+                       "DateColumn TEXT, DateLayout INTEGER, TempColumn TEXT, GaugeColumns TEXT, "
+                       "ClockOffsetHours REAL, SavedAt TEXT, PRIMARY KEY (SensorID, Signature))"));
+    db.execute(
+        QStringLiteral("CREATE TABLE ImportedFiles (ContentHash TEXT NOT NULL, FileSize INTEGER NOT NULL, "
+                       "FileName TEXT NOT NULL, ImportedAt TEXT, Sensors TEXT, Appended INTEGER, "
+                       "PRIMARY KEY (ContentHash, FileSize, FileName))"));
 }
 
 // The codes a logger writes for "no reading", kept with each column map.
@@ -83,9 +86,10 @@ void createAlarmTables(Database& db)
 // passes count them, and missing gauges, as no value from this step on.
 void createRejectionsTable(Database& db)
 {
-    db.execute(QStringLiteral("CREATE TABLE Rejections (SensorID TEXT NOT NULL, DateTimeKey TEXT NOT NULL, "
-                              "Gauge INTEGER NOT NULL, Reason TEXT NOT NULL, RejectedBy TEXT, RejectedAt TEXT, "
-                              "PRIMARY KEY (SensorID, DateTimeKey, Gauge))"));
+    db.execute(
+        QStringLiteral("CREATE TABLE Rejections (SensorID TEXT NOT NULL, DateTimeKey TEXT NOT NULL, "
+                       "Gauge INTEGER NOT NULL, Reason TEXT NOT NULL, RejectedBy TEXT, RejectedAt TEXT, "
+                       "PRIMARY KEY (SensorID, DateTimeKey, Gauge))"));
     // What the passes stored so far was computed with 0 for a missing gauge: the first pass
     // of every sensor after this step is a full one.
     if (db.tableExists(QStringLiteral("PassInputs"))) {
@@ -103,9 +107,12 @@ const std::vector<Migration>& all()
         {"2026-12-logger-maps", "column maps of logger files, record of imported files", &createLoggerMapTables},
         {"2026-12-alarms", "alarm levels, alarm events and each sensor's alarm state", &createAlarmTables},
         {"2026-12-pass-inputs", "record of what the calculation passes computed from", &PassTables::create},
-        {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading", &RowVersions::addColumns},
-        {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when", &createRejectionsTable},
-        {"2026-12-map-missing-codes", "codes for \"no reading\" kept with the column maps of logger files", &addMapMissingCodes},
+        {"2026-12-row-versions", "version, changed by and changed at on every sensor and reading",
+         &RowVersions::addColumns},
+        {"2026-12-rejected-values", "values rejected without being deleted, with reason, who and when",
+         &createRejectionsTable},
+        {"2026-12-map-missing-codes", "codes for \"no reading\" kept with the column maps of logger files",
+         &addMapMissingCodes},
         {"2026-12-alarm-episodes", "alarm episodes, the notification outbox, recipients, settings and response plans",
          &AlarmEpisodeTables::create},
     };
@@ -171,9 +178,10 @@ Result upgrade(Database& db, const BackupFn& backup, const std::vector<Migration
             const QString id = QString::fromLatin1(m.id);
             if (!st.pending.contains(id)) continue;
             m.apply(db);
-            db.execute(QStringLiteral("INSERT INTO SchemaMigrations (MigrationID, AppliedAt, AppliedBy, ProgramVersion) "
-                                      "VALUES (?,?,?,?)"),
-                       {id, when, loginName(), programVersion()});
+            db.execute(
+                QStringLiteral("INSERT INTO SchemaMigrations (MigrationID, AppliedAt, AppliedBy, ProgramVersion) "
+                               "VALUES (?,?,?,?)"),
+                {id, when, loginName(), programVersion()});
             r.applied << id;
         }
         tx.commit();
@@ -189,13 +197,15 @@ Result upgrade(Database& db, const BackupFn& backup, const std::vector<Migration
 QString logLine(const Result& r)
 {
     switch (r.outcome) {
-    case Outcome::UpToDate: return QString();
-    case Outcome::Upgraded:
-        return QStringLiteral("Database upgraded (%1)").arg(r.applied.join(QStringLiteral(", "))) +
-               (r.backupPath.isEmpty() ? QString() : QStringLiteral("; copy before the upgrade: ") + r.backupPath);
-    case Outcome::Newer:
-        return QStringLiteral("Database refused: changed by a newer version of Tarnwell (%1)").arg(r.detail);
-    case Outcome::Failed: return QStringLiteral("Database upgrade failed, database unchanged: ") + r.detail;
+        case Outcome::UpToDate:
+            return QString();
+        case Outcome::Upgraded:
+            return QStringLiteral("Database upgraded (%1)").arg(r.applied.join(QStringLiteral(", "))) +
+                   (r.backupPath.isEmpty() ? QString() : QStringLiteral("; copy before the upgrade: ") + r.backupPath);
+        case Outcome::Newer:
+            return QStringLiteral("Database refused: changed by a newer version of Tarnwell (%1)").arg(r.detail);
+        case Outcome::Failed:
+            return QStringLiteral("Database upgrade failed, database unchanged: ") + r.detail;
     }
     return QString();
 }
@@ -204,9 +214,10 @@ QString refusalMessage(const Result& r, const QString& databasePath)
 {
     if (r.outcome == Outcome::Newer)
         return QStringLiteral("The database ") + databasePath +
-               QStringLiteral(" was changed by a newer version of Tarnwell than this one.\r\n"
-                              "This version cannot work on it without risk to its data, so it was left as it is.\r\n"
-                              "Install the newer version of Tarnwell, or restore a backup made with this version.");
+               QStringLiteral(
+                   " was changed by a newer version of Tarnwell than this one.\r\n"
+                   "This version cannot work on it without risk to its data, so it was left as it is.\r\n"
+                   "Install the newer version of Tarnwell, or restore a backup made with this version.");
     if (r.outcome == Outcome::Failed)
         return QStringLiteral("The database ") + databasePath +
                QStringLiteral(" comes from an earlier version of Tarnwell and could not be upgraded: ") + r.detail +

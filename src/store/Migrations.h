@@ -19,8 +19,8 @@ class Database;
 namespace Migrations {
 
 struct Migration {
-    const char* id;        // never changes once released, e.g. "2026-12-schema-versions"
-    const char* summary;   // one line for the log
+    const char* id;       // never changes once released, e.g. "2026-12-schema-versions"
+    const char* summary;  // one line for the log
     void (*apply)(Database& db);
 };
 
@@ -29,9 +29,9 @@ struct Migration {
 const std::vector<Migration>& all();
 
 struct Status {
-    QStringList applied;   // known steps the database has had
-    QStringList pending;   // known steps it has not had, in the order they would run
-    QStringList unknown;   // steps it has had that this program does not know
+    QStringList applied;  // known steps the database has had
+    QStringList pending;  // known steps it has not had, in the order they would run
+    QStringList unknown;  // steps it has had that this program does not know
     bool newer() const { return !unknown.isEmpty(); }
     bool upToDate() const { return pending.isEmpty() && unknown.isEmpty(); }
 };
@@ -41,17 +41,17 @@ struct Status {
 Status status(Database& db, const std::vector<Migration>& steps = all());
 
 enum class Outcome {
-    UpToDate,      // nothing to do
-    Upgraded,      // pending steps applied (after a backup, when one was asked for)
-    Newer,         // made or changed by a newer program: left untouched
-    Failed,        // a backup or a step failed: left exactly as it was
+    UpToDate,  // nothing to do
+    Upgraded,  // pending steps applied (after a backup, when one was asked for)
+    Newer,     // made or changed by a newer program: left untouched
+    Failed,    // a backup or a step failed: left exactly as it was
 };
 
 struct Result {
     Outcome outcome = Outcome::UpToDate;
-    QStringList applied;   // the steps applied by this call
-    QString backupPath;    // the copy made before upgrading (empty when none was asked for)
-    QString detail;        // why it failed, or which unknown steps a newer database has
+    QStringList applied;  // the steps applied by this call
+    QString backupPath;   // the copy made before upgrading (empty when none was asked for)
+    QString detail;       // why it failed, or which unknown steps a newer database has
 };
 
 // Makes a copy of the database before it is upgraded and returns the copy's path.

@@ -20,10 +20,7 @@ constexpr int BlockSize = 128;
 // On a server each block is a round trip: many more rows per block.
 constexpr int ServerBlockSize = 1000;
 
-[[noreturn]] void recordDeleted()
-{
-    throw TwError(ErrNo::RecordDeleted, QStringLiteral("Record is deleted."));
-}
+[[noreturn]] void recordDeleted() { throw TwError(ErrNo::RecordDeleted, QStringLiteral("Record is deleted.")); }
 
 [[noreturn]] void noCurrentRecord()
 {
@@ -40,10 +37,8 @@ void Recordset::openQuery(const QString& sql)
 {
     close();
     const SqlDialect::Select sel = SqlDialect::parseSelect(sql);
-    if (!sel.valid)
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
-    if (!m_db.isOpen())
-        throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
+    if (!sel.valid) throw TwError(ErrNo::DatabaseError, QStringLiteral("Unsupported query: ") + sql);
+    if (!m_db.isOpen()) throw TwError(ErrNo::DatabaseError, QStringLiteral("The connection is not open"));
     m_sql = sql;
     m_table = sel.table;
     m_where = sel.where;
@@ -56,7 +51,7 @@ void Recordset::open(const QString& sql)
     openQuery(sql);
     loadIds();
     m_open = true;
-    m_pos = 0;   // on the first row (or at BOF and EOF when empty)
+    m_pos = 0;  // on the first row (or at BOF and EOF when empty)
 }
 
 void Recordset::openWithRows(const QString& sql, std::vector<qint64> ids)
@@ -107,8 +102,8 @@ void Recordset::loadColumns()
     }
     m_slot = QVector<int>(m_columns.size(), -1);
     if (m_columns.isEmpty())
-        throw TwError(-1, QStringLiteral("The database has no table or query named '")
-                              + m_table + QStringLiteral("'."));
+        throw TwError(-1,
+                      QStringLiteral("The database has no table or query named '") + m_table + QStringLiteral("'."));
     const int version = fieldIndex(QLatin1String(RowVersions::VersionColumn));
     const int by = fieldIndex(QLatin1String(RowVersions::ByColumn));
     const int at = fieldIndex(QLatin1String(RowVersions::AtColumn));
@@ -116,7 +111,7 @@ void Recordset::loadColumns()
         m_versionColumn = version;
         m_byColumn = by;
         m_atColumn = at;
-        slotFor(version);   // read with every row, so a row's version matches its values
+        slotFor(version);  // read with every row, so a row's version matches its values
     }
 }
 
@@ -127,7 +122,8 @@ void Recordset::loadIds()
     if (!m_where.isEmpty()) conds << '(' + m_where + ')';
     if (!m_filter.isEmpty()) conds << '(' + m_filter + ')';
     if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY ") + (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
+    sql += QStringLiteral(" ORDER BY ") +
+           (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
     // Read through the engine's own interface: this runs again whenever another user
     // committed a change, so it is to cost little even at 100,000 rows.
     Statement q(m_db, sql);
@@ -142,10 +138,7 @@ void Recordset::loadIds()
     m_seenRow = -1;
 }
 
-bool Recordset::othersMayHaveChanged() const
-{
-    return m_open && !(m_db.othersStamp() == m_loadedMark);
-}
+bool Recordset::othersMayHaveChanged() const { return m_open && !(m_db.othersStamp() == m_loadedMark); }
 
 void Recordset::setComputedWrites(bool computed)
 {
@@ -209,7 +202,7 @@ void Recordset::moveLast()
 void Recordset::moveNext()
 {
     if (m_mode == Mode::None && !m_deletedPending && eof()) noCurrentRecord();
-    const bool stay = m_deletedPending;   // the deleted row's place is taken by its successor
+    const bool stay = m_deletedPending;  // the deleted row's place is taken by its successor
     leaveRow();
     if (!stay) ++m_pos;
     if (m_pos > qint64(m_ids.size())) m_pos = qint64(m_ids.size());
@@ -223,15 +216,11 @@ void Recordset::movePrevious()
     if (m_pos < -1) m_pos = -1;
 }
 
-int Recordset::fieldIndex(const QString& name) const
-{
-    return m_columnIndex.value(name.toLower(), -1);
-}
+int Recordset::fieldIndex(const QString& name) const { return m_columnIndex.value(name.toLower(), -1); }
 
 void Recordset::requireCurrent() const
 {
-    if (!m_open || m_deletedPending || m_ids.empty() || m_pos < 0 || m_pos >= qint64(m_ids.size()))
-        noCurrentRecord();
+    if (!m_open || m_deletedPending || m_ids.empty() || m_pos < 0 || m_pos >= qint64(m_ids.size())) noCurrentRecord();
 }
 
 void Recordset::fetchBlockAround(qint64 index) const
@@ -261,8 +250,9 @@ void Recordset::fetchBlockAround(qint64 index) const
             m_blockStatement.reset();
             m_rangeStatement.reset();
             m_blockStatement = std::make_unique<Statement>(m_db, sql);
-            m_rangeStatement = std::make_unique<Statement>(
-                m_db, sql.left(sql.indexOf(QStringLiteral(" WHERE rowid IN ("))) + QStringLiteral(" WHERE rowid BETWEEN ? AND ?"));
+            m_rangeStatement =
+                std::make_unique<Statement>(m_db, sql.left(sql.indexOf(QStringLiteral(" WHERE rowid IN ("))) +
+                                                      QStringLiteral(" WHERE rowid BETWEEN ? AND ?"));
             m_blockGeneration = m_db.generation();
         }
         qint64 low = std::numeric_limits<qint64>::max(), high = std::numeric_limits<qint64>::min();
@@ -270,7 +260,7 @@ void Recordset::fetchBlockAround(qint64 index) const
             low = std::min(low, m_ids[size_t(k)]);
             high = std::max(high, m_ids[size_t(k)]);
         }
-        const bool run = end > start && high - low == end - start - 1;   // the identities are distinct
+        const bool run = end > start && high - low == end - start - 1;  // the identities are distinct
         Statement& q = run ? *m_rangeStatement : *m_blockStatement;
         if (run) {
             q.bind(1, low);
@@ -344,8 +334,9 @@ const QVector<QVariant>& Recordset::currentRow() const
 QVariant Recordset::value(int ordinal) const
 {
     if (ordinal < 0 || ordinal >= m_columns.size())
-        throw TwError(ErrNo::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw TwError(
+            ErrNo::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     if (m_mode != Mode::None) {
         auto e = m_edits.constFind(ordinal);
         if (e != m_edits.constEnd()) return *e;
@@ -360,8 +351,9 @@ QVariant Recordset::value(const QString& field) const
 {
     const int i = fieldIndex(field);
     if (i < 0)
-        throw TwError(ErrNo::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw TwError(
+            ErrNo::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     return value(i);
 }
 
@@ -370,12 +362,14 @@ QString Recordset::text(const QString& field) const
     const QVariant v = value(field);
     if (v.isNull()) return QString();
     switch (v.typeId()) {
-    case QMetaType::Double: {
-        const double d = v.toDouble();
-        return d == 0 ? QStringLiteral("0") : QString::number(d, 'g', QLocale::FloatingPointShortest);
-    }
-    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    default: return v.toString();
+        case QMetaType::Double: {
+            const double d = v.toDouble();
+            return d == 0 ? QStringLiteral("0") : QString::number(d, 'g', QLocale::FloatingPointShortest);
+        }
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        default:
+            return v.toString();
     }
 }
 
@@ -385,25 +379,41 @@ QVariant Recordset::toStorage(int column, const QVariant& v) const
     const Affinity a = m_affinity[column];
     if (a == Affinity::Text) {
         switch (v.typeId()) {
-        case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-        case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-        case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-        default: return v.toString();
+            case QMetaType::QDateTime:
+                return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            case QMetaType::QDate:
+                return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+            case QMetaType::Bool:
+                return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+            case QMetaType::Double:
+                return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+            default:
+                return v.toString();
         }
     }
     switch (v.typeId()) {
-    case QMetaType::Bool: return qlonglong(v.toBool() ? 1 : 0);
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
-        return a == Affinity::Boolean ? qlonglong(v.toLongLong() != 0) : v.toLongLong();
-    case QMetaType::Double: case QMetaType::Float: return v.toDouble();
-    default: break;
+        case QMetaType::Bool:
+            return qlonglong(v.toBool() ? 1 : 0);
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            return a == Affinity::Boolean ? qlonglong(v.toLongLong() != 0) : v.toLongLong();
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return v.toDouble();
+        default:
+            break;
     }
     const QString t = v.toString().trimmed();
     if (t.isEmpty()) return QVariant();
     if (a == Affinity::Boolean) {
-        if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0) return qlonglong(1);
-        if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0) return qlonglong(0);
+        if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+            t.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+            return qlonglong(1);
+        if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+            t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+            return qlonglong(0);
     }
     bool ok = false;
     double d = QLocale::c().toDouble(t, &ok);
@@ -416,8 +426,9 @@ QVariant Recordset::toStorage(int column, const QVariant& v) const
 void Recordset::setValue(int ordinal, const QVariant& v)
 {
     if (ordinal < 0 || ordinal >= m_columns.size())
-        throw TwError(ErrNo::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw TwError(
+            ErrNo::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     if (m_mode == Mode::None) {
         requireCurrent();
         m_mode = Mode::Edit;
@@ -429,8 +440,9 @@ void Recordset::setValue(const QString& field, const QVariant& v)
 {
     const int i = fieldIndex(field);
     if (i < 0)
-        throw TwError(ErrNo::ItemNotFound,
-                      QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw TwError(
+            ErrNo::ItemNotFound,
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     setValue(i, v);
 }
 
@@ -463,10 +475,13 @@ void Recordset::flushEdit()
     const Mode mode = m_mode;
     const bool versioned = m_versionColumn >= 0 && !m_computedWrites;
     if (versioned)
-        for (int c : {m_versionColumn, m_byColumn, m_atColumn}) m_edits.remove(c);   // the cursor's own business
+        for (int c : {m_versionColumn, m_byColumn, m_atColumn}) m_edits.remove(c);  // the cursor's own business
     QList<int> cols = m_edits.keys();
     std::sort(cols.begin(), cols.end());
-    if (mode == Mode::Edit && cols.isEmpty()) { m_mode = Mode::None; return; }
+    if (mode == Mode::Edit && cols.isEmpty()) {
+        m_mode = Mode::None;
+        return;
+    }
     // The version this edit was made on: the one first read on this visit to the row.
     qint64 expected = 0;
     if (versioned && mode == Mode::Edit) {
@@ -501,11 +516,13 @@ void Recordset::flushEdit()
         }
         if (mode == Mode::AddNew) {
             w.sql = names.isEmpty() ? QStringLiteral("INSERT INTO ") + t + QStringLiteral(" DEFAULT VALUES")
-                                    : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" + marks.join(',') + ')';
+                                    : QStringLiteral("INSERT INTO ") + t + " (" + names.join(',') + ") VALUES (" +
+                                          marks.join(',') + ')';
             // The server says which row identity it gave the new row.
             if (m_db.isServer()) w.sql += QStringLiteral(" RETURNING rowid");
         } else
-            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') + QStringLiteral(" WHERE rowid = ?") +
+            w.sql = QStringLiteral("UPDATE ") + t + QStringLiteral(" SET ") + names.join(',') +
+                    QStringLiteral(" WHERE rowid = ?") +
                     (versioned ? QStringLiteral(" AND coalesce(RowVersion, 0) = ?") : QString());
     }
     const QString who = m_db.userName();
@@ -523,7 +540,7 @@ void Recordset::flushEdit()
     m_edits.clear();
     if (!w.st || w.generation != m_db.generation()) {
         w.st.reset();
-        w.st = std::make_unique<Statement>(m_db, w.sql);   // throws when it does not prepare
+        w.st = std::make_unique<Statement>(m_db, w.sql);  // throws when it does not prepare
         w.generation = m_db.generation();
     }
     for (int i = 0; i < values.size(); ++i) w.st->bind(i + 1, values[i]);
@@ -586,11 +603,15 @@ void Recordset::refuseStale(qint64 id)
 
 void Recordset::deleteCurrent()
 {
-    if (m_mode == Mode::AddNew) { cancelUpdate(); return; }
+    if (m_mode == Mode::AddNew) {
+        cancelUpdate();
+        return;
+    }
     cancelUpdate();
     requireCurrent();
     const qint64 id = m_ids[size_t(m_pos)];
-    m_db.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE rowid = ?"), {id});
+    m_db.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE rowid = ?"),
+                 {id});
     m_ids.erase(m_ids.begin() + m_pos);
     m_cache.remove(id);
     m_deletedPending = true;
@@ -622,7 +643,7 @@ void Recordset::deleteCurrentIfUnchanged()
             try {
                 refuseStale(id);
             } catch (const TwError& e) {
-                if (e.number != ErrNo::RecordDeleted) throw;   // changed: refused, nothing deleted
+                if (e.number != ErrNo::RecordDeleted) throw;  // changed: refused, nothing deleted
             }
         }
     }
@@ -644,8 +665,10 @@ bool Recordset::find(const QString& criterion)
 {
     QString column, value;
     if (!SqlDialect::parseCriterion(criterion, &column, &value) || fieldIndex(column) < 0)
-        throw TwError(ErrNo::DatabaseError,
-                      QStringLiteral("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
+        throw TwError(
+            ErrNo::DatabaseError,
+            QStringLiteral(
+                "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another."));
     if (m_mode != Mode::None) flushEdit();
     QString sql = QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_table) + QStringLiteral(" WHERE ") +
                   SqlDialect::quoteName(m_columns[fieldIndex(column)]) + QStringLiteral(" = ?");
@@ -663,7 +686,10 @@ bool Recordset::find(const QString& criterion)
     m_deletedPending = false;
     m_seenRow = -1;
     for (qint64 i = start; i < qint64(m_ids.size()); ++i) {
-        if (hits.count(m_ids[size_t(i)])) { m_pos = i; return true; }
+        if (hits.count(m_ids[size_t(i)])) {
+            m_pos = i;
+            return true;
+        }
     }
     m_pos = qint64(m_ids.size());
     return false;

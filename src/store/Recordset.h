@@ -53,8 +53,8 @@ public:
     bool eof() const;
     bool hasCurrentRow() const { return !bof() && !eof(); }
     qint64 recordCount() const { return qint64(m_ids.size()); }
-    qint64 absolutePosition() const;           // 1..count, or PosBOF / PosEOF
-    void setAbsolutePosition(qint64 position); // throws 3021 when out of range
+    qint64 absolutePosition() const;            // 1..count, or PosBOF / PosEOF
+    void setAbsolutePosition(qint64 position);  // throws 3021 when out of range
 
     void moveFirst();
     void moveLast();
@@ -62,11 +62,11 @@ public:
     void movePrevious();
 
     QStringList fieldNames() const { return m_columns; }
-    int fieldIndex(const QString& name) const;   // -1 when unknown (names match without case)
+    int fieldIndex(const QString& name) const;  // -1 when unknown (names match without case)
     bool hasField(const QString& name) const { return fieldIndex(name) >= 0; }
     QVariant value(const QString& field) const;
     QVariant value(int ordinal) const;
-    QString text(const QString& field) const;    // null shows as empty text
+    QString text(const QString& field) const;  // null shows as empty text
     bool isNull(const QString& field) const { return value(field).isNull(); }
 
     // Editing. setValue starts an edit of the current row; update() writes it. Moving to
@@ -77,7 +77,7 @@ public:
     void update();
     void cancelUpdate();
     bool isEditing() const { return m_mode != Mode::None; }
-    void deleteCurrent();   // the row stays current until the next move; count drops at once
+    void deleteCurrent();  // the row stays current until the next move; count drops at once
     // Deletes the current row only when it is as it was first read on this visit: on a
     // versioned table another user's change since then refuses it (3197, nothing deleted);
     // a row another user deleted already counts as deleted.
@@ -98,7 +98,7 @@ public:
 
     // A bookmark is the row's identity: valid across moves and requeries while the row exists.
     qint64 bookmark() const;
-    bool setBookmark(qint64 bookmark);   // false (and position unchanged) when not in the set
+    bool setBookmark(qint64 bookmark);  // false (and position unchanged) when not in the set
 
     // Identities of the selection's rows in order (for bulk work on the same table).
     const std::vector<qint64>& rowIds() const { return m_ids; }
@@ -155,11 +155,11 @@ private:
     QVariantList m_filterBinds;
 
     QStringList m_columns;
-    QHash<QString, int> m_columnIndex;       // lower-case name -> ordinal
+    QHash<QString, int> m_columnIndex;  // lower-case name -> ordinal
     QVector<Affinity> m_affinity;
 
     std::vector<qint64> m_ids;
-    qint64 m_pos = -1;                        // index into m_ids; -1 BOF, size EOF
+    qint64 m_pos = -1;  // index into m_ids; -1 BOF, size EOF
     bool m_deletedPending = false;
 
     Mode m_mode = Mode::None;
@@ -182,9 +182,9 @@ private:
     mutable QVector<int> m_wanted;
     mutable QVector<int> m_slot;
     mutable QHash<qint64, QVector<QVariant>> m_cache;
-    mutable std::unique_ptr<QSqlQuery> m_blockQuery;          // the file's
-    mutable std::unique_ptr<Statement> m_blockStatement;      // a server's: rows by list
-    mutable std::unique_ptr<Statement> m_rangeStatement;      // and by a run of identities
+    mutable std::unique_ptr<QSqlQuery> m_blockQuery;      // the file's
+    mutable std::unique_ptr<Statement> m_blockStatement;  // a server's: rows by list
+    mutable std::unique_ptr<Statement> m_rangeStatement;  // and by a run of identities
     mutable quint64 m_blockGeneration = 0;
 
     // The UPDATE / INSERT statement for each set of edited columns (one flag byte per

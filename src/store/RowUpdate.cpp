@@ -7,7 +7,10 @@
 #include <cmath>
 
 RowUpdate::RowUpdate(Database& db, const QString& table, const QStringList& columns, const QString& fixedSets)
-    : m_db(db), m_table(table), m_columns(columns), m_fixedSets(fixedSets)
+    : m_db(db),
+      m_table(table),
+      m_columns(columns),
+      m_fixedSets(fixedSets)
 {
     if (!db.isServer()) m_statement = rowStatement();
 }
@@ -51,7 +54,10 @@ void RowUpdate::write(qint64 rowId, const double* values)
     // One row of the server's binary copy format: the field count, then each field's
     // length and its bytes (big-endian); a null (NaN) has length -1. Numbers go as their
     // own bits, so nothing is lost and the server parses no text.
-    auto put16 = [this](quint16 v) { const uchar b[2] = {uchar(v >> 8), uchar(v)}; m_pending.append(reinterpret_cast<const char*>(b), 2); };
+    auto put16 = [this](quint16 v) {
+        const uchar b[2] = {uchar(v >> 8), uchar(v)};
+        m_pending.append(reinterpret_cast<const char*>(b), 2);
+    };
     auto put32 = [this](quint32 v) {
         const uchar b[4] = {uchar(v >> 24), uchar(v >> 16), uchar(v >> 8), uchar(v)};
         m_pending.append(reinterpret_cast<const char*>(b), 4);
@@ -103,9 +109,9 @@ void RowUpdate::flush()
     m_db.executeOnServer(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + rows + QStringLiteral(" (") +
                          defs.join(QStringLiteral(", ")) + u')');
     m_db.executeOnServer(QStringLiteral("TRUNCATE ") + rows);
-    static const char header[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";   // signature, flags, no extension
+    static const char header[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";  // signature, flags, no extension
     m_pending.prepend(header, sizeof header - 1);
-    m_pending.append("\xff\xff", 2);   // the end of the rows
+    m_pending.append("\xff\xff", 2);  // the end of the rows
     m_db.copyToServer(rows, m_pending, true);
     m_pending.clear();
     m_pendingRows = 0;

@@ -42,10 +42,10 @@ private:
     std::unique_ptr<Statement> rowStatement() const;
     void writeRow(Statement& st, qint64 rowId, const double* values);
 
-    std::unique_ptr<Statement> m_statement;   // the file's
-    std::unique_ptr<Statement> m_small;       // a server's, for a small batch
+    std::unique_ptr<Statement> m_statement;  // the file's
+    std::unique_ptr<Statement> m_small;      // a server's, for a small batch
     std::vector<qint64> m_smallIds;
     std::vector<double> m_smallValues;
-    QByteArray m_pending;                      // the server's rows not yet sent (copy text)
+    QByteArray m_pending;  // the server's rows not yet sent (copy text)
     int m_pendingRows = 0;
 };

@@ -39,7 +39,8 @@ void addColumns(Database& db)
     tables.prepend(QStringLiteral("Sensors"));
     for (const QString& t : tables) {
         const QString name = SqlDialect::quoteName(t);
-        db.execute(QStringLiteral("ALTER TABLE ") + name + QStringLiteral(" ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 0"));
+        db.execute(QStringLiteral("ALTER TABLE ") + name +
+                   QStringLiteral(" ADD COLUMN RowVersion INTEGER NOT NULL DEFAULT 0"));
         db.execute(QStringLiteral("ALTER TABLE ") + name + QStringLiteral(" ADD COLUMN ChangedBy TEXT"));
         db.execute(QStringLiteral("ALTER TABLE ") + name + QStringLiteral(" ADD COLUMN ChangedAt TEXT"));
     }
@@ -49,9 +50,10 @@ QString changedMessage(const QString& what, const QString& by, const QString& at
 {
     const QString who = by.isEmpty() ? QStringLiteral("another user") : by;
     const QString when = at.isEmpty() ? QString() : QStringLiteral(" at ") + at;
-    return QStringLiteral("This %1 was changed by %2%3 after you read it.\r\n"
-                          "Your changes were not saved. The current values are shown: make your changes again "
-                          "if they are still needed.")
+    return QStringLiteral(
+               "This %1 was changed by %2%3 after you read it.\r\n"
+               "Your changes were not saved. The current values are shown: make your changes again "
+               "if they are still needed.")
         .arg(what, who, when);
 }
 
@@ -59,8 +61,9 @@ QString notDeletedMessage(const QString& what, const QString& by, const QString&
 {
     const QString who = by.isEmpty() ? QStringLiteral("another user") : by;
     const QString when = at.isEmpty() ? QString() : QStringLiteral(" at ") + at;
-    return QStringLiteral("This %1 was changed by %2%3 after you read it.\r\n"
-                          "It was not deleted. Its current values are shown: delete it again if it is still to go.")
+    return QStringLiteral(
+               "This %1 was changed by %2%3 after you read it.\r\n"
+               "It was not deleted. Its current values are shown: delete it again if it is still to go.")
         .arg(what, who, when);
 }
 

@@ -10,10 +10,16 @@ namespace {
 QString sensordataDdl()
 {
     QStringList cols;
-    cols << "DateTimeKey TEXT NOT NULL" << "ReadingDate TEXT" << "ReadingTime TEXT" << "ChannelT TEXT";
+    cols << "DateTimeKey TEXT NOT NULL"
+         << "ReadingDate TEXT"
+         << "ReadingTime TEXT"
+         << "ChannelT TEXT";
     for (int i = 1; i <= 10; ++i) cols << QStringLiteral("Channel%1 TEXT").arg(i);
-    cols << "FullDate TEXT" << "Plottemporal BOOLEAN DEFAULT 0" << "PlotSpatial BOOLEAN DEFAULT 0"
-         << "DoNotPlot BOOLEAN NOT NULL DEFAULT 0" << "IsDirty BOOLEAN DEFAULT 0";
+    cols << "FullDate TEXT"
+         << "Plottemporal BOOLEAN DEFAULT 0"
+         << "PlotSpatial BOOLEAN DEFAULT 0"
+         << "DoNotPlot BOOLEAN NOT NULL DEFAULT 0"
+         << "IsDirty BOOLEAN DEFAULT 0";
     for (int i = 1; i <= 10; ++i) cols << QStringLiteral("zero%1 REAL").arg(i);
     cols << "NumTemp REAL";
     for (int i = 1; i <= 6; ++i) cols << QStringLiteral("Load%1 REAL").arg(i);
@@ -54,19 +60,21 @@ void createFixedTables(Database& db)
     static const TypeRow types[] = {{"25", 1}, {"35", 2}, {"45", 3}, {"55", 4}, {"65", 5}, {"75", 6}};
     for (const TypeRow& t : types) {
         const QString model = QStringLiteral("d%1HALYX").arg(t.channels);
-        const QString note = QStringLiteral("%1: %2 gauge channel%3 and a temperature channel. "
-                                            "Gauge readings in microstrain, temperature in deg C.")
-                                 .arg(model).arg(t.channels).arg(t.channels == 1 ? "" : "s");
+        const QString note = QStringLiteral(
+                                 "%1: %2 gauge channel%3 and a temperature channel. "
+                                 "Gauge readings in microstrain, temperature in deg C.")
+                                 .arg(model)
+                                 .arg(t.channels)
+                                 .arg(t.channels == 1 ? "" : "s");
         db.execute(QStringLiteral("INSERT INTO Configuration (SensorType, Family, Model, NumChannels, TempChannel, "
                                   "Temp, lblNotes, NumNodes, TemporalYaxis, lowval, highval, templow, temphigh) "
                                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-                   {QString::fromLatin1(t.code), QStringLiteral("HALYX"), model, t.channels, 1,
-                    QStringLiteral("deg C"), note, t.channels + 2, QStringLiteral("Load (tons)"),
-                    -10000.0, 10000.0, -20.0, 60.0});
+                   {QString::fromLatin1(t.code), QStringLiteral("HALYX"), model, t.channels, 1, QStringLiteral("deg C"),
+                    note, t.channels + 2, QStringLiteral("Load (tons)"), -10000.0, 10000.0, -20.0, 60.0});
     }
-    db.execute(QStringLiteral("INSERT INTO Prefs (MineID, MinX, MaxX, MinY, MaxY) VALUES (?,?,?,?,?)"),
-               {QStringLiteral("N12-"), QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("0"),
-                QStringLiteral("10")});
+    db.execute(
+        QStringLiteral("INSERT INTO Prefs (MineID, MinX, MaxX, MinY, MaxY) VALUES (?,?,?,?,?)"),
+        {QStringLiteral("N12-"), QStringLiteral("0"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("10")});
 }
 
 }  // namespace Schema

@@ -23,8 +23,7 @@ bool run(const QSqlDatabase& inner, const QString& sql, QSqlError* error)
 QString serverName(const QString& table)
 {
     QString t = table.trimmed();
-    if (t.size() > 1 && (t.front() == '"' || t.front() == '`' || t.front() == '['))
-        t = t.mid(1, t.size() - 2);
+    if (t.size() > 1 && (t.front() == '"' || t.front() == '`' || t.front() == '[')) t = t.mid(1, t.size() - 2);
     return t.toLower();
 }
 
@@ -32,7 +31,8 @@ bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error)
 {
     {
         QSqlQuery q(inner);
-        if (q.exec(QStringLiteral("SELECT to_regclass('tw_changes') IS NOT NULL AND to_regproc('tw_changes_written') IS NOT NULL")) &&
+        if (q.exec(QStringLiteral(
+                "SELECT to_regclass('tw_changes') IS NOT NULL AND to_regproc('tw_changes_written') IS NOT NULL")) &&
             q.next() && q.value(0).toBool())
             return true;
     }
@@ -42,52 +42,58 @@ bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error)
     // stack up one row version per statement); every write statement still moves this
     // session's own tally of writes to the table, so its stamp changes with each of them.
     return run(inner,
-               QStringLiteral("CREATE TABLE IF NOT EXISTS tw_changes (tbl TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0, "
-                              "xact BIGINT NOT NULL DEFAULT 0)"),
+               QStringLiteral(
+                   "CREATE TABLE IF NOT EXISTS tw_changes (tbl TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0, "
+                   "xact BIGINT NOT NULL DEFAULT 0)"),
                error) &&
            run(inner,
-               QStringLiteral("CREATE OR REPLACE FUNCTION tw_note_change(t TEXT) RETURNS void LANGUAGE plpgsql "
-                              "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
-                              "DECLARE\n"
-                              "  own TEXT := 'tarnwell.writes_' || md5(t);\n"
-                              "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
-                              "BEGIN\n"
-                              "  PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
-                              "false);\n"
-                              "  IF strpos(done, '/' || t || '/') > 0 THEN RETURN; END IF;\n"
-                              "  PERFORM set_config('tarnwell.changed_tables', done || '/' || t || '/', true);\n"
-                              "  INSERT INTO tw_changes AS c (tbl, n, xact) VALUES (t, 1, txid_current())\n"
-                              "    ON CONFLICT (tbl) DO UPDATE SET n = c.n + 1, xact = txid_current();\n"
-                              "  PERFORM set_config('tarnwell.own_changes', (coalesce(nullif(current_setting("
-                              "'tarnwell.own_changes', true), '')::bigint, 0) + 1)::text, false);\n"
-                              "END\n$tw$"),
+               QStringLiteral(
+                   "CREATE OR REPLACE FUNCTION tw_note_change(t TEXT) RETURNS void LANGUAGE plpgsql "
+                   "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
+                   "DECLARE\n"
+                   "  own TEXT := 'tarnwell.writes_' || md5(t);\n"
+                   "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
+                   "BEGIN\n"
+                   "  PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
+                   "false);\n"
+                   "  IF strpos(done, '/' || t || '/') > 0 THEN RETURN; END IF;\n"
+                   "  PERFORM set_config('tarnwell.changed_tables', done || '/' || t || '/', true);\n"
+                   "  INSERT INTO tw_changes AS c (tbl, n, xact) VALUES (t, 1, txid_current())\n"
+                   "    ON CONFLICT (tbl) DO UPDATE SET n = c.n + 1, xact = txid_current();\n"
+                   "  PERFORM set_config('tarnwell.own_changes', (coalesce(nullif(current_setting("
+                   "'tarnwell.own_changes', true), '')::bigint, 0) + 1)::text, false);\n"
+                   "END\n$tw$"),
                error) &&
            // A statement that changed no row (an UPDATE matching nothing) is no change. The
            // counter written already in this transaction, only the session's own tally
            // moves (without the cost of calling the owner's function).
            run(inner,
-               QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_written() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
-                              "DECLARE\n"
-                              "  own TEXT;\n"
-                              "BEGIN\n"
-                              "  IF NOT EXISTS (SELECT 1 FROM changed) THEN RETURN NULL; END IF;\n"
-                              "  IF strpos(coalesce(current_setting('tarnwell.changed_tables', true), ''), '/' || TG_TABLE_NAME || "
-                              "'/') = 0 THEN\n"
-                              "    PERFORM tw_note_change(TG_TABLE_NAME);\n"
-                              "  ELSE\n"
-                              "    own := 'tarnwell.writes_' || md5(TG_TABLE_NAME);\n"
-                              "    PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
-                              "false);\n"
-                              "  END IF;\n"
-                              "  RETURN NULL;\n"
-                              "END\n$tw$"),
+               QStringLiteral(
+                   "CREATE OR REPLACE FUNCTION tw_changes_written() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
+                   "DECLARE\n"
+                   "  own TEXT;\n"
+                   "BEGIN\n"
+                   "  IF NOT EXISTS (SELECT 1 FROM changed) THEN RETURN NULL; END IF;\n"
+                   "  IF strpos(coalesce(current_setting('tarnwell.changed_tables', true), ''), '/' || TG_TABLE_NAME "
+                   "|| "
+                   "'/') = 0 THEN\n"
+                   "    PERFORM tw_note_change(TG_TABLE_NAME);\n"
+                   "  ELSE\n"
+                   "    own := 'tarnwell.writes_' || md5(TG_TABLE_NAME);\n"
+                   "    PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + "
+                   "1)::text, "
+                   "false);\n"
+                   "  END IF;\n"
+                   "  RETURN NULL;\n"
+                   "END\n$tw$"),
                error) &&
            run(inner,
-               QStringLiteral("CREATE OR REPLACE FUNCTION tw_changes_emptied() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
-                              "BEGIN\n"
-                              "  PERFORM tw_note_change(TG_TABLE_NAME);\n"
-                              "  RETURN NULL;\n"
-                              "END\n$tw$"),
+               QStringLiteral(
+                   "CREATE OR REPLACE FUNCTION tw_changes_emptied() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
+                   "BEGIN\n"
+                   "  PERFORM tw_note_change(TG_TABLE_NAME);\n"
+                   "  RETURN NULL;\n"
+                   "END\n$tw$"),
                error);
 }
 
@@ -97,9 +103,12 @@ struct TriggerKind {
     const char* definition;
 };
 const TriggerKind triggers[] = {
-    {"tw_changes_i", "AFTER INSERT ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
-    {"tw_changes_u", "AFTER UPDATE ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
-    {"tw_changes_d", "AFTER DELETE ON %1 REFERENCING OLD TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_i",
+     "AFTER INSERT ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_u",
+     "AFTER UPDATE ON %1 REFERENCING NEW TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
+    {"tw_changes_d",
+     "AFTER DELETE ON %1 REFERENCING OLD TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_written()"},
     {"tw_changes_t", "AFTER TRUNCATE ON %1 FOR EACH STATEMENT EXECUTE FUNCTION tw_changes_emptied()"},
 };
 }  // namespace
@@ -110,7 +119,8 @@ bool track(const QSqlDatabase& inner, const QString& table, QSqlError* error)
     for (const TriggerKind& k : triggers) {
         const QString name = QLatin1String(k.name);
         if (!run(inner, QStringLiteral("DROP TRIGGER IF EXISTS ") + name + QStringLiteral(" ON ") + t, error) ||
-            !run(inner, QStringLiteral("CREATE TRIGGER ") + name + ' ' + QString::fromLatin1(k.definition).arg(t), error))
+            !run(inner, QStringLiteral("CREATE TRIGGER ") + name + ' ' + QString::fromLatin1(k.definition).arg(t),
+                 error))
             return false;
     }
     return true;
@@ -132,8 +142,9 @@ const char* const untracked =
 bool everyTableTracked(const QSqlDatabase& inner)
 {
     QSqlQuery q(inner);
-    return q.exec(QStringLiteral("SELECT CASE WHEN to_regclass('tw_changes') IS NULL OR to_regproc('tw_changes_written') IS NULL "
-                                 "THEN false ELSE has_table_privilege('tw_changes', 'SELECT') AND NOT EXISTS (SELECT 1 ") +
+    return q.exec(QStringLiteral(
+                      "SELECT CASE WHEN to_regclass('tw_changes') IS NULL OR to_regproc('tw_changes_written') IS NULL "
+                      "THEN false ELSE has_table_privilege('tw_changes', 'SELECT') AND NOT EXISTS (SELECT 1 ") +
                   QLatin1String(untracked) + QStringLiteral(") END")) &&
            q.next() && q.value(0).toBool();
 }
@@ -166,8 +177,9 @@ QString tableQuery(const QString& table)
 
 QString othersQuery()
 {
-    return QStringLiteral("SELECT coalesce(sum(n), 0) - coalesce(nullif(current_setting('tarnwell.own_changes', true), "
-                          "'')::bigint, 0) FROM tw_changes");
+    return QStringLiteral(
+        "SELECT coalesce(sum(n), 0) - coalesce(nullif(current_setting('tarnwell.own_changes', true), "
+        "'')::bigint, 0) FROM tw_changes");
 }
 
 }  // namespace ServerChanges

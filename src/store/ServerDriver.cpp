@@ -238,10 +238,7 @@ struct UnlistedConnection : QSqlDatabase {
 
 ServerDriver::ServerDriver() : m_inner(UnlistedConnection()) {}
 
-ServerDriver::~ServerDriver()
-{
-    close();
-}
+ServerDriver::~ServerDriver() { close(); }
 
 QSqlDatabase ServerDriver::inner() const { return m_inner; }
 
@@ -271,7 +268,10 @@ QString ServerDriver::translated(const QString& sql) { return SqlDialect::toServ
 QSqlError ServerDriver::errorOf(const PGresult* result) const
 {
     PGconn* conn = connectionOf(m_inner);
-    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : conn ? PQerrorMessage(conn) : "").trimmed();
+    QString message = QString::fromUtf8(result ? PQresultErrorMessage(result)
+                                        : conn ? PQerrorMessage(conn)
+                                               : "")
+                          .trimmed();
     if (message.isEmpty()) message = QStringLiteral("The server did not answer the statement");
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (!connectionAlive()) {
@@ -287,7 +287,7 @@ QSqlError ServerDriver::errorOf(const PGresult* result) const
 
 void ServerDriver::reconnectIfLost()
 {
-    if (!isOpen() || m_inTransaction) return;   // a transaction cut off is not resumed
+    if (!isOpen() || m_inTransaction) return;  // a transaction cut off is not resumed
     if (connectionAlive()) return;
     m_inner.close();
     m_reconnectFailure.clear();
@@ -326,10 +326,17 @@ void ServerDriver::startSession()
 bool ServerDriver::hasFeature(DriverFeature f) const
 {
     switch (f) {
-    case Transactions: case QuerySize: case PreparedQueries: case PositionalPlaceholders: case Unicode:
-    case LastInsertId: case LowPrecisionNumbers: case EventNotifications:
-        return true;
-    default: return false;
+        case Transactions:
+        case QuerySize:
+        case PreparedQueries:
+        case PositionalPlaceholders:
+        case Unicode:
+        case LastInsertId:
+        case LowPrecisionNumbers:
+        case EventNotifications:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -398,14 +405,16 @@ bool ServerDriver::rollbackTransaction()
 bool ServerDriver::trackDefinition(const QString& sql, QSqlError* error)
 {
     static const QRegularExpression made(
-        QStringLiteral("^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:IF\\s+(?:NOT\\s+)?EXISTS\\s+)?(\"[^\"]+\"|`[^`]+`|\\[[^\\]]+\\]|\\w+)"),
+        QStringLiteral(
+            "^\\s*(CREATE|DROP)\\s+TABLE\\s+(?:IF\\s+(?:NOT\\s+)?EXISTS\\s+)?(\"[^\"]+\"|`[^`]+`|\\[[^\\]]+\\]|\\w+)"),
         QRegularExpression::CaseInsensitiveOption);
     const auto m = made.match(sql);
     if (!m.hasMatch()) return true;
     const QString table = ServerChanges::serverName(m.captured(2));
     if (table.startsWith(QLatin1String("tw_"))) return true;
     if (!ServerChanges::ensureSetUp(m_inner, error)) return false;
-    if (m.captured(1).compare(QLatin1String("CREATE"), Qt::CaseInsensitive) == 0 && !ServerChanges::track(m_inner, table, error))
+    if (m.captured(1).compare(QLatin1String("CREATE"), Qt::CaseInsensitive) == 0 &&
+        !ServerChanges::track(m_inner, table, error))
         return false;
     return ServerChanges::note(m_inner, table, error);
 }
@@ -457,7 +466,7 @@ QString ServerDriver::withTextTests(const QString& sql)
     for (auto it = m_textTests.constBegin(); it != m_textTests.constEnd(); ++it) {
         const QString name = QString::fromLatin1(it.key());
         const QRegularExpression call(QStringLiteral("\\b") + QRegularExpression::escape(name) +
-                                      QStringLiteral("\\s*\\(\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*\\)"),
+                                          QStringLiteral("\\s*\\(\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*\\)"),
                                       QRegularExpression::CaseInsensitiveOption);
         auto m = call.match(out);
         if (!m.hasMatch()) continue;
@@ -466,7 +475,8 @@ QString ServerDriver::withTextTests(const QString& sql)
         const auto f = from.match(out);
         if (!f.hasMatch()) continue;
         QString table = f.captured(1);
-        if (table.size() > 1 && (table.front() == '`' || table.front() == '"' || table.front() == '[')) table = table.mid(1, table.size() - 2);
+        if (table.size() > 1 && (table.front() == '`' || table.front() == '"' || table.front() == '['))
+            table = table.mid(1, table.size() - 2);
         const QString column = m.captured(1).toLower();
         const QString values = QStringLiteral("tw_text_") + name.toLower();
         QSqlQuery q(m_inner);
@@ -474,7 +484,8 @@ QString ServerDriver::withTextTests(const QString& sql)
         q.exec(QStringLiteral("TRUNCATE ") + values);
         QSqlQuery read(m_inner);
         QStringList passing;
-        if (read.exec(QStringLiteral("SELECT DISTINCT \"") + column + QStringLiteral("\"::text FROM \"") + table.toLower() + '"'))
+        if (read.exec(QStringLiteral("SELECT DISTINCT \"") + column + QStringLiteral("\"::text FROM \"") +
+                      table.toLower() + '"'))
             while (read.next()) {
                 if (read.isNull(0)) continue;
                 const QByteArray v = read.value(0).toString().toUtf8();
@@ -484,13 +495,15 @@ QString ServerDriver::withTextTests(const QString& sql)
             QSqlQuery ins(m_inner);
             ins.prepare(QStringLiteral("INSERT INTO ") + values + QStringLiteral(" (v) SELECT unnest(?::text[])"));
             QStringList quoted;
-            for (QString v : passing) quoted << '"' + v.replace('\\', QStringLiteral("\\\\")).replace('"', QStringLiteral("\\\"")) + '"';
+            for (QString v : passing)
+                quoted << '"' + v.replace('\\', QStringLiteral("\\\\")).replace('"', QStringLiteral("\\\"")) + '"';
             ins.addBindValue(QStringLiteral("{") + quoted.join(',') + '}');
             ins.exec();
         }
         while (m.hasMatch()) {
             out.replace(m.capturedStart(), m.capturedLength(),
-                        QStringLiteral("(") + m.captured(1) + QStringLiteral(" IN (SELECT v FROM ") + values + QStringLiteral("))"));
+                        QStringLiteral("(") + m.captured(1) + QStringLiteral(" IN (SELECT v FROM ") + values +
+                            QStringLiteral("))"));
             m = call.match(out);
         }
     }

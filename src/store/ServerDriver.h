@@ -90,7 +90,7 @@ struct ServerAddress {
     QString user;
     QString password;
     QString database;
-    QString options;   // "key=value;key=value" for the driver
+    QString options;  // "key=value;key=value" for the driver
     bool valid = false;
     // The URI without its password, for the window title, messages and the log.
     QString display;

@@ -14,9 +14,9 @@ QString translate(const QString& jetSql);
 // A single-table SELECT split into its parts: "SELECT <columns> FROM <table> <where> <order>".
 struct Select {
     QString columns;
-    QString table;      // unquoted name
-    QString where;      // condition without the word WHERE; empty when none
-    QString orderBy;    // without the words ORDER BY; empty when none
+    QString table;    // unquoted name
+    QString where;    // condition without the word WHERE; empty when none
+    QString orderBy;  // without the words ORDER BY; empty when none
     bool valid = false;
 };
 Select parseSelect(const QString& jetSql);

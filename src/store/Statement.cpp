@@ -21,14 +21,14 @@
 // read (a pass writes while it reads).
 struct Statement::Server {
     ServerDriver* driver = nullptr;
-    QString sql;                 // the program's SQL
-    QByteArray text;             // in the server's dialect
+    QString sql;      // the program's SQL
+    QByteArray text;  // in the server's dialect
     QByteArray name;
     int params = 0;
     quint64 generation = 0;
     bool prepared = false;
     std::vector<QByteArray> values;
-    std::vector<char> given;     // 0 null, 1 text, 2 bytes
+    std::vector<char> given;  // 0 null, 1 text, 2 bytes
     PGresult* result = nullptr;
     int row = -1;
     int rows = 0;
@@ -250,32 +250,44 @@ void Statement::fail(int rc) const
 
 void Statement::bind(int index, const QVariant& v)
 {
-    if (v.isNull() || !v.isValid()) { bindNull(index); return; }
-    switch (v.typeId()) {
-    case QMetaType::Double: case QMetaType::Float: bind(index, v.toDouble()); return;
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::Bool:
-        bind(index, qint64(v.toLongLong()));
+    if (v.isNull() || !v.isValid()) {
+        bindNull(index);
         return;
-    case QMetaType::QByteArray:
-        requireLive();
-        if (m_server) {
-            m_server->set(index, v.toByteArray(), 2);
+    }
+    switch (v.typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+            bind(index, v.toDouble());
             return;
-        } else {
-            const QByteArray b = v.toByteArray();
-            const int rc = sqlite3_bind_blob(m_st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-            if (rc != SQLITE_OK) fail(rc);
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            bind(index, qint64(v.toLongLong()));
             return;
-        }
-    default: bind(index, v.toString()); return;
+        case QMetaType::QByteArray:
+            requireLive();
+            if (m_server) {
+                m_server->set(index, v.toByteArray(), 2);
+                return;
+            } else {
+                const QByteArray b = v.toByteArray();
+                const int rc = sqlite3_bind_blob(m_st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+                if (rc != SQLITE_OK) fail(rc);
+                return;
+            }
+        default:
+            bind(index, v.toString());
+            return;
     }
 }
 
-#define TW_SERVER_BIND(value, kind)                                                  \
-    requireLive();                                                                   \
-    if (m_server) {                                                                  \
-        m_server->set(index, (value), (kind));                                       \
-        return;                                                                      \
+#define TW_SERVER_BIND(value, kind)            \
+    requireLive();                             \
+    if (m_server) {                            \
+        m_server->set(index, (value), (kind)); \
+        return;                                \
     }
 
 void Statement::bindNull(int index)
@@ -308,15 +320,17 @@ void Statement::bind(int index, qint64 value)
 void Statement::bind(int index, const QString& value)
 {
     TW_SERVER_BIND(value.toUtf8(), value.isNull() ? 0 : 1)
-    const int rc = value.isNull() ? sqlite3_bind_null(m_st, index)
-                                  : sqlite3_bind_text16(m_st, index, value.utf16(), int(value.size()) * 2, SQLITE_TRANSIENT);
+    const int rc = value.isNull()
+                       ? sqlite3_bind_null(m_st, index)
+                       : sqlite3_bind_text16(m_st, index, value.utf16(), int(value.size()) * 2, SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) fail(rc);
 }
 
 void Statement::bindUtf8(int index, QByteArrayView value)
 {
     TW_SERVER_BIND(value.toByteArray(), 1)
-    const int rc = sqlite3_bind_text(m_st, index, value.data() ? value.data() : "", int(value.size()), SQLITE_TRANSIENT);
+    const int rc =
+        sqlite3_bind_text(m_st, index, value.data() ? value.data() : "", int(value.size()), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK) fail(rc);
 }
 
@@ -471,32 +485,44 @@ QVariant Statement::value(int column) const
         if (m_server->null(column)) return QVariant(type);
         const QByteArrayView v = m_server->raw(column);
         switch (type.id()) {
-        case QMetaType::LongLong: return QVariant(qlonglong(integer(column)));
-        case QMetaType::Int: return QVariant(int(integer(column)));
-        case QMetaType::Double: return QVariant(numberOf(v));
-        case QMetaType::Bool: return QVariant(v.size() > 0 && v[0] == 't');
-        case QMetaType::QByteArray: {
-            size_t n = 0;
-            unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(v.data()), &n);
-            const QByteArray out(reinterpret_cast<const char*>(bytes), qsizetype(n));
-            PQfreemem(bytes);
-            return out;
-        }
-        default: return QString::fromUtf8(v.data(), v.size());
+            case QMetaType::LongLong:
+                return QVariant(qlonglong(integer(column)));
+            case QMetaType::Int:
+                return QVariant(int(integer(column)));
+            case QMetaType::Double:
+                return QVariant(numberOf(v));
+            case QMetaType::Bool:
+                return QVariant(v.size() > 0 && v[0] == 't');
+            case QMetaType::QByteArray: {
+                size_t n = 0;
+                unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(v.data()), &n);
+                const QByteArray out(reinterpret_cast<const char*>(bytes), qsizetype(n));
+                PQfreemem(bytes);
+                return out;
+            }
+            default:
+                return QString::fromUtf8(v.data(), v.size());
         }
     }
     switch (sqlite3_column_type(m_st, column)) {
-    case SQLITE_NULL: return QVariant();
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_st, column)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_st, column));
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_st, column)), sqlite3_column_bytes(m_st, column));
-    default: return text(column);
+        case SQLITE_NULL:
+            return QVariant();
+        case SQLITE_INTEGER:
+            return QVariant(qlonglong(sqlite3_column_int64(m_st, column)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_st, column));
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_st, column)),
+                              sqlite3_column_bytes(m_st, column));
+        default:
+            return text(column);
     }
 }
 
 TextTest::TextTest(Database& db, const QByteArray& name, std::function<bool(QByteArrayView)> test)
-    : m_db(db), m_name(name), m_generation(db.generation())
+    : m_db(db),
+      m_name(name),
+      m_generation(db.generation())
 {
     db.setTextTest(name, std::move(test));
 }
@@ -507,6 +533,5 @@ TextTest::~TextTest()
     if (m_db.generation() != m_generation) return;
     try {
         m_db.setTextTest(m_name, {});
-    } catch (...) {
-    }
+    } catch (...) {}
 }

@@ -8,7 +8,9 @@
 #include <sqlite3.h>
 
 StructureCheck::StructureCheck(QString path, Done done, QObject* parent)
-    : QObject(parent), m_path(std::move(path)), m_done(std::move(done))
+    : QObject(parent),
+      m_path(std::move(path)),
+      m_done(std::move(done))
 {
     m_retry = new QTimer(this);
     m_retry->setSingleShot(true);
@@ -40,9 +42,12 @@ void StructureCheck::start()
     QPointer<StructureCheck> self(this);
     Database::setLockWaitNotice([this, self] {
         interrupt();
-        QMetaObject::invokeMethod(this, [self] {
-            if (self && !self->m_running) self->m_retry->start();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [self] {
+                if (self && !self->m_running) self->m_retry->start();
+            },
+            Qt::QueuedConnection);
     });
     m_thread = std::thread([this] { runOnce(); });
 }
@@ -91,7 +96,8 @@ void StructureCheck::runOnce()
     sqlite3_close_v2(db);
     out.damaged = !out.problems.isEmpty();
     out.milliseconds = timer.elapsed();
-    QMetaObject::invokeMethod(this, [this, interrupted, out] { finishRun(interrupted, out); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, interrupted, out] { finishRun(interrupted, out); }, Qt::QueuedConnection);
 }
 
 void StructureCheck::finishRun(bool interrupted, const Outcome& outcome)

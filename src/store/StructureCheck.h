@@ -22,13 +22,13 @@ class StructureCheck : public QObject {
 public:
     struct Outcome {
         bool damaged = false;
-        QStringList problems;   // the engine's findings, at most a few (empty when sound)
-        qint64 milliseconds = 0;   // the check's own time (the last, uninterrupted run)
+        QStringList problems;     // the engine's findings, at most a few (empty when sound)
+        qint64 milliseconds = 0;  // the check's own time (the last, uninterrupted run)
     };
     using Done = std::function<void(const Outcome&)>;
 
     explicit StructureCheck(QString path, Done done, QObject* parent = nullptr);
-    ~StructureCheck() override;   // interrupts a running check and waits for its thread
+    ~StructureCheck() override;  // interrupts a running check and waits for its thread
 
     void start();
     bool running() const { return m_running; }
@@ -46,7 +46,7 @@ private:
     Done m_done;
     std::thread m_thread;
     std::mutex m_handleMutex;
-    sqlite3* m_handle = nullptr;   // the check's connection while it runs (guarded)
+    sqlite3* m_handle = nullptr;  // the check's connection while it runs (guarded)
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopping{false};
     int m_interruptions = 0;

@@ -63,10 +63,7 @@ int gaugeNumber(const QString& n)
 
 }  // namespace
 
-QString signature(const QString& format, const QStringList& names)
-{
-    return format + u'|' + names.join(u',');
-}
+QString signature(const QString& format, const QStringList& names) { return format + u'|' + names.join(u','); }
 
 ColumnMap guess(const QStringList& names, const QList<QStringList>& firstRows, int gauges, bool tempChannel)
 {
@@ -74,7 +71,8 @@ ColumnMap guess(const QStringList& names, const QList<QStringList>& firstRows, i
     int date = -1;
     for (int i = 0; i < names.size() && date < 0; ++i)
         if (names[i].compare(QLatin1StringView("TIMESTAMP"), Qt::CaseInsensitive) == 0) date = i;
-    static const QRegularExpression dateName(QStringLiteral("date|time|stamp"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression dateName(QStringLiteral("date|time|stamp"),
+                                             QRegularExpression::CaseInsensitiveOption);
     for (int i = 0; i < names.size() && date < 0; ++i)
         if (dateName.match(names[i]).hasMatch() && layoutOf(column(firstRows, i))) date = i;
     for (int i = 0; i < names.size() && date < 0; ++i)
@@ -90,7 +88,7 @@ ColumnMap guess(const QStringList& names, const QList<QStringList>& firstRows, i
                 break;
             }
     // Gauges by their number; columns whose names carry no number are not guessed.
-    QList<QPair<int, int>> numbered;   // (number, column)
+    QList<QPair<int, int>> numbered;  // (number, column)
     for (int i = 0; i < names.size(); ++i) {
         const int g = gaugeNumber(names[i]);
         if (g >= 0 && names[i] != m.tempColumn) numbered.append({g, i});
@@ -141,8 +139,9 @@ std::optional<ColumnMap> load(Database& db, const QString& sensorId, const QStri
 {
     QSqlQuery q(db.handle());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT DateColumn, DateLayout, TempColumn, GaugeColumns, ClockOffsetHours, MissingCodes "
-                             "FROM LoggerMaps WHERE SensorID = ? AND Signature = ?"));
+    q.prepare(
+        QStringLiteral("SELECT DateColumn, DateLayout, TempColumn, GaugeColumns, ClockOffsetHours, MissingCodes "
+                       "FROM LoggerMaps WHERE SensorID = ? AND Signature = ?"));
     q.addBindValue(sensorId);
     q.addBindValue(sig);
     if (!q.exec()) throwSqlError(q.lastError());
@@ -151,9 +150,11 @@ std::optional<ColumnMap> load(Database& db, const QString& sensorId, const QStri
     m.dateColumn = q.value(0).toString();
     m.layout = LoggerClock::Layout(std::clamp(q.value(1).toInt(), 0, LoggerClock::LayoutCount - 1));
     m.tempColumn = q.value(2).toString();
-    for (const auto& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array()) m.gaugeColumns << v.toString();
+    for (const auto& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array())
+        m.gaugeColumns << v.toString();
     m.clockOffsetHours = q.value(4).toDouble();
-    for (const auto& v : QJsonDocument::fromJson(q.value(5).toString().toUtf8()).array()) m.missingCodes << v.toString();
+    for (const auto& v : QJsonDocument::fromJson(q.value(5).toString().toUtf8()).array())
+        m.missingCodes << v.toString();
     return m;
 }
 
@@ -176,8 +177,9 @@ QStringList sensorsWithMap(Database& db, const QString& sig)
 {
     QSqlQuery q(db.handle());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT m.SensorID FROM LoggerMaps m JOIN Sensors s ON s.InstrumentID = m.SensorID "
-                             "WHERE m.Signature = ? ORDER BY m.SensorID"));
+    q.prepare(
+        QStringLiteral("SELECT m.SensorID FROM LoggerMaps m JOIN Sensors s ON s.InstrumentID = m.SensorID "
+                       "WHERE m.Signature = ? ORDER BY m.SensorID"));
     q.addBindValue(sig);
     if (!q.exec()) throwSqlError(q.lastError());
     QStringList out;

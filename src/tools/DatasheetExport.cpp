@@ -45,7 +45,8 @@ std::optional<SensorLayout> sensorLayout(Database& db, const QString& sensorId)
 }
 
 Sheet::Sheet(int gauges, const std::optional<SensorLayout>& computed, const QHash<QString, quint16>& rejected)
-    : m_gauges(gauges), m_rejected(rejected)
+    : m_gauges(gauges),
+      m_rejected(rejected)
 {
     m_heading << QStringLiteral("Date and time") << QStringLiteral("Temperature (\u00B0C)");
     for (int g = 1; g <= gauges; ++g) m_heading << QStringLiteral("Gauge %1 (\u00B5strain)").arg(g);

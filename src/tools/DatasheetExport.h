@@ -24,7 +24,7 @@ namespace DatasheetExport {
 struct SensorLayout {
     QString type;
     bool stacked = true;
-    QString kFactor;       // as the locale writes the stored number
+    QString kFactor;  // as the locale writes the stored number
     QString gaugeLength;
 };
 
@@ -56,9 +56,9 @@ private:
     QStringList m_heading;
     std::optional<Calc::PassFormulas> m_formulas;
     QHash<QString, quint16> m_rejected;
-    std::optional<std::array<double, Calc::ChannelCount + 1>> m_offsets;   // from the baseline
+    std::optional<std::array<double, Calc::ChannelCount + 1>> m_offsets;  // from the baseline
     QByteArray m_moment;
-    std::vector<QByteArray> m_numbers;   // the computed cells' texts
+    std::vector<QByteArray> m_numbers;  // the computed cells' texts
     std::vector<QByteArrayView> m_cells;
 };
 

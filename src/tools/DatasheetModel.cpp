@@ -33,7 +33,10 @@ const QString DatasheetModel::MessageB = QStringLiteral(
     "Channel Data must be a numeric value\r\nUse the backspace key to delete, field accepts numeric values only");
 
 DatasheetModel::DatasheetModel(Database& db, const QString& sensorId, int gauges, QObject* parent)
-    : QAbstractTableModel(parent), m_db(db), m_sensorId(sensorId), m_gauges(std::clamp(gauges, 0, 10))
+    : QAbstractTableModel(parent),
+      m_db(db),
+      m_sensorId(sensorId),
+      m_gauges(std::clamp(gauges, 0, 10))
 {
     m_fields << QStringLiteral("DateTimeKey") << QStringLiteral("ReadingDate") << QStringLiteral("ReadingTime")
              << QStringLiteral("ChannelT");
@@ -82,9 +85,10 @@ void DatasheetModel::readLimits()
     m_limits.reset();
     QSqlQuery q(m_db.handle());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.lowval, c.highval, c.templow, c.temphigh "
-                             "FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType "
-                             "WHERE s.InstrumentID = ?"));
+    q.prepare(
+        QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.lowval, c.highval, c.templow, c.temphigh "
+                       "FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType "
+                       "WHERE s.InstrumentID = ?"));
     q.addBindValue(m_sensorId);
     if (!q.exec()) throwSqlError(q.lastError());
     if (q.next())
@@ -169,11 +173,11 @@ const Rejections::Mark* DatasheetModel::markCovering(int row, int column) const
 
 QString DatasheetModel::markText(const Rejections::Mark& m)
 {
-    const QString what = m.gauge == Rejections::WholeReading ? QStringLiteral("The whole reading")
+    const QString what = m.gauge == Rejections::WholeReading  ? QStringLiteral("The whole reading")
                          : m.gauge == Rejections::Temperature ? QStringLiteral("Temperature")
                                                               : QStringLiteral("Gauge %1").arg(m.gauge);
-    return what + QStringLiteral(" rejected by ") + (m.by.isEmpty() ? QStringLiteral("?") : m.by) + QStringLiteral(" at ") +
-           m.at + QStringLiteral(": ") + m.reason;
+    return what + QStringLiteral(" rejected by ") + (m.by.isEmpty() ? QStringLiteral("?") : m.by) +
+           QStringLiteral(" at ") + m.at + QStringLiteral(": ") + m.reason;
 }
 
 int DatasheetModel::rowOfId(qint64 id) const
@@ -373,9 +377,10 @@ QString DatasheetModel::staleMessage(const QList<int>& rows, qint64 total)
         q.finish();
     }
     if (rows.size() > Shown) lines << QStringLiteral("... and %1 more").arg(rows.size() - Shown);
-    QString text = rows.size() == 1 ? QStringLiteral("A reading you corrected was changed by another user after you read it:")
-                                    : QStringLiteral("%1 readings you corrected were changed by other users after you read them:")
-                                          .arg(rows.size());
+    QString text = rows.size() == 1
+                       ? QStringLiteral("A reading you corrected was changed by another user after you read it:")
+                       : QStringLiteral("%1 readings you corrected were changed by other users after you read them:")
+                             .arg(rows.size());
     text += QStringLiteral("\r\n") + lines.join(QStringLiteral("\r\n")) +
             QStringLiteral("\r\nNothing was saved. Those readings now show their current values");
     if (total > rows.size()) text += QStringLiteral("; your other corrections are kept: save again to store them");
@@ -428,10 +433,7 @@ void DatasheetModel::exportRows(const std::function<bool(const QByteArrayView*)>
         if (!fromGrid(int(r))) return;
 }
 
-int DatasheetModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_ids.size());
-}
+int DatasheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_ids.size()); }
 
 int DatasheetModel::columnCount(const QModelIndex& parent) const
 {
@@ -446,7 +448,8 @@ QVariant DatasheetModel::data(const QModelIndex& index, int role) const
     if (isFlagColumn(c)) {
         const bool on = rowValues(index.row())[c] == FlagOn;
         if (role == MarkRole) return on;
-        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) return on ? QStringLiteral("plotted") : QStringLiteral("not plotted");
+        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
+            return on ? QStringLiteral("plotted") : QStringLiteral("not plotted");
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::EditRole) return rowValues(index.row())[c];
@@ -464,14 +467,19 @@ QVariant DatasheetModel::headerData(int section, Qt::Orientation orientation, in
         // The units of the values: the temperature in degrees Celsius, the gauges in
         // microstrain; the flag columns say what a mark means.
         const bool temp = section == 3, flag = isFlagColumn(section);
-        if (role == UnitRole) return flag ? QStringLiteral("\u2713 = plotted") : temp ? QStringLiteral("\u00B0C") : QStringLiteral("\u00B5strain");
+        if (role == UnitRole)
+            return flag   ? QStringLiteral("\u2713 = plotted")
+                   : temp ? QStringLiteral("\u00B0C")
+                          : QStringLiteral("\u00B5strain");
         if (role == Qt::ToolTipRole)
             return section == temporalColumn() ? QStringLiteral("Plotted on the time charts (click or Space to switch)")
-                   : section == spatialColumn() ? QStringLiteral("Plotted on the length charts (click or Space to switch)")
+                   : section == spatialColumn()
+                       ? QStringLiteral("Plotted on the length charts (click or Space to switch)")
                    : temp ? QStringLiteral("Temperature in degrees Celsius (\u00B0C)")
                           : QStringLiteral("Gauge reading in \u00B5strain; type digits to correct it");
     }
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
     if (m_ids.empty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
     const QStringList h = headersFor(m_gauges);
     return section >= 0 && section < h.size() ? QVariant(h[section]) : QVariant();

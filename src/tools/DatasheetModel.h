@@ -23,7 +23,7 @@ class Database;
 class DatasheetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Roles { MarkRole = Qt::UserRole + 1, UnitRole };   // UnitRole: a column's unit (header)
+    enum Roles { MarkRole = Qt::UserRole + 1, UnitRole };  // UnitRole: a column's unit (header)
 
     // What a key typed on a cell (no editor open) does: the window shows message A or B,
     // moves to the next cell, lets the view open its editor with the key as the new text
@@ -127,12 +127,12 @@ private:
 
     // Rows touched by an edit or a flag switch, whole, as they will be stored.
     QHash<int, QStringList> m_edited;
-    std::optional<ReadingValues::Limits> m_limits;   // none when the sensor's type is unknown
+    std::optional<ReadingValues::Limits> m_limits;  // none when the sensor's type is unknown
     void readLimits();
-    QString m_refusal;   // why the editor's last text was refused
+    QString m_refusal;  // why the editor's last text was refused
 
-    mutable QHash<int, QVector<QStringList>> m_blocks;   // block index -> rows
-    QHash<QString, std::vector<Rejections::Mark>> m_marks;   // reading key -> its marks
+    mutable QHash<int, QVector<QStringList>> m_blocks;      // block index -> rows
+    QHash<QString, std::vector<Rejections::Mark>> m_marks;  // reading key -> its marks
     const Rejections::Mark* markCovering(int row, int column) const;
     // With versioned readings: each fetched row's version (block index -> rows), and the
     // version each touched row had when it was first touched.

@@ -75,9 +75,11 @@ QSize UnitHeader::sectionSizeFromContents(int logicalIndex) const
 }
 
 MarkDelegate::MarkDelegate(int markRole, QLabel* on, QLabel* off, QObject* parent)
-    : QStyledItemDelegate(parent), m_role(markRole), m_on(on), m_off(off)
-{
-}
+    : QStyledItemDelegate(parent),
+      m_role(markRole),
+      m_on(on),
+      m_off(off)
+{}
 
 void MarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -134,7 +136,7 @@ bool GridView::event(QEvent* e)
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Tab && k->modifiers() == Qt::NoModifier && m_keys && m_keys(u'\t'))
-            return true;   // a handler that does not take Tab lets it move to the next control
+            return true;  // a handler that does not take Tab lets it move to the next control
     }
     return QTableView::event(e);
 }
@@ -214,7 +216,7 @@ LoggerFile::Progress ProgressWindow::progress()
     QProgressDialog* d = m_dialog.get();
     return [d](qint64 done, qint64 total) {
         const int v = total > 0 ? int(std::min<qint64>(1000, done * 1000 / total)) : 0;
-        d->setValue(v);   // a modal progress window handles its events here
+        d->setValue(v);  // a modal progress window handles its events here
         return !d->wasCanceled();
     };
 }

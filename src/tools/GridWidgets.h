@@ -37,6 +37,7 @@ public:
     MarkDelegate(int markRole, QLabel* on, QLabel* off, QObject* parent = nullptr);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
 private:
     int m_role;
     QPointer<QLabel> m_on, m_off;
@@ -58,9 +59,11 @@ class UnitHeader : public QHeaderView {
     Q_OBJECT
 public:
     UnitHeader(int unitRole, QWidget* parent = nullptr);
+
 protected:
     void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override;
     QSize sectionSizeFromContents(int logicalIndex) const override;
+
 private:
     QString unitOf(int logicalIndex) const;
     int m_role;
@@ -88,11 +91,13 @@ public:
 signals:
     // An editor was closed, its text entered or dropped.
     void editorClosed();
+
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
 private:
     KeyHandler m_keys;
 };
@@ -105,6 +110,7 @@ public:
     ~ProgressWindow();
     LoggerFile::Progress progress();
     bool wasCanceled() const;
+
 private:
     std::unique_ptr<QProgressDialog> m_dialog;
 };

@@ -51,11 +51,13 @@ Result read(QByteArray data, const LoggerTable::Progress& progress)
         for (int i = 0; i < r.table.fieldCount(0) && r.error.isEmpty(); ++i) {
             const QString name = r.table.field(0, i);
             if (name.isEmpty()) r.error = QStringLiteral("column %1 has no name").arg(i + 1);
-            else if (seen.contains(name.toLower())) r.error = QStringLiteral("the column name %1 appears twice").arg(name);
+            else if (seen.contains(name.toLower()))
+                r.error = QStringLiteral("the column name %1 appears twice").arg(name);
             seen.insert(name.toLower());
             r.names << name;
         }
-        if (r.error.isEmpty() && r.names.size() < 2) r.error = QStringLiteral("the first line names fewer than two columns");
+        if (r.error.isEmpty() && r.names.size() < 2)
+            r.error = QStringLiteral("the first line names fewer than two columns");
     }
     if (!r.error.isEmpty()) {
         r.names.clear();

@@ -12,9 +12,9 @@ struct Result {
     bool ok = false;
     bool cancelled = false;
     int errorLine = 0;
-    QString error;        // why the header line is refused
-    QStringList names;    // the column names, in order
-    LoggerTable table;    // the rows after the header line
+    QString error;      // why the header line is refused
+    QStringList names;  // the column names, in order
+    LoggerTable table;  // the rows after the header line
 };
 
 // Whether a first line looks like a row of column names rather than a reading: at least

@@ -25,7 +25,8 @@ QString outside(const QString& what, double value, double low, double high)
 
 QString tooLarge(const QString& what, const QString& text, double low, double high)
 {
-    if (std::isnan(low) || std::isnan(high)) return what + QStringLiteral(" is ") + text + QStringLiteral(", too large for a reading");
+    if (std::isnan(low) || std::isnan(high))
+        return what + QStringLiteral(" is ") + text + QStringLiteral(", too large for a reading");
     return what + QStringLiteral(" is ") + text + QStringLiteral(", outside the limits ") + Numbers::plain(low) +
            QStringLiteral(" to ") + Numbers::plain(high);
 }
@@ -45,7 +46,8 @@ QString problem(const LoggerReadings::Target& t, const LoggerReadings::Built& b)
     // A limit the type does not give (NaN) lets every value pass.
     if (t.tempChannel && b.tempLen > 0) {
         const double v = valueOf(b.temp, b.tempLen);
-        if (v < t.tempLow || v > t.tempHigh) return outside(QStringLiteral("the temperature"), v, t.tempLow, t.tempHigh);
+        if (v < t.tempLow || v > t.tempHigh)
+            return outside(QStringLiteral("the temperature"), v, t.tempLow, t.tempHigh);
     }
     for (int k = 0; k < gauges; ++k) {
         if (b.gaugeLen[k] <= 0) continue;

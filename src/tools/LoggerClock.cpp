@@ -4,7 +4,7 @@ namespace LoggerClock {
 
 namespace {
 
-constexpr qint64 DaysTo1970 = 719162;   // days from 0001-01-01 to 1970-01-01
+constexpr qint64 DaysTo1970 = 719162;  // days from 0001-01-01 to 1970-01-01
 
 bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -155,10 +155,14 @@ void put(char* out, int value, int width)
 QString caption(Layout layout)
 {
     switch (layout) {
-    case Layout::DayFirst: return QStringLiteral("DD/MM/YYYY");
-    case Layout::MonthFirst: return QStringLiteral("MM/DD/YYYY");
-    case Layout::Iso8601: return QStringLiteral("ISO 8601 (YYYY-MM-DD HH:MM:SS)");
-    default: return QStringLiteral("YYYY/MM/DD");
+        case Layout::DayFirst:
+            return QStringLiteral("DD/MM/YYYY");
+        case Layout::MonthFirst:
+            return QStringLiteral("MM/DD/YYYY");
+        case Layout::Iso8601:
+            return QStringLiteral("ISO 8601 (YYYY-MM-DD HH:MM:SS)");
+        default:
+            return QStringLiteral("YYYY/MM/DD");
     }
 }
 
@@ -166,10 +170,14 @@ std::optional<qint64> read(QByteArrayView text, Layout layout)
 {
     if (trimmed(text).isEmpty()) return std::nullopt;
     switch (layout) {
-    case Layout::DayFirst: return readFixed(text, true);
-    case Layout::MonthFirst: return readFixed(text, false);
-    case Layout::Iso8601: return readYearFirst(text, true);
-    default: return readYearFirst(text, false);
+        case Layout::DayFirst:
+            return readFixed(text, true);
+        case Layout::MonthFirst:
+            return readFixed(text, false);
+        case Layout::Iso8601:
+            return readYearFirst(text, true);
+        default:
+            return readYearFirst(text, false);
     }
 }
 

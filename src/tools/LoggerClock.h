@@ -15,15 +15,15 @@ namespace LoggerClock {
 enum class Layout { YearFirst = 0, DayFirst = 1, MonthFirst = 2, Iso8601 = 3 };
 constexpr int LayoutCount = 4;
 
-QString caption(Layout layout);   // "YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY", "ISO 8601 (YYYY-MM-DD HH:MM:SS)"
+QString caption(Layout layout);  // "YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY", "ISO 8601 (YYYY-MM-DD HH:MM:SS)"
 
 std::optional<qint64> read(QByteArrayView text, Layout layout);
 
 // Texts of a moment, written into the caller's buffers (no allocation).
 struct Texts {
-    char date[11];     // "yyyy/MM/dd"
-    char time[9];      // "HH:mm:ss"
-    char stored[20];   // "yyyy-MM-dd HH:mm:ss" (FullDate)
+    char date[11];    // "yyyy/MM/dd"
+    char time[9];     // "HH:mm:ss"
+    char stored[20];  // "yyyy-MM-dd HH:mm:ss" (FullDate)
 };
 // False when the moment is outside the years 1 to 9999.
 bool texts(qint64 seconds, Texts& out);

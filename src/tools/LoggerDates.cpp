@@ -124,24 +124,27 @@ qint64 floorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b
 QString layoutCaption(Layout layout)
 {
     switch (layout) {
-    case Layout::DayFirst: return QStringLiteral("DD/MM/YYYY");
-    case Layout::MonthFirst: return QStringLiteral("MM/DD/YYYY");
-    default: return QStringLiteral("YYYY/MM/DD");
+        case Layout::DayFirst:
+            return QStringLiteral("DD/MM/YYYY");
+        case Layout::MonthFirst:
+            return QStringLiteral("MM/DD/YYYY");
+        default:
+            return QStringLiteral("YYYY/MM/DD");
     }
 }
 
-QString Stamp::storedText() const
-{
-    return QString(dateText).replace(u'/', u'-') + u' ' + timeText;
-}
+QString Stamp::storedText() const { return QString(dateText).replace(u'/', u'-') + u' ' + timeText; }
 
 std::optional<Stamp> read(QStringView text, Layout layout)
 {
     if (text.trimmed().isEmpty()) return std::nullopt;
     switch (layout) {
-    case Layout::DayFirst: return readFixed(text, true);
-    case Layout::MonthFirst: return readFixed(text, false);
-    default: return readYearFirst(text);
+        case Layout::DayFirst:
+            return readFixed(text, true);
+        case Layout::MonthFirst:
+            return readFixed(text, false);
+        default:
+            return readYearFirst(text);
     }
 }
 

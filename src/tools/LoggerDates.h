@@ -4,7 +4,9 @@
 #include <optional>
 #include <vector>
 
-namespace LoggerFile { struct Row; }
+namespace LoggerFile {
+struct Row;
+}
 
 // The date of a logger row (its first field, WrenDate) in the three layouts a logger may
 // write, and the pre-selection of rows by a minimum interval in clock hours.
@@ -13,7 +15,7 @@ namespace WrenDates {
 // The layouts, in the order of the import window's options.
 enum class Layout { YearFirst = 0, DayFirst = 1, MonthFirst = 2 };
 
-QString layoutCaption(Layout layout);   // "YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY"
+QString layoutCaption(Layout layout);  // "YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY"
 
 // The marker date a logger writes for a reading it could not time: never pre-selected.
 inline const QString MarkerDate = QStringLiteral("2000/01/01 00:00:80");
@@ -23,8 +25,8 @@ struct Stamp {
     QString timeText;    // "HH:mm:ss"
     qint64 seconds = 0;  // seconds from 0001-01-01 00:00:00, clock time (no time zone)
 
-    QString fullText() const { return dateText + u' ' + timeText; }   // key form
-    QString storedText() const;                                        // "yyyy-MM-dd HH:mm:ss"
+    QString fullText() const { return dateText + u' ' + timeText; }  // key form
+    QString storedText() const;                                      // "yyyy-MM-dd HH:mm:ss"
 };
 
 // Reads a WrenDate text by a layout; nullopt when it is empty or cannot be read.

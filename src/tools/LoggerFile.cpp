@@ -1,6 +1,5 @@
 #include "tools/LoggerFile.h"
 
-
 namespace LoggerFile {
 
 std::vector<Row> fromTable(const LoggerTable& table)

@@ -25,11 +25,11 @@ namespace LoggerFile {
 constexpr int FieldCount = 16;
 
 struct Row {
-    QString chars;                               // the fields' texts one after another
-    std::array<int, FieldCount + 1> bounds{};    // field i is chars[bounds[i], bounds[i + 1])
-    int fieldsOnLine = 0;                        // fields present on the line (before dropping)
-    int line = 0;                                // line number in the file, from 1
-    bool broken = false;                         // an unclosed quote
+    QString chars;                             // the fields' texts one after another
+    std::array<int, FieldCount + 1> bounds{};  // field i is chars[bounds[i], bounds[i + 1])
+    int fieldsOnLine = 0;                      // fields present on the line (before dropping)
+    int line = 0;                              // line number in the file, from 1
+    bool broken = false;                       // an unclosed quote
 
     QStringView field(int i) const
     {

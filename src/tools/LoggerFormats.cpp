@@ -8,9 +8,12 @@ namespace LoggerFormats {
 QString name(Format f)
 {
     switch (f) {
-    case Format::Toa5: return QStringLiteral("TOA5");
-    case Format::HeaderCsv: return QStringLiteral("CSV");
-    default: return QStringLiteral("comma-separated");
+        case Format::Toa5:
+            return QStringLiteral("TOA5");
+        case Format::HeaderCsv:
+            return QStringLiteral("CSV");
+        default:
+            return QStringLiteral("comma-separated");
     }
 }
 
@@ -49,38 +52,38 @@ Opened open(QByteArray data, const LoggerTable::Progress& progress)
     }
     o.format = detect(QByteArrayView(data).first(std::min<qsizetype>(data.size(), 64 * 1024)));
     switch (o.format) {
-    case Format::Toa5: {
-        Toa5Reader::Result r = Toa5Reader::read(std::move(data), progress);
-        o.cancelled = r.cancelled;
-        o.error = r.error;
-        o.errorLine = r.errorLine;
-        o.names = r.header.names;
-        o.units = r.header.units;
-        o.table = std::move(r.table);
-        o.description = QStringLiteral("TOA5 file");
-        if (!r.header.station().isEmpty()) o.description += QStringLiteral(", station ") + r.header.station();
-        if (!r.header.tableName().isEmpty()) o.description += QStringLiteral(", table ") + r.header.tableName();
-        break;
-    }
-    case Format::HeaderCsv: {
-        HeaderCsvReader::Result r = HeaderCsvReader::read(std::move(data), progress);
-        o.cancelled = r.cancelled;
-        o.error = r.error;
-        o.errorLine = r.errorLine;
-        o.names = r.names;
-        o.table = std::move(r.table);
-        o.description = QStringLiteral("CSV file with %1 named columns").arg(o.names.size());
-        break;
-    }
-    default:
-        o.table = LoggerTable::fromBytes(std::move(data), progress, &o.cancelled);
-        o.description = QStringLiteral("comma-separated logger file");
-        if (!o.cancelled && !o.table.textProblem().isEmpty()) {
-            o.error = o.table.textProblem();
-            o.errorLine = o.table.textProblemLine();
-            o.table = LoggerTable();
+        case Format::Toa5: {
+            Toa5Reader::Result r = Toa5Reader::read(std::move(data), progress);
+            o.cancelled = r.cancelled;
+            o.error = r.error;
+            o.errorLine = r.errorLine;
+            o.names = r.header.names;
+            o.units = r.header.units;
+            o.table = std::move(r.table);
+            o.description = QStringLiteral("TOA5 file");
+            if (!r.header.station().isEmpty()) o.description += QStringLiteral(", station ") + r.header.station();
+            if (!r.header.tableName().isEmpty()) o.description += QStringLiteral(", table ") + r.header.tableName();
+            break;
         }
-        break;
+        case Format::HeaderCsv: {
+            HeaderCsvReader::Result r = HeaderCsvReader::read(std::move(data), progress);
+            o.cancelled = r.cancelled;
+            o.error = r.error;
+            o.errorLine = r.errorLine;
+            o.names = r.names;
+            o.table = std::move(r.table);
+            o.description = QStringLiteral("CSV file with %1 named columns").arg(o.names.size());
+            break;
+        }
+        default:
+            o.table = LoggerTable::fromBytes(std::move(data), progress, &o.cancelled);
+            o.description = QStringLiteral("comma-separated logger file");
+            if (!o.cancelled && !o.table.textProblem().isEmpty()) {
+                o.error = o.table.textProblem();
+                o.errorLine = o.table.textProblemLine();
+                o.table = LoggerTable();
+            }
+            break;
     }
     return o;
 }

@@ -16,7 +16,7 @@ namespace LoggerFormats {
 
 enum class Format { CommaSeparated, Toa5, HeaderCsv };
 
-QString name(Format f);   // "comma-separated", "TOA5", "CSV"
+QString name(Format f);  // "comma-separated", "TOA5", "CSV"
 
 // The format a file's first bytes announce.
 Format detect(QByteArrayView head);
@@ -28,11 +28,11 @@ struct Opened {
     Format format = Format::CommaSeparated;
     bool cancelled = false;
     int errorLine = 0;
-    QString error;          // why the file is refused (its header); empty when it was read
-    QStringList names;      // column names (the formats with a header)
-    QStringList units;      // units line (TOA5)
-    QString description;    // one line for the window: format, station, table
-    LoggerTable table;      // the data rows
+    QString error;        // why the file is refused (its header); empty when it was read
+    QStringList names;    // column names (the formats with a header)
+    QStringList units;    // units line (TOA5)
+    QString description;  // one line for the window: format, station, table
+    LoggerTable table;    // the data rows
 
     bool ok() const { return error.isEmpty() && !cancelled; }
     bool needsMap() const { return format != Format::CommaSeparated; }

@@ -7,10 +7,18 @@ WrenGridModel::WrenGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 QStringList WrenGridModel::headers()
 {
-    return {QStringLiteral("Reading Date & Time"), QStringLiteral("WREN ID"), QStringLiteral("Type ID"),
-            QStringLiteral("SensorNo"), QStringLiteral("ChannelT"), QStringLiteral("Channel1"),
-            QStringLiteral("Channel2"), QStringLiteral("Channel3"), QStringLiteral("Channel4"),
-            QStringLiteral("Channel5"), QStringLiteral("Channel6"), QStringLiteral("Append")};
+    return {QStringLiteral("Reading Date & Time"),
+            QStringLiteral("WREN ID"),
+            QStringLiteral("Type ID"),
+            QStringLiteral("SensorNo"),
+            QStringLiteral("ChannelT"),
+            QStringLiteral("Channel1"),
+            QStringLiteral("Channel2"),
+            QStringLiteral("Channel3"),
+            QStringLiteral("Channel4"),
+            QStringLiteral("Channel5"),
+            QStringLiteral("Channel6"),
+            QStringLiteral("Append")};
 }
 
 std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
@@ -22,7 +30,8 @@ std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
     return out;
 }
 
-void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m, int interval)
+void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m,
+                             int interval)
 {
     beginResetModel();
     m_table = std::move(table);
@@ -66,15 +75,9 @@ void WrenGridModel::setStored(std::vector<bool> stored)
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
 }
 
-int WrenGridModel::storedCount() const
-{
-    return int(std::count(m_stored.begin(), m_stored.end(), true));
-}
+int WrenGridModel::storedCount() const { return int(std::count(m_stored.begin(), m_stored.end(), true)); }
 
-int WrenGridModel::selectedCount() const
-{
-    return int(std::count(m_selected.begin(), m_selected.end(), true));
-}
+int WrenGridModel::selectedCount() const { return int(std::count(m_selected.begin(), m_selected.end(), true)); }
 
 void WrenGridModel::setAllSelected(bool on)
 {
@@ -85,16 +88,13 @@ void WrenGridModel::setAllSelected(bool on)
 bool WrenGridModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;
-    if (isStored(index.row())) return false;   // the sensor has this reading already
+    if (isStored(index.row())) return false;  // the sensor has this reading already
     m_selected[size_t(index.row())] = !m_selected[size_t(index.row())];
     emit dataChanged(index, index, {MarkRole});
     return true;
 }
 
-int WrenGridModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_table.rowCount());
-}
+int WrenGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_table.rowCount()); }
 
 int WrenGridModel::columnCount(const QModelIndex& parent) const
 {
@@ -114,7 +114,8 @@ QVariant WrenGridModel::data(const QModelIndex& index, int role) const
         if (role == MarkRole) return stored ? QVariant() : QVariant(on);
         if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
             return stored ? QStringLiteral("already stored")
-                          : on ? QStringLiteral("to be appended") : QStringLiteral("not to be appended");
+                   : on   ? QStringLiteral("to be appended")
+                          : QStringLiteral("not to be appended");
         if (role == Qt::DisplayRole && stored) return QStringLiteral("stored");
         return {};
     }
@@ -129,14 +130,17 @@ QVariant WrenGridModel::data(const QModelIndex& index, int role) const
     if (role == Qt::ToolTipRole && c == 0) {
         if (m_table.broken(r)) return QStringLiteral("This line has an unclosed quote and cannot be appended");
         if (m_mapping.expectedFields > 0 && m_table.fieldCount(r) != m_mapping.expectedFields)
-            return QStringLiteral("This line has %1 fields, the header names %2").arg(m_table.fieldCount(r)).arg(m_mapping.expectedFields);
+            return QStringLiteral("This line has %1 fields, the header names %2")
+                .arg(m_table.fieldCount(r))
+                .arg(m_mapping.expectedFields);
     }
     return {};
 }
 
 QVariant WrenGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
     if (m_table.isEmpty()) return section == 0 ? QVariant(QStringLiteral("No Readings")) : QVariant();
     if (section == appendColumn()) return QStringLiteral("Append");
     return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].header) : QVariant();

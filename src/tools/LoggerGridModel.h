@@ -18,19 +18,19 @@ class WrenGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int Columns = 12;
-    static constexpr int AppendColumn = 11;   // of the comma-separated layout
-    enum Roles { MarkRole = Qt::UserRole + 1 };   // bool: selected; invalid for other columns
+    static constexpr int AppendColumn = 11;      // of the comma-separated layout
+    enum Roles { MarkRole = Qt::UserRole + 1 };  // bool: selected; invalid for other columns
 
     // A shown column: the row's field, or its moment as read by the mapping.
     struct Column {
         QString header;
-        int field = -1;         // -1: nothing (an unmapped channel)
-        bool moment = false;    // shows the reading's date and time (the field's text when unreadable)
+        int field = -1;       // -1: nothing (an unmapped channel)
+        bool moment = false;  // shows the reading's date and time (the field's text when unreadable)
     };
 
     explicit WrenGridModel(QObject* parent = nullptr);
 
-    static QStringList headers();                  // the comma-separated layout's 12
+    static QStringList headers();  // the comma-separated layout's 12
     static std::vector<Column> commaSeparatedColumns();
 
     // Takes a file's rows, the columns to show, and pre-selects by mapping and interval.

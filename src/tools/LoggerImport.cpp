@@ -60,7 +60,8 @@ std::vector<bool> storedRows(Database& db, const QString& sensorId, const std::v
     if (stored.empty()) return out;
     std::sort(stored.begin(), stored.end());
     for (size_t i = 0; i < moments.size(); ++i)
-        if (moments[i] != LoggerReadings::NoMoment) out[i] = std::binary_search(stored.begin(), stored.end(), moments[i]);
+        if (moments[i] != LoggerReadings::NoMoment)
+            out[i] = std::binary_search(stored.begin(), stored.end(), moments[i]);
     return out;
 }
 
@@ -91,10 +92,12 @@ bool copyAndRead(const QString& dataFolder, const QString& path, QByteArray& dat
         QFile::remove(schemaPath);
         QFile schema(schemaPath);
         if (!schema.open(QIODevice::WriteOnly | QIODevice::Append))
-            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')',
+                      schemaPath);
         const QByteArray bytes = LoggerFile::schemaIniBytes();
         if (schema.write(bytes) != bytes.size())
-            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')', schemaPath);
+            fileError(ErrNo::PermissionDenied, folderWords + QStringLiteral(" (") + schema.errorString() + ')',
+                      schemaPath);
     }
     if (!FileExists(path)) return false;
     if (tooLarge && QFileInfo(path).size() > LoggerFormats::MaxFileBytes) {
@@ -104,7 +107,8 @@ bool copyAndRead(const QString& dataFolder, const QString& path, QByteArray& dat
     // A chosen file that cannot be read, or is gone by the time it is read, is told as
     // such (not as a missing working copy).
     auto sourceError = [&](const QString& detail) {
-        if (!FileExists(path)) fileError(ErrNo::FileNotFound, QStringLiteral("The logger file is no longer there"), path);
+        if (!FileExists(path))
+            fileError(ErrNo::FileNotFound, QStringLiteral("The logger file is no longer there"), path);
         fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file cannot be read (") + detail + ')', path);
     };
     const QString copyPath = QDir(dataFolder).filePath(WorkingCopyName);
@@ -113,11 +117,13 @@ bool copyAndRead(const QString& dataFolder, const QString& path, QByteArray& dat
         QFile source(path);
         if (!source.open(QIODevice::ReadOnly)) sourceError(source.errorString());
         source.close();
-        if (QFile::exists(copyPath) && !QFile::remove(copyPath)) fileError(ErrNo::PermissionDenied, folderWords, copyPath);
+        if (QFile::exists(copyPath) && !QFile::remove(copyPath))
+            fileError(ErrNo::PermissionDenied, folderWords, copyPath);
         if (!QFile::copy(path, copyPath)) {
             QFile::remove(copyPath);
             if (!FileExists(path)) sourceError(QString());
-            fileError(ErrNo::PermissionDenied, QStringLiteral("The logger file could not be copied into the data folder"), copyPath);
+            fileError(ErrNo::PermissionDenied,
+                      QStringLiteral("The logger file could not be copied into the data folder"), copyPath);
         }
     }
     QFile copy(copyPath);
@@ -158,9 +164,10 @@ LoggerData openLoggerFile(const QString& dataFolder, const QString& path, const 
 Target targetFor(Database& db, const QString& sensorId)
 {
     QSqlQuery q(db.handle());
-    q.prepare(QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.lowval, c.highval, c.templow, c.temphigh "
-                             "FROM Sensors s JOIN Configuration c "
-                             "ON c.SensorType = s.SensorType WHERE s.InstrumentID = ?"));
+    q.prepare(
+        QStringLiteral("SELECT c.NumChannels, c.TempChannel, c.lowval, c.highval, c.templow, c.temphigh "
+                       "FROM Sensors s JOIN Configuration c "
+                       "ON c.SensorType = s.SensorType WHERE s.InstrumentID = ?"));
     q.addBindValue(sensorId);
     if (!q.exec()) throwSqlError(q.lastError());
     if (!q.next()) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No sensor type found for sensor ") + sensorId);
@@ -200,7 +207,10 @@ QString leadingFixed(QStringView text, int decimals)
         qsizetype k = keep.size() - 1;
         for (; k >= 0; --k) {
             if (keep[k] == u'9') keep[k] = u'0';
-            else { keep[k] = QChar(keep[k].unicode() + 1); break; }
+            else {
+                keep[k] = QChar(keep[k].unicode() + 1);
+                break;
+            }
         }
         if (k < 0) keep.prepend(u'1');
     }

@@ -26,9 +26,9 @@ inline const QString WorkingCopyName = QStringLiteral("datafile.txt");
 inline const QString ArchiveFolderName = QStringLiteral("imports");
 
 struct DataFile {
-    bool noDataFile = true;               // the chosen path named no file
-    bool cancelled = false;               // reading was stopped by the user
-    std::vector<LoggerFile::Row> rows;    // every row of the working copy, in file order
+    bool noDataFile = true;             // the chosen path named no file
+    bool cancelled = false;             // reading was stopped by the user
+    std::vector<LoggerFile::Row> rows;  // every row of the working copy, in file order
 };
 
 // Writes "Schema.ini" into the data folder, copies the chosen file to "datafile.txt"

@@ -96,7 +96,10 @@ QString shown(const LoggerTable& table, QByteArrayView v)
 QString quoted(const LoggerTable& table, QByteArrayView v) { return u'"' + shown(table, v) + u'"'; }
 
 // Whether the table has a unique index on DateTimeKey alone.
-bool hasUniqueKeyIndex(Database& db, const QString& table) { return db.hasUniqueIndexOn(table, QStringLiteral("DateTimeKey")); }
+bool hasUniqueKeyIndex(Database& db, const QString& table)
+{
+    return db.hasUniqueIndexOn(table, QStringLiteral("DateTimeKey"));
+}
 
 }  // namespace
 
@@ -132,7 +135,10 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
         int j = k - 1;
         for (; j >= 0; --j) {
             if (keep[j] == '9') keep[j] = '0';
-            else { ++keep[j]; break; }
+            else {
+                ++keep[j];
+                break;
+            }
         }
         if (j < 0) {
             std::memmove(keep + 1, keep, size_t(k));
@@ -166,10 +172,16 @@ int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* le
     const qsizetype n = t.size();
     if (t[i] == '+' || t[i] == '-') ++i;
     int digits = 0;
-    while (i < n && isDigit(t[i])) { ++i; ++digits; }
+    while (i < n && isDigit(t[i])) {
+        ++i;
+        ++digits;
+    }
     if (i < n && t[i] == '.') {
         ++i;
-        while (i < n && isDigit(t[i])) { ++i; ++digits; }
+        while (i < n && isDigit(t[i])) {
+            ++i;
+            ++digits;
+        }
     }
     if (digits == 0) return NotANumber;
     if (i == n) {
@@ -254,7 +266,8 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
         return QStringLiteral("the date %1 is the logger's mark for an unknown time").arg(quoted(table, date));
     const auto seconds = LoggerClock::read(date, m.layout);
     if (!seconds)
-        return QStringLiteral("the date %1 cannot be read as %2").arg(quoted(table, date), LoggerClock::caption(m.layout));
+        return QStringLiteral("the date %1 cannot be read as %2")
+            .arg(quoted(table, date), LoggerClock::caption(m.layout));
     out.moment = *seconds + m.offsetSeconds;
     if (!LoggerClock::texts(out.moment, out.when))
         return QStringLiteral("the date %1 with the clock offset is out of range").arg(quoted(table, date));
@@ -285,7 +298,8 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     out.tempLen = -1;
     out.tempChars = 0;
     bool tempGiven = false;
-    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, -1, t.tempLow, t.tempHigh, out.tempChars, tempGiven))
+    if (t.tempChannel &&
+        !number(m.tempField, 1, out.temp, out.tempLen, -1, t.tempLow, t.tempHigh, out.tempChars, tempGiven))
         return problem;
     for (int k = 0; k < t.gauges && k < 10; ++k) {
         const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
@@ -352,7 +366,8 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     Outcome out;
     const bool byIndex = hasUniqueKeyIndex(db, t.sensorId);
     const QString name = SqlDialect::quoteName(t.sensorId);
-    QString cols = QStringLiteral("DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, PlotSpatial, Plottemporal");
+    QString cols =
+        QStringLiteral("DateTimeKey, ReadingDate, ReadingTime, FullDate, IsDirty, PlotSpatial, Plottemporal");
     // Plot Spatial is ticked afterwards on one reading per day (SpatialPerDay).
     QString marks = QStringLiteral("?, ?, ?, ?, 1, 0, 1");
     if (t.tempChannel) {
@@ -396,11 +411,12 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     std::optional<BulkInsert> bulk;
     std::optional<Statement> insert, lookup;
     if (byIndex) {
-        QStringList textColumns{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"), QStringLiteral("ReadingTime"),
-                                QStringLiteral("FullDate")};
+        QStringList textColumns{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"),
+                                QStringLiteral("ReadingTime"), QStringLiteral("FullDate")};
         if (t.tempChannel) textColumns << QStringLiteral("ChannelT");
         for (int k = 1; k <= gauges; ++k) textColumns << QStringLiteral("Channel%1").arg(k);
-        QStringList fixedColumns{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")};
+        QStringList fixedColumns{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"),
+                                 QStringLiteral("Plottemporal")};
         QStringList fixedValues{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")};
         if (versioned) {
             auto literal = [](const QByteArray& text) {
@@ -412,8 +428,8 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         }
         bulk.emplace(db, t.sensorId, textColumns, fixedColumns, fixedValues, duplicate);
     } else {
-        insert.emplace(db, QStringLiteral("INSERT INTO ") + name + QStringLiteral(" (") + cols + QStringLiteral(") VALUES (") +
-                               marks + u')');
+        insert.emplace(db, QStringLiteral("INSERT INTO ") + name + QStringLiteral(" (") + cols +
+                               QStringLiteral(") VALUES (") + marks + u')');
         lookup.emplace(db, QStringLiteral("SELECT 1 FROM ") + name + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"));
     }
 
@@ -443,16 +459,16 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         if (progress && r % ProgressEvery == 0 && !progress(r, total)) {
             out = Outcome{};
             out.cancelled = true;
-            return out;   // the transaction rolls back: nothing stored
+            return out;  // the transaction rolls back: nothing stored
         }
         if (size_t(r) >= survey.storable.size() || !survey.storable[size_t(r)]) continue;
         if (fromKept) {
-            if (!LoggerClock::texts(rowMoments[size_t(r)], b.when)) {   // dated by the survey: never
+            if (!LoggerClock::texts(rowMoments[size_t(r)], b.when)) {  // dated by the survey: never
                 for (int c = (t.tempChannel ? 1 : 0) + gauges; c > 0; --c) keptText();
                 continue;
             }
         } else if (!build(table, r, m, t, b).isEmpty()) {
-            continue;   // rows were checked by the survey; one that changed its mind is skipped
+            continue;  // rows were checked by the survey; one that changed its mind is skipped
         }
         // The channels' texts, ChannelT first (taken before any skip, so the kept ones stay in step).
         QByteArrayView channels[1 + 10];
@@ -513,7 +529,8 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
 QString duplicatesMessage(qint64 count, const QStringList& firstKeys)
 {
     if (count <= 0) return QString();
-    if (count == 1 && !firstKeys.isEmpty()) return firstKeys[0] + QStringLiteral(" is a duplicate reading and cannot be appended.");
+    if (count == 1 && !firstKeys.isEmpty())
+        return firstKeys[0] + QStringLiteral(" is a duplicate reading and cannot be appended.");
     constexpr int shown = 5;
     QString text = QString::number(count) + QStringLiteral(" readings are duplicates and cannot be appended:");
     for (int i = 0; i < firstKeys.size() && i < shown; ++i) text += QStringLiteral("\r\n") + firstKeys[i];

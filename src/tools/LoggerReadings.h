@@ -20,15 +20,15 @@ namespace LoggerReadings {
 struct Mapping {
     int dateField = 0;
     LoggerClock::Layout layout = LoggerClock::Layout::YearFirst;
-    qint64 offsetSeconds = 0;       // added to the logger's time to give the site's time
-    int tempField = -1;             // feeds ChannelT; -1: none
-    std::vector<int> gaugeFields;   // feed Channel1, Channel2, ...; -1: none (stored empty)
+    qint64 offsetSeconds = 0;      // added to the logger's time to give the site's time
+    int tempField = -1;            // feeds ChannelT; -1: none
+    std::vector<int> gaugeFields;  // feed Channel1, Channel2, ...; -1: none (stored empty)
     // Codes the logger writes for "no reading" besides the empty field, NAN, INF and -INF
     // ("-99999", "OVR"): a field equal to one (letters in any case, numbers by value) is no value.
     std::vector<QByteArray> missingCodes;
-    int expectedFields = 0;         // a row with another number of fields is refused (0: any)
-    bool requireLineEnd = false;    // a last line with no line end is refused (cut short)
-    QByteArray markerDate;          // a date text never pre-selected
+    int expectedFields = 0;       // a row with another number of fields is refused (0: any)
+    bool requireLineEnd = false;  // a last line with no line end is refused (cut short)
+    QByteArray markerDate;        // a date text never pre-selected
 };
 
 // The sensor the readings go to.
@@ -59,9 +59,9 @@ struct Built {
     qint64 moment = NoMoment;  // site time, as moments()
     LoggerClock::Texts when;
     char temp[32];
-    int tempLen = -1;          // -1: ChannelT not written; 0: stored empty
+    int tempLen = -1;  // -1: ChannelT not written; 0: stored empty
     char gauge[10][32];
-    int gaugeLen[10] = {};     // 0: stored empty
+    int gaugeLen[10] = {};  // 0: stored empty
     // What the fields held before they became stored texts, for the value checks.
     int tempChars = 0;         // characters of the temperature field (blanks trimmed)
     int gaugeChars[10] = {};   // characters of each gauge field (blanks trimmed)
@@ -82,10 +82,10 @@ struct Refusal {
 
 // Every selected row checked before anything is stored.
 struct Survey {
-    qint64 ready = 0;                // rows that will be offered to the database
-    std::vector<Refusal> refused;    // in file order
-    std::vector<bool> storable;      // per row: selected and ready
-    std::vector<qint64> moments;     // per storable row, in row order: its moment (site time)
+    qint64 ready = 0;              // rows that will be offered to the database
+    std::vector<Refusal> refused;  // in file order
+    std::vector<bool> storable;    // per row: selected and ready
+    std::vector<qint64> moments;   // per storable row, in row order: its moment (site time)
     // With keep: the value texts of every storable row, in row order, as the append stores
     // them (per written channel, ChannelT first, one length byte and the text), so that the
     // append stores them without building the rows again.
@@ -101,8 +101,8 @@ QString refusalSummary(const std::vector<Refusal>& refused, int shown = 5);
 struct Outcome {
     qint64 appended = 0;
     qint64 duplicates = 0;
-    QStringList duplicateKeys;   // the first keys refused as duplicates (at most 100)
-    bool cancelled = false;      // stopped by the user: nothing stored
+    QStringList duplicateKeys;  // the first keys refused as duplicates (at most 100)
+    bool cancelled = false;     // stopped by the user: nothing stored
 };
 
 // Appends the storable rows of a survey as new readings (IsDirty and Plottemporal set,

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int ProgressEvery = 8192;   // lines between two progress reports
+constexpr int ProgressEvery = 8192;  // lines between two progress reports
 
 inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
@@ -40,15 +40,23 @@ qsizetype firstInvalidUtf8(const char* s, qsizetype from, qsizetype n)
             continue;
         }
         int len = 0;
-        uchar lo = 0x80, hi = 0xBF;   // the range of the second byte
+        uchar lo = 0x80, hi = 0xBF;  // the range of the second byte
         if (c >= 0xC2 && c <= 0xDF) len = 2;
-        else if (c == 0xE0) { len = 3; lo = 0xA0; }
-        else if (c == 0xED) { len = 3; hi = 0x9F; }
-        else if (c >= 0xE1 && c <= 0xEF) len = 3;
-        else if (c == 0xF0) { len = 4; lo = 0x90; }
-        else if (c >= 0xF1 && c <= 0xF3) len = 4;
-        else if (c == 0xF4) { len = 4; hi = 0x8F; }
-        else return i;
+        else if (c == 0xE0) {
+            len = 3;
+            lo = 0xA0;
+        } else if (c == 0xED) {
+            len = 3;
+            hi = 0x9F;
+        } else if (c >= 0xE1 && c <= 0xEF) len = 3;
+        else if (c == 0xF0) {
+            len = 4;
+            lo = 0x90;
+        } else if (c >= 0xF1 && c <= 0xF3) len = 4;
+        else if (c == 0xF4) {
+            len = 4;
+            hi = 0x8F;
+        } else return i;
         if (i + len > n || d[i + 1] < lo || d[i + 1] > hi) return i;
         for (int k = 2; k < len; ++k)
             if ((d[i + k] & 0xC0) != 0x80) return i;
@@ -122,7 +130,10 @@ LoggerTable LoggerTable::fromBytes(QByteArray data, const Progress& progress, bo
                 bool closed = false;
                 while (p < n && !isLineEnd(d[p])) {
                     if (d[p] == '"') {
-                        if (p + 1 < n && d[p + 1] == '"') { p += 2; continue; }
+                        if (p + 1 < n && d[p + 1] == '"') {
+                            p += 2;
+                            continue;
+                        }
                         ++p;
                         closed = true;
                         break;
@@ -135,7 +146,10 @@ LoggerTable LoggerTable::fromBytes(QByteArray data, const Progress& progress, bo
             const qsizetype rel = p - start;
             if (rel > MaxLineBytes) flags |= TooLong;
             else t.m_ends.push_back(quint16(rel));
-            if (p < n && d[p] == ',') { ++p; continue; }
+            if (p < n && d[p] == ',') {
+                ++p;
+                continue;
+            }
             lineDone = true;
         }
         if (flags & TooLong) {
@@ -184,8 +198,9 @@ void LoggerTable::checkText(qsizetype from)
     m_utf8 = bad < 0;
     if (bad >= 0) {
         m_textProblemLine = lineAt(m_data, from, bad);
-        m_textProblem = QStringLiteral("the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
-                                       "(save it as UTF-8 or UTF-16)");
+        m_textProblem = QStringLiteral(
+            "the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
+            "(save it as UTF-8 or UTF-16)");
         return;
     }
     // A NUL byte on the first line that holds anything is no damaged line but text in
@@ -197,8 +212,9 @@ void LoggerTable::checkText(qsizetype from)
     while (p < at && (isBlank(d[p]) || isLineEnd(d[p]))) ++p;
     if (std::any_of(d + p, d + at, isLineEnd)) return;
     m_textProblemLine = lineAt(m_data, from, at);
-    m_textProblem = QStringLiteral("the file is not UTF-8 text: it holds NUL bytes (UTF-16 text needs its "
-                                   "byte-order mark)");
+    m_textProblem = QStringLiteral(
+        "the file is not UTF-8 text: it holds NUL bytes (UTF-16 text needs its "
+        "byte-order mark)");
 }
 
 void LoggerTable::markNulRows(qsizetype from)
@@ -236,7 +252,11 @@ QByteArrayView LoggerTable::fieldBytes(qsizetype row, int i, QByteArray& scratch
     bool doubled = false;
     while (p < n) {
         if (raw[p] == '"') {
-            if (p + 1 < n && raw[p + 1] == '"') { doubled = true; p += 2; continue; }
+            if (p + 1 < n && raw[p + 1] == '"') {
+                doubled = true;
+                p += 2;
+                continue;
+            }
             close = p;
             break;
         }
@@ -293,6 +313,6 @@ void LoggerTable::dropLeadingRows(qsizetype n)
 
 qint64 LoggerTable::bytesHeld() const
 {
-    return m_data.capacity() + qint64(m_rowStart.capacity() * 4 + m_firstField.capacity() * 4 +
-                                       m_ends.capacity() * 2 + m_line.capacity() * 4 + m_flags.capacity());
+    return m_data.capacity() + qint64(m_rowStart.capacity() * 4 + m_firstField.capacity() * 4 + m_ends.capacity() * 2 +
+                                      m_line.capacity() * 4 + m_flags.capacity());
 }

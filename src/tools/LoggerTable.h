@@ -40,11 +40,11 @@ public:
     bool isEmpty() const { return m_rowStart.empty(); }
 
     int fieldCount(qsizetype row) const { return int(m_firstField[size_t(row) + 1] - m_firstField[size_t(row)]); }
-    int line(qsizetype row) const { return int(m_line[size_t(row)]); }         // from 1
+    int line(qsizetype row) const { return int(m_line[size_t(row)]); }  // from 1
     bool broken(qsizetype row) const { return m_flags[size_t(row)] & Broken; }
     bool tooLong(qsizetype row) const { return m_flags[size_t(row)] & TooLong; }
-    bool lineEnded(qsizetype row) const { return m_flags[size_t(row)] & Ended; }   // has a line end
-    bool hasNul(qsizetype row) const { return m_flags[size_t(row)] & Nul; }        // holds a NUL byte
+    bool lineEnded(qsizetype row) const { return m_flags[size_t(row)] & Ended; }  // has a line end
+    bool hasNul(qsizetype row) const { return m_flags[size_t(row)] & Nul; }       // holds a NUL byte
 
     // The field's text: unquoted, trimmed, decoded. Empty past the last field.
     QString field(qsizetype row, int i) const;
@@ -80,9 +80,9 @@ private:
     bool m_utf8 = true;
     QString m_textProblem;
     int m_textProblemLine = 0;
-    std::vector<quint32> m_rowStart;     // offset of the row's first byte in m_data
-    std::vector<quint32> m_firstField;   // index of the row's first field end; one more entry at the end
-    std::vector<quint16> m_ends;         // each field's end (its separator or the line's end), from the row's start
-    std::vector<quint32> m_line;         // line number in the file
+    std::vector<quint32> m_rowStart;    // offset of the row's first byte in m_data
+    std::vector<quint32> m_firstField;  // index of the row's first field end; one more entry at the end
+    std::vector<quint16> m_ends;        // each field's end (its separator or the line's end), from the row's start
+    std::vector<quint32> m_line;        // line number in the file
     std::vector<quint8> m_flags;
 };

@@ -11,7 +11,7 @@ QHash<QByteArray, QByteArray> forSensor(Database& db, const QString& sensorId)
     // Per reading, its marks in gauge order: the whole reading first, the temperature last.
     std::map<QString, std::map<int, QString>> notes;
     for (const Rejections::Mark& m : Rejections::marks(db, sensorId)) {
-        const QString what = m.gauge == Rejections::WholeReading ? QStringLiteral("whole reading")
+        const QString what = m.gauge == Rejections::WholeReading  ? QStringLiteral("whole reading")
                              : m.gauge == Rejections::Temperature ? QStringLiteral("temperature")
                                                                   : QStringLiteral("gauge %1").arg(m.gauge);
         QStringList who;

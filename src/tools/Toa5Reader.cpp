@@ -54,8 +54,9 @@ QString checkHeader(const LoggerTable& t, Header& h, int* line)
     if (h.environment.value(0) != QLatin1StringView("TOA5"))
         return QStringLiteral("the first line does not begin with \"TOA5\"");
     if (h.environment.size() != EnvironmentFields)
-        return QStringLiteral("the first line has %1 fields, not the %2 of a TOA5 file (TOA5, station, logger model, "
-                              "serial number, OS version, program, program signature, table name)")
+        return QStringLiteral(
+                   "the first line has %1 fields, not the %2 of a TOA5 file (TOA5, station, logger model, "
+                   "serial number, OS version, program, program signature, table name)")
             .arg(h.environment.size())
             .arg(EnvironmentFields);
     if (line) *line = t.line(1);

@@ -15,26 +15,26 @@
 // eight fields); the records are checked later, row by row.
 namespace Toa5Reader {
 
-constexpr int EnvironmentFields = 8;   // line 1 holds exactly these
+constexpr int EnvironmentFields = 8;  // line 1 holds exactly these
 
 struct Header {
-    QStringList environment;   // line 1's fields ("TOA5", station, ...)
-    QStringList names;         // line 2
-    QStringList units;         // line 3
-    QStringList processing;    // line 4
+    QStringList environment;  // line 1's fields ("TOA5", station, ...)
+    QStringList names;        // line 2
+    QStringList units;        // line 3
+    QStringList processing;   // line 4
     QString station() const { return environment.value(1); }
     QString tableName() const { return environment.value(7); }
-    int timestampColumn() const;   // index of TIMESTAMP, -1 when absent
-    int recordColumn() const;      // index of RECORD, -1 when absent
+    int timestampColumn() const;  // index of TIMESTAMP, -1 when absent
+    int recordColumn() const;     // index of RECORD, -1 when absent
 };
 
 struct Result {
     bool ok = false;
     bool cancelled = false;
-    int errorLine = 0;         // line of the file the refusal is about
-    QString error;             // why the header is refused
+    int errorLine = 0;  // line of the file the refusal is about
+    QString error;      // why the header is refused
     Header header;
-    LoggerTable table;         // the records (the header's four lines dropped)
+    LoggerTable table;  // the records (the header's four lines dropped)
 };
 
 // Whether a file's first line starts as this format's does (its first field is TOA5).

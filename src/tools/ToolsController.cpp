@@ -57,7 +57,7 @@ void ToolsController::returnToSavedReading()
 void ToolsController::imgDatasheet_Click()
 {
     runTrapped(QStringLiteral(" imgDatasheet_Click"), [&] {
-        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
+        if (!m_win.saveReading()) return;  // kept on screen: nothing opens
         // Remember the reading on screen, so closing the datasheet returns to it.
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
             if (m_s.rsReadings->hasCurrentRow()) m_s.savedReadingBookmark = m_s.rsReadings->bookmark();
@@ -81,7 +81,7 @@ void ToolsController::OpenDataFile(const QString& fileTitle, const QString& file
     GridWidgets::ProgressWindow progress(m_win.widget(), QStringLiteral("Reading the logger file..."));
     WrenImport::LoggerData file = WrenImport::openLoggerFile(m_s.dataFolder, fileName, progress.progress());
     m_readCancelled = file.file.cancelled;
-    if (m_readCancelled) {   // stopped by the user: no window opens, nothing changes
+    if (m_readCancelled) {  // stopped by the user: no window opens, nothing changes
         closeDataFile();
         return;
     }
@@ -95,7 +95,8 @@ bool ToolsController::chooseColumnMap(QWidget* parent, const ColumnMap& start)
     frmColumnMap window(m_s.subWindowSensor, target, m_dataFile, start, parent);
     if (window.exec() != QDialog::Accepted) return false;
     m_map = window.map();
-    ColumnMaps::save(m_s.db, m_s.subWindowSensor, LoggerFormats::name(m_dataFile.format), m_dataFile.signature(), m_map);
+    ColumnMaps::save(m_s.db, m_s.subWindowSensor, LoggerFormats::name(m_dataFile.format), m_dataFile.signature(),
+                     m_map);
     return true;
 }
 
@@ -107,7 +108,7 @@ bool ToolsController::haveColumnMap()
     }
     const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
     return chooseColumnMap(m_win.widget(), ColumnMaps::guess(m_dataFile.names, m_dataFile.firstRows(20), target.gauges,
-                                                     target.tempChannel));
+                                                             target.tempChannel));
 }
 
 namespace {
@@ -122,7 +123,7 @@ QByteArray headOf(const QString& path)
 void ToolsController::imgAddWrenData_Click()
 {
     runTrapped(QStringLiteral(" imgAddWrenData_Click"), [&] {
-        if (!m_win.saveReading()) return;   // kept on screen: nothing opens
+        if (!m_win.saveReading()) return;  // kept on screen: nothing opens
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));

@@ -125,11 +125,16 @@ Cell classify(QByteArrayView t)
 int displayLength(QByteArrayView text, const Cell& c)
 {
     switch (c.kind) {
-    case Kind::Boolean: return 5;
-    case Kind::Date: return 10;
-    case Kind::Time: return 8;
-    case Kind::DateTime: return 19;
-    default: break;
+        case Kind::Boolean:
+            return 5;
+        case Kind::Date:
+            return 10;
+        case Kind::Time:
+            return 8;
+        case Kind::DateTime:
+            return 19;
+        default:
+            break;
     }
     // Characters, not bytes.
     int n = 0;
@@ -163,8 +168,7 @@ struct WriteFailed {
 
 void check(lxw_error e, const char* what)
 {
-    if (e != LXW_NO_ERROR)
-        throw WriteFailed{QString::fromLatin1(what) + QStringLiteral(": ") + errorText(e)};
+    if (e != LXW_NO_ERROR) throw WriteFailed{QString::fromLatin1(what) + QStringLiteral(": ") + errorText(e)};
 }
 
 template <class T>
@@ -179,7 +183,10 @@ T* check(T* made, const char* what)
 class Book {
 public:
     Book(lxw_workbook* wb, const QString& sheetName, const QStringList& header)
-        : m_wb(wb), m_sheetName(sheetNameFor(sheetName)), m_header(header), m_widths(int(header.size()), 0)
+        : m_wb(wb),
+          m_sheetName(sheetNameFor(sheetName)),
+          m_header(header),
+          m_widths(int(header.size()), 0)
     {
         m_dateFormat = check(workbook_add_format(wb), "A format could not be added");
         format_set_num_format(m_dateFormat, "yyyy/mm/dd");
@@ -213,15 +220,25 @@ public:
             m_widths[c] = std::max(m_widths[c], displayLength(t, k));
             lxw_error e = LXW_NO_ERROR;
             switch (k.kind) {
-            case Kind::Number: e = worksheet_write_number(m_sheet, row, col, k.number, m_numberFormats[k.decimals]); break;
-            case Kind::Date: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateFormat); break;
-            case Kind::Time: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_timeFormat); break;
-            case Kind::DateTime: e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateTimeFormat); break;
-            case Kind::Boolean: e = worksheet_write_boolean(m_sheet, row, col, k.flag ? 1 : 0, nullptr); break;
-            default:
-                text = QByteArray(t.data(), t.size());   // the library wants a terminated string
-                e = worksheet_write_string(m_sheet, row, col, text.constData(), nullptr);
-                break;
+                case Kind::Number:
+                    e = worksheet_write_number(m_sheet, row, col, k.number, m_numberFormats[k.decimals]);
+                    break;
+                case Kind::Date:
+                    e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateFormat);
+                    break;
+                case Kind::Time:
+                    e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_timeFormat);
+                    break;
+                case Kind::DateTime:
+                    e = worksheet_write_datetime(m_sheet, row, col, &k.when, m_dateTimeFormat);
+                    break;
+                case Kind::Boolean:
+                    e = worksheet_write_boolean(m_sheet, row, col, k.flag ? 1 : 0, nullptr);
+                    break;
+                default:
+                    text = QByteArray(t.data(), t.size());  // the library wants a terminated string
+                    e = worksheet_write_string(m_sheet, row, col, text.constData(), nullptr);
+                    break;
             }
             check(e, "A cell could not be written");
         }
@@ -351,7 +368,8 @@ Result writeRows(const QString& path, const QString& sheetName, const QStringLis
         failure = QStringLiteral("The workbook is empty");
     if (failure.isEmpty() && !result.cancelled &&
         std::rename(file.constData(), QFile::encodeName(path).constData()) != 0)
-        failure = QStringLiteral("The workbook could not be given its name: ") + QString::fromLocal8Bit(std::strerror(errno));
+        failure =
+            QStringLiteral("The workbook could not be given its name: ") + QString::fromLocal8Bit(std::strerror(errno));
     if (result.cancelled || !failure.isEmpty()) {
         QFile::remove(partial);
         result.error = failure;
@@ -366,19 +384,20 @@ Result writeGrid(const QString& path, const QString& sheetName, int rows, int co
 {
     QStringList header;
     for (int c = 0; c < columns; ++c) header << (rows > 0 ? cell(0, c) : QString());
-    return writeRows(path, sheetName, header, std::max(rows - 1, 0),
-                     [&](const RowSink& sink) {
-                         QVector<QByteArray> bytes(columns);
-                         QVector<QByteArrayView> views(columns);
-                         for (int r = 1; r < rows; ++r) {
-                             for (int c = 0; c < columns; ++c) {
-                                 bytes[c] = cell(r, c).toUtf8();
-                                 views[c] = bytes[c];
-                             }
-                             if (!sink(views.constData())) return;
-                         }
-                     },
-                     progress, more);
+    return writeRows(
+        path, sheetName, header, std::max(rows - 1, 0),
+        [&](const RowSink& sink) {
+            QVector<QByteArray> bytes(columns);
+            QVector<QByteArrayView> views(columns);
+            for (int r = 1; r < rows; ++r) {
+                for (int c = 0; c < columns; ++c) {
+                    bytes[c] = cell(r, c).toUtf8();
+                    views[c] = bytes[c];
+                }
+                if (!sink(views.constData())) return;
+            }
+        },
+        progress, more);
 }
 
 }  // namespace XlsxExport

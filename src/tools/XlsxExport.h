@@ -26,8 +26,8 @@ using CellText = std::function<QString(int row, int column)>;
 
 struct Result {
     bool ok = false;
-    bool cancelled = false;   // stopped by the user; no file is left behind
-    QString error;            // why the file could not be written
+    bool cancelled = false;  // stopped by the user; no file is left behind
+    QString error;           // why the file could not be written
 };
 
 // A name the spreadsheet accepts for a sheet: characters []:*?/\ replaced by "_", at most

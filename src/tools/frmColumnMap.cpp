@@ -18,7 +18,8 @@ namespace {
 constexpr int PreviewRows = 10;
 const QString None = QStringLiteral("(none)");
 
-QComboBox* columnBox(QWidget* parent, const QString& name, const QStringList& names, bool withNone, const QString& current)
+QComboBox* columnBox(QWidget* parent, const QString& name, const QStringList& names, bool withNone,
+                     const QString& current)
 {
     auto* box = new QComboBox(parent);
     box->setObjectName(name);
@@ -33,7 +34,9 @@ QComboBox* columnBox(QWidget* parent, const QString& name, const QStringList& na
 
 frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target& target,
                            const LoggerFormats::Opened& file, const ColumnMap& start, QWidget* parent)
-    : QDialog(parent), m_file(file), m_target(target)
+    : QDialog(parent),
+      m_file(file),
+      m_target(target)
 {
     setObjectName(QStringLiteral("frmColumnMap"));
     setWindowTitle(QStringLiteral("Logger file columns"));
@@ -49,7 +52,8 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     grdPreview->setColumnCount(int(file.names.size()));
     QStringList headers;
     for (int c = 0; c < file.names.size(); ++c)
-        headers << (c < file.units.size() && !file.units[c].isEmpty() ? file.names[c] + u'\n' + file.units[c] : file.names[c]);
+        headers << (c < file.units.size() && !file.units[c].isEmpty() ? file.names[c] + u'\n' + file.units[c]
+                                                                      : file.names[c]);
     grdPreview->setHorizontalHeaderLabels(headers);
     const QList<QStringList> rows = file.firstRows(PreviewRows);
     grdPreview->setRowCount(int(rows.size()));
@@ -64,7 +68,8 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     form->addRow(QStringLiteral("Date and time column:"), cboDateColumn);
     cboDateLayout = new QComboBox(this);
     cboDateLayout->setObjectName(QStringLiteral("cboDateLayout"));
-    for (int l = 0; l < LoggerClock::LayoutCount; ++l) cboDateLayout->addItem(LoggerClock::caption(LoggerClock::Layout(l)), l);
+    for (int l = 0; l < LoggerClock::LayoutCount; ++l)
+        cboDateLayout->addItem(LoggerClock::caption(LoggerClock::Layout(l)), l);
     cboDateLayout->setCurrentIndex(int(start.layout));
     form->addRow(QStringLiteral("Date layout:"), cboDateLayout);
     if (target.tempChannel) {
@@ -72,7 +77,8 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
         form->addRow(QStringLiteral("Temperature (ChannelT):"), cboTempColumn);
     }
     for (int k = 1; k <= std::clamp(target.gauges, 0, 10); ++k) {
-        auto* box = columnBox(this, QStringLiteral("cboGauge(%1)").arg(k), file.names, true, start.gaugeColumns.value(k - 1));
+        auto* box =
+            columnBox(this, QStringLiteral("cboGauge(%1)").arg(k), file.names, true, start.gaugeColumns.value(k - 1));
         cboGauge.push_back(box);
         form->addRow(QStringLiteral("Gauge %1 (Channel%1):").arg(k), box);
     }
@@ -89,8 +95,9 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     txtMissingCodes->setObjectName(QStringLiteral("txtMissingCodes"));
     txtMissingCodes->setText(start.missingCodes.join(QStringLiteral(", ")));
     txtMissingCodes->setPlaceholderText(QStringLiteral("for example -99999, OVR"));
-    txtMissingCodes->setToolTip(QStringLiteral("What the logger writes when it has no reading, besides NAN, INF and an "
-                                               "empty field; such a value is stored as no value"));
+    txtMissingCodes->setToolTip(
+        QStringLiteral("What the logger writes when it has no reading, besides NAN, INF and an "
+                       "empty field; such a value is stored as no value"));
     form->addRow(QStringLiteral("Codes for no reading:"), txtMissingCodes);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -129,7 +136,8 @@ void frmColumnMap::cmdOK_Click()
     LoggerReadings::Mapping mapping;
     const QString problem = ColumnMaps::mapping(m, m_file.names, mapping);
     if (!problem.isEmpty()) {
-        Messages::show(QStringLiteral("This map cannot be used: ") + problem + u'.', QString(), Messages::Icon::Exclamation);
+        Messages::show(QStringLiteral("This map cannot be used: ") + problem + u'.', QString(),
+                       Messages::Icon::Exclamation);
         return;
     }
     bool anyChannel = !m.tempColumn.isEmpty();

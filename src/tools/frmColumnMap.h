@@ -26,10 +26,10 @@ public:
     QTableWidget* grdPreview = nullptr;
     QComboBox* cboDateColumn = nullptr;
     QComboBox* cboDateLayout = nullptr;
-    QComboBox* cboTempColumn = nullptr;         // null when the type has no temperature channel
-    std::vector<QComboBox*> cboGauge;           // "cboGauge(1)" ..
+    QComboBox* cboTempColumn = nullptr;  // null when the type has no temperature channel
+    std::vector<QComboBox*> cboGauge;    // "cboGauge(1)" ..
     QDoubleSpinBox* txtClockOffset = nullptr;
-    QLineEdit* txtMissingCodes = nullptr;       // the logger's codes for "no reading"
+    QLineEdit* txtMissingCodes = nullptr;  // the logger's codes for "no reading"
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 

@@ -64,7 +64,10 @@ QIcon exportIcon()
 }  // namespace
 
 frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* parent)
-    : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools)
+    : QDialog(parent),
+      m_win(win),
+      m_s(win.shared()),
+      m_tools(tools)
 {
     setObjectName(QStringLiteral("frmDatasheet"));
     setWindowTitle(QStringLiteral("Tarnwell DataSheet"));
@@ -83,8 +86,9 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     auto* exportCaption = new QLabel(QStringLiteral("Export to spreadsheet"), this);
     chkExportComputed = new QCheckBox(QStringLiteral("With computed loads and displacements"), this);
     chkExportComputed->setObjectName(QStringLiteral("chkExportComputed"));
-    chkExportComputed->setToolTip(QStringLiteral("Adds the loads (t) and displacements (microns) computed from the "
-                                                 "gauges, against the first reading, beside the gauges"));
+    chkExportComputed->setToolTip(
+        QStringLiteral("Adds the loads (t) and displacements (microns) computed from the "
+                       "gauges, against the first reading, beside the gauges"));
 
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
 
@@ -116,8 +120,9 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     cmdReject = new QPushButton(QStringLiteral("Reject/Restore..."), this);
     cmdReject->setObjectName(QStringLiteral("cmdReject"));
     cmdReject->setAutoDefault(false);
-    cmdReject->setToolTip(QStringLiteral("Reject the value of the chosen cell (a date cell: the whole reading) with a "
-                                         "reason, or restore it; a rejected value stays stored and counts as no value"));
+    cmdReject->setToolTip(
+        QStringLiteral("Reject the value of the chosen cell (a date cell: the whole reading) with a "
+                       "reason, or restore it; a rejected value stays stored and counts as no value"));
     connect(cmdReject, &QPushButton::clicked, this, &frmDatasheet::cmdReject_Click);
 
     auto* top = new QHBoxLayout;
@@ -142,7 +147,7 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     resize(1000, 640);
     // The grid fills the window; the window keeps the size the user last gave it.
     m_sizeRemembered = WindowPlacement::restoreSize(this, QStringLiteral("Datasheet"));
-    MSFlexGrid1->setFocus();   // the keyboard starts in the grid
+    MSFlexGrid1->setFocus();  // the keyboard starts in the grid
 
     Form_Load();
 }
@@ -177,9 +182,11 @@ bool frmDatasheet::PopulateFlexGrid()
     }
     const QStringList headers = DatasheetModel::headersFor(m_model->gauges());
     for (int c = 0; c < headers.size(); ++c)
-        MSFlexGrid1->horizontalHeader()->resizeSection(c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
+        MSFlexGrid1->horizontalHeader()->resizeSection(
+            c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
     // The key column: 2600 twips, or wider where the font needs it to show a whole key.
-    const int keyWidth = MSFlexGrid1->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
+    const int keyWidth =
+        MSFlexGrid1->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
     MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
     int total = 0;
     for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
@@ -199,28 +206,29 @@ bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
         if (!m_model) return;
         const QModelIndex current = MSFlexGrid1->currentIndex();
         switch (m_model->typeKey(current, ch)) {
-        case DatasheetModel::KeyResult::MessageA:
-            Messages::show(DatasheetModel::MessageA, AppInfo::MessageTitle, Messages::Icon::Information);
-            break;
-        case DatasheetModel::KeyResult::MessageB:
-            Messages::show(DatasheetModel::MessageB, AppInfo::MessageTitle, Messages::Icon::Information);
-            break;
-        case DatasheetModel::KeyResult::MoveNext: {
-            const QModelIndex next = m_model->nextCell(current);
-            if (next.isValid()) {
-                MSFlexGrid1->setCurrentIndex(next);
-                MSFlexGrid1->scrollTo(next);
+            case DatasheetModel::KeyResult::MessageA:
+                Messages::show(DatasheetModel::MessageA, AppInfo::MessageTitle, Messages::Icon::Information);
+                break;
+            case DatasheetModel::KeyResult::MessageB:
+                Messages::show(DatasheetModel::MessageB, AppInfo::MessageTitle, Messages::Icon::Information);
+                break;
+            case DatasheetModel::KeyResult::MoveNext: {
+                const QModelIndex next = m_model->nextCell(current);
+                if (next.isValid()) {
+                    MSFlexGrid1->setCurrentIndex(next);
+                    MSFlexGrid1->scrollTo(next);
+                }
+                break;
             }
-            break;
-        }
-        case DatasheetModel::KeyResult::StartEdit:
-            taken = false;   // the view opens the editor with the key as its text
-            break;
-        case DatasheetModel::KeyResult::EditInside:
-            if (MSFlexGrid1->editInside(current))
-                if (QLineEdit* line = MSFlexGrid1->openEditor()) line->backspace();
-            break;
-        default: break;
+            case DatasheetModel::KeyResult::StartEdit:
+                taken = false;  // the view opens the editor with the key as its text
+                break;
+            case DatasheetModel::KeyResult::EditInside:
+                if (MSFlexGrid1->editInside(current))
+                    if (QLineEdit* line = MSFlexGrid1->openEditor()) line->backspace();
+                break;
+            default:
+                break;
         }
     });
     return taken;
@@ -237,7 +245,8 @@ QString frmDatasheet::Read_Values_From_Grid()
         } catch (TwError& e) {
             // Nothing of the corrections was stored (one transaction): the user decides
             // whether the window stays open with them.
-            if (e.isStorageFault()) m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
+            if (e.isStorageFault())
+                m_keepOpen = StorageFault::askKeep(e, QStringLiteral("The corrections in the datasheet"));
             if (e.number == ErrNo::ChangedByOther) {
                 // Another user changed some of the readings: the window stays open with their
                 // current values and the user's other corrections.
@@ -265,7 +274,8 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
         // A second sheet gives the sensor's alarm status, levels and open events.
         QList<XlsxExport::TextSheet> more;
         ignoringErrors([&] {
-            more << XlsxExport::TextSheet{QStringLiteral("Alarm status"), AlarmStore::sheetRows(m_s.db, m_s.subWindowSensor)};
+            more << XlsxExport::TextSheet{QStringLiteral("Alarm status"),
+                                          AlarmStore::sheetRows(m_s.db, m_s.subWindowSensor)};
         });
         // A last column marks the rejected values of each reading (what, why, who, when).
         QHash<QByteArray, QByteArray> rejected;
@@ -294,8 +304,8 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
             progress.progress(), more);
         if (r.cancelled) return;
         if (!r.ok) {
-            Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") + QDir::toNativeSeparators(path) +
-                               QStringLiteral("\r\n") + r.error,
+            Messages::show(QStringLiteral("The spreadsheet could not be written:\r\n") +
+                               QDir::toNativeSeparators(path) + QStringLiteral("\r\n") + r.error,
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
             return;
         }
@@ -338,13 +348,13 @@ void frmDatasheet::cmdReject_Click()
                 return;
             Rejections::restore(m_s.db, m_s.subWindowSensor, key, gauge);
         } else {
-            const QString what = gauge == Rejections::WholeReading ? QStringLiteral("the whole reading")
+            const QString what = gauge == Rejections::WholeReading  ? QStringLiteral("the whole reading")
                                  : gauge == Rejections::Temperature ? QStringLiteral("the temperature")
                                                                     : QStringLiteral("gauge %1").arg(gauge);
-            const std::optional<QString> reason = Messages::prompt(
-                QStringLiteral("Why is ") + what + QStringLiteral(" of ") + key +
-                    QStringLiteral(" rejected? It stays stored and shown, and counts as no value."),
-                QStringLiteral("Reject a Value"));
+            const std::optional<QString> reason =
+                Messages::prompt(QStringLiteral("Why is ") + what + QStringLiteral(" of ") + key +
+                                     QStringLiteral(" rejected? It stays stored and shown, and counts as no value."),
+                                 QStringLiteral("Reject a Value"));
             if (!reason) return;
             if (reason->trimmed().isEmpty()) {
                 Messages::show(QStringLiteral("A rejected value needs a reason: nothing was rejected."), QString(),
@@ -395,7 +405,7 @@ bool frmDatasheet::askToSave()
         m_discard = true;
         return true;
     }
-    return choice == 0;   // Cancel, or the box closed with Escape: the window stays, edits and all
+    return choice == 0;  // Cancel, or the box closed with Escape: the window stays, edits and all
 }
 
 bool frmDatasheet::Form_Unload()
@@ -411,7 +421,7 @@ bool frmDatasheet::Form_Unload()
             if (!askToSave()) return false;
             if (!m_discard) {
                 Read_Values_From_Grid();
-                if (m_keepOpen) return false;   // the corrections stay on screen
+                if (m_keepOpen) return false;  // the corrections stay on screen
             }
         }
     }

@@ -9,7 +9,9 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QToolButton;
-namespace GridWidgets { class GridView; }
+namespace GridWidgets {
+class GridView;
+}
 
 // The datasheet: every reading of the sub-window sensor in a grid, with gauge values that
 // can be corrected as in a spreadsheet (typing replaces a cell, F2 or a double click edits
@@ -27,10 +29,10 @@ public:
     QLabel* lblHeader = nullptr;
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QToolButton* Image1 = nullptr;
-    QCheckBox* chkExportComputed = nullptr;   // the export adds computed loads and displacements
-    QPushButton* cmdClose = nullptr;      // closes, asking whether to save any changes
-    QPushButton* cmdDiscard = nullptr;    // closes without saving the changes (asks first)
-    QPushButton* cmdReject = nullptr;     // rejects (or restores) the value of the current cell
+    QCheckBox* chkExportComputed = nullptr;  // the export adds computed loads and displacements
+    QPushButton* cmdClose = nullptr;         // closes, asking whether to save any changes
+    QPushButton* cmdDiscard = nullptr;       // closes without saving the changes (asks first)
+    QPushButton* cmdReject = nullptr;        // rejects (or restores) the value of the current cell
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 
@@ -69,7 +71,7 @@ private:
     ToolsController& m_tools;
     DatasheetModel* m_model = nullptr;
     bool m_unloaded = false;
-    bool m_keepOpen = false;   // the last write-back failed and the user kept the corrections
+    bool m_keepOpen = false;  // the last write-back failed and the user kept the corrections
     bool m_discard = false;
     bool m_refusalShown = false;
     bool m_sizeRemembered = false;

@@ -31,7 +31,11 @@
 #include <QVBoxLayout>
 
 frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
-    : QDialog(parent), m_win(win), m_s(win.shared()), m_tools(tools), m_sourcePath(sourcePath)
+    : QDialog(parent),
+      m_win(win),
+      m_s(win.shared()),
+      m_tools(tools),
+      m_sourcePath(sourcePath)
 {
     setObjectName(QStringLiteral("frmWrenData"));
     setWindowTitle(QStringLiteral("Import DataFiles"));
@@ -68,7 +72,8 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     cboWrenInt->setInsertPolicy(QComboBox::NoInsert);
     cboWrenInt->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
     cboWrenInt->setCurrentText(QString::number(DefaultInterval));
-    cboWrenInt->setToolTip(QStringLiteral("Minimum interval in hours between the readings ticked; 0 ticks every new reading"));
+    cboWrenInt->setToolTip(
+        QStringLiteral("Minimum interval in hours between the readings ticked; 0 ticks every new reading"));
     cboWrenInt->setMinimumContentsLength(4);
     intervalCaption->setBuddy(cboWrenInt);
     auto* intervalUnit = new QLabel(QStringLiteral("hours (0: every new reading)"), this);
@@ -91,7 +96,7 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     cmdAppend = new QPushButton(QStringLiteral("append"), this);
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
     cmdAppend->setAutoDefault(false);
-    cmdAppend->setDefault(true);   // Enter appends (after its question); not from inside the grid
+    cmdAppend->setDefault(true);  // Enter appends (after its question); not from inside the grid
     connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -113,7 +118,8 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     MSFlexGrid1 = new GridWidgets::GridView(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setModel(m_model);
-    MSFlexGrid1->setItemDelegate(new GridWidgets::MarkDelegate(WrenGridModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1));
+    MSFlexGrid1->setItemDelegate(
+        new GridWidgets::MarkDelegate(WrenGridModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1));
     connect(MSFlexGrid1, &QTableView::clicked, this, &frmWrenData::MSFlexGrid1_Click);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &frmWrenData::showCounts);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmWrenData::showCounts);
@@ -265,20 +271,24 @@ std::vector<WrenGridModel::Column> frmWrenData::columns() const
     std::vector<WrenGridModel::Column> out{{QStringLiteral("Reading Date & Time"), m.dateField, true}};
     if (m_target.tempChannel) out.push_back({QStringLiteral("ChannelT"), m.tempField, false});
     for (int k = 0; k < m_target.gauges; ++k)
-        out.push_back({QStringLiteral("Channel%1").arg(k + 1), size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1, false});
+        out.push_back({QStringLiteral("Channel%1").arg(k + 1),
+                       size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1, false});
     return out;
 }
 
 void frmWrenData::showMap()
 {
     const ColumnMap& map = m_tools.columnMap();
-    QStringList parts{map.dateColumn + QStringLiteral(" (") + LoggerClock::caption(map.layout) + QStringLiteral(") \u2192 date")};
+    QStringList parts{map.dateColumn + QStringLiteral(" (") + LoggerClock::caption(map.layout) +
+                      QStringLiteral(") \u2192 date")};
     if (m_target.tempChannel && !map.tempColumn.isEmpty()) parts << map.tempColumn + QStringLiteral(" \u2192 ChannelT");
     for (int k = 0; k < map.gaugeColumns.size(); ++k)
-        if (!map.gaugeColumns[k].isEmpty()) parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 Channel%1").arg(k + 1);
+        if (!map.gaugeColumns[k].isEmpty())
+            parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 Channel%1").arg(k + 1);
     if (map.clockOffsetHours != 0)
         parts << QStringLiteral("clock offset %1 h").arg(QString::number(map.clockOffsetHours, 'f', 2));
-    if (!map.missingCodes.isEmpty()) parts << QStringLiteral("no reading: ") + map.missingCodes.join(QStringLiteral(", "));
+    if (!map.missingCodes.isEmpty())
+        parts << QStringLiteral("no reading: ") + map.missingCodes.join(QStringLiteral(", "));
     lblColumnMap->setText(m_tools.dataFile().description + QStringLiteral(": ") + parts.join(QStringLiteral(", ")));
 }
 
@@ -305,7 +315,8 @@ void frmWrenData::markStored()
 {
     // Rows the sensor has already are greyed and left unmarked; without the database the
     // duplicate check of the append still refuses them.
-    ignoringErrors([&] { m_model->setStored(WrenImport::storedRows(m_s.db, m_s.subWindowSensor, m_model->moments())); });
+    ignoringErrors(
+        [&] { m_model->setStored(WrenImport::storedRows(m_s.db, m_s.subWindowSensor, m_model->moments())); });
     showCounts();
 }
 
@@ -324,8 +335,7 @@ void frmWrenData::showCounts()
     const int hours = m_appliedInterval;
     if (hours > 0)
         text += QStringLiteral(". Pre-selected: one reading every %1 hour%2.").arg(hours).arg(hours == 1 ? "" : "s");
-    else
-        text += QStringLiteral(". Pre-selected: every new reading.");
+    else text += QStringLiteral(". Pre-selected: every new reading.");
     lblCounts->setText(text);
 }
 
@@ -337,12 +347,14 @@ void frmWrenData::MSFlexGrid1_Click(const QModelIndex& index)
 QString frmWrenData::nothingTickedReason() const
 {
     const int rows = m_model ? m_model->rowCount() : 0;
-    if (rows == 0 || m_tools.noDataFile()) return QStringLiteral("The file holds no readings: there is nothing to append.");
+    if (rows == 0 || m_tools.noDataFile())
+        return QStringLiteral("The file holds no readings: there is nothing to append.");
     if (m_model->storedCount() == rows)
         return QStringLiteral("Sensor %1 has every reading of this file already: there is nothing to append.")
             .arg(m_s.subWindowSensor);
-    return QStringLiteral("No reading is ticked, so nothing can be appended.\r\n"
-                          "Tick the readings to append in the Append column (click, or Space), or use Select all.");
+    return QStringLiteral(
+        "No reading is ticked, so nothing can be appended.\r\n"
+        "Tick the readings to append in the Append column (click, or Space), or use Select all.");
 }
 
 void frmWrenData::cmdAppend_Click()
@@ -357,7 +369,8 @@ void frmWrenData::cmdAppend_Click()
         QStringLiteral("Append %1 ticked reading%2 to sensor %3?\r\n\r\n")
                 .arg(QLocale(QLocale::English).toString(ticked), ticked == 1 ? QString() : QStringLiteral("s"),
                      m_s.subWindowSensor) +
-            QStringLiteral("Plot Spatial (the length charts) is ticked on the first new reading of each day that has none."),
+            QStringLiteral(
+                "Plot Spatial (the length charts) is ticked on the first new reading of each day that has none."),
         QString(), Messages::Icon::None, Messages::Buttons::YesNo);
     if (answer == Messages::Answer::Yes) {
         LoggerReadings::Outcome outcome;
@@ -381,7 +394,7 @@ void frmWrenData::cmdAppend_Click()
                         (survey.ready > 0 ? QStringLiteral("\r\n\r\nAppend the other %1 readings?").arg(survey.ready)
                                           : QStringLiteral("\r\n\r\nNo other reading is selected. Close the window?")),
                     QString(), Messages::Icon::Exclamation, Messages::Buttons::YesNo, Messages::Answer::No);
-                if (go != Messages::Answer::Yes) return;   // the window stays open, its marks as they were
+                if (go != Messages::Answer::Yes) return;  // the window stays open, its marks as they were
             }
             GridWidgets::ProgressWindow progress(this, QStringLiteral("Appending readings..."));
             outcome = LoggerReadings::append(m_s.db, target, m_model->table(), survey, m, progress.progress());
@@ -413,9 +426,10 @@ void frmWrenData::cmdAppend_Click()
             runTrapped(QStringLiteral(" frmWrenData.ArchiveDataFile"), [&] {
                 const QString copy = QDir(m_s.dataFolder).filePath(WrenImport::WorkingCopyName);
                 const QString suffix = QFileInfo(m_sourcePath).suffix();
-                WrenImport::archiveCopy(m_s.dataFolder, WrenImport::FileExists(copy) ? copy : m_sourcePath,
-                                        m_s.subWindowSensor, QDate::currentDate(),
-                                        m_format == LoggerFormats::Format::CommaSeparated ? QStringLiteral("txt") : suffix);
+                WrenImport::archiveCopy(
+                    m_s.dataFolder, WrenImport::FileExists(copy) ? copy : m_sourcePath, m_s.subWindowSensor,
+                    QDate::currentDate(),
+                    m_format == LoggerFormats::Format::CommaSeparated ? QStringLiteral("txt") : suffix);
             });
         }
     }

@@ -12,7 +12,9 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-namespace GridWidgets { class GridView; }
+namespace GridWidgets {
+class GridView;
+}
 
 // The logger import window: the data file's rows in a grid with the rows to import
 // ticked (every new reading at first, or one per interval), the file's date layout, Select
@@ -30,13 +32,13 @@ public:
     QRadioButton* optDateFormat[3] = {nullptr, nullptr, nullptr};
     GridWidgets::GridView* MSFlexGrid1 = nullptr;
     QPushButton* cmdAppend = nullptr;
-    QPushButton* cmdCancel = nullptr;        // closes the window; nothing is appended
-    QComboBox* cboWrenInt = nullptr;         // pre-selection interval in hours ("0": every reading)
-    QPushButton* cmdSelectAll = nullptr;     // ticks every row the sensor does not hold yet
-    QPushButton* cmdSelectNone = nullptr;    // unticks every row
-    QLabel* lblCounts = nullptr;             // rows selected, already stored, the interval used
-    QLabel* lblColumnMap = nullptr;          // files with named columns: what feeds what
-    QPushButton* cmdColumnMap = nullptr;     // changes that map
+    QPushButton* cmdCancel = nullptr;      // closes the window; nothing is appended
+    QComboBox* cboWrenInt = nullptr;       // pre-selection interval in hours ("0": every reading)
+    QPushButton* cmdSelectAll = nullptr;   // ticks every row the sensor does not hold yet
+    QPushButton* cmdSelectNone = nullptr;  // unticks every row
+    QLabel* lblCounts = nullptr;           // rows selected, already stored, the interval used
+    QLabel* lblColumnMap = nullptr;        // files with named columns: what feeds what
+    QPushButton* cmdColumnMap = nullptr;   // changes that map
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 

@@ -29,8 +29,8 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* e)
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
 }
 
-ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName,
-                      const QString& caption, const QIcon& icon, const std::function<void()>& onClick)
+ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName, const QString& caption,
+                      const QIcon& icon, const std::function<void()>& onClick)
 {
     ActionPair p;
     p.image = new QToolButton(parent);

@@ -14,8 +14,8 @@ struct ActionPair {
     QLabel* label = nullptr;
 };
 
-ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName,
-                      const QString& caption, const QIcon& icon, const std::function<void()>& onClick);
+ActionPair makeAction(QWidget* parent, const QString& imageName, const QString& labelName, const QString& caption,
+                      const QIcon& icon, const std::function<void()>& onClick);
 
 // A label that reports clicks (used for captions acting as buttons).
 class ClickableLabel : public QLabel {
@@ -24,6 +24,7 @@ public:
     using QLabel::QLabel;
 signals:
     void clicked();
+
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 };

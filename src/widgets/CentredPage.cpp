@@ -9,7 +9,9 @@ namespace {
 class Canvas : public QWidget {
 public:
     Canvas(QWidget* page, const QSize& defaultTab, QScrollArea* holder)
-        : m_page(page), m_defaultTab(defaultTab), m_holder(holder)
+        : m_page(page),
+          m_defaultTab(defaultTab),
+          m_holder(holder)
     {
         page->setParent(this);
     }
@@ -51,7 +53,7 @@ QWidget* centredPage(QWidget* page, const QSize& pageSize, const QSize& defaultT
     auto* holder = new QScrollArea;
     holder->setObjectName(page->objectName() + QStringLiteral("Holder"));
     holder->setFrameShape(QFrame::NoFrame);
-    holder->setFocusPolicy(Qt::NoFocus);   // Tab goes straight to the page's boxes
+    holder->setFocusPolicy(Qt::NoFocus);  // Tab goes straight to the page's boxes
     holder->setWidgetResizable(true);
     page->setFixedSize(pageSize);
     auto* canvas = new Canvas(page, defaultTab, holder);

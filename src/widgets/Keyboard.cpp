@@ -55,8 +55,7 @@ private:
 
 bool takesTabFocus(const QWidget* w)
 {
-    return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isVisible() && w->isEnabled() &&
-           !w->focusProxy();
+    return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isVisible() && w->isEnabled() && !w->focusProxy();
 }
 
 // The page's last focused control when it can still take the focus, else its first one.
@@ -86,7 +85,8 @@ protected:
     {
         if (event->type() == QEvent::WindowActivate)
             // After the activation has given the focus back to what the window remembers.
-            QMetaObject::invokeMethod(this, [this] { restore(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { restore(); }, Qt::QueuedConnection);
         return false;
     }
 
@@ -123,10 +123,7 @@ void clickFocusOnly(QWidget* root, const QStringList& names)
         if (QWidget* w = root->findChild<QWidget*>(name)) w->setFocusPolicy(Qt::ClickFocus);
 }
 
-void tabLeavesPicker(QAbstractSpinBox* picker)
-{
-    picker->installEventFilter(new PickerTab(picker));
-}
+void tabLeavesPicker(QAbstractSpinBox* picker) { picker->installEventFilter(new PickerTab(picker)); }
 
 QString withKeys(const QString& caption, const QList<QKeySequence>& keys)
 {
@@ -173,8 +170,7 @@ void addTabKeys(QWidget* window, QTabWidget* tabs)
         shortcut->setContext(Qt::WindowShortcut);
         QObject::connect(shortcut, &QShortcut::activated, window, std::move(fn));
     };
-    for (int i = 0; i < 9; ++i)
-        add(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [tabs, i] { showTab(tabs, i); });
+    for (int i = 0; i < 9; ++i) add(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [tabs, i] { showTab(tabs, i); });
     // The next or previous tab the user can choose, going round.
     auto step = [tabs](int by) {
         const int n = tabs->count();

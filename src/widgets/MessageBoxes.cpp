@@ -20,11 +20,16 @@ using Messages::Icon;
 QMessageBox::Icon toQt(Icon i)
 {
     switch (i) {
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    default: return QMessageBox::NoIcon;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::Question:
+            return QMessageBox::Question;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -37,8 +42,8 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        const bool escape = event->type() == QEvent::KeyPress &&
-                            static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel);
+        const bool escape =
+            event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel);
         if (!escape && event->type() != QEvent::Close) return false;
         m_box->done(-1);
         return true;
@@ -56,26 +61,44 @@ public:
         QMessageBox box(toQt(icon), shownTitle, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                         QMessageBox::NoButton, QApplication::activeWindow());
         switch (buttons) {
-        case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-        case Buttons::YesNoCancel:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            break;
+            case Buttons::Ok:
+                box.setStandardButtons(QMessageBox::Ok);
+                break;
+            case Buttons::OkCancel:
+                box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+                break;
+            case Buttons::YesNo:
+                box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+                break;
+            case Buttons::YesNoCancel:
+                box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+                break;
         }
         if (defaultButton) {
             switch (*defaultButton) {
-            case Answer::Yes: box.setDefaultButton(QMessageBox::Yes); break;
-            case Answer::No: box.setDefaultButton(QMessageBox::No); break;
-            case Answer::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
-            case Answer::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+                case Answer::Yes:
+                    box.setDefaultButton(QMessageBox::Yes);
+                    break;
+                case Answer::No:
+                    box.setDefaultButton(QMessageBox::No);
+                    break;
+                case Answer::Cancel:
+                    box.setDefaultButton(QMessageBox::Cancel);
+                    break;
+                case Answer::Ok:
+                    box.setDefaultButton(QMessageBox::Ok);
+                    break;
             }
         }
         switch (box.exec()) {
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        case QMessageBox::Cancel: return Answer::Cancel;
-        default: return Answer::Ok;
+            case QMessageBox::Yes:
+                return Answer::Yes;
+            case QMessageBox::No:
+                return Answer::No;
+            case QMessageBox::Cancel:
+                return Answer::Cancel;
+            default:
+                return Answer::Ok;
         }
     }
 
@@ -87,13 +110,15 @@ public:
         std::vector<QPushButton*> buttons;
         // A choice named "Cancel" is the one Escape presses.
         for (const QString& c : choices)
-            buttons.push_back(box.addButton(c, c == QLatin1String("Cancel") ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
-        if (defaultChoice >= 0 && defaultChoice < int(buttons.size())) box.setDefaultButton(buttons[size_t(defaultChoice)]);
+            buttons.push_back(
+                box.addButton(c, c == QLatin1String("Cancel") ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+        if (defaultChoice >= 0 && defaultChoice < int(buttons.size()))
+            box.setDefaultButton(buttons[size_t(defaultChoice)]);
         box.installEventFilter(new ClosesWithoutChoice(&box));
         box.exec();
         for (size_t i = 0; i < buttons.size(); ++i)
             if (box.clickedButton() == buttons[i]) return int(i);
-        return -1;   // closed without a choice (Escape)
+        return -1;  // closed without a choice (Escape)
     }
 
     std::optional<QString> prompt(const QString& question, const QString& shownTitle,

@@ -15,8 +15,17 @@ class QWidget;
 class PageHost {
 public:
     // The tabs of the main window's tab control SSTab1, in order.
-    enum Tab { TabIdentification = 0, TabInstallation, TabReadings, TabLoadVTime, TabDispVTime,
-               TabLoadVLength, TabDispVLength, TabShearVLength, TabUtilities };
+    enum Tab {
+        TabIdentification = 0,
+        TabInstallation,
+        TabReadings,
+        TabLoadVTime,
+        TabDispVTime,
+        TabLoadVLength,
+        TabDispVLength,
+        TabShearVLength,
+        TabUtilities
+    };
 
     // Size of SSTab1 in pixels at the window's default size, the size its pages are laid
     // out for; it grows and shrinks with the window.

@@ -14,7 +14,7 @@ QString text(const QString& path, const QString& outcome)
     const QString where = QStringLiteral("Saved to ") + QDir::toNativeSeparators(path);
     return outcome.isEmpty() ? where : outcome + QStringLiteral("\r\n") + where;
 }
-}
+}  // namespace SavedTo
 
 namespace {
 
@@ -25,8 +25,9 @@ QString closeLabel() { return QStringLiteral("Close"); }
 // Escape button, so the box is made here whenever no script answers it.
 int askReal(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, title, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    QMessageBox::NoButton, parent ? parent : QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Information, title,
+                    QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), QMessageBox::NoButton,
+                    parent ? parent : QApplication::activeWindow());
     box.setObjectName(QStringLiteral("SavedTo"));
     QPushButton* open = box.addButton(openFolderLabel(), QMessageBox::ActionRole);
     open->setObjectName(QStringLiteral("cmdOpenFolder"));
@@ -52,6 +53,7 @@ void showSavedTo(QWidget* parent, const QString& title, const QString& path, con
     if (choice != SavedTo::OpenFolderChoice) return;
     const QString folder = QFileInfo(path).absolutePath();
     if (!Desktop::openFile(folder))
-        Messages::show(QStringLiteral("No program could be found to open the folder:\r\n") + QDir::toNativeSeparators(folder),
-                       title, Messages::Icon::Exclamation);
+        Messages::show(
+            QStringLiteral("No program could be found to open the folder:\r\n") + QDir::toNativeSeparators(folder),
+            title, Messages::Icon::Exclamation);
 }

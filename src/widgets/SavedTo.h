@@ -15,4 +15,4 @@ namespace SavedTo {
 QString text(const QString& path, const QString& outcome = QString());
 inline constexpr int OpenFolderChoice = 0;
 inline constexpr int CloseChoice = 1;
-}
+}  // namespace SavedTo

@@ -67,16 +67,18 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         switch (event->type()) {
-        case QEvent::Show:
-            m_shown.start();
-            [[fallthrough]];
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowActivate:
-            if (m_shown.isValid() && m_shown.elapsed() < WatchMs)
-                QMetaObject::invokeMethod(this, [this] { fit(); }, Qt::QueuedConnection);
-            break;
-        default: break;
+            case QEvent::Show:
+                m_shown.start();
+                [[fallthrough]];
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::WindowActivate:
+                if (m_shown.isValid() && m_shown.elapsed() < WatchMs)
+                    QMetaObject::invokeMethod(
+                        this, [this] { fit(); }, Qt::QueuedConnection);
+                break;
+            default:
+                break;
         }
         return false;
     }

@@ -113,8 +113,8 @@ private slots:
         QVERIFY(!evaluate(Stacked).written);
 
         // An import brings a crossing and its return in one go: the crossing is not lost.
-        TestData::addReadings(*db, Stacked, {stacked(T0.addDays(2), 9), stacked(T0.addDays(3), 12.5),
-                                             stacked(T0.addDays(4), 5)});
+        TestData::addReadings(*db, Stacked,
+                              {stacked(T0.addDays(2), 9), stacked(T0.addDays(3), 12.5), stacked(T0.addDays(4), 5)});
         const auto o = evaluate(Stacked);
         QCOMPARE(o.status, Severity::Ok);
         QCOMPARE(int(o.newEvents.size()), 2);
@@ -134,8 +134,9 @@ private slots:
         QCOMPARE(AlarmStore::state(*db, Stacked)->lastKey, TestData::readingKey(Stacked, T0.addDays(4)));
 
         // The latest reading edited in place is evaluated again.
-        db->execute(QString("UPDATE `%1` SET Channel1 = '1300.00', Channel4 = '1300.00' WHERE DateTimeKey = ?").arg(Stacked),
-                    {TestData::readingKey(Stacked, T0.addDays(4))});
+        db->execute(
+            QString("UPDATE `%1` SET Channel1 = '1300.00', Channel4 = '1300.00' WHERE DateTimeKey = ?").arg(Stacked),
+            {TestData::readingKey(Stacked, T0.addDays(4))});
         const auto edited = evaluate(Stacked);
         QCOMPARE(edited.status, Severity::Action);
         QCOMPARE(int(edited.newEvents.size()), 1);
@@ -181,14 +182,14 @@ private slots:
         l.rateAlert = 0.8;
         l.rateAction = 2;
         AlarmStore::saveLevels(*db, Stacked, l);
-        evaluate(Stacked);   // levels before any reading: every reading after them is evaluated
+        evaluate(Stacked);  // levels before any reading: every reading after them is evaluated
         TestData::NewReading gap = stacked(T0.addDays(2), 10);
-        gap.channels[3] = "";   // gauge 4: no value
+        gap.channels[3] = "";  // gauge 4: no value
         TestData::addReadings(*db, Stacked,
                               {stacked(T0.addDays(-30), 0), stacked(T0, 9.5), stacked(T0.addDays(1), 10), gap});
         const auto first = evaluate(Stacked);
         QCOMPARE(first.status, Severity::Alert);
-        QCOMPARE(int(first.newEvents.size()), 1);   // Load #1 past Alert at T0, nothing at the gap
+        QCOMPARE(int(first.newEvents.size()), 1);  // Load #1 past Alert at T0, nothing at the gap
         QCOMPARE(first.newEvents[0].readingKey, TestData::readingKey(Stacked, T0));
         AlarmRules::States st = AlarmRules::States::decode(AlarmStore::state(*db, Stacked)->positions);
         QCOMPARE(st.positions["L1"].code, 1);
@@ -237,12 +238,13 @@ private slots:
         first.temporal = false;
         TestData::addReadings(*db, Stacked, {first, stacked(T0.addDays(1), 1, 1, 1), stacked(T0.addDays(2), 2, 2, 2)});
         AlarmStore::Levels l;
-        l.dispAlertUpper = 250;   // D1 = (1 + 1 + 1) x 100 = 300 against the second reading
-        l.loadAlertUpper = 1.5;   // loads are 2 t against the first (0 t)
+        l.dispAlertUpper = 250;  // D1 = (1 + 1 + 1) x 100 = 300 against the second reading
+        l.loadAlertUpper = 1.5;  // loads are 2 t against the first (0 t)
         AlarmStore::saveLevels(*db, Stacked, l);
         const auto o = evaluate(Stacked);
         QStringList what;
-        for (const auto& e : o.newEvents) what << e.quantity + QString::number(e.position) + '=' + QString::number(e.value);
+        for (const auto& e : o.newEvents)
+            what << e.quantity + QString::number(e.position) + '=' + QString::number(e.value);
         what.sort();
         QCOMPARE(what, (QStringList{"Disp1=300", "Load1=2", "Load2=2", "Load3=2"}));
     }
@@ -253,12 +255,13 @@ private slots:
         AlarmStore::saveLevels(*db, Stacked, loadLevels(8, 12));
         const auto o = evaluate(Stacked);
         QCOMPARE(o.status, Severity::Alert);
-        QCOMPARE(int(AlarmStore::acknowledge(*db, {o.newEvents[0].id}, "Checked on site, bolt sound", "kim",
-                                             T0.addDays(3))),
-                 1);
+        QCOMPARE(
+            int(AlarmStore::acknowledge(*db, {o.newEvents[0].id}, "Checked on site, bolt sound", "kim", T0.addDays(3))),
+            1);
 
         // The baseline reading goes: the loads are now against the second reading (4 t).
-        db->execute(QString("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Stacked), {TestData::readingKey(Stacked, T0)});
+        db->execute(QString("DELETE FROM `%1` WHERE DateTimeKey = ?").arg(Stacked),
+                    {TestData::readingKey(Stacked, T0)});
         const auto after = evaluate(Stacked);
         QCOMPARE(after.status, Severity::Ok);
         QVERIFY(after.newEvents.empty());
@@ -324,18 +327,20 @@ private slots:
         QVERIFY(AlarmLevelsCsv::preview(*db, csv).changes.empty());
 
         const AlarmLevelsCsv::Preview p = AlarmLevelsCsv::preview(
-            *db, csv + "240375002,Disp,lower,-300,-500,5,1,\r\n"    // a new sensor's levels
-                       "240375001,Load,lower,1,2,5,1,3\r\n"        // Action not beyond Alert: the sensor is refused
-                       "999999999,Load,upper,1,2,5,1,\r\n"
-                       "240375002,Load,upper,x,2,5,1,\r\n");       // refused, and its sensor with it
+            *db, csv +
+                     "240375002,Disp,lower,-300,-500,5,1,\r\n"  // a new sensor's levels
+                     "240375001,Load,lower,1,2,5,1,3\r\n"       // Action not beyond Alert: the sensor is refused
+                     "999999999,Load,upper,1,2,5,1,\r\n"
+                     "240375002,Load,upper,x,2,5,1,\r\n");  // refused, and its sensor with it
         QCOMPARE(p.changes.size(), size_t(0));
         QCOMPARE(p.refused.size(), 3);
         QVERIFY(p.refused[0].startsWith("line 6: no sensor 999999999"));
         QVERIFY(p.text().contains("No sensor's levels change."));
 
-        const AlarmLevelsCsv::Preview good = AlarmLevelsCsv::preview(
-            *db, "Sensor,Quantity,Direction,Alert,Action,Margin %,Rate window days,Stale days\n"
-                 "240375002,Disp,lower,-300,-500,10,1,7\n240375002,Stale,,,,10,1,7\n");
+        const AlarmLevelsCsv::Preview good =
+            AlarmLevelsCsv::preview(*db,
+                                    "Sensor,Quantity,Direction,Alert,Action,Margin %,Rate window days,Stale days\n"
+                                    "240375002,Disp,lower,-300,-500,10,1,7\n240375002,Stale,,,,10,1,7\n");
         QVERIFY(good.refused.isEmpty());
         QCOMPARE(good.changeLines.size(), 1);
         QCOMPARE(AlarmLevelsCsv::apply(*db, good), 1);

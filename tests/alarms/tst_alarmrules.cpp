@@ -66,10 +66,15 @@ private slots:
         lv.loadActionUpper = 12;
         States st;
         const QDateTime t0(QDate(2026, 3, 1), QTime(8, 0));
-        struct Step { double l1, l2; int events; const char* level; int position; };
-        const Step steps[] = {{9, 1, 0, "", 0},          {10.5, 1, 1, "Alert", 1}, {12.5, 1, 1, "Action", 1},
-                              {11.6, 1, 0, "", 0},       {11, 1, 0, "", 0},        {12.1, 1, 1, "Action", 1},
-                              {1, 13, 1, "Action", 2},   {1, 13, 0, "", 0}};
+        struct Step {
+            double l1, l2;
+            int events;
+            const char* level;
+            int position;
+        };
+        const Step steps[] = {{9, 1, 0, "", 0},        {10.5, 1, 1, "Alert", 1}, {12.5, 1, 1, "Action", 1},
+                              {11.6, 1, 0, "", 0},     {11, 1, 0, "", 0},        {12.1, 1, 1, "Action", 1},
+                              {1, 13, 1, "Action", 2}, {1, 13, 0, "", 0}};
         int i = 0;
         for (const Step& s : steps) {
             const std::vector<Raised> r = step(lv, st, loadSample(t0.addSecs(3600 * i++), {s.l1, s.l2}));
@@ -132,16 +137,16 @@ private slots:
         lv.staleDays = 3;
         States st;
         const QDateTime last(QDate(2026, 3, 1), QTime(12, 0));
-        QVERIFY(!checkStale(lv, st, last, "k", last.addDays(3)));   // exactly 3 days: not yet
+        QVERIFY(!checkStale(lv, st, last, "k", last.addDays(3)));  // exactly 3 days: not yet
         QVERIFY(!st.stale);
         const auto e = checkStale(lv, st, last, "k", last.addDays(3).addSecs(60));
         QVERIFY(e);
         QCOMPARE(e->level, QString("Stale"));
         QCOMPARE(e->readingKey, QString("k"));
         QCOMPARE(st.staleSince, QString("2026-03-04 12:00:00"));
-        QVERIFY(!checkStale(lv, st, last, "k", last.addDays(5)));   // told once
+        QVERIFY(!checkStale(lv, st, last, "k", last.addDays(5)));  // told once
         QCOMPARE(summarize(st).status, AlarmStore::Severity::Stale);
-        QVERIFY(!checkStale(lv, st, last.addDays(5), "k2", last.addDays(5)));   // a new reading
+        QVERIFY(!checkStale(lv, st, last.addDays(5), "k2", last.addDays(5)));  // a new reading
         QCOMPARE(summarize(st).status, AlarmStore::Severity::Ok);
         // Off unless set.
         QVERIFY(!checkStale(Levels{}, st, last, "k", last.addYears(1)));
@@ -149,25 +154,25 @@ private slots:
 
     void typedLevelsAreChecked_data()
     {
-        QTest::addColumn<QStringList>("typed");   // field=text
-        QTest::addColumn<QString>("message");     // empty: accepted
+        QTest::addColumn<QStringList>("typed");  // field=text
+        QTest::addColumn<QString>("message");    // empty: accepted
         QTest::addColumn<int>("field");
         QTest::newRow("fine") << QStringList{"0=10", "1=12", "2=-2", "3=-4", "8=0.5", "9=1", "10=2", "11=10", "12=7"}
                               << QString() << -1;
-        QTest::newRow("not a number") << QStringList{"0=ten"}
-                                      << "\"ten\" is not a number: please correct Load Alert (upper), or leave it empty to set no level."
-                                      << 0;
-        QTest::newRow("action below alert") << QStringList{"0=10", "1=9"}
-                                            << "The upper Action level for load (9) must be above its upper Alert level (10)."
-                                            << 1;
+        QTest::newRow("not a number")
+            << QStringList{"0=ten"}
+            << "\"ten\" is not a number: please correct Load Alert (upper), or leave it empty to set no level." << 0;
+        QTest::newRow("action below alert")
+            << QStringList{"0=10", "1=9"}
+            << "The upper Action level for load (9) must be above its upper Alert level (10)." << 1;
         QTest::newRow("equal") << QStringList{"4=5", "5=5"}
                                << "The upper Action level for displacement (5) must be above its upper Alert level (5)."
                                << 5;
         QTest::newRow("lower action above lower alert")
-            << QStringList{"2=-4", "3=-2"} << "The lower Action level for load (-2) must be below its lower Alert level (-4)."
-            << 3;
-        QTest::newRow("lower above upper") << QStringList{"0=10", "2=11"}
-                                           << "The lower levels for load must be below its upper levels." << 2;
+            << QStringList{"2=-4", "3=-2"}
+            << "The lower Action level for load (-2) must be below its lower Alert level (-4)." << 3;
+        QTest::newRow("lower above upper")
+            << QStringList{"0=10", "2=11"} << "The lower levels for load must be below its upper levels." << 2;
         QTest::newRow("rate not positive") << QStringList{"8=-1"} << "Rate Alert must be a number above 0." << 8;
         QTest::newRow("rate action below alert")
             << QStringList{"8=2", "9=1"} << "The rate Action level (1) must be above the rate Alert level (2)." << 9;
@@ -222,7 +227,8 @@ private slots:
                  QString("2 sensors passed Action, 1 sensor passed Alert and 1 sensor has gone stale since "
                          "2026/11/20 08:00 (5 new alarm events)."));
         QVERIFY(AlarmEvaluation::summaryText({}, true).isEmpty());
-        QVERIFY(AlarmEvaluation::summaryText({events[0]}, true).endsWith("Open the Alarms window to see and acknowledge them?"));
+        QVERIFY(AlarmEvaluation::summaryText({events[0]}, true)
+                    .endsWith("Open the Alarms window to see and acknowledge them?"));
     }
 };
 

@@ -78,13 +78,13 @@ private slots:
         setUpSensors();
         {
             ScriptedMessages m;
-            m.script.answers = {Messages::Answer::No};   // do not open the Alarms window
+            m.script.answers = {Messages::Answer::No};  // do not open the Alarms window
             frmTarnwell w;
             start(w);
             QCOMPARE(m.script.shown.size(), size_t(1));
             QCOMPARE(m.script.shown[0].title, QString("Alarms"));
             QVERIFY2(m.script.shown[0].text.startsWith("1 sensor passed Action since " +
-                                                        T0.addDays(2).toString("yyyy/MM/dd 08:00")),
+                                                       T0.addDays(2).toString("yyyy/MM/dd 08:00")),
                      qPrintable(m.script.shown[0].text));
             QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
 
@@ -99,8 +99,8 @@ private slots:
             // The status line of the sensor shown.
             QVERIFY(w.goToSensor(Watched));
             auto* line = w.findChild<QLabel*>("lblAlarmStatus");
-            QVERIFY2(line->toolTip() == "Alarm status: Action - Load #1 13.00 t since " +
-                                           T0.addDays(2).toString("yyyy/MM/dd 08:00"),
+            QVERIFY2(line->toolTip() ==
+                         "Alarm status: Action - Load #1 13.00 t since " + T0.addDays(2).toString("yyyy/MM/dd 08:00"),
                      qPrintable(line->toolTip()));
             QCOMPARE(line->property("status").toString(), QString("Action"));
             QVERIFY(w.findChild<QLabel*>("lblAlarmLevels")->text().contains("Load above: Alert 8 t, Action 12 t"));
@@ -141,9 +141,9 @@ private slots:
         {
             QFile f(hook);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("#!/bin/sh\ncat > /dev/null\necho call >> '" + calls.toUtf8() +
-                    "'\ni=0\nwhile [ ! -e '" + release.toUtf8() +
-                    "' ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n[ -e '" + release.toUtf8() + "' ]\n");
+            f.write("#!/bin/sh\ncat > /dev/null\necho call >> '" + calls.toUtf8() + "'\ni=0\nwhile [ ! -e '" +
+                    release.toUtf8() + "' ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n[ -e '" +
+                    release.toUtf8() + "' ]\n");
         }
         QFile::setPermissions(hook, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         auto db = TestData::openDatabase();
@@ -217,9 +217,9 @@ private slots:
         QCOMPARE(e.ackBy, w.shared().db.userName());
         QVERIFY(!e.ackAt.isEmpty());
         QCOMPARE(window.grdAlarms->item(0, 0)->text(), QString("Acknowledged"));
-        window.cboAlarmFilter->setCurrentIndex(1);   // open only
+        window.cboAlarmFilter->setCurrentIndex(1);  // open only
         QCOMPARE(window.grdAlarms->rowCount(), 0);
-        window.cboAlarmFilter->setCurrentIndex(2);   // acknowledged only
+        window.cboAlarmFilter->setCurrentIndex(2);  // acknowledged only
         QCOMPARE(window.grdAlarms->rowCount(), 1);
 
         // Enter in the list goes to the event's sensor and closes the window.
@@ -262,7 +262,7 @@ private slots:
         window.pageNow->fill();
         QCOMPARE(now->rowCount(), 1);
         QCOMPARE(now->item(0, 3)->text(), QString("Action"));
-        QCOMPARE(now->item(0, 4)->text(), QString("13.00 t"));   // the worst value
+        QCOMPARE(now->item(0, 4)->text(), QString("13.00 t"));  // the worst value
         QVERIFY(now->item(0, 6)->text().contains("again needed"));
         m.script.promptAnswers = {QString("area barricaded")};
         window.pageNow->cmdAcknowledgeSensor_Click();
@@ -290,8 +290,8 @@ private slots:
         QCOMPARE(rows.last().mid(1, 3), (QStringList{"Action", "Load #1 (upper)", "13.00 t"}));
         QCOMPARE(AlarmStore::sheetRows(*db, "240375009")[1], (QStringList{"Alarm status", "No levels"}));
         const QString path = home.path() + "/status.xlsx";
-        const XlsxExport::Result r = XlsxExport::writeGrid(
-            path, "sheet", 2, 1, [](int, int) { return QString("x"); }, {}, {{"Alarm status", rows}});
+        const XlsxExport::Result r = XlsxExport::writeGrid(path, "sheet", 2, 1, [](int, int) { return QString("x"); },
+                                                           {}, {{"Alarm status", rows}});
         QVERIFY(r.ok);
     }
 
@@ -330,7 +330,7 @@ private slots:
         w.findChild<QToolButton*>("imgAddReading")->click();
         w.findChild<QLineEdit*>("txtChannel(1)")->setText("900");
         w.findChild<QLineEdit*>("txtChannel(4)")->setText("900");
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);   // leaving the tab saves it
+        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);  // leaving the tab saves it
         QCOMPARE(m.script.shown.size(), size_t(1));
         QVERIFY(m.script.shown[0].text.startsWith("1 sensor passed Alert since"));
         QCOMPARE(w.findChild<QLabel*>("lblAlarmStatus")->property("status").toString(), QString("Alert"));

@@ -26,7 +26,7 @@
 
 namespace {
 
-const QString Sensor = QStringLiteral("250475001");   // type 75: six gauges and a temperature
+const QString Sensor = QStringLiteral("250475001");  // type 75: six gauges and a temperature
 const QString Second = QStringLiteral("250475002");
 
 QString dbPath() { return Paths::databasePath(); }
@@ -44,7 +44,7 @@ void addData()
     TestData::addSensor(*db, {Sensor});
     TestData::addSensor(*db, {Second});
     TestData::addManyReadings(*db, Sensor, 3, QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
-    db->execute(QStringLiteral("UPDATE `%1` SET Plottemporal = 1, PlotSpatial = 1").arg(Sensor));   // charts can draw
+    db->execute(QStringLiteral("UPDATE `%1` SET Plottemporal = 1, PlotSpatial = 1").arg(Sensor));  // charts can draw
 }
 
 // Another program's connection to the database.
@@ -74,7 +74,8 @@ void toReadings(frmTarnwell& w) { w.selectTab(frmTarnwell::TabReadings); }
 QString channel1(const QString& position)
 {
     auto db = TestData::openDatabase(QStringLiteral("look"));
-    return db->scalar(QStringLiteral("SELECT Channel1 FROM `%1` ORDER BY FullDate LIMIT 1 OFFSET %2").arg(Sensor, position))
+    return db
+        ->scalar(QStringLiteral("SELECT Channel1 FROM `%1` ORDER BY FullDate LIMIT 1 OFFSET %2").arg(Sensor, position))
         .toString();
 }
 
@@ -126,7 +127,8 @@ private slots:
             QVERIFY(w.close());
         }
         QVERIFY(m.script.shown.empty());
-        QVERIFY(readLog().contains("The database was not compacted: another connection is using the database G_CompactDB"));
+        QVERIFY(
+            readLog().contains("The database was not compacted: another connection is using the database G_CompactDB"));
         QCOMPARE(dbHash(), before);
         other.commit();
         QCOMPARE(other.db.scalar("SELECT count(*) FROM Prefs WHERE MineID = 'other'").toInt(), 1);
@@ -152,7 +154,7 @@ private slots:
         m.script.shown.clear();
         Other other;
         other.holdPendingWrite();
-        m.script.choices = {0};   // keep it on screen
+        m.script.choices = {0};  // keep it on screen
         click(w, "imgNextData");
         QCOMPARE(m.script.shown.size(), size_t(1));
         QCOMPARE(m.script.shown[0].text,
@@ -167,7 +169,7 @@ private slots:
         QVERIFY(!w.close());
         QCOMPARE(box->text(), QString("12.3"));
         other.commit();
-        QCOMPARE(channel1("0"), stored0);   // the stored value, untouched so far
+        QCOMPARE(channel1("0"), stored0);  // the stored value, untouched so far
         click(w, "imgNextData");
         QCOMPARE(child<QLineEdit>(w, "txtRcount")->text(), QString("2 of 3"));
         QCOMPARE(channel1("0"), QString("12.30"));
@@ -211,15 +213,17 @@ private slots:
             w.show();
             QCOMPARE(w.connectFailed(), exclusive);
             if (exclusive) {
-                QCOMPARE(m.script.texts(),
-                         QStringList{"ERROR: could not connect to database\r\n\r\nAnother program is using the database "
-                                     "and has locked it (database is locked).\r\nTarnwell looked for it here:\r\n" +
-                                     dbPath() + "\r\n\r\nProgram must exit"});
+                QCOMPARE(
+                    m.script.texts(),
+                    QStringList{"ERROR: could not connect to database\r\n\r\nAnother program is using the database "
+                                "and has locked it (database is locked).\r\nTarnwell looked for it here:\r\n" +
+                                dbPath() + "\r\n\r\nProgram must exit"});
             } else {
                 QVERIFY(w.viewOnly());
                 QCOMPARE(m.script.texts().first(),
                          "Tarnwell can show this database but cannot save to it: another program is using it and has "
-                         "locked it.\r\n\r\n" + dbPath() +
+                         "locked it.\r\n\r\n" +
+                             dbPath() +
                              "\r\n\r\nYou can look at sensors, readings and charts (as last calculated). Nothing you "
                              "change can be saved until that program lets it go; every save tries again.");
                 // What still works: the sensors are listed and shown.
@@ -247,10 +251,11 @@ private slots:
             frmTarnwell w;
             w.show();
             QVERIFY(w.viewOnly());
-            QCOMPARE(m.script.texts().first(),
-                     "Tarnwell can show this database but cannot save to it: the file is read-only.\r\n\r\n" + dbPath() +
-                         "\r\n\r\nYou can look at sensors, readings and charts (as last calculated). Nothing you change "
-                         "can be saved until the file and its folder can be written and Tarnwell is started again.");
+            QCOMPARE(
+                m.script.texts().first(),
+                "Tarnwell can show this database but cannot save to it: the file is read-only.\r\n\r\n" + dbPath() +
+                    "\r\n\r\nYou can look at sensors, readings and charts (as last calculated). Nothing you change "
+                    "can be saved until the file and its folder can be written and Tarnwell is started again.");
             m.script.shown.clear();
             child<QLineEdit>(w, "txtLevel")->setText("changed");
             m.script.choices = {0};
@@ -300,14 +305,15 @@ private slots:
                 "a journal file there while it is written."));
             m.script.shown.clear();
             w.selectTab(frmTarnwell::TabReadings);
-            QCOMPARE(m.script.texts(), QStringList());   // nothing changed: nothing to save
+            QCOMPARE(m.script.texts(), QStringList());  // nothing changed: nothing to save
             child<QLineEdit>(w, "txtChannel(1)")->setText("7.5");
             m.script.choices = {0};
-            w.selectTab(frmTarnwell::TabLoadVTime);   // the tab change saves the reading first
-            QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));   // kept: back on its tab
+            w.selectTab(frmTarnwell::TabLoadVTime);  // the tab change saves the reading first
+            QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));  // kept: back on its tab
             QCOMPARE(child<QLineEdit>(w, "txtChannel(1)")->text(), QString("7.5"));
-            QVERIFY(m.script.texts().first().startsWith("The reading on screen could not be saved: the database file "
-                                                        "or its folder is read-only."));
+            QVERIFY(
+                m.script.texts().first().startsWith("The reading on screen could not be saved: the database file "
+                                                    "or its folder is read-only."));
             m.script.choices = {1};
         }
         QFile::setPermissions(folder, writable);
@@ -331,7 +337,7 @@ private slots:
         {
             Database live(QStringLiteral("crashing"));
             QVERIFY(live.open(dbPath()));
-            live.execute(QStringLiteral("PRAGMA cache_size = 5"));   // the save spills into the file early
+            live.execute(QStringLiteral("PRAGMA cache_size = 5"));  // the save spills into the file early
             Transaction tx(live);
             live.execute(QStringLiteral("UPDATE `%1` SET Channel1 = '99.99'").arg(Second));
             QVERIFY(QFile::copy(dbPath(), dbPath() + ".crashed"));
@@ -367,7 +373,8 @@ private slots:
         }
         QVERIFY(!QFile::exists(dbPath() + "-journal"));
         auto db = TestData::openDatabase(QStringLiteral("after"));
-        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 = '99.99'").arg(Second)).toInt(), 0);
+        QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 = '99.99'").arg(Second)).toInt(),
+                 0);
         QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Second)).toInt(), 3000);
     }
 
@@ -380,7 +387,8 @@ private slots:
         for (bool wholeFolder : {false, true}) {
             const QString target = wholeFolder ? folder : dbPath();
             const auto was = QFile::permissions(target);
-            QVERIFY(QFile::setPermissions(target, wholeFolder ? QFile::ReadOwner | QFile::WriteOwner : QFile::Permissions()));
+            QVERIFY(QFile::setPermissions(target,
+                                          wholeFolder ? QFile::ReadOwner | QFile::WriteOwner : QFile::Permissions()));
             ScriptedMessages m;
             {
                 frmTarnwell w;
@@ -389,9 +397,10 @@ private slots:
             }
             QFile::setPermissions(target, was);
             QCOMPARE(m.script.shown.size(), size_t(1));
-            QVERIFY2(m.script.texts()[0].startsWith("ERROR: could not connect to database\r\n\r\nTarnwell is not allowed "
-                                                    "to read the database file"),
-                     qPrintable(m.script.texts()[0]));
+            QVERIFY2(
+                m.script.texts()[0].startsWith("ERROR: could not connect to database\r\n\r\nTarnwell is not allowed "
+                                               "to read the database file"),
+                qPrintable(m.script.texts()[0]));
             QVERIFY(m.script.texts()[0].contains("Tarnwell looked for it here:\r\n" + dbPath()));
         }
         QVERIFY(QFile::exists(dbPath()));
@@ -427,9 +436,11 @@ private slots:
             frmTarnwell w;
             w.show();
             QVERIFY(!w.connectFailed());
-            QTRY_VERIFY_WITH_TIMEOUT(!m.script.texts().filter("is damaged. The check of its structure found:").isEmpty(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !m.script.texts().filter("is damaged. The check of its structure found:").isEmpty(), 10000);
             const QString told = m.script.texts().filter("is damaged").first();
-            QVERIFY(told.startsWith("The database TarnwellHALYX.mdb is damaged. The check of its structure found:\r\n"));
+            QVERIFY(
+                told.startsWith("The database TarnwellHALYX.mdb is damaged. The check of its structure found:\r\n"));
             QVERIFY(told.contains("\"9. Utilities\""));
             QVERIFY(told.contains("\"Restore from Backup\""));
             QVERIFY(readLog().contains("found damage"));
@@ -491,7 +502,8 @@ private slots:
         w.shared().db.close();
         const QByteArray before = dbHash();
         m.script.shown.clear();
-        QVERIFY(!w.utilities()->GRestoreDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb", "HALYXbackup2011-03-05.mdb"));
+        QVERIFY(
+            !w.utilities()->GRestoreDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb", "HALYXbackup2011-03-05.mdb"));
         QCOMPARE(m.script.texts(), QStringList{"Error encountered during restore process\r\n\r\nThe backup "
                                                "HALYXbackup2011-03-05.mdb is damaged or cannot be read.\r\n"
                                                "The database was not changed."});
@@ -510,7 +522,7 @@ private slots:
         const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
         QDir(cache).removeRecursively();
         {
-            QFile blocker(cache);   // a file where the folder should be
+            QFile blocker(cache);  // a file where the folder should be
             QVERIFY(blocker.open(QIODevice::WriteOnly));
         }
         ScriptedMessages m;
@@ -519,7 +531,8 @@ private slots:
             w.show();
             QVERIFY(!w.startupRefused());
             QCOMPARE(m.script.shown.size(), size_t(1));
-            QVERIFY(m.script.texts()[0].startsWith("Tarnwell could not make its lock file\r\n" + frmTarnwell::instanceLockPath() + "\r\n("));
+            QVERIFY(m.script.texts()[0].startsWith("Tarnwell could not make its lock file\r\n" +
+                                                   frmTarnwell::instanceLockPath() + "\r\n("));
             QVERIFY(m.script.texts()[0].endsWith("it starts anyway, so make sure it is not already running."));
             QCOMPARE(w.shared().currentSensorId(), Sensor);
         }
@@ -560,8 +573,9 @@ private slots:
         {
             frmTarnwell w;
             w.show();
-            QCOMPARE(m.script.shown[0].text.left(62),
-                     QString("Tarnwell found no database for this account. It looked for\r\n%1").arg(dbPath()).left(62));
+            QCOMPARE(
+                m.script.shown[0].text.left(62),
+                QString("Tarnwell found no database for this account. It looked for\r\n%1").arg(dbPath()).left(62));
             QVERIFY(m.script.shown[0].text.contains("(that folder does not exist yet)"));
             QCOMPARE(m.script.shown[0].choices,
                      (QStringList{"Create an empty database", "Create it with demonstration data",
@@ -579,8 +593,9 @@ private slots:
         auto db = TestData::openDatabase(QStringLiteral("check"));
         QCOMPARE(db->scalar("SELECT count(*) FROM Configuration").toInt(), 6);
         if (sensors == 0)
-            QVERIFY(m.script.texts().contains("There are no sensors in the database, \r\nclick the ADD NEW button to "
-                                              "begin using Tarnwell"));
+            QVERIFY(
+                m.script.texts().contains("There are no sensors in the database, \r\nclick the ADD NEW button to "
+                                          "begin using Tarnwell"));
     }
 
     // A copy of a database file the user picks; a file that is no database of ours is
@@ -592,7 +607,11 @@ private slots:
         const QString good = elsewhere.filePath("site.mdb");
         const QString foreign = elsewhere.filePath("notes.mdb");
         QVERIFY(QFile::copy(dbPath(), good));
-        { QFile f(foreign); QVERIFY(f.open(QIODevice::WriteOnly)); f.write("minutes of the meeting"); }
+        {
+            QFile f(foreign);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("minutes of the meeting");
+        }
         const QByteArray goodHash = TestEnv::fileHash(good);
         QDir(Paths::dataFolder()).removeRecursively();
         QStringList picks{foreign, good};
@@ -605,10 +624,13 @@ private slots:
             QVERIFY(!w.connectFailed());
             QCOMPARE(w.shared().currentSensorId(), Sensor);
         }
-        QVERIFY(m.script.texts()[1].startsWith("Tarnwell could not set up the database; nothing was changed:\r\n\r\n"
-                                               "Cannot use " + foreign + " as the database: notes.mdb is not a Tarnwell "
-                                               "database"));
-        QCOMPARE(TestEnv::fileHash(good), goodHash);   // the file picked is left as it was
+        QVERIFY(
+            m.script.texts()[1].startsWith("Tarnwell could not set up the database; nothing was changed:\r\n\r\n"
+                                           "Cannot use " +
+                                           foreign +
+                                           " as the database: notes.mdb is not a Tarnwell "
+                                           "database"));
+        QCOMPARE(TestEnv::fileHash(good), goodHash);  // the file picked is left as it was
         auto db = TestData::openDatabase(QStringLiteral("check"));
         QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(Sensor)).toInt(), 3);
     }
@@ -642,7 +664,8 @@ private slots:
         w.selectTab(frmTarnwell::TabUtilities);
         QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
         auto db = TestData::openDatabase(QStringLiteral("check"));
-        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel2 FROM `%1` ORDER BY FullDate DESC LIMIT 1").arg(Sensor)).toString(),
+        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel2 FROM `%1` ORDER BY FullDate DESC LIMIT 1").arg(Sensor))
+                     .toString(),
                  QString("42.00"));
     }
 };

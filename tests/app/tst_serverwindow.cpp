@@ -25,7 +25,7 @@
 
 namespace {
 
-const QString Sensor = QStringLiteral("123435001");   // type 35: two gauges and a temperature
+const QString Sensor = QStringLiteral("123435001");  // type 35: two gauges and a temperature
 const QDateTime R1(QDate(2024, 5, 1), QTime(10, 0, 0));
 const QDateTime R2(QDate(2024, 5, 2), QTime(10, 0, 0));
 const QDateTime R3(QDate(2024, 5, 3), QTime(10, 0, 0));
@@ -42,7 +42,8 @@ class TestServerWindow : public QObject {
         ScriptedMessages msgs;
         frmTarnwell w;
         Win() { w.show(); }
-        template <class T = QLineEdit> T* get(const QString& name)
+        template <class T = QLineEdit>
+        T* get(const QString& name)
         {
             T* c = w.findChild<T*>(name);
             if (!c) qFatal("no control %s", qPrintable(name));
@@ -80,7 +81,6 @@ class TestServerWindow : public QObject {
         for (const QDateTime& t : {R1, R2, R3}) list.append({t, {"10.00", "20.00"}, "20.0"});
         TestData::addReadings(*db, Sensor, list);
     }
-
 
 private slots:
     void initTestCase()
@@ -121,11 +121,11 @@ private slots:
         win.box(2)->setText("-3");
         win.get("txtChannelT")->setText("18.5");
         r->clock = [] { return R2; };
-        win.click("imgAddReading");   // saves the first
+        win.click("imgAddReading");  // saves the first
         win.box(1)->setText("12.25");
         win.box(2)->setText("-2.5");
         win.get("txtChannelT")->setText("19");
-        win.click("imgFirst");        // saves the second
+        win.click("imgFirst");  // saves the second
         QCOMPARE(win.stored(R1, "Channel1"), QString("11.50"));
         QCOMPARE(win.stored(R1, "Channel2"), QString("-3.00"));
         QCOMPARE(win.stored(R2, "Channel1"), QString("12.25"));
@@ -141,13 +141,15 @@ private slots:
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write("2024/05/03 00:00:00,7,2,1,20,13,-2\n"
-                    "2024/05/04 00:00:00,7,2,1,21,14,-1.5\n"
-                    "2024/05/05 00:00:00,7,2,1,22,15,-1\n");
+            f.write(
+                "2024/05/03 00:00:00,7,2,1,20,13,-2\n"
+                "2024/05/04 00:00:00,7,2,1,21,14,-1.5\n"
+                "2024/05/05 00:00:00,7,2,1,22,15,-1\n");
         }
         ToolsController::setFileChooser([path](QWidget*) { return path; });
         bool seen = false;
-        whenOpen<frmWrenData>("frmWrenData", [](frmWrenData* d) { d->cmdAppend->click(); }, &seen);
+        whenOpen<frmWrenData>(
+            "frmWrenData", [](frmWrenData* d) { d->cmdAppend->click(); }, &seen);
         win.msgs.script.shown.clear();
         win.click("imgAddWrenData");
         QCoreApplication::processEvents();
@@ -217,10 +219,12 @@ private slots:
 
         // The save's own statement cut off: the server ends the connection as the row is
         // written.
-        QCOMPARE(TestServer::adminExec({"CREATE FUNCTION tw_test_cut() RETURNS trigger AS $$ BEGIN "
-                    "PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NEW; END $$ LANGUAGE plpgsql",
-                    "CREATE TRIGGER tw_test_cut BEFORE UPDATE ON \"" + Sensor +
-                        "\" FOR EACH ROW EXECUTE FUNCTION tw_test_cut()"}), QString());
+        QCOMPARE(TestServer::adminExec(
+                     {"CREATE FUNCTION tw_test_cut() RETURNS trigger AS $$ BEGIN "
+                      "PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NEW; END $$ LANGUAGE plpgsql",
+                      "CREATE TRIGGER tw_test_cut BEFORE UPDATE ON \"" + Sensor +
+                          "\" FOR EACH ROW EXECUTE FUNCTION tw_test_cut()"}),
+                 QString());
         win.box(2)->setText("7.25");
         QCoreApplication::processEvents();
         win.msgs.script.shown.clear();
@@ -236,7 +240,9 @@ private slots:
         QCOMPARE(win.box(2)->text(), QString("7.25"));
         QCOMPARE(win.stored(R1, "Channel2"), QString("20.00"));
 
-        QCOMPARE(TestServer::adminExec({"DROP TRIGGER tw_test_cut ON \"" + Sensor + "\"", "DROP FUNCTION tw_test_cut()"}), QString());
+        QCOMPARE(
+            TestServer::adminExec({"DROP TRIGGER tw_test_cut ON \"" + Sensor + "\"", "DROP FUNCTION tw_test_cut()"}),
+            QString());
         QCoreApplication::processEvents();
         win.msgs.script.shown.clear();
         win.click("imgNextData");
@@ -257,8 +263,10 @@ private slots:
         TestData::openDatabase()->execute(QString("UPDATE `%1` SET Plottemporal = 1, PlotSpatial = 1").arg(Sensor));
         const QString role = QStringLiteral("tw_typed_%1").arg(QCoreApplication::applicationPid());
         const QString secret = QStringLiteral("Typed-Pw-815");
-        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role, "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
-                    "GRANT postgres TO " + role}), QString());
+        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role,
+                                        "CREATE ROLE " + role + " LOGIN PASSWORD '" + secret + "'",
+                                        "GRANT postgres TO " + role}),
+                 QString());
         const QByteArray envPassword = qgetenv("PGPASSWORD"), envPassFile = qgetenv("PGPASSFILE");
         qunsetenv("PGPASSWORD");
         qunsetenv("PGPASSFILE");
@@ -270,8 +278,9 @@ private slots:
         });
         QVERIFY(!QFile::exists(QDir::homePath() + "/.pgpass"));
         const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
-        DatabaseChoice::setForThisRun("postgresql://" + role + '@' + (host.startsWith('/') ? QString("localhost") : host) +
-                                      ':' + TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
+        DatabaseChoice::setForThisRun("postgresql://" + role + '@' +
+                                      (host.startsWith('/') ? QString("localhost") : host) + ':' +
+                                      TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
                                       TestServer::adminValue("SELECT current_database()").toString());
         ScriptedMessages m;
         m.script.promptAnswers = {secret};
@@ -297,13 +306,18 @@ private slots:
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         addSensorWithReadings();
         const QString role = QStringLiteral("tw_away_%1").arg(QCoreApplication::applicationPid());
-        QCOMPARE(TestServer::adminExec({"DROP ROLE IF EXISTS " + role,
-                    "CREATE ROLE " + role + " LOGIN PASSWORD '" + qEnvironmentVariable("PGPASSWORD") + "'",
-                    "GRANT postgres TO " + role}), QString());
-        auto dropRole = qScopeGuard([&] { QCOMPARE(TestServer::adminExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}), QString()); });
+        QCOMPARE(TestServer::adminExec(
+                     {"DROP ROLE IF EXISTS " + role,
+                      "CREATE ROLE " + role + " LOGIN PASSWORD '" + qEnvironmentVariable("PGPASSWORD") + "'",
+                      "GRANT postgres TO " + role}),
+                 QString());
+        auto dropRole = qScopeGuard([&] {
+            QCOMPARE(TestServer::adminExec({"DROP OWNED BY " + role, "DROP ROLE IF EXISTS " + role}), QString());
+        });
         const QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
-        DatabaseChoice::setForThisRun("postgresql://" + role + '@' + (host.startsWith('/') ? QString("localhost") : host) +
-                                      ':' + TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
+        DatabaseChoice::setForThisRun("postgresql://" + role + '@' +
+                                      (host.startsWith('/') ? QString("localhost") : host) + ':' +
+                                      TestServer::adminValue("SELECT current_setting('port')").toString() + '/' +
                                       TestServer::adminValue("SELECT current_database()").toString());
         {
             Win win;
@@ -317,7 +331,7 @@ private slots:
                                       "the database server cannot be reached ("};
             for (const QString& said : says) {
                 win.msgs.script.shown.clear();
-                QCoreApplication::processEvents();   // one action ends before the next
+                QCoreApplication::processEvents();  // one action ends before the next
                 win.click("imgFirst");
                 QCOMPARE(win.msgs.script.shown.size(), size_t(1));
                 QVERIFY2(win.boxTexts()[0].contains(said), qPrintable(win.boxTexts()[0]));

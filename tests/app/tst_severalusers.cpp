@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(stored(*annDb, R1, "RowVersion").toLongLong(), 3);
         QCOMPARE(stored(*annDb, R1, "ChangedBy").toString(), QString("ann"));
         ann.setValue("Channel2", "4.00");
-        ann.moveNext();   // the edit is written by the move
+        ann.moveNext();  // the edit is written by the move
         QCOMPARE(stored(*annDb, R1, "Channel2").toString(), QString("4.00"));
         QCOMPARE(stored(*annDb, R1, "RowVersion").toLongLong(), 4);
         QCOMPARE(stored(*annDb, R1, "Load1").toDouble(), 7.0);
@@ -168,8 +168,11 @@ private slots:
         ben.setValue("DateTimeKey", Sensor + " 2024/05/04 10:00:00");
         ben.setValue("FullDate", "2024-05-04 10:00:00");
         ben.update();
-        QCOMPARE(benDb->scalar(QStringLiteral("SELECT RowVersion || ChangedBy FROM `%1` WHERE FullDate = '2024-05-04 10:00:00'")
-                                   .arg(Sensor)).toString(),
+        QCOMPARE(benDb
+                     ->scalar(QStringLiteral(
+                                  "SELECT RowVersion || ChangedBy FROM `%1` WHERE FullDate = '2024-05-04 10:00:00'")
+                                  .arg(Sensor))
+                     .toString(),
                  QString("1ben"));
         // ben's own writes do not make him read again; ann sees that something changed.
         QVERIFY(!ben.othersMayHaveChanged());
@@ -230,7 +233,7 @@ private slots:
         sheet.load();
         QVERIFY(sheet.setData(sheet.index(0, 4), "10.007"));
         QVERIFY(sheet.setData(sheet.index(1, 4), "11.008"));
-        benDb->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '66.00', ") .arg(Sensor) + RowVersions::setNext() +
+        benDb->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '66.00', ").arg(Sensor) + RowVersions::setNext() +
                            QStringLiteral(" WHERE DateTimeKey = ?"),
                        {"ben", RowVersions::now(), key(R2)});
         try {
@@ -241,11 +244,12 @@ private slots:
             QVERIFY2(e.description.contains(key(R2) + ": changed by ben"), qPrintable(e.description));
             QVERIFY(e.description.contains("Nothing was saved"));
         }
-        QCOMPARE(stored(*annDb, R1, "Channel1").toString(), QString("10.00"));   // not half-written
+        QCOMPARE(stored(*annDb, R1, "Channel1").toString(), QString("10.00"));  // not half-written
         QCOMPARE(sheet.cellText(1, 4), QString("66.00"));
         QCOMPARE(sheet.editedCount(), 1);
         QCOMPARE(sheet.writeBack(), 1);
-        QCOMPARE(stored(*annDb, R1, "Channel1").toString(), QString("10.01"));   // the typed "10.007" in its stored pattern
+        QCOMPARE(stored(*annDb, R1, "Channel1").toString(),
+                 QString("10.01"));  // the typed "10.007" in its stored pattern
         QCOMPARE(stored(*annDb, R1, "ChangedBy").toString(), QString("ann"));
         QCOMPARE(stored(*annDb, R2, "Channel1").toString(), QString("66.00"));
         // A corrected reading deleted meanwhile: said so, nothing written.
@@ -307,7 +311,9 @@ private slots:
         auto benDb = userConnection("ben");
         benDb->execute(QStringLiteral("UPDATE `%1` SET IsDirty = 0").arg(Sensor));
         benDb->execute(QStringLiteral("UPDATE `%1` SET Channel2 = NULL, ChannelT = NULL, Plottemporal = NULL "
-                                      "WHERE DateTimeKey = ?").arg(Sensor), {key(R1)});
+                                      "WHERE DateTimeKey = ?")
+                           .arg(Sensor),
+                       {key(R1)});
         auto snapshot = [&] {
             QStringList rows;
             QSqlQuery q(benDb->handle());
@@ -315,7 +321,8 @@ private slots:
             while (q.next()) {
                 QStringList cells;
                 for (int c = 0; c < q.record().count(); ++c)
-                    cells << q.record().fieldName(c) + u'=' + (q.isNull(c) ? QStringLiteral("null") : q.value(c).toString());
+                    cells << q.record().fieldName(c) + u'=' +
+                                 (q.isNull(c) ? QStringLiteral("null") : q.value(c).toString());
                 rows << cells.join(u' ');
             }
             return rows;
@@ -324,7 +331,7 @@ private slots:
         QCOMPARE(before.size(), 3);
         Recordset ben(*benDb);
         ben.open(readingsSql());
-        showReading(ben, R2);   // ben reads the reading before the window shows it
+        showReading(ben, R2);  // ben reads the reading before the window shows it
 
         ScriptedMessages msgs;
         frmTarnwell w;
@@ -384,7 +391,7 @@ private slots:
         const QDateTime r4(QDate(2024, 5, 4), QTime(8, 0, 0));
         TestData::addReadings(*benDb, Sensor, {{r4, {"13.00", "23.00"}, "22.0"}});
         msgs.script.shown.clear();
-        w.findChild<QToolButton*>("imgNextData")->click();   // on the last reading: there is one more now
+        w.findChild<QToolButton*>("imgNextData")->click();  // on the last reading: there is one more now
         QVERIFY(msgs.script.shown.empty());
         QCOMPARE(box("txtReadingID")->text(), key(r4));
         QVERIFY(box("txtRcount")->text().endsWith("of 4"));
@@ -436,7 +443,7 @@ private slots:
             benDb->execute(QStringLiteral("DROP TABLE `%1`").arg(Sensor));
             tx.commit();
         }
-        w.shared().rsSensors->rereadCurrent();   // its row no longer in the cursor's memory
+        w.shared().rsSensors->rereadCurrent();  // its row no longer in the cursor's memory
         msgs.script.shown.clear();
         w.refreshData();
         QCOMPARE(msgs.script.texts(), QStringList{"Sensor " + Sensor + " was deleted by another user."});
@@ -466,7 +473,8 @@ private slots:
         msgs.script.shown.clear();
         w.sensors()->imgNext_Click();
         QCOMPARE(msgs.script.texts(),
-                 QStringList{"Sensor " + Sensor + " was changed by another user: the filter on the Utilities page now leaves it out."});
+                 QStringList{"Sensor " + Sensor +
+                             " was changed by another user: the filter on the Utilities page now leaves it out."});
         QCOMPARE(w.shared().currentSensorId(), Other);
     }
 
@@ -488,9 +496,10 @@ private slots:
                        {"ben", RowVersions::now(), Sensor});
         w.findChild<QLineEdit*>("txtLocation")->setText("Stope 4");
         msgs.script.shown.clear();
-        w.refreshData();   // F5 saves first: refused, told, the stored values shown
+        w.refreshData();  // F5 saves first: refused, told, the stored values shown
         QCOMPARE(msgs.script.shown.size(), size_t(1));
-        QVERIFY2(msgs.script.shown[0].text.contains("This sensor was changed by ben at "), qPrintable(msgs.script.shown[0].text));
+        QVERIFY2(msgs.script.shown[0].text.contains("This sensor was changed by ben at "),
+                 qPrintable(msgs.script.shown[0].text));
         QCOMPARE(w.findChild<QLineEdit*>("txtLevel")->text(), QString("L7"));
         QVERIFY(w.findChild<QLineEdit*>("txtLocation")->text().isEmpty());
         QVERIFY(benDb->scalar("SELECT Location FROM Sensors").isNull());
@@ -567,7 +576,7 @@ private slots:
         QCOMPARE(w.shared().currentSensorId(), Other);
         deleteSensor(Other);
         msgs.script.shown.clear();
-        w.sensors()->imgDelete_Click();   // answered Yes
+        w.sensors()->imgDelete_Click();  // answered Yes
         QCOMPARE(w.shared().rsSensors->recordCount(), 0);
         QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 0);
         QCOMPARE(benDb->scalar("SELECT count(*) FROM Sensors").toInt(), 0);

@@ -59,9 +59,9 @@ private slots:
         w.show();
         auto* tabs = w.findChild<QTabWidget*>("SSTab1");
         QVERIFY(tabs);
-        const QStringList expected = {"1. Identification", "2. Installation", "3. Readings", "4. Load v Time",
-                                      "5. Disp v Time", "6. Load v Length", "7. Disp v Length",
-                                      "8. Shear v Length", "9. Utilities"};
+        const QStringList expected = {"1. Identification", "2. Installation",   "3. Readings",
+                                      "4. Load v Time",    "5. Disp v Time",    "6. Load v Length",
+                                      "7. Disp v Length",  "8. Shear v Length", "9. Utilities"};
         QCOMPARE(tabs->count(), expected.size());
         for (int i = 0; i < tabs->count(); ++i) QCOMPARE(tabs->tabText(i), expected[i]);
         QCOMPARE(tabs->currentIndex(), 0);
@@ -136,14 +136,15 @@ private slots:
             QCOMPARE(m.script.shown[0].title, QString("Database connection error"));
             QCOMPARE(m.script.shown[0].icon, Messages::Icon::Critical);
         }
-        QCOMPARE(TestEnv::fileHash(Paths::databasePath()), QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+        QCOMPARE(TestEnv::fileHash(Paths::databasePath()),
+                 QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
     }
 
     // What an interrupted backup or restore left under its temporary name is removed at
     // the next start, each file logged; the backups stay.
     void leftoverCopiesAreRemovedAtStart()
     {
-        TARNWELL_FILE_ONLY();   // the copies of a file database lie beside it
+        TARNWELL_FILE_ONLY();  // the copies of a file database lie beside it
         const QString backups = Paths::backupFolder();
         QVERIFY(QDir().mkpath(backups));
         const QStringList leftovers = {backups + "/HALYXbackup2011-03-05.mdb.partial",
@@ -239,8 +240,8 @@ private slots:
         const QDateTime when(QDate(2011, 3, 5), QTime(14, 0, 0));
         const QString msg = trapMessage(13, "Type mismatch", " G_savefields");
         QCOMPARE(msg, QString("Err #13: Type mismatch G_savefields"));
-        const QByteArray expected = "\r\n" + QByteArray(89, '*') + "\r\n" +
-                                    "2011-03-05 14:00:00 - Err #13: Type mismatch G_savefields\r\n";
+        const QByteArray expected =
+            "\r\n" + QByteArray(89, '*') + "\r\n" + "2011-03-05 14:00:00 - Err #13: Type mismatch G_savefields\r\n";
         QCOMPARE(logEntry(msg, when), expected);
 
         // The first entry creates the file; entries are appended.
@@ -264,8 +265,9 @@ private slots:
             QFile::remove(Paths::logFilePath());
             runTrapped(" G_savefields", [] { throw TwError(13, "Type mismatch"); });
             const QByteArray log = readLog();
-            static const QRegularExpression stamp("^\\r\\n\\*{89}\\r\\n\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} - Err #13: Type "
-                                                  "mismatch G_savefields\\r\\n$");
+            static const QRegularExpression stamp(
+                "^\\r\\n\\*{89}\\r\\n\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2} - Err #13: Type "
+                "mismatch G_savefields\\r\\n$");
             QVERIFY2(stamp.match(QString::fromLatin1(log)).hasMatch(), log.constData());
             return;
         }
@@ -306,7 +308,7 @@ private slots:
         const QString log = Paths::logFilePath();
         write(log, QByteArray(ErrorLog::RotateAtBytes - 10, 'a'));
         WriteLog("below the size");
-        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(1)));   // not yet: it was smaller
+        QVERIFY(!QFile::exists(ErrorLog::olderLogPath(1)));  // not yet: it was smaller
         for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) write(ErrorLog::olderLogPath(n), QByteArray::number(n));
         const QByteArray full = readLog();
         WriteLog("Err #13: Type mismatch G_savefields");
@@ -319,7 +321,7 @@ private slots:
         };
         QCOMPARE(older(1), full);
         QCOMPARE(older(2), QByteArray("1"));
-        QCOMPARE(older(3), QByteArray("2"));   // "3", the oldest, was dropped
+        QCOMPARE(older(3), QByteArray("2"));  // "3", the oldest, was dropped
         QVERIFY(!QFile::exists(ErrorLog::olderLogPath(4)));
         QCOMPARE(ErrorLog::olderLogPath(1), Paths::dataFolder() + "/HALYX_logfile.1.txt");
     }
@@ -338,7 +340,7 @@ private slots:
         for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) QVERIFY(QDir().mkpath(ErrorLog::olderLogPath(n) + "/kept"));
         QVERIFY(!runTrapped(" G_test", [] { throw TwError(6, "Overflow"); }));
         QVERIFY(readLog().endsWith(" - Err #6: Overflow G_test\r\n"));
-        QVERIFY(readLog().startsWith("aaaa"));   // nothing was lost either
+        QVERIFY(readLog().startsWith("aaaa"));  // nothing was lost either
         for (int n = 1; n <= ErrorLog::KeptOlderFiles; ++n) {
             QVERIFY(QFileInfo(ErrorLog::olderLogPath(n) + "/kept").isDir());
             QDir(ErrorLog::olderLogPath(n)).removeRecursively();
@@ -366,7 +368,7 @@ private slots:
                 }
                 WriteLog(messages[i]);
             }
-            QCOMPARE(readLog().count(QByteArray(89, '*')), 3);   // A, B, C so far
+            QCOMPARE(readLog().count(QByteArray(89, '*')), 3);  // A, B, C so far
         }
         const QList<QByteArray> lines = readLog().split('\n');
         QStringList entries;

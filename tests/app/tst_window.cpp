@@ -59,8 +59,11 @@ private slots:
         TestData::addSensor(*db, {"250475001"});
         QList<TestData::NewReading> readings;
         for (int d = 0; d < 5; ++d)
-            readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)), {"10", "20", "30", "40", "50", "60"}, "20.0",
-                             true, true});
+            readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)),
+                             {"10", "20", "30", "40", "50", "60"},
+                             "20.0",
+                             true,
+                             true});
         TestData::addReadings(*db, "250475001", readings);
     }
 
@@ -184,7 +187,7 @@ private slots:
             WindowPlacement::save(&w, "MainWindow");
         }
         QSettings settings("Orrisford", "Tarnwell");
-        QVERIFY(settings.fileName().startsWith(home.path()));   // the user's own settings
+        QVERIFY(settings.fileName().startsWith(home.path()));  // the user's own settings
         QCOMPARE(settings.value("MainWindow/geometry").toRect(), QRect(40, 30, 1300, 800));
         QCOMPARE(settings.value("MainWindow/maximized").toBool(), false);
         // Opened again on the screens there are now (one small screen here: it fits it).
@@ -192,10 +195,10 @@ private slots:
         for (QScreen* s : QGuiApplication::screens()) screens << s->availableGeometry();
         frmTarnwell w;
         WindowPlacement::restore(&w, "MainWindow", frmTarnwell::defaultSize());
-        const QRect chosen = WindowPlacement::chooseGeometry(QRect(40, 30, 1300, 800), screens, frmTarnwell::defaultSize(),
-                                                             WindowPlacement::AssumedFrame);
+        const QRect chosen = WindowPlacement::chooseGeometry(QRect(40, 30, 1300, 800), screens,
+                                                             frmTarnwell::defaultSize(), WindowPlacement::AssumedFrame);
         QCOMPARE(w.pos(), chosen.topLeft());
-        QCOMPARE(w.size(), chosen.size().expandedTo(w.minimumSize()));   // never below the window's smallest
+        QCOMPARE(w.size(), chosen.size().expandedTo(w.minimumSize()));  // never below the window's smallest
         QVERIFY(!w.isMaximized());
     }
 
@@ -219,7 +222,7 @@ private slots:
             });
             w.openDatasheet();
         };
-        open(QSize(760, 540));   // within the test's 800 x 600 screen
+        open(QSize(760, 540));  // within the test's 800 x 600 screen
         QCOMPARE(seen, QSize(760, 540));
         QVERIFY(grid.width() > 700 && grid.height() > 400);
         open(QSize());

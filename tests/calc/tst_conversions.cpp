@@ -44,8 +44,8 @@ private slots:
     void localeNumber_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("c");        // expected under a "." locale
-        QTest::addColumn<double>("comma");    // expected under a "," locale grouping with "."
+        QTest::addColumn<double>("c");      // expected under a "." locale
+        QTest::addColumn<double>("comma");  // expected under a "," locale grouping with "."
         QTest::newRow("stored reading") << "100.00" << 100.0 << 100.0;
         QTest::newRow("negative") << "-3.50" << -3.5 << -3.5;
         QTest::newRow("plus sign") << "+2" << 2.0 << 2.0;
@@ -64,7 +64,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, c);
         QFETCH(double, comma);
-        const double expected = german() ? comma : c;   // -1: not a number
+        const double expected = german() ? comma : c;  // -1: not a number
         const std::optional<double> got = Numbers::tryLocaleValue(text);
         if (expected == -1.0) {
             QVERIFY(!got.has_value());

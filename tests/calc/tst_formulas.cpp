@@ -48,7 +48,8 @@ void compareColumns(const Columns& got, const QString& expected)
             continue;
         }
         if (!qFuzzyCompare(1.0 + got[i], 1.0 + want[i - 1]))
-            QFAIL(qPrintable(QStringLiteral("column %1: got %2, expected %3").arg(i).arg(got[i], 0, 'g', 17).arg(want[i - 1])));
+            QFAIL(qPrintable(
+                QStringLiteral("column %1: got %2, expected %3").arg(i).arg(got[i], 0, 'g', 17).arg(want[i - 1])));
     }
 }
 
@@ -72,17 +73,26 @@ private slots:
         QTest::addColumn<QString>("baseline");
         QTest::addColumn<QString>("reading");
         QTest::addColumn<double>("zero");
-        QTest::newRow("baseline itself") << "100.00" << "100.00" << 0.0;
-        QTest::newRow("above the baseline") << "100.00" << "103.50" << 3.5;
-        QTest::newRow("below the baseline") << "100.00" << "98.00" << -2.0;
-        QTest::newRow("negative baseline") << "-20.00" << "5.00" << 25.0;
+        QTest::newRow("baseline itself") << "100.00"
+                                         << "100.00" << 0.0;
+        QTest::newRow("above the baseline") << "100.00"
+                                            << "103.50" << 3.5;
+        QTest::newRow("below the baseline") << "100.00"
+                                            << "98.00" << -2.0;
+        QTest::newRow("negative baseline") << "-20.00"
+                                           << "5.00" << 25.0;
         // A reading without a value where the baseline has one has no zero; a channel the
         // baseline lacks zeroes as 0 whatever the reading holds.
-        QTest::newRow("reading without the channel") << "100.00" << "" << None;
-        QTest::newRow("blank reading") << "100.00" << "  " << None;
-        QTest::newRow("baseline without the channel") << "" << "250.00" << 0.0;
-        QTest::newRow("neither has it") << "" << "" << 0.0;
-        QTest::newRow("blank baseline, empty reading") << " " << "" << 0.0;
+        QTest::newRow("reading without the channel") << "100.00"
+                                                     << "" << None;
+        QTest::newRow("blank reading") << "100.00"
+                                       << "  " << None;
+        QTest::newRow("baseline without the channel") << ""
+                                                      << "250.00" << 0.0;
+        QTest::newRow("neither has it") << ""
+                                        << "" << 0.0;
+        QTest::newRow("blank baseline, empty reading") << " "
+                                                       << "" << 0.0;
     }
     void zeroing()
     {
@@ -128,40 +138,56 @@ private slots:
         QTest::addColumn<bool>("stacked");
         QTest::addColumn<ChannelValues>("z");
         QTest::addColumn<QString>("k");
-        QTest::addColumn<QString>("expected");   // Load1;Load2;... (empty: no column written)
-        QTest::newRow("stacked 75, pair 1 and 4") << "75" << true << zeros({200, 0, 0, 100, 0, 0}) << "100" << "1.5;0;0";
+        QTest::addColumn<QString>("expected");  // Load1;Load2;... (empty: no column written)
+        QTest::newRow("stacked 75, pair 1 and 4") << "75" << true << zeros({200, 0, 0, 100, 0, 0}) << "100"
+                                                  << "1.5;0;0";
         QTest::newRow("stacked 75, all pairs") << "75" << true << zeros({100, 200, 300, 300, 400, 500}) << "100"
                                                << "2;3;4";
-        QTest::newRow("stacked 55, pairs 1-3 and 2-4") << "55" << true << zeros({100, 300, 500, 700}) << "100" << "3;5";
+        QTest::newRow("stacked 55, pairs 1-3 and 2-4") << "55" << true << zeros({100, 300, 500, 700}) << "100"
+                                                       << "3;5";
         QTest::newRow("stacked 55 ignores gauges 5 and 6") << "55" << true << zeros({0, 0, 0, 0, 900, 900}) << "100"
                                                            << "0;0";
-        QTest::newRow("stacked 35") << "35" << true << zeros({150, 50}) << "50" << "2";
-        QTest::newRow("stacked 35, negative k") << "35" << true << zeros({150, 50}) << "-50" << "-2";
+        QTest::newRow("stacked 35") << "35" << true << zeros({150, 50}) << "50"
+                                    << "2";
+        QTest::newRow("stacked 35, negative k") << "35" << true << zeros({150, 50}) << "-50"
+                                                << "-2";
         QTest::newRow("staggered 75, first position") << "75" << false << zeros({300, 0, 0, 0, 0, 0}) << "100"
                                                       << "2;0.75;0;0;0;0";
         QTest::newRow("staggered 75, last position keeps divisor 4")
-            << "75" << false << zeros({0, 0, 0, 0, 0, 300}) << "100" << "0;0;0;0;0.75;1.5";
+            << "75" << false << zeros({0, 0, 0, 0, 0, 300}) << "100"
+            << "0;0;0;0;0.75;1.5";
         QTest::newRow("staggered 75, second position") << "75" << false << zeros({100, 100, 0, 200, 0, 0}) << "100"
                                                        << "1.33333333333333333;1.5;1;0.25;0;0";
         QTest::newRow("staggered 75, equal strains") << "75" << false << zeros({40, 40, 40, 40, 40, 40}) << "10"
                                                      << "4;4;4;4;4;3";
-        QTest::newRow("staggered 75, k with trailing text") << "75" << false << zeros({300, 0, 0, 0, 0, 0})
-                                                            << "100 ue/t" << "2;0.75;0;0;0;0";
-        QTest::newRow("staggered 55: none") << "55" << false << zeros({100, 100, 100, 100}) << "100" << "";
-        QTest::newRow("staggered 35: none") << "35" << false << zeros({100, 100}) << "100" << "";
-        QTest::newRow("stacked 25: none") << "25" << true << zeros({100}) << "100" << "";
-        QTest::newRow("stacked 65: none") << "65" << true << zeros({100, 100, 100, 100, 100}) << "100" << "";
-        QTest::newRow("no k needed when nothing is written") << "25" << true << zeros({100}) << "" << "";
-        QTest::newRow("baseline gets 0") << "75" << false << zeros({0, 0, 0, 0, 0, 0}) << "100" << "0;0;0;0;0;0";
+        QTest::newRow("staggered 75, k with trailing text")
+            << "75" << false << zeros({300, 0, 0, 0, 0, 0}) << "100 ue/t"
+            << "2;0.75;0;0;0;0";
+        QTest::newRow("staggered 55: none") << "55" << false << zeros({100, 100, 100, 100}) << "100"
+                                            << "";
+        QTest::newRow("staggered 35: none") << "35" << false << zeros({100, 100}) << "100"
+                                            << "";
+        QTest::newRow("stacked 25: none") << "25" << true << zeros({100}) << "100"
+                                          << "";
+        QTest::newRow("stacked 65: none") << "65" << true << zeros({100, 100, 100, 100, 100}) << "100"
+                                          << "";
+        QTest::newRow("no k needed when nothing is written") << "25" << true << zeros({100}) << ""
+                                                             << "";
+        QTest::newRow("baseline gets 0") << "75" << false << zeros({0, 0, 0, 0, 0, 0}) << "100"
+                                         << "0;0;0;0;0;0";
         // A gauge without a value: no load wherever it is used, the others as before.
         QTest::newRow("stacked 75, gauge 4 missing") << "75" << true << zeros({200, 100, 0, None, 300, 0}) << "100"
                                                      << "-;2;0";
-        QTest::newRow("stacked 55, gauge 3 missing") << "55" << true << zeros({100, 300, None, 700}) << "100" << "-;5";
-        QTest::newRow("stacked 35, gauge 2 missing") << "35" << true << zeros({150, None}) << "50" << "-";
+        QTest::newRow("stacked 55, gauge 3 missing") << "55" << true << zeros({100, 300, None, 700}) << "100"
+                                                     << "-;5";
+        QTest::newRow("stacked 35, gauge 2 missing") << "35" << true << zeros({150, None}) << "50"
+                                                     << "-";
         QTest::newRow("staggered 75, gauge 2 missing (third along)")
-            << "75" << false << zeros({300, None, 0, 0, 0, 0}) << "100" << "2;-;-;-;0;0";
+            << "75" << false << zeros({300, None, 0, 0, 0, 0}) << "100"
+            << "2;-;-;-;0;0";
         QTest::newRow("staggered 75, gauge 6 missing (last along)")
-            << "75" << false << zeros({0, 0, 0, 0, 0, None}) << "100" << "0;0;0;0;-;-";
+            << "75" << false << zeros({0, 0, 0, 0, 0, None}) << "100"
+            << "0;0;0;0;-;-";
     }
     void loads()
     {
@@ -215,29 +241,54 @@ private slots:
         QTest::addColumn<Columns>("loads");
         QTest::addColumn<QString>("k");
         QTest::addColumn<QString>("gauge");
-        QTest::addColumn<QString>("expected");   // Disp1;Disp2;...
-        QTest::newRow("stacked 75") << "75" << true << loadsOf({1, 2, 3}) << "100" << "0.5" << "600;500;300";
-        QTest::newRow("stacked 75 has no gauge length") << "75" << true << loadsOf({1, 2, 3}) << "100" << ""
+        QTest::addColumn<QString>("expected");  // Disp1;Disp2;...
+        QTest::newRow("stacked 75") << "75" << true << loadsOf({1, 2, 3}) << "100"
+                                    << "0.5"
+                                    << "600;500;300";
+        QTest::newRow("stacked 75 has no gauge length") << "75" << true << loadsOf({1, 2, 3}) << "100"
+                                                        << ""
                                                         << "600;500;300";
-        QTest::newRow("staggered 75") << "75" << false << loadsOf({1, 1, 1, 1, 1, 1}) << "100" << "0.5"
+        QTest::newRow("staggered 75") << "75" << false << loadsOf({1, 1, 1, 1, 1, 1}) << "100"
+                                      << "0.5"
                                       << "150;125;100;75;50;25";
-        QTest::newRow("staggered 75, mixed signs") << "75" << false << loadsOf({2, -1, 0, 1, 0, 4}) << "50" << "2"
+        QTest::newRow("staggered 75, mixed signs") << "75" << false << loadsOf({2, -1, 0, 1, 0, 4}) << "50"
+                                                   << "2"
                                                    << "300;200;250;250;200;200";
-        QTest::newRow("stacked 55") << "55" << true << loadsOf({1.5, 0.5}) << "200" << "" << "400;100";
-        QTest::newRow("stacked 35") << "35" << true << loadsOf({-0.25}) << "80" << "" << "-20";
-        QTest::newRow("stacked 35, k with trailing text") << "35" << true << loadsOf({2}) << "80ue" << "" << "160";
-        QTest::newRow("staggered 55: none") << "55" << false << loadsOf({}) << "100" << "0.5" << "";
-        QTest::newRow("staggered 35: none") << "35" << false << loadsOf({}) << "100" << "" << "";
-        QTest::newRow("stacked 45: none") << "45" << true << loadsOf({}) << "100" << "" << "";
-        QTest::newRow("baseline") << "75" << false << loadsOf({0, 0, 0, 0, 0, 0}) << "100" << "0.5" << "0;0;0;0;0;0";
+        QTest::newRow("stacked 55") << "55" << true << loadsOf({1.5, 0.5}) << "200"
+                                    << ""
+                                    << "400;100";
+        QTest::newRow("stacked 35") << "35" << true << loadsOf({-0.25}) << "80"
+                                    << ""
+                                    << "-20";
+        QTest::newRow("stacked 35, k with trailing text") << "35" << true << loadsOf({2}) << "80ue"
+                                                          << ""
+                                                          << "160";
+        QTest::newRow("staggered 55: none") << "55" << false << loadsOf({}) << "100"
+                                            << "0.5"
+                                            << "";
+        QTest::newRow("staggered 35: none") << "35" << false << loadsOf({}) << "100"
+                                            << ""
+                                            << "";
+        QTest::newRow("stacked 45: none") << "45" << true << loadsOf({}) << "100"
+                                          << ""
+                                          << "";
+        QTest::newRow("baseline") << "75" << false << loadsOf({0, 0, 0, 0, 0, 0}) << "100"
+                                  << "0.5"
+                                  << "0;0;0;0;0;0";
         // The running sum from the last position back: a missing load reaches every position
         // whose sum includes it, the positions beyond it keep their values.
-        QTest::newRow("stacked 75, load 2 missing") << "75" << true << loadsOf({1, None, 3}) << "100" << "0.5"
+        QTest::newRow("stacked 75, load 2 missing") << "75" << true << loadsOf({1, None, 3}) << "100"
+                                                    << "0.5"
                                                     << "-;-;300";
         QTest::newRow("staggered 75, load 5 missing") << "75" << false << loadsOf({1, 1, 1, 1, None, 1}) << "100"
-                                                      << "0.5" << "-;-;-;-;-;25";
-        QTest::newRow("stacked 55, load 1 missing") << "55" << true << loadsOf({None, 0.5}) << "200" << "" << "-;100";
-        QTest::newRow("stacked 35, load missing") << "35" << true << loadsOf({None}) << "80" << "" << "-";
+                                                      << "0.5"
+                                                      << "-;-;-;-;-;25";
+        QTest::newRow("stacked 55, load 1 missing") << "55" << true << loadsOf({None, 0.5}) << "200"
+                                                    << ""
+                                                    << "-;100";
+        QTest::newRow("stacked 35, load missing") << "35" << true << loadsOf({None}) << "80"
+                                                  << ""
+                                                  << "-";
     }
     void displacements()
     {
@@ -263,16 +314,14 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<bool>("stacked");
         QTest::addColumn<ChannelValues>("z");
-        QTest::addColumn<QString>("expected");   // Stretch1;...
+        QTest::addColumn<QString>("expected");  // Stretch1;...
         QTest::newRow("stacked 75, pair 1 and 4") << "75" << true << zeros({50, 0, 0, -50, 0, 0}) << "50;0;0";
         QTest::newRow("stacked 75, all pairs") << "75" << true << zeros({10, 20, 30, 30, 10, 40}) << "-10;5;-5";
         QTest::newRow("stacked 55") << "55" << true << zeros({10, 40, 30, 0}) << "-10;20";
         QTest::newRow("stacked 35") << "35" << true << zeros({10, 30}) << "-10";
         QTest::newRow("staggered 75, gauge 4") << "75" << false << zeros({20, 60, 0, 100, 0, 0}) << "30;-5;-15;0";
-        QTest::newRow("staggered 75, inner positions") << "75" << false << zeros({0, 0, 0, 0, 40, 0})
-                                                       << "0;10;20;10";
-        QTest::newRow("staggered 75, equal strains") << "75" << false << zeros({70, 70, 70, 70, 70, 70})
-                                                     << "0;0;0;0";
+        QTest::newRow("staggered 75, inner positions") << "75" << false << zeros({0, 0, 0, 0, 40, 0}) << "0;10;20;10";
+        QTest::newRow("staggered 75, equal strains") << "75" << false << zeros({70, 70, 70, 70, 70, 70}) << "0;0;0;0";
         QTest::newRow("stacked 75, equal strains") << "75" << true << zeros({70, 70, 70, 70, 70, 70}) << "0;0;0";
         QTest::newRow("staggered 55: none") << "55" << false << zeros({10, 40, 30, 0}) << "";
         QTest::newRow("staggered 35: none") << "35" << false << zeros({10, 30}) << "";
@@ -280,8 +329,7 @@ private slots:
         QTest::newRow("stacked 75, gauge 4 missing") << "75" << true << zeros({50, 0, 0, None, 0, 0}) << "-;0;0";
         QTest::newRow("stacked 55, gauge 2 missing") << "55" << true << zeros({10, None, 30, 0}) << "-10;-";
         QTest::newRow("stacked 35, gauge 1 missing") << "35" << true << zeros({None, 30}) << "-";
-        QTest::newRow("staggered 75, gauge 2 missing") << "75" << false << zeros({0, None, 0, 0, 40, 0})
-                                                       << "-;-;-;10";
+        QTest::newRow("staggered 75, gauge 2 missing") << "75" << false << zeros({0, None, 0, 0, 40, 0}) << "-;-;-;10";
     }
     void shears()
     {

@@ -33,7 +33,7 @@ void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
         auto add = [&](const char* col, const QList<double>& values) {
             for (int k = 0; k < values.size(); ++k) {
                 set += QStringLiteral(", %1%2 = ?").arg(QLatin1String(col)).arg(k + 1);
-                binds << (std::isnan(values[k]) ? QVariant() : QVariant(values[k]));   // NaN: no value
+                binds << (std::isnan(values[k]) ? QVariant() : QVariant(values[k]));  // NaN: no value
             }
         };
         add("Load", r.load);

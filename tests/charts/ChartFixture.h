@@ -15,9 +15,9 @@ namespace ChartFixture {
 
 struct Row {
     QDateTime when;
-    QList<double> load;      // Load1.. (missing entries and NaN stay null)
-    QList<double> disp;      // Disp1..
-    QList<double> stretch;   // Stretch1..
+    QList<double> load;     // Load1.. (missing entries and NaN stay null)
+    QList<double> disp;     // Disp1..
+    QList<double> stretch;  // Stretch1..
     double temp = 15.0;
     bool temporal = true;
     bool spatial = true;

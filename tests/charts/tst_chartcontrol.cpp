@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(c->dataMaximum(Axis::Left), 50.0);
         c->setSeriesChecked(2, false);
         QVERIFY(!c->isSeriesVisible(2));
-        QCOMPARE(c->legendEntries(), (QStringList{"#1", "#2"}));   // still listed, unchecked
+        QCOMPARE(c->legendEntries(), (QStringList{"#1", "#2"}));  // still listed, unchecked
         QCOMPARE(c->dataMaximum(Axis::Left), 40.0);
         QCOMPARE(c->dataMinimum(Axis::Left), 0.0);
         // The next drawing shows it again, checked.
@@ -143,14 +143,14 @@ private slots:
         QVERIFY(c->isOnRightAxis(0));
         QVERIFY(!c->isOnRightAxis(1));
         QCOMPARE(c->dataMaximum(Axis::Left), 50.0);
-        QCOMPARE(c->shownUpper(Axis::Left), 50.0);   // automatic: the gauges alone
+        QCOMPARE(c->shownUpper(Axis::Left), 50.0);  // automatic: the gauges alone
         QVERIFY(c->isRightAxisShown());
         QCOMPARE(c->rightAxisTitle(), QString("Temperature"));
         QVERIFY(c->rightLower() < 150 && c->rightUpper() > 240);
-        QVERIFY(c->rightUpper() - c->rightLower() < 300);   // fitted to its values
+        QVERIFY(c->rightUpper() - c->rightLower() < 300);  // fitted to its values
         QSignalSpy toggled(c.get(), &ChartControl::seriesCheckedChanged);
         c->setSeriesChecked(0, false);
-        c->setSeriesChecked(0, false);   // no change: no signal
+        c->setSeriesChecked(0, false);  // no change: no signal
         c->refresh();
         QCOMPARE(toggled.size(), 1);
         QCOMPARE(toggled[0][0].toInt(), 0);
@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(c->seriesMaxY(2), 50.0);
         c->setAutomatic(Axis::Left, false);
         c->setSeriesData(1, {0, 1}, {100, 200});
-        QCOMPARE(c->maximum(Axis::Left), 50.0);   // fixed limits stay
+        QCOMPARE(c->maximum(Axis::Left), 50.0);  // fixed limits stay
     }
 
     // A line of many points keeps every point for zooming, shares its X values with other
@@ -220,7 +220,7 @@ private slots:
         QCOMPARE(c->dataMaximum(Axis::Left), 999.0);
         QCOMPARE(c->dataMinimum(Axis::Left), -77.0);
         QCOMPARE(c->seriesMaxX(2), 300999.0);
-        QVERIFY(!c->isSeriesMarked(1));   // too dense for markers
+        QVERIFY(!c->isSeriesMarked(1));  // too dense for markers
         // Zoomed in by a drag and back out: the same picture as first drawn (the sample of
         // the whole line is handed over again).
         const QImage before = c->render(c->size());
@@ -253,8 +253,8 @@ private slots:
         QTest::addColumn<double>("increment");
         QTest::addColumn<QStringList>("labels");
         // Every label with the decimals the step needs.
-        QTest::newRow("0.1 steps") << 1.0 << 0.1
-                                   << QStringList{"0.0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1.0"};
+        QTest::newRow("0.1 steps") << 1.0 << 0.1 << QStringList{"0.0", "0.1", "0.2", "0.3", "0.4", "0.5",
+                                                                "0.6", "0.7", "0.8", "0.9", "1.0"};
         QTest::newRow("0.5 steps") << 3.0 << 0.5 << QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0"};
         QTest::newRow("2 steps") << 8.0 << 2.0 << QStringList{"0", "2", "4", "6", "8"};
         // Ten thousand labels would not fit: whole multiples of the increment instead.
@@ -300,7 +300,7 @@ private slots:
         c->setSeriesCount(2);
         c->setDateTimeAxis(true);
         c->setSeriesVisible(1, true);
-        const double start = ChartRules::dateTimeKey("2025-03-30 00:30:00");   // a daylight-saving night in Europe
+        const double start = ChartRules::dateTimeKey("2025-03-30 00:30:00");  // a daylight-saving night in Europe
         c->setSeriesData(1, {start, start + 4 * 3600, start + 23 * 3600}, {1, 2, 3});
         c->setDateTimeFormat(Axis::Bottom, "HH:mm");
         c->setDateTimeStep(Axis::Bottom, ChartControl::TimeStep::TwoHours);

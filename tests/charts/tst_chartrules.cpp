@@ -94,10 +94,12 @@ private slots:
         QFETCH(int, choice);
         QFETCH(QList<int>, chosen);
         auto t = [](int y, int m, int d, int h) { return QDateTime(QDate(y, m, d), QTime(h, 0)); };
-        const std::vector<QDateTime> times{t(2025, 12, 28, 7), t(2025, 12, 29, 7), t(2025, 12, 31, 7), t(2026, 1, 1, 7),
-                                           t(2026, 1, 1, 19),  t(2026, 1, 4, 7),   t(2026, 1, 5, 7),   t(2026, 1, 15, 7)};
+        const std::vector<QDateTime> times{t(2025, 12, 28, 7), t(2025, 12, 29, 7), t(2025, 12, 31, 7),
+                                           t(2026, 1, 1, 7),   t(2026, 1, 1, 19),  t(2026, 1, 4, 7),
+                                           t(2026, 1, 5, 7),   t(2026, 1, 15, 7)};
         qsizetype periods = 0;
-        const std::vector<qsizetype> got = ChartRules::chooseProfiles(times, ChartRules::ProfileChoice(choice), &periods);
+        const std::vector<qsizetype> got =
+            ChartRules::chooseProfiles(times, ChartRules::ProfileChoice(choice), &periods);
         QCOMPARE(QList<qsizetype>(got.begin(), got.end()), QList<qsizetype>(chosen.begin(), chosen.end()));
         QCOMPARE(periods, qsizetype(chosen.size()));
         // The choice survives its trip through the preferences; an unknown one is picked dates.
@@ -112,7 +114,7 @@ private slots:
         QTest::addColumn<double>("maximum");
         QTest::newRow("2.4 m cable") << 2.4 << 3.0;
         QTest::newRow("exactly 3") << 3.0 << 3.0;
-        QTest::newRow("3.0005") << 3.0005 << 3.0;   // 3.9995 truncated
+        QTest::newRow("3.0005") << 3.0005 << 3.0;  // 3.9995 truncated
         QTest::newRow("3.002") << 3.002 << 4.0;
         QTest::newRow("exactly 1") << 1.0 << 1.0;
         QTest::newRow("0.8 m cable") << 0.8 << 1.0;
@@ -159,7 +161,7 @@ private slots:
         QCOMPARE(roundStep(0.012), 0.02);
         // Crowded labels: a round step that is a whole multiple of the increment.
         QCOMPARE(crowdedStep(0.5, 1.3), 2.0);
-        QCOMPARE(crowdedStep(2, 3), 10.0);    // 5 is no multiple of 2
+        QCOMPARE(crowdedStep(2, 3), 10.0);  // 5 is no multiple of 2
         QCOMPARE(crowdedStep(2, 11), 20.0);
         QCOMPARE(crowdedStep(10, 24), 50.0);
         QCOMPARE(crowdedStep(0.1, 0.15), 0.2);
@@ -180,11 +182,16 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("title");
         const QDate d(2025, 4, 2);
-        QTest::newRow("same day") << d << d << int(TimeStep::TwoHours) << "HH:mm" << "2025/04/02";
-        QTest::newRow("next day") << d << d.addDays(1) << int(TimeStep::SixHours) << "HH:mm" << "2025/04/02";
-        QTest::newRow("two days") << d << d.addDays(2) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
-        QTest::newRow("a year") << d << d.addYears(1) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
-        QTest::newRow("no date") << QDate() << d << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd" << "";
+        QTest::newRow("same day") << d << d << int(TimeStep::TwoHours) << "HH:mm"
+                                  << "2025/04/02";
+        QTest::newRow("next day") << d << d.addDays(1) << int(TimeStep::SixHours) << "HH:mm"
+                                  << "2025/04/02";
+        QTest::newRow("two days") << d << d.addDays(2) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd"
+                                  << "";
+        QTest::newRow("a year") << d << d.addYears(1) << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd"
+                                << "";
+        QTest::newRow("no date") << QDate() << d << int(TimeStep::Automatic) << "yyyy'/'MM'/'dd"
+                                 << "";
     }
     void timeAxisBySpan()
     {
@@ -205,11 +212,12 @@ private slots:
         QCOMPARE(separatorOf("M/d/yy", '-'), QChar('/'));
         QCOMPARE(separatorOf("yyyy-MM-dd", '/'), QChar('-'));
         QCOMPARE(separatorOf("HH:mm", '.'), QChar(':'));
-        QCOMPARE(separatorOf("h 'h' mm", ':'), QChar(':'));   // no separator at all: the fallback
+        QCOMPARE(separatorOf("h 'h' mm", ':'), QChar(':'));  // no separator at all: the fallback
         const TimeAxisPlan p = timeAxisPlan(QDate(2025, 4, 2), QDate(2025, 4, 2), '.', '.');
         QCOMPARE(p.labelFormat, QString("HH.mm"));
         QCOMPARE(p.title, QString("2025.04.02"));
-        QCOMPARE(QDateTime(QDate(2025, 4, 2), QTime()).toString(timeAxisPlan(QDate(2025, 4, 2), QDate(2025, 5, 2), '.', ':').labelFormat),
+        QCOMPARE(QDateTime(QDate(2025, 4, 2), QTime())
+                     .toString(timeAxisPlan(QDate(2025, 4, 2), QDate(2025, 5, 2), '.', ':').labelFormat),
                  QString("2025.04.02"));
     }
 
@@ -218,9 +226,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("key");
         QTest::newRow("epoch") << "1970-01-01 00:00:00" << 0.0;
-        QTest::newRow("stored form") << "2025-04-02 13:45:10" << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45, 10), Qt::UTC).toSecsSinceEpoch());
-        QTest::newRow("slashes, no seconds") << "2025/04/02 13:45" << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45), Qt::UTC).toSecsSinceEpoch());
-        QTest::newRow("leap day") << "2024-02-29 23:59:59" << double(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("stored form")
+            << "2025-04-02 13:45:10"
+            << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45, 10), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("slashes, no seconds")
+            << "2025/04/02 13:45" << double(QDateTime(QDate(2025, 4, 2), QTime(13, 45), Qt::UTC).toSecsSinceEpoch());
+        QTest::newRow("leap day") << "2024-02-29 23:59:59"
+                                  << double(
+                                         QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::UTC).toSecsSinceEpoch());
         QTest::newRow("before 1970") << "1969-12-31 23:00:00" << -3600.0;
     }
     void dateKeys()
@@ -229,11 +242,14 @@ private slots:
         QFETCH(double, key);
         QCOMPARE(dateTimeKey(text), key);
         // Back to the same wall-clock time, whatever the machine's time zone.
-        QCOMPARE(keyDateTime(key).toString("yyyy-MM-dd HH:mm"), QDateTime::fromString(text.left(16).replace('/', '-'), "yyyy-MM-dd HH:mm").toString("yyyy-MM-dd HH:mm"));
+        QCOMPARE(
+            keyDateTime(key).toString("yyyy-MM-dd HH:mm"),
+            QDateTime::fromString(text.left(16).replace('/', '-'), "yyyy-MM-dd HH:mm").toString("yyyy-MM-dd HH:mm"));
     }
     void unreadableDateKeys()
     {
-        for (const char* t : {"", "2025-04-02", "2025-13-02 10:00:00", "2025-04-02 25:00:00", "2025-04/02 10:00:00", "abcd-ef-gh ij:kl"})
+        for (const char* t : {"", "2025-04-02", "2025-13-02 10:00:00", "2025-04-02 25:00:00", "2025-04/02 10:00:00",
+                              "abcd-ef-gh ij:kl"})
             QVERIFY2(std::isnan(dateTimeKey(t)), t);
     }
 
@@ -267,7 +283,8 @@ private slots:
         // Column by column, by brute force.
         const std::set<qsizetype> chosen(picked.begin(), picked.end());
         std::map<int, std::vector<qsizetype>> byColumn;
-        for (qsizetype i = 1; i < 99999; ++i) byColumn[std::min(columns - 1, int(keys[size_t(i)] * columns / 99999.0))].push_back(i);
+        for (qsizetype i = 1; i < 99999; ++i)
+            byColumn[std::min(columns - 1, int(keys[size_t(i)] * columns / 99999.0))].push_back(i);
         for (const auto& [column, members] : byColumn) {
             QVERIFY(chosen.count(members.front()) && chosen.count(members.back()));
             qsizetype low = -1, high = -1, gap = -1;

@@ -64,7 +64,7 @@ QList<Row> aYearOfReadings()
 }
 struct Drawn {
     QStringList titles;
-    QList<int> readings;   // the reading number each line drew
+    QList<int> readings;  // the reading number each line drew
 };
 Drawn drawnLines(ChartControl* s)
 {
@@ -120,9 +120,10 @@ private slots:
         // Load lines at the gauge centres (three boxes: the others have no distance), the
         // displacement lines at the nodes.
         QTest::newRow("staggered 6") << "250475001" << false
-                                     << QStringList{"Temp (C)", at(1, "0.50"), at(2, "0.80"), at(3, "1.10"), "#4", "#5", "#6"}
-                                     << QStringList{"Temp (C)", at(1, "1.00"), at(2, "1.25"), at(3, "1.50"), at(4, "1.75"),
-                                                    at(5, "2.00"), at(6, "2.25")};
+                                     << QStringList{"Temp (C)", at(1, "0.50"), at(2, "0.80"), at(3, "1.10"),
+                                                    "#4",       "#5",          "#6"}
+                                     << QStringList{"Temp (C)",    at(1, "1.00"), at(2, "1.25"), at(3, "1.50"),
+                                                    at(4, "1.75"), at(5, "2.00"), at(6, "2.25")};
         QTest::newRow("stacked 3") << "250445001" << true << QStringList{"Temp (C)", at(1, "0.50"), at(2, "0.80")}
                                    << QStringList{"Temp (C)", at(1, "1.00"), at(2, "1.25")};
         QTest::newRow("stacked 5") << "250465001" << true << QStringList{"Temp (C)", at(1, "0.50"), at(2, "0.80")}
@@ -144,8 +145,8 @@ private slots:
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
-        ChartFixture::showSensor(w, {"1.00", "1.25", "1.50", "1.75", "2.00", "2.25", "2.50", "2.75"}, {"0.5", "0.8", "1.1"},
-                                 "3");
+        ChartFixture::showSensor(w, {"1.00", "1.25", "1.50", "1.75", "2.00", "2.25", "2.50", "2.75"},
+                                 {"0.5", "0.8", "1.1"}, "3");
         w.charts()->drawings().DrawTgraph();
         w.charts()->drawings().DrawRgraph();
         ChartControl* t = chartOf(w, "ChartT");
@@ -170,7 +171,7 @@ private slots:
         rows[0].load = {1.5, 2.5};
         rows[1].load = {1.25, 3.75};
         rows[2].load = {0.5, 4.0};
-        rows[1].temporal = false;   // not marked for the time charts
+        rows[1].temporal = false;  // not marked for the time charts
         rows[2].temp = 21.5;
         ChartFixture::addSensor("250455001", false, rows);
         ScriptedMessages m;
@@ -228,15 +229,18 @@ private slots:
         QTest::addColumn<QDateTime>("first");
         QTest::addColumn<QDateTime>("last");
         QTest::addColumn<int>("step");
-        QTest::addColumn<QString>("labels");   // what the labels show: hours, dates, or not checked
+        QTest::addColumn<QString>("labels");  // what the labels show: hours, dates, or not checked
         QTest::addColumn<bool>("titled");
         const QDate d(2025, 4, 2);
         const int two = int(ChartControl::TimeStep::TwoHours), six = int(ChartControl::TimeStep::SixHours),
                   automatic = int(ChartControl::TimeStep::Automatic);
         QTest::newRow("same day") << QDateTime(d, QTime(0, 5)) << QDateTime(d, QTime(23, 55)) << two << "hours" << true;
-        QTest::newRow("next day") << QDateTime(d, QTime(6, 0)) << QDateTime(d.addDays(1), QTime(18, 0)) << six << "hours" << true;
-        QTest::newRow("minutes across midnight") << QDateTime(d, QTime(23, 50)) << QDateTime(d.addDays(1), QTime(0, 10)) << six << "" << true;
-        QTest::newRow("two days") << QDateTime(d, QTime(12, 0)) << QDateTime(d.addDays(2), QTime(1, 0)) << automatic << "dates" << false;
+        QTest::newRow("next day") << QDateTime(d, QTime(6, 0)) << QDateTime(d.addDays(1), QTime(18, 0)) << six
+                                  << "hours" << true;
+        QTest::newRow("minutes across midnight")
+            << QDateTime(d, QTime(23, 50)) << QDateTime(d.addDays(1), QTime(0, 10)) << six << "" << true;
+        QTest::newRow("two days") << QDateTime(d, QTime(12, 0)) << QDateTime(d.addDays(2), QTime(1, 0)) << automatic
+                                  << "dates" << false;
     }
     void timeAxisBySpan()
     {
@@ -301,7 +305,7 @@ private slots:
         QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), loads.size());
         for (int i = 0; i < rows.size(); ++i) {
             rows[i].load = {loads[i]};
-            rows[i].temp = 25.0 + i;   // on its own axis: it never widens the load axis
+            rows[i].temp = 25.0 + i;  // on its own axis: it never widens the load axis
         }
         ChartFixture::addSensor("250425001", false, rows);
         ScriptedMessages m;
@@ -359,8 +363,9 @@ private slots:
         ChartControl* s = chartOf(w, "ChartS");
         auto* warning = w.findChild<QLabel*>("lblW15");
         QCOMPARE(warning->isVisibleTo(warning->parentWidget()), count > 15);
-        QCOMPARE(warning->text(), QString("There are more than 15 records selected to plot, only the last 15 readings will be "
-                                          "plotted. Go to the Readings Tab to select or unselect which data to plot"));
+        QCOMPARE(warning->text(),
+                 QString("There are more than 15 records selected to plot, only the last 15 readings will be "
+                         "plotted. Go to the Readings Tab to select or unselect which data to plot"));
         QVERIFY(!s->isSeriesVisible(0));
         const int skipped = count - 15;
         for (int r = 1; r <= 15; ++r) {
@@ -389,7 +394,8 @@ private slots:
         frmTarnwell w;
         w.show();
         // Staggered, 4 gauges at 0.5 to 2.0 m, nodes every 0.25 m, a 2.4 m cable.
-        ChartFixture::showSensor(w, {"0.25", "0.50", "0.75", "1.00", "1.25", "1.50"}, {"0.50", "1.00", "1.50", "2.00"}, "2.4");
+        ChartFixture::showSensor(w, {"0.25", "0.50", "0.75", "1.00", "1.25", "1.50"}, {"0.50", "1.00", "1.50", "2.00"},
+                                 "2.4");
         ChartDrawings& d = w.charts()->drawings();
         d.DrawSgraph();
         d.DrawDvLgraph();
@@ -419,15 +425,15 @@ private slots:
         QCOMPARE(s->axisTitle(Axis::Bottom), QString("Distance from Roof (m)"));
 
         ChartControl* dvl = chartOf(w, "ChartDvL");
-        QCOMPARE(dvl->pointCount(1), 6);   // nodes 1 to 4, node 5 at 0, the cable end at 0
+        QCOMPARE(dvl->pointCount(1), 6);  // nodes 1 to 4, node 5 at 0, the cable end at 0
         QCOMPARE(dvl->point(1, 3), QPointF(1.0, 40));
         QCOMPARE(dvl->point(1, 4), QPointF(1.25, 0));
         QCOMPARE(dvl->point(1, 5), QPointF(2.4, 0));
         QCOMPARE(dvl->axisTitle(Axis::Left), QString("Displacement (microns)"));
-        QCOMPARE(dvl->maximum(Axis::Left), 50.0);   // 45: band 40 to below 50
+        QCOMPARE(dvl->maximum(Axis::Left), 50.0);  // 45: band 40 to below 50
 
         ChartControl* svl = chartOf(w, "ChartSvL");
-        QCOMPARE(svl->pointCount(1), 2);   // gauges 1 and 2, no closing point
+        QCOMPARE(svl->pointCount(1), 2);  // gauges 1 and 2, no closing point
         QCOMPARE(svl->point(1, 1), QPointF(1.0, -12.25));
         // All negative: the smallest value rounded half to even; the bottom axis from 0.5 to 1.0 gives 0 to 1.
         QCOMPARE(svl->minimum(Axis::Left), -12.25);
@@ -442,7 +448,7 @@ private slots:
     {
         QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 4);
         for (int i = 0; i < rows.size(); ++i) {
-            rows[i].load = {5.0 + 6 * i, 0.2 + 0.2 * i};   // #1 up to 23, #2 up to 0.8
+            rows[i].load = {5.0 + 6 * i, 0.2 + 0.2 * i};  // #1 up to 23, #2 up to 0.8
             rows[i].temp = 40;
         }
         ChartFixture::addSensor("250435001", false, rows);
@@ -452,9 +458,9 @@ private slots:
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
         w.charts()->drawings().DrawTgraph();
         ChartControl* t = chartOf(w, "ChartT");
-        QCOMPARE(t->maximum(Axis::Left), 25.0);   // 23: band 16 to 30, plus 2
+        QCOMPARE(t->maximum(Axis::Left), 25.0);  // 23: band 16 to 30, plus 2
         t->setSeriesChecked(1, false);
-        QCOMPARE(t->maximum(Axis::Left), 1.0);   // 0.8: band 0.1 to below 1
+        QCOMPARE(t->maximum(Axis::Left), 1.0);  // 0.8: band 0.1 to below 1
         QCOMPARE(t->increment(Axis::Left), 0.1);
         QCOMPARE(t->shownUpper(Axis::Left), 1.0);
         QVERIFY(t->isRightAxisShown());
@@ -470,7 +476,7 @@ private slots:
     {
         QList<Row> rows = aYearOfReadings();
         for (int picked : {10, 100, 200, 728}) rows[picked].spatial = true;
-        rows.last().doNotPlot = true;   // 2025-12-31 19:00, rejected: drawn by no choice
+        rows.last().doNotPlot = true;  // 2025-12-31 19:00, rejected: drawn by no choice
         ChartFixture::addSensor("250445001", true, rows);
         using ChartRules::ProfileChoice;
         {
@@ -548,7 +554,7 @@ private slots:
     {
         auto db = TestData::openDatabase("unmarked");
         TestData::NewSensor sensor;
-        sensor.id = "250475001";   // stacked, 6 channels: 3 loads, 3 displacements
+        sensor.id = "250475001";  // stacked, 6 channels: 3 loads, 3 displacements
         TestData::addSensor(*db, sensor);
         QList<TestData::NewReading> readings;
         for (int i = 0; i < 5; ++i) {
@@ -576,7 +582,7 @@ private slots:
         ChartControl* dvl = w.charts()->reportChart(frmTarnwell::TabDispVLength);
         ChartControl* svl = w.charts()->reportChart(frmTarnwell::TabShearVLength);
         QCOMPARE(drawnLines(dvl).titles.size(), 5);
-        const double k = 100;   // the sensor's k factor
+        const double k = 100;  // the sensor's k factor
         for (int r = 1; r <= 5; ++r) {
             // Stacked: the displacement at a node is the running sum of load x k from the
             // last position back.
@@ -588,7 +594,7 @@ private slots:
                 QVERIFY2(std::fabs(dvl->point(r, g - 1).y() - sum) < 1e-6 * std::max(1.0, std::fabs(sum)),
                          qPrintable(QString("line %1 node %2").arg(r).arg(g)));
             }
-            QVERIFY(s->point(r, 0).y() != 0 || r == 1);   // the baseline alone is all zero
+            QVERIFY(s->point(r, 0).y() != 0 || r == 1);  // the baseline alone is all zero
             QCOMPARE(svl->pointCount(r), 3);
             for (int g = 0; g < 3; ++g) QVERIFY(std::isfinite(svl->point(r, g).y()) && svl->point(r, g).y() != 999);
         }
@@ -664,7 +670,7 @@ private slots:
         QCOMPARE(t->point(2, 2).y(), 2.5);
         const std::vector<PageHost::ChartLine> lines = w.charts()->timeChartLines(PageHost::TabLoadVTime);
         QCOMPARE(int(lines.size()), 2);
-        QCOMPARE(lines[0].last, -4.0);   // the last reading has no Load1
+        QCOMPARE(lines[0].last, -4.0);  // the last reading has no Load1
         QCOMPARE(lines[0].lastAt.date(), rows[2].when.date());
         QCOMPARE(lines[0].peak, -4.0);
         QCOMPARE(lines[1].last, 2.2);
@@ -672,8 +678,8 @@ private slots:
 
         w.charts()->drawings().DrawSgraph();
         ChartControl* s = chartOf(w, "ChartS");
-        QCOMPARE(s->pointCount(1), 3);   // two gauges and the closing point
-        QCOMPARE(s->pointCount(2), 2);   // Load2 missing: left out
+        QCOMPARE(s->pointCount(1), 3);  // two gauges and the closing point
+        QCOMPARE(s->pointCount(2), 2);  // Load2 missing: left out
         QCOMPARE(s->pointCount(4), 2);
         QCOMPARE(s->point(4, 0), QPointF(1.0, 2.2));
         QCOMPARE(readLog(), QByteArray());
@@ -711,9 +717,10 @@ private slots:
         m.script.shown.clear();
         w.SSTab1->setCurrentIndex(to);
         QCOMPARE(w.SSTab1->currentIndex(), from);
-        QCOMPARE(m.script.texts(), QStringList{"You must have at least 2 readings to view the plot.\r\n\r\nIf you have at least "
-                                               "2 readings in the database, ensure the " + box +
-                                               " box on the Readings Tab is checked in each case."});
+        QCOMPARE(m.script.texts(),
+                 QStringList{"You must have at least 2 readings to view the plot.\r\n\r\nIf you have at least "
+                             "2 readings in the database, ensure the " +
+                             box + " box on the Readings Tab is checked in each case."});
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
         QCOMPARE(m.script.shown[0].buttons, Messages::Buttons::Ok);
@@ -777,7 +784,7 @@ private slots:
                 for (int k = 0; k < t->pointCount(series); ++k) points << t->point(series, k);
                 drawn << points;
             }
-            QCOMPARE(drawn[1].size(), 9);   // every seventh reading is marked for the time charts
+            QCOMPARE(drawn[1].size(), 9);  // every seventh reading is marked for the time charts
             QVERIFY(std::isfinite(drawn[1].last().y()) && drawn[1].last().y() != 0);
             QCOMPARE(w.charts()->backgroundPasses().queued(), 1);
             // Back and again: the same points, whether or not the pass has stored them yet.
@@ -792,17 +799,21 @@ private slots:
         QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(id)).toInt(), 0);
         QSqlQuery q(db->handle());
         QVERIFY(q.exec(QStringLiteral("SELECT NumTemp, Load1, Load2, Load3, Load4, Load5, Load6 FROM `%1` "
-                                      "WHERE Plottemporal = 1 ORDER BY FullDate").arg(id)));
+                                      "WHERE Plottemporal = 1 ORDER BY FullDate")
+                           .arg(id)));
         int k = 0;
         for (; q.next(); ++k)
             for (int series = 0; series <= 6; ++series) {
-                if (drawn[series].isEmpty()) continue;   // a gauge the layout does not show
+                if (drawn[series].isEmpty()) continue;  // a gauge the layout does not show
                 QVERIFY(k < drawn[series].size());
                 const double stored = q.value(series).isNull() ? NAN : q.value(series).toDouble();
                 const double shown = drawn[series][k].y();
                 QVERIFY2(std::isnan(stored) ? std::isnan(shown) : std::memcmp(&stored, &shown, sizeof stored) == 0,
                          qPrintable(QStringLiteral("reading %1, series %2: drawn %3, stored %4")
-                                        .arg(k).arg(series).arg(shown, 0, 'g', 17).arg(stored, 0, 'g', 17)));
+                                        .arg(k)
+                                        .arg(series)
+                                        .arg(shown, 0, 'g', 17)
+                                        .arg(stored, 0, 'g', 17)));
             }
         QCOMPARE(k, 9);
     }
@@ -814,7 +825,7 @@ private slots:
         rows[0].spatial = false;
         rows[1].spatial = false;
         rows[2].spatial = false;
-        rows[3].spatial = false;   // one reading for the length charts
+        rows[3].spatial = false;  // one reading for the length charts
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
         frmTarnwell w;
@@ -898,11 +909,16 @@ private slots:
         QTest::addColumn<int>("tab");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("chart");
-        QTest::newRow("load v time") << 3 << "cmdTemp" << "Load v Time";
-        QTest::newRow("disp v time") << 4 << "cmdRate" << "Disp v Time";
-        QTest::newRow("load v length") << 5 << "cmdSpat" << "Load v Length";
-        QTest::newRow("disp v length") << 6 << "cmdDvl" << "Disp v Length";
-        QTest::newRow("shear v length") << 7 << "Command1" << "Shear v Length";
+        QTest::newRow("load v time") << 3 << "cmdTemp"
+                                     << "Load v Time";
+        QTest::newRow("disp v time") << 4 << "cmdRate"
+                                     << "Disp v Time";
+        QTest::newRow("load v length") << 5 << "cmdSpat"
+                                       << "Load v Length";
+        QTest::newRow("disp v length") << 6 << "cmdDvl"
+                                       << "Disp v Length";
+        QTest::newRow("shear v length") << 7 << "Command1"
+                                        << "Shear v Length";
     }
     void exportNamesEachPictureAndSaysWhere()
     {
@@ -923,7 +939,7 @@ private slots:
         b->click();
         const QString after = QDateTime::currentDateTime().toString("yyyy-MM-dd HHmm");
         const QString stem = "Sensor 250435001 - " + chart + " - ";
-        QCOMPARE(QDir(Paths::dataFolder()).entryList({stem + "*.jpg"}, QDir::Files).size(), 2);   // none replaced
+        QCOMPARE(QDir(Paths::dataFolder()).entryList({stem + "*.jpg"}, QDir::Files).size(), 2);  // none replaced
         // Each export ends with where it went, in the order they were made.
         QCOMPARE(m.script.shown.size(), size_t(2));
         QStringList files;
@@ -976,8 +992,10 @@ private slots:
         w.shared().dataFolder = Paths::dataFolder() + "/missing";
         w.findChild<QPushButton*>("cmdTemp")->click();
         QCOMPARE(m.script.shown.size(), size_t(1));
-        QVERIFY(m.script.shown[0].text.startsWith("The chart could not be saved as\r\n" + w.shared().dataFolder + "/Load v Time - "));
-        QVERIFY(m.script.shown[0].text.endsWith("\r\nCheck that the data folder exists and that the file is not read-only."));
+        QVERIFY(m.script.shown[0].text.startsWith("The chart could not be saved as\r\n" + w.shared().dataFolder +
+                                                  "/Load v Time - "));
+        QVERIFY(m.script.shown[0].text.endsWith(
+            "\r\nCheck that the data folder exists and that the file is not read-only."));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
         QVERIFY(desk.recorder.requests.isEmpty());
     }
@@ -991,11 +1009,12 @@ private slots:
         auto* help = w.findChild<QPushButton*>("cmdTHelp");
         QCOMPARE(help->text(), QString("?"));
         help->click();
-        QCOMPARE(m.script.texts(),
-                 QStringList{"1) To scroll graph hold down the left mouse button over an axis and drag to desired range\r\n"
-                             "2) Explanation of zooming (diagonal left to right zooms in, right to left zooms out)\r\n"
-                             "3) Click on a series in the graph to see raw data in lower annotation\r\n"
-                             "4) Uncheck a series in the legend to hide, check series to show"});
+        QCOMPARE(
+            m.script.texts(),
+            QStringList{"1) To scroll graph hold down the left mouse button over an axis and drag to desired range\r\n"
+                        "2) Explanation of zooming (diagonal left to right zooms in, right to left zooms out)\r\n"
+                        "3) Click on a series in the graph to see raw data in lower annotation\r\n"
+                        "4) Uncheck a series in the legend to hide, check series to show"});
         QCOMPARE(m.script.shown[0].title, QString("Graphing Tips and Hints"));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::None);
     }

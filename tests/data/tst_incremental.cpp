@@ -125,7 +125,8 @@ class TestIncremental : public QObject {
     {
         for (const QString& id : {Incremental, Full}) s->db.execute(QString(sql).arg(id), binds);
     }
-    void addReading(int hour, const QStringList& channels, const QString& temp, bool temporal, bool spatial, bool hidden)
+    void addReading(int hour, const QStringList& channels, const QString& temp, bool temporal, bool spatial,
+                    bool hidden)
     {
         for (const QString& id : {Incremental, Full}) {
             TestData::NewReading r;
@@ -135,7 +136,7 @@ class TestIncremental : public QObject {
             r.temporal = temporal;
             r.spatial = spatial;
             r.doNotPlot = hidden;
-            TestData::addReadings(s->db, id, {r});   // written with IsDirty = 1
+            TestData::addReadings(s->db, id, {r});  // written with IsDirty = 1
         }
     }
     QList<int> hours()
@@ -173,7 +174,8 @@ private slots:
         PassResult first = GetTemporalData(*s, in);
         QVERIFY(first.completed && first.fullPass);
         QCOMPARE(first.rowsWritten, 300);
-        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(Incremental)).toInt(), 0);
+        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(Incremental)).toInt(),
+                 0);
 
         // Again with nothing changed: no reading computed, the baseline still taken.
         const auto offsets = s->offsets;
@@ -203,13 +205,17 @@ private slots:
         in.kFactorText = QStringLiteral("130");
         QVERIFY(GetDispData(*s, in).fullPass);
         in.kFactorText = QStringLiteral("120");
-        QVERIFY(GetTemporalData(*s, in).fullPass);   // the k factor of the rows it shares changed
+        QVERIFY(GetTemporalData(*s, in).fullPass);  // the k factor of the rows it shares changed
 
         // A new data table of the same name starts with nothing recorded.
-        QVERIFY(s->db.scalar(QStringLiteral("SELECT count(*) FROM PassInputs WHERE SensorID = ?"), {Incremental}).toInt() > 0);
+        QVERIFY(
+            s->db.scalar(QStringLiteral("SELECT count(*) FROM PassInputs WHERE SensorID = ?"), {Incremental}).toInt() >
+            0);
         s->db.execute(QStringLiteral("DROP TABLE `%1`").arg(Incremental));
         PassTables::forgetSensor(s->db, Incremental);
-        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM PassInputs WHERE SensorID = ?"), {Incremental}).toInt(), 0);
+        QCOMPARE(
+            s->db.scalar(QStringLiteral("SELECT count(*) FROM PassInputs WHERE SensorID = ?"), {Incremental}).toInt(),
+            0);
     }
 
     void aPassClearsOnlyTheMarksOfItsSelection()
@@ -222,15 +228,17 @@ private slots:
         s->db.execute(QStringLiteral("UPDATE `%1` SET PlotSpatial = CASE WHEN rowid % 5 = 0 THEN 1 ELSE 0 END, "
                                      "Channel2 = '150.00', %2")
                           .arg(Incremental, ReadingMarks::setChanged()));
-        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(Incremental)).toInt(), 50);
+        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(Incremental)).toInt(),
+                 50);
         const auto marked = [&](const QString& where) {
-            return s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0 AND %2").arg(Incremental, where))
+            return s->db
+                .scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0 AND %2").arg(Incremental, where))
                 .toInt();
         };
         const PassResult shear = GetShearData(*s, in);
         QCOMPARE(shear.rowsWritten, 10);
         QCOMPARE(marked(QStringLiteral("PlotSpatial = 1")), 0);
-        QCOMPARE(marked(QStringLiteral("PlotSpatial = 0")), 40);   // not the shear pass's to clear
+        QCOMPARE(marked(QStringLiteral("PlotSpatial = 0")), 40);  // not the shear pass's to clear
         // The load pass (its baseline edited: all of them) leaves no mark.
         const PassResult load = GetTemporalData(*s, in);
         QCOMPARE(load.rowsWritten, 50);
@@ -256,8 +264,9 @@ private slots:
                               .arg(Incremental, ReadingMarks::setChanged()),
                           {row});
         QVERIFY(passes.finish({}));
-        const double offset = s->db.scalar(QStringLiteral("SELECT Channel1 FROM `%1` ORDER BY FullDate LIMIT 1")
-                                               .arg(Incremental)).toDouble();
+        const double offset =
+            s->db.scalar(QStringLiteral("SELECT Channel1 FROM `%1` ORDER BY FullDate LIMIT 1").arg(Incremental))
+                .toDouble();
         QSqlQuery q(s->db.handle());
         QVERIFY(q.exec(QStringLiteral("SELECT rowid, Channel1, zero1, IsDirty FROM `%1`").arg(Incremental)));
         int computed = 0;
@@ -266,9 +275,8 @@ private slots:
             ++computed;
             const double expected = zeroFromText(q.value(1).toString(), offset);
             QVERIFY2(q.value(2).toDouble() == expected,
-                     qPrintable(QStringLiteral("row %1: zero1 %2, its channel %3").arg(q.value(0).toString(),
-                                                                                     q.value(2).toString(),
-                                                                                     q.value(1).toString())));
+                     qPrintable(QStringLiteral("row %1: zero1 %2, its channel %3")
+                                    .arg(q.value(0).toString(), q.value(2).toString(), q.value(1).toString())));
         }
         QVERIFY(computed >= 29997);
     }
@@ -299,68 +307,80 @@ private slots:
             const QList<int> present = hours();
             const int pick = present.isEmpty() ? 0 : present[int(r.bounded(quint32(present.size())))];
             switch (r.bounded(13)) {
-            case 0: case 1: {   // a channel edited
-                const int c = 1 + int(r.bounded(6));
-                both(QStringLiteral("UPDATE `%1` SET Channel") + QString::number(c) + QStringLiteral(" = ?, ") +
-                         ReadingMarks::setChanged() + QStringLiteral(" WHERE FullDate = ?"),
-                     {channelText(r), at(pick).toString("yyyy-MM-dd HH:mm:ss")});
-                break;
-            }
-            case 2: {   // a reading added, now and then before every other one
-                const int hour = r.bounded(5) == 0 ? -1 - int(r.bounded(50)) : 1 + 2 * int(r.bounded(400));
-                if (present.contains(hour)) break;
-                QStringList ch;
-                for (int c = 0; c < 6; ++c) ch << channelText(r);
-                addReading(hour, ch, QString(), r.bounded(3) != 0, r.bounded(2) == 0, r.bounded(8) == 0);
-                break;
-            }
-            case 3:   // a reading deleted (the baseline too, now and then)
-                both(QStringLiteral("DELETE FROM `%1` WHERE FullDate = ?"),
-                     {at(r.bounded(4) == 0 && !present.isEmpty() ? present.first() : pick).toString("yyyy-MM-dd HH:mm:ss")});
-                break;
-            case 4: case 5: {   // a plot flag switched
-                static const char* flags[] = {"Plottemporal", "PlotSpatial", "DoNotPlot"};
-                const char* f = flags[r.bounded(3)];
-                both(QStringLiteral("UPDATE `%1` SET %2 = 1 - coalesce(%2, 0), ").arg("%1", QLatin1String(f)) +
-                         ReadingMarks::setChanged() + QStringLiteral(" WHERE FullDate = ?"),
-                     {at(r.bounded(3) == 0 && !present.isEmpty() ? present.first() : pick).toString("yyyy-MM-dd HH:mm:ss")});
-                break;
-            }
-            case 6: {   // a reading re-dated
-                const int hour = 1 + 2 * int(r.bounded(400));
-                if (present.contains(hour)) break;
-                for (const QString& id : {Incremental, Full})
-                    s->db.execute(QStringLiteral("UPDATE `%1` SET DateTimeKey = ?, FullDate = ?, ReadingDate = ?, "
-                                                 "ReadingTime = ?, %2 WHERE FullDate = ?")
-                                      .arg(id, ReadingMarks::setChanged()),
-                                  {keyOf(id, hour), at(hour).toString("yyyy-MM-dd HH:mm:ss"),
-                                   at(hour).toString("yyyy/MM/dd"), at(hour).toString("HH:mm:ss"),
-                                   at(pick).toString("yyyy-MM-dd HH:mm:ss")});
-                break;
-            }
-            case 8: case 9: {   // a gauge, the temperature or a whole reading rejected or restored
-                if (present.isEmpty()) break;
-                const int target = r.bounded(4) == 0 ? present.first() : pick;
-                const int gauge = int(r.bounded(8));   // 0 the whole reading, 1-6, 7 the temperature
-                const int g = gauge == 7 ? Rejections::Temperature : gauge;
-                const bool reject = r.bounded(3) != 0;
-                for (const QString& id : {Incremental, Full}) {
-                    if (reject) Rejections::reject(s->db, id, keyOf(id, target), g, QStringLiteral("suspect"));
-                    else Rejections::restore(s->db, id, keyOf(id, target), g);
-                }
-                break;
-            }
-            case 7:   // the sensor's inputs
-                switch (r.bounded(4)) {
-                case 0: in.kFactorText = QString::number(80 + r.bounded(60)); break;
-                case 1:
-                    in.gaugeLengthText = r.bounded(6) ? QString::number(0.25 * (1 + r.bounded(4))) : QString();
+                case 0:
+                case 1: {  // a channel edited
+                    const int c = 1 + int(r.bounded(6));
+                    both(QStringLiteral("UPDATE `%1` SET Channel") + QString::number(c) + QStringLiteral(" = ?, ") +
+                             ReadingMarks::setChanged() + QStringLiteral(" WHERE FullDate = ?"),
+                         {channelText(r), at(pick).toString("yyyy-MM-dd HH:mm:ss")});
                     break;
-                case 2: in.stacked = !in.stacked; break;
-                default: in.kFactorText = r.bounded(4) ? QStringLiteral("100") : QStringLiteral("ten"); break;
                 }
-                break;
-            default: break;   // a pass with nothing changed
+                case 2: {  // a reading added, now and then before every other one
+                    const int hour = r.bounded(5) == 0 ? -1 - int(r.bounded(50)) : 1 + 2 * int(r.bounded(400));
+                    if (present.contains(hour)) break;
+                    QStringList ch;
+                    for (int c = 0; c < 6; ++c) ch << channelText(r);
+                    addReading(hour, ch, QString(), r.bounded(3) != 0, r.bounded(2) == 0, r.bounded(8) == 0);
+                    break;
+                }
+                case 3:  // a reading deleted (the baseline too, now and then)
+                    both(QStringLiteral("DELETE FROM `%1` WHERE FullDate = ?"),
+                         {at(r.bounded(4) == 0 && !present.isEmpty() ? present.first() : pick)
+                              .toString("yyyy-MM-dd HH:mm:ss")});
+                    break;
+                case 4:
+                case 5: {  // a plot flag switched
+                    static const char* flags[] = {"Plottemporal", "PlotSpatial", "DoNotPlot"};
+                    const char* f = flags[r.bounded(3)];
+                    both(QStringLiteral("UPDATE `%1` SET %2 = 1 - coalesce(%2, 0), ").arg("%1", QLatin1String(f)) +
+                             ReadingMarks::setChanged() + QStringLiteral(" WHERE FullDate = ?"),
+                         {at(r.bounded(3) == 0 && !present.isEmpty() ? present.first() : pick)
+                              .toString("yyyy-MM-dd HH:mm:ss")});
+                    break;
+                }
+                case 6: {  // a reading re-dated
+                    const int hour = 1 + 2 * int(r.bounded(400));
+                    if (present.contains(hour)) break;
+                    for (const QString& id : {Incremental, Full})
+                        s->db.execute(
+                            QStringLiteral("UPDATE `%1` SET DateTimeKey = ?, FullDate = ?, ReadingDate = ?, "
+                                           "ReadingTime = ?, %2 WHERE FullDate = ?")
+                                .arg(id, ReadingMarks::setChanged()),
+                            {keyOf(id, hour), at(hour).toString("yyyy-MM-dd HH:mm:ss"), at(hour).toString("yyyy/MM/dd"),
+                             at(hour).toString("HH:mm:ss"), at(pick).toString("yyyy-MM-dd HH:mm:ss")});
+                    break;
+                }
+                case 8:
+                case 9: {  // a gauge, the temperature or a whole reading rejected or restored
+                    if (present.isEmpty()) break;
+                    const int target = r.bounded(4) == 0 ? present.first() : pick;
+                    const int gauge = int(r.bounded(8));  // 0 the whole reading, 1-6, 7 the temperature
+                    const int g = gauge == 7 ? Rejections::Temperature : gauge;
+                    const bool reject = r.bounded(3) != 0;
+                    for (const QString& id : {Incremental, Full}) {
+                        if (reject) Rejections::reject(s->db, id, keyOf(id, target), g, QStringLiteral("suspect"));
+                        else Rejections::restore(s->db, id, keyOf(id, target), g);
+                    }
+                    break;
+                }
+                case 7:  // the sensor's inputs
+                    switch (r.bounded(4)) {
+                        case 0:
+                            in.kFactorText = QString::number(80 + r.bounded(60));
+                            break;
+                        case 1:
+                            in.gaugeLengthText = r.bounded(6) ? QString::number(0.25 * (1 + r.bounded(4))) : QString();
+                            break;
+                        case 2:
+                            in.stacked = !in.stacked;
+                            break;
+                        default:
+                            in.kFactorText = r.bounded(4) ? QStringLiteral("100") : QStringLiteral("ten");
+                            break;
+                    }
+                    break;
+                default:
+                    break;  // a pass with nothing changed
             }
             // Then one of the five passes, on both sensors.
             using Pass = PassResult (*)(Shared&, const SensorInputs&);
@@ -370,15 +390,15 @@ private slots:
             a.id = Incremental;
             b.id = Full;
             // What a chart of this pass draws, computed while reading, before the pass.
-            const PassKind kind = p == GetDispData ? PassKind::DispTime
-                                : p == GetSDispData ? PassKind::DispLength
-                                : p == GetShearData ? PassKind::Shear
-                                                    : PassKind::Load;
+            const PassKind kind = p == GetDispData    ? PassKind::DispTime
+                                  : p == GetSDispData ? PassKind::DispLength
+                                  : p == GetShearData ? PassKind::Shear
+                                                      : PassKind::Load;
             const GraphSelection drawn = kind == PassKind::DispTime || (kind == PassKind::Load && step % 2 == 0)
                                              ? GraphSelection::Temporal
                                              : GraphSelection::Spatial;
-            const std::optional<ComputedColumns> shown = computeColumns(
-                s->db, a, kind, drawn, storedColumns(kind), [](QByteArrayView) { return 0.0; });
+            const std::optional<ComputedColumns> shown =
+                computeColumns(s->db, a, kind, drawn, storedColumns(kind), [](QByteArrayView) { return 0.0; });
             const PassResult ra = p(*s, a);
             if (shown) {
                 ++computedFirst;
@@ -400,11 +420,15 @@ private slots:
                 for (int c = 0; c < u.size(); ++c)
                     if (!same(u[c], v[c]))
                         QFAIL(qPrintable(QStringLiteral("step %1: reading %2, computed column %3: %4 against %5")
-                                             .arg(step).arg(it.key()).arg(c).arg(u[c].toString(), v[c].toString())));
+                                             .arg(step)
+                                             .arg(it.key())
+                                             .arg(c)
+                                             .arg(u[c].toString(), v[c].toString())));
             }
         }
         // The quick road was taken often enough for the comparison to mean something.
-        QVERIFY2(quick > passes / 5, qPrintable(QStringLiteral("%1 of %2 passes were incremental").arg(quick).arg(passes)));
+        QVERIFY2(quick > passes / 5,
+                 qPrintable(QStringLiteral("%1 of %2 passes were incremental").arg(quick).arg(passes)));
         // Most charts could compute what they draw (not where the pass logs a failure).
         QVERIFY2(computedFirst > passes / 2,
                  qPrintable(QStringLiteral("%1 of %2 charts computed while reading").arg(computedFirst).arg(passes)));

@@ -17,7 +17,7 @@ private slots:
     void valuesComeBackInPlaceWithTheirBits()
     {
         const double none = std::numeric_limits<double>::quiet_NaN();
-        const double otherNaN = -none;   // another NaN: kept as it is, not taken for no value
+        const double otherNaN = -none;  // another NaN: kept as it is, not taken for no value
         NumberColumns cols(4, 2);
         const double rows[5][4] = {{none, 1.5, none, none},
                                    {none, -0.0, none, none},
@@ -31,7 +31,8 @@ private slots:
         for (size_t c = 0; c < 4; ++c) {
             QCOMPARE(out[c]->size(), size_t(5));
             for (size_t r = 0; r < 5; ++r)
-                QVERIFY2(bits((*out[c])[r]) == bits(rows[r][c]), qPrintable(QStringLiteral("row %1, column %2").arg(r).arg(c)));
+                QVERIFY2(bits((*out[c])[r]) == bits(rows[r][c]),
+                         qPrintable(QStringLiteral("row %1, column %2").arg(r).arg(c)));
         }
         // A column empty to the end is the shared array; one with a value after many
         // empty rows has its own.

@@ -122,7 +122,8 @@ class TestPasses : public QObject {
         const QStringList cols = computedColumnNames();
         QStringList out;
         QSqlQuery q(s->db.handle());
-        if (!q.exec(QStringLiteral("SELECT %1 FROM `%2` ORDER BY FullDate").arg(cols.join(','), id))) return {"unreadable"};
+        if (!q.exec(QStringLiteral("SELECT %1 FROM `%2` ORDER BY FullDate").arg(cols.join(','), id)))
+            return {"unreadable"};
         while (q.next())
             for (int i = 0; i < cols.size(); ++i)
                 out << (q.value(i).isNull() ? QStringLiteral("null") : QString::number(q.value(i).toDouble(), 'g', 17));
@@ -242,10 +243,11 @@ private slots:
     void loadPassZeroesAgainstTheFirstPlottableReading()
     {
         addSensor(S75);
-        TestData::addReadings(s->db, S75,
-                              {reading(day(1), {"100.00", "10.00", "0.00", "50.00", "0.00", "0.00", "7.00"}, "21.5"),
-                               reading(day(2), {"103.50", "10.00", "0.00", "250.00", "0.00", "0.00", ""}, ""),
-                               reading(day(3), {"98.00", "30.00", "20.00", "150.00", "-40.00", "0.00", "9.00"}, "18.0")});
+        TestData::addReadings(
+            s->db, S75,
+            {reading(day(1), {"100.00", "10.00", "0.00", "50.00", "0.00", "0.00", "7.00"}, "21.5"),
+             reading(day(2), {"103.50", "10.00", "0.00", "250.00", "0.00", "0.00", ""}, ""),
+             reading(day(3), {"98.00", "30.00", "20.00", "150.00", "-40.00", "0.00", "9.00"}, "18.0")});
         markAll(S75, 77);
         const PassResult r = GetTemporalData(*s, inputs(S75));
         QVERIFY(r.completed);
@@ -258,7 +260,7 @@ private slots:
         QCOMPARE(num(S75, day(1), "zero1"), 0.0);
         QCOMPARE(num(S75, day(2), "zero1"), 3.5);
         QCOMPARE(num(S75, day(3), "zero1"), -2.0);
-        QVERIFY(cell(S75, day(2), "zero7").isNull());   // no Channel7 in that reading: no value
+        QVERIFY(cell(S75, day(2), "zero7").isNull());  // no Channel7 in that reading: no value
         QCOMPARE(num(S75, day(3), "zero7"), 2.0);
         QCOMPARE(num(S75, day(3), "zero10"), 0.0);  // no channel 10 anywhere
         QCOMPARE(num(S75, day(1), "NumTemp"), 21.5);
@@ -270,8 +272,7 @@ private slots:
         QCOMPARE(num(S75, day(3), "Load1"), (-2.0 + 100) / 2 / 100);
         QCOMPARE(num(S75, day(3), "Load2"), (20.0 - 40) / 2 / 100);
         QCOMPARE(num(S75, day(3), "Load3"), 0.1);
-        for (const char* col : {"Load4", "Load5", "Load6", "Disp1", "Stretch1"})
-            QCOMPARE(num(S75, day(3), col), 77.0);
+        for (const char* col : {"Load4", "Load5", "Load6", "Disp1", "Stretch1"}) QCOMPARE(num(S75, day(3), col), 77.0);
         QCOMPARE(logText(), QString());
     }
 
@@ -294,7 +295,7 @@ private slots:
         QCOMPARE(num(S75, day(4), "Load6"), 1.5);
         QCOMPARE(num(S75, day(5), "Load2"), 1.5);
         QCOMPARE(num(S75, day(2), "Load1"), (400.0 + 100) / 3 / 100);
-        QVERIFY(std::isnan(stackedLoad6));   // stacked wrote no Load6
+        QVERIFY(std::isnan(stackedLoad6));  // stacked wrote no Load6
         for (int i = 1; i <= 6; ++i) QCOMPARE(num(S75, day(1), QString("Load%1").arg(i)), 0.0);
     }
 
@@ -346,13 +347,13 @@ private slots:
         addSensor(s55);
         addSensor(s35);
         const QList<NewReading> list = {reading(day(1), {"100.00", "200.00", "300.00", "400.00"}),
-                                         reading(day(2), {"140.00", "180.00", "400.00", "500.00"})};
+                                        reading(day(2), {"140.00", "180.00", "400.00", "500.00"})};
         TestData::addReadings(s->db, s55, list);
         TestData::addReadings(s->db, s35, list);
         // zeros: 40, -20, 100, 100
         GetSDispData(*s, inputs(s55, true, "50"));
-        QCOMPARE(num(s55, day(2), "Load1"), (40.0 + 100) / 2 / 50);    // 1.4
-        QCOMPARE(num(s55, day(2), "Load2"), (-20.0 + 100) / 2 / 50);   // 0.8
+        QCOMPARE(num(s55, day(2), "Load1"), (40.0 + 100) / 2 / 50);   // 1.4
+        QCOMPARE(num(s55, day(2), "Load2"), (-20.0 + 100) / 2 / 50);  // 0.8
         QCOMPARE(num(s55, day(2), "Disp2"), 40.0);
         QCOMPARE(num(s55, day(2), "Disp1"), 110.0);
         GetShearData(*s, inputs(s55, true, "50"));
@@ -427,20 +428,20 @@ private slots:
             }
         };
         runAll();
-        QCOMPARE(s->offsets[1], 100.0);   // day 2 is the baseline
+        QCOMPARE(s->offsets[1], 100.0);  // day 2 is the baseline
 
         // Day 1, rejected as a whole: nothing but the unused channels' 0. Day 3, empty gauge 2
         // and temperature: Load2 pairs gauges 2 and 5, Disp1 and Disp2 sum it. Day 4, gauge 4
         // and the temperature rejected: their stored texts stay, their values are gone.
         const std::pair<int, const char*> none[] = {
-            {1, "zero1"}, {1, "zero6"}, {1, "NumTemp"}, {1, "Load1"}, {1, "Load3"}, {1, "Disp1"}, {1, "Stretch1"},
-            {3, "zero2"}, {3, "NumTemp"}, {3, "Load2"}, {3, "Disp2"}, {3, "Disp1"}, {3, "Stretch2"},
-            {4, "zero4"}, {4, "NumTemp"}, {4, "Load1"}, {4, "Disp1"}, {4, "Stretch1"}};
+            {1, "zero1"},    {1, "zero6"}, {1, "NumTemp"}, {1, "Load1"}, {1, "Load3"}, {1, "Disp1"},
+            {1, "Stretch1"}, {3, "zero2"}, {3, "NumTemp"}, {3, "Load2"}, {3, "Disp2"}, {3, "Disp1"},
+            {3, "Stretch2"}, {4, "zero4"}, {4, "NumTemp"}, {4, "Load1"}, {4, "Disp1"}, {4, "Stretch1"}};
         for (const auto& [d, col] : none)
             QVERIFY2(cell(S75, day(d), col).isNull(), qPrintable(QString("day %1 %2").arg(d).arg(col)));
         const std::tuple<int, const char*, double> values[] = {
-            {1, "zero7", 0.0}, {3, "Load1", 0.25}, {3, "Load3", 0.45}, {3, "Disp3", 45.0}, {3, "Stretch1", -15.0},
-            {4, "Load2", 0.2}, {4, "Disp2", 40.0}, {4, "Stretch2", 0.0}};
+            {1, "zero7", 0.0},      {3, "Load1", 0.25}, {3, "Load3", 0.45}, {3, "Disp3", 45.0},
+            {3, "Stretch1", -15.0}, {4, "Load2", 0.2},  {4, "Disp2", 40.0}, {4, "Stretch2", 0.0}};
         for (const auto& [d, col, v] : values) QCOMPARE(num(S75, day(d), col), v);
         QCOMPARE(cell(S75, day(4), "Channel4").toString(), QString("120.00"));
         QCOMPARE(computedColumns(S75), computedColumns(viaRecordset));
@@ -460,11 +461,16 @@ private slots:
         QTest::addColumn<bool>("stacked");
         QTest::addColumn<QString>("k");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("stacked, empty") << true << "" << "Err #13: Type mismatch G_SetStackedLoad";
-        QTest::newRow("stacked, not a number") << true << "ten" << "Err #13: Type mismatch G_SetStackedLoad";
-        QTest::newRow("stacked, trailing text") << true << "100t" << "Err #13: Type mismatch G_SetStackedLoad";
-        QTest::newRow("staggered, empty") << false << "" << "Err #11: Division by zero G_SetStackedLoad";
-        QTest::newRow("staggered, not a number") << false << "ten" << "Err #11: Division by zero G_SetStackedLoad";
+        QTest::newRow("stacked, empty") << true << ""
+                                        << "Err #13: Type mismatch G_SetStackedLoad";
+        QTest::newRow("stacked, not a number") << true << "ten"
+                                               << "Err #13: Type mismatch G_SetStackedLoad";
+        QTest::newRow("stacked, trailing text") << true << "100t"
+                                                << "Err #13: Type mismatch G_SetStackedLoad";
+        QTest::newRow("staggered, empty") << false << ""
+                                          << "Err #11: Division by zero G_SetStackedLoad";
+        QTest::newRow("staggered, not a number") << false << "ten"
+                                                 << "Err #11: Division by zero G_SetStackedLoad";
     }
     void kFactorThatIsEmptyOrNotANumber()
     {
@@ -510,7 +516,8 @@ private slots:
         QCOMPARE(log.count(QString(89, '*')), 2);
         QCOMPARE(logCount("Err #13: Type mismatch G_SetStackedLoad"), 1);
         QCOMPARE(logCount("The entry \"Err #13: Type mismatch G_SetStackedLoad\" happened 4999 more times in this "
-                          "calculation pass, first key " + TestData::readingKey(S75, start) + ", last key " +
+                          "calculation pass, first key " +
+                          TestData::readingKey(S75, start) + ", last key " +
                           TestData::readingKey(S75, start.addSecs(4999 * 3600))),
                  1);
         QVERIFY(log.size() < 1000);
@@ -565,7 +572,7 @@ private slots:
 
         QVERIFY(GetShearData(*s, inputs(S75, true)).completed);
         QCOMPARE(num(S75, day(3), "Stretch1"), 50.0);
-        QCOMPARE(num(S75, day(2), "Stretch1"), 0.0);   // equal strains on both sides
+        QCOMPARE(num(S75, day(2), "Stretch1"), 0.0);  // equal strains on both sides
         QVERIFY(GetShearData(*s, inputs(S75, false)).completed);
         QCOMPARE(num(S75, day(4), "Stretch1"), 30.0);
         for (int i = 1; i <= 4; ++i) QCOMPARE(num(S75, day(1), QString("Stretch%1").arg(i)), 0.0);
@@ -598,16 +605,21 @@ private slots:
                                reading(day(3), {"110.00", "100.00", "100.00", "100.00", "100.00", "100.00"})});
         markAll(S75, 77);
         // Who changed a reading last is the user's, never the pass's.
-        s->db.execute(QStringLiteral("UPDATE `%1` SET RowVersion = 4, ChangedBy = 'ann', ChangedAt = '2026-12-01 08:00:00'")
-                          .arg(S75));
+        s->db.execute(
+            QStringLiteral("UPDATE `%1` SET RowVersion = 4, ChangedBy = 'ann', ChangedAt = '2026-12-01 08:00:00'")
+                .arg(S75));
         QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
         QVERIFY(GetDispData(*s, inputs(S75)).completed);
         QVERIFY(GetShearData(*s, inputs(S75)).completed);
         for (const char* col : {"zero1", "zero7", "NumTemp", "Load1", "Load6", "Disp1", "Stretch1"})
             QCOMPARE(num(S75, day(2), col), 77.0);
         QCOMPARE(num(S75, day(3), "zero1"), 10.0);
-        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE RowVersion = 4 AND ChangedBy = 'ann' AND "
-                                             "ChangedAt = '2026-12-01 08:00:00'").arg(S75)).toInt(), 3);
+        QCOMPARE(s->db
+                     .scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE RowVersion = 4 AND ChangedBy = 'ann' AND "
+                                            "ChangedAt = '2026-12-01 08:00:00'")
+                                 .arg(S75))
+                     .toInt(),
+                 3);
     }
 
     void unmarkingTheFirstReadingMovesTheBaseline()
@@ -629,7 +641,7 @@ private slots:
         QCOMPARE(num(S75, day(2), "Load1"), 0.0);
         QCOMPARE(num(S75, day(2), "Disp1"), 0.0);
         QCOMPARE(num(S75, day(3), "zero1"), 30.0);
-        QCOMPARE(num(S75, day(1), "zero1"), 0.0);   // left as the earlier pass wrote it
+        QCOMPARE(num(S75, day(1), "zero1"), 0.0);  // left as the earlier pass wrote it
     }
 
     void emptySelectionWritesNothingAndLogsThreeLines()
@@ -643,10 +655,11 @@ private slots:
         const PassResult res = GetShearData(*s, inputs(S75));
         QVERIFY(!res.completed);
         QCOMPARE(res.rowsWritten, 0);
-        QCOMPARE(s->offsets[1], 42.0);   // the previous baseline stays
+        QCOMPARE(s->offsets[1], 42.0);  // the previous baseline stays
         QCOMPARE(num(S75, day(1), "zero1"), 77.0);
         QCOMPARE(logCount("Err #3021: Either BOF or EOF is True, or the current record has been deleted. "
-                          "Requested operation requires a current record. Module1_GetOffsets"), 1);
+                          "Requested operation requires a current record. Module1_GetOffsets"),
+                 1);
         QCOMPARE(logCount(" G_SetZeros"), 1);
         QCOMPARE(logCount(" G_SetStackedLoad"), 1);
         QCOMPARE(logCount(" G_GetTemporalData"), 1);
@@ -697,7 +710,9 @@ private slots:
         QVERIFY(asked > 0);
         QCOMPARE(told, 3000);
         // Every row keeps what the last full pass left, even the rows before the cancel.
-        QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 <> 77 OR Load1 <> 77").arg(S75)).toInt(), 0);
+        QCOMPARE(
+            s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 <> 77 OR Load1 <> 77").arg(S75)).toInt(),
+            0);
         // Going on to the end writes everything.
         in.progress = [](qint64, qint64) { return true; };
         QVERIFY(GetTemporalData(*s, in).completed);
@@ -718,14 +733,18 @@ private slots:
         // The database refuses to update the fourth reading.
         const QString fourth = TestData::readingKey(S75, day(4));
         if (s->db.isServer()) {
-            s->db.executeOnServer(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                                                 "IF NEW.datetimekey = '%1' THEN RAISE EXCEPTION 'refused'; END IF; "
-                                                 "RETURN NEW; END $$").arg(fourth));
+            s->db.executeOnServer(
+                QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                               "IF NEW.datetimekey = '%1' THEN RAISE EXCEPTION 'refused'; END IF; "
+                               "RETURN NEW; END $$")
+                    .arg(fourth));
             s->db.executeOnServer(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON \"%1\" FOR EACH ROW "
-                                                 "EXECUTE FUNCTION refuse()").arg(S75));
+                                                 "EXECUTE FUNCTION refuse()")
+                                      .arg(S75));
         } else {
             s->db.execute(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON `%1` WHEN NEW.DateTimeKey = '%2' "
-                                         "BEGIN SELECT RAISE(ABORT, 'refused'); END").arg(S75, fourth));
+                                         "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                              .arg(S75, fourth));
         }
         const PassResult r = GetTemporalData(*s, inputs(S75));
         QVERIFY(!r.completed);
@@ -735,9 +754,12 @@ private slots:
 
         s->rsGraph.reset();
         auto other = TestData::openDatabase(QStringLiteral("second"));
-        QCOMPARE(other->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 = 77 AND Load1 = 77 AND IsDirty <> 0")
-                                   .arg(S75)).toInt(),
-                 5);
+        QCOMPARE(
+            other
+                ->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 = 77 AND Load1 = 77 AND IsDirty <> 0")
+                             .arg(S75))
+                .toInt(),
+            5);
         other.reset();
         if (s->db.isServer()) s->db.executeOnServer(QStringLiteral("DROP TRIGGER refuse ON \"%1\"").arg(S75));
         else s->db.execute(QStringLiteral("DROP TRIGGER refuse"));
@@ -764,9 +786,10 @@ private slots:
                 tried = true;
                 try {
                     // Read by the pass already, not yet written by it.
-                    ben->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '500.00', IsDirty = 1 WHERE DateTimeKey = ?")
-                                     .arg(S75),
-                                 {last});
+                    ben->execute(
+                        QStringLiteral("UPDATE `%1` SET Channel1 = '500.00', IsDirty = 1 WHERE DateTimeKey = ?")
+                            .arg(S75),
+                        {last});
                     corrected = true;
                 } catch (const TwError&) {
                     // The file: the pass holds its write lock, so ben is told it is busy.
@@ -785,11 +808,13 @@ private slots:
         }
         s->rsGraph.reset();
         QVERIFY(GetTemporalData(*s, inputs(S75)).completed);
-        QCOMPARE(ben->scalar(QStringLiteral("SELECT Channel1 FROM `%1` WHERE DateTimeKey = ?").arg(S75), {last}).toString(),
-                 corrected ? QString("500.00") : QString("100.00"));
+        QCOMPARE(
+            ben->scalar(QStringLiteral("SELECT Channel1 FROM `%1` WHERE DateTimeKey = ?").arg(S75), {last}).toString(),
+            corrected ? QString("500.00") : QString("100.00"));
         // The baseline is the first reading's 101.00.
-        QCOMPARE(ben->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE DateTimeKey = ?").arg(S75), {last}).toDouble(),
-                 corrected ? 399.0 : -1.0);
+        QCOMPARE(
+            ben->scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE DateTimeKey = ?").arg(S75), {last}).toDouble(),
+            corrected ? 399.0 : -1.0);
         QCOMPARE(s->db.scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty <> 0").arg(S75)).toInt(), 0);
     }
 };

@@ -16,17 +16,18 @@
 #include <QtTest>
 
 namespace {
-const QString Sensor = QStringLiteral("123445001");   // type 45: three gauges and a temperature
+const QString Sensor = QStringLiteral("123445001");  // type 45: three gauges and a temperature
 const QString Other = QStringLiteral("123445002");
 const QStringList Names{"TIMESTAMP", "RECORD", "Temp", "Strain(1)", "Strain(2)", "Strain(3)"};
 
 // A TOA5 file of count hourly records from the given hour of 2024-03-05.
 QByteArray toa5(int firstHour, int count, const QByteArray& tail = {})
 {
-    QByteArray out = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
-                     "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\"\r\n"
-                     "\"TS\",\"RN\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
-                     "\"\",\"\",\"Avg\",\"Avg\",\"Avg\",\"Avg\"\r\n";
+    QByteArray out =
+        "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
+        "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\"\r\n"
+        "\"TS\",\"RN\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n"
+        "\"\",\"\",\"Avg\",\"Avg\",\"Avg\",\"Avg\"\r\n";
     const QDateTime start(QDate(2024, 3, 5), QTime(0, 0));
     for (int i = 0; i < count; ++i)
         out += '"' + start.addSecs(qint64(firstHour + i) * 3600).toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "\"," +
@@ -65,8 +66,8 @@ class TestImporter : public QObject {
         QProcess p;
         p.start(QStringLiteral(TARNWELL_IMPORT_EXE), args);
         p.waitForFinished(120000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 
     int count(const QString& sensor)
@@ -127,15 +128,17 @@ private slots:
         // No map yet for this layout: the file fails, nothing is stored, the log says why.
         Run r = runCommand({"--sensor", Sensor, path});
         QCOMPARE(r.code, 2);
-        QCOMPARE(r.out.trimmed(), path + ": failed, nothing stored: sensor " + Sensor +
-                                      " has no column map for this layout of TOA5 file; import one such file in Tarnwell to choose it");
+        QCOMPARE(r.out.trimmed(),
+                 path + ": failed, nothing stored: sensor " + Sensor +
+                     " has no column map for this layout of TOA5 file; import one such file in Tarnwell to choose it");
         QVERIFY(log().contains("tarnwell-import " + path));
         QCOMPARE(count(Sensor), 0);
 
         saveMap(Sensor);
         r = runCommand({"--sensor", Sensor, path});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out.trimmed(), path + ": sensor " + Sensor + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        QCOMPARE(r.out.trimmed(),
+                 path + ": sensor " + Sensor + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
         QCOMPARE(count(Sensor), 3);
         // Computed before the command ends, as the program's pass stores them: nothing left marked.
         QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE IsDirty = 0 AND Plottemporal = 1 AND "
@@ -145,9 +148,14 @@ private slots:
                  3);
         // Each reading says who added it and when: the login name tarnwell-import runs as.
         QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE RowVersion = 1 AND ChangedBy = ? AND "
-                                           "ChangedAt IS NOT NULL").arg(Sensor), {Database::loginName()}).toInt(), 3);
-        QVERIFY(QFile::exists(QDir(Paths::dataFolder()).filePath("imports/TW" + Sensor + "_" +
-                                                                 QDate::currentDate().toString("yyyy-MM-dd") + ".dat")));
+                                           "ChangedAt IS NOT NULL")
+                                .arg(Sensor),
+                            {Database::loginName()})
+                     .toInt(),
+                 3);
+        QVERIFY(QFile::exists(
+            QDir(Paths::dataFolder())
+                .filePath("imports/TW" + Sensor + "_" + QDate::currentDate().toString("yyyy-MM-dd") + ".dat")));
 
         // Again: everything is a duplicate, which is no failure.
         r = runCommand({"--sensor", Sensor, path});
@@ -158,16 +166,20 @@ private slots:
         const QString cut = writeFile("cut.dat", toa5(3, 2, "\"2024-03-05 05:00:00\",5,20.5,1"));
         r = runCommand({"--sensor", Sensor, cut, path});
         QCOMPARE(r.code, 1);
-        QVERIFY(r.out.contains(cut + ": sensor " + Sensor + ": 2 appended, 0 duplicates, 1 refused lines, 0 new alarm events\n"
-                                     "  line 7: the line is cut short (4 of 6 fields)"));
+        QVERIFY(r.out.contains(cut + ": sensor " + Sensor +
+                               ": 2 appended, 0 duplicates, 1 refused lines, 0 new alarm events\n"
+                               "  line 7: the line is cut short (4 of 6 fields)"));
         QCOMPARE(count(Sensor), 5);
 
         // A comma-separated file with day-first dates.
         const QString plain = writeFile(Sensor + ".txt", "06/03/2024 10:00:00,7,45,123445001,19.5,1,2,3\r\n");
         r = runCommand({"--sensor", Sensor, "--date-layout", "dmy", plain});
         QCOMPARE(r.code, 0);
-        QCOMPARE(db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 FROM `%1` WHERE DateTimeKey = ?").arg(Sensor),
-                            {Sensor + " 2024/03/06 10:00:00"}).toString(), QString("19.5/1.00"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 FROM `%1` WHERE DateTimeKey = ?").arg(Sensor),
+                       {Sensor + " 2024/03/06 10:00:00"})
+                .toString(),
+            QString("19.5/1.00"));
 
         // A sensor that does not exist fails that file only.
         r = runCommand({"--sensor", "999999999", path});
@@ -179,7 +191,7 @@ private slots:
     // after the append: a crossing and its return within one file both count.
     void alarmEventsOfTheNewReadings()
     {
-        const QString bolt = QStringLiteral("123435003");   // type 35: two gauges, stacked
+        const QString bolt = QStringLiteral("123435003");  // type 35: two gauges, stacked
         TestData::addSensor(*db, {bolt});
         AlarmStore::Levels l;
         l.loadAlertUpper = 8;
@@ -193,14 +205,15 @@ private slots:
         m.gaugeColumns = QStringList{"Strain(1)", "Strain(2)"};
         ColumnMaps::save(*db, bolt, "TOA5", ColumnMaps::signature("TOA5", Names), m);
         QByteArray file = toa5(0, 0);
-        const int strains[] = {0, 500, 900, 1300, 100};   // loads 0, 5, 9, 13 and 1 t (k factor 100)
+        const int strains[] = {0, 500, 900, 1300, 100};  // loads 0, 5, 9, 13 and 1 t (k factor 100)
         for (int i = 0; i < 5; ++i)
             file += "\"2024-03-05 0" + QByteArray::number(i) + ":00:00\"," + QByteArray::number(i) + ",20.5," +
                     QByteArray::number(strains[i]) + ',' + QByteArray::number(strains[i]) + ",0\r\n";
         const QString path = writeFile("Stope4_bolt.dat", file);
         const Run r = runCommand({"--sensor", bolt, path});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out.trimmed(), path + ": sensor " + bolt + ": 5 appended, 0 duplicates, 0 refused lines, 2 new alarm events");
+        QCOMPARE(r.out.trimmed(),
+                 path + ": sensor " + bolt + ": 5 appended, 0 duplicates, 0 refused lines, 2 new alarm events");
         const std::vector<AlarmStore::Event> events = AlarmStore::events(*db);
         QCOMPARE(int(events.size()), 2);
         QCOMPARE(events[0].level, QString("Action"));
@@ -217,15 +230,16 @@ private slots:
     // would drop its load to 5 t, through both lower levels.
     void missingValuesStoreNoValueAndRaiseNoEvent()
     {
-        const QString bolt = QStringLiteral("123435003");   // type 35: two gauges and a temperature
+        const QString bolt = QStringLiteral("123435003");  // type 35: two gauges and a temperature
         TestData::addSensor(*db, {bolt});
         ColumnMap m;
         m.dateColumn = "TIMESTAMP";
         m.tempColumn = "Temp";
         m.gaugeColumns = QStringList{"Strain(1)", "Strain(2)"};
         ColumnMaps::save(*db, bolt, "TOA5", ColumnMaps::signature("TOA5", Names), m);
-        const QString first = writeFile("baseline.dat", toa5(0, 0) + "\"2024-03-05 00:00:00\",0,20.5,0,0,0\r\n"
-                                                                      "\"2024-03-05 01:00:00\",1,20.5,1000,1000,0\r\n");
+        const QString first = writeFile("baseline.dat", toa5(0, 0) +
+                                                            "\"2024-03-05 00:00:00\",0,20.5,0,0,0\r\n"
+                                                            "\"2024-03-05 01:00:00\",1,20.5,1000,1000,0\r\n");
         QCOMPARE(runCommand({"--sensor", bolt, first}).code, 0);
         AlarmStore::Levels l;
         l.loadAlertLower = 8;
@@ -243,20 +257,25 @@ private slots:
                                                                 "\"2024-03-05 05:00:00\",5,20.5,-inf,1000,0\r\n");
         Run r = runCommand({"--sensor", bolt, logger});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out.trimmed(), logger + ": sensor " + bolt + ": 4 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
-        const QString plain = writeFile(bolt + ".txt", "2024/03/05 06:00:00,7,35,123435003,20.5,nan,1000\r\n"
-                                                       "2024/03/05 07:00:00,7,35,123435003,20.5,1000,\r\n"
-                                                       "2024/03/05 08:00:00,7,35,123435003,,INF,1000\r\n");
+        QCOMPARE(r.out.trimmed(),
+                 logger + ": sensor " + bolt + ": 4 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        const QString plain = writeFile(bolt + ".txt",
+                                        "2024/03/05 06:00:00,7,35,123435003,20.5,nan,1000\r\n"
+                                        "2024/03/05 07:00:00,7,35,123435003,20.5,1000,\r\n"
+                                        "2024/03/05 08:00:00,7,35,123435003,,INF,1000\r\n");
         r = runCommand({"--sensor", bolt, plain});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out.trimmed(), plain + ": sensor " + bolt + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
+        QCOMPARE(r.out.trimmed(),
+                 plain + ": sensor " + bolt + ": 3 appended, 0 duplicates, 0 refused lines, 0 new alarm events");
         QCOMPARE(AlarmStore::events(*db).size(), size_t(0));
         // Empty texts, never NULL, on both engines.
         QStringList stored;
         for (int h = 2; h <= 8; ++h)
-            stored << db->scalar(QStringLiteral("SELECT coalesce(ChannelT, 'null') || '/' || coalesce(Channel1, 'null') || "
-                                                "'/' || coalesce(Channel2, 'null') FROM `%1` WHERE DateTimeKey = ?").arg(bolt),
-                                 {bolt + QStringLiteral(" 2024/03/05 0%1:00:00").arg(h)})
+            stored << db->scalar(
+                            QStringLiteral("SELECT coalesce(ChannelT, 'null') || '/' || coalesce(Channel1, 'null') || "
+                                           "'/' || coalesce(Channel2, 'null') FROM `%1` WHERE DateTimeKey = ?")
+                                .arg(bolt),
+                            {bolt + QStringLiteral(" 2024/03/05 0%1:00:00").arg(h)})
                           .toString();
         QCOMPARE(stored, (QStringList{"20.5//1000.00", "20.5/1000.00/", "/1005.00/", "20.5//1000.00", "20.5//1000.00",
                                       "20.5/1000.00/", "//1000.00"}));
@@ -280,9 +299,11 @@ private slots:
         QVERIFY2(r.out.contains("line 6: the date") && r.out.contains("line 10: gauge 3 is 1e400"), qPrintable(r.out));
         QStringList stored;
         for (const char* time : {"00", "02", "06"})
-            stored << db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
-                                                "FROM `%1` WHERE ReadingTime = ?").arg(Sensor),
-                                 {QString::fromLatin1(time) + ":00:00"})
+            stored << db->scalar(
+                            QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
+                                           "FROM `%1` WHERE ReadingTime = ?")
+                                .arg(Sensor),
+                            {QString::fromLatin1(time) + ":00:00"})
                           .toString();
         QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "/-44.50//0.00", "-0.1/0.00/0.00/2.00"}));
 
@@ -292,7 +313,9 @@ private slots:
         saveMap(Other);
         QSqlQuery q(db->handle());
         QStringList indexes;
-        q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' AND sql IS NOT NULL").arg(Other));
+        q.exec(QStringLiteral(
+                   "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' AND sql IS NOT NULL")
+                   .arg(Other));
         while (q.next()) indexes << q.value(0).toString();
         for (const QString& index : indexes) db->execute(QStringLiteral("DROP INDEX `%1`").arg(index));
         QCOMPARE(runCommand({"--sensor", Other, writeFile("early.dat", toa5(2, 1))}).code, 0);
@@ -300,9 +323,11 @@ private slots:
         QVERIFY2(again.out.contains(": 2 appended, 1 duplicates, 2 refused lines"), qPrintable(again.out));
         stored.clear();
         for (const char* time : {"00", "02", "06"})
-            stored << db->scalar(QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
-                                                "FROM `%1` WHERE ReadingTime = ?").arg(Other),
-                                 {QString::fromLatin1(time) + ":00:00"})
+            stored << db->scalar(
+                            QStringLiteral("SELECT ChannelT || '/' || Channel1 || '/' || Channel2 || '/' || Channel3 "
+                                           "FROM `%1` WHERE ReadingTime = ?")
+                                .arg(Other),
+                            {QString::fromLatin1(time) + ":00:00"})
                           .toString();
         QCOMPARE(stored, (QStringList{"20.5/1.00/22.25/333.13", "20.5/1.00/2.00/3.00", "-0.1/0.00/0.00/2.00"}));
     }
@@ -324,14 +349,17 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains(": 4 appended, 1 duplicates, 0 refused lines"), qPrintable(r.out));
         QCOMPARE(count(Sensor), 4);
-        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel1 FROM `%1` WHERE ReadingTime = '01:00:00'").arg(Sensor)).toString(),
-                 QString("1.00"));   // the first of the two in the file
+        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel1 FROM `%1` WHERE ReadingTime = '01:00:00'").arg(Sensor))
+                     .toString(),
+                 QString("1.00"));  // the first of the two in the file
         r = runCommand({"--sensor", Other, "--interval", "2", path});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains(": 2 appended, 0 duplicates, 0 refused lines"), qPrintable(r.out));
         QCOMPARE(count(Other), 2);
         for (const char* time : {"00:00:00", "02:00:00"})
-            QVERIFY(!db->scalar(QStringLiteral("SELECT 1 FROM `%1` WHERE ReadingTime = ?").arg(Other), {QString::fromLatin1(time)}).isNull());
+            QVERIFY(!db->scalar(QStringLiteral("SELECT 1 FROM `%1` WHERE ReadingTime = ?").arg(Other),
+                                {QString::fromLatin1(time)})
+                         .isNull());
     }
 
     // Plot Spatial goes on one reading per calendar day: the earliest new reading of each
@@ -341,8 +369,9 @@ private slots:
     void plotSpatialOnePerDay()
     {
         saveMap(Sensor);
-        TestData::addReadings(*db, Sensor, {{QDateTime(QDate(2024, 3, 5), QTime(6, 30)), {"1", "2", "3"}, "20.5", true, true},
-                                            {QDateTime(QDate(2024, 3, 7), QTime(0, 0)), {"1", "2", "3"}, "20.5", true, false}});
+        TestData::addReadings(*db, Sensor,
+                              {{QDateTime(QDate(2024, 3, 5), QTime(6, 30)), {"1", "2", "3"}, "20.5", true, true},
+                               {QDateTime(QDate(2024, 3, 7), QTime(0, 0)), {"1", "2", "3"}, "20.5", true, false}});
         // Three days of hourly records from 2024-03-05 01:00; the first of 03-06 comes last.
         QByteArray file = toa5(1, 23) + toa5(25, 47).mid(toa5(0, 0).size()) + toa5(24, 1).mid(toa5(0, 0).size());
         const QString path = writeFile("days.dat", file);
@@ -350,18 +379,23 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains(": 70 appended, 1 duplicates, 0 refused lines"), qPrintable(r.out));
         auto spatial = [&] {
-            return db->scalar(QStringLiteral("SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM `%1` "
-                                             "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r").arg(Sensor)).toString();
+            return db
+                ->scalar(QStringLiteral("SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM `%1` "
+                                        "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r")
+                             .arg(Sensor))
+                .toString();
         };
         QCOMPARE(spatial(), QStringList({Sensor + " 2024/03/05 06:30:00", Sensor + " 2024/03/06 00:00:00",
-                                         Sensor + " 2024/03/07 01:00:00"}).join('|'));
+                                         Sensor + " 2024/03/07 01:00:00"})
+                                .join('|'));
 
         // The last hours again and a new day: only the new day's first reading is ticked.
         const QString more = writeFile("more.dat", toa5(70, 4));
         r = runCommand({"--sensor", Sensor, more});
         QVERIFY2(r.out.contains(": 2 appended, 2 duplicates, 0 refused lines"), qPrintable(r.out));
         QCOMPARE(spatial(), QStringList({Sensor + " 2024/03/05 06:30:00", Sensor + " 2024/03/06 00:00:00",
-                                         Sensor + " 2024/03/07 01:00:00", Sensor + " 2024/03/08 00:00:00"}).join('|'));
+                                         Sensor + " 2024/03/07 01:00:00", Sensor + " 2024/03/08 00:00:00"})
+                                .join('|'));
         QCOMPARE(count(Sensor), 74);
     }
 
@@ -374,17 +408,21 @@ private slots:
         for (QChar c : QString::fromUtf8(toa5(0, 2)))
             utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
         writeFile("drop/a16.dat", utf16);
-        writeFile("drop/b.csv", "Date,Temp \xB0" "C,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n");
+        writeFile("drop/b.csv",
+                  "Date,Temp \xB0"
+                  "C,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n");
         const QString drop = files.filePath("drop");
         QVERIFY(QFile::link(drop + "/moved.dat", drop + "/gone.dat"));
         Run r = runCommand({"--folder", drop});
         QCOMPARE(r.code, 2);
-        QCOMPARE(r.out.trimmed().split('\n'),
-                 (QStringList{drop + "/a16.dat: sensor " + Sensor + ": 2 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
-                              drop + "/b.csv: failed, nothing stored: line 1: the file is not UTF-8 text: it holds bytes "
-                                     "that are not valid UTF-8 (save it as UTF-8 or UTF-16)",
-                              drop + "/gone.dat: failed, nothing stored: the file cannot be read (it is a link to " + drop +
-                                  "/moved.dat, which is not there)"}));
+        QCOMPARE(
+            r.out.trimmed().split('\n'),
+            (QStringList{
+                drop + "/a16.dat: sensor " + Sensor + ": 2 appended, 0 duplicates, 0 refused lines, 0 new alarm events",
+                drop + "/b.csv: failed, nothing stored: line 1: the file is not UTF-8 text: it holds bytes "
+                       "that are not valid UTF-8 (save it as UTF-8 or UTF-16)",
+                drop + "/gone.dat: failed, nothing stored: the file cannot be read (it is a link to " + drop +
+                    "/moved.dat, which is not there)"}));
         QVERIFY(log().contains("gone.dat"));
         QCOMPARE(count(Sensor), 2);
         QVERIFY(QFile::remove(drop + "/b.csv") && QFile::remove(drop + "/gone.dat"));
@@ -398,7 +436,7 @@ private slots:
     void folderImportsEachFileOnce()
     {
         saveMap(Sensor);
-        saveMap(Other);   // one logger file feeds two bolts
+        saveMap(Other);  // one logger file feeds two bolts
         writeFile("drop/a.dat", toa5(0, 2));
         writeFile("drop/b.dat", toa5(2, 2));
         writeFile("drop/" + Sensor + ".txt", "2024/03/06 10:00:00,7,45,123445001,19.5,1,2,3\r\n");
@@ -468,7 +506,8 @@ private slots:
     {
         saveMap(Sensor);
         const int fileCount = 30;
-        for (int f = 0; f < fileCount; ++f) writeFile(QStringLiteral("drop/f%1.dat").arg(f, 2, 10, QChar('0')), toa5(f * 10, 10));
+        for (int f = 0; f < fileCount; ++f)
+            writeFile(QStringLiteral("drop/f%1.dat").arg(f, 2, 10, QChar('0')), toa5(f * 10, 10));
         const QString drop = files.filePath("drop");
         QProcess a, b;
         QStringList args{"--folder", drop};
@@ -479,7 +518,7 @@ private slots:
         QCOMPARE(a.exitCode(), 0);
         QCOMPARE(b.exitCode(), 0);
         const QString out = QString::fromUtf8(a.readAllStandardOutput() + b.readAllStandardOutput());
-        QCOMPARE(out.count(": 10 appended, 0 duplicates"), fileCount);   // each file by one of them
+        QCOMPARE(out.count(": 10 appended, 0 duplicates"), fileCount);  // each file by one of them
         QVERIFY(!out.contains("failed"));
         QCOMPARE(count(Sensor), fileCount * 10);
         QCOMPARE(db->scalar("SELECT COUNT(*) FROM ImportedFiles").toInt(), fileCount);

@@ -41,8 +41,7 @@ inline void installSensors()
 // calendar's table, a combo box's line edit, the tab bar) answer with their owner's name.
 inline QString nameOf(QWidget* w)
 {
-    while (w && (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))))
-        w = w->parentWidget();
+    while (w && (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))) w = w->parentWidget();
     return w ? w->objectName() : QStringLiteral("<none>");
 }
 

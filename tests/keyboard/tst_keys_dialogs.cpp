@@ -17,8 +17,9 @@
 using namespace Keys;
 
 namespace {
-const QString ImportQuestion = QStringLiteral("Append 2 ticked readings to sensor 250475001?\r\n\r\n"
-                                               "Plot Spatial (the length charts) is ticked on the first new reading of each day that has none.");
+const QString ImportQuestion = QStringLiteral(
+    "Append 2 ticked readings to sensor 250475001?\r\n\r\n"
+    "Plot Spatial (the length charts) is ticked on the first new reading of each day that has none.");
 }
 
 class TestKeysDialogs : public QObject {
@@ -32,8 +33,9 @@ class TestKeysDialogs : public QObject {
         const QString path = QDir(files.path()).filePath(Sensor1 + ".txt");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("2024/06/01 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n"
-                "2024/06/02 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n");
+        f.write(
+            "2024/06/01 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n"
+            "2024/06/02 10:00:00,7,2,1,20.0,1,2,3,4,5,6\r\n");
         f.close();
         ToolsController::setFileChooser([path](QWidget*) { return path; });
     }
@@ -51,9 +53,9 @@ class TestKeysDialogs : public QObject {
     static QStringList snapshot(Window& k)
     {
         QStringList rows;
-        for (const QString& table : {QStringLiteral("Sensors"), QStringLiteral("NetworkConfig"), Sensor1,
-                                     QStringLiteral("AlarmLevels"), QStringLiteral("AlarmNotifySettings"),
-                                     QStringLiteral("AlarmRecipients"), QStringLiteral("Rejections")}) {
+        for (const QString& table :
+             {QStringLiteral("Sensors"), QStringLiteral("NetworkConfig"), Sensor1, QStringLiteral("AlarmLevels"),
+              QStringLiteral("AlarmNotifySettings"), QStringLiteral("AlarmRecipients"), QStringLiteral("Rejections")}) {
             QSqlQuery q(k.w.shared().db.handle());
             if (!q.exec("SELECT * FROM `" + table + "`")) rows << "ERROR: " + table + ": " + q.lastError().text();
             while (q.next()) {
@@ -95,8 +97,8 @@ private slots:
         QCOMPARE(run.seen, QString("frmBatchDel"));
         QVERIFY(!run.leftOpen);
         // The safe button has the focus first; then the calendars and buttons top down.
-        const QStringList expected{"CancelButton", "DelStart", "DelEnd", "OKButton", "cmdSingleDel", "Command1",
-                                   "CancelButton"};
+        const QStringList expected{"CancelButton", "DelStart", "DelEnd",      "OKButton",
+                                   "cmdSingleDel", "Command1", "CancelButton"};
         QCOMPARE(order, expected);
         QStringList reversed = expected;
         std::reverse(reversed.begin(), reversed.end());
@@ -113,7 +115,7 @@ private slots:
     void deletionWindowEnterNeverDeletes_data()
     {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<bool>("closes");   // Enter presses CANCEL, the window's default
+        QTest::addColumn<bool>("closes");  // Enter presses CANCEL, the window's default
         QTest::newRow("start calendar") << "DelStart" << false;
         QTest::newRow("end calendar") << "DelEnd" << false;
         QTest::newRow("BATCH DELETE") << "OKButton" << true;
@@ -169,7 +171,8 @@ private slots:
         QCOMPARE(run.seen, QString("frmDatasheet"));
         QVERIFY(!run.leftOpen);
         QVERIFY(openAfterEnter);
-        QCOMPARE(back, (QStringList{"Image1", "chkExportComputed", "cmdReject", "cmdClose"}));   // Discard changes waits for a change
+        QCOMPARE(back, (QStringList{"Image1", "chkExportComputed", "cmdReject",
+                                    "cmdClose"}));  // Discard changes waits for a change
         QVERIFY(k.msgs.script.shown.empty());
         QCOMPARE(k.stored(R1, "Channel1").toString(), QString("5.55"));
         // The main window shows again the reading it showed.
@@ -190,11 +193,11 @@ private slots:
             auto type = [](const char* keys) {
                 for (const char* c = keys; *c; ++c) QTest::keyClick(QApplication::focusWidget(), *c);
             };
-            grid->setCurrentIndex(grid->model()->index(1, 4));   // second reading, Channel1 "11.00"
+            grid->setCurrentIndex(grid->model()->index(1, 4));  // second reading, Channel1 "11.00"
             type("7");
             press(Qt::Key_Escape);
             afterStrayKey = grid->currentIndex().data().toString() + (d->isVisible() ? "" : " closed");
-            grid->setCurrentIndex(grid->model()->index(0, 4));   // first reading, Channel1 "10.00"
+            grid->setCurrentIndex(grid->model()->index(0, 4));  // first reading, Channel1 "10.00"
             type("42.5");
             press(Qt::Key_Return);
             QCoreApplication::processEvents();
@@ -233,8 +236,8 @@ private slots:
         openWithEnter(k, "imgAddWrenData");
         QCOMPARE(run.seen, QString("frmWrenData"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cboWrenInt", "cmdSelectAll", "cmdSelectNone", "cmdAppend", "cmdCancel",
-                                     "MSFlexGrid1", "optDateFormat(0)"}));
+        QCOMPARE(order, (QStringList{"optDateFormat(0)", "cboWrenInt", "cmdSelectAll", "cmdSelectNone", "cmdAppend",
+                                     "cmdCancel", "MSFlexGrid1", "optDateFormat(0)"}));
         QVERIFY(openAfterEnter);
         QVERIFY(k.msgs.script.shown.empty());
         QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));
@@ -267,7 +270,7 @@ private slots:
         });
         k.get<QToolButton>("imgAddWrenData")->click();
         QCOMPARE(run.seen, QString("frmWrenData"));
-        QVERIFY(!run.leftOpen);   // appending or declining closes the window
+        QVERIFY(!run.leftOpen);  // appending or declining closes the window
         QVERIFY(!k.msgs.script.shown.empty());
         QCOMPARE(k.msgs.script.shown.front().text, ImportQuestion);
         QCOMPARE(k.readingKeys().size(), readings);
@@ -306,13 +309,13 @@ private slots:
                 press(Qt::Key_Space);
             }
             order << walk(5);
-            press(Qt::Key_Return);   // on the cover box: the window's default, OK
+            press(Qt::Key_Return);  // on the cover box: the window's default, OK
         });
         k.get<QToolButton>("imgReport")->click();
         QCOMPARE(run.seen, QString("frmReport"));
         QVERIFY(!run.leftOpen);
-        QCOMPARE(order, (QStringList{"chkCover", "dtpFrom", "dtpTo", "cmdWholeRecord", "chkTemp", "chkRate", "chkSpatial",
-                                     "chkDvL", "chkSvL", "chkPdf", "cmdOK", "cmdCancel", "chkCover"}));
+        QCOMPARE(order, (QStringList{"chkCover", "dtpFrom", "dtpTo", "cmdWholeRecord", "chkTemp", "chkRate",
+                                     "chkSpatial", "chkDvL", "chkSvL", "chkPdf", "cmdOK", "cmdCancel", "chkCover"}));
         const ReportOptions& o = k.w.shared().report;
         QVERIFY(o.chosen && o.cover && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength && !o.shearVLength);
@@ -341,7 +344,7 @@ private slots:
         const QString database = k.w.shared().databasePath;
         const QStringList before = snapshot(k);
         QCOMPARE(before.filter("ERROR: "), QStringList());
-        Messages::installScript(nullptr);   // the boxes the user sees
+        Messages::installScript(nullptr);  // the boxes the user sees
         ModalRun run;
         QString seen;
         auto escape = [&seen](QDialog* d) {
@@ -355,7 +358,7 @@ private slots:
         } else if (window == "frmAlarmLevels") {
             k.goToTab(frmTarnwell::TabInstallation);
             whenModal(&run, [&](QDialog* d) {
-                QTest::keyClicks(QApplication::focusWidget(), "12");   // typed, then left
+                QTest::keyClicks(QApplication::focusWidget(), "12");  // typed, then left
                 escape(d);
             });
             k.get<QToolButton>("cmdAlarmLevels")->click();
@@ -379,7 +382,7 @@ private slots:
             k.focus("txtChannel(1)");
             whenModal(&run, escape);
             press(Qt::Key_1, Qt::ControlModifier);
-            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));   // kept on screen to be corrected
+            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));  // kept on screen to be corrected
         }
         Messages::installScript(&k.msgs.script);
         QCOMPARE(seen, window);
@@ -401,7 +404,7 @@ private slots:
             press(Qt::Key_Escape);
         });
         frmTarnwell w;
-        w.show();   // the start-up asks
+        w.show();  // the start-up asks
         QVERIFY(!run.leftOpen);
         QCOMPARE(seen, QString("Orrisford's Tarnwell"));
         QVERIFY(w.connectFailed());

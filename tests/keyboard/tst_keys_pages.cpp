@@ -34,29 +34,46 @@ private slots:
     void tabOrder_data()
     {
         QTest::addColumn<int>("tab");
-        QTest::addColumn<QStringList>("order");   // from the control the tab key lands on, round to it again
+        QTest::addColumn<QStringList>("order");  // from the control the tab key lands on, round to it again
         QTest::newRow("identification")
             << int(frmTarnwell::TabIdentification)
-            << QStringList{"cboSensors", "imgAddSensor", "imgPrevious", "imgNext", "imgDelete", "txtDateID",
-                           "txtTypeID", "txtSensorNo", "txtFamily", "txtLengthofCable", "optStacked",
-                           "txtBoltkfactor", "txtLengthofGauge", "txtNumGauges", "cboDestroyed",
-                           "txtDestructionDate", "txtNode(1)", "SSTab1", "cboSensors"};
-        QTest::newRow("installation")
-            << int(frmTarnwell::TabInstallation)
-            << QStringList{"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy",
-                           "txtPurpose", "txtNotes", "cmdAlarmLevels", "SSTab1", "txtLevel"};
-        QTest::newRow("readings")
-            << int(frmTarnwell::TabReadings)
-            << QStringList{"dtpRdate", "dtpRtime", "txtChannelT", "txtChannel(1)", "txtChannel(2)", "txtChannel(3)",
-                           "txtChannel(4)", "txtChannel(5)", "txtChannel(6)", "chkTemporal", "chkSpatial",
-                           "imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading",
-                           "imgDeleteReading", "imgRejectValue", "imgDatasheet", "imgAddWrenData", "SSTab1",
-                           "dtpRdate"};
-        QTest::newRow("utilities")
-            << int(frmTarnwell::TabUtilities)
-            << QStringList{"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
-                           "txtStartDate", "txtEndDate", "imgFilter", "imgDatabase", "imgBackup", "lstFiles",
-                           "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout", "SSTab1", "chkDontShowDestroyed"};
+            << QStringList{"cboSensors",       "imgAddSensor",     "imgPrevious",  "imgNext",
+                           "imgDelete",        "txtDateID",        "txtTypeID",    "txtSensorNo",
+                           "txtFamily",        "txtLengthofCable", "optStacked",   "txtBoltkfactor",
+                           "txtLengthofGauge", "txtNumGauges",     "cboDestroyed", "txtDestructionDate",
+                           "txtNode(1)",       "SSTab1",           "cboSensors"};
+        QTest::newRow("installation") << int(frmTarnwell::TabInstallation)
+                                      << QStringList{"txtLevel",     "txtLocation", "txtBorehole", "txtInstallDate",
+                                                     "txtInstallBy", "txtPurpose",  "txtNotes",    "cmdAlarmLevels",
+                                                     "SSTab1",       "txtLevel"};
+        QTest::newRow("readings") << int(frmTarnwell::TabReadings)
+                                  << QStringList{
+                                         "dtpRdate",         "dtpRtime",       "txtChannelT",   "txtChannel(1)",
+                                         "txtChannel(2)",    "txtChannel(3)",  "txtChannel(4)", "txtChannel(5)",
+                                         "txtChannel(6)",    "chkTemporal",    "chkSpatial",    "imgFirst",
+                                         "imgPrevData",      "imgNextData",    "imgLast",       "imgAddReading",
+                                         "imgDeleteReading", "imgRejectValue", "imgDatasheet",  "imgAddWrenData",
+                                         "SSTab1",           "dtpRdate"};
+        QTest::newRow("utilities") << int(frmTarnwell::TabUtilities)
+                                   << QStringList{"chkDontShowDestroyed",
+                                                  "txtFilterType",
+                                                  "txtFilterLevel",
+                                                  "txtFilterLocation",
+                                                  "txtStartDate",
+                                                  "txtEndDate",
+                                                  "imgFilter",
+                                                  "imgDatabase",
+                                                  "imgBackup",
+                                                  "lstFiles",
+                                                  "imgRestore",
+                                                  "imgReport",
+                                                  "imgAlarms",
+                                                  "imgHelp",
+                                                  "imgOpenLog",
+                                                  "imgInternet",
+                                                  "imgAbout",
+                                                  "SSTab1",
+                                                  "chkDontShowDestroyed"};
     }
 
     void tabOrder()
@@ -96,8 +113,8 @@ private slots:
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");
-        QTest::addColumn<int>("from");   // position of the reading shown first
-        QTest::addColumn<int>("to");     // position shown after the key
+        QTest::addColumn<int>("from");  // position of the reading shown first
+        QTest::addColumn<int>("to");    // position shown after the key
         QTest::addColumn<QString>("message");
         const int alt = Qt::AltModifier, ctrl = Qt::ControlModifier;
         QTest::newRow("Alt+Home: first") << "txtChannel(1)" << int(Qt::Key_Home) << alt << 3 << 1 << "";
@@ -314,8 +331,7 @@ private slots:
         }
         k.msgs.script.shown.clear();
         press(Qt::Key_N, Qt::ControlModifier);
-        const QString added =
-            TestData::readingKey(k.shownSensor(), QDateTime(QDate(2024, 6, 1), QTime(9, 15, 0)));
+        const QString added = TestData::readingKey(k.shownSensor(), QDateTime(QDate(2024, 6, 1), QTime(9, 15, 0)));
         if (where == "chart") QCOMPARE(k.w.shared().db.scalar("SELECT COUNT(*) FROM `250475002`").toInt(), 1);
         else QCOMPARE(k.readingKeys(), before << added);
         QCOMPARE(k.shownKey(), added);
@@ -335,16 +351,26 @@ private slots:
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QString>("tip");
-        QTest::newRow("add sensor") << "imgAddSensor" << "Add New (Ctrl+N)";
-        QTest::newRow("previous sensor") << "imgPrevious" << "Previous (Alt+Left, Ctrl+PgUp)";
-        QTest::newRow("next sensor") << "imgNext" << "Next (Alt+Right, Ctrl+PgDown)";
-        QTest::newRow("first reading") << "imgFirst" << "First (Alt+Home)";
-        QTest::newRow("previous reading") << "imgPrevData" << "Previous (Alt+Left, Ctrl+PgUp)";
-        QTest::newRow("next reading") << "imgNextData" << "Next (Alt+Right, Ctrl+PgDown)";
-        QTest::newRow("last reading") << "imgLast" << "Last (Alt+End)";
-        QTest::newRow("add reading") << "imgAddReading" << "Add New (Ctrl+N)";
-        QTest::newRow("database") << "imgDatabase" << "Database... (Ctrl+D)";
-        QTest::newRow("no keys: delete") << "imgDelete" << "Delete";
+        QTest::newRow("add sensor") << "imgAddSensor"
+                                    << "Add New (Ctrl+N)";
+        QTest::newRow("previous sensor") << "imgPrevious"
+                                         << "Previous (Alt+Left, Ctrl+PgUp)";
+        QTest::newRow("next sensor") << "imgNext"
+                                     << "Next (Alt+Right, Ctrl+PgDown)";
+        QTest::newRow("first reading") << "imgFirst"
+                                       << "First (Alt+Home)";
+        QTest::newRow("previous reading") << "imgPrevData"
+                                          << "Previous (Alt+Left, Ctrl+PgUp)";
+        QTest::newRow("next reading") << "imgNextData"
+                                      << "Next (Alt+Right, Ctrl+PgDown)";
+        QTest::newRow("last reading") << "imgLast"
+                                      << "Last (Alt+End)";
+        QTest::newRow("add reading") << "imgAddReading"
+                                     << "Add New (Ctrl+N)";
+        QTest::newRow("database") << "imgDatabase"
+                                  << "Database... (Ctrl+D)";
+        QTest::newRow("no keys: delete") << "imgDelete"
+                                         << "Delete";
     }
 
     void tooltipsShowTheKeys()
@@ -382,7 +408,7 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");
         QTest::addColumn<int>("tab");
-        QTest::addColumn<QString>("focus");   // where the keyboard is on the page shown
+        QTest::addColumn<QString>("focus");  // where the keyboard is on the page shown
         const int ctrl = Qt::ControlModifier, ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
         QTest::newRow("Ctrl+3") << 0 << "cboSensors" << int(Qt::Key_3) << ctrl << 2 << "dtpRdate";
         QTest::newRow("Ctrl+2") << 0 << "txtFamily" << int(Qt::Key_2) << ctrl << 1 << "txtLevel";
@@ -392,8 +418,8 @@ private slots:
         QTest::newRow("Ctrl+Tab round") << 8 << "lstFiles" << int(Qt::Key_Tab) << ctrl << 0 << "cboSensors";
         QTest::newRow("Ctrl+Shift+Tab from the date picker")
             << 2 << "dtpRdate" << int(Qt::Key_Backtab) << ctrlShift << 1 << "txtLevel";
-        QTest::newRow("Ctrl+Shift+Tab round") << 0 << "txtDateID" << int(Qt::Key_Backtab) << ctrlShift << 8
-                                              << "chkDontShowDestroyed";
+        QTest::newRow("Ctrl+Shift+Tab round")
+            << 0 << "txtDateID" << int(Qt::Key_Backtab) << ctrlShift << 8 << "chkDontShowDestroyed";
         QTest::newRow("from the tab strip") << 0 << "SSTab1" << int(Qt::Key_3) << ctrl << 2 << "dtpRdate";
     }
 

@@ -130,7 +130,7 @@ private slots:
     void backupNameAndListing()
     {
         QCOMPARE(DatabaseFiles::backupFileName(day), QString("HALYXbackup2011-03-05.mdb"));
-        QVERIFY(DatabaseFiles::listBackups(backups()).isEmpty());   // no folder yet
+        QVERIFY(DatabaseFiles::listBackups(backups()).isEmpty());  // no folder yet
         addData(10);
         const QString made = DatabaseFiles::backupFile(dbPath(), backups(), day);
         QCOMPARE(made, backups() + "/HALYXbackup2011-03-05.mdb");
@@ -156,8 +156,9 @@ private slots:
         db.close();
         QCOMPARE(second, backups() + "/HALYXbackup2011-03-05_2.mdb");
         QCOMPARE(third, backups() + "/HALYXbackup2011-03-05_3.mdb");
-        QCOMPARE(DatabaseFiles::listBackups(backups()),
-                 (QStringList{"HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb", "HALYXbackup2011-03-05_3.mdb"}));
+        QCOMPARE(
+            DatabaseFiles::listBackups(backups()),
+            (QStringList{"HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb", "HALYXbackup2011-03-05_3.mdb"}));
         QCOMPARE(dump(first), firstDump);
         QVERIFY(!firstDump.join('\n').contains("250435009"));
         QCOMPARE(dump(second), dump(dbPath()));
@@ -250,7 +251,8 @@ private slots:
             QVERIFY(QFile::copy(DatabaseFiles::backupFile(dbPath(), backups(), day), bad));
             Database newer(QStringLiteral("newer"));
             QVERIFY(newer.open(bad));
-            newer.execute(QStringLiteral("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-x', '2099-01-01')"));
+            newer.execute(QStringLiteral(
+                "INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-x', '2099-01-01')"));
         } else if (content == "truncate") {
             const QString good = DatabaseFiles::backupFile(dbPath(), backups(), day);
             QByteArray b = bytes(good);
@@ -304,8 +306,8 @@ private slots:
         struct stat st1 {};
         QCOMPARE(::stat(QFile::encodeName(dbPath()).constData(), &st1), 0);
         QVERIFY2(st1.st_size < st0.st_size / 2, "the file did not shrink");
-        QCOMPARE(st1.st_ino, st0.st_ino);     // the same file, rewritten where it is
-        QCOMPARE(st1.st_mode, st0.st_mode);   // its permissions kept
+        QCOMPARE(st1.st_ino, st0.st_ino);    // the same file, rewritten where it is
+        QCOMPARE(st1.st_mode, st0.st_mode);  // its permissions kept
         QCOMPARE(st1.st_uid, st0.st_uid);
         QCOMPARE(dump(dbPath()), before);
         QCOMPARE(leftovers(), QStringList());
@@ -319,12 +321,13 @@ private slots:
         thinOut();
         Database other(QStringLiteral("other"));
         QVERIFY(other.open(dbPath()));
-        TestData::addSensor(other, {QStringLiteral("250435010")});   // committed before
+        TestData::addSensor(other, {QStringLiteral("250435010")});  // committed before
         QCOMPARE(compactNow(), DatabaseFiles::Compacted::Done);
-        TestData::addSensor(other, {QStringLiteral("250435011")});   // committed after, same connection
+        TestData::addSensor(other, {QStringLiteral("250435011")});  // committed after, same connection
         other.close();
         auto check = TestData::openDatabase(QStringLiteral("check"));
-        QCOMPARE(check->scalar("SELECT count(*) FROM Sensors WHERE InstrumentID IN ('250435010', '250435011')").toInt(), 2);
+        QCOMPARE(check->scalar("SELECT count(*) FROM Sensors WHERE InstrumentID IN ('250435010', '250435011')").toInt(),
+                 2);
         QCOMPARE(check->scalar("SELECT count(*) FROM `250475001`").toInt(), 100);
     }
 
@@ -364,8 +367,9 @@ private slots:
         addData(2000);
         thinOut();
         const QString target = folderReadOnly ? Paths::dataFolder() : dbPath();
-        const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther |
-                              (folderReadOnly ? QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther : QFile::Permissions());
+        const auto readOnly =
+            QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther |
+            (folderReadOnly ? QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther : QFile::Permissions());
         const auto writable = QFile::permissions(target);
         QVERIFY(QFile::setPermissions(target, readOnly));
         const QByteArray hash = TestEnv::fileHash(dbPath());
@@ -376,7 +380,9 @@ private slots:
         QCOMPARE(done, DatabaseFiles::Compacted::Skipped);
         QCOMPARE(why, folderReadOnly ? QString("its folder is read-only") : QString("the file is read-only"));
         QCOMPARE(TestEnv::fileHash(dbPath()), hash);
-        const auto bits = [](QFile::Permissions p) { return p & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser); };
+        const auto bits = [](QFile::Permissions p) {
+            return p & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        };
         if (!folderReadOnly) QCOMPARE(bits(mode), bits(readOnly));
     }
 
@@ -390,9 +396,10 @@ private slots:
         QTest::addColumn<int>("failure");
         QTest::addColumn<qint64>("after");
         QTest::newRow("refused before writing") << QString() << -1 << qint64(0);
-        QTest::newRow("disk full while journalling") << "-journal" << int(FaultyDisk::Failure::DiskFull) << qint64(64 * 1024);
-        QTest::newRow("disk write error on the database") << "TarnwellHALYX.mdb" << int(FaultyDisk::Failure::WriteError)
-                                                           << qint64(4096);
+        QTest::newRow("disk full while journalling")
+            << "-journal" << int(FaultyDisk::Failure::DiskFull) << qint64(64 * 1024);
+        QTest::newRow("disk write error on the database")
+            << "TarnwellHALYX.mdb" << int(FaultyDisk::Failure::WriteError) << qint64(4096);
         QTest::newRow("sync fails") << "TarnwellHALYX.mdb" << int(FaultyDisk::Failure::SyncError) << qint64(0);
     }
     void failedCompactionLeavesDatabaseByteIdentical()
@@ -413,7 +420,10 @@ private slots:
             if (failure >= 0) QVERIFY(FaultyDisk::refusals() > 0);
         }
         // The next connection plays back a journal a failed rewrite may have left.
-        { auto db = TestData::openDatabase(QStringLiteral("recover")); db->scalar("SELECT count(*) FROM Sensors"); }
+        {
+            auto db = TestData::openDatabase(QStringLiteral("recover"));
+            db->scalar("SELECT count(*) FROM Sensors");
+        }
         QCOMPARE(dump(dbPath()), rows);
         QCOMPARE(TestEnv::fileHash(dbPath()), hash);
         QCOMPARE(leftovers(), QStringList());
@@ -432,7 +442,7 @@ private slots:
     void cancelledCompactionLosesNothing()
     {
         QFETCH(int, cancelAtCall);
-        addData(5000);   // a few hundred pages: a second or so on the slow disk
+        addData(5000);  // a few hundred pages: a second or so on the slow disk
         const QByteArray hash = TestEnv::fileHash(dbPath());
         const QStringList rows = dump(dbPath());
         Hooks hooks;

@@ -17,8 +17,7 @@ class TestFilterCriteria : public QObject {
     const QDate today{2011, 3, 5};
 
     static FilterCriteria::Input input(bool destroyed, const QString& type, const QString& level = {},
-                                       const QString& location = {}, const QString& start = {},
-                                       const QString& end = {})
+                                       const QString& location = {}, const QString& start = {}, const QString& end = {})
     {
         return {destroyed, type, level, location, start, end};
     }
@@ -27,18 +26,29 @@ private slots:
     void typeCodes_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("code");   // "?" = not recognized
-        QTest::newRow("list entry 45") << "45: d3HALYX" << "45";
-        QTest::newRow("bare 45") << "45" << "45";
-        QTest::newRow("blanks around") << "  65: d5HALYX " << "65";
-        QTest::newRow("25") << "25" << "25";
-        QTest::newRow("55 entry") << "55: d4HALYX" << "55";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("46") << "46" << "?";
-        QTest::newRow("75 entry") << "75: d6HALYX" << "75";
-        QTest::newRow("bare 35") << "35" << "35";
-        QTest::newRow("wrong model") << "45: d4HALYX" << "?";
-        QTest::newRow("part of a code") << "4" << "?";
+        QTest::addColumn<QString>("code");  // "?" = not recognized
+        QTest::newRow("list entry 45") << "45: d3HALYX"
+                                       << "45";
+        QTest::newRow("bare 45") << "45"
+                                 << "45";
+        QTest::newRow("blanks around") << "  65: d5HALYX "
+                                       << "65";
+        QTest::newRow("25") << "25"
+                            << "25";
+        QTest::newRow("55 entry") << "55: d4HALYX"
+                                  << "55";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("46") << "46"
+                            << "?";
+        QTest::newRow("75 entry") << "75: d6HALYX"
+                                  << "75";
+        QTest::newRow("bare 35") << "35"
+                                 << "35";
+        QTest::newRow("wrong model") << "45: d4HALYX"
+                                     << "?";
+        QTest::newRow("part of a code") << "4"
+                                        << "?";
     }
     void typeCodes()
     {
@@ -57,8 +67,8 @@ private slots:
         QCOMPARE(FilterCriteria::typeCode("85", entries).value_or("?"), QString("85"));
         QCOMPARE(FilterCriteria::typeCode("75", entries).value_or("?"), QString("75"));
         QVERIFY(!FilterCriteria::typeCode("25", entries));
-        QCOMPARE(FilterCriteria::standardTypeEntries(),
-                 (QStringList{"25: d1HALYX", "35: d2HALYX", "45: d3HALYX", "55: d4HALYX", "65: d5HALYX", "75: d6HALYX"}));
+        QCOMPARE(FilterCriteria::standardTypeEntries(), (QStringList{"25: d1HALYX", "35: d2HALYX", "45: d3HALYX",
+                                                                     "55: d4HALYX", "65: d5HALYX", "75: d6HALYX"}));
     }
 
     void criteriaTexts_data()
@@ -69,20 +79,19 @@ private slots:
         QTest::addColumn<QVariantList>("binds");
         QTest::newRow("box and type 25") << input(true, "25") << "Destroyed = 'No' AND SensorType ='25'"
                                          << "Destroyed = ? AND SensorType = ?" << QVariantList{"No", "25"};
-        QTest::newRow("only the box") << input(true, "") << "Destroyed = 'No'" << "Destroyed = ?"
-                                      << QVariantList{"No"};
-        QTest::newRow("level and location") << input(false, "", " 1200 ", "North")
-                                            << "Level contains '1200' AND Location contains 'North'"
-                                            << "Level LIKE ? ESCAPE '\\' AND Location LIKE ? ESCAPE '\\'"
-                                            << QVariantList{"%1200%", "%North%"};
+        QTest::newRow("only the box") << input(true, "") << "Destroyed = 'No'"
+                                      << "Destroyed = ?" << QVariantList{"No"};
+        QTest::newRow("level and location")
+            << input(false, "", " 1200 ", "North") << "Level contains '1200' AND Location contains 'North'"
+            << "Level LIKE ? ESCAPE '\\' AND Location LIKE ? ESCAPE '\\'" << QVariantList{"%1200%", "%North%"};
         QTest::newRow("start only ends today")
             << input(false, "", "", "", "2009/01/01")
-            << "InstallDate >= 2009/01/01 AND InstallDate <= " + QLocale::system().toString(QDate(2011, 3, 5), QLocale::ShortFormat)
+            << "InstallDate >= 2009/01/01 AND InstallDate <= " +
+                   QLocale::system().toString(QDate(2011, 3, 5), QLocale::ShortFormat)
             << "InstallDate >= ? AND InstallDate <= ?" << QVariantList{"2009/01/01", "2011/03/05"};
-        QTest::newRow("end only starts 1999") << input(false, "", "", "", "", "2010/6/30")
-                                              << "InstallDate >= 1999/01/01 AND InstallDate <= 2010/6/30"
-                                              << "InstallDate >= ? AND InstallDate <= ?"
-                                              << QVariantList{"1999/01/01", "2010/06/30"};
+        QTest::newRow("end only starts 1999")
+            << input(false, "", "", "", "", "2010/6/30") << "InstallDate >= 1999/01/01 AND InstallDate <= 2010/6/30"
+            << "InstallDate >= ? AND InstallDate <= ?" << QVariantList{"1999/01/01", "2010/06/30"};
         QTest::newRow("quote and wildcards in location")
             << input(false, "", "", "O'Brien's 10%_dr\\ift") << "Location contains 'O''Brien''s 10%_dr\\ift'"
             << "Location LIKE ? ESCAPE '\\'" << QVariantList{"%O'Brien's 10\\%\\_dr\\\\ift%"};
@@ -150,8 +159,9 @@ private slots:
         QTemporaryDir dir;
         Database db(QStringLiteral("filter"));
         QVERIFY(db.create(dir.filePath("f.db")));
-        db.execute("CREATE TABLE Sensors (InstrumentID TEXT, SensorType TEXT, Level TEXT, Location TEXT, "
-                   "InstallDate TEXT, Destroyed TEXT)");
+        db.execute(
+            "CREATE TABLE Sensors (InstrumentID TEXT, SensorType TEXT, Level TEXT, Location TEXT, "
+            "InstallDate TEXT, Destroyed TEXT)");
         const QList<QStringList> rows = {
             {"1", "25", "1200", "North", "2008/12/31", "No"},
             {"2", "25", "1200", "O'Brien's drift", "2009/01/01", "No"},

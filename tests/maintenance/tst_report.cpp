@@ -56,8 +56,8 @@ ReportDocument::Content content(const QStringList& charts, bool cover = true)
 
 std::vector<Item> titleBlock(bool cover = true)
 {
-    std::vector<Item> v = {{Kind::Paragraph, "", true}, {Kind::Paragraph, "REPORT 250475001", true},
-                           {Kind::Paragraph, "", false}};
+    std::vector<Item> v = {
+        {Kind::Paragraph, "", true}, {Kind::Paragraph, "REPORT 250475001", true}, {Kind::Paragraph, "", false}};
     if (!cover) return v;
     for (const char* line : {"   Date: 05/03/2011", "   Sensor Number: 250475001", "   Sensor Type: HALYX d6HALYX",
                              "   Date Installed: 2009/01/01", "   Installed By: J. Marsh", "   Level: 1200",
@@ -105,7 +105,10 @@ QByteArray bytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-int pdfPages(const QByteArray& pdf) { return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page ")) ; }
+int pdfPages(const QByteArray& pdf)
+{
+    return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "));
+}
 
 }  // namespace
 
@@ -118,7 +121,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("charts");
         QTest::addColumn<bool>("cover");
-        QTest::newRow("all four") << QStringList{"Load v Time", "Disp v Time", "Load v Length", "Disp v Length"} << true;
+        QTest::newRow("all four") << QStringList{"Load v Time", "Disp v Time", "Load v Length", "Disp v Length"}
+                                  << true;
         QTest::newRow("none") << QStringList{} << true;
         QTest::newRow("only Disp v Length") << QStringList{"Disp v Length"} << true;
         QTest::newRow("no cover lines") << QStringList{"Load v Time"} << false;
@@ -149,19 +153,23 @@ private slots:
         m.responsePlan = "Inspect the bolt   Who is called: Shift boss";
         m.loads = {{"#1", "0.25", "3.20", "01/04/2011", "4.10", "20/03/2011"},
                    {"#2", "0.75", "-0.50", "01/04/2011", "-1.25", "07/03/2011"}};
-        c.episodes = {{"Alert", "Load #1 (upper)", "2011/03/20 08:00", "2011/03/25 08:00", "4.10 t", "J. Marsh, 2011/03/21 09:00"}};
+        c.episodes = {{"Alert", "Load #1 (upper)", "2011/03/20 08:00", "2011/03/25 08:00", "4.10 t",
+                       "J. Marsh, 2011/03/21 09:00"}};
         const std::vector<Item> items = ReportDocument::describe(*ReportDocument::build(c));
         QStringList texts;
         for (const Item& i : items) texts << (i.bold ? "*" + i.text + "*" : i.text);
-        const QStringList summary = {"*Period: 05/03/2011 to 01/04/2011*", "   Readings in the period: 40",
-                                     "   Bolt k factor: 100 \u00B5strain/ton",
-                                     "   Alarm state now: Alert - Load #1 4.10 t (Alert 4.00 t) since 2011/03/20 08:00",
-                                     "   Response plan: Inspect the bolt   Who is called: Shift boss", "",
-                                     "*Load at each gauge position in the period (t), zeroed against the first plotted reading*",
-                                     "",
-                                     "Gauge | Centre (m) | Latest load (t) | Date | Peak load (t) | Date / "
-                                     "#1 | 0.25 | 3.20 | 01/04/2011 | 4.10 | 20/03/2011 / "
-                                     "#2 | 0.75 | -0.50 | 01/04/2011 | -1.25 | 07/03/2011"};
+        const QStringList summary = {
+            "*Period: 05/03/2011 to 01/04/2011*",
+            "   Readings in the period: 40",
+            "   Bolt k factor: 100 \u00B5strain/ton",
+            "   Alarm state now: Alert - Load #1 4.10 t (Alert 4.00 t) since 2011/03/20 08:00",
+            "   Response plan: Inspect the bolt   Who is called: Shift boss",
+            "",
+            "*Load at each gauge position in the period (t), zeroed against the first plotted reading*",
+            "",
+            "Gauge | Centre (m) | Latest load (t) | Date | Peak load (t) | Date / "
+            "#1 | 0.25 | 3.20 | 01/04/2011 | 4.10 | 20/03/2011 / "
+            "#2 | 0.75 | -0.50 | 01/04/2011 | -1.25 | 07/03/2011"};
         const int at = int(texts.indexOf("   Notes: "));
         QVERIFY(at > 0);
         QCOMPARE(texts.mid(at + 2, summary.size()), summary);
@@ -173,9 +181,10 @@ private slots:
         const int episodes = int(texts.indexOf("*Alarm episodes in the period*"));
         QVERIFY(episodes > chart);
         QCOMPARE(items[size_t(episodes - 1)].kind, Kind::PageBreak);
-        QCOMPARE(texts[episodes + 2], QString("Level | Where | Opened | Closed | Worst value | Acknowledged by / "
-                                              "Alert | Load #1 (upper) | 2011/03/20 08:00 | 2011/03/25 08:00 | 4.10 t | "
-                                              "J. Marsh, 2011/03/21 09:00"));
+        QCOMPARE(texts[episodes + 2],
+                 QString("Level | Where | Opened | Closed | Worst value | Acknowledged by / "
+                         "Alert | Load #1 (upper) | 2011/03/20 08:00 | 2011/03/25 08:00 | 4.10 t | "
+                         "J. Marsh, 2011/03/21 09:00"));
         QVERIFY(texts.indexOf("*Sign-off*") > episodes);
 
         c.cover = false;
@@ -194,7 +203,7 @@ private slots:
             auto db = TestData::openDatabase();
             TestData::addSensor(*db, {"250475001"});
             QList<TestData::NewReading> readings;
-            const int strain[] = {100, 300, 900, 500, 200};   // the peak on the third day
+            const int strain[] = {100, 300, 900, 500, 200};  // the peak on the third day
             for (int d = 0; d < 5; ++d) {
                 const QString v = QString::number(strain[d]);
                 readings.append({QDateTime(QDate(2024, 5, 1 + d), QTime(8, 0)), {v, v, v, v, v, v}, "20.0"});
@@ -232,7 +241,8 @@ private slots:
         }
         // The lines are in the picture, not only in the legend (green: the third gauge's line,
         // drawn over the first two, which have the same values).
-        const QImage picture = w.chartPicture(frmTarnwell::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
+        const QImage picture =
+            w.chartPicture(frmTarnwell::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
         int green = 0;
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x) {
@@ -266,7 +276,8 @@ private slots:
         state.since = "2024-05-03 08:00:00";
         state.headline = "Load #1 1.50 t (Alert 1.00 t)";
         AlarmStore::saveState(db, "250475001", state);
-        AlarmPlans::savePlans(db, {{"Alert", {}, "Inspect the bolt", "Shift boss"}, {"Action", {}, "Evacuate", "Manager"}});
+        AlarmPlans::savePlans(db,
+                              {{"Alert", {}, "Inspect the bolt", "Shift boss"}, {"Action", {}, "Evacuate", "Manager"}});
         auto episode = [&](const QString& opened, const QString& closed, const QString& ackBy) {
             AlarmEpisodes::Episode e;
             e.sensorId = "250475001";
@@ -295,7 +306,7 @@ private slots:
         const QList<ReportDocument::EpisodeRow> rows =
             w.utilities()->reportEpisodes("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].opened, QString("2024/05/02 08:00"));   // newest first
+        QCOMPARE(rows[0].opened, QString("2024/05/02 08:00"));  // newest first
         QCOMPARE(rows[0].closed, QString("2024/05/03 08:00"));
         QCOMPARE(rows[0].where, QString("Load #1 (upper)"));
         QCOMPARE(rows[0].worst, QString("1.50 t"));
@@ -327,9 +338,9 @@ private slots:
                 if (it.fragment().charFormat().isImageFormat()) {
                     const QTextImageFormat f = it.fragment().charFormat().toImageFormat();
                     QVERIFY(f.width() <= textWidth + 0.5);
-                    QCOMPARE(qRound(f.height() * 16 / f.width()), 10);   // aspect kept
+                    QCOMPARE(qRound(f.height() * 16 / f.width()), 10);  // aspect kept
                     const QImage stored = doc->resource(QTextDocument::ImageResource, QUrl(f.name())).value<QImage>();
-                    QCOMPARE(stored.width(), 1600);   // not embedded at full size
+                    QCOMPARE(stored.width(), 1600);  // not embedded at full size
                     found = true;
                 }
         QVERIFY(found);
@@ -338,7 +349,8 @@ private slots:
     void filesWrittenAndOnePagePerChart()
     {
         QTemporaryDir dir;
-        const auto doc = ReportDocument::build(content({"Load v Time", "Disp v Time", "Load v Length", "Disp v Length"}));
+        const auto doc =
+            ReportDocument::build(content({"Load v Time", "Disp v Time", "Load v Length", "Disp v Length"}));
         QString error;
         QVERIFY2(ReportDocument::writeOdt(*doc, dir.filePath("r.odt"), &error), qPrintable(error));
         const QByteArray odt = bytes(dir.filePath("r.odt"));
@@ -350,7 +362,7 @@ private slots:
         QVERIFY2(ReportDocument::writePdf(*doc, dir.filePath("r.pdf"), &error), qPrintable(error));
         const QByteArray pdf = bytes(dir.filePath("r.pdf"));
         QVERIFY(pdf.startsWith("%PDF"));
-        QCOMPARE(pdfPages(pdf), 6);   // the first page, one page per chart and the sign-off page
+        QCOMPARE(pdfPages(pdf), 6);  // the first page, one page per chart and the sign-off page
     }
 
     void unwritableFolderIsReportedAndNothingLeft()
@@ -383,9 +395,10 @@ private slots:
         {
             auto db = TestData::openDatabase();
             TestData::addSensor(*db, {"250475001"});
-            TestData::addReadings(*db, "250475001",
-                                  {{QDateTime(QDate(2024, 5, 1), QTime(8, 0)), {"1", "1", "1", "1", "1", "1"}, "20.0"},
-                                   {QDateTime(QDate(2024, 6, 9), QTime(8, 0)), {"2", "2", "2", "2", "2", "2"}, "20.0"}});
+            TestData::addReadings(
+                *db, "250475001",
+                {{QDateTime(QDate(2024, 5, 1), QTime(8, 0)), {"1", "1", "1", "1", "1", "1"}, "20.0"},
+                 {QDateTime(QDate(2024, 6, 9), QTime(8, 0)), {"2", "2", "2", "2", "2", "2"}, "20.0"}});
         }
         ScriptedMessages m;
         RecordedDesktop d;
@@ -420,8 +433,9 @@ private slots:
             f->dtpFrom->setDate(QDate(2024, 7, 1));
             f->dtpTo->setDate(QDate(2024, 6, 1));
             f->cmdOK->click();
-            refusedAndOpen = f->isVisible() && m.script.texts() == QStringList{"The period starts after it ends.\r\n"
-                                                                              "Choose a From date on or before the To date."};
+            refusedAndOpen = f->isVisible() && m.script.texts() == QStringList{
+                                                                       "The period starts after it ends.\r\n"
+                                                                       "Choose a From date on or before the To date."};
             m.script.shown.clear();
             f->cmdWholeRecord->click();
             f->cmdOK->click();

@@ -31,7 +31,8 @@ private slots:
         auto db = TestData::openDatabase();
         TestData::addSensor(*db, {id});
         TestData::addManyReadings(*db, id, 300, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
-        db->execute("UPDATE Sensors SET Notes = ? WHERE InstrumentID = ?", {QString::fromUtf8("n\xc3\xb8tes\tand\nmore"), id});
+        db->execute("UPDATE Sensors SET Notes = ? WHERE InstrumentID = ?",
+                    {QString::fromUtf8("n\xc3\xb8tes\tand\nmore"), id});
         const QString folder = Paths::dataFolder() + "/HALYXbackup";
         const QString made = DatabaseFiles::backupServer(*db, folder, QDate(2026, 12, 7));
         QCOMPARE(made, folder + "/" + DatabaseFiles::backupFileName(QDate(2026, 12, 7)));
@@ -86,7 +87,8 @@ private slots:
         db->execute("GRANT SELECT ON ALL TABLES IN SCHEMA public TO tw_reader");
         Database reader("reader");
         QVERIFY(reader.open("postgresql://tw_reader:r@" + qEnvironmentVariable("PGHOST", "localhost") + ":" +
-                            qEnvironmentVariable("PGPORT", "5432") + "/" + qEnvironmentVariable("PGDATABASE", "postgres")));
+                            qEnvironmentVariable("PGPORT", "5432") + "/" +
+                            qEnvironmentVariable("PGDATABASE", "postgres")));
         QVERIFY_THROWS_EXCEPTION(TwError, DatabaseFiles::restoreServer(reader, made));
         QCOMPARE(db->scalar(QString("SELECT count(*) FROM `%1`").arg(id)).toInt(), 49);
         reader.close();
@@ -130,14 +132,17 @@ private slots:
         {
             Database file("newer");
             QVERIFY(file.open(newer));
-            file.execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01')");
+            file.execute(
+                "INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', "
+                "'2099-01-01')");
         }
         TestData::addSensor(*db, {"250475002"});
         try {
             DatabaseFiles::restoreServer(*db, newer);
             QFAIL("a backup of a newer release was restored");
         } catch (const TwError& e) {
-            QVERIFY2(e.description.contains("newer version of Tarnwell") && e.description.contains("2099-01-from-the-future"),
+            QVERIFY2(e.description.contains("newer version of Tarnwell") &&
+                         e.description.contains("2099-01-from-the-future"),
                      qPrintable(e.description));
         }
         QVERIFY(db->tableExists("250475002"));

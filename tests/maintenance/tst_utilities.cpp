@@ -78,11 +78,14 @@ class TestUtilities : public QObject {
         auto db = TestData::openDatabase();
         for (const QString& id : AllSensors) TestData::addSensor(*db, {id});
         db->execute("UPDATE Sensors SET Level = '1200', Location = 'North' WHERE InstrumentID = '250425001'");
-        db->execute("UPDATE Sensors SET Level = '800', Location = 'O''Brien''s drift', InstallDate = '2009/01/01' "
-                    "WHERE InstrumentID = '250445002'");
-        db->execute("UPDATE Sensors SET Level = '800', Destroyed = 'Yes', InstallDate = '2010/06/15' "
-                    "WHERE InstrumentID = '250445003'");
-        db->execute("UPDATE Sensors SET SensorType = '75', Location = 'Stope 10% east' WHERE InstrumentID = '250455004'");
+        db->execute(
+            "UPDATE Sensors SET Level = '800', Location = 'O''Brien''s drift', InstallDate = '2009/01/01' "
+            "WHERE InstrumentID = '250445002'");
+        db->execute(
+            "UPDATE Sensors SET Level = '800', Destroyed = 'Yes', InstallDate = '2010/06/15' "
+            "WHERE InstrumentID = '250445003'");
+        db->execute(
+            "UPDATE Sensors SET SensorType = '75', Location = 'Stope 10% east' WHERE InstrumentID = '250455004'");
         TestData::addManyReadings(*db, "250445002", 200, QDateTime(QDate(2011, 1, 1), QTime(8, 0)));
     }
 
@@ -107,7 +110,7 @@ private slots:
 
         child<QComboBox>(w, "txtFilterType")->setEditText("45: d3HALYX");
         child<QCheckBox>(w, "chkDontShowDestroyed")->setChecked(true);
-        click(state);   // the caption acts as the button
+        click(state);  // the caption acts as the button
         QVERIFY(m.script.shown.empty());
         QCOMPARE(listed(combo), QStringList{"250445002"});
         QCOMPARE(combo->currentText(), QString("250445002"));
@@ -149,7 +152,7 @@ private slots:
         w.selectTab(frmTarnwell::TabInstallation);
         w.selectTab(frmTarnwell::TabUtilities);
         QCOMPARE(listed(type).last(), QString("85: d8HALYX"));
-        QCOMPARE(type->currentText(), QString("85"));   // what was typed stays
+        QCOMPARE(type->currentText(), QString("85"));  // what was typed stays
         click(child<QWidget>(w, "imgFilter"));
         QCOMPARE(m.script.texts(), QStringList{"There are no sensors that meet the criteria"});
     }
@@ -194,16 +197,26 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("icon");
-        QTest::newRow("nothing entered") << "" << "" << "" << "You must enter criteria to filter sensors on"
+        QTest::newRow("nothing entered") << ""
+                                         << ""
+                                         << ""
+                                         << "You must enter criteria to filter sensors on"
                                          << "Orrisford's Tarnwell" << int(Messages::Icon::Information);
-        QTest::newRow("type 46") << "46" << "" << ""
+        QTest::newRow("type 46") << "46"
+                                 << ""
+                                 << ""
                                  << "Sensor Type is not recognized\r\n\r\nPlease choose a sensor from the list, or "
                                     "enter the 2 digit sensor #"
                                  << "Tarnwell" << int(Messages::Icon::None);
-        QTest::newRow("bad start") << "" << "" << "2011/13/45"
+        QTest::newRow("bad start") << ""
+                                   << ""
+                                   << "2011/13/45"
                                    << "Start date is not a valid date\r\nPlease enter a date in the format yyyy/mm/dd"
                                    << "Tarnwell" << int(Messages::Icon::None);
-        QTest::newRow("no match keeps the criteria") << "" << "9999" << "" << "There are no sensors that meet the criteria"
+        QTest::newRow("no match keeps the criteria") << ""
+                                                     << "9999"
+                                                     << ""
+                                                     << "There are no sensors that meet the criteria"
                                                      << "Orrisford's Tarnwell" << int(Messages::Icon::Exclamation);
     }
     void filterRefusalsChangeNothing()
@@ -243,7 +256,8 @@ private slots:
         end->setFocus();
         end->setText("2011/13/45");
         child<QLineEdit>(w, "txtFilterLevel")->setFocus();
-        QCOMPARE(m.script.texts(), QStringList{"End Date is not a valid date\r\nPlease type a date in the format yyyy/mm/dd"});
+        QCOMPARE(m.script.texts(),
+                 QStringList{"End Date is not a valid date\r\nPlease type a date in the format yyyy/mm/dd"});
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
         QCOMPARE(QApplication::focusWidget(), end);
         // A good date passes quietly.
@@ -260,7 +274,7 @@ private slots:
         w.selectTab(frmTarnwell::TabUtilities);
         auto* list = child<QListWidget>(w, "lstFiles");
         w.utilities()->ListBackups();
-        QCOMPARE(list->count(), 0);   // no backup folder yet
+        QCOMPARE(list->count(), 0);  // no backup folder yet
 
         w.utilities()->backupDay = QDate(2011, 3, 5);
         RecordedDesktop d;
@@ -268,13 +282,15 @@ private slots:
         click(child<QWidget>(w, "Label42"));
         click(child<QWidget>(w, "imgBackup"));
         const QString folder = QDir::toNativeSeparators(Paths::backupFolder());
-        QCOMPARE(m.script.texts(), (QStringList{"Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05.mdb",
-                                                "Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05_2.mdb"}));
+        QCOMPARE(m.script.texts(),
+                 (QStringList{"Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05.mdb",
+                              "Backup was successful\r\nSaved to " + folder + "/HALYXbackup2011-03-05_2.mdb"}));
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
-        QCOMPARE(d.recorder.requests, QStringList{Paths::backupFolder()});   // Open folder, after the first only
+        QCOMPARE(d.recorder.requests, QStringList{Paths::backupFolder()});  // Open folder, after the first only
         // The second backup of the day kept the first: both can be restored from.
-        QCOMPARE(listed(list), (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb"}));
+        QCOMPARE(listed(list),
+                 (QStringList{"List of Backups:", "HALYXbackup2011-03-05.mdb", "HALYXbackup2011-03-05_2.mdb"}));
         // The heading is no backup: nothing is chosen, and it cannot be.
         QCOMPARE(list->currentRow(), -1);
         QVERIFY(!(list->item(0)->flags() & (Qt::ItemIsSelectable | Qt::ItemIsEnabled)));
@@ -384,7 +400,7 @@ private slots:
 
     void failedRestoreReportsAndLeavesTheDatabase()
     {
-        TARNWELL_FILE_ONLY();   // the failures are injected into the file copies
+        TARNWELL_FILE_ONLY();  // the failures are injected into the file copies
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -401,13 +417,14 @@ private slots:
         // Restore: yes; keep the current database first: no.
         m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         click(child<QWidget>(w, "imgRestore"));
-        QVERIFY(m.script.texts().last().startsWith("Error encountered during restore process\r\n\r\n"
-                                                   "The backup could not be copied: Disk write failed"));
+        QVERIFY(
+            m.script.texts().last().startsWith("Error encountered during restore process\r\n\r\n"
+                                               "The backup could not be copied: Disk write failed"));
         QVERIFY(m.script.texts().last().endsWith("\r\nThe database was not changed."));
-        QCOMPARE(m.script.shown.back().title, QString("Tarnwell"));   // the application's title
+        QCOMPARE(m.script.shown.back().title, QString("Tarnwell"));  // the application's title
         QVERIFY(readLog().contains(" G_CompactDB"));
         QCOMPARE(bytes(Paths::databasePath()), before);
-        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("5"));   // re-opened, as it was
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("5"));  // re-opened, as it was
     }
 
     // A backup that cannot be used - made by a newer release, or damaged - is refused
@@ -418,8 +435,9 @@ private slots:
         QTest::addColumn<bool>("newer");
         QTest::addColumn<QString>("why");
         QTest::newRow("newer release") << true
-                                       << QString("was made by a newer version of Tarnwell than this one (its layout has "
-                                                  "changes this version does not know: 2099-01-from-the-future)");
+                                       << QString(
+                                              "was made by a newer version of Tarnwell than this one (its layout has "
+                                              "changes this version does not know: 2099-01-from-the-future)");
         QTest::newRow("damaged") << false << QString("is damaged or cannot be read.");
     }
     void restoreRefusesABackupItCannotUse()
@@ -436,7 +454,9 @@ private slots:
         if (newer) {
             Database file("newer");
             QVERIFY(file.open(backup));
-            file.execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01')");
+            file.execute(
+                "INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', "
+                "'2099-01-01')");
         } else {
             QFile f(backup);
             QVERIFY(f.open(QIODevice::ReadWrite));
@@ -452,14 +472,16 @@ private slots:
         m.script.shown.clear();
         m.script.answers = {Messages::Answer::Yes};
         click(child<QWidget>(w, "imgRestore"));
-        QCOMPARE(m.script.shown.size(), size_t(2));   // the question, then the refusal
-        QCOMPARE(m.script.texts().last(), "Error encountered during restore process\r\n\r\nThe backup "
-                                          "HALYXbackup2011-03-05.mdb " + why +
-                                              (newer ? QString(". This version would not keep what they hold, so it does "
-                                                               "not restore it. Restore it with the newer version, or "
-                                                               "choose a backup made with this version.")
-                                                     : QString()) +
-                                              "\r\nThe database was not changed.");
+        QCOMPARE(m.script.shown.size(), size_t(2));  // the question, then the refusal
+        QCOMPARE(m.script.texts().last(),
+                 "Error encountered during restore process\r\n\r\nThe backup "
+                 "HALYXbackup2011-03-05.mdb " +
+                     why +
+                     (newer ? QString(". This version would not keep what they hold, so it does "
+                                      "not restore it. Restore it with the newer version, or "
+                                      "choose a backup made with this version.")
+                            : QString()) +
+                     "\r\nThe database was not changed.");
         QVERIFY(readLog().contains("Restore from HALYXbackup2011-03-05.mdb refused: "));
         QCOMPARE(bytes(Paths::databasePath()), before);
         QVERIFY(QDir(Paths::backupFolder()).entryList({"*-before-restore.mdb"}, QDir::Files).isEmpty());
@@ -470,7 +492,7 @@ private slots:
 
     void restoreStopsWhenTheKeptCopyFails()
     {
-        TARNWELL_FILE_ONLY();   // the failures are injected into the file copies
+        TARNWELL_FILE_ONLY();  // the failures are injected into the file copies
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -484,13 +506,14 @@ private slots:
         const QByteArray before = bytes(Paths::databasePath());
         w.utilities()->fileHooks.failAfterBytes = 8192;
         child<QListWidget>(w, "lstFiles")->setCurrentRow(1);
-        click(child<QWidget>(w, "imgRestore"));   // restore: yes; keep a copy first: yes
-        QVERIFY(m.script.texts().last().startsWith("The current database could not be backed up, so it was not replaced."));
+        click(child<QWidget>(w, "imgRestore"));  // restore: yes; keep a copy first: yes
+        QVERIFY(
+            m.script.texts().last().startsWith("The current database could not be backed up, so it was not replaced."));
         QVERIFY(!m.script.texts().contains("Restore was successful"));
         QCOMPARE(bytes(Paths::databasePath()), before);
         QVERIFY(QDir(Paths::backupFolder()).entryList({"*-before-restore.mdb"}, QDir::Files).isEmpty());
         QVERIFY(w.shared().db.isOpen());
-        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));   // nothing re-read
+        QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("4"));  // nothing re-read
     }
 
     void failedBackupReportsAndLogs()
@@ -501,9 +524,10 @@ private slots:
         w.selectTab(frmTarnwell::TabUtilities);
         w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Check; };
         click(child<QWidget>(w, "imgBackup"));
-        QCOMPARE(m.script.texts().first(), QString("Error encountered during backup process of TarnwellHALYX.mdb\r\n\r\n"
-                                                   "Path/File access error (checking)\r\n"
-                                                   "No backup was made; the backups already in HALYXbackup were kept."));
+        QCOMPARE(m.script.texts().first(),
+                 QString("Error encountered during backup process of TarnwellHALYX.mdb\r\n\r\n"
+                         "Path/File access error (checking)\r\n"
+                         "No backup was made; the backups already in HALYXbackup were kept."));
         QVERIFY(readLog().contains(" GBackupDB"));
         QVERIFY(QDir(Paths::backupFolder()).entryList(QDir::Files).isEmpty());
         QCOMPARE(child<QListWidget>(w, "lstFiles")->count(), 0);
@@ -529,10 +553,11 @@ private slots:
         click(child<QWidget>(w, "imgHelp"));
         click(child<QWidget>(w, "Label40"));
         click(child<QWidget>(w, "imgInternet"));
-        QCOMPARE(d.recorder.requests, (QStringList{manual, UtilitiesController::WebAddress, UtilitiesController::WebAddress}));
+        QCOMPARE(d.recorder.requests,
+                 (QStringList{manual, UtilitiesController::WebAddress, UtilitiesController::WebAddress}));
         QCOMPARE(m.script.shown.size(), size_t(1));
 
-        d.recorder.answer = false;   // nothing on this desktop can open them
+        d.recorder.answer = false;  // nothing on this desktop can open them
         click(child<QWidget>(w, "imgHelp"));
         click(child<QWidget>(w, "imgInternet"));
         QCOMPARE(m.script.texts().mid(1),
@@ -581,18 +606,18 @@ private slots:
             QCOMPARE(d.recorder.requests, QStringList{folder});
             d.recorder.answer = false;
             showSavedTo(nullptr, "Export", file);
-            QCOMPARE(m.script.texts(), (QStringList{"Saved to " + QDir::toNativeSeparators(file),
-                                                    "Saved to " + QDir::toNativeSeparators(file),
-                                                    "Saved to " + QDir::toNativeSeparators(file),
-                                                    "No program could be found to open the folder:\r\n" +
-                                                        QDir::toNativeSeparators(folder)}));
+            QCOMPARE(
+                m.script.texts(),
+                (QStringList{"Saved to " + QDir::toNativeSeparators(file), "Saved to " + QDir::toNativeSeparators(file),
+                             "Saved to " + QDir::toNativeSeparators(file),
+                             "No program could be found to open the folder:\r\n" + QDir::toNativeSeparators(folder)}));
             QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
             QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
             QCOMPARE(m.script.shown[0].title, QString("Export"));
         }
         d.recorder.requests.clear();
         d.recorder.answer = true;
-        frmTarnwell w;   // installs the real boxes
+        frmTarnwell w;  // installs the real boxes
         w.show();
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
             bool pressed = false;
@@ -641,7 +666,7 @@ private slots:
 
     void closingCompactsTheDatabase()
     {
-        TARNWELL_FILE_ONLY();   // a server compacts its own storage
+        TARNWELL_FILE_ONLY();  // a server compacts its own storage
         {
             auto db = TestData::openDatabase();
             TestData::addManyReadings(*db, "250425001", 4000, QDateTime(QDate(2012, 1, 1), QTime(0, 0)), 1);
@@ -668,14 +693,16 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("valid") << "12.3" << "12.30";
-        QTest::newRow("beyond the type's limits") << "99999" << "";
+        QTest::newRow("valid") << "12.3"
+                               << "12.30";
+        QTest::newRow("beyond the type's limits") << "99999"
+                                                  << "";
     }
     void closingStoresAValidEditedReading()
     {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        const QString id = "250425001";   // first in the list, type 25
+        const QString id = "250425001";  // first in the list, type 25
         {
             auto db = TestData::openDatabase();
             db->execute("DELETE FROM `" + id + "`");
@@ -709,7 +736,7 @@ private slots:
 
     void failedCompactionAtCloseKeepsTheDatabase()
     {
-        TARNWELL_FILE_ONLY();   // a server compacts its own storage
+        TARNWELL_FILE_ONLY();  // a server compacts its own storage
         ScriptedMessages m;
         {
             frmTarnwell w;

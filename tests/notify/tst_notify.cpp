@@ -20,7 +20,7 @@
 
 namespace {
 
-const QString Bolt = QStringLiteral("123435003");   // type 35: two gauges; k factor 100: 100 strain = 1 t
+const QString Bolt = QStringLiteral("123435003");  // type 35: two gauges; k factor 100: 100 strain = 1 t
 const QStringList Names{"TIMESTAMP", "RECORD", "Temp", "Strain(1)", "Strain(2)"};
 
 // A reading of both gauges at a moment.
@@ -42,10 +42,11 @@ quint16 freePort()
 // A TOA5 file of hourly readings from 2024-03-05 00:00 with the given strains on both gauges.
 QByteArray toa5(const QList<QByteArray>& strains, int firstHour = 0)
 {
-    QByteArray out = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
-                     "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"Strain(1)\",\"Strain(2)\"\r\n"
-                     "\"TS\",\"RN\",\"Deg C\",\"uStrain\",\"uStrain\"\r\n"
-                     "\"\",\"\",\"Avg\",\"Avg\",\"Avg\"\r\n";
+    QByteArray out =
+        "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
+        "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"Strain(1)\",\"Strain(2)\"\r\n"
+        "\"TS\",\"RN\",\"Deg C\",\"uStrain\",\"uStrain\"\r\n"
+        "\"\",\"\",\"Avg\",\"Avg\",\"Avg\"\r\n";
     const QDateTime start(QDate(2024, 3, 5), QTime(0, 0));
     for (int i = 0; i < strains.size(); ++i)
         out += '"' + start.addSecs(qint64(firstHour + i) * 3600).toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "\"," +
@@ -62,8 +63,9 @@ public:
     {
         m_p.setProcessChannelMode(QProcess::ForwardedChannels);
         // Debian's own Python, which has the aiosmtpd package.
-        m_p.start(QStringLiteral("/usr/bin/python3"), {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(m_port),
-                                              "-c", "aiosmtpd.handlers.Mailbox", m_dir});
+        m_p.start(QStringLiteral("/usr/bin/python3"),
+                  {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(m_port), "-c",
+                   "aiosmtpd.handlers.Mailbox", m_dir});
         if (!m_p.waitForStarted(10000)) return false;
         // Ready when it takes connections (within ten seconds).
         for (int i = 0; i < 100; ++i) {
@@ -176,9 +178,9 @@ class TestNotify : public QObject {
         NotifySettings::saveRecipients(*db, {{"ops@mine.example", "Alert", {}},
                                              {"boss12@mine.example", "Action", {"12", ""}},
                                              {"boss14@mine.example", "Action", {"14", ""}}});
-        NotifySettings::savePlans(*db, {{"Action", {}, "Stop work in the area.", "Mine manager"},
-                                        {"Action", {"12", "Stope 4"}, "Barricade Stope 4 and call geotech.",
-                                         "Geotech on call 555-0102"}});
+        NotifySettings::savePlans(
+            *db, {{"Action", {}, "Stop work in the area.", "Mine manager"},
+                  {"Action", {"12", "Stope 4"}, "Barricade Stope 4 and call geotech.", "Geotech on call 555-0102"}});
     }
 
 private slots:
@@ -211,9 +213,10 @@ private slots:
         QVERIFY(mails[0].contains("Subject: Tarnwell alarm: Action - sensor " + Bolt + " Load #1 13.00 t"));
         QVERIFY(mails[0].contains("To: ops@mine.example, boss12@mine.example"));
         QVERIFY(!mails[0].contains("boss14"));
-        for (const char* text : {"Place: level 12, Stope 4", "Position: Load #1 (upper)", "Value: 13.00 t (Action level 12.00 t)",
-                                 "Time of the reading: 2024/03/05 02:00", "Barricade Stope 4 and call geotech.",
-                                 "Who is called: Geotech on call 555-0102", "To acknowledge: open Tarnwell"})
+        for (const char* text :
+             {"Place: level 12, Stope 4", "Position: Load #1 (upper)", "Value: 13.00 t (Action level 12.00 t)",
+              "Time of the reading: 2024/03/05 02:00", "Barricade Stope 4 and call geotech.",
+              "Who is called: Geotech on call 555-0102", "To acknowledge: open Tarnwell"})
             QVERIFY2(mails[0].contains(text), text);
         QList<QJsonObject> calls = hookCalls();
         QCOMPARE(calls.size(), 1);
@@ -273,7 +276,7 @@ private slots:
         QCOMPARE(r.failed, 1);
         QCOMPARE(Outbox::unsentText(*db), QString("1 notification waiting"));
         QVERIFY(mail->start());
-        QCOMPARE(Outbox::deliver(*db, now.addSecs(10), Outbox::realSenders(*db)).sent, 0);   // still backing off
+        QCOMPARE(Outbox::deliver(*db, now.addSecs(10), Outbox::realSenders(*db)).sent, 0);  // still backing off
         r = Outbox::deliver(*db, now.addSecs(600), Outbox::realSenders(*db));
         QCOMPARE(r.sent, 1);
         QCOMPARE(Outbox::deliver(*db, now.addSecs(1200), Outbox::realSenders(*db)).sent, 0);
@@ -291,7 +294,7 @@ private slots:
         TestData::addReadings(*db, Bolt, {reading(now.addSecs(-7200), "0"), reading(now.addSecs(-3600), "1300")});
         AlarmEvaluation::evaluateSensor(*db, Bolt, now);
         QCOMPARE(Outbox::queueReminders(*db, now.addSecs(3 * 3600)), 0);
-        QCOMPARE(Outbox::queueReminders(*db, now.addSecs(5 * 3600)), 2);   // mail and hook
+        QCOMPARE(Outbox::queueReminders(*db, now.addSecs(5 * 3600)), 2);  // mail and hook
         QCOMPARE(Outbox::queueReminders(*db, now.addSecs(5 * 3600 + 60)), 0);
         Outbox::deliver(*db, now.addSecs(5 * 3600 + 60), Outbox::realSenders(*db));
         QStringList mails = mail->mails();

@@ -14,7 +14,7 @@ struct Entry {
     QString text;
     bool operator==(const Entry& o) const { return term == o.term && text == o.text; }
 };
-using Sections = QMap<QString, QList<Entry>>;   // section name (upper case) -> entries in order
+using Sections = QMap<QString, QList<Entry>>;  // section name (upper case) -> entries in order
 
 char* toString(const Entry& e) { return QTest::toString(e.term + QStringLiteral(" => ") + e.text); }
 
@@ -130,7 +130,8 @@ private slots:
         const QString usageText = help.section(QStringLiteral("\n\n"), 0, 0);
         for (auto it = option.globalMatch(usageText); it.hasNext();) usage.insert(it.next().captured());
         const QString man = plainRoff(readFile(QStringLiteral(MAN_DIR "/") + page));
-        const QString synopsisText = man.section(QStringLiteral(".SH SYNOPSIS"), 1).section(QStringLiteral(".SH"), 0, 0);
+        const QString synopsisText =
+            man.section(QStringLiteral(".SH SYNOPSIS"), 1).section(QStringLiteral(".SH"), 0, 0);
         for (auto it = option.globalMatch(synopsisText); it.hasNext();) synopsis.insert(it.next().captured());
         synopsis.remove(QStringLiteral("--help"));
         QCOMPARE(synopsis, usage);
@@ -140,8 +141,9 @@ private slots:
     // lines, an entry's further paragraphs left out; sections in the order given.
     void readsBothLayouts()
     {
-        const Sections h = helpSections(QStringLiteral(
-            "Usage: x\n\nOptions:\n  --a N   first line\n          goes on\n  --b     two\nNotes:\n  --c  not an option\n"));
+        const Sections h =
+            helpSections(QStringLiteral("Usage: x\n\nOptions:\n  --a N   first line\n          goes on\n  --b     "
+                                        "two\nNotes:\n  --c  not an option\n"));
         QCOMPARE(h.value("OPTIONS"), (QList<Entry>{{"--a N", "first line goes on"}, {"--b", "two"}}));
         QVERIFY(!h.contains("NOTES"));
         const Sections m = manSections(QStringLiteral(

@@ -55,7 +55,7 @@ void whenBatchDelOpens(std::function<void(frmBatchDel*)> act, bool* leftOpen = n
                 if (open) dlg->CancelButton->click();
                 return;
             }
-        whenBatchDelOpens(act, leftOpen);   // not shown yet: look again
+        whenBatchDelOpens(act, leftOpen);  // not shown yet: look again
     });
 }
 
@@ -199,11 +199,13 @@ private slots:
         QTest::addColumn<QDate>("end");
         QTest::addColumn<QString>("message");
         QTest::newRow("no readings") << QDate(2023, 1, 1) << QDate(2023, 1, 31)
-                                     << QString("Sensor %1 has no readings dated from %2 to %3.\r\nNo reading was deleted.")
+                                     << QString(
+                                            "Sensor %1 has no readings dated from %2 to %3.\r\nNo reading was deleted.")
                                             .arg(Sensor, shortDate(QDate(2023, 1, 1)), shortDate(QDate(2023, 1, 31)));
-        QTest::newRow("start after end") << QDate(2024, 5, 3) << QDate(2024, 5, 1)
-                                         << QString("The start date %1 is after the end date %2.\r\nNo reading was deleted.")
-                                                .arg(shortDate(QDate(2024, 5, 3)), shortDate(QDate(2024, 5, 1)));
+        QTest::newRow("start after end")
+            << QDate(2024, 5, 3) << QDate(2024, 5, 1)
+            << QString("The start date %1 is after the end date %2.\r\nNo reading was deleted.")
+                   .arg(shortDate(QDate(2024, 5, 3)), shortDate(QDate(2024, 5, 1)));
     }
     void emptyRangeKeepsTheWindowOpen()
     {
@@ -250,9 +252,11 @@ private slots:
         Page p;
         whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
         p.deleteReadings();
-        QCOMPARE(p.msgs.script.texts(), QStringList{"Delete the reading of 2024/05/01 10:00:00 of sensor " + Sensor + "?"});
+        QCOMPARE(p.msgs.script.texts(),
+                 QStringList{"Delete the reading of 2024/05/01 10:00:00 of sensor " + Sensor + "?"});
         QCOMPARE(p.count(), QString("0 of 0"));
-        QCOMPARE(p.w.findChild<QLabel*>("lblError")->text(), QString("0 Readings - Click the Add button to add a reading"));
+        QCOMPARE(p.w.findChild<QLabel*>("lblError")->text(),
+                 QString("0 Readings - Click the Add button to add a reading"));
         QVERIFY(p.keys().isEmpty());
         QVERIFY(p.w.shared().db.tableExists(Sensor));
     }
@@ -264,7 +268,7 @@ private slots:
         Shared& s = p.w.shared();
         s.deletion.start = QDate(2020, 2, 2);
         s.deletion.end = QDate(2020, 3, 3);
-        s.deletion.single = true;   // left from before: the window clears it
+        s.deletion.single = true;  // left from before: the window clears it
         bool clearedOnOpening = false;
         whenBatchDelOpens([&](frmBatchDel* dlg) {
             clearedOnOpening = !s.deletion.single;
@@ -291,11 +295,11 @@ private slots:
             dlg.cmdSingleDel->click();
         }
         QVERIFY(choice.single && !choice.dateRange && !choice.all);
-        QCOMPARE(choice.start, QDate(2020, 1, 1));   // DELETE keeps the earlier dates
+        QCOMPARE(choice.start, QDate(2020, 1, 1));  // DELETE keeps the earlier dates
         {
             frmBatchDel dlg(choice);
-            QVERIFY(!choice.single);                 // opening clears the flags
-            dlg.OKButton->click();                   // calendars untouched: today
+            QVERIFY(!choice.single);  // opening clears the flags
+            dlg.OKButton->click();    // calendars untouched: today
         }
         QVERIFY(choice.dateRange && !choice.single && !choice.all);
         QCOMPARE(choice.start, QDate::currentDate());

@@ -40,7 +40,8 @@ private slots:
         QCOMPARE(keyCriterion("a'b"), QString("DateTimeKey = 'a''b'"));
         QCOMPARE(countText(3, 12), QString("3 of 12"));
         QCOMPARE(countText(100000, 100000), QString("100000 of 100000"));
-        QCOMPARE(duplicateOnMessage(d, QTime(8, 5, 0)), QString("There is already a reading on 2011/03/05 at 08:05:00"));
+        QCOMPARE(duplicateOnMessage(d, QTime(8, 5, 0)),
+                 QString("There is already a reading on 2011/03/05 at 08:05:00"));
     }
 
     void storedTexts_data()
@@ -48,21 +49,49 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("channel");
         QTest::addColumn<QString>("temperature");
-        QTest::newRow("12.3") << "12.3" << "12.30" << "12.3";
-        QTest::newRow("7") << "7" << "7.00" << "7.0";
-        QTest::newRow("21") << "21" << "21.00" << "21.0";
-        QTest::newRow("empty") << "" << "" << "";
-        QTest::newRow("blanks") << "   " << "" << "";
-        QTest::newRow("trimmed") << " 5.5 " << "5.50" << "5.5";
-        QTest::newRow("negative") << "-150.256" << "-150.26" << "-150.3";
+        QTest::newRow("12.3") << "12.3"
+                              << "12.30"
+                              << "12.3";
+        QTest::newRow("7") << "7"
+                           << "7.00"
+                           << "7.0";
+        QTest::newRow("21") << "21"
+                            << "21.00"
+                            << "21.0";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
+        QTest::newRow("blanks") << "   "
+                                << ""
+                                << "";
+        QTest::newRow("trimmed") << " 5.5 "
+                                 << "5.50"
+                                 << "5.5";
+        QTest::newRow("negative") << "-150.256"
+                                  << "-150.26"
+                                  << "-150.3";
         // Halves round away from zero, as by hand, on the decimal value typed.
-        QTest::newRow("half up") << "2.665" << "2.67" << "2.7";
-        QTest::newRow("half up, odd") << "2.675" << "2.68" << "2.7";
-        QTest::newRow("temperature half") << "21.25" << "21.25" << "21.3";
-        QTest::newRow("negative half") << "-0.125" << "-0.13" << "-0.1";
-        QTest::newRow("half carries") << "9.995" << "10.00" << "10.0";
-        QTest::newRow("leading point") << ".5" << "0.50" << "0.5";
-        QTest::newRow("not a number kept") << "12-3" << "12-3" << "12-3";
+        QTest::newRow("half up") << "2.665"
+                                 << "2.67"
+                                 << "2.7";
+        QTest::newRow("half up, odd") << "2.675"
+                                      << "2.68"
+                                      << "2.7";
+        QTest::newRow("temperature half") << "21.25"
+                                          << "21.25"
+                                          << "21.3";
+        QTest::newRow("negative half") << "-0.125"
+                                       << "-0.13"
+                                       << "-0.1";
+        QTest::newRow("half carries") << "9.995"
+                                      << "10.00"
+                                      << "10.0";
+        QTest::newRow("leading point") << ".5"
+                                       << "0.50"
+                                       << "0.5";
+        QTest::newRow("not a number kept") << "12-3"
+                                           << "12-3"
+                                           << "12-3";
     }
     void storedTexts()
     {
@@ -120,35 +149,34 @@ private slots:
         QTest::addColumn<bool>("temp");
         QTest::addColumn<QString>("temperature");
         QTest::addColumn<QStringList>("values");
-        QTest::addColumn<QString>("message");   // empty: valid
+        QTest::addColumn<QString>("message");  // empty: valid
         QTest::addColumn<int>("failing");
         const QStringList ok6 = {"1", "2", "3", "4", "5", "6"};
         QTest::newRow("all within") << qint64(6) << true << "21" << ok6 << "" << -1;
         QTest::newRow("temperature at high limit") << qint64(6) << true << "60" << ok6 << "" << -1;
         QTest::newRow("temperature at low limit") << qint64(6) << true << "-20" << ok6 << "" << -1;
-        QTest::newRow("temperature above") << qint64(6) << true << "60.01" << ok6
-                                           << "Error: Temperature must be > -20 and < 60" << 0;
-        QTest::newRow("temperature below") << qint64(6) << true << "-20.5" << ok6
-                                           << "Error: Temperature must be > -20 and < 60" << 0;
+        QTest::newRow("temperature above")
+            << qint64(6) << true << "60.01" << ok6 << "Error: Temperature must be > -20 and < 60" << 0;
+        QTest::newRow("temperature below")
+            << qint64(6) << true << "-20.5" << ok6 << "Error: Temperature must be > -20 and < 60" << 0;
         QTest::newRow("no temperature channel") << qint64(6) << false << "999" << ok6 << "" << -1;
         QTest::newRow("channel 3 above") << qint64(6) << true << "20"
                                          << QStringList{"1", "2", "10000.01", "4", "5", "6"}
                                          << "Error: Gauge 3 must be > -10000 and < 10000" << 3;
-        QTest::newRow("channel at limits") << qint64(6) << true << "20"
-                                           << QStringList{"10000", "-10000", "0", "0", "0", "0"} << "" << -1;
-        QTest::newRow("first failing channel named") << qint64(6) << true << "20"
-                                                     << QStringList{"1", "-20000", "1", "1", "1", "99999"}
-                                                     << "Error: Gauge 2 must be > -10000 and < 10000" << 2;
-        QTest::newRow("temperature checked first") << qint64(6) << true << "70"
-                                                   << QStringList{"-20000", "1", "1", "1", "1", "1"}
-                                                   << "Error: Temperature must be > -20 and < 60" << 0;
-        QTest::newRow("channels beyond the type ignored") << qint64(2) << true << "20"
-                                                          << QStringList{"1", "2", "99999", "", "", ""} << "" << -1;
+        QTest::newRow("channel at limits")
+            << qint64(6) << true << "20" << QStringList{"10000", "-10000", "0", "0", "0", "0"} << "" << -1;
+        QTest::newRow("first failing channel named")
+            << qint64(6) << true << "20" << QStringList{"1", "-20000", "1", "1", "1", "99999"}
+            << "Error: Gauge 2 must be > -10000 and < 10000" << 2;
+        QTest::newRow("temperature checked first")
+            << qint64(6) << true << "70" << QStringList{"-20000", "1", "1", "1", "1", "1"}
+            << "Error: Temperature must be > -20 and < 60" << 0;
+        QTest::newRow("channels beyond the type ignored")
+            << qint64(2) << true << "20" << QStringList{"1", "2", "99999", "", "", ""} << "" << -1;
         // A box holds one number as a whole, or it is refused naming the box.
-        QTest::newRow("two decimal points") << qint64(6) << true << "20.719.5" << ok6
-                                            << "Error: Temperature is not a number: 20.719.5" << 0;
-        QTest::newRow("trailing text") << qint64(2) << true << "20"
-                                       << QStringList{"1", "12000 strain"}
+        QTest::newRow("two decimal points")
+            << qint64(6) << true << "20.719.5" << ok6 << "Error: Temperature is not a number: 20.719.5" << 0;
+        QTest::newRow("trailing text") << qint64(2) << true << "20" << QStringList{"1", "12000 strain"}
                                        << "Error: Gauge 2 is not a number: 12000 strain" << 2;
         QTest::newRow("pasted infinity") << qint64(1) << true << "20" << QStringList{"inf"}
                                          << "Error: Gauge 1 is not a number: inf" << 1;
@@ -188,7 +216,7 @@ private slots:
         const Limits l = limitsFrom(QVariant(qlonglong(4)), QVariant(), QVariant(-500.0), QVariant("2500"),
                                     QVariant("-20"), QVariant(60.0));
         QCOMPARE(l.numChannels, qint64(4));
-        QVERIFY(!l.tempChannel);   // null: no temperature check
+        QVERIFY(!l.tempChannel);  // null: no temperature check
         QCOMPARE(l.lowVal, -500.0);
         QCOMPARE(l.highVal, 2500.0);
         QCOMPARE(l.tempLow, -20.0);
@@ -230,7 +258,7 @@ private slots:
         QVERIFY(isFutureDate(today.addDays(1), today));
         QVERIFY(!isFutureDate(today.addDays(-1), today));
         QVERIFY(!isFutureDate(QDate(), today));
-        QVERIFY(flagTicked(QVariant()));              // null ticks the box
+        QVERIFY(flagTicked(QVariant()));  // null ticks the box
         QVERIFY(!flagTicked(QVariant(qlonglong(0))));
         QVERIFY(flagTicked(QVariant(qlonglong(1))));
         QVERIFY(flagTicked(QVariant(qlonglong(-1))));

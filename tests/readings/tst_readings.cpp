@@ -73,7 +73,11 @@ class TestReadings : public QObject {
             }
             w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
         }
-        template <class T> T* get(const QString& name) { return w.findChild<T*>(name); }
+        template <class T>
+        T* get(const QString& name)
+        {
+            return w.findChild<T*>(name);
+        }
         QLineEdit* box(int i) { return get<QLineEdit>(QString("txtChannel(%1)").arg(i)); }
         QLineEdit* temp() { return get<QLineEdit>("txtChannelT"); }
         QString count() { return get<QLineEdit>("txtRcount")->text(); }
@@ -142,12 +146,13 @@ private slots:
     void enteringShowsTheLatestReading()
     {
         auto list = threeReadings();
-        list[2].channels[3] = QString();   // Channel4 empty
+        list[2].channels[3] = QString();  // Channel4 empty
         addSensorWith(list);
         {
             auto db = TestData::openDatabase();
-            db->execute(QString("UPDATE `%1` SET Plottemporal = NULL, Channel4 = NULL WHERE DateTimeKey = ?").arg(Sensor),
-                        {key(R3)});
+            db->execute(
+                QString("UPDATE `%1` SET Plottemporal = NULL, Channel4 = NULL WHERE DateTimeKey = ?").arg(Sensor),
+                {key(R3)});
         }
         Page p;
         QCOMPARE(p.count(), QString("3 of 3"));
@@ -159,7 +164,7 @@ private slots:
         QCOMPARE(p.temp()->text(), QString("21.5"));
         QCOMPARE(p.box(1)->text(), QString("12.00"));
         QVERIFY(p.box(4)->text().isEmpty());
-        QVERIFY(p.get<QCheckBox>("chkTemporal")->isChecked());   // null ticks it
+        QVERIFY(p.get<QCheckBox>("chkTemporal")->isChecked());  // null ticks it
         QVERIFY(p.get<QCheckBox>("chkSpatial")->isChecked());
         QVERIFY(!p.error()->isVisibleTo(p.r->page()));
         p.click("imgFirst");
@@ -232,19 +237,34 @@ private slots:
 
     void validationRefusesAndKeepsTheReading_data()
     {
-        QTest::addColumn<int>("channel");   // 0: temperature
+        QTest::addColumn<int>("channel");  // 0: temperature
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("message");   // empty: passes
-        QTest::addColumn<QString>("named");     // how the question names the box
-        QTest::newRow("temperature at high limit") << 0 << "60" << "" << "";
-        QTest::newRow("temperature above") << 0 << "60.1" << "Error: Temperature must be > -20 and < 60" << "Temperature";
-        QTest::newRow("temperature below") << 0 << "-21" << "Error: Temperature must be > -20 and < 60" << "Temperature";
-        QTest::newRow("temperature not one number") << 0 << "20.719.5" << "Error: Temperature is not a number: 20.719.5"
+        QTest::addColumn<QString>("message");  // empty: passes
+        QTest::addColumn<QString>("named");    // how the question names the box
+        QTest::newRow("temperature at high limit") << 0 << "60"
+                                                   << ""
+                                                   << "";
+        QTest::newRow("temperature above") << 0 << "60.1"
+                                           << "Error: Temperature must be > -20 and < 60"
+                                           << "Temperature";
+        QTest::newRow("temperature below") << 0 << "-21"
+                                           << "Error: Temperature must be > -20 and < 60"
+                                           << "Temperature";
+        QTest::newRow("temperature not one number") << 0 << "20.719.5"
+                                                    << "Error: Temperature is not a number: 20.719.5"
                                                     << "Temperature";
-        QTest::newRow("channel 3 above") << 3 << "10000.5" << "Error: Gauge 3 must be > -10000 and < 10000" << "Gauge 3";
-        QTest::newRow("channel 2 far above") << 2 << "99999" << "Error: Gauge 2 must be > -10000 and < 10000" << "Gauge 2";
-        QTest::newRow("channel 6 at low limit") << 6 << "-10000" << "" << "";
-        QTest::newRow("channel 1 below") << 1 << "-10001" << "Error: Gauge 1 must be > -10000 and < 10000" << "Gauge 1";
+        QTest::newRow("channel 3 above") << 3 << "10000.5"
+                                         << "Error: Gauge 3 must be > -10000 and < 10000"
+                                         << "Gauge 3";
+        QTest::newRow("channel 2 far above") << 2 << "99999"
+                                             << "Error: Gauge 2 must be > -10000 and < 10000"
+                                             << "Gauge 2";
+        QTest::newRow("channel 6 at low limit") << 6 << "-10000"
+                                                << ""
+                                                << "";
+        QTest::newRow("channel 1 below") << 1 << "-10001"
+                                         << "Error: Gauge 1 must be > -10000 and < 10000"
+                                         << "Gauge 1";
     }
     // A refused value keeps the user on the reading (the first answer) with what was typed,
     // stores nothing and names the box; fixing the value clears the message.
@@ -276,8 +296,7 @@ private slots:
         QCOMPARE(p.stored(R2, column).toString(), before);
         QCOMPARE(p.msgs.script.shown.size(), size_t(1));
         QCOMPARE(p.msgs.script.shown[0].choices, QStringList({"Keep it on screen", "Discard it"}));
-        QVERIFY2(p.msgs.script.shown[0].text.startsWith(named + " holds "),
-                 qPrintable(p.msgs.script.shown[0].text));
+        QVERIFY2(p.msgs.script.shown[0].text.startsWith(named + " holds "), qPrintable(p.msgs.script.shown[0].text));
         // Corrected in the box, the refusal goes and the next move stores the value.
         box->selectAll();
         QTest::keyClicks(box, "7");
@@ -303,19 +322,19 @@ private slots:
         p.enterTabAsAUserDoes();
         p.click("imgPrevData");
         p.r->clock = [] { return QDateTime(QDate(2024, 6, 1), QTime(9, 0, 0)); };
-        auto leave = [&] {   // true when the road was taken
+        auto leave = [&] {  // true when the road was taken
             if (road == "move") p.click("imgFirst");
             else if (road == "tab") p.w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
             else if (road == "refresh") p.w.refreshData();
             else if (road == "add") p.click("imgAddReading");
             else if (road == "close") return p.w.Form_Unload();
-            else if (road == "tools") return p.w.saveReading();   // the datasheet or the import opening
+            else if (road == "tools") return p.w.saveReading();  // the datasheet or the import opening
             return p.shownKey() != key(R2) || p.w.SSTab1->currentIndex() != frmTarnwell::TabReadings;
         };
         const auto afterR2 = [&] { return p.stored(R2, "Channel2").toString(); };
         p.box(2)->setText("20.719.5");
         p.temp()->setText("22");
-        p.msgs.script.choices = {0};   // Keep it on screen
+        p.msgs.script.choices = {0};  // Keep it on screen
         QVERIFY(!leave());
         QCOMPARE(p.w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
         QCOMPARE(p.shownKey(), key(R2));
@@ -328,7 +347,7 @@ private slots:
         QCOMPARE(p.msgs.script.shown.size(), size_t(1));
         QVERIFY(p.msgs.script.shown[0].text.startsWith("Gauge 2 holds \"20.719.5\""));
 
-        p.msgs.script.choices = {1};   // Discard it
+        p.msgs.script.choices = {1};  // Discard it
         leave();
         QCOMPARE(p.msgs.script.shown.size(), size_t(2));
         QCOMPARE(afterR2(), QString("21.00"));
@@ -392,7 +411,7 @@ private slots:
         p.click("imgAddReading");
         p.box(4)->setText("3");
         p.click("imgFirst");
-        p.click("imgLast");   // no longer the new reading: an emptied box does not remove it
+        p.click("imgLast");  // no longer the new reading: an emptied box does not remove it
         p.box(4)->clear();
         p.click("imgFirst");
         QCOMPARE(p.keys().size(), 4);
@@ -409,15 +428,16 @@ private slots:
         Page p;
         auto rejected = [&](int gauge) {
             return p.w.shared()
-                .db.scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
-                           {Sensor, key(R2), gauge})
+                .db
+                .scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
+                        {Sensor, key(R2), gauge})
                 .toString();
         };
         auto marks = [&] { return p.w.shared().db.scalar("SELECT count(*) FROM Rejections").toInt(); };
         QLabel* line = p.get<QLabel>("lblRejected");
         p.click("imgPrevData");
-        p.box(1)->setText("15");   // what is typed is stored before the mark
-        p.msgs.script.choices = {2};   // the whole reading, gauges 1..6, the temperature, Cancel
+        p.box(1)->setText("15");      // what is typed is stored before the mark
+        p.msgs.script.choices = {2};  // the whole reading, gauges 1..6, the temperature, Cancel
         p.msgs.script.promptAnswers = {"loose wire"};
         p.click("imgRejectValue");
         QCOMPARE(p.msgs.script.shown[0].choices.size(), 9);
@@ -461,7 +481,8 @@ private slots:
         QVERIFY(rejected(2).isEmpty());
         QCOMPARE(rejected(0), QString("logger fault"));
         QVERIFY(p.box(2)->toolTip().endsWith(": logger fault"));
-        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(), QString("Gauge 2 of the reading of 2024/05/02 14:30:00 was restored."));
+        QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(),
+                 QString("Gauge 2 of the reading of 2024/05/02 14:30:00 was restored."));
         // Cancel changes nothing.
         p.click("imgRejectValue");
         QCOMPARE(marks(), 1);
@@ -485,8 +506,9 @@ private slots:
     {
         {
             auto db = TestData::openDatabase();
-            db->execute("UPDATE Configuration SET TempChannel = 0, Temp = 'n/a', lblNotes = 'Two gauges' "
-                        "WHERE SensorType = '35'");
+            db->execute(
+                "UPDATE Configuration SET TempChannel = 0, Temp = 'n/a', lblNotes = 'Two gauges' "
+                "WHERE SensorType = '35'");
         }
         addSensorWith({}, "250435001");
         Page p("35");
@@ -546,7 +568,7 @@ private slots:
         addSensorWith(threeReadings());
         Page p;
         p.click("imgFirst");
-        p.box(1)->setText("55");   // typed, not yet saved
+        p.box(1)->setText("55");  // typed, not yet saved
         // Typing a date is not applied until the edit is finished.
         p.date()->setDate(QDate(2024, 5, 10));
         QCOMPARE(p.keys().first(), key(R1));
@@ -627,14 +649,14 @@ private slots:
         p.click("imgNextData");
         p.click("imgLast");
         for (const QDateTime& t : {R1, R2, R3}) QCOMPARE(p.stored(t, "IsDirty").toInt(), 0);
-        p.box(3)->setText("7");   // a channel
+        p.box(3)->setText("7");  // a channel
         p.click("imgPrevData");
         QCOMPARE(p.stored(R3, "IsDirty").toInt(), 1);
-        p.get<QCheckBox>("chkSpatial")->setChecked(true);   // a plot flag
+        p.get<QCheckBox>("chkSpatial")->setChecked(true);  // a plot flag
         p.click("imgFirst");
         QCOMPARE(p.stored(R2, "IsDirty").toInt(), 1);
         QCOMPARE(p.stored(R1, "IsDirty").toInt(), 0);
-        p.pick(QDate(2024, 4, 20), R1.time());   // re-dated
+        p.pick(QDate(2024, 4, 20), R1.time());  // re-dated
         QCOMPARE(p.stored(QDateTime(QDate(2024, 4, 20), R1.time()), "IsDirty").toInt(), 1);
     }
 
@@ -656,7 +678,7 @@ private slots:
         Page p;
         const QDateTime now(QDate(2024, 6, 1), QTime(9, 30, 15, 400));
         p.r->clock = [now] { return now; };
-        p.box(1)->setText("12.3");   // the shown reading is saved first
+        p.box(1)->setText("12.3");  // the shown reading is saved first
         p.click("imgAddReading");
         const QDateTime added(now.date(), QTime(9, 30, 15));
         QCOMPARE(p.shownKey(), key(added));

@@ -52,8 +52,9 @@ private slots:
         QCOMPARE(lastProgress, 100);
         QCOMPARE(rows(*db, id), 240 - deleted);
         if (start <= end)
-            QCOMPARE(rows(*db, id, QString("ReadingDate BETWEEN '%1' AND '%2'")
-                                       .arg(start.toString("yyyy/MM/dd"), end.toString("yyyy/MM/dd"))),
+            QCOMPARE(rows(*db, id,
+                          QString("ReadingDate BETWEEN '%1' AND '%2'")
+                              .arg(start.toString("yyyy/MM/dd"), end.toString("yyyy/MM/dd"))),
                      qint64(0));
     }
 
@@ -61,8 +62,10 @@ private slots:
     {
         auto db = TestData::openDatabase("deletion");
         // Three rows edited by hand: a short date, a dashed one, and none at all.
-        db->execute(QString("UPDATE `%1` SET ReadingDate = '2024/5/9' WHERE DateTimeKey = '%1 2024/05/01 00:00:00'").arg(id));
-        db->execute(QString("UPDATE `%1` SET ReadingDate = '2024-05-09' WHERE DateTimeKey = '%1 2024/05/01 01:00:00'").arg(id));
+        db->execute(
+            QString("UPDATE `%1` SET ReadingDate = '2024/5/9' WHERE DateTimeKey = '%1 2024/05/01 00:00:00'").arg(id));
+        db->execute(
+            QString("UPDATE `%1` SET ReadingDate = '2024-05-09' WHERE DateTimeKey = '%1 2024/05/01 01:00:00'").arg(id));
         db->execute(QString("UPDATE `%1` SET ReadingDate = NULL WHERE DateTimeKey = '%1 2024/05/09 05:00:00'").arg(id));
         // 24 on the 9th, one of them without a date, plus the two hand-written ones.
         QCOMPARE(ReadingDeletion::deleteBetween(*db, id, QDate(2024, 5, 9), QDate(2024, 5, 9)), qint64(25));

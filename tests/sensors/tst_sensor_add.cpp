@@ -12,7 +12,10 @@ class TestSensorAdd : public QObject {
 
     struct Counts {
         qint64 sensors, network, tables;
-        bool operator==(const Counts& o) const { return sensors == o.sensors && network == o.network && tables == o.tables; }
+        bool operator==(const Counts& o) const
+        {
+            return sensors == o.sensors && network == o.network && tables == o.tables;
+        }
     };
     static Counts counts(SensorWindow& s)
     {
@@ -46,10 +49,17 @@ private slots:
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("title");
-        QTest::newRow("8 digits") << "25040100" << "Sensor # must be 9 digits" << "Invalid Sensor Number";
-        QTest::newRow("letter") << "25040100A" << "Sensor # must be a numeric value" << "Invalid Sensor Number";
-        QTest::newRow("serial 000") << "250425000" << "Last 3 digits must be between 001 and 999" << "Invalid Sensor Number";
-        QTest::newRow("unknown type") << "250415001" << "Sensors database error!!!" << AppInfo::Title;
+        QTest::newRow("8 digits") << "25040100"
+                                  << "Sensor # must be 9 digits"
+                                  << "Invalid Sensor Number";
+        QTest::newRow("letter") << "25040100A"
+                                << "Sensor # must be a numeric value"
+                                << "Invalid Sensor Number";
+        QTest::newRow("serial 000") << "250425000"
+                                    << "Last 3 digits must be between 001 and 999"
+                                    << "Invalid Sensor Number";
+        QTest::newRow("unknown type") << "250415001"
+                                      << "Sensors database error!!!" << AppInfo::Title;
     }
     void refusedNumbers()
     {
@@ -88,7 +98,8 @@ private slots:
     void refusedNumberRetypedInTheSamePrompt()
     {
         SensorWindow s;
-        s.msg.script.promptAnswers << "25047500" << "250475007";
+        s.msg.script.promptAnswers << "25047500"
+                                   << "250475007";
         s.click("imgAddSensor");
         QCOMPARE(s.msg.script.shown.size(), size_t(4));
         QCOMPARE(s.msg.script.shown[1].text, QString("Sensor # must be 9 digits"));
@@ -109,7 +120,7 @@ private slots:
         QFETCH(QString, answer);
         SensorWindow s;
         s.msg.script.promptAnswers << answer;
-        QTest::mouseClick(s.get<QLabel>("Label57"), Qt::LeftButton);   // the caption acts as the image
+        QTest::mouseClick(s.get<QLabel>("Label57"), Qt::LeftButton);  // the caption acts as the image
         QCOMPARE(s.msg.script.shown.size(), size_t(2));
         QCOMPARE(s.msg.script.shown[1].text, QString("No sensor entered"));
         QCOMPARE(s.msg.script.shown[1].title, QString("Add New Sensor"));
@@ -145,7 +156,8 @@ private slots:
             QVERIFY2(s.field(id, empty).isNull(), empty);
 
         QSqlQuery q(s.db().handle());
-        QVERIFY(q.exec("SELECT SensorID, MasterID, SlaveID, SlotID, TimeConfig FROM NetworkConfig WHERE SensorID = '250435001'"));
+        QVERIFY(q.exec(
+            "SELECT SensorID, MasterID, SlaveID, SlotID, TimeConfig FROM NetworkConfig WHERE SensorID = '250435001'"));
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toString() + q.value(2).toString() + q.value(3).toString(), QString("NANANA"));
         QCOMPARE(q.value(4).toInt(), 24);

@@ -78,9 +78,9 @@ private slots:
                                    << QStringList{"0.75", "1.50", "2.25", "3.00", "3.75", "4.50", "5.25"}
                                    << QStringList{"0.75", "1.50", "2.25", "3.00", "3.75", "4.50"};
         // 0.125 rounds half away from zero to 0.13, and each step adds to that box text.
-        QTest::newRow("half away from zero") << "0" << 0.25 << false
-                                             << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78", "0.91"}
-                                             << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78"};
+        QTest::newRow("half away from zero")
+            << "0" << 0.25 << false << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78", "0.91"}
+            << QStringList{"0.13", "0.26", "0.39", "0.52", "0.65", "0.78"};
         QTest::newRow("negative start") << "-1.5" << 1.0 << true << QStringList{"-0.50", "0.50", "1.50"}
                                         << QStringList{"-1", "0.00", "1.00"};
     }
@@ -147,17 +147,28 @@ private slots:
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("message");
-        QTest::newRow("eight digits") << "25040100" << "Sensor # must be 9 digits";
-        QTest::newRow("ten digits") << "2504010011" << "Sensor # must be 9 digits";
-        QTest::newRow("letter") << "25040100A" << "Sensor # must be a numeric value";
-        QTest::newRow("sign") << "-25040100" << "Sensor # must be a numeric value";
-        QTest::newRow("decimal point") << "2504.0100" << "Sensor # must be a numeric value";
-        QTest::newRow("inner blank") << "2504 0100" << "Sensor # must be a numeric value";
-        QTest::newRow("empty") << "" << "Sensor # must be a numeric value";
-        QTest::newRow("short letters") << "abc" << "Sensor # must be a numeric value";
-        QTest::newRow("serial 000") << "250425000" << "Last 3 digits must be between 001 and 999";
-        QTest::newRow("serial 001") << "250425001" << "";
-        QTest::newRow("serial 999") << "250425999" << "";
+        QTest::newRow("eight digits") << "25040100"
+                                      << "Sensor # must be 9 digits";
+        QTest::newRow("ten digits") << "2504010011"
+                                    << "Sensor # must be 9 digits";
+        QTest::newRow("letter") << "25040100A"
+                                << "Sensor # must be a numeric value";
+        QTest::newRow("sign") << "-25040100"
+                              << "Sensor # must be a numeric value";
+        QTest::newRow("decimal point") << "2504.0100"
+                                       << "Sensor # must be a numeric value";
+        QTest::newRow("inner blank") << "2504 0100"
+                                     << "Sensor # must be a numeric value";
+        QTest::newRow("empty") << ""
+                               << "Sensor # must be a numeric value";
+        QTest::newRow("short letters") << "abc"
+                                       << "Sensor # must be a numeric value";
+        QTest::newRow("serial 000") << "250425000"
+                                    << "Last 3 digits must be between 001 and 999";
+        QTest::newRow("serial 001") << "250425001"
+                                    << "";
+        QTest::newRow("serial 999") << "250425999"
+                                    << "";
     }
     void sensorNumberRules()
     {
@@ -208,8 +219,9 @@ private slots:
                                      << "Its only reading, of " + day +
                                             ", is deleted with it.\r\nIts alarm levels are deleted with it.";
         QTest::newRow("nothing but an event") << qint64(0) << false << qint64(1)
-                                              << QString("It has no readings.\r\nIt has no alarm levels.\r\n"
-                                                         "Its 1 alarm event stays in the alarm history.");
+                                              << QString(
+                                                     "It has no readings.\r\nIt has no alarm levels.\r\n"
+                                                     "Its 1 alarm event stays in the alarm history.");
     }
     void deletionQuestionWording()
     {
@@ -222,9 +234,9 @@ private slots:
         if (readings > 0) what.first = what.last = QDate(2024, 2, 29);
         what.alarmLevels = levels;
         what.alarmEvents = events;
-        QCOMPARE(SensorDeletion::question("250475001", what),
-                 "Permanently delete Sensor 250475001 from database?\r\n\r\n" + middle +
-                     "\r\n\r\nThis cannot be undone.");
+        QCOMPARE(
+            SensorDeletion::question("250475001", what),
+            "Permanently delete Sensor 250475001 from database?\r\n\r\n" + middle + "\r\n\r\nThis cannot be undone.");
     }
 };
 

@@ -60,7 +60,7 @@ private slots:
         addSensors({{"250425001"}, {"250435001"}, {"250475001"}});
         SensorWindow s;
         s.setText("txtLevel", "first");
-        QTest::mouseClick(s.get<QLabel>("Label59"), Qt::LeftButton);   // "Next"
+        QTest::mouseClick(s.get<QLabel>("Label59"), Qt::LeftButton);  // "Next"
         QCOMPARE(s.field("250425001", "Level").toString(), QString("first"));
         QCOMPARE(s.w.shared().currentSensorId(), QString("250435001"));
         QCOMPARE(s.sensors()->currentText(), QString("250435001"));
@@ -71,7 +71,7 @@ private slots:
         s.click("imgNext");
         QCOMPARE(s.texts(), QStringList{"End of sensors"});
         QCOMPARE(s.w.shared().currentSensorId(), QString("250475001"));
-        QTest::mouseClick(s.get<QLabel>("Label56"), Qt::LeftButton);   // "Previous"
+        QTest::mouseClick(s.get<QLabel>("Label56"), Qt::LeftButton);  // "Previous"
         s.click("imgPrevious");
         QCOMPARE(s.text("txtLevel"), QString("first"));
         QCOMPARE(s.sensors()->currentText(), QString("250425001"));
@@ -166,7 +166,7 @@ private slots:
             "history.\r\n\r\nThis cannot be undone.";
 
         s.msg.script.answers = {Messages::Answer::No};
-        QTest::mouseClick(s.get<QLabel>("Label55"), Qt::LeftButton);   // "Delete"
+        QTest::mouseClick(s.get<QLabel>("Label55"), Qt::LeftButton);  // "Delete"
         QCOMPARE(s.texts(), QStringList{question});
         const Messages::Shown& asked = s.msg.script.shown[0];
         QCOMPARE(asked.title, QString("Orrisford's TARNWELL"));
@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?", {id}).toInt(), 1);
         QCOMPARE(s.listed(), QStringList({"250425001", id}));
 
-        s.click("imgDelete");   // Yes
+        s.click("imgDelete");  // Yes
         QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), id));
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmLevels WHERE SensorID = ?", {id}).toInt(), 0);
         QCOMPARE(s.scalar("SELECT COUNT(*) FROM AlarmEvents WHERE SensorID = ?", {id}).toInt(), 2);
@@ -196,7 +196,7 @@ private slots:
             icon = box->icon();
             QTest::keyClick(box, Qt::Key_Escape);
         });
-        Messages::installScript(nullptr);   // the box the user sees
+        Messages::installScript(nullptr);  // the box the user sees
         s.click("imgDelete");
         Messages::installScript(&s.msg.script);
         QVERIFY(!leftOpen);
@@ -268,10 +268,14 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("flag");
         QTest::addColumn<bool>("dated");
-        QTest::newRow("y") << "y" << "Yes" << true;
-        QTest::newRow("Y") << "Y" << "Yes" << true;
-        QTest::newRow("n") << "n" << "No" << false;
-        QTest::newRow("x") << "x" << "No" << false;
+        QTest::newRow("y") << "y"
+                           << "Yes" << true;
+        QTest::newRow("Y") << "Y"
+                           << "Yes" << true;
+        QTest::newRow("n") << "n"
+                           << "No" << false;
+        QTest::newRow("x") << "x"
+                           << "No" << false;
     }
     void destroyedFlagByKey()
     {

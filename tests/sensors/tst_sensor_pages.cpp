@@ -19,9 +19,10 @@ class TestSensorPages : public QObject {
         for (QWidget* c : page->findChildren<QWidget*>()) {
             if (c->objectName().isEmpty() || !c->isVisibleTo(page) || c->objectName().startsWith("qt_")) continue;
             const QRect r = onPage(c, page);
-            QVERIFY2(bounds.contains(r), qPrintable(what + ": " + c->objectName() + " lies outside its page " +
-                                                    QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()) +
-                                                    QString(" in %1x%2").arg(bounds.width()).arg(bounds.height())));
+            QVERIFY2(bounds.contains(r),
+                     qPrintable(what + ": " + c->objectName() + " lies outside its page " +
+                                QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()) +
+                                QString(" in %1x%2").arg(bounds.width()).arg(bounds.height())));
             if (c->objectName().startsWith("txtNode(") || c->objectName().startsWith("txtSGCenter(") ||
                 c->objectName().startsWith("txtRel")) {
                 for (int i = 0; i < boxes.size(); ++i)
@@ -61,9 +62,10 @@ private slots:
         addSensors({sensor, {"250475002"}});
         {
             auto db = TestData::openDatabase();
-            db->execute("UPDATE Sensors SET Level = '1200 L', Location = 'North drive, pillar 4', Borehole = 'BH-17', "
-                        "InstallBy = 'K. Mahlangu', Purpose = 'Pillar load monitoring', Notes = 'Grouted full column', "
-                        "LengthofCable = 15, Destroyed = 'Yes', DestructionDate = '2025/09/14'");
+            db->execute(
+                "UPDATE Sensors SET Level = '1200 L', Location = 'North drive, pillar 4', Borehole = 'BH-17', "
+                "InstallBy = 'K. Mahlangu', Purpose = 'Pillar load monitoring', Notes = 'Grouted full column', "
+                "LengthofCable = 15, Destroyed = 'Yes', DestructionDate = '2025/09/14'");
         }
         SensorWindow s;
         s.w.resize(frmTarnwell::TabWidth + 16, frmTarnwell::TabHeight + 16);
@@ -91,9 +93,12 @@ private slots:
             const char* layout = stacked ? "stacked" : "staggered";
             // type: channels N; stacked nodes N-2 and pairs N-3 (at least 1), staggered N+2 and N
             QTest::addRow("25 %s", layout) << "25" << stacked << (stacked ? 1 : 3) << 1 << 1;
-            QTest::addRow("45 %s", layout) << "45" << stacked << (stacked ? 1 : 5) << (stacked ? 1 : 3) << (stacked ? 1 : 3);
-            QTest::addRow("55 %s", layout) << "55" << stacked << (stacked ? 2 : 6) << (stacked ? 1 : 4) << (stacked ? 1 : 4);
-            QTest::addRow("75 %s", layout) << "75" << stacked << (stacked ? 4 : 8) << (stacked ? 3 : 6) << (stacked ? 3 : 6);
+            QTest::addRow("45 %s", layout)
+                << "45" << stacked << (stacked ? 1 : 5) << (stacked ? 1 : 3) << (stacked ? 1 : 3);
+            QTest::addRow("55 %s", layout)
+                << "55" << stacked << (stacked ? 2 : 6) << (stacked ? 1 : 4) << (stacked ? 1 : 4);
+            QTest::addRow("75 %s", layout)
+                << "75" << stacked << (stacked ? 4 : 8) << (stacked ? 3 : 6) << (stacked ? 3 : 6);
         }
     }
     void drawingMatchesTheSensorType()

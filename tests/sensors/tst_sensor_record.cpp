@@ -21,9 +21,10 @@ private slots:
         addSensors({{"250475001"}, {"250475002"}});
         {
             auto db = TestData::openDatabase();
-            db->execute("UPDATE Sensors SET Level = '1200', Location = 'North drive', Borehole = 'BH7', "
-                        "InstallBy = 'KM', Purpose = 'Pillar', Notes = 'wet hole', LengthofCable = 12.5 "
-                        "WHERE InstrumentID = '250475001'");
+            db->execute(
+                "UPDATE Sensors SET Level = '1200', Location = 'North drive', Borehole = 'BH7', "
+                "InstallBy = 'KM', Purpose = 'Pillar', Notes = 'wet hole', LengthofCable = 12.5 "
+                "WHERE InstrumentID = '250475001'");
         }
         SensorWindow s;
         QCOMPARE(s.text("txtSensor"), QString("N12-250475001"));
@@ -57,11 +58,13 @@ private slots:
         const QStringList centres = {"125", "175.00", "225.00", "", "", ""};
         for (int i = 1; i <= 8; ++i) {
             QCOMPARE(s.text(QString("txtNode(%1)").arg(i)), nodes[i - 1]);
-            QCOMPARE(s.text(QString("txtRelSGanchor(%1)").arg(i)), nodes[i - 1].isEmpty() ? QString() : GaugeLayout::twoDecimals(nodes[i - 1]));
+            QCOMPARE(s.text(QString("txtRelSGanchor(%1)").arg(i)),
+                     nodes[i - 1].isEmpty() ? QString() : GaugeLayout::twoDecimals(nodes[i - 1]));
         }
         for (int i = 1; i <= 6; ++i) {
             QCOMPARE(s.text(QString("txtSGCenter(%1)").arg(i)), centres[i - 1]);
-            QCOMPARE(s.text(QString("txtRelSGCenter(%1)").arg(i)), centres[i - 1].isEmpty() ? QString() : GaugeLayout::twoDecimals(centres[i - 1]));
+            QCOMPARE(s.text(QString("txtRelSGCenter(%1)").arg(i)),
+                     centres[i - 1].isEmpty() ? QString() : GaugeLayout::twoDecimals(centres[i - 1]));
         }
         QCOMPARE(s.text("txtRelSGanchor(1)"), QString("100.00"));
         QCOMPARE(s.get<QLabel>("imgHead(1)")->property("layout").toString(), QString("stacked"));
@@ -139,7 +142,7 @@ private slots:
         SensorWindow s;
         Recordset& rs = *s.w.shared().rsSensors;
         rs.moveLast();
-        rs.moveNext();   // past the last row
+        rs.moveNext();  // past the last row
         s.reg().fillfields();
         s.reg().savefields();
         QCOMPARE(s.texts(), QStringList({"Either you are at the first record or the last record.",
@@ -155,8 +158,9 @@ private slots:
     {
         {
             auto db = TestData::openDatabase();
-            db->execute("INSERT INTO Sensors (InstrumentID, SensorType, TypeID, Stacked, Destroyed, lengthofgauge, "
-                        "NodeLocation1) VALUES ('250415001', '15', '15', 1, 'No', 50, 100)");
+            db->execute(
+                "INSERT INTO Sensors (InstrumentID, SensorType, TypeID, Stacked, Destroyed, lengthofgauge, "
+                "NodeLocation1) VALUES ('250415001', '15', '15', 1, 'No', 50, 100)");
         }
         ScriptedMessages m;
         frmTarnwell w;
@@ -203,9 +207,9 @@ private slots:
         QCOMPARE(s.field(id, "Purpose").toString(), QString("Trial"));
         QCOMPARE(s.field(id, "Notes").toString(), QString("grouted"));
         QCOMPARE(s.field(id, "Family").toString(), QString("HALYX-B"));
-        QCOMPARE(s.field(id, "LengthofCable").toDouble(), 12.35);   // "##0.00", half away from zero
+        QCOMPARE(s.field(id, "LengthofCable").toDouble(), 12.35);  // "##0.00", half away from zero
         QCOMPARE(s.field(id, "boltkfactor").toDouble(), 210.5);
-        QCOMPARE(s.field(id, "lengthofgauge").toDouble(), 0.76);    // "##0.0#"
+        QCOMPARE(s.field(id, "lengthofgauge").toDouble(), 0.76);  // "##0.0#"
         QCOMPARE(s.field(id, "NodeLocation1").toDouble(), 1.5);
         QCOMPARE(s.field(id, "Stacked").toInt(), 0);
         QCOMPARE(s.field(id, "Destroyed").toString(), QString("No"));
@@ -223,7 +227,7 @@ private slots:
             db->execute("UPDATE Sensors SET DestructionDate = '2025/05/06'");
         }
         SensorWindow s;
-        QCOMPARE(s.text("txtDestructionDate"), QString());   // shown only for destroyed sensors
+        QCOMPARE(s.text("txtDestructionDate"), QString());  // shown only for destroyed sensors
         s.setText("txtLevel", "900");
         s.reg().savefields();
         QCOMPARE(s.field("250475001", "DestructionDate").toString(), QString("2025/05/06"));
@@ -235,8 +239,9 @@ private slots:
         addSensors({{"250475001"}, {"250475002"}});
         {
             auto db = TestData::openDatabase();
-            db->execute("UPDATE Sensors SET Destroyed = 'Yes', DestructionDate = '2025/05/06' "
-                        "WHERE InstrumentID = '250475001'");
+            db->execute(
+                "UPDATE Sensors SET Destroyed = 'Yes', DestructionDate = '2025/05/06' "
+                "WHERE InstrumentID = '250475001'");
         }
         SensorWindow s;
         QCOMPARE(s.get<QComboBox>("cboDestroyed")->currentText(), QString("Yes"));
@@ -254,12 +259,18 @@ private slots:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("bad");
-        QTest::newRow("k factor") << "txtBoltkfactor" << "12x";
-        QTest::newRow("gauge length") << "txtLengthofGauge" << "fifty";
-        QTest::newRow("cable length") << "txtLengthofCable" << "1,5";
-        QTest::newRow("first node") << "txtNode(1)" << "1..2";
-        QTest::newRow("gauge count") << "txtNumGauges" << "six";
-        QTest::newRow("destruction date") << "txtDestructionDate" << "last week";
+        QTest::newRow("k factor") << "txtBoltkfactor"
+                                  << "12x";
+        QTest::newRow("gauge length") << "txtLengthofGauge"
+                                      << "fifty";
+        QTest::newRow("cable length") << "txtLengthofCable"
+                                      << "1,5";
+        QTest::newRow("first node") << "txtNode(1)"
+                                    << "1..2";
+        QTest::newRow("gauge count") << "txtNumGauges"
+                                     << "six";
+        QTest::newRow("destruction date") << "txtDestructionDate"
+                                          << "last week";
     }
     void numberBoxesRefuseText()
     {

@@ -34,7 +34,8 @@ private slots:
             QVERIFY(spatial >= 2 && spatial <= 15);
             // Two years of readings, none in the future.
             QVERIFY(db->scalar("SELECT max(FullDate) FROM " + t).toString() < today.toString("yyyy-MM-dd"));
-            QVERIFY(db->scalar("SELECT min(FullDate) FROM " + t).toString() <= today.addYears(-2).toString("yyyy-MM-dd"));
+            QVERIFY(db->scalar("SELECT min(FullDate) FROM " + t).toString() <=
+                    today.addYears(-2).toString("yyyy-MM-dd"));
         }
         // The sample logger file continues the hourly sensor's history without overlap.
         QFile f(Paths::dataFolder() + "/240375102.txt");
@@ -42,20 +43,25 @@ private slots:
         const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
         QCOMPARE(lines.size(), 7 * 24);
         const QString firstDate = QString::fromLatin1(lines.first().split(',').first());
-        const QString lastStored = db->scalar("SELECT max(ReadingDate || ' ' || ReadingTime) FROM `240375102`").toString();
+        const QString lastStored =
+            db->scalar("SELECT max(ReadingDate || ' ' || ReadingTime) FROM `240375102`").toString();
         QVERIFY2(firstDate > lastStored, qPrintable(firstDate + " vs " + lastStored));
         QCOMPARE(lines.first().split(',').size(), 16);
 
         // Alarm levels: one sensor in Alert, one in Action that got there through Alert
         // (one episode, raised), one OK.
-        auto status = [&](const char* id) { return db->scalar("SELECT Status FROM AlarmState WHERE SensorID = ?", {QString(id)}).toString(); };
+        auto status = [&](const char* id) {
+            return db->scalar("SELECT Status FROM AlarmState WHERE SensorID = ?", {QString(id)}).toString();
+        };
         QCOMPARE(status("240375101"), QString("Alert"));
         QCOMPARE(status("240375102"), QString("Action"));
         QCOMPARE(status("240355103"), QString("OK"));
-        QCOMPARE(db->scalar("SELECT group_concat(Level) FROM (SELECT Level FROM AlarmEvents WHERE SensorID = '240375102' "
-                            "AND EpisodeID = (SELECT EpisodeID FROM AlarmEpisodes WHERE SensorID = '240375102' "
-                            "AND ClosedAt IS NULL AND Position = 1) ORDER BY ReadingDate)").toString(),
-                 QString("Alert,Action"));
+        QCOMPARE(
+            db->scalar("SELECT group_concat(Level) FROM (SELECT Level FROM AlarmEvents WHERE SensorID = '240375102' "
+                       "AND EpisodeID = (SELECT EpisodeID FROM AlarmEpisodes WHERE SensorID = '240375102' "
+                       "AND ClosedAt IS NULL AND Position = 1) ORDER BY ReadingDate)")
+                .toString(),
+            QString("Alert,Action"));
         QVERIFY(db->scalar("SELECT count(*) FROM AlarmResponsePlans").toInt() >= 2);
     }
 

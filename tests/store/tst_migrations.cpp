@@ -35,7 +35,8 @@ qint64 count(Database& db, const QString& table)
 
 bool hasTable(Database& db, const QString& name)
 {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name}).toInt() > 0;
+    return db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"), {name})
+               .toInt() > 0;
 }
 
 QStringList upgradeCopies()
@@ -91,9 +92,11 @@ private slots:
                 QVERIFY2(hasTable(db, table), table);
                 QCOMPARE(count(db, table), 0);
             }
-            db.execute("INSERT INTO AlarmLevels (SensorID, LoadAlertUpper, LoadActionUpper) VALUES ('240355103', 5, 8)");
-            db.execute("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, RaisedAt) "
-                       "VALUES ('240355103', 'Load', 1, 'Alert', '2026-12-01 08:00:00')");
+            db.execute(
+                "INSERT INTO AlarmLevels (SensorID, LoadAlertUpper, LoadActionUpper) VALUES ('240355103', 5, 8)");
+            db.execute(
+                "INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, RaisedAt) "
+                "VALUES ('240355103', 'Load', 1, 'Alert', '2026-12-01 08:00:00')");
             db.execute("DELETE FROM AlarmEvents");
             db.execute("DELETE FROM AlarmLevels");
             const QString who = db.scalar("SELECT AppliedBy FROM SchemaMigrations LIMIT 1").toString();
@@ -133,8 +136,11 @@ private slots:
         QVERIFY(hasTable(db, "PassInputs"));
         QVERIFY(hasTable(db, "PassPending"));
         for (const char* table : {"sensordata", "240375101", "240355103"}) {
-            const QString sql = db.scalar("SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND name LIKE '%IsDirty'",
-                                          {QString::fromLatin1(table)}).toString();
+            const QString sql =
+                db.scalar(
+                      "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND name LIKE '%IsDirty'",
+                      {QString::fromLatin1(table)})
+                    .toString();
             QVERIFY2(sql.contains("WHERE IsDirty <> 0"), table);
         }
         // Nothing is recorded yet: the first pass of every sensor is a full one.
@@ -178,7 +184,7 @@ private slots:
         Rejections::reject(db, id, first, 2, "  gauge cable cut  ");
         Rejections::reject(db, id, last, Rejections::WholeReading, "logger restarted");
         Rejections::reject(db, id, last, Rejections::Temperature, "probe wet");
-        Rejections::reject(db, id, last, Rejections::Temperature, "probe flooded");   // replaces the mark
+        Rejections::reject(db, id, last, Rejections::Temperature, "probe flooded");  // replaces the mark
         QCOMPARE(db.scalar("SELECT count(*) FROM `240355103` WHERE IsDirty <> 0").toInt(), 2);
 
         const QHash<QString, quint16> masks = Rejections::masks(db, id);
@@ -187,7 +193,7 @@ private slots:
         QCOMPARE(masks.value(last), quint16(1u | (1u << 11)));
         QVERIFY(Rejections::rejected(masks.value(first), 2));
         QVERIFY(!Rejections::rejected(masks.value(first), 1));
-        QVERIFY(Rejections::rejected(masks.value(last), 5));   // the whole reading
+        QVERIFY(Rejections::rejected(masks.value(last), 5));  // the whole reading
 
         const std::vector<Rejections::Mark> marks = Rejections::marks(db, id, last);
         QCOMPARE(marks.size(), size_t(2));
@@ -240,26 +246,30 @@ private slots:
         QCOMPARE(before.size() + 1, Migrations::all().size());
         QCOMPARE(Migrations::upgrade(db, {}, before).outcome, Migrations::Outcome::Upgraded);
         auto event = [&](const char* pos, const char* level, const char* dir, const char* date, const char* ackAt) {
-            db.execute("INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, Value, "
-                       "ReadingKey, ReadingDate, RaisedAt, AckBy, AckAt) VALUES ('240375101', 'Load', ?, ?, ?, 8, 9, 'k', "
-                       "?, ?, ?, ?)",
-                       {QString(pos), QString(level), QString(dir), QString(date), QString(date),
-                        ackAt ? QVariant("shift") : QVariant(), ackAt ? QVariant(ackAt) : QVariant()});
+            db.execute(
+                "INSERT INTO AlarmEvents (SensorID, Quantity, Position, Level, Direction, Threshold, Value, "
+                "ReadingKey, ReadingDate, RaisedAt, AckBy, AckAt) VALUES ('240375101', 'Load', ?, ?, ?, 8, 9, 'k', "
+                "?, ?, ?, ?)",
+                {QString(pos), QString(level), QString(dir), QString(date), QString(date),
+                 ackAt ? QVariant("shift") : QVariant(), ackAt ? QVariant(ackAt) : QVariant()});
         };
         event("1", "Alert", "upper", "2026-01-01 00:00:00", nullptr);
         event("1", "Action", "upper", "2026-01-02 00:00:00", "2026-01-02 01:00:00");
         event("1", "Alert", "upper", "2026-01-05 00:00:00", nullptr);
         event("2", "Alert", "lower", "2026-01-03 00:00:00", nullptr);
-        db.execute("INSERT INTO AlarmState (SensorID, Status, Positions) VALUES ('240375101', 'Alert', "
-                   "'{\"L1\":[1,\"2026-01-05 00:00:00\",9],\"L2\":[0,\"\",0]}')");
+        db.execute(
+            "INSERT INTO AlarmState (SensorID, Status, Positions) VALUES ('240375101', 'Alert', "
+            "'{\"L1\":[1,\"2026-01-05 00:00:00\",9],\"L2\":[0,\"\",0]}')");
         QCOMPARE(Migrations::upgrade(db, {}, Migrations::all()).outcome, Migrations::Outcome::Upgraded);
         QSqlQuery q(db.handle());
-        QVERIFY(q.exec("SELECT Position, Level, PeakLevel, OpenedAt, ClosedAt, AckBy, AckLevel FROM AlarmEpisodes "
-                       "ORDER BY Position, OpenedAt"));
+        QVERIFY(
+            q.exec("SELECT Position, Level, PeakLevel, OpenedAt, ClosedAt, AckBy, AckLevel FROM AlarmEpisodes "
+                   "ORDER BY Position, OpenedAt"));
         QStringList rows;
         while (q.next())
-            rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                                q.value(4).toString(), q.value(5).toString(), q.value(6).toString()}
+            rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
+                                q.value(6).toString()}
                         .join('|');
         QCOMPARE(rows, (QStringList{"1|Action|Action|2026-01-01 00:00:00|2026-01-05 00:00:00|shift|Action",
                                     "1|Alert|Alert|2026-01-05 00:00:00|||",
@@ -272,7 +282,9 @@ private slots:
         TestData::installFresh();
         {
             auto db = TestData::openDatabase();
-            db->execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 00:00:00')");
+            db->execute(
+                "INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 "
+                "00:00:00')");
         }
         const QByteArray before = fileHash(Paths::databasePath());
         {
@@ -324,7 +336,13 @@ private slots:
             Database db;
             QVERIFY(db.open(Paths::databasePath()));
             bool copied = false;
-            const Migrations::Result r = Migrations::upgrade(db, [&] { copied = true; return QString("copy"); }, steps);
+            const Migrations::Result r = Migrations::upgrade(
+                db,
+                [&] {
+                    copied = true;
+                    return QString("copy");
+                },
+                steps);
             QVERIFY(copied);
             QCOMPARE(r.outcome, Migrations::Outcome::Failed);
             QVERIFY(r.applied.isEmpty());
@@ -359,7 +377,9 @@ private slots:
         TestData::installFresh();
         {
             auto db = TestData::openDatabase();
-            db->execute("INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 00:00:00')");
+            db->execute(
+                "INSERT INTO SchemaMigrations (MigrationID, AppliedAt) VALUES ('2099-01-from-the-future', '2099-01-01 "
+                "00:00:00')");
         }
         ScriptedMessages m;
         frmTarnwell w;

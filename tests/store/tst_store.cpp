@@ -83,7 +83,7 @@ private slots:
         TARNWELL_FILE_ONLY();
         Database other("other");
         QVERIFY(!other.open(Paths::dataFolder() + "/missing.mdb"));
-        QVERIFY(!QFile::exists(Paths::dataFolder() + "/missing.mdb"));   // never created
+        QVERIFY(!QFile::exists(Paths::dataFolder() + "/missing.mdb"));  // never created
         QFile junk(Paths::dataFolder() + "/junk.mdb");
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("Standard Jet DB\0\0\0 not ours", 28);
@@ -103,7 +103,7 @@ private slots:
         QVERIFY(!DataTables::TableExists(path, "sensors"));
         QVERIFY(!DataTables::TableExists(path, id + ' '));
         QVERIFY(!DataTables::TableExists(path, "MSysObjects"));
-        QVERIFY(DataTables::TableExists(path, "msysLower"));   // only "MSys" in that case is the engine's
+        QVERIFY(DataTables::TableExists(path, "msysLower"));  // only "MSys" in that case is the engine's
         QVERIFY(!DataTables::TableExists(path, "250475002"));
         QVERIFY_THROWS_EXCEPTION(TwError, DataTables::TableExists(Paths::dataFolder() + "/none.mdb", id));
     }
@@ -124,7 +124,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(TwError, db->execute(QString("INSERT INTO `%1` (ReadingDate) VALUES ('x')").arg(id)));
         // The key is kept unique by the database, and the date order has an index.
         TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"1"}, "", true, false, false}});
-        QVERIFY_THROWS_EXCEPTION(TwError, TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"2"}, "", true, false, false}}));
+        QVERIFY_THROWS_EXCEPTION(
+            TwError, TestData::addReadings(
+                         *db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"2"}, "", true, false, false}}));
         if (!db->isServer()) {
             QSqlQuery plan(db->handle());
             plan.exec(QString("EXPLAIN QUERY PLAN SELECT * FROM `%1` ORDER BY FullDate").arg(id));
@@ -132,11 +134,18 @@ private slots:
             while (plan.next()) detail += plan.value(3).toString();
             QVERIFY2(detail.contains("INDEX"), qPrintable(detail));
         } else {
-            QCOMPARE(db->scalar("SELECT count(*) FROM pg_indexes WHERE tablename = ? AND indexdef LIKE '%(fulldate, tw_rowid)%'",
-                                {id}).toInt(), 1);
+            QCOMPARE(
+                db->scalar(
+                      "SELECT count(*) FROM pg_indexes WHERE tablename = ? AND indexdef LIKE '%(fulldate, tw_rowid)%'",
+                      {id})
+                    .toInt(),
+                1);
             // Texts sort byte by byte as on the file, whatever the server's locale.
             QCOMPARE(db->scalar("SELECT collation_name FROM information_schema.columns WHERE table_name = ? "
-                                "AND column_name = 'fulldate'", {id}).toString(), QString("C"));
+                                "AND column_name = 'fulldate'",
+                                {id})
+                         .toString(),
+                     QString("C"));
         }
         // Creating it again fails rather than overwriting.
         QVERIFY_THROWS_EXCEPTION(TwError, DataTables::createDataTable(*db, id));
@@ -170,7 +179,7 @@ private slots:
         QVERIFY(rs.bof());
         QVERIFY(rs.eof());
         QCOMPARE(rs.recordCount(), 0);
-        rs.moveFirst();   // harmless on an empty set
+        rs.moveFirst();  // harmless on an empty set
         QVERIFY(rs.eof());
         QVERIFY_THROWS_EXCEPTION(TwError, rs.value("DateTimeKey"));
         QVERIFY_THROWS_EXCEPTION(TwError, rs.moveNext());
@@ -184,10 +193,10 @@ private slots:
         rs.open(DataTables::readingsQuery(id));
         QCOMPARE(rs.recordCount(), 5);
         QCOMPARE(rs.absolutePosition(), 1);
-        QCOMPARE(rs.text("Channel1"), QString("14.00"));   // earliest reading first
+        QCOMPARE(rs.text("Channel1"), QString("14.00"));  // earliest reading first
         rs.moveLast();
         QCOMPARE(rs.absolutePosition(), 5);
-        QCOMPARE(rs.text("channel1"), QString("10.00"));   // names match without case
+        QCOMPARE(rs.text("channel1"), QString("10.00"));  // names match without case
         rs.moveNext();
         QVERIFY(rs.eof());
         QCOMPARE(rs.absolutePosition(), Recordset::PosEOF);
@@ -216,7 +225,8 @@ private slots:
         QCOMPARE(rs.text("Channel2"), QString("7.00"));
         QCOMPARE(rs.value("Load1").toDouble(), 1.5);
         const QString key = rs.text("DateTimeKey");
-        QCOMPARE(db->scalar(QString("SELECT Channel2 FROM `%1` WHERE DateTimeKey = ?").arg(id), {key}).toString(), QString("7.00"));
+        QCOMPARE(db->scalar(QString("SELECT Channel2 FROM `%1` WHERE DateTimeKey = ?").arg(id), {key}).toString(),
+                 QString("7.00"));
         QCOMPARE(db->scalar(QString("SELECT Plottemporal FROM `%1` WHERE DateTimeKey = ?").arg(id), {key}).toInt(), 0);
 
         // A text that is not a number never reaches a numeric column.
@@ -238,7 +248,7 @@ private slots:
         QCOMPARE(rs.absolutePosition(), 6);
         QCOMPARE(rs.text("DateTimeKey"), id + " 2024/01/01 00:00:00");
         rs.requery();
-        QCOMPARE(rs.text("DateTimeKey"), id + " 2024/01/01 00:00:00");   // now first in date order
+        QCOMPARE(rs.text("DateTimeKey"), id + " 2024/01/01 00:00:00");  // now first in date order
 
         // Delete: the count drops at once and the next move lands on the successor.
         rs.setAbsolutePosition(3);
@@ -292,7 +302,7 @@ private slots:
         const qint64 mark = rs.bookmark();
         rs.setFilter("Level = ?", {QString("O'Brien")});
         QCOMPARE(rs.recordCount(), 1);
-        QVERIFY(!rs.setBookmark(mark));   // not in the filtered set
+        QVERIFY(!rs.setBookmark(mark));  // not in the filtered set
         QVERIFY(rs.find("InstrumentID = '250455001'"));
         rs.clearFilter();
         QCOMPARE(rs.recordCount(), 3);
@@ -308,18 +318,20 @@ private slots:
     {
         TestData::addSensor(*db, {id});
         TestData::addReadings(*db, id, fiveReadings());
-        Statement q(*db, QStringLiteral("SELECT rowid, Channel1, Channel2, zero1, IsDirty FROM `%1` WHERE FullDate >= ? "
-                                        "ORDER BY FullDate").arg(id));
+        Statement q(*db,
+                    QStringLiteral("SELECT rowid, Channel1, Channel2, zero1, IsDirty FROM `%1` WHERE FullDate >= ? "
+                                   "ORDER BY FullDate")
+                        .arg(id));
         q.bind(1, QStringLiteral("2025-05-06"));
         QStringList seen;
         while (q.next()) {
             seen << QString::fromUtf8(q.utf8(1).data(), q.utf8(1).size());
-            QCOMPARE(q.text(2), QString(""));     // stored as empty text
-            QVERIFY(q.isNull(3));                  // never computed
+            QCOMPARE(q.text(2), QString(""));  // stored as empty text
+            QVERIFY(q.isNull(3));              // never computed
             QVERIFY(q.isNumber(4) && q.integer(4) == 1);
         }
         QCOMPARE(seen, QStringList({"12.00", "11.00", "10.00"}));
-        QVERIFY(q.next());   // ran again, same bindings
+        QVERIFY(q.next());  // ran again, same bindings
         Statement w(*db, QStringLiteral("UPDATE `%1` SET zero1 = ? WHERE Channel1 = ?").arg(id));
         w.bind(1, 2.5);
         w.bindUtf8(2, "11.00");
@@ -329,7 +341,8 @@ private slots:
         // texts byte for byte, yes/no as 0/1.
         {
             Statement put(*db, QStringLiteral("UPDATE `%1` SET zero1 = ?, Load2 = ?, NumTemp = ?, Channel3 = ? "
-                                              "WHERE Channel1 = ?").arg(id));
+                                              "WHERE Channel1 = ?")
+                                   .arg(id));
             put.bind(1, 0.1 + 0.2);
             put.bind(2, -1e-300);
             put.bind(3, qint64(1) << 52);
@@ -337,7 +350,8 @@ private slots:
             put.bindUtf8(5, "10.00");
             QCOMPARE(put.run(), 1);
             Statement get(*db, QStringLiteral("SELECT zero1, Load2, NumTemp, Channel3, IsDirty, zero2 FROM `%1` "
-                                              "WHERE Channel1 = ?").arg(id));
+                                              "WHERE Channel1 = ?")
+                                   .arg(id));
             get.bindUtf8(1, "10.00");
             QVERIFY(get.next());
             QCOMPARE(get.number(0), 0.1 + 0.2);
@@ -353,24 +367,27 @@ private slots:
         }
         try {
             Statement bad(*db, QStringLiteral("SELECT nothing FROM `%1`").arg(id));
-            bad.next();   // a server may only say so when it runs
+            bad.next();  // a server may only say so when it runs
             QFAIL("a statement on a missing column must be refused");
         } catch (const TwError& e) {
             QVERIFY(e.description.contains("nothing"));
         }
         {
-            const TextTest twelve(*db, QByteArrayLiteral("tw_is_twelve"), [](QByteArrayView t) { return t == "12.00"; });
-            QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE tw_is_twelve(Channel1)").arg(id)).toInt(), 1);
-            QCOMPARE(db->execute(QStringLiteral("DELETE FROM `%1` WHERE rowid > 0 AND tw_is_twelve(Channel1)").arg(id)), 1);
+            const TextTest twelve(*db, QByteArrayLiteral("tw_is_twelve"),
+                                  [](QByteArrayView t) { return t == "12.00"; });
+            QCOMPARE(
+                db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE tw_is_twelve(Channel1)").arg(id)).toInt(),
+                1);
+            QCOMPARE(db->execute(QStringLiteral("DELETE FROM `%1` WHERE rowid > 0 AND tw_is_twelve(Channel1)").arg(id)),
+                     1);
             QCOMPARE(db->scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(id)).toInt(), 4);
-            if (db->isServer()) return;   // a test called on a bare value is the file engine's
+            if (db->isServer()) return;  // a test called on a bare value is the file engine's
             QCOMPARE(db->scalar(QStringLiteral("SELECT tw_is_twelve(NULL)")).toInt(), 0);
         }
         try {
-            db->scalar(QStringLiteral("SELECT tw_is_twelve('12.00')"));   // unset with its object
+            db->scalar(QStringLiteral("SELECT tw_is_twelve('12.00')"));  // unset with its object
             QFAIL("a test that was unset must not answer");
-        } catch (const TwError&) {
-        }
+        } catch (const TwError&) {}
     }
 
     // Numbers written by row identity: every row gets its own values, a NaN is stored as
@@ -402,7 +419,7 @@ private slots:
                 else QCOMPARE(q.number(1), -1e-300 * row);
                 QCOMPARE(q.integer(2), 0);
             } else {
-                QVERIFY(q.isNull(0));          // the last row was not written
+                QVERIFY(q.isNull(0));  // the last row was not written
                 QCOMPARE(q.integer(2), 1);
             }
             ++row;
@@ -419,7 +436,10 @@ private slots:
         const std::vector<qint64> manyIds = all.rowIds();
         all.close();
         auto valueOf = [](size_t i) {
-            return i % 4 == 0 ? std::nan("") : i % 4 == 1 ? -HUGE_VAL : i % 4 == 2 ? 4.9e-324 * double(i) : 0.1 * double(i);
+            return i % 4 == 0   ? std::nan("")
+                   : i % 4 == 1 ? -HUGE_VAL
+                   : i % 4 == 2 ? 4.9e-324 * double(i)
+                                : 0.1 * double(i);
         };
         {
             Transaction tx(*db);
@@ -454,27 +474,31 @@ private slots:
         for (const int count : {3, 40}) {
             QList<QByteArray> told;
             Transaction tx(*db);
-            BulkInsert ins(*db, id, {"DateTimeKey", "FullDate", "Channel1", "Channel2", "PlotSpatial"}, {"IsDirty"}, {"1"},
-                           [&](QByteArrayView key) { told << key.toByteArray(); });
+            BulkInsert ins(*db, id, {"DateTimeKey", "FullDate", "Channel1", "Channel2", "PlotSpatial"}, {"IsDirty"},
+                           {"1"}, [&](QByteArrayView key) { told << key.toByteArray(); });
             QList<QByteArray> keys;
             for (int n = 0; n < count; ++n)
-                keys << TestData::readingKey(id, QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * (n + 100 * count))).toUtf8();
+                keys << TestData::readingKey(id,
+                                             QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * (n + 100 * count)))
+                            .toUtf8();
             const QByteArray odd = "a\tb\\c\nd ±";
             auto add = [&](const QByteArray& key, int n) {
                 const QByteArray full = "2024-01-01 " + QByteArray::number(n);
-                const QByteArrayView row[] = {key, full, n == 1 ? QByteArrayView(odd) : QByteArrayView("1.50"), QByteArrayView(),
-                                              n % 2 ? "1" : "0"};
+                const QByteArrayView row[] = {key, full, n == 1 ? QByteArrayView(odd) : QByteArrayView("1.50"),
+                                              QByteArrayView(), n % 2 ? "1" : "0"};
                 ins.add(row);
             };
             add(keys[0], 0);
-            add(taken, 1);        // there already
+            add(taken, 1);  // there already
             for (int n = 1; n < count; ++n) add(keys[n], n);
-            add(keys[1], 99);     // given twice
+            add(keys[1], 99);  // given twice
             ins.flush();
             tx.commit();
             QCOMPARE(ins.appended(), qint64(count));
             QCOMPARE(told, QList<QByteArray>({taken, keys[1]}));
-            Statement q(*db, QStringLiteral("SELECT Channel1, Channel2, PlotSpatial, IsDirty FROM `%1` WHERE DateTimeKey = ?").arg(id));
+            Statement q(
+                *db, QStringLiteral("SELECT Channel1, Channel2, PlotSpatial, IsDirty FROM `%1` WHERE DateTimeKey = ?")
+                         .arg(id));
             q.bindUtf8(1, keys[1]);
             QVERIFY(q.next());
             QCOMPARE(q.utf8(0).toByteArray(), odd);
@@ -511,7 +535,7 @@ private slots:
         }
         QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt(), 1);
         QVERIFY(db->scalar("SELECT pg_backend_pid()").toLongLong() != pid);
-        QVERIFY(before.next());   // prepared again on the new connection, values kept
+        QVERIFY(before.next());  // prepared again on the new connection, values kept
         QCOMPARE(before.integer(0), 3);
         rs.requery();
         rs.moveLast();
@@ -558,15 +582,19 @@ private slots:
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         const QString file = home.path() + "/source.mdb";
         QVERIFY(Installer::createDatabase(file));
-        const QString odd = QString::fromUtf8("tab\there, line\nend, back\\slash, \xc3\xa9t\xc3\xa9 \xe2\x82\xac 'q' \"dq\"");
+        const QString odd =
+            QString::fromUtf8("tab\there, line\nend, back\\slash, \xc3\xa9t\xc3\xa9 \xe2\x82\xac 'q' \"dq\"");
         {
             Database src("source");
             QVERIFY(src.open(file));
             TestData::addSensor(src, {id});
             TestData::addReadings(src, id, fiveReadings());
-            src.execute(QString("UPDATE `%1` SET Channel2 = ?, zero1 = 0.1, Load6 = -1e-300 WHERE Channel1 = '12.00'").arg(id), {odd});
+            src.execute(
+                QString("UPDATE `%1` SET Channel2 = ?, zero1 = 0.1, Load6 = -1e-300 WHERE Channel1 = '12.00'").arg(id),
+                {odd});
             src.execute("UPDATE Sensors SET Notes = ? WHERE InstrumentID = ?", {odd, id});
-            src.execute("INSERT INTO AlarmEvents (SensorID, Quantity, Level, RaisedAt) VALUES (?, 'Load', 'Alert', 'x')", {id});
+            src.execute(
+                "INSERT INTO AlarmEvents (SensorID, Quantity, Level, RaisedAt) VALUES (?, 'Load', 'Alert', 'x')", {id});
         }
         db.reset();
         TestServer::emptyDatabase();
@@ -579,14 +607,15 @@ private slots:
         QCOMPARE(db->scalar("SELECT Notes FROM Sensors").toString(), odd);
         QCOMPARE(db->scalar("SELECT count(*) FROM Configuration").toInt(), 6);
         // The copied ids are followed by new ones.
-        db->execute("INSERT INTO AlarmEvents (SensorID, Quantity, Level, RaisedAt) VALUES (?, 'Load', 'Alert', 'y')", {id});
+        db->execute("INSERT INTO AlarmEvents (SensorID, Quantity, Level, RaisedAt) VALUES (?, 'Load', 'Alert', 'y')",
+                    {id});
         QCOMPARE(db->scalar("SELECT count(DISTINCT EventID) FROM AlarmEvents").toInt(), 2);
         {
             Database src("source");
             QVERIFY(src.open(file));
             for (const QString& t : src.tableNames()) {
                 const DatabaseCopy::TableCheck a = DatabaseCopy::check(src, t), b = DatabaseCopy::check(*db, t);
-                if (t == "AlarmEvents") continue;   // one more event since
+                if (t == "AlarmEvents") continue;  // one more event since
                 QVERIFY2(a.rows == b.rows && a.sum == b.sum, qPrintable(t));
             }
         }
@@ -616,7 +645,8 @@ private slots:
         }
         r = Installer::copyToServer(TestServer::uri(), file);
         QVERIFY(!r.ok);
-        QVERIFY2(r.lines.join(' ').contains("\"n/a\"") && r.lines.join(' ').contains("Load2"), qPrintable(r.lines.join('\n')));
+        QVERIFY2(r.lines.join(' ').contains("\"n/a\"") && r.lines.join(' ').contains("Load2"),
+                 qPrintable(r.lines.join('\n')));
         db = TestData::openDatabase();
         QVERIFY(db->tableNames().isEmpty());
     }
@@ -638,7 +668,7 @@ private slots:
         a = db->stamp(id);
         Database::Stamp during;
         {
-            Transaction tx(*db);   // rolled back
+            Transaction tx(*db);  // rolled back
             db->execute(QStringLiteral("DELETE FROM `%1` WHERE Channel1 = '12.00'").arg(id));
             during = db->stamp(id);
             QVERIFY(!(a == during));
@@ -650,7 +680,7 @@ private slots:
         {
             Transaction tx(*other);
             other->execute(QStringLiteral("UPDATE `%1` SET Load1 = 4").arg(id));
-            QVERIFY(a == db->stamp(id));   // not committed yet
+            QVERIFY(a == db->stamp(id));  // not committed yet
             tx.commit();
         }
         QVERIFY(!(a == db->stamp(id)));
@@ -686,12 +716,12 @@ private slots:
             tx.commit();
         }
         {
-            Transaction tx(*db);   // rolled back
+            Transaction tx(*db);  // rolled back
             db->execute(QStringLiteral("DELETE FROM `%1`").arg(id));
         }
         QVERIFY(a == db->othersStamp());
         {
-            Transaction tx(*other);   // rolled back
+            Transaction tx(*other);  // rolled back
             other->execute(QStringLiteral("DELETE FROM `%1`").arg(id));
             QVERIFY(a == db->othersStamp());
         }

@@ -12,16 +12,16 @@ namespace FaultyDisk {
 enum class Failure { DiskFull, WriteError, SyncError, Slow };
 
 struct Fault {
-    QString fileEnding;            // "TarnwellHALYX.mdb", "-journal", ... ("" matches every file)
-    qint64 failAfterBytes = 0;     // bytes written to such files before writes fail
-                                   // (Slow: every read or write of them takes a millisecond, none fails)
+    QString fileEnding;         // "TarnwellHALYX.mdb", "-journal", ... ("" matches every file)
+    qint64 failAfterBytes = 0;  // bytes written to such files before writes fail
+                                // (Slow: every read or write of them takes a millisecond, none fails)
     Failure failure = Failure::DiskFull;
 };
 
 void install();
 void arm(const Fault& fault);
 void disarm();
-int refusals();   // writes or syncs refused since the last arm()
+int refusals();  // writes or syncs refused since the last arm()
 
 // Arms for the lifetime of the object.
 struct Armed {

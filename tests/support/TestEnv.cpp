@@ -22,8 +22,7 @@ TestHome::TestHome()
 {
     m_oldHome = qgetenv("HOME");
     qputenv("HOME", m_dir.path().toLocal8Bit());
-    for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
-        qunsetenv(v);
+    for (const char* v : {"XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) qunsetenv(v);
 }
 
 TestHome::~TestHome() { qputenv("HOME", m_oldHome); }
@@ -94,8 +93,9 @@ QString unavailableReason()
             return QStringLiteral("Qt's PostgreSQL driver is not installed; scripts/install-deps installs it");
         if (qEnvironmentVariableIsEmpty("PGHOST") && qEnvironmentVariableIsEmpty("PGPORT") &&
             qEnvironmentVariableIsEmpty("PGDATABASE"))
-            return QStringLiteral("no PGHOST/PGPORT/PGDATABASE set; scripts/test starts a throw-away server "
-                                  "with pg_virtualenv");
+            return QStringLiteral(
+                "no PGHOST/PGPORT/PGDATABASE set; scripts/test starts a throw-away server "
+                "with pg_virtualenv");
         QString why;
         {
             QSqlDatabase pg = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("test-server-probe"));
@@ -116,7 +116,8 @@ void emptyDatabase()
         if (!pg.open()) qFatal("cannot reach the test server: %s", qPrintable(pg.lastError().text()));
         QSqlQuery q(pg);
         if (!q.exec(QStringLiteral("SET client_min_messages = warning")) ||
-            !q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) || !q.exec(QStringLiteral("CREATE SCHEMA public")))
+            !q.exec(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE")) ||
+            !q.exec(QStringLiteral("CREATE SCHEMA public")))
             qFatal("cannot empty the test server: %s", qPrintable(q.lastError().text()));
         q.finish();
         pg.close();
@@ -196,7 +197,8 @@ std::unique_ptr<Database> openDatabase(const QString& connectionName)
 void addSensor(Database& db, const NewSensor& sensor)
 {
     const QString type = sensor.id.mid(4, 2);
-    const QVariant channels = db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type});
+    const QVariant channels =
+        db.scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {type});
     db.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorNo, SensorType, Family, Model, "
                               "numgauges, LengthofCable, InstallDate, Destroyed, HeadLocation, Stacked, boltkfactor, "
                               "lengthofgauge, NodeLocation1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),

@@ -17,6 +17,7 @@ public:
     TestHome();
     ~TestHome();
     QString path() const { return m_dir.path(); }
+
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldHome;
@@ -56,12 +57,12 @@ QByteArray fileHash(const QString& path);
 
 // In a test function: runs it again as an unprivileged user when this process is the
 // administrator (who may write read-only files), and ends it here with that run's outcome.
-#define TARNWELL_AS_UNPRIVILEGED_USER()                                                                   \
-    if (TestEnv::isRoot()) {                                                                              \
-        const int rc = TestEnv::runUnprivileged({QString::fromLatin1(QTest::currentTestFunction())});   \
-        if (rc < 0) QSKIP("setpriv is not available to run as an unprivileged user");                     \
-        QCOMPARE(rc, 0);                                                                                  \
-        return;                                                                                           \
+#define TARNWELL_AS_UNPRIVILEGED_USER()                                                               \
+    if (TestEnv::isRoot()) {                                                                          \
+        const int rc = TestEnv::runUnprivileged({QString::fromLatin1(QTest::currentTestFunction())}); \
+        if (rc < 0) QSKIP("setpriv is not available to run as an unprivileged user");                 \
+        QCOMPARE(rc, 0);                                                                              \
+        return;                                                                                       \
     }
 
 // The same test program runs once on the database file and once on a database server,
@@ -92,17 +93,17 @@ QVariant adminValue(const QString& sql);
 
 // In initTestCase (or a test function): on a server run without a server, skip (or fail
 // where one is required) with the reason.
-#define TARNWELL_SERVER_OR_SKIP()                                                            \
-    if (TestServer::wanted()) {                                                              \
-        const QString why = TestServer::unavailableReason();                                \
-        if (!why.isEmpty()) {                                                                \
-            if (TestServer::required()) QFAIL(qPrintable("no database server: " + why));     \
-            QSKIP(qPrintable("no database server to run on (" + why + ")"));                 \
-        }                                                                                    \
+#define TARNWELL_SERVER_OR_SKIP()                                                        \
+    if (TestServer::wanted()) {                                                          \
+        const QString why = TestServer::unavailableReason();                             \
+        if (!why.isEmpty()) {                                                            \
+            if (TestServer::required()) QFAIL(qPrintable("no database server: " + why)); \
+            QSKIP(qPrintable("no database server to run on (" + why + ")"));             \
+        }                                                                                \
     }
 
 // In a test function that is about the database file itself: skipped on a server run.
-#define TARNWELL_FILE_ONLY()                                                                 \
+#define TARNWELL_FILE_ONLY() \
     if (TestServer::wanted()) QSKIP("about the database file; this run is on a server")
 
 namespace TestData {
@@ -118,7 +119,7 @@ void installFresh();
 std::unique_ptr<Database> openDatabase(const QString& connectionName = QStringLiteral("test-data"));
 
 struct NewSensor {
-    QString id;                    // nine digits; characters 5-6 are the type code
+    QString id;  // nine digits; characters 5-6 are the type code
     bool stacked = true;
     QString boltkfactor = QStringLiteral("100");
     QString lengthofgauge = QStringLiteral("50");
@@ -130,8 +131,8 @@ void addSensor(Database& db, const NewSensor& sensor);
 
 struct NewReading {
     QDateTime when;
-    QStringList channels;          // Channel1.. as stored texts
-    QString temperature;           // ChannelT as stored text
+    QStringList channels;  // Channel1.. as stored texts
+    QString temperature;   // ChannelT as stored text
     bool temporal = true;
     bool spatial = false;
     bool doNotPlot = false;

@@ -30,9 +30,9 @@
 #include <QtTest>
 
 namespace {
-const QString Sensor = QStringLiteral("123455001");   // type 55: four gauges
+const QString Sensor = QStringLiteral("123455001");  // type 55: four gauges
 const QDateTime Start(QDate(2011, 3, 5), QTime(14, 0));
-}
+}  // namespace
 
 class TestDatasheet : public QObject {
     Q_OBJECT
@@ -44,13 +44,18 @@ class TestDatasheet : public QObject {
     {
         db->execute(QStringLiteral("CREATE TABLE IF NOT EXISTS updates (n INTEGER)"));
         if (db->isServer()) {
-            db->executeOnServer(QStringLiteral("CREATE OR REPLACE FUNCTION watch() RETURNS trigger AS $$ BEGIN "
-                                               "INSERT INTO updates (n) VALUES (1); RETURN NULL; END $$ LANGUAGE plpgsql"));
+            db->executeOnServer(
+                QStringLiteral("CREATE OR REPLACE FUNCTION watch() RETURNS trigger AS $$ BEGIN "
+                               "INSERT INTO updates (n) VALUES (1); RETURN NULL; END $$ LANGUAGE plpgsql"));
             db->executeOnServer(QStringLiteral("CREATE OR REPLACE TRIGGER watch AFTER UPDATE ON \"%1\" FOR EACH ROW "
-                                               "EXECUTE FUNCTION watch()").arg(id));
+                                               "EXECUTE FUNCTION watch()")
+                                    .arg(id));
             return;
         }
-        db->execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS watch AFTER UPDATE ON `%1` BEGIN INSERT INTO updates VALUES (1); END").arg(id));
+        db->execute(
+            QStringLiteral(
+                "CREATE TRIGGER IF NOT EXISTS watch AFTER UPDATE ON `%1` BEGIN INSERT INTO updates VALUES (1); END")
+                .arg(id));
     }
     int updates() { return db->scalar(QStringLiteral("SELECT COUNT(*) FROM updates")).toInt(); }
 
@@ -86,7 +91,7 @@ class TestDatasheet : public QObject {
         if (how == Open::DoubleClick) {
             grid->scrollTo(cell);
             const QPoint at = grid->visualRect(cell).center();
-            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);   // a double click's first press
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);  // a double click's first press
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
         }
         for (QChar ch : keys) {
@@ -97,7 +102,7 @@ class TestDatasheet : public QObject {
             else QTest::keyClicks(to, QString(ch));
         }
         if (enter && grid->openEditor()) QTest::keyClick(grid->openEditor(), Qt::Key_Return);
-        QCoreApplication::processEvents();   // Enter enters the text once the editor has seen it
+        QCoreApplication::processEvents();  // Enter enters the text once the editor has seen it
     }
     QString shown(frmDatasheet* d, int row, int column) { return d->model()->index(row, column).data().toString(); }
 
@@ -109,9 +114,10 @@ private slots:
         TestData::installFresh();
         db = TestData::openDatabase();
         TestData::addSensor(*db, {Sensor});
-        TestData::addReadings(*db, Sensor, {{Start, {"1.00", "2.00", "3.00", "4.00"}, "20.0", true, false},
-                                            {Start.addSecs(3600), {"5.00", "6.00", "7.00", "8.00"}, "", false, true},
-                                            {Start.addSecs(7200), {"9.00", "", "", ""}, "21.0", true, true}});
+        TestData::addReadings(*db, Sensor,
+                              {{Start, {"1.00", "2.00", "3.00", "4.00"}, "20.0", true, false},
+                               {Start.addSecs(3600), {"5.00", "6.00", "7.00", "8.00"}, "", false, true},
+                               {Start.addSecs(7200), {"9.00", "", "", ""}, "21.0", true, true}});
         db->execute(QStringLiteral("UPDATE `%1` SET Load1 = 12.5, zero1 = 3").arg(Sensor));
     }
     void cleanup() { ToolsController::setExportFolder(QString()); }
@@ -120,14 +126,17 @@ private slots:
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QStringList>("headers");
-        QTest::newRow("type 25, one gauge") << "123425001"
-                                            << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "PlotTemporal", "PlotSpatial"};
-        QTest::newRow("type 65, five gauges") << "123465001"
-                                              << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "Channel2",
-                                                             "Channel3", "Channel4", "Channel5", "PlotTemporal", "PlotSpatial"};
-        QTest::newRow("type 75, six gauges") << "123475001"
-                                             << QStringList{"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "Channel2",
-                                                            "Channel3", "Channel4", "Channel5", "Channel6", "PlotTemporal", "PlotSpatial"};
+        QTest::newRow("type 25, one gauge")
+            << "123425001" << QStringList{"DateTime Key", "ReadingDate",  "R. Time",    "ChannelT",
+                                          "Channel1",     "PlotTemporal", "PlotSpatial"};
+        QTest::newRow("type 65, five gauges")
+            << "123465001"
+            << QStringList{"DateTime Key", "ReadingDate", "R. Time",  "ChannelT",     "Channel1",   "Channel2",
+                           "Channel3",     "Channel4",    "Channel5", "PlotTemporal", "PlotSpatial"};
+        QTest::newRow("type 75, six gauges")
+            << "123475001"
+            << QStringList{"DateTime Key", "ReadingDate", "R. Time",  "ChannelT", "Channel1",     "Channel2",
+                           "Channel3",     "Channel4",    "Channel5", "Channel6", "PlotTemporal", "PlotSpatial"};
     }
     void columnsPerType()
     {
@@ -142,7 +151,8 @@ private slots:
         QStringList shown;
         QString label;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            for (int c = 0; c < d->model()->columnCount(); ++c) shown << d->model()->headerData(c, Qt::Horizontal).toString();
+            for (int c = 0; c < d->model()->columnCount(); ++c)
+                shown << d->model()->headerData(c, Qt::Horizontal).toString();
             label = d->lblHeader->text();
             QCOMPARE(d->windowTitle(), QString("Tarnwell DataSheet"));
             // The flag columns show their mark only.
@@ -212,7 +222,7 @@ private slots:
         }));
         QCOMPARE(after, before);
         QVERIFY(!editing && !changed);
-        QCOMPARE(m.script.texts(), messages);   // and no question on closing
+        QCOMPARE(m.script.texts(), messages);  // and no question on closing
         for (const auto& box : m.script.shown) {
             QCOMPARE(box.title, QString("Orrisford's Tarnwell"));
             QCOMPARE(box.icon, Messages::Icon::Information);
@@ -245,15 +255,15 @@ private slots:
         QStringList cells;
         QModelIndex afterTab;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            typeInto(d, 0, 4, "300");                          // 272.67: replaced
-            typeInto(d, 1, 4, "7", Open::F2);                  // 5.00 -> 5.007
-            typeInto(d, 2, 3, "5", Open::DoubleClick);         // 21.0 -> 21.05
+            typeInto(d, 0, 4, "300");                   // 272.67: replaced
+            typeInto(d, 1, 4, "7", Open::F2);           // 5.00 -> 5.007
+            typeInto(d, 2, 3, "5", Open::DoubleClick);  // 21.0 -> 21.05
             typeInto(d, 1, 5, "-12.5");
-            typeInto(d, 1, 3, "-20");                          // the temperature's lower limit
-            typeInto(d, 2, 4, "\b\b\b\b\b");                  // 9.00 emptied: no value
-            typeInto(d, 0, 5, "4\t", Open::Typing, false);     // 2.00 -> 4, Tab to Channel3
+            typeInto(d, 1, 3, "-20");                       // the temperature's lower limit
+            typeInto(d, 2, 4, "\b\b\b\b\b");                // 9.00 emptied: no value
+            typeInto(d, 0, 5, "4\t", Open::Typing, false);  // 2.00 -> 4, Tab to Channel3
             afterTab = d->MSFlexGrid1->currentIndex();
-            d->MSFlexGrid1_Click(d->model()->index(0, 8));     // PlotTemporal of the first reading off
+            d->MSFlexGrid1_Click(d->model()->index(0, 8));  // PlotTemporal of the first reading off
             cells = QStringList{shown(d, 0, 4), shown(d, 1, 4), shown(d, 2, 3), shown(d, 1, 5),
                                 shown(d, 1, 3), shown(d, 2, 4), shown(d, 0, 5)};
             d->close();
@@ -294,7 +304,7 @@ private slots:
         QStringList after;
         bool openAfterRefusedClose = false;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            typeInto(d, 0, 5, "", Open::F2);         // "1.2.3" entered as it is: stands, untold
+            typeInto(d, 0, 5, "", Open::F2);  // "1.2.3" entered as it is: stands, untold
             typeInto(d, 1, 4, "99999");
             typeInto(d, 0, 3, "61");
             typeInto(d, 2, 4, "1..5");
@@ -336,7 +346,7 @@ private slots:
         QString afterEscape;
         bool openAfterEscape = false;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
-            typeInto(d, 0, 4, "7\x1b", Open::Typing, false);   // the baseline reading
+            typeInto(d, 0, 4, "7\x1b", Open::Typing, false);  // the baseline reading
             afterEscape = shown(d, 0, 4);
             openAfterEscape = d->isVisible() && !d->model()->changed();
             QTest::keyClick(d->MSFlexGrid1, Qt::Key_Escape);
@@ -345,7 +355,7 @@ private slots:
         QVERIFY(openAfterEscape);
         QVERIFY(m.script.shown.empty());
 
-        m.script.choices = {2, -1, 1};   // Cancel, Escape, Discard
+        m.script.choices = {2, -1, 1};  // Cancel, Escape, Discard
         QStringList kept;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
             typeInto(d, 0, 4, "8");
@@ -361,7 +371,7 @@ private slots:
         QCOMPARE(updates(), 0);
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
 
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {   // Save, the default
+        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {  // Save, the default
             typeInto(d, 0, 4, "8");
             d->close();
         }));
@@ -372,7 +382,7 @@ private slots:
     void escapeOnTheRealQuestionIsCancel()
     {
         ScriptedMessages m;
-        frmTarnwell w;   // installs the real boxes behind the script
+        frmTarnwell w;  // installs the real boxes behind the script
         w.show();
         bool boxClosedByEscape = false, keptOpen = false;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
@@ -405,24 +415,26 @@ private slots:
         w.show();
         const QString second = TestData::readingKey(Sensor, Start.addSecs(3600));
         auto reason = [&](const QString& key, int gauge) {
-            return db->scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
-                              {Sensor, key, gauge}).toString();
+            return db
+                ->scalar("SELECT Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? AND Gauge = ?",
+                         {Sensor, key, gauge})
+                .toString();
         };
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
             DatasheetModel* model = d->model();
-            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));   // Channel2 of the second reading
+            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));  // Channel2 of the second reading
             d->cmdReject->click();
             QCOMPARE(reason(second, 2), QString("spike"));
             QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).toString().endsWith(": spike"));
             QCOMPARE(model->index(1, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(0x909090));
             QCOMPARE(model->index(1, 5).data().toString(), QString("6.00"));
             QVERIFY(model->index(1, 4).data(Qt::ToolTipRole).isNull());
-            d->MSFlexGrid1->setCurrentIndex(model->index(0, 1));   // a date cell: the whole reading
+            d->MSFlexGrid1->setCurrentIndex(model->index(0, 1));  // a date cell: the whole reading
             d->cmdReject->click();
             for (int c = 0; c < 8; ++c)
                 QVERIFY(model->index(0, c).data(Qt::ToolTipRole).toString().endsWith(": bad logger"));
             d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));
-            d->cmdReject->click();   // rejected: asks to restore (Yes)
+            d->cmdReject->click();  // rejected: asks to restore (Yes)
             QVERIFY(reason(second, 2).isEmpty());
             QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).isNull());
             d->close();
@@ -468,7 +480,7 @@ private slots:
         QCOMPARE(rows[1][8], QString("False"));
         int seen = 0;
         model.exportRows([&](const QByteArrayView*) { return ++seen < 2; });
-        QCOMPARE(seen, 2);   // stopped when asked
+        QCOMPARE(seen, 2);  // stopped when asked
     }
 
     // "Discard changes" asks first (No by default): Yes closes and writes nothing, No keeps
@@ -488,12 +500,12 @@ private slots:
             tip = d->model()->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString();
             enabledBefore = d->cmdDiscard->isEnabled();
             typeInto(d, 0, 4, "9");
-            d->MSFlexGrid1_Click(d->model()->index(1, 8));      // a plot mark switched
+            d->MSFlexGrid1_Click(d->model()->index(1, 8));  // a plot mark switched
             enabledAfter = d->cmdDiscard->isEnabled();
             m.script.answers = {Messages::Answer::No};
             d->cmdDiscard->click();
             openAfterNo = d->isVisible();
-            d->cmdDiscard->click();                              // Yes (the script's default)
+            d->cmdDiscard->click();  // Yes (the script's default)
         }));
         QCOMPARE(units, QString("\u00B5strain|\u00B0C"));
         QVERIFY(tip.contains("\u00B5strain"));
@@ -501,8 +513,8 @@ private slots:
         QVERIFY(enabledAfter);
         QVERIFY(openAfterNo);
         QCOMPARE(m.script.texts().size(), 2);
-        QCOMPARE(m.script.texts()[0], "Discard the changes to 2 readings of sensor " + Sensor +
-                                          "?\r\nThe stored values stay as they were.");
+        QCOMPARE(m.script.texts()[0],
+                 "Discard the changes to 2 readings of sensor " + Sensor + "?\r\nThe stored values stay as they were.");
         QCOMPARE(m.script.shown[0].defaultButton, std::optional<Messages::Answer>(Messages::Answer::No));
         QCOMPARE(updates(), 0);
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
@@ -530,7 +542,7 @@ private slots:
         QString shownAfter;
         QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
             typeInto(d, 0, 4, "9");
-            typeInto(d, 1, 4, "9", Open::Typing, false);   // still in the editor on closing
+            typeInto(d, 1, 4, "9", Open::Typing, false);  // still in the editor on closing
             db->setUserName("ben");
             db->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '5.50', ").arg(Sensor) + RowVersions::setNext() +
                             QStringLiteral(" WHERE DateTimeKey = ?"),
@@ -542,7 +554,7 @@ private slots:
         }));
         QVERIFY(stillOpen);
         QCOMPARE(shownAfter, QString("5.50"));
-        QCOMPARE(m.script.texts().size(), 3);   // Save?, who changed it, Save?
+        QCOMPARE(m.script.texts().size(), 3);  // Save?, who changed it, Save?
         QVERIFY2(m.script.texts()[1].contains(": changed by ben at "), qPrintable(m.script.texts()[1]));
         QCOMPARE(field(Sensor, "Channel1", 0), QString("9.00"));
         QCOMPARE(field(Sensor, "Channel1", 1), QString("5.50"));
@@ -558,7 +570,7 @@ private slots:
             const QModelIndex spatial = d->model()->index(2, 9);
             d->MSFlexGrid1_Click(spatial);
             d->MSFlexGrid1_Click(spatial);
-            d->MSFlexGrid1_Click(d->model()->index(2, 2));   // a cell without a mark: nothing
+            d->MSFlexGrid1_Click(d->model()->index(2, 2));  // a cell without a mark: nothing
             QVERIFY(d->model()->changed());
             d->close();
         }));
@@ -575,7 +587,7 @@ private slots:
         Shared& s = w.shared();
         Module1::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
-        w.readings()->fillreadings();   // the reading on screen, as the user sees it
+        w.readings()->fillreadings();  // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
         QVERIFY(runDatasheet(w, [](frmDatasheet* d) { d->close(); }));
         QVERIFY(s.rsReadings && s.rsReadings->isOpen());
@@ -601,7 +613,7 @@ private slots:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.size() > 1000);
-        QCOMPARE(f.read(2), QByteArray("PK"));   // a zip container
+        QCOMPARE(f.read(2), QByteArray("PK"));  // a zip container
         // The export ends saying where the workbook went.
         QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(path)});
         QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
@@ -619,16 +631,22 @@ private slots:
         const auto exportWith = [&](bool computed) {
             desk.recorder.requests.clear();
             runDatasheet(w, [computed](frmDatasheet* d) {
-                QVERIFY(!d->chkExportComputed->isChecked());   // off unless asked for
+                QVERIFY(!d->chkExportComputed->isChecked());  // off unless asked for
                 d->chkExportComputed->setChecked(computed);
                 d->Image1->click();
                 d->close();
             });
             return desk.recorder.requests.isEmpty() ? QJsonObject() : sheetsOf(desk.recorder.requests[0])[0].toObject();
         };
-        const QStringList plain = {"Date and time", "Temperature (\u00B0C)", "Gauge 1 (\u00B5strain)",
-                                   "Gauge 2 (\u00B5strain)", "Gauge 3 (\u00B5strain)", "Gauge 4 (\u00B5strain)",
-                                   "PlotTemporal", "PlotSpatial", "Rejected"};
+        const QStringList plain = {"Date and time",
+                                   "Temperature (\u00B0C)",
+                                   "Gauge 1 (\u00B5strain)",
+                                   "Gauge 2 (\u00B5strain)",
+                                   "Gauge 3 (\u00B5strain)",
+                                   "Gauge 4 (\u00B5strain)",
+                                   "PlotTemporal",
+                                   "PlotSpatial",
+                                   "Rejected"};
         QJsonObject sheet = exportWith(false);
         QCOMPARE(sheet["heading"].toArray(), QJsonArray::fromStringList(plain));
         QCOMPARE(sheet["firstRow"].toArray()[0].toObject()["format"].toString(), QString("yyyy/mm/dd hh:mm:ss"));
@@ -649,9 +667,9 @@ private slots:
             return out;
         };
         QCOMPARE(computed(0), (QStringList{"0", "0", "0", "0"}));
-        QCOMPARE(computed(1), (QStringList{"0.04", "0.04", "8", "4"}));   // every gauge 4 above the first
-        QCOMPARE(computed(2), (QStringList{"", "", "", ""}));             // gauges 2 to 4 have no value
-        QCOMPARE(sheet["rows"].toArray()[1].toArray()[2].toString(), QString("5"));   // the raw gauge stays
+        QCOMPARE(computed(1), (QStringList{"0.04", "0.04", "8", "4"}));              // every gauge 4 above the first
+        QCOMPARE(computed(2), (QStringList{"", "", "", ""}));                        // gauges 2 to 4 have no value
+        QCOMPARE(sheet["rows"].toArray()[1].toArray()[2].toString(), QString("5"));  // the raw gauge stays
 
         // The first reading rejected as a whole: the second is the baseline.
         Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start), Rejections::WholeReading, "logger fault");
@@ -666,7 +684,8 @@ private slots:
     {
         Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start), Rejections::WholeReading, "logger fault");
         Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start.addSecs(7200)), 2, "loose connector");
-        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start.addSecs(7200)), Rejections::Temperature, "sun");
+        Rejections::reject(*db, Sensor, TestData::readingKey(Sensor, Start.addSecs(7200)), Rejections::Temperature,
+                           "sun");
         ScriptedMessages m;
         RecordedDesktop desk;
         frmTarnwell w;
@@ -705,7 +724,7 @@ private slots:
         }));
         QCOMPARE(m.script.texts().size(), 2);
         QCOMPARE(m.script.texts()[0], QString("You need to have Microsoft Excel installed to use this function"));
-        QVERIFY(m.script.texts()[1].startsWith("Saved to "));   // the workbook was written all the same
+        QVERIFY(m.script.texts()[1].startsWith("Saved to "));  // the workbook was written all the same
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
         QCOMPARE(m.script.shown[0].title, QString("Orrisford's Tarnwell"));
     }

@@ -42,19 +42,30 @@ private slots:
         QTest::addColumn<QList<QStringList>>("expected");
         QTest::addColumn<QList<bool>>("broken");
 
-        QTest::newRow("CR LF") << QByteArray("a,b\r\nc,d\r\n") << QList<QStringList>{{"a", "b"}, {"c", "d"}} << QList<bool>{false, false};
-        QTest::newRow("LF, no final line end") << QByteArray("a,b\nc,d") << QList<QStringList>{{"a", "b"}, {"c", "d"}} << QList<bool>{false, false};
-        QTest::newRow("lone CR") << QByteArray("a\rb\r") << QList<QStringList>{{"a"}, {"b"}} << QList<bool>{false, false};
-        QTest::newRow("blank lines skipped") << QByteArray("\r\n  \r\na\r\n\r\n") << QList<QStringList>{{"a"}} << QList<bool>{false};
-        QTest::newRow("blanks around fields dropped") << QByteArray(" 1 , 2.5 ,x y ") << QList<QStringList>{{"1", "2.5", "x y"}} << QList<bool>{false};
+        QTest::newRow("CR LF") << QByteArray("a,b\r\nc,d\r\n") << QList<QStringList>{{"a", "b"}, {"c", "d"}}
+                               << QList<bool>{false, false};
+        QTest::newRow("LF, no final line end")
+            << QByteArray("a,b\nc,d") << QList<QStringList>{{"a", "b"}, {"c", "d"}} << QList<bool>{false, false};
+        QTest::newRow("lone CR") << QByteArray("a\rb\r") << QList<QStringList>{{"a"}, {"b"}}
+                                 << QList<bool>{false, false};
+        QTest::newRow("blank lines skipped")
+            << QByteArray("\r\n  \r\na\r\n\r\n") << QList<QStringList>{{"a"}} << QList<bool>{false};
+        QTest::newRow("blanks around fields dropped")
+            << QByteArray(" 1 , 2.5 ,x y ") << QList<QStringList>{{"1", "2.5", "x y"}} << QList<bool>{false};
         QTest::newRow("quoted comma and quote") << QByteArray("\"a,b\",\"say \"\"hi\"\"\",c")
-                                              << QList<QStringList>{{"a,b", "say \"hi\"", "c"}} << QList<bool>{false};
+                                                << QList<QStringList>{{"a,b", "say \"hi\"", "c"}} << QList<bool>{false};
         QTest::newRow("quoted empty") << QByteArray("\"\",x") << QList<QStringList>{{"", "x"}} << QList<bool>{false};
-        QTest::newRow("unclosed quote stays on its line") << QByteArray("a,\"b,c\r\nd,e")
-                                                         << QList<QStringList>{{"a", "b,c"}, {"d", "e"}} << QList<bool>{true, false};
-        QTest::newRow("empty middle fields") << QByteArray("a,,c") << QList<QStringList>{{"a", "", "c"}} << QList<bool>{false};
-        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBF" "a,b") << QList<QStringList>{{"a", "b"}} << QList<bool>{false};
-        QTest::newRow("Latin-1 bytes") << QByteArray("caf\xE9,1") << QList<QStringList>{{QString::fromLatin1("caf\xE9"), "1"}} << QList<bool>{false};
+        QTest::newRow("unclosed quote stays on its line")
+            << QByteArray("a,\"b,c\r\nd,e") << QList<QStringList>{{"a", "b,c"}, {"d", "e"}} << QList<bool>{true, false};
+        QTest::newRow("empty middle fields")
+            << QByteArray("a,,c") << QList<QStringList>{{"a", "", "c"}} << QList<bool>{false};
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray(
+                                                      "\xEF\xBB\xBF"
+                                                      "a,b")
+                                               << QList<QStringList>{{"a", "b"}} << QList<bool>{false};
+        QTest::newRow("Latin-1 bytes") << QByteArray("caf\xE9,1")
+                                       << QList<QStringList>{{QString::fromLatin1("caf\xE9"), "1"}}
+                                       << QList<bool>{false};
     }
     void splitsLines()
     {
@@ -76,8 +87,8 @@ private slots:
         const auto rows = LoggerFile::parse(line + "\nd,1\n");
         QCOMPARE(rows.size(), size_t(2));
         QCOMPARE(rows[0].fieldsOnLine, 21);
-        QCOMPARE(rows[0].fieldText(15), QString("15"));   // C15, the last field kept
-        QCOMPARE(rows[0].fieldText(16), QString());        // nothing past the 16th
+        QCOMPARE(rows[0].fieldText(15), QString("15"));  // C15, the last field kept
+        QCOMPARE(rows[0].fieldText(16), QString());      // nothing past the 16th
         QCOMPARE(rows[1].fieldText(1), QString("1"));
         for (int i = 2; i < LoggerFile::FieldCount; ++i) QVERIFY(rows[1].fieldText(i).isEmpty());
         QCOMPARE(rows[1].line, 2);
@@ -102,7 +113,7 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("layout");
-        QTest::addColumn<QString>("full");   // empty: cannot be read
+        QTest::addColumn<QString>("full");  // empty: cannot be read
         QTest::newRow("year first") << "2011/03/05 14:00:00" << 0 << "2011/03/05 14:00:00";
         QTest::newRow("year first, short parts") << "2011/3/5 9:05" << 0 << "2011/03/05 09:05:00";
         QTest::newRow("year first, date only") << "2011-03-05" << 0 << "2011/03/05 00:00:00";
@@ -136,7 +147,7 @@ private slots:
         QCOMPARE(WrenDates::hourBoundaries(a->seconds, b->seconds), 1);
         QCOMPARE(WrenDates::hourBoundaries(b->seconds, a->seconds), -1);
         QCOMPARE(WrenDates::intervalHours("24"), 24);
-        QCOMPARE(WrenDates::intervalHours("8.5"), 8);    // half to even
+        QCOMPARE(WrenDates::intervalHours("8.5"), 8);  // half to even
         QCOMPARE(WrenDates::intervalHours("9.5"), 10);
         QCOMPARE(WrenDates::intervalHours("abc"), 0);
     }
@@ -195,19 +206,24 @@ private slots:
         QTest::addColumn<QStringList>("channels");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
-        QTest::newRow("with temperature channel") << QByteArray("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9")
-                                                  << 0 << true << 2 << "21.5" << QStringList{"1.23", "-5.00"}
-                                                  << "2011/03/05" << "14:00:00";
-        QTest::newRow("without: C4 is gauge 1") << QByteArray("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9")
-                                                << 0 << false << 3 << "" << QStringList{"21.46", "1.23", "-5.00"}
-                                                << "2011/03/05" << "14:00:00";
+        QTest::newRow("with temperature channel")
+            << QByteArray("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9") << 0 << true << 2 << "21.5"
+            << QStringList{"1.23", "-5.00"} << "2011/03/05"
+            << "14:00:00";
+        QTest::newRow("without: C4 is gauge 1")
+            << QByteArray("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9") << 0 << false << 3 << ""
+            << QStringList{"21.46", "1.23", "-5.00"} << "2011/03/05"
+            << "14:00:00";
         QTest::newRow("empty temperature stays empty, empty gauge is 0.00")
             << QByteArray("2011/03/05 14:00:00,7,2,123456789,,,12abc") << 0 << true << 2 << ""
-            << QStringList{"0.00", "12.00"} << "2011/03/05" << "14:00:00";
+            << QStringList{"0.00", "12.00"} << "2011/03/05"
+            << "14:00:00";
         QTest::newRow("day first") << QByteArray("05/03/2011 14:00:00,7,2,1,20,1") << 1 << true << 1 << "20.0"
-                                   << QStringList{"1.00"} << "2011/03/05" << "14:00:00";
+                                   << QStringList{"1.00"} << "2011/03/05"
+                                   << "14:00:00";
         QTest::newRow("month first") << QByteArray("03/05/2011 14:00:00,7,2,1,20,1") << 2 << true << 1 << "20.0"
-                                     << QStringList{"1.00"} << "2011/03/05" << "14:00:00";
+                                     << QStringList{"1.00"} << "2011/03/05"
+                                     << "14:00:00";
     }
     void workedLine()
     {
@@ -236,22 +252,52 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("two");
         QTest::addColumn<QString>("one");
-        QTest::newRow("worked values") << "1.234" << "1.23" << "1.2";
-        QTest::newRow("temperature") << "21.46" << "21.46" << "21.5";
-        QTest::newRow("whole negative") << "-5" << "-5.00" << "-5.0";
+        QTest::newRow("worked values") << "1.234"
+                                       << "1.23"
+                                       << "1.2";
+        QTest::newRow("temperature") << "21.46"
+                                     << "21.46"
+                                     << "21.5";
+        QTest::newRow("whole negative") << "-5"
+                                        << "-5.00"
+                                        << "-5.0";
         // Halves round away from zero, as by hand.
-        QTest::newRow("half, even digit before") << "2.125" << "2.13" << "2.1";
-        QTest::newRow("half, odd digit before") << "2.135" << "2.14" << "2.1";
-        QTest::newRow("temperature half") << "21.25" << "21.25" << "21.3";
-        QTest::newRow("negative half") << "-2.665" << "-2.67" << "-2.7";
-        QTest::newRow("above half") << "2.1251" << "2.13" << "2.1";
-        QTest::newRow("carry into the whole part") << "9.995" << "10.00" << "10.0";
-        QTest::newRow("negative rounding to zero") << "-0.001" << "0.00" << "0.0";
-        QTest::newRow("leading zeros and blanks") << "  007.5x" << "7.50" << "7.5";
-        QTest::newRow("plus sign, point first") << "+.5" << "0.50" << "0.5";
-        QTest::newRow("not a number") << "abc" << "0.00" << "0.0";
-        QTest::newRow("empty") << "" << "0.00" << "0.0";
-        QTest::newRow("exponent is not read") << "1e5" << "1.00" << "1.0";
+        QTest::newRow("half, even digit before") << "2.125"
+                                                 << "2.13"
+                                                 << "2.1";
+        QTest::newRow("half, odd digit before") << "2.135"
+                                                << "2.14"
+                                                << "2.1";
+        QTest::newRow("temperature half") << "21.25"
+                                          << "21.25"
+                                          << "21.3";
+        QTest::newRow("negative half") << "-2.665"
+                                       << "-2.67"
+                                       << "-2.7";
+        QTest::newRow("above half") << "2.1251"
+                                    << "2.13"
+                                    << "2.1";
+        QTest::newRow("carry into the whole part") << "9.995"
+                                                   << "10.00"
+                                                   << "10.0";
+        QTest::newRow("negative rounding to zero") << "-0.001"
+                                                   << "0.00"
+                                                   << "0.0";
+        QTest::newRow("leading zeros and blanks") << "  007.5x"
+                                                  << "7.50"
+                                                  << "7.5";
+        QTest::newRow("plus sign, point first") << "+.5"
+                                                << "0.50"
+                                                << "0.5";
+        QTest::newRow("not a number") << "abc"
+                                      << "0.00"
+                                      << "0.0";
+        QTest::newRow("empty") << ""
+                               << "0.00"
+                               << "0.0";
+        QTest::newRow("exponent is not read") << "1e5"
+                                              << "1.00"
+                                              << "1.0";
     }
     void leadingNumbers()
     {
@@ -291,7 +337,7 @@ private slots:
                 QCOMPARE(sel.size(), rows.size());
                 for (size_t i = 0; i < rows.size(); ++i) {
                     const auto r = WrenImport::readingFromRow(rows[i], Layout(l), {"123456789", 6, true});
-                    if (sel[i]) QVERIFY(r.has_value());   // a selected row always gives a whole reading
+                    if (sel[i]) QVERIFY(r.has_value());  // a selected row always gives a whole reading
                     if (r) QCOMPARE(r->channels.size(), 6);
                 }
             }

@@ -16,13 +16,15 @@ using LoggerReadings::Target;
 
 namespace {
 
-const QByteArray Env = "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n";
-const QByteArray Names = "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"PTemp_C\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\"\r\n";
+const QByteArray Env =
+    "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"CR1000X.Std.05\",\"CPU:bolts.CR1X\",\"21513\",\"Hourly\"\r\n";
+const QByteArray Names =
+    "\"TIMESTAMP\",\"RECORD\",\"BattV\",\"PTemp_C\",\"Temp\",\"Strain(1)\",\"Strain(2)\",\"Strain(3)\"\r\n";
 const QByteArray Units = "\"TS\",\"RN\",\"Volts\",\"Deg C\",\"Deg C\",\"uStrain\",\"uStrain\",\"uStrain\"\r\n";
 const QByteArray Proc = "\"\",\"\",\"Smp\",\"Smp\",\"Avg\",\"Avg\",\"Avg\",\"Avg\"\r\n";
 const QByteArray Header = Env + Names + Units + Proc;
 
-const Target Sensor{QStringLiteral("123445001"), 3, true};   // type 45: three gauges and a temperature
+const Target Sensor{QStringLiteral("123445001"), 3, true};  // type 45: three gauges and a temperature
 
 // The mapping a user would choose for the test files (the guesses).
 LoggerReadings::Mapping mapped(const LoggerFormats::Opened& file, double offsetHours = 0)
@@ -65,9 +67,12 @@ private slots:
         using F = LoggerFormats::Format;
         QTest::newRow("TOA5 quoted") << Header << int(F::Toa5);
         QTest::newRow("TOA5 with a byte-order mark") << QByteArray("\xEF\xBB\xBF") + Header << int(F::Toa5);
-        QTest::newRow("CSV with names") << QByteArray("Date,Temp,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n") << int(F::HeaderCsv);
-        QTest::newRow("comma-separated reading") << QByteArray("2011/03/05 14:00:00,7,2,1,20,1\r\n") << int(F::CommaSeparated);
-        QTest::newRow("day-first reading") << QByteArray("05/03/2011 14:00:00,7,2,1,20,1\r\n") << int(F::CommaSeparated);
+        QTest::newRow("CSV with names") << QByteArray("Date,Temp,Gauge1\r\n2024-03-05 14:00:00,20,1\r\n")
+                                        << int(F::HeaderCsv);
+        QTest::newRow("comma-separated reading")
+            << QByteArray("2011/03/05 14:00:00,7,2,1,20,1\r\n") << int(F::CommaSeparated);
+        QTest::newRow("day-first reading")
+            << QByteArray("05/03/2011 14:00:00,7,2,1,20,1\r\n") << int(F::CommaSeparated);
         QTest::newRow("marker date") << QByteArray("2000/01/01 00:00:80,7,2,1\r\n") << int(F::CommaSeparated);
         QTest::newRow("empty") << QByteArray() << int(F::CommaSeparated);
         QTest::newRow("names with an empty one") << QByteArray("Date,,Gauge1\r\n") << int(F::CommaSeparated);
@@ -100,25 +105,27 @@ private slots:
         QCOMPARE(file.table.line(0), 5);
         const auto m = mapped(file);
         QCOMPARE(m.dateField, 0);
-        QCOMPARE(m.tempField, 4);   // Temp, not the logger's panel temperature
+        QCOMPARE(m.tempField, 4);  // Temp, not the logger's panel temperature
         QCOMPARE(m.gaugeFields, (std::vector<int>{5, 6, 7}));
-        QCOMPARE(readings(file, m),
-                 (QStringList{"123445001 2024/03/05 14:00:00|21.5|1.23|-5.00|9.00",
-                              "123445001 2024/03/05 15:00:00|||2.50|150.00",
-                              "123445001 2024/03/05 16:00:00|20.0|||3.00",
-                              "line 8 refused: gauge 1 is not a number: \"abc\"",
-                              "line 9 refused: the line has 4 fields, the header names 8",
-                              "line 10 refused: the line is cut short (7 of 8 fields)"}));
+        QCOMPARE(readings(file, m), (QStringList{"123445001 2024/03/05 14:00:00|21.5|1.23|-5.00|9.00",
+                                                 "123445001 2024/03/05 15:00:00|||2.50|150.00",
+                                                 "123445001 2024/03/05 16:00:00|20.0|||3.00",
+                                                 "line 8 refused: gauge 1 is not a number: \"abc\"",
+                                                 "line 9 refused: the line has 4 fields, the header names 8",
+                                                 "line 10 refused: the line is cut short (7 of 8 fields)"}));
         // A last line with every field but no line end may still have lost digits.
-        const LoggerFormats::Opened whole = LoggerFormats::open(Header + "\"2024-03-05 19:00:00\",3,12.6,21.3,20.0,1,1,2");
-        QCOMPARE(readings(whole, mapped(whole)), QStringList{"line 5 refused: the line is cut short (it has no line end)"});
+        const LoggerFormats::Opened whole =
+            LoggerFormats::open(Header + "\"2024-03-05 19:00:00\",3,12.6,21.3,20.0,1,1,2");
+        QCOMPARE(readings(whole, mapped(whole)),
+                 QStringList{"line 5 refused: the line is cut short (it has no line end)"});
     }
 
     void toa5WithoutTimestampAndRecord()
     {
-        const QByteArray data = "\"TOA5\",\"Stope4\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n"
-                                "\"Date\",\"T\",\"Gauge1\",\"Gauge2\"\n\"\",\"C\",\"ue\",\"ue\"\n\"\",\"Avg\",\"Avg\",\"Avg\"\n"
-                                "\"2024-03-05 00:00:00\",19.5,10,11\n";
+        const QByteArray data =
+            "\"TOA5\",\"Stope4\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n"
+            "\"Date\",\"T\",\"Gauge1\",\"Gauge2\"\n\"\",\"C\",\"ue\",\"ue\"\n\"\",\"Avg\",\"Avg\",\"Avg\"\n"
+            "\"2024-03-05 00:00:00\",19.5,10,11\n";
         const LoggerFormats::Opened file = LoggerFormats::open(data);
         QVERIFY(file.ok());
         const ColumnMap guess = ColumnMaps::guess(file.names, file.firstRows(5), 3, true);
@@ -128,8 +135,9 @@ private slots:
         QCOMPARE(readings(file, mapped(file)), QStringList{"123445001 2024/03/05 00:00:00|19.5|10.00|11.00|"});
 
         // With no column holding dates, nothing is guessed and the map cannot be used.
-        const LoggerFormats::Opened undated =
-            LoggerFormats::open("\"TOA5\",\"s\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\",\"Avg\"\n19.5,10\n");
+        const LoggerFormats::Opened undated = LoggerFormats::open(
+            "\"TOA5\",\"s\",\"CR300\",\"1\",\"OS\",\"prog\",\"1\",\"Daily\"\n\"T\",\"Gauge1\"\n\"C\",\"ue\"\n\"Avg\","
+            "\"Avg\"\n19.5,10\n");
         QVERIFY(undated.ok());
         const ColumnMap none = ColumnMaps::guess(undated.names, undated.firstRows(5), 3, true);
         QVERIFY(none.dateColumn.isEmpty());
@@ -141,13 +149,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("units line one short") << Env + Names + "\"TS\",\"RN\",\"Volts\"\r\n" + Proc
-                                              << "line 3: 3 units for 8 field names";
-        QTest::newRow("processing line one long") << Env + Names + Units + "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
-                                                  << "line 4: 9 processing entries for 8 field names";
+        QTest::newRow("units line one short")
+            << Env + Names + "\"TS\",\"RN\",\"Volts\"\r\n" + Proc << "line 3: 3 units for 8 field names";
+        QTest::newRow("processing line one long")
+            << Env + Names + Units + "\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
+            << "line 4: 9 processing entries for 8 field names";
         QTest::newRow("header ends early") << Env + Names << "line 3: the file ends before its units line";
-        QTest::newRow("a name twice") << Env + "\"TIMESTAMP\",\"Temp\",\"temp\"\r\n\"TS\",\"C\",\"C\"\r\n\"\",\"\",\"\"\r\n"
-                                      << "line 2: the field name temp appears twice";
+        QTest::newRow("a name twice")
+            << Env + "\"TIMESTAMP\",\"Temp\",\"temp\"\r\n\"TS\",\"C\",\"C\"\r\n\"\",\"\",\"\"\r\n"
+            << "line 2: the field name temp appears twice";
         QTest::newRow("an empty name") << Env + "\"TIMESTAMP\",\"\"\r\n\"TS\",\"C\"\r\n\"\",\"\"\r\n"
                                        << "line 2: field 2 has no name";
         QTest::newRow("unclosed quote") << Env + "\"TIMESTAMP\",\"Temp\r\n" + Units + Proc
@@ -169,21 +179,24 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("layout");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("ISO dates, LF") << QByteArray("Timestamp,Temperature,SG1,SG2,SG3\n2024-03-05T14:00:00,21.46,1,2,3\n"
-                                                     "2024-03-05 15:30,20,1.005,,NaN\n")
-                                       << int(LoggerClock::Layout::Iso8601)
-                                       << QStringList{"123445001 2024/03/05 14:00:00|21.5|1.00|2.00|3.00",
-                                                      "123445001 2024/03/05 15:30:00|20.0|1.01||"};   // 1.005: half away from zero
-        QTest::newRow("day-first dates, CR LF, quoted") << QByteArray("\"Date\",\"Temp\",\"Ch1\",\"Ch2\",\"Ch3\"\r\n"
-                                                                      "\"13/03/2024 09:00:00\",\"18\",\"5\",\"6\",\"7\"\r\n")
-                                                        << int(LoggerClock::Layout::DayFirst)
-                                                        << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00|6.00|7.00"};
-        QTest::newRow("month-first dates") << QByteArray("Date,Temp,Ch1\r\n03/13/2024 09:00:00,18,5\r\n")
-                                           << int(LoggerClock::Layout::MonthFirst)
-                                           << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
+        QTest::newRow("ISO dates, LF")
+            << QByteArray(
+                   "Timestamp,Temperature,SG1,SG2,SG3\n2024-03-05T14:00:00,21.46,1,2,3\n"
+                   "2024-03-05 15:30,20,1.005,,NaN\n")
+            << int(LoggerClock::Layout::Iso8601)
+            << QStringList{"123445001 2024/03/05 14:00:00|21.5|1.00|2.00|3.00",
+                           "123445001 2024/03/05 15:30:00|20.0|1.01||"};  // 1.005: half away from zero
+        QTest::newRow("day-first dates, CR LF, quoted")
+            << QByteArray(
+                   "\"Date\",\"Temp\",\"Ch1\",\"Ch2\",\"Ch3\"\r\n"
+                   "\"13/03/2024 09:00:00\",\"18\",\"5\",\"6\",\"7\"\r\n")
+            << int(LoggerClock::Layout::DayFirst) << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00|6.00|7.00"};
+        QTest::newRow("month-first dates")
+            << QByteArray("Date,Temp,Ch1\r\n03/13/2024 09:00:00,18,5\r\n") << int(LoggerClock::Layout::MonthFirst)
+            << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
         QTest::newRow("year-first") << QByteArray("Date,Temp,Ch1\r\n2024/03/13 09:00:00,18,5\r\n")
-                                                 << int(LoggerClock::Layout::YearFirst)
-                                                 << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
+                                    << int(LoggerClock::Layout::YearFirst)
+                                    << QStringList{"123445001 2024/03/13 09:00:00|18.0|5.00||"};
     }
     void headerCsv()
     {
@@ -209,10 +222,11 @@ private slots:
     void datesAgreeWithTheLayoutReader_data()
     {
         QTest::addColumn<QString>("text");
-        for (const char* t : {"2011/03/05 14:00:00", "2011/3/5 9:05", "2011-03-05", "2011.03.05 14:00", "2011/03/05T14:00:00",
-                              "2011/03/05 14:00:0", "2011/03/05 24:00:00", "2000/01/01 00:00:80", "2012/02/29 00:00:00",
-                              "2011/02/29 00:00:00", " 2011/03/05 14:00:00 ", "05/03/2011 14:00:00", "31/04/2011 14:00:00",
-                              "03/05/2011 14:00:00x", "3/05/2011 14:00:00", "", "abc", "2011/03/05 14:00:00.5"})
+        for (const char* t :
+             {"2011/03/05 14:00:00", "2011/3/5 9:05", "2011-03-05", "2011.03.05 14:00", "2011/03/05T14:00:00",
+              "2011/03/05 14:00:0", "2011/03/05 24:00:00", "2000/01/01 00:00:80", "2012/02/29 00:00:00",
+              "2011/02/29 00:00:00", " 2011/03/05 14:00:00 ", "05/03/2011 14:00:00", "31/04/2011 14:00:00",
+              "03/05/2011 14:00:00x", "3/05/2011 14:00:00", "", "abc", "2011/03/05 14:00:00.5"})
             QTest::newRow(t) << QString::fromLatin1(t);
     }
     void datesAgreeWithTheLayoutReader()
@@ -230,15 +244,24 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("blank") << "2024-03-05 14:00:00" << "2024/03/05 14:00:00";
-        QTest::newRow("T and Z") << "2024-03-05T14:00:00Z" << "2024/03/05 14:00:00";
-        QTest::newRow("fraction dropped") << "2024-03-05 14:00:59.999" << "2024/03/05 14:00:59";
-        QTest::newRow("no seconds") << "2024-03-05 14:00" << "2024/03/05 14:00:00";
-        QTest::newRow("date only") << "2024-03-05" << "2024/03/05 00:00:00";
-        QTest::newRow("slashes are not ISO") << "2024/03/05 14:00:00" << "";
-        QTest::newRow("one-digit month") << "2024-3-05 14:00:00" << "";
-        QTest::newRow("fraction without digits") << "2024-03-05 14:00:00." << "";
-        QTest::newRow("no such day") << "2023-02-29 00:00:00" << "";
+        QTest::newRow("blank") << "2024-03-05 14:00:00"
+                               << "2024/03/05 14:00:00";
+        QTest::newRow("T and Z") << "2024-03-05T14:00:00Z"
+                                 << "2024/03/05 14:00:00";
+        QTest::newRow("fraction dropped") << "2024-03-05 14:00:59.999"
+                                          << "2024/03/05 14:00:59";
+        QTest::newRow("no seconds") << "2024-03-05 14:00"
+                                    << "2024/03/05 14:00:00";
+        QTest::newRow("date only") << "2024-03-05"
+                                   << "2024/03/05 00:00:00";
+        QTest::newRow("slashes are not ISO") << "2024/03/05 14:00:00"
+                                             << "";
+        QTest::newRow("one-digit month") << "2024-3-05 14:00:00"
+                                         << "";
+        QTest::newRow("fraction without digits") << "2024-03-05 14:00:00."
+                                                 << "";
+        QTest::newRow("no such day") << "2023-02-29 00:00:00"
+                                     << "";
     }
     void isoDates()
     {
@@ -253,23 +276,39 @@ private slots:
     void numbers_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("strict");   // "refused" or the text at 2 decimals ("" for no value)
-        QTest::newRow("worked") << "1.234" << "1.23";
-        QTest::newRow("half away from zero") << "2.125" << "2.13";
-        QTest::newRow("negative half") << "-2.125" << "-2.13";
-        QTest::newRow("carry") << "9.995" << "10.00";
-        QTest::newRow("negative zero") << "-0.001" << "0.00";
-        QTest::newRow("point first") << "+.5" << "0.50";
-        QTest::newRow("exponent") << "1.5E+02" << "150.00";
-        QTest::newRow("small exponent") << "-2.5e-1" << "-0.25";
-        QTest::newRow("NAN") << "NAN" << "";
-        QTest::newRow("nan lower case") << "nan" << "";
-        QTest::newRow("-INF") << "-INF" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("trailing text") << "12abc" << "refused";
-        QTest::newRow("word") << "abc" << "refused";
-        QTest::newRow("two points") << "1.2.3" << "refused";
-        QTest::newRow("huge exponent") << "1e300" << "refused";
+        QTest::addColumn<QString>("strict");  // "refused" or the text at 2 decimals ("" for no value)
+        QTest::newRow("worked") << "1.234"
+                                << "1.23";
+        QTest::newRow("half away from zero") << "2.125"
+                                             << "2.13";
+        QTest::newRow("negative half") << "-2.125"
+                                       << "-2.13";
+        QTest::newRow("carry") << "9.995"
+                               << "10.00";
+        QTest::newRow("negative zero") << "-0.001"
+                                       << "0.00";
+        QTest::newRow("point first") << "+.5"
+                                     << "0.50";
+        QTest::newRow("exponent") << "1.5E+02"
+                                  << "150.00";
+        QTest::newRow("small exponent") << "-2.5e-1"
+                                        << "-0.25";
+        QTest::newRow("NAN") << "NAN"
+                             << "";
+        QTest::newRow("nan lower case") << "nan"
+                                        << "";
+        QTest::newRow("-INF") << "-INF"
+                              << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("trailing text") << "12abc"
+                                       << "refused";
+        QTest::newRow("word") << "abc"
+                              << "refused";
+        QTest::newRow("two points") << "1.2.3"
+                                    << "refused";
+        QTest::newRow("huge exponent") << "1e300"
+                                       << "refused";
     }
     void numbers()
     {
@@ -293,8 +332,8 @@ private slots:
     void recordsReadAlikeInEveryFormat_data()
     {
         QTest::addColumn<int>("format");
-        QTest::addColumn<QByteArray>("records");   // date, record, battery, panel, temperature, three gauges
-        QTest::addColumn<QStringList>("expected");   // "key|T|g1|g2|g3" or "record N: reason"
+        QTest::addColumn<QByteArray>("records");    // date, record, battery, panel, temperature, three gauges
+        QTest::addColumn<QStringList>("expected");  // "key|T|g1|g2|g3" or "record N: reason"
         const QString at14 = "123445001 2024/03/05 14:00:00", at15 = "123445001 2024/03/05 15:00:00";
         struct Case {
             const char* name;
@@ -305,16 +344,15 @@ private slots:
             {"no-value words and empty fields",
              "2024/03/05 14:00:00,1,12.6,20,NAN,1.5,inf,-INF\r\n2024/03/05 15:00:00,2,12.6,20,, nan ,,+Inf\r\n"
              "2024/03/05 16:00:00,3,12.6,20,20,,,2\r\n",
-             {at14 + "||1.50||", "record 2: it has a date but no gauge values", "123445001 2024/03/05 16:00:00|20.0|||2.00"}},
-            {"the logger's own codes",
-             "2024/03/05 14:00:00,1,12.6,20,-99999,-99999.0,ovr,5\r\n",
-             {at14 + "||||5.00"}},
+             {at14 + "||1.50||", "record 2: it has a date but no gauge values",
+              "123445001 2024/03/05 16:00:00|20.0|||2.00"}},
+            {"the logger's own codes", "2024/03/05 14:00:00,1,12.6,20,-99999,-99999.0,ovr,5\r\n", {at14 + "||||5.00"}},
             {"a number is the whole field",
              "2024/03/05 14:00:00,1,12.6,20,20,12a,1,1\r\n2024/03/05 15:00:00,2,12.6,20,20.7.5,1,1,1\r\n",
              {"record 1: gauge 1 is not a number: \"12a\"", "record 2: the temperature is not a number: \"20.7.5\""}},
             {"a number too large for any reading",
-             "2024/03/05 14:00:00,1,12.6,20,20,1e308,1,1\r\n2024/03/05 15:00:00,2,12.6,20,20,1," +
-                 QByteArray(30, '9') + ",1\r\n",
+             "2024/03/05 14:00:00,1,12.6,20,20,1e308,1,1\r\n2024/03/05 15:00:00,2,12.6,20,20,1," + QByteArray(30, '9') +
+                 ",1\r\n",
              {"record 1: gauge 1 is 1e308, outside the limits -10000 to 10000",
               "record 2: gauge 2 is " + QString(30, '9') + ", outside the limits -10000 to 10000"}},
             {"a NUL byte",
@@ -378,7 +416,7 @@ private slots:
     // is chosen with the first, so that the append counts it as a duplicate.
     void preselectionInTimeOrder_data()
     {
-        QTest::addColumn<QList<int>>("hours");   // each line's hour; -1: a line without a date
+        QTest::addColumn<QList<int>>("hours");  // each line's hour; -1: a line without a date
         QTest::addColumn<int>("interval");
         QTest::addColumn<QString>("selected");
         QTest::newRow("in order") << QList<int>{0, 1, 2, 3} << 2 << "1010";
@@ -404,7 +442,7 @@ private slots:
     void encodingsAndFirstLines_data()
     {
         QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("result");   // the first record's gauge 1, or the refusal
+        QTest::addColumn<QString>("result");  // the first record's gauge 1, or the refusal
         const QByteArray toa5 = Header + "\"2024-03-05 14:00:00\",1,12.6,20,20,1.5,2,3\r\n";
         const QByteArray csv = "Date,Temp,SG1,SG2,SG3\r\n2024-03-05 14:00:00,20,1.5,2,3\r\n";
         const QByteArray plain = "2024/03/05 14:00:00,7,45,123445001,20,1.5,2,3\r\n";
@@ -417,11 +455,17 @@ private slots:
             }
             return out;
         };
-        QTest::newRow("TOA5, UTF-8 with its mark, a degree sign") << "\xEF\xBB\xBF" + QByteArray(toa5).replace("Deg C", "\xC2\xB0" "C") << "1.50";
+        QTest::newRow("TOA5, UTF-8 with its mark, a degree sign")
+            << "\xEF\xBB\xBF" + QByteArray(toa5).replace("Deg C",
+                                                         "\xC2\xB0"
+                                                         "C")
+            << "1.50";
         QTest::newRow("TOA5, UTF-16 little endian") << utf16(toa5, true) << "1.50";
         QTest::newRow("CSV, UTF-16 big endian") << utf16(csv, false) << "1.50";
         QTest::newRow("comma-separated, UTF-16 little endian") << utf16(plain, true) << "1.50";
-        QTest::newRow("Latin-1") << QByteArray("Date,Temp \xB0" "C,SG1\r\n2024-03-05 14:00:00,20,1\r\n")
+        QTest::newRow("Latin-1") << QByteArray(
+                                        "Date,Temp \xB0"
+                                        "C,SG1\r\n2024-03-05 14:00:00,20,1\r\n")
                                  << "line 1: the file is not UTF-8 text: it holds bytes that are not valid UTF-8 "
                                     "(save it as UTF-8 or UTF-16)";
         QTest::newRow("invalid UTF-8 further down") << plain + "2024/03/05 15:00:00,7,45,123445001,20,\xC3(,2,3\r\n"
@@ -448,7 +492,8 @@ private slots:
             QCOMPARE(file.table.rowCount(), 0);
             return;
         }
-        const LoggerReadings::Mapping m = file.needsMap() ? mapped(file) : LoggerFormats::commaSeparatedMapping(0, Sensor);
+        const LoggerReadings::Mapping m =
+            file.needsMap() ? mapped(file) : LoggerFormats::commaSeparatedMapping(0, Sensor);
         Built b;
         QCOMPARE(LoggerReadings::build(file.table, 0, m, Sensor, b), QString());
         QCOMPARE(QString::fromLatin1(b.gauge[0], b.gaugeLen[0]), result);
@@ -457,14 +502,15 @@ private slots:
 
     void guessesFromNames()
     {
-        const QStringList names{"TIMESTAMP", "RECORD", "BattV_Min", "PTemp_C", "Temp_C", "Strain(2)", "Strain(1)",
-                                "Strain(3)", "Strain(4)"};
+        const QStringList names{"TIMESTAMP", "RECORD",    "BattV_Min", "PTemp_C",  "Temp_C",
+                                "Strain(2)", "Strain(1)", "Strain(3)", "Strain(4)"};
         const ColumnMap m = ColumnMaps::guess(names, {}, 3, true);
         QCOMPARE(m.dateColumn, QString("TIMESTAMP"));
         QCOMPARE(m.tempColumn, QString("Temp_C"));
         QCOMPARE(m.gaugeColumns, (QStringList{"Strain(1)", "Strain(2)", "Strain(3)"}));
-        QVERIFY(ColumnMaps::guess(names, {}, 3, false).tempColumn.isEmpty());   // a type without a temperature channel
-        QCOMPARE(ColumnMaps::guess({"Time", "SG_1", "SG_2", "Battery"}, {{"2024-03-05 00:00", "1", "2", "12"}}, 2, true).gaugeColumns,
+        QVERIFY(ColumnMaps::guess(names, {}, 3, false).tempColumn.isEmpty());  // a type without a temperature channel
+        QCOMPARE(ColumnMaps::guess({"Time", "SG_1", "SG_2", "Battery"}, {{"2024-03-05 00:00", "1", "2", "12"}}, 2, true)
+                     .gaugeColumns,
                  (QStringList{"SG_1", "SG_2"}));
     }
 
@@ -474,12 +520,14 @@ private slots:
     void importChecks_data()
     {
         QTest::addColumn<QString>("temp");
-        QTest::addColumn<QStringList>("gauges");   // as in the file; "NAN" is no value
+        QTest::addColumn<QStringList>("gauges");  // as in the file; "NAN" is no value
         QTest::addColumn<QString>("refusal");
         QTest::newRow("within") << "21.5" << QStringList{"1.5", "-2", "3"} << "";
         QTest::newRow("at the limits") << "60.0" << QStringList{"-100.00", "100.00", "0"} << "";
-        QTest::newRow("above") << "20" << QStringList{"1", "100.01", "1"} << "gauge 2 is 100.01, outside the limits -100 to 100";
-        QTest::newRow("below") << "20" << QStringList{"-150", "1", "1"} << "gauge 1 is -150, outside the limits -100 to 100";
+        QTest::newRow("above") << "20" << QStringList{"1", "100.01", "1"}
+                               << "gauge 2 is 100.01, outside the limits -100 to 100";
+        QTest::newRow("below") << "20" << QStringList{"-150", "1", "1"}
+                               << "gauge 1 is -150, outside the limits -100 to 100";
         QTest::newRow("temperature") << "-20.5" << QStringList{"1", "1", "1"}
                                      << "the temperature is -20.5, outside the limits -20 to 60";
         QTest::newRow("no temperature") << "" << QStringList{"1", "1", "1"} << "";
@@ -487,8 +535,8 @@ private slots:
         QTest::newRow("no gauge value") << "20" << QStringList{"NAN", "", ""} << "it has a date but no gauge values";
         QTest::newRow("long field") << "20" << QStringList{"1", QString(41, '9'), "1"}
                                     << "the field of gauge 2 is 41 characters long";
-        QTest::newRow("long temperature") << QString(41, '1') << QStringList{"1", "1", "1"}
-                                          << "the temperature field is 41 characters long";
+        QTest::newRow("long temperature")
+            << QString(41, '1') << QStringList{"1", "1", "1"} << "the temperature field is 41 characters long";
     }
     void importChecks()
     {
@@ -505,7 +553,8 @@ private slots:
             if (len < 0) len = 0;
         };
         put(temp, 1, b.temp, b.tempLen, b.tempChars, nullptr);
-        for (int k = 0; k < gauges.size(); ++k) put(gauges[k], 2, b.gauge[k], b.gaugeLen[k], b.gaugeChars[k], &b.gaugeGiven[k]);
+        for (int k = 0; k < gauges.size(); ++k)
+            put(gauges[k], 2, b.gauge[k], b.gaugeLen[k], b.gaugeChars[k], &b.gaugeGiven[k]);
         Target t = Sensor;
         t.low = -100;
         t.high = 100;
@@ -514,7 +563,8 @@ private slots:
         QCOMPARE(ImportChecks::problem(t, b), refusal);
         // Without limits in the type, only the fields themselves are checked.
         const Target open = Sensor;
-        if (!refusal.contains("characters") && !refusal.contains("no gauge")) QCOMPARE(ImportChecks::problem(open, b), QString());
+        if (!refusal.contains("characters") && !refusal.contains("no gauge"))
+            QCOMPARE(ImportChecks::problem(open, b), QString());
     }
 
     void refusalSummaryIsOneMessage()
@@ -542,9 +592,9 @@ private slots:
         QVERIFY(t.broken(0) && t.lineEnded(0));
         QCOMPARE(t.line(1), 3);
         QVERIFY(!t.lineEnded(1));
-        QCOMPARE(t.field(1, 5), QString());   // past the last field
+        QCOMPARE(t.field(1, 5), QString());  // past the last field
         const LoggerTable latin = LoggerTable::fromBytes("caf\xE9,1\n");
-        QCOMPARE(latin.field(0, 0), QString::fromLatin1("caf\xE9"));   // shown as it is, never stored
+        QCOMPARE(latin.field(0, 0), QString::fromLatin1("caf\xE9"));  // shown as it is, never stored
         QVERIFY(!latin.textProblem().isEmpty());
         QByteArray huge(70000, 'x');
         const LoggerTable longLine = LoggerTable::fromBytes(huge + "\nok,1\n");

@@ -25,7 +25,7 @@
 #include <QtTest>
 
 namespace {
-const QString Sensor = QStringLiteral("123435001");   // type 35: two gauges and a temperature channel
+const QString Sensor = QStringLiteral("123435001");  // type 35: two gauges and a temperature channel
 const QString WorkedLine = QStringLiteral("2011/03/05 14:00:00,7,2,123456789,21.46,1.234,-5,9");
 
 QString question(int count, const QString& countText)
@@ -43,7 +43,7 @@ QByteArray readingLines(int count, int step)
         out += start.addSecs(qint64(i) * step).toString("yyyy/MM/dd HH:mm:ss").toLatin1() + ",7,2,1,20,1,2\n";
     return out;
 }
-}
+}  // namespace
 
 class TestWrenImport : public QObject {
     Q_OBJECT
@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(box.icon, Messages::Icon::Exclamation);
         QCOMPARE(box.buttons, Messages::Buttons::YesNo);
         QVERIFY(box.defaultButton == Messages::Answer::No);
-        QVERIFY(!QFile::exists(dataFile("datafile.txt")));   // "No" stops before the copy
+        QVERIFY(!QFile::exists(dataFile("datafile.txt")));  // "No" stops before the copy
         QCOMPARE(readingCount(), 0);
     }
 
@@ -176,7 +176,8 @@ private slots:
         bool marked = false;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
             header = d->lblHeader->text();
-            for (int c = 0; c < d->model()->columnCount(); ++c) headers << d->model()->headerData(c, Qt::Horizontal).toString();
+            for (int c = 0; c < d->model()->columnCount(); ++c)
+                headers << d->model()->headerData(c, Qt::Horizontal).toString();
             marked = d->model()->index(0, 11).data(WrenGridModel::MarkRole).toBool();
             QCOMPARE(d->windowTitle(), "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
             QCOMPARE(d->model()->index(0, 4).data().toString(), QString("21.46"));
@@ -194,7 +195,8 @@ private slots:
 
         QSqlQuery q(db->handle());
         QVERIFY(q.exec(QStringLiteral("SELECT DateTimeKey, ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, "
-                                      "Channel2, Channel3, Channel10, IsDirty, PlotSpatial, Plottemporal FROM `%1`").arg(Sensor)));
+                                      "Channel2, Channel3, Channel10, IsDirty, PlotSpatial, Plottemporal FROM `%1`")
+                           .arg(Sensor)));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), Sensor + " 2011/03/05 14:00:00");
         QCOMPARE(q.value(1).toString(), QString("2011/03/05"));
@@ -212,7 +214,8 @@ private slots:
 
         // The user's file stays; a copy is kept in the data folder.
         QVERIFY(QFile::exists(path));
-        const QString archive = dataFile("imports/TW" + Sensor + "_" + QDate::currentDate().toString("yyyy-MM-dd") + ".txt");
+        const QString archive =
+            dataFile("imports/TW" + Sensor + "_" + QDate::currentDate().toString("yyyy-MM-dd") + ".txt");
         QVERIFY(QFile::exists(archive));
         QFile a(archive);
         a.open(QIODevice::ReadOnly);
@@ -221,9 +224,10 @@ private slots:
 
     void secondImportRefusesDuplicates()
     {
-        const QString path = writeFile(Sensor + ".txt", "2011/03/05 00:00:00,7,2,1,20,1,2\n"
-                                                        "2011/03/06 00:00:00,7,2,1,20,1,2\n"
-                                                        "2011/03/07 00:00:00,7,2,1,20,1,2\n");
+        const QString path = writeFile(Sensor + ".txt",
+                                       "2011/03/05 00:00:00,7,2,1,20,1,2\n"
+                                       "2011/03/06 00:00:00,7,2,1,20,1,2\n"
+                                       "2011/03/07 00:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -237,7 +241,7 @@ private slots:
         bool stillOpen = false;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
             stored = d->model()->storedCount();
-            d->cmdSelectAll->click();   // stored rows cannot be ticked
+            d->cmdSelectAll->click();  // stored rows cannot be ticked
             appendNow(d);
             stillOpen = d->isVisible();
             d->reject();
@@ -245,8 +249,8 @@ private slots:
         QCOMPARE(stored, 3);
         QVERIFY(stillOpen);
         QCOMPARE(readingCount(), 3);
-        QCOMPARE(m.script.texts(),
-                 QStringList{"Sensor " + Sensor + " has every reading of this file already: there is nothing to append."});
+        QCOMPARE(m.script.texts(), QStringList{"Sensor " + Sensor +
+                                               " has every reading of this file already: there is nothing to append."});
         // Only the import that appended something left a copy.
         QCOMPARE(QDir(dataFile("imports")).entryList(QDir::Files).size(), 1);
     }
@@ -255,11 +259,13 @@ private slots:
     // window says how many are selected and stored, and the interval it used.
     void storedRowsAreGreyedAndCounted()
     {
-        TestData::addReadings(*db, Sensor, {{QDateTime(QDate(2011, 3, 5), QTime(0, 0)), {"1", "2"}, "20.0"},
-                                            {QDateTime(QDate(2011, 3, 6), QTime(0, 0)), {"1", "2"}, "20.0"}});
-        const QString path = writeFile(Sensor + ".txt", "2011/03/05 00:00:00,7,2,1,20,1,2\n"
-                                                        "2011/03/06 00:00:00,7,2,1,20,1,2\n"
-                                                        "2011/03/07 00:00:00,7,2,1,20,1,2\n");
+        TestData::addReadings(*db, Sensor,
+                              {{QDateTime(QDate(2011, 3, 5), QTime(0, 0)), {"1", "2"}, "20.0"},
+                               {QDateTime(QDate(2011, 3, 6), QTime(0, 0)), {"1", "2"}, "20.0"}});
+        const QString path = writeFile(Sensor + ".txt",
+                                       "2011/03/05 00:00:00,7,2,1,20,1,2\n"
+                                       "2011/03/06 00:00:00,7,2,1,20,1,2\n"
+                                       "2011/03/07 00:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -290,7 +296,7 @@ private slots:
         QCOMPARE(counts, "1 of 3 rows ticked to append; 2 already stored for sensor " + Sensor +
                              " (greyed). Pre-selected: one reading every 24 hours.");
         QCOMPARE(title, "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
-        QVERIFY(m.script.shown.empty());   // Cancel appends nothing and asks nothing
+        QVERIFY(m.script.shown.empty());  // Cancel appends nothing and asks nothing
         QCOMPARE(readingCount(), 2);
     }
 
@@ -340,10 +346,14 @@ private slots:
         QCOMPARE(m.script.texts(), (QStringList{question(72, "72"), "72 records appended to " + Sensor}));
         QCOMPARE(readingCount(), 72);
         QCOMPARE(db->scalar(QStringLiteral("SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM `%1` "
-                                           "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r").arg(Sensor)).toString(),
+                                           "WHERE PlotSpatial = 1 ORDER BY DateTimeKey) AS r")
+                                .arg(Sensor))
+                     .toString(),
                  QStringList({Sensor + " 2011/03/05 00:00:00", Sensor + " 2011/03/06 00:00:00",
-                              Sensor + " 2011/03/07 00:00:00"}).join('|'));
-        QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE Plottemporal = 1").arg(Sensor)).toInt(), 72);
+                              Sensor + " 2011/03/07 00:00:00"})
+                     .join('|'));
+        QCOMPARE(db->scalar(QStringLiteral("SELECT COUNT(*) FROM `%1` WHERE Plottemporal = 1").arg(Sensor)).toInt(),
+                 72);
     }
 
     // Append with nothing ticked asks nothing, says why and leaves the window open; the
@@ -404,11 +414,12 @@ private slots:
 
     void intervalAndMarker()
     {
-        const QString path = writeFile(Sensor + ".txt", "2000/01/01 00:00:80,7,2,1,20,1,2\n"
-                                                        "2011/03/05 00:30:00,7,2,1,20,1,2\n"
-                                                        "2011/03/05 12:00:00,7,2,1,20,1,2\n"
-                                                        "2011/03/06 00:10:00,7,2,1,20,1,2\n"
-                                                        ",7,2,1,20,1,2\n");
+        const QString path = writeFile(Sensor + ".txt",
+                                       "2000/01/01 00:00:80,7,2,1,20,1,2\n"
+                                       "2011/03/05 00:30:00,7,2,1,20,1,2\n"
+                                       "2011/03/05 12:00:00,7,2,1,20,1,2\n"
+                                       "2011/03/06 00:10:00,7,2,1,20,1,2\n"
+                                       ",7,2,1,20,1,2\n");
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -421,7 +432,7 @@ private slots:
             // The user selects the marker row and the row without a date by clicking.
             d->MSFlexGrid1_Click(d->model()->index(0, 11));
             d->MSFlexGrid1_Click(d->model()->index(4, 11));
-            d->MSFlexGrid1_Click(d->model()->index(0, 3));   // not an Append cell: no change
+            d->MSFlexGrid1_Click(d->model()->index(0, 3));  // not an Append cell: no change
             QVERIFY(d->model()->isSelected(0));
             appendNow(d);
         }));
@@ -430,9 +441,10 @@ private slots:
         QCOMPARE(readingCount(), 2);
         const QStringList texts = m.script.texts();
         // They are listed before anything is stored, and the user agrees to append the rest.
-        QVERIFY(texts.contains("2 selected lines cannot be stored:\r\n"
-                               "line 1: the date \"2000/01/01 00:00:80\" is the logger's mark for an unknown time\r\n"
-                               "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\nAppend the other 2 readings?"));
+        QVERIFY(
+            texts.contains("2 selected lines cannot be stored:\r\n"
+                           "line 1: the date \"2000/01/01 00:00:80\" is the logger's mark for an unknown time\r\n"
+                           "line 5: the date \"\" cannot be read as YYYY/MM/DD\r\n\r\nAppend the other 2 readings?"));
         QCOMPARE(texts.last(), "2 records appended to " + Sensor);
     }
 
@@ -445,14 +457,15 @@ private slots:
         choose(path);
         bool firstMarked = true;
         QVERIFY(runImport(w, [&](frmWrenData* d) {
-            firstMarked = d->model()->isSelected(0);   // not a year-first date
+            firstMarked = d->model()->isSelected(0);  // not a year-first date
             d->optDateFormat[1]->setChecked(true);
             QVERIFY(d->model()->isSelected(0));
             appendNow(d);
         }));
         QVERIFY(!firstMarked);
-        QCOMPARE(db->scalar(QStringLiteral("SELECT ReadingDate || ' ' || ReadingTime FROM `%1`").arg(Sensor)).toString(),
-                 QString("2011/03/05 14:00:00"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("SELECT ReadingDate || ' ' || ReadingTime FROM `%1`").arg(Sensor)).toString(),
+            QString("2011/03/05 14:00:00"));
     }
 
     void decliningClosesWithoutAppending()
@@ -488,13 +501,13 @@ private slots:
         // Type 35: two gauges from -10000 to 10000 and a temperature from -20 to 60.
         const QString path = writeFile(Sensor + ".txt",
                                        "2011/03/05 14:00:00,7,2,1,21.5,1.5,2.5\n"
-                                       "2011/03/06 14:00:00,7,2,1,21.5,10000,-10000\n"          // at the limits
+                                       "2011/03/06 14:00:00,7,2,1,21.5,10000,-10000\n"  // at the limits
                                        "2011/03/07 14:00:00,7,2,1,21.5,1.5,12000\n"
                                        "2011/03/08 14:00:00,7,2,1,75.0,1.5,2.5\n"
                                        "2011/03/09 14:00:00,7,2,1,21.5,1234567890123456789012345678901234567890123,2\n"
                                        "2011/03/10 14:00:00,7,2,1,21.5,,\n"
                                        "2011/03/11 14:00:00\n"
-                                       "2011/03/12 14:00:00,7,2,1,,3,4\n");                      // no temperature: fine
+                                       "2011/03/12 14:00:00,7,2,1,,3,4\n");  // no temperature: fine
         ScriptedMessages m;
         frmTarnwell w;
         w.show();
@@ -519,25 +532,29 @@ private slots:
         QCOMPARE(m.script.shown[1].buttons, Messages::Buttons::YesNo);
         QCOMPARE(m.script.shown[1].icon, Messages::Icon::Exclamation);
         if (!appendOthers) {
-            QVERIFY(stillOpen);   // back to the marks, nothing stored
+            QVERIFY(stillOpen);  // back to the marks, nothing stored
             QCOMPARE(readingCount(), 0);
             QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
             return;
         }
         QCOMPARE(m.script.texts().last(), "3 records appended to " + Sensor);
         QCOMPARE(db->scalar(QStringLiteral("SELECT group_concat(ReadingDate, ' ') FROM (SELECT ReadingDate FROM `%1` "
-                                           "ORDER BY FullDate) AS r").arg(Sensor)).toString(),
+                                           "ORDER BY FullDate) AS r")
+                                .arg(Sensor))
+                     .toString(),
                  QString("2011/03/05 2011/03/06 2011/03/12"));
-        QCOMPARE(db->scalar(QStringLiteral("SELECT Channel1 || ' ' || Channel2 FROM `%1` WHERE ReadingDate = '2011/03/06'")
-                                .arg(Sensor)).toString(),
-                 QString("10000.00 -10000.00"));
+        QCOMPARE(
+            db->scalar(QStringLiteral("SELECT Channel1 || ' ' || Channel2 FROM `%1` WHERE ReadingDate = '2011/03/06'")
+                           .arg(Sensor))
+                .toString(),
+            QString("10000.00 -10000.00"));
     }
 
     // A failed append (the disk full, injected) stores nothing, says why, keeps the window
     // open, and leaves no false message about a missing data table behind it.
     void failedAppendStoresNothing()
     {
-        TARNWELL_FILE_ONLY();   // the failure is injected into the file's journal
+        TARNWELL_FILE_ONLY();  // the failure is injected into the file's journal
         const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\n2011/03/06 14:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
         frmTarnwell w;
@@ -555,7 +572,8 @@ private slots:
             d->reject();
         }));
         QVERIFY(stillOpen);
-        QCOMPARE(m.script.texts(), (QStringList{question(2, "2"), "The readings could not be appended: the disk is full.\r\n"
+        QCOMPARE(m.script.texts(), (QStringList{question(2, "2"),
+                                                "The readings could not be appended: the disk is full.\r\n"
                                                 "Nothing was stored."}));
         QCOMPARE(readingCount(), 0);
         QCOMPARE(TestEnv::fileHash(Paths::databasePath()), before);
@@ -582,7 +600,8 @@ private slots:
             QFile::setPermissions(target, was);
             QCOMPARE(m.script.shown.size(), size_t(1));
             const QString told = m.script.texts()[0];
-            QVERIFY2(told.startsWith(folder ? "The data folder cannot be written" : "The logger file cannot be read ("), qPrintable(told));
+            QVERIFY2(told.startsWith(folder ? "The data folder cannot be written" : "The logger file cannot be read ("),
+                     qPrintable(told));
             QVERIFY(told.endsWith(".\r\nNothing was imported."));
             QCOMPARE(readingCount(), 0);
         }
@@ -598,7 +617,7 @@ private slots:
         Shared& s = w.shared();
         Module1::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
-        w.readings()->fillreadings();   // the reading on screen, as the user sees it
+        w.readings()->fillreadings();  // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
         choose(path);
         QVERIFY(runImport(w, appendNow));

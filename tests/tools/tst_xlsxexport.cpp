@@ -38,15 +38,18 @@ private slots:
         const QString path = dir.filePath("grid.xlsx");
         const QStringList header = {"Key", "Date", "Time", "Value", "Flag"};
         const QStringList row = {"x 2011/03/05", "2011/03/05", "14:00:00", "-5.00", "True"};
-        const auto r = XlsxExport::writeGrid(path, QString(40, 's'), 2, 5, [&](int rr, int c) { return rr ? row[c] : header[c]; });
+        const auto r =
+            XlsxExport::writeGrid(path, QString(40, 's'), 2, 5, [&](int rr, int c) { return rr ? row[c] : header[c]; });
         QVERIFY2(r.ok, qPrintable(r.error));
         QVERIFY(QFileInfo(path).size() > 0);
-        const auto bad = XlsxExport::writeGrid(dir.filePath("missing/dir/grid.xlsx"), "s", 1, 1, [](int, int) { return QString("a"); });
+        const auto bad = XlsxExport::writeGrid(dir.filePath("missing/dir/grid.xlsx"), "s", 1, 1,
+                                               [](int, int) { return QString("a"); });
         QVERIFY(!bad.ok);
         QVERIFY(!bad.error.isEmpty());
         int calls = 0;
-        const auto stopped = XlsxExport::writeGrid(dir.filePath("stopped.xlsx"), "s", 3, 1, [](int, int) { return QString("a"); },
-                                                   [&](qint64, qint64) { return ++calls < 2; });
+        const auto stopped = XlsxExport::writeGrid(
+            dir.filePath("stopped.xlsx"), "s", 3, 1, [](int, int) { return QString("a"); },
+            [&](qint64, qint64) { return ++calls < 2; });
         QVERIFY(stopped.cancelled);
         QVERIFY(!QFile::exists(dir.filePath("stopped.xlsx")));
         QCOMPARE(QDir(dir.path()).entryList({"*.partial"}, QDir::Files), QStringList());
@@ -62,8 +65,9 @@ private slots:
         const QString path = dir.filePath("kinds.xlsx");
         const QStringList header = {"Date and time", "Gauge 1 (\u00B5strain)", "Flag", "Day", "Not a moment", "Note"};
         const QStringList row = {"2011/03/05 18:00:00", "-5.25", "True", "2011/03/05", "2011/02/30 10:00:00", "x"};
-        const auto r = XlsxExport::writeGrid(path, "s", 2, int(header.size()), [&](int rr, int c) { return rr ? row[c] : header[c]; },
-                                             {}, {XlsxExport::TextSheet{"Alarm status", {{"Sensor", "250445001"}}}});
+        const auto r = XlsxExport::writeGrid(path, "s", 2, int(header.size()),
+                                             [&](int rr, int c) { return rr ? row[c] : header[c]; }, {},
+                                             {XlsxExport::TextSheet{"Alarm status", {{"Sensor", "250445001"}}}});
         QVERIFY2(r.ok, qPrintable(r.error));
         const QJsonArray sheets = sheetsOf(path);
         QCOMPARE(sheets.size(), 2);
@@ -75,7 +79,7 @@ private slots:
         QCOMPARE(cells.size(), header.size());
         const auto cell = [&](int c) { return cells[c].toObject(); };
         QCOMPARE(cell(0)["kind"].toString(), QString("number"));
-        QCOMPARE(cell(0)["value"].toString().toDouble(), 40607.75);   // days since 1899/12/30, and 18 h
+        QCOMPARE(cell(0)["value"].toString().toDouble(), 40607.75);  // days since 1899/12/30, and 18 h
         QCOMPARE(cell(0)["format"].toString(), QString("yyyy/mm/dd hh:mm:ss"));
         QCOMPARE(cell(1)["value"].toString().toDouble(), -5.25);
         QCOMPARE(cell(1)["format"].toString(), QString("0.00"));
@@ -106,10 +110,11 @@ private slots:
 
         // A text longer than a cell may hold is refused by the library, not dropped.
         const QByteArray tooLong(40000, 'x');
-        const auto refused = XlsxExport::writeRows(dir.filePath("long.xlsx"), "s", {"a"}, 2, [&](const XlsxExport::RowSink& row) {
-            const QByteArrayView ok("2"), cell(tooLong);
-            if (row(&ok)) row(&cell);
-        });
+        const auto refused =
+            XlsxExport::writeRows(dir.filePath("long.xlsx"), "s", {"a"}, 2, [&](const XlsxExport::RowSink& row) {
+                const QByteArrayView ok("2"), cell(tooLong);
+                if (row(&ok)) row(&cell);
+            });
         QVERIFY(!refused.ok);
         QVERIFY2(refused.error.startsWith("A cell could not be written"), qPrintable(refused.error));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"readings.xlsx"});
