@@ -6,9 +6,9 @@
 namespace ReadingValues {
 
 namespace {
-double leading(const QVariant& v)
+// A value the database handed back as a number rather than as text.
+bool storedAsNumber(const QVariant& v)
 {
-    if (v.isNull()) return 0.0;
     switch (v.typeId()) {
         case QMetaType::Double:
         case QMetaType::Float:
@@ -16,10 +16,16 @@ double leading(const QVariant& v)
         case QMetaType::LongLong:
         case QMetaType::UInt:
         case QMetaType::ULongLong:
-            return v.toDouble();
+            return true;
         default:
-            return Numbers::leadingValue(v.toString());
+            return false;
     }
+}
+
+double leading(const QVariant& v)
+{
+    if (v.isNull()) return 0.0;
+    return storedAsNumber(v) ? v.toDouble() : Numbers::leadingValue(v.toString());
 }
 }  // namespace
 
@@ -39,26 +45,15 @@ Limits limitsFrom(const QVariant& numChannels, const QVariant& tempChannel, cons
 bool flagTicked(const QVariant& stored)
 {
     if (stored.isNull()) return true;
-    switch (stored.typeId()) {
-        case QMetaType::Bool:
-            return stored.toBool();
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-            return stored.toDouble() != 0;
-        default: {
-            const QString t = stored.toString().trimmed();
-            if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
-                t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
-                return false;
-            bool ok = false;
-            const double d = t.toDouble(&ok);
-            return !(ok && d == 0);
-        }
-    }
+    if (stored.typeId() == QMetaType::Bool) return stored.toBool();
+    if (storedAsNumber(stored)) return stored.toDouble() != 0;
+    const QString t = stored.toString().trimmed();
+    if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+        t.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    return !(ok && d == 0);
 }
 
 std::optional<double> typedNumber(const QString& text)

@@ -57,7 +57,7 @@ Sheet::Sheet(int gauges, const std::optional<SensorLayout>& computed, const QHas
         for (int i = 1; i <= m_loads; ++i) m_heading << QStringLiteral("Displacement %1 (microns)").arg(i);
     }
     m_heading << QStringLiteral("PlotTemporal") << QStringLiteral("PlotSpatial") << RejectedNotes::Heading;
-    m_numbers.resize(size_t(2 * m_loads));
+    m_numbers.resize(2 * size_t(m_loads));
     m_cells.resize(size_t(m_heading.size()));
 }
 
