@@ -1,8 +1,11 @@
 #include "ChartFixture.h"
 #include "app/frmTarnwell.h"
+#include "charts/ChartControl.h"
+#include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <cmath>
 
@@ -80,6 +83,14 @@ QList<Row> hourly(const QDateTime& start, int count, int minutesApart)
         rows << r;
     }
     return rows;
+}
+
+ChartControl* chartOf(frmTarnwell& w, const char* name) { return w.findChild<ChartControl*>(name); }
+
+QByteArray readLog()
+{
+    QFile f(Paths::logFilePath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace ChartFixture

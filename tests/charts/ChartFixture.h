@@ -8,6 +8,7 @@
 
 class frmTarnwell;
 class Database;
+class ChartControl;
 
 // A sensor with readings whose computed columns (Load, Disp, Stretch, NumTemp) are
 // written straight into its data table, and the main window showing it.
@@ -33,6 +34,12 @@ void showSensor(frmTarnwell& w, const QStringList& nodes, const QStringList& cen
 
 // Sets one box of the sensor pages by its control name.
 void setBox(frmTarnwell& w, const QString& name, const QString& text);
+
+// A chart of the window by its object name.
+ChartControl* chartOf(frmTarnwell& w, const char* name);
+
+// The program's log as written so far.
+QByteArray readLog();
 
 // Rows a given number of minutes apart from a start.
 QList<Row> hourly(const QDateTime& start, int count, int minutesApart = 60);

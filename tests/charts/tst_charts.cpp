@@ -30,6 +30,8 @@
 #include <limits>
 
 using Axis = ChartControl::Axis;
+using ChartFixture::chartOf;
+using ChartFixture::readLog;
 using ChartFixture::Row;
 
 namespace {
@@ -40,43 +42,8 @@ QList<double> seq(double first, double step, int n)
     return v;
 }
 QString today(const QDate& d) { return ChartRules::formatDate(d, ChartRules::systemDateSeparator()); }
-// A length chart's legend entry: the reading's date and time.
-QString stamp(const QDateTime& t)
-{
-    return ChartRules::formatDateTime(t, ChartRules::systemDateSeparator(), ChartRules::systemTimeSeparator());
-}
 // A time chart's legend entry: the gauge and its distance.
 QString at(int k, const char* metres) { return QString("#%1 \u2013 %2 m").arg(k).arg(metres); }
-// A year of readings, two a day (07:00 and 19:00); the load at gauge 1 is the reading's
-// number, so each line tells which reading it drew.
-QList<Row> aYearOfReadings()
-{
-    QList<Row> rows;
-    for (QDate d(2025, 1, 1); d.year() == 2025; d = d.addDays(1))
-        for (int hour : {7, 19}) {
-            Row r;
-            r.when = QDateTime(d, QTime(hour, 0));
-            r.load = {double(rows.size()), 0.5};
-            r.spatial = false;
-            rows << r;
-        }
-    return rows;
-}
-struct Drawn {
-    QStringList titles;
-    QList<int> readings;  // the reading number each line drew
-};
-Drawn drawnLines(ChartControl* s)
-{
-    Drawn d;
-    for (int r = 1; r < s->seriesCount(); ++r) {
-        if (!s->isSeriesVisible(r)) continue;
-        d.titles << s->seriesTitle(r);
-        d.readings << int(s->point(r, 0).y());
-    }
-    return d;
-}
-QComboBox* profilesBox(frmTarnwell& w, int tab) { return w.charts()->page(tab)->findChild<QComboBox*>("cboProfiles"); }
 
 }  // namespace
 
@@ -84,20 +51,12 @@ class TestCharts : public QObject {
     Q_OBJECT
     TestHome home;
 
-    ChartControl* chartOf(frmTarnwell& w, const char* name) { return w.findChild<ChartControl*>(name); }
-
     QStringList shownTitles(ChartControl* c)
     {
         QStringList t;
         for (int i = 0; i < c->seriesCount(); ++i)
             if (c->isSeriesVisible(i)) t << c->seriesTitle(i);
         return t;
-    }
-
-    QByteArray readLog()
-    {
-        QFile f(Paths::logFilePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private slots:
@@ -342,106 +301,6 @@ private slots:
         QCOMPARE(chartOf(w, "ChartT")->titleLines(), QStringList{"North250475001"});
     }
 
-    // ---- the length charts ----------------------------------------------------------------
-    void fifteenAndSixteenReadings_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::newRow("15") << 15;
-        QTest::newRow("16") << 16;
-    }
-    void fifteenAndSixteenReadings()
-    {
-        QFETCH(int, count);
-        QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 1, 1), QTime(9, 0)), count, 24 * 60);
-        for (int i = 0; i < rows.size(); ++i) rows[i].load = {0.1 * (i + 1), 0.2 * (i + 1)};
-        ChartFixture::addSensor("250445001", true, rows);
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
-        w.charts()->drawings().DrawSgraph();
-        ChartControl* s = chartOf(w, "ChartS");
-        auto* warning = w.findChild<QLabel*>("lblW15");
-        QCOMPARE(warning->isVisibleTo(warning->parentWidget()), count > 15);
-        QCOMPARE(warning->text(),
-                 QString("There are more than 15 records selected to plot, only the last 15 readings will be "
-                         "plotted. Go to the Readings Tab to select or unselect which data to plot"));
-        QVERIFY(!s->isSeriesVisible(0));
-        const int skipped = count - 15;
-        for (int r = 1; r <= 15; ++r) {
-            QVERIFY(s->isSeriesVisible(r));
-            QCOMPARE(s->seriesTitle(r), stamp(QDateTime(QDate(2025, 1, 1).addDays(r - 1 + skipped), QTime(9, 0))));
-            // Stacked, 3 channels: gauges 1 and 2, then the cable end at 0.
-            QCOMPARE(s->pointCount(r), 3);
-            QCOMPARE(s->point(r, 1), QPointF(1.0, 0.2 * (r + skipped)));
-        }
-        QCOMPARE(w.shared().rsGraph->absolutePosition(), qint64(count));
-    }
-
-    void closingPointsAndAxes()
-    {
-        Row a, b;
-        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
-        b.when = QDateTime(QDate(2025, 4, 9), QTime(9, 0));
-        a.load = {0.4, 1.2, 2.6, 0.9};
-        b.load = {0.5, 1.4, 3.3, 1.1};
-        a.disp = {10, 20, 30, 40};
-        b.disp = {15, 25, 35, 45};
-        a.stretch = {-5.5, -12.25};
-        b.stretch = {-3.0, -8.0};
-        ChartFixture::addSensor("250455001", false, {a, b});
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        // Staggered, 4 gauges at 0.5 to 2.0 m, nodes every 0.25 m, a 2.4 m cable.
-        ChartFixture::showSensor(w, {"0.25", "0.50", "0.75", "1.00", "1.25", "1.50"}, {"0.50", "1.00", "1.50", "2.00"},
-                                 "2.4");
-        ChartDrawings& d = w.charts()->drawings();
-        d.DrawSgraph();
-        d.DrawDvLgraph();
-        d.DrawSvLgraph();
-
-        ChartControl* s = chartOf(w, "ChartS");
-        QCOMPARE(s->pointCount(2), 5);
-        QCOMPARE(s->point(2, 2), QPointF(1.5, 3.3));
-        QCOMPARE(s->point(2, 4), QPointF(2.4, 0));
-        QCOMPARE(s->minimum(Axis::Bottom), 0.0);
-        QCOMPARE(s->maximum(Axis::Bottom), 3.0);
-        // Largest load 3.3: band 3 to below 10, 3.3 + 0.5.
-        QCOMPARE(s->minimum(Axis::Left), 0.0);
-        QVERIFY(std::fabs(s->maximum(Axis::Left) - 3.8) < 1e-9);
-        QCOMPARE(s->increment(Axis::Left), 0.5);
-        QCOMPARE(s->axisTitle(Axis::Left), QString("Load (tons)"));
-        // A 2.4 m bolt: ticks every 0.5 m, each label with its decimal.
-        QCOMPARE(s->increment(Axis::Bottom), 0.5);
-        {
-            // The chart as its tab shows it (without the tab change, which would compute it again).
-            const QSignalBlocker quiet(w.SSTab1);
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVLength);
-            QApplication::processEvents();
-        }
-        QCOMPARE(s->tickLabels(Axis::Bottom), (QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0"}));
-        QCOMPARE(s->tickLabels(Axis::Left), (QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0", "3.5"}));
-        QCOMPARE(s->axisTitle(Axis::Bottom), QString("Distance from Roof (m)"));
-
-        ChartControl* dvl = chartOf(w, "ChartDvL");
-        QCOMPARE(dvl->pointCount(1), 6);  // nodes 1 to 4, node 5 at 0, the cable end at 0
-        QCOMPARE(dvl->point(1, 3), QPointF(1.0, 40));
-        QCOMPARE(dvl->point(1, 4), QPointF(1.25, 0));
-        QCOMPARE(dvl->point(1, 5), QPointF(2.4, 0));
-        QCOMPARE(dvl->axisTitle(Axis::Left), QString("Displacement (microns)"));
-        QCOMPARE(dvl->maximum(Axis::Left), 50.0);  // 45: band 40 to below 50
-
-        ChartControl* svl = chartOf(w, "ChartSvL");
-        QCOMPARE(svl->pointCount(1), 2);  // gauges 1 and 2, no closing point
-        QCOMPARE(svl->point(1, 1), QPointF(1.0, -12.25));
-        // All negative: the smallest value rounded half to even; the bottom axis from 0.5 to 1.0 gives 0 to 1.
-        QCOMPARE(svl->minimum(Axis::Left), -12.25);
-        QCOMPARE(svl->maximum(Axis::Bottom), 1.0);
-        QCOMPARE(svl->legendEntries(), (QStringList{stamp(a.when), stamp(b.when)}));
-        QCOMPARE(svl->legendTitle(), QString("Reading  Dates: "));
-    }
-
     // Hiding a line with its legend tick box fits the value axis to the lines still shown;
     // the temperature has an axis of its own, which goes with it.
     void hidingALineRescalesTheValueAxis()
@@ -470,178 +329,6 @@ private slots:
         QCOMPARE(t->maximum(Axis::Left), 1.0);
         t->setSeriesChecked(1, true);
         QCOMPARE(t->maximum(Axis::Left), 25.0);
-    }
-
-    void lengthProfileChoicesOverAYear()
-    {
-        QList<Row> rows = aYearOfReadings();
-        for (int picked : {10, 100, 200, 728}) rows[picked].spatial = true;
-        rows.last().doNotPlot = true;  // 2025-12-31 19:00, rejected: drawn by no choice
-        ChartFixture::addSensor("250445001", true, rows);
-        using ChartRules::ProfileChoice;
-        {
-            ScriptedMessages m;
-            frmTarnwell w;
-            w.show();
-            ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
-            ChartControl* s = chartOf(w, "ChartS");
-            auto* warning = w.findChild<QLabel*>("lblW15");
-            QComboBox* box = profilesBox(w, frmTarnwell::TabLoadVLength);
-            QVERIFY(box);
-            QCOMPARE(box->count(), 4);
-            auto drawWith = [&](ProfileChoice choice) {
-                box->setCurrentIndex(int(choice));
-                w.charts()->drawings().DrawSgraph();
-                return drawnLines(s);
-            };
-
-            // Picked dates: the readings marked Plot Spatial, as before.
-            Drawn d = drawWith(ProfileChoice::Picked);
-            QCOMPARE(d.readings, (QList<int>{10, 100, 200, 728}));
-            QCOMPARE(d.titles.first(), stamp(QDateTime(QDate(2025, 1, 6), QTime(7, 0))));
-            QVERIFY(!warning->isVisibleTo(warning->parentWidget()));
-
-            // The last 15 plotted readings.
-            d = drawWith(ProfileChoice::Last15);
-            QList<int> last15;
-            for (int i = 714; i <= 728; ++i) last15 << i;
-            QCOMPARE(d.readings, last15);
-            QCOMPARE(d.titles.last(), stamp(QDateTime(QDate(2025, 12, 31), QTime(7, 0))));
-            QVERIFY(!warning->isVisibleTo(warning->parentWidget()));
-
-            // One per week: the last reading of each week (Monday to Sunday); the year has
-            // 53 weeks, so 15 of them spread from the first to the last, and a note says so.
-            d = drawWith(ProfileChoice::Weekly);
-            QCOMPARE(d.titles.size(), 15);
-            QCOMPARE(d.titles.first(), stamp(QDateTime(QDate(2025, 1, 5), QTime(19, 0))));
-            QCOMPARE(d.titles.last(), stamp(QDateTime(QDate(2025, 12, 31), QTime(7, 0))));
-            for (int j = 1; j < 14; ++j) {
-                // Week j of the 15 is week round(j * 52 / 14) of the record: always a Sunday's
-                // last reading, 3 or 4 weeks after the one before.
-                const QDate sunday = QDate(2025, 1, 5).addDays(7 * std::lround(j * 52.0 / 14));
-                QCOMPARE(d.titles[j], stamp(QDateTime(sunday, QTime(19, 0))));
-            }
-            QVERIFY(warning->isVisibleTo(warning->parentWidget()));
-            QVERIFY(warning->text().contains("53 weeks"));
-
-            // One per month: the last reading of each month; the year fits.
-            d = drawWith(ProfileChoice::Monthly);
-            QCOMPARE(d.titles.size(), 12);
-            for (int month = 1; month <= 11; ++month) {
-                const QDate lastDay(2025, month, QDate(2025, month, 1).daysInMonth());
-                QCOMPARE(d.titles[month - 1], stamp(QDateTime(lastDay, QTime(19, 0))));
-                QCOMPARE(d.readings[month - 1], 2 * QDate(2025, 1, 1).daysTo(lastDay) + 1);
-            }
-            QCOMPARE(d.readings.last(), 728);
-            QVERIFY(!warning->isVisibleTo(warning->parentWidget()));
-            // The three length tabs show the one choice.
-            QCOMPARE(profilesBox(w, frmTarnwell::TabShearVLength)->currentIndex(), int(ProfileChoice::Monthly));
-        }
-        // Remembered for the next start.
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
-        QCOMPARE(profilesBox(w, frmTarnwell::TabDispVLength)->currentIndex(), int(ProfileChoice::Monthly));
-        w.charts()->drawings().DrawSgraph();
-        QCOMPARE(drawnLines(chartOf(w, "ChartS")).titles.size(), 12);
-    }
-
-    // Readings not marked Plot Spatial have no displacement or shear computed for them
-    // (the length passes compute the marked ones): drawn by another choice, their lines
-    // come from their own loads and strains, never from what their columns held.
-    void displacementProfilesOfUnmarkedReadings()
-    {
-        auto db = TestData::openDatabase("unmarked");
-        TestData::NewSensor sensor;
-        sensor.id = "250475001";  // stacked, 6 channels: 3 loads, 3 displacements
-        TestData::addSensor(*db, sensor);
-        QList<TestData::NewReading> readings;
-        for (int i = 0; i < 5; ++i) {
-            TestData::NewReading r;
-            r.when = QDateTime(QDate(2025, 5, 1 + i), QTime(9, 0));
-            for (int c = 1; c <= 6; ++c) r.channels << QString::number(1000 + c * 10 + i * i * c * 3);
-            r.temperature = "12";
-            r.spatial = i != 3;
-            readings << r;
-        }
-        TestData::addReadings(*db, sensor.id, readings);
-        db->execute("UPDATE `250475001` SET Disp1 = 999, Disp2 = 999, Stretch1 = 999 WHERE DateTimeKey = ?",
-                    {TestData::readingKey(sensor.id, readings[3].when)});
-        db.reset();
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        ChartFixture::showSensor(w, {"0.5", "1.0", "1.5", "2.0"}, {"0.5", "1.0", "1.5"}, "2.4");
-        profilesBox(w, frmTarnwell::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Last15));
-        // Drawn for the report, which follows the choice made on screen.
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabLoadVLength));
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabDispVLength));
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabShearVLength));
-        ChartControl* s = w.charts()->reportChart(frmTarnwell::TabLoadVLength);
-        ChartControl* dvl = w.charts()->reportChart(frmTarnwell::TabDispVLength);
-        ChartControl* svl = w.charts()->reportChart(frmTarnwell::TabShearVLength);
-        QCOMPARE(drawnLines(dvl).titles.size(), 5);
-        const double k = 100;  // the sensor's k factor
-        for (int r = 1; r <= 5; ++r) {
-            // Stacked: the displacement at a node is the running sum of load x k from the
-            // last position back.
-            QCOMPARE(s->pointCount(r), 4);
-            QCOMPARE(dvl->pointCount(r), 4);
-            double sum = 0;
-            for (int g = 3; g >= 1; --g) {
-                sum += s->point(r, g - 1).y() * k;
-                QVERIFY2(std::fabs(dvl->point(r, g - 1).y() - sum) < 1e-6 * std::max(1.0, std::fabs(sum)),
-                         qPrintable(QString("line %1 node %2").arg(r).arg(g)));
-            }
-            QVERIFY(s->point(r, 0).y() != 0 || r == 1);  // the baseline alone is all zero
-            QCOMPARE(svl->pointCount(r), 3);
-            for (int g = 0; g < 3; ++g) QVERIFY(std::isfinite(svl->point(r, g).y()) && svl->point(r, g).y() != 999);
-        }
-        // On the chart's own tab, another choice draws it again at once: the four marked readings.
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabDispVLength);
-        ChartControl* shown = chartOf(w, "ChartDvL");
-        QCOMPARE(drawnLines(shown).titles.size(), 5);
-        profilesBox(w, frmTarnwell::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Picked));
-        QCOMPARE(drawnLines(shown).titles.size(), 4);
-        QVERIFY(!drawnLines(shown).titles.contains(stamp(QDateTime(QDate(2025, 5, 4), QTime(9, 0)))));
-        QVERIFY(m.script.shown.empty());
-    }
-
-    void stackedLengthCharts()
-    {
-        Row a, b;
-        a.when = QDateTime(QDate(2025, 4, 2), QTime(9, 0));
-        b.when = a.when.addDays(1);
-        a.load = b.load = {1, 2, 3, 4, 5};
-        a.disp = b.disp = {1, 2, 3, 4, 5};
-        a.stretch = {-3.6, -12.25};
-        b.stretch = {-5, -6};
-        ChartFixture::addSensor("250445001", true, {a, b});
-        ScriptedMessages m;
-        frmTarnwell w;
-        w.show();
-        ChartFixture::showSensor(w, {"0.50", "0.80"}, {"0.65", "0.95"}, "0.9");
-        ChartDrawings& d = w.charts()->drawings();
-        d.DrawDvLgraph();
-        d.DrawSvLgraph();
-        // Stacked, 3 channels: nodes 1 and 2 and the cable end; shear at gauges 1 and 2.
-        ChartControl* dvl = chartOf(w, "ChartDvL");
-        QCOMPARE(dvl->pointCount(1), 3);
-        QCOMPARE(dvl->point(1, 2), QPointF(0.9, 0));
-        QCOMPARE(dvl->maximum(Axis::Bottom), 1.0);
-        // The largest shear strain, -3.6, rounds to -4 in its band: the top is raised to 0
-        // so that no point is cut off.
-        QCOMPARE(chartOf(w, "ChartSvL")->dataMaximum(Axis::Left), -3.6);
-        QCOMPARE(chartOf(w, "ChartSvL")->maximum(Axis::Left), 0.0);
-        QCOMPARE(chartOf(w, "ChartSvL")->minimum(Axis::Left), -12.25);
-        // The second centre box is empty: the drawing stops there and says so in the log.
-        ChartFixture::setBox(w, "txtRelSGCenter(2)", "");
-        QFile::remove(Paths::logFilePath());
-        d.DrawSvLgraph();
-        QCOMPARE(chartOf(w, "ChartSvL")->pointCount(1), 1);
-        QVERIFY(readLog().contains("Err #13: "));
-        QVERIFY(readLog().contains(" G_DrawSvLgraph"));
     }
 
     // A reading without a value at a position: the time chart breaks its line there (the
