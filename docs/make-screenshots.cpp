@@ -9,17 +9,17 @@
 // --report writes the demonstration sensor's report (every chart, with its PDF) into a
 // folder, for a look at what an engineer hands on; --start saves only the whole screen with
 // the window as it starts on it (run under a window manager, so that its frame shows).
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/frmReport.h"
+#include "maintenance/ReportOptionsDialog.h"
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "setup/DemoData.h"
-#include "alarms/frmAlarmLevels.h"
-#include "alarms/frmAlarms.h"
+#include "alarms/AlarmLevelsDialog.h"
+#include "alarms/AlarmsWindow.h"
 #include "data/AlarmEpisodes.h"
 #include "notify/NotifyMessages.h"
 #include "notify/NotifySettings.h"
@@ -56,11 +56,11 @@ void settle()
     }
 }
 
-void chooseSensor(frmTarnwell& w, const QString& id)
+void chooseSensor(MainWindow& w, const QString& id)
 {
     QComboBox* box = w.sensors()->cboSensors;
     box->setCurrentIndex(box->findText(id));
-    w.sensors()->cboSensors_Click();
+    w.sensors()->onSensorChosen();
     settle();
 }
 
@@ -88,8 +88,8 @@ void shootModal(const QString& path, const std::function<void()>& open)
 // window manager's frame) and the screen around it.
 void shootStart(const QString& path)
 {
-    frmTarnwell w;
-    WindowPlacement::restore(&w, QStringLiteral("MainWindow"), frmTarnwell::defaultSize());
+    MainWindow w;
+    WindowPlacement::restore(&w, QStringLiteral("MainWindow"), MainWindow::defaultSize());
     w.show();
     for (int i = 0; i < 10; ++i) settle();  // the window manager frames and places it
     const QRect frame = w.frameGeometry();
@@ -152,7 +152,7 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    frmTarnwell w;
+    MainWindow w;
     w.resize(size);
     w.show();
     settle();
@@ -163,19 +163,19 @@ int main(int argc, char* argv[])
         const char* file;
     };
     const Shot shots[] = {
-        {"240375101", frmTarnwell::TabIdentification, "identification.png"},
-        {"240375102", frmTarnwell::TabIdentification, "identification-staggered.png"},
-        {"240375101", frmTarnwell::TabInstallation, "installation.png"},
-        {"240375101", frmTarnwell::TabReadings, "readings.png"},
-        {"240375101", frmTarnwell::TabLoadVTime, "load-v-time.png"},
-        {"240375101", frmTarnwell::TabDispVTime, "disp-v-time.png"},
-        {"240375102", frmTarnwell::TabLoadVLength, "load-v-length.png"},
-        {"240375102", frmTarnwell::TabDispVLength, "disp-v-length.png"},
-        {"240375102", frmTarnwell::TabShearVLength, "shear-v-length.png"},
-        {"240375101", frmTarnwell::TabUtilities, "utilities.png"},
+        {"240375101", MainWindow::TabIdentification, "identification.png"},
+        {"240375102", MainWindow::TabIdentification, "identification-staggered.png"},
+        {"240375101", MainWindow::TabInstallation, "installation.png"},
+        {"240375101", MainWindow::TabReadings, "readings.png"},
+        {"240375101", MainWindow::TabLoadVTime, "load-v-time.png"},
+        {"240375101", MainWindow::TabDispVTime, "disp-v-time.png"},
+        {"240375102", MainWindow::TabLoadVLength, "load-v-length.png"},
+        {"240375102", MainWindow::TabDispVLength, "disp-v-length.png"},
+        {"240375102", MainWindow::TabShearVLength, "shear-v-length.png"},
+        {"240375101", MainWindow::TabUtilities, "utilities.png"},
     };
     for (const Shot& s : shots) {
-        w.selectTab(frmTarnwell::TabIdentification);
+        w.selectTab(MainWindow::TabIdentification);
         settle();
         chooseSensor(w, QString::fromLatin1(s.sensor));
         w.selectTab(s.tab);
@@ -185,30 +185,30 @@ int main(int argc, char* argv[])
     }
     if (windows) {
         chooseSensor(w, QStringLiteral("240375101"));
-        w.selectTab(frmTarnwell::TabReadings);
+        w.selectTab(MainWindow::TabReadings);
         settle();
         shootModal(out + QStringLiteral("/window-datasheet.png"), [&] { w.openDatasheet(); });
         shootModal(out + QStringLiteral("/window-delete.png"),
                    [&] { w.findChild<QToolButton*>(QStringLiteral("imgDeleteReading"))->click(); });
-        w.selectTab(frmTarnwell::TabIdentification);
+        w.selectTab(MainWindow::TabIdentification);
         chooseSensor(w, QStringLiteral("240375102"));
-        w.selectTab(frmTarnwell::TabReadings);
+        w.selectTab(MainWindow::TabReadings);
         settle();
         const QString logger = Paths::dataFolder() + QStringLiteral("/240375102.txt");
         ToolsController::setFileChooser([logger](QWidget*) { return logger; });
         shootModal(out + QStringLiteral("/window-import.png"), [&] { w.importLoggerData(); });
         ToolsController::setFileChooser({});
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         settle();
-        shootModal(out + QStringLiteral("/window-report.png"), [&] { w.utilities()->imgReport_Click(); });
+        shootModal(out + QStringLiteral("/window-report.png"), [&] { w.utilities()->onReportClicked(); });
     }
     if (!reportFolder.isEmpty()) {
-        w.selectTab(frmTarnwell::TabIdentification);
+        w.selectTab(MainWindow::TabIdentification);
         chooseSensor(w, QStringLiteral("240375102"));
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         settle();
         QTimer::singleShot(200, [] {
-            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget());
             if (!f) return;
             for (QCheckBox* c : {f->chkCover, f->chkTemp, f->chkRate, f->chkSpatial, f->chkDvL, f->chkSvL, f->chkPdf})
                 c->setChecked(true);
@@ -216,7 +216,7 @@ int main(int argc, char* argv[])
             f->cmdOK->click();
         });
         recorder.requests.clear();
-        w.utilities()->imgReport_Click();
+        w.utilities()->onReportClicked();
         QDir().mkpath(reportFolder);
         for (const QString& made : recorder.requests) {
             const QString copy = QDir(reportFolder).filePath(QFileInfo(made).fileName());
@@ -227,7 +227,7 @@ int main(int argc, char* argv[])
     // The Alarms window and the levels dialog, over the main window.
     chooseSensor(w, QStringLiteral("240375101"));
     {
-        frmAlarms alarms(w.shared().db, {}, &w);
+        AlarmsWindow alarms(w.shared().db, {}, &w);
         alarms.show();
         settle();
         const QString path = out + QStringLiteral("/alarms.png");
@@ -258,8 +258,9 @@ int main(int argc, char* argv[])
         }
     }
     {
-        frmAlarmLevels levels(QStringLiteral("240375101"),
-                              AlarmRules::textsOf(*AlarmStore::levels(w.shared().db, QStringLiteral("240375101"))), &w);
+        AlarmLevelsDialog levels(QStringLiteral("240375101"),
+                                 AlarmRules::textsOf(*AlarmStore::levels(w.shared().db, QStringLiteral("240375101"))),
+                                 &w);
         levels.show();
         settle();
         const QString path = out + QStringLiteral("/alarm-levels.png");

@@ -53,15 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             last = row.bounds[size_t(i)];
         }
     }
-    const WrenImport::Target withTemp{QStringLiteral("123456789"), 10, true};
-    const WrenImport::Target without{QStringLiteral("123456789"), 10, false};
+    const LoggerImport::Target withTemp{QStringLiteral("123456789"), 10, true};
+    const LoggerImport::Target without{QStringLiteral("123456789"), 10, false};
     for (int l = 0; l < 3; ++l) {
-        const auto layout = WrenDates::Layout(l);
-        const auto selected = WrenDates::preselect(rows, layout, int(size % 30) - 2);
+        const auto layout = LoggerDates::Layout(l);
+        const auto selected = LoggerDates::preselect(rows, layout, int(size % 30) - 2);
         if (selected.size() != rows.size()) abort();
         for (size_t i = 0; i < rows.size(); ++i) {
-            const auto a = WrenImport::readingFromRow(rows[i], layout, withTemp);
-            const auto b = WrenImport::readingFromRow(rows[i], layout, without);
+            const auto a = LoggerImport::readingFromRow(rows[i], layout, withTemp);
+            const auto b = LoggerImport::readingFromRow(rows[i], layout, without);
             if (selected[i] && (!a || !b)) abort();
             if (a && (a->channels.size() != 10 || a->readingDate.size() != 10 || a->readingTime.size() != 8)) abort();
         }
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ascii(head)) {
         const QString text = QString::fromLatin1(head);
         for (int l = 0; l < 3; ++l) {
-            const auto old = WrenDates::read(text, WrenDates::Layout(l));
+            const auto old = LoggerDates::read(text, LoggerDates::Layout(l));
             const auto now = LoggerClock::read(head, LoggerClock::Layout(l));
             if (old.has_value() != now.has_value()) abort();
             if (old && LoggerClock::display(*now) != old->fullText()) abort();
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         char buf[32];
         for (int d : {1, 2}) {
             const int n = LoggerReadings::leadingFixed(head, d, buf, sizeof buf);
-            if (n >= 0 && QString::fromLatin1(buf, n) != WrenImport::leadingFixed(text, d)) abort();
+            if (n >= 0 && QString::fromLatin1(buf, n) != LoggerImport::leadingFixed(text, d)) abort();
         }
         int len = 0;
         LoggerReadings::strictFixed(head, 2, buf, sizeof buf, &len);

@@ -6,7 +6,7 @@
 #include "support/BenchSupport.h"
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmsController.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "data/AlarmStore.h"
@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     Messages::Script script;
     for (int i = 0; i < 1000; ++i) script.answers.push_back(Messages::Answer::No);
     Messages::installScript(&script);
-    frmTarnwell w;
+    MainWindow w;
     t.restart();
     w.show();
     QApplication::processEvents();
@@ -134,11 +134,11 @@ int main(int argc, char** argv)
         w.goToSensor(id);
         ReadingsController* r = w.readings();
         {
-            const QSignalBlocker quiet(w.SSTab1);
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            const QSignalBlocker quiet(w.tabWidget);
+            w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         }
         r->enterReadingsTab();
-        r->imgLast_Click();
+        r->onLastReadingClicked();
         double total = 0, worst = 0;
         const int runs = 20;
         for (int i = 0; i < runs; ++i) {
@@ -153,8 +153,8 @@ int main(int argc, char** argv)
         std::printf("  slowest %.1f ms\n", worst);
         r->leaveReadingsTab();
         {
-            const QSignalBlocker quiet(w.SSTab1);
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            const QSignalBlocker quiet(w.tabWidget);
+            w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
         }
     };
     saveTimes(sensorId(1), "save an edited reading, levels set (evaluated on each save)");

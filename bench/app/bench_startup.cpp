@@ -8,7 +8,7 @@
 // again. Run with QT_QPA_PLATFORM=offscreen.
 #include "support/BenchSupport.h"
 #include "core/Messages.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "setup/Installer.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
@@ -133,8 +133,8 @@ int child(int argc, char* argv[], bool withCheck, qint64 startedAtMs)
     QApplication::setOrganizationName(QStringLiteral("Orrisford"));
     Messages::Script script;  // nothing waits for a click
     Messages::installScript(&script);
-    frmTarnwell::setStructureCheckEnabled(false);
-    auto* w = new frmTarnwell;
+    MainWindow::setStructureCheckEnabled(false);
+    auto* w = new MainWindow;
     struct FirstPaint : QObject {
         qint64 started;
         std::function<void()> then;
@@ -151,7 +151,7 @@ int child(int argc, char* argv[], bool withCheck, qint64 startedAtMs)
         }
     } paint;
     paint.started = startedAtMs;
-    w->SSTab1->installEventFilter(&paint);
+    w->tabWidget->installEventFilter(&paint);
     paint.then = [&] {
         if (!withCheck) std::_Exit(0);
         QElapsedTimer total;

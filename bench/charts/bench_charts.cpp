@@ -7,7 +7,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/charts/bench_charts [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartsController.h"
 #include "charts/GraphColumns.h"
@@ -93,7 +93,7 @@ void runSize(const Bench::SizeRun& run)
         db.open(Paths::databasePath());
         Bench::fillMinutes(db, Id, run.size, false);
     }
-    frmTarnwell w;
+    MainWindow w;
     w.resize(1600, 900);
     w.show();
     QApplication::processEvents();
@@ -102,11 +102,11 @@ void runSize(const Bench::SizeRun& run)
     s.rsConfig->find(QStringLiteral("SensorType = '75'"));
 
     auto leave = [&] {
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
         QApplication::processEvents();
     };
     auto enter = [&](int tab) {
-        w.SSTab1->setCurrentIndex(tab);
+        w.tabWidget->setCurrentIndex(tab);
         QApplication::processEvents();
     };
     int added = 0;
@@ -129,11 +129,11 @@ void runSize(const Bench::SizeRun& run)
         int index;
         const char* name;
     };
-    const Tab tabs[] = {{frmTarnwell::TabLoadVTime, "4. Load v Time"},
-                        {frmTarnwell::TabDispVTime, "5. Disp v Time"},
-                        {frmTarnwell::TabLoadVLength, "6. Load v Length"},
-                        {frmTarnwell::TabDispVLength, "7. Disp v Length"},
-                        {frmTarnwell::TabShearVLength, "8. Shear v Length"}};
+    const Tab tabs[] = {{MainWindow::TabLoadVTime, "4. Load v Time"},
+                        {MainWindow::TabDispVTime, "5. Disp v Time"},
+                        {MainWindow::TabLoadVLength, "6. Load v Length"},
+                        {MainWindow::TabDispVLength, "7. Disp v Length"},
+                        {MainWindow::TabShearVLength, "8. Shear v Length"}};
     for (const Tab& t : tabs) {
         const QString name = QStringLiteral("enter \"%1\"").arg(QLatin1String(t.name));
         const QString first = name + QStringLiteral(", first visit (all to compute: reading, computing, drawing)");
@@ -146,16 +146,16 @@ void runSize(const Bench::SizeRun& run)
                               w.charts()->finishBackgroundPasses();
                               PassTables::forgetSensor(s.db, Id);
                           }),
-                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
+                      "ms", t.index == MainWindow::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
         const double afterFirst = programPeakMB();
         w.charts()->finishBackgroundPasses();
         const double afterPass = programPeakMB();
-        if (t.index == frmTarnwell::TabLoadVTime || t.index == frmTarnwell::TabDispVTime)
+        if (t.index == MainWindow::TabLoadVTime || t.index == MainWindow::TabDispVTime)
             Bench::bare(first, floorRead([&] { return Bench::fastest(run.runs, [&] { bareReadRaw(s.db); }); }));
         Bench::figure(name + QStringLiteral(", again with nothing changed"),
                       Bench::fastest(
                           run.runs, [&] { enter(t.index); }, leave),
-                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.1 s" : QString());
+                      "ms", t.index == MainWindow::TabLoadVTime ? "<= 0.1 s" : QString());
         const double afterAgain = programPeakMB();
         Bench::figure(name + QStringLiteral(", after one reading was added"),
                       Bench::fastest(
@@ -165,7 +165,7 @@ void runSize(const Bench::SizeRun& run)
                               w.charts()->finishBackgroundPasses();
                               addReading();
                           }),
-                      "ms", t.index == frmTarnwell::TabLoadVTime ? "<= 0.3 s" : QString());
+                      "ms", t.index == MainWindow::TabLoadVTime ? "<= 0.3 s" : QString());
         w.charts()->finishBackgroundPasses();
         // Where the memory goes, tab by tab.
         Bench::note(QStringLiteral(
@@ -177,7 +177,7 @@ void runSize(const Bench::SizeRun& run)
                         .arg(programPeakMB(), 0, 'f', 0));
     }
     leave();
-    enter(frmTarnwell::TabLoadVTime);
+    enter(MainWindow::TabLoadVTime);
     Bench::figure(QStringLiteral("peak memory after every chart tab"), programPeakMB(), "MB", "<= 300 MB at 1M");
 
     QStringList names{QStringLiteral("NumTemp")};
@@ -196,7 +196,7 @@ void runSize(const Bench::SizeRun& run)
                 Bench::fastest(run.runs, [&] { bareRead(s.db); }));
     if (rows != bareRead(s.db)) std::printf("CHECK FAILED: %lld rows read\n", rows);
 
-    ChartControl* chart = w.charts()->chart(frmTarnwell::TabLoadVTime);
+    ChartControl* chart = w.charts()->chart(MainWindow::TabLoadVTime);
     Bench::figure(QStringLiteral("one redraw of the whole Load v Time chart"),
                   Bench::fastest(run.runs, [&] { chart->refresh(); }), "ms", "<= 50 ms");
     const QRect area = chart->plotArea();

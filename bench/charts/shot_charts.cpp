@@ -2,7 +2,7 @@
 // each chart tab, so that a person can look at dates, legends and titles.
 // Usage: shot_charts <output folder> [months|day|twodays]
 #include "support/BenchSupport.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartsController.h"
 #include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
@@ -56,7 +56,7 @@ void addSensor(Database& db, const QString& id, bool stacked, const QDateTime& s
     tx.commit();
 }
 
-void setBox(frmTarnwell& w, const QString& name, const QString& text)
+void setBox(MainWindow& w, const QString& name, const QString& text)
 {
     for (QWidget* page : {w.sensors()->installationPage(), w.sensors()->identificationPage()})
         if (auto* box = page->findChild<QLineEdit*>(name)) {
@@ -90,7 +90,7 @@ int main(int argc, char** argv)
             addSensor(db, QStringLiteral("250175014"), scenario == QLatin1String("stacked"),
                       QDateTime(QDate(2025, 1, 14), QTime(9, 30)), 70, 1440);
     }
-    frmTarnwell w;
+    MainWindow w;
     w.show();
     Shared& s = w.shared();
     s.rsConfig->moveFirst();
@@ -106,13 +106,13 @@ int main(int argc, char** argv)
     QApplication::processEvents();
 
     const int last =
-        scenario == QLatin1String("months") || stacked ? frmTarnwell::TabShearVLength : frmTarnwell::TabDispVTime;
-    for (int tab = frmTarnwell::TabLoadVTime; tab <= last; ++tab) {
-        w.SSTab1->setCurrentIndex(tab);
+        scenario == QLatin1String("months") || stacked ? MainWindow::TabShearVLength : MainWindow::TabDispVTime;
+    for (int tab = MainWindow::TabLoadVTime; tab <= last; ++tab) {
+        w.tabWidget->setCurrentIndex(tab);
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
         const QString file = QStringLiteral("%1/%2-tab%3.png").arg(out, scenario).arg(tab + 1);
         w.grab().save(file);
-        std::printf("%s (tab now %d)\n", qPrintable(file), w.SSTab1->currentIndex());
+        std::printf("%s (tab now %d)\n", qPrintable(file), w.tabWidget->currentIndex());
     }
     return 0;
 }

@@ -6,12 +6,12 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/readings/bench_readings [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingsController.h"
-#include "readings/frmBatchDel.h"
+#include "readings/DeleteReadingsDialog.h"
 #include "store/Database.h"
 #include "support/BySize.h"
 
@@ -91,11 +91,11 @@ double deleteOnCopies(const QString& pristine, int runs, int count, bool bareSta
         });
 }
 
-void whenBatchDelOpens(std::function<void(frmBatchDel*)> act)
+void whenBatchDelOpens(std::function<void(DeleteReadingsDialog*)> act)
 {
     QTimer::singleShot(0, [act] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dlg = qobject_cast<frmBatchDel*>(w); dlg && dlg->isVisible()) {
+            if (auto* dlg = qobject_cast<DeleteReadingsDialog*>(w); dlg && dlg->isVisible()) {
                 act(dlg);
                 return;
             }
@@ -134,7 +134,7 @@ void runSize(const Bench::SizeRun& run)
     Messages::Script script;  // answers every box with OK and records it
     Messages::installScript(&script);
     {
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ReadingsController* r = w.readings();
         Shared& s = w.shared();
@@ -142,8 +142,8 @@ void runSize(const Bench::SizeRun& run)
         s.rsConfig->find(QStringLiteral("SensorType = '75'"));
         r->ConfigureForm();
         {
-            const QSignalBlocker quiet(w.SSTab1);
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            const QSignalBlocker quiet(w.tabWidget);
+            w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         }
         QElapsedTimer t;
         t.start();
@@ -154,16 +154,18 @@ void runSize(const Bench::SizeRun& run)
             r->enterReadingsTab();
         });
         timed(
-            "First (from the last reading)", 10, "<= 20 ms", [&] { r->imgFirst_Click(); }, [&] { r->imgLast_Click(); });
-        timed("Next (from the first reading on)", 50, "<= 20 ms", [&] { r->imgNextData_Click(); });
-        r->imgLast_Click();
-        timed("Previous (from the last reading back)", 50, "<= 20 ms", [&] { r->imgPrevData_Click(); });
+            "First (from the last reading)", 10, "<= 20 ms", [&] { r->onFirstReadingClicked(); },
+            [&] { r->onLastReadingClicked(); });
+        timed("Next (from the first reading on)", 50, "<= 20 ms", [&] { r->onNextReadingClicked(); });
+        r->onLastReadingClicked();
+        timed("Previous (from the last reading back)", 50, "<= 20 ms", [&] { r->onPreviousReadingClicked(); });
         timed(
-            "Last (from the first reading)", 10, "<= 20 ms", [&] { r->imgLast_Click(); }, [&] { r->imgFirst_Click(); });
-        r->imgFirst_Click();
+            "Last (from the first reading)", 10, "<= 20 ms", [&] { r->onLastReadingClicked(); },
+            [&] { r->onFirstReadingClicked(); });
+        r->onFirstReadingClicked();
         int edit = 0;
         timed(
-            "Next with an edited value saved first", 20, "<= 20 ms", [&] { r->imgNextData_Click(); },
+            "Next with an edited value saved first", 20, "<= 20 ms", [&] { r->onNextReadingClicked(); },
             [&] { r->txtChannel[1]->setText(QString::number(++edit)); });
         // Another copy of the program commits a change (here: to the Prefs table) before each
         // move: the move reads the reading list again first.
@@ -172,7 +174,8 @@ void runSize(const Bench::SizeRun& run)
             other.open(Paths::databasePath());
             int otherEdit = 0;
             timed(
-                "Next after another copy committed a change (list read again)", 20, "", [&] { r->imgNextData_Click(); },
+                "Next after another copy committed a change (list read again)", 20, "",
+                [&] { r->onNextReadingClicked(); },
                 [&] { other.execute(QStringLiteral("UPDATE Prefs SET MinX = ?"), {QString::number(++otherEdit)}); });
         }
         int bareEdit = 0;
@@ -188,10 +191,10 @@ void runSize(const Bench::SizeRun& run)
         timed("duplicate check, key of the last reading", 20, "<= 5 ms", [&] { r->DupID(lastKey); });
         timed("duplicate check, key not taken", 20, "<= 5 ms",
               [&] { r->DupID(Id + QStringLiteral(" 2099/01/01 00:00:00")); });
-        r->imgLast_Click();
+        r->onLastReadingClicked();
         qint64 tick = 0;
         r->clock = [&tick] { return QDateTime(QDate(2035, 1, 1), QTime(0, 0)).addSecs(++tick); };
-        timed("add a reading", 10, "<= 50 ms", [&] { r->imgAddReading_Click(); });
+        timed("add a reading", 10, "<= 50 ms", [&] { r->onAddReadingClicked(); });
         int day = 0;
         timed("re-date a reading", 5, "", [&] {
             s.rsReadings->setAbsolutePosition(count / 2);
@@ -200,7 +203,7 @@ void runSize(const Bench::SizeRun& run)
             emit r->dtpRdate->editingFinished();
         });
 
-        whenBatchDelOpens([&](frmBatchDel* dlg) {
+        whenBatchDelOpens([&](DeleteReadingsDialog* dlg) {
             dlg->DelStart->setSelectedDate(QDate(2020, 1, 1));
             dlg->DelEnd->setSelectedDate(rangeEndFor(count));
             dlg->OKButton->click();
@@ -208,7 +211,7 @@ void runSize(const Bench::SizeRun& run)
         const qint64 before = s.rsReadings->recordCount();
         script.shown.clear();
         t.restart();
-        r->imgDeleteReading_Click();
+        r->onDeleteReadingClicked();
         Bench::figure("delete the first half of the days through the window (deletion, display)", ms(t), "ms",
                       count == 1000000 ? "<= 3 s" : QString());
         Bench::note(QStringLiteral("the window deleted %1 readings; message: %2")

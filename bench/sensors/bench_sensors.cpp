@@ -2,7 +2,7 @@
 // Next (save, move, show), choosing the last sensor from the list, adding and deleting.
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "support/BenchSupport.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
@@ -43,19 +43,19 @@ int main(int argc, char* argv[])
 
     QElapsedTimer t;
     t.start();
-    frmTarnwell w;
+    MainWindow w;
     w.show();
     Bench::report("start-up (window, list, first sensor)", t.nsecsElapsed() / 1e6, "ms", "<= 1000 ms");
     SensorRegistry& reg = *w.sensors();
 
     const int steps = 200;
     t.restart();
-    for (int i = 0; i < steps; ++i) reg.imgNext_Click();
+    for (int i = 0; i < steps; ++i) reg.onNextSensorClicked();
     Bench::report("Next (save, move, show), per sensor", t.nsecsElapsed() / 1e6 / steps, "ms", "<= 50 ms");
 
     t.restart();
     reg.cboSensors->setCurrentIndex(reg.cboSensors->count() - 1);
-    reg.cboSensors_Click();
+    reg.onSensorChosen();
     Bench::report("choose the last sensor from the list", t.nsecsElapsed() / 1e6, "ms", "<= 100 ms");
 
     t.restart();
@@ -64,7 +64,7 @@ int main(int argc, char* argv[])
     Bench::report("add a sensor (rows, data table, list)", t.nsecsElapsed() / 1e6, "ms", "<= 500 ms");
 
     t.restart();
-    reg.imgDelete_Click();
+    reg.onDeleteSensorClicked();
     Bench::report("delete the shown sensor (table, rows, list)", t.nsecsElapsed() / 1e6, "ms", "<= 500 ms");
 
     // One confirmation for the add, one for the delete, nothing else.

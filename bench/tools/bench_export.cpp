@@ -5,7 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/tools/bench_export [--sizes ...] [--runs 3]
 #include "support/BenchSupport.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
@@ -13,7 +13,7 @@
 #include "support/BySize.h"
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
-#include "tools/frmDatasheet.h"
+#include "tools/DatasheetWindow.h"
 
 #include <sqlite3.h>
 #include <xlsxwriter.h>
@@ -97,19 +97,19 @@ void runSize(const Bench::SizeRun& run)
     Desktop::Recorder recorder;
     Desktop::installRecorder(&recorder);
     {
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         Shared& s = w.shared();
         s.rsSensors->moveFirst();
         s.rsSensors->find(QStringLiteral("InstrumentID = '") + Id + '\'');
         s.subWindowSensor = Id;
 
-        frmDatasheet* sheet = nullptr;
+        DatasheetWindow* sheet = nullptr;
         Bench::figure("datasheet opened",
                       Bench::fastest(
                           run.runs,
                           [&] {
-                              sheet = new frmDatasheet(w, *w.tools(), &w);
+                              sheet = new DatasheetWindow(w, *w.tools(), &w);
                               sheet->show();
                               QApplication::processEvents();
                           },
@@ -123,7 +123,7 @@ void runSize(const Bench::SizeRun& run)
                       "ms", "<= 1 s");
         QElapsedTimer t;
         t.start();
-        sheet->MSFlexGrid1->scrollToBottom();
+        sheet->grid->scrollToBottom();
         QApplication::processEvents();
         Bench::figure("datasheet scrolled to the last reading", Bench::ms(t), "ms");
 

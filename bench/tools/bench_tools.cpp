@@ -8,7 +8,7 @@
 #include <QSqlDatabase>
 #include "setup/Installer.h"
 #include "core/DatabaseChoice.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Desktop.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
@@ -21,8 +21,8 @@
 #include "tools/LoggerReadings.h"
 #include "tools/ToolsController.h"
 #include <sqlite3.h>
-#include "tools/frmDatasheet.h"
-#include "tools/frmWrenData.h"
+#include "tools/DatasheetWindow.h"
+#include "tools/LoggerImportWindow.h"
 
 #include "tools/GridWidgets.h"
 
@@ -131,7 +131,7 @@ double bareInsertLoop(Database& db, const QString& id, int count, const QDateTim
 }
 
 // Part 1: a 1,000,000-line TOA5 file shown and appended; the folder mode.
-void bigToa5(frmTarnwell& w, const QString& folder)
+void bigToa5(MainWindow& w, const QString& folder)
 {
     Shared& s = w.shared();
     const int lines = 1000000;
@@ -159,7 +159,7 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     const QString signature = w.tools()->dataFile().signature();
     ColumnMaps::save(s.db, sensor, QStringLiteral("TOA5"), signature, toa5Map());
     w.tools()->haveColumnMap();
-    auto* window = new frmWrenData(w, *w.tools(), file, &w);
+    auto* window = new LoggerImportWindow(w, *w.tools(), file, &w);
     window->show();
     QApplication::processEvents();
     Bench::report("TOA5 file of 1,000,000 lines read and shown", t.nsecsElapsed() / 1e6, "ms",
@@ -177,7 +177,7 @@ void bigToa5(frmTarnwell& w, const QString& folder)
     s.db.execute(QStringLiteral("DELETE FROM `%1`").arg(sensor));
     t.restart();
     cpu = cpuMs();
-    const auto target = WrenImport::targetFor(s.db, sensor);
+    const auto target = LoggerImport::targetFor(s.db, sensor);
     const auto& model = *window->model();
     const auto survey = LoggerReadings::survey(model.table(), model.selection(), model.mapping(), target);
     const auto outcome = LoggerReadings::append(s.db, target, model.table(), survey, model.mapping());
@@ -274,7 +274,7 @@ int main(int argc, char* argv[])
     Messages::installScript(&script);
     Desktop::Recorder recorder;
     Desktop::installRecorder(&recorder);
-    frmTarnwell w;
+    MainWindow w;
     w.show();
     Shared& s = w.shared();
     if (!qEnvironmentVariableIsSet("BENCH_SKIP_1M")) bigToa5(w, dir.path());
@@ -288,7 +288,7 @@ int main(int argc, char* argv[])
     t.start();
     double cpu = cpuMs();
     w.tools()->OpenDataFile(logger + QStringLiteral(".txt"), file);
-    auto* window = new frmWrenData(w, *w.tools(), file, &w);
+    auto* window = new LoggerImportWindow(w, *w.tools(), file, &w);
     window->show();
     QApplication::processEvents();
     Bench::report("logger file of 100,000 lines shown in the import window", t.nsecsElapsed() / 1e6, "ms",
@@ -299,7 +299,7 @@ int main(int argc, char* argv[])
     // 2. All its rows appended (one transaction, duplicates found by the key index).
     t.restart();
     cpu = cpuMs();
-    const auto target = WrenImport::targetFor(s.db, logger);
+    const auto target = LoggerImport::targetFor(s.db, logger);
     const auto& model = *window->model();
     auto appendAll = [&] {
         const auto survey = LoggerReadings::survey(model.table(), model.selection(), model.mapping(), target);

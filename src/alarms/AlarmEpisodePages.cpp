@@ -102,8 +102,8 @@ AlarmNowPage::AlarmNowPage(Database& db, GoTo goTo, QWidget* parent)
     buttons->addWidget(lblOutbox, 1);
     v->addLayout(buttons);
     for (QPushButton* b : {cmdAcknowledge, cmdAcknowledgeSensor}) b->setAutoDefault(false);
-    connect(cmdAcknowledge, &QPushButton::clicked, this, &AlarmNowPage::cmdAcknowledge_Click);
-    connect(cmdAcknowledgeSensor, &QPushButton::clicked, this, &AlarmNowPage::cmdAcknowledgeSensor_Click);
+    connect(cmdAcknowledge, &QPushButton::clicked, this, &AlarmNowPage::onAcknowledgeClicked);
+    connect(cmdAcknowledgeSensor, &QPushButton::clicked, this, &AlarmNowPage::onAcknowledgeSensorClicked);
     connect(grdNow, &QTableWidget::itemSelectionChanged, this, &AlarmNowPage::showPlan);
     connect(grdNow, &QTableWidget::cellDoubleClicked, this, [this](int row) {
         if (m_goTo && row >= 0 && row < int(m_episodes.size())) m_goTo(m_episodes[size_t(row)].sensorId);
@@ -183,7 +183,7 @@ void AlarmNowPage::acknowledge(const QList<qint64>& ids, const QString& what)
     fill();
 }
 
-void AlarmNowPage::cmdAcknowledge_Click()
+void AlarmNowPage::onAcknowledgeClicked()
 {
     QList<qint64> ids;
     for (const AlarmEpisodes::Episode& e : selected())
@@ -197,7 +197,7 @@ void AlarmNowPage::cmdAcknowledge_Click()
                                      : QStringLiteral("the %1 selected alarms").arg(ids.size()));
 }
 
-void AlarmNowPage::cmdAcknowledgeSensor_Click()
+void AlarmNowPage::onAcknowledgeSensorClicked()
 {
     const std::vector<AlarmEpisodes::Episode> chosen = selected();
     if (chosen.empty()) {

@@ -21,8 +21,8 @@ public:
     AlarmNowPage(Database& db, GoTo goTo, QWidget* parent = nullptr);
 
     void fill();
-    void cmdAcknowledge_Click();
-    void cmdAcknowledgeSensor_Click();
+    void onAcknowledgeClicked();
+    void onAcknowledgeSensorClicked();
     const std::vector<AlarmEpisodes::Episode>& shownEpisodes() const { return m_episodes; }
 
     QTableWidget* grdNow = nullptr;

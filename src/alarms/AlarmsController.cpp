@@ -2,8 +2,8 @@
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/NotificationSender.h"
-#include "alarms/frmAlarmLevels.h"
-#include "alarms/frmAlarms.h"
+#include "alarms/AlarmLevelsDialog.h"
+#include "alarms/AlarmsWindow.h"
 #include "core/AppInfo.h"
 #include "core/DatabaseChoice.h"
 #include "core/ErrorTrap.h"
@@ -110,7 +110,7 @@ void AlarmsController::editLevels()
     }
     runTrapped(QStringLiteral(" Alarms_EditLevels"), [&] {
         const std::optional<AlarmStore::Levels> stored = AlarmStore::levels(m_s.db, id);
-        frmAlarmLevels dlg(id, AlarmRules::textsOf(stored.value_or(AlarmStore::Levels{})), m_win.widget());
+        AlarmLevelsDialog dlg(id, AlarmRules::textsOf(stored.value_or(AlarmStore::Levels{})), m_win.widget());
         if (dlg.exec() != QDialog::Accepted) return;
         AlarmStore::saveLevels(m_s.db, id, dlg.levels());
         evaluateCurrent();
@@ -121,7 +121,7 @@ void AlarmsController::editLevels()
 void AlarmsController::showAlarmsWindow()
 {
     runTrapped(QStringLiteral(" Alarms_Window"), [&] {
-        frmAlarms window(
+        AlarmsWindow window(
             m_s.db, [this](const QString& id) { return m_win.goToSensor(id); }, m_win.widget());
         window.exec();
     });

@@ -1,5 +1,5 @@
 #include "app/KeyboardWiring.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "widgets/Keyboard.h"
 
 #include <QAbstractSpinBox>
@@ -8,14 +8,14 @@
 
 namespace Keyboard {
 
-void install(frmTarnwell& win)
+void install(MainWindow& win)
 {
-    QTabWidget* tabs = win.SSTab1;
+    QTabWidget* tabs = win.tabWidget;
     const QKeySequence previous1(Qt::ALT | Qt::Key_Left), previous2(Qt::CTRL | Qt::Key_PageUp);
     const QKeySequence next1(Qt::ALT | Qt::Key_Right), next2(Qt::CTRL | Qt::Key_PageDown);
     const QKeySequence addNew(Qt::CTRL | Qt::Key_N);
 
-    if (QWidget* page = tabs->widget(frmTarnwell::TabIdentification)) {
+    if (QWidget* page = tabs->widget(MainWindow::TabIdentification)) {
         clickFocusOnly(page, {"txtSensor", "txtSnav", "txtSCount", "txtMineID", "txtSensor3"});
         setTabOrder(page,
                     {"cboSensors", "imgAddSensor", "imgPrevious", "imgNext", "imgDelete", "txtDateID", "txtTypeID",
@@ -28,13 +28,13 @@ void install(frmTarnwell& win)
         if (QWidget* box = page->findChild<QWidget*>(QStringLiteral("cboSensors"))) box->setFocus();
     }
 
-    if (QWidget* page = tabs->widget(frmTarnwell::TabInstallation)) {
+    if (QWidget* page = tabs->widget(MainWindow::TabInstallation)) {
         clickFocusOnly(page, {"txtSensor2"});
         setTabOrder(page, {"txtLevel", "txtLocation", "txtBorehole", "txtInstallDate", "txtInstallBy", "txtPurpose",
                            "txtNotes", "cmdAlarmLevels"});
     }
 
-    if (QWidget* page = tabs->widget(frmTarnwell::TabReadings)) {
+    if (QWidget* page = tabs->widget(MainWindow::TabReadings)) {
         clickFocusOnly(page, {"txtReadingID"});
         setTabOrder(page, {"dtpRdate",      "dtpRtime",         "txtChannelT",    "txtChannel(1)", "txtChannel(2)",
                            "txtChannel(3)", "txtChannel(4)",    "txtChannel(5)",  "txtChannel(6)", "chkTemporal",
@@ -49,7 +49,7 @@ void install(frmTarnwell& win)
         addActionKeys(page, QStringLiteral("imgAddReading"), {addNew});
     }
 
-    if (QWidget* page = tabs->widget(frmTarnwell::TabUtilities)) {
+    if (QWidget* page = tabs->widget(MainWindow::TabUtilities)) {
         setTabOrder(page, {"chkDontShowDestroyed", "txtFilterType", "txtFilterLevel", "txtFilterLocation",
                            "txtStartDate", "txtEndDate", "imgFilter", "imgDatabase", "imgBackup", "lstFiles",
                            "imgRestore", "imgReport", "imgAlarms", "imgHelp", "imgOpenLog", "imgInternet", "imgAbout"});

@@ -1,11 +1,11 @@
 #pragma once
 
-class frmTarnwell;
+class MainWindow;
 
 namespace Keyboard {
 
 // The main window's pages: Tab orders, the keys of the navigation and Add New actions,
 // and the tab keys. Called once all pages are built.
-void install(frmTarnwell& win);
+void install(MainWindow& win);
 
 }  // namespace Keyboard

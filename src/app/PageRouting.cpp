@@ -1,7 +1,7 @@
 // What the pages ask of the main window, routed to the page that answers, and the tab
 // change, which calls on every page: the only code that knows them all.
 #include "alarms/AlarmsController.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartsController.h"
 #include "core/ErrorTrap.h"
 #include "maintenance/UtilitiesController.h"
@@ -17,9 +17,9 @@
 // ----- the tab change -----------------------------------------------------------------------
 // Every step runs with errors ignored: a failing step is skipped silently and the next
 // one runs.
-void frmTarnwell::SSTab1_Click(int previousTab)
+void MainWindow::runTabChange(int previousTab)
 {
-    const int tab = SSTab1->currentIndex();
+    const int tab = tabWidget->currentIndex();
     if (tab == previousTab || m_keepingTab) return;
 
     // 1. Save what the tab being left holds. What could not be saved and stays on screen
@@ -65,7 +65,7 @@ void frmTarnwell::SSTab1_Click(int previousTab)
     }
 }
 
-void frmTarnwell::refreshData()
+void MainWindow::refreshData()
 {
     const int tab = currentTab();
     if (tab == TabReadings) {
@@ -81,7 +81,7 @@ void frmTarnwell::refreshData()
 }
 
 // ----- tabs ---------------------------------------------------------------------------------
-QWidget* frmTarnwell::page(int tab) const
+QWidget* MainWindow::page(int tab) const
 {
     switch (tab) {
         case TabIdentification:
@@ -97,20 +97,20 @@ QWidget* frmTarnwell::page(int tab) const
     }
 }
 
-int frmTarnwell::currentTab() const { return SSTab1->currentIndex(); }
+int MainWindow::currentTab() const { return tabWidget->currentIndex(); }
 
-void frmTarnwell::selectTab(int index) { SSTab1->setCurrentIndex(index); }
+void MainWindow::selectTab(int index) { tabWidget->setCurrentIndex(index); }
 
-void frmTarnwell::setTabEnabled(int index, bool enabled) { SSTab1->setTabEnabled(index, enabled); }
+void MainWindow::setTabEnabled(int index, bool enabled) { tabWidget->setTabEnabled(index, enabled); }
 
-QString frmTarnwell::tabText(int index) const { return SSTab1->tabText(index); }
+QString MainWindow::tabText(int index) const { return tabWidget->tabText(index); }
 
 // ----- the sensor pages ---------------------------------------------------------------------
-bool frmTarnwell::sensorStacked() const { return m_sensors->isStacked(); }
+bool MainWindow::sensorStacked() const { return m_sensors->isStacked(); }
 
-QString frmTarnwell::sensorKFactorText() const { return m_sensors->boltKFactorText(); }
+QString MainWindow::sensorKFactorText() const { return m_sensors->boltKFactorText(); }
 
-QLineEdit* frmTarnwell::sensorBox(const QString& name) const
+QLineEdit* MainWindow::sensorBox(const QString& name) const
 {
     for (QWidget* page : {m_sensors->identificationPage(), m_sensors->installationPage()})
         if (page)
@@ -118,56 +118,56 @@ QLineEdit* frmTarnwell::sensorBox(const QString& name) const
     return nullptr;
 }
 
-void frmTarnwell::fillSensorFields() { m_sensors->fillfields(); }
+void MainWindow::fillSensorFields() { m_sensors->fillfields(); }
 
-void frmTarnwell::showSensorNumber(const QString& id) { m_sensors->cboSensors->setEditText(id); }
+void MainWindow::showSensorNumber(const QString& id) { m_sensors->cboSensors->setEditText(id); }
 
-void frmTarnwell::refreshSensorList() { m_sensors->refreshSensorList(); }
+void MainWindow::refreshSensorList() { m_sensors->refreshSensorList(); }
 
-bool frmTarnwell::rereadSensors()
+bool MainWindow::rereadSensors()
 {
     bool kept = true;
     ignoringErrors([&] { kept = m_sensors->rereadSensorsIfChanged(false); });
     return kept;
 }
 
-void frmTarnwell::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen(); }
+void MainWindow::showSensorsAfterReopen() { m_sensors->showSensorsAfterReopen(); }
 
 // ----- the Readings page, the tools and the charts -----------------------------------------
-void frmTarnwell::configureReadings() { m_readings->ConfigureForm(); }
+void MainWindow::configureReadings() { m_readings->ConfigureForm(); }
 
-bool frmTarnwell::saveReading() { return m_readings->leaveReading(); }
+bool MainWindow::saveReading() { return m_readings->leaveReading(); }
 
-void frmTarnwell::showReading()
+void MainWindow::showReading()
 {
     ignoringErrors([&] { m_readings->fillreadings(); });
     ignoringErrors([&] { m_readings->showCount(); });
 }
 
-void frmTarnwell::openDatasheet() { m_tools->imgDatasheet_Click(); }
+void MainWindow::openDatasheet() { m_tools->onDatasheetClicked(); }
 
-void frmTarnwell::importLoggerData() { m_tools->imgAddWrenData_Click(); }
+void MainWindow::importLoggerData() { m_tools->onImportLoggerDataClicked(); }
 
-QImage frmTarnwell::chartPicture(int tab, const QSize& size, const QDate& from, const QDate& to)
+QImage MainWindow::chartPicture(int tab, const QSize& size, const QDate& from, const QDate& to)
 {
     if (!m_charts->prepareChart(tab) || !m_charts->narrowToPeriod(tab, from, to)) return QImage();
     return m_charts->renderChart(tab, size);
 }
 
-std::vector<PageHost::ChartLine> frmTarnwell::timeChartLines(int tab) { return m_charts->timeChartLines(tab); }
+std::vector<PageHost::ChartLine> MainWindow::timeChartLines(int tab) { return m_charts->timeChartLines(tab); }
 
 // ----- alarms -------------------------------------------------------------------------------
-void frmTarnwell::readingsChanged()
+void MainWindow::readingsChanged()
 {
     if (!m_loaded || m_shared.loading) return;
     m_alarms->evaluateCurrent(!m_closing);
 }
 
-void frmTarnwell::editAlarmLevels() { m_alarms->editLevels(); }
+void MainWindow::editAlarmLevels() { m_alarms->editLevels(); }
 
-void frmTarnwell::showAlarms() { m_alarms->showAlarmsWindow(); }
+void MainWindow::showAlarms() { m_alarms->showAlarmsWindow(); }
 
-bool frmTarnwell::goToSensor(const QString& id)
+bool MainWindow::goToSensor(const QString& id)
 {
     if (currentTab() != TabIdentification) selectTab(TabIdentification);
     return m_sensors->selectSensor(id);

@@ -2,7 +2,7 @@
 // single-copy lock, the connection (with the offer to set up a database on an account
 // that has none), whether the database can be written, the structural check in the
 // background, and the faults of the file met later on.
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/AppInfo.h"
 #include "core/DatabaseChoice.h"
 #include "core/ErrorLog.h"
@@ -26,7 +26,7 @@
 namespace {
 
 bool g_structureCheck = true;
-frmTarnwell::DatabaseChooser g_chooser;
+MainWindow::DatabaseChooser g_chooser;
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
@@ -46,10 +46,10 @@ void removeLeftoverCopies(const QString& databasePath)
 
 }  // namespace
 
-void frmTarnwell::setStructureCheckEnabled(bool enabled) { g_structureCheck = enabled; }
-void frmTarnwell::setDatabaseChooser(DatabaseChooser chooser) { g_chooser = std::move(chooser); }
+void MainWindow::setStructureCheckEnabled(bool enabled) { g_structureCheck = enabled; }
+void MainWindow::setDatabaseChooser(DatabaseChooser chooser) { g_chooser = std::move(chooser); }
 
-QString frmTarnwell::instanceLockPath()
+QString MainWindow::instanceLockPath()
 {
     QString host = QSysInfo::machineHostName();
     host.replace(u'/', u'_');
@@ -57,7 +57,7 @@ QString frmTarnwell::instanceLockPath()
            (host.isEmpty() ? QStringLiteral("localhost") : host) + QStringLiteral(".lock");
 }
 
-bool frmTarnwell::takeInstanceLock()
+bool MainWindow::takeInstanceLock()
 {
     const QString path = instanceLockPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -80,7 +80,7 @@ bool frmTarnwell::takeInstanceLock()
     return true;
 }
 
-bool frmTarnwell::connectDatabase()
+bool MainWindow::connectDatabase()
 {
     Shared& s = m_shared;
     removeLeftoverCopies(s.databasePath);
@@ -118,7 +118,7 @@ bool frmTarnwell::connectDatabase()
     }
 }
 
-bool frmTarnwell::offerNewDatabase()
+bool MainWindow::offerNewDatabase()
 {
     const QString path = m_shared.databasePath;
     QString text = QStringLiteral("Tarnwell found no database for this account. It looked for\r\n") + native(path);
@@ -158,7 +158,7 @@ bool frmTarnwell::offerNewDatabase()
     }
 }
 
-void frmTarnwell::tellWriteAccess()
+void MainWindow::tellWriteAccess()
 {
     const Shared& s = m_shared;
     QString found;
@@ -190,13 +190,13 @@ void frmTarnwell::tellWriteAccess()
                    AppInfo::MessageTitle, Messages::Icon::Exclamation);
 }
 
-void frmTarnwell::checkDatabaseStructure()
+void MainWindow::checkDatabaseStructure()
 {
     if (!g_structureCheck || !m_shared.db.isOpen() || m_shared.db.structureCheckRunning()) return;
     m_shared.db.startStructureCheck([this](const StructureCheck::Outcome& o) { onStructureChecked(o); });
 }
 
-void frmTarnwell::onStructureChecked(const StructureCheck::Outcome& outcome)
+void MainWindow::onStructureChecked(const StructureCheck::Outcome& outcome)
 {
     if (!outcome.damaged) return;
     WriteLog(QStringLiteral("The structural check of ") + m_shared.databasePath + QStringLiteral(" found damage: ") +
@@ -214,7 +214,7 @@ void frmTarnwell::onStructureChecked(const StructureCheck::Outcome& outcome)
         AppInfo::MessageTitle, Messages::Icon::Critical);
 }
 
-void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
+void MainWindow::tellStorageFault(const TwError& error, const QString& tag)
 {
     const int kind = int(error.storage);
     // One action tells one fault once, though several of its steps may meet it.
@@ -237,7 +237,7 @@ void frmTarnwell::tellStorageFault(const TwError& error, const QString& tag)
                    Messages::Icon::Exclamation);
 }
 
-bool frmTarnwell::askKeepTyped(const TwError& error, const QString& what)
+bool MainWindow::askKeepTyped(const TwError& error, const QString& what)
 {
     m_toldThisAction.insert(int(error.storage));
     if (m_toldThisAction.size() == 1) QTimer::singleShot(0, this, [this] { m_toldThisAction.clear(); });

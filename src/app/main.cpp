@@ -1,4 +1,4 @@
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/DatabaseChoice.h"
 #include "widgets/AppIcon.h"
 #include "widgets/WindowPlacement.h"
@@ -64,9 +64,9 @@ int main(int argc, char* argv[])
     }
     int rc = 0;
     {
-        frmTarnwell w;
+        MainWindow w;
         // The size, place and maximised state the user left the window in.
-        WindowPlacement::restore(&w, QStringLiteral("MainWindow"), frmTarnwell::defaultSize());
+        WindowPlacement::restore(&w, QStringLiteral("MainWindow"), MainWindow::defaultSize());
         w.show();
         rc = app.exec();
         if (w.startupRefused()) rc = 1;

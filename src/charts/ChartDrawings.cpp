@@ -80,8 +80,8 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 // ----- Load v Time and Disp v Time ----------------------------------------------------------
 // A failing step is skipped and the drawing goes on with the next one, so a chart may come
 // out partly drawn but the drawing always completes.
-void ChartDrawings::DrawTgraph() { drawTime(*m_charts.T, false); }
-void ChartDrawings::DrawRgraph() { drawTime(*m_charts.T2, true); }
+void ChartDrawings::drawLoadVsTime() { drawTime(*m_charts.T, false); }
+void ChartDrawings::drawDispVsTime() { drawTime(*m_charts.T2, true); }
 
 void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed)
 {
@@ -270,20 +270,20 @@ void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeri
 }
 
 // ----- Load, Disp and Shear v Length --------------------------------------------------------
-void ChartDrawings::DrawSgraph()
+void ChartDrawings::drawLoadVsLength()
 {
     runTrapped(QStringLiteral(" G_DrawSgraph"), [&] { drawLength(*m_charts.S, ChartRules::Profile::Load); });
     m_charts.S->refresh();
 }
 
-void ChartDrawings::DrawDvLgraph()
+void ChartDrawings::drawDispVsLength()
 {
     runTrapped(QStringLiteral(" G_DrawDvLgraph"),
                [&] { drawLength(*m_charts.DvL, ChartRules::Profile::Displacement); });
     m_charts.DvL->refresh();
 }
 
-void ChartDrawings::DrawSvLgraph()
+void ChartDrawings::drawShearVsLength()
 {
     runTrapped(QStringLiteral(" G_DrawSvLgraph"), [&] { drawLength(*m_charts.SvL, ChartRules::Profile::Shear); });
     m_charts.SvL->refresh();

@@ -32,11 +32,11 @@ public:
     };
     ChartDrawings(PageHost& win, const Charts& charts);
 
-    void DrawTgraph();
-    void DrawRgraph();
-    void DrawSgraph();
-    void DrawDvLgraph();
-    void DrawSvLgraph();
+    void drawLoadVsTime();
+    void drawDispVsTime();
+    void drawLoadVsLength();
+    void drawDispVsLength();
+    void drawShearVsLength();
 
     // Which readings the length charts draw (the choice of the length tabs' box).
     void setProfileChoice(ChartRules::ProfileChoice choice) { m_profiles = choice; }

@@ -326,19 +326,19 @@ void ChartsController::draw(int tab)
 {
     switch (tab) {
         case PageHost::TabLoadVTime:
-            m_drawings->DrawTgraph();
+            m_drawings->drawLoadVsTime();
             break;
         case PageHost::TabDispVTime:
-            m_drawings->DrawRgraph();
+            m_drawings->drawDispVsTime();
             break;
         case PageHost::TabLoadVLength:
-            m_drawings->DrawSgraph();
+            m_drawings->drawLoadVsLength();
             break;
         case PageHost::TabDispVLength:
-            m_drawings->DrawDvLgraph();
+            m_drawings->drawDispVsLength();
             break;
         case PageHost::TabShearVLength:
-            m_drawings->DrawSvLgraph();
+            m_drawings->drawShearVsLength();
             break;
         default:
             break;
@@ -376,19 +376,19 @@ void ChartsController::drawForReport(int tab)
     d.setProfileChoice(m_drawings->profileChoice());
     switch (tab) {
         case PageHost::TabLoadVTime:
-            d.DrawTgraph();
+            d.drawLoadVsTime();
             break;
         case PageHost::TabDispVTime:
-            d.DrawRgraph();
+            d.drawDispVsTime();
             break;
         case PageHost::TabLoadVLength:
-            d.DrawSgraph();
+            d.drawLoadVsLength();
             break;
         case PageHost::TabDispVLength:
-            d.DrawDvLgraph();
+            d.drawDispVsLength();
             break;
         case PageHost::TabShearVLength:
-            d.DrawSvLgraph();
+            d.drawShearVsLength();
             break;
         default:
             break;

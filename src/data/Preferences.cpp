@@ -3,7 +3,7 @@
 #include "data/SensorData.h"
 #include "session/Shared.h"
 
-namespace Module1 {
+namespace SessionData {
 
 void GetPrefs(Shared& s)
 {
@@ -23,4 +23,4 @@ void GetPrefs(Shared& s)
     });
 }
 
-}  // namespace Module1
+}  // namespace SessionData

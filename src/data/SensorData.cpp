@@ -5,7 +5,7 @@
 #include "session/Shared.h"
 #include "store/DataTables.h"
 
-namespace Module1 {
+namespace SessionData {
 
 void openRecordset(Shared& s, std::unique_ptr<Recordset>& rs, const QString& sql)
 {
@@ -37,4 +37,4 @@ void OpenSensorData(Shared& s)
     });
 }
 
-}  // namespace Module1
+}  // namespace SessionData

@@ -4,7 +4,7 @@
 #include "session/Shared.h"
 #include "store/DataTables.h"
 
-namespace Module1 {
+namespace SessionData {
 
 std::optional<bool> checkTable(const QString& path, const QString& name)
 {
@@ -39,4 +39,4 @@ void AddDataTable(Shared& s)
     });
 }
 
-}  // namespace Module1
+}  // namespace SessionData

@@ -5,7 +5,7 @@
 struct Shared;
 
 // The sensors' data tables, each routine under its error trap (" Module1_<name>").
-namespace Module1 {
+namespace SessionData {
 
 // Whether the database at path holds a table of exactly this name; false when the check fails.
 bool TableExists(const QString& path, const QString& name);
@@ -15,4 +15,4 @@ std::optional<bool> checkTable(const QString& path, const QString& name);
 // Creates the current sensor's data table; asks before overwriting an existing one.
 void AddDataTable(Shared& s);
 
-}  // namespace Module1
+}  // namespace SessionData

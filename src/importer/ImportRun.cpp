@@ -84,7 +84,7 @@ LoggerReadings::Mapping mappingFor(Database& db, const LoggerFormats::Opened& fi
 void importInto(Database& db, const LoggerFormats::Opened& file, const QString& sensorId, const Options& options,
                 FileReport& report)
 {
-    const LoggerReadings::Target target = WrenImport::targetFor(db, sensorId);
+    const LoggerReadings::Target target = LoggerImport::targetFor(db, sensorId);
     const LoggerReadings::Mapping m = mappingFor(db, file, sensorId, target, options);
     // Every line is offered, so that those that cannot be stored are reported as refused;
     // an interval leaves out the dated lines too close to the one before (in time order).
@@ -112,7 +112,7 @@ void archive(const Options& options, const QString& path, const FileReport& repo
     if (report.appended == 0 || options.dataFolder.isEmpty()) return;
     for (const QString& sensor : report.sensors)
         runTrapped(QStringLiteral(" tarnwell-import archive ") + path, [&] {
-            WrenImport::archiveCopy(options.dataFolder, path, sensor, QDate::currentDate(), QFileInfo(path).suffix());
+            LoggerImport::archiveCopy(options.dataFolder, path, sensor, QDate::currentDate(), QFileInfo(path).suffix());
         });
 }
 

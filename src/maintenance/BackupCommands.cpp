@@ -67,7 +67,7 @@ void UtilitiesController::closeDatabase()
     if (m_s.db.isOpen()) m_s.db.close();
 }
 
-void UtilitiesController::imgBackup_Click()
+void UtilitiesController::onBackupClicked()
 {
     runTrapped(QStringLiteral(" imgBackup_Click"), [&] {
         // The backup is copied from the open connection, so nothing is closed: the user
@@ -125,7 +125,7 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
     showSavedTo(m_win.widget(), AppInfo::MessageTitle, made, QStringLiteral("Backup was successful"));
 }
 
-void UtilitiesController::imgRestore_Click()
+void UtilitiesController::onRestoreClicked()
 {
     runTrapped(QStringLiteral(" imgRestore_Click"), [&] {
         // The heading line, or no line at all, names no backup.
@@ -287,16 +287,16 @@ void UtilitiesController::reopenDatabase()
     }
     // The file may be another one now (a restore): its structure is checked again.
     m_win.checkDatabaseStructure();
-    Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+    SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
     s.rsConfig->moveFirst();
-    Module1::GetPrefs(s);
-    Module1::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+    SessionData::GetPrefs(s);
+    SessionData::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
     // The new Sensors recordset carries no filter.
     showFilterState(false);
     m_win.showSensorsAfterReopen();
 }
 
-void UtilitiesController::imgDatabase_Click()
+void UtilitiesController::onDatabaseClicked()
 {
     runTrapped(QStringLiteral(" imgDatabase_Click"), [&] {
         // Nothing typed is left behind: the sensor and reading pages saved theirs when the

@@ -12,7 +12,7 @@
 #include "maintenance/BusyProgress.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/frmReport.h"
+#include "maintenance/ReportOptionsDialog.h"
 #include "session/Shared.h"
 #include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
@@ -130,13 +130,13 @@ QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QStr
     return rows;
 }
 
-frmReport* UtilitiesController::reportWindow()
+ReportOptionsDialog* UtilitiesController::reportWindow()
 {
-    if (!m_report) m_report = new frmReport(m_s.report, m_win.widget());
+    if (!m_report) m_report = new ReportOptionsDialog(m_s.report, m_win.widget());
     return m_report;
 }
 
-void UtilitiesController::imgReport_Click()
+void UtilitiesController::onReportClicked()
 {
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
         m_s.report.chosen = false;

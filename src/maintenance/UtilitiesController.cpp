@@ -4,7 +4,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "maintenance/frmSplash.h"
+#include "maintenance/SplashScreen.h"
 #include "session/Shared.h"
 #include "store/Statement.h"
 #include "widgets/ActionButton.h"
@@ -113,7 +113,7 @@ QWidget* UtilitiesController::buildFilterBox()
 
     const ActionPair toggle =
         makeAction(box, QStringLiteral("imgFilter"), QStringLiteral("lblFilterState"), QStringLiteral("Apply Filter"),
-                   QIcon(imgApplyFilter->pixmap()), [this] { imgFilter_Click(); });
+                   QIcon(imgApplyFilter->pixmap()), [this] { onFilterClicked(); });
     imgFilter = toggle.image;
     lblFilterState = toggle.label;
     v->addWidget(actionRow(toggle));
@@ -134,17 +134,17 @@ QWidget* UtilitiesController::buildBackupBox()
     auto* v = new QVBoxLayout(box);
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgDatabase"), QStringLiteral("lblDatabase"),
                                       QStringLiteral("Database..."), standardIcon(QStyle::SP_DriveHDIcon),
-                                      [this] { imgDatabase_Click(); })));
+                                      [this] { onDatabaseClicked(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgBackup"), QStringLiteral("Label42"),
                                       QStringLiteral("Backup Database"), standardIcon(QStyle::SP_DialogSaveButton),
-                                      [this] { imgBackup_Click(); })));
+                                      [this] { onBackupClicked(); })));
     v->addWidget(new QLabel(QStringLiteral("Choose an mdb file to restore from:")));
     lstFiles = new QListWidget;
     lstFiles->setObjectName(QStringLiteral("lstFiles"));
     v->addWidget(lstFiles, 1);
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgRestore"), QStringLiteral("Label27"),
                                       QStringLiteral("Restore from Backup"), standardIcon(QStyle::SP_BrowserReload),
-                                      [this] { imgRestore_Click(); })));
+                                      [this] { onRestoreClicked(); })));
     return box;
 }
 
@@ -155,19 +155,19 @@ QWidget* UtilitiesController::buildOutputBox()
     auto* v = new QVBoxLayout(box);
     v->addWidget(
         actionRow(makeAction(box, QStringLiteral("imgReport"), QStringLiteral("Label46"), QStringLiteral("Report"),
-                             standardIcon(QStyle::SP_FileDialogDetailedView), [this] { imgReport_Click(); })));
+                             standardIcon(QStyle::SP_FileDialogDetailedView), [this] { onReportClicked(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgAlarms"), QStringLiteral("lblAlarms"),
                                       QStringLiteral("Alarms (Ctrl+L)"), standardIcon(QStyle::SP_MessageBoxWarning),
                                       [this] { m_win.showAlarms(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgHelp"), QStringLiteral("Label66"),
                                       QStringLiteral("View Tarnwell Manual"),
-                                      standardIcon(QStyle::SP_FileDialogContentsView), [this] { imgHelp_Click(); })));
+                                      standardIcon(QStyle::SP_FileDialogContentsView), [this] { onHelpClicked(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgOpenLog"), QStringLiteral("lblOpenLog"),
                                       QStringLiteral("Open the log"), standardIcon(QStyle::SP_FileIcon),
-                                      [this] { imgOpenLog_Click(); })));
+                                      [this] { onOpenLogClicked(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgInternet"), QStringLiteral("Label40"),
                                       QStringLiteral("Visit the Orrisford website"),
-                                      standardIcon(QStyle::SP_DriveNetIcon), [this] { imgInternet_Click(); })));
+                                      standardIcon(QStyle::SP_DriveNetIcon), [this] { onWebsiteClicked(); })));
     v->addWidget(actionRow(makeAction(box, QStringLiteral("imgAbout"), QStringLiteral("Label29"),
                                       QStringLiteral("About Orrisford's Tarnwell"),
                                       standardIcon(QStyle::SP_MessageBoxInformation), [this] { showAbout(); })));
@@ -185,7 +185,7 @@ void UtilitiesController::showFilterState(bool inForce)
     lblFilter->setVisible(inForce);
 }
 
-void UtilitiesController::imgFilter_Click()
+void UtilitiesController::onFilterClicked()
 {
     runTrapped(QStringLiteral(" imgFilter_Click"), [&] {
         if (!m_s.rsSensors || !m_s.rsSensors->isOpen())
@@ -317,7 +317,7 @@ bool UtilitiesController::eventFilter(QObject* watched, QEvent* event)
 
 // ---- Help, links, About ----------------------------------------------------------------
 
-void UtilitiesController::imgHelp_Click()
+void UtilitiesController::onHelpClicked()
 {
     runTrapped(QStringLiteral(" imgHelp_Click"), [&] {
         const QString path = m_s.dataFolder + QStringLiteral("/TarnwellManual.pdf");
@@ -332,7 +332,7 @@ void UtilitiesController::imgHelp_Click()
     });
 }
 
-void UtilitiesController::imgOpenLog_Click()
+void UtilitiesController::onOpenLogClicked()
 {
     runTrapped(QStringLiteral(" imgOpenLog_Click"), [&] {
         const QString path = Paths::logFilePath();
@@ -349,7 +349,7 @@ void UtilitiesController::imgOpenLog_Click()
     });
 }
 
-void UtilitiesController::imgInternet_Click()
+void UtilitiesController::onWebsiteClicked()
 {
     runTrapped(QStringLiteral(" imgInternet_Click"), [&] {
         if (!Desktop::openUrl(WebAddress))
@@ -361,7 +361,7 @@ void UtilitiesController::imgInternet_Click()
 void UtilitiesController::showAbout()
 {
     runTrapped(QStringLiteral(" imgAbout_Click"), [&] {
-        frmSplash about(m_win.widget());
+        SplashScreen about(m_win.widget());
         about.exec();
     });
 }

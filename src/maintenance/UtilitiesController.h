@@ -8,7 +8,7 @@
 #include <utility>
 
 class PageHost;
-class frmReport;
+class ReportOptionsDialog;
 struct Shared;
 class QCheckBox;
 class QComboBox;
@@ -33,17 +33,17 @@ public:
     void compactDatabase(const QString& folder, const QString& fileName);
     // Refreshes lstFiles with the files of the backup folder.
     void ListBackups();
-    // The About window (frmSplash), modal.
+    // The About window (SplashScreen), modal.
     void showAbout();
 
     // Filter.
-    void imgFilter_Click();
+    void onFilterClicked();
     void AddFilter(const FilterCriteria::Criteria& criteria);
     void RemoveFilter();
 
     // Backup and restore.
-    void imgBackup_Click();
-    void imgRestore_Click();
+    void onBackupClicked();
+    void onRestoreClicked();
     void GBackupDB(const QString& folder, const QString& fileName);
     // False when the restore failed or was cancelled (told; the database file is then
     // unchanged). True when the file was replaced: the caller says so once it is open.
@@ -56,16 +56,16 @@ public:
     // The Database dialog: another database chosen is checked on a connection of its own,
     // then remembered and opened at once in place of the one in use (which stays when the
     // chosen one cannot be used).
-    void imgDatabase_Click();
+    void onDatabaseClicked();
 
     // Report, help and links.
-    void imgReport_Click();
-    void imgHelp_Click();
+    void onReportClicked();
+    void onHelpClicked();
     // Opens the error log with the desktop's program for text files.
-    void imgOpenLog_Click();
-    void imgInternet_Click();
+    void onOpenLogClicked();
+    void onWebsiteClicked();
 
-    frmReport* reportWindow();
+    ReportOptionsDialog* reportWindow();
     // What the report's first page says about the sensor in the period: readings, alarm
     // state and response plan, and the loads taken from the report's Load v Time chart
     // (drawn here unless loadChartDrawn says the report has just drawn it for the period).
@@ -120,6 +120,6 @@ private:
     PageHost& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
-    frmReport* m_report = nullptr;
+    ReportOptionsDialog* m_report = nullptr;
     bool m_checkingDate = false;
 };

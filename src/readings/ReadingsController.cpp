@@ -58,7 +58,7 @@ void ReadingsController::enterReadingsTab()
         txtRcount->setText(ReadingFormats::countText(0, 0));
         return;
     }
-    ignoringErrors([&] { Module1::OpenSensorData(m_s); });
+    ignoringErrors([&] { SessionData::OpenSensorData(m_s); });
     ignoringErrors([&] {
         Recordset* rs = m_s.rsReadings.get();
         if (!rs || !rs->isOpen()) {

@@ -48,7 +48,7 @@ public:
     std::array<QLabel*, 7> lbln{};
     std::array<QLabel*, 7> lblmm{};
     QLabel* lblTemp = nullptr;
-    QLabel* Label47 = nullptr;
+    QLabel* lblTemperature = nullptr;
     QLabel* lblNotes = nullptr;
     QCheckBox* chkTemporal = nullptr;
     QCheckBox* chkSpatial = nullptr;
@@ -90,15 +90,15 @@ public:
     void refreshReadings();
 
     // Actions of the page.
-    void imgFirst_Click();
-    void imgPrevData_Click();
-    void imgNextData_Click();
-    void imgLast_Click();
-    void imgAddReading_Click();
-    void imgDeleteReading_Click();
+    void onFirstReadingClicked();
+    void onPreviousReadingClicked();
+    void onNextReadingClicked();
+    void onLastReadingClicked();
+    void onAddReadingClicked();
+    void onDeleteReadingClicked();
     // Rejects a value of the reading shown (the whole reading, a gauge, the temperature)
     // with a reason, or restores one rejected before.
-    void imgRejectValue_Click();
+    void onRejectValueClicked();
 
     // The key filter of txtChannel(index) (index 1..6) and txtChannelT: the character
     // code, or 0 when the character is discarded.

@@ -6,7 +6,7 @@
 #include "data/Rejections.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
-#include "readings/frmBatchDel.h"
+#include "readings/DeleteReadingsDialog.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
 #include "store/RowVersions.h"
@@ -16,12 +16,12 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 
-void ReadingsController::imgDeleteReading_Click()
+void ReadingsController::onDeleteReadingClicked()
 {
     runTrapped(QStringLiteral(" imgDeleteReading_Click"), [&] {
         applyPendingPickerEdit();
         {
-            frmBatchDel dlg(m_s.deletion, deletionSensor(), m_win.widget());
+            DeleteReadingsDialog dlg(m_s.deletion, deletionSensor(), m_win.widget());
             dlg.exec();
         }
         const bool chosen = m_s.deletion.single || m_s.deletion.dateRange || m_s.deletion.all;

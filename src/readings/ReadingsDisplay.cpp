@@ -175,10 +175,10 @@ void ReadingsController::navigate(const QString& tag, Step step)
     });
 }
 
-void ReadingsController::imgFirst_Click() { navigate(QStringLiteral(" imgFirst_Click"), Step::First); }
+void ReadingsController::onFirstReadingClicked() { navigate(QStringLiteral(" imgFirst_Click"), Step::First); }
 
-void ReadingsController::imgPrevData_Click() { navigate(QStringLiteral(" imgPrevData_Click"), Step::Previous); }
+void ReadingsController::onPreviousReadingClicked() { navigate(QStringLiteral(" imgPrevData_Click"), Step::Previous); }
 
-void ReadingsController::imgNextData_Click() { navigate(QStringLiteral(" imgNextData_Click"), Step::Next); }
+void ReadingsController::onNextReadingClicked() { navigate(QStringLiteral(" imgNextData_Click"), Step::Next); }
 
-void ReadingsController::imgLast_Click() { navigate(QStringLiteral(" imgLast_Click"), Step::Last); }
+void ReadingsController::onLastReadingClicked() { navigate(QStringLiteral(" imgLast_Click"), Step::Last); }

@@ -176,7 +176,7 @@ bool ReadingsController::DupID(const QString& key)
     return duplicate;
 }
 
-void ReadingsController::imgAddReading_Click()
+void ReadingsController::onAddReadingClicked()
 {
     runTrapped(QStringLiteral(" imgAddReading_Click"), [&] {
         Recordset* rs = m_s.rsReadings.get();

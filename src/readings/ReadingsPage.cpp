@@ -132,12 +132,12 @@ void ReadingsController::buildPage()
     rule->setFrameShadow(QFrame::Sunken);
     form->addWidget(rule, row++, 0, 1, 4);
 
-    Label47 = caption(m_page, QStringLiteral("Label47"), QStringLiteral("Temperature:"));
+    lblTemperature = caption(m_page, QStringLiteral("Label47"), QStringLiteral("Temperature:"));
     txtChannelT = new QLineEdit(m_page);
     txtChannelT->setObjectName(QStringLiteral("txtChannelT"));
     txtChannelT->setFixedWidth(110);
     lblTemp = caption(m_page, QStringLiteral("lblTemp"), QStringLiteral("deg C"));
-    form->addWidget(Label47, row, 0);
+    form->addWidget(lblTemperature, row, 0);
     form->addWidget(txtChannelT, row, 1);
     form->addWidget(lblTemp, row, 2);
     ++row;
@@ -201,9 +201,10 @@ void ReadingsController::buildPage()
         bar->addWidget(actionColumn(makeAction(m_page, QLatin1String(image), QLatin1String(label), text,
                                                style->standardIcon(pix), std::move(fn))));
     };
-    act("imgFirst", "Label61", QStringLiteral("First"), QStyle::SP_MediaSkipBackward, [this] { imgFirst_Click(); });
+    act("imgFirst", "Label61", QStringLiteral("First"), QStyle::SP_MediaSkipBackward,
+        [this] { onFirstReadingClicked(); });
     act("imgPrevData", "Label62", QStringLiteral("Previous"), QStyle::SP_MediaSeekBackward,
-        [this] { imgPrevData_Click(); });
+        [this] { onPreviousReadingClicked(); });
     txtRcount = new QLineEdit(m_page);
     txtRcount->setObjectName(QStringLiteral("txtRcount"));
     txtRcount->setReadOnly(true);
@@ -211,15 +212,16 @@ void ReadingsController::buildPage()
     txtRcount->setFixedWidth(150);
     txtRcount->setFocusPolicy(Qt::NoFocus);
     bar->addWidget(txtRcount, 0, Qt::AlignVCenter);
-    act("imgNextData", "Label60", QStringLiteral("Next"), QStyle::SP_MediaSeekForward, [this] { imgNextData_Click(); });
-    act("imgLast", "Label64", QStringLiteral("Last"), QStyle::SP_MediaSkipForward, [this] { imgLast_Click(); });
+    act("imgNextData", "Label60", QStringLiteral("Next"), QStyle::SP_MediaSeekForward,
+        [this] { onNextReadingClicked(); });
+    act("imgLast", "Label64", QStringLiteral("Last"), QStyle::SP_MediaSkipForward, [this] { onLastReadingClicked(); });
     bar->addSpacing(30);
     act("imgAddReading", "Label63", QStringLiteral("Add New"), QStyle::SP_FileDialogNewFolder,
-        [this] { imgAddReading_Click(); });
+        [this] { onAddReadingClicked(); });
     act("imgDeleteReading", "Label65", QStringLiteral("Delete/Batch"), QStyle::SP_TrashIcon,
-        [this] { imgDeleteReading_Click(); });
+        [this] { onDeleteReadingClicked(); });
     act("imgRejectValue", "lblRejectValue", QStringLiteral("Reject/Restore"), QStyle::SP_DialogNoButton,
-        [this] { imgRejectValue_Click(); });
+        [this] { onRejectValueClicked(); });
     act("imgDatasheet", "Label45", QStringLiteral("Datasheet"), QStyle::SP_FileDialogDetailedView,
         [this] { m_win.openDatasheet(); });
     act("imgAddWrenData", "Label67", QStringLiteral("Import Logger Data"), QStyle::SP_DialogOpenButton,
@@ -291,6 +293,6 @@ void ReadingsController::ConfigureForm()
         txtChannelT->setEnabled(temp);
         setBoxColour(txtChannelT, temp ? BoxWhite : BoxGrey);
         lblTemp->setEnabled(temp);
-        Label47->setEnabled(temp);
+        lblTemperature->setEnabled(temp);
     });
 }

@@ -58,7 +58,7 @@ void ReadingsController::showRejections()
     lblRejected->setVisible(!lines.isEmpty());
 }
 
-void ReadingsController::imgRejectValue_Click()
+void ReadingsController::onRejectValueClicked()
 {
     runTrapped(QStringLiteral(" imgRejectValue_Click"), [&] {
         if (!hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;

@@ -55,7 +55,7 @@ void SensorRegistry::enterInstallationTab()
     txtLevel->setFocus();
 }
 
-void SensorRegistry::optLayout_MouseUp()
+void SensorRegistry::onLayoutClicked()
 {
     if (savefields(SaveThen::Refill)) fillfields();
 }

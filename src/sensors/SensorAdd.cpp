@@ -14,7 +14,7 @@
 #include <QDate>
 #include <QLineEdit>
 
-void SensorRegistry::imgAddSensor_Click()
+void SensorRegistry::onAddSensorClicked()
 {
     runTrapped(QStringLiteral(" imgAddSensor_Click"), [&] {
         m_s.typedSensorNumber.clear();
@@ -71,7 +71,7 @@ void SensorRegistry::completeSensorEntry(const QString& text)
         // The entry becomes the selected one, which chooses that sensor.
         cboSensors->setCurrentIndex(i);
         cboSensors->setEditText(entry);
-        cboSensors_Click();
+        onSensorChosen();
         // The caret stays; the rest of the entry is selected.
         edit->setText(entry);
         edit->setSelection(int(entry.size()), caret - int(entry.size()));
@@ -122,7 +122,7 @@ void SensorRegistry::AddTypedSensor()
                            AppInfo::MessageTitle, Messages::Icon::Information);
             return;
         }
-        if (Module1::TableExists(m_s.databasePath, n)) {
+        if (SessionData::TableExists(m_s.databasePath, n)) {
             // A data table without its Sensors row: adding would take over readings of
             // unknown origin, so nothing is changed.
             Messages::show(QStringLiteral("The database already holds a data table named ") + n +

@@ -16,7 +16,7 @@
 #include <optional>
 #include <QLineEdit>
 
-void SensorRegistry::cboSensors_Click()
+void SensorRegistry::onSensorChosen()
 {
     if (m_s.loading || !m_s.rsSensors || !m_s.rsSensors->isOpen()) return;
     runTrapped(QStringLiteral(" cboSensors_Click"), [&] {
@@ -63,7 +63,7 @@ bool SensorRegistry::selectSensor(const QString& id)
     return found;
 }
 
-void SensorRegistry::imgNext_Click()
+void SensorRegistry::onNextSensorClicked()
 {
     runTrapped(QStringLiteral(" imgNext_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
@@ -85,7 +85,7 @@ void SensorRegistry::imgNext_Click()
     });
 }
 
-void SensorRegistry::imgPrevious_Click()
+void SensorRegistry::onPreviousSensorClicked()
 {
     runTrapped(QStringLiteral(" imgPrevious_Click"), [&] {
         Recordset& rs = *m_s.rsSensors;
@@ -105,7 +105,7 @@ void SensorRegistry::imgPrevious_Click()
     });
 }
 
-void SensorRegistry::imgDelete_Click()
+void SensorRegistry::onDeleteSensorClicked()
 {
     // Runs with errors ignored: a step that fails is skipped and the next one runs.
     Recordset* rs = m_s.rsSensors.get();
@@ -170,7 +170,7 @@ void SensorRegistry::imgDelete_Click()
     ignoringErrors([&] { fillfields(); });
 }
 
-void SensorRegistry::cboDestroyed_Click()
+void SensorRegistry::onDestroyedChosen()
 {
     const QString flag = cboDestroyed->currentText();
     if (flag == QLatin1String("Yes")) {
@@ -197,7 +197,7 @@ bool SensorRegistry::cboDestroyedKeyPress(const QString& text)
                                                     : QString();
     if (!choice.isEmpty()) {
         cboDestroyed->setCurrentIndex(cboDestroyed->findText(choice));
-        cboDestroyed_Click();
+        onDestroyedChosen();
     }
     m_quietSave = true;
     savefields();

@@ -146,7 +146,7 @@ void SensorRegistry::buildIdentificationPage()
                        "or choose a sensor from the list"));
     cboSensors->installEventFilter(this);
     cboSensors->lineEdit()->installEventFilter(this);
-    connect(cboSensors, &QComboBox::activated, this, [this](int) { cboSensors_Click(); });
+    connect(cboSensors, &QComboBox::activated, this, [this](int) { onSensorChosen(); });
     connect(cboSensors->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { completeSensorEntry(t); });
     sg->addWidget(cboSensors, 0, 0, 1, 8);
 
@@ -158,10 +158,11 @@ void SensorRegistry::buildIdentificationPage()
         void (SensorRegistry::*slot)();
     };
     const ActionDef actions[] = {
-        {"imgAddSensor", "Label57", "Add New", GaugeDrawing::Action::AddNew, &SensorRegistry::imgAddSensor_Click},
-        {"imgPrevious", "Label56", "Previous", GaugeDrawing::Action::Previous, &SensorRegistry::imgPrevious_Click},
-        {"imgNext", "Label59", "Next", GaugeDrawing::Action::Next, &SensorRegistry::imgNext_Click},
-        {"imgDelete", "Label55", "Delete", GaugeDrawing::Action::Delete, &SensorRegistry::imgDelete_Click},
+        {"imgAddSensor", "Label57", "Add New", GaugeDrawing::Action::AddNew, &SensorRegistry::onAddSensorClicked},
+        {"imgPrevious", "Label56", "Previous", GaugeDrawing::Action::Previous,
+         &SensorRegistry::onPreviousSensorClicked},
+        {"imgNext", "Label59", "Next", GaugeDrawing::Action::Next, &SensorRegistry::onNextSensorClicked},
+        {"imgDelete", "Label55", "Delete", GaugeDrawing::Action::Delete, &SensorRegistry::onDeleteSensorClicked},
     };
     int col = 0;
     for (const ActionDef& a : actions) {
@@ -223,8 +224,8 @@ void SensorRegistry::buildIdentificationPage()
     m_layoutGroup = new QButtonGroup(this);
     m_layoutGroup->addButton(optStacked);
     m_layoutGroup->addButton(optStaggered);
-    connect(optStacked, &QRadioButton::clicked, this, [this] { optLayout_MouseUp(); });
-    connect(optStaggered, &QRadioButton::clicked, this, [this] { optLayout_MouseUp(); });
+    connect(optStacked, &QRadioButton::clicked, this, [this] { onLayoutClicked(); });
+    connect(optStaggered, &QRadioButton::clicked, this, [this] { onLayoutClicked(); });
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(optStacked);
     layoutRow->addWidget(optStaggered);
@@ -245,7 +246,7 @@ void SensorRegistry::buildIdentificationPage()
     cboDestroyed->setObjectName(QStringLiteral("cboDestroyed"));
     cboDestroyed->addItems({QStringLiteral("No"), QStringLiteral("Yes")});
     cboDestroyed->installEventFilter(this);
-    connect(cboDestroyed, &QComboBox::activated, this, [this](int) { cboDestroyed_Click(); });
+    connect(cboDestroyed, &QComboBox::activated, this, [this](int) { onDestroyedChosen(); });
     txtDestructionDate = lineEdit(status, QStringLiteral("txtDestructionDate"));
     imgalive = new QLabel(status);
     imgalive->setObjectName(QStringLiteral("imgalive"));

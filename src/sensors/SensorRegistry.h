@@ -93,18 +93,18 @@ public:
 
     // Adding a sensor: the Add New action (prompt) and the procedure it and Enter in
     // cboSensors run on the typed sensor number.
-    void imgAddSensor_Click();
+    void onAddSensorClicked();
     void AddTypedSensor();
 
     // Choosing, stepping through and deleting sensors; the destroyed flag.
-    void cboSensors_Click();
-    void imgNext_Click();
-    void imgPrevious_Click();
-    void imgDelete_Click();
-    void cboDestroyed_Click();
+    void onSensorChosen();
+    void onNextSensorClicked();
+    void onPreviousSensorClicked();
+    void onDeleteSensorClicked();
+    void onDestroyedChosen();
 
     // The layout options (mouse-up on either).
-    void optLayout_MouseUp();
+    void onLayoutClicked();
 
     // The alarm status of every sensor in the list (a coloured mark and its word), the
     // status line of the Identification page and the levels shown on the Installation

@@ -26,7 +26,7 @@ struct DeletionChoice {
     void clear() { single = dateRange = all = false; }
 };
 
-// Which charts the report includes, chosen in frmReport and kept for the run.
+// Which charts the report includes, chosen in ReportOptionsDialog and kept for the run.
 struct ReportOptions {
     bool loadVTime = false;
     bool dispVTime = false;
@@ -40,7 +40,7 @@ struct ReportOptions {
 };
 
 // The main window's shared state: the connection, the long-lived recordsets and the
-// values every part of the program reads. One instance, owned by frmTarnwell.
+// values every part of the program reads. One instance, owned by MainWindow.
 struct Shared {
     // Folders and the connection (made at start-up and again by a restore).
     QString makerFolder;

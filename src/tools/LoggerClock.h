@@ -8,7 +8,7 @@
 namespace LoggerClock {
 
 // The date layouts a file may use. The first three are the import window's options for
-// the comma-separated layout (their rules are those of WrenDates::read); Iso8601 is
+// the comma-separated layout (their rules are those of LoggerDates::read); Iso8601 is
 // "YYYY-MM-DD", a blank or "T", then "HH:MM", ":SS" and a fraction of a second optional
 // (the fraction is dropped: readings are kept to the second), as the four-header-line
 // logger format and most spreadsheets write it.

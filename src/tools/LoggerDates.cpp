@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace WrenDates {
+namespace LoggerDates {
 
 namespace {
 
@@ -181,4 +181,4 @@ std::vector<bool> preselect(const std::vector<LoggerFile::Row>& rows, Layout lay
     return selected;
 }
 
-}  // namespace WrenDates
+}  // namespace LoggerDates

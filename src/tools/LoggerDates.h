@@ -10,7 +10,7 @@ struct Row;
 
 // The date of a logger row (its first field, WrenDate) in the three layouts a logger may
 // write, and the pre-selection of rows by a minimum interval in clock hours.
-namespace WrenDates {
+namespace LoggerDates {
 
 // The layouts, in the order of the import window's options.
 enum class Layout { YearFirst = 0, DayFirst = 1, MonthFirst = 2 };
@@ -48,4 +48,4 @@ int intervalHours(const QString& text);
 // unreadable or the marker date are never selected and do not move the reference time.
 std::vector<bool> preselect(const std::vector<LoggerFile::Row>& rows, Layout layout, int interval);
 
-}  // namespace WrenDates
+}  // namespace LoggerDates

@@ -3,9 +3,9 @@
 #include <QColor>
 #include <algorithm>
 
-WrenGridModel::WrenGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+LoggerGridModel::LoggerGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-QStringList WrenGridModel::headers()
+QStringList LoggerGridModel::headers()
 {
     return {QStringLiteral("Reading Date & Time"),
             QStringLiteral("WREN ID"),
@@ -21,7 +21,7 @@ QStringList WrenGridModel::headers()
             QStringLiteral("Append")};
 }
 
-std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
+std::vector<LoggerGridModel::Column> LoggerGridModel::commaSeparatedColumns()
 {
     std::vector<Column> out;
     const QStringList h = headers();
@@ -30,8 +30,8 @@ std::vector<WrenGridModel::Column> WrenGridModel::commaSeparatedColumns()
     return out;
 }
 
-void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m,
-                             int interval)
+void LoggerGridModel::setTable(LoggerTable table, std::vector<Column> columns, const LoggerReadings::Mapping& m,
+                               int interval)
 {
     beginResetModel();
     m_table = std::move(table);
@@ -43,7 +43,7 @@ void WrenGridModel::setTable(LoggerTable table, std::vector<Column> columns, con
     endResetModel();
 }
 
-void WrenGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, std::vector<Column> columns)
+void LoggerGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, std::vector<Column> columns)
 {
     const bool newColumns = !columns.empty();
     if (newColumns) beginResetModel();
@@ -56,7 +56,7 @@ void WrenGridModel::setMapping(const LoggerReadings::Mapping& m, int interval, s
     else if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
 }
 
-void WrenGridModel::clear()
+void LoggerGridModel::clear()
 {
     beginResetModel();
     m_table = LoggerTable();
@@ -66,7 +66,7 @@ void WrenGridModel::clear()
     endResetModel();
 }
 
-void WrenGridModel::setStored(std::vector<bool> stored)
+void LoggerGridModel::setStored(std::vector<bool> stored)
 {
     m_stored = std::move(stored);
     m_stored.resize(m_selected.size(), false);
@@ -75,17 +75,17 @@ void WrenGridModel::setStored(std::vector<bool> stored)
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, appendColumn()));
 }
 
-int WrenGridModel::storedCount() const { return int(std::count(m_stored.begin(), m_stored.end(), true)); }
+int LoggerGridModel::storedCount() const { return int(std::count(m_stored.begin(), m_stored.end(), true)); }
 
-int WrenGridModel::selectedCount() const { return int(std::count(m_selected.begin(), m_selected.end(), true)); }
+int LoggerGridModel::selectedCount() const { return int(std::count(m_selected.begin(), m_selected.end(), true)); }
 
-void WrenGridModel::setAllSelected(bool on)
+void LoggerGridModel::setAllSelected(bool on)
 {
     for (size_t i = 0; i < m_selected.size(); ++i) m_selected[i] = on && !isStored(int(i));
     if (rowCount() > 0) emit dataChanged(index(0, appendColumn()), index(rowCount() - 1, appendColumn()), {MarkRole});
 }
 
-bool WrenGridModel::toggle(const QModelIndex& index)
+bool LoggerGridModel::toggle(const QModelIndex& index)
 {
     if (!index.isValid() || index.column() != appendColumn() || size_t(index.row()) >= m_selected.size()) return false;
     if (isStored(index.row())) return false;  // the sensor has this reading already
@@ -94,15 +94,18 @@ bool WrenGridModel::toggle(const QModelIndex& index)
     return true;
 }
 
-int WrenGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_table.rowCount()); }
+int LoggerGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_table.rowCount());
+}
 
-int WrenGridModel::columnCount(const QModelIndex& parent) const
+int LoggerGridModel::columnCount(const QModelIndex& parent) const
 {
     if (parent.isValid()) return 0;
     return m_table.isEmpty() ? 1 : appendColumn() + 1;
 }
 
-QVariant WrenGridModel::data(const QModelIndex& index, int role) const
+QVariant LoggerGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_table.rowCount()) return {};
     const int c = index.column();
@@ -137,7 +140,7 @@ QVariant WrenGridModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-QVariant WrenGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant LoggerGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
@@ -146,7 +149,7 @@ QVariant WrenGridModel::headerData(int section, Qt::Orientation orientation, int
     return section >= 0 && section < int(m_columns.size()) ? QVariant(m_columns[size_t(section)].header) : QVariant();
 }
 
-Qt::ItemFlags WrenGridModel::flags(const QModelIndex& index) const
+Qt::ItemFlags LoggerGridModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;

@@ -14,7 +14,7 @@
 // rows the grid has one column headed "No Readings". The rows stay in the file's compact
 // form (LoggerTable); a cell's text is cut out when it is drawn. Rows already stored are
 // greyed and cannot be selected.
-class WrenGridModel : public QAbstractTableModel {
+class LoggerGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int Columns = 12;
@@ -28,7 +28,7 @@ public:
         bool moment = false;  // shows the reading's date and time (the field's text when unreadable)
     };
 
-    explicit WrenGridModel(QObject* parent = nullptr);
+    explicit LoggerGridModel(QObject* parent = nullptr);
 
     static QStringList headers();  // the comma-separated layout's 12
     static std::vector<Column> commaSeparatedColumns();

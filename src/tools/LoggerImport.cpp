@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace WrenImport {
+namespace LoggerImport {
 
 namespace {
 
@@ -226,10 +226,10 @@ QString leadingFixed(QStringView text, int decimals)
     return out;
 }
 
-std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target)
+std::optional<Reading> readingFromRow(const LoggerFile::Row& row, LoggerDates::Layout layout, const Target& target)
 {
     if (row.broken) return std::nullopt;
-    const auto stamp = WrenDates::read(row.field(0), layout);
+    const auto stamp = LoggerDates::read(row.field(0), layout);
     if (!stamp) return std::nullopt;
     Reading r;
     r.readingDate = stamp->dateText;
@@ -272,4 +272,4 @@ QString archiveCopy(const QString& dataFolder, const QString& source, const QStr
     return target;
 }
 
-}  // namespace WrenImport
+}  // namespace LoggerImport

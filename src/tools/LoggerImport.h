@@ -14,7 +14,7 @@ class Database;
 
 // The logger import's work on files and on the database, free of any window: the working
 // copy and its layout file, the reading built from a row, the append, and the archive copy.
-namespace WrenImport {
+namespace LoggerImport {
 
 // Whether a file (not a folder) exists at the path, and whether a folder does.
 bool FileExists(const QString& path);
@@ -71,7 +71,7 @@ struct Reading {
 QString leadingFixed(QStringView text, int decimals);
 
 // Builds the reading of a row; nullopt for a broken row or a date that cannot be read.
-std::optional<Reading> readingFromRow(const LoggerFile::Row& row, WrenDates::Layout layout, const Target& target);
+std::optional<Reading> readingFromRow(const LoggerFile::Row& row, LoggerDates::Layout layout, const Target& target);
 
 // Which rows the sensor has a reading for already (by their moments, NoMoment for none):
 // the rows whose reading key is stored. Throws TwError on a database failure.
@@ -86,4 +86,4 @@ QString duplicatesMessage(const QStringList& keys);
 QString archiveCopy(const QString& dataFolder, const QString& source, const QString& sensorId, const QDate& day,
                     const QString& suffix = QStringLiteral("txt"));
 
-}  // namespace WrenImport
+}  // namespace LoggerImport

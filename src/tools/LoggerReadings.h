@@ -119,7 +119,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
 QString duplicatesMessage(qint64 count, const QStringList& firstKeys);
 
 // Number texts of a field (exposed for tests): the leading number with a fixed number of
-// decimals, rounded half away from zero on its decimal digits (as WrenImport::leadingFixed).
+// decimals, rounded half away from zero on its decimal digits (as LoggerImport::leadingFixed).
 int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity);
 
 // A strict number, the whole text one number (blanks around it aside): 1 and its text with

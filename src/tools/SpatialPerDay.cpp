@@ -78,7 +78,7 @@ std::vector<bool> forAppend(Database& db, const QString& sensorId, const std::ve
     // reading stored before keeps its own tick; the next new one of its day is chosen).
     for (qint64& c : candidates)
         if (c != NoMoment && std::binary_search(days.begin(), days.end(), dayOf(c))) c = NoMoment;
-    const std::vector<bool> stored = WrenImport::storedRows(db, sensorId, candidates);
+    const std::vector<bool> stored = LoggerImport::storedRows(db, sensorId, candidates);
     for (size_t i = 0; i < candidates.size(); ++i)
         if (stored[i]) candidates[i] = NoMoment;
     return choose(candidates, days);

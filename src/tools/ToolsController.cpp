@@ -6,9 +6,9 @@
 #include "session/Shared.h"
 #include "tools/GridWidgets.h"
 #include "tools/LoggerImport.h"
-#include "tools/frmColumnMap.h"
-#include "tools/frmDatasheet.h"
-#include "tools/frmWrenData.h"
+#include "tools/ColumnMapDialog.h"
+#include "tools/DatasheetWindow.h"
+#include "tools/LoggerImportWindow.h"
 #include "widgets/PageHost.h"
 
 #include <QDir>
@@ -44,7 +44,7 @@ QString ToolsController::chooseFile()
 
 void ToolsController::returnToSavedReading()
 {
-    Module1::OpenSensorData(m_s);
+    SessionData::OpenSensorData(m_s);
     ignoringErrors([&] {
         Recordset* rs = m_s.rsReadings.get();
         if (rs && rs->isOpen() && rs->recordCount() > 0) {
@@ -54,7 +54,7 @@ void ToolsController::returnToSavedReading()
     m_win.showReading();
 }
 
-void ToolsController::imgDatasheet_Click()
+void ToolsController::onDatasheetClicked()
 {
     runTrapped(QStringLiteral(" imgDatasheet_Click"), [&] {
         if (!m_win.saveReading()) return;  // kept on screen: nothing opens
@@ -66,7 +66,7 @@ void ToolsController::imgDatasheet_Click()
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
         m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
-        frmDatasheet sheet(m_win, *this, m_win.widget());
+        DatasheetWindow sheet(m_win, *this, m_win.widget());
         sheet.exec();
         // Values, flags or readings may have changed in the grid.
         m_win.readingsChanged();
@@ -79,7 +79,7 @@ void ToolsController::OpenDataFile(const QString& fileTitle, const QString& file
     closeDataFile();
     m_readCancelled = false;
     GridWidgets::ProgressWindow progress(m_win.widget(), QStringLiteral("Reading the logger file..."));
-    WrenImport::LoggerData file = WrenImport::openLoggerFile(m_s.dataFolder, fileName, progress.progress());
+    LoggerImport::LoggerData file = LoggerImport::openLoggerFile(m_s.dataFolder, fileName, progress.progress());
     m_readCancelled = file.file.cancelled;
     if (m_readCancelled) {  // stopped by the user: no window opens, nothing changes
         closeDataFile();
@@ -91,8 +91,8 @@ void ToolsController::OpenDataFile(const QString& fileTitle, const QString& file
 
 bool ToolsController::chooseColumnMap(QWidget* parent, const ColumnMap& start)
 {
-    const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
-    frmColumnMap window(m_s.subWindowSensor, target, m_dataFile, start, parent);
+    const LoggerImport::Target target = LoggerImport::targetFor(m_s.db, m_s.subWindowSensor);
+    ColumnMapDialog window(m_s.subWindowSensor, target, m_dataFile, start, parent);
     if (window.exec() != QDialog::Accepted) return false;
     m_map = window.map();
     ColumnMaps::save(m_s.db, m_s.subWindowSensor, LoggerFormats::name(m_dataFile.format), m_dataFile.signature(),
@@ -106,7 +106,7 @@ bool ToolsController::haveColumnMap()
         m_map = *saved;
         return true;
     }
-    const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
+    const LoggerImport::Target target = LoggerImport::targetFor(m_s.db, m_s.subWindowSensor);
     return chooseColumnMap(m_win.widget(), ColumnMaps::guess(m_dataFile.names, m_dataFile.firstRows(20), target.gauges,
                                                              target.tempChannel));
 }
@@ -120,7 +120,7 @@ QByteArray headOf(const QString& path)
 }
 }  // namespace
 
-void ToolsController::imgAddWrenData_Click()
+void ToolsController::onImportLoggerDataClicked()
 {
     runTrapped(QStringLiteral(" imgAddWrenData_Click"), [&] {
         if (!m_win.saveReading()) return;  // kept on screen: nothing opens
@@ -167,7 +167,7 @@ void ToolsController::imgAddWrenData_Click()
             return;
         }
         if (m_dataFile.needsMap() && !haveColumnMap()) return;
-        frmWrenData window(m_win, *this, path, m_win.widget());
+        LoggerImportWindow window(m_win, *this, path, m_win.widget());
         window.exec();
         // The imported readings are evaluated against the alarm levels.
         m_win.readingsChanged();

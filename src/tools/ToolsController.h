@@ -19,9 +19,9 @@ public:
     explicit ToolsController(PageHost& win);
 
     // The Readings tab's "Datasheet" action: the datasheet window for the current sensor.
-    void imgDatasheet_Click();
+    void onDatasheetClicked();
     // The Readings tab's logger import action: choose a file, show it, append readings.
-    void imgAddWrenData_Click();
+    void onImportLoggerDataClicked();
 
     // Writes "Schema.ini", copies the chosen file to "datafile.txt" in the data folder,
     // reads it as the data file (in whichever logger format it is) and sets the

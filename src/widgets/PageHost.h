@@ -9,7 +9,7 @@ class QLineEdit;
 class QSize;
 class QWidget;
 
-// What a page may ask of the window that holds it. The main window (app/frmTarnwell)
+// What a page may ask of the window that holds it. The main window (app/MainWindow)
 // implements it and routes each request to the page that answers it, so a page never
 // includes another page nor the window: it works on the session and on this interface.
 class PageHost {

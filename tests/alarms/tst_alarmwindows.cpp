@@ -6,9 +6,9 @@
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmsController.h"
-#include "alarms/frmAlarmLevels.h"
-#include "alarms/frmAlarms.h"
-#include "app/frmTarnwell.h"
+#include "alarms/AlarmLevelsDialog.h"
+#include "alarms/AlarmsWindow.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "data/AlarmEpisodes.h"
 #include "data/AlarmStore.h"
@@ -58,7 +58,7 @@ void setUpSensors()
 }
 
 // Starts the program and lets the start-up evaluation run.
-void start(frmTarnwell& w)
+void start(MainWindow& w)
 {
     w.show();
     QTRY_VERIFY(!w.shared().loading);
@@ -79,7 +79,7 @@ private slots:
         {
             ScriptedMessages m;
             m.script.answers = {Messages::Answer::No};  // do not open the Alarms window
-            frmTarnwell w;
+            MainWindow w;
             start(w);
             QCOMPARE(m.script.shown.size(), size_t(1));
             QCOMPARE(m.script.shown[0].title, QString("Alarms"));
@@ -107,7 +107,7 @@ private slots:
 
             // Load v Time: the two levels as labelled lines, the reading that raised the event
             // marked.
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVTime);
+            w.tabWidget->setCurrentIndex(MainWindow::TabLoadVTime);
             auto* chart = w.findChild<ChartControl*>("ChartT");
             QVERIFY(chart);
             QCOMPARE(int(chart->levelLines().size()), 2);
@@ -117,14 +117,14 @@ private slots:
             QCOMPARE(chart->markCount(), 1);
             QVERIFY(chart->maximum(ChartControl::Axis::Left) >= 13);
             // Disp v Time has no displacement levels: no lines.
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabDispVTime);
+            w.tabWidget->setCurrentIndex(MainWindow::TabDispVTime);
             QVERIFY(w.findChild<ChartControl*>("ChartT2")->levelLines().empty());
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
             m.script.shown.clear();
         }
         // The next start has nothing new to tell.
         ScriptedMessages again;
-        frmTarnwell w;
+        MainWindow w;
         start(w);
         QVERIFY(again.script.shown.empty());
     }
@@ -153,7 +153,7 @@ private slots:
 
         ScriptedMessages m;
         m.script.answers = {Messages::Answer::No};
-        frmTarnwell w;
+        MainWindow w;
         start(w);
         QVERIFY(w.goToSensor(Watched));
         auto* line = w.findChild<QLabel*>("lblAlarmStatus");
@@ -176,13 +176,13 @@ private slots:
         setUpSensors();
         ScriptedMessages m;
         m.script.answers = {Messages::Answer::No};
-        frmTarnwell w;
+        MainWindow w;
         start(w);
         m.script.shown.clear();
         QVERIFY(w.goToSensor(Quiet));
 
         QString wentTo;
-        frmAlarms window(w.shared().db, [&](const QString& id) {
+        AlarmsWindow window(w.shared().db, [&](const QString& id) {
             wentTo = id;
             return w.goToSensor(id);
         });
@@ -194,12 +194,12 @@ private slots:
 
         // No note, no acknowledgement.
         m.script.promptAnswers = {QString("   ")};
-        window.cmdAcknowledge_Click();
+        window.onAcknowledgeClicked();
         QCOMPARE(m.script.texts().last(), QString("An acknowledgement needs a note: nothing was acknowledged."));
         QVERIFY(AlarmStore::events(w.shared().db)[0].ackAt.isEmpty());
         // Cancelled: nothing either.
         m.script.promptAnswers = {QString()};
-        window.cmdAcknowledge_Click();
+        window.onAcknowledgeClicked();
         QVERIFY(AlarmStore::events(w.shared().db)[0].ackAt.isEmpty());
 
         // Started without a login's environment (a scheduled job, a service), the
@@ -208,7 +208,7 @@ private slots:
         qunsetenv("USER");
         qunsetenv("LOGNAME");
         m.script.promptAnswers = {QString("Bolt re-tensioned, reading daily")};
-        window.cmdAcknowledge_Click();
+        window.onAcknowledgeClicked();
         qputenv("USER", user);
         qputenv("LOGNAME", logname);
         const AlarmStore::Event e = AlarmStore::events(w.shared().db)[0];
@@ -246,7 +246,7 @@ private slots:
         AlarmStore::saveLevels(*db, Watched, l);
         AlarmEvaluation::evaluateSensor(*db, Watched, QDateTime::currentDateTime());
         ScriptedMessages m;
-        frmAlarms window(*db, {});
+        AlarmsWindow window(*db, {});
         QCOMPARE(window.tabAlarms->currentWidget(), window.pageNow);
         QTableWidget* now = window.pageNow->grdNow;
         QCOMPARE(now->rowCount(), 1);
@@ -254,7 +254,7 @@ private slots:
         for (int c = 0; c < 5; ++c) row << now->item(0, c)->text();
         QCOMPARE(row, (QStringList{Watched, "#1 (upper)", "Load", "Alert", "9.00 t"}));
         m.script.promptAnswers = {QString("watching it")};
-        window.pageNow->cmdAcknowledge_Click();
+        window.pageNow->onAcknowledgeClicked();
         QVERIFY(now->item(0, 6)->text().startsWith(AlarmStore::loginName()));
 
         TestData::addReadings(*db, Watched, {loads(T0.addDays(2), 13), loads(T0.addDays(3), 12.5)});
@@ -265,7 +265,7 @@ private slots:
         QCOMPARE(now->item(0, 4)->text(), QString("13.00 t"));  // the worst value
         QVERIFY(now->item(0, 6)->text().contains("again needed"));
         m.script.promptAnswers = {QString("area barricaded")};
-        window.pageNow->cmdAcknowledgeSensor_Click();
+        window.pageNow->onAcknowledgeSensorClicked();
         QVERIFY(AlarmEpisodes::active(*db, Watched)[0].acknowledged());
 
         TestData::addReadings(*db, Watched, {loads(T0.addDays(4), 1)});
@@ -298,19 +298,19 @@ private slots:
     void levelsDialogSaysWhatToCorrect()
     {
         ScriptedMessages m;
-        frmAlarmLevels dlg(Watched, AlarmRules::Texts{});
+        AlarmLevelsDialog dlg(Watched, AlarmRules::Texts{});
         dlg.box(AlarmRules::LoadAlertUpper)->setText("10");
         dlg.box(AlarmRules::LoadActionUpper)->setText("9");
-        dlg.cmdOK_Click();
+        dlg.onOkClicked();
         QCOMPARE(m.script.texts(),
                  QStringList{"The upper Action level for load (9) must be above its upper Alert level (10)."});
         QVERIFY(dlg.result() != QDialog::Accepted);
         dlg.box(AlarmRules::LoadActionUpper)->setText("12,x");
-        dlg.cmdOK_Click();
+        dlg.onOkClicked();
         QVERIFY(m.script.texts().last().startsWith("\"12,x\" is not a number"));
         dlg.box(AlarmRules::LoadActionUpper)->setText("12");
         dlg.box(AlarmRules::StaleDays)->setText("5");
-        dlg.cmdOK_Click();
+        dlg.onOkClicked();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(*dlg.levels().loadActionUpper, 12.0);
         QCOMPARE(*dlg.levels().staleDays, 5.0);
@@ -321,16 +321,16 @@ private slots:
         setUpSensors();
         ScriptedMessages m;
         m.script.answers = {Messages::Answer::No, Messages::Answer::No};
-        frmTarnwell w;
+        MainWindow w;
         start(w);
         QVERIFY(w.goToSensor(Quiet));
         m.script.shown.clear();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         w.readings()->clock = [] { return QDateTime::currentDateTime().addSecs(-60); };
         w.findChild<QToolButton*>("imgAddReading")->click();
         w.findChild<QLineEdit*>("txtChannel(1)")->setText("900");
         w.findChild<QLineEdit*>("txtChannel(4)")->setText("900");
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);  // leaving the tab saves it
+        w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);  // leaving the tab saves it
         QCOMPARE(m.script.shown.size(), size_t(1));
         QVERIFY(m.script.shown[0].text.startsWith("1 sensor passed Alert since"));
         QCOMPARE(w.findChild<QLabel*>("lblAlarmStatus")->property("status").toString(), QString("Alert"));

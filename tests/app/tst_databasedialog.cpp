@@ -3,7 +3,7 @@
 // be used, keeping the one in use), the offer after a failed start, and passwords, which
 // are asked for when the server wants one and never written anywhere.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/DatabaseChoice.h"
 #include "core/Paths.h"
 #include "maintenance/DatabaseDialog.h"
@@ -43,12 +43,12 @@ class TestDatabaseDialog : public QObject {
     QString otherFile;
 
     static QString remembered() { return QSettings().value(SettingsKey).toString(); }
-    static QString shownSensor(frmTarnwell& w) { return w.findChild<QComboBox*>("cboSensors")->currentText(); }
+    static QString shownSensor(MainWindow& w) { return w.findChild<QComboBox*>("cboSensors")->currentText(); }
 
     // The window on the Utilities tab; Ctrl+D pressed in a filter box opens the dialog.
-    static void openDialogByKey(frmTarnwell& w)
+    static void openDialogByKey(MainWindow& w)
     {
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabUtilities);
+        w.tabWidget->setCurrentIndex(MainWindow::TabUtilities);
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
         auto* box = w.findChild<QLineEdit*>("txtFilterLevel");
@@ -71,7 +71,7 @@ private slots:
         TARNWELL_SERVER_OR_SKIP();
         QCoreApplication::setOrganizationName("Orrisford");
         QCoreApplication::setApplicationName("Tarnwell");
-        frmTarnwell::setStructureCheckEnabled(false);
+        MainWindow::setStructureCheckEnabled(false);
     }
 
     void init()
@@ -172,7 +172,7 @@ private slots:
     void switchesToAnotherFileAndBack()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(shownSensor(w), Sensor);
         const QString firstTitle = w.windowTitle();
@@ -205,7 +205,7 @@ private slots:
         // Back to the account's own file.
         m.script.shown.clear();
         m.script.choices = {2};
-        w.utilities()->imgDatabase_Click();
+        w.utilities()->onDatabaseClicked();
         QCOMPARE(w.shared().databasePath, Paths::databasePath());
         QCOMPARE(w.windowTitle(), QString("Tarnwell HALYX"));
         QVERIFY(remembered().isEmpty());
@@ -238,7 +238,7 @@ private slots:
         QSqlDatabase::removeDatabase("foreign-make");
 
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         const QString inUse = w.shared().databasePath;
         const QString title = w.windowTitle();
@@ -248,8 +248,8 @@ private slots:
         m.script.choices = {0, 0, 1, 1, 3};
         m.script.promptAnswers = {"postgresql://ann@localhost:99999/tarnwell", QString(),
                                   "postgresql://ann@127.0.0.1:1/tarnwell"};
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabUtilities);
-        w.utilities()->imgDatabase_Click();
+        w.tabWidget->setCurrentIndex(MainWindow::TabUtilities);
+        w.utilities()->onDatabaseClicked();
 
         const auto& shown = m.script.shown;
         QStringList texts;
@@ -288,7 +288,7 @@ private slots:
         DatabaseChoice::setForThisRun(QString());
         ScriptedMessages m;
         m.script.choices = {0, 2};
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(!w.connectFailed());
         QCOMPARE(m.script.shown[0].title, QString("Database connection error"));
@@ -326,7 +326,7 @@ private slots:
             ScriptedMessages m;
             m.script.promptAnswers = {"wrong"};
             m.script.choices = {1};
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.connectFailed());
             QVERIFY(m.script.shown[0].isPassword);
@@ -337,7 +337,7 @@ private slots:
             DatabaseChoice::setForThisRun(uri);
             ScriptedMessages m;
             m.script.promptAnswers = {secret};
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.connectFailed());
             QVERIFY(w.shared().db.isServer());
@@ -350,13 +350,13 @@ private slots:
             // password: taken out with a word, the window opens without asking again.
             DatabaseDialog::setFileChooser([this](QWidget*, const QString&) { return otherFile; });
             m.script.choices = {0};
-            w.utilities()->imgDatabase_Click();
+            w.utilities()->onDatabaseClicked();
             QCOMPARE(shownSensor(w), OtherSensor);
             DatabaseChoice::keepPassword(uri, QString());
             m.script.shown.clear();
             m.script.choices = {1};
             m.script.promptAnswers = {uriWithPassword};
-            w.utilities()->imgDatabase_Click();
+            w.utilities()->onDatabaseClicked();
             QCOMPARE(m.script.shown.size(), size_t(4));
             QVERIFY(m.script.shown[2].text.startsWith("The password was taken out of the address"));
             QVERIFY(m.script.shown[3].text.startsWith("Tarnwell now uses\r\n" + uri));

@@ -5,7 +5,7 @@
 // made for real (a full or failing disk) are injected below the engine (FaultyDisk).
 #include "support/FaultyDisk.h"
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
@@ -60,16 +60,16 @@ struct Other {
 };
 
 template <class T>
-T* child(frmTarnwell& w, const QString& name)
+T* child(MainWindow& w, const QString& name)
 {
     T* c = w.findChild<T*>(name);
     if (!c) qFatal("no control %s", qPrintable(name));
     return c;
 }
-void click(frmTarnwell& w, const QString& name) { child<QToolButton>(w, name)->click(); }
+void click(MainWindow& w, const QString& name) { child<QToolButton>(w, name)->click(); }
 
 // The window on the Readings tab of the first sensor, its last reading shown.
-void toReadings(frmTarnwell& w) { w.selectTab(frmTarnwell::TabReadings); }
+void toReadings(MainWindow& w) { w.selectTab(MainWindow::TabReadings); }
 
 QString channel1(const QString& position)
 {
@@ -105,7 +105,7 @@ private slots:
     void init()
     {
         TestData::installFresh();
-        frmTarnwell::setDatabaseChooser({});
+        MainWindow::setDatabaseChooser({});
     }
     void cleanup() { FaultyDisk::disarm(); }
 
@@ -119,7 +119,7 @@ private slots:
         Other other;
         QByteArray before;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             m.script.shown.clear();
             other.holdPendingWrite();
@@ -142,7 +142,7 @@ private slots:
     {
         addData();
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         toReadings(w);
         auto* box = child<QLineEdit>(w, "txtChannel(1)");
@@ -209,7 +209,7 @@ private slots:
         const QByteArray before = dbHash();
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QCOMPARE(w.connectFailed(), exclusive);
             if (exclusive) {
@@ -248,7 +248,7 @@ private slots:
         const QByteArray before = dbHash();
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.viewOnly());
             QCOMPARE(
@@ -274,12 +274,12 @@ private slots:
             // from what is stored.
             m.script.shown.clear();
             click(w, "imgPrevious");
-            w.selectTab(frmTarnwell::TabInstallation);
-            w.selectTab(frmTarnwell::TabReadings);
-            w.selectTab(frmTarnwell::TabLoadVTime);
-            QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabLoadVTime));
-            w.selectTab(frmTarnwell::TabDispVTime);
-            w.selectTab(frmTarnwell::TabIdentification);
+            w.selectTab(MainWindow::TabInstallation);
+            w.selectTab(MainWindow::TabReadings);
+            w.selectTab(MainWindow::TabLoadVTime);
+            QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabLoadVTime));
+            w.selectTab(MainWindow::TabDispVTime);
+            w.selectTab(MainWindow::TabIdentification);
             QCOMPARE(m.script.texts(), QStringList());
         }
         QCOMPARE(dbHash(), before);
@@ -297,19 +297,19 @@ private slots:
         const QByteArray before = dbHash();
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.viewOnly());
             QVERIFY(m.script.texts().first().startsWith(
                 "Tarnwell can show this database but cannot save to it: its folder is read-only, and every save keeps "
                 "a journal file there while it is written."));
             m.script.shown.clear();
-            w.selectTab(frmTarnwell::TabReadings);
+            w.selectTab(MainWindow::TabReadings);
             QCOMPARE(m.script.texts(), QStringList());  // nothing changed: nothing to save
             child<QLineEdit>(w, "txtChannel(1)")->setText("7.5");
             m.script.choices = {0};
-            w.selectTab(frmTarnwell::TabLoadVTime);  // the tab change saves the reading first
-            QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));  // kept: back on its tab
+            w.selectTab(MainWindow::TabLoadVTime);  // the tab change saves the reading first
+            QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabReadings));  // kept: back on its tab
             QCOMPARE(child<QLineEdit>(w, "txtChannel(1)")->text(), QString("7.5"));
             QVERIFY(
                 m.script.texts().first().startsWith("The reading on screen could not be saved: the database file "
@@ -354,7 +354,7 @@ private slots:
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.connectFailed());
             QCOMPARE(m.script.shown.size(), size_t(1));
@@ -367,7 +367,7 @@ private slots:
         QFile::setPermissions(folder, writable);
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.shared().db.isOpen());
         }
@@ -391,7 +391,7 @@ private slots:
                                           wholeFolder ? QFile::ReadOwner | QFile::WriteOwner : QFile::Permissions()));
             ScriptedMessages m;
             {
-                frmTarnwell w;
+                MainWindow w;
                 w.show();
                 QVERIFY(w.connectFailed());
             }
@@ -421,7 +421,7 @@ private slots:
         const QDate day(2011, 3, 5);
         QString earlier;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             w.utilities()->backupDay = day;
             w.utilities()->GBackupDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb");
@@ -433,7 +433,7 @@ private slots:
         const QByteArray damagedHash = dbHash();
         m.script.shown.clear();
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.connectFailed());
             QTRY_VERIFY_WITH_TIMEOUT(
@@ -488,7 +488,7 @@ private slots:
     {
         addData();
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         w.utilities()->backupDay = QDate(2011, 3, 5);
         w.utilities()->GBackupDB(Paths::dataFolder() + '/', "TarnwellHALYX.mdb");
@@ -527,12 +527,12 @@ private slots:
         }
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.startupRefused());
             QCOMPARE(m.script.shown.size(), size_t(1));
             QVERIFY(m.script.texts()[0].startsWith("Tarnwell could not make its lock file\r\n" +
-                                                   frmTarnwell::instanceLockPath() + "\r\n("));
+                                                   MainWindow::instanceLockPath() + "\r\n("));
             QVERIFY(m.script.texts()[0].endsWith("it starts anyway, so make sure it is not already running."));
             QCOMPARE(w.shared().currentSensorId(), Sensor);
         }
@@ -540,13 +540,13 @@ private slots:
         QDir().mkpath(cache);
         // A lock of a process that is gone (the program was killed).
         {
-            QFile stale(frmTarnwell::instanceLockPath());
+            QFile stale(MainWindow::instanceLockPath());
             QVERIFY(stale.open(QIODevice::WriteOnly));
             stale.write("999999\ntst_faults\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         }
         m.script.shown.clear();
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.turnedAway());
             QVERIFY(m.script.shown.empty());
@@ -571,7 +571,7 @@ private slots:
         ScriptedMessages m;
         m.script.choices = {choice};
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QCOMPARE(
                 m.script.shown[0].text.left(62),
@@ -615,11 +615,11 @@ private slots:
         const QByteArray goodHash = TestEnv::fileHash(good);
         QDir(Paths::dataFolder()).removeRecursively();
         QStringList picks{foreign, good};
-        frmTarnwell::setDatabaseChooser([&](QWidget*) { return picks.takeFirst(); });
+        MainWindow::setDatabaseChooser([&](QWidget*) { return picks.takeFirst(); });
         ScriptedMessages m;
         m.script.choices = {2, 2};
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.connectFailed());
             QCOMPARE(w.shared().currentSensorId(), Sensor);
@@ -643,7 +643,7 @@ private slots:
     {
         addData();
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         toReadings(w);
         auto* box = child<QLineEdit>(w, "txtChannel(2)");
@@ -653,16 +653,16 @@ private slots:
         {
             FaultyDisk::Armed full({QStringLiteral("-journal"), 0, FaultyDisk::Failure::DiskFull});
             m.script.choices = {0};
-            w.selectTab(frmTarnwell::TabUtilities);
+            w.selectTab(MainWindow::TabUtilities);
             QVERIFY(FaultyDisk::refusals() > 0);
         }
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
+        QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabReadings));
         QCOMPARE(box->text(), QString("42"));
         QVERIFY(m.script.texts().first().startsWith("The reading on screen could not be saved: the disk is full."));
         QVERIFY(readLog().contains(" G_SaveReadings"));
         QCOMPARE(dbHash(), before);
-        w.selectTab(frmTarnwell::TabUtilities);
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
+        w.selectTab(MainWindow::TabUtilities);
+        QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabUtilities));
         auto db = TestData::openDatabase(QStringLiteral("check"));
         QCOMPARE(db->scalar(QStringLiteral("SELECT Channel2 FROM `%1` ORDER BY FullDate DESC LIMIT 1").arg(Sensor))
                      .toString(),

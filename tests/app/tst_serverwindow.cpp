@@ -3,14 +3,14 @@
 // middle of the work: the user is told, what was typed stays on screen, and the next
 // action connects again (or says again that it cannot, losing nothing).
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "core/DatabaseChoice.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 #include "tools/ModalHelper.h"
 #include "tools/ToolsController.h"
-#include "tools/frmWrenData.h"
+#include "tools/LoggerImportWindow.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -40,7 +40,7 @@ class TestServerWindow : public QObject {
     // The window on the Readings tab of the sensor.
     struct Win {
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         Win() { w.show(); }
         template <class T = QLineEdit>
         T* get(const QString& name)
@@ -52,7 +52,7 @@ class TestServerWindow : public QObject {
         QLineEdit* box(int i) { return get(QString("txtChannel(%1)").arg(i)); }
         QString shownKey() { return get("txtReadingID")->text(); }
         void click(const QString& image) { get<QToolButton>(image)->click(); }
-        void toTab(int tab) { w.SSTab1->setCurrentIndex(tab); }
+        void toTab(int tab) { w.tabWidget->setCurrentIndex(tab); }
         QString stored(const QDateTime& when, const QString& column)
         {
             return TestData::openDatabase("check")
@@ -86,7 +86,7 @@ private slots:
     void initTestCase()
     {
         TARNWELL_SERVER_OR_SKIP();
-        frmTarnwell::setStructureCheckEnabled(false);
+        MainWindow::setStructureCheckEnabled(false);
     }
     void init() { TestData::installFresh(); }
     void cleanup() { ToolsController::setFileChooser({}); }
@@ -112,7 +112,7 @@ private slots:
         win.get("txtNode(1)")->setText("100");
 
         // Two readings typed on the Readings tab.
-        win.toTab(frmTarnwell::TabReadings);
+        win.toTab(MainWindow::TabReadings);
         ReadingsController* r = win.w.readings();
         r->clock = [] { return R1; };
         win.click("imgAddReading");
@@ -148,8 +148,8 @@ private slots:
         }
         ToolsController::setFileChooser([path](QWidget*) { return path; });
         bool seen = false;
-        whenOpen<frmWrenData>(
-            "frmWrenData", [](frmWrenData* d) { d->cmdAppend->click(); }, &seen);
+        whenOpen<LoggerImportWindow>(
+            "frmWrenData", [](LoggerImportWindow* d) { d->cmdAppend->click(); }, &seen);
         win.msgs.script.shown.clear();
         win.click("imgAddWrenData");
         QCoreApplication::processEvents();
@@ -160,11 +160,11 @@ private slots:
         // Every chart, drawn from the readings (the time charts: all five; the length
         // charts: the imported ones, marked for them), with no complaint.
         win.msgs.script.shown.clear();
-        const QList<QPair<int, QString>> charts = {{frmTarnwell::TabLoadVTime, "ChartT"},
-                                                   {frmTarnwell::TabDispVTime, "ChartT2"},
-                                                   {frmTarnwell::TabLoadVLength, "ChartS"},
-                                                   {frmTarnwell::TabDispVLength, "ChartDvL"},
-                                                   {frmTarnwell::TabShearVLength, "ChartSvL"}};
+        const QList<QPair<int, QString>> charts = {{MainWindow::TabLoadVTime, "ChartT"},
+                                                   {MainWindow::TabDispVTime, "ChartT2"},
+                                                   {MainWindow::TabLoadVLength, "ChartS"},
+                                                   {MainWindow::TabDispVLength, "ChartDvL"},
+                                                   {MainWindow::TabShearVLength, "ChartSvL"}};
         for (const auto& [tab, name] : charts) {
             win.toTab(tab);
             auto* chart = win.get<ChartControl>(name);
@@ -175,7 +175,7 @@ private slots:
                     points = std::max(points, chart->pointCount(i));
                 }
             QVERIFY2(lines > 0, qPrintable(name));
-            if (tab == frmTarnwell::TabLoadVTime || tab == frmTarnwell::TabDispVTime) QCOMPARE(points, 5);
+            if (tab == MainWindow::TabLoadVTime || tab == MainWindow::TabDispVTime) QCOMPARE(points, 5);
         }
         QVERIFY2(win.msgs.script.shown.empty(), qPrintable(win.boxTexts().join(" | ")));
         // The calculated loads reached the database.
@@ -194,7 +194,7 @@ private slots:
         if (!TestServer::wanted()) QSKIP("about a database server; this run is on the file");
         addSensorWithReadings();
         Win win;
-        win.toTab(frmTarnwell::TabReadings);
+        win.toTab(MainWindow::TabReadings);
         QCOMPARE(win.shownKey(), TestData::readingKey(Sensor, R3));
         win.msgs.script.shown.clear();
         win.box(1)->setText("12.5");
@@ -284,17 +284,17 @@ private slots:
                                       TestServer::adminValue("SELECT current_database()").toString());
         ScriptedMessages m;
         m.script.promptAnswers = {secret};
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(w.shared().db.isOpen());
         QCOMPARE(m.script.shown.size(), size_t(1));
         QVERIFY(m.script.shown[0].isPassword);
         m.script.shown.clear();
-        for (int tab = 0; tab < w.SSTab1->count(); ++tab) {
-            w.SSTab1->setCurrentIndex(tab);
+        for (int tab = 0; tab < w.tabWidget->count(); ++tab) {
+            w.tabWidget->setCurrentIndex(tab);
             QVERIFY2(m.script.shown.empty(), qPrintable(QString("tab %1: ").arg(tab) + m.script.texts().join(" | ")));
         }
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         QCOMPARE(w.findChild<QLineEdit*>("txtReadingID")->text(), TestData::readingKey(Sensor, R3));
         QCOMPARE(w.findChild<QLineEdit*>("txtChannel(1)")->text(), QString("10.00"));
         QCOMPARE(w.findChild<QLineEdit*>("txtChannel(2)")->text(), QString("20.00"));
@@ -322,7 +322,7 @@ private slots:
         {
             Win win;
             QVERIFY(win.w.shared().db.isOpen());
-            win.toTab(frmTarnwell::TabReadings);
+            win.toTab(MainWindow::TabReadings);
             win.box(2)->setText("33");
             QCOMPARE(TestServer::adminExec({"ALTER ROLE " + role + " NOLOGIN"}), QString());
             win.killConnection();

@@ -3,7 +3,7 @@
 // writer says who changed a row and when, and what others add or delete shows at the
 // next move.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
@@ -272,9 +272,9 @@ private slots:
     {
         addSensorWith(threeReadings());
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         auto box = [&](const QString& name) { return w.findChild<QLineEdit*>(name); };
         QCOMPARE(box("txtReadingID")->text(), key(R3));
         auto benDb = userConnection("ben");
@@ -334,16 +334,16 @@ private slots:
         showReading(ben, R2);  // ben reads the reading before the window shows it
 
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         for (const char* step : {"imgFirst", "imgNextData", "imgNextData", "imgPrevData", "imgFirst", "imgNextData"})
             w.findChild<QToolButton*>(step)->click();
         QCOMPARE(w.findChild<QLineEdit*>("txtReadingID")->text(), key(R2));
         w.refreshData();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
-        QVERIFY(w.Form_Unload());
+        w.tabWidget->setCurrentIndex(MainWindow::TabInstallation);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
+        QVERIFY(w.readyToClose());
         QVERIFY(msgs.script.shown.empty());
         QCOMPARE(snapshot(), before);
 
@@ -359,9 +359,9 @@ private slots:
     {
         addSensorWith(threeReadings());
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         auto box = [&](const QString& name) { return w.findChild<QLineEdit*>(name); };
         w.findChild<QToolButton*>("imgPrevData")->click();
         QCOMPARE(box("txtReadingID")->text(), key(R2));
@@ -382,9 +382,9 @@ private slots:
     {
         addSensorWith(threeReadings());
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         auto box = [&](const QString& name) { return w.findChild<QLineEdit*>(name); };
         QCOMPARE(box("txtRcount")->text().endsWith("of 3"), true);
         auto benDb = userConnection("ben");
@@ -399,13 +399,13 @@ private slots:
         // A sensor with no readings yet: the first move after ben adds some shows the latest.
         TestData::addSensor(*benDb, {Other});
         QVERIFY(w.goToSensor(Other));
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         QVERIFY(box("txtReadingID")->text().isEmpty());
         TestData::addReadings(*benDb, Other, {{R1, {"1.00"}, "20.0"}, {R2, {"2.00"}, "20.0"}});
         w.findChild<QToolButton*>("imgNextData")->click();
         QCOMPARE(box("txtReadingID")->text(), TestData::readingKey(Other, R2));
         QVERIFY(w.goToSensor(Sensor));
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         QCOMPARE(box("txtReadingID")->text(), key(r4));
 
         // ben deletes the first reading; F5 shows the list without it, on the same reading.
@@ -432,9 +432,9 @@ private slots:
             TestData::addSensor(*db, {Other});
         }
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabUtilities);
+        w.tabWidget->setCurrentIndex(MainWindow::TabUtilities);
         QCOMPARE(w.shared().currentSensorId(), Sensor);
         {
             auto benDb = userConnection("ben");
@@ -462,7 +462,7 @@ private slots:
             db->execute("UPDATE Sensors SET Level = 'L1'");
         }
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         w.shared().rsSensors->setFilter("Level = ?", {"L1"});
         w.sensors()->refreshSensorList();
@@ -471,7 +471,7 @@ private slots:
         benDb->execute("UPDATE Sensors SET Level = 'L2', " + RowVersions::setNext() + " WHERE InstrumentID = ?",
                        {"ben", RowVersions::now(), Sensor});
         msgs.script.shown.clear();
-        w.sensors()->imgNext_Click();
+        w.sensors()->onNextSensorClicked();
         QCOMPARE(msgs.script.texts(),
                  QStringList{"Sensor " + Sensor +
                              " was changed by another user: the filter on the Utilities page now leaves it out."});
@@ -488,7 +488,7 @@ private slots:
             TestData::addSensor(*db, {Sensor});
         }
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(w.shared().currentSensorId(), Sensor);
         auto benDb = userConnection("ben");
@@ -514,7 +514,7 @@ private slots:
         // ben adds a sensor after the one shown: Next reaches it without leaving the page.
         TestData::addSensor(*benDb, {Other});
         msgs.script.shown.clear();
-        w.sensors()->imgNext_Click();
+        w.sensors()->onNextSensorClicked();
         QVERIFY2(msgs.script.shown.empty(), qPrintable(msgs.script.texts().join(" | ")));
         QCOMPARE(w.shared().currentSensorId(), Other);
         QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 2);
@@ -531,7 +531,7 @@ private slots:
             TestData::addReadings(*db, Sensor, threeReadings());
         }
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(w.shared().currentSensorId(), Sensor);
         auto benDb = userConnection("ben");
@@ -544,7 +544,7 @@ private slots:
         deleteSensor(Sensor);
         w.findChild<QLineEdit*>("txtLevel")->setText("L4");
         msgs.script.shown.clear();
-        w.sensors()->imgNext_Click();
+        w.sensors()->onNextSensorClicked();
         QCOMPARE(msgs.script.shown.size(), size_t(1));
         QVERIFY2(msgs.script.shown[0].text.contains("deleted by another user"), qPrintable(msgs.script.shown[0].text));
         QCOMPARE(w.shared().currentSensorId(), Other);
@@ -557,7 +557,7 @@ private slots:
         w.refreshData();
         QCOMPARE(w.shared().rsSensors->recordCount(), 2);
         QVERIFY(w.sensors()->selectSensor(Sensor));
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+        w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         QCOMPARE(w.findChild<QLineEdit*>("txtReadingID")->text(), key(R3));
         deleteSensor(Sensor);
         msgs.script.shown.clear();
@@ -571,12 +571,12 @@ private slots:
         QCOMPARE(w.shared().rsReadings->table(), Other);
 
         // Both delete the same sensor: the second deletion finds it gone and the list agrees.
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
         QCOMPARE(msgs.script.shown.size(), size_t(1));
         QCOMPARE(w.shared().currentSensorId(), Other);
         deleteSensor(Other);
         msgs.script.shown.clear();
-        w.sensors()->imgDelete_Click();  // answered Yes
+        w.sensors()->onDeleteSensorClicked();  // answered Yes
         QCOMPARE(w.shared().rsSensors->recordCount(), 0);
         QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 0);
         QCOMPARE(benDb->scalar("SELECT count(*) FROM Sensors").toInt(), 0);

@@ -1,6 +1,6 @@
 // Start-up of the main window, the single-copy rule, preferences and the error log.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "core/Paths.h"
@@ -39,7 +39,7 @@ private slots:
     void noSensorsShowsMessageAndZero()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(w.windowTitle(), QString("Tarnwell HALYX"));
         QCOMPARE(m.script.shown.size(), size_t(1));
@@ -55,7 +55,7 @@ private slots:
     void tabsAndCaptions()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         auto* tabs = w.findChild<QTabWidget*>("SSTab1");
         QVERIFY(tabs);
@@ -75,7 +75,7 @@ private slots:
             for (const char* id : {"250475002", "240155001", "250435001"}) TestData::addSensor(*db, {id});
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(m.script.shown.empty());
         auto* combo = w.findChild<QComboBox*>("cboSensors");
@@ -96,7 +96,7 @@ private slots:
             TestData::addSensor(*db, {"250401001"});
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(w.findChild<QComboBox*>("cboSensors")->count(), 1);
         QCOMPARE(w.findChild<QLineEdit*>("txtSCount")->text(), QString("1"));
@@ -126,7 +126,7 @@ private slots:
         }
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.connectFailed());
             QCOMPARE(m.script.shown.size(), size_t(1));
@@ -158,7 +158,7 @@ private slots:
         }
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(w.shared().db.isOpen());
         }
@@ -174,14 +174,14 @@ private slots:
     {
         const QString lockDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
         ScriptedMessages m;
-        frmTarnwell first;
+        MainWindow first;
         first.show();
         QVERIFY(!first.startupRefused());
-        QVERIFY(QFile::exists(frmTarnwell::instanceLockPath()));
-        QVERIFY(frmTarnwell::instanceLockPath().startsWith(lockDir + "/tarnwell-"));
+        QVERIFY(QFile::exists(MainWindow::instanceLockPath()));
+        QVERIFY(MainWindow::instanceLockPath().startsWith(lockDir + "/tarnwell-"));
         m.script.shown.clear();
         {
-            frmTarnwell second;
+            MainWindow second;
             second.show();
             QVERIFY(second.turnedAway());
             QCOMPARE(m.script.texts(), QStringList{"Tarnwell is already running\r\nCannot load program again"});
@@ -189,7 +189,7 @@ private slots:
         }
         // The first copy is left alone: its lock and connection survive the second's end.
         QVERIFY(first.shared().db.isOpen());
-        QLockFile probe(frmTarnwell::instanceLockPath());
+        QLockFile probe(MainWindow::instanceLockPath());
         QVERIFY(!probe.tryLock(0));
     }
 
@@ -205,7 +205,7 @@ private slots:
             other.write("4242\ntarnwell\nsite-office-pc\n");
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(!w.startupRefused());
         QVERIFY(!w.turnedAway());
@@ -215,20 +215,20 @@ private slots:
     void getPrefsKeepsValuesWhenTableIsEmpty()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         Shared& s = w.shared();
         QCOMPARE(s.prefs.MineID, QString("N12-"));
         QCOMPARE(s.prefs.MaxY, QString("10"));
         s.db.execute("DELETE FROM Prefs");
         QFile::remove(Paths::logFilePath());
-        Module1::GetPrefs(s);
+        SessionData::GetPrefs(s);
         QCOMPARE(s.prefs.MineID, QString("N12-"));
         QCOMPARE(s.prefs.MinY, QString("0"));
         QVERIFY(readLog().contains(" Module1_GetPrefs"));
         // A null field stops the reading there: the fields after it keep their values.
         s.db.execute("INSERT INTO Prefs (MineID, MaxY, MinY, MinX, MaxX) VALUES ('K7-', '20', NULL, '1', '2')");
-        Module1::GetPrefs(s);
+        SessionData::GetPrefs(s);
         QCOMPARE(s.prefs.MineID, QString("K7-"));
         QCOMPARE(s.prefs.MaxY, QString("20"));
         QCOMPARE(s.prefs.MinY, QString("0"));

@@ -2,13 +2,13 @@
 // default size, the charts taking the extra room, the sensor pages kept whole, the place
 // remembered per user (and not used on a screen that is gone), the grids' sizes kept.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartsController.h"
 #include "sensors/SensorRegistry.h"
 #include "store/Database.h"
 #include "tools/ToolsController.h"
-#include "tools/frmDatasheet.h"
+#include "tools/DatasheetWindow.h"
 #include "widgets/WindowPlacement.h"
 
 #include <QApplication>
@@ -25,18 +25,18 @@
 namespace {
 
 // Every named control of the window with its place in window coordinates, tab by tab.
-QMap<QString, QRect> placesOf(frmTarnwell& w)
+QMap<QString, QRect> placesOf(MainWindow& w)
 {
     QMap<QString, QRect> out;
-    for (int tab = 0; tab < w.SSTab1->count(); ++tab) {
-        w.SSTab1->setCurrentIndex(tab);
+    for (int tab = 0; tab < w.tabWidget->count(); ++tab) {
+        w.tabWidget->setCurrentIndex(tab);
         QApplication::processEvents();
-        for (QWidget* c : w.SSTab1->widget(tab)->findChildren<QWidget*>()) {
+        for (QWidget* c : w.tabWidget->widget(tab)->findChildren<QWidget*>()) {
             if (c->objectName().isEmpty() || !c->isVisibleTo(&w) || c->objectName().startsWith("qt_")) continue;
             out.insert(QString::number(tab) + '/' + c->objectName(), QRect(c->mapTo(&w, QPoint(0, 0)), c->size()));
         }
     }
-    w.SSTab1->setCurrentIndex(0);
+    w.tabWidget->setCurrentIndex(0);
     return out;
 }
 
@@ -71,7 +71,7 @@ private slots:
     void resizingKeepsEveryControlAtTheDefaultSize()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         settle();
         const QMap<QString, QRect> before = placesOf(w);
@@ -89,7 +89,7 @@ private slots:
     void sensorPagesStayWholeAndCentred()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QWidget* page = w.sensors()->identificationPage();
         const QSize fixed = page->size();
@@ -103,7 +103,7 @@ private slots:
         QVERIFY(centred.y() > atDefault.y());
         w.resize(950, 600);
         settle();
-        auto* holder = qobject_cast<QScrollArea*>(w.SSTab1->widget(frmTarnwell::TabIdentification));
+        auto* holder = qobject_cast<QScrollArea*>(w.tabWidget->widget(MainWindow::TabIdentification));
         QVERIFY(holder);
         QVERIFY(holder->horizontalScrollBar()->maximum() > 0);
         QCOMPARE(page->size(), fixed);
@@ -114,11 +114,11 @@ private slots:
     void chartTakesTheExtraRoom()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabLoadVTime);
+        w.selectTab(MainWindow::TabLoadVTime);
         settle();
-        ChartControl* chart = w.charts()->chart(frmTarnwell::TabLoadVTime);
+        ChartControl* chart = w.charts()->chart(MainWindow::TabLoadVTime);
         auto* exportButton = w.findChild<QPushButton*>("cmdTemp");
         auto* print = w.findChild<QToolButton*>("imgPrintT");
         const QRect area = chart->plotArea();
@@ -167,11 +167,11 @@ private slots:
     {
         const QRect screen(0, 30, 1280, 690);
         const QMargins frame(1, 28, 1, 1);
-        const QRect r = WindowPlacement::chooseGeometry(QRect(), {screen}, frmTarnwell::defaultSize(), frame);
+        const QRect r = WindowPlacement::chooseGeometry(QRect(), {screen}, MainWindow::defaultSize(), frame);
         QVERIFY(screen.contains(r.marginsAdded(frame)));
-        QCOMPARE(r.width(), frmTarnwell::defaultSize().width());
+        QCOMPARE(r.width(), MainWindow::defaultSize().width());
         QCOMPARE(r.height(), 690 - 28 - 1);
-        QVERIFY(r.height() >= frmTarnwell::MinimumHeight);
+        QVERIFY(r.height() >= MainWindow::MinimumHeight);
         // A place remembered from a larger screen, title bar above this one's top edge.
         const QRect moved = WindowPlacement::chooseGeometry(QRect(50, 20, 1200, 800), {screen}, QSize(), frame);
         QVERIFY(screen.contains(moved.marginsAdded(frame)));
@@ -181,7 +181,7 @@ private slots:
     {
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             w.setGeometry(40, 30, 1300, 800);
             WindowPlacement::save(&w, "MainWindow");
@@ -193,10 +193,10 @@ private slots:
         // Opened again on the screens there are now (one small screen here: it fits it).
         QList<QRect> screens;
         for (QScreen* s : QGuiApplication::screens()) screens << s->availableGeometry();
-        frmTarnwell w;
-        WindowPlacement::restore(&w, "MainWindow", frmTarnwell::defaultSize());
+        MainWindow w;
+        WindowPlacement::restore(&w, "MainWindow", MainWindow::defaultSize());
         const QRect chosen = WindowPlacement::chooseGeometry(QRect(40, 30, 1300, 800), screens,
-                                                             frmTarnwell::defaultSize(), WindowPlacement::AssumedFrame);
+                                                             MainWindow::defaultSize(), WindowPlacement::AssumedFrame);
         QCOMPARE(w.pos(), chosen.topLeft());
         QCOMPARE(w.size(), chosen.size().expandedTo(w.minimumSize()));  // never below the window's smallest
         QVERIFY(!w.isMaximized());
@@ -206,13 +206,13 @@ private slots:
     void datasheetKeepsItsSize()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QSize seen;
         QRect grid;
         auto open = [&](const QSize& resizeTo) {
             QTimer::singleShot(0, [&, resizeTo] {
-                auto* d = qobject_cast<frmDatasheet*>(QApplication::activeModalWidget());
+                auto* d = qobject_cast<DatasheetWindow*>(QApplication::activeModalWidget());
                 if (!d) return;
                 if (resizeTo.isValid()) d->resize(resizeTo);
                 settle();

@@ -1,5 +1,5 @@
 #include "ChartFixture.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "core/Paths.h"
 #include "sensors/SensorRegistry.h"
@@ -48,7 +48,7 @@ void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
     tx.commit();
 }
 
-void setBox(frmTarnwell& w, const QString& name, const QString& text)
+void setBox(MainWindow& w, const QString& name, const QString& text)
 {
     QWidget* pages[] = {w.sensors()->installationPage(), w.sensors()->identificationPage()};
     for (QWidget* page : pages)
@@ -61,7 +61,7 @@ void setBox(frmTarnwell& w, const QString& name, const QString& text)
     box->setText(text);
 }
 
-void showSensor(frmTarnwell& w, const QStringList& nodes, const QStringList& centres, const QString& cable)
+void showSensor(MainWindow& w, const QStringList& nodes, const QStringList& centres, const QString& cable)
 {
     Shared& s = w.shared();
     const QString type = s.rsSensors->text(QStringLiteral("SensorType"));
@@ -85,7 +85,7 @@ QList<Row> hourly(const QDateTime& start, int count, int minutesApart)
     return rows;
 }
 
-ChartControl* chartOf(frmTarnwell& w, const char* name) { return w.findChild<ChartControl*>(name); }
+ChartControl* chartOf(MainWindow& w, const char* name) { return w.findChild<ChartControl*>(name); }
 
 QByteArray readLog()
 {

@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-class frmTarnwell;
+class MainWindow;
 class Database;
 class ChartControl;
 
@@ -30,13 +30,13 @@ void addSensor(const QString& id, bool stacked, const QList<Row>& rows);
 
 // Positions the window's Configuration recordset on the current sensor's type and
 // fills the gauge boxes of the sensor pages (created when the pages lack them).
-void showSensor(frmTarnwell& w, const QStringList& nodes, const QStringList& centres, const QString& cable);
+void showSensor(MainWindow& w, const QStringList& nodes, const QStringList& centres, const QString& cable);
 
 // Sets one box of the sensor pages by its control name.
-void setBox(frmTarnwell& w, const QString& name, const QString& text);
+void setBox(MainWindow& w, const QString& name, const QString& text);
 
 // A chart of the window by its object name.
-ChartControl* chartOf(frmTarnwell& w, const char* name);
+ChartControl* chartOf(MainWindow& w, const char* name);
 
 // The program's log as written so far.
 QByteArray readLog();

@@ -1,7 +1,7 @@
 // The five chart drawings, the tab change and the chart commands, driven through the
 // main window with readings whose computed columns are written directly.
 #include "ChartFixture.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
@@ -102,12 +102,12 @@ private slots:
         for (Row& r : rows) r.load = r.disp = seq(0.5, 0.1, 6);
         ChartFixture::addSensor(id, stacked, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"1.00", "1.25", "1.50", "1.75", "2.00", "2.25", "2.50", "2.75"},
                                  {"0.5", "0.8", "1.1"}, "3");
-        w.charts()->drawings().DrawTgraph();
-        w.charts()->drawings().DrawRgraph();
+        w.charts()->drawings().drawLoadVsTime();
+        w.charts()->drawings().drawDispVsTime();
         ChartControl* t = chartOf(w, "ChartT");
         ChartControl* t2 = chartOf(w, "ChartT2");
         QCOMPARE(shownTitles(t), load);
@@ -134,10 +134,10 @@ private slots:
         rows[2].temp = 21.5;
         ChartFixture::addSensor("250455001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {}, "3");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         ChartControl* t = chartOf(w, "ChartT");
         QCOMPARE(t->pointCount(1), 2);
         const double key0 = ChartRules::dateTimeKey("2025-04-02 08:00:00");
@@ -157,29 +157,29 @@ private slots:
         for (Row& r : rows) r.load = {1.0, 2.0};
         ChartFixture::addSensor("250455001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {}, "3");
         ChartControl* t = chartOf(w, "ChartT");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(t->point(1, 2).y(), 1.0);
         {
             auto other = TestData::openDatabase(QStringLiteral("another writer"));
             other->execute("UPDATE `250455001` SET Load1 = 7.5 WHERE FullDate = '2025-04-02 10:00:00'");
         }
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(t->point(1, 2).y(), 7.5);
         w.shared().db.execute("UPDATE `250455001` SET Load1 = 8.5 WHERE FullDate = '2025-04-02 10:00:00'");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(t->point(1, 2).y(), 8.5);
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(t->pointCount(1), 3);
         QCOMPARE(t->point(1, 2).y(), 8.5);
         QCOMPARE(w.shared().rsGraph->recordCount(), 3);
         // Another chart's columns in between do not stand in for these.
-        w.charts()->drawings().DrawRgraph();
+        w.charts()->drawings().drawDispVsTime();
         w.shared().db.execute("DELETE FROM `250455001` WHERE FullDate = '2025-04-02 08:00:00'");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(t->pointCount(1), 2);
     }
 
@@ -214,10 +214,10 @@ private slots:
         a.load = b.load = {1.0};
         ChartFixture::addSensor("250435001", false, {a, b});
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {}, "3");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         ChartControl* t = chartOf(w, "ChartT");
         QCOMPARE(int(t->dateTimeStep(Axis::Bottom)), step);
         QCOMPARE(t->axisTitle(Axis::Bottom), titled ? today(first.date()) : QString());
@@ -268,10 +268,10 @@ private slots:
         }
         ChartFixture::addSensor("250425001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {}, "3");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         ChartControl* t = chartOf(w, "ChartT");
         QVERIFY(!t->isAutomatic(Axis::Left));
         QCOMPARE(t->minimum(Axis::Left), minimum);
@@ -293,10 +293,10 @@ private slots:
             db->execute("UPDATE Prefs SET MineID = 'North'");
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"1"}, "3");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(chartOf(w, "ChartT")->axisTitle(Axis::Left), QString());
         QCOMPARE(chartOf(w, "ChartT")->titleLines(), QStringList{"North250475001"});
     }
@@ -312,10 +312,10 @@ private slots:
         }
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         ChartControl* t = chartOf(w, "ChartT");
         QCOMPARE(t->maximum(Axis::Left), 25.0);  // 23: band 16 to 30, plus 2
         t->setSeriesChecked(1, false);
@@ -344,13 +344,13 @@ private slots:
         rows[3].load = {None, 2.2};
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
         QFile::remove(Paths::logFilePath());
 
         // The report's own Load v Time chart, drawn from the same stored loads.
-        w.charts()->reportDrawings().DrawTgraph();
+        w.charts()->reportDrawings().drawLoadVsTime();
         ChartControl* t = w.charts()->reportChart(PageHost::TabLoadVTime);
         QCOMPARE(t->pointCount(2), 4);
         QVERIFY(std::isnan(t->point(2, 1).y()));
@@ -363,7 +363,7 @@ private slots:
         QCOMPARE(lines[1].last, 2.2);
         QCOMPARE(lines[1].peak, 2.5);
 
-        w.charts()->drawings().DrawSgraph();
+        w.charts()->drawings().drawLoadVsLength();
         ChartControl* s = chartOf(w, "ChartS");
         QCOMPARE(s->pointCount(1), 3);  // two gauges and the closing point
         QCOMPARE(s->pointCount(2), 2);  // Load2 missing: left out
@@ -397,13 +397,13 @@ private slots:
         if (to <= 4) rows[0].temporal = false;
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
-        w.SSTab1->setCurrentIndex(from);
+        w.tabWidget->setCurrentIndex(from);
         m.script.shown.clear();
-        w.SSTab1->setCurrentIndex(to);
-        QCOMPARE(w.SSTab1->currentIndex(), from);
+        w.tabWidget->setCurrentIndex(to);
+        QCOMPARE(w.tabWidget->currentIndex(), from);
         QCOMPARE(m.script.texts(),
                  QStringList{"You must have at least 2 readings to view the plot.\r\n\r\nIf you have at least "
                              "2 readings in the database, ensure the " +
@@ -422,11 +422,11 @@ private slots:
         for (Row& r : rows) r.load = r.disp = {0.5, 0.7};
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
-        w.SSTab1->setCurrentIndex(3);
-        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        w.tabWidget->setCurrentIndex(3);
+        QCOMPARE(w.tabWidget->currentIndex(), 3);
         QVERIFY(m.script.shown.empty());
         ChartControl* t = chartOf(w, "ChartT");
         QVERIFY(t->isVisibleTo(w.charts()->page(3)));
@@ -435,7 +435,7 @@ private slots:
         QCOMPARE(entries.size(), 3);
         QVERIFY(entries[1].startsWith("#1 \u2013 ") && entries[1].endsWith(" m"));
         QVERIFY(w.charts()->prepareChart(5));
-        QCOMPARE(w.SSTab1->currentIndex(), 3);
+        QCOMPARE(w.tabWidget->currentIndex(), 3);
         QCOMPARE(w.charts()->reportChart(5)->legendEntries().size(), 3);
         const QImage picture = w.charts()->renderChart(5, QSize(640, 400));
         QCOMPARE(picture.size(), QSize(640, 400));
@@ -459,11 +459,11 @@ private slots:
         QList<QList<QPointF>> drawn;
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
-            w.SSTab1->setCurrentIndex(3);
-            QCOMPARE(w.SSTab1->currentIndex(), 3);
+            w.tabWidget->setCurrentIndex(3);
+            QCOMPARE(w.tabWidget->currentIndex(), 3);
             QVERIFY(m.script.shown.empty());
             ChartControl* t = chartOf(w, "ChartT");
             for (int series = 0; series <= 6; ++series) {
@@ -475,8 +475,8 @@ private slots:
             QVERIFY(std::isfinite(drawn[1].last().y()) && drawn[1].last().y() != 0);
             QCOMPARE(w.charts()->backgroundPasses().queued(), 1);
             // Back and again: the same points, whether or not the pass has stored them yet.
-            w.SSTab1->setCurrentIndex(2);
-            w.SSTab1->setCurrentIndex(3);
+            w.tabWidget->setCurrentIndex(2);
+            w.tabWidget->setCurrentIndex(3);
             for (int series = 0; series <= 6; ++series)
                 for (int k = 0; k < drawn[series].size(); ++k) QCOMPARE(t->point(series, k), drawn[series][k]);
             w.close();
@@ -515,28 +515,28 @@ private slots:
         rows[3].spatial = false;  // one reading for the length charts
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
         auto* count = w.findChild<QLineEdit*>("txtRcount");
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(2);
         QCOMPARE(count->text(), QString("5 of 5"));
         w.findChild<QToolButton*>("imgFirst")->click();
         w.findChild<QToolButton*>("imgNextData")->click();
         QCOMPARE(count->text(), QString("2 of 5"));
         // A chart drawn, then back: the same reading.
-        w.SSTab1->setCurrentIndex(3);
-        QCOMPARE(w.SSTab1->currentIndex(), 3);
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(3);
+        QCOMPARE(w.tabWidget->currentIndex(), 3);
+        w.tabWidget->setCurrentIndex(2);
         QCOMPARE(count->text(), QString("2 of 5"));
         // A chart refused: back on the Readings tab at once, on the same reading.
-        w.SSTab1->setCurrentIndex(5);
-        QCOMPARE(w.SSTab1->currentIndex(), 2);
+        w.tabWidget->setCurrentIndex(5);
+        QCOMPARE(w.tabWidget->currentIndex(), 2);
         QCOMPARE(count->text(), QString("2 of 5"));
         QCOMPARE(m.script.shown.size(), size_t(1));
         // After the Identification tab: the last reading.
-        w.SSTab1->setCurrentIndex(0);
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(0);
+        w.tabWidget->setCurrentIndex(2);
         QCOMPARE(count->text(), QString("5 of 5"));
     }
 
@@ -557,18 +557,18 @@ private slots:
         QList<Row> rows = ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 3);
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(2);
         QVERIFY(w.shared().rsReadings && w.shared().rsReadings->isOpen());
-        w.SSTab1->setCurrentIndex(tab);
-        QCOMPARE(w.SSTab1->currentIndex(), tab);
-        QTabBar* bar = w.SSTab1->tabBar();
+        w.tabWidget->setCurrentIndex(tab);
+        QCOMPARE(w.tabWidget->currentIndex(), tab);
+        QTabBar* bar = w.tabWidget->tabBar();
         QTest::mousePress(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
         QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
         QCOMPARE(!w.shared().rsReadings->isOpen(), released);
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(2);
         QVERIFY(w.shared().rsReadings->isOpen());
         QCOMPARE(w.findChild<QLineEdit*>("txtRcount")->text(), QString("3 of 3"));
     }
@@ -577,14 +577,14 @@ private slots:
     {
         ChartFixture::addSensor("250435001", false, {});
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         const QString path = Paths::dataFolder() + "/datafile.txt";
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("1,2,3\r\n");
         f.close();
-        w.SSTab1->setCurrentIndex(2);
+        w.tabWidget->setCurrentIndex(2);
         QVERIFY(!QFile::exists(path));
     }
 
@@ -615,7 +615,7 @@ private slots:
         ChartFixture::addSensor("250435001", false, ChartFixture::hourly(QDateTime(QDate(2025, 4, 2), QTime(8, 0)), 2));
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         auto* b = w.charts()->page(tab)->findChild<QPushButton*>(button);
@@ -672,7 +672,7 @@ private slots:
     {
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         // The data folder is gone: nothing is written and nothing is said to be saved.
@@ -690,7 +690,7 @@ private slots:
     void graphingTips()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         auto* help = w.findChild<QPushButton*>("cmdTHelp");
@@ -712,10 +712,10 @@ private slots:
         for (Row& r : rows) r.load = {0.5, 0.7};
         ChartFixture::addSensor("250435001", false, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "1.5");
-        w.charts()->drawings().DrawTgraph();
+        w.charts()->drawings().drawLoadVsTime();
         QCOMPARE(w.charts()->chart(3)->printMargins(), QMarginsF(5, 5, 5, 5));
         QCOMPARE(w.charts()->chart(5)->printMargins(), QMarginsF(15, 22, 15, 22));
         QTemporaryDir dir;

@@ -1,6 +1,6 @@
 // The length charts: the readings each choice draws, their legends, closing points and axes.
 #include "ChartFixture.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
@@ -53,7 +53,7 @@ Drawn drawnLines(ChartControl* s)
     }
     return d;
 }
-QComboBox* profilesBox(frmTarnwell& w, int tab) { return w.charts()->page(tab)->findChild<QComboBox*>("cboProfiles"); }
+QComboBox* profilesBox(MainWindow& w, int tab) { return w.charts()->page(tab)->findChild<QComboBox*>("cboProfiles"); }
 
 }  // namespace
 
@@ -84,10 +84,10 @@ private slots:
         for (int i = 0; i < rows.size(); ++i) rows[i].load = {0.1 * (i + 1), 0.2 * (i + 1)};
         ChartFixture::addSensor("250445001", true, rows);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
-        w.charts()->drawings().DrawSgraph();
+        w.charts()->drawings().drawLoadVsLength();
         ChartControl* s = chartOf(w, "ChartS");
         auto* warning = w.findChild<QLabel*>("lblW15");
         QCOMPARE(warning->isVisibleTo(warning->parentWidget()), count > 15);
@@ -119,15 +119,15 @@ private slots:
         b.stretch = {-3.0, -8.0};
         ChartFixture::addSensor("250455001", false, {a, b});
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         // Staggered, 4 gauges at 0.5 to 2.0 m, nodes every 0.25 m, a 2.4 m cable.
         ChartFixture::showSensor(w, {"0.25", "0.50", "0.75", "1.00", "1.25", "1.50"}, {"0.50", "1.00", "1.50", "2.00"},
                                  "2.4");
         ChartDrawings& d = w.charts()->drawings();
-        d.DrawSgraph();
-        d.DrawDvLgraph();
-        d.DrawSvLgraph();
+        d.drawLoadVsLength();
+        d.drawDispVsLength();
+        d.drawShearVsLength();
 
         ChartControl* s = chartOf(w, "ChartS");
         QCOMPARE(s->pointCount(2), 5);
@@ -144,8 +144,8 @@ private slots:
         QCOMPARE(s->increment(Axis::Bottom), 0.5);
         {
             // The chart as its tab shows it (without the tab change, which would compute it again).
-            const QSignalBlocker quiet(w.SSTab1);
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabLoadVLength);
+            const QSignalBlocker quiet(w.tabWidget);
+            w.tabWidget->setCurrentIndex(MainWindow::TabLoadVLength);
             QApplication::processEvents();
         }
         QCOMPARE(s->tickLabels(Axis::Bottom), (QStringList{"0.0", "0.5", "1.0", "1.5", "2.0", "2.5", "3.0"}));
@@ -179,17 +179,17 @@ private slots:
         using ChartRules::ProfileChoice;
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
             ChartControl* s = chartOf(w, "ChartS");
             auto* warning = w.findChild<QLabel*>("lblW15");
-            QComboBox* box = profilesBox(w, frmTarnwell::TabLoadVLength);
+            QComboBox* box = profilesBox(w, MainWindow::TabLoadVLength);
             QVERIFY(box);
             QCOMPARE(box->count(), 4);
             auto drawWith = [&](ProfileChoice choice) {
                 box->setCurrentIndex(int(choice));
-                w.charts()->drawings().DrawSgraph();
+                w.charts()->drawings().drawLoadVsLength();
                 return drawnLines(s);
             };
 
@@ -233,15 +233,15 @@ private slots:
             QCOMPARE(d.readings.last(), 728);
             QVERIFY(!warning->isVisibleTo(warning->parentWidget()));
             // The three length tabs show the one choice.
-            QCOMPARE(profilesBox(w, frmTarnwell::TabShearVLength)->currentIndex(), int(ProfileChoice::Monthly));
+            QCOMPARE(profilesBox(w, MainWindow::TabShearVLength)->currentIndex(), int(ProfileChoice::Monthly));
         }
         // Remembered for the next start.
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {}, {"0.5", "1.0"}, "2.4");
-        QCOMPARE(profilesBox(w, frmTarnwell::TabDispVLength)->currentIndex(), int(ProfileChoice::Monthly));
-        w.charts()->drawings().DrawSgraph();
+        QCOMPARE(profilesBox(w, MainWindow::TabDispVLength)->currentIndex(), int(ProfileChoice::Monthly));
+        w.charts()->drawings().drawLoadVsLength();
         QCOMPARE(drawnLines(chartOf(w, "ChartS")).titles.size(), 12);
     }
 
@@ -268,17 +268,17 @@ private slots:
                     {TestData::readingKey(sensor.id, readings[3].when)});
         db.reset();
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"0.5", "1.0", "1.5", "2.0"}, {"0.5", "1.0", "1.5"}, "2.4");
-        profilesBox(w, frmTarnwell::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Last15));
+        profilesBox(w, MainWindow::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Last15));
         // Drawn for the report, which follows the choice made on screen.
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabLoadVLength));
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabDispVLength));
-        QVERIFY(w.charts()->prepareChart(frmTarnwell::TabShearVLength));
-        ChartControl* s = w.charts()->reportChart(frmTarnwell::TabLoadVLength);
-        ChartControl* dvl = w.charts()->reportChart(frmTarnwell::TabDispVLength);
-        ChartControl* svl = w.charts()->reportChart(frmTarnwell::TabShearVLength);
+        QVERIFY(w.charts()->prepareChart(MainWindow::TabLoadVLength));
+        QVERIFY(w.charts()->prepareChart(MainWindow::TabDispVLength));
+        QVERIFY(w.charts()->prepareChart(MainWindow::TabShearVLength));
+        ChartControl* s = w.charts()->reportChart(MainWindow::TabLoadVLength);
+        ChartControl* dvl = w.charts()->reportChart(MainWindow::TabDispVLength);
+        ChartControl* svl = w.charts()->reportChart(MainWindow::TabShearVLength);
         QCOMPARE(drawnLines(dvl).titles.size(), 5);
         const double k = 100;  // the sensor's k factor
         for (int r = 1; r <= 5; ++r) {
@@ -297,10 +297,10 @@ private slots:
             for (int g = 0; g < 3; ++g) QVERIFY(std::isfinite(svl->point(r, g).y()) && svl->point(r, g).y() != 999);
         }
         // On the chart's own tab, another choice draws it again at once: the four marked readings.
-        w.SSTab1->setCurrentIndex(frmTarnwell::TabDispVLength);
+        w.tabWidget->setCurrentIndex(MainWindow::TabDispVLength);
         ChartControl* shown = chartOf(w, "ChartDvL");
         QCOMPARE(drawnLines(shown).titles.size(), 5);
-        profilesBox(w, frmTarnwell::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Picked));
+        profilesBox(w, MainWindow::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Picked));
         QCOMPARE(drawnLines(shown).titles.size(), 4);
         QVERIFY(!drawnLines(shown).titles.contains(stamp(QDateTime(QDate(2025, 5, 4), QTime(9, 0)))));
         QVERIFY(m.script.shown.empty());
@@ -317,12 +317,12 @@ private slots:
         b.stretch = {-5, -6};
         ChartFixture::addSensor("250445001", true, {a, b});
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         ChartFixture::showSensor(w, {"0.50", "0.80"}, {"0.65", "0.95"}, "0.9");
         ChartDrawings& d = w.charts()->drawings();
-        d.DrawDvLgraph();
-        d.DrawSvLgraph();
+        d.drawDispVsLength();
+        d.drawShearVsLength();
         // Stacked, 3 channels: nodes 1 and 2 and the cable end; shear at gauges 1 and 2.
         ChartControl* dvl = chartOf(w, "ChartDvL");
         QCOMPARE(dvl->pointCount(1), 3);
@@ -336,7 +336,7 @@ private slots:
         // The second centre box is empty: the drawing stops there and says so in the log.
         ChartFixture::setBox(w, "txtRelSGCenter(2)", "");
         QFile::remove(Paths::logFilePath());
-        d.DrawSvLgraph();
+        d.drawShearVsLength();
         QCOMPARE(chartOf(w, "ChartSvL")->pointCount(1), 1);
         QVERIFY(readLog().contains("Err #13: "));
         QVERIFY(readLog().contains(" G_DrawSvLgraph"));

@@ -3,7 +3,7 @@
 // a separate process, as a timer would run it.
 #include "support/TestEnv.h"
 #include "alarms/AlarmEvaluation.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "readings/ReadingsController.h"
 #include "core/Paths.h"
 #include "data/AlarmStore.h"
@@ -483,10 +483,10 @@ private slots:
         TestData::addManyReadings(*db, Sensor, 300, QDateTime(QDate(2023, 1, 1), QTime(0, 0)), 3);
         const QString path = writeFile("Stope4_Hourly.dat", toa5(0, 4));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(w.shared().currentSensorId(), Sensor);
-        w.selectTab(frmTarnwell::TabReadings);
+        w.selectTab(MainWindow::TabReadings);
         QCOMPARE(w.shared().rsReadings->recordCount(), 300);
         w.shared().rsReadings->moveFirst();
         w.shared().rsReadings->moveNext();
@@ -494,11 +494,11 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(": 4 appended"));
         // The readings imported meanwhile are there at the next move, on the same tab.
-        w.readings()->imgLast_Click();
+        w.readings()->onLastReadingClicked();
         QCOMPARE(w.shared().rsReadings->recordCount(), 304);
         QCOMPARE(w.shared().rsReadings->absolutePosition(), 304);
-        w.selectTab(frmTarnwell::TabIdentification);
-        w.selectTab(frmTarnwell::TabReadings);
+        w.selectTab(MainWindow::TabIdentification);
+        w.selectTab(MainWindow::TabReadings);
         QCOMPARE(w.shared().rsReadings->recordCount(), 304);
     }
 

@@ -3,7 +3,7 @@
 // first with three readings; the window is active, so keys reach the focused control and
 // its shortcuts as they do for a user.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
 
@@ -76,7 +76,7 @@ inline QStringList walk(int count, bool backwards = false)
 struct Window {
     ScriptedMessages msgs;
     RecordedDesktop desktop;
-    frmTarnwell w;
+    MainWindow w;
 
     Window()
     {
@@ -100,7 +100,7 @@ struct Window {
         if (!c) qFatal("no control %s", qPrintable(name));
         return c;
     }
-    int tab() const { return w.SSTab1->currentIndex(); }
+    int tab() const { return w.tabWidget->currentIndex(); }
     // Position of the readings recordset's current row (0 when it is closed).
     qint64 readingPosition()
     {
@@ -127,7 +127,7 @@ struct Window {
     // On the Readings tab, the reading at position 1..3 shown, by clicking the images.
     void showReading(int position)
     {
-        goToTab(frmTarnwell::TabReadings);
+        goToTab(MainWindow::TabReadings);
         get<QToolButton>(QStringLiteral("imgFirst"))->click();
         for (int i = 1; i < position; ++i) get<QToolButton>(QStringLiteral("imgNextData"))->click();
         msgs.script.shown.clear();

@@ -2,7 +2,7 @@
 // meaning and nothing changed, Enter pressing the window's default button, and Enter in
 // the grids keeping to the grid.
 #include "ModalKeys.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "tools/ToolsController.h"
 
@@ -279,7 +279,7 @@ private slots:
     void reportWindowEscape()
     {
         Window k;
-        k.goToTab(frmTarnwell::TabUtilities);
+        k.goToTab(MainWindow::TabUtilities);
         ModalRun run;
         whenModal(&run, [](QDialog*) { press(Qt::Key_Escape); });
         openWithEnter(k, "imgReport");
@@ -288,14 +288,14 @@ private slots:
         QVERIFY(!k.w.shared().report.chosen);
         QVERIFY(k.desktop.recorder.requests.isEmpty());
         QVERIFY(!QDir(Paths::dataFolder() + "/Reports").exists());
-        QCOMPARE(k.tab(), int(frmTarnwell::TabUtilities));
+        QCOMPARE(k.tab(), int(MainWindow::TabUtilities));
     }
 
     void reportWindowByKeyboard()
     {
         // Tab through the period and the boxes, Space clears the four charts, Enter is OK.
         Window k;
-        k.goToTab(frmTarnwell::TabUtilities);
+        k.goToTab(MainWindow::TabUtilities);
         ModalRun run;
         QStringList order;
         whenModal(&run, [&](QDialog*) {
@@ -352,11 +352,11 @@ private slots:
             press(Qt::Key_Escape);
         };
         if (window == "Database") {
-            k.goToTab(frmTarnwell::TabUtilities);
+            k.goToTab(MainWindow::TabUtilities);
             whenModal(&run, escape);
             press(Qt::Key_D, Qt::ControlModifier);
         } else if (window == "frmAlarmLevels") {
-            k.goToTab(frmTarnwell::TabInstallation);
+            k.goToTab(MainWindow::TabInstallation);
             whenModal(&run, [&](QDialog* d) {
                 QTest::keyClicks(QApplication::focusWidget(), "12");  // typed, then left
                 escape(d);
@@ -382,7 +382,7 @@ private slots:
             k.focus("txtChannel(1)");
             whenModal(&run, escape);
             press(Qt::Key_1, Qt::ControlModifier);
-            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));  // kept on screen to be corrected
+            QCOMPARE(k.tab(), int(MainWindow::TabReadings));  // kept on screen to be corrected
         }
         Messages::installScript(&k.msgs.script);
         QCOMPARE(seen, window);
@@ -403,7 +403,7 @@ private slots:
             seen = d->windowTitle();
             press(Qt::Key_Escape);
         });
-        frmTarnwell w;
+        MainWindow w;
         w.show();  // the start-up asks
         QVERIFY(!run.leftOpen);
         QCOMPARE(seen, QString("Orrisford's Tarnwell"));
@@ -423,7 +423,7 @@ private slots:
     {
         QFETCH(int, key);
         Window k;
-        k.goToTab(frmTarnwell::TabUtilities);
+        k.goToTab(MainWindow::TabUtilities);
         ModalRun run;
         QString first;
         whenModal(&run, [&](QDialog*) {

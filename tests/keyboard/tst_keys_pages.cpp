@@ -27,7 +27,7 @@ private slots:
     void startsInTheSensorBox()
     {
         Window k;
-        QCOMPARE(k.tab(), int(frmTarnwell::TabIdentification));
+        QCOMPARE(k.tab(), int(MainWindow::TabIdentification));
         QCOMPARE(focusName(), QString("cboSensors"));
     }
 
@@ -36,17 +36,17 @@ private slots:
         QTest::addColumn<int>("tab");
         QTest::addColumn<QStringList>("order");  // from the control the tab key lands on, round to it again
         QTest::newRow("identification")
-            << int(frmTarnwell::TabIdentification)
+            << int(MainWindow::TabIdentification)
             << QStringList{"cboSensors",       "imgAddSensor",     "imgPrevious",  "imgNext",
                            "imgDelete",        "txtDateID",        "txtTypeID",    "txtSensorNo",
                            "txtFamily",        "txtLengthofCable", "optStacked",   "txtBoltkfactor",
                            "txtLengthofGauge", "txtNumGauges",     "cboDestroyed", "txtDestructionDate",
                            "txtNode(1)",       "SSTab1",           "cboSensors"};
-        QTest::newRow("installation") << int(frmTarnwell::TabInstallation)
+        QTest::newRow("installation") << int(MainWindow::TabInstallation)
                                       << QStringList{"txtLevel",     "txtLocation", "txtBorehole", "txtInstallDate",
                                                      "txtInstallBy", "txtPurpose",  "txtNotes",    "cmdAlarmLevels",
                                                      "SSTab1",       "txtLevel"};
-        QTest::newRow("readings") << int(frmTarnwell::TabReadings)
+        QTest::newRow("readings") << int(MainWindow::TabReadings)
                                   << QStringList{
                                          "dtpRdate",         "dtpRtime",       "txtChannelT",   "txtChannel(1)",
                                          "txtChannel(2)",    "txtChannel(3)",  "txtChannel(4)", "txtChannel(5)",
@@ -54,7 +54,7 @@ private slots:
                                          "imgPrevData",      "imgNextData",    "imgLast",       "imgAddReading",
                                          "imgDeleteReading", "imgRejectValue", "imgDatasheet",  "imgAddWrenData",
                                          "SSTab1",           "dtpRdate"};
-        QTest::newRow("utilities") << int(frmTarnwell::TabUtilities)
+        QTest::newRow("utilities") << int(MainWindow::TabUtilities)
                                    << QStringList{"chkDontShowDestroyed",
                                                   "txtFilterType",
                                                   "txtFilterLevel",
@@ -102,7 +102,7 @@ private slots:
         }
         Window k;
         QCOMPARE(k.shownSensor(), QString("250455001"));
-        k.goToTab(frmTarnwell::TabReadings);
+        k.goToTab(MainWindow::TabReadings);
         QVERIFY(!k.get<QLineEdit>("txtChannel(5)")->isEnabled());
         k.focus("txtChannel(3)");
         QCOMPARE(walk(3), (QStringList{"txtChannel(4)", "chkTemporal", "chkSpatial"}));
@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("%1 of 3").arg(to));
         QCOMPARE(k.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(k.stored(at[from - 1], "Channel2").toString(), QString("77.00"));
-        QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));
+        QCOMPARE(k.tab(), int(MainWindow::TabReadings));
     }
 
     void invalidReadingIsNotLeftByKey()
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(k.get<QLineEdit>("txtRcount")->text(), QString("4 of 4"));
         QVERIFY(k.msgs.script.shown.empty());
         // On the sensor pages too.
-        k.goToTab(frmTarnwell::TabIdentification);
+        k.goToTab(MainWindow::TabIdentification);
         {
             auto other = TestData::openDatabase(QStringLiteral("another-copy"));
             TestData::addSensor(*other, {QStringLiteral("250475003")});
@@ -259,14 +259,14 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");
         const int alt = Qt::AltModifier, ctrl = Qt::ControlModifier;
-        QTest::newRow("installation: Ctrl+N") << int(frmTarnwell::TabInstallation) << int(Qt::Key_N) << ctrl;
-        QTest::newRow("installation: Alt+Right") << int(frmTarnwell::TabInstallation) << int(Qt::Key_Right) << alt;
-        QTest::newRow("identification: Alt+Home") << int(frmTarnwell::TabIdentification) << int(Qt::Key_Home) << alt;
-        QTest::newRow("identification: Alt+End") << int(frmTarnwell::TabIdentification) << int(Qt::Key_End) << alt;
-        QTest::newRow("utilities: Ctrl+N") << int(frmTarnwell::TabUtilities) << int(Qt::Key_N) << ctrl;
-        QTest::newRow("utilities: Ctrl+PgDown") << int(frmTarnwell::TabUtilities) << int(Qt::Key_PageDown) << ctrl;
-        QTest::newRow("readings: Ctrl+D") << int(frmTarnwell::TabReadings) << int(Qt::Key_D) << ctrl;
-        QTest::newRow("identification: Ctrl+D") << int(frmTarnwell::TabIdentification) << int(Qt::Key_D) << ctrl;
+        QTest::newRow("installation: Ctrl+N") << int(MainWindow::TabInstallation) << int(Qt::Key_N) << ctrl;
+        QTest::newRow("installation: Alt+Right") << int(MainWindow::TabInstallation) << int(Qt::Key_Right) << alt;
+        QTest::newRow("identification: Alt+Home") << int(MainWindow::TabIdentification) << int(Qt::Key_Home) << alt;
+        QTest::newRow("identification: Alt+End") << int(MainWindow::TabIdentification) << int(Qt::Key_End) << alt;
+        QTest::newRow("utilities: Ctrl+N") << int(MainWindow::TabUtilities) << int(Qt::Key_N) << ctrl;
+        QTest::newRow("utilities: Ctrl+PgDown") << int(MainWindow::TabUtilities) << int(Qt::Key_PageDown) << ctrl;
+        QTest::newRow("readings: Ctrl+D") << int(MainWindow::TabReadings) << int(Qt::Key_D) << ctrl;
+        QTest::newRow("identification: Ctrl+D") << int(MainWindow::TabIdentification) << int(Qt::Key_D) << ctrl;
     }
 
     void keysBelongToTheirPage()
@@ -307,22 +307,22 @@ private slots:
         QStringList before = k.readingKeys();
         ModalRun run;
         if (where == "tabs") {
-            k.w.SSTab1->tabBar()->setFocus(Qt::MouseFocusReason);
+            k.w.tabWidget->tabBar()->setFocus(Qt::MouseFocusReason);
         } else if (where == "nowhere") {
             QApplication::focusWidget()->clearFocus();
             QCOMPARE(QApplication::focusWidget(), nullptr);
         } else if (where == "chart") {
             // The second sensor has no readings: its time chart sends the user back to
             // the Readings tab, saying why in a real box.
-            k.goToTab(frmTarnwell::TabIdentification);
+            k.goToTab(MainWindow::TabIdentification);
             k.focus("cboSensors");
             press(Qt::Key_Right, Qt::AltModifier);
-            k.goToTab(frmTarnwell::TabReadings);
+            k.goToTab(MainWindow::TabReadings);
             Messages::installScript(nullptr);
             whenModal(&run, [](QDialog*) { press(Qt::Key_Escape); });
-            k.w.SSTab1->tabBar()->setCurrentIndex(frmTarnwell::TabLoadVTime);
+            k.w.tabWidget->tabBar()->setCurrentIndex(MainWindow::TabLoadVTime);
             Messages::installScript(&k.msgs.script);
-            QCOMPARE(k.tab(), int(frmTarnwell::TabReadings));
+            QCOMPARE(k.tab(), int(MainWindow::TabReadings));
         }
         QVERIFY(!run.leftOpen);
         if (where == "chart") {
@@ -433,7 +433,7 @@ private slots:
         QFETCH(QString, focus);
         Window k;
         k.goToTab(startTab);
-        if (startFocus == "SSTab1") k.w.SSTab1->tabBar()->setFocus(Qt::TabFocusReason);
+        if (startFocus == "SSTab1") k.w.tabWidget->tabBar()->setFocus(Qt::TabFocusReason);
         else k.focus(startFocus);
         QCOMPARE(focusName(), startFocus);
         press(key, Qt::KeyboardModifiers(mods));
@@ -453,7 +453,7 @@ private slots:
         box->selectAll();
         QTest::keyClicks(box, "55.5");
         press(Qt::Key_1, Qt::ControlModifier);
-        QCOMPARE(k.tab(), int(frmTarnwell::TabIdentification));
+        QCOMPARE(k.tab(), int(MainWindow::TabIdentification));
         QCOMPARE(k.stored(R1, "Channel3").toString(), QString("55.50"));
     }
 

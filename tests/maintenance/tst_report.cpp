@@ -1,7 +1,7 @@
 // The report: the document's sequence of paragraphs, page breaks and pictures, the files
 // written, and the options window keeping its choices through the run.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartsController.h"
 #include "core/Paths.h"
@@ -10,7 +10,7 @@
 #include "data/AlarmStore.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/frmReport.h"
+#include "maintenance/ReportOptionsDialog.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
 
@@ -212,16 +212,16 @@ private slots:
         }
         ScriptedMessages m;
         RecordedDesktop d;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         // The Load v Time tab on screen with its first line hidden, zoomed, and a point clicked.
-        w.selectTab(frmTarnwell::TabLoadVTime);
-        ChartControl* screen = w.charts()->chart(frmTarnwell::TabLoadVTime);
+        w.selectTab(MainWindow::TabLoadVTime);
+        ChartControl* screen = w.charts()->chart(MainWindow::TabLoadVTime);
         screen->setSeriesChecked(1, false);
         const QRect area = screen->plotArea();
         screen->dragZoom(area.topLeft() + QPoint(5, 5), area.center());
         QTest::mouseClick(screen->findChild<QWidget*>("plot"), Qt::LeftButton, {}, screen->plotArea().center());
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
 
         const QLocale loc = QLocale::system();
         auto day = [&](int d) { return loc.toString(QDate(2024, 5, d), QLocale::ShortFormat); };
@@ -242,7 +242,7 @@ private slots:
         // The lines are in the picture, not only in the legend (green: the third gauge's line,
         // drawn over the first two, which have the same values).
         const QImage picture =
-            w.chartPicture(frmTarnwell::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
+            w.chartPicture(MainWindow::TabLoadVTime, QSize(800, 500), QDate(2024, 5, 1), QDate(2024, 5, 4));
         int green = 0;
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x) {
@@ -250,7 +250,7 @@ private slots:
                 if (c.green() > 100 && c.red() < 60 && c.blue() < 60) ++green;
             }
         QVERIFY2(green > 300, qPrintable(QString::number(green)));
-        ChartControl* report = w.charts()->reportChart(frmTarnwell::TabLoadVTime);
+        ChartControl* report = w.charts()->reportChart(MainWindow::TabLoadVTime);
         // The first gauge's line is in the legend ("#1", with its distance when known).
         QVERIFY(!report->legendEntries().filter(QRegularExpression("^#1( |$)")).isEmpty());
         QCOMPARE(report->annotation(), QString());
@@ -402,14 +402,14 @@ private slots:
         }
         ScriptedMessages m;
         RecordedDesktop d;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
 
         // Cancel: nothing made, the tab unchanged. The period starts as the month up to today.
         QDate from, to;
         QTimer::singleShot(0, [&] {
-            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget());
             if (!f) return;
             from = f->dtpFrom->date();
             to = f->dtpTo->date();
@@ -420,13 +420,13 @@ private slots:
         QCOMPARE(from, QDate::currentDate().addMonths(-1));
         QVERIFY(d.recorder.requests.isEmpty());
         QVERIFY(!QDir(Paths::dataFolder() + "/Reports").exists());
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
+        QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabUtilities));
 
         // Only Disp v Length, with a PDF, over the whole record; a period that ends before it
         // starts is refused first, the window staying open.
         bool refusedAndOpen = false;
         QTimer::singleShot(0, [&] {
-            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget());
             if (!f) return;
             for (QCheckBox* c : {f->chkTemp, f->chkRate, f->chkSpatial}) c->setChecked(false);
             f->chkPdf->setChecked(true);
@@ -453,21 +453,21 @@ private slots:
         // Where it went, closed with its default button.
         QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(d.recorder.requests[0])});
         QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
+        QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabReadings));
         QVERIFY(o.chosen && o.cover && o.dispVLength && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength);
 
         // Opened again, the window shows the boxes and the period as they were left.
         bool same = false;
         QTimer::singleShot(0, [&] {
-            auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget());
+            auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget());
             if (!f) return;
             same = !f->chkTemp->isChecked() && !f->chkRate->isChecked() && !f->chkSpatial->isChecked() &&
                    f->chkDvL->isChecked() && f->chkCover->isChecked() && f->chkPdf->isChecked() &&
                    f->dtpFrom->date() == QDate(2024, 5, 1) && f->dtpTo->date() == QDate(2024, 6, 9);
             f->cmdCancel->click();
         });
-        w.utilities()->imgReport_Click();
+        w.utilities()->onReportClicked();
         QVERIFY(same);
         QVERIFY(!w.shared().report.chosen);
 
@@ -476,9 +476,9 @@ private slots:
         d.recorder.requests.clear();
         m.script.choices = {0};
         QTimer::singleShot(0, [] {
-            if (auto* f = qobject_cast<frmReport*>(QApplication::activeModalWidget())) f->cmdOK->click();
+            if (auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget())) f->cmdOK->click();
         });
-        w.utilities()->imgReport_Click();
+        w.utilities()->onReportClicked();
         QCOMPARE(d.recorder.requests.size(), 3);
         QCOMPARE(d.recorder.requests[2], QFileInfo(Paths::dataFolder() + "/Reports").absoluteFilePath());
     }

@@ -1,11 +1,11 @@
 // The "9. Utilities" page driven through its controls: the filter, backup and restore,
 // help and links, the About window, and the compaction when the program ends.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "core/ErrorLog.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/frmSplash.h"
+#include "maintenance/SplashScreen.h"
 #include "readings/ReadingsController.h"
 #include "widgets/SavedTo.h"
 #include "store/Database.h"
@@ -65,7 +65,7 @@ class TestUtilities : public QObject {
     TestHome home;
 
     template <class T>
-    static T* child(frmTarnwell& w, const char* name)
+    static T* child(MainWindow& w, const char* name)
     {
         T* c = w.findChild<T*>(QLatin1String(name));
         if (!c) qWarning("no control %s", name);
@@ -100,13 +100,13 @@ private slots:
     void filterToggleNarrowsAndRestoresTheList()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         auto* combo = child<QComboBox>(w, "cboSensors");
         auto* count = child<QLineEdit>(w, "txtSCount");
         auto* state = child<QLabel>(w, "lblFilterState");
         auto* applied = child<QLabel>(w, "lblFilter");
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
 
         child<QComboBox>(w, "txtFilterType")->setEditText("45: d3HALYX");
         child<QCheckBox>(w, "chkDontShowDestroyed")->setChecked(true);
@@ -135,9 +135,9 @@ private slots:
     void typeListComesFromTheConfiguration()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         auto* type = child<QComboBox>(w, "txtFilterType");
         QCOMPARE(listed(type), (QStringList{"25: d1HALYX", "35: d2HALYX", "45: d3HALYX", "55: d4HALYX", "65: d5HALYX",
                                             "75: d6HALYX"}));
@@ -149,8 +149,8 @@ private slots:
 
         w.shared().db.execute("INSERT INTO Configuration (SensorType, Model, NumChannels) VALUES ('85', 'd8HALYX', 8)");
         type->setEditText("85");
-        w.selectTab(frmTarnwell::TabInstallation);
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabInstallation);
+        w.selectTab(MainWindow::TabUtilities);
         QCOMPARE(listed(type).last(), QString("85: d8HALYX"));
         QCOMPARE(type->currentText(), QString("85"));  // what was typed stays
         click(child<QWidget>(w, "imgFilter"));
@@ -173,9 +173,9 @@ private slots:
         QFETCH(QString, location);
         QFETCH(QStringList, expected);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         child<QLineEdit>(w, "txtFilterLocation")->setText(location);
         click(child<QWidget>(w, "imgFilter"));
         auto* combo = child<QComboBox>(w, "cboSensors");
@@ -228,9 +228,9 @@ private slots:
         QFETCH(QString, title);
         QFETCH(int, icon);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         child<QComboBox>(w, "txtFilterType")->setEditText(type);
         child<QLineEdit>(w, "txtFilterLevel")->setText(level);
         child<QLineEdit>(w, "txtStartDate")->setText(start);
@@ -248,10 +248,10 @@ private slots:
     void leavingABadEndDateSaysSoAndKeepsTheFocus()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         auto* end = child<QLineEdit>(w, "txtEndDate");
         end->setFocus();
         end->setText("2011/13/45");
@@ -269,9 +269,9 @@ private slots:
     void backupsListedAfterTheHeading()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         auto* list = child<QListWidget>(w, "lstFiles");
         w.utilities()->ListBackups();
         QCOMPARE(list->count(), 0);  // no backup folder yet
@@ -304,9 +304,9 @@ private slots:
     void backupKeepsSensorFilterAndTab()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         child<QComboBox>(w, "txtFilterType")->setEditText("45");
         click(child<QWidget>(w, "imgFilter"));
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("2"));
@@ -317,7 +317,7 @@ private slots:
         click(child<QWidget>(w, "imgBackup"));
         QCOMPARE(m.script.shown.size(), size_t(1));
         QVERIFY(m.script.texts()[0].startsWith("Backup was successful\r\nSaved to "));
-        QCOMPARE(w.SSTab1->currentIndex(), int(frmTarnwell::TabUtilities));
+        QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabUtilities));
         QCOMPARE(listed(child<QComboBox>(w, "cboSensors")), (QStringList{"250445002", "250445003"}));
         QCOMPARE(child<QLineEdit>(w, "txtSCount")->text(), QString("2"));
         QCOMPARE(child<QLabel>(w, "lblFilterState")->text(), filterCaption);
@@ -329,9 +329,9 @@ private slots:
     {
         ScriptedMessages m;
         m.script.answers = {Messages::Answer::Ok, Messages::Answer::Ok, Messages::Answer::No};
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->backupDay = QDate(2011, 3, 5);
         click(child<QWidget>(w, "imgBackup"));
         const QByteArray before = bytes(Paths::databasePath());
@@ -364,9 +364,9 @@ private slots:
     void restoreBringsBackTheBackupsSensors()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->backupDay = QDate(2011, 3, 5);
         click(child<QWidget>(w, "imgBackup"));
         {
@@ -402,9 +402,9 @@ private slots:
     {
         TARNWELL_FILE_ONLY();  // the failures are injected into the file copies
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->backupDay = QDate(2011, 3, 5);
         click(child<QWidget>(w, "imgBackup"));
         {
@@ -445,9 +445,9 @@ private slots:
         QFETCH(bool, newer);
         QFETCH(QString, why);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->backupDay = QDate(2011, 3, 5);
         click(child<QWidget>(w, "imgBackup"));
         const QString backup = Paths::backupFolder() + "/HALYXbackup2011-03-05.mdb";
@@ -494,9 +494,9 @@ private slots:
     {
         TARNWELL_FILE_ONLY();  // the failures are injected into the file copies
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->backupDay = QDate(2011, 3, 5);
         click(child<QWidget>(w, "imgBackup"));
         {
@@ -519,9 +519,9 @@ private slots:
     void failedBackupReportsAndLogs()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Check; };
         click(child<QWidget>(w, "imgBackup"));
         QCOMPARE(m.script.texts().first(),
@@ -537,9 +537,9 @@ private slots:
     {
         ScriptedMessages m;
         RecordedDesktop d;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         const QString manual = Paths::dataFolder() + "/TarnwellManual.pdf";
         QFile::remove(manual);
         click(child<QWidget>(w, "Label66"));
@@ -571,9 +571,9 @@ private slots:
     {
         ScriptedMessages m;
         RecordedDesktop d;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         m.script.shown.clear();
         const QString log = Paths::logFilePath();
         QFile::remove(log);
@@ -617,7 +617,7 @@ private slots:
         }
         d.recorder.requests.clear();
         d.recorder.answer = true;
-        frmTarnwell w;  // installs the real boxes
+        MainWindow w;  // installs the real boxes
         w.show();
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
             bool pressed = false;
@@ -649,12 +649,12 @@ private slots:
     void aboutWindowOpensFromItsCaptionAndCloses()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        w.selectTab(frmTarnwell::TabUtilities);
+        w.selectTab(MainWindow::TabUtilities);
         bool seen = false;
         QTimer::singleShot(0, [&] {
-            auto* about = qobject_cast<frmSplash*>(QApplication::activeModalWidget());
+            auto* about = qobject_cast<SplashScreen*>(QApplication::activeModalWidget());
             if (!about) return;
             seen = true;
             about->findChild<QPushButton*>("Command1")->click();
@@ -675,7 +675,7 @@ private slots:
         const qint64 before = QFileInfo(Paths::databasePath()).size();
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             w.close();
             QVERIFY(m.script.shown.empty());
@@ -714,15 +714,15 @@ private slots:
         }
         {
             ScriptedMessages m;
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             Shared& s = w.shared();
             s.rsConfig->moveFirst();
             s.rsConfig->find("SensorType = '25'");
             w.readings()->ConfigureForm();
             {
-                const QSignalBlocker quiet(w.SSTab1);
-                w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+                const QSignalBlocker quiet(w.tabWidget);
+                w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
             }
             w.readings()->enterReadingsTab();
             auto* box = w.findChild<QLineEdit*>("txtChannel(1)");
@@ -739,7 +739,7 @@ private slots:
         TARNWELL_FILE_ONLY();  // a server compacts its own storage
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             w.utilities()->fileHooks.beforeStep = [](DatabaseFiles::Step s) { return s != DatabaseFiles::Step::Write; };
             w.close();

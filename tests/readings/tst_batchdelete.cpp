@@ -2,9 +2,9 @@
 // asks, that No keeps every reading and Yes deletes exactly the number named, and the
 // window's own choices without a sensor.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "readings/ReadingsController.h"
-#include "readings/frmBatchDel.h"
+#include "readings/DeleteReadingsDialog.h"
 #include "session/Shared.h"
 #include "store/Database.h"
 
@@ -44,11 +44,11 @@ void addSensorWith(const QList<TestData::NewReading>& readings)
 
 // Acts on the deletion window as soon as it is shown; a window still open afterwards (a
 // question answered No, nothing to delete) is then cancelled, so the test never hangs.
-void whenBatchDelOpens(std::function<void(frmBatchDel*)> act, bool* leftOpen = nullptr)
+void whenBatchDelOpens(std::function<void(DeleteReadingsDialog*)> act, bool* leftOpen = nullptr)
 {
     QTimer::singleShot(0, [act, leftOpen] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dlg = qobject_cast<frmBatchDel*>(w); dlg && dlg->isVisible()) {
+            if (auto* dlg = qobject_cast<DeleteReadingsDialog*>(w); dlg && dlg->isVisible()) {
                 act(dlg);
                 const bool open = dlg->isVisible();
                 if (leftOpen) *leftOpen = open;
@@ -62,11 +62,11 @@ void whenBatchDelOpens(std::function<void(frmBatchDel*)> act, bool* leftOpen = n
 // The window on the Readings tab of the sensor, its latest reading shown.
 struct Page {
     ScriptedMessages msgs;
-    frmTarnwell w;
+    MainWindow w;
     Page()
     {
         w.show();
-        w.selectTab(frmTarnwell::TabReadings);
+        w.selectTab(MainWindow::TabReadings);
         msgs.script.shown.clear();
     }
     void deleteReadings() { w.findChild<QToolButton*>("imgDeleteReading")->click(); }
@@ -97,7 +97,7 @@ private slots:
         Page p;
         QString title, named;
         QDate start, end;
-        whenBatchDelOpens([&](frmBatchDel* dlg) {
+        whenBatchDelOpens([&](DeleteReadingsDialog* dlg) {
             title = dlg->windowTitle();
             named = dlg->lblSensor->text();
             start = dlg->DelStart->selectedDate();
@@ -145,8 +145,8 @@ private slots:
         p.msgs.script.answers = {yes ? Messages::Answer::Yes : Messages::Answer::No};
         bool leftOpen = false;
         whenBatchDelOpens(
-            [choice](frmBatchDel* dlg) {
-                if (choice == "all") dlg->Command1->click();
+            [choice](DeleteReadingsDialog* dlg) {
+                if (choice == "all") dlg->cmdDeleteAll->click();
                 if (choice == "shown") dlg->cmdSingleDel->click();
                 if (choice == "range") {
                     dlg->DelStart->setSelectedDate(QDate(2024, 5, 2));
@@ -176,7 +176,7 @@ private slots:
     {
         addSensorWith(twelveReadings());
         Page p;
-        whenBatchDelOpens([](frmBatchDel* dlg) {
+        whenBatchDelOpens([](DeleteReadingsDialog* dlg) {
             dlg->DelStart->setSelectedDate(QDate(2024, 5, 2));
             dlg->DelEnd->setSelectedDate(QDate(2024, 5, 2));
             dlg->OKButton->click();
@@ -216,7 +216,7 @@ private slots:
         Page p;
         bool leftOpen = false;
         whenBatchDelOpens(
-            [start, end](frmBatchDel* dlg) {
+            [start, end](DeleteReadingsDialog* dlg) {
                 dlg->DelStart->setSelectedDate(start);
                 dlg->DelEnd->setSelectedDate(end);
                 dlg->OKButton->click();
@@ -235,9 +235,9 @@ private slots:
         QString named;
         bool leftOpen = false;
         whenBatchDelOpens(
-            [&](frmBatchDel* dlg) {
+            [&](DeleteReadingsDialog* dlg) {
                 named = dlg->lblSensor->text();
-                dlg->Command1->click();
+                dlg->cmdDeleteAll->click();
             },
             &leftOpen);
         p.deleteReadings();
@@ -250,7 +250,7 @@ private slots:
     {
         addSensorWith({{at(1, 10), {"1"}, "20.0"}});
         Page p;
-        whenBatchDelOpens([](frmBatchDel* dlg) { dlg->cmdSingleDel->click(); });
+        whenBatchDelOpens([](DeleteReadingsDialog* dlg) { dlg->cmdSingleDel->click(); });
         p.deleteReadings();
         QCOMPARE(p.msgs.script.texts(),
                  QStringList{"Delete the reading of 2024/05/01 10:00:00 of sensor " + Sensor + "?"});
@@ -270,7 +270,7 @@ private slots:
         s.deletion.end = QDate(2020, 3, 3);
         s.deletion.single = true;  // left from before: the window clears it
         bool clearedOnOpening = false;
-        whenBatchDelOpens([&](frmBatchDel* dlg) {
+        whenBatchDelOpens([&](DeleteReadingsDialog* dlg) {
             clearedOnOpening = !s.deletion.single;
             dlg->CancelButton->click();
         });
@@ -291,13 +291,13 @@ private slots:
         choice.start = QDate(2020, 1, 1);
         choice.end = QDate(2020, 1, 2);
         {
-            frmBatchDel dlg(choice);
+            DeleteReadingsDialog dlg(choice);
             dlg.cmdSingleDel->click();
         }
         QVERIFY(choice.single && !choice.dateRange && !choice.all);
         QCOMPARE(choice.start, QDate(2020, 1, 1));  // DELETE keeps the earlier dates
         {
-            frmBatchDel dlg(choice);
+            DeleteReadingsDialog dlg(choice);
             QVERIFY(!choice.single);  // opening clears the flags
             dlg.OKButton->click();    // calendars untouched: today
         }
@@ -305,12 +305,12 @@ private slots:
         QCOMPARE(choice.start, QDate::currentDate());
         QCOMPARE(choice.end, QDate::currentDate());
         {
-            frmBatchDel dlg(choice);
-            dlg.Command1->click();
+            DeleteReadingsDialog dlg(choice);
+            dlg.cmdDeleteAll->click();
         }
         QVERIFY(choice.all && !choice.dateRange);
         {
-            frmBatchDel dlg(choice);
+            DeleteReadingsDialog dlg(choice);
             dlg.reject();
         }
         QVERIFY(!choice.single && !choice.dateRange && !choice.all);

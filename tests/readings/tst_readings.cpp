@@ -1,7 +1,7 @@
 // The "3. Readings" page driven through its controls in the real window: what is shown,
 // what reaches the data table after each action, and what is refused.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "data/Rejections.h"
 #include "readings/ReadingsController.h"
 #include "store/Database.h"
@@ -45,7 +45,7 @@ class TestReadings : public QObject {
     // The window on the Readings tab of the first sensor, its boxes set up for the type.
     struct Page {
         ScriptedMessages msgs;
-        frmTarnwell w;
+        MainWindow w;
         ReadingsController* r = nullptr;
 
         explicit Page(const QString& type = "75")
@@ -57,8 +57,8 @@ class TestReadings : public QObject {
             s.rsConfig->find("SensorType = '" + type + "'");
             r->ConfigureForm();
             {
-                const QSignalBlocker quiet(w.SSTab1);
-                w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+                const QSignalBlocker quiet(w.tabWidget);
+                w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
             }
             r->enterReadingsTab();
             msgs.script.shown.clear();
@@ -68,10 +68,10 @@ class TestReadings : public QObject {
         void enterTabAsAUserDoes()
         {
             {
-                const QSignalBlocker quiet(w.SSTab1);
-                w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+                const QSignalBlocker quiet(w.tabWidget);
+                w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
             }
-            w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
         }
         template <class T>
         T* get(const QString& name)
@@ -324,19 +324,19 @@ private slots:
         p.r->clock = [] { return QDateTime(QDate(2024, 6, 1), QTime(9, 0, 0)); };
         auto leave = [&] {  // true when the road was taken
             if (road == "move") p.click("imgFirst");
-            else if (road == "tab") p.w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+            else if (road == "tab") p.w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
             else if (road == "refresh") p.w.refreshData();
             else if (road == "add") p.click("imgAddReading");
-            else if (road == "close") return p.w.Form_Unload();
+            else if (road == "close") return p.w.readyToClose();
             else if (road == "tools") return p.w.saveReading();  // the datasheet or the import opening
-            return p.shownKey() != key(R2) || p.w.SSTab1->currentIndex() != frmTarnwell::TabReadings;
+            return p.shownKey() != key(R2) || p.w.tabWidget->currentIndex() != MainWindow::TabReadings;
         };
         const auto afterR2 = [&] { return p.stored(R2, "Channel2").toString(); };
         p.box(2)->setText("20.719.5");
         p.temp()->setText("22");
         p.msgs.script.choices = {0};  // Keep it on screen
         QVERIFY(!leave());
-        QCOMPARE(p.w.SSTab1->currentIndex(), int(frmTarnwell::TabReadings));
+        QCOMPARE(p.w.tabWidget->currentIndex(), int(MainWindow::TabReadings));
         QCOMPARE(p.shownKey(), key(R2));
         QCOMPARE(p.box(2)->text(), QString("20.719.5"));
         QCOMPARE(p.temp()->text(), QString("22"));
@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(p.get<QLabel>("lblReadingStatus")->text(),
                  QString("What was typed for the reading of 2024/05/02 14:30:00 was discarded: nothing was stored."));
         if (road == "move") QCOMPARE(p.shownKey(), key(R1));
-        if (road == "tab") QCOMPARE(p.w.SSTab1->currentIndex(), int(frmTarnwell::TabIdentification));
+        if (road == "tab") QCOMPARE(p.w.tabWidget->currentIndex(), int(MainWindow::TabIdentification));
         if (road == "add") QCOMPARE(p.keys().size(), 4);
         if (road == "refresh") QCOMPARE(p.box(2)->text(), QString("21.00"));
     }
@@ -382,8 +382,8 @@ private slots:
         p.r->clock = [] { return QDateTime(QDate(2024, 7, 1), QTime(8, 0, 0)); };
         if (road == "previous") p.click("imgPrevData");
         else if (road == "next") p.click("imgNextData");
-        else if (road == "tab") p.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
-        else if (road == "close") QVERIFY(p.w.Form_Unload());
+        else if (road == "tab") p.w.tabWidget->setCurrentIndex(MainWindow::TabInstallation);
+        else if (road == "close") QVERIFY(p.w.readyToClose());
         else if (road == "add") p.click("imgAddReading");
         else if (road == "refresh") p.w.refreshData();
         QVERIFY(!p.keys().contains(key(added)));
@@ -397,7 +397,7 @@ private slots:
         if (road == "add") QCOMPARE(p.keys().size(), 4);
         if (road == "tab") {
             // Back on the tab: the reading shown is the one before it.
-            p.w.SSTab1->setCurrentIndex(frmTarnwell::TabReadings);
+            p.w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
             QCOMPARE(p.shownKey(), key(R3));
         }
     }

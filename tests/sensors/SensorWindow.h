@@ -1,7 +1,7 @@
 #pragma once
 // The main window started in-process for the sensor registry's tests: boxes are answered
 // and recorded by the message script, controls are found by their names.
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/ErrorLog.h"
 #include "core/Paths.h"
 #include "sensors/GaugeLayout.h"
@@ -21,7 +21,7 @@
 
 struct SensorWindow {
     ScriptedMessages msg;
-    frmTarnwell w;
+    MainWindow w;
 
     SensorWindow()
     {

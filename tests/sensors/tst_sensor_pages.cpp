@@ -68,12 +68,12 @@ private slots:
                 "LengthofCable = 15, Destroyed = 'Yes', DestructionDate = '2025/09/14'");
         }
         SensorWindow s;
-        s.w.resize(frmTarnwell::TabWidth + 16, frmTarnwell::TabHeight + 16);
+        s.w.resize(MainWindow::TabWidth + 16, MainWindow::TabHeight + 16);
         QWidget* id = s.w.findChild<QWidget*>("pageIdentification");
         QWidget* inst = s.w.findChild<QWidget*>("pageInstallation");
         checkPage(id, "Identification");
         shoot(s, QString("identification-%1").arg(stacked ? "stacked" : "staggered"));
-        s.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        s.w.tabWidget->setCurrentIndex(MainWindow::TabInstallation);
         s.reg().enterInstallationTab();
         checkPage(inst, "Installation");
         shoot(s, QString("installation-%1").arg(stacked ? "stacked" : "staggered"));
@@ -130,7 +130,7 @@ private slots:
         shownWithValue("txtNode(%1)", nodes, GaugeLayout::NodeBoxes);
         shownWithValue("txtSGCenter(%1)", centres, GaugeLayout::CentreBoxes);
 
-        s.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        s.w.tabWidget->setCurrentIndex(MainWindow::TabInstallation);
         page = s.w.findChild<QWidget*>("pageInstallation");
         QLabel* installed = s.get<QLabel>("imgHead(0)");
         QCOMPARE(installed->property("nodes").toInt(), nodes);

@@ -163,7 +163,7 @@ private slots:
                 "NodeLocation1) VALUES ('250415001', '15', '15', 1, 'No', 50, 100)");
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QCOMPARE(m.script.texts(),
                  QStringList{"There was an error accessing the Sensors COnfiguration Table\r\n\r\nSensor 250415001 has "
@@ -356,7 +356,7 @@ private slots:
         sensor.stacked = false;
         addSensors({sensor});
         SensorWindow s;
-        s.w.SSTab1->setCurrentIndex(frmTarnwell::TabInstallation);
+        s.w.tabWidget->setCurrentIndex(MainWindow::TabInstallation);
         s.reg().SetNodeBoxes();
         for (int i = 2; i <= 8; ++i) QCOMPARE(s.get(QString("txtNode(%1)").arg(i))->x(), -1000 / 15);
         for (int i = 1; i <= 6; ++i) QCOMPARE(s.get(QString("txtSGCenter(%1)").arg(i))->x(), -1000 / 15);
@@ -382,7 +382,7 @@ private slots:
 
         // Back on the first tab the boxes return for the layout shown.
         s.w.shared().savedReadingBookmark = 7;
-        s.w.SSTab1->setCurrentIndex(frmTarnwell::TabIdentification);
+        s.w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
         s.reg().enterIdentificationTab();
         QCOMPARE(s.get("txtNode(3)")->pos(), at(8400, 4560));
         QCOMPARE(s.get("txtSGCenter(2)")->pos(), at(12120, 5400));

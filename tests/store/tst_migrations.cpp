@@ -1,7 +1,7 @@
 // Schema versions: a database of release 1.0 is upgraded after a copy is kept, a newer one is
 // refused untouched, and a failed upgrade leaves the database exactly as it was.
 #include "support/TestEnv.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
@@ -359,7 +359,7 @@ private slots:
         installReleaseOne();
         ScriptedMessages m;
         {
-            frmTarnwell w;
+            MainWindow w;
             w.show();
             QVERIFY(!w.startupRefused());
             QVERIFY(m.script.shown.empty());
@@ -382,7 +382,7 @@ private slots:
                 "00:00:00')");
         }
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(w.connectFailed());
         QCOMPARE(m.script.shown.size(), size_t(1));

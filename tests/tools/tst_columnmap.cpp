@@ -3,14 +3,14 @@
 // that does not hold together; refused lines listed before anything is stored.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "store/Database.h"
 #include "tools/ColumnMap.h"
 #include "tools/LoggerGridModel.h"
 #include "tools/ToolsController.h"
-#include "tools/frmColumnMap.h"
-#include "tools/frmWrenData.h"
+#include "tools/ColumnMapDialog.h"
+#include "tools/LoggerImportWindow.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -90,23 +90,23 @@ private slots:
             writeFile("Stope4_Hourly.dat", toa5("\"2024-03-05 14:00:00\",17,12.6,21.3,21.46,1.234,-5,9\r\n"
                                                 "\"2024-03-05 15:00:00.5\",18,12.6,21.3,NAN,2,\"NAN\",3\r\n"));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         ToolsController::setFileChooser([first](QWidget*) { return first; });
         QStringList guesses, preview, headers, firstRow;
         bool mapSeen = false, windowSeen = false;
-        whenOpen<frmColumnMap>(
+        whenOpen<ColumnMapDialog>(
             "frmColumnMap",
-            [&](frmColumnMap* d) {
+            [&](ColumnMapDialog* d) {
                 guesses << d->cboDateColumn->currentText() << d->cboDateLayout->currentText()
                         << d->cboTempColumn->currentText();
                 for (QComboBox* g : d->cboGauge) guesses << g->currentText();
                 for (int c = 0; c < d->grdPreview->columnCount(); ++c) preview << d->grdPreview->item(0, c)->text();
                 d->txtClockOffset->setValue(1.0);  // the logger keeps standard time, the site summer time
-                whenOpen<frmWrenData>(
+                whenOpen<LoggerImportWindow>(
                     "frmWrenData",
-                    [&](frmWrenData* win) {
+                    [&](LoggerImportWindow* win) {
                         headers = headersOf(win->model());
                         for (int c = 0; c < 5; ++c) firstRow << win->model()->index(0, c).data().toString();
                         QVERIFY(!win->optDateFormat[0]->isVisible());
@@ -117,7 +117,7 @@ private slots:
                 d->cmdOK->click();
             },
             &mapSeen);
-        w.tools()->imgAddWrenData_Click();
+        w.tools()->onImportLoggerDataClicked();
         QVERIFY(mapSeen && windowSeen);
         QCOMPARE(guesses, (QStringList{"TIMESTAMP", "ISO 8601 (YYYY-MM-DD HH:MM:SS)", "Temp", "Strain(1)", "Strain(2)",
                                        "Strain(3)"}));
@@ -142,11 +142,11 @@ private slots:
             writeFile("Stope4_Hourly_2.dat", toa5("\"2024-03-05 16:00:00\",19,12.6,21.3,20,4,5,6\r\n"));
         ToolsController::setFileChooser([second](QWidget*) { return second; });
         m.script.shown.clear();
-        whenOpen<frmColumnMap>(
-            "frmColumnMap", [&](frmColumnMap* d) { d->reject(); }, &mapSeen);
-        whenOpen<frmWrenData>(
-            "frmWrenData", [&](frmWrenData* win) { win->cmdAppend->click(); }, &windowSeen);
-        w.tools()->imgAddWrenData_Click();
+        whenOpen<ColumnMapDialog>(
+            "frmColumnMap", [&](ColumnMapDialog* d) { d->reject(); }, &mapSeen);
+        whenOpen<LoggerImportWindow>(
+            "frmWrenData", [&](LoggerImportWindow* win) { win->cmdAppend->click(); }, &windowSeen);
+        w.tools()->onImportLoggerDataClicked();
         QVERIFY(!mapSeen && windowSeen);
         QCOMPARE(stored().last(), Sensor + " 2024/03/05 17:00:00|20.0|4.00|5.00|6.00|1");
     }
@@ -156,14 +156,14 @@ private slots:
         const QString path =
             writeFile("Stope4_Hourly.dat", toa5("\"2024-03-05 14:00:00\",17,12.6,21.3,21.46,1,2,3\r\n"));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         ToolsController::setFileChooser([path](QWidget*) { return path; });
         bool mapSeen = false;
-        whenOpen<frmColumnMap>(
-            "frmColumnMap", [&](frmColumnMap* d) { d->cmdCancel->click(); }, &mapSeen);
-        w.tools()->imgAddWrenData_Click();
+        whenOpen<ColumnMapDialog>(
+            "frmColumnMap", [&](ColumnMapDialog* d) { d->cmdCancel->click(); }, &mapSeen);
+        w.tools()->onImportLoggerDataClicked();
         QVERIFY(mapSeen);
         QVERIFY(m.script.texts().isEmpty());
         QVERIFY(stored().isEmpty());
@@ -176,12 +176,12 @@ private slots:
         const QString path =
             writeFile("Stope4_Hourly.dat", toa5("\"2024-03-05 14:00:00\",17,12.6,21.3,21.46,1,2,3\r\n"));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         ToolsController::setFileChooser([path](QWidget*) { return path; });
         bool stayedOpen = false;
-        whenOpen<frmColumnMap>("frmColumnMap", [&](frmColumnMap* d) {
+        whenOpen<ColumnMapDialog>("frmColumnMap", [&](ColumnMapDialog* d) {
             d->cboDateLayout->setCurrentIndex(1);  // DD/MM/YYYY
             d->cmdOK->click();
             stayedOpen = d->isVisible();
@@ -191,7 +191,7 @@ private slots:
             d->cmdOK->click();  // no channel chosen
             d->reject();
         });
-        w.tools()->imgAddWrenData_Click();
+        w.tools()->onImportLoggerDataClicked();
         QVERIFY(stayedOpen);
         const QStringList texts = m.script.texts();
         QCOMPARE(texts.size(), 2);
@@ -208,11 +208,11 @@ private slots:
         bad.replace("\"TS\",\"RN\",\"Volts\",", "\"TS\",\"RN\",");
         const QString path = writeFile("bad.dat", bad);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         ToolsController::setFileChooser([path](QWidget*) { return path; });
-        w.tools()->imgAddWrenData_Click();
+        w.tools()->onImportLoggerDataClicked();
         QCOMPARE(m.script.texts(),
                  QStringList{"The file bad.dat cannot be imported:\r\nline 3: 7 units for 8 field names"});
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Exclamation);
@@ -235,15 +235,15 @@ private slots:
                                                         "Strain(2)", "Strain(3)"}),
                          map);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         m.script.answers = {Messages::Answer::Yes, Messages::Answer::No};
         ToolsController::setFileChooser([path](QWidget*) { return path; });
         QString cell;
         bool stillOpen = false;
-        whenOpen<frmWrenData>("frmWrenData", [&](frmWrenData* win) {
-            whenOpen<frmColumnMap>("frmColumnMap", [&](frmColumnMap* d) {
+        whenOpen<LoggerImportWindow>("frmWrenData", [&](LoggerImportWindow* win) {
+            whenOpen<ColumnMapDialog>("frmColumnMap", [&](ColumnMapDialog* d) {
                 d->cboGauge[0]->setCurrentText("PTemp_C");
                 d->cmdOK->click();
             });
@@ -253,7 +253,7 @@ private slots:
             stillOpen = win->isVisible();
             win->reject();
         });
-        w.tools()->imgAddWrenData_Click();
+        w.tools()->onImportLoggerDataClicked();
         QCOMPARE(cell, QString("21.3"));
         QVERIFY(stillOpen);
         QCOMPARE(m.script.texts().value(1),

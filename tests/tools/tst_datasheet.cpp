@@ -5,7 +5,7 @@
 // saved reading, and the spreadsheet export.
 #include "support/TestEnv.h"
 #include "ModalHelper.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "data/Rejections.h"
 #include "data/SensorData.h"
@@ -15,7 +15,7 @@
 #include "tools/GridWidgets.h"
 #include "tools/ToolsController.h"
 #include "store/RowVersions.h"
-#include "tools/frmDatasheet.h"
+#include "tools/DatasheetWindow.h"
 #include "SheetSummary.h"
 
 #include <QCheckBox>
@@ -68,11 +68,11 @@ class TestDatasheet : public QObject {
     }
 
     // Opens the datasheet from the main window and acts on it; act must close it.
-    bool runDatasheet(frmTarnwell& w, std::function<void(frmDatasheet*)> act)
+    bool runDatasheet(MainWindow& w, std::function<void(DatasheetWindow*)> act)
     {
         bool seen = false;
-        whenOpen<frmDatasheet>("frmDatasheet", std::move(act), &seen);
-        w.tools()->imgDatasheet_Click();
+        whenOpen<DatasheetWindow>("frmDatasheet", std::move(act), &seen);
+        w.tools()->onDatasheetClicked();
         QCoreApplication::processEvents();
         return seen;
     }
@@ -81,10 +81,10 @@ class TestDatasheet : public QObject {
     // text; F2 or a double click edits inside it) each key goes to the editor once one is
     // open, else to the grid; '\b' is Backspace, '\t' Tab, '\x1b' Escape; then Enter.
     enum class Open { Typing, F2, DoubleClick };
-    static void typeInto(frmDatasheet* d, int row, int column, const QString& keys, Open how = Open::Typing,
+    static void typeInto(DatasheetWindow* d, int row, int column, const QString& keys, Open how = Open::Typing,
                          bool enter = true)
     {
-        GridWidgets::GridView* grid = d->MSFlexGrid1;
+        GridWidgets::GridView* grid = d->grid;
         const QModelIndex cell = d->model()->index(row, column);
         grid->setCurrentIndex(cell);
         if (how == Open::F2) QTest::keyClick(grid, Qt::Key_F2);
@@ -104,7 +104,7 @@ class TestDatasheet : public QObject {
         if (enter && grid->openEditor()) QTest::keyClick(grid->openEditor(), Qt::Key_Return);
         QCoreApplication::processEvents();  // Enter enters the text once the editor has seen it
     }
-    QString shown(frmDatasheet* d, int row, int column) { return d->model()->index(row, column).data().toString(); }
+    QString shown(DatasheetWindow* d, int row, int column) { return d->model()->index(row, column).data().toString(); }
 
 private slots:
     void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
@@ -146,11 +146,11 @@ private slots:
         TestData::addReadings(*db, id, {{Start, {"1", "2", "3", "4", "5", "6"}, "20.0"}});
         db->execute(QStringLiteral("DELETE FROM Sensors WHERE InstrumentID <> ?"), {id});
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QStringList shown;
         QString label;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             for (int c = 0; c < d->model()->columnCount(); ++c)
                 shown << d->model()->headerData(c, Qt::Horizontal).toString();
             label = d->lblHeader->text();
@@ -207,15 +207,15 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QStringList, messages);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         QString before, after;
         bool editing = true, changed = true;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             before = shown(d, 0, column);
             typeInto(d, 0, column, keys, Open::Typing, false);
-            editing = d->MSFlexGrid1->openEditor() != nullptr;
+            editing = d->grid->openEditor() != nullptr;
             after = shown(d, 0, column);
             changed = d->model()->changed();
             d->close();
@@ -249,12 +249,12 @@ private slots:
         db->execute(QStringLiteral("UPDATE `%1` SET Channel1 = '272.67' WHERE Channel1 = '1.00'").arg(Sensor));
         watchUpdates(Sensor);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         QStringList cells;
         QModelIndex afterTab;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 4, "300");                   // 272.67: replaced
             typeInto(d, 1, 4, "7", Open::F2);           // 5.00 -> 5.007
             typeInto(d, 2, 3, "5", Open::DoubleClick);  // 21.0 -> 21.05
@@ -262,8 +262,8 @@ private slots:
             typeInto(d, 1, 3, "-20");                       // the temperature's lower limit
             typeInto(d, 2, 4, "\b\b\b\b\b");                // 9.00 emptied: no value
             typeInto(d, 0, 5, "4\t", Open::Typing, false);  // 2.00 -> 4, Tab to Channel3
-            afterTab = d->MSFlexGrid1->currentIndex();
-            d->MSFlexGrid1_Click(d->model()->index(0, 8));  // PlotTemporal of the first reading off
+            afterTab = d->grid->currentIndex();
+            d->onGridClicked(d->model()->index(0, 8));  // PlotTemporal of the first reading off
             cells = QStringList{shown(d, 0, 4), shown(d, 1, 4), shown(d, 2, 3), shown(d, 1, 5),
                                 shown(d, 1, 3), shown(d, 2, 4), shown(d, 0, 5)};
             d->close();
@@ -298,12 +298,12 @@ private slots:
         db->execute(QStringLiteral("UPDATE `%1` SET Channel2 = '1.2.3' WHERE Channel1 = '1.00'").arg(Sensor));
         watchUpdates(Sensor);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         QStringList after;
         bool openAfterRefusedClose = false;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 5, "", Open::F2);  // "1.2.3" entered as it is: stands, untold
             typeInto(d, 1, 4, "99999");
             typeInto(d, 0, 3, "61");
@@ -340,16 +340,16 @@ private slots:
     {
         watchUpdates(Sensor);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         QString afterEscape;
         bool openAfterEscape = false;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 4, "7\x1b", Open::Typing, false);  // the baseline reading
             afterEscape = shown(d, 0, 4);
             openAfterEscape = d->isVisible() && !d->model()->changed();
-            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Escape);
+            QTest::keyClick(d->grid, Qt::Key_Escape);
         }));
         QCOMPARE(afterEscape, QString("1.00"));
         QVERIFY(openAfterEscape);
@@ -357,9 +357,9 @@ private slots:
 
         m.script.choices = {2, -1, 1};  // Cancel, Escape, Discard
         QStringList kept;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 4, "8");
-            QTest::keyClick(d->MSFlexGrid1, Qt::Key_Escape);
+            QTest::keyClick(d->grid, Qt::Key_Escape);
             kept << (d->isVisible() ? shown(d, 0, 4) : QString("closed"));
             d->cmdClose->click();
             kept << (d->isVisible() ? shown(d, 0, 4) : QString("closed"));
@@ -371,7 +371,7 @@ private slots:
         QCOMPARE(updates(), 0);
         QCOMPARE(field(Sensor, "Channel1", 0), QString("1.00"));
 
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {  // Save, the default
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {  // Save, the default
             typeInto(d, 0, 4, "8");
             d->close();
         }));
@@ -382,10 +382,10 @@ private slots:
     void escapeOnTheRealQuestionIsCancel()
     {
         ScriptedMessages m;
-        frmTarnwell w;  // installs the real boxes behind the script
+        MainWindow w;  // installs the real boxes behind the script
         w.show();
         bool boxClosedByEscape = false, keptOpen = false;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 4, "8");
             Messages::installScript(nullptr);
             QTimer::singleShot(0, [&] {
@@ -411,7 +411,7 @@ private slots:
     {
         ScriptedMessages m;
         m.script.promptAnswers = {"spike", "bad logger"};
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         const QString second = TestData::readingKey(Sensor, Start.addSecs(3600));
         auto reason = [&](const QString& key, int gauge) {
@@ -420,20 +420,20 @@ private slots:
                          {Sensor, key, gauge})
                 .toString();
         };
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             DatasheetModel* model = d->model();
-            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));  // Channel2 of the second reading
+            d->grid->setCurrentIndex(model->index(1, 5));  // Channel2 of the second reading
             d->cmdReject->click();
             QCOMPARE(reason(second, 2), QString("spike"));
             QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).toString().endsWith(": spike"));
             QCOMPARE(model->index(1, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(0x909090));
             QCOMPARE(model->index(1, 5).data().toString(), QString("6.00"));
             QVERIFY(model->index(1, 4).data(Qt::ToolTipRole).isNull());
-            d->MSFlexGrid1->setCurrentIndex(model->index(0, 1));  // a date cell: the whole reading
+            d->grid->setCurrentIndex(model->index(0, 1));  // a date cell: the whole reading
             d->cmdReject->click();
             for (int c = 0; c < 8; ++c)
                 QVERIFY(model->index(0, c).data(Qt::ToolTipRole).toString().endsWith(": bad logger"));
-            d->MSFlexGrid1->setCurrentIndex(model->index(1, 5));
+            d->grid->setCurrentIndex(model->index(1, 5));
             d->cmdReject->click();  // rejected: asks to restore (Yes)
             QVERIFY(reason(second, 2).isEmpty());
             QVERIFY(model->index(1, 5).data(Qt::ToolTipRole).isNull());
@@ -489,18 +489,18 @@ private slots:
     {
         watchUpdates(Sensor);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         bool enabledBefore = true, enabledAfter = false, openAfterNo = false;
         QString units, tip;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             units = d->model()->headerData(4, Qt::Horizontal, DatasheetModel::UnitRole).toString() + '|' +
                     d->model()->headerData(3, Qt::Horizontal, DatasheetModel::UnitRole).toString();
             tip = d->model()->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString();
             enabledBefore = d->cmdDiscard->isEnabled();
             typeInto(d, 0, 4, "9");
-            d->MSFlexGrid1_Click(d->model()->index(1, 8));  // a plot mark switched
+            d->onGridClicked(d->model()->index(1, 8));  // a plot mark switched
             enabledAfter = d->cmdDiscard->isEnabled();
             m.script.answers = {Messages::Answer::No};
             d->cmdDiscard->click();
@@ -521,7 +521,7 @@ private slots:
         QCOMPARE(field(Sensor, "Plottemporal", 1), QString("0"));
 
         // "Close" asks, and Save keeps what was typed.
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
             typeInto(d, 0, 4, "9");
             d->cmdClose->click();
         }));
@@ -535,12 +535,12 @@ private slots:
     void correctionsOverAnotherUsersChangeAreRefused()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         bool stillOpen = false;
         QString shownAfter;
-        QVERIFY(runDatasheet(w, [&](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [&](DatasheetWindow* d) {
             typeInto(d, 0, 4, "9");
             typeInto(d, 1, 4, "9", Open::Typing, false);  // still in the editor on closing
             db->setUserName("ben");
@@ -564,13 +564,13 @@ private slots:
     {
         watchUpdates(Sensor);
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
             const QModelIndex spatial = d->model()->index(2, 9);
-            d->MSFlexGrid1_Click(spatial);
-            d->MSFlexGrid1_Click(spatial);
-            d->MSFlexGrid1_Click(d->model()->index(2, 2));  // a cell without a mark: nothing
+            d->onGridClicked(spatial);
+            d->onGridClicked(spatial);
+            d->onGridClicked(d->model()->index(2, 2));  // a cell without a mark: nothing
             QVERIFY(d->model()->changed());
             d->close();
         }));
@@ -582,14 +582,14 @@ private slots:
     void returnsToTheReadingShownBefore()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         Shared& s = w.shared();
-        Module1::OpenSensorData(s);
+        SessionData::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
         w.readings()->fillreadings();  // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) { d->close(); }));
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) { d->close(); }));
         QVERIFY(s.rsReadings && s.rsReadings->isOpen());
         QCOMPARE(s.rsReadings->bookmark(), shown);
         QCOMPARE(s.rsReadings->absolutePosition(), 2);
@@ -600,11 +600,11 @@ private slots:
     {
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->Image1->click();
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
+            d->cmdExport->click();
             d->close();
         }));
         QCOMPARE(desk.recorder.requests.size(), 1);
@@ -626,14 +626,14 @@ private slots:
     {
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         const auto exportWith = [&](bool computed) {
             desk.recorder.requests.clear();
-            runDatasheet(w, [computed](frmDatasheet* d) {
+            runDatasheet(w, [computed](DatasheetWindow* d) {
                 QVERIFY(!d->chkExportComputed->isChecked());  // off unless asked for
                 d->chkExportComputed->setChecked(computed);
-                d->Image1->click();
+                d->cmdExport->click();
                 d->close();
             });
             return desk.recorder.requests.isEmpty() ? QJsonObject() : sheetsOf(desk.recorder.requests[0])[0].toObject();
@@ -688,10 +688,10 @@ private slots:
                            "sun");
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->Image1->click();
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
+            d->cmdExport->click();
             d->close();
         }));
         QCOMPARE(desk.recorder.requests.size(), 1);
@@ -715,11 +715,11 @@ private slots:
         ScriptedMessages m;
         RecordedDesktop desk;
         desk.recorder.answer = false;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->Image1->click();
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
+            d->cmdExport->click();
             d->close();
         }));
         QCOMPARE(m.script.texts().size(), 2);
@@ -739,11 +739,11 @@ private slots:
         ToolsController::setExportFolder(blocker + "/exports");
         ScriptedMessages m;
         RecordedDesktop desk;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
-        QVERIFY(runDatasheet(w, [](frmDatasheet* d) {
-            d->Image1->click();
+        QVERIFY(runDatasheet(w, [](DatasheetWindow* d) {
+            d->cmdExport->click();
             d->close();
         }));
         QVERIFY(desk.recorder.requests.isEmpty());

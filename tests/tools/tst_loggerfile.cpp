@@ -9,8 +9,8 @@
 #include <QDirIterator>
 #include <QtTest>
 
+using LoggerDates::Layout;
 using LoggerFile::Row;
-using WrenDates::Layout;
 
 namespace {
 
@@ -136,20 +136,20 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, layout);
         QFETCH(QString, full);
-        const auto st = WrenDates::read(text, Layout(layout));
+        const auto st = LoggerDates::read(text, Layout(layout));
         QCOMPARE(st ? st->fullText() : QString(), full);
     }
 
     void hourBoundariesAreClockHours()
     {
-        const auto a = WrenDates::read(u"2011/03/05 10:59:00", Layout::YearFirst);
-        const auto b = WrenDates::read(u"2011/03/05 11:01:00", Layout::YearFirst);
-        QCOMPARE(WrenDates::hourBoundaries(a->seconds, b->seconds), 1);
-        QCOMPARE(WrenDates::hourBoundaries(b->seconds, a->seconds), -1);
-        QCOMPARE(WrenDates::intervalHours("24"), 24);
-        QCOMPARE(WrenDates::intervalHours("8.5"), 8);  // half to even
-        QCOMPARE(WrenDates::intervalHours("9.5"), 10);
-        QCOMPARE(WrenDates::intervalHours("abc"), 0);
+        const auto a = LoggerDates::read(u"2011/03/05 10:59:00", Layout::YearFirst);
+        const auto b = LoggerDates::read(u"2011/03/05 11:01:00", Layout::YearFirst);
+        QCOMPARE(LoggerDates::hourBoundaries(a->seconds, b->seconds), 1);
+        QCOMPARE(LoggerDates::hourBoundaries(b->seconds, a->seconds), -1);
+        QCOMPARE(LoggerDates::intervalHours("24"), 24);
+        QCOMPARE(LoggerDates::intervalHours("8.5"), 8);  // half to even
+        QCOMPARE(LoggerDates::intervalHours("9.5"), 10);
+        QCOMPARE(LoggerDates::intervalHours("abc"), 0);
     }
 
     void preselection_data()
@@ -182,7 +182,7 @@ private slots:
         QFETCH(QList<bool>, expected);
         const auto rows = rowsOf(dates);
         QCOMPARE(int(rows.size()), expected.size());
-        const auto sel = WrenDates::preselect(rows, Layout::YearFirst, interval);
+        const auto sel = LoggerDates::preselect(rows, Layout::YearFirst, interval);
         QCOMPARE(QList<bool>(sel.begin(), sel.end()), expected);
     }
 
@@ -190,10 +190,10 @@ private slots:
     {
         const auto rows = LoggerFile::parse("2011/03/05 00:00:00,\"7\r\n2011/03/06 00:00:00,7\r\n");
         QVERIFY(rows[0].broken);
-        const auto sel = WrenDates::preselect(rows, Layout::YearFirst, 24);
+        const auto sel = LoggerDates::preselect(rows, Layout::YearFirst, 24);
         QCOMPARE(marks(sel), (std::vector<bool>{false, true}));
-        WrenImport::Target t{"123456789", 2, true};
-        QVERIFY(!WrenImport::readingFromRow(rows[0], Layout::YearFirst, t));
+        LoggerImport::Target t{"123456789", 2, true};
+        QVERIFY(!LoggerImport::readingFromRow(rows[0], Layout::YearFirst, t));
     }
 
     void workedLine_data()
@@ -236,7 +236,7 @@ private slots:
         QFETCH(QString, date);
         QFETCH(QString, time);
         const auto rows = LoggerFile::parse(line);
-        const auto r = WrenImport::readingFromRow(rows.at(0), Layout(layout), {"123456789", gauges, temp});
+        const auto r = LoggerImport::readingFromRow(rows.at(0), Layout(layout), {"123456789", gauges, temp});
         QVERIFY(r);
         QCOMPARE(r->channelT, channelT);
         QCOMPARE(r->channels, channels);
@@ -304,23 +304,23 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, two);
         QFETCH(QString, one);
-        QCOMPARE(WrenImport::leadingFixed(text, 2), two);
-        QCOMPARE(WrenImport::leadingFixed(text, 1), one);
-        QCOMPARE(WrenImport::leadingFixed(text, 2), Numbers::format(Numbers::leadingValue(text), "##0.00"));
-        QCOMPARE(WrenImport::leadingFixed(text, 1), Numbers::format(Numbers::leadingValue(text), "##0.0"));
+        QCOMPARE(LoggerImport::leadingFixed(text, 2), two);
+        QCOMPARE(LoggerImport::leadingFixed(text, 1), one);
+        QCOMPARE(LoggerImport::leadingFixed(text, 2), Numbers::format(Numbers::leadingValue(text), "##0.00"));
+        QCOMPARE(LoggerImport::leadingFixed(text, 1), Numbers::format(Numbers::leadingValue(text), "##0.0"));
     }
 
     void duplicateMessageIsOne()
     {
-        QCOMPARE(WrenImport::duplicatesMessage({"1 2011/03/05 14:00:00"}),
+        QCOMPARE(LoggerImport::duplicatesMessage({"1 2011/03/05 14:00:00"}),
                  QString("1 2011/03/05 14:00:00 is a duplicate reading and cannot be appended."));
         QStringList keys;
         for (int i = 0; i < 7; ++i) keys << QString("k%1").arg(i);
-        const QString text = WrenImport::duplicatesMessage(keys);
+        const QString text = LoggerImport::duplicatesMessage(keys);
         QVERIFY(text.startsWith("7 readings are duplicates and cannot be appended:\r\nk0\r\nk1"));
         QVERIFY(text.contains("k4") && !text.contains("k5"));
         QVERIFY(text.endsWith("... and 2 more"));
-        QVERIFY(WrenImport::duplicatesMessage({}).isEmpty());
+        QVERIFY(LoggerImport::duplicatesMessage({}).isEmpty());
     }
 
     // Every file of the fuzzing corpus goes through the reader and the import's row work.
@@ -333,10 +333,10 @@ private slots:
             QVERIFY(f.open(QIODevice::ReadOnly));
             const auto rows = LoggerFile::parse(f.readAll());
             for (int l = 0; l < 3; ++l) {
-                const auto sel = WrenDates::preselect(rows, Layout(l), 24);
+                const auto sel = LoggerDates::preselect(rows, Layout(l), 24);
                 QCOMPARE(sel.size(), rows.size());
                 for (size_t i = 0; i < rows.size(); ++i) {
-                    const auto r = WrenImport::readingFromRow(rows[i], Layout(l), {"123456789", 6, true});
+                    const auto r = LoggerImport::readingFromRow(rows[i], Layout(l), {"123456789", 6, true});
                     if (sel[i]) QVERIFY(r.has_value());  // a selected row always gives a whole reading
                     if (r) QCOMPARE(r->channels.size(), 6);
                 }

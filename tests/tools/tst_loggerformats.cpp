@@ -233,7 +233,7 @@ private slots:
     {
         QFETCH(QString, text);
         for (int l = 0; l < 3; ++l) {
-            const auto old = WrenDates::read(text, WrenDates::Layout(l));
+            const auto old = LoggerDates::read(text, LoggerDates::Layout(l));
             const auto now = LoggerClock::read(text.toLatin1(), LoggerClock::Layout(l));
             QCOMPARE(now.has_value(), old.has_value());
             if (old) QCOMPARE(LoggerClock::display(*now), old->fullText());
@@ -318,7 +318,7 @@ private slots:
         const QByteArray bytes = text.toLatin1();
         for (int d : {1, 2}) {
             const int n = LoggerReadings::leadingFixed(bytes, d, buf, sizeof buf);
-            QCOMPARE(QString::fromLatin1(buf, n), WrenImport::leadingFixed(text, d));
+            QCOMPARE(QString::fromLatin1(buf, n), LoggerImport::leadingFixed(text, d));
         }
         int len = 0;
         const int r = LoggerReadings::strictFixed(bytes, 2, buf, sizeof buf, &len);

@@ -5,7 +5,7 @@
 #include "support/TestEnv.h"
 #include "support/FaultyDisk.h"
 #include "ModalHelper.h"
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "core/Paths.h"
 #include "data/SensorData.h"
 #include "readings/ReadingsController.h"
@@ -13,7 +13,7 @@
 #include "tools/GridWidgets.h"
 #include "tools/LoggerGridModel.h"
 #include "tools/ToolsController.h"
-#include "tools/frmWrenData.h"
+#include "tools/LoggerImportWindow.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -45,7 +45,7 @@ QByteArray readingLines(int count, int step)
 }
 }  // namespace
 
-class TestWrenImport : public QObject {
+class TestLoggerImport : public QObject {
     Q_OBJECT
     TestHome home;
     QTemporaryDir files;
@@ -70,16 +70,16 @@ class TestWrenImport : public QObject {
     QString dataFile(const QString& name) { return QDir(Paths::dataFolder()).filePath(name); }
 
     // Runs the import command; act works on the open window and must close it.
-    bool runImport(frmTarnwell& w, std::function<void(frmWrenData*)> act)
+    bool runImport(MainWindow& w, std::function<void(LoggerImportWindow*)> act)
     {
         bool seen = false;
-        whenOpen<frmWrenData>("frmWrenData", std::move(act), &seen);
-        w.tools()->imgAddWrenData_Click();
+        whenOpen<LoggerImportWindow>("frmWrenData", std::move(act), &seen);
+        w.tools()->onImportLoggerDataClicked();
         QCoreApplication::processEvents();
         return seen;
     }
 
-    static void appendNow(frmWrenData* d) { d->cmdAppend->click(); }
+    static void appendNow(LoggerImportWindow* d) { d->cmdAppend->click(); }
 
 private slots:
     void initTestCase()
@@ -99,11 +99,11 @@ private slots:
     void cancelChangesNothing()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(QString());
-        QVERIFY(!runImport(w, [](frmWrenData* d) { d->reject(); }));
+        QVERIFY(!runImport(w, [](LoggerImportWindow* d) { d->reject(); }));
         QVERIFY(m.script.shown.empty());
         QVERIFY(!QFile::exists(dataFile("Schema.ini")));
         QVERIFY(!QFile::exists(dataFile("datafile.txt")));
@@ -124,12 +124,12 @@ private slots:
         QFETCH(bool, warned);
         const QString path = writeFile(name, WorkedLine.toUtf8());
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         m.script.answers = {Messages::Answer::No};
-        const bool opened = runImport(w, [](frmWrenData* d) { d->reject(); });
+        const bool opened = runImport(w, [](LoggerImportWindow* d) { d->reject(); });
         if (!warned) {
             QVERIFY(opened);
             QVERIFY(m.script.shown.empty());
@@ -152,11 +152,11 @@ private slots:
     void missingFileSaysSo()
     {
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(QDir(files.path()).filePath(Sensor + ".txt.gone/" + Sensor + ".txt"));
-        QVERIFY(!runImport(w, [](frmWrenData* d) { d->reject(); }));
+        QVERIFY(!runImport(w, [](LoggerImportWindow* d) { d->reject(); }));
         QCOMPARE(m.script.texts(), QStringList{"There was no data found for this sensor."});
         QCOMPARE(m.script.shown[0].icon, Messages::Icon::Information);
         QVERIFY(!QFile::exists(dataFile("Schema.ini")));
@@ -167,18 +167,18 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\r\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         QString header;
         QStringList headers;
         bool marked = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             header = d->lblHeader->text();
             for (int c = 0; c < d->model()->columnCount(); ++c)
                 headers << d->model()->headerData(c, Qt::Horizontal).toString();
-            marked = d->model()->index(0, 11).data(WrenGridModel::MarkRole).toBool();
+            marked = d->model()->index(0, 11).data(LoggerGridModel::MarkRole).toBool();
             QCOMPARE(d->windowTitle(), "Import DataFiles: " + Sensor + ".txt to sensor " + Sensor);
             QCOMPARE(d->model()->index(0, 4).data().toString(), QString("21.46"));
             QVERIFY(QFile::exists(dataFile("datafile.txt")));
@@ -186,7 +186,7 @@ private slots:
             appendNow(d);
         }));
         QCOMPARE(header, "Click to download textfile data to Sensor " + Sensor);
-        QCOMPARE(headers, WrenGridModel::headers());
+        QCOMPARE(headers, LoggerGridModel::headers());
         QCOMPARE(headers.size(), 12);
         QVERIFY(marked);
         QCOMPARE(m.script.texts(), (QStringList{question(1, "1"), "1 records appended to " + Sensor}));
@@ -229,7 +229,7 @@ private slots:
                                        "2011/03/06 00:00:00,7,2,1,20,1,2\n"
                                        "2011/03/07 00:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         choose(path);
         QVERIFY(runImport(w, appendNow));
@@ -239,7 +239,7 @@ private slots:
         // says so and leaves the window open.
         int stored = -1;
         bool stillOpen = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             stored = d->model()->storedCount();
             d->cmdSelectAll->click();  // stored rows cannot be ticked
             appendNow(d);
@@ -267,7 +267,7 @@ private slots:
                                        "2011/03/06 00:00:00,7,2,1,20,1,2\n"
                                        "2011/03/07 00:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
@@ -275,8 +275,8 @@ private slots:
         QString counts, title, tip;
         QVariant grey;
         bool toggled = true;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
-            d->cboWrenInt->setCurrentText("24");
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
+            d->cboLoggerInterval->setCurrentText("24");
             for (int r = 0; r < 3; ++r) {
                 stored << d->model()->isStored(r);
                 selected << d->model()->isSelected(r);
@@ -308,7 +308,7 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", readingLines(72, 3600));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         QVERIFY(!w.findChild<QComboBox*>("cboWrenInt"));
         m.script.shown.clear();
@@ -317,8 +317,8 @@ private slots:
         QList<int> ticked;
         QList<int> dailyRows;
         bool openAfterEnter = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
-            interval = d->cboWrenInt->currentText();
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
+            interval = d->cboLoggerInterval->currentText();
             counts = d->lblCounts->text();
             ticked << d->model()->selectedCount();
             d->cmdSelectNone->click();
@@ -326,15 +326,15 @@ private slots:
             d->cmdSelectAll->click();
             ticked << d->model()->selectedCount();
             // A typed interval is applied by Enter, which stays in the box.
-            d->cboWrenInt->setFocus();
-            d->cboWrenInt->lineEdit()->selectAll();
-            QTest::keyClicks(d->cboWrenInt->lineEdit(), "24");
-            QTest::keyClick(d->cboWrenInt->lineEdit(), Qt::Key_Return);
+            d->cboLoggerInterval->setFocus();
+            d->cboLoggerInterval->lineEdit()->selectAll();
+            QTest::keyClicks(d->cboLoggerInterval->lineEdit(), "24");
+            QTest::keyClick(d->cboLoggerInterval->lineEdit(), Qt::Key_Return);
             openAfterEnter = d->isVisible();
             ticked << d->model()->selectedCount();
             for (int r = 0; r < d->model()->rowCount(); ++r)
                 if (d->model()->isSelected(r)) dailyRows << r;
-            d->cboWrenInt->setCurrentText("0");
+            d->cboLoggerInterval->setCurrentText("0");
             ticked << d->model()->selectedCount();
             appendNow(d);
         }));
@@ -362,13 +362,13 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", readingLines(1234, 60));
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         m.script.answers = {Messages::Answer::Ok, Messages::Answer::No};
         bool stillOpen = false, closedAfterNo = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             d->cmdSelectNone->click();
             appendNow(d);
             stillOpen = d->isVisible() && d->cmdAppend->isEnabled();
@@ -391,14 +391,14 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", QByteArray());
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         QString corner;
         int rows = -1;
         bool stillOpen = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             corner = d->model()->headerData(0, Qt::Horizontal).toString();
             rows = d->model()->rowCount();
             appendNow(d);
@@ -421,18 +421,18 @@ private slots:
                                        "2011/03/06 00:10:00,7,2,1,20,1,2\n"
                                        ",7,2,1,20,1,2\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         QList<bool> marks;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
-            d->cboWrenInt->setCurrentText("24");
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
+            d->cboLoggerInterval->setCurrentText("24");
             for (int r = 0; r < d->model()->rowCount(); ++r) marks << d->model()->isSelected(r);
             // The user selects the marker row and the row without a date by clicking.
-            d->MSFlexGrid1_Click(d->model()->index(0, 11));
-            d->MSFlexGrid1_Click(d->model()->index(4, 11));
-            d->MSFlexGrid1_Click(d->model()->index(0, 3));  // not an Append cell: no change
+            d->onGridClicked(d->model()->index(0, 11));
+            d->onGridClicked(d->model()->index(4, 11));
+            d->onGridClicked(d->model()->index(0, 3));  // not an Append cell: no change
             QVERIFY(d->model()->isSelected(0));
             appendNow(d);
         }));
@@ -452,11 +452,11 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", "05/03/2011 14:00:00,7,2,1,20,1,2\r\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         choose(path);
         bool firstMarked = true;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             firstMarked = d->model()->isSelected(0);  // not a year-first date
             d->optDateFormat[1]->setChecked(true);
             QVERIFY(d->model()->isSelected(0));
@@ -472,12 +472,12 @@ private slots:
     {
         const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         choose(path);
         m.script.answers = {Messages::Answer::No};
         bool closed = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             appendNow(d);
             closed = !d->isVisible();
         }));
@@ -509,14 +509,14 @@ private slots:
                                        "2011/03/11 14:00:00\n"
                                        "2011/03/12 14:00:00,7,2,1,,3,4\n");  // no temperature: fine
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         const QByteArray before = TestEnv::fileHash(Paths::databasePath());
         m.script.answers = {Messages::Answer::Yes, appendOthers ? Messages::Answer::Yes : Messages::Answer::No};
         bool stillOpen = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             appendNow(d);
             stillOpen = d->isVisible() && d->cmdAppend->isEnabled();
             if (stillOpen) d->reject();
@@ -557,13 +557,13 @@ private slots:
         TARNWELL_FILE_ONLY();  // the failure is injected into the file's journal
         const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\n2011/03/06 14:00:00,7,2,1,20,1,2\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         m.script.shown.clear();
         choose(path);
         const QByteArray before = TestEnv::fileHash(Paths::databasePath());
         bool stillOpen = false;
-        QVERIFY(runImport(w, [&](frmWrenData* d) {
+        QVERIFY(runImport(w, [&](LoggerImportWindow* d) {
             {
                 FaultyDisk::Armed full({QStringLiteral("-journal"), 0, FaultyDisk::Failure::DiskFull});
                 appendNow(d);
@@ -591,11 +591,11 @@ private slots:
             QVERIFY(QFile::setPermissions(target, folder ? QFile::ReadOwner | QFile::ExeOwner : QFile::Permissions()));
             ScriptedMessages m;
             {
-                frmTarnwell w;
+                MainWindow w;
                 w.show();
                 m.script.shown.clear();
                 choose(path);
-                QVERIFY(!runImport(w, [](frmWrenData* d) { d->reject(); }));
+                QVERIFY(!runImport(w, [](LoggerImportWindow* d) { d->reject(); }));
             }
             QFile::setPermissions(target, was);
             QCOMPARE(m.script.shown.size(), size_t(1));
@@ -612,10 +612,10 @@ private slots:
         TestData::addManyReadings(*db, Sensor, 5, QDateTime(QDate(2010, 1, 1), QTime(0, 0)), 2);
         const QString path = writeFile(Sensor + ".txt", WorkedLine.toUtf8() + "\r\n");
         ScriptedMessages m;
-        frmTarnwell w;
+        MainWindow w;
         w.show();
         Shared& s = w.shared();
-        Module1::OpenSensorData(s);
+        SessionData::OpenSensorData(s);
         s.rsReadings->setAbsolutePosition(2);
         w.readings()->fillreadings();  // the reading on screen, as the user sees it
         const qint64 shown = s.rsReadings->bookmark();
@@ -627,5 +627,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWrenImport)
+QTEST_MAIN(TestLoggerImport)
 #include "tst_loggerimport.moc"

@@ -6,17 +6,17 @@ class QPushButton;
 
 // The About window: the product's name, its version, how to reach the maker, a picture
 // and one button that closes the window.
-class frmSplash : public QDialog {
+class SplashScreen : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSplash(QWidget* parent = nullptr);
+    explicit SplashScreen(QWidget* parent = nullptr);
 
     QLabel* lblVersion = nullptr;
-    QPushButton* Command1 = nullptr;
+    QPushButton* cmdOk = nullptr;
 
     // "Version " + major.minor.revision.
     static QString versionCaption();
 
 private:
-    void Form_Load();
+    void showVersion();
 };

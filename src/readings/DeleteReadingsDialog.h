@@ -26,14 +26,14 @@ struct BatchDelSensor {
 // open on its first and last reading days, and each choice is asked once more, naming
 // the sensor and the number of readings, with No as the answer Enter gives; No (or a
 // choice that would delete nothing) keeps the window open with nothing chosen.
-class frmBatchDel : public QDialog {
+class DeleteReadingsDialog : public QDialog {
     Q_OBJECT
 public:
     // Opening clears the three choices; the dates of the choice keep their values until
     // "BATCH DELETE" is pressed. Without a sensor the calendars open on today and nothing
     // is asked.
-    frmBatchDel(DeletionChoice& choice, QWidget* parent = nullptr);
-    frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent = nullptr);
+    DeleteReadingsDialog(DeletionChoice& choice, QWidget* parent = nullptr);
+    DeleteReadingsDialog(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent = nullptr);
 
     QLabel* lblSensor = nullptr;
 
@@ -41,13 +41,13 @@ public:
     QCalendarWidget* DelEnd = nullptr;
     QPushButton* OKButton = nullptr;
     QPushButton* cmdSingleDel = nullptr;
-    QPushButton* Command1 = nullptr;
+    QPushButton* cmdDeleteAll = nullptr;
     QPushButton* CancelButton = nullptr;
 
-    void OKButton_Click();
-    void cmdSingleDel_Click();
-    void Command1_Click();
-    void CancelButton_Click();
+    void onBatchDeleteClicked();
+    void onDeleteOneClicked();
+    void onDeleteAllClicked();
+    void onCancelClicked();
 
 private:
     bool confirm(const QString& question);

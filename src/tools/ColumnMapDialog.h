@@ -16,11 +16,11 @@ class QTableWidget;
 // file's first rows, the date and time column and its layout, the temperature column, a
 // column per gauge channel, the clock offset and the codes the logger writes for "no
 // reading". Modal; OK checks the choice first.
-class frmColumnMap : public QDialog {
+class ColumnMapDialog : public QDialog {
     Q_OBJECT
 public:
-    frmColumnMap(const QString& sensorId, const LoggerReadings::Target& target, const LoggerFormats::Opened& file,
-                 const ColumnMap& start, QWidget* parent = nullptr);
+    ColumnMapDialog(const QString& sensorId, const LoggerReadings::Target& target, const LoggerFormats::Opened& file,
+                    const ColumnMap& start, QWidget* parent = nullptr);
 
     QLabel* lblHeader = nullptr;
     QTableWidget* grdPreview = nullptr;
@@ -36,7 +36,7 @@ public:
     // The map as chosen on screen.
     ColumnMap map() const;
 
-    void cmdOK_Click();
+    void onOkClicked();
 
 private:
     const LoggerFormats::Opened& m_file;

@@ -1,4 +1,4 @@
-#include "maintenance/frmReport.h"
+#include "maintenance/ReportOptionsDialog.h"
 #include "core/AppInfo.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent), m_options(options)
+ReportOptionsDialog::ReportOptionsDialog(ReportOptions& options, QWidget* parent) : QDialog(parent), m_options(options)
 {
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("Tarnwell Reporting"));
@@ -29,18 +29,18 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     QFont bold = lblSensor->font();
     bold.setBold(true);
     lblSensor->setFont(bold);
-    Label1 = new QLabel(QStringLiteral("Select the contents to include in the report:"));
-    Label1->setObjectName(QStringLiteral("Label1"));
+    lblContents = new QLabel(QStringLiteral("Select the contents to include in the report:"));
+    lblContents->setObjectName(QStringLiteral("Label1"));
     chkCover = box(QStringLiteral("chkCover"), QStringLiteral("Sensor Information Cover Page"));
-    Frame1 = new QGroupBox(QStringLiteral("Plots:"));
-    Frame1->setObjectName(QStringLiteral("Frame1"));
+    grpPlots = new QGroupBox(QStringLiteral("Plots:"));
+    grpPlots->setObjectName(QStringLiteral("Frame1"));
     chkTemp = box(QStringLiteral("chkTemp"), QStringLiteral("Load v Time"));
     chkRate = box(QStringLiteral("chkRate"), QStringLiteral("Disp v Time"));
     chkSpatial = box(QStringLiteral("chkSpatial"), QStringLiteral("Load v Length"));
     chkDvL = box(QStringLiteral("chkDvL"), QStringLiteral("Disp v Length"));
     chkSvL = box(QStringLiteral("chkSvL"), QStringLiteral("Shear v Length"));
     chkSvL->setChecked(false);
-    auto* plots = new QVBoxLayout(Frame1);
+    auto* plots = new QVBoxLayout(grpPlots);
     for (QCheckBox* c : {chkTemp, chkRate, chkSpatial, chkDvL, chkSvL}) plots->addWidget(c);
     // The PDF is the copy to hand on: it has page numbers and opens anywhere.
     chkPdf = box(QStringLiteral("chkPdf"), QStringLiteral("Also save the report as a PDF file (with page numbers)"));
@@ -85,8 +85,8 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmReport::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmReport::cmdCancel_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &ReportOptionsDialog::onOkClicked);
+    connect(cmdCancel, &QPushButton::clicked, this, &ReportOptionsDialog::onCancelClicked);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -94,10 +94,10 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     buttons->addWidget(cmdCancel);
     auto* v = new QVBoxLayout(this);
     v->addWidget(lblSensor);
-    v->addWidget(Label1);
+    v->addWidget(lblContents);
     v->addWidget(chkCover);
     v->addWidget(periodBox);
-    v->addWidget(Frame1);
+    v->addWidget(grpPlots);
     v->addWidget(chkPdf);
     v->addLayout(buttons);
 
@@ -107,7 +107,7 @@ frmReport::frmReport(ReportOptions& options, QWidget* parent) : QDialog(parent),
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
-void frmReport::cmdOK_Click()
+void ReportOptionsDialog::onOkClicked()
 {
     if (dtpFrom->date() > dtpTo->date()) {
         Messages::show(
@@ -130,20 +130,20 @@ void frmReport::cmdOK_Click()
     done(Accepted);
 }
 
-void frmReport::setSensor(const QString& id)
+void ReportOptionsDialog::setSensor(const QString& id)
 {
     lblSensor->setText(id.isEmpty() ? QStringLiteral("No sensor is chosen.")
                                     : QStringLiteral("Report on sensor ") + id);
 }
 
-void frmReport::setRecordSpan(const QDate& first, const QDate& last)
+void ReportOptionsDialog::setRecordSpan(const QDate& first, const QDate& last)
 {
     m_first = first;
     m_last = last;
     cmdWholeRecord->setEnabled(first.isValid());
 }
 
-void frmReport::cmdCancel_Click()
+void ReportOptionsDialog::onCancelClicked()
 {
     m_options.chosen = false;
     hide();
@@ -151,7 +151,7 @@ void frmReport::cmdCancel_Click()
 }
 
 // Escape and the window's close box cancel, as the Cancel button does.
-void frmReport::reject()
+void ReportOptionsDialog::reject()
 {
     m_options.chosen = false;
     QDialog::reject();

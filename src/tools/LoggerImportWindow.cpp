@@ -1,4 +1,4 @@
-#include "tools/frmWrenData.h"
+#include "tools/LoggerImportWindow.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
@@ -30,7 +30,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent)
+LoggerImportWindow::LoggerImportWindow(PageHost& win, ToolsController& tools, const QString& sourcePath,
+                                       QWidget* parent)
     : QDialog(parent),
       m_win(win),
       m_s(win.shared()),
@@ -49,7 +50,7 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     auto* frameLayout = new QHBoxLayout(frame);
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        optDateFormat[i] = new QRadioButton(WrenDates::layoutCaption(WrenDates::Layout(i)), frame);
+        optDateFormat[i] = new QRadioButton(LoggerDates::layoutCaption(LoggerDates::Layout(i)), frame);
         optDateFormat[i]->setObjectName(QStringLiteral("optDateFormat(%1)").arg(i));
         group->addButton(optDateFormat[i], i);
         frameLayout->addWidget(optDateFormat[i]);
@@ -66,21 +67,21 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     // when the logger read more often than the length charts need.
     auto* intervalCaption = new QLabel(QStringLiteral("Tick one reading every"), this);
     intervalCaption->setObjectName(QStringLiteral("lblWrenInt"));
-    cboWrenInt = new QComboBox(this);
-    cboWrenInt->setObjectName(QStringLiteral("cboWrenInt"));
-    cboWrenInt->setEditable(true);
-    cboWrenInt->setInsertPolicy(QComboBox::NoInsert);
-    cboWrenInt->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
-    cboWrenInt->setCurrentText(QString::number(DefaultInterval));
-    cboWrenInt->setToolTip(
+    cboLoggerInterval = new QComboBox(this);
+    cboLoggerInterval->setObjectName(QStringLiteral("cboWrenInt"));
+    cboLoggerInterval->setEditable(true);
+    cboLoggerInterval->setInsertPolicy(QComboBox::NoInsert);
+    cboLoggerInterval->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
+    cboLoggerInterval->setCurrentText(QString::number(DefaultInterval));
+    cboLoggerInterval->setToolTip(
         QStringLiteral("Minimum interval in hours between the readings ticked; 0 ticks every new reading"));
-    cboWrenInt->setMinimumContentsLength(4);
-    intervalCaption->setBuddy(cboWrenInt);
+    cboLoggerInterval->setMinimumContentsLength(4);
+    intervalCaption->setBuddy(cboLoggerInterval);
     auto* intervalUnit = new QLabel(QStringLiteral("hours (0: every new reading)"), this);
-    connect(cboWrenInt, &QComboBox::currentTextChanged, this, &frmWrenData::intervalChanged);
+    connect(cboLoggerInterval, &QComboBox::currentTextChanged, this, &LoggerImportWindow::intervalChanged);
     // Enter in the box applies it; it never reaches the append button.
-    cboWrenInt->installEventFilter(this);
-    if (cboWrenInt->lineEdit()) cboWrenInt->lineEdit()->installEventFilter(this);
+    cboLoggerInterval->installEventFilter(this);
+    if (cboLoggerInterval->lineEdit()) cboLoggerInterval->lineEdit()->installEventFilter(this);
 
     cmdSelectAll = new QPushButton(QStringLiteral("Select all"), this);
     cmdSelectAll->setObjectName(QStringLiteral("cmdSelectAll"));
@@ -97,7 +98,7 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
     cmdAppend->setAutoDefault(false);
     cmdAppend->setDefault(true);  // Enter appends (after its question); not from inside the grid
-    connect(cmdAppend, &QPushButton::clicked, this, &frmWrenData::cmdAppend_Click);
+    connect(cmdAppend, &QPushButton::clicked, this, &LoggerImportWindow::onAppendClicked);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setAutoDefault(false);
@@ -110,24 +111,23 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     cmdColumnMap = new QPushButton(QStringLiteral("Column map..."), this);
     cmdColumnMap->setObjectName(QStringLiteral("cmdColumnMap"));
     cmdColumnMap->setAutoDefault(false);
-    connect(cmdColumnMap, &QPushButton::clicked, this, &frmWrenData::cmdColumnMap_Click);
+    connect(cmdColumnMap, &QPushButton::clicked, this, &LoggerImportWindow::onColumnMapClicked);
 
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
 
-    m_model = new WrenGridModel(this);
-    MSFlexGrid1 = new GridWidgets::GridView(this);
-    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
-    MSFlexGrid1->setModel(m_model);
-    MSFlexGrid1->setItemDelegate(
-        new GridWidgets::MarkDelegate(WrenGridModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1));
-    connect(MSFlexGrid1, &QTableView::clicked, this, &frmWrenData::MSFlexGrid1_Click);
-    connect(m_model, &QAbstractItemModel::dataChanged, this, &frmWrenData::showCounts);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &frmWrenData::showCounts);
-    Keyboard::keepEnterIn(MSFlexGrid1);
+    m_model = new LoggerGridModel(this);
+    grid = new GridWidgets::GridView(this);
+    grid->setObjectName(QStringLiteral("MSFlexGrid1"));
+    grid->setModel(m_model);
+    grid->setItemDelegate(new GridWidgets::MarkDelegate(LoggerGridModel::MarkRole, img_x_on, img_x_off, grid));
+    connect(grid, &QTableView::clicked, this, &LoggerImportWindow::onGridClicked);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &LoggerImportWindow::showCounts);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &LoggerImportWindow::showCounts);
+    Keyboard::keepEnterIn(grid);
     // A blank switches the mark of the current row, for keyboard use.
-    MSFlexGrid1->setKeyHandler([this](QChar ch) {
+    grid->setKeyHandler([this](QChar ch) {
         if (ch != u' ') return false;
-        const QModelIndex cur = MSFlexGrid1->currentIndex();
+        const QModelIndex cur = grid->currentIndex();
         if (cur.isValid()) m_model->toggle(m_model->index(cur.row(), m_model->appendColumn()));
         return true;
     });
@@ -141,7 +141,7 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     top->addWidget(cmdCancel);
     auto* ticks = new QHBoxLayout;
     ticks->addWidget(intervalCaption);
-    ticks->addWidget(cboWrenInt);
+    ticks->addWidget(cboLoggerInterval);
     ticks->addWidget(intervalUnit);
     ticks->addSpacing(24);
     ticks->addWidget(cmdSelectAll);
@@ -151,30 +151,30 @@ frmWrenData::frmWrenData(PageHost& win, ToolsController& tools, const QString& s
     layout->addWidget(lblHeader);
     layout->addLayout(top);
     layout->addLayout(ticks);
-    layout->addWidget(MSFlexGrid1);
+    layout->addWidget(grid);
     layout->addWidget(lblCounts);
     resize(1100, 640);
     // The grid fills the window; the window keeps the size the user last gave it.
     WindowPlacement::restoreSize(this, QStringLiteral("ImportWindow"));
 
-    Form_Load();
+    loadFile();
 }
 
-frmWrenData::~frmWrenData() = default;
+LoggerImportWindow::~LoggerImportWindow() = default;
 
-WrenDates::Layout frmWrenData::layout() const
+LoggerDates::Layout LoggerImportWindow::layout() const
 {
     for (int i = 0; i < 3; ++i)
-        if (optDateFormat[i] && optDateFormat[i]->isChecked()) return WrenDates::Layout(i);
-    return WrenDates::Layout::YearFirst;
+        if (optDateFormat[i] && optDateFormat[i]->isChecked()) return LoggerDates::Layout(i);
+    return LoggerDates::Layout::YearFirst;
 }
 
-int frmWrenData::interval() const
+int LoggerImportWindow::interval() const
 {
-    return cboWrenInt ? WrenDates::intervalHours(cboWrenInt->currentText()) : DefaultInterval;
+    return cboLoggerInterval ? LoggerDates::intervalHours(cboLoggerInterval->currentText()) : DefaultInterval;
 }
 
-void frmWrenData::intervalChanged()
+void LoggerImportWindow::intervalChanged()
 {
     // Ticks again by the new interval (hand-made ticks are replaced), only when the number
     // itself changed.
@@ -189,10 +189,10 @@ void frmWrenData::intervalChanged()
     }
 }
 
-bool frmWrenData::eventFilter(QObject* watched, QEvent* event)
+bool LoggerImportWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && cboWrenInt &&
-        (watched == cboWrenInt || watched == cboWrenInt->lineEdit())) {
+    if (event->type() == QEvent::KeyPress && cboLoggerInterval &&
+        (watched == cboLoggerInterval || watched == cboLoggerInterval->lineEdit())) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             intervalChanged();
@@ -202,7 +202,7 @@ bool frmWrenData::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void frmWrenData::Form_Load()
+void LoggerImportWindow::loadFile()
 {
     ignoringErrors([&] {
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
@@ -210,10 +210,10 @@ void frmWrenData::Form_Load()
             m_s.rsReadings->close();
         }
     });
-    ignoringErrors([&] { Module1::OpenSensorData(m_s); });
+    ignoringErrors([&] { SessionData::OpenSensorData(m_s); });
     m_format = m_tools.dataFile().format;
     m_target = {m_s.subWindowSensor, 0, false};
-    ignoringErrors([&] { m_target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor); });
+    ignoringErrors([&] { m_target = LoggerImport::targetFor(m_s.db, m_s.subWindowSensor); });
     const bool named = m_format != LoggerFormats::Format::CommaSeparated;
     m_dateFrame->setVisible(!named);
     lblColumnMap->setVisible(named);
@@ -232,9 +232,9 @@ void frmWrenData::Form_Load()
     ignoringErrors([&] { PopulateSFlexGrid(); });
 }
 
-bool frmWrenData::PopulateSFlexGrid()
+bool LoggerImportWindow::PopulateSFlexGrid()
 {
-    if (!m_model || !MSFlexGrid1) return false;
+    if (!m_model || !grid) return false;
     if (m_tools.noDataFile()) {
         m_model->clear();
         return false;
@@ -242,7 +242,7 @@ bool frmWrenData::PopulateSFlexGrid()
     m_appliedInterval = interval();
     m_model->setTable(m_tools.takeDataFileRows(), columns(), mapping(), m_appliedInterval);
     markStored();
-    QHeaderView* h = MSFlexGrid1->horizontalHeader();
+    QHeaderView* h = grid->horizontalHeader();
     if (m_model->rowCount() == 0) {
         h->resizeSection(0, GridWidgets::twips(this, 1800));
         return true;
@@ -255,7 +255,7 @@ bool frmWrenData::PopulateSFlexGrid()
     return true;
 }
 
-LoggerReadings::Mapping frmWrenData::mapping() const
+LoggerReadings::Mapping LoggerImportWindow::mapping() const
 {
     if (m_format == LoggerFormats::Format::CommaSeparated)
         return LoggerFormats::commaSeparatedMapping(int(layout()), m_target);
@@ -264,11 +264,11 @@ LoggerReadings::Mapping frmWrenData::mapping() const
     return m;
 }
 
-std::vector<WrenGridModel::Column> frmWrenData::columns() const
+std::vector<LoggerGridModel::Column> LoggerImportWindow::columns() const
 {
-    if (m_format == LoggerFormats::Format::CommaSeparated) return WrenGridModel::commaSeparatedColumns();
+    if (m_format == LoggerFormats::Format::CommaSeparated) return LoggerGridModel::commaSeparatedColumns();
     const LoggerReadings::Mapping m = mapping();
-    std::vector<WrenGridModel::Column> out{{QStringLiteral("Reading Date & Time"), m.dateField, true}};
+    std::vector<LoggerGridModel::Column> out{{QStringLiteral("Reading Date & Time"), m.dateField, true}};
     if (m_target.tempChannel) out.push_back({QStringLiteral("ChannelT"), m.tempField, false});
     for (int k = 0; k < m_target.gauges; ++k)
         out.push_back({QStringLiteral("Channel%1").arg(k + 1),
@@ -276,7 +276,7 @@ std::vector<WrenGridModel::Column> frmWrenData::columns() const
     return out;
 }
 
-void frmWrenData::showMap()
+void LoggerImportWindow::showMap()
 {
     const ColumnMap& map = m_tools.columnMap();
     QStringList parts{map.dateColumn + QStringLiteral(" (") + LoggerClock::caption(map.layout) +
@@ -292,7 +292,7 @@ void frmWrenData::showMap()
     lblColumnMap->setText(m_tools.dataFile().description + QStringLiteral(": ") + parts.join(QStringLiteral(", ")));
 }
 
-void frmWrenData::cmdColumnMap_Click()
+void LoggerImportWindow::onColumnMapClicked()
 {
     runTrapped(QStringLiteral(" frmWrenData.cmdColumnMap_Click"), [&] {
         if (!m_tools.chooseColumnMap(this, m_tools.columnMap())) return;
@@ -302,7 +302,7 @@ void frmWrenData::cmdColumnMap_Click()
     });
 }
 
-void frmWrenData::layoutChanged()
+void LoggerImportWindow::layoutChanged()
 {
     // The marks follow the layout the dates are read in.
     if (m_model && m_model->rowCount() > 0) {
@@ -311,16 +311,16 @@ void frmWrenData::layoutChanged()
     }
 }
 
-void frmWrenData::markStored()
+void LoggerImportWindow::markStored()
 {
     // Rows the sensor has already are greyed and left unmarked; without the database the
     // duplicate check of the append still refuses them.
     ignoringErrors(
-        [&] { m_model->setStored(WrenImport::storedRows(m_s.db, m_s.subWindowSensor, m_model->moments())); });
+        [&] { m_model->setStored(LoggerImport::storedRows(m_s.db, m_s.subWindowSensor, m_model->moments())); });
     showCounts();
 }
 
-void frmWrenData::showCounts()
+void LoggerImportWindow::showCounts()
 {
     if (!lblCounts || !m_model) return;
     const int rows = m_model->rowCount();
@@ -339,12 +339,12 @@ void frmWrenData::showCounts()
     lblCounts->setText(text);
 }
 
-void frmWrenData::MSFlexGrid1_Click(const QModelIndex& index)
+void LoggerImportWindow::onGridClicked(const QModelIndex& index)
 {
     if (m_model) m_model->toggle(index);
 }
 
-QString frmWrenData::nothingTickedReason() const
+QString LoggerImportWindow::nothingTickedReason() const
 {
     const int rows = m_model ? m_model->rowCount() : 0;
     if (rows == 0 || m_tools.noDataFile())
@@ -357,7 +357,7 @@ QString frmWrenData::nothingTickedReason() const
         "Tick the readings to append in the Append column (click, or Space), or use Select all.");
 }
 
-void frmWrenData::cmdAppend_Click()
+void LoggerImportWindow::onAppendClicked()
 {
     const int ticked = m_model ? m_model->selectedCount() : 0;
     if (ticked == 0) {
@@ -376,7 +376,7 @@ void frmWrenData::cmdAppend_Click()
         LoggerReadings::Outcome outcome;
         QString failure;
         try {
-            const WrenImport::Target target = WrenImport::targetFor(m_s.db, m_s.subWindowSensor);
+            const LoggerImport::Target target = LoggerImport::targetFor(m_s.db, m_s.subWindowSensor);
             const LoggerReadings::Mapping m = mapping();
             LoggerReadings::Survey survey;
             {
@@ -424,10 +424,10 @@ void frmWrenData::cmdAppend_Click()
                            m_s.subWindowSensor);
             // Keep a copy of what was imported in the data folder.
             runTrapped(QStringLiteral(" frmWrenData.ArchiveDataFile"), [&] {
-                const QString copy = QDir(m_s.dataFolder).filePath(WrenImport::WorkingCopyName);
+                const QString copy = QDir(m_s.dataFolder).filePath(LoggerImport::WorkingCopyName);
                 const QString suffix = QFileInfo(m_sourcePath).suffix();
-                WrenImport::archiveCopy(
-                    m_s.dataFolder, WrenImport::FileExists(copy) ? copy : m_sourcePath, m_s.subWindowSensor,
+                LoggerImport::archiveCopy(
+                    m_s.dataFolder, LoggerImport::FileExists(copy) ? copy : m_sourcePath, m_s.subWindowSensor,
                     QDate::currentDate(),
                     m_format == LoggerFormats::Format::CommaSeparated ? QStringLiteral("txt") : suffix);
             });
@@ -438,7 +438,7 @@ void frmWrenData::cmdAppend_Click()
     accept();
 }
 
-void frmWrenData::Form_Unload()
+void LoggerImportWindow::readyToClose()
 {
     if (m_unloaded) return;
     m_unloaded = true;
@@ -449,9 +449,9 @@ void frmWrenData::Form_Unload()
     m_tools.returnToSavedReading();
 }
 
-void frmWrenData::done(int r)
+void LoggerImportWindow::done(int r)
 {
-    Form_Unload();
+    readyToClose();
     WindowPlacement::saveSize(this, QStringLiteral("ImportWindow"));
     QDialog::done(r);
 }

@@ -10,12 +10,12 @@ class QTableWidget;
 // required, the command hook, the reminder and cool-down times, the recipients per level
 // and group of sensors, and the response plan per level and group. Saved in the database;
 // "Send a test message" sends with what is typed, before saving.
-class frmAlarmNotify : public QDialog {
+class NotificationSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAlarmNotify(Database& db, QWidget* parent = nullptr);
+    explicit NotificationSettingsDialog(Database& db, QWidget* parent = nullptr);
 
-    void cmdTest_Click();
+    void onSendTestClicked();
     bool save();  // false when something typed is refused (said so)
 
     QLineEdit* txtSmtpUrl = nullptr;

@@ -1,4 +1,4 @@
-#include "alarms/frmAlarmLevels.h"
+#include "alarms/AlarmLevelsDialog.h"
 #include "core/Messages.h"
 
 #include <QDialogButtonBox>
@@ -17,7 +17,7 @@ const char* const BoxNames[FieldCount] = {
     "txtRateWindowDays",  "txtMarginPercent",   "txtStaleDays"};
 }  // namespace
 
-frmAlarmLevels::frmAlarmLevels(const QString& sensorId, const Texts& texts, QWidget* parent) : QDialog(parent)
+AlarmLevelsDialog::AlarmLevelsDialog(const QString& sensorId, const Texts& texts, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAlarmLevels"));
     setWindowTitle(QStringLiteral("Alarm levels of sensor ") + sensorId);
@@ -62,13 +62,13 @@ frmAlarmLevels::frmAlarmLevels(const QString& sensorId, const Texts& texts, QWid
     ok->setDefault(true);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(ok, &QPushButton::clicked, this, &frmAlarmLevels::cmdOK_Click);
+    connect(ok, &QPushButton::clicked, this, &AlarmLevelsDialog::onOkClicked);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     v->addWidget(buttons);
     m_boxes[LoadAlertUpper]->setFocus();
 }
 
-void frmAlarmLevels::cmdOK_Click()
+void AlarmLevelsDialog::onOkClicked()
 {
     Texts texts;
     for (int i = 0; i < FieldCount; ++i) texts[size_t(i)] = m_boxes[size_t(i)]->text();

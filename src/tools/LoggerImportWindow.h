@@ -21,36 +21,36 @@ class GridView;
 // all / Select none, and the append command. Modal; used once: appending or declining
 // closes it, and closing shows the saved reading again. With nothing ticked it stays open
 // and says why.
-class frmWrenData : public QDialog {
+class LoggerImportWindow : public QDialog {
     Q_OBJECT
 public:
     // sourcePath is the user's chosen file (kept as an archive copy after an append).
-    frmWrenData(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
-    ~frmWrenData() override;
+    LoggerImportWindow(PageHost& win, ToolsController& tools, const QString& sourcePath, QWidget* parent = nullptr);
+    ~LoggerImportWindow() override;
 
     QLabel* lblHeader = nullptr;
     QRadioButton* optDateFormat[3] = {nullptr, nullptr, nullptr};
-    GridWidgets::GridView* MSFlexGrid1 = nullptr;
+    GridWidgets::GridView* grid = nullptr;
     QPushButton* cmdAppend = nullptr;
-    QPushButton* cmdCancel = nullptr;      // closes the window; nothing is appended
-    QComboBox* cboWrenInt = nullptr;       // pre-selection interval in hours ("0": every reading)
-    QPushButton* cmdSelectAll = nullptr;   // ticks every row the sensor does not hold yet
-    QPushButton* cmdSelectNone = nullptr;  // unticks every row
-    QLabel* lblCounts = nullptr;           // rows selected, already stored, the interval used
-    QLabel* lblColumnMap = nullptr;        // files with named columns: what feeds what
-    QPushButton* cmdColumnMap = nullptr;   // changes that map
+    QPushButton* cmdCancel = nullptr;        // closes the window; nothing is appended
+    QComboBox* cboLoggerInterval = nullptr;  // pre-selection interval in hours ("0": every reading)
+    QPushButton* cmdSelectAll = nullptr;     // ticks every row the sensor does not hold yet
+    QPushButton* cmdSelectNone = nullptr;    // unticks every row
+    QLabel* lblCounts = nullptr;             // rows selected, already stored, the interval used
+    QLabel* lblColumnMap = nullptr;          // files with named columns: what feeds what
+    QPushButton* cmdColumnMap = nullptr;     // changes that map
     QLabel* img_x_on = nullptr;
     QLabel* img_x_off = nullptr;
 
-    WrenGridModel* model() const { return m_model; }
-    WrenDates::Layout layout() const;
+    LoggerGridModel* model() const { return m_model; }
+    LoggerDates::Layout layout() const;
 
-    void Form_Load();
+    void loadFile();
     bool PopulateSFlexGrid();
-    void MSFlexGrid1_Click(const QModelIndex& index);
-    void cmdAppend_Click();
-    void cmdColumnMap_Click();
-    void Form_Unload();
+    void onGridClicked(const QModelIndex& index);
+    void onAppendClicked();
+    void onColumnMapClicked();
+    void readyToClose();
 
     void done(int r) override;
 
@@ -69,7 +69,7 @@ private:
     void intervalChanged();
     // How the rows give readings, and the grid's columns, for the file's format.
     LoggerReadings::Mapping mapping() const;
-    std::vector<WrenGridModel::Column> columns() const;
+    std::vector<LoggerGridModel::Column> columns() const;
     void showMap();
     // Greys the rows the sensor has already, then shows the counts.
     void markStored();
@@ -79,7 +79,7 @@ private:
     Shared& m_s;
     ToolsController& m_tools;
     QString m_sourcePath;
-    WrenGridModel* m_model = nullptr;
+    LoggerGridModel* m_model = nullptr;
     QWidget* m_dateFrame = nullptr;
     LoggerFormats::Format m_format = LoggerFormats::Format::CommaSeparated;
     LoggerReadings::Target m_target;

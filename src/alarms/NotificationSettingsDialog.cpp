@@ -1,4 +1,4 @@
-#include "alarms/frmAlarmNotify.h"
+#include "alarms/NotificationSettingsDialog.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
@@ -58,7 +58,7 @@ QString levelWord(const QString& typed)
 
 }  // namespace
 
-frmAlarmNotify::frmAlarmNotify(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
+NotificationSettingsDialog::NotificationSettingsDialog(Database& db, QWidget* parent) : QDialog(parent), m_db(db)
 {
     setObjectName(QStringLiteral("frmAlarmNotify"));
     setWindowTitle(QStringLiteral("Alarm notifications"));
@@ -107,7 +107,7 @@ frmAlarmNotify::frmAlarmNotify(Database& db, QWidget* parent) : QDialog(parent),
     auto* test = buttons->addButton(QStringLiteral("Send a &test message"), QDialogButtonBox::ActionRole);
     test->setObjectName(QStringLiteral("cmdTest"));
     v->addWidget(buttons);
-    connect(test, &QPushButton::clicked, this, &frmAlarmNotify::cmdTest_Click);
+    connect(test, &QPushButton::clicked, this, &NotificationSettingsDialog::onSendTestClicked);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (save()) accept();
     });
@@ -145,7 +145,7 @@ struct Typed {
     QString problem;
 };
 
-Typed read(const frmAlarmNotify& f)
+Typed read(const NotificationSettingsDialog& f)
 {
     Typed t;
     t.settings.smtpUrl = f.txtSmtpUrl->text().trimmed();
@@ -187,7 +187,7 @@ Typed read(const frmAlarmNotify& f)
 }
 }  // namespace
 
-bool frmAlarmNotify::save()
+bool NotificationSettingsDialog::save()
 {
     const Typed t = read(*this);
     if (!t.problem.isEmpty()) {
@@ -206,7 +206,7 @@ bool frmAlarmNotify::save()
     return saved;
 }
 
-void frmAlarmNotify::cmdTest_Click()
+void NotificationSettingsDialog::onSendTestClicked()
 {
     const Typed t = read(*this);
     if (!t.problem.isEmpty()) {

@@ -19,17 +19,17 @@ class QTableWidget;
 // first, shown by status (open, acknowledged, or all). Acknowledge asks for a note and records it with the
 // login name and the moment; "Go to sensor" shows the event's sensor in the main window
 // and closes. Escape closes; Enter in the list goes to the sensor.
-class frmAlarms : public QDialog {
+class AlarmsWindow : public QDialog {
     Q_OBJECT
 public:
     using GoTo = std::function<bool(const QString& sensorId)>;
-    frmAlarms(Database& db, GoTo goTo, QWidget* parent = nullptr);
+    AlarmsWindow(Database& db, GoTo goTo, QWidget* parent = nullptr);
 
     // The events shown, in order.
     const std::vector<AlarmStore::Event>& shownEvents() const { return m_events; }
     void fill();
-    void cmdAcknowledge_Click();
-    void cmdGoToSensor_Click();
+    void onAcknowledgeClicked();
+    void onGoToSensorClicked();
 
     QTabWidget* tabAlarms = nullptr;
     AlarmNowPage* pageNow = nullptr;

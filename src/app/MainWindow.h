@@ -23,14 +23,14 @@ class AlarmsController;
 // change, unload, end). Constructing it and showing it runs the start-up sequence.
 // It is the one place that knows every page: each page is given the window as a PageHost
 // (the tab indexes are PageHost::Tab), and the window routes what a page asks of another.
-class frmTarnwell : public QWidget, public PageHost {
+class MainWindow : public QWidget, public PageHost {
     Q_OBJECT
 public:
-    explicit frmTarnwell(QWidget* parent = nullptr);
-    ~frmTarnwell() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     Shared& shared() override { return m_shared; }
-    QTabWidget* SSTab1 = nullptr;
+    QTabWidget* tabWidget = nullptr;
 
     SensorRegistry* sensors() const { return m_sensors; }
     ReadingsController* readings() const { return m_readings; }
@@ -46,9 +46,9 @@ public:
     bool startupRefused() const { return m_turnedAway || m_connectFailed; }
 
     // The start-up sequence (run once, on the first show).
-    void Form_Load();
+    void startUp();
     // Places SSTab1 for the window's state: it fills the window within a margin.
-    void Form_Resize();
+    void fitToWindow();
     // The size the window opens with the first time: the tab control at its laid-out size.
     static QSize defaultSize();
     // The smallest window in which every page can still be used (the sensor pages scroll).
@@ -57,15 +57,15 @@ public:
     // Closing: save the shown sensor and, on the Readings tab, leave the reading as every
     // road out of it does. False when what is on screen could not be saved and the user
     // keeps it (the window stays open).
-    bool Form_Unload();
+    bool readyToClose();
     // Release: close the recordsets and the connection, then compact the database.
-    void Form_Terminate();
+    void shutDown();
 
     // The tab SSTab1 showed before the current one.
     int previousTab() const { return m_previousTab; }
 
     // The tab change: saves what the tab being left holds, then prepares the tab entered.
-    void SSTab1_Click(int previousTab);
+    void runTabChange(int previousTab);
     // F5: what the current tab shows read again from the database (what other users
     // changed), after saving what is on screen.
     void refreshData();

@@ -1,9 +1,9 @@
-#include "alarms/frmAlarms.h"
+#include "alarms/AlarmsWindow.h"
 #include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmEvaluation.h"
 #include "alarms/AlarmLevelsCsv.h"
 #include "alarms/AlarmRules.h"
-#include "alarms/frmAlarmNotify.h"
+#include "alarms/NotificationSettingsDialog.h"
 #include "core/ErrorTrap.h"
 #include "core/TwError.h"
 #include "core/Messages.h"
@@ -35,7 +35,10 @@ QString whatText(const AlarmStore::Event& e)
 }
 }  // namespace
 
-frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent), m_db(db), m_goTo(std::move(goTo))
+AlarmsWindow::AlarmsWindow(Database& db, GoTo goTo, QWidget* parent)
+    : QDialog(parent),
+      m_db(db),
+      m_goTo(std::move(goTo))
 {
     setObjectName(QStringLiteral("frmAlarms"));
     setWindowTitle(QStringLiteral("Alarms"));
@@ -102,7 +105,7 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     cmdNotifications->setAutoDefault(false);
     buttons->addWidget(cmdNotifications);
     connect(cmdNotifications, &QPushButton::clicked, this, [this] {
-        frmAlarmNotify dlg(m_db, this);
+        NotificationSettingsDialog dlg(m_db, this);
         if (dlg.exec() == QDialog::Accepted) pageNow->fill();
     });
     cmdExportLevels = new QPushButton(QStringLiteral("E&xport levels..."), this);
@@ -130,10 +133,10 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     for (QPushButton* b : {cmdAcknowledge, cmdGoToSensor, close}) b->setAutoDefault(false);
 
     connect(cboAlarmFilter, &QComboBox::currentIndexChanged, this, [this] { fill(); });
-    connect(cmdAcknowledge, &QPushButton::clicked, this, &frmAlarms::cmdAcknowledge_Click);
-    connect(cmdGoToSensor, &QPushButton::clicked, this, &frmAlarms::cmdGoToSensor_Click);
+    connect(cmdAcknowledge, &QPushButton::clicked, this, &AlarmsWindow::onAcknowledgeClicked);
+    connect(cmdGoToSensor, &QPushButton::clicked, this, &AlarmsWindow::onGoToSensorClicked);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(grdAlarms, &QTableWidget::cellDoubleClicked, this, [this] { cmdGoToSensor_Click(); });
+    connect(grdAlarms, &QTableWidget::cellDoubleClicked, this, [this] { onGoToSensorClicked(); });
     setTabOrder(cboAlarmFilter, grdAlarms);
     setTabOrder(grdAlarms, cmdAcknowledge);
     setTabOrder(cmdAcknowledge, cmdGoToSensor);
@@ -143,7 +146,7 @@ frmAlarms::frmAlarms(Database& db, GoTo goTo, QWidget* parent) : QDialog(parent)
     pageNow->grdNow->setFocus();
 }
 
-void frmAlarms::fill()
+void AlarmsWindow::fill()
 {
     const AlarmStore::EventFilter filter = cboAlarmFilter->currentIndex() == 1   ? AlarmStore::EventFilter::Open
                                            : cboAlarmFilter->currentIndex() == 2 ? AlarmStore::EventFilter::Acknowledged
@@ -193,7 +196,7 @@ void frmAlarms::fill()
     if (!m_events.empty()) grdAlarms->selectRow(0);
 }
 
-std::vector<AlarmStore::Event> frmAlarms::selectedEvents() const
+std::vector<AlarmStore::Event> AlarmsWindow::selectedEvents() const
 {
     QSet<int> rows;
     for (const QModelIndex& i : grdAlarms->selectionModel()->selectedRows()) rows.insert(i.row());
@@ -204,7 +207,7 @@ std::vector<AlarmStore::Event> frmAlarms::selectedEvents() const
     return out;
 }
 
-void frmAlarms::cmdAcknowledge_Click()
+void AlarmsWindow::onAcknowledgeClicked()
 {
     QList<qint64> ids;
     for (const AlarmStore::Event& e : selectedEvents())
@@ -235,7 +238,7 @@ void frmAlarms::cmdAcknowledge_Click()
         if (m_events[size_t(r)].id == first) grdAlarms->selectRow(r);
 }
 
-void frmAlarms::cmdGoToSensor_Click()
+void AlarmsWindow::onGoToSensorClicked()
 {
     if (tabAlarms->currentWidget() == pageNow) {
         const int row = pageNow->grdNow->currentRow();
@@ -248,19 +251,19 @@ void frmAlarms::cmdGoToSensor_Click()
     if (m_goTo && m_goTo(chosen.front().sensorId)) accept();
 }
 
-bool frmAlarms::eventFilter(QObject* watched, QEvent* event)
+bool AlarmsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == grdAlarms && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            cmdGoToSensor_Click();
+            onGoToSensorClicked();
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void frmAlarms::exportLevels(const QString& path)
+void AlarmsWindow::exportLevels(const QString& path)
 {
     runTrapped(QStringLiteral(" frmAlarms.exportLevels"), [&] {
         const QString text = AlarmLevelsCsv::exportText(m_db);
@@ -270,7 +273,7 @@ void frmAlarms::exportLevels(const QString& path)
     });
 }
 
-void frmAlarms::importLevels(const QString& path)
+void AlarmsWindow::importLevels(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {

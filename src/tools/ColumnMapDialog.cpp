@@ -1,4 +1,4 @@
-#include "tools/frmColumnMap.h"
+#include "tools/ColumnMapDialog.h"
 #include "core/Messages.h"
 #include "tools/GridWidgets.h"
 
@@ -32,8 +32,8 @@ QComboBox* columnBox(QWidget* parent, const QString& name, const QStringList& na
 
 }  // namespace
 
-frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target& target,
-                           const LoggerFormats::Opened& file, const ColumnMap& start, QWidget* parent)
+ColumnMapDialog::ColumnMapDialog(const QString& sensorId, const LoggerReadings::Target& target,
+                                 const LoggerFormats::Opened& file, const ColumnMap& start, QWidget* parent)
     : QDialog(parent),
       m_file(file),
       m_target(target)
@@ -105,7 +105,7 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel = buttons->addButton(QDialogButtonBox::Cancel);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(cmdOK, &QPushButton::clicked, this, &frmColumnMap::cmdOK_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &ColumnMapDialog::onOkClicked);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -118,7 +118,7 @@ frmColumnMap::frmColumnMap(const QString& sensorId, const LoggerReadings::Target
     cboDateColumn->setFocus();
 }
 
-ColumnMap frmColumnMap::map() const
+ColumnMap ColumnMapDialog::map() const
 {
     ColumnMap m;
     m.dateColumn = cboDateColumn->currentData().toString();
@@ -130,7 +130,7 @@ ColumnMap frmColumnMap::map() const
     return m;
 }
 
-void frmColumnMap::cmdOK_Click()
+void ColumnMapDialog::onOkClicked()
 {
     const ColumnMap m = map();
     LoggerReadings::Mapping mapping;

@@ -1,4 +1,4 @@
-#include "app/frmTarnwell.h"
+#include "app/MainWindow.h"
 #include "alarms/AlarmsController.h"
 #include "app/KeyboardWiring.h"
 #include "charts/ChartsController.h"
@@ -32,15 +32,15 @@
 #include <QTabWidget>
 #include <QTimer>
 
-frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmTarnwell"));
     setWindowTitle(AppInfo::MainWindowTitle);
     MessageBoxes::install();
-    SSTab1 = new QTabWidget(this);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->tabBar()->setElideMode(Qt::ElideNone);  // every caption stays whole
-    SSTab1->setGeometry(8, 8, TabWidth, TabHeight);
+    tabWidget = new QTabWidget(this);
+    tabWidget->setObjectName(QStringLiteral("SSTab1"));
+    tabWidget->tabBar()->setElideMode(Qt::ElideNone);  // every caption stays whole
+    tabWidget->setGeometry(8, 8, TabWidth, TabHeight);
 
     m_sensors = new SensorRegistry(*this);
     m_readings = new ReadingsController(*this);
@@ -52,18 +52,18 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
     connect(m_alarms, &AlarmsController::activityChanged, this,
             [this](const QString& text) { m_sensors->showAlarmActivity(text); });
 
-    SSTab1->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
-    SSTab1->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));
-    SSTab1->addTab(m_readings->page(), QStringLiteral("3. Readings"));
-    SSTab1->addTab(m_charts->page(TabLoadVTime), QStringLiteral("4. Load v Time"));
-    SSTab1->addTab(m_charts->page(TabDispVTime), QStringLiteral("5. Disp v Time"));
-    SSTab1->addTab(m_charts->page(TabLoadVLength), QStringLiteral("6. Load v Length"));
-    SSTab1->addTab(m_charts->page(TabDispVLength), QStringLiteral("7. Disp v Length"));
-    SSTab1->addTab(m_charts->page(TabShearVLength), QStringLiteral("8. Shear v Length"));
-    SSTab1->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
-    connect(SSTab1, &QTabWidget::currentChanged, this, &frmTarnwell::onTabChanged);
-    SSTab1->tabBar()->installEventFilter(this);
-    SSTab1->installEventFilter(this);  // its first paint starts the structural check
+    tabWidget->addTab(m_sensors->identificationTab(), QStringLiteral("1. Identification"));
+    tabWidget->addTab(m_sensors->installationTab(), QStringLiteral("2. Installation"));
+    tabWidget->addTab(m_readings->page(), QStringLiteral("3. Readings"));
+    tabWidget->addTab(m_charts->page(TabLoadVTime), QStringLiteral("4. Load v Time"));
+    tabWidget->addTab(m_charts->page(TabDispVTime), QStringLiteral("5. Disp v Time"));
+    tabWidget->addTab(m_charts->page(TabLoadVLength), QStringLiteral("6. Load v Length"));
+    tabWidget->addTab(m_charts->page(TabDispVLength), QStringLiteral("7. Disp v Length"));
+    tabWidget->addTab(m_charts->page(TabShearVLength), QStringLiteral("8. Shear v Length"));
+    tabWidget->addTab(m_utilities->page(), QStringLiteral("9. Utilities"));
+    connect(tabWidget, &QTabWidget::currentChanged, this, &MainWindow::onTabChanged);
+    tabWidget->tabBar()->installEventFilter(this);
+    tabWidget->installEventFilter(this);  // its first paint starts the structural check
     Keyboard::install(*this);
 
     // The default size shows every page as it was laid out; the window may grow (the
@@ -75,13 +75,13 @@ frmTarnwell::frmTarnwell(QWidget* parent) : QWidget(parent)
 
 namespace {
 // The window that tells the user about faults of the database file.
-frmTarnwell* g_storageTeller = nullptr;
+MainWindow* g_storageTeller = nullptr;
 }  // namespace
-QSize frmTarnwell::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
+QSize MainWindow::defaultSize() { return QSize(TabWidth + 16, TabHeight + 16); }
 
-frmTarnwell::~frmTarnwell()
+MainWindow::~MainWindow()
 {
-    Form_Terminate();
+    shutDown();
     if (g_storageTeller == this) {
         StorageFault::installTeller({});
         StorageFault::installAsker({});
@@ -89,22 +89,22 @@ frmTarnwell::~frmTarnwell()
     }
 }
 
-void frmTarnwell::showEvent(QShowEvent* e)
+void MainWindow::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
     if (!m_loaded) {
         m_loaded = true;
-        Form_Load();
+        startUp();
     }
 }
 
-void frmTarnwell::endProgram()
+void MainWindow::endProgram()
 {
     // Close once the current event is done, so the caller's message box has returned.
     QTimer::singleShot(0, this, [this] { close(); });
 }
 
-void frmTarnwell::Form_Load()
+void MainWindow::startUp()
 {
     Shared& s = m_shared;
 
@@ -125,7 +125,7 @@ void frmTarnwell::Form_Load()
     runTrapped(QStringLiteral(" Form_Load"), [&] {
         // 3. Hide the error label and select the first tab.
         m_readings->lblError->setVisible(false);
-        SSTab1->setCurrentIndex(TabIdentification);
+        tabWidget->setCurrentIndex(TabIdentification);
 
         // 4-5. Folders and the database path.
         s.makerFolder = Paths::makerFolder();
@@ -153,10 +153,11 @@ void frmTarnwell::Form_Load()
         tellWriteAccess();
 
         // 8-10. Configuration, preferences, sensors.
-        Module1::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+        SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
         s.rsConfig->moveFirst();
-        Module1::GetPrefs(s);
-        Module1::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+        SessionData::GetPrefs(s);
+        SessionData::openRecordset(s, s.rsSensors,
+                                   QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
 
         // 11-12. The sensor list and the first sensor.
         if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
@@ -183,43 +184,43 @@ void frmTarnwell::Form_Load()
     s.loading = false;
 }
 
-void frmTarnwell::resizeEvent(QResizeEvent* e)
+void MainWindow::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    Form_Resize();
+    fitToWindow();
 }
 
-void frmTarnwell::changeEvent(QEvent* e)
+void MainWindow::changeEvent(QEvent* e)
 {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange) Form_Resize();
+    if (e->type() == QEvent::WindowStateChange) fitToWindow();
 }
 
-void frmTarnwell::Form_Resize()
+void MainWindow::fitToWindow()
 {
     if (isMinimized()) return;
     // The tab control fills the window within a margin of 120 twips, maximised or not.
-    SSTab1->setGeometry(8, 8, std::max(0, width() - 16), std::max(0, height() - 16));
+    tabWidget->setGeometry(8, 8, std::max(0, width() - 16), std::max(0, height() - 16));
 }
 
-void frmTarnwell::onTabChanged(int index)
+void MainWindow::onTabChanged(int index)
 {
     m_previousTab = m_currentTab;
     m_currentTab = index;
-    SSTab1_Click(m_previousTab);
+    runTabChange(m_previousTab);
 }
 
-bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == SSTab1 && event->type() == QEvent::Paint && !m_painted) {
+    if (watched == tabWidget && event->type() == QEvent::Paint && !m_painted) {
         // The window is on screen: the structural check may start, after this paint.
         m_painted = true;
         QTimer::singleShot(0, this, [this] { checkDatabaseStructure(); });
     }
     // A click on the tab strip while a chart tab of the time or load-length kind is shown
     // releases the readings recordset; the tab change reopens what the next tab needs.
-    if (watched == SSTab1->tabBar() && event->type() == QEvent::MouseButtonPress) {
-        const int cur = SSTab1->currentIndex();
+    if (watched == tabWidget->tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const int cur = tabWidget->currentIndex();
         if (cur == TabLoadVTime || cur == TabDispVTime || cur == TabLoadVLength)
             ignoringErrors([&] {
                 if (m_shared.rsReadings && m_shared.rsReadings->isOpen()) m_shared.rsReadings->close();
@@ -228,16 +229,16 @@ bool frmTarnwell::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmTarnwell::closeEvent(QCloseEvent* e)
+void MainWindow::closeEvent(QCloseEvent* e)
 {
-    if (!Form_Unload()) {
+    if (!readyToClose()) {
         e->ignore();  // what is on screen could not be saved and the user keeps it
         return;
     }
     e->accept();
 }
 
-bool frmTarnwell::Form_Unload()
+bool MainWindow::readyToClose()
 {
     if (m_turnedAway || !m_loaded) return true;
     bool close = true;
@@ -245,18 +246,18 @@ bool frmTarnwell::Form_Unload()
     runTrapped(QStringLiteral(" Form_Unload"), [&] {
         if (!m_shared.db.isOpen()) return;
         if (!m_sensors->savefields(SensorRegistry::SaveThen::Close)) close = false;
-        if (SSTab1->currentIndex() == TabReadings && !m_readings->leaveReading()) close = false;
+        if (tabWidget->currentIndex() == TabReadings && !m_readings->leaveReading()) close = false;
     });
     if (!close) m_closing = false;  // the window stays open with what the user kept
     return close;
 }
 
-void frmTarnwell::stopBackgroundPasses()
+void MainWindow::stopBackgroundPasses()
 {
     if (m_charts) m_charts->stopBackgroundPasses();
 }
 
-void frmTarnwell::Form_Terminate()
+void MainWindow::shutDown()
 {
     if (m_terminated) return;
     m_terminated = true;
@@ -266,7 +267,7 @@ void frmTarnwell::Form_Terminate()
     // are still open, and the pages take no focus afterwards.
     ignoringErrors([&] {
         if (QWidget* f = QApplication::focusWidget(); f && isAncestorOf(f)) f->clearFocus();
-        SSTab1->setEnabled(false);
+        tabWidget->setEnabled(false);
     });
     // Computed columns still being stored are stored first (or left marked if stopped).
     ignoringErrors([&] {

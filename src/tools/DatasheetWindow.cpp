@@ -1,4 +1,4 @@
-#include "tools/frmDatasheet.h"
+#include "tools/DatasheetWindow.h"
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
@@ -41,7 +41,7 @@ const QStringList SaveChoices = {QStringLiteral("Save"), QStringLiteral("Discard
 int gaugeCount(Shared& s, const QString& sensor)
 {
     int gauges = -1;
-    ignoringErrors([&] { gauges = WrenImport::targetFor(s.db, sensor).gauges; });
+    ignoringErrors([&] { gauges = LoggerImport::targetFor(s.db, sensor).gauges; });
     if (gauges < 0) gauges = sensor.size() >= 5 ? std::max(0, sensor.mid(4, 1).toInt() - 1) : 0;
     return std::clamp(gauges, 0, 10);
 }
@@ -63,7 +63,7 @@ QIcon exportIcon()
 
 }  // namespace
 
-frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* parent)
+DatasheetWindow::DatasheetWindow(PageHost& win, ToolsController& tools, QWidget* parent)
     : QDialog(parent),
       m_win(win),
       m_s(win.shared()),
@@ -75,14 +75,14 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
 
     lblHeader = GridWidgets::makeHeaderLabel(this);
 
-    Image1 = new QToolButton(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setIcon(exportIcon());
-    Image1->setIconSize(QSize(32, 32));
-    Image1->setAutoRaise(true);
-    Image1->setToolTip(QStringLiteral("Export the datasheet to a spreadsheet"));
-    Image1->setAccessibleName(QStringLiteral("Export to spreadsheet"));
-    connect(Image1, &QToolButton::clicked, this, &frmDatasheet::Image1_Click);
+    cmdExport = new QToolButton(this);
+    cmdExport->setObjectName(QStringLiteral("Image1"));
+    cmdExport->setIcon(exportIcon());
+    cmdExport->setIconSize(QSize(32, 32));
+    cmdExport->setAutoRaise(true);
+    cmdExport->setToolTip(QStringLiteral("Export the datasheet to a spreadsheet"));
+    cmdExport->setAccessibleName(QStringLiteral("Export to spreadsheet"));
+    connect(cmdExport, &QToolButton::clicked, this, &DatasheetWindow::onExportClicked);
     auto* exportCaption = new QLabel(QStringLiteral("Export to spreadsheet"), this);
     chkExportComputed = new QCheckBox(QStringLiteral("With computed loads and displacements"), this);
     chkExportComputed->setObjectName(QStringLiteral("chkExportComputed"));
@@ -92,18 +92,18 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
 
     GridWidgets::addMarkPictures(this, &img_x_on, &img_x_off);
 
-    MSFlexGrid1 = new GridWidgets::GridView(this);
-    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    grid = new GridWidgets::GridView(this);
+    grid->setObjectName(QStringLiteral("MSFlexGrid1"));
     // Spreadsheet editing: a typed key replaces a value cell's text, F2 or a double click
     // edits inside it.
-    MSFlexGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
-                                 QAbstractItemView::DoubleClicked);
-    MSFlexGrid1->setKeyHandler([this](QChar ch) { return MSFlexGrid1_KeyPress(ch); });
-    connect(MSFlexGrid1, &GridWidgets::GridView::editorClosed, this, [this] {
+    grid->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                          QAbstractItemView::DoubleClicked);
+    grid->setKeyHandler([this](QChar ch) { return onGridKeyPress(ch); });
+    connect(grid, &GridWidgets::GridView::editorClosed, this, [this] {
         if (m_model) tellRefusal(m_model->takeRefusal());
     });
-    MSFlexGrid1->setHorizontalHeader(new GridWidgets::UnitHeader(DatasheetModel::UnitRole, MSFlexGrid1));
-    connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
+    grid->setHorizontalHeader(new GridWidgets::UnitHeader(DatasheetModel::UnitRole, grid));
+    connect(grid, &QTableView::clicked, this, &DatasheetWindow::onGridClicked);
 
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
@@ -115,7 +115,7 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     cmdDiscard->setAutoDefault(false);
     cmdDiscard->setEnabled(false);
     cmdDiscard->setToolTip(QStringLiteral("Close without saving the values and plot marks changed here"));
-    connect(cmdDiscard, &QPushButton::clicked, this, &frmDatasheet::cmdDiscard_Click);
+    connect(cmdDiscard, &QPushButton::clicked, this, &DatasheetWindow::onDiscardClicked);
 
     cmdReject = new QPushButton(QStringLiteral("Reject/Restore..."), this);
     cmdReject->setObjectName(QStringLiteral("cmdReject"));
@@ -123,14 +123,14 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     cmdReject->setToolTip(
         QStringLiteral("Reject the value of the chosen cell (a date cell: the whole reading) with a "
                        "reason, or restore it; a rejected value stays stored and counts as no value"));
-    connect(cmdReject, &QPushButton::clicked, this, &frmDatasheet::cmdReject_Click);
+    connect(cmdReject, &QPushButton::clicked, this, &DatasheetWindow::onRejectClicked);
 
     auto* top = new QHBoxLayout;
     top->addWidget(lblHeader);
     top->addStretch();
     top->addWidget(chkExportComputed);
     top->addWidget(exportCaption);
-    top->addWidget(Image1);
+    top->addWidget(cmdExport);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdReject);
     bottom->addStretch();
@@ -138,23 +138,23 @@ frmDatasheet::frmDatasheet(PageHost& win, ToolsController& tools, QWidget* paren
     bottom->addWidget(cmdClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(MSFlexGrid1);
+    layout->addWidget(grid);
     layout->addLayout(bottom);
-    setTabOrder(chkExportComputed, Image1);
-    setTabOrder(Image1, MSFlexGrid1);
-    setTabOrder(MSFlexGrid1, cmdDiscard);
+    setTabOrder(chkExportComputed, cmdExport);
+    setTabOrder(cmdExport, grid);
+    setTabOrder(grid, cmdDiscard);
     setTabOrder(cmdDiscard, cmdClose);
     resize(1000, 640);
     // The grid fills the window; the window keeps the size the user last gave it.
     m_sizeRemembered = WindowPlacement::restoreSize(this, QStringLiteral("Datasheet"));
-    MSFlexGrid1->setFocus();  // the keyboard starts in the grid
+    grid->setFocus();  // the keyboard starts in the grid
 
-    Form_Load();
+    loadReadings();
 }
 
-frmDatasheet::~frmDatasheet() = default;
+DatasheetWindow::~DatasheetWindow() = default;
 
-void frmDatasheet::Form_Load()
+void DatasheetWindow::loadReadings()
 {
     runTrapped(QStringLiteral(" frmDatasheet.Form_Load"), [&] {
         if (m_s.rsReadings && m_s.rsReadings->isOpen()) {
@@ -168,43 +168,43 @@ void frmDatasheet::Form_Load()
     });
 }
 
-bool frmDatasheet::PopulateFlexGrid()
+bool DatasheetWindow::PopulateFlexGrid()
 {
-    if (!m_model || !MSFlexGrid1) return false;
+    if (!m_model || !grid) return false;
     ignoringErrors([&] { m_model->load(); });
-    MSFlexGrid1->setModel(m_model);
+    grid->setModel(m_model);
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] { cmdDiscard->setEnabled(m_model->changed()); });
-    auto* delegate = new GridWidgets::NumberDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, MSFlexGrid1);
-    MSFlexGrid1->setItemDelegate(delegate);
+    auto* delegate = new GridWidgets::NumberDelegate(DatasheetModel::MarkRole, img_x_on, img_x_off, grid);
+    grid->setItemDelegate(delegate);
     if (m_model->readingCount() == 0) {
-        MSFlexGrid1->horizontalHeader()->resizeSection(0, GridWidgets::twips(this, 2600));
+        grid->horizontalHeader()->resizeSection(0, GridWidgets::twips(this, 2600));
         return true;
     }
     const QStringList headers = DatasheetModel::headersFor(m_model->gauges());
     for (int c = 0; c < headers.size(); ++c)
-        MSFlexGrid1->horizontalHeader()->resizeSection(
-            c, GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
+        grid->horizontalHeader()->resizeSection(c,
+                                                GridWidgets::twips(this, 120 * int(headers[c].trimmed().size()) + 240));
     // The key column: 2600 twips, or wider where the font needs it to show a whole key.
     const int keyWidth =
-        MSFlexGrid1->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
-    MSFlexGrid1->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
+        grid->fontMetrics().horizontalAdvance(m_s.subWindowSensor + QStringLiteral(" 0000/00/00 00:00:00")) + 16;
+    grid->horizontalHeader()->resizeSection(0, std::max(GridWidgets::twips(this, 2600), keyWidth));
     int total = 0;
-    for (int c = 0; c < headers.size(); ++c) total += MSFlexGrid1->horizontalHeader()->sectionSize(c);
+    for (int c = 0; c < headers.size(); ++c) total += grid->horizontalHeader()->sectionSize(c);
     if (!m_sizeRemembered) resize(std::max(width(), std::min(total + 60, 1500)), height());
     return true;
 }
 
-void frmDatasheet::MSFlexGrid1_Click(const QModelIndex& index)
+void DatasheetWindow::onGridClicked(const QModelIndex& index)
 {
     if (m_model) m_model->toggle(index);
 }
 
-bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
+bool DatasheetWindow::onGridKeyPress(QChar ch)
 {
     bool taken = true;
     runTrapped(QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress"), [&] {
         if (!m_model) return;
-        const QModelIndex current = MSFlexGrid1->currentIndex();
+        const QModelIndex current = grid->currentIndex();
         switch (m_model->typeKey(current, ch)) {
             case DatasheetModel::KeyResult::MessageA:
                 Messages::show(DatasheetModel::MessageA, AppInfo::MessageTitle, Messages::Icon::Information);
@@ -215,8 +215,8 @@ bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
             case DatasheetModel::KeyResult::MoveNext: {
                 const QModelIndex next = m_model->nextCell(current);
                 if (next.isValid()) {
-                    MSFlexGrid1->setCurrentIndex(next);
-                    MSFlexGrid1->scrollTo(next);
+                    grid->setCurrentIndex(next);
+                    grid->scrollTo(next);
                 }
                 break;
             }
@@ -224,8 +224,8 @@ bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
                 taken = false;  // the view opens the editor with the key as its text
                 break;
             case DatasheetModel::KeyResult::EditInside:
-                if (MSFlexGrid1->editInside(current))
-                    if (QLineEdit* line = MSFlexGrid1->openEditor()) line->backspace();
+                if (grid->editInside(current))
+                    if (QLineEdit* line = grid->openEditor()) line->backspace();
                 break;
             default:
                 break;
@@ -234,7 +234,7 @@ bool frmDatasheet::MSFlexGrid1_KeyPress(QChar ch)
     return taken;
 }
 
-QString frmDatasheet::Read_Values_From_Grid()
+QString DatasheetWindow::Read_Values_From_Grid()
 {
     m_keepOpen = false;
     runTrapped(QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid"), [&] {
@@ -264,7 +264,7 @@ QString frmDatasheet::Read_Values_From_Grid()
     return QString();
 }
 
-bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName)
+bool DatasheetWindow::FlexGridToExcel(const QString& path, const QString& sheetName)
 {
     bool written = false;
     runTrapped(QStringLiteral(" Module1_FlexGridToExcel"), [&] {
@@ -319,7 +319,7 @@ bool frmDatasheet::FlexGridToExcel(const QString& path, const QString& sheetName
     return written;
 }
 
-void frmDatasheet::Image1_Click()
+void DatasheetWindow::onExportClicked()
 {
     const QString folder = ToolsController::exportFolder(m_s.dataFolder);
     const QString stem = QStringLiteral("Datasheet_") + m_s.subWindowSensor + u'_' +
@@ -329,11 +329,11 @@ void frmDatasheet::Image1_Click()
     FlexGridToExcel(path, m_s.subWindowSensor);
 }
 
-void frmDatasheet::cmdReject_Click()
+void DatasheetWindow::onRejectClicked()
 {
     runTrapped(QStringLiteral(" cmdReject_Click"), [&] {
         if (!m_model || m_model->readingCount() == 0) return;
-        const QModelIndex at = MSFlexGrid1->currentIndex();
+        const QModelIndex at = grid->currentIndex();
         if (!at.isValid()) {
             Messages::show(QStringLiteral("Choose the cell of the value to reject or restore first."));
             return;
@@ -367,7 +367,7 @@ void frmDatasheet::cmdReject_Click()
     });
 }
 
-void frmDatasheet::cmdDiscard_Click()
+void DatasheetWindow::onDiscardClicked()
 {
     if (!m_model || !m_model->changed()) {
         reject();
@@ -384,7 +384,7 @@ void frmDatasheet::cmdDiscard_Click()
     reject();
 }
 
-bool frmDatasheet::tellRefusal(const QString& refusal)
+bool DatasheetWindow::tellRefusal(const QString& refusal)
 {
     if (refusal.isEmpty()) return false;
     m_refusalShown = true;
@@ -392,7 +392,7 @@ bool frmDatasheet::tellRefusal(const QString& refusal)
     return true;
 }
 
-bool frmDatasheet::askToSave()
+bool DatasheetWindow::askToSave()
 {
     const int n = m_model->editedCount();
     const QString question = n == 1 ? QStringLiteral("Save the changes to 1 reading of sensor ")
@@ -408,14 +408,14 @@ bool frmDatasheet::askToSave()
     return choice == 0;  // Cancel, or the box closed with Escape: the window stays, edits and all
 }
 
-bool frmDatasheet::Form_Unload()
+bool DatasheetWindow::readyToClose()
 {
     if (m_unloaded) return true;
     if (m_model && !m_discard) {
         // What the open editor holds is entered first; a refused text is told and the window
         // stays open to correct it.
         m_refusalShown = false;
-        MSFlexGrid1->finishEditing();
+        grid->finishEditing();
         if (m_refusalShown) return false;
         if (m_model->editedCount() > 0) {
             if (!askToSave()) return false;
@@ -434,9 +434,9 @@ bool frmDatasheet::Form_Unload()
     return true;
 }
 
-void frmDatasheet::done(int r)
+void DatasheetWindow::done(int r)
 {
-    if (!Form_Unload()) return;
+    if (!readyToClose()) return;
     WindowPlacement::saveSize(this, QStringLiteral("Datasheet"));
     QDialog::done(r);
 }

@@ -1,4 +1,4 @@
-#include "readings/frmBatchDel.h"
+#include "readings/DeleteReadingsDialog.h"
 #include "core/AppInfo.h"
 #include "core/Messages.h"
 #include "readings/ReadingFormats.h"
@@ -31,9 +31,11 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text)
 }
 }  // namespace
 
-frmBatchDel::frmBatchDel(DeletionChoice& choice, QWidget* parent) : frmBatchDel(choice, BatchDelSensor{}, parent) {}
+DeleteReadingsDialog::DeleteReadingsDialog(DeletionChoice& choice, QWidget* parent)
+    : DeleteReadingsDialog(choice, BatchDelSensor{}, parent)
+{}
 
-frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent)
+DeleteReadingsDialog::DeleteReadingsDialog(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent)
     : QDialog(parent),
       m_choice(choice),
       m_sensor(sensor)
@@ -114,31 +116,31 @@ frmBatchDel::frmBatchDel(DeletionChoice& choice, const BatchDelSensor& sensor, Q
     l5->setWordWrap(false);
     l7->setWordWrap(false);
     cmdSingleDel = button(this, "cmdSingleDel", QStringLiteral("DELETE"));
-    Command1 = button(this, "Command1", QStringLiteral("DELETE ALL"));
+    cmdDeleteAll = button(this, "Command1", QStringLiteral("DELETE ALL"));
     choices->addWidget(l5, 0, 0);
     choices->addWidget(cmdSingleDel, 0, 1);
     choices->addWidget(l7, 1, 0);
-    choices->addWidget(Command1, 1, 1);
+    choices->addWidget(cmdDeleteAll, 1, 1);
     v->addLayout(choices);
 
     CancelButton = button(this, "CancelButton", QStringLiteral("CANCEL"));
     CancelButton->setDefault(true);
     v->addWidget(CancelButton, 0, Qt::AlignHCenter);
 
-    connect(OKButton, &QPushButton::clicked, this, &frmBatchDel::OKButton_Click);
-    connect(cmdSingleDel, &QPushButton::clicked, this, &frmBatchDel::cmdSingleDel_Click);
-    connect(Command1, &QPushButton::clicked, this, &frmBatchDel::Command1_Click);
-    connect(CancelButton, &QPushButton::clicked, this, &frmBatchDel::CancelButton_Click);
+    connect(OKButton, &QPushButton::clicked, this, &DeleteReadingsDialog::onBatchDeleteClicked);
+    connect(cmdSingleDel, &QPushButton::clicked, this, &DeleteReadingsDialog::onDeleteOneClicked);
+    connect(cmdDeleteAll, &QPushButton::clicked, this, &DeleteReadingsDialog::onDeleteAllClicked);
+    connect(CancelButton, &QPushButton::clicked, this, &DeleteReadingsDialog::onCancelClicked);
     CancelButton->setFocus();
 }
 
-bool frmBatchDel::confirm(const QString& question)
+bool DeleteReadingsDialog::confirm(const QString& question)
 {
     return Messages::show(question, QStringLiteral("SensorData Deletion"), Messages::Icon::Exclamation,
                           Messages::Buttons::YesNo, Messages::Answer::No) == Messages::Answer::Yes;
 }
 
-void frmBatchDel::OKButton_Click()
+void DeleteReadingsDialog::onBatchDeleteClicked()
 {
     const QDate start = DelStart->selectedDate();
     const QDate end = DelEnd->selectedDate();
@@ -157,7 +159,7 @@ void frmBatchDel::OKButton_Click()
     accept();
 }
 
-void frmBatchDel::cmdSingleDel_Click()
+void DeleteReadingsDialog::onDeleteOneClicked()
 {
     if (!m_sensor.id.isEmpty()) {
         if (m_sensor.shownReading.isEmpty()) {
@@ -171,7 +173,7 @@ void frmBatchDel::cmdSingleDel_Click()
     accept();
 }
 
-void frmBatchDel::Command1_Click()
+void DeleteReadingsDialog::onDeleteAllClicked()
 {
     if (!m_sensor.id.isEmpty()) {
         if (m_sensor.readings == 0) {
@@ -185,4 +187,4 @@ void frmBatchDel::Command1_Click()
     accept();
 }
 
-void frmBatchDel::CancelButton_Click() { reject(); }
+void DeleteReadingsDialog::onCancelClicked() { reject(); }

@@ -1,4 +1,4 @@
-#include "maintenance/frmSplash.h"
+#include "maintenance/SplashScreen.h"
 #include "core/AppInfo.h"
 #include "widgets/AppIcon.h"
 
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
+SplashScreen::SplashScreen(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral("About Orrisford's Tarnwell"));
@@ -37,10 +37,10 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
     contact->setObjectName(QStringLiteral("lblContact"));
     contact->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Command1 = new QPushButton(QStringLiteral("OK"));
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+    cmdOk = new QPushButton(QStringLiteral("OK"));
+    cmdOk->setObjectName(QStringLiteral("Command1"));
+    cmdOk->setDefault(true);
+    connect(cmdOk, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* text = new QVBoxLayout;
     text->addWidget(product);
@@ -55,19 +55,19 @@ frmSplash::frmSplash(QWidget* parent) : QDialog(parent)
     top->addLayout(text, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Command1);
+    buttons->addWidget(cmdOk);
     auto* v = new QVBoxLayout(this);
     v->addLayout(top);
     v->addLayout(buttons);
     setMinimumWidth(420);
 
-    Form_Load();
+    showVersion();
 }
 
-QString frmSplash::versionCaption()
+QString SplashScreen::versionCaption()
 {
     return QStringLiteral("Version ") + QString::number(AppInfo::VersionMajor) + '.' +
            QString::number(AppInfo::VersionMinor) + '.' + QString::number(AppInfo::VersionRevision);
 }
 
-void frmSplash::Form_Load() { lblVersion->setText(versionCaption()); }
+void SplashScreen::showVersion() { lblVersion->setText(versionCaption()); }

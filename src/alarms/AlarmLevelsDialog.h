@@ -11,16 +11,16 @@ class QLineEdit;
 // to clear a level, and the days without a reading after which the sensor is stale. OK
 // checks every box (numbers only, Action beyond Alert) and says what to correct; the
 // window closes only on levels that pass.
-class frmAlarmLevels : public QDialog {
+class AlarmLevelsDialog : public QDialog {
     Q_OBJECT
 public:
-    frmAlarmLevels(const QString& sensorId, const AlarmRules::Texts& texts, QWidget* parent = nullptr);
+    AlarmLevelsDialog(const QString& sensorId, const AlarmRules::Texts& texts, QWidget* parent = nullptr);
 
     // The levels checked by OK.
     const AlarmStore::Levels& levels() const { return m_levels; }
     QLineEdit* box(AlarmRules::Field f) const { return m_boxes[size_t(f)]; }
 
-    void cmdOK_Click();
+    void onOkClicked();
 
 private:
     std::array<QLineEdit*, AlarmRules::FieldCount> m_boxes{};

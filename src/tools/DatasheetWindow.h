@@ -20,15 +20,15 @@ class GridView;
 // Discard or Cancel (Cancel and Escape keep the window and its edits); "Discard changes"
 // closes without writing them, after asking. Either way the main window shows again the
 // reading it showed before.
-class frmDatasheet : public QDialog {
+class DatasheetWindow : public QDialog {
     Q_OBJECT
 public:
-    frmDatasheet(PageHost& win, ToolsController& tools, QWidget* parent = nullptr);
-    ~frmDatasheet() override;
+    DatasheetWindow(PageHost& win, ToolsController& tools, QWidget* parent = nullptr);
+    ~DatasheetWindow() override;
 
     QLabel* lblHeader = nullptr;
-    GridWidgets::GridView* MSFlexGrid1 = nullptr;
-    QToolButton* Image1 = nullptr;
+    GridWidgets::GridView* grid = nullptr;
+    QToolButton* cmdExport = nullptr;
     QCheckBox* chkExportComputed = nullptr;  // the export adds computed loads and displacements
     QPushButton* cmdClose = nullptr;         // closes, asking whether to save any changes
     QPushButton* cmdDiscard = nullptr;       // closes without saving the changes (asks first)
@@ -38,22 +38,22 @@ public:
 
     DatasheetModel* model() const { return m_model; }
 
-    void Form_Load();
+    void loadReadings();
     bool PopulateFlexGrid();
-    void MSFlexGrid1_Click(const QModelIndex& index);
+    void onGridClicked(const QModelIndex& index);
     // A key typed on the grid with no editor open; false lets the view open the cell's
     // editor with it.
-    bool MSFlexGrid1_KeyPress(QChar ch);
+    bool onGridKeyPress(QChar ch);
     QString Read_Values_From_Grid();
-    void Image1_Click();
-    void cmdDiscard_Click();
+    void onExportClicked();
+    void onDiscardClicked();
     // The current cell's value (a key, date or time cell: the whole reading) is rejected
     // with a reason, or restored when it is rejected; stored at once.
-    void cmdReject_Click();
+    void onRejectClicked();
     // Enters the open editor's text, asks about any changes (Save / Discard / Cancel) and
     // writes them back when saved; false when the window stays open (Cancel, a refused
     // text, or corrections that could not be saved and that the user keeps on screen).
-    bool Form_Unload();
+    bool readyToClose();
 
     // Writes the grid to a workbook at path and opens it; false when it was not written.
     bool FlexGridToExcel(const QString& path, const QString& sheetName);

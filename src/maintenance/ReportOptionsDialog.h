@@ -12,14 +12,14 @@ class QPushButton;
 // The report options window. OK records the choices in the shared report options; Cancel
 // records that no report is wanted. The window is hidden, not destroyed, so its boxes
 // keep the user's last choice for the rest of the run.
-class frmReport : public QDialog {
+class ReportOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    frmReport(ReportOptions& options, QWidget* parent = nullptr);
+    ReportOptionsDialog(ReportOptions& options, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
+    QLabel* lblContents = nullptr;
     QCheckBox* chkCover = nullptr;
-    QGroupBox* Frame1 = nullptr;
+    QGroupBox* grpPlots = nullptr;
     QCheckBox* chkTemp = nullptr;
     QCheckBox* chkRate = nullptr;
     QCheckBox* chkSpatial = nullptr;
@@ -40,8 +40,8 @@ public:
     // The dates of the sensor's first and last reading, for "Whole record" (invalid: none).
     void setRecordSpan(const QDate& first, const QDate& last);
 
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void reject() override;
