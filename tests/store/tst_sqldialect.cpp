@@ -216,6 +216,44 @@ const struct {
     {"two statements", "DELETE FROM Prefs; DELETE FROM Sensors"},
 };
 
+// Statements and their tokens as kind letters and texts (see shown()).
+struct TokenCase {
+    const char* name;
+    const char* sql;
+    const char* tokens;
+};
+const TokenCase TokenCases[] = {
+    {"quotes doubled inside", "'O''Brien' `a``b` [c]", "S['O''Brien'] _[ ] Q[`a``b`] _[ ] Q[[c]]"},
+    {"numbers", "1.5e-3,.5 12e", "N[1.5e-3] P[,] N[.5] _[ ] N[12] W[e]"},
+    {"placeholders", "?1=?", "?[?1] P[=] ?[?]"},
+    {"comments", "a -- b 'c\n/* d */-", "W[a] _[ ] C[-- b 'c] _[\n] C[/* d */] P[-]"},
+    {"words", "Größe$2 _x", "W[Größe$2] _[ ] W[_x]"},
+    {"left open", "x = 'it''s", "W[x] _[ ] P[=] _[ ] S['it''s]!"},
+    {"name left open", "[a", "Q[[a]!"},
+};
+
+// A recordset's selection and its parts; the parts of one it cannot take are not read.
+const struct {
+    const char* name;
+    const char* sql;
+    bool valid;
+    const char* table;
+    const char* where;
+    const char* orderBy;
+} SelectCases[] = {
+    {"condition and order", "SELECT * FROM `250475001` WHERE Plottemporal = True ORDER BY FullDate", true, "250475001",
+     "Plottemporal = True", "FullDate"},
+    {"bare name, no condition", "SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;", true, "Sensors", "",
+     "InstrumentID"},
+    {"words inside a text", "SELECT * FROM Sensors WHERE Notes = 'from x order by y' ORDER BY InstrumentID", true,
+     "Sensors", "Notes = 'from x order by y'", "InstrumentID"},
+    {"a selection in the columns", "SELECT (SELECT max(FullDate) FROM `1`) FROM Sensors WHERE Level = ?", true,
+     "Sensors", "Level = ?", ""},
+    {"a join", "SELECT * FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType", false, "", "", ""},
+    {"no condition after WHERE", "SELECT * FROM Sensors WHERE ORDER BY Level", false, "", "", ""},
+    {"not a selection", "DELETE FROM Sensors", false, "", "", ""},
+};
+
 // The tokens as kind letters and texts: "W[SELECT] _[ ] N[1]"; an unclosed token ends in "!".
 QString shown(const SqlTokens::Tokens& tokens)
 {
@@ -224,6 +262,15 @@ QString shown(const SqlTokens::Tokens& tokens)
     for (const SqlTokens::Token& t : tokens)
         out << QChar::fromLatin1(kinds[t.kind]) + '[' + t.text + ']' + (t.closed ? "" : "!");
     return out.join(' ');
+}
+
+// A data table of cases with a name: a text in, the text expected out.
+template <typename Case, size_t N>
+void addTextRows(const Case (&cases)[N], const char* Case::*in, const char* Case::*out)
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("out");
+    for (const Case& c : cases) QTest::newRow(c.name) << QString(c.*in) << QString(c.*out);
 }
 
 // The statement with its "?" numbered as the server's own placeholders ($1, $2, ...).
@@ -244,37 +291,19 @@ class TestSqlDialect : public QObject {
 private slots:
     void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
 
-    void tokens_data()
-    {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<QString>("tokens");
-        QTest::newRow("quotes doubled inside") << "'O''Brien' `a``b` [c]"
-                                               << "S['O''Brien'] _[ ] Q[`a``b`] _[ ] Q[[c]]";
-        QTest::newRow("numbers") << "1.5e-3,.5 12e"
-                                 << "N[1.5e-3] P[,] N[.5] _[ ] N[12] W[e]";
-        QTest::newRow("placeholders") << "?1=?"
-                                      << "?[?1] P[=] ?[?]";
-        QTest::newRow("comments") << "a -- b 'c\n/* d */-"
-                                  << "W[a] _[ ] C[-- b 'c] _[\n] C[/* d */] P[-]";
-        QTest::newRow("words") << "Größe$2 _x"
-                               << "W[Größe$2] _[ ] W[_x]";
-        QTest::newRow("left open") << "x = 'it''s"
-                                   << "W[x] _[ ] P[=] _[ ] S['it''s]!";
-        QTest::newRow("name left open") << "[a"
-                                        << "Q[[a]!";
-    }
+    void tokens_data() { addTextRows(TokenCases, &TokenCase::sql, &TokenCase::tokens); }
     void tokens()
     {
-        QFETCH(QString, sql);
-        QFETCH(QString, tokens);
-        const SqlTokens::Tokens t = SqlTokens::tokenize(sql);
-        QCOMPARE(shown(t), tokens);
+        QFETCH(QString, in);
+        const SqlTokens::Tokens t = SqlTokens::tokenize(in);
+        QTEST(shown(t), "out");
+        // Every character in one token, each where the statement has it.
         QString joined;
         for (const SqlTokens::Token& k : t) {
-            QCOMPARE(sql.mid(k.start, k.text.size()), k.text);
+            QCOMPARE(in.mid(k.start, k.text.size()), k.text);
             joined += k.text;
         }
-        QCOMPARE(joined, sql);
+        QCOMPARE(joined, in);
     }
 
     void quotedValues()
@@ -301,32 +330,9 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("orderBy");
-        QTest::newRow("condition and order")
-            << "SELECT * FROM `250475001` WHERE Plottemporal = True ORDER BY FullDate" << true << "250475001"
-            << "Plottemporal = True"
-            << "FullDate";
-        QTest::newRow("bare name, no condition")
-            << "SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;" << true << "Sensors"
-            << ""
-            << "InstrumentID";
-        QTest::newRow("words inside a text")
-            << "SELECT * FROM Sensors WHERE Notes = 'from x order by y' ORDER BY InstrumentID" << true << "Sensors"
-            << "Notes = 'from x order by y'"
-            << "InstrumentID";
-        QTest::newRow("a selection in the columns")
-            << "SELECT (SELECT max(FullDate) FROM `1`) FROM Sensors WHERE Level = ?" << true << "Sensors"
-            << "Level = ?"
-            << "";
-        QTest::newRow("a join") << "SELECT * FROM Sensors s JOIN Configuration c ON c.SensorType = s.SensorType"
-                                << false << ""
-                                << ""
-                                << "";
-        QTest::newRow("no condition after WHERE") << "SELECT * FROM Sensors WHERE ORDER BY Level" << false << ""
-                                                  << ""
-                                                  << "";
-        QTest::newRow("not a selection") << "DELETE FROM Sensors" << false << ""
-                                         << ""
-                                         << "";
+        for (const auto& c : SelectCases)
+            QTest::newRow(c.name) << QString(c.sql) << c.valid << QString(c.table) << QString(c.where)
+                                  << QString(c.orderBy);
     }
     void selectParts()
     {
@@ -360,16 +366,11 @@ private slots:
         QCOMPARE(SqlDialect::definedNames("SELECT SensorID FROM AlarmState"), QStringList());
     }
 
-    void serverShapes_data()
-    {
-        QTest::addColumn<QString>("statement");
-        QTest::addColumn<QString>("server");
-        for (const Shape& s : Shapes) QTest::newRow(s.name) << QString(s.statement) << QString(s.server);
-    }
+    void serverShapes_data() { addTextRows(Shapes, &Shape::statement, &Shape::server); }
     void serverShapes()
     {
-        QFETCH(QString, statement);
-        QTEST(SqlDialect::toServer(statement), "server");
+        QFETCH(QString, in);
+        QTEST(SqlDialect::toServer(in), "out");
     }
 
     void refused_data()
