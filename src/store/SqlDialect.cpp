@@ -36,6 +36,10 @@ int findOutside(const Tokens& t, int from, Test test)
 
 QString translate(const QString& jetSql)
 {
+    // Most statements are SQLite's as they stand (this runs before every statement on the
+    // file): only a closing ";" or a DELETE needs a reading.
+    const QString trimmed = jetSql.trimmed();
+    if (!trimmed.endsWith(u';') && !trimmed.startsWith(QLatin1String("DELETE"), Qt::CaseInsensitive)) return trimmed;
     const Tokens t = SqlTokens::tokenize(jetSql);
     int first = 0;
     int end = int(t.size());
