@@ -13,9 +13,10 @@
 
 namespace {
 
-// Where the server run checks a translation: prepared against the program's own tables,
-// run in an empty schema of its own (tables, indexes; in the table's order), or not at all
-// (transactions, roles, a session's temporary table, a fragment).
+// Where the server run checks a translation: against the program's own tables (prepared,
+// or run where the server prepares no such statement), in an empty schema of its own
+// (tables, indexes; in the table's order), or not at all (transactions, roles, a session's
+// temporary table, a fragment).
 enum Check { Program, Scratch, None };
 
 struct Shape {
