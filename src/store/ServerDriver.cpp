@@ -1,6 +1,7 @@
 #include "store/ServerDriver.h"
 #include "store/ServerChanges.h"
 #include "core/StorageFault.h"
+#include "core/TwError.h"
 #include "store/SqlDialect.h"
 
 #include <QSqlError>
@@ -49,7 +50,12 @@ protected:
     {
         const_cast<ServerDriver*>(m_driver)->noteStatement(sql);
         start();
-        if (!m_q.exec(SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql)))) {
+        QString text;
+        if (!translated(sql, &text)) {
+            const_cast<ServerDriver*>(m_driver)->noteFailed(sql);
+            return false;
+        }
+        if (!m_q.exec(text)) {
             // A transaction that could not begin is none: the next statement may connect again.
             const_cast<ServerDriver*>(m_driver)->noteFailed(sql);
             return failed();
@@ -65,7 +71,8 @@ protected:
         m_generation = m_driver->generation();
         m_sql = sql;
         m_direct.clear();
-        const QString text = SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql));
+        QString text;
+        if (!translated(sql, &text)) return false;
         // The server prepares only queries and row changes; anything else (tables,
         // indexes, transactions) runs as it stands when executed.
         static const QRegularExpression dml(QStringLiteral("^\\s*(SELECT|INSERT|UPDATE|DELETE|WITH|VALUES)\\b"),
@@ -139,6 +146,19 @@ protected:
     void detachFromResultSet() override { m_q.finish(); }
 
 private:
+    // The statement in the server's dialect. One the dialect refuses fails here as a
+    // statement the server did not take, its description naming the statement.
+    bool translated(const QString& sql, QString* text)
+    {
+        try {
+            *text = SqlDialect::toServer(const_cast<ServerDriver*>(m_driver)->withTextTests(sql));
+            return true;
+        } catch (const TwError& e) {
+            setLastError(QSqlError(QString(), e.description, QSqlError::StatementError, QStringLiteral("pg:")));
+            return false;
+        }
+    }
+
     // The text with each "?" (outside quotes) replaced by its value as a literal.
     QString withValues(const QString& text, const QVariantList& values) const
     {

@@ -39,11 +39,14 @@ inline constexpr const char* RowIdColumn = "tw_rowid";
 
 // The statement (as SQLite takes it, or in the established SQL) in the server's dialect:
 // quoted names lowered and in double quotes, rowid -> the row identity, True/False -> 1/0,
-// LIKE -> ILIKE (SQLite compares without case), ifnull/instr -> coalesce/strpos, INSERT OR
+// LIKE -> ILIKE (SQLite compares without case), group_concat -> string_agg, INSERT OR
 // IGNORE / OR REPLACE -> ON CONFLICT clauses (replace by primary key). In CREATE and ALTER
 // statements column types become the server's (REAL -> DOUBLE PRECISION, INTEGER ->
-// BIGINT, BOOLEAN -> SMALLINT, INTEGER PRIMARY KEY -> an identity), and a new table gets
-// its row identity.
+// BIGINT, BOOLEAN -> SMALLINT, TEXT -> byte-ordered text, INTEGER PRIMARY KEY -> an
+// identity), a new table gets its row identity, and an index that need not be unique ends
+// with it. A statement it cannot translate exactly (rows written without naming their
+// columns, a column type it does not know, an unclosed quote, several statements, ...)
+// it refuses: TwError, naming the statement.
 QString toServer(const QString& sql);
 
 // The program's spelling of a name the server reports in lower case (the name itself when

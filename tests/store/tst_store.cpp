@@ -1,6 +1,5 @@
-// The data store: the recordset cursor, the SQL dialect, the table helpers and the
-// set-up of a new database. Runs on the database file and again on a database server
-// (tst_store_server).
+// The data store: the recordset cursor, the table helpers and the set-up of a new
+// database. Runs on the database file and again on a database server (tst_store_server).
 #include "support/TestEnv.h"
 #include "calc/Numbers.h"
 #include "core/Paths.h"
@@ -12,7 +11,6 @@
 #include "store/DatabaseCopy.h"
 #include "store/Recordset.h"
 #include "store/RowUpdate.h"
-#include "store/SqlDialect.h"
 #include "store/Statement.h"
 
 #include <QFile>
@@ -151,24 +149,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(TwError, DataTables::createDataTable(*db, id));
         DataTables::dropDataTable(*db, id);
         QVERIFY(!DataTables::TableExists(TestData::databaseTarget(), id));
-    }
-
-    void sqlDialect()
-    {
-        QCOMPARE(SqlDialect::translate("DELETE * FROM `250475001`"), QString("DELETE FROM `250475001`"));
-        QCOMPARE(SqlDialect::translate("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"),
-                 QString("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID"));
-        auto s = SqlDialect::parseSelect("SELECT * FROM `250475001` WHERE Plottemporal = True ORDER BY FullDate");
-        QVERIFY(s.valid);
-        QCOMPARE(s.table, QString("250475001"));
-        QCOMPARE(s.where, QString("Plottemporal = True"));
-        QCOMPARE(s.orderBy, QString("FullDate"));
-        QString col, val;
-        QVERIFY(SqlDialect::parseCriterion("DateTimeKey='250475001 2025/01/01 00:00:00'", &col, &val));
-        QCOMPARE(col, QString("DateTimeKey"));
-        QCOMPARE(val, QString("250475001 2025/01/01 00:00:00"));
-        QVERIFY(SqlDialect::parseCriterion("Level = 'O''Brien'", &col, &val));
-        QCOMPARE(val, QString("O'Brien"));
     }
 
     void emptyRecordsetIsAtBofAndEof()
