@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QStringList>
+#include <cstring>
 
 QByteArray logEntry(const QString& message, const QDateTime& when)
 {
@@ -69,6 +71,13 @@ struct Bulk {
 };
 thread_local Bulk t_bulk;
 
+// "The entry "<message>" happened <n> more time(s) in this <within>".
+QString repeatedEntry(const QString& message, qint64 more, const QString& within)
+{
+    return QStringLiteral("The entry \"") + message + QStringLiteral("\" happened ") + QString::number(more) +
+           (more == 1 ? QStringLiteral(" more time in this ") : QStringLiteral(" more times in this ")) + within;
+}
+
 QString currentKey()
 {
     try {
@@ -121,11 +130,114 @@ LogBulkScope::~LogBulkScope()
     for (const QString& message : order) {
         const Bulk::Repeat& r = seen[message];
         if (r.more == 0) continue;
-        QString summary =
-            QStringLiteral("The entry \"") + message + QStringLiteral("\" happened ") + QString::number(r.more) +
-            (r.more == 1 ? QStringLiteral(" more time in this ") : QStringLiteral(" more times in this ")) + operation;
+        QString summary = repeatedEntry(message, r.more, operation);
         if (!r.firstKey.isEmpty() || !r.lastKey.isEmpty())
             summary += QStringLiteral(", first key ") + r.firstKey + QStringLiteral(", last key ") + r.lastKey;
         append(summary);
     }
 }
+
+// ----- failures of steps run with errors ignored ------------------------------------------
+
+namespace {
+
+// Where a step failed and why. The file and function texts are the compiler's constants;
+// the same place in another translation unit may have its own copy, so they are compared
+// by their text.
+struct IgnoredFailure {
+    const char* file;
+    const char* function;
+    quint32 line;
+    quint32 column;
+    int number;
+    QString description;
+
+    bool operator==(const IgnoredFailure& o) const
+    {
+        return line == o.line && column == o.column && number == o.number && description == o.description &&
+               std::strcmp(file, o.file) == 0 && std::strcmp(function, o.function) == 0;
+    }
+};
+
+size_t qHash(const IgnoredFailure& f, size_t seed = 0)
+{
+    return qHashMulti(seed, f.line, f.column, f.number, f.description);
+}
+
+struct IgnoredCount {
+    QString entry;
+    qint64 more = 0;
+};
+
+// Failures kept for counting: past this many different ones (descriptions that name a
+// row, say) a new one is still written, once, but no longer remembered, so the memory
+// stays bounded.
+constexpr qsizetype KeptFailures = 1000;
+
+struct IgnoredFailures {
+    QMutex mutex;
+    QHash<IgnoredFailure, IgnoredCount> seen;
+    QList<IgnoredFailure> order;  // as first met
+};
+
+IgnoredFailures& ignoredFailures()
+{
+    static IgnoredFailures failures;
+    return failures;
+}
+
+// "SensorRegistry::fillfields, SensorRecord.cpp:100": the function without its return
+// type and parameters, the file without its folder.
+QString placeText(const IgnoredFailure& f)
+{
+    QString function = QString::fromLatin1(f.function);
+    if (const qsizetype paren = function.indexOf(u'('); paren > 0) function.truncate(paren);
+    function = function.mid(function.lastIndexOf(u' ') + 1);
+    const char* slash = std::strrchr(f.file, '/');
+    const QString file = QString::fromLatin1(slash ? slash + 1 : f.file);
+    return function + QStringLiteral(", ") + file + u':' + QString::number(f.line);
+}
+
+}  // namespace
+
+namespace ErrorLog {
+
+void ignored(int number, const QString& description, const std::source_location& where)
+{
+    IgnoredFailure failure{where.file_name(), where.function_name(), where.line(), where.column(), number, description};
+    IgnoredFailures& all = ignoredFailures();
+    QString entry;
+    {
+        const QMutexLocker lock(&all.mutex);
+        const auto it = all.seen.find(failure);
+        if (it != all.seen.end()) {
+            ++it->more;
+            return;
+        }
+        entry = QStringLiteral("Ignored error ") + QString::number(number) + QStringLiteral(" (") + description +
+                QStringLiteral(") in ") + placeText(failure);
+        if (all.seen.size() < KeptFailures) {
+            all.seen.insert(failure, {entry, 0});
+            all.order << std::move(failure);
+        }
+    }
+    WriteLog(entry);
+}
+
+void writeIgnoredCounts()
+{
+    QStringList entries;
+    {
+        IgnoredFailures& all = ignoredFailures();
+        const QMutexLocker lock(&all.mutex);
+        for (const IgnoredFailure& f : std::as_const(all.order)) {
+            IgnoredCount& count = all.seen[f];
+            if (count.more == 0) continue;
+            entries << repeatedEntry(count.entry, count.more, QStringLiteral("run"));
+            count.more = 0;
+        }
+    }
+    for (const QString& e : std::as_const(entries)) WriteLog(e);
+}
+
+}  // namespace ErrorLog

@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <source_location>
 
 // The error log "HALYX_logfile.txt" in the data folder. Each entry is an empty line, a
 // line of 89 asterisks, and a line "<local date-time> - <message>", all with CR LF ends;
@@ -21,6 +22,18 @@ constexpr qint64 RotateAtBytes = 2 * 1024 * 1024;
 constexpr int KeptOlderFiles = 3;
 // "HALYX_logfile.<n>.txt" in the data folder, n = 1 (the newest older file) .. KeptOlderFiles.
 QString olderLogPath(int n);
+
+// A step run with errors ignored failed (core/ErrorTrap.h). The first failure at a place
+// (file, line and function) with a cause (number and description) is one entry
+// "Ignored error <n> (<description>) in <function>, <file>:<line>"; the same failure again
+// is only counted, at the cost of one look-up, so a pass that fails at every row writes
+// one entry. Safe from any thread.
+void ignored(int number, const QString& description, const std::source_location& where);
+
+// One entry per ignored failure that repeated since its entry (or since the last call):
+// "The entry \"<entry>\" happened <n> more times in this run". The programs call it as
+// they end.
+void writeIgnoredCounts();
 }  // namespace ErrorLog
 
 // A bulk operation (a calculation pass over many readings, an import) as one unit of the
