@@ -169,15 +169,16 @@ struct IgnoredCount {
     qint64 more = 0;
 };
 
-// Failures kept for counting: past this many different ones (descriptions that name a
-// row, say) a new one is still written, once, but no longer remembered, so the memory
-// stays bounded.
+// Different failures written and counted one by one: past this many (descriptions that
+// name a row, say) the others are only counted together, so that memory and log stay
+// bounded.
 constexpr qsizetype KeptFailures = 1000;
 
 struct IgnoredFailures {
     QMutex mutex;
     QHash<IgnoredFailure, IgnoredCount> seen;
     QList<IgnoredFailure> order;  // as first met
+    qint64 unkept = 0;            // failures met once the table was full
 };
 
 IgnoredFailures& ignoredFailures()
@@ -214,12 +215,14 @@ void ignored(int number, const QString& description, const std::source_location&
             ++it->more;
             return;
         }
+        if (all.seen.size() >= KeptFailures) {
+            ++all.unkept;
+            return;
+        }
         entry = QStringLiteral("Ignored error ") + QString::number(number) + QStringLiteral(" (") + description +
                 QStringLiteral(") in ") + placeText(failure);
-        if (all.seen.size() < KeptFailures) {
-            all.seen.insert(failure, {entry, 0});
-            all.order << std::move(failure);
-        }
+        all.seen.insert(failure, {entry, 0});
+        all.order << std::move(failure);
     }
     WriteLog(entry);
 }
@@ -236,6 +239,11 @@ void writeIgnoredCounts()
             entries << repeatedEntry(count.entry, count.more, QStringLiteral("run"));
             count.more = 0;
         }
+        if (all.unkept > 0)
+            entries << QStringLiteral("Ignored errors not written, beyond %1 different places and causes: %2")
+                           .arg(KeptFailures)
+                           .arg(all.unkept);
+        all.unkept = 0;
     }
     for (const QString& e : std::as_const(entries)) WriteLog(e);
 }

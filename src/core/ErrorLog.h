@@ -27,7 +27,8 @@ QString olderLogPath(int n);
 // (file, line and function) with a cause (number and description) is one entry
 // "Ignored error <n> (<description>) in <function>, <file>:<line>"; the same failure again
 // is only counted, at the cost of one look-up, so a pass that fails at every row writes
-// one entry. Safe from any thread.
+// one entry. Past 1000 different failures the others are only counted. Safe from any
+// thread.
 void ignored(int number, const QString& description, const std::source_location& where);
 
 // One entry per ignored failure that repeated since its entry (or since the last call):

@@ -134,6 +134,23 @@ private slots:
             ignoredEntry("13 (Type mismatch)", "TestErrorTrap::repeatsFromSeveralThreadsAreAllCounted", place);
         QCOMPARE(entries(), (QStringList{entry, countEntry(entry, "1999 more times")}));
     }
+
+    // Failures whose description names a row are each a cause of their own: past a
+    // thousand the others are counted together, not written one by one. (Last: the
+    // failures kept stay kept for the rest of the run.)
+    void manyDifferentCausesStayBounded()
+    {
+        constexpr int Rows = 1500;
+        for (int row = 0; row < Rows; ++row)
+            ignoringErrors([row] { throw TwError(ErrNo::ItemNotFound, QStringLiteral("row %1").arg(row)); });
+        const qsizetype written = entries().size();
+        QVERIFY2(written > 990 && written < 1000, qPrintable(QString::number(written)));
+        ErrorLog::writeIgnoredCounts();
+        QCOMPARE(entries().size(), written + 1);
+        QCOMPARE(entries().last(), QStringLiteral("Ignored errors not written, beyond 1000 different places and "
+                                                  "causes: ") +
+                                       QString::number(Rows - written));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestErrorTrap)
