@@ -145,23 +145,20 @@ namespace {
 // the same place in another translation unit may have its own copy, so they are compared
 // by their text.
 struct IgnoredFailure {
-    const char* file;
-    const char* function;
-    quint32 line;
-    quint32 column;
+    CodePlace place;
     int number;
     QString description;
 
     bool operator==(const IgnoredFailure& o) const
     {
-        return line == o.line && column == o.column && number == o.number && description == o.description &&
-               std::strcmp(file, o.file) == 0 && std::strcmp(function, o.function) == 0;
+        return place.line == o.place.line && number == o.number && description == o.description &&
+               std::strcmp(place.file, o.place.file) == 0 && std::strcmp(place.function, o.place.function) == 0;
     }
 };
 
 size_t qHash(const IgnoredFailure& f, size_t seed = 0)
 {
-    return qHashMulti(seed, f.line, f.column, f.number, f.description);
+    return qHashMulti(seed, f.place.line, f.number, f.description);
 }
 
 struct IgnoredCount {
@@ -187,25 +184,24 @@ IgnoredFailures& ignoredFailures()
     return failures;
 }
 
-// "SensorRegistry::fillfields, SensorRecord.cpp:100": the function without its return
-// type and parameters, the file without its folder.
-QString placeText(const IgnoredFailure& f)
+// "SensorRecord.cpp:100 in fillfields": the file without its folder; no function within
+// a lambda (its name says nothing).
+QString placeText(const CodePlace& place)
 {
-    QString function = QString::fromLatin1(f.function);
-    if (const qsizetype paren = function.indexOf(u'('); paren > 0) function.truncate(paren);
-    function = function.mid(function.lastIndexOf(u' ') + 1);
-    const char* slash = std::strrchr(f.file, '/');
-    const QString file = QString::fromLatin1(slash ? slash + 1 : f.file);
-    return function + QStringLiteral(", ") + file + u':' + QString::number(f.line);
+    const char* slash = std::strrchr(place.file, '/');
+    QString text = QString::fromLatin1(slash ? slash + 1 : place.file) + u':' + QString::number(place.line);
+    if (*place.function && std::strcmp(place.function, "operator()") != 0)
+        text += QStringLiteral(" in ") + QLatin1String(place.function);
+    return text;
 }
 
 }  // namespace
 
 namespace ErrorLog {
 
-void ignored(int number, const QString& description, const std::source_location& where)
+void ignored(int number, const QString& description, const CodePlace& where)
 {
-    IgnoredFailure failure{where.file_name(), where.function_name(), where.line(), where.column(), number, description};
+    IgnoredFailure failure{where, number, description};
     IgnoredFailures& all = ignoredFailures();
     QString entry;
     {
@@ -220,7 +216,7 @@ void ignored(int number, const QString& description, const std::source_location&
             return;
         }
         entry = QStringLiteral("Ignored error ") + QString::number(number) + QStringLiteral(" (") + description +
-                QStringLiteral(") in ") + placeText(failure);
+                QStringLiteral(") at ") + placeText(where);
         all.seen.insert(failure, {entry, 0});
         all.order << std::move(failure);
     }

@@ -4,7 +4,6 @@
 #include "core/TwError.h"
 
 #include <exception>
-#include <source_location>
 #include <utility>
 
 // The error trap: runs a procedure; when it throws, the procedure stops there, one line
@@ -39,7 +38,7 @@ bool runTrapped(const QString& tag, F&& body)
 // caller's place on. Anything else (std::bad_alloc, a broken invariant) is not ours to
 // ignore and goes on up.
 template <class F>
-bool ignoringErrors(F&& step, std::source_location where = std::source_location::current())
+bool ignoringErrors(F&& step, CodePlace where = CodePlace::here())
 {
     try {
         std::forward<F>(step)();

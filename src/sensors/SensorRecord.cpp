@@ -93,10 +93,8 @@ void SensorRegistry::fillfields()
 
     // Every statement from here runs with errors ignored: a failing one is skipped (and
     // logged at the statement's own line).
-    auto step = [](auto&& f, std::source_location where = std::source_location::current()) {
-        ignoringErrors(f, where);
-    };
-    auto show = [&](QLineEdit* box, const char* field, std::source_location where = std::source_location::current()) {
+    auto step = [](auto&& f, CodePlace where = CodePlace::here()) { ignoringErrors(f, where); };
+    auto show = [&](QLineEdit* box, const char* field, CodePlace where = CodePlace::here()) {
         step([&] { box->setText(rs->text(QLatin1String(field))); }, where);
     };
     const QString mine = m_s.prefs.MineID;

@@ -9,7 +9,6 @@
 #include <QtTest>
 #include <functional>
 #include <new>
-#include <source_location>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -30,10 +29,13 @@ QStringList entries()
     return out;
 }
 
-QString ignoredEntry(const QString& cause, const char* function, int line)
+// A failure's entry; no function for a place within a lambda.
+QString ignoredEntry(const QString& cause, int line, const char* function = "")
 {
-    return QStringLiteral("Ignored error ") + cause + QStringLiteral(" in ") + QLatin1String(function) +
-           QStringLiteral(", tst_errortrap.cpp:") + QString::number(line);
+    QString entry =
+        QStringLiteral("Ignored error ") + cause + QStringLiteral(" at tst_errortrap.cpp:") + QString::number(line);
+    if (*function) entry += QStringLiteral(" in ") + QLatin1String(function);
+    return entry;
 }
 
 QString countEntry(const QString& entry, const char* times)
@@ -61,7 +63,7 @@ private slots:
     // same cause at another place, are entries of their own.
     void loggedOncePerPlaceAndCauseWithItsCount()
     {
-        const char* function = "TestErrorTrap::loggedOncePerPlaceAndCauseWithItsCount";
+        const char* function = "loggedOncePerPlaceAndCauseWithItsCount";
         const std::vector<std::function<void()>> steps{typeMismatch, typeMismatch, typeMismatch, noCurrentRecord,
                                                        typeMismatch};
         const int place = __LINE__ + 1;
@@ -74,9 +76,9 @@ private slots:
         QVERIFY(!ignoringErrors(typeMismatch));
         QVERIFY(ignoringErrors([] {}));
 
-        const QString first = ignoredEntry("13 (Type mismatch)", function, place);
-        const QString second = ignoredEntry("3021 (No current record.)", function, place);
-        const QString third = ignoredEntry("13 (Type mismatch)", function, other);
+        const QString first = ignoredEntry("13 (Type mismatch)", place);
+        const QString second = ignoredEntry("3021 (No current record.)", place);
+        const QString third = ignoredEntry("13 (Type mismatch)", other, function);
         QCOMPARE(entries(), (QStringList{first, second, third}));
 
         ErrorLog::writeIgnoredCounts();
@@ -94,16 +96,14 @@ private slots:
     // is a place of its own, not the helper's one line.
     void helperPassesTheCallersPlace()
     {
-        auto step = [](auto&& f, std::source_location where = std::source_location::current()) {
-            ignoringErrors(f, where);
-        };
+        auto step = [](auto&& f, CodePlace where = CodePlace::here()) { ignoringErrors(f, where); };
         const int first = __LINE__ + 1;
         step(typeMismatch);
         const int second = __LINE__ + 1;
         step(typeMismatch);
-        const char* function = "TestErrorTrap::helperPassesTheCallersPlace";
-        QCOMPARE(entries(), (QStringList{ignoredEntry("13 (Type mismatch)", function, first),
-                                         ignoredEntry("13 (Type mismatch)", function, second)}));
+        const char* function = "helperPassesTheCallersPlace";
+        QCOMPARE(entries(), (QStringList{ignoredEntry("13 (Type mismatch)", first, function),
+                                         ignoredEntry("13 (Type mismatch)", second, function)}));
     }
 
     // Only the program's own error is ignored: anything else leaves the step's caller,
@@ -130,8 +130,7 @@ private slots:
             });
         for (std::thread& t : threads) t.join();
         ErrorLog::writeIgnoredCounts();
-        const QString entry =
-            ignoredEntry("13 (Type mismatch)", "TestErrorTrap::repeatsFromSeveralThreadsAreAllCounted", place);
+        const QString entry = ignoredEntry("13 (Type mismatch)", place);
         QCOMPARE(entries(), (QStringList{entry, countEntry(entry, "1999 more times")}));
     }
 
