@@ -124,6 +124,7 @@ private slots:
         const int place = __LINE__ + 1;
         const auto fail = [] { ignoringErrors(typeMismatch); };
         std::vector<std::thread> threads;
+        threads.reserve(Threads);
         for (int t = 0; t < Threads; ++t)
             threads.emplace_back([&] {
                 for (int i = 0; i < Each; ++i) fail();
