@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "core/DatabaseChoice.h"
+#include "core/ErrorLog.h"
 #include "widgets/AppIcon.h"
 #include "widgets/WindowPlacement.h"
 #include <QApplication>
@@ -72,5 +73,7 @@ int main(int argc, char* argv[])
         if (w.startupRefused()) rc = 1;
         else WindowPlacement::save(&w, QStringLiteral("MainWindow"));
     }
+    // The steps whose errors were ignored again and again: how many times.
+    ErrorLog::writeIgnoredCounts();
     return rc;
 }

@@ -1,6 +1,7 @@
 #include "charts/ChartControl.h"
 #include "charts/ChartParts.h"
 #include "charts/ChartRules.h"
+#include "core/TwError.h"
 
 #include <QApplication>
 #include <QPrinter>
@@ -8,7 +9,6 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 
 namespace {
 QSize outputSize(const QWidget* w)
@@ -118,7 +118,8 @@ QCPAxis* ChartControl::qcpAxis(Axis axis) const { return axis == Axis::Left ? m_
 
 void ChartControl::checkIndex(int index) const
 {
-    if (index < 0 || index >= seriesCount()) throw std::out_of_range("series index");
+    if (index < 0 || index >= seriesCount())
+        throw TwError(ErrNo::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
 }
 
 // ----- set-up -----------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "charts/ChartParts.h"
 #include "charts/ChartRules.h"
 #include "charts/SeriesSampler.h"
+#include "core/TwError.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,7 +61,7 @@ void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const
 void ChartControl::setSeriesData(int index, Line xs, Line ys)
 {
     checkIndex(index);
-    if (!xs || !ys) throw std::invalid_argument("series data");
+    if (!xs || !ys) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
     Series& s = m_series[size_t(index)];
     auto [keys, values] = cleanLine(std::move(xs), std::move(ys));
     s.keys = std::move(keys);

@@ -145,7 +145,7 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
 void ChartDrawings::drawTime(ChartControl& c, bool displacement)
 {
     const QString column = displacement ? QStringLiteral("Disp") : QStringLiteral("Load");
-    auto step = [](auto&& f) { ignoringErrors(f); };
+    auto step = [](auto&& f, CodePlace where = CodePlace::here()) { ignoringErrors(f, where); };
 
     // 1. Legend titles of the gauge series: the gauge and its distance from the roof (the
     // gauge's centre for loads, its node for displacements).

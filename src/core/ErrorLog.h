@@ -16,11 +16,37 @@ void WriteLog(const QString& message);
 // The entry's bytes, as WriteLog appends them (exposed for tests).
 QByteArray logEntry(const QString& message, const QDateTime& when);
 
+// A place in the source: as a default argument, CodePlace::here() is the caller's file,
+// line and function (the compiler's own constants, valid for the whole run).
+struct CodePlace {
+    const char* file;
+    const char* function;
+    unsigned line;
+    static constexpr CodePlace here(const char* file = __builtin_FILE(), const char* function = __builtin_FUNCTION(),
+                                    unsigned line = __builtin_LINE()) noexcept
+    {
+        return {file, function, line};
+    }
+};
+
 namespace ErrorLog {
 constexpr qint64 RotateAtBytes = 2 * 1024 * 1024;
 constexpr int KeptOlderFiles = 3;
 // "HALYX_logfile.<n>.txt" in the data folder, n = 1 (the newest older file) .. KeptOlderFiles.
 QString olderLogPath(int n);
+
+// A step run with errors ignored failed (core/ErrorTrap.h). The first failure at a place
+// with a cause (number and description) is one entry
+// "Ignored error <n> (<description>) at <file>:<line> in <function>" (no " in <function>"
+// within a lambda); the same failure again is only counted, at the cost of one look-up,
+// so a pass that fails at every row writes one entry. Past 1000 different failures the
+// others are only counted. Safe from any thread.
+void ignored(int number, const QString& description, const CodePlace& where);
+
+// One entry per ignored failure that repeated since its entry (or since the last call):
+// "The entry \"<entry>\" happened <n> more times in this run". The programs call it as
+// they end.
+void writeIgnoredCounts();
 }  // namespace ErrorLog
 
 // A bulk operation (a calculation pass over many readings, an import) as one unit of the

@@ -31,15 +31,20 @@ bool runTrapped(const QString& tag, F&& body)
     return false;
 }
 
-// One step run with errors ignored: a failure skips the step silently and the caller
-// goes on with the next one.
+// One step run with errors ignored: a failure of ours (TwError) skips the step and the
+// caller goes on with the next one. It is not silent: the first failure at a place with a
+// cause is logged, its repeats counted (ErrorLog::ignored). The place is the caller's line,
+// taken by the default argument; a helper that runs steps for its caller passes the
+// caller's place on. Anything else (std::bad_alloc, a broken invariant) is not ours to
+// ignore and goes on up.
 template <class F>
-bool ignoringErrors(F&& step)
+bool ignoringErrors(F&& step, CodePlace where = CodePlace::here())
 {
     try {
         std::forward<F>(step)();
         return true;
-    } catch (...) {
+    } catch (const TwError& e) {
+        ErrorLog::ignored(e.number, e.description, where);
         return false;
     }
 }

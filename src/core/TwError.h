@@ -36,6 +36,7 @@ struct TwError : std::exception {
 // Error numbers used across the program.
 namespace ErrNo {
 constexpr int Overflow = 6;
+constexpr int SubscriptOutOfRange = 9;
 constexpr int DivisionByZero = 11;
 constexpr int TypeMismatch = 13;
 constexpr int FileNotFound = 53;

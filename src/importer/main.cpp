@@ -1,4 +1,5 @@
 // tarnwell-import: logger files into Tarnwell's database without a window.
+#include "core/ErrorLog.h"
 #include "importer/ImportRun.h"
 
 #include <QCoreApplication>
@@ -13,5 +14,7 @@ int main(int argc, char* argv[])
     QTextStream err(stderr);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-    return ImportRun::run(args, out, err);
+    const int rc = ImportRun::run(args, out, err);
+    ErrorLog::writeIgnoredCounts();
+    return rc;
 }

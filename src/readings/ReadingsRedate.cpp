@@ -34,7 +34,7 @@ void ReadingsController::CheckDateTime()
 {
     if (m_inDateCheck) return;
     m_inDateCheck = true;
-    // A failure ends the check silently: nothing is logged or shown.
+    // A failure ends the check: nothing is shown (the log notes the failure).
     ignoringErrors([&] {
         Recordset* rs = m_s.rsReadings.get();
         if (!rs || !rs->isOpen() || !rs->hasCurrentRow()) return;

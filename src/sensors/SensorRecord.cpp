@@ -91,9 +91,12 @@ void SensorRegistry::fillfields()
         return;
     }
 
-    // Every statement from here runs with errors ignored: a failing one is skipped.
-    auto step = [](auto&& f) { ignoringErrors(f); };
-    auto show = [&](QLineEdit* box, const char* field) { step([&] { box->setText(rs->text(QLatin1String(field))); }); };
+    // Every statement from here runs with errors ignored: a failing one is skipped (and
+    // logged at the statement's own line).
+    auto step = [](auto&& f, CodePlace where = CodePlace::here()) { ignoringErrors(f, where); };
+    auto show = [&](QLineEdit* box, const char* field, CodePlace where = CodePlace::here()) {
+        step([&] { box->setText(rs->text(QLatin1String(field))); }, where);
+    };
     const QString mine = m_s.prefs.MineID;
 
     // 3. Identification, counts, installation, layout and gauges.
