@@ -1,5 +1,6 @@
 #include "readings/ReadingFormats.h"
 #include "calc/Numbers.h"
+#include "data/Reading.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -23,7 +24,7 @@ QDateTime fullDate(const QDate& date, const QTime& time)
 
 QString keyCriterion(const QString& key)
 {
-    return QStringLiteral("DateTimeKey = '") + QString(key).replace('\'', QStringLiteral("''")) + '\'';
+    return Reading::KeyColumn + QStringLiteral(" = '") + QString(key).replace('\'', QStringLiteral("''")) + '\'';
 }
 
 namespace {

@@ -9,6 +9,7 @@
 class PageHost;
 struct Shared;
 struct BatchDelSensor;
+struct Reading;
 class Recordset;
 class QCheckBox;
 class QDateEdit;
@@ -113,6 +114,8 @@ private:
     void clearReading();
     void setPickers(const QDate& date, const QTime& time);
     void showStoredReading();
+    // A reading of the sensor at a picked date and time: its key and date columns.
+    static Reading datedReading(const QString& sensorId, const QDate& date, const QTime& time);
     // Navigation: runs the save-before-move rule, then move() when canMove() holds,
     // otherwise tells the user the end is reached.
     enum class Step { First, Previous, Next, Last };

@@ -3,6 +3,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "data/Rejections.h"
 #include "readings/ReadingDeletion.h"
 #include "readings/ReadingFormats.h"
@@ -44,8 +45,7 @@ BatchDelSensor ReadingsController::deletionSensor()
     sensor.readings = extent.count;
     sensor.first = extent.first;
     sensor.last = extent.last;
-    if (rs->hasCurrentRow())
-        sensor.shownReading = rs->text(QStringLiteral("ReadingDate")) + u' ' + rs->text(QStringLiteral("ReadingTime"));
+    if (rs->hasCurrentRow()) sensor.shownReading = Reading::whenOf(*rs);
     Database& db = m_s.db;
     const QString id = sensor.id;
     sensor.countBetween = [&db, id](const QDate& start, const QDate& end) {

@@ -3,6 +3,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
 #include "session/Shared.h"
@@ -37,22 +38,22 @@ void ReadingsController::clearReading()
 
 void ReadingsController::showStoredReading()
 {
-    const Recordset& rs = *m_s.rsReadings;
-    txtReadingID->setText(rs.text(QStringLiteral("DateTimeKey")));
+    const Reading shown = Reading::read(*m_s.rsReadings);
+    txtReadingID->setText(shown.key);
     // The pickers take the stored date and time texts; a row whose texts cannot be read
     // is shown at its FullDate, so that a later save never takes the previous reading's date.
-    QDate date = ReadingFormats::parseStoredDate(rs.text(QStringLiteral("ReadingDate")));
-    QTime time = ReadingFormats::parseStoredTime(rs.text(QStringLiteral("ReadingTime")));
+    QDate date = ReadingFormats::parseStoredDate(shown.date);
+    QTime time = ReadingFormats::parseStoredTime(shown.time);
     if (!date.isValid() || !time.isValid()) {
-        const QDateTime full = ReadingFormats::parseFullDate(rs.value(QStringLiteral("FullDate")));
+        const QDateTime full = ReadingFormats::parseFullDate(shown.fullDate);
         if (!date.isValid()) date = full.date();
         if (!time.isValid() && full.isValid()) time = full.time();
     }
     setPickers(date, time);
-    txtChannelT->setText(rs.text(QStringLiteral("ChannelT")));
-    for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->setText(rs.text(QStringLiteral("Channel%1").arg(i)));
-    chkTemporal->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("Plottemporal"))));
-    chkSpatial->setChecked(ReadingRules::flagTicked(rs.value(QStringLiteral("PlotSpatial"))));
+    txtChannelT->setText(shown.temperature);
+    for (int i = 1; i <= 6; ++i) txtChannel[size_t(i)]->setText(shown.channel(i));
+    chkTemporal->setChecked(shown.temporal);
+    chkSpatial->setChecked(shown.spatial);
     showRejections();
 }
 

@@ -4,6 +4,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/StorageFault.h"
+#include "data/Reading.h"
 #include "data/Rejections.h"
 #include "readings/ReadingFormats.h"
 #include "readings/ReadingRules.h"
@@ -21,26 +22,6 @@
 #include <optional>
 
 namespace {
-// Whether a stored value already equals the value SaveReadings would write, so that a
-// reading only looked at is never written. A null column equals an empty box (rows from
-// before empty texts were stored keep their null) and a ticked plot flag (null ticks it).
-bool sameAsStored(const QVariant& stored, const QVariant& wanted)
-{
-    switch (wanted.typeId()) {
-        case QMetaType::Bool:
-            return ReadingRules::flagTicked(stored) == wanted.toBool();
-        case QMetaType::QDateTime: {
-            if (stored.isNull()) return false;
-            if (stored.typeId() == QMetaType::QDateTime) return stored.toDateTime() == wanted.toDateTime();
-            return stored.typeId() == QMetaType::QString &&
-                   stored.toString() == wanted.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        }
-        default:
-            if (stored.isNull()) return wanted.toString().isEmpty();
-            return stored.typeId() == QMetaType::QString && stored.toString() == wanted.toString();
-    }
-}
-
 ReadingRules::Limits limitsOf(const Recordset& cfg)
 {
     return ReadingRules::limitsFrom(cfg.value(QStringLiteral("numchannels")), cfg.value(QStringLiteral("tempchannel")),
@@ -58,9 +39,9 @@ ReadingRules::Check ReadingsController::checkValuesOnScreen() const
     QList<bool> typed;
     const Recordset* rs = m_s.rsReadings.get();
     if (rs && rs->isOpen() && rs->hasCurrentRow()) {
-        typed << (txtChannelT->text().trimmed() != rs->text(QStringLiteral("ChannelT")).trimmed());
-        for (int i = 1; i <= 6; ++i)
-            typed << (channels[i - 1].trimmed() != rs->text(QStringLiteral("Channel%1").arg(i)).trimmed());
+        const Reading stored = Reading::read(*rs);
+        typed << (txtChannelT->text().trimmed() != stored.temperature.trimmed());
+        for (int i = 1; i <= 6; ++i) typed << (channels[i - 1].trimmed() != stored.channel(i).trimmed());
     }
     return ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels, typed);
 }
@@ -113,24 +94,15 @@ bool ReadingsController::SaveReadings()
             const QTime time = dtpRtime->time();
             // Only what differs from the row is written: moving through readings without
             // changing them writes nothing to the database file.
-            bool changed = false;
-            const QString shownKey = rs.text(QStringLiteral("DateTimeKey"));
-            auto put = [&](const QString& field, const QVariant& wanted) {
-                if (sameAsStored(rs.value(field), wanted)) return;
-                rs.setValue(field, wanted);
-                changed = true;
-            };
-            const QString newKey = ReadingFormats::readingKey(m_s.currentSensorId(), date, time);
-            put(QStringLiteral("DateTimeKey"), newKey);
-            put(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
-            put(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
-            put(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
-            put(QStringLiteral("ChannelT"), ReadingFormats::storedTemperatureText(txtChannelT->text()));
+            const QString shownKey = Reading::keyOf(rs);
+            Reading onScreen = datedReading(m_s.currentSensorId(), date, time);
+            onScreen.temperature = ReadingFormats::storedTemperatureText(txtChannelT->text());
             for (int i = 1; i <= 6; ++i)
-                put(QStringLiteral("Channel%1").arg(i),
-                    ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text()));
-            put(QStringLiteral("Plottemporal"), chkTemporal->isChecked());
-            put(QStringLiteral("PlotSpatial"), chkSpatial->isChecked());
+                onScreen.channel(i) = ReadingFormats::storedChannelText(txtChannel[size_t(i)]->text());
+            onScreen.temporal = chkTemporal->isChecked();
+            onScreen.spatial = chkSpatial->isChecked();
+            const QString& newKey = onScreen.key;
+            const bool changed = onScreen.writeChanges(rs, 6);  // the six gauge boxes
             // Whatever changed is an input of the calculations.
             if (rs.isEditing()) ReadingMarks::markChanged(rs);
             try {
@@ -202,13 +174,13 @@ void ReadingsController::onAddReadingClicked()
             return;
         }
         rs->addNew();
-        rs->setValue(QStringLiteral("DateTimeKey"), key);
-        rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
-        rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
-        rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        // A new reading is on the time charts, not on the length charts.
+        Reading added = datedReading(id, date, time);
+        added.temporal = true;
+        added.spatial = false;
+        added.writeDates(*rs);
         ReadingMarks::markChanged(*rs);
-        rs->setValue(QStringLiteral("Plottemporal"), true);
-        rs->setValue(QStringLiteral("PlotSpatial"), false);
+        added.writeFlags(*rs);
         try {
             rs->update();
         } catch (...) {

@@ -4,6 +4,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "readings/ReadingFormats.h"
 #include "session/Shared.h"
 
@@ -57,7 +58,7 @@ bool ReadingsController::removeEmptyNewReading()
     if (!txtChannelT->text().trimmed().isEmpty()) return false;
     for (int i = 1; i <= 6; ++i)
         if (!txtChannel[size_t(i)]->text().trimmed().isEmpty()) return false;
-    const QString when = rs.text(QStringLiteral("ReadingDate")) + u' ' + rs.text(QStringLiteral("ReadingTime"));
+    const QString when = Reading::whenOf(rs);
     const qint64 position = rs.absolutePosition();
     try {
         rs.deleteCurrentIfUnchanged();
@@ -93,7 +94,7 @@ bool ReadingsController::askKeepOrDiscard()
         return false;
     }
     Recordset& rs = *m_s.rsReadings;
-    const QString when = rs.text(QStringLiteral("ReadingDate")) + u' ' + rs.text(QStringLiteral("ReadingTime"));
+    const QString when = Reading::whenOf(rs);
     fillreadings();  // the stored values back on screen
     // A reading just added has nothing stored: without what was typed it is removed.
     const bool removed = removeEmptyNewReading();

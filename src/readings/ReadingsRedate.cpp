@@ -3,6 +3,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "data/Rejections.h"
 #include "readings/ReadingFormats.h"
 #include "session/Shared.h"
@@ -30,6 +31,16 @@ void ReadingsController::applyPendingPickerEdit()
     CheckDateTime();
 }
 
+Reading ReadingsController::datedReading(const QString& sensorId, const QDate& date, const QTime& time)
+{
+    Reading r;
+    r.key = ReadingFormats::readingKey(sensorId, date, time);
+    r.fullDate = ReadingFormats::fullDate(date, time);
+    r.date = ReadingFormats::dateText(date);
+    r.time = ReadingFormats::timeText(time);
+    return r;
+}
+
 void ReadingsController::CheckDateTime()
 {
     if (m_inDateCheck) return;
@@ -42,15 +53,16 @@ void ReadingsController::CheckDateTime()
         const QDate date = dtpRdate->date();
         const QTime time = dtpRtime->time();
         const QString newKey = ReadingFormats::readingKey(m_s.currentSensorId(), date, time);
-        if (newKey == rs->text(QStringLiteral("DateTimeKey"))) return;
+        if (newKey == Reading::keyOf(*rs)) return;
 
         if (DupID(newKey)) {
             Messages::show(ReadingFormats::duplicateOnMessage(date, time), QStringLiteral("Duplicate Reading"));
             rs->setAbsolutePosition(m_s.rememberedPosition);
-            QDate storedDate = ReadingFormats::parseStoredDate(rs->text(QStringLiteral("ReadingDate")));
-            QTime storedTime = ReadingFormats::parseStoredTime(rs->text(QStringLiteral("ReadingTime")));
+            const Reading stored = Reading::read(*rs);
+            QDate storedDate = ReadingFormats::parseStoredDate(stored.date);
+            QTime storedTime = ReadingFormats::parseStoredTime(stored.time);
             if (!storedDate.isValid() || !storedTime.isValid()) {
-                const QDateTime full = ReadingFormats::parseFullDate(rs->value(QStringLiteral("FullDate")));
+                const QDateTime full = ReadingFormats::parseFullDate(stored.fullDate);
                 if (!storedDate.isValid()) storedDate = full.date();
                 if (!storedTime.isValid()) storedTime = full.time();
             }
@@ -69,11 +81,8 @@ void ReadingsController::CheckDateTime()
         const bool spatial = chkSpatial->isChecked();
 
         rs->setAbsolutePosition(m_s.rememberedPosition);
-        const QString oldKey = rs->text(QStringLiteral("DateTimeKey"));
-        rs->setValue(QStringLiteral("DateTimeKey"), newKey);
-        rs->setValue(QStringLiteral("FullDate"), ReadingFormats::fullDate(date, time));
-        rs->setValue(QStringLiteral("ReadingDate"), ReadingFormats::dateText(date));
-        rs->setValue(QStringLiteral("ReadingTime"), ReadingFormats::timeText(time));
+        const QString oldKey = Reading::keyOf(*rs);
+        datedReading(m_s.currentSensorId(), date, time).writeDates(*rs);
         ReadingMarks::markChanged(*rs);
         try {
             // The reading's rejection marks move with it, in the same transaction.

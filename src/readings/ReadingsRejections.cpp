@@ -4,6 +4,7 @@
 #include "readings/ReadingsController.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "data/Rejections.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
@@ -35,8 +36,7 @@ void ReadingsController::showRejections()
     std::vector<Rejections::Mark> marks;
     const Recordset* rs = m_s.rsReadings.get();
     if (rs && rs->isOpen() && rs->hasCurrentRow())
-        ignoringErrors(
-            [&] { marks = Rejections::marks(m_s.db, rs->table(), rs->text(QStringLiteral("DateTimeKey"))); });
+        ignoringErrors([&] { marks = Rejections::marks(m_s.db, rs->table(), Reading::keyOf(*rs)); });
     const Rejections::Mark* whole = nullptr;
     for (const Rejections::Mark& m : marks)
         if (m.gauge == Rejections::WholeReading) whole = &m;
@@ -69,8 +69,9 @@ void ReadingsController::onRejectValueClicked()
         if (!stays || !hasReadings() || !m_s.rsReadings->hasCurrentRow()) return;
         Recordset& rs = *m_s.rsReadings;
         const QString sensor = rs.table();
-        const QString key = rs.text(QStringLiteral("DateTimeKey"));
-        const QString when = rs.text(QStringLiteral("ReadingDate")) + u' ' + rs.text(QStringLiteral("ReadingTime"));
+        const Reading shown = Reading::read(rs);
+        const QString& key = shown.key;
+        const QString when = shown.when();
         std::vector<Rejections::Mark> marks = Rejections::marks(m_s.db, sensor, key);
         auto markOf = [&](int gauge) -> const Rejections::Mark* {
             for (const Rejections::Mark& m : marks)

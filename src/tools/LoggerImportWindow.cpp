@@ -2,6 +2,7 @@
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/Reading.h"
 #include "data/SensorData.h"
 #include "session/Shared.h"
 #include "core/StorageFault.h"
@@ -269,10 +270,10 @@ std::vector<LoggerGridModel::Column> LoggerImportWindow::columns() const
     if (m_format == LoggerFormats::Format::CommaSeparated) return LoggerGridModel::commaSeparatedColumns();
     const LoggerReadings::Mapping m = mapping();
     std::vector<LoggerGridModel::Column> out{{QStringLiteral("Reading Date & Time"), m.dateField, true}};
-    if (m_target.tempChannel) out.push_back({QStringLiteral("ChannelT"), m.tempField, false});
+    if (m_target.tempChannel) out.push_back({Reading::TemperatureColumn, m.tempField, false});
     for (int k = 0; k < m_target.gauges; ++k)
-        out.push_back({QStringLiteral("Channel%1").arg(k + 1),
-                       size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1, false});
+        out.push_back(
+            {Reading::channelColumn(k + 1), size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1, false});
     return out;
 }
 
@@ -281,10 +282,11 @@ void LoggerImportWindow::showMap()
     const ColumnMap& map = m_tools.columnMap();
     QStringList parts{map.dateColumn + QStringLiteral(" (") + LoggerClock::caption(map.layout) +
                       QStringLiteral(") \u2192 date")};
-    if (m_target.tempChannel && !map.tempColumn.isEmpty()) parts << map.tempColumn + QStringLiteral(" \u2192 ChannelT");
+    if (m_target.tempChannel && !map.tempColumn.isEmpty())
+        parts << map.tempColumn + QStringLiteral(" \u2192 ") + Reading::TemperatureColumn;
     for (int k = 0; k < map.gaugeColumns.size(); ++k)
         if (!map.gaugeColumns[k].isEmpty())
-            parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 Channel%1").arg(k + 1);
+            parts << map.gaugeColumns[k] + QStringLiteral(" \u2192 ") + Reading::channelColumn(k + 1);
     if (map.clockOffsetHours != 0)
         parts << QStringLiteral("clock offset %1 h").arg(QString::number(map.clockOffsetHours, 'f', 2));
     if (!map.missingCodes.isEmpty())

@@ -1,126 +1,16 @@
 // The "3. Readings" page driven through its controls in the real window: what is shown,
 // what reaches the data table after each action, and what is refused.
-#include "support/TestEnv.h"
-#include "app/MainWindow.h"
+#include "ReadingsPageFixture.h"
 #include "data/Rejections.h"
-#include "readings/ReadingsController.h"
-#include "store/Database.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalBlocker>
-#include <QSqlQuery>
-#include <QTabWidget>
-#include <QTimeEdit>
-#include <QToolButton>
 #include <QtTest>
 #include <functional>
-
-namespace {
-const QString Sensor = "250475001";
-const QDateTime R1(QDate(2024, 5, 1), QTime(10, 0, 0));
-const QDateTime R2(QDate(2024, 5, 2), QTime(14, 30, 0));
-const QDateTime R3(QDate(2024, 5, 3), QTime(10, 0, 0));
-
-QString key(const QDateTime& t) { return TestData::readingKey(Sensor, t); }
-
-TestData::NewReading reading(const QDateTime& when, const QString& channel1 = "1")
-{
-    TestData::NewReading r;
-    r.when = when;
-    r.channels = {channel1};
-    r.temperature = "20.0";
-    return r;
-}
-
-}  // namespace
 
 class TestReadings : public QObject {
     Q_OBJECT
     TestHome home;
-
-    // The window on the Readings tab of the first sensor, its boxes set up for the type.
-    struct Page {
-        ScriptedMessages msgs;
-        MainWindow w;
-        ReadingsController* r = nullptr;
-
-        explicit Page(const QString& type = "75")
-        {
-            w.show();
-            r = w.readings();
-            Shared& s = w.shared();
-            s.rsConfig->moveFirst();
-            s.rsConfig->find("SensorType = '" + type + "'");
-            r->ConfigureForm();
-            {
-                const QSignalBlocker quiet(w.tabWidget);
-                w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
-            }
-            r->enterReadingsTab();
-            msgs.script.shown.clear();
-        }
-        // The window told of the Readings tab as a user's click tells it, so that leaving
-        // it runs the tab change.
-        void enterTabAsAUserDoes()
-        {
-            {
-                const QSignalBlocker quiet(w.tabWidget);
-                w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
-            }
-            w.tabWidget->setCurrentIndex(MainWindow::TabReadings);
-        }
-        template <class T>
-        T* get(const QString& name)
-        {
-            return w.findChild<T*>(name);
-        }
-        QLineEdit* box(int i) { return get<QLineEdit>(QString("txtChannel(%1)").arg(i)); }
-        QLineEdit* temp() { return get<QLineEdit>("txtChannelT"); }
-        QString count() { return get<QLineEdit>("txtRcount")->text(); }
-        QString shownKey() { return get<QLineEdit>("txtReadingID")->text(); }
-        QLabel* error() { return get<QLabel>("lblError"); }
-        QDateEdit* date() { return get<QDateEdit>("dtpRdate"); }
-        QTimeEdit* time() { return get<QTimeEdit>("dtpRtime"); }
-        void click(const QString& image) { get<QToolButton>(image)->click(); }
-        QVariant stored(const QDateTime& when, const QString& column)
-        {
-            return w.shared().db.scalar(QString("SELECT %1 FROM `%2` WHERE DateTimeKey = ?").arg(column, Sensor),
-                                        {key(when)});
-        }
-        QStringList keys()
-        {
-            QStringList out;
-            QSqlQuery q(w.shared().db.handle());
-            q.exec(QString("SELECT DateTimeKey FROM `%1` ORDER BY FullDate").arg(Sensor));
-            while (q.next()) out << q.value(0).toString();
-            return out;
-        }
-        // The user picks a date and time and finishes the edit.
-        void pick(const QDate& d, const QTime& t)
-        {
-            date()->setDate(d);
-            time()->setTime(t);
-            emit time()->editingFinished();
-        }
-    };
-
-    static void addSensorWith(const QList<TestData::NewReading>& readings, const QString& id = Sensor)
-    {
-        auto db = TestData::openDatabase();
-        TestData::addSensor(*db, {id});
-        if (!readings.isEmpty()) TestData::addReadings(*db, id, readings);
-    }
-
-    static QList<TestData::NewReading> threeReadings()
-    {
-        return {{R1, {"10.00", "20.00", "30.00", "40.00", "50.00", "60.00"}, "20.5"},
-                {R2, {"11.00", "21.00", "31.00", "41.00", "51.00", "61.00"}, "21.0"},
-                {R3, {"12.00", "22.00", "32.00", "42.00", "52.00", "62.00"}, "21.5", true, true}};
-    }
 
 private slots:
     void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
@@ -545,96 +435,6 @@ private slots:
         QCOMPARE(p.count(), QString("2 of 2"));
     }
 
-    void redatingOntoAnotherKeyChangesNothing()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        const QStringList before = p.keys();
-        p.pick(R2.date(), R2.time());
-        QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading on 2024/05/02 at 14:30:00"});
-        QCOMPARE(p.msgs.script.shown[0].title, QString("Duplicate Reading"));
-        QCOMPARE(p.msgs.script.shown[0].icon, Messages::Icon::None);
-        QCOMPARE(p.date()->date(), R3.date());
-        QCOMPARE(p.time()->time(), R3.time());
-        QCOMPARE(p.keys(), before);
-        QCOMPARE(p.stored(R3, "ReadingDate").toString(), QString("2024/05/03"));
-        // The next save writes the reading back under its own key.
-        p.click("imgFirst");
-        QCOMPARE(p.keys(), before);
-    }
-
-    void redatingMovesTheReadingAndTheCounterFollows()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        p.click("imgFirst");
-        p.box(1)->setText("55");  // typed, not yet saved
-        // Typing a date is not applied until the edit is finished.
-        p.date()->setDate(QDate(2024, 5, 10));
-        QCOMPARE(p.keys().first(), key(R1));
-        emit p.date()->editingFinished();
-        const QDateTime moved(QDate(2024, 5, 10), R1.time());
-        QVERIFY(p.msgs.script.shown.empty());
-        QCOMPARE(p.keys(), QStringList({key(R2), key(R3), key(moved)}));
-        QCOMPARE(p.count(), QString("3 of 3"));
-        QCOMPARE(p.shownKey(), key(moved));
-        QCOMPARE(p.stored(moved, "ReadingDate").toString(), QString("2024/05/10"));
-        QCOMPARE(p.stored(moved, "FullDate").toString(), QString("2024-05-10 10:00:00"));
-        QCOMPARE(p.stored(moved, "Channel2").toString(), QString("20.00"));
-        // The typed value survives the move and is stored by the next save.
-        QCOMPARE(p.box(1)->text(), QString("55"));
-        p.click("imgPrevData");
-        QCOMPARE(p.stored(moved, "Channel1").toString(), QString("55.00"));
-
-        // A time change moves it back to the front.
-        p.click("imgLast");
-        p.time()->setTime(QTime(9, 0, 0));
-        p.date()->setDate(QDate(2024, 4, 30));
-        emit p.date()->editingFinished();
-        QCOMPARE(p.count(), QString("1 of 3"));
-        QCOMPARE(p.shownKey(), Sensor + " 2024/04/30 09:00:00");
-    }
-
-    // A re-dated reading keeps its rejection marks: they move to its new key in the same
-    // write, and a mark left under that key by no reading is not taken over.
-    void redatingMovesTheRejectionMarksAlong()
-    {
-        addSensorWith(threeReadings());
-        const QDateTime moved(QDate(2024, 5, 10), R1.time());
-        {
-            auto db = TestData::openDatabase();
-            Rejections::reject(*db, Sensor, key(R1), 2, "loose wire");
-            Rejections::reject(*db, Sensor, key(R1), Rejections::Temperature, "sensor in the sun");
-            db->execute("INSERT INTO Rejections (SensorID, DateTimeKey, Gauge, Reason) VALUES (?,?,?,?)",
-                        {Sensor, key(moved), 5, "left behind"});
-        }
-        Page p;
-        p.click("imgFirst");
-        p.pick(moved.date(), moved.time());
-        QCOMPARE(p.shownKey(), key(moved));
-        auto marks = [&](const QDateTime& when) {
-            QStringList out;
-            QSqlQuery q(p.w.shared().db.handle());
-            q.prepare("SELECT Gauge, Reason FROM Rejections WHERE SensorID = ? AND DateTimeKey = ? ORDER BY Gauge");
-            q.addBindValue(Sensor);
-            q.addBindValue(key(when));
-            q.exec();
-            while (q.next()) out << q.value(0).toString() + " " + q.value(1).toString();
-            return out;
-        };
-        QCOMPARE(marks(moved), QStringList({"2 loose wire", "11 sensor in the sun"}));
-        QVERIFY(marks(R1).isEmpty());
-        QVERIFY(p.box(2)->toolTip().endsWith(": loose wire"));
-        QVERIFY(p.box(5)->toolTip().isEmpty());
-
-        // Saved under a new key by the next save as well (a date typed and saved at once).
-        const QDateTime again(QDate(2024, 5, 11), R1.time());
-        p.date()->setDate(again.date());
-        p.click("imgFirst");
-        QCOMPARE(marks(again), QStringList({"2 loose wire", "11 sensor in the sun"}));
-        QVERIFY(marks(moved).isEmpty());
-    }
-
     // Whatever the page changes in a reading marks it for the calculations; moving through
     // readings without changing them marks nothing.
     void changedReadingsAreMarked()
@@ -658,18 +458,6 @@ private slots:
         QCOMPARE(p.stored(R1, "IsDirty").toInt(), 0);
         p.pick(QDate(2024, 4, 20), R1.time());  // re-dated
         QCOMPARE(p.stored(QDateTime(QDate(2024, 4, 20), R1.time()), "IsDirty").toInt(), 1);
-    }
-
-    void settingAPickerBackChangesNothing()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        p.date()->setDate(QDate(2030, 1, 1));
-        p.date()->setDate(R3.date());
-        emit p.date()->editingFinished();
-        QVERIFY(p.msgs.script.shown.empty());
-        QCOMPARE(p.keys(), QStringList({key(R1), key(R2), key(R3)}));
-        QCOMPARE(p.count(), QString("3 of 3"));
     }
 
     void addingTakesNowAndRefusesATakenKey()
@@ -714,22 +502,6 @@ private slots:
         QCOMPARE(p.stored(R1, "Channel2").toString(), QString("8.00"));
         QCOMPARE(p.stored(R2, "Channel2").toString(), QString("21.00"));
         QCOMPARE(p.count(), QString("2 of 4"));
-    }
-
-    void addingRefusesTheKeyOfTheReadingLastRedated()
-    {
-        addSensorWith(threeReadings());
-        Page p;
-        // A re-dating check of the middle reading (back to its own value) remembers its place.
-        p.click("imgPrevData");
-        p.date()->setDate(QDate(2030, 1, 1));
-        p.date()->setDate(R2.date());
-        emit p.date()->editingFinished();
-        QCOMPARE(p.w.shared().rememberedPosition, qint64(2));
-        p.r->clock = [] { return R2; };
-        p.click("imgAddReading");
-        QCOMPARE(p.msgs.script.texts(), QStringList{"There is already a reading with that date and time"});
-        QCOMPARE(p.keys().size(), 3);
     }
 
     void addingBeforeALaterReadingShowsTheLatest()
