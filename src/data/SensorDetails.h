@@ -1,4 +1,5 @@
 #pragma once
+#include <QSet>
 #include <QString>
 #include <array>
 #include <optional>
@@ -41,6 +42,20 @@ struct SensorDetails {
     std::array<QString, CentreCount> centres;
 
     // The current row of the Sensors recordset. Each field is read on its own: one that
-    // cannot be read (a column an older file lacks) stays empty and the others are read.
+    // cannot be read (a column an older file lacks) stays empty, is listed in `unread`,
+    // and the others are read. A null Stacked leaves `stacked` empty.
     static SensorDetails fromRow(const Recordset& rs);
+    QSet<QString> unread;  // the columns fromRow could not read
+    bool wasRead(const QString& column) const { return !unread.contains(column); }
+
+    // Writes the edited fields to the current row of rs, in two parts because the page
+    // recomputes its positions between them. Only what differs from the row is written
+    // (numbers compared as numbers, empty as null), so a record written back unchanged
+    // writes nothing. Texts are trimmed and an empty one leaves the column null; the
+    // k factor and number of gauges go as typed; the cable length, gauge length and first
+    // node as their numbers formatted; the layout as a flag.
+    void writeRecord(Recordset& rs) const;
+    // The destroyed flag (null when empty) and, when given, the destruction date, which
+    // the caller passes in its stored form.
+    void writeStatus(Recordset& rs, const QString& storedDestructionDate) const;
 };
