@@ -86,14 +86,13 @@ public:
 
     // PageHost: what the pages ask of the window (app/PageRouting.cpp).
     QWidget* widget() override { return this; }
-    QWidget* page(int tab) const override;
     int currentTab() const override;
     void selectTab(int index) override;
     void setTabEnabled(int index, bool enabled) override;
     QString tabText(int index) const override;
-    bool sensorStacked() const override;
-    QString sensorKFactorText() const override;
-    QLineEdit* sensorBox(const QString& name) const override;
+    SensorDetails shownSensor() const override;
+    void whitenSensorNodeBoxes() override;
+    void enableSensorCentreBoxes(int channels) override;
     void fillSensorFields() override;
     void showSensorNumber(const QString& id) override;
     void refreshSensorList() override;

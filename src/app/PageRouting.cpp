@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "charts/ChartsController.h"
 #include "core/ErrorTrap.h"
+#include "data/SensorDetails.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
@@ -11,7 +12,6 @@
 
 #include <QComboBox>
 #include <QImage>
-#include <QLineEdit>
 #include <QTabWidget>
 
 // ----- the tab change -----------------------------------------------------------------------
@@ -81,22 +81,6 @@ void MainWindow::refreshData()
 }
 
 // ----- tabs ---------------------------------------------------------------------------------
-QWidget* MainWindow::page(int tab) const
-{
-    switch (tab) {
-        case TabIdentification:
-            return m_sensors ? m_sensors->identificationPage() : nullptr;
-        case TabInstallation:
-            return m_sensors ? m_sensors->installationPage() : nullptr;
-        case TabReadings:
-            return m_readings ? m_readings->page() : nullptr;
-        case TabUtilities:
-            return m_utilities ? m_utilities->page() : nullptr;
-        default:
-            return m_charts && ChartsController::isChartTab(tab) ? m_charts->page(tab) : nullptr;
-    }
-}
-
 int MainWindow::currentTab() const { return tabWidget->currentIndex(); }
 
 void MainWindow::selectTab(int index) { tabWidget->setCurrentIndex(index); }
@@ -106,17 +90,11 @@ void MainWindow::setTabEnabled(int index, bool enabled) { tabWidget->setTabEnabl
 QString MainWindow::tabText(int index) const { return tabWidget->tabText(index); }
 
 // ----- the sensor pages ---------------------------------------------------------------------
-bool MainWindow::sensorStacked() const { return m_sensors->isStacked(); }
+SensorDetails MainWindow::shownSensor() const { return m_sensors->shownSensor(); }
 
-QString MainWindow::sensorKFactorText() const { return m_sensors->boltKFactorText(); }
+void MainWindow::whitenSensorNodeBoxes() { m_sensors->whitenNodeBoxes(); }
 
-QLineEdit* MainWindow::sensorBox(const QString& name) const
-{
-    for (QWidget* page : {m_sensors->identificationPage(), m_sensors->installationPage()})
-        if (page)
-            if (auto* box = page->findChild<QLineEdit*>(name)) return box;
-    return nullptr;
-}
+void MainWindow::enableSensorCentreBoxes(int channels) { m_sensors->enableCentreBoxes(channels); }
 
 void MainWindow::fillSensorFields() { m_sensors->fillfields(); }
 

@@ -9,11 +9,11 @@
 #include "data/GraphData.h"
 #include "data/PassEngine.h"
 #include "data/Passes.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
 
-#include <QLineEdit>
 #include <QProgressDialog>
 #include <algorithm>
 
@@ -31,14 +31,6 @@ Calc::GraphSelection toCalc(Selection s)
             break;
     }
     return Calc::GraphSelection::Spatial;
-}
-
-// The gauge length as typed on the sensor pages (the stored value when no box shows it).
-QString gaugeLengthText(PageHost& win)
-{
-    if (QLineEdit* box = win.sensorBox(QStringLiteral("txtLengthofGauge"))) return box->text();
-    Shared& s = win.shared();
-    return s.rsSensors && s.rsSensors->hasCurrentRow() ? s.rsSensors->text(QStringLiteral("lengthofgauge")) : QString();
 }
 }  // namespace
 
@@ -74,9 +66,11 @@ Calc::SensorInputs passInputs(PageHost& win)
     Calc::SensorInputs in;
     in.id = s.currentSensorId();
     in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
-    in.stacked = win.sensorStacked();
-    in.kFactorText = win.sensorKFactorText();
-    in.gaugeLengthText = gaugeLengthText(win);
+    // The layout, k factor and gauge length as typed, saved or not.
+    const SensorDetails shown = win.shownSensor();
+    in.stacked = shown.stacked.value_or(false);
+    in.kFactorText = shown.kFactor;
+    in.gaugeLengthText = shown.gaugeLength;
     return in;
 }
 

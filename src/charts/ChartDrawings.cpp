@@ -8,12 +8,12 @@
 #include "data/AlarmStore.h"
 #include "calc/Formulas.h"
 #include "data/GraphData.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
 #include <QLabel>
-#include <QLineEdit>
 #include <cmath>
 
 using Axis = ChartControl::Axis;
@@ -30,25 +30,30 @@ const QString PickedWarning = QStringLiteral(
 
 ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts) : m_win(win), m_s(win.shared()), m_charts(charts) {}
 
-QString ChartDrawings::boxText(const QString& name) const
+namespace {
+// The text of a position shown, none past the positions the pages have.
+const QString* shownPosition(const SensorDetails& shown, bool node, int k)
 {
-    if (QLineEdit* box = m_win.sensorBox(name)) return box->text();
+    if (k < 1) return nullptr;
+    if (node) return k <= SensorDetails::NodeCount ? &shown.nodes.at(size_t(k - 1)) : nullptr;
+    return k <= SensorDetails::CentreCount ? &shown.centres.at(size_t(k - 1)) : nullptr;
+}
+}  // namespace
+
+double ChartDrawings::positionNumber(const SensorDetails& shown, Position along, int k)
+{
+    const bool node = along == Position::Node;
+    if (const QString* text = shownPosition(shown, node, k)) return Numbers::localeValue(*text);
+    // Worded as the position box it stands for.
+    const QString name = (node ? QStringLiteral("txtRelSGanchor(%1)") : QStringLiteral("txtRelSGCenter(%1)")).arg(k);
     throw TwError(ControlArrayElementMissing,
                   QStringLiteral("Control array element '") + name + QStringLiteral("' doesn't exist"));
 }
 
-double ChartDrawings::boxNumber(const QString& name) const { return Numbers::localeValue(boxText(name)); }
-
-QString ChartDrawings::gaugeLengthText() const
+double ChartDrawings::positionDistance(const SensorDetails& shown, Position along, int k)
 {
-    if (const QLineEdit* box = m_win.sensorBox(QStringLiteral("txtLengthofGauge"))) return box->text();
-    return m_s.rsSensors->text(QStringLiteral("lengthofgauge"));
-}
-
-double ChartDrawings::boxDistance(const QString& name) const
-{
-    const QLineEdit* box = m_win.sensorBox(name);
-    const std::optional<double> v = box ? Numbers::tryLocaleValue(box->text().trimmed()) : std::nullopt;
+    const QString* text = shownPosition(shown, along == Position::Node, k);
+    const std::optional<double> v = text ? Numbers::tryLocaleValue(text->trimmed()) : std::nullopt;
     return v ? *v : NAN;
 }
 
@@ -151,9 +156,10 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     // gauge's centre for loads, its node for displacements).
     step([&] {
         const int n = configInt(displacement ? "NumNodes" : "NumChannels");
-        const QString box = displacement ? QStringLiteral("txtRelSGanchor(%1)") : QStringLiteral("txtRelSGCenter(%1)");
+        const SensorDetails shown = m_win.shownSensor();
+        const Position along = displacement ? Position::Node : Position::Centre;
         for (int k = 1; k <= n && k < int(m_titles.size()); ++k)
-            m_titles.at(size_t(k)) = ChartRules::positionTitle(k, boxDistance(box.arg(k)));
+            m_titles.at(size_t(k)) = ChartRules::positionTitle(k, positionDistance(shown, along, k));
     });
     // 2-4. Title, no axis title, every series emptied and hidden.
     step([&] {
@@ -196,7 +202,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     bool stacked = false;
     step([&] {
         n = configInt("NumChannels");
-        stacked = m_win.sensorStacked();
+        stacked = m_win.shownSensor().stacked.value_or(false);
     });
     const int shown = ChartRules::timeGaugeCount(stacked, n);
     for (int k = 1; k <= std::min(shown, TimeSeries - 1); ++k) {
@@ -295,19 +301,18 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
 {
     using ChartRules::Profile;
     using ChartRules::ProfileChoice;
-    QString column, xBox;
+    QString column;
+    Position along = Position::Centre;
     switch (profile) {
         case Profile::Load:
             column = QStringLiteral("Load");
-            xBox = QStringLiteral("txtRelSGCenter(%1)");
             break;
         case Profile::Displacement:
             column = QStringLiteral("Disp");
-            xBox = QStringLiteral("txtRelSGanchor(%1)");
+            along = Position::Node;
             break;
         case Profile::Shear:
             column = QStringLiteral("Stretch");
-            xBox = QStringLiteral("txtRelSGCenter(%1)");
             break;
     }
     // 1-2. Title; only Load v Length takes its value-axis title from the sensor type.
@@ -317,7 +322,8 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     // 3. The candidate readings: those marked for the length charts, or for the other
     // choices every reading that is plotted at all.
     const int n = configInt("NumChannels");
-    const bool stacked = m_win.sensorStacked();
+    const SensorDetails shown = m_win.shownSensor();
+    const bool stacked = shown.stacked.value_or(false);
     const ChartRules::ProfilePlan plan = ChartRules::profilePlan(profile, stacked, n);
     const bool picked = m_profiles == ProfileChoice::Picked;
     // The choices other than picked dates may draw readings the displacement and shear
@@ -364,8 +370,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
     }
     std::optional<Calc::PassFormulas> formulas;
     if (compute)
-        formulas.emplace(m_s.rsSensors->text(QStringLiteral("SensorType")), stacked, m_win.sensorKFactorText(),
-                         gaugeLengthText());
+        formulas.emplace(m_s.rsSensors->text(QStringLiteral("SensorType")), stacked, shown.kFactor, shown.gaugeLength);
     // 8. One line per reading, its date and time in the legend.
     const QChar ds = ChartRules::systemDateSeparator(), ts = ChartRules::systemTimeSeparator();
     for (size_t line = 0; line < chosen.size(); ++line) {
@@ -376,12 +381,12 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
         c.setSeriesTitle(r, ChartRules::formatDateTime(times[row], ds, ts));
         const std::array<double, 11> values = lineValues(*cols, row, profile, plan.lastGauge, formulas);
         for (int k = 1; k <= plan.lastGauge; ++k) {
-            const double x = boxNumber(xBox.arg(k));
+            const double x = positionNumber(shown, along, k);
             if (std::isnan(values[size_t(k)])) continue;  // no value at this position in this reading: no point
             c.addPoint(r, x, values[size_t(k)]);
         }
-        if (plan.closeAtNextNode) c.addPoint(r, boxNumber(QStringLiteral("txtRelSGanchor(%1)").arg(n + 1)), 0);
-        if (plan.closeAtCable) c.addPoint(r, boxNumber(QStringLiteral("txtLengthofCable")), 0);
+        if (plan.closeAtNextNode) c.addPoint(r, positionNumber(shown, Position::Node, n + 1), 0);
+        if (plan.closeAtCable) c.addPoint(r, Numbers::localeValue(shown.lengthOfCable), 0);
         c.setMinimum(Axis::Bottom, 0);
         c.setMaximum(Axis::Bottom, ChartRules::lengthAxisMaximum(c.seriesMaxX(r)));
         c.setIncrement(Axis::Bottom, ChartRules::lengthTickStep(c.maximum(Axis::Bottom)));

@@ -12,6 +12,7 @@
 #include <vector>
 
 class PageHost;
+struct SensorDetails;
 struct Shared;
 class ChartControl;
 class QLabel;
@@ -58,6 +59,9 @@ public:
     const std::array<QString, 12>& seriesTitles() const { return m_titles; }
 
 private:
+    // The two rows of positions along the bolt: the nodes and the gauge centres.
+    enum class Position { Node, Centre };
+
     void drawTime(ChartControl& chart, bool displacement);
     // The time charts' selection read into columns, with the graph data opened on its rows.
     // While nothing in the database changed, the columns read last time are used again.
@@ -65,13 +69,11 @@ private:
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Level lines and event marks of the time charts; low and high take the lines' extent.
     void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
-    // Text of a box of the sensor pages, by its control name ("txtRelSGanchor(3)").
-    QString boxText(const QString& name) const;
-    double boxNumber(const QString& name) const;
-    // A distance box's number, NaN when the box is missing, empty or not a number.
-    double boxDistance(const QString& name) const;
-    // The gauge length as typed on the sensor pages (as stored when no box shows it).
-    QString gaugeLengthText() const;
+    // Node k's or gauge centre k's position (1-based) as the sensor pages show it. The
+    // number throws TwError 340, as for a missing control, past the positions there are;
+    // the distance is NaN there and where the text is empty or not a number.
+    static double positionNumber(const SensorDetails& shown, Position along, int k);
+    static double positionDistance(const SensorDetails& shown, Position along, int k);
     // The length chart's columns of a selection; the graph data is opened on its rows.
     std::unique_ptr<GraphColumns> readLengthColumns(Calc::GraphSelection selection, const QStringList& names);
     static std::array<double, 11> lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile,

@@ -9,6 +9,7 @@
 #include "data/AlarmEpisodes.h"
 #include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
+#include "data/SensorDetails.h"
 #include "maintenance/BusyProgress.h"
 #include "maintenance/ReportDocument.h"
 #include "maintenance/UtilitiesController.h"
@@ -23,7 +24,6 @@
 #include <QDir>
 #include <QLocale>
 #include <QImage>
-#include <QLineEdit>
 #include <QTextDocument>
 #include <optional>
 
@@ -68,7 +68,7 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
                                  {periodStart(from), periodEnd(to)})
                          .toLongLong();
     });
-    m.kFactor = m_win.sensorKFactorText();
+    m.kFactor = m_win.shownSensor().kFactor;
     m.alarmState = QStringLiteral("no alarm levels set");
     ignoringErrors([&] {
         const std::optional<AlarmStore::Levels> levels = AlarmStore::levels(m_s.db, id);
@@ -88,12 +88,12 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
     // against the first one), within the period.
     if (loadChartDrawn || !m_win.chartPicture(PageHost::TabLoadVTime, QSize(800, 500), from, to).isNull()) {
         const std::vector<PageHost::ChartLine> lines = m_win.timeChartLines(PageHost::TabLoadVTime);
+        const SensorDetails shown = m_win.shownSensor();
         for (size_t i = 0; i < lines.size(); ++i) {
             const PageHost::ChartLine& l = lines[i];
             ReportDocument::LoadRow row;
             row.gauge = l.title;
-            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtRelSGCenter(%1)").arg(i + 1)))
-                row.position = centre->text();
+            if (i < shown.centres.size()) row.position = shown.centres.at(i);
             // A line without any value leaves its cells empty.
             if (std::isfinite(l.last)) {
                 const QLocale loc = QLocale::system();

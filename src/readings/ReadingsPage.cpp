@@ -266,8 +266,7 @@ void ReadingsController::ConfigureForm()
 {
     runTrapped(QStringLiteral(" Module1_ConfigureForm"), [&] {
         lblError->setVisible(false);
-        for (int i = 1; i <= 8; ++i)
-            if (QLineEdit* node = m_win.sensorBox(QStringLiteral("txtNode(%1)").arg(i))) setBoxColour(node, BoxWhite);
+        m_win.whitenSensorNodeBoxes();
         for (int i = 1; i <= 6; ++i) {
             txtChannel[size_t(i)]->setEnabled(false);
             setBoxColour(txtChannel[size_t(i)], BoxGrey);
@@ -279,8 +278,8 @@ void ReadingsController::ConfigureForm()
         lblNotes->setText(cfg.text(QStringLiteral("lblNotes")));
         // The page has six reading boxes; a type with more channels uses the first six.
         const qint64 channels = std::min<qint64>(cfg.value(QStringLiteral("NumChannels")).toLongLong(), 6);
+        m_win.enableSensorCentreBoxes(int(channels));
         for (qint64 i = 1; i <= channels; ++i) {
-            if (QLineEdit* centre = m_win.sensorBox(QStringLiteral("txtSGCenter(%1)").arg(i))) centre->setEnabled(true);
             lbln[size_t(i)]->setText(QString::number(i) + '#');
             lbln[size_t(i)]->setEnabled(true);
             lblmm[size_t(i)]->setEnabled(true);

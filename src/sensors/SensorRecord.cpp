@@ -5,6 +5,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/StorageFault.h"
+#include "data/SensorDetails.h"
 #include "sensors/GaugeLayout.h"
 #include "sensors/RecordText.h"
 #include "sensors/SensorRegistry.h"
@@ -14,40 +15,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QRadioButton>
 #include <QTabWidget>
 
 namespace {
 const QString Yes = QStringLiteral("Yes");
 
-// Whether a stored value already equals what savefields would write (numbers compared as
-// numbers, empty as null).
-bool sameAsStored(const QVariant& stored, const QVariant& wanted)
-{
-    const bool wantedEmpty =
-        wanted.isNull() || (wanted.typeId() == QMetaType::QString && wanted.toString().trimmed().isEmpty());
-    if (stored.isNull()) return wantedEmpty;
-    if (wantedEmpty) return false;
-    if (wanted.typeId() == QMetaType::Bool) {
-        bool ok = false;
-        const qlonglong n = stored.toLongLong(&ok);
-        return ok && (n != 0) == wanted.toBool();
-    }
-    switch (stored.typeId()) {
-        case QMetaType::Double:
-        case QMetaType::LongLong:
-        case QMetaType::Int: {
-            bool ok = false;
-            const QString t = wanted.toString().trimmed();
-            double v = QLocale::c().toDouble(t, &ok);
-            if (!ok) v = QLocale::system().toDouble(t, &ok);
-            return ok && v == stored.toDouble();
-        }
-        default:
-            return stored.toString() == wanted.toString();
-    }
-}
 const QString ConfigMissing = QStringLiteral("There was an error accessing the Sensors COnfiguration Table");
 }  // namespace
 
@@ -91,59 +64,57 @@ void SensorRegistry::fillfields()
         return;
     }
 
-    // Every statement from here runs with errors ignored: a failing one is skipped (and
-    // logged at the statement's own line).
+    // Every statement from here runs with errors ignored: a failing one is skipped, and a
+    // field the row could not give leaves its box as it was.
     auto step = [](auto&& f, CodePlace where = CodePlace::here()) { ignoringErrors(f, where); };
-    auto show = [&](QLineEdit* box, const char* field, CodePlace where = CodePlace::here()) {
-        step([&] { box->setText(rs->text(QLatin1String(field))); }, where);
+    const SensorDetails row = SensorDetails::fromRow(*rs);
+    auto show = [&](QLineEdit* box, const QString& value, const char* column) {
+        if (row.wasRead(QLatin1String(column))) box->setText(value);
     };
+    const bool idRead = row.wasRead(QStringLiteral("InstrumentID"));
     const QString mine = m_s.prefs.MineID;
 
     // 3. Identification, counts, installation, layout and gauges.
-    step([&] { txtSensor->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
-    step([&] { txtMineID->setText(mine); });
-    show(txtDateID, "DateID");
-    show(txtTypeID, "TypeID");
-    show(txtSensorNo, "SensorNo");
-    show(txtFamily, "Family");
+    if (idRead) txtSensor->setText(mine + row.instrumentId);
+    txtMineID->setText(mine);
+    show(txtDateID, row.dateId, "DateID");
+    show(txtTypeID, row.typeId, "TypeID");
+    show(txtSensorNo, row.sensorNo, "SensorNo");
+    show(txtFamily, row.family, "Family");
     step([&] { txtSCount->setText(QString::number(rs->recordCount())); });
-    show(txtLengthofCable, "LengthofCable");
+    show(txtLengthofCable, row.lengthOfCable, "LengthofCable");
     step([&] {
         txtSnav->setText(QString::number(rs->absolutePosition()) + QStringLiteral(" of ") +
                          QString::number(rs->recordCount()));
     });
-    step([&] { txtSensor2->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
-    show(txtLevel, "Level");
-    show(txtLocation, "Location");
-    show(txtBorehole, "Borehole");
-    step([&] { txtInstallDate->setText(RecordText::installDateForDisplay(rs->text(QStringLiteral("InstallDate")))); });
-    show(txtInstallBy, "InstallBy");
-    show(txtPurpose, "Purpose");
-    show(txtNotes, "Notes");
-    step([&] {
-        const QVariant stacked = rs->value(QStringLiteral("Stacked"));
-        if (stacked.isNull()) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
-        (stacked.toBool() ? optStacked : optStaggered)->setChecked(true);
-    });
-    show(txtBoltkfactor, "boltkfactor");
-    show(txtLengthofGauge, "lengthofgauge");
-    show(txtNumGauges, "numgauges");
-    step([&] {
-        for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) m_txtSGCenter[size_t(i)]->clear();
-    });
-    show(m_txtNode[1], "NodeLocation1");
+    if (idRead) txtSensor2->setText(mine + row.instrumentId);
+    show(txtLevel, row.level, "Level");
+    show(txtLocation, row.location, "Location");
+    show(txtBorehole, row.borehole, "Borehole");
+    show(txtInstallDate, RecordText::installDateForDisplay(row.installDate), "InstallDate");
+    show(txtInstallBy, row.installBy, "InstallBy");
+    show(txtPurpose, row.purpose, "Purpose");
+    show(txtNotes, row.notes, "Notes");
+    // A layout not stored (null) leaves the option shown.
+    if (row.stacked) (*row.stacked ? optStacked : optStaggered)->setChecked(true);
+    show(txtBoltkfactor, row.kFactor, "boltkfactor");
+    show(txtLengthofGauge, row.gaugeLength, "lengthofgauge");
+    show(txtNumGauges, row.numGauges, "numgauges");
+    for (int i = 1; i <= GaugeLayout::CentreBoxes; ++i) m_txtSGCenter[size_t(i)]->clear();
+    show(m_txtNode[1], row.firstNode, "NodeLocation1");
 
     // 4. The sensor's type in Configuration.
     bool typeFound = false;
     step([&] {
-        const QString type = rs->text(QStringLiteral("SensorType"));
-        typeFound = findConfiguration(type);
+        if (!row.wasRead(QStringLiteral("SensorType"))) return;
+        typeFound = findConfiguration(row.sensorType);
         // Told once per sensor, not at every refill of the same record.
-        const QString id = rs->text(QStringLiteral("InstrumentID"));
+        if (!idRead) return;
+        const QString& id = row.instrumentId;
         if (!typeFound && !m_unknownTypeTold.contains(id)) {
             m_unknownTypeTold.insert(id);
             Messages::show(ConfigMissing + QStringLiteral("\r\n\r\nSensor ") + id +
-                           QStringLiteral(" has the type code \"") + type +
+                           QStringLiteral(" has the type code \"") + row.sensorType +
                            QStringLiteral("\", which the Configuration table does not hold, so its reading "
                                           "boxes and charts cannot be set up for it."));
         }
@@ -156,18 +127,15 @@ void SensorRegistry::fillfields()
     step([&] { refreshDrawings(); });
 
     // 6. The third label, the destroyed flag, the heart and the destruction date.
-    step([&] { txtSensor3->setText(mine + rs->text(QStringLiteral("InstrumentID"))); });
+    if (idRead) txtSensor3->setText(mine + row.instrumentId);
     bool destroyed = false;
-    step([&] {
-        const QString flag = rs->text(QStringLiteral("Destroyed"));
-        cboDestroyed->setCurrentIndex(cboDestroyed->findText(flag));
-        destroyed = flag == Yes;
-    });
+    if (row.wasRead(QStringLiteral("Destroyed"))) {
+        cboDestroyed->setCurrentIndex(cboDestroyed->findText(row.destroyed));
+        destroyed = row.destroyed == Yes;
+    }
     step([&] { showHeart(destroyed); });
-    step([&] {
-        txtDestructionDate->setText(
-            destroyed ? RecordText::destructionDateForDisplay(rs->text(QStringLiteral("DestructionDate"))) : QString());
-    });
+    if (!destroyed) txtDestructionDate->clear();
+    else show(txtDestructionDate, RecordText::destructionDateForDisplay(row.destructionDate), "DestructionDate");
 
     // The alarm status line and the levels.
     step([&] { showAlarmStatus(); });
@@ -233,40 +201,12 @@ bool SensorRegistry::savefields(SaveThen then)
             if (then == SaveThen::MoveAway) goOn = false;
         }
         try {
-            // Trimmed text; an empty box leaves the column empty (null), as a new row has it.
-            auto trimmed = [](QLineEdit* e) {
-                const QString t = e->text().trimmed();
-                return t.isEmpty() ? QVariant() : QVariant(t);
-            };
-            // Only what differs from the row is written: showing and leaving a sensor
-            // without changing it writes nothing to the database file.
-            auto put = [&](const QString& field, const QVariant& wanted) {
-                if (!sameAsStored(rs->value(field), wanted)) rs->setValue(field, wanted);
-            };
-            put(QStringLiteral("DateID"), trimmed(txtDateID));
-            put(QStringLiteral("TypeID"), trimmed(txtTypeID));
-            put(QStringLiteral("SensorNo"), trimmed(txtSensorNo));
-            put(QStringLiteral("Family"), trimmed(txtFamily));
-            put(QStringLiteral("LengthofCable"),
-                Numbers::formatText(txtLengthofCable->text(), QStringLiteral("##0.00")));
-            put(QStringLiteral("Level"), trimmed(txtLevel));
-            put(QStringLiteral("Location"), trimmed(txtLocation));
-            put(QStringLiteral("Borehole"), trimmed(txtBorehole));
-            put(QStringLiteral("InstallDate"), trimmed(txtInstallDate));
-            put(QStringLiteral("InstallBy"), trimmed(txtInstallBy));
-            put(QStringLiteral("Purpose"), trimmed(txtPurpose));
-            put(QStringLiteral("Notes"), trimmed(txtNotes));
-            put(QStringLiteral("Stacked"), optStacked->isChecked());
-            put(QStringLiteral("boltkfactor"), txtBoltkfactor->text());
-            put(QStringLiteral("lengthofgauge"),
-                Numbers::formatText(txtLengthofGauge->text(), QStringLiteral("##0.0#")));
-            put(QStringLiteral("numgauges"), txtNumGauges->text());
-            put(QStringLiteral("NodeLocation1"), Numbers::formatText(m_txtNode[1]->text(), QStringLiteral("##0.0#")));
+            // The record as typed; the positions are computed again between its parts.
+            const SensorDetails typed = shownSensor();
+            typed.writeRecord(*rs);
             CalcNCs();
-            put(QStringLiteral("Destroyed"),
-                cboDestroyed->currentText().isEmpty() ? QVariant() : QVariant(cboDestroyed->currentText()));
-            if (!txtDestructionDate->text().isEmpty())
-                put(QStringLiteral("DestructionDate"), RecordText::destructionDateToStore(txtDestructionDate->text()));
+            const QString date = txtDestructionDate->text();
+            typed.writeStatus(*rs, date.isEmpty() ? QString() : RecordText::destructionDateToStore(date));
             rs->update();
         } catch (TwError& e) {
             // Nothing of a refused save may reach the row later (a move would write it).

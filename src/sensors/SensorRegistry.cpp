@@ -1,12 +1,15 @@
 #include "sensors/SensorRegistry.h"
 #include "core/AppInfo.h"
+#include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "widgets/PageHost.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 
 SensorRegistry::SensorRegistry(PageHost& win) : QObject(win.widget()), m_win(win), m_s(win.shared())
@@ -21,6 +24,55 @@ QString SensorRegistry::lengthOfGaugeText() const { return txtLengthofGauge->tex
 bool SensorRegistry::isStacked() const { return optStacked->isChecked(); }
 
 QString SensorRegistry::boltKFactorText() const { return txtBoltkfactor->text(); }
+
+SensorDetails SensorRegistry::shownSensor() const
+{
+    SensorDetails s;
+    if (m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow()) {
+        ignoringErrors([&] { s.instrumentId = m_s.rsSensors->text(QStringLiteral("InstrumentID")); });
+        ignoringErrors([&] { s.sensorType = m_s.rsSensors->text(QStringLiteral("SensorType")); });
+    }
+    s.dateId = txtDateID->text();
+    s.typeId = txtTypeID->text();
+    s.sensorNo = txtSensorNo->text();
+    s.family = txtFamily->text();
+    s.lengthOfCable = txtLengthofCable->text();
+    s.level = txtLevel->text();
+    s.location = txtLocation->text();
+    s.borehole = txtBorehole->text();
+    s.installDate = txtInstallDate->text();
+    s.installBy = txtInstallBy->text();
+    s.purpose = txtPurpose->text();
+    s.notes = txtNotes->text();
+    s.stacked = isStacked();
+    s.kFactor = txtBoltkfactor->text();
+    s.gaugeLength = txtLengthofGauge->text();
+    s.numGauges = txtNumGauges->text();
+    s.firstNode = m_txtNode[1]->text();
+    s.destroyed = cboDestroyed->currentText();
+    s.destructionDate = txtDestructionDate->text();
+    for (int i = 1; i <= SensorDetails::NodeCount; ++i)
+        s.nodes.at(size_t(i - 1)) = m_txtRelSGanchor.at(size_t(i))->text();
+    for (int i = 1; i <= SensorDetails::CentreCount; ++i)
+        s.centres.at(size_t(i - 1)) = m_txtRelSGCenter.at(size_t(i))->text();
+    return s;
+}
+
+void SensorRegistry::whitenNodeBoxes()
+{
+    for (int i = 1; i <= SensorDetails::NodeCount; ++i) {
+        QLineEdit* box = m_txtNode.at(size_t(i));
+        QPalette p = box->palette();
+        p.setColor(QPalette::Base, Qt::white);
+        box->setPalette(p);
+    }
+}
+
+void SensorRegistry::enableCentreBoxes(int channels)
+{
+    for (int i = 1; i <= std::min(channels, SensorDetails::CentreCount); ++i)
+        m_txtSGCenter.at(size_t(i))->setEnabled(true);
+}
 
 void SensorRegistry::rebuildSensorList()
 {

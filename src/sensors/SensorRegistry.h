@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 
+struct SensorDetails;
 struct TwError;
 class PageHost;
 struct Shared;
@@ -90,6 +91,12 @@ public:
     bool isStacked() const;
     // The k factor box's text as typed (the load calculation reads it).
     QString boltKFactorText() const;
+    // The sensor as the pages show it, unsaved edits included (PageHost::shownSensor).
+    SensorDetails shownSensor() const;
+    // What the Readings page asks when it sets up for a type: node boxes white again, the
+    // first `channels` gauge-centre boxes enabled.
+    void whitenNodeBoxes();
+    void enableCentreBoxes(int channels);
 
     // Adding a sensor: the Add New action (prompt) and the procedure it and Enter in
     // cboSensors run on the typed sensor number.

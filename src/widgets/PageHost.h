@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
+struct SensorDetails;  // data/SensorDetails.h: a page that asks for one includes it
 struct Shared;
 class QImage;
-class QLineEdit;
 class QSize;
 class QWidget;
 
@@ -36,9 +36,6 @@ public:
     virtual Shared& shared() = 0;
     // The window itself: the owner of the pages' objects and the parent of their dialogs.
     virtual QWidget* widget() = 0;
-    // The widget of a tab's page as its page built it (nullptr before that page exists).
-    virtual QWidget* page(int tab) const = 0;
-
     // The tabs.
     virtual int currentTab() const = 0;
     // Moves SSTab1 to a tab as if the user had clicked it (the tab change runs).
@@ -47,12 +44,15 @@ public:
     virtual QString tabText(int index) const = 0;
 
     // The sensor pages.
-    // The layout option shown (stacked when true) and the k factor box's text as typed.
-    virtual bool sensorStacked() const = 0;
-    virtual QString sensorKFactorText() const = 0;
-    // A box of the sensor pages by its control name ("txtRelSGanchor(3)"); nullptr when
-    // neither page has one of that name.
-    virtual QLineEdit* sensorBox(const QString& name) const = 0;
+    // The current sensor as the two sensor pages show it, edits not saved yet included
+    // (the charts and the report compute with what is typed): the boxes' texts, the layout
+    // option shown and the positions shown. The type, which no box shows, is the current
+    // row's (empty without one).
+    virtual SensorDetails shownSensor() const = 0;
+    // The Readings page set up for a sensor type: the node boxes shown white again, and
+    // the gauge-centre boxes of the type's channels (the first `channels`) enabled.
+    virtual void whitenSensorNodeBoxes() = 0;
+    virtual void enableSensorCentreBoxes(int channels) = 0;
     // Shows the current sensor's record (fillfields).
     virtual void fillSensorFields() = 0;
     // The sensor box (cboSensors) shows this sensor number.
