@@ -8,9 +8,7 @@
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "core/StorageFault.h"
-#include "data/Preferences.h"
-#include "data/SensorData.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
 #include "sensors/SensorRegistry.h"
@@ -132,32 +130,21 @@ void MainWindow::startUp()
         s.dataFolder = Paths::dataFolder();
         s.databasePath = DatabaseChoice::current();
 
-        // 6-7. The connection (on an account with no database yet, the offer to make one),
-        // and whether it can be written.
-        if (!connectDatabase()) {
-            m_connectFailed = true;
-            endProgram();
-            return;
-        }
-        // A database of an earlier release is upgraded (after a copy is kept); one changed
-        // by a newer release is left alone.
+        // 6-10. The connection (on an account with no database yet, the offer to make one),
+        // whether it can be written, Configuration, preferences, sensors. A database of an
+        // earlier release is upgraded (after a copy is kept); one changed by a newer release
+        // is left alone.
         QString refusal;
-        if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
-            s.db.close();
+        const DatabaseOpening::Outcome opened =
+            DatabaseOpening::open(s, {[this] { return connectDatabase(); }, [this] { tellWriteAccess(); }}, &refusal);
+        if (opened != DatabaseOpening::Outcome::Opened) {
             m_connectFailed = true;
-            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"),
-                           QStringLiteral("Database connection error"), Messages::Icon::Critical);
+            if (opened == DatabaseOpening::Outcome::Refused)
+                Messages::show(refusal + QStringLiteral("\r\nProgram must exit"),
+                               QStringLiteral("Database connection error"), Messages::Icon::Critical);
             endProgram();
             return;
         }
-        tellWriteAccess();
-
-        // 8-10. Configuration, preferences, sensors.
-        SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
-        s.rsConfig->moveFirst();
-        SessionData::GetPrefs(s);
-        SessionData::openRecordset(s, s.rsSensors,
-                                   QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
 
         // 11-12. The sensor list and the first sensor.
         if (!s.rsSensors->bof() && !s.rsSensors->eof()) {

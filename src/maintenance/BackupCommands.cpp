@@ -4,12 +4,10 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "data/Preferences.h"
-#include "data/SensorData.h"
 #include "maintenance/BusyProgress.h"
-#include "maintenance/ConnectFailure.h"
+#include "database/ConnectFailure.h"
 #include "maintenance/DatabaseDialog.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "store/Database.h"
 #include "session/Shared.h"
@@ -56,15 +54,7 @@ void UtilitiesController::flushPendingEdits()
 void UtilitiesController::closeDatabase()
 {
     ignoringErrors([&] { m_win.stopBackgroundPasses(); });
-    ignoringErrors([&] { m_s.rsGraph.reset(); });
-    ignoringErrors([&] { m_s.rsReadings.reset(); });
-    ignoringErrors([&] { m_s.rsSensors.reset(); });
-    ignoringErrors([&] { m_s.rsPrefs.reset(); });
-    ignoringErrors([&] { m_s.rsConfig.reset(); });
-    // Bookmarks of the old connection mean nothing to the re-opened one.
-    m_s.savedReadingBookmark = 0;
-    m_s.rememberedPosition = 0;
-    if (m_s.db.isOpen()) m_s.db.close();
+    DatabaseOpening::close(m_s);
 }
 
 void UtilitiesController::onBackupClicked()
@@ -267,30 +257,28 @@ void UtilitiesController::reopenDatabase()
     closeDatabase();
     // The database in use stays the one chosen (a server, or another file).
     if (s.databasePath.isEmpty()) s.databasePath = s.dataFolder + '/' + DatabaseName;
-    DatabaseDialog::openAskingPassword(s.db, s.databasePath);
-    s.connectionString = s.db.connectionString();
-    m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
-    if (!s.db.isOpen()) {
+    const auto closeWindow = [this] { QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); }); };
+    const auto connect = [&] {
+        DatabaseOpening::openAskingPassword(s.db, s.databasePath);
+        s.connectionString = s.db.connectionString();
+        m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
+        if (s.db.isOpen()) return true;
         Messages::show(ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath)),
                        QStringLiteral("Database connection error"), Messages::Icon::Critical);
-        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
-        return;
-    }
-    // A backup from an earlier release is upgraded like any database the program opens.
+        return false;
+    };
+    // A backup from an earlier release is upgraded like any database the program opens;
+    // the file may be another one now (a restore), so its structure is checked again.
     QString refusal;
-    if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
-        s.db.close();
+    const DatabaseOpening::Outcome opened =
+        DatabaseOpening::open(s, {connect, [this] { m_win.checkDatabaseStructure(); }}, &refusal);
+    if (opened == DatabaseOpening::Outcome::Refused)
         Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
-        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
+    if (opened != DatabaseOpening::Outcome::Opened) {
+        closeWindow();
         return;
     }
-    // The file may be another one now (a restore): its structure is checked again.
-    m_win.checkDatabaseStructure();
-    SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
-    s.rsConfig->moveFirst();
-    SessionData::GetPrefs(s);
-    SessionData::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
     // The new Sensors recordset carries no filter.
     showFilterState(false);
     m_win.showSensorsAfterReopen();
@@ -313,7 +301,7 @@ void UtilitiesController::onDatabaseClicked()
                                QStringLiteral("Database"), Messages::Icon::Information);
                 return;
             }
-            const QString problem = DatabaseDialog::tryTarget(target, m_s.dataFolder);
+            const QString problem = DatabaseOpening::tryTarget(target, m_s.dataFolder);
             if (!problem.isEmpty()) {
                 Messages::show(problem + QStringLiteral("\r\n\r\nTarnwell goes on with the database in use:\r\n") +
                                    DatabaseChoice::display(inUse),

@@ -1,5 +1,5 @@
 #pragma once
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 
 #include <QString>
 #include <memory>

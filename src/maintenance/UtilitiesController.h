@@ -1,5 +1,5 @@
 #pragma once
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "maintenance/FilterCriteria.h"
 #include "maintenance/ReportDocument.h"
 
