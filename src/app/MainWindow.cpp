@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "alarms/AlarmsController.h"
 #include "app/KeyboardWiring.h"
+#include "app/SplashScreen.h"
 #include "charts/ChartsController.h"
 #include "core/AppInfo.h"
 #include "core/DatabaseChoice.h"
@@ -11,6 +12,7 @@
 #include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
+#include "report/ReportController.h"
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "widgets/MessageBoxes.h"
@@ -45,6 +47,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     m_charts = new ChartsController(*this);
     m_tools = new ToolsController(*this);
     m_utilities = new UtilitiesController(*this);
+    m_report = std::make_unique<ReportController>(*this);
     m_alarms = new AlarmsController(*this);
     connect(m_alarms, &AlarmsController::statusesChanged, this, [this] { m_sensors->refreshStatusMarks(); });
     connect(m_alarms, &AlarmsController::activityChanged, this,
@@ -242,6 +245,14 @@ bool MainWindow::readyToClose()
 void MainWindow::stopBackgroundPasses()
 {
     if (m_charts) m_charts->stopBackgroundPasses();
+}
+
+void MainWindow::makeReport() { m_report->onReportClicked(); }
+
+void MainWindow::showAbout()
+{
+    SplashScreen about(this);
+    about.exec();
 }
 
 void MainWindow::shutDown()

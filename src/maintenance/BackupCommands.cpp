@@ -4,13 +4,13 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "maintenance/BusyProgress.h"
 #include "database/ConnectFailure.h"
 #include "maintenance/DatabaseDialog.h"
 #include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "store/Database.h"
 #include "session/Shared.h"
+#include "widgets/BusyProgress.h"
 #include "widgets/PageHost.h"
 #include "widgets/SavedTo.h"
 
@@ -24,7 +24,19 @@
 
 namespace {
 const QString DatabaseName = QString::fromLatin1(Paths::DatabaseFileName);
+
+// The file work's hooks with the progress window's progress added.
+DatabaseFiles::Hooks withProgress(BusyProgress& busy, const DatabaseFiles::Hooks& base)
+{
+    DatabaseFiles::Hooks h = base;
+    h.progress = [&busy, inner = base.progress](int permille) {
+        if (inner && !inner(permille)) return false;
+        return busy.advance(permille);
+    };
+    return h;
 }
+
+}  // namespace
 
 void UtilitiesController::ListBackups()
 {
@@ -92,10 +104,10 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
         // A team database on a server is written as a database file of its own.
-        made = m_s.db.isServer() ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
+        made = m_s.db.isServer() ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, withProgress(busy, fileHooks))
                : m_s.db.isOpen()
-                   ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
-                   : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
+                   ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, withProgress(busy, fileHooks))
+                   : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, withProgress(busy, fileHooks));
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. No backup was made."), AppInfo::MessageTitle,
                            Messages::Icon::Information);
@@ -190,9 +202,10 @@ bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
         const QString made =
-            m_s.db.isServer() ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, busy.hooks(fileHooks))
+            m_s.db.isServer()
+                ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, withProgress(busy, fileHooks))
             : m_s.db.isOpen()
-                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
+                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, withProgress(busy, fileHooks))
                 : QString();
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. The database was not restored."),
@@ -215,7 +228,7 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
         BusyProgress busy(m_win.widget(), QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") +
                                               backupName + QStringLiteral("..."));
         const QString backupPath = folder + QStringLiteral("HALYXbackup/") + backupName;
-        if (!DatabaseFiles::restore(backupPath, folder + fileName, busy.hooks(fileHooks))) {
+        if (!DatabaseFiles::restore(backupPath, folder + fileName, withProgress(busy, fileHooks))) {
             Messages::show(QStringLiteral("The restore was cancelled. The database was not changed."),
                            AppInfo::MessageTitle, Messages::Icon::Information);
             return false;
@@ -334,7 +347,7 @@ void UtilitiesController::compactDatabase(const QString& folder, const QString& 
         DatabaseFiles::Compacted done;
         if (gui) {
             BusyProgress busy(nullptr, QStringLiteral("Compacting ") + fileName + QStringLiteral("..."));
-            done = DatabaseFiles::compact(folder, fileName, busy.hooks(fileHooks), &skipped);
+            done = DatabaseFiles::compact(folder, fileName, withProgress(busy, fileHooks), &skipped);
         } else {
             done = DatabaseFiles::compact(folder, fileName, fileHooks, &skipped);
         }

@@ -1,4 +1,4 @@
-#include "maintenance/ReportOptionsDialog.h"
+#include "report/ReportOptionsDialog.h"
 #include "core/AppInfo.h"
 #include "core/Messages.h"
 #include "session/Shared.h"
