@@ -163,9 +163,6 @@ void MainWindow::startUp()
             m_sensors->txtSCount->setText(QStringLiteral("0"));
         }
 
-        // 13. No deletion chosen yet.
-        s.deletion.clear();
-
         // The alarm levels of every sensor are evaluated once the window is on screen.
         QTimer::singleShot(0, this, [this] {
             if (!m_closing && m_shared.db.isOpen()) m_alarms->evaluateAtStartup();

@@ -129,22 +129,21 @@ QList<ReportDocument::EpisodeRow> ReportController::reportEpisodes(const QString
 
 ReportOptionsDialog* ReportController::reportWindow()
 {
-    if (!m_report) m_report = new ReportOptionsDialog(m_s.report, m_win.widget());
+    if (!m_report) m_report = new ReportOptionsDialog(m_win.widget());
     return m_report;
 }
 
 void ReportController::onReportClicked()
 {
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
-        m_s.report.chosen = false;
         const bool haveSensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow();
         const QString shownId = haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString();
         reportWindow()->setSensor(shownId);
         const std::pair<QDate, QDate> span = haveSensor ? recordSpan(shownId) : std::pair<QDate, QDate>();
         reportWindow()->setRecordSpan(span.first, span.second);
-        reportWindow()->exec();
-        const ReportOptions opt = m_s.report;
-        if (!opt.chosen) return;
+        const std::optional<ReportOptions> asked = reportWindow()->ask();
+        if (!asked) return;
+        const ReportOptions& opt = *asked;
         if (!m_s.rsSensors || !m_s.rsSensors->isOpen() || !m_s.rsSensors->hasCurrentRow()) {
             Messages::show(QStringLiteral("There is no sensor to report on.\r\nAdd or choose a sensor first."),
                            AppInfo::MessageTitle, Messages::Icon::Information);

@@ -442,7 +442,8 @@ private slots:
         });
         QTest::mouseClick(w.findChild<QWidget*>("imgReport"), Qt::LeftButton);
         QVERIFY(refusedAndOpen);
-        const ReportOptions& o = w.shared().report;
+        QVERIFY(w.report()->reportWindow()->answer());
+        const ReportOptions o = *w.report()->reportWindow()->answer();
         QCOMPARE(o.from, QDate(2024, 5, 1));
         QCOMPARE(o.to, QDate(2024, 6, 9));
         QCOMPARE(d.recorder.requests.size(), 2);
@@ -454,7 +455,7 @@ private slots:
         QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(d.recorder.requests[0])});
         QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
         QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabReadings));
-        QVERIFY(o.chosen && o.cover && o.dispVLength && o.pdf);
+        QVERIFY(o.cover && o.dispVLength && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength);
 
         // Opened again, the window shows the boxes and the period as they were left.
@@ -469,7 +470,7 @@ private slots:
         });
         w.report()->onReportClicked();
         QVERIFY(same);
-        QVERIFY(!w.shared().report.chosen);
+        QVERIFY(!w.report()->reportWindow()->answer());
 
         // Open folder opens the reports' folder.
         m.script.shown.clear();
