@@ -14,7 +14,7 @@
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/ReportOptionsDialog.h"
+#include "report/ReportOptionsDialog.h"
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "setup/DemoData.h"

@@ -1,7 +1,7 @@
 #include "setup/Installer.h"
 #include "core/Paths.h"
 #include "core/TwError.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "alarms/AlarmsController.h"
 #include "app/KeyboardWiring.h"
+#include "app/SplashScreen.h"
 #include "charts/ChartsController.h"
 #include "core/AppInfo.h"
 #include "core/DatabaseChoice.h"
@@ -8,11 +9,10 @@
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "core/StorageFault.h"
-#include "data/Preferences.h"
-#include "data/SensorData.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
+#include "report/ReportController.h"
 #include "sensors/SensorRegistry.h"
 #include "tools/ToolsController.h"
 #include "widgets/MessageBoxes.h"
@@ -47,6 +47,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     m_charts = new ChartsController(*this);
     m_tools = new ToolsController(*this);
     m_utilities = new UtilitiesController(*this);
+    m_report = std::make_unique<ReportController>(*this);
     m_alarms = new AlarmsController(*this);
     connect(m_alarms, &AlarmsController::statusesChanged, this, [this] { m_sensors->refreshStatusMarks(); });
     connect(m_alarms, &AlarmsController::activityChanged, this,
@@ -132,32 +133,21 @@ void MainWindow::startUp()
         s.dataFolder = Paths::dataFolder();
         s.databasePath = DatabaseChoice::current();
 
-        // 6-7. The connection (on an account with no database yet, the offer to make one),
-        // and whether it can be written.
-        if (!connectDatabase()) {
-            m_connectFailed = true;
-            endProgram();
-            return;
-        }
-        // A database of an earlier release is upgraded (after a copy is kept); one changed
-        // by a newer release is left alone.
+        // 6-10. The connection (on an account with no database yet, the offer to make one),
+        // whether it can be written, Configuration, preferences, sensors. A database of an
+        // earlier release is upgraded (after a copy is kept); one changed by a newer release
+        // is left alone.
         QString refusal;
-        if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
-            s.db.close();
+        const DatabaseOpening::Outcome opened =
+            DatabaseOpening::open(s, {[this] { return connectDatabase(); }, [this] { tellWriteAccess(); }}, &refusal);
+        if (opened != DatabaseOpening::Outcome::Opened) {
             m_connectFailed = true;
-            Messages::show(refusal + QStringLiteral("\r\nProgram must exit"),
-                           QStringLiteral("Database connection error"), Messages::Icon::Critical);
+            if (opened == DatabaseOpening::Outcome::Refused)
+                Messages::show(refusal + QStringLiteral("\r\nProgram must exit"),
+                               QStringLiteral("Database connection error"), Messages::Icon::Critical);
             endProgram();
             return;
         }
-        tellWriteAccess();
-
-        // 8-10. Configuration, preferences, sensors.
-        SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
-        s.rsConfig->moveFirst();
-        SessionData::GetPrefs(s);
-        SessionData::openRecordset(s, s.rsSensors,
-                                   QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
 
         // 11-12. The sensor list and the first sensor.
         if (!s.rsSensors->bof() && !s.rsSensors->eof()) {
@@ -172,9 +162,6 @@ void MainWindow::startUp()
                            AppInfo::MessageTitle, Messages::Icon::Exclamation);
             m_sensors->txtSCount->setText(QStringLiteral("0"));
         }
-
-        // 13. No deletion chosen yet.
-        s.deletion.clear();
 
         // The alarm levels of every sensor are evaluated once the window is on screen.
         QTimer::singleShot(0, this, [this] {
@@ -255,6 +242,14 @@ bool MainWindow::readyToClose()
 void MainWindow::stopBackgroundPasses()
 {
     if (m_charts) m_charts->stopBackgroundPasses();
+}
+
+void MainWindow::makeReport() { m_report->onReportClicked(); }
+
+void MainWindow::showAbout()
+{
+    SplashScreen about(this);
+    about.exec();
 }
 
 void MainWindow::shutDown()

@@ -16,6 +16,7 @@ class ReadingsController;
 class ChartsController;
 class ToolsController;
 class UtilitiesController;
+class ReportController;
 class AlarmsController;
 
 // The main window: one tab control, SSTab1, with nine tabs. It owns the shared state and
@@ -37,6 +38,7 @@ public:
     ChartsController* charts() const { return m_charts; }
     ToolsController* tools() const { return m_tools; }
     UtilitiesController* utilities() const { return m_utilities; }
+    ReportController* report() const { return m_report.get(); }
     AlarmsController* alarms() const { return m_alarms; }
 
     // Start-up outcome: a second copy turned away, or no database connection. In both
@@ -113,6 +115,8 @@ public:
     void checkDatabaseStructure() override;
     void stopBackgroundPasses() override;
     std::vector<ChartLine> timeChartLines(int tab) override;
+    void makeReport() override;
+    void showAbout() override;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -140,6 +144,7 @@ private:
     ChartsController* m_charts = nullptr;
     ToolsController* m_tools = nullptr;
     UtilitiesController* m_utilities = nullptr;
+    std::unique_ptr<ReportController> m_report;
     AlarmsController* m_alarms = nullptr;
     std::unique_ptr<QLockFile> m_instanceLock;
     bool m_loaded = false;

@@ -9,9 +9,10 @@
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "core/StorageFault.h"
-#include "maintenance/ConnectFailure.h"
+#include "database/ConnectFailure.h"
 #include "maintenance/DatabaseDialog.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseOpening.h"
+#include "database/DatabaseFiles.h"
 #include "setup/Installer.h"
 
 #include <QApplication>
@@ -86,7 +87,7 @@ bool MainWindow::connectDatabase()
     removeLeftoverCopies(s.databasePath);
     bool chosenNow = false;  // chosen in the Database dialog below: remembered once it opens
     while (true) {
-        DatabaseDialog::openAskingPassword(s.db, s.databasePath);
+        DatabaseOpening::openAskingPassword(s.db, s.databasePath);
         if (!s.db.isOpen() && s.db.openFailure() == Database::OpenFailure::NoFile &&
             DatabaseChoice::isDefault(s.databasePath)) {
             if (!offerNewDatabase()) return false;  // the user chose to quit

@@ -6,7 +6,7 @@
 #include "importer/ImportAlarms.h"
 #include "importer/ImportPasses.h"
 #include "notify/Outbox.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Statistics.h"
 #include "tools/ColumnMap.h"

@@ -4,15 +4,13 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "data/Preferences.h"
-#include "data/SensorData.h"
-#include "maintenance/BusyProgress.h"
-#include "maintenance/ConnectFailure.h"
+#include "database/ConnectFailure.h"
 #include "maintenance/DatabaseDialog.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "store/Database.h"
 #include "session/Shared.h"
+#include "widgets/BusyProgress.h"
 #include "widgets/PageHost.h"
 #include "widgets/SavedTo.h"
 
@@ -26,7 +24,19 @@
 
 namespace {
 const QString DatabaseName = QString::fromLatin1(Paths::DatabaseFileName);
+
+// The file work's hooks with the progress window's progress added.
+DatabaseFiles::Hooks withProgress(BusyProgress& busy, const DatabaseFiles::Hooks& base)
+{
+    DatabaseFiles::Hooks h = base;
+    h.progress = [&busy, inner = base.progress](int permille) {
+        if (inner && !inner(permille)) return false;
+        return busy.advance(permille);
+    };
+    return h;
 }
+
+}  // namespace
 
 void UtilitiesController::ListBackups()
 {
@@ -56,15 +66,7 @@ void UtilitiesController::flushPendingEdits()
 void UtilitiesController::closeDatabase()
 {
     ignoringErrors([&] { m_win.stopBackgroundPasses(); });
-    ignoringErrors([&] { m_s.rsGraph.reset(); });
-    ignoringErrors([&] { m_s.rsReadings.reset(); });
-    ignoringErrors([&] { m_s.rsSensors.reset(); });
-    ignoringErrors([&] { m_s.rsPrefs.reset(); });
-    ignoringErrors([&] { m_s.rsConfig.reset(); });
-    // Bookmarks of the old connection mean nothing to the re-opened one.
-    m_s.savedReadingBookmark = 0;
-    m_s.rememberedPosition = 0;
-    if (m_s.db.isOpen()) m_s.db.close();
+    DatabaseOpening::close(m_s);
 }
 
 void UtilitiesController::onBackupClicked()
@@ -102,10 +104,10 @@ void UtilitiesController::GBackupDB(const QString& folder, const QString& fileNa
         // Copied from the open connection with the engine's online backup: a consistent
         // snapshot, including anything written during this run.
         // A team database on a server is written as a database file of its own.
-        made = m_s.db.isServer() ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, busy.hooks(fileHooks))
+        made = m_s.db.isServer() ? DatabaseFiles::backupServer(m_s.db, backupFolder, day, withProgress(busy, fileHooks))
                : m_s.db.isOpen()
-                   ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, busy.hooks(fileHooks))
-                   : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, busy.hooks(fileHooks));
+                   ? DatabaseFiles::backup(m_s.db.sqliteHandle(), backupFolder, day, withProgress(busy, fileHooks))
+                   : DatabaseFiles::backupFile(folder + fileName, backupFolder, day, withProgress(busy, fileHooks));
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. No backup was made."), AppInfo::MessageTitle,
                            Messages::Icon::Information);
@@ -200,9 +202,10 @@ bool UtilitiesController::backupBeforeRestore(const QString& backupFolder, const
     try {
         BusyProgress busy(m_win.widget(), QStringLiteral("Backing up ") + DatabaseName + QStringLiteral("..."));
         const QString made =
-            m_s.db.isServer() ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, busy.hooks(fileHooks))
+            m_s.db.isServer()
+                ? DatabaseFiles::backupServerAs(m_s.db, backupFolder, fileName, withProgress(busy, fileHooks))
             : m_s.db.isOpen()
-                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, busy.hooks(fileHooks))
+                ? DatabaseFiles::backupAs(m_s.db.sqliteHandle(), backupFolder, fileName, withProgress(busy, fileHooks))
                 : QString();
         if (made.isEmpty()) {
             Messages::show(QStringLiteral("The backup was cancelled. The database was not restored."),
@@ -225,7 +228,7 @@ bool UtilitiesController::GRestoreDB(const QString& folder, const QString& fileN
         BusyProgress busy(m_win.widget(), QStringLiteral("Restoring ") + fileName + QStringLiteral(" from ") +
                                               backupName + QStringLiteral("..."));
         const QString backupPath = folder + QStringLiteral("HALYXbackup/") + backupName;
-        if (!DatabaseFiles::restore(backupPath, folder + fileName, busy.hooks(fileHooks))) {
+        if (!DatabaseFiles::restore(backupPath, folder + fileName, withProgress(busy, fileHooks))) {
             Messages::show(QStringLiteral("The restore was cancelled. The database was not changed."),
                            AppInfo::MessageTitle, Messages::Icon::Information);
             return false;
@@ -267,30 +270,28 @@ void UtilitiesController::reopenDatabase()
     closeDatabase();
     // The database in use stays the one chosen (a server, or another file).
     if (s.databasePath.isEmpty()) s.databasePath = s.dataFolder + '/' + DatabaseName;
-    DatabaseDialog::openAskingPassword(s.db, s.databasePath);
-    s.connectionString = s.db.connectionString();
-    m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
-    if (!s.db.isOpen()) {
+    const auto closeWindow = [this] { QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); }); };
+    const auto connect = [&] {
+        DatabaseOpening::openAskingPassword(s.db, s.databasePath);
+        s.connectionString = s.db.connectionString();
+        m_win.widget()->setWindowTitle(DatabaseChoice::windowTitle(s.databasePath));
+        if (s.db.isOpen()) return true;
         Messages::show(ConnectFailure::message(s.db, DatabaseChoice::display(s.databasePath)),
                        QStringLiteral("Database connection error"), Messages::Icon::Critical);
-        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
-        return;
-    }
-    // A backup from an earlier release is upgraded like any database the program opens.
+        return false;
+    };
+    // A backup from an earlier release is upgraded like any database the program opens;
+    // the file may be another one now (a restore), so its structure is checked again.
     QString refusal;
-    if (!DatabaseUpgrade::upgradeOpenDatabase(s.db, s.dataFolder, &refusal)) {
-        s.db.close();
+    const DatabaseOpening::Outcome opened =
+        DatabaseOpening::open(s, {connect, [this] { m_win.checkDatabaseStructure(); }}, &refusal);
+    if (opened == DatabaseOpening::Outcome::Refused)
         Messages::show(refusal + QStringLiteral("\r\nProgram must exit"), QStringLiteral("Database connection error"),
                        Messages::Icon::Critical);
-        QTimer::singleShot(0, m_win.widget(), [this] { m_win.widget()->close(); });
+    if (opened != DatabaseOpening::Outcome::Opened) {
+        closeWindow();
         return;
     }
-    // The file may be another one now (a restore): its structure is checked again.
-    m_win.checkDatabaseStructure();
-    SessionData::openRecordset(s, s.rsConfig, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
-    s.rsConfig->moveFirst();
-    SessionData::GetPrefs(s);
-    SessionData::openRecordset(s, s.rsSensors, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
     // The new Sensors recordset carries no filter.
     showFilterState(false);
     m_win.showSensorsAfterReopen();
@@ -313,7 +314,7 @@ void UtilitiesController::onDatabaseClicked()
                                QStringLiteral("Database"), Messages::Icon::Information);
                 return;
             }
-            const QString problem = DatabaseDialog::tryTarget(target, m_s.dataFolder);
+            const QString problem = DatabaseOpening::tryTarget(target, m_s.dataFolder);
             if (!problem.isEmpty()) {
                 Messages::show(problem + QStringLiteral("\r\n\r\nTarnwell goes on with the database in use:\r\n") +
                                    DatabaseChoice::display(inUse),
@@ -346,7 +347,7 @@ void UtilitiesController::compactDatabase(const QString& folder, const QString& 
         DatabaseFiles::Compacted done;
         if (gui) {
             BusyProgress busy(nullptr, QStringLiteral("Compacting ") + fileName + QStringLiteral("..."));
-            done = DatabaseFiles::compact(folder, fileName, busy.hooks(fileHooks), &skipped);
+            done = DatabaseFiles::compact(folder, fileName, withProgress(busy, fileHooks), &skipped);
         } else {
             done = DatabaseFiles::compact(folder, fileName, fileHooks, &skipped);
         }

@@ -3,8 +3,6 @@
 #include "core/TwError.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "maintenance/ConnectFailure.h"
-#include "maintenance/DatabaseUpgrade.h"
 #include "store/Database.h"
 
 #include <QDir>
@@ -75,8 +73,6 @@ std::optional<QString> askAddress(const QString& now)
 
 }  // namespace
 
-QString tryOpening(const QString& target, const QString& dataFolder);
-
 void setFileChooser(FileChooser chooser) { g_chooser = std::move(chooser); }
 
 std::optional<QString> ask(QWidget* parent, const QString& now, const QString& heading)
@@ -110,57 +106,6 @@ std::optional<QString> ask(QWidget* parent, const QString& now, const QString& h
         if (choice == 2) return QString();
         return std::nullopt;
     }
-}
-
-bool openAskingPassword(Database& db, const QString& target)
-{
-    if (db.open(target, DatabaseChoice::password(target))) return true;
-    if (!db.isServerTarget(target)) return false;
-    const bool hadPassword = !DatabaseChoice::password(target).isEmpty();
-    if (db.openFailure() == Database::OpenFailure::NoPassword && !hadPassword) {
-        const std::optional<QString> password = Messages::promptPassword(
-            QStringLiteral("The database server asks for a password for\r\n") + DatabaseChoice::display(target), Title);
-        if (!password || password->isEmpty()) return false;
-        if (db.open(target, *password)) {
-            DatabaseChoice::keepPassword(target, *password);
-            return true;
-        }
-    }
-    // A password that did not open it is not tried again.
-    DatabaseChoice::keepPassword(target, QString());
-    return false;
-}
-
-QString tryTarget(const QString& target, const QString& dataFolder)
-{
-    try {
-        return tryOpening(target, dataFolder);
-    } catch (const TwError& e) {
-        return QStringLiteral("Tarnwell could not use\r\n") + DatabaseChoice::display(target) + QStringLiteral("\r\n") +
-               e.description;
-    }
-}
-
-QString tryOpening(const QString& target, const QString& dataFolder)
-{
-    Database db(QStringLiteral("tarnwell-database-choice"));
-    if (!openAskingPassword(db, target)) {
-        QString text = ConnectFailure::message(db, DatabaseChoice::display(target));
-        text.chop(QStringLiteral("\r\n\r\nProgram must exit").size());
-        return text;
-    }
-    if (!db.tableExists(QStringLiteral("Sensors")))
-        return DatabaseChoice::isServer(target)
-                   ? DatabaseChoice::display(target) +
-                         QStringLiteral(
-                             "\r\nholds no Tarnwell tables yet. Its administrator makes it ready once with\r\n"
-                             "tarnwell-setup --server ") +
-                         DatabaseChoice::display(target)
-                   : QDir::toNativeSeparators(target) +
-                         QStringLiteral("\r\nis not a Tarnwell database (it has no sensors table).");
-    QString refusal;
-    if (!DatabaseUpgrade::upgradeOpenDatabase(db, dataFolder, &refusal)) return refusal;
-    return QString();
 }
 
 }  // namespace DatabaseDialog

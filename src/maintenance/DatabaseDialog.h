@@ -3,7 +3,6 @@
 #include <functional>
 #include <optional>
 
-class Database;
 class QWidget;
 
 // The Database dialog: where Tarnwell's data lives. It shows the database in use and lets
@@ -18,17 +17,6 @@ namespace DatabaseDialog {
 // account's own file), or nullopt when the user cancelled. A password written into a
 // server address is kept in memory for this run only, and the user is told so.
 std::optional<QString> ask(QWidget* parent, const QString& now, const QString& heading);
-
-// Opens target on db with the password kept for this run; when the server asks for a
-// password, asks the user once (kept in memory only) and tries again. A password that
-// was refused is forgotten.
-bool openAskingPassword(Database& db, const QString& target);
-
-// Opens target on a connection of its own, as a check before switching to it: it must
-// open, hold Tarnwell's tables and be brought up to this program's layout (an older
-// release's database is upgraded, as at start-up). Empty when it can be used; otherwise
-// what to tell the user. dataFolder: where an upgrade keeps its copy of a file.
-QString tryTarget(const QString& target, const QString& dataFolder);
 
 // How the user picks a database file; tests replace it (an empty text means cancelled).
 using FileChooser = std::function<QString(QWidget* parent, const QString& startFolder)>;

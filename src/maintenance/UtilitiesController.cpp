@@ -4,7 +4,6 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "core/Paths.h"
-#include "maintenance/SplashScreen.h"
 #include "session/Shared.h"
 #include "store/Statement.h"
 #include "widgets/ActionButton.h"
@@ -360,8 +359,7 @@ void UtilitiesController::onWebsiteClicked()
 
 void UtilitiesController::showAbout()
 {
-    runTrapped(QStringLiteral(" imgAbout_Click"), [&] {
-        SplashScreen about(m_win.widget());
-        about.exec();
-    });
+    runTrapped(QStringLiteral(" imgAbout_Click"), [&] { m_win.showAbout(); });
 }
+
+void UtilitiesController::onReportClicked() { m_win.makeReport(); }

@@ -1,14 +1,11 @@
 #pragma once
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "maintenance/FilterCriteria.h"
-#include "maintenance/ReportDocument.h"
 
 #include <QDate>
 #include <QObject>
-#include <utility>
 
 class PageHost;
-class ReportOptionsDialog;
 struct Shared;
 class QCheckBox;
 class QComboBox;
@@ -33,7 +30,7 @@ public:
     void compactDatabase(const QString& folder, const QString& fileName);
     // Refreshes lstFiles with the files of the backup folder.
     void ListBackups();
-    // The About window (SplashScreen), modal.
+    // The About window (the window's), modal.
     void showAbout();
 
     // Filter.
@@ -58,25 +55,12 @@ public:
     // chosen one cannot be used).
     void onDatabaseClicked();
 
-    // Report, help and links.
+    // Report (the window's), help and links.
     void onReportClicked();
     void onHelpClicked();
     // Opens the error log with the desktop's program for text files.
     void onOpenLogClicked();
     void onWebsiteClicked();
-
-    ReportOptionsDialog* reportWindow();
-    // What the report's first page says about the sensor in the period: readings, alarm
-    // state and response plan, and the loads taken from the report's Load v Time chart
-    // (drawn here unless loadChartDrawn says the report has just drawn it for the period).
-    ReportDocument::Summary reportSummary(const QString& id, const QDate& from, const QDate& to,
-                                          bool loadChartDrawn = false);
-    // The sensor's alarm episodes that overlap the period, newest first.
-    QList<ReportDocument::EpisodeRow> reportEpisodes(const QString& id, const QDate& from, const QDate& to);
-    // The dates of the sensor's first and last reading (invalid when it has none).
-    std::pair<QDate, QDate> recordSpan(const QString& id);
-    // "01/11/2026 to 08/12/2026" in the locale's short date format.
-    static QString periodText(const QDate& from, const QDate& to);
 
     // Controls.
     QCheckBox* chkDontShowDestroyed = nullptr;
@@ -120,6 +104,5 @@ private:
     PageHost& m_win;
     Shared& m_s;
     QWidget* m_page = nullptr;
-    ReportOptionsDialog* m_report = nullptr;
     bool m_checkingDate = false;
 };

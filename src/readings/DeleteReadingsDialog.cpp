@@ -31,13 +31,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text)
 }
 }  // namespace
 
-DeleteReadingsDialog::DeleteReadingsDialog(DeletionChoice& choice, QWidget* parent)
-    : DeleteReadingsDialog(choice, BatchDelSensor{}, parent)
-{}
+DeleteReadingsDialog::DeleteReadingsDialog(QWidget* parent) : DeleteReadingsDialog(BatchDelSensor{}, parent) {}
 
-DeleteReadingsDialog::DeleteReadingsDialog(DeletionChoice& choice, const BatchDelSensor& sensor, QWidget* parent)
+DeleteReadingsDialog::DeleteReadingsDialog(const BatchDelSensor& sensor, QWidget* parent)
     : QDialog(parent),
-      m_choice(choice),
       m_sensor(sensor)
 {
     setObjectName(QStringLiteral("frmBatchDel"));
@@ -45,7 +42,6 @@ DeleteReadingsDialog::DeleteReadingsDialog(DeletionChoice& choice, const BatchDe
     setModal(true);
 
     // Loading: no choice made yet, both calendars on today.
-    m_choice.clear();
 
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(16, 14, 16, 14);
@@ -188,3 +184,10 @@ void DeleteReadingsDialog::onDeleteAllClicked()
 }
 
 void DeleteReadingsDialog::onCancelClicked() { reject(); }
+
+std::optional<DeletionChoice> DeleteReadingsDialog::ask()
+{
+    exec();
+    if (!m_choice.single && !m_choice.dateRange && !m_choice.all) return std::nullopt;
+    return m_choice;
+}

@@ -137,7 +137,7 @@ private:
     // The sensor shown, as the deletion window names and counts it.
     BatchDelSensor deletionSensor();
     void deleteSingle();
-    void deleteDateRange();
+    void deleteDateRange(const QDate& start, const QDate& end);
     void deleteAll();
     // The pickers: a change the user makes is applied when the edit is finished.
     void onDatePicked();

@@ -21,17 +21,18 @@ void ReadingsController::onDeleteReadingClicked()
 {
     runTrapped(QStringLiteral(" imgDeleteReading_Click"), [&] {
         applyPendingPickerEdit();
+        std::optional<DeletionChoice> choice;
         {
-            DeleteReadingsDialog dlg(m_s.deletion, deletionSensor(), m_win.widget());
-            dlg.exec();
+            DeleteReadingsDialog dlg(deletionSensor(), m_win.widget());
+            choice = dlg.ask();
         }
-        const bool chosen = m_s.deletion.single || m_s.deletion.dateRange || m_s.deletion.all;
-        if (chosen) m_newReading = 0;  // whatever was added is the user's to delete now
-        if (m_s.deletion.single) deleteSingle();
-        else if (m_s.deletion.dateRange) deleteDateRange();
-        else if (m_s.deletion.all) deleteAll();
+        if (!choice) return;
+        m_newReading = 0;  // whatever was added is the user's to delete now
+        if (choice->single) deleteSingle();
+        else if (choice->dateRange) deleteDateRange(choice->start, choice->end);
+        else if (choice->all) deleteAll();
         // The latest reading or the baseline may have gone: the alarm status follows.
-        if (chosen) m_win.readingsChanged();
+        m_win.readingsChanged();
     });
 }
 
@@ -91,15 +92,13 @@ void ReadingsController::deleteSingle()
     rememberBookmark();
 }
 
-void ReadingsController::deleteDateRange()
+void ReadingsController::deleteDateRange(const QDate& start, const QDate& end)
 {
     Recordset* rs = m_s.rsReadings.get();
     if (!rs || !rs->isOpen()) return;
     // The reading on screen keeps what was typed if it survives the deletion; when it
     // cannot be saved and stays on screen, nothing is deleted.
     if (!SaveReadings()) return;
-    const QDate start = m_s.deletion.start;
-    const QDate end = m_s.deletion.end;
 
     // One transaction; a long run shows its progress instead of a frozen window.
     QProgressDialog progress(QStringLiteral("Deleting readings..."), QString(), 0, 100, m_win.widget());

@@ -16,29 +16,6 @@ struct Prefs {
     QString MaxX;
 };
 
-// The readings deletion window's choice (at most one flag set) and its two dates.
-struct DeletionChoice {
-    bool single = false;
-    bool dateRange = false;
-    bool all = false;
-    QDate start;
-    QDate end;
-    void clear() { single = dateRange = all = false; }
-};
-
-// Which charts the report includes, chosen in ReportOptionsDialog and kept for the run.
-struct ReportOptions {
-    bool loadVTime = false;
-    bool dispVTime = false;
-    bool loadVLength = false;
-    bool dispVLength = false;
-    bool shearVLength = false;
-    bool chosen = false;  // false when the window was cancelled
-    bool cover = true;    // the sensor's installation lines in the title block
-    bool pdf = false;     // a PDF copy of the report as well
-    QDate from, to;       // the period reported on, both days whole
-};
-
 // The main window's shared state: the connection, the long-lived recordsets and the
 // values every part of the program reads. One instance, owned by MainWindow.
 struct Shared {
@@ -68,9 +45,6 @@ struct Shared {
     qint64 savedReadingBookmark = 0;
     // The sensor a sub-window (datasheet, logger import) works on.
     QString subWindowSensor;
-
-    DeletionChoice deletion;
-    ReportOptions report;
 
     bool loading = false;       // true while the start-up sequence runs
     QString typedSensorNumber;  // set by the Add New prompt and Enter in cboSensors

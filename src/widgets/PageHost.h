@@ -119,6 +119,11 @@ public:
     // the next pass computes them; none writes on into a file being replaced.
     virtual void stopBackgroundPasses() = 0;
 
+    // The report on the current sensor (its options window, then the document).
+    virtual void makeReport() = 0;
+    // The About window, modal.
+    virtual void showAbout() = 0;
+
 protected:
     ~PageHost() = default;
 };

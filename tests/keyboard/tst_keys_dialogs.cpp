@@ -4,6 +4,9 @@
 #include "ModalKeys.h"
 #include "app/MainWindow.h"
 #include "core/Paths.h"
+#include "readings/DeleteReadingsDialog.h"
+#include "report/ReportController.h"
+#include "report/ReportOptionsDialog.h"
 #include "tools/ToolsController.h"
 
 #include <QDir>
@@ -82,16 +85,14 @@ private slots:
     {
         Window k;
         k.showReading(2);
-        // The dates of an earlier batch deletion.
-        DeletionChoice& choice = k.w.shared().deletion;
-        choice.start = QDate(2020, 1, 1);
-        choice.end = QDate(2020, 1, 31);
         ModalRun run;
         QStringList order, back;
-        whenModal(&run, [&](QDialog*) {
+        DeletionChoice choice;
+        whenModal(&run, [&](QDialog* d) {
             order << focusName() << walk(6);
             back = walk(6, true);
             press(Qt::Key_Escape);
+            choice = qobject_cast<DeleteReadingsDialog*>(d)->choice();
         });
         openWithEnter(k, "imgDeleteReading");
         QCOMPARE(run.seen, QString("frmBatchDel"));
@@ -104,8 +105,7 @@ private slots:
         std::reverse(reversed.begin(), reversed.end());
         QCOMPARE(back, reversed.mid(1));
         QVERIFY(!choice.single && !choice.dateRange && !choice.all);
-        QCOMPARE(choice.start, QDate(2020, 1, 1));
-        QCOMPARE(choice.end, QDate(2020, 1, 31));
+        QVERIFY(!choice.start.isValid() && !choice.end.isValid());
         QCOMPARE(k.readingKeys(), (QStringList{key(R1), key(R2), key(R3)}));
         QCOMPARE(k.shownKey(), key(R2));
         k.activate();
@@ -132,17 +132,18 @@ private slots:
         k.showReading(2);
         ModalRun run;
         bool closed = false;
+        DeletionChoice choice;
         whenModal(&run, [&](QDialog* d) {
             d->findChild<QWidget*>(focus)->setFocus(Qt::TabFocusReason);
             press(Qt::Key_Return);
             closed = !d->isVisible();
             closeIfOpen(d);
+            choice = qobject_cast<DeleteReadingsDialog*>(d)->choice();
         });
         k.get<QToolButton>("imgDeleteReading")->click();
         QCOMPARE(run.seen, QString("frmBatchDel"));
         QVERIFY(!run.leftOpen);
         QCOMPARE(closed, closes);
-        const DeletionChoice& choice = k.w.shared().deletion;
         QVERIFY(!choice.single && !choice.dateRange && !choice.all);
         QCOMPARE(k.readingKeys().size(), 3);
     }
@@ -285,7 +286,7 @@ private slots:
         openWithEnter(k, "imgReport");
         QCOMPARE(run.seen, QString("frmReport"));
         QVERIFY(!run.leftOpen);
-        QVERIFY(!k.w.shared().report.chosen);
+        QVERIFY(!k.w.report()->reportWindow()->answer());
         QVERIFY(k.desktop.recorder.requests.isEmpty());
         QVERIFY(!QDir(Paths::dataFolder() + "/Reports").exists());
         QCOMPARE(k.tab(), int(MainWindow::TabUtilities));
@@ -316,8 +317,9 @@ private slots:
         QVERIFY(!run.leftOpen);
         QCOMPARE(order, (QStringList{"chkCover", "dtpFrom", "dtpTo", "cmdWholeRecord", "chkTemp", "chkRate",
                                      "chkSpatial", "chkDvL", "chkSvL", "chkPdf", "cmdOK", "cmdCancel", "chkCover"}));
-        const ReportOptions& o = k.w.shared().report;
-        QVERIFY(o.chosen && o.cover && o.pdf);
+        QVERIFY(k.w.report()->reportWindow()->answer());
+        const ReportOptions o = *k.w.report()->reportWindow()->answer();
+        QVERIFY(o.cover && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength && !o.dispVLength && !o.shearVLength);
         QCOMPARE(k.desktop.recorder.requests.size(), 2);
         QVERIFY(k.desktop.recorder.requests[0].endsWith(".odt"));

@@ -5,7 +5,7 @@
 #include "core/Paths.h"
 #include "core/ErrorLog.h"
 #include "maintenance/UtilitiesController.h"
-#include "maintenance/SplashScreen.h"
+#include "app/SplashScreen.h"
 #include "readings/ReadingsController.h"
 #include "widgets/SavedTo.h"
 #include "store/Database.h"

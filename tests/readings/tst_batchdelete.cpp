@@ -144,8 +144,9 @@ private slots:
         const QStringList before = p.keys();
         p.msgs.script.answers = {yes ? Messages::Answer::Yes : Messages::Answer::No};
         bool leftOpen = false;
+        DeletionChoice chosen;
         whenBatchDelOpens(
-            [choice](DeleteReadingsDialog* dlg) {
+            [choice, &chosen](DeleteReadingsDialog* dlg) {
                 if (choice == "all") dlg->cmdDeleteAll->click();
                 if (choice == "shown") dlg->cmdSingleDel->click();
                 if (choice == "range") {
@@ -153,6 +154,7 @@ private slots:
                     dlg->DelEnd->setSelectedDate(QDate(2024, 5, 3));
                     dlg->OKButton->click();
                 }
+                chosen = dlg->choice();
             },
             &leftOpen);
         p.deleteReadings();
@@ -167,7 +169,7 @@ private slots:
         if (!yes) {
             QCOMPARE(p.keys(), before);
             QCOMPARE(p.msgs.script.shown.size(), size_t(1));
-            QVERIFY(!p.w.shared().deletion.single && !p.w.shared().deletion.dateRange && !p.w.shared().deletion.all);
+            QVERIFY(!chosen.single && !chosen.dateRange && !chosen.all);
         }
         QCOMPARE(p.count(), QString("%1 of %1").arg(12 - deleted));
     }
@@ -176,10 +178,12 @@ private slots:
     {
         addSensorWith(twelveReadings());
         Page p;
-        whenBatchDelOpens([](DeleteReadingsDialog* dlg) {
+        DeletionChoice chosen;
+        whenBatchDelOpens([&chosen](DeleteReadingsDialog* dlg) {
             dlg->DelStart->setSelectedDate(QDate(2024, 5, 2));
             dlg->DelEnd->setSelectedDate(QDate(2024, 5, 2));
             dlg->OKButton->click();
+            chosen = dlg->choice();
         });
         p.deleteReadings();
         QCOMPARE(p.msgs.script.texts().size(), 2);
@@ -187,8 +191,8 @@ private slots:
                                                shortDate(QDate(2024, 5, 2)));
         QCOMPARE(p.msgs.script.shown[1].title, QString("Tarnwell"));
         QCOMPARE(p.keys().size(), 9);
-        QCOMPARE(p.w.shared().deletion.start, QDate(2024, 5, 2));
-        QCOMPARE(p.w.shared().deletion.end, QDate(2024, 5, 2));
+        QCOMPARE(chosen.start, QDate(2024, 5, 2));
+        QCOMPARE(chosen.end, QDate(2024, 5, 2));
     }
 
     // A range with no readings in it, or one that ends before it starts, is said so and
@@ -265,20 +269,18 @@ private slots:
     {
         addSensorWith(twelveReadings());
         Page p;
-        Shared& s = p.w.shared();
-        s.deletion.start = QDate(2020, 2, 2);
-        s.deletion.end = QDate(2020, 3, 3);
-        s.deletion.single = true;  // left from before: the window clears it
         bool clearedOnOpening = false;
+        DeletionChoice chosen;
         whenBatchDelOpens([&](DeleteReadingsDialog* dlg) {
-            clearedOnOpening = !s.deletion.single;
+            const DeletionChoice& c = dlg->choice();
+            clearedOnOpening = !c.single && !c.dateRange && !c.all && !c.start.isValid();
             dlg->CancelButton->click();
+            chosen = dlg->choice();
         });
         p.deleteReadings();
         QVERIFY(clearedOnOpening);
-        QVERIFY(!s.deletion.single && !s.deletion.dateRange && !s.deletion.all);
-        QCOMPARE(s.deletion.start, QDate(2020, 2, 2));
-        QCOMPARE(s.deletion.end, QDate(2020, 3, 3));
+        QVERIFY(!chosen.single && !chosen.dateRange && !chosen.all);
+        QVERIFY(!chosen.start.isValid() && !chosen.end.isValid());
         QCOMPARE(p.keys().size(), 12);
         QVERIFY(p.msgs.script.shown.empty());
     }
@@ -288,30 +290,32 @@ private slots:
     {
         ScriptedMessages m;
         DeletionChoice choice;
-        choice.start = QDate(2020, 1, 1);
-        choice.end = QDate(2020, 1, 2);
         {
-            DeleteReadingsDialog dlg(choice);
+            DeleteReadingsDialog dlg;
             dlg.cmdSingleDel->click();
+            choice = dlg.choice();
         }
         QVERIFY(choice.single && !choice.dateRange && !choice.all);
-        QCOMPARE(choice.start, QDate(2020, 1, 1));  // DELETE keeps the earlier dates
+        QVERIFY(!choice.start.isValid());  // DELETE chooses no dates
         {
-            DeleteReadingsDialog dlg(choice);
-            QVERIFY(!choice.single);  // opening clears the flags
-            dlg.OKButton->click();    // calendars untouched: today
+            DeleteReadingsDialog dlg;
+            QVERIFY(!dlg.choice().single);  // opening chooses nothing
+            dlg.OKButton->click();          // calendars untouched: today
+            choice = dlg.choice();
         }
         QVERIFY(choice.dateRange && !choice.single && !choice.all);
         QCOMPARE(choice.start, QDate::currentDate());
         QCOMPARE(choice.end, QDate::currentDate());
         {
-            DeleteReadingsDialog dlg(choice);
+            DeleteReadingsDialog dlg;
             dlg.cmdDeleteAll->click();
+            choice = dlg.choice();
         }
         QVERIFY(choice.all && !choice.dateRange);
         {
-            DeleteReadingsDialog dlg(choice);
+            DeleteReadingsDialog dlg;
             dlg.reject();
+            choice = dlg.choice();
         }
         QVERIFY(!choice.single && !choice.dateRange && !choice.all);
         QVERIFY(m.script.shown.empty());

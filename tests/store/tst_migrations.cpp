@@ -3,7 +3,7 @@
 #include "support/TestEnv.h"
 #include "app/MainWindow.h"
 #include "core/Paths.h"
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
 #include "store/DataTables.h"

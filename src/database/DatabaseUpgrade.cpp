@@ -1,6 +1,6 @@
-#include "maintenance/DatabaseUpgrade.h"
+#include "database/DatabaseUpgrade.h"
 #include "core/ErrorLog.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
 

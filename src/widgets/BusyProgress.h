@@ -1,6 +1,4 @@
 #pragma once
-#include "maintenance/DatabaseFiles.h"
-
 #include <QString>
 #include <memory>
 
@@ -21,9 +19,6 @@ public:
     bool advance(int step);
     bool cancelled() const;
     void setLabel(const QString& label);
-
-    // The hooks with this window's progress added.
-    DatabaseFiles::Hooks hooks(const DatabaseFiles::Hooks& base);
 
 private:
     std::unique_ptr<QProgressDialog> m_dialog;

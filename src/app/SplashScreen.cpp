@@ -1,4 +1,4 @@
-#include "maintenance/SplashScreen.h"
+#include "app/SplashScreen.h"
 #include "core/AppInfo.h"
 #include "widgets/AppIcon.h"
 

@@ -1,21 +1,34 @@
 #pragma once
 #include <QDate>
 #include <QDialog>
+#include <optional>
 
-struct ReportOptions;
+// Which charts the report includes, its period and its form, as chosen in the report
+// options window.
+struct ReportOptions {
+    bool loadVTime = false;
+    bool dispVTime = false;
+    bool loadVLength = false;
+    bool dispVLength = false;
+    bool shearVLength = false;
+    bool cover = true;  // the sensor's installation lines in the title block
+    bool pdf = false;   // a PDF copy of the report as well
+    QDate from, to;     // the period reported on, both days whole
+};
+
 class QCheckBox;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 
-// The report options window. OK records the choices in the shared report options; Cancel
-// records that no report is wanted. The window is hidden, not destroyed, so its boxes
-// keep the user's last choice for the rest of the run.
+// The report options window. OK answers with the choices; Cancel (or Escape) answers that
+// no report is wanted. The window is hidden, not destroyed, so its boxes keep the user's
+// last choice for the rest of the run.
 class ReportOptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    ReportOptionsDialog(ReportOptions& options, QWidget* parent = nullptr);
+    explicit ReportOptionsDialog(QWidget* parent = nullptr);
 
     QLabel* lblContents = nullptr;
     QCheckBox* chkCover = nullptr;
@@ -40,6 +53,11 @@ public:
     // The dates of the sensor's first and last reading, for "Whole record" (invalid: none).
     void setRecordSpan(const QDate& first, const QDate& last);
 
+    // Shows the window (modal) and returns the choices; nullopt when it was cancelled.
+    std::optional<ReportOptions> ask();
+    // The answer of its last showing (nullopt: cancelled).
+    const std::optional<ReportOptions>& answer() const { return m_answer; }
+
     void onOkClicked();
     void onCancelClicked();
 
@@ -47,6 +65,6 @@ protected:
     void reject() override;
 
 private:
-    ReportOptions& m_options;
+    std::optional<ReportOptions> m_answer;
     QDate m_first, m_last;  // the sensor's record
 };

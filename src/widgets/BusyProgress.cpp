@@ -1,4 +1,4 @@
-#include "maintenance/BusyProgress.h"
+#include "widgets/BusyProgress.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -31,13 +31,3 @@ bool BusyProgress::advance(int step)
 bool BusyProgress::cancelled() const { return m_dialog->wasCanceled(); }
 
 void BusyProgress::setLabel(const QString& label) { m_dialog->setLabelText(label); }
-
-DatabaseFiles::Hooks BusyProgress::hooks(const DatabaseFiles::Hooks& base)
-{
-    DatabaseFiles::Hooks h = base;
-    h.progress = [this, inner = base.progress](int permille) {
-        if (inner && !inner(permille)) return false;
-        return advance(permille);
-    };
-    return h;
-}

@@ -4,7 +4,7 @@
 #include "core/Paths.h"
 #include "core/TwError.h"
 #include "support/FaultyDisk.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "store/Database.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // row as the server has them, taken in one snapshot.
 #include "support/TestEnv.h"
 #include "core/Paths.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"

@@ -1,7 +1,4 @@
-// The report command of the Utilities page: the options window with the period, the chart
-// pictures drawn off the screen, the first page's account of the period, the alarm
-// episodes, and the document, written as OpenDocument text (and PDF on request), opened
-// for the user and said where it went.
+#include "report/ReportController.h"
 #include "core/AppInfo.h"
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
@@ -10,12 +7,10 @@
 #include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
 #include "data/SensorDetails.h"
-#include "maintenance/BusyProgress.h"
-#include "maintenance/ReportDocument.h"
-#include "maintenance/UtilitiesController.h"
-#include "maintenance/ReportOptionsDialog.h"
+#include "report/ReportOptionsDialog.h"
 #include "session/Shared.h"
 #include "store/SqlDialect.h"
+#include "widgets/BusyProgress.h"
 #include "widgets/PageHost.h"
 #include "widgets/SavedTo.h"
 
@@ -37,12 +32,14 @@ QString shortDate(const QDate& d) { return QLocale::system().toString(d, QLocale
 
 }  // namespace
 
-QString UtilitiesController::periodText(const QDate& from, const QDate& to)
+ReportController::ReportController(PageHost& win) : m_win(win), m_s(win.shared()) {}
+
+QString ReportController::periodText(const QDate& from, const QDate& to)
 {
     return shortDate(from) + QStringLiteral(" to ") + shortDate(to);
 }
 
-std::pair<QDate, QDate> UtilitiesController::recordSpan(const QString& id)
+std::pair<QDate, QDate> ReportController::recordSpan(const QString& id)
 {
     std::pair<QDate, QDate> span;
     ignoringErrors([&] {
@@ -57,8 +54,8 @@ std::pair<QDate, QDate> UtilitiesController::recordSpan(const QString& id)
     return span;
 }
 
-ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, const QDate& from, const QDate& to,
-                                                           bool loadChartDrawn)
+ReportDocument::Summary ReportController::reportSummary(const QString& id, const QDate& from, const QDate& to,
+                                                        bool loadChartDrawn)
 {
     ReportDocument::Summary m;
     ignoringErrors([&] {
@@ -109,8 +106,8 @@ ReportDocument::Summary UtilitiesController::reportSummary(const QString& id, co
     return m;
 }
 
-QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QString& id, const QDate& from,
-                                                                      const QDate& to)
+QList<ReportDocument::EpisodeRow> ReportController::reportEpisodes(const QString& id, const QDate& from,
+                                                                   const QDate& to)
 {
     QList<ReportDocument::EpisodeRow> rows;
     ignoringErrors([&] {
@@ -130,24 +127,23 @@ QList<ReportDocument::EpisodeRow> UtilitiesController::reportEpisodes(const QStr
     return rows;
 }
 
-ReportOptionsDialog* UtilitiesController::reportWindow()
+ReportOptionsDialog* ReportController::reportWindow()
 {
-    if (!m_report) m_report = new ReportOptionsDialog(m_s.report, m_win.widget());
+    if (!m_report) m_report = new ReportOptionsDialog(m_win.widget());
     return m_report;
 }
 
-void UtilitiesController::onReportClicked()
+void ReportController::onReportClicked()
 {
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
-        m_s.report.chosen = false;
         const bool haveSensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow();
         const QString shownId = haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString();
         reportWindow()->setSensor(shownId);
         const std::pair<QDate, QDate> span = haveSensor ? recordSpan(shownId) : std::pair<QDate, QDate>();
         reportWindow()->setRecordSpan(span.first, span.second);
-        reportWindow()->exec();
-        const ReportOptions opt = m_s.report;
-        if (!opt.chosen) return;
+        const std::optional<ReportOptions> asked = reportWindow()->ask();
+        if (!asked) return;
+        const ReportOptions& opt = *asked;
         if (!m_s.rsSensors || !m_s.rsSensors->isOpen() || !m_s.rsSensors->hasCurrentRow()) {
             Messages::show(QStringLiteral("There is no sensor to report on.\r\nAdd or choose a sensor first."),
                            AppInfo::MessageTitle, Messages::Icon::Information);

@@ -1,4 +1,4 @@
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/DatabaseCopy.h"

@@ -8,9 +8,9 @@
 #include "data/AlarmEpisodes.h"
 #include "data/AlarmPlans.h"
 #include "data/AlarmStore.h"
-#include "maintenance/ReportDocument.h"
-#include "maintenance/UtilitiesController.h"
-#include "maintenance/ReportOptionsDialog.h"
+#include "report/ReportDocument.h"
+#include "report/ReportController.h"
+#include "report/ReportOptionsDialog.h"
 #include "setup/Installer.h"
 #include "store/Database.h"
 
@@ -225,7 +225,7 @@ private slots:
 
         const QLocale loc = QLocale::system();
         auto day = [&](int d) { return loc.toString(QDate(2024, 5, d), QLocale::ShortFormat); };
-        ReportDocument::Summary s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+        ReportDocument::Summary s = w.report()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
         QVERIFY(s.present);
         QCOMPARE(s.readings, qint64(4));
         QCOMPARE(s.kFactor, QString("100"));
@@ -257,7 +257,7 @@ private slots:
         QVERIFY(!report->isZoomed());
         // Another period: its own latest and peak.
         const QString peakOfTheFirst = s.loads[0].peak;
-        s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 4), QDate(2024, 5, 5));
+        s = w.report()->reportSummary("250475001", QDate(2024, 5, 4), QDate(2024, 5, 5));
         QCOMPARE(s.readings, qint64(2));
         QCOMPARE(s.loads[0].latestDate, day(5));
         QCOMPARE(s.loads[0].peakDate, day(4));
@@ -300,11 +300,11 @@ private slots:
         episode("2024-05-02 08:00:00", "2024-05-03 08:00:00", "J. Marsh");  // within it
         episode("2024-04-20 08:00:00", "", "");                             // still active
         episode("2024-05-06 08:00:00", "", "");                             // after it
-        s = w.utilities()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+        s = w.report()->reportSummary("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
         QCOMPARE(s.alarmState, QString("Alert - Load #1 1.50 t (Alert 1.00 t) since 2024/05/03 08:00"));
         QCOMPARE(s.responsePlan, QString("Inspect the bolt   Who is called: Shift boss"));
         const QList<ReportDocument::EpisodeRow> rows =
-            w.utilities()->reportEpisodes("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
+            w.report()->reportEpisodes("250475001", QDate(2024, 5, 1), QDate(2024, 5, 4));
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].opened, QString("2024/05/02 08:00"));  // newest first
         QCOMPARE(rows[0].closed, QString("2024/05/03 08:00"));
@@ -442,7 +442,8 @@ private slots:
         });
         QTest::mouseClick(w.findChild<QWidget*>("imgReport"), Qt::LeftButton);
         QVERIFY(refusedAndOpen);
-        const ReportOptions& o = w.shared().report;
+        QVERIFY(w.report()->reportWindow()->answer());
+        const ReportOptions o = *w.report()->reportWindow()->answer();
         QCOMPARE(o.from, QDate(2024, 5, 1));
         QCOMPARE(o.to, QDate(2024, 6, 9));
         QCOMPARE(d.recorder.requests.size(), 2);
@@ -454,7 +455,7 @@ private slots:
         QCOMPARE(m.script.texts(), QStringList{"Saved to " + QDir::toNativeSeparators(d.recorder.requests[0])});
         QCOMPARE(m.script.shown[0].choices, (QStringList{"Open folder", "Close"}));
         QCOMPARE(w.tabWidget->currentIndex(), int(MainWindow::TabReadings));
-        QVERIFY(o.chosen && o.cover && o.dispVLength && o.pdf);
+        QVERIFY(o.cover && o.dispVLength && o.pdf);
         QVERIFY(!o.loadVTime && !o.dispVTime && !o.loadVLength);
 
         // Opened again, the window shows the boxes and the period as they were left.
@@ -467,9 +468,9 @@ private slots:
                    f->dtpFrom->date() == QDate(2024, 5, 1) && f->dtpTo->date() == QDate(2024, 6, 9);
             f->cmdCancel->click();
         });
-        w.utilities()->onReportClicked();
+        w.report()->onReportClicked();
         QVERIFY(same);
-        QVERIFY(!w.shared().report.chosen);
+        QVERIFY(!w.report()->reportWindow()->answer());
 
         // Open folder opens the reports' folder.
         m.script.shown.clear();
@@ -478,7 +479,7 @@ private slots:
         QTimer::singleShot(0, [] {
             if (auto* f = qobject_cast<ReportOptionsDialog*>(QApplication::activeModalWidget())) f->cmdOK->click();
         });
-        w.utilities()->onReportClicked();
+        w.report()->onReportClicked();
         QCOMPARE(d.recorder.requests.size(), 3);
         QCOMPARE(d.recorder.requests[2], QFileInfo(Paths::dataFolder() + "/Reports").absoluteFilePath());
     }

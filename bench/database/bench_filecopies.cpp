@@ -1,7 +1,7 @@
 // Backup, restore and compaction of a 200 MB database.
 #include "support/BenchSupport.h"
 #include "core/Paths.h"
-#include "maintenance/DatabaseFiles.h"
+#include "database/DatabaseFiles.h"
 #include "store/Database.h"
 
 #include <QCoreApplication>

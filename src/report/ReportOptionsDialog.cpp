@@ -1,7 +1,6 @@
-#include "maintenance/ReportOptionsDialog.h"
+#include "report/ReportOptionsDialog.h"
 #include "core/AppInfo.h"
 #include "core/Messages.h"
-#include "session/Shared.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -12,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ReportOptionsDialog::ReportOptionsDialog(ReportOptions& options, QWidget* parent) : QDialog(parent), m_options(options)
+ReportOptionsDialog::ReportOptionsDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("Tarnwell Reporting"));
@@ -116,18 +115,25 @@ void ReportOptionsDialog::onOkClicked()
         dtpFrom->setFocus();
         return;
     }
-    m_options.chosen = true;
-    m_options.from = dtpFrom->date();
-    m_options.to = dtpTo->date();
-    m_options.cover = chkCover->isChecked();
-    m_options.loadVTime = chkTemp->isChecked();
-    m_options.dispVTime = chkRate->isChecked();
-    m_options.loadVLength = chkSpatial->isChecked();
-    m_options.dispVLength = chkDvL->isChecked();
-    m_options.shearVLength = chkSvL->isChecked();
-    m_options.pdf = chkPdf->isChecked();
+    ReportOptions& chosen = m_answer.emplace();
+    chosen.from = dtpFrom->date();
+    chosen.to = dtpTo->date();
+    chosen.cover = chkCover->isChecked();
+    chosen.loadVTime = chkTemp->isChecked();
+    chosen.dispVTime = chkRate->isChecked();
+    chosen.loadVLength = chkSpatial->isChecked();
+    chosen.dispVLength = chkDvL->isChecked();
+    chosen.shearVLength = chkSvL->isChecked();
+    chosen.pdf = chkPdf->isChecked();
     hide();
     done(Accepted);
+}
+
+std::optional<ReportOptions> ReportOptionsDialog::ask()
+{
+    m_answer.reset();
+    exec();
+    return m_answer;
 }
 
 void ReportOptionsDialog::setSensor(const QString& id)
@@ -145,7 +151,7 @@ void ReportOptionsDialog::setRecordSpan(const QDate& first, const QDate& last)
 
 void ReportOptionsDialog::onCancelClicked()
 {
-    m_options.chosen = false;
+    m_answer.reset();
     hide();
     done(Rejected);
 }
@@ -153,6 +159,6 @@ void ReportOptionsDialog::onCancelClicked()
 // Escape and the window's close box cancel, as the Cancel button does.
 void ReportOptionsDialog::reject()
 {
-    m_options.chosen = false;
+    m_answer.reset();
     QDialog::reject();
 }

@@ -1,4 +1,4 @@
-#include "maintenance/ReportDocument.h"
+#include "report/ReportDocument.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "maintenance/ConnectFailure.h"
+#include "database/ConnectFailure.h"
 #include "store/Database.h"
 
 #include <QDir>
