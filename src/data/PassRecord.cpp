@@ -24,6 +24,12 @@ bool PassBasis::sameLoads(const PassBasis& o) const
 
 bool writesDisplacements(PassKind kind) { return kind == PassKind::DispTime || kind == PassKind::DispLength; }
 
+bool storesAlike(PassKind kind, const PassBasis& basis, PassKind other, const PassBasis& otherBasis)
+{
+    return writesDisplacements(kind) && writesDisplacements(other) ? otherBasis.sameAll(basis)
+                                                                   : otherBasis.sameLoads(basis);
+}
+
 QString passName(PassKind kind)
 {
     switch (kind) {
@@ -149,9 +155,7 @@ void PassRecord::forgetOthersUnlike(PassKind kind, const PassBasis& basis)
         if (other == kind) continue;
         const std::optional<PassBasis> was = recorded(other);
         if (!was) continue;
-        const bool same =
-            writesDisplacements(kind) && writesDisplacements(other) ? was->sameAll(basis) : was->sameLoads(basis);
-        if (!same) forget(other);
+        if (!storesAlike(kind, basis, other, *was)) forget(other);
     }
 }
 

@@ -45,6 +45,10 @@ struct PassBasis {
 };
 
 bool writesDisplacements(PassKind kind);
+// Whether the rows a pass of kind writes from basis hold what a pass of other computes from
+// otherBasis in every column both write (the same zeros and loads; the same displacements
+// too when both write them).
+bool storesAlike(PassKind kind, const PassBasis& basis, PassKind other, const PassBasis& otherBasis);
 // The name a pass is recorded under ("load", "disp-time", "disp-length", "shear").
 QString passName(PassKind kind);
 
