@@ -13,6 +13,7 @@
 #include "store/Statistics.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -189,13 +190,14 @@ struct KindRun {
     bool runs = false;
     std::optional<PassFormulas> f;
     PassExtra extra = PassExtra::None;
-    int zeroGroup = 0;  // kinds with the same baseline share the zeros
-    int loadGroup = 0;  // ... and with the same type, layout and k factor the loads
+    int zeroGroup = 0;    // kinds with the same baseline share the zeros
+    int loadGroup = 0;    // ... and with the same type, layout and k factor the loads
     int flagColumn = -1;  // its selection's flag in a shared read
     bool byRow = false;   // quick, in a shared read: its readings are known by their rows
     int pendingBind = 2;
     bool quick = false;
-    bool ends = false;  // a displacement that cannot be computed ends it at its first reading
+    bool ends = false;       // a displacement that cannot be computed ends it at its first reading
+    bool overLimit = false;  // forgotten for the readings pending for it
     QString pendingName;
     qint64 total = 0;
     std::unordered_set<qint64> rows;  // quick, in a read shared with other kinds
@@ -217,7 +219,10 @@ bool sameOffsets(const std::array<double, 11>& a, const std::array<double, 11>& 
 class MergedPass {
 public:
     MergedPass(Shared& s, const std::vector<KindRequest>& request, QString table)
-        : m_s(s), m_id(request.front().in.id), m_table(std::move(table)), m_runs(request.size())
+        : m_s(s),
+          m_id(request.front().in.id),
+          m_table(std::move(table)),
+          m_runs(request.size())
     {
         for (size_t i = 0; i < request.size(); ++i) {
             m_runs[i].req = &request[i];
@@ -243,11 +248,19 @@ public:
         for (size_t i = 0; i < m_runs.size(); ++i) {
             KindRun& k = m_runs[i];
             const PassKind kind = k.req->kind;
-            k.runs = k.quick = k.ends = false;
+            k.runs = k.quick = k.ends = k.overLimit = false;
             k.skipped = k.req->onlyIfRecorded && !record.recorded(kind);
             if (k.skipped || !k.base) continue;
             k.runs = true;
-            const qint64 marked = record.keepMarksForOthers(kind, seenCondition(i));
+            // The earlier kinds to be recorded when the read ends count as recorded, as
+            // they are by now when the kinds run one after another.
+            std::vector<PassKind> soon, forgotten;
+            for (size_t j = 0; j < i; ++j)
+                if (recordedAtTheEnd(m_runs[j])) soon.push_back(m_runs[j].req->kind);
+            const qint64 marked = record.keepMarksForOthers(kind, seenCondition(i), soon, &forgotten);
+            for (size_t j = 0; j < i; ++j)
+                if (std::find(forgotten.begin(), forgotten.end(), m_runs[j].req->kind) != forgotten.end())
+                    m_runs[j].overLimit = true;
             qint64 pending = 0;
             if (k.base->failures == 0 && marked <= PassRecord::PendingLimit && record.upToDate(kind, k.base->basis)) {
                 pending =
@@ -329,9 +342,10 @@ public:
             }
             k.flagColumn = FirstFlagColumn + int(at);
         }
-        if (!quickParts.isEmpty()) where << QStringLiteral("rowid IN (") + quickParts.join(QStringLiteral(" UNION ")) + ')';
-        return QStringLiteral("SELECT ") + cols + flags + QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE (") +
-               where.join(QStringLiteral(") OR (")) + ')' +
+        if (!quickParts.isEmpty())
+            where << QStringLiteral("rowid IN (") + quickParts.join(QStringLiteral(" UNION ")) + ')';
+        return QStringLiteral("SELECT ") + cols + flags + QStringLiteral(" FROM ") + m_table +
+               QStringLiteral(" WHERE (") + where.join(QStringLiteral(") OR (")) + ')' +
                (flagConditions.isEmpty() ? QString() : QStringLiteral(" ORDER BY FullDate, rowid"));
     }
 
@@ -354,10 +368,9 @@ public:
             if (k.failures > 0) record.forget(kind);
             else if (!k.quick) {
                 // A later kind that wrote other values into the rows they share forgets it.
-                bool kept = true;
+                bool kept = !k.overLimit;
                 for (size_t l = i + 1; l < m_runs.size(); ++l)
-                    if (m_runs[l].runs &&
-                        !storesAlike(m_runs[l].req->kind, m_runs[l].base->basis, kind, k.base->basis))
+                    if (m_runs[l].runs && !storesAlike(m_runs[l].req->kind, m_runs[l].base->basis, kind, k.base->basis))
                         kept = false;
                 if (kept) record.record(kind, k.base->basis, k.written);
                 else record.forget(kind);
@@ -391,6 +404,12 @@ private:
                 c += QStringLiteral(" AND CASE WHEN ") + m_runs[j].condition + QStringLiteral(" THEN 0 ELSE 1 END = 1");
         return c;
     }
+    // Whether a kind may be recorded when the read ends (a full pass that has not failed so
+    // far).
+    static bool recordedAtTheEnd(const KindRun& k)
+    {
+        return k.runs && !k.quick && !k.ends && !k.overLimit && k.base->failures == 0;
+    }
     // A reading not marked at kind i's turn.
     QString unmarkedCondition(size_t i) const
     {
@@ -408,8 +427,9 @@ private:
         return QStringLiteral("SELECT ") + what + QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") +
                PassRecord::markedCondition() + QStringLiteral(" AND ") + seenCondition(i) +
                QStringLiteral(" UNION ALL SELECT ") + what + QStringLiteral(" FROM ") + m_table +
-               QStringLiteral(" WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
-                              "Pass = ?") +
+               QStringLiteral(
+                   " WHERE DateTimeKey IN (SELECT DateTimeKey FROM PassPending WHERE SensorID = ?1 AND "
+                   "Pass = ?") +
                QString::number(pendingBind) + QStringLiteral(") AND ") + unmarkedCondition(i) +
                QStringLiteral(" AND ") + m_runs[i].condition;
     }
@@ -451,11 +471,11 @@ private:
 
 // What the kinds computing one reading share of it.
 struct SharedRow {
-    std::vector<RowValues> zeros;                // by zero group
-    std::vector<std::optional<Columns>> loads;   // by load group
-    std::vector<QString> loadFailure;            // by load group, empty when none
+    std::vector<RowValues> zeros;               // by zero group
+    std::vector<std::optional<Columns>> loads;  // by load group
+    std::vector<QString> loadFailure;           // by load group, empty when none
     std::vector<char> zerosDone, loadsDone;
-    QStringList zeroFailures;                    // a channel text that is not a number
+    QStringList zeroFailures;  // a channel text that is not a number
 };
 
 }  // namespace
@@ -550,7 +570,8 @@ std::optional<std::vector<PassResult>> runQuickPasses(Shared& s, const std::vect
             SlotSet columns = 0;
             for (KindRun& k : runs) {
                 if (!k.runs || k.ended) continue;
-const bool in = k.flagColumn >= 0 ? read.integer(k.flagColumn) != 0 : !k.byRow || k.rows.count(rowId) > 0;
+                const bool in =
+                    k.flagColumn >= 0 ? read.integer(k.flagColumn) != 0 : !k.byRow || k.rows.count(rowId) > 0;
                 if (!in) continue;
                 if (!anyZeros) mask = rejected->any() ? rejected->of(read.utf8(KeyColumn)) : 0;
                 const size_t zg = size_t(k.zeroGroup), lg = size_t(k.loadGroup);

@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 namespace Calc {
 
@@ -84,7 +85,8 @@ bool PassRecord::upToDate(PassKind kind, const PassBasis& now) const
     return writesDisplacements(kind) ? was->sameAll(now) : was->sameLoads(now);
 }
 
-qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection)
+qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection,
+                                      const std::vector<PassKind>& recordedSoon, std::vector<PassKind>* forgotten)
 {
     const QString table = SqlDialect::quoteName(m_id);
     const QString marks = markedCondition() + QStringLiteral(" AND ") + selection;
@@ -92,13 +94,16 @@ qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection
         m_db.scalar(QStringLiteral("SELECT count(*) FROM ") + table + QStringLiteral(" WHERE ") + marks).toLongLong();
     if (marked == 0 || !m_available) return marked;
     for (PassKind other : AllKinds) {
-        if (other == current || !recorded(other)) continue;
+        if (other == current) continue;
+        const bool soon = std::find(recordedSoon.begin(), recordedSoon.end(), other) != recordedSoon.end();
+        if (!soon && !recorded(other)) continue;
         const qint64 waiting =
             m_db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
                         {m_id, passName(other)})
                 .toLongLong();
         if (marked + waiting > PendingLimit) {
             forget(other);
+            if (forgotten) forgotten->push_back(other);
             continue;
         }
         m_db.execute(QStringLiteral("INSERT OR IGNORE INTO PassPending (SensorID, Pass, DateTimeKey) SELECT ?, ?, "

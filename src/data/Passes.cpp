@@ -296,30 +296,15 @@ SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& k
 
 void GetOffsets(Recordset& rs, std::array<double, 11>& offsets) { offsetsOfRow(rs, 0, offsets); }
 
-PassResult GetTemporalData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, PassKind::Load);
-}
+PassResult GetTemporalData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Load); }
 
-PassResult GetSpatialData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, PassKind::Load);
-}
+PassResult GetSpatialData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Load); }
 
-PassResult GetDispData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, PassKind::DispTime);
-}
+PassResult GetDispData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::DispTime); }
 
-PassResult GetSDispData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, PassKind::DispLength);
-}
+PassResult GetSDispData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::DispLength); }
 
-PassResult GetShearData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, PassKind::Shear);
-}
+PassResult GetShearData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Shear); }
 
 PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind)
 {
