@@ -51,7 +51,9 @@ struct Shared;
 // (baseline reading, type, layout, k factor, gauge length) are those recorded, a pass
 // computes only the readings marked as changed since (store/ReadingMarks.h) and stores
 // exactly what a full pass would. The selection is read in one forward query and written
-// through one prepared statement (data/PassEngine.h).
+// through prepared statements (data/PassEngine.h). Passes of several kinds asked for at
+// once (runPassesOf) share that read: each reading is zeroed and its loads computed once
+// for the kinds that share a baseline and inputs, and written in one statement.
 namespace Calc {
 
 // The current sensor as the passes need it, taken from the pages as the user left them.
