@@ -65,8 +65,16 @@ inline bool fileHeldOpen(const QString& path)
     return false;
 }
 
-// A fresh database for each test, opened through the session the passes use.
+// A fresh database for each test, opened through the session the passes use (skipped on a
+// server when none is running).
 class Base : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
+    void init() { openFresh(); }
+    void cleanup() { s.reset(); }
+
 protected:
     TestHome home;
     std::unique_ptr<Shared> s;

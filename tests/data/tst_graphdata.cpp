@@ -11,10 +11,6 @@ class TestGraphData : public Base {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
-    void init() { openFresh(); }
-    void cleanup() { s.reset(); }
-
     void selectionsTakeTheirReadingsInDateOrder()
     {
         addSensor(S75);

@@ -7,7 +7,7 @@
 // reading must match bit for bit after each pass. Before each pass, the columns a chart
 // computes while reading (data/PassValues.h) must match bit for bit what the pass then
 // stores.
-#include "support/TestEnv.h"
+#include "PassFixture.h"
 #include "core/Paths.h"
 #include "data/PassRecord.h"
 #include "calc/Formulas.h"
@@ -115,10 +115,8 @@ QString differenceFromStored(Database& db, const QString& id, const ComputedColu
 
 }  // namespace
 
-class TestIncremental : public QObject {
+class TestIncremental : public PassFixture::Base {
     Q_OBJECT
-    TestHome home;
-    std::unique_ptr<Shared> s;
 
     // The sensors that get the same readings and the same changes.
     QStringList sensors{Incremental, Full};
@@ -153,6 +151,16 @@ class TestIncremental : public QObject {
         return out;
     }
     QString keyOf(const QString& id, int hour) { return TestData::readingKey(id, at(hour)); }
+    // count readings two hours apart from the first hour, with random channels and flags.
+    void addRandomReadings(QRandomGenerator& r, int count)
+    {
+        for (int h = 0; h < count; ++h) {
+            QStringList ch;
+            for (int c = 0; c < 6; ++c) ch << channelText(r);
+            addReading(h * 2, ch, QString::number(r.bounded(300) / 10.0, 'f', 1), r.bounded(4) != 0, r.bounded(3) == 0,
+                       r.bounded(10) == 0);
+        }
+    }
 
     // One random change to the readings, their flags and rejections, or the inputs.
     void randomChange(QRandomGenerator& r, SensorInputs& in)
@@ -255,19 +263,12 @@ class TestIncremental : public QObject {
     }
 
 private slots:
-    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
-
     void init()
     {
-        s.reset();
-        TestData::installFresh();
-        s = std::make_unique<Shared>();
-        s->databasePath = TestData::databaseTarget();
-        QVERIFY(s->db.open(s->databasePath));
+        openFresh();
         // Hundreds of small transactions: no need to wait for the disk after each.
         if (!s->db.isServer()) s->db.execute(QStringLiteral("PRAGMA synchronous = OFF"));
     }
-    void cleanup() { s.reset(); }
 
     void nothingChangedComputesNothing()
     {
@@ -398,12 +399,7 @@ private slots:
         QRandomGenerator r(start);
         TestData::addSensor(s->db, {Incremental});
         TestData::addSensor(s->db, {Full});
-        for (int h = 0; h < 120; ++h) {
-            QStringList ch;
-            for (int c = 0; c < 6; ++c) ch << channelText(r);
-            addReading(h * 2, ch, QString::number(r.bounded(300) / 10.0, 'f', 1), r.bounded(4) != 0, r.bounded(3) == 0,
-                       r.bounded(10) == 0);
-        }
+        addRandomReadings(r, 120);
         SensorInputs in{QString(), QStringLiteral("75"), true, QStringLiteral("100"), QStringLiteral("0.5"), {}};
         int quick = 0, passes = 0, computedFirst = 0;
         for (int step = 0; step < 400; ++step) {
@@ -476,12 +472,7 @@ private slots:
         const QString inTurn = QStringLiteral("250475003");
         sensors = QStringList{Incremental, inTurn, Full};
         for (const QString& id : std::as_const(sensors)) TestData::addSensor(s->db, {id});
-        for (int h = 0; h < 100; ++h) {
-            QStringList ch;
-            for (int c = 0; c < 6; ++c) ch << channelText(r);
-            addReading(h * 2, ch, QString::number(r.bounded(300) / 10.0, 'f', 1), r.bounded(4) != 0, r.bounded(3) == 0,
-                       r.bounded(10) == 0);
-        }
+        addRandomReadings(r, 100);
         SensorInputs in{QString(), QStringLiteral("75"), true, QStringLiteral("100"), QStringLiteral("0.5"), {}};
         const auto records = [&](const QString& id) {
             QSqlQuery q(s->db.handle());

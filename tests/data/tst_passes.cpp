@@ -12,10 +12,6 @@ class TestPasses : public Base {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { TARNWELL_SERVER_OR_SKIP(); }
-    void init() { openFresh(); }
-    void cleanup() { s.reset(); }
-
     // ---- Zeroing and loads ----------------------------------------------------------
 
     void loadPassZeroesAgainstTheFirstPlottableReading()
