@@ -1,4 +1,5 @@
 #include "data/PassEngine.h"
+#include "data/PassOutput.h"
 #include "calc/Formulas.h"
 #include "core/ErrorLog.h"
 #include "core/ErrorTrap.h"
@@ -7,7 +8,6 @@
 #include "session/Shared.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
-#include "store/RowUpdate.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
 #include "store/Statistics.h"
@@ -31,23 +31,6 @@ constexpr int RowIdColumn = 0;
 constexpr int KeyColumn = 13;
 constexpr int FirstFlagColumn = 14;
 
-// The computed columns of a row, in the order a row's statement lists them.
-constexpr int NumTempSlot = ChannelCount;  // zero1..zero10 come first
-constexpr int LoadSlot = NumTempSlot + 1;
-constexpr int DispSlot = LoadSlot + 6;
-constexpr int StretchSlot = DispSlot + 6;
-constexpr int SlotCount = StretchSlot + 4;
-using SlotSet = quint32;
-
-QString slotName(int slot)
-{
-    if (slot < NumTempSlot) return QStringLiteral("zero%1").arg(slot + 1);
-    if (slot == NumTempSlot) return QStringLiteral("NumTemp");
-    if (slot < DispSlot) return QStringLiteral("Load%1").arg(slot - LoadSlot + 1);
-    if (slot < StretchSlot) return QStringLiteral("Disp%1").arg(slot - DispSlot + 1);
-    return QStringLiteral("Stretch%1").arg(slot - StretchSlot + 1);
-}
-
 QString channelList()
 {
     QString cols;
@@ -56,109 +39,6 @@ QString channelList()
 }
 
 QString trapped(const TwError& e, const QString& tag) { return trapMessage(e.number, e.description, tag); }
-
-// Writes each row's computed columns in one UPDATE: one prepared statement per set of
-// columns met (a row whose loads failed keeps its Load columns, and kinds write different
-// columns), each clearing the row's mark.
-class RowWriter {
-public:
-    RowWriter(Database& db, QString id) : m_db(db), m_id(std::move(id)) {}
-
-    void write(qint64 rowId, SlotSet columns, const double* values)
-    {
-        Prepared& e = statementFor(columns);
-        double packed[SlotCount];
-        int n = 0;
-        for (int slot : e.order) packed[n++] = values[slot];
-        e.update->write(rowId, packed);
-    }
-
-    // Sends what a server's batches still hold.
-    void flush()
-    {
-        for (Prepared& e : m_statements) e.update->flush();
-    }
-
-private:
-    struct Prepared {
-        SlotSet columns = 0;
-        std::vector<int> order;
-        std::unique_ptr<RowUpdate> update;
-    };
-    Prepared& statementFor(SlotSet columns)
-    {
-        if (m_last < m_statements.size() && m_statements[m_last].columns == columns) return m_statements[m_last];
-        for (m_last = 0; m_last < m_statements.size(); ++m_last)
-            if (m_statements[m_last].columns == columns) return m_statements[m_last];
-        Prepared e;
-        e.columns = columns;
-        QStringList names;
-        for (int slot = 0; slot < SlotCount; ++slot)
-            if (columns & (SlotSet(1) << slot)) {
-                e.order.push_back(slot);
-                names << slotName(slot);
-            }
-        e.update = std::make_unique<RowUpdate>(m_db, m_id, names, QStringLiteral("IsDirty = 0"));
-        m_statements.push_back(std::move(e));
-        return m_statements.back();
-    }
-
-    Database& m_db;
-    QString m_id;
-    std::vector<Prepared> m_statements;
-    size_t m_last = 0;
-};
-
-// The log lines of one kind, kept while the read computes every kind and written after it,
-// kind after kind, as the kind's own pass writes them: its baseline's failures, then its
-// readings' failures as one unit of the log (each once, then how often and for which
-// readings).
-class DeferredLog {
-public:
-    void before(const QString& message) { m_before << message; }
-    void add(const QString& message, const QString& key)
-    {
-        const auto it = m_seen.find(message);
-        if (it != m_seen.end()) {
-            ++it->count;
-            it->last = key;
-            return;
-        }
-        m_seen.insert(message, {1, key, key});
-        m_order << message;
-    }
-    void write()
-    {
-        for (const QString& m : std::as_const(m_before)) WriteLog(m);
-        m_before.clear();
-        if (m_order.isEmpty()) return;
-        QString key;
-        {
-            const LogBulkScope scope(QStringLiteral("calculation pass"), [&key] { return key; });
-            for (const QString& m : std::as_const(m_order)) {
-                key = m_seen[m].first;
-                WriteLog(m);
-            }
-            for (const QString& m : std::as_const(m_order)) {
-                const Entry& e = m_seen[m];
-                key = e.last;
-                for (qint64 i = 1; i < e.count; ++i) WriteLog(m);
-            }
-        }
-        m_order.clear();
-        m_seen.clear();
-    }
-
-private:
-    struct Entry {
-        qint64 count = 0;
-        QString first;
-        QString last;
-    };
-    QStringList m_before;
-    QStringList m_order;
-    QHash<QString, Entry> m_seen;
-};
 
 // Whether a pass from these formulas ends at the first reading it computes: the loads can
 // be computed and the displacements cannot (both depend on the inputs alone).
