@@ -490,7 +490,7 @@ std::optional<std::vector<PassResult>> runQuickPasses(Shared& s, const std::vect
                         continue;
                     }
                 } else if (k.extra == PassExtra::Shear) more = k.f->shears(z.zero);
-                for (int c = 0; c < ChannelCount; ++c) values[c] = z.zero[size_t(c + 1)];
+                for (int c = 1; c <= ChannelCount; ++c) values[c - 1] = z.zero[size_t(c)];
                 values[NumTempSlot] = z.numTemp;
                 columns |= (SlotSet(1) << LoadSlot) - 1;
                 if (loads) {

@@ -26,7 +26,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
-#include <cstring>
+#include <bit>
 
 using namespace Calc;
 
@@ -68,7 +68,7 @@ bool same(const QVariant& a, const QVariant& b)
 {
     if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
     const double x = a.toDouble(), y = b.toDouble();
-    return std::memcmp(&x, &y, sizeof x) == 0;
+    return std::bit_cast<quint64>(x) == std::bit_cast<quint64>(y);
 }
 
 // The columns a pass of kind stores, by their names.
