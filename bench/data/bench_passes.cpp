@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -166,6 +167,35 @@ void runSize(const Bench::SizeRun& run)
         if (last.fullPass || last.rowsWritten != 1)
             std::printf("CHECK FAILED: %s computed %lld\n", c.name, last.rowsWritten);
     }
+    // The four kinds as an import asks for them: one read for all, against one pass of each
+    // kind after another, full passes (nothing recorded before each).
+    std::vector<Calc::KindRequest> four;
+    for (Calc::PassKind kind :
+         {Calc::PassKind::Load, Calc::PassKind::DispTime, Calc::PassKind::DispLength, Calc::PassKind::Shear})
+        four.push_back({kind, in, false});
+    const auto forget = [&] { PassTables::forgetSensor(s.db, Id); };
+    qint64 rows = 0;
+    Bench::figure(QStringLiteral("the four kinds in one read: full"),
+                  Bench::fastest(
+                      run.runs,
+                      [&] {
+                          rows = 0;
+                          for (const Calc::PassResult& r : Calc::runPassesOf(s, four)) rows += r.rowsWritten;
+                      },
+                      forget),
+                  "ms");
+    if (rows != 4 * run.size) std::printf("CHECK FAILED: the four kinds in one read computed %lld\n", rows);
+    Bench::figure(QStringLiteral("the four kinds one after another: full"),
+                  Bench::fastest(
+                      run.runs,
+                      [&] {
+                          for (const Calc::KindRequest& k : four) {
+                              forget();
+                              Calc::runPassOf(s, k.in, k.kind);
+                          }
+                      },
+                      forget),
+                  "ms");
     Bench::figure(QStringLiteral("bare SQLite: one set-based UPDATE of zeros and loads"),
                   Bench::fastest(run.runs, [&] { bareSetBased(s.db); }), "ms");
     Bench::figure(QStringLiteral("peak memory"), Bench::peakMB(), "MB");

@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 
 namespace Calc {
 
@@ -23,6 +24,12 @@ bool PassBasis::sameLoads(const PassBasis& o) const
 }
 
 bool writesDisplacements(PassKind kind) { return kind == PassKind::DispTime || kind == PassKind::DispLength; }
+
+bool storesAlike(PassKind kind, const PassBasis& basis, PassKind other, const PassBasis& otherBasis)
+{
+    return writesDisplacements(kind) && writesDisplacements(other) ? otherBasis.sameAll(basis)
+                                                                   : otherBasis.sameLoads(basis);
+}
 
 QString passName(PassKind kind)
 {
@@ -78,7 +85,8 @@ bool PassRecord::upToDate(PassKind kind, const PassBasis& now) const
     return writesDisplacements(kind) ? was->sameAll(now) : was->sameLoads(now);
 }
 
-qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection)
+qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection,
+                                      const std::vector<PassKind>& recordedSoon, std::vector<PassKind>* forgotten)
 {
     const QString table = SqlDialect::quoteName(m_id);
     const QString marks = markedCondition() + QStringLiteral(" AND ") + selection;
@@ -86,13 +94,16 @@ qint64 PassRecord::keepMarksForOthers(PassKind current, const QString& selection
         m_db.scalar(QStringLiteral("SELECT count(*) FROM ") + table + QStringLiteral(" WHERE ") + marks).toLongLong();
     if (marked == 0 || !m_available) return marked;
     for (PassKind other : AllKinds) {
-        if (other == current || !recorded(other)) continue;
+        if (other == current) continue;
+        const bool soon = std::find(recordedSoon.begin(), recordedSoon.end(), other) != recordedSoon.end();
+        if (!soon && !recorded(other)) continue;
         const qint64 waiting =
             m_db.scalar(QStringLiteral("SELECT count(*) FROM PassPending WHERE SensorID = ? AND Pass = ?"),
                         {m_id, passName(other)})
                 .toLongLong();
         if (marked + waiting > PendingLimit) {
             forget(other);
+            if (forgotten) forgotten->push_back(other);
             continue;
         }
         m_db.execute(QStringLiteral("INSERT OR IGNORE INTO PassPending (SensorID, Pass, DateTimeKey) SELECT ?, ?, "
@@ -149,9 +160,7 @@ void PassRecord::forgetOthersUnlike(PassKind kind, const PassBasis& basis)
         if (other == kind) continue;
         const std::optional<PassBasis> was = recorded(other);
         if (!was) continue;
-        const bool same =
-            writesDisplacements(kind) && writesDisplacements(other) ? was->sameAll(basis) : was->sameLoads(basis);
-        if (!same) forget(other);
+        if (!storesAlike(kind, basis, other, *was)) forget(other);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 #include <array>
 #include <optional>
+#include <vector>
 
 class Database;
 
@@ -45,6 +46,10 @@ struct PassBasis {
 };
 
 bool writesDisplacements(PassKind kind);
+// Whether the rows a pass of kind writes from basis hold what a pass of other computes from
+// otherBasis in every column both write (the same zeros and loads; the same displacements
+// too when both write them).
+bool storesAlike(PassKind kind, const PassBasis& basis, PassKind other, const PassBasis& otherBasis);
 // The name a pass is recorded under ("load", "disp-time", "disp-length", "shear").
 QString passName(PassKind kind);
 
@@ -67,7 +72,11 @@ public:
     // Before a pass looks at the marked readings of its selection (selection: its
     // condition, "PlotSpatial = True"): remembers them as pending for every other recorded
     // pass. Returns how many readings of the selection are marked.
-    qint64 keepMarksForOthers(PassKind current, const QString& selection);
+    // recordedSoon: passes taken as recorded though their record is made later in the same
+    // transaction; forgotten (when given) gets the passes forgotten for having too many.
+    qint64 keepMarksForOthers(PassKind current, const QString& selection,
+                              const std::vector<PassKind>& recordedSoon = {},
+                              std::vector<PassKind>* forgotten = nullptr);
     // Clears the marks of the selection's readings (after a pass that computed them all).
     // Marks outside the selection stay for the passes whose selection has them.
     void clearMarks(const QString& selection);

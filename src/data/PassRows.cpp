@@ -107,8 +107,8 @@ int RowValues::flatten(int loadCount, int extraCount, bool extraNeedsLoads, doub
     return p;
 }
 
-void computeRow(const Statement& read, const PassFormulas& f, const std::array<double, 11>& offsets, quint16 mask,
-                PassExtra extra, const RowFailure& failed, RowValues& row)
+void computeZeros(const Statement& read, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
+                  RowValues& row)
 {
     for (int i = 1; i <= ChannelCount; ++i) {
         const double offset = offsets[size_t(i)];
@@ -125,12 +125,23 @@ void computeRow(const Statement& read, const PassFormulas& f, const std::array<d
     }
     row.numTemp = mask && Rejections::rejected(mask, Rejections::Temperature) ? std::numeric_limits<double>::quiet_NaN()
                                                                               : tempFromUtf8(read.utf8(ChannelTColumn));
-    row.loads.reset();
+}
+
+std::optional<Columns> loadsOrNone(const PassFormulas& f, const ChannelValues& zero, const RowFailure& failed)
+{
     try {
-        row.loads = f.loads(row.zero);
+        return f.loads(zero);
     } catch (const TwError& e) {
         failed(e, LoadTag);
     }
+    return std::nullopt;
+}
+
+void computeRow(const Statement& read, const PassFormulas& f, const std::array<double, 11>& offsets, quint16 mask,
+                PassExtra extra, const RowFailure& failed, RowValues& row)
+{
+    computeZeros(read, offsets, mask, failed, row);
+    row.loads = loadsOrNone(f, row.zero, failed);
     row.more = Columns();
     if (extra == PassExtra::Disp && row.loads) row.more = f.displacements(*row.loads);  // a failure ends the pass
     else if (extra == PassExtra::Shear) row.more = f.shears(row.zero);

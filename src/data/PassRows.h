@@ -86,6 +86,15 @@ struct RowValues {
 // ChannelT at 11.
 constexpr int ChannelTColumn = 11;
 
+// The zeroed channels and the temperature of one reading read by `read` (its mask: the
+// reading's rejected values); a channel text that is not a number is told to failed.
+void computeZeros(const Statement& read, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
+                  RowValues& row);
+
+// The loads from a reading's zeroed channels; none when they cannot be computed (told to
+// failed, the row then keeps its old Load columns).
+std::optional<Columns> loadsOrNone(const PassFormulas& f, const ChannelValues& zero, const RowFailure& failed);
+
 // Computes one reading read by `read` (its mask: the reading's rejected values). Values the
 // pass goes on without are told to failed; a displacement that cannot be computed throws
 // (it ends a pass).

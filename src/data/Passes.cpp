@@ -2,6 +2,7 @@
 #include "calc/Formulas.h"
 #include "core/ErrorTrap.h"
 #include "data/PassEngine.h"
+#include "data/PassRows.h"
 #include "data/PassRecord.h"
 #include "data/Rejections.h"
 #include "session/Shared.h"
@@ -243,29 +244,42 @@ void forgetEveryRecord(Shared& s, const QString& id)
     });
 }
 
-PassResult runPass(Shared& s, const SensorInputs& in, GraphSelection selection, PassKind kind)
+// The recordset road for a kind the quick road cannot take.
+PassResult runOnRecordsetRoad(Shared& s, const KindRequest& r)
 {
-    const Extra extra = extraOf(kind);
-    const PassExtra quickExtra = extra == Extra::None   ? PassExtra::None
-                                 : extra == Extra::Disp ? PassExtra::Disp
-                                                        : PassExtra::Shear;
-    if (std::optional<PassResult> quick = runQuickPass(s, in, selection, kind, quickExtra)) return *quick;
-    PassResult r = runOnRecordset(s, in, selection, extra);
+    PassResult result = runOnRecordset(s, r.in, passSelection(r.kind), extraOf(r.kind));
     // Written without the record: nothing recorded for the sensor can be trusted now.
-    if (r.rowsWritten > 0) forgetEveryRecord(s, in.id);
-    return r;
+    if (result.rowsWritten > 0) forgetEveryRecord(s, r.in.id);
+    return result;
+}
+
+PassResult runPass(Shared& s, const SensorInputs& in, PassKind kind)
+{
+    const std::vector<KindRequest> one{{kind, in, false}};
+    const auto road = [&s](const KindRequest& r) { return runOnRecordsetRoad(s, r); };
+    if (std::optional<std::vector<PassResult>> quick = runQuickPasses(s, one, road)) return quick->front();
+    return road(one.front());
 }
 
 }  // namespace
 
 PassResult runOnRecordsetOnly(Shared& s, const SensorInputs& in, PassKind kind)
 {
-    const GraphSelection selection = kind == PassKind::Load       ? GraphSelection::Plottable
-                                     : kind == PassKind::DispTime ? GraphSelection::Temporal
-                                                                  : GraphSelection::Spatial;
-    PassResult r = runOnRecordset(s, in, selection, extraOf(kind));
-    if (r.rowsWritten > 0) forgetEveryRecord(s, in.id);
-    return r;
+    return runOnRecordsetRoad(s, {kind, in, false});
+}
+
+std::vector<PassResult> runPassesOf(Shared& s, const std::vector<KindRequest>& request)
+{
+    const auto road = [&s](const KindRequest& r) { return runOnRecordsetRoad(s, r); };
+    if (std::optional<std::vector<PassResult>> all = runQuickPasses(s, request, road)) return *all;
+    // The table cannot be read directly: each kind in turn, as on its own.
+    std::vector<PassResult> results;
+    for (const KindRequest& r : request) {
+        bool recorded = !r.onlyIfRecorded;
+        if (!recorded) ignoringErrors([&] { recorded = PassRecord(s.db, r.in.id).recorded(r.kind).has_value(); });
+        results.push_back(recorded ? runPass(s, r.in, r.kind) : PassResult());
+    }
+    return results;
 }
 
 SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& kFactorText,
@@ -282,30 +296,15 @@ SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& k
 
 void GetOffsets(Recordset& rs, std::array<double, 11>& offsets) { offsetsOfRow(rs, 0, offsets); }
 
-PassResult GetTemporalData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, GraphSelection::Plottable, PassKind::Load);
-}
+PassResult GetTemporalData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Load); }
 
-PassResult GetSpatialData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, GraphSelection::Plottable, PassKind::Load);
-}
+PassResult GetSpatialData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Load); }
 
-PassResult GetDispData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, GraphSelection::Temporal, PassKind::DispTime);
-}
+PassResult GetDispData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::DispTime); }
 
-PassResult GetSDispData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, GraphSelection::Spatial, PassKind::DispLength);
-}
+PassResult GetSDispData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::DispLength); }
 
-PassResult GetShearData(Shared& s, const SensorInputs& in)
-{
-    return runPass(s, in, GraphSelection::Spatial, PassKind::Shear);
-}
+PassResult GetShearData(Shared& s, const SensorInputs& in) { return runPass(s, in, PassKind::Shear); }
 
 PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind)
 {

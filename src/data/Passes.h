@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <array>
 #include <functional>
+#include <vector>
 
 class Recordset;
 struct Shared;
@@ -50,7 +51,9 @@ struct Shared;
 // (baseline reading, type, layout, k factor, gauge length) are those recorded, a pass
 // computes only the readings marked as changed since (store/ReadingMarks.h) and stores
 // exactly what a full pass would. The selection is read in one forward query and written
-// through one prepared statement (data/PassEngine.h).
+// through prepared statements (data/PassEngine.h). Passes of several kinds asked for at
+// once (runPassesOf) share that read: each reading is zeroed and its loads computed once
+// for the kinds that share a baseline and inputs, and written in one statement.
 namespace Calc {
 
 // The current sensor as the passes need it, taken from the pages as the user left them.
@@ -101,6 +104,22 @@ PassResult GetShearData(Shared& s, const SensorInputs& in);
 
 // The pass of a kind (the load pass as GetTemporalData).
 PassResult runPassOf(Shared& s, const SensorInputs& in, PassKind kind);
+
+// One kind of a request for several passes over one sensor's readings.
+struct KindRequest {
+    PassKind kind = PassKind::Load;
+    SensorInputs in;              // the same sensor for every kind; its own inputs
+    bool onlyIfRecorded = false;  // run only when a record of the kind is kept at its turn
+};
+
+// The passes of several kinds in one read of the readings: each reading is read once, its
+// zeros and loads computed once per baseline and inputs, and written in one statement with
+// the columns of every kind that computes it. It stores what running runPassOf for each
+// kind in turn stores (each kind over its own selection, from its own baseline, the later
+// kind's value where two write the same column), keeps the same records, and logs the same
+// lines, kind by kind. One transaction for all; progress is the first kind's. One result
+// per kind (a kind skipped for want of a record: nothing done, not completed).
+std::vector<PassResult> runPassesOf(Shared& s, const std::vector<KindRequest>& request);
 
 // A pass of the given kind by the recordset road alone, whatever the quick road could do
 // (it stores what the quick road stores; the two are compared by the tests).

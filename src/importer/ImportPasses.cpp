@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <optional>
+#include <vector>
 
 namespace ImportPasses {
 
@@ -46,6 +47,9 @@ qint64 computeAppended(const QString& target, const QString& password, const QSt
     for (const QString& id : sensors) {
         const std::optional<Calc::SensorInputs> stored = storedInputs(s.db, id);
         if (!stored) continue;
+        // Every kind with a record (the load pass always) in one read of the readings,
+        // each from the inputs it was computed from.
+        std::vector<Calc::KindRequest> request;
         for (Calc::PassKind kind :
              {Calc::PassKind::Load, Calc::PassKind::DispTime, Calc::PassKind::DispLength, Calc::PassKind::Shear}) {
             std::optional<Calc::PassBasis> was;
@@ -60,8 +64,9 @@ qint64 computeAppended(const QString& target, const QString& password, const QSt
                 in.kFactorText = was->kFactor;
                 in.gaugeLengthText = was->gaugeLength;
             }
-            computed += Calc::runPassOf(s, in, kind).rowsWritten;
+            request.push_back({kind, in, kind != Calc::PassKind::Load});
         }
+        for (const Calc::PassResult& r : Calc::runPassesOf(s, request)) computed += r.rowsWritten;
     }
     return computed;
 }
