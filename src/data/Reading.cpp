@@ -45,7 +45,6 @@ Reading Reading::read(const Recordset& rs)
     r.key = rs.text(KeyColumn);
     r.date = rs.text(DateColumn);
     r.time = rs.text(TimeColumn);
-    r.fullDate = rs.value(FullDateColumn);
     r.temperature = rs.text(TemperatureColumn);
     for (int i = 1; i <= Channels; ++i) {
         const QString column = channelColumn(i);
@@ -55,6 +54,8 @@ Reading Reading::read(const Recordset& rs)
     r.spatial = ReadingValues::flagTicked(rs.value(SpatialColumn));
     return r;
 }
+
+QVariant Reading::fullDateOf(const Recordset& rs) { return rs.value(FullDateColumn); }
 
 QString Reading::keyOf(const Recordset& rs) { return rs.text(KeyColumn); }
 

@@ -34,8 +34,10 @@ struct Reading {
     QString when() const { return date + u' ' + time; }
 
     // The reading of the recordset's current row. A channel column the table lacks reads
-    // as empty.
+    // as empty. FullDate is left unread (null): it is needed only when the date texts
+    // cannot be read, and a column not read is not fetched (fullDateOf reads it).
     static Reading read(const Recordset& rs);
+    static QVariant fullDateOf(const Recordset& rs);
     // Only the key, or the date and time texts ("<ReadingDate> <ReadingTime>"), of the
     // current row (the rest is not read).
     static QString keyOf(const Recordset& rs);

@@ -45,7 +45,7 @@ void ReadingsController::showStoredReading()
     QDate date = ReadingFormats::parseStoredDate(shown.date);
     QTime time = ReadingFormats::parseStoredTime(shown.time);
     if (!date.isValid() || !time.isValid()) {
-        const QDateTime full = ReadingFormats::parseFullDate(shown.fullDate);
+        const QDateTime full = ReadingFormats::parseFullDate(Reading::fullDateOf(*m_s.rsReadings));
         if (!date.isValid()) date = full.date();
         if (!time.isValid() && full.isValid()) time = full.time();
     }

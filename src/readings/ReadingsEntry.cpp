@@ -39,9 +39,11 @@ ReadingRules::Check ReadingsController::checkValuesOnScreen() const
     QList<bool> typed;
     const Recordset* rs = m_s.rsReadings.get();
     if (rs && rs->isOpen() && rs->hasCurrentRow()) {
-        const Reading stored = Reading::read(*rs);
-        typed << (txtChannelT->text().trimmed() != stored.temperature.trimmed());
-        for (int i = 1; i <= 6; ++i) typed << (channels[i - 1].trimmed() != stored.channel(i).trimmed());
+        // Only the values' columns: the check must not read (and on a server fetch) more of
+        // the row than the values it compares.
+        typed << (txtChannelT->text().trimmed() != rs->text(Reading::TemperatureColumn).trimmed());
+        for (int i = 1; i <= 6; ++i)
+            typed << (channels[i - 1].trimmed() != rs->text(Reading::channelColumn(i)).trimmed());
     }
     return ReadingRules::checkValues(limitsOf(*m_s.rsConfig), txtChannelT->text(), channels, typed);
 }

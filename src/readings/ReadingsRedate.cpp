@@ -62,7 +62,7 @@ void ReadingsController::CheckDateTime()
             QDate storedDate = ReadingFormats::parseStoredDate(stored.date);
             QTime storedTime = ReadingFormats::parseStoredTime(stored.time);
             if (!storedDate.isValid() || !storedTime.isValid()) {
-                const QDateTime full = ReadingFormats::parseFullDate(stored.fullDate);
+                const QDateTime full = ReadingFormats::parseFullDate(Reading::fullDateOf(*rs));
                 if (!storedDate.isValid()) storedDate = full.date();
                 if (!storedTime.isValid()) storedTime = full.time();
             }
