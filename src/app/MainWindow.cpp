@@ -9,6 +9,7 @@
 #include "core/Messages.h"
 #include "core/Paths.h"
 #include "core/StorageFault.h"
+#include "data/SensorDetails.h"
 #include "database/DatabaseOpening.h"
 #include "maintenance/UtilitiesController.h"
 #include "readings/ReadingsController.h"
@@ -155,7 +156,7 @@ void MainWindow::startUp()
             s.rsSensors->moveFirst();
             m_sensors->txtSCount->setText(QString::number(s.rsSensors->recordCount()));
             m_sensors->fillfields();
-            m_sensors->cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
+            m_sensors->cboSensors->setEditText(SensorDetails::idOf(*s.rsSensors));
         } else {
             Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
                                QStringLiteral("click the ADD NEW button to begin using Tarnwell"),

@@ -65,7 +65,7 @@ Calc::SensorInputs passInputs(PageHost& win)
     Shared& s = win.shared();
     Calc::SensorInputs in;
     in.id = s.currentSensorId();
-    in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
+    in.sensorType = SensorDetails::typeOf(*s.rsSensors);
     // The layout, k factor and gauge length as typed, saved or not.
     const SensorDetails shown = win.shownSensor();
     in.stacked = shown.stacked.value_or(false);

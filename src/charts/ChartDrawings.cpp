@@ -64,10 +64,7 @@ int ChartDrawings::configInt(const char* field) const
     return v.toInt();
 }
 
-QString ChartDrawings::chartTitle() const
-{
-    return m_s.prefs.MineID + m_s.rsSensors->text(QStringLiteral("InstrumentID"));
-}
+QString ChartDrawings::chartTitle() const { return m_s.prefs.MineID + SensorDetails::idOf(*m_s.rsSensors); }
 
 // The value axis's final limits and step from the values drawn. Where the band's maximum
 // falls below the largest value (a negative largest value rounded down, or one above the
@@ -369,8 +366,7 @@ void ChartDrawings::drawLength(ChartControl& c, ChartRules::Profile profile)
         m_charts.lblW15->setVisible(false);
     }
     std::optional<Calc::PassFormulas> formulas;
-    if (compute)
-        formulas.emplace(m_s.rsSensors->text(QStringLiteral("SensorType")), stacked, shown.kFactor, shown.gaugeLength);
+    if (compute) formulas.emplace(SensorDetails::typeOf(*m_s.rsSensors), stacked, shown.kFactor, shown.gaugeLength);
     // 8. One line per reading, its date and time in the legend.
     const QChar ds = ChartRules::systemDateSeparator(), ts = ChartRules::systemTimeSeparator();
     for (size_t line = 0; line < chosen.size(); ++line) {

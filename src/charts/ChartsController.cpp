@@ -12,6 +12,7 @@
 #include "core/Desktop.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/Recordset.h"
 #include "widgets/PageHost.h"
@@ -512,7 +513,7 @@ QString ChartsController::chartName(int tab)
 QString ChartsController::exportPath(int tab) const
 {
     const QString sensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow()
-                               ? m_s.rsSensors->text(QStringLiteral("InstrumentID"))
+                               ? SensorDetails::idOf(*m_s.rsSensors)
                                : QString();
     return PictureName::freePath(m_s.dataFolder,
                                  PictureName::baseName(sensor, chartName(tab), QDateTime::currentDateTime()),

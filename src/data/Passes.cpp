@@ -5,6 +5,7 @@
 #include "data/PassRows.h"
 #include "data/PassRecord.h"
 #include "data/Rejections.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
@@ -287,7 +288,7 @@ SensorInputs currentSensorInputs(const Shared& s, bool stacked, const QString& k
 {
     SensorInputs in;
     in.id = s.currentSensorId();
-    if (!in.id.isEmpty()) in.sensorType = s.rsSensors->text(QStringLiteral("SensorType"));
+    if (!in.id.isEmpty()) in.sensorType = SensorDetails::typeOf(*s.rsSensors);
     in.stacked = stacked;
     in.kFactorText = kFactorText;
     in.gaugeLengthText = gaugeLengthText;

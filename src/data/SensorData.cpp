@@ -1,6 +1,7 @@
 #include "data/SensorData.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/SensorDetails.h"
 #include "data/SensorTables.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
@@ -17,7 +18,7 @@ void openRecordset(Shared& s, std::unique_ptr<Recordset>& rs, const QString& sql
 void OpenSensorData(Shared& s)
 {
     runTrapped(QStringLiteral(" Module1_OpenSensorData"), [&] {
-        const QString id = s.rsSensors->text(QStringLiteral("InstrumentID"));
+        const QString id = SensorDetails::idOf(*s.rsSensors);
         const std::optional<bool> exists = checkTable(s.databasePath, id);
         if (!exists) {
             // Whether the table is there could not be found out (the file is locked or

@@ -49,6 +49,10 @@ QVariant trimmed(const QString& text)
 }
 }  // namespace
 
+QString SensorDetails::idOf(const Recordset& rs) { return rs.text(QStringLiteral("InstrumentID")); }
+
+QString SensorDetails::typeOf(const Recordset& rs) { return rs.text(QStringLiteral("SensorType")); }
+
 SensorDetails SensorDetails::fromRow(const Recordset& rs)
 {
     SensorDetails s;

@@ -45,6 +45,10 @@ struct SensorDetails {
     // cannot be read (a column an older file lacks) stays empty, is listed in `unread`,
     // and the others are read. A null Stacked leaves `stacked` empty.
     static SensorDetails fromRow(const Recordset& rs);
+    // The InstrumentID or the two-digit SensorType of the current row, alone; unlike
+    // fromRow they throw (no current row, no such column) as a read of the row does.
+    static QString idOf(const Recordset& rs);
+    static QString typeOf(const Recordset& rs);
     QSet<QString> unread;  // the columns fromRow could not read
     bool wasRead(const QString& column) const { return !unread.contains(column); }
 

@@ -1,6 +1,7 @@
 #include "data/SensorTables.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/DataTables.h"
 
@@ -18,7 +19,7 @@ bool TableExists(const QString& path, const QString& name) { return checkTable(p
 void AddDataTable(Shared& s)
 {
     runTrapped(QStringLiteral(" Module1_AddDataTable"), [&] {
-        const QString id = s.rsSensors->text(QStringLiteral("InstrumentID"));
+        const QString id = SensorDetails::idOf(*s.rsSensors);
         const std::optional<bool> exists = checkTable(s.databasePath, id);
         if (!exists) return;  // could not be checked (logged): nothing is created or dropped
         if (!*exists) {

@@ -137,7 +137,7 @@ void ReportController::onReportClicked()
 {
     runTrapped(QStringLiteral(" imgReport_Click"), [&] {
         const bool haveSensor = m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow();
-        const QString shownId = haveSensor ? m_s.rsSensors->text(QStringLiteral("InstrumentID")) : QString();
+        const QString shownId = haveSensor ? SensorDetails::idOf(*m_s.rsSensors) : QString();
         reportWindow()->setSensor(shownId);
         const std::pair<QDate, QDate> span = haveSensor ? recordSpan(shownId) : std::pair<QDate, QDate>();
         reportWindow()->setRecordSpan(span.first, span.second);

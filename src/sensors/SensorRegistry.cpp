@@ -29,8 +29,8 @@ SensorDetails SensorRegistry::shownSensor() const
 {
     SensorDetails s;
     if (m_s.rsSensors && m_s.rsSensors->isOpen() && m_s.rsSensors->hasCurrentRow()) {
-        ignoringErrors([&] { s.instrumentId = m_s.rsSensors->text(QStringLiteral("InstrumentID")); });
-        ignoringErrors([&] { s.sensorType = m_s.rsSensors->text(QStringLiteral("SensorType")); });
+        ignoringErrors([&] { s.instrumentId = SensorDetails::idOf(*m_s.rsSensors); });
+        ignoringErrors([&] { s.sensorType = SensorDetails::typeOf(*m_s.rsSensors); });
     }
     s.dateId = txtDateID->text();
     s.typeId = txtTypeID->text();
@@ -82,7 +82,7 @@ void SensorRegistry::rebuildSensorList()
     ids.reserve(int(m_s.rsSensors->recordCount()));
     m_s.rsSensors->moveFirst();
     while (!m_s.rsSensors->eof()) {
-        ids << m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+        ids << SensorDetails::idOf(*m_s.rsSensors);
         m_s.rsSensors->moveNext();
     }
     cboSensors->addItems(ids);
@@ -97,7 +97,7 @@ void SensorRegistry::refreshSensorList()
     if (count > 0) {
         m_s.rsSensors->moveFirst();
         fillfields();
-        cboSensors->setEditText(m_s.rsSensors->text(QStringLiteral("InstrumentID")));
+        cboSensors->setEditText(SensorDetails::idOf(*m_s.rsSensors));
     } else {
         cboSensors->setEditText(QString());
     }
@@ -112,7 +112,7 @@ void SensorRegistry::showSensorsAfterReopen()
         s.rsSensors->moveFirst();
         txtSCount->setText(QString::number(s.rsSensors->recordCount()));
         fillfields();
-        cboSensors->setEditText(s.rsSensors->text(QStringLiteral("InstrumentID")));
+        cboSensors->setEditText(SensorDetails::idOf(*s.rsSensors));
     } else {
         cboSensors->clear();
         Messages::show(QStringLiteral("There are no sensors in the database, \r\n") +
@@ -132,7 +132,7 @@ bool SensorRegistry::findConfiguration(const QString& type)
 void SensorRegistry::restoreConfiguration()
 {
     if (!m_s.rsSensors || !m_s.rsSensors->isOpen() || !m_s.rsSensors->hasCurrentRow()) return;
-    findConfiguration(m_s.rsSensors->text(QStringLiteral("SensorType")));
+    findConfiguration(SensorDetails::typeOf(*m_s.rsSensors));
 }
 
 bool SensorRegistry::moveToSensor(const QString& id)

@@ -3,6 +3,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/SensorData.h"
+#include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "tools/GridWidgets.h"
 #include "tools/LoggerImport.h"
@@ -65,7 +66,7 @@ void ToolsController::onDatasheetClicked()
         }
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
-        m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+        m_s.subWindowSensor = SensorDetails::idOf(*m_s.rsSensors);
         DatasheetWindow sheet(m_win, *this, m_win.widget());
         sheet.exec();
         // Values, flags or readings may have changed in the grid.
@@ -126,7 +127,7 @@ void ToolsController::onImportLoggerDataClicked()
         if (!m_win.saveReading()) return;  // kept on screen: nothing opens
         if (!m_s.rsSensors || !m_s.rsSensors->hasCurrentRow())
             throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("There is no current sensor"));
-        m_s.subWindowSensor = m_s.rsSensors->text(QStringLiteral("InstrumentID"));
+        m_s.subWindowSensor = SensorDetails::idOf(*m_s.rsSensors);
 
         const QString path = chooseFile();
         if (path.isEmpty()) return;
@@ -137,7 +138,7 @@ void ToolsController::onImportLoggerDataClicked()
         if (!named && title != m_s.subWindowSensor + QStringLiteral(".txt")) {
             const auto answer = Messages::show(
                 QStringLiteral("WARNING:\r\n") + title + QStringLiteral(" is not a match for the current sensor of ") +
-                    m_s.rsSensors->text(QStringLiteral("InstrumentID")) +
+                    SensorDetails::idOf(*m_s.rsSensors) +
                     QStringLiteral("\r\nAre you sure you want to append this data to the database?\r\n\r\n") +
                     QStringLiteral("This may cause undesirable results including corruption and loss of database"),
                 QStringLiteral("Orrisford's TARNWELL"), Messages::Icon::Exclamation, Messages::Buttons::YesNo,
