@@ -156,9 +156,9 @@ struct IgnoredFailure {
     }
 };
 
-size_t qHash(const IgnoredFailure& f, size_t seed = 0)
+size_t qHash(const IgnoredFailure& f, size_t hashSeed = 0)
 {
-    return qHashMulti(seed, f.place.line, f.number, f.description);
+    return qHashMulti(hashSeed, f.place.line, f.number, f.description);
 }
 
 struct IgnoredCount {
