@@ -1,4 +1,5 @@
 #include "alarms/AlarmEpisodePages.h"
+#include "alarms/AlarmEpisodeTexts.h"
 #include "core/ErrorTrap.h"
 #include "core/Messages.h"
 #include "data/AlarmStore.h"
@@ -29,30 +30,6 @@ QTableWidget* makeGrid(const QStringList& columns, const QString& name, QWidget*
     g->horizontalHeader()->setStretchLastSection(true);
     g->setTabKeyNavigation(false);
     return g;
-}
-
-// "#2 (upper)"; "-" for Stale.
-QString positionCell(const AlarmEpisodes::Episode& e)
-{
-    if (e.quantity == QLatin1String("Stale")) return QStringLiteral("-");
-    return u'#' + QString::number(e.position) + QStringLiteral(" (") + e.direction + u')';
-}
-
-QString quantityCell(const AlarmEpisodes::Episode& e)
-{
-    if (e.quantity == QLatin1String("Disp")) return QStringLiteral("Displacement");
-    if (e.quantity == QLatin1String("Stale")) return QStringLiteral("No reading");
-    return e.quantity;
-}
-
-QString valueCell(const AlarmEpisodes::Episode& e) { return AlarmStore::valueText(e.quantity, e.worstValue); }
-
-QString ackCell(const AlarmEpisodes::Episode& e)
-{
-    if (e.ackAt.isEmpty()) return QString();
-    QString t = e.ackBy + QStringLiteral(", ") + AlarmStore::shownDate(e.ackAt);
-    if (!e.acknowledged()) t += QStringLiteral(" (at ") + e.ackLevel + QStringLiteral("; again needed)");
-    return t;
 }
 
 void put(QTableWidget* g, int row, const QStringList& texts, const QString& level)
@@ -123,8 +100,8 @@ void AlarmNowPage::fill()
     for (int r = 0; r < int(m_episodes.size()); ++r) {
         const AlarmEpisodes::Episode& e = m_episodes[size_t(r)];
         put(grdNow, r,
-            {e.sensorId, positionCell(e), quantityCell(e), e.level, valueCell(e), AlarmStore::shownDate(e.openedAt),
-             ackCell(e)},
+            {e.sensorId, AlarmEpisodeTexts::position(e), AlarmEpisodeTexts::quantity(e), e.level,
+             AlarmEpisodeTexts::worstValue(e), AlarmStore::shownDate(e.openedAt), AlarmEpisodeTexts::acknowledgement(e)},
             e.level);
     }
     grdNow->resizeColumnsToContents();
@@ -250,8 +227,10 @@ void AlarmHistoryPage::fill()
     for (int r = 0; r < int(m_episodes.size()); ++r) {
         const AlarmEpisodes::Episode& e = m_episodes[size_t(r)];
         put(grdHistory, r,
-            {e.sensorId, positionCell(e), quantityCell(e), e.peakLevel, valueCell(e), AlarmStore::shownDate(e.openedAt),
-             e.active() ? QStringLiteral("active") : AlarmStore::shownDate(e.closedAt), ackCell(e), e.ackNote},
+            {e.sensorId, AlarmEpisodeTexts::position(e), AlarmEpisodeTexts::quantity(e), e.peakLevel,
+             AlarmEpisodeTexts::worstValue(e), AlarmStore::shownDate(e.openedAt),
+             e.active() ? QStringLiteral("active") : AlarmStore::shownDate(e.closedAt),
+             AlarmEpisodeTexts::acknowledgement(e), e.ackNote},
             e.peakLevel);
     }
     grdHistory->resizeColumnsToContents();
