@@ -1,4 +1,5 @@
 #include "web/PageSensor.h"
+#include "data/AlarmStore.h"
 
 #include <QJsonArray>
 
@@ -62,7 +63,7 @@ QString episodesTable(const QJsonArray& episodes)
             ack = e.value(QLatin1String("ackBy")).toString() + QStringLiteral(", ") +
                   e.value(QLatin1String("ackAt")).toString().replace(u'T', u' ');
         html += QStringLiteral("<tr><td>") + escaped(e.value(QLatin1String("where")).toString()) +
-                QStringLiteral("</td><td>") + PageHtml::stateMark(level, e.value(QLatin1String("colour")).toString()) +
+                QStringLiteral("</td><td>") + PageHtml::stateMark(level, AlarmStore::colourName(AlarmStore::severityFromWord(level))) +
                 QStringLiteral("</td><td>") + escaped(e.value(QLatin1String("valueText")).toString()) +
                 QStringLiteral("</td><td>") + escaped(e.value(QLatin1String("openedAt")).toString().replace(u'T', u' ')) +
                 QStringLiteral("</td><td>") + escaped(ack) + QStringLiteral("</td><td>") +

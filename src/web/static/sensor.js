@@ -27,10 +27,15 @@
     var lo = 0, hi = rows.length - 1;
     while (lo < hi) {
       var mid = (lo + hi) >> 1;
-      if (rows[mid][0] < t) lo = mid + 1; else hi = mid;
+      if (+rows[mid][0] < t) lo = mid + 1; else hi = mid;
     }
     if (lo > 0 && Math.abs(rows[lo - 1][0] - t) < Math.abs(rows[lo][0] - t)) lo -= 1;
     return lo;
+  }
+
+  // dygraphs takes a time axis from Date values in the first column.
+  function withDates(rows) {
+    return rows.map(function (r) { return [new Date(r[0])].concat(r.slice(1)); });
   }
 
   // The value drawn for a gauge position at the event's time: the event's reading's row,
@@ -117,7 +122,10 @@
           create(answer);
           return;
         }
-        var opts = { file: answer.rows.length ? answer.rows : [[from || 0].concat(answer.labels.slice(1).map(function () { return null; }))] };
+        // An empty period still needs one row to keep the chart's axes.
+        var rows = answer.rows.length ? answer.rows
+                                      : [[from || 0].concat(answer.labels.slice(1).map(function () { return null; }))];
+        var opts = { file: withDates(rows) };
         opts.dateWindow = from === null ? null : [from, to];
         chart.graph.updateOptions(opts);
       }).catch(function (err) {
@@ -128,7 +136,7 @@
     function create(answer) {
       var series = {};
       if (answer.labels.indexOf("Temperature") > 0) series.Temperature = { axis: "y2", strokePattern: [2, 2] };
-      chart.graph = new Dygraph(div, answer.rows, {
+      chart.graph = new Dygraph(div, withDates(answer.rows), {
         labels: answer.labels,
         labelsUTC: true,
         ylabel: ylabel,
