@@ -44,14 +44,6 @@ QString tabs(bool history)
            (history ? QStringLiteral(" class=\"current\"") : QString()) + QStringLiteral(">History</a></p>\n");
 }
 
-QString planText(const AlarmPlans::Plan& plan)
-{
-    QString text = QStringLiteral("Response plan (") + plan.level + QStringLiteral(", ") + plan.group.text() +
-                   QStringLiteral("): ") + plan.actions;
-    if (!plan.contacts.isEmpty()) text += QStringLiteral(" Who is called: ") + plan.contacts;
-    return text;
-}
-
 }  // namespace
 
 const std::vector<Period>& periods()
@@ -115,7 +107,7 @@ QString nowPage(const std::vector<AlarmEpisodes::Episode>& active,
         body += QStringLiteral("<h2>Response plans</h2>\n<ul class=\"plans\">");
         for (const auto& [sensorId, plan] : plans)
             body += QStringLiteral("<li><b>") + escaped(sensorId) + QStringLiteral("</b>: ") +
-                    escaped(planText(plan)) + QStringLiteral("</li>");
+                    escaped(PageHtml::planText(plan)) + QStringLiteral("</li>");
         body += QStringLiteral("</ul>\n");
     }
     return PageHtml::document(QStringLiteral("Alarms"), viewer, body);

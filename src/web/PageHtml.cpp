@@ -1,6 +1,5 @@
 #include "web/PageHtml.h"
 
-#include <QJsonValue>
 #include <QUrl>
 
 namespace PageHtml {
@@ -55,10 +54,14 @@ QString ageText(std::optional<double> days)
     return QStringLiteral("%1 days ago").arg(qRound(d));
 }
 
-QString numberText(const QJsonValue& value)
+QString numberText(std::optional<double> value) { return value ? QString::number(*value, 'f', 2) : QString(); }
+
+QString planText(const AlarmPlans::Plan& plan)
 {
-    if (!value.isDouble()) return QString();
-    return QString::number(value.toDouble(), 'f', 2);
+    QString text = QStringLiteral("Response plan (") + plan.level + QStringLiteral(", ") + plan.group.text() +
+                   QStringLiteral("): ") + plan.actions;
+    if (!plan.contacts.isEmpty()) text += QStringLiteral(" Who is called: ") + plan.contacts;
+    return text;
 }
 
 QString document(const QString& title, const Viewer& viewer, const QString& body, const QStringList& scripts)

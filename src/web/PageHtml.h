@@ -1,6 +1,7 @@
 #pragma once
+#include "data/AlarmPlans.h"
+
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -30,8 +31,11 @@ QString stateMark(const QString& word, const QString& colour);
 // "3 h ago", "12 days ago"; empty when there is no reading.
 QString ageText(std::optional<double> days);
 
-// A number with two decimals; empty for a missing value (JSON null).
-QString numberText(const QJsonValue& value);
+// A number with two decimals; empty for a missing value.
+QString numberText(std::optional<double> value);
+
+// "Response plan (Action, all sensors): what to do. Who is called: whom"
+QString planText(const AlarmPlans::Plan& plan);
 
 // A whole page: the head (viewport for phones, the style sheet), the header with the
 // links, who is logged in and the log-out form, the body given, then the scripts named

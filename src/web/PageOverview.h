@@ -1,22 +1,18 @@
 #pragma once
 #include "web/PageHtml.h"
+#include "web/WebOverview.h"
 
-#include <QJsonObject>
 #include <QString>
+#include <vector>
 
 // The overview page: every sensor with its alarm state, last reading, latest and peak load,
-// worst first as the sensor list of the JSON answer gives them, with filters by level,
-// location and state. Its script (overview.js) fetches the list again every 45 s with the
-// same filter and redraws the rows.
+// worst first, with filters by level, location and state. Its script (overview.js) asks for
+// the sensor list again every 45 s with the same filter and redraws the rows.
 namespace PageOverview {
 
-struct Filter {
-    QString level, location, state;  // empty: any
-    bool accepts(const QJsonObject& sensor) const;
-};
-
-// all: the answer of the sensor list without a filter ({"generatedAt", "sensors": [...]});
-// its levels, locations and states fill the filter's choices.
-QString page(const QJsonObject& all, const Filter& filter, const PageHtml::Viewer& viewer);
+// all: every sensor (the filter's choices come from them); shown: those the filter passes,
+// in their order; generatedAt: the moment of the list, as the API writes dates.
+QString page(const std::vector<WebOverview::Line>& all, const std::vector<WebOverview::Line>& shown,
+             const WebOverview::Filter& filter, const QString& generatedAt, const PageHtml::Viewer& viewer);
 
 }  // namespace PageOverview

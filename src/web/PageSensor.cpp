@@ -1,7 +1,5 @@
 #include "web/PageSensor.h"
-#include "data/AlarmStore.h"
-
-#include <QJsonArray>
+#include "alarms/AlarmEpisodeTexts.h"
 
 using PageHtml::escaped;
 
@@ -9,86 +7,83 @@ namespace PageSensor {
 
 namespace {
 
-QString valueText(const QJsonValue& v)
+// The installation record with the labels of the desktop's sensor pages.
+QString recordTable(const SensorDetails& s)
 {
-    if (v.isDouble()) return QString::number(v.toDouble(), 'g', 10);
-    if (v.isBool()) return v.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
-    return v.toString();
-}
-
-// The installation record: a list of {"name","value"} pairs in their order, or an object.
-QString recordTable(const QJsonValue& record)
-{
-    QString rows;
-    auto add = [&](const QString& name, const QJsonValue& value) {
-        rows += QStringLiteral("<tr><th>") + escaped(name) + QStringLiteral("</th><td>") + escaped(valueText(value)) +
-                QStringLiteral("</td></tr>");
+    const QString layout = !s.stacked ? QString() : *s.stacked ? QStringLiteral("Stacked") : QStringLiteral("Staggered");
+    const std::pair<QString, QString> fields[] = {
+        {QStringLiteral("Sensor"), s.instrumentId},
+        {QStringLiteral("Date ID"), s.dateId},
+        {QStringLiteral("Type ID"), s.typeId},
+        {QStringLiteral("Sensor No"), s.sensorNo},
+        {QStringLiteral("Family"), s.family},
+        {QStringLiteral("Length of cable (m)"), s.lengthOfCable},
+        {QStringLiteral("Gauge layout"), layout},
+        {QStringLiteral("Bolt k factor (ustrain/ton)"), s.kFactor},
+        {QStringLiteral("Length of gauge (m)"), s.gaugeLength},
+        {QStringLiteral("Number of gauges"), s.numGauges},
+        {QStringLiteral("First node (m)"), s.firstNode},
+        {QStringLiteral("Level"), s.level},
+        {QStringLiteral("Location"), s.location},
+        {QStringLiteral("Borehole"), s.borehole},
+        {QStringLiteral("Date installed"), s.installDate},
+        {QStringLiteral("Installed by"), s.installBy},
+        {QStringLiteral("Purpose"), s.purpose},
+        {QStringLiteral("Notes"), s.notes},
+        {QStringLiteral("Destroyed"), s.destroyed},
+        {QStringLiteral("Destruction date"), s.destructionDate},
     };
-    if (record.isArray()) {
-        for (const QJsonValue& f : record.toArray()) {
-            const QJsonObject o = f.toObject();
-            add(o.value(QLatin1String("name")).toString(), o.value(QLatin1String("value")));
-        }
-    } else {
-        const QJsonObject o = record.toObject();
-        for (auto it = o.begin(); it != o.end(); ++it) add(it.key(), it.value());
-    }
+    QString rows;
+    for (const auto& [label, value] : fields)
+        rows += QStringLiteral("<tr><th>") + escaped(label) + QStringLiteral("</th><td>") + escaped(value) +
+                QStringLiteral("</td></tr>");
     return QStringLiteral("<table class=\"record\" id=\"record\">") + rows + QStringLiteral("</table>");
 }
 
-QString stateLine(const QJsonObject& state)
+QString stateLine(const WebOverview::Line& l)
 {
     QString html = QStringLiteral("<p class=\"stateline\" id=\"state\">") +
-                   PageHtml::stateMark(state.value(QLatin1String("state")).toString(),
-                                       state.value(QLatin1String("colour")).toString());
-    const QString headline = state.value(QLatin1String("headline")).toString();
-    if (!headline.isEmpty()) html += u' ' + escaped(headline);
-    const QString since = state.value(QLatin1String("since")).toString();
-    if (!since.isEmpty()) html += QStringLiteral(" <span class=\"since\">since ") + escaped(QString(since).replace(u'T', u' ')) + QStringLiteral("</span>");
-    if (state.value(QLatin1String("stale")).toBool()) html += QStringLiteral(" <span class=\"stale\">stale</span>");
+                   PageHtml::stateMark(AlarmStore::word(l.severity), AlarmStore::colourName(l.severity));
+    if (!l.headline.isEmpty()) html += u' ' + escaped(l.headline);
+    if (!l.since.isEmpty())
+        html += QStringLiteral(" <span class=\"since\">since ") + escaped(QString(l.since).replace(u'T', u' ')) +
+                QStringLiteral("</span>");
+    if (l.stale) html += QStringLiteral(" <span class=\"stale\">stale</span>");
     return html + QStringLiteral("</p>\n");
 }
 
-QString episodesTable(const QJsonArray& episodes)
+QString episodesTable(const std::vector<AlarmEpisodes::Episode>& episodes)
 {
-    if (episodes.isEmpty()) return QStringLiteral("<p>No alarm is active.</p>\n");
+    if (episodes.empty()) return QStringLiteral("<p>No alarm is active.</p>\n");
     QString html = QStringLiteral(
-        "<div class=\"scroll\"><table id=\"episodes\"><thead><tr><th>Where</th><th>Level</th><th>Value</th>"
-        "<th>Since</th><th>Acknowledged by</th><th>Note</th></tr></thead><tbody>");
-    for (const QJsonValue& v : episodes) {
-        const QJsonObject e = v.toObject();
-        const QString level = e.value(QLatin1String("level")).toString();
-        QString ack;
-        if (e.value(QLatin1String("acknowledged")).toBool())
-            ack = e.value(QLatin1String("ackBy")).toString() + QStringLiteral(", ") +
-                  e.value(QLatin1String("ackAt")).toString().replace(u'T', u' ');
-        html += QStringLiteral("<tr><td>") + escaped(e.value(QLatin1String("where")).toString()) +
-                QStringLiteral("</td><td>") + PageHtml::stateMark(level, AlarmStore::colourName(AlarmStore::severityFromWord(level))) +
-                QStringLiteral("</td><td>") + escaped(e.value(QLatin1String("valueText")).toString()) +
-                QStringLiteral("</td><td>") + escaped(e.value(QLatin1String("openedAt")).toString().replace(u'T', u' ')) +
-                QStringLiteral("</td><td>") + escaped(ack) + QStringLiteral("</td><td>") +
-                escaped(e.value(QLatin1String("ackNote")).toString()) + QStringLiteral("</td></tr>");
-    }
+        "<div class=\"scroll\"><table id=\"episodes\"><thead><tr><th>Position</th><th>Quantity</th><th>Level</th>"
+        "<th>Value</th><th>Since</th><th>Acknowledged by</th><th>Note</th></tr></thead><tbody>");
+    for (const AlarmEpisodes::Episode& e : episodes)
+        html += QStringLiteral("<tr><td>") + escaped(AlarmEpisodeTexts::position(e)) + QStringLiteral("</td><td>") +
+                escaped(AlarmEpisodeTexts::quantity(e)) + QStringLiteral("</td><td>") +
+                PageHtml::stateMark(e.level, AlarmStore::colourName(AlarmStore::severityFromWord(e.level))) +
+                QStringLiteral("</td><td>") + escaped(AlarmEpisodeTexts::worstValue(e)) + QStringLiteral("</td><td>") +
+                escaped(AlarmStore::shownDate(e.openedAt)) + QStringLiteral("</td><td>") +
+                escaped(AlarmEpisodeTexts::acknowledgement(e)) + QStringLiteral("</td><td>") + escaped(e.ackNote) +
+                QStringLiteral("</td></tr>");
     return html + QStringLiteral("</tbody></table></div>\n");
 }
 
-QString listOf(const QJsonArray& lines, const QString& none)
+QString levelsList(const std::optional<AlarmStore::Levels>& levels)
 {
-    if (lines.isEmpty()) return QStringLiteral("<p>") + escaped(none) + QStringLiteral("</p>\n");
-    QString html = QStringLiteral("<ul>");
-    for (const QJsonValue& l : lines) html += QStringLiteral("<li>") + escaped(l.toString()) + QStringLiteral("</li>");
+    const QStringList lines = levels ? AlarmStore::levelsText(*levels) : QStringList();
+    if (lines.isEmpty()) return QStringLiteral("<p>No level is set.</p>\n");
+    QString html = QStringLiteral("<ul id=\"levels\">");
+    for (const QString& l : lines) html += QStringLiteral("<li>") + escaped(l) + QStringLiteral("</li>");
     return html + QStringLiteral("</ul>\n");
 }
 
-QString plansList(const QJsonArray& plans)
+QString plansList(const std::vector<AlarmPlans::Plan>& plans)
 {
-    if (plans.isEmpty()) return QStringLiteral("<p>No response plan is set for this sensor.</p>\n");
+    if (plans.empty()) return QStringLiteral("<p>No response plan is set for this sensor.</p>\n");
     QString html = QStringLiteral("<ul class=\"plans\">");
-    for (const QJsonValue& v : plans) {
-        const QJsonObject p = v.toObject();
-        html += QStringLiteral("<li><b>") + escaped(p.value(QLatin1String("level")).toString()) +
-                QStringLiteral("</b>: ") + escaped(p.value(QLatin1String("text")).toString()) + QStringLiteral("</li>");
-    }
+    for (const AlarmPlans::Plan& p : plans)
+        html += QStringLiteral("<li>") + escaped(PageHtml::planText(p)) + QStringLiteral("</li>");
     return html + QStringLiteral("</ul>\n");
 }
 
@@ -101,12 +96,12 @@ QString chart(const QString& id, const QString& title)
 
 }  // namespace
 
-QString page(const QJsonObject& sensor, const PageHtml::Viewer& viewer)
+QString page(const Sensor& sensor, const PageHtml::Viewer& viewer)
 {
-    const QString id = sensor.value(QLatin1String("id")).toString();
-    const QString api = QStringLiteral("/api/sensors/") + PageHtml::sensorPath(id).mid(8);
-    QString body = QStringLiteral("<h1>Sensor ") + escaped(id) + QStringLiteral("</h1>\n");
-    body += stateLine(sensor.value(QLatin1String("state")).toObject());
+    const QString id = sensor.record.instrumentId;
+    // "/api/sensors/BOLT%2001": the sensor's answers, for the script and the CSV form.
+    const QString api = QStringLiteral("/api/sensors/") + PageHtml::sensorPath(id).mid(QStringLiteral("/sensor/").size());
+    QString body = QStringLiteral("<h1>Sensor ") + escaped(id) + QStringLiteral("</h1>\n") + stateLine(sensor.state);
     body += QStringLiteral("<div id=\"sensorPage\" data-api=\"") + escaped(api) + QStringLiteral("\">\n");
     body += QStringLiteral("<h2>Load and displacement</h2>\n<p class=\"hint\">Drag across a chart to zoom in; "
                            "double-click to see the whole period again.</p>\n");
@@ -116,13 +111,11 @@ QString page(const QJsonObject& sensor, const PageHtml::Viewer& viewer)
             chart(QStringLiteral("profileLoad"), QStringLiteral("Load")) +
             chart(QStringLiteral("profileDisp"), QStringLiteral("Displacement")) +
             chart(QStringLiteral("profileShear"), QStringLiteral("Shear")) + QStringLiteral("</div>\n</div>\n");
-    body += QStringLiteral("<h2>Active alarms</h2>\n") +
-            episodesTable(sensor.value(QLatin1String("episodes")).toArray());
-    body += QStringLiteral("<h2>Alarm levels</h2>\n") +
-            listOf(sensor.value(QLatin1String("levelsText")).toArray(), QStringLiteral("No level is set."));
-    body += QStringLiteral("<h2>Response plans</h2>\n") + plansList(sensor.value(QLatin1String("plans")).toArray());
-    body += QStringLiteral("<h2>Installation record</h2>\n<div class=\"scroll\">") +
-            recordTable(sensor.value(QLatin1String("record"))) + QStringLiteral("</div>\n");
+    body += QStringLiteral("<h2>Active alarms</h2>\n") + episodesTable(sensor.episodes);
+    body += QStringLiteral("<h2>Alarm levels</h2>\n") + levelsList(sensor.levels);
+    body += QStringLiteral("<h2>Response plans</h2>\n") + plansList(sensor.plans);
+    body += QStringLiteral("<h2>Installation record</h2>\n<div class=\"scroll\">") + recordTable(sensor.record) +
+            QStringLiteral("</div>\n");
     body += QStringLiteral("<h2>Readings as CSV</h2>\n<form id=\"csv\" class=\"filter\" method=\"get\" action=\"") +
             escaped(api) +
             QStringLiteral("/readings.csv\"><label>From <input type=\"date\" name=\"from\"></label> "
