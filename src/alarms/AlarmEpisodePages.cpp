@@ -101,7 +101,8 @@ void AlarmNowPage::fill()
         const AlarmEpisodes::Episode& e = m_episodes[size_t(r)];
         put(grdNow, r,
             {e.sensorId, AlarmEpisodeTexts::position(e), AlarmEpisodeTexts::quantity(e), e.level,
-             AlarmEpisodeTexts::worstValue(e), AlarmStore::shownDate(e.openedAt), AlarmEpisodeTexts::acknowledgement(e)},
+             AlarmEpisodeTexts::worstValue(e), AlarmStore::shownDate(e.openedAt),
+             AlarmEpisodeTexts::acknowledgement(e)},
             e.level);
     }
     grdNow->resizeColumnsToContents();

@@ -63,22 +63,21 @@ const Period& periodNamed(const QString& key)
 }
 
 QString nowPage(const std::vector<AlarmEpisodes::Episode>& active,
-                const std::vector<std::pair<QString, AlarmPlans::Plan>>& plans, const PageHtml::Viewer& viewer,
-                const QString& notice)
+                const std::vector<std::pair<QString, AlarmPlans::Plan>>& plans, const PageHtml::Viewer& viewer)
 {
     QString body = tabs(false);
-    if (!notice.isEmpty()) body += QStringLiteral("<p class=\"notice\">") + escaped(notice) + QStringLiteral("</p>\n");
     if (active.empty()) {
         body += QStringLiteral("<p id=\"none\">No alarm is active.</p>\n");
         return PageHtml::document(QStringLiteral("Alarms"), viewer, body);
     }
     const bool form = viewer.canAcknowledge;
     if (form)
-        body += QStringLiteral("<form id=\"acknowledge\" method=\"post\" action=\"/alarms/acknowledge\">"
-                               "<input type=\"hidden\" name=\"csrf\" value=\"") +
+        body += QStringLiteral(
+                    "<form id=\"acknowledge\" method=\"post\" action=\"/alarms/acknowledge\">"
+                    "<input type=\"hidden\" name=\"csrf\" value=\"") +
                 escaped(QString::fromLatin1(viewer.csrf)) + QStringLiteral("\">\n");
-    QStringList columns = {QStringLiteral("Sensor"),   QStringLiteral("Position"), QStringLiteral("Quantity"),
-                           QStringLiteral("Level"),    QStringLiteral("Value"),    QStringLiteral("Since"),
+    QStringList columns = {QStringLiteral("Sensor"),         QStringLiteral("Position"), QStringLiteral("Quantity"),
+                           QStringLiteral("Level"),          QStringLiteral("Value"),    QStringLiteral("Since"),
                            QStringLiteral("Acknowledged by")};
     if (form) columns.prepend(QString());
     body += QStringLiteral("<div class=\"scroll\"><table id=\"now\">") + header(columns) + QStringLiteral("<tbody>\n");
@@ -117,9 +116,10 @@ QString historyPage(const std::vector<AlarmEpisodes::Episode>& episodes, const P
                     const PageHtml::Viewer& viewer)
 {
     QString body = tabs(true);
-    body += QStringLiteral("<form class=\"filter\" method=\"get\" action=\"/alarms\">"
-                           "<input type=\"hidden\" name=\"view\" value=\"history\">"
-                           "<label>Period: <select name=\"period\">");
+    body += QStringLiteral(
+        "<form class=\"filter\" method=\"get\" action=\"/alarms\">"
+        "<input type=\"hidden\" name=\"view\" value=\"history\">"
+        "<label>Period: <select name=\"period\">");
     for (const Period& p : periods())
         body += QStringLiteral("<option value=\"") + p.key + u'"' +
                 (p.key == period.key ? QStringLiteral(" selected") : QString()) + u'>' + p.label +
@@ -144,7 +144,7 @@ QString historyPage(const std::vector<AlarmEpisodes::Episode>& episodes, const P
 }
 
 QString render(Database& db, const QString& view, const QString& periodKey, const PageHtml::Viewer& viewer,
-               const QString& notice, const QDateTime& now)
+               const QDateTime& now)
 {
     if (view == QLatin1String("history")) {
         const Period& period = periodNamed(periodKey);
@@ -163,7 +163,7 @@ QString render(Database& db, const QString& view, const QString& periodKey, cons
         if (auto plan = AlarmPlans::planFor(all, AlarmPlans::groupOf(db, e.sensorId), e.peakLevel))
             shown.emplace_back(e.sensorId, *plan);
     }
-    return nowPage(active, shown, viewer, notice);
+    return nowPage(active, shown, viewer);
 }
 
 }  // namespace PageAlarms

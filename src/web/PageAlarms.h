@@ -24,15 +24,14 @@ const std::vector<Period>& periods();
 const Period& periodNamed(const QString& key);
 
 // The "Now" page: episodes as AlarmEpisodes::active gives them, plans for their sensors at
-// their highest level. notice: a line shown above the list (e.g. what was acknowledged).
+// their highest level.
 QString nowPage(const std::vector<AlarmEpisodes::Episode>& active,
-                const std::vector<std::pair<QString, AlarmPlans::Plan>>& plans, const PageHtml::Viewer& viewer,
-                const QString& notice = QString());
+                const std::vector<std::pair<QString, AlarmPlans::Plan>>& plans, const PageHtml::Viewer& viewer);
 QString historyPage(const std::vector<AlarmEpisodes::Episode>& episodes, const Period& period,
                     const PageHtml::Viewer& viewer);
 
 // The page read from the database: view "history" or anything else for "Now".
 QString render(Database& db, const QString& view, const QString& periodKey, const PageHtml::Viewer& viewer,
-               const QString& notice, const QDateTime& now);
+               const QDateTime& now);
 
 }  // namespace PageAlarms

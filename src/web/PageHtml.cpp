@@ -67,10 +67,8 @@ QString planText(const AlarmPlans::Plan& plan)
 QString document(const QString& title, const Viewer& viewer, const QString& body, const QStringList& scripts)
 {
     QString who;
-    if (viewer.user.isEmpty())
-        who = QStringLiteral("<span class=\"who\">Read-only view</span>");
-    else
-        who = QStringLiteral("<span class=\"who\">Logged in as <b>") + escaped(viewer.user) + "</b></span>";
+    if (viewer.user.isEmpty()) who = QStringLiteral("<span class=\"who\">Read-only view</span>");
+    else who = QStringLiteral("<span class=\"who\">Logged in as <b>") + escaped(viewer.user) + "</b></span>";
     if (viewer.canLogOut)
         who += QStringLiteral(
                    "<form class=\"logout\" method=\"post\" action=\"/logout\">"

@@ -66,15 +66,17 @@ QString page(const std::vector<WebOverview::Line>& all, const std::vector<WebOve
     for (auto s : {AlarmStore::Severity::Action, AlarmStore::Severity::Alert, AlarmStore::Severity::Stale,
                    AlarmStore::Severity::Ok, AlarmStore::Severity::NoLevels})
         states << AlarmStore::word(s);
-    QString body = QStringLiteral("<h1>Overview</h1>\n<form id=\"filter\" class=\"filter\" method=\"get\" action=\"/\">") +
-                   choice(QStringLiteral("level"), QStringLiteral("Level"),
-                          distinct(all, &WebOverview::Line::mineLevel), filter.mineLevel) +
-                   choice(QStringLiteral("location"), QStringLiteral("Location"),
-                          distinct(all, &WebOverview::Line::location), filter.location) +
-                   choice(QStringLiteral("state"), QStringLiteral("State"), states, filter.state) +
-                   QStringLiteral("<button type=\"submit\">Show</button></form>\n");
-    body += QStringLiteral("<p class=\"status\"><span id=\"count\">%1 of %2 sensors</span>, as of <span "
-                           "id=\"generated\">%3</span></p>\n")
+    QString body =
+        QStringLiteral("<h1>Overview</h1>\n<form id=\"filter\" class=\"filter\" method=\"get\" action=\"/\">") +
+        choice(QStringLiteral("level"), QStringLiteral("Level"), distinct(all, &WebOverview::Line::mineLevel),
+               filter.mineLevel) +
+        choice(QStringLiteral("location"), QStringLiteral("Location"), distinct(all, &WebOverview::Line::location),
+               filter.location) +
+        choice(QStringLiteral("state"), QStringLiteral("State"), states, filter.state) +
+        QStringLiteral("<button type=\"submit\">Show</button></form>\n");
+    body += QStringLiteral(
+                "<p class=\"status\"><span id=\"count\">%1 of %2 sensors</span>, as of <span "
+                "id=\"generated\">%3</span></p>\n")
                 .arg(shown.size())
                 .arg(all.size())
                 .arg(escaped(QString(generatedAt).replace(u'T', u' ')));

@@ -111,12 +111,12 @@ void addPageRoutes(httplib::Server& http, WebContext& ctx)
 
     http.Get("/alarms", [&ctx](const httplib::Request& req, httplib::Response& res) {
         answerPage(ctx, req, res, [&](const PageHtml::Viewer& viewer) {
-            const QString view =
-                WebParams::oneOf(req, "view", {QStringLiteral("now"), QStringLiteral("history")}, QStringLiteral("now"));
+            const QString view = WebParams::oneOf(req, "view", {QStringLiteral("now"), QStringLiteral("history")},
+                                                  QStringLiteral("now"));
             QStringList periods;
             for (const PageAlarms::Period& p : PageAlarms::periods()) periods << p.key;
             const QString period = WebParams::oneOf(req, "period", periods, QStringLiteral("30"));
-            return PageAlarms::render(ctx.db(req), view, period, viewer, QString(), QDateTime::currentDateTime());
+            return PageAlarms::render(ctx.db(req), view, period, viewer, QDateTime::currentDateTime());
         });
     });
 }

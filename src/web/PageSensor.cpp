@@ -10,7 +10,9 @@ namespace {
 // The installation record with the labels of the desktop's sensor pages.
 QString recordTable(const SensorDetails& s)
 {
-    const QString layout = !s.stacked ? QString() : *s.stacked ? QStringLiteral("Stacked") : QStringLiteral("Staggered");
+    const QString layout = !s.stacked   ? QString()
+                           : *s.stacked ? QStringLiteral("Stacked")
+                                        : QStringLiteral("Staggered");
     const std::pair<QString, QString> fields[] = {
         {QStringLiteral("Sensor"), s.instrumentId},
         {QStringLiteral("Date ID"), s.dateId},
@@ -100,11 +102,13 @@ QString page(const Sensor& sensor, const PageHtml::Viewer& viewer)
 {
     const QString id = sensor.record.instrumentId;
     // "/api/sensors/BOLT%2001": the sensor's answers, for the script and the CSV form.
-    const QString api = QStringLiteral("/api/sensors/") + PageHtml::sensorPath(id).mid(QStringLiteral("/sensor/").size());
+    const QString api =
+        QStringLiteral("/api/sensors/") + PageHtml::sensorPath(id).mid(QStringLiteral("/sensor/").size());
     QString body = QStringLiteral("<h1>Sensor ") + escaped(id) + QStringLiteral("</h1>\n") + stateLine(sensor.state);
     body += QStringLiteral("<div id=\"sensorPage\" data-api=\"") + escaped(api) + QStringLiteral("\">\n");
-    body += QStringLiteral("<h2>Load and displacement</h2>\n<p class=\"hint\">Drag across a chart to zoom in; "
-                           "double-click to see the whole period again.</p>\n");
+    body += QStringLiteral(
+        "<h2>Load and displacement</h2>\n<p class=\"hint\">Drag across a chart to zoom in; "
+        "double-click to see the whole period again.</p>\n");
     body += chart(QStringLiteral("chartLoad"), QStringLiteral("Load against time")) +
             chart(QStringLiteral("chartDisp"), QStringLiteral("Displacement against time"));
     body += QStringLiteral("<h2>Along the bolt</h2>\n<div class=\"profiles\">") +
@@ -118,10 +122,11 @@ QString page(const Sensor& sensor, const PageHtml::Viewer& viewer)
             QStringLiteral("</div>\n");
     body += QStringLiteral("<h2>Readings as CSV</h2>\n<form id=\"csv\" class=\"filter\" method=\"get\" action=\"") +
             escaped(api) +
-            QStringLiteral("/readings.csv\"><label>From <input type=\"date\" name=\"from\"></label> "
-                           "<label>To <input type=\"date\" name=\"to\"></label> "
-                           "<button type=\"submit\">Download</button></form>\n"
-                           "<link rel=\"stylesheet\" href=\"/static/dygraphs/dygraph.min.css\">\n");
+            QStringLiteral(
+                "/readings.csv\"><label>From <input type=\"date\" name=\"from\"></label> "
+                "<label>To <input type=\"date\" name=\"to\"></label> "
+                "<button type=\"submit\">Download</button></form>\n"
+                "<link rel=\"stylesheet\" href=\"/static/dygraphs/dygraph.min.css\">\n");
     return PageHtml::document(QStringLiteral("Sensor ") + id, viewer, body,
                               {QStringLiteral("/static/dygraphs/dygraph.min.js"), QStringLiteral("/static/tarnwell.js"),
                                QStringLiteral("/static/sensor.js")});

@@ -19,7 +19,7 @@ struct Sensor {
     SensorDetails record;
     WebOverview::Line state;
     std::optional<AlarmStore::Levels> levels;
-    std::vector<AlarmPlans::Plan> plans;  // the sensor's at Alert, Action and Stale, those set
+    std::vector<AlarmPlans::Plan> plans;           // the sensor's at Alert, Action and Stale, those set
     std::vector<AlarmEpisodes::Episode> episodes;  // active
 };
 

@@ -71,8 +71,9 @@ private slots:
     {
         TARNWELL_SERVER_OR_SKIP();
         if (BrowserDriver::chromium().isEmpty() || BrowserDriver::chromedriver().isEmpty()) {
-            const char* why = "chromium and chromedriver are needed for the browser tests (Debian packages chromium, "
-                              "chromium-driver)";
+            const char* why =
+                "chromium and chromedriver are needed for the browser tests (Debian packages chromium, "
+                "chromium-driver)";
             if (required()) QFAIL(why);
             QSKIP(why);
         }
@@ -188,20 +189,22 @@ private slots:
                                                  "1);")),
                  qPrintable(browser->run(QStringLiteral("return document.getElementById('chartLoadNote').textContent;"))
                                 .toString()));
-        const int painted = browser
-                                ->run(QStringLiteral(
-                                    "const c = [...document.querySelectorAll('#chartLoad canvas')];"
-                                    "let n = 0; for (const k of c) { if (!k.width || !k.height) continue;"
-                                    " const d = k.getContext('2d').getImageData(0, 0, k.width, k.height).data;"
-                                    " for (let i = 3; i < d.length; i += 4) if (d[i] > 0) ++n; } return n;"))
-                                .toInt();
+        const int painted =
+            browser
+                ->run(QStringLiteral("const c = [...document.querySelectorAll('#chartLoad canvas')];"
+                                     "let n = 0; for (const k of c) { if (!k.width || !k.height) continue;"
+                                     " const d = k.getContext('2d').getImageData(0, 0, k.width, k.height).data;"
+                                     " for (let i = 3; i < d.length; i += 4) if (d[i] > 0) ++n; } return n;"))
+                .toInt();
         QVERIFY2(painted > 500, qPrintable(QString::number(painted)));
         QVERIFY(browser->run(QStringLiteral("return TarnwellCharts.load.answer.events.length > 0;")).toBool());
 
-        const QJsonArray whole = browser->run(QStringLiteral("return TarnwellCharts.load.graph.xAxisRange();")).toArray();
-        browser->run(QStringLiteral("const g = TarnwellCharts.load.graph; const r = g.xAxisRange();"
-                                    "const a = r[0] + (r[1] - r[0]) * 0.4, b = r[0] + (r[1] - r[0]) * 0.6;"
-                                    "g.updateOptions({dateWindow: [a, b]}); g.getOption('zoomCallback').call(g, a, b);"));
+        const QJsonArray whole =
+            browser->run(QStringLiteral("return TarnwellCharts.load.graph.xAxisRange();")).toArray();
+        browser->run(
+            QStringLiteral("const g = TarnwellCharts.load.graph; const r = g.xAxisRange();"
+                           "const a = r[0] + (r[1] - r[0]) * 0.4, b = r[0] + (r[1] - r[0]) * 0.6;"
+                           "g.updateOptions({dateWindow: [a, b]}); g.getOption('zoomCallback').call(g, a, b);"));
         QVERIFY(browser->waitFor(QStringLiteral(
             "const a = TarnwellCharts.load.answer, r = TarnwellCharts.load.graph.xAxisRange();"
             "return a.rows.length > 0 && a.rows[0][0] >= r[0] - 1 && a.rows[a.rows.length - 1][0] <= r[1] + 1;")));

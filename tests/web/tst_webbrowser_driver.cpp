@@ -68,9 +68,9 @@ bool BrowserDriver::start(int width, int height)
                              QStringLiteral("--window-size=%1,%2").arg(width).arg(height)};
     const QJsonObject caps{
         {"capabilities",
-         QJsonObject{{"alwaysMatch", QJsonObject{{"browserName", "chrome"},
-                                                 {"goog:chromeOptions", QJsonObject{{"binary", chromium()},
-                                                                                    {"args", args}}}}}}}};
+         QJsonObject{{"alwaysMatch",
+                      QJsonObject{{"browserName", "chrome"},
+                                  {"goog:chromeOptions", QJsonObject{{"binary", chromium()}, {"args", args}}}}}}}};
     const QJsonObject answer = command("POST", QStringLiteral("/session"), caps).toObject();
     m_session = answer.value(QLatin1String("sessionId")).toString();
     if (m_session.isEmpty()) {
@@ -105,8 +105,7 @@ QJsonValue BrowserDriver::command(const QByteArray& method, const QString& path,
     if (value.isObject() && value.toObject().contains(QLatin1String("error")))
         m_error = value.toObject().value(QLatin1String("error")).toString() + QStringLiteral(": ") +
                   value.toObject().value(QLatin1String("message")).toString();
-    else if (reply->error() != QNetworkReply::NoError && answer.isEmpty())
-        m_error = reply->errorString();
+    else if (reply->error() != QNetworkReply::NoError && answer.isEmpty()) m_error = reply->errorString();
     return value;
 }
 
@@ -117,7 +116,10 @@ bool BrowserDriver::open(const QString& url)
     return m_error.isEmpty();
 }
 
-QString BrowserDriver::currentUrl() { return command("GET", QStringLiteral("/session/%1/url").arg(m_session)).toString(); }
+QString BrowserDriver::currentUrl()
+{
+    return command("GET", QStringLiteral("/session/%1/url").arg(m_session)).toString();
+}
 
 QJsonValue BrowserDriver::run(const QString& script, const QJsonArray& args)
 {
