@@ -27,12 +27,14 @@ PageHtml::Viewer viewerOf(WebContext& ctx, const httplib::Request& req)
 {
     PageHtml::Viewer v;
     if (!ctx.auth) return v;
+    // The open view of a file has an anonymous session: nobody to name, nothing to end.
+    if (ctx.auth->mode() == WebAuth::Mode::OpenFile) return v;
     if (const auto s = ctx.auth->sessionOf(req)) {
         v.user = s->user;
         v.canAcknowledge = s->canAcknowledge;
         v.csrf = s->csrfToken;
+        v.canLogOut = true;
     }
-    v.canLogOut = ctx.auth->mode() != WebAuth::Mode::OpenFile;
     return v;
 }
 

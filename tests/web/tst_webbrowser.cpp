@@ -262,6 +262,22 @@ private slots:
         QVERIFY(notes.contains(note));
         QVERIFY(browser->run(QStringLiteral("return window.injected === undefined;")).toBool());
     }
+
+    // The open view of a database file (no password file) lists the alarms but offers no
+    // acknowledgement and no log-out.
+    void openFileViewOffersNoAcknowledgement()
+    {
+        TARNWELL_FILE_ONLY();
+        WebProgram open({QStringLiteral("--database"), TestData::databaseTarget()});
+        QVERIFY2(open.started(), qPrintable(open.output()));
+        QVERIFY(browser->open(open.url() + QStringLiteral("/alarms")));
+        QVERIFY(browser->run(QStringLiteral("return document.querySelectorAll('#now tbody tr').length;")).toInt() > 0);
+        QVERIFY(browser->run(QStringLiteral("return !document.querySelector('#acknowledge, input[name=ids], "
+                                            "form.logout');"))
+                    .toBool());
+        QCOMPARE(browser->run(QStringLiteral("return document.querySelector('header .who').textContent;")).toString(),
+                 QStringLiteral("Read-only view"));
+    }
 };
 
 QTEST_MAIN(TestWebBrowser)
