@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "web/WebCommandLine.h"
 #include "web/WebContext.h"
+#include "web/PageRoutes.h"
 #include "web/WebJson.h"
 #include "web/WebRoutes.h"
 #include "web/WebStatic.h"
@@ -125,7 +126,7 @@ WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(opti
     // routes: addAuthRoutes(http, ctx) once the logins are in place.
     addStaticRoutes(http, ctx);
     addApiRoutes(http, ctx);
-    // PAGES: the pages' routes, addPageRoutes(http, ctx), once the pages are in place.
+    addPageRoutes(http, ctx);
 }
 
 WebServer::~WebServer() = default;

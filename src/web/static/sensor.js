@@ -142,7 +142,7 @@
         ylabel: ylabel,
         y2label: series.Temperature ? "Temperature (\u00b0C)" : undefined,
         series: series,
-        axes: { y2: { independentTicks: true } },
+        axes: { x: { axisLabelWidth: 70 }, y2: { independentTicks: true } },
         connectSeparatedPoints: false,
         labelsSeparateLines: false,
         legend: "onmouseover",
