@@ -57,6 +57,9 @@ int fileGuard(void*, int action, const char* first, const char* second, const ch
 }
 
 QAtomicInteger<quint64> g_serials{0};
+// Each connection's own name: two threads opening at once must not share one (Qt SQL
+// keeps a named connection per process).
+QAtomicInteger<quint64> g_names{0};
 
 }  // namespace
 
@@ -91,7 +94,7 @@ WebConnections::ThreadConnections& WebConnections::mine()
 
 std::unique_ptr<Database> WebConnections::open(const Credentials& who) const
 {
-    auto db = std::make_unique<Database>(QStringLiteral("tarnwell-web-%1").arg(g_serials.loadRelaxed() + 1));
+    auto db = std::make_unique<Database>(QStringLiteral("tarnwell-web-%1").arg(++g_names));
     QString target = m_target;
     if (!who.user.isEmpty()) {
         if (!isServer())
