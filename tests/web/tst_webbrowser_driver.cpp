@@ -170,7 +170,12 @@ WebProgram::WebProgram(const QStringList& arguments)
 
 WebProgram::~WebProgram()
 {
-    if (m_process.state() == QProcess::NotRunning) return;
+    // A program that ended by itself meanwhile says why, for the failure it caused.
+    if (m_process.state() == QProcess::NotRunning) {
+        qWarning("tarnwell-web ended early (exit %d): %s", m_process.exitCode(),
+                 qPrintable(m_output + QString::fromUtf8(m_process.readAll())));
+        return;
+    }
     m_process.terminate();
     if (!m_process.waitForFinished(10000)) m_process.kill();
     m_process.waitForFinished(5000);
