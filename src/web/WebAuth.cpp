@@ -71,7 +71,9 @@ WebAuth::WebAuth(Mode mode, bool behindProxy) : m_mode(mode), m_behindProxy(behi
 bool WebAuth::handleOrRefuse(const httplib::Request& req, httplib::Response& res)
 {
     const std::string& path = req.path;
-    if (path == "/login" || path == "/logout" || path.rfind("/static/", 0) == 0) return false;
+    if (path == "/login" || path == "/logout") return false;
+    // The pages' own files need no login; a path climbing out of /static/ is no such file.
+    if (path.rfind("/static/", 0) == 0 && path.find("..") == std::string::npos) return false;
     if (sessionOf(req)) return false;
     if (isApi(path)) {
         answerJsonError(res, 401, QStringLiteral("Log in first"));
