@@ -42,8 +42,8 @@ void acknowledge(WebContext& context, const httplib::Request& req, httplib::Resp
     QByteArray token = QByteArray::fromStdString(req.get_header_value("X-CSRF-Token")).trimmed();
     if (token.isEmpty()) token = ask.csrf;
     if (auth.mode() == WebAuth::Mode::OpenFile) {
-        answerError(res, 403, QStringLiteral("This web view is read-only: start it with a password file to acknowledge"),
-                    page);
+        answerError(res, 403,
+                    QStringLiteral("This web view is read-only: start it with a password file to acknowledge"), page);
         return;
     }
     // The origin and token first: a forged request learns nothing, not even whether its
@@ -95,22 +95,7 @@ bool mayAcknowledge(Database& db)
 
 void addAuthRoutes(httplib::Server& server, WebContext& context)
 {
-    WebAuth& auth = *context.auth;
-    server.Get("/login", [&auth](const httplib::Request& req, httplib::Response& res) { auth.serveLoginPage(req, res); });
-    server.Post("/login", [&auth](const httplib::Request& req, httplib::Response& res) { auth.logIn(req, res); });
-    server.Post("/logout", [&auth](const httplib::Request& req, httplib::Response& res) { auth.logOut(req, res); });
-    server.Get("/api/session", [&auth](const httplib::Request& req, httplib::Response& res) {
-        const auto s = auth.sessionOf(req);
-        if (!s) {
-            answerJson(res, 401, QJsonObject{{QStringLiteral("error"), QStringLiteral("Log in first")}});
-            return;
-        }
-        answerJson(res, 200,
-                   QJsonObject{{QStringLiteral("user"), s->user},
-                               {QStringLiteral("canAcknowledge"), s->canAcknowledge},
-                               {QStringLiteral("readOnly"), !s->canAcknowledge},
-                               {QStringLiteral("csrf"), QString::fromLatin1(s->csrfToken)}});
-    });
+    addLoginRoutes(server, *context.auth);
     server.Post("/api/alarms/acknowledge", [&context](const httplib::Request& req, httplib::Response& res) {
         acknowledge(context, req, res, false);
     });

@@ -231,3 +231,26 @@ void WebAuth::logOut(const httplib::Request& req, httplib::Response& res)
     res.set_header("Set-Cookie", WebSessions::clearingCookie(m_behindProxy).toStdString());
     redirect(res, m_mode == Mode::OpenFile ? QStringLiteral("/") : QStringLiteral("/login"));
 }
+
+void addLoginRoutes(httplib::Server& server, WebAuth& auth)
+{
+    server.Get("/login",
+               [&auth](const httplib::Request& req, httplib::Response& res) { auth.serveLoginPage(req, res); });
+    server.Post("/login", [&auth](const httplib::Request& req, httplib::Response& res) { auth.logIn(req, res); });
+    server.Post("/logout", [&auth](const httplib::Request& req, httplib::Response& res) { auth.logOut(req, res); });
+    server.Get("/api/session", [&auth](const httplib::Request& req, httplib::Response& res) {
+        const auto s = auth.sessionOf(req);
+        if (!s) {
+            answerJsonError(res, 401, QStringLiteral("Log in first"));
+            return;
+        }
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(QJsonDocument(QJsonObject{{QStringLiteral("user"), s->user},
+                                                  {QStringLiteral("canAcknowledge"), s->canAcknowledge},
+                                                  {QStringLiteral("readOnly"), !s->canAcknowledge},
+                                                  {QStringLiteral("csrf"), QString::fromLatin1(s->csrfToken)}})
+                            .toJson(QJsonDocument::Compact)
+                            .toStdString(),
+                        "application/json");
+    });
+}

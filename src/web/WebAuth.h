@@ -11,6 +11,7 @@
 namespace httplib {
 struct Request;
 struct Response;
+class Server;
 }  // namespace httplib
 
 // Who may see and do what in the web view.
@@ -74,3 +75,7 @@ private:
     LoginThrottle m_throttle;
     std::shared_ptr<const WebSession> m_anonymous;
 };
+
+// GET /login, POST /login, POST /logout and GET /api/session → {"user","canAcknowledge",
+// "readOnly","csrf"} (the form token the pages send with a change).
+void addLoginRoutes(httplib::Server& server, WebAuth& auth);

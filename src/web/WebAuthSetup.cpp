@@ -27,8 +27,9 @@ std::unique_ptr<WebAuth> makeWebAuth(const WebOptions& options, WebConnections& 
 {
     if (Database::isServerTarget(options.database)) {
         if (!options.passwordFile.isEmpty()) {
-            *error = QStringLiteral("--password-file is for a database file: on a database server people log in "
-                                    "with their own database logins");
+            *error = QStringLiteral(
+                "--password-file is for a database file: on a database server people log in "
+                "with their own database logins");
             return nullptr;
         }
         auto auth = std::make_unique<WebAuth>(WebAuth::Mode::ServerRoles, options.behindProxy);
@@ -40,8 +41,9 @@ std::unique_ptr<WebAuth> makeWebAuth(const WebOptions& options, WebConnections& 
     }
     if (options.passwordFile.isEmpty()) {
         if (!isLoopbackAddress(options.address)) {
-            *error = QStringLiteral("Without --password-file the web view of a database file answers on the "
-                                    "loopback address only (127.0.0.1, ::1); give a password file to listen on %1")
+            *error = QStringLiteral(
+                         "Without --password-file the web view of a database file answers on the "
+                         "loopback address only (127.0.0.1, ::1); give a password file to listen on %1")
                          .arg(options.address);
             return nullptr;
         }

@@ -87,7 +87,8 @@ QByteArray dump()
     tables.sort(Qt::CaseInsensitive);
     for (const QString& table : std::as_const(tables)) {
         QSqlQuery q(db->isServer() ? db->serverConnection() : db->handle());
-        const QString name = db->isServer() ? QStringLiteral("\"%1\"").arg(table.toLower()) : QStringLiteral("[%1]").arg(table);
+        const QString name =
+            db->isServer() ? QStringLiteral("\"%1\"").arg(table.toLower()) : QStringLiteral("[%1]").arg(table);
         if (!q.exec(QStringLiteral("SELECT * FROM ") + name)) return "cannot read " + table.toUtf8();
         QStringList rows;
         while (q.next()) {
@@ -169,8 +170,9 @@ private slots:
             looker = {QStringLiteral("tw_web_bob"), QStringLiteral("bob-Pw1")};
             QStringList sql;
             for (const Login& l : {acknowledger, looker})
-                sql << QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = '%1') THEN "
-                                      "CREATE ROLE %1 LOGIN PASSWORD '%2'; END IF; END$$")
+                sql << QStringLiteral(
+                           "DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = '%1') THEN "
+                           "CREATE ROLE %1 LOGIN PASSWORD '%2'; END IF; END$$")
                            .arg(l.user, l.password)
                     << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(l.user)
                     << QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(l.user);
@@ -183,8 +185,8 @@ private slots:
             passwordFile = dir.filePath(QStringLiteral("logins"));
             QFile f(passwordFile);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("# the test's logins\nann:acknowledge:" + PasswordFile::hash("ann-Pw1") + "\nbob:view:" +
-                    PasswordFile::hash("bob-Pw1") + "\n");
+            f.write("# the test's logins\nann:acknowledge:" + PasswordFile::hash("ann-Pw1") +
+                    "\nbob:view:" + PasswordFile::hash("bob-Pw1") + "\n");
             f.close();
             f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
@@ -272,9 +274,9 @@ private slots:
             QVERIFY2(r && r->status == 403, f.what);
         }
         // The page's form the same way: a token in the address instead of the form is no token.
-        const auto viaQuery =
-            web.http().Post(("/alarms/acknowledge?csrf=" + ann.csrf).c_str(), {{"Cookie", ann.cookie}, {"Origin", site}},
-                            "ids=" + std::to_string(ids.first()) + "&note=n", "application/x-www-form-urlencoded");
+        const auto viaQuery = web.http().Post(
+            ("/alarms/acknowledge?csrf=" + ann.csrf).c_str(), {{"Cookie", ann.cookie}, {"Origin", site}},
+            "ids=" + std::to_string(ids.first()) + "&note=n", "application/x-www-form-urlencoded");
         QCOMPARE(viaQuery->status, 403);
         QCOMPARE(dump(), before);
         for (qint64 id : ids) QVERIFY(!episode(id)->acknowledged());
@@ -284,27 +286,18 @@ private slots:
     {
         const Session ann = logIn(web, acknowledger);
         const httplib::Headers h{{"Cookie", ann.cookie}};
-        const QStringList tricks{"' OR '1'='1",
-                                 "1; DROP TABLE Sensors; --",
-                                 Watched + "' --",
-                                 "\" OR 1=1 --",
-                                 "../../../../etc/passwd",
-                                 "..",
-                                 "%00",
-                                 QString("a\x01z"),
-                                 "<script>alert(1)</script>",
-                                 "-1",
-                                 "99999999999999999999",
-                                 "1e9",
-                                 "NaN",
-                                 QString(5000, 'x')};
+        const QStringList tricks{"' OR '1'='1",  "1; DROP TABLE Sensors; --", Watched + "' --",
+                                 "\" OR 1=1 --", "../../../../etc/passwd",    "..",
+                                 "%00",          QString("a\x01z"),           "<script>alert(1)</script>",
+                                 "-1",           "99999999999999999999",      "1e9",
+                                 "NaN",          QString(5000, 'x')};
         const std::string s = enc(Watched);
         const QByteArray before = dump();
         auto check = [&](const std::string& path, const std::set<int>& allowed) {
             const auto r = web.http().Get(path, h);
             QVERIFY2(r, path.c_str());
-            QVERIFY2(allowed.count(r->status), qPrintable(QString::fromStdString(path).left(200) +
-                                                          " answered " + QString::number(r->status)));
+            QVERIFY2(allowed.count(r->status),
+                     qPrintable(QString::fromStdString(path).left(200) + " answered " + QString::number(r->status)));
             return r->status;
         };
         for (const QString& trick : tricks) {
@@ -324,7 +317,8 @@ private slots:
             // Kinds, periods, widths and dates: refused.
             for (const char* param : {"kind=", "kind=load&width=", "kind=load&from=", "kind=load&to="})
                 check("/api/sensors/" + s + "/series?" + param + t, {400});
-            for (const char* param : {"kind=", "kind=load&date="}) check("/api/sensors/" + s + "/profile?" + param + t, {400});
+            for (const char* param : {"kind=", "kind=load&date="})
+                check("/api/sensors/" + s + "/profile?" + param + t, {400});
             for (const char* param : {"from=", "to="}) {
                 check("/api/sensors/" + s + "/readings.csv?" + param + t, {400});
                 check("/api/alarms/history?" + std::string(param) + t, {400});
@@ -336,8 +330,9 @@ private slots:
             QVERIFY2(to.rfind('/', 0) == 0 && to.rfind("//", 0) != 0 && to.find('\\') == std::string::npos, to.c_str());
             // Ids of an acknowledgement.
             const std::string body = "ids=" + t + "&note=n&csrf=" + enc(QString::fromStdString(ann.csrf));
-            const auto ack = web.http().Post("/api/alarms/acknowledge", {{"Cookie", ann.cookie}, {"Origin", web.origin()}},
-                                             body, "application/x-www-form-urlencoded");
+            const auto ack =
+                web.http().Post("/api/alarms/acknowledge", {{"Cookie", ann.cookie}, {"Origin", web.origin()}}, body,
+                                "application/x-www-form-urlencoded");
             QVERIFY(ack);
             QCOMPARE(ack->status, 400);
         }
@@ -380,9 +375,9 @@ private slots:
         // The Alarms page's form, with the Referer a browser sends when it sends no Origin.
         const std::string form = "ids=" + std::to_string(ids[1]) + "&note=" + enc("Checked") +
                                  "&csrf=" + enc(QString::fromStdString(ann.csrf));
-        const auto page = web.http().Post("/alarms/acknowledge",
-                                          {{"Cookie", ann.cookie}, {"Referer", web.origin() + "/alarms"}}, form,
-                                          "application/x-www-form-urlencoded");
+        const auto page =
+            web.http().Post("/alarms/acknowledge", {{"Cookie", ann.cookie}, {"Referer", web.origin() + "/alarms"}},
+                            form, "application/x-www-form-urlencoded");
         QCOMPARE(page->status, 303);
         QCOMPARE(page->get_header_value("Location"), std::string("/alarms"));
         QCOMPARE(episode(ids[1])->ackBy, acknowledger.user);
