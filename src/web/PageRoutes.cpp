@@ -3,6 +3,7 @@
 #include "web/PageAlarms.h"
 #include "web/PageOverview.h"
 #include "web/PageSensor.h"
+#include "web/WebAuth.h"
 #include "web/WebContext.h"
 #include "web/WebParams.h"
 #include "web/WebSensors.h"
@@ -22,7 +23,20 @@ void sendPage(httplib::Response& res, int status, const QString& html)
     res.set_header("Cache-Control", "no-store");
 }
 
-PageHtml::Viewer viewerOf(WebContext&, const httplib::Request&) { return {}; }
+PageHtml::Viewer viewerOf(WebContext& ctx, const httplib::Request& req)
+{
+    PageHtml::Viewer v;
+    if (!ctx.auth) return v;
+    // The open view of a file has an anonymous session: nobody to name, nothing to end.
+    if (ctx.auth->mode() == WebAuth::Mode::OpenFile) return v;
+    if (const auto s = ctx.auth->sessionOf(req)) {
+        v.user = s->user;
+        v.canAcknowledge = s->canAcknowledge;
+        v.csrf = s->csrfToken;
+        v.canLogOut = true;
+    }
+    return v;
+}
 
 // Runs a page's work; what it throws becomes a short page with the status: a refused
 // parameter its own, a missing sensor 404, a refused login or right 403, the rest 500.

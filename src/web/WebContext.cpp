@@ -1,14 +1,17 @@
 #include "web/WebContext.h"
 
+#include "web/WebAuth.h"
+
 #include <httplib.h>
 
 WebContext::WebContext(const WebOptions& o) : options(o), connections(o.database) {}
 
 Credentials WebContext::credentialsOf(const httplib::Request& req) const
 {
-    Q_UNUSED(req);
-    // LOGINS: until the logins are in place every request is the program's own. With them,
-    // the session of the request (auth->sessionOf(req)) gives the person's credentials.
+    // The session of the request gives the person's database login (on a file: none, the
+    // program's own).
+    if (auth)
+        if (const auto session = auth->sessionOf(req)) return session->credentials;
     return Credentials{};
 }
 

@@ -1,6 +1,9 @@
 #include "web/WebServer.h"
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "web/AcknowledgeRoutes.h"
+#include "web/WebAuth.h"
+#include "web/WebAuthSetup.h"
 #include "web/WebCommandLine.h"
 #include "web/WebContext.h"
 #include "web/PageRoutes.h"
@@ -10,6 +13,7 @@
 
 #include <QTextStream>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <httplib.h>
 #include <thread>
@@ -85,6 +89,8 @@ struct WebServer::Parts {
     explicit Parts(const WebOptions& o) : context(o) {}
     WebContext context;
     httplib::Server http;
+    std::unique_ptr<WebAuth> auth;
+    QString authProblem;  // why the logins cannot be set up (a bad password file)
 };
 
 WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(options))
@@ -122,8 +128,20 @@ WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(opti
     http.set_default_headers(
         {{"X-Content-Type-Options", "nosniff"}, {"Referrer-Policy", "same-origin"}, {"X-Frame-Options", "DENY"}});
 
-    // LOGINS: the logins' check goes first (httplib's pre-routing handler), then their own
-    // routes: addAuthRoutes(http, ctx) once the logins are in place.
+    // The logins' check goes first (httplib's pre-routing handler, before a request's body is
+    // read), then their own routes.
+    QString warning;
+    m->auth = makeWebAuth(options, ctx.connections, &m->authProblem, &warning);
+    if (!warning.isEmpty()) std::fprintf(stderr, "tarnwell-web: %s\n", qPrintable(warning));
+    if (m->auth) {
+        ctx.auth = m->auth.get();
+        WebAuth& auth = *m->auth;
+        http.set_pre_routing_handler([&auth](const httplib::Request& req, httplib::Response& res) {
+            return auth.handleOrRefuse(req, res) ? httplib::Server::HandlerResponse::Handled
+                                                 : httplib::Server::HandlerResponse::Unhandled;
+        });
+        addAuthRoutes(http, ctx);
+    }
     addStaticRoutes(http, ctx);
     addApiRoutes(http, ctx);
     addPageRoutes(http, ctx);
@@ -136,6 +154,7 @@ WebContext& WebServer::context() { return m->context; }
 
 QString WebServer::checkStart()
 {
+    if (!m->authProblem.isEmpty()) return m->authProblem;
     const WebOptions& o = m->context.options;
     const bool server = Database::isServerTarget(o.database);
     if (!server && o.passwordFile.isEmpty() && !WebCommandLine::isLoopback(o.address))

@@ -1,5 +1,6 @@
 // tarnwell-web: the database's sensors, alarms and charts in a browser.
 #include "core/ErrorLog.h"
+#include "web/HashPasswordCommand.h"
 #include "web/WebCommandLine.h"
 #include "web/WebServer.h"
 
@@ -37,11 +38,7 @@ int main(int argc, char* argv[])
         err << "tarnwell-web: " << parsed.error << "\n\n" << WebCommandLine::usage();
         return 2;
     }
-    if (parsed.hashPassword) {
-        // LOGINS: the password file's hashing goes here once the logins are in place.
-        err << "tarnwell-web: --hash-password is not available in this build\n";
-        return 2;
-    }
+    if (parsed.hashPassword) { return runHashPassword(stdin, stdout, stderr); }
 
     WebServer server(parsed.options);
     const QString refusal = server.checkStart();

@@ -6,6 +6,7 @@
 // (logging in with a role of the server).
 #include "support/TestEnv.h"
 #include "tst_webbrowser_driver.h"
+#include "WebProcess.h"
 #include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmsWindow.h"
 #include "core/Paths.h"
@@ -32,7 +33,7 @@ bool required() { return qEnvironmentVariableIsSet("TARNWELL_TEST_SERVER_REQUIRE
 QString hashOf(const QString& password)
 {
     QProcess p;
-    p.start(QStringLiteral(TARNWELL_WEB_PROGRAM), {QStringLiteral("--hash-password")});
+    p.start(QStringLiteral(TARNWELL_WEB_EXE), {QStringLiteral("--hash-password")});
     if (!p.waitForStarted(10000)) return QString();
     p.write(password.toUtf8() + '\n');
     p.closeWriteChannel();
@@ -48,11 +49,11 @@ class TestWebBrowser : public QObject {
     Q_OBJECT
     TestHome home;
     QTemporaryDir files;
-    std::unique_ptr<WebProgram> web;
+    std::unique_ptr<WebProcess> web;
     std::unique_ptr<BrowserDriver> browser;
     QString role;
 
-    QString url(const QString& path) const { return web->url() + path; }
+    QString url(const QString& path) const { return QString::fromStdString(web->origin()) + path; }
 
     // Logs in on the login page when the view asks for one.
     bool logIn()
@@ -103,8 +104,8 @@ private slots:
             f.close();
             args << QStringLiteral("--password-file") << f.fileName();
         }
-        web = std::make_unique<WebProgram>(args);
-        QVERIFY2(web->started(), qPrintable(web->output()));
+        web = std::make_unique<WebProcess>();
+        QVERIFY2(web->start(args), qPrintable(web->output()));
         browser = std::make_unique<BrowserDriver>();
         QVERIFY2(browser->start(), qPrintable(browser->error()));
         QVERIFY2(logIn(), qPrintable(browser->error() + " at " + browser->currentUrl()));
@@ -270,9 +271,9 @@ private slots:
     void openFileViewOffersNoAcknowledgement()
     {
         TARNWELL_FILE_ONLY();
-        WebProgram open({QStringLiteral("--database"), TestData::databaseTarget()});
-        QVERIFY2(open.started(), qPrintable(open.output()));
-        QVERIFY(browser->open(open.url() + QStringLiteral("/alarms")));
+        WebProcess open;
+        QVERIFY2(open.start({QStringLiteral("--database"), TestData::databaseTarget()}), qPrintable(open.output()));
+        QVERIFY(browser->open(QString::fromStdString(open.origin()) + QStringLiteral("/alarms")));
         QVERIFY(browser->run(QStringLiteral("return document.querySelectorAll('#now tbody tr').length;")).toInt() > 0);
         QVERIFY(browser
                     ->run(QStringLiteral("return !document.querySelector('#acknowledge, input[name=ids], "

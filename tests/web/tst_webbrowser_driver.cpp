@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QThread>
@@ -160,41 +159,4 @@ bool BrowserDriver::click(const QString& css)
     m_error.clear();
     command("POST", QStringLiteral("/session/%1/element/%2/click").arg(m_session, id));
     return m_error.isEmpty();
-}
-
-WebProgram::WebProgram(const QStringList& arguments)
-{
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral(TARNWELL_WEB_PROGRAM), arguments + QStringList{"--listen", "127.0.0.1:0"});
-}
-
-WebProgram::~WebProgram()
-{
-    // A program that ended by itself meanwhile says why, for the failure it caused.
-    if (m_process.state() == QProcess::NotRunning) {
-        qWarning("tarnwell-web ended early (exit %d): %s", m_process.exitCode(),
-                 qPrintable(m_output + QString::fromUtf8(m_process.readAll())));
-        return;
-    }
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) m_process.kill();
-    m_process.waitForFinished(5000);
-}
-
-bool WebProgram::started()
-{
-    static const QRegularExpression listening(QStringLiteral("Listening on (http://\\S+)"));
-    QDeadlineTimer deadline(30000);
-    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-        m_process.waitForReadyRead(200);
-        m_output += QString::fromUtf8(m_process.readAll());
-        const QRegularExpressionMatch m = listening.match(m_output);
-        if (m.hasMatch()) {
-            m_url = m.captured(1);
-            if (m_url.endsWith(u'/')) m_url.chop(1);
-            return true;
-        }
-    }
-    m_output += QString::fromUtf8(m_process.readAll());
-    return false;
 }

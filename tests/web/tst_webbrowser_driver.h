@@ -5,7 +5,6 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QString>
-#include <functional>
 
 // A headless chromium driven over WebDriver (chromedriver on 127.0.0.1), for the browser
 // tests of the web view. Every call waits a bounded time; a failure is kept in error() and
@@ -41,20 +40,4 @@ private:
     QString m_base;     // http://127.0.0.1:PORT
     QString m_session;  // the WebDriver session id
     QString m_error;
-};
-
-// tarnwell-web started on a free port of 127.0.0.1, stopped when the object goes.
-class WebProgram {
-public:
-    explicit WebProgram(const QStringList& arguments);
-    ~WebProgram();
-    // Waits for its "Listening on" line; false (with the program's words) when it does not come.
-    bool started();
-    QString url() const { return m_url; }
-    QString output() const { return m_output; }
-
-private:
-    QProcess m_process;
-    QString m_url;
-    QString m_output;
 };
