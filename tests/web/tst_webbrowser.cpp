@@ -7,6 +7,8 @@
 #include "support/TestEnv.h"
 #include "tst_webbrowser_driver.h"
 #include "WebProcess.h"
+
+#include <httplib.h>  // WebProcess holds a client of it
 #include "alarms/AlarmEpisodePages.h"
 #include "alarms/AlarmsWindow.h"
 #include "core/Paths.h"
@@ -108,7 +110,8 @@ private slots:
         QVERIFY2(web->start(args), qPrintable(web->output()));
         browser = std::make_unique<BrowserDriver>();
         QVERIFY2(browser->start(), qPrintable(browser->error()));
-        QVERIFY2(logIn(), qPrintable(browser->error() + " at " + browser->currentUrl()));
+        QVERIFY2(logIn(), qPrintable(browser->error() + " at " + browser->currentUrl() + ": " +
+                                     browser->run(QStringLiteral("return document.body.innerText;")).toString()));
     }
 
     void cleanupTestCase()

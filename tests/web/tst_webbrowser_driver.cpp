@@ -11,7 +11,7 @@
 
 namespace {
 const int CommandTimeoutMs = 30000;
-const char* const ElementKey = "element-6066-11e4-a5e6-4c84f6fb7ea2";
+const char* const ElementKey = "element-6066-11e4-a52e-4f735466cecf";  // WebDriver's element reference
 
 int freePort()
 {
