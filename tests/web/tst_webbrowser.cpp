@@ -142,8 +142,10 @@ private slots:
                                     .toArray();
         QCOMPARE(rows.size(), ids.size());
         int previous = 99;
-        for (const QJsonValue& r : rows) {
+        bool markupAsText = false;
+        for (const auto& r : rows) {
             const QString id = r[0].toString();
+            markupAsText = markupAsText || r[2].toString() == ScriptLocation;
             QVERIFY2(ids.contains(id), qPrintable(id));
             const QString word = AlarmStore::word(states.value(id).status);
             QCOMPARE(r[1].toString(), word);
@@ -152,13 +154,9 @@ private slots:
             previous = severity;
         }
         QSet<QString> words;
-        for (const QJsonValue& r : rows) words.insert(r[1].toString());
+        for (const auto& r : rows) words.insert(r[1].toString());
         QCOMPARE(words, (QSet<QString>{"Action", "Alert", "OK"}));
-        const QJsonArray locations = browser
-                                         ->run(QStringLiteral("return [...document.querySelectorAll('#sensors tbody "
-                                                              "tr')].map(r => r.cells[3].textContent);"))
-                                         .toArray();
-        QVERIFY(locations.contains(ScriptLocation));
+        QVERIFY(markupAsText);
         QVERIFY(browser->run(QStringLiteral("return window.injected === undefined;")).toBool());
 
         // The filter of the page is kept by its refresh.
