@@ -1,36 +1,11 @@
 #include "web/LoginPage.h"
+#include "web/PageHtml.h"
 
 #include <QUrl>
 
 namespace LoginPage {
 
-QString escaped(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-            case '&':
-                out += QLatin1String("&amp;");
-                break;
-            case '<':
-                out += QLatin1String("&lt;");
-                break;
-            case '>':
-                out += QLatin1String("&gt;");
-                break;
-            case '"':
-                out += QLatin1String("&quot;");
-                break;
-            case '\'':
-                out += QLatin1String("&#39;");
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
+QString escaped(const QString& text) { return PageHtml::escaped(text); }
 
 QString safeNext(const QString& next)
 {
