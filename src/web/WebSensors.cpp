@@ -1,5 +1,6 @@
 #include "web/WebSensors.h"
 #include "charts/ChartRules.h"
+#include "data/Passes.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
@@ -48,6 +49,17 @@ TypeSetup typeSetup(Database& db, const QString& sensorType)
         q.reset();
     }
     return t;
+}
+
+Calc::SensorInputs passInputs(const SensorDetails& s)
+{
+    Calc::SensorInputs in;
+    in.id = s.instrumentId;
+    in.sensorType = s.sensorType;
+    in.stacked = s.stacked.value_or(false);
+    in.kFactorText = s.kFactor;
+    in.gaugeLengthText = s.gaugeLength;
+    return in;
 }
 
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement)
