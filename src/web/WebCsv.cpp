@@ -55,12 +55,7 @@ Computed compute(Database& db, const SensorDetails& s, Calc::PassKind kind, cons
 {
     Computed c;
     if (names.isEmpty()) return c;
-    Calc::SensorInputs in;
-    in.id = s.instrumentId;
-    in.sensorType = s.sensorType;
-    in.stacked = s.stacked.value_or(false);
-    in.kFactorText = s.kFactor;
-    in.gaugeLengthText = s.gaugeLength;
+    const Calc::SensorInputs in = WebSensors::passInputs(s);
     std::optional<Calc::ComputedColumns> cols =
         Calc::computeColumns(db, in, kind, Calc::GraphSelection::Plottable, names,
                              [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); });
@@ -92,9 +87,9 @@ QByteArray readings(Database& db, const SensorDetails& sensor, std::optional<dou
     QStringList columns{QStringLiteral("rowid"), QStringLiteral("FullDate"), QStringLiteral("ChannelT")};
     columns << channels << loads << disps << QStringLiteral("NumTemp");
     QStringList quoted;
-    for (const QString& c : columns) quoted << (c == QLatin1String("rowid") ? c : WebSensors::quotedTable(c));
+    for (const QString& c : columns) quoted << (c == QLatin1String("rowid") ? c : WebSensors::quotedName(c));
     Statement q(db, QStringLiteral("SELECT ") + quoted.join(u',') + QStringLiteral(" FROM ") +
-                        WebSensors::quotedTable(table) + QStringLiteral(" ORDER BY FullDate"));
+                        WebSensors::quotedName(table) + QStringLiteral(" ORDER BY FullDate"));
 
     QByteArray out = "Date,Temperature channel";
     for (const QString& c : channels) out += ',' + c.toUtf8();

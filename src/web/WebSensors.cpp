@@ -1,7 +1,9 @@
 #include "web/WebSensors.h"
 #include "charts/ChartRules.h"
+#include "data/Passes.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
+#include "store/SqlDialect.h"
 #include "store/Statement.h"
 
 #include <algorithm>
@@ -49,6 +51,17 @@ TypeSetup typeSetup(Database& db, const QString& sensorType)
     return t;
 }
 
+Calc::SensorInputs passInputs(const SensorDetails& s)
+{
+    Calc::SensorInputs in;
+    in.id = s.instrumentId;
+    in.sensorType = s.sensorType;
+    in.stacked = s.stacked.value_or(false);
+    in.kFactorText = s.kFactor;
+    in.gaugeLengthText = s.gaugeLength;
+    return in;
+}
+
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement)
 {
     constexpr int MostGauges = 10;
@@ -60,11 +73,6 @@ int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement)
     return std::max(shown, 0);
 }
 
-QString quotedTable(const QString& id)
-{
-    QString name = id;
-    name.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + name + u'"';
-}
+QString quotedName(const QString& id) { return SqlDialect::quoteName(id); }
 
 }  // namespace WebSensors

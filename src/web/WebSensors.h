@@ -6,6 +6,9 @@
 #include <vector>
 
 class Database;
+namespace Calc {
+struct SensorInputs;
+}
 
 // The sensors as the web view finds them: their records and their type's set-up. A sensor
 // named in a request is looked up among those that exist, never used as it came.
@@ -26,10 +29,14 @@ struct TypeSetup {
 };
 TypeSetup typeSetup(Database& db, const QString& sensorType);
 
+// The inputs of a calculation pass as the sensor's record holds them (the desktop takes
+// them from the sensor pages' boxes, which show the record).
+Calc::SensorInputs passInputs(const SensorDetails& s);
+
 // The gauges a time chart shows lines for (1 to this), as the desktop's chart does.
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement);
 
-// The data table's name quoted for the engine's own SQL ("BOLT 01" -> "\"BOLT 01\"").
-QString quotedTable(const QString& id);
+// A table's or column's name quoted as the program's SQL quotes it ("BOLT 01" -> "`BOLT 01`").
+QString quotedName(const QString& id);
 
 }  // namespace WebSensors
