@@ -350,6 +350,16 @@ private slots:
         QVERIFY(r);
         QCOMPARE(r->status, 403);
         QCOMPARE(dump(), before);
+        if (!TestServer::wanted()) return;
+        // Rights taken away after the login: the server refuses the second of the two
+        // writes, and the first is undone with it.
+        const Session ann = logIn(web, acknowledger);
+        QVERIFY(TestServer::adminExec({"REVOKE UPDATE ON AlarmEvents FROM " + acknowledger.user}).isEmpty());
+        const auto refused = acknowledge(ann, activeEpisodes(), {{"Origin", web.origin()}, {"X-CSRF-Token", ann.csrf}});
+        QVERIFY(TestServer::adminExec({"GRANT UPDATE ON AlarmEvents TO " + acknowledger.user}).isEmpty());
+        QVERIFY(refused);
+        QCOMPARE(refused->status, 403);
+        QCOMPARE(dump(), before);
     }
 
     void aGoodAcknowledgementIsRecordedWithItsUser()
