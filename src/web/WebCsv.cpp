@@ -92,9 +92,9 @@ QByteArray readings(Database& db, const SensorDetails& sensor, std::optional<dou
     QStringList columns{QStringLiteral("rowid"), QStringLiteral("FullDate"), QStringLiteral("ChannelT")};
     columns << channels << loads << disps << QStringLiteral("NumTemp");
     QStringList quoted;
-    for (const QString& c : columns) quoted << (c == QLatin1String("rowid") ? c : WebSensors::quotedTable(c));
+    for (const QString& c : columns) quoted << (c == QLatin1String("rowid") ? c : WebSensors::quotedName(c));
     Statement q(db, QStringLiteral("SELECT ") + quoted.join(u',') + QStringLiteral(" FROM ") +
-                        WebSensors::quotedTable(table) + QStringLiteral(" ORDER BY FullDate"));
+                        WebSensors::quotedName(table) + QStringLiteral(" ORDER BY FullDate"));
 
     QByteArray out = "Date,Temperature channel";
     for (const QString& c : channels) out += ',' + c.toUtf8();
