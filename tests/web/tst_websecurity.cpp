@@ -452,6 +452,22 @@ private slots:
         QCOMPARE(everywhere.waitForExit(), 2);
     }
 
+    void aBadPasswordFileStopsTheStart()
+    {
+        TARNWELL_FILE_ONLY();
+        const QString path = dir.filePath(QStringLiteral("bad-logins"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# fine\nann:acknowledge:" + PasswordFile::hash("x") + "\ncarl:admin:" + PasswordFile::hash("y") +
+                "\n");
+        f.close();
+        WebProcess refused;
+        QVERIFY(!refused.start({"--database", TestData::databaseTarget(), "--password-file", path}));
+        QCOMPARE(refused.waitForExit(), 2);
+        QVERIFY2(refused.output().contains(path + ":3: rights must be view or acknowledge"),
+                 qPrintable(refused.output()));
+    }
+
     void behindTheProxyCookiesAreSecureAndItsOriginCounts()
     {
         WebProcess proxied;
