@@ -6,6 +6,7 @@
 #include "web/AcknowledgeRequest.h"
 #include "web/WebAuth.h"
 #include "web/WebContext.h"
+#include "web/WebJson.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -28,7 +29,8 @@ void answerError(httplib::Response& res, int status, const QString& text, bool p
         res.status = status;
         res.set_content((text + QLatin1Char('\n')).toStdString(), "text/plain; charset=utf-8");
     } else {
-        answerJson(res, status, QJsonObject{{QStringLiteral("error"), text}});
+        res.status = status;
+        res.set_content(jsonError(text).toStdString(), "application/json");
     }
 }
 

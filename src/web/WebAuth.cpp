@@ -3,6 +3,7 @@
 #include "core/TwError.h"
 #include "web/LoginPage.h"
 #include "web/WebForm.h"
+#include "web/WebJson.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,9 +26,7 @@ QByteArray firstValue(const QByteArray& value) { return value.split(',').first()
 void answerJsonError(httplib::Response& res, int status, const QString& text)
 {
     res.status = status;
-    res.set_content(
-        QJsonDocument(QJsonObject{{QStringLiteral("error"), text}}).toJson(QJsonDocument::Compact).toStdString(),
-        "application/json");
+    res.set_content(jsonError(text).toStdString(), "application/json");
 }
 
 void redirect(httplib::Response& res, const QString& to)

@@ -48,6 +48,7 @@ class TestWebApi : public QObject {
     std::unique_ptr<Database> db;
     QProcess web;
     int port = 0;
+    std::string cookie;  // on a server: the session of the environment's database login
 
     static QStringList withDatabase(const QStringList& args)
     {
@@ -77,7 +78,7 @@ class TestWebApi : public QObject {
     {
         httplib::Client client("127.0.0.1", port);
         client.set_read_timeout(60);
-        const httplib::Result r = client.Get(path.toStdString());
+        const httplib::Result r = client.Get(path.toStdString(), httplib::Headers{{"Cookie", cookie}});
         if (!r) return {};
         return {r->status, QByteArray::fromStdString(r->body),
                 QString::fromStdString(r->get_header_value("Content-Type"))};
@@ -157,6 +158,15 @@ private slots:
             QRegularExpression("^Listening on http://127\\.0\\.0\\.1:(\\d+)/\n").match(QString::fromUtf8(line));
         QVERIFY2(m.hasMatch(), line.constData() + web.readAllStandardError());
         port = m.captured(1).toInt();
+        if (TestServer::wanted()) {
+            // On a server every request is a person's: log in as the environment's login.
+            httplib::Client client("127.0.0.1", port);
+            const auto r = client.Post("/login", httplib::Params{{"user", qgetenv("PGUSER").toStdString()},
+                                                                 {"password", qgetenv("PGPASSWORD").toStdString()}});
+            QVERIFY(r && r->status == 303);
+            cookie = r->get_header_value("Set-Cookie");
+            cookie = cookie.substr(0, cookie.find(';'));
+        }
     }
 
     void cleanupTestCase()

@@ -1,12 +1,11 @@
 // The web view's logins without a server running: the password file and its hashes, the
-// session tokens and cookies, the slowing down of failed logins, the checks of where a
-// change comes from, and what an acknowledgement request may carry.
+// session tokens and cookies, the slowing down of failed logins, where a login may lead,
+// and what an acknowledgement request may carry.
 #include "web/AcknowledgeRequest.h"
 #include "web/HashPasswordCommand.h"
 #include "web/LoginPage.h"
 #include "web/LoginThrottle.h"
 #include "web/PasswordFile.h"
-#include "web/WebAuth.h"
 #include "web/WebSessions.h"
 
 #include <QFile>
@@ -14,20 +13,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
-#include <httplib.h>
-
-namespace {
-
-httplib::Request request(const std::multimap<std::string, std::string>& headers)
-{
-    httplib::Request r;
-    r.method = "POST";
-    r.path = "/api/alarms/acknowledge";
-    for (const auto& [k, v] : headers) r.headers.emplace(k, v);
-    return r;
-}
-
-}  // namespace
 
 class TestWebAuth : public QObject {
     Q_OBJECT
@@ -217,42 +202,6 @@ private slots:
         QCOMPARE(WebSessions::idFromCookieHeader("my_tarnwell_session=xyz"), QByteArray());
     }
 
-    void changesOnlyFromThisSiteWithTheSessionsToken()
-    {
-        WebAuth auth(WebAuth::Mode::PasswordFile, false);
-        const auto s = auth.sessions().create("ann", Credentials{}, true, LoginThrottle::steadyNowMs());
-        const std::string cookie = "tarnwell_session=" + s->id.toStdString();
-        const std::string host = "tw.example:8470";
-        auto req = [&](const std::multimap<std::string, std::string>& extra) {
-            std::multimap<std::string, std::string> h{{"Host", host}, {"Cookie", cookie}};
-            h.insert(extra.begin(), extra.end());
-            return request(h);
-        };
-        QVERIFY(auth.allowsChange(req({{"Origin", "http://tw.example:8470"}}), s->csrfToken));
-        QVERIFY(auth.allowsChange(req({{"Origin", "HTTP://TW.example:8470"}}), s->csrfToken));
-        QVERIFY(auth.allowsChange(req({{"Referer", "http://tw.example:8470/alarms?x=1"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "http://tw.example:8470"}}), "wrong"));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "http://tw.example:8470"}}), QByteArray()));
-        QVERIFY(!auth.allowsChange(req({}), s->csrfToken));  // neither Origin nor Referer
-        QVERIFY(!auth.allowsChange(req({{"Origin", "null"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "http://evil.example"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "http://tw.example:8471"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "https://tw.example:8470"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Origin", "http://tw.example.evil.example:8470"}}), s->csrfToken));
-        QVERIFY(!auth.allowsChange(req({{"Referer", "http://evil.example/?http://tw.example:8470"}}), s->csrfToken));
-        // A proxy's headers count only when the program was told it runs behind one.
-        const std::multimap<std::string, std::string> proxied{
-            {"Origin", "https://tw.example"}, {"X-Forwarded-Proto", "https"}, {"X-Forwarded-Host", "tw.example"}};
-        QVERIFY(!auth.allowsChange(req(proxied), s->csrfToken));
-        WebAuth proxiedAuth(WebAuth::Mode::PasswordFile, true);
-        const auto p = proxiedAuth.sessions().create("ann", Credentials{}, true, LoginThrottle::steadyNowMs());
-        httplib::Request r = request(proxied);
-        r.headers.emplace("Host", "127.0.0.1:8470");
-        r.headers.emplace("Cookie", "tarnwell_session=" + p->id.toStdString());
-        QVERIFY(proxiedAuth.allowsChange(r, p->csrfToken));
-        QVERIFY(!proxiedAuth.allowsChange(r, s->csrfToken));  // another session's token
-    }
-
     void loginGoesNextOnlyToALocalPath_data()
     {
         QTest::addColumn<QString>("next");
@@ -320,11 +269,7 @@ private slots:
                                      << "whole positive";
         QTest::newRow("negative") << form << QByteArray("ids=-1&note=n") << ""
                                   << "whole positive";
-        QTest::newRow("zero") << form << QByteArray("ids=0&note=n") << ""
-                              << "whole positive";
         QTest::newRow("exponent") << json << QByteArray(R"({"ids":[1e300],"note":"n"})") << ""
-                                  << "whole positive";
-        QTest::newRow("fraction") << json << QByteArray(R"({"ids":[1.5],"note":"n"})") << ""
                                   << "whole positive";
         QTest::newRow("huge") << form << QByteArray("ids=99999999999999999999&note=n") << ""
                               << "whole positive";

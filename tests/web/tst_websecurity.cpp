@@ -265,6 +265,10 @@ private slots:
             {"another session's token", {{"Origin", site}, {"X-CSRF-Token", bob.csrf}}},
             {"another origin", {{"Origin", "http://evil.example"}, {"X-CSRF-Token", ann.csrf}}},
             {"another port", {{"Origin", "http://127.0.0.1:1"}, {"X-CSRF-Token", ann.csrf}}},
+            {"another scheme",
+             {{"Origin", "https://127.0.0.1:" + std::to_string(web.port())}, {"X-CSRF-Token", ann.csrf}}},
+            {"a longer name",
+             {{"Origin", "http://127.0.0.1.evil.example:" + std::to_string(web.port())}, {"X-CSRF-Token", ann.csrf}}},
             {"opaque origin", {{"Origin", "null"}, {"X-CSRF-Token", ann.csrf}}},
             {"another site's referer", {{"Referer", "http://evil.example/" + site}, {"X-CSRF-Token", ann.csrf}}},
             {"no origin or referer", {{"X-CSRF-Token", ann.csrf}}},
@@ -349,6 +353,16 @@ private slots:
         const auto r = acknowledge(bob, activeEpisodes(), {{"Origin", web.origin()}, {"X-CSRF-Token", bob.csrf}});
         QVERIFY(r);
         QCOMPARE(r->status, 403);
+        QCOMPARE(dump(), before);
+        if (!TestServer::wanted()) return;
+        // Rights taken away after the login: the server refuses the second of the two
+        // writes, and the first is undone with it.
+        const Session ann = logIn(web, acknowledger);
+        QVERIFY(TestServer::adminExec({"REVOKE UPDATE ON AlarmEvents FROM " + acknowledger.user}).isEmpty());
+        const auto refused = acknowledge(ann, activeEpisodes(), {{"Origin", web.origin()}, {"X-CSRF-Token", ann.csrf}});
+        QVERIFY(TestServer::adminExec({"GRANT UPDATE ON AlarmEvents TO " + acknowledger.user}).isEmpty());
+        QVERIFY(refused);
+        QCOMPARE(refused->status, 403);
         QCOMPARE(dump(), before);
     }
 
@@ -436,6 +450,22 @@ private slots:
         WebProcess everywhere;
         QVERIFY(!everywhere.start({"--database", TestData::databaseTarget(), "--listen", "0.0.0.0:0"}));
         QCOMPARE(everywhere.waitForExit(), 2);
+    }
+
+    void aBadPasswordFileStopsTheStart()
+    {
+        TARNWELL_FILE_ONLY();
+        const QString path = dir.filePath(QStringLiteral("bad-logins"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# fine\nann:acknowledge:" + PasswordFile::hash("x") + "\ncarl:admin:" + PasswordFile::hash("y") +
+                "\n");
+        f.close();
+        WebProcess refused;
+        QVERIFY(!refused.start({"--database", TestData::databaseTarget(), "--password-file", path}));
+        QCOMPARE(refused.waitForExit(), 2);
+        QVERIFY2(refused.output().contains(path + ":3: rights must be view or acknowledge"),
+                 qPrintable(refused.output()));
     }
 
     void behindTheProxyCookiesAreSecureAndItsOriginCounts()
