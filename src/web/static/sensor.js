@@ -185,10 +185,10 @@
   }
 
   timeChart("chartLoad", "load", "Load (t)");
-  timeChart("chartDisp", "disp", "Displacement");
+  timeChart("chartDisp", "disp", "Displacement (microns)");
   profileChart("profileLoad", "load", "Load (t)");
-  profileChart("profileDisp", "disp", "Displacement");
-  profileChart("profileShear", "shear", "Shear");
+  profileChart("profileDisp", "disp", "Displacement (microns)");
+  profileChart("profileShear", "shear", "Shear strain (u strain)");
 
   // The CSV period as whole days: from the start of the first to the end of the last.
   var csv = document.getElementById("csv");
