@@ -6,30 +6,8 @@ namespace PageHtml {
 
 QString escaped(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-            case '&':
-                out += QLatin1String("&amp;");
-                break;
-            case '<':
-                out += QLatin1String("&lt;");
-                break;
-            case '>':
-                out += QLatin1String("&gt;");
-                break;
-            case '"':
-                out += QLatin1String("&quot;");
-                break;
-            case '\'':
-                out += QLatin1String("&#39;");
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    // Qt's escaping covers & < > "; the apostrophe too, for attributes quoted with it.
+    return text.toHtmlEscaped().replace(u'\'', QLatin1String("&#39;"));
 }
 
 QString sensorPath(const QString& sensorId)
