@@ -25,12 +25,6 @@ std::vector<SensorDetails> all(Database& db)
 std::optional<SensorDetails> find(Database& db, const QString& id)
 {
     if (id.isEmpty() || id.contains(u'`')) return std::nullopt;
-    {
-        Statement q(db, QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = ?"));
-        q.bind(1, id);
-        if (!q.next() || q.integer(0) == 0) return std::nullopt;
-        q.reset();
-    }
     for (SensorDetails& s : all(db))
         if (s.instrumentId == id) return std::move(s);
     return std::nullopt;
