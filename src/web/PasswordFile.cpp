@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <mutex>
+#include <semaphore>
 #include <sodium.h>
 
 void initSodium()
@@ -102,5 +103,11 @@ bool PasswordFile::matches(const QByteArray& hash, const QByteArray& password)
 {
     initSodium();
     if (hash.size() >= crypto_pwhash_STRBYTES) return false;
-    return crypto_pwhash_str_verify(hash.constData(), password.constData(), quint64(password.size())) == 0;
+    // Each check takes 64 MiB for a tenth of a second or so: a few at a time keep a burst of
+    // logins from taking the machine's memory (more would not finish sooner on two cores).
+    static std::counting_semaphore<2> checks(2);
+    checks.acquire();
+    const bool ok = crypto_pwhash_str_verify(hash.constData(), password.constData(), quint64(password.size())) == 0;
+    checks.release();
+    return ok;
 }

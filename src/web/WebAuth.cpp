@@ -220,9 +220,12 @@ void WebAuth::logIn(const httplib::Request& req, httplib::Response& res)
 
 void WebAuth::logOut(const httplib::Request& req, httplib::Response& res)
 {
-    // Only this site's pages may log a browser out.
-    if (!fromThisSite(req)) {
-        answerJsonError(res, 403, QStringLiteral("Not sent from this site"));
+    // Only this site's pages may end a session, with its form's token; a session that has
+    // ended already only has its cookie cleared.
+    const QByteArray token =
+        WebForm::fromBody(req.get_header_value("Content-Type"), req.body).value(QStringLiteral("csrf")).toLatin1();
+    if (m_mode != Mode::OpenFile && sessionOf(req) && !allowsChange(req, token)) {
+        answerJsonError(res, 403, QStringLiteral("Refused: not sent from a page of this site with its form's token"));
         return;
     }
     if (const QByteArray id = WebSessions::idFromCookieHeader(header(req, "Cookie")); !id.isEmpty())

@@ -216,8 +216,8 @@ private slots:
                                             "/static/%2e%2e/api/sensors"};
         const Session loggedOut = [&] {
             Session gone = logIn(web, looker);
-            web.http().Post("/logout", httplib::Headers{{"Cookie", gone.cookie}, {"Origin", web.origin()}}, "",
-                            "application/x-www-form-urlencoded");
+            web.http().Post("/logout", httplib::Headers{{"Cookie", gone.cookie}, {"Origin", web.origin()}},
+                            "csrf=" + gone.csrf, "application/x-www-form-urlencoded");
             return gone;
         }();
         QVERIFY(!loggedOut.cookie.empty());
@@ -395,9 +395,14 @@ private slots:
         QCOMPARE(page->get_header_value("Location"), std::string("/alarms"));
         QCOMPARE(episode(ids[1])->ackBy, acknowledger.user);
         QCOMPARE(episode(ids[1])->ackNote, QStringLiteral("Checked"));
-        // Logging out ends the session at once.
-        web.http().Post("/logout", {{"Cookie", ann.cookie}, {"Origin", web.origin()}}, "",
-                        "application/x-www-form-urlencoded");
+        // Logging out needs the form's token too (another site cannot end the session), and
+        // ends the session at once.
+        const httplib::Headers mine{{"Cookie", ann.cookie}, {"Origin", web.origin()}};
+        QCOMPARE(web.http().Post("/logout", mine, "", "application/x-www-form-urlencoded")->status, 403);
+        QCOMPARE(web.http().Get("/api/session", {{"Cookie", ann.cookie}})->status, 200);
+        const auto out = web.http().Post("/logout", mine, "csrf=" + ann.csrf, "application/x-www-form-urlencoded");
+        QCOMPARE(out->status, 303);
+        QVERIFY(out->get_header_value("Set-Cookie").find("Max-Age=0") != std::string::npos);
         QCOMPARE(web.http().Get("/api/session", {{"Cookie", ann.cookie}})->status, 401);
     }
 
