@@ -100,7 +100,7 @@ void addPageRoutes(httplib::Server& http, WebContext& ctx)
             PageSensor::Sensor s;
             s.record = std::move(*found);
             const QString& id = s.record.instrumentId;
-            s.state = WebOverview::lineOf(db, ctx.cache, ctx.credentialsOf(req).user, id, WebOverview::nowKey());
+            s.state = WebOverview::lineOf(db, ctx.cache, ctx.credentialsOf(req).user, s.record, WebOverview::nowKey());
             s.levels = AlarmStore::levels(db, id);
             const std::vector<AlarmPlans::Plan> plans = AlarmPlans::plans(db);
             const AlarmPlans::Group group = AlarmPlans::groupOf(db, id);

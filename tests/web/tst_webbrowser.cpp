@@ -267,6 +267,19 @@ private slots:
         QVERIFY(browser->run(QStringLiteral("return window.injected === undefined;")).toBool());
     }
 
+    // The header's log-out form (with the session's token) ends the session: the pages ask
+    // for a login again.
+    void logOutEndsTheSession()
+    {
+        QVERIFY(browser->open(url(QStringLiteral("/"))));
+        QCOMPARE(browser->run(QStringLiteral("return document.querySelector('header .who b').textContent;")).toString(),
+                 WebUser);
+        QVERIFY(browser->click(QStringLiteral("form.logout button")));
+        QVERIFY(browser->waitFor(QStringLiteral("return location.pathname === '/login';")));
+        QVERIFY(browser->open(url(QStringLiteral("/alarms"))));
+        QVERIFY(browser->currentUrl().contains(QLatin1String("/login")));
+    }
+
     // The open view of a database file (no password file) lists the alarms but offers no
     // acknowledgement and no log-out.
     void openFileViewOffersNoAcknowledgement()
