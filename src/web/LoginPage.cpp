@@ -4,34 +4,6 @@
 
 namespace LoginPage {
 
-QString escaped(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-            case '&':
-                out += QLatin1String("&amp;");
-                break;
-            case '<':
-                out += QLatin1String("&lt;");
-                break;
-            case '>':
-                out += QLatin1String("&gt;");
-                break;
-            case '"':
-                out += QLatin1String("&quot;");
-                break;
-            case '\'':
-                out += QLatin1String("&#39;");
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 QString safeNext(const QString& next)
 {
     const QString home = QStringLiteral("/");
@@ -56,7 +28,7 @@ QByteArray html(const QString& next, const QString& message, const QString& what
         "<link rel=\"stylesheet\" href=\"/static/tarnwell.css\">\n</head>\n"
         "<body class=\"login-page\">\n<main class=\"login\">\n<h1>Tarnwell</h1>\n");
     if (!message.isEmpty())
-        page += QStringLiteral("<p class=\"login-message\" role=\"alert\">%1</p>\n").arg(escaped(message));
+        page += QStringLiteral("<p class=\"login-message\" role=\"alert\">%1</p>\n").arg(message.toHtmlEscaped());
     page += QStringLiteral(
                 "<form class=\"login-form\" method=\"post\" action=\"/login\">\n"
                 "<p class=\"login-hint\">%1</p>\n"
@@ -68,7 +40,7 @@ QByteArray html(const QString& next, const QString& message, const QString& what
                 "autocomplete=\"current-password\" required>\n"
                 "<input type=\"hidden\" name=\"next\" value=\"%2\">\n"
                 "<button type=\"submit\">Log in</button>\n</form>\n</main>\n</body>\n</html>\n")
-                .arg(escaped(whatToEnter), escaped(safeNext(next)));
+                .arg(whatToEnter.toHtmlEscaped(), safeNext(next).toHtmlEscaped());
     return page.toUtf8();
 }
 
