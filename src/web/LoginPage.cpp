@@ -1,11 +1,8 @@
 #include "web/LoginPage.h"
-#include "web/PageHtml.h"
 
 #include <QUrl>
 
 namespace LoginPage {
-
-QString escaped(const QString& text) { return PageHtml::escaped(text); }
 
 QString safeNext(const QString& next)
 {
@@ -31,7 +28,7 @@ QByteArray html(const QString& next, const QString& message, const QString& what
         "<link rel=\"stylesheet\" href=\"/static/tarnwell.css\">\n</head>\n"
         "<body class=\"login-page\">\n<main class=\"login\">\n<h1>Tarnwell</h1>\n");
     if (!message.isEmpty())
-        page += QStringLiteral("<p class=\"login-message\" role=\"alert\">%1</p>\n").arg(escaped(message));
+        page += QStringLiteral("<p class=\"login-message\" role=\"alert\">%1</p>\n").arg(message.toHtmlEscaped());
     page += QStringLiteral(
                 "<form class=\"login-form\" method=\"post\" action=\"/login\">\n"
                 "<p class=\"login-hint\">%1</p>\n"
@@ -43,7 +40,7 @@ QByteArray html(const QString& next, const QString& message, const QString& what
                 "autocomplete=\"current-password\" required>\n"
                 "<input type=\"hidden\" name=\"next\" value=\"%2\">\n"
                 "<button type=\"submit\">Log in</button>\n</form>\n</main>\n</body>\n</html>\n")
-                .arg(escaped(whatToEnter), escaped(safeNext(next)));
+                .arg(whatToEnter.toHtmlEscaped(), safeNext(next).toHtmlEscaped());
     return page.toUtf8();
 }
 

@@ -14,7 +14,4 @@ QByteArray html(const QString& next, const QString& message, const QString& what
 // ("//evil.example", "https://…", "/\\evil"), never anything with control characters.
 QString safeNext(const QString& next);
 
-// Text made safe to put into HTML, as element content or a quoted attribute value.
-QString escaped(const QString& text);
-
 }  // namespace LoginPage

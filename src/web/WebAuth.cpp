@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
-#include <QUrlQuery>
 #include <cstdio>
 #include <httplib.h>
 #include <sodium.h>
