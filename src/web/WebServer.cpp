@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <deque>
 #include <httplib.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -100,6 +101,12 @@ WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(opti
     http.set_read_timeout(10);
     http.set_write_timeout(30);
     http.set_payload_max_length(size_t(1) << 20);
+    // A port is reused right after a stop, but never shared with another server already
+    // answering on it (httplib's own options let a second one bind it as well).
+    http.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         QString text = QStringLiteral("internal error");
         try {
