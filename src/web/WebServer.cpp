@@ -110,7 +110,7 @@ WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(opti
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         QString text = QStringLiteral("internal error");
         try {
-            std::rethrow_exception(ep);
+            std::rethrow_exception(std::move(ep));
         } catch (const TwError& e) {
             text = e.description;
         } catch (const std::exception& e) {
