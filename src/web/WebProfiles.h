@@ -11,7 +11,8 @@ struct SensorDetails;
 namespace WebProfiles {
 
 // kind: "load", "disp" or "shear"; date: the reading to draw (a chart key; the latest
-// reading at or before it), none: the readings the desktop's length chart draws.
+// marked reading at or before it), none: the readings the desktop's length chart draws
+// (the newest 15 marked for the length charts, oldest first, so the latest is the last).
 QByteArray json(Database& db, const SensorDetails& sensor, const QString& kind, std::optional<double> date);
 
 }  // namespace WebProfiles

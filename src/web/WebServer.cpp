@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <deque>
 #include <httplib.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace {
@@ -107,10 +108,16 @@ WebServer::WebServer(const WebOptions& options) : m(std::make_unique<Parts>(opti
     http.set_read_timeout(10);
     http.set_write_timeout(30);
     http.set_payload_max_length(size_t(1) << 20);
+    // A port is reused right after a stop, but never shared with another server already
+    // answering on it (httplib's own options let a second one bind it as well).
+    http.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         QString text = QStringLiteral("internal error");
         try {
-            std::rethrow_exception(ep);
+            std::rethrow_exception(std::move(ep));
         } catch (const TwError& e) {
             text = e.description;
         } catch (const std::exception& e) {

@@ -19,6 +19,7 @@ int main(int argc, char* argv[])
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);  // the program's own word to the watcher: serving ended
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);  // a browser that went away is an error of the write, not an end
 
@@ -55,7 +56,7 @@ int main(int argc, char* argv[])
     });
     const int rc = server.serve(out, err);
     // Wakes the watcher when serving ended on its own (the address could not be bound).
-    if (!signalled) pthread_kill(watcher.native_handle(), SIGTERM);
+    if (!signalled) pthread_kill(watcher.native_handle(), SIGUSR1);
     watcher.join();
     ErrorLog::writeIgnoredCounts();
     return rc;

@@ -189,6 +189,10 @@ private slots:
         QVERIFY(wrong.second.contains("Usage: tarnwell-web"));
         QCOMPARE(refusal(withDatabase({"--listen", "127.0.0.1:99999"})).first, 2);
         QCOMPARE(refusal(withDatabase({"--threads", "0"})).first, 2);
+        // A port another server answers on is not taken over.
+        const auto taken = refusal(withDatabase({"--listen", QString("127.0.0.1:%1").arg(port)}));
+        QCOMPARE(taken.first, 2);
+        QVERIFY(taken.second.contains("cannot listen"));
         if (TestServer::wanted()) return;
         // A file without logins is shown on this machine's own address only.
         const auto open = refusal(withDatabase({"--listen", "0.0.0.0:0"}));
