@@ -1,0 +1,35 @@
+#pragma once
+#include "data/SensorDetails.h"
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+class Database;
+
+// The sensors as the web view finds them: their records and their type's set-up. A sensor
+// named in a request is looked up among those that exist, never used as it came.
+namespace WebSensors {
+
+// Every sensor's record, in InstrumentID order.
+std::vector<SensorDetails> all(Database& db);
+// The record of the sensor of that exact id; none when there is no such sensor, or when
+// its id cannot name its data table (a grave accent: the program's SQL quotes table names
+// with it).
+std::optional<SensorDetails> find(Database& db, const QString& id);
+
+// What a sensor's type says about its charts (the Configuration table).
+struct TypeSetup {
+    int channels = 0;  // NumChannels
+    int nodes = 0;     // NumNodes
+    QString loadAxisTitle;
+};
+TypeSetup typeSetup(Database& db, const QString& sensorType);
+
+// The gauges a time chart shows lines for (1 to this), as the desktop's chart does.
+int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement);
+
+// The data table's name quoted for the engine's own SQL ("BOLT 01" -> "\"BOLT 01\"").
+QString quotedTable(const QString& id);
+
+}  // namespace WebSensors
