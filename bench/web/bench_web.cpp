@@ -205,6 +205,15 @@ public:
     WebProgram(const WebProgram&) = delete;
     WebProgram& operator=(const WebProgram&) = delete;
     int port() const { return m_port; }
+    // Whether it still runs; when not, says how it ended and what it printed.
+    bool stillRunning()
+    {
+        if (m_p.state() == QProcess::Running) return true;
+        std::fprintf(stderr, "  tarnwell-web ended (exit %d%s): %s\n", m_p.exitCode(),
+                     m_p.exitStatus() == QProcess::CrashExit ? ", crashed" : "",
+                     m_p.readAllStandardError().constData());
+        return false;
+    }
 
 private:
     QProcess m_p;
@@ -213,8 +222,8 @@ private:
 
 struct Answer {
     double ms = 0;
-    int status = 0;  // 0: no answer
-    std::string body;
+    int status = 0;    // 0: no answer
+    std::string body;  // or why there was none
 };
 
 Answer get(httplib::Client& c, const std::string& path)
@@ -227,6 +236,8 @@ Answer get(httplib::Client& c, const std::string& path)
     if (r) {
         a.status = r->status;
         a.body = r->body;
+    } else {
+        a.body = httplib::to_string(r.error());
     }
     return a;
 }
@@ -319,7 +330,9 @@ void manyClients(const Options& o)
     if (!web.port()) return;
     {
         auto warmUp = client(web.port());
-        get(*warmUp, "/api/sensors");  // the overview computed once, as after a first visit
+        const Answer first = get(*warmUp, "/api/sensors");  // the overview computed once, as after a first visit
+        if (first.status != 200)
+            std::fprintf(stderr, "  the first overview: %d %.200s\n", first.status, first.body.c_str());
     }
     std::atomic<int> requests{0}, errors{0};
     std::vector<std::vector<double>> times(size_t(o.clients));
@@ -336,13 +349,14 @@ void manyClients(const Options& o)
                 ++requests;
                 if (a.status != 200) {
                     if (errors++ < 5)
-                        std::fprintf(stderr, "  %s: %s\n", paths[i % 4].c_str(),
-                                     a.status ? std::to_string(a.status).c_str() : "no answer");
+                        std::fprintf(stderr, "  %s: %s %.200s\n", paths[i % 4].c_str(),
+                                     a.status ? std::to_string(a.status).c_str() : "no answer:", a.body.c_str());
                 }
                 times[size_t(n)].push_back(a.ms);
             }
         });
     for (std::thread& t : threads) t.join();
+    if (!web.stillRunning()) std::printf("  THE PROGRAM ENDED DURING THE RUN\n");
     std::vector<double> all;
     for (const auto& v : times) all.insert(all.end(), v.begin(), v.end());
     std::sort(all.begin(), all.end());
@@ -362,6 +376,7 @@ void manyClients(const Options& o)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
     const Options o = parse(QCoreApplication::arguments());
     Bench::Home home;
     databasePath = o.keptDatabase.isEmpty() ? Paths::databasePath() : o.keptDatabase;
