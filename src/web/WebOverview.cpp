@@ -25,7 +25,7 @@ struct ReadingSummary {
 double lastReadingKey(Database& db, const QString& id)
 {
     try {
-        Statement q(db, QStringLiteral("SELECT FullDate FROM ") + WebSensors::quotedTable(id) +
+        Statement q(db, QStringLiteral("SELECT FullDate FROM ") + WebSensors::quotedName(id) +
                             QStringLiteral(" ORDER BY FullDate DESC LIMIT 1"));
         if (!q.next()) return std::nan("");
         const double key = ChartRules::dateTimeKeyUtf8(q.utf8(0));

@@ -2,6 +2,7 @@
 #include "charts/ChartRules.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
+#include "store/SqlDialect.h"
 #include "store/Statement.h"
 
 #include <algorithm>
@@ -60,11 +61,6 @@ int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement)
     return std::max(shown, 0);
 }
 
-QString quotedTable(const QString& id)
-{
-    QString name = id;
-    name.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + name + u'"';
-}
+QString quotedName(const QString& id) { return SqlDialect::quoteName(id); }
 
 }  // namespace WebSensors

@@ -29,7 +29,7 @@ TypeSetup typeSetup(Database& db, const QString& sensorType);
 // The gauges a time chart shows lines for (1 to this), as the desktop's chart does.
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement);
 
-// The data table's name quoted for the engine's own SQL ("BOLT 01" -> "\"BOLT 01\"").
-QString quotedTable(const QString& id);
+// A table's or column's name quoted as the program's SQL quotes it ("BOLT 01" -> "`BOLT 01`").
+QString quotedName(const QString& id);
 
 }  // namespace WebSensors
