@@ -339,6 +339,7 @@ void manyClients(const Options& o)
     std::atomic<int> requests{0}, errors{0};
     std::vector<std::vector<double>> times(size_t(o.clients));
     std::vector<std::thread> threads;
+    threads.reserve(size_t(o.clients));
     const qint64 until = QDateTime::currentMSecsSinceEpoch() + qint64(o.seconds) * 1000;
     for (int n = 0; n < o.clients; ++n)
         threads.emplace_back([&, n] {
