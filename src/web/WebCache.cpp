@@ -59,15 +59,43 @@ QByteArray WebCache::mark(Database& db, const QString& user, const QStringList& 
     return mark;
 }
 
-std::shared_ptr<const void> WebCache::find(const QByteArray& key, const QByteArray& mark)
+std::shared_ptr<const void> WebCache::getAny(const QByteArray& key, const QByteArray& mark,
+                                             const std::function<std::shared_ptr<const void>(qsizetype& bytes)>& make)
 {
-    if (mark.isEmpty()) return nullptr;
-    const std::lock_guard lock(m_lock);
-    const auto it = m_byKey.find(key);
-    if (it == m_byKey.end()) return nullptr;
-    if (it->second->mark != mark) return nullptr;
-    m_entries.splice(m_entries.begin(), m_entries, it->second);
-    return it->second->value;
+    if (mark.isEmpty()) {
+        qsizetype bytes = 0;
+        return make(bytes);
+    }
+    std::promise<std::shared_ptr<const void>> promise;
+    {
+        std::unique_lock lock(m_lock);
+        if (const auto it = m_byKey.find(key); it != m_byKey.end() && it->second->mark == mark) {
+            m_entries.splice(m_entries.begin(), m_entries, it->second);
+            return it->second->value;
+        }
+        if (const auto it = m_making.find(key); it != m_making.end() && it->second.first == mark) {
+            const Made made = it->second.second;
+            lock.unlock();
+            return made.get();  // rethrows what the computing thread met
+        }
+        m_making.insert_or_assign(key, std::make_pair(mark, Made(promise.get_future())));
+    }
+    auto done = [&] {
+        const std::lock_guard lock(m_lock);
+        if (const auto it = m_making.find(key); it != m_making.end() && it->second.first == mark) m_making.erase(it);
+    };
+    try {
+        qsizetype bytes = 0;
+        std::shared_ptr<const void> value = make(bytes);
+        if (value) keep(key, mark, value, bytes);
+        done();
+        promise.set_value(value);
+        return value;
+    } catch (...) {
+        done();
+        promise.set_exception(std::current_exception());
+        throw;
+    }
 }
 
 void WebCache::keep(const QByteArray& key, const QByteArray& mark, std::shared_ptr<const void> value, qsizetype bytes)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <future>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -42,15 +43,15 @@ public:
 
     // The value kept under key with this mark, or the one make computes (then kept, with
     // the bytes it says it holds). A null from make is not kept. An empty mark keeps nothing.
+    // While one thread computes a value, another asking for the same key and mark waits
+    // for it instead of computing it again (twenty browsers opening the overview at once
+    // compute each sensor once).
     template <typename T>
     std::shared_ptr<const T> get(const QByteArray& key, const QByteArray& mark,
                                  const std::function<std::shared_ptr<const T>(qsizetype& bytes)>& make)
     {
-        if (auto kept = find(key, mark)) return std::static_pointer_cast<const T>(kept);
-        qsizetype bytes = 0;
-        std::shared_ptr<const T> made = make(bytes);
-        if (made && !mark.isEmpty()) keep(key, mark, made, bytes);
-        return made;
+        return std::static_pointer_cast<const T>(
+            getAny(key, mark, [&make](qsizetype& bytes) { return std::shared_ptr<const void>(make(bytes)); }));
     }
 
     // Forgets everything (tests; a database switched underneath).
@@ -59,7 +60,9 @@ public:
     int entryCount() const;
 
 private:
-    std::shared_ptr<const void> find(const QByteArray& key, const QByteArray& mark);
+    using Made = std::shared_future<std::shared_ptr<const void>>;
+    std::shared_ptr<const void> getAny(const QByteArray& key, const QByteArray& mark,
+                                       const std::function<std::shared_ptr<const void>(qsizetype& bytes)>& make);
     void keep(const QByteArray& key, const QByteArray& mark, std::shared_ptr<const void> value, qsizetype bytes);
     QByteArray fileMark(const QString& path);
 
@@ -74,6 +77,7 @@ private:
     qsizetype m_bytes = 0;
     std::list<Entry> m_entries;  // most recently used first
     std::unordered_map<QByteArray, std::list<Entry>::iterator> m_byKey;
+    std::unordered_map<QByteArray, std::pair<QByteArray, Made>> m_making;  // key -> (mark, what it becomes)
 
     std::mutex m_watchLock;
     sqlite3* m_watch = nullptr;  // the file's watching connection

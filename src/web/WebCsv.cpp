@@ -55,12 +55,7 @@ Computed compute(Database& db, const SensorDetails& s, Calc::PassKind kind, cons
 {
     Computed c;
     if (names.isEmpty()) return c;
-    Calc::SensorInputs in;
-    in.id = s.instrumentId;
-    in.sensorType = s.sensorType;
-    in.stacked = s.stacked.value_or(false);
-    in.kFactorText = s.kFactor;
-    in.gaugeLengthText = s.gaugeLength;
+    const Calc::SensorInputs in = WebSensors::passInputs(s);
     std::optional<Calc::ComputedColumns> cols =
         Calc::computeColumns(db, in, kind, Calc::GraphSelection::Plottable, names,
                              [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); });

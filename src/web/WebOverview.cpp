@@ -118,11 +118,9 @@ std::vector<Line> lines(Database& db, WebCache& cache, const QString& user, cons
     return out;
 }
 
-Line lineOf(Database& db, WebCache& cache, const QString& user, const QString& id, double now)
+Line lineOf(Database& db, WebCache& cache, const QString& user, const SensorDetails& sensor, double now)
 {
-    const std::optional<SensorDetails> s = WebSensors::find(db, id);
-    if (!s) throw TwError(ErrNo::ItemNotFound, QStringLiteral("no such sensor"));
-    return lineFor(db, cache, user, *s, AlarmStore::states(db), now);
+    return lineFor(db, cache, user, sensor, AlarmStore::states(db), now);
 }
 
 void writeLine(JsonWriter& w, const Line& l)

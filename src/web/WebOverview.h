@@ -8,6 +8,7 @@
 class Database;
 class WebCache;
 class JsonWriter;
+struct SensorDetails;
 
 // The overview: every sensor with its alarm state, its last reading and how long ago, its
 // latest and peak load, worst first.
@@ -32,8 +33,8 @@ struct Filter {
 // last reading, then the id). now: the mine's time as a chart key (seconds, as UTC).
 std::vector<Line> lines(Database& db, WebCache& cache, const QString& user, const Filter& filter, double now);
 
-// One sensor's line (the id must exist).
-Line lineOf(Database& db, WebCache& cache, const QString& user, const QString& id, double now);
+// One sensor's line.
+Line lineOf(Database& db, WebCache& cache, const QString& user, const SensorDetails& sensor, double now);
 
 // The state object of a line, as the API gives it.
 void writeLine(JsonWriter& w, const Line& line);

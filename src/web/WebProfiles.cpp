@@ -88,12 +88,7 @@ QByteArray json(Database& db, const SensorDetails& sensor, const QString& kind, 
     QStringList names;
     for (int k = 1; k <= last; ++k) names << shape.column + QString::number(k);
     // The readings marked for the length charts, computed as their pass would store them.
-    Calc::SensorInputs in;
-    in.id = sensor.instrumentId;
-    in.sensorType = sensor.sensorType;
-    in.stacked = stacked;
-    in.kFactorText = sensor.kFactor;
-    in.gaugeLengthText = sensor.gaugeLength;
+    const Calc::SensorInputs in = WebSensors::passInputs(sensor);
     std::unique_ptr<GraphColumns> cols;
     std::optional<Calc::ComputedColumns> computed =
         Calc::computeColumns(db, in, shape.pass, Calc::GraphSelection::Spatial, names,

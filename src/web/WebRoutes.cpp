@@ -198,7 +198,7 @@ void addApiRoutes(httplib::Server& http, WebContext& ctx)
             const SensorDetails s = sensorOf(db, req);
             const std::optional<AlarmStore::Levels> levels = AlarmStore::levels(db, s.instrumentId);
             const WebOverview::Line line =
-                WebOverview::lineOf(db, ctx.cache, userOf(ctx, req), s.instrumentId, WebOverview::nowKey());
+                WebOverview::lineOf(db, ctx.cache, userOf(ctx, req), s, WebOverview::nowKey());
             JsonWriter w;
             w.beginObject().member("id", s.instrumentId);
             w.key("record");

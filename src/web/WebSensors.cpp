@@ -1,5 +1,6 @@
 #include "web/WebSensors.h"
 #include "charts/ChartRules.h"
+#include "data/Passes.h"
 #include "store/Database.h"
 #include "store/Recordset.h"
 #include "store/SqlDialect.h"
@@ -24,12 +25,6 @@ std::vector<SensorDetails> all(Database& db)
 std::optional<SensorDetails> find(Database& db, const QString& id)
 {
     if (id.isEmpty() || id.contains(u'`')) return std::nullopt;
-    {
-        Statement q(db, QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = ?"));
-        q.bind(1, id);
-        if (!q.next() || q.integer(0) == 0) return std::nullopt;
-        q.reset();
-    }
     for (SensorDetails& s : all(db))
         if (s.instrumentId == id) return std::move(s);
     return std::nullopt;
@@ -48,6 +43,17 @@ TypeSetup typeSetup(Database& db, const QString& sensorType)
         q.reset();
     }
     return t;
+}
+
+Calc::SensorInputs passInputs(const SensorDetails& s)
+{
+    Calc::SensorInputs in;
+    in.id = s.instrumentId;
+    in.sensorType = s.sensorType;
+    in.stacked = s.stacked.value_or(false);
+    in.kFactorText = s.kFactor;
+    in.gaugeLengthText = s.gaugeLength;
+    return in;
 }
 
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement)

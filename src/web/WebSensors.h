@@ -6,6 +6,9 @@
 #include <vector>
 
 class Database;
+namespace Calc {
+struct SensorInputs;
+}
 
 // The sensors as the web view finds them: their records and their type's set-up. A sensor
 // named in a request is looked up among those that exist, never used as it came.
@@ -25,6 +28,10 @@ struct TypeSetup {
     QString loadAxisTitle;
 };
 TypeSetup typeSetup(Database& db, const QString& sensorType);
+
+// The inputs of a calculation pass as the sensor's record holds them (the desktop takes
+// them from the sensor pages' boxes, which show the record).
+Calc::SensorInputs passInputs(const SensorDetails& s);
 
 // The gauges a time chart shows lines for (1 to this), as the desktop's chart does.
 int timeGauges(const SensorDetails& s, const TypeSetup& type, bool displacement);

@@ -51,13 +51,7 @@ std::shared_ptr<const TimeColumns> readTimeColumns(Database& db, const SensorDet
     const int shown = WebSensors::timeGauges(sensor, type, kind == Kind::Disp);
     const QStringList names = askedColumns(kind);
 
-    // The inputs as the record holds them (the desktop uses the boxes, which show the record).
-    Calc::SensorInputs in;
-    in.id = sensor.instrumentId;
-    in.sensorType = sensor.sensorType;
-    in.stacked = sensor.stacked.value_or(false);
-    in.kFactorText = sensor.kFactor;
-    in.gaugeLengthText = sensor.gaugeLength;
+    const Calc::SensorInputs in = WebSensors::passInputs(sensor);
     const Calc::PassKind pass = kind == Kind::Load ? Calc::PassKind::Load : Calc::PassKind::DispTime;
 
     std::unique_ptr<GraphColumns> cols;

@@ -6,6 +6,7 @@
 #include "web/WebJson.h"
 #include "web/WebRoutes.h"
 #include "web/WebStatic.h"
+#include "web/WebWarmer.h"
 
 #include <QTextStream>
 #include <condition_variable>
@@ -161,6 +162,7 @@ int WebServer::serve(QTextStream& out, QTextStream& err)
     const bool v6 = WebCommandLine::isIPv6(o.address);
     out << "Listening on http://" << (v6 ? "[" + o.address + "]" : o.address) << ':' << port << "/\n";
     out.flush();
+    WebWarmer warmer(m->context);
     m->http.listen_after_bind();
     return 0;
 }
