@@ -2,6 +2,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
+#include "store/ServerDriver.h"
 
 #include <QAtomicInteger>
 #include <QUrl>
@@ -214,8 +215,12 @@ QString WebConnections::checkTarget(const QString& target)
 {
     Database db(QStringLiteral("tarnwell-web-check"));
     if (!db.open(target)) {
-        QString text = QStringLiteral("The database %1 cannot be opened: %2")
-                           .arg(target.section(u'@', -1), Database::describe(db.openFailure()));
+        // A team server whose address carries no login of the program's own: each person's
+        // connection is checked as it opens instead.
+        if (db.openFailure() == Database::OpenFailure::NoPassword) return QString();
+        const QString shown = Database::isServerTarget(target) ? ServerAddresses::parse(target).display : target;
+        QString text =
+            QStringLiteral("The database %1 cannot be opened: %2").arg(shown, Database::describe(db.openFailure()));
         if (!db.openFailureDetail().isEmpty()) text += QStringLiteral(" (") + db.openFailureDetail() + u')';
         return text + u'.';
     }

@@ -35,7 +35,7 @@ std::vector<double> copyOf(const std::shared_ptr<const std::vector<double>>& val
 
 qsizetype TimeColumns::bytes() const
 {
-    qsizetype n = qsizetype(dates.size() + temperature.size());
+    qsizetype n = qsizetype(dates.size()) + qsizetype(temperature.size());
     for (const auto& g : gauges) n += qsizetype(g.size());
     return n * qsizetype(sizeof(double)) + 256;
 }

@@ -71,7 +71,8 @@ QByteArray json(Database& db, WebCache& cache, const QString& user, const Sensor
 
     JsonWriter w;
     const size_t lines = cols->gauges.size();
-    w.reserve(qsizetype(rows.rows.size() * (lines + 2) * 10 + 1024));
+    // About ten bytes a value.
+    w.reserve(qsizetype(rows.rows.size()) * qsizetype(lines + 2) * 10 + 1024);
     w.beginObject();
     w.member("kind", q.kind);
     w.key("labels").beginArray().value("Date");

@@ -4,9 +4,6 @@
 #include "web/WebContext.h"
 #include "web/WebOverview.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 WebWarmer::WebWarmer(WebContext& ctx) : m_ctx(ctx)
 {
     if (!m_ctx.connections.isServer()) m_thread = std::thread([this] { run(); });
@@ -26,8 +23,6 @@ void WebWarmer::stop()
 
 void WebWarmer::run()
 {
-    // Requests come first: this thread only uses what they leave.
-    setpriority(PRIO_PROCESS, id_t(gettid()), 10);
     QByteArray warmed;
     for (;;) {
         try {

@@ -6,9 +6,10 @@
 class WebContext;
 
 // Computes what the overview shows of every sensor ahead of the first browser, and again
-// soon after the database changed, on a thread of its own at a lower priority, so that the
-// overview answers from the cache. Only for a database file: on a server each person's
-// answers are kept apart, and the program's own would serve nobody.
+// soon after the database changed, on a thread of its own, so that the overview answers
+// from the cache. It runs at the requests' own priority: a request asking for a sensor it
+// is computing waits for it. Only for a database file: on a server each person's answers
+// are kept apart, and the program's own would serve nobody.
 class WebWarmer {
 public:
     static constexpr std::chrono::seconds Interval{5};

@@ -10,6 +10,7 @@
 #include "session/Shared.h"
 #include "setup/DemoData.h"
 #include "store/Database.h"
+#include "web/WebCache.h"
 #include "web/WebConnections.h"
 
 #include <QJsonArray>
@@ -18,8 +19,10 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
+#include <atomic>
 #include <cmath>
 #include <httplib.h>
+#include <thread>
 
 namespace {
 
@@ -384,6 +387,45 @@ private slots:
         QCOMPARE(a.status, status);
         if (path.startsWith("/api/")) QVERIFY(a.json().contains("error"));
         QCOMPARE(db->scalar("SELECT count(*) FROM Sensors").toInt() >= 3, true);
+    }
+
+    // The cache keeps within its bytes, dropping the least recently used; a new mark is a
+    // new value; threads asking at once for the same value compute it once.
+    void cacheBoundsAndSharedWork()
+    {
+        WebCache cache(1000);
+        auto value = [](int v, qsizetype size) {
+            return [v, size](qsizetype& bytes) {
+                bytes = size;
+                return std::make_shared<const int>(v);
+            };
+        };
+        QCOMPARE(*cache.get<int>("a", "m1", value(1, 250)), 1);
+        QCOMPARE(*cache.get<int>("b", "m1", value(2, 250)), 2);
+        QCOMPARE(*cache.get<int>("a", "m1", value(99, 250)), 1);  // kept, and now the most recent
+        QCOMPARE(*cache.get<int>("a", "m2", value(3, 250)), 3);   // the tables changed
+        for (const char* key : {"c", "d", "e"}) cache.get<int>(key, "m1", value(4, 250));
+        QVERIFY(cache.bytesHeld() <= 1000);
+        QCOMPARE(*cache.get<int>("a", "m2", value(8, 250)), 3);
+        QCOMPARE(*cache.get<int>("b", "m1", value(5, 250)), 5);  // the least recently used went first
+        QCOMPARE(*cache.get<int>("x", "", value(6, 250)), 6);    // no mark: computed, not kept
+        QCOMPARE(*cache.get<int>("x", "", value(7, 250)), 7);
+
+        std::atomic<int> made{0};
+        std::vector<std::thread> askers;
+        std::vector<int> got(8, 0);
+        for (int i = 0; i < 8; ++i)
+            askers.emplace_back([&, i] {
+                got[size_t(i)] = *cache.get<int>("slow", "m1", [&made](qsizetype& bytes) {
+                    ++made;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    bytes = 8;
+                    return std::make_shared<const int>(42);
+                });
+            });
+        for (auto& t : askers) t.join();
+        QCOMPARE(made.load(), 1);
+        QCOMPARE(got, std::vector<int>(8, 42));
     }
 
     // On a file, what the web view's connections may change: an acknowledgement's columns,
