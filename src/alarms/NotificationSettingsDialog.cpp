@@ -75,6 +75,10 @@ NotificationSettingsDialog::NotificationSettingsDialog(Database& db, QWidget* pa
     txtHook->setPlaceholderText(QStringLiteral("a program given each notification as JSON on its input"));
     txtReminderHours = new QLineEdit(this);
     txtCooldownMinutes = new QLineEdit(this);
+    txtWebAddress = new QLineEdit(this);
+    txtWebAddress->setObjectName(QStringLiteral("txtWebAddress"));
+    txtWebAddress->setPlaceholderText(
+        QStringLiteral("https://tarnwell.mine.example (the messages link to the sensor's page; empty: no links)"));
     form->addRow(QStringLiteral("Mail &server:"), txtSmtpUrl);
     form->addRow(QStringLiteral("&Login:"), txtSmtpUser);
     form->addRow(QStringLiteral("&From address:"), txtSmtpFrom);
@@ -82,6 +86,7 @@ NotificationSettingsDialog::NotificationSettingsDialog(Database& db, QWidget* pa
     form->addRow(QStringLiteral("&Hook command:"), txtHook);
     form->addRow(QStringLiteral("&Reminder after (hours, 0 none):"), txtReminderHours);
     form->addRow(QStringLiteral("&Cool-down (minutes):"), txtCooldownMinutes);
+    form->addRow(QStringLiteral("&Web view address:"), txtWebAddress);
     v->addLayout(form);
     auto* pw =
         new QLabel(QStringLiteral("The mail server's password is not kept in the database: each program that sends "
@@ -122,6 +127,7 @@ NotificationSettingsDialog::NotificationSettingsDialog(Database& db, QWidget* pa
         txtHook->setText(s.hookCommand);
         txtReminderHours->setText(QString::number(s.reminderHours));
         txtCooldownMinutes->setText(QString::number(s.cooldownMinutes));
+        txtWebAddress->setText(s.webAddress);
         const auto recipients = NotifySettings::recipients(m_db);
         grdRecipients->setRowCount(int(recipients.size()) + 5);
         for (int r = 0; r < int(recipients.size()); ++r) {
@@ -160,6 +166,11 @@ Typed read(const NotificationSettingsDialog& f)
     t.settings.cooldownMinutes = f.txtCooldownMinutes->text().trimmed().toInt(&ok);
     if (!ok || t.settings.cooldownMinutes < 0)
         t.problem = QStringLiteral("The cool-down must be a whole number of minutes.");
+    t.settings.webAddress = f.txtWebAddress->text().trimmed();
+    if (!NotifySettings::webAddressAccepted(t.settings.webAddress))
+        t.problem = QStringLiteral(
+            "The web view address is given as http://host or https://host (with a port or a "
+            "path if needed), or left empty for no links.");
     const QString url = t.settings.smtpUrl.toLower();
     if (!url.isEmpty() && !url.startsWith(QLatin1String("smtp://")) && !url.startsWith(QLatin1String("smtps://")))
         t.problem = QStringLiteral("The mail server is given as smtp://host:port or smtps://host:port.");

@@ -25,6 +25,7 @@ public:
     QLineEdit* txtHook = nullptr;
     QLineEdit* txtReminderHours = nullptr;
     QLineEdit* txtCooldownMinutes = nullptr;
+    QLineEdit* txtWebAddress = nullptr;
     QTableWidget* grdRecipients = nullptr;
     QTableWidget* grdPlans = nullptr;
 

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <QUrl>
 
 namespace NotifyMessages {
 
@@ -21,7 +22,30 @@ QString placeText(const NotifySettings::Group& g)
     return parts.isEmpty() ? QStringLiteral("(no place recorded)") : parts.join(QStringLiteral(", "));
 }
 
+// The base without the slashes it may end in, so a page's path is added with exactly one.
+QString baseOf(const QString& webAddress)
+{
+    QString base = webAddress.trimmed();
+    while (base.endsWith(u'/')) base.chop(1);
+    return base;
+}
+
 }  // namespace
+
+QString sensorLink(const QString& webAddress, const QString& sensorId)
+{
+    const QString base = baseOf(webAddress);
+    if (base.isEmpty()) return QString();
+    // Every character but letters, digits and "-._~" is encoded, so a space, "&", "/", "?"
+    // or "#" in an id stays part of the id's path segment.
+    return base + QStringLiteral("/sensor/") + QString::fromLatin1(QUrl::toPercentEncoding(sensorId));
+}
+
+QString alarmsLink(const QString& webAddress)
+{
+    const QString base = baseOf(webAddress);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/alarms");
+}
 
 QString changeWord(const AlarmEpisodes::Episode& e, const QString& change)
 {
@@ -32,7 +56,7 @@ QString changeWord(const AlarmEpisodes::Episode& e, const QString& change)
 }
 
 Message compose(const AlarmEpisodes::Episode& e, const QString& change, const NotifySettings::Group& place,
-                const std::optional<NotifySettings::Plan>& plan)
+                const std::optional<NotifySettings::Plan>& plan, const QString& webAddress)
 {
     const bool cleared = change == QLatin1String("cleared");
     const QString where =
@@ -63,6 +87,11 @@ Message compose(const AlarmEpisodes::Episode& e, const QString& change, const No
         lines << QStringLiteral("Response plan: none set for ") + e.peakLevel + u'.';
     }
     lines << QString() << HowToAcknowledge;
+    const QString sensorPage = sensorLink(webAddress, e.sensorId);
+    const QString alarmsPage = alarmsLink(webAddress);
+    if (!sensorPage.isEmpty())
+        lines << QString() << QStringLiteral("The sensor in the web view: ") + sensorPage
+              << QStringLiteral("Every alarm now: ") + alarmsPage;
     m.body = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 
     QJsonObject o;
@@ -85,12 +114,16 @@ Message compose(const AlarmEpisodes::Episode& e, const QString& change, const No
         o.insert(QStringLiteral("plan"), plan->actions);
         o.insert(QStringLiteral("contacts"), plan->contacts);
     }
+    if (!sensorPage.isEmpty()) {
+        o.insert(QStringLiteral("sensorLink"), sensorPage);
+        o.insert(QStringLiteral("alarmsLink"), alarmsPage);
+    }
     o.insert(QStringLiteral("text"), m.subject);
     m.json = QJsonDocument(o).toJson(QJsonDocument::Compact);
     return m;
 }
 
-Message test(const QString& who)
+Message test(const QString& who, const QString& webAddress)
 {
     Message m;
     m.subject = QStringLiteral("Tarnwell alarm: test message");
@@ -98,8 +131,11 @@ Message test(const QString& who)
              QStringLiteral(" from Tarnwell's alarm settings on ") +
              QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) +
              QStringLiteral(".\r\nAlarm notifications will reach this address.\r\n");
+    const QString alarmsPage = alarmsLink(webAddress);
+    if (!alarmsPage.isEmpty()) m.body += QStringLiteral("Every alarm now: ") + alarmsPage + QStringLiteral("\r\n");
     QJsonObject o;
     o.insert(QStringLiteral("change"), QStringLiteral("test"));
+    if (!alarmsPage.isEmpty()) o.insert(QStringLiteral("alarmsLink"), alarmsPage);
     o.insert(QStringLiteral("text"), m.subject);
     m.json = QJsonDocument(o).toJson(QJsonDocument::Compact);
     return m;

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 namespace NotifySettings {
@@ -34,6 +35,7 @@ Settings load(Database& db)
     s.smtpFrom = v.value(QStringLiteral("SmtpFrom"));
     s.requireTls = v.value(QStringLiteral("RequireTls")) == QLatin1String("1");
     s.hookCommand = v.value(QStringLiteral("HookCommand"));
+    s.webAddress = v.value(QStringLiteral("WebAddress"));
     bool ok = false;
     if (const double h = v.value(QStringLiteral("ReminderHours")).toDouble(&ok); ok && h >= 0) s.reminderHours = h;
     if (const int m = v.value(QStringLiteral("CooldownMinutes")).toInt(&ok); ok && m >= 0) s.cooldownMinutes = m;
@@ -50,12 +52,23 @@ void save(Database& db, const Settings& s)
         {QStringLiteral("HookCommand"), s.hookCommand.trimmed()},
         {QStringLiteral("ReminderHours"), QString::number(s.reminderHours)},
         {QStringLiteral("CooldownMinutes"), QString::number(s.cooldownMinutes)},
+        {QStringLiteral("WebAddress"), s.webAddress.trimmed()},
     };
     Transaction tx(db);
     db.execute(QStringLiteral("DELETE FROM AlarmNotifySettings"));
     for (const auto& [name, value] : values)
         db.execute(QStringLiteral("INSERT INTO AlarmNotifySettings (Name, Value) VALUES (?, ?)"), {name, value});
     tx.commit();
+}
+
+bool webAddressAccepted(const QString& address)
+{
+    const QString a = address.trimmed();
+    if (a.isEmpty()) return true;
+    const QUrl url(a, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment() && url.userInfo().isEmpty();
 }
 
 std::vector<Recipient> recipients(Database& db)

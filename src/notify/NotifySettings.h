@@ -10,7 +10,7 @@ class Database;
 
 // What the team set for alarm notifications, kept in the database so every program that
 // records alarms sends alike: the mail server and sender, the command hook, the reminder
-// and cool-down times, the recipients per level and group of sensors, and the response
+// and cool-down times, the web view's address, the recipients per level and group of sensors, and the response
 // plans. The mail server's password is never stored: see smtpPassword. Failures throw
 // TwError.
 namespace NotifySettings {
@@ -23,12 +23,17 @@ struct Settings {
     QString hookCommand;       // a program (and its arguments) given each notification as JSON
     double reminderHours = 4;  // an unacknowledged Action episode is sent again after this
     int cooldownMinutes = 60;  // a crossing of the same position and level within this is held back
+    QString webAddress;        // the web view's base address ("https://tarnwell.mine.example"); empty: no links
     bool mailOn() const { return !smtpUrl.trimmed().isEmpty() && !smtpFrom.trimmed().isEmpty(); }
     bool hookOn() const { return !hookCommand.trimmed().isEmpty(); }
 };
 
 Settings load(Database& db);
 void save(Database& db, const Settings& s);
+
+// Whether the messages can link to this web view address: empty (no links), or an http or
+// https address with a host and nothing after its path (no query, no fragment).
+bool webAddressAccepted(const QString& address);
 
 // Groups of sensors and the response plans live with the alarm data (the report shows
 // the plans too).

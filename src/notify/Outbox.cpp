@@ -144,7 +144,7 @@ int Queue::enqueue(const AlarmEpisodes::Episode& e, const QString& change, const
     if (to.isEmpty() && !s.hookOn()) return 0;
     if (!m_plans) m_plans = NotifySettings::plans(m_db);
     const NotifyMessages::Message m =
-        NotifyMessages::compose(e, change, place, AlarmPlans::planFor(*m_plans, place, e.peakLevel));
+        NotifyMessages::compose(e, change, place, AlarmPlans::planFor(*m_plans, place, e.peakLevel), s.webAddress);
     const QString nowText = AlarmStore::stamp(now);
     int rows = 0;
     if (!to.isEmpty()) {
@@ -307,7 +307,7 @@ Report sendDue(Database& db)
 QStringList sendTest(const NotifySettings::Settings& s, const QStringList& to, const QString& who)
 {
     QStringList problems;
-    const NotifyMessages::Message m = NotifyMessages::test(who);
+    const NotifyMessages::Message m = NotifyMessages::test(who, s.webAddress);
     if (s.mailOn() && !to.isEmpty()) {
         const QString password = s.smtpUser.isEmpty() ? QString() : NotifySettings::smtpPassword();
         const QString p = Senders::sendMail(s, password, to, m.subject, m.body, 30);

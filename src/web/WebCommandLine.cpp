@@ -91,17 +91,37 @@ Parsed parse(const QStringList& args)
 
 QString usage()
 {
+    // The layout of the other programs' --help (headings, two-space indents), which the
+    // manual page repeats word for word.
     return QStringLiteral(
-        "Usage: tarnwell-web --database PATH|URI [--listen ADDRESS:PORT] [--password-file FILE]\n"
-        "                    [--behind-proxy] [--threads N]\n"
-        "       tarnwell-web --hash-password   (reads a password on stdin, prints its hash)\n"
-        "\n"
-        "Shows Tarnwell's database in a browser: the sensors' status, alarms and charts.\n"
-        "  --database PATH|URI    the database file, or a team server's postgresql:// URI\n"
-        "  --listen ADDRESS:PORT  where to answer (default 127.0.0.1:8470; port 0: any free port)\n"
-        "  --password-file FILE   logins for a database file (lines name:view|acknowledge:hash)\n"
-        "  --behind-proxy         TLS ends at a reverse proxy: cookies are marked Secure\n"
-        "  --threads N            requests served at once (default 8)\n");
+               "Usage: tarnwell-web --database PATH|URI [--listen ADDRESS:PORT] [--password-file FILE]\n"
+               "                    [--behind-proxy] [--threads N]\n"
+               "       tarnwell-web --hash-password\n"
+               "\n"
+               "Shows Tarnwell's database in a browser: the sensors' status, alarms and charts.\n"
+               "\n"
+               "Options:\n"
+               "  --database PATH|URI    the database file, or a team server's postgresql:// URI\n"
+               "  --listen ADDRESS:PORT  where to answer (default 127.0.0.1:8470; port 0: any free port)\n"
+               "  --password-file FILE   logins for a database file (lines name:view|acknowledge:hash)\n"
+               "  --behind-proxy         TLS ends at a reverse proxy: cookies are marked Secure\n"
+               "  --threads N            requests served at once (default 8)\n"
+               "  --hash-password        reads a password on stdin and prints its hash for the\n"
+               "                         password file\n"
+               "  --help                 this text\n"
+               "\n"
+               "Exit status:\n"
+               "  0  stopped by SIGINT or SIGTERM, or the hash printed\n"
+               "  2  it did not start: the command was used wrongly, the database cannot be opened\n"
+               "     or needs an upgrade, the address cannot be taken, or a database file would\n"
+               "     answer without logins on an address other than the loopback\n"
+               "\n"
+               "Files:\n"
+               "  %1  dygraphs, the charts' library, served under /static/dygraphs/\n"
+               "\n"
+               "Environment:\n"
+               "  TARNWELL_DYGRAPHS_DIR  another folder to serve dygraphs from\n")
+        .arg(QStringLiteral(TARNWELL_DYGRAPHS_DIR));
 }
 
 bool isIPv6(const QString& address) { return addressBytes(address).size() == 16; }

@@ -8,6 +8,7 @@
 #include "alarms/AlarmsController.h"
 #include "alarms/AlarmLevelsDialog.h"
 #include "alarms/AlarmsWindow.h"
+#include "alarms/NotificationSettingsDialog.h"
 #include "app/MainWindow.h"
 #include "charts/ChartControl.h"
 #include "data/AlarmEpisodes.h"
@@ -314,6 +315,30 @@ private slots:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(*dlg.levels().loadActionUpper, 12.0);
         QCOMPARE(*dlg.levels().staleDays, 5.0);
+    }
+
+    // The web view address the alarm messages link to: only an http or https address is
+    // taken (said so, nothing saved); a saved one is shown again when the dialog next
+    // opens, so saving other settings keeps it.
+    void notificationSettingsKeepTheWebViewAddress()
+    {
+        TestData::installFresh();
+        auto db = TestData::openDatabase();
+        ScriptedMessages m;
+        {
+            NotificationSettingsDialog dlg(*db);
+            dlg.txtWebAddress->setText("tarnwell.mine.example");
+            QVERIFY(!dlg.save());
+            QVERIFY(m.script.texts().last().startsWith("The web view address is given as http://host"));
+            QVERIFY(NotifySettings::load(*db).webAddress.isEmpty());
+            dlg.txtWebAddress->setText(" https://tarnwell.mine.example/web ");
+            QVERIFY(dlg.save());
+        }
+        NotificationSettingsDialog again(*db);
+        QCOMPARE(again.txtWebAddress->text(), QString("https://tarnwell.mine.example/web"));
+        again.txtHook->setText("/bin/true");
+        QVERIFY(again.save());
+        QCOMPARE(NotifySettings::load(*db).webAddress, QString("https://tarnwell.mine.example/web"));
     }
 
     void aReadingSavedOnTheReadingsPageIsEvaluated()

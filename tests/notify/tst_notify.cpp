@@ -1,10 +1,12 @@
 // Alarm notifications end to end: crossings recorded by tarnwell-import (and by two runs
 // at once) reach a real mail server on 127.0.0.1 and a hook script exactly once; a mail
-// server that is down is tried again; the reminder fires once; clearing is told.
+// server that is down is tried again; the reminder fires once; clearing is told; the
+// messages link to the web view when its address is set.
 #include "support/TestEnv.h"
 #include "alarms/AlarmEvaluation.h"
 #include "data/AlarmEpisodes.h"
 #include "data/AlarmStore.h"
+#include "notify/NotifyMessages.h"
 #include "notify/NotifySettings.h"
 #include "notify/Outbox.h"
 #include "store/Database.h"
@@ -16,6 +18,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 #include <QtTest>
 
 namespace {
@@ -174,6 +177,7 @@ class TestNotify : public QObject {
         s.smtpUrl = QStringLiteral("smtp://127.0.0.1:%1").arg(port);
         s.smtpFrom = "tarnwell@mine.example";
         s.hookCommand = hook;
+        s.webAddress = "https://mine.example/tarnwell/";
         NotifySettings::save(*db, s);
         NotifySettings::saveRecipients(*db, {{"ops@mine.example", "Alert", {}},
                                              {"boss12@mine.example", "Action", {"12", ""}},
@@ -216,10 +220,12 @@ private slots:
         for (const char* text :
              {"Place: level 12, Stope 4", "Position: Load #1 (upper)", "Value: 13.00 t (Action level 12.00 t)",
               "Time of the reading: 2024/03/05 02:00", "Barricade Stope 4 and call geotech.",
-              "Who is called: Geotech on call 555-0102", "To acknowledge: open Tarnwell"})
+              "Who is called: Geotech on call 555-0102", "To acknowledge: open Tarnwell",
+              "https://mine.example/tarnwell/sensor/123435003", "https://mine.example/tarnwell/alarms"})
             QVERIFY2(mails[0].contains(text), text);
         QList<QJsonObject> calls = hookCalls();
         QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0]["sensorLink"].toString(), QString("https://mine.example/tarnwell/sensor/123435003"));
         QCOMPARE(calls[0]["change"].toString(), QString("opened"));
         QCOMPARE(calls[0]["level"].toString(), QString("Action"));
         QCOMPARE(calls[0]["sensor"].toString(), Bolt);
@@ -244,6 +250,47 @@ private slots:
         QCOMPARE(calls[1]["change"].toString(), QString("cleared"));
         QVERIFY(AlarmEpisodes::active(*db).empty());
         QCOMPARE(Outbox::unsent(*db).size(), size_t(0));
+    }
+
+    // The links of a message: the id encoded as one path segment (a space, "&", "/", "#"
+    // or "?" in it must not end it or start a query), one slash after the base whether or
+    // not it ends in one, no link at all without a base; only http and https bases with a
+    // host are taken.
+    void webViewLinks()
+    {
+        AlarmEpisodes::Episode e;
+        e.sensorId = "BOLT 01&2/#?";
+        e.quantity = "Load";
+        e.position = 1;
+        e.direction = "upper";
+        e.level = e.peakLevel = "Action";
+        e.openedAt = "2024-03-05 02:00:00";
+        for (const QString& base : {QString("http://10.1.2.3:8470"), QString("http://10.1.2.3:8470/")}) {
+            const NotifyMessages::Message m = NotifyMessages::compose(e, "opened", {}, std::nullopt, base);
+            const QString link = "http://10.1.2.3:8470/sensor/BOLT%2001%262%2F%23%3F";
+            QVERIFY2(m.body.contains(link + "\r\n"), qPrintable(m.body));
+            QVERIFY(m.body.contains("http://10.1.2.3:8470/alarms\r\n"));
+            const QJsonObject o = QJsonDocument::fromJson(m.json).object();
+            QCOMPARE(o["sensorLink"].toString(), link);
+            QCOMPARE(QUrl(link).path(QUrl::FullyDecoded), QString("/sensor/BOLT 01&2/#?"));
+        }
+        const NotifyMessages::Message none = NotifyMessages::compose(e, "opened", {}, std::nullopt, "  ");
+        QVERIFY(!none.body.contains("http"));
+        QVERIFY(!QJsonDocument::fromJson(none.json).object().contains("sensorLink"));
+        QVERIFY(NotifyMessages::test("ops", "https://h/").body.contains("https://h/alarms\r\n"));
+        QVERIFY(!NotifyMessages::test("ops").body.contains("http"));
+
+        for (const char* good : {"", "http://tarnwell:8470", "https://mine.example/tarnwell/", "HTTPS://Mine.example"})
+            QVERIFY2(NotifySettings::webAddressAccepted(good), good);
+        for (const char* bad : {"ftp://mine.example", "mine.example", "https://", "javascript:alert(1)",
+                                "https://mine.example/?a=1", "https://user:pw@mine.example", "http://a b"})
+            QVERIFY2(!NotifySettings::webAddressAccepted(bad), bad);
+
+        // Kept with the other settings, trimmed.
+        NotifySettings::Settings s = NotifySettings::load(*db);
+        s.webAddress = " https://other.example ";
+        NotifySettings::save(*db, s);
+        QCOMPARE(NotifySettings::load(*db).webAddress, QString("https://other.example"));
     }
 
     // Two imports at once that both hold the crossing record it once and send one mail.

@@ -94,6 +94,7 @@ private slots:
         QTest::newRow("tarnwell") << QStringLiteral(TARNWELL_PROGRAM) << QStringLiteral("tarnwell.1");
         QTest::newRow("tarnwell-setup") << QStringLiteral(SETUP_PROGRAM) << QStringLiteral("tarnwell-setup.1");
         QTest::newRow("tarnwell-import") << QStringLiteral(IMPORT_PROGRAM) << QStringLiteral("tarnwell-import.1");
+        QTest::newRow("tarnwell-web") << QStringLiteral(WEB_PROGRAM) << QStringLiteral("tarnwell-web.1");
     }
 
     void manualPageSaysWhatHelpSays()
