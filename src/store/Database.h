@@ -133,6 +133,24 @@ public:
     // Server only: puts the change trigger on every table lacking it; returns how many got
     // one. Throws TwError.
     int trackChanges();
+    // What was committed to one table as a server counts it (store/ServerChanges.h): the
+    // rows added to it and the transactions that changed it otherwise. Between two marks of
+    // equal edits the only change is mark.added - earlier.added added rows. Not known on a
+    // file, on a server without the counters, or inside a transaction (whose changes may
+    // still be undone).
+    struct AppendMark {
+        bool known = false;
+        quint64 generation = 0;
+        qint64 added = 0;
+        qint64 edits = 0;
+        // Whether nothing but rows were added between this mark and a later one.
+        bool onlyAddedBefore(const AppendMark& later) const
+        {
+            return known && later.known && generation == later.generation && edits == later.edits &&
+                   later.added >= added;
+        }
+    };
+    AppendMark appendMark(const QString& table);
 
     // ---- operations each engine does its own way ----
     // Whether a table of that name exists (names compare without case).
