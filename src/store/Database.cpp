@@ -520,7 +520,7 @@ Database::AppendMark Database::appendMark(const QString& table)
 {
     AppendMark m;
     auto* driver = isServer() ? dynamic_cast<ServerDriver*>(handle().driver()) : nullptr;
-    if (!m_changesTracked || !driver || m_transactionDepth > 0) return m;
+    if (!m_changesTracked || !driver || inTransaction()) return m;
     driver->reconnectIfLost();
     m.generation = m_generation + (quint64(driver->generation()) << 32);
     QSqlQuery q(driver->inner());

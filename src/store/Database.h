@@ -111,6 +111,8 @@ public:
     // Changes each time the connection is closed, so holders of cached statements know
     // to ask again.
     quint64 generation() const { return m_generation; }
+    // Whether a Transaction of this connection is open.
+    bool inTransaction() const { return m_transactionDepth > 0; }
 
     // A mark of one table's state: two equal stamps mean that the table did not change in
     // between (no row of it written through this connection, nothing committed by another

@@ -16,8 +16,8 @@ namespace Statistics {
 constexpr qint64 LargeChange = 10000;
 
 // Gathers the table's statistics on a server when rowsChanged reaches LargeChange (an
-// empty table name: every table). Outside a transaction; a failure is ignored (the server
-// gathers them later by itself).
+// empty table name: every table). A failure is ignored (the server gathers them later by
+// itself).
 void refreshAfter(Database& db, const QString& table, qint64 rowsChanged);
 
 }  // namespace Statistics
