@@ -13,7 +13,8 @@ void refreshAfter(Database& db, const QString& table, qint64 rowsChanged)
         // VACUUM as well: it marks the table's pages all-visible, so that a list of row
         // identities in date order is read from the date index alone (an index-only scan)
         // instead of the whole table being read and sorted; and after a pass it frees the
-        // rows the pass replaced. (Not possible inside a transaction: there the statistics only.)
+        // rows the pass replaced. (After a pass the import runs, so vacuuming after the
+        // append alone would not leave the pages all-visible.) (Not possible inside a transaction: there the statistics only.)
         if (db.inTransaction()) {
             db.execute(table.isEmpty() ? QStringLiteral("ANALYZE")
                                        : QStringLiteral("ANALYZE ") + SqlDialect::quoteName(table));
