@@ -527,7 +527,7 @@ Database::AppendMark Database::appendMark(const QString& table)
     q.setForwardOnly(true);
     if (q.exec(ServerChanges::appendsQuery(table)) && q.next() && q.value(0).toBool()) {
         m.known = true;
-        m.added = q.value(1).toLongLong();
+        m.writes = q.value(1).toLongLong();
         m.edits = q.value(2).toLongLong();
     }
     return m;

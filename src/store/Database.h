@@ -136,20 +136,20 @@ public:
     // one. Throws TwError.
     int trackChanges();
     // What was committed to one table as a server counts it (store/ServerChanges.h): the
-    // rows added to it and the transactions that changed it otherwise. Between two marks of
-    // equal edits the only change is mark.added - earlier.added added rows. Not known on a
-    // file, on a server without the counters, or inside a transaction (whose changes may
-    // still be undone).
+    // transactions that wrote it and those that changed it otherwise than by adding rows.
+    // Between two marks of equal edits the only change is added rows; of equal writes too,
+    // none. Not known on a file, on a server without the counters, or inside a transaction
+    // (whose changes may still be undone).
     struct AppendMark {
         bool known = false;
         quint64 generation = 0;
-        qint64 added = 0;
+        qint64 writes = 0;
         qint64 edits = 0;
         // Whether nothing but rows were added between this mark and a later one.
         bool onlyAddedBefore(const AppendMark& later) const
         {
             return known && later.known && generation == later.generation && edits == later.edits &&
-                   later.added >= added;
+                   later.writes >= writes;
         }
     };
     AppendMark appendMark(const QString& table);

@@ -16,35 +16,44 @@ bool Recordset::appendAddedRows()
     const Database::Stamp others = m_db.othersStamp();
     const Database::AppendMark before = m_db.appendMark(m_table);
     if (!m_appendMark.onlyAddedBefore(before)) return false;
+    if (before.writes == m_appendMark.writes) {
+        // Nothing committed to the table since: the list stands.
+        m_loadedMark = others;
+        m_deletedPending = false;
+        m_seenRow = -1;
+        return true;
+    }
 
-    // Every row of the list has an identity no higher than the list's highest, and no row
-    // was deleted or changed since: the rows not in the list are among those above it. In
-    // the selection's order (which ends with the row identity, so it is total) they must all
-    // come after the list's last row: asked for together with that row, it must come first.
+    // No row was deleted or changed since the list was read: the rows not in it were added,
+    // and those with an identity above the list's highest are among them. In the selection's
+    // order (which ends with the row identity, so it is total) they must all come after the
+    // list's last row: asked for together with that row, it must come first. And they must
+    // be all the rows added: a transaction may have taken a lower identity and committed
+    // after one with a higher one. The table's rows counted in the same statement tell.
     const qint64 highest = m_ids.empty() ? std::numeric_limits<qint64>::min() : *std::ranges::max_element(m_ids);
     const qint64 last = m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back();
-    QString sql = QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(m_table) +
+    const QString table = SqlDialect::quoteName(m_table);
+    QString sql = QStringLiteral("SELECT rowid, (SELECT count(*) FROM ") + table + QStringLiteral(") FROM ") + table +
                   QStringLiteral(" WHERE rowid > ? OR rowid = ? ORDER BY ") +
                   (m_orderBy.isEmpty() ? QStringLiteral("rowid") : m_orderBy + QStringLiteral(", rowid"));
     Statement q(m_db, sql);
     q.bind(1, highest);
     q.bind(2, last);
     std::vector<qint64> added;
+    qint64 rows = 0;
     bool lastFirst = m_ids.empty();
     bool first = true;
     while (q.next()) {
         const qint64 id = q.integer(0);
+        rows = q.integer(1);
         if (first && !m_ids.empty()) lastFirst = id == last;
         else if (id != last) added.push_back(id);
         first = false;
     }
-    // The counters read after the rows: had anything been committed before them that the
-    // rows do not show (an added row with an identity below the highest, from a transaction
-    // that took its identity earlier and committed later), the rows found would fall short
-    // of the rows counted.
+    // The counters read after the rows: an edit committed meanwhile (before the rows were
+    // read, or while the list was first read) shows in them.
     const Database::AppendMark after = m_db.appendMark(m_table);
-    if (!lastFirst || !m_appendMark.onlyAddedBefore(after) || after.added - m_appendMark.added != qint64(added.size()))
-        return false;
+    if (!lastFirst || !m_appendMark.onlyAddedBefore(after) || rows != qint64(m_ids.size() + added.size())) return false;
     m_ids.insert(m_ids.end(), added.begin(), added.end());
     m_appendMark = after;
     m_loadedMark = others;

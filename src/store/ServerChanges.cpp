@@ -38,44 +38,43 @@ bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error)
     }
     // tw_note_rows runs with its owner's rights, so a user who may write a table need not be
     // given rights on the bookkeeping table too. Its counter row is written once per
-    // transaction and table for the transaction counter and the edit counter (a
-    // transaction of many single-row statements would otherwise stack up one row version
-    // per statement), and once per inserting statement for the count of added rows; every
-    // write statement still moves this session's own tally of writes to the table, so its
-    // stamp changes with each of them. inserted: the rows a statement added, or -1 for a
-    // change that is not only added rows (an update, a deletion, emptied, made or dropped).
+    // transaction and table for each of its two counters (a transaction of many single-row
+    // statements would otherwise stack up one row version per statement); every write
+    // statement still moves this session's own tally of writes to the table, so its stamp
+    // changes with each of them. edit: the change is not only added rows (an update, a
+    // deletion, emptied, made or dropped).
     return run(inner,
                QStringLiteral(
                    "CREATE TABLE IF NOT EXISTS tw_changes (tbl TEXT PRIMARY KEY, n BIGINT NOT NULL DEFAULT 0, "
                    "xact BIGINT NOT NULL DEFAULT 0)"),
                error) &&
-           run(inner,
-               QStringLiteral("ALTER TABLE tw_changes ADD COLUMN IF NOT EXISTS ins BIGINT NOT NULL DEFAULT 0, "
-                              "ADD COLUMN IF NOT EXISTS edits BIGINT NOT NULL DEFAULT 0"),
+           run(inner, QStringLiteral("ALTER TABLE tw_changes ADD COLUMN IF NOT EXISTS edits BIGINT NOT NULL DEFAULT 0"),
                error) &&
            run(inner,
                QStringLiteral(
-                   "CREATE OR REPLACE FUNCTION tw_note_rows(t TEXT, inserted BIGINT) RETURNS void LANGUAGE plpgsql "
+                   "CREATE OR REPLACE FUNCTION tw_note_rows(t TEXT, edit BOOLEAN) RETURNS void LANGUAGE plpgsql "
                    "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
                    "DECLARE\n"
                    "  own TEXT := 'tarnwell.writes_' || md5(t);\n"
                    "  done TEXT := coalesce(current_setting('tarnwell.changed_tables', true), '');\n"
                    "  edited TEXT := coalesce(current_setting('tarnwell.edited_tables', true), '');\n"
                    "  is_first BOOLEAN := strpos(done, '/' || t || '/') = 0;\n"
-                   "  is_edit BOOLEAN := inserted < 0 AND strpos(edited, '/' || t || '/') = 0;\n"
+                   "  is_edit BOOLEAN := edit AND strpos(edited, '/' || t || '/') = 0;\n"
                    "BEGIN\n"
                    "  PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + 1)::text, "
                    "false);\n"
-                   "  IF NOT is_first AND NOT is_edit AND inserted <= 0 THEN RETURN; END IF;\n"
+                   "  IF NOT is_first AND NOT is_edit THEN RETURN; END IF;\n"
                    "  IF is_first THEN PERFORM set_config('tarnwell.changed_tables', done || '/' || t || '/', true); "
-                   "END IF;\n"
+                   "END "
+                   "IF;\n"
                    "  IF is_edit THEN PERFORM set_config('tarnwell.edited_tables', edited || '/' || t || '/', true); "
-                   "END IF;\n"
-                   "  INSERT INTO tw_changes AS c (tbl, n, xact, ins, edits)\n"
-                   "    VALUES (t, 1, txid_current(), greatest(inserted, 0), CASE WHEN is_edit THEN 1 ELSE 0 END)\n"
+                   "END "
+                   "IF;\n"
+                   "  INSERT INTO tw_changes AS c (tbl, n, xact, edits)\n"
+                   "    VALUES (t, 1, txid_current(), CASE WHEN is_edit THEN 1 ELSE 0 END)\n"
                    "    ON CONFLICT (tbl) DO UPDATE SET n = c.n + CASE WHEN is_first THEN 1 ELSE 0 END, xact = "
                    "txid_current(),\n"
-                   "      ins = c.ins + greatest(inserted, 0), edits = c.edits + CASE WHEN is_edit THEN 1 ELSE 0 END;\n"
+                   "      edits = c.edits + CASE WHEN is_edit THEN 1 ELSE 0 END;\n"
                    "  IF is_first THEN\n"
                    "    PERFORM set_config('tarnwell.own_changes', (coalesce(nullif(current_setting("
                    "'tarnwell.own_changes', true), '')::bigint, 0) + 1)::text, false);\n"
@@ -87,29 +86,24 @@ bool ensureSetUp(const QSqlDatabase& inner, QSqlError* error)
                QStringLiteral("CREATE OR REPLACE FUNCTION tw_note_change(t TEXT) RETURNS void LANGUAGE plpgsql "
                               "SECURITY DEFINER SET search_path FROM CURRENT AS $tw$\n"
                               "BEGIN\n"
-                              "  PERFORM tw_note_rows(t, -1);\n"
+                              "  PERFORM tw_note_rows(t, true);\n"
                               "END\n$tw$"),
                error) &&
-           // A statement that changed no row (an UPDATE matching nothing) is no change. An
-           // update or deletion whose transaction has counted the table's edit already moves
-           // only the session's own tally (without the cost of calling the owner's function).
+           // A statement that changed no row (an UPDATE matching nothing) is no change. A write
+           // whose transaction has counted what it is already moves only the session's own
+           // tally (without the cost of calling the owner's function).
            run(inner,
                QStringLiteral(
                    "CREATE OR REPLACE FUNCTION tw_changes_written() RETURNS trigger LANGUAGE plpgsql AS $tw$\n"
                    "DECLARE\n"
                    "  own TEXT;\n"
-                   "  added BIGINT;\n"
                    "  mark TEXT := '/' || TG_TABLE_NAME || '/';\n"
                    "BEGIN\n"
-                   "  IF TG_OP = 'INSERT' THEN\n"
-                   "    SELECT count(*) INTO added FROM changed;\n"
-                   "    IF added > 0 THEN PERFORM tw_note_rows(TG_TABLE_NAME, added); END IF;\n"
-                   "    RETURN NULL;\n"
-                   "  END IF;\n"
                    "  IF NOT EXISTS (SELECT 1 FROM changed) THEN RETURN NULL; END IF;\n"
                    "  IF strpos(coalesce(current_setting('tarnwell.changed_tables', true), ''), mark) = 0 OR\n"
-                   "     strpos(coalesce(current_setting('tarnwell.edited_tables', true), ''), mark) = 0 THEN\n"
-                   "    PERFORM tw_note_rows(TG_TABLE_NAME, -1);\n"
+                   "     (TG_OP <> 'INSERT' AND strpos(coalesce(current_setting('tarnwell.edited_tables', true), ''), "
+                   "mark) = 0) THEN\n"
+                   "    PERFORM tw_note_rows(TG_TABLE_NAME, TG_OP <> 'INSERT');\n"
                    "  ELSE\n"
                    "    own := 'tarnwell.writes_' || md5(TG_TABLE_NAME);\n"
                    "    PERFORM set_config(own, (coalesce(nullif(current_setting(own, true), '')::bigint, 0) + "
@@ -209,9 +203,9 @@ QString tableQuery(const QString& table)
 QString appendsQuery(const QString& table)
 {
     // A row of a table never written since it was tracked has no columns to tell: read
-    // through to_jsonb, the question is answered on a layout without the two counters too.
+    // through to_jsonb, the question is answered on a layout without the edit counter too.
     return QStringLiteral(
-               "SELECT to_regproc('tw_note_rows') IS NOT NULL, coalesce((to_jsonb(c) ->> 'ins')::bigint, 0), "
+               "SELECT to_regproc('tw_note_rows') IS NOT NULL, coalesce(c.n, 0), "
                "coalesce((to_jsonb(c) ->> 'edits')::bigint, 0) FROM (SELECT 1) AS one LEFT JOIN tw_changes c ON "
                "c.tbl = ") +
            literal(serverName(table));
