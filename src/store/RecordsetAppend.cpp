@@ -53,7 +53,8 @@ bool Recordset::appendAddedRows()
     // The counters read after the rows: an edit committed meanwhile (before the rows were
     // read, or while the list was first read) shows in them.
     const Database::AppendMark after = m_db.appendMark(m_table);
-    if (!lastFirst || !m_appendMark.onlyAddedBefore(after) || rows != qint64(m_ids.size() + added.size())) return false;
+    if (!lastFirst || !m_appendMark.onlyAddedBefore(after) || rows != qint64(m_ids.size()) + qint64(added.size()))
+        return false;
     m_ids.insert(m_ids.end(), added.begin(), added.end());
     m_appendMark = after;
     m_loadedMark = others;
