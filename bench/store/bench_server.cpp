@@ -24,6 +24,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -79,7 +80,23 @@ void moves(Figures& f, Database& db, Recordset& rs, const QString& target, const
         total += since(t);
     }
     f.add(QStringLiteral("Next after another user's commit"), total / Changes);
-    if (rs.recordCount() != before) std::printf("CHECK: %lld readings after the moves\n", qlonglong(rs.recordCount()));
+    // Another user adds a reading after the last: only the added rows are fetched.
+    total = 0;
+    const QDateTime last = QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(qint64(Count) * 60);
+    for (int i = 0; i < Changes; ++i) {
+        const QDateTime when = last.addSecs(qint64(i) * 60);
+        other.execute(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, Channel1) VALUES (?, ?, '1')").arg(Id),
+                      {Id + ' ' + when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
+                       when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        t.restart();
+        next();
+        total += since(t);
+    }
+    f.add(QStringLiteral("Next after another user's addition"), total / Changes);
+    other.execute(QStringLiteral("DELETE FROM `%1` WHERE FullDate >= ?").arg(Id),
+                  {last.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+    if (rs.recordCount() != before + Changes)
+        std::printf("CHECK: %lld readings after the moves\n", qlonglong(rs.recordCount()));
 }
 
 Figures run(const QString& target)
@@ -93,11 +110,16 @@ Figures run(const QString& target)
     }
     f.add(QStringLiteral("append 100,000 readings, batched"), Bench::fillMinutes(s.db, Id, Count, false));
 
+    // The fastest of a few opens, as the other benchmarks take the fastest run.
     QElapsedTimer t;
-    t.start();
     Recordset rs(s.db);
-    rs.open(DataTables::readingsQuery(Id));
-    f.add(QStringLiteral("open the readings recordset"), since(t));
+    double fastest = 1e300;
+    for (int i = 0; i < 5; ++i) {
+        t.restart();
+        rs.open(DataTables::readingsQuery(Id));
+        fastest = std::min(fastest, since(t));
+    }
+    f.add(QStringLiteral("open the readings recordset"), fastest);
 
     t.restart();
     double sum = 0;

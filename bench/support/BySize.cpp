@@ -3,6 +3,7 @@
 #include "store/DataTables.h"
 #include "store/BulkInsert.h"
 #include "store/Database.h"
+#include "store/Statistics.h"
 #include "store/Statement.h"
 
 #include <QCoreApplication>
@@ -231,6 +232,8 @@ double fillMinutes(Database& db, const QString& id, int count, bool stacked)
     }
     ins.flush();
     tx.commit();
+    // As the import does after appending: the server's statistics gathered again.
+    Statistics::refreshAfter(db, id, count);
     return ms(t);
 }
 

@@ -516,6 +516,23 @@ Database::Stamp Database::serverStamp(const QString& query)
     return s;
 }
 
+Database::AppendMark Database::appendMark(const QString& table)
+{
+    AppendMark m;
+    auto* driver = isServer() ? dynamic_cast<ServerDriver*>(handle().driver()) : nullptr;
+    if (!m_changesTracked || !driver || inTransaction()) return m;
+    driver->reconnectIfLost();
+    m.generation = m_generation + (quint64(driver->generation()) << 32);
+    QSqlQuery q(driver->inner());
+    q.setForwardOnly(true);
+    if (q.exec(ServerChanges::appendsQuery(table)) && q.next() && q.value(0).toBool()) {
+        m.known = true;
+        m.writes = q.value(1).toLongLong();
+        m.edits = q.value(2).toLongLong();
+    }
+    return m;
+}
+
 int Database::trackChanges()
 {
     if (!isServer()) return 0;

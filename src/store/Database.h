@@ -111,6 +111,8 @@ public:
     // Changes each time the connection is closed, so holders of cached statements know
     // to ask again.
     quint64 generation() const { return m_generation; }
+    // Whether a Transaction of this connection is open.
+    bool inTransaction() const { return m_transactionDepth > 0; }
 
     // A mark of one table's state: two equal stamps mean that the table did not change in
     // between (no row of it written through this connection, nothing committed by another
@@ -133,6 +135,24 @@ public:
     // Server only: puts the change trigger on every table lacking it; returns how many got
     // one. Throws TwError.
     int trackChanges();
+    // What was committed to one table as a server counts it (store/ServerChanges.h): the
+    // transactions that wrote it and those that changed it otherwise than by adding rows.
+    // Between two marks of equal edits the only change is added rows; of equal writes too,
+    // none. Not known on a file, on a server without the counters, or inside a transaction
+    // (whose changes may still be undone).
+    struct AppendMark {
+        bool known = false;
+        quint64 generation = 0;
+        qint64 writes = 0;
+        qint64 edits = 0;
+        // Whether nothing but rows were added between this mark and a later one.
+        bool onlyAddedBefore(const AppendMark& later) const
+        {
+            return known && later.known && generation == later.generation && edits == later.edits &&
+                   later.writes >= writes;
+        }
+    };
+    AppendMark appendMark(const QString& table);
 
     // ---- operations each engine does its own way ----
     // Whether a table of that name exists (names compare without case).

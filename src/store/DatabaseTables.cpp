@@ -89,9 +89,12 @@ QList<Database::Column> Database::columns(const QString& table)
     QSqlQuery q(isServer() ? serverInner() : handle());
     q.setForwardOnly(true);
     if (isServer()) {
-        if (!q.prepare(
-                QStringLiteral("SELECT column_name, data_type FROM information_schema.columns WHERE table_schema = "
-                               "current_schema() AND table_name = lower(?) ORDER BY ordinal_position")))
+        // From the catalogue itself: the information schema's view of it takes the server
+        // ten to twenty milliseconds, and every recordset opened asks.
+        if (!q.prepare(QStringLiteral(
+                "SELECT a.attname, format_type(a.atttypid, NULL) FROM pg_attribute a JOIN pg_class c ON c.oid = "
+                "a.attrelid WHERE c.relnamespace = current_schema()::regnamespace AND c.relname = lower(?) AND "
+                "a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum")))
             throwSqlError(q.lastError());
         q.addBindValue(table);
         if (!q.exec()) throwSqlError(q.lastError());

@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/RowVersions.h"
+#include "store/ServerChanges.h"
 
 #include <QDateTime>
 #include <QSqlError>
@@ -98,6 +99,16 @@ void createRejectionsTable(Database& db)
     }
 }
 
+// On a server, the change counters count the rows added to each table apart from the
+// transactions that changed it otherwise, so that a list of rows read before can be
+// extended by the added ones alone. A file keeps no such counters.
+void countAddedRows(Database& db)
+{
+    if (!db.isServer()) return;
+    QSqlError e;
+    if (!ServerChanges::ensureSetUp(db.serverConnection(), &e)) throwSqlError(e);
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
@@ -115,6 +126,8 @@ const std::vector<Migration>& all()
          &addMapMissingCodes},
         {"2026-12-alarm-episodes", "alarm episodes, the notification outbox, recipients, settings and response plans",
          &AlarmEpisodeTables::create},
+        {"2026-12-server-added-rows", "the server's change counters tell added rows from edits and deletions",
+         &countAddedRows},
     };
     return steps;
 }

@@ -58,6 +58,7 @@ void Recordset::openWithRows(const QString& sql, std::vector<qint64> ids)
 {
     openQuery(sql);
     m_ids = std::move(ids);
+    m_appendMark = Database::AppendMark();
     m_open = true;
     m_pos = 0;
 }
@@ -83,6 +84,7 @@ void Recordset::close()
     m_computedWrites = false;
     m_seenRow = -1;
     m_conflict = Conflict();
+    m_appendMark = Database::AppendMark();
 }
 
 void Recordset::loadColumns()
@@ -131,6 +133,7 @@ void Recordset::loadIds()
     for (const QVariant& b : m_filterBinds) q.bind(p++, b);
     // Taken before the rows are read: a change committed while they are read is seen next time.
     m_loadedMark = m_db.othersStamp();
+    m_appendMark = m_where.isEmpty() && m_filter.isEmpty() ? m_db.appendMark(m_table) : Database::AppendMark();
     m_ids.clear();
     while (q.next()) m_ids.push_back(q.integer(0));
     m_cache.clear();
@@ -556,6 +559,7 @@ void Recordset::flushEdit()
     if (mode == Mode::AddNew) {
         // A new row joins the end of the set until the next requery, as in ADO.
         m_ids.push_back(newId);
+        m_appendMark = Database::AppendMark();
         m_pos = qint64(m_ids.size()) - 1;
         m_seenRow = -1;
     } else {
@@ -615,6 +619,7 @@ void Recordset::deleteCurrent()
     m_ids.erase(m_ids.begin() + m_pos);
     m_cache.remove(id);
     m_deletedPending = true;
+    m_appendMark = Database::AppendMark();
 }
 
 void Recordset::deleteCurrentIfUnchanged()
@@ -651,13 +656,14 @@ void Recordset::deleteCurrentIfUnchanged()
     m_cache.remove(id);
     m_deletedPending = true;
     m_seenRow = -1;
+    m_appendMark = Database::AppendMark();
 }
 
 void Recordset::requery()
 {
     if (!m_open) noCurrentRecord();
     if (m_mode != Mode::None) flushEdit();
-    loadIds();
+    if (!appendAddedRows()) loadIds();
     m_pos = 0;
 }
 

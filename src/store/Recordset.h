@@ -83,7 +83,9 @@ public:
     // a row another user deleted already counts as deleted.
     void deleteCurrentIfUnchanged();
 
-    // Re-runs the selection; the cursor goes to the first row (or BOF/EOF when empty).
+    // Re-runs the selection; the cursor goes to the first row (or BOF/EOF when empty). On a
+    // server, when the only change since the rows were read is rows added to the table after
+    // the last one in the selection's order, only those are fetched and joined to the end.
     void requery();
 
     // Finds "Column = 'value'" forward from the current row (from the first row when at
@@ -137,6 +139,9 @@ private:
     void openQuery(const QString& sql);
     void loadColumns();
     void loadIds();
+    // The added rows joined to the end of the list read before (server, whole table). false
+    // when that would not give what reading it all again gives: the list is then unchanged.
+    bool appendAddedRows();
     void flushEdit();
     const QVector<QVariant>& currentRow() const;
     int slotFor(int column) const;
@@ -175,6 +180,9 @@ private:
     mutable qint64 m_seenVersion = 0;
     Conflict m_conflict;
     Database::Stamp m_loadedMark;
+    // The table's counters when the list was last read whole or extended, while the list
+    // is exactly as read (no row added or deleted through the cursor since).
+    Database::AppendMark m_appendMark;
     [[noreturn]] void refuseStale(qint64 id);
 
     // Values are fetched only for the columns asked for so far (m_wanted); a cached row

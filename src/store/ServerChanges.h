@@ -15,7 +15,9 @@
 // the raises this session made, so that "what others committed" is the sum of the
 // counters less that tally (one cheap query), and this session's write statements per
 // table, which the table's stamp includes so that it moves with each own write inside a
-// transaction.
+// transaction. Beside the counter, each row keeps how many transactions changed its table
+// otherwise than by adding rows (updated, deleted, emptied, made or dropped): while that
+// stands still, the only change since is added rows.
 //
 // Cost: the counter row is locked by the writing transaction until it ends, so two
 // writers of the SAME table take turns at commit (they would mostly meet on the table's
@@ -46,5 +48,9 @@ bool trackAll(const QSqlDatabase& inner, int* added, QSqlError* error);
 // when it was never written since tracked); what others committed as one number.
 QString tableQuery(const QString& table);
 QString othersQuery();
+// One row: whether the edit counter is kept (false on a layout before it), the
+// transactions that wrote the table and those of them that changed it otherwise than by
+// adding rows.
+QString appendsQuery(const QString& table);
 
 }  // namespace ServerChanges
