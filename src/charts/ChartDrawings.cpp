@@ -10,6 +10,7 @@
 #include "data/GraphData.h"
 #include "data/SensorDetails.h"
 #include "session/Shared.h"
+#include "store/CommitCounter.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
@@ -85,18 +86,42 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::drawLoadVsTime() { drawTime(*m_charts.T, false); }
 void ChartDrawings::drawDispVsTime() { drawTime(*m_charts.T2, true); }
 
-void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed)
+ChartDrawings::ReadMoment ChartDrawings::readMoment()
+{
+    return {m_s.db.stamp(m_s.currentSensorId()), CommitCounter::read(m_s.db)};
+}
+
+void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed, const ReadMoment& at)
 {
     m_key = key;
     m_offered = std::move(computed);
+    m_offeredAt = at;
+}
+
+void ChartDrawings::passStored(const QString& key, quint32 from, quint32 to)
+{
+    for (ReadColumns& r : m_read)
+        if (r.columns && !r.key.isEmpty() && r.key == key && r.at.commits == from) r.at.commits = to;
+}
+
+bool ChartDrawings::stillCurrent(const ReadColumns& kept, const ReadMoment& now)
+{
+    if (kept.at.stamp == now.stamp) return true;
+    // Another connection committed (the stamp cannot tell which): still current when the
+    // file's commit count says no commit came since, or only passes that stored what the
+    // columns hold, and this connection wrote nothing meanwhile.
+    const Database::Stamp& was = kept.at.stamp;
+    return kept.at.commits && now.commits && *kept.at.commits == *now.commits &&
+           was.generation == now.stamp.generation && was.tableWrites == now.stamp.tableWrites &&
+           was.rollbacks == now.stamp.rollbacks;
 }
 
 bool ChartDrawings::timeColumnsCurrent(const QString& key)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
-    const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
+    const ReadMoment now = readMoment();
     for (const ReadColumns& r : m_read)
-        if (r.columns && r.sql == sql && r.key == key && r.stamp == now) return true;
+        if (r.columns && r.sql == sql && r.key == key && stillCurrent(r, now)) return true;
     return false;
 }
 
@@ -114,14 +139,15 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
-        const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
+        const ReadMoment now = readMoment();
         // Each time chart keeps its own columns, read again only when they are not current.
         const size_t slot = displacement ? 1 : 0;
         ReadColumns& kept = m_read[slot];
-        if (!kept.columns || kept.sql != sql || kept.names != names || kept.key != m_key || !(kept.stamp == now)) {
+        if (!kept.columns || kept.sql != sql || kept.names != names || kept.key != m_key || !stillCurrent(kept, now)) {
             const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
             kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
+            kept.at = cols ? m_offeredAt : now;
             if (!cols)
                 cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
                                                       QStringLiteral("readingdate"), expected);
@@ -129,7 +155,6 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
             kept.columns = std::move(cols);
             kept.sql = sql;
             kept.names = names;
-            kept.stamp = now;
             kept.key = m_key;
         }
         m_s.rsGraph->openWithRows(sql, kept.rows);
