@@ -86,9 +86,11 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::drawLoadVsTime() { drawTime(*m_charts.T, false); }
 void ChartDrawings::drawDispVsTime() { drawTime(*m_charts.T2, true); }
 
-ChartDrawings::ReadMoment ChartDrawings::readMoment()
+ChartDrawings::ReadMoment ChartDrawings::readMoment() { return readMoment(m_s.currentSensorId()); }
+
+ChartDrawings::ReadMoment ChartDrawings::readMoment(const QString& table)
 {
-    return {m_s.db.stamp(m_s.currentSensorId()), CommitCounter::read(m_s.db)};
+    return {m_s.db.stamp(table), CommitCounter::read(m_s.db)};
 }
 
 void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed, const ReadMoment& at)
@@ -100,8 +102,37 @@ void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColu
 
 void ChartDrawings::passStored(const QString& key, quint32 from, quint32 to)
 {
-    for (ReadColumns& r : m_read)
-        if (r.columns && !r.key.isEmpty() && r.key == key && r.at.commits == from) r.at.commits = to;
+    for (ReadColumns& r : m_read) {
+        if (!r.columns || r.key.isEmpty() || r.key != key || r.at.commits != from) continue;
+        const ReadMoment now = readMoment(r.table);
+        // The pass computed from what the columns were computed from, and stored them.
+        r.at.commits = to;
+        r.storedAlike = true;
+        // Nothing committed since the pass, this connection wrote nothing: what it sees
+        // now is what the pass left.
+        Database::Stamp& was = r.at.stamp;
+        if (now.commits == to && now.stamp.generation == was.generation && now.stamp.tableWrites == was.tableWrites &&
+            now.stamp.rollbacks == was.rollbacks) {
+            was.dataVersion = now.stamp.dataVersion;
+            was.schemaVersion = now.stamp.schemaVersion;
+        }
+    }
+}
+
+bool ChartDrawings::updateStored(ReadColumns& kept, const ReadMoment& now)
+{
+    const Database::Stamp& was = kept.at.stamp;
+    // Only what this connection wrote can be told row by row: another connection's commit
+    // since, or this one reopened, and the whole selection is read.
+    if (!kept.columns || !kept.storedAlike || was.generation != now.stamp.generation ||
+        was.dataVersion != now.stamp.dataVersion || was.schemaVersion != now.stamp.schemaVersion)
+        return false;
+    const std::optional<std::vector<qint64>> written = m_s.db.rowsWrittenSince(kept.table, was.tableWrites);
+    if (!written || written->size() > UpdateLimit) return false;
+    if (!kept.columns->update(m_s.db, kept.sql, kept.rows, *written, QStringLiteral("readingdate"))) return false;
+    kept.at = now;
+    kept.key.clear();
+    return true;
 }
 
 bool ChartDrawings::stillCurrent(const ReadColumns& kept, const ReadMoment& now)
@@ -143,16 +174,22 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         // Each time chart keeps its own columns, read again only when they are not current.
         const size_t slot = displacement ? 1 : 0;
         ReadColumns& kept = m_read[slot];
-        if (!kept.columns || kept.sql != sql || kept.names != names || kept.key != m_key || !stillCurrent(kept, now)) {
+        const bool same = kept.columns && kept.sql == sql && kept.names == names;
+        const bool current = same && kept.key == m_key && stillCurrent(kept, now);
+        // Stored columns wanted: those kept, with the rows written since read again.
+        const bool updated = !current && same && m_key.isEmpty() && !m_offered && updateStored(kept, now);
+        if (!current && !updated) {
             const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
             kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
             kept.at = cols ? m_offeredAt : now;
+            kept.storedAlike = !cols;
             if (!cols)
                 cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
                                                       QStringLiteral("readingdate"), expected);
             kept.rows = cols->takeRowIds();
             kept.columns = std::move(cols);
+            kept.table = m_s.currentSensorId();
             kept.sql = sql;
             kept.names = names;
             kept.key = m_key;

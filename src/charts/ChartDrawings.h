@@ -101,15 +101,23 @@ private:
     ChartRules::ProfileChoice m_profiles = ChartRules::ProfileChoice::Picked;
 
     struct ReadColumns {
+        QString table;
         QString sql;
         QStringList names;
         ReadMoment at;
         QString key;
-        std::shared_ptr<const GraphColumns> columns;
+        std::shared_ptr<GraphColumns> columns;
         std::vector<qint64> rows;
+        bool storedAlike = false;  // the values are what the table stores (at `at`)
     };
+    ReadMoment readMoment(const QString& table);
     // Whether kept columns still hold what the table holds at now.
     static bool stillCurrent(const ReadColumns& kept, const ReadMoment& now);
+    // Brings kept columns of what is stored up to date by reading again only the rows this
+    // connection wrote since they were read; false when that cannot be told or done.
+    bool updateStored(ReadColumns& kept, const ReadMoment& now);
+    // At most this many written rows are read again in place of the whole selection.
+    static constexpr size_t UpdateLimit = 5000;
 
     std::array<ReadColumns, 2> m_read;  // Load v Time's and Disp v Time's
     QString m_key;
