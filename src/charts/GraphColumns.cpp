@@ -12,8 +12,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -105,7 +105,7 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
         for (size_t i = 0; i < size_t(names.size()); ++i) values.push(i, numberAt(q, first + int(i)));
     }
     std::vector<std::shared_ptr<std::vector<double>>> read = values.finish(m_ids.size(), false);
-    for (qsizetype i = 0; i < names.size(); ++i) m_numbers.insert(names[i].toLower(), std::move(read[size_t(i)]));
+    for (qsizetype i = 0; i < names.size(); ++i) m_numbers.insert(names[i].toLower(), read[size_t(i)]);
     m_names = names;
     m_rows = qsizetype(m_ids.size());
     // The text column of the first and the last row only.
@@ -179,7 +179,10 @@ void insertAt(std::vector<T>& values, const std::vector<size_t>& places, const s
     }
 }
 
-bool sameNumber(double a, double b) { return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameNumber(double a, double b)
+{
+    return (std::isnan(a) && std::isnan(b)) || std::bit_cast<quint64>(a) == std::bit_cast<quint64>(b);
+}
 }  // namespace
 
 bool GraphColumns::update(Database& db, const QString& selectionSql, std::vector<qint64>& rowIds,

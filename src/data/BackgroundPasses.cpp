@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <utility>
 
 // What the window and the pass's thread share about one run.
 struct BackgroundPasses::Run {
@@ -108,7 +109,7 @@ void BackgroundPasses::ended()
     if (!m_thread || !m_thread->isFinished()) return;
     delete m_thread;
     m_thread = nullptr;
-    const std::shared_ptr<Run> run = std::move(m_run);
+    const std::shared_ptr<Run> run = std::exchange(m_run, nullptr);
     if (!run) return;
     if (run->stop) {
         m_queue.clear();
