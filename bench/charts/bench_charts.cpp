@@ -9,6 +9,7 @@
 #include "support/BenchSupport.h"
 #include "app/MainWindow.h"
 #include "charts/ChartControl.h"
+#include "charts/ChartDrawings.h"
 #include "charts/ChartsController.h"
 #include "charts/GraphColumns.h"
 #include "core/Paths.h"
@@ -142,9 +143,13 @@ void runSize(const Bench::SizeRun& run)
                           run.runs, [&] { enter(t.index); },
                           [&] {
                               leave();
-                              // The pass stored after the last visit is let finish first.
+                              // The pass stored after the last visit is let finish first;
+                              // then nothing is kept: neither what the passes stored nor
+                              // the columns the charts read.
                               w.charts()->finishBackgroundPasses();
                               PassTables::forgetSensor(s.db, Id);
+                              w.charts()->drawings().dropTimeColumns(false);
+                              w.charts()->drawings().dropTimeColumns(true);
                           }),
                       "ms", t.index == MainWindow::TabLoadVTime ? "<= 1 s and <= 2x its floor at 1M" : QString());
         const double afterFirst = programPeakMB();

@@ -96,15 +96,15 @@ qint64 g_smallPass = 20000;
 qint64 smallPassReadings() { return g_smallPass; }
 void setSmallPassReadings(qint64 readings) { g_smallPass = readings; }
 
-bool passIsSmall(PageHost& win, int tab)
+qint64 passWork(PageHost& win, int tab)
 {
     Shared& s = win.shared();
     const Calc::SensorInputs in = passInputs(win);
-    if (in.id.isEmpty() || in.id.contains(u'`')) return true;
+    if (in.id.isEmpty() || in.id.contains(u'`')) return -1;
     try {
-        return Calc::passWork(s.db, in, passKind(tab), g_smallPass) <= g_smallPass;
+        return Calc::passWork(s.db, in, passKind(tab), g_smallPass);
     } catch (const TwError&) {
-        return true;  // the pass finds out what is wrong, and says so
+        return -1;
     }
 }
 

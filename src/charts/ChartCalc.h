@@ -44,8 +44,9 @@ Calc::PassKind passKind(int tab);
 // itself. Tests lower it to see the larger case on a few readings.
 qint64 smallPassReadings();
 void setSmallPassReadings(qint64 readings);
-// Whether the tab's pass over the current sensor is a small one (or cannot be sized).
-bool passIsSmall(PageHost& win, int tab);
+// About how many readings the tab's pass over the current sensor would compute now,
+// counted up to just past smallPassReadings(); -1 when that cannot be told.
+qint64 passWork(PageHost& win, int tab);
 // What computed columns of a tab depend on: the sensor, the pass and its inputs.
 QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind);
 // A time chart tab's columns (NumTemp and the gauges' Load or Disp) computed while reading,

@@ -10,6 +10,7 @@
 #include "data/GraphData.h"
 #include "data/SensorDetails.h"
 #include "session/Shared.h"
+#include "store/CommitCounter.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
@@ -85,18 +86,73 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::drawLoadVsTime() { drawTime(*m_charts.T, false); }
 void ChartDrawings::drawDispVsTime() { drawTime(*m_charts.T2, true); }
 
-void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed)
+ChartDrawings::ReadMoment ChartDrawings::readMoment() { return readMoment(m_s.currentSensorId()); }
+
+ChartDrawings::ReadMoment ChartDrawings::readMoment(const QString& table)
+{
+    return {m_s.db.stamp(table), CommitCounter::read(m_s.db)};
+}
+
+void ChartDrawings::useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed, const ReadMoment& at)
 {
     m_key = key;
     m_offered = std::move(computed);
+    m_offeredAt = at;
+}
+
+void ChartDrawings::passStored(const QString& key, quint32 from, quint32 to)
+{
+    for (ReadColumns& r : m_read) {
+        if (!r.columns || r.key.isEmpty() || r.key != key || r.at.commits != from) continue;
+        const ReadMoment now = readMoment(r.table);
+        // The pass computed from what the columns were computed from, and stored them.
+        r.at.commits = to;
+        r.storedAlike = true;
+        // Nothing committed since the pass, this connection wrote nothing: what it sees
+        // now is what the pass left.
+        Database::Stamp& was = r.at.stamp;
+        if (now.commits == to && now.stamp.generation == was.generation && now.stamp.tableWrites == was.tableWrites &&
+            now.stamp.rollbacks == was.rollbacks) {
+            was.dataVersion = now.stamp.dataVersion;
+            was.schemaVersion = now.stamp.schemaVersion;
+        }
+    }
+}
+
+bool ChartDrawings::updateStored(ReadColumns& kept, const ReadMoment& now)
+{
+    const Database::Stamp& was = kept.at.stamp;
+    // Only what this connection wrote can be told row by row: another connection's commit
+    // since, or this one reopened, and the whole selection is read.
+    if (!kept.columns || !kept.storedAlike || was.generation != now.stamp.generation ||
+        was.dataVersion != now.stamp.dataVersion || was.schemaVersion != now.stamp.schemaVersion)
+        return false;
+    const std::optional<std::vector<qint64>> written = m_s.db.rowsWrittenSince(kept.table, was.tableWrites);
+    if (!written || written->size() > UpdateLimit) return false;
+    if (!kept.columns->update(m_s.db, kept.sql, kept.rows, *written, QStringLiteral("readingdate"))) return false;
+    kept.at = now;
+    kept.key.clear();
+    return true;
+}
+
+bool ChartDrawings::stillCurrent(const ReadColumns& kept, const ReadMoment& now)
+{
+    if (kept.at.stamp == now.stamp) return true;
+    // Another connection committed (the stamp cannot tell which): still current when the
+    // file's commit count says no commit came since, or only passes that stored what the
+    // columns hold, and this connection wrote nothing meanwhile.
+    const Database::Stamp& was = kept.at.stamp;
+    return kept.at.commits && now.commits && *kept.at.commits == *now.commits &&
+           was.generation == now.stamp.generation && was.tableWrites == now.stamp.tableWrites &&
+           was.rollbacks == now.stamp.rollbacks;
 }
 
 bool ChartDrawings::timeColumnsCurrent(const QString& key)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
-    const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
+    const ReadMoment now = readMoment();
     for (const ReadColumns& r : m_read)
-        if (r.columns && r.sql == sql && r.key == key && r.stamp == now) return true;
+        if (r.columns && r.sql == sql && r.key == key && stillCurrent(r, now)) return true;
     return false;
 }
 
@@ -114,22 +170,28 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
-        const Database::Stamp now = m_s.db.stamp(m_s.currentSensorId());
+        const ReadMoment now = readMoment();
         // Each time chart keeps its own columns, read again only when they are not current.
         const size_t slot = displacement ? 1 : 0;
         ReadColumns& kept = m_read[slot];
-        if (!kept.columns || kept.sql != sql || kept.names != names || kept.key != m_key || !(kept.stamp == now)) {
+        const bool same = kept.columns && kept.sql == sql && kept.names == names;
+        const bool current = same && kept.key == m_key && stillCurrent(kept, now);
+        // Stored columns wanted: those kept, with the rows written since read again.
+        const bool updated = !current && same && m_key.isEmpty() && !m_offered && updateStored(kept, now);
+        if (!current && !updated) {
             const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
             kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
+            kept.at = cols ? m_offeredAt : now;
+            kept.storedAlike = !cols;
             if (!cols)
                 cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
                                                       QStringLiteral("readingdate"), expected);
             kept.rows = cols->takeRowIds();
             kept.columns = std::move(cols);
+            kept.table = m_s.currentSensorId();
             kept.sql = sql;
             kept.names = names;
-            kept.stamp = now;
             kept.key = m_key;
         }
         m_s.rsGraph->openWithRows(sql, kept.rows);

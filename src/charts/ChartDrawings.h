@@ -45,10 +45,22 @@ public:
     // The value axis's limits again from the lines still shown (and a time chart's level
     // lines), after the user hid or showed a line.
     void rescaleValueAxis(ChartControl& chart);
+    // A moment of the current sensor's readings: its table's stamp and the file's commit
+    // count (store/CommitCounter.h), taken before columns are read.
+    struct ReadMoment {
+        Database::Stamp stamp;
+        std::optional<quint32> commits;
+    };
+    ReadMoment readMoment();
     // The time charts' columns: key names what computed columns were computed from (empty:
     // the stored columns are read); computed, when given, are used at the next read in place
-    // of the stored ones.
-    void useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed = nullptr);
+    // of the stored ones, read at the moment at (taken before they were read).
+    void useTimeColumns(const QString& key, std::shared_ptr<GraphColumns> computed = nullptr,
+                        const ReadMoment& at = {});
+    // A pass computed from key stored its values, the only commit between the file's
+    // commit counts from and to: columns computed from key and read at from hold what is
+    // stored at to, and stay current.
+    void passStored(const QString& key, quint32 from, quint32 to);
     // Lets go of the columns a time chart keeps and shows, before new ones are computed,
     // so that a million readings are not held twice.
     void dropTimeColumns(bool displacement);
@@ -89,14 +101,26 @@ private:
     ChartRules::ProfileChoice m_profiles = ChartRules::ProfileChoice::Picked;
 
     struct ReadColumns {
+        QString table;
         QString sql;
         QStringList names;
-        Database::Stamp stamp;
+        ReadMoment at;
         QString key;
-        std::shared_ptr<const GraphColumns> columns;
+        std::shared_ptr<GraphColumns> columns;
         std::vector<qint64> rows;
+        bool storedAlike = false;  // the values are what the table stores (at `at`)
     };
+    ReadMoment readMoment(const QString& table);
+    // Whether kept columns still hold what the table holds at now.
+    static bool stillCurrent(const ReadColumns& kept, const ReadMoment& now);
+    // Brings kept columns of what is stored up to date by reading again only the rows this
+    // connection wrote since they were read; false when that cannot be told or done.
+    bool updateStored(ReadColumns& kept, const ReadMoment& now);
+    // At most this many written rows are read again in place of the whole selection.
+    static constexpr size_t UpdateLimit = 5000;
+
     std::array<ReadColumns, 2> m_read;  // Load v Time's and Disp v Time's
     QString m_key;
     std::shared_ptr<GraphColumns> m_offered;
+    ReadMoment m_offeredAt;
 };

@@ -115,6 +115,10 @@ ChartsController::ChartsController(PageHost& win) : QObject(win.widget()), m_win
     set.lblW15 = lblW15;
     m_drawings = std::make_unique<ChartDrawings>(win, set);
     m_background = new BackgroundPasses(this);
+    m_background->stored = [this](const BackgroundPasses::Stored& done) {
+        if (done.from && done.to)
+            m_drawings->passStored(ChartCalc::computeKey(done.request.in, done.request.kind), *done.from, *done.to);
+    };
     const ChartRules::ProfileChoice remembered =
         ChartRules::profileChoiceFromKey(settings().value(ProfilesSetting).toString());
     m_drawings->setProfileChoice(remembered);
@@ -278,22 +282,28 @@ bool ChartsController::calculate(int tab, bool& deferred)
 {
     deferred = false;
     const bool timeChart = tab == PageHost::TabLoadVTime || tab == PageHost::TabDispVTime;
-    if (timeChart && !ChartCalc::passIsSmall(m_win, tab)) {
+    const qint64 work = timeChart ? ChartCalc::passWork(m_win, tab) : -1;
+    const bool large = work > ChartCalc::smallPassReadings();
+    if (timeChart && (large || work == 0)) {
         const QString key = ChartCalc::computeKey(ChartCalc::passInputs(m_win), ChartCalc::passKind(tab));
         if (m_drawings->timeColumnsCurrent(key)) {
+            // Drawn again from the columns kept; what is left to store is stored after.
             m_drawings->useTimeColumns(key);
-            deferred = true;
-        } else {
+            deferred = large;
+            return true;
+        }
+        if (large) {
             QStringList names{QStringLiteral("NumTemp")};
             const QString column = tab == PageHost::TabLoadVTime ? QStringLiteral("Load") : QStringLiteral("Disp");
             for (int k = 1; k <= 10; ++k) names << column + QString::number(k);
             m_drawings->dropTimeColumns(tab == PageHost::TabDispVTime);
+            const ChartDrawings::ReadMoment before = m_drawings->readMoment();
             if (std::shared_ptr<GraphColumns> cols = ChartCalc::computeTimeColumns(m_win, tab, names, 0)) {
-                m_drawings->useTimeColumns(key, std::move(cols));
+                m_drawings->useTimeColumns(key, std::move(cols), before);
                 deferred = true;
+                return true;
             }
         }
-        if (deferred) return true;
     }
     // The pass runs first, on the window's connection: one storing the same readings steps
     // aside until it is done.

@@ -11,9 +11,26 @@
 #include <QByteArray>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <limits>
 
 namespace {
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// A number column's value: a null or a text that is not a number as NaN.
+double numberAt(const Statement& q, int c)
+{
+    if (q.isNumber(c)) return q.number(c);
+    if (q.isNull(c)) return NaN;
+    bool ok = false;
+    const double t = QByteArray(q.utf8(c).data(), q.utf8(c).size()).toDouble(&ok);
+    return ok ? t : NaN;
+}
+
+double dateAt(const Statement& q, int c) { return q.isNull(c) ? NaN : ChartRules::dateTimeKeyUtf8(q.utf8(c)); }
+
 [[noreturn]] void missingColumn()
 {
     throw TwError(
@@ -81,26 +98,15 @@ void GraphColumns::read(Database& db, const QString& selectionSql, const QString
         m_dates->reserve(size_t(expectedRows));
     }
     m_ids.reserve(size_t(expectedRows));
-    constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
     const int first = hasDates ? 2 : 1;
     while (q.next()) {
         m_ids.push_back(q.integer(0));
-        if (hasDates) m_dates->push_back(q.isNull(1) ? NaN : ChartRules::dateTimeKeyUtf8(q.utf8(1)));
-        for (size_t i = 0; i < size_t(names.size()); ++i) {
-            const int c = first + int(i);
-            double d = NaN;
-            if (q.isNumber(c)) {
-                d = q.number(c);
-            } else if (!q.isNull(c)) {
-                bool ok = false;
-                const double t = QByteArray(q.utf8(c).data(), q.utf8(c).size()).toDouble(&ok);
-                if (ok) d = t;
-            }
-            values.push(i, d);
-        }
+        if (hasDates) m_dates->push_back(dateAt(q, 1));
+        for (size_t i = 0; i < size_t(names.size()); ++i) values.push(i, numberAt(q, first + int(i)));
     }
     std::vector<std::shared_ptr<std::vector<double>>> read = values.finish(m_ids.size(), false);
-    for (qsizetype i = 0; i < names.size(); ++i) m_numbers.insert(names[i].toLower(), std::move(read[size_t(i)]));
+    for (qsizetype i = 0; i < names.size(); ++i) m_numbers.insert(names[i].toLower(), read[size_t(i)]);
+    m_names = names;
     m_rows = qsizetype(m_ids.size());
     // The text column of the first and the last row only.
     if (hasText) readTexts(db, sel.table, textColumn);
@@ -114,6 +120,7 @@ GraphColumns::GraphColumns(Database& db, const QString& table, Calc::ComputedCol
     m_dates = std::move(computed.dates);
     for (qsizetype i = 0; i < computed.names.size(); ++i)
         m_numbers[computed.names[i].toLower()] = std::move(computed.values[size_t(i)]);
+    m_names = computed.names;
     if (!textColumn.isEmpty() && columnsOf(db, table).contains(textColumn.toLower())) readTexts(db, table, textColumn);
 }
 
@@ -141,4 +148,153 @@ std::shared_ptr<const std::vector<double>> GraphColumns::sharedNumbers(const QSt
     auto it = m_numbers.constFind(column.toLower());
     if (it == m_numbers.constEnd()) missingColumn();
     return *it;
+}
+
+namespace {
+// Takes the elements at the sorted positions gone out of values, keeping the others' order.
+template <typename T>
+void removeAt(std::vector<T>& values, const std::vector<size_t>& gone)
+{
+    if (gone.empty()) return;
+    size_t to = gone.front();
+    for (size_t g = 0; g < gone.size(); ++g) {
+        const size_t end = g + 1 < gone.size() ? gone[g + 1] : values.size();
+        for (size_t from = gone[g] + 1; from < end; ++from) values[to++] = values[from];
+    }
+    values.resize(to);
+}
+
+// Puts added[j] before the element at places[j] (places in ascending order, each counted
+// in values as they were before any was put in).
+template <typename T>
+void insertAt(std::vector<T>& values, const std::vector<size_t>& places, const std::vector<T>& added)
+{
+    if (added.empty()) return;
+    size_t from = values.size();
+    values.resize(values.size() + added.size());
+    size_t to = values.size();
+    for (size_t j = added.size(); j-- > 0;) {
+        while (from > places[j]) values[--to] = values[--from];
+        values[--to] = added[j];
+    }
+}
+
+bool sameNumber(double a, double b)
+{
+    return (std::isnan(a) && std::isnan(b)) || std::bit_cast<quint64>(a) == std::bit_cast<quint64>(b);
+}
+}  // namespace
+
+bool GraphColumns::update(Database& db, const QString& selectionSql, std::vector<qint64>& rowIds,
+                          std::vector<qint64> changed, const QString& textColumn)
+{
+    const SqlDialect::Select sel = SqlDialect::parseSelect(selectionSql);
+    if (!sel.valid || sel.orderBy.isEmpty() || size_t(m_rows) != rowIds.size()) return false;
+    std::sort(changed.begin(), changed.end());
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    if (changed.empty()) return true;
+    const QString table = SqlDialect::quoteName(sel.table);
+    const QString order = QStringLiteral(" ORDER BY ") + sel.orderBy + QStringLiteral(", rowid");
+
+    // Each distinct array once, with the columns that share it.
+    std::vector<std::shared_ptr<std::vector<double>>> arrays;
+    std::vector<std::vector<int>> sharedBy;
+    for (int i = 0; i < m_names.size(); ++i) {
+        const std::shared_ptr<std::vector<double>>& a = m_numbers.value(m_names[i].toLower());
+        if (!a || a->size() != rowIds.size()) return false;
+        const auto at = std::find(arrays.begin(), arrays.end(), a);
+        if (at == arrays.end()) {
+            arrays.push_back(a);
+            sharedBy.push_back({i});
+        } else {
+            sharedBy[size_t(at - arrays.begin())].push_back(i);
+        }
+    }
+    if (m_dates && m_dates->size() != rowIds.size()) return false;
+
+    std::vector<qint64> ids;
+    std::vector<double> dates;
+    std::vector<std::vector<double>> values(arrays.size());
+    std::vector<size_t> gone;
+    std::vector<size_t> places;
+    try {
+        // The changed rows the selection has now, in its order.
+        QString list;
+        for (qint64 id : changed) list += (list.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(id);
+        QString cols = QStringLiteral("rowid, ") + (m_dates ? QStringLiteral("FullDate") : QStringLiteral("NULL"));
+        for (const QString& n : m_names) cols += ',' + SqlDialect::quoteName(n);
+        QString sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ");
+        if (!sel.where.isEmpty()) sql += '(' + sel.where + QStringLiteral(") AND ");
+        sql += QStringLiteral("rowid IN (") + list + ')' + order;
+        Statement q(db, SqlDialect::translate(sql));
+        while (q.next()) {
+            ids.push_back(q.integer(0));
+            dates.push_back(dateAt(q, 1));
+            for (size_t a = 0; a < arrays.size(); ++a) {
+                const double v = numberAt(q, 2 + sharedBy[a].front());
+                // An array shared by columns holds one value for all of them.
+                for (int other : sharedBy[a])
+                    if (!sameNumber(numberAt(q, 2 + other), v)) return false;
+                values[a].push_back(v);
+            }
+        }
+        for (size_t i = 0; i < rowIds.size(); ++i)
+            if (std::binary_search(changed.begin(), changed.end(), rowIds[i])) gone.push_back(i);
+
+        // Where each read row goes among the rows that stay: found by asking the database
+        // which of two rows its order puts first, so ties and odd dates sort as a full read.
+        std::vector<qint64> staying = rowIds;
+        removeAt(staying, gone);
+        Statement first(
+            db, SqlDialect::translate(QStringLiteral("SELECT rowid FROM ") + table +
+                                      QStringLiteral(" WHERE rowid IN (?, ?)") + order + QStringLiteral(" LIMIT 1")));
+        const auto before = [&](qint64 a, qint64 b) {
+            first.bind(1, a);
+            first.bind(2, b);
+            const bool ok = first.next();
+            const qint64 firstId = ok ? first.integer(0) : 0;
+            first.reset();
+            if (!ok) throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
+            return firstId == a;
+        };
+        size_t low = 0;
+        for (qint64 id : ids) {
+            // Rows read later go after those read before; most go after every row kept.
+            size_t high = staying.size();
+            if (high > low && !before(id, staying[high - 1])) low = high;
+            while (low < high) {
+                const size_t mid = low + (high - low) / 2;
+                if (before(id, staying[mid])) high = mid;
+                else low = mid + 1;
+            }
+            places.push_back(low);
+        }
+    } catch (const TwError&) {
+        return false;
+    }
+
+    // From here on nothing can fail: the arrays are changed in place.
+    removeAt(rowIds, gone);
+    insertAt(rowIds, places, ids);
+    if (m_dates) {
+        removeAt(*m_dates, gone);
+        insertAt(*m_dates, places, dates);
+    }
+    for (size_t a = 0; a < arrays.size(); ++a) {
+        removeAt(*arrays[a], gone);
+        insertAt(*arrays[a], places, values[a]);
+    }
+    m_rows = qsizetype(rowIds.size());
+    m_firstText.clear();
+    m_lastText.clear();
+    if (!textColumn.isEmpty()) {
+        m_ids.swap(rowIds);
+        try {
+            if (columnsOf(db, sel.table).contains(textColumn.toLower())) readTexts(db, sel.table, textColumn);
+        } catch (const TwError&) {
+            // (the texts stay empty, as for a table without the column)
+        }
+        m_ids.swap(rowIds);
+    }
+    return true;
 }

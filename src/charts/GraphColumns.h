@@ -48,12 +48,24 @@ public:
     QString firstText() const { return m_firstText; }
     QString lastText() const { return m_lastText; }
 
+    // Brings columns read from the selection "SELECT * FROM <table> [WHERE ...] ORDER BY
+    // ..." up to date after the rows changed (row ids, in any order, repeats allowed) were
+    // added, edited or deleted: those rows are taken out and read again where the selection
+    // still has them, each at its place in the selection's order. rowIds are the columns'
+    // row identities (as takeRowIds gave them), brought up to date too. False, with nothing
+    // changed, when it cannot be done in place (a column sharing its array with another
+    // would get a value; the selection cannot be read): the caller reads the whole
+    // selection again.
+    bool update(Database& db, const QString& selectionSql, std::vector<qint64>& rowIds, std::vector<qint64> changed,
+                const QString& textColumn = QString());
+
 private:
     void readTexts(Database& db, const QString& table, const QString& textColumn);
     void read(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
               const QString& textColumn, qsizetype expectedRows);
 
     qsizetype m_rows = 0;
+    QStringList m_names;  // the number columns read, in the order read
     std::vector<qint64> m_ids;
     std::shared_ptr<std::vector<double>> m_dates;
     QHash<QString, std::shared_ptr<std::vector<double>>> m_numbers;  // lower-case name -> values

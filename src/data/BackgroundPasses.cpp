@@ -1,6 +1,7 @@
 #include "data/BackgroundPasses.h"
 #include "core/ErrorLog.h"
 #include "session/Shared.h"
+#include "store/CommitCounter.h"
 #include "store/Database.h"
 #include "store/LockWait.h"
 
@@ -9,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <utility>
 
 // What the window and the pass's thread share about one run.
 struct BackgroundPasses::Run {
@@ -18,6 +20,8 @@ struct BackgroundPasses::Run {
     std::atomic<qint64> done{0};
     std::atomic<qint64> total{0};
     Calc::PassResult result;
+    std::optional<quint32> from;  // the file's commit count in the pass's snapshot
+    std::optional<quint32> to;    // and after its commit, when nothing else committed between
 };
 
 BackgroundPasses::BackgroundPasses(QObject* parent) : QObject(parent)
@@ -80,7 +84,21 @@ void BackgroundPasses::launch()
             run->total = total;
             return !*run->stepAside && !run->stop;
         };
+        in.snapshotTaken = [&s, run] {
+            if (s.db.isServer()) return;  // (a server keeps no such count)
+            // A read holds the snapshot: no other connection commits until this pass ends.
+            s.db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+            run->from = CommitCounter::read(s.db);
+        };
+        const qint64 changedBefore = CommitCounter::rowsChanged(s.db);
         run->result = Calc::runPassOf(s, in, run->request.kind);
+        if (run->result.completed && run->from) {
+            // One commit more when the pass wrote, none when it did not; any other count
+            // means another connection committed after it.
+            const quint32 ownCommits = CommitCounter::rowsChanged(s.db) > changedBefore ? 1 : 0;
+            const std::optional<quint32> now = CommitCounter::read(s.db);
+            if (now && *now == *run->from + ownCommits) run->to = now;
+        }
     });
     connect(m_thread, &QThread::finished, this, &BackgroundPasses::ended, Qt::QueuedConnection);
     m_thread->start();
@@ -91,7 +109,7 @@ void BackgroundPasses::ended()
     if (!m_thread || !m_thread->isFinished()) return;
     delete m_thread;
     m_thread = nullptr;
-    const std::shared_ptr<Run> run = std::move(m_run);
+    const std::shared_ptr<Run> run = std::exchange(m_run, nullptr);
     if (!run) return;
     if (run->stop) {
         m_queue.clear();
@@ -108,7 +126,7 @@ void BackgroundPasses::ended()
         else m_retry->start();
         return;
     }
-    if (run->result.completed && stored) stored(run->request.in.id);
+    if (run->result.completed && stored) stored(Stored{run->request, run->from, run->to});
     if (!m_retry->isActive()) launch();
 }
 

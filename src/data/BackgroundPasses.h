@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QThread;
 class QTimer;
@@ -47,8 +48,17 @@ public:
     // its marks stay) and drops the rest. True when all were stored.
     bool finish(const std::function<bool(qint64 done, qint64 total)>& progress);
 
-    // After a pass stored its values (on this object's thread), with the sensor's id.
-    std::function<void(const QString& sensorId)> stored;
+    // A pass that stored its values. Where the database file can tell (store/CommitCounter.h),
+    // from and to are its commit counts when the pass took its snapshot and after it
+    // committed, the pass's commit the only one in between: what the readings held at from
+    // they hold at to, with the pass's computed values stored.
+    struct Stored {
+        Request request;
+        std::optional<quint32> from;
+        std::optional<quint32> to;
+    };
+    // Called on this object's thread after each pass that stored its values.
+    std::function<void(const Stored&)> stored;
 
     // How long a pass that stepped aside waits before it runs again.
     static constexpr int RetryMs = 2000;

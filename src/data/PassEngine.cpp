@@ -402,6 +402,7 @@ std::optional<std::vector<PassResult>> runQuickPasses(Shared& s, const std::vect
         return results;
     }
     const std::function<bool(qint64, qint64)>& progress = request.front().in.progress;
+    const std::function<void()>& snapshotTaken = request.front().in.snapshotTaken;
 
     std::optional<Transaction> tx;
     qint64 written = 0;
@@ -414,6 +415,7 @@ std::optional<std::vector<PassResult>> runQuickPasses(Shared& s, const std::vect
         // overwritten with values computed from what it was, nor its mark cleared (the
         // write fails, the pass is rolled back, and the next pass computes it).
         tx.emplace(s.db, Transaction::Lock::Snapshot);
+        if (snapshotTaken) snapshotTaken();
         PassRecord record(s.db, id);
         merged.plan(record);
         std::vector<std::pair<int, QString>> binds;

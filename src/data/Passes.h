@@ -66,6 +66,9 @@ struct SensorInputs {
     // Called now and then with the rows done and the rows selected; answering false
     // cancels the pass, which then writes nothing at all (its transaction is rolled back).
     std::function<bool(qint64 done, qint64 total)> progress;
+    // Called once inside the pass's transaction, before it reads anything: for a caller
+    // that wants to know which state of the database the pass computes from.
+    std::function<void()> snapshotTaken = {};
 };
 
 // The inputs for the current sensor: InstrumentID and SensorType from the current row of

@@ -46,9 +46,9 @@ StorageKind storageKindOf(int engineCode)
 
 namespace {
 // The engine's report of a row written (inserted, updated or deleted) through a connection.
-void onRowWritten(void* self, int, const char*, const char* table, sqlite3_int64)
+void onRowWritten(void* self, int, const char*, const char* table, sqlite3_int64 rowid)
 {
-    static_cast<Database*>(self)->noteWrite(table);
+    static_cast<Database*>(self)->noteWrite(table, rowid);
 }
 
 void callTextTest(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -438,14 +438,31 @@ Database::WriteAccess Database::probeWriteAccess()
     }
 }
 
-void Database::noteWrite(const char* table)
+void Database::noteWrite(const char* table, qint64 rowid)
 {
     // Rows come in long runs of the same table: one string compare each.
     if (!m_lastTableWrites || m_lastTable != table) {
         m_lastTable = table;
         m_lastTableWrites = &m_tableWrites[m_lastTable];
     }
-    ++*m_lastTableWrites;
+    TableWrites& w = *m_lastTableWrites;
+    ++w.count;
+    if (w.rows.size() >= RowsRemembered) {
+        // Too many to remember: the earlier ones are let go at once.
+        w.rows.clear();
+        w.firstKept = w.count;
+    }
+    w.rows.push_back(rowid);
+}
+
+std::optional<std::vector<qint64>> Database::rowsWrittenSince(const QString& table, quint64 since) const
+{
+    if (isServer()) return std::nullopt;
+    const auto it = m_tableWrites.find(table.toStdString());
+    if (it == m_tableWrites.end()) return since == 0 ? std::optional(std::vector<qint64>()) : std::nullopt;
+    const TableWrites& w = it->second;
+    if (since > w.count || since + 1 < w.firstKept) return std::nullopt;
+    return std::vector<qint64>(w.rows.begin() + qsizetype(since + 1 - w.firstKept), w.rows.end());
 }
 
 void Database::setTextTest(const QByteArray& name, std::function<bool(QByteArrayView)> test)
@@ -475,7 +492,7 @@ Database::Stamp Database::stamp(const QString& table)
     sqlite3* h = isOpen() ? sqliteHandle() : nullptr;
     if (!h) return s;
     const auto it = m_tableWrites.find(table.toStdString());
-    s.tableWrites = it == m_tableWrites.end() ? 0 : it->second;
+    s.tableWrites = it == m_tableWrites.end() ? 0 : it->second.count;
     s.rollbacks = m_rollbacks;
     auto pragma = [&](const char* sql) {
         qint64 v = -1;

@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <optional>
 #include <unordered_map>
+#include <vector>
 #include <unordered_set>
 
 struct sqlite3;
@@ -191,7 +193,13 @@ public:
     void dropStatement(class Statement* st) { m_liveStatements.erase(st); }
 
     // Called by the engine for every row written through this connection.
-    void noteWrite(const char* table);
+    void noteWrite(const char* table, qint64 rowid);
+    // The rows of table written (inserted, updated or deleted) through this connection since
+    // its stamp's tableWrites was since, as the engine told them (a row may come more than
+    // once); nullopt when not all of them are remembered (file connections remember the
+    // last RowsRemembered of each table; a server's, none).
+    std::optional<std::vector<qint64>> rowsWrittenSince(const QString& table, quint64 since) const;
+    static constexpr size_t RowsRemembered = 100000;
 
     // Who changes rows through this connection: the login name unless set otherwise (tests
     // play two users). Written into ChangedBy with every change of a sensor or a reading.
@@ -235,9 +243,16 @@ private:
     quint64 m_rollbacks = 0;
     quint64 m_generation = 0;
     // Rows written per table through this connection (by the engine's name of the table).
-    std::unordered_map<std::string, quint64> m_tableWrites;
+    // Rows written per table: how many, and which (the latest RowsRemembered at most;
+    // rows[i] is write number firstKept + i).
+    struct TableWrites {
+        quint64 count = 0;
+        quint64 firstKept = 1;
+        std::vector<qint64> rows;
+    };
+    std::unordered_map<std::string, TableWrites> m_tableWrites;
     std::string m_lastTable;
-    quint64* m_lastTableWrites = nullptr;
+    TableWrites* m_lastTableWrites = nullptr;
     // The text tests this connection's SQL knows, each at a fixed address the engine holds.
     std::unordered_map<std::string, std::unique_ptr<std::function<bool(QByteArrayView)>>> m_textTests;
 };

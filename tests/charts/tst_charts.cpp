@@ -10,6 +10,10 @@
 #include "charts/PictureName.h"
 #include "core/Paths.h"
 #include "data/BackgroundPasses.h"
+#include "store/Database.h"
+#include "session/Shared.h"
+#include "data/GraphData.h"
+#include "charts/GraphColumns.h"
 
 #include <QComboBox>
 #include <cmath>
@@ -503,6 +507,82 @@ private slots:
                                         .arg(stored, 0, 'g', 17)));
             }
         QCOMPARE(k, 9);
+    }
+
+    // A time chart kept between visits follows every change made since: an edit, a reading
+    // taken out of the chart, a deletion, a reading added in the middle (this window's
+    // connection), a reading added and one deleted by another connection. After each visit what is
+    // drawn is bit for bit a full read of what the passes store.
+    void aKeptTimeChartFollowsEveryChange()
+    {
+        const QString id = QStringLiteral("250475001");
+        const QString table = QStringLiteral("`%1`").arg(id);
+        {
+            auto db = TestData::openDatabase(QStringLiteral("kept-chart"));
+            TestData::NewSensor sensor;
+            sensor.id = id;
+            TestData::addSensor(*db, sensor);
+            TestData::addManyReadings(*db, id, 80, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
+            db->execute("UPDATE " + table + " SET Plottemporal = True WHERE rowid % 2 = 0");
+        }
+        ChartCalc::setSmallPassReadings(10);
+        ScriptedMessages m;
+        MainWindow w;
+        w.show();
+        ChartFixture::showSensor(w, {"1", "2", "3", "4"}, {"0.5", "1.0"}, "1.5");
+        Database& db = w.shared().db;
+        auto other = TestData::openDatabase(QStringLiteral("kept-chart-other"));
+        const auto visit = [&](const std::function<void()>& change) {
+            w.tabWidget->setCurrentIndex(2);
+            change();
+            w.tabWidget->setCurrentIndex(3);
+            QCOMPARE(w.tabWidget->currentIndex(), 3);
+            w.charts()->finishBackgroundPasses();
+            QStringList names{"NumTemp"};
+            for (int k = 1; k <= 6; ++k) names << QString("Load%1").arg(k);
+            GraphColumns full(db, Calc::graphQuery(id, Calc::GraphSelection::Temporal), names, "fulldate");
+            ChartControl* t = chartOf(w, "ChartT");
+            QVERIFY(full.rowCount() > 30);
+            QCOMPARE(qsizetype(t->pointCount(0)), full.rowCount());
+            for (int series = 0; series < names.size(); ++series) {
+                if (t->pointCount(series) == 0) continue;  // a gauge the layout does not show
+                QCOMPARE(qsizetype(t->pointCount(series)), full.rowCount());
+                for (int k = 0; k < t->pointCount(series); ++k) {
+                    const QPointF p = t->point(series, k);
+                    const double x = full.dates()[size_t(k)], y = full.numbers(names[series])[size_t(k)];
+                    const bool same = p.x() == x && (std::isnan(y) ? std::isnan(p.y()) : p.y() == y);
+                    QVERIFY2(same, qPrintable(QString("series %1, reading %2: drawn %3, read %4")
+                                                  .arg(series)
+                                                  .arg(k)
+                                                  .arg(p.y(), 0, 'g', 17)
+                                                  .arg(y, 0, 'g', 17)));
+                }
+            }
+        };
+        const auto rowAt = [&](int k) {
+            return db.scalar("SELECT rowid FROM " + table +
+                             " WHERE Plottemporal = True ORDER BY FullDate LIMIT 1 OFFSET " + QString::number(k));
+        };
+        const QString insert =
+            "INSERT INTO " + table +
+            " (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, Channel2, Channel3, Channel4, ChannelT, "
+            "Plottemporal, PlotSpatial, DoNotPlot, IsDirty) SELECT DateTimeKey || ?, FullDate, ReadingDate, "
+            "ReadingTime, '150.00', '250.00', '350.00', '450.00', '12.5', True, False, False, 1 FROM " +
+            table + " WHERE rowid = ?";
+        visit([] {});
+        visit([&] {
+            db.execute("UPDATE " + table + " SET Channel2 = '999.00', IsDirty = 1 WHERE rowid = ?", {rowAt(5)});
+        });
+        visit([&] {
+            db.execute("UPDATE " + table + " SET Plottemporal = False, IsDirty = 1 WHERE rowid = ?", {rowAt(7)});
+        });
+        visit([&] { db.execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(9)}); });
+        visit([&] { db.execute(insert, {"a", rowAt(12)}); });
+        visit([&] { other->execute(insert, {"b", rowAt(3)}); });
+        visit([&] { other->execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(4)}); });
+        visit([&] { db.execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(0)}); });  // the baseline
+        visit([] {});
+        ChartCalc::setSmallPassReadings(20000);
     }
 
     void sameReadingAfterAChartTab()
