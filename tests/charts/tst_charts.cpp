@@ -26,7 +26,7 @@
 #include <QSignalBlocker>
 #include <QSqlQuery>
 #include <QtTest>
-#include <cstring>
+#include <bit>
 #include <limits>
 
 using Axis = ChartControl::Axis;
@@ -495,7 +495,8 @@ private slots:
                 QVERIFY(k < drawn[series].size());
                 const double stored = q.value(series).isNull() ? NAN : q.value(series).toDouble();
                 const double shown = drawn[series][k].y();
-                QVERIFY2(std::isnan(stored) ? std::isnan(shown) : std::memcmp(&stored, &shown, sizeof stored) == 0,
+                QVERIFY2(std::isnan(stored) ? std::isnan(shown)
+                                            : std::bit_cast<quint64>(stored) == std::bit_cast<quint64>(shown),
                          qPrintable(QStringLiteral("reading %1, series %2: drawn %3, stored %4")
                                         .arg(k)
                                         .arg(series)
