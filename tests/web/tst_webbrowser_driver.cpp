@@ -32,7 +32,13 @@ QString BrowserDriver::chromium()
 
 QString BrowserDriver::chromedriver() { return QStandardPaths::findExecutable(QStringLiteral("chromedriver")); }
 
-BrowserDriver::BrowserDriver() { m_driver.setProcessChannelMode(QProcess::MergedChannels); }
+BrowserDriver::BrowserDriver()
+{
+    m_driver.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), m_scratch.path());
+    m_driver.setProcessEnvironment(env);
+}
 
 BrowserDriver::~BrowserDriver()
 {
@@ -62,9 +68,12 @@ bool BrowserDriver::start(int width, int height)
         }
         QThread::msleep(200);
     }
-    const QJsonArray args = {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                             QStringLiteral("--disable-gpu"), QStringLiteral("--disable-dev-shm-usage"),
-                             QStringLiteral("--window-size=%1,%2").arg(width).arg(height)};
+    const QJsonArray args = {QStringLiteral("--headless"),
+                             QStringLiteral("--no-sandbox"),
+                             QStringLiteral("--disable-gpu"),
+                             QStringLiteral("--disable-dev-shm-usage"),
+                             QStringLiteral("--window-size=%1,%2").arg(width).arg(height),
+                             QStringLiteral("--user-data-dir=") + m_scratch.filePath(QStringLiteral("profile"))};
     const QJsonObject caps{
         {"capabilities",
          QJsonObject{{"alwaysMatch",

@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 // A headless chromium driven over WebDriver (chromedriver on 127.0.0.1), for the browser
 // tests of the web view. Every call waits a bounded time; a failure is kept in error() and
@@ -36,6 +37,9 @@ private:
     QJsonValue command(const QByteArray& method, const QString& path, const QJsonObject& body = {});
 
     QNetworkAccessManager m_net;
+    // The browser's profile and scratch folders (TMPDIR of chromedriver and chromium), removed
+    // with the driver: chromium leaves a folder in the temporary directory per session.
+    QTemporaryDir m_scratch;
     QProcess m_driver;
     QString m_base;     // http://127.0.0.1:PORT
     QString m_session;  // the WebDriver session id
