@@ -44,6 +44,9 @@ QString tabs(bool history)
            (history ? QStringLiteral(" class=\"current\"") : QString()) + QStringLiteral(">History</a></p>\n");
 }
 
+// The "Now" page's script: it refreshes the page while nobody is acknowledging.
+QStringList refreshing() { return {QStringLiteral("/static/alarms.js")}; }
+
 }  // namespace
 
 const std::vector<Period>& periods()
@@ -68,7 +71,7 @@ QString nowPage(const std::vector<AlarmEpisodes::Episode>& active,
     QString body = tabs(false);
     if (active.empty()) {
         body += QStringLiteral("<p id=\"none\">No alarm is active.</p>\n");
-        return PageHtml::document(QStringLiteral("Alarms"), viewer, body);
+        return PageHtml::document(QStringLiteral("Alarms"), viewer, body, refreshing());
     }
     const bool form = viewer.canAcknowledge;
     if (form)
@@ -109,7 +112,7 @@ QString nowPage(const std::vector<AlarmEpisodes::Episode>& active,
                     escaped(PageHtml::planText(plan)) + QStringLiteral("</li>");
         body += QStringLiteral("</ul>\n");
     }
-    return PageHtml::document(QStringLiteral("Alarms"), viewer, body);
+    return PageHtml::document(QStringLiteral("Alarms"), viewer, body, refreshing());
 }
 
 QString historyPage(const std::vector<AlarmEpisodes::Episode>& episodes, const Period& period,

@@ -9,8 +9,9 @@
 class Database;
 
 // The alarms page, as the desktop's Alarms window: "Now" (the active episodes with their
-// response plans, acknowledged there with a note when the viewer may) and "History" (the
-// episodes of a period, newest first).
+// response plans, acknowledged there with a note when the viewer may; it refreshes itself
+// every 45 s while nobody is acknowledging) and "History" (the episodes of a period, newest
+// first).
 namespace PageAlarms {
 
 // The periods of the history, as the window offers them; the second is the default.

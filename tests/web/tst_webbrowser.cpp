@@ -236,9 +236,19 @@ private slots:
         QVERIFY(episode > 0);
         const QString note = QStringLiteral("Rebolted <script>window.injected=2</script> & checked");
         QVERIFY(browser->open(url(QStringLiteral("/alarms"))));
+        // "Now" refreshes itself while nobody is acknowledging (a fresh page: what the window
+        // held is gone), and holds while a box is ticked or a note typed.
+        browser->run(QStringLiteral("window.kept = 1; TarnwellAlarms.refresh();"));
+        QVERIFY(
+            browser->waitFor(QStringLiteral("return window.kept === undefined && document.readyState === "
+                                            "'complete' && !!window.TarnwellAlarms;")));
         QVERIFY2(browser->click(QStringLiteral("input[name=ids][value='%1']").arg(episode)),
                  qPrintable(browser->error()));
+        QVERIFY(!browser->run(QStringLiteral("return TarnwellAlarms.untouched();")).toBool());
         QVERIFY(browser->type(QStringLiteral("#note"), note));
+        browser->run(QStringLiteral("document.querySelector(\"input[name=ids]:checked\").checked = false;"));
+        QVERIFY(!browser->run(QStringLiteral("return TarnwellAlarms.untouched();")).toBool());
+        QVERIFY(browser->click(QStringLiteral("input[name=ids][value='%1']").arg(episode)));
         QVERIFY(browser->click(QStringLiteral("#acknowledgeButton")));
         QVERIFY(browser->waitFor(
             QStringLiteral("return location.pathname === '/alarms' && document.readyState === 'complete' && "
