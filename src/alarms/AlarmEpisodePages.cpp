@@ -144,17 +144,24 @@ void AlarmNowPage::showPlan()
     lblPlan->setText(text);
 }
 
-void AlarmNowPage::acknowledge(const QList<qint64>& ids, const QString& what)
+std::optional<QString> askAcknowledgementNote(const QString& question)
 {
-    const std::optional<QString> note = Messages::prompt(QStringLiteral("Note for the acknowledgement of ") + what +
-                                                             QStringLiteral(" (what was seen, done or decided):"),
-                                                         QStringLiteral("Acknowledge"));
-    if (!note) return;
+    const std::optional<QString> note = Messages::prompt(question, QStringLiteral("Acknowledge"));
+    if (!note) return std::nullopt;
     if (note->trimmed().isEmpty()) {
         Messages::show(QStringLiteral("An acknowledgement needs a note: nothing was acknowledged."),
                        QStringLiteral("Alarms"), Messages::Icon::Exclamation);
-        return;
+        return std::nullopt;
     }
+    return note;
+}
+
+void AlarmNowPage::acknowledge(const QList<qint64>& ids, const QString& what)
+{
+    const std::optional<QString> note =
+        askAcknowledgementNote(QStringLiteral("Note for the acknowledgement of ") + what +
+                               QStringLiteral(" (what was seen, done or decided):"));
+    if (!note) return;
     runTrapped(QStringLiteral(" frmAlarms.Acknowledge"), [&] {
         AlarmEpisodes::acknowledge(m_db, ids, *note, AlarmStore::loginName(), QDateTime::currentDateTime());
     });

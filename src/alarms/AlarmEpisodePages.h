@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class Database;
@@ -10,6 +11,10 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+
+// Asks for the note of an acknowledgement with the question given; nullopt when the person
+// cancels or leaves it empty (which is said: an acknowledgement is never made without one).
+std::optional<QString> askAcknowledgementNote(const QString& question);
 
 // The "Now" page of the Alarms window: one row per active episode, Action first, with the
 // response plan of the chosen row and the notifications still waiting. Acknowledge takes

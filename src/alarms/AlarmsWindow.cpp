@@ -217,18 +217,12 @@ void AlarmsWindow::onAcknowledgeClicked()
                        QStringLiteral("Alarms"), Messages::Icon::Information);
         return;
     }
-    const std::optional<QString> note = Messages::prompt(
+    const std::optional<QString> note = askAcknowledgementNote(
         ids.size() == 1 ? QStringLiteral("Note for the acknowledgement (what was seen, done or decided):")
                         : QStringLiteral("Note for the acknowledgement of the %1 selected events (what was seen, "
                                          "done or decided):")
-                              .arg(ids.size()),
-        QStringLiteral("Acknowledge"));
+                              .arg(ids.size()));
     if (!note) return;
-    if (note->trimmed().isEmpty()) {
-        Messages::show(QStringLiteral("An acknowledgement needs a note: nothing was acknowledged."),
-                       QStringLiteral("Alarms"), Messages::Icon::Exclamation);
-        return;
-    }
     const qint64 first = ids.first();
     runTrapped(QStringLiteral(" frmAlarms.cmdAcknowledge_Click"), [&] {
         AlarmStore::acknowledge(m_db, ids, *note, AlarmStore::loginName(), QDateTime::currentDateTime());
