@@ -26,6 +26,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+#include <algorithm>
 #include <bit>
 
 using namespace Calc;
@@ -131,8 +132,8 @@ QString differenceInHalves(Database& db, const SensorInputs& in, PassKind kind, 
     if (halves->rowIds != whole->rowIds) return QStringLiteral("other readings, or in another order");
     if (halves->names != whole->names) return QStringLiteral("other columns");
     const auto bits = [](const std::vector<double>& v) {
-        std::vector<quint64> out;
-        for (const double d : v) out.push_back(std::bit_cast<quint64>(d));
+        std::vector<quint64> out(v.size());
+        std::transform(v.begin(), v.end(), out.begin(), [](double d) { return std::bit_cast<quint64>(d); });
         return out;
     };
     if (bits(*halves->dates) != bits(*whole->dates)) return QStringLiteral("other dates");
