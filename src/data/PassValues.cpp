@@ -51,6 +51,7 @@ struct Part {
     std::vector<qint64> rowIds;
     std::vector<double> dates;
     NumberColumns values;
+    RowValues row;  // the reading being computed
 
     Part(size_t columns, size_t expectedRows) : values(columns, expectedRows)
     {
@@ -93,7 +94,7 @@ struct RowComputer {
         const bool inPass = q.integer(InPassColumn) != 0;
         double computed[ChannelCount + 1 + 6 + 6];
         if (inPass) {
-            RowValues row;
+            RowValues& row = out.row;
             const quint16 mask = rejected.any() ? rejected.of(q.utf8(KeyColumn)) : 0;
             computeRow(q, f, base.offsets, mask, extra, needsThePass, row);
             if (!row.loads) throw NeedsThePass();
