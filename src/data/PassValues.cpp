@@ -108,7 +108,7 @@ struct RowComputer {
     }
 };
 
-qint64 g_splitFrom = 50000;
+qint64 g_splitFrom = 200000;
 
 // Where a large selection of a file is cut in two, each half read on its own thread: the
 // date in the middle of the table's date order. Only where that order comes from an index
