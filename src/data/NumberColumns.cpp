@@ -26,6 +26,27 @@ void NumberColumns::start(Column& c, double first)
     c.values->push_back(first);
 }
 
+void NumberColumns::append(NumberColumns&& later)
+{
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        Column& c = m_columns[i];
+        Column& l = later.m_columns[i];
+        if (!l.values) {
+            if (c.values) c.values->insert(c.values->end(), l.noValues, NoValue);
+            else c.noValues += l.noValues;
+            continue;
+        }
+        if (!c.values) {
+            c.values = std::make_shared<std::vector<double>>();
+            c.values->reserve(std::max(m_expected, c.noValues + l.values->size()));
+            c.values->assign(c.noValues, NoValue);
+        }
+        c.values->insert(c.values->end(), l.values->begin(), l.values->end());
+        l.values.reset();
+    }
+    later.m_columns.clear();
+}
+
 std::vector<std::shared_ptr<std::vector<double>>> NumberColumns::finish(size_t rows, bool shrink)
 {
     std::vector<std::shared_ptr<std::vector<double>>> out;

@@ -19,6 +19,9 @@ public:
         else start(c, value);
     }
 
+    // Appends the rows of later (filled with the same columns) after the rows pushed here.
+    void append(NumberColumns&& later);
+
     // The columns, each of `rows` values (the number of pushes to every column); the empty
     // ones are one shared array. With shrink, room much beyond the rows is given back.
     std::vector<std::shared_ptr<std::vector<double>>> finish(size_t rows, bool shrink);

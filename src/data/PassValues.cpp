@@ -7,11 +7,14 @@
 #include "data/Passes.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/CommitCounter.h"
 #include "store/Statement.h"
 
 #include <QHash>
 #include <QSet>
+#include <future>
 #include <limits>
+#include <thread>
 
 namespace Calc {
 
@@ -43,6 +46,137 @@ double storedNumber(const Statement& q, int c)
     return ok ? t : std::numeric_limits<double>::quiet_NaN();
 }
 
+// The rows of one stretch of the drawn selection, read and computed.
+struct Part {
+    std::vector<qint64> rowIds;
+    std::vector<double> dates;
+    NumberColumns values;
+    RowValues row;  // the reading being computed
+
+    Part(size_t columns, size_t expectedRows) : values(columns, expectedRows)
+    {
+        rowIds.reserve(expectedRows);
+        dates.reserve(expectedRows);
+    }
+    // Appends the rows of the stretch that follows this one, letting go of each of its
+    // arrays once copied (this one's have room for them), so the copy takes little more
+    // memory than the two parts already hold.
+    void append(Part&& later)
+    {
+        rowIds.insert(rowIds.end(), later.rowIds.begin(), later.rowIds.end());
+        later.rowIds = {};
+        dates.insert(dates.end(), later.dates.begin(), later.dates.end());
+        later.dates = {};
+        values.append(std::move(later.values));
+    }
+};
+
+// What every row of the read needs; only read while rows are computed, so two stretches
+// of the selection may be computed at once.
+struct RowComputer {
+    const PassFormulas& f;
+    const Baseline& base;
+    const RejectedValues& rejected;
+    PassExtra extra = PassExtra::None;
+    int extraCount = 0;
+    std::vector<int> source;  // per asked column: where the pass writes it, -1: as stored
+    // A file stores a whole number as an integer and gives it back as one: -0 comes back
+    // as 0, so a computed -0 is given as 0 there too.
+    bool file = true;
+    const std::function<double(QByteArrayView)>& dateKey;
+    const RowFailure& needsThePass;
+
+    void add(const Statement& q, Part& out) const
+    {
+        constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+        out.rowIds.push_back(q.integer(0));
+        out.dates.push_back(q.isNull(DateColumn) ? NaN : dateKey(q.utf8(DateColumn)));
+        const bool inPass = q.integer(InPassColumn) != 0;
+        double computed[ChannelCount + 1 + 6 + 6];
+        if (inPass) {
+            RowValues& row = out.row;
+            const quint16 mask = rejected.any() ? rejected.of(q.utf8(KeyColumn)) : 0;
+            computeRow(q, f, base.offsets, mask, extra, needsThePass, row);
+            if (!row.loads) throw NeedsThePass();
+            row.flatten(f.loadCount(), extraCount, extra == PassExtra::Disp, computed);
+        }
+        for (size_t i = 0; i < source.size(); ++i) {
+            const int from = source[i];
+            if (inPass && from >= 0) out.values.push(i, file ? computed[from] + 0.0 : computed[from]);
+            else out.values.push(i, storedNumber(q, FirstAsked + int(i)));
+        }
+    }
+};
+
+qint64 g_splitFrom = 200000;
+
+// Where a large selection of a file is cut in two, each half read on its own thread: the
+// date in the middle of the table's date order. Only where that order comes from an index
+// (both halves are then ranges of it) and no reading lacks a date (the halves are cut by
+// comparing dates).
+std::optional<QByteArray> middleDate(Database& db, const QString& table, const QString& id, qint64 rows)
+{
+    if (db.isServer() || rows < g_splitFrom || !CommitCounter::read(db)) return std::nullopt;
+    const bool dateIndex = db.scalar(QStringLiteral("SELECT count(*) FROM pragma_index_list(?) AS l, "
+                                                    "pragma_index_info(l.name) AS i WHERE l.partial = 0 AND "
+                                                    "i.seqno = 0 AND i.name = 'FullDate' COLLATE NOCASE"),
+                                     {id})
+                               .toLongLong() > 0;
+    if (!dateIndex) return std::nullopt;
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM ") + table +
+                  QStringLiteral(" WHERE FullDate IS NULL LIMIT 1) AS undated"))
+            .toLongLong() > 0)
+        return std::nullopt;
+    Statement q(
+        db, QStringLiteral("SELECT FullDate FROM ") + table + QStringLiteral(" ORDER BY FullDate LIMIT 1 OFFSET ?"));
+    q.bind(1, rows / 2);
+    if (!q.next() || q.isNull(0)) return std::nullopt;
+    const QByteArrayView mid = q.utf8(0);
+    QByteArray out(mid.data(), mid.size());
+    q.reset();
+    return out;
+}
+
+// The later half of a split read, on a connection of its own in a thread of its own.
+// It takes its snapshot while the window's connection holds the same one, and tells so
+// through `started`.
+struct LaterHalf {
+    enum class Outcome { Read, NeedsThePass, Unread };
+    Outcome outcome = Outcome::Unread;
+    std::optional<Part> part;
+
+    void read(const QString& path, const QString& sql, const QByteArray& from, quint32 commits, const RowComputer& rows,
+              size_t columns, size_t expectedRows, std::promise<void>& started, const std::stop_token& stop)
+    {
+        bool told = false;
+        const auto tell = [&] {
+            if (!told) started.set_value();
+            told = true;
+        };
+        try {
+            Database own;
+            if (own.open(path)) {
+                Statement q(own, sql);
+                q.bindUtf8(1, from);
+                bool more = q.next();
+                // The same snapshot as the window's connection, or nothing read here.
+                if (CommitCounter::read(own) == commits) {
+                    tell();
+                    part.emplace(columns, expectedRows);
+                    for (; more && !stop.stop_requested(); more = q.next()) rows.add(q, *part);
+                    if (!more) outcome = Outcome::Read;
+                }
+            }
+        } catch (const NeedsThePass&) {
+            outcome = Outcome::NeedsThePass;
+        } catch (const TwError&) {
+            outcome = Outcome::Unread;
+        }
+        if (outcome == Outcome::Unread) part.reset();
+        tell();
+    }
+};
+
 }  // namespace
 
 std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind, GraphSelection drawn,
@@ -59,71 +193,85 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         const QString passCondition = selectionCondition(passSelection(kind));
         const RowFailure needsThePass = [](const TwError&, const QString&) { throw NeedsThePass(); };
 
+        // Counting the readings takes the snapshot every read below shares (on a file no
+        // other connection commits until the count is let go at the end).
+        Statement snapshot(db, QStringLiteral("SELECT count(*) FROM ") + table);
+        const qint64 tableRows = snapshot.next() ? snapshot.integer(0) : 0;
+        // Room for every reading of the table at most, so the arrays are not grown and
+        // copied while a million readings come in.
+        if (expectedRows <= 0) expectedRows = qsizetype(tableRows);
+
         const RejectedValues rejected(db, in.id);
         const std::optional<Baseline> base = readBaseline(db, table, passCondition, in, rejected, needsThePass);
         if (!base) return std::nullopt;  // the pass writes nothing and says so
-        const PassExtra extra = passExtra(kind);
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
-        const int extraCount = extra == PassExtra::Disp    ? f.dispCount()
-                               : extra == PassExtra::Shear ? f.shearCount()
-                                                           : 0;
+        const PassExtra extra = passExtra(kind);
+        RowComputer rows{f, *base, rejected, extra, 0, {}, !db.isServer(), dateKey, needsThePass};
+        rows.extraCount = extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0;
 
         // Where each asked column is among the values the pass writes (-1: it keeps what
         // is stored).
         const QStringList written = passColumns(f, extra, true);
         ComputedColumns out;
-        std::vector<int> source;
         QString sql = QStringLiteral("SELECT rowid");
         for (int i = 1; i <= ChannelCount; ++i) sql += QStringLiteral(", Channel%1").arg(i);
+        // (The reading's key only where values are rejected: it finds them.)
         sql += QStringLiteral(", ChannelT, FullDate, CASE WHEN ") + passCondition +
-               QStringLiteral(" THEN 1 ELSE 0 END, DateTimeKey");
+               QStringLiteral(" THEN 1 ELSE 0 END, ") +
+               (rejected.any() ? QStringLiteral("DateTimeKey") : QStringLiteral("NULL"));
         for (const QString& c : columns) {
             if (!has.contains(c.toLower()) || out.names.contains(c, Qt::CaseInsensitive)) continue;
             out.names << c;
-            source.push_back(indexIgnoringCase(written, c));
+            rows.source.push_back(indexIgnoringCase(written, c));
             sql += ',' + SqlDialect::quoteName(c);
         }
-        sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") + selectionCondition(drawn) +
-               QStringLiteral(" ORDER BY FullDate, rowid");
+        sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE (") + selectionCondition(drawn) + ')';
+        const QString order = QStringLiteral(" ORDER BY FullDate, rowid");
+        const size_t columnCount = size_t(out.names.size());
 
-        // Room for every reading of the table at most (counted from its smallest index), so
-        // the arrays are not grown and copied while a million readings come in.
-        if (expectedRows <= 0)
-            expectedRows = qsizetype(db.scalar(QStringLiteral("SELECT count(*) FROM ") + table).toLongLong());
-        out.dates = std::make_shared<std::vector<double>>();
-        out.dates->reserve(size_t(expectedRows));
-        out.rowIds.reserve(size_t(expectedRows));
-        NumberColumns values(size_t(out.names.size()), size_t(expectedRows));
-        // A file stores a whole number as an integer and gives it back as one: -0 comes
-        // back as 0, so a computed -0 is given as 0 there too.
-        const bool file = !db.isServer();
-        constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-        Statement q(db, sql);
-        RowValues row;
-        double computed[ChannelCount + 1 + 6 + 6];
-        while (q.next()) {
-            out.rowIds.push_back(q.integer(0));
-            out.dates->push_back(q.isNull(DateColumn) ? NaN : dateKey(q.utf8(DateColumn)));
-            const bool inPass = q.integer(InPassColumn) != 0;
-            if (inPass) {
-                const quint16 mask = rejected.any() ? rejected.of(q.utf8(KeyColumn)) : 0;
-                computeRow(q, f, base->offsets, mask, extra, needsThePass, row);
-                if (!row.loads) throw NeedsThePass();
-                row.flatten(f.loadCount(), extraCount, extra == PassExtra::Disp, computed);
-            }
-            for (size_t i = 0; i < source.size(); ++i) {
-                const int from = source[i];
-                if (inPass && from >= 0) values.push(i, file ? computed[from] + 0.0 : computed[from]);
-                else values.push(i, storedNumber(q, FirstAsked + int(i)));
-            }
+        // A large selection of a file is read in two halves at once, the later one by a
+        // helper thread on its own connection.
+        const std::optional<QByteArray> middle = middleDate(db, table, in.id, tableRows);
+        LaterHalf later;
+        std::promise<void> started;
+        std::jthread helper;
+        if (middle) {
+            const QString laterSql = sql + QStringLiteral(" AND FullDate >= ?") + order;
+            const size_t laterRows = size_t(tableRows - tableRows / 2);
+            // (Given up when this thread stops first: the helper is then told to stop.)
+            helper = std::jthread([&, laterSql, commits = *CommitCounter::read(db)](const std::stop_token& stop) {
+                later.read(db.path(), laterSql, *middle, commits, rows, columnCount, laterRows, started, stop);
+            });
+            started.get_future().wait();
         }
+        Part first(columnCount, size_t(expectedRows));
+        Statement q(db, middle ? sql + QStringLiteral(" AND FullDate < ?") + order : sql + order);
+        if (middle) q.bindUtf8(1, *middle);
+        while (q.next()) rows.add(q, first);
+        if (middle) {
+            helper.join();
+            if (later.outcome == LaterHalf::Outcome::NeedsThePass) return std::nullopt;
+            if (later.outcome == LaterHalf::Outcome::Unread) {
+                // Read here after all, still in the same snapshot.
+                later.part.emplace(columnCount, size_t(tableRows - tableRows / 2));
+                Statement rest(db, sql + QStringLiteral(" AND FullDate >= ?") + order);
+                rest.bindUtf8(1, *middle);
+                while (rest.next()) rows.add(rest, *later.part);
+            }
+            first.append(std::move(*later.part));
+        }
+        snapshot.reset();
+
         // Kept as long as the chart shows them: much room left over is given back.
-        const bool shrink = out.rowIds.capacity() > out.rowIds.size() + out.rowIds.size() / 4;
+        const size_t count = first.rowIds.size();
+        const bool shrink = first.rowIds.capacity() > count + count / 4;
         if (shrink) {
-            out.rowIds.shrink_to_fit();
-            out.dates->shrink_to_fit();
+            first.rowIds.shrink_to_fit();
+            first.dates.shrink_to_fit();
         }
-        out.values = values.finish(out.rowIds.size(), shrink);
+        out.rowIds = std::move(first.rowIds);
+        out.dates = std::make_shared<std::vector<double>>(std::move(first.dates));
+        out.values = first.values.finish(count, shrink);
         return out;
     } catch (const NeedsThePass&) {
         return std::nullopt;
@@ -131,6 +279,9 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         return std::nullopt;
     }
 }
+
+qint64 splitReadingsFrom() { return g_splitFrom; }
+void setSplitReadingsFrom(qint64 readings) { g_splitFrom = std::max<qint64>(readings, 2); }
 
 qint64 passWork(Database& db, const SensorInputs& in, PassKind kind, qint64 atMost)
 {

@@ -39,6 +39,12 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
                                               const std::function<double(QByteArrayView)>& dateKey,
                                               qsizetype expectedRows = 0);
 
+// From how many readings a table in a file has its drawn selection read in two halves at
+// once, the later one on a helper thread with a connection of its own (in the snapshot of
+// the caller's connection): below, one thread reads it all. Tests lower it.
+qint64 splitReadingsFrom();
+void setSplitReadingsFrom(qint64 readings);
+
 // About how many readings a pass of kind would compute now, counted up to atMost + 1 (the
 // changed ones where it may compute only those, else its whole selection). Throws TwError
 // when the table cannot be read.
