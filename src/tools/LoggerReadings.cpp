@@ -423,8 +423,9 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     const QStringList numberColumns = computed ? computed->columns() : QStringList();
     if (computed) {
         // The mark goes with each reading: cleared where its values are stored with it.
-        cols.replace(QStringLiteral("FullDate, IsDirty,"), QStringLiteral("FullDate,"));
-        marks.replace(QStringLiteral("?, ?, ?, ?, 1,"), QStringLiteral("?, ?, ?, ?,"));
+        const QString fixedMark = QStringLiteral("IsDirty, ");
+        cols.remove(cols.indexOf(fixedMark), fixedMark.size());
+        marks.remove(QStringLiteral("?, ?, ?, ?, ").size(), QStringLiteral("1, ").size());
         cols += QStringLiteral(", IsDirty");
         marks += QStringLiteral(", ?");
         for (const QString& c : numberColumns) {
