@@ -507,8 +507,8 @@ private slots:
             QList<TestData::NewReading> readings;
             for (int h = 0; h < 3; ++h) {
                 channels[h] = QString::number(channels[h].toDouble() + h);
-                readings.append({QDateTime(QDate(2024, 3, baselineDay), QTime(h, 0)), channels.mid(0, gauges), "18",
-                                 h > 0, h == 0});
+                readings.append(
+                    {QDateTime(QDate(2024, 3, baselineDay), QTime(h, 0)), channels.mid(0, gauges), "18", true, h == 0});
             }
             TestData::addReadings(*db, id, readings);
             passAll();
