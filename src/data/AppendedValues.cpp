@@ -74,9 +74,9 @@ std::unique_ptr<AppendedValues> AppendedValues::prepare(Database& db, const QStr
                 return nullptr;
             // The baseline stays the first reading: every new one is dated at or after it
             // (one at the same moment would be a duplicate, or sort after it by its row).
-            const QVariant date = db.scalar(QStringLiteral("SELECT FullDate FROM ") + table +
-                                                QStringLiteral(" WHERE DateTimeKey = ?"),
-                                            {base->basis.baselineKey});
+            const QVariant date =
+                db.scalar(QStringLiteral("SELECT FullDate FROM ") + table + QStringLiteral(" WHERE DateTimeKey = ?"),
+                          {base->basis.baselineKey});
             const QByteArray baselineDate = date.toString().toUtf8();
             if (date.isNull() || baselineDate.isEmpty() || QByteArrayView(baselineDate).compare(earliestFullDate) > 0)
                 return nullptr;
