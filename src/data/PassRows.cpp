@@ -107,8 +107,12 @@ int RowValues::flatten(int loadCount, int extraCount, bool extraNeedsLoads, doub
     return p;
 }
 
-void computeZeros(const Statement& read, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
-                  RowValues& row)
+namespace {
+// The zeros of one reading whose channel texts come from text(column), columns numbered as
+// in a row query (Channel1..Channel10 at 1..10, ChannelT at ChannelTColumn).
+template <class TextOf>
+void zerosFrom(const TextOf& text, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
+               RowValues& row)
 {
     for (int i = 1; i <= ChannelCount; ++i) {
         const double offset = offsets[size_t(i)];
@@ -117,14 +121,27 @@ void computeZeros(const Statement& read, const std::array<double, 11>& offsets, 
             continue;
         }
         try {
-            row.zero[size_t(i)] = zeroFromUtf8(read.utf8(i), offset);
+            row.zero[size_t(i)] = zeroFromUtf8(text(i), offset);
         } catch (const TwError& e) {
             failed(e, ZerosTag);
             row.zero[size_t(i)] = noValueZero(offset);
         }
     }
     row.numTemp = mask && Rejections::rejected(mask, Rejections::Temperature) ? std::numeric_limits<double>::quiet_NaN()
-                                                                              : tempFromUtf8(read.utf8(ChannelTColumn));
+                                                                              : tempFromUtf8(text(ChannelTColumn));
+}
+}  // namespace
+
+void computeZeros(const Statement& read, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
+                  RowValues& row)
+{
+    zerosFrom([&read](int column) { return read.utf8(column); }, offsets, mask, failed, row);
+}
+
+void computeZeros(const QByteArrayView* texts, const std::array<double, 11>& offsets, quint16 mask,
+                  const RowFailure& failed, RowValues& row)
+{
+    zerosFrom([texts](int column) { return texts[column]; }, offsets, mask, failed, row);
 }
 
 std::optional<Columns> loadsOrNone(const PassFormulas& f, const ChannelValues& zero, const RowFailure& failed)

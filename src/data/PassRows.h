@@ -90,6 +90,10 @@ constexpr int ChannelTColumn = 11;
 // reading's rejected values); a channel text that is not a number is told to failed.
 void computeZeros(const Statement& read, const std::array<double, 11>& offsets, quint16 mask, const RowFailure& failed,
                   RowValues& row);
+// The same from a reading's texts before it is stored: texts[1..10] its Channel1..Channel10,
+// texts[ChannelTColumn] its ChannelT (an empty view for null).
+void computeZeros(const QByteArrayView* texts, const std::array<double, 11>& offsets, quint16 mask,
+                  const RowFailure& failed, RowValues& row);
 
 // The loads from a reading's zeroed channels; none when they cannot be computed (told to
 // failed, the row then keeps its old Load columns).

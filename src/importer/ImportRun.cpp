@@ -100,7 +100,9 @@ void importInto(Database& db, const LoggerFormats::Opened& file, const QString& 
     for (const auto& r : survey.refused)
         if (report.refusedLines.size() < ShownRefusals)
             report.refusedLines << QStringLiteral("line %1: %2").arg(r.line).arg(r.reason);
-    const LoggerReadings::Outcome o = LoggerReadings::append(db, target, file.table, survey, m, {}, true);
+    // The readings go in with their computed columns where the passes' inputs allow it, so
+    // the pass before the command ends has little left to do.
+    const LoggerReadings::Outcome o = LoggerReadings::append(db, target, file.table, survey, m, {}, true, true);
     report.appended += o.appended;
     report.duplicates += o.duplicates;
     report.alarmEvents += ImportAlarms::newEvents(db, sensorId, o.appended);

@@ -6,14 +6,18 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <charconv>
+#include <cmath>
 
 BulkInsert::BulkInsert(Database& db, const QString& table, const QStringList& columns, const QStringList& fixedColumns,
-                       const QStringList& fixedValues, std::function<void(QByteArrayView)> onDuplicate)
+                       const QStringList& fixedValues, std::function<void(QByteArrayView)> onDuplicate,
+                       const QStringList& numberColumns)
     : m_db(db),
       m_table(table),
       m_columns(columns),
       m_fixedColumns(fixedColumns),
       m_fixedValues(fixedValues),
+      m_numberColumns(numberColumns),
       m_onDuplicate(std::move(onDuplicate))
 {
     if (!db.isServer()) m_statement = rowStatement();
@@ -26,6 +30,10 @@ std::unique_ptr<Statement> BulkInsert::rowStatement() const
         names << SqlDialect::quoteName(c);
         marks << QStringLiteral("?");
     }
+    for (const QString& c : m_numberColumns) {
+        names << SqlDialect::quoteName(c);
+        marks << QStringLiteral("?");
+    }
     for (int i = 0; i < m_fixedColumns.size(); ++i) {
         names << SqlDialect::quoteName(m_fixedColumns[i]);
         marks << m_fixedValues.value(i);
@@ -35,11 +43,16 @@ std::unique_ptr<Statement> BulkInsert::rowStatement() const
                                                  QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + ')');
 }
 
-bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values)
+bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values, const double* numbers)
 {
-    for (int i = 0; i < int(m_columns.size()); ++i) {
+    const int n = int(m_columns.size());
+    for (int i = 0; i < n; ++i) {
         if (values[i].data()) st.bindUtf8Unchanged(i + 1, values[i]);
         else st.bindNull(i + 1);
+    }
+    for (int i = 0; i < int(m_numberColumns.size()); ++i) {
+        if (std::isnan(numbers[i])) st.bindNull(n + i + 1);
+        else st.bind(n + i + 1, numbers[i]);
     }
     if (st.run() == 0) {
         if (m_onDuplicate) m_onDuplicate(values[0]);
@@ -51,11 +64,12 @@ bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values)
 
 BulkInsert::~BulkInsert() = default;
 
-void BulkInsert::add(const QByteArrayView* values)
+void BulkInsert::add(const QByteArrayView* values, const double* numbers)
 {
     const int n = int(m_columns.size());
+    const int numbered = int(m_numberColumns.size());
     if (m_statement) {
-        insertRow(*m_statement, values);
+        insertRow(*m_statement, values, numbers);
         return;
     }
     // A few rows (a reading typed in) are kept as they are too: for them the bulk copy's
@@ -69,6 +83,7 @@ void BulkInsert::add(const QByteArrayView* values)
         }
         m_small.push_back(std::move(row));
         m_smallGiven.push_back(std::move(given));
+        m_smallNumbers.insert(m_smallNumbers.end(), numbers, numbers + numbered);
     }
     m_pending += QByteArray::number(qint64(m_keys.size()));
     for (int i = 0; i < n; ++i) {
@@ -96,6 +111,17 @@ void BulkInsert::add(const QByteArrayView* values)
             }
         }
     }
+    // Numbers as the shortest text that reads back as the same bits.
+    for (int i = 0; i < numbered; ++i) {
+        if (std::isnan(numbers[i])) {
+            m_pending += "\t\\N";
+            continue;
+        }
+        char text[40];
+        text[0] = '\t';
+        const std::to_chars_result r = std::to_chars(text + 1, text + sizeof text, numbers[i]);
+        m_pending.append(text, r.ptr - text);
+    }
     m_pending += '\n';
     m_keys.emplace_back(values[0].data(), values[0].size());
     if (int(m_keys.size()) >= ServerBatchRows) flush();
@@ -115,7 +141,7 @@ void BulkInsert::flush()
                         ? QByteArrayView(m_small[r][size_t(i)].isNull() ? "" : m_small[r][size_t(i)].constData(),
                                          m_small[r][size_t(i)].size())
                         : QByteArrayView();
-            insertRow(*m_smallStatement, row.data());
+            insertRow(*m_smallStatement, row.data(), m_smallNumbers.data() + r * m_numberColumns.size());
         }
         clearBatch();
         return;
@@ -127,6 +153,11 @@ void BulkInsert::flush()
         names << '"' + m_columns[i].toLower() + '"';
         like << names.last() + QStringLiteral(" AS c%1").arg(i);
         temp << QStringLiteral("c%1").arg(i);
+    }
+    for (int i = 0; i < m_numberColumns.size(); ++i) {
+        names << '"' + m_numberColumns[i].toLower() + '"';
+        like << names.last() + QStringLiteral(" AS n%1").arg(i);
+        temp << QStringLiteral("n%1").arg(i);
     }
     for (int i = 0; i < m_fixedColumns.size(); ++i) {
         names << '"' + m_fixedColumns[i].toLower() + '"';
@@ -164,4 +195,5 @@ void BulkInsert::clearBatch()
     m_keys.clear();
     m_small.clear();
     m_smallGiven.clear();
+    m_smallNumbers.clear();
 }

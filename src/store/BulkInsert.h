@@ -21,15 +21,18 @@ class Statement;
 class BulkInsert {
 public:
     // columns: the text columns given per row, the key first; fixed: more columns with the
-    // same SQL value in every row ("IsDirty" -> "1").
+    // same SQL value in every row ("IsDirty" -> "1"); numberColumns: columns given a number
+    // per row (NaN: null), written bit for bit.
     BulkInsert(Database& db, const QString& table, const QStringList& columns, const QStringList& fixedColumns,
-               const QStringList& fixedValues, std::function<void(QByteArrayView key)> onDuplicate);
+               const QStringList& fixedValues, std::function<void(QByteArrayView key)> onDuplicate,
+               const QStringList& numberColumns = {});
     ~BulkInsert();
     BulkInsert(const BulkInsert&) = delete;
     BulkInsert& operator=(const BulkInsert&) = delete;
 
-    // values: columns.size() texts (a null view: null). Returns rows stored so far.
-    void add(const QByteArrayView* values);
+    // values: columns.size() texts (a null view: null); numbers: numberColumns.size()
+    // numbers (none when there are no number columns).
+    void add(const QByteArrayView* values, const double* numbers = nullptr);
     void flush();
     qint64 appended() const { return m_appended; }
 
@@ -40,16 +43,17 @@ public:
 private:
     Database& m_db;
     QString m_table;
-    QStringList m_columns, m_fixedColumns, m_fixedValues;
+    QStringList m_columns, m_fixedColumns, m_fixedValues, m_numberColumns;
     std::function<void(QByteArrayView)> m_onDuplicate;
     std::unique_ptr<Statement> rowStatement() const;
-    bool insertRow(Statement& st, const QByteArrayView* values);
+    bool insertRow(Statement& st, const QByteArrayView* values, const double* numbers);
     void clearBatch();
 
     std::unique_ptr<Statement> m_statement;       // the file's: every row
     std::unique_ptr<Statement> m_smallStatement;  // a server's: a small batch
     std::vector<std::vector<QByteArray>> m_small;
     std::vector<std::vector<char>> m_smallGiven;
+    std::vector<double> m_smallNumbers;
     QByteArray m_pending;
     std::vector<QByteArray> m_keys;
     qint64 m_appended = 0;

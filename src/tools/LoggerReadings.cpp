@@ -1,6 +1,7 @@
 #include "tools/LoggerReadings.h"
 #include "core/ErrorLog.h"
 #include "core/TwError.h"
+#include "data/AppendedValues.h"
 #include "store/Database.h"
 #include "store/RowVersions.h"
 #include "store/SqlDialect.h"
@@ -10,6 +11,7 @@
 #include "tools/SpatialPerDay.h"
 
 #include <QSqlQuery>
+#include <memory>
 #include <optional>
 #include <QVariant>
 #include <algorithm>
@@ -26,6 +28,21 @@ constexpr int ProgressEvery = 4096;
 constexpr int MaxShownDuplicates = 100;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The computed columns of the storable rows, when the passes' inputs allow them before
+// the rows are stored (none dated before their baselines).
+std::unique_ptr<Calc::AppendedValues> appendedValues(Database& db, const QString& sensorId,
+                                                     const std::vector<qint64>& moments,
+                                                     const std::vector<bool>& storable)
+{
+    qint64 earliest = NoMoment;
+    for (size_t r = 0; r < moments.size() && r < storable.size(); ++r)
+        if (storable[r] && moments[r] != NoMoment && (earliest == NoMoment || moments[r] < earliest))
+            earliest = moments[r];
+    LoggerClock::Texts when;
+    if (earliest == NoMoment || !LoggerClock::texts(earliest, when)) return nullptr;
+    return Calc::AppendedValues::prepare(db, sensorId, QByteArrayView(when.stored, 19));
+}
 
 bool equalsNoCase(QByteArrayView a, const char* b)
 {
@@ -361,7 +378,7 @@ QString refusalSummary(const std::vector<Refusal>& refused, int shown)
 }
 
 Outcome append(Database& db, const Target& t, const LoggerTable& table, const Survey& survey, const Mapping& m,
-               const LoggerTable::Progress& progress, bool immediate)
+               const LoggerTable::Progress& progress, bool immediate, bool withValues)
 {
     Outcome out;
     const bool byIndex = hasUniqueKeyIndex(db, t.sensorId);
@@ -401,6 +418,21 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
         rowMoments = moments(table, m);
     }
     const std::vector<bool> spatial = SpatialPerDay::forAppend(db, t.sensorId, rowMoments, survey.storable);
+    const std::unique_ptr<Calc::AppendedValues> computed =
+        withValues ? appendedValues(db, t.sensorId, rowMoments, survey.storable) : nullptr;
+    const QStringList numberColumns = computed ? computed->columns() : QStringList();
+    if (computed) {
+        // The mark goes with each reading: cleared where its values are stored with it.
+        const QString fixedMark = QStringLiteral("IsDirty, ");
+        cols.remove(cols.indexOf(fixedMark), fixedMark.size());
+        marks.remove(QStringLiteral("?, ?, ?, ?, ").size(), QStringLiteral("1, ").size());
+        cols += QStringLiteral(", IsDirty");
+        marks += QStringLiteral(", ?");
+        for (const QString& c : numberColumns) {
+            cols += QStringLiteral(", ") + c;
+            marks += QStringLiteral(", ?");
+        }
+    }
     auto duplicate = [&out](QByteArrayView k) {
         ++out.duplicates;
         if (out.duplicateKeys.size() < MaxShownDuplicates) out.duplicateKeys << QString::fromUtf8(k.data(), k.size());
@@ -415,9 +447,14 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                                 QStringLiteral("ReadingTime"), QStringLiteral("FullDate")};
         if (t.tempChannel) textColumns << QStringLiteral("ChannelT");
         for (int k = 1; k <= gauges; ++k) textColumns << QStringLiteral("Channel%1").arg(k);
-        QStringList fixedColumns{QStringLiteral("IsDirty"), QStringLiteral("PlotSpatial"),
-                                 QStringLiteral("Plottemporal")};
-        QStringList fixedValues{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")};
+        QStringList fixedColumns{QStringLiteral("PlotSpatial"), QStringLiteral("Plottemporal")};
+        QStringList fixedValues{QStringLiteral("0"), QStringLiteral("1")};
+        if (computed) {
+            textColumns << QStringLiteral("IsDirty");
+        } else {
+            fixedColumns.prepend(QStringLiteral("IsDirty"));
+            fixedValues.prepend(QStringLiteral("1"));
+        }
         if (versioned) {
             auto literal = [](const QByteArray& text) {
                 return u'\'' + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) + u'\'';
@@ -426,7 +463,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                          << QLatin1String(RowVersions::AtColumn);
             fixedValues << QStringLiteral("1") << literal(who) << literal(when);
         }
-        bulk.emplace(db, t.sensorId, textColumns, fixedColumns, fixedValues, duplicate);
+        bulk.emplace(db, t.sensorId, textColumns, fixedColumns, fixedValues, duplicate, numberColumns);
     } else {
         insert.emplace(db, QStringLiteral("INSERT INTO ") + name + QStringLiteral(" (") + cols +
                                QStringLiteral(") VALUES (") + marks + u')');
@@ -440,6 +477,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
     std::memcpy(key, sensor.constData(), size_t(sensor.size()));
     const int keyLen = int(sensor.size()) + 20;
     Built b;
+    std::vector<double> numbers(size_t(numberColumns.size()));
     // The readings the survey kept are stored as it built them; else each row is built again.
     const bool fromKept = !survey.kept.isEmpty();
     qsizetype keptAt = 0;
@@ -493,7 +531,7 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
                 continue;
             }
         }
-        QByteArrayView values[4 + 1 + 10 + 2];
+        QByteArrayView values[4 + 1 + 10 + 2 + 1];
         int p = 0;
         values[p++] = QByteArrayView(key, keyLen);
         values[p++] = QByteArrayView(b.when.date, 10);
@@ -504,11 +542,25 @@ Outcome append(Database& db, const Target& t, const LoggerTable& table, const Su
             values[p++] = QByteArrayView(who);
             values[p++] = QByteArrayView(when);
         }
+        if (computed) {
+            // Channel1..Channel10 and ChannelT as they will be stored (null: empty).
+            QByteArrayView texts[Calc::ChannelTColumn + 1];
+            if (t.tempChannel) texts[Calc::ChannelTColumn] = channels[0];
+            for (int k = 0; k < gauges; ++k) texts[k + 1] = channels[(t.tempChannel ? 1 : 0) + k];
+            const bool done =
+                !spatial[size_t(r)] && computed->compute(QByteArrayView(key, keyLen), texts, numbers.data());
+            if (spatial[size_t(r)]) std::fill(numbers.begin(), numbers.end(), qQNaN());
+            values[p++] = done ? QByteArrayView("0", 1) : QByteArrayView("1", 1);
+        }
         if (bulk) {
-            bulk->add(values);
+            bulk->add(values, numbers.data());
             continue;
         }
         for (int i = 0; i < p; ++i) insert->bindUtf8Unchanged(i + 1, values[i]);
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            if (std::isnan(numbers[i])) insert->bindNull(p + int(i) + 1);
+            else insert->bind(p + int(i) + 1, numbers[i]);
+        }
         if (insert->run() == 0) duplicate(values[0]);
         else ++out.appended;
     }

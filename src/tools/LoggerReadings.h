@@ -110,9 +110,11 @@ struct Outcome {
 // transaction; a key that exists already is a duplicate and is
 // left alone. immediate takes the write lock at once (for a second process working on
 // the same file). Cancelling through progress stores nothing. Throws TwError on a database
-// failure (nothing stored).
+// failure (nothing stored). withValues: the readings the calculation passes would compute
+// from unchanged inputs are stored with their computed columns and unmarked
+// (data/AppendedValues.h), so the pass after the import has only the others left.
 Outcome append(Database& db, const Target& t, const LoggerTable& table, const Survey& survey, const Mapping& m,
-               const LoggerTable::Progress& progress = {}, bool immediate = false);
+               const LoggerTable::Progress& progress = {}, bool immediate = false, bool withValues = false);
 
 // The message that reports duplicates (empty when none): one key, or the count and the
 // first few keys.

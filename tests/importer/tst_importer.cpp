@@ -7,13 +7,19 @@
 #include "readings/ReadingsController.h"
 #include "core/Paths.h"
 #include "data/AlarmStore.h"
+#include "data/AppendedValues.h"
+#include "importer/ImportPasses.h"
 #include "importer/ImportRun.h"
+#include "session/Shared.h"
 #include "store/Database.h"
+#include "store/PassTables.h"
+#include "store/Statement.h"
 #include "tools/ColumnMap.h"
 
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
+#include <bit>
 
 namespace {
 const QString Sensor = QStringLiteral("123445001");  // type 45: three gauges and a temperature
@@ -33,6 +39,46 @@ QByteArray toa5(int firstHour, int count, const QByteArray& tail = {})
         out += '"' + start.addSecs(qint64(firstHour + i) * 3600).toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "\"," +
                QByteArray::number(firstHour + i) + ",20.5,1,2,3\r\n";
     return out + tail;
+}
+
+// A TOA5 file of count hourly records of six gauges from start; every seventh line has
+// no value in one gauge, every eleventh no temperature.
+QByteArray sixGauges(const QDateTime& start, int count)
+{
+    QByteArray out =
+        "\"TOA5\",\"Stope4\",\"CR1000X\",\"4711\",\"OS\",\"CPU:bolts.CR1X\",\"1\",\"Hourly\"\r\n"
+        "\"TIMESTAMP\",\"RECORD\",\"Temp\",\"S1\",\"S2\",\"S3\",\"S4\",\"S5\",\"S6\"\r\n"
+        "\"TS\",\"RN\",\"Deg C\",\"uS\",\"uS\",\"uS\",\"uS\",\"uS\",\"uS\"\r\n"
+        "\"\",\"\",\"Avg\",\"Avg\",\"Avg\",\"Avg\",\"Avg\",\"Avg\",\"Avg\"\r\n";
+    for (int i = 0; i < count; ++i) {
+        out += '"' + start.addSecs(qint64(i) * 3600).toString("yyyy-MM-dd HH:mm:ss").toLatin1() + "\"," +
+               QByteArray::number(i) + ',' + (i % 11 == 3 ? QByteArray() : QByteArray::number(15.25 + i % 9 * 0.5));
+        for (int g = 1; g <= 6; ++g)
+            out += ',' + (i % 7 == g ? QByteArray("NAN")
+                                     : QByteArray::number(100.0 * g + (i * 37 + g * 11) % 1000 / 7.0, 'f', 3));
+        out += "\r\n";
+    }
+    return out;
+}
+
+// The readings' computed columns and marks, bit for bit, by key.
+QStringList computedColumns(Database& db, const QString& id)
+{
+    QString cols = QStringLiteral("DateTimeKey, IsDirty, NumTemp");
+    for (int i = 1; i <= 10; ++i) cols += QStringLiteral(", zero%1").arg(i);
+    for (int i = 1; i <= 6; ++i) cols += QStringLiteral(", Load%1, Disp%1").arg(i);
+    for (int i = 1; i <= 4; ++i) cols += QStringLiteral(", Stretch%1").arg(i);
+    Statement q(db, QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM `") + id +
+                        QStringLiteral("` ORDER BY DateTimeKey"));
+    QStringList rows;
+    while (q.next()) {
+        QString row = q.text(0) + QStringLiteral(" marked ") + QString::number(q.integer(1));
+        for (int c = 2; c < q.columnCount(); ++c)
+            row +=
+                q.isNull(c) ? QStringLiteral(" null") : u' ' + QString::number(std::bit_cast<quint64>(q.number(c)), 16);
+        rows << row;
+    }
+    return rows;
 }
 
 struct Run {
@@ -397,6 +443,106 @@ private slots:
                                          Sensor + " 2024/03/07 01:00:00", Sensor + " 2024/03/08 00:00:00"})
                                 .join('|'));
         QCOMPARE(count(Sensor), 74);
+    }
+
+    // Appended readings stored with their computed columns hold bit for bit what full
+    // passes of every kind store over the same readings, for each sensor type and layout;
+    // where the passes' inputs are not known before the append (no readings yet, readings
+    // dated before the baseline) the pass computes them all, with the same outcome.
+    void appendedValuesAreThePassesOwn_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<bool>("stacked");
+        QTest::addColumn<QString>("kFactor");
+        QTest::addColumn<int>("baselineDay");  // day of March 2024 of the stored readings; 0: none
+        QTest::addColumn<bool>("uniqueKey");
+        QTest::addColumn<bool>("onAppend");  // computed while appending
+        QTest::addColumn<int>("lines");      // hourly from 01:00 on 2024-03-05 (a server writes a few row by row)
+        QTest::newRow("75 stacked") << "123475001" << true << "100" << 1 << true << true << 100;
+        QTest::newRow("75 staggered") << "123475001" << false << "85.5" << 1 << true << true << 100;
+        QTest::newRow("55 stacked") << "123455001" << true << "100" << 1 << true << true << 100;
+        QTest::newRow("35 stacked") << "123435001" << true << "120" << 1 << true << true << 100;
+        QTest::newRow("45, no loads") << "123445003" << true << "100" << 1 << true << true << 100;
+        QTest::newRow("k factor 0") << "123475001" << true << "0" << 1 << true << false << 100;
+        QTest::newRow("75 staggered, a few lines") << "123475001" << false << "85.5" << 1 << true << true << 5;
+        QTest::newRow("no key index") << "123475001" << false << "100" << 1 << false << true << 100;
+        QTest::newRow("no readings yet") << "123475001" << true << "100" << 0 << true << false << 100;
+        QTest::newRow("before the baseline") << "123475001" << true << "100" << 20 << true << false << 100;
+    }
+
+    void appendedValuesAreThePassesOwn()
+    {
+        QFETCH(QString, id);
+        QFETCH(bool, stacked);
+        QFETCH(QString, kFactor);
+        QFETCH(int, baselineDay);
+        QFETCH(bool, uniqueKey);
+        QFETCH(bool, onAppend);
+        QFETCH(int, lines);
+        if (!uniqueKey && TestServer::wanted()) QSKIP("a table without its key index is the file's");
+        TestData::addSensor(*db, {id, stacked, kFactor, QStringLiteral("0.5")});
+        const int gauges =
+            db->scalar(QStringLiteral("SELECT NumChannels FROM Configuration WHERE SensorType = ?"), {id.mid(4, 2)})
+                .toInt();
+        if (!uniqueKey) {
+            QSqlQuery q(db->handle());
+            QStringList indexes;
+            q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = '%1' AND "
+                                  "sql IS NOT NULL")
+                       .arg(id));
+            while (q.next()) indexes << q.value(0).toString();
+            for (const QString& index : indexes) db->execute(QStringLiteral("DROP INDEX `%1`").arg(index));
+        }
+        Shared s;
+        QVERIFY(s.db.open(TestData::databaseTarget()));
+        const auto passAll = [&] {
+            const std::optional<Calc::SensorInputs> in = Calc::storedInputs(s.db, id);
+            QVERIFY(in.has_value());
+            std::vector<Calc::KindRequest> request;
+            for (Calc::PassKind kind :
+                 {Calc::PassKind::Load, Calc::PassKind::DispTime, Calc::PassKind::DispLength, Calc::PassKind::Shear})
+                request.push_back({kind, *in, false});
+            (void)Calc::runPassesOf(s, request);
+        };
+        if (baselineDay > 0) {
+            // Three readings, the first on the length charts too, computed by every kind of pass.
+            QStringList channels{"10.5", "-20", "30.25", "4", "5.5", "60"};
+            QList<TestData::NewReading> readings;
+            for (int h = 0; h < 3; ++h) {
+                channels[h] = QString::number(channels[h].toDouble() + h);
+                readings.append(
+                    {QDateTime(QDate(2024, 3, baselineDay), QTime(h, 0)), channels.mid(0, gauges), "18", true, h == 0});
+            }
+            TestData::addReadings(*db, id, readings);
+            passAll();
+        }
+        ColumnMap m;
+        m.dateColumn = "TIMESTAMP";
+        m.tempColumn = "Temp";
+        for (int g = 1; g <= gauges; ++g) m.gaugeColumns << QStringLiteral("S%1").arg(g);
+        ColumnMaps::save(
+            *db, id, "TOA5",
+            ColumnMaps::signature("TOA5", {"TIMESTAMP", "RECORD", "Temp", "S1", "S2", "S3", "S4", "S5", "S6"}), m);
+        const QString path = writeFile("six.dat", sixGauges(QDateTime(QDate(2024, 3, 5), QTime(1, 0)), lines));
+        const auto unmarked = [&] {
+            return db->scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE IsDirty = 0").arg(id)).toInt();
+        };
+        const int before = unmarked();
+        const ImportRun::FileReport r = ImportRun::importFile(*db, id, path, ImportRun::Options{});
+        QVERIFY2(r.appended == lines, qPrintable(r.summary()));
+        // The first reading of each day goes on the length charts and is left marked for
+        // the pass.
+        QCOMPARE(unmarked() - before, onAppend ? lines - (lines / 24 + 1) : 0);
+        ImportPasses::computeAppended(TestData::databaseTarget(), QString(), {id});
+        // Left to the pass, the import stores what it stored before (a pass of each kind that
+        // is still recorded after the load pass), not what a full pass of every kind stores.
+        if (!onAppend) return;
+        const QStringList imported = computedColumns(*db, id);
+        PassTables::forgetSensor(s.db, id);
+        passAll();
+        const QStringList full = computedColumns(*db, id);
+        QCOMPARE(imported.size(), full.size());
+        for (qsizetype i = 0; i < full.size(); ++i) QCOMPARE(imported[i], full[i]);
     }
 
     // A folder run names every file it cannot read, with the reason, and exits 2; UTF-16
