@@ -159,13 +159,16 @@ bool ChartDrawings::timeColumnsCurrent(const QString& key)
 void ChartDrawings::dropTimeColumns(bool displacement)
 {
     ChartControl* c = displacement ? m_charts.T2 : m_charts.T;
-    if (c)
+    if (c) {
         for (int i = 0; i < TimeSeries; ++i) ignoringErrors([&] { c->clearSeries(i); });
+        c->releaseKeptLines();
+    }
     m_read[displacement ? 1 : 0] = ReadColumns();
     m_offered.reset();
 }
 
-std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names, bool displacement)
+std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(ChartControl& chart, const QStringList& names,
+                                                                   bool displacement)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
@@ -180,6 +183,8 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         const bool updated = !current && same && m_key.isEmpty() && !m_offered && updateStored(kept, now);
         if (!current && !updated) {
             const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
+            // Nothing of the columns drawn last is held while new ones are read.
+            chart.releaseKeptLines();
             kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
             kept.at = cols ? m_offeredAt : now;
@@ -238,7 +243,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     std::shared_ptr<const GraphColumns> cols;
     QStringList names{QStringLiteral("NumTemp")};
     for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
-    step([&] { cols = readTimeColumns(names, displacement); });
+    step([&] { cols = readTimeColumns(c, names, displacement); });
     // 7. The span in calendar days from the first reading to the last.
     QDate first, last;
     step([&] {
@@ -251,7 +256,9 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     // 9. Every series takes its X values from the reading's date and time.
     auto bind = [&](int series, const QString& yColumn) {
         if (!cols) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No current record."));
-        c.setSeriesData(series, cols->sharedDates(), cols->sharedNumbers(yColumn));
+        // Told what changed since it was drawn, the chart binds only that.
+        c.setSeriesData(series, cols->sharedDates(), cols->sharedNumbers(yColumn),
+                        {cols->revision(), cols->grownFrom(), &cols->addedAt()});
     };
     // 10. Temperature.
     step([&] { bind(0, QStringLiteral("NumTemp")); });
@@ -299,12 +306,25 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
 // around each drawn reading that raised an event on a gauge line shown.
 void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeries, double& low, double& high)
 {
-    using AlarmStore::Severity;
     std::vector<ChartControl::LevelLine> lines;
     std::vector<ChartControl::Mark> marks;
-    // Cleared first: a failure below leaves no other sensor's levels on the chart.
+    try {
+        alarmDrawings(displacement, shownSeries, lines, marks, low, high);
+    } catch (...) {
+        // A failure leaves no other sensor's levels on the chart.
+        c.setLevelLines({});
+        c.setMarks({});
+        throw;
+    }
+    // The same lines as drawn are left standing.
     c.setLevelLines(lines);
     c.setMarks(marks);
+}
+
+void ChartDrawings::alarmDrawings(bool displacement, int shownSeries, std::vector<ChartControl::LevelLine>& lines,
+                                  std::vector<ChartControl::Mark>& marks, double& low, double& high)
+{
+    using AlarmStore::Severity;
     const QString id = m_s.currentSensorId();
     if (id.isEmpty()) return;
     if (const std::optional<AlarmStore::Levels> lv = AlarmStore::levels(m_s.db, id)) {
@@ -330,8 +350,6 @@ void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeri
         marks.push_back({e.position, ChartRules::dateTimeKey(e.readingDate),
                          QColor(AlarmStore::colourName(AlarmStore::severityFromWord(e.level)))});
     }
-    c.setLevelLines(lines);
-    c.setMarks(marks);
 }
 
 // ----- Load, Disp and Shear v Length --------------------------------------------------------

@@ -1,4 +1,5 @@
 #pragma once
+#include "charts/ChartControl.h"
 #include "charts/ChartRules.h"
 #include "calc/Formulas.h"
 #include "data/GraphData.h"
@@ -14,7 +15,6 @@
 class PageHost;
 struct SensorDetails;
 struct Shared;
-class ChartControl;
 class QLabel;
 class GraphColumns;
 
@@ -77,10 +77,13 @@ private:
     void drawTime(ChartControl& chart, bool displacement);
     // The time charts' selection read into columns, with the graph data opened on its rows.
     // While nothing in the database changed, the columns read last time are used again.
-    std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names, bool displacement);
+    std::shared_ptr<const GraphColumns> readTimeColumns(ChartControl& chart, const QStringList& names,
+                                                        bool displacement);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Level lines and event marks of the time charts; low and high take the lines' extent.
     void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
+    void alarmDrawings(bool displacement, int shownSeries, std::vector<ChartControl::LevelLine>& lines,
+                       std::vector<ChartControl::Mark>& marks, double& low, double& high);
     // Node k's or gauge centre k's position (1-based) as the sensor pages show it. The
     // number throws TwError 340, as for a missing control, past the positions there are;
     // the distance is NaN there and where the text is empty or not a number.
