@@ -47,10 +47,22 @@ public:
     void rescaleValueAxis(ChartControl& chart);
     // A moment of the current sensor's readings: its table's stamp and the file's commit
     // count (store/CommitCounter.h), taken before columns are read.
+    // With its extent, a moment of a file's data table also tells what another program can
+    // change without the stamp telling how: how many rows the table has, its highest row
+    // number, its count of edits (store/ReadingEdits.h) and what the stored computed columns
+    // were computed from.
+    struct Extent {
+        qint64 rows = 0;
+        qint64 highest = 0;
+        qint64 edits = 0;
+        QString inputs;
+    };
     struct ReadMoment {
         Database::Stamp stamp;
         std::optional<quint32> commits;
+        std::optional<Extent> extent;
     };
+    // (with the table's extent when it can be told: a file's table that counts its edits)
     ReadMoment readMoment();
     // The time charts' columns: key names what computed columns were computed from (empty:
     // the stored columns are read); computed, when given, are used at the next read in place
@@ -117,8 +129,15 @@ private:
     // Whether kept columns still hold what the table holds at now.
     static bool stillCurrent(const ReadColumns& kept, const ReadMoment& now);
     // Brings kept columns of what is stored up to date by reading again only the rows this
-    // connection wrote since they were read; false when that cannot be told or done.
-    bool updateStored(ReadColumns& kept, const ReadMoment& now);
+    // connection wrote since they were read and, when another program committed, the rows
+    // it added; false when that cannot be told or done.
+    bool updateStored(ReadColumns& kept, ReadMoment now);
+    // The table's extent now; none when the table's edits are not counted.
+    std::optional<Extent> extentOf(const QString& table);
+    // Whether, since the kept columns' moment, other programs only added rows to the table
+    // (no edit, no deletion, no pass over other inputs): then true, with the rows they
+    // added and the table's extent now.
+    bool othersOnlyAdded(const ReadColumns& kept, std::vector<qint64>& added, Extent& now);
     // At most this many written rows are read again in place of the whole selection.
     static constexpr size_t UpdateLimit = 5000;
 
