@@ -34,7 +34,7 @@ const QString PickedWarning = QStringLiteral(
 
 namespace {
 // What a sensor's stored computed columns were computed from, pass by pass (without when
-// and over how many readings).
+// and over how many readings), and its rejected values.
 QString passInputs(Database& db, const QString& sensor)
 {
     QString cols = QStringLiteral("quote(Pass)||quote(BaselineKey)");
@@ -45,6 +45,14 @@ QString passInputs(Database& db, const QString& sensor)
     q.bind(1, sensor);
     QString out;
     while (q.next()) out += q.text(0) + '\n';
+    // The values rejected (each rejection or restoration marks its reading for computing
+    // again without changing what it was entered with).
+    if (db.tableExists(QStringLiteral("Rejections"))) {
+        Statement r(db, QStringLiteral("SELECT DateTimeKey || '/' || Gauge FROM Rejections WHERE SensorID = ? "
+                                       "ORDER BY DateTimeKey, Gauge"));
+        r.bind(1, sensor);
+        while (r.next()) out += r.text(0) + ';';
+    }
     return out;
 }
 }  // namespace
@@ -171,8 +179,10 @@ bool ChartDrawings::othersOnlyAdded(const ReadColumns& kept, std::vector<qint64>
     q.bind(1, was->highest);
     while (q.next() && added.size() <= UpdateLimit) added.push_back(q.integer(0));
     // Every row beyond the highest one is new, and none came or went below it (a row
-    // replaced in place of another would leave the count short).
-    if (added.size() > UpdateLimit || is->rows != was->rows + qint64(added.size())) return false;
+    // replaced in place of another would leave the count short). A commit that added
+    // nothing changed something else: computed columns are written only by passes, over
+    // the readings added or marked, so any other such write is read in full.
+    if (added.empty() || added.size() > UpdateLimit || is->rows != was->rows + qint64(added.size())) return false;
     now = *is;
     return true;
 }

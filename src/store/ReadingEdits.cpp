@@ -5,7 +5,6 @@
 #include "store/ReadingMarks.h"
 #include "store/SqlDialect.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace ReadingEdits {
@@ -18,17 +17,16 @@ QString triggerName(const QString& table, const char* what)
     return SqlDialect::quoteName(table + QLatin1String(what));
 }
 
-const char* const Triggers[] = {"_Deleted", "_Edited", "_Changed"};
+const char* const Triggers[] = {"_Deleted", "_Edited"};
 
 std::optional<qint64> countOf(Database& db, const QString& table)
 {
     // Counted only while every trigger is in place.
     const QVariant triggers = db.scalar(
         QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND lower(tbl_name) = lower(?) "
-                       "AND lower(name) IN (lower(?), lower(?), lower(?))"),
-        {table, table + QLatin1String(Triggers[0]), table + QLatin1String(Triggers[1]),
-         table + QLatin1String(Triggers[2])});
-    if (triggers.toInt() != 3) return std::nullopt;
+                       "AND lower(name) IN (lower(?), lower(?))"),
+        {table, table + QLatin1String(Triggers[0]), table + QLatin1String(Triggers[1])});
+    if (triggers.toInt() != 2) return std::nullopt;
     const QVariant edits = db.scalar(QStringLiteral("SELECT Edits FROM ReadingEdits WHERE TableName = ?"), {table});
     if (edits.isNull()) return std::nullopt;
     return edits.toLongLong();
@@ -47,16 +45,10 @@ void create(Database& db)
 void track(Database& db, const QString& table)
 {
     if (db.isServer() || !db.tableExists(Table)) return;
-    QStringList inputs, computed;
-    static const QRegularExpression drawn(QStringLiteral("^(NumTemp|Load\\d+|Disp\\d+)$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    bool hasMark = false;
-    for (const Database::Column& c : db.columns(table)) {
+    QStringList inputs;
+    for (const Database::Column& c : db.columns(table))
         if (ReadingMarks::isInputColumn(c.name)) inputs << SqlDialect::quoteName(c.name);
-        else if (drawn.match(c.name).hasMatch()) computed << SqlDialect::quoteName(c.name);
-        if (c.name.compare(QLatin1String(ReadingMarks::Column), Qt::CaseInsensitive) == 0) hasMark = true;
-    }
-    if (!hasMark) return;
+    if (inputs.isEmpty()) return;
     const QString quoted = SqlDialect::quoteName(table);
     QString name = table;
     name.replace('\'', QLatin1String("''"));
@@ -65,23 +57,9 @@ void track(Database& db, const QString& table)
     db.execute(QStringLiteral("INSERT OR IGNORE INTO ReadingEdits (TableName, Edits) VALUES (?, 0)"), {table});
     db.execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS ") + triggerName(table, Triggers[0]) +
                QStringLiteral(" AFTER DELETE ON ") + quoted + bump);
-    if (inputs.isEmpty()) inputs << QStringLiteral("IsDirty");
+    // Only statements that name an input column run it: a pass's never do.
     db.execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS ") + triggerName(table, Triggers[1]) +
                QStringLiteral(" AFTER UPDATE OF ") + inputs.join(',') + QStringLiteral(" ON ") + quoted + bump);
-    // A mark set counts, and so does a computed value of an unmarked reading that changes.
-    // A pass computes marked readings (and clears their marks): not counted. A pass that
-    // computes every reading again over unchanged inputs stores the same values: not
-    // counted either; only what it evaluates per row is the condition.
-    QString changed;
-    for (const QString& c : std::as_const(computed))
-        changed += (changed.isEmpty() ? QString() : QStringLiteral(" OR ")) + QStringLiteral("OLD.") + c +
-                   QStringLiteral(" IS NOT NEW.") + c;
-    QString when = QStringLiteral("coalesce(NEW.IsDirty, 0) <> 0");
-    if (!changed.isEmpty())
-        when += QStringLiteral(" OR (coalesce(OLD.IsDirty, 0) = 0 AND (") + changed + QStringLiteral("))");
-    db.execute(QStringLiteral("CREATE TRIGGER IF NOT EXISTS ") + triggerName(table, Triggers[2]) +
-               QStringLiteral(" AFTER UPDATE OF ") + (QStringList{QStringLiteral("IsDirty")} + computed).join(',') +
-               QStringLiteral(" ON ") + quoted + QStringLiteral(" WHEN ") + when + bump);
 }
 
 std::optional<qint64> count(Database& db, const QString& table)

@@ -4,15 +4,14 @@
 
 class Database;
 
-// A count, per data table of a file, of what changed readings other than adding them: a
-// deletion, a change to any column a reading is entered with (ReadingMarks::isInputColumn),
-// a reading marked for computing again, and a drawn computed value (NumTemp, Load, Disp) of
-// an unmarked reading that changed. Kept by triggers, so that a program holding readings
-// read before can tell that another program since only added readings (the count
-// unchanged) and read those alone. A pass computes marked readings, or every reading
-// with unchanged values when its inputs did not change: neither is counted, so a pass
-// costs only the triggers' condition per row. (A pass over changed inputs is told by the
-// record of pass inputs, store/PassTables.h.)
+// A count, per data table of a file, of the changes to readings other than adding them:
+// deletions and changes to the columns a reading is entered with
+// (ReadingMarks::isInputColumn). Kept by triggers, so that a program holding readings read
+// before can tell that another program since changed none of them. The passes write only
+// the computed columns and the mark, which no trigger watches, so a pass costs no more.
+// (What the triggers cannot see: computed values written over other inputs, told by the
+// record of pass inputs, store/PassTables.h; readings marked because a value was rejected
+// or restored, told by the rejections, data/Rejections.h.)
 // A server counts edits itself (store/ServerChanges.h); there this does nothing.
 namespace ReadingEdits {
 

@@ -12,6 +12,7 @@
 #include "store/Database.h"
 #include "session/Shared.h"
 #include "data/GraphData.h"
+#include "data/Rejections.h"
 #include "charts/GraphColumns.h"
 
 #include <QComboBox>
@@ -593,6 +594,14 @@ private slots:
         });
         visit([&] {
             other->execute("UPDATE " + table + " SET Channel3 = '777.00', IsDirty = 1 WHERE rowid = ?", {rowAt(10)});
+        });
+        // A value rejected, a reading added, and both computed by the other program's pass.
+        visit([&] {
+            const QString key =
+                db.scalar("SELECT DateTimeKey FROM " + table + " WHERE rowid = ?", {rowAt(16)}).toString();
+            Rejections::reject(*other, id, key, 1, "gauge knocked");
+            other->execute(insert, {"r", rowAt(17)});
+            other->execute("UPDATE " + table + " SET Load1 = 0.125, IsDirty = 0 WHERE IsDirty <> 0");
         });
         // A stored value changed outside a pass, and a reading only marked.
         visit([&] { other->execute("UPDATE " + table + " SET Load2 = 1234.5 WHERE rowid = ?", {rowAt(11)}); });
