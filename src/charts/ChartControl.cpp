@@ -132,6 +132,7 @@ void ChartControl::setSeriesCount(int count)
         s.graph->setLineStyle(QCPGraph::lsLine);
         s.graph->setAdaptiveSampling(true);
         m_series.push_back(s);
+        m_kept.emplace_back();
         setSeriesColour(seriesCount() - 1, Qt::black);
         setSeriesMarkerSize(seriesCount() - 1, 7);
     }

@@ -5,11 +5,16 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <QSharedPointer>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCustomPlot;
 class QCPGraph;
+class QCPGraphData;
+template <class DataType>
+class QCPDataContainer;
 class QCPTextElement;
 class QPrinter;
 class PlotSurface;
@@ -87,6 +92,22 @@ public:
     void setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys);
     void setSeriesData(int index, std::shared_ptr<const std::vector<double>> xs,
                        std::shared_ptr<const std::vector<double>> ys);
+    // What the arrays of a line hold, told by the caller so that binding arrays again costs
+    // only what changed in them. number changes whenever their contents change (0: not
+    // told, the line is taken in whole). grownFrom, when not 0, is the number they had
+    // before only the points at `added` (places now, ascending) were put in.
+    struct LineRevision {
+        quint64 number = 0;
+        quint64 grownFrom = 0;
+        const std::vector<size_t>* added = nullptr;
+    };
+    // As above; a line cleared or hidden since it was bound from these very arrays comes
+    // back as it was when their number is the same (its range and sample kept), and takes
+    // only the points put in when they grew.
+    void setSeriesData(int index, std::shared_ptr<const std::vector<double>> xs,
+                       std::shared_ptr<const std::vector<double>> ys, const LineRevision& revision);
+    // Lets go of what cleared or hidden lines keep for being bound again (their arrays).
+    void releaseKeptLines();
     void addPoint(int index, double x, double y);
     int pointCount(int index) const;
     QPointF point(int index, int i) const;
@@ -203,8 +224,23 @@ private:
         std::vector<qsizetype> overview;
         double overviewLower = 0, overviewUpper = 0;
         int overviewColumns = 0;
+        // The arrays the whole line was bound from (keys and values may be a cleaned copy)
+        // and the revision they were bound at (0: not told).
+        const void* fromKeys = nullptr;
+        const void* fromValues = nullptr;
+        quint64 revision = 0;
         bool whole() const { return bool(keys); }
     };
+    // A whole line of a told revision, kept with its sample while its series is cleared or
+    // hidden, for when the same arrays are bound again.
+    struct KeptLine {
+        Series line;
+        QSharedPointer<QCPDataContainer<QCPGraphData>> points;
+    };
+    // Takes back the line kept for the series when it was bound from these arrays; false
+    // when none was. grown: the arrays grew since by revision.added points.
+    bool restoreKept(Series& s, const void* xs, const void* ys, const LineRevision& revision);
+    static bool grewInOrder(const std::vector<double>& keys, const std::vector<size_t>& added);
 
     AxisState& state(Axis axis) { return axis == Axis::Left ? m_left : m_bottom; }
     const AxisState& state(Axis axis) const { return axis == Axis::Left ? m_left : m_bottom; }
@@ -245,6 +281,7 @@ private:
     AxisState m_left;
     AxisState m_bottom;
     std::vector<Series> m_series;
+    std::vector<std::optional<KeptLine>> m_kept;  // by series
     QMarginsF m_printMargins{5, 5, 5, 5};
     bool m_zoomed = false;
     bool m_pending = false;

@@ -44,6 +44,15 @@ std::pair<Line, Line> cleanLine(Line xs, Line ys)
 
 void ChartControl::dropWhole(Series& s)
 {
+    // A line of a told revision is kept aside with its sample; the library's points move
+    // with it, and the graph is left an empty container of its own.
+    const size_t index = size_t(&s - m_series.data());
+    if (s.whole() && s.revision != 0 && index < m_kept.size()) {
+        m_kept[index] = KeptLine{s, s.graph->data()};
+        s.graph->setData(QSharedPointer<QCPGraphDataContainer>::create());
+    }
+    s.fromKeys = s.fromValues = nullptr;
+    s.revision = 0;
     s.keys.reset();
     s.values.reset();
     s.hasValues = false;
@@ -60,9 +69,87 @@ void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const
 
 void ChartControl::setSeriesData(int index, Line xs, Line ys)
 {
+    setSeriesData(index, std::move(xs), std::move(ys), {});
+}
+
+void ChartControl::releaseKeptLines()
+{
+    for (std::optional<KeptLine>& k : m_kept) k.reset();
+}
+
+bool ChartControl::grewInOrder(const std::vector<double>& keys, const std::vector<size_t>& added)
+{
+    for (size_t a : added) {
+        if (a >= keys.size() || std::isnan(keys[a])) return false;
+        if ((a > 0 && keys[a - 1] > keys[a]) || (a + 1 < keys.size() && keys[a] > keys[a + 1])) return false;
+    }
+    return true;
+}
+
+bool ChartControl::restoreKept(Series& s, const void* xs, const void* ys, const LineRevision& revision)
+{
+    std::optional<KeptLine>& kept = m_kept[size_t(&s - m_series.data())];
+    if (!kept) return false;
+    KeptLine k = std::move(*kept);
+    kept.reset();
+    const Series& line = k.line;
+    if (revision.number == 0 || line.fromKeys != xs || line.fromValues != ys) return false;
+    const bool same = line.revision == revision.number;
+    // Grown in place: the line shares the arrays themselves (they needed no cleaning) and
+    // the points put in keep the keys in order.
+    const bool grown = !same && revision.grownFrom == line.revision && revision.added && line.keys.get() == xs &&
+                       line.values.get() == ys && line.keys->size() == line.values->size() &&
+                       grewInOrder(*line.keys, *revision.added);
+    if (!same && !grown) return false;
+    s.keys = line.keys;
+    s.values = line.values;
+    s.valueLow = line.valueLow;
+    s.valueHigh = line.valueHigh;
+    s.hasValues = line.hasValues;
+    s.fromKeys = xs;
+    s.fromValues = ys;
+    s.revision = revision.number;
+    if (same) {
+        // As it was: the library's points, the sample's range and the overview.
+        s.sampledLower = line.sampledLower;
+        s.sampledUpper = line.sampledUpper;
+        s.sampledColumns = line.sampledColumns;
+        s.overview = line.overview;
+        s.overviewLower = line.overviewLower;
+        s.overviewUpper = line.overviewUpper;
+        s.overviewColumns = line.overviewColumns;
+        s.graph->setData(k.points);
+        return true;
+    }
+    // Only the points put in widen the values' range; the sample is taken again.
+    for (size_t a : *revision.added) {
+        const double v = (*s.values)[a];
+        if (std::isnan(v)) continue;
+        s.valueLow = s.hasValues ? std::min(s.valueLow, v) : v;
+        s.valueHigh = s.hasValues ? std::max(s.valueHigh, v) : v;
+        s.hasValues = true;
+    }
+    s.sampledColumns = 0;
+    s.overview.clear();
+    s.overviewColumns = 0;
+    s.graph->data()->clear();
+    return true;
+}
+
+void ChartControl::setSeriesData(int index, Line xs, Line ys, const LineRevision& revision)
+{
     checkIndex(index);
     if (!xs || !ys) throw TwError(ErrNo::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
     Series& s = m_series[size_t(index)];
+    dropWhole(s);
+    const void* fromKeys = xs.get();
+    const void* fromValues = ys.get();
+    if (restoreKept(s, fromKeys, fromValues, revision)) {
+        m_zoomed = false;
+        schedule();
+        return;
+    }
+    s.graph->data()->clear();
     auto [keys, values] = cleanLine(std::move(xs), std::move(ys));
     s.keys = std::move(keys);
     s.values = std::move(values);
@@ -80,7 +167,9 @@ void ChartControl::setSeriesData(int index, Line xs, Line ys)
     s.sampledColumns = 0;
     s.overview.clear();
     s.overviewColumns = 0;
-    s.graph->data()->clear();
+    s.fromKeys = fromKeys;
+    s.fromValues = fromValues;
+    s.revision = revision.number;
     m_zoomed = false;
     schedule();
 }
@@ -95,6 +184,7 @@ void ChartControl::addPoint(int index, double x, double y)
         points.reserve(qsizetype(s.keys->size()));
         for (size_t i = 0; i < s.keys->size(); ++i) points.append(QCPGraphData((*s.keys)[i], (*s.values)[i]));
         s.graph->data()->set(points, true);
+        s.revision = 0;  // the line changes: nothing of it is kept aside
         dropWhole(s);
     }
     s.graph->addData(x, y);

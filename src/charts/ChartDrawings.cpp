@@ -11,6 +11,9 @@
 #include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/CommitCounter.h"
+#include "store/ReadingEdits.h"
+#include "store/SqlDialect.h"
+#include "store/Statement.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
@@ -27,6 +30,31 @@ constexpr int ControlArrayElementMissing = 340;
 const QString PickedWarning = QStringLiteral(
     "There are more than 15 records selected to plot, only the last 15 readings will be plotted. Go to the Readings "
     "Tab to select or unselect which data to plot");
+}  // namespace
+
+namespace {
+// What a sensor's stored computed columns were computed from, pass by pass (without when
+// and over how many readings), and its rejected values.
+QString passInputs(Database& db, const QString& sensor)
+{
+    QString cols = QStringLiteral("quote(Pass)||quote(BaselineKey)");
+    for (int i = 1; i <= 10; ++i) cols += QStringLiteral("||quote(Baseline%1)").arg(i);
+    cols += QStringLiteral("||quote(SensorType)||quote(Stacked)||quote(KFactor)||quote(GaugeLength)");
+    Statement q(db,
+                QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM PassInputs WHERE SensorID = ? ORDER BY Pass"));
+    q.bind(1, sensor);
+    QString out;
+    while (q.next()) out += q.text(0) + '\n';
+    // The values rejected (each rejection or restoration marks its reading for computing
+    // again without changing what it was entered with).
+    if (db.tableExists(QStringLiteral("Rejections"))) {
+        Statement r(db, QStringLiteral("SELECT DateTimeKey || '/' || Gauge FROM Rejections WHERE SensorID = ? "
+                                       "ORDER BY DateTimeKey, Gauge"));
+        r.bind(1, sensor);
+        while (r.next()) out += r.text(0) + ';';
+    }
+    return out;
+}
 }  // namespace
 
 ChartDrawings::ChartDrawings(PageHost& win, const Charts& charts) : m_win(win), m_s(win.shared()), m_charts(charts) {}
@@ -86,7 +114,26 @@ void ChartDrawings::applyScale(ChartControl& c, double smallest, double largest,
 void ChartDrawings::drawLoadVsTime() { drawTime(*m_charts.T, false); }
 void ChartDrawings::drawDispVsTime() { drawTime(*m_charts.T2, true); }
 
-ChartDrawings::ReadMoment ChartDrawings::readMoment() { return readMoment(m_s.currentSensorId()); }
+ChartDrawings::ReadMoment ChartDrawings::readMoment()
+{
+    const QString table = m_s.currentSensorId();
+    ReadMoment now = readMoment(table);
+    now.extent = extentOf(table);
+    return now;
+}
+
+std::optional<ChartDrawings::Extent> ChartDrawings::extentOf(const QString& table)
+{
+    const std::optional<qint64> edits = ReadingEdits::count(m_s.db, table);
+    if (!edits || !m_s.db.tableExists(QStringLiteral("PassInputs"))) return std::nullopt;
+    Extent e;
+    e.edits = *edits;
+    const QString quoted = SqlDialect::quoteName(table);
+    e.rows = m_s.db.scalar(QStringLiteral("SELECT count(*) FROM ") + quoted).toLongLong();
+    e.highest = m_s.db.scalar(QStringLiteral("SELECT max(rowid) FROM ") + quoted).toLongLong();
+    e.inputs = passInputs(m_s.db, table);
+    return e;
+}
 
 ChartDrawings::ReadMoment ChartDrawings::readMoment(const QString& table)
 {
@@ -119,17 +166,58 @@ void ChartDrawings::passStored(const QString& key, quint32 from, quint32 to)
     }
 }
 
-bool ChartDrawings::updateStored(ReadColumns& kept, const ReadMoment& now)
+bool ChartDrawings::othersOnlyAdded(const ReadColumns& kept, std::vector<qint64>& added, Extent& now)
+{
+    const std::optional<Extent>& was = kept.at.extent;
+    if (!was) return false;
+    const std::optional<Extent> is = extentOf(kept.table);
+    // No edit, deletion or mark (each counted), and any pass since computed from the same
+    // inputs (so it computed only rows marked, that is added, since).
+    if (!is || is->edits != was->edits || is->inputs != was->inputs) return false;
+    Statement q(m_s.db, QStringLiteral("SELECT rowid FROM ") + SqlDialect::quoteName(kept.table) +
+                            QStringLiteral(" WHERE rowid > ? ORDER BY rowid"));
+    q.bind(1, was->highest);
+    while (q.next() && added.size() <= UpdateLimit) added.push_back(q.integer(0));
+    // Every row beyond the highest one is new, and none came or went below it (a row
+    // replaced in place of another would leave the count short). A commit that added
+    // nothing changed something else: computed columns are written only by passes, over
+    // the readings added or marked, so any other such write is read in full.
+    if (added.empty() || added.size() > UpdateLimit || is->rows != was->rows + qint64(added.size())) return false;
+    now = *is;
+    return true;
+}
+
+bool ChartDrawings::updateStored(ReadColumns& kept, ReadMoment now)
 {
     const Database::Stamp& was = kept.at.stamp;
-    // Only what this connection wrote can be told row by row: another connection's commit
-    // since, or this one reopened, and the whole selection is read.
+    // This connection reopened or the table's layout changed: the whole selection is read.
     if (!kept.columns || !kept.storedAlike || was.generation != now.stamp.generation ||
-        was.dataVersion != now.stamp.dataVersion || was.schemaVersion != now.stamp.schemaVersion)
+        was.schemaVersion != now.stamp.schemaVersion)
         return false;
-    const std::optional<std::vector<qint64>> written = m_s.db.rowsWrittenSince(kept.table, was.tableWrites);
-    if (!written || written->size() > UpdateLimit) return false;
-    if (!kept.columns->update(m_s.db, kept.sql, kept.rows, *written, QStringLiteral("readingdate"))) return false;
+    try {
+        // One view of the database for telling what changed and reading it.
+        Transaction tx(m_s.db);
+        std::vector<qint64> changed;
+        Extent extent;
+        const bool others = was.dataVersion != now.stamp.dataVersion;
+        // Another program committed: only the rows it added may be read alone.
+        if (others && !othersOnlyAdded(kept, changed, extent)) return false;
+        const std::optional<std::vector<qint64>> written = m_s.db.rowsWrittenSince(kept.table, was.tableWrites);
+        if (!written || changed.size() + written->size() > UpdateLimit) return false;
+        changed.insert(changed.end(), written->begin(), written->end());
+        if (!others) {
+            const std::optional<Extent> is = extentOf(kept.table);
+            if (is) extent = *is;
+            now.extent = is;
+        } else {
+            now.extent = extent;
+        }
+        if (!kept.columns->update(m_s.db, kept.sql, kept.rows, std::move(changed), QStringLiteral("readingdate")))
+            return false;
+        tx.commit();
+    } catch (const TwError&) {
+        return false;
+    }
     kept.at = now;
     kept.key.clear();
     return true;
@@ -150,7 +238,7 @@ bool ChartDrawings::stillCurrent(const ReadColumns& kept, const ReadMoment& now)
 bool ChartDrawings::timeColumnsCurrent(const QString& key)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
-    const ReadMoment now = readMoment();
+    const ReadMoment now = readMoment(m_s.currentSensorId());
     for (const ReadColumns& r : m_read)
         if (r.columns && r.sql == sql && r.key == key && stillCurrent(r, now)) return true;
     return false;
@@ -159,18 +247,21 @@ bool ChartDrawings::timeColumnsCurrent(const QString& key)
 void ChartDrawings::dropTimeColumns(bool displacement)
 {
     ChartControl* c = displacement ? m_charts.T2 : m_charts.T;
-    if (c)
+    if (c) {
         for (int i = 0; i < TimeSeries; ++i) ignoringErrors([&] { c->clearSeries(i); });
+        c->releaseKeptLines();
+    }
     m_read[displacement ? 1 : 0] = ReadColumns();
     m_offered.reset();
 }
 
-std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QStringList& names, bool displacement)
+std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(ChartControl& chart, const QStringList& names,
+                                                                   bool displacement)
 {
     const QString sql = Calc::graphQuery(m_s.currentSensorId(), Calc::GraphSelection::Temporal);
     try {
         m_s.rsGraph = std::make_unique<Recordset>(m_s.db);
-        const ReadMoment now = readMoment();
+        const ReadMoment now = readMoment(m_s.currentSensorId());
         // Each time chart keeps its own columns, read again only when they are not current.
         const size_t slot = displacement ? 1 : 0;
         ReadColumns& kept = m_read[slot];
@@ -180,9 +271,13 @@ std::shared_ptr<const GraphColumns> ChartDrawings::readTimeColumns(const QString
         const bool updated = !current && same && m_key.isEmpty() && !m_offered && updateStored(kept, now);
         if (!current && !updated) {
             const qsizetype expected = kept.columns ? kept.columns->rowCount() + 1024 : 0;
+            // Nothing of the columns drawn last is held while new ones are read.
+            chart.releaseKeptLines();
             kept = ReadColumns();
             std::shared_ptr<GraphColumns> cols = std::move(m_offered);
             kept.at = cols ? m_offeredAt : now;
+            // (taken before reading: a row added meanwhile is read again later, harmlessly)
+            if (!cols) kept.at.extent = extentOf(m_s.currentSensorId());
             kept.storedAlike = !cols;
             if (!cols)
                 cols = std::make_shared<GraphColumns>(m_s.db, sql, names, QStringLiteral("fulldate"),
@@ -238,7 +333,7 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     std::shared_ptr<const GraphColumns> cols;
     QStringList names{QStringLiteral("NumTemp")};
     for (int k = 1; k < TimeSeries; ++k) names << column + QString::number(k);
-    step([&] { cols = readTimeColumns(names, displacement); });
+    step([&] { cols = readTimeColumns(c, names, displacement); });
     // 7. The span in calendar days from the first reading to the last.
     QDate first, last;
     step([&] {
@@ -251,7 +346,9 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
     // 9. Every series takes its X values from the reading's date and time.
     auto bind = [&](int series, const QString& yColumn) {
         if (!cols) throw TwError(ErrNo::NoCurrentRecord, QStringLiteral("No current record."));
-        c.setSeriesData(series, cols->sharedDates(), cols->sharedNumbers(yColumn));
+        // Told what changed since it was drawn, the chart binds only that.
+        c.setSeriesData(series, cols->sharedDates(), cols->sharedNumbers(yColumn),
+                        {cols->revision(), cols->grownFrom(), &cols->addedAt()});
     };
     // 10. Temperature.
     step([&] { bind(0, QStringLiteral("NumTemp")); });
@@ -299,12 +396,25 @@ void ChartDrawings::drawTime(ChartControl& c, bool displacement)
 // around each drawn reading that raised an event on a gauge line shown.
 void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeries, double& low, double& high)
 {
-    using AlarmStore::Severity;
     std::vector<ChartControl::LevelLine> lines;
     std::vector<ChartControl::Mark> marks;
-    // Cleared first: a failure below leaves no other sensor's levels on the chart.
+    try {
+        alarmDrawings(displacement, shownSeries, lines, marks, low, high);
+    } catch (...) {
+        // A failure leaves no other sensor's levels on the chart.
+        c.setLevelLines({});
+        c.setMarks({});
+        throw;
+    }
+    // The same lines as drawn are left standing.
     c.setLevelLines(lines);
     c.setMarks(marks);
+}
+
+void ChartDrawings::alarmDrawings(bool displacement, int shownSeries, std::vector<ChartControl::LevelLine>& lines,
+                                  std::vector<ChartControl::Mark>& marks, double& low, double& high)
+{
+    using AlarmStore::Severity;
     const QString id = m_s.currentSensorId();
     if (id.isEmpty()) return;
     if (const std::optional<AlarmStore::Levels> lv = AlarmStore::levels(m_s.db, id)) {
@@ -330,8 +440,6 @@ void ChartDrawings::drawAlarms(ChartControl& c, bool displacement, int shownSeri
         marks.push_back({e.position, ChartRules::dateTimeKey(e.readingDate),
                          QColor(AlarmStore::colourName(AlarmStore::severityFromWord(e.level)))});
     }
-    c.setLevelLines(lines);
-    c.setMarks(marks);
 }
 
 // ----- Load, Disp and Shear v Length --------------------------------------------------------

@@ -1,4 +1,5 @@
 #pragma once
+#include "charts/ChartControl.h"
 #include "charts/ChartRules.h"
 #include "calc/Formulas.h"
 #include "data/GraphData.h"
@@ -14,7 +15,6 @@
 class PageHost;
 struct SensorDetails;
 struct Shared;
-class ChartControl;
 class QLabel;
 class GraphColumns;
 
@@ -47,10 +47,22 @@ public:
     void rescaleValueAxis(ChartControl& chart);
     // A moment of the current sensor's readings: its table's stamp and the file's commit
     // count (store/CommitCounter.h), taken before columns are read.
+    // With its extent, a moment of a file's data table also tells what another program can
+    // change without the stamp telling how: how many rows the table has, its highest row
+    // number, its count of edits (store/ReadingEdits.h) and what the stored computed columns
+    // were computed from.
+    struct Extent {
+        qint64 rows = 0;
+        qint64 highest = 0;
+        qint64 edits = 0;
+        QString inputs;
+    };
     struct ReadMoment {
         Database::Stamp stamp;
         std::optional<quint32> commits;
+        std::optional<Extent> extent;
     };
+    // (with the table's extent when it can be told: a file's table that counts its edits)
     ReadMoment readMoment();
     // The time charts' columns: key names what computed columns were computed from (empty:
     // the stored columns are read); computed, when given, are used at the next read in place
@@ -77,10 +89,13 @@ private:
     void drawTime(ChartControl& chart, bool displacement);
     // The time charts' selection read into columns, with the graph data opened on its rows.
     // While nothing in the database changed, the columns read last time are used again.
-    std::shared_ptr<const GraphColumns> readTimeColumns(const QStringList& names, bool displacement);
+    std::shared_ptr<const GraphColumns> readTimeColumns(ChartControl& chart, const QStringList& names,
+                                                        bool displacement);
     void drawLength(ChartControl& chart, ChartRules::Profile profile);
     // Level lines and event marks of the time charts; low and high take the lines' extent.
     void drawAlarms(ChartControl& chart, bool displacement, int shownSeries, double& low, double& high);
+    void alarmDrawings(bool displacement, int shownSeries, std::vector<ChartControl::LevelLine>& lines,
+                       std::vector<ChartControl::Mark>& marks, double& low, double& high);
     // Node k's or gauge centre k's position (1-based) as the sensor pages show it. The
     // number throws TwError 340, as for a missing control, past the positions there are;
     // the distance is NaN there and where the text is empty or not a number.
@@ -114,8 +129,15 @@ private:
     // Whether kept columns still hold what the table holds at now.
     static bool stillCurrent(const ReadColumns& kept, const ReadMoment& now);
     // Brings kept columns of what is stored up to date by reading again only the rows this
-    // connection wrote since they were read; false when that cannot be told or done.
-    bool updateStored(ReadColumns& kept, const ReadMoment& now);
+    // connection wrote since they were read and, when another program committed, the rows
+    // it added; false when that cannot be told or done.
+    bool updateStored(ReadColumns& kept, ReadMoment now);
+    // The table's extent now; none when the table's edits are not counted.
+    std::optional<Extent> extentOf(const QString& table);
+    // Whether, since the kept columns' moment, other programs only added rows to the table
+    // (no edit, no deletion, no pass over other inputs): then true, with the rows they
+    // added and the table's extent now.
+    bool othersOnlyAdded(const ReadColumns& kept, std::vector<qint64>& added, Extent& now);
     // At most this many written rows are read again in place of the whole selection.
     static constexpr size_t UpdateLimit = 5000;
 

@@ -10,6 +10,13 @@
 
 void ChartControl::setLevelLines(const std::vector<LevelLine>& lines)
 {
+    // The same lines again: those drawn stay as they are.
+    const auto same = [](const LevelLine& a, const LevelLine& b) {
+        return a.value == b.value && a.label == b.label && a.colour == b.colour;
+    };
+    if (m_levelItems.size() == 2 * lines.size() &&
+        std::equal(lines.begin(), lines.end(), m_levelLines.begin(), m_levelLines.end(), same))
+        return;
     for (QCPAbstractItem* item : m_levelItems) m_plot->removeItem(item);
     m_levelItems.clear();
     m_levelLines = lines;

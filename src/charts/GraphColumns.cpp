@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -49,6 +50,12 @@ QHash<QString, QString> columnsOf(Database& db, const QString& table)
     return out;
 }
 }  // namespace
+
+quint64 GraphColumns::nextRevision()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
 
 GraphColumns::GraphColumns(Database& db, const QString& selectionSql, const QStringList& numberColumns,
                            const QString& dateColumn, const QString& textColumn, qsizetype expectedRows)
@@ -284,6 +291,12 @@ bool GraphColumns::update(Database& db, const QString& selectionSql, std::vector
         removeAt(*arrays[a], gone);
         insertAt(*arrays[a], places, values[a]);
     }
+    // The j-th row put in lands after the j rows put in before it.
+    m_grownFrom = gone.empty() ? m_revision : 0;
+    m_addedAt.clear();
+    if (gone.empty())
+        for (size_t j = 0; j < places.size(); ++j) m_addedAt.push_back(places[j] + j);
+    m_revision = nextRevision();
     m_rows = qsizetype(rowIds.size());
     m_firstText.clear();
     m_lastText.clear();

@@ -59,6 +59,15 @@ public:
     bool update(Database& db, const QString& selectionSql, std::vector<qint64>& rowIds, std::vector<qint64> changed,
                 const QString& textColumn = QString());
 
+    // What the arrays hold, as a number no other columns' arrays ever held: new after each
+    // update that changed them, so that a chart can tell arrays it drew unchanged.
+    quint64 revision() const { return m_revision; }
+    // After an update that only put rows in: the revision before it and the rows' places in
+    // the arrays now (ascending). grownFrom is 0 when the last update took rows out or
+    // there was none.
+    quint64 grownFrom() const { return m_grownFrom; }
+    const std::vector<size_t>& addedAt() const { return m_addedAt; }
+
 private:
     void readTexts(Database& db, const QString& table, const QString& textColumn);
     void read(Database& db, const QString& selectionSql, const QStringList& numberColumns, const QString& dateColumn,
@@ -71,4 +80,9 @@ private:
     QHash<QString, std::shared_ptr<std::vector<double>>> m_numbers;  // lower-case name -> values
     QString m_firstText;
     QString m_lastText;
+    quint64 m_revision = nextRevision();
+    quint64 m_grownFrom = 0;
+    std::vector<size_t> m_addedAt;
+
+    static quint64 nextRevision();
 };

@@ -145,7 +145,9 @@ bool BackgroundPasses::finish(const std::function<bool(qint64 done, qint64 total
     launch();
     bool all = true;
     while (m_thread) {
-        while (!m_thread->wait(50)) {
+        // The progress may let the finished thread's own end run (ended()), which lets go
+        // of it: no wait on a thread that is gone.
+        while (m_thread && !m_thread->wait(50)) {
             if (progress && m_run && !progress(m_run->done, m_run->total)) {
                 m_run->stop = true;
                 all = false;

@@ -2,6 +2,7 @@
 // sqlite_master and answers PRAGMAs; the server answers from its catalogue).
 #include "core/TwError.h"
 #include "store/Database.h"
+#include "store/ReadingEdits.h"
 #include "store/ServerChanges.h"
 #include "store/SqlDialect.h"
 
@@ -184,6 +185,7 @@ void Database::createTableLike(const QString& name, const QString& templateName)
     Transaction tx(*this);
     execute(newTable);
     for (const QString& s : indexSql) execute(s);
+    ReadingEdits::track(*this, name);
     tx.commit();
 }
 

@@ -3,6 +3,7 @@
 #include "store/AlarmEpisodeTables.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
+#include "store/ReadingEdits.h"
 #include "store/RowVersions.h"
 #include "store/ServerChanges.h"
 
@@ -128,6 +129,8 @@ const std::vector<Migration>& all()
          &AlarmEpisodeTables::create},
         {"2026-12-server-added-rows", "the server's change counters tell added rows from edits and deletions",
          &countAddedRows},
+        {"2026-12-reading-edits", "a file counts edits and deletions of readings apart from added readings",
+         &ReadingEdits::create},
     };
     return steps;
 }

@@ -31,6 +31,67 @@ class TestChartControl : public QObject {
     }
 
 private slots:
+    // A line bound again from the arrays it was drawn from: as it was while their revision
+    // is the same, their new contents once it changed, and after they grew in place the
+    // same picture (points, limits) as a line bound afresh from copies of them.
+    void lineBoundAgainFollowsItsArrays()
+    {
+        using Line = std::shared_ptr<std::vector<double>>;
+        auto keys = std::make_shared<std::vector<double>>();
+        auto values = std::make_shared<std::vector<double>>();
+        for (int i = 0; i < 50000; ++i) {
+            keys->push_back(i * 60.0);
+            values->push_back(std::sin(i / 300.0));
+        }
+        const auto bind = [](ChartControl& c, const Line& k, const Line& v, const ChartControl::LineRevision& r) {
+            c.clearSeries(1);
+            c.setSeriesVisible(1, false);
+            c.setSeriesVisible(1, true);
+            c.setSeriesData(1, k, v, r);
+            c.refresh();
+        };
+        const auto afresh = [&] {
+            auto c = makeChart();
+            c->setSeriesVisible(2, false);
+            bind(*c, std::make_shared<std::vector<double>>(*keys), std::make_shared<std::vector<double>>(*values), {});
+            return c;
+        };
+        auto c = makeChart();
+        c->setSeriesVisible(2, false);
+        bind(*c, keys, values, {1});
+        const QImage first = c->render(c->size());
+        bind(*c, keys, values, {1});
+        QCOMPARE(c->render(c->size()), first);
+        QCOMPARE(c->dataMaximum(Axis::Left), *std::max_element(values->begin(), values->end()));
+
+        (*values)[700] = 5.0;  // changed in place: a new revision
+        bind(*c, keys, values, {2});
+        QCOMPARE(c->dataMaximum(Axis::Left), 5.0);
+        QCOMPARE(c->point(1, 700), QPointF(700 * 60.0, 5.0));
+        QCOMPARE(c->render(c->size()), afresh()->render(c->size()));
+
+        // Grown in place: a point within the line and one past its end.
+        keys->insert(keys->begin() + 900, 899 * 60.0 + 30);
+        values->insert(values->begin() + 900, -7.0);
+        keys->push_back(keys->back() + 86400.0);
+        values->push_back(9.0);
+        const std::vector<size_t> added{900, keys->size() - 1};
+        bind(*c, keys, values, {3, 2, &added});
+        QCOMPARE(c->pointCount(1), int(keys->size()));
+        QCOMPARE(c->dataMinimum(Axis::Left), -7.0);
+        QCOMPARE(c->dataMaximum(Axis::Left), 9.0);
+        QCOMPARE(c->render(c->size()), afresh()->render(c->size()));
+
+        // Grown out of key order: taken in whole, in key order.
+        keys->insert(keys->begin() + 10, 5.0);
+        values->insert(values->begin() + 10, -20.0);
+        const std::vector<size_t> misplaced{10};
+        bind(*c, keys, values, {4, 3, &misplaced});
+        QCOMPARE(c->point(1, 1), QPointF(5.0, -20.0));
+        QCOMPARE(c->dataMinimum(Axis::Left), -20.0);
+        QCOMPARE(c->render(c->size()), afresh()->render(c->size()));
+    }
+
     void zoomInAndBackOut()
     {
         auto c = makeChart();

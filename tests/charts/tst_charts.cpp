@@ -12,6 +12,7 @@
 #include "store/Database.h"
 #include "session/Shared.h"
 #include "data/GraphData.h"
+#include "data/Rejections.h"
 #include "charts/GraphColumns.h"
 
 #include <QComboBox>
@@ -578,6 +579,77 @@ private slots:
         visit([&] { other->execute(insert, {"b", rowAt(3)}); });
         visit([&] { other->execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(4)}); });
         visit([&] { db.execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(0)}); });  // the baseline
+        visit([] {});
+
+        // Another program's writes: added readings are read alone, anything else reads the
+        // whole chart again, and either way the chart is what a full read gives.
+        visit([&] {
+            other->execute(insert, {"c", rowAt(20)});
+            other->execute(insert, {"d", rowAt(30)});
+        });
+        visit([&] {
+            // Added, and computed by the other program's own pass (which clears the marks).
+            other->execute(insert, {"e", rowAt(6)});
+            other->execute("UPDATE " + table + " SET NumTemp = 3.5, Load1 = 42.25, IsDirty = 0 WHERE IsDirty <> 0");
+        });
+        visit([&] {
+            other->execute("UPDATE " + table + " SET Channel3 = '777.00', IsDirty = 1 WHERE rowid = ?", {rowAt(10)});
+        });
+        // A value rejected, a reading added, and both computed by the other program's pass.
+        visit([&] {
+            const QString key =
+                db.scalar("SELECT DateTimeKey FROM " + table + " WHERE rowid = ?", {rowAt(16)}).toString();
+            Rejections::reject(*other, id, key, 1, "gauge knocked");
+            other->execute(insert, {"r", rowAt(17)});
+            other->execute("UPDATE " + table + " SET Load1 = 0.125, IsDirty = 0 WHERE IsDirty <> 0");
+        });
+        // A stored value changed outside a pass, and a reading only marked.
+        visit([&] { other->execute("UPDATE " + table + " SET Load2 = 1234.5 WHERE rowid = ?", {rowAt(11)}); });
+        visit([&] { other->execute("UPDATE " + table + " SET IsDirty = 1 WHERE rowid = ?", {rowAt(13)}); });
+        // (A file's own hazards: its row numbers and its REPLACE.)
+        if (!db.isServer()) {
+            // A reading replaced by one of the same key (the old row goes without a deletion's
+            // trigger), and one put into the gap a deletion left below the highest row.
+            visit([&] {
+                other->execute(
+                    "INSERT OR REPLACE INTO " + table +
+                        " (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, Channel2, ChannelT, "
+                        "Plottemporal, PlotSpatial, DoNotPlot, IsDirty, NumTemp, Load1) SELECT DateTimeKey, "
+                        "FullDate, ReadingDate, ReadingTime, '160.00', '260.00', '13.5', True, False, False, 0, "
+                        "-1.5, -2.5 FROM " +
+                        table + " WHERE rowid = ?",
+                    {rowAt(14)});
+            });
+            visit([&] {
+                const qint64 gap =
+                    db.scalar("SELECT min(rowid) + 1 FROM " + table + " AS a WHERE NOT EXISTS (SELECT 1 FROM " + table +
+                              " AS b WHERE b.rowid = a.rowid + 1)")
+                        .toLongLong();
+                QVERIFY(gap < db.scalar("SELECT max(rowid) FROM " + table).toLongLong());
+                other->execute(
+                    "INSERT INTO " + table +
+                        " (rowid, DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, ChannelT, "
+                        "Plottemporal, PlotSpatial, DoNotPlot, IsDirty, Load1) SELECT ?, DateTimeKey || 'g', "
+                        "FullDate, ReadingDate, ReadingTime, '170.00', '14.5', True, False, False, 0, 99.5 FROM " +
+                        table + " WHERE rowid = ?",
+                    {gap, rowAt(15)});
+            });
+        }
+        // Added before the first reading: a new baseline, every load computed again.
+        visit([&] {
+            other->execute("INSERT INTO " + table +
+                           " (DateTimeKey, FullDate, ReadingDate, ReadingTime, Channel1, Channel2, Channel3, Channel4, "
+                           "ChannelT, Plottemporal, PlotSpatial, DoNotPlot, IsDirty) VALUES ('early', "
+                           "'2025-04-01 08:00:00', '2025/04/01', '08:00:00', '50.00', '60.00', '70.00', '80.00', "
+                           "'11.0', True, False, False, 1)");
+        });
+        visit([&] { other->execute("DELETE FROM " + table + " WHERE rowid = ?", {rowAt(21)}); });
+        // More added than a pass before the drawing takes: computed while read, stored by a
+        // pass on a connection of its own, and then added to again.
+        visit([&] {
+            for (int k = 0; k < 12; ++k) other->execute(insert, {QString("f%1").arg(k), rowAt(40 + k)});
+        });
+        visit([&] { other->execute(insert, {"g", rowAt(2)}); });
         visit([] {});
         ChartCalc::setSmallPassReadings(20000);
     }
