@@ -3,6 +3,7 @@
 #include "data/Rejections.h"
 #include "store/Database.h"
 #include "store/SqlDialect.h"
+#include "store/ReadingEdits.h"
 #include "store/Statement.h"
 
 #include <QSqlError>
@@ -96,17 +97,20 @@ qint64 deleteBetween(Database& db, const QString& id, const QDate& start, const 
     const qint64 last = bounds.value(1).toLongLong();
     bounds.finish();
     if (!lowId.isNull()) {
-        // Step by step through the row identities, so that progress can be told.
-        Statement del(db, QStringLiteral("DELETE FROM ") + table +
+        ReadingEdits::deleteInBulk(db, id, [&] {
+            // Step by step through the row identities, so that progress can be told.
+            Statement del(db,
+                          QStringLiteral("DELETE FROM ") + table +
                               QStringLiteral(" WHERE rowid BETWEEN ? AND ? AND tw_reading_date_in_range(ReadingDate)"));
-        const qint64 span = last - first + 1;
-        for (qint64 lo = first; lo <= last; lo += ChunkRows) {
-            const qint64 hi = std::min(last, lo + ChunkRows - 1);
-            del.bind(1, lo);
-            del.bind(2, hi);
-            deleted += del.run();
-            if (progress) progress(int(99 * (hi - first + 1) / span));
-        }
+            const qint64 span = last - first + 1;
+            for (qint64 lo = first; lo <= last; lo += ChunkRows) {
+                const qint64 hi = std::min(last, lo + ChunkRows - 1);
+                del.bind(1, lo);
+                del.bind(2, hi);
+                deleted += del.run();
+                if (progress) progress(int(99 * (hi - first + 1) / span));
+            }
+        });
     }
     if (deleted > 0) Rejections::forgetDeletedReadings(db, id);
 

@@ -3,6 +3,7 @@
 #include "core/TwError.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
+#include "store/ReadingEdits.h"
 #include "store/Schema.h"
 #include "store/SqlDialect.h"
 #include "store/Statement.h"
@@ -122,7 +123,8 @@ Result copy(Database& source, Database& target, const std::function<void()>& bef
             target.execute(QStringLiteral("DELETE FROM ") + SqlDialect::quoteName(t));
 
         const QString tmpl = QString::fromLatin1(Schema::TemplateName);
-        const QStringList tables = source.tableNames();
+        QStringList tables = source.tableNames();
+        tables.removeIf([](const QString& t) { return ReadingEdits::isCountTable(t); });
         for (const QString& t : tables) {
             const QList<Database::Column> cols = source.columns(t);
             if (!target.tableExists(t)) {

@@ -62,6 +62,20 @@ void track(Database& db, const QString& table)
                QStringLiteral(" AFTER UPDATE OF ") + inputs.join(',') + QStringLiteral(" ON ") + quoted + bump);
 }
 
+void deleteInBulk(Database& db, const QString& table, const std::function<void()>& deleteRows)
+{
+    if (!count(db, table)) {
+        deleteRows();
+        return;
+    }
+    db.execute(QStringLiteral("DROP TRIGGER ") + triggerName(table, Triggers[0]));
+    deleteRows();
+    db.execute(QStringLiteral("UPDATE ReadingEdits SET Edits = Edits + 1 WHERE TableName = ?"), {table});
+    track(db, table);
+}
+
+bool isCountTable(const QString& table) { return table.compare(Table, Qt::CaseInsensitive) == 0; }
+
 std::optional<qint64> count(Database& db, const QString& table)
 {
     if (db.isServer()) return std::nullopt;

@@ -6,6 +6,7 @@
 #include "database/DatabaseUpgrade.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
+#include "store/ReadingEdits.h"
 #include "store/DataTables.h"
 #include "store/RowVersions.h"
 #include "data/Rejections.h"
@@ -225,7 +226,11 @@ private slots:
 
         // Deleting readings deletes their marks; deleting the sensor's table deletes the rest.
         const QDate lastDay = ReadingDeletion::extentOf(db, id).last;
+        // A file counts the deletion as one edit, and keeps both triggers.
+        const std::optional<qint64> edits = ReadingEdits::count(db, id);
+        QCOMPARE(edits.has_value(), !db.isServer());
         QVERIFY(ReadingDeletion::deleteBetween(db, id, lastDay, lastDay, {}) > 0);
+        QCOMPARE(ReadingEdits::count(db, id), edits ? std::optional<qint64>(*edits + 1) : std::nullopt);
         QCOMPARE(Rejections::masks(db, id).keys(), QList<QString>{first});
         DataTables::dropDataTable(db, id);
         QCOMPARE(count(db, "Rejections"), 0);
