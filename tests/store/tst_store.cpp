@@ -8,6 +8,7 @@
 #include "store/BulkInsert.h"
 #include "store/DataTables.h"
 #include "store/Database.h"
+#include "store/ReadingEdits.h"
 #include "store/DatabaseCopy.h"
 #include "store/Recordset.h"
 #include "store/RowUpdate.h"
@@ -595,7 +596,11 @@ private slots:
             QVERIFY(src.open(file));
             for (const QString& t : src.tableNames()) {
                 const DatabaseCopy::TableCheck a = DatabaseCopy::check(src, t), b = DatabaseCopy::check(*db, t);
-                if (t == "AlarmEvents") continue;  // one more event since
+                if (t == "AlarmEvents") continue;     // one more event since
+                if (ReadingEdits::isCountTable(t)) {  // kept by each file for itself
+                    QVERIFY(!db->tableExists(t));
+                    continue;
+                }
                 QVERIFY2(a.rows == b.rows && a.sum == b.sum, qPrintable(t));
             }
         }
