@@ -203,6 +203,13 @@ private:
         QString format;
         TimeStep step = TimeStep::Automatic;
     };
+    // The key range and screen width a sample of a whole line was taken for (no columns:
+    // none taken).
+    struct SampleSpan {
+        double lower = 0, upper = 0;
+        int columns = 0;
+        bool is(int width, double from, double to) const { return columns == width && lower == from && upper == to; }
+    };
     struct Series {
         QCPGraph* graph = nullptr;
         QString title;
@@ -217,13 +224,11 @@ private:
         double valueLow = 0, valueHigh = 0;
         bool hasValues = false;
         // The range and width the library's sample was taken for.
-        double sampledLower = 0, sampledUpper = 0;
-        int sampledColumns = 0;
+        SampleSpan sampled;
         // The last sample taken of the whole line (the chart as first drawn), kept so that
         // zooming back out hands it over again instead of sampling every point anew.
+        SampleSpan overviewSpan;
         std::vector<qsizetype> overview;
-        double overviewLower = 0, overviewUpper = 0;
-        int overviewColumns = 0;
         // The arrays the whole line was bound from (keys and values may be a cleaned copy)
         // and the revision they were bound at (0: not told).
         const void* fromKeys = nullptr;

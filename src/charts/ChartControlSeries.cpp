@@ -56,9 +56,9 @@ void ChartControl::dropWhole(Series& s)
     s.keys.reset();
     s.values.reset();
     s.hasValues = false;
-    s.sampledColumns = 0;
+    s.sampled = {};
+    s.overviewSpan = {};
     s.overview.clear();
-    s.overviewColumns = 0;
 }
 
 void ChartControl::setSeriesData(int index, const std::vector<double>& xs, const std::vector<double>& ys)
@@ -111,13 +111,9 @@ bool ChartControl::restoreKept(Series& s, const void* xs, const void* ys, const 
     s.revision = revision.number;
     if (same) {
         // As it was: the library's points, the sample's range and the overview.
-        s.sampledLower = line.sampledLower;
-        s.sampledUpper = line.sampledUpper;
-        s.sampledColumns = line.sampledColumns;
+        s.sampled = line.sampled;
+        s.overviewSpan = line.overviewSpan;
         s.overview = line.overview;
-        s.overviewLower = line.overviewLower;
-        s.overviewUpper = line.overviewUpper;
-        s.overviewColumns = line.overviewColumns;
         s.graph->setData(k.points);
         return true;
     }
@@ -129,9 +125,9 @@ bool ChartControl::restoreKept(Series& s, const void* xs, const void* ys, const 
         s.valueHigh = s.hasValues ? std::max(s.valueHigh, v) : v;
         s.hasValues = true;
     }
-    s.sampledColumns = 0;
+    s.sampled = {};
+    s.overviewSpan = {};
     s.overview.clear();
-    s.overviewColumns = 0;
     s.graph->data()->clear();
     return true;
 }
@@ -164,9 +160,9 @@ void ChartControl::setSeriesData(int index, Line xs, Line ys, const LineRevision
             s.valueHigh = std::max(s.valueHigh, v);
         }
     }
-    s.sampledColumns = 0;
+    s.sampled = {};
+    s.overviewSpan = {};
     s.overview.clear();
-    s.overviewColumns = 0;
     s.fromKeys = fromKeys;
     s.fromValues = fromValues;
     s.revision = revision.number;
@@ -277,9 +273,8 @@ void ChartControl::sampleSeries(int columns)
     const QCPRange keys = m_plot->xAxis->range();
     for (Series& s : m_series) {
         if (!s.whole() || !s.graph->visible()) continue;
-        if (s.sampledColumns == columns && s.sampledLower == keys.lower && s.sampledUpper == keys.upper) continue;
-        const bool overview =
-            s.overviewColumns == columns && s.overviewLower == keys.lower && s.overviewUpper == keys.upper;
+        if (s.sampled.is(columns, keys.lower, keys.upper)) continue;
+        const bool overview = s.overviewSpan.is(columns, keys.lower, keys.upper);
         std::vector<qsizetype> sampled;
         if (!overview) sampled = SeriesSampler::sample(*s.keys, *s.values, keys.lower, keys.upper, columns);
         const std::vector<qsizetype>& picked = overview ? s.overview : sampled;
@@ -289,13 +284,9 @@ void ChartControl::sampleSeries(int columns)
         s.graph->data()->set(points, true);
         if (!overview && keys.lower <= s.keys->front() && keys.upper >= s.keys->back()) {
             s.overview = std::move(sampled);
-            s.overviewColumns = columns;
-            s.overviewLower = keys.lower;
-            s.overviewUpper = keys.upper;
+            s.overviewSpan = {keys.lower, keys.upper, columns};
         }
-        s.sampledColumns = columns;
-        s.sampledLower = keys.lower;
-        s.sampledUpper = keys.upper;
+        s.sampled = {keys.lower, keys.upper, columns};
     }
 }
 
