@@ -61,25 +61,19 @@ double noValueZero(double offset) { return missingZero(offset); }
 
 namespace {
 bool asciiBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool allAscii(QByteArrayView t)
-{
-    for (char c : t)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
 }  // namespace
 
+// (A text with other than ASCII digits, a sign and a dot between its blanks is no plain
+// decimal: it takes the general road, which also knows the other blanks.)
 double zeroFromUtf8(QByteArrayView text, double offset)
 {
-    if (allAscii(text)) {
-        qsizetype b = 0, e = text.size();
-        while (b < e && asciiBlank(text[b])) ++b;
-        while (e > b && asciiBlank(text[e - 1])) --e;
-        if (b == e) return missingZero(offset);
-        if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data() + b, size_t(e - b)))) {
-            if (std::isnan(offset)) return 0.0;
-            return *v - offset;
-        }
+    qsizetype b = 0, e = text.size();
+    while (b < e && asciiBlank(text[b])) ++b;
+    while (e > b && asciiBlank(text[e - 1])) --e;
+    if (b == e) return missingZero(offset);
+    if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data() + b, size_t(e - b)))) {
+        if (std::isnan(offset)) return 0.0;
+        return *v - offset;
     }
     return zeroFromText(QString::fromUtf8(text.data(), text.size()), offset);
 }
@@ -88,7 +82,7 @@ double tempFromUtf8(QByteArrayView text)
 {
     if (text.isEmpty()) return NoValue;
     // Short plain texts ("21.5") are the rule; everything else takes the general road.
-    if (text.size() < 32 && allAscii(text) && !asciiBlank(text[0])) {
+    if (text.size() < 32 && !asciiBlank(text[0])) {
         if (const auto v = Numbers::tryPlainDecimal(std::string_view(text.data(), size_t(text.size())))) {
             // The leading-number conversion of a whole plain decimal is that decimal; a
             // leading "+" is the one shape where the two readings could differ in sign text.

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <type_traits>
 
 namespace Numbers {
 
@@ -56,14 +57,25 @@ const SystemSeparators& systemSeparators()
     return seps;
 }
 
+// Exact powers of ten as doubles (10^22 is the largest one a double holds exactly).
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // The common case, decided without asking the locale: an optionally signed ASCII
 // decimal "123" or "123.45". Such a text means the same in the system locale as in the C
 // locale, except where the locale groups digits with "." and the text looks grouped
 // ("1.234", "12.345.678"); that case, and every other text, returns nullopt here.
+//
+// A decimal of at most 2^53 without its dot, with at most 22 decimals (every reading a
+// logger writes), is that whole number divided by an exact power of ten: both are exact
+// doubles and the division rounds once, to the double nearest the decimal, which is what
+// the general conversion gives too. Anything longer takes the general conversion.
 template <typename Ch>
 std::optional<double> plainDecimal(const Ch* t, int n)
 {
     if (n <= 0 || n > 60) return std::nullopt;
+    // The digits as ASCII for the general conversion (bytes already are).
+    constexpr bool Bytes = std::is_same_v<Ch, char>;
     char buf[64];
     int i = 0, len = 0;
     bool negative = false;
@@ -71,22 +83,39 @@ std::optional<double> plainDecimal(const Ch* t, int n)
         negative = t[0] == '-';
         ++i;
     }
+    const int digitsFrom = i;
     int intDigits = 0, fracDigits = 0;
     bool dot = false;
+    quint64 whole = 0;  // the digits without the dot, while they fit
+    bool fits = true;
     for (; i < n; ++i) {
         const auto c = t[i];
         if (c >= '0' && c <= '9') {
             (dot ? fracDigits : intDigits)++;
+            const unsigned digit = unsigned(c - '0');
+            if (whole > (quint64(1) << 53) / 10) fits = false;
+            else whole = whole * 10 + digit;
         } else if (c == '.' && !dot) dot = true;
         else return std::nullopt;
-        buf[len++] = char(c);
+        if constexpr (!Bytes) buf[len++] = char(c);
     }
     if (intDigits == 0 || (dot && fracDigits == 0)) return std::nullopt;
-    const SystemSeparators& seps = systemSeparators();
-    if (!seps.decimalIsDot && seps.groupIsDot && dot && intDigits <= 3 && fracDigits == 3) return std::nullopt;
+    if (dot && fracDigits == 3 && intDigits <= 3) {
+        const SystemSeparators& seps = systemSeparators();
+        if (!seps.decimalIsDot && seps.groupIsDot) return std::nullopt;
+    }
     double v = 0;
-    const auto r = std::from_chars(buf, buf + len, v);
-    if (r.ec != std::errc() || r.ptr != buf + len) return std::nullopt;
+    if (fits && whole <= (quint64(1) << 53) && fracDigits <= 22) {
+        v = double(whole) / ExactPowersOfTen[fracDigits];
+    } else {
+        const char* begin = buf;
+        if constexpr (Bytes) {
+            begin = t + digitsFrom;
+            len = n - digitsFrom;
+        }
+        const auto r = std::from_chars(begin, begin + len, v);
+        if (r.ec != std::errc() || r.ptr != begin + len) return std::nullopt;
+    }
     return negative ? -v : v;
 }
 

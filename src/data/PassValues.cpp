@@ -21,7 +21,7 @@ namespace Calc {
 namespace {
 
 // Result columns of the read: rowid, Channel1..Channel10, ChannelT, FullDate, in the pass's
-// selection, DateTimeKey, then the asked columns.
+// selection, DateTimeKey, then the asked columns the pass does not write.
 constexpr int DateColumn = 12;
 constexpr int InPassColumn = 13;
 constexpr int KeyColumn = 14;
@@ -45,6 +45,29 @@ double storedNumber(const Statement& q, int c)
     const double t = QByteArray(q.utf8(c).data(), q.utf8(c).size()).toDouble(&ok);
     return ok ? t : std::numeric_limits<double>::quiet_NaN();
 }
+
+// The stored values of the asked columns the pass writes, for the readings outside its
+// selection (the pass computes every other reading, so these are rarely wanted): looked up
+// by rowid on the reading's connection, prepared at the first such reading.
+class StoredValues {
+public:
+    StoredValues(Database& db, const QString& sql) : m_db(db), m_sql(sql) {}
+
+    const Statement& of(qint64 rowId)
+    {
+        if (!m_read) m_read = std::make_unique<Statement>(m_db, m_sql);
+        m_read->bind(1, rowId);
+        if (!m_read->next()) throw NeedsThePass();  // (read in the same snapshot: it is there)
+        return *m_read;
+    }
+    // Lets the row go, so the next lookup starts afresh.
+    void done() { m_read->reset(); }
+
+private:
+    Database& m_db;
+    QString m_sql;
+    std::unique_ptr<Statement> m_read;
+};
 
 // The rows of one stretch of the drawn selection, read and computed.
 struct Part {
@@ -79,18 +102,21 @@ struct RowComputer {
     const RejectedValues& rejected;
     PassExtra extra = PassExtra::None;
     int extraCount = 0;
-    std::vector<int> source;  // per asked column: where the pass writes it, -1: as stored
+    std::vector<int> source;     // per asked column: where the pass writes it, -1: as stored
+    std::vector<int> column;     // per asked column: its result column, or among the stored values
+    std::vector<char> lookedUp;  // per asked column: read from the stored values
     // A file stores a whole number as an integer and gives it back as one: -0 comes back
     // as 0, so a computed -0 is given as 0 there too.
     bool file = true;
     const std::function<double(QByteArrayView)>& dateKey;
     const RowFailure& needsThePass;
 
-    void add(const Statement& q, Part& out) const
+    void add(const Statement& q, StoredValues& stored, Part& out) const
     {
         constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
         out.rowIds.push_back(q.integer(0));
-        out.dates.push_back(q.isNull(DateColumn) ? NaN : dateKey(q.utf8(DateColumn)));
+        const QByteArrayView date = q.utf8(DateColumn);  // (no bytes at all for null)
+        out.dates.push_back(date.data() ? dateKey(date) : NaN);
         const bool inPass = q.integer(InPassColumn) != 0;
         double computed[ChannelCount + 1 + 6 + 6];
         if (inPass) {
@@ -99,12 +125,23 @@ struct RowComputer {
             computeRow(q, f, base.offsets, mask, extra, needsThePass, row);
             if (!row.loads) throw NeedsThePass();
             row.flatten(f.loadCount(), extraCount, extra == PassExtra::Disp, computed);
+            for (size_t i = 0; i < source.size(); ++i) {
+                const int from = source[i];
+                if (from >= 0) out.values.push(i, file ? computed[from] + 0.0 : computed[from]);
+                else out.values.push(i, storedNumber(q, column[i]));
+            }
+            return;
         }
+        const Statement* kept = nullptr;
         for (size_t i = 0; i < source.size(); ++i) {
-            const int from = source[i];
-            if (inPass && from >= 0) out.values.push(i, file ? computed[from] + 0.0 : computed[from]);
-            else out.values.push(i, storedNumber(q, FirstAsked + int(i)));
+            if (!lookedUp[i]) {
+                out.values.push(i, storedNumber(q, column[i]));
+                continue;
+            }
+            if (!kept) kept = &stored.of(q.integer(0));
+            out.values.push(i, storedNumber(*kept, column[i]));
         }
+        if (kept) stored.done();
     }
 };
 
@@ -145,8 +182,9 @@ struct LaterHalf {
     Outcome outcome = Outcome::Unread;
     std::optional<Part> part;
 
-    void read(const QString& path, const QString& sql, const QByteArray& from, quint32 commits, const RowComputer& rows,
-              size_t columns, size_t expectedRows, std::promise<void>& started, const std::stop_token& stop)
+    void read(const QString& path, const QString& sql, const QString& storedSql, const QByteArray& from,
+              quint32 commits, const RowComputer& rows, size_t columns, size_t expectedRows,
+              std::promise<void>& started, const std::stop_token& stop)
     {
         bool told = false;
         const auto tell = [&] {
@@ -157,13 +195,14 @@ struct LaterHalf {
             Database own;
             if (own.open(path)) {
                 Statement q(own, sql);
+                StoredValues stored(own, storedSql);
                 q.bindUtf8(1, from);
                 bool more = q.next();
                 // The same snapshot as the window's connection, or nothing read here.
                 if (CommitCounter::read(own) == commits) {
                     tell();
                     part.emplace(columns, expectedRows);
-                    for (; more && !stop.stop_requested(); more = q.next()) rows.add(q, *part);
+                    for (; more && !stop.stop_requested(); more = q.next()) rows.add(q, stored, *part);
                     if (!more) outcome = Outcome::Read;
                 }
             }
@@ -206,7 +245,7 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         if (!base) return std::nullopt;  // the pass writes nothing and says so
         const PassFormulas f(in.sensorType, in.stacked, in.kFactorText, in.gaugeLengthText);
         const PassExtra extra = passExtra(kind);
-        RowComputer rows{f, *base, rejected, extra, 0, {}, !db.isServer(), dateKey, needsThePass};
+        RowComputer rows{f, *base, rejected, extra, 0, {}, {}, {}, !db.isServer(), dateKey, needsThePass};
         rows.extraCount = extra == PassExtra::Disp ? f.dispCount() : extra == PassExtra::Shear ? f.shearCount() : 0;
 
         // Where each asked column is among the values the pass writes (-1: it keeps what
@@ -219,12 +258,29 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         sql += QStringLiteral(", ChannelT, FullDate, CASE WHEN ") + passCondition +
                QStringLiteral(" THEN 1 ELSE 0 END, ") +
                (rejected.any() ? QStringLiteral("DateTimeKey") : QStringLiteral("NULL"));
+        // The asked columns the pass writes are read from a file only for readings outside
+        // its selection, one by one (on a server each would be a round trip); the others
+        // with every reading.
+        const bool lookUp = !db.isServer();
+        QString storedSql;
+        int read = FirstAsked, looked = 0;
         for (const QString& c : columns) {
             if (!has.contains(c.toLower()) || out.names.contains(c, Qt::CaseInsensitive)) continue;
             out.names << c;
-            rows.source.push_back(indexIgnoringCase(written, c));
-            sql += ',' + SqlDialect::quoteName(c);
+            const int from = indexIgnoringCase(written, c);
+            rows.source.push_back(from);
+            rows.lookedUp.push_back(lookUp && from >= 0);
+            if (!rows.lookedUp.back()) {
+                rows.column.push_back(read++);
+                sql += ',' + SqlDialect::quoteName(c);
+            } else {
+                rows.column.push_back(looked++);
+                storedSql +=
+                    (storedSql.isEmpty() ? QStringLiteral("SELECT ") : QStringLiteral(", ")) + SqlDialect::quoteName(c);
+            }
         }
+        if (looked == 0) storedSql = QStringLiteral("SELECT NULL");
+        storedSql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = ?");
         sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE (") + selectionCondition(drawn) + ')';
         const QString order = QStringLiteral(" ORDER BY FullDate, rowid");
         const size_t columnCount = size_t(out.names.size());
@@ -240,14 +296,16 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
             const size_t laterRows = size_t(tableRows - tableRows / 2);
             // (Given up when this thread stops first: the helper is then told to stop.)
             helper = std::jthread([&, laterSql, commits = *CommitCounter::read(db)](const std::stop_token& stop) {
-                later.read(db.path(), laterSql, *middle, commits, rows, columnCount, laterRows, started, stop);
+                later.read(db.path(), laterSql, storedSql, *middle, commits, rows, columnCount, laterRows, started,
+                           stop);
             });
             started.get_future().wait();
         }
         Part first(columnCount, size_t(expectedRows));
+        StoredValues stored(db, storedSql);
         Statement q(db, middle ? sql + QStringLiteral(" AND FullDate < ?") + order : sql + order);
         if (middle) q.bindUtf8(1, *middle);
-        while (q.next()) rows.add(q, first);
+        while (q.next()) rows.add(q, stored, first);
         if (middle) {
             helper.join();
             if (later.outcome == LaterHalf::Outcome::NeedsThePass) return std::nullopt;
@@ -256,7 +314,7 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
                 later.part.emplace(columnCount, size_t(tableRows - tableRows / 2));
                 Statement rest(db, sql + QStringLiteral(" AND FullDate >= ?") + order);
                 rest.bindUtf8(1, *middle);
-                while (rest.next()) rows.add(rest, *later.part);
+                while (rest.next()) rows.add(rest, stored, *later.part);
             }
             first.append(std::move(*later.part));
         }

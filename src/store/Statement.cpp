@@ -459,9 +459,12 @@ QByteArrayView Statement::utf8(int column) const
                           : QString::number(number(column), 'g', QLocale::FloatingPointShortest).toUtf8();
         return QByteArrayView(b.constData(), b.size());
     }
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_st, column));
+    // One call into the statement, then the value's own text and length (cheaper than
+    // asking the statement for each: this is read for every channel of every reading).
+    sqlite3_value* v = sqlite3_column_value(m_st, column);
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     if (!p) return {};
-    return QByteArrayView(p, sqlite3_column_bytes(m_st, column));
+    return QByteArrayView(p, sqlite3_value_bytes(v));
 }
 
 QString Statement::text(int column) const

@@ -4,7 +4,11 @@
 #include "core/TwError.h"
 
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <bit>
+#include <charconv>
+#include <cmath>
 
 class TestConversions : public QObject {
     Q_OBJECT
@@ -73,6 +77,60 @@ private slots:
             QVERIFY(got.has_value());
             QCOMPARE(*got, expected);
         }
+    }
+
+    // The quick reading of a plain decimal gives bit for bit the double the general
+    // conversion gives (the nearest one), on the edges of its shortcut and on random
+    // decimals of every length; texts that are not plain decimals are left to the general
+    // conversion.
+    void plainDecimalsAreTheNearestDouble()
+    {
+        QStringList texts{"0",
+                          "-0",
+                          "-0.000",
+                          "+0.5",
+                          "00012.50",
+                          "0.1",
+                          "0.3",
+                          "-1234.5678",
+                          "9007199254740992",
+                          "9007199254740993",
+                          "900719925474099.3",
+                          "90071992547409931",
+                          "1.0000000000000000000001",
+                          "1.00000000000000000000001",
+                          "0.0000000000000000000001",
+                          "123456789012345678901234567890.5",
+                          "4.35",
+                          "1.005"};
+        QRandomGenerator r(20261208);
+        for (int i = 0; i < 20000; ++i) {
+            QString t = r.bounded(2) ? QStringLiteral("-") : QString();
+            const int intDigits = 1 + int(r.bounded(18)), fracDigits = int(r.bounded(26));
+            for (int d = 0; d < intDigits; ++d) t += QChar(u'0' + r.bounded(10));
+            if (fracDigits > 0) t += u'.';
+            for (int d = 0; d < fracDigits; ++d) t += QChar(u'0' + r.bounded(10));
+            texts << t;
+        }
+        for (const QString& t : std::as_const(texts)) {
+            const QByteArray bytes = t.toLatin1();
+            const bool negative = bytes.startsWith('-');
+            const qsizetype from = negative || bytes.startsWith('+') ? 1 : 0;
+            double nearest = 0;
+            std::from_chars(bytes.constData() + from, bytes.constData() + bytes.size(), nearest);
+            if (negative) nearest = -nearest;
+            const std::optional<double> got = Numbers::tryPlainDecimal(bytes.toStdString());
+            if (!got) {
+                // Only where the locale may read the text as grouped.
+                QVERIFY2(german(), qPrintable(t));
+                continue;
+            }
+            QVERIFY2(std::bit_cast<quint64>(*got) == std::bit_cast<quint64>(nearest),
+                     qPrintable(t + QStringLiteral(": %1 against %2").arg(*got, 0, 'g', 17).arg(nearest, 0, 'g', 17)));
+            QCOMPARE(std::bit_cast<quint64>(*Numbers::tryLocaleValue(t)), std::bit_cast<quint64>(*got));
+        }
+        for (const char* other : {"", "-", "+", ".5", "5.", "1.2.3", "1e3", "1,5", " 1", "1 ", "0x10", "\xc2\xbd"})
+            QVERIFY2(!Numbers::tryPlainDecimal(other).has_value(), other);
     }
 };
 
