@@ -10,6 +10,8 @@
 #include "tools/LoggerReadings.h"
 
 #include <QtTest>
+#include <bit>
+#include <charconv>
 
 using LoggerReadings::Built;
 using LoggerReadings::Target;
@@ -309,6 +311,12 @@ private slots:
                                     << "refused";
         QTest::newRow("huge exponent") << "1e300"
                                        << "refused";
+        QTest::newRow("fifteen digits kept") << "9999999999999.994"
+                                             << "9999999999999.99";
+        QTest::newRow("sixteen after the carry") << "-9999999999999.995"
+                                                 << "-10000000000000.00";
+        QTest::newRow("long fraction") << "0.1234567890123456789"
+                                       << "0.12";
     }
     void numbers()
     {
@@ -316,13 +324,23 @@ private slots:
         QFETCH(QString, strict);
         char buf[32];
         const QByteArray bytes = text.toLatin1();
+        // The number handed back for the limit checks is, bit for bit, the text written read back.
+        auto readBack = [&buf](int n) {
+            double v = 0;
+            std::from_chars(buf, buf + n, v);
+            return std::bit_cast<quint64>(v);
+        };
         for (int d : {1, 2}) {
-            const int n = LoggerReadings::leadingFixed(bytes, d, buf, sizeof buf);
+            double value = 0;
+            const int n = LoggerReadings::leadingFixed(bytes, d, buf, sizeof buf, &value);
             QCOMPARE(QString::fromLatin1(buf, n), LoggerImport::leadingFixed(text, d));
+            QCOMPARE(std::bit_cast<quint64>(value), readBack(n));
         }
         int len = 0;
-        const int r = LoggerReadings::strictFixed(bytes, 2, buf, sizeof buf, &len);
+        double value = 0;
+        const int r = LoggerReadings::strictFixed(bytes, 2, buf, sizeof buf, &len, &value);
         QCOMPARE(r < 0 ? QString("refused") : QString::fromLatin1(buf, len), strict);
+        if (r > 0) QCOMPARE(std::bit_cast<quint64>(value), readBack(len));
     }
 
     // The same records in each of the three formats read to the same readings: no value
