@@ -87,6 +87,49 @@ bool noValueWord(QByteArrayView t)
     return false;
 }
 
+// leadingFixed of a plain decimal ([sign] digits [. digits], checked by the caller) whose
+// kept digits fit in 15, worked out on one whole number: the kept digits, plus one when the
+// first digit dropped is 5 or more. 0 when the text is longer (leadingFixed then).
+int shortFixed(QByteArrayView t, int decimals, char* out, int capacity, double* value)
+{
+    static constexpr qint64 Powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (decimals < 0 || decimals > 6) return 0;
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    while (p + 1 < end && *p == '0' && isDigit(p[1])) ++p;  // leading zeros
+    const char* wholeEnd = p;
+    while (wholeEnd < end && isDigit(*wholeEnd)) ++wholeEnd;
+    if (wholeEnd - p + decimals > 15) return 0;
+    qint64 kept = 0;
+    for (; p < wholeEnd; ++p) kept = kept * 10 + (*p - '0');
+    if (p < end) ++p;  // the point
+    int d = 0;
+    for (; d < decimals && p < end; ++d, ++p) kept = kept * 10 + (*p - '0');
+    kept *= Powers[decimals - d];
+    if (p < end && *p >= '5') ++kept;
+    char digits[24];
+    const int n = int(std::to_chars(digits, digits + sizeof digits, kept).ptr - digits);
+    // The digits as "whole.decimals", with zeros before them where they are fewer.
+    const int whole = std::max(1, n - decimals);
+    const int len = (negative && kept != 0 ? 1 : 0) + whole + (decimals > 0 ? 1 + decimals : 0);
+    if (len + 1 > capacity) return -1;
+    char* o = out;
+    if (negative && kept != 0) *o++ = '-';
+    const int pad = whole + decimals - n;  // zeros before the digits
+    for (int k = 0; k < whole + decimals; ++k) {
+        if (k == whole) *o++ = '.';
+        *o++ = k < pad ? '0' : digits[k - pad];
+    }
+    *o = 0;
+    if (value) {
+        const double v = double(kept) / double(Powers[decimals]);
+        *value = negative && kept != 0 ? -v : v;
+    }
+    return len;
+}
+
 // Whether the field is one of the map's codes for "no reading": the same letters in any
 // case, or the same number.
 bool isMissingCode(QByteArrayView v, const std::vector<QByteArray>& codes)
@@ -227,7 +270,8 @@ int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* le
     if (digits == 0) return NotANumber;
     if (i == n) {
         // Plain digits: only a whole part longer than any reading's fails.
-        *length = leadingFixed(t, decimals, out, capacity, value);
+        *length = shortFixed(t, decimals, out, capacity, value);
+        if (*length == 0) *length = leadingFixed(t, decimals, out, capacity, value);
         return *length < 0 ? TooLarge : 1;
     }
     if (t[i] != 'e' && t[i] != 'E') return NotANumber;
