@@ -45,15 +45,7 @@ std::unique_ptr<Statement> BulkInsert::rowStatement() const
 
 bool BulkInsert::insertRow(Statement& st, const QByteArrayView* values, const double* numbers)
 {
-    const int n = int(m_columns.size());
-    for (int i = 0; i < n; ++i) {
-        if (values[i].data()) st.bindUtf8Unchanged(i + 1, values[i]);
-        else st.bindNull(i + 1);
-    }
-    for (int i = 0; i < int(m_numberColumns.size()); ++i) {
-        if (std::isnan(numbers[i])) st.bindNull(n + i + 1);
-        else st.bind(n + i + 1, numbers[i]);
-    }
+    st.bindRow(1, values, int(m_columns.size()), numbers, int(m_numberColumns.size()));
     if (st.run() == 0) {
         if (m_onDuplicate) m_onDuplicate(values[0]);
         return false;

@@ -343,6 +343,31 @@ void Statement::bindUtf8Unchanged(int index, QByteArrayView value)
 
 #undef TW_SERVER_BIND
 
+void Statement::bindRow(int first, const QByteArrayView* texts, int textCount, const double* numbers, int numberCount)
+{
+    requireLive();
+    if (m_server) {
+        for (int i = 0; i < textCount; ++i) {
+            if (texts[i].data()) bindUtf8Unchanged(first + i, texts[i]);
+            else bindNull(first + i);
+        }
+        for (int i = 0; i < numberCount; ++i) bind(first + textCount + i, numbers[i]);
+        return;
+    }
+    for (int i = 0; i < textCount; ++i) {
+        const int rc = texts[i].data()
+                           ? sqlite3_bind_text(m_st, first + i, texts[i].data(), int(texts[i].size()), SQLITE_STATIC)
+                           : sqlite3_bind_null(m_st, first + i);
+        if (rc != SQLITE_OK) fail(rc);
+    }
+    for (int i = 0; i < numberCount; ++i) {
+        const int index = first + textCount + i;
+        const int rc =
+            std::isnan(numbers[i]) ? sqlite3_bind_null(m_st, index) : sqlite3_bind_double(m_st, index, numbers[i]);
+        if (rc != SQLITE_OK) fail(rc);
+    }
+}
+
 bool Statement::next()
 {
     requireLive();

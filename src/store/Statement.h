@@ -42,6 +42,9 @@ public:
     void bindUtf8Unchanged(int index, QByteArrayView value);
     // Null, integer (and yes/no), double, bytes or text, as the value holds.
     void bind(int index, const QVariant& value);
+    // A whole row from index first on: the texts as bindUtf8Unchanged (a null view: null),
+    // then the numbers (NaN: null); one check for the lot, for a bulk write's rows.
+    void bindRow(int first, const QByteArrayView* texts, int textCount, const double* numbers, int numberCount);
 
     // Steps a query to its next row: true while there is one. After the last row the
     // statement is reset, ready to run again (with the same bindings).

@@ -8,8 +8,10 @@ namespace ImportChecks {
 
 namespace {
 
-double valueOf(const char* text, int length)
+// The number a stored text holds: as build() read it, else read from the text.
+double valueOf(const char* text, int length, double known)
 {
+    if (!std::isnan(known)) return known;
     double v = 0;
     std::from_chars(text, text + length, v);
     return v;
@@ -44,14 +46,14 @@ QString problem(const LoggerReadings::Target& t, const LoggerReadings::Built& b)
     }
     if (gauges > 0 && !anyGauge) return QStringLiteral("it has a date but no gauge values");
     // A limit the type does not give (NaN) lets every value pass.
-    if (t.tempChannel && b.tempLen > 0) {
-        const double v = valueOf(b.temp, b.tempLen);
+    if (t.tempChannel && b.tempLen > 0 && !(std::isnan(t.tempLow) && std::isnan(t.tempHigh))) {
+        const double v = valueOf(b.temp, b.tempLen, b.tempValue);
         if (v < t.tempLow || v > t.tempHigh)
             return outside(QStringLiteral("the temperature"), v, t.tempLow, t.tempHigh);
     }
-    for (int k = 0; k < gauges; ++k) {
+    for (int k = 0; k < gauges && !(std::isnan(t.low) && std::isnan(t.high)); ++k) {
         if (b.gaugeLen[k] <= 0) continue;
-        const double v = valueOf(b.gauge[k], b.gaugeLen[k]);
+        const double v = valueOf(b.gauge[k], b.gaugeLen[k], b.gaugeValue[k]);
         if (v < t.low || v > t.high) return outside(QStringLiteral("gauge %1").arg(k + 1), v, t.low, t.high);
     }
     return QString();

@@ -15,6 +15,7 @@
 #include <optional>
 #include <QVariant>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,25 @@ constexpr int ProgressEvery = 4096;
 constexpr int MaxShownDuplicates = 100;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The number a fixed-point text holds, exactly as a correctly rounding reader (from_chars)
+// reads it: digits are the text's digits without its point, decimals of them after it.
+// Up to 15 digits the whole of them is an exact double, as is the power of ten, and one
+// division rounds once; a longer text is read from its characters.
+double valueOfDigits(const char* digits, int count, int decimals, bool negative, const char* text, int length)
+{
+    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (count > 15 || decimals < 0 || decimals > 22) {
+        double v = 0;
+        std::from_chars(text, text + length, v);
+        return v;
+    }
+    qint64 whole = 0;
+    for (int i = 0; i < count; ++i) whole = whole * 10 + (digits[i] - '0');
+    const double v = double(whole) / Powers[decimals];
+    return negative ? -v : v;
+}
 
 // The computed columns of the storable rows, when the passes' inputs allow them before
 // the rows are stored (none dated before their baselines).
@@ -58,10 +78,56 @@ bool equalsNoCase(QByteArrayView a, const char* b)
 
 bool noValueWord(QByteArrayView t)
 {
+    // Every word begins with N or I after its sign: a number is told at its first character.
+    const char first = t.size() > 1 && (t[0] == '+' || t[0] == '-') ? t[1] : t.isEmpty() ? '\0' : t[0];
+    if (first != 'N' && first != 'n' && first != 'I' && first != 'i') return false;
     static const char* const words[] = {"NAN", "INF", "+INF", "-INF", "INFINITY", "+INFINITY", "-INFINITY"};
     for (const char* w : words)
         if (equalsNoCase(t, w)) return true;
     return false;
+}
+
+// leadingFixed of a plain decimal ([sign] digits [. digits], checked by the caller) whose
+// kept digits fit in 15, worked out on one whole number: the kept digits, plus one when the
+// first digit dropped is 5 or more. 0 when the text is longer (leadingFixed then).
+int shortFixed(QByteArrayView t, int decimals, char* out, int capacity, double* value)
+{
+    static constexpr qint64 Powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (decimals < 0 || decimals > 6) return 0;
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    while (p + 1 < end && *p == '0' && isDigit(p[1])) ++p;  // leading zeros
+    const char* wholeEnd = p;
+    while (wholeEnd < end && isDigit(*wholeEnd)) ++wholeEnd;
+    if (wholeEnd - p + decimals > 15) return 0;
+    qint64 kept = 0;
+    for (; p < wholeEnd; ++p) kept = kept * 10 + (*p - '0');
+    if (p < end) ++p;  // the point
+    int d = 0;
+    for (; d < decimals && p < end; ++d, ++p) kept = kept * 10 + (*p - '0');
+    kept *= Powers[decimals - d];
+    if (p < end && *p >= '5') ++kept;
+    char digits[24];
+    const int n = int(std::to_chars(digits, digits + sizeof digits, kept).ptr - digits);
+    // The digits as "whole.decimals", with zeros before them where they are fewer.
+    const int whole = std::max(1, n - decimals);
+    const int len = (negative && kept != 0 ? 1 : 0) + whole + (decimals > 0 ? 1 + decimals : 0);
+    if (len + 1 > capacity) return -1;
+    char* o = out;
+    if (negative && kept != 0) *o++ = '-';
+    const int pad = whole + decimals - n;  // zeros before the digits
+    for (int k = 0; k < whole + decimals; ++k) {
+        if (k == whole) *o++ = '.';
+        *o++ = k < pad ? '0' : digits[k - pad];
+    }
+    *o = 0;
+    if (value) {
+        const double v = double(kept) / double(Powers[decimals]);
+        *value = negative && kept != 0 ? -v : v;
+    }
+    return len;
 }
 
 // Whether the field is one of the map's codes for "no reading": the same letters in any
@@ -120,7 +186,7 @@ bool hasUniqueKeyIndex(Database& db, const QString& table)
 
 }  // namespace
 
-int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
+int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity, double* value)
 {
     if (decimals < 0) return -1;
     qsizetype i = 0;
@@ -139,7 +205,7 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
     }
     if (whole.isEmpty() && frac.isEmpty()) negative = false;
     // The digits kept: the whole part (at least "0") and `decimals` decimals.
-    char keep[80] = {};
+    char keep[80];
     int k = 0;
     const QByteArrayView w = whole.isEmpty() ? QByteArrayView("0") : whole;
     if (w.size() + decimals + 2 > qsizetype(sizeof keep)) return -1;
@@ -177,10 +243,11 @@ int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity)
         for (int j = intLen; j < k; ++j) out[o++] = keep[j];
     }
     out[o] = 0;
+    if (value) *value = valueOfDigits(keep + start, k - start, decimals, negative && !zero, out, o);
     return o;
 }
 
-int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* length)
+int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* length, double* value)
 {
     *length = 0;
     t = t.trimmed();
@@ -203,7 +270,8 @@ int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* le
     if (digits == 0) return NotANumber;
     if (i == n) {
         // Plain digits: only a whole part longer than any reading's fails.
-        *length = leadingFixed(t, decimals, out, capacity);
+        *length = shortFixed(t, decimals, out, capacity, value);
+        if (*length == 0) *length = leadingFixed(t, decimals, out, capacity, value);
         return *length < 0 ? TooLarge : 1;
     }
     if (t[i] != 'e' && t[i] != 'E') return NotANumber;
@@ -219,7 +287,7 @@ int strictFixed(QByteArrayView t, int decimals, char* out, int capacity, int* le
     if (!(std::fabs(v) <= MaxMagnitude)) return TooLarge;
     char plain[64];
     std::snprintf(plain, sizeof plain, "%.*f", decimals + 6, v);
-    *length = leadingFixed(QByteArrayView(plain, qsizetype(std::strlen(plain))), decimals, out, capacity);
+    *length = leadingFixed(QByteArrayView(plain, qsizetype(std::strlen(plain))), decimals, out, capacity, value);
     return *length < 0 ? TooLarge : 1;
 }
 
@@ -294,13 +362,14 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
         return gauge < 0 ? QStringLiteral("the temperature") : QStringLiteral("gauge %1").arg(gauge + 1);
     };
     auto number = [&](int field, int decimals, char* buf, int& len, int gauge, double low, double high, int& chars,
-                      bool& given) {
+                      bool& given, double& value) {
         const QByteArrayView v = field >= 0 ? table.fieldBytes(row, field, scratch).trimmed() : QByteArrayView();
         chars = int(v.size());
         len = 0;
         given = false;
+        value = qQNaN();
         if (isMissingCode(v, m.missingCodes)) return true;
-        const int kind = strictFixed(v, decimals, buf, 32, &len);
+        const int kind = strictFixed(v, decimals, buf, 32, &len, &value);
         if (kind == TooLarge) {
             problem = ImportChecks::tooLarge(what(gauge), shown(table, v), low, high);
             return false;
@@ -315,12 +384,13 @@ QString build(const LoggerTable& table, qsizetype row, const Mapping& m, const T
     out.tempLen = -1;
     out.tempChars = 0;
     bool tempGiven = false;
-    if (t.tempChannel &&
-        !number(m.tempField, 1, out.temp, out.tempLen, -1, t.tempLow, t.tempHigh, out.tempChars, tempGiven))
+    if (t.tempChannel && !number(m.tempField, 1, out.temp, out.tempLen, -1, t.tempLow, t.tempHigh, out.tempChars,
+                                 tempGiven, out.tempValue))
         return problem;
     for (int k = 0; k < t.gauges && k < 10; ++k) {
         const int field = size_t(k) < m.gaugeFields.size() ? m.gaugeFields[size_t(k)] : -1;
-        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], k, t.low, t.high, out.gaugeChars[k], out.gaugeGiven[k]))
+        if (!number(field, 2, out.gauge[k], out.gaugeLen[k], k, t.low, t.high, out.gaugeChars[k], out.gaugeGiven[k],
+                    out.gaugeValue[k]))
             return problem;
     }
     return ImportChecks::problem(t, out);
@@ -337,16 +407,23 @@ Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const
     Survey s;
     s.storable.assign(size_t(table.rowCount()), false);
     const int gauges = std::clamp(t.gauges, 0, 10);
-    if (keep) s.kept.reserve(table.rowCount() * (gauges + (t.tempChannel ? 1 : 0)) * 8);
-    auto keepText = [&s](const char* text, int length) {
-        s.kept.append(char(length));
-        s.kept.append(text, length);
+    // The kept texts are written straight into the buffer, grown as needed and cut to
+    // what was written at the end.
+    qsizetype keptSize = 0;
+    if (keep) s.kept.resize(table.rowCount() * (gauges + (t.tempChannel ? 1 : 0)) * 8);
+    auto keepText = [&s, &keptSize](const char* text, int length) {
+        if (keptSize + 1 + length > s.kept.size()) s.kept.resize(std::max(2 * s.kept.size(), qsizetype(4096)));
+        char* at = s.kept.data() + keptSize;
+        *at = char(length);
+        std::memcpy(at + 1, text, size_t(length));
+        keptSize += 1 + length;
     };
     Built b;
     const qint64 total = table.rowCount();
     for (qsizetype r = 0; r < table.rowCount(); ++r) {
         if (progress && r % ProgressEvery == 0 && !progress(r, total)) {
             s.cancelled = true;
+            s.kept.clear();
             return s;
         }
         if (size_t(r) >= selected.size() || !selected[size_t(r)]) continue;
@@ -363,6 +440,7 @@ Survey survey(const LoggerTable& table, const std::vector<bool>& selected, const
             s.refused.push_back({table.line(r), problem});
         }
     }
+    if (keep) s.kept.truncate(keptSize);
     return s;
 }
 

@@ -66,6 +66,10 @@ struct Built {
     int tempChars = 0;         // characters of the temperature field (blanks trimmed)
     int gaugeChars[10] = {};   // characters of each gauge field (blanks trimmed)
     bool gaugeGiven[10] = {};  // the gauge field held a value (not empty, nor a no-value word)
+    // The numbers the stored texts hold, as read back from them, for the limit checks
+    // (NaN: not known, the text is read).
+    double tempValue = qQNaN();
+    double gaugeValue[10] = {qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN()};
 };
 
 // Builds the reading of a row; returns why it cannot be stored (empty when it can).
@@ -122,13 +126,15 @@ QString duplicatesMessage(qint64 count, const QStringList& firstKeys);
 
 // Number texts of a field (exposed for tests): the leading number with a fixed number of
 // decimals, rounded half away from zero on its decimal digits (as LoggerImport::leadingFixed).
-int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity);
+// value, when given, receives the number the text written holds (as a reader of that text
+// gets it).
+int leadingFixed(QByteArrayView text, int decimals, char* out, int capacity, double* value = nullptr);
 
 // A strict number, the whole text one number (blanks around it aside): 1 and its text with
 // a fixed number of decimals; 0 for no value (empty, NAN, INF, -INF in any case); NotANumber
 // when the text is not a number; TooLarge for a number no reading can hold (1e308).
 constexpr int NotANumber = -1;
 constexpr int TooLarge = -2;
-int strictFixed(QByteArrayView text, int decimals, char* out, int capacity, int* length);
+int strictFixed(QByteArrayView text, int decimals, char* out, int capacity, int* length, double* value = nullptr);
 
 }  // namespace LoggerReadings

@@ -10,6 +10,8 @@
 #include "tools/LoggerReadings.h"
 
 #include <QtTest>
+#include <bit>
+#include <charconv>
 
 using LoggerReadings::Built;
 using LoggerReadings::Target;
@@ -309,6 +311,16 @@ private slots:
                                     << "refused";
         QTest::newRow("huge exponent") << "1e300"
                                        << "refused";
+        QTest::newRow("fifteen digits kept") << "9999999999999.994"
+                                             << "9999999999999.99";
+        QTest::newRow("sixteen after the carry") << "-9999999999999.995"
+                                                 << "-10000000000000.00";
+        QTest::newRow("long fraction") << "0.1234567890123456789"
+                                       << "0.12";
+        QTest::newRow("seventeen whole digits") << "-12345678901234567.895"
+                                                << "-12345678901234567.90";
+        QTest::newRow("leading zeros, no decimals") << "007."
+                                                    << "7.00";
     }
     void numbers()
     {
@@ -316,9 +328,25 @@ private slots:
         QFETCH(QString, strict);
         char buf[32];
         const QByteArray bytes = text.toLatin1();
+        // The number handed back for the limit checks is, bit for bit, the text written read
+        // back; a strict plain number is written as the leading number is.
+        auto readBack = [](const char* text, int n) {
+            double v = 0;
+            std::from_chars(text, text + n, v);
+            return std::bit_cast<quint64>(v);
+        };
+        const bool plain = !text.contains('e', Qt::CaseInsensitive);
         for (int d : {1, 2}) {
-            const int n = LoggerReadings::leadingFixed(bytes, d, buf, sizeof buf);
+            double value = 0;
+            const int n = LoggerReadings::leadingFixed(bytes, d, buf, sizeof buf, &value);
             QCOMPARE(QString::fromLatin1(buf, n), LoggerImport::leadingFixed(text, d));
+            QCOMPARE(std::bit_cast<quint64>(value), readBack(buf, n));
+            char strictBuf[32];
+            int len = 0;
+            if (LoggerReadings::strictFixed(bytes, d, strictBuf, sizeof strictBuf, &len, &value) > 0) {
+                if (plain) QCOMPARE(QString::fromLatin1(strictBuf, len), QString::fromLatin1(buf, n));
+                QCOMPARE(std::bit_cast<quint64>(value), readBack(strictBuf, len));
+            }
         }
         int len = 0;
         const int r = LoggerReadings::strictFixed(bytes, 2, buf, sizeof buf, &len);
