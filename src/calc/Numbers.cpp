@@ -1,4 +1,5 @@
 #include "calc/Numbers.h"
+#include "calc/ExactDecimal.h"
 #include "core/TwError.h"
 
 #include <QLocale>
@@ -57,10 +58,6 @@ const SystemSeparators& systemSeparators()
     return seps;
 }
 
-// Exact powers of ten as doubles (10^22 is the largest one a double holds exactly).
-constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The common case, decided without asking the locale: an optionally signed ASCII
 // decimal "123" or "123.45". Such a text means the same in the system locale as in the C
 // locale, except where the locale groups digits with "." and the text looks grouped
@@ -105,8 +102,8 @@ std::optional<double> plainDecimal(const Ch* t, int n)
         if (!seps.decimalIsDot && seps.groupIsDot) return std::nullopt;
     }
     double v = 0;
-    if (fits && whole <= (quint64(1) << 53) && fracDigits <= 22) {
-        v = double(whole) / ExactPowersOfTen[fracDigits];
+    if (const std::optional<double> exact = fits ? exactDecimal(whole, fracDigits) : std::nullopt) {
+        v = *exact;
     } else {
         const char* begin = buf;
         if constexpr (Bytes) {

@@ -1,4 +1,5 @@
 #include "tools/LoggerReadings.h"
+#include "calc/ExactDecimal.h"
 #include "core/ErrorLog.h"
 #include "core/TwError.h"
 #include "data/AppendedValues.h"
@@ -32,21 +33,19 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The number a fixed-point text holds, exactly as a correctly rounding reader (from_chars)
 // reads it: digits are the text's digits without its point, decimals of them after it.
-// Up to 15 digits the whole of them is an exact double, as is the power of ten, and one
-// division rounds once; a longer text is read from its characters.
+// Up to 15 digits they make an exact whole number (Numbers::exactDecimal); a longer text is
+// read from its characters.
 double valueOfDigits(const char* digits, int count, int decimals, bool negative, const char* text, int length)
 {
-    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (count > 15 || decimals < 0 || decimals > 22) {
+    quint64 whole = 0;
+    for (int i = 0; i < count && count <= 15; ++i) whole = whole * 10 + quint64(digits[i] - '0');
+    const std::optional<double> exact = count <= 15 ? Numbers::exactDecimal(whole, decimals) : std::nullopt;
+    if (!exact) {
         double v = 0;
         std::from_chars(text, text + length, v);
         return v;
     }
-    qint64 whole = 0;
-    for (int i = 0; i < count; ++i) whole = whole * 10 + (digits[i] - '0');
-    const double v = double(whole) / Powers[decimals];
-    return negative ? -v : v;
+    return negative ? -*exact : *exact;
 }
 
 // The computed columns of the storable rows, when the passes' inputs allow them before
@@ -124,7 +123,7 @@ int shortFixed(QByteArrayView t, int decimals, char* out, int capacity, double* 
     }
     *o = 0;
     if (value) {
-        const double v = double(kept) / double(Powers[decimals]);
+        const double v = *Numbers::exactDecimal(quint64(kept), decimals);  // (15 digits at most: exact)
         *value = negative && kept != 0 ? -v : v;
     }
     return len;
