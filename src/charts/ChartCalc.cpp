@@ -132,6 +132,22 @@ std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const Q
     }
 }
 
+std::unique_ptr<GraphColumns> computeRowColumns(PageHost& win, int tab, Calc::GraphSelection drawn,
+                                                const QStringList& names, const std::vector<qint64>& rows)
+{
+    Shared& s = win.shared();
+    const Calc::SensorInputs in = passInputs(win);
+    std::optional<Calc::ComputedColumns> computed = Calc::computeColumns(
+        s.db, in, passKind(tab), drawn, names, [](QByteArrayView text) { return ChartRules::dateTimeKeyUtf8(text); }, 0,
+        rows);
+    if (!computed) return nullptr;
+    try {
+        return std::make_unique<GraphColumns>(s.db, in.id, std::move(*computed));
+    } catch (const TwError&) {
+        return nullptr;
+    }
+}
+
 bool runPass(PageHost& win, int tab)
 {
     Shared& s = win.shared();

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class PageHost;
 class GraphColumns;
@@ -54,6 +55,12 @@ QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind);
 // or tells something).
 std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const QStringList& names,
                                                  qsizetype expectedRows);
+
+// Some readings of a selection (row ids, at least one) with the named columns computed as the pass of a
+// chart tab (3 to 7) would store them, in the selection's order; null when only the pass
+// can compute them (it logs or tells something).
+std::unique_ptr<GraphColumns> computeRowColumns(PageHost& win, int tab, Calc::GraphSelection drawn,
+                                                const QStringList& names, const std::vector<qint64>& rows);
 
 // The value axis's limits and step from the smallest and largest value shown.
 AxisScale scale(double smallest, double largest, Band band);

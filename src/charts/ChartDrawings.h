@@ -5,9 +5,11 @@
 #include "data/GraphData.h"
 #include "store/Database.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -32,6 +34,7 @@ public:
         QLabel* lblW15 = nullptr;
     };
     ChartDrawings(PageHost& win, const Charts& charts);
+    ~ChartDrawings();
 
     void drawLoadVsTime();
     void drawDispVsTime();
@@ -79,6 +82,15 @@ public:
     // Whether the columns kept for key are still current.
     bool timeColumnsCurrent(const QString& key);
 
+    // Some readings of a selection (row ids) with the named columns computed as the chart's
+    // pass would store them; null when only the pass can compute them.
+    using RowComputer = std::function<std::unique_ptr<GraphColumns>(
+        Calc::GraphSelection selection, const QStringList& names, const std::vector<qint64>& rows)>;
+    // Reads the readings the length chart of profile draws with their values computed by
+    // compute in place of the stored ones, for that chart's next drawing; false (nothing
+    // kept) when they cannot be computed so.
+    bool computeLength(ChartRules::Profile profile, const RowComputer& compute);
+
     // The legend titles last written by a time chart (entries 1 upward: gauge series).
     const std::array<QString, 12>& seriesTitles() const { return m_titles; }
 
@@ -101,8 +113,23 @@ private:
     // the distance is NaN there and where the text is empty or not a number.
     static double positionNumber(const SensorDetails& shown, Position along, int k);
     static double positionDistance(const SensorDetails& shown, Position along, int k);
-    // The length chart's columns of a selection; the graph data is opened on its rows.
-    std::unique_ptr<GraphColumns> readLengthColumns(Calc::GraphSelection selection, const QStringList& names);
+    // The readings a length chart draws and the columns of the chosen ones.
+    struct LengthRead {
+        ChartRules::Profile profile = ChartRules::Profile::Load;
+        std::unique_ptr<GraphColumns> candidates;  // dates and row ids of the whole selection
+        std::vector<QDateTime> times;              // per candidate
+        std::vector<qsizetype> chosen;             // the candidates drawn, one line each
+        qsizetype periods = 0;
+        std::unique_ptr<GraphColumns> values;  // the chosen readings' columns (null: none chosen)
+        std::vector<size_t> valueRow;          // per line: its reading's row in values
+    };
+    // The candidate readings of a length chart, the chosen ones and their columns: stored,
+    // or computed by compute when given (null when it cannot).
+    std::unique_ptr<LengthRead> readLength(ChartRules::Profile profile, const RowComputer& compute);
+    // Whether the length chart computes its values from the loads or zeroed strains read.
+    bool lengthComputes(ChartRules::Profile profile) const;
+    // The dates and row ids of a length chart's selection; the graph data is opened on them.
+    std::unique_ptr<GraphColumns> readLengthCandidates(Calc::GraphSelection selection);
     static std::array<double, 11> lineValues(const GraphColumns& cols, size_t row, ChartRules::Profile profile,
                                              int last, const std::optional<Calc::PassFormulas>& formulas);
     int configInt(const char* field) const;
@@ -141,7 +168,8 @@ private:
     // At most this many written rows are read again in place of the whole selection.
     static constexpr size_t UpdateLimit = 5000;
 
-    std::array<ReadColumns, 2> m_read;  // Load v Time's and Disp v Time's
+    std::unique_ptr<LengthRead> m_lengthRead;  // computed for the next length drawing
+    std::array<ReadColumns, 2> m_read;         // Load v Time's and Disp v Time's
     QString m_key;
     std::shared_ptr<GraphColumns> m_offered;
     ReadMoment m_offeredAt;

@@ -62,6 +62,13 @@ const ChartTab& tabInfo(int tab) { return Tabs[tab - PageHost::TabLoadVTime]; }
 
 bool isLengthTab(int tab) { return tab >= PageHost::TabLoadVLength && tab <= PageHost::TabShearVLength; }
 
+ChartRules::Profile profileOf(int lengthTab)
+{
+    return lengthTab == PageHost::TabLoadVLength   ? ChartRules::Profile::Load
+           : lengthTab == PageHost::TabDispVLength ? ChartRules::Profile::Displacement
+                                                   : ChartRules::Profile::Shear;
+}
+
 // The length charts' choice of readings, remembered per user.
 const QString ProfilesSetting = QStringLiteral("charts/lengthProfiles");
 QSettings settings() { return QSettings(QStringLiteral("Orrisford"), QStringLiteral("Tarnwell")); }
@@ -273,7 +280,7 @@ void ChartsController::enterChartTab(int tab, int previousTab)
             r.target = m_s.databasePath;
             r.password = DatabaseChoice::password(m_s.databasePath);
             r.in = ChartCalc::passInputs(m_win);
-            r.kind = ChartCalc::passKind(tab);
+            r.kind = ChartCalc::passKind(passTabOf(tab));
             m_background->start(r);
         });
 }
@@ -303,6 +310,19 @@ bool ChartsController::calculate(int tab, bool& deferred)
                 deferred = true;
                 return true;
             }
+        }
+    }
+    if (isLengthTab(tab) && ChartCalc::passWork(m_win, passTabOf(tab)) > ChartCalc::smallPassReadings()) {
+        // The few readings drawn are computed as the pass would store them; the pass stores
+        // every reading after.
+        const int passTab = passTabOf(tab);
+        const auto compute = [this, passTab](Calc::GraphSelection drawn, const QStringList& names,
+                                             const std::vector<qint64>& rows) {
+            return ChartCalc::computeRowColumns(m_win, passTab, drawn, names, rows);
+        };
+        if (m_drawings->computeLength(profileOf(tab), compute)) {
+            deferred = true;
+            return true;
         }
     }
     // The pass runs first, on the window's connection: one storing the same readings steps

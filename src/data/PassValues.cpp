@@ -221,7 +221,7 @@ struct LaterHalf {
 std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind, GraphSelection drawn,
                                               const QStringList& columns,
                                               const std::function<double(QByteArrayView)>& dateKey,
-                                              qsizetype expectedRows)
+                                              qsizetype expectedRows, const std::vector<qint64>& onlyRows)
 {
     if (!db.isOpen() || in.id.isEmpty() || in.id.contains(u'`')) return std::nullopt;
     try {
@@ -238,7 +238,7 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         const qint64 tableRows = snapshot.next() ? snapshot.integer(0) : 0;
         // Room for every reading of the table at most, so the arrays are not grown and
         // copied while a million readings come in.
-        if (expectedRows <= 0) expectedRows = qsizetype(tableRows);
+        if (expectedRows <= 0) expectedRows = onlyRows.empty() ? qsizetype(tableRows) : qsizetype(onlyRows.size());
 
         const RejectedValues rejected(db, in.id);
         const std::optional<Baseline> base = readBaseline(db, table, passCondition, in, rejected, needsThePass);
@@ -282,12 +282,18 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         if (looked == 0) storedSql = QStringLiteral("SELECT NULL");
         storedSql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = ?");
         sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE (") + selectionCondition(drawn) + ')';
+        if (!onlyRows.empty()) {
+            QStringList ids;
+            for (qint64 id : onlyRows) ids << QString::number(id);
+            sql += QStringLiteral(" AND rowid IN (") + ids.join(',') + ')';
+        }
         const QString order = QStringLiteral(" ORDER BY FullDate, rowid");
         const size_t columnCount = size_t(out.names.size());
 
         // A large selection of a file is read in two halves at once, the later one by a
         // helper thread on its own connection.
-        const std::optional<QByteArray> middle = middleDate(db, table, in.id, tableRows);
+        const std::optional<QByteArray> middle =
+            onlyRows.empty() ? middleDate(db, table, in.id, tableRows) : std::nullopt;
         LaterHalf later;
         std::promise<void> started;
         std::jthread helper;

@@ -33,11 +33,12 @@ struct ComputedColumns {
 // logs (a text that is not a number, loads or displacements that cannot be computed, an
 // empty pass selection, a table that cannot be read): the pass itself is then to run first,
 // as it tells the user. dateKey turns a FullDate text into a chart key; expectedRows sizes
-// the arrays ahead (0: the table's count of readings).
+// the arrays ahead (0: the table's count of readings). onlyRows, when not empty, narrows
+// the drawn selection to those readings (row ids).
 std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& in, PassKind kind, GraphSelection drawn,
                                               const QStringList& columns,
                                               const std::function<double(QByteArrayView)>& dateKey,
-                                              qsizetype expectedRows = 0);
+                                              qsizetype expectedRows = 0, const std::vector<qint64>& onlyRows = {});
 
 // From how many readings a table in a file has its drawn selection read in two halves at
 // once, the later one on a helper thread with a connection of its own (in the snapshot of

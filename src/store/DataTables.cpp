@@ -85,6 +85,15 @@ QStringList all(Database& db)
     return out;
 }
 
+void indexSpatialReadings(Database& db, const QString& table)
+{
+    // The condition is the length charts' own, word for word: only a query that names it
+    // may use the index.
+    db.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") +
+               SqlDialect::quoteName(table + QStringLiteral("_Spatial")) + QStringLiteral(" ON ") +
+               SqlDialect::quoteName(table) + QStringLiteral(" (FullDate) WHERE PlotSpatial = True"));
+}
+
 namespace {
 
 // Drops the sensor's rejected-value marks (its data table was created or dropped).

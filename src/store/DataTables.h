@@ -18,6 +18,11 @@ bool TableExists(const QString& path, const QString& name);
 // the mark column (the template included). Throws TwError when the list cannot be read.
 QStringList all(Database& db);
 
+// Indexes the readings of a data table marked for the length charts by date (the index
+// holds those readings alone), so that their selection, a small part of a large table, is
+// read without going through every reading.
+void indexSpatialReadings(Database& db, const QString& table);
+
 // Creates the data table id with the template's whole definition (columns, types, keys,
 // indexes) and no rows. Throws TwError (for instance when it exists already).
 void createDataTable(Database& db, const QString& id);

@@ -1,6 +1,7 @@
 #include "store/Migrations.h"
 #include "core/TwError.h"
 #include "store/AlarmEpisodeTables.h"
+#include "store/DataTables.h"
 #include "store/Database.h"
 #include "store/PassTables.h"
 #include "store/ReadingEdits.h"
@@ -110,6 +111,13 @@ void countAddedRows(Database& db)
     if (!ServerChanges::ensureSetUp(db.serverConnection(), &e)) throwSqlError(e);
 }
 
+// The readings marked for the length charts indexed by date in every data table (the
+// template's index is copied to the tables made after).
+void indexSpatialReadings(Database& db)
+{
+    for (const QString& t : DataTables::all(db)) DataTables::indexSpatialReadings(db, t);
+}
+
 }  // namespace
 
 const std::vector<Migration>& all()
@@ -131,6 +139,8 @@ const std::vector<Migration>& all()
          &countAddedRows},
         {"2026-12-reading-edits", "a file counts edits and deletions of readings apart from added readings",
          &ReadingEdits::create},
+        {"2026-12-spatial-index", "an index of the readings marked for the length charts, by date",
+         &indexSpatialReadings},
     };
     return steps;
 }

@@ -1,16 +1,21 @@
 // The length charts: the readings each choice draws, their legends, closing points and axes.
 #include "ChartFixture.h"
 #include "app/MainWindow.h"
+#include "charts/ChartCalc.h"
 #include "charts/ChartControl.h"
 #include "charts/ChartDrawings.h"
 #include "charts/ChartRules.h"
 #include "charts/ChartsController.h"
 #include "core/Paths.h"
+#include "data/BackgroundPasses.h"
+#include "session/Shared.h"
+#include "store/PassTables.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QSettings>
 #include <QtTest>
+#include <bit>
 #include <cmath>
 
 using Axis = ChartControl::Axis;
@@ -303,6 +308,83 @@ private slots:
         profilesBox(w, MainWindow::TabDispVLength)->setCurrentIndex(int(ChartRules::ProfileChoice::Picked));
         QCOMPARE(drawnLines(shown).titles.size(), 4);
         QVERIFY(!drawnLines(shown).titles.contains(stamp(QDateTime(QDate(2025, 5, 4), QTime(9, 0)))));
+        QVERIFY(m.script.shown.empty());
+    }
+
+    // With more to compute than a pass before the drawing takes, a length chart computes
+    // the readings it draws from their raw values, as the pass stores them, and the pass
+    // runs after: what is drawn is bit for bit what is drawn from the stored values once
+    // the pass stored them, on every length chart and for marked and unmarked readings.
+    void aLargeLengthPassRunsAfterTheDrawing()
+    {
+        const QString id = QStringLiteral("250475001");
+        const QString table = QStringLiteral("`%1`").arg(id);
+        {
+            auto db = TestData::openDatabase(QStringLiteral("large-length-pass"));
+            TestData::NewSensor sensor;
+            sensor.id = id;
+            TestData::addSensor(*db, sensor);
+            TestData::addManyReadings(*db, id, 60, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
+            db->execute("UPDATE " + table + " SET PlotSpatial = True WHERE rowid % 3 = 0");
+        }
+        ScriptedMessages m;
+        MainWindow w;
+        w.show();
+        ChartFixture::showSensor(w, {"0.5", "1.0", "1.5", "2.0"}, {"0.5", "1.0", "1.5"}, "2.4");
+        Database& db = w.shared().db;
+        const auto drawnPoints = [&](int tab) {
+            ChartControl* c = w.charts()->chart(tab);
+            QList<QList<QPointF>> lines;
+            for (int r = 1; r < c->seriesCount(); ++r) {
+                if (!c->isSeriesVisible(r)) continue;
+                QList<QPointF> points;
+                for (int k = 0; k < c->pointCount(r); ++k) points << c->point(r, k);
+                lines << points;
+            }
+            return lines;
+        };
+        const auto enter = [&](int tab) {
+            w.tabWidget->setCurrentIndex(MainWindow::TabIdentification);
+            w.tabWidget->setCurrentIndex(tab);
+            QCOMPARE(w.tabWidget->currentIndex(), tab);
+        };
+        int queued = w.charts()->backgroundPasses().queued();
+        for (const ChartRules::ProfileChoice choice :
+             {ChartRules::ProfileChoice::Picked, ChartRules::ProfileChoice::Last15})
+            for (int tab : {MainWindow::TabLoadVLength, MainWindow::TabDispVLength, MainWindow::TabShearVLength}) {
+                profilesBox(w, tab)->setCurrentIndex(int(choice));
+                // Nothing recorded as computed, and every stored value wrong: only what the
+                // chart computes itself can be right.
+                PassTables::forgetSensor(db, id);
+                db.execute("UPDATE " + table +
+                           " SET zero1 = 999, zero2 = 999, Load1 = 999, Load2 = 999, Disp1 = 999, Disp2 = 999, "
+                           "Stretch1 = 999, Stretch2 = 999");
+                ChartCalc::setSmallPassReadings(10);
+                enter(tab);
+                const QList<QList<QPointF>> computed = drawnPoints(tab);
+                QCOMPARE(w.charts()->backgroundPasses().queued(), ++queued);  // stored after the drawing
+                w.charts()->finishBackgroundPasses();
+                ChartCalc::setSmallPassReadings(20000);
+                enter(tab);
+                const QList<QList<QPointF>> stored = drawnPoints(tab);
+                QCOMPARE(w.charts()->backgroundPasses().queued(), queued);
+                QCOMPARE(computed.size(), 15);
+                QCOMPARE(stored.size(), computed.size());
+                for (qsizetype r = 0; r < computed.size(); ++r) {
+                    QCOMPARE(stored[r].size(), computed[r].size());
+                    for (qsizetype k = 0; k < computed[r].size(); ++k) {
+                        const QPointF a = computed[r][k], b = stored[r][k];
+                        QVERIFY2(a.x() == b.x() && std::bit_cast<quint64>(a.y()) == std::bit_cast<quint64>(b.y()) &&
+                                     a.y() != 999,
+                                 qPrintable(QStringLiteral("tab %1, line %2, point %3: drawn %4, stored %5")
+                                                .arg(tab)
+                                                .arg(r)
+                                                .arg(k)
+                                                .arg(a.y(), 0, 'g', 17)
+                                                .arg(b.y(), 0, 'g', 17)));
+                    }
+                }
+            }
         QVERIFY(m.script.shown.empty());
     }
 

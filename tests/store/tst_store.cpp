@@ -121,7 +121,8 @@ private slots:
         }
         // A required column stays required.
         QVERIFY_THROWS_EXCEPTION(TwError, db->execute(QString("INSERT INTO `%1` (ReadingDate) VALUES ('x')").arg(id)));
-        // The key is kept unique by the database, and the date order has an index.
+        // The key is kept unique by the database, and the date order has an index, as has
+        // the date order of the readings marked for the length charts.
         TestData::addReadings(*db, id, {{QDateTime(QDate(2025, 1, 1), QTime(1, 0)), {"1"}, "", true, false, false}});
         QVERIFY_THROWS_EXCEPTION(
             TwError, TestData::addReadings(
@@ -132,13 +133,18 @@ private slots:
             QString detail;
             while (plan.next()) detail += plan.value(3).toString();
             QVERIFY2(detail.contains("INDEX"), qPrintable(detail));
+            plan.exec(
+                QString("EXPLAIN QUERY PLAN SELECT * FROM `%1` WHERE PlotSpatial = True ORDER BY FullDate").arg(id));
+            detail.clear();
+            while (plan.next()) detail += plan.value(3).toString();
+            QVERIFY2(detail.contains(id + "_Spatial"), qPrintable(detail));
         } else {
-            QCOMPARE(
-                db->scalar(
-                      "SELECT count(*) FROM pg_indexes WHERE tablename = ? AND indexdef LIKE '%(fulldate, tw_rowid)%'",
-                      {id})
-                    .toInt(),
-                1);
+            const auto indexes = [&](const char* like) {
+                return db->scalar("SELECT count(*) FROM pg_indexes WHERE tablename = ? AND indexdef LIKE ?", {id, like})
+                    .toInt();
+            };
+            QCOMPARE(indexes("%(fulldate, tw_rowid)"), 1);
+            QCOMPARE(indexes("%(fulldate, tw_rowid) WHERE %plotspatial%"), 1);
             // Texts sort byte by byte as on the file, whatever the server's locale.
             QCOMPARE(db->scalar("SELECT collation_name FROM information_schema.columns WHERE table_name = ? "
                                 "AND column_name = 'fulldate'",
