@@ -233,12 +233,20 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         const RowFailure needsThePass = [](const TwError&, const QString&) { throw NeedsThePass(); };
 
         // Counting the readings takes the snapshot every read below shares (on a file no
-        // other connection commits until the count is let go at the end).
-        Statement snapshot(db, QStringLiteral("SELECT count(*) FROM ") + table);
+        // other connection commits until the count is let go at the end). Only the asked
+        // readings are counted when there are some: a count of the whole table walks it.
+        QString asked;
+        if (!onlyRows.empty()) {
+            QStringList ids;
+            for (qint64 id : onlyRows) ids << QString::number(id);
+            asked = QStringLiteral("rowid IN (") + ids.join(',') + ')';
+        }
+        Statement snapshot(db, QStringLiteral("SELECT count(*) FROM ") + table +
+                                   (asked.isEmpty() ? QString() : QStringLiteral(" WHERE ") + asked));
         const qint64 tableRows = snapshot.next() ? snapshot.integer(0) : 0;
         // Room for every reading of the table at most, so the arrays are not grown and
         // copied while a million readings come in.
-        if (expectedRows <= 0) expectedRows = onlyRows.empty() ? qsizetype(tableRows) : qsizetype(onlyRows.size());
+        if (expectedRows <= 0) expectedRows = qsizetype(tableRows);
 
         const RejectedValues rejected(db, in.id);
         const std::optional<Baseline> base = readBaseline(db, table, passCondition, in, rejected, needsThePass);
@@ -282,11 +290,7 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         if (looked == 0) storedSql = QStringLiteral("SELECT NULL");
         storedSql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = ?");
         sql += QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE (") + selectionCondition(drawn) + ')';
-        if (!onlyRows.empty()) {
-            QStringList ids;
-            for (qint64 id : onlyRows) ids << QString::number(id);
-            sql += QStringLiteral(" AND rowid IN (") + ids.join(',') + ')';
-        }
+        if (!asked.isEmpty()) sql += QStringLiteral(" AND ") + asked;
         const QString order = QStringLiteral(" ORDER BY FullDate, rowid");
         const size_t columnCount = size_t(out.names.size());
 
