@@ -90,9 +90,11 @@ std::unique_ptr<ChartDrawings::LengthRead> ChartDrawings::readLength(ChartRules:
     QStringList names;
     const QString column = lengthColumn(profile);
     for (int k = 1; k <= 10; ++k) names << column + QString::number(k);
-    if (lengthComputes(profile))
-        for (int k = 1; k <= Calc::ChannelCount; ++k)
-            names << (profile == ChartRules::Profile::Shear ? QStringLiteral("zero%1") : QStringLiteral("Load%1")).arg(k);
+    if (lengthComputes(profile)) {
+        const QString from =
+            profile == ChartRules::Profile::Shear ? QStringLiteral("zero%1") : QStringLiteral("Load%1");
+        for (int k = 1; k <= Calc::ChannelCount; ++k) names << from.arg(k);
+    }
     std::vector<qint64> rows;
     for (qsizetype at : read->chosen) rows.push_back(read->candidates->rowIds()[size_t(at)]);
     if (compute) {
@@ -101,11 +103,10 @@ std::unique_ptr<ChartDrawings::LengthRead> ChartDrawings::readLength(ChartRules:
     } else {
         QStringList ids;
         for (qint64 id : rows) ids << QString::number(id);
-        read->values = std::make_unique<GraphColumns>(
-            m_s.db,
-            QStringLiteral("SELECT * FROM `") + m_s.currentSensorId() + QStringLiteral("` WHERE rowid IN (") +
-                ids.join(',') + QStringLiteral(") ORDER BY FullDate"),
-            names, QString());
+        const QString chosenRows = QStringLiteral("SELECT * FROM `") + m_s.currentSensorId() +
+                                   QStringLiteral("` WHERE rowid IN (") + ids.join(',') +
+                                   QStringLiteral(") ORDER BY FullDate");
+        read->values = std::make_unique<GraphColumns>(m_s.db, chosenRows, names, QString());
     }
     QHash<qint64, size_t> at;
     for (size_t i = 0; i < read->values->rowIds().size(); ++i) at.insert(read->values->rowIds()[i], i);
