@@ -11,6 +11,16 @@
 
 namespace ChartFixture {
 
+void addHourlySensor(const QString& id, int count, const QString& update)
+{
+    auto db = TestData::openDatabase(QStringLiteral("hourly-sensor"));
+    TestData::NewSensor sensor;
+    sensor.id = id;
+    TestData::addSensor(*db, sensor);
+    TestData::addManyReadings(*db, id, count, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
+    if (!update.isEmpty()) db->execute(update.arg(QStringLiteral("`%1`").arg(id)));
+}
+
 void addSensor(const QString& id, bool stacked, const QList<Row>& rows)
 {
     auto db = TestData::openDatabase(QStringLiteral("chart-fixture"));

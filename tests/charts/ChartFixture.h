@@ -28,6 +28,11 @@ struct Row {
 // Adds a sensor of the given number (characters 5-6: the type code) with the rows.
 void addSensor(const QString& id, bool stacked, const QList<Row>& rows);
 
+// Adds sensor id (stacked) with count readings an hour apart from 2 April 2025
+// 08:00 (every seventh marked for the time charts), then runs update, when given, on its
+// table (written `%1`).
+void addHourlySensor(const QString& id, int count, const QString& update = QString());
+
 // Positions the window's Configuration recordset on the current sensor's type and
 // fills the gauge boxes of the sensor pages (created when the pages lack them).
 void showSensor(MainWindow& w, const QStringList& nodes, const QStringList& centres, const QString& cable);

@@ -449,13 +449,7 @@ private slots:
     void largePassRunsAfterTheDrawingAndStoresWhatWasDrawn()
     {
         const QString id = QStringLiteral("250475001");
-        {
-            auto db = TestData::openDatabase(QStringLiteral("large-pass"));
-            TestData::NewSensor sensor;
-            sensor.id = id;
-            TestData::addSensor(*db, sensor);
-            TestData::addManyReadings(*db, id, 60, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
-        }
+        ChartFixture::addHourlySensor(id, 60);
         ChartCalc::setSmallPassReadings(10);
         QList<QList<QPointF>> drawn;
         {
@@ -515,14 +509,7 @@ private slots:
     {
         const QString id = QStringLiteral("250475001");
         const QString table = QStringLiteral("`%1`").arg(id);
-        {
-            auto db = TestData::openDatabase(QStringLiteral("kept-chart"));
-            TestData::NewSensor sensor;
-            sensor.id = id;
-            TestData::addSensor(*db, sensor);
-            TestData::addManyReadings(*db, id, 80, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
-            db->execute("UPDATE " + table + " SET Plottemporal = True WHERE rowid % 2 = 0");
-        }
+        ChartFixture::addHourlySensor(id, 80, "UPDATE %1 SET Plottemporal = True WHERE rowid % 2 = 0");
         ChartCalc::setSmallPassReadings(10);
         ScriptedMessages m;
         MainWindow w;

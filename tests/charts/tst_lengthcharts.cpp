@@ -319,14 +319,7 @@ private slots:
     {
         const QString id = QStringLiteral("250475001");
         const QString table = QStringLiteral("`%1`").arg(id);
-        {
-            auto db = TestData::openDatabase(QStringLiteral("large-length-pass"));
-            TestData::NewSensor sensor;
-            sensor.id = id;
-            TestData::addSensor(*db, sensor);
-            TestData::addManyReadings(*db, id, 60, QDateTime(QDate(2025, 4, 2), QTime(8, 0)));
-            db->execute("UPDATE " + table + " SET PlotSpatial = True WHERE rowid % 3 = 0");
-        }
+        ChartFixture::addHourlySensor(id, 60, "UPDATE %1 SET PlotSpatial = True WHERE rowid % 3 = 0");
         ScriptedMessages m;
         MainWindow w;
         w.show();
