@@ -56,9 +56,9 @@ QString computeKey(const Calc::SensorInputs& in, Calc::PassKind kind);
 std::shared_ptr<GraphColumns> computeTimeColumns(PageHost& win, int tab, const QStringList& names,
                                                  qsizetype expectedRows);
 
-// Some readings of a selection (row ids, at least one) with the named columns computed as the pass of a
-// chart tab (3 to 7) would store them, in the selection's order; null when only the pass
-// can compute them (it logs or tells something).
+// Some readings of a selection (row ids, at least one) with the named columns computed as
+// the pass of a chart tab (3 to 7) would store them, in the selection's order; null when
+// only the pass can compute them (it logs or tells something).
 std::unique_ptr<GraphColumns> computeRowColumns(PageHost& win, int tab, Calc::GraphSelection drawn,
                                                 const QStringList& names, const std::vector<qint64>& rows);
 
