@@ -226,13 +226,11 @@ bool GraphColumns::update(Database& db, const QString& selectionSql, std::vector
     std::vector<size_t> places;
     try {
         // The changed rows the selection has now, in its order.
-        QString list;
-        for (qint64 id : changed) list += (list.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(id);
         QString cols = QStringLiteral("rowid, ") + (m_dates ? QStringLiteral("FullDate") : QStringLiteral("NULL"));
         for (const QString& n : m_names) cols += ',' + SqlDialect::quoteName(n);
         QString sql = QStringLiteral("SELECT ") + cols + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ");
         if (!sel.where.isEmpty()) sql += '(' + sel.where + QStringLiteral(") AND ");
-        sql += QStringLiteral("rowid IN (") + list + ')' + order;
+        sql += SqlDialect::rowIdsIn(changed) + order;
         Statement q(db, SqlDialect::translate(sql));
         while (q.next()) {
             ids.push_back(q.integer(0));

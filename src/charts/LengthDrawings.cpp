@@ -9,6 +9,7 @@
 #include "data/SensorDetails.h"
 #include "session/Shared.h"
 #include "store/Recordset.h"
+#include "store/SqlDialect.h"
 #include "widgets/PageHost.h"
 
 #include <QDateTime>
@@ -101,19 +102,18 @@ std::unique_ptr<ChartDrawings::LengthRead> ChartDrawings::readLength(ChartRules:
         read->values = compute(selection, names, rows);
         if (!read->values) return nullptr;
     } else {
-        QStringList ids;
-        for (qint64 id : rows) ids << QString::number(id);
         const QString chosenRows = QStringLiteral("SELECT * FROM `") + m_s.currentSensorId() +
-                                   QStringLiteral("` WHERE rowid IN (") + ids.join(',') +
-                                   QStringLiteral(") ORDER BY FullDate");
+                                   QStringLiteral("` WHERE ") + SqlDialect::rowIdsIn(rows) +
+                                   QStringLiteral(" ORDER BY FullDate");
         read->values = std::make_unique<GraphColumns>(m_s.db, chosenRows, names, QString());
     }
     QHash<qint64, size_t> at;
     for (size_t i = 0; i < read->values->rowIds().size(); ++i) at.insert(read->values->rowIds()[i], i);
     for (qint64 id : rows) {
         const auto found = at.constFind(id);
-        // (A reading gone since the candidates were read: as on the time charts, the
-        // selection is read in one snapshot, so only a failure comes here.)
+        // (The candidates and the chosen readings' values are two reads: another program
+        // deleted a chosen reading between them. The drawing stops and says so; the next
+        // visit reads both again.)
         if (found == at.constEnd())
             throw TwError(ErrNo::DatabaseError, QStringLiteral("The readings changed while they were read."));
         read->valueRow.push_back(*found);

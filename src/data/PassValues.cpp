@@ -235,12 +235,7 @@ std::optional<ComputedColumns> computeColumns(Database& db, const SensorInputs& 
         // Counting the readings takes the snapshot every read below shares (on a file no
         // other connection commits until the count is let go at the end). Only the asked
         // readings are counted when there are some: a count of the whole table walks it.
-        QString asked;
-        if (!onlyRows.empty()) {
-            QStringList ids;
-            for (qint64 id : onlyRows) ids << QString::number(id);
-            asked = QStringLiteral("rowid IN (") + ids.join(',') + ')';
-        }
+        const QString asked = onlyRows.empty() ? QString() : SqlDialect::rowIdsIn(onlyRows);
         Statement snapshot(db, QStringLiteral("SELECT count(*) FROM ") + table +
                                    (asked.isEmpty() ? QString() : QStringLiteral(" WHERE ") + asked));
         const qint64 tableRows = snapshot.next() ? snapshot.integer(0) : 0;

@@ -97,6 +97,13 @@ QString quoteName(const QString& name)
     return '`' + n + '`';
 }
 
+QString rowIdsIn(const std::vector<qint64>& ids)
+{
+    QString list;
+    for (qint64 id : ids) list += (list.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(id);
+    return QStringLiteral("rowid IN (") + list + ')';
+}
+
 bool parseCriterion(const QString& criterion, QString* column, QString* value)
 {
     const Tokens t = SqlTokens::tokenize(criterion);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // The program writes its statements in its established (Jet) SQL. This is the one place
 // where they are turned into SQLite's dialect, and from there into the database server's
@@ -23,6 +24,10 @@ Select parseSelect(const QString& jetSql);
 
 // Quotes a table or column name for SQLite ("`" doubled inside).
 QString quoteName(const QString& name);
+
+// "rowid IN (1,2,3)": the condition of the rows with these identities, written out (row ids
+// are numbers, so nothing needs binding). Not for an empty list.
+QString rowIdsIn(const std::vector<qint64>& ids);
 
 // Parses a find criterion "Column = 'value'" / "Column='value'" (value may hold '' for a
 // quote). Returns false when the text has another shape.
